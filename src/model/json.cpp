@@ -1,0 +1,342 @@
+#include "model/json.h"
+
+#include <QCborValue>
+#include <QJsonDocument>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+LWJsonError::LWJsonError(QString path, QString message)
+    : std::runtime_error(QStringLiteral("%1 at \"%2\"").arg(message, path).toStdString()),
+      m_path(std::move(path)), m_message(std::move(message))
+{
+}
+
+QString LWJsonError::description() const
+{
+    if (m_path.isEmpty())
+        return m_message + QStringLiteral(" at the top level");
+    return QStringLiteral("%1 at \"%2\"").arg(m_message, m_path);
+}
+
+// ---------------------------------------------------------------- writing
+
+namespace {
+
+struct Writer {
+    QByteArray out;
+    QString error;
+    // The path is only spelled out on failure; keep its pieces on a stack meanwhile.
+    struct Segment {
+        QString key;
+        qsizetype index = -1;
+    };
+    QList<Segment> stack;
+
+    QString path() const
+    {
+        QString p;
+        for (const Segment &s : stack) {
+            if (s.index >= 0)
+                p += QStringLiteral("[%1]").arg(s.index);
+            else
+                p += p.isEmpty() ? s.key : QLatin1Char('.') + s.key;
+        }
+        return p;
+    }
+
+    bool number(const QJsonValue &v)
+    {
+        const QCborValue cbor = QCborValue::fromJsonValue(v);
+        if (cbor.isInteger()) {
+            out += QByteArray::number(cbor.toInteger());
+            return true;
+        }
+        const double d = v.toDouble();
+        if (!std::isfinite(d)) {
+            error = QStringLiteral("the number at \"%1\" is not finite").arg(path());
+            return false;
+        }
+        char buf[40];
+        if (d == 0) {
+            out += std::signbit(d) ? "-0" : "0";
+        } else if (std::fabs(d) < 9007199254740992.0 && std::trunc(d) == d) {
+            const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(d));
+            out.append(buf, r.ptr - buf);
+        } else {
+            const auto r = std::to_chars(buf, buf + sizeof buf, d); // shortest round-trip form
+            out.append(buf, r.ptr - buf);
+        }
+        return true;
+    }
+
+    void string(const QString &s)
+    {
+        const QByteArray utf8 = s.toUtf8();
+        out.reserve(out.size() + utf8.size() + 2);
+        out += '"';
+        const char *p = utf8.constData();
+        const char *end = p + utf8.size();
+        const char *run = p; // start of a stretch that needs no escaping
+        auto flush = [&](const char *upTo) { out.append(run, upTo - run); };
+        for (; p < end; ++p) {
+            const unsigned char c = static_cast<unsigned char>(*p);
+            const char *esc = nullptr;
+            char hex[8];
+            switch (c) {
+            case '"': esc = "\\\""; break;
+            case '\\': esc = "\\\\"; break;
+            case '/': esc = "\\/"; break;
+            case '\b': esc = "\\b"; break;
+            case '\f': esc = "\\f"; break;
+            case '\n': esc = "\\n"; break;
+            case '\r': esc = "\\r"; break;
+            case '\t': esc = "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    std::snprintf(hex, sizeof hex, "\\u%04x", c);
+                    esc = hex;
+                }
+            }
+            if (esc) {
+                flush(p);
+                out += esc;
+                run = p + 1;
+            }
+        }
+        flush(end);
+        out += '"';
+    }
+
+    bool value(const QJsonValue &v)
+    {
+        switch (v.type()) {
+        case QJsonValue::Null:
+        case QJsonValue::Undefined:
+            out += "null";
+            return true;
+        case QJsonValue::Bool:
+            out += v.toBool() ? "true" : "false";
+            return true;
+        case QJsonValue::Double:
+            return number(v);
+        case QJsonValue::String:
+            string(v.toString());
+            return true;
+        case QJsonValue::Array: {
+            const QJsonArray a = v.toArray();
+            out += '[';
+            for (qsizetype i = 0; i < a.size(); ++i) {
+                if (i)
+                    out += ',';
+                stack.append({{}, i});
+                if (!value(a.at(i)))
+                    return false;
+                stack.removeLast();
+            }
+            out += ']';
+            return true;
+        }
+        case QJsonValue::Object: {
+            const QJsonObject o = v.toObject();
+            QList<QPair<QByteArray, QString>> keys;
+            keys.reserve(o.size());
+            for (auto it = o.begin(); it != o.end(); ++it)
+                keys.append({it.key().toUtf8(), it.key()});
+            std::sort(keys.begin(), keys.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+            out += '{';
+            bool first = true;
+            for (const auto &k : keys) {
+                if (!first)
+                    out += ',';
+                first = false;
+                string(k.second);
+                out += ':';
+                stack.append({k.second, -1});
+                if (!value(o.value(k.second)))
+                    return false;
+                stack.removeLast();
+            }
+            out += '}';
+            return true;
+        }
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+namespace LWJson {
+
+std::optional<QByteArray> write(const QJsonValue &value, QString *error)
+{
+    Writer w;
+    if (!w.value(value)) {
+        if (error)
+            *error = w.error;
+        return std::nullopt;
+    }
+    return std::move(w.out);
+}
+
+std::optional<QJsonValue> parse(const QByteArray &bytes)
+{
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
+    if (err.error != QJsonParseError::NoError || doc.isNull())
+        return std::nullopt;
+    if (doc.isObject())
+        return QJsonValue(doc.object());
+    return QJsonValue(doc.array());
+}
+
+QString uuidText(const QUuid &id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+
+QJsonValue to(double v) { return QJsonValue(v); }
+QJsonValue to(qint64 v) { return QJsonValue(v); }
+QJsonValue to(bool v) { return QJsonValue(v); }
+QJsonValue to(const QString &v) { return QJsonValue(v); }
+QJsonValue to(const QUuid &v) { return QJsonValue(uuidText(v)); }
+QJsonValue to(const QByteArray &bytes) { return QJsonValue(QString::fromLatin1(bytes.toBase64())); }
+QJsonValue to(const LWRect &r) { return QJsonArray{QJsonArray{r.x, r.y}, QJsonArray{r.w, r.h}}; }
+QJsonValue to(const QPointF &p) { return QJsonArray{p.x(), p.y()}; }
+
+} // namespace LWJson
+
+// ---------------------------------------------------------------- reading
+
+LWJsonIn::LWJsonIn(QJsonValue value, QString path) : m_value(std::move(value)), m_path(std::move(path)) {}
+
+void LWJsonIn::fail(const QString &message) const { throw LWJsonError(m_path, message); }
+
+double LWJsonIn::number() const
+{
+    if (!m_value.isDouble())
+        fail(QStringLiteral("expected a number"));
+    return m_value.toDouble();
+}
+
+qint64 LWJsonIn::integer() const
+{
+    if (!m_value.isDouble())
+        fail(QStringLiteral("expected a whole number"));
+    const QCborValue cbor = QCborValue::fromJsonValue(m_value);
+    if (cbor.isInteger())
+        return cbor.toInteger();
+    const double d = m_value.toDouble();
+    if (std::trunc(d) != d || d < -9223372036854775808.0 || d >= 9223372036854775808.0)
+        fail(QStringLiteral("expected a whole number in the 64-bit range"));
+    return static_cast<qint64>(d);
+}
+
+bool LWJsonIn::boolean() const
+{
+    if (!m_value.isBool())
+        fail(QStringLiteral("expected true or false"));
+    return m_value.toBool();
+}
+
+QString LWJsonIn::string() const
+{
+    if (!m_value.isString())
+        fail(QStringLiteral("expected a string"));
+    return m_value.toString();
+}
+
+QUuid LWJsonIn::uuid() const
+{
+    const QString s = string();
+    bool ok = s.size() == 36;
+    for (qsizetype i = 0; ok && i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (i == 8 || i == 13 || i == 18 || i == 23)
+            ok = c == QLatin1Char('-');
+        else
+            ok = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
+                 (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+    }
+    if (!ok)
+        fail(QStringLiteral("\"%1\" is not a UUID").arg(s.left(60)));
+    return QUuid::fromString(s);
+}
+
+QByteArray LWJsonIn::base64() const
+{
+    const QString s = string();
+    const qsizetype n = s.size();
+    bool ok = n % 4 == 0;
+    qsizetype padding = 0;
+    for (qsizetype i = 0; ok && i < n; ++i) {
+        const ushort c = s[i].unicode();
+        if (c == '=') {
+            ++padding;
+            ok = i >= n - 2;
+        } else {
+            ok = padding == 0 && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                                  c == '+' || c == '/');
+        }
+    }
+    if (!ok)
+        fail(QStringLiteral("expected Base64 data"));
+    return QByteArray::fromBase64(s.toLatin1());
+}
+
+QList<LWJsonIn> LWJsonIn::array() const
+{
+    if (!m_value.isArray())
+        fail(QStringLiteral("expected an array"));
+    const QJsonArray a = m_value.toArray();
+    QList<LWJsonIn> out;
+    out.reserve(a.size());
+    for (qsizetype i = 0; i < a.size(); ++i)
+        out.append(LWJsonIn(a.at(i), m_path + QStringLiteral("[%1]").arg(i)));
+    return out;
+}
+
+QPointF LWJsonIn::point() const
+{
+    const auto items = array();
+    if (items.size() != 2)
+        fail(QStringLiteral("expected a pair of numbers"));
+    return {items[0].number(), items[1].number()};
+}
+
+LWRect LWJsonIn::rect() const
+{
+    const auto items = array();
+    if (items.size() != 2)
+        fail(QStringLiteral("expected [[x, y], [width, height]]"));
+    const QPointF o = items[0].point(), s = items[1].point();
+    return {o.x(), o.y(), s.x(), s.y()};
+}
+
+QJsonObject LWJsonIn::object() const
+{
+    if (!m_value.isObject())
+        fail(QStringLiteral("expected an object"));
+    return m_value.toObject();
+}
+
+QString LWJsonIn::childPath(const char *key) const
+{
+    return m_path.isEmpty() ? QString::fromLatin1(key) : m_path + QLatin1Char('.') + QLatin1String(key);
+}
+
+LWJsonIn LWJsonIn::operator[](const char *key) const
+{
+    const QJsonObject o = object();
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined() || v.isNull())
+        throw LWJsonError(childPath(key), QStringLiteral("missing required key"));
+    return LWJsonIn(v, childPath(key));
+}
+
+std::optional<LWJsonIn> LWJsonIn::optional(const char *key) const
+{
+    const QJsonObject o = object();
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined() || v.isNull())
+        return std::nullopt;
+    return LWJsonIn(v, childPath(key));
+}

@@ -1,0 +1,22 @@
+#include <QApplication>
+#include <QMainWindow>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char **argv)
+{
+    // Qt aborts without a display; say so plainly instead.
+    const bool offscreen = qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen");
+    if (!offscreen && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "leafwrighter: no display found (set DISPLAY, or run under xvfb-run).\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VELK Leafwrighter"));
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("VELK Leafwrighter"));
+    window.resize(1500, 940);
+    window.setMinimumSize(900, 600);
+    window.show();
+    return app.exec();
+}

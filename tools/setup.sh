@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Shared by ./run and ./test: install what is missing, configure, build.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${LW_BUILD_DIR:-$ROOT/build}"
+
+PACKAGES=(cmake g++ ninja-build ccache pkg-config
+          qt6-base-dev qt6-pdf-dev qt6-qpa-plugins libqpdf-dev
+          libgtest-dev libbenchmark-dev poppler-utils xvfb xauth)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+# npm fetches the bundled fonts at build time; any install of it will do.
+command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    SUDO=""
+    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+    $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ ! -f "$BUILD/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$BUILD" --parallel "$(nproc)"
