@@ -1,0 +1,128 @@
+#include "model/document.h"
+#include "render/export.h"
+#include "render/fonts.h"
+#include "render/renderer.h"
+
+#include <QGuiApplication>
+#include <benchmark/benchmark.h>
+#include <cmath>
+
+namespace {
+
+LWDocument twoPageCard()
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Harbour Bakery"));
+    doc.pages[0].background = LWFill::linear(LWColor::hex(0x1F3A5F), LWColor::hex(0x3C6E91), 90);
+    doc.pages[0].elements.append(LWElement::makeText(
+        LWText(QStringLiteral("Harbour Bakery"), QStringLiteral("HelveticaNeue"), 20, LWColor::white),
+        LWRect(18, 30, 216, 30)));
+    doc.pages[0].elements.append(
+        LWElement::makeText(LWText(QStringLiteral("Anna Lindqvist \u00B7 Head Baker"),
+                                   QStringLiteral("HelveticaNeue"), 9, LWColor::white),
+                            LWRect(18, 64, 216, 14)));
+    doc.pages[1].elements.append(LWElement::makeShape(LWShapeKind::ellipse, LWRect(180, 20, 50, 50),
+                                                      LWFill::solid(LWColor::hex(0xE8A33D)), std::nullopt));
+    doc.pages[1].elements.append(LWElement::makeText(
+        LWText(QStringLiteral("12 Quay Street\nPort Ellis\n+1 555 0134\nhello@harbour.example"),
+               QStringLiteral("HelveticaNeue"), 8, LWColor::black),
+        LWRect(18, 20, 150, 80)));
+    return doc;
+}
+
+// A Letter flyer carrying several hundred words in a dozen boxes over a gradient.
+LWDocument textHeavyFlyer()
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Spring Fair"));
+    doc.pages[0].background = LWFill::linear(LWColor::hex(0xFFF6E5), LWColor::hex(0xF3D9B1), 90);
+    doc.pages[0].elements.append(
+        LWElement::makeText(LWText(QStringLiteral("Spring Fair on the Green"), QStringLiteral("Georgia-Bold"),
+                                   40, LWColor::hex(0x5A2A0C)),
+                            LWRect(36, 36, 540, 60)));
+    const QString para = QStringLiteral("Stalls open at nine with bread, cheese and early vegetables from "
+                                        "the valley farms. The brass band plays "
+                                        "from eleven, the children's races start at two, and the raffle is "
+                                        "drawn at four. Bring a basket, bring a "
+                                        "friend, and stay for the evening lanterns along the river path. ");
+    for (int i = 0; i < 12; ++i) {
+        const double x = 36 + (i % 2) * 276, y = 120 + (i / 2) * 104;
+        doc.pages[0].elements.append(LWElement::makeText(
+            LWText(para, QStringLiteral("HelveticaNeue"), 9.5, LWColor::hex(0x2B2B2B), 0, 1.15),
+            LWRect(x, y, 264, 96)));
+    }
+    return doc;
+}
+
+void BM_PdfTwoPageCard(benchmark::State &state)
+{
+    const LWDocument doc = twoPageCard();
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        const std::optional<QByteArray> pdf = LWExport::pdfData(doc, {0, 1}, true);
+        bytes = pdf ? pdf->size() : 0;
+    }
+    state.counters["bytes"] = double(bytes);
+}
+BENCHMARK(BM_PdfTwoPageCard)->Unit(benchmark::kMillisecond);
+
+void BM_PdfTextHeavyFlyer(benchmark::State &state)
+{
+    const LWDocument doc = textHeavyFlyer();
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        const std::optional<QByteArray> pdf = LWExport::pdfData(doc, {0}, true);
+        bytes = pdf ? pdf->size() : 0;
+    }
+    state.counters["bytes"] = double(bytes);
+}
+BENCHMARK(BM_PdfTextHeavyFlyer)->Unit(benchmark::kMillisecond);
+
+// Render alone, as rasterData does it (arg: dpi).
+void BM_RenderFlyer(benchmark::State &state)
+{
+    const LWDocument doc = textHeavyFlyer();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LWRenderer::bitmap(doc, 0, LWRenderer::DPI{double(state.range(0))}, true));
+}
+BENCHMARK(BM_RenderFlyer)->Arg(300)->Arg(600)->Unit(benchmark::kMillisecond);
+
+// Encoding alone, of the opaque page bitmap as rasterData hands it over (args: dpi, 1 = PNG).
+void BM_EncodeFlyer(benchmark::State &state)
+{
+    const double dpi = double(state.range(0));
+    const LWExport::RasterType type = state.range(1) ? LWExport::RasterType::png : LWExport::RasterType::jpeg;
+    std::optional<QImage> page = LWRenderer::bitmap(textHeavyFlyer(), 0, LWRenderer::DPI{dpi}, true);
+    if (!page) {
+        state.SkipWithError("no bitmap");
+        return;
+    }
+    page->reinterpretAsFormat(QImage::Format_RGB32);
+    // Already at the target density, encode's copy stays shared: only encoding is timed.
+    page->setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
+    page->setDotsPerMeterY(int(std::lround(dpi / 0.0254)));
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        const std::optional<QByteArray> data = LWExport::encode(*page, type, dpi);
+        bytes = data ? data->size() : 0;
+    }
+    state.counters["bytes"] = double(bytes);
+}
+BENCHMARK(BM_EncodeFlyer)
+    ->Args({300, 0})
+    ->Args({300, 1})
+    ->Args({600, 0})
+    ->Args({600, 1})
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    LWFonts::registerBundled();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,46 @@
+#include "render/fonts.h"
+#include "render/renderer.h"
+
+#include <QGuiApplication>
+#include <benchmark/benchmark.h>
+
+// A text-heavy Letter flyer: a heading, twelve paragraphs, shapes and a gradient background.
+static LWDocument textFlyer()
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Bench flyer"));
+    LWPage &page = doc.pages[0];
+    page.background = LWFill::linear(LWColor::hex(0xF6F1E7), LWColor::hex(0xE3ECF2), 90);
+    page.elements.append(LWElement::makeText(LWText(QStringLiteral("Autumn Market & Harvest Fair"),
+                                                    QStringLiteral("AbrilFatface-Regular"), 40, LWColor::hex(0x223344)),
+                                             {36, 36, 540, 100}));
+    const QString para = QStringLiteral(
+        "Fresh bread, local honey, handmade soap and seasonal vegetables from farms within twenty miles. "
+        "Live music from noon, a children's corner with face painting, and warm cider by the fountain.");
+    for (int i = 0; i < 12; ++i) {
+        LWText t(para, QStringLiteral("Arvo"), 10.5, LWColor::hex(0x333333), 10, 1.2,
+                 i % 3 == 0 ? LWTextAlign::justified : LWTextAlign::left);
+        page.elements.append(LWElement::makeText(t, {36.0 + (i % 2) * 276, 150.0 + (i / 2) * 100, 264, 90}));
+    }
+    page.elements.append(LWElement::makeShape(LWShapeKind::rectangle, {0, 700, 612, 92},
+                                              LWFill::solid(LWColor::hex(0x8A5A44)), std::nullopt));
+    return doc;
+}
+
+static void BM_DrawTextFlyer(benchmark::State &state)
+{
+    const LWDocument doc = textFlyer();
+    const double dpi = double(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LWRenderer::bitmap(doc, 0, LWRenderer::DPI{dpi}, false));
+}
+BENCHMARK(BM_DrawTextFlyer)->Arg(300)->Arg(600)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    LWFonts::registerBundled();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -1,0 +1,387 @@
+#include "render/renderer.h"
+
+#include "model/geometry.h"
+#include "model/units.h"
+#include "render/icons.h"
+#include "render/imagecache.h"
+#include "render/textlayout.h"
+
+#include <QLinearGradient>
+#include <QPaintEngine>
+#include <QRadialGradient>
+#include <cmath>
+#include <numbers>
+
+namespace LWRenderer {
+namespace {
+
+bool hasStroke(const LWElement &e) { return e.stroke && e.stroke->width > 0; }
+
+QPainterPath winding(QPainterPath path)
+{
+    path.setFillRule(Qt::WindingFill);
+    return path;
+}
+
+// The area an element may paint, in page space after its rotation: generous, since it only
+// sizes the offscreen layer of a half-transparent element.
+QRectF paintBounds(const LWElement &e)
+{
+    if (e.kind == LWElement::Kind::group) {
+        QRectF r;
+        if (e.children)
+            for (const LWElement &c : *e.children)
+                if (!c.hidden)
+                    r = r.united(paintBounds(c));
+        return r;
+    }
+    QRectF r = e.frame.toQRectF();
+    if (e.kind == LWElement::Kind::text && e.text) {
+        // Text may run past its box (below it, or above when bottom-aligned); glyphs overhang.
+        const double h = LWTextLayout::height(*e.text, std::max(e.frame.width(), 1.0));
+        const double pad = std::max(e.text->size, 1.0);
+        r = r.adjusted(-pad, -h - pad, pad, h + pad);
+        return LWGeometry::rotation(e).mapRect(r);
+    }
+    const double pad = (hasStroke(e) ? e.stroke->width : 0) + 1;
+    return LWGeometry::bounds(e).toQRectF().adjusted(-pad, -pad, pad, pad);
+}
+
+// Whether drawing the element once at partial opacity looks like a flattened layer would:
+// true when none of its own parts overlap each other.
+bool paintsOnce(const LWElement &e)
+{
+    switch (e.kind) {
+    case LWElement::Kind::shape:
+        return e.isLine() || !(e.fill.isVisible() && hasStroke(e));
+    case LWElement::Kind::text:
+        return e.text && !e.text->underline;
+    case LWElement::Kind::image:
+        return e.image && e.image->data && !hasStroke(e);
+    case LWElement::Kind::icon:
+        return !(e.fill.isVisible() && hasStroke(e));
+    case LWElement::Kind::group:
+        return false;
+    }
+    return false;
+}
+
+void drawContent(const LWElement &e, QPainter &p, const LWRenderOptions &options);
+
+// Draws the element into an offscreen layer at device resolution (600 DPI for vector devices)
+// and blends the layer at the element's opacity, so its parts do not show through each other.
+void drawLayered(const LWElement &e, QPainter &p, const LWRenderOptions &options)
+{
+    const bool vector = p.paintEngine() && p.paintEngine()->type() != QPaintEngine::Raster;
+    const QTransform device = p.combinedTransform();
+    double k = 1;
+    if (vector) {
+        const int dpi = std::max(1, p.device()->logicalDpiX());
+        k = 600.0 / dpi;
+    }
+    QRectF area = device.mapRect(paintBounds(e));
+    const QRectF deviceRect(0, 0, p.device()->width(), p.device()->height());
+    area = area.intersected(deviceRect.adjusted(-2, -2, 2, 2));
+    if (area.isEmpty())
+        return;
+    // Keep the layer within a sane size, trading resolution for memory on vector devices.
+    const double pixels = area.width() * area.height() * k * k;
+    if (pixels > 64e6)
+        k *= std::sqrt(64e6 / pixels);
+    const QRect px = QRectF(area.topLeft() * k, area.size() * k).toAlignedRect();
+    if (px.isEmpty())
+        return;
+    QImage layer(px.size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull())
+        return;
+    layer.fill(Qt::transparent);
+    {
+        QPainter lp(&layer);
+        lp.setRenderHints(p.renderHints());
+        lp.setTransform(device * QTransform::fromScale(k, k) * QTransform::fromTranslate(-px.x(), -px.y()));
+        drawContent(e, lp, options);
+    }
+    p.save();
+    p.resetTransform();
+    p.setOpacity(p.opacity() * e.opacity);
+    p.setRenderHint(QPainter::LosslessImageRendering, true);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    p.drawImage(QRectF(px.x() / k, px.y() / k, px.width() / k, px.height() / k), layer);
+    p.restore();
+}
+
+void drawContent(const LWElement &e, QPainter &p, const LWRenderOptions &options)
+{
+    p.setTransform(LWGeometry::rotation(e), true);
+    switch (e.kind) {
+    case LWElement::Kind::shape:
+        drawShape(e, p);
+        break;
+    case LWElement::Kind::text:
+        if (e.text)
+            LWTextLayout::draw(*e.text, e.frame, p);
+        break;
+    case LWElement::Kind::image:
+        drawImage(e, p, options);
+        break;
+    case LWElement::Kind::icon:
+        if (e.icon) {
+            if (const auto outline = LWIcons::path(*e.icon, e.frame)) {
+                if (e.fill.isVisible())
+                    fill(e.fill, *outline, LWRect::fromQRectF(outline->boundingRect()), p);
+                if (hasStroke(e))
+                    strokePath(*outline, *e.stroke, p);
+            }
+        }
+        break;
+    case LWElement::Kind::group:
+        if (e.children)
+            for (const LWElement &child : *e.children)
+                draw(child, p, options);
+        break;
+    }
+}
+
+QColor opaque(std::uint32_t rgb) { return LWColor::hex(rgb).qcolor(); }
+
+bool sane(double v) { return std::isfinite(v) && v > 0; }
+
+std::optional<QImage> makeBitmap(qint64 w, qint64 h, bool opaqueWhite)
+{
+    if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || w * h > maxBitmapPixels)
+        return std::nullopt;
+    QImage image(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return std::nullopt;
+    image.fill(opaqueWhite ? Qt::white : Qt::transparent);
+    return image;
+}
+
+void prepare(QPainter &p)
+{
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+}
+
+} // namespace
+
+void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRenderOptions &options)
+{
+    p.save();
+    prepare(p);
+    const LWRect bleed = doc.bleedRect();
+    if (page.background.isVisible() && !bleed.isNull()) {
+        QPainterPath path;
+        path.addRect(bleed.toQRectF());
+        fill(page.background, path, bleed, p);
+    }
+    for (const LWElement &e : page.elements)
+        draw(e, p, options);
+    p.restore();
+}
+
+void draw(const LWElement &e, QPainter &p, const LWRenderOptions &options)
+{
+    if (e.hidden || options.skip.contains(e.id) || !(e.opacity > 0))
+        return;
+    p.save();
+    if (e.opacity < 1 && !paintsOnce(e)) {
+        drawLayered(e, p, options);
+    } else {
+        if (e.opacity < 1)
+            p.setOpacity(p.opacity() * e.opacity);
+        drawContent(e, p, options);
+    }
+    p.restore();
+}
+
+void drawShape(const LWElement &e, QPainter &p)
+{
+    const QPainterPath path = LWGeometry::shapePath(e);
+    if (!e.isLine() && e.fill.isVisible())
+        fill(e.fill, path, e.frame, p);
+    if (hasStroke(e))
+        strokePath(path, *e.stroke, p, e.isLine() ? Qt::RoundCap : Qt::FlatCap);
+}
+
+void fill(const LWFill &f, const QPainterPath &rawPath, const LWRect &ref, QPainter &p)
+{
+    if (f.kind == LWFillKind::none)
+        return;
+    const QPainterPath path = winding(rawPath);
+    if (f.kind == LWFillKind::solid) {
+        p.fillPath(path, f.color.qcolor());
+        return;
+    }
+    const double w = ref.width(), h = ref.height();
+    const QPointF c(ref.midX(), ref.midY());
+    if (!std::isfinite(w) || !std::isfinite(h) || !std::isfinite(c.x()) || !std::isfinite(c.y()))
+        return;
+    QGradient gradient;
+    if (f.kind == LWFillKind::linear) {
+        const double a = f.angle * std::numbers::pi / 180;
+        const QPointF d(std::cos(a), std::sin(a));
+        const double len = std::fabs(w * d.x()) + std::fabs(h * d.y());
+        QLinearGradient g(c - d * (len / 2), c + d * (len / 2));
+        gradient = g;
+    } else {
+        gradient = QRadialGradient(c, 0.62 * std::max(w, h));
+    }
+    gradient.setSpread(QGradient::PadSpread);
+    gradient.setInterpolationMode(QGradient::ComponentInterpolation);
+    gradient.setColorAt(0, f.color.qcolor());
+    gradient.setColorAt(1, f.color2.qcolor());
+    p.save();
+    p.fillPath(path, QBrush(gradient));
+    // The PDF engine re-emits a gradient brush's soft mask while it stays set.
+    p.setBrush(Qt::NoBrush);
+    p.setPen(Qt::NoPen);
+    p.restore();
+}
+
+void strokePath(const QPainterPath &path, const LWStroke &s, QPainter &p, Qt::PenCapStyle cap)
+{
+    if (!(s.width > 0) || !std::isfinite(s.width))
+        return;
+    p.save();
+    QPen pen(QBrush(s.color.qcolor()), s.width, Qt::SolidLine, cap, Qt::RoundJoin);
+    if (s.dash > 0 && std::isfinite(s.dash)) {
+        // Qt measures dashes in pen widths.
+        pen.setDashPattern({s.dash / s.width, 0.7 * s.dash / s.width});
+        pen.setDashOffset(0);
+    }
+    p.strokePath(path, pen);
+    p.restore();
+}
+
+void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
+{
+    if (!e.image)
+        return;
+    const LWImage &pic = *e.image;
+    const LWRect frame = e.frame;
+    const QPainterPath mask = winding(LWGeometry::maskPath(pic.mask, frame, e.cornerRadius));
+    p.save();
+    p.setClipPath(mask, Qt::IntersectClip);
+    const std::optional<QImage> decoded = LWImageCache::image(pic, options.preview);
+    if (!decoded || decoded->isNull()) {
+        drawPhotoPlaceholder(frame, p);
+    } else {
+        const double wi = decoded->width(), hi = decoded->height();
+        // Crop in whole pixels: origin rounded down, far edges up; outside the picture is cut off.
+        const double cw = std::max((1 - pic.cropL - pic.cropR) * wi, 1.0);
+        const double ch = std::max((1 - pic.cropT - pic.cropB) * hi, 1.0);
+        const double x0 = std::floor(wi * pic.cropL), y0 = std::floor(hi * pic.cropT);
+        const double x1 = std::ceil(wi * pic.cropL + cw), y1 = std::ceil(hi * pic.cropT + ch);
+        QRectF src = QRectF(x0, y0, x1 - x0, y1 - y0).intersected(QRectF(0, 0, wi, hi));
+        if (src.isEmpty() || !src.isValid())
+            src = QRectF(0, 0, wi, hi);
+
+        const double picAspect = src.width() / std::max(src.height(), 1.0);
+        const double fw = frame.width();
+        const double fh = frame.height() <= 0.001 ? 0.001 : frame.height();
+        const double frameAspect = fw / fh;
+        QSizeF size;
+        const bool wider = frameAspect > picAspect;
+        if (pic.fit == LWImageFit::fill)
+            size = wider ? QSizeF(fw, fw / picAspect) : QSizeF(picAspect * fh, fh);
+        else
+            size = wider ? QSizeF(picAspect * fh, fh) : QSizeF(fw, fw / picAspect);
+        const QRectF target(frame.midX() - size.width() / 2, frame.midY() - size.height() / 2, size.width(),
+                            size.height());
+        if (std::isfinite(target.width()) && std::isfinite(target.height())) {
+            // Draw the whole decoded picture mapped so that the crop lands on target, clipped to it:
+            // no pixel copies, and a PDF stores each picture once however it is cropped.
+            const double sx = target.width() / src.width(), sy = target.height() / src.height();
+            const QRectF whole(target.x() - src.x() * sx, target.y() - src.y() * sy, wi * sx, hi * sy);
+            p.setClipRect(target, Qt::IntersectClip);
+            p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+            p.drawImage(whole, *decoded);
+        }
+    }
+    p.restore();
+    if (hasStroke(e))
+        strokePath(mask, *e.stroke, p);
+}
+
+void drawPhotoPlaceholder(const LWRect &rect, QPainter &p)
+{
+    const LWRect r = rect.standardized();
+    const double w = r.w, h = r.h;
+    QPainterPath sky;
+    sky.addRect(r.toQRectF());
+    fill(LWFill::linear(LWColor::hex(0xCFE3EA), LWColor::hex(0xEEF2E6), 90), sky, r, p);
+
+    const double d = 0.18 * std::min(w, h);
+    QPainterPath sun;
+    sun.addEllipse(QPointF(r.x + 0.68 * w, r.y + 0.26 * h), d / 2, d / 2);
+    p.fillPath(winding(sun), opaque(0xF6E7B8));
+
+    struct Hill {
+        std::uint32_t color;
+        double base, amplitude, phase;
+    };
+    for (const Hill &hill : {Hill{0x9DBFA8, 0.62, 0.07, 0.6}, Hill{0x6E9C83, 0.74, 0.06, 2.4},
+                             Hill{0x4E7D66, 0.86, 0.04, 4.0}}) {
+        QPainterPath path;
+        path.moveTo(r.x, r.y + h);
+        for (int i = 0; i <= 24; ++i)
+            path.lineTo(r.x + w * i / 24.0,
+                        r.y + h * (hill.base + hill.amplitude * std::sin(2 * std::numbers::pi * i / 24.0 + hill.phase)));
+        path.lineTo(r.x + w, r.y + h);
+        path.closeSubpath();
+        p.fillPath(winding(path), opaque(hill.color));
+    }
+}
+
+std::optional<QImage> bitmap(const LWDocument &doc, int page, double ppp, bool includeBleed, bool opaqueWhite,
+                             const LWRenderOptions &options)
+{
+    if (page < 0 || page >= doc.pages.size() || !sane(ppp))
+        return std::nullopt;
+    const LWRect area = includeBleed ? doc.bleedRect() : doc.trimRect();
+    if (area.isNull() || !sane(area.width()) || !sane(area.height()))
+        return std::nullopt;
+    auto image = makeBitmap(LWUnits::roundClamped(area.width() * ppp), LWUnits::roundClamped(area.height() * ppp),
+                            opaqueWhite);
+    if (!image)
+        return std::nullopt;
+    QPainter p(&*image);
+    p.scale(ppp, ppp);
+    p.translate(-area.minX(), -area.minY());
+    draw(doc.pages[page], doc, p, options);
+    return image;
+}
+
+std::optional<QImage> bitmap(const LWDocument &doc, int page, DPI dpi, bool includeBleed)
+{
+    if (page < 0 || page >= doc.pages.size() || !sane(dpi.value))
+        return std::nullopt;
+    const LWRect area = includeBleed ? doc.bleedRect() : doc.trimRect();
+    if (area.isNull() || !sane(area.width()) || !sane(area.height()))
+        return std::nullopt;
+    const qint64 w = LWUnits::pixels(area.width(), dpi.value), h = LWUnits::pixels(area.height(), dpi.value);
+    auto image = makeBitmap(w, h, true);
+    if (!image)
+        return std::nullopt;
+    QPainter p(&*image);
+    p.scale(double(w) / area.width(), double(h) / area.height());
+    p.translate(-area.minX(), -area.minY());
+    draw(doc.pages[page], doc, p, {});
+    return image;
+}
+
+std::optional<QImage> bitmap(int width, int height, bool opaqueWhite, const std::function<void(QPainter &)> &paint)
+{
+    auto image = makeBitmap(width, height, opaqueWhite);
+    if (!image)
+        return std::nullopt;
+    QPainter p(&*image);
+    prepare(p);
+    if (paint)
+        paint(p);
+    return image;
+}
+
+} // namespace LWRenderer

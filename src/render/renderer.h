@@ -1,0 +1,52 @@
+#pragma once
+#include "model/document.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSet>
+#include <QUuid>
+#include <functional>
+#include <optional>
+
+// What a drawing call may leave out or simplify. Never stored.
+struct LWRenderOptions {
+    bool preview = false; // pictures from the preview cache (longer side at most 1600 px)
+    QSet<QUuid> skip;     // elements not drawn; a skipped group hides its members too
+};
+
+// Draws pages and elements into any QPainter whose user space is page space (points, origin at
+// the top-left of the trim, y down), and makes page bitmaps. Keeps no state of its own; the font,
+// picture and icon caches it reaches are thread-safe, so it runs on any thread.
+namespace LWRenderer {
+
+// Largest bitmap any call here makes (pixels); bigger requests give none.
+inline constexpr qint64 maxBitmapPixels = 200'000'000;
+
+// A resolution in dots per inch, to tell the print-resolution bitmap from the scaled one.
+struct DPI {
+    double value;
+};
+
+void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRenderOptions &options = {});
+void draw(const LWElement &element, QPainter &p, const LWRenderOptions &options = {});
+void drawShape(const LWElement &element, QPainter &p);
+void drawImage(const LWElement &element, QPainter &p, const LWRenderOptions &options);
+void drawPhotoPlaceholder(const LWRect &rect, QPainter &p);
+// Paints the path with the fill; gradients span the reference rectangle.
+void fill(const LWFill &fill, const QPainterPath &path, const LWRect &reference, QPainter &p);
+// Round joins; dashes of `dash` on and 0.7 x dash off. Callers check width > 0.
+void strokePath(const QPainterPath &path, const LWStroke &stroke, QPainter &p, Qt::PenCapStyle cap = Qt::FlatCap);
+
+// The page (trim, or bleed when includeBleed) at pixelsPerPoint. None for a page index out of
+// range, a size that rounds to 0 pixels or is not finite, or one over maxBitmapPixels.
+[[nodiscard]] std::optional<QImage> bitmap(const LWDocument &doc, int page, double pixelsPerPoint, bool includeBleed,
+                                           bool opaque = true, const LWRenderOptions &options = {});
+// The page at a print resolution: always opaque white underneath, full pictures; each axis is
+// scaled on its own so that the area fills the whole-pixel bitmap exactly.
+[[nodiscard]] std::optional<QImage> bitmap(const LWDocument &doc, int page, DPI dpi, bool includeBleed);
+// A width x height pixel bitmap drawn by `paint` in pixel units, origin top-left.
+[[nodiscard]] std::optional<QImage> bitmap(int width, int height, bool opaque,
+                                           const std::function<void(QPainter &)> &paint);
+
+} // namespace LWRenderer

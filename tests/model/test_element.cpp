@@ -1,0 +1,337 @@
+#include "model/element.h"
+#include "model_json_helpers.h"
+
+#include <QSet>
+#include <cmath>
+
+namespace {
+LWText sampleText(double size = 12)
+{
+    return LWText(QStringLiteral("Sample"), QStringLiteral("Lato-Regular"), size, LWColor::black);
+}
+
+LWElement group(const QString &name, const LWRect &frame, QList<LWElement> members)
+{
+    LWElement g(LWElement::Kind::group, name, frame);
+    g.children = std::move(members);
+    return g;
+}
+
+LWElement box(const QString &name, const LWRect &frame = {0, 0, 10, 10})
+{
+    return LWElement::makeShape(LWShapeKind::rectangle, frame, LWFill::solid(LWColor::black), std::nullopt, 0, name);
+}
+
+QStringList names(const QList<LWElement> &list)
+{
+    QStringList out;
+    for (const LWElement &e : list)
+        out << e.name;
+    return out;
+}
+} // namespace
+
+TEST(Element, ShapeFactory)
+{
+    const LWFill red = LWFill::solid(LWColor(1, 0, 0));
+    const LWStroke stroke(LWColor::black, 2);
+    const LWElement line = LWElement::makeShape(LWShapeKind::line, {0, 0, 50, 10}, red, stroke);
+    EXPECT_EQ(line.name, "Line");
+    EXPECT_EQ(line.fill, LWFill::none());
+    EXPECT_EQ(line.points, (QList<QPointF>{{0, 0.5}, {1, 0.5}}));
+    EXPECT_EQ(line.stroke, stroke);
+    EXPECT_TRUE(line.isLine());
+
+    EXPECT_EQ(LWElement::makeShape(LWShapeKind::star, {}, red, std::nullopt).sides, 5);
+    EXPECT_EQ(LWElement::makeShape(LWShapeKind::star, {}, red, std::nullopt).name, "Star");
+    EXPECT_EQ(LWElement::makeShape(LWShapeKind::polygon, {}, red, std::nullopt).sides, 6);
+    const LWElement ellipse = LWElement::makeShape(LWShapeKind::ellipse, {}, red, std::nullopt, 4);
+    EXPECT_EQ(ellipse.name, "Ellipse");
+    EXPECT_EQ(ellipse.fill, red);
+    EXPECT_EQ(ellipse.cornerRadius, 4);
+    EXPECT_FALSE(ellipse.points);
+    EXPECT_FALSE(ellipse.isLine());
+    EXPECT_EQ(LWElement::makeShape(LWShapeKind::rectangle, {}, red, std::nullopt, 0, QStringLiteral("")).name, "");
+}
+
+TEST(Element, OtherFactories)
+{
+    const QList<QPointF> pts{{0, 0}, {2, -1}, {0.5, 1}};
+    const LWElement path = LWElement::makePath(pts, {10, 10, 20, 20}, LWFill::solid(LWColor::white), true,
+                                               QList<qint64>{1});
+    EXPECT_EQ(path.name, "Shape");
+    EXPECT_EQ(path.shape, LWShapeKind::path);
+    EXPECT_EQ(path.points, pts); // stored as passed, not converted
+    EXPECT_TRUE(path.smooth);
+    EXPECT_EQ(path.corners, QList<qint64>{1});
+    EXPECT_FALSE(path.stroke);
+
+    const LWElement icon = LWElement::makeIcon(QStringLiteral("star.fill"), {}, LWFill::solid(LWColor::black));
+    EXPECT_EQ(icon.kind, LWElement::Kind::icon);
+    EXPECT_EQ(icon.name, "Icon: star.fill");
+    EXPECT_EQ(icon.icon, "star.fill");
+
+    const LWElement photo = LWElement::makePhoto({0, 0, 100, 80});
+    EXPECT_EQ(photo.kind, LWElement::Kind::image);
+    EXPECT_EQ(photo.name, "Photo frame");
+    EXPECT_EQ(photo.cornerRadius, 0);
+    ASSERT_TRUE(photo.image);
+    EXPECT_EQ(photo.image->mask, LWMask::none);
+    EXPECT_FALSE(photo.image->data);
+    EXPECT_NE(photo.image->assetID, LWJson::uuidText(photo.id));
+    EXPECT_EQ(LWElement::makePhoto({}, LWMask::rounded, 8).image->mask, LWMask::rounded);
+}
+
+TEST(Element, TextFactoryNamesByGraphemeClusters)
+{
+    const QString thirty = QStringLiteral("abcdefghijklmnopqrstuvwxyz1234");
+    const LWElement t = LWElement::makeText(LWText(thirty, QStringLiteral("F"), 12, LWColor::black), {});
+    EXPECT_EQ(t.kind, LWElement::Kind::text);
+    EXPECT_EQ(t.name, thirty.left(24));
+    EXPECT_EQ(t.fill, LWFill::none());
+    EXPECT_FALSE(t.stroke);
+    EXPECT_EQ(LWElement::makeText(sampleText(), {}).name, "Sample");
+    EXPECT_EQ(LWElement::makeText(LWText({}, {}, 12, LWColor::black), {}).name, "");
+    EXPECT_EQ(LWElement::makeText(sampleText(), {}, QStringLiteral("Given")).name, "Given");
+
+    // e + combining acute (2 units), a thumbs-up with skin tone (4 units), CR LF (2 units): one character each.
+    QString s;
+    for (int i = 0; i < 10; ++i)
+        s += QStringLiteral("e\u0301");
+    for (int i = 0; i < 10; ++i)
+        s += QStringLiteral("\U0001F44D\U0001F3FD");
+    s += QStringLiteral("\r\nxyzw");
+    const QString expected = s.left(20 + 40 + 2) + QStringLiteral("xyz"); // line break kept in the name
+    EXPECT_EQ(LWElement::makeText(LWText(s, {}, 12, LWColor::black), {}).name, expected);
+}
+
+TEST(Element, LineFramesAndUnitPoints)
+{
+    const LWStroke s(LWColor::black, 1);
+    const LWElement h = LWElement::makeLine({10, 20}, {110, 20}, s);
+    EXPECT_EQ(h.frame, LWRect(10, 20, 100, 0));
+    EXPECT_EQ(h.points, (QList<QPointF>{{0, 0.5}, {1, 0.5}}));
+    EXPECT_EQ(h.name, "Line");
+    EXPECT_EQ(h.fill, LWFill::none());
+    EXPECT_EQ(h.stroke, s);
+
+    const LWElement back = LWElement::makeLine({50, 80}, {20, 40}, s, QStringLiteral("Rule"));
+    EXPECT_EQ(back.frame, LWRect(20, 40, 30, 40));
+    EXPECT_EQ(back.points, (QList<QPointF>{{1, 1}, {0, 0}}));
+    EXPECT_EQ(back.lineEnds(), std::make_pair(QPointF(50, 80), QPointF(20, 40)));
+    EXPECT_EQ(back.name, "Rule");
+
+    const LWElement dot = LWElement::makeLine({5, 5}, {5, 5}, s);
+    EXPECT_EQ(dot.frame, LWRect(5, 5, 0, 0));
+    EXPECT_EQ(dot.points, (QList<QPointF>{{0.5, 0.5}, {0.5, 0.5}}));
+}
+
+TEST(Element, LineEndsFallbacks)
+{
+    LWElement e(LWElement::Kind::shape, {}, {10, 20, 100, 40});
+    EXPECT_EQ(e.lineEnds(), std::make_pair(QPointF(10, 40), QPointF(110, 40))); // none
+    e.points = QList<QPointF>{};
+    EXPECT_EQ(e.lineEnds(), std::make_pair(QPointF(10, 20), QPointF(110, 40))); // empty
+    e.points = QList<QPointF>{{0.5, 1}};
+    EXPECT_EQ(e.lineEnds(), std::make_pair(QPointF(60, 60), QPointF(110, 40))); // one point
+    e.points = QList<QPointF>{{0, 0}, {1, 1}, {0.5, 0.5}};
+    EXPECT_EQ(e.lineEnds(), std::make_pair(QPointF(10, 20), QPointF(110, 60))); // extra ignored
+    e.frame = {110, 60, -100, -40}; // a negative size is read standardised
+    EXPECT_EQ(e.lineEnds(), std::make_pair(QPointF(10, 20), QPointF(110, 60)));
+}
+
+TEST(Element, FlattenedOrderAndOffset)
+{
+    LWElement g = group(QStringLiteral("G"), {0, 0, 100, 100},
+                        {box(QStringLiteral("A")), group(QStringLiteral("H"), {0, 0, 10, 10}, {box("B"), box("C")}),
+                         box(QStringLiteral("D"))});
+    EXPECT_EQ(names(g.flattened()), (QStringList{"G", "A", "H", "B", "C", "D"}));
+    EXPECT_EQ(names(box("X").flattened()), QStringList{"X"});
+    LWElement empty = group("E", {}, {});
+    EXPECT_EQ(empty.flattened().size(), 1);
+
+    g.children->first().points = QList<QPointF>{{0.25, 0.75}};
+    const LWElement before = g;
+    g.offset(5, -5);
+    const QList<LWElement> a = before.flattened(), b = g.flattened();
+    ASSERT_EQ(a.size(), b.size());
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(b[i].frame, a[i].frame.offsetBy(5, -5)) << i;
+        EXPECT_EQ(b[i].points, a[i].points);
+    }
+    EXPECT_NE(before, g);
+}
+
+TEST(Element, SetFrameScalesMembersAndUniformText)
+{
+    LWElement member = LWElement::makeText(sampleText(12), {10, 10, 20, 10});
+    const LWElement g = group(QStringLiteral("G"), {0, 0, 100, 50}, {member});
+
+    LWElement doubled = g;
+    doubled.setFrame({100, 100, 200, 100});
+    EXPECT_EQ(doubled.frame, LWRect(100, 100, 200, 100));
+    EXPECT_EQ(doubled.children->at(0).frame, LWRect(120, 120, 40, 20));
+    EXPECT_EQ(doubled.children->at(0).text->size, 24);
+    EXPECT_EQ(g.children->at(0).text->size, 12); // the source is untouched
+
+    LWElement wide = g;
+    wide.setFrame({0, 0, 200, 50});
+    EXPECT_EQ(wide.children->at(0).frame, LWRect(20, 10, 40, 10));
+    EXPECT_EQ(wide.children->at(0).text->size, 12);
+
+    LWElement nearlySame = g;
+    nearlySame.setFrame({0, 0, 100.04, 50.02});
+    const LWRect f = nearlySame.children->at(0).frame;
+    EXPECT_DOUBLE_EQ(f.x, 10.004);
+    EXPECT_DOUBLE_EQ(f.w, 20.008);
+    EXPECT_EQ(nearlySame.children->at(0).text->size, 12);
+
+    // The element's own text is never scaled by its own setFrame.
+    member.setFrame({0, 0, 40, 20});
+    EXPECT_EQ(member.text->size, 12);
+}
+
+TEST(Element, SetFrameNestedAndDegenerate)
+{
+    const LWElement inner = group(QStringLiteral("H"), {0, 0, 50, 50},
+                                  {LWElement::makeText(sampleText(10), {25, 25, 25, 25})});
+    LWElement outer = group(QStringLiteral("G"), {0, 0, 100, 100}, {inner});
+    outer.setFrame({0, 0, 50, 50});
+    const LWElement &h = outer.children->at(0);
+    EXPECT_EQ(h.frame, LWRect(0, 0, 25, 25));
+    EXPECT_EQ(h.children->at(0).frame, LWRect(12.5, 12.5, 12.5, 12.5)); // carried along by H
+    EXPECT_EQ(h.children->at(0).text->size, 5); // scaled by H's own uniform re-framing
+
+    LWElement zero = group(QStringLiteral("Z"), {0, 0, 0, 0}, {box("A", {1, 2, 3, 4})});
+    zero.setFrame({10, 10, 80, 80});
+    EXPECT_EQ(zero.frame, LWRect(10, 10, 80, 80));
+    EXPECT_EQ(zero.children->at(0).frame, LWRect(1, 2, 3, 4));
+
+    LWElement thin = group(QStringLiteral("T"), {0, 0, 0, 50}, {box("A", {0, 10, 4, 20})});
+    thin.setFrame({0, 0, 30, 100});
+    EXPECT_EQ(thin.children->at(0).frame, LWRect(0, 20, 4, 40));
+
+    // No children: only the frame changes; points are never rewritten.
+    LWElement line = LWElement::makeLine({0, 0}, {10, 10}, LWStroke(LWColor::black, 1));
+    line.setFrame({0, 0, 100, 100});
+    EXPECT_EQ(line.points, (QList<QPointF>{{0, 0}, {1, 1}}));
+}
+
+TEST(Element, DuplicatedRenewsEveryId)
+{
+    LWElement photo = LWElement::makePhoto({0, 0, 5, 5});
+    const LWElement g = group(QStringLiteral("G"), {0, 0, 10, 10}, {box("A"), photo});
+    const LWElement d = g.duplicated();
+    QSet<QUuid> ids;
+    for (const LWElement &e : g.flattened() + d.flattened())
+        ids.insert(e.id);
+    EXPECT_EQ(ids.size(), 6);
+    EXPECT_EQ(names(d.flattened()), names(g.flattened()));
+    EXPECT_EQ(d.children->at(1).image->assetID, photo.image->assetID);
+    EXPECT_NE(d, g);
+    LWElement same = d;
+    same.id = g.id;
+    EXPECT_NE(same, g); // member ids differ too
+
+    const LWElement empty = group("E", {}, {}).duplicated();
+    ASSERT_TRUE(empty.children);
+    EXPECT_TRUE(empty.children->isEmpty());
+    EXPECT_FALSE(box("B").duplicated().children);
+}
+
+TEST(Element, JsonRoundTripOfEveryPart)
+{
+    LWElement text = LWElement::makeText(sampleText(), {1.5, 2.25, 30, 40});
+    text.text->placeholder = true;
+    text.rotation = -12.5;
+    text.opacity = 0.3;
+    text.locked = true;
+    text.hidden = true;
+    LWElement photo = LWElement::makePhoto({0, 0, 5, 5}, LWMask::arch, 3);
+    photo.image->data = QByteArray("\x89PNG\r\n\x1a\n\0\xff", 10);
+    LWElement path = LWElement::makePath({{0, 0}, {1, 0.5}, {0.2, 1}}, {3, 4, 5, 6}, LWFill::linear(LWColor::white, LWColor::clear, 45),
+                                         true, QList<qint64>{0, 2});
+    path.stroke = LWStroke(LWColor(0, 0, 1), 0.5, 3);
+    const LWElement icon = LWElement::makeIcon(QStringLiteral("a/b"), {}, LWFill::radial(LWColor::black, LWColor::white));
+    LWElement g = group(QStringLiteral("Group"), {0, 0, 100, 100},
+                        {text, photo, path, icon, group(QStringLiteral("Empty"), {}, {})});
+    g.frame = {10, 10, -20, 5}; // stored as given
+    EXPECT_EQ(roundTrip(g), g);
+
+    const LWElement plain = box("Plain");
+    const QJsonObject o = plain.toJson();
+    for (const char *absent : {"points", "corners", "stroke", "text", "image", "icon", "children"})
+        EXPECT_FALSE(o.contains(QLatin1String(absent))) << absent;
+    for (const char *present : {"cornerRadius", "sides", "innerRatio", "smooth", "fill", "hidden", "frame"})
+        EXPECT_TRUE(o.contains(QLatin1String(present))) << present;
+    EXPECT_EQ(o.size(), 14);
+    EXPECT_EQ(o["kind"].toString(), "shape");
+    EXPECT_EQ(o["id"].toString(), LWJson::uuidText(plain.id));
+    EXPECT_EQ(roundTrip(plain), plain);
+}
+
+TEST(Element, ReadingIsStrict)
+{
+    const QJsonObject good = group("G", {}, {LWElement::makeText(sampleText(), {})}).toJson();
+    EXPECT_EQ(readError<LWElement>(good), "no error");
+
+    QJsonObject o = good;
+    o.remove("innerRatio");
+    EXPECT_EQ(readError<LWElement>(o), "innerRatio");
+    o = good;
+    o["kind"] = "Shape";
+    EXPECT_EQ(readError<LWElement>(o), "kind");
+    o = good;
+    o["shape"] = "circle";
+    EXPECT_EQ(readError<LWElement>(o), "shape");
+    o = good;
+    o["sides"] = 5.5;
+    EXPECT_EQ(readError<LWElement>(o), "sides");
+    o = good;
+    o["frame"] = QJsonArray{1, 2, 3, 4};
+    EXPECT_EQ(readError<LWElement>(o), "frame");
+    o = good;
+    o["id"] = "not-a-uuid";
+    EXPECT_EQ(readError<LWElement>(o), "id");
+
+    // A fault deep inside names its whole path.
+    QJsonArray kids = good["children"].toArray();
+    QJsonObject child = kids[0].toObject();
+    QJsonObject t = child["text"].toObject();
+    t.remove("placeholder");
+    child["text"] = t;
+    kids[0] = child;
+    o = good;
+    o["children"] = kids;
+    EXPECT_EQ(readError<LWElement>(o), "children[0].text.placeholder");
+
+    o = good;
+    o["children"] = QJsonValue::Null;
+    o["stroke"] = QJsonValue::Null;
+    o["someFutureKey"] = QJsonObject{{"x", 1}};
+    const LWElement read = LWElement::fromJson(LWJsonIn(o));
+    EXPECT_FALSE(read.children);
+    EXPECT_FALSE(read.stroke);
+    o = good;
+    o["children"] = QJsonArray{};
+    EXPECT_TRUE(LWElement::fromJson(LWJsonIn(o)).children->isEmpty());
+}
+
+TEST(Element, StoredCountsAreKeptButDrawingIsBounded)
+{
+    LWElement e = box("P");
+    const std::pair<qint64, int> cases[] = {{-5, 3}, {0, 3}, {2, 3}, {3, 3}, {4, 4}, {7, 7}, {1000, 1000},
+                                            {1001, 1000}, {qint64(1) << 40, 1000}};
+    for (const auto &[stored, drawn] : cases) {
+        e.sides = stored;
+        EXPECT_EQ(e.drawnSides(), drawn) << stored;
+    }
+    e.sides = qint64(1) << 40;
+    EXPECT_EQ(roundTrip(e).sides, qint64(1) << 40); // the file's value survives
+
+    EXPECT_EQ(e.drawnPointCount(), 0);
+    e.points = QList<QPointF>(5000, QPointF(0.5, 0.5));
+    EXPECT_EQ(e.drawnPointCount(), LWElement::maxVertices);
+    e.points->resize(12);
+    EXPECT_EQ(e.drawnPointCount(), 12);
+}

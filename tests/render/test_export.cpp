@@ -1,0 +1,390 @@
+#include "render/export.h"
+
+#include "model/document.h"
+#include "render/fonts.h"
+#include "render/pdfprobe.h"
+#include "render/renderer.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+#include <qpdf/QPDFWriter.hh>
+
+using namespace LWExport;
+
+namespace {
+
+LWDocument card(const QString &name = QStringLiteral("Harbour Bakery"))
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt, name);
+    doc.pages[0].background = LWFill::solid(LWColor(1, 0, 0));
+    doc.pages[1].background = LWFill::solid(LWColor(0, 0, 1));
+    return doc;
+}
+
+// pHYs of a PNG: (x, y, unit), or nothing.
+std::optional<std::tuple<quint32, quint32, int>> pngDensity(const QByteArray &png)
+{
+    const qsizetype at = png.indexOf("pHYs");
+    if (at < 0 || at + 13 > png.size())
+        return std::nullopt;
+    const auto *p = reinterpret_cast<const uchar *>(png.constData() + at + 4);
+    return std::tuple{qFromBigEndian<quint32>(p), qFromBigEndian<quint32>(p + 4), int(p[8])};
+}
+
+// JFIF APP0 of a JPEG: (unit, x, y), or nothing.
+std::optional<std::tuple<int, int, int>> jpegDensity(const QByteArray &jpg)
+{
+    if (!jpg.startsWith("\xFF\xD8\xFF\xE0") || jpg.mid(6, 5) != QByteArray("JFIF\0", 5))
+        return std::nullopt;
+    const auto *p = reinterpret_cast<const uchar *>(jpg.constData() + 13);
+    return std::tuple{int(p[0]), int(qFromBigEndian<quint16>(p + 1)), int(qFromBigEndian<quint16>(p + 3))};
+}
+
+QImage decode(const QByteArray &bytes)
+{
+    QImage img;
+    img.loadFromData(bytes);
+    return img;
+}
+
+// Grows every page's MediaBox (keeping no CropBox) so a render shows what lies past the box.
+QByteArray widened(const QByteArray &pdf, double by)
+{
+    QPDF q;
+    q.processMemoryFile("widen", pdf.constData(), size_t(pdf.size()));
+    for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(q).getAllPages()) {
+        QPDFObjectHandle o = page.getObjectHandle();
+        const auto r = o.getKey("/MediaBox").getArrayAsRectangle();
+        o.replaceKey("/MediaBox",
+                     QPDFObjectHandle::newFromRectangle({r.llx - by, r.lly - by, r.urx + by, r.ury + by}));
+        for (const char *key : {"/CropBox", "/BleedBox", "/TrimBox"})
+            o.removeKey(key);
+    }
+    QPDFWriter w(q);
+    w.setOutputMemory();
+    w.write();
+    auto buf = w.getBufferSharedPointer();
+    return QByteArray(reinterpret_cast<const char *>(buf->getBuffer()), qsizetype(buf->getSize()));
+}
+
+QByteArray photoBytes()
+{
+    QImage img(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixel(x, y, qRgb(x * 4, y * 5, (x * y) % 256));
+    QByteArray bytes;
+    QBuffer b(&bytes);
+    b.open(QIODevice::WriteOnly);
+    img.save(&b, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+TEST(Export, RasterTypeTakesOnlyItsRawValues)
+{
+    EXPECT_EQ(rasterType(u"jpeg"), RasterType::jpeg);
+    EXPECT_EQ(rasterType(u"png"), RasterType::png);
+    for (QStringView bad : {u"JPEG", u"jpg", u"PNG", u"", u" png"})
+        EXPECT_FALSE(rasterType(bad)) << bad.toString().toStdString();
+    EXPECT_EQ(rawValue(RasterType::jpeg), "jpeg");
+    EXPECT_EQ(ext(RasterType::jpeg), "jpg");
+    EXPECT_EQ(ext(RasterType::png), "png");
+    EXPECT_EQ(uti(RasterType::png), "image/png");
+}
+
+TEST(Export, PixelSizeRoundsTheBoxAtTheResolution)
+{
+    const LWDocument us = card();
+    EXPECT_EQ(pixelSize(us, 300, true), (PixelSize{1125, 675}));
+    EXPECT_EQ(pixelSize(us, 300, false), (PixelSize{1050, 600}));
+    const LWDocument letter = LWDocument::blank(LWSizePreset::letter, std::nullopt);
+    EXPECT_EQ(pixelSize(letter, 300, true), (PixelSize{2625, 3375}));
+    const LWDocument tabloid = LWDocument::blank(LWSizePreset::tabloid, std::nullopt);
+    EXPECT_EQ(pixelSize(tabloid, 600, true), (PixelSize{6750, 10350}));
+    EXPECT_EQ(pixelSize(us, 0, true), (PixelSize{0, 0}));
+}
+
+TEST(Export, EncodeStatesTheResolutionInTheFile)
+{
+    QImage img(40, 20, QImage::Format_RGB32);
+    img.fill(Qt::darkGreen);
+    for (int dpi : {300, 600}) {
+        SCOPED_TRACE(dpi);
+        const std::optional<QByteArray> png = encode(img, RasterType::png, dpi);
+        ASSERT_TRUE(png);
+        const quint32 perMetre = dpi == 300 ? 11811 : 23622;
+        EXPECT_EQ(pngDensity(*png), std::tuple(perMetre, perMetre, 1));
+        const std::optional<QByteArray> jpg = encode(img, RasterType::jpeg, dpi);
+        ASSERT_TRUE(jpg);
+        EXPECT_EQ(jpegDensity(*jpg), std::tuple(1, dpi, dpi));
+        EXPECT_EQ(decode(*jpg).size(), img.size());
+    }
+    // The default JPEG quality is 0.92: the same bytes as Qt's writer at 92.
+    QImage dense = img;
+    dense.setDotsPerMeterX(11811);
+    dense.setDotsPerMeterY(11811);
+    QByteArray manual;
+    QBuffer b(&manual);
+    b.open(QIODevice::WriteOnly);
+    QImageWriter w(&b, "jpeg");
+    w.setQuality(92);
+    ASSERT_TRUE(w.write(dense));
+    EXPECT_EQ(encode(img, RasterType::jpeg, 300), manual);
+    EXPECT_NE(encode(img, RasterType::jpeg, 300, 0.5), manual);
+    EXPECT_EQ(img.dotsPerMeterX(),
+              QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX()); // caller's copy untouched
+}
+
+TEST(Export, EncodeKeepsTransparencyAndRefusesNonsense)
+{
+    QImage img(10, 10, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    img.setPixel(2, 2, qRgba(0, 0, 255, 255));
+    const std::optional<QByteArray> png = encode(img, RasterType::png, 72);
+    ASSERT_TRUE(png);
+    const QImage back = decode(*png);
+    EXPECT_TRUE(back.hasAlphaChannel());
+    EXPECT_EQ(qAlpha(back.pixel(0, 0)), 0);
+    EXPECT_EQ(back.pixel(2, 2), qRgba(0, 0, 255, 255));
+
+    EXPECT_FALSE(encode(QImage(), RasterType::png, 300));
+    for (double dpi : {0.0, -300.0, qQNaN(), qInf(), 70000.0})
+        EXPECT_FALSE(encode(img, RasterType::jpeg, dpi)) << dpi;
+}
+
+TEST(Export, PdfPageBoxesAreExact)
+{
+    const LWDocument us = card();
+    std::optional<QByteArray> pdf = pdfData(us, {0, 1}, true);
+    ASSERT_TRUE(pdf);
+    QList<pdfprobe::Boxes> pages = pdfprobe::boxes(*pdf);
+    ASSERT_EQ(pages.size(), 2);
+    for (const pdfprobe::Boxes &b : pages) {
+        EXPECT_TRUE(pdfprobe::near(b.media, {0, 0, 270, 162}));
+        EXPECT_TRUE(pdfprobe::near(b.crop, {0, 0, 270, 162}));
+        EXPECT_TRUE(pdfprobe::near(b.bleed, {0, 0, 270, 162}));
+        EXPECT_TRUE(pdfprobe::near(b.trim, {9, 9, 252, 144}));
+    }
+
+    pdf = pdfData(us, {0, 1}, false);
+    ASSERT_TRUE(pdf);
+    pages = pdfprobe::boxes(*pdf);
+    ASSERT_EQ(pages.size(), 2);
+    for (const pdfprobe::Boxes &b : pages)
+        for (const auto &box : {b.media, b.crop, b.bleed, b.trim})
+            EXPECT_TRUE(pdfprobe::near(box, {0, 0, 252, 144}));
+
+    for (const LWSizePreset &preset : {LWSizePreset::euCard, LWSizePreset::a4, LWSizePreset::letter}) {
+        SCOPED_TRACE(preset.id.toStdString());
+        const LWDocument doc = LWDocument::blank(preset, std::nullopt);
+        pdf = pdfData(doc, {0}, true);
+        ASSERT_TRUE(pdf);
+        pages = pdfprobe::boxes(*pdf);
+        ASSERT_EQ(pages.size(), 1);
+        const QRectF all(0, 0, preset.width + 18, preset.height + 18);
+        EXPECT_TRUE(pdfprobe::near(pages[0].media, all));
+        EXPECT_TRUE(pdfprobe::near(pages[0].crop, all));
+        EXPECT_TRUE(pdfprobe::near(pages[0].bleed, all));
+        EXPECT_TRUE(pdfprobe::near(pages[0].trim, {9, 9, preset.width, preset.height}));
+    }
+    EXPECT_TRUE(pdfprobe::near(pages[0].media, {0, 0, 630, 810})); // the Letter flyer
+}
+
+TEST(Export, PdfPagesFollowTheArgumentAndSkipBadIndexes)
+{
+    const LWDocument us = card();
+    const std::optional<QByteArray> pdf = pdfData(us, {1, 0, 1}, true);
+    ASSERT_TRUE(pdf);
+    ASSERT_EQ(pdfprobe::boxes(*pdf).size(), 3);
+    const bool blueFirst[] = {true, false, true};
+    for (int i = 0; i < 3; ++i) {
+        const QImage img = pdfprobe::poppler(*pdf, i + 1, 36);
+        ASSERT_FALSE(img.isNull());
+        const QRgb c = img.pixel(img.width() / 2, img.height() / 2);
+        EXPECT_EQ(qBlue(c) > 200 && qRed(c) < 50, blueFirst[i]) << i;
+        EXPECT_EQ(qRed(c) > 200 && qBlue(c) < 50, !blueFirst[i]) << i;
+    }
+    const std::optional<QByteArray> one = pdfData(us, {-1, 0}, true);
+    ASSERT_TRUE(one);
+    EXPECT_EQ(pdfprobe::boxes(*one).size(), 1);
+    // No page at all: none rather than a PDF without pages.
+    EXPECT_FALSE(pdfData(us, {5}, true));
+    EXPECT_FALSE(pdfData(us, {}, false));
+    EXPECT_FALSE(pdfData(us, {-1, 2}, false));
+}
+
+// A negative bleed shrinks the box inside the trim: the trim box stays within the media box.
+TEST(Export, PdfOfANegativeBleedKeepsItsBoxesNested)
+{
+    LWDocument us = card();
+    us.bleed = -5;
+    const std::optional<QByteArray> pdf = pdfData(us, {0}, true);
+    ASSERT_TRUE(pdf);
+    const QList<pdfprobe::Boxes> pages = pdfprobe::boxes(*pdf);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_TRUE(pdfprobe::near(pages[0].media, {0, 0, 242, 134}));
+    EXPECT_TRUE(pdfprobe::near(pages[0].trim, {0, 0, 242, 134}));
+    us.bleed = -200; // nothing left of the page
+    EXPECT_FALSE(pdfData(us, {0}, true));
+    EXPECT_EQ(pixelSize(us, 300, true), (PixelSize{0, 0}));
+}
+
+TEST(Export, PdfCarriesCreatorAndTitle)
+{
+    const QString name = QStringLiteral("Caf\u00e9 \u2014 (north) \\ \U0001F3A8"); // escapes and UTF-16
+    std::optional<QByteArray> pdf = pdfData(card(name), {0}, true);
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(pdfprobe::info(*pdf, "/Creator"), QStringLiteral("VELK Leafwrighter \u2014 Velkmoor"));
+    EXPECT_EQ(pdfprobe::info(*pdf, "/Title"), name);
+    pdf = pdfData(card(QString()), {0}, true);
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(pdfprobe::info(*pdf, "/Title"), QString());
+}
+
+// Background and a shape both reach into the bleed; without bleed none of it may be in the file.
+TEST(Export, WithoutBleedNothingOfTheBleedReachesTheFile)
+{
+    LWDocument doc = card();
+    doc.pages[0].background = LWFill::solid(LWColor(0, 0.6, 0));
+    doc.pages[0].elements.append(LWElement::makeShape(LWShapeKind::rectangle, LWRect(-9, -9, 40, 40),
+                                                      LWFill::solid(LWColor(0, 0, 0)), std::nullopt));
+    for (bool bleed : {false, true}) {
+        SCOPED_TRACE(bleed);
+        const std::optional<QByteArray> pdf = pdfData(doc, {0}, bleed);
+        ASSERT_TRUE(pdf);
+        const double margin = bleed ? 9 : 0;
+        const QImage img = pdfprobe::poppler(widened(*pdf, 20), 1, 144); // 2 px per point
+        ASSERT_FALSE(img.isNull());
+        auto at = [&](double x, double y) {
+            return img.pixel(int((x + 20 + margin) * 2), int((y + 20 + margin) * 2));
+        };
+        EXPECT_TRUE(pdfprobe::isBlack(at(1, 1)));        // inside the trim
+        EXPECT_EQ(pdfprobe::isBlack(at(-4, -4)), bleed); // the bleed
+        auto green = [](QRgb c) { return qGreen(c) > 120 && qRed(c) < 60 && qBlue(c) < 60; };
+        EXPECT_EQ(green(at(100, -4)), bleed);         // background in the bleed
+        EXPECT_TRUE(pdfprobe::isWhite(at(-15, -15))); // past the bleed
+        EXPECT_TRUE(green(at(100, 100)));
+    }
+}
+
+TEST(Export, PdfTextIsRealTextWithEmbeddedFonts)
+{
+    LWFonts::registerBundled();
+    LWDocument doc = card();
+    doc.pages[0].elements.append(LWElement::makeText(
+        LWText(QStringLiteral("Harbour Bakery"), QStringLiteral("HelveticaNeue"), 18, LWColor::white),
+        LWRect(20, 20, 220, 40)));
+    doc.pages[1].elements.append(LWElement::makeText(
+        LWText(QStringLiteral("Fresh bread daily"), QStringLiteral("Georgia"), 12, LWColor::white),
+        LWRect(20, 20, 220, 40)));
+    const std::optional<QByteArray> pdf = pdfData(doc, {0, 1}, true);
+    ASSERT_TRUE(pdf);
+    const QString text = pdfprobe::text(*pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("Harbour Bakery"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Fresh bread daily"))) << text.toStdString();
+    const QStringList lines = pdfprobe::fonts(*pdf).split(u'\n', Qt::SkipEmptyParts).mid(2);
+    ASSERT_FALSE(lines.isEmpty());
+    for (const QString &line : lines) {
+        // name type encoding emb sub uni object ID: "emb" is the fourth column from the right.
+        const QStringList cols = line.split(u' ', Qt::SkipEmptyParts);
+        ASSERT_GE(cols.size(), 7) << line.toStdString();
+        EXPECT_EQ(cols[cols.size() - 5], "yes") << line.toStdString();
+    }
+}
+
+// Qt 6.4 writes fades as opaque: the page must come out of a PDF reader transparent at the rim.
+TEST(Export, GradientFadingToTransparentStaysTransparent)
+{
+    LWDocument doc = card();
+    doc.pages[0].background = LWFill::none();
+    doc.pages[0].elements.append(LWElement::makeShape(
+        LWShapeKind::rectangle, LWRect(0, 0, 252, 144),
+        LWFill::radial(LWColor(0.9, 0.2, 0.1, 1), LWColor(0.9, 0.2, 0.1, 0)), std::nullopt));
+    const std::optional<QByteArray> pdf = pdfData(doc, {0}, false);
+    ASSERT_TRUE(pdf);
+    const QImage img = pdfprobe::qtpdf(*pdf, 0, QSize(504, 288));
+    ASSERT_FALSE(img.isNull());
+    EXPECT_GT(qAlpha(img.pixel(252, 144)), 200); // the centre
+    EXPECT_LT(qAlpha(img.pixel(4, 4)), 40);      // the corner, 0.62 x 252 from the centre and beyond
+    EXPECT_LT(qAlpha(img.pixel(500, 284)), 40);
+}
+
+TEST(Export, PictureUsedOnSeveralPagesIsStoredOnceAndLossless)
+{
+    LWDocument doc = card();
+    LWElement photo = LWElement::makePhoto(LWRect(20, 20, 96, 72));
+    photo.image->data = photoBytes();
+    doc.pages[0].elements.append(photo);
+    doc.pages[1].elements.append(photo.duplicated());
+    const std::optional<QByteArray> pdf = pdfData(doc, {0, 1, 0}, true);
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(pdfprobe::imageCount(*pdf), 1);
+    EXPECT_FALSE(pdf->contains("/DCTDecode")); // no lossy re-encoding
+}
+
+TEST(Export, RasterHasPixelSizeAndResolution)
+{
+    const LWDocument us = card();
+    for (int dpi : {300, 600}) {
+        for (bool bleed : {true, false}) {
+            const PixelSize size = pixelSize(us, dpi, bleed);
+            const std::optional<QByteArray> png = rasterData(us, 0, dpi, bleed, RasterType::png);
+            const std::optional<QByteArray> jpg = rasterData(us, 0, dpi, bleed, RasterType::jpeg);
+            ASSERT_TRUE(png && jpg);
+            const quint32 perMetre = dpi == 300 ? 11811 : 23622;
+            EXPECT_EQ(pngDensity(*png), std::tuple(perMetre, perMetre, 1));
+            EXPECT_EQ(jpegDensity(*jpg), std::tuple(1, dpi, dpi));
+            for (const QByteArray *bytes : {&*png, &*jpg}) {
+                const QImage img = decode(*bytes);
+                EXPECT_EQ(img.width(), size.width);
+                EXPECT_EQ(img.height(), size.height);
+                const QRgb c = img.pixel(img.width() / 2, img.height() / 2);
+                EXPECT_GT(qRed(c), 200);
+                EXPECT_LT(qBlue(c), 50);
+            }
+        }
+    }
+}
+
+TEST(Export, RasterOfAnInvisibleBackgroundIsOpaqueWhite)
+{
+    LWDocument doc = card();
+    doc.pages[0].background = LWFill::solid(LWColor(0.2, 0.4, 0.6, 0));
+    const std::optional<QByteArray> png = rasterData(doc, 0, 72, true, RasterType::png);
+    ASSERT_TRUE(png);
+    const QImage img = decode(*png);
+    EXPECT_FALSE(img.hasAlphaChannel());
+    EXPECT_EQ(img.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(img.width() / 2, img.height() / 2), qRgb(255, 255, 255));
+}
+
+TEST(Export, RasterRefusesWhatCannotBeMade)
+{
+    const LWDocument us = card();
+    EXPECT_FALSE(rasterData(us, 2, 300, true, RasterType::png));
+    EXPECT_FALSE(rasterData(us, -1, 300, true, RasterType::png));
+    EXPECT_FALSE(rasterData(us, 0, 0.1, false, RasterType::png)); // rounds below a pixel
+    EXPECT_FALSE(rasterData(us, 0, -300, false, RasterType::jpeg));
+    EXPECT_FALSE(rasterData(us, 0, qQNaN(), false, RasterType::jpeg));
+    // 24 x 24 inches at 1200 dpi is 829 million pixels, over the cap.
+    const LWDocument huge =
+        LWDocument::blank(LWDocKind::flyer, QStringLiteral("custom"), 1728, 1728, 18, QStringLiteral("Huge"));
+    EXPECT_FALSE(rasterData(huge, 0, 1200, true, RasterType::jpeg));
+}
+
+// The largest preset at the highest offered resolution must still export.
+TEST(Export, TabloidAt600DpiWithBleedExports)
+{
+    const LWDocument tabloid = LWDocument::blank(LWSizePreset::tabloid, std::nullopt);
+    const std::optional<QByteArray> jpg = rasterData(tabloid, 0, 600, true, RasterType::jpeg);
+    ASSERT_TRUE(jpg);
+    QBuffer b(const_cast<QByteArray *>(&*jpg));
+    b.open(QIODevice::ReadOnly);
+    EXPECT_EQ(QImageReader(&b).size(), QSize(6750, 10350));
+}
