@@ -1,5 +1,7 @@
 #include "render/pdfboxes.h"
 
+#include "render/renderer.h"
+
 #include <QBuffer>
 #include <QPageLayout>
 #include <QPageSize>
@@ -7,6 +9,7 @@
 #include <QPdfWriter>
 
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -87,10 +90,153 @@ void repairGradientMasks(QPDF &pdf)
     }
 }
 
+// Nests the pages Qt wrote into finished pages as their recipes say: each written page becomes a
+// form XObject, each group a transparency group form drawn through an ExtGState with its opacity.
+class PageJoiner {
+public:
+    explicit PageJoiner(QPDF &pdf) : m_pdf(pdf), m_doc(pdf), m_written(m_doc.getAllPages()) {}
+
+    // False when a recipe names a page twice or out of range, or its groups do not pair up.
+    [[nodiscard]] bool join(const QList<PdfPageRecipe> &recipes)
+    {
+        std::vector<bool> used(m_written.size(), false);
+        for (const PdfPageRecipe &recipe : recipes) {
+            int depth = 0, pages = 0;
+            for (const PdfPiece &piece : recipe) {
+                if (piece.kind == PdfPiece::page) {
+                    if (piece.index < 0 || size_t(piece.index) >= used.size() || used[size_t(piece.index)])
+                        return false;
+                    used[size_t(piece.index)] = true;
+                    ++pages;
+                } else {
+                    depth += piece.kind == PdfPiece::beginGroup ? 1 : -1;
+                    if (depth < 0)
+                        return false;
+                }
+            }
+            if (depth != 0 || pages == 0 || recipe.front().kind != PdfPiece::page)
+                return false;
+        }
+        std::vector<QPDFObjectHandle> keep;
+        for (const PdfPageRecipe &recipe : recipes) {
+            QPDFPageObjectHelper first = m_written[size_t(recipe.front().index)];
+            if (recipe.size() == 1) {
+                keep.push_back(first.getObjectHandle());
+                continue;
+            }
+            const QPDFObjectHandle::Rectangle m = first.getMediaBox().getArrayAsRectangle();
+            // Generous: Qt's media box is rounded, and nothing may be cut at a group's edge.
+            m_bbox = QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(m.llx - 72, m.lly - 72, m.urx + 72, m.ury + 72));
+            const Built built = build(recipe, 1, recipe.size(), recipe.front().index);
+            QPDFObjectHandle page = m_pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+            page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+            page.replaceKey("/MediaBox", first.getMediaBox().shallowCopy());
+            page.replaceKey("/Resources", built.resources());
+            page.replaceKey("/Contents", m_pdf.newStream(built.content));
+            m_doc.addPageAt(QPDFPageObjectHelper(page), true, first);
+            keep.push_back(page);
+        }
+        for (QPDFPageObjectHelper &written : m_written) {
+            bool kept = false;
+            for (const QPDFObjectHandle &k : keep)
+                kept = kept || k.getObjGen() == written.getObjectHandle().getObjGen();
+            if (!kept)
+                m_doc.removePage(written);
+        }
+        return true;
+    }
+
+private:
+    struct Built {
+        std::string content;
+        QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
+        QPDFObjectHandle states = QPDFObjectHandle::newDictionary();
+        QPDFObjectHandle resources() const
+        {
+            QPDFObjectHandle r = QPDFObjectHandle::newDictionary();
+            r.replaceKey("/XObject", xobjects);
+            r.replaceKey("/ExtGState", states);
+            return r;
+        }
+    };
+
+    QPDFObjectHandle form(const std::string &content, QPDFObjectHandle resources)
+    {
+        QPDFObjectHandle f = m_pdf.newStream(content);
+        QPDFObjectHandle dict = f.getDict();
+        dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+        dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+        dict.replaceKey("/BBox", m_bbox.shallowCopy());
+        dict.replaceKey("/Resources", resources);
+        return f;
+    }
+
+    std::string pageContent(QPDFPageObjectHelper page)
+    {
+        Pl_Buffer buffer("page content");
+        page.pipeContents(&buffer);
+        std::shared_ptr<Buffer> data = buffer.getBufferSharedPointer();
+        return std::string(reinterpret_cast<const char *>(data->getBuffer()), data->getSize());
+    }
+
+    // Pieces [from, to) of a recipe whose first piece (a page) is `firstPage`, drawn in order.
+    Built build(const PdfPageRecipe &recipe, qsizetype from, qsizetype to, int firstPage)
+    {
+        Built b;
+        auto addPage = [&](int index) {
+            QPDFPageObjectHelper page = m_written[size_t(index)];
+            const std::string name = "/LWp" + std::to_string(m_names++);
+            b.xobjects.replaceKey(name, form(pageContent(page), page.getAttribute("/Resources", false)));
+            b.content += "q " + name + " Do Q\n";
+        };
+        if (firstPage >= 0)
+            addPage(firstPage);
+        for (qsizetype i = from; i < to; ++i) {
+            const PdfPiece &piece = recipe[i];
+            if (piece.kind == PdfPiece::page) {
+                addPage(piece.index);
+                continue;
+            }
+            // A group: find its end, build what lies inside, draw it at the group's opacity.
+            qsizetype end = i + 1;
+            for (int depth = 1; end < to; ++end) {
+                depth += recipe[end].kind == PdfPiece::beginGroup ? 1 : recipe[end].kind == PdfPiece::endGroup ? -1 : 0;
+                if (depth == 0)
+                    break;
+            }
+            const Built inner = build(recipe, i + 1, end, -1);
+            QPDFObjectHandle group = form(inner.content, inner.resources());
+            QPDFObjectHandle g = QPDFObjectHandle::newDictionary();
+            g.replaceKey("/Type", QPDFObjectHandle::newName("/Group"));
+            g.replaceKey("/S", QPDFObjectHandle::newName("/Transparency"));
+            g.replaceKey("/CS", QPDFObjectHandle::newName("/DeviceRGB"));
+            g.replaceKey("/I", QPDFObjectHandle::newBool(true));
+            group.getDict().replaceKey("/Group", g);
+            const double alpha = std::clamp(piece.opacity, 0.0, 1.0);
+            QPDFObjectHandle state = QPDFObjectHandle::newDictionary();
+            state.replaceKey("/Type", QPDFObjectHandle::newName("/ExtGState"));
+            state.replaceKey("/ca", QPDFObjectHandle::newReal(alpha, 4, true));
+            state.replaceKey("/CA", QPDFObjectHandle::newReal(alpha, 4, true));
+            const std::string n = std::to_string(m_names++);
+            b.xobjects.replaceKey("/LWg" + n, group);
+            b.states.replaceKey("/LWa" + n, state);
+            b.content += "q /LWa" + n + " gs /LWg" + n + " Do Q\n";
+            i = end;
+        }
+        return b;
+    }
+
+    QPDF &m_pdf;
+    QPDFPageDocumentHelper m_doc;
+    std::vector<QPDFPageObjectHelper> m_written;
+    QPDFObjectHandle m_bbox;
+    int m_names = 0;
+};
+
 } // namespace
 
 std::optional<QByteArray> finishPdf(const QByteArray &bytes, const QList<PdfPageBoxes> &pages,
-                                    const PdfInfo &info, QString *error)
+                                    const PdfInfo &info, QString *error, const QList<PdfPageRecipe> &recipes)
 {
     auto fail = [error](const QString &why) -> std::optional<QByteArray> {
         if (error)
@@ -106,6 +252,8 @@ std::optional<QByteArray> finishPdf(const QByteArray &bytes, const QList<PdfPage
         QPDF pdf;
         pdf.setSuppressWarnings(true);
         pdf.processMemoryFile("page export", bytes.constData(), size_t(bytes.size()));
+        if (!recipes.isEmpty() && !PageJoiner(pdf).join(recipes))
+            return fail(QStringLiteral("The pages cannot be joined as asked."));
 
         std::vector<QPDFPageObjectHelper> all = QPDFPageDocumentHelper(pdf).getAllPages();
         if (all.size() != size_t(pages.size()))
@@ -143,12 +291,44 @@ std::optional<QByteArray> finishPdf(const QByteArray &bytes, const QList<PdfPage
     }
 }
 
+// QPdfWriter that records where transparency groups begin and end: each boundary starts a new
+// written page (the painter's state carries over), and the recipes say how to join them again.
+class LayeredPdfWriter final : public QPdfWriter, public LWRenderer::LayerSink {
+public:
+    using QPdfWriter::QPdfWriter;
+
+    QList<PdfPageRecipe> recipes;
+    int written = 0; // pages Qt has begun
+
+    void startFinishedPage()
+    {
+        recipes.append({PdfPiece{PdfPiece::page, written - 1, 1}});
+    }
+
+    bool beginLayer(QPainter &, double opacity) override
+    {
+        if (recipes.isEmpty() || !newPage())
+            return false;
+        recipes.last().append({PdfPiece::beginGroup, 0, opacity});
+        recipes.last().append({PdfPiece::page, written++, 1});
+        return true;
+    }
+
+    void endLayer(QPainter &) override
+    {
+        // Should Qt refuse the page, the rest is drawn inside the group: visible all the same.
+        recipes.last().append({PdfPiece::endGroup, 0, 1});
+        if (newPage())
+            recipes.last().append({PdfPiece::page, written++, 1});
+    }
+};
+
 struct PdfPageWriter::Private {
     QSizeF page;
     PdfInfo info;
     QByteArray bytes;
     QBuffer buffer{&bytes};
-    std::optional<QPdfWriter> writer;
+    std::optional<LayeredPdfWriter> writer;
     QPainter painter;
     int pages = 0;
     bool failed = false;
@@ -197,6 +377,8 @@ QPainter *PdfPageWriter::beginPage()
         }
     }
     ++d->pages;
+    ++d->writer->written;
+    d->writer->startFinishedPage();
     d->painter.save();
     // Qt flips about its rounded page height; shift so y = 0 lands on the exact top edge.
     d->painter.resetTransform();
@@ -221,7 +403,7 @@ std::optional<QByteArray> PdfPageWriter::finish(const QList<PdfPageBoxes> &boxes
     }
     d->failed = true; // one document per writer
     d->buffer.close();
-    return finishPdf(d->bytes, boxes, d->info, error);
+    return finishPdf(d->bytes, boxes, d->info, error, d->writer->recipes);
 }
 
 } // namespace LWExport

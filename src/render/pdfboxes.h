@@ -27,15 +27,29 @@ struct PdfInfo {
     QString title;
 };
 
-// Rewrites a PDF in memory: page i gets pages[i] (the counts must match), Qt's gradient soft
-// masks become luminosity masks, Creator and Title are set. None, with the reason in *error,
-// when the bytes do not parse, the counts differ, a box is not finite or writing fails.
+// How the pages Qt wrote make up one finished page: the pages in order, with transparency
+// groups around some of them. Qt cannot write a group, so the writer starts a new page where a
+// group begins or ends and the finishing pass nests those pages' contents as form XObjects.
+struct PdfPiece {
+    enum Kind { page, beginGroup, endGroup } kind = page;
+    int index = 0;      // page: index of a page Qt wrote
+    double opacity = 1; // beginGroup: the group's opacity
+};
+using PdfPageRecipe = QList<PdfPiece>;
+
+// Rewrites a PDF in memory: the pages are first joined by `recipes` (one recipe per finished
+// page; none means every page stands alone), then finished page i gets pages[i] (the counts must
+// match), Qt's gradient soft masks become luminosity masks, Creator and Title are set. None, with
+// the reason in *error, when the bytes do not parse, the counts differ, a recipe is malformed,
+// a box is not finite or writing fails.
 [[nodiscard]] std::optional<QByteArray> finishPdf(const QByteArray &pdf, const QList<PdfPageBoxes> &pages,
-                                                  const PdfInfo &info, QString *error = nullptr);
+                                                  const PdfInfo &info, QString *error = nullptr,
+                                                  const QList<PdfPageRecipe> &recipes = {});
 
 // Pages of one size drawn through QPdfWriter into memory, then finished by finishPdf.
 // Qt rounds the page to whole points and flips y about that rounded height; beginPage
 // compensates, so the painter's user space is the exact page: points, origin top-left, y down.
+// The painter's device is a LWRenderer::LayerSink: half-transparent elements stay vectors.
 class PdfPageWriter {
 public:
     PdfPageWriter(QSizeF page, PdfInfo info);

@@ -68,8 +68,9 @@ bool paintsOnce(const LWElement &e)
 
 void drawContent(const LWElement &e, QPainter &p, const LWRenderOptions &options);
 
-// Draws the element into an offscreen layer at device resolution (600 DPI for vector devices)
-// and blends the layer at the element's opacity, so its parts do not show through each other.
+// Draws the element into an offscreen layer at device resolution (600 DPI for a vector device
+// without groups) and blends the layer at the element's opacity, so its parts do not show
+// through each other.
 void drawLayered(const LWElement &e, QPainter &p, const LWRenderOptions &options)
 {
     const bool vector = p.paintEngine() && p.paintEngine()->type() != QPaintEngine::Raster;
@@ -187,7 +188,14 @@ void draw(const LWElement &e, QPainter &p, const LWRenderOptions &options)
         return;
     p.save();
     if (e.opacity < 1 && !paintsOnce(e)) {
-        drawLayered(e, p, options);
+        auto *sink = dynamic_cast<LayerSink *>(p.device());
+        if (sink && sink->beginLayer(p, p.opacity() * e.opacity)) {
+            p.setOpacity(1); // the group carries the opacity
+            drawContent(e, p, options);
+            sink->endLayer(p);
+        } else {
+            drawLayered(e, p, options);
+        }
     } else {
         if (e.opacity < 1)
             p.setOpacity(p.opacity() * e.opacity);

@@ -23,6 +23,19 @@ namespace LWRenderer {
 // Largest bitmap any call here makes (pixels); bigger requests give none.
 inline constexpr qint64 maxBitmapPixels = 200'000'000;
 
+// A vector paint device that can hold transparency groups (the PDF writer): a half-transparent
+// element whose parts overlap is drawn at full strength into a group that is then blended at the
+// element's opacity, so the PDF keeps it as vectors and text. Devices without it get an
+// offscreen layer instead.
+class LayerSink {
+public:
+    virtual ~LayerSink() = default;
+    // Drawing until the matching endLayer goes into a group blended at opacity; false when the
+    // device cannot start one (the renderer then falls back to a bitmap layer).
+    [[nodiscard]] virtual bool beginLayer(QPainter &p, double opacity) = 0;
+    virtual void endLayer(QPainter &p) = 0;
+};
+
 // A resolution in dots per inch, to tell the print-resolution bitmap from the scaled one.
 struct DPI {
     double value;
