@@ -1,9 +1,7 @@
 #include "model/document.h"
 #include "render/export.h"
-#include "render/fonts.h"
 #include "render/renderer.h"
 
-#include <QGuiApplication>
 #include <benchmark/benchmark.h>
 #include <cmath>
 
@@ -114,15 +112,3 @@ BENCHMARK(BM_EncodeFlyer)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    LWFonts::registerBundled();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

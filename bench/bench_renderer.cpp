@@ -1,7 +1,5 @@
-#include "render/fonts.h"
 #include "render/renderer.h"
 
-#include <QGuiApplication>
 #include <benchmark/benchmark.h>
 
 // A text-heavy Letter flyer: a heading, twelve paragraphs, shapes and a gradient background.
@@ -34,13 +32,3 @@ static void BM_DrawTextFlyer(benchmark::State &state)
         benchmark::DoNotOptimize(LWRenderer::bitmap(doc, 0, LWRenderer::DPI{dpi}, false));
 }
 BENCHMARK(BM_DrawTextFlyer)->Arg(300)->Arg(600)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    LWFonts::registerBundled();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}

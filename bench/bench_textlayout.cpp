@@ -1,7 +1,5 @@
-#include "render/fonts.h"
 #include "render/textlayout.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <benchmark/benchmark.h>
@@ -46,15 +44,3 @@ static void BM_DrawParagraph300Dpi(benchmark::State &state)
     }
 }
 BENCHMARK(BM_DrawParagraph300Dpi)->Unit(benchmark::kMicrosecond);
-
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    LWFonts::registerBundled();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -60,15 +60,21 @@ PixelSize pixelSize(const LWDocument &doc, double dpi, bool includeBleed)
     return {LWUnits::pixels(box.width(), dpi), LWUnits::pixels(box.height(), dpi)};
 }
 
+QList<int> validPages(const LWDocument &doc, const QList<int> &indexes)
+{
+    QList<int> valid;
+    for (int index : indexes)
+        if (index >= 0 && index < doc.pages.size())
+            valid.append(index);
+    return valid;
+}
+
 std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages, bool includeBleed)
 {
     const LWRect box = exportBox(doc, includeBleed);
     if (!usable(box))
         return std::nullopt;
-    QList<int> valid;
-    for (int index : pages)
-        if (index >= 0 && index < doc.pages.size())
-            valid.append(index);
+    const QList<int> valid = validPages(doc, pages);
     if (valid.isEmpty())
         return std::nullopt;
 

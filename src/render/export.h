@@ -29,6 +29,9 @@ struct PixelSize {
     friend bool operator==(const PixelSize &, const PixelSize &) = default;
 };
 
+// The indexes that name a page of the document, in the argument's order.
+QList<int> validPages(const LWDocument &doc, const QList<int> &indexes);
+
 // One PDF page per valid index, in the argument's order (repeats repeat), each of the trim or,
 // with includeBleed, the bleed rectangle, clipped to it; Media = Crop = Bleed box, TrimBox the
 // trim. Creator creatorText, Title the document's name. Invalid indexes are skipped; with none

@@ -150,10 +150,7 @@ std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &side
     const std::optional<SheetLayout> layout = SheetLayout::make(doc);
     if (!layout)
         return std::nullopt;
-    QList<int> valid;
-    for (int side : sides)
-        if (side >= 0 && side < doc.pages.size())
-            valid.append(side);
+    const QList<int> valid = validPages(doc, sides);
     if (valid.isEmpty())
         return std::nullopt;
 

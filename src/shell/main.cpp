@@ -1,3 +1,5 @@
+#include "render/fonts.h"
+
 #include <QApplication>
 #include <QMainWindow>
 #include <cstdio>
@@ -13,6 +15,8 @@ int main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VELK Leafwrighter"));
+    // Before any text is measured or drawn.
+    LWFonts::registerBundled();
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("VELK Leafwrighter"));
     window.resize(1500, 940);
