@@ -1,0 +1,229 @@
+#include "model/documentio.h"
+
+#include "model/json.h"
+#include "model/recent.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cstring>
+#include <new>
+
+namespace {
+
+QString fileName(const QString &path) { return QFileInfo(path).fileName(); }
+
+// Reads at most maxFileSize + 1 bytes, so a device that never ends cannot exhaust memory.
+LWDocumentIO::Result<QByteArray> readBounded(QFile &f)
+{
+    const qint64 cap = LWDocumentIO::maxFileSize;
+    if (!f.isSequential() && f.size() > cap)
+        return LWDocumentIO::IOError::unreadable(QStringLiteral("the file is larger than 1 GiB"));
+    QByteArray bytes;
+    if (!f.isSequential())
+        bytes.reserve(f.size());
+    char chunk[65536];
+    for (;;) {
+        const qint64 n = f.read(chunk, sizeof chunk);
+        if (n < 0)
+            return LWDocumentIO::SystemError{
+                QStringLiteral("The file \"%1\" couldn't be read: %2").arg(fileName(f.fileName()), f.errorString())};
+        if (n == 0)
+            break;
+        if (bytes.size() + n > cap)
+            return LWDocumentIO::IOError::unreadable(QStringLiteral("the file is larger than 1 GiB"));
+        bytes.append(chunk, n);
+    }
+    return bytes;
+}
+
+// Counts the values of a JSON text roughly (commas and opening brackets outside strings)
+// and stops past `limit`. The parser needs some 20 bytes per value and the reader about ten
+// times that, so a text of tiny values must be refused before it is parsed.
+bool tooManyValues(const QByteArray &bytes, qint64 limit)
+{
+    qint64 count = 0;
+    const char *p = bytes.constData();
+    const char *const end = p + bytes.size();
+    while (p < end) {
+        const char c = *p++;
+        if (c == '"') {
+            // Skip the string: its end is the first quote not escaped by an odd run of backslashes.
+            for (;;) {
+                const char *q = static_cast<const char *>(std::memchr(p, '"', size_t(end - p)));
+                if (!q)
+                    return false;
+                const char *s = q;
+                while (s > p && s[-1] == '\\')
+                    --s;
+                p = q + 1;
+                if ((q - s) % 2 == 0)
+                    break;
+            }
+        } else if ((c == ',' || c == '[' || c == '{') && ++count > limit) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool startsLikeObject(QByteArray bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF")) // the parser accepts a byte-order mark
+        bytes.remove(0, 3);
+    for (const char c : bytes) {
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+            return c == '{';
+    }
+    return false;
+}
+
+// The parser refuses containers nested more than 1024 deep. A top-level element object sits
+// at depth 5 (document, pages, page, elements, element), each group level adds two (children,
+// element), and an element's own containers reach two below it (frame pairs, fill colour).
+constexpr int maxGroupLevels = (1024 - 5 - 2) / 2 + 1;
+
+bool nestedTooDeep(const QList<LWElement> &elements, int level)
+{
+    if (level >= maxGroupLevels)
+        return !elements.isEmpty();
+    for (const LWElement &e : elements)
+        if (e.children && nestedTooDeep(*e.children, level + 1))
+            return true;
+    return false;
+}
+
+} // namespace
+
+namespace LWDocumentIO {
+
+QString IOError::errorDescription() const
+{
+    switch (kind) {
+    case Kind::newerVersion:
+        return QStringLiteral("This design was saved by a newer version of VELK Leafwrighter (format %1). "
+                              "Please update the app.")
+            .arg(version);
+    case Kind::unreadable:
+        return QStringLiteral("The design couldn't be opened: ") + detail;
+    case Kind::notADesign:
+        break;
+    }
+    return QStringLiteral("This file isn't an VELK Leafwrighter design.");
+}
+
+Result<QByteArray> encode(const LWDocument &doc)
+{
+    // Refused rather than written as a file that could not be opened again.
+    for (const LWPage &page : doc.pages)
+        if (nestedTooDeep(page.elements, 0))
+            return SystemError{QStringLiteral("The design couldn't be written: groups are nested more than %1 deep")
+                                   .arg(maxGroupLevels)};
+    QString error;
+    std::optional<QByteArray> bytes = LWJson::write(doc.toJson(), &error);
+    if (!bytes)
+        return SystemError{QStringLiteral("The design couldn't be written: ") + error};
+    // Whatever is saved must open again.
+    if (bytes->size() > maxFileSize)
+        return SystemError{QStringLiteral("The design couldn't be written: it would be larger than 1 GiB")};
+    if (tooManyValues(*bytes, maxValues))
+        return SystemError{QStringLiteral("The design couldn't be written: it would hold more than %1 values")
+                               .arg(maxValues)};
+    return std::move(*bytes);
+}
+
+Result<LWDocument> decode(const QByteArray &bytes)
+{
+    if (bytes.size() > maxFileSize)
+        return IOError::unreadable(QStringLiteral("the file is larger than 1 GiB"));
+    if (tooManyValues(bytes, maxValues)) {
+        if (!startsLikeObject(bytes)) // not an object: no design whatever follows
+            return IOError::notADesign();
+        return IOError::unreadable(QStringLiteral("the file holds more than %1 values").arg(maxValues));
+    }
+    try {
+        const std::optional<QJsonValue> parsed = LWJson::parse(bytes);
+        if (!parsed || !parsed->isObject())
+            return IOError::notADesign();
+        const QJsonObject top = parsed->toObject();
+        const QJsonValue format = top.value(QLatin1String("format"));
+        if (!format.isString() || format.toString() != LWDocument::formatName)
+            return IOError::notADesign();
+
+        // Only a whole number is a version here; anything else is left to the full read.
+        const QJsonValue version = top.value(QLatin1String("version"));
+        if (version.isDouble()) {
+            try {
+                const qint64 v = LWJsonIn(version).integer();
+                if (v >= 2)
+                    return IOError::newerVersion(v);
+            } catch (const LWJsonError &) {
+            }
+        }
+        return LWDocument::fromJson(LWJsonIn(*parsed));
+    } catch (const LWJsonError &e) {
+        // A message may quote the file's own text, which can be any length; the path cannot.
+        if (e.message().size() <= 300)
+            return IOError::unreadable(e.description());
+        return IOError::unreadable(LWJsonError(e.path(), e.message().left(300) + QChar(0x2026)).description());
+    } catch (const std::bad_alloc &) {
+        return IOError::unreadable(QStringLiteral("there is not enough memory to read it"));
+    }
+}
+
+Result<std::monostate> save(const LWDocument &doc, const QUrl &url)
+{
+    Result<QByteArray> bytes = encode(doc);
+    if (!bytes)
+        return std::get<SystemError>(bytes.error());
+
+    const QString path = url.toLocalFile();
+    auto failed = [&](const QString &why) {
+        return SystemError{QStringLiteral("The file \"%1\" couldn't be saved: %2").arg(fileName(path), why)};
+    };
+    if (path.isEmpty())
+        return failed(QStringLiteral("\"%1\" is not a file location").arg(url.toDisplayString()));
+
+    // Written beside the target and renamed over it on commit; the old file stays until then.
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return failed(f.errorString());
+    if (f.write(bytes.value()) != bytes.value().size()) {
+        const QString why = f.errorString();
+        f.cancelWriting();
+        return failed(why);
+    }
+    if (!f.commit())
+        return failed(f.errorString());
+
+    LWRecent::add(url);
+    return std::monostate{};
+}
+
+Result<LWDocument> open(const QUrl &url)
+{
+    const QString path = url.toLocalFile();
+    auto failed = [&](const QString &why) {
+        return SystemError{QStringLiteral("The file \"%1\" couldn't be opened: %2").arg(fileName(path), why)};
+    };
+    if (path.isEmpty())
+        return failed(QStringLiteral("\"%1\" is not a file location").arg(url.toDisplayString()));
+    if (QFileInfo(path).isDir())
+        return failed(QStringLiteral("it is a folder"));
+
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return failed(f.errorString());
+    Result<QByteArray> bytes = readBounded(f);
+    if (!bytes) {
+        if (const IOError *e = bytes.ioError())
+            return *e;
+        return std::get<SystemError>(bytes.error());
+    }
+    Result<LWDocument> doc = decode(bytes.value());
+    if (doc)
+        LWRecent::add(url);
+    return doc;
+}
+
+} // namespace LWDocumentIO

@@ -1,0 +1,84 @@
+#pragma once
+#include "model/document.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+#include <utility>
+#include <variant>
+
+// The native design file: one canonical JSON text (LWJson::write) holding an LWDocument.
+// The only code that reads or writes design files. No state; main thread (save and open
+// update the recent list). Nothing here changes the document or shows anything.
+namespace LWDocumentIO {
+
+// Files above this size are refused instead of read into memory.
+inline constexpr qint64 maxFileSize = qint64(1) << 30;
+// Texts with more JSON values than this are refused before parsing; a design of a thousand
+// elements holds about a hundred thousand.
+inline constexpr qint64 maxValues = qint64(1) << 22;
+
+// What the read-side checks refuse.
+struct IOError {
+    enum class Kind { newerVersion, unreadable, notADesign };
+    Kind kind = Kind::notADesign;
+    qint64 version = 0; // newerVersion: the file's version
+    QString detail;     // unreadable: what went wrong, naming where
+
+    static IOError newerVersion(qint64 version) { return {Kind::newerVersion, version, {}}; }
+    static IOError unreadable(QString detail) { return {Kind::unreadable, 0, std::move(detail)}; }
+    static IOError notADesign() { return {}; }
+
+    QString errorDescription() const; // the sentence shown to the user
+    friend bool operator==(const IOError &, const IOError &) = default;
+};
+
+// A failure of the file system or the encoder, passed on with its own description.
+struct SystemError {
+    QString description;
+    friend bool operator==(const SystemError &, const SystemError &) = default;
+};
+
+using Error = std::variant<IOError, SystemError>;
+
+// A value, or the error that prevented it.
+template <class T> class Result {
+public:
+    Result(T value) : m_v(std::in_place_index<0>, std::move(value)) {}
+    Result(IOError e) : m_v(std::in_place_index<1>, std::move(e)) {}
+    Result(SystemError e) : m_v(std::in_place_index<1>, std::move(e)) {}
+
+    bool ok() const { return m_v.index() == 0; }
+    explicit operator bool() const { return ok(); }
+    // Only when ok().
+    const T &value() const & { return std::get<0>(m_v); }
+    T &&value() && { return std::get<0>(std::move(m_v)); }
+    // Only when !ok().
+    const Error &error() const { return std::get<1>(m_v); }
+    // The read-side verdict, or null (success, or a file-system / encoder failure).
+    const IOError *ioError() const { return ok() ? nullptr : std::get_if<IOError>(&error()); }
+    // Empty when ok().
+    QString errorDescription() const
+    {
+        if (ok())
+            return {};
+        if (const IOError *e = ioError())
+            return e->errorDescription();
+        return std::get<SystemError>(error()).description;
+    }
+
+private:
+    std::variant<T, Error> m_v;
+};
+
+// The file's bytes; fails (SystemError) on a NaN or infinite number.
+[[nodiscard]] Result<QByteArray> encode(const LWDocument &doc);
+// A document, or an IOError. Any bytes at all: never crashes, hangs or grows without bound.
+[[nodiscard]] Result<LWDocument> decode(const QByteArray &bytes);
+// Encodes, then replaces the file at `url` in one step (an earlier file survives any failure),
+// then adds it to the recent designs. Nothing is written or recorded on failure.
+[[nodiscard]] Result<std::monostate> save(const LWDocument &doc, const QUrl &url);
+// Reads and decodes the file, then adds it to the recent designs; records nothing on failure.
+[[nodiscard]] Result<LWDocument> open(const QUrl &url);
+
+} // namespace LWDocumentIO

@@ -1,0 +1,31 @@
+#pragma once
+#include <QSettings>
+#include <QString>
+#include <memory>
+
+// Settings keys and the one settings store they live in.
+//
+// Every reader and writer of settings (the recent-designs list included) goes through store().
+// Unless replaced, that is the user's own settings, made on first use. Tests and the self-test
+// point it at a throw-away INI file before anything reads or writes a setting.
+namespace LWPrefs {
+inline const QString recentKey = QStringLiteral("lf.recentFiles");    // paths, newest first
+inline const QString showBleedKey = QStringLiteral("lf.showBleed");    // default true
+inline const QString showSafeKey = QStringLiteral("lf.showSafe");      // default true
+inline const QString showTrimKey = QStringLiteral("lf.showTrim");      // default true
+inline const QString snapKey = QStringLiteral("lf.snap");              // default true
+inline const QString gridKey = QStringLiteral("lf.grid");              // default false
+inline const QString exportDPIKey = QStringLiteral("lf.exportDPI");    // default 300
+inline const QString exportBleedKey = QStringLiteral("lf.exportBleed"); // default true
+
+// Main thread only. The reference stays valid until the next setStore.
+QSettings &store();
+void setStore(std::shared_ptr<QSettings> settings);
+// A store in the INI file at `path` (created on first write).
+[[nodiscard]] std::shared_ptr<QSettings> makeStore(const QString &path);
+
+// The stored value, or the key's default when nothing is stored or the value is no Bool /
+// whole number. Values read back from the file as text ("false", "300") count as stored.
+[[nodiscard]] bool boolValue(const QString &key);
+[[nodiscard]] int intValue(const QString &key);
+} // namespace LWPrefs

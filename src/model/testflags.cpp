@@ -1,0 +1,3 @@
+#include "model/testflags.h"
+
+bool VELKTestFlags::running = false;
