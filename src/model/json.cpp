@@ -206,9 +206,23 @@ QJsonValue to(const QPointF &p) { return QJsonArray{p.x(), p.y()}; }
 
 // ---------------------------------------------------------------- reading
 
-LWJsonIn::LWJsonIn(QJsonValue value, QString path) : m_value(std::move(value)), m_path(std::move(path)) {}
+LWJsonIn::LWJsonIn(QJsonValue value, QString path) : m_value(std::move(value)), m_parent(std::move(path)) {}
 
-void LWJsonIn::fail(const QString &message) const { throw LWJsonError(m_path, message); }
+LWJsonIn::LWJsonIn(QJsonValue value, QString parentPath, const char *key, qsizetype index)
+    : m_value(std::move(value)), m_parent(std::move(parentPath)), m_key(key), m_index(index)
+{
+}
+
+QString LWJsonIn::path() const
+{
+    if (m_key)
+        return m_parent.isEmpty() ? QString::fromLatin1(m_key) : m_parent + QLatin1Char('.') + QLatin1String(m_key);
+    if (m_index >= 0)
+        return m_parent + QStringLiteral("[%1]").arg(m_index);
+    return m_parent;
+}
+
+void LWJsonIn::fail(const QString &message) const { throw LWJsonError(path(), message); }
 
 double LWJsonIn::number() const
 {
@@ -287,10 +301,11 @@ QList<LWJsonIn> LWJsonIn::array() const
     if (!m_value.isArray())
         fail(QStringLiteral("expected an array"));
     const QJsonArray a = m_value.toArray();
+    const QString here = path();
     QList<LWJsonIn> out;
     out.reserve(a.size());
     for (qsizetype i = 0; i < a.size(); ++i)
-        out.append(LWJsonIn(a.at(i), m_path + QStringLiteral("[%1]").arg(i)));
+        out.append(LWJsonIn(a.at(i), here, nullptr, i));
     return out;
 }
 
@@ -318,18 +333,13 @@ QJsonObject LWJsonIn::object() const
     return m_value.toObject();
 }
 
-QString LWJsonIn::childPath(const char *key) const
-{
-    return m_path.isEmpty() ? QString::fromLatin1(key) : m_path + QLatin1Char('.') + QLatin1String(key);
-}
-
 LWJsonIn LWJsonIn::operator[](const char *key) const
 {
     const QJsonObject o = object();
     const QJsonValue v = o.value(QLatin1String(key));
     if (v.isUndefined() || v.isNull())
-        throw LWJsonError(childPath(key), QStringLiteral("missing required key"));
-    return LWJsonIn(v, childPath(key));
+        LWJsonIn(v, path(), key, -1).fail(QStringLiteral("missing required key"));
+    return LWJsonIn(v, path(), key, -1);
 }
 
 std::optional<LWJsonIn> LWJsonIn::optional(const char *key) const
@@ -338,5 +348,5 @@ std::optional<LWJsonIn> LWJsonIn::optional(const char *key) const
     const QJsonValue v = o.value(QLatin1String(key));
     if (v.isUndefined() || v.isNull())
         return std::nullopt;
-    return LWJsonIn(v, childPath(key));
+    return LWJsonIn(v, path(), key, -1);
 }

@@ -77,7 +77,7 @@ class LWJsonIn {
 public:
     explicit LWJsonIn(QJsonValue value, QString path = {});
 
-    const QString &path() const { return m_path; }
+    QString path() const; // spelled out on demand: most values never need it
     const QJsonValue &raw() const { return m_value; }
     bool isNull() const { return m_value.isNull() || m_value.isUndefined(); }
 
@@ -99,6 +99,7 @@ public:
     }
 
     // Members of an object: required (present, not null) or optional (absent or null = nothing).
+    // The key is kept, not copied: pass a string literal.
     LWJsonIn operator[](const char *key) const;
     std::optional<LWJsonIn> optional(const char *key) const;
 
@@ -114,10 +115,12 @@ public:
     [[noreturn]] void fail(const QString &message) const;
 
 private:
+    LWJsonIn(QJsonValue value, QString parentPath, const char *key, qsizetype index);
     QJsonObject object() const;
-    QString childPath(const char *key) const;
     QJsonValue m_value;
-    QString m_path;
+    QString m_parent;              // the parent's path (shared, not copied)
+    const char *m_key = nullptr;   // this value's key in its parent object, or
+    qsizetype m_index = -1;        // its index in its parent array
 };
 
 template <class T> struct LWIsQList : std::false_type {};
