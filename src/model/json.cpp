@@ -47,17 +47,20 @@ struct Writer {
 
     bool number(const QJsonValue &v)
     {
-        const QCborValue cbor = QCborValue::fromJsonValue(v);
-        if (cbor.isInteger()) {
-            out += QByteArray::number(cbor.toInteger());
-            return true;
-        }
         const double d = v.toDouble();
+        char buf[40];
+        if (std::fabs(d) >= 9007199254740992.0 && std::fabs(d) <= 9223372036854775808.0) {
+            // Only here can a stored integer differ from its double; ask the slow way.
+            const QCborValue cbor = QCborValue::fromJsonValue(v);
+            if (cbor.isInteger()) {
+                out += QByteArray::number(cbor.toInteger());
+                return true;
+            }
+        }
         if (!std::isfinite(d)) {
             error = QStringLiteral("the number at \"%1\" is not finite").arg(path());
             return false;
         }
-        char buf[40];
         if (d == 0) {
             out += std::signbit(d) ? "-0" : "0";
         } else if (std::fabs(d) < 9007199254740992.0 && std::trunc(d) == d) {
