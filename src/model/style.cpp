@@ -30,5 +30,6 @@ QJsonObject LWStroke::toJson() const
 
 LWStroke LWStroke::fromJson(const LWJsonIn &in)
 {
-    return LWStroke(in.get<LWColor>("color"), in.get<double>("width"), in.get<double>("dash"));
+    // Braces fix the reading order, so a file missing several keys is reported at the first one.
+    return LWStroke{in.get<LWColor>("color"), in.get<double>("width"), in.get<double>("dash")};
 }

@@ -67,5 +67,15 @@ TEST(FillJson, RoundTripAndStrictReading)
     QJsonObject noDash = s.toJson();
     noDash.remove("dash");
     EXPECT_THROW((void)LWStroke::fromJson(LWJsonIn(noDash)), LWJsonError);
+    // With several keys missing, the first field in declaration order is the one reported.
+    QJsonObject onlyColor = s.toJson();
+    onlyColor.remove("width");
+    onlyColor.remove("dash");
+    try {
+        (void)LWStroke::fromJson(LWJsonIn(onlyColor, "stroke"));
+        FAIL() << "a stroke without width and dash must fail";
+    } catch (const LWJsonError &e) {
+        EXPECT_EQ(e.path(), "stroke.width");
+    }
     EXPECT_EQ(LWStroke::fromJson(LWJsonIn(s.toJson())), s);
 }
