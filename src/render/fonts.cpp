@@ -675,8 +675,11 @@ QString toggled(const QString &postScriptName, unsigned trait)
     if (!face)
         return postScriptName;
     const bool set = (traitsOf(face->info) & trait) != trait;
-    const Face *other = switched(*face, bundled, trait, set);
-    return other ? other->info.ps : face->info.ps;
+    if (const Face *other = switched(*face, bundled, trait, set))
+        return other->info.ps;
+    // No such member: the font itself stays, and a name that resolved without the fallback chain
+    // (a platform name with its stand-in included) is kept as written.
+    return findFace(postScriptName).first ? postScriptName : face->info.ps;
 }
 
 QString postScriptNameOf(const QFont &font)

@@ -174,6 +174,9 @@ TEST_F(Fonts, NamesAndTraitsFollowTheStandInFamily)
               QStringLiteral("Pacifico-Regular"));
     EXPECT_EQ(LWFonts::toggled(QStringLiteral("NunitoSans-SemiBold"), LWFonts::italicTrait),
               QStringLiteral("NunitoSans-SemiBold"));
+    // A platform name whose stand-in family lacks the member keeps its own name, not the stand-in's.
+    EXPECT_EQ(LWFonts::toggled(QStringLiteral("SnellRoundhand"), LWFonts::boldTrait), QStringLiteral("SnellRoundhand"));
+    EXPECT_EQ(LWFonts::toggled(QStringLiteral("Impact"), LWFonts::italicTrait), QStringLiteral("Impact"));
 
     const auto members = LWFonts::members(QStringLiteral("Nunito Sans"));
     ASSERT_EQ(members.size(), 7);
