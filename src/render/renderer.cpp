@@ -49,15 +49,17 @@ QRectF paintBounds(const LWElement &e)
 
 // Whether drawing the element once at partial opacity looks like a flattened layer would:
 // true when none of its own parts overlap each other.
-bool paintsOnce(const LWElement &e)
+bool paintsOnce(const LWElement &e, const LWRenderOptions &options)
 {
     switch (e.kind) {
     case LWElement::Kind::shape:
         return e.isLine() || !(e.fill.isVisible() && hasStroke(e));
     case LWElement::Kind::text:
-        return e.text && !e.text->underline;
+        // Glyphs overlap in joined scripts, under negative tracking and tight leading.
+        return !e.text;
     case LWElement::Kind::image:
-        return e.image && e.image->data && !hasStroke(e);
+        // A picture that does not decode shows the placeholder, whose parts overlap.
+        return !e.image || (e.image->data && !hasStroke(e) && LWImageCache::image(*e.image, options.preview));
     case LWElement::Kind::icon:
         return !(e.fill.isVisible() && hasStroke(e));
     case LWElement::Kind::group:
@@ -67,6 +69,27 @@ bool paintsOnce(const LWElement &e)
 }
 
 void drawContent(const LWElement &e, QPainter &p, const LWRenderOptions &options);
+
+// Coordinates past this many points (about 140 m) come only from hand-edited files; such an
+// element is left out, as is one with a coordinate that is not a number: Qt's PDF writer would
+// write garbage for it.
+constexpr double maxCoordinate = 1e7;
+
+bool sane(double v) { return std::isfinite(v) && std::fabs(v) <= maxCoordinate; }
+
+bool drawableGeometry(const LWElement &e)
+{
+    if (e.kind == LWElement::Kind::group)
+        return true; // a group's own frame and rotation play no part in drawing
+    const LWRect &f = e.frame;
+    if (!sane(f.x) || !sane(f.y) || !sane(f.w) || !sane(f.h) || !std::isfinite(e.rotation))
+        return false;
+    if (e.kind == LWElement::Kind::shape && e.points)
+        for (const QPointF &pt : *e.points)
+            if (!sane(pt.x()) || !sane(pt.y()))
+                return false;
+    return true;
+}
 
 // Draws the element into an offscreen layer at device resolution (600 DPI for a vector device
 // without groups) and blends the layer at the element's opacity, so its parts do not show
@@ -145,7 +168,7 @@ void drawContent(const LWElement &e, QPainter &p, const LWRenderOptions &options
 
 QColor opaque(std::uint32_t rgb) { return LWColor::hex(rgb).qcolor(); }
 
-bool sane(double v) { return std::isfinite(v) && v > 0; }
+bool positive(double v) { return std::isfinite(v) && v > 0; }
 
 std::optional<QImage> makeBitmap(qint64 w, qint64 h, bool opaqueWhite)
 {
@@ -172,7 +195,7 @@ void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRender
     p.save();
     prepare(p);
     const LWRect bleed = doc.bleedRect();
-    if (page.background.isVisible() && !bleed.isNull()) {
+    if (page.background.isVisible() && sane(bleed.x) && sane(bleed.y) && sane(bleed.w) && sane(bleed.h)) {
         QPainterPath path;
         path.addRect(bleed.toQRectF());
         fill(page.background, path, bleed, p);
@@ -184,10 +207,10 @@ void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRender
 
 void draw(const LWElement &e, QPainter &p, const LWRenderOptions &options)
 {
-    if (e.hidden || options.skip.contains(e.id) || !(e.opacity > 0))
+    if (e.hidden || options.skip.contains(e.id) || !(e.opacity > 0) || !drawableGeometry(e))
         return;
     p.save();
-    if (e.opacity < 1 && !paintsOnce(e)) {
+    if (e.opacity < 1 && !paintsOnce(e, options)) {
         auto *sink = dynamic_cast<LayerSink *>(p.device());
         if (sink && sink->beginLayer(p, p.opacity() * e.opacity)) {
             p.setOpacity(1); // the group carries the opacity
@@ -228,6 +251,8 @@ void fill(const LWFill &f, const QPainterPath &rawPath, const LWRect &ref, QPain
         return;
     QGradient gradient;
     if (f.kind == LWFillKind::linear) {
+        if (!std::isfinite(f.angle))
+            return;
         const double a = f.angle * std::numbers::pi / 180;
         const QPointF d(std::cos(a), std::sin(a));
         const double len = std::fabs(w * d.x()) + std::fabs(h * d.y());
@@ -255,8 +280,13 @@ void strokePath(const QPainterPath &path, const LWStroke &s, QPainter &p, Qt::Pe
     p.save();
     QPen pen(QBrush(s.color.qcolor()), s.width, Qt::SolidLine, cap, Qt::RoundJoin);
     if (s.dash > 0 && std::isfinite(s.dash)) {
+        // Bound the work: at most 10,000 dashes, fewer for very wide pens, whose every dash
+        // covers much of the page. A hand-edited dash of 1e-9 pt would otherwise make this
+        // renderer and every PDF reader draw billions (they turn invisible far sooner).
+        const double maxDashes = std::clamp(2e6 / s.width, 1.0, 10000.0);
+        const double dash = std::max(s.dash, path.length() / (1.7 * maxDashes));
         // Qt measures dashes in pen widths.
-        pen.setDashPattern({s.dash / s.width, 0.7 * s.dash / s.width});
+        pen.setDashPattern({dash / s.width, 0.7 * dash / s.width});
         pen.setDashOffset(0);
     }
     p.strokePath(path, pen);
@@ -346,10 +376,10 @@ void drawPhotoPlaceholder(const LWRect &rect, QPainter &p)
 std::optional<QImage> bitmap(const LWDocument &doc, int page, double ppp, bool includeBleed, bool opaqueWhite,
                              const LWRenderOptions &options)
 {
-    if (page < 0 || page >= doc.pages.size() || !sane(ppp))
+    if (page < 0 || page >= doc.pages.size() || !positive(ppp))
         return std::nullopt;
     const LWRect area = includeBleed ? doc.bleedRect() : doc.trimRect();
-    if (area.isNull() || !sane(area.width()) || !sane(area.height()))
+    if (area.isNull() || !positive(area.width()) || !positive(area.height()))
         return std::nullopt;
     auto image = makeBitmap(LWUnits::roundClamped(area.width() * ppp), LWUnits::roundClamped(area.height() * ppp),
                             opaqueWhite);
@@ -364,10 +394,10 @@ std::optional<QImage> bitmap(const LWDocument &doc, int page, double ppp, bool i
 
 std::optional<QImage> bitmap(const LWDocument &doc, int page, DPI dpi, bool includeBleed)
 {
-    if (page < 0 || page >= doc.pages.size() || !sane(dpi.value))
+    if (page < 0 || page >= doc.pages.size() || !positive(dpi.value))
         return std::nullopt;
     const LWRect area = includeBleed ? doc.bleedRect() : doc.trimRect();
-    if (area.isNull() || !sane(area.width()) || !sane(area.height()))
+    if (area.isNull() || !positive(area.width()) || !positive(area.height()))
         return std::nullopt;
     const qint64 w = LWUnits::pixels(area.width(), dpi.value), h = LWUnits::pixels(area.height(), dpi.value);
     auto image = makeBitmap(w, h, true);

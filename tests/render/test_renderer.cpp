@@ -240,6 +240,15 @@ TEST(RendererOpacity, GroupsFadeAsOneImage)
     EXPECT_NEAR(edge.alpha(), 128, 3);
     EXPECT_LT(edge.red(), 20);
 
+    // A half-transparent picture that does not decode fades its placeholder as one image: the
+    // hills do not show the sky through.
+    LWElement broken = photo({0, 0, 200, 100}, QByteArrayLiteral("not a picture"), LWImageFit::fill);
+    broken.stroke.reset();
+    broken.opacity = 0.5;
+    img = render(broken, 200, 100);
+    EXPECT_NEAR(at(img, 100, 5).alpha(), 128, 3);  // sky alone
+    EXPECT_NEAR(at(img, 100, 95).alpha(), 128, 3); // front hill over the sky and the other hills
+
     // Opacity 0 hides, also inside a group; above 1 draws at full strength.
     group.opacity = 1;
     (*group.children)[0].opacity = 0;
