@@ -1,6 +1,7 @@
 #include "render/renderer.h"
 
 #include "model/geometry.h"
+#include "render/fonts.h"
 #include "render/icons.h"
 
 #include <QBuffer>
@@ -291,6 +292,13 @@ TEST(RendererThreads, WorkerAndMainThreadDrawAlike)
     doc.pages[0].elements.append(LWElement::makeShape(LWShapeKind::star, {20, 20, 100, 100}, LWFill::radial(LWColor::white, red),
                                                       LWStroke(LWColor::black, 2, 3)));
     doc.pages[0].elements.append(LWElement::makeIcon(QStringLiteral("globe"), {150, 20, 80, 80}, LWFill::solid(LWColor::black)));
+    LWText words(QStringLiteral("Thumbnails draw text too"), QStringLiteral("AbrilFatface-Regular"), 14, LWColor::black, 20);
+    doc.pages[0].elements.append(LWElement::makeText(words, {20, 110, 220, 30}));
+    words.fontName = QStringLiteral("AvenirNext-Regular");
+    LWElement faded = LWElement::makeText(words, {20, 125, 220, 20});
+    faded.opacity = 0.5;
+    doc.pages[0].elements.append(faded);
+    LWFonts::registerBundled();
     std::optional<QImage> there;
     std::unique_ptr<QThread> worker(QThread::create([&] { there = LWRenderer::bitmap(doc, 0, 2.0, true); }));
     worker->start();
