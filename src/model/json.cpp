@@ -2,6 +2,7 @@
 
 #include <QCborValue>
 #include <QJsonDocument>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -73,42 +74,68 @@ struct Writer {
         return true;
     }
 
-    void string(const QString &s)
+    void string(QStringView s)
     {
-        const QByteArray utf8 = s.toUtf8();
-        out.reserve(out.size() + utf8.size() + 2);
+        // UTF-16 straight to escaped UTF-8: no intermediate copy, which matters for pictures.
+        out.reserve(out.size() + s.size() + 2);
         out += '"';
-        const char *p = utf8.constData();
-        const char *end = p + utf8.size();
-        const char *run = p; // start of a stretch that needs no escaping
-        auto flush = [&](const char *upTo) { out.append(run, upTo - run); };
-        for (; p < end; ++p) {
-            const unsigned char c = static_cast<unsigned char>(*p);
-            const char *esc = nullptr;
-            char hex[8];
-            switch (c) {
-            case '"': esc = "\\\""; break;
-            case '\\': esc = "\\\\"; break;
-            case '/': esc = "\\/"; break;
-            case '\b': esc = "\\b"; break;
-            case '\f': esc = "\\f"; break;
-            case '\n': esc = "\\n"; break;
-            case '\r': esc = "\\r"; break;
-            case '\t': esc = "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    std::snprintf(hex, sizeof hex, "\\u%04x", c);
-                    esc = hex;
+        const char16_t *p = s.utf16();
+        const char16_t *end = p + s.size();
+        while (p < end) {
+            const char16_t c = *p++;
+            if (c < 0x80) {
+                switch (c) {
+                case '"': out += "\\\""; break;
+                case '\\': out += "\\\\"; break;
+                case '/': out += "\\/"; break;
+                case '\b': out += "\\b"; break;
+                case '\f': out += "\\f"; break;
+                case '\n': out += "\\n"; break;
+                case '\r': out += "\\r"; break;
+                case '\t': out += "\\t"; break;
+                default:
+                    if (c < 0x20) {
+                        char hex[8];
+                        std::snprintf(hex, sizeof hex, "\\u%04x", unsigned(c));
+                        out += hex;
+                    } else {
+                        out += char(c);
+                    }
                 }
+                continue;
             }
-            if (esc) {
-                flush(p);
-                out += esc;
-                run = p + 1;
+            char32_t cp = c;
+            if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p))
+                cp = QChar::surrogateToUcs4(c, *p++);
+            else if (QChar::isSurrogate(c))
+                cp = 0xFFFD; // a lone surrogate has no UTF-8 form
+            if (cp < 0x800) {
+                out += char(0xC0 | (cp >> 6));
+            } else if (cp < 0x10000) {
+                out += char(0xE0 | (cp >> 12));
+                out += char(0x80 | ((cp >> 6) & 0x3F));
+            } else {
+                out += char(0xF0 | (cp >> 18));
+                out += char(0x80 | ((cp >> 12) & 0x3F));
+                out += char(0x80 | ((cp >> 6) & 0x3F));
+            }
+            out += char(0x80 | (cp & 0x3F));
+        }
+        out += '"';
+    }
+
+    // UTF-8 byte order, which UTF-16 order matches except for surrogates.
+    static bool keyLess(QStringView a, QStringView b)
+    {
+        const qsizetype n = std::min(a.size(), b.size());
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t x = a[i].unicode(), y = b[i].unicode();
+            if (x != y) {
+                auto order = [](char16_t c) -> int { return c >= 0xE000 ? c - 0x800 : c >= 0xD800 ? c + 0x2000 : c; };
+                return order(x) < order(y);
             }
         }
-        flush(end);
-        out += '"';
+        return a.size() < b.size();
     }
 
     bool value(const QJsonValue &v)
@@ -142,21 +169,23 @@ struct Writer {
         }
         case QJsonValue::Object: {
             const QJsonObject o = v.toObject();
-            QList<QPair<QByteArray, QString>> keys;
-            keys.reserve(o.size());
-            for (auto it = o.begin(); it != o.end(); ++it)
-                keys.append({it.key().toUtf8(), it.key()});
-            std::sort(keys.begin(), keys.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+            QVarLengthArray<QJsonObject::const_iterator, 32> items;
+            for (auto it = o.constBegin(); it != o.constEnd(); ++it)
+                items.append(it);
+            auto less = [](const auto &a, const auto &b) { return keyLess(a.key(), b.key()); };
+            if (!std::is_sorted(items.begin(), items.end(), less))
+                std::sort(items.begin(), items.end(), less);
             out += '{';
             bool first = true;
-            for (const auto &k : keys) {
+            for (const auto &it : items) {
                 if (!first)
                     out += ',';
                 first = false;
-                string(k.second);
+                const QString key = it.key();
+                string(key);
                 out += ':';
-                stack.append({k.second, -1});
-                if (!value(o.value(k.second)))
+                stack.append({key, -1});
+                if (!value(it.value()))
                     return false;
                 stack.removeLast();
             }
