@@ -1,5 +1,6 @@
 #include "model/json.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
@@ -17,4 +18,17 @@ TEST(JsonWriterText, Utf8OutsideTheBasicPlaneAndKeyOrder)
     const auto back = LWJson::parse("[" + *LWJson::write(QJsonValue(emoji + QStringLiteral("/\t"))) + "]");
     ASSERT_TRUE(back);
     EXPECT_EQ(back->toArray().at(0).toString(), emoji + QStringLiteral("/\t"));
+}
+
+TEST(JsonReaderText, EscapedSolidusAndItsLookalikes)
+{
+    const auto v = LWJson::parse(R"(["a\/b","c\\/d","e\"\/f","\\\/"])");
+    ASSERT_TRUE(v);
+    const QJsonArray a = v->toArray();
+    EXPECT_EQ(a.at(0).toString(), "a/b");
+    EXPECT_EQ(a.at(1).toString(), "c\\/d");
+    EXPECT_EQ(a.at(2).toString(), "e\"/f");
+    EXPECT_EQ(a.at(3).toString(), "\\/");
+    EXPECT_FALSE(LWJson::parse(R"(["a\/)"));
+    EXPECT_FALSE(LWJson::parse(R"([\/])"));
 }
