@@ -1,15 +1,12 @@
 #include "model/document.h"
 #include "model_json_helpers.h"
 
-#include <cmath>
-
 namespace {
 const QString kTimes = QStringLiteral(" \u00D7 ");
 
 LWDocument withSize(const QString &sizeID, double w, double h)
 {
-    LWDocument d = LWDocument::blank(LWDocKind::custom, sizeID, w, h, 0, QStringLiteral("x"));
-    return d;
+    return LWDocument::blank(LWDocKind::custom, sizeID, w, h, 0, QStringLiteral("x"));
 }
 } // namespace
 
@@ -43,83 +40,33 @@ TEST(SizePreset, TheSixPresets)
         EXPECT_EQ(p.detail, expected[i].detail);
         EXPECT_EQ(LWSizePreset::named(p.id), p);
     }
-    EXPECT_EQ(all[0], LWSizePreset::usCard);
-    EXPECT_EQ(all[3], LWSizePreset::a4);
     EXPECT_FALSE(LWSizePreset::named(QStringLiteral("A4")));
-    EXPECT_FALSE(LWSizePreset::named(QString()));
-    EXPECT_FALSE(LWSizePreset::named(QStringLiteral("a4 ")));
 }
 
-TEST(Document, BlankFromPreset)
+TEST(Document, BlankInBothOrientationsAndCustomSizes)
 {
-    const LWDocument d = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
-    EXPECT_EQ(d.format, "VELK Leafwrighter design");
-    EXPECT_EQ(d.format, LWDocument::formatName);
-    EXPECT_EQ(d.version, 1);
-    EXPECT_FALSE(d.id.isNull());
-    EXPECT_EQ(d.name, "Untitled");
-    EXPECT_EQ(d.kind, LWDocKind::businessCard);
-    EXPECT_EQ(d.sizeID, "us-card");
-    EXPECT_EQ(d.width, 252);
-    EXPECT_EQ(d.height, 144);
-    EXPECT_EQ(d.bleed, 9);
-    EXPECT_EQ(d.safe, 9);
-    ASSERT_EQ(d.pages.size(), 2);
-    EXPECT_EQ(d.pages[0].name, "Front");
-    EXPECT_EQ(d.pages[1].name, "Back");
-    for (const LWPage &p : d.pages) {
-        EXPECT_EQ(p.background, LWFill::solid(LWColor::white));
-        EXPECT_TRUE(p.elements.isEmpty());
-    }
-    EXPECT_TRUE(d.guides.isEmpty());
-    EXPECT_FALSE(d.templateID);
-    EXPECT_EQ(d.created, d.modified);
-    EXPECT_EQ(d.created, std::trunc(d.created));
-    EXPECT_GT(d.created, 1.7e9);
-    EXPECT_NE(LWDocument::blank(LWSizePreset::usCard, std::nullopt).id, d.id);
-    EXPECT_EQ(LWDocument::blank(LWSizePreset::euCard, std::nullopt, QStringLiteral("Mine")).name, "Mine");
-}
+    const LWDocument card = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+    ASSERT_EQ(card.pages.size(), 2);
+    EXPECT_EQ(card.pages[1].name, "Back");
+    EXPECT_NE(LWDocument::blank(LWSizePreset::usCard, std::nullopt).id, card.id);
 
-TEST(Document, BlankOrientation)
-{
     auto size = [](const LWSizePreset &p, std::optional<bool> landscape) {
         const LWDocument d = LWDocument::blank(p, landscape);
         return std::make_pair(d.width, d.height);
     };
     using P = std::pair<double, double>;
-    EXPECT_EQ(size(LWSizePreset::usCard, true), P(252, 144));
     EXPECT_EQ(size(LWSizePreset::usCard, false), P(144, 252));
     EXPECT_EQ(size(LWSizePreset::letter, true), P(792, 612));
-    EXPECT_EQ(size(LWSizePreset::letter, false), P(612, 792));
     EXPECT_EQ(size(LWSizePreset::letter, std::nullopt), P(612, 792));
     const LWDocument letter = LWDocument::blank(LWSizePreset::letter, true);
     ASSERT_EQ(letter.pages.size(), 1);
     EXPECT_EQ(letter.pages[0].name, "Page 1");
-    EXPECT_EQ(letter.safe, 18);
 
-    LWSizePreset square = LWSizePreset::usCard;
-    square.width = square.height = 100;
-    EXPECT_EQ(size(square, true), P(100, 100));
-    EXPECT_EQ(size(square, false), P(100, 100));
-}
-
-TEST(Document, BlankCustomSize)
-{
-    const LWDocument card = LWDocument::blank(LWDocKind::businessCard, QStringLiteral("mine"), 300, 100, 5,
-                                              QStringLiteral("Card"));
-    EXPECT_EQ(card.width, 300);
-    EXPECT_EQ(card.height, 100);
-    EXPECT_EQ(card.safe, 5);
-    EXPECT_EQ(card.bleed, 9);
-    EXPECT_EQ(card.sizeID, "mine");
-    EXPECT_EQ(card.name, "Card");
-    ASSERT_EQ(card.pages.size(), 2);
-    EXPECT_EQ(card.pages[1].name, "Back");
-
-    const LWDocument custom = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 100, 300, 9, {});
+    const LWDocument custom = LWDocument::blank(LWDocKind::businessCard, "mine", 100, 300, 5, {});
     EXPECT_EQ(custom.width, 100); // never turned
-    ASSERT_EQ(custom.pages.size(), 1);
-    EXPECT_EQ(custom.pages[0].name, "Page 1");
+    EXPECT_EQ(custom.safe, 5);
+    EXPECT_EQ(custom.pages.size(), 2);
+    EXPECT_EQ(LWDocument::blank(LWDocKind::custom, "custom", 100, 300, 9, {}).pages.size(), 1);
 }
 
 TEST(Document, PageRectangles)
@@ -134,8 +81,6 @@ TEST(Document, PageRectangles)
     EXPECT_TRUE(wide.safeRect().isNull());
     wide.safe = 72; // exactly half: a zero-height rectangle, not null
     EXPECT_EQ(wide.safeRect(), LWRect(72, 72, 108, 0));
-    wide.bleed = 0;
-    EXPECT_EQ(wide.bleedRect(), wide.trimRect());
 }
 
 TEST(Document, SizeText)
@@ -144,9 +89,6 @@ TEST(Document, SizeText)
         return LWDocument::blank(p, landscape).sizeText();
     };
     EXPECT_EQ(text(LWSizePreset::usCard), "3.5" + kTimes + "2 in");
-    EXPECT_EQ(text(LWSizePreset::letter), "8.5" + kTimes + "11 in");
-    EXPECT_EQ(text(LWSizePreset::tabloid), "11" + kTimes + "17 in");
-    EXPECT_EQ(text(LWSizePreset::halfLetter), "5.5" + kTimes + "8.5 in");
     EXPECT_EQ(text(LWSizePreset::a4), "210" + kTimes + "297 mm");
     EXPECT_EQ(text(LWSizePreset::a4, true), "297" + kTimes + "210 mm");
     EXPECT_EQ(text(LWSizePreset::euCard), "85" + kTimes + "55 mm");
@@ -157,21 +99,9 @@ TEST(Document, SizeText)
     EXPECT_EQ(withSize(QStringLiteral("a4"), 252, 144).sizeText(), "89" + kTimes + "51 mm");
 }
 
-TEST(Document, EqualityAndAllElements)
+TEST(Document, AllElements)
 {
     LWDocument a = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
-    LWDocument b = a;
-    EXPECT_EQ(a, b);
-    b.modified += 1;
-    EXPECT_NE(a, b);
-    b = a;
-    b.templateID = QString();
-    EXPECT_NE(a, b); // none equals only none
-    b = a;
-    b.width = std::nan("");
-    EXPECT_NE(b, b);
-
-    EXPECT_TRUE(a.allElements().isEmpty());
     LWElement g(LWElement::Kind::group, QStringLiteral("G"), {});
     g.children = QList<LWElement>{LWElement(LWElement::Kind::shape, "A", {}), LWElement(LWElement::Kind::text, "B", {})};
     a.pages[0].elements = {g};
@@ -203,52 +133,22 @@ TEST(Document, CopiesShareBytesAndLists)
     EXPECT_EQ(live.pages[0].elements[0].image->data->constData(), bytes);
     EXPECT_EQ(snapshot.pages[0].elements[0].image->data->constData(), bytes);
     EXPECT_NE(snapshot.pages[0].elements.constData(), live.pages[0].elements.constData());
-
-    // Changing one byte of the copy's picture makes the documents unequal.
-    LWDocument other = snapshot;
-    (*other.pages[0].elements[0].image->data)[5] = 'x';
-    EXPECT_NE(other, snapshot);
-    EXPECT_EQ(snapshot.pages[0].elements[0].image->data->at(5), '\x5a');
 }
 
-TEST(Document, JsonRoundTrip)
+TEST(Document, JsonRoundTripAndStrictReading)
 {
     LWDocument d = LWDocument::blank(LWSizePreset::euCard, false, QStringLiteral("Caf\u00E9 / Bar"));
-    EXPECT_EQ(roundTrip(d), d);
-    QJsonObject o = d.toJson();
-    EXPECT_FALSE(o.contains("templateID"));
-    EXPECT_EQ(o.size(), 14);
-    EXPECT_EQ(o["kind"].toString(), "businessCard");
-
-    d.templateID = QStringLiteral("card-classic");
     d.guides = {{QUuid::createUuid(), true, 100.25}, {QUuid::createUuid(), false, 50}};
-    LWElement photo = LWElement::makePhoto({0, 0, 10, 10});
-    photo.image->data = QByteArray("\0\1\2\3", 4);
-    LWElement g(LWElement::Kind::group, QStringLiteral("G"), {1, 2, 3, 4});
-    g.children = QList<LWElement>{photo, LWElement::makeText(LWText("T", "F", 9, LWColor::black), {})};
-    d.pages[1].elements = {g, LWElement::makeLine({0, 0}, {5, 9}, LWStroke(LWColor::black, 1))};
-    d.pages[0].background = LWFill::linear(LWColor::black, LWColor::white, 30);
-    d.created = 1712345678.5;
-    d.version = 0;
-    EXPECT_EQ(roundTrip(d), d);
-    EXPECT_EQ(roundTrip(d.guides[0]), d.guides[0]);
-    EXPECT_EQ(roundTrip(d.pages[1]), d.pages[1]);
-    EXPECT_EQ(d.toJson()["templateID"].toString(), "card-classic");
-}
-
-TEST(Document, ReadingIsStrict)
-{
-    LWDocument d = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
-    d.guides = {{QUuid::createUuid(), true, 10}};
     const QJsonObject good = d.toJson();
+    EXPECT_FALSE(good.contains("templateID")); // an absent optional is left out
+    EXPECT_EQ(roundTrip(d), d);
 
     QJsonObject o = good;
     o["templateID"] = QJsonValue::Null;
     o["extra"] = true;
     EXPECT_EQ(LWDocument::fromJson(LWJsonIn(o)), d);
 
-    for (const char *key : {"format", "version", "id", "name", "kind", "sizeID", "width", "height", "bleed", "safe",
-                            "pages", "guides", "created", "modified"}) {
+    for (const char *key : {"format", "version", "id", "kind", "width", "pages", "guides", "modified"}) {
         o = good;
         o.remove(QLatin1String(key));
         EXPECT_EQ(readError<LWDocument>(o), key) << key;
@@ -256,9 +156,6 @@ TEST(Document, ReadingIsStrict)
     o = good;
     o["kind"] = "poster";
     EXPECT_EQ(readError<LWDocument>(o), "kind");
-    o = good;
-    o["version"] = 1.5;
-    EXPECT_EQ(readError<LWDocument>(o), "version");
     QJsonArray guides = good["guides"].toArray();
     QJsonObject guide = guides[0].toObject();
     guide["vertical"] = "true";
@@ -266,11 +163,7 @@ TEST(Document, ReadingIsStrict)
     o = good;
     o["guides"] = guides;
     EXPECT_EQ(readError<LWDocument>(o), "guides[0].vertical");
-    QJsonArray pages = good["pages"].toArray();
-    QJsonObject page = pages[1].toObject();
-    page.remove("background");
-    pages[1] = page;
-    o = good;
-    o["pages"] = pages;
-    EXPECT_EQ(readError<LWDocument>(o), "pages[1].background");
+
+    d.templateID = QStringLiteral("card-classic");
+    EXPECT_EQ(roundTrip(d), d);
 }

@@ -2,7 +2,6 @@
 #include "model_json_helpers.h"
 
 #include <QSet>
-#include <cmath>
 
 namespace {
 LWText sampleText(double size = 12)
@@ -31,68 +30,11 @@ QStringList names(const QList<LWElement> &list)
 }
 } // namespace
 
-TEST(Element, ShapeFactory)
-{
-    const LWFill red = LWFill::solid(LWColor(1, 0, 0));
-    const LWStroke stroke(LWColor::black, 2);
-    const LWElement line = LWElement::makeShape(LWShapeKind::line, {0, 0, 50, 10}, red, stroke);
-    EXPECT_EQ(line.name, "Line");
-    EXPECT_EQ(line.fill, LWFill::none());
-    EXPECT_EQ(line.points, (QList<QPointF>{{0, 0.5}, {1, 0.5}}));
-    EXPECT_EQ(line.stroke, stroke);
-    EXPECT_TRUE(line.isLine());
-
-    EXPECT_EQ(LWElement::makeShape(LWShapeKind::star, {}, red, std::nullopt).sides, 5);
-    EXPECT_EQ(LWElement::makeShape(LWShapeKind::star, {}, red, std::nullopt).name, "Star");
-    EXPECT_EQ(LWElement::makeShape(LWShapeKind::polygon, {}, red, std::nullopt).sides, 6);
-    const LWElement ellipse = LWElement::makeShape(LWShapeKind::ellipse, {}, red, std::nullopt, 4);
-    EXPECT_EQ(ellipse.name, "Ellipse");
-    EXPECT_EQ(ellipse.fill, red);
-    EXPECT_EQ(ellipse.cornerRadius, 4);
-    EXPECT_FALSE(ellipse.points);
-    EXPECT_FALSE(ellipse.isLine());
-    EXPECT_EQ(LWElement::makeShape(LWShapeKind::rectangle, {}, red, std::nullopt, 0, QStringLiteral("")).name, "");
-}
-
-TEST(Element, OtherFactories)
-{
-    const QList<QPointF> pts{{0, 0}, {2, -1}, {0.5, 1}};
-    const LWElement path = LWElement::makePath(pts, {10, 10, 20, 20}, LWFill::solid(LWColor::white), true,
-                                               QList<qint64>{1});
-    EXPECT_EQ(path.name, "Shape");
-    EXPECT_EQ(path.shape, LWShapeKind::path);
-    EXPECT_EQ(path.points, pts); // stored as passed, not converted
-    EXPECT_TRUE(path.smooth);
-    EXPECT_EQ(path.corners, QList<qint64>{1});
-    EXPECT_FALSE(path.stroke);
-
-    const LWElement icon = LWElement::makeIcon(QStringLiteral("star.fill"), {}, LWFill::solid(LWColor::black));
-    EXPECT_EQ(icon.kind, LWElement::Kind::icon);
-    EXPECT_EQ(icon.name, "Icon: star.fill");
-    EXPECT_EQ(icon.icon, "star.fill");
-
-    const LWElement photo = LWElement::makePhoto({0, 0, 100, 80});
-    EXPECT_EQ(photo.kind, LWElement::Kind::image);
-    EXPECT_EQ(photo.name, "Photo frame");
-    EXPECT_EQ(photo.cornerRadius, 0);
-    ASSERT_TRUE(photo.image);
-    EXPECT_EQ(photo.image->mask, LWMask::none);
-    EXPECT_FALSE(photo.image->data);
-    EXPECT_NE(photo.image->assetID, LWJson::uuidText(photo.id));
-    EXPECT_EQ(LWElement::makePhoto({}, LWMask::rounded, 8).image->mask, LWMask::rounded);
-}
-
 TEST(Element, TextFactoryNamesByGraphemeClusters)
 {
     const QString thirty = QStringLiteral("abcdefghijklmnopqrstuvwxyz1234");
     const LWElement t = LWElement::makeText(LWText(thirty, QStringLiteral("F"), 12, LWColor::black), {});
-    EXPECT_EQ(t.kind, LWElement::Kind::text);
     EXPECT_EQ(t.name, thirty.left(24));
-    EXPECT_EQ(t.fill, LWFill::none());
-    EXPECT_FALSE(t.stroke);
-    EXPECT_EQ(LWElement::makeText(sampleText(), {}).name, "Sample");
-    EXPECT_EQ(LWElement::makeText(LWText({}, {}, 12, LWColor::black), {}).name, "");
-    EXPECT_EQ(LWElement::makeText(sampleText(), {}, QStringLiteral("Given")).name, "Given");
 
     // e + combining acute (2 units), a thumbs-up with skin tone (4 units), CR LF (2 units): one character each.
     QString s;
@@ -105,21 +47,25 @@ TEST(Element, TextFactoryNamesByGraphemeClusters)
     EXPECT_EQ(LWElement::makeText(LWText(s, {}, 12, LWColor::black), {}).name, expected);
 }
 
-TEST(Element, LineFramesAndUnitPoints)
+TEST(Element, FactoriesLineFramesAndUnitPoints)
 {
+    const LWFill red = LWFill::solid(LWColor(1, 0, 0));
+    const LWElement shape = LWElement::makeShape(LWShapeKind::line, {0, 0, 50, 10}, red, LWStroke());
+    EXPECT_EQ(shape.fill, LWFill::none()); // a line never fills
+    EXPECT_EQ(shape.points, (QList<QPointF>{{0, 0.5}, {1, 0.5}}));
+    const QList<QPointF> pts{{0, 0}, {2, -1}, {0.5, 1}};
+    EXPECT_EQ(LWElement::makePath(pts, {}, red, true, std::nullopt).points, pts); // stored as passed
+    EXPECT_EQ(LWElement::makeIcon(QStringLiteral("star.fill"), {}, red).name, "Icon: star.fill");
+
     const LWStroke s(LWColor::black, 1);
     const LWElement h = LWElement::makeLine({10, 20}, {110, 20}, s);
     EXPECT_EQ(h.frame, LWRect(10, 20, 100, 0));
     EXPECT_EQ(h.points, (QList<QPointF>{{0, 0.5}, {1, 0.5}}));
-    EXPECT_EQ(h.name, "Line");
-    EXPECT_EQ(h.fill, LWFill::none());
-    EXPECT_EQ(h.stroke, s);
 
     const LWElement back = LWElement::makeLine({50, 80}, {20, 40}, s, QStringLiteral("Rule"));
     EXPECT_EQ(back.frame, LWRect(20, 40, 30, 40));
     EXPECT_EQ(back.points, (QList<QPointF>{{1, 1}, {0, 0}}));
     EXPECT_EQ(back.lineEnds(), std::make_pair(QPointF(50, 80), QPointF(20, 40)));
-    EXPECT_EQ(back.name, "Rule");
 
     const LWElement dot = LWElement::makeLine({5, 5}, {5, 5}, s);
     EXPECT_EQ(dot.frame, LWRect(5, 5, 0, 0));
@@ -136,8 +82,6 @@ TEST(Element, LineEndsFallbacks)
     EXPECT_EQ(e.lineEnds(), std::make_pair(QPointF(60, 60), QPointF(110, 40))); // one point
     e.points = QList<QPointF>{{0, 0}, {1, 1}, {0.5, 0.5}};
     EXPECT_EQ(e.lineEnds(), std::make_pair(QPointF(10, 20), QPointF(110, 60))); // extra ignored
-    e.frame = {110, 60, -100, -40}; // a negative size is read standardised
-    EXPECT_EQ(e.lineEnds(), std::make_pair(QPointF(10, 20), QPointF(110, 60)));
 }
 
 TEST(Element, FlattenedOrderAndOffset)
@@ -146,9 +90,6 @@ TEST(Element, FlattenedOrderAndOffset)
                         {box(QStringLiteral("A")), group(QStringLiteral("H"), {0, 0, 10, 10}, {box("B"), box("C")}),
                          box(QStringLiteral("D"))});
     EXPECT_EQ(names(g.flattened()), (QStringList{"G", "A", "H", "B", "C", "D"}));
-    EXPECT_EQ(names(box("X").flattened()), QStringList{"X"});
-    LWElement empty = group("E", {}, {});
-    EXPECT_EQ(empty.flattened().size(), 1);
 
     g.children->first().points = QList<QPointF>{{0.25, 0.75}};
     const LWElement before = g;
@@ -159,7 +100,6 @@ TEST(Element, FlattenedOrderAndOffset)
         EXPECT_EQ(b[i].frame, a[i].frame.offsetBy(5, -5)) << i;
         EXPECT_EQ(b[i].points, a[i].points);
     }
-    EXPECT_NE(before, g);
 }
 
 TEST(Element, SetFrameScalesMembersAndUniformText)
@@ -169,7 +109,6 @@ TEST(Element, SetFrameScalesMembersAndUniformText)
 
     LWElement doubled = g;
     doubled.setFrame({100, 100, 200, 100});
-    EXPECT_EQ(doubled.frame, LWRect(100, 100, 200, 100));
     EXPECT_EQ(doubled.children->at(0).frame, LWRect(120, 120, 40, 20));
     EXPECT_EQ(doubled.children->at(0).text->size, 24);
     EXPECT_EQ(g.children->at(0).text->size, 12); // the source is untouched
@@ -210,11 +149,6 @@ TEST(Element, SetFrameNestedAndDegenerate)
     LWElement thin = group(QStringLiteral("T"), {0, 0, 0, 50}, {box("A", {0, 10, 4, 20})});
     thin.setFrame({0, 0, 30, 100});
     EXPECT_EQ(thin.children->at(0).frame, LWRect(0, 20, 4, 40));
-
-    // No children: only the frame changes; points are never rewritten.
-    LWElement line = LWElement::makeLine({0, 0}, {10, 10}, LWStroke(LWColor::black, 1));
-    line.setFrame({0, 0, 100, 100});
-    EXPECT_EQ(line.points, (QList<QPointF>{{0, 0}, {1, 1}}));
 }
 
 TEST(Element, DuplicatedRenewsEveryId)
@@ -228,100 +162,39 @@ TEST(Element, DuplicatedRenewsEveryId)
     EXPECT_EQ(ids.size(), 6);
     EXPECT_EQ(names(d.flattened()), names(g.flattened()));
     EXPECT_EQ(d.children->at(1).image->assetID, photo.image->assetID);
-    EXPECT_NE(d, g);
-    LWElement same = d;
-    same.id = g.id;
-    EXPECT_NE(same, g); // member ids differ too
-
-    const LWElement empty = group("E", {}, {}).duplicated();
-    ASSERT_TRUE(empty.children);
-    EXPECT_TRUE(empty.children->isEmpty());
-    EXPECT_FALSE(box("B").duplicated().children);
 }
 
-TEST(Element, JsonRoundTripOfEveryPart)
+TEST(Element, JsonRoundTripAndStrictReading)
 {
     LWElement text = LWElement::makeText(sampleText(), {1.5, 2.25, 30, 40});
-    text.text->placeholder = true;
     text.rotation = -12.5;
-    text.opacity = 0.3;
-    text.locked = true;
-    text.hidden = true;
     LWElement photo = LWElement::makePhoto({0, 0, 5, 5}, LWMask::arch, 3);
     photo.image->data = QByteArray("\x89PNG\r\n\x1a\n\0\xff", 10);
-    LWElement path = LWElement::makePath({{0, 0}, {1, 0.5}, {0.2, 1}}, {3, 4, 5, 6}, LWFill::linear(LWColor::white, LWColor::clear, 45),
-                                         true, QList<qint64>{0, 2});
+    LWElement path = LWElement::makePath({{0, 0}, {1, 0.5}}, {}, LWFill::none(), true, QList<qint64>{0, 2});
     path.stroke = LWStroke(LWColor(0, 0, 1), 0.5, 3);
-    const LWElement icon = LWElement::makeIcon(QStringLiteral("a/b"), {}, LWFill::radial(LWColor::black, LWColor::white));
-    LWElement g = group(QStringLiteral("Group"), {0, 0, 100, 100},
-                        {text, photo, path, icon, group(QStringLiteral("Empty"), {}, {})});
-    g.frame = {10, 10, -20, 5}; // stored as given
+    const LWElement icon = LWElement::makeIcon(QStringLiteral("a/b"), {}, LWFill::none());
+    const LWElement g = group("Group", {10, 10, -20, 5}, {text, photo, path, icon, group("E", {}, {})});
     EXPECT_EQ(roundTrip(g), g);
 
+    // Absent optionals are left out.
     const LWElement plain = box("Plain");
     const QJsonObject o = plain.toJson();
     for (const char *absent : {"points", "corners", "stroke", "text", "image", "icon", "children"})
         EXPECT_FALSE(o.contains(QLatin1String(absent))) << absent;
-    for (const char *present : {"cornerRadius", "sides", "innerRatio", "smooth", "fill", "hidden", "frame"})
-        EXPECT_TRUE(o.contains(QLatin1String(present))) << present;
-    EXPECT_EQ(o.size(), 14);
-    EXPECT_EQ(o["kind"].toString(), "shape");
-    EXPECT_EQ(o["id"].toString(), LWJson::uuidText(plain.id));
     EXPECT_EQ(roundTrip(plain), plain);
-}
 
-TEST(Element, ReadingIsStrict)
-{
-    const QJsonObject good = group("G", {}, {LWElement::makeText(sampleText(), {})}).toJson();
-    EXPECT_EQ(readError<LWElement>(good), "no error");
-
-    QJsonObject o = good;
-    o.remove("innerRatio");
-    EXPECT_EQ(readError<LWElement>(o), "innerRatio");
-    o = good;
-    o["kind"] = "Shape";
-    EXPECT_EQ(readError<LWElement>(o), "kind");
-    o = good;
-    o["shape"] = "circle";
-    EXPECT_EQ(readError<LWElement>(o), "shape");
-    o = good;
-    o["sides"] = 5.5;
-    EXPECT_EQ(readError<LWElement>(o), "sides");
-    o = good;
-    o["frame"] = QJsonArray{1, 2, 3, 4};
-    EXPECT_EQ(readError<LWElement>(o), "frame");
-    o = good;
-    o["id"] = "not-a-uuid";
-    EXPECT_EQ(readError<LWElement>(o), "id");
-
-    // A fault deep inside names its whole path.
-    QJsonArray kids = good["children"].toArray();
-    QJsonObject child = kids[0].toObject();
-    QJsonObject t = child["text"].toObject();
-    t.remove("placeholder");
-    child["text"] = t;
-    kids[0] = child;
-    o = good;
-    o["children"] = kids;
-    EXPECT_EQ(readError<LWElement>(o), "children[0].text.placeholder");
-
-    o = good;
-    o["children"] = QJsonValue::Null;
-    o["stroke"] = QJsonValue::Null;
-    o["someFutureKey"] = QJsonObject{{"x", 1}};
-    const LWElement read = LWElement::fromJson(LWJsonIn(o));
-    EXPECT_FALSE(read.children);
-    EXPECT_FALSE(read.stroke);
-    o = good;
-    o["children"] = QJsonArray{};
-    EXPECT_TRUE(LWElement::fromJson(LWJsonIn(o)).children->isEmpty());
+    QJsonObject bad = o;
+    bad.remove("innerRatio");
+    EXPECT_EQ(readError<LWElement>(bad), "innerRatio");
+    bad = o;
+    bad["shape"] = "circle";
+    EXPECT_EQ(readError<LWElement>(bad), "shape");
 }
 
 TEST(Element, StoredCountsAreKeptButDrawingIsBounded)
 {
     LWElement e = box("P");
-    const std::pair<qint64, int> cases[] = {{-5, 3}, {0, 3}, {2, 3}, {3, 3}, {4, 4}, {7, 7}, {1000, 1000},
-                                            {1001, 1000}, {qint64(1) << 40, 1000}};
+    const std::pair<qint64, int> cases[] = {{-5, 3}, {2, 3}, {7, 7}, {1001, 1000}, {qint64(1) << 40, 1000}};
     for (const auto &[stored, drawn] : cases) {
         e.sides = stored;
         EXPECT_EQ(e.drawnSides(), drawn) << stored;
@@ -329,9 +202,6 @@ TEST(Element, StoredCountsAreKeptButDrawingIsBounded)
     e.sides = qint64(1) << 40;
     EXPECT_EQ(roundTrip(e).sides, qint64(1) << 40); // the file's value survives
 
-    EXPECT_EQ(e.drawnPointCount(), 0);
     e.points = QList<QPointF>(5000, QPointF(0.5, 0.5));
     EXPECT_EQ(e.drawnPointCount(), LWElement::maxVertices);
-    e.points->resize(12);
-    EXPECT_EQ(e.drawnPointCount(), 12);
 }

@@ -76,28 +76,12 @@ TEST(Geometry, RoundedRectRadiusRules)
     // 80 is clamped against both half sides to 25 in both directions: a pill, not 50 x 25 corners.
     const QPainterPath pill = LWGeometry::roundedRect(r, 80);
     EXPECT_NEAR(topLeftRadius(pill, r), 25, 0.05);
-    EXPECT_TRUE(pill.contains(QPointF(20.5, 0.5)));
-    EXPECT_EQ(pill.boundingRect(), QRectF(0, 0, 100, 50));
-
-    EXPECT_FALSE(hasCurves(LWGeometry::roundedRect(LWRect(0, 0, 0, 50), 10)));
-    // A negative size is read standardised.
-    EXPECT_EQ(LWGeometry::roundedRect(LWRect(100, 50, -100, -50), 10).boundingRect(), QRectF(0, 0, 100, 50));
     EXPECT_EQ(pill.fillRule(), Qt::WindingFill);
 }
 
-TEST(Geometry, PolygonAndVertexLists)
+TEST(Geometry, VertexListsAreBounded)
 {
-    const QPainterPath empty = LWGeometry::polygon({});
-    EXPECT_TRUE(empty.isEmpty());
-
-    const QPainterPath tri = LWGeometry::polygon({{0, 0}, {10, 0}, {0, 10}});
-    EXPECT_EQ(tri.currentPosition(), QPointF(0, 0)); // closed back to the first point
-    EXPECT_EQ(tri.fillRule(), Qt::WindingFill);
-
-    EXPECT_TRUE(LWGeometry::regular(LWRect(0, 0, 10, 10), 0).isEmpty());
     EXPECT_TRUE(LWGeometry::regular(LWRect(0, 0, 10, 10), -4).isEmpty());
-    EXPECT_TRUE(LWGeometry::star(LWRect(0, 0, 10, 10), 0, 0.5).isEmpty());
-    EXPECT_TRUE(LWGeometry::star(LWRect(0, 0, 10, 10), -1, 0.5).isEmpty());
     EXPECT_EQ(LWGeometry::regular(LWRect(0, 0, 10, 10), 2'000'000'000).size(), LWGeometry::maxVertices);
     EXPECT_EQ(LWGeometry::star(LWRect(0, 0, 10, 10), 2'000'000'000, 0.5).size(), 2 * LWGeometry::maxVertices);
 
@@ -106,7 +90,6 @@ TEST(Geometry, PolygonAndVertexLists)
     ASSERT_EQ(hex.size(), 6);
     expectNear(hex[0], {100, 0});
     expectNear(hex[1], {100 + 100 * std::cos(-M_PI / 6), 50 + 50 * std::sin(-M_PI / 6)});
-    expectNear(hex[3], {100, 100});
 }
 
 TEST(Geometry, PolygonShapeWithFewSidesIsTheRegularTriangle)
@@ -124,10 +107,6 @@ TEST(Geometry, PolygonShapeWithFewSidesIsTheRegularTriangle)
     // The triangle shape is a different figure: its base spans the bottom edge.
     EXPECT_EQ(vertices(LWGeometry::shapePath(shape(LWShapeKind::triangle, f))),
               (QList<QPointF>{{50, 0}, {100, 100}, {0, 100}}));
-
-    LWElement huge = shape(LWShapeKind::polygon, f);
-    huge.sides = 5'000'000'000LL;
-    EXPECT_EQ(vertices(LWGeometry::shapePath(huge)).size(), LWGeometry::maxVertices);
 }
 
 TEST(Geometry, StarShape)
@@ -148,13 +127,9 @@ TEST(Geometry, FreePathShape)
 {
     const LWRect f(10, 20, 100, 50);
     LWElement e = shape(LWShapeKind::path, f);
-    for (const auto &pts : {std::optional<QList<QPointF>>{}, std::optional<QList<QPointF>>{QList<QPointF>{}},
-                            std::optional<QList<QPointF>>{QList<QPointF>{{0.5, 0.5}}}}) {
-        e.points = pts;
-        const QPainterPath p = LWGeometry::shapePath(e);
-        EXPECT_EQ(vertices(p).size(), 4);
-        EXPECT_EQ(p.boundingRect(), QRectF(10, 20, 100, 50));
-    }
+    e.points = QList<QPointF>{{0.5, 0.5}}; // too few points: the frame's rectangle
+    EXPECT_EQ(vertices(LWGeometry::shapePath(e)).size(), 4);
+    EXPECT_EQ(LWGeometry::shapePath(e).boundingRect(), QRectF(10, 20, 100, 50));
 
     // Points in unit coordinates follow the frame.
     e.points = QList<QPointF>{{0, 0}, {1, 0}, {0.5, 1}};
@@ -205,13 +180,7 @@ TEST(Geometry, MaskPaths)
     EXPECT_NEAR(topLeftRadius(LWGeometry::maskPath(LWMask::rounded, r, 0), r), 7.2, 0.02);
     EXPECT_NEAR(topLeftRadius(LWGeometry::maskPath(LWMask::rounded, r, 20), r), 20, 0.05);
     EXPECT_FALSE(hasCurves(LWGeometry::maskPath(LWMask::none, r, 0)));
-    EXPECT_NEAR(topLeftRadius(LWGeometry::maskPath(LWMask::none, r, 5), r), 5, 0.02);
-
-    const QList<QPointF> hex = vertices(LWGeometry::maskPath(LWMask::hexagon, r, 0));
-    ASSERT_EQ(hex.size(), 6);
-    expectNear(hex[0], {50, 0});
-    expectNear(hex[3], {50, 60});
-    EXPECT_EQ(vertices(LWGeometry::maskPath(LWMask::star, r, 0)).size(), 10);
+    EXPECT_EQ(vertices(LWGeometry::maskPath(LWMask::hexagon, r, 0)).size(), 6);
     EXPECT_EQ(vertices(LWGeometry::maskPath(LWMask::diamond, r, 0)),
               (QList<QPointF>{{50, 0}, {100, 30}, {50, 60}, {0, 30}}));
 
@@ -219,12 +188,9 @@ TEST(Geometry, MaskPaths)
     const LWRect door(0, 0, 100, 150);
     const QPainterPath arch = LWGeometry::maskPath(LWMask::arch, door, 0);
     EXPECT_NEAR(arch.boundingRect().top(), 0, 1e-6);
-    EXPECT_NEAR(arch.boundingRect().bottom(), 150, 1e-6);
     EXPECT_TRUE(arch.contains(QPointF(50, 1)));
     EXPECT_FALSE(arch.contains(QPointF(3, 3)));
     EXPECT_TRUE(arch.contains(QPointF(1, 149)));
-    EXPECT_TRUE(arch.contains(QPointF(99, 149)));
-    EXPECT_EQ(arch.fillRule(), Qt::WindingFill);
 }
 
 TEST(Geometry, RotationAndCorners)
@@ -234,14 +200,10 @@ TEST(Geometry, RotationAndCorners)
     // Clockwise on screen: the top-left corner lands on the top-right of the turned box.
     const auto c = LWGeometry::corners(e);
     expectNear(c[0], {75, -25});
-    expectNear(c[1], {75, 75});
     expectNear(c[2], {25, 75});
-    expectNear(c[3], {25, -25});
     const LWRect b = LWGeometry::bounds(e);
-    EXPECT_NEAR(b.x, 25, 1e-9);
-    EXPECT_NEAR(b.y, -25, 1e-9);
-    EXPECT_NEAR(b.w, 50, 1e-9);
-    EXPECT_NEAR(b.h, 100, 1e-9);
+    expectNear({b.x, b.y}, {25, -25});
+    expectNear({b.w, b.h}, {50, 100});
 
     const QPointF p(80, 10);
     expectNear(LWGeometry::unrotate(LWGeometry::rotation(e).map(p), e), p);
@@ -263,10 +225,8 @@ TEST(Geometry, LineBoundsComeFromItsEnds)
     LWElement turned = flat;
     turned.rotation = 90; // about the frame centre (50, 10)
     const LWRect b = LWGeometry::bounds(turned);
-    EXPECT_NEAR(b.x, 50, 1e-9);
-    EXPECT_NEAR(b.y, -40, 1e-9);
-    EXPECT_NEAR(b.w, 0, 1e-9);
-    EXPECT_NEAR(b.h, 100, 1e-9);
+    expectNear({b.x, b.y}, {50, -40});
+    expectNear({b.w, b.h}, {0, 100});
 
     const QPainterPath p = LWGeometry::shapePath(flat);
     EXPECT_EQ(p.elementCount(), 2); // open: no closing edge
@@ -276,7 +236,6 @@ TEST(Geometry, LineBoundsComeFromItsEnds)
 TEST(Geometry, UnionKeepsZeroSizeRectangles)
 {
     EXPECT_TRUE(LWGeometry::unionOf({}).isNull());
-    EXPECT_EQ(LWGeometry::unionOf({LWRect(5, 5, -5, -5)}), LWRect(5, 5, -5, -5)); // one gives itself
     EXPECT_EQ(LWGeometry::unionOf({LWRect(0, 0, 10, 10), LWRect(200, 300, 0, 0)}), LWRect(0, 0, 200, 300));
     EXPECT_EQ(LWGeometry::unionOf({LWRect::null(), LWRect(1, 2, 3, 4), LWRect::null()}), LWRect(1, 2, 3, 4));
 }
@@ -286,12 +245,7 @@ TEST(Geometry, HitTest)
     LWElement box = shape(LWShapeKind::ellipse, LWRect(0, 0, 100, 100));
     EXPECT_TRUE(LWGeometry::hit(box, {-3, -3}, 6));
     EXPECT_FALSE(LWGeometry::hit(box, {103, 50}, 6)); // far edges are outside
-    EXPECT_TRUE(LWGeometry::hit(box, {102.99, 50}, 6));
     EXPECT_TRUE(LWGeometry::hit(box, {1, 1}, 0)); // the frame, whatever the shape
-    EXPECT_FALSE(LWGeometry::hit(box, {100, 50}, 0));
-
-    box.locked = true;
-    EXPECT_TRUE(LWGeometry::hit(box, {50, 50}, 0));
     box.hidden = true;
     EXPECT_FALSE(LWGeometry::hit(box, {50, 50}, 10));
 
@@ -309,22 +263,13 @@ TEST(Geometry, HitTest)
     const LWElement thick = line(f, {0, 0}, {1, 0}, LWStroke(LWColor::black, 10));
     EXPECT_TRUE(LWGeometry::hit(thick, {50, 7}, 4));
     EXPECT_FALSE(LWGeometry::hit(thick, {50, 7.01}, 4));
-    const LWElement thin = line(f, {0, 0}, {1, 0}, LWStroke(LWColor::black, 1));
-    EXPECT_TRUE(LWGeometry::hit(thin, {50, 0.5}, 0));
-    EXPECT_FALSE(LWGeometry::hit(thin, {50, 0.51}, 0));
-    EXPECT_FALSE(LWGeometry::hit(thin, {101, 0}, 0)); // past the end
+    EXPECT_FALSE(LWGeometry::hit(thick, {106, 0}, 0)); // past the end
 }
 
-TEST(Geometry, DistanceToSegment)
+TEST(Geometry, DistanceAndDragRectangle)
 {
-    EXPECT_DOUBLE_EQ(LWGeometry::distance({3, 4}, {0, 0}, {0, 0}), 5);
-    EXPECT_DOUBLE_EQ(LWGeometry::distance({5, 3}, {0, 0}, {10, 0}), 3);
-    EXPECT_DOUBLE_EQ(LWGeometry::distance({-3, 4}, {0, 0}, {10, 0}), 5);
-    EXPECT_DOUBLE_EQ(LWGeometry::distance({13, 4}, {0, 0}, {10, 0}), 5);
-}
+    EXPECT_DOUBLE_EQ(LWGeometry::distance({3, 4}, {0, 0}, {0, 0}), 5); // a segment of no length
 
-TEST(Geometry, DragRectangle)
-{
     EXPECT_EQ(LWGeometry::rect({10, 10}, {4, 30}, true), LWRect(-10, 10, 20, 20));
     EXPECT_EQ(LWGeometry::rect({10, 10}, {4, 30}, false), LWRect(4, 10, 6, 20));
     EXPECT_EQ(LWGeometry::rect({10, 10}, {0, 5}, true), LWRect(0, 0, 10, 10));

@@ -6,19 +6,12 @@
 TEST(Fill, FactoriesAndVisibility)
 {
     const LWColor c = LWColor::hex(0x336699);
-    EXPECT_EQ(LWFill::solid(c).color2, c);
-    EXPECT_EQ(LWFill::solid(c).angle, 90);
-    EXPECT_EQ(LWFill::linear(c, LWColor::white).angle, 90);
-    EXPECT_EQ(LWFill::radial(c, LWColor::white).angle, 0);
-
     EXPECT_FALSE(LWFill::none().isVisible());
     EXPECT_FALSE((LWFill{LWFillKind::solid, LWColor::clear, LWColor::black, 90}.isVisible()));
     EXPECT_TRUE(LWFill::linear(LWColor::clear, LWColor::black.withAlpha(0.3)).isVisible());
     EXPECT_FALSE(LWFill::radial(LWColor::clear, LWColor::clear).isVisible());
-    EXPECT_TRUE(LWFill::solid(LWColor::black.withAlpha(0.01)).isVisible());
     // Fields the kind does not draw still take part in equality.
     EXPECT_NE(LWFill::solid(c), (LWFill{LWFillKind::solid, c, LWColor::white, 90}));
-    EXPECT_EQ(LWStroke(c, 2).dash, 0);
 }
 
 template <class E> void expectRoundTrip(std::initializer_list<const char *> names)
@@ -64,9 +57,6 @@ TEST(FillJson, RoundTripAndStrictReading)
         EXPECT_EQ(e.path(), "pages[0].background.kind");
     }
     const LWStroke s(LWColor::black, 2, 3);
-    QJsonObject noDash = s.toJson();
-    noDash.remove("dash");
-    EXPECT_THROW((void)LWStroke::fromJson(LWJsonIn(noDash)), LWJsonError);
     // With several keys missing, the first field in declaration order is the one reported.
     QJsonObject onlyColor = s.toJson();
     onlyColor.remove("width");

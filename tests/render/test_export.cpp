@@ -44,13 +44,6 @@ std::optional<std::tuple<int, int, int>> jpegDensity(const QByteArray &jpg)
     return std::tuple{int(p[0]), int(qFromBigEndian<quint16>(p + 1)), int(qFromBigEndian<quint16>(p + 3))};
 }
 
-QImage decode(const QByteArray &bytes)
-{
-    QImage img;
-    img.loadFromData(bytes);
-    return img;
-}
-
 // Grows every page's MediaBox (keeping no CropBox) so a render shows what lies past the box.
 QByteArray widened(const QByteArray &pdf, double by)
 {
@@ -86,47 +79,35 @@ QByteArray photoBytes()
 
 } // namespace
 
-TEST(Export, RasterTypeTakesOnlyItsRawValues)
+TEST(Export, RasterTypeAndPixelSize)
 {
     EXPECT_EQ(rasterType(u"jpeg"), RasterType::jpeg);
     EXPECT_EQ(rasterType(u"png"), RasterType::png);
-    for (QStringView bad : {u"JPEG", u"jpg", u"PNG", u"", u" png"})
-        EXPECT_FALSE(rasterType(bad)) << bad.toString().toStdString();
-    EXPECT_EQ(rawValue(RasterType::jpeg), "jpeg");
+    EXPECT_FALSE(rasterType(u"JPEG"));
+    EXPECT_FALSE(rasterType(u"jpg"));
     EXPECT_EQ(ext(RasterType::jpeg), "jpg");
-    EXPECT_EQ(ext(RasterType::png), "png");
-    EXPECT_EQ(uti(RasterType::png), "image/png");
-}
 
-TEST(Export, PixelSizeRoundsTheBoxAtTheResolution)
-{
     const LWDocument us = card();
     EXPECT_EQ(pixelSize(us, 300, true), (PixelSize{1125, 675}));
     EXPECT_EQ(pixelSize(us, 300, false), (PixelSize{1050, 600}));
-    const LWDocument letter = LWDocument::blank(LWSizePreset::letter, std::nullopt);
-    EXPECT_EQ(pixelSize(letter, 300, true), (PixelSize{2625, 3375}));
-    const LWDocument tabloid = LWDocument::blank(LWSizePreset::tabloid, std::nullopt);
-    EXPECT_EQ(pixelSize(tabloid, 600, true), (PixelSize{6750, 10350}));
     EXPECT_EQ(pixelSize(us, 0, true), (PixelSize{0, 0}));
 }
 
-TEST(Export, EncodeStatesTheResolutionInTheFile)
+TEST(Export, EncodeKeepsTransparencyAndDefaultsToQuality92)
 {
-    QImage img(40, 20, QImage::Format_RGB32);
-    img.fill(Qt::darkGreen);
-    for (int dpi : {300, 600}) {
-        SCOPED_TRACE(dpi);
-        const std::optional<QByteArray> png = encode(img, RasterType::png, dpi);
-        ASSERT_TRUE(png);
-        const quint32 perMetre = dpi == 300 ? 11811 : 23622;
-        EXPECT_EQ(pngDensity(*png), std::tuple(perMetre, perMetre, 1));
-        const std::optional<QByteArray> jpg = encode(img, RasterType::jpeg, dpi);
-        ASSERT_TRUE(jpg);
-        EXPECT_EQ(jpegDensity(*jpg), std::tuple(1, dpi, dpi));
-        EXPECT_EQ(decode(*jpg).size(), img.size());
-    }
-    // The default JPEG quality is 0.92: the same bytes as Qt's writer at 92.
-    QImage dense = img;
+    QImage img(10, 10, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    img.setPixel(2, 2, qRgba(0, 0, 255, 255));
+    const std::optional<QByteArray> png = encode(img, RasterType::png, 72);
+    ASSERT_TRUE(png);
+    const QImage back = QImage::fromData(*png);
+    EXPECT_EQ(qAlpha(back.pixel(0, 0)), 0);
+    EXPECT_EQ(back.pixel(2, 2), qRgba(0, 0, 255, 255));
+
+    // The same bytes as Qt's writer at 92, and the caller's image keeps its own resolution.
+    QImage opaque(40, 20, QImage::Format_RGB32);
+    opaque.fill(Qt::darkGreen);
+    QImage dense = opaque;
     dense.setDotsPerMeterX(11811);
     dense.setDotsPerMeterY(11811);
     QByteArray manual;
@@ -135,26 +116,11 @@ TEST(Export, EncodeStatesTheResolutionInTheFile)
     QImageWriter w(&b, "jpeg");
     w.setQuality(92);
     ASSERT_TRUE(w.write(dense));
-    EXPECT_EQ(encode(img, RasterType::jpeg, 300), manual);
-    EXPECT_NE(encode(img, RasterType::jpeg, 300, 0.5), manual);
-    EXPECT_EQ(img.dotsPerMeterX(),
-              QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX()); // caller's copy untouched
-}
-
-TEST(Export, EncodeKeepsTransparencyAndRefusesNonsense)
-{
-    QImage img(10, 10, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    img.setPixel(2, 2, qRgba(0, 0, 255, 255));
-    const std::optional<QByteArray> png = encode(img, RasterType::png, 72);
-    ASSERT_TRUE(png);
-    const QImage back = decode(*png);
-    EXPECT_TRUE(back.hasAlphaChannel());
-    EXPECT_EQ(qAlpha(back.pixel(0, 0)), 0);
-    EXPECT_EQ(back.pixel(2, 2), qRgba(0, 0, 255, 255));
+    EXPECT_EQ(encode(opaque, RasterType::jpeg, 300), manual);
+    EXPECT_NE(opaque.dotsPerMeterX(), 11811);
 
     EXPECT_FALSE(encode(QImage(), RasterType::png, 300));
-    for (double dpi : {0.0, -300.0, qQNaN(), qInf(), 70000.0})
+    for (double dpi : {0.0, qQNaN(), 70000.0})
         EXPECT_FALSE(encode(img, RasterType::jpeg, dpi)) << dpi;
 }
 
@@ -166,9 +132,8 @@ TEST(Export, PdfPageBoxesAreExact)
     QList<pdfprobe::Boxes> pages = pdfprobe::boxes(*pdf);
     ASSERT_EQ(pages.size(), 2);
     for (const pdfprobe::Boxes &b : pages) {
-        EXPECT_TRUE(pdfprobe::near(b.media, {0, 0, 270, 162}));
-        EXPECT_TRUE(pdfprobe::near(b.crop, {0, 0, 270, 162}));
-        EXPECT_TRUE(pdfprobe::near(b.bleed, {0, 0, 270, 162}));
+        for (const auto &box : {b.media, b.crop, b.bleed})
+            EXPECT_TRUE(pdfprobe::near(box, {0, 0, 270, 162}));
         EXPECT_TRUE(pdfprobe::near(b.trim, {9, 9, 252, 144}));
     }
 
@@ -182,15 +147,13 @@ TEST(Export, PdfPageBoxesAreExact)
 
     for (const LWSizePreset &preset : {LWSizePreset::euCard, LWSizePreset::a4, LWSizePreset::letter}) {
         SCOPED_TRACE(preset.id.toStdString());
-        const LWDocument doc = LWDocument::blank(preset, std::nullopt);
-        pdf = pdfData(doc, {0}, true);
+        pdf = pdfData(LWDocument::blank(preset, std::nullopt), {0}, true);
         ASSERT_TRUE(pdf);
         pages = pdfprobe::boxes(*pdf);
         ASSERT_EQ(pages.size(), 1);
         const QRectF all(0, 0, preset.width + 18, preset.height + 18);
-        EXPECT_TRUE(pdfprobe::near(pages[0].media, all));
-        EXPECT_TRUE(pdfprobe::near(pages[0].crop, all));
-        EXPECT_TRUE(pdfprobe::near(pages[0].bleed, all));
+        for (const auto &box : {pages[0].media, pages[0].crop, pages[0].bleed})
+            EXPECT_TRUE(pdfprobe::near(box, all));
         EXPECT_TRUE(pdfprobe::near(pages[0].trim, {9, 9, preset.width, preset.height}));
     }
     EXPECT_TRUE(pdfprobe::near(pages[0].media, {0, 0, 630, 810})); // the Letter flyer
@@ -214,7 +177,6 @@ TEST(Export, PdfPagesFollowTheArgumentAndSkipBadIndexes)
     ASSERT_TRUE(one);
     EXPECT_EQ(pdfprobe::boxes(*one).size(), 1);
     // No page at all: none rather than a PDF without pages.
-    EXPECT_FALSE(pdfData(us, {5}, true));
     EXPECT_FALSE(pdfData(us, {}, false));
     EXPECT_FALSE(pdfData(us, {-1, 2}, false));
 }
@@ -232,7 +194,6 @@ TEST(Export, PdfOfANegativeBleedKeepsItsBoxesNested)
     EXPECT_TRUE(pdfprobe::near(pages[0].trim, {0, 0, 242, 134}));
     us.bleed = -200; // nothing left of the page
     EXPECT_FALSE(pdfData(us, {0}, true));
-    EXPECT_EQ(pixelSize(us, 300, true), (PixelSize{0, 0}));
 }
 
 TEST(Export, PdfCarriesCreatorAndTitle)
@@ -269,7 +230,6 @@ TEST(Export, WithoutBleedNothingOfTheBleedReachesTheFile)
         auto green = [](QRgb c) { return qGreen(c) > 120 && qRed(c) < 60 && qBlue(c) < 60; };
         EXPECT_EQ(green(at(100, -4)), bleed);         // background in the bleed
         EXPECT_TRUE(pdfprobe::isWhite(at(-15, -15))); // past the bleed
-        EXPECT_TRUE(green(at(100, 100)));
     }
 }
 
@@ -312,7 +272,6 @@ TEST(Export, GradientFadingToTransparentStaysTransparent)
     ASSERT_FALSE(img.isNull());
     EXPECT_GT(qAlpha(img.pixel(252, 144)), 200); // the centre
     EXPECT_LT(qAlpha(img.pixel(4, 4)), 40);      // the corner, 0.62 x 252 from the centre and beyond
-    EXPECT_LT(qAlpha(img.pixel(500, 284)), 40);
 }
 
 TEST(Export, PictureUsedOnSeveralPagesIsStoredOnceAndLossless)
@@ -332,24 +291,26 @@ TEST(Export, RasterHasPixelSizeAndResolution)
 {
     const LWDocument us = card();
     for (int dpi : {300, 600}) {
-        for (bool bleed : {true, false}) {
-            const PixelSize size = pixelSize(us, dpi, bleed);
-            const std::optional<QByteArray> png = rasterData(us, 0, dpi, bleed, RasterType::png);
-            const std::optional<QByteArray> jpg = rasterData(us, 0, dpi, bleed, RasterType::jpeg);
-            ASSERT_TRUE(png && jpg);
-            const quint32 perMetre = dpi == 300 ? 11811 : 23622;
-            EXPECT_EQ(pngDensity(*png), std::tuple(perMetre, perMetre, 1));
-            EXPECT_EQ(jpegDensity(*jpg), std::tuple(1, dpi, dpi));
-            for (const QByteArray *bytes : {&*png, &*jpg}) {
-                const QImage img = decode(*bytes);
-                EXPECT_EQ(img.width(), size.width);
-                EXPECT_EQ(img.height(), size.height);
-                const QRgb c = img.pixel(img.width() / 2, img.height() / 2);
-                EXPECT_GT(qRed(c), 200);
-                EXPECT_LT(qBlue(c), 50);
-            }
+        SCOPED_TRACE(dpi);
+        const PixelSize size = pixelSize(us, dpi, true);
+        const std::optional<QByteArray> png = rasterData(us, 0, dpi, true, RasterType::png);
+        const std::optional<QByteArray> jpg = rasterData(us, 0, dpi, true, RasterType::jpeg);
+        ASSERT_TRUE(png && jpg);
+        const quint32 perMetre = dpi == 300 ? 11811 : 23622;
+        EXPECT_EQ(pngDensity(*png), std::tuple(perMetre, perMetre, 1));
+        EXPECT_EQ(jpegDensity(*jpg), std::tuple(1, dpi, dpi));
+        for (const QByteArray *bytes : {&*png, &*jpg}) {
+            const QImage img = QImage::fromData(*bytes);
+            EXPECT_EQ(img.width(), size.width);
+            EXPECT_EQ(img.height(), size.height);
+            const QRgb c = img.pixel(img.width() / 2, img.height() / 2);
+            EXPECT_GT(qRed(c), 200);
+            EXPECT_LT(qBlue(c), 50);
         }
     }
+    // Without bleed the picture is the trim box.
+    const QByteArray trimmed = rasterData(us, 0, 72, false, RasterType::png).value_or(QByteArray());
+    EXPECT_EQ(QImage::fromData(trimmed).size(), QSize(252, 144));
 }
 
 TEST(Export, RasterOfAnInvisibleBackgroundIsOpaqueWhite)
@@ -358,30 +319,24 @@ TEST(Export, RasterOfAnInvisibleBackgroundIsOpaqueWhite)
     doc.pages[0].background = LWFill::solid(LWColor(0.2, 0.4, 0.6, 0));
     const std::optional<QByteArray> png = rasterData(doc, 0, 72, true, RasterType::png);
     ASSERT_TRUE(png);
-    const QImage img = decode(*png);
+    const QImage img = QImage::fromData(*png);
     EXPECT_FALSE(img.hasAlphaChannel());
-    EXPECT_EQ(img.pixel(0, 0), qRgb(255, 255, 255));
     EXPECT_EQ(img.pixel(img.width() / 2, img.height() / 2), qRgb(255, 255, 255));
 }
 
-TEST(Export, RasterRefusesWhatCannotBeMade)
+// The largest preset at the highest offered resolution must still export; past the cap, none.
+TEST(Export, RasterRefusesOnlyWhatCannotBeMade)
 {
     const LWDocument us = card();
     EXPECT_FALSE(rasterData(us, 2, 300, true, RasterType::png));
-    EXPECT_FALSE(rasterData(us, -1, 300, true, RasterType::png));
     EXPECT_FALSE(rasterData(us, 0, 0.1, false, RasterType::png)); // rounds below a pixel
-    EXPECT_FALSE(rasterData(us, 0, -300, false, RasterType::jpeg));
-    EXPECT_FALSE(rasterData(us, 0, qQNaN(), false, RasterType::jpeg));
     // 24 x 24 inches at 1200 dpi is 829 million pixels, over the cap.
     const LWDocument huge =
         LWDocument::blank(LWDocKind::flyer, QStringLiteral("custom"), 1728, 1728, 18, QStringLiteral("Huge"));
     EXPECT_FALSE(rasterData(huge, 0, 1200, true, RasterType::jpeg));
-}
 
-// The largest preset at the highest offered resolution must still export.
-TEST(Export, TabloidAt600DpiWithBleedExports)
-{
     const LWDocument tabloid = LWDocument::blank(LWSizePreset::tabloid, std::nullopt);
+    EXPECT_EQ(pixelSize(tabloid, 600, true), (PixelSize{6750, 10350}));
     const std::optional<QByteArray> jpg = rasterData(tabloid, 0, 600, true, RasterType::jpeg);
     ASSERT_TRUE(jpg);
     QBuffer b(const_cast<QByteArray *>(&*jpg));

@@ -3,13 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontInfo>
 #include <QHash>
 #include <QSet>
 #include <gtest/gtest.h>
 
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -63,7 +60,6 @@ TEST(FontsRegistration, OnceAndEmptiesTheCache)
 
     // Exactly the manifest's faces, in manifest order; the stand-ins stay out.
     QStringList expected;
-    QHash<QString, QString> psOfFile;
     for (const LockRow &row : lockRows())
         if (row.set.startsWith(QLatin1String("template")))
             expected.append(row.postScript);
@@ -72,9 +68,7 @@ TEST(FontsRegistration, OnceAndEmptiesTheCache)
     EXPECT_FALSE(registered.contains(QStringLiteral("NunitoSans-Regular")));
 
     const QStringList all = LWFonts::templateFonts();
-    ASSERT_EQ(all.size(), 74 + registered.size());
-    EXPECT_EQ(all.first(), QStringLiteral("AvenirNext-Regular"));
-    EXPECT_EQ(all.at(73), QStringLiteral("BodoniSvtyTwoITCTT-Bold"));
+    EXPECT_EQ(all.mid(0, 74), LWFonts::platformTemplateFonts());
     EXPECT_EQ(all.mid(74), registered);
 }
 
@@ -90,9 +84,6 @@ TEST_F(Fonts, ManifestDescribesTheResourceFolder)
         EXPECT_EQ(b.license, QStringLiteral("SIL Open Font License 1.1"));
         EXPECT_TRUE(b.source.startsWith(QStringLiteral("https://github.com/google/fonts/tree/main/ofl/")))
             << b.source.toStdString();
-        EXPECT_FALSE(b.files.isEmpty());
-        EXPECT_EQ(b.fileURLs.size(), b.files.size());
-        EXPECT_FALSE(b.licenseURL.isEmpty());
         const QDir dir(*folder + QLatin1Char('/') + b.folder);
         for (const QString &file : b.files)
             EXPECT_TRUE(QFileInfo::exists(dir.filePath(file))) << file.toStdString();
@@ -102,8 +93,6 @@ TEST_F(Fonts, ManifestDescribesTheResourceFolder)
     }
     EXPECT_EQ(groups, (QSet<QString>{"Bold display", "Condensed", "Slab", "Script", "Handwriting", "Elegant serif",
                                      "Rounded sans", "Retro", "Stencil", "Grunge"}));
-    EXPECT_EQ(LWFonts::bundledFamilies().size(), manifest.size());
-    EXPECT_EQ(LWFonts::bundledFamilies().first(), manifest.first().family);
 }
 
 TEST(FontsManifest, DecodingIsAllOrNothing)
@@ -114,20 +103,14 @@ TEST(FontsManifest, DecodingIsAllOrNothing)
         "source":"s","fileURLs":[],"licenseURL":"u"})";
     const QByteArray noLicenseURL = R"({"family":"B","group":"Slab","folder":"B","files":["b.ttf"],"license":"L",
         "source":"s","fileURLs":[]})";
-    const QByteArray wrongType = R"({"family":"B","group":"Slab","folder":"B","files":"b.ttf","license":"L",
-        "source":"s","fileURLs":[],"licenseURL":"u"})";
 
     const auto both = LWFonts::decodeManifest("[" + good + "," + empty + "]");
     ASSERT_EQ(both.size(), 2);
     EXPECT_EQ(both[0].files, QStringList{"a.ttf"});
-    EXPECT_EQ(both[0].licenseURL, QStringLiteral("https://x/l"));
     EXPECT_TRUE(both[1].files.isEmpty());
 
     EXPECT_TRUE(LWFonts::decodeManifest("[" + good + "," + noLicenseURL + "]").isEmpty());
-    EXPECT_TRUE(LWFonts::decodeManifest("[" + good + "," + wrongType + "]").isEmpty());
     EXPECT_TRUE(LWFonts::decodeManifest(good).isEmpty()); // not an array
-    EXPECT_TRUE(LWFonts::decodeManifest("[" + good).isEmpty());
-    EXPECT_TRUE(LWFonts::decodeManifest("[]").isEmpty());
 }
 
 TEST_F(Fonts, EveryNameResolvesToItsOwnFace)
@@ -155,7 +138,6 @@ TEST_F(Fonts, NamesAndTraitsFollowTheStandInFamily)
     EXPECT_EQ(LWFonts::familyName(QStringLiteral("AvenirNext-Regular")), QStringLiteral("Nunito Sans"));
     EXPECT_EQ(LWFonts::displayName(QStringLiteral("AvenirNext-Medium")), QStringLiteral("Nunito Sans Medium"));
     EXPECT_EQ(LWFonts::familyName(QStringLiteral("Baskervville-Italic")), QStringLiteral("Baskervville"));
-    EXPECT_EQ(LWFonts::familyName(QStringLiteral("BarlowCondensed-SemiBold")), QStringLiteral("Barlow Condensed"));
 
     EXPECT_EQ(LWFonts::toggled(QStringLiteral("AvenirNext-Regular"), LWFonts::boldTrait),
               QStringLiteral("NunitoSans-Bold"));
@@ -166,44 +148,30 @@ TEST_F(Fonts, NamesAndTraitsFollowTheStandInFamily)
     EXPECT_FALSE(LWFonts::has(regular, LWFonts::boldTrait));
     EXPECT_EQ(LWFonts::toggled(bold, LWFonts::boldTrait), regular);
 
-    EXPECT_EQ(LWFonts::toggled(QStringLiteral("Arvo"), LWFonts::italicTrait), QStringLiteral("Arvo-Italic"));
     EXPECT_EQ(LWFonts::toggled(QStringLiteral("Arvo-BoldItalic"), LWFonts::italicTrait), QStringLiteral("Arvo-Bold"));
-    EXPECT_TRUE(LWFonts::has(QStringLiteral("Arvo-BoldItalic"), LWFonts::boldTrait | LWFonts::italicTrait));
     // No bold member: the name stays (Qt would fake one).
     EXPECT_EQ(LWFonts::toggled(QStringLiteral("Pacifico-Regular"), LWFonts::boldTrait),
               QStringLiteral("Pacifico-Regular"));
-    EXPECT_EQ(LWFonts::toggled(QStringLiteral("NunitoSans-SemiBold"), LWFonts::italicTrait),
-              QStringLiteral("NunitoSans-SemiBold"));
     // A platform name whose stand-in family lacks the member keeps its own name, not the stand-in's.
     EXPECT_EQ(LWFonts::toggled(QStringLiteral("SnellRoundhand"), LWFonts::boldTrait), QStringLiteral("SnellRoundhand"));
-    EXPECT_EQ(LWFonts::toggled(QStringLiteral("Impact"), LWFonts::italicTrait), QStringLiteral("Impact"));
 
     const auto members = LWFonts::members(QStringLiteral("Nunito Sans"));
     ASSERT_EQ(members.size(), 7);
-    EXPECT_EQ(members.first(), qMakePair(QStringLiteral("NunitoSans-ExtraLight"), QStringLiteral("ExtraLight")));
     EXPECT_TRUE(members.contains(qMakePair(QStringLiteral("NunitoSans-Italic"), QStringLiteral("Italic"))));
-    EXPECT_EQ(LWFonts::members(QStringLiteral("Zilla Slab")).size(), 3);
-    EXPECT_TRUE(LWFonts::members(QStringLiteral("No Such Family")).isEmpty());
+    EXPECT_EQ(LWFonts::members(QStringLiteral("Zilla Slab")).size(), 3); // a vendor-split family
 }
 
-TEST_F(Fonts, LookupsWithoutFallbackNeverSubstitute)
+TEST_F(Fonts, UnknownNamesNeverSubstituteButFallBack)
 {
     // A family name is not a PostScript name, however willingly Qt would match it.
-    for (const QString &name : {QStringLiteral("NoSuchFont-Bold"), QStringLiteral("Lobster"), QStringLiteral("Nunito Sans"),
-                                QStringLiteral(""), QStringLiteral("Arvo-Black")}) {
+    for (const QString &name :
+         {QStringLiteral("NoSuchFont-Bold"), QStringLiteral("Nunito Sans"), QStringLiteral("Arvo-Black")}) {
         EXPECT_FALSE(LWFonts::isInstalled(name)) << name.toStdString();
         EXPECT_EQ(LWFonts::familyName(name), name);
         EXPECT_EQ(LWFonts::displayName(name), name);
     }
-}
 
-TEST_F(Fonts, UnknownNamesFallBackAndTheCacheIsKeyedBySize)
-{
-    EXPECT_EQ(LWFonts::cacheKey(QStringLiteral("A"), 12), QStringLiteral("A|12.0"));
-    EXPECT_EQ(LWFonts::cacheKey(QStringLiteral("A"), 10.5), QStringLiteral("A|10.5"));
-    EXPECT_EQ(LWFonts::cacheKey(QStringLiteral("A"), 100000), QStringLiteral("A|100000.0"));
-    EXPECT_EQ(LWFonts::cacheKey(QStringLiteral("A"), 0.1), QStringLiteral("A|0.1"));
-
+    // Unknown names fall back; the cache is keyed by name and size.
     const qsizetype before = LWFonts::cachedFontCount();
     const QFont first = LWFonts::font(QStringLiteral("NoSuchFont-Regular"), 12);
     EXPECT_EQ(LWFonts::postScriptNameOf(first), QStringLiteral("Roboto-Regular")); // HelveticaNeue's stand-in
@@ -211,15 +179,13 @@ TEST_F(Fonts, UnknownNamesFallBackAndTheCacheIsKeyedBySize)
     EXPECT_EQ(LWFonts::cachedFontCount(), before + 1);
     EXPECT_EQ(LWFonts::font(QStringLiteral("NoSuchFont-Regular"), 12.0), first);
     EXPECT_EQ(LWFonts::cachedFontCount(), before + 1);
-    const QFont larger = LWFonts::font(QStringLiteral("NoSuchFont-Regular"), 12.5);
+    EXPECT_DOUBLE_EQ(LWFonts::font(QStringLiteral("NoSuchFont-Regular"), 12.5).pointSizeF(), 12.5);
     EXPECT_EQ(LWFonts::cachedFontCount(), before + 2);
-    EXPECT_DOUBLE_EQ(larger.pointSizeF(), 12.5);
 
     // Unknown names take the fallback's traits and family.
     EXPECT_EQ(LWFonts::toggled(QStringLiteral("NoSuchFont-Regular"), LWFonts::boldTrait),
               QStringLiteral("Roboto-Bold"));
     // Sizes Qt cannot take still give a usable font.
-    EXPECT_GT(LWFonts::font(QStringLiteral("Anton-Regular"), 0).pointSizeF(), 0);
     EXPECT_GT(LWFonts::font(QStringLiteral("Anton-Regular"), -3).pointSizeF(), 0);
 }
 
@@ -235,26 +201,6 @@ TEST_F(Fonts, FamiliesListEachInstalledFamilyOnce)
     }
     for (const QString &family : LWFonts::bundledFamilies())
         EXPECT_FALSE(set.contains(family)) << family.toStdString();
-    for (const char *legacy : {"Nunito Sans SemiBold", "Roboto Light", "Barlow Condensed Black", "Bitter Black"})
-        EXPECT_FALSE(set.contains(QString::fromLatin1(legacy))) << legacy;
-    for (const char *standIn : {"Nunito Sans", "Roboto", "Baskervville", "Spectral", "Barlow Semi Condensed"})
-        EXPECT_TRUE(set.contains(QString::fromLatin1(standIn))) << standIn;
-}
-
-TEST_F(Fonts, ConcurrentLookupsAgree)
-{
-    const QStringList names = {QStringLiteral("AvenirNext-Bold"), QStringLiteral("Didot"), QStringLiteral("Rye-Regular"),
-                               QStringLiteral("NoSuch-Face")};
-    std::vector<std::thread> threads;
-    std::vector<QStringList> seen(4);
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 50; ++i)
-                seen[t].append(LWFonts::font(names[i % names.size()], 7 + i % 5).family());
-        });
-    }
-    for (auto &th : threads)
-        th.join();
-    for (int t = 1; t < 4; ++t)
-        EXPECT_EQ(seen[t], seen[0]);
+    EXPECT_FALSE(set.contains(QStringLiteral("Nunito Sans SemiBold"))); // a legacy name
+    EXPECT_TRUE(set.contains(QStringLiteral("Nunito Sans")));            // a stand-in
 }

@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -62,21 +60,12 @@ TEST(Icons, CatalogueOrderAndRows)
     EXPECT_EQ(ids.mid(67), (QStringList{"scales", "bag"}));
     EXPECT_EQ(QSet<QString>(ids.begin(), ids.end()).size(), 69);
 
-    const QRegularExpression idForm(QStringLiteral("^[a-z]+$"));
     const QRegularExpression wordsForm(QStringLiteral("^[a-z]+( [a-z]+)*$"));
-    for (const LWIcons::Info &row : LWIcons::catalog()) {
-        EXPECT_TRUE(idForm.match(row.id).hasMatch()) << row.id.toStdString();
+    for (const LWIcons::Info &row : LWIcons::catalog())
         EXPECT_TRUE(wordsForm.match(row.keywords).hasMatch()) << row.id.toStdString();
-        EXPECT_FALSE(row.title.isEmpty());
-    }
-    EXPECT_EQ(LWIcons::catalog()[0].keywords, "mobile cell call contact");
-    EXPECT_EQ(LWIcons::catalog()[57].keywords, "audio sound dj levels"); // eq
 
-    EXPECT_EQ(LWIcons::title("forkknife"), "Fork & Knife");
     EXPECT_EQ(LWIcons::title("mail"), "Email");
     EXPECT_EQ(LWIcons::title("Phone"), "Phone"); // ids are case-sensitive: no row, so the id itself
-    EXPECT_EQ(LWIcons::title("no such icon"), "no such icon");
-    EXPECT_EQ(LWIcons::title(""), "");
 }
 
 TEST(Icons, EveryOutlineFitsTheBoxAndFillsAlikeUnderBothRules)
@@ -105,33 +94,10 @@ TEST(Icons, CacheSharesOutlinesAndSkipsUnknownIds)
     ASSERT_TRUE(a && b);
     EXPECT_TRUE(sameData(*a, *b));
 
-    const auto placed1 = LWIcons::path("sun", LWRect(0, 0, 100, 100));
-    const auto placed2 = LWIcons::path("sun", LWRect(0, 0, 100, 100));
-    ASSERT_TRUE(placed1 && placed2);
-    EXPECT_FALSE(sameData(*placed1, *a));
-    EXPECT_FALSE(sameData(*placed1, *placed2));
-    EXPECT_EQ(placed1->boundingRect(), a->boundingRect());
-
     const qsizetype before = LWIconParts::cachedCount();
     EXPECT_FALSE(LWIcons::path("nosuchicon"));
-    EXPECT_FALSE(LWIcons::path("Sun"));
     EXPECT_FALSE(LWIcons::path("nosuchicon", LWRect(0, 0, 10, 10)));
-    EXPECT_FALSE(LWIcons::path(""));
     EXPECT_EQ(LWIconParts::cachedCount(), before);
-}
-
-TEST(Icons, ConcurrentFirstRequestsShareOneOutline)
-{
-    std::vector<std::optional<QPainterPath>> got(8);
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < got.size(); ++i)
-        threads.emplace_back([&got, i] { got[i] = LWIcons::path(i % 2 ? "tire" : "gear"); });
-    for (std::thread &t : threads)
-        t.join();
-    for (size_t i = 0; i < got.size(); ++i) {
-        ASSERT_TRUE(got[i]);
-        EXPECT_TRUE(sameData(*got[i], *got[i % 2]));
-    }
 }
 
 TEST(Icons, PlacingScalesAboutTheRectCentre)
@@ -146,19 +112,10 @@ TEST(Icons, PlacingScalesAboutTheRectCentre)
     const QRectF wide = LWIcons::path("heart", LWRect(0, 0, 200, 100))->boundingRect();
     EXPECT_TRUE(near(wide, design.translated(50, 0)));
 
-    // Half size, moved to the rect's corner.
-    const QRectF half = LWIcons::path("heart", LWRect(10, 10, 50, 50))->boundingRect();
+    // Half size, moved to the rect's corner; a negative size counts from the other edge.
+    const QRectF half = LWIcons::path("heart", LWRect(60, 60, -50, -50))->boundingRect();
     EXPECT_TRUE(near(half, QRectF(10 + design.left() / 2, 10 + design.top() / 2, design.width() / 2,
                                   design.height() / 2)));
-
-    // A negative size counts from the other edge: the same square as (10, 10, 50, 50).
-    EXPECT_TRUE(near(LWIcons::path("heart", LWRect(60, 60, -50, -50))->boundingRect(), half));
-
-    // Zero width: every point lands on the centre.
-    const auto flat = LWIcons::path("heart", LWRect(10, 20, 0, 40));
-    ASSERT_TRUE(flat);
-    for (int i = 0; i < flat->elementCount(); ++i)
-        EXPECT_EQ(QPointF(flat->elementAt(i)), QPointF(10, 40));
 }
 
 TEST(Icons, ArcsRunTheStatedWay)
@@ -184,41 +141,25 @@ TEST(Icons, RecipesApplyLeftToRight)
     const QImage globe = renderIcon("globe");
     EXPECT_FALSE(filled(globe, 11.5, 31));
     EXPECT_TRUE(filled(globe, 30, 31));
-    EXPECT_TRUE(filled(globe, 12, 50));   // rim
     EXPECT_FALSE(filled(globe, 25, 40));  // inside the rim, away from bars and meridian
-    EXPECT_GE(LWIcons::path("globe")->boundingRect().left(), 9 - 0.01);
 
     // hardhat: the dome is cut to the rect before the brim is added, and the ridges are cut after.
     const QImage hat = renderIcon("hardhat");
     EXPECT_FALSE(filled(hat, 50, 75)); // the dome below y 63 (and below the brim) is gone
-    EXPECT_TRUE(filled(hat, 50, 65));  // brim
     EXPECT_FALSE(filled(hat, 40, 45)); // ridge groove
 
     // Rings and subtracted groups leave real holes.
-    EXPECT_FALSE(filled(renderIcon("clock"), 30, 30));
     const QImage vinyl = renderIcon("vinyl");
     EXPECT_FALSE(filled(vinyl, 50, 14.8)); // first groove (between radius 34.3 and 36)
-    EXPECT_TRUE(filled(vinyl, 50, 10));
-    EXPECT_FALSE(filled(vinyl, 50, 50)); // spindle hole
-    EXPECT_TRUE(filled(vinyl, 50, 45));  // label
-}
+    EXPECT_FALSE(filled(vinyl, 50, 50));   // spindle hole
+    EXPECT_TRUE(filled(vinyl, 50, 45));    // label
 
-TEST(Icons, TurnedRectangleCorners)
-{
     // Radius 0 is a plain rectangle: four straight edges.
     const QPainterPath plain = LWIconParts::RR(50, 50, 20, 10, 0);
     EXPECT_EQ(plain.boundingRect(), QRectF(40, 45, 20, 10));
     for (int i = 0; i < plain.elementCount(); ++i)
         EXPECT_NE(plain.elementAt(i).type, QPainterPath::CurveToElement);
     EXPECT_TRUE(plain.contains(QPointF(40.2, 45.2)));
-
-    // A radius past half the shorter side gives the same full capsule.
-    EXPECT_EQ(LWIconParts::RR(41, 59, 13, 62, 45, 6.5), LWIconParts::RR(41, 59, 13, 62, 45, 8));
-
-    // The w side is turned: 90 degrees stands a 20 x 10 rectangle upright.
-    const QRectF upright = LWIconParts::RR(50, 50, 20, 10, 90).boundingRect();
-    EXPECT_NEAR(upright.width(), 10, 1e-9);
-    EXPECT_NEAR(upright.height(), 20, 1e-9);
 
     // The hammer's claw slot keeps sharp corners: just inside one corner nothing is left.
     const QImage hammer = renderIcon("hammer");

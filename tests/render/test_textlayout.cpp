@@ -67,14 +67,10 @@ protected:
         switch (m) {
         case PdmWidth:
         case PdmHeight: return 20 * m_dpi;
-        case PdmWidthMM:
-        case PdmHeightMM: return 508;
         case PdmDpiX:
         case PdmDpiY:
         case PdmPhysicalDpiX:
         case PdmPhysicalDpiY: return m_dpi;
-        case PdmDepth: return 32;
-        case PdmNumColors: return INT_MAX;
         case PdmDevicePixelRatio: return 1;
         case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
         default: return 0;
@@ -141,14 +137,6 @@ QRectF paintedInk(const LWText &t, const LWRect &box, double pxPerPt = 4, QSizeF
     return QRectF(minX / pxPerPt, minY / pxPerPt, (maxX + 1 - minX) / pxPerPt, (maxY + 1 - minY) / pxPerPt);
 }
 
-QRectF unite(const QList<QRectF> &rects, double dx, double dy)
-{
-    QRectF u;
-    for (const QRectF &r : rects)
-        u = u.united(r.translated(dx, dy));
-    return u;
-}
-
 } // namespace
 
 TEST_F(TextLayout, EmptyTextIsOneLineWithoutInk)
@@ -157,14 +145,8 @@ TEST_F(TextLayout, EmptyTextIsOneLineWithoutInk)
     EXPECT_EQ(empty.lines, 1);
     ASSERT_EQ(empty.lineRects.size(), 1);
     EXPECT_TRUE(empty.glyphRects.isEmpty());
-    EXPECT_TRUE(empty.fits);
-    // One line of the font: the same height as any single line, ceil(natural) + 1.
-    const LWTextLayout::Layout one = LWTextLayout::layout(body(QStringLiteral("Hg")), 100);
-    EXPECT_EQ(empty.height, one.height);
-    EXPECT_EQ(empty.height, std::floor(empty.height));
-    EXPECT_GT(empty.height, empty.lineRects[0].height() + 1 - 1e-9);
-    EXPECT_LE(empty.height, empty.lineRects[0].height() * 1.5 + 2);
-    EXPECT_NEAR(empty.lineRects[0].y(), 0, 1e-9);
+    // One line of the font: the same height as any single line.
+    EXPECT_EQ(empty.height, LWTextLayout::layout(body(QStringLiteral("Hg")), 100).height);
 }
 
 TEST_F(TextLayout, LineBreaksOfEveryKindAndBlankLines)
@@ -173,8 +155,7 @@ TEST_F(TextLayout, LineBreaksOfEveryKindAndBlankLines)
     EXPECT_EQ(lf.lines, 3);
     EXPECT_EQ(lf.lineRects.size(), 3);
     EXPECT_EQ(lf.glyphRects.size(), 2); // the blank line has no ink
-    for (const QString &sep : {QStringLiteral("\r\n"), QStringLiteral("\r"), QString(QChar(0x2028)),
-                               QString(QChar(0x2029)), QString(QChar(0x85)), QStringLiteral("\v"), QStringLiteral("\f")}) {
+    for (const QString &sep : {QStringLiteral("\r\n"), QString(QChar(0x2028)), QStringLiteral("\v")}) {
         const LWTextLayout::Layout other = LWTextLayout::layout(body("One" + sep + sep + "Three"), 300);
         EXPECT_EQ(other.lines, 3) << int(sep.at(0).unicode());
         EXPECT_EQ(other.height, lf.height) << int(sep.at(0).unicode());
@@ -182,7 +163,6 @@ TEST_F(TextLayout, LineBreaksOfEveryKindAndBlankLines)
     // A break at the very end starts no new line; two do.
     EXPECT_EQ(LWTextLayout::layout(body(QStringLiteral("One\n")), 300).lines, 1);
     EXPECT_EQ(LWTextLayout::layout(body(QStringLiteral("One\n\n")), 300).lines, 2);
-    EXPECT_EQ(LWTextLayout::layout(body(QStringLiteral("\n")), 300).lines, 1);
     // Lines stack by the natural line height.
     const double pitch = lf.lineRects[1].y() - lf.lineRects[0].y();
     EXPECT_NEAR(lf.lineRects[2].y() - lf.lineRects[1].y(), pitch, 1e-3);
@@ -215,12 +195,8 @@ TEST_F(TextLayout, LeadingHasAFloorOfOneHalf)
     EXPECT_EQ(low, LWTextLayout::layout(t, 200));
     t.leading = 1;
     const LWTextLayout::Layout natural = LWTextLayout::layout(t, 200);
-    t.leading = 1.5;
-    const LWTextLayout::Layout loose = LWTextLayout::layout(t, 200);
     const double pitch = natural.lineRects[1].y() - natural.lineRects[0].y();
     EXPECT_NEAR(low.lineRects[1].y() - low.lineRects[0].y(), pitch * 0.5, 1e-3);
-    EXPECT_NEAR(loose.lineRects[2].y() - loose.lineRects[0].y(), pitch * 3, 1e-3);
-    EXPECT_NEAR(loose.lineRects[0].y(), 0, 1e-9); // nothing is added above the first line
 }
 
 TEST_F(TextLayout, TrackingIsThousandthsOfTheSizeAfterEveryCharacter)
@@ -240,7 +216,6 @@ TEST_F(TextLayout, UpperCaseUsesFullCaseMapping)
     LWText t = body(QStringLiteral("straße"), 16);
     t.uppercase = true;
     EXPECT_EQ(LWTextLayout::attributed(t).string, QStringLiteral("STRASSE"));
-    EXPECT_EQ(t.string, QStringLiteral("straße"));
     const double upper = LWTextLayout::layout(t, 1000).lineRects[0].width();
     EXPECT_NEAR(upper, LWTextLayout::layout(body(QStringLiteral("STRASSE"), 16), 1000).lineRects[0].width(), 1e-9);
     EXPECT_GT(upper, LWTextLayout::layout(body(QStringLiteral("straße"), 16), 1000).lineRects[0].width());
@@ -250,8 +225,6 @@ TEST_F(TextLayout, AlignmentPlacesLinesInTheBox)
 {
     LWText t = body(QStringLiteral("Short"));
     const double w = LWTextLayout::layout(t, 300).lineRects[0].width();
-    t.align = LWTextAlign::center;
-    EXPECT_NEAR(LWTextLayout::layout(t, 300).lineRects[0].x(), (300 - w) / 2, 0.01);
     t.align = LWTextAlign::right;
     EXPECT_NEAR(LWTextLayout::layout(t, 300).lineRects[0].x(), 300 - w, 0.01);
 
@@ -282,47 +255,24 @@ TEST_F(TextLayout, DrawPlacesTheBlockByVerticalAlignmentAndClipsNothing)
     for (const auto &c : cases) {
         t.vAlign = c.v;
         const QRectF painted = paintedInk(t, box, 4, {200, 400});
-        const QRectF expected = unite(l.glyphRects, box.minX(), c.top);
-        EXPECT_NEAR(painted.top(), expected.top(), 0.5) << int(c.v);
-        EXPECT_NEAR(painted.bottom(), expected.bottom(), 0.5) << int(c.v);
-        EXPECT_NEAR(painted.left(), expected.left(), 0.5) << int(c.v);
-        EXPECT_NEAR(painted.right(), expected.right(), 0.5) << int(c.v);
+        EXPECT_NEAR(painted.top(), c.top + l.glyphRects.first().top(), 0.5) << int(c.v);
+        EXPECT_NEAR(painted.bottom(), c.top + l.glyphRects.last().bottom(), 0.5) << int(c.v);
+        EXPECT_NEAR(painted.left(), box.minX() + l.glyphRects.first().left(), 0.5) << int(c.v);
     }
     // Bottom-aligned text runs out above its box.
     EXPECT_LT(paintedInk(t, box, 4, {200, 400}).top(), box.minY());
 }
 
-TEST_F(TextLayout, GlyphRectsLieInsideTheirLines)
+// Text past the layout's own 100000-pt frame is cut and does not fit; odd sizes still measure.
+TEST_F(TextLayout, ExtremeTextStillMeasures)
 {
-    LWText t = body(QStringLiteral("Ink here\n\n  \nand here"), 14);
-    const LWTextLayout::Layout l = LWTextLayout::layout(t, 200);
-    ASSERT_EQ(l.lines, 4);
-    ASSERT_EQ(l.glyphRects.size(), 2);
-    EXPECT_GT(l.glyphRects[0].top(), l.lineRects[0].top() - 0.5);
-    EXPECT_LT(l.glyphRects[0].bottom(), l.lineRects[0].bottom() + 0.5);
-    EXPECT_GT(l.glyphRects[1].top(), l.lineRects[3].top() - 0.5);
-}
-
-TEST_F(TextLayout, TextBeyondTheFrameIsCut)
-{
-    LWText t = body(QString(20000, QLatin1Char('\n')) + QStringLiteral("end"), 12);
-    const LWTextLayout::Layout l = LWTextLayout::layout(t, 100);
+    const LWTextLayout::Layout l = LWTextLayout::layout(body(QString(20000, QLatin1Char('\n')) + "end"), 100);
     EXPECT_FALSE(l.fits);
     EXPECT_LE(l.height, 100001);
-    EXPECT_GT(l.height, 99000);
-    EXPECT_EQ(l.lines, l.lineRects.size());
     EXPECT_TRUE(l.glyphRects.isEmpty());
-}
-
-TEST_F(TextLayout, HugeAndTinySizesStillMeasure)
-{
     const double w12 = LWTextLayout::layout(body(QStringLiteral("Big"), 12), 1e5).lineRects[0].width();
-    for (double size : {200.0, 600.0, 2000.0}) {
-        const LWTextLayout::Layout l = LWTextLayout::layout(body(QStringLiteral("Big"), size), 1e5);
-        EXPECT_NEAR(l.lineRects[0].width() / size, w12 / 12, 0.01 * w12 / 12) << size;
-        EXPECT_GT(l.lineRects[0].height(), size * 0.8) << size;
-    }
-    EXPECT_EQ(LWTextLayout::layout(body(QStringLiteral("x"), 0), 10).lines, 1);
+    const LWTextLayout::Layout big = LWTextLayout::layout(body(QStringLiteral("Big"), 2000), 1e5);
+    EXPECT_NEAR(big.lineRects[0].width() / 2000, w12 / 12, 0.01 * w12 / 12);
     EXPECT_EQ(LWTextLayout::layout(body(QStringLiteral("x"), -4), 10).lines, 1);
 }
 
