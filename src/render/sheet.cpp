@@ -72,23 +72,19 @@ QRectF SheetLayout::slot(int col, int row, bool back) const
     return {origin.x() + k * card.width(), origin.y() + row * card.height(), card.width(), card.height()};
 }
 
-QList<double> SheetLayout::cutXs() const
+// count + 1 evenly spaced positions from start: the cut lines of one axis.
+static QList<double> cutLines(double start, double step, int count)
 {
-    QList<double> xs;
-    xs.reserve(cols + 1);
-    for (int i = 0; i <= cols; ++i)
-        xs.append(origin.x() + i * card.width());
-    return xs;
+    QList<double> out;
+    out.reserve(count + 1);
+    for (int i = 0; i <= count; ++i)
+        out.append(start + i * step);
+    return out;
 }
 
-QList<double> SheetLayout::cutYs() const
-{
-    QList<double> ys;
-    ys.reserve(rows + 1);
-    for (int j = 0; j <= rows; ++j)
-        ys.append(origin.y() + j * card.height());
-    return ys;
-}
+QList<double> SheetLayout::cutXs() const { return cutLines(origin.x(), card.width(), cols); }
+
+QList<double> SheetLayout::cutYs() const { return cutLines(origin.y(), card.height(), rows); }
 
 QList<QLineF> SheetLayout::marks() const
 {
