@@ -51,7 +51,7 @@ function readTsv(file) {
 const sha512 = (buf) => 'sha512-' + createHash('sha512').update(buf).digest('base64');
 const sha256 = (buf) => createHash('sha256').update(buf).digest('hex');
 const folderOf = (family) => family.replace(/\s+/g, '');
-const cacheName = (spec) => spec.replace(/^@/, '').replace(/[/@]/g, '-') + '.tgz';
+const cacheName = (ref) => ref.replace(/^@/, '').replace(/[/@]/g, '-') + '.tgz';
 
 function cacheDir() {
     const base = process.env.XDG_CACHE_HOME || path.join(os.homedir(), '.cache');
@@ -78,8 +78,8 @@ async function download(pkgs, cache) {
         const results = await Promise.all(chunks.map(async (chunk, i) => {
             const dir = path.join(work, String(i));
             fs.mkdirSync(dir);
-            const specs = chunk.map((p) => p.spec);
-            const r = await run('npm', ['pack', ...specs, '--pack-destination', dir, '--json',
+            const refs = chunk.map((p) => p.ref);
+            const r = await run('npm', ['pack', ...refs, '--pack-destination', dir, '--json',
                 '--ignore-scripts', '--loglevel=error', '--no-fund', '--no-audit'], dir);
             return { chunk, dir, r };
         }));
@@ -93,16 +93,16 @@ async function download(pkgs, cache) {
                 fail(`npm pack gave no readable answer:\n${r.stdout}\n${r.stderr}`);
             }
             for (const p of chunk) {
-                const entry = packed.find((e) => e.id === p.spec || `${e.name}@${e.version}` === p.spec);
+                const entry = packed.find((e) => e.id === p.ref || `${e.name}@${e.version}` === p.ref);
                 if (!entry)
-                    fail(`npm pack did not return ${p.spec}`);
+                    fail(`npm pack did not return ${p.ref}`);
                 const data = fs.readFileSync(path.join(dir, entry.filename));
                 const got = sha512(data);
                 if (got !== p.integrity)
-                    fail(`hash mismatch for ${p.spec}: tarball sha512 is ${got}, the lock expects ${p.integrity}`);
-                const tmp = path.join(dir, cacheName(p.spec) + '.part');
+                    fail(`hash mismatch for ${p.ref}: tarball sha512 is ${got}, the lock expects ${p.integrity}`);
+                const tmp = path.join(dir, cacheName(p.ref) + '.part');
                 fs.writeFileSync(tmp, data);
-                fs.renameSync(tmp, path.join(cache, cacheName(p.spec)));
+                fs.renameSync(tmp, path.join(cache, cacheName(p.ref)));
                 p.data = data;
             }
         }
@@ -158,12 +158,12 @@ async function main() {
     // Every package once, with its pinned integrity.
     const pkgs = new Map();
     const want = (name, version, integrity) => {
-        const spec = `${name}@${version}`;
-        const known = pkgs.get(spec);
+        const ref = `${name}@${version}`;
+        const known = pkgs.get(ref);
         if (known && known.integrity !== integrity)
-            fail(`the lock gives two different hashes for ${spec}`);
+            fail(`the lock gives two different hashes for ${ref}`);
         if (!known)
-            pkgs.set(spec, { spec, integrity });
+            pkgs.set(ref, { ref, integrity });
     };
     for (const r of lock)
         want(r.npm_package, r.version, r.tarball_integrity);
@@ -174,7 +174,7 @@ async function main() {
     fs.mkdirSync(cache, { recursive: true });
     const missing = [];
     for (const p of pkgs.values()) {
-        const file = path.join(cache, cacheName(p.spec));
+        const file = path.join(cache, cacheName(p.ref));
         if (fs.existsSync(file)) {
             const data = fs.readFileSync(file);
             if (sha512(data) === p.integrity) {
@@ -191,19 +191,19 @@ async function main() {
     }
 
     const tarCache = new Map();
-    const filesOf = (spec) => {
-        if (!tarCache.has(spec))
-            tarCache.set(spec, untar(pkgs.get(spec).data));
-        return tarCache.get(spec);
+    const filesOf = (ref) => {
+        if (!tarCache.has(ref))
+            tarCache.set(ref, untar(pkgs.get(ref).data));
+        return tarCache.get(ref);
     };
-    const extract = (spec, inner, sha, bytes) => {
-        const data = filesOf(spec).get(inner);
+    const extract = (ref, inner, sha, bytes) => {
+        const data = filesOf(ref).get(inner);
         if (!data)
-            fail(`${spec} has no file ${inner}`);
+            fail(`${ref} has no file ${inner}`);
         if (sha !== undefined && sha256(data) !== sha)
-            fail(`hash mismatch for ${spec} ${inner}: sha256 is ${sha256(data)}, the lock expects ${sha}`);
+            fail(`hash mismatch for ${ref} ${inner}: sha256 is ${sha256(data)}, the lock expects ${sha}`);
         if (bytes !== undefined && data.length !== Number(bytes))
-            fail(`size mismatch for ${spec} ${inner}: ${data.length} bytes, the lock expects ${bytes}`);
+            fail(`size mismatch for ${ref} ${inner}: ${data.length} bytes, the lock expects ${bytes}`);
         return data;
     };
 
@@ -216,17 +216,17 @@ async function main() {
     const families = new Map(); // family -> { folder, template: [], standin: [], license }
     const aliases = {};
     for (const r of lock) {
-        const spec = `${r.npm_package}@${r.version}`;
+        const ref = `${r.npm_package}@${r.version}`;
         const folder = folderOf(r.family);
         if (!families.has(r.family))
-            families.set(r.family, { folder, spec, template: [], standin: [], ofl: r.ofl_source });
+            families.set(r.family, { folder, ref, template: [], standin: [], ofl: r.ofl_source });
         const fam = families.get(r.family);
         const file = path.posix.basename(r.path_in_package);
         const row = { file, weight: Number(r.weight), italic: r.italic === '1',
-                      url: FILE_PREFIX + spec + '/' + r.path_in_package.replace(/^package\//, '') };
+                      url: FILE_PREFIX + ref + '/' + r.path_in_package.replace(/^package\//, '') };
         (r.set.startsWith('template') ? fam.template : fam.standin).push(row);
         fs.mkdirSync(path.join(stage, folder), { recursive: true });
-        fs.writeFileSync(path.join(stage, folder, file), extract(spec, r.path_in_package, r.sha256, r.bytes));
+        fs.writeFileSync(path.join(stage, folder, file), extract(ref, r.path_in_package, r.sha256, r.bytes));
         for (const name of r.macos_names.split(',').map((s) => s.trim()).filter(Boolean)) {
             if (aliases[name] && aliases[name] !== r.postscript_name)
                 fail(`platform name ${name} stands for two faces in the lock`);
@@ -242,15 +242,15 @@ async function main() {
         // The licence: LICENSE_FONT of the family's own package, or a file named in ofl_source.
         let text, licenseURL;
         if (fam.ofl === 'LICENSE_FONT') {
-            text = extract(fam.spec, 'package/LICENSE_FONT');
-            licenseURL = `${FILE_PREFIX}${fam.spec}/LICENSE_FONT`;
+            text = extract(fam.ref, 'package/LICENSE_FONT');
+            licenseURL = `${FILE_PREFIX}${fam.ref}/LICENSE_FONT`;
         } else {
-            const [spec, inner] = fam.ofl.split(/\s+/);
-            const l = licenseByPackage.get(spec);
+            const [ref, inner] = fam.ofl.split(/\s+/);
+            const l = licenseByPackage.get(ref);
             if (!l || l.path_in_package !== inner)
                 fail(`no pinned licence package for "${fam.ofl}" (add it to fetch-fonts.licenses.tsv)`);
-            text = extract(spec, inner, l.sha256);
-            licenseURL = `${FILE_PREFIX}${spec}/${inner.replace(/^package\//, '')}`;
+            text = extract(ref, inner, l.sha256);
+            licenseURL = `${FILE_PREFIX}${ref}/${inner.replace(/^package\//, '')}`;
         }
         if (!text.toString('utf8').includes('SIL OPEN FONT LICENSE'))
             fail(`the licence text of ${family} is not the SIL Open Font License`);
