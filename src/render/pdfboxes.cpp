@@ -1,4 +1,5 @@
 #include "render/pdfboxes.h"
+#include "render/pdftext.h"
 
 #include "render/renderer.h"
 
@@ -271,6 +272,7 @@ std::optional<QByteArray> finishPdf(const QByteArray &bytes, const QList<PdfPage
         }
 
         repairGradientMasks(pdf);
+        LWPdfText::completeToUnicode(pdf);
 
         QPDFObjectHandle trailer = pdf.getTrailer();
         QPDFObjectHandle infoDict = trailer.getKey("/Info");

@@ -1,0 +1,137 @@
+#include "render/pdftext.h"
+
+#include "model/document.h"
+#include "render/export.h"
+#include "render/fonts.h"
+#include "render/pdfprobe.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+#include <gtest/gtest.h>
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <functional>
+
+namespace {
+
+const QString words = QStringLiteral("office affluent fjord");
+
+// The words drawn by QPdfWriter alone, before any finishing pass.
+QByteArray qtPdf(const QString &text, const QString &face)
+{
+    LWFonts::registerBundled();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setPageSize(QPageSize(QSizeF(252, 72), QPageSize::Point));
+        writer.setPageMargins({});
+        QPainter p(&writer);
+        p.setFont(LWFonts::font(face, 14));
+        p.drawText(QPointF(200, 500), text);
+    }
+    return bytes;
+}
+
+// The PDF after completeToUnicode, with `edit` applied to it first.
+QByteArray completed(const QByteArray &pdf, const std::function<void(QPDF &)> &edit = {})
+{
+    QPDF q;
+    q.processMemoryFile("test", pdf.constData(), size_t(pdf.size()));
+    if (edit)
+        edit(q);
+    LWPdfText::completeToUnicode(q);
+    QPDFWriter w(q);
+    w.setOutputMemory();
+    w.write();
+    std::shared_ptr<Buffer> out = w.getBufferSharedPointer();
+    return QByteArray(reinterpret_cast<const char *>(out->getBuffer()), qsizetype(out->getSize()));
+}
+
+// Every font's ToUnicode CMap, in object order.
+QList<QByteArray> cmaps(const QByteArray &pdf)
+{
+    QPDF q;
+    q.processMemoryFile("test", pdf.constData(), size_t(pdf.size()));
+    QList<QByteArray> out;
+    for (QPDFObjectHandle o : q.getAllObjects()) {
+        if (o.isDictionary() && o.getKey("/ToUnicode").isStream()) {
+            std::shared_ptr<Buffer> b = o.getKey("/ToUnicode").getStreamData(qpdf_dl_generalized);
+            out.append(QByteArray(reinterpret_cast<const char *>(b->getBuffer()), qsizetype(b->getSize())));
+        }
+    }
+    return out;
+}
+
+QString extracted(const QByteArray &pdf)
+{
+    // Script faces map their own ligature glyphs to U+FB03 and the like through the cmap.
+    return pdfprobe::text(pdf).normalized(QString::NormalizationForm_KC).simplified();
+}
+
+} // namespace
+
+TEST(PdfText, ExportedLigaturesAndAlternatesExtractAsText)
+{
+    LWFonts::registerBundled();
+    // A serif's f-ligatures, a script face's ligatures and word-final alternates.
+    for (const char *face : {"BodoniModa-Regular", "Lobster-Regular", "Allura-Regular"}) {
+        LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Ligatures"));
+        doc.pages[0].elements.append(LWElement::makeText(
+            LWText(words, QString::fromLatin1(face), 14, LWColor::black), LWRect(10, 10, 230, 60)));
+        const std::optional<QByteArray> pdf = LWExport::pdfData(doc, {0}, false);
+        ASSERT_TRUE(pdf) << face;
+        EXPECT_EQ(extracted(*pdf).toStdString(), words.toStdString()) << face;
+    }
+}
+
+TEST(PdfText, OnlyTheTextMappingChanges)
+{
+    const QByteArray raw = qtPdf(words, QStringLiteral("BodoniModa-Regular"));
+    ASSERT_FALSE(raw.isEmpty());
+    ASSERT_NE(extracted(raw).toStdString(), words.toStdString()); // Qt alone drops the ligatures' letters
+    const QByteArray done = completed(raw);
+    EXPECT_EQ(extracted(done).toStdString(), words.toStdString());
+
+    const QList<QByteArray> before = cmaps(raw), after = cmaps(done);
+    ASSERT_EQ(before.size(), 1);
+    ASSERT_EQ(after.size(), 1);
+    // Qt's own entries stay; the added ones come before the end of the CMap.
+    const qsizetype end = before[0].indexOf("endcmap");
+    EXPECT_TRUE(after[0].startsWith(before[0].left(end)));
+    EXPECT_TRUE(after[0].endsWith(before[0].mid(end)));
+    EXPECT_TRUE(after[0].contains("beginbfchar"));
+
+    const QImage a = pdfprobe::poppler(raw, 1, 144), b = pdfprobe::poppler(done, 1, 144);
+    ASSERT_FALSE(a.isNull());
+    int ink = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x)
+            ink += pdfprobe::isBlack(a.pixel(x, y));
+    }
+    EXPECT_GT(ink, 50); // the words were drawn
+    EXPECT_EQ(a, b);
+}
+
+TEST(PdfText, FontsNeedingNothingOrUnreadableStayAsTheyWere)
+{
+    // No ligature in the text: every glyph comes from the cmap.
+    const QByteArray plain = qtPdf(QStringLiteral("Harbour Bakery"), QStringLiteral("BodoniModa-Regular"));
+    EXPECT_EQ(cmaps(completed(plain)), cmaps(plain));
+
+    // An embedded font that does not parse leaves the CMap alone.
+    const QByteArray raw = qtPdf(words, QStringLiteral("BodoniModa-Regular"));
+    const QByteArray broken = completed(raw, [](QPDF &q) {
+        for (QPDFObjectHandle o : q.getAllObjects()) {
+            if (o.isDictionary() && o.getKey("/FontFile2").isStream())
+                o.getKey("/FontFile2")
+                    .replaceStreamData("not a font", QPDFObjectHandle::newNull(),
+                                       QPDFObjectHandle::newNull());
+        }
+    });
+    EXPECT_EQ(cmaps(broken), cmaps(raw));
+}
