@@ -1,0 +1,18 @@
+#pragma once
+#include "model/prefs.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+// Runs each test against a throw-away settings file, never the user's own.
+class KitTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("settings.ini"))));
+    }
+    void TearDown() override { LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini")))); }
+
+    QTemporaryDir dir;
+};
