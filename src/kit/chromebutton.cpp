@@ -1,0 +1,165 @@
+#include "kit/chromebutton.h"
+
+#include "kit/kithost.h"
+#include "kit/paint.h"
+#include "kit/symbols.h"
+#include "kit/uifont.h"
+
+#include <QDataStream>
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <cmath>
+
+namespace {
+
+constexpr double shadowRadius = 3;
+constexpr QPointF shadowOffset(0, 2);
+constexpr double symbolGap = 5;
+
+QSizeF padding(bool compact)
+{
+    return compact ? QSizeF(12, 5) : QSizeF(16, 8);
+}
+
+} // namespace
+
+VKChromeButton::VKChromeButton(const QString &title, QWidget *parent) : QAbstractButton(parent)
+{
+    setText(title);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void VKChromeButton::setProminent(bool prominent)
+{
+    prominent_ = prominent;
+    changed();
+}
+
+void VKChromeButton::setCompact(bool compact)
+{
+    compact_ = compact;
+    changed();
+}
+
+void VKChromeButton::setSymbol(const QString &name)
+{
+    symbol_ = name;
+    changed();
+}
+
+void VKChromeButton::changed()
+{
+    updateGeometry();
+    update();
+}
+
+QMargins VKChromeButton::shadowMargins()
+{
+    return VKPaint::shadowMargins(shadowRadius, shadowOffset);
+}
+
+QFont VKChromeButton::labelFont() const
+{
+    return vkFont(compact_ ? 11 : 12.5, VKWeight::Bold);
+}
+
+QString VKChromeButton::shownText() const
+{
+    QString out;
+    const QString t = text();
+    out.reserve(t.size());
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        if (t[i] == QLatin1Char('&') && i + 1 < t.size())
+            ++i; // "&x" shows x, "&&" shows "&"
+        out.append(t[i]);
+    }
+    return out;
+}
+
+QSize VKChromeButton::sizeHint() const
+{
+    const QFont font = labelFont();
+    const QFontMetricsF fm(font, this);
+    double w = fm.horizontalAdvance(shownText());
+    double h = fm.height();
+    if (!symbol_.isEmpty()) {
+        const double box = vkPixelSize(font);
+        w += box + symbolGap;
+        h = std::max(h, box);
+    }
+    const QSizeF pad = padding(compact_);
+    const QMargins m = shadowMargins();
+    return QSize(static_cast<int>(std::ceil(w)) + static_cast<int>(2 * pad.width()) + m.left() + m.right(),
+                 static_cast<int>(std::ceil(h)) + static_cast<int>(2 * pad.height()) + m.top() + m.bottom());
+}
+
+QRectF VKChromeButton::capsuleRect() const
+{
+    return QRectF(rect().marginsRemoved(shadowMargins()));
+}
+
+bool VKChromeButton::hitButton(const QPoint &pos) const
+{
+    return VKPaint::capsule(capsuleRect()).contains(QPointF(pos) + QPointF(0.5, 0.5));
+}
+
+QPixmap VKChromeButton::render(double dpr) const
+{
+    const VKKitTheme theme = VELKKitHost::theme();
+    QPixmap pixmap(QSize(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr))));
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF shape = capsuleRect();
+    const QPainterPath body = VKPaint::capsule(shape);
+    VKPaint::drawShadow(p, body, QColor(0, 0, 0, 102), shadowRadius, shadowOffset);
+    if (prominent_) {
+        QColor top = theme.accent, bottom = theme.accent;
+        top.setAlphaF(0.95f);
+        bottom.setAlphaF(0.60f);
+        p.fillPath(body, VKPaint::vertical(shape, {top, bottom}));
+    } else {
+        p.fillPath(body, VKPaint::vertical(shape, {QColor::fromRgbF(0.42f, 0.42f, 0.42f), QColor::fromRgbF(0.16f, 0.16f, 0.16f)}));
+    }
+    p.strokePath(VKPaint::capsuleEdge(shape, 1),
+                 QPen(QBrush(VKPaint::vertical(shape, {QColor(255, 255, 255, 140), QColor(0, 0, 0, 128)})), 1));
+
+    // The label: symbol then title, centred as one line.
+    const QFont font = labelFont();
+    const QFontMetricsF fm(font, this);
+    const QString title = shownText();
+    const double textW = fm.horizontalAdvance(title);
+    const double box = symbol_.isEmpty() ? 0 : vkPixelSize(font);
+    const double total = textW + (box > 0 ? box + symbolGap : 0);
+    double x = shape.center().x() - total / 2;
+    const QColor ink = prominent_ ? QColor(Qt::white) : theme.text;
+    if (box > 0) {
+        VKSymbols::paint(p, symbol_, QRectF(x, shape.center().y() - box / 2, box, box), ink);
+        x += box + symbolGap;
+    }
+    p.setFont(font);
+    p.setPen(ink);
+    p.drawText(QRectF(x, shape.top(), textW + 1, shape.height()), Qt::AlignLeft | Qt::AlignVCenter, title);
+    return pixmap;
+}
+
+void VKChromeButton::paintEvent(QPaintEvent *)
+{
+    const double dpr = devicePixelRatioF();
+    const VKKitTheme theme = VELKKitHost::theme();
+    QByteArray key;
+    {
+        QDataStream s(&key, QIODevice::WriteOnly);
+        s << size() << dpr << text() << symbol_ << prominent_ << compact_ << theme.text << theme.accent;
+    }
+    if (key != cacheKey_ || cache_.isNull()) {
+        cache_ = render(dpr);
+        cacheKey_ = key;
+    }
+    QPainter p(this);
+    if (isDown())
+        p.setOpacity(0.75);
+    p.drawPixmap(0, 0, cache_);
+}

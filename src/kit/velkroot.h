@@ -1,0 +1,26 @@
+#pragma once
+#include "kit/theme.h"
+
+#include <QPalette>
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+// The dark palette of the kit for a theme: window `bg`, text `text`, placeholders `dim`,
+// selection `accent`, links a fixed light blue (#9ECFFF) that reads on every theme.
+[[nodiscard]] QPalette vkPalette(const VKKitTheme &theme);
+
+// Prepares a window's or popup's content: the current theme's palette, its `bg` filling the
+// background.
+void velkRoot(QWidget *widget);
+
+// Run-time titles shown exactly as built. For actions and buttons: "&" doubled, so Qt takes none
+// for a mnemonic. For labels: the text set as plain text.
+[[nodiscard]] QString vkPlain(const QString &text);
+void vkPlain(QLabel *label, const QString &text);
+
+// Opens a help page through the host's help hook; what opens is the host's business.
+namespace VKHelpWindow {
+void show(const QString &page);
+}
