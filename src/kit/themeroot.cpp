@@ -128,6 +128,8 @@ void VELKThemeRoot::build()
     QApplication::setPalette(palette);
     setPalette(palette);
     m_content = m_builder ? m_builder() : nullptr;
-    if (m_content)
+    if (m_content) {
         m_layout->addWidget(m_content);
+        m_content->show(); // the layout would only show it on a later turn of the event loop
+    }
 }

@@ -88,6 +88,7 @@ TEST_F(ThemeRoot, AThemeWriteFromInsideRebuildsOnceAfterTheEventLoop)
     EXPECT_EQ(builds, 2);
     EXPECT_TRUE(old.isNull());
     EXPECT_EQ(root.themeID(), "rose-gold");
+    EXPECT_TRUE(root.content()->isVisible());
     ASSERT_TRUE(field);
     EXPECT_TRUE(field->text().isEmpty());
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), VELKThemes::named("rose-gold").kitTheme().bg);
