@@ -1,18 +1,11 @@
 #include "kit/help.h"
 #include "kit/kithost.h"
 #include "kit/themes.h"
+#include "kitfixture.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-QStringList ids(const QList<VELKHelpTopic> &topics)
-{
-    QStringList out;
-    for (const VELKHelpTopic &t : topics)
-        out.append(t.id);
-    return out;
-}
 
 VELKHelpTopic topic(const char *id, const char *title, const char *body, QStringList keywords = {})
 {
