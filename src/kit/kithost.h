@@ -14,10 +14,10 @@ namespace VELKKitHost {
 // What the kit knows of the program before install(): the shell sets it before first use.
 // Empty texts count as absent.
 struct BundleInfo {
-    std::optional<QString> displayName;
-    std::optional<QString> name;
-    std::optional<QString> shortVersion;
-    std::optional<QString> build;
+    std::optional<QString> displayName = std::nullopt;
+    std::optional<QString> name = std::nullopt;
+    std::optional<QString> shortVersion = std::nullopt;
+    std::optional<QString> build = std::nullopt;
 };
 const BundleInfo &bundleInfo();
 // Also forgets the application name (install's too), so the next read derives it afresh.

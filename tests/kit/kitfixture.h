@@ -1,6 +1,7 @@
 #pragma once
 #include "model/prefs.h"
 
+#include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -16,3 +17,12 @@ protected:
 
     QTemporaryDir dir;
 };
+
+// The ids of themes or help topics, in order.
+template <typename List> QStringList ids(const List &items)
+{
+    QStringList out;
+    for (const auto &item : items)
+        out.append(item.id);
+    return out;
+}

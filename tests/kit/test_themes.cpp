@@ -5,14 +5,6 @@
 
 namespace {
 
-QStringList ids(const QList<VELKTheme> &themes)
-{
-    QStringList out;
-    for (const VELKTheme &t : themes)
-        out.append(t.id);
-    return out;
-}
-
 using Themes = KitTest;
 
 } // namespace
