@@ -4,7 +4,6 @@
 #include "kit/paint.h"
 #include "kit/uifont.h"
 
-#include <QFontMetricsF>
 #include <QPainter>
 
 #include <cmath>
@@ -21,12 +20,19 @@ void VKCaption::setCaption(const QString &text)
     setText(text.toUpper());
 }
 
+QSize VKCaption::sizeHint() const
+{
+    const QSizeF size = vkTextSize(font(), text());
+    const QMargins m = contentsMargins();
+    return QSize(static_cast<int>(std::ceil(size.width())) + m.left() + m.right(),
+                 static_cast<int>(std::ceil(size.height())) + m.top() + m.bottom());
+}
+
 void VKCaption::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setPen(VELKKitHost::theme().dim);
-    p.setFont(font());
-    p.drawText(contentsRect(), static_cast<int>(alignment()), text());
+    vkDrawText(p, QRectF(contentsRect()), static_cast<int>(alignment()), text(), font());
 }
 
 namespace {
@@ -48,9 +54,9 @@ void VKAnodizedPill::setColour(const QColor &colour)
 
 QSize VKAnodizedPill::sizeHint() const
 {
-    const QFontMetricsF fm(font(), this);
-    return QSize(static_cast<int>(std::ceil(fm.horizontalAdvance(text_) + 2 * pillPadding.width())),
-                 static_cast<int>(std::ceil(fm.height() + 2 * pillPadding.height())));
+    const QSizeF text = vkTextSize(font(), text_);
+    return QSize(static_cast<int>(std::ceil(text.width() + 2 * pillPadding.width())),
+                 static_cast<int>(std::ceil(text.height() + 2 * pillPadding.height())));
 }
 
 void VKAnodizedPill::paintEvent(QPaintEvent *)
@@ -64,6 +70,5 @@ void VKAnodizedPill::paintEvent(QPaintEvent *)
     p.fillPath(VKPaint::capsule(shape), VKPaint::vertical(shape, {top, bottom}));
     p.strokePath(VKPaint::capsuleEdge(shape, 0.8), QPen(QColor(255, 255, 255, 89), 0.8));
     p.setPen(Qt::white);
-    p.setFont(font());
-    p.drawText(shape, Qt::AlignCenter, text_);
+    vkDrawText(p, shape, Qt::AlignCenter, text_, font());
 }

@@ -11,6 +11,9 @@ public:
     explicit VKCaption(const QString &text = {}, QWidget *parent = nullptr);
     void setCaption(const QString &text);
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 };

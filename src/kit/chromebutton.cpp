@@ -6,9 +6,10 @@
 #include "kit/uifont.h"
 
 #include <QDataStream>
-#include <QFontMetricsF>
+#include <QIODevice>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -80,9 +81,9 @@ QString VKChromeButton::shownText() const
 QSize VKChromeButton::sizeHint() const
 {
     const QFont font = labelFont();
-    const QFontMetricsF fm(font, this);
-    double w = fm.horizontalAdvance(shownText());
-    double h = fm.height();
+    const QSizeF text = vkTextSize(font, shownText());
+    double w = text.width();
+    double h = text.height();
     if (!symbol_.isEmpty()) {
         const double box = vkPixelSize(font);
         w += box + symbolGap;
@@ -128,9 +129,8 @@ QPixmap VKChromeButton::render(double dpr) const
 
     // The label: symbol then title, centred as one line.
     const QFont font = labelFont();
-    const QFontMetricsF fm(font, this);
     const QString title = shownText();
-    const double textW = fm.horizontalAdvance(title);
+    const double textW = vkTextSize(font, title).width();
     const double box = symbol_.isEmpty() ? 0 : vkPixelSize(font);
     const double total = textW + (box > 0 ? box + symbolGap : 0);
     double x = shape.center().x() - total / 2;
@@ -139,15 +139,16 @@ QPixmap VKChromeButton::render(double dpr) const
         VKSymbols::paint(p, symbol_, QRectF(x, shape.center().y() - box / 2, box, box), ink);
         x += box + symbolGap;
     }
-    p.setFont(font);
     p.setPen(ink);
-    p.drawText(QRectF(x, shape.top(), textW + 1, shape.height()), Qt::AlignLeft | Qt::AlignVCenter, title);
+    vkDrawText(p, QRectF(x, shape.top(), textW + 1, shape.height()), Qt::AlignLeft | Qt::AlignVCenter, title, font);
     return pixmap;
 }
 
 void VKChromeButton::paintEvent(QPaintEvent *)
 {
-    const double dpr = devicePixelRatioF();
+    QPainter p(this);
+    // The painter's scale, not the widget's: render() and grab() may target another device.
+    const double dpr = std::max(VKPaint::deviceScale(p), 0.01);
     const VKKitTheme theme = VELKKitHost::theme();
     QByteArray key;
     {
@@ -158,8 +159,7 @@ void VKChromeButton::paintEvent(QPaintEvent *)
         cache_ = render(dpr);
         cacheKey_ = key;
     }
-    QPainter p(this);
     if (isDown())
         p.setOpacity(0.75);
-    p.drawPixmap(0, 0, cache_);
+    p.drawPixmap(QPointF(0, 0), cache_);
 }

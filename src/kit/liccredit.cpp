@@ -4,7 +4,6 @@
 #include "kit/uifont.h"
 
 #include <QDesktopServices>
-#include <QFontMetricsF>
 #include <QPainter>
 
 #include <cmath>
@@ -28,14 +27,13 @@ QString VKLicCredit::plainAddress(const QUrl &url)
 
 QSize VKLicCredit::sizeHint() const
 {
-    const QFontMetricsF fm(font(), this);
-    return QSize(static_cast<int>(std::ceil(fm.horizontalAdvance(text()))), static_cast<int>(std::ceil(fm.height())));
+    const QSizeF size = vkTextSize(font(), text());
+    return QSize(static_cast<int>(std::ceil(size.width())), static_cast<int>(std::ceil(size.height())));
 }
 
 void VKLicCredit::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.setFont(font());
     p.setPen(palette().color(QPalette::Link));
-    p.drawText(QRectF(rect()), Qt::AlignLeft | Qt::AlignVCenter, text());
+    vkDrawText(p, QRectF(rect()), Qt::AlignLeft | Qt::AlignVCenter, text(), font());
 }

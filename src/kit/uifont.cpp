@@ -2,7 +2,9 @@
 
 #include "render/fonts.h"
 
+#include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 
 namespace {
@@ -46,5 +48,40 @@ QFont vkTracked(QFont font, double px)
 
 double vkPixelSize(const QFont &font)
 {
-    return font.pointSizeF() * logicalDpi() / 72.0;
+    return font.pointSizeF() > 0 ? font.pointSizeF() * logicalDpi() / 72.0 : font.pixelSize();
+}
+
+namespace {
+
+// Text is laid out at this many times its size and drawn scaled back, so the whole-pixel
+// rounding Qt applies costs at most 1/32 px.
+constexpr double fine = 16;
+
+QFont magnified(QFont f)
+{
+    if (f.pointSizeF() > 0)
+        f.setPointSizeF(f.pointSizeF() * fine);
+    else
+        f.setPixelSize(f.pixelSize() * static_cast<int>(fine));
+    if (f.letterSpacingType() == QFont::AbsoluteSpacing)
+        f.setLetterSpacing(QFont::AbsoluteSpacing, f.letterSpacing() * fine);
+    return f;
+}
+
+} // namespace
+
+QSizeF vkTextSize(const QFont &font, const QString &text)
+{
+    const QFontMetricsF fm(magnified(font));
+    return {fm.horizontalAdvance(text) / fine, fm.height() / fine};
+}
+
+void vkDrawText(QPainter &painter, const QRectF &rect, int flags, const QString &text, const QFont &font)
+{
+    painter.save();
+    painter.translate(rect.topLeft());
+    painter.scale(1 / fine, 1 / fine);
+    painter.setFont(magnified(font));
+    painter.drawText(QRectF(0, 0, rect.width() * fine, rect.height() * fine), flags, text);
+    painter.restore();
 }

@@ -1,9 +1,17 @@
 #pragma once
 #include <QFont>
+#include <QSizeF>
+
+class QPainter;
+class QRectF;
 
 // The interface's own type: the bundled rounded sans (Nunito) and the bundled monospace
-// (JetBrains Mono). Sizes are pixels of the interface, fractions kept. The faces are registered
-// with the bundled fonts on first use (main thread).
+// (JetBrains Mono). Sizes are pixels of the interface. The faces are registered with the bundled
+// fonts on first use (main thread).
+//
+// Qt rounds a font's pixel size to whole pixels when it loads the face, so a QFont alone shows
+// 12.5 as 13. The kit measures and draws its own text through vkTextSize/vkDrawText, which keep
+// the fraction; Qt's own widgets show the rounded size.
 enum class VKWeight { Normal = 400, Medium = 500, Semibold = 600, Bold = 700, Heavy = 800, Black = 900 };
 
 [[nodiscard]] QFont vkFont(double px, VKWeight weight = VKWeight::Normal);
@@ -13,3 +21,8 @@ enum class VKWeight { Normal = 400, Medium = 500, Semibold = 600, Bold = 700, He
 [[nodiscard]] QFont vkTracked(QFont font, double px);
 // The font's size in interface pixels (inverse of the conversion vkFont makes).
 [[nodiscard]] double vkPixelSize(const QFont &font);
+
+// Advance width and line height of one line of `text`, fractional sizes and tracking exact.
+[[nodiscard]] QSizeF vkTextSize(const QFont &font, const QString &text);
+// drawText at the font's exact size; `flags` as QPainter::drawText.
+void vkDrawText(QPainter &painter, const QRectF &rect, int flags, const QString &text, const QFont &font);

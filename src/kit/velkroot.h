@@ -1,18 +1,11 @@
 #pragma once
-#include "kit/theme.h"
-
-#include <QPalette>
 #include <QString>
 
 class QLabel;
 class QWidget;
 
-// The dark palette of the kit for a theme: window `bg`, text `text`, placeholders `dim`,
-// selection `accent`, links a fixed light blue (#9ECFFF) that reads on every theme.
-[[nodiscard]] QPalette vkPalette(const VKKitTheme &theme);
-
-// Prepares a window's or popup's content: the current theme's palette, its `bg` filling the
-// background.
+// Prepares a window's or popup's content: the theme root's palette for the current theme, its
+// `bg` filling the background.
 void velkRoot(QWidget *widget);
 
 // Run-time titles shown exactly as built. For actions and buttons: "&" doubled, so Qt takes none
