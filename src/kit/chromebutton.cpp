@@ -105,14 +105,9 @@ bool VKChromeButton::hitButton(const QPoint &pos) const
     return VKPaint::capsule(capsuleRect()).contains(QPointF(pos) + QPointF(0.5, 0.5));
 }
 
-QPixmap VKChromeButton::render(double dpr) const
+void VKChromeButton::render(QPainter &p) const
 {
     const VKKitTheme theme = VELKKitHost::theme();
-    QPixmap pixmap(QSize(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr))));
-    pixmap.setDevicePixelRatio(dpr);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
     const QRectF shape = capsuleRect();
     const QPainterPath body = VKPaint::capsule(shape);
     VKPaint::drawShadow(p, body, QColor(0, 0, 0, 102), shadowRadius, shadowOffset);
@@ -141,25 +136,16 @@ QPixmap VKChromeButton::render(double dpr) const
     }
     p.setPen(ink);
     vkDrawText(p, QRectF(x, shape.top(), textW + 1, shape.height()), Qt::AlignLeft | Qt::AlignVCenter, title, font);
-    return pixmap;
 }
 
 void VKChromeButton::paintEvent(QPaintEvent *)
 {
-    QPainter p(this);
-    // The painter's scale, not the widget's: render() and grab() may target another device.
-    const double dpr = std::max(VKPaint::deviceScale(p), 0.01);
     const VKKitTheme theme = VELKKitHost::theme();
     QByteArray key;
     {
         QDataStream s(&key, QIODevice::WriteOnly);
-        s << size() << dpr << text() << symbol_ << prominent_ << compact_ << theme.text << theme.accent;
+        s << text() << symbol_ << prominent_ << compact_ << theme.text << theme.accent;
     }
-    if (key != cacheKey_ || cache_.isNull()) {
-        cache_ = render(dpr);
-        cacheKey_ = key;
-    }
-    if (isDown())
-        p.setOpacity(0.75);
-    p.drawPixmap(QPointF(0, 0), cache_);
+    QPainter p(this);
+    layer_.draw(p, size(), key, isDown() ? 0.75 : 1.0, [this](QPainter &layer) { render(layer); });
 }

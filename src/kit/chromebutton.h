@@ -1,7 +1,7 @@
 #pragma once
+#include "kit/paint.h"
+
 #include <QAbstractButton>
-#include <QByteArray>
-#include <QPixmap>
 
 // The kit's text button: a grey (or, prominent, accent) capsule with a chrome edge and a soft
 // drop shadow, an optional symbol 5 px before the title. Regular: 12.5 px bold, padding 16 × 8;
@@ -40,11 +40,10 @@ protected:
 
 private:
     void changed();
-    QPixmap render(double dpr) const;
+    void render(QPainter &p) const;
 
     bool prominent_ = false;
     bool compact_ = false;
     QString symbol_;
-    mutable QPixmap cache_;
-    mutable QByteArray cacheKey_;
+    VKPaint::Layer layer_;
 };

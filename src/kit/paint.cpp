@@ -249,6 +249,26 @@ void drawShadow(QPainter &painter, const QPainterPath &shape, const QColor &colo
     painter.drawImage(QRectF(it->origin + offset, logical), it->image);
 }
 
+void Layer::draw(QPainter &painter, QSize size, const QByteArray &key, double opacity,
+                 const std::function<void(QPainter &)> &render)
+{
+    const double scale = std::max(deviceScale(painter), 0.01);
+    const QSize pixels(static_cast<int>(std::ceil(size.width() * scale)), static_cast<int>(std::ceil(size.height() * scale)));
+    if (pixmap_.isNull() || key != key_ || pixmap_.size() != pixels || pixmap_.devicePixelRatio() != scale) {
+        pixmap_ = QPixmap(pixels);
+        pixmap_.setDevicePixelRatio(scale);
+        pixmap_.fill(Qt::transparent);
+        QPainter p(&pixmap_);
+        p.setRenderHint(QPainter::Antialiasing);
+        render(p);
+        key_ = key;
+    }
+    painter.save();
+    painter.setOpacity(painter.opacity() * opacity);
+    painter.drawPixmap(QPointF(0, 0), pixmap_);
+    painter.restore();
+}
+
 qsizetype shadowCacheSize()
 {
     return shadowCache().size();

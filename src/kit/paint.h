@@ -3,9 +3,11 @@
 #include <QLinearGradient>
 #include <QMargins>
 #include <QPainterPath>
+#include <QPixmap>
 #include <QPen>
 #include <QPointF>
 #include <QRectF>
+#include <functional>
 #include <initializer_list>
 
 class QPainter;
@@ -50,5 +52,18 @@ void clearShadowCache();
 
 // The device pixels per interface pixel of the painter's current transform.
 [[nodiscard]] double deviceScale(const QPainter &painter);
+
+// A widget's painting kept as one image at the painter's device scale. draw() renders it anew
+// through `render` (a transparent image of `size`, antialiased) only when `key`, the size or the
+// scale changed, then composites it at (0, 0) with `opacity` as one layer.
+class Layer {
+public:
+    void draw(QPainter &painter, QSize size, const QByteArray &key, double opacity,
+              const std::function<void(QPainter &)> &render);
+
+private:
+    QPixmap pixmap_;
+    QByteArray key_;
+};
 
 } // namespace VKPaint

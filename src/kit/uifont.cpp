@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QTransform>
 #include <QScreen>
 
 namespace {
@@ -74,6 +75,22 @@ QSizeF vkTextSize(const QFont &font, const QString &text)
 {
     const QFontMetricsF fm(magnified(font));
     return {fm.horizontalAdvance(text) / fine, fm.height() / fine};
+}
+
+QString vkElidedText(const QFont &font, const QString &text, double width)
+{
+    return QFontMetricsF(magnified(font)).elidedText(text, Qt::ElideRight, width * fine);
+}
+
+QPainterPath vkTextPath(const QFont &font, const QString &text, QPointF topLeft)
+{
+    const QFont big = magnified(font);
+    QPainterPath path;
+    path.addText(QPointF(0, QFontMetricsF(big).ascent()), big, text);
+    QTransform t;
+    t.translate(topLeft.x(), topLeft.y());
+    t.scale(1 / fine, 1 / fine);
+    return t.map(path);
 }
 
 void vkDrawText(QPainter &painter, const QRectF &rect, int flags, const QString &text, const QFont &font)

@@ -1,5 +1,6 @@
 #pragma once
 #include <QFont>
+#include <QPainterPath>
 #include <QSizeF>
 
 class QPainter;
@@ -24,5 +25,9 @@ enum class VKWeight { Normal = 400, Medium = 500, Semibold = 600, Bold = 700, He
 
 // Advance width and line height of one line of `text`, fractional sizes and tracking exact.
 [[nodiscard]] QSizeF vkTextSize(const QFont &font, const QString &text);
+// The text cut with "…" at the right to fit `width`, measured at the font's exact size.
+[[nodiscard]] QString vkElidedText(const QFont &font, const QString &text, double width);
+// The outline of one line of text whose line box (as vkTextSize) starts at `topLeft`.
+[[nodiscard]] QPainterPath vkTextPath(const QFont &font, const QString &text, QPointF topLeft);
 // drawText at the font's exact size; `flags` as QPainter::drawText.
 void vkDrawText(QPainter &painter, const QRectF &rect, int flags, const QString &text, const QFont &font);
