@@ -1,16 +1,23 @@
 // Shows every kit piece in one window, for checking by eye:
 //   kit_gallery [theme id] [out.png]
 // With an output file it saves a grab of the window once shown and quits.
+#include "kit/bezel.h"
 #include "kit/caption.h"
 #include "kit/chromebutton.h"
+#include "kit/chromeroundbutton.h"
+#include "kit/engravedlabel.h"
+#include "kit/lcdreadout.h"
+#include "kit/led.h"
 #include "kit/liccredit.h"
 #include "kit/panel.h"
 #include "kit/searchfield.h"
+#include "kit/style.h"
 #include "kit/symbols.h"
 #include "kit/themeroot.h"
 #include "kit/themes.h"
 #include "kit/uifont.h"
 #include "kit/velkroot.h"
+#include "kit/woodcheek.h"
 #include "model/prefs.h"
 
 #include <QApplication>
@@ -95,9 +102,32 @@ QWidget *buildGallery()
     auto *square = new VKPanel(new QLabel(QStringLiteral("radius 0")), 0);
     col->addWidget(row({panel, square}));
     col->addWidget(new SymbolStrip);
+
+    // The cabinet controls beside the pieces, between two wood cheeks.
+    auto *cabinet = new QWidget;
+    auto *cabinetCol = new QVBoxLayout(cabinet);
+    cabinetCol->setContentsMargins(0, 0, 0, 0);
+    cabinetCol->addWidget(new EngravedLabel(QStringLiteral("Engraved label")));
+    cabinetCol->addWidget(new LCDReadout({QStringLiteral("BUSINESS CARD"), QStringLiteral("3.5 × 2 in · 300 dpi"),
+                                          QStringLiteral("bleed 0.125 in on every side of the trim")}));
+    cabinetCol->addWidget(row({new LED(LWStyle::moss()), new LED(LWStyle::amber()), new LED(LWStyle::ruby()),
+                               new LED(LWStyle::ruby(), false), new LED(LWStyle::moss(), true, 14)}));
+    cabinetCol->addWidget(row({new ChromeRoundButton(VKSymbols::ruler, QStringLiteral("Rulers"), {}),
+                               new ChromeRoundButton(VKSymbols::squareGrid2x2, QStringLiteral("Grid"), {}, true),
+                               new ChromeRoundButton(VKSymbols::photo, QStringLiteral("Picture"), {}, false, 30),
+                               new ChromeRoundButton(VKSymbols::wandAndStars, QStringLiteral("Off"), {}, false, 38, true)}));
+    auto *bezels = row({new Bezel(cabinet, QStringLiteral("Bezel with screws"), 18, 12, true),
+                        new Bezel(new QLabel(QStringLiteral("No title")))});
+    col->addWidget(bezels);
     col->addStretch();
-    velkRoot(page);
-    return page;
+    auto *whole = new QWidget;
+    auto *sides = new QHBoxLayout(whole);
+    sides->setContentsMargins(0, 0, 0, 0);
+    sides->setSpacing(0);
+    sides->addWidget(new WoodCheek(0));
+    sides->addWidget(page, 1);
+    sides->addWidget(new WoodCheek(1.3));
+    return whole;
 }
 
 } // namespace
@@ -111,7 +141,7 @@ int main(int argc, char **argv)
     if (argc > 1)
         VELKThemes::setCurrentID(QString::fromLocal8Bit(argv[1]));
     VELKThemeRoot root(buildGallery);
-    root.resize(760, 460);
+    root.resize(820, 700);
     root.show();
     if (argc > 2) {
         const QString out = QString::fromLocal8Bit(argv[2]);
