@@ -10,6 +10,7 @@
 #include "kit/uifont.h"
 #include "kit/woodcheek.h"
 #include "kitfixture.h"
+#include "snapshot.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -18,15 +19,6 @@
 #include <cmath>
 
 namespace {
-
-// The widget alone on a transparent image.
-QImage snapshot(QWidget &w)
-{
-    QImage img(w.size(), QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    w.render(&img, {}, {}, QWidget::DrawChildren);
-    return img;
-}
 
 int distance(const QColor &a, const QColor &b)
 {

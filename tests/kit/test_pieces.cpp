@@ -8,6 +8,7 @@
 #include "kit/uifont.h"
 #include "kit/velkroot.h"
 #include "kitfixture.h"
+#include "snapshot.h"
 #include "model/info.h"
 
 #include <QAction>
@@ -42,14 +43,6 @@ QColor at(const QImage &img, QPoint p)
     return img.pixelColor(p);
 }
 
-// The widget alone on a transparent image (grab() would paint the window background first).
-QImage snapshot(QWidget &w)
-{
-    QImage img(w.size(), QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    w.render(&img, {}, {}, QWidget::DrawChildren);
-    return img;
-}
 
 using Pieces = KitTest;
 
