@@ -1,0 +1,7 @@
+#include "templates/templatedata.h"
+
+const QList<LWContent> &LWTemplates::content()
+{
+    static const QList<LWContent> table = {};
+    return table;
+}
