@@ -99,15 +99,22 @@ const QHash<QString, LWFontPair> &LWTemplates::fontPairs()
     return table;
 }
 
+// The first 25 trades: the ones that make cards.
 const QStringList &LWTemplates::cardSubjects()
 {
-    static const QStringList list = {};
+    static const QStringList list = {
+        "contractor", "salon", "restaurant", "realtor", "dj", "auto", "landscaping", "cleaning",
+        "photography", "church", "bakery", "coffee", "fitness", "plumbing", "electrician", "law",
+        "dental", "pets", "florist", "tech", "moving", "painting", "barber", "events", "yoga"};
     return list;
 }
 
 const QStringList &LWTemplates::flyerSubjects()
 {
-    static const QStringList list = {};
+    static const QStringList list = {
+        "contractor", "salon", "restaurant", "realtor", "dj", "auto", "landscaping", "cleaning",
+        "photography", "church", "yardsale", "party", "opening", "bakery", "fitness", "concert",
+        "market", "carwash", "pets", "tutoring"};
     return list;
 }
 
