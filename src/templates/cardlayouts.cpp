@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-namespace
-{
+namespace {
 
 constexpr auto center = LWTextAlign::center;
 

@@ -3,17 +3,20 @@
 #include <algorithm>
 #include <cmath>
 
-namespace
-{
+namespace {
 
 constexpr auto center = LWTextAlign::center;
 const QString subheading = QStringLiteral("Subheading");
 
-// How much taller the page is than a Letter page at the base width.
-double extra(const LWKit &k)
-{
-    return k.h - 792;
-}
+// Short names for what every flyer table reads; d is how much taller the page is than a Letter
+// page at the base width.
+struct Roles {
+    const LWPalette &p;
+    const LWFontPair &f;
+    const LWContent &c;
+    double d;
+    explicit Roles(const LWKit &k) : p(k.pal), f(k.fonts), c(k.c), d(k.h - 792) {}
+};
 
 LWPage page(const LWKit &k)
 {
@@ -29,10 +32,7 @@ LWElement at(LWElement e, double y)
 
 LWPage buildHeroBlock(const LWKit &k)
 {
-    const LWPalette &p = k.pal;
-    const LWFontPair &f = k.fonts;
-    const LWContent &c = k.c;
-    const double d = extra(k);
+    const auto [p, f, c, d] = Roles(k);
 
     // Everything is measured before anything is placed: the hero's height follows the text.
     const double s = k.fitSize(c.headline, f.display, 62, 500);
@@ -80,10 +80,7 @@ LWPage buildHeroBlock(const LWKit &k)
 
 LWPage buildBigDate(const LWKit &k)
 {
-    const LWPalette &p = k.pal;
-    const LWFontPair &f = k.fonts;
-    const LWContent &c = k.c;
-    const double d = extra(k);
+    const auto [p, f, c, d] = Roles(k);
 
     LWPage out = page(k);
     QList<LWElement> &e = out.elements;
@@ -137,10 +134,7 @@ LWPage buildBigDate(const LWKit &k)
 
 LWPage buildTearOff(const LWKit &k)
 {
-    const LWPalette &p = k.pal;
-    const LWFontPair &f = k.fonts;
-    const LWContent &c = k.c;
-    const double d = extra(k);
+    const auto [p, f, c, d] = Roles(k);
 
     LWPage out = page(k);
     QList<LWElement> &e = out.elements;

@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <limits>
 
-namespace
-{
+namespace {
 
 constexpr int nameLength = 28;
 constexpr double fitReference = 100; // points

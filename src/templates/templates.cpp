@@ -10,8 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace
-{
+namespace {
 
 const QString separator = QStringLiteral(" \u00B7 ");
 

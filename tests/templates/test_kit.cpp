@@ -10,8 +10,7 @@
 
 #include <cmath>
 
-namespace
-{
+namespace {
 
 LWKit kitFor(const QString &trade, double h = 144)
 {

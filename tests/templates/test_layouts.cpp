@@ -8,8 +8,7 @@
 
 #include <cmath>
 
-namespace
-{
+namespace {
 
 constexpr double euH = 252.0 * 55 / 85, a4H = 612 * 297 / 210.0, halfH = 612.0 * 612 / 396;
 

@@ -13,8 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace
-{
+namespace {
 
 TEST(TemplateLibrary, EveryTemplateBuildsTheSameOnFourThreadsAndIsPrintable)
 {

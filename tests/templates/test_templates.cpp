@@ -10,8 +10,7 @@
 
 #include <cmath>
 
-namespace
-{
+namespace {
 
 using namespace LWTemplates;
 
