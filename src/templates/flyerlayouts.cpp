@@ -167,7 +167,7 @@ LWPage buildTearOff(const LWKit &k)
         block << headline << k.icon(c.icon, {281, iconY, 50, 50}, p.accentInk) << placedSub;
         for (LWElement item : list.elements) {
             item.offset(0, t);
-            block << item.duplicated();
+            block << item;
         }
         const LWRect star{412, placedSub.frame.maxY() + 18, 150, 150};
         const LWElement placedOffer =
