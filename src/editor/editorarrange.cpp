@@ -1,3 +1,4 @@
+// Grouping and stacking order of LWEditor.
 #include "editor/editor.h"
 #include "model/geometry.h"
 

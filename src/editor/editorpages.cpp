@@ -1,3 +1,4 @@
+// Guides, sides and page size of LWEditor.
 #include "editor/editor.h"
 
 #include <algorithm>
