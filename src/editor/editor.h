@@ -70,6 +70,28 @@ public:
     explicit LWEditor(LWDocument doc, std::optional<QUrl> url = std::nullopt, Clock clock = {},
                       QObject *parent = nullptr);
 
+    // Structure and stacking order of the shown page's top-level elements; one step each.
+    // group: the unlocked selected elements, two or more (else `message`), become one group at the
+    // top-most member's place, in page order, selected alone. ungroup: the unlocked selected
+    // groups, in selection order, give way to their children, which become the selection.
+    // arrange: the selection as a set, locked items included; nothing without a selection.
+    // move: toIndex counts without the moved element and is clamped; a missing id still takes a step.
+    void group();
+    void ungroup();
+    void arrange(LWArrange how);
+    void move(const QUuid &id, int toIndex);
+    // Page set-up. Guides run through the page centre and serve every side. A back side is added
+    // to one-page designs and removed from two-page ones except business cards; switchSide clears
+    // the selection and text editing, without a step. resize refuses (false) unless the size is
+    // finite and > 0 and the safe margin finite and >= 0; scaling fits the content uniformly,
+    // centred, while guides follow each axis.
+    void addGuide(bool vertical);
+    void clearGuides();
+    void addBackSide();
+    void removeBackSide();
+    void switchSide(int n);
+    [[nodiscard]] bool resize(double width, double height, const QString &sizeID, double safe, bool scaleContent);
+
     // Published fields.
     const LWDocument &doc() const { return m_doc; }
     int side() const { return m_side; }
@@ -192,6 +214,7 @@ Q_SIGNALS:
     void messageChanged();
 
 private:
+    static void scaleText(LWElement &element, double factor); // type sizes and strokes, every depth
     struct Coalesce {
         QString key;
         std::chrono::steady_clock::time_point at;
