@@ -1,0 +1,198 @@
+#pragma once
+#include "editor/tool.h"
+#include "model/document.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+// Where the editor reads the time: the monotonic clock times the coalescing window (a wall clock
+// set back must not merge unrelated changes), the wall clock stamps `LWDocument::modified`.
+// Tests inject both.
+struct LWEditorClock {
+    std::function<std::chrono::steady_clock::time_point()> monotonic = [] { return std::chrono::steady_clock::now(); };
+    std::function<QDateTime()> wall = [] { return QDateTime::currentDateTimeUtc(); };
+};
+
+// The one object through which an open design is shown and changed. Main thread only.
+//
+// Every published field is a property whose setter announces `<field>Changed` on every write,
+// equal value or not. Every change of `doc` goes through `change` (one undo step, coalesced by
+// key within 1.5 s), except the live steps of a drag (`beginInteraction` + `liveUpdate`) and the
+// application state's `setDoc` after a first save. Snapshots are plain copies of the document:
+// its lists and picture bytes are shared until written, so history costs only what changed.
+//
+// The view toggles are read from LWPrefs::store() once, at construction, and each assignment
+// writes its key back unless VELKTestFlags::running.
+class LWEditor : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(LWDocument doc READ doc WRITE setDoc NOTIFY docChanged)
+    Q_PROPERTY(int side READ side WRITE setSide NOTIFY sideChanged)
+    Q_PROPERTY(QList<QUuid> selection READ selection WRITE setSelection NOTIFY selectionChanged)
+    Q_PROPERTY(LWTool tool READ tool WRITE setTool NOTIFY toolChanged)
+    Q_PROPERTY(std::optional<QUrl> fileURL READ fileURL WRITE setFileURL NOTIFY fileURLChanged)
+    Q_PROPERTY(bool dirty READ dirty WRITE setDirty NOTIFY dirtyChanged)
+    Q_PROPERTY(std::optional<QUuid> editingTextID READ editingTextID WRITE setEditingTextID NOTIFY editingTextIDChanged)
+    Q_PROPERTY(QList<LWSnapLine> snapLines READ snapLines WRITE setSnapLines NOTIFY snapLinesChanged)
+    Q_PROPERTY(double canvasZoom READ canvasZoom WRITE setCanvasZoom NOTIFY canvasZoomChanged)
+    Q_PROPERTY(double fitScale READ fitScale WRITE setFitScale NOTIFY fitScaleChanged)
+    Q_PROPERTY(QString iconForTool READ iconForTool WRITE setIconForTool NOTIFY iconForToolChanged)
+    Q_PROPERTY(bool showBleed READ showBleed WRITE setShowBleed NOTIFY showBleedChanged)
+    Q_PROPERTY(bool showTrim READ showTrim WRITE setShowTrim NOTIFY showTrimChanged)
+    Q_PROPERTY(bool showSafe READ showSafe WRITE setShowSafe NOTIFY showSafeChanged)
+    Q_PROPERTY(bool snapping READ snapping WRITE setSnapping NOTIFY snappingChanged)
+    Q_PROPERTY(bool showGrid READ showGrid WRITE setShowGrid NOTIFY showGridChanged)
+    Q_PROPERTY(std::optional<QString> message READ message WRITE setMessage NOTIFY messageChanged)
+
+public:
+    using Clock = LWEditorClock;
+    using DocBody = std::function<void(LWDocument &)>;
+
+    static constexpr int undoLimit = 300;
+    static constexpr std::chrono::milliseconds coalesceWindow{1500};
+
+    // The state before one step: the side as it was (not clamped) and the selection.
+    struct Snap {
+        LWDocument doc;
+        int side = 0;
+        QList<QUuid> selection;
+        friend bool operator==(const Snap &, const Snap &) = default;
+    };
+
+    // A design without pages gets one white page, without an undo step.
+    explicit LWEditor(LWDocument doc, std::optional<QUrl> url = std::nullopt, Clock clock = {},
+                      QObject *parent = nullptr);
+
+    // Published fields.
+    const LWDocument &doc() const { return m_doc; }
+    int side() const { return m_side; }
+    const QList<QUuid> &selection() const { return m_selection; }
+    LWTool tool() const { return m_tool; }
+    const std::optional<QUrl> &fileURL() const { return m_fileURL; }
+    bool dirty() const { return m_dirty; }
+    const std::optional<QUuid> &editingTextID() const { return m_editingTextID; }
+    const QList<LWSnapLine> &snapLines() const { return m_snapLines; }
+    double canvasZoom() const { return m_canvasZoom; }
+    double fitScale() const { return m_fitScale; }
+    const QString &iconForTool() const { return m_iconForTool; }
+    bool showBleed() const { return m_showBleed; }
+    bool showTrim() const { return m_showTrim; }
+    bool showSafe() const { return m_showSafe; }
+    bool snapping() const { return m_snapping; }
+    bool showGrid() const { return m_showGrid; }
+    const std::optional<QString> &message() const { return m_message; }
+
+    // A plain assignment: no undo step, `dirty` untouched (the rename after a first save).
+    void setDoc(LWDocument doc);
+    void setSide(int side);
+    void setSelection(QList<QUuid> selection);
+    void setTool(LWTool tool);
+    void setFileURL(std::optional<QUrl> url);
+    void setDirty(bool dirty);
+    void setEditingTextID(std::optional<QUuid> id);
+    void setSnapLines(QList<LWSnapLine> lines);
+    void setCanvasZoom(double zoom);
+    void setFitScale(double scale);
+    void setIconForTool(QString name);
+    void setShowBleed(bool on);
+    void setShowTrim(bool on);
+    void setShowSafe(bool on);
+    void setSnapping(bool on);
+    void setShowGrid(bool on);
+    void setMessage(std::optional<QString> message);
+
+    // Plain fields.
+    const QList<Snap> &undoStack() const { return m_undoStack; }
+    const QList<Snap> &redoStack() const { return m_redoStack; }
+    bool usePasteboard() const { return m_usePasteboard; }
+    void setUsePasteboard(bool use) { m_usePasteboard = use; }
+
+    // Read-only views of the shown page. `side` clamped to the pages; element lookups see the
+    // top-level elements only (a group's children are never matched).
+    int pageIndex() const;
+    const LWPage &page() const;
+    const QList<LWElement> &elements() const;
+    std::optional<LWElement> element(const QUuid &id) const;
+    std::optional<qsizetype> index(const QUuid &id) const;
+    QList<LWElement> selected() const; // selection order, ids not on the page skipped
+    std::optional<LWElement> single() const;
+    bool canUndo() const { return !m_undoStack.isEmpty(); }
+    bool canRedo() const { return !m_redoStack.isEmpty(); }
+    double gridStep() const; // 9 on business cards, else 18
+
+    // History. `change` runs `body` on a copy of the design, stamps `modified` (whole seconds of
+    // the wall clock, whatever the body wrote), assigns it once and sets `dirty`; it always takes a
+    // step unless `key` matches the previous keyed change less than 1.5 s ago. The label is for
+    // the caller only. Always true.
+    bool change(const QString &label, const std::optional<QString> &key, const DocBody &body);
+    void undo(); // nothing on an empty stack; sets `dirty` even back to the saved state
+    void redo();
+    bool beginInteraction(); // the one step of a drag; closes any coalescing window. True.
+    void liveUpdate(const DocBody &body); // a drag step: no snapshot, no time stamp
+    void markSaved(const QUrl &url);
+
+Q_SIGNALS:
+    void docChanged();
+    void sideChanged();
+    void selectionChanged();
+    void toolChanged();
+    void fileURLChanged();
+    void dirtyChanged();
+    void editingTextIDChanged();
+    void snapLinesChanged();
+    void canvasZoomChanged();
+    void fitScaleChanged();
+    void iconForToolChanged();
+    void showBleedChanged();
+    void showTrimChanged();
+    void showSafeChanged();
+    void snappingChanged();
+    void showGridChanged();
+    void messageChanged();
+
+private:
+    struct Coalesce {
+        QString key;
+        std::chrono::steady_clock::time_point at;
+    };
+
+    template <class T> void assign(T &field, T value, void (LWEditor::*changed)())
+    {
+        field = std::move(value);
+        Q_EMIT(this->*changed)();
+    }
+    void assignToggle(bool &field, bool on, const QString &key, void (LWEditor::*changed)());
+    Snap current() const { return {m_doc, m_side, m_selection}; }
+    void pushUndo();
+    void restore(const Snap &snap);
+
+    LWDocument m_doc;
+    int m_side = 0;
+    QList<QUuid> m_selection;
+    LWTool m_tool = LWTool::select;
+    std::optional<QUrl> m_fileURL;
+    bool m_dirty = false;
+    std::optional<QUuid> m_editingTextID;
+    QList<LWSnapLine> m_snapLines;
+    double m_canvasZoom = 1;
+    double m_fitScale = 1;
+    QString m_iconForTool = QStringLiteral("star");
+    bool m_showBleed = true;
+    bool m_showTrim = true;
+    bool m_showSafe = true;
+    bool m_snapping = true;
+    bool m_showGrid = false;
+    std::optional<QString> m_message;
+
+    QList<Snap> m_undoStack; // oldest first
+    QList<Snap> m_redoStack; // oldest first
+    std::optional<Coalesce> m_lastCoalesce;
+    bool m_usePasteboard = true;
+    Clock m_clock;
+};
