@@ -20,20 +20,27 @@ struct Match {
 std::optional<Match> best(const std::array<double, 3> &candidates, const QList<double> &targets, double threshold,
                           double gridStep)
 {
-    std::optional<Match> match;
+    // Until the first match the threshold itself counts; after it only a strictly nearer one.
+    double limit = threshold;
+    bool found = false;
+    Match match{0, 0};
     const auto consider = [&](double c, double t) {
-        const double d = t - c;
-        const double distance = std::abs(d);
-        if (match ? distance < std::abs(match->offset) : distance <= threshold)
-            match = Match{d, t};
+        const double distance = std::abs(t - c);
+        if (distance < limit || (!found && distance == limit)) {
+            limit = distance;
+            found = true;
+            match = {t - c, t};
+        }
     };
+    const double *data = targets.constData();
+    const qsizetype n = targets.size();
     for (const double c : candidates) {
-        for (const double t : targets)
-            consider(c, t);
+        for (qsizetype i = 0; i < n; ++i)
+            consider(c, data[i]);
         if (gridStep > 0)
             consider(c, gridStep * std::round(c / gridStep));
     }
-    return match;
+    return found ? std::optional(match) : std::nullopt;
 }
 
 void appendSpan(QList<double> &list, double lo, double mid, double hi)
