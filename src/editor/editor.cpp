@@ -140,21 +140,17 @@ void LWEditor::pushUndo()
     m_redoStack.clear();
 }
 
-void LWEditor::undo()
-{
-    if (m_undoStack.isEmpty())
-        return;
-    const Snap snap = m_undoStack.takeLast();
-    m_redoStack.append(current());
-    restore(snap);
-}
+void LWEditor::undo() { travel(m_undoStack, m_redoStack); }
+void LWEditor::redo() { travel(m_redoStack, m_undoStack); }
 
-void LWEditor::redo()
+// No trimming on the way: the two stacks together never exceed the limit, since every new step
+// empties redo.
+void LWEditor::travel(QList<Snap> &from, QList<Snap> &to)
 {
-    if (m_redoStack.isEmpty())
+    if (from.isEmpty())
         return;
-    const Snap snap = m_redoStack.takeLast();
-    m_undoStack.append(current());
+    const Snap snap = from.takeLast();
+    to.append(current());
     restore(snap);
 }
 

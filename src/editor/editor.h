@@ -139,6 +139,40 @@ public:
     void liveUpdate(const DocBody &body); // a drag step: no snapshot, no time stamp
     void markSaved(const QUrl &url);
 
+    // Element updates. Targets are top-level elements of the shown page: without includeLocked
+    // the ids naming an unlocked one (hidden ones qualify), with it every id, whether or not it
+    // names anything. No target: nothing happens, false. Otherwise one `change` runs `body` once
+    // per targeted element, in page order (back to front), and the result is true.
+    using ElementBody = std::function<void(LWElement &)>;
+    bool updateElements(const QList<QUuid> &ids, const QString &label, const std::optional<QString> &key,
+                        const ElementBody &body, bool includeLocked = false);
+    bool updateSelected(const QString &label, const std::optional<QString> &key, const ElementBody &body);
+    // Puts the element, unchanged, on top of the shown page; its ids must be new to the design.
+    bool add(const LWElement &element, bool select = true);
+    void deleteSelection(); // unlocked selected elements; the selection empties
+    void selectAll();       // unlocked, visible elements in page order; no step
+    void nudge(double dx, double dy); // key "nudge"
+    void setFrame(const QUuid &id, const LWRect &frame, const std::optional<QString> &key = std::nullopt);
+    // Both reach locked elements and take a step as soon as there is any id. No ids: the selection.
+    void setLocked(bool locked, const std::optional<QList<QUuid>> &ids = std::nullopt);
+    void setHidden(bool hidden, const QList<QUuid> &ids);
+    // The top-most visible element under the point (locked ones only when asked). Groups are hit
+    // inside their bounds grown by the whole tolerance, anything else as LWGeometry::hit says.
+    std::optional<LWElement> hitTest(QPointF point, double tolerance, bool includeLocked = false) const;
+    void setBackground(const LWFill &fill, const std::optional<QString> &key = std::nullopt);
+
+    // Text boxes. New boxes use the house style, sit on top of the shown page, are selected and
+    // exactly as tall as their text; x is kept between the safe margin and the right trim edge.
+    static inline const QString houseFont = QStringLiteral("AvenirNext-Medium");
+    void addText(const QString &string, QPointF at, std::optional<double> width = std::nullopt);
+    // Replaces the string, clears `placeholder` and grows the box; keystrokes into one box share
+    // a step (key "text-" + the upper-case id).
+    void setText(const QUuid &id, const QString &string);
+    // Runs `body` on each selected text, then grows its box.
+    void updateText(const QString &label, const std::optional<QString> &key, const std::function<void(LWText &)> &body);
+    void fitBoxToText(); // selected boxes take their text's height, top edge kept
+    static void growToFit(LWElement &element); // LWTextLayout::growToFit
+
     // Snapping and resize handles: read-only, no undo step, `snapLines` untouched.
     // Targets in tie-break order: page edges, centre and safe lines, guides, then the visible,
     // non-excluded top-level elements' rotated bounds (locked ones too), back to front.
@@ -194,7 +228,9 @@ private:
     void assignToggle(bool &field, bool on, const QString &key, void (LWEditor::*changed)());
     Snap current() const { return {m_doc, m_side, m_selection}; }
     void pushUndo();
+    void travel(QList<Snap> &from, QList<Snap> &to); // one undo or redo
     void restore(const Snap &snap);
+    QList<QUuid> targets(const QList<QUuid> &ids, bool includeLocked) const;
 
     LWDocument m_doc;
     int m_side = 0;

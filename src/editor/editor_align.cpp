@@ -1,3 +1,4 @@
+// Align and distribute of LWEditor.
 #include "editor/editor.h"
 
 #include "model/geometry.h"
@@ -13,33 +14,25 @@ struct Item {
     LWRect bounds;
 };
 
-// The selected unlocked items of the shown page, hidden ones included, in selection order. An id
-// selected twice counts once.
-std::vector<Item> unlockedSelected(const LWEditor &ed)
+// Each id once, with its element's rotated bounds, in the given order.
+std::vector<Item> itemsOf(const LWEditor &ed, const QList<QUuid> &ids)
 {
     std::vector<Item> out;
     QSet<QUuid> seen;
-    for (const QUuid &id : ed.selection()) {
-        const auto i = ed.index(id);
-        if (!i || seen.contains(id))
-            continue;
-        const LWElement &e = ed.elements().at(*i);
-        if (e.locked)
-            continue;
-        seen.insert(id);
-        out.push_back({id, LWGeometry::bounds(e)});
-    }
+    for (const QUuid &id : ids)
+        if (!seen.contains(id)) {
+            seen.insert(id);
+            out.push_back({id, LWGeometry::bounds(ed.elements().at(*ed.index(id)))});
+        }
     return out;
 }
 
-// One keyless step that moves every top-level element of the page with an offset.
+// One keyless step; every id here names an unlocked element of the shown page.
 void moveBy(LWEditor &ed, const QString &label, const QHash<QUuid, QPointF> &offsets)
 {
-    const int pi = ed.pageIndex();
-    ed.change(label, std::nullopt, [&](LWDocument &doc) {
-        for (LWElement &e : doc.pages[pi].elements)
-            if (const auto it = offsets.constFind(e.id); it != offsets.cend())
-                e.offset(it->x(), it->y());
+    ed.updateElements(offsets.keys(), label, std::nullopt, [&](LWElement &e) {
+        const QPointF d = offsets.value(e.id);
+        e.offset(d.x(), d.y());
     });
 }
 
@@ -47,7 +40,7 @@ void moveBy(LWEditor &ed, const QString &label, const QHash<QUuid, QPointF> &off
 
 void LWEditor::align(LWAlign how)
 {
-    const std::vector<Item> items = unlockedSelected(*this);
+    const std::vector<Item> items = itemsOf(*this, targets(selection(), false));
     if (items.empty())
         return;
     LWRect target = m_doc.trimRect(); // a single item aligns to the page
@@ -77,7 +70,7 @@ void LWEditor::align(LWAlign how)
 
 void LWEditor::distribute(bool horizontal)
 {
-    std::vector<Item> items = unlockedSelected(*this);
+    std::vector<Item> items = itemsOf(*this, targets(selection(), false));
     if (items.size() < 3) {
         setMessage(QStringLiteral("Select three or more items to distribute them."));
         return;

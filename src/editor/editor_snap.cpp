@@ -1,3 +1,4 @@
+// Snapping and resize handles of LWEditor.
 #include "editor/editor.h"
 
 #include "model/geometry.h"

@@ -144,17 +144,3 @@ TEST_F(EditorTest, APagelessDesignOpensWithOneWhitePage)
         EXPECT_FALSE(ed->canUndo());
     }
 }
-
-TEST_F(EditorTest, ToolsByNameWithTheirTexts)
-{
-    EXPECT_EQ(LWEnum::fromText<LWTool>(u"photo"), LWTool::photo);
-    EXPECT_FALSE(LWEnum::fromText<LWTool>(u"Photo"));
-    EXPECT_FALSE(LWEnum::fromText<LWTool>(u"frame"));
-    const QList<LWTool> all = LWEnum::allCases<LWTool>();
-    ASSERT_EQ(all.size(), 9);
-    EXPECT_EQ(all.first(), LWTool::select);
-    EXPECT_EQ(LWTools::info(LWTool::select).title, QStringLiteral("Select / Move"));
-    EXPECT_EQ(LWTools::info(LWTool::photo).title, QStringLiteral("Photo Frame"));
-    EXPECT_EQ(LWTools::info(LWTool::photo).key, QStringLiteral("f"));
-    EXPECT_EQ(LWEnum::fromText<LWAlign>(u"vMiddle"), LWAlign::vMiddle);
-}
