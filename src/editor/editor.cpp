@@ -52,7 +52,7 @@ void LWEditor::assignToggle(bool &field, bool on, const QString &key, void (LWEd
 {
     field = on;
     if (!VELKTestFlags::running)
-        LWPrefs::store().setValue(key, on);
+        LWSettings::shared().setValue(key, on);
     Q_EMIT(this->*changed)();
 }
 

@@ -98,3 +98,26 @@ int intValue(const QString &key)
 }
 
 } // namespace LWPrefs
+
+LWSettings &LWSettings::shared()
+{
+    static LWSettings *instance = new LWSettings; // lives as long as the process
+    return *instance;
+}
+
+QVariant LWSettings::value(const QString &key, const QVariant &fallback) const
+{
+    return LWPrefs::store().value(key, fallback);
+}
+
+void LWSettings::setValue(const QString &key, const QVariant &value)
+{
+    LWPrefs::store().setValue(key, value);
+    Q_EMIT changed(key);
+}
+
+void LWSettings::remove(const QString &key)
+{
+    LWPrefs::store().remove(key);
+    Q_EMIT changed(key);
+}

@@ -1,6 +1,8 @@
 #pragma once
+#include <QObject>
 #include <QSettings>
 #include <QString>
+#include <QVariant>
 #include <memory>
 
 // Settings keys and the one settings store they live in.
@@ -32,3 +34,23 @@ void setStore(std::shared_ptr<QSettings> settings);
 // Boolean, where anything that is no Boolean (nor "true"/"false"/whole number) reads false.
 [[nodiscard]] bool flagValue(const QString &key, bool absent);
 } // namespace LWPrefs
+
+// The settings store with change notice: every write through it, even of an equal value, emits
+// changed(key) after the store holds the new value, so views that mirror a key stay in step
+// however it was written. Writes straight to LWPrefs::store() go unnoticed. Main thread only.
+class LWSettings : public QObject {
+    Q_OBJECT
+public:
+    static LWSettings &shared();
+
+    // The stored value, or `fallback` when nothing is stored under the key.
+    [[nodiscard]] QVariant value(const QString &key, const QVariant &fallback = {}) const;
+    void setValue(const QString &key, const QVariant &value);
+    void remove(const QString &key);
+
+Q_SIGNALS:
+    void changed(const QString &key);
+
+private:
+    LWSettings() = default;
+};

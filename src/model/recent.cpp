@@ -14,9 +14,8 @@ void store(const QStringList &paths)
     list.reserve(paths.size());
     for (const QString &p : paths)
         list.append(p);
-    QSettings &s = LWPrefs::store();
-    s.setValue(LWPrefs::recentKey, list);
-    s.sync();
+    LWSettings::shared().setValue(LWPrefs::recentKey, list);
+    LWPrefs::store().sync();
 }
 
 } // namespace
@@ -25,7 +24,7 @@ namespace LWRecent {
 
 QStringList paths()
 {
-    const QVariant v = LWPrefs::store().value(LWPrefs::recentKey);
+    const QVariant v = LWSettings::shared().value(LWPrefs::recentKey);
     if (v.typeId() == QMetaType::QStringList)
         return v.toStringList();
     if (v.typeId() != QMetaType::QVariantList)

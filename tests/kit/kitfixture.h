@@ -1,0 +1,28 @@
+#pragma once
+#include "model/prefs.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+// Runs each test against a throw-away settings file, never the user's own.
+class KitTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("settings.ini"))));
+    }
+    void TearDown() override { LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini")))); }
+
+    QTemporaryDir dir;
+};
+
+// The ids of themes or help topics, in order.
+template <typename List> QStringList ids(const List &items)
+{
+    QStringList out;
+    for (const auto &item : items)
+        out.append(item.id);
+    return out;
+}
