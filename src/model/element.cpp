@@ -2,7 +2,6 @@
 
 #include "model/json.h"
 
-#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cmath>
 
@@ -23,20 +22,6 @@ void appendFlattened(const LWElement &e, QList<LWElement> &out)
     if (e.children)
         for (const LWElement &c : *e.children)
             appendFlattened(c, out);
-}
-
-// The first n user-perceived characters (grapheme clusters) of s.
-QString firstGraphemes(const QString &s, int n)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, s);
-    qsizetype end = 0;
-    for (int i = 0; i < n; ++i) {
-        const qsizetype p = finder.toNextBoundary();
-        if (p < 0)
-            break;
-        end = p;
-    }
-    return s.left(end);
 }
 } // namespace
 
@@ -100,7 +85,7 @@ LWElement LWElement::makePath(const QList<QPointF> &points, const LWRect &rect, 
 
 LWElement LWElement::makeText(const LWText &text, const LWRect &frame, const std::optional<QString> &name)
 {
-    LWElement e(Kind::text, name ? *name : firstGraphemes(text.string, 24), frame);
+    LWElement e(Kind::text, name ? *name : LWText::leadingCharacters(text.string, 24), frame);
     e.text = text;
     return e;
 }
