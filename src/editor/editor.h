@@ -4,8 +4,9 @@
 
 #include <QDateTime>
 #include <QList>
-#include <QPointF>
 #include <QObject>
+#include <QPointF>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
@@ -193,6 +194,28 @@ public:
     void updateText(const QString &label, const std::optional<QString> &key, const std::function<void(LWText &)> &body);
     void fitBoxToText(); // selected boxes take their text's height, top edge kept
     static void growToFit(LWElement &element); // LWTextLayout::growToFit
+
+    // Snapping and resize handles: read-only, no undo step, `snapLines` untouched.
+    // Targets in tie-break order: page edges, centre and safe lines, guides, then the visible,
+    // non-excluded top-level elements' rotated bounds (locked ones too), back to front.
+    struct SnapTargets {
+        QList<double> xs, ys;
+    };
+    struct SnapResult {
+        QPointF offset; // zero on an axis without a match
+        QList<LWSnapLine> lines; // the vertical one first
+    };
+    SnapTargets snapTargets(const QSet<QUuid> &excluding) const;
+    SnapResult snap(const LWRect &rect, const QSet<QUuid> &excluding, double threshold) const;
+    // Handles 0-7 run clockwise from the top-left corner; the opposite of n is (n + 4) % 8.
+    static QPointF handlePoint(int handle, const LWRect &r);
+    // The unrotated frame after dragging `handle` to page point `to`; never under minSize and
+    // never flipped; a rotated frame keeps its opposite handle where it was on the page.
+    static LWRect resized(const LWElement &el, int handle, QPointF to, bool keepAspect, double minSize = 2);
+
+    // Align and distribute the selected unlocked items by their rotated bounds; one step each.
+    void align(LWAlign how);
+    void distribute(bool horizontal); // fewer than three items: a message, no step
 
 Q_SIGNALS:
     void docChanged();
