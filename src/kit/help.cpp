@@ -22,6 +22,19 @@ bool hasID(const QList<VELKHelpTopic> &list, QStringView id)
     return std::any_of(list.cbegin(), list.cend(), [&](const VELKHelpTopic &t) { return t.id == id; });
 }
 
+// Case and accents folded, as search compares.
+QString fold(const QString &text)
+{
+    QString out;
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    out.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            out.append(c);
+    }
+    return out.toCaseFolded();
+}
+
 QStringList words(const QString &query)
 {
     QStringList out;
@@ -30,7 +43,7 @@ QStringList words(const QString &query)
     for (qsizetype i = 0; i <= lower.size(); ++i) {
         const bool space = i == lower.size() || lower.at(i).isSpace();
         if (space && start >= 0) {
-            out.append(VELKHelp::fold(lower.mid(start, i - start)));
+            out.append(fold(lower.mid(start, i - start)));
             start = -1;
         } else if (!space && start < 0) {
             start = i;
@@ -81,18 +94,6 @@ VELKHelpTopic aboutTopic()
                 VELKKitHost::creditURL().toString(),
             {QStringLiteral("velk"), QStringLiteral("support"), QStringLiteral("contact"), QStringLiteral("website"),
              QStringLiteral("velkmoor"), QStringLiteral("credits")}};
-}
-
-QString fold(const QString &text)
-{
-    QString out;
-    const QString decomposed = text.normalized(QString::NormalizationForm_D);
-    out.reserve(decomposed.size());
-    for (const QChar c : decomposed) {
-        if (c.category() != QChar::Mark_NonSpacing)
-            out.append(c);
-    }
-    return out.toCaseFolded();
 }
 
 QList<VELKHelpTopic> search(const QString &query)

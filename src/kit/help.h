@@ -33,8 +33,6 @@ VELKHelpTopic aboutTopic();
 // keywords; those with a word in the title first, otherwise in allTopics() order. A blank query
 // gives allTopics().
 QList<VELKHelpTopic> search(const QString &query);
-// Folds case and drops accents, the comparison search() uses.
-QString fold(const QString &text);
 
 using Opener = std::function<void(const std::optional<QString> &topicID)>;
 // Calls the opener with the id as given; none means no particular topic.

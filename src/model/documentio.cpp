@@ -1,11 +1,11 @@
 #include "model/documentio.h"
 
+#include "model/fileaccess.h"
 #include "model/json.h"
 #include "model/recent.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cstring>
 #include <new>
 
@@ -13,7 +13,7 @@ namespace {
 
 QString fileName(const QString &path) { return QFileInfo(path).fileName(); }
 
-// Reads at most maxFileSize + 1 bytes, so a device that never ends cannot exhaust memory.
+// Reads at most maxFileSize + 1 bytes, so a file that keeps growing cannot exhaust memory.
 LWDocumentIO::Result<QByteArray> readBounded(QFile &f)
 {
     const qint64 cap = LWDocumentIO::maxFileSize;
@@ -184,17 +184,8 @@ Result<std::monostate> save(const LWDocument &doc, const QUrl &url)
     if (path.isEmpty())
         return failed(QStringLiteral("\"%1\" is not a file location").arg(url.toDisplayString()));
 
-    // Written beside the target and renamed over it on commit; the old file stays until then.
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return failed(f.errorString());
-    if (f.write(bytes.value()) != bytes.value().size()) {
-        const QString why = f.errorString();
-        f.cancelWriting();
+    if (const QString why = LWFileAccess::replaceFile(path, bytes.value()); !why.isEmpty())
         return failed(why);
-    }
-    if (!f.commit())
-        return failed(f.errorString());
 
     LWRecent::add(url);
     return std::monostate{};
@@ -208,12 +199,9 @@ Result<LWDocument> open(const QUrl &url)
     };
     if (path.isEmpty())
         return failed(QStringLiteral("\"%1\" is not a file location").arg(url.toDisplayString()));
-    if (QFileInfo(path).isDir())
-        return failed(QStringLiteral("it is a folder"));
-
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return failed(f.errorString());
+    QFile f;
+    if (const QString why = LWFileAccess::openRegular(f, path); !why.isEmpty())
+        return failed(why);
     Result<QByteArray> bytes = readBounded(f);
     if (!bytes) {
         if (const IOError *e = bytes.ioError())

@@ -76,9 +76,11 @@ private:
 // A document, or an IOError. Any bytes at all: never crashes, hangs or grows without bound.
 [[nodiscard]] Result<LWDocument> decode(const QByteArray &bytes);
 // Encodes, then replaces the file at `url` in one step (an earlier file survives any failure),
-// then adds it to the recent designs. Nothing is written or recorded on failure.
+// then adds it to the recent designs. Through a symbolic link the link's target is replaced.
+// Nothing is written or recorded on failure, and the message names the system's reason.
 [[nodiscard]] Result<std::monostate> save(const LWDocument &doc, const QUrl &url);
 // Reads and decodes the file, then adds it to the recent designs; records nothing on failure.
+// Only ordinary files (links followed) are read: pipes and devices are refused without waiting.
 [[nodiscard]] Result<LWDocument> open(const QUrl &url);
 
 } // namespace LWDocumentIO

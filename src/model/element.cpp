@@ -2,7 +2,6 @@
 
 #include "model/json.h"
 
-#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cmath>
 
@@ -23,20 +22,6 @@ void appendFlattened(const LWElement &e, QList<LWElement> &out)
     if (e.children)
         for (const LWElement &c : *e.children)
             appendFlattened(c, out);
-}
-
-// The first n user-perceived characters (grapheme clusters) of s.
-QString firstGraphemes(const QString &s, int n)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, s);
-    qsizetype end = 0;
-    for (int i = 0; i < n; ++i) {
-        const qsizetype p = finder.toNextBoundary();
-        if (p < 0)
-            break;
-        end = p;
-    }
-    return s.left(end);
 }
 } // namespace
 
@@ -100,7 +85,7 @@ LWElement LWElement::makePath(const QList<QPointF> &points, const LWRect &rect, 
 
 LWElement LWElement::makeText(const LWText &text, const LWRect &frame, const std::optional<QString> &name)
 {
-    LWElement e(Kind::text, name ? *name : firstGraphemes(text.string, 24), frame);
+    LWElement e(Kind::text, name ? *name : LWText::leadingCharacters(text.string, 24), frame);
     e.text = text;
     return e;
 }
@@ -149,7 +134,7 @@ void LWElement::offset(double dx, double dy)
             c.offset(dx, dy);
 }
 
-void LWElement::setFrame(const LWRect &r)
+void LWElement::setFrame(const LWRect &r, MemberText memberText)
 {
     const LWRect old = frame;
     frame = r;
@@ -160,11 +145,13 @@ void LWElement::setFrame(const LWRect &r)
         return;
     const double sx = old.width() > tiny ? r.width() / old.width() : 1;
     const double sy = old.height() > tiny ? r.height() / old.height() : 1;
-    const bool scaleText = std::fabs(sx - sy) < 0.001 && std::fabs(sx - 1) > 0.001;
+    const bool scaleText = memberText == MemberText::scaleOnUniform && std::fabs(sx - sy) < 0.001 &&
+                           std::fabs(sx - 1) > 0.001;
     for (LWElement &c : *children) {
         const LWRect cf = c.frame;
         c.setFrame({r.minX() + (cf.minX() - old.minX()) * sx, r.minY() + (cf.minY() - old.minY()) * sy,
-                    cf.width() * sx, cf.height() * sy});
+                    cf.width() * sx, cf.height() * sy},
+                   memberText);
         if (scaleText && c.kind == Kind::text && c.text)
             c.text->size *= sx;
     }

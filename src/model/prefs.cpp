@@ -3,6 +3,7 @@
 #include <QVariant>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -19,6 +20,31 @@ bool defaultBool(const QString &key)
 }
 
 int defaultInt(const QString &key) { return key == LWPrefs::exportDPIKey ? 300 : 0; }
+
+std::optional<bool> readBool(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        return v.toBool();
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return v.toLongLong() != 0;
+    case QMetaType::QString: {
+        // The INI format hands every plain value back as text.
+        const QString s = v.toString().trimmed().toLower();
+        if (s == u"true" || s == u"1")
+            return true;
+        if (s == u"false" || s == u"0")
+            return false;
+        break;
+    }
+    default:
+        break;
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -40,30 +66,13 @@ std::shared_ptr<QSettings> makeStore(const QString &path)
     return std::make_shared<QSettings>(path, QSettings::IniFormat);
 }
 
-bool boolValue(const QString &key)
+bool boolValue(const QString &key) { return readBool(store().value(key)).value_or(defaultBool(key)); }
+
+bool flagValue(const QString &key, bool absent)
 {
-    const QVariant v = store().value(key);
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-        return v.toBool();
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        return v.toLongLong() != 0;
-    case QMetaType::QString: {
-        // The INI format hands every plain value back as text.
-        const QString s = v.toString().trimmed().toLower();
-        if (s == u"true" || s == u"1")
-            return true;
-        if (s == u"false" || s == u"0")
-            return false;
-        break;
-    }
-    default:
-        break;
-    }
-    return defaultBool(key);
+    if (!store().contains(key))
+        return absent;
+    return readBool(store().value(key)).value_or(false);
 }
 
 int intValue(const QString &key)

@@ -30,6 +30,9 @@ void setStore(std::shared_ptr<QSettings> settings);
 // whole number. Values read back from the file as text ("false", "300") count as stored.
 [[nodiscard]] bool boolValue(const QString &key);
 [[nodiscard]] int intValue(const QString &key);
+// The view toggles' reading: `absent` when the key holds nothing; otherwise the stored value as a
+// Boolean, where anything that is no Boolean (nor "true"/"false"/whole number) reads false.
+[[nodiscard]] bool flagValue(const QString &key, bool absent);
 } // namespace LWPrefs
 
 // The settings store with change notice: every write through it, even of an equal value, emits

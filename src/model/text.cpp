@@ -2,12 +2,27 @@
 
 #include "model/json.h"
 
+#include <QTextBoundaryFinder>
+
 LWText::LWText(QString string_, QString font, double size_, const LWColor &color_, double tracking_, double leading_,
                LWTextAlign align_, LWVAlign vAlign_, bool underline_, bool uppercase_, bool placeholder_)
     : string(std::move(string_)), fontName(std::move(font)), size(size_), color(color_), tracking(tracking_),
       leading(leading_), align(align_), vAlign(vAlign_), underline(underline_), uppercase(uppercase_),
       placeholder(placeholder_)
 {
+}
+
+QString LWText::leadingCharacters(const QString &s, int n)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, s);
+    qsizetype end = 0;
+    for (int i = 0; i < n; ++i) {
+        const qsizetype p = finder.toNextBoundary();
+        if (p < 0)
+            break;
+        end = p;
+    }
+    return s.left(end);
 }
 
 QJsonObject LWText::toJson() const

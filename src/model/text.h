@@ -27,6 +27,10 @@ struct LWText {
            LWTextAlign align = LWTextAlign::left, LWVAlign vAlign = LWVAlign::top, bool underline = false,
            bool uppercase = false, bool placeholder = false);
 
+    // The first n user-perceived characters of s (all of s when shorter), never splitting one:
+    // the default name of a text element.
+    static QString leadingCharacters(const QString &s, int n);
+
     QJsonObject toJson() const;
     static LWText fromJson(const LWJsonIn &in); // throws LWJsonError
     friend bool operator==(const LWText &, const LWText &) = default;

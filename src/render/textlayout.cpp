@@ -1,6 +1,7 @@
 #include "render/textlayout.h"
 
 #include "render/fonts.h"
+#include "model/element.h"
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
@@ -283,6 +284,25 @@ void draw(const LWText &text, const LWRect &box, QPainter &painter)
     for (int i = 0; i < t.lines; ++i)
         t.text.lineAt(i).draw(&painter, QPointF(0, 0));
     painter.restore();
+}
+
+void growToFit(LWElement &element)
+{
+    if (!element.text)
+        return;
+    LWRect &f = element.frame;
+    const double current = f.height();
+    const double needed = height(*element.text, f.width());
+    if (!(needed > current))
+        return;
+    double shift = 0;
+    if (element.text->vAlign == LWVAlign::middle)
+        shift = (needed - current) / 2;
+    else if (element.text->vAlign == LWVAlign::bottom)
+        shift = needed - current;
+    // x and w stay as stored, so the left edge and width are untouched even in a flipped frame.
+    f.y = f.minY() - shift;
+    f.h = needed;
 }
 
 } // namespace LWTextLayout

@@ -9,6 +9,7 @@
 #include <QString>
 
 class QPainter;
+struct LWElement;
 
 // The single definition of how a text element looks: measured exactly as it is drawn.
 //
@@ -59,5 +60,12 @@ double height(const LWText &text, double width);
 // Draws into `box` (painter's y-down space): top at minY, midY − H/2 or maxY − H by vAlign.
 // Nothing is clipped.
 void draw(const LWText &text, const LWRect &box, QPainter &painter);
+
+// The one rule by which a text box grows when its text no longer fits; editor and templates share
+// it. Without text, or when the measured height is not above the box's, nothing changes (a box
+// never shrinks). Otherwise the height becomes the measured one and the vertical alignment's edge
+// stays put: the top for top, the centre for middle, the bottom for bottom. Left edge and width
+// never change. Pure; safe on any thread that may measure text.
+void growToFit(LWElement &element);
 
 } // namespace LWTextLayout

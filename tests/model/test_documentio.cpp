@@ -1,5 +1,6 @@
 #include "fuzz/sample_documents.h"
 #include "model/documentio.h"
+#include "model/fileaccess.h"
 #include "model/json.h"
 #include "model/prefs.h"
 #include "model/recent.h"
@@ -8,7 +9,14 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using LWDocumentIO::IOError;
@@ -292,4 +300,126 @@ TEST_F(DocumentFiles, FailedOpenRecordsNothing)
     EXPECT_EQ(r.ioError()->kind, Kind::unreadable);
 
     EXPECT_TRUE(LWRecent::paths().isEmpty());
+}
+
+namespace {
+
+// Lowers this process's file-size limit for its lifetime; writes past it fail with EFBIG
+// instead of killing the process. The soft limit can always be raised back.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = bytes;
+        m_ok = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+    bool m_ok = false;
+};
+
+} // namespace
+
+TEST_F(DocumentFiles, SaveOutOfRoomNamesTheReason)
+{
+    const QUrl target = url(QStringLiteral("a.velkfolio"));
+    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::a4, std::nullopt), target).ok());
+    const QByteArray before = readFile(target.toLocalFile());
+    LWRecent::clear();
+    const QStringList entries = folderEntries();
+
+    LWDocument big = LWSamples::rich();
+    big.name = QString(300 * 1024, QLatin1Char('x'));
+    LWDocumentIO::Result<std::monostate> r = std::monostate{};
+    {
+        FileSizeLimit limit(100 * 1024);
+        ASSERT_TRUE(limit.ok());
+        r = LWDocumentIO::save(big, target);
+    }
+    ASSERT_FALSE(r.ok());
+    // "File too large", in the system's words, whichever step noticed it.
+    EXPECT_EQ(r.errorDescription().toStdString(),
+              "The file \"a.velkfolio\" couldn't be saved: " + LWFileAccess::systemReason(EFBIG).toStdString());
+    EXPECT_EQ(readFile(target.toLocalFile()), before);
+    EXPECT_EQ(folderEntries(), entries);
+    EXPECT_TRUE(LWRecent::paths().isEmpty());
+}
+
+TEST_F(DocumentFiles, OnlyOrdinaryFilesAreOpenedOrReplaced)
+{
+    const QString pipe = dir.filePath(QStringLiteral("pipe.velkfolio"));
+    ASSERT_EQ(::mkfifo(qPrintable(pipe), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), dir.filePath(QStringLiteral("x.velkfolio"))));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Folder.velkfolio")));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(dir.filePath(QStringLiteral("s.velkfolio")));
+    ASSERT_LT(size_t(socketPath.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+
+    const struct {
+        const char *name;
+        const char *reason;
+        mode_t type; // of what the name leads to, unchanged by a refused save
+    } cases[] = {
+        {"pipe.velkfolio", "it is a named pipe, not an ordinary file", S_IFIFO},
+        {"x.velkfolio", "it is a device, not an ordinary file", S_IFCHR},
+        {"s.velkfolio", "it is a socket, not an ordinary file", S_IFSOCK},
+        {"Folder.velkfolio", "it is a folder", S_IFDIR},
+    };
+    const LWDocument blank = LWDocument::blank(LWSizePreset::a4, std::nullopt);
+    for (const auto &c : cases) {
+        const QUrl target = url(QString::fromLatin1(c.name));
+        const auto r = LWDocumentIO::open(target);
+        EXPECT_EQ(r.errorDescription().toStdString(),
+                  std::string("The file \"") + c.name + "\" couldn't be opened: " + c.reason);
+        const auto saved = LWDocumentIO::save(blank, target);
+        EXPECT_FALSE(saved.ok()) << c.name;
+        struct stat st {};
+        ASSERT_EQ(::stat(qPrintable(target.toLocalFile()), &st), 0) << c.name;
+        EXPECT_EQ(st.st_mode & S_IFMT, c.type) << c.name;
+    }
+    ::close(sock);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // only the settings
+    EXPECT_TRUE(LWRecent::paths().isEmpty());
+}
+
+TEST_F(DocumentFiles, SymbolicLinksReachTheirTarget)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("real")));
+    const QString real = dir.filePath(QStringLiteral("real/Card.velkfolio"));
+    const QString link = dir.filePath(QStringLiteral("Card.velkfolio"));
+    const LWDocument rich = LWSamples::rich();
+    ASSERT_TRUE(LWDocumentIO::save(rich, QUrl::fromLocalFile(real)).ok());
+    ASSERT_EQ(::chmod(qPrintable(real), 0640), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("real/Card.velkfolio"), link)); // relative, as users make them
+    LWRecent::clear();
+
+    const auto opened = LWDocumentIO::open(QUrl::fromLocalFile(link));
+    ASSERT_TRUE(opened.ok()) << qPrintable(opened.errorDescription());
+    EXPECT_EQ(opened.value(), rich);
+
+    const LWDocument blank = LWDocument::blank(LWSizePreset::a4, std::nullopt);
+    const auto saved = LWDocumentIO::save(blank, QUrl::fromLocalFile(link));
+    ASSERT_TRUE(saved.ok()) << qPrintable(saved.errorDescription());
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), real);
+    EXPECT_EQ(readFile(real), encoded(blank));
+    struct stat st {};
+    ASSERT_EQ(::stat(qPrintable(real), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("real"))).entryList(QDir::Files), QStringList{"Card.velkfolio"});
+    EXPECT_EQ(LWRecent::paths(), QStringList{link});
 }

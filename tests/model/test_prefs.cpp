@@ -136,3 +136,14 @@ TEST_F(RecentAndPrefs, UnusableStoredValuesGiveDefaults)
     EXPECT_FALSE(LWPrefs::boolValue(LWPrefs::exportBleedKey));
     EXPECT_EQ(LWPrefs::intValue(LWPrefs::exportDPIKey), 300);
 }
+
+TEST_F(RecentAndPrefs, RecentWritesAreAnnounced)
+{
+    QStringList keys;
+    const auto connection = QObject::connect(&LWSettings::shared(), &LWSettings::changed,
+                                             [&](const QString &key) { keys.append(key); });
+    LWRecent::add(file("a.velkfolio"));
+    LWRecent::clear();
+    QObject::disconnect(connection);
+    EXPECT_EQ(keys, (QStringList{LWPrefs::recentKey, LWPrefs::recentKey}));
+}

@@ -1,3 +1,4 @@
+#include "model/element.h"
 #include "render/fonts.h"
 #include "render/textlayout.h"
 
@@ -261,6 +262,33 @@ TEST_F(TextLayout, DrawPlacesTheBlockByVerticalAlignmentAndClipsNothing)
     }
     // Bottom-aligned text runs out above its box.
     EXPECT_LT(paintedInk(t, box, 4, {200, 400}).top(), box.minY());
+}
+
+// A box 20 pt short of its text grows by its vertical alignment; a taller box and a box
+// without text stay as they are.
+TEST_F(TextLayout, GrowToFitKeepsTheAlignedEdge)
+{
+    LWText t = body(QStringLiteral("Hg\nHg\nHg"), 30);
+    const double needed = LWTextLayout::height(t, 120);
+    const LWRect box(20, 160, 120, needed - 20);
+    const struct {
+        LWVAlign v;
+        double y;
+    } cases[] = {{LWVAlign::top, 160}, {LWVAlign::middle, 150}, {LWVAlign::bottom, 140}};
+    for (const auto &c : cases) {
+        t.vAlign = c.v;
+        LWElement e = LWElement::makeText(t, box);
+        LWTextLayout::growToFit(e);
+        EXPECT_EQ(e.frame, LWRect(20, c.y, 120, needed)) << int(c.v);
+
+        LWElement tall = LWElement::makeText(t, LWRect(20, 160, 120, needed + 30));
+        const LWRect before = tall.frame;
+        LWTextLayout::growToFit(tall);
+        EXPECT_EQ(tall.frame, before) << int(c.v);
+    }
+    LWElement shape = LWElement::makeShape(LWShapeKind::rectangle, LWRect(0, 0, 10, 1), LWFill::none(), std::nullopt);
+    LWTextLayout::growToFit(shape);
+    EXPECT_EQ(shape.frame, LWRect(0, 0, 10, 1));
 }
 
 // Text past the layout's own 100000-pt frame is cut and does not fit; odd sizes still measure.

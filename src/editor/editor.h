@@ -1,0 +1,281 @@
+#pragma once
+#include "editor/tool.h"
+#include "model/document.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+// Where the editor reads the time: the monotonic clock times the coalescing window (a wall clock
+// set back must not merge unrelated changes), the wall clock stamps `LWDocument::modified`.
+// Tests inject both.
+struct LWEditorClock {
+    std::function<std::chrono::steady_clock::time_point()> monotonic = [] { return std::chrono::steady_clock::now(); };
+    std::function<QDateTime()> wall = [] { return QDateTime::currentDateTimeUtc(); };
+};
+
+// The one object through which an open design is shown and changed. Main thread only.
+//
+// Every published field is a property whose setter announces `<field>Changed` on every write,
+// equal value or not. Every change of `doc` goes through `change` (one undo step, coalesced by
+// key within 1.5 s), except the live steps of a drag (`beginInteraction` + `liveUpdate`) and the
+// application state's `setDoc` after a first save. Snapshots are plain copies of the document:
+// its lists and picture bytes are shared until written, so history costs only what changed.
+//
+// The view toggles are read from LWPrefs::store() once, at construction, and each assignment
+// writes its key back unless VELKTestFlags::running.
+class LWEditor : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(LWDocument doc READ doc WRITE setDoc NOTIFY docChanged)
+    Q_PROPERTY(int side READ side WRITE setSide NOTIFY sideChanged)
+    Q_PROPERTY(QList<QUuid> selection READ selection WRITE setSelection NOTIFY selectionChanged)
+    Q_PROPERTY(LWTool tool READ tool WRITE setTool NOTIFY toolChanged)
+    Q_PROPERTY(std::optional<QUrl> fileURL READ fileURL WRITE setFileURL NOTIFY fileURLChanged)
+    Q_PROPERTY(bool dirty READ dirty WRITE setDirty NOTIFY dirtyChanged)
+    Q_PROPERTY(std::optional<QUuid> editingTextID READ editingTextID WRITE setEditingTextID NOTIFY editingTextIDChanged)
+    Q_PROPERTY(QList<LWSnapLine> snapLines READ snapLines WRITE setSnapLines NOTIFY snapLinesChanged)
+    Q_PROPERTY(double canvasZoom READ canvasZoom WRITE setCanvasZoom NOTIFY canvasZoomChanged)
+    Q_PROPERTY(double fitScale READ fitScale WRITE setFitScale NOTIFY fitScaleChanged)
+    Q_PROPERTY(QString iconForTool READ iconForTool WRITE setIconForTool NOTIFY iconForToolChanged)
+    Q_PROPERTY(bool showBleed READ showBleed WRITE setShowBleed NOTIFY showBleedChanged)
+    Q_PROPERTY(bool showTrim READ showTrim WRITE setShowTrim NOTIFY showTrimChanged)
+    Q_PROPERTY(bool showSafe READ showSafe WRITE setShowSafe NOTIFY showSafeChanged)
+    Q_PROPERTY(bool snapping READ snapping WRITE setSnapping NOTIFY snappingChanged)
+    Q_PROPERTY(bool showGrid READ showGrid WRITE setShowGrid NOTIFY showGridChanged)
+    Q_PROPERTY(std::optional<QString> message READ message WRITE setMessage NOTIFY messageChanged)
+
+public:
+    using Clock = LWEditorClock;
+    using DocBody = std::function<void(LWDocument &)>;
+
+    static constexpr int undoLimit = 300;
+    static constexpr std::chrono::milliseconds coalesceWindow{1500};
+
+    // The state before one step: the side as it was (not clamped) and the selection.
+    struct Snap {
+        LWDocument doc;
+        int side = 0;
+        QList<QUuid> selection;
+        friend bool operator==(const Snap &, const Snap &) = default;
+    };
+
+    // A design without pages gets one white page, without an undo step.
+    explicit LWEditor(LWDocument doc, std::optional<QUrl> url = std::nullopt, Clock clock = {},
+                      QObject *parent = nullptr);
+
+    // Structure and stacking order of the shown page's top-level elements; one step each.
+    // group: the unlocked selected elements, two or more (else `message`), become one group at the
+    // top-most member's place, in page order, selected alone. ungroup: the unlocked selected
+    // groups, in selection order, give way to their children, which become the selection.
+    // arrange: the selection as a set, locked items included; nothing without a selection.
+    // move: toIndex counts without the moved element and is clamped; a missing id still takes a step.
+    void group();
+    void ungroup();
+    void arrange(LWArrange how);
+    void move(const QUuid &id, int toIndex);
+    // Page set-up. Guides run through the page centre and serve every side. A back side is added
+    // to one-page designs and removed from two-page ones except business cards; switchSide clears
+    // the selection and text editing, without a step. resize refuses (false) unless the size is
+    // finite and > 0 and the safe margin finite and >= 0; scaling fits the content uniformly,
+    // centred, while guides follow each axis.
+    void addGuide(bool vertical);
+    void clearGuides();
+    void addBackSide();
+    void removeBackSide();
+    void switchSide(int n);
+    [[nodiscard]] bool resize(double width, double height, const QString &sizeID, double safe, bool scaleContent);
+
+    // Published fields.
+    const LWDocument &doc() const { return m_doc; }
+    int side() const { return m_side; }
+    const QList<QUuid> &selection() const { return m_selection; }
+    LWTool tool() const { return m_tool; }
+    const std::optional<QUrl> &fileURL() const { return m_fileURL; }
+    bool dirty() const { return m_dirty; }
+    const std::optional<QUuid> &editingTextID() const { return m_editingTextID; }
+    const QList<LWSnapLine> &snapLines() const { return m_snapLines; }
+    double canvasZoom() const { return m_canvasZoom; }
+    double fitScale() const { return m_fitScale; }
+    const QString &iconForTool() const { return m_iconForTool; }
+    bool showBleed() const { return m_showBleed; }
+    bool showTrim() const { return m_showTrim; }
+    bool showSafe() const { return m_showSafe; }
+    bool snapping() const { return m_snapping; }
+    bool showGrid() const { return m_showGrid; }
+    const std::optional<QString> &message() const { return m_message; }
+
+    // A plain assignment: no undo step, `dirty` untouched (the rename after a first save).
+    void setDoc(LWDocument doc);
+    void setSide(int side);
+    void setSelection(QList<QUuid> selection);
+    void setTool(LWTool tool);
+    void setFileURL(std::optional<QUrl> url);
+    void setDirty(bool dirty);
+    void setEditingTextID(std::optional<QUuid> id);
+    void setSnapLines(QList<LWSnapLine> lines);
+    void setCanvasZoom(double zoom);
+    void setFitScale(double scale);
+    void setIconForTool(QString name);
+    void setShowBleed(bool on);
+    void setShowTrim(bool on);
+    void setShowSafe(bool on);
+    void setSnapping(bool on);
+    void setShowGrid(bool on);
+    void setMessage(std::optional<QString> message);
+
+    // Plain fields.
+    const QList<Snap> &undoStack() const { return m_undoStack; }
+    const QList<Snap> &redoStack() const { return m_redoStack; }
+    bool usePasteboard() const { return m_usePasteboard; }
+    void setUsePasteboard(bool use) { m_usePasteboard = use; }
+
+    // Read-only views of the shown page. `side` clamped to the pages; element lookups see the
+    // top-level elements only (a group's children are never matched).
+    int pageIndex() const;
+    const LWPage &page() const;
+    const QList<LWElement> &elements() const;
+    std::optional<LWElement> element(const QUuid &id) const;
+    std::optional<qsizetype> index(const QUuid &id) const;
+    QList<LWElement> selected() const; // selection order, ids not on the page skipped
+    std::optional<LWElement> single() const;
+    bool canUndo() const { return !m_undoStack.isEmpty(); }
+    bool canRedo() const { return !m_redoStack.isEmpty(); }
+    double gridStep() const; // 9 on business cards, else 18
+
+    // History. `change` runs `body` on a copy of the design, stamps `modified` (whole seconds of
+    // the wall clock, whatever the body wrote), assigns it once and sets `dirty`; it always takes a
+    // step unless `key` matches the previous keyed change less than 1.5 s ago. The label is for
+    // the caller only. Always true.
+    bool change(const QString &label, const std::optional<QString> &key, const DocBody &body);
+    void undo(); // nothing on an empty stack; sets `dirty` even back to the saved state
+    void redo();
+    bool beginInteraction(); // the one step of a drag; closes any coalescing window. True.
+    void liveUpdate(const DocBody &body); // a drag step: no snapshot, no time stamp
+    void markSaved(const QUrl &url);
+
+    // Element updates. Targets are top-level elements of the shown page: without includeLocked
+    // the ids naming an unlocked one (hidden ones qualify), with it every id, whether or not it
+    // names anything. No target: nothing happens, false. Otherwise one `change` runs `body` once
+    // per targeted element, in page order (back to front), and the result is true.
+    using ElementBody = std::function<void(LWElement &)>;
+    bool updateElements(const QList<QUuid> &ids, const QString &label, const std::optional<QString> &key,
+                        const ElementBody &body, bool includeLocked = false);
+    bool updateSelected(const QString &label, const std::optional<QString> &key, const ElementBody &body);
+    // Puts the element, unchanged, on top of the shown page; its ids must be new to the design.
+    bool add(const LWElement &element, bool select = true);
+    void deleteSelection(); // unlocked selected elements; the selection empties
+    void selectAll();       // unlocked, visible elements in page order; no step
+    void nudge(double dx, double dy); // key "nudge"
+    void setFrame(const QUuid &id, const LWRect &frame, const std::optional<QString> &key = std::nullopt);
+    // Both reach locked elements and take a step as soon as there is any id. No ids: the selection.
+    void setLocked(bool locked, const std::optional<QList<QUuid>> &ids = std::nullopt);
+    void setHidden(bool hidden, const QList<QUuid> &ids);
+    // The top-most visible element under the point (locked ones only when asked). Groups are hit
+    // inside their bounds grown by the whole tolerance, anything else as LWGeometry::hit says.
+    std::optional<LWElement> hitTest(QPointF point, double tolerance, bool includeLocked = false) const;
+    void setBackground(const LWFill &fill, const std::optional<QString> &key = std::nullopt);
+
+    // Text boxes. New boxes use the house style, sit on top of the shown page, are selected and
+    // exactly as tall as their text; x is kept between the safe margin and the right trim edge.
+    static inline const QString houseFont = QStringLiteral("AvenirNext-Medium");
+    void addText(const QString &string, QPointF at, std::optional<double> width = std::nullopt);
+    // Replaces the string, clears `placeholder` and grows the box; keystrokes into one box share
+    // a step (key "text-" + the upper-case id).
+    void setText(const QUuid &id, const QString &string);
+    // Runs `body` on each selected text, then grows its box.
+    void updateText(const QString &label, const std::optional<QString> &key, const std::function<void(LWText &)> &body);
+    void fitBoxToText(); // selected boxes take their text's height, top edge kept
+    static void growToFit(LWElement &element); // LWTextLayout::growToFit
+
+    // Snapping and resize handles: read-only, no undo step, `snapLines` untouched.
+    // Targets in tie-break order: page edges, centre and safe lines, guides, then the visible,
+    // non-excluded top-level elements' rotated bounds (locked ones too), back to front.
+    struct SnapTargets {
+        QList<double> xs, ys;
+    };
+    struct SnapResult {
+        QPointF offset; // zero on an axis without a match
+        QList<LWSnapLine> lines; // the vertical one first
+    };
+    SnapTargets snapTargets(const QSet<QUuid> &excluding) const;
+    SnapResult snap(const LWRect &rect, const QSet<QUuid> &excluding, double threshold) const;
+    // Handles 0-7 run clockwise from the top-left corner; the opposite of n is (n + 4) % 8.
+    static QPointF handlePoint(int handle, const LWRect &r);
+    // The unrotated frame after dragging `handle` to page point `to`; never under minSize and
+    // never flipped; a rotated frame keeps its opposite handle where it was on the page.
+    static LWRect resized(const LWElement &el, int handle, QPointF to, bool keepAspect, double minSize = 2);
+
+    // Align and distribute the selected unlocked items by their rotated bounds; one step each.
+    void align(LWAlign how);
+    void distribute(bool horizontal); // fewer than three items: a message, no step
+
+Q_SIGNALS:
+    void docChanged();
+    void sideChanged();
+    void selectionChanged();
+    void toolChanged();
+    void fileURLChanged();
+    void dirtyChanged();
+    void editingTextIDChanged();
+    void snapLinesChanged();
+    void canvasZoomChanged();
+    void fitScaleChanged();
+    void iconForToolChanged();
+    void showBleedChanged();
+    void showTrimChanged();
+    void showSafeChanged();
+    void snappingChanged();
+    void showGridChanged();
+    void messageChanged();
+
+private:
+    static void scaleText(LWElement &element, double factor); // type sizes and strokes, every depth
+    struct Coalesce {
+        QString key;
+        std::chrono::steady_clock::time_point at;
+    };
+
+    template <class T> void assign(T &field, T value, void (LWEditor::*changed)())
+    {
+        field = std::move(value);
+        Q_EMIT(this->*changed)();
+    }
+    void assignToggle(bool &field, bool on, const QString &key, void (LWEditor::*changed)());
+    Snap current() const { return {m_doc, m_side, m_selection}; }
+    void pushUndo();
+    void travel(QList<Snap> &from, QList<Snap> &to); // one undo or redo
+    void restore(const Snap &snap);
+    QList<QUuid> targets(const QList<QUuid> &ids, bool includeLocked) const;
+
+    LWDocument m_doc;
+    int m_side = 0;
+    QList<QUuid> m_selection;
+    LWTool m_tool = LWTool::select;
+    std::optional<QUrl> m_fileURL;
+    bool m_dirty = false;
+    std::optional<QUuid> m_editingTextID;
+    QList<LWSnapLine> m_snapLines;
+    double m_canvasZoom = 1;
+    double m_fitScale = 1;
+    QString m_iconForTool = QStringLiteral("star");
+    bool m_showBleed = true;
+    bool m_showTrim = true;
+    bool m_showSafe = true;
+    bool m_snapping = true;
+    bool m_showGrid = false;
+    std::optional<QString> m_message;
+
+    QList<Snap> m_undoStack; // oldest first
+    QList<Snap> m_redoStack; // oldest first
+    std::optional<Coalesce> m_lastCoalesce;
+    bool m_usePasteboard = true;
+    Clock m_clock;
+};
