@@ -68,6 +68,7 @@ QMargins Bezel::shadowMargins()
 void Bezel::setScrews(bool screws)
 {
     screws_ = screws;
+    updateGeometry();
     update();
 }
 

@@ -22,12 +22,14 @@ LED::LED(const QColor &colour, bool on, double size, QWidget *parent)
 void LED::setColour(const QColor &colour)
 {
     colour_ = colour;
+    updateGeometry();
     update();
 }
 
 void LED::setOn(bool on)
 {
     on_ = on;
+    updateGeometry();
     update();
 }
 

@@ -17,6 +17,7 @@ WoodCheek::WoodCheek(double seed, QWidget *parent) : QWidget(parent), seed_(seed
 void WoodCheek::setSeed(double seed)
 {
     seed_ = seed;
+    updateGeometry();
     update();
 }
 
