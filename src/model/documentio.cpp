@@ -80,8 +80,9 @@ bool startsLikeObject(QByteArray bytes)
 
 // The parser refuses containers nested more than 1024 deep. A top-level element object sits
 // at depth 5 (document, pages, page, elements, element), each group level adds two (children,
-// element), and an element's own containers reach two below it (frame pairs, fill colour).
-constexpr int maxGroupLevels = (1024 - 5 - 2) / 2 + 1;
+// element), and an element's own containers reach two below it (frame pairs, fill colour):
+// hence LWDocumentIO::maxGroupLevels.
+using LWDocumentIO::maxGroupLevels;
 
 bool nestedTooDeep(const QList<LWElement> &elements, int level)
 {

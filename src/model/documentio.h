@@ -18,6 +18,10 @@ inline constexpr qint64 maxFileSize = qint64(1) << 30;
 // elements holds about a hundred thousand.
 inline constexpr qint64 maxValues = qint64(1) << 22;
 
+// Deepest group nesting (a top-level element counts as level 1) that the parser can read back
+// from a design file; element lists for the clipboard keep to it as well.
+inline constexpr int maxGroupLevels = (1024 - 5 - 2) / 2 + 1;
+
 // What the read-side checks refuse.
 struct IOError {
     enum class Kind { newerVersion, unreadable, notADesign };
