@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QImageReader>
 
+#include <algorithm>
+
 namespace LWImagePicker {
 
 QStringList patterns()
