@@ -9,8 +9,10 @@
 #include "kit/lcdreadout.h"
 #include "kit/led.h"
 #include "kit/liccredit.h"
+#include "kit/numberfield.h"
 #include "kit/panel.h"
 #include "kit/searchfield.h"
+#include "kit/slider.h"
 #include "kit/style.h"
 #include "kit/symbols.h"
 #include "kit/themeroot.h"
@@ -57,6 +59,27 @@ QWidget *row(std::initializer_list<QWidget *> widgets)
     for (QWidget *item : widgets)
         l->addWidget(item);
     l->addStretch();
+    return w;
+}
+
+// Sliders over a value each, and number fields as the dialogs and the inspector use them.
+QWidget *numericControls()
+{
+    static double values[] = {35, -2, 0};
+    auto *w = new QWidget;
+    auto *l = new QVBoxLayout(w);
+    l->setContentsMargins(0, 0, 0, 0);
+    const double ranges[][3] = {{0, 100, 1}, {-5, 5, 0}, {0, 10, 1}};
+    for (int i = 0; i < 3; ++i) {
+        auto *slider = new LWSlider([i] { return values[i]; }, [i](double v) { values[i] = v; }, ranges[i][0],
+                                    ranges[i][1], ranges[i][2]);
+        slider->setMaximumWidth(360);
+        l->addWidget(slider);
+    }
+    l->addWidget(row({new NumberField(QStringLiteral("W"), 3.5, QStringLiteral("in"), 3, 70),
+                      new NumberField(QStringLiteral("H"), 2, QStringLiteral("in"), 3, 70),
+                      new NumberField(QStringLiteral("X"), 0.125, {}, 3, 64),
+                      new NumberField(QStringLiteral("Size"), 11.5, QStringLiteral("pt"), 1, 52)}));
     return w;
 }
 
@@ -119,6 +142,7 @@ QWidget *buildGallery()
     auto *bezels = row({new Bezel(cabinet, QStringLiteral("Bezel with screws"), 18, 12, true),
                         new Bezel(new QLabel(QStringLiteral("No title")))});
     col->addWidget(bezels);
+    col->addWidget(numericControls());
     col->addStretch();
     auto *whole = new QWidget;
     auto *sides = new QHBoxLayout(whole);
