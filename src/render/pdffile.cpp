@@ -98,6 +98,12 @@ bool isQtGradientMask(QPDFObjectHandle smask)
     return any;
 }
 
+void toLuminosity(QPDFObjectHandle gstate)
+{
+    if (gstate.isDictionary() && isQtGradientMask(gstate.getKey("/SMask")))
+        gstate.getKey("/SMask").replaceKey("/S", QPDFObjectHandle::newName("/Luminosity"));
+}
+
 // Qt writes the mask's shading in the gradient's own coordinates but leaves its form without a
 // matrix, so the mask lands in the space current at the `gs` (the flipped page), while the colour
 // shading lands through its pattern's matrix (the painter's transform: bleed offset, rotation,
@@ -149,7 +155,7 @@ private:
         QPDFObjectHandle form = smask.getKey("/G");
         if (!m_done.insert(form.getObjGen()).second)
             return;
-        smask.replaceKey("/S", QPDFObjectHandle::newName("/Luminosity"));
+        toLuminosity(gstate);
         QPDFObjectHandle group = form.getDict().getKey("/Group");
         if (group.isDictionary())
             group.replaceKey("/CS", QPDFObjectHandle::newName("/DeviceGray"));
@@ -183,10 +189,25 @@ void placeGradientMasks(QPDF &pdf)
 {
     std::set<QPDFObjGen> done;
     for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(pdf).getAllPages()) {
-        const QPDFObjectHandle::Rectangle m = page.getMediaBox().getArrayAsRectangle();
-        MaskPlacer placer(page.getAttribute("/Resources", false), QRectF(m.llx, m.lly, m.urx - m.llx, m.ury - m.lly),
-                          done);
-        page.parseContents(&placer);
+        try {
+            const QPDFObjectHandle::Rectangle m = page.getMediaBox().getArrayAsRectangle();
+            MaskPlacer placer(page.getAttribute("/Resources", false),
+                              QRectF(m.llx, m.lly, m.urx - m.llx, m.ury - m.lly), done);
+            page.parseContents(&placer);
+        } catch (const std::exception &) {
+            // Content that does not parse: its masks are only made luminosity masks below.
+        }
+    }
+    // Masks the walk did not reach still get their transparency back.
+    for (QPDFObjectHandle obj : pdf.getAllObjects()) {
+        if (!obj.isDictionary())
+            continue;
+        toLuminosity(obj);
+        QPDFObjectHandle states = obj.getKey("/ExtGState");
+        if (states.isDictionary())
+            for (auto &[name, state] : states.ditems())
+                if (!state.isIndirect())
+                    toLuminosity(state);
     }
 }
 
