@@ -217,7 +217,7 @@ void draw(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     if (e.hidden || options.skip.contains(e.id) || !(e.opacity > 0) || !drawableGeometry(e))
         return;
     p.save();
-    auto *sink = dynamic_cast<LayerSink *>(p.device());
+    auto *sink = e.opacity < 1 ? dynamic_cast<LayerSink *>(p.device()) : nullptr;
     if (e.opacity < 1 && (!paintsOnce(e, options) || (sink && paintsGradient(e)))) {
         if (sink && sink->beginLayer(p, p.opacity() * e.opacity)) {
             p.setOpacity(1); // the group carries the opacity
