@@ -74,6 +74,21 @@ void BM_PdfTextHeavyFlyer(benchmark::State &state)
 }
 BENCHMARK(BM_PdfTextHeavyFlyer)->Unit(benchmark::kMillisecond);
 
+// The same with a background fading out: the finishing pass reads the page's content to place
+// the gradient's soft mask.
+void BM_PdfTextHeavyFlyerFading(benchmark::State &state)
+{
+    LWDocument doc = textHeavyFlyer();
+    doc.pages[0].background.color2.a = 0.4;
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        const std::optional<QByteArray> pdf = LWExport::pdfData(doc, {0}, true);
+        bytes = pdf ? pdf->size() : 0;
+    }
+    state.counters["bytes"] = double(bytes);
+}
+BENCHMARK(BM_PdfTextHeavyFlyerFading)->Unit(benchmark::kMillisecond);
+
 // Render alone, as rasterData does it (arg: dpi).
 void BM_RenderFlyer(benchmark::State &state)
 {

@@ -190,6 +190,15 @@ void placeGradientMasks(QPDF &pdf)
     std::set<QPDFObjGen> done;
     for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(pdf).getAllPages()) {
         try {
+            // Reading the content costs as much as the rest of the pass: only pages with masks.
+            QPDFObjectHandle states = page.getAttribute("/Resources", false).getKey("/ExtGState");
+            if (!states.isDictionary())
+                continue;
+            bool masks = false;
+            for (auto &[name, state] : states.ditems())
+                masks = masks || isQtGradientMask(state.getKey("/SMask"));
+            if (!masks)
+                continue;
             const QPDFObjectHandle::Rectangle m = page.getMediaBox().getArrayAsRectangle();
             MaskPlacer placer(page.getAttribute("/Resources", false),
                               QRectF(m.llx, m.lly, m.urx - m.llx, m.ury - m.lly), done);
