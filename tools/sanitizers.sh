@@ -22,7 +22,8 @@ cmake --build "$BUILD" --parallel "$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-echo "Model and render tests under ASan and UBSan:"
+export LSAN_OPTIONS="suppressions=$ROOT/tools/lsan.supp"
+echo "Every test again under ASan and UBSan:"
 ctest --test-dir "$BUILD" --output-on-failure --parallel "$(nproc)"
 
 work="$(mktemp -d)"
