@@ -1,0 +1,41 @@
+// Opens one of the kit's own windows, for checking by eye:
+//   kit_windows help[:topic]|about|picker [out.png]
+// With an output file it saves a grab of the window once shown and quits.
+#include "kit/helpwindow.h"
+#include "kit/kithost.h"
+#include "kit/lwhelp.h"
+#include "kit/themes.h"
+#include "model/prefs.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("settings.ini"))));
+    VELKKit::install(std::nullopt, LWHelp::topics(), LWThemes::extras());
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("help");
+
+    QWidget *window = nullptr;
+    if (mode.startsWith(QLatin1String("help"))) {
+        const QString topic = mode.section(u':', 1);
+        VELKHelpWindow::open(topic.isEmpty() ? QStringLiteral("walkthrough-card") : topic);
+        window = VELKHelpWindow::window();
+    } else {
+        qWarning("unknown mode %s", qPrintable(mode));
+        return 2;
+    }
+    if (argc > 2) {
+        const QString out = QString::fromLocal8Bit(argv[2]);
+        QTimer::singleShot(400, &app, [window, &app, out] {
+            if (!window->grab().save(out))
+                qWarning("could not write %s", qPrintable(out));
+            app.quit();
+        });
+    }
+    return app.exec();
+}
