@@ -4,6 +4,7 @@
 #include "kit/kithost.h"
 #include "kit/searchfield.h"
 #include "kitfixture.h"
+#include "windowfixture.h"
 #include "model/prefs.h"
 
 #include <QAction>
@@ -17,15 +18,6 @@
 #include <QTest>
 
 namespace {
-
-// Receives the URLs QDesktopServices would hand to the browser.
-class UrlSink : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public Q_SLOTS:
-    void open(const QUrl &url) { opened.append(url); }
-};
 
 VELKHelpTopic topic(const char *id, const char *title)
 {
@@ -47,13 +39,6 @@ protected:
     }
 };
 
-VELKHelpViewer *viewerOf(QWidget *window)
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    const QList<VELKHelpViewer *> viewers = window->findChildren<VELKHelpViewer *>();
-    return viewers.size() == 1 ? viewers.first() : nullptr;
-}
-
 QRect restoredFrom(const QByteArray &stored)
 {
     QWidget probe;
@@ -71,7 +56,7 @@ TEST_F(HelpWindow, OneWindowGetsAFreshViewerOnEveryRequest)
     ASSERT_TRUE(window);
     EXPECT_EQ(window->windowTitle(), "X Help");
     EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose));
-    VELKHelpViewer *first = viewerOf(window);
+    VELKHelpViewer *first = soleChild<VELKHelpViewer>(window);
     ASSERT_TRUE(first);
     QTest::keyClicks(first->searchField()->lineEdit(), QStringLiteral("typed"));
 
@@ -79,7 +64,7 @@ TEST_F(HelpWindow, OneWindowGetsAFreshViewerOnEveryRequest)
     VELKHelp::show(QStringLiteral("b"));
     EXPECT_EQ(VELKHelpWindow::window(), window);
     EXPECT_EQ(window->windowTitle(), "Y Help");
-    VELKHelpViewer *second = viewerOf(window);
+    VELKHelpViewer *second = soleChild<VELKHelpViewer>(window);
     ASSERT_TRUE(second);
     EXPECT_EQ(second->shownTopicID(), "b");
     EXPECT_EQ(second->searchField()->text(), "");
@@ -155,5 +140,3 @@ TEST_F(HelpWindow, MenuListsTopicsBetweenSeparatorsAndOpensHelp)
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     EXPECT_EQ(sink.opened, QList<QUrl>{VELKKitHost::creditURL()});
 }
-
-#include "test_helpwindow.moc"
