@@ -1,5 +1,5 @@
 // Opens one of the kit's own windows, for checking by eye:
-//   kit_windows help[:topic]|about|picker [out.png]
+//   kit_windows help[:topic]|about|picker[:query] [out.png]
 // With an output file it saves a grab of the window once shown and quits.
 #include "kit/about.h"
 #include "kit/helpwindow.h"
@@ -10,6 +10,7 @@
 #include "kit/themes.h"
 #include "kit/velkroot.h"
 #include "kit/paint.h"
+#include "kit/searchfield.h"
 #include "model/prefs.h"
 
 #include <QApplication>
@@ -56,9 +57,10 @@ int main(int argc, char **argv)
                                   QStringLiteral("Fonts: SIL Open Font License")});
         VELKAbout::show();
         window = VELKAbout::window();
-    } else if (mode == QLatin1String("picker")) {
+    } else if (mode.startsWith(QLatin1String("picker"))) {
         auto *picker = new IconPicker;
         velkRoot(picker);
+        picker->searchField()->setText(mode.section(u':', 1));
         picker->show();
         window = picker;
     } else {
