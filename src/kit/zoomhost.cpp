@@ -15,6 +15,14 @@ namespace {
 class OverlayBars : public QProxyStyle {
 public:
     OverlayBars() : QProxyStyle(QApplication::style()->name()) {}
+    // The graphics view sizes its scroll ranges as if the bars took room beside the viewport:
+    // asked by the view itself, they take none. The bars still get their own width.
+    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
+    {
+        if (metric == PM_ScrollBarExtent && qobject_cast<const QGraphicsView *>(widget))
+            return 0;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
     int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
                   QStyleHintReturn *returnData) const override
     {
@@ -44,9 +52,10 @@ VKZoomHost::VKZoomHost(QWidget *content, QSizeF minSize, QWidget *parent)
     horizontalScrollBar()->setStyle(style);
     verticalScrollBar()->setStyle(style);
 
+    // Empty spots show the window's background, unscaled.
+    content->setAttribute(Qt::WA_NoSystemBackground);
     auto *scene = new QGraphicsScene(this);
     m_proxy = scene->addWidget(content);
-    m_proxy->setAcceptDrops(true); // drops meant for an inner widget pass through the proxy
     setScene(scene);
 
     connect(&LWSettings::shared(), &LWSettings::changed, this, [this](const QString &key) {

@@ -1,8 +1,17 @@
+#include "kit/themeroot.h"
 #include "kit/zoomcommands.h"
 #include "kit/zoomhost.h"
 #include "kitfixture.h"
 
+#include <QDropEvent>
+#include <QGraphicsProxyWidget>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 
@@ -21,6 +30,65 @@ QList<QAction *> items(QMenu &menu)
     }
     return out;
 }
+
+// Takes file drops and keeps their addresses.
+class DropTarget : public QWidget {
+public:
+    explicit DropTarget(QWidget *parent) : QWidget(parent) { setAcceptDrops(true); }
+    QList<QUrl> dropped;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *e) override { e->setAccepted(e->mimeData()->hasUrls()); }
+    void dragMoveEvent(QDragMoveEvent *e) override { e->setAccepted(e->mimeData()->hasUrls()); }
+    void dropEvent(QDropEvent *e) override
+    {
+        dropped = e->mimeData()->urls();
+        e->acceptProposedAction();
+    }
+};
+
+// A window as the shell makes it: View menu, theme root, a host with the shell's minimum, and
+// content with a button, a line edit and a drop target at fixed logical places.
+struct Window {
+    Window()
+    {
+        VKZoomCommands::addTo(main.menuBar()->addMenu(QStringLiteral("View")));
+        root = new VELKThemeRoot([this] {
+            auto *content = new QWidget;
+            button = new QPushButton(QStringLiteral("Press"), content);
+            button->setGeometry(100, 100, 120, 30);
+            QObject::connect(button, &QPushButton::clicked, [this] { ++clicks; });
+            field = new QLineEdit(content);
+            field->setGeometry(300, 100, 200, 30);
+            drop = new DropTarget(content);
+            drop->setGeometry(600, 100, 200, 100);
+            return host = new VKZoomHost(content, {1480, 760});
+        });
+        main.setCentralWidget(root);
+        main.show();
+        // The host is offered 1500 × 940 whatever the menu bar takes.
+        main.resize(1500, 940 + main.height() - root->height());
+        main.resize(1500, 940 + main.height() - root->height());
+    }
+    QScrollBar *h() const { return host->horizontalScrollBar(); }
+    QScrollBar *v() const { return host->verticalScrollBar(); }
+    bool home() const { return h()->value() == 0 && v()->value() == 0; }
+    void toFarCorner() const
+    {
+        h()->setValue(h()->maximum());
+        v()->setValue(v()->maximum());
+    }
+    // Where a point of the content lands in the viewport at the current zoom.
+    QPoint at(QWidget *w) const { return (w->geometry().center() * host->currentLayout().zoom); }
+
+    QMainWindow main;
+    VELKThemeRoot *root;
+    VKZoomHost *host;
+    QPushButton *button;
+    QLineEdit *field;
+    DropTarget *drop;
+    int clicks = 0;
+};
 
 } // namespace
 
@@ -113,4 +181,99 @@ TEST_F(Zoom, LayoutKeepsTheMinimumAndShowsBarsPastOnePoint)
         EXPECT_EQ(got.scaled, c.scaled) << c.offered.width() << " at " << c.zoom;
         EXPECT_EQ(got.indicators, c.bars) << c.offered.width() << " at " << c.zoom;
     }
+}
+
+TEST_F(Zoom, HostScalesAndScrollsAtTwice)
+{
+    VKZoom::setValue(2.0);
+    Window w;
+    ASSERT_EQ(w.host->size(), QSize(1500, 940));
+    EXPECT_EQ(w.host->viewport()->size(), QSize(1500, 940)); // the bars lie over the content
+    EXPECT_EQ(w.host->content()->size(), QSize(1480, 760));
+    EXPECT_EQ(w.host->sceneRect(), QRectF(0, 0, 2960, 1520));
+    EXPECT_EQ(w.h()->maximum(), 2960 - 1500);
+    EXPECT_EQ(w.v()->maximum(), 1520 - 940);
+
+    QTest::mouseClick(w.host->viewport(), Qt::LeftButton, {}, w.at(w.button));
+    EXPECT_EQ(w.clicks, 1);
+
+    // Written elsewhere, not through VKZoom. A fractional logical size is rounded up, so the
+    // scaled content leaves no strip uncovered.
+    LWSettings::shared().setValue(VKZoom::key, 1.15);
+    EXPECT_EQ(w.host->content()->size(), QSize(1305, 818));
+    EXPECT_EQ(w.host->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    LWSettings::shared().setValue(VKZoom::key, 1.0);
+    EXPECT_EQ(w.host->content()->size(), QSize(1500, 940));
+    EXPECT_EQ(w.host->sceneRect(), QRectF(0, 0, 1500, 940));
+    EXPECT_EQ(w.host->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(w.host->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST_F(Zoom, ZoomAndResizeScrollHomeAndKeepDoingSo)
+{
+    VKZoom::setValue(2.0);
+    Window w;
+    const std::function<void()> changes[] = {[] { VKZoom::setValue(1.9); },
+                                             [&w] { w.main.resize(w.main.size() + QSize(40, 30)); }};
+    for (const auto &change : changes) {
+        w.toFarCorner();
+        ASSERT_FALSE(w.home());
+        QElapsedTimer clock;
+        clock.start();
+        change();
+        EXPECT_TRUE(w.home());
+        QTest::qWait(200);
+        w.toFarCorner();
+        ASSERT_FALSE(w.home());
+        QTest::qWait(500 - int(clock.elapsed()));
+        EXPECT_TRUE(w.home());
+        QTest::qWait(1700 - int(clock.elapsed())); // let the last turns pass before the next change
+    }
+}
+
+TEST_F(Zoom, EmptySpotsShowTheRootBackground)
+{
+    VELKThemeRoot bare([] { return new QWidget; });
+    bare.resize(1500, 940);
+    const QImage want = bare.grab().toImage();
+    for (const double zoom : {1.0, 2.0}) {
+        VKZoom::setValue(zoom);
+        Window w;
+        const QImage got = w.root->grab().toImage();
+        for (const QPoint p : {QPoint(60, 400), QPoint(20, 20)})
+            EXPECT_EQ(got.pixelColor(p), want.pixelColor(p)) << zoom << " at " << p.x() << "," << p.y();
+    }
+}
+
+// Input that must reach the content through the scene: window shortcuts with the focus inside,
+// file drops on an inner widget, an inner widget's cursor.
+TEST_F(Zoom, InputReachesTheScaledContent)
+{
+    VKZoom::setValue(2.0);
+    Window w;
+    w.main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.main));
+    w.field->setFocus();
+    ASSERT_TRUE(w.field->hasFocus());
+    QTest::keyClick(w.main.windowHandle(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(stored(), 1.0);
+    QTest::keyClick(w.main.windowHandle(), Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(stored(), 1.15);
+
+    QMimeData mime;
+    const QList<QUrl> urls{QUrl::fromLocalFile(QStringLiteral("/tmp/photo.jpg"))};
+    mime.setUrls(urls);
+    QWidget *viewport = w.host->viewport();
+    const QPoint p = w.at(w.drop);
+    QDragEnterEvent enter(p, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent move(p, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &move);
+    EXPECT_TRUE(move.isAccepted());
+    QDropEvent dropped(p, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &dropped);
+    EXPECT_EQ(w.drop->dropped, urls);
+
+    QTest::mouseMove(viewport, w.at(w.field));
+    EXPECT_EQ(viewport->cursor().shape(), Qt::IBeamCursor);
 }
