@@ -11,10 +11,14 @@ class QGraphicsProxyWidget;
 // take space from it; the host itself may be smaller than `minSize`.
 //
 // Lays out again and scrolls home when first shown, on every resize and on every write of the zoom
-// setting. The view paints no background, so the window's own shows through. Inside, every
-// position is scaled: mapToGlobal, popups and menus of the content follow the zoom. The content's
-// window() is the content itself: dialogs take the main window as parent, and the content holds
-// no native or OpenGL child. Main thread only.
+// setting. The view paints no background, so the window's own shows through.
+//
+// The content lives in a graphics scene. Clicks, keys, hover cursors, tooltips and file drops reach
+// its widgets at scaled positions, and its popups and menus are drawn scaled inside the view. An
+// inner drop target accepts the drag move events as well as the enter. The content's window() is
+// the content itself: dialogs take the main window as parent, and the content holds no native or
+// OpenGL child. Qt scales the view's own screen offset too in an inner widget's mapToGlobal():
+// place things from event positions instead. Main thread only.
 class VKZoomHost : public QGraphicsView {
     Q_OBJECT
 public:
