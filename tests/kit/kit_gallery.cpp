@@ -1,7 +1,8 @@
 // Shows every kit piece in one window, for checking by eye:
-//   kit_gallery [theme id] [out.png] [zoom]
-// With an output file it saves a grab of the window once shown and quits. With a zoom factor the
-// gallery sits in a zoom host with the shell's minimum size, in a window of that size.
+//   kit_gallery [theme id] [out.png]
+// With an output file it saves a grab of the window once shown and quits.
+// A third argument, a zoom factor, puts the gallery in a zoom host with the shell's minimum size,
+// in a window of that size.
 #include "kit/bezel.h"
 #include "kit/caption.h"
 #include "kit/chromebutton.h"
