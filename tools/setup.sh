@@ -5,7 +5,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${LW_BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(cmake g++ ninja-build ccache pkg-config
-          qt6-base-dev qt6-pdf-dev qt6-qpa-plugins libqpdf-dev
+          qt6-base-dev qt6-pdf-dev qt6-qpa-plugins libqpdf-dev libcups2-dev
           libgtest-dev libbenchmark-dev poppler-utils xvfb xauth)
 
 missing=()
