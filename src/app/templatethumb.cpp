@@ -4,11 +4,9 @@
 #include "kit/paint.h"
 #include "kit/style.h"
 
-#include <QBrush>
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTransform>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -66,14 +64,10 @@ void paintTemplateThumb(QPainter &painter, QRectF frame, const std::optional<QIm
     const QPainterPath shape = VKPaint::roundedRect(local, cornerRadius);
     if (image && !image->isNull()) {
         VKPaint::drawShadow(painter, shape, QColor(0, 0, 0, 115), shadowBlur, shadowOffset);
-        // Filling the rounded shape with the image keeps its corners antialiased, which a clip
-        // would not. The wrapper shares the pixels at ratio 1, so the brush maps pixels exactly.
-        const QImage pixels(image->constBits(), image->width(), image->height(), image->bytesPerLine(),
-                            image->format());
-        QBrush brush(pixels);
-        brush.setTransform(QTransform::fromScale(local.width() / pixels.width(), local.height() / pixels.height()));
+        // The raster engine antialiases clip paths, so the corners stay smooth.
+        painter.setClipPath(shape, Qt::IntersectClip);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.fillPath(shape, brush);
+        painter.drawImage(local, *image);
     } else {
         painter.fillPath(shape, QColor(255, 255, 255, 20));
         if (spinnerPhase)
@@ -139,7 +133,8 @@ TemplateThumb::~TemplateThumb()
 QRectF TemplateThumb::frameRect() const
 {
     const QSizeF size = templateThumbFrame(m_tpl, std::isfinite(m_height) ? std::max(m_height, 0.0) : 0.0);
-    return {QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size};
+    // Whole-pixel origin: the image's edges stay crisp at 100 %.
+    return {QPointF(std::floor((width() - size.width()) / 2), std::floor((height() - size.height()) / 2)), size};
 }
 
 QSize TemplateThumb::sizeHint() const
