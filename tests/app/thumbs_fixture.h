@@ -33,10 +33,9 @@ inline LWTemplate fakeTemplate(const QString &id, std::shared_ptr<MakeLog> log, 
     t.kind = LWDocKind::flyer;
     t.make = [id, log, pages, made, gated] {
         log->calls++;
-        {
-            QMutexLocker lock(&log->mutex);
-            log->order << id;
-        }
+        log->mutex.lock();
+        log->order << id;
+        log->mutex.unlock();
         if (gated) {
             log->started.release();
             log->gate.acquire();
