@@ -269,6 +269,7 @@ void StartScreen::readRecents()
     QWidget *old = recentList_;
     recentList_ = recentList();
     openColumn_->replaceWidget(old, recentList_);
+    recentList_->show();
     // The old list may hold the button being clicked.
     old->hide();
     old->deleteLater();
