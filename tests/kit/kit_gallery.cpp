@@ -1,6 +1,8 @@
 // Shows every kit piece in one window, for checking by eye:
 //   kit_gallery [theme id] [out.png]
 // With an output file it saves a grab of the window once shown and quits.
+// A third argument, a zoom factor, puts the gallery in a zoom host with the shell's minimum size,
+// in a window of that size.
 #include "kit/bezel.h"
 #include "kit/caption.h"
 #include "kit/chipbutton.h"
@@ -23,6 +25,7 @@
 #include "kit/uifont.h"
 #include "kit/velkroot.h"
 #include "kit/woodcheek.h"
+#include "kit/zoomhost.h"
 #include "model/prefs.h"
 
 #include <QApplication>
@@ -188,9 +191,15 @@ int main(int argc, char **argv)
     VELKThemes::registerThemes(LWThemes::extras());
     if (argc > 1)
         VELKThemes::setCurrentID(QString::fromLocal8Bit(argv[1]));
-    VELKThemeRoot root(buildGallery);
+    const bool zoomed = argc > 3;
+    if (zoomed)
+        VKZoom::setValue(QString::fromLocal8Bit(argv[3]).toDouble());
+    VELKThemeRoot root(zoomed ? [] { return static_cast<QWidget *>(new VKZoomHost(buildGallery(), {1480, 760})); }
+                              : VELKThemeRoot::Builder(buildGallery));
     root.resize(820, 700);
     root.resize(root.size().expandedTo(root.sizeHint())); // room for every row as the gallery grows
+    if (zoomed)
+        root.resize(1480, 760);
     root.show();
     if (argc > 2) {
         const QString out = QString::fromLocal8Bit(argv[2]);
