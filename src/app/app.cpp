@@ -31,8 +31,6 @@ const QString printFailedTitle = QStringLiteral("Couldn't print the design");
 const std::array<QLatin1StringView, 4> sheetTexts = {QLatin1StringView("export"), QLatin1StringView("preflight"),
                                                      QLatin1StringView("size"), QLatin1StringView("newCustom")};
 
-QString fileName(const QUrl &url) { return QFileInfo(url.toLocalFile()).fileName(); }
-
 } // namespace
 
 LWApp &LWApp::shared()
@@ -168,7 +166,7 @@ void LWApp::open(const QUrl &url)
         return;
     LWDocumentIO::Result<LWDocument> read = LWDocumentIO::open(url);
     if (!read) {
-        alert(QStringLiteral("Couldn't open ") + fileName(url), read.errorDescription());
+        alert(QStringLiteral("Couldn't open ") + url.fileName(), read.errorDescription());
         return;
     }
     setEditor(new LWEditor(std::move(read).value(), url));
@@ -227,7 +225,7 @@ bool LWApp::write(LWEditor &editor, const QUrl &url)
     if (copy.name != editor.doc().name)
         editor.setDoc(std::move(copy));
     editor.markSaved(url);
-    flash(QStringLiteral("Saved ") + fileName(url));
+    flash(QStringLiteral("Saved ") + url.fileName());
     return true;
 }
 
@@ -291,7 +289,7 @@ QString LWApp::deliver(const LWDocument &doc, bool sheet10up, const QByteArray &
         }
         const QString reason = LWFileAccess::replaceFile(printer.outputFileName(), bytes);
         return reason.isEmpty() ? QString()
-                                : QStringLiteral("%1 couldn't be saved: %2")
+                                : QStringLiteral("The file \"%1\" couldn't be saved: %2")
                                       .arg(QFileInfo(printer.outputFileName()).fileName(), reason);
     }
     if (m_printBackend->hasQueue(printer.printerName())) {

@@ -145,9 +145,10 @@ protected:
     LWApp app;
 };
 
-// PDF bytes without their creation time, which is the only part that differs between two runs.
-inline QByteArray timeless(QByteArray pdf)
+// PDF bytes without their creation time and the file identifier made from it: the only parts
+// that differ between two exports of one design.
+inline QByteArray timeless(const QByteArray &pdf)
 {
-    static const QRegularExpression date(QStringLiteral("/CreationDate \\(D:[^)]*\\)"));
-    return QString::fromLatin1(pdf).remove(date).toLatin1();
+    static const QRegularExpression stamps(QStringLiteral("/CreationDate \\(D:[^)]*\\)|/ID \\[<[0-9a-f]*> ?<[0-9a-f]*>\\]"));
+    return QString::fromLatin1(pdf).remove(stamps).toLatin1();
 }
