@@ -4,8 +4,9 @@
 
 #include <QDateTime>
 #include <QList>
-#include <QPointF>
 #include <QObject>
+#include <QPointF>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
@@ -69,6 +70,28 @@ public:
     // A design without pages gets one white page, without an undo step.
     explicit LWEditor(LWDocument doc, std::optional<QUrl> url = std::nullopt, Clock clock = {},
                       QObject *parent = nullptr);
+
+    // Structure and stacking order of the shown page's top-level elements; one step each.
+    // group: the unlocked selected elements, two or more (else `message`), become one group at the
+    // top-most member's place, in page order, selected alone. ungroup: the unlocked selected
+    // groups, in selection order, give way to their children, which become the selection.
+    // arrange: the selection as a set, locked items included; nothing without a selection.
+    // move: toIndex counts without the moved element and is clamped; a missing id still takes a step.
+    void group();
+    void ungroup();
+    void arrange(LWArrange how);
+    void move(const QUuid &id, int toIndex);
+    // Page set-up. Guides run through the page centre and serve every side. A back side is added
+    // to one-page designs and removed from two-page ones except business cards; switchSide clears
+    // the selection and text editing, without a step. resize refuses (false) unless the size is
+    // finite and > 0 and the safe margin finite and >= 0; scaling fits the content uniformly,
+    // centred, while guides follow each axis.
+    void addGuide(bool vertical);
+    void clearGuides();
+    void addBackSide();
+    void removeBackSide();
+    void switchSide(int n);
+    [[nodiscard]] bool resize(double width, double height, const QString &sizeID, double safe, bool scaleContent);
 
     // Published fields.
     const LWDocument &doc() const { return m_doc; }
@@ -172,6 +195,42 @@ public:
     void fitBoxToText(); // selected boxes take their text's height, top edge kept
     static void growToFit(LWElement &element); // LWTextLayout::growToFit
 
+    // Pictures and the clipboard (editorpictures.cpp, editorclipboard.cpp).
+    static inline const QString unreadablePictureMessage =
+        QStringLiteral("That file isn't a picture VELK Leafwrighter can read (use JPEG, PNG, HEIC or TIFF).");
+    // Reads only the picture's header. The target is the single selected image element, else the
+    // unlocked image element under `at`: it gets the bytes, a new asset id and no crops, and
+    // becomes the selection. Without one a new "Picture" at 300 DPI, shrunk to 80 % of the page,
+    // is centred on `at` or the page. False (unreadable: with the message) when nothing changed.
+    [[nodiscard]] bool placeImage(const QByteArray &data, std::optional<QPointF> at = std::nullopt);
+    // Selected items in stacking order. Copies land 9 pt right and down, unlocked, on top, and
+    // become the selection; paste and duplicate are one step each (LWClipboard, clipboard.h).
+    void copy();
+    void cut(); // copy, then delete the unlocked ones
+    void paste();
+    void duplicate();
+    // Snapping and resize handles: read-only, no undo step, `snapLines` untouched.
+    // Targets in tie-break order: page edges, centre and safe lines, guides, then the visible,
+    // non-excluded top-level elements' rotated bounds (locked ones too), back to front.
+    struct SnapTargets {
+        QList<double> xs, ys;
+    };
+    struct SnapResult {
+        QPointF offset; // zero on an axis without a match
+        QList<LWSnapLine> lines; // the vertical one first
+    };
+    SnapTargets snapTargets(const QSet<QUuid> &excluding) const;
+    SnapResult snap(const LWRect &rect, const QSet<QUuid> &excluding, double threshold) const;
+    // Handles 0-7 run clockwise from the top-left corner; the opposite of n is (n + 4) % 8.
+    static QPointF handlePoint(int handle, const LWRect &r);
+    // The unrotated frame after dragging `handle` to page point `to`; never under minSize and
+    // never flipped; a rotated frame keeps its opposite handle where it was on the page.
+    static LWRect resized(const LWElement &el, int handle, QPointF to, bool keepAspect, double minSize = 2);
+
+    // Align and distribute the selected unlocked items by their rotated bounds; one step each.
+    void align(LWAlign how);
+    void distribute(bool horizontal); // fewer than three items: a message, no step
+
 Q_SIGNALS:
     void docChanged();
     void sideChanged();
@@ -192,6 +251,7 @@ Q_SIGNALS:
     void messageChanged();
 
 private:
+    static void scaleText(LWElement &element, double factor); // type sizes and strokes, every depth
     struct Coalesce {
         QString key;
         std::chrono::steady_clock::time_point at;

@@ -134,7 +134,7 @@ void LWElement::offset(double dx, double dy)
             c.offset(dx, dy);
 }
 
-void LWElement::setFrame(const LWRect &r)
+void LWElement::setFrame(const LWRect &r, MemberText memberText)
 {
     const LWRect old = frame;
     frame = r;
@@ -145,11 +145,13 @@ void LWElement::setFrame(const LWRect &r)
         return;
     const double sx = old.width() > tiny ? r.width() / old.width() : 1;
     const double sy = old.height() > tiny ? r.height() / old.height() : 1;
-    const bool scaleText = std::fabs(sx - sy) < 0.001 && std::fabs(sx - 1) > 0.001;
+    const bool scaleText = memberText == MemberText::scaleOnUniform && std::fabs(sx - sy) < 0.001 &&
+                           std::fabs(sx - 1) > 0.001;
     for (LWElement &c : *children) {
         const LWRect cf = c.frame;
         c.setFrame({r.minX() + (cf.minX() - old.minX()) * sx, r.minY() + (cf.minY() - old.minY()) * sy,
-                    cf.width() * sx, cf.height() * sy});
+                    cf.width() * sx, cf.height() * sy},
+                   memberText);
         if (scaleText && c.kind == Kind::text && c.text)
             c.text->size *= sx;
     }

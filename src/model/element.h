@@ -73,7 +73,10 @@ struct LWElement {
     // The element, then all descendants depth first, members in drawing order.
     QList<LWElement> flattened() const;
     void offset(double dx, double dy); // moves the whole subtree
-    void setFrame(const LWRect &r);    // members follow proportionally; uniform scales scale member text
+    // Members follow proportionally. A uniform re-framing also scales member text, unless the
+    // caller scales all type itself (a page resize) and asks to keep it.
+    enum class MemberText { scaleOnUniform, keep };
+    void setFrame(const LWRect &r, MemberText memberText = MemberText::scaleOnUniform);
     LWElement duplicated() const;      // new ids for the whole subtree
 
     // What geometry may build from the stored counts: sides at least 3 (less than 4 counts

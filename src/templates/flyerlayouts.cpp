@@ -1,34 +1,16 @@
 #include "templates/flyerlayouts.h"
 
+#include "templates/flyerparts.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
+using namespace LWFlyerParts;
+
 constexpr auto center = LWTextAlign::center;
 const QString subheading = QStringLiteral("Subheading");
-
-// Short names for what every flyer table reads; d is how much taller the page is than a Letter
-// page at the base width.
-struct Roles {
-    const LWPalette &p;
-    const LWFontPair &f;
-    const LWContent &c;
-    double d;
-    explicit Roles(const LWKit &k) : p(k.pal), f(k.fonts), c(k.c), d(k.h - 792) {}
-};
-
-LWPage page(const LWKit &k)
-{
-    return {QStringLiteral("Page 1"), LWFill::solid(k.pal.paper), {}};
-}
-
-// e, moved so that its top is at y (it was built at y 0).
-LWElement at(LWElement e, double y)
-{
-    e.offset(0, y - e.frame.y);
-    return e;
-}
 
 LWPage buildHeroBlock(const LWKit &k)
 {
@@ -49,7 +31,7 @@ LWPage buildHeroBlock(const LWKit &k)
     const LWElement note = k.text(c.offerNote, f.body, 12, p.onPrimary.withAlpha(0.9), 160, 0, 292,
                                   {.align = center, .name = QStringLiteral("Offer note")});
     const double P = offer.frame.height() + note.frame.height() + 22;
-    auto list = [&](double top) { return k.bullets(c.bullets, 72, top, 222, 2, 15, p.ink, p.accentInk, 16); };
+    auto list = [&k, &c = c, &p = p](double top) { return k.bullets(c.bullets, 72, top, 222, 2, 15, p.ink, p.accentInk, 16); };
     const double L = list(0).bottom + 34;
     const double t = E + std::max(((706 + d) - E - (L + P)) * 0.5, 36.0);
 
@@ -227,13 +209,12 @@ const QList<LWFlyerLayout> &LWFlyerLayouts::all()
     // Stand-ins: designs not written yet build with a finished one (position mod 3: Hero Block,
     // Big Date, Tear-Off Tabs) under their final names.
     static const QList<LWFlyerLayout> standIns{
-        {QStringLiteral("Price Menu"), buildHeroBlock}, {QStringLiteral("Photo Diagonal"), buildBigDate},
-        {QStringLiteral("Spotlight"), buildTearOff},    {QStringLiteral("Feature Grid"), buildHeroBlock},
         {QStringLiteral("Coupon"), buildBigDate},       {QStringLiteral("Invitation"), buildTearOff},
         {QStringLiteral("Bold Type"), buildHeroBlock},
     };
     static const QList<LWFlyerLayout> list = [] {
-        QList<LWFlyerLayout> out{heroBlock(), bigDate(), tearOff()};
+        QList<LWFlyerLayout> out{heroBlock(),     bigDate(),   tearOff(),    priceMenu(),
+                                 photoDiagonal(), spotlight(), featureGrid()};
         out << standIns;
         return out;
     }();

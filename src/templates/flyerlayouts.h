@@ -20,6 +20,10 @@ namespace LWFlyerLayouts
 const LWFlyerLayout &heroBlock();
 const LWFlyerLayout &bigDate();
 const LWFlyerLayout &tearOff();
+const LWFlyerLayout &priceMenu();
+const LWFlyerLayout &photoDiagonal();
+const LWFlyerLayout &spotlight();
+const LWFlyerLayout &featureGrid();
 // All ten in their fixed order; template generation picks them by position.
 const QList<LWFlyerLayout> &all();
 

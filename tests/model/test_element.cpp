@@ -141,6 +141,12 @@ TEST(Element, SetFrameNestedAndDegenerate)
     EXPECT_EQ(h.children->at(0).frame, LWRect(12.5, 12.5, 12.5, 12.5)); // carried along by H
     EXPECT_EQ(h.children->at(0).text->size, 5); // scaled by H's own uniform re-framing
 
+    // Asked to keep member text, no depth scales it, while frames follow as before.
+    LWElement kept = group(QStringLiteral("G"), {0, 0, 100, 100}, {inner});
+    kept.setFrame({0, 0, 50, 50}, LWElement::MemberText::keep);
+    EXPECT_EQ(kept.children->at(0).children->at(0).frame, LWRect(12.5, 12.5, 12.5, 12.5));
+    EXPECT_EQ(kept.children->at(0).children->at(0).text->size, 10);
+
     LWElement zero = group(QStringLiteral("Z"), {0, 0, 0, 0}, {box("A", {1, 2, 3, 4})});
     zero.setFrame({10, 10, 80, 80});
     EXPECT_EQ(zero.frame, LWRect(10, 10, 80, 80));
