@@ -27,11 +27,16 @@ const QString savePanelMessage = QStringLiteral("Save your design. Everything (p
 const QString untitled = QStringLiteral("Untitled");
 const QString nothingToPrint = QStringLiteral("Nothing to print");
 const QString printFailedTitle = QStringLiteral("Couldn't print the design");
+const QString notPrepared = QStringLiteral("The design couldn't be prepared for printing.");
+
+// What printing sends: the print PDF at trim size, or the 10-up card sheet.
+std::optional<QByteArray> printData(const LWDocument &doc, const QList<int> &pages, bool sheet10up)
+{
+    return sheet10up ? LWExport::sheetPDF(doc, pages) : LWExport::pdfData(doc, pages, false);
+}
 
 const std::array<QLatin1StringView, 4> sheetTexts = {QLatin1StringView("export"), QLatin1StringView("preflight"),
                                                      QLatin1StringView("size"), QLatin1StringView("newCustom")};
-
-QString fileName(const QUrl &url) { return QFileInfo(url.toLocalFile()).fileName(); }
 
 } // namespace
 
@@ -168,7 +173,7 @@ void LWApp::open(const QUrl &url)
         return;
     LWDocumentIO::Result<LWDocument> read = LWDocumentIO::open(url);
     if (!read) {
-        alert(QStringLiteral("Couldn't open ") + fileName(url), read.errorDescription());
+        alert(QStringLiteral("Couldn't open ") + url.fileName(), read.errorDescription());
         return;
     }
     setEditor(new LWEditor(std::move(read).value(), url));
@@ -227,7 +232,7 @@ bool LWApp::write(LWEditor &editor, const QUrl &url)
     if (copy.name != editor.doc().name)
         editor.setDoc(std::move(copy));
     editor.markSaved(url);
-    flash(QStringLiteral("Saved ") + fileName(url));
+    flash(QStringLiteral("Saved ") + url.fileName());
     return true;
 }
 
@@ -247,8 +252,7 @@ void LWApp::print(bool sheet10up)
     QList<int> pages;
     for (int i = 0; i < doc.pages.size(); ++i)
         pages.append(i);
-    const std::optional<QByteArray> data =
-        sheet10up ? LWExport::sheetPDF(doc, pages) : LWExport::pdfData(doc, pages, false);
+    const std::optional<QByteArray> data = printData(doc, pages, sheet10up);
 
     QByteArray bytes = data.value_or(QByteArray());
     QBuffer buffer(&bytes);
@@ -257,8 +261,7 @@ void LWApp::print(bool sheet10up)
     if (data)
         pdf.load(&buffer);
     if (!data || pdf.status() != QPdfDocument::Status::Ready || pdf.pageCount() < 1) {
-        alert(nothingToPrint, sheet10up ? QStringLiteral("The 10-up sheet is for business cards.")
-                                        : QStringLiteral("The design couldn't be prepared for printing."));
+        alert(nothingToPrint, sheet10up ? QStringLiteral("The 10-up sheet is for business cards.") : notPrepared);
         return;
     }
     if (VELKTestFlags::running) {
@@ -283,15 +286,14 @@ QString LWApp::deliver(const LWDocument &doc, bool sheet10up, const QByteArray &
     if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
         QByteArray bytes = data;
         if (chosen.size() != pdf.pageCount()) {
-            const std::optional<QByteArray> part =
-                sheet10up ? LWExport::sheetPDF(doc, chosen) : LWExport::pdfData(doc, chosen, false);
+            const std::optional<QByteArray> part = printData(doc, chosen, sheet10up);
             if (!part)
-                return QStringLiteral("The design couldn't be prepared for printing.");
+                return notPrepared;
             bytes = *part;
         }
         const QString reason = LWFileAccess::replaceFile(printer.outputFileName(), bytes);
         return reason.isEmpty() ? QString()
-                                : QStringLiteral("%1 couldn't be saved: %2")
+                                : QStringLiteral("The file \"%1\" couldn't be saved: %2")
                                       .arg(QFileInfo(printer.outputFileName()).fileName(), reason);
     }
     if (m_printBackend->hasQueue(printer.printerName())) {

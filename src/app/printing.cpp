@@ -11,19 +11,25 @@
 
 #include <cups/cups.h>
 
-bool LWCupsBackend::hasQueue(const QString &printer) const
+namespace {
+
+// The named queue ("queue" or "queue/instance", as Qt names them), or null. Free with cupsFreeDests.
+cups_dest_t *namedDest(const QString &printer)
 {
     if (printer.isEmpty())
-        return false;
-    // Qt names an instance "queue/instance".
+        return nullptr;
     const QByteArray name = printer.section(u'/', 0, 0).toUtf8();
     const QByteArray instance = printer.section(u'/', 1).toUtf8();
-    cups_dest_t *dest =
-        cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), instance.isEmpty() ? nullptr : instance.constData());
-    if (!dest)
-        return false;
-    cupsFreeDests(1, dest);
-    return true;
+    return cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), instance.isEmpty() ? nullptr : instance.constData());
+}
+
+} // namespace
+
+bool LWCupsBackend::hasQueue(const QString &printer) const
+{
+    cups_dest_t *dest = namedDest(printer);
+    cupsFreeDests(dest ? 1 : 0, dest);
+    return dest != nullptr;
 }
 
 QString LWCupsBackend::submit(const LWPrintJob &job)
@@ -32,8 +38,14 @@ QString LWCupsBackend::submit(const LWPrintJob &job)
     if (!file.open() || file.write(job.pdf) != job.pdf.size() || !file.flush())
         return QStringLiteral("The print file couldn't be written: ") + file.errorString();
 
+    // An instance's saved options first; the dialog's choices override them.
     int count = 0;
     cups_option_t *options = nullptr;
+    if (cups_dest_t *dest = namedDest(job.printer)) {
+        for (int i = 0; i < dest->num_options; ++i)
+            count = cupsAddOption(dest->options[i].name, dest->options[i].value, count, &options);
+        cupsFreeDests(1, dest);
+    }
     count = cupsAddOption("copies", QByteArray::number(std::max(1, job.copies)).constData(), count, &options);
     if (!job.pageRanges.isEmpty())
         count = cupsAddOption("page-ranges", job.pageRanges.toUtf8().constData(), count, &options);

@@ -1,9 +1,11 @@
+#include "app/app.h"
 #include "render/fonts.h"
 
 #include <QApplication>
 #include <QMainWindow>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 int main(int argc, char **argv)
 {
@@ -21,6 +23,7 @@ int main(int argc, char **argv)
     window.setWindowTitle(QStringLiteral("VELK Leafwrighter"));
     window.resize(1500, 940);
     window.setMinimumSize(900, 600);
+    LWApp::shared().setPrompts(std::make_shared<LWQtPrompts>(&window));
     window.show();
     return app.exec();
 }

@@ -89,6 +89,24 @@ TEST_F(AppTest, PrintingToAFileWritesTheExportItself)
             EXPECT_EQ(prompts->calls.constLast(), QStringList({QStringLiteral("print"), QStringLiteral("2")}));
         }
     EXPECT_TRUE(backend->jobs.isEmpty());
+
+    // A file that cannot be written is reported.
+    prompts->script = {ScriptedPrompts::printStep([&](QPrinter &p) {
+                           p.setOutputFormat(QPrinter::PdfFormat);
+                           p.setOutputFileName(path(QStringLiteral("missing/out.pdf")));
+                           return true;
+                       }),
+                       ScriptedPrompts::alertStep()};
+    app.print(false);
+    EXPECT_EQ(prompts->calls.constLast().value(1), QStringLiteral("Couldn't print the design"));
+    EXPECT_TRUE(prompts->calls.constLast().value(2).startsWith(QStringLiteral("The file \"out.pdf\" couldn't be saved: ")));
+}
+
+TEST(CupsBackend, UnknownQueueIsNoQueue)
+{
+    LWCupsBackend cups;
+    EXPECT_FALSE(cups.hasQueue(QString()));
+    EXPECT_FALSE(cups.hasQueue(QStringLiteral("leafwrighter-no-such-queue")));
 }
 
 TEST_F(AppTest, PrintQueueReceivesTheExportBytes)

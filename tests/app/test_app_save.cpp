@@ -55,22 +55,6 @@ TEST_F(AppTest, SavePanelProposesAUsableName)
     }
 }
 
-TEST_F(AppTest, SaveWithoutEditorDoesNothing)
-{
-    EXPECT_FALSE(app.save());
-    EXPECT_FALSE(app.saveAs());
-    EXPECT_TRUE(prompts->calls.isEmpty());
-}
-
-TEST_F(AppTest, SaveWritesAKnownFileSilently)
-{
-    LWEditor *editor = openDirty(QStringLiteral("card.velkfolio"));
-    EXPECT_TRUE(app.save());
-    EXPECT_FALSE(editor->dirty());
-    EXPECT_EQ(LWDocumentIO::open(url(QStringLiteral("card.velkfolio"))).value().bleed, 12);
-    EXPECT_TRUE(prompts->calls.isEmpty());
-}
-
 TEST_F(AppTest, NoticeIsClearedOnlyByItsOwnText)
 {
     const QString saved = QStringLiteral("Saved Spring Sale.velkfolio");
