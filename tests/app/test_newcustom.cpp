@@ -72,8 +72,9 @@ TEST_F(CustomTest, CreatesTheTypedSize)
                 type(field, text);
                 field->commitPending();
                 // A number below the least is raised and shown so at once.
-                if (text.toDouble() < 0.5)
+                if (text.toDouble() < 0.5) {
                     EXPECT_EQ(field->lineEdit()->text(), QStringLiteral("0.5"));
+                }
             }
         d.twoSidedBox()->setChecked(c.twoSided);
         QSignalSpy editors(&app, &LWApp::editorChanged);

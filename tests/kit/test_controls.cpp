@@ -66,8 +66,9 @@ TEST_F(Controls, ToggleFlipsTheCallersFlagAndOnlyTheLampShowsIt)
     const QRect glow = t->lampRect().toAlignedRect().adjusted(-6, -6, 6, 6);
     for (int y = 0; y < on.height(); ++y)
         for (int x = 0; x < on.width(); ++x)
-            if (!glow.contains(x, y))
+            if (!glow.contains(x, y)) {
                 ASSERT_EQ(on.pixel(x, y), off.pixel(x, y)) << x << "," << y;
+            }
 
     QTest::mouseClick(t.get(), Qt::LeftButton, {}, t->rect().center());
     EXPECT_EQ(moss.sets, (QList<bool>{true, false}));
