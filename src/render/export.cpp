@@ -3,6 +3,7 @@
 #include "model/document.h"
 #include "model/units.h"
 #include "render/pdfboxes.h"
+#include "render/pngwriter.h"
 #include "render/renderer.h"
 
 #include <QBuffer>
@@ -133,6 +134,8 @@ std::optional<QByteArray> encode(QImage image, RasterType type, double dpi, doub
     // PNG keeps dots per metre (pHYs), JPEG dots per inch (JFIF): 300 dpi is 11811 px/m and
     // reads back as 300.
     const int perMetre = int(std::lround(dpi / 0.0254));
+    if (type == RasterType::png && LWPngWriter::handles(image))
+        return LWPngWriter::encode(image, perMetre);
     image.setDotsPerMeterX(perMetre);
     image.setDotsPerMeterY(perMetre);
 

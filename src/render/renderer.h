@@ -58,8 +58,18 @@ void strokePath(const QPainterPath &path, const LWStroke &stroke, QPainter &p, Q
 // The page at a print resolution: always opaque white underneath, full pictures; each axis is
 // scaled on its own so that the area fills the whole-pixel bitmap exactly.
 [[nodiscard]] std::optional<QImage> bitmap(const LWDocument &doc, int page, DPI dpi, bool includeBleed);
-// A width x height pixel bitmap drawn by `paint` in pixel units, origin top-left.
+// A width x height pixel bitmap drawn by `paint` in pixel units, origin top-left. Like the page
+// bitmaps it is drawn in bands: paint runs once per band, maybe on several threads at once.
 [[nodiscard]] std::optional<QImage> bitmap(int width, int height, bool opaque,
                                            const std::function<void(QPainter &)> &paint);
+
+// How many horizontal bands the bitmaps above split a width x height image into: 1 for small
+// ones, about two per core for large ones.
+int bandCount(int width, int height);
+// Fills the image (white when opaque, else transparent) and runs paint once per band of rows, on
+// all cores. Each band is a QImage over the shared rows (no copy); its painter is translated so
+// that paint draws in the whole image's pixels, and the band's edges clip. Bands join without
+// seams: the result matches one pass.
+void paintBands(QImage &image, int bands, bool opaque, const std::function<void(QPainter &)> &paint);
 
 } // namespace LWRenderer
