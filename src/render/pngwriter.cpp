@@ -38,31 +38,16 @@ void samples(const uchar *src, int width, QImage::Format format, uchar *out)
         for (int x = 0; x < width; ++x, out += 3, src += 4)
             std::memcpy(out, src, 3);
         break;
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        for (int x = 0; x < width; ++x, out += 4) {
-            const QRgb c = format == QImage::Format_ARGB32 ? px[x] : qUnpremultiply(px[x]);
-            out[0] = uchar(qRed(c));
-            out[1] = uchar(qGreen(c));
-            out[2] = uchar(qBlue(c));
-            out[3] = uchar(qAlpha(c));
-        }
-        break;
     case QImage::Format_RGBA8888:
         std::memcpy(out, src, size_t(width) * 4);
         break;
-    case QImage::Format_RGBA8888_Premultiplied:
-        // Byte order R, G, B, A: swapping R and B gives a QRgb to unpremultiply.
-        for (int x = 0; x < width; ++x, out += 4, src += 4) {
-            const QRgb c = qUnpremultiply(qRgba(src[2], src[1], src[0], src[3]));
-            out[0] = uchar(qBlue(c));
-            out[1] = uchar(qGreen(c));
-            out[2] = uchar(qRed(c));
-            out[3] = uchar(qAlpha(c));
-        }
+    default: {
+        // Straight alpha through Qt's own conversion, which its writer uses too: the rounding
+        // of unpremultiplying then matches to the bit.
+        const QImage row = QImage(src, width, 1, format).convertToFormat(QImage::Format_RGBA8888);
+        std::memcpy(out, row.constBits(), size_t(width) * 4);
         break;
-    default:
-        break;
+    }
     }
 }
 
