@@ -6,7 +6,8 @@ BUILD="${LW_BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(cmake g++ ninja-build ccache pkg-config
           qt6-base-dev qt6-pdf-dev qt6-qpa-plugins libqpdf-dev
-          libgtest-dev libbenchmark-dev poppler-utils xvfb xauth)
+          zlib1g-dev libjpeg62-turbo-dev
+          libgtest-dev libbenchmark-dev poppler-utils mupdf-tools xvfb xauth)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
