@@ -48,8 +48,6 @@ QRectF paintBounds(const LWElement &e)
     return LWGeometry::bounds(e).toQRectF().adjusted(-pad, -pad, pad, pad);
 }
 
-// Whether drawing the element once at partial opacity looks like a flattened layer would:
-// true when none of its own parts overlap each other.
 // Where the element may leave ink, in the painter's current space (before its own rotation):
 // the control points of its outlines, turned, plus its stroke. None when not known cheaply
 // (text, whose lines are culled as they are drawn).
@@ -87,8 +85,8 @@ std::optional<QRectF> inkBounds(const LWElement &e)
     return std::nullopt;
 }
 
-// True when the element cannot reach the clip of a bitmap band. Only clipped raster painters are
-// asked: a single pass and vector devices draw everything as before.
+// True when the element cannot reach the clip of a bitmap painter (a band's rows): skipping it
+// changes no pixel. Unclipped painters and vector devices draw everything as before.
 bool outsideBand(const LWElement &e, const QPainter &p)
 {
     if (!p.hasClipping() || !p.paintEngine() || p.paintEngine()->type() != QPaintEngine::Raster)
@@ -100,6 +98,8 @@ bool outsideBand(const LWElement &e, const QPainter &p)
     return ink->isEmpty() ? false : !clip.intersects(*ink);
 }
 
+// Whether drawing the element once at partial opacity looks like a flattened layer would:
+// true when none of its own parts overlap each other.
 bool paintsOnce(const LWElement &e, const LWRenderOptions &options)
 {
     switch (e.kind) {

@@ -63,13 +63,14 @@ void strokePath(const QPainterPath &path, const LWStroke &stroke, QPainter &p, Q
 [[nodiscard]] std::optional<QImage> bitmap(int width, int height, bool opaque,
                                            const std::function<void(QPainter &)> &paint);
 
-// How many horizontal bands the bitmaps above split a width x height image into: 1 for small
-// ones, about two per core for large ones.
+// How many horizontal bands the bitmaps above split a width x height image into: 1 below a
+// megapixel, else one per core (bands at least 64 rows high).
 int bandCount(int width, int height);
 // Fills the image (white when opaque, else transparent) and runs paint once per band of rows, on
-// all cores. Each band is a QImage over the shared rows (no copy); its painter is translated so
-// that paint draws in the whole image's pixels, and the band's edges clip. Bands join without
-// seams: the result matches one pass.
+// all cores. Each band paints the shared pixels (no copy) in whole-image coordinates, clipped to
+// its rows. The bands join without seams and match one pass, except that Qt rounds a turned clip
+// path a little differently under a band's clip: the anti-aliased edge pixels of a rotated
+// picture may differ by one or two levels.
 void paintBands(QImage &image, int bands, bool opaque, const std::function<void(QPainter &)> &paint);
 
 } // namespace LWRenderer
