@@ -123,3 +123,27 @@ BENCHMARK(BM_EncodeFlyer)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+namespace {
+
+// Page drawing split into bands on all cores (args: dpi, bands; 1 band is one pass).
+void BM_RenderFlyerBands(benchmark::State &state)
+{
+    const LWDocument doc = textHeavyFlyer();
+    const double dpi = double(state.range(0));
+    const LWRect area = doc.bleedRect();
+    const int w = int(std::lround(area.width() * dpi / 72)), h = int(std::lround(area.height() * dpi / 72));
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state)
+        LWRenderer::paintBands(image, int(state.range(1)), true, [&](QPainter &p) {
+            p.scale(w / area.width(), h / area.height());
+            p.translate(-area.minX(), -area.minY());
+            LWRenderer::draw(doc.pages[0], doc, p);
+        });
+}
+BENCHMARK(BM_RenderFlyerBands)
+    ->ArgsProduct({{300, 600}, {1, 8, 16, 32}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace

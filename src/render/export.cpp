@@ -3,6 +3,8 @@
 #include "model/document.h"
 #include "model/units.h"
 #include "render/pdfboxes.h"
+#include "render/jpegwriter.h"
+#include "render/pngwriter.h"
 #include "render/renderer.h"
 
 #include <QBuffer>
@@ -133,6 +135,14 @@ std::optional<QByteArray> encode(QImage image, RasterType type, double dpi, doub
     // PNG keeps dots per metre (pHYs), JPEG dots per inch (JFIF): 300 dpi is 11811 px/m and
     // reads back as 300.
     const int perMetre = int(std::lround(dpi / 0.0254));
+    const int jpegQuality = int(std::lround((std::isfinite(quality) ? std::clamp(quality, 0.0, 1.0) : 0.92) * 100));
+    // Large page bitmaps go to the parallel writers; they decode to what Qt's writers make.
+    if (type == RasterType::png && LWPngWriter::handles(image))
+        return LWPngWriter::encode(image, perMetre);
+    // Below a megapixel Qt's JPEG is as quick and has no restart markers.
+    if (type == RasterType::jpeg && qint64(image.width()) * image.height() >= qint64(1) << 20 &&
+        LWJpegWriter::handles(image))
+        return LWJpegWriter::encode(image, jpegQuality, perMetre);
     image.setDotsPerMeterX(perMetre);
     image.setDotsPerMeterY(perMetre);
 
@@ -142,10 +152,8 @@ std::optional<QByteArray> encode(QImage image, RasterType type, double dpi, doub
         return std::nullopt;
     QImageWriter writer(&buffer,
                         type == RasterType::jpeg ? QByteArrayLiteral("jpeg") : QByteArrayLiteral("png"));
-    if (type == RasterType::jpeg) {
-        const double q = std::isfinite(quality) ? std::clamp(quality, 0.0, 1.0) : 0.92;
-        writer.setQuality(int(std::lround(q * 100)));
-    }
+    if (type == RasterType::jpeg)
+        writer.setQuality(jpegQuality);
     if (!writer.write(image))
         return std::nullopt;
     return bytes;

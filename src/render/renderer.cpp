@@ -4,6 +4,7 @@
 #include "model/units.h"
 #include "render/icons.h"
 #include "render/imagecache.h"
+#include "render/parallel.h"
 #include "render/textlayout.h"
 
 #include <QLinearGradient>
@@ -45,6 +46,56 @@ QRectF paintBounds(const LWElement &e)
     }
     const double pad = (hasStroke(e) ? e.stroke->width : 0) + 1;
     return LWGeometry::bounds(e).toQRectF().adjusted(-pad, -pad, pad, pad);
+}
+
+// Where the element may leave ink, in the painter's current space (before its own rotation):
+// the control points of its outlines, turned, plus its stroke. None when not known cheaply
+// (text, whose lines are culled as they are drawn).
+std::optional<QRectF> inkBounds(const LWElement &e)
+{
+    const double pad = (hasStroke(e) ? e.stroke->width : 0) + 1;
+    const QTransform turn = LWGeometry::rotation(e);
+    switch (e.kind) {
+    case LWElement::Kind::shape:
+        return turn.map(LWGeometry::shapePath(e)).controlPointRect().adjusted(-pad, -pad, pad, pad);
+    case LWElement::Kind::icon: {
+        const auto outline = e.icon ? LWIcons::path(*e.icon, e.frame) : std::nullopt;
+        if (!outline)
+            return QRectF();
+        return turn.map(*outline).controlPointRect().adjusted(-pad, -pad, pad, pad);
+    }
+    case LWElement::Kind::image: // clipped to its mask, which lies in the frame
+        return LWGeometry::bounds(e).toQRectF().adjusted(-pad, -pad, pad, pad);
+    case LWElement::Kind::group: {
+        QRectF r;
+        if (e.children)
+            for (const LWElement &c : *e.children) {
+                if (c.hidden)
+                    continue;
+                const std::optional<QRectF> b = inkBounds(c);
+                if (!b)
+                    return std::nullopt;
+                r = r.united(*b);
+            }
+        return r;
+    }
+    case LWElement::Kind::text:
+        break;
+    }
+    return std::nullopt;
+}
+
+// True when the element cannot reach the clip of a bitmap painter (a band's rows): skipping it
+// changes no pixel. Unclipped painters and vector devices draw everything as before.
+bool outsideBand(const LWElement &e, const QPainter &p)
+{
+    if (!p.hasClipping() || !p.paintEngine() || p.paintEngine()->type() != QPaintEngine::Raster)
+        return false;
+    const std::optional<QRectF> ink = inkBounds(e);
+    if (!ink)
+        return false;
+    const QRectF clip = p.clipBoundingRect();
+    return ink->isEmpty() ? false : !clip.intersects(*ink);
 }
 
 // Whether drawing the element once at partial opacity looks like a flattened layer would:
@@ -177,14 +228,18 @@ QColor opaque(std::uint32_t rgb) { return LWColor::hex(rgb).qcolor(); }
 
 bool positive(double v) { return std::isfinite(v) && v > 0; }
 
-std::optional<QImage> makeBitmap(qint64 w, qint64 h, bool opaqueWhite)
+// Bitmaps below this many pixels are drawn in one pass: bands would cost more than they save.
+constexpr qint64 minBandedPixels = qint64(1) << 20;
+constexpr int minBandRows = 64;
+
+// An unfilled ARGB32 premultiplied bitmap; paintBands fills it.
+std::optional<QImage> makeBitmap(qint64 w, qint64 h)
 {
     if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || w * h > maxBitmapPixels)
         return std::nullopt;
     QImage image(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return std::nullopt;
-    image.fill(opaqueWhite ? Qt::white : Qt::transparent);
     return image;
 }
 
@@ -214,7 +269,7 @@ void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRender
 
 void draw(const LWElement &e, QPainter &p, const LWRenderOptions &options)
 {
-    if (e.hidden || options.skip.contains(e.id) || !(e.opacity > 0) || !drawableGeometry(e))
+    if (e.hidden || options.skip.contains(e.id) || !(e.opacity > 0) || !drawableGeometry(e) || outsideBand(e, p))
         return;
     p.save();
     auto *sink = e.opacity < 1 ? dynamic_cast<LayerSink *>(p.device()) : nullptr;
@@ -380,52 +435,101 @@ void drawPhotoPlaceholder(const LWRect &rect, QPainter &p)
     }
 }
 
-std::optional<QImage> bitmap(const LWDocument &doc, int page, double ppp, bool includeBleed, bool opaqueWhite,
-                             const LWRenderOptions &options)
+int bandCount(int width, int height)
 {
-    if (page < 0 || page >= doc.pages.size() || !positive(ppp))
+    if (qint64(width) * height < minBandedPixels)
+        return 1;
+    return std::clamp(height / minBandRows, 1, LWParallel::workers());
+}
+
+void paintBands(QImage &image, int bands, bool opaqueWhite, const std::function<void(QPainter &)> &paint)
+{
+    const int h = image.height();
+    bands = std::clamp(bands, 1, std::max(h, 1));
+    if (bands == 1) {
+        image.fill(opaqueWhite ? Qt::white : Qt::transparent);
+        QPainter p(&image);
+        paint(p);
+        return;
+    }
+    // Every band paints through its own image object over the whole shared buffer, clipped to
+    // its rows: the device, and so every coordinate, is the one a single pass sees. (A device
+    // of the band's rows alone would shift gradients and pictures by rounding and let Qt dash
+    // strokes differently, since its dasher skips what lies outside the device.)
+    uchar *bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const int rows = (h + bands - 1) / bands;
+    LWParallel::forEach(bands, [&](int i) {
+        const int top = i * rows, bottom = std::min(h, top + rows);
+        if (top >= bottom)
+            return;
+        QImage rowsOnly(bits + top * stride, image.width(), bottom - top, stride, image.format());
+        rowsOnly.fill(opaqueWhite ? Qt::white : Qt::transparent);
+        QImage whole(bits, image.width(), h, stride, image.format());
+        QPainter p(&whole);
+        p.setClipRect(QRect(0, top, image.width(), bottom - top));
+        paint(p);
+    });
+}
+
+namespace {
+
+// The page's area drawn at sx x sy pixels per point onto a w x h bitmap.
+std::optional<QImage> pageBitmap(const LWDocument &doc, int page, const LWRect &area, qint64 w, qint64 h, double sx,
+                                 double sy, bool opaqueWhite, const LWRenderOptions &options)
+{
+    auto image = makeBitmap(w, h);
+    if (!image)
+        return std::nullopt;
+    paintBands(*image, bandCount(image->width(), image->height()), opaqueWhite, [&](QPainter &p) {
+        p.scale(sx, sy);
+        p.translate(-area.minX(), -area.minY());
+        draw(doc.pages[page], doc, p, options);
+    });
+    return image;
+}
+
+std::optional<LWRect> pageArea(const LWDocument &doc, int page, bool includeBleed)
+{
+    if (page < 0 || page >= doc.pages.size())
         return std::nullopt;
     const LWRect area = includeBleed ? doc.bleedRect() : doc.trimRect();
     if (area.isNull() || !positive(area.width()) || !positive(area.height()))
         return std::nullopt;
-    auto image = makeBitmap(LWUnits::roundClamped(area.width() * ppp), LWUnits::roundClamped(area.height() * ppp),
-                            opaqueWhite);
-    if (!image)
+    return area;
+}
+
+} // namespace
+
+std::optional<QImage> bitmap(const LWDocument &doc, int page, double ppp, bool includeBleed, bool opaqueWhite,
+                             const LWRenderOptions &options)
+{
+    const std::optional<LWRect> area = pageArea(doc, page, includeBleed);
+    if (!area || !positive(ppp))
         return std::nullopt;
-    QPainter p(&*image);
-    p.scale(ppp, ppp);
-    p.translate(-area.minX(), -area.minY());
-    draw(doc.pages[page], doc, p, options);
-    return image;
+    return pageBitmap(doc, page, *area, LWUnits::roundClamped(area->width() * ppp),
+                      LWUnits::roundClamped(area->height() * ppp), ppp, ppp, opaqueWhite, options);
 }
 
 std::optional<QImage> bitmap(const LWDocument &doc, int page, DPI dpi, bool includeBleed)
 {
-    if (page < 0 || page >= doc.pages.size() || !positive(dpi.value))
+    const std::optional<LWRect> area = pageArea(doc, page, includeBleed);
+    if (!area || !positive(dpi.value))
         return std::nullopt;
-    const LWRect area = includeBleed ? doc.bleedRect() : doc.trimRect();
-    if (area.isNull() || !positive(area.width()) || !positive(area.height()))
-        return std::nullopt;
-    const qint64 w = LWUnits::pixels(area.width(), dpi.value), h = LWUnits::pixels(area.height(), dpi.value);
-    auto image = makeBitmap(w, h, true);
-    if (!image)
-        return std::nullopt;
-    QPainter p(&*image);
-    p.scale(double(w) / area.width(), double(h) / area.height());
-    p.translate(-area.minX(), -area.minY());
-    draw(doc.pages[page], doc, p, {});
-    return image;
+    const qint64 w = LWUnits::pixels(area->width(), dpi.value), h = LWUnits::pixels(area->height(), dpi.value);
+    return pageBitmap(doc, page, *area, w, h, double(w) / area->width(), double(h) / area->height(), true, {});
 }
 
 std::optional<QImage> bitmap(int width, int height, bool opaqueWhite, const std::function<void(QPainter &)> &paint)
 {
-    auto image = makeBitmap(width, height, opaqueWhite);
+    auto image = makeBitmap(width, height);
     if (!image)
         return std::nullopt;
-    QPainter p(&*image);
-    prepare(p);
-    if (paint)
-        paint(p);
+    paintBands(*image, bandCount(image->width(), image->height()), opaqueWhite, [&](QPainter &p) {
+        prepare(p);
+        if (paint)
+            paint(p);
+    });
     return image;
 }
 

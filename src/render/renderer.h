@@ -58,8 +58,19 @@ void strokePath(const QPainterPath &path, const LWStroke &stroke, QPainter &p, Q
 // The page at a print resolution: always opaque white underneath, full pictures; each axis is
 // scaled on its own so that the area fills the whole-pixel bitmap exactly.
 [[nodiscard]] std::optional<QImage> bitmap(const LWDocument &doc, int page, DPI dpi, bool includeBleed);
-// A width x height pixel bitmap drawn by `paint` in pixel units, origin top-left.
+// A width x height pixel bitmap drawn by `paint` in pixel units, origin top-left. Like the page
+// bitmaps it is drawn in bands: paint runs once per band, maybe on several threads at once.
 [[nodiscard]] std::optional<QImage> bitmap(int width, int height, bool opaque,
                                            const std::function<void(QPainter &)> &paint);
+
+// How many horizontal bands the bitmaps above split a width x height image into: 1 below a
+// megapixel, else one per core (bands at least 64 rows high).
+int bandCount(int width, int height);
+// Fills the image (white when opaque, else transparent) and runs paint once per band of rows, on
+// all cores. Each band paints the shared pixels (no copy) in whole-image coordinates, clipped to
+// its rows. The bands join without seams and match one pass, except that Qt rounds a turned clip
+// path a little differently under a band's clip: the anti-aliased edge pixels of a rotated
+// picture may differ by one or two levels.
+void paintBands(QImage &image, int bands, bool opaque, const std::function<void(QPainter &)> &paint);
 
 } // namespace LWRenderer

@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPainter>
+#include <QPaintEngine>
 #include <QRawFont>
 #include <QTextLayout>
 #include <QTextOption>
@@ -281,8 +282,19 @@ void draw(const LWText &text, const LWRect &box, QPainter &painter)
     painter.scale(1 / t.scale, 1 / t.scale);
     painter.setPen(a.color);
     painter.setBrush(Qt::NoBrush);
-    for (int i = 0; i < t.lines; ++i)
-        t.text.lineAt(i).draw(&painter, QPointF(0, 0));
+    // A band of a bitmap draws only the lines near its rows: large glyphs are filled as paths,
+    // whose outlines cost their full price even where the clip hides them.
+    const bool band = painter.hasClipping() && painter.paintEngine() &&
+                      painter.paintEngine()->type() == QPaintEngine::Raster;
+    const QRectF clip = band ? painter.clipBoundingRect() : QRectF();
+    for (int i = 0; i < t.lines; ++i) {
+        const QTextLine line = t.text.lineAt(i);
+        // Swashes and accents may reach well past the line's box.
+        const double reach = 2 * line.height() + a.size * t.scale;
+        if (band && (line.y() + line.height() + reach < clip.top() || line.y() - reach > clip.bottom()))
+            continue;
+        line.draw(&painter, QPointF(0, 0));
+    }
     painter.restore();
 }
 

@@ -1,0 +1,158 @@
+// Exports one page of a Letter flyer (bleed, gradients, a photo, text) as a whole process, the
+// way a user's export runs, so that its time can be set beside other PDF rasterisers.
+//   lw_export_page design OUT.velkfolio        the flyer as a design file
+//   lw_export_page pdf DESIGN OUT.pdf          its print PDF with bleed
+//   lw_export_page png|jpeg DESIGN DPI OUT     its page with bleed as PNG or JPEG
+// LW_EXPORT_TIMING=1 prints the time of each stage to stderr.
+#include "model/document.h"
+#include "model/documentio.h"
+#include "render/export.h"
+#include "render/fonts.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QLinearGradient>
+#include <QPainter>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// A 2400 x 1600 landscape-like picture with fine texture, stored as JPEG like a camera's.
+QByteArray photo()
+{
+    QImage img(2400, 1600, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient sky(0, 0, 0, 1600);
+    sky.setColorAt(0, QColor(0x2E, 0x6F, 0xA8));
+    sky.setColorAt(1, QColor(0xF2, 0xC1, 0x7D));
+    p.fillRect(img.rect(), sky);
+    p.setBrush(QColor(0x1F, 0x3D, 0x2B));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(1200, 2100), 1500, 1000);
+    p.end();
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < img.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int n = int(seed >> 28) - 8 + int(6 * std::sin(x * 0.05) * std::cos(y * 0.07));
+            const QRgb c = row[x];
+            row[x] = qRgb(std::clamp(qRed(c) + n, 0, 255), std::clamp(qGreen(c) + n, 0, 255),
+                          std::clamp(qBlue(c) + n, 0, 255));
+        }
+    }
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buf, "jpeg");
+    writer.setQuality(90);
+    writer.write(img);
+    return bytes;
+}
+
+LWDocument flyer()
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Harvest flyer"));
+    LWPage &page = doc.pages[0];
+    page.background = LWFill::linear(LWColor::hex(0xF7F3EA), LWColor::hex(0xE3ECF2), 90);
+    auto &els = page.elements;
+    LWElement hero = LWElement::makePhoto({-9, -9, 630, 340});
+    hero.image->data = photo();
+    hero.image->assetID = QStringLiteral("bench-photo");
+    els.append(hero);
+    LWText title(QStringLiteral("Harvest Market"), QStringLiteral("BebasNeue-Regular"), 72, LWColor::white, 40, 1,
+                 LWTextAlign::center, LWVAlign::bottom);
+    els.append(LWElement::makeText(title, {36, 200, 540, 110}));
+    const QString para = QStringLiteral("Fresh bread, local honey, handmade soap and seasonal vegetables from farms "
+                                        "within twenty miles. Live music from noon, a children's corner with face "
+                                        "painting, and warm cider by the fountain.");
+    for (int i = 0; i < 6; ++i) {
+        LWText body(para, QStringLiteral("Arvo"), 10.5, LWColor::hex(0x333333), 0, 1.25,
+                    i % 2 ? LWTextAlign::left : LWTextAlign::justified);
+        els.append(LWElement::makeText(body, {54.0 + (i % 2) * 258, 360.0 + (i / 2) * 70, 246, 66}));
+    }
+    els.append(LWElement::makeShape(LWShapeKind::rectangle, {54, 580, 504, 110},
+                                    LWFill::linear(LWColor::hex(0xFFF6E5), LWColor::hex(0xF3D9B1), 0),
+                                    LWStroke(LWColor::hex(0x8A5A44), 3, 9), 18));
+    els.append(LWElement::makeIcon(QStringLiteral("wheat"), {70, 595, 80, 80}, LWFill::solid(LWColor::hex(0x8A5A44))));
+    LWText where(QStringLiteral("Old Mill Square"), QStringLiteral("Allura-Regular"), 40, LWColor::hex(0x8A5A44), 0, 1,
+                 LWTextAlign::left, LWVAlign::middle);
+    els.append(LWElement::makeText(where, {170, 595, 370, 80}));
+    LWText footer(QStringLiteral("Saturday 10 – 4 · oldmill.example · free entry"), QStringLiteral("Arvo"), 16,
+                  LWColor::white, 0, 1, LWTextAlign::center, LWVAlign::middle);
+    els.append(LWElement::makeShape(LWShapeKind::rectangle, {-9, 720, 630, 81},
+                                    LWFill::linear(LWColor::hex(0x5A2A0C), LWColor::hex(0x8A5A44), 0), std::nullopt));
+    els.append(LWElement::makeText(footer, {36, 730, 540, 50}));
+    return doc;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: lw_export_page design OUT | pdf DESIGN OUT | png|jpeg DESIGN DPI OUT\n");
+    return 2;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.flush();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const bool timing = qEnvironmentVariableIsSet("LW_EXPORT_TIMING");
+    auto stage = [&](const char *what) {
+        if (timing)
+            std::fprintf(stderr, "%-8s %6lld ms\n", what, clock.restart());
+    };
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() < 2)
+        return usage();
+    if (args[0] == QLatin1String("design")) {
+        const auto bytes = LWDocumentIO::encode(flyer());
+        return bytes && writeFile(args[1], bytes.value()) ? 0 : 1;
+    }
+    LWFonts::registerBundled();
+    stage("start");
+    QFile in(args[1]);
+    if (!in.open(QIODevice::ReadOnly))
+        return usage();
+    auto decoded = LWDocumentIO::decode(in.readAll());
+    if (!decoded) {
+        std::fprintf(stderr, "lw_export_page: %s\n", qPrintable(decoded.errorDescription()));
+        return 1;
+    }
+    const LWDocument doc = std::move(decoded).value();
+    stage("open");
+    std::optional<QByteArray> bytes;
+    if (args[0] == QLatin1String("pdf") && args.size() == 3) {
+        bytes = LWExport::pdfData(doc, {0}, true);
+    } else if (args.size() == 4) {
+        const auto type = LWExport::rasterType(args[0]);
+        bool ok = false;
+        const double dpi = args[2].toDouble(&ok);
+        if (!type || !ok)
+            return usage();
+        bytes = LWExport::rasterData(doc, 0, dpi, true, *type);
+    } else {
+        return usage();
+    }
+    stage("export");
+    if (!bytes || !writeFile(args.last(), *bytes)) {
+        std::fprintf(stderr, "lw_export_page: export failed\n");
+        return 1;
+    }
+    stage("write");
+    return 0;
+}

@@ -1,0 +1,245 @@
+#include "render/pngwriter.h"
+
+#include "render/parallel.h"
+
+#include <QColorSpace>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+#include <zlib.h>
+
+namespace LWPngWriter {
+namespace {
+
+// Level 3 of the fast family: within a few percent of the default size for page bitmaps, which
+// are mostly flat colour and smooth gradients, in a fraction of its time.
+constexpr int zlibLevel = 3;
+constexpr qsizetype bandBytes = qsizetype(1) << 20;
+
+bool hasAlpha(QImage::Format f)
+{
+    return f != QImage::Format_RGB32 && f != QImage::Format_RGBX8888;
+}
+
+// One row as PNG samples: R, G, B (and straight A).
+void samples(const uchar *src, int width, QImage::Format format, uchar *out)
+{
+    const auto *px = reinterpret_cast<const QRgb *>(src);
+    switch (format) {
+    case QImage::Format_RGB32:
+        for (int x = 0; x < width; ++x, out += 3) {
+            out[0] = uchar(px[x] >> 16);
+            out[1] = uchar(px[x] >> 8);
+            out[2] = uchar(px[x]);
+        }
+        break;
+    case QImage::Format_RGBX8888:
+        for (int x = 0; x < width; ++x, out += 3, src += 4)
+            std::memcpy(out, src, 3);
+        break;
+    case QImage::Format_RGBA8888:
+        std::memcpy(out, src, size_t(width) * 4);
+        break;
+    default: {
+        // Straight alpha through Qt's own conversion, which its writer uses too: the rounding
+        // of unpremultiplying then matches to the bit.
+        const QImage row = QImage(src, width, 1, format).convertToFormat(QImage::Format_RGBA8888);
+        std::memcpy(out, row.constBits(), size_t(width) * 4);
+        break;
+    }
+    }
+}
+
+// The filtered row (filter byte first) from the row's samples and the previous row's.
+void filterRow(const uchar *cur, const uchar *prev, qsizetype n, int bpp, uchar *out)
+{
+    if (!prev) {
+        out[0] = 1; // Sub
+        std::memcpy(out + 1, cur, size_t(bpp));
+        for (qsizetype i = bpp; i < n; ++i)
+            out[1 + i] = uchar(cur[i] - cur[i - bpp]);
+        return;
+    }
+    out[0] = 2; // Up: cheap, and page renders repeat row after row
+    for (qsizetype i = 0; i < n; ++i)
+        out[1 + i] = uchar(cur[i] - prev[i]);
+}
+
+uLong chunkCrc(const char *type, const uchar *body, qsizetype size)
+{
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef *>(type), 4);
+    return size ? crc32(crc, body, uInt(size)) : crc; // crc32 of a null buffer restarts at 0
+}
+
+struct Band {
+    int y0 = 0, y1 = 0;
+    std::unique_ptr<uchar[]> data;
+    qsizetype size = 0;
+    uLong adler = 1, crc = 0;
+    bool ok = false;
+};
+
+// Deflates rows [y0, y1) as a raw stream that ends on a byte boundary (the last band: finished),
+// primed with the filtered rows above it so that little is lost at the joins.
+void deflateBand(const QImage &image, Band &band, bool first, bool last)
+{
+    const QImage::Format format = image.format();
+    const int bpp = hasAlpha(format) ? 4 : 3;
+    const qsizetype n = qsizetype(image.width()) * bpp;
+    std::vector<uchar> cur(static_cast<size_t>(n)), prev(static_cast<size_t>(n)), filtered(static_cast<size_t>(n) + 1);
+
+    z_stream z{};
+    if (deflateInit2(&z, zlibLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return;
+    const int primeRows = first ? 0 : int(std::min<qsizetype>(band.y0, (32768 + n) / (n + 1)));
+    if (primeRows > 0) {
+        std::vector<uchar> dict;
+        dict.reserve(size_t(primeRows) * size_t(n + 1));
+        const int from = band.y0 - primeRows;
+        if (from > 0)
+            samples(image.constScanLine(from - 1), image.width(), format, prev.data());
+        for (int y = from; y < band.y0; ++y) {
+            samples(image.constScanLine(y), image.width(), format, cur.data());
+            filterRow(cur.data(), y > 0 ? prev.data() : nullptr, n, bpp, filtered.data());
+            dict.insert(dict.end(), filtered.begin(), filtered.end());
+            std::swap(cur, prev);
+        }
+        const size_t keep = std::min<size_t>(dict.size(), 32768);
+        deflateSetDictionary(&z, dict.data() + dict.size() - keep, uInt(keep));
+    } else if (band.y0 > 0) {
+        samples(image.constScanLine(band.y0 - 1), image.width(), format, prev.data());
+    }
+
+    const qsizetype raw = qsizetype(band.y1 - band.y0) * (n + 1);
+    const qsizetype capacity = qsizetype(deflateBound(&z, uLong(raw))) + 16;
+    band.data.reset(new uchar[size_t(capacity)]);
+    qsizetype head = 0;
+    if (first) { // the zlib header: deflate, 32K window
+        band.data[0] = 0x78;
+        band.data[1] = 0x5e; // levels 2 to 5 (FLEVEL 1)
+        head = 2;
+    }
+    z.next_out = band.data.get() + head;
+    z.avail_out = uInt(capacity - head);
+    int result = Z_OK;
+    for (int y = band.y0; y < band.y1 && result == Z_OK; ++y) {
+        samples(image.constScanLine(y), image.width(), format, cur.data());
+        filterRow(cur.data(), y > 0 ? prev.data() : nullptr, n, bpp, filtered.data());
+        std::swap(cur, prev);
+        band.adler = adler32(band.adler, filtered.data(), uInt(n + 1));
+        z.next_in = filtered.data();
+        z.avail_in = uInt(n + 1);
+        const int flush = y + 1 < band.y1 ? Z_NO_FLUSH : last ? Z_FINISH : Z_SYNC_FLUSH;
+        result = deflate(&z, flush);
+        if (z.avail_in != 0)
+            result = Z_BUF_ERROR;
+    }
+    band.ok = last ? result == Z_STREAM_END : result == Z_OK;
+    band.size = capacity - z.avail_out;
+    deflateEnd(&z);
+    if (!band.ok)
+        return;
+    band.crc = chunkCrc("IDAT", band.data.get(), band.size);
+}
+
+void put32(uchar *p, quint32 v)
+{
+    p[0] = uchar(v >> 24);
+    p[1] = uchar(v >> 16);
+    p[2] = uchar(v >> 8);
+    p[3] = uchar(v);
+}
+
+// Appends a chunk of `type` with the body and its CRC (crc over type and body, given).
+uchar *putChunk(uchar *p, const char *type, const uchar *body, qsizetype size, uLong crc)
+{
+    put32(p, quint32(size));
+    std::memcpy(p + 4, type, 4);
+    if (size)
+        std::memcpy(p + 8, body, size_t(size));
+    put32(p + 8 + size, quint32(crc));
+    return p + 12 + size;
+}
+
+} // namespace
+
+bool handles(const QImage &image)
+{
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGBX8888:
+    case QImage::Format_RGBA8888:
+    case QImage::Format_RGBA8888_Premultiplied:
+        break;
+    default:
+        return false;
+    }
+    return !image.isNull() && !image.colorSpace().isValid() && image.textKeys().isEmpty();
+}
+
+std::optional<QByteArray> encode(const QImage &image, int dotsPerMetre)
+{
+    if (!handles(image) || dotsPerMetre <= 0)
+        return std::nullopt;
+    const int bpp = hasAlpha(image.format()) ? 4 : 3;
+    const qsizetype rowBytes = qsizetype(image.width()) * bpp + 1;
+    const int height = image.height();
+    const int rowsPerBand = int(std::clamp<qsizetype>(bandBytes / rowBytes, 1, height));
+    std::vector<Band> bands((height + rowsPerBand - 1) / rowsPerBand);
+    for (size_t i = 0; i < bands.size(); ++i) {
+        bands[i].y0 = int(i) * rowsPerBand;
+        bands[i].y1 = std::min(height, bands[i].y0 + rowsPerBand);
+    }
+    LWParallel::forEach(int(bands.size()), [&](int i) {
+        deflateBand(image, bands[size_t(i)], i == 0, size_t(i) + 1 == bands.size());
+    });
+
+    uLong adler = 1;
+    qsizetype total = 8 + 25 + 21 + 12;
+    for (const Band &band : bands) {
+        if (!band.ok)
+            return std::nullopt;
+        adler = adler32_combine(adler, band.adler, z_off_t(band.y1 - band.y0) * rowBytes);
+        total += 12 + band.size;
+    }
+    total += 4; // the stream's Adler-32 closes the last IDAT
+    QByteArray bytes(total, Qt::Uninitialized);
+    auto *p = reinterpret_cast<uchar *>(bytes.data());
+    std::memcpy(p, "\x89PNG\r\n\x1a\n", 8);
+    p += 8;
+    uchar ihdr[13];
+    put32(ihdr, quint32(image.width()));
+    put32(ihdr + 4, quint32(height));
+    ihdr[8] = 8;                   // bits per sample
+    ihdr[9] = bpp == 4 ? 6 : 2;    // RGBA or RGB
+    ihdr[10] = ihdr[11] = ihdr[12] = 0; // deflate, adaptive filters, no interlace
+    p = putChunk(p, "IHDR", ihdr, 13, chunkCrc("IHDR", ihdr, 13));
+    uchar phys[9];
+    put32(phys, quint32(dotsPerMetre));
+    put32(phys + 4, quint32(dotsPerMetre));
+    phys[8] = 1; // per metre
+    p = putChunk(p, "pHYs", phys, 9, chunkCrc("pHYs", phys, 9));
+    for (size_t i = 0; i < bands.size(); ++i) {
+        const Band &band = bands[i];
+        if (i + 1 < bands.size()) {
+            p = putChunk(p, "IDAT", band.data.get(), band.size, band.crc);
+            continue;
+        }
+        uchar trailer[4];
+        put32(trailer, quint32(adler));
+        put32(p, quint32(band.size + 4));
+        std::memcpy(p + 4, "IDAT", 4);
+        std::memcpy(p + 8, band.data.get(), size_t(band.size));
+        std::memcpy(p + 8 + band.size, trailer, 4);
+        put32(p + 12 + band.size, quint32(crc32(band.crc, trailer, 4)));
+        p += 16 + band.size;
+    }
+    p = putChunk(p, "IEND", nullptr, 0, chunkCrc("IEND", nullptr, 0));
+    Q_ASSERT(p == reinterpret_cast<uchar *>(bytes.data()) + total);
+    return bytes;
+}
+
+} // namespace LWPngWriter

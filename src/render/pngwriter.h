@@ -1,0 +1,18 @@
+#pragma once
+#include <QByteArray>
+#include <QImage>
+#include <optional>
+
+// A PNG writer for large bitmaps: bands of rows are filtered and deflated on all cores at a fast
+// level, then joined into one stream. For the images it takes it writes what Qt's writer would
+// (colour type, straight alpha, pHYs, no other chunks), only faster and a little larger.
+namespace LWPngWriter {
+
+// 32-bit RGB or RGBA formats without a colour space or texts; other images need Qt's writer.
+bool handles(const QImage &image);
+
+// PNG bytes with both pHYs densities set to dotsPerMetre. None when !handles(image) or deflate
+// fails.
+[[nodiscard]] std::optional<QByteArray> encode(const QImage &image, int dotsPerMetre);
+
+} // namespace LWPngWriter

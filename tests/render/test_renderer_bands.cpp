@@ -1,0 +1,151 @@
+#include "render/renderer.h"
+
+#include "model/geometry.h"
+#include "render/fonts.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QLinearGradient>
+#include <atomic>
+#include <cstring>
+#include <gtest/gtest.h>
+
+// Large bitmaps are drawn in horizontal bands on several threads; the bands must join into the
+// very image a single pass draws.
+namespace {
+
+QByteArray picture()
+{
+    QImage img(300, 200, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient g(0, 0, 300, 200);
+    g.setColorAt(0, QColor(0x2E, 0x6F, 0xA8));
+    g.setColorAt(1, QColor(0xF2, 0xC1, 0x7D));
+    p.fillRect(img.rect(), g);
+    p.setPen(QPen(Qt::black, 3));
+    p.drawLine(0, 0, 300, 200);
+    p.end();
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    QImageWriter(&buf, "png").write(img);
+    return bytes;
+}
+
+// Every kind of drawing, much of it across many band borders: text of all sizes, both
+// gradients, rotated and masked pictures, dashes, half-transparent overlapping groups.
+LWDocument poster()
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Bands"));
+    auto &els = doc.pages[0].elements;
+    doc.pages[0].background = LWFill::linear(LWColor::hex(0xF7F3EA), LWColor::hex(0xE3ECF2), 75);
+    els.append(LWElement::makeShape(LWShapeKind::ellipse, {-9, -9, 400, 500},
+                                    LWFill::radial(LWColor::hex(0xFFE9B0), LWColor::hex(0x8A5A44)), std::nullopt));
+    LWElement turned = LWElement::makePhoto({300, 60, 260, 180}, LWMask::rounded, 24);
+    turned.image->data = picture();
+    turned.image->assetID = QStringLiteral("bands-photo");
+    turned.rotation = 17;
+    turned.stroke = LWStroke(LWColor::hex(0x1F3A5F), 4, 6);
+    els.append(turned);
+    for (int i = 0; i < 6; ++i) {
+        const double size = 8 + i * 14.5;
+        LWText t(QStringLiteral("Harvest Market Qgjy 123"), i % 2 ? QStringLiteral("Arvo") : QStringLiteral("BebasNeue-Regular"),
+                 size, LWColor::hex(0x223344), i * 5, 1);
+        LWElement text = LWElement::makeText(t, {20, 260.0 + i * 70, 580, size * 1.4});
+        text.rotation = i == 3 ? -8 : 0;
+        els.append(text);
+    }
+    els.append(LWElement::makeShape(LWShapeKind::star, {380, 300, 200, 200}, LWFill::linear(LWColor::hex(0xE8A33D), LWColor::hex(0x5A2A0C), 30),
+                                    LWStroke(LWColor::black, 2.5, 5)));
+    els.append(LWElement::makeLine({30, 700}, {580, 640}, LWStroke(LWColor::hex(0x8A5A44), 3, 9)));
+    LWElement a = LWElement::makeShape(LWShapeKind::rectangle, {60, 560, 200, 160}, LWFill::solid(LWColor::hex(0x3C6E91)),
+                                       LWStroke(LWColor::white, 6, 0), 12);
+    LWElement b = LWElement::makeIcon(QStringLiteral("wheat"), {160, 600, 150, 150}, LWFill::linear(LWColor::hex(0xFF0000), LWColor::hex(0x0000FF), 90));
+    LWElement group(LWElement::Kind::group, QStringLiteral("Group"), {60, 560, 250, 190});
+    group.children = QList<LWElement>{a, b};
+    group.opacity = 0.55;
+    els.append(group);
+    LWText faded(QStringLiteral("Half-transparent words overlap"), QStringLiteral("Allura-Regular"), 44,
+                 LWColor::hex(0x5A2A0C), -2, 0.8);
+    LWElement fadedText = LWElement::makeText(faded, {300, 520, 300, 120});
+    fadedText.opacity = 0.4;
+    els.append(fadedText);
+    return doc;
+}
+
+class RendererBands : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { LWFonts::registerBundled(); }
+};
+
+TEST_F(RendererBands, BandedPageMatchesOnePass)
+{
+    const LWDocument doc = poster();
+    const LWRect area = doc.bleedRect();
+    for (const double dpi : {150.0, 300.0}) {
+        const int w = int(std::lround(area.width() * dpi / 72)), h = int(std::lround(area.height() * dpi / 72));
+        const double sx = w / area.width(), sy = h / area.height();
+        const auto drawPage = [&](QPainter &p) {
+            p.scale(sx, sy);
+            p.translate(-area.minX(), -area.minY());
+            LWRenderer::draw(doc.pages[0], doc, p);
+        };
+        QImage single(w, h, QImage::Format_ARGB32_Premultiplied);
+        LWRenderer::paintBands(single, 1, true, drawPage);
+        // Qt's clip of a turned mask is rounded a little differently when a band clips it too:
+        // the edge pixels of the turned picture may differ by a level or two, nothing else.
+        const QRect turned = QTransform::fromScale(sx, sy)
+                                 .mapRect(LWGeometry::bounds(doc.pages[0].elements[1]).toQRectF().translated(-area.minX(), -area.minY()))
+                                 .toAlignedRect()
+                                 .adjusted(-2, -2, 2, 2);
+        // Odd counts put the borders at uneven rows; 40 bands make them 2 to 3 lines of text apart.
+        for (const int bands : {3, 7, 40}) {
+            QImage banded(w, h, QImage::Format_ARGB32_Premultiplied);
+            LWRenderer::paintBands(banded, bands, true, drawPage);
+            qint64 off = 0, offInPicture = 0;
+            int worst = 0;
+            for (int y = 0; y < h; ++y) {
+                const auto *a = reinterpret_cast<const QRgb *>(single.constScanLine(y));
+                const auto *b = reinterpret_cast<const QRgb *>(banded.constScanLine(y));
+                for (int x = 0; x < w; ++x) {
+                    if (a[x] == b[x])
+                        continue;
+                    if (!turned.contains(x, y)) {
+                        ++off;
+                        continue;
+                    }
+                    ++offInPicture;
+                    worst = std::max({worst, std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
+                                      std::abs(qBlue(a[x]) - qBlue(b[x])), std::abs(qAlpha(a[x]) - qAlpha(b[x]))});
+                }
+            }
+            EXPECT_EQ(off, 0) << dpi << " dpi, " << bands << " bands";
+            EXPECT_LE(worst, 2) << dpi << " dpi, " << bands << " bands";
+            EXPECT_LT(offInPicture, turned.width() * turned.height() / 1000) << dpi << " dpi, " << bands << " bands";
+        }
+        // The export's bitmap is drawn the same way.
+        const auto page = LWRenderer::bitmap(doc, 0, LWRenderer::DPI{dpi}, true);
+        ASSERT_TRUE(page);
+        QImage exact(w, h, QImage::Format_ARGB32_Premultiplied);
+        LWRenderer::paintBands(exact, LWRenderer::bandCount(w, h), true, drawPage);
+        EXPECT_TRUE(*page == exact) << dpi;
+    }
+}
+
+TEST_F(RendererBands, SmallBitmapsOnePassLargeOnesSpread)
+{
+    EXPECT_EQ(LWRenderer::bandCount(1125, 675), 1); // a card at 300 dpi
+    EXPECT_EQ(LWRenderer::bandCount(1000, 1000), 1);
+    EXPECT_GT(LWRenderer::bandCount(2625, 3375), 1); // a Letter flyer at 300 dpi
+    EXPECT_LE(LWRenderer::bandCount(2625, 3375), 3375 / 64);
+    // A transparent bitmap stays transparent in every band.
+    QImage img(2000, 1000, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::red);
+    std::atomic<int> calls = 0;
+    LWRenderer::paintBands(img, 5, false, [&](QPainter &) { ++calls; });
+    EXPECT_EQ(calls, 5);
+    EXPECT_EQ(img.pixel(0, 0), 0u);
+    EXPECT_EQ(img.pixel(1999, 999), 0u);
+}
+
+} // namespace
