@@ -4,21 +4,7 @@
 
 namespace {
 
-const QString distributeMessage = QStringLiteral("Select three or more items to distribute them.");
-
-LWElement box(double x, double y, double w, double h)
-{
-    return LWElement::makeShape(LWShapeKind::rectangle, LWRect(x, y, w, h), LWFill::solid(LWColor::black),
-                                std::nullopt);
-}
-
-LWDocument letterWith(const QList<LWElement> &elements)
-{
-    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
-    doc.pages[0].elements = elements;
-    return doc;
-}
-
+LWElement box(double x, double y, double w, double h) { return ::box(LWRect(x, y, w, h)); }
 LWRect boundsOf(const LWEditor &ed, const QUuid &id) { return LWGeometry::bounds(*ed.element(id)); }
 
 } // namespace
@@ -29,7 +15,7 @@ TEST_F(EditorTest, AlignOneItemToThePage)
     turned.rotation = 90;
     LWElement locked = box(300, 300, 20, 20);
     locked.locked = true;
-    auto ed = make(letterWith({turned, locked}));
+    auto ed = make(letter({turned, locked}));
     ed->setSelection({turned.id, locked.id}); // the locked one does not count
 
     ed->align(LWAlign::left);
@@ -60,7 +46,7 @@ TEST_F(EditorTest, AlignTwoItemsToTheirUnion)
         {LWAlign::bottom, {10, 170, 30, 40}, {100, 200, 50, 10}},
     };
     for (const auto &c : cases) {
-        auto ed = make(letterWith({a, b}));
+        auto ed = make(letter({a, b}));
         ed->setSelection({b.id, a.id});
         ed->align(c.how);
         EXPECT_EQ(ed->element(a.id)->frame, c.a) << LWEnum::text(c.how).toStdString();
@@ -74,7 +60,7 @@ TEST_F(EditorTest, AlignMovesGroupsWholeAndStepsEvenWithoutMovement)
     LWElement group(LWElementKind::group, QStringLiteral("g"), child.frame);
     group.children = QList<LWElement>{child};
     LWElement corner = box(0, 0, 10, 10);
-    auto ed = make(letterWith({group, corner}));
+    auto ed = make(letter({group, corner}));
 
     ed->setSelection({group.id});
     ed->align(LWAlign::top);
@@ -94,7 +80,7 @@ TEST_F(EditorTest, AlignWithNothingToMoveIsSilent)
     LWElement locked = box(10, 10, 10, 10);
     locked.locked = true;
     for (const QList<QUuid> &selection : {QList<QUuid>{}, QList<QUuid>{locked.id}, QList<QUuid>{QUuid::createUuid()}}) {
-        auto ed = make(letterWith({locked}));
+        auto ed = make(letter({locked}));
         ed->setSelection(selection);
         ed->align(LWAlign::left);
         EXPECT_FALSE(ed->canUndo());
@@ -128,7 +114,7 @@ TEST_F(EditorTest, DistributeSpacesItemsEvenly)
                 selection.append(elements.last().id);
             }
             elements[1].hidden = true; // hidden items count
-            auto ed = make(letterWith(elements));
+            auto ed = make(letter(elements));
             ed->setSelection(selection);
             ed->distribute(horizontal);
             EXPECT_EQ(ed->undoStack().size(), 1);
@@ -152,7 +138,7 @@ TEST_F(EditorTest, DistributeKeepsSelectionOrderForManyEqualCentres)
     }
     for (int k = 0; k < 40; ++k)
         selection.append(elements[(k * 13) % 40].id);
-    auto ed = make(letterWith(elements));
+    auto ed = make(letter(elements));
     ed->setSelection(selection);
     const double first = ed->element(selection[0])->frame.minX();
     ed->distribute(true);
@@ -171,10 +157,10 @@ TEST_F(EditorTest, DistributeNeedsThreeUnlockedItems)
     locked.locked = true;
     for (const QList<QUuid> &selection :
          {QList<QUuid>{}, QList<QUuid>{a.id, b.id}, QList<QUuid>{a.id, b.id, locked.id}, QList<QUuid>{a.id, b.id, a.id}}) {
-        auto ed = make(letterWith({a, locked, b}));
+        auto ed = make(letter({a, locked, b}));
         ed->setSelection(selection);
         ed->distribute(true);
-        EXPECT_EQ(ed->message(), distributeMessage) << selection.size();
+        EXPECT_EQ(ed->message(), QStringLiteral("Select three or more items to distribute them.")) << selection.size();
         EXPECT_FALSE(ed->canUndo());
         EXPECT_FALSE(ed->dirty());
     }

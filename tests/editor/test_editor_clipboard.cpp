@@ -59,41 +59,10 @@ protected:
     std::shared_ptr<FakePasteboard> board = std::make_shared<FakePasteboard>();
 };
 
-LWElement rect(double x, double y, const char *name, bool locked = false)
-{
-    LWElement e = LWElement::makeShape(LWShapeKind::rectangle, LWRect(x, y, 40, 30), LWFill::solid(LWColor::black),
-                                       std::nullopt, 0, QString::fromLatin1(name));
-    e.locked = locked;
-    return e;
-}
-
 LWElement textBox(const char *string, double y)
 {
     return LWElement::makeText(LWText(QString::fromLatin1(string), QStringLiteral("Helvetica"), 12, LWColor::black),
                                LWRect(10, y, 100, 20));
-}
-
-LWDocument letterWith(const QList<LWElement> &elements)
-{
-    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
-    doc.pages[0].elements = elements;
-    return doc;
-}
-
-QStringList names(const QList<LWElement> &list)
-{
-    QStringList out;
-    for (const LWElement &e : list)
-        out << e.name;
-    return out;
-}
-
-QList<QUuid> ids(const QList<LWElement> &list)
-{
-    QList<QUuid> out;
-    for (const LWElement &e : list)
-        out << e.id;
-    return out;
 }
 
 // The last n elements of the shown page: what the last paste or duplicate put there.
@@ -103,65 +72,39 @@ QList<LWElement> topmost(const LWEditor &ed, qsizetype n) { return ed.elements()
 
 TEST_F(ClipboardTest, PastedCopiesAreNewUnlockedOnTopAndSelected)
 {
-    const LWElement locked = rect(10, 20, "r", true), other = rect(100, 100, "o");
-    auto ed = make(letterWith({locked, other}));
-    ed->setSelection({locked.id});
+    // Stacking order, not selection order; a group's members get new ids too and keep their lock.
+    const LWElement locked = rect("L", {10, 20, 40, 30}, true), other = rect("o"),
+                    group = groupOf({rect("m1", {0, 0, 40, 30}, true), rect("m2", {50, 20, 40, 30})}, "g");
+    auto ed = make(letter({locked, other, group}));
+    ed->setSelection({group.id, locked.id});
     ed->copy();
     EXPECT_EQ(ed->undoStack().size(), 0);
-    EXPECT_TRUE(board->data(LWClipboard::pasteboardType));
+    EXPECT_EQ(names(LWClipboard::elements), (QStringList{"L", "g"}));
     ed->paste();
-    ASSERT_EQ(ed->elements().size(), 3);
-    const LWElement &copy = ed->elements().last();
-    EXPECT_NE(copy.id, locked.id);
-    EXPECT_EQ(copy.frame, LWRect(19, 29, 40, 30));
-    EXPECT_FALSE(copy.locked);
-    EXPECT_EQ(ed->selection(), QList<QUuid>{copy.id});
+    ASSERT_EQ(ed->elements().size(), 5);
+    const QList<LWElement> pasted = topmost(*ed, 2);
+    EXPECT_EQ(names(pasted), (QStringList{"L", "g"}));
+    EXPECT_EQ(ed->selection(), ids(pasted));
+    const QList<LWElement> before = locked.flattened() + group.flattened(),
+                           after = pasted[0].flattened() + pasted[1].flattened();
+    ASSERT_EQ(after.size(), 4);
+    for (qsizetype i = 0; i < after.size(); ++i) {
+        EXPECT_NE(after[i].id, before[i].id) << i;
+        EXPECT_EQ(after[i].frame, before[i].frame.offsetBy(9, 9)) << i;
+        EXPECT_EQ(after[i].locked, i > 0 && before[i].locked) << i;
+    }
     EXPECT_EQ(ed->undoStack().size(), 1);
     ed->undo();
-    EXPECT_EQ(ed->elements().size(), 2);
-    EXPECT_EQ(ed->selection(), QList<QUuid>{locked.id});
-}
-
-TEST_F(ClipboardTest, GroupsGetNewIdsAtEveryLevelAndKeepLockedMembers)
-{
-    LWElement group(LWElementKind::group, QStringLiteral("g"), LWRect(0, 0, 100, 60));
-    group.children = QList<LWElement>{rect(0, 0, "m1", true), rect(50, 20, "m2")};
-    auto ed = make(letterWith({group}));
-    ed->setSelection({group.id});
-    ed->copy();
-    ed->paste();
-    const LWElement copy = ed->elements().last();
-    const QList<LWElement> before = group.flattened(), after = copy.flattened();
-    ASSERT_EQ(after.size(), 3);
-    for (qsizetype i = 0; i < after.size(); ++i) {
-        EXPECT_NE(after[i].id, before[i].id);
-        EXPECT_EQ(after[i].frame, before[i].frame.offsetBy(9, 9));
-        EXPECT_EQ(after[i].locked, before[i].locked);
-    }
-}
-
-TEST_F(ClipboardTest, ItemsGoInStackingOrderNotSelectionOrder)
-{
-    const LWElement a = rect(0, 0, "A"), b = rect(0, 0, "B"), c = rect(0, 0, "C");
-    auto ed = make(letterWith({a, b, c}));
-    ed->setSelection({c.id, a.id});
-    ed->copy();
-    EXPECT_EQ(names(LWClipboard::elements), (QStringList{"A", "C"}));
-    ed->paste();
-    const QList<LWElement> pasted = topmost(*ed, 2);
-    EXPECT_EQ(names(pasted), (QStringList{"A", "C"}));
-    EXPECT_EQ(ed->selection(), ids(pasted));
+    EXPECT_EQ(ed->elements().size(), 3);
+    EXPECT_EQ(ed->selection(), (QList<QUuid>{group.id, locked.id}));
 }
 
 TEST_F(ClipboardTest, PlainTextIsTheFirstTopLevelTextAsStored)
 {
-    LWElement inner = textBox("In a group", 0);
-    LWElement group(LWElementKind::group, QStringLiteral("g"), inner.frame);
-    group.children = QList<LWElement>{inner};
+    const LWElement group = groupOf({textBox("In a group", 0)}), shape = rect("s");
     LWElement hi = textBox("Hi", 50), yo = textBox("Yo", 80);
     hi.text->uppercase = true;
-    const LWElement shape = rect(0, 0, "s");
-    auto ed = make(letterWith({group, shape, hi, yo}));
+    auto ed = make(letter({group, shape, hi, yo}));
     ed->setSelection({yo.id, shape.id, hi.id, group.id});
     ed->copy();
     EXPECT_EQ(board->text(), QStringLiteral("Hi"));
@@ -173,8 +116,8 @@ TEST_F(ClipboardTest, PlainTextIsTheFirstTopLevelTextAsStored)
 
 TEST_F(ClipboardTest, CopyOfNothingKeepsBothClipboards)
 {
-    const LWElement a = rect(0, 0, "A");
-    auto ed = make(letterWith({a}));
+    const LWElement a = rect("A");
+    auto ed = make(letter({a}));
     ed->setSelection({a.id});
     ed->copy();
     const auto held = board->data_;
@@ -187,12 +130,12 @@ TEST_F(ClipboardTest, CopyOfNothingKeepsBothClipboards)
 
 TEST_F(ClipboardTest, RepeatedPastesStayPutWithThePasteboardAndCascadeWithout)
 {
-    const LWElement a = rect(10, 10, "A");
+    const LWElement a = rect("A", {10, 10, 40, 30});
     for (const bool use : {true, false}) {
         SCOPED_TRACE(use ? "pasteboard" : "in memory");
         LWClipboard::elements.clear();
         board->clear();
-        auto ed = make(letterWith({a}));
+        auto ed = make(letter({a}));
         ed->setUsePasteboard(use);
         ed->setSelection({a.id});
         ed->copy();
@@ -207,7 +150,7 @@ TEST_F(ClipboardTest, RepeatedPastesStayPutWithThePasteboardAndCascadeWithout)
 
 TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
 {
-    const LWElement a = rect(0, 0, "A");
+    const LWElement a = rect("A");
     struct Case {
         const char *name;
         std::map<QString, QByteArray> data;
@@ -222,7 +165,7 @@ TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        auto ed = make(letterWith({a}));
+        auto ed = make(letter({a}));
         LWClipboard::elements.clear();
         if (c.copiedBefore) {
             ed->setSelection({a.id});
@@ -248,15 +191,15 @@ TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
 
 TEST_F(ClipboardTest, CutRemovesOnlyUnlockedAndDuplicateLeavesClipboardsAlone)
 {
-    const LWElement locked = rect(0, 0, "L", true), open = rect(50, 50, "U");
-    auto ed = make(letterWith({locked, open}));
+    const LWElement locked = rect("L", {0, 0, 40, 30}, true), open = rect("U", {50, 50, 40, 30});
+    auto ed = make(letter({locked, open}));
     ed->setSelection({locked.id, open.id});
     ed->cut();
     EXPECT_EQ(names(LWClipboard::elements), (QStringList{"L", "U"}));
     EXPECT_EQ(names(ed->elements()), QStringList{"L"});
     EXPECT_EQ(ed->undoStack().size(), 1);
 
-    auto dup = make(letterWith({locked, open}));
+    auto dup = make(letter({locked, open}));
     dup->duplicate(); // nothing selected
     EXPECT_EQ(dup->undoStack().size(), 0);
     dup->setSelection({open.id, locked.id});
@@ -275,14 +218,14 @@ TEST_F(ClipboardTest, CutRemovesOnlyUnlockedAndDuplicateLeavesClipboardsAlone)
 
 TEST_F(ClipboardTest, OurDataThatDoesNotDecodeCountsAsAbsent)
 {
-    const LWElement a = rect(0, 0, "A");
+    const LWElement a = rect("A");
     const QByteArray element = LWJson::write(a.toJson()).value();
     QByteArray noFrame = element;
     noFrame.replace("\"frame\":", "\"frames\":");
     QByteArray huge = element;
     huge.replace("\"rotation\":0", "\"rotation\":1e999");
     ASSERT_NE(huge, element);
-    QList<LWElement> deep = {rect(0, 0, "leaf")};
+    QList<LWElement> deep = {rect("leaf")};
     for (int i = 0; i < LWDocumentIO::maxGroupLevels; ++i) {
         LWElement g(LWElementKind::group, QStringLiteral("g"), LWRect(0, 0, 1, 1));
         g.children = deep;
@@ -300,8 +243,8 @@ TEST_F(ClipboardTest, OurDataThatDoesNotDecodeCountsAsAbsent)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        auto ed = make(letterWith({}));
-        LWClipboard::elements = {rect(5, 5, "memory")};
+        auto ed = make(letter({}));
+        LWClipboard::elements = {rect("memory", {5, 5, 40, 30})};
         board->data_ = {{LWClipboard::pasteboardType, c.bytes}};
         ed->paste();
         EXPECT_EQ(names(ed->elements()), QStringList{"memory"});
@@ -310,9 +253,9 @@ TEST_F(ClipboardTest, OurDataThatDoesNotDecodeCountsAsAbsent)
 
 TEST_F(ClipboardTest, FailedEncodingClearsThePasteboard)
 {
-    LWElement bad = rect(0, 0, "N");
+    LWElement bad = rect("N");
     bad.frame.w = std::nan("");
-    auto ed = make(letterWith({bad}));
+    auto ed = make(letter({bad}));
     board->data_ = {{LWClipboard::pngType, encode(plain(4, 4, Qt::red), "png")}};
     board->text_ = QStringLiteral("older");
     ed->setSelection({bad.id});
@@ -328,7 +271,7 @@ TEST_F(ClipboardTest, SystemClipboardRoundTrip)
     LWClipboard::setPasteboard(LWClipboard::makeSystemPasteboard());
     QClipboard *system = QGuiApplication::clipboard();
     const LWElement hi = textBox("Hi", 50);
-    auto ed = make(letterWith({hi}));
+    auto ed = make(letter({hi}));
     ed->setSelection({hi.id});
     ed->copy();
     const QMimeData *mime = system->mimeData();

@@ -12,8 +12,6 @@ using namespace LWTestPictures;
 
 namespace {
 
-LWDocument letter() { return LWDocument::blank(LWSizePreset::letter, std::nullopt); }
-
 void expectFrame(const LWRect &got, const LWRect &want)
 {
     EXPECT_NEAR(got.x, want.x, 1e-9);

@@ -7,17 +7,7 @@ using Coords = QList<double>;
 
 namespace {
 
-LWElement box(const LWRect &frame)
-{
-    return LWElement::makeShape(LWShapeKind::rectangle, frame, LWFill::solid(LWColor::black), std::nullopt);
-}
-
 LWGuide guide(bool vertical, double position) { return {QUuid::createUuid(), vertical, position}; }
-
-LWDocument letter()
-{
-    return LWDocument::blank(LWSizePreset::letter, std::nullopt);
-}
 
 } // namespace
 

@@ -1,38 +1,14 @@
 #include "editor_fixture.h"
 #include "model/geometry.h"
 
-#include <QStringList>
 #include <limits>
 
 namespace {
-
-LWElement rect(const QString &name, const LWRect &frame = {0, 0, 10, 10})
-{
-    return LWElement::makeShape(LWShapeKind::rectangle, frame, LWFill::solid(LWColor::black), std::nullopt, 0, name);
-}
 
 LWElement textBox(double size, const LWRect &frame)
 {
     return LWElement::makeText({QStringLiteral("Hi"), QStringLiteral("AvenirNext-Medium"), size, LWColor::black, 40, 1.3},
                                frame);
-}
-
-LWElement groupOf(const QList<LWElement> &children, const QString &name = QStringLiteral("G"))
-{
-    QList<LWRect> frames;
-    for (const LWElement &c : children)
-        frames.append(c.frame);
-    LWElement g(LWElementKind::group, name, LWGeometry::unionOf(frames));
-    g.children = children;
-    return g;
-}
-
-// A Letter flyer whose one page holds the elements.
-LWDocument letter(const QList<LWElement> &elements = {})
-{
-    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
-    doc.pages[0].elements = elements;
-    return doc;
 }
 
 // Elements named by one letter each, back to front: "ABCD".
@@ -44,30 +20,22 @@ QList<LWElement> lettered(const char *names)
     return out;
 }
 
-QString order(const LWEditor &ed)
-{
-    QString s;
-    for (const LWElement &e : ed.elements())
-        s += e.name;
-    return s;
-}
+QString order(const LWEditor &ed) { return names(ed.elements()).join(QString()); }
 
-QList<QUuid> idsOf(const LWEditor &ed, const char *names)
+QList<QUuid> idsOf(const LWEditor &ed, const char *letters)
 {
     QList<QUuid> out;
-    for (const char *p = names; *p; ++p)
-        for (const LWElement &e : ed.elements())
-            if (e.name == QLatin1Char(*p))
-                out.append(e.id);
+    for (const char *p = letters; *p; ++p)
+        out.append(ed.elements().at(order(ed).indexOf(QLatin1Char(*p))).id);
     return out;
 }
 
 QStringList pageNames(const LWEditor &ed)
 {
-    QStringList names;
+    QStringList out;
     for (const LWPage &p : ed.doc().pages)
-        names.append(p.name);
-    return names;
+        out.append(p.name);
+    return out;
 }
 
 } // namespace
@@ -86,9 +54,9 @@ TEST_F(EditorTest, GroupTakesMembersInPageOrderAtTheTopMemberPlace)
     EXPECT_EQ(ed->undoStack().size(), 1);
 
     // The frame encloses the unturned frames; rotations and hidden members come along.
-    LWElement bar = rect(QStringLiteral("bar"), {0, 0, 100, 20});
+    LWElement bar = rect("bar", {0, 0, 100, 20});
     bar.rotation = 90;
-    LWElement dot = rect(QStringLiteral("dot"), {200, 0, 10, 10});
+    LWElement dot = rect("dot", {200, 0, 10, 10});
     dot.hidden = true;
     auto turned = make(letter({bar, dot}));
     turned->setSelection({bar.id, dot.id});
@@ -100,9 +68,7 @@ TEST_F(EditorTest, GroupTakesMembersInPageOrderAtTheTopMemberPlace)
 
 TEST_F(EditorTest, GroupRefusesFewerThanTwoUnlockedMembers)
 {
-    LWElement locked = rect(QStringLiteral("L"));
-    locked.locked = true;
-    const LWElement free = rect(QStringLiteral("F"));
+    const LWElement locked = rect("L", {0, 0, 40, 30}, true), free = rect("F");
     const QList<QUuid> selections[] = {{free.id, locked.id}, {}, {free.id, free.id}};
     for (const QList<QUuid> &sel : selections) {
         auto ed = make(letter({free, locked}));
@@ -118,19 +84,18 @@ TEST_F(EditorTest, GroupRefusesFewerThanTwoUnlockedMembers)
 
 TEST_F(EditorTest, UngroupReleasesChildrenInPlaceAndInSelectionOrder)
 {
-    LWElement x = rect(QStringLiteral("X"), {5, 5, 20, 20}), y = rect(QStringLiteral("Y"), {40, 5, 20, 20});
+    LWElement x = rect("X", {5, 5, 20, 20}), y = rect("Y", {40, 5, 20, 20});
     y.rotation = 30;
     LWElement g = groupOf({x, y});
     g.rotation = 45;
-    auto ed = make(letter({rect(QStringLiteral("A")), g, rect(QStringLiteral("C"))}));
+    auto ed = make(letter({rect("A"), g, rect("C")}));
     ed->setSelection({g.id});
     ed->ungroup();
     EXPECT_EQ(order(*ed), QStringLiteral("AXYC"));
     EXPECT_EQ(ed->elements().mid(1, 2), (QList<LWElement>{x, y})); // frames and rotations unchanged
     EXPECT_EQ(ed->selection(), (QList<QUuid>{x.id, y.id}));
 
-    const LWElement p = rect(QStringLiteral("P")), q = rect(QStringLiteral("Q")), r = rect(QStringLiteral("R"));
-    const LWElement one = groupOf({p}), two = groupOf({q, r});
+    const LWElement p = rect("P"), q = rect("Q"), r = rect("R"), one = groupOf({p}), two = groupOf({q, r});
     auto both = make(letter({one, two}));
     both->setSelection({two.id, one.id, two.id});
     both->ungroup();
@@ -200,15 +165,13 @@ TEST_F(EditorTest, MoveToIndexClampsIntoTheOrder)
 TEST_F(EditorTest, GuidesRunThroughThePageCentre)
 {
     auto ed = make(letter());
-    ed->addGuide(true);
-    ed->addGuide(true);
-    ed->addGuide(false);
+    for (bool vertical : {true, true, false})
+        ed->addGuide(vertical);
     const QList<LWGuide> &g = ed->doc().guides;
     ASSERT_EQ(g.size(), 3);
-    EXPECT_TRUE(g[0].vertical && g[1].vertical && !g[2].vertical);
-    EXPECT_EQ(g[0].position, 306);
-    EXPECT_EQ(g[1].position, 306);
-    EXPECT_EQ(g[2].position, 396);
+    EXPECT_EQ((LWGuide{g[0].id, true, 306}), g[0]);
+    EXPECT_EQ((LWGuide{g[1].id, true, 306}), g[1]);
+    EXPECT_EQ((LWGuide{g[2].id, false, 396}), g[2]);
     ed->clearGuides();
     ed->clearGuides(); // nothing left, still a step
     EXPECT_TRUE(ed->doc().guides.isEmpty());
@@ -223,7 +186,7 @@ TEST_F(EditorTest, BackSideComesAndGoesWithUndo)
     EXPECT_EQ(pageNames(*ed), (QStringList{QStringLiteral("Front"), QStringLiteral("Back")}));
     EXPECT_EQ(ed->side(), 1);
 
-    const LWElement mark = rect(QStringLiteral("M"));
+    const LWElement mark = rect("M");
     ed->change(QStringLiteral("Add"), std::nullopt, [&](LWDocument &d) { d.pages[1].elements.append(mark); });
     ed->setSelection({mark.id});
     ed->removeBackSide();
@@ -260,8 +223,8 @@ TEST_F(EditorTest, SwitchSideIsViewStateOnly)
 
 TEST_F(EditorTest, ResizeToLandscapeFitsAndCentresTheContent)
 {
-    const LWElement full = rect(QStringLiteral("full"), {0, 0, 612, 792});
-    LWElement turned = rect(QStringLiteral("turned"), {200, 600, 200, 100});
+    const LWElement full = rect("full", {0, 0, 612, 792});
+    LWElement turned = rect("turned", {200, 600, 200, 100});
     turned.rotation = 30;
     LWDocument doc = letter({full, turned, groupOf({textBox(20, {50, 700, 300, 80}), textBox(12, {400, 760, 150, 30})})});
     doc.guides = {{QUuid::createUuid(), true, 306}, {QUuid::createUuid(), false, 396}};

@@ -25,8 +25,6 @@ protected:
     static LWRect frameOf(const LWEditor &ed, const QUuid &id) { return ed.element(id)->frame; }
 };
 
-LWDocument letter() { return LWDocument::blank(LWSizePreset::letter, std::nullopt); }
-
 } // namespace
 
 TEST_F(TextEditorTest, NewBoxesTakeTheHouseStyle)
