@@ -108,31 +108,25 @@ TEST_F(ClipboardTest, PlainTextIsTheFirstTopLevelTextAsStored)
     ed->setSelection({yo.id, shape.id, hi.id, group.id});
     ed->copy();
     EXPECT_EQ(board->text(), QStringLiteral("Hi"));
-
     ed->setSelection({shape.id});
     ed->copy();
     EXPECT_FALSE(board->text()); // no text: none left from before
-}
+    EXPECT_EQ(board->writes, 2);
 
-TEST_F(ClipboardTest, CopyOfNothingKeepsBothClipboards)
-{
-    const LWElement a = rect("A");
-    auto ed = make(letter({a}));
-    ed->setSelection({a.id});
-    ed->copy();
+    // A copy of nothing keeps both clipboards.
     const auto held = board->data_;
     ed->setSelection({QUuid::createUuid()});
     ed->copy();
-    EXPECT_EQ(names(LWClipboard::elements), QStringList{"A"});
+    EXPECT_EQ(names(LWClipboard::elements), QStringList{"s"});
     EXPECT_EQ(board->data_, held);
-    EXPECT_EQ(board->writes, 1);
+    EXPECT_EQ(board->writes, 2);
 }
 
 TEST_F(ClipboardTest, RepeatedPastesStayPutWithThePasteboardAndCascadeWithout)
 {
     const LWElement a = rect("A", {10, 10, 40, 30});
     for (const bool use : {true, false}) {
-        SCOPED_TRACE(use ? "pasteboard" : "in memory");
+        SCOPED_TRACE(use);
         LWClipboard::elements.clear();
         board->clear();
         auto ed = make(letter({a}));
@@ -151,20 +145,18 @@ TEST_F(ClipboardTest, RepeatedPastesStayPutWithThePasteboardAndCascadeWithout)
 TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
 {
     const LWElement a = rect("A");
-    struct Case {
-        const char *name;
+    const struct {
         std::map<QString, QByteArray> data;
         std::optional<QString> text;
         bool copiedBefore; // something of ours already in memory
+    } cases[] = {
+        {{{LWClipboard::pngType, encode(plain(600, 300, Qt::red), "png")}}, {}, false},
+        {{{LWClipboard::tiffType, encode(plain(600, 300, Qt::red), "tiff")}}, {}, false},
+        {{}, QStringLiteral("Open late on Fridays"), false},
+        {{}, QStringLiteral("Open late on Fridays"), true},
     };
-    const Case cases[] = {
-        {"PNG only", {{LWClipboard::pngType, encode(plain(600, 300, Qt::red), "png")}}, {}, false},
-        {"TIFF only", {{LWClipboard::tiffType, encode(plain(600, 300, Qt::red), "tiff")}}, {}, false},
-        {"text", {}, QStringLiteral("Open late on Fridays"), false},
-        {"text after a copy of ours", {}, QStringLiteral("Open late on Fridays"), true},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
         auto ed = make(letter({a}));
         LWClipboard::elements.clear();
         if (c.copiedBefore) {
@@ -179,9 +171,7 @@ TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
         if (c.text) {
             EXPECT_EQ(added.text->string, *c.text);
             EXPECT_EQ(added.frame.origin(), QPointF(306, 396));
-            EXPECT_EQ(added.frame.width(), 300);
         } else {
-            EXPECT_EQ(added.name, QStringLiteral("Picture"));
             EXPECT_EQ(added.frame, LWRect(234, 360, 144, 72));
             EXPECT_EQ(added.image->data, c.data.begin()->second);
         }
@@ -201,7 +191,7 @@ TEST_F(ClipboardTest, CutRemovesOnlyUnlockedAndDuplicateLeavesClipboardsAlone)
 
     auto dup = make(letter({locked, open}));
     dup->duplicate(); // nothing selected
-    EXPECT_EQ(dup->undoStack().size(), 0);
+    EXPECT_FALSE(dup->canUndo());
     dup->setSelection({open.id, locked.id});
     dup->duplicate();
     const QList<LWElement> copies = topmost(*dup, 2);
@@ -209,45 +199,24 @@ TEST_F(ClipboardTest, CutRemovesOnlyUnlockedAndDuplicateLeavesClipboardsAlone)
     EXPECT_FALSE(copies[0].locked);
     EXPECT_EQ(copies[1].frame.origin(), QPointF(59, 59));
     EXPECT_EQ(dup->selection(), ids(copies));
+    EXPECT_EQ(dup->undoStack().size(), 1);
     EXPECT_EQ(names(LWClipboard::elements), (QStringList{"L", "U"})); // from the cut, untouched
     EXPECT_EQ(board->writes, 1);
-    dup->undo();
-    EXPECT_EQ(dup->elements().size(), 2);
-    EXPECT_EQ(dup->selection(), (QList<QUuid>{open.id, locked.id}));
 }
 
 TEST_F(ClipboardTest, OurDataThatDoesNotDecodeCountsAsAbsent)
 {
-    const LWElement a = rect("A");
-    const QByteArray element = LWJson::write(a.toJson()).value();
-    QByteArray noFrame = element;
-    noFrame.replace("\"frame\":", "\"frames\":");
-    QByteArray huge = element;
-    huge.replace("\"rotation\":0", "\"rotation\":1e999");
-    ASSERT_NE(huge, element);
+    // The decoder's own limits are the model tests' business; any refusal falls back to memory.
     QList<LWElement> deep = {rect("leaf")};
-    for (int i = 0; i < LWDocumentIO::maxGroupLevels; ++i) {
-        LWElement g(LWElementKind::group, QStringLiteral("g"), LWRect(0, 0, 1, 1));
-        g.children = deep;
-        deep = {g};
-    }
-    const QByteArray tooDeep = LWJson::write(LWJson::to(deep)).value();
-    const QByteArray manyValues = "[" + QByteArray("[],").repeated(LWDocumentIO::maxValues / 2 + 1) + "[]]";
-
-    const struct {
-        const char *name;
-        QByteArray bytes;
-    } cases[] = {
-        {"not JSON", "[{\"id\":"},     {"an object", element},       {"no frame", "[" + noFrame + "]"},
-        {"1e999", "[" + huge + "]"}, {"one level too deep", tooDeep}, {"more than maxValues", manyValues},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        auto ed = make(letter({}));
+    for (int i = 0; i < LWDocumentIO::maxGroupLevels; ++i)
+        deep = {groupOf(deep)};
+    for (const QByteArray &bytes : {QByteArray("[{\"id\":"), LWJson::write(rect("A").toJson()).value(),
+                                    LWJson::write(LWJson::to(deep)).value()}) {
+        auto ed = make(letter());
         LWClipboard::elements = {rect("memory", {5, 5, 40, 30})};
-        board->data_ = {{LWClipboard::pasteboardType, c.bytes}};
+        board->data_ = {{LWClipboard::pasteboardType, bytes}};
         ed->paste();
-        EXPECT_EQ(names(ed->elements()), QStringList{"memory"});
+        EXPECT_EQ(names(ed->elements()), QStringList{"memory"}) << bytes.left(40).constData();
     }
 }
 
