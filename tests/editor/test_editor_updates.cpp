@@ -140,7 +140,7 @@ TEST_F(EditorTest, HitTestFindsTheTopMostTarget)
     // Groups take the whole tolerance around their bounds, everything else half of it.
     auto ed = make(s.doc);
     const LWRect gb = LWGeometry::bounds(*ed->element(s.g));
-    EXPECT_EQ(ed->hitTest(QPointF(gb.maxX() + 3, gb.midY()), 4)->id, s.g);
+    EXPECT_EQ(ed->hitTest(QPointF(gb.maxX() + 3, gb.midY()), 4).value_or(LWElement()).id, s.g);
     EXPECT_FALSE(ed->hitTest(QPointF(gb.maxX() + 4.04, gb.midY()), 4));
     EXPECT_FALSE(ed->hitTest(QPointF(73, 35), 4)); // right of b
     EXPECT_FALSE(make(letter())->hitTest(QPointF(1, 1), 4));
