@@ -109,23 +109,3 @@ TEST_F(EditorTest, DistributeSpacesItemsEvenly)
         EXPECT_NEAR(frame(i).minX() - frame(i - 1).maxX(), gap, 1e-9) << i;
 }
 
-TEST_F(EditorTest, AlignAndDistributeWithoutEnoughItemsTakeNoStep)
-{
-    const LWElement a = box(0, 0, 10, 10), b = box(50, 0, 10, 10), locked = rect("L", {20, 0, 10, 10}, true);
-    const std::optional<QString> refusal = QStringLiteral("Select three or more items to distribute them.");
-    const struct {
-        QList<QUuid> selection;
-        bool distribute;
-    } cases[] = {
-        {{}, false}, {{locked.id}, false}, {{QUuid::createUuid()}, false}, // align: silently
-        {{}, true},  {{a.id, b.id}, true}, {{a.id, b.id, locked.id}, true}, {{a.id, b.id, a.id}, true},
-    };
-    for (const auto &c : cases) {
-        auto ed = make(letter({a, locked, b}));
-        ed->setSelection(c.selection);
-        c.distribute ? ed->distribute(true) : ed->align(LWAlign::left);
-        EXPECT_EQ(ed->message(), c.distribute ? refusal : std::nullopt) << &c - cases;
-        EXPECT_FALSE(ed->canUndo()) << &c - cases;
-        EXPECT_FALSE(ed->dirty()) << &c - cases;
-    }
-}

@@ -1,5 +1,7 @@
 #include "editor_fixture.h"
 
+#include <limits>
+
 namespace {
 
 void rename(LWEditor &ed, const QString &name, const std::optional<QString> &key = std::nullopt)
@@ -167,4 +169,59 @@ TEST_F(EditorTest, SnapshotsShareUnchangedPictures)
         ed->redo();
     EXPECT_TRUE(allShare());
     EXPECT_EQ(ed->doc().pages.at(0).elements.at(0).frame.x, 150);
+}
+
+// Operations with nothing to act on leave the design, the history and `dirty` alone; some say why.
+TEST_F(EditorTest, RefusedOperationsTakeNoStep)
+{
+    const LWElement a = rect("A"), b = rect("B", {50, 0, 40, 30}), locked = rect("L", {100, 0, 40, 30}, true);
+    LWElement lockedGroup = groupOf({rect("m")}), lockedFrame = LWElement::makePhoto({0, 100, 50, 50});
+    lockedGroup.locked = lockedFrame.locked = true;
+    const LWDocument doc = letter({a, b, locked, lockedGroup, lockedFrame});
+    const QUuid elsewhere = QUuid::createUuid();
+    const std::optional<QString> two = QStringLiteral("Select two or more items to group them."),
+                                 three = QStringLiteral("Select three or more items to distribute them.");
+    using Op = std::function<void(LWEditor &)>;
+    const Op group = [](LWEditor &e) { e.group(); }, align = [](LWEditor &e) { e.align(LWAlign::left); },
+             distribute = [](LWEditor &e) { e.distribute(true); },
+             text = [](LWEditor &e) {
+                 e.updateText(QStringLiteral("Size"), std::nullopt, [](LWText &t) { t.size = 50; });
+                 e.fitBoxToText();
+             };
+    const auto resize = [](double w, double h, double safe) -> Op {
+        return [=](LWEditor &e) { EXPECT_FALSE(e.resize(w, h, QStringLiteral("letter"), safe, true)); };
+    };
+    const auto place = [](const char *bytes) -> Op {
+        return [=](LWEditor &e) { EXPECT_FALSE(e.placeImage(QByteArray(bytes))); };
+    };
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    const struct {
+        QList<QUuid> selection;
+        Op op;
+        std::optional<QString> message;
+    } cases[] = {
+        {{a.id, locked.id}, group, two}, {{}, group, two}, {{a.id, a.id}, group, two},
+        {{lockedGroup.id}, [](LWEditor &e) { e.ungroup(); }, {}},
+        {{}, [](LWEditor &e) { e.arrange(LWArrange::front); }, {}},
+        {{}, [](LWEditor &e) { e.duplicate(); }, {}},
+        {{}, align, {}}, {{locked.id}, align, {}}, {{elsewhere}, align, {}},
+        {{}, distribute, three}, {{a.id, b.id}, distribute, three}, {{a.id, b.id, locked.id}, distribute, three},
+        {{a.id, b.id, a.id}, distribute, three},
+        {{}, text, {}}, {{locked.id}, text, {}}, {{elsewhere}, text, {}},
+        {{}, place("Dear customer,\nthank you for your order.\n"), LWEditor::unreadablePictureMessage},
+        {{lockedFrame.id}, place("P6\n1 1\n255\n"), {}}, // a locked picture refuses silently
+        {{}, resize(0, 792, 18), {}}, {{}, resize(-1, 792, 18), {}}, {{}, resize(nan, 792, 18), {}},
+        {{}, resize(inf, 792, 18), {}}, {{}, resize(612, 0, 18), {}}, {{}, resize(612, nan, 18), {}},
+        {{}, resize(612, 792, nan), {}}, {{}, resize(612, 792, -1), {}}, {{}, resize(612, 792, inf), {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        auto ed = make(doc);
+        ed->setSelection(c.selection);
+        c.op(*ed);
+        EXPECT_EQ(ed->doc(), doc);
+        EXPECT_FALSE(ed->canUndo());
+        EXPECT_FALSE(ed->dirty());
+        EXPECT_EQ(ed->message(), c.message);
+    }
 }

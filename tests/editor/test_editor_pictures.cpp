@@ -82,30 +82,6 @@ TEST_F(EditorTest, NewPicturesArePrintSizedShrunkToThePageAndCentred)
     EXPECT_TRUE(bluish(img.pixel(img.width() / 2, img.height() - 10)));
 }
 
-TEST_F(EditorTest, RefusedPicturesChangeNothing)
-{
-    const LWElement open = frame({10, 10, 100, 100}), locked = frame({10, 10, 100, 100}, true);
-    const struct {
-        LWElement target;
-        QByteArray bytes;
-        std::optional<QString> message;
-    } cases[] = {
-        {open, "Dear customer,\nthank you for your order.\n",
-         QStringLiteral("That file isn't a picture VELK Leafwrighter can read (use JPEG, PNG, HEIC or TIFF).")},
-        {locked, png(10, 10), std::nullopt}, // silently
-    };
-    for (const auto &c : cases) {
-        const LWDocument doc = letter({c.target});
-        auto ed = make(doc);
-        ed->setSelection({c.target.id});
-        EXPECT_FALSE(ed->placeImage(c.bytes));
-        EXPECT_EQ(ed->message(), c.message);
-        EXPECT_EQ(ed->doc(), doc);
-        EXPECT_FALSE(ed->canUndo());
-        EXPECT_FALSE(ed->dirty());
-    }
-}
-
 TEST_F(EditorTest, SelectedFrameTakesThePictureKeepingItsShape)
 {
     LWElement shaped = LWElement::makePhoto(LWRect(100, 120, 200, 150), LWMask::ellipse);

@@ -119,13 +119,4 @@ TEST_F(TextEditorTest, TypingIntoOneBoxIsOneStep)
     // The same string still ends the sample text.
     ed->setText(three, ed->element(three)->text->string);
     EXPECT_FALSE(ed->element(three)->text->placeholder);
-
-    // Selection text operations need an unlocked text on the shown page.
-    const qsizetype steps = ed->undoStack().size();
-    for (const QList<QUuid> &sel : {QList<QUuid>{}, {locked}, {s.c}}) {
-        ed->setSelection(sel);
-        ed->updateText(QStringLiteral("Size"), std::nullopt, [](LWText &x) { x.size = 50; });
-        ed->fitBoxToText();
-    }
-    EXPECT_EQ(ed->undoStack().size(), steps);
 }
