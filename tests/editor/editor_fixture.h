@@ -24,14 +24,16 @@ protected:
         VELKTestFlags::running = false;
         LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini"))));
     }
-    std::unique_ptr<LWEditor> make(LWDocument doc)
+    std::unique_ptr<LWEditor> make(LWDocument doc, QList<QUuid> selection = {})
     {
         LWEditor::Clock clock{[this] {
                                   return std::chrono::steady_clock::time_point(
                                       std::chrono::nanoseconds(std::llround(monotonic * 1e9)));
                               },
                               [this] { return QDateTime::fromMSecsSinceEpoch(wallMs, Qt::UTC); }};
-        return std::make_unique<LWEditor>(std::move(doc), std::nullopt, std::move(clock));
+        auto ed = std::make_unique<LWEditor>(std::move(doc), std::nullopt, std::move(clock));
+        ed->setSelection(std::move(selection));
+        return ed;
     }
     void advance(double seconds) // both clocks move on together
     {

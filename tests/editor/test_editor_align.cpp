@@ -50,8 +50,7 @@ TEST_F(EditorTest, AlignTwoItemsToTheirUnion)
         {LWAlign::bottom, {10, 170, 30, 40}, {100, 200, 50, 10}},
     };
     for (const auto &c : cases) {
-        auto ed = make(letter({a, b}));
-        ed->setSelection({b.id, a.id});
+        auto ed = make(letter({a, b}), {b.id, a.id});
         ed->align(c.how);
         EXPECT_EQ(ed->element(a.id)->frame, c.a) << LWEnum::text(c.how).toStdString();
         EXPECT_EQ(ed->element(b.id)->frame, c.b) << LWEnum::text(c.how).toStdString();
@@ -79,8 +78,7 @@ TEST_F(EditorTest, DistributeSpacesItemsEvenly)
             for (const Span &s : c.spans)
                 elements.append(horizontal ? box(s.lo, 300, s.hi - s.lo, 10) : box(300, s.lo, 10, s.hi - s.lo));
             elements[1].hidden = true; // hidden items count
-            auto ed = make(letter(elements));
-            ed->setSelection(ids(elements));
+            auto ed = make(letter(elements), ids(elements));
             ed->distribute(horizontal);
             EXPECT_EQ(ed->undoStack().size(), 1);
             for (qsizetype i = 0; i < elements.size(); ++i) {
@@ -98,8 +96,7 @@ TEST_F(EditorTest, DistributeSpacesItemsEvenly)
     QList<QUuid> selection;
     for (int k = 0; k < 40; ++k)
         selection.append(many[(k * 13) % 40].id);
-    auto ed = make(letter(many));
-    ed->setSelection(selection);
+    auto ed = make(letter(many), selection);
     const auto frame = [&](qsizetype i) { return ed->element(selection[i])->frame; };
     const double first = frame(0).minX();
     ed->distribute(true);

@@ -75,8 +75,7 @@ TEST_F(ClipboardTest, PastedCopiesAreNewUnlockedOnTopAndSelected)
     // Stacking order, not selection order; a group's members get new ids too and keep their lock.
     const LWElement locked = rect("L", {10, 20, 40, 30}, true), other = rect("o"),
                     group = groupOf({rect("m1", {0, 0, 40, 30}, true), rect("m2", {50, 20, 40, 30})}, "g");
-    auto ed = make(letter({locked, other, group}));
-    ed->setSelection({group.id, locked.id});
+    auto ed = make(letter({locked, other, group}), {group.id, locked.id});
     ed->copy();
     EXPECT_EQ(ed->undoStack().size(), 0);
     EXPECT_EQ(names(LWClipboard::elements), (QStringList{"L", "g"}));
@@ -104,8 +103,7 @@ TEST_F(ClipboardTest, PlainTextIsTheFirstTopLevelTextAsStored)
     const LWElement group = groupOf({textBox("In a group", 0)}), shape = rect("s");
     LWElement hi = textBox("Hi", 50), yo = textBox("Yo", 80);
     hi.text->uppercase = true;
-    auto ed = make(letter({group, shape, hi, yo}));
-    ed->setSelection({yo.id, shape.id, hi.id, group.id});
+    auto ed = make(letter({group, shape, hi, yo}), {yo.id, shape.id, hi.id, group.id});
     ed->copy();
     EXPECT_EQ(board->text(), QStringLiteral("Hi"));
     ed->setSelection({shape.id});
@@ -182,15 +180,13 @@ TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
 TEST_F(ClipboardTest, CutRemovesOnlyUnlockedAndDuplicateLeavesClipboardsAlone)
 {
     const LWElement locked = rect("L", {0, 0, 40, 30}, true), open = rect("U", {50, 50, 40, 30});
-    auto ed = make(letter({locked, open}));
-    ed->setSelection({locked.id, open.id});
+    auto ed = make(letter({locked, open}), {locked.id, open.id});
     ed->cut();
     EXPECT_EQ(names(LWClipboard::elements), (QStringList{"L", "U"}));
     EXPECT_EQ(names(ed->elements()), QStringList{"L"});
     EXPECT_EQ(ed->undoStack().size(), 1);
 
-    auto dup = make(letter({locked, open}));
-    dup->setSelection({open.id, locked.id});
+    auto dup = make(letter({locked, open}), {open.id, locked.id});
     dup->duplicate();
     const QList<LWElement> copies = topmost(*dup, 2);
     EXPECT_EQ(names(copies), (QStringList{"L", "U"}));
@@ -238,8 +234,7 @@ TEST_F(ClipboardTest, SystemClipboardRoundTrip)
     LWClipboard::setPasteboard(LWClipboard::makeSystemPasteboard());
     QClipboard *system = QGuiApplication::clipboard();
     const LWElement hi = textBox("Hi", 50);
-    auto ed = make(letter({hi}));
-    ed->setSelection({hi.id});
+    auto ed = make(letter({hi}), {hi.id});
     ed->copy();
     const QMimeData *mime = system->mimeData();
     ASSERT_TRUE(mime);

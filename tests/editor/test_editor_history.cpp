@@ -191,6 +191,10 @@ TEST_F(EditorTest, RefusedOperationsTakeNoStep)
     const auto resize = [](double w, double h, double safe) -> Op {
         return [=](LWEditor &e) { EXPECT_FALSE(e.resize(w, h, QStringLiteral("letter"), safe, true)); };
     };
+    const auto update = [](QList<QUuid> ids) -> Op {
+        return [=](LWEditor &e) { EXPECT_FALSE(e.updateElements(ids, {}, {}, [](LWElement &x) { x.name = "x"; })); };
+    };
+    const QUuid member = lockedGroup.children->first().id;
     const auto place = [](const char *bytes) -> Op {
         return [=](LWEditor &e) { EXPECT_FALSE(e.placeImage(QByteArray(bytes))); };
     };
@@ -208,6 +212,11 @@ TEST_F(EditorTest, RefusedOperationsTakeNoStep)
         {{}, distribute, three}, {{a.id, b.id}, distribute, three}, {{a.id, b.id, locked.id}, distribute, three},
         {{a.id, b.id, a.id}, distribute, three},
         {{}, text, {}}, {{locked.id}, text, {}}, {{elsewhere}, text, {}},
+        {{}, update({locked.id}), {}}, {{}, update({elsewhere}), {}}, {{}, update({member}), {}}, {{}, update({}), {}},
+        {{locked.id}, [](LWEditor &e) { e.deleteSelection(); }, {}}, {{locked.id}, [](LWEditor &e) { e.nudge(1, 1); }, {}},
+        {{}, [&](LWEditor &e) { e.setFrame(locked.id, {0, 0, 1, 1}); }, {}},
+        {{}, [&](LWEditor &e) { e.setFrame(member, {0, 0, 1, 1}); }, {}},
+        {{}, [&](LWEditor &e) { e.setLocked(true); }, {}}, // no ids, nothing selected
         {{}, place("Dear customer,\nthank you for your order.\n"), LWEditor::unreadablePictureMessage},
         {{lockedFrame.id}, place("P6\n1 1\n255\n"), {}}, // a locked picture refuses silently
         {{}, resize(0, 792, 18), {}}, {{}, resize(-1, 792, 18), {}}, {{}, resize(nan, 792, 18), {}},
@@ -216,8 +225,7 @@ TEST_F(EditorTest, RefusedOperationsTakeNoStep)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);
-        auto ed = make(doc);
-        ed->setSelection(c.selection);
+        auto ed = make(doc, c.selection);
         c.op(*ed);
         EXPECT_EQ(ed->doc(), doc);
         EXPECT_FALSE(ed->canUndo());

@@ -87,8 +87,7 @@ TEST_F(EditorTest, SelectedFrameTakesThePictureKeepingItsShape)
     LWElement shaped = LWElement::makePhoto(LWRect(100, 120, 200, 150), LWMask::ellipse);
     shaped.image->fit = LWImageFit::fit;
     shaped.image->cropL = shaped.image->cropT = shaped.image->cropR = shaped.image->cropB = 0.1;
-    auto ed = make(letter({shaped}));
-    ed->setSelection({shaped.id});
+    auto ed = make(letter({shaped}), {shaped.id});
 
     const QByteArray red = encode(plain(40, 30, Qt::red), "png"), blue = encode(plain(40, 30, Qt::blue), "png");
     ASSERT_TRUE(ed->placeImage(red, QPointF(500, 700)));
@@ -130,15 +129,15 @@ TEST_F(EditorTest, DropsFillTheTopUnlockedFrameUnderThePoint)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);
-        auto ed = make(doc);
-        ed->setSelection(c.selection);
+        auto ed = make(doc, c.selection);
         ASSERT_TRUE(ed->placeImage(png(100, 100), c.at));
         EXPECT_EQ(ed->undoStack().size(), 1);
         const LWElement &target = c.filled ? *ed->element(*c.filled) : ed->elements().last();
         EXPECT_EQ(ed->elements().size(), doc.pages[0].elements.size() + (c.filled ? 0 : 1));
         EXPECT_TRUE(target.image->data);
-        if (!c.filled)
+        if (!c.filled) {
             EXPECT_EQ(target.frame.center(), c.at);
+        }
         EXPECT_EQ(ed->selection(), QList<QUuid>{target.id});
         EXPECT_EQ(*ed->element(shape.id), shape);
     }

@@ -82,8 +82,7 @@ TEST_F(EditorTest, AccessorsSeeTheShownPagesTopLevelElements)
     }
 
     const SampleCard s;
-    auto ed = make(s.doc);
-    ed->setSelection({s.b, s.c, s.a});
+    auto ed = make(s.doc, {s.b, s.c, s.a});
     EXPECT_EQ(ids(ed->selected()), (QList<QUuid>{s.b, s.a}));
     EXPECT_FALSE(ed->single());
     for (const QUuid &elsewhere : {s.c, s.child}) {

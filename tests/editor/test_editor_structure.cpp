@@ -20,11 +20,11 @@ QList<LWElement> lettered(const char *names)
 
 QString order(const LWEditor &ed) { return names(ed.elements()).join(QString()); }
 
-QList<QUuid> idsOf(const LWEditor &ed, const char *letters)
+QList<QUuid> idsOf(const QList<LWElement> &elements, const char *letters)
 {
     QList<QUuid> out;
     for (const char *p = letters; *p; ++p)
-        out.append(ed.elements().at(order(ed).indexOf(QLatin1Char(*p))).id);
+        out.append(elements.at(names(elements).join(QString()).indexOf(QLatin1Char(*p))).id);
     return out;
 }
 
@@ -41,8 +41,7 @@ QStringList pageNames(const LWEditor &ed)
 TEST_F(EditorTest, GroupTakesMembersInPageOrderAtTheTopMemberPlace)
 {
     const QList<LWElement> abcd = lettered("ABCD");
-    auto ed = make(letter(abcd));
-    ed->setSelection(idsOf(*ed, "DB"));
+    auto ed = make(letter(abcd), idsOf(abcd, "DB"));
     ed->group();
     ASSERT_EQ(order(*ed), QStringLiteral("ACGroup"));
     const LWElement &g = ed->elements().at(2);
@@ -56,8 +55,7 @@ TEST_F(EditorTest, GroupTakesMembersInPageOrderAtTheTopMemberPlace)
     bar.rotation = 90;
     LWElement dot = rect("dot", {200, 0, 10, 10});
     dot.hidden = true;
-    auto turned = make(letter({bar, dot}));
-    turned->setSelection({bar.id, dot.id});
+    auto turned = make(letter({bar, dot}), {bar.id, dot.id});
     turned->group();
     const LWElement &t = turned->elements().at(0);
     EXPECT_EQ(t.frame, LWRect(0, 0, 210, 20)); // the turned bounds would reach y = -40
@@ -70,16 +68,14 @@ TEST_F(EditorTest, UngroupReleasesChildrenInPlaceAndInSelectionOrder)
     y.rotation = 30;
     LWElement g = groupOf({x, y});
     g.rotation = 45;
-    auto ed = make(letter({rect("A"), g, rect("C")}));
-    ed->setSelection({g.id});
+    auto ed = make(letter({rect("A"), g, rect("C")}), {g.id});
     ed->ungroup();
     EXPECT_EQ(order(*ed), QStringLiteral("AXYC"));
     EXPECT_EQ(ed->elements().mid(1, 2), (QList<LWElement>{x, y})); // frames and rotations unchanged
     EXPECT_EQ(ed->selection(), (QList<QUuid>{x.id, y.id}));
 
     const LWElement p = rect("P"), q = rect("Q"), r = rect("R"), one = groupOf({p}), two = groupOf({q, r});
-    auto both = make(letter({one, two}));
-    both->setSelection({two.id, one.id, two.id});
+    auto both = make(letter({one, two}), {two.id, one.id, two.id});
     both->ungroup();
     EXPECT_EQ(order(*both), QStringLiteral("PQR"));
     EXPECT_EQ(both->selection(), (QList<QUuid>{q.id, r.id, p.id}));
@@ -102,16 +98,14 @@ TEST_F(EditorTest, ArrangeMovesSelectedRunsAsBlocks)
     for (const auto &c : cases) {
         QList<LWElement> els = lettered(c.page);
         els[0].locked = true; // locked items are arranged too
-        auto ed = make(letter(els));
-        ed->setSelection(idsOf(*ed, c.selected));
+        auto ed = make(letter(els), idsOf(els, c.selected));
         ed->arrange(c.how);
         EXPECT_EQ(order(*ed), QString::fromLatin1(c.expected)) << c.page << " " << c.selected << " " << int(c.how);
         EXPECT_EQ(ed->undoStack().size(), 1) << c.expected; // a step even when nothing moved
     }
 
     // Ids from elsewhere still cost a step, as lock and hide do.
-    auto idle = make(letter(lettered("AB")));
-    idle->setSelection({QUuid::createUuid()});
+    auto idle = make(letter(lettered("AB")), {QUuid::createUuid()});
     idle->arrange(LWArrange::back);
     EXPECT_EQ(order(*idle), QStringLiteral("AB"));
     EXPECT_TRUE(idle->canUndo());
