@@ -112,7 +112,7 @@ TEST_F(EditorTest, HitTestFindsTheTopMostTarget)
         {with(s.doc, s.b), false, s.a},      // locked upper skipped
         {with(s.doc, s.b), true, s.b},       // unless asked for
         {with(s.doc, {}, s.b), true, s.a},   // hidden upper skipped
-        {with(s.doc, s.a, s.b), false, {}}, //
+        {with(s.doc, s.a, s.b), false, {}},
     };
     for (const auto &c : cases) {
         const auto hit = make(c.doc)->hitTest(QPointF(35, 25), 2, c.includeLocked);
@@ -125,6 +125,7 @@ TEST_F(EditorTest, HitTestFindsTheTopMostTarget)
     EXPECT_EQ(ed->hitTest(QPointF(gb.maxX() + 3, gb.midY()), 4).value_or(LWElement()).id, s.g);
     EXPECT_FALSE(ed->hitTest(QPointF(gb.maxX() + 4.04, gb.midY()), 4));
     EXPECT_FALSE(ed->hitTest(QPointF(73, 35), 4)); // right of b
+    EXPECT_FALSE(make(with(s.doc, {}, s.g))->hitTest(gb.center(), 4)); // a hidden group too
     EXPECT_FALSE(make(letter())->hitTest(QPointF(1, 1), 4));
 }
 
