@@ -35,7 +35,6 @@ TEST_F(EditorTest, EveryWriteAnnouncesItsOwnFieldOnce)
     auto ed = make(SampleCard().doc);
     const QMetaObject &meta = LWEditor::staticMetaObject;
     const int first = meta.propertyOffset(), n = meta.propertyCount() - first;
-    ASSERT_EQ(n, 17);
     std::vector<std::unique_ptr<QSignalSpy>> spies;
     for (int i = 0; i < n; ++i)
         spies.push_back(std::make_unique<QSignalSpy>(ed.get(), meta.property(first + i).notifySignal()));
