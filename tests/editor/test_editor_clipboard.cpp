@@ -59,41 +59,10 @@ protected:
     std::shared_ptr<FakePasteboard> board = std::make_shared<FakePasteboard>();
 };
 
-LWElement rect(double x, double y, const char *name, bool locked = false)
-{
-    LWElement e = LWElement::makeShape(LWShapeKind::rectangle, LWRect(x, y, 40, 30), LWFill::solid(LWColor::black),
-                                       std::nullopt, 0, QString::fromLatin1(name));
-    e.locked = locked;
-    return e;
-}
-
 LWElement textBox(const char *string, double y)
 {
     return LWElement::makeText(LWText(QString::fromLatin1(string), QStringLiteral("Helvetica"), 12, LWColor::black),
                                LWRect(10, y, 100, 20));
-}
-
-LWDocument letterWith(const QList<LWElement> &elements)
-{
-    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
-    doc.pages[0].elements = elements;
-    return doc;
-}
-
-QStringList names(const QList<LWElement> &list)
-{
-    QStringList out;
-    for (const LWElement &e : list)
-        out << e.name;
-    return out;
-}
-
-QList<QUuid> ids(const QList<LWElement> &list)
-{
-    QList<QUuid> out;
-    for (const LWElement &e : list)
-        out << e.id;
-    return out;
 }
 
 // The last n elements of the shown page: what the last paste or duplicate put there.
@@ -103,96 +72,62 @@ QList<LWElement> topmost(const LWEditor &ed, qsizetype n) { return ed.elements()
 
 TEST_F(ClipboardTest, PastedCopiesAreNewUnlockedOnTopAndSelected)
 {
-    const LWElement locked = rect(10, 20, "r", true), other = rect(100, 100, "o");
-    auto ed = make(letterWith({locked, other}));
-    ed->setSelection({locked.id});
+    // Stacking order, not selection order; a group's members get new ids too and keep their lock.
+    const LWElement locked = rect("L", {10, 20, 40, 30}, true), other = rect("o"),
+                    group = groupOf({rect("m1", {0, 0, 40, 30}, true), rect("m2", {50, 20, 40, 30})}, "g");
+    auto ed = make(letter({locked, other, group}), {group.id, locked.id});
     ed->copy();
     EXPECT_EQ(ed->undoStack().size(), 0);
-    EXPECT_TRUE(board->data(LWClipboard::pasteboardType));
+    EXPECT_EQ(names(LWClipboard::elements), (QStringList{"L", "g"}));
     ed->paste();
-    ASSERT_EQ(ed->elements().size(), 3);
-    const LWElement &copy = ed->elements().last();
-    EXPECT_NE(copy.id, locked.id);
-    EXPECT_EQ(copy.frame, LWRect(19, 29, 40, 30));
-    EXPECT_FALSE(copy.locked);
-    EXPECT_EQ(ed->selection(), QList<QUuid>{copy.id});
+    ASSERT_EQ(ed->elements().size(), 5);
+    const QList<LWElement> pasted = topmost(*ed, 2);
+    EXPECT_EQ(names(pasted), (QStringList{"L", "g"}));
+    EXPECT_EQ(ed->selection(), ids(pasted));
+    const QList<LWElement> before = locked.flattened() + group.flattened(),
+                           after = pasted[0].flattened() + pasted[1].flattened();
+    ASSERT_EQ(after.size(), 4);
+    for (qsizetype i = 0; i < after.size(); ++i) {
+        EXPECT_NE(after[i].id, before[i].id) << i;
+        EXPECT_EQ(after[i].frame, before[i].frame.offsetBy(9, 9)) << i;
+        EXPECT_EQ(after[i].locked, i > 0 && before[i].locked) << i;
+    }
     EXPECT_EQ(ed->undoStack().size(), 1);
     ed->undo();
-    EXPECT_EQ(ed->elements().size(), 2);
-    EXPECT_EQ(ed->selection(), QList<QUuid>{locked.id});
-}
-
-TEST_F(ClipboardTest, GroupsGetNewIdsAtEveryLevelAndKeepLockedMembers)
-{
-    LWElement group(LWElementKind::group, QStringLiteral("g"), LWRect(0, 0, 100, 60));
-    group.children = QList<LWElement>{rect(0, 0, "m1", true), rect(50, 20, "m2")};
-    auto ed = make(letterWith({group}));
-    ed->setSelection({group.id});
-    ed->copy();
-    ed->paste();
-    const LWElement copy = ed->elements().last();
-    const QList<LWElement> before = group.flattened(), after = copy.flattened();
-    ASSERT_EQ(after.size(), 3);
-    for (qsizetype i = 0; i < after.size(); ++i) {
-        EXPECT_NE(after[i].id, before[i].id);
-        EXPECT_EQ(after[i].frame, before[i].frame.offsetBy(9, 9));
-        EXPECT_EQ(after[i].locked, before[i].locked);
-    }
-}
-
-TEST_F(ClipboardTest, ItemsGoInStackingOrderNotSelectionOrder)
-{
-    const LWElement a = rect(0, 0, "A"), b = rect(0, 0, "B"), c = rect(0, 0, "C");
-    auto ed = make(letterWith({a, b, c}));
-    ed->setSelection({c.id, a.id});
-    ed->copy();
-    EXPECT_EQ(names(LWClipboard::elements), (QStringList{"A", "C"}));
-    ed->paste();
-    const QList<LWElement> pasted = topmost(*ed, 2);
-    EXPECT_EQ(names(pasted), (QStringList{"A", "C"}));
-    EXPECT_EQ(ed->selection(), ids(pasted));
+    EXPECT_EQ(ed->elements().size(), 3);
+    EXPECT_EQ(ed->selection(), (QList<QUuid>{group.id, locked.id}));
 }
 
 TEST_F(ClipboardTest, PlainTextIsTheFirstTopLevelTextAsStored)
 {
-    LWElement inner = textBox("In a group", 0);
-    LWElement group(LWElementKind::group, QStringLiteral("g"), inner.frame);
-    group.children = QList<LWElement>{inner};
+    const LWElement group = groupOf({textBox("In a group", 0)}), shape = rect("s");
     LWElement hi = textBox("Hi", 50), yo = textBox("Yo", 80);
     hi.text->uppercase = true;
-    const LWElement shape = rect(0, 0, "s");
-    auto ed = make(letterWith({group, shape, hi, yo}));
-    ed->setSelection({yo.id, shape.id, hi.id, group.id});
+    auto ed = make(letter({group, shape, hi, yo}), {yo.id, shape.id, hi.id, group.id});
     ed->copy();
     EXPECT_EQ(board->text(), QStringLiteral("Hi"));
-
     ed->setSelection({shape.id});
     ed->copy();
     EXPECT_FALSE(board->text()); // no text: none left from before
-}
+    EXPECT_EQ(board->writes, 2);
 
-TEST_F(ClipboardTest, CopyOfNothingKeepsBothClipboards)
-{
-    const LWElement a = rect(0, 0, "A");
-    auto ed = make(letterWith({a}));
-    ed->setSelection({a.id});
-    ed->copy();
+    // A copy of nothing keeps both clipboards.
     const auto held = board->data_;
     ed->setSelection({QUuid::createUuid()});
     ed->copy();
-    EXPECT_EQ(names(LWClipboard::elements), QStringList{"A"});
+    EXPECT_EQ(names(LWClipboard::elements), QStringList{"s"});
     EXPECT_EQ(board->data_, held);
-    EXPECT_EQ(board->writes, 1);
+    EXPECT_EQ(board->writes, 2);
 }
 
 TEST_F(ClipboardTest, RepeatedPastesStayPutWithThePasteboardAndCascadeWithout)
 {
-    const LWElement a = rect(10, 10, "A");
+    const LWElement a = rect("A", {10, 10, 40, 30});
     for (const bool use : {true, false}) {
-        SCOPED_TRACE(use ? "pasteboard" : "in memory");
+        SCOPED_TRACE(use);
         LWClipboard::elements.clear();
         board->clear();
-        auto ed = make(letterWith({a}));
+        auto ed = make(letter({a}));
         ed->setUsePasteboard(use);
         ed->setSelection({a.id});
         ed->copy();
@@ -207,22 +142,20 @@ TEST_F(ClipboardTest, RepeatedPastesStayPutWithThePasteboardAndCascadeWithout)
 
 TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
 {
-    const LWElement a = rect(0, 0, "A");
-    struct Case {
-        const char *name;
+    const LWElement a = rect("A");
+    const struct {
         std::map<QString, QByteArray> data;
         std::optional<QString> text;
         bool copiedBefore; // something of ours already in memory
+    } cases[] = {
+        {{{LWClipboard::pngType, encode(plain(600, 300, Qt::red), "png")}}, {}, false},
+        {{{LWClipboard::tiffType, encode(plain(600, 300, Qt::red), "tiff")}}, {}, false},
+        {{}, QStringLiteral("Open late on Fridays"), false},
+        {{}, QStringLiteral("Open late on Fridays"), true},
     };
-    const Case cases[] = {
-        {"PNG only", {{LWClipboard::pngType, encode(plain(600, 300, Qt::red), "png")}}, {}, false},
-        {"TIFF only", {{LWClipboard::tiffType, encode(plain(600, 300, Qt::red), "tiff")}}, {}, false},
-        {"text", {}, QStringLiteral("Open late on Fridays"), false},
-        {"text after a copy of ours", {}, QStringLiteral("Open late on Fridays"), true},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        auto ed = make(letterWith({a}));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        auto ed = make(letter({a}));
         LWClipboard::elements.clear();
         if (c.copiedBefore) {
             ed->setSelection({a.id});
@@ -236,9 +169,7 @@ TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
         if (c.text) {
             EXPECT_EQ(added.text->string, *c.text);
             EXPECT_EQ(added.frame.origin(), QPointF(306, 396));
-            EXPECT_EQ(added.frame.width(), 300);
         } else {
-            EXPECT_EQ(added.name, QStringLiteral("Picture"));
             EXPECT_EQ(added.frame, LWRect(234, 360, 144, 72));
             EXPECT_EQ(added.image->data, c.data.begin()->second);
         }
@@ -248,71 +179,46 @@ TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
 
 TEST_F(ClipboardTest, CutRemovesOnlyUnlockedAndDuplicateLeavesClipboardsAlone)
 {
-    const LWElement locked = rect(0, 0, "L", true), open = rect(50, 50, "U");
-    auto ed = make(letterWith({locked, open}));
-    ed->setSelection({locked.id, open.id});
+    const LWElement locked = rect("L", {0, 0, 40, 30}, true), open = rect("U", {50, 50, 40, 30});
+    auto ed = make(letter({locked, open}), {locked.id, open.id});
     ed->cut();
     EXPECT_EQ(names(LWClipboard::elements), (QStringList{"L", "U"}));
     EXPECT_EQ(names(ed->elements()), QStringList{"L"});
     EXPECT_EQ(ed->undoStack().size(), 1);
 
-    auto dup = make(letterWith({locked, open}));
-    dup->duplicate(); // nothing selected
-    EXPECT_EQ(dup->undoStack().size(), 0);
-    dup->setSelection({open.id, locked.id});
+    auto dup = make(letter({locked, open}), {open.id, locked.id});
     dup->duplicate();
     const QList<LWElement> copies = topmost(*dup, 2);
     EXPECT_EQ(names(copies), (QStringList{"L", "U"}));
     EXPECT_FALSE(copies[0].locked);
     EXPECT_EQ(copies[1].frame.origin(), QPointF(59, 59));
     EXPECT_EQ(dup->selection(), ids(copies));
+    EXPECT_EQ(dup->undoStack().size(), 1);
     EXPECT_EQ(names(LWClipboard::elements), (QStringList{"L", "U"})); // from the cut, untouched
     EXPECT_EQ(board->writes, 1);
-    dup->undo();
-    EXPECT_EQ(dup->elements().size(), 2);
-    EXPECT_EQ(dup->selection(), (QList<QUuid>{open.id, locked.id}));
 }
 
 TEST_F(ClipboardTest, OurDataThatDoesNotDecodeCountsAsAbsent)
 {
-    const LWElement a = rect(0, 0, "A");
-    const QByteArray element = LWJson::write(a.toJson()).value();
-    QByteArray noFrame = element;
-    noFrame.replace("\"frame\":", "\"frames\":");
-    QByteArray huge = element;
-    huge.replace("\"rotation\":0", "\"rotation\":1e999");
-    ASSERT_NE(huge, element);
-    QList<LWElement> deep = {rect(0, 0, "leaf")};
-    for (int i = 0; i < LWDocumentIO::maxGroupLevels; ++i) {
-        LWElement g(LWElementKind::group, QStringLiteral("g"), LWRect(0, 0, 1, 1));
-        g.children = deep;
-        deep = {g};
-    }
-    const QByteArray tooDeep = LWJson::write(LWJson::to(deep)).value();
-    const QByteArray manyValues = "[" + QByteArray("[],").repeated(LWDocumentIO::maxValues / 2 + 1) + "[]]";
-
-    const struct {
-        const char *name;
-        QByteArray bytes;
-    } cases[] = {
-        {"not JSON", "[{\"id\":"},     {"an object", element},       {"no frame", "[" + noFrame + "]"},
-        {"1e999", "[" + huge + "]"}, {"one level too deep", tooDeep}, {"more than maxValues", manyValues},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        auto ed = make(letterWith({}));
-        LWClipboard::elements = {rect(5, 5, "memory")};
-        board->data_ = {{LWClipboard::pasteboardType, c.bytes}};
+    // The decoder's own limits are the model tests' business; any refusal falls back to memory.
+    QList<LWElement> deep = {rect("leaf")};
+    for (int i = 0; i < LWDocumentIO::maxGroupLevels; ++i)
+        deep = {groupOf(deep)};
+    for (const QByteArray &bytes : {QByteArray("[{\"id\":"), LWJson::write(rect("A").toJson()).value(),
+                                    LWJson::write(LWJson::to(deep)).value()}) {
+        auto ed = make(letter());
+        LWClipboard::elements = {rect("memory", {5, 5, 40, 30})};
+        board->data_ = {{LWClipboard::pasteboardType, bytes}};
         ed->paste();
-        EXPECT_EQ(names(ed->elements()), QStringList{"memory"});
+        EXPECT_EQ(names(ed->elements()), QStringList{"memory"}) << bytes.left(40).constData();
     }
 }
 
 TEST_F(ClipboardTest, FailedEncodingClearsThePasteboard)
 {
-    LWElement bad = rect(0, 0, "N");
+    LWElement bad = rect("N");
     bad.frame.w = std::nan("");
-    auto ed = make(letterWith({bad}));
+    auto ed = make(letter({bad}));
     board->data_ = {{LWClipboard::pngType, encode(plain(4, 4, Qt::red), "png")}};
     board->text_ = QStringLiteral("older");
     ed->setSelection({bad.id});
@@ -328,8 +234,7 @@ TEST_F(ClipboardTest, SystemClipboardRoundTrip)
     LWClipboard::setPasteboard(LWClipboard::makeSystemPasteboard());
     QClipboard *system = QGuiApplication::clipboard();
     const LWElement hi = textBox("Hi", 50);
-    auto ed = make(letterWith({hi}));
-    ed->setSelection({hi.id});
+    auto ed = make(letter({hi}), {hi.id});
     ed->copy();
     const QMimeData *mime = system->mimeData();
     ASSERT_TRUE(mime);

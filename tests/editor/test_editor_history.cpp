@@ -1,6 +1,6 @@
 #include "editor_fixture.h"
 
-#include <QByteArray>
+#include <limits>
 
 namespace {
 
@@ -61,12 +61,6 @@ TEST_F(EditorTest, ChangeStampsWholeSecondsAndUndoRestoresTheStoredTime)
     EXPECT_EQ(ed->doc().modified, 1700000001);
     ed->undo();
     EXPECT_EQ(ed->doc().modified, 1600000000);
-
-    // A body that changes nothing still costs a step and marks the design.
-    auto quiet = make(doc);
-    quiet->change(QStringLiteral("Nothing"), std::nullopt, [](LWDocument &) {});
-    EXPECT_EQ(quiet->undoStack().size(), 1);
-    EXPECT_TRUE(quiet->dirty());
 }
 
 TEST_F(EditorTest, HistoryKeepsTheNewestThreeHundred)
@@ -88,12 +82,14 @@ TEST_F(EditorTest, HistoryKeepsTheNewestThreeHundred)
 TEST_F(EditorTest, SavingKeepsHistoryAndUndoMarksDirtyAgain)
 {
     auto ed = make(SampleCard().doc);
+    ed->change(QStringLiteral("Nothing"), std::nullopt, [](LWDocument &) {}); // still a step, still marks
+    EXPECT_TRUE(ed->dirty());
     rename(*ed, QStringLiteral("x"));
     const QUrl url = QUrl::fromLocalFile(QStringLiteral("/tmp/x.velkfolio"));
     ed->markSaved(url);
     EXPECT_EQ(ed->fileURL(), url);
     EXPECT_FALSE(ed->dirty());
-    EXPECT_TRUE(ed->canUndo());
+    EXPECT_EQ(ed->undoStack().size(), 2);
     ed->undo();
     EXPECT_TRUE(ed->dirty());
     ed->redo(); // back to the saved state, still marked
@@ -141,10 +137,9 @@ TEST_F(EditorTest, ADragIsOneStepAndStampsNothing)
 // 300 steps of a design with a 20 MB picture hold that picture once.
 TEST_F(EditorTest, SnapshotsShareUnchangedPictures)
 {
-    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
     LWElement photo = LWElement::makePhoto(LWRect(0, 0, 300, 200));
     photo.image->data = QByteArray(20 * 1024 * 1024, '\x7f');
-    doc.pages[0].elements = {photo, LWElement::makeShape(LWShapeKind::ellipse, LWRect(5, 5, 9, 9), LWFill::none(), std::nullopt)};
+    LWDocument doc = letter({photo, box({5, 5, 9, 9})});
     const char *const buffer = std::as_const(*photo.image->data).constData();
     photo = LWElement();
 
@@ -174,4 +169,67 @@ TEST_F(EditorTest, SnapshotsShareUnchangedPictures)
         ed->redo();
     EXPECT_TRUE(allShare());
     EXPECT_EQ(ed->doc().pages.at(0).elements.at(0).frame.x, 150);
+}
+
+// Operations with nothing to act on leave the design, the history and `dirty` alone; some say why.
+TEST_F(EditorTest, RefusedOperationsTakeNoStep)
+{
+    const LWElement a = rect("A"), b = rect("B", {50, 0, 40, 30}), locked = rect("L", {100, 0, 40, 30}, true);
+    LWElement lockedGroup = groupOf({rect("m")}), lockedFrame = LWElement::makePhoto({0, 100, 50, 50});
+    lockedGroup.locked = lockedFrame.locked = true;
+    const LWDocument doc = letter({a, b, locked, lockedGroup, lockedFrame});
+    const QUuid elsewhere = QUuid::createUuid();
+    const std::optional<QString> two = QStringLiteral("Select two or more items to group them."),
+                                 three = QStringLiteral("Select three or more items to distribute them.");
+    using Op = std::function<void(LWEditor &)>;
+    const Op group = [](LWEditor &e) { e.group(); }, align = [](LWEditor &e) { e.align(LWAlign::left); },
+             distribute = [](LWEditor &e) { e.distribute(true); },
+             text = [](LWEditor &e) {
+                 e.updateText(QStringLiteral("Size"), std::nullopt, [](LWText &t) { t.size = 50; });
+                 e.fitBoxToText();
+             };
+    const auto resize = [](double w, double h, double safe) -> Op {
+        return [=](LWEditor &e) { EXPECT_FALSE(e.resize(w, h, QStringLiteral("letter"), safe, true)); };
+    };
+    const auto update = [](QList<QUuid> ids) -> Op {
+        return [=](LWEditor &e) { EXPECT_FALSE(e.updateElements(ids, {}, {}, [](LWElement &x) { x.name = "x"; })); };
+    };
+    const QUuid member = lockedGroup.children->first().id;
+    const auto place = [](const char *bytes) -> Op {
+        return [=](LWEditor &e) { EXPECT_FALSE(e.placeImage(QByteArray(bytes))); };
+    };
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    const struct {
+        QList<QUuid> selection;
+        Op op;
+        std::optional<QString> message;
+    } cases[] = {
+        {{a.id, locked.id}, group, two}, {{}, group, two}, {{a.id, a.id}, group, two},
+        {{lockedGroup.id}, [](LWEditor &e) { e.ungroup(); }, {}},
+        {{}, [](LWEditor &e) { e.arrange(LWArrange::front); }, {}},
+        {{}, [](LWEditor &e) { e.duplicate(); }, {}},
+        {{}, align, {}}, {{locked.id}, align, {}}, {{elsewhere}, align, {}},
+        {{}, distribute, three}, {{a.id, b.id}, distribute, three}, {{a.id, b.id, locked.id}, distribute, three},
+        {{a.id, b.id, a.id}, distribute, three},
+        {{}, text, {}}, {{locked.id}, text, {}}, {{elsewhere}, text, {}},
+        {{}, update({locked.id}), {}}, {{}, update({elsewhere}), {}}, {{}, update({member}), {}}, {{}, update({}), {}},
+        {{locked.id}, [](LWEditor &e) { e.deleteSelection(); }, {}}, {{locked.id}, [](LWEditor &e) { e.nudge(1, 1); }, {}},
+        {{}, [&](LWEditor &e) { e.setFrame(locked.id, {0, 0, 1, 1}); }, {}},
+        {{}, [&](LWEditor &e) { e.setFrame(member, {0, 0, 1, 1}); }, {}},
+        {{}, [&](LWEditor &e) { e.setLocked(true); }, {}}, // no ids, nothing selected
+        {{}, place("Dear customer,\nthank you for your order.\n"), LWEditor::unreadablePictureMessage},
+        {{lockedFrame.id}, place("P6\n1 1\n255\n"), {}}, // a locked picture refuses silently
+        {{}, resize(0, 792, 18), {}}, {{}, resize(-1, 792, 18), {}}, {{}, resize(nan, 792, 18), {}},
+        {{}, resize(inf, 792, 18), {}}, {{}, resize(612, 0, 18), {}}, {{}, resize(612, nan, 18), {}},
+        {{}, resize(612, 792, nan), {}}, {{}, resize(612, 792, -1), {}}, {{}, resize(612, 792, inf), {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        auto ed = make(doc, c.selection);
+        c.op(*ed);
+        EXPECT_EQ(ed->doc(), doc);
+        EXPECT_FALSE(ed->canUndo());
+        EXPECT_FALSE(ed->dirty());
+        EXPECT_EQ(ed->message(), c.message);
+    }
 }

@@ -7,36 +7,40 @@ using Coords = QList<double>;
 
 namespace {
 
-LWElement box(const LWRect &frame)
-{
-    return LWElement::makeShape(LWShapeKind::rectangle, frame, LWFill::solid(LWColor::black), std::nullopt);
-}
-
 LWGuide guide(bool vertical, double position) { return {QUuid::createUuid(), vertical, position}; }
-
-LWDocument letter()
-{
-    return LWDocument::blank(LWSizePreset::letter, std::nullopt);
-}
 
 } // namespace
 
 TEST_F(EditorTest, SnapPicksTheNearestTargetPerAxis)
 {
-    auto ed = make(letter());
-    ed->setShowGrid(false);
-    // Centre 307 is 1 pt from the page centre, its left edge 302 is 4 pt off and loses.
-    LWEditor::SnapResult r = ed->snap(LWRect(302, 500, 10, 10), {}, 5);
-    EXPECT_EQ(r.offset, QPointF(-1, 0));
-    EXPECT_EQ(r.lines, (Lines{{true, 306}}));
-
-    // Both axes: the vertical line comes first.
-    r = ed->snap(LWRect(302, 392, 10, 10), {}, 5);
-    EXPECT_EQ(r.offset, QPointF(-1, -1));
-    EXPECT_EQ(r.lines, (Lines{{true, 306}, {false, 396}}));
-
-    ed->setSnapping(false);
-    r = ed->snap(LWRect(302, 392, 10, 10), {}, 5);
+    const struct {
+        QList<double> guides; // vertical
+        LWRect rect;
+        double threshold;
+        QPointF offset;
+        Lines lines;
+    } cases[] = {
+        // Centre 307 is 1 pt from the page centre, its left edge 302 is 4 pt off and loses.
+        {{}, {302, 500, 10, 10}, 5, {-1, 0}, {{true, 306}}},
+        {{}, {302, 392, 10, 10}, 5, {-1, -1}, {{true, 306}, {false, 396}}}, // the vertical line first
+        {{110, 100}, {105, 600, 0, 0}, 5, {5, 0}, {{true, 110}}}, // equal distance: the earlier target
+        {{100, 110}, {105, 600, 0, 0}, 5, {-5, 0}, {{true, 100}}},
+        {{100}, {105, 600, 0, 0}, 4.999, {}, {}},
+        {{112, 98}, {100, 600, 10, 0}, 3, {-2, 0}, {{true, 98}}}, // min edge first, whatever the target order
+        {{111, 98}, {100, 600, 10, 0}, 3, {1, 0}, {{true, 111}}}, // only strictly nearer replaces
+    };
+    for (const auto &c : cases) {
+        LWDocument doc = letter();
+        for (double g : c.guides)
+            doc.guides.append(guide(true, g));
+        auto ed = make(doc);
+        const LWEditor::SnapResult r = ed->snap(c.rect, {}, c.threshold);
+        EXPECT_EQ(r.offset, c.offset) << &c - cases;
+        EXPECT_EQ(r.lines, c.lines) << &c - cases;
+    }
+    auto off = make(letter());
+    off->setSnapping(false);
+    const LWEditor::SnapResult r = off->snap(cases[1].rect, {}, 5);
     EXPECT_EQ(r.offset, QPointF());
     EXPECT_TRUE(r.lines.isEmpty());
 }
@@ -67,39 +71,6 @@ TEST_F(EditorTest, SnapTargetsInTheirOrder)
     doc.guides.clear();
     ed->setDoc(doc);
     EXPECT_EQ(ed->snapTargets({}).xs, (Coords{0, 306, 612, 18, 594, 0, 25, 50}));
-}
-
-TEST_F(EditorTest, SnapTiesKeepTheEarlierPairAndTheThresholdSnaps)
-{
-    struct Case {
-        QList<double> guides; // vertical
-        LWRect rect;
-        double threshold;
-        std::optional<double> offset; // on x; none: no vertical line
-        double line = 0;
-    };
-    const Case cases[] = {
-        {{110, 100}, {105, 600, 0, 0}, 5, 5, 110}, // equal distance: the earlier target
-        {{100, 110}, {105, 600, 0, 0}, 5, -5, 100},
-        {{100}, {105, 600, 0, 0}, 4.999, std::nullopt},
-        {{112, 98}, {100, 600, 10, 0}, 3, -2, 98}, // min edge before max edge, whatever the target order
-        {{111, 98}, {100, 600, 10, 0}, 3, 1, 111}, // only strictly nearer replaces
-    };
-    for (const Case &c : cases) {
-        LWDocument doc = letter();
-        for (double g : c.guides)
-            doc.guides.append(guide(true, g));
-        auto ed = make(doc);
-        ed->setShowGrid(false);
-        const LWEditor::SnapResult r = ed->snap(c.rect, {}, c.threshold);
-        SCOPED_TRACE(c.rect.x);
-        if (c.offset) {
-            EXPECT_EQ(r.offset, QPointF(*c.offset, 0));
-            EXPECT_EQ(r.lines, (Lines{{true, c.line}}));
-        } else {
-            EXPECT_TRUE(r.lines.isEmpty());
-        }
-    }
 }
 
 TEST_F(EditorTest, SnapSeesTheGridPointOfEachCandidateWhileShown)

@@ -1,38 +1,12 @@
 #include "editor_fixture.h"
 #include "model/geometry.h"
 
-#include <QStringList>
-#include <limits>
-
 namespace {
-
-LWElement rect(const QString &name, const LWRect &frame = {0, 0, 10, 10})
-{
-    return LWElement::makeShape(LWShapeKind::rectangle, frame, LWFill::solid(LWColor::black), std::nullopt, 0, name);
-}
 
 LWElement textBox(double size, const LWRect &frame)
 {
     return LWElement::makeText({QStringLiteral("Hi"), QStringLiteral("AvenirNext-Medium"), size, LWColor::black, 40, 1.3},
                                frame);
-}
-
-LWElement groupOf(const QList<LWElement> &children, const QString &name = QStringLiteral("G"))
-{
-    QList<LWRect> frames;
-    for (const LWElement &c : children)
-        frames.append(c.frame);
-    LWElement g(LWElementKind::group, name, LWGeometry::unionOf(frames));
-    g.children = children;
-    return g;
-}
-
-// A Letter flyer whose one page holds the elements.
-LWDocument letter(const QList<LWElement> &elements = {})
-{
-    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
-    doc.pages[0].elements = elements;
-    return doc;
 }
 
 // Elements named by one letter each, back to front: "ABCD".
@@ -44,30 +18,22 @@ QList<LWElement> lettered(const char *names)
     return out;
 }
 
-QString order(const LWEditor &ed)
-{
-    QString s;
-    for (const LWElement &e : ed.elements())
-        s += e.name;
-    return s;
-}
+QString order(const LWEditor &ed) { return names(ed.elements()).join(QString()); }
 
-QList<QUuid> idsOf(const LWEditor &ed, const char *names)
+QList<QUuid> idsOf(const QList<LWElement> &elements, const char *letters)
 {
     QList<QUuid> out;
-    for (const char *p = names; *p; ++p)
-        for (const LWElement &e : ed.elements())
-            if (e.name == QLatin1Char(*p))
-                out.append(e.id);
+    for (const char *p = letters; *p; ++p)
+        out.append(elements.at(names(elements).join(QString()).indexOf(QLatin1Char(*p))).id);
     return out;
 }
 
 QStringList pageNames(const LWEditor &ed)
 {
-    QStringList names;
+    QStringList out;
     for (const LWPage &p : ed.doc().pages)
-        names.append(p.name);
-    return names;
+        out.append(p.name);
+    return out;
 }
 
 } // namespace
@@ -75,8 +41,7 @@ QStringList pageNames(const LWEditor &ed)
 TEST_F(EditorTest, GroupTakesMembersInPageOrderAtTheTopMemberPlace)
 {
     const QList<LWElement> abcd = lettered("ABCD");
-    auto ed = make(letter(abcd));
-    ed->setSelection(idsOf(*ed, "DB"));
+    auto ed = make(letter(abcd), idsOf(abcd, "DB"));
     ed->group();
     ASSERT_EQ(order(*ed), QStringLiteral("ACGroup"));
     const LWElement &g = ed->elements().at(2);
@@ -86,65 +51,35 @@ TEST_F(EditorTest, GroupTakesMembersInPageOrderAtTheTopMemberPlace)
     EXPECT_EQ(ed->undoStack().size(), 1);
 
     // The frame encloses the unturned frames; rotations and hidden members come along.
-    LWElement bar = rect(QStringLiteral("bar"), {0, 0, 100, 20});
+    LWElement bar = rect("bar", {0, 0, 100, 20});
     bar.rotation = 90;
-    LWElement dot = rect(QStringLiteral("dot"), {200, 0, 10, 10});
+    LWElement dot = rect("dot", {200, 0, 10, 10});
     dot.hidden = true;
-    auto turned = make(letter({bar, dot}));
-    turned->setSelection({bar.id, dot.id});
+    auto turned = make(letter({bar, dot}), {bar.id, dot.id});
     turned->group();
     const LWElement &t = turned->elements().at(0);
     EXPECT_EQ(t.frame, LWRect(0, 0, 210, 20)); // the turned bounds would reach y = -40
     EXPECT_EQ(*t.children, (QList<LWElement>{bar, dot}));
 }
 
-TEST_F(EditorTest, GroupRefusesFewerThanTwoUnlockedMembers)
-{
-    LWElement locked = rect(QStringLiteral("L"));
-    locked.locked = true;
-    const LWElement free = rect(QStringLiteral("F"));
-    const QList<QUuid> selections[] = {{free.id, locked.id}, {}, {free.id, free.id}};
-    for (const QList<QUuid> &sel : selections) {
-        auto ed = make(letter({free, locked}));
-        const LWDocument before = ed->doc();
-        ed->setSelection(sel);
-        ed->group();
-        EXPECT_EQ(ed->message(), QStringLiteral("Select two or more items to group them.")) << sel.size();
-        EXPECT_EQ(ed->doc(), before);
-        EXPECT_FALSE(ed->canUndo());
-        EXPECT_FALSE(ed->dirty());
-    }
-}
-
 TEST_F(EditorTest, UngroupReleasesChildrenInPlaceAndInSelectionOrder)
 {
-    LWElement x = rect(QStringLiteral("X"), {5, 5, 20, 20}), y = rect(QStringLiteral("Y"), {40, 5, 20, 20});
+    LWElement x = rect("X", {5, 5, 20, 20}), y = rect("Y", {40, 5, 20, 20});
     y.rotation = 30;
     LWElement g = groupOf({x, y});
     g.rotation = 45;
-    auto ed = make(letter({rect(QStringLiteral("A")), g, rect(QStringLiteral("C"))}));
-    ed->setSelection({g.id});
+    auto ed = make(letter({rect("A"), g, rect("C")}), {g.id});
     ed->ungroup();
     EXPECT_EQ(order(*ed), QStringLiteral("AXYC"));
     EXPECT_EQ(ed->elements().mid(1, 2), (QList<LWElement>{x, y})); // frames and rotations unchanged
     EXPECT_EQ(ed->selection(), (QList<QUuid>{x.id, y.id}));
 
-    const LWElement p = rect(QStringLiteral("P")), q = rect(QStringLiteral("Q")), r = rect(QStringLiteral("R"));
-    const LWElement one = groupOf({p}), two = groupOf({q, r});
-    auto both = make(letter({one, two}));
-    both->setSelection({two.id, one.id, two.id});
+    const LWElement p = rect("P"), q = rect("Q"), r = rect("R"), one = groupOf({p}), two = groupOf({q, r});
+    auto both = make(letter({one, two}), {two.id, one.id, two.id});
     both->ungroup();
     EXPECT_EQ(order(*both), QStringLiteral("PQR"));
     EXPECT_EQ(both->selection(), (QList<QUuid>{q.id, r.id, p.id}));
     EXPECT_EQ(both->undoStack().size(), 1);
-
-    LWElement locked = one;
-    locked.locked = true;
-    auto still = make(letter({locked}));
-    still->setSelection({locked.id});
-    still->ungroup();
-    EXPECT_EQ(still->elements(), QList<LWElement>{locked});
-    EXPECT_FALSE(still->canUndo());
 }
 
 TEST_F(EditorTest, ArrangeMovesSelectedRunsAsBlocks)
@@ -163,18 +98,14 @@ TEST_F(EditorTest, ArrangeMovesSelectedRunsAsBlocks)
     for (const auto &c : cases) {
         QList<LWElement> els = lettered(c.page);
         els[0].locked = true; // locked items are arranged too
-        auto ed = make(letter(els));
-        ed->setSelection(idsOf(*ed, c.selected));
+        auto ed = make(letter(els), idsOf(els, c.selected));
         ed->arrange(c.how);
         EXPECT_EQ(order(*ed), QString::fromLatin1(c.expected)) << c.page << " " << c.selected << " " << int(c.how);
         EXPECT_EQ(ed->undoStack().size(), 1) << c.expected; // a step even when nothing moved
     }
 
-    auto idle = make(letter(lettered("AB")));
-    idle->arrange(LWArrange::front);
-    EXPECT_FALSE(idle->canUndo());
     // Ids from elsewhere still cost a step, as lock and hide do.
-    idle->setSelection({QUuid::createUuid()});
+    auto idle = make(letter(lettered("AB")), {QUuid::createUuid()});
     idle->arrange(LWArrange::back);
     EXPECT_EQ(order(*idle), QStringLiteral("AB"));
     EXPECT_TRUE(idle->canUndo());
@@ -185,56 +116,42 @@ TEST_F(EditorTest, MoveToIndexClampsIntoTheOrder)
     const struct {
         int to;
         const char *expected;
-    } cases[] = {{2, "BCA"}, {1, "BAC"}, {-5, "ABC"}, {99, "BCA"}};
+    } cases[] = {{2, "BCA"}, {1, "BAC"}, {-5, "ABC"}, {99, "BCA"}, {0, "ABC"}}; // the last for a missing id
     for (const auto &c : cases) {
         auto ed = make(letter(lettered("ABC")));
-        ed->move(ed->elements().at(0).id, c.to);
+        ed->move(c.to ? ed->elements().at(0).id : QUuid::createUuid(), c.to);
         EXPECT_EQ(order(*ed), QString::fromLatin1(c.expected)) << c.to;
+        EXPECT_TRUE(ed->canUndo());
     }
-    auto missing = make(letter(lettered("ABC")));
-    missing->move(QUuid::createUuid(), 0);
-    EXPECT_EQ(order(*missing), QStringLiteral("ABC"));
-    EXPECT_TRUE(missing->canUndo());
 }
 
-TEST_F(EditorTest, GuidesRunThroughThePageCentre)
+TEST_F(EditorTest, GuidesAndBackSides)
 {
     auto ed = make(letter());
-    ed->addGuide(true);
-    ed->addGuide(true);
-    ed->addGuide(false);
-    const QList<LWGuide> &g = ed->doc().guides;
-    ASSERT_EQ(g.size(), 3);
-    EXPECT_TRUE(g[0].vertical && g[1].vertical && !g[2].vertical);
-    EXPECT_EQ(g[0].position, 306);
-    EXPECT_EQ(g[1].position, 306);
-    EXPECT_EQ(g[2].position, 396);
+    for (bool vertical : {true, true, false})
+        ed->addGuide(vertical);
+    const QList<LWGuide> g = ed->doc().guides;
+    EXPECT_EQ(g, (QList<LWGuide>{{g.value(0).id, true, 306}, {g.value(1).id, true, 306}, {g.value(2).id, false, 396}}));
     ed->clearGuides();
     ed->clearGuides(); // nothing left, still a step
     EXPECT_TRUE(ed->doc().guides.isEmpty());
     EXPECT_EQ(ed->undoStack().size(), 5);
-}
 
-TEST_F(EditorTest, BackSideComesAndGoesWithUndo)
-{
-    auto ed = make(letter());
     ed->addBackSide();
     ed->addBackSide(); // already two sides
-    EXPECT_EQ(pageNames(*ed), (QStringList{QStringLiteral("Front"), QStringLiteral("Back")}));
+    EXPECT_EQ(pageNames(*ed), (QStringList{"Front", "Back"}));
     EXPECT_EQ(ed->side(), 1);
-
-    const LWElement mark = rect(QStringLiteral("M"));
-    ed->change(QStringLiteral("Add"), std::nullopt, [&](LWDocument &d) { d.pages[1].elements.append(mark); });
-    ed->setSelection({mark.id});
+    EXPECT_EQ(ed->undoStack().size(), 6);
+    const LWElement mark = rect("M");
+    ed->add(mark);
     ed->removeBackSide();
-    EXPECT_EQ(pageNames(*ed), QStringList{QStringLiteral("Page 1")});
+    EXPECT_EQ(pageNames(*ed), QStringList{"Page 1"});
     EXPECT_EQ(ed->side(), 0);
     EXPECT_TRUE(ed->selection().isEmpty());
     ed->undo();
-    EXPECT_EQ(pageNames(*ed), (QStringList{QStringLiteral("Front"), QStringLiteral("Back")}));
+    EXPECT_EQ(pageNames(*ed), (QStringList{"Front", "Back"}));
     EXPECT_EQ(ed->side(), 1);
     EXPECT_EQ(ed->selection(), QList<QUuid>{mark.id});
-    EXPECT_EQ(ed->undoStack().size(), 2);
 }
 
 TEST_F(EditorTest, SwitchSideIsViewStateOnly)
@@ -260,18 +177,17 @@ TEST_F(EditorTest, SwitchSideIsViewStateOnly)
 
 TEST_F(EditorTest, ResizeToLandscapeFitsAndCentresTheContent)
 {
-    const LWElement full = rect(QStringLiteral("full"), {0, 0, 612, 792});
-    LWElement turned = rect(QStringLiteral("turned"), {200, 600, 200, 100});
+    const LWElement full = rect("full", {0, 0, 612, 792});
+    LWElement turned = rect("turned", {200, 600, 200, 100});
     turned.rotation = 30;
     LWDocument doc = letter({full, turned, groupOf({textBox(20, {50, 700, 300, 80}), textBox(12, {400, 760, 150, 30})})});
     doc.guides = {{QUuid::createUuid(), true, 306}, {QUuid::createUuid(), false, 396}};
     auto ed = make(doc);
     ASSERT_TRUE(ed->resize(792, 612, QStringLiteral("letter"), 18, true));
 
-    const double s = 612.0 / 792.0, dx = (792 - 612 * s) / 2;
-    EXPECT_NEAR(dx, 159.55, 0.01);
+    const double s = 612.0 / 792.0;
     const LWRect f = ed->elements().at(0).frame;
-    EXPECT_DOUBLE_EQ(f.x, dx);
+    EXPECT_DOUBLE_EQ(f.x, (792 - 612 * s) / 2);
     EXPECT_DOUBLE_EQ(f.w, 612 * s);
     EXPECT_DOUBLE_EQ(f.h, 612);
     for (const LWElement &e : ed->doc().allElements())
@@ -316,7 +232,7 @@ TEST_F(EditorTest, ResizeToACardPresetGivesTheDesignABack)
     auto ed = make(LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 300, 200, 9, QStringLiteral("X")));
     ASSERT_TRUE(ed->resize(252, 144, QStringLiteral("us-card"), 9, false));
     EXPECT_EQ(ed->doc().kind, LWDocKind::businessCard);
-    EXPECT_EQ(pageNames(*ed), (QStringList{QStringLiteral("Front"), QStringLiteral("Back")}));
+    EXPECT_EQ(pageNames(*ed), (QStringList{"Front", "Back"}));
 
     // Without scaling nothing moves.
     SampleCard card;
@@ -328,22 +244,9 @@ TEST_F(EditorTest, ResizeToACardPresetGivesTheDesignABack)
     EXPECT_EQ(kept->doc().kind, LWDocKind::flyer);
 }
 
-TEST_F(EditorTest, ResizeRefusesSizesThatCannotBeDrawnOrSaved)
+// A design without a size (only a hand-edited file) takes the new one unscaled.
+TEST_F(EditorTest, ResizeOfASizelessDesignDoesNotScale)
 {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
-    const struct {
-        double w, h, safe;
-    } cases[] = {{0, 792, 18},   {-1, 792, 18},   {nan, 792, 18},  {inf, 792, 18}, {612, 0, 18},
-                 {612, nan, 18}, {612, 792, nan}, {612, 792, -1}, {612, 792, inf}};
-    for (const auto &c : cases) {
-        auto ed = make(letter());
-        const LWDocument before = ed->doc();
-        EXPECT_FALSE(ed->resize(c.w, c.h, QStringLiteral("letter"), c.safe, true)) << c.w << " " << c.h << " " << c.safe;
-        EXPECT_EQ(ed->doc(), before);
-        EXPECT_FALSE(ed->canUndo());
-    }
-
-    // A design without a size (only a hand-edited file) takes the new one unscaled.
     LWDocument sizeless = letter({textBox(12, {10, 10, 100, 20})});
     sizeless.width = 0;
     auto ed = make(sizeless);

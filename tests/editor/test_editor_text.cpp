@@ -10,106 +10,90 @@ class TextEditorTest : public EditorTest {
 protected:
     static void SetUpTestSuite() { LWFonts::registerBundled(); }
 
-    // A Letter flyer whose one text box (the returned id) is 200 pt wide and `slack` pt taller
-    // than its text (negative: shorter), aligned by vAlign.
-    QUuid box(LWEditor &ed, double slack, LWVAlign vAlign = LWVAlign::top)
+    // A placeholder text box 200 pt wide, `slack` pt taller than its text (negative: shorter), added
+    // unselected on top of the shown page.
+    QUuid box(LWEditor &ed, double slack, bool locked = false)
     {
         LWText t(QStringLiteral("Two lines of\nsample text"), QStringLiteral("AvenirNext-Medium"), 24, LWColor::black);
-        t.vAlign = vAlign;
         t.placeholder = true;
-        const double h = LWTextLayout::height(t, 200);
-        const LWElement e = LWElement::makeText(t, LWRect(50, 100, 200, h + slack));
+        LWElement e = LWElement::makeText(t, LWRect(50, 100, 200, LWTextLayout::height(t, 200) + slack));
+        e.locked = locked;
         ed.add(e, false);
         return e.id;
     }
-    static LWRect frameOf(const LWEditor &ed, const QUuid &id) { return ed.element(id)->frame; }
+    static double needed(const LWEditor &ed, const QUuid &id)
+    {
+        return LWTextLayout::height(*ed.element(id)->text, ed.element(id)->frame.w);
+    }
 };
-
-LWDocument letter() { return LWDocument::blank(LWSizePreset::letter, std::nullopt); }
 
 } // namespace
 
 TEST_F(TextEditorTest, NewBoxesTakeTheHouseStyle)
 {
     const struct {
-        const char *what;
         LWDocument doc;
         QPointF at;
         std::optional<double> width;
-        LWRect frameX; // x and w only
-        double size;
+        double x, w, size;
     } cases[] = {
-        {"US card", LWDocument::blank(LWSizePreset::usCard, std::nullopt), {30, 20}, {}, {30, 0, 120, 0}, 10},
-        {"Letter", letter(), {100, 20}, {}, {100, 0, 300, 0}, 28},
-        {"custom", LWDocument::blank(LWDocKind::custom, "custom", 288, 300, 18, "C"), {0, 0}, {}, {18, 0, 252, 0}, 28},
-        {"left of safe", letter(), {2, 0}, {}, {18, 0, 300, 0}, 28},
-        {"past the right edge", letter(), {500, 0}, 300, {312, 0, 300, 0}, 28},
-        {"wider than the page", letter(), {500, 0}, 700, {-88, 0, 700, 0}, 28},
-        {"above the page", letter(), {40, -50}, {}, {40, 0, 300, 0}, 28},
+        {SampleCard().doc, {30, 20}, {}, 30, 120, 10},
+        {letter(), {100, 20}, {}, 100, 300, 28},
+        {LWDocument::blank(LWDocKind::custom, "custom", 288, 300, 18, "C"), {0, 0}, {}, 18, 252, 28},
+        {letter(), {2, 0}, {}, 18, 300, 28},       // left of the safe margin
+        {letter(), {500, 0}, 300, 312, 300, 28},   // past the right edge
+        {letter(), {500, 0}, 700, -88, 700, 28},   // wider than the page
+        {letter(), {40, -50}, {}, 40, 300, 28},    // above the page
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
         auto ed = make(c.doc);
         ed->setTool(LWTool::text);
         const QUuid editing = QUuid::createUuid();
         ed->setEditingTextID(editing);
         ed->addText(QStringLiteral("Hello there"), c.at, c.width);
         const LWElement &e = ed->elements().last();
-        ASSERT_TRUE(e.text) << c.what;
-        EXPECT_EQ(ed->selection(), QList<QUuid>{e.id}) << c.what;
-        EXPECT_EQ(e.frame.x, c.frameX.x) << c.what;
-        EXPECT_EQ(e.frame.w, c.frameX.w) << c.what;
-        EXPECT_EQ(e.frame.y, c.at.y()) << c.what;
-        EXPECT_EQ(e.frame.h, LWTextLayout::height(*e.text, e.frame.w)) << c.what;
-        EXPECT_EQ(*e.text, LWText(QStringLiteral("Hello there"), QStringLiteral("AvenirNext-Medium"), c.size,
-                                  LWColor::hex(0x1D2733), 0, 1.05))
-            << c.what;
-        EXPECT_EQ(e.name, QStringLiteral("Text")) << c.what;
-        EXPECT_EQ(ed->tool(), LWTool::text) << c.what;
-        EXPECT_EQ(ed->editingTextID(), editing) << c.what;
-        EXPECT_EQ(ed->undoStack().size(), 1) << c.what;
+        ASSERT_TRUE(e.text);
+        EXPECT_EQ(*e.text, LWText(QStringLiteral("Hello there"), LWEditor::houseFont, c.size, LWColor::hex(0x1D2733), 0,
+                                  1.05));
+        EXPECT_EQ(e.frame, LWRect(c.x, c.at.y(), c.w, LWTextLayout::height(*e.text, c.w)));
+        EXPECT_EQ(e.name, QStringLiteral("Text"));
+        EXPECT_EQ(ed->selection(), QList<QUuid>{e.id});
+        EXPECT_EQ(ed->tool(), LWTool::text);
+        EXPECT_EQ(ed->editingTextID(), editing);
+        EXPECT_EQ(ed->undoStack().size(), 1);
     }
 }
 
-TEST_F(TextEditorTest, TextOperationsGrowBoxesButNeverShrinkThem)
+TEST_F(TextEditorTest, TextOperationsGrowBoxesAndFittingShrinksThem)
 {
     auto ed = make(letter());
-    const QUuid shortBox = box(*ed, -20), tall = box(*ed, 30, LWVAlign::bottom);
-    const LWRect tallFrame = frameOf(*ed, tall);
-    const QString string = ed->element(shortBox)->text->string;
-
-    ed->setText(shortBox, string);
-    EXPECT_EQ(frameOf(*ed, shortBox), LWRect(50, 100, 200, LWTextLayout::height(*ed->element(shortBox)->text, 200)));
-    ed->setText(tall, string);
-    EXPECT_EQ(frameOf(*ed, tall), tallFrame);
-
-    // A larger size grows a bottom-aligned box upwards.
-    ed->setSelection({tall});
+    const QUuid typed = box(*ed, -20), styled = box(*ed, -20), fitted = box(*ed, 30);
+    ed->setText(typed, QStringLiteral("Two lines of\nsample text"));
+    EXPECT_EQ(ed->element(typed)->frame, LWRect(50, 100, 200, needed(*ed, typed)));
+    ed->setSelection({styled});
     ed->updateText(QStringLiteral("Size"), std::nullopt, [](LWText &t) { t.size = 40; });
-    const double needed = LWTextLayout::height(*ed->element(tall)->text, 200);
-    EXPECT_EQ(frameOf(*ed, tall), LWRect(50, tallFrame.maxY() - needed, 200, needed));
-    ed->undo();
-    ed->updateText(QStringLiteral("Colour"), std::nullopt, [](LWText &t) { t.color = LWColor::white; });
-    EXPECT_EQ(frameOf(*ed, tall), tallFrame);
-    LWElement copy = *ed->element(tall);
+    EXPECT_EQ(ed->element(styled)->text->size, 40);
+    EXPECT_EQ(ed->element(styled)->frame, LWRect(50, 100, 200, needed(*ed, styled)));
+    LWElement copy = *ed->element(fitted);
+    copy.frame.h = 1;
     LWEditor::growToFit(copy);
-    EXPECT_EQ(copy.frame, tallFrame);
+    EXPECT_EQ(copy.frame.h, needed(*ed, fitted));
 
-    // Fitting shrinks too and keeps the top, whatever the alignment.
+    // Fitting shrinks too and keeps the top.
+    ed->setSelection({fitted});
     ed->fitBoxToText();
-    EXPECT_EQ(frameOf(*ed, tall), LWRect(50, tallFrame.y, 200, tallFrame.h - 30));
+    EXPECT_EQ(ed->element(fitted)->frame, LWRect(50, 100, 200, needed(*ed, fitted)));
 }
 
 TEST_F(TextEditorTest, TypingIntoOneBoxIsOneStep)
 {
     const SampleCard s;
     auto ed = make(s.doc);
-    const QUuid one = box(*ed, 0), two = box(*ed, 0);
-    LWElement locked = ed->element(one)->duplicated();
-    locked.locked = true;
-    ed->add(locked, false);
+    const QUuid one = box(*ed, 0), two = box(*ed, 0), locked = box(*ed, 0, true), three = box(*ed, 0);
     const qsizetype base = ed->undoStack().size();
 
-    for (const QUuid &id : {locked.id, s.child, s.c, s.a}) // a has no text: an empty step
+    for (const QUuid &id : {locked, s.child, s.c, s.a}) // a has no text: an empty step
         ed->setText(id, QStringLiteral("x"));
     EXPECT_EQ(ed->undoStack().size(), base + 1);
 
@@ -133,25 +117,6 @@ TEST_F(TextEditorTest, TypingIntoOneBoxIsOneStep)
     EXPECT_FALSE(ed->element(one)->text->placeholder);
 
     // The same string still ends the sample text.
-    const QUuid three = box(*ed, 0);
-    ASSERT_TRUE(ed->element(three)->text->placeholder);
     ed->setText(three, ed->element(three)->text->string);
     EXPECT_FALSE(ed->element(three)->text->placeholder);
-}
-
-TEST_F(TextEditorTest, SelectionTextOperationsNeedATarget)
-{
-    const SampleCard s;
-    auto ed = make(s.doc);
-    const QUuid t = box(*ed, 0);
-    LWElement locked = ed->element(t)->duplicated();
-    locked.locked = true;
-    ed->add(locked, false);
-    const qsizetype base = ed->undoStack().size();
-    for (const QList<QUuid> &sel : {QList<QUuid>{}, {locked.id}, {s.c}}) {
-        ed->setSelection(sel);
-        ed->updateText(QStringLiteral("Size"), std::nullopt, [](LWText &x) { x.size = 50; });
-        ed->fitBoxToText();
-    }
-    EXPECT_EQ(ed->undoStack().size(), base);
 }
