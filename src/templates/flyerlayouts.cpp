@@ -229,12 +229,11 @@ const QList<LWFlyerLayout> &LWFlyerLayouts::all()
     static const QList<LWFlyerLayout> standIns{
         {QStringLiteral("Price Menu"), buildHeroBlock}, {QStringLiteral("Photo Diagonal"), buildBigDate},
         {QStringLiteral("Spotlight"), buildTearOff},    {QStringLiteral("Feature Grid"), buildHeroBlock},
-        {QStringLiteral("Coupon"), buildBigDate},       {QStringLiteral("Invitation"), buildTearOff},
         {QStringLiteral("Bold Type"), buildHeroBlock},
     };
     static const QList<LWFlyerLayout> list = [] {
         QList<LWFlyerLayout> out{heroBlock(), bigDate(), tearOff()};
-        out << standIns;
+        out << standIns.mid(0, 4) << coupon() << invitation() << standIns.mid(4);
         return out;
     }();
     return list;

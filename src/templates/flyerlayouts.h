@@ -20,6 +20,8 @@ namespace LWFlyerLayouts
 const LWFlyerLayout &heroBlock();
 const LWFlyerLayout &bigDate();
 const LWFlyerLayout &tearOff();
+const LWFlyerLayout &coupon();
+const LWFlyerLayout &invitation();
 // All ten in their fixed order; template generation picks them by position.
 const QList<LWFlyerLayout> &all();
 
