@@ -1,34 +1,16 @@
 #include "templates/flyerlayouts.h"
 
+#include "templates/flyerparts.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
+using namespace LWFlyerParts;
+
 constexpr auto center = LWTextAlign::center;
 const QString subheading = QStringLiteral("Subheading");
-
-// Short names for what every flyer table reads; d is how much taller the page is than a Letter
-// page at the base width.
-struct Roles {
-    const LWPalette &p;
-    const LWFontPair &f;
-    const LWContent &c;
-    double d;
-    explicit Roles(const LWKit &k) : p(k.pal), f(k.fonts), c(k.c), d(k.h - 792) {}
-};
-
-LWPage page(const LWKit &k)
-{
-    return {QStringLiteral("Page 1"), LWFill::solid(k.pal.paper), {}};
-}
-
-// e, moved so that its top is at y (it was built at y 0).
-LWElement at(LWElement e, double y)
-{
-    e.offset(0, y - e.frame.y);
-    return e;
-}
 
 LWPage buildHeroBlock(const LWKit &k)
 {
