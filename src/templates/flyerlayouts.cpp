@@ -211,11 +211,10 @@ const QList<LWFlyerLayout> &LWFlyerLayouts::all()
     static const QList<LWFlyerLayout> standIns{
         {QStringLiteral("Price Menu"), buildHeroBlock}, {QStringLiteral("Photo Diagonal"), buildBigDate},
         {QStringLiteral("Spotlight"), buildTearOff},    {QStringLiteral("Feature Grid"), buildHeroBlock},
-        {QStringLiteral("Bold Type"), buildHeroBlock},
     };
     static const QList<LWFlyerLayout> list = [] {
         QList<LWFlyerLayout> out{heroBlock(), bigDate(), tearOff()};
-        out << standIns.mid(0, 4) << coupon() << invitation() << standIns.mid(4);
+        out << standIns << coupon() << invitation() << boldType();
         return out;
     }();
     return list;

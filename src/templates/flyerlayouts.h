@@ -22,6 +22,7 @@ const LWFlyerLayout &bigDate();
 const LWFlyerLayout &tearOff();
 const LWFlyerLayout &coupon();
 const LWFlyerLayout &invitation();
+const LWFlyerLayout &boldType();
 // All ten in their fixed order; template generation picks them by position.
 const QList<LWFlyerLayout> &all();
 

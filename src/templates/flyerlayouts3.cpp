@@ -1,34 +1,16 @@
 // The last three flyer designs: Coupon, Invitation and Bold Type.
 #include "templates/flyerlayouts.h"
 
+#include "templates/flyerparts.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
+using namespace LWFlyerParts;
+
 constexpr auto center = LWTextAlign::center;
-
-// Short names for what every flyer table reads; d is how much taller the page is than a Letter
-// page at the base width.
-struct Roles {
-    const LWPalette &p;
-    const LWFontPair &f;
-    const LWContent &c;
-    double d;
-    explicit Roles(const LWKit &k) : p(k.pal), f(k.fonts), c(k.c), d(k.h - 792) {}
-};
-
-LWPage page(const LWFill &background)
-{
-    return {QStringLiteral("Page 1"), background, {}};
-}
-
-// e, moved so that its top is at y (it was built at y 0).
-LWElement at(LWElement e, double y)
-{
-    e.offset(0, y - e.frame.y);
-    return e;
-}
 
 // A diamond: a four-sided polygon standing on a corner, centred on (cx, cy).
 LWElement diamond(double cx, double cy, double size, const LWColor &color, const QString &name)
@@ -81,7 +63,7 @@ LWPage buildInvitation(const LWKit &k)
 {
     const auto [p, f, c, d] = Roles(k);
 
-    LWPage out = page(LWFill::solid(p.paper));
+    LWPage out = page(k);
     QList<LWElement> &e = out.elements;
     e << k.rect({30, 30, 552, 732 + d}, LWFill::none(), 0, LWStroke(p.primary, 1), QStringLiteral("Outer frame"))
       << k.rect({38, 38, 536, 716 + d}, LWFill::none(), 0, LWStroke(p.accentInk, 0.6),
@@ -128,6 +110,65 @@ LWPage buildInvitation(const LWKit &k)
     return out;
 }
 
+LWPage buildBoldType(const LWKit &k)
+{
+    const auto [p, f, c, d] = Roles(k);
+
+    LWPage out = page(LWFill::solid(p.deep));
+    QList<LWElement> &e = out.elements;
+    e << k.poly({{380, -9}, {440, -9}, {190, 801 + d}, {130, 801 + d}}, LWFill::solid(p.accent.withAlpha(0.1)),
+                QStringLiteral("Diagonal"))
+      << k.poly({{470, -9}, {482, -9}, {232, 801 + d}, {220, 801 + d}}, LWFill::solid(p.accent.withAlpha(0.2)),
+                QStringLiteral("Diagonal"))
+      << k.icon(c.icon, {330, 470 + d, 300, 300}, p.onPrimary.withAlpha(0.08))
+      << k.text(c.category, f.bold, 14, p.accent, 48, 58, 516,
+                {.track = 300, .upper = true, .name = QStringLiteral("Category")});
+
+    // Only the words change between attempts; the rest is measured once and moved into place.
+    const QString upper = c.headline.toUpper();
+    const QStringList words = upper.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const LWElement sub = k.text(c.sub, f.body, 18, p.onPrimary.withAlpha(0.88), 48, 0, 380,
+                                 {.lead = 1.15, .name = QStringLiteral("Subheading")});
+    QList<LWElement> details;
+    for (const QString &detail : infoList(c))
+        details << k.text(detail, f.bold, 14, p.onPrimary, 68, 0, 360, {.name = QStringLiteral("Detail")});
+
+    const double s0 = k.fitSize(upper, f.display, 104, 516);
+    constexpr int attempts = 8;
+    QList<LWElement> block;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        block.clear();
+        const double s = s0 * std::pow(0.88, attempt);
+        double y = 92;
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            const LWElement word = k.text(words[i], f.display, s, i % 2 ? p.accent : p.onPrimary, 44, y, 524,
+                                          {.lead = 0.86, .name = QStringLiteral("Headline word %1").arg(i + 1)});
+            block << word;
+            y = word.frame.maxY() - 0.06 * s;
+        }
+        y = words.isEmpty() ? 114 : y + 22;
+        const LWElement placedSub = at(sub, y);
+        block << placedSub;
+        y = placedSub.frame.maxY() + 26;
+        for (const LWElement &detail : details) {
+            const double height = detail.frame.height();
+            block << k.rect({48, y + height / 2 - 4, 8, 8}, LWFill::solid(p.accent), 0, std::nullopt,
+                            QStringLiteral("Marker"))
+                  << at(detail, y);
+            y += height + 8;
+        }
+        if (y <= 676 + d)
+            break;
+    }
+    e << block;
+
+    const LWElement phone = k.text(c.phone, f.head, 28, p.accent, 48, 690 + d, 400, {.name = QStringLiteral("Phone")});
+    e << phone
+      << k.text(c.web(), f.body, 14, p.onPrimary.withAlpha(0.88), 48, phone.frame.maxY() + 2, 400,
+                {.name = QStringLiteral("Website")});
+    return out;
+}
+
 } // namespace
 
 const LWFlyerLayout &LWFlyerLayouts::coupon()
@@ -139,5 +180,11 @@ const LWFlyerLayout &LWFlyerLayouts::coupon()
 const LWFlyerLayout &LWFlyerLayouts::invitation()
 {
     static const LWFlyerLayout layout{QStringLiteral("Invitation"), buildInvitation};
+    return layout;
+}
+
+const LWFlyerLayout &LWFlyerLayouts::boldType()
+{
+    static const LWFlyerLayout layout{QStringLiteral("Bold Type"), buildBoldType};
     return layout;
 }

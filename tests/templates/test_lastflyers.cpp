@@ -127,4 +127,75 @@ TEST_F(LastFlyers, InvitationFramesTheEventAndHoldsTheCallToActionLow)
     }
 }
 
+TEST_F(LastFlyers, BoldTypeStacksUpperCasedWordsAndShrinksThemToFit)
+{
+    LWContent c = trade("party");
+    c.headline = QStringLiteral("Summer  Sale  Today");
+    const LWKit k = flyer(c);
+    const double s0 = k.fitSize(QStringLiteral("SUMMER  SALE  TODAY"), k.fonts.display, 104, 516);
+    const LWPage page = LWFlyerLayouts::boldType().make(k);
+    ASSERT_EQ(page.elements.size(), 13 + 3);
+    EXPECT_EQ(page.background, LWFill::solid(k.pal.deep));
+    const QString words[] = {"SUMMER", "SALE", "TODAY"};
+    const LWColor colors[] = {k.pal.onPrimary, k.pal.accent, k.pal.onPrimary};
+    double y = 92, s = 0;
+    for (int i = 0; i < 3; ++i) {
+        const LWElement word = one(page, QStringLiteral("Headline word %1").arg(i + 1));
+        EXPECT_EQ(word.text->string, words[i]);
+        EXPECT_FALSE(word.text->uppercase);
+        EXPECT_EQ(word.text->color, colors[i]);
+        s = word.text->size;
+        EXPECT_DOUBLE_EQ(word.frame.y, y);
+        y = word.frame.maxY() - 0.06 * s;
+    }
+    const double k3 = std::log(s / s0) / std::log(0.88); // 1 here: 104-point words run too low
+    EXPECT_NEAR(k3, std::round(k3), 1e-9);
+    EXPECT_LE(k3, 7);
+    EXPECT_DOUBLE_EQ(one(page, "Subheading").frame.y, y + 22);
+
+    // Details: the joined date, time and place, each marker centred on its text and drawn first.
+    const QList<LWElement> details = named(page, "Detail");
+    ASSERT_EQ(details.size(), 3);
+    EXPECT_EQ(details[0].text->string, c.date->weekday + ", " + c.date->month + " " + c.date->day);
+    EXPECT_EQ(details[2].text->string, c.place);
+    for (qsizetype i = indexOf(page, "Marker"); i < 13 + 1; i += 2) {
+        EXPECT_EQ(page.elements[i].name, QStringLiteral("Marker"));
+        EXPECT_EQ(page.elements[i + 1].name, QStringLiteral("Detail"));
+        EXPECT_DOUBLE_EQ(page.elements[i].frame.midY(), page.elements[i + 1].frame.midY());
+    }
+    LWContent plain = trade("contractor");
+    const LWPage listed = LWFlyerLayouts::boldType().make(flyer(plain));
+    const QList<LWElement> bullets = named(listed, "Detail");
+    ASSERT_EQ(bullets.size(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(bullets[i].text->string, plain.bullets[i]);
+
+    struct Case {
+        QString headline;
+        int words;
+        int k; // attempts that failed before the accepted one
+    } cases[] = {{QString(), 0, 0}, {"   ", 0, 0}, {"Go", 1, 0}, {QStringLiteral("a ").repeated(40), 40, 7}};
+    for (const Case &cs : cases) {
+        for (double h : {792.0, halfH}) {
+            LWContent v = c;
+            v.headline = cs.headline;
+            const LWKit kv = flyer(v, h);
+            const LWPage built = LWFlyerLayouts::boldType().make(kv);
+            EXPECT_EQ(built.elements.size(), 13 + cs.words) << cs.headline.toStdString();
+            if (cs.words == 0) {
+                EXPECT_DOUBLE_EQ(one(built, "Subheading").frame.y, 114);
+                continue;
+            }
+            const double size = one(built, "Headline word 1").text->size;
+            const double start = kv.fitSize(cs.headline.toUpper(), kv.fonts.display, 104, 516);
+            EXPECT_DOUBLE_EQ(size, start * std::pow(0.88, cs.k)) << cs.headline.toStdString();
+            for (const LWElement &e : built.elements)
+                if (e.name.startsWith(QStringLiteral("Headline word")))
+                    EXPECT_EQ(e.text->size, size);
+            if (cs.k == 7)
+                EXPECT_GT(named(built, "Detail").last().frame.maxY() + 8, 676 + (h - 792));
+        }
+    }
+}
+
 } // namespace
