@@ -1,6 +1,5 @@
-#include "render/fonts.h"
+#include "layoutfixture.h"
 #include "templates/flyerlayouts.h"
-#include "templates/templatedata.h"
 
 #include <gtest/gtest.h>
 
@@ -8,30 +7,8 @@
 
 namespace {
 
-constexpr double a4H = 612 * 297 / 210.0, halfH = 612.0 * 612 / 396;
+using namespace layoutfixture;
 
-LWKit flyer(const LWContent &c, double h = 792)
-{
-    return LWKit(c, LWTemplates::palette(c.palettes.first()), LWTemplates::fonts(c.fonts.first()), 612, h);
-}
-LWContent trade(const char *id)
-{
-    return LWTemplates::subject(QString::fromLatin1(id));
-}
-QList<LWElement> named(const LWPage &page, const QString &name)
-{
-    QList<LWElement> out;
-    for (const LWElement &e : page.elements)
-        if (e.name == name)
-            out.append(e);
-    return out;
-}
-LWElement one(const LWPage &page, const QString &name)
-{
-    const QList<LWElement> found = named(page, name);
-    EXPECT_EQ(found.size(), 1) << name.toStdString();
-    return found.value(0);
-}
 // The index of the first element of that name, -1 without one.
 qsizetype indexOf(const LWPage &page, const QString &name)
 {
@@ -41,11 +18,7 @@ qsizetype indexOf(const LWPage &page, const QString &name)
     return -1;
 }
 
-class LastFlyers : public ::testing::Test
-{
-  protected:
-    static void SetUpTestSuite() { LWFonts::registerBundled(); }
-};
+using LastFlyers = LayoutTest;
 
 TEST_F(LastFlyers, CouponCentresTheOfferInItsBoxAndFollowsTheHeight)
 {

@@ -1,8 +1,7 @@
-#include "render/fonts.h"
+#include "layoutfixture.h"
 #include "render/icons.h"
 #include "templates/cardlayouts.h"
 #include "templates/flyerlayouts.h"
-#include "templates/templatedata.h"
 
 #include <gtest/gtest.h>
 
@@ -10,45 +9,8 @@
 
 namespace {
 
-constexpr double euH = 252.0 * 55 / 85, a4H = 612 * 297 / 210.0, halfH = 612.0 * 612 / 396;
-
-LWKit kitFor(const LWContent &c, double w, double h)
-{
-    return LWKit(c, LWTemplates::palette(c.palettes.first()), LWTemplates::fonts(c.fonts.first()), w, h);
-}
-LWKit card(const LWContent &c, double h = 144)
-{
-    return kitFor(c, 252, h);
-}
-LWKit flyer(const LWContent &c, double h = 792)
-{
-    return kitFor(c, 612, h);
-}
-LWContent trade(const char *id)
-{
-    return LWTemplates::subject(QString::fromLatin1(id));
-}
-
-QList<LWElement> named(const LWPage &page, const QString &name)
-{
-    QList<LWElement> out;
-    for (const LWElement &e : page.elements)
-        if (e.name == name)
-            out.append(e);
-    return out;
-}
-LWElement one(const LWPage &page, const QString &name)
-{
-    const QList<LWElement> found = named(page, name);
-    EXPECT_EQ(found.size(), 1) << name.toStdString();
-    return found.value(0);
-}
-
-class Layouts : public ::testing::Test
-{
-  protected:
-    static void SetUpTestSuite() { LWFonts::registerBundled(); }
-};
+using namespace layoutfixture;
+using Layouts = LayoutTest;
 
 TEST_F(Layouts, FamiliesListTenDesignsThatAllBuild)
 {

@@ -1,5 +1,6 @@
 // Every template of the library, built and checked as a user would get it: savable, printable and
 // free of print problems. One case per size list, so CTest runs the five lists in parallel.
+#include "layoutfixture.h"
 #include "model/documentio.h"
 #include "render/export.h"
 #include "render/fonts.h"
@@ -103,17 +104,14 @@ class Families : public ::testing::TestWithParam<const char *>
 
 TEST_P(Families, EveryLayoutHasItsOwnElements)
 {
-    const LWContent c = LWTemplates::subject(QStringLiteral("party"));
-    const auto kit = [&](double w, double h) {
-        return LWKit(c, LWTemplates::palette(c.palettes.first()), LWTemplates::fonts(c.fonts.first()), w, h);
-    };
+    const LWContent c = layoutfixture::trade("party");
     QList<QStringList> cards, flyers;
     for (const LWCardLayout &layout : LWCardLayouts::all()) {
-        const auto [front, back] = layout.make(kit(252, 144));
+        const auto [front, back] = layout.make(layoutfixture::card(c));
         cards << names({front, back});
     }
     for (const LWFlyerLayout &layout : LWFlyerLayouts::all())
-        flyers << names({layout.make(kit(612, 792))});
+        flyers << names({layout.make(layoutfixture::flyer(c))});
     for (const QList<QStringList> *family : {&cards, &flyers}) {
         ASSERT_EQ(family->size(), 10);
         EXPECT_EQ(QSet<QStringList>(family->begin(), family->end()).size(), 10);
