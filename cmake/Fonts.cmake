@@ -11,6 +11,7 @@ set(LW_FONTS_DIR ${LW_RESOURCES_DIR}/Fonts)
 set(LW_FONTS_STAMP ${CMAKE_BINARY_DIR}/lw_fonts.stamp)
 set(LW_FONTS_INPUTS
   ${PROJECT_SOURCE_DIR}/tools/fetch-fonts.mjs
+  ${PROJECT_SOURCE_DIR}/tools/npm-fetch.mjs
   ${PROJECT_SOURCE_DIR}/tools/fetch-fonts.lock.tsv
   ${PROJECT_SOURCE_DIR}/tools/fetch-fonts.groups.tsv
   ${PROJECT_SOURCE_DIR}/tools/fetch-fonts.licenses.tsv)
@@ -24,14 +25,16 @@ add_custom_command(
   VERBATIM)
 add_custom_target(lw_fonts DEPENDS ${LW_FONTS_STAMP})
 
+include(${CMAKE_CURRENT_LIST_DIR}/Symbols.cmake)
+
 # Runs once every directory is read: the application, the tests and the benchmarks all need the
-# fonts beside them.
+# fonts and symbols beside them.
 function(lw_fonts_attach dir)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   foreach(t IN LISTS targets)
     get_target_property(type ${t} TYPE)
     if(type STREQUAL "EXECUTABLE")
-      add_dependencies(${t} lw_fonts)
+      add_dependencies(${t} lw_fonts lw_symbols)
     endif()
   endforeach()
   get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)

@@ -5,14 +5,15 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${LW_BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(cmake g++ ninja-build ccache pkg-config
-          qt6-base-dev qt6-pdf-dev qt6-qpa-plugins libqpdf-dev
+          qt6-base-dev qt6-pdf-dev qt6-svg-dev qt6-qpa-plugins qt6-image-formats-plugins
+          libqpdf-dev libheif-dev
           libgtest-dev libbenchmark-dev poppler-utils xvfb xauth)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-# npm fetches the bundled fonts at build time; any install of it will do.
+# npm fetches the bundled fonts and symbol images at build time; any install of it will do.
 command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
 if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"

@@ -195,6 +195,20 @@ public:
     void fitBoxToText(); // selected boxes take their text's height, top edge kept
     static void growToFit(LWElement &element); // LWTextLayout::growToFit
 
+    // Pictures and the clipboard (editorpictures.cpp, editorclipboard.cpp).
+    static inline const QString unreadablePictureMessage =
+        QStringLiteral("That file isn't a picture VELK Leafwrighter can read (use JPEG, PNG, HEIC or TIFF).");
+    // Reads only the picture's header. The target is the single selected image element, else the
+    // unlocked image element under `at`: it gets the bytes, a new asset id and no crops, and
+    // becomes the selection. Without one a new "Picture" at 300 DPI, shrunk to 80 % of the page,
+    // is centred on `at` or the page. False (unreadable: with the message) when nothing changed.
+    [[nodiscard]] bool placeImage(const QByteArray &data, std::optional<QPointF> at = std::nullopt);
+    // Selected items in stacking order. Copies land 9 pt right and down, unlocked, on top, and
+    // become the selection; paste and duplicate are one step each (LWClipboard, clipboard.h).
+    void copy();
+    void cut(); // copy, then delete the unlocked ones
+    void paste();
+    void duplicate();
     // Snapping and resize handles: read-only, no undo step, `snapLines` untouched.
     // Targets in tie-break order: page edges, centre and safe lines, guides, then the visible,
     // non-excluded top-level elements' rotated bounds (locked ones too), back to front.

@@ -80,8 +80,9 @@ QPalette VELKThemeRoot::themePalette(const VKKitTheme &t)
         p.setColor(group, QPalette::ToolTipText, t.text);
         p.setColor(group, QPalette::Highlight, disabled ? t.panelTop : t.accent);
         p.setColor(group, QPalette::HighlightedText, disabled ? t.dim : white);
-        p.setColor(group, QPalette::Link, t.accent);
-        p.setColor(group, QPalette::LinkVisited, t.accent.lighter(130));
+        // One light blue that reads on every theme's panels, as the platform's link colour does.
+        p.setColor(group, QPalette::Link, QColor(0x9E, 0xCF, 0xFF));
+        p.setColor(group, QPalette::LinkVisited, QColor(0x9E, 0xCF, 0xFF));
         p.setColor(group, QPalette::Light, t.panelTop.lighter(140));
         p.setColor(group, QPalette::Midlight, t.panelTop.lighter(115));
         p.setColor(group, QPalette::Mid, t.panelBottom.lighter(120));

@@ -80,8 +80,9 @@ bool startsLikeObject(QByteArray bytes)
 
 // The parser refuses containers nested more than 1024 deep. A top-level element object sits
 // at depth 5 (document, pages, page, elements, element), each group level adds two (children,
-// element), and an element's own containers reach two below it (frame pairs, fill colour).
-constexpr int maxGroupLevels = (1024 - 5 - 2) / 2 + 1;
+// element), and an element's own containers reach two below it (frame pairs, fill colour):
+// hence LWDocumentIO::maxGroupLevels.
+using LWDocumentIO::maxGroupLevels;
 
 bool nestedTooDeep(const QList<LWElement> &elements, int level)
 {
@@ -91,6 +92,40 @@ bool nestedTooDeep(const QList<LWElement> &elements, int level)
         if (e.children && nestedTooDeep(*e.children, level + 1))
             return true;
     return false;
+}
+
+// The bytes of a checked value: refused rather than written as something that could not be
+// read back.
+LWDocumentIO::Result<QByteArray> encodeChecked(const QJsonValue &value, bool nestedDeep, const QString &failed)
+{
+    using LWDocumentIO::SystemError;
+    if (nestedDeep)
+        return SystemError{failed + QStringLiteral("groups are nested more than %1 deep").arg(maxGroupLevels)};
+    QString error;
+    std::optional<QByteArray> bytes = LWJson::write(value, &error);
+    if (!bytes)
+        return SystemError{failed + error};
+    if (bytes->size() > LWDocumentIO::maxFileSize)
+        return SystemError{failed + QStringLiteral("it would be larger than 1 GiB")};
+    if (tooManyValues(*bytes, LWDocumentIO::maxValues))
+        return SystemError{failed + QStringLiteral("it would hold more than %1 values").arg(LWDocumentIO::maxValues)};
+    return std::move(*bytes);
+}
+
+// Runs a read, turning the reader's failures into the read-side verdict.
+template <class Read> auto guarded(const Read &read) -> decltype(read())
+{
+    using LWDocumentIO::IOError;
+    try {
+        return read();
+    } catch (const LWJsonError &e) {
+        // A message may quote the data's own text, which can be any length; the path cannot.
+        if (e.message().size() <= 300)
+            return IOError::unreadable(e.description());
+        return IOError::unreadable(LWJsonError(e.path(), e.message().left(300) + QChar(0x2026)).description());
+    } catch (const std::bad_alloc &) {
+        return IOError::unreadable(QStringLiteral("there is not enough memory to read it"));
+    }
 }
 
 } // namespace
@@ -114,22 +149,33 @@ QString IOError::errorDescription() const
 
 Result<QByteArray> encode(const LWDocument &doc)
 {
-    // Refused rather than written as a file that could not be opened again.
+    bool deep = false;
     for (const LWPage &page : doc.pages)
-        if (nestedTooDeep(page.elements, 0))
-            return SystemError{QStringLiteral("The design couldn't be written: groups are nested more than %1 deep")
-                                   .arg(maxGroupLevels)};
-    QString error;
-    std::optional<QByteArray> bytes = LWJson::write(doc.toJson(), &error);
-    if (!bytes)
-        return SystemError{QStringLiteral("The design couldn't be written: ") + error};
-    // Whatever is saved must open again.
-    if (bytes->size() > maxFileSize)
-        return SystemError{QStringLiteral("The design couldn't be written: it would be larger than 1 GiB")};
-    if (tooManyValues(*bytes, maxValues))
-        return SystemError{QStringLiteral("The design couldn't be written: it would hold more than %1 values")
-                               .arg(maxValues)};
-    return std::move(*bytes);
+        deep = deep || nestedTooDeep(page.elements, 0);
+    return encodeChecked(doc.toJson(), deep, QStringLiteral("The design couldn't be written: "));
+}
+
+Result<QByteArray> encodeElements(const QList<LWElement> &elements)
+{
+    return encodeChecked(LWJson::to(elements), nestedTooDeep(elements, 0),
+                         QStringLiteral("The items couldn't be copied: "));
+}
+
+Result<QList<LWElement>> decodeElements(const QByteArray &bytes)
+{
+    if (bytes.size() > maxFileSize)
+        return IOError::unreadable(QStringLiteral("the data is larger than 1 GiB"));
+    if (tooManyValues(bytes, maxValues))
+        return IOError::unreadable(QStringLiteral("the data holds more than %1 values").arg(maxValues));
+    return guarded([&]() -> Result<QList<LWElement>> {
+        const std::optional<QJsonValue> parsed = LWJson::parse(bytes);
+        if (!parsed || !parsed->isArray())
+            return IOError::notADesign();
+        QList<LWElement> elements = LWJsonIn(*parsed).as<QList<LWElement>>();
+        if (nestedTooDeep(elements, 0))
+            return IOError::unreadable(QStringLiteral("groups are nested more than %1 deep").arg(maxGroupLevels));
+        return elements;
+    });
 }
 
 Result<LWDocument> decode(const QByteArray &bytes)
@@ -141,7 +187,7 @@ Result<LWDocument> decode(const QByteArray &bytes)
             return IOError::notADesign();
         return IOError::unreadable(QStringLiteral("the file holds more than %1 values").arg(maxValues));
     }
-    try {
+    return guarded([&]() -> Result<LWDocument> {
         const std::optional<QJsonValue> parsed = LWJson::parse(bytes);
         if (!parsed || !parsed->isObject())
             return IOError::notADesign();
@@ -161,14 +207,7 @@ Result<LWDocument> decode(const QByteArray &bytes)
             }
         }
         return LWDocument::fromJson(LWJsonIn(*parsed));
-    } catch (const LWJsonError &e) {
-        // A message may quote the file's own text, which can be any length; the path cannot.
-        if (e.message().size() <= 300)
-            return IOError::unreadable(e.description());
-        return IOError::unreadable(LWJsonError(e.path(), e.message().left(300) + QChar(0x2026)).description());
-    } catch (const std::bad_alloc &) {
-        return IOError::unreadable(QStringLiteral("there is not enough memory to read it"));
-    }
+    });
 }
 
 Result<std::monostate> save(const LWDocument &doc, const QUrl &url)

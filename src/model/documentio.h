@@ -18,6 +18,10 @@ inline constexpr qint64 maxFileSize = qint64(1) << 30;
 // elements holds about a hundred thousand.
 inline constexpr qint64 maxValues = qint64(1) << 22;
 
+// Deepest group nesting (a top-level element counts as level 1) that the parser can read back
+// from a design file; element lists for the clipboard keep to it as well.
+inline constexpr int maxGroupLevels = (1024 - 5 - 2) / 2 + 1;
+
 // What the read-side checks refuse.
 struct IOError {
     enum class Kind { newerVersion, unreadable, notADesign };
@@ -75,6 +79,12 @@ private:
 [[nodiscard]] Result<QByteArray> encode(const LWDocument &doc);
 // A document, or an IOError. Any bytes at all: never crashes, hangs or grows without bound.
 [[nodiscard]] Result<LWDocument> decode(const QByteArray &bytes);
+// Elements as the clipboard carries them: one JSON array of element records, as in the file.
+// Both sides hold the file's own limits (size, value count, group nesting), so that whatever
+// pastes can be saved. Encoding fails (SystemError) on a NaN or infinite number; decoding takes
+// any bytes, never crashes, and refuses anything that is no such array.
+[[nodiscard]] Result<QByteArray> encodeElements(const QList<LWElement> &elements);
+[[nodiscard]] Result<QList<LWElement>> decodeElements(const QByteArray &bytes);
 // Encodes, then replaces the file at `url` in one step (an earlier file survives any failure),
 // then adds it to the recent designs. Through a symbolic link the link's target is replaced.
 // Nothing is written or recorded on failure, and the message names the system's reason.

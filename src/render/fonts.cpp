@@ -317,8 +317,10 @@ QFont makeFont(Face &face, double size)
     return f;
 }
 
-// Registers one file; its faces join the index. Returns false when Qt refuses the file.
-bool registerFile(Registry &r, const QString &path, QStringList *names)
+// Registers one file with Qt; with `index`, its faces join the index. Every family name it
+// produces is remembered either way, so no listing shows it as an installed family.
+// Returns false when Qt refuses the file.
+bool registerFile(Registry &r, const QString &path, QStringList *names, bool index = true)
 {
     const int id = QFontDatabase::addApplicationFont(path);
     if (id < 0)
@@ -326,12 +328,14 @@ bool registerFile(Registry &r, const QString &path, QStringList *names)
     for (const QString &family : QFontDatabase::applicationFontFamilies(id))
         r.produced.insert(family);
     for (const FaceInfo &info : readFaces(path)) {
+        r.produced.insert(info.family);
+        r.produced.insert(info.legacyFamily);
+        if (!index)
+            continue;
         if (names)
             names->append(info.ps);
         if (r.byPs.contains(info.ps))
             continue;
-        r.produced.insert(info.family);
-        r.produced.insert(info.legacyFamily);
         r.byPs.insert(info.ps, r.faces.size());
         r.byFamily[info.family].append(r.faces.size());
         r.faces.append(Face{info, info.family, info.style, false});
@@ -339,21 +343,38 @@ bool registerFile(Registry &r, const QString &path, QStringList *names)
     return true;
 }
 
+// A JSON object file of the resource folder; nothing when it is missing or not an object.
+std::optional<QJsonValue> readResourceJson(const QString &folder, const QString &name)
+{
+    QFile file(QDir(folder).filePath(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    auto json = LWJson::parse(file.readAll());
+    if (!json || !json->isObject())
+        return std::nullopt;
+    return json;
+}
+
+// The "families" array of fonts-standins.json and fonts-ui.json: (folder, files) pairs.
+QList<QPair<QString, QStringList>> familyFolders(const LWJsonIn &in)
+{
+    QList<QPair<QString, QStringList>> folders;
+    for (const LWJsonIn &entry : in["families"].array())
+        folders.append({entry.get<QString>("folder"), entry.get<QStringList>("files")});
+    return folders;
+}
+
 // fonts-standins.json: {"families": [{family, folder, files}], "aliases": {platform name: face}}.
 void registerStandins(Registry &r, const QString &folder)
 {
-    QFile file(QDir(folder).filePath(QStringLiteral("fonts-standins.json")));
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const auto json = LWJson::parse(file.readAll());
-    if (!json || !json->isObject())
+    const auto json = readResourceJson(folder, QStringLiteral("fonts-standins.json"));
+    if (!json)
         return;
     QHash<QString, QString> aliases;
     QList<QPair<QString, QStringList>> folders;
     try {
         const LWJsonIn in(*json);
-        for (const LWJsonIn &entry : in["families"].array())
-            folders.append({entry.get<QString>("folder"), entry.get<QStringList>("files")});
+        folders = familyFolders(in);
         const QJsonObject map = in["aliases"].raw().toObject();
         for (auto it = map.begin(); it != map.end(); ++it)
             aliases.insert(it.key(), LWJsonIn(it.value(), it.key()).string());
@@ -364,6 +385,25 @@ void registerStandins(Registry &r, const QString &folder)
         for (const QString &name : files)
             (void)registerFile(r, QDir(folder).filePath(sub + QLatin1Char('/') + name), nullptr);
     r.aliases = aliases;
+}
+
+// fonts-ui.json: {"families": [{family, folder, files}]}, the application's own interface faces.
+// Qt knows them by family name; the registry's index, listings and aliases never do.
+void registerInterface(Registry &r, const QString &folder)
+{
+    const auto json = readResourceJson(folder, QStringLiteral("fonts-ui.json"));
+    if (!json)
+        return;
+    QList<QPair<QString, QStringList>> folders;
+    try {
+        folders = familyFolders(LWJsonIn(*json));
+    } catch (const LWJsonError &) {
+        return;
+    }
+    for (const auto &[sub, files] : folders)
+        for (const QString &name : files)
+            if (!registerFile(r, QDir(folder).filePath(sub + QLatin1Char('/') + name), nullptr, false))
+                r.failures.append(name);
 }
 
 // Picks each face's Qt family: the typographic family, or its vendor-qualified form where Qt
@@ -536,6 +576,7 @@ void registerBundled()
         }
     }
     registerStandins(r, *folder);
+    registerInterface(r, *folder);
     chooseSelections(r);
     QMutexLocker locker(&r.lock);
     r.cache.clear();

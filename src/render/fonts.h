@@ -15,7 +15,9 @@ class LWJsonIn;
 // The bundled families live in <executable dir>/Resources/Fonts: fonts-manifest.json lists the
 // families templates name directly; fonts-standins.json lists the faces that stand in for the
 // platform template fonts (which do not exist here) and the alias table from those names to their
-// stand-in faces. Every file is registered for this process only.
+// stand-in faces; fonts-ui.json lists the faces of the application's own interface, which Qt knows
+// by family name but which stay out of the index, the listings and the aliases below. Every file is
+// registered for this process only.
 //
 // Qt has no lookup by PostScript name, so registration builds an index from each face's own name
 // table; system faces are indexed the same way, lazily, the first time a name is not bundled.
@@ -61,7 +63,7 @@ QList<Bundled> decodeManifest(const QByteArray &json);
 QStringList bundledFamilies();
 
 // Faces registered from the manifest's files (stand-ins excluded), in registration order, and the
-// manifest file names that failed to register.
+// manifest and interface file names that failed to register.
 const QStringList &registeredPostScript();
 const QStringList &registrationFailures();
 // platformTemplateFonts() followed by registeredPostScript().

@@ -1,6 +1,7 @@
 #include "render/imagecache.h"
 
 #include "model/image.h"
+#include "render/heif.h"
 
 #include <QBuffer>
 #include <QHash>
@@ -34,10 +35,27 @@ QSize fitWithin(QSize s, int longest)
     return {std::max(1, qRound(s.width() * k)), std::max(1, qRound(s.height() * k))};
 }
 
+// A decoded picture brought down to preview size; none when scaling fails for lack of memory.
+std::optional<QImage> shrunk(QImage img)
+{
+    const QSize target = fitWithin(img.size(), LWImageCache::previewMaxPixels);
+    if (target != img.size())
+        img = img.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (img.isNull())
+        return std::nullopt;
+    return img;
+}
+
 // Decodes the first image of the bytes, upright. The declared size is checked before anything
 // is allocated, so a forged header cannot make us reserve gigabytes.
 std::optional<QImage> decode(const QByteArray &bytes, bool preview)
 {
+    if (LWHeif::isHeif(bytes)) {
+        std::optional<QImage> img = LWHeif::decode(bytes, LWImageCache::maxPixelCount);
+        if (img && preview)
+            return shrunk(std::move(*img));
+        return img;
+    }
     QBuffer buffer;
     buffer.setData(bytes);
     if (!buffer.open(QIODevice::ReadOnly))
@@ -62,13 +80,8 @@ std::optional<QImage> decode(const QByteArray &bytes, bool preview)
     QImage img = reader.read();
     if (img.isNull())
         return std::nullopt;
-    if (preview && !declared.isValid()) {
-        const QSize target = fitWithin(img.size(), LWImageCache::previewMaxPixels);
-        if (target != img.size())
-            img = img.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (img.isNull())
-            return std::nullopt;
-    }
+    if (preview && !declared.isValid())
+        return shrunk(std::move(img));
     return img;
 }
 

@@ -8,7 +8,8 @@ struct LWImage;
 // Decoded pictures, kept for the life of the process under the picture's asset id (the bytes
 // are never compared: new bytes need a new asset id). Two independent tables, previews and full
 // size, behind one lock that is held across look-up, decode and insertion, so each picture is
-// decoded at most once per size. Every result is upright by the file's orientation tag.
+// decoded at most once per size. Every result is upright by the file's orientation tag (HEIF:
+// by its own rotation boxes, through LWHeif, as 8-bit RGBA).
 // Failures give none and are not remembered. Thread-safe.
 namespace LWImageCache {
 

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 constexpr auto center = LWTextAlign::center;
 
@@ -104,18 +105,7 @@ const LWCardLayout &LWCardLayouts::centered()
 
 const QList<LWCardLayout> &LWCardLayouts::all()
 {
-    // Stand-ins: designs not written yet build with a finished one (even positions with
-    // Split Panel, odd ones with Centered Classic) under their final names.
-    static const QList<LWCardLayout> standIns{
-        {QStringLiteral("Bold Band"), buildSplitPanel}, {QStringLiteral("Corner Arc"), buildCentered},
-        {QStringLiteral("Minimal"), buildSplitPanel},   {QStringLiteral("Wave"), buildCentered},
-        {QStringLiteral("Framed"), buildSplitPanel},    {QStringLiteral("Side Stripes"), buildCentered},
-        {QStringLiteral("Hex Badge"), buildSplitPanel}, {QStringLiteral("Monogram"), buildCentered},
-    };
-    static const QList<LWCardLayout> list = [] {
-        QList<LWCardLayout> out{splitPanel(), centered()};
-        out << standIns;
-        return out;
-    }();
+    static const QList<LWCardLayout> list{splitPanel(), centered(), boldBand(), cornerArc(), minimal(),
+                                          wave(),       framed(),   stripes(),  hexBadge(),  monogram()};
     return list;
 }

@@ -20,6 +20,14 @@ namespace LWCardLayouts
 
 const LWCardLayout &splitPanel();
 const LWCardLayout &centered();
+const LWCardLayout &boldBand();
+const LWCardLayout &cornerArc();
+const LWCardLayout &minimal();
+const LWCardLayout &wave();
+const LWCardLayout &framed();
+const LWCardLayout &stripes();
+const LWCardLayout &hexBadge();
+const LWCardLayout &monogram();
 // All ten in their fixed order; template generation picks them by position.
 const QList<LWCardLayout> &all();
 

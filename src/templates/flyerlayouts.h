@@ -20,6 +20,10 @@ namespace LWFlyerLayouts
 const LWFlyerLayout &heroBlock();
 const LWFlyerLayout &bigDate();
 const LWFlyerLayout &tearOff();
+const LWFlyerLayout &priceMenu();
+const LWFlyerLayout &photoDiagonal();
+const LWFlyerLayout &spotlight();
+const LWFlyerLayout &featureGrid();
 const LWFlyerLayout &coupon();
 const LWFlyerLayout &invitation();
 const LWFlyerLayout &boldType();

@@ -3,8 +3,10 @@
 #include "model/page.h"
 #include "templates/kit.h"
 
+#include <QPointF>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 
 namespace LWFlyerParts
 {
@@ -41,9 +43,26 @@ inline LWElement at(LWElement e, double y)
 inline QStringList infoList(const LWContent &c)
 {
     if (c.date)
-        return {c.date->weekday + QStringLiteral(", ") + c.date->month + QLatin1Char(' ') + c.date->day, c.time,
-                c.place};
+        return {c.date->weekday + QStringLiteral(", ") + c.date->month + QLatin1Char(' ') + c.date->day,
+                c.time, c.place};
     return c.bullets.mid(0, 3);
+}
+
+// Where Spotlight's text stack and disc go, from the stack's height T and the page's extra
+// height d. The stack ends at 712 + d but starts no lower than 394 + d/2; a taller stack shrinks
+// the disc (0 at the least) and lifts its centre.
+struct SpotlightFrame {
+    double top = 0;  // the headline's top
+    double disc = 0; // the disc's diameter
+    QPointF centre;  // the disc's centre
+};
+
+inline SpotlightFrame spotlightFrame(double T, double d)
+{
+    const double lowest = 394 + 0.5 * d;
+    const double top = std::min(712 + d - T, lowest);
+    const double overflow = lowest - top;
+    return {top, std::max(0.0, 240 - 0.8 * overflow), {306, 238 + 0.3 * d - 0.6 * overflow}};
 }
 
 } // namespace LWFlyerParts

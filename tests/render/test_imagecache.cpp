@@ -1,6 +1,8 @@
 #include "model/image.h"
 #include "render/imagecache.h"
 
+#include "support/testpictures.h"
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -16,27 +18,7 @@
 
 namespace {
 
-QByteArray encode(const QImage &img, const char *format, int quality = -1)
-{
-    QByteArray bytes;
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
-    QImageWriter w(&buf, format);
-    if (quality >= 0)
-        w.setQuality(quality);
-    EXPECT_TRUE(w.write(img)) << qPrintable(w.errorString());
-    return bytes;
-}
-
-// Left half red, right half blue, so a quarter turn shows which way it went.
-QImage twoTone(int w, int h)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    img.fill(Qt::red);
-    QPainter p(&img);
-    p.fillRect(w / 2, 0, w - w / 2, h, Qt::blue);
-    return img;
-}
+using namespace LWTestPictures;
 
 LWImage picture(const QString &id, const std::optional<QByteArray> &bytes)
 {
@@ -46,26 +28,10 @@ LWImage picture(const QString &id, const std::optional<QByteArray> &bytes)
     return im;
 }
 
-// A JPEG with an EXIF APP1 segment holding only the orientation tag (6: a quarter turn
-// clockwise), placed after the JFIF header. Qt's writer turns the pixels instead of writing the tag.
-QByteArray turnedQuarter(const QByteArray &jpeg)
-{
-    const QByteArray exif("\xff\xe1\x00\x22" "Exif\0\0" // APP1, length 34
-                          "MM\0\x2a\0\0\0\x08"          // big-endian TIFF, first IFD at 8
-                          "\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0" // one entry: Orientation SHORT 6
-                          "\0\0\0\0",                   // no next IFD
-                          36);
-    EXPECT_EQ(jpeg.mid(2, 2), QByteArray("\xff\xe0")); // JFIF APP0
-    return QByteArray(jpeg).insert(4 + qFromBigEndian<quint16>(jpeg.constData() + 4), exif);
-}
-
 QSize sizeOf(const std::optional<QImage> &img)
 {
     return img ? img->size() : QSize();
 }
-
-bool reddish(QRgb c) { return qRed(c) > 200 && qBlue(c) < 60; }
-bool bluish(QRgb c) { return qBlue(c) > 200 && qRed(c) < 60; }
 
 } // namespace
 

@@ -1,4 +1,5 @@
-#include "layoutfixture.h"
+#include "layouttest.h"
+#include "render/fonts.h"
 #include "templates/flyerlayouts.h"
 
 #include <gtest/gtest.h>
@@ -6,8 +7,6 @@
 #include <cmath>
 
 namespace {
-
-using namespace layoutfixture;
 
 // The index of the first element of that name, -1 without one.
 qsizetype indexOf(const LWPage &page, const QString &name)
@@ -18,7 +17,11 @@ qsizetype indexOf(const LWPage &page, const QString &name)
     return -1;
 }
 
-using LastFlyers = LayoutTest;
+class LastFlyers : public ::testing::Test
+{
+  protected:
+    static void SetUpTestSuite() { LWFonts::registerBundled(); }
+};
 
 TEST_F(LastFlyers, CouponCentresTheOfferInItsBoxAndFollowsTheHeight)
 {

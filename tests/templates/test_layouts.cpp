@@ -1,4 +1,5 @@
-#include "layoutfixture.h"
+#include "layouttest.h"
+#include "render/fonts.h"
 #include "render/icons.h"
 #include "templates/cardlayouts.h"
 #include "templates/flyerlayouts.h"
@@ -9,8 +10,11 @@
 
 namespace {
 
-using namespace layoutfixture;
-using Layouts = LayoutTest;
+class Layouts : public ::testing::Test
+{
+  protected:
+    static void SetUpTestSuite() { LWFonts::registerBundled(); }
+};
 
 TEST_F(Layouts, FamiliesListTenDesignsThatAllBuild)
 {

@@ -1,6 +1,6 @@
 // Every template of the library, built and checked as a user would get it: savable, printable and
 // free of print problems. One case per size list, so CTest runs the five lists in parallel.
-#include "layoutfixture.h"
+#include "layouttest.h"
 #include "model/documentio.h"
 #include "render/export.h"
 #include "render/fonts.h"
@@ -104,14 +104,14 @@ class Families : public ::testing::TestWithParam<const char *>
 
 TEST_P(Families, EveryLayoutHasItsOwnElements)
 {
-    const LWContent c = layoutfixture::trade("party");
+    const LWContent c = trade("party");
     QList<QStringList> cards, flyers;
     for (const LWCardLayout &layout : LWCardLayouts::all()) {
-        const auto [front, back] = layout.make(layoutfixture::card(c));
+        const auto [front, back] = layout.make(card(c));
         cards << names({front, back});
     }
     for (const LWFlyerLayout &layout : LWFlyerLayouts::all())
-        flyers << names({layout.make(layoutfixture::flyer(c))});
+        flyers << names({layout.make(flyer(c))});
     for (const QList<QStringList> *family : {&cards, &flyers}) {
         ASSERT_EQ(family->size(), 10);
         EXPECT_EQ(QSet<QStringList>(family->begin(), family->end()).size(), 10);

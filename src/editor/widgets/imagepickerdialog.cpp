@@ -1,0 +1,29 @@
+#include "editor/widgets/imagepickerdialog.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+
+namespace LWImagePicker {
+
+void choose(LWEditor &editor, QWidget *parent)
+{
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(nameFilter());
+    // Window titles are not shown everywhere (no window manager, some desktops): the message
+    // is a line of the dialog itself.
+    auto *label = new QLabel(message, &dialog);
+    label->setObjectName(QStringLiteral("message"));
+    label->setWordWrap(true);
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
+        grid->addWidget(label, grid->rowCount(), 0, 1, grid->columnCount());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList files = dialog.selectedFiles();
+    if (!files.isEmpty())
+        (void)placeFile(editor, files.first());
+}
+
+} // namespace LWImagePicker

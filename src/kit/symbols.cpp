@@ -1,0 +1,122 @@
+#include "kit/symbols.h"
+
+#include "kit/paint.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <cmath>
+#include <memory>
+
+namespace VKSymbols {
+
+const QList<Entry> &table()
+{
+    static const QList<Entry> entries = {
+        {magnifyingGlass, QStringLiteral("search.svg")},
+        {xmarkCircleFill, QStringLiteral("cancel-fill.svg")},
+        {xmarkCircle, QStringLiteral("cancel.svg")},
+        {ruler, QStringLiteral("straighten.svg")},
+        {squareGrid2x2, QStringLiteral("grid_view.svg")},
+        {folder, QStringLiteral("folder.svg")},
+        {docRichtext, QStringLiteral("description.svg")},
+        {wandAndStars, QStringLiteral("wand_stars.svg")},
+        {photo, QStringLiteral("image.svg")},
+        {minusRectangle, QStringLiteral("indeterminate_check_box.svg")},
+        {arrowExpand, QStringLiteral("open_in_full.svg")},
+    };
+    return entries;
+}
+
+std::optional<QString> resourceFolder()
+{
+    if (!QCoreApplication::instance())
+        return std::nullopt;
+    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/Resources/Symbols");
+    if (!QFileInfo(dir).isDir())
+        return std::nullopt;
+    return dir;
+}
+
+std::optional<QString> fileFor(const QString &name)
+{
+    const auto dir = resourceFolder();
+    if (!dir)
+        return std::nullopt;
+    for (const Entry &e : table()) {
+        if (e.name != name)
+            continue;
+        const QString path = QDir(*dir).filePath(e.file);
+        return QFileInfo::exists(path) ? std::optional<QString>(path) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// Loaded renderers by name; an unloadable file is remembered as null.
+QSvgRenderer *renderer(const QString &name)
+{
+    static QHash<QString, std::shared_ptr<QSvgRenderer>> loaded;
+    if (auto it = loaded.constFind(name); it != loaded.constEnd())
+        return it->get();
+    std::shared_ptr<QSvgRenderer> r;
+    if (const auto path = fileFor(name)) {
+        r = std::make_shared<QSvgRenderer>(*path);
+        if (!r->isValid())
+            r.reset();
+    }
+    loaded.insert(name, r);
+    return r.get();
+}
+
+QImage tinted(QSvgRenderer &svg, QSize pixels, const QColor &colour)
+{
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    svg.render(&p, QRectF(QPointF(0, 0), QSizeF(pixels)));
+    p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    p.fillRect(image.rect(), colour);
+    return image;
+}
+
+} // namespace
+
+void paint(QPainter &painter, const QString &name, const QRectF &box, const QColor &colour)
+{
+    if (box.isEmpty())
+        return;
+    QSvgRenderer *svg = renderer(name);
+    if (!svg)
+        return;
+    // Fit the image's own aspect into the box, centred.
+    const QSizeF natural = svg->viewBoxF().size().isEmpty() ? QSizeF(1, 1) : svg->viewBoxF().size();
+    const QSizeF fitted = natural.scaled(box.size(), Qt::KeepAspectRatio);
+    const QRectF target(box.center() - QPointF(fitted.width(), fitted.height()) / 2, fitted);
+    const double scale = VKPaint::deviceScale(painter);
+    const QSize pixels(std::max(1, static_cast<int>(std::lround(fitted.width() * scale))),
+                       std::max(1, static_cast<int>(std::lround(fitted.height() * scale))));
+
+    static QHash<QString, QImage> cache;
+    const QString key = name + QLatin1Char('|') + QString::number(pixels.width()) + QLatin1Char('x') +
+                        QString::number(pixels.height()) + QLatin1Char('|') + QString::number(colour.rgba(), 16);
+    auto it = cache.constFind(key);
+    if (it == cache.constEnd()) {
+        if (cache.size() >= 256)
+            cache.clear();
+        it = cache.insert(key, tinted(*svg, pixels, colour));
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, *it);
+    painter.restore();
+}
+
+} // namespace VKSymbols

@@ -1,0 +1,43 @@
+#pragma once
+#include <QColor>
+#include <QList>
+#include <QRectF>
+#include <QString>
+#include <optional>
+
+class QPainter;
+
+// The interface's named symbols: rounded outline images in Resources/Symbols beside the
+// executable, drawn tinted in one colour. Main thread only.
+namespace VKSymbols {
+
+inline const QString magnifyingGlass = QStringLiteral("magnifyingglass");
+inline const QString xmarkCircleFill = QStringLiteral("xmark.circle.fill");
+inline const QString xmarkCircle = QStringLiteral("xmark.circle");
+inline const QString ruler = QStringLiteral("ruler");
+inline const QString squareGrid2x2 = QStringLiteral("square.grid.2x2");
+inline const QString folder = QStringLiteral("folder");
+inline const QString docRichtext = QStringLiteral("doc.richtext");
+inline const QString wandAndStars = QStringLiteral("wand.and.stars");
+inline const QString photo = QStringLiteral("photo");
+inline const QString minusRectangle = QStringLiteral("minus.rectangle");
+inline const QString arrowExpand = QStringLiteral("arrow.up.left.and.arrow.down.right");
+
+// A symbol name and the image file that draws it.
+struct Entry {
+    QString name;
+    QString file;
+};
+const QList<Entry> &table();
+
+// Resources/Symbols beside the executable; nothing when there is no such folder.
+[[nodiscard]] std::optional<QString> resourceFolder();
+// The image file of a name; nothing for an unknown name or a missing file.
+[[nodiscard]] std::optional<QString> fileFor(const QString &name);
+
+// Draws the symbol centred in `box` (aspect kept), rendered at the painter's device pixels and
+// tinted with `colour`. Renders are cached by name, device size and colour. An unknown name, a
+// missing or unreadable file draws nothing.
+void paint(QPainter &painter, const QString &name, const QRectF &box, const QColor &colour);
+
+} // namespace VKSymbols

@@ -1,0 +1,155 @@
+// Shows every kit piece in one window, for checking by eye:
+//   kit_gallery [theme id] [out.png]
+// With an output file it saves a grab of the window once shown and quits.
+#include "kit/bezel.h"
+#include "kit/caption.h"
+#include "kit/chromebutton.h"
+#include "kit/chromeroundbutton.h"
+#include "kit/engravedlabel.h"
+#include "kit/lcdreadout.h"
+#include "kit/led.h"
+#include "kit/liccredit.h"
+#include "kit/panel.h"
+#include "kit/searchfield.h"
+#include "kit/style.h"
+#include "kit/symbols.h"
+#include "kit/themeroot.h"
+#include "kit/themes.h"
+#include "kit/uifont.h"
+#include "kit/velkroot.h"
+#include "kit/woodcheek.h"
+#include "model/prefs.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// Every symbol of the table in the theme's text colour, at 16 and 26.
+class SymbolStrip : public QWidget {
+public:
+    QSize sizeHint() const override { return QSize(VKSymbols::table().size() * 34, 46); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const QColor ink = palette().color(QPalette::WindowText);
+        double x = 0;
+        for (const VKSymbols::Entry &e : VKSymbols::table()) {
+            VKSymbols::paint(p, e.name, QRectF(x + 5, 0, 16, 16), ink);
+            VKSymbols::paint(p, e.name, QRectF(x, 20, 26, 26), ink);
+            x += 34;
+        }
+    }
+};
+
+QWidget *row(std::initializer_list<QWidget *> widgets)
+{
+    auto *w = new QWidget;
+    auto *l = new QHBoxLayout(w);
+    l->setContentsMargins(0, 0, 0, 0);
+    for (QWidget *item : widgets)
+        l->addWidget(item);
+    l->addStretch();
+    return w;
+}
+
+QWidget *buildGallery()
+{
+    auto *page = new QWidget;
+    auto *col = new QVBoxLayout(page);
+    col->setContentsMargins(20, 20, 20, 20);
+    col->setSpacing(14);
+
+    auto *regular = new VKChromeButton(QStringLiteral("Open…"));
+    regular->setSymbol(VKSymbols::folder);
+    auto *prominent = new VKChromeButton(QStringLiteral("New Design"));
+    prominent->setProminent(true);
+    auto *compact = new VKChromeButton(vkPlain(QStringLiteral("R&D Tools")));
+    compact->setCompact(true);
+    auto *compactProminent = new VKChromeButton(QStringLiteral("Export"));
+    compactProminent->setCompact(true);
+    compactProminent->setProminent(true);
+    auto *pressed = new VKChromeButton(QStringLiteral("Pressed"));
+    pressed->setDown(true);
+    col->addWidget(row({regular, prominent, compact, compactProminent, pressed}));
+
+    col->addWidget(row({new VKCaption(QStringLiteral("Fill and straße")),
+                        new VKAnodizedPill(QStringLiteral("PRO"), QColor(0x2F, 0x7B, 0xF2)),
+                        new VKAnodizedPill(QStringLiteral("NEW"), QColor(0xD3, 0x26, 0x2E))}));
+
+    auto *search = new VKSearchField(QStringLiteral("Search help"));
+    auto *filled = new VKSearchField(QStringLiteral("Search"));
+    filled->setText(QStringLiteral("bleed"));
+    search->setFixedWidth(240);
+    filled->setFixedWidth(240);
+    col->addWidget(row({search, filled}));
+
+    auto *inner = new QWidget;
+    auto *innerCol = new QVBoxLayout(inner);
+    innerCol->setContentsMargins(0, 0, 0, 0);
+    auto *title = new QLabel(QStringLiteral("Panel content"));
+    title->setFont(vkFont(15, VKWeight::Bold));
+    innerCol->addWidget(title);
+    innerCol->addWidget(new VKLicCredit);
+    auto *panel = new VKPanel(inner);
+    auto *square = new VKPanel(new QLabel(QStringLiteral("radius 0")), 0);
+    col->addWidget(row({panel, square}));
+    col->addWidget(new SymbolStrip);
+
+    // The cabinet controls beside the pieces, between two wood cheeks.
+    auto *cabinet = new QWidget;
+    auto *cabinetCol = new QVBoxLayout(cabinet);
+    cabinetCol->setContentsMargins(0, 0, 0, 0);
+    cabinetCol->addWidget(new EngravedLabel(QStringLiteral("Engraved label")));
+    cabinetCol->addWidget(new LCDReadout({QStringLiteral("BUSINESS CARD"), QStringLiteral("3.5 × 2 in · 300 dpi"),
+                                          QStringLiteral("bleed 0.125 in on every side of the trim")}));
+    cabinetCol->addWidget(row({new LED(LWStyle::moss()), new LED(LWStyle::amber()), new LED(LWStyle::ruby()),
+                               new LED(LWStyle::ruby(), false), new LED(LWStyle::moss(), true, 14)}));
+    cabinetCol->addWidget(row({new ChromeRoundButton(VKSymbols::ruler, QStringLiteral("Rulers"), {}),
+                               new ChromeRoundButton(VKSymbols::squareGrid2x2, QStringLiteral("Grid"), {}, true),
+                               new ChromeRoundButton(VKSymbols::photo, QStringLiteral("Picture"), {}, false, 30),
+                               new ChromeRoundButton(VKSymbols::wandAndStars, QStringLiteral("Off"), {}, false, 38, true)}));
+    auto *bezels = row({new Bezel(cabinet, QStringLiteral("Bezel with screws"), 18, 12, true),
+                        new Bezel(new QLabel(QStringLiteral("No title")))});
+    col->addWidget(bezels);
+    col->addStretch();
+    auto *whole = new QWidget;
+    auto *sides = new QHBoxLayout(whole);
+    sides->setContentsMargins(0, 0, 0, 0);
+    sides->setSpacing(0);
+    sides->addWidget(new WoodCheek(0));
+    sides->addWidget(page, 1);
+    sides->addWidget(new WoodCheek(1.3));
+    return whole;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("settings.ini"))));
+    VELKThemes::registerThemes(LWThemes::extras());
+    if (argc > 1)
+        VELKThemes::setCurrentID(QString::fromLocal8Bit(argv[1]));
+    VELKThemeRoot root(buildGallery);
+    root.resize(820, 700);
+    root.show();
+    if (argc > 2) {
+        const QString out = QString::fromLocal8Bit(argv[2]);
+        QTimer::singleShot(300, &app, [&root, &app, out] {
+            if (!root.grab().save(out))
+                qWarning("could not write %s", qPrintable(out));
+            app.quit();
+        });
+    }
+    return app.exec();
+}

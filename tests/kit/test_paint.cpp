@@ -1,0 +1,219 @@
+#include "kit/paint.h"
+#include "kit/symbols.h"
+#include "kit/uifont.h"
+#include "render/fonts.h"
+
+#include <QDir>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <QSet>
+#include <QSvgRenderer>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+QImage canvas(QSize size, double dpr = 1)
+{
+    QImage img(size * dpr, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(dpr);
+    img.fill(Qt::transparent);
+    return img;
+}
+
+QImage paintOn(QSize size, double dpr, const std::function<void(QPainter &)> &draw)
+{
+    QImage img = canvas(size, dpr);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    draw(p);
+    return img;
+}
+
+// Bounding box of the pixels with any alpha, in device pixels.
+QRect inkBounds(const QImage &img)
+{
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qAlpha(img.pixel(x, y)) > 0)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+const QStringList uiFaces = {QStringLiteral("Nunito-Regular"), QStringLiteral("Nunito-Medium"),
+                             QStringLiteral("Nunito-SemiBold"), QStringLiteral("Nunito-Bold"),
+                             QStringLiteral("Nunito-ExtraBold"), QStringLiteral("Nunito-Black"),
+                             QStringLiteral("JetBrainsMono-Medium")};
+
+} // namespace
+
+TEST(KitFonts, ResolveToTheBundledInterfaceFaces)
+{
+    const struct {
+        QFont font;
+        QString face;
+    } cases[] = {
+        {vkFont(12.5, VKWeight::Bold), QStringLiteral("Nunito-Bold")},
+        {vkFont(12), QStringLiteral("Nunito-Regular")},
+        {vkFont(10, VKWeight::Heavy), QStringLiteral("Nunito-ExtraBold")},
+        {vkFont(10, VKWeight::Black), QStringLiteral("Nunito-Black")},
+        {vkFont(11, VKWeight::Semibold), QStringLiteral("Nunito-SemiBold")},
+        {[] { QFont f = vkMono(10.5); f.setWeight(QFont::Medium); return f; }(), QStringLiteral("JetBrainsMono-Medium")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.face.toStdString());
+        EXPECT_EQ(LWFonts::postScriptNameOf(c.font), c.face);
+        EXPECT_TRUE(QFontInfo(c.font).family().startsWith(c.face.startsWith(u'N') ? u"Nunito" : u"JetBrains Mono"));
+    }
+    EXPECT_EQ(QFontInfo(vkFont(12.5, VKWeight::Bold)).weight(), QFont::Bold);
+}
+
+TEST(KitFonts, FractionalSizesKeepTheirWidth)
+{
+    const QString text = QStringLiteral("Print-ready business cards");
+    const auto width = [&](double px) { return vkTextSize(vkFont(px), text).width(); };
+    EXPECT_GT(width(12.5), width(12));
+    EXPECT_LT(width(12.5), width(13));
+    EXPECT_NEAR(vkPixelSize(vkFont(12.5)), 12.5, 1e-9);
+}
+
+TEST(KitFonts, InterfaceFacesStayOutOfTheFontLists)
+{
+    LWFonts::registerBundled();
+    const QStringList families = LWFonts::families();
+    for (const QString &f : families)
+        EXPECT_FALSE(f.startsWith(QLatin1String("Nunito")) && !f.startsWith(QLatin1String("Nunito Sans"))) << f.toStdString();
+    const QStringList templates = LWFonts::templateFonts();
+    for (const QString &face : uiFaces) {
+        EXPECT_FALSE(templates.contains(face)) << face.toStdString();
+        EXPECT_FALSE(LWFonts::registeredPostScript().contains(face)) << face.toStdString();
+    }
+    // JetBrains Mono is a stand-in family too; its interface Medium is no member of it.
+    for (const auto &[ps, style] : LWFonts::members(QStringLiteral("JetBrains Mono")))
+        EXPECT_NE(ps, QStringLiteral("JetBrainsMono-Medium"));
+}
+
+TEST(KitSymbols, EveryTableFileIsLaidOutAndValid)
+{
+    const auto folder = VKSymbols::resourceFolder();
+    ASSERT_TRUE(folder.has_value());
+    QSet<QString> expected{QStringLiteral("LICENSE")};
+    for (const VKSymbols::Entry &e : VKSymbols::table()) {
+        const auto file = VKSymbols::fileFor(e.name);
+        ASSERT_TRUE(file.has_value()) << e.name.toStdString();
+        EXPECT_TRUE(QSvgRenderer(*file).isValid()) << e.file.toStdString();
+        expected.insert(e.file);
+    }
+    const QStringList present = QDir(*folder).entryList(QDir::Files);
+    EXPECT_EQ(QSet<QString>(present.begin(), present.end()), expected);
+    EXPECT_FALSE(VKSymbols::fileFor(QStringLiteral("no.such.symbol")).has_value());
+}
+
+TEST(KitSymbols, DrawTintedInsideTheirBoxAtDevicePixels)
+{
+    const QImage img = paintOn({48, 48}, 2, [](QPainter &p) {
+        VKSymbols::paint(p, VKSymbols::magnifyingGlass, QRectF(8, 8, 16, 16), Qt::red);
+    });
+    const QRect ink = inkBounds(img);
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_TRUE(QRect(16, 16, 32, 32).contains(ink)) << ink.x() << "," << ink.y() << " " << ink.width() << "x" << ink.height();
+    EXPECT_GE(ink.width(), 24); // the glyph fills most of its 32 device pixels
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb px = img.pixel(x, y);
+            if (qAlpha(px) > 0) {
+                ASSERT_EQ(qGreen(px), 0);
+                ASSERT_EQ(qBlue(px), 0);
+                ASSERT_EQ(qRed(px), qAlpha(px)); // premultiplied pure red
+            }
+        }
+    const QImage none = paintOn({48, 48}, 2, [](QPainter &p) {
+        VKSymbols::paint(p, QStringLiteral("no.such.symbol"), QRectF(8, 8, 16, 16), Qt::red);
+    });
+    EXPECT_TRUE(inkBounds(none).isEmpty());
+}
+
+TEST(KitPaint, EdgeLinesStayInsideTheirShape)
+{
+    for (const double dpr : {1.0, 2.0}) {
+        const QRectF shape(3.3, 2.7, 61.4, 23.1);
+        const QImage edge = paintOn({70, 30}, dpr, [&](QPainter &p) {
+            p.strokePath(VKPaint::capsuleEdge(shape, 1.2), QPen(Qt::black, 1.2));
+        });
+        // No pixel may be covered by the edge more than by the capsule itself.
+        const QImage body = paintOn({70, 30}, dpr, [&](QPainter &p) { p.fillPath(VKPaint::capsule(shape), Qt::black); });
+        int inked = 0;
+        for (int y = 0; y < edge.height(); ++y)
+            for (int x = 0; x < edge.width(); ++x) {
+                const int a = qAlpha(edge.pixel(x, y));
+                inked += a > 0;
+                if (a > qAlpha(body.pixel(x, y)) + 8)
+                    ADD_FAILURE() << "ink outside at " << x << "," << y << " dpr " << dpr << ": " << a << " > "
+                                  << qAlpha(body.pixel(x, y));
+            }
+        EXPECT_GT(inked, 100);
+    }
+}
+
+TEST(KitPaint, DashesMeasureInPixels)
+{
+    const QImage img = paintOn({100, 20}, 1, [](QPainter &p) {
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(VKPaint::dashedPen(Qt::black, 1.5, 5, 4));
+        p.drawLine(QPointF(0, 10), QPointF(90, 10));
+    });
+    QList<int> runs;
+    bool on = true;
+    int run = 0;
+    for (int x = 0; x < 90; ++x) {
+        const bool inked = qAlpha(img.pixel(x, 10)) > 0;
+        if (inked != on) {
+            runs.append(run);
+            on = inked;
+            run = 0;
+        }
+        ++run;
+    }
+    ASSERT_GE(runs.size(), 6);
+    for (qsizetype i = 0; i < 6; ++i)
+        EXPECT_EQ(runs[i], i % 2 == 0 ? 5 : 4) << "run " << i;
+}
+
+TEST(KitPaint, ShadowFadesOutInsideItsMargin)
+{
+    const double radius = 3;
+    const QPointF offset(0, 2);
+    const int m = VKPaint::shadowMargin(radius, offset);
+    EXPECT_EQ(m, 7);
+    const QRectF shape(m, m, 40, 16);
+    for (const double dpr : {1.0, 2.0}) {
+        const QImage img = paintOn(QSize(40 + 2 * m, 16 + 2 * m), dpr, [&](QPainter &p) {
+            QPainterPath path;
+            path.addRect(shape);
+            VKPaint::drawShadow(p, path, QColor(0, 0, 0, 102), radius, offset);
+        });
+        const int w = img.width(), h = img.height();
+        int edgeMax = 0;
+        for (int x = 0; x < w; ++x)
+            edgeMax = std::max({edgeMax, qAlpha(img.pixel(x, 0)), qAlpha(img.pixel(x, h - 1))});
+        for (int y = 0; y < h; ++y)
+            edgeMax = std::max({edgeMax, qAlpha(img.pixel(0, y)), qAlpha(img.pixel(w - 1, y))});
+        EXPECT_LE(edgeMax, 1) << "dpr " << dpr;
+        // Full strength well inside the shape, a soft fall-off below it (the offset side).
+        EXPECT_NEAR(qAlpha(img.pixel(w / 2, h / 2)), 102, 2);
+        const int below = qAlpha(img.pixel(w / 2, static_cast<int>((m + 16 + 2) * dpr)));
+        EXPECT_GT(below, 10);
+        EXPECT_LT(below, 90);
+    }
+    // One mask per device scale.
+    VKPaint::clearShadowCache();
+    QPainterPath path;
+    path.addRect(shape);
+    for (const double dpr : {1.0, 2.0, 2.0})
+        (void)paintOn({60, 40}, dpr, [&](QPainter &p) { VKPaint::drawShadow(p, path, Qt::black, radius, offset); });
+    EXPECT_EQ(VKPaint::shadowCacheSize(), 2);
+}

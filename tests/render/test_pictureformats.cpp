@@ -1,0 +1,103 @@
+// The picture properties reader and the HEIF path of the picture cache.
+#include "model/image.h"
+#include "render/heif.h"
+#include "render/imagecache.h"
+#include "render/imageproperties.h"
+
+#include "support/testpictures.h"
+
+#include <gtest/gtest.h>
+
+using namespace LWTestPictures;
+
+namespace {
+
+LWImage picture(const QByteArray &bytes)
+{
+    LWImage im = LWImage::empty();
+    im.data = bytes;
+    return im;
+}
+
+// Bits per channel that the container declares for its primary image.
+int storedBits(const QByteArray &bytes)
+{
+    heif_context *ctx = heif_context_alloc();
+    heif_image_handle *h = nullptr;
+    int bits = -1;
+    if (heif_context_read_from_memory(ctx, bytes.constData(), size_t(bytes.size()), nullptr).code == heif_error_Ok &&
+        heif_context_get_primary_image_handle(ctx, &h).code == heif_error_Ok) {
+        bits = heif_image_handle_get_luma_bits_per_pixel(h);
+        heif_image_handle_release(h);
+    }
+    heif_context_free(ctx);
+    return bits;
+}
+
+} // namespace
+
+TEST(ImageProperties, ReadsStoredSizeAndOrientationOfEveryFormat)
+{
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        int width, height, orientation;
+    };
+    const Case cases[] = {
+        {"png", encode(twoTone(600, 300), "png"), 600, 300, 1},
+        {"jpeg tagged 6", turnedQuarter(encode(twoTone(40, 30), "jpeg")), 40, 30, 6},
+        {"tiff turned", encode(twoTone(40, 30), "tiff", -1, QImageIOHandler::TransformationRotate90), 40, 30, 6},
+        {"webp", encode(twoTone(20, 10), "webp"), 20, 10, 1},
+        {"heic", heic(twoTone(64, 48)), 64, 48, 1},
+        // The container's own turn is already in the size: never turned again.
+        {"heic turned", heic(twoTone(64, 48), heif_orientation_rotate_90_cw), 48, 64, 1},
+        {"top-down bmp", topDownBmp(10, 10), 10, -10, 1},
+        {"ppm of no width", QByteArray("P6\n0 10\n255\n"), -1, -1, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<LWImageProperties> p = LWImageProperties::read(c.bytes);
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->width, c.width);
+        EXPECT_EQ(p->height, c.height);
+        EXPECT_EQ(p->orientation, c.orientation);
+    }
+    for (const QByteArray &junk : {QByteArray(), QByteArray("Hello, this is a plain text file.\n"),
+                                   QByteArray("\0\0\0\x18" "ftypheic", 12)})
+        EXPECT_FALSE(LWImageProperties::read(junk));
+}
+
+TEST(ImageProperties, ReadingDecodesNothing)
+{
+    const QByteArray bytes = heic(twoTone(64, 48));
+    const qint64 decodes = LWImageCache::stats().decodes;
+    ASSERT_TRUE(LWImageProperties::read(bytes));
+    ASSERT_TRUE(LWImageProperties::read(encode(twoTone(64, 48), "png")));
+    EXPECT_EQ(LWImageCache::stats().decodes, decodes);
+}
+
+TEST(HeifCache, DecodesRgbaAtEitherDepth)
+{
+    // Turned pictures are drawn upright in the editor's tests.
+    for (const int bits : {8, 10}) {
+        SCOPED_TRACE(bits);
+        const LWImage pic = picture(heic(twoTone(64, 48), heif_orientation_normal, bits));
+        EXPECT_EQ(storedBits(*pic.data), bits);
+        const std::optional<QImage> full = LWImageCache::image(pic, false);
+        ASSERT_TRUE(full);
+        EXPECT_EQ(full->size(), QSize(64, 48));
+        EXPECT_EQ(LWImageCache::image(pic, true)->size(), QSize(64, 48));
+        EXPECT_TRUE(reddish(full->pixel(8, 24)));
+        EXPECT_TRUE(bluish(full->pixel(56, 24)));
+    }
+}
+
+TEST(HeifCache, LargePicturesPreviewSmallAndOversizedOnesAreRefused)
+{
+    const QByteArray bytes = heic(plain(2000, 1000, Qt::darkGreen));
+    EXPECT_EQ(LWImageCache::image(picture(bytes), true)->size(), QSize(1600, 800));
+    // The size limit is checked on the container before any decoding.
+    EXPECT_FALSE(LWHeif::decode(bytes, 2000 * 1000 - 1));
+    EXPECT_EQ(LWHeif::decode(bytes, 2000 * 1000)->format(), QImage::Format_RGBA8888);
+    EXPECT_FALSE(LWHeif::decode(bytes.left(bytes.size() / 2), LWImageCache::maxPixelCount));
+}
