@@ -62,9 +62,8 @@ void BM_PdfTwoPageCard(benchmark::State &state)
 }
 BENCHMARK(BM_PdfTwoPageCard)->Unit(benchmark::kMillisecond);
 
-void BM_PdfTextHeavyFlyer(benchmark::State &state)
+void exportFirstPage(benchmark::State &state, const LWDocument &doc)
 {
-    const LWDocument doc = textHeavyFlyer();
     qint64 bytes = 0;
     for (auto _ : state) {
         const std::optional<QByteArray> pdf = LWExport::pdfData(doc, {0}, true);
@@ -72,7 +71,19 @@ void BM_PdfTextHeavyFlyer(benchmark::State &state)
     }
     state.counters["bytes"] = double(bytes);
 }
+
+void BM_PdfTextHeavyFlyer(benchmark::State &state) { exportFirstPage(state, textHeavyFlyer()); }
 BENCHMARK(BM_PdfTextHeavyFlyer)->Unit(benchmark::kMillisecond);
+
+// The same with a background fading out: the finishing pass reads the page's content to place
+// the gradient's soft mask.
+void BM_PdfTextHeavyFlyerFading(benchmark::State &state)
+{
+    LWDocument doc = textHeavyFlyer();
+    doc.pages[0].background.color2.a = 0.4;
+    exportFirstPage(state, doc);
+}
+BENCHMARK(BM_PdfTextHeavyFlyerFading)->Unit(benchmark::kMillisecond);
 
 // Render alone, as rasterData does it (arg: dpi).
 void BM_RenderFlyer(benchmark::State &state)

@@ -29,3 +29,31 @@ function(lw_test name)
     WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
     TIMEOUT 600)
 endfunction()
+
+# lw_compile_with_gxx(target source): under clang, `source` (a file of the target's folder) is
+# compiled by g++ instead, without instrumentation: qpdf's headers do not compile with clang 14
+# in C++20 (JSON.hh's constexpr destructor of a vector of the still incomplete JSON). Only
+# src/render/pdffile.cpp includes them.
+function(lw_compile_with_gxx target source)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    return()
+  endif()
+  find_program(LW_GXX NAMES g++ REQUIRED)
+  get_target_property(_dir ${target} SOURCE_DIR)
+  set(_obj ${CMAKE_CURRENT_BINARY_DIR}/${source}.gxx.o)
+  set(_inc "$<TARGET_PROPERTY:${target},INCLUDE_DIRECTORIES>")
+  set(_def "$<TARGET_PROPERTY:${target},COMPILE_DEFINITIONS>")
+  set(_launcher "")
+  if(CCACHE_PROGRAM)
+    set(_launcher ${CCACHE_PROGRAM})
+  endif()
+  add_custom_command(OUTPUT ${_obj}
+    COMMAND ${_launcher} ${LW_GXX} -std=c++20 -O1 -g -fPIC -DPOINTERHOLDER_TRANSITION=4 -DQT_NO_KEYWORDS
+            "-D$<JOIN:${_def},;-D>" "-I$<JOIN:${_inc},;-I>"
+            -MD -MF ${_obj}.d -c ${_dir}/${source} -o ${_obj}
+    DEPENDS ${_dir}/${source}
+    DEPFILE ${_obj}.d
+    COMMAND_EXPAND_LISTS VERBATIM)
+  set_source_files_properties(${_dir}/${source} PROPERTIES HEADER_FILE_ONLY ON)
+  target_sources(${target} PRIVATE ${_obj})
+endfunction()

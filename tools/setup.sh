@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
 # Shared by ./run and ./test: install what is missing, configure, build.
+# With --test it also installs what only the tests need (./test passes it).
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${LW_BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(cmake g++ ninja-build ccache pkg-config
           qt6-base-dev qt6-pdf-dev qt6-svg-dev qt6-qpa-plugins qt6-image-formats-plugins
-          libqpdf-dev libheif-dev
+          libqpdf-dev libheif-dev libcups2-dev
           libgtest-dev libbenchmark-dev poppler-utils xvfb xauth)
+
+# A second PDF reader for the fidelity tests; clang and its sanitizer runtime for the fuzz and
+# sanitizer step of ./test.
+TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev)
+if [ "${1:-}" = --test ]; then
+    PACKAGES+=("${TEST_PACKAGES[@]}")
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

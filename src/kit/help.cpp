@@ -1,5 +1,6 @@
 #include "kit/help.h"
 
+#include "kit/helpwindow.h"
 #include "kit/kithost.h"
 
 #include <algorithm>
@@ -8,7 +9,7 @@ namespace {
 
 struct HelpState {
     QList<VELKHelpTopic> topics;
-    VELKHelp::Opener opener;
+    VELKHelp::Opener opener = VELKHelpWindow::open;
 };
 
 HelpState &state()
@@ -126,6 +127,6 @@ void show(const std::optional<QString> &topicID)
 
 const Opener &opener() { return state().opener; }
 
-void setOpener(Opener opener) { state().opener = std::move(opener); }
+void setOpener(Opener opener) { state().opener = opener ? std::move(opener) : VELKHelpWindow::open; }
 
 } // namespace VELKHelp

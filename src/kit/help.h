@@ -37,6 +37,7 @@ QList<VELKHelpTopic> search(const QString &query);
 using Opener = std::function<void(const std::optional<QString> &topicID)>;
 // Calls the opener with the id as given; none means no particular topic.
 void show(const std::optional<QString> &topicID = std::nullopt);
+// By default VELKHelpWindow::open; an empty opener restores that.
 const Opener &opener();
 void setOpener(Opener opener);
 } // namespace VELKHelp

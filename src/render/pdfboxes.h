@@ -11,7 +11,8 @@ class QPainter;
 
 // The pass that turns QPdfWriter's bytes into the print PDF: Qt writes only a MediaBox rounded
 // to whole points, cannot write the other page boxes and (6.4) writes gradient transparency as
-// an alpha soft mask over an opaque shading, which prints fades as opaque discs.
+// an alpha soft mask over an opaque shading (fades print as opaque discs), placed in another
+// space than the colour shading whenever the painter is transformed.
 namespace LWExport {
 
 // One page's boxes in PDF space: points, origin at the media box's bottom-left corner, y up.
@@ -39,7 +40,8 @@ using PdfPageRecipe = QList<PdfPiece>;
 
 // Rewrites a PDF in memory: the pages are first joined by `recipes` (one recipe per finished
 // page; none means every page stands alone), then finished page i gets pages[i] (the counts must
-// match), Qt's gradient soft masks become luminosity masks, Creator and Title are set. None, with
+// match), Qt's gradient soft masks become luminosity masks lying under their shadings, the
+// ToUnicode CMaps are completed (LWPdfText), Creator and Title are set. None, with
 // the reason in *error, when the bytes do not parse, the counts differ, a recipe is malformed,
 // a box is not finite or writing fails.
 [[nodiscard]] std::optional<QByteArray> finishPdf(const QByteArray &pdf, const QList<PdfPageBoxes> &pages,

@@ -13,10 +13,6 @@
 #include <cmath>
 #include <exception>
 
-#include <qpdf/Buffer.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <vector>
 
 // Qt writes a ToUnicode CMap only for glyphs the font's cmap reaches. Glyphs that shaping
 // substituted in (ligatures, alternates) are found again here: their inputs come from the
@@ -201,19 +197,13 @@ bool fits(const QString &text, const QSet<int> &scripts)
 }
 
 // bfchar lines for the CIDs of one font that have none.
-QList<QByteArray> missingEntries(QPDFObjectHandle font, const QByteArray &cmap)
+QList<QByteArray> missingEntries(const LWPdfFile::EmbeddedFont &font)
 {
-    QPDFObjectHandle cid = font.getKey("/DescendantFonts").getArrayItem(0);
-    QPDFObjectHandle file = cid.getKey("/FontDescriptor").getKey("/FontFile2");
-    if (!file.isStream() || !font.getKey("/BaseFont").isName() ||
-        !(cid.getKey("/CIDToGIDMap").isName() && cid.getKey("/CIDToGIDMap").getName() == "/Identity"))
-        return {};
-    QString name = QString::fromStdString(font.getKey("/BaseFont").getName().substr(1));
+    QString name = font.baseFont;
     if (name.size() > 7 && name[6] == u'+')
         name = name.mid(7);
-    const std::shared_ptr<Buffer> data = file.getStreamData(qpdf_dl_generalized);
-    const QRawFont sub(
-        QByteArray(reinterpret_cast<const char *>(data->getBuffer()), qsizetype(data->getSize())), 12);
+    const QByteArray &cmap = font.toUnicode;
+    const QRawFont sub(font.fontFile, 12);
     Table maxp{sub.fontTable("maxp")};
     const int count = maxp.u16(4);
     const int subEm = sub.isValid() ? unitsPerEm(sub) : 0;
@@ -308,41 +298,21 @@ QList<QByteArray> missingEntries(QPDFObjectHandle font, const QByteArray &cmap)
 
 } // namespace
 
-void completeToUnicode(QPDF &pdf)
+std::optional<QByteArray> completedToUnicode(const LWPdfFile::EmbeddedFont &font)
 {
-    std::vector<QPDFObjectHandle> objects;
-    try {
-        objects = pdf.getAllObjects();
-    } catch (const std::exception &) {
-        return;
+    const QByteArray &cmap = font.toUnicode;
+    const qsizetype end = cmap.lastIndexOf("endcmap");
+    if (end < 0)
+        return std::nullopt;
+    const QList<QByteArray> lines = missingEntries(font);
+    if (lines.isEmpty())
+        return std::nullopt;
+    QByteArray blocks;
+    for (qsizetype i = 0; i < lines.size(); i += 100) { // at most 100 entries per block
+        const QList<QByteArray> part = lines.mid(i, 100);
+        blocks += QByteArray::number(part.size()) + " beginbfchar\n" + part.join() + "endbfchar\n";
     }
-    for (QPDFObjectHandle font : objects) {
-        try {
-            if (!font.isDictionary() || !font.getKey("/Subtype").isName() ||
-                font.getKey("/Subtype").getName() != "/Type0" || !font.getKey("/ToUnicode").isStream())
-                continue;
-            QPDFObjectHandle stream = font.getKey("/ToUnicode");
-            const std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
-            const QByteArray cmap(reinterpret_cast<const char *>(data->getBuffer()),
-                                  qsizetype(data->getSize()));
-            const qsizetype end = cmap.lastIndexOf("endcmap");
-            if (end < 0)
-                continue;
-            const QList<QByteArray> lines = missingEntries(font, cmap);
-            if (lines.isEmpty())
-                continue;
-            QByteArray blocks;
-            for (qsizetype i = 0; i < lines.size(); i += 100) { // at most 100 entries per block
-                const QList<QByteArray> part = lines.mid(i, 100);
-                blocks += QByteArray::number(part.size()) + " beginbfchar\n" + part.join() + "endbfchar\n";
-            }
-            const QByteArray updated = cmap.left(end) + blocks + cmap.mid(end);
-            stream.replaceStreamData(updated.toStdString(), QPDFObjectHandle::newNull(),
-                                     QPDFObjectHandle::newNull());
-        } catch (const std::exception &) {
-            // The font keeps the CMap Qt wrote.
-        }
-    }
+    return cmap.left(end) + blocks + cmap.mid(end);
 }
 
 } // namespace LWPdfText

@@ -68,6 +68,13 @@ bool paintsOnce(const LWElement &e, const LWRenderOptions &options)
     return false;
 }
 
+// Qt's PDF engine drops the painter's opacity for gradient brushes: such an element needs a group.
+bool paintsGradient(const LWElement &e)
+{
+    const bool gradient = e.fill.kind == LWFillKind::linear || e.fill.kind == LWFillKind::radial;
+    return gradient && ((e.kind == LWElement::Kind::shape && !e.isLine()) || e.kind == LWElement::Kind::icon);
+}
+
 void drawContent(const LWElement &e, QPainter &p, const LWRenderOptions &options);
 
 // Coordinates past this many points (about 140 m) come only from hand-edited files; such an
@@ -210,8 +217,8 @@ void draw(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     if (e.hidden || options.skip.contains(e.id) || !(e.opacity > 0) || !drawableGeometry(e))
         return;
     p.save();
-    if (e.opacity < 1 && !paintsOnce(e, options)) {
-        auto *sink = dynamic_cast<LayerSink *>(p.device());
+    auto *sink = e.opacity < 1 ? dynamic_cast<LayerSink *>(p.device()) : nullptr;
+    if (e.opacity < 1 && (!paintsOnce(e, options) || (sink && paintsGradient(e)))) {
         if (sink && sink->beginLayer(p, p.opacity() * e.opacity)) {
             p.setOpacity(1); // the group carries the opacity
             drawContent(e, p, options);

@@ -31,7 +31,7 @@ LWPage buildHeroBlock(const LWKit &k)
     const LWElement note = k.text(c.offerNote, f.body, 12, p.onPrimary.withAlpha(0.9), 160, 0, 292,
                                   {.align = center, .name = QStringLiteral("Offer note")});
     const double P = offer.frame.height() + note.frame.height() + 22;
-    auto list = [&](double top) { return k.bullets(c.bullets, 72, top, 222, 2, 15, p.ink, p.accentInk, 16); };
+    auto list = [&k, &c = c, &p = p](double top) { return k.bullets(c.bullets, 72, top, 222, 2, 15, p.ink, p.accentInk, 16); };
     const double L = list(0).bottom + 34;
     const double t = E + std::max(((706 + d) - E - (L + P)) * 0.5, 36.0);
 

@@ -1,16 +1,23 @@
 // Shows every kit piece in one window, for checking by eye:
 //   kit_gallery [theme id] [out.png]
 // With an output file it saves a grab of the window once shown and quits.
+// A third argument, a zoom factor, puts the gallery in a zoom host with the shell's minimum size,
+// in a window of that size.
 #include "kit/bezel.h"
 #include "kit/caption.h"
+#include "kit/chipbutton.h"
 #include "kit/chromebutton.h"
 #include "kit/chromeroundbutton.h"
+#include "kit/colorwell.h"
 #include "kit/engravedlabel.h"
 #include "kit/lcdreadout.h"
+#include "kit/ledtoggle.h"
 #include "kit/led.h"
 #include "kit/liccredit.h"
+#include "kit/numberfield.h"
 #include "kit/panel.h"
 #include "kit/searchfield.h"
+#include "kit/slider.h"
 #include "kit/style.h"
 #include "kit/symbols.h"
 #include "kit/themeroot.h"
@@ -18,9 +25,11 @@
 #include "kit/uifont.h"
 #include "kit/velkroot.h"
 #include "kit/woodcheek.h"
+#include "kit/zoomhost.h"
 #include "model/prefs.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -58,6 +67,46 @@ QWidget *row(std::initializer_list<QWidget *> widgets)
         l->addWidget(item);
     l->addStretch();
     return w;
+}
+
+// Sliders over a value each, and number fields as the dialogs and the inspector use them.
+QWidget *numericControls()
+{
+    static double values[] = {35, -2, 0};
+    auto *w = new QWidget;
+    auto *l = new QVBoxLayout(w);
+    l->setContentsMargins(0, 0, 0, 0);
+    const double ranges[][3] = {{0, 100, 1}, {-5, 5, 0}, {0, 10, 1}};
+    for (int i = 0; i < 3; ++i) {
+        auto *slider = new LWSlider([i] { return values[i]; }, [i](double v) { values[i] = v; }, ranges[i][0],
+                                    ranges[i][1], ranges[i][2]);
+        slider->setMaximumWidth(360);
+        l->addWidget(slider);
+    }
+    l->addWidget(row({new NumberField(QStringLiteral("W"), 3.5, QStringLiteral("in"), 3, 70),
+                      new NumberField(QStringLiteral("H"), 2, QStringLiteral("in"), 3, 70),
+                      new NumberField(QStringLiteral("X"), 0.125, {}, 3, 64),
+                      new NumberField(QStringLiteral("Size"), 11.5, QStringLiteral("pt"), 1, 52)}));
+    return w;
+}
+
+// The view switches, chips and colour wells of the inspector and the canvas toolbar.
+QWidget *switchesAndWells()
+{
+    static bool flags[] = {true, false, true, false, true};
+    const QString titles[] = {QStringLiteral("Bleed"), QStringLiteral("Trim"), QStringLiteral("Safe"),
+                              QStringLiteral("Grid"), QStringLiteral("Snap")};
+    const QColor colours[] = {LWStyle::ruby(), LWStyle::amber(), LWStyle::moss(), LWStyle::moss(), LWStyle::moss()};
+    auto *toggles = new QWidget;
+    auto *l = new QHBoxLayout(toggles);
+    l->setContentsMargins(0, 0, 0, 0);
+    for (int i = 0; i < 5; ++i)
+        l->addWidget(new LEDToggle(titles[i], [i] { return flags[i]; }, [i](bool on) { flags[i] = on; }, colours[i]));
+    auto *well = new LWColorWell(LWColor(1, 0, 0, 0.5));
+    QObject::connect(well, &LWColorWell::colorPicked, well, &LWColorWell::setColor);
+    return row({toggles, new ChipButton(QStringLiteral("Fit")), new ChipButton(QStringLiteral("Reset Crop"), VKSymbols::photo),
+                new ChipButton(QStringLiteral("Change Size…"), {}, true), well,
+                new LWColorWell(LWColor::hex(0x2F7BF2)), new LWColorWell(LWColor(0.2, 0.8, 0.4, 0.2))});
 }
 
 QWidget *buildGallery()
@@ -119,6 +168,8 @@ QWidget *buildGallery()
     auto *bezels = row({new Bezel(cabinet, QStringLiteral("Bezel with screws"), 18, 12, true),
                         new Bezel(new QLabel(QStringLiteral("No title")))});
     col->addWidget(bezels);
+    col->addWidget(numericControls());
+    col->addWidget(switchesAndWells());
     col->addStretch();
     auto *whole = new QWidget;
     auto *sides = new QHBoxLayout(whole);
@@ -140,8 +191,15 @@ int main(int argc, char **argv)
     VELKThemes::registerThemes(LWThemes::extras());
     if (argc > 1)
         VELKThemes::setCurrentID(QString::fromLocal8Bit(argv[1]));
-    VELKThemeRoot root(buildGallery);
+    const bool zoomed = argc > 3;
+    if (zoomed)
+        VKZoom::setValue(QString::fromLocal8Bit(argv[3]).toDouble());
+    VELKThemeRoot root(zoomed ? [] { return static_cast<QWidget *>(new VKZoomHost(buildGallery(), {1480, 760})); }
+                              : VELKThemeRoot::Builder(buildGallery));
     root.resize(820, 700);
+    root.resize(root.size().expandedTo(root.sizeHint())); // room for every row as the gallery grows
+    if (zoomed)
+        root.resize(1480, 760);
     root.show();
     if (argc > 2) {
         const QString out = QString::fromLocal8Bit(argv[2]);
@@ -151,5 +209,15 @@ int main(int argc, char **argv)
             app.quit();
         });
     }
+    // KIT_GALLERY_PANEL=1: the first colour well's dialog open as well, saved beside the grab.
+    if (qEnvironmentVariableIsSet("KIT_GALLERY_PANEL"))
+        QTimer::singleShot(100, &app, [&root, argc, argv] {
+            LWColorWell::setPanelParent(&root);
+            root.findChild<LWColorWell *>()->click();
+            if (argc > 2)
+                QTimer::singleShot(150, [out = QString::fromLocal8Bit(argv[2])] {
+                    LWColorWell::panel()->grab().save(out + QStringLiteral(".panel.png"));
+                });
+        });
     return app.exec();
 }

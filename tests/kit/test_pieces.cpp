@@ -9,6 +9,7 @@
 #include "kit/velkroot.h"
 #include "kitfixture.h"
 #include "snapshot.h"
+#include "windowfixture.h"
 #include "model/info.h"
 
 #include <QAction>
@@ -22,15 +23,6 @@
 #include <cmath>
 
 namespace {
-
-// Receives the URLs QDesktopServices would hand to the browser.
-class UrlSink : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public Q_SLOTS:
-    void open(const QUrl &url) { opened.append(url); }
-};
 
 QSize textSize(const VKChromeButton &b)
 {
@@ -203,4 +195,3 @@ TEST(KitPieces, PlainTitlesShowTheirAmpersand)
     EXPECT_EQ(action.iconText(), title);
 }
 
-#include "test_pieces.moc"

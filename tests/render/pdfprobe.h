@@ -1,5 +1,5 @@
 #pragma once
-// Reading exported PDFs back in tests: boxes and document information with libqpdf, pixels
+// Reading exported PDFs back in tests: boxes and document information through LWPdfFile, pixels
 // through poppler (pdftoppm) and Qt PDF, fonts and text through poppler's tools.
 #include <QByteArray>
 #include <QColor>
@@ -12,62 +12,18 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
+#include "render/pdffile.h"
 
 #include <optional>
 
 namespace pdfprobe {
 
+using LWPdfFile::imageCount;
+
 // A box as stored on the page (not inherited), as (llx, lly, width, height).
-struct Boxes {
-    std::optional<QRectF> media, crop, bleed, trim;
-};
-
-inline std::optional<QRectF> box(QPDFObjectHandle page, const char *key)
-{
-    if (!page.hasKey(key))
-        return std::nullopt;
-    const QPDFObjectHandle::Rectangle r = page.getKey(key).getArrayAsRectangle();
-    return QRectF(r.llx, r.lly, r.urx - r.llx, r.ury - r.lly);
-}
-
-inline QList<Boxes> boxes(const QByteArray &pdf)
-{
-    QPDF q;
-    q.processMemoryFile("probe", pdf.constData(), size_t(pdf.size()));
-    QList<Boxes> out;
-    for (QPDFPageObjectHelper &p : QPDFPageDocumentHelper(q).getAllPages()) {
-        QPDFObjectHandle o = p.getObjectHandle();
-        out.append({box(o, "/MediaBox"), box(o, "/CropBox"), box(o, "/BleedBox"), box(o, "/TrimBox")});
-    }
-    return out;
-}
-
-inline QString info(const QByteArray &pdf, const char *key)
-{
-    QPDF q;
-    q.processMemoryFile("probe", pdf.constData(), size_t(pdf.size()));
-    QPDFObjectHandle v = q.getTrailer().getKey("/Info").getKey(key);
-    return v.isString() ? QString::fromStdString(v.getUTF8Value()) : QString();
-}
-
-// Number of pictures stored in the file (image XObjects, not counting their alpha masks).
-inline int imageCount(const QByteArray &pdf)
-{
-    QPDF q;
-    q.processMemoryFile("probe", pdf.constData(), size_t(pdf.size()));
-    int images = 0, masks = 0;
-    for (QPDFObjectHandle o : q.getAllObjects()) {
-        if (!o.isStream() || !o.getDict().getKey("/Subtype").isNameAndEquals("/Image"))
-            continue;
-        ++images;
-        if (o.getDict().getKey("/SMask").isStream())
-            ++masks;
-    }
-    return images - masks;
-}
+using Boxes = LWPdfFile::StoredBoxes;
+inline QList<Boxes> boxes(const QByteArray &pdf) { return LWPdfFile::pageBoxes(pdf); }
+inline QString info(const QByteArray &pdf, const char *key) { return LWPdfFile::infoText(pdf, key); }
 
 inline bool near(const std::optional<QRectF> &r, QRectF want, double tol = 0.01)
 {

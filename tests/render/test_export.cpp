@@ -11,8 +11,6 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
-#include <qpdf/QPDFWriter.hh>
-
 using namespace LWExport;
 
 namespace {
@@ -47,21 +45,10 @@ std::optional<std::tuple<int, int, int>> jpegDensity(const QByteArray &jpg)
 // Grows every page's MediaBox (keeping no CropBox) so a render shows what lies past the box.
 QByteArray widened(const QByteArray &pdf, double by)
 {
-    QPDF q;
-    q.processMemoryFile("widen", pdf.constData(), size_t(pdf.size()));
-    for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(q).getAllPages()) {
-        QPDFObjectHandle o = page.getObjectHandle();
-        const auto r = o.getKey("/MediaBox").getArrayAsRectangle();
-        o.replaceKey("/MediaBox",
-                     QPDFObjectHandle::newFromRectangle({r.llx - by, r.lly - by, r.urx + by, r.ury + by}));
-        for (const char *key : {"/CropBox", "/BleedBox", "/TrimBox"})
-            o.removeKey(key);
-    }
-    QPDFWriter w(q);
-    w.setOutputMemory();
-    w.write();
-    auto buf = w.getBufferSharedPointer();
-    return QByteArray(reinterpret_cast<const char *>(buf->getBuffer()), qsizetype(buf->getSize()));
+    QList<PdfPageBoxes> grown;
+    for (const pdfprobe::Boxes &b : pdfprobe::boxes(pdf))
+        grown.append({b.media.value_or(QRectF()).adjusted(-by, -by, by, by), {}, {}, {}});
+    return LWPdfFile::finish(pdf, {{}, grown, {}, {}}).value_or(QByteArray());
 }
 
 QByteArray photoBytes()

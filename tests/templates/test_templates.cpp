@@ -162,7 +162,8 @@ TEST_F(Templates, OtherSizesScaleAndReachTheBleedAgain)
 
     const double halfFactor = 396.0 / 612;
     EXPECT_NEAR(halfFactor, 0.647058, 1e-6);
-    const LWElement *offer = element(get("flyer-001-half").make().pages[0], QStringLiteral("Offer"));
+    const LWDocument half = get("flyer-001-half").make();
+    const LWElement *offer = element(half.pages[0], QStringLiteral("Offer"));
     ASSERT_TRUE(offer);
     EXPECT_DOUBLE_EQ(offer->text->size, 30 * halfFactor);
     EXPECT_DOUBLE_EQ(offer->frame.width(), 292 * halfFactor + 0.5);

@@ -1,0 +1,25 @@
+#include "kit/scrollview.h"
+
+VKScrollView::VKScrollView(QWidget *content, QWidget *parent) : QScrollArea(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setAutoFillBackground(false);
+    viewport()->setAutoFillBackground(false);
+    if (content)
+        setContent(content);
+}
+
+void VKScrollView::setContent(QWidget *content)
+{
+    if (QWidget *old = takeWidget()) {
+        old->hide();
+        old->deleteLater();
+    }
+    if (!content)
+        return;
+    setWidget(content);
+    // setWidget turns the content's background filling on.
+    content->setAutoFillBackground(false);
+}

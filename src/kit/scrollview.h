@@ -1,0 +1,13 @@
+#pragma once
+#include <QScrollArea>
+
+// A frameless vertical scroll view that lets the background behind it show: its viewport and
+// content paint nothing of their own. The content follows the view's width.
+class VKScrollView : public QScrollArea {
+    Q_OBJECT
+public:
+    explicit VKScrollView(QWidget *content = nullptr, QWidget *parent = nullptr);
+
+    // Replaces the content; the old one is deleted later, so a handler inside it may call this.
+    void setContent(QWidget *content);
+};

@@ -1,0 +1,47 @@
+#pragma once
+#include <QList>
+#include <QSizeF>
+#include <QString>
+
+class QAbstractScrollArea;
+
+// The interface zoom: one factor for every window's content, 1.0 being 100 %, kept only in the
+// settings under `key`. Nothing holds a copy: every host and command reads it afresh. Main thread
+// only.
+namespace VKZoom {
+inline const QString key = QStringLiteral("velk.zoom");
+inline constexpr double min = 0.85;
+inline constexpr double max = 2.0;
+inline constexpr double step = 0.15;
+// The whole percentages of the "Zoom Level" menu, in order.
+inline const QList<int> levels{85, 100, 115, 130, 150, 175, 200};
+
+// Rounded to two decimals (halves away from zero), then brought into min … max. Not a number
+// gives 1.0.
+[[nodiscard]] double clamp(double zoom);
+
+// The stored factor through clamp; 1.0 when nothing, 0, no number or no finite number is stored.
+[[nodiscard]] double value();
+// Stores clamp(zoom) through LWSettings, so every observer hears of it.
+void setValue(double zoom);
+
+// "85%" for 85.
+[[nodiscard]] QString levelTitle(int percent);
+
+// How a host offered `offered` shows its content at `zoom`: the content is laid out at `logical`
+// (the offered size divided by the zoom, but never below `minSize`), drawn scaled by `zoom` from
+// its top-left corner, and takes `scaled` in the scroll view. Scroll bars show only when the
+// scaled content exceeds the offered size by more than one unit on either axis.
+struct Layout {
+    double zoom = 1;
+    QSizeF logical;
+    QSizeF scaled;
+    bool indicators = false;
+};
+[[nodiscard]] Layout layout(QSizeF offered, double zoom, QSizeF minSize);
+
+// Both scroll bars to their minimum now, again on the next turn of the event loop and again
+// 0.15, 0.4, 0.9 and 1.6 s later, so late layout passes cannot leave the view scrolled. The
+// delayed turns end with the area; a later call cancels none of them.
+void scrollHome(QAbstractScrollArea *area);
+} // namespace VKZoom

@@ -1,0 +1,190 @@
+#include "kit/chipbutton.h"
+#include "kit/colorwell.h"
+#include "kit/ledtoggle.h"
+#include "kit/style.h"
+#include "kit/symbols.h"
+#include "kit/uifont.h"
+#include "kitfixture.h"
+#include "snapshot.h"
+
+#include <QAccessible>
+#include <QColorDialog>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+using Controls = KitTest;
+
+// A caller's flag with every value the toggle sets.
+struct Flag {
+    bool on = false;
+    bool ignore = false;
+    QList<bool> sets;
+    std::unique_ptr<LEDToggle> make(const QColor &colour = LWStyle::moss())
+    {
+        auto t = std::make_unique<LEDToggle>(
+            QStringLiteral("Bleed"), [this] { return on; },
+            [this](bool v) {
+                sets.append(v);
+                if (!ignore)
+                    on = v;
+            },
+            colour);
+        t->resize(t->sizeHint());
+        return t;
+    }
+};
+
+QColor lamp(LEDToggle &t)
+{
+    return snapshot(t).pixelColor(t.lampRect().center().toPoint());
+}
+
+} // namespace
+
+TEST_F(Controls, ToggleFlipsTheCallersFlagAndOnlyTheLampShowsIt)
+{
+    Flag moss, ruby;
+    auto t = moss.make();
+    auto r = ruby.make(LWStyle::ruby());
+    const QImage off = snapshot(*t);
+    const QColor dark = lamp(*t);
+    EXPECT_LE(std::abs(dark.green() - dark.red()), 2);
+    QTest::mouseClick(t.get(), Qt::LeftButton, {}, t->rect().center());
+    QTest::mouseClick(r.get(), Qt::LeftButton, {}, r->rect().center());
+    EXPECT_EQ(moss.sets, QList<bool>{true});
+    const QColor green = lamp(*t), red = lamp(*r);
+    EXPECT_GT(green.green(), green.red() + 20);
+    EXPECT_GT(green.green(), green.blue() + 20);
+    EXPECT_GT(red.red(), red.green() + 40);
+    // Lit, the lamp is the only change.
+    const QImage on = snapshot(*t);
+    const QRect glow = t->lampRect().toAlignedRect().adjusted(-6, -6, 6, 6);
+    for (int y = 0; y < on.height(); ++y)
+        for (int x = 0; x < on.width(); ++x)
+            if (!glow.contains(x, y))
+                ASSERT_EQ(on.pixel(x, y), off.pixel(x, y)) << x << "," << y;
+
+    QTest::mouseClick(t.get(), Qt::LeftButton, {}, t->rect().center());
+    EXPECT_EQ(moss.sets, (QList<bool>{true, false}));
+    EXPECT_EQ(snapshot(*t), off);
+
+    // A caller that ignores the toggle keeps the lamp dark; a corner is outside the capsule.
+    Flag stubborn;
+    stubborn.ignore = true;
+    auto s = stubborn.make();
+    QTest::mouseClick(s.get(), Qt::LeftButton, {}, s->rect().center());
+    EXPECT_EQ(stubborn.sets, QList<bool>{true});
+    EXPECT_EQ(snapshot(*s), off);
+    QTest::mouseClick(s.get(), Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_EQ(stubborn.sets.size(), 1);
+}
+
+TEST_F(Controls, ToggleTellsAssistiveTechnologyItsState)
+{
+    Flag f;
+    auto t = f.make();
+    EXPECT_EQ(t->toolTip(), QString());
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(t.get());
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("Bleed"));
+    EXPECT_EQ(a->text(QAccessible::Value), QStringLiteral("off"));
+    ASSERT_NE(a->actionInterface(), nullptr);
+    a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(a->text(QAccessible::Value), QStringLiteral("on"));
+    f.on = false;
+    EXPECT_EQ(a->text(QAccessible::Value), QStringLiteral("off"));
+    LEDToggle helped(QStringLiteral("Grid"), [] { return true; }, [](bool) {}, LWStyle::moss(), QStringLiteral("Shows the grid"));
+    EXPECT_EQ(helped.toolTip(), QStringLiteral("Shows the grid"));
+}
+
+TEST_F(Controls, ChipSizesAndAction)
+{
+    ChipButton plain(QStringLiteral("Fit")), pictured(QStringLiteral("Fit"), VKSymbols::photo);
+    ChipButton prominent(QStringLiteral("Fit"), VKSymbols::photo, true);
+    EXPECT_TRUE(plain.isCompact());
+    EXPECT_EQ(pictured.sizeHint().width() - plain.sizeHint().width(), vkPixelSize(plain.labelFont()) + 5);
+    EXPECT_EQ(prominent.sizeHint(), pictured.sizeHint());
+    ChipButton ampersand(QStringLiteral("R&D"));
+    EXPECT_EQ(ampersand.shownText(), QStringLiteral("R&D"));
+
+    int runs = 0;
+    QObject::connect(&plain, &QAbstractButton::clicked, [&] { ++runs; });
+    plain.resize(plain.sizeHint());
+    QTest::mouseClick(&plain, Qt::LeftButton, {}, plain.rect().center());
+    EXPECT_EQ(runs, 1);
+}
+
+TEST_F(Controls, WellShowsTheColourOverTheCheckerboard)
+{
+    // (9, 9) lies on a dark square, (15, 9) on a light one.
+    LWColorWell well(LWColor(1, 0, 0, 0.5));
+    EXPECT_EQ(well.sizeHint(), QSize(38, 24));
+    well.resize(well.sizeHint());
+    QImage img = snapshot(well);
+    const QColor dark = img.pixelColor(9, 9), light = img.pixelColor(15, 9);
+    EXPECT_NE(dark, light);
+    for (const QColor &c : {dark, light})
+        EXPECT_GT(c.red(), c.green() + 60);
+    well.setColor(LWColor(1, 0, 0, 1));
+    img = snapshot(well);
+    EXPECT_EQ(img.pixelColor(9, 9), img.pixelColor(15, 9));
+    EXPECT_EQ(img.pixelColor(9, 9), QColor(255, 0, 0));
+    // Out-of-range components show clamped.
+    well.setColor(LWColor(2, -1, 0, 3));
+    EXPECT_EQ(snapshot(well), img);
+}
+
+TEST_F(Controls, WellReportsEveryDialogChangeToTheWellThatOpenedIt)
+{
+    QWidget mainWindow;
+    LWColorWell::setPanelParent(&mainWindow);
+    auto first = std::make_unique<LWColorWell>(LWColor(1, 0, 0, 0.5));
+    LWColorWell second(LWColor(0, 0, 1, 1));
+    QList<LWColor> firstHeard, secondHeard;
+    QObject::connect(first.get(), &LWColorWell::colorPicked, [&](const LWColor &c) { firstHeard.append(c); });
+    QObject::connect(&second, &LWColorWell::colorPicked, [&](const LWColor &c) { secondHeard.append(c); });
+    for (LWColorWell *w : {first.get(), &second})
+        w->resize(w->sizeHint());
+
+    QTest::mouseClick(first.get(), Qt::LeftButton, {}, QPoint(19, 12));
+    QColorDialog *dialog = LWColorWell::panel();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->isWindow());
+    EXPECT_EQ(dialog->parentWidget(), &mainWindow);
+    EXPECT_TRUE(dialog->testOption(QColorDialog::ShowAlphaChannel));
+    EXPECT_EQ(dialog->currentColor().rgba(), QColor::fromRgbF(1, 0, 0, 0.5).rgba());
+    EXPECT_TRUE(firstHeard.isEmpty());
+
+    QSignalSpy changes(dialog, &QColorDialog::currentColorChanged);
+    dialog->setCurrentColor(QColor::fromRgbF(0.2f, 0.3f, 0.4f));
+    dialog->setCurrentColor(QColor::fromRgbF(0, 0.5f, 1, 0.25f));
+    ASSERT_GE(changes.count(), 2);
+    ASSERT_EQ(firstHeard.size(), changes.count());
+    const LWColor last = firstHeard.last();
+    for (const auto &[got, want] : {std::pair{last.r, 0.0}, {last.g, 0.5}, {last.b, 1.0}, {last.a, 0.25}})
+        EXPECT_NEAR(got, want, 1.0 / 255);
+
+    // The second well takes the dialog over, then the open well goes away.
+    firstHeard.clear();
+    QTest::mouseClick(&second, Qt::LeftButton, {}, QPoint(19, 12));
+    EXPECT_EQ(LWColorWell::panel(), dialog);
+    EXPECT_EQ(dialog->currentColor(), QColor(Qt::blue));
+    dialog->setCurrentColor(Qt::green);
+    EXPECT_TRUE(firstHeard.isEmpty());
+    EXPECT_FALSE(secondHeard.isEmpty());
+    QTest::mouseClick(first.get(), Qt::LeftButton, {}, QPoint(19, 12));
+    first.reset();
+    secondHeard.clear();
+    dialog->setCurrentColor(Qt::yellow);
+    EXPECT_TRUE(secondHeard.isEmpty());
+    dialog->hide();
+
+    const LWColor black = LWColorWell::reported(QColor());
+    EXPECT_EQ(std::tuple(black.r, black.g, black.b, black.a), std::tuple(0.0, 0.0, 0.0, 1.0));
+}

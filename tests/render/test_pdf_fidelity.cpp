@@ -1,0 +1,231 @@
+#include "model/document.h"
+#include "render/export.h"
+#include "render/renderer.h"
+#include "render/sheet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numeric>
+
+// Print PDFs read by two independent PDF readers must look like the renderer's own bitmap of the
+// same page at the same resolution: gradients with transparency included. The pages hold no text
+// and no strokes, so only the antialiasing of fill edges differs between the rasterisers.
+namespace {
+
+constexpr double dpi = 144;
+
+struct Reader {
+    const char *name;
+    QString program;
+    QStringList args; // %in and %out are replaced
+};
+
+const Reader readers[] = {
+    {"poppler", QStringLiteral("pdftoppm"),
+     {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("%in"),
+      QStringLiteral("%out/page")}},
+    {"mupdf", QStringLiteral("mutool"),
+     {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-o"),
+      QStringLiteral("%out/page-%04d.png"), QStringLiteral("%in")}},
+};
+
+// Every page of the PDF as the reader draws it, in page order; empty when the reader fails.
+QList<QImage> rasterise(const Reader &reader, const QByteArray &pdf)
+{
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("in.pdf"));
+    QFile f(in);
+    if (!f.open(QIODevice::WriteOnly) || f.write(pdf) != pdf.size())
+        return {};
+    f.close();
+    QDir out(dir.filePath(QStringLiteral("out")));
+    out.mkpath(QStringLiteral("."));
+    QStringList args;
+    for (QString a : reader.args)
+        args << a.replace(QStringLiteral("%in"), in).replace(QStringLiteral("%out"), out.path());
+    QProcess p;
+    p.start(reader.program, args);
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        ADD_FAILURE() << reader.name << " failed: " << p.readAllStandardError().toStdString();
+        return {};
+    }
+    QList<QImage> pages;
+    for (const QString &name : out.entryList({QStringLiteral("page*.png")}, QDir::Files, QDir::Name))
+        pages.append(QImage(out.filePath(name)).convertToFormat(QImage::Format_RGB32));
+    return pages;
+}
+
+struct Difference {
+    double mean = 0;  // worst channel's mean absolute difference, 0...1
+    double block = 0; // worst 8 x 8 block's mean absolute difference in one channel, 0...1
+    QPoint at;        // that block's top-left pixel
+};
+
+// Blocks are compared only where they lie wholly inside `blocks` (pixels); the mean covers all.
+Difference compare(const QImage &got, const QImage &want, QRect blocks = {})
+{
+    Difference d;
+    if (got.size() != want.size())
+        return {1, 1, {}};
+    if (blocks.isNull())
+        blocks = want.rect();
+    const int w = want.width(), h = want.height();
+    const int bw = (w + 7) / 8;
+    QList<std::array<double, 3>> sums(bw * ((h + 7) / 8), {0, 0, 0});
+    std::array<double, 3> total{0, 0, 0};
+    for (int y = 0; y < h; ++y) {
+        const QRgb *a = reinterpret_cast<const QRgb *>(got.constScanLine(y));
+        const QRgb *b = reinterpret_cast<const QRgb *>(want.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const std::array<int, 3> diff{std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
+                                          std::abs(qBlue(a[x]) - qBlue(b[x]))};
+            auto &block = sums[(y / 8) * bw + x / 8];
+            for (int c = 0; c < 3; ++c) {
+                block[c] += diff[c];
+                total[c] += diff[c];
+            }
+        }
+    }
+    for (int c = 0; c < 3; ++c)
+        d.mean = std::max(d.mean, total[c] / (255.0 * w * h));
+    for (int by = blocks.top() / 8; by * 8 + 8 <= blocks.bottom() + 1; ++by) {
+        for (int bx = (blocks.left() + 7) / 8; bx * 8 + 8 <= blocks.right() + 1; ++bx) {
+            if (by * 8 < blocks.top())
+                continue;
+            for (double s : sums[by * bw + bx]) {
+                if (s / (255.0 * 64) > d.block) {
+                    d.block = s / (255.0 * 64);
+                    d.at = QPoint(bx * 8, by * 8);
+                }
+            }
+        }
+    }
+    return d;
+}
+
+void expectFaithful(const Difference &d, const std::string &what)
+{
+    EXPECT_LT(d.mean, 0.01) << what << ": mean difference " << d.mean;
+    EXPECT_LT(d.block, 0.12) << what << ": 8x8 block at (" << d.at.x() << ", " << d.at.y() << ") differs by "
+                             << d.block;
+}
+
+struct Gradient {
+    const char *name;
+    LWFillKind kind;
+    double angle;
+};
+
+const Gradient gradients[] = {{"linear 0", LWFillKind::linear, 0},
+                              {"linear 45", LWFillKind::linear, 45},
+                              {"linear 90", LWFillKind::linear, 90},
+                              {"linear 135", LWFillKind::linear, 135},
+                              {"radial", LWFillKind::radial, 0}};
+const double alphas[] = {0, 0.5, 1};
+
+LWFill fillOf(const Gradient &g, double alpha)
+{
+    return {g.kind, LWColor(1, 0.85, 0.1, 1), LWColor(0.85, 0.1, 0.35, alpha), g.angle};
+}
+
+const LWFill bluePage = LWFill::solid(LWColor(0.1, 0.25, 0.8));
+
+// One page per way of drawing a fill: filled shape, icon, page background, a rotated element
+// inside a half-transparent group, a half-transparent shape.
+const char *const placements[] = {"shape", "icon", "page background", "rotated in group", "half-transparent shape"};
+
+LWPage pageFor(int placement, const LWFill &fill)
+{
+    LWPage page;
+    page.background = bluePage;
+    switch (placement) {
+    case 0:
+        page.elements.append(LWElement::makeShape(LWShapeKind::ellipse, {30, 15, 170, 110}, fill, std::nullopt));
+        break;
+    case 1:
+        page.elements.append(LWElement::makeIcon(QStringLiteral("heart"), {60, 10, 130, 120}, fill));
+        break;
+    case 2:
+        page.background = fill;
+        break;
+    case 3: {
+        LWElement under = LWElement::makeShape(LWShapeKind::rectangle, {20, 40, 120, 60},
+                                               LWFill::solid(LWColor(0.2, 0.8, 0.3)), std::nullopt);
+        LWElement turned = LWElement::makeShape(LWShapeKind::rectangle, {70, 20, 150, 90}, fill, std::nullopt, 12);
+        turned.rotation = 30;
+        LWElement group(LWElement::Kind::group, QStringLiteral("Group"), {20, 0, 220, 140});
+        group.children = QList<LWElement>{under, turned};
+        group.opacity = 0.5;
+        page.elements.append(group);
+        break;
+    }
+    default: {
+        LWElement shape = LWElement::makeShape(LWShapeKind::rectangle, {-9, 30, 200, 80}, fill, std::nullopt);
+        shape.opacity = 0.5;
+        page.elements.append(shape);
+        break;
+    }
+    }
+    return page;
+}
+
+} // namespace
+
+TEST(PdfFidelity, GradientsMatchTheRendererInTwoReaders)
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Fidelity"));
+    doc.pages.clear();
+    QStringList names;
+    for (int placement = 0; placement < int(std::size(placements)); ++placement) {
+        for (const Gradient &g : gradients) {
+            for (double alpha : alphas) {
+                doc.pages.append(pageFor(placement, fillOf(g, alpha)));
+                names << QStringLiteral("%1, %2, color2 alpha %3").arg(placements[placement], g.name).arg(alpha);
+            }
+        }
+    }
+    QList<int> all(doc.pages.size());
+    std::iota(all.begin(), all.end(), 0);
+    const std::optional<QByteArray> pdf = LWExport::pdfData(doc, all, true);
+    ASSERT_TRUE(pdf);
+    for (const Reader &reader : readers) {
+        const QList<QImage> got = rasterise(reader, *pdf);
+        ASSERT_EQ(got.size(), doc.pages.size()) << reader.name;
+        for (int i = 0; i < doc.pages.size(); ++i) {
+            const std::optional<QImage> want = LWRenderer::bitmap(doc, i, LWRenderer::DPI{dpi}, true);
+            ASSERT_TRUE(want);
+            expectFaithful(compare(got[i], want->convertToFormat(QImage::Format_RGB32)),
+                           std::string(reader.name) + ", " + names[i].toStdString());
+        }
+    }
+}
+
+TEST(PdfFidelity, CardSheetFrontMatchesTheSheetBitmap)
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Fidelity"));
+    doc.pages[0] = pageFor(3, fillOf(gradients[4], 0));
+    doc.pages[0].background = fillOf(gradients[2], 0.5);
+    doc.pages[0].elements.append(LWElement::makeShape(LWShapeKind::ellipse, {-9, 70, 110, 83},
+                                                      fillOf(gradients[4], 0.5), std::nullopt));
+    doc.pages[0].elements.append(LWElement::makeIcon(QStringLiteral("star"), {180, 60, 80, 80}, fillOf(gradients[1], 0)));
+    const std::optional<QByteArray> pdf = LWExport::sheetPDF(doc, {0});
+    const std::optional<LWExport::SheetBitmap> want = LWExport::sheetBitmap(doc, 0, dpi);
+    ASSERT_TRUE(pdf && want);
+    // Blocks inside the card grid only: the margin holds the caption and the hairline marks.
+    const QRectF grid = want->layout.grid();
+    const double s = dpi / 72;
+    const QRect cards = QRectF(grid.topLeft() * s, grid.size() * s).toAlignedRect();
+    for (const Reader &reader : readers) {
+        const QList<QImage> got = rasterise(reader, *pdf);
+        ASSERT_EQ(got.size(), 1) << reader.name;
+        expectFaithful(compare(got[0], want->image.convertToFormat(QImage::Format_RGB32), cards), reader.name);
+    }
+}

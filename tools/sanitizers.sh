@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The fuzz and sanitizer step of ./test: builds the tree with clang, ASan and UBSan (build-fuzz),
+# runs the model and render tests once more under the sanitizers, then runs each fuzz target for a
+# fixed number of runs over its seed corpus and the hostile inputs the suite replays. Any crash,
+# leak, hang or sanitizer report fails the step; a fuzz failure prints the input's path.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${LW_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
+# Runs per target (about 10 s each on one core); LW_FUZZ_RUNS sets both.
+declare -A RUNS=([fuzz_documentio]="${LW_FUZZ_RUNS:-100000}" [fuzz_render]="${LW_FUZZ_RUNS:-20000}"
+                 [fuzz_elements]="${LW_FUZZ_RUNS:-50000}")
+# Seeds per target: design files, or element lists as copy leaves them on the pasteboard.
+declare -A SEEDS=([fuzz_documentio]="tests/fuzz/corpus tests/data/documentio"
+                  [fuzz_render]="tests/fuzz/corpus tests/data/documentio"
+                  [fuzz_elements]="tests/fuzz/elements")
+
+if [ "${LW_NO_FUZZ:-}" = 1 ]; then
+    echo "Fuzz and sanitizer step skipped (LW_NO_FUZZ=1)."
+    exit 0
+fi
+
+if [ ! -f "$BUILD/build.ninja" ]; then
+    CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DLW_FUZZ=ON -DLW_BUILD_BENCH=OFF
+fi
+cmake --build "$BUILD" --parallel "$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$ROOT/tools/lsan.supp"
+echo "Every test again under ASan and UBSan:"
+ctest --test-dir "$BUILD" --output-on-failure --parallel "$(nproc)"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+status=0
+for target in fuzz_documentio fuzz_render fuzz_elements; do
+    seeds=()
+    for dir in ${SEEDS[$target]}; do seeds+=("$ROOT/$dir"); done
+    artifacts="$BUILD/fuzz-artifacts/$target"
+    rm -rf "$artifacts"
+    mkdir -p "$artifacts" "$work/$target"
+    echo "$target: ${RUNS[$target]} runs over ${SEEDS[$target]}"
+    # New inputs go to the scratch corpus (first directory), never into the repository.
+    if ! "$BUILD/bin/$target" -runs="${RUNS[$target]}" -seed=1 -timeout=10 -rss_limit_mb=4096 \
+        -dict="$ROOT/tests/fuzz/documentio.dict" -artifact_prefix="$artifacts/" \
+        "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1; then
+        status=1
+        grep -v -E '^#[0-9]+|^(INFO|MERGE)' "$work/$target.log" | tail -n 60 >&2
+        for input in "$artifacts"/*; do
+            [ -e "$input" ] || continue
+            echo "$target FAILED on input: $input" >&2
+            for dir in "${seeds[@]}"; do
+                for seed in "$dir"/*; do
+                    if cmp -s "$input" "$seed"; then echo "  (the same bytes as $seed)" >&2; fi
+                done
+            done
+        done
+        [ -n "$(ls -A "$artifacts")" ] || echo "$target FAILED without writing its input (see the log above)" >&2
+    else
+        grep -E '^Done [0-9]+ runs' "$work/$target.log" || true
+    fi
+done
+exit "$status"
