@@ -5,7 +5,7 @@
 #include "render/export.h"
 #include "render/fonts.h"
 #include "render/icons.h"
-#include "render/pdfprobe.h"
+#include "render/pdffile.h"
 #include "render/preflight.h"
 #include "templates/cardlayouts.h"
 #include "templates/flyerlayouts.h"
@@ -70,7 +70,7 @@ TEST_P(Library, EveryTemplateSavesPrintsAndPassesPreflight)
         std::iota(pages.begin(), pages.end(), 0);
         const std::optional<QByteArray> pdf = LWExport::pdfData(doc, pages, true);
         ASSERT_TRUE(pdf) << id;
-        EXPECT_EQ(pdfprobe::boxes(*pdf).size(), doc.pages.size()) << id;
+        EXPECT_EQ(LWPdfFile::pageBoxes(*pdf).size(), doc.pages.size()) << id;
 
         int emptyPhotos = 0;
         for (const LWExport::Issue &issue : LWExport::preflight(doc)) {
