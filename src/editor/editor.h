@@ -231,6 +231,16 @@ public:
     void align(LWAlign how);
     void distribute(bool horizontal); // fewer than three items: a message, no step
 
+    // Display units and document colours, computed from `doc` on every call. Millimetres for the
+    // size ids "eu-card" and "a4" alone, inches for any other (custom sizes too). docColors: up to
+    // 12 opaque colours in order of first use over every side (backgrounds, then each element
+    // before its descendants: fill, text, stroke), near-duplicates of a listed one left out.
+    bool mmUnits() const;
+    QString unitName() const;
+    double toUnit(double points) const;
+    double fromUnit(double value) const;
+    QList<LWColor> docColors() const;
+
 Q_SIGNALS:
     void docChanged();
     void sideChanged();

@@ -206,17 +206,7 @@ const LWFlyerLayout &LWFlyerLayouts::tearOff()
 
 const QList<LWFlyerLayout> &LWFlyerLayouts::all()
 {
-    // Stand-ins: designs not written yet build with a finished one (position mod 3: Hero Block,
-    // Big Date, Tear-Off Tabs) under their final names.
-    static const QList<LWFlyerLayout> standIns{
-        {QStringLiteral("Coupon"), buildBigDate},       {QStringLiteral("Invitation"), buildTearOff},
-        {QStringLiteral("Bold Type"), buildHeroBlock},
-    };
-    static const QList<LWFlyerLayout> list = [] {
-        QList<LWFlyerLayout> out{heroBlock(),     bigDate(),   tearOff(),    priceMenu(),
-                                 photoDiagonal(), spotlight(), featureGrid()};
-        out << standIns;
-        return out;
-    }();
+    static const QList<LWFlyerLayout> list{heroBlock(),     bigDate(),   tearOff(), priceMenu(), photoDiagonal(),
+                                           spotlight(),     featureGrid(), coupon(),  invitation(), boldType()};
     return list;
 }

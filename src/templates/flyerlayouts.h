@@ -24,6 +24,9 @@ const LWFlyerLayout &priceMenu();
 const LWFlyerLayout &photoDiagonal();
 const LWFlyerLayout &spotlight();
 const LWFlyerLayout &featureGrid();
+const LWFlyerLayout &coupon();
+const LWFlyerLayout &invitation();
+const LWFlyerLayout &boldType();
 // All ten in their fixed order; template generation picks them by position.
 const QList<LWFlyerLayout> &all();
 
