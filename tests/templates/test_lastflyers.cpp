@@ -165,11 +165,14 @@ TEST_F(LastFlyers, BoldTypeStacksUpperCasedWordsAndShrinksThemToFit)
             const double size = one(built, "Headline word 1").text->size;
             const double start = kv.fitSize(cs.headline.toUpper(), kv.fonts.display, 104, 516);
             EXPECT_DOUBLE_EQ(size, start * std::pow(0.88, cs.k)) << cs.headline.toStdString();
-            for (const LWElement &e : built.elements)
-                if (e.name.startsWith(QStringLiteral("Headline word")))
+            for (const LWElement &e : built.elements) {
+                if (e.name.startsWith(QStringLiteral("Headline word"))) {
                     EXPECT_EQ(e.text->size, size);
-            if (cs.k == 7)
+                }
+            }
+            if (cs.k == 7) {
                 EXPECT_GT(named(built, "Detail").last().frame.maxY() + 8, 676 + (h - 792));
+            }
         }
     }
 }
