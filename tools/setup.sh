@@ -7,7 +7,7 @@ BUILD="${LW_BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(cmake g++ ninja-build ccache pkg-config
           qt6-base-dev qt6-pdf-dev qt6-svg-dev qt6-qpa-plugins qt6-image-formats-plugins
-          libqpdf-dev libheif-dev
+          libqpdf-dev libheif-dev libcups2-dev
           libgtest-dev libbenchmark-dev poppler-utils xvfb xauth)
 
 # A second PDF reader for the fidelity tests; clang and its sanitizer runtime for the fuzz and

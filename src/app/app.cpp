@@ -1,0 +1,320 @@
+#include "app/app.h"
+
+#include "model/documentio.h"
+#include "model/fileaccess.h"
+#include "model/info.h"
+#include "model/testflags.h"
+#include "render/export.h"
+#include "render/sheet.h"
+#include "templates/template.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QFileInfo>
+#include <QPdfDocument>
+#include <QPrinter>
+#include <QTimer>
+#include <array>
+#include <cstdio>
+
+namespace {
+
+const QString discardDetail = QStringLiteral("Your changes will be lost if you don't save them.");
+const QString saveFailedTitle = QStringLiteral("Couldn't save the design");
+const QString saveFailedAdvice =
+    QStringLiteral("\n\nYour design is still open; try saving to another folder (File \u2192 Save As\u2026).");
+const QString savePanelMessage = QStringLiteral("Save your design. Everything (pictures too) is kept in this one file.");
+const QString untitled = QStringLiteral("Untitled");
+const QString nothingToPrint = QStringLiteral("Nothing to print");
+const QString printFailedTitle = QStringLiteral("Couldn't print the design");
+
+const std::array<QLatin1StringView, 4> sheetTexts = {QLatin1StringView("export"), QLatin1StringView("preflight"),
+                                                     QLatin1StringView("size"), QLatin1StringView("newCustom")};
+
+QString fileName(const QUrl &url) { return QFileInfo(url.toLocalFile()).fileName(); }
+
+} // namespace
+
+LWApp &LWApp::shared()
+{
+    static QPointer<LWApp> app;
+    if (!app)
+        app = new LWApp(qApp);
+    return *app;
+}
+
+LWApp::LWApp(QObject *parent)
+    : QObject(parent), m_prompts(std::make_shared<LWQtPrompts>()), m_printBackend(std::make_shared<LWCupsBackend>())
+{
+    setDefer({});
+    setConsole({});
+}
+
+LWApp::~LWApp() = default;
+
+QString LWApp::rawValue(Sheet sheet) { return sheetTexts[size_t(sheet)]; }
+
+std::optional<LWApp::Sheet> LWApp::sheetFrom(QStringView raw)
+{
+    for (size_t i = 0; i < sheetTexts.size(); ++i)
+        if (raw == sheetTexts[i])
+            return Sheet(i);
+    return std::nullopt;
+}
+
+QString LWApp::fileType() { return LWInfo::fileTypeName + QStringLiteral(" (*.") + LWInfo::fileExtension + u')'; }
+
+QString LWApp::proposedName(const QString &name)
+{
+    if (name.isEmpty())
+        return untitled;
+    QString out = name;
+    for (QChar &c : out)
+        if (c == u'/' || c == QChar(0))
+            c = u'-';
+    return out;
+}
+
+void LWApp::setPrompts(std::shared_ptr<LWPrompts> prompts)
+{
+    m_prompts = prompts ? std::move(prompts) : std::make_shared<LWQtPrompts>();
+}
+
+void LWApp::setPrintBackend(std::shared_ptr<LWPrintBackend> backend)
+{
+    m_printBackend = backend ? std::move(backend) : std::make_shared<LWCupsBackend>();
+}
+
+void LWApp::setDefer(Defer defer)
+{
+    if (!defer)
+        defer = [this](int ms, std::function<void()> task) { QTimer::singleShot(ms, this, std::move(task)); };
+    m_defer = std::move(defer);
+}
+
+void LWApp::setConsole(Console console)
+{
+    if (!console)
+        console = [](const QString &line) {
+            std::fputs(qPrintable(line + u'\n'), stdout);
+            std::fflush(stdout);
+        };
+    m_console = std::move(console);
+}
+
+void LWApp::setScreen(Screen screen)
+{
+    m_screen = screen;
+    Q_EMIT screenChanged();
+}
+
+void LWApp::setEditor(LWEditor *editor)
+{
+    QPointer<LWEditor> old = m_editor;
+    if (editor)
+        editor->setParent(this);
+    m_editor = editor;
+    Q_EMIT editorChanged();
+    if (old && old != editor)
+        old->deleteLater();
+}
+
+void LWApp::setSheet(std::optional<Sheet> sheet)
+{
+    m_sheet = sheet;
+    Q_EMIT sheetChanged();
+}
+
+void LWApp::setNotice(std::optional<QString> notice)
+{
+    m_notice = std::move(notice);
+    Q_EMIT noticeChanged();
+}
+
+bool LWApp::confirmDiscard()
+{
+    if (!m_editor || !m_editor->dirty())
+        return true;
+    const QString question = QStringLiteral("Save changes to \"%1\"?").arg(m_editor->doc().name);
+    LWPrompts::Answer answer = LWPrompts::Answer::dontSave;
+    if (VELKTestFlags::running)
+        m_console(QStringLiteral("ALERT: ") + question + QStringLiteral(" \u2014 ") + discardDetail);
+    else
+        answer = m_prompts->askToSave(question, discardDetail);
+    switch (answer) {
+    case LWPrompts::Answer::save:
+        return save();
+    case LWPrompts::Answer::dontSave:
+        return true;
+    case LWPrompts::Answer::cancel:
+        break;
+    }
+    return false;
+}
+
+void LWApp::newDocument(LWDocument doc)
+{
+    if (!confirmDiscard())
+        return;
+    setEditor(new LWEditor(std::move(doc)));
+    setScreen(Screen::editor);
+}
+
+void LWApp::newFromTemplate(const LWTemplate &t) { newDocument(t.make()); }
+
+void LWApp::open(const QUrl &url)
+{
+    if (!confirmDiscard())
+        return;
+    LWDocumentIO::Result<LWDocument> read = LWDocumentIO::open(url);
+    if (!read) {
+        alert(QStringLiteral("Couldn't open ") + fileName(url), read.errorDescription());
+        return;
+    }
+    setEditor(new LWEditor(std::move(read).value(), url));
+    setScreen(Screen::editor);
+}
+
+void LWApp::openPanel()
+{
+    const QString message = QStringLiteral("Choose an VELK Leafwrighter design (.") + LWInfo::fileExtension + u')';
+    if (VELKTestFlags::running) {
+        m_console(QStringLiteral("PANEL: ") + message);
+        return;
+    }
+    if (const std::optional<QUrl> url = m_prompts->chooseOpen(message))
+        open(*url);
+}
+
+bool LWApp::save()
+{
+    if (!m_editor)
+        return false;
+    if (!m_editor->fileURL())
+        return saveAs();
+    return write(*m_editor, *m_editor->fileURL());
+}
+
+bool LWApp::saveAs()
+{
+    if (!m_editor)
+        return false;
+    if (VELKTestFlags::running) {
+        m_console(QStringLiteral("PANEL: ") + savePanelMessage);
+        return false;
+    }
+    // The panel runs an event loop in which the editor may be replaced.
+    const QPointer<LWEditor> editor = m_editor;
+    const std::optional<QUrl> url = m_prompts->chooseSave(proposedName(editor->doc().name), savePanelMessage);
+    if (!url || !editor)
+        return false;
+    return write(*editor, *url);
+}
+
+bool LWApp::write(LWEditor &editor, const QUrl &url)
+{
+    LWDocument copy = editor.doc();
+    if (copy.name == untitled) {
+        const QString base = QFileInfo(url.toLocalFile()).completeBaseName();
+        if (!base.isEmpty())
+            copy.name = base;
+    }
+    const LWDocumentIO::Result<std::monostate> saved = LWDocumentIO::save(copy, url);
+    if (!saved) {
+        alert(saveFailedTitle, saved.errorDescription() + saveFailedAdvice);
+        return false;
+    }
+    if (copy.name != editor.doc().name)
+        editor.setDoc(std::move(copy));
+    editor.markSaved(url);
+    flash(QStringLiteral("Saved ") + fileName(url));
+    return true;
+}
+
+void LWApp::close()
+{
+    if (!confirmDiscard())
+        return;
+    setEditor(nullptr);
+    setScreen(Screen::start);
+}
+
+void LWApp::print(bool sheet10up)
+{
+    if (!m_editor)
+        return;
+    const LWDocument doc = m_editor->doc();
+    QList<int> pages;
+    for (int i = 0; i < doc.pages.size(); ++i)
+        pages.append(i);
+    const std::optional<QByteArray> data =
+        sheet10up ? LWExport::sheetPDF(doc, pages) : LWExport::pdfData(doc, pages, false);
+
+    QByteArray bytes = data.value_or(QByteArray());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QPdfDocument pdf;
+    if (data)
+        pdf.load(&buffer);
+    if (!data || pdf.status() != QPdfDocument::Status::Ready || pdf.pageCount() < 1) {
+        alert(nothingToPrint, sheet10up ? QStringLiteral("The 10-up sheet is for business cards.")
+                                        : QStringLiteral("The design couldn't be prepared for printing."));
+        return;
+    }
+    if (VELKTestFlags::running) {
+        m_console(QStringLiteral("PRINT: skipped during a test run (%1 pages)").arg(pdf.pageCount()));
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(doc.name);
+    printer.setFullPage(true);
+    if (!m_prompts->choosePrinter(printer, pdf.pageCount()))
+        return;
+    const QString failure = deliver(doc, sheet10up, bytes, pdf, printer);
+    if (!failure.isEmpty())
+        alert(printFailedTitle, failure);
+}
+
+QString LWApp::deliver(const LWDocument &doc, bool sheet10up, const QByteArray &data, QPdfDocument &pdf,
+                       QPrinter &printer)
+{
+    const QList<int> chosen = LWPrinting::chosenPages(printer, pdf.pageCount());
+    // A file gets the export of the chosen pages itself.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+        QByteArray bytes = data;
+        if (chosen.size() != pdf.pageCount()) {
+            const std::optional<QByteArray> part =
+                sheet10up ? LWExport::sheetPDF(doc, chosen) : LWExport::pdfData(doc, chosen, false);
+            if (!part)
+                return QStringLiteral("The design couldn't be prepared for printing.");
+            bytes = *part;
+        }
+        const QString reason = LWFileAccess::replaceFile(printer.outputFileName(), bytes);
+        return reason.isEmpty() ? QString()
+                                : QStringLiteral("%1 couldn't be saved: %2")
+                                      .arg(QFileInfo(printer.outputFileName()).fileName(), reason);
+    }
+    if (m_printBackend->hasQueue(printer.printerName())) {
+        LWPrintJob job{printer.printerName(), doc.name, data, printer.copyCount(), LWPrinting::pageRanges(printer)};
+        return m_printBackend->submit(job);
+    }
+    return LWPrinting::rasterise(pdf, chosen, printer);
+}
+
+void LWApp::alert(const QString &title, const QString &message)
+{
+    if (VELKTestFlags::running) {
+        m_console(QStringLiteral("ALERT: ") + title + QStringLiteral(" \u2014 ") + message);
+        return;
+    }
+    m_prompts->alert(title, message);
+}
+
+void LWApp::flash(const QString &text)
+{
+    setNotice(text);
+    m_defer(noticeMs, [self = QPointer<LWApp>(this), text] {
+        if (self && self->m_notice && *self->m_notice == text)
+            self->setNotice(std::nullopt);
+    });
+}

@@ -1,0 +1,122 @@
+#include "app/printing.h"
+
+#include <QPageRanges>
+#include <QPainter>
+#include <QPdfDocument>
+#include <QPdfDocumentRenderOptions>
+#include <QPrinter>
+#include <QTemporaryFile>
+#include <algorithm>
+#include <cmath>
+
+#include <cups/cups.h>
+
+bool LWCupsBackend::hasQueue(const QString &printer) const
+{
+    if (printer.isEmpty())
+        return false;
+    // Qt names an instance "queue/instance".
+    const QByteArray name = printer.section(u'/', 0, 0).toUtf8();
+    const QByteArray instance = printer.section(u'/', 1).toUtf8();
+    cups_dest_t *dest =
+        cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), instance.isEmpty() ? nullptr : instance.constData());
+    if (!dest)
+        return false;
+    cupsFreeDests(1, dest);
+    return true;
+}
+
+QString LWCupsBackend::submit(const LWPrintJob &job)
+{
+    QTemporaryFile file;
+    if (!file.open() || file.write(job.pdf) != job.pdf.size() || !file.flush())
+        return QStringLiteral("The print file couldn't be written: ") + file.errorString();
+
+    int count = 0;
+    cups_option_t *options = nullptr;
+    count = cupsAddOption("copies", QByteArray::number(std::max(1, job.copies)).constData(), count, &options);
+    if (!job.pageRanges.isEmpty())
+        count = cupsAddOption("page-ranges", job.pageRanges.toUtf8().constData(), count, &options);
+    count = cupsAddOption("print-scaling", "none", count, &options);
+
+    const int id = cupsPrintFile(job.printer.section(u'/', 0, 0).toUtf8().constData(),
+                                 file.fileName().toLocal8Bit().constData(), job.title.toUtf8().constData(), count,
+                                 options);
+    cupsFreeOptions(count, options);
+    if (id == 0)
+        return QStringLiteral("The printer refused the job: ") + QString::fromUtf8(cupsLastErrorString());
+    return {};
+}
+
+namespace LWPrinting {
+
+QList<int> chosenPages(const QPrinter &printer, int pageCount)
+{
+    QList<int> all, chosen;
+    const QPageRanges ranges = printer.pageRanges();
+    for (int i = 0; i < pageCount; ++i) {
+        all.append(i);
+        if (ranges.contains(i + 1))
+            chosen.append(i);
+    }
+    return printer.printRange() == QPrinter::PageRange && !chosen.isEmpty() ? chosen : all;
+}
+
+QString pageRanges(const QPrinter &printer)
+{
+    if (printer.printRange() != QPrinter::PageRange)
+        return {};
+    return printer.pageRanges().toString();
+}
+
+namespace {
+
+// One page at its own size, its centre on the paper's centre, in points.
+void drawPage(QPdfDocument &pdf, int index, QPainter &p, QSizeF paper, double dpi, qint64 bandBytes)
+{
+    const QSizeF page = pdf.pagePointSize(index);
+    const QSize pixels(std::max(1, int(std::lround(page.width() * dpi / 72))),
+                       std::max(1, int(std::lround(page.height() * dpi / 72))));
+    p.save();
+    p.translate(paper.width() / 2, paper.height() / 2);
+    if ((page.width() > page.height()) != (paper.width() > paper.height()) && page.width() != page.height())
+        p.rotate(90);
+    p.translate(-page.width() / 2, -page.height() / 2);
+    p.scale(72 / dpi, 72 / dpi); // one unit: one rendered pixel
+
+    const int rows = int(std::clamp<qint64>(bandBytes / (qint64(pixels.width()) * 4), 1, pixels.height()));
+    QPdfDocumentRenderOptions options;
+    options.setScaledSize(pixels);
+    for (int top = 0; top < pixels.height(); top += rows) {
+        const int height = std::min(rows, pixels.height() - top);
+        // Qt PDF scales a band by (clip size - 1) / image size: one more pixel each way keeps 1:1.
+        options.setScaledClipRect(QRect(0, top, pixels.width() + 1, height + 1));
+        p.drawImage(QPoint(0, top), pdf.render(index, QSize(pixels.width(), height), options));
+    }
+    p.restore();
+}
+
+} // namespace
+
+QString rasterise(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer, qint64 bandBytes)
+{
+    printer.setFullPage(true);
+    const double dpi = std::min(printer.resolution(), maxDPI);
+    QPainter p;
+    if (!p.begin(&printer))
+        return QStringLiteral("The printer couldn't be started.");
+    // Painter units: points from the paper's top-left corner.
+    p.scale(printer.resolution() / 72.0, printer.resolution() / 72.0);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QSizeF paper = printer.pageLayout().fullRect(QPageLayout::Point).size();
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (i > 0 && !printer.newPage())
+            return QStringLiteral("The printer refused a page.");
+        drawPage(pdf, pages[i], p, paper, dpi, bandBytes);
+    }
+    if (!p.end())
+        return QStringLiteral("The printer couldn't finish the job.");
+    return {};
+}
+
+} // namespace LWPrinting

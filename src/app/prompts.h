@@ -1,0 +1,52 @@
+#pragma once
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+class QFileDialog;
+class QMessageBox;
+class QPrinter;
+class QWidget;
+
+// Everything the document flows ask the user, so that tests can answer in their place.
+// Every call is modal and returns once the user has answered. Main thread only.
+class LWPrompts {
+public:
+    enum class Answer { save, cancel, dontSave };
+
+    virtual ~LWPrompts() = default;
+    // A failure: the title names what failed, the message says why. One OK button.
+    virtual void alert(const QString &title, const QString &message) = 0;
+    // The unsaved-changes question.
+    [[nodiscard]] virtual Answer askToSave(const QString &question, const QString &detail) = 0;
+    // A design file to open, or none when cancelled.
+    [[nodiscard]] virtual std::optional<QUrl> chooseOpen(const QString &message) = 0;
+    // Where to save, the proposed name already in the name field, or none when cancelled. The
+    // file always ends in the design extension.
+    [[nodiscard]] virtual std::optional<QUrl> chooseSave(const QString &proposedName, const QString &message) = 0;
+    // The print dialog set up on `printer`, offering pages 1 ... pageCount. False when cancelled.
+    [[nodiscard]] virtual bool choosePrinter(QPrinter &printer, int pageCount) = 0;
+};
+
+// The prompts as Qt dialogs, modal to the main window (or free-standing without one).
+class LWQtPrompts final : public LWPrompts {
+public:
+    explicit LWQtPrompts(QWidget *mainWindow = nullptr);
+
+    void alert(const QString &title, const QString &message) override;
+    [[nodiscard]] Answer askToSave(const QString &question, const QString &detail) override;
+    [[nodiscard]] std::optional<QUrl> chooseOpen(const QString &message) override;
+    [[nodiscard]] std::optional<QUrl> chooseSave(const QString &proposedName, const QString &message) override;
+    [[nodiscard]] bool choosePrinter(QPrinter &printer, int pageCount) override;
+
+    // The dialogs as shown, not yet run; the caller owns them.
+    static QMessageBox *makeAlert(QWidget *parent, const QString &title, const QString &message);
+    static QMessageBox *makeQuestion(QWidget *parent, const QString &question, const QString &detail);
+    static QFileDialog *makeFileDialog(QWidget *parent, const QString &message, bool saving);
+    // The chosen path with ".velkfolio" appended unless it already ends so (any letter case).
+    static QString withExtension(const QString &path);
+
+private:
+    QPointer<QWidget> m_window;
+};

@@ -1,0 +1,153 @@
+#pragma once
+#include "app/app.h"
+#include "model/documentio.h"
+#include "model/prefs.h"
+#include "model/testflags.h"
+
+#include <QFile>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+// Prompts answered from a script, in order. A call the script does not expect fails the test;
+// every call is recorded as its kind followed by its texts.
+class ScriptedPrompts final : public LWPrompts {
+public:
+    struct Step {
+        QString kind; // "alert", "ask", "open", "save", "print"
+        Answer answer = Answer::cancel;
+        std::optional<QUrl> url;
+        std::function<bool(QPrinter &)> printer;
+    };
+
+    static Step step(QString kind, Answer answer = Answer::cancel, std::optional<QUrl> url = std::nullopt,
+                     std::function<bool(QPrinter &)> printer = {})
+    {
+        return {std::move(kind), answer, std::move(url), std::move(printer)};
+    }
+    static Step alertStep() { return step(QStringLiteral("alert")); }
+    static Step ask(Answer a) { return step(QStringLiteral("ask"), a); }
+    static Step openStep(std::optional<QUrl> url) { return step(QStringLiteral("open"), {}, std::move(url)); }
+    static Step saveStep(std::optional<QUrl> url) { return step(QStringLiteral("save"), {}, std::move(url)); }
+    static Step printStep(std::function<bool(QPrinter &)> f) { return step(QStringLiteral("print"), {}, {}, std::move(f)); }
+
+    QList<Step> script;
+    QList<QStringList> calls;
+
+    void alert(const QString &title, const QString &message) override { next(u"alert", {title, message}); }
+    Answer askToSave(const QString &question, const QString &detail) override
+    {
+        return next(u"ask", {question, detail}).answer;
+    }
+    std::optional<QUrl> chooseOpen(const QString &message) override { return next(u"open", {message}).url; }
+    std::optional<QUrl> chooseSave(const QString &proposedName, const QString &message) override
+    {
+        return next(u"save", {proposedName, message}).url;
+    }
+    bool choosePrinter(QPrinter &printer, int pageCount) override
+    {
+        const Step step = next(u"print", {QString::number(pageCount)});
+        return step.printer && step.printer(printer);
+    }
+
+private:
+    Step next(QStringView kind, QStringList texts)
+    {
+        texts.prepend(kind.toString());
+        calls.append(texts);
+        if (script.isEmpty() || script.constFirst().kind != kind) {
+            ADD_FAILURE() << "unscripted prompt: " << texts.join(u" | ").toStdString();
+            return step({});
+        }
+        return script.takeFirst();
+    }
+};
+
+// Records print jobs; `queued` says whether the chosen printer takes PDF itself.
+class FakePrintBackend final : public LWPrintBackend {
+public:
+    bool queued = true;
+    QString refusal;
+    QList<LWPrintJob> jobs;
+
+    bool hasQueue(const QString &) const override { return queued; }
+    QString submit(const LWPrintJob &job) override
+    {
+        jobs.append(job);
+        return refusal;
+    }
+};
+
+// A state under test: scripted prompts, a fake print backend, deferred tasks kept for the test
+// to run, console lines collected, a throw-away settings file and folder.
+class AppTest : public ::testing::Test {
+protected:
+    struct Deferred {
+        int ms;
+        std::function<void()> task;
+    };
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("settings.ini"))));
+        VELKTestFlags::running = false;
+        app.setPrompts(prompts);
+        app.setPrintBackend(backend);
+        app.setDefer([this](int ms, std::function<void()> task) { deferred.append({ms, std::move(task)}); });
+        app.setConsole([this](const QString &line) { lines.append(line); });
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(prompts->script.isEmpty()) << "prompts left unused: " << prompts->script.size();
+        VELKTestFlags::running = false;
+        LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini"))));
+    }
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
+    static QByteArray bytes(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // A design saved at `name`, open in the state, with one unsaved change.
+    LWEditor *openDirty(const QString &name, const LWDocument &doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt))
+    {
+        EXPECT_TRUE(LWDocumentIO::save(doc, url(name)).ok());
+        app.open(url(name));
+        return makeDirty();
+    }
+    // A new design with one unsaved change, never saved.
+    LWEditor *newDirty(const QString &name = QStringLiteral("Untitled"))
+    {
+        app.newDocument(LWDocument::blank(LWSizePreset::usCard, std::nullopt, name));
+        return makeDirty();
+    }
+    LWEditor *makeDirty()
+    {
+        LWEditor *e = app.editor();
+        EXPECT_NE(e, nullptr);
+        if (e)
+            e->change(QStringLiteral("Bleed"), std::nullopt, [](LWDocument &d) { d.bleed = 12; });
+        return e;
+    }
+
+    QTemporaryDir dir;
+    std::shared_ptr<ScriptedPrompts> prompts = std::make_shared<ScriptedPrompts>();
+    std::shared_ptr<FakePrintBackend> backend = std::make_shared<FakePrintBackend>();
+    QList<Deferred> deferred;
+    QStringList lines;
+    LWApp app;
+};
+
+// PDF bytes without their creation time, which is the only part that differs between two runs.
+inline QByteArray timeless(QByteArray pdf)
+{
+    static const QRegularExpression date(QStringLiteral("/CreationDate \\(D:[^)]*\\)"));
+    return QString::fromLatin1(pdf).remove(date).toLatin1();
+}

@@ -1,0 +1,270 @@
+#include "app_fixture.h"
+
+#include "templates/templates.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QSignalSpy>
+
+using Answer = LWPrompts::Answer;
+using Step = ScriptedPrompts::Step;
+
+namespace {
+const QString question = QStringLiteral("Save changes to \"Untitled\"?");
+const QString detail = QStringLiteral("Your changes will be lost if you don't save them.");
+const QString notADesign = QStringLiteral("This file isn't an VELK Leafwrighter design.");
+
+// The flows that drop or replace the open design.
+struct Flow {
+    const char *name;
+    std::function<void(LWApp &)> run;
+    LWAppScreen screenAfter;
+    bool editorAfter;
+};
+} // namespace
+
+class FlowTest : public AppTest {
+protected:
+    QList<Flow> flows()
+    {
+        const QUrl other = url(QStringLiteral("other.velkfolio"));
+        EXPECT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Other")), other).ok());
+        return {
+            {"new", [](LWApp &a) { a.newDocument(LWDocument::blank(LWSizePreset::letter, std::nullopt)); },
+             LWAppScreen::editor, true},
+            {"open", [other](LWApp &a) { a.open(other); }, LWAppScreen::editor, true},
+            {"close", [](LWApp &a) { a.close(); }, LWAppScreen::start, false},
+        };
+    }
+};
+
+TEST_F(FlowTest, NoQuestionWithoutEditorOrChanges)
+{
+    for (const Flow &flow : flows()) {
+        SCOPED_TRACE(flow.name);
+        app.setEditor(nullptr);
+        flow.run(app);
+        EXPECT_EQ(app.screen(), flow.screenAfter);
+        app.newDocument(LWDocument::blank(LWSizePreset::usCard, std::nullopt)); // clean
+        LWEditor *clean = app.editor();
+        flow.run(app);
+        EXPECT_EQ(app.screen(), flow.screenAfter);
+        EXPECT_NE(app.editor(), clean);
+        EXPECT_EQ(app.editor() != nullptr, flow.editorAfter);
+    }
+    EXPECT_TRUE(prompts->calls.isEmpty());
+}
+
+TEST_F(FlowTest, CancelKeepsEverythingDontSaveProceedsUnwritten)
+{
+    for (const Flow &flow : flows()) {
+        SCOPED_TRACE(flow.name);
+        LWEditor *editor = openDirty(QStringLiteral("card.velkfolio"));
+        const QByteArray before = bytes(path(QStringLiteral("card.velkfolio")));
+        app.setSheet(LWAppSheet::size);
+        prompts->calls.clear();
+
+        prompts->script = {ScriptedPrompts::ask(Answer::cancel)};
+        flow.run(app);
+        EXPECT_EQ(prompts->calls, QList<QStringList>({{QStringLiteral("ask"), question, detail}}));
+        EXPECT_EQ(app.editor(), editor);
+        EXPECT_EQ(app.screen(), LWAppScreen::editor);
+        EXPECT_EQ(app.sheet(), LWAppSheet::size);
+        EXPECT_TRUE(editor->dirty());
+
+        prompts->script = {ScriptedPrompts::ask(Answer::dontSave)};
+        flow.run(app);
+        EXPECT_EQ(app.screen(), flow.screenAfter);
+        EXPECT_EQ(app.editor() != nullptr, flow.editorAfter);
+        EXPECT_NE(app.editor(), editor);
+        EXPECT_EQ(app.sheet(), LWAppSheet::size); // a sheet closes itself
+        EXPECT_EQ(bytes(path(QStringLiteral("card.velkfolio"))), before);
+    }
+}
+
+TEST_F(FlowTest, SaveAnswerWritesKnownFileOrAsksWhere)
+{
+    // A design with a file is written there without a panel, then the flow goes on.
+    LWEditor *editor = openDirty(QStringLiteral("card.velkfolio"));
+    prompts->script = {ScriptedPrompts::ask(Answer::save)};
+    app.close();
+    EXPECT_EQ(app.editor(), nullptr);
+    const auto reread = LWDocumentIO::open(url(QStringLiteral("card.velkfolio")));
+    ASSERT_TRUE(reread.ok());
+    EXPECT_EQ(reread.value().bleed, 12);
+    Q_UNUSED(editor);
+
+    // A design never saved shows the save panel; cancelling it cancels the whole flow.
+    editor = newDirty();
+    prompts->script = {ScriptedPrompts::ask(Answer::save), ScriptedPrompts::saveStep(std::nullopt)};
+    app.close();
+    EXPECT_EQ(app.editor(), editor);
+    EXPECT_TRUE(editor->dirty());
+
+    // Chosen file: written, and the flow goes on.
+    prompts->script = {ScriptedPrompts::ask(Answer::save), ScriptedPrompts::saveStep(url(QStringLiteral("new.velkfolio")))};
+    app.close();
+    EXPECT_EQ(app.editor(), nullptr);
+    EXPECT_TRUE(LWDocumentIO::open(url(QStringLiteral("new.velkfolio"))).ok());
+}
+
+TEST_F(FlowTest, FailedWriteAlertsAndNothingProceeds)
+{
+    const QString advice = QStringLiteral("\n\nYour design is still open; try saving to another folder (File \u2192 Save As\u2026).");
+    // To a folder that is missing: chosen in the panel, and a known file whose folder went away.
+    for (bool known : {false, true}) {
+        SCOPED_TRACE(known);
+        app.setEditor(nullptr);
+        LWEditor *editor = nullptr;
+        std::optional<QUrl> location;
+        if (known) {
+            ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("gone")));
+            editor = openDirty(QStringLiteral("gone/card.velkfolio"));
+            ASSERT_TRUE(QDir(path(QStringLiteral("gone"))).removeRecursively());
+            location = editor->fileURL();
+            prompts->script = {ScriptedPrompts::ask(Answer::save), ScriptedPrompts::alertStep()};
+        } else {
+            editor = newDirty();
+            prompts->script = {ScriptedPrompts::ask(Answer::save),
+                               ScriptedPrompts::saveStep(url(QStringLiteral("missing/Spring Sale.velkfolio"))),
+                               ScriptedPrompts::alertStep()};
+        }
+        const QString name = editor->doc().name;
+        prompts->calls.clear();
+        app.newDocument(LWDocument::blank(LWSizePreset::letter, std::nullopt));
+
+        const QStringList alert = prompts->calls.constLast();
+        EXPECT_EQ(alert.value(1), QStringLiteral("Couldn't save the design"));
+        EXPECT_TRUE(alert.value(2).endsWith(advice)) << alert.value(2).toStdString();
+        EXPECT_GT(alert.value(2).size(), advice.size());
+        EXPECT_EQ(app.editor(), editor);
+        EXPECT_EQ(editor->doc().name, name);
+        EXPECT_EQ(editor->fileURL(), location);
+        EXPECT_TRUE(editor->dirty());
+        EXPECT_TRUE(app.notice() == std::nullopt);
+    }
+}
+
+TEST_F(FlowTest, UnreadableFileAlertsAndChangesNothing)
+{
+    QFile text(path(QStringLiteral("x.velkfolio")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("just some words\n");
+    text.close();
+
+    LWEditor *editor = newDirty();
+    app.setSheet(LWAppSheet::exportSheet);
+    prompts->script = {ScriptedPrompts::ask(Answer::dontSave), ScriptedPrompts::alertStep()};
+    app.open(url(QStringLiteral("x.velkfolio")));
+    EXPECT_EQ(prompts->calls.constLast(),
+              QStringList({QStringLiteral("alert"), QStringLiteral("Couldn't open x.velkfolio"), notADesign}));
+    EXPECT_EQ(app.editor(), editor);
+    EXPECT_TRUE(editor->dirty());
+    EXPECT_EQ(app.screen(), LWAppScreen::editor);
+    EXPECT_EQ(app.sheet(), LWAppSheet::exportSheet);
+}
+
+TEST_F(FlowTest, ReopeningTheOpenFileReadsItAfresh)
+{
+    const QUrl file = url(QStringLiteral("card.velkfolio"));
+    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("First")), file).ok());
+    app.open(file);
+    LWEditor *first = app.editor();
+    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Second")), file).ok());
+    app.open(file);
+    ASSERT_NE(app.editor(), nullptr);
+    EXPECT_NE(app.editor(), first);
+    EXPECT_EQ(app.editor()->doc().name, QStringLiteral("Second"));
+    EXPECT_EQ(app.editor()->fileURL(), file);
+    EXPECT_FALSE(app.editor()->dirty());
+}
+
+TEST_F(FlowTest, OpenPanelOpensTheChosenFile)
+{
+    const QUrl file = url(QStringLiteral("card.velkfolio"));
+    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt), file).ok());
+    prompts->script = {ScriptedPrompts::openStep(std::nullopt), ScriptedPrompts::openStep(file)};
+    app.openPanel();
+    EXPECT_EQ(app.editor(), nullptr);
+    app.openPanel();
+    ASSERT_NE(app.editor(), nullptr);
+    EXPECT_EQ(app.editor()->fileURL(), file);
+    EXPECT_EQ(prompts->calls.constFirst(),
+              QStringList({QStringLiteral("open"), QStringLiteral("Choose an VELK Leafwrighter design (.velkfolio)")}));
+}
+
+TEST_F(FlowTest, TestModeNeverPrompts)
+{
+    VELKTestFlags::running = true;
+    app.open(url(QStringLiteral("missing.velkfolio")));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("ALERT: Couldn't open missing.velkfolio \u2014 "))) << lines[0].toStdString();
+
+    lines.clear();
+    LWEditor *editor = openDirty(QStringLiteral("card.velkfolio"));
+    editor->setDoc([&] { LWDocument d = editor->doc(); d.name = QStringLiteral("Untitled"); return d; }());
+    const QByteArray before = bytes(path(QStringLiteral("card.velkfolio")));
+    app.newDocument(LWDocument::blank(LWSizePreset::letter, std::nullopt));
+    EXPECT_EQ(lines, QStringList({QStringLiteral("ALERT: ") + question + QStringLiteral(" \u2014 ") + detail}));
+    EXPECT_NE(app.editor(), editor);
+    EXPECT_EQ(bytes(path(QStringLiteral("card.velkfolio"))), before);
+
+    lines.clear();
+    app.openPanel();
+    EXPECT_FALSE(app.saveAs());
+    app.print(false);
+    EXPECT_EQ(lines, QStringList({QStringLiteral("PANEL: Choose an VELK Leafwrighter design (.velkfolio)"),
+                                  QStringLiteral("PANEL: Save your design. Everything (pictures too) is kept in this one file."),
+                                  QStringLiteral("PRINT: skipped during a test run (1 pages)")}));
+    EXPECT_TRUE(prompts->calls.isEmpty());
+}
+
+TEST_F(FlowTest, SheetTextsAreExact)
+{
+    const QList<std::pair<QString, std::optional<LWAppSheet>>> cases = {
+        {QStringLiteral("export"), LWAppSheet::exportSheet}, {QStringLiteral("preflight"), LWAppSheet::preflight},
+        {QStringLiteral("size"), LWAppSheet::size},          {QStringLiteral("newCustom"), LWAppSheet::newCustom},
+        {QStringLiteral("NewCustom"), std::nullopt},          {QString(), std::nullopt},
+        {QStringLiteral("exportSheet"), std::nullopt},        {QStringLiteral("size "), std::nullopt},
+    };
+    for (const auto &[text, sheet] : cases) {
+        EXPECT_EQ(LWApp::sheetFrom(text), sheet) << text.toStdString();
+        if (sheet) {
+            EXPECT_EQ(LWApp::rawValue(*sheet), text);
+        }
+    }
+}
+
+TEST_F(FlowTest, EveryAssignmentNotifiesAndReplacedEditorsGoLater)
+{
+    QSignalSpy screen(&app, &LWApp::screenChanged), sheet(&app, &LWApp::sheetChanged),
+        notice(&app, &LWApp::noticeChanged), editors(&app, &LWApp::editorChanged);
+    app.setScreen(app.screen());
+    app.setSheet(std::nullopt);
+    app.setNotice(std::nullopt);
+    EXPECT_EQ(screen.size() + sheet.size() + notice.size(), 3);
+
+    app.newDocument(LWDocument::blank(LWSizePreset::usCard, std::nullopt));
+    QPointer<LWEditor> first = app.editor();
+    bool readable = false;
+    QObject::connect(&app, &LWApp::editorChanged, &app, [&] { readable = first && first->doc().pages.size() == 2; });
+    app.newDocument(LWDocument::blank(LWSizePreset::letter, std::nullopt));
+    EXPECT_TRUE(readable);
+    EXPECT_EQ(app.editor()->parent(), &app);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    EXPECT_EQ(editors.size(), 2);
+}
+
+TEST_F(FlowTest, NewFromTemplateOpensItsDesign)
+{
+    const std::optional<LWTemplate> t = LWTemplates::named(QStringLiteral("flyer-003-a4"));
+    ASSERT_TRUE(t);
+    app.newFromTemplate(*t);
+    ASSERT_NE(app.editor(), nullptr);
+    EXPECT_EQ(app.editor()->doc().sizeID, QStringLiteral("a4"));
+    EXPECT_EQ(app.editor()->fileURL(), std::nullopt);
+    EXPECT_FALSE(app.editor()->dirty());
+    EXPECT_EQ(app.screen(), LWAppScreen::editor);
+}

@@ -1,0 +1,198 @@
+#include "app_fixture.h"
+
+#include "app/printing.h"
+#include "model/element.h"
+#include "render/export.h"
+#include "render/sheet.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPdfDocument>
+
+namespace {
+
+const QList<int> bothSides = {0, 1};
+
+// A two-sided US card, black on both sides, so that its trim shows on paper.
+LWDocument blackCard()
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card"));
+    for (LWPage &page : doc.pages)
+        page.background = LWFill::solid(LWColor::black);
+    return doc;
+}
+
+struct ReadBack {
+    QByteArray bytes;
+    QBuffer buffer{&bytes};
+    QPdfDocument pdf;
+    int dark = 0; // pixels counted by the last ink()
+    explicit ReadBack(QByteArray data) : bytes(std::move(data))
+    {
+        buffer.open(QIODevice::ReadOnly);
+        pdf.load(&buffer);
+    }
+    // Where the page is dark, in points (read at one pixel per point).
+    QRect ink(int page)
+    {
+        const QSizeF size = pdf.pagePointSize(page);
+        const QImage image = pdf.render(page, size.toSize());
+        QRect box;
+        dark = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb px = image.pixel(x, y);
+                if (qAlpha(px) > 128 && qGray(px) < 128) {
+                    box |= QRect(x, y, 1, 1);
+                    ++dark;
+                }
+            }
+        return box;
+    }
+};
+
+void expectNear(const QRect &got, const QRect &want)
+{
+    EXPECT_LE(std::abs(got.left() - want.left()), 1) << got.left();
+    EXPECT_LE(std::abs(got.top() - want.top()), 1) << got.top();
+    EXPECT_LE(std::abs(got.width() - want.width()), 1) << got.width();
+    EXPECT_LE(std::abs(got.height() - want.height()), 1) << got.height();
+}
+
+} // namespace
+
+TEST_F(AppTest, PrintingToAFileWritesTheExportItself)
+{
+    const LWDocument doc = blackCard();
+    for (bool sheet : {false, true})
+        for (bool secondOnly : {false, true}) {
+            SCOPED_TRACE(testing::Message() << sheet << secondOnly);
+            app.newDocument(doc);
+            const QString out = path(QStringLiteral("out.pdf"));
+            prompts->script = {ScriptedPrompts::printStep([&](QPrinter &p) {
+                p.setOutputFormat(QPrinter::PdfFormat);
+                p.setOutputFileName(out);
+                if (secondOnly) {
+                    p.setPrintRange(QPrinter::PageRange);
+                    p.setFromTo(2, 2);
+                }
+                return true;
+            })};
+            app.print(sheet);
+            const QList<int> pages = secondOnly ? QList<int>{1} : bothSides;
+            const std::optional<QByteArray> expected =
+                sheet ? LWExport::sheetPDF(doc, pages) : LWExport::pdfData(doc, pages, false);
+            ASSERT_TRUE(expected);
+            const QByteArray written = bytes(out);
+            EXPECT_EQ(timeless(written), timeless(*expected));
+            EXPECT_EQ(ReadBack(written).pdf.pageCount(), pages.size());
+            EXPECT_EQ(prompts->calls.constLast(), QStringList({QStringLiteral("print"), QStringLiteral("2")}));
+        }
+    EXPECT_TRUE(backend->jobs.isEmpty());
+}
+
+TEST_F(AppTest, PrintQueueReceivesTheExportBytes)
+{
+    const LWDocument doc = blackCard();
+    app.newDocument(doc);
+    prompts->script = {ScriptedPrompts::printStep([](QPrinter &p) {
+                           p.setCopyCount(3);
+                           p.setPrintRange(QPrinter::PageRange);
+                           p.setFromTo(2, 2);
+                           return true;
+                       }),
+                       ScriptedPrompts::printStep([](QPrinter &) { return true; }), ScriptedPrompts::alertStep()};
+    app.print(false);
+    ASSERT_EQ(backend->jobs.size(), 1);
+    const LWPrintJob job = backend->jobs[0];
+    EXPECT_EQ(timeless(job.pdf), timeless(*LWExport::pdfData(doc, bothSides, false)));
+    EXPECT_EQ(job.title, QStringLiteral("Card"));
+    EXPECT_EQ(job.copies, 3);
+    EXPECT_EQ(job.pageRanges, QStringLiteral("2"));
+
+    // A refusal reaches the user.
+    backend->refusal = QStringLiteral("The printer refused the job: Not Found");
+    app.print(false);
+    EXPECT_EQ(backend->jobs.constLast().pageRanges, QString());
+    EXPECT_EQ(prompts->calls.constLast(), QStringList({QStringLiteral("alert"), QStringLiteral("Couldn't print the design"),
+                                                       backend->refusal}));
+}
+
+TEST_F(AppTest, CardSheetIsForBusinessCardsOnly)
+{
+    const LWDocument designs[] = {LWDocument::blank(LWSizePreset::letter, std::nullopt),
+                                  LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 200, 120, 9,
+                                                    QStringLiteral("Tag"))};
+    for (const LWDocument &doc : designs) {
+        SCOPED_TRACE(doc.sizeID.toStdString());
+        app.newDocument(doc);
+        prompts->script = {ScriptedPrompts::alertStep(), ScriptedPrompts::printStep([](QPrinter &) { return true; })};
+        app.print(true);
+        EXPECT_EQ(prompts->calls.constLast(), QStringList({QStringLiteral("alert"), QStringLiteral("Nothing to print"),
+                                                           QStringLiteral("The 10-up sheet is for business cards.")}));
+        // The plain print has every side at trim size.
+        app.print(false);
+        ReadBack sent(backend->jobs.constLast().pdf);
+        ASSERT_EQ(sent.pdf.pageCount(), doc.pages.size());
+        EXPECT_EQ(sent.pdf.pagePointSize(0), QSizeF(doc.width, doc.height));
+    }
+}
+
+TEST_F(AppTest, NothingPrintsWithoutEditorOrChoice)
+{
+    app.print(false);
+    app.print(true);
+    EXPECT_TRUE(prompts->calls.isEmpty());
+
+    app.newDocument(blackCard());
+    prompts->script = {ScriptedPrompts::printStep([](QPrinter &) { return false; })};
+    app.print(false);
+    EXPECT_TRUE(backend->jobs.isEmpty());
+
+    // Without a queue the pages go to the printer itself; here it has nowhere to print to.
+    backend->queued = false;
+    prompts->script = {ScriptedPrompts::printStep([](QPrinter &p) { return p.outputFileName().isEmpty(); }),
+                       ScriptedPrompts::alertStep()};
+    app.print(false);
+    EXPECT_EQ(prompts->calls.constLast().value(1), QStringLiteral("Couldn't print the design"));
+    EXPECT_TRUE(backend->jobs.isEmpty());
+}
+
+TEST_F(AppTest, RasterisedPagesKeepTheirSize)
+{
+    LWDocument tabloid = LWDocument::blank(LWSizePreset::tabloid, std::nullopt);
+    tabloid.pages[0].elements = {LWElement::makeShape(LWShapeKind::rectangle, LWRect(360, 576, 72, 72),
+                                                      LWFill::solid(LWColor::black), std::nullopt, 0, QStringLiteral("sq"))};
+    const struct {
+        const char *name;
+        LWDocument doc;
+        qint64 bandBytes;
+        QRect ink; // on Letter portrait, in points
+    } cases[] = {
+        {"card turned and centred", blackCard(), LWPrinting::maxBandBytes, QRect(234, 270, 144, 252)},
+        {"card in narrow bands", blackCard(), 504 * 4 * 7, QRect(234, 270, 144, 252)},
+        {"tabloid not shrunk", tabloid, LWPrinting::maxBandBytes, QRect(270, 360, 72, 72)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<int> pages;
+        for (int i = 0; i < c.doc.pages.size(); ++i)
+            pages.append(i);
+        ReadBack source(*LWExport::pdfData(c.doc, pages, false));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path(QStringLiteral("raster.pdf")));
+        printer.setPageSize(QPageSize(QPageSize::Letter));
+        printer.setPageOrientation(QPageLayout::Portrait);
+        printer.setResolution(144);
+        ASSERT_EQ(LWPrinting::rasterise(source.pdf, pages, printer, c.bandBytes), QString());
+
+        ReadBack paper(bytes(path(QStringLiteral("raster.pdf"))));
+        ASSERT_EQ(paper.pdf.pageCount(), pages.size());
+        for (int i = 0; i < pages.size(); ++i) {
+            EXPECT_EQ(paper.pdf.pagePointSize(i).toSize(), QSize(612, 792));
+            expectNear(paper.ink(i), c.ink);
+            EXPECT_GE(paper.dark, (c.ink.width() - 2) * (c.ink.height() - 2)); // no gaps between bands
+        }
+    }
+}
