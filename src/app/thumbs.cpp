@@ -1,0 +1,113 @@
+#include "app/thumbs.h"
+
+#include "render/fonts.h"
+#include "render/renderer.h"
+#include "templates/template.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThread>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+bool usableHeight(double height)
+{
+    return std::isfinite(height) && height > 0 && height <= LWThumbs::maxHeight;
+}
+
+} // namespace
+
+LWThumbs &LWThumbs::shared()
+{
+    static QPointer<LWThumbs> store;
+    if (!store) {
+        store = new LWThumbs(qApp);
+        // Jobs draw text: they must end while the application and its fonts still exist.
+        if (qApp)
+            connect(qApp, &QCoreApplication::aboutToQuit, store, &LWThumbs::shutdown);
+    }
+    return *store;
+}
+
+LWThumbs::LWThumbs(QObject *parent) : QObject(parent)
+{
+    // One thread: jobs run one at a time, first queued first run.
+    m_pool.setMaxThreadCount(1);
+}
+
+LWThumbs::~LWThumbs()
+{
+    shutdown();
+}
+
+std::optional<QString> LWThumbs::key(const QString &templateID, int page, double height)
+{
+    if (!usableHeight(height))
+        return std::nullopt;
+    return templateID + u'#' + QString::number(page) + u'#' + QString::number(qint64(std::trunc(height)));
+}
+
+std::optional<QImage> LWThumbs::image(const LWTemplate &tpl, int page, double height)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    const std::optional<QString> k = key(tpl.id, page, height);
+    if (!k)
+        return std::nullopt;
+    if (const auto it = m_images.constFind(*k); it != m_images.cend())
+        return *it;
+    if (m_shutDown || m_pending.contains(*k) || m_failed.contains(*k))
+        return std::nullopt;
+
+    // Registration must happen on this thread before any job lays out text; later calls are free.
+    LWFonts::registerBundled();
+    m_pending.insert(*k);
+    m_pool.start([this, tpl, page, height, k = *k] {
+        std::optional<QImage> made = render(tpl, page, height);
+        // The store outlives every job (shutdown waits), and Qt drops this call if it is gone.
+        QMetaObject::invokeMethod(
+            this, [this, k, made = std::move(made)] { complete(k, made); }, Qt::QueuedConnection);
+    });
+    return std::nullopt;
+}
+
+std::optional<QImage> LWThumbs::render(const LWTemplate &tpl, int page, double height)
+{
+    if (!tpl.make || !usableHeight(height))
+        return std::nullopt;
+    LWDocument doc;
+    try {
+        doc = tpl.make();
+    } catch (...) {
+        return std::nullopt; // a job must never take the process down
+    }
+    if (doc.pages.isEmpty() || !std::isfinite(doc.height) || doc.height <= 0)
+        return std::nullopt;
+    page = std::clamp(page, 0, int(doc.pages.size()) - 1);
+    std::optional<QImage> bitmap = LWRenderer::bitmap(doc, page, 2 * height / doc.height, false, true);
+    if (bitmap)
+        bitmap->setDevicePixelRatio(2);
+    return bitmap;
+}
+
+void LWThumbs::complete(const QString &key, const std::optional<QImage> &image)
+{
+    if (m_shutDown)
+        return;
+    m_pending.remove(key);
+    if (!image) {
+        m_failed.insert(key);
+        return;
+    }
+    m_images.insert(key, *image);
+    Q_EMIT changed(key);
+}
+
+void LWThumbs::shutdown()
+{
+    m_shutDown = true;
+    m_pool.clear();
+    m_pool.waitForDone();
+    m_pending.clear();
+}
