@@ -1,0 +1,131 @@
+#include "app/newcustomdialog.h"
+
+#include "app/app.h"
+#include "app/textlabel.h"
+#include "kit/chromebutton.h"
+#include "kit/kithost.h"
+#include "kit/numberfield.h"
+#include "kit/overhangitem.h"
+#include "kit/segmentedpicker.h"
+#include "kit/velkroot.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+QString unitText(bool mm)
+{
+    return mm ? QStringLiteral("mm") : QStringLiteral("in");
+}
+
+} // namespace
+
+NewCustomDialog::NewCustomDialog(LWApp &app, QWidget *window) : QDialog(window), app_(app)
+{
+    setWindowTitle(QStringLiteral("Custom size"));
+    setWindowModality(Qt::WindowModal);
+    velkRoot(this);
+
+    auto *form = new QVBoxLayout(this);
+    form->setContentsMargins(24, 24, 24, 24);
+    form->setSpacing(14);
+
+    form->addWidget(lwTextLabel(QStringLiteral("Custom size"), 18, VKWeight::Heavy));
+
+    units_ = new SegmentedPicker(QStringLiteral("Units"), {QStringLiteral("Inches"), QStringLiteral("Millimeters")}, 240);
+    units_->setCurrent(0);
+    connect(units_, &SegmentedPicker::picked, this, [this](int index) { setMillimetres(index == 1); });
+    form->addWidget(units_);
+
+    auto *sizes = new QHBoxLayout;
+    sizes->setSpacing(16);
+    wField_ = new NumberField(QStringLiteral("W"), w_, unitText(mm_), 3, 70);
+    hField_ = new NumberField(QStringLiteral("H"), h_, unitText(mm_), 3, 70);
+    for (auto [field, number] : {std::pair{wField_, &w_}, std::pair{hField_, &h_}}) {
+        connect(field, &NumberField::committed, this, [field, number](double d) {
+            *number = std::max(d, minNumber);
+            field->setValue(*number);
+        });
+        sizes->addWidget(field, 0, Qt::AlignVCenter);
+    }
+    sizes->addStretch(1);
+    form->addLayout(sizes);
+
+    card_ = new QCheckBox(QStringLiteral("Two-sided (front and back), like a card"));
+    card_->setFont(vkFont(13));
+    form->addWidget(card_);
+
+    form->addWidget(lwTextLabel(QStringLiteral("Bleed (0.125 in / 3 mm) is added around the edge for you."), 11,
+                                VKWeight::Normal, VELKKitHost::theme().dim));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    cancel_ = new VKChromeButton(QStringLiteral("Cancel"));
+    create_ = new VKChromeButton(QStringLiteral("Create"));
+    create_->setProminent(true);
+    connect(cancel_, &QAbstractButton::clicked, this, &QDialog::reject);
+    connect(create_, &QAbstractButton::clicked, this, &NewCustomDialog::create);
+    for (VKChromeButton *b : {cancel_, create_})
+        VKOverhangItem::add(buttons, b, VKChromeButton::shadowMargins());
+    form->addLayout(buttons);
+
+    // The form is 420 wide, its padding included; its height follows the content.
+    setFixedWidth(420);
+    setFixedHeight(sizeHint().height());
+}
+
+NewCustomDialog *NewCustomDialog::present(LWApp &app, QWidget *window)
+{
+    auto *dialog = new NewCustomDialog(app, window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, &app, [&app] { app.setSheet(std::nullopt); });
+    dialog->open();
+    return dialog;
+}
+
+LWDocument NewCustomDialog::design(double w, double h, bool mm, bool twoSided)
+{
+    const double factor = mm ? LWUnits::ptPerMM : LWUnits::ptPerInch;
+    const double width = std::clamp(w * factor, minSide, maxSide);
+    const double height = std::clamp(h * factor, minSide, maxSide);
+    const double safe = std::min(std::min(width, height) * 0.0625, 18.0);
+    LWDocument doc = LWDocument::blank(twoSided ? LWDocKind::businessCard : LWDocKind::custom,
+                                       QStringLiteral("custom"), width, height, safe, QStringLiteral("Untitled"));
+    doc.kind = LWDocKind::custom;
+    return doc;
+}
+
+void NewCustomDialog::create()
+{
+    // A number still being typed counts, as the user sees it.
+    wField_->commitPending();
+    hField_->commitPending();
+    const LWDocument doc = design(w_, h_, mm_, card_->isChecked());
+    accept();
+    QTimer::singleShot(0, &app_, [app = &app_, doc] { app->newDocument(doc); });
+}
+
+void NewCustomDialog::keyPressEvent(QKeyEvent *event)
+{
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            create();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void NewCustomDialog::setMillimetres(bool mm)
+{
+    mm_ = mm;
+    wField_->setUnit(unitText(mm));
+    hField_->setUnit(unitText(mm));
+}

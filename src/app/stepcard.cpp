@@ -1,0 +1,81 @@
+#include "app/stepcard.h"
+
+#include "app/textlabel.h"
+#include "kit/help.h"
+#include "kit/kithost.h"
+#include "kit/paint.h"
+#include "kit/style.h"
+#include "kit/themeroot.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The number, white on an accent disc with a chrome edge.
+class Badge : public QWidget {
+public:
+    Badge(QString text, QWidget *parent) : QWidget(parent), text_(std::move(text))
+    {
+        setFixedSize(24, 24);
+        setAccessibleName(text_);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF r(rect());
+        QPainterPath disc;
+        disc.addEllipse(r);
+        p.fillPath(disc, VELKKitHost::theme().accent);
+        QPainterPath edge;
+        edge.addEllipse(VKPaint::edgeRect(r, 1));
+        p.strokePath(edge, QPen(QBrush(LWStyle::chromeRim(r)), 1));
+        p.setPen(Qt::white);
+        vkDrawText(p, r, Qt::AlignCenter, text_, vkFont(13, VKWeight::Black));
+    }
+
+private:
+    QString text_;
+};
+
+} // namespace
+
+StepCard::StepCard(qint64 n, const QString &title, const QString &text, const QString &help, QWidget *parent)
+    : QWidget(parent), n_(n), help_(help)
+{
+    const VKKitTheme theme = LWStyle::t();
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(6);
+
+    auto *head = new QHBoxLayout;
+    head->setSpacing(8);
+    head->addWidget(new Badge(badgeText(), this), 0, Qt::AlignVCenter);
+    head->addWidget(lwTextLabel(title, 14, VKWeight::Bold), 1, Qt::AlignVCenter);
+    column->addLayout(head);
+    column->addWidget(lwTextLabel(text, 11.5, VKWeight::Normal, theme.dim, true));
+
+    auto *link = new QPushButton(this);
+    link->setText(QStringLiteral("Show me how"));
+    link->setFlat(true);
+    link->setFont(vkFont(11, VKWeight::Semibold));
+    link->setCursor(Qt::PointingHandCursor);
+    link->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; text-align: left; color: %1; }")
+                            .arg(VELKThemeRoot::themePalette(theme).color(QPalette::Link).name()));
+    link->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(link, &QPushButton::clicked, this, [this] { VELKHelp::show(help_); });
+    link_ = link;
+    column->addWidget(link, 0, Qt::AlignLeft);
+    column->addStretch(1);
+}
+
+QString StepCard::badgeText() const
+{
+    return QString::number(n_);
+}
