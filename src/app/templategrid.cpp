@@ -311,8 +311,7 @@ void TemplateGrid::hideEvent(QHideEvent *event)
 
 void TemplateGrid::spin(bool on)
 {
-    if (on == m_spinning)
-        return;
+    // Holding and releasing again change nothing.
     m_spinning = on;
     if (on)
         LWSpinnerClock::shared().hold(this);
