@@ -7,7 +7,12 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${LW_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 # Runs per target (about 10 s each on one core); LW_FUZZ_RUNS sets both.
-declare -A RUNS=([fuzz_documentio]="${LW_FUZZ_RUNS:-100000}" [fuzz_render]="${LW_FUZZ_RUNS:-20000}")
+declare -A RUNS=([fuzz_documentio]="${LW_FUZZ_RUNS:-100000}" [fuzz_render]="${LW_FUZZ_RUNS:-20000}"
+                 [fuzz_elements]="${LW_FUZZ_RUNS:-50000}")
+# Seeds per target: design files, or element lists as copy leaves them on the pasteboard.
+declare -A SEEDS=([fuzz_documentio]="tests/fuzz/corpus tests/data/documentio"
+                  [fuzz_render]="tests/fuzz/corpus tests/data/documentio"
+                  [fuzz_elements]="tests/fuzz/elements")
 
 if [ "${LW_NO_FUZZ:-}" = 1 ]; then
     echo "Fuzz and sanitizer step skipped (LW_NO_FUZZ=1)."
@@ -29,22 +34,26 @@ ctest --test-dir "$BUILD" --output-on-failure --parallel "$(nproc)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 status=0
-for target in fuzz_documentio fuzz_render; do
+for target in fuzz_documentio fuzz_render fuzz_elements; do
+    seeds=()
+    for dir in ${SEEDS[$target]}; do seeds+=("$ROOT/$dir"); done
     artifacts="$BUILD/fuzz-artifacts/$target"
     rm -rf "$artifacts"
     mkdir -p "$artifacts" "$work/$target"
-    echo "$target: ${RUNS[$target]} runs over tests/fuzz/corpus and tests/data/documentio"
+    echo "$target: ${RUNS[$target]} runs over ${SEEDS[$target]}"
     # New inputs go to the scratch corpus (first directory), never into the repository.
     if ! "$BUILD/bin/$target" -runs="${RUNS[$target]}" -seed=1 -timeout=10 -rss_limit_mb=4096 \
         -dict="$ROOT/tests/fuzz/documentio.dict" -artifact_prefix="$artifacts/" \
-        "$work/$target" "$ROOT/tests/fuzz/corpus" "$ROOT/tests/data/documentio" >"$work/$target.log" 2>&1; then
+        "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1; then
         status=1
         grep -v -E '^#[0-9]+|^(INFO|MERGE)' "$work/$target.log" | tail -n 60 >&2
         for input in "$artifacts"/*; do
             [ -e "$input" ] || continue
             echo "$target FAILED on input: $input" >&2
-            for seed in "$ROOT"/tests/fuzz/corpus/* "$ROOT"/tests/data/documentio/*; do
-                if cmp -s "$input" "$seed"; then echo "  (the same bytes as $seed)" >&2; fi
+            for dir in "${seeds[@]}"; do
+                for seed in "$dir"/*; do
+                    if cmp -s "$input" "$seed"; then echo "  (the same bytes as $seed)" >&2; fi
+                done
             done
         done
         [ -n "$(ls -A "$artifacts")" ] || echo "$target FAILED without writing its input (see the log above)" >&2
