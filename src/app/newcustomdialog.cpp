@@ -48,7 +48,9 @@ NewCustomDialog::NewCustomDialog(LWApp &app, QWidget *window) : QDialog(window),
     sizes->setSpacing(16);
     wField_ = new NumberField(QStringLiteral("W"), w_, unitText(mm_), 3, 70);
     hField_ = new NumberField(QStringLiteral("H"), h_, unitText(mm_), 3, 70);
-    for (auto [field, number] : {std::pair{wField_, &w_}, std::pair{hField_, &h_}}) {
+    for (const auto &pair : {std::pair{wField_, &w_}, std::pair{hField_, &h_}}) {
+        NumberField *field = pair.first;
+        double *number = pair.second;
         connect(field, &NumberField::committed, this, [field, number](double d) {
             *number = std::max(d, minNumber);
             field->setValue(*number);

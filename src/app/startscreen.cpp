@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/sizetile.h"
 #include "app/stepcard.h"
+#include "app/templatethumb.h"
 #include "app/textlabel.h"
 #include "kit/bezel.h"
 #include "kit/chromebutton.h"
@@ -103,16 +104,9 @@ QWidget *bannerThumb()
     const std::optional<LWTemplate> tpl = LWTemplates::named(QStringLiteral("card-001"));
     if (!tpl)
         return nullptr;
-    // Stands in until the thumbnail store is in: the frame the thumbnail will fill.
-    auto *w = new QWidget;
-    w->setObjectName(QStringLiteral("banner"));
-    w->setFixedSize(static_cast<int>(std::round(bannerHeight * tpl->preset().width / tpl->preset().height)),
-                    static_cast<int>(bannerHeight));
-    w->setAutoFillBackground(true);
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, QColor(255, 255, 255, 20));
-    w->setPalette(pal);
-    return w;
+    auto *thumb = new TemplateThumb(*tpl, 0, bannerHeight);
+    thumb->setObjectName(QStringLiteral("banner"));
+    return thumb;
 }
 
 } // namespace
@@ -204,7 +198,7 @@ QWidget *StartScreen::templatePanel()
     auto *banner = row(8);
     if (QWidget *thumb = bannerThumb()) {
         thumb->setAttribute(Qt::WA_TransparentForMouseEvents);
-        banner->addWidget(thumb);
+        VKOverhangItem::add(banner, thumb, templateThumbMargins());
     }
     banner->addStretch(1);
     column->addLayout(banner);
@@ -269,6 +263,7 @@ void StartScreen::readRecents()
     QWidget *old = recentList_;
     recentList_ = recentList();
     openColumn_->replaceWidget(old, recentList_);
+    recentList_->show();
     // The old list may hold the button being clicked.
     old->hide();
     old->deleteLater();

@@ -12,6 +12,14 @@ VKOverhangItem::VKOverhangItem(QWidget *widget, QMargins margins, bool fitHeight
 
 void VKOverhangItem::add(QBoxLayout *layout, QWidget *widget, QMargins margins, bool fitHeight, int stretch)
 {
+    // As addWidget would: a layout already on a widget adopts the widget now, otherwise when it is
+    // set on one.
+    if (QWidget *parent = layout->parentWidget(); parent && widget->parentWidget() != parent) {
+        const bool hidden = widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide);
+        widget->setParent(parent);
+        if (!hidden)
+            widget->show();
+    }
     layout->addItem(new VKOverhangItem(widget, margins, fitHeight));
     layout->setStretch(layout->count() - 1, stretch);
 }

@@ -1,13 +1,15 @@
 // Shows the start screen in a window, for checking by eye:
-//   start_preview [wide|tall|dialog] [out.png]
+//   start_preview [wide|tall|dialog] [out.png] [interface zoom]
 // A few recent designs are listed from a throw-away folder. With an output file it saves a grab
-// of the window (or of the custom-size dialog) once shown and quits. Zoom with QT_SCALE_FACTOR.
+// of the window (or of the custom-size dialog) once shown and quits. With a zoom the screen sits
+// in the zoom host, in a window as much larger.
 #include "app/app.h"
 #include "app/newcustomdialog.h"
 #include "app/startscreen.h"
 #include "kit/segmentedpicker.h"
 #include "kit/themeroot.h"
 #include "kit/themes.h"
+#include "kit/zoomhost.h"
 #include "model/documentio.h"
 #include "model/prefs.h"
 #include "model/recent.h"
@@ -32,12 +34,21 @@ int main(int argc, char **argv)
     }
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("wide");
     LWApp state;
-    VELKThemeRoot root([&state] { return new StartScreen(state); });
-    root.resize(1180, 760);
+    const double zoom = argc > 3 ? QString::fromLocal8Bit(argv[3]).toDouble() : 0;
+    if (zoom > 0)
+        VKZoom::setValue(zoom);
+    VELKThemeRoot root([&state, zoom]() -> QWidget * {
+        if (zoom > 0)
+            return new VKZoomHost(new StartScreen(state));
+        return new StartScreen(state);
+    });
+    root.resize(QSize(1180, 760) * std::max(zoom, 1.0));
     root.show();
+    // In the zoom host the screen is no child of the window: look through every widget.
     if (mode == QLatin1String("tall"))
-        if (auto *picker = root.findChild<SegmentedPicker *>())
-            picker->segment(1)->click();
+        for (QWidget *w : QApplication::allWidgets())
+            if (auto *picker = qobject_cast<SegmentedPicker *>(w))
+                picker->segment(1)->click();
     QWidget *shown = &root;
     if (mode == QLatin1String("dialog"))
         shown = NewCustomDialog::present(state, &root);
