@@ -35,6 +35,7 @@ LWTileButton::LWTileButton(QSizeF box, const QString &caption, const QString &de
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
     setAccessibleName(caption);
 }
 
@@ -61,6 +62,8 @@ void LWTileButton::paintEvent(QPaintEvent *)
     const VKKitTheme theme = VELKKitHost::theme();
     const QRectF box = boxRect();
     paintBox(p, box);
+    if (hasFocus())
+        p.strokePath(VKPaint::roundedEdge(box.adjusted(-2, -2, 2, 2), 6, 2), QPen(theme.accent, 2));
     const QSizeF c = vkTextSize(captionFont(), caption_);
     double y = box.bottom() + spacing;
     p.setPen(theme.text);

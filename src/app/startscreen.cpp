@@ -9,6 +9,7 @@
 #include "kit/chromebutton.h"
 #include "kit/kithost.h"
 #include "kit/overhangitem.h"
+#include "kit/paint.h"
 #include "kit/segmentedpicker.h"
 #include "kit/symbols.h"
 #include "model/recent.h"
@@ -63,6 +64,7 @@ public:
     {
         setAccessibleName(title);
         setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::TabFocus);
         setSizePolicy(title.isEmpty() ? QSizePolicy::Fixed : QSizePolicy::Preferred, QSizePolicy::Fixed);
     }
 
@@ -81,7 +83,10 @@ protected:
         p.setRenderHint(QPainter::Antialiasing);
         if (isDown())
             p.setOpacity(0.6);
-        const QColor ink = colour_.value_or(VELKKitHost::theme().text);
+        const VKKitTheme theme = VELKKitHost::theme();
+        const QColor ink = colour_.value_or(theme.text);
+        if (hasFocus())
+            p.strokePath(VKPaint::roundedEdge(QRectF(rect()), 4, 1.5), QPen(theme.accent, 1.5));
         VKSymbols::paint(p, symbol_, QRectF(0, (height() - box()) / 2, box(), box()), ink);
         const double x = box() + gap6;
         p.setPen(ink);
@@ -262,7 +267,7 @@ void StartScreen::readRecents()
     recents_ = LWRecent::urls();
     QWidget *old = recentList_;
     recentList_ = recentList();
-    openColumn_->replaceWidget(old, recentList_);
+    delete openColumn_->replaceWidget(old, recentList_);
     recentList_->show();
     // The old list may hold the button being clicked.
     old->hide();
