@@ -1,8 +1,8 @@
 // Shows the template browser in a window, for checking by eye:
 //   browser_preview [none|card|flyer] [zoom] [out.png]
-// "card" selects card-001, "flyer" flyer-001-a4. A zoom other than 1 puts the browser in the zoom
-// host at that zoom, the window sized for it. With an output file it saves a grab of the window
-// once no thumbnail is pending and quits.
+// "card" selects card-001; "flyer" shows the Flyers category and selects flyer-001. A zoom other
+// than 1 puts the browser in the zoom host at that zoom, the window sized for it. With an output
+// file it saves a grab of the window once no thumbnail is pending and quits.
 #include "app/app.h"
 #include "app/templatebrowser.h"
 #include "app/templategrid.h"
@@ -15,6 +15,7 @@
 #include "render/fonts.h"
 #include "templates/templates.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -40,8 +41,10 @@ int main(int argc, char **argv)
     root.resize(logical * VKZoom::value());
     root.show();
     const QString id = mode == QLatin1String("card")    ? QStringLiteral("card-001")
-                       : mode == QLatin1String("flyer") ? QStringLiteral("flyer-001-a4")
+                       : mode == QLatin1String("flyer") ? QStringLiteral("flyer-001")
                                                         : QString();
+    if (mode == QLatin1String("flyer"))
+        browser->categoryRow(QStringLiteral("Flyers"))->click();
     if (const std::optional<LWTemplate> t = LWTemplates::named(id))
         Q_EMIT browser->grid()->clicked(*t);
     if (argc > 3) {
