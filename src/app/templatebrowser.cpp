@@ -1,0 +1,315 @@
+#include "app/templatebrowser.h"
+
+#include "app/app.h"
+#include "app/templategrid.h"
+#include "app/templatethumb.h"
+#include "app/thumbs.h"
+#include "app/textlabel.h"
+#include "kit/bezel.h"
+#include "kit/chromebutton.h"
+#include "kit/divider.h"
+#include "kit/overhangitem.h"
+#include "kit/paint.h"
+#include "kit/scrollview.h"
+#include "kit/searchfield.h"
+#include "kit/segmentedpicker.h"
+#include "kit/style.h"
+#include "kit/symbols.h"
+#include "templates/templates.h"
+
+#include <QAbstractButton>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int outerPadding = 16;
+constexpr int columnGap = 14;
+constexpr int categoryWidth = 210;
+constexpr int previewWidth = 290;
+
+// One category: its text on a rounded accent fill while it is the current one. Checked = current.
+class CategoryRow : public QAbstractButton {
+public:
+    explicit CategoryRow(const QString &category, QWidget *parent = nullptr) : QAbstractButton(parent), m_text(category)
+    {
+        setCheckable(true);
+        setAccessibleName(category);
+        setCursor(Qt::PointingHandCursor);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+    const QString &category() const { return m_text; }
+
+    QSize sizeHint() const override
+    {
+        const QSizeF text = vkTextSize(font(true), m_text);
+        return {static_cast<int>(std::ceil(text.width())) + 2 * padX, static_cast<int>(std::ceil(text.height())) + 2 * padY};
+    }
+    QSize minimumSizeHint() const override { return {2 * padX, sizeHint().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const VKKitTheme theme = LWStyle::t();
+        if (isChecked()) {
+            QColor fill = theme.accent;
+            fill.setAlphaF(0.85f);
+            p.fillPath(VKPaint::roundedRect(QRectF(rect()), 9), fill);
+        }
+        const QFont f = font(isChecked());
+        const QRectF text = QRectF(rect()).adjusted(padX, 0, -padX, 0);
+        p.setPen(isChecked() ? QColor(Qt::white) : theme.text);
+        vkDrawText(p, text, Qt::AlignLeft | Qt::AlignVCenter, vkElidedText(f, m_text, text.width()), f);
+    }
+    // The whole row takes clicks.
+    bool hitButton(const QPoint &pos) const override { return rect().contains(pos); }
+
+private:
+    static constexpr int padX = 10, padY = 5;
+    static QFont font(bool current) { return vkFont(12.5, current ? VKWeight::Bold : VKWeight::Medium); }
+
+    QString m_text;
+};
+
+QVBoxLayout *stack(int spacing)
+{
+    auto *s = new QVBoxLayout;
+    s->setContentsMargins(0, 0, 0, 0);
+    s->setSpacing(spacing);
+    return s;
+}
+
+QWidget *holder(QLayout *layout)
+{
+    auto *w = new QWidget;
+    w->setLayout(layout);
+    return w;
+}
+
+// A panel of exactly `width`, its shadow overhanging the gaps around it.
+void addPanel(QBoxLayout *row, QWidget *content, const QString &title, int width)
+{
+    auto *bezel = new Bezel(content, title);
+    const QMargins m = Bezel::shadowMargins();
+    bezel->setFixedWidth(width + m.left() + m.right());
+    VKOverhangItem::add(row, bezel, m);
+}
+
+QString subtitle(const LWTemplate &t)
+{
+    QString s = LWTemplates::sizeLabel(t.sizeID);
+    if (t.kind == LWDocKind::businessCard)
+        s += QStringLiteral(" \u00b7 front and back");
+    return s;
+}
+
+} // namespace
+
+const QList<TemplateBrowser::SizeChoice> &TemplateBrowser::sizes()
+{
+    static const QList<SizeChoice> table = {
+        {"all", "All sizes"}, {"us-card", "US card"}, {"eu-card", "EU card"},
+        {"letter", "Letter"}, {"a4", "A4"},           {"half-letter", "Half-letter"},
+    };
+    return table;
+}
+
+QStringList TemplateBrowser::categories()
+{
+    return QStringList{QStringLiteral("All"), QStringLiteral("Business Cards"), QStringLiteral("Flyers")} +
+           LWTemplates::categories();
+}
+
+TemplateBrowser::TemplateBrowser(LWApp &app, LWThumbs *store, QWidget *parent)
+    : QWidget(parent), m_app(app), m_store(store ? store : &LWThumbs::shared())
+{
+    // Without a parent until the end: setLayout then adopts the panels the overhang items hold.
+    auto *columns = new QHBoxLayout;
+    columns->setContentsMargins(outerPadding, outerPadding, outerPadding, outerPadding);
+    columns->setSpacing(columnGap);
+    addPanel(columns, categoryPanel(), QStringLiteral("Categories"), categoryWidth);
+    columns->addWidget(middleColumn(), 1);
+
+    m_pane = stack(0);
+    addPanel(columns, holder(m_pane), QStringLiteral("Preview"), previewWidth);
+    setLayout(columns);
+
+    refresh();
+    rebuildPreview();
+}
+
+QWidget *TemplateBrowser::categoryPanel()
+{
+    auto *rows = stack(2);
+    for (const QString &category : categories()) {
+        auto *row = new CategoryRow(category);
+        row->setChecked(category == m_filter);
+        connect(row, &QAbstractButton::clicked, this, [this, category] { setFilter(category); });
+        m_rows.append(row);
+        rows->addWidget(row);
+        if (category == QLatin1String("Flyers"))
+            rows->addWidget(new VKDivider(0, 4));
+    }
+    rows->addStretch(1);
+    auto *scroll = new VKScrollView(holder(rows));
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    return scroll;
+}
+
+QWidget *TemplateBrowser::middleColumn()
+{
+    m_search = new VKSearchField(QStringLiteral("Search templates (salon, open house, yard sale\u2026)"));
+    m_search->setMaximumWidth(380);
+    connect(m_search, &VKSearchField::textChanged, this, &TemplateBrowser::setQuery);
+
+    QStringList labels;
+    for (const SizeChoice &s : sizes())
+        labels << QString::fromUtf8(s.label);
+    m_picker = new SegmentedPicker(QStringLiteral("Size"), labels);
+    // Segments share the strip equally: room enough that the longest label is not cut short.
+    int widest = 0;
+    for (int i = 0; i < m_picker->count(); ++i)
+        widest = std::max(widest, m_picker->segment(i)->sizeHint().width());
+    m_picker->setMinimumWidth(m_picker->label()->sizeHint().width() + m_picker->layout()->spacing() +
+                              m_picker->count() * widest);
+    m_picker->setMaximumWidth(470);
+    m_picker->setToolTip(QStringLiteral("Show templates in one ready-made size"));
+    m_picker->setCurrent(0);
+    connect(m_picker, &SegmentedPicker::picked, this, [this](int index) {
+        if (index >= 0 && index < sizes().size())
+            setSize(QString::fromUtf8(sizes()[index].id));
+    });
+
+    m_count = lwTextLabel(QString(), 11, VKWeight::Normal, LWStyle::t().dim);
+
+    auto *search = new QHBoxLayout;
+    search->setContentsMargins(0, 0, 0, 0);
+    search->addWidget(m_search, 1);
+    // The field grows first (up to its maximum), then the space between picker and count.
+    search->addWidget(m_picker);
+    search->addStretch(0);
+    search->addWidget(m_count);
+
+    m_grid = new TemplateGrid(m_store);
+    connect(m_grid, &TemplateGrid::clicked, this, [this](const LWTemplate &t) { select(t.id); });
+    // Last act: the app may replace this screen.
+    connect(m_grid, &TemplateGrid::activated, this, [app = &m_app](const LWTemplate &t) { app->newFromTemplate(t); });
+
+    auto *column = stack(10);
+    column->addLayout(search);
+    column->addWidget(m_grid, 1);
+    return holder(column);
+}
+
+QAbstractButton *TemplateBrowser::categoryRow(const QString &category) const
+{
+    for (QAbstractButton *row : m_rows)
+        if (static_cast<CategoryRow *>(row)->category() == category)
+            return row;
+    return nullptr;
+}
+
+void TemplateBrowser::setFilter(const QString &filter)
+{
+    // A click unchecks a current row: every row is set again either way.
+    for (QAbstractButton *row : std::as_const(m_rows))
+        row->setChecked(static_cast<CategoryRow *>(row)->category() == filter);
+    if (filter == m_filter)
+        return;
+    m_filter = filter;
+    refresh();
+}
+
+void TemplateBrowser::setSize(const QString &size)
+{
+    if (size == m_size)
+        return;
+    m_size = size;
+    refresh();
+}
+
+void TemplateBrowser::setQuery(const QString &query)
+{
+    if (query == m_query)
+        return;
+    m_query = query;
+    refresh();
+}
+
+void TemplateBrowser::refresh()
+{
+    const std::optional<QString> sizeID = m_size == QLatin1String("all") ? std::nullopt : std::optional(m_size);
+    m_list = LWTemplates::filtered(m_filter, sizeID, m_query);
+    m_count->setText(QString::number(m_list.size()) + QStringLiteral(" shown"));
+    m_grid->setTemplates(m_list);
+}
+
+void TemplateBrowser::select(const QString &id)
+{
+    if (m_selected == id)
+        return;
+    m_selected = id;
+    m_grid->setSelected(m_selected);
+    rebuildPreview();
+}
+
+void TemplateBrowser::rebuildPreview()
+{
+    if (m_preview) {
+        m_preview->hide();
+        m_preview->deleteLater();
+    }
+    m_use = nullptr;
+    const std::optional<LWTemplate> t = m_selected ? LWTemplates::named(*m_selected) : std::nullopt;
+    if (t) {
+        m_preview = previewOf(*t);
+    } else {
+        QLabel *hint = lwTextLabel(
+            QStringLiteral("Click a template to see it here.\nDouble-click to start designing with it."), 12,
+            VKWeight::Normal, LWStyle::t().dim);
+        hint->setAlignment(Qt::AlignCenter);
+        hint->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        m_preview = hint;
+    }
+    m_pane->addWidget(m_preview);
+}
+
+QWidget *TemplateBrowser::previewOf(const LWTemplate &t)
+{
+    auto *items = stack(10);
+    QLabel *name = lwTextLabel(t.name, 15, VKWeight::Heavy, std::nullopt, true);
+    name->setObjectName(QStringLiteral("previewName"));
+    items->addWidget(name);
+    QLabel *size = lwTextLabel(subtitle(t), 11, VKWeight::Normal, LWStyle::t().dim, true);
+    size->setObjectName(QStringLiteral("previewSize"));
+    items->addWidget(size);
+
+    const bool card = t.kind == LWDocKind::businessCard;
+    for (int page = 0; page < (card ? 2 : 1); ++page) {
+        auto *thumb = new TemplateThumb(t, page, card ? 146 : 330, m_store);
+        thumb->setFixedSize(thumb->sizeHint());
+        VKOverhangItem::add(items, thumb, templateThumbMargins());
+    }
+
+    auto *use = new VKChromeButton(QStringLiteral("Use This Template"));
+    use->setSymbol(VKSymbols::wandAndStars);
+    use->setProminent(true);
+    // Last act: the app may replace this screen.
+    connect(use, &QAbstractButton::clicked, this, [app = &m_app, t] { app->newFromTemplate(t); });
+    VKOverhangItem::add(items, use, VKChromeButton::shadowMargins());
+    m_use = use;
+
+    items->addWidget(lwTextLabel(
+        QStringLiteral("All words are sample text. Click any of them in the editor to type your own."), 10.5,
+        VKWeight::Normal, LWStyle::t().dim, true));
+    items->addStretch(1);
+    return holder(items);
+}

@@ -1,0 +1,313 @@
+#include "app_fixture.h"
+
+#include "app/templatebrowser.h"
+#include "app/templategrid.h"
+#include "app/templatethumb.h"
+#include "app/thumbs.h"
+#include "kit/chromebutton.h"
+#include "kit/searchfield.h"
+#include "kit/segmentedpicker.h"
+#include "kit/style.h"
+#include "templates/templates.h"
+
+#include <QAbstractButton>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolTip>
+
+namespace {
+
+QStringList ids(const QList<LWTemplate> &list)
+{
+    QStringList out;
+    for (const LWTemplate &t : list)
+        out << t.id;
+    return out;
+}
+
+bool near(const QColor &a, const QColor &b, int tolerance = 3)
+{
+    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())}) <=
+           tolerance;
+}
+
+class BrowserTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        browser = std::make_unique<TemplateBrowser>(app, &store);
+        browser->resize(1480, 760);
+        browser->show();
+    }
+    void TearDown() override
+    {
+        browser.reset();
+        store.shutdown();
+        AppTest::TearDown();
+    }
+
+    TemplateGrid &grid() const { return *browser->grid(); }
+    void row(const QString &category) const
+    {
+        QAbstractButton *r = browser->categoryRow(category);
+        ASSERT_NE(r, nullptr) << category.toStdString();
+        QTest::mouseClick(r, Qt::LeftButton);
+    }
+    void size(int segment) const { QTest::mouseClick(browser->sizePicker()->segment(segment), Qt::LeftButton); }
+    void search(const QString &text) const
+    {
+        browser->searchField()->lineEdit()->clear();
+        QTest::keyClicks(browser->searchField()->lineEdit(), text);
+    }
+    // The tile's centre in the viewport, scrolled into view first.
+    QPoint tile(const QString &id) const
+    {
+        const qsizetype i = ids(grid().templates()).indexOf(id);
+        EXPECT_GE(i, 0) << id.toStdString();
+        grid().verticalScrollBar()->setValue(static_cast<int>(grid().currentLayout().tiles.value(i).top()));
+        return grid().tileRect(i).center().toPoint();
+    }
+    QRectF rect(const QString &id) const { return grid().tileRect(ids(grid().templates()).indexOf(id)); }
+    void click(const QString &id) const { QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, tile(id)); }
+    QString count() const { return browser->countLabel()->text(); }
+
+    // Whether the tile shows as selected: accent outline at its left edge, an accent pixel in its name.
+    bool highlighted(const QString &id) const
+    {
+        const QImage shot = grid().viewport()->grab().toImage();
+        const QRectF r = rect(id);
+        const QColor accent = LWStyle::t().accent;
+        const bool outline = near(shot.pixelColor(int(r.left()), int(r.center().y())), accent);
+        const QRectF thumb = TemplateGrid::thumbFrame(r, *LWTemplates::named(id));
+        bool name = false;
+        for (int y = int(thumb.bottom()) + 6; y < int(thumb.bottom()) + 20 && !name; ++y)
+            for (int x = int(r.left()) + 8; x < int(r.right()) - 8 && !name; ++x)
+                name = near(shot.pixelColor(x, y), accent, 12);
+        EXPECT_EQ(outline, name) << id.toStdString();
+        return outline && name;
+    }
+
+    LWThumbs store;
+    std::unique_ptr<TemplateBrowser> browser;
+};
+
+TEST_F(BrowserTest, FirstShowStartsFresh)
+{
+    for (const QString &category : TemplateBrowser::categories())
+        EXPECT_EQ(browser->categoryRow(category)->isChecked(), category == QLatin1String("All")) << category.toStdString();
+    EXPECT_EQ(browser->sizePicker()->current(), 0);
+    EXPECT_EQ(browser->sizePicker()->segment(0)->accessibleName(), QStringLiteral("All sizes"));
+    EXPECT_EQ(browser->searchField()->text(), QString());
+    EXPECT_EQ(count(), QStringLiteral("500 shown"));
+    EXPECT_EQ(grid().templates().size(), 500);
+    auto *hint = qobject_cast<QLabel *>(browser->preview());
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->text(), QStringLiteral("Click a template to see it here.\nDouble-click to start designing with it."));
+    EXPECT_EQ(browser->useButton(), nullptr);
+}
+
+TEST_F(BrowserTest, FiltersFollowRowsSegmentsAndKeystrokes)
+{
+    // The design's words without the size label its keywords end with.
+    const auto words = [](const QString &id) {
+        const LWTemplate t = *LWTemplates::named(id);
+        QString text = t.name + u' ' + t.keywords;
+        return text.remove(LWTemplates::sizeLabel(t.sizeID));
+    };
+    struct Case {
+        QString row;
+        int segment;
+        QString query;
+        QStringList expected; // ids, or empty when only the count is checked
+        int count;
+    };
+    const QList<Case> cases = {
+        {{}, 0, words(QStringLiteral("card-001")), {QStringLiteral("card-001"), QStringLiteral("card-001-eu")}, 2},
+        {{}, 0, words(QStringLiteral("flyer-001")),
+         {QStringLiteral("flyer-001"), QStringLiteral("flyer-001-a4"), QStringLiteral("flyer-001-half")}, 3},
+        {QStringLiteral("Business Cards"), 3, {}, {}, 0},
+        {QStringLiteral("All"), 0, QStringLiteral("    "), {}, 500},
+        {{}, 1, QStringLiteral("CONTRACTOR WAVE"), {QStringLiteral("card-003")}, 1},
+        {{}, 1, QStringLiteral("wave ontract"), {QStringLiteral("card-003")}, 1},
+        {QStringLiteral("All"), 4, {}, {}, 100},
+    };
+    for (const Case &c : cases) {
+        if (!c.row.isEmpty())
+            row(c.row);
+        size(c.segment);
+        search(c.query);
+        SCOPED_TRACE(c.query.toStdString());
+        EXPECT_EQ(count(), QString::number(c.count) + QStringLiteral(" shown"));
+        EXPECT_EQ(grid().templates().size(), c.count);
+        EXPECT_EQ(grid().currentLayout().tiles.size(), c.count);
+        if (!c.expected.isEmpty()) {
+            EXPECT_EQ(ids(grid().templates()), c.expected);
+        }
+    }
+    EXPECT_EQ(browser->query(), QString());
+    EXPECT_EQ(browser->size(), QStringLiteral("a4"));
+
+    // A library category shows exactly its own templates, of every size.
+    size(0);
+    row(QStringLiteral("Weddings & Events"));
+    EXPECT_TRUE(browser->categoryRow(QStringLiteral("Weddings & Events"))->isChecked());
+    EXPECT_FALSE(browser->categoryRow(QStringLiteral("All"))->isChecked());
+    qsizetype expected = 0;
+    for (const LWTemplate &t : LWTemplates::all())
+        expected += t.category == QLatin1String("Weddings & Events");
+    EXPECT_GT(expected, 0);
+    EXPECT_EQ(grid().templates().size(), expected);
+    for (const LWTemplate &t : grid().templates())
+        EXPECT_EQ(t.category, QStringLiteral("Weddings & Events"));
+}
+
+TEST_F(BrowserTest, ClickSelectsAndTheSelectionOutlivesTheFilter)
+{
+    const QString first = QStringLiteral("card-001"), second = QStringLiteral("card-002");
+    EXPECT_FALSE(highlighted(first));
+    click(first);
+    EXPECT_EQ(browser->selected(), first);
+    EXPECT_TRUE(highlighted(first));
+    EXPECT_EQ(browser->preview()->findChild<QLabel *>(QStringLiteral("previewName"))->text(),
+              LWTemplates::named(first)->name);
+
+    click(second);
+    EXPECT_TRUE(highlighted(second));
+    EXPECT_FALSE(highlighted(first));
+
+    search(QStringLiteral("no such template"));
+    EXPECT_EQ(count(), QStringLiteral("0 shown"));
+    EXPECT_EQ(browser->preview()->findChild<QLabel *>(QStringLiteral("previewName"))->text(),
+              LWTemplates::named(second)->name);
+    search({});
+    EXPECT_TRUE(highlighted(second));
+}
+
+TEST_F(BrowserTest, PreviewShowsBothSidesOfACardAndOnePageOfAFlyer)
+{
+    struct Case {
+        QString id, subtitle;
+        QStringList keys;
+        double height;
+    };
+    const QList<Case> cases = {
+        {QStringLiteral("card-001"), QStringLiteral("US card 3.5 \u00d7 2 in \u00b7 front and back"),
+         {QStringLiteral("card-001#0#146"), QStringLiteral("card-001#1#146")}, 146},
+        {QStringLiteral("flyer-001"), QStringLiteral("Letter 8.5 \u00d7 11 in"), {QStringLiteral("flyer-001#0#330")}, 330},
+    };
+    for (const Case &c : cases) {
+        click(c.id);
+        QWidget *preview = browser->preview();
+        EXPECT_EQ(preview->findChild<QLabel *>(QStringLiteral("previewSize"))->text(), c.subtitle);
+        const QList<TemplateThumb *> thumbs = preview->findChildren<TemplateThumb *>();
+        ASSERT_EQ(thumbs.size(), c.keys.size());
+        (void)preview->grab(); // the thumbnails ask the store when painted
+        for (qsizetype i = 0; i < thumbs.size(); ++i) {
+            EXPECT_DOUBLE_EQ(thumbs[i]->frameRect().height(), c.height);
+            EXPECT_TRUE(store.pending().contains(c.keys[i]) || store.images().contains(c.keys[i])) << c.keys[i].toStdString();
+        }
+        EXPECT_NE(browser->useButton(), nullptr);
+    }
+}
+
+TEST_F(BrowserTest, DoubleClickAndUseButtonEachStartOneDesign)
+{
+    const QString id = QStringLiteral("flyer-001-a4");
+    row(QStringLiteral("Flyers"));
+    const std::function<void()> ways[] = {
+        [&] { QTest::mouseDClick(grid().viewport(), Qt::LeftButton, {}, tile(id)); },
+        [&] {
+            click(id);
+            QTest::mouseClick(browser->useButton(), Qt::LeftButton, {},
+                              static_cast<VKChromeButton *>(browser->useButton())->capsuleRect().center().toPoint());
+        },
+    };
+    for (const auto &start : ways) {
+        QSignalSpy changed(&app, &LWApp::editorChanged);
+        start();
+        EXPECT_EQ(changed.count(), 1);
+        ASSERT_NE(app.editor(), nullptr);
+        EXPECT_EQ(app.editor()->doc().templateID, id);
+        EXPECT_EQ(browser->selected(), id);
+        app.close();
+    }
+}
+
+TEST_F(BrowserTest, CancelledQuestionLeavesTheBrowserAsItWas)
+{
+    LWEditor *dirty = newDirty();
+    app.setScreen(LWAppScreen::templates);
+    row(QStringLiteral("Business Cards"));
+    size(2);
+    search(QStringLiteral("split"));
+    const QString id = QStringLiteral("card-001-eu");
+    click(id);
+    prompts->script = {ScriptedPrompts::ask(LWPrompts::Answer::cancel)};
+    QTest::mouseDClick(grid().viewport(), Qt::LeftButton, {}, tile(id));
+    EXPECT_EQ(app.editor(), dirty);
+    EXPECT_EQ(app.screen(), LWAppScreen::templates);
+    EXPECT_EQ(browser->filter(), QStringLiteral("Business Cards"));
+    EXPECT_EQ(browser->size(), QStringLiteral("eu-card"));
+    EXPECT_EQ(browser->query(), QStringLiteral("split"));
+    EXPECT_EQ(browser->selected(), id);
+}
+
+TEST_F(BrowserTest, TileToolTipNamesTheTemplate)
+{
+    const QPoint at = tile(QStringLiteral("card-002"));
+    QHelpEvent help(QEvent::ToolTip, at, grid().viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(grid().viewport(), &help);
+    EXPECT_EQ(QToolTip::text(),
+              LWTemplates::named(QStringLiteral("card-002"))->name + QStringLiteral(" \u2014 click to preview, double-click to use"));
+}
+
+TEST_F(BrowserTest, OnlyTilesInViewAskForThumbnails)
+{
+    QSet<QString> expected;
+    for (int step = 0; step < 2; ++step) {
+        grid().verticalScrollBar()->setValue(step * grid().verticalScrollBar()->maximum() / 4);
+        (void)grid().viewport()->grab();
+        const QList<qsizetype> shown = grid().visibleTiles();
+        EXPECT_GE(shown.size(), 12);
+        for (qsizetype i : shown)
+            expected << *LWThumbs::key(grid().templates()[i].id, 0, 100);
+        QSet<QString> asked = store.pending();
+        for (auto key = store.images().keyBegin(); key != store.images().keyEnd(); ++key)
+            asked << *key;
+        EXPECT_EQ(asked, expected);
+    }
+}
+
+TEST(TemplateGridLayout, ColumnsRowsAndTileSizes)
+{
+    const QList<LWTemplate> &all = LWTemplates::all();
+    struct Case {
+        double avail;
+        int columns;
+        double columnWidth;
+    };
+    for (const Case &c : {Case{190, 1, 190}, Case{393, 1, 393}, Case{394, 2, 190}, Case{1000, 4, 239.5}}) {
+        const TemplateGridLayout l = TemplateGrid::layout(c.avail + 8, all.mid(0, 3));
+        EXPECT_EQ(l.columns, c.columns) << c.avail;
+        EXPECT_DOUBLE_EQ(l.columnWidth, c.columnWidth) << c.avail;
+        for (const QRectF &tile : l.tiles)
+            EXPECT_LE(tile.width(), c.columnWidth);
+    }
+    // Three columns: index 199 (the last EU card) and 200 (the first Letter flyer) share a row.
+    const TemplateGridLayout l = TemplateGrid::layout(3 * 190 + 2 * 14 + 8, all);
+    const auto &[top, height] = l.rows[199 / 3];
+    const QRectF card = l.tiles[199], flyer = l.tiles[200];
+    EXPECT_EQ(all[199].kind, LWDocKind::businessCard);
+    EXPECT_EQ(all[200].kind, LWDocKind::flyer);
+    EXPECT_DOUBLE_EQ(height, flyer.height());
+    EXPECT_LT(card.height(), flyer.height());
+    EXPECT_NEAR(card.center().y(), top + height / 2, 1);
+    EXPECT_DOUBLE_EQ(l.rows[199 / 3 + 1].first, top + height + 16);
+}
+
+} // namespace
