@@ -3,34 +3,14 @@
 #include "model/geometry.h"
 #include "render/fonts.h"
 
-#include <QBuffer>
-#include <QImageWriter>
-#include <QLinearGradient>
+#include "support/samplepages.h"
+
 #include <atomic>
-#include <cstring>
 #include <gtest/gtest.h>
 
 // Large bitmaps are drawn in horizontal bands on several threads; the bands must join into the
 // very image a single pass draws.
 namespace {
-
-QByteArray picture()
-{
-    QImage img(300, 200, QImage::Format_RGB32);
-    QPainter p(&img);
-    QLinearGradient g(0, 0, 300, 200);
-    g.setColorAt(0, QColor(0x2E, 0x6F, 0xA8));
-    g.setColorAt(1, QColor(0xF2, 0xC1, 0x7D));
-    p.fillRect(img.rect(), g);
-    p.setPen(QPen(Qt::black, 3));
-    p.drawLine(0, 0, 300, 200);
-    p.end();
-    QByteArray bytes;
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
-    QImageWriter(&buf, "png").write(img);
-    return bytes;
-}
 
 // Every kind of drawing, much of it across many band borders: text of all sizes, both
 // gradients, rotated and masked pictures, dashes, half-transparent overlapping groups.
@@ -42,7 +22,7 @@ LWDocument poster()
     els.append(LWElement::makeShape(LWShapeKind::ellipse, {-9, -9, 400, 500},
                                     LWFill::radial(LWColor::hex(0xFFE9B0), LWColor::hex(0x8A5A44)), std::nullopt));
     LWElement turned = LWElement::makePhoto({300, 60, 260, 180}, LWMask::rounded, 24);
-    turned.image->data = picture();
+    turned.image->data = LWSamplePages::encoded(LWSamplePages::landscape(300, 200));
     turned.image->assetID = QStringLiteral("bands-photo");
     turned.rotation = 17;
     turned.stroke = LWStroke(LWColor::hex(0x1F3A5F), 4, 6);
