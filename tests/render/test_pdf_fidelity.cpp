@@ -69,43 +69,39 @@ struct Difference {
     QPoint at;        // that block's top-left pixel
 };
 
-// Blocks are compared only where they lie wholly inside `blocks` (pixels); the mean covers all.
+// Blocks of the 8-pixel grid count only where they lie wholly inside `blocks` (pixels); the
+// mean covers every pixel.
 Difference compare(const QImage &got, const QImage &want, QRect blocks = {})
 {
-    Difference d;
     if (got.size() != want.size())
         return {1, 1, {}};
-    if (blocks.isNull())
-        blocks = want.rect();
-    const int w = want.width(), h = want.height();
-    const int bw = (w + 7) / 8;
-    QList<std::array<double, 3>> sums(bw * ((h + 7) / 8), {0, 0, 0});
-    std::array<double, 3> total{0, 0, 0};
-    for (int y = 0; y < h; ++y) {
-        const QRgb *a = reinterpret_cast<const QRgb *>(got.constScanLine(y));
-        const QRgb *b = reinterpret_cast<const QRgb *>(want.constScanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const std::array<int, 3> diff{std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
-                                          std::abs(qBlue(a[x]) - qBlue(b[x]))};
-            auto &block = sums[(y / 8) * bw + x / 8];
-            for (int c = 0; c < 3; ++c) {
-                block[c] += diff[c];
-                total[c] += diff[c];
+    const QRect all = want.rect(), inside = blocks.isNull() ? all : blocks;
+    Difference d;
+    std::array<double, 3> total{};
+    for (int by = 0; by < all.height(); by += 8) {
+        for (int bx = 0; bx < all.width(); bx += 8) {
+            const QRect block(bx, by, 8, 8);
+            std::array<double, 3> sum{};
+            for (int y = by; y <= (block & all).bottom(); ++y) {
+                const QRgb *a = reinterpret_cast<const QRgb *>(got.constScanLine(y));
+                const QRgb *b = reinterpret_cast<const QRgb *>(want.constScanLine(y));
+                for (int x = bx; x <= (block & all).right(); ++x) {
+                    sum[0] += std::abs(qRed(a[x]) - qRed(b[x]));
+                    sum[1] += std::abs(qGreen(a[x]) - qGreen(b[x]));
+                    sum[2] += std::abs(qBlue(a[x]) - qBlue(b[x]));
+                }
             }
-        }
-    }
-    for (int c = 0; c < 3; ++c)
-        d.mean = std::max(d.mean, total[c] / (255.0 * w * h));
-    for (int by = (blocks.top() + 7) / 8; by * 8 + 8 <= blocks.bottom() + 1; ++by) {
-        for (int bx = (blocks.left() + 7) / 8; bx * 8 + 8 <= blocks.right() + 1; ++bx) {
-            for (double s : sums[by * bw + bx]) {
-                if (s / (255.0 * 64) > d.block) {
-                    d.block = s / (255.0 * 64);
-                    d.at = QPoint(bx * 8, by * 8);
+            for (int c = 0; c < 3; ++c) {
+                total[c] += sum[c];
+                if (inside.contains(block) && sum[c] / (255.0 * 64) > d.block) {
+                    d.block = sum[c] / (255.0 * 64);
+                    d.at = block.topLeft();
                 }
             }
         }
     }
+    for (const double t : total)
+        d.mean = std::max(d.mean, t / (255.0 * all.width() * all.height()));
     return d;
 }
 
