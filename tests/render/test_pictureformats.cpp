@@ -54,6 +54,7 @@ TEST(ImageProperties, ReadsStoredSizeAndOrientationOfEveryFormat)
         {"top-down bmp", topDownBmp(10, 10), 10, -10, 1},
         {"ppm of no width", QByteArray("P6\n0 10\n255\n"), -1, -1, 1},
     };
+    const qint64 decodes = LWImageCache::stats().decodes;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const std::optional<LWImageProperties> p = LWImageProperties::read(c.bytes);
@@ -62,18 +63,10 @@ TEST(ImageProperties, ReadsStoredSizeAndOrientationOfEveryFormat)
         EXPECT_EQ(p->height, c.height);
         EXPECT_EQ(p->orientation, c.orientation);
     }
+    EXPECT_EQ(LWImageCache::stats().decodes, decodes); // read from the headers alone
     for (const QByteArray &junk : {QByteArray(), QByteArray("Hello, this is a plain text file.\n"),
                                    QByteArray("\0\0\0\x18" "ftypheic", 12)})
         EXPECT_FALSE(LWImageProperties::read(junk));
-}
-
-TEST(ImageProperties, ReadingDecodesNothing)
-{
-    const QByteArray bytes = heic(twoTone(64, 48));
-    const qint64 decodes = LWImageCache::stats().decodes;
-    ASSERT_TRUE(LWImageProperties::read(bytes));
-    ASSERT_TRUE(LWImageProperties::read(encode(twoTone(64, 48), "png")));
-    EXPECT_EQ(LWImageCache::stats().decodes, decodes);
 }
 
 TEST(HeifCache, DecodesRgbaAtEitherDepth)
