@@ -9,31 +9,20 @@
 #include "render/export.h"
 #include "render/fonts.h"
 
-#include <QBuffer>
+#include "support/samplepages.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImageWriter>
-#include <QLinearGradient>
-#include <QPainter>
 #include <cmath>
 #include <cstdio>
 
 namespace {
 
-// A 2400 x 1600 landscape-like picture with fine texture, stored as JPEG like a camera's.
+// The sample landscape at 2400 x 1600 with fine texture, stored as JPEG like a camera's.
 QByteArray photo()
 {
-    QImage img(2400, 1600, QImage::Format_RGB32);
-    QPainter p(&img);
-    QLinearGradient sky(0, 0, 0, 1600);
-    sky.setColorAt(0, QColor(0x2E, 0x6F, 0xA8));
-    sky.setColorAt(1, QColor(0xF2, 0xC1, 0x7D));
-    p.fillRect(img.rect(), sky);
-    p.setBrush(QColor(0x1F, 0x3D, 0x2B));
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPointF(1200, 2100), 1500, 1000);
-    p.end();
+    QImage img = LWSamplePages::landscape(2400, 1600);
     std::uint32_t seed = 12345;
     for (int y = 0; y < img.height(); ++y) {
         auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
@@ -45,13 +34,7 @@ QByteArray photo()
                           std::clamp(qBlue(c) + n, 0, 255));
         }
     }
-    QByteArray bytes;
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buf, "jpeg");
-    writer.setQuality(90);
-    writer.write(img);
-    return bytes;
+    return LWSamplePages::encoded(img, "jpeg", 90);
 }
 
 LWDocument flyer()
@@ -60,13 +43,7 @@ LWDocument flyer()
     LWPage &page = doc.pages[0];
     page.background = LWFill::linear(LWColor::hex(0xF7F3EA), LWColor::hex(0xE3ECF2), 90);
     auto &els = page.elements;
-    LWElement hero = LWElement::makePhoto({-9, -9, 630, 340});
-    hero.image->data = photo();
-    hero.image->assetID = QStringLiteral("bench-photo");
-    els.append(hero);
-    LWText title(QStringLiteral("Harvest Market"), QStringLiteral("BebasNeue-Regular"), 72, LWColor::white, 40, 1,
-                 LWTextAlign::center, LWVAlign::bottom);
-    els.append(LWElement::makeText(title, {36, 200, 540, 110}));
+    LWSamplePages::appendMasthead(els, photo(), QStringLiteral("bench-photo"));
     const QString para = QStringLiteral("Fresh bread, local honey, handmade soap and seasonal vegetables from farms "
                                         "within twenty miles. Live music from noon, a children's corner with face "
                                         "painting, and warm cider by the fountain.");
@@ -75,13 +52,7 @@ LWDocument flyer()
                     i % 2 ? LWTextAlign::left : LWTextAlign::justified);
         els.append(LWElement::makeText(body, {54.0 + (i % 2) * 258, 360.0 + (i / 2) * 70, 246, 66}));
     }
-    els.append(LWElement::makeShape(LWShapeKind::rectangle, {54, 580, 504, 110},
-                                    LWFill::linear(LWColor::hex(0xFFF6E5), LWColor::hex(0xF3D9B1), 0),
-                                    LWStroke(LWColor::hex(0x8A5A44), 3, 9), 18));
-    els.append(LWElement::makeIcon(QStringLiteral("wheat"), {70, 595, 80, 80}, LWFill::solid(LWColor::hex(0x8A5A44))));
-    LWText where(QStringLiteral("Old Mill Square"), QStringLiteral("Allura-Regular"), 40, LWColor::hex(0x8A5A44), 0, 1,
-                 LWTextAlign::left, LWVAlign::middle);
-    els.append(LWElement::makeText(where, {170, 595, 370, 80}));
+    LWSamplePages::appendSign(els, 580, 110, LWFill::linear(LWColor::hex(0xFFF6E5), LWColor::hex(0xF3D9B1), 0));
     LWText footer(QStringLiteral("Saturday 10 – 4 · oldmill.example · free entry"), QStringLiteral("Arvo"), 16,
                   LWColor::white, 0, 1, LWTextAlign::center, LWVAlign::middle);
     els.append(LWElement::makeShape(LWShapeKind::rectangle, {-9, 720, 630, 81},

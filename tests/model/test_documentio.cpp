@@ -386,8 +386,11 @@ TEST_F(DocumentFiles, OnlyOrdinaryFilesAreOpenedOrReplaced)
         const auto r = LWDocumentIO::open(target);
         EXPECT_EQ(r.errorDescription().toStdString(),
                   std::string("The file \"") + c.name + "\" couldn't be opened: " + c.reason);
-        const auto saved = LWDocumentIO::save(blank, target);
-        EXPECT_FALSE(saved.ok()) << c.name;
+        // Never saved through the link to the system's device: a save that failed to refuse
+        // would replace it. The pipe and the socket show the same refusal.
+        if (c.type != S_IFCHR) {
+            EXPECT_FALSE(LWDocumentIO::save(blank, target).ok()) << c.name;
+        }
         struct stat st {};
         ASSERT_EQ(::stat(qPrintable(target.toLocalFile()), &st), 0) << c.name;
         EXPECT_EQ(st.st_mode & S_IFMT, c.type) << c.name;

@@ -54,6 +54,7 @@ TEST(ImageProperties, ReadsStoredSizeAndOrientationOfEveryFormat)
         {"top-down bmp", topDownBmp(10, 10), 10, -10, 1},
         {"ppm of no width", QByteArray("P6\n0 10\n255\n"), -1, -1, 1},
     };
+    const qint64 decodes = LWImageCache::stats().decodes;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const std::optional<LWImageProperties> p = LWImageProperties::read(c.bytes);
@@ -62,18 +63,10 @@ TEST(ImageProperties, ReadsStoredSizeAndOrientationOfEveryFormat)
         EXPECT_EQ(p->height, c.height);
         EXPECT_EQ(p->orientation, c.orientation);
     }
+    EXPECT_EQ(LWImageCache::stats().decodes, decodes); // read from the headers alone
     for (const QByteArray &junk : {QByteArray(), QByteArray("Hello, this is a plain text file.\n"),
                                    QByteArray("\0\0\0\x18" "ftypheic", 12)})
         EXPECT_FALSE(LWImageProperties::read(junk));
-}
-
-TEST(ImageProperties, ReadingDecodesNothing)
-{
-    const QByteArray bytes = heic(twoTone(64, 48));
-    const qint64 decodes = LWImageCache::stats().decodes;
-    ASSERT_TRUE(LWImageProperties::read(bytes));
-    ASSERT_TRUE(LWImageProperties::read(encode(twoTone(64, 48), "png")));
-    EXPECT_EQ(LWImageCache::stats().decodes, decodes);
 }
 
 TEST(HeifCache, DecodesRgbaAtEitherDepth)
@@ -86,7 +79,6 @@ TEST(HeifCache, DecodesRgbaAtEitherDepth)
         const std::optional<QImage> full = LWImageCache::image(pic, false);
         ASSERT_TRUE(full);
         EXPECT_EQ(full->size(), QSize(64, 48));
-        EXPECT_EQ(LWImageCache::image(pic, true)->size(), QSize(64, 48));
         EXPECT_TRUE(reddish(full->pixel(8, 24)));
         EXPECT_TRUE(bluish(full->pixel(56, 24)));
     }
@@ -98,6 +90,8 @@ TEST(HeifCache, LargePicturesPreviewSmallAndOversizedOnesAreRefused)
     EXPECT_EQ(LWImageCache::image(picture(bytes), true)->size(), QSize(1600, 800));
     // The size limit is checked on the container before any decoding.
     EXPECT_FALSE(LWHeif::decode(bytes, 2000 * 1000 - 1));
-    EXPECT_EQ(LWHeif::decode(bytes, 2000 * 1000)->format(), QImage::Format_RGBA8888);
+    const std::optional<QImage> exact = LWHeif::decode(bytes, 2000 * 1000);
+    ASSERT_TRUE(exact);
+    EXPECT_EQ(exact->format(), QImage::Format_RGBA8888);
     EXPECT_FALSE(LWHeif::decode(bytes.left(bytes.size() / 2), LWImageCache::maxPixelCount));
 }

@@ -3,34 +3,14 @@
 #include "model/geometry.h"
 #include "render/fonts.h"
 
-#include <QBuffer>
-#include <QImageWriter>
-#include <QLinearGradient>
+#include "support/samplepages.h"
+
 #include <atomic>
-#include <cstring>
 #include <gtest/gtest.h>
 
 // Large bitmaps are drawn in horizontal bands on several threads; the bands must join into the
 // very image a single pass draws.
 namespace {
-
-QByteArray picture()
-{
-    QImage img(300, 200, QImage::Format_RGB32);
-    QPainter p(&img);
-    QLinearGradient g(0, 0, 300, 200);
-    g.setColorAt(0, QColor(0x2E, 0x6F, 0xA8));
-    g.setColorAt(1, QColor(0xF2, 0xC1, 0x7D));
-    p.fillRect(img.rect(), g);
-    p.setPen(QPen(Qt::black, 3));
-    p.drawLine(0, 0, 300, 200);
-    p.end();
-    QByteArray bytes;
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
-    QImageWriter(&buf, "png").write(img);
-    return bytes;
-}
 
 // Every kind of drawing, much of it across many band borders: text of all sizes, both
 // gradients, rotated and masked pictures, dashes, half-transparent overlapping groups.
@@ -42,7 +22,7 @@ LWDocument poster()
     els.append(LWElement::makeShape(LWShapeKind::ellipse, {-9, -9, 400, 500},
                                     LWFill::radial(LWColor::hex(0xFFE9B0), LWColor::hex(0x8A5A44)), std::nullopt));
     LWElement turned = LWElement::makePhoto({300, 60, 260, 180}, LWMask::rounded, 24);
-    turned.image->data = picture();
+    turned.image->data = LWSamplePages::encoded(LWSamplePages::landscape(300, 200));
     turned.image->assetID = QStringLiteral("bands-photo");
     turned.rotation = 17;
     turned.stroke = LWStroke(LWColor::hex(0x1F3A5F), 4, 6);
@@ -102,6 +82,7 @@ TEST_F(RendererBands, BandedPageMatchesOnePass)
         for (const int bands : {3, 7, 40}) {
             QImage banded(w, h, QImage::Format_ARGB32_Premultiplied);
             LWRenderer::paintBands(banded, bands, true, drawPage);
+            SCOPED_TRACE(testing::Message() << dpi << " dpi, " << bands << " bands");
             qint64 off = 0, offInPicture = 0;
             int worst = 0;
             for (int y = 0; y < h; ++y) {
@@ -119,9 +100,9 @@ TEST_F(RendererBands, BandedPageMatchesOnePass)
                                       std::abs(qBlue(a[x]) - qBlue(b[x])), std::abs(qAlpha(a[x]) - qAlpha(b[x]))});
                 }
             }
-            EXPECT_EQ(off, 0) << dpi << " dpi, " << bands << " bands";
-            EXPECT_LE(worst, 2) << dpi << " dpi, " << bands << " bands";
-            EXPECT_LT(offInPicture, turned.width() * turned.height() / 1000) << dpi << " dpi, " << bands << " bands";
+            EXPECT_EQ(off, 0);
+            EXPECT_LE(worst, 2);
+            EXPECT_LT(offInPicture, turned.width() * turned.height() / 1000);
         }
         // The export's bitmap is drawn the same way.
         const auto page = LWRenderer::bitmap(doc, 0, LWRenderer::DPI{dpi}, true);
@@ -137,7 +118,6 @@ TEST_F(RendererBands, SmallBitmapsOnePassLargeOnesSpread)
     EXPECT_EQ(LWRenderer::bandCount(1125, 675), 1); // a card at 300 dpi
     EXPECT_EQ(LWRenderer::bandCount(1000, 1000), 1);
     EXPECT_GT(LWRenderer::bandCount(2625, 3375), 1); // a Letter flyer at 300 dpi
-    EXPECT_LE(LWRenderer::bandCount(2625, 3375), 3375 / 64);
     // A transparent bitmap stays transparent in every band.
     QImage img(2000, 1000, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::red);

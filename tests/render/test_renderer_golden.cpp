@@ -1,10 +1,9 @@
 #include "render/fonts.h"
 #include "render/renderer.h"
 
-#include <QBuffer>
+#include "support/samplepages.h"
+
 #include <QDir>
-#include <QImageWriter>
-#include <QPainter>
 #include <gtest/gtest.h>
 
 // Whole pages compared with reference images that were made by this renderer once and checked
@@ -12,24 +11,7 @@
 // the test binary for a look.
 namespace {
 
-QByteArray samplePhoto()
-{
-    QImage img(640, 480, QImage::Format_RGB32);
-    QPainter p(&img);
-    QLinearGradient sky(0, 0, 0, 480);
-    sky.setColorAt(0, QColor(0x2E, 0x6F, 0xA8));
-    sky.setColorAt(1, QColor(0xF2, 0xC1, 0x7D));
-    p.fillRect(img.rect(), sky);
-    p.setBrush(QColor(0x1F, 0x3D, 0x2B));
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPointF(320, 620), 420, 300);
-    p.end();
-    QByteArray bytes;
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
-    QImageWriter(&buf, "png").write(img);
-    return bytes;
-}
+QByteArray samplePhoto() { return LWSamplePages::encoded(LWSamplePages::landscape(640, 480)); }
 
 LWDocument cardWithEveryKind()
 {
@@ -91,24 +73,12 @@ LWDocument flyer()
     LWPage &page = doc.pages[0];
     page.background = LWFill::solid(LWColor::hex(0xF7F3EA));
     auto &els = page.elements;
-    LWElement hero = LWElement::makePhoto({-9, -9, 630, 340});
-    hero.image->data = samplePhoto();
-    hero.image->assetID = QStringLiteral("golden-photo");
-    hero.image->cropT = 0.1;
-    els.append(hero);
-    LWText title(QStringLiteral("Harvest Market"), QStringLiteral("BebasNeue-Regular"), 72, LWColor::white, 40, 1,
-                 LWTextAlign::center, LWVAlign::bottom);
-    els.append(LWElement::makeText(title, {36, 200, 540, 110}));
+    LWSamplePages::appendMasthead(els, samplePhoto(), QStringLiteral("golden-photo"), 0.1);
     LWText body(QStringLiteral("Fresh bread, local honey, handmade soap and seasonal vegetables from farms within "
                                "twenty miles. Live music from noon, and warm cider by the fountain.\nSaturday 10 – 4"),
                 QStringLiteral("Arvo"), 14, LWColor::hex(0x333333), 0, 1.25, LWTextAlign::justified);
     els.append(LWElement::makeText(body, {54, 360, 504, 160}));
-    els.append(LWElement::makeShape(LWShapeKind::rectangle, {54, 560, 504, 120}, LWFill::none(),
-                                    LWStroke(LWColor::hex(0x8A5A44), 3, 9), 18));
-    els.append(LWElement::makeIcon(QStringLiteral("wheat"), {70, 580, 80, 80}, LWFill::solid(LWColor::hex(0x8A5A44))));
-    LWText where(QStringLiteral("Old Mill Square"), QStringLiteral("Allura-Regular"), 40, LWColor::hex(0x8A5A44), 0, 1,
-                 LWTextAlign::left, LWVAlign::middle);
-    els.append(LWElement::makeText(where, {170, 580, 370, 80}));
+    LWSamplePages::appendSign(els, 560, 120, LWFill::none());
     return doc;
 }
 

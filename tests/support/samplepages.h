@@ -1,0 +1,63 @@
+#pragma once
+// Sample pictures and page parts shared by the renderer tests and the export benchmark: a
+// landscape photo at any size, and the photo-topped "Harvest Market" flyer's recurring pieces.
+#include "model/document.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QLinearGradient>
+#include <QPainter>
+
+namespace LWSamplePages {
+
+// A sky fading to sand behind a dark green hill whose size follows the picture's.
+inline QImage landscape(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient sky(0, 0, 0, h);
+    sky.setColorAt(0, QColor(0x2E, 0x6F, 0xA8));
+    sky.setColorAt(1, QColor(0xF2, 0xC1, 0x7D));
+    p.fillRect(img.rect(), sky);
+    p.setBrush(QColor(0x1F, 0x3D, 0x2B));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(w / 2.0, h * 31 / 24.0), w * 21 / 32.0, h * 5 / 8.0);
+    return img;
+}
+
+inline QByteArray encoded(const QImage &img, const char *format = "png", int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buf, format);
+    writer.setQuality(quality);
+    writer.write(img);
+    return bytes;
+}
+
+// The Letter flyer's top: a photo across the bleed and the white title at its foot.
+inline void appendMasthead(QList<LWElement> &els, const QByteArray &photo, const QString &assetID, double cropTop = 0)
+{
+    LWElement hero = LWElement::makePhoto({-9, -9, 630, 340});
+    hero.image->data = photo;
+    hero.image->assetID = assetID;
+    hero.image->cropT = cropTop;
+    els.append(hero);
+    LWText title(QStringLiteral("Harvest Market"), QStringLiteral("BebasNeue-Regular"), 72, LWColor::white, 40, 1,
+                 LWTextAlign::center, LWVAlign::bottom);
+    els.append(LWElement::makeText(title, {36, 200, 540, 110}));
+}
+
+// A dashed rounded box from `top` down holding the wheat icon and the market's place.
+inline void appendSign(QList<LWElement> &els, double top, double height, const LWFill &fill)
+{
+    const LWColor brown = LWColor::hex(0x8A5A44);
+    els.append(LWElement::makeShape(LWShapeKind::rectangle, {54, top, 504, height}, fill, LWStroke(brown, 3, 9), 18));
+    els.append(LWElement::makeIcon(QStringLiteral("wheat"), {70, top + 20, 80, 80}, LWFill::solid(brown)));
+    LWText where(QStringLiteral("Old Mill Square"), QStringLiteral("Allura-Regular"), 40, brown, 0, 1, LWTextAlign::left,
+                 LWVAlign::middle);
+    els.append(LWElement::makeText(where, {170, top + 20, 370, 80}));
+}
+
+} // namespace LWSamplePages
