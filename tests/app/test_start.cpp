@@ -54,7 +54,6 @@ QStringList visibleLabels(const StartScreen &s)
 
 class StartTest : public AppTest {
 protected:
-    // An existing file listed among the recent designs, newest last.
     // A saved design, which the recent list then names first.
     QUrl recentFile(const QString &name)
     {

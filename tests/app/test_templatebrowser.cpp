@@ -233,6 +233,10 @@ TEST_F(BrowserTest, DoubleClickAndUseButtonEachStartOneDesign)
         EXPECT_EQ(changed.count(), 1);
         ASSERT_NE(app.editor(), nullptr);
         EXPECT_EQ(app.editor()->doc().templateID, id);
+        EXPECT_EQ(app.editor()->doc().sizeID, QStringLiteral("a4"));
+        EXPECT_EQ(app.editor()->fileURL(), std::nullopt);
+        EXPECT_FALSE(app.editor()->dirty());
+        EXPECT_EQ(app.screen(), LWAppScreen::editor);
         EXPECT_EQ(browser->selected(), id);
         app.close();
     }
