@@ -249,53 +249,41 @@ TEST_F(FlowTest, EveryAssignmentNotifiesAndReplacedEditorsGoLater)
     EXPECT_EQ(editors.size(), 2);
 }
 
-TEST_F(AppTest, FirstSaveNamesAnUntitledDesignAfterItsFile)
+TEST_F(AppTest, SavePanelProposesAUsableNameAndFirstSaveNamesAnUntitledDesign)
 {
     const struct {
-        QString name, file, expected;
+        QString name, proposed, file, saved; // no file: the panel is cancelled
     } cases[] = {
-        {QStringLiteral("Untitled"), QStringLiteral("Spring Sale.velkfolio"), QStringLiteral("Spring Sale")},
-        {QStringLiteral("Untitled"), QStringLiteral("Spring.Sale.velkfolio"), QStringLiteral("Spring.Sale")},
-        {QStringLiteral("untitled"), QStringLiteral("a.velkfolio"), QStringLiteral("untitled")},
-        {QStringLiteral("Untitled "), QStringLiteral("b.velkfolio"), QStringLiteral("Untitled ")},
+        {QString(), QStringLiteral("Untitled"), {}, {}},
+        {QStringLiteral("A/B"), QStringLiteral("A-B"), {}, {}},
+        {QStringLiteral("A") + QChar(0) + QStringLiteral("B/"), QStringLiteral("A-B-"), {}, {}},
+        {QStringLiteral("Café · Menu"), QStringLiteral("Café · Menu"), {}, {}},
+        {QStringLiteral("Untitled"), QStringLiteral("Untitled"), QStringLiteral("Spring Sale.velkfolio"), QStringLiteral("Spring Sale")},
+        {QStringLiteral("Untitled"), QStringLiteral("Untitled"), QStringLiteral("Spring.Sale.velkfolio"), QStringLiteral("Spring.Sale")},
+        {QStringLiteral("untitled"), QStringLiteral("untitled"), QStringLiteral("a.velkfolio"), QStringLiteral("untitled")},
+        {QStringLiteral("Untitled "), QStringLiteral("Untitled "), QStringLiteral("b.velkfolio"), QStringLiteral("Untitled ")},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.file.toStdString());
+        SCOPED_TRACE(c.name.toStdString() + " to " + c.file.toStdString());
         app.setEditor(nullptr);
         LWEditor *editor = newDirty(c.name);
         const bool couldUndo = editor->canUndo();
-        prompts->script = {ScriptedPrompts::saveStep(url(c.file))};
-        EXPECT_TRUE(app.save());
-        EXPECT_EQ(prompts->calls.constLast().value(1), c.name);
-        EXPECT_EQ(editor->doc().name, c.expected);
+        prompts->script = {ScriptedPrompts::saveStep(c.file.isEmpty() ? std::nullopt : std::optional(url(c.file)))};
+        EXPECT_EQ(c.file.isEmpty() ? app.saveAs() : app.save(), !c.file.isEmpty());
+        EXPECT_EQ(prompts->calls.constLast(),
+                  QStringList({QStringLiteral("save"), c.proposed,
+                               QStringLiteral("Save your design. Everything (pictures too) is kept in this one file.")}));
+        EXPECT_EQ(editor->dirty(), c.file.isEmpty());
+        if (c.file.isEmpty())
+            continue;
+        EXPECT_EQ(editor->doc().name, c.saved);
         EXPECT_EQ(editor->canUndo(), couldUndo);
-        EXPECT_FALSE(editor->dirty());
         EXPECT_EQ(editor->fileURL(), url(c.file));
         EXPECT_EQ(app.notice(), QStringLiteral("Saved ") + c.file);
         const auto written = LWDocumentIO::open(url(c.file));
         ASSERT_TRUE(written.ok());
-        EXPECT_EQ(written.value().name, c.expected);
+        EXPECT_EQ(written.value().name, c.saved);
         EXPECT_EQ(written.value().bleed, 12);
-    }
-}
-
-TEST_F(AppTest, SavePanelProposesAUsableName)
-{
-    const QPair<QString, QString> cases[] = {
-        {QString(), QStringLiteral("Untitled")},
-        {QStringLiteral("A/B"), QStringLiteral("A-B")},
-        {QStringLiteral("A") + QChar(0) + QStringLiteral("B/"), QStringLiteral("A-B-")},
-        {QStringLiteral("Café · Menu"), QStringLiteral("Café · Menu")},
-    };
-    for (const auto &[name, proposed] : cases) {
-        app.setEditor(nullptr);
-        newDirty(name);
-        prompts->script = {ScriptedPrompts::saveStep(std::nullopt)};
-        EXPECT_FALSE(app.saveAs());
-        EXPECT_EQ(prompts->calls.constLast(),
-                  QStringList({QStringLiteral("save"), proposed,
-                               QStringLiteral("Save your design. Everything (pictures too) is kept in this one file.")}));
-        EXPECT_TRUE(app.editor()->dirty());
     }
 }
 
