@@ -1,6 +1,7 @@
 #include "app/startscreen.h"
 
 #include "app/app.h"
+#include "app/boxes.h"
 #include "app/sizetile.h"
 #include "app/stepcard.h"
 #include "app/templatethumb.h"
@@ -39,21 +40,6 @@ void addPanel(QBoxLayout *layout, Bezel *bezel, int stretch = 0, bool fitHeight 
 void addButton(QBoxLayout *layout, VKChromeButton *button)
 {
     VKOverhangItem::add(layout, button, VKChromeButton::shadowMargins());
-}
-
-QHBoxLayout *row(int spacing)
-{
-    auto *r = new QHBoxLayout;
-    r->setContentsMargins(0, 0, 0, 0);
-    r->setSpacing(spacing);
-    return r;
-}
-
-QWidget *holder(QLayout *layout)
-{
-    auto *w = new QWidget;
-    w->setLayout(layout);
-    return w;
 }
 
 // A flat button: a symbol, then a title on one line (cut with "…" when narrow).
@@ -130,13 +116,13 @@ StartScreen::StartScreen(LWApp &app, QWidget *parent) : QScrollArea(parent), app
     column->setContentsMargins(outer, outer, outer, outer);
     column->setSpacing(gap);
 
-    auto *first = row(gap);
+    auto *first = lwRow(gap);
     addPanel(first, new Bezel(cardPanel(), QStringLiteral("New business card"), 18, 12, true));
     addPanel(first, new Bezel(flyerPanel(), QStringLiteral("New flyer or poster"), 18, 12, true));
     first->addStretch(1);
     column->addLayout(first);
 
-    auto *second = row(gap);
+    auto *second = lwRow(gap);
     addPanel(second, new Bezel(templatePanel(), QStringLiteral("Start from a template")), 1);
     addPanel(second, new Bezel(openPanel(), QStringLiteral("Open a design")));
     column->addLayout(second);
@@ -144,7 +130,7 @@ StartScreen::StartScreen(LWApp &app, QWidget *parent) : QScrollArea(parent), app
     addPanel(column, new Bezel(stepsPanel(), QStringLiteral("Four steps from idea to print")), 0, false);
     column->addStretch(1);
 
-    auto *content = holder(column);
+    auto *content = lwHolder(column);
     content->setAutoFillBackground(false);
     setWidget(content);
 }
@@ -159,7 +145,7 @@ void StartScreen::setLandscape(bool landscape)
 
 QWidget *StartScreen::cardPanel()
 {
-    auto *tiles = row(12 - 2 * LWTileButton::sideMargin);
+    auto *tiles = lwRow(12 - 2 * LWTileButton::sideMargin);
     for (const LWSizePreset *preset : {&LWSizePreset::usCard, &LWSizePreset::euCard}) {
         auto *tile = new SizeTile(app_, *preset, landscape_);
         cardTiles_.append(tile);
@@ -177,30 +163,28 @@ QWidget *StartScreen::cardPanel()
                                 VKWeight::Normal, VELKKitHost::theme().dim));
     tiles->addLayout(side);
     tiles->setAlignment(side, Qt::AlignVCenter);
-    return holder(tiles);
+    return lwHolder(tiles);
 }
 
 QWidget *StartScreen::flyerPanel()
 {
-    auto *tiles = row(12 - 2 * LWTileButton::sideMargin);
+    auto *tiles = lwRow(12 - 2 * LWTileButton::sideMargin);
     for (const LWSizePreset *preset :
          {&LWSizePreset::letter, &LWSizePreset::a4, &LWSizePreset::halfLetter, &LWSizePreset::tabloid})
         tiles->addWidget(new SizeTile(app_, *preset, false), 0, Qt::AlignVCenter);
     tiles->addWidget(new CustomSizeTile(app_), 0, Qt::AlignVCenter);
-    return holder(tiles);
+    return lwHolder(tiles);
 }
 
 QWidget *StartScreen::templatePanel()
 {
-    auto *column = new QVBoxLayout;
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(10);
+    auto *column = lwStack(10);
     column->addWidget(lwTextLabel(
         QStringLiteral("Business cards and flyers for contractors, salons, restaurants, realtors, DJs, auto shops, "
                        "landscapers, cleaners, photographers, churches, yard sales, events and more. Every word is "
                        "sample text you replace."),
         12.5, VKWeight::Normal, VELKKitHost::theme().text, true));
-    auto *banner = row(8);
+    auto *banner = lwRow(8);
     if (QWidget *thumb = bannerThumb()) {
         thumb->setAttribute(Qt::WA_TransparentForMouseEvents);
         VKOverhangItem::add(banner, thumb, templateThumbMargins());
@@ -213,14 +197,12 @@ QWidget *StartScreen::templatePanel()
     browse->setProminent(true);
     connect(browse, &QAbstractButton::clicked, &app_, [app = &app_] { app->setScreen(LWAppScreen::templates); });
     addButton(column, browse);
-    return holder(column);
+    return lwHolder(column);
 }
 
 QWidget *StartScreen::openPanel()
 {
-    openColumn_ = new QVBoxLayout;
-    openColumn_->setContentsMargins(0, 0, 0, 0);
-    openColumn_->setSpacing(8);
+    openColumn_ = lwStack(8);
     auto *open = new VKChromeButton(QStringLiteral("Open\u2026"));
     open->setObjectName(QStringLiteral("open"));
     open->setSymbol(VKSymbols::folder);
@@ -229,7 +211,7 @@ QWidget *StartScreen::openPanel()
     recentList_ = recentList();
     openColumn_->addWidget(recentList_);
     openColumn_->addStretch(1);
-    QWidget *w = holder(openColumn_);
+    QWidget *w = lwHolder(openColumn_);
     w->setFixedWidth(300);
     return w;
 }
@@ -246,13 +228,13 @@ QWidget *StartScreen::stepsPanel()
         {"Check", "Preflight shows text near the edge, blurry pictures and leftover sample text.", "preflight"},
         {"Print", "Export a print-ready PDF with bleed, a 300/600 DPI JPEG or PNG, or a 10-up card sheet.", "export"},
     };
-    auto *cards = row(14);
+    auto *cards = lwRow(14);
     qint64 n = 0;
     for (const Step &s : steps)
         cards->addWidget(new StepCard(++n, QString::fromUtf8(s.title), QString::fromUtf8(s.text),
                                       QString::fromUtf8(s.help)),
                          1, Qt::AlignTop);
-    return holder(cards);
+    return lwHolder(cards);
 }
 
 void StartScreen::showEvent(QShowEvent *event)
@@ -276,9 +258,7 @@ void StartScreen::readRecents()
 
 QWidget *StartScreen::recentList()
 {
-    auto *list = new QVBoxLayout;
-    list->setContentsMargins(0, 0, 0, 0);
-    list->setSpacing(8);
+    auto *list = lwStack(8);
     if (recents_.isEmpty())
         list->addWidget(lwTextLabel(QStringLiteral("Designs you save show up here."), 11.5, VKWeight::Normal,
                                     VELKKitHost::theme().dim));
@@ -297,11 +277,11 @@ QWidget *StartScreen::recentList()
             LWRecent::remove(url);
             readRecents();
         });
-        auto *line = row(8);
+        auto *line = lwRow(8);
         line->addWidget(open);
         line->addStretch(1);
         line->addWidget(remove);
         list->addLayout(line);
     }
-    return holder(list);
+    return lwHolder(list);
 }

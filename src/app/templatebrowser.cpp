@@ -1,6 +1,7 @@
 #include "app/templatebrowser.h"
 
 #include "app/app.h"
+#include "app/boxes.h"
 #include "app/templategrid.h"
 #include "app/templatethumb.h"
 #include "app/thumbs.h"
@@ -79,21 +80,6 @@ private:
     QString m_text;
 };
 
-QVBoxLayout *stack(int spacing)
-{
-    auto *s = new QVBoxLayout;
-    s->setContentsMargins(0, 0, 0, 0);
-    s->setSpacing(spacing);
-    return s;
-}
-
-QWidget *holder(QLayout *layout)
-{
-    auto *w = new QWidget;
-    w->setLayout(layout);
-    return w;
-}
-
 // A panel of exactly `width`, its shadow overhanging the gaps around it.
 void addPanel(QBoxLayout *row, QWidget *content, const QString &title, int width)
 {
@@ -138,8 +124,8 @@ TemplateBrowser::TemplateBrowser(LWApp &app, LWThumbs *store, QWidget *parent)
     addPanel(columns, categoryPanel(), QStringLiteral("Categories"), categoryWidth);
     columns->addWidget(middleColumn(), 1);
 
-    m_pane = stack(0);
-    addPanel(columns, holder(m_pane), QStringLiteral("Preview"), previewWidth);
+    m_pane = lwStack(0);
+    addPanel(columns, lwHolder(m_pane), QStringLiteral("Preview"), previewWidth);
     setLayout(columns);
 
     refresh();
@@ -148,7 +134,7 @@ TemplateBrowser::TemplateBrowser(LWApp &app, LWThumbs *store, QWidget *parent)
 
 QWidget *TemplateBrowser::categoryPanel()
 {
-    auto *rows = stack(2);
+    auto *rows = lwStack(2);
     for (const QString &category : categories()) {
         auto *row = new CategoryRow(category);
         row->setChecked(category == m_filter);
@@ -159,7 +145,7 @@ QWidget *TemplateBrowser::categoryPanel()
             rows->addWidget(new VKDivider(0, 4));
     }
     rows->addStretch(1);
-    auto *scroll = new VKScrollView(holder(rows));
+    auto *scroll = new VKScrollView(lwHolder(rows));
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     return scroll;
 }
@@ -203,10 +189,10 @@ QWidget *TemplateBrowser::middleColumn()
     // Last act: the app may replace this screen.
     connect(m_grid, &TemplateGrid::activated, this, [app = &m_app](const LWTemplate &t) { app->newFromTemplate(t); });
 
-    auto *column = stack(10);
+    auto *column = lwStack(10);
     column->addLayout(search);
     column->addWidget(m_grid, 1);
-    return holder(column);
+    return lwHolder(column);
 }
 
 QAbstractButton *TemplateBrowser::categoryRow(const QString &category) const
@@ -284,7 +270,7 @@ void TemplateBrowser::rebuildPreview()
 
 QWidget *TemplateBrowser::previewOf(const LWTemplate &t)
 {
-    auto *items = stack(10);
+    auto *items = lwStack(10);
     QLabel *name = lwTextLabel(t.name, 15, VKWeight::Heavy, std::nullopt, true);
     name->setObjectName(QStringLiteral("previewName"));
     items->addWidget(name);
@@ -311,5 +297,5 @@ QWidget *TemplateBrowser::previewOf(const LWTemplate &t)
         QStringLiteral("All words are sample text. Click any of them in the editor to type your own."), 10.5,
         VKWeight::Normal, LWStyle::t().dim, true));
     items->addStretch(1);
-    return holder(items);
+    return lwHolder(items);
 }

@@ -24,16 +24,11 @@ public:
         std::function<bool(QPrinter &)> printer;
     };
 
-    static Step step(QString kind, Answer answer = Answer::cancel, std::optional<QUrl> url = std::nullopt,
-                     std::function<bool(QPrinter &)> printer = {})
-    {
-        return {std::move(kind), answer, std::move(url), std::move(printer)};
-    }
-    static Step alertStep() { return step(QStringLiteral("alert")); }
-    static Step ask(Answer a) { return step(QStringLiteral("ask"), a); }
-    static Step openStep(std::optional<QUrl> url) { return step(QStringLiteral("open"), {}, std::move(url)); }
-    static Step saveStep(std::optional<QUrl> url) { return step(QStringLiteral("save"), {}, std::move(url)); }
-    static Step printStep(std::function<bool(QPrinter &)> f) { return step(QStringLiteral("print"), {}, {}, std::move(f)); }
+    static Step alertStep() { return {QStringLiteral("alert")}; }
+    static Step ask(Answer a) { return {QStringLiteral("ask"), a}; }
+    static Step openStep(std::optional<QUrl> url) { return {QStringLiteral("open"), Answer::cancel, std::move(url)}; }
+    static Step saveStep(std::optional<QUrl> url) { return {QStringLiteral("save"), Answer::cancel, std::move(url)}; }
+    static Step printStep(std::function<bool(QPrinter &)> f) { return {QStringLiteral("print"), Answer::cancel, {}, std::move(f)}; }
 
     QList<Step> script;
     QList<QStringList> calls;
@@ -61,7 +56,7 @@ private:
         calls.append(texts);
         if (script.isEmpty() || script.constFirst().kind != kind) {
             ADD_FAILURE() << "unscripted prompt: " << texts.join(u" | ").toStdString();
-            return step({});
+            return {};
         }
         return script.takeFirst();
     }

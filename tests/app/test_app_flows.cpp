@@ -1,7 +1,5 @@
 #include "app_fixture.h"
 
-#include "templates/templates.h"
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
@@ -86,26 +84,23 @@ TEST_F(FlowTest, CancelKeepsEverythingDontSaveProceedsUnwritten)
 TEST_F(FlowTest, SaveAnswerWritesKnownFileOrAsksWhere)
 {
     // A design with a file is written there without a panel, then the flow goes on.
-    LWEditor *editor = openDirty(QStringLiteral("card.velkfolio"));
+    openDirty(QStringLiteral("card.velkfolio"));
     prompts->script = {ScriptedPrompts::ask(Answer::save)};
     app.close();
     EXPECT_EQ(app.editor(), nullptr);
     const auto reread = LWDocumentIO::open(url(QStringLiteral("card.velkfolio")));
     ASSERT_TRUE(reread.ok());
     EXPECT_EQ(reread.value().bleed, 12);
-    Q_UNUSED(editor);
 
-    // A design never saved shows the save panel; cancelling it cancels the whole flow.
-    editor = newDirty();
-    prompts->script = {ScriptedPrompts::ask(Answer::save), ScriptedPrompts::saveStep(std::nullopt)};
-    app.close();
-    EXPECT_EQ(app.editor(), editor);
-    EXPECT_TRUE(editor->dirty());
-
-    // Chosen file: written, and the flow goes on.
-    prompts->script = {ScriptedPrompts::ask(Answer::save), ScriptedPrompts::saveStep(url(QStringLiteral("new.velkfolio")))};
-    app.close();
-    EXPECT_EQ(app.editor(), nullptr);
+    // A design never saved shows the save panel: cancelled, the whole flow is; a chosen file is
+    // written and the flow goes on.
+    LWEditor *editor = newDirty();
+    for (const std::optional<QUrl> &chosen : {std::optional<QUrl>(), std::optional(url(QStringLiteral("new.velkfolio")))}) {
+        prompts->script = {ScriptedPrompts::ask(Answer::save), ScriptedPrompts::saveStep(chosen)};
+        app.close();
+        EXPECT_EQ(app.editor(), chosen ? nullptr : editor);
+        EXPECT_EQ(editor && editor->dirty(), !chosen);
+    }
     EXPECT_TRUE(LWDocumentIO::open(url(QStringLiteral("new.velkfolio"))).ok());
 }
 
@@ -165,33 +160,30 @@ TEST_F(FlowTest, UnreadableFileAlertsAndChangesNothing)
     EXPECT_EQ(app.sheet(), LWAppSheet::exportSheet);
 }
 
-TEST_F(FlowTest, ReopeningTheOpenFileReadsItAfresh)
+TEST_F(FlowTest, OpenPanelAndReopeningReadTheFileAfresh)
 {
     const QUrl file = url(QStringLiteral("card.velkfolio"));
-    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("First")), file).ok());
-    app.open(file);
+    const auto saveNamed = [&](const QString &name) {
+        ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt, name), file).ok());
+    };
+    saveNamed(QStringLiteral("First"));
+    prompts->script = {ScriptedPrompts::openStep(std::nullopt), ScriptedPrompts::openStep(file)};
+    app.openPanel();
+    EXPECT_EQ(app.editor(), nullptr);
+    EXPECT_EQ(prompts->calls.constFirst(),
+              QStringList({QStringLiteral("open"), QStringLiteral("Choose an VELK Leafwrighter design (.velkfolio)")}));
+    app.openPanel();
     LWEditor *first = app.editor();
-    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Second")), file).ok());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->doc().name, QStringLiteral("First"));
+
+    saveNamed(QStringLiteral("Second"));
     app.open(file);
     ASSERT_NE(app.editor(), nullptr);
     EXPECT_NE(app.editor(), first);
     EXPECT_EQ(app.editor()->doc().name, QStringLiteral("Second"));
     EXPECT_EQ(app.editor()->fileURL(), file);
     EXPECT_FALSE(app.editor()->dirty());
-}
-
-TEST_F(FlowTest, OpenPanelOpensTheChosenFile)
-{
-    const QUrl file = url(QStringLiteral("card.velkfolio"));
-    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt), file).ok());
-    prompts->script = {ScriptedPrompts::openStep(std::nullopt), ScriptedPrompts::openStep(file)};
-    app.openPanel();
-    EXPECT_EQ(app.editor(), nullptr);
-    app.openPanel();
-    ASSERT_NE(app.editor(), nullptr);
-    EXPECT_EQ(app.editor()->fileURL(), file);
-    EXPECT_EQ(prompts->calls.constFirst(),
-              QStringList({QStringLiteral("open"), QStringLiteral("Choose an VELK Leafwrighter design (.velkfolio)")}));
 }
 
 TEST_F(FlowTest, TestModeNeverPrompts)
@@ -257,14 +249,68 @@ TEST_F(FlowTest, EveryAssignmentNotifiesAndReplacedEditorsGoLater)
     EXPECT_EQ(editors.size(), 2);
 }
 
-TEST_F(FlowTest, NewFromTemplateOpensItsDesign)
+TEST_F(AppTest, SavePanelProposesAUsableNameAndFirstSaveNamesAnUntitledDesign)
 {
-    const std::optional<LWTemplate> t = LWTemplates::named(QStringLiteral("flyer-003-a4"));
-    ASSERT_TRUE(t);
-    app.newFromTemplate(*t);
-    ASSERT_NE(app.editor(), nullptr);
-    EXPECT_EQ(app.editor()->doc().sizeID, QStringLiteral("a4"));
-    EXPECT_EQ(app.editor()->fileURL(), std::nullopt);
-    EXPECT_FALSE(app.editor()->dirty());
-    EXPECT_EQ(app.screen(), LWAppScreen::editor);
+    const struct {
+        QString name, proposed, file, saved; // no file: the panel is cancelled
+    } cases[] = {
+        {QString(), QStringLiteral("Untitled"), {}, {}},
+        {QStringLiteral("A/B"), QStringLiteral("A-B"), {}, {}},
+        {QStringLiteral("A") + QChar(0) + QStringLiteral("B/"), QStringLiteral("A-B-"), {}, {}},
+        {QStringLiteral("Café · Menu"), QStringLiteral("Café · Menu"), {}, {}},
+        {QStringLiteral("Untitled"), QStringLiteral("Untitled"), QStringLiteral("Spring Sale.velkfolio"), QStringLiteral("Spring Sale")},
+        {QStringLiteral("Untitled"), QStringLiteral("Untitled"), QStringLiteral("Spring.Sale.velkfolio"), QStringLiteral("Spring.Sale")},
+        {QStringLiteral("untitled"), QStringLiteral("untitled"), QStringLiteral("a.velkfolio"), QStringLiteral("untitled")},
+        {QStringLiteral("Untitled "), QStringLiteral("Untitled "), QStringLiteral("b.velkfolio"), QStringLiteral("Untitled ")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.toStdString() + " to " + c.file.toStdString());
+        app.setEditor(nullptr);
+        LWEditor *editor = newDirty(c.name);
+        const bool couldUndo = editor->canUndo();
+        prompts->script = {ScriptedPrompts::saveStep(c.file.isEmpty() ? std::nullopt : std::optional(url(c.file)))};
+        EXPECT_EQ(c.file.isEmpty() ? app.saveAs() : app.save(), !c.file.isEmpty());
+        EXPECT_EQ(prompts->calls.constLast(),
+                  QStringList({QStringLiteral("save"), c.proposed,
+                               QStringLiteral("Save your design. Everything (pictures too) is kept in this one file.")}));
+        EXPECT_EQ(editor->dirty(), c.file.isEmpty());
+        if (c.file.isEmpty())
+            continue;
+        EXPECT_EQ(editor->doc().name, c.saved);
+        EXPECT_EQ(editor->canUndo(), couldUndo);
+        EXPECT_EQ(editor->fileURL(), url(c.file));
+        EXPECT_EQ(app.notice(), QStringLiteral("Saved ") + c.file);
+        const auto written = LWDocumentIO::open(url(c.file));
+        ASSERT_TRUE(written.ok());
+        EXPECT_EQ(written.value().name, c.saved);
+        EXPECT_EQ(written.value().bleed, 12);
+    }
+}
+
+TEST_F(AppTest, NoticeIsClearedOnlyByItsOwnTextAndNeverAfterTheState)
+{
+    const QString saved = QStringLiteral("Saved Spring Sale.velkfolio"), exported = QStringLiteral("Exported card.pdf");
+    const struct {
+        QString second;
+        std::optional<QString> afterFirst;
+    } cases[] = {{saved, std::nullopt}, {exported, exported}};
+    for (const auto &c : cases) {
+        deferred.clear();
+        app.flash(saved);
+        app.flash(c.second);
+        ASSERT_EQ(deferred.size(), 2);
+        EXPECT_EQ(deferred[0].ms, LWApp::noticeMs);
+        deferred[0].task();
+        EXPECT_EQ(app.notice(), c.afterFirst);
+        deferred[1].task();
+        EXPECT_EQ(app.notice(), std::nullopt);
+    }
+
+    std::function<void()> task;
+    auto other = std::make_unique<LWApp>();
+    other->setDefer([&](int, std::function<void()> t) { task = std::move(t); });
+    other->flash(saved);
+    other.reset();
+    ASSERT_TRUE(task);
+    task(); // does nothing
 }

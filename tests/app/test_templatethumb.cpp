@@ -60,34 +60,30 @@ TEST(TemplateThumb, FrameFollowsTheTemplatesSize)
     }
 }
 
-TEST(TemplateThumb, ShowsThePlaceholderUntilTheImageArrives)
+TEST(TemplateThumb, ShowsThePlaceholderAndSpinnerUntilTheImageArrivesOrFails)
 {
-    LWThumbs store;
-    auto log = std::make_shared<MakeLog>();
-    TemplateThumb thumb(fakeTemplate(QStringLiteral("w"), log, {LWColor(1, 0, 0)}, Made::pages, true), 0, 100, &store);
+    for (const Made made : {Made::pages, Made::noPages}) {
+        SCOPED_TRACE(int(made));
+        LWThumbs store;
+        auto log = std::make_shared<MakeLog>();
+        TemplateThumb thumb(fakeTemplate(QStringLiteral("w"), log, {LWColor(1, 0, 0)}, made, true), 0, 100, &store);
 
-    const Shot waiting = grab(thumb);
-    EXPECT_TRUE(near(waiting.at(0.25, 0.25), placeholderOver(background))) << waiting.at(0.25, 0.25).name().toStdString();
-    const QPointF spoke = waiting.frame.center() - QPointF(0, 6); // the spinner's top spoke
-    EXPECT_FALSE(near(waiting.image.pixelColor(spoke.toPoint()), placeholderOver(background)));
-    EXPECT_TRUE(LWSpinnerClock::shared().isRunning());
+        const Shot waiting = grab(thumb);
+        const QPoint spoke = (waiting.frame.center() - QPointF(0, 6)).toPoint(); // the spinner's top spoke
+        EXPECT_TRUE(near(waiting.at(0.25, 0.25), placeholderOver(background))) << waiting.at(0.25, 0.25).name().toStdString();
+        EXPECT_FALSE(near(waiting.image.pixelColor(spoke), placeholderOver(background)));
+        EXPECT_TRUE(LWSpinnerClock::shared().isRunning());
 
-    log->gate.release();
-    ASSERT_TRUE(settle(store));
-    const Shot ready = grab(thumb);
-    EXPECT_EQ(ready.at(0.5, 0.5), QColor(Qt::red));
-    const QColor below = ready.image.pixelColor(int(ready.frame.center().x()), int(ready.frame.bottom() + 2));
-    EXPECT_LT(below.lightness(), background.lightness() - 10); // the shadow
-    EXPECT_FALSE(LWSpinnerClock::shared().isRunning());
-}
-
-TEST(TemplateThumb, FailedThumbnailShowsNoSpinner)
-{
-    LWThumbs store;
-    TemplateThumb thumb(fakeTemplate(QStringLiteral("x"), std::make_shared<MakeLog>(), {}, Made::noPages), 0, 100, &store);
-    (void)grab(thumb);
-    ASSERT_TRUE(settle(store));
-    const Shot shot = grab(thumb);
-    EXPECT_TRUE(near(shot.image.pixelColor((shot.frame.center() - QPointF(0, 6)).toPoint()), placeholderOver(background)));
-    EXPECT_FALSE(LWSpinnerClock::shared().isRunning());
+        log->gate.release();
+        ASSERT_TRUE(settle(store));
+        const Shot done = grab(thumb);
+        EXPECT_FALSE(LWSpinnerClock::shared().isRunning());
+        if (made == Made::noPages) {
+            EXPECT_TRUE(near(done.image.pixelColor(spoke), placeholderOver(background)));
+            continue;
+        }
+        EXPECT_EQ(done.at(0.5, 0.5), QColor(Qt::red));
+        const QColor below = done.image.pixelColor(int(done.frame.center().x()), int(done.frame.bottom() + 2));
+        EXPECT_LT(below.lightness(), background.lightness() - 10); // the shadow
+    }
 }
