@@ -24,10 +24,10 @@ public:
         std::function<bool(QPrinter &)> printer;
     };
 
-    static Step alertStep() { return {QStringLiteral("alert")}; }
-    static Step ask(Answer a) { return {QStringLiteral("ask"), a}; }
-    static Step openStep(std::optional<QUrl> url) { return {QStringLiteral("open"), Answer::cancel, std::move(url)}; }
-    static Step saveStep(std::optional<QUrl> url) { return {QStringLiteral("save"), Answer::cancel, std::move(url)}; }
+    static Step alertStep() { return {QStringLiteral("alert"), Answer::cancel, {}, {}}; }
+    static Step ask(Answer a) { return {QStringLiteral("ask"), a, {}, {}}; }
+    static Step openStep(std::optional<QUrl> url) { return {QStringLiteral("open"), Answer::cancel, std::move(url), {}}; }
+    static Step saveStep(std::optional<QUrl> url) { return {QStringLiteral("save"), Answer::cancel, std::move(url), {}}; }
     static Step printStep(std::function<bool(QPrinter &)> f) { return {QStringLiteral("print"), Answer::cancel, {}, std::move(f)}; }
 
     QList<Step> script;
