@@ -23,6 +23,15 @@ namespace {
 const QString shortOfBleed = QStringLiteral("stops short of the bleed line");
 const QString emptyPhoto = QStringLiteral("Empty photo frame ");
 
+QStringList names(const QList<LWPage> &pages)
+{
+    QStringList out;
+    for (const LWPage &page : pages)
+        for (const LWElement &e : page.elements)
+            out << e.name;
+    return out;
+}
+
 struct SizeList {
     const char *name;
     const QList<LWTemplate> &(*list)();
@@ -54,6 +63,11 @@ TEST_P(Library, EveryTemplateSavesPrintsAndPassesPreflight)
         const auto back = LWDocumentIO::decode(bytes.value());
         ASSERT_TRUE(back.ok()) << id;
         EXPECT_TRUE(back.value() == doc) << id;
+
+        // Every size of a design holds the same elements as its base size.
+        const std::optional<LWTemplate> base = LWTemplates::named(t.baseID);
+        ASSERT_TRUE(base) << id;
+        EXPECT_EQ(names(base->make().pages), names(doc.pages)) << id;
 
         for (const LWElement &e : doc.allElements()) {
             const std::string name = id + " " + e.name.toStdString();
@@ -87,15 +101,6 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Library, ::testing::ValuesIn(sizeLists),
                          [](const ::testing::TestParamInfo<SizeList> &info) { return std::string(info.param.name); });
 
 // No layout of a family is a copy of another: for one kit their element names all differ.
-QStringList names(const QList<LWPage> &pages)
-{
-    QStringList out;
-    for (const LWPage &page : pages)
-        for (const LWElement &e : page.elements)
-            out << e.name;
-    return out;
-}
-
 class Families : public ::testing::TestWithParam<const char *>
 {
   protected:
