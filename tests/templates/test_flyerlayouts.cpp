@@ -138,7 +138,6 @@ TEST_F(FlyerLayouts, TearOffTabsShrinkTheHeadlineAndHangTheTabs)
 
     const LWPage half = LWFlyerLayouts::tearOff().make(flyer(c, halfH));
     const double d = halfH - 792;
-    EXPECT_NEAR(d * 0.5, 76.91, 0.01);
     EXPECT_DOUBLE_EQ(one(half, "Headline").frame.y, 88 + d * 0.5);
     EXPECT_NEAR(one(half, "Cut line").frame.y, 759.82, 0.01);
     for (const LWElement &cut : named(half, "Tab cut"))
@@ -247,8 +246,6 @@ TEST_F(FlyerLayouts, PhotoDiagonalMovesWithTheHeightAndSizesItsButton)
     EXPECT_DOUBLE_EQ(one(letter, "Diagonal panel").frame.maxY(), 801);
 
     const LWPage half = LWFlyerLayouts::photoDiagonal().make(flyer(base, halfH));
-    EXPECT_NEAR(halfD / 2, 76.909, 0.001);
-    EXPECT_NEAR(halfD, 153.818, 0.001);
     EXPECT_DOUBLE_EQ(one(half, "Diagonal panel").frame.maxY(), 801 + halfD);
     const struct {
         const char *name;

@@ -139,7 +139,6 @@ TEST_F(Templates, BaseSizesHoldTheLayoutsPagesUnchanged)
 TEST_F(Templates, OtherSizesScaleAndReachTheBleedAgain)
 {
     const double euFactor = LWSizePreset::euCard.width / 252;
-    EXPECT_NEAR(euFactor, 0.95613, 1e-5);
     const LWDocument eu = get("card-001-eu").make();
     EXPECT_EQ(eu.width, LWSizePreset::euCard.width);
     const LWElement *panel = element(eu.pages[0], QStringLiteral("Color panel"));
@@ -161,7 +160,6 @@ TEST_F(Templates, OtherSizesScaleAndReachTheBleedAgain)
         EXPECT_EQ(reachBleed(scaled(kept, euFactor), eu.trimRect(), 9).frame.x, -9 * euFactor);
 
     const double halfFactor = 396.0 / 612;
-    EXPECT_NEAR(halfFactor, 0.647058, 1e-6);
     const LWDocument half = get("flyer-001-half").make();
     const LWElement *offer = element(half.pages[0], QStringLiteral("Offer"));
     ASSERT_TRUE(offer);
@@ -203,20 +201,26 @@ TEST_F(Templates, LookupAndSearch)
     EXPECT_FALSE(named(QStringLiteral("card-101")));
     EXPECT_FALSE(named(QString()));
 
-    EXPECT_EQ(ids(filtered(QStringLiteral("All"), std::nullopt, QString())), ids(all()));
-    EXPECT_EQ(ids(filtered(QStringLiteral("Flyers"), QStringLiteral("a4"), QString())), ids(flyersA4()));
-    EXPECT_TRUE(filtered(QStringLiteral("Business Cards"), QStringLiteral("letter"), QString()).isEmpty());
-    EXPECT_EQ(ids(filtered(QStringLiteral("All"), std::nullopt, QStringLiteral("  Business   CARD "))),
-              ids(cards() + cardsEU()));
-    EXPECT_EQ(ids(filtered(QStringLiteral("All"), std::nullopt, QStringLiteral("poster"))),
-              ids(flyers() + flyersA4() + flyersHalf()));
+    const struct {
+        const char *category;
+        std::optional<QString> size;
+        const char *query;
+        QList<LWTemplate> want;
+    } searches[] = {
+        {"All", std::nullopt, "", all()},
+        {"Flyers", QStringLiteral("a4"), "", flyersA4()},
+        {"Business Cards", QStringLiteral("letter"), "", {}},
+        {"All", std::nullopt, "  Business   CARD ", cards() + cardsEU()},
+        {"All", std::nullopt, "poster", flyers() + flyersA4() + flyersHalf()},
+        {"contractor", std::nullopt, "", {}}, // categories match exactly
+    };
+    for (const auto &s : searches)
+        EXPECT_EQ(ids(filtered(QString::fromLatin1(s.category), s.size, QString::fromLatin1(s.query))), ids(s.want))
+            << s.category << " " << s.query;
     const QStringList bus = ids(filtered(QStringLiteral("All"), std::nullopt, QStringLiteral("bus")));
     for (const LWTemplate &t : cards() + cardsEU())
         EXPECT_TRUE(bus.contains(t.id)) << t.id.toStdString();
-    const QList<LWTemplate> contractor =
-        filtered(QStringLiteral("Contractor"), QStringLiteral("eu-card"), QString());
-    EXPECT_EQ(contractor.size(), 4);
-    EXPECT_TRUE(filtered(QStringLiteral("contractor"), std::nullopt, QString()).isEmpty());
+    EXPECT_EQ(filtered(QStringLiteral("Contractor"), QStringLiteral("eu-card"), QString()).size(), 4);
 
     EXPECT_EQ(sizeLabel(QStringLiteral("tabloid")), QStringLiteral("tabloid"));
     LWTemplate odd = card;
