@@ -10,7 +10,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 using namespace LWTemplates;
 
@@ -159,6 +160,24 @@ TEST_F(Templates, OtherSizesScaleAndReachTheBleedAgain)
     for (const LWElement &kept : {turned, text})
         EXPECT_EQ(reachBleed(scaled(kept, euFactor), eu.trimRect(), 9).frame.x, -9 * euFactor);
 
+    // Strokes, dashes, corners and children scale too; a text box grows to fit its scaled text.
+    LWElement outlined = LWElement::makeShape(LWShapeKind::rectangle, {10, 20, 40, 30}, LWFill::none(),
+                                              LWStroke(LWColor::black, 2, 6));
+    outlined.cornerRadius = 4;
+    const LWElement tight =
+        LWElement::makeText(LWText("Hello there", "AvenirNext-Regular", 20, LWColor::black), {0, 0, 200, 1});
+    outlined.children = QList<LWElement>{outlined, tight};
+    const LWElement halved = scaled(outlined, 0.5);
+    EXPECT_EQ(halved.frame, LWRect(5, 10, 20, 15));
+    EXPECT_EQ(halved.stroke, LWStroke(LWColor::black, 1, 3));
+    EXPECT_EQ(halved.cornerRadius, 2);
+    ASSERT_TRUE(halved.children && halved.children->size() == 2);
+    EXPECT_EQ(halved.children->at(0).stroke, halved.stroke);
+    const LWElement small = halved.children->at(1);
+    EXPECT_EQ(small.text->size, 10);
+    EXPECT_EQ(small.frame.width(), 100.5);
+    EXPECT_DOUBLE_EQ(small.frame.height(), LWTextLayout::height(*small.text, 100.5));
+
     const double halfFactor = 396.0 / 612;
     const LWDocument half = get("flyer-001-half").make();
     const LWElement *offer = element(half.pages[0], QStringLiteral("Offer"));
@@ -215,12 +234,18 @@ TEST_F(Templates, LookupAndSearch)
         {"contractor", std::nullopt, "", {}}, // categories match exactly
     };
     for (const auto &s : searches)
-        EXPECT_EQ(ids(filtered(QString::fromLatin1(s.category), s.size, QString::fromLatin1(s.query))), ids(s.want))
+        EXPECT_EQ(ids(filtered(QString::fromLatin1(s.category), s.size, QString::fromLatin1(s.query))),
+                  ids(s.want))
             << s.category << " " << s.query;
     const QStringList bus = ids(filtered(QStringLiteral("All"), std::nullopt, QStringLiteral("bus")));
     for (const LWTemplate &t : cards() + cardsEU())
         EXPECT_TRUE(bus.contains(t.id)) << t.id.toStdString();
     EXPECT_EQ(filtered(QStringLiteral("Contractor"), QStringLiteral("eu-card"), QString()).size(), 4);
+    const QList<LWTemplate> upper =
+        filtered(QStringLiteral("All"), std::nullopt, QStringLiteral("CONTRACTOR split"));
+    EXPECT_EQ(ids(upper),
+              ids(filtered(QStringLiteral("All"), std::nullopt, QStringLiteral("contractor SPLIT"))));
+    EXPECT_TRUE(ids(upper).contains(QStringLiteral("card-001"))); // "Contractor · Split Panel"
 
     EXPECT_EQ(sizeLabel(QStringLiteral("tabloid")), QStringLiteral("tabloid"));
     LWTemplate odd = card;
