@@ -1,3 +1,4 @@
+#include "layouttest.h"
 #include "masked.h"
 #include "render/fonts.h"
 #include "render/textlayout.h"
@@ -28,15 +29,6 @@ LWTemplate get(const char *id)
     const std::optional<LWTemplate> t = named(QString::fromLatin1(id));
     EXPECT_TRUE(t) << id;
     return t.value_or(LWTemplate{});
-}
-
-const LWElement *element(const LWPage &page, const QString &name)
-{
-    for (const LWElement &e : page.elements)
-        if (e.name == name)
-            return &e;
-    ADD_FAILURE() << name.toStdString();
-    return nullptr;
 }
 
 class Templates : public ::testing::Test
@@ -142,12 +134,11 @@ TEST_F(Templates, OtherSizesScaleAndReachTheBleedAgain)
     const double euFactor = LWSizePreset::euCard.width / 252;
     const LWDocument eu = get("card-001-eu").make();
     EXPECT_EQ(eu.width, LWSizePreset::euCard.width);
-    const LWElement *panel = element(eu.pages[0], QStringLiteral("Color panel"));
-    ASSERT_TRUE(panel);
-    EXPECT_EQ(panel->frame.x, -9);
-    EXPECT_EQ(panel->frame.y, -9);
-    EXPECT_NEAR(panel->frame.maxX(), 96 * euFactor, 1e-9);
-    EXPECT_NEAR(panel->frame.maxY(), eu.height + 9, 1e-9);
+    const LWElement panel = one(eu.pages[0], QStringLiteral("Color panel"));
+    EXPECT_EQ(panel.frame.x, -9);
+    EXPECT_EQ(panel.frame.y, -9);
+    EXPECT_NEAR(panel.frame.maxX(), 96 * euFactor, 1e-9);
+    EXPECT_NEAR(panel.frame.maxY(), eu.height + 9, 1e-9);
 
     const LWRect atBleed{-9, -9, 60, 40};
     const LWElement shape =
@@ -180,11 +171,10 @@ TEST_F(Templates, OtherSizesScaleAndReachTheBleedAgain)
 
     const double halfFactor = 396.0 / 612;
     const LWDocument half = get("flyer-001-half").make();
-    const LWElement *offer = element(half.pages[0], QStringLiteral("Offer"));
-    ASSERT_TRUE(offer);
-    EXPECT_DOUBLE_EQ(offer->text->size, 30 * halfFactor);
-    EXPECT_DOUBLE_EQ(offer->frame.width(), 292 * halfFactor + 0.5);
-    EXPECT_GE(offer->frame.height(), LWTextLayout::height(*offer->text, offer->frame.width()));
+    const LWElement offer = one(half.pages[0], QStringLiteral("Offer"));
+    EXPECT_DOUBLE_EQ(offer.text->size, 30 * halfFactor);
+    EXPECT_DOUBLE_EQ(offer.frame.width(), 292 * halfFactor + 0.5);
+    EXPECT_GE(offer.frame.height(), LWTextLayout::height(*offer.text, offer.frame.width()));
 
     // One edge at a time, on a 100 x 100 trim with a 9 pt bleed.
     const LWRect trim{0, 0, 100, 100};
