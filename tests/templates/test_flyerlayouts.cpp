@@ -416,11 +416,7 @@ TEST_F(FlyerLayouts, CouponCentresTheOfferInItsBoxAndFollowsTheHeight)
         EXPECT_DOUBLE_EQ(one(page, "Fine print").frame.y, 494 + 0.6 * d);
         const LWElement sub = one(page, "Subheading");
         EXPECT_DOUBLE_EQ(sub.frame.y, 562 + 0.75 * d);
-        const qsizetype phone = indexOf(page, "Phone");
-        ASSERT_EQ(phone, 11); // after its icon
-        EXPECT_DOUBLE_EQ(page.elements[phone].frame.y, sub.frame.maxY() + 24);
-        EXPECT_EQ(page.elements[13].name, QStringLiteral("Website"));
-        EXPECT_EQ(page.elements[15].name, QStringLiteral("Address"));
+        EXPECT_DOUBLE_EQ(one(page, "Phone").frame.y, sub.frame.maxY() + 24);
     }
     LWContent small = c, big = c;
     small.offer = QStringLiteral("2 FOR 1");
@@ -443,13 +439,8 @@ TEST_F(FlyerLayouts, InvitationFramesTheEventAndHoldsTheCallToActionLow)
         const QList<LWElement> corners = named(page, "Corner");
         const QPointF expected[] = {{30, 30}, {582, 30}, {30, 762 + d}, {582, 762 + d}};
         ASSERT_EQ(corners.size(), 4);
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(corners[i].shape, LWShapeKind::polygon);
-            EXPECT_EQ(corners[i].sides, 4);
-            EXPECT_FALSE(corners[i].stroke);
-            EXPECT_EQ(corners[i].cornerRadius, 0);
+        for (int i = 0; i < 4; ++i)
             EXPECT_EQ(corners[i].frame.center(), expected[i]) << i;
-        }
         const LWElement divider = one(page, "Divider diamond");
         EXPECT_EQ(divider.sides, 4);
         EXPECT_EQ(divider.frame.center(), QPointF(306, one(page, "Headline").frame.maxY() + 18));

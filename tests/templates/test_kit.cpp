@@ -102,8 +102,6 @@ TEST_F(Kit, MenuTitleFollowsThePrices)
     LWContent restaurant = LWTemplates::subject(QStringLiteral("restaurant"));
     restaurant.items = {{QStringLiteral("Soup"), QStringLiteral("4")}};
     const LWContent law = LWTemplates::subject(QStringLiteral("law"));
-    for (const LWContent::Item &item : law.items)
-        EXPECT_TRUE(item.price.contains(QLatin1Char('$')) || item.price == QStringLiteral("Free"));
     LWContent none = LWTemplates::subject(QStringLiteral("contractor"));
     none.items.clear();
     LWContent lowerFree = law;
@@ -121,7 +119,6 @@ TEST_F(Kit, MenuTitleFollowsThePrices)
         {none, QStringLiteral("Services & Prices")},
         {lowerFree, QStringLiteral("Schedule")},
     };
-    EXPECT_EQ(LWTemplates::subject(QStringLiteral("realtor")).items.first().price, QStringLiteral("3"));
     for (const auto &c : cases) {
         LWKit kit = k;
         kit.c = c.content;
