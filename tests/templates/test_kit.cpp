@@ -1,11 +1,8 @@
 #include "render/fonts.h"
-#include "render/renderer.h"
 #include "render/textlayout.h"
 #include "templates/kit.h"
 #include "templates/templatedata.h"
 
-#include <QImage>
-#include <QPainter>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -105,8 +102,6 @@ TEST_F(Kit, MenuTitleFollowsThePrices)
     LWContent restaurant = LWTemplates::subject(QStringLiteral("restaurant"));
     restaurant.items = {{QStringLiteral("Soup"), QStringLiteral("4")}};
     const LWContent law = LWTemplates::subject(QStringLiteral("law"));
-    for (const LWContent::Item &item : law.items)
-        EXPECT_TRUE(item.price.contains(QLatin1Char('$')) || item.price == QStringLiteral("Free"));
     LWContent none = LWTemplates::subject(QStringLiteral("contractor"));
     none.items.clear();
     LWContent lowerFree = law;
@@ -124,7 +119,6 @@ TEST_F(Kit, MenuTitleFollowsThePrices)
         {none, QStringLiteral("Services & Prices")},
         {lowerFree, QStringLiteral("Schedule")},
     };
-    EXPECT_EQ(LWTemplates::subject(QStringLiteral("realtor")).items.first().price, QStringLiteral("3"));
     for (const auto &c : cases) {
         LWKit kit = k;
         kit.c = c.content;
@@ -227,18 +221,6 @@ TEST_F(Kit, ShapesStayFinite)
     EXPECT_EQ(none.frame, LWRect(0, 0, 0, 0));
     ASSERT_TRUE(none.points);
     EXPECT_TRUE(none.points->isEmpty());
-    QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
-        QPainter p(&image);
-        LWRenderer::draw(none, p);
-    }
-    EXPECT_EQ(image, [] {
-        QImage clear(40, 40, QImage::Format_ARGB32_Premultiplied);
-        clear.fill(Qt::transparent);
-        return clear;
-    }());
-
     EXPECT_EQ(k.full(), LWRect(-9, -9, 270, 162));
     EXPECT_EQ(k.rect({1, 2, 3, 4}, LWFill::none()).name, QStringLiteral("Shape"));
     EXPECT_EQ(k.oval({1, 2, 3, 4}, LWFill::none()).name, QStringLiteral("Circle"));

@@ -15,6 +15,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 #include <cmath>
 #include <numeric>
 
@@ -22,6 +24,34 @@ namespace {
 
 const QString shortOfBleed = QStringLiteral("stops short of the bleed line");
 const QString emptyPhoto = QStringLiteral("Empty photo frame ");
+
+QStringList names(const QList<LWPage> &pages)
+{
+    QStringList out;
+    for (const LWPage &page : pages)
+        for (const LWElement &e : page.elements)
+            out << e.name;
+    return out;
+}
+
+// The element names of the template's style built for its trade (names depend on neither the
+// palette, the fonts nor the size).
+QStringList layoutNames(const LWTemplate &t)
+{
+    const auto trade = std::find_if(LWTemplates::content().cbegin(), LWTemplates::content().cend(),
+                                    [&](const LWContent &c) { return c.category == t.category; });
+    if (trade == LWTemplates::content().cend())
+        return {};
+    for (const LWCardLayout &layout : LWCardLayouts::all())
+        if (t.kind == LWDocKind::businessCard && layout.name == t.style) {
+            const auto [front, back] = layout.make(card(*trade));
+            return names({front, back});
+        }
+    for (const LWFlyerLayout &layout : LWFlyerLayouts::all())
+        if (t.kind == LWDocKind::flyer && layout.name == t.style)
+            return names({layout.make(flyer(*trade))});
+    return {};
+}
 
 struct SizeList {
     const char *name;
@@ -55,6 +85,9 @@ TEST_P(Library, EveryTemplateSavesPrintsAndPassesPreflight)
         ASSERT_TRUE(back.ok()) << id;
         EXPECT_TRUE(back.value() == doc) << id;
 
+        // Every size of a design holds the elements of its style's layout for its trade.
+        EXPECT_EQ(names(doc.pages), layoutNames(t)) << id;
+
         for (const LWElement &e : doc.allElements()) {
             const std::string name = id + " " + e.name.toStdString();
             EXPECT_GE(e.frame.width(), 0) << name;
@@ -87,15 +120,6 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Library, ::testing::ValuesIn(sizeLists),
                          [](const ::testing::TestParamInfo<SizeList> &info) { return std::string(info.param.name); });
 
 // No layout of a family is a copy of another: for one kit their element names all differ.
-QStringList names(const QList<LWPage> &pages)
-{
-    QStringList out;
-    for (const LWPage &page : pages)
-        for (const LWElement &e : page.elements)
-            out << e.name;
-    return out;
-}
-
 class Families : public ::testing::TestWithParam<const char *>
 {
   protected:

@@ -1,10 +1,7 @@
-// Builds the whole library. A program of its own, so that the tables' first use really happens
-// on several threads at once.
+// Builds the whole library on four threads. A program of its own, so that the tables' first use
+// really happens on several threads at once. Saving, icons and preflight are test_library's.
 #include "masked.h"
-#include "model/documentio.h"
 #include "render/fonts.h"
-#include "render/icons.h"
-#include "render/preflight.h"
 #include "templates/templates.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +12,7 @@
 
 namespace {
 
-TEST(TemplateLibrary, EveryTemplateBuildsTheSameOnFourThreadsAndIsPrintable)
+TEST(TemplateLibrary, EveryTemplateBuildsTheSameOnFourThreads)
 {
     LWFonts::registerBundled(); // on the main thread, before any text is measured
     constexpr int threads = 4, count = 500;
@@ -35,18 +32,8 @@ TEST(TemplateLibrary, EveryTemplateBuildsTheSameOnFourThreadsAndIsPrintable)
 
     const QList<LWTemplate> &list = LWTemplates::all();
     ASSERT_EQ(list.size(), count);
-    const QStringList icons = LWIcons::names();
-    for (int i = 0; i < count; ++i) {
-        const LWDocument doc = list[i].make();
-        const std::string id = list[i].id.toStdString();
-        EXPECT_EQ(masked(doc), masked(parallel[i])) << id;
-        EXPECT_TRUE(LWDocumentIO::encode(doc).ok()) << id;
-        for (const LWElement &e : doc.allElements())
-            EXPECT_TRUE(!e.icon || icons.contains(*e.icon)) << id << " " << e.icon->toStdString();
-        for (const LWExport::Issue &issue : LWExport::preflight(doc))
-            EXPECT_NE(issue.level, LWExport::Issue::Level::problem)
-                << id << " " << issue.message.toStdString();
-    }
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(masked(list[i].make()), masked(parallel[i])) << list[i].id.toStdString();
 }
 
 } // namespace
