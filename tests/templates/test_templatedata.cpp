@@ -153,3 +153,29 @@ TEST(TemplateData, InitialsEmailAndAddresses)
     EXPECT_EQ(c.web(), q("www.example.com"));
     EXPECT_EQ(c.address(), q("123 Main Street, Your Town, ST 00000"));
 }
+
+// The cells whose wording was ours to choose fit the layouts' short slots.
+TEST(TemplateData, ChosenCellsStayShort)
+{
+    const struct {
+        QString LWContent::*field;
+        QStringList ids;
+    } chosen[] = {
+        {&LWContent::category, {"salon", "restaurant", "dj", "auto", "photography", "church", "coffee", "electrician",
+                                "law", "pets", "tech", "barber", "concert", "carwash"}},
+        {&LWContent::title, {"photography", "church", "bakery", "coffee", "dental", "pets", "events", "concert",
+                             "market", "carwash"}},
+        {&LWContent::headline, {"realtor", "florist"}},
+        {&LWContent::offer, {"salon", "landscaping", "cleaning", "coffee", "plumbing", "pets", "opening"}},
+        {&LWContent::offerNote, {"contractor", "realtor", "photography", "coffee", "fitness", "yoga", "party",
+                                 "market"}},
+        {&LWContent::time, {"dj", "yoga", "yardsale", "market", "carwash"}},
+        {&LWContent::cta, {"events", "yardsale"}},
+    };
+    for (const auto &row : chosen) {
+        for (const QString &id : row.ids) {
+            const QString &text = subject(id).*row.field;
+            EXPECT_TRUE(!text.isEmpty() && text.size() <= 15) << id.toStdString() << ": " << text.toStdString();
+        }
+    }
+}
