@@ -1,4 +1,5 @@
 #pragma once
+#include "kit/help.h"
 #include "model/prefs.h"
 
 #include <QStringList>
@@ -25,4 +26,10 @@ template <typename List> QStringList ids(const List &items)
     for (const auto &item : items)
         out.append(item.id);
     return out;
+}
+
+// A help topic from literals.
+inline VELKHelpTopic topic(const char *id, const char *title, const char *body = "Body.", QStringList keywords = {})
+{
+    return {QString::fromUtf8(id), QString::fromUtf8(title), QString::fromUtf8(body), keywords};
 }
