@@ -3,6 +3,7 @@
 #include "kit/themeroot.h"
 #include "kit/themes.h"
 #include "kitfixture.h"
+#include "snapshot.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -12,22 +13,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// `over` drawn at `alpha` on an opaque colour, as 8-bit channels.
-QColor composite(const QColor &under, const QColor &over, double alpha)
-{
-    const auto mix = [&](double u, double o) { return u * (1 - alpha) + o * alpha; };
-    return QColor::fromRgbF(mix(under.redF(), over.redF()), mix(under.greenF(), over.greenF()),
-                            mix(under.blueF(), over.blueF()));
-}
-
-void expectNear(const QColor &got, const QColor &want, const char *where)
-{
-    SCOPED_TRACE(where);
-    EXPECT_NEAR(got.red(), want.red(), 2);
-    EXPECT_NEAR(got.green(), want.green(), 2);
-    EXPECT_NEAR(got.blue(), want.blue(), 2);
-}
 
 void runQueued()
 {
