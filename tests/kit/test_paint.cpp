@@ -17,17 +17,11 @@
 
 namespace {
 
-QImage canvas(QSize size, double dpr = 1)
+QImage paintOn(QSize size, double dpr, const std::function<void(QPainter &)> &draw)
 {
     QImage img(size * dpr, QImage::Format_ARGB32_Premultiplied);
     img.setDevicePixelRatio(dpr);
     img.fill(Qt::transparent);
-    return img;
-}
-
-QImage paintOn(QSize size, double dpr, const std::function<void(QPainter &)> &draw)
-{
-    QImage img = canvas(size, dpr);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     draw(p);

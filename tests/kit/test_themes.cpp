@@ -28,8 +28,7 @@ TEST_F(Themes, EveryThemeMeetsTheContrastFloors)
 
 TEST_F(Themes, RegisteringKeepsFirstOccurrenceOfEachID)
 {
-    const QStringList builtIn{"cobalt-gunmetal", "candy-red-titanium", "rose-gold",
-                              "lavender-pearl",  "midnight-black",     "brushed-gray"};
+    const QStringList builtIn = ids(VELKThemes::builtIn());
     VELKThemes::registerThemes(LWThemes::extras());
     VELKThemes::registerThemes(LWThemes::extras());
     EXPECT_EQ(ids(VELKThemes::all()), builtIn + QStringList{LWThemes::forestID});
