@@ -1,7 +1,9 @@
+#include "kit/bezel.h"
 #include "kit/caption.h"
 #include "kit/chromebutton.h"
 #include "kit/kithost.h"
 #include "kit/liccredit.h"
+#include "kit/overhangitem.h"
 #include "kit/panel.h"
 #include "kit/searchfield.h"
 #include "kit/themes.h"
@@ -14,6 +16,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -181,3 +184,29 @@ TEST(KitPieces, PlainTitlesShowTheirAmpersand)
     EXPECT_EQ(action.iconText(), title);
 }
 
+// Shapes, not widgets, are laid out: panels sit the spacing apart and flush with the margins,
+// a fitted panel is only as tall as it needs, and a fixed button keeps its own size.
+TEST_F(Pieces, OverhangLaysOutTheDrawnShapes)
+{
+    QWidget row;
+    auto *layout = new QHBoxLayout(&row);
+    layout->setContentsMargins(18, 18, 18, 18);
+    layout->setSpacing(16);
+    auto *tall = new Bezel(new QLabel(QStringLiteral("one\ntwo\nthree\nfour")));
+    auto *shortOne = new Bezel(new QLabel(QStringLiteral("one")));
+    auto *button = new VKChromeButton(QStringLiteral("Open"));
+    VKOverhangItem::add(layout, tall, Bezel::shadowMargins(), true, 1);
+    VKOverhangItem::add(layout, shortOne, Bezel::shadowMargins(), true, 1);
+    VKOverhangItem::add(layout, button, VKChromeButton::shadowMargins());
+    row.resize(600, 300);
+    row.show();
+
+    const auto panel = [](Bezel *b) { return b->panelRect().translated(b->pos()); };
+    EXPECT_EQ(panel(tall).left(), 18);
+    EXPECT_EQ(panel(tall).top(), 18);
+    EXPECT_EQ(panel(shortOne).left() - panel(tall).right(), 16);
+    EXPECT_LT(panel(shortOne).height(), panel(tall).height());
+    EXPECT_EQ(panel(shortOne).top(), 18);
+    EXPECT_EQ(button->size(), button->sizeHint());
+    EXPECT_EQ(button->capsuleRect().translated(button->pos()).left() - panel(shortOne).right(), 16);
+}
