@@ -106,6 +106,7 @@ TEST(KitSymbols, DrawTintedInsideTheirBoxAtDevicePixels)
     ASSERT_FALSE(ink.isEmpty());
     EXPECT_TRUE(QRect(16, 16, 32, 32).contains(ink)) << ink.x() << "," << ink.y() << " " << ink.width() << "x" << ink.height();
     EXPECT_GE(ink.width(), 24); // the glyph fills most of its 32 device pixels
+    EXPECT_EQ(qAlpha(img.pixel(ink.topLeft())), 0); // the glyph's shape, not its box
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
             const QRgb px = img.pixel(x, y);
