@@ -114,6 +114,7 @@ TEST_F(Controls, ChipSizesAndAction)
     EXPECT_EQ(prominent.sizeHint(), pictured.sizeHint());
     ChipButton ampersand(QStringLiteral("R&D"));
     EXPECT_EQ(ampersand.shownText(), QStringLiteral("R&D"));
+    EXPECT_TRUE(ampersand.shortcut().isEmpty());
 
     int runs = 0;
     QObject::connect(&plain, &QAbstractButton::clicked, [&] { ++runs; });
