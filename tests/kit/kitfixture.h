@@ -1,5 +1,6 @@
 #pragma once
 #include "kit/help.h"
+#include "kit/kithost.h"
 #include "model/prefs.h"
 
 #include <QStringList>
@@ -17,6 +18,23 @@ protected:
     void TearDown() override { LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini")))); }
 
     QTemporaryDir dir;
+};
+
+// Host and help state is process-wide: each test starts from a fresh bundle, no host topics and no opener.
+class Help : public KitTest {
+protected:
+    void SetUp() override
+    {
+        KitTest::SetUp();
+        VELKKitHost::setBundleInfo({});
+        VELKHelp::setTopics({});
+    }
+    void TearDown() override
+    {
+        VELKHelp::setTopics({});
+        VELKHelp::setOpener({});
+        KitTest::TearDown();
+    }
 };
 
 // The ids of themes or help topics, in order.

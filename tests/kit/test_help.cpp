@@ -1,46 +1,14 @@
-#include "kit/about.h"
-#include "kit/appmenucommands.h"
-#include "kit/divider.h"
-#include "kit/helpcommands.h"
 #include "kit/helpviewer.h"
-#include "kit/helpwindow.h"
-#include "kit/kithost.h"
-#include "kit/liccredit.h"
 #include "kit/panel.h"
 #include "kit/searchfield.h"
 #include "kitfixture.h"
-#include "windowfixture.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMainWindow>
-#include <QMenu>
-#include <QMenuBar>
-#include <QScreen>
 #include <QScrollArea>
 #include <QTest>
 
 namespace {
-
-// Host and help state is process-wide: each test starts from a fresh bundle, no host topics and no opener.
-class Help : public KitTest {
-protected:
-    void SetUp() override
-    {
-        KitTest::SetUp();
-        VELKKitHost::setBundleInfo({});
-        VELKHelp::setTopics({});
-    }
-    void TearDown() override
-    {
-        VELKHelp::setTopics({});
-        VELKHelp::setOpener({});
-        KitTest::TearDown();
-    }
-};
 
 class HelpViewer : public Help {
 protected:
@@ -49,23 +17,6 @@ protected:
         Help::SetUp();
         VELKHelp::setTopics({topic("a", "Alpha", "First page."), topic("export", "Export", "Save a PDF."),
                              topic("c", "Colours", "Pick a swatch.")});
-    }
-};
-
-using HelpWindow = Help;
-
-class About : public Help {
-protected:
-    void SetUp() override
-    {
-        Help::SetUp();
-        VELKAbout::setExtraLines({});
-    }
-    void TearDown() override
-    {
-        VELKAbout::setClock({});
-        VELKAbout::setExtraLines({});
-        Help::TearDown();
     }
 };
 
@@ -89,13 +40,6 @@ VELKHelpRow *rowFor(const VELKHelpViewer &v, const QString &id)
 }
 
 using Kind = HelpBlock::Kind;
-
-QRect restoredFrom(const QByteArray &stored)
-{
-    QWidget probe;
-    EXPECT_TRUE(probe.restoreGeometry(stored));
-    return probe.geometry();
-}
 
 } // namespace
 
@@ -253,192 +197,4 @@ TEST(HelpBlocks, LinesBecomeHeadingsBulletsAndParagraphs)
     };
     for (const Case &c : cases)
         EXPECT_EQ(VELKHelpViewer::blocks(QString::fromUtf8(c.body)), c.want) << c.body;
-}
-
-
-TEST_F(HelpWindow, OneWindowGetsAFreshViewerOnEveryRequest)
-{
-    VELKKit::install(QStringLiteral("X"), {topic("a", "A"), topic("b", "B")}, {});
-    VELKHelp::show(QStringLiteral("a"));
-    QWidget *window = VELKHelpWindow::window();
-    ASSERT_TRUE(window);
-    EXPECT_EQ(window->windowTitle(), "X Help");
-    EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose));
-    VELKHelpViewer *first = soleChild<VELKHelpViewer>(window);
-    ASSERT_TRUE(first);
-    QTest::keyClicks(first->searchField()->lineEdit(), QStringLiteral("typed"));
-
-    VELKKitHost::setAppName(QStringLiteral("Y"));
-    VELKHelp::show(QStringLiteral("b"));
-    EXPECT_EQ(VELKHelpWindow::window(), window);
-    EXPECT_EQ(window->windowTitle(), "Y Help");
-    VELKHelpViewer *second = soleChild<VELKHelpViewer>(window);
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->shownTopicID(), "b");
-    EXPECT_EQ(second->searchField()->text(), "");
-
-    window->setGeometry(60, 50, 700, 480);
-    const QRect frame = window->geometry();
-    window->close();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(restoredFrom(LWSettings::shared().value(VELKHelpWindow::frameKey).toByteArray()), frame);
-    VELKHelp::show();
-    EXPECT_EQ(VELKHelpWindow::window(), window);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->geometry(), frame);
-}
-
-TEST_F(HelpWindow, ANewWindowIsCentredUnlessAStoredFrameRestores)
-{
-    QWidget source;
-    source.setGeometry(40, 30, 640, 470);
-    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
-    struct Case {
-        const char *name;
-        std::optional<QByteArray> stored;
-        QRect want;
-    } cases[] = {
-        {"nothing", std::nullopt, QRect(QPoint(), QSize(860, 600)).translated(avail.center() - QPoint(429, 299))},
-        {"stored", source.saveGeometry(), source.geometry()},
-        {"garbage", QByteArray("\x01\xd9\xd0\xcbnot a frame", 15),
-         QRect(QPoint(), QSize(860, 600)).translated(avail.center() - QPoint(429, 299))},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.stored)
-            LWSettings::shared().setValue(VELKHelpWindow::frameKey, *c.stored);
-        else
-            LWSettings::shared().remove(VELKHelpWindow::frameKey);
-        QWidget w;
-        VELKHelpWindow::placeNew(w);
-        EXPECT_EQ(w.geometry(), c.want);
-    }
-}
-
-TEST_F(HelpWindow, MenuListsTopicsBetweenSeparatorsAndOpensHelp)
-{
-    VELKKit::install(QStringLiteral("X"), {topic("a", "A"), topic("b", "Fonts & licenses"), topic("about", "About us")},
-                     {});
-    QMainWindow main;
-    QMenu *menu = main.menuBar()->addMenu(QStringLiteral("Help"));
-    new VELKHelpCommands(menu);
-    menu->addAction(QStringLiteral("Show Font License Files"));
-    VELKKitHost::setAppName(QStringLiteral("Z"));
-    Q_EMIT menu->aboutToShow();
-
-    QStringList titles;
-    for (const QAction *a : menu->actions())
-        titles.append(a->isSeparator() ? QStringLiteral("-") : a->iconText());
-    EXPECT_EQ(titles, (QStringList{"Z Help", "-", "A", "Fonts & licenses", "About us", "Themes and interface zoom",
-                                   "-", "Velkmoor Website", "Show Font License Files"}));
-
-    QList<std::optional<QString>> opened;
-    VELKHelp::setOpener([&](const std::optional<QString> &id) { opened.append(id); });
-    menu->actions()[2]->trigger();
-    menu->actions()[0]->trigger();
-    main.show();
-    QApplication::setActiveWindow(&main);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
-    QTest::keyClick(&main, Qt::Key_F1);
-    EXPECT_EQ(opened, (QList<std::optional<QString>>{QStringLiteral("a"), std::nullopt, std::nullopt}));
-
-    UrlSink sink;
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &sink, "open");
-    menu->actions()[7]->trigger();
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    EXPECT_EQ(sink.opened, QList<QUrl>{VELKKitHost::creditURL()});
-}
-
-TEST_F(About, VersionLeavesOutWhatTheBundleLacks)
-{
-    struct Case {
-        std::optional<QString> shortVersion, build;
-        const char *want;
-    } cases[] = {
-        {std::nullopt, "12", "Version 1.0 (12)"},
-        {std::nullopt, std::nullopt, "Version 1.0"},
-        {"2.1", "57", "Version 2.1 (57)"},
-        {"", "", "Version 1.0"},
-    };
-    for (const Case &c : cases) {
-        VELKKitHost::setBundleInfo({std::nullopt, std::nullopt, c.shortVersion, c.build});
-        EXPECT_EQ(VELKAbout::version(), c.want);
-    }
-}
-
-TEST_F(About, CopyrightYearFollowsTheClockOnEveryRead)
-{
-    QDate today(2025, 12, 31);
-    VELKAbout::setClock([&] { return today; });
-    EXPECT_EQ(VELKAbout::copyrightLine(), "\u00A9 2025 Velkmoor");
-    today = QDate(2026, 1, 1);
-    EXPECT_EQ(VELKAbout::copyrightLine(), "\u00A9 2026 Velkmoor");
-}
-
-TEST_F(About, OneWindowKeepsItsPlaceAndTakesFreshContent)
-{
-    VELKKit::install(QStringLiteral("X"), {}, {});
-    VELKAbout::show();
-    QWidget *window = VELKAbout::window();
-    ASSERT_TRUE(window);
-    EXPECT_EQ(window->windowTitle(), "About X");
-    EXPECT_EQ(window->minimumSize(), QSize(440, 380));
-    EXPECT_EQ(window->maximumSize(), QSize(440, 380));
-    EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose));
-    const VELKAboutView *first = soleChild<VELKAboutView>(window);
-    ASSERT_TRUE(first);
-
-    window->move(70, 40);
-    const QPoint place = window->pos();
-    VELKKit::install(QStringLiteral("Y"), {}, {});
-    VELKAbout::show();
-    EXPECT_EQ(VELKAbout::window(), window);
-    EXPECT_EQ(window->windowTitle(), "About Y");
-    const VELKAboutView *second = soleChild<VELKAboutView>(window);
-    ASSERT_TRUE(second);
-    EXPECT_NE(second, first);
-    EXPECT_EQ(window->pos(), place);
-
-    window->close();
-    EXPECT_FALSE(window->isVisible());
-    VELKAbout::show();
-    EXPECT_EQ(VELKAbout::window(), window);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->pos(), place);
-}
-
-TEST_F(About, DividerFollowsTheLastTextLineAndTheLinkHasNoScheme)
-{
-    const QStringList cases[] = {{}, {QStringLiteral("Line one"), QStringLiteral("Line two")}};
-    for (const QStringList &lines : cases) {
-        SCOPED_TRACE(qPrintable(lines.join(u',')));
-        VELKAbout::setExtraLines(lines);
-        VELKAboutView view;
-        view.resize(440, 380);
-        view.show();
-        ASSERT_EQ(view.extraLabels().size(), lines.size());
-        const QLabel *above = lines.isEmpty() ? view.versionLabel() : view.extraLabels().last();
-        EXPECT_EQ(view.divider()->geometry().top(), above->geometry().bottom() + 1 + 12);
-        EXPECT_EQ(view.divider()->line().width(), view.divider()->width() - 60);
-        EXPECT_EQ(view.link()->text(), "www.velkmoor.com");
-    }
-}
-
-TEST_F(About, AppMenuFollowsTheInstalledName)
-{
-    VELKKit::install(QStringLiteral("X"), {}, {});
-    QMenu menu;
-    new VELKAppMenuCommands(&menu);
-    VELKKit::install(QStringLiteral("Y & Co"), {}, {});
-    Q_EMIT menu.aboutToShow();
-    QStringList titles;
-    for (const QAction *a : menu.actions())
-        titles.append(a->isSeparator() ? QStringLiteral("-") : a->iconText());
-    EXPECT_EQ(titles, (QStringList{"About Y & Co", "Velkmoor Website"}));
-    EXPECT_TRUE(menu.actions()[0]->shortcut().isEmpty());
-
-    menu.actions()[0]->trigger();
-    ASSERT_TRUE(VELKAbout::window());
-    EXPECT_EQ(VELKAbout::window()->windowTitle(), "About Y & Co");
-    VELKAbout::window()->close();
 }
