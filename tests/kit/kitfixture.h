@@ -1,4 +1,6 @@
 #pragma once
+#include "kit/help.h"
+#include "kit/kithost.h"
 #include "model/prefs.h"
 
 #include <QStringList>
@@ -18,6 +20,23 @@ protected:
     QTemporaryDir dir;
 };
 
+// Host and help state is process-wide: each test starts from a fresh bundle, no host topics and no opener.
+class Help : public KitTest {
+protected:
+    void SetUp() override
+    {
+        KitTest::SetUp();
+        VELKKitHost::setBundleInfo({});
+        VELKHelp::setTopics({});
+    }
+    void TearDown() override
+    {
+        VELKHelp::setTopics({});
+        VELKHelp::setOpener({});
+        KitTest::TearDown();
+    }
+};
+
 // The ids of themes or help topics, in order.
 template <typename List> QStringList ids(const List &items)
 {
@@ -25,4 +44,10 @@ template <typename List> QStringList ids(const List &items)
     for (const auto &item : items)
         out.append(item.id);
     return out;
+}
+
+// A help topic from literals.
+inline VELKHelpTopic topic(const char *id, const char *title, const char *body = "Body.", QStringList keywords = {})
+{
+    return {QString::fromUtf8(id), QString::fromUtf8(title), QString::fromUtf8(body), keywords};
 }

@@ -20,11 +20,6 @@
 
 namespace {
 
-int distance(const QColor &a, const QColor &b)
-{
-    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
-}
-
 bool isGrey(const QColor &c)
 {
     return std::abs(c.red() - c.green()) <= 2 && std::abs(c.green() - c.blue()) <= 2;

@@ -3,6 +3,7 @@
 #include "kit/scrollview.h"
 #include "kit/searchfield.h"
 #include "kitfixture.h"
+#include "snapshot.h"
 
 #include <QAbstractButton>
 #include <QHelpEvent>
@@ -27,19 +28,6 @@ QImage glyph(const char *id, QSize size)
     return img;
 }
 
-// The bounding box of every pixel with any alpha; empty for a clear image.
-QRect inkBox(const QImage &img)
-{
-    QRect box;
-    for (int y = 0; y < img.height(); ++y) {
-        for (int x = 0; x < img.width(); ++x) {
-            if (qAlpha(img.pixel(x, y)) > 0)
-                box |= QRect(x, y, 1, 1);
-        }
-    }
-    return box;
-}
-
 bool hasPartialPixel(const QImage &img)
 {
     for (int y = 0; y < img.height(); ++y) {
@@ -50,14 +38,6 @@ bool hasPartialPixel(const QImage &img)
         }
     }
     return false;
-}
-
-QStringList ids(const QList<LWIcons::Info> &rows)
-{
-    QStringList out;
-    for (const LWIcons::Info &row : rows)
-        out.append(row.id);
-    return out;
 }
 
 using IconPickerTest = KitTest;

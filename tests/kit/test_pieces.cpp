@@ -1,7 +1,9 @@
+#include "kit/bezel.h"
 #include "kit/caption.h"
 #include "kit/chromebutton.h"
 #include "kit/kithost.h"
 #include "kit/liccredit.h"
+#include "kit/overhangitem.h"
 #include "kit/panel.h"
 #include "kit/searchfield.h"
 #include "kit/themes.h"
@@ -12,8 +14,8 @@
 #include "windowfixture.h"
 #include "model/info.h"
 
-#include <QAction>
 #include <QDesktopServices>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -29,12 +31,6 @@ QSize textSize(const VKChromeButton &b)
     const QSizeF s = vkTextSize(b.labelFont(), b.shownText());
     return QSize(static_cast<int>(std::ceil(s.width())), static_cast<int>(std::ceil(s.height())));
 }
-
-QColor at(const QImage &img, QPoint p)
-{
-    return img.pixelColor(p);
-}
-
 
 using Pieces = KitTest;
 
@@ -83,13 +79,9 @@ TEST_F(Pieces, PressedButtonIsOneLayerAtThreeQuarters)
     button->resize(button->sizeHint());
     backdrop.resize(button->size());
     const QPoint padding(button->shadowMargins().left() + 10, button->height() / 2); // left padding, off the text
-    const QColor up = at(backdrop.grab().toImage(), padding);
+    const QColor up = backdrop.grab().toImage().pixelColor(padding);
     button->setDown(true);
-    const QColor down = at(backdrop.grab().toImage(), padding);
-    const QColor back(200, 40, 90);
-    EXPECT_NEAR(down.red(), 0.75 * up.red() + 0.25 * back.red(), 2);
-    EXPECT_NEAR(down.green(), 0.75 * up.green() + 0.25 * back.green(), 2);
-    EXPECT_NEAR(down.blue(), 0.75 * up.blue() + 0.25 * back.blue(), 2);
+    expectNear(backdrop.grab().toImage().pixelColor(padding), composite(QColor(200, 40, 90), up, 0.75));
 }
 
 TEST_F(Pieces, ChromeButtonTakesClicksOnItsCapsuleOnly)
@@ -133,16 +125,12 @@ TEST_F(Pieces, PanelPadsItsContentAndRoundsItsCorners)
     const QImage square = snapshot(panel);
     EXPECT_EQ(qAlpha(square.pixel(0, 0)), 255);
     // Well inside, near the top: panelTop.
-    const QColor top = square.pixelColor(100, 3);
-    EXPECT_NEAR(top.red(), theme.panelTop.red(), 3);
-    EXPECT_NEAR(top.blue(), theme.panelTop.blue(), 3);
+    expectNear(square.pixelColor(100, 3), theme.panelTop, "default", 3);
 
     VELKThemes::setCurrentID(QStringLiteral("rose-gold"));
     const QColor rose = VELKKitHost::theme().panelTop;
     ASSERT_NE(rose, theme.panelTop);
-    const QColor after = snapshot(panel).pixelColor(100, 3);
-    EXPECT_NEAR(after.red(), rose.red(), 3);
-    EXPECT_NEAR(after.green(), rose.green(), 3);
+    expectNear(snapshot(panel).pixelColor(100, 3), rose, "rose", 3);
 }
 
 TEST_F(Pieces, SearchFieldClearButtonFollowsTheText)
@@ -181,17 +169,38 @@ TEST_F(Pieces, CreditReadsTheMakerAndOpensTheSite)
     EXPECT_TRUE(root.autoFillBackground());
 }
 
-TEST(KitPieces, PlainTitlesShowTheirAmpersand)
+TEST(KitPieces, PlainLabelsShowTheirAmpersand)
 {
     const QString title = QStringLiteral("R&D Tools");
     QLabel label;
     vkPlain(&label, title);
     EXPECT_EQ(label.text(), title);
     EXPECT_EQ(label.textFormat(), Qt::PlainText);
-    VKChromeButton button(vkPlain(title));
-    EXPECT_EQ(button.shownText(), title);
-    EXPECT_TRUE(button.shortcut().isEmpty());
-    QAction action(vkPlain(title));
-    EXPECT_EQ(action.iconText(), title);
 }
 
+// Shapes, not widgets, are laid out: panels sit the spacing apart and flush with the margins,
+// a fitted panel is only as tall as it needs, and a fixed button keeps its own size.
+TEST_F(Pieces, OverhangLaysOutTheDrawnShapes)
+{
+    QWidget row;
+    auto *layout = new QHBoxLayout(&row);
+    layout->setContentsMargins(18, 18, 18, 18);
+    layout->setSpacing(16);
+    auto *tall = new Bezel(new QLabel(QStringLiteral("one\ntwo\nthree\nfour")));
+    auto *shortOne = new Bezel(new QLabel(QStringLiteral("one")));
+    auto *button = new VKChromeButton(QStringLiteral("Open"));
+    VKOverhangItem::add(layout, tall, Bezel::shadowMargins(), true, 1);
+    VKOverhangItem::add(layout, shortOne, Bezel::shadowMargins(), true, 1);
+    VKOverhangItem::add(layout, button, VKChromeButton::shadowMargins());
+    row.resize(600, 300);
+    row.show();
+
+    const auto panel = [](Bezel *b) { return b->panelRect().translated(b->pos()); };
+    EXPECT_EQ(panel(tall).left(), 18);
+    EXPECT_EQ(panel(tall).top(), 18);
+    EXPECT_EQ(panel(shortOne).left() - panel(tall).right(), 16);
+    EXPECT_LT(panel(shortOne).height(), panel(tall).height());
+    EXPECT_EQ(panel(shortOne).top(), 18);
+    EXPECT_EQ(button->size(), button->sizeHint());
+    EXPECT_EQ(button->capsuleRect().translated(button->pos()).left() - panel(shortOne).right(), 16);
+}
