@@ -76,6 +76,13 @@ TEST_F(Help, AppNameComesFromTheBundleUntilInstalled)
 
 TEST_F(Help, KitTopicsNameTheAppAndHostTopicsReplaceThem)
 {
+    // The look topic's wording is what the Zoom and Theme menus say.
+    const QStringList lines = VELKHelp::lookTopic().body.split(u'\n');
+    ASSERT_EQ(lines.size(), 8);
+    EXPECT_EQ(lines[0], "## Themes");
+    EXPECT_EQ(lines[5], QString::fromUtf8("• View → Zoom In (Ctrl +) and Zoom Out (Ctrl −)"));
+    EXPECT_EQ(lines[6], QString::fromUtf8("• View → Actual Size (Ctrl 0)"));
+
     VELKKit::install(QStringLiteral("Test Host"), {}, {});
     EXPECT_EQ(VELKHelp::aboutTopic().body,
               "Test Host is made by Velkmoor (VELK).\n\nWebsite, updates and support: https://www.velkmoor.com");
