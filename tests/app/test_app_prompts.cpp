@@ -47,6 +47,15 @@ void click(QWidget *modal, const QString &text)
                 return b->click();
 }
 
+// The button of that text, or "escape".
+void press(QWidget *modal, const QString &button)
+{
+    if (button == QStringLiteral("escape"))
+        QTest::keyClick(modal, Qt::Key_Escape);
+    else
+        click(modal, button);
+}
+
 } // namespace
 
 TEST(Prompts, DialogsAsBuilt)
@@ -82,12 +91,7 @@ TEST(Prompts, EachButtonGivesItsAnswer)
                                                      {QStringLiteral("escape"), Answer::cancel}};
     LWQtPrompts prompts;
     for (const auto &[button, answer] : cases) {
-        Answerer answerer([button = button](QWidget *modal) {
-            if (button == QStringLiteral("escape"))
-                QTest::keyClick(modal, Qt::Key_Escape);
-            else
-                click(modal, button);
-        });
+        Answerer answerer([button = button](QWidget *modal) { press(modal, button); });
         EXPECT_EQ(prompts.askToSave(QStringLiteral("Q"), QStringLiteral("D")), answer) << button.toStdString();
     }
 }
@@ -134,12 +138,7 @@ TEST(Prompts, OverwriteQuestionDefaultsToCancel)
         {QStringLiteral("Save Anyway"), true}, {QStringLiteral("Cancel"), false}, {QStringLiteral("escape"), false}};
     LWQtPrompts prompts;
     for (const auto &[button, anyway] : cases) {
-        Answerer answerer([button = button](QWidget *modal) {
-            if (button == QStringLiteral("escape"))
-                QTest::keyClick(modal, Qt::Key_Escape);
-            else
-                click(modal, button);
-        });
+        Answerer answerer([button = button](QWidget *modal) { press(modal, button); });
         EXPECT_EQ(prompts.askToOverwrite(QStringLiteral("Q"), QStringLiteral("D")), anyway) << button.toStdString();
     }
 }
