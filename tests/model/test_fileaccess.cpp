@@ -3,14 +3,17 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstring>
 #include <functional>
-#include <optional>
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -18,98 +21,75 @@
 
 namespace {
 
-const std::string oldBytes = "the design as it was";
-const std::string newBytes = "{\"the design\":\"as saved now\"}";
+const QByteArray oldBytes = "the design as it was";
+const QByteArray newBytes = "{\"the design\":\"as saved now\"}";
 
-std::string readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : "<missing>";
-}
-
-void writeFile(const QString &path, const std::string &bytes, mode_t mode = 0644)
+void writeFile(const QString &path, const QByteArray &bytes, mode_t mode = 0644)
 {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << qPrintable(path);
-    f.write(bytes.data(), qint64(bytes.size()));
+    f.write(bytes);
     f.close();
     ASSERT_EQ(::chmod(qPrintable(path), mode), 0);
 }
 
-struct stat statOf(const QString &path, bool follow = true)
+// One line for a file as a save must leave it: its contents, permissions and owner.
+QString fileLine(const QString &name, const QByteArray &bytes, mode_t mode, uid_t uid, gid_t gid)
 {
-    struct stat st {};
-    EXPECT_EQ(follow ? ::stat(qPrintable(path), &st) : ::lstat(qPrintable(path), &st), 0) << qPrintable(path);
-    return st;
+    return QStringLiteral("%1: %2 %3 %4:%5").arg(name, QString::fromUtf8(bytes)).arg(mode & 07777, 0, 8).arg(uid).arg(gid);
 }
 
-// Every name in `folder`, hidden ones included: what a save must leave as it found it.
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-// Every path under `folder`, relative, hidden ones included, links not followed.
+// Everything under `folder`, hidden names included, one sorted line each: links with their
+// text (not followed), folders, and files as fileLine gives them.
 QStringList tree(const QString &folder)
 {
     QStringList out;
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out.append(QDir(folder).relativeFilePath(it.next()));
+    while (it.hasNext()) {
+        const QByteArray path = QFile::encodeName(it.next());
+        const QString name = QDir(folder).relativeFilePath(it.filePath());
+        struct stat st {};
+        ::lstat(path.constData(), &st);
+        char link[PATH_MAX] = {};
+        if (S_ISLNK(st.st_mode))
+            out.append(name + " -> " + QString::fromUtf8(link, int(::readlink(path.constData(), link, sizeof link - 1))));
+        else if (S_ISDIR(st.st_mode))
+            out.append(name + '/');
+        else {
+            QFile f(it.filePath());
+            out.append(fileLine(name, f.open(QIODevice::ReadOnly) ? f.readAll() : "<unreadable>", st.st_mode,
+                                st.st_uid, st.st_gid));
+        }
+    }
     out.sort();
     return out;
 }
 
-std::string attribute(const QString &path, const char *name)
+// Runs `work` in a child process and returns what it returned, or "<killed>" when the child
+// died of a signal. With `nobody`, the child first takes the ids of an unprivileged user.
+QByteArray inChild(const std::function<QString()> &work, bool nobody = false)
 {
-    QByteArray value(4096, '\0');
-    const ssize_t n = ::getxattr(qPrintable(path), name, value.data(), size_t(value.size()));
-    return n < 0 ? "<none>" : value.left(n).toHex().toStdString();
-}
-
-// A POSIX access list as the kernel stores it: owner rw, user 1234 rw, group r, mask rw, other r.
-QByteArray accessList()
-{
-    QByteArray out;
-    const auto u16 = [&](quint16 v) { out.append(char(v & 0xff)).append(char(v >> 8)); };
-    const auto u32 = [&](quint32 v) { u16(quint16(v & 0xffff)), u16(quint16(v >> 16)); };
-    u32(2); // version
-    const quint32 none = 0xffffffff;
-    const struct { quint16 tag, perm; quint32 id; } acl[] = {
-        {0x01, 6, none}, {0x02, 6, 1234}, {0x04, 4, none}, {0x10, 6, none}, {0x20, 4, none}};
-    for (const auto &e : acl)
-        u16(e.tag), u16(e.perm), u32(e.id);
-    return out;
-}
-
-// Runs `work` in a child process and returns what it wrote to `out`, or "<killed>" when the
-// child died of a signal. With `nobody`, the child first takes the ids of an unprivileged user.
-QByteArray inChild(const std::function<QByteArray()> &work, bool nobody = false)
-{
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
+    int fds[2];
+    if (::pipe(fds) != 0)
         return "<no pipe>";
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::close(pipeFds[0]);
         if (nobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(2);
-        const QByteArray result = work();
-        (void)!::write(pipeFds[1], result.constData(), size_t(result.size()));
+        const QByteArray result = work().toUtf8();
+        (void)!::write(fds[1], result.constData(), size_t(result.size()));
         ::_exit(0);
     }
-    ::close(pipeFds[1]);
+    ::close(fds[1]);
     QByteArray result;
     char buffer[512];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
         result.append(buffer, n);
-    ::close(pipeFds[0]);
+    ::close(fds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    if (WIFSIGNALED(status))
-        return "<killed>";
-    return WEXITSTATUS(status) == 0 ? result : "<child failed>";
+    return WIFSIGNALED(status) ? "<killed>" : WEXITSTATUS(status) == 0 ? result : "<child failed>";
 }
 
 class FileAccess : public ::testing::Test {
@@ -120,19 +100,16 @@ protected:
         // Other users' ids (tests as root) must reach the folders inside.
         ASSERT_EQ(::chmod(qPrintable(dir.path()), 0755), 0);
     }
-    // A fresh folder for one case; the QTemporaryDir removes it, read-only ones made writable.
-    QString folder(const char *name)
-    {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        EXPECT_TRUE(QDir().mkpath(path));
-        return path;
-    }
     void TearDown() override
     {
-        for (const QString &sub : entries(dir.path()))
-            ::chmod(qPrintable(dir.filePath(sub)), 0755);
+        for (const QString &sub : QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            ::chmod(qPrintable(dir.filePath(sub)), 0755); // read-only folders, so they can go
     }
-
+    QString folder(const QString &name)
+    {
+        EXPECT_TRUE(QDir(dir.path()).mkpath(name));
+        return dir.filePath(name);
+    }
     static bool root() { return ::geteuid() == 0; }
     QTemporaryDir dir;
 };
@@ -141,80 +118,50 @@ protected:
 
 TEST_F(FileAccess, ReplacesTheRealFileAndKeepsWhatItWas)
 {
+    const QString longName = QString(240, u'n') + ".velkfolio";
+    const QString longest = QString(245, u'n') + ".velkfolio";
+    const mode_t umask = ::umask(022);
+    ::umask(umask);
     struct Case {
         const char *name;
-        // Makes the layout in `f` and returns the path to save.
-        std::function<QString(const QString &f)> arrange;
-        // What must hold afterwards.
-        std::function<void(const QString &f)> check;
-        // The file a save makes where there was none ("<long>": 245 letters), or null.
-        const char *adds = nullptr;
+        // Makes the layout in `f`; returns the path to save and the real file's path under `f`.
+        std::function<std::pair<QString, QString>(const QString &f)> arrange;
         bool needsRoot = false;
     };
-    const bool canAttribute = [&] {
-        const QString probe = dir.filePath(QStringLiteral("probe"));
-        writeFile(probe, oldBytes);
-        return ::setxattr(qPrintable(probe), "user.probe", "1", 1, 0) == 0 &&
-               ::setxattr(qPrintable(probe), "system.posix_acl_access", accessList().constData(),
-                          size_t(accessList().size()), 0) == 0;
-    }();
     const Case cases[] = {
-        {"a link in a linked folder saves the real design, not a file its text seems to name",
+        {"a link in a linked folder: the real design, not the file its text seems to name",
          [](const QString &f) {
-             EXPECT_TRUE(QDir().mkpath(f + "/projects/acme/cards"));
+             EXPECT_TRUE(QDir(f).mkpath("projects/acme/cards"));
              writeFile(f + "/projects/acme/Card.velkfolio", oldBytes);
              writeFile(f + "/Card.velkfolio", "unrelated");
              EXPECT_EQ(::symlink("projects/acme/cards", qPrintable(f + "/shortcut")), 0);
              EXPECT_EQ(::symlink("../Card.velkfolio", qPrintable(f + "/projects/acme/cards/Card.velkfolio")), 0);
-             return f + "/shortcut/Card.velkfolio";
-         },
-         [](const QString &f) {
-             EXPECT_EQ(readFile(f + "/projects/acme/Card.velkfolio"), newBytes);
-             EXPECT_EQ(readFile(f + "/Card.velkfolio"), "unrelated");
-             EXPECT_TRUE(S_ISLNK(statOf(f + "/shortcut", false).st_mode));
-             EXPECT_TRUE(S_ISLNK(statOf(f + "/projects/acme/cards/Card.velkfolio", false).st_mode));
+             return std::pair(f + "/shortcut/Card.velkfolio", QStringLiteral("projects/acme/Card.velkfolio"));
          }},
-        {"a dangling link gets the file it names",
+        {"a dangling link: the file it names",
          [](const QString &f) {
              EXPECT_EQ(::symlink("real/New.velkfolio", qPrintable(f + "/New.velkfolio")), 0);
-             EXPECT_TRUE(QDir().mkpath(f + "/real"));
-             return f + "/New.velkfolio";
-         },
-         [](const QString &f) {
-             EXPECT_EQ(readFile(f + "/real/New.velkfolio"), newBytes);
-             EXPECT_TRUE(S_ISLNK(statOf(f + "/New.velkfolio", false).st_mode));
-         },
-         "real/New.velkfolio"},
-        {"another user's owner and group stay",
+             EXPECT_TRUE(QDir(f).mkpath("real"));
+             return std::pair(f + "/New.velkfolio", QStringLiteral("real/New.velkfolio"));
+         }},
+        {"another user's owner and group",
          [](const QString &f) {
              writeFile(f + "/Card.velkfolio", oldBytes, 0660);
              EXPECT_EQ(::chown(qPrintable(f + "/Card.velkfolio"), 1234, 5678), 0);
-             return f + "/Card.velkfolio";
+             return std::pair(f + "/Card.velkfolio", QStringLiteral("Card.velkfolio"));
          },
-         [](const QString &f) {
-             const struct stat st = statOf(f + "/Card.velkfolio");
-             EXPECT_EQ(st.st_uid, 1234u);
-             EXPECT_EQ(st.st_gid, 5678u);
-             EXPECT_EQ(st.st_mode & 07777, 0660u);
-         },
-         nullptr, true},
-        {"a private design stays private",
+         true},
+        {"a private design",
          [](const QString &f) {
              writeFile(f + "/Card.velkfolio", oldBytes, 0600);
-             return f + "/Card.velkfolio";
-         },
-         [](const QString &f) { EXPECT_EQ(statOf(f + "/Card.velkfolio").st_mode & 07777, 0600u); }},
+             return std::pair(f + "/Card.velkfolio", QStringLiteral("Card.velkfolio"));
+         }},
         {"a name of 250 bytes",
-         [](const QString &f) {
-             const QString name = QString(240, u'n') + ".velkfolio";
-             writeFile(f + '/' + name, oldBytes);
-             return f + '/' + name;
-         },
-         [](const QString &f) { EXPECT_EQ(readFile(f + '/' + QString(240, u'n') + ".velkfolio"), newBytes); }},
-        {"a new file of 255 bytes",
-         [](const QString &f) { return f + '/' + QString(245, u'n') + ".velkfolio"; },
-         [](const QString &f) { EXPECT_EQ(readFile(f + '/' + QString(245, u'n') + ".velkfolio"), newBytes); },
-         "<long>.velkfolio"},
+         [&](const QString &f) {
+             writeFile(f + '/' + longName, oldBytes);
+             return std::pair(f + '/' + longName, longName);
+         }},
+        {"a new file of 255 bytes", [&](const QString &f) { return std::pair(f + '/' + longest, longest); }},
     };
     for (bool named : {false, true}) {
         int index = 0;
@@ -222,50 +169,67 @@ TEST_F(FileAccess, ReplacesTheRealFileAndKeepsWhatItWas)
             SCOPED_TRACE(std::string(c.name) + (named ? " (named temporary)" : ""));
             if (c.needsRoot && !root())
                 continue;
-            const QString f = folder(QString::asprintf("%d-%d", named, index++).toLatin1().constData());
-            const QString target = c.arrange(f);
+            const QString f = folder(QStringLiteral("%1-%2").arg(named).arg(index++));
+            const auto [target, real] = c.arrange(f);
+            // Afterwards: only the real file changed, to the new bytes, with what it had before.
             QStringList expected = tree(f);
-            if (c.adds) {
-                expected.append(QString::fromLatin1(c.adds).replace(QStringLiteral("<long>"), QString(245, u'n')));
-                expected.sort();
-            }
+            const auto earlier = std::find_if(expected.begin(), expected.end(),
+                                              [&](const QString &line) { return line.startsWith(real + ": "); });
+            struct stat st {};
+            const bool existed = ::stat(qPrintable(f + '/' + real), &st) == 0;
+            if (existed)
+                expected.erase(earlier);
+            expected.append(existed ? fileLine(real, newBytes, st.st_mode, st.st_uid, st.st_gid)
+                                    : fileLine(real, newBytes, 0666 & ~umask, ::geteuid(), ::getegid()));
+            expected.sort();
+
             std::optional<mode_t> createdMode;
             LWFileAccess::ReplaceProbe probe;
             probe.namedTemporary = named;
             probe.written = [&](int fd) {
-                struct stat st {};
-                ASSERT_EQ(::fstat(fd, &st), 0);
-                createdMode = st.st_mode & 07777;
+                struct stat temp {};
+                ::fstat(fd, &temp);
+                createdMode = temp.st_mode & 07777;
             };
-            EXPECT_EQ(LWFileAccess::replaceFile(target, QByteArray::fromStdString(newBytes), probe).toStdString(), "");
-            c.check(f);
-            EXPECT_EQ(tree(f), expected); // no temporary left, nothing else touched
+            EXPECT_EQ(LWFileAccess::replaceFile(target, newBytes, probe).toStdString(), "");
+            EXPECT_EQ(tree(f).join('\n').toStdString(), expected.join('\n').toStdString());
             // The earlier contents are never readable through the temporary but by its owner.
             ASSERT_TRUE(createdMode.has_value());
-            if (!c.adds) {
+            if (existed) {
                 EXPECT_EQ(*createdMode & 077, 0u) << std::oct << *createdMode;
             }
         }
     }
+}
 
-    // Extended attributes and the access list (where the file system keeps them).
-    if (!canAttribute) {
-        GTEST_SKIP() << "no extended attributes or access lists on this file system";
-    }
-    const QString f = folder("attributes");
-    const QString target = f + "/Card.velkfolio";
+TEST_F(FileAccess, KeepsExtendedAttributesAndTheAccessList)
+{
+    // Owner rw, user 1234 rw, group r, mask rw, other r, as the kernel stores an access list.
+    QByteArray acl("\x02\0\0\0", 4);
+    const struct { quint16 tag, perm; quint32 id; } entries[] = {
+        {0x01, 6, ~0u}, {0x02, 6, 1234}, {0x04, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 4, ~0u}};
+    for (const auto &e : entries)
+        acl.append(reinterpret_cast<const char *>(&e), sizeof e); // little-endian, no padding
+    const QString target = folder("attributes") + "/Card.velkfolio";
     writeFile(target, oldBytes);
-    ASSERT_EQ(::setxattr(qPrintable(target), "user.comment", "for the fair", 12, 0), 0);
-    ASSERT_EQ(::setxattr(qPrintable(target), "system.posix_acl_access", accessList().constData(),
-                         size_t(accessList().size()), 0),
-              0);
-    const std::string acl = attribute(target, "system.posix_acl_access");
-    const mode_t mode = statOf(target).st_mode & 07777;
-    EXPECT_EQ(LWFileAccess::replaceFile(target, QByteArray::fromStdString(newBytes)).toStdString(), "");
-    EXPECT_EQ(attribute(target, "user.comment"), QByteArray("for the fair").toHex().toStdString());
-    EXPECT_EQ(attribute(target, "system.posix_acl_access"), acl);
-    EXPECT_EQ(statOf(target).st_mode & 07777, mode);
-    EXPECT_EQ(readFile(target), newBytes);
+    if (::setxattr(qPrintable(target), "user.comment", "for the fair", 12, 0) != 0 ||
+        ::setxattr(qPrintable(target), "system.posix_acl_access", acl.constData(), size_t(acl.size()), 0) != 0) {
+        GTEST_SKIP() << "no extended attributes or access lists here: " << std::strerror(errno);
+    }
+    const auto attributes = [&] {
+        std::string out;
+        for (const char *name : {"user.comment", "system.posix_acl_access"}) {
+            QByteArray value(256, '\0');
+            const ssize_t n = ::getxattr(qPrintable(target), name, value.data(), size_t(value.size()));
+            out += std::string(name) + '=' + (n < 0 ? "<none>" : value.left(n).toHex().toStdString()) + ' ';
+        }
+        return out;
+    };
+    const std::string before = attributes();
+    const QStringList files = tree(dir.path());
+    EXPECT_EQ(LWFileAccess::replaceFile(target, newBytes).toStdString(), "");
+    EXPECT_EQ(attributes(), before);
+    EXPECT_EQ(tree(dir.path()), files.join('\n').replace(QString::fromUtf8(oldBytes), QString::fromUtf8(newBytes)).split('\n'));
 }
 
 TEST_F(FileAccess, RefusesWhatItMayNotReplaceAndLeavesItAlone)
@@ -273,22 +237,21 @@ TEST_F(FileAccess, RefusesWhatItMayNotReplaceAndLeavesItAlone)
     const QString denied = LWFileAccess::systemReason(EACCES);
     struct Case {
         const char *name;
-        // Changes the layout in `f`, around the design `f`/Card.velkfolio.
+        // Changes the layout in `f` around the design `f`/Card.velkfolio.
         std::function<void(const QString &f)> arrange;
-        QString reason;
+        QString reason; // "%1": the folder's name
         bool asNobody = false;
     };
+    const auto chmod = [](const QString &path, mode_t mode) { ASSERT_EQ(::chmod(qPrintable(path), mode), 0); };
     const Case cases[] = {
-        // As root access() allows it: only the rule for files without write permission refuses.
-        {"a design marked read-only",
-         [](const QString &f) { ASSERT_EQ(::chmod(qPrintable(f + "/Card.velkfolio"), 0444), 0); }, denied},
+        // As root access() allows it: only the rule for files without any write permission refuses.
+        {"a design marked read-only", [&](const QString &f) { chmod(f + "/Card.velkfolio", 0444); }, denied},
         // The folder lets anyone rename over it: only the file's own permission refuses.
-        {"another user's design in a folder open to all",
-         [](const QString &f) { ASSERT_EQ(::chmod(qPrintable(f), 0777), 0); }, denied, true},
-        {"a design of the saver's own marked read-only, in a folder open to all",
-         [](const QString &f) {
-             ASSERT_EQ(::chmod(qPrintable(f), 0777), 0);
-             ASSERT_EQ(::chmod(qPrintable(f + "/Card.velkfolio"), 0444), 0);
+        {"another user's design in a folder open to all", [&](const QString &f) { chmod(f, 0777); }, denied, true},
+        {"the saver's own design marked read-only",
+         [&](const QString &f) {
+             chmod(f, 0777);
+             chmod(f + "/Card.velkfolio", 0444);
              ASSERT_EQ(::chown(qPrintable(f + "/Card.velkfolio"), 65534, 65534), 0);
          },
          denied, true},
@@ -296,30 +259,26 @@ TEST_F(FileAccess, RefusesWhatItMayNotReplaceAndLeavesItAlone)
          [](const QString &f) { ASSERT_EQ(::link(qPrintable(f + "/Card.velkfolio"), qPrintable(f + "/Copy.velkfolio")), 0); },
          QStringLiteral("it has 1 other hard link, which saving would leave with the old contents")},
         {"a writable design in a read-only folder",
-         [](const QString &f) {
-             ASSERT_EQ(::chmod(qPrintable(f + "/Card.velkfolio"), 0666), 0);
-             ASSERT_EQ(::chmod(qPrintable(f), 0555), 0);
+         [&](const QString &f) {
+             chmod(f + "/Card.velkfolio", 0666);
+             chmod(f, 0555);
          },
          "its folder \"%1\" takes no new files (" + denied + "), which a safe save needs even to replace one"},
     };
     int index = 0;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString f = folder(QByteArray::number(index++).constData());
         if (c.asNobody && !root())
             continue;
+        const QString f = folder(QStringLiteral("refused-%1").arg(index++));
         const QString target = f + "/Card.velkfolio";
         writeFile(target, oldBytes);
         c.arrange(f);
-        const struct stat before = statOf(target);
-        const QStringList names = entries(f);
-        const auto save = [&] { return LWFileAccess::replaceFile(target, QByteArray::fromStdString(newBytes)).toUtf8(); };
-        const QByteArray reason = c.asNobody ? inChild(save, true) : save();
-        EXPECT_EQ(reason.toStdString(),
-                  (c.reason.contains(u"%1") ? c.reason.arg(QFileInfo(f).fileName()) : c.reason).toStdString());
-        EXPECT_EQ(readFile(target), oldBytes);
-        EXPECT_EQ(statOf(target).st_ino, before.st_ino);
-        EXPECT_EQ(entries(f), names);
+        const QStringList before = tree(f);
+        const auto save = [&] { return LWFileAccess::replaceFile(target, newBytes); };
+        const QByteArray reason = c.asNobody ? inChild(save, true) : save().toUtf8();
+        EXPECT_EQ(reason.toStdString(), QString(c.reason).replace("%1", QDir(f).dirName()).toStdString());
+        EXPECT_EQ(tree(f), before);
     }
 }
 
@@ -328,19 +287,18 @@ TEST_F(FileAccess, ACrashWhileSavingLeavesNoVisibleStray)
     for (bool named : {false, true}) {
         SCOPED_TRACE(named ? "named temporary" : "unnamed temporary");
         const QString f = folder(named ? "named" : "unnamed");
-        const QString target = f + "/Card.velkfolio";
-        writeFile(target, oldBytes);
+        writeFile(f + "/Card.velkfolio", oldBytes);
+        const QStringList before = tree(f);
         const QByteArray outcome = inChild([&] {
             LWFileAccess::ReplaceProbe probe;
             probe.namedTemporary = named;
             probe.written = [](int) { ::raise(SIGKILL); };
-            return LWFileAccess::replaceFile(target, QByteArray::fromStdString(newBytes), probe).toUtf8();
+            return LWFileAccess::replaceFile(f + "/Card.velkfolio", newBytes, probe);
         });
         EXPECT_EQ(outcome.toStdString(), "<killed>");
-        EXPECT_EQ(readFile(target), oldBytes);
         // An unnamed temporary vanishes with the process; a named one stays hidden.
-        QStringList visible = QDir(f).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-        EXPECT_EQ(visible, QStringList{"Card.velkfolio"});
-        EXPECT_EQ(entries(f).size(), named ? 2 : 1);
+        QStringList after = tree(f);
+        EXPECT_EQ(after.filter(QRegularExpression("^\\.lwsave-[A-Za-z0-9]{6}: ")).size(), named ? 1 : 0);
+        EXPECT_EQ(after.filter(QRegularExpression("^[^.]")), before);
     }
 }
