@@ -127,7 +127,11 @@ int writeRefusal(const QByteArray &path, mode_t mode, int how)
     return (mode & 0222) == 0 ? EACCES : 0;
 }
 
-QString fileName(const QByteArray &path) { return QFile::decodeName(path.mid(path.lastIndexOf('/') + 1)); }
+QString fileName(const QByteArray &path)
+{
+    const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+    return QFile::decodeName(name.isEmpty() ? path : name);
+}
 
 // Extended attributes whose loss would take access or meaning from the file; others (security
 // labels, trusted attributes) are copied where this process may.
