@@ -22,6 +22,28 @@ inline const QString wandAndStars = QStringLiteral("wand.and.stars");
 inline const QString photo = QStringLiteral("photo");
 inline const QString minusRectangle = QStringLiteral("minus.rectangle");
 inline const QString arrowExpand = QStringLiteral("arrow.up.left.and.arrow.down.right");
+inline const QString lockFill = QStringLiteral("lock.fill");
+inline const QString lockOpen = QStringLiteral("lock.open");
+inline const QString eye = QStringLiteral("eye");
+inline const QString eyeSlash = QStringLiteral("eye.slash");
+inline const QString trash = QStringLiteral("trash");
+inline const QString arrowUp = QStringLiteral("arrow.up");
+inline const QString arrowDown = QStringLiteral("arrow.down");
+inline const QString arrowUpToLine = QStringLiteral("arrow.up.to.line");
+inline const QString arrowDownToLine = QStringLiteral("arrow.down.to.line");
+inline const QString cursorArrow = QStringLiteral("cursorarrow");
+inline const QString textFormat = QStringLiteral("textformat");
+inline const QString rectangle = QStringLiteral("rectangle");
+inline const QString circle = QStringLiteral("circle");
+inline const QString triangle = QStringLiteral("triangle");
+inline const QString lineDiagonal = QStringLiteral("line.diagonal");
+inline const QString hexagon = QStringLiteral("hexagon");
+inline const QString star = QStringLiteral("star");
+inline const QString leaf = QStringLiteral("leaf");
+inline const QString squareOnSquare = QStringLiteral("square.on.square");
+inline const QString photoBadgePlus = QStringLiteral("photo.badge.plus");
+inline const QString plusMagnifyingGlass = QStringLiteral("plus.magnifyingglass");
+inline const QString minusMagnifyingGlass = QStringLiteral("minus.magnifyingglass");
 
 // A symbol name and the image file that draws it.
 struct Entry {

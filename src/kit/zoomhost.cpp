@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
 #include <QProxyStyle>
 #include <QScrollBar>
 #include <cmath>
@@ -94,4 +95,13 @@ void VKZoomHost::relayout()
     setHorizontalScrollBarPolicy(bars);
     setVerticalScrollBarPolicy(bars);
     VKZoom::scrollHome(this);
+}
+
+QWidget *VKZoomHost::outerWindow(QWidget *inner)
+{
+    QWidget *window = inner ? inner->window() : nullptr;
+    const QGraphicsProxyWidget *proxy = window ? window->graphicsProxyWidget() : nullptr;
+    if (proxy && proxy->scene() && !proxy->scene()->views().isEmpty())
+        return proxy->scene()->views().constFirst()->window();
+    return window;
 }

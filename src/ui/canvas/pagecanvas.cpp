@@ -1,0 +1,170 @@
+#include "ui/canvas/pagecanvas.h"
+
+#include "kit/paint.h"
+#include "kit/style.h"
+#include "render/renderer.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+PageCanvas::PageCanvas(LWEditor &editor, QWidget *parent)
+    : QWidget(parent), m_editor(editor), m_gestures(editor),
+      m_render([](int w, int h, const std::function<void(QPainter &)> &paint) {
+          return LWRenderer::bitmap(w, h, true, paint);
+      })
+{
+    setCursor(Qt::ArrowCursor);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    auto redraw = [this] { update(); };
+    auto changedDesign = [this] {
+        ++m_revision;
+        update();
+    };
+    connect(&editor, &LWEditor::docChanged, this, changedDesign);
+    connect(&editor, &LWEditor::sideChanged, this, changedDesign);
+    for (auto signal : {&LWEditor::selectionChanged, &LWEditor::toolChanged, &LWEditor::editingTextIDChanged,
+                        &LWEditor::snapLinesChanged, &LWEditor::showBleedChanged, &LWEditor::showTrimChanged,
+                        &LWEditor::showSafeChanged, &LWEditor::showGridChanged})
+        connect(&editor, signal, this, redraw);
+    setScale(1);
+}
+
+QSize PageCanvas::sizeFor(double scale) const
+{
+    const LWDocument &doc = m_editor.doc();
+    return {int(std::lround((doc.width + 2 * doc.bleed) * scale)), int(std::lround((doc.height + 2 * doc.bleed) * scale))};
+}
+
+void PageCanvas::setScale(double scale)
+{
+    m_gestures.setScale(scale);
+    setFixedSize(sizeFor(m_gestures.scale()));
+    update();
+}
+
+void PageCanvas::setDropTarget(bool on)
+{
+    m_dropTarget = on;
+    update();
+}
+
+const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double density)
+{
+    const QRectF whole(QPointF(0, 0), QSizeF(size()));
+    const QRectF shown = visible.intersected(whole);
+    const Key key{m_revision, m_editor.pageIndex(), scale(), density, m_editor.editingTextID()};
+    if (m_key == key && m_bitmap.rect.contains(shown))
+        return m_bitmap;
+
+    // Grow by the margin, shrink the margin and then the density until it fits the budget.
+    QRectF area = shown.adjusted(-margin, -margin, margin, margin).intersected(whole);
+    if (area.width() * area.height() * density * density > maxPixels)
+        area = shown;
+    double d = density;
+    if (area.width() * area.height() * d * d > maxPixels)
+        d = std::sqrt(double(maxPixels) / (area.width() * area.height()));
+    // Whole device pixels, so the bitmap is drawn one to one; rounding up may step over the budget.
+    QPointF from;
+    int w = 0, h = 0;
+    for (;; d *= 0.99) {
+        from = QPointF(std::floor(area.left() * d) / d, std::floor(area.top() * d) / d);
+        w = std::max(1, int(std::ceil(area.right() * d - from.x() * d)));
+        h = std::max(1, int(std::ceil(area.bottom() * d - from.y() * d)));
+        if (qint64(w) * h <= maxPixels || d < 0.01)
+            break;
+    }
+
+    const LWDocument doc = m_editor.doc();
+    const int page = m_editor.pageIndex();
+    LWRenderOptions options;
+    options.preview = true;
+    if (m_editor.editingTextID())
+        options.skip.insert(*m_editor.editingTextID());
+    const double s = scale();
+    ++m_renderCount;
+    const std::optional<QImage> image =
+        page < doc.pages.size() ? m_render(w, h, [&](QPainter &p) {
+            p.scale(d, d);
+            p.translate(-from);
+            p.scale(s, s);
+            p.translate(doc.bleed, doc.bleed);
+            LWRenderer::draw(doc.pages[page], doc, p, options);
+        })
+                                : std::nullopt;
+    m_key = key;
+    m_bitmap = {image.value_or(QImage()), QRectF(from, QSizeF(w / d, h / d))};
+    return m_bitmap;
+}
+
+void PageCanvas::paintEvent(QPaintEvent *event)
+{
+    QPainter p(this);
+    const QRectF visible = visibleRegion().isEmpty() ? QRectF(event->rect()) : QRectF(visibleRegion().boundingRect());
+    const Bitmap &bitmap = bitmapFor(visible, VKPaint::deviceScale(p));
+    p.fillRect(rect(), Qt::white);
+    if (!bitmap.image.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(bitmap.rect, bitmap.image);
+    }
+    if (m_dropTarget) {
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath outline;
+        VKPaint::addRoundedRect(outline, QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 4);
+        p.strokePath(outline, QPen(LWStyle::moss(), 3));
+    }
+}
+
+void PageCanvas::startDrag(QPointF at, Qt::KeyboardModifiers modifiers)
+{
+    m_pressAt = at;
+    m_gestures.changed(at, at, modifiers);
+    update();
+}
+
+void PageCanvas::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    if (m_pressAt) // its release went to a popup
+        m_gestures.ended(*m_pressAt, event->position(), event->modifiers());
+    startDrag(event->position(), event->modifiers());
+}
+
+void PageCanvas::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_pressAt || !event->buttons().testFlag(Qt::LeftButton))
+        return QWidget::mouseMoveEvent(event);
+    m_gestures.changed(*m_pressAt, event->position(), event->modifiers());
+    update();
+}
+
+void PageCanvas::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !m_pressAt)
+        return QWidget::mouseReleaseEvent(event);
+    const QPointF start = *m_pressAt;
+    m_pressAt.reset();
+    m_gestures.ended(start, event->position(), event->modifiers());
+    update();
+}
+
+// Double-clicks come as press, release, double-click, release, and on some systems with a second
+// press before the double-click: either way one drag is open until the last release.
+void PageCanvas::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mouseDoubleClickEvent(event);
+    if (m_pressAt)
+        m_gestures.changed(*m_pressAt, event->position(), event->modifiers());
+    else
+        startDrag(event->position(), event->modifiers());
+}
+
+void PageCanvas::enterEvent(QEnterEvent *event)
+{
+    setCursor(Qt::ArrowCursor);
+    QWidget::enterEvent(event);
+}
