@@ -2,6 +2,7 @@
 
 #include "kit/paint.h"
 #include "kit/style.h"
+#include "ui/canvas/overlays.h"
 #include "render/renderer.h"
 
 #include <QMouseEvent>
@@ -109,6 +110,8 @@ void PageCanvas::paintEvent(QPaintEvent *event)
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(bitmap.rect, bitmap.image);
     }
+    paintGuides(p, m_editor, scale(), QSizeF(size()));
+    paintSelection(p, m_editor, scale(), m_gestures.marquee(), m_gestures.creating());
     if (m_dropTarget) {
         p.setRenderHint(QPainter::Antialiasing);
         QPainterPath outline;
