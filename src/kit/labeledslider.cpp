@@ -59,7 +59,8 @@ int rowHeight(int sliderHeight)
 } // namespace
 
 LabeledSlider::LabeledSlider(const QString &label, LWSlider::Getter get, LWSlider::Setter set, double lower,
-                             double upper, double step, const QString &format, const QString &unit, QWidget *parent)
+                             double upper, double step, const QString &format, const QString &unit,
+                             QWidget *parent)
     : QWidget(parent), label_(label), get_(get), format_(format.toUtf8()), unit_(unit),
       slider_(new LWSlider(std::move(get), std::move(set), lower, upper, step, this))
 {
@@ -96,12 +97,14 @@ QString LabeledSlider::readout(const QString &format, double value, const QStrin
 
 QSize LabeledSlider::sizeHint() const
 {
-    return QSize(captionWidth + gap + slider_->sizeHint().width() + gap + readoutWidth, rowHeight(slider_->sizeHint().height()));
+    return QSize(captionWidth + gap + slider_->sizeHint().width() + gap + readoutWidth,
+                 rowHeight(slider_->sizeHint().height()));
 }
 
 QSize LabeledSlider::minimumSizeHint() const
 {
-    return QSize(captionWidth + gap + slider_->minimumSizeHint().width() + gap + readoutWidth, rowHeight(slider_->sizeHint().height()));
+    return QSize(captionWidth + gap + slider_->minimumSizeHint().width() + gap + readoutWidth,
+                 rowHeight(slider_->sizeHint().height()));
 }
 
 void LabeledSlider::paintEvent(QPaintEvent *)
@@ -113,6 +116,6 @@ void LabeledSlider::paintEvent(QPaintEvent *)
     vkDrawText(p, QRectF(0, 0, captionWidth, h), Qt::AlignLeft | Qt::AlignVCenter,
                vkElidedText(caption, label_, captionWidth), caption);
     p.setPen(LWStyle::lcdText());
-    vkDrawText(p, QRectF(width() - readoutWidth, 0, readoutWidth, h), Qt::AlignRight | Qt::AlignVCenter, readout(),
-               readoutFont());
+    vkDrawText(p, QRectF(width() - readoutWidth, 0, readoutWidth, h), Qt::AlignRight | Qt::AlignVCenter,
+               readout(), readoutFont());
 }

@@ -18,9 +18,9 @@ public:
 
     // `format` is printf-style with exactly one floating-point conversion ("%.2f"); any other
     // format reads as "%.0f". `unit` follows the number without a space.
-    LabeledSlider(const QString &label, LWSlider::Getter get, LWSlider::Setter set, double lower, double upper,
-                  double step, const QString &format = QStringLiteral("%.0f"), const QString &unit = {},
-                  QWidget *parent = nullptr);
+    LabeledSlider(const QString &label, LWSlider::Getter get, LWSlider::Setter set, double lower,
+                  double upper, double step, const QString &format = QStringLiteral("%.0f"),
+                  const QString &unit = {}, QWidget *parent = nullptr);
 
     QString label() const { return label_; }
     LWSlider *slider() const { return slider_; }

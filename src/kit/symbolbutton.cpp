@@ -13,7 +13,8 @@ constexpr int margin = 3; // room for the press without clipping the glyph's ant
 
 } // namespace
 
-VKSymbolButton::VKSymbolButton(const QString &symbol, double size, const QString &help, bool dimmed, QWidget *parent)
+VKSymbolButton::VKSymbolButton(const QString &symbol, double size, const QString &help, bool dimmed,
+                               QWidget *parent)
     : QAbstractButton(parent), symbol_(symbol), size_(size), dimmed_(dimmed)
 {
     setFocusPolicy(Qt::TabFocus);

@@ -38,11 +38,15 @@ VKPopover *popoverOn(QWidget *anchor)
 
 TEST_F(Row, ReadoutFormatsWithTheCLibrary)
 {
-    const struct { const char *format, *unit; double value; const char *want; } cases[] = {
-        {"%.0f", "", 45.6, "46"},      {"%.0f", "°", 45, "45°"},     {"%.2f", "pt", 1.5, "1.50pt"},
-        {"%.0f", "", 62.5, "62"},      {"%.1f", "", 12.25, "12.2"},  {"%.0f%%", "", 50, "50%"},
-        {"%5.1f", "", 2, "  2.0"},     {"%s", "", 3, "3"},           {"%d", "x", 3.7, "4x"},
-        {"%.0f %.0f", "", 1, "1"},     {"no number", "", 7, "7"},    {"%.0f", "", -0.4, "-0"},
+    const struct {
+        const char *format, *unit;
+        double value;
+        const char *want;
+    } cases[] = {
+        {"%.0f", "", 45.6, "46"},  {"%.0f", "°", 45, "45°"},    {"%.2f", "pt", 1.5, "1.50pt"},
+        {"%.0f", "", 62.5, "62"},  {"%.1f", "", 12.25, "12.2"}, {"%.0f%%", "", 50, "50%"},
+        {"%5.1f", "", 2, "  2.0"}, {"%s", "", 3, "3"},          {"%d", "x", 3.7, "4x"},
+        {"%.0f %.0f", "", 1, "1"}, {"no number", "", 7, "7"},   {"%.0f", "", -0.4, "-0"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(LabeledSlider::readout(QString::fromUtf8(c.format), c.value, QString::fromUtf8(c.unit)),
@@ -54,7 +58,8 @@ TEST_F(Row, ReadsTheValueAndNeverWritesItItself)
 {
     double value = 45.6;
     QList<double> written;
-    LabeledSlider row(QStringLiteral("Rotation"), [&] { return value; }, [&](double v) { written << v; }, 0, 360, 1);
+    LabeledSlider row(
+        QStringLiteral("Rotation"), [&] { return value; }, [&](double v) { written << v; }, 0, 360, 1);
     EXPECT_EQ(row.readout(), "46"); // default format, no unit
     row.resize(300, row.sizeHint().height());
     row.show();
@@ -88,16 +93,21 @@ TEST_F(Row, EngravedCaptionTakesNewText)
 TEST_F(Popover, PlacementUnderTheAnchorAboveWhenNoRoomAndInsideTheArea)
 {
     const QRect area(0, 0, 1000, 800);
-    const struct { QRect anchor; QSize frame; QPoint want; } cases[] = {
-        {{300, 200, 80, 24}, {200, 100}, {240, 230}},  // centred under it, 6 below
-        {{300, 740, 80, 24}, {200, 100}, {240, 634}},  // above: no room below
-        {{300, 20, 80, 760}, {200, 100}, {240, 700}},  // no room either way: inside the area
-        {{950, 200, 40, 24}, {200, 100}, {800, 230}},  // kept off the right edge
-        {{0, 200, 20, 24}, {200, 100}, {0, 230}},      // and off the left one
-        {{300, 200, 80, 24}, {1200, 100}, {0, 230}},   // wider than the area: left edge in view
+    const struct {
+        QRect anchor;
+        QSize frame;
+        QPoint want;
+    } cases[] = {
+        {{300, 200, 80, 24}, {200, 100}, {240, 230}}, // centred under it, 6 below
+        {{300, 740, 80, 24}, {200, 100}, {240, 634}}, // above: no room below
+        {{300, 20, 80, 760}, {200, 100}, {240, 700}}, // no room either way: inside the area
+        {{950, 200, 40, 24}, {200, 100}, {800, 230}}, // kept off the right edge
+        {{0, 200, 20, 24}, {200, 100}, {0, 230}},     // and off the left one
+        {{300, 200, 80, 24}, {1200, 100}, {0, 230}},  // wider than the area: left edge in view
     };
     for (const auto &c : cases)
-        EXPECT_EQ(VKPopover::placement(c.anchor, c.frame, area), c.want) << c.anchor.y() << " " << c.anchor.x();
+        EXPECT_EQ(VKPopover::placement(c.anchor, c.frame, area), c.want)
+            << c.anchor.y() << " " << c.anchor.x();
 }
 
 TEST_F(Popover, InAZoomHostOpensAtItsAnchorAndClosesByEscapeOrOutsideClick)
@@ -123,7 +133,8 @@ TEST_F(Popover, InAZoomHostOpensAtItsAnchorAndClosesByEscapeOrOutsideClick)
         ASSERT_NE(inner, nullptr); // drawn in the zoomed scene, not as a window of its own
 
         // In the viewport: centred under the anchor, the gap scaled with everything else.
-        const QRectF anchorInView = host.mapFromScene(host.proxy()->mapRectToScene(QRectF(anchor->geometry()))).boundingRect();
+        const QRectF anchorInView =
+            host.mapFromScene(host.proxy()->mapRectToScene(QRectF(anchor->geometry()))).boundingRect();
         const QRectF frameInView =
             host.mapFromScene(inner->mapRectToScene(QRectF(QPointF(0, 0), popover->size()))).boundingRect();
         EXPECT_NEAR(frameInView.center().x(), anchorInView.center().x(), 2);
@@ -154,7 +165,7 @@ TEST_F(Popover, AsAWindowOpensAtItsAnchorOnScreenAndCountsWhileOpen)
     EXPECT_EQ(popover->graphicsProxyWidget(), nullptr);
     const QRect anchor(w.anchor->mapToGlobal(QPoint(0, 0)), w.anchor->size());
     EXPECT_EQ(popover->pos(), // the frame: popups have none on X11
-             
+
               VKPopover::placement(anchor, popover->size(), w.anchor->screen()->availableGeometry()));
     EXPECT_TRUE(VKPopover::isAnyOpen());
     QTest::keyClick(popover, Qt::Key_Escape);

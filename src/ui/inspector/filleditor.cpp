@@ -25,9 +25,8 @@ bool gradient(LWFillKind kind)
 } // namespace
 
 FillEditor::FillEditor(QWidget *parent)
-    : QWidget(parent),
-      picker_(new SegmentedPicker({}, {QStringLiteral("None"), QStringLiteral("Color"), QStringLiteral("Linear"),
-                                       QStringLiteral("Radial")})),
+    : QWidget(parent), picker_(new SegmentedPicker({}, {QStringLiteral("None"), QStringLiteral("Color"),
+                                                        QStringLiteral("Linear"), QStringLiteral("Radial")})),
       colorRow_(new QWidget), well1_(new LWColorWell(fill_.color)),
       arrow_(new VKSymbolButton(VKSymbols::arrowRight, 10, {}, true)), well2_(new LWColorWell(fill_.color2)),
       swap_(new VKSymbolButton(VKSymbols::arrowLeftArrowRight, 14, QStringLiteral("Swap the two colors"))),

@@ -81,7 +81,8 @@ void StrokeEditor::showOutline()
 void StrokeEditor::switchOutline(bool on)
 {
     const QPointer<StrokeEditor> alive(this);
-    Q_EMIT changed(on ? std::optional<LWStroke>(LWStroke(ink, defaultWidth_, 0)) : std::nullopt, std::nullopt);
+    Q_EMIT changed(on ? std::optional<LWStroke>(LWStroke(ink, defaultWidth_, 0)) : std::nullopt,
+                   std::nullopt);
     // The box ticked itself; it shows the caller's outline, whatever the answer.
     if (alive)
         showOutline();

@@ -24,8 +24,9 @@ Swatches::Swatches(const QList<LWColor> &colors, QWidget *parent) : QWidget(pare
 
 const QList<LWColor> &Swatches::fixedColors()
 {
-    static const QList<LWColor> fixed = {LWColor::white,        LWColor::black,        LWColor::hex(0x1F3A5F),
-                                         LWColor::hex(0xA81D26), LWColor::hex(0x2F5D46), LWColor::hex(0xE0B75A)};
+    static const QList<LWColor> fixed = {LWColor::white,         LWColor::black,
+                                         LWColor::hex(0x1F3A5F), LWColor::hex(0xA81D26),
+                                         LWColor::hex(0x2F5D46), LWColor::hex(0xE0B75A)};
     return fixed;
 }
 

@@ -34,8 +34,9 @@ InspectorGroup *fillGroup(const QString &title, const LWFill &fill)
     auto *group = new InspectorGroup(title);
     auto *editor = new FillEditor;
     editor->setFill(fill, docColors);
-    QObject::connect(editor, &FillEditor::changed, editor,
-                     [editor](const LWFill &f, const std::optional<QString> &) { editor->setFill(f, docColors); });
+    QObject::connect(
+        editor, &FillEditor::changed, editor,
+        [editor](const LWFill &f, const std::optional<QString> &) { editor->setFill(f, docColors); });
     group->addRow(editor);
     return group;
 }
@@ -57,8 +58,13 @@ InspectorGroup *sliderGroup(QWidget **popoverButton)
 {
     static double values[] = {45, 62.5, 12.25};
     auto *group = new InspectorGroup(QStringLiteral("Geometry"));
-    const struct { const char *label; double lower, upper, step; const char *format, *unit; } rows[] = {
-        {"Rotation", -180, 180, 1, "%.0f", "°"}, {"Opacity", 0, 100, 1, "%.0f", "%"}, {"Size", 4, 96, 0.25, "%.1f", "pt"}};
+    const struct {
+        const char *label;
+        double lower, upper, step;
+        const char *format, *unit;
+    } rows[] = {{"Rotation", -180, 180, 1, "%.0f", "°"},
+                {"Opacity", 0, 100, 1, "%.0f", "%"},
+                {"Size", 4, 96, 0.25, "%.1f", "pt"}};
     for (int i = 0; i < 3; ++i)
         group->addRow(new LabeledSlider(
             QString::fromUtf8(rows[i].label), [i] { return values[i]; },
@@ -99,10 +105,11 @@ QWidget *build()
                            fillGroup(QStringLiteral("Fill: color"), LWFill::solid(LWColor::hex(0x2F6FB0))),
                            fillGroup(QStringLiteral("Fill: linear"),
                                      LWFill::linear(LWColor::hex(0xC8553D), LWColor::hex(0xF2C14E), 45))}));
-    row->addWidget(column({fillGroup(QStringLiteral("Fill: radial"),
-                                     LWFill::radial(LWColor(1, 0, 0, 0.5), LWColor::hex(0x1F3A5F))),
-                           strokeGroup(QStringLiteral("Outline off"), std::nullopt, 1),
-                           strokeGroup(QStringLiteral("Line"), LWStroke(LWColor::hex(0x1D2733), 1.5, 6), 2)}));
+    row->addWidget(
+        column({fillGroup(QStringLiteral("Fill: radial"),
+                          LWFill::radial(LWColor(1, 0, 0, 0.5), LWColor::hex(0x1F3A5F))),
+                strokeGroup(QStringLiteral("Outline off"), std::nullopt, 1),
+                strokeGroup(QStringLiteral("Line"), LWStroke(LWColor::hex(0x1D2733), 1.5, 6), 2)}));
     auto *chips = new InspectorGroup(QStringLiteral("Swatches: 20 chips"));
     QList<LWColor> many;
     for (int i = 0; i < 16; ++i)
@@ -143,8 +150,9 @@ int main(int argc, char **argv)
         QTimer::singleShot(400, &app, [&root, &app, out, withPopover] {
             // A popup outside a zoom host is a window of its own: taken from the screen then.
             const QRect area(root.mapToGlobal(QPoint(0, 0)), root.size());
-            const QPixmap shot = withPopover ? root.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-                                             : root.grab();
+            const QPixmap shot =
+                withPopover ? root.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                            : root.grab();
             if (!shot.save(out))
                 qWarning("could not write %s", qPrintable(out));
             app.quit();

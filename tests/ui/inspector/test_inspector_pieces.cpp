@@ -26,7 +26,9 @@ TEST(InspectorKeys, ElementKeysCarryTheUpperCaseIdText)
     const QUuid id = QUuid::createUuid();
     const QString text = id.toString(QUuid::WithoutBraces).toUpper();
     const QString rot = elementKey(QStringLiteral("rot-"), id);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^rot-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")).match(rot).hasMatch())
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^rot-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$"))
+                    .match(rot)
+                    .hasMatch())
         << rot.toStdString();
     EXPECT_EQ(rot, "rot-" + text);
     EXPECT_EQ(extendKey(QStringLiteral("fill-color"), id), "fill-color-" + text);
@@ -39,13 +41,17 @@ TEST_F(Pieces, SwatchChipsPutTheCallersColoursFirst)
     for (int i = 0; i < 25; ++i)
         many << LWColor(0.01 * i, 0.5, 0.5);
     const LWColor halfBlack = black.withAlpha(0.5), nearWhite(0.99, 0.99, 0.99);
-    const struct { const char *name; QList<LWColor> given, want; } cases[] = {
+    const struct {
+        const char *name;
+        QList<LWColor> given, want;
+    } cases[] = {
         {"none", {}, {white, black, navy, red, green, gold}},
         {"black and green", {black, green}, {black, green, white, navy, red, gold}},
         {"half black", {halfBlack}, {halfBlack, white, black, navy, red, green, gold}},
         {"near white", {nearWhite}, {nearWhite, white, black, navy, red, green, gold}},
         {"25 others", many, many.mid(0, 20)},
-        {"two equal", {navy.withAlpha(0.3), navy.withAlpha(0.3)},
+        {"two equal",
+         {navy.withAlpha(0.3), navy.withAlpha(0.3)},
          {navy.withAlpha(0.3), navy.withAlpha(0.3), white, black, navy, red, green, gold}},
     };
     for (const auto &c : cases) {
@@ -75,7 +81,7 @@ TEST_F(Pieces, SwatchClicksTooltipsAndPaint)
     picked.clear();
     for (const QPoint gap : {QPoint(40, 9), QPoint(10, 9), QPoint(view.chipRect(6).right() + 30, 9)})
         QTest::mouseClick(&view, Qt::LeftButton, {}, gap);
-    QTest::mousePress(&view, Qt::LeftButton, {}, view.chipRect(1).center()); // pressed on one chip,
+    QTest::mousePress(&view, Qt::LeftButton, {}, view.chipRect(1).center());   // pressed on one chip,
     QTest::mouseRelease(&view, Qt::LeftButton, {}, view.chipRect(2).center()); // let go on another
     EXPECT_TRUE(picked.isEmpty());
 
@@ -88,7 +94,7 @@ TEST_F(Pieces, SwatchClicksTooltipsAndPaint)
     expectNear(img.pixelColor(view.chipRect(3).center()), navy.qcolor(), "navy chip");
     expectNear(img.pixelColor(view.chipRect(1).center()), Qt::white, "white chip");
     EXPECT_EQ(qAlpha(img.pixel(view.chipRect(0).center())), 128); // a transparent colour shows through
-    EXPECT_EQ(qAlpha(img.pixel(QPoint(40, 9))), 0);                // gaps stay clear
+    EXPECT_EQ(qAlpha(img.pixel(QPoint(40, 9))), 0);               // gaps stay clear
     // The edge: white 40 % on the gold chip's border.
     const QColor edge = img.pixelColor(view.chipRect(6).center().x(), view.chipRect(6).top());
     EXPECT_GT(edge.lightness(), gold.qcolor().lightness());
@@ -118,6 +124,6 @@ TEST_F(Pieces, GroupStacksItsRowsUnderTheCaption)
     EXPECT_EQ(group.caption()->text(), "BACKGROUND");
 
     const QImage img = snapshot(group);
-    EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0); // the rounded corner
+    EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0);                          // the rounded corner
     EXPECT_NEAR(qAlpha(img.pixel(140, group.height() / 2)), 51, 2); // black 20 % inside
 }

@@ -7,6 +7,7 @@
 #include "kit/symbolbutton.h"
 #include "ui/inspector/filleditor.h"
 #include "ui/inspector/hextext.h"
+#include "ui/inspector/keys.h"
 #include "ui/inspector/strokeeditor.h"
 #include "ui/inspector/swatches.h"
 
@@ -28,11 +29,12 @@ public: // the table tests' actions reach in
     void SetUp() override
     {
         InspectorTest::SetUp();
-        QObject::connect(&editor, &FillEditor::changed, [this](const LWFill &f, const std::optional<QString> &key) {
-            handed.append({f, key});
-            if (answer)
-                editor.setFill(f, docColors);
-        });
+        QObject::connect(&editor, &FillEditor::changed,
+                         [this](const LWFill &f, const std::optional<QString> &key) {
+                             handed.append({f, key});
+                             if (answer)
+                                 editor.setFill(f, docColors);
+                         });
         editor.resize(256, 200);
     }
     void TearDown() override
@@ -101,7 +103,10 @@ bool multipleOf(double v, double step)
 
 TEST_F(Fill, RowsFollowTheKind)
 {
-    const struct { LWFill fill; QList<bool> want; } cases[] = {
+    const struct {
+        LWFill fill;
+        QList<bool> want;
+    } cases[] = {
         // well 1, hex, arrow, well 2, swap, chips, angle
         {LWFill::none(), {false, false, false, false, false, false, false}},
         {LWFill::solid(red), {true, true, false, false, false, true, false}},
@@ -130,12 +135,22 @@ TEST_F(Fill, RowsFollowTheKind)
 TEST_F(Fill, ChangingTheKindDerivesASecondColourOnlyFromEqualColours)
 {
     const LWFill twoColours = LWFill::linear(red, blue, 30);
-    const struct { const char *name; LWFill start; LWFillKind to; LWFill want; } cases[] = {
-        {"solid red to linear", {LWFillKind::solid, red, red, 30}, LWFillKind::linear,
+    const struct {
+        const char *name;
+        LWFill start;
+        LWFillKind to;
+        LWFill want;
+    } cases[] = {
+        {"solid red to linear",
+         {LWFillKind::solid, red, red, 30},
+         LWFillKind::linear,
          {LWFillKind::linear, red, LWColor(1, 0.45, 0.45, 1), 30}},
-        {"half red to radial", LWFill::solid(red.withAlpha(0.5)), LWFillKind::radial,
+        {"half red to radial",
+         LWFill::solid(red.withAlpha(0.5)),
+         LWFillKind::radial,
          {LWFillKind::radial, red.withAlpha(0.5), LWColor(1, 0.45, 0.45, 0.725), 90}},
-        {"none to linear", LWFill::none(), LWFillKind::linear, LWFill::linear(LWColor::black, LWColor::white, 90)},
+        {"none to linear", LWFill::none(), LWFillKind::linear,
+         LWFill::linear(LWColor::black, LWColor::white, 90)},
         {"linear to radial", twoColours, LWFillKind::radial, {LWFillKind::radial, red, blue, 30}},
         {"linear to none", twoColours, LWFillKind::none, {LWFillKind::none, red, blue, 30}},
         {"linear to solid", twoColours, LWFillKind::solid, {LWFillKind::solid, red, blue, 30}},
@@ -166,12 +181,20 @@ TEST_F(Fill, ChangingTheKindDerivesASecondColourOnlyFromEqualColours)
 TEST_F(Fill, ColoursChipsAndSwapHandOverTheirKeys)
 {
     const QList<LWColor> chips = Swatches::chips(docColors);
-    const struct { const char *name; LWFill start; std::function<void(Fill &)> act; LWFill want; std::optional<QString> key; } cases[] = {
+    const struct {
+        const char *name;
+        LWFill start;
+        std::function<void(Fill &)> act;
+        LWFill want;
+        std::optional<QString> key;
+    } cases[] = {
         {"chip on linear", LWFill::linear(red, blue), [](Fill &t) { t.clickChip(0); },
          LWFill::linear(chips[0], blue), std::nullopt},
-        {"chip on solid", LWFill::solid(red), [](Fill &t) { t.clickChip(3); }, LWFill::solid(chips[3]), std::nullopt},
-        {"well 2", LWFill::radial(red, blue), [](Fill &t) { Q_EMIT t.editor.secondWell()->colorPicked(navy); },
-         LWFill::radial(red, navy), fillColor2},
+        {"chip on solid", LWFill::solid(red), [](Fill &t) { t.clickChip(3); }, LWFill::solid(chips[3]),
+         std::nullopt},
+        {"well 2", LWFill::radial(red, blue),
+         [](Fill &t) { Q_EMIT t.editor.secondWell()->colorPicked(navy); }, LWFill::radial(red, navy),
+         fillColor2},
         {"swap", LWFill::linear(red, blue, 45), [](Fill &t) { t.editor.swapButton()->click(); },
          LWFill::linear(blue, red, 45), std::nullopt},
     };
@@ -202,7 +225,7 @@ TEST_F(Fill, FirstWellDialogKeepsReportingAcrossTheCallersUpdates)
         ASSERT_NE(dialog, nullptr);
         dialog->setCurrentColor(QColor(0, 255, 0));
         dialog->setCurrentColor(QColor(0, 0, 255, 128)); // after the caller's answer, to the same well
-        ASSERT_GE(handed.size(), 2); // the dialog may report a colour and then its alpha
+        ASSERT_GE(handed.size(), 2);                     // the dialog may report a colour and then its alpha
         for (const auto &h : handed)
             EXPECT_EQ(h.key, fillColor);
         const LWFill last = handed.last().value;
@@ -221,7 +244,8 @@ TEST_F(Fill, AngleDragStepsByFiveAndSurvivesTheCallersUpdates)
     ASSERT_GT(handed.size(), 10);
     for (const auto &h : handed) {
         EXPECT_EQ(h.key, fillAngle);
-        EXPECT_TRUE(multipleOf(h.value.angle, 5) && h.value.angle >= 0 && h.value.angle <= 360) << h.value.angle;
+        EXPECT_TRUE(multipleOf(h.value.angle, 5) && h.value.angle >= 0 && h.value.angle <= 360)
+            << h.value.angle;
     }
     EXPECT_EQ(handed.first().value.angle, 0);
     EXPECT_EQ(handed.last().value.angle, 360);
@@ -278,13 +302,29 @@ TEST_F(Stroke, ColourWidthAndDashKeepTheOtherProperties)
 {
     const QList<LWColor> chips = Swatches::chips(docColors);
     const LWStroke wide(red, 40, 50); // out of both ranges, as a stored design may hold
-    const struct { const char *name; std::function<void(Stroke &)> act; LWStroke want; std::optional<QString> key; } cases[] = {
-        {"chip", [](Stroke &t) { QTest::mouseClick(t.stroke.swatches(), Qt::LeftButton, {}, t.stroke.swatches()->chipRect(2).center()); },
+    const struct {
+        const char *name;
+        std::function<void(Stroke &)> act;
+        LWStroke want;
+        std::optional<QString> key;
+    } cases[] = {
+        {"chip",
+         [](Stroke &t) {
+             QTest::mouseClick(t.stroke.swatches(), Qt::LeftButton, {},
+                               t.stroke.swatches()->chipRect(2).center());
+         },
          LWStroke(chips[2], 40, 50), std::nullopt},
-        {"well", [](Stroke &t) { Q_EMIT t.stroke.well()->colorPicked(blue); }, LWStroke(blue, 40, 50), "stroke-color"},
-        {"width", [](Stroke &t) { QTest::mouseClick(t.stroke.widthSlider()->slider(), Qt::LeftButton, {}, QPoint(0, 10)); },
+        {"well", [](Stroke &t) { Q_EMIT t.stroke.well()->colorPicked(blue); }, LWStroke(blue, 40, 50),
+         "stroke-color"},
+        {"width",
+         [](Stroke &t) {
+             QTest::mouseClick(t.stroke.widthSlider()->slider(), Qt::LeftButton, {}, QPoint(0, 10));
+         },
          LWStroke(red, 0.25, 50), "stroke-width"},
-        {"dash", [](Stroke &t) { QTest::mouseClick(t.stroke.dashSlider()->slider(), Qt::LeftButton, {}, QPoint(0, 10)); },
+        {"dash",
+         [](Stroke &t) {
+             QTest::mouseClick(t.stroke.dashSlider()->slider(), Qt::LeftButton, {}, QPoint(0, 10));
+         },
          LWStroke(red, 40, 0), "stroke-dash"},
     };
     for (const auto &c : cases) {
@@ -301,7 +341,12 @@ TEST_F(Stroke, ColourWidthAndDashKeepTheOtherProperties)
 TEST_F(Stroke, SlidersGiveTheirStepsAndReadOuts)
 {
     show(LWStroke(red, 1, 0));
-    const struct { LabeledSlider *row; double LWStroke::*field; double step, lower, upper; QString key, first, last; } cases[] = {
+    const struct {
+        LabeledSlider *row;
+        double LWStroke::*field;
+        double step, lower, upper;
+        QString key, first, last;
+    } cases[] = {
         {stroke.widthSlider(), &LWStroke::width, 0.25, 0.25, 24, "stroke-width", "0.25pt", "24.00pt"},
         {stroke.dashSlider(), &LWStroke::dash, 1, 0, 30, "stroke-dash", "0", "30"},
     };
@@ -320,4 +365,54 @@ TEST_F(Stroke, SlidersGiveTheirStepsAndReadOuts)
         EXPECT_EQ((*strokes.last().value).*c.field, c.upper);
         EXPECT_EQ(c.row->readout(), c.last);
     }
+}
+
+// The keys as a section passes them on: a drag of one control is one undo step however long it
+// lasts, another control or a keyless action starts a step of its own.
+TEST_F(Fill, KeysExtendedPerElementMakeOneUndoStepPerDrag)
+{
+    const LWElement shape = rect("shape");
+    const std::unique_ptr<LWEditor> ed = make(letter({shape}), {shape.id});
+    StrokeEditor outline;
+    QObject::disconnect(&editor, &FillEditor::changed, nullptr, nullptr);
+    const auto apply = [&](const char *label, const std::optional<QString> &key, auto body) {
+        ed->updateSelected(QString::fromUtf8(label), extendKey(key, shape.id), body);
+        editor.setFill(ed->single()->fill, ed->docColors());
+        outline.setStroke(ed->single()->stroke, ed->docColors());
+    };
+    QObject::connect(&editor, &FillEditor::changed, [&](const LWFill &f, const std::optional<QString> &key) {
+        apply("Fill", key, [f](LWElement &e) { e.fill = f; });
+    });
+    QObject::connect(&outline, &StrokeEditor::changed,
+                     [&](const std::optional<LWStroke> &s, const std::optional<QString> &key) {
+                         apply("Outline", key, [s](LWElement &e) { e.stroke = s; });
+                     });
+    apply("Start", std::nullopt, [](LWElement &e) { e.fill = LWFill::linear(red, blue); });
+    outline.show();
+    show(ed->single()->fill);
+    const qsizetype start = ed->undoStack().size();
+
+    LWSlider *angle = editor.angleSlider()->slider();
+    QTest::mousePress(angle, Qt::LeftButton, {}, QPoint(8, 10));
+    for (int x = 8; x < angle->width(); x += 20) { // seconds of dragging, 1 s between moves
+        advance(1);
+        QTest::mouseMove(angle, QPoint(x, 10));
+    }
+    QTest::mouseRelease(angle, Qt::LeftButton, {}, QPoint(angle->width(), 10));
+    EXPECT_EQ(ed->undoStack().size(), start + 1);
+
+    outline.toggle()->click(); // keyless: a step of its own
+    QTest::mouseClick(outline.widthSlider()->slider(), Qt::LeftButton, {}, QPoint(30, 10));
+    QTest::mouseClick(outline.widthSlider()->slider(), Qt::LeftButton, {}, QPoint(40, 10));
+    EXPECT_EQ(ed->undoStack().size(), start + 3);
+    advance(1.5); // a pause of 1.5 s ends the step
+    QTest::mouseClick(outline.widthSlider()->slider(), Qt::LeftButton, {}, QPoint(50, 10));
+    EXPECT_EQ(ed->undoStack().size(), start + 4);
+
+    ed->undo();
+    ed->undo(); // the whole first width drag
+    EXPECT_EQ(ed->single()->stroke, LWStroke(StrokeEditor::ink, 1, 0));
+    ed->undo();
+    ed->undo(); // the outline, then the whole angle drag
+    EXPECT_EQ(ed->single()->fill, LWFill::linear(red, blue));
 }
