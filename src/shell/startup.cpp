@@ -5,6 +5,7 @@
 #include "kit/kithost.h"
 #include "model/info.h"
 #include "render/fonts.h"
+#include "shell/appicon.h"
 #include "shell/setup.h"
 #include "shell/shellwindow.h"
 
@@ -20,17 +21,19 @@ namespace {
 
 void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
 
-// The name and version the about box and the console modes show.
-void identify()
+} // namespace
+
+namespace LWStartup {
+
+void prepareApplication()
 {
     QApplication::setApplicationName(LWInfo::appName);
     QApplication::setApplicationVersion(QStringLiteral(LW_VERSION));
     VELKKitHost::setBundleInfo({LWInfo::appName, std::nullopt, QStringLiteral(LW_VERSION), std::nullopt});
+    // Before any window exists, so that every window and dialog carries it.
+    QApplication::setWindowIcon(LWAppIcon::load());
+    LWFonts::registerBundled(); // before any text is measured or drawn
 }
-
-} // namespace
-
-namespace LWStartup {
 
 bool selfTestRequested(const QStringList &args) { return args.contains(QStringLiteral("--selftest")); }
 
@@ -77,8 +80,7 @@ int main(int argc, char **argv, const Runners &runners)
         // is its own.
         qInstallMessageHandler(dropMessage);
         QApplication app(argc, argv);
-        identify();
-        LWFonts::registerBundled();
+        prepareApplication();
         return runConsole(args, runners);
     }
 
@@ -88,8 +90,7 @@ int main(int argc, char **argv, const Runners &runners)
         return 2;
     }
     QApplication app(argc, argv);
-    identify();
-    LWFonts::registerBundled(); // before any text is measured or drawn
+    prepareApplication();
     LWApp &state = LWSetup::configure();
     LWShellWindow window(state);
     state.setPrompts(std::make_shared<LWQtPrompts>(&window));

@@ -29,6 +29,10 @@ struct Runners {
 // since a console mode never reaches aboutToQuit. Needs the application object.
 [[nodiscard]] int runConsole(const QStringList &args, const Runners &runners);
 
+// Names the application (name, version, the kit's bundle facts), sets its window icon and registers
+// the bundled fonts: both modes do this first, once the application object exists.
+void prepareApplication();
+
 // Whether a window can be shown: a display is named, or the platform needs none.
 [[nodiscard]] bool displayFound(const QProcessEnvironment &env);
 
