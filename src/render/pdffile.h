@@ -32,7 +32,8 @@ struct Finish {
 };
 
 // Rewrites the PDF as `how` says and always mends Qt's gradient soft masks: each becomes a
-// luminosity mask placed in the same space as the colour shading it belongs to. None, with the
+// luminosity mask placed in the same space as the colour shading it belongs to. Every embedded
+// font subset is named with a subset tag ("ABCDEF+Name") taken from its bytes. None, with the
 // reason in *error, when the bytes do not parse, a recipe is malformed, the page count differs
 // from the boxes given or writing fails.
 [[nodiscard]] std::optional<QByteArray> finish(const QByteArray &pdf, const Finish &how, QString *error = nullptr);
