@@ -20,7 +20,6 @@ QWidget *mainContent()
     auto *content = new QWidget;
     content->setObjectName(QStringLiteral("mainContent"));
     content->setAttribute(Qt::WA_NoSystemBackground);
-    content->setAttribute(Qt::WA_TranslucentBackground);
     return content;
 }
 
