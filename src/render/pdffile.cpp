@@ -546,3 +546,27 @@ QList<QByteArray> toUnicodeMaps(const QByteArray &bytes)
 }
 
 } // namespace LWPdfFile
+
+// Font resources of one page, read back by the self-test.
+namespace LWPdfFile {
+
+std::optional<int> fontResourceCount(const QByteArray &bytes, int page)
+{
+    try {
+        QPDF pdf;
+        open(pdf, bytes);
+        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        if (page < 0 || size_t(page) >= pages.size())
+            return std::nullopt;
+        // getKey follows indirect references.
+        QPDFObjectHandle resources = pages[size_t(page)].getObjectHandle().getKey("/Resources");
+        if (!resources.isDictionary())
+            return 0;
+        QPDFObjectHandle fonts = resources.getKey("/Font");
+        return fonts.isDictionary() ? int(fonts.getKeys().size()) : 0;
+    } catch (const std::exception &) {
+        return std::nullopt;
+    }
+}
+
+} // namespace LWPdfFile

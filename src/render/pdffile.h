@@ -47,4 +47,8 @@ struct StoredBoxes { // as stored on each page (not inherited): x, y from the lo
 [[nodiscard]] int imageCount(const QByteArray &pdf);                     // pictures, without their masks
 [[nodiscard]] QList<QByteArray> toUnicodeMaps(const QByteArray &pdf);    // decoded, in object order
 
+// The number of entries of the page's /Resources /Font dictionary (page counted from 0): 0 when
+// the page has neither; none for bytes that do not parse or a page that is not there.
+[[nodiscard]] std::optional<int> fontResourceCount(const QByteArray &pdf, int page);
+
 } // namespace LWPdfFile
