@@ -51,6 +51,8 @@ const QList<Entry> &table()
         {photoBadgePlus, QStringLiteral("add_photo_alternate.svg")},
         {plusMagnifyingGlass, QStringLiteral("zoom_in.svg")},
         {minusMagnifyingGlass, QStringLiteral("zoom_out.svg")},
+        {arrowRight, QStringLiteral("arrow_forward.svg")},
+        {arrowLeftArrowRight, QStringLiteral("swap_horiz.svg")},
     };
     return entries;
 }

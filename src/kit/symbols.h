@@ -44,6 +44,8 @@ inline const QString squareOnSquare = QStringLiteral("square.on.square");
 inline const QString photoBadgePlus = QStringLiteral("photo.badge.plus");
 inline const QString plusMagnifyingGlass = QStringLiteral("plus.magnifyingglass");
 inline const QString minusMagnifyingGlass = QStringLiteral("minus.magnifyingglass");
+inline const QString arrowRight = QStringLiteral("arrow.right");
+inline const QString arrowLeftArrowRight = QStringLiteral("arrow.left.arrow.right");
 
 // A symbol name and the image file that draws it.
 struct Entry {
