@@ -3,9 +3,18 @@
 #include "kit/paint.h"
 #include "kit/style.h"
 #include "ui/canvas/overlays.h"
+#include "editor/imagepicker.h"
+#include "editor/widgets/imagepickerdialog.h"
+#include "kit/zoomhost.h"
+#include "render/imageproperties.h"
+#include "ui/canvas/inlinetexteditor.h"
 #include "render/renderer.h"
 
+#include <QBuffer>
+#include <QImageWriter>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -15,18 +24,26 @@ PageCanvas::PageCanvas(LWEditor &editor, QWidget *parent)
     : QWidget(parent), m_editor(editor), m_gestures(editor),
       m_render([](int w, int h, const std::function<void(QPainter &)> &paint) {
           return LWRenderer::bitmap(w, h, true, paint);
-      })
+      }),
+      m_chooser([](LWEditor &e, QWidget *parent) { LWImagePicker::choose(e, parent); })
 {
     setCursor(Qt::ArrowCursor);
+    setAcceptDrops(true);
+    setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     auto redraw = [this] { update(); };
     auto changedDesign = [this] {
         ++m_revision;
+        syncInlineEditor();
         update();
     };
     connect(&editor, &LWEditor::docChanged, this, changedDesign);
     connect(&editor, &LWEditor::sideChanged, this, changedDesign);
-    for (auto signal : {&LWEditor::selectionChanged, &LWEditor::toolChanged, &LWEditor::editingTextIDChanged,
+    connect(&editor, &LWEditor::editingTextIDChanged, this, [this] {
+        syncInlineEditor();
+        update();
+    });
+    for (auto signal : {&LWEditor::selectionChanged, &LWEditor::toolChanged,
                         &LWEditor::snapLinesChanged, &LWEditor::showBleedChanged, &LWEditor::showTrimChanged,
                         &LWEditor::showSafeChanged, &LWEditor::showGridChanged})
         connect(&editor, signal, this, redraw);
@@ -43,6 +60,7 @@ void PageCanvas::setScale(double scale)
 {
     m_gestures.setScale(scale);
     setFixedSize(sizeFor(m_gestures.scale()));
+    syncInlineEditor();
     update();
 }
 
@@ -151,6 +169,8 @@ void PageCanvas::mouseReleaseEvent(QMouseEvent *event)
     const QPointF start = *m_pressAt;
     m_pressAt.reset();
     m_gestures.ended(start, event->position(), event->modifiers());
+    if (const std::optional<QPointF> at = std::exchange(m_doubleClickAt, std::nullopt))
+        doubleClick(m_gestures.toPage(*at));
     update();
 }
 
@@ -164,10 +184,130 @@ void PageCanvas::mouseDoubleClickEvent(QMouseEvent *event)
         m_gestures.changed(*m_pressAt, event->position(), event->modifiers());
     else
         startDrag(event->position(), event->modifiers());
+    m_doubleClickAt = event->position();
 }
 
 void PageCanvas::enterEvent(QEnterEvent *event)
 {
     setCursor(Qt::ArrowCursor);
     QWidget::enterEvent(event);
+}
+
+void PageCanvas::syncInlineEditor()
+{
+    const std::optional<QUuid> id = m_editor.editingTextID();
+    const std::optional<LWElement> e = id ? m_editor.element(*id) : std::nullopt;
+    if (!e || !e->text) {
+        if (m_inline) { // maybe inside its own key handler: let it return first
+            m_inline->hide();
+            m_inline->deleteLater();
+            m_inline = nullptr;
+        }
+        return;
+    }
+    const bool made = !m_inline || m_inline->editor()->id() != *id;
+    if (made) {
+        if (m_inline)
+            m_inline->deleteLater();
+        m_inline = new InlineEditorHost(m_editor, *id, this);
+    }
+    m_inline->editor()->setScale(scale());
+    m_inline->editor()->syncFromDesign();
+    m_inline->place(InlineGeometry::of(*e, m_editor.doc().bleed, scale()));
+    if (made) {
+        m_inline->show();
+        m_inline->focusText();
+    }
+}
+
+void PageCanvas::doubleClick(QPointF page)
+{
+    const std::optional<LWElement> hit = m_editor.hitTest(page, CanvasGestures::itemReach / scale(), false);
+    if (!hit)
+        return;
+    m_editor.setSelection({hit->id});
+    if (hit->kind == LWElementKind::text) {
+        m_editor.setEditingTextID(hit->id);
+    } else if (hit->kind == LWElementKind::image) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_chooser)
+                m_chooser(m_editor, VKZoomHost::outerWindow(this));
+        });
+    }
+}
+
+namespace {
+
+// A local file as the first URL, or picture data: what a drop onto the page can place.
+bool placeable(const QMimeData *mime)
+{
+    if (mime->hasUrls())
+        return !mime->urls().isEmpty() && mime->urls().constFirst().isLocalFile();
+    if (mime->hasImage())
+        return true;
+    const QStringList formats = mime->formats();
+    return std::any_of(formats.cbegin(), formats.cend(),
+                       [](const QString &f) { return f.startsWith(QLatin1String("image/")); });
+}
+
+// The bytes of the first picture format the reader takes, else the image as PNG.
+QByteArray pictureBytes(const QMimeData *mime)
+{
+    for (const QString &format : mime->formats()) {
+        if (!format.startsWith(QLatin1String("image/")))
+            continue;
+        const QByteArray bytes = mime->data(format);
+        if (LWImageProperties::read(bytes))
+            return bytes;
+    }
+    const QImage image = qvariant_cast<QImage>(mime->imageData());
+    if (image.isNull())
+        return {};
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "png").write(image);
+    return png;
+}
+
+} // namespace
+
+void PageCanvas::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!placeable(event->mimeData()))
+        return event->ignore();
+    event->acceptProposedAction();
+    setDropTarget(true);
+}
+
+void PageCanvas::dragMoveEvent(QDragMoveEvent *event)
+{
+    // The zoom host's proxy starts a drag-move as refused: accept it again.
+    if (!placeable(event->mimeData()))
+        return event->ignore();
+    event->acceptProposedAction();
+    if (!m_dropTarget)
+        setDropTarget(true);
+}
+
+void PageCanvas::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    setDropTarget(false);
+    QWidget::dragLeaveEvent(event);
+}
+
+void PageCanvas::dropEvent(QDropEvent *event)
+{
+    setDropTarget(false);
+    const QMimeData *mime = event->mimeData();
+    if (!placeable(mime))
+        return event->ignore();
+    const QPointF at = m_gestures.toPage(event->position());
+    const bool placed = mime->hasUrls() ? LWImagePicker::placeFile(m_editor, mime->urls().constFirst().toLocalFile(), at)
+                                        : m_editor.placeImage(pictureBytes(mime), at);
+    // Only a placed picture counts as taken; a refusal leaves its message and the drop ignored.
+    if (placed)
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }

@@ -11,7 +11,9 @@
 // The page view: exactly (width + 2 bleed) x (height + 2 bleed) page points at `scale`, origin at
 // the top-left of the bleed box. Paints the shown side (white where rendering fails), the drop
 // outline while a picture hovers, and turns left-button presses, drags and releases into
-// CanvasGestures calls with each event's modifiers.
+// CanvasGestures calls with each event's modifiers. While a top-level text of the shown side is
+// being edited, its inline editor lies over it. A double-click opens the item under it after the
+// release that ends its drag; a dropped picture file or picture data is placed where it lands.
 //
 // Only the visible part plus a margin is rendered, at scale x the painter's device scale, into
 // one bitmap of at most maxPixels (the margin shrinks first, then the density). The bitmap is kept
@@ -37,6 +39,14 @@ public:
     void setDropTarget(bool on);
 
     void setRender(Render render) { m_render = std::move(render); }
+    // The picture chooser a double-click on a picture opens (LWImagePicker::choose by default).
+    using Chooser = std::function<void(LWEditor &, QWidget *parent)>;
+    void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+    class InlineEditorHost *inlineEditor() const { return m_inline; }
+
+    // A double-click at a page point: selects the item under it, edits a text, offers a new
+    // picture for a picture (the chooser runs from the event loop, never inside the handler).
+    void doubleClick(QPointF page);
     int renderCount() const { return m_renderCount; }
 
     // The bitmap covering `visible` (view points) at `density` device pixels per view point, and
@@ -54,6 +64,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     struct Key {
@@ -64,6 +78,7 @@ private:
         friend bool operator==(const Key &, const Key &) = default;
     };
     void startDrag(QPointF at, Qt::KeyboardModifiers modifiers);
+    void syncInlineEditor();
 
     LWEditor &m_editor;
     CanvasGestures m_gestures;
@@ -74,4 +89,7 @@ private:
     int m_renderCount = 0;
     bool m_dropTarget = false;
     std::optional<QPointF> m_pressAt; // view points, while the left button is down
+    std::optional<QPointF> m_doubleClickAt; // run at the release that ends its drag
+    Chooser m_chooser;
+    class InlineEditorHost *m_inline = nullptr;
 };

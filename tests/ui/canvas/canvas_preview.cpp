@@ -1,6 +1,7 @@
 // Shows the canvas area in a window, for checking by eye:
-//   canvas_preview [interface zoom] [out.png] [canvas zoom] [flyer|card]
-// The card shows the grid, two guides, a turned selection, a locked item and a marquee.
+//   canvas_preview [interface zoom] [out.png] [canvas zoom] [flyer|card|text|turned|drop]
+// The card shows the grid, two guides, a turned selection, a locked item and a marquee; text and
+// turned type into a straight and a 30-degree box; drop shows the outline of a hovering picture.
 // With an output file it saves a grab of the window once shown and quits. With an interface zoom
 // the area sits in the zoom host, in a window as much larger.
 #include "kit/zoomhost.h"
@@ -22,7 +23,8 @@ int main(int argc, char **argv)
     const double zoom = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 0;
     if (zoom > 0)
         VKZoom::setValue(zoom);
-    const bool card = argc > 4 && QString::fromLocal8Bit(argv[4]) == QLatin1String("card");
+    const QString mode = argc > 4 ? QString::fromLocal8Bit(argv[4]) : QStringLiteral("flyer");
+    const bool card = mode == QLatin1String("card");
     LWEditor editor(card ? LWDocument::blank(LWSizePreset::usCard, std::nullopt) : LWTemplates::flyers().first().make());
     if (card) {
         LWDocument doc = editor.doc();
@@ -48,6 +50,15 @@ int main(int argc, char **argv)
         shown = new VKZoomHost(area, {900, 640});
     shown->resize(QSize(900, 640) * std::max(zoom, 1.0));
     shown->show();
+    if (mode == QLatin1String("text") || mode == QLatin1String("turned")) {
+        editor.addText(QStringLiteral("Grand opening\nthis Saturday"), {150, 300}, 300);
+        const QUuid id = editor.selection().first();
+        if (mode == QLatin1String("turned"))
+            editor.updateElements({id}, QStringLiteral("Rotate"), std::nullopt, [](LWElement &e) { e.rotation = 30; });
+        editor.setEditingTextID(id);
+    }
+    if (mode == QLatin1String("drop"))
+        area->page()->setDropTarget(true);
     if (card) { // a marquee being dragged over the lower right
         CanvasGestures &g = area->page()->gestures();
         g.changed(g.toView({100, 20}), g.toView({100, 20}), Qt::NoModifier);
