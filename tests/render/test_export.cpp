@@ -48,7 +48,7 @@ QByteArray widened(const QByteArray &pdf, double by)
     QList<PdfPageBoxes> grown;
     for (const pdfprobe::Boxes &b : pdfprobe::boxes(pdf))
         grown.append({b.media.value_or(QRectF()).adjusted(-by, -by, by, by), {}, {}, {}});
-    return LWPdfFile::finish(pdf, {{}, grown, {}, {}}).value_or(QByteArray());
+    return LWPdfFile::finish(pdf, {{}, grown, {}, {}, {}}).value_or(QByteArray());
 }
 
 QByteArray photoBytes()

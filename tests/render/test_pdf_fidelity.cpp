@@ -338,6 +338,12 @@ TEST(PdfFidelity, PicturesMatchTheRendererAndJpegsGoInAsTheyCame)
         photo.image->cropR = 0.05;
         photo.image->cropB = 0.15;
         photo.rotation = names.size() % 2 ? 8 : 0;
+        if (names.size() == 1 || names.size() == 5)
+            photo.opacity = 0.6;
+        if (names.size() == 7) { // stroked and half transparent: drawn in a group
+            photo.opacity = 0.5;
+            photo.stroke = LWStroke(LWColor(0.1, 0.3, 0.2), 6);
+        }
         page.elements.append(photo);
         doc.pages.append(page);
         names << QString::fromLatin1(k.name);
