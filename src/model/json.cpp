@@ -444,7 +444,7 @@ QByteArray prepared(const QByteArray &bytes, LWJson::Blobs *blobs)
                 *w++ = *p++;
                 continue;
             }
-            spelled = spelled || c == '\x01';
+            spelled = spelled || (blobs && c == '\x01');
             *w++ = c;
         }
         if (close) { // the closing quote
@@ -452,7 +452,7 @@ QByteArray prepared(const QByteArray &bytes, LWJson::Blobs *blobs)
             ++p;
         }
     }
-    if (spelled) { // rare: then without blobs, so that no text reads as a stand-in
+    if (spelled && blobs) { // rare: then without blobs, so that no text reads as a stand-in
         blobs->blobs.clear();
         return prepared(bytes, nullptr);
     }

@@ -155,6 +155,7 @@ TEST(JsonReader, PictureDataReadsAsThePlainParserReadsIt)
         {"unterminated", "{\"d\":\"" + a1024},
         {"malformed after", "{\"d\":\"" + a1024 + "\",}"},
         {"a stand-in's spelling elsewhere", "{\"d\":\"" + a1024 + "\",\"e\":\"\\u00010\"}"},
+        {"a raw control character elsewhere", "{\"d\":\"" + a1024 + "\",\"e\":\"\x01\"}"},
         {"a number where a string goes", "{\"d\":12}"},
     };
     for (const auto &c : cases) {
