@@ -86,11 +86,11 @@ void BM_PdfTextHeavyFlyerFading(benchmark::State &state)
 }
 BENCHMARK(BM_PdfTextHeavyFlyerFading)->Unit(benchmark::kMillisecond);
 
-// The print PDF of a flyer with two 4000 x 3000 camera JPEGs; the counters give the PDF's size
-// and how much larger it is than the photos themselves.
+// The print PDF of a flyer with two 4000 x 3000 camera JPEGs (arg 1: the same as PNGs); the
+// counters give the PDF's size and how much larger it is than the photos themselves.
 void BM_PdfTwoPhotoFlyer(benchmark::State &state)
 {
-    const LWDocument doc = LWBenchPhotos::twoPhotoFlyer();
+    const LWDocument doc = LWBenchPhotos::twoPhotoFlyer(state.range(0) == 1);
     qint64 photos = 0;
     for (const LWElement &e : doc.pages[0].elements)
         photos += e.image->data->size();
@@ -103,7 +103,7 @@ void BM_PdfTwoPhotoFlyer(benchmark::State &state)
     state.counters["photos_MB"] = double(photos) / 1e6;
     state.counters["over_photos_MB"] = double(bytes - photos) / 1e6;
 }
-BENCHMARK(BM_PdfTwoPhotoFlyer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PdfTwoPhotoFlyer)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Render alone, as rasterData does it (arg: dpi).
 void BM_RenderFlyer(benchmark::State &state)

@@ -10,7 +10,8 @@
 
 namespace LWBenchPhotos {
 
-inline QByteArray photoJpeg(unsigned seed)
+// A camera-like photo: JPEG, or (png) the same pixels as a PNG, which goes into a PDF as pixels.
+inline QByteArray photo(unsigned seed, bool png = false)
 {
     QImage img(4000, 3000, QImage::Format_RGB32);
     std::mt19937 rng(seed);
@@ -26,20 +27,23 @@ inline QByteArray photoJpeg(unsigned seed)
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(94);
+    QImageWriter writer(&buffer, png ? "png" : "jpeg");
+    writer.setQuality(png ? 90 : 94); // for PNG: a fast zlib level
     writer.write(img);
     return bytes;
 }
 
-inline LWDocument twoPhotoFlyer()
+inline LWDocument twoPhotoFlyer(bool png = false)
 {
-    static const QByteArray first = photoJpeg(1), second = photoJpeg(2);
+    static QByteArray made[2][2]; // [png][which], made on first use
+    for (unsigned i = 0; i < 2; ++i)
+        if (made[png][i].isEmpty())
+            made[png][i] = photo(i + 1, png);
     LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Two photos"));
     LWElement top = LWElement::makePhoto(LWRect(36, 36, 540, 360));
-    top.image->data = first;
+    top.image->data = made[png][0];
     LWElement bottom = LWElement::makePhoto(LWRect(36, 410, 540, 360));
-    bottom.image->data = second;
+    bottom.image->data = made[png][1];
     doc.pages[0].elements = {top, bottom};
     return doc;
 }
