@@ -300,7 +300,7 @@ QString LWApp::deliver(const LWDocument &doc, bool sheet10up, const QByteArray &
         LWPrintJob job{printer.printerName(), doc.name, data, printer.copyCount(), LWPrinting::pageRanges(printer)};
         return m_printBackend->submit(job);
     }
-    return LWPrinting::rasterise(pdf, chosen, printer);
+    return m_printBackend->printRaster(pdf, chosen, printer);
 }
 
 void LWApp::alert(const QString &title, const QString &message)

@@ -60,6 +60,11 @@ QString LWCupsBackend::submit(const LWPrintJob &job)
     return {};
 }
 
+QString LWCupsBackend::printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer)
+{
+    return LWPrinting::rasterise(pdf, pages, printer);
+}
+
 namespace LWPrinting {
 
 QList<int> chosenPages(const QPrinter &printer, int pageCount)

@@ -17,7 +17,8 @@ struct LWPrintJob {
     friend bool operator==(const LWPrintJob &, const LWPrintJob &) = default;
 };
 
-// Where a PDF print job leaves the machine. Main thread only.
+// Where printed pages leave the machine: every way to a real printer goes through here, so
+// that tests can stand in for all of them. Main thread only.
 class LWPrintBackend {
 public:
     virtual ~LWPrintBackend() = default;
@@ -25,14 +26,18 @@ public:
     [[nodiscard]] virtual bool hasQueue(const QString &printer) const = 0;
     // Hands the job over; empty on success, otherwise the reason it was refused.
     [[nodiscard]] virtual QString submit(const LWPrintJob &job) = 0;
+    // For a printer without such a queue: the listed pages of `pdf` as pictures on `printer`,
+    // as the print dialog set it up. Empty on success, otherwise why it failed.
+    [[nodiscard]] virtual QString printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer) = 0;
 };
 
 // The system's CUPS scheduler. Pages print at their own size (no scaling); the scheduler turns
-// them to the paper.
+// them to the paper. Without a queue, LWPrinting::rasterise on the printer itself.
 class LWCupsBackend final : public LWPrintBackend {
 public:
     [[nodiscard]] bool hasQueue(const QString &printer) const override;
     [[nodiscard]] QString submit(const LWPrintJob &job) override;
+    [[nodiscard]] QString printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer) override;
 };
 
 namespace LWPrinting {

@@ -62,18 +62,32 @@ private:
     }
 };
 
-// Records print jobs; `queued` says whether the chosen printer takes PDF itself.
+// Records print jobs; `queued` says whether the chosen printer takes PDF itself. Nothing reaches
+// a real printer: rasterised pages go, as PDF, to `paperFile` (in the test's folder), or are
+// refused with `rasterRefusal`.
 class FakePrintBackend final : public LWPrintBackend {
 public:
     bool queued = true;
     QString refusal;
     QList<LWPrintJob> jobs;
+    QString paperFile;
+    QString rasterRefusal;
+    QList<QList<int>> rasterised;
 
     bool hasQueue(const QString &) const override { return queued; }
     QString submit(const LWPrintJob &job) override
     {
         jobs.append(job);
         return refusal;
+    }
+    QString printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer) override
+    {
+        rasterised.append(pages);
+        if (!rasterRefusal.isEmpty())
+            return rasterRefusal;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(paperFile);
+        return LWPrinting::rasterise(pdf, pages, printer);
     }
 };
 
@@ -90,6 +104,7 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("settings.ini"))));
+        backend->paperFile = dir.filePath(QStringLiteral("paper.pdf"));
         VELKTestFlags::running = false;
         app.setPrompts(prompts);
         app.setPrintBackend(backend);

@@ -161,13 +161,45 @@ TEST_F(AppTest, NothingPrintsWithoutEditorOrChoice)
     app.print(false);
     EXPECT_TRUE(backend->jobs.isEmpty());
 
-    // Without a queue the pages go to the printer itself; here it has nowhere to print to.
+    // Without a queue the pages go to the printer itself; here it refuses them.
     backend->queued = false;
-    prompts->script = {ScriptedPrompts::printStep([](QPrinter &p) { return p.outputFileName().isEmpty(); }),
-                       ScriptedPrompts::alertStep()};
+    backend->rasterRefusal = QStringLiteral("The printer couldn't be started.");
+    prompts->script = {ScriptedPrompts::printStep([](QPrinter &) { return true; }), ScriptedPrompts::alertStep()};
     app.print(false);
-    EXPECT_EQ(prompts->calls.constLast().value(1), QStringLiteral("Couldn't print the design"));
+    EXPECT_EQ(prompts->calls.constLast(), QStringList({QStringLiteral("alert"), QStringLiteral("Couldn't print the design"),
+                                                       backend->rasterRefusal}));
     EXPECT_TRUE(backend->jobs.isEmpty());
+    EXPECT_FALSE(QFile::exists(backend->paperFile));
+}
+
+TEST_F(AppTest, WithoutAQueueTheChosenPagesPrintAsPictures)
+{
+    app.newDocument(blackCard());
+    backend->queued = false;
+    prompts->script = {ScriptedPrompts::printStep([](QPrinter &p) {
+        p.setPageSize(QPageSize(QPageSize::A4));
+        p.setPageOrientation(QPageLayout::Portrait);
+        p.setPrintRange(QPrinter::PageRange);
+        p.setFromTo(2, 2);
+        return true;
+    })};
+    app.print(false);
+    EXPECT_TRUE(backend->jobs.isEmpty());
+    EXPECT_EQ(backend->rasterised, QList<QList<int>>{{1}});
+    ReadBack paper(bytes(backend->paperFile));
+    ASSERT_EQ(paper.pdf.pageCount(), 1);
+    EXPECT_EQ(paper.pdf.pagePointSize(0).toSize(), QSize(595, 842));
+    expectNear(paper.ink(0), QRect(226, 295, 144, 252)); // turned and centred, not scaled
+}
+
+TEST(Rasterise, APrinterThatCannotStartIsReported)
+{
+    ReadBack source(*LWExport::pdfData(blackCard(), bothSides, false));
+    const QTemporaryDir dir;
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("missing/paper.pdf")));
+    EXPECT_EQ(LWPrinting::rasterise(source.pdf, bothSides, printer), QStringLiteral("The printer couldn't be started."));
 }
 
 TEST_F(AppTest, RasterisedPagesKeepTheirSize)
