@@ -58,6 +58,7 @@ VKZoomHost::VKZoomHost(QWidget *content, QSizeF minSize, QWidget *parent)
     m_proxy = scene->addWidget(content);
     setScene(scene);
 
+    m_home = new VKZoom::ScrollHome(this);
     connect(&LWSettings::shared(), &LWSettings::changed, this, [this](const QString &key) {
         if (key == VKZoom::key)
             relayout();
@@ -82,6 +83,7 @@ void VKZoomHost::resizeEvent(QResizeEvent *event)
 
 void VKZoomHost::relayout()
 {
+    const VKZoom::Layout before = m_layout;
     m_layout = VKZoom::layout(QSizeF(size()), VKZoom::value(), m_minSize);
     const QSizeF &logical = m_layout.logical;
     // Whole units, rounded up, so no uncovered strip is left at the right or bottom edge.
@@ -93,5 +95,10 @@ void VKZoomHost::relayout()
     const Qt::ScrollBarPolicy bars = m_layout.indicators ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
     setHorizontalScrollBarPolicy(bars);
     setVerticalScrollBarPolicy(bars);
-    VKZoom::scrollHome(this);
+    // A write of the same zoom is no change; the first show always scrolls home.
+    if (!m_homed || m_layout.zoom != before.zoom || size() != m_homedSize) {
+        m_homed = m_shown;
+        m_homedSize = size();
+        m_home->request();
+    }
 }

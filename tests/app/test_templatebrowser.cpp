@@ -1,4 +1,5 @@
 #include "app_fixture.h"
+#include "thumbs_fixture.h"
 
 #include "app/templatebrowser.h"
 #include "app/templategrid.h"
@@ -8,9 +9,11 @@
 #include "kit/searchfield.h"
 #include "kit/segmentedpicker.h"
 #include "kit/style.h"
+#include "kit/zoomhost.h"
 #include "templates/templates.h"
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +31,16 @@ QStringList ids(const QList<LWTemplate> &list)
         out << t.id;
     return out;
 }
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
 
 bool near(const QColor &a, const QColor &b, int tolerance = 3)
 {
@@ -258,6 +271,57 @@ TEST_F(BrowserTest, OnlyTilesInViewAskForThumbnails)
             asked << *key;
         EXPECT_EQ(asked, expected);
     }
+}
+
+// In the zoom host at the window's smallest size every paint of the grid is partial. Once every
+// thumbnail in view is ready the grid paints nothing and no clock ticks; a tile still waiting
+// turns its spinner until the thumbnail arrives.
+TEST_F(AppTest, GridInTheZoomHostRestsOnceEveryThumbnailInViewIsReady)
+{
+    auto log = std::make_shared<MakeLog>();
+    QList<LWTemplate> list;
+    for (int i = 0; i < 40; ++i)
+        list << fakeTemplate(QStringLiteral("t%1").arg(i), log);
+    LWThumbs store;
+    auto *grid = new TemplateGrid(&store);
+    grid->setTemplates(list);
+    VKZoomHost host(grid, {1480, 760});
+    PaintCounter counter;
+    grid->viewport()->installEventFilter(&counter);
+    host.resize(900, 600);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    ASSERT_TRUE(host.currentLayout().indicators);
+    LWSpinnerClock &clock = LWSpinnerClock::shared();
+    QSignalSpy ticks(&clock, &LWSpinnerClock::tick);
+
+    QElapsedTimer shown;
+    shown.start();
+    const auto rests = [&] {
+        EXPECT_TRUE(settle(store));
+        // The finished thumbnails are painted, and the first show's scrolling home is over.
+        QTest::qWait(std::max(300, 2000 - int(shown.elapsed())));
+        EXPECT_FALSE(clock.isRunning());
+        ticks.clear();
+        counter.paints = 0;
+        QTest::qWait(1000);
+        EXPECT_EQ(counter.paints, 0);
+        EXPECT_EQ(ticks.count(), 0);
+    };
+    rests();
+    EXPECT_GT(store.images().size(), 10);
+
+    const LWTemplate late = fakeTemplate(QStringLiteral("late"), log, {LWColor::white}, Made::pages, true);
+    QList<LWTemplate> withLate = list;
+    withLate[0] = late; // every other tile keeps its place
+    grid->setTemplates(withLate);
+    QTest::qWait(5 * LWSpinnerClock::stepMs);
+    EXPECT_EQ(store.pending(), QSet<QString>{*LWThumbs::key(late.id, 0, 200)});
+    EXPECT_TRUE(clock.isRunning());
+    EXPECT_GE(ticks.count(), 3);
+    EXPECT_GE(counter.paints, 3);
+    log->gate.release();
+    rests();
 }
 
 TEST(TemplateGridLayout, ColumnsRowsAndTileSizes)
