@@ -3,6 +3,7 @@
 #include "app/templatethumb.h"
 #include "app/thumbs.h"
 #include "kit/paint.h"
+#include "kit/scrollstyle.h"
 #include "kit/style.h"
 #include "kit/uifont.h"
 #include "templates/templates.h"
@@ -129,6 +130,7 @@ TemplateGrid::TemplateGrid(LWThumbs *store, QWidget *parent)
     setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(24);
+    VKScrollStyle::apply(this);
     connect(m_store, &LWThumbs::changed, this, &TemplateGrid::thumbReady);
     connect(&LWSpinnerClock::shared(), &LWSpinnerClock::tick, this, &TemplateGrid::tick);
 }

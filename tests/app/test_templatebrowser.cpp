@@ -1,14 +1,21 @@
 #include "app_fixture.h"
 #include "thumbs_fixture.h"
 
+#include "app/newcustomdialog.h"
+#include "app/startscreen.h"
 #include "app/templatebrowser.h"
 #include "app/templategrid.h"
 #include "app/templatethumb.h"
 #include "app/thumbs.h"
 #include "kit/chromebutton.h"
+#include "kit/helpviewer.h"
+#include "kit/iconpicker.h"
+#include "kit/scrollstyle.h"
 #include "kit/searchfield.h"
 #include "kit/segmentedpicker.h"
+#include "kit/scrollview.h"
 #include "kit/style.h"
+#include "kit/themes.h"
 #include "kit/zoomhost.h"
 #include "templates/templates.h"
 
@@ -254,6 +261,67 @@ TEST_F(BrowserTest, TileToolTipNamesTheTemplate)
     QCoreApplication::sendEvent(grid().viewport(), &help);
     EXPECT_EQ(QToolTip::text(),
               LWTemplates::named(QStringLiteral("card-002"))->name + QStringLiteral(" \u2014 click to preview, double-click to use"));
+}
+
+// The category list and the grid show the kit's indicator in every theme: where Fusion draws its
+// arrow buttons, at both ends of the bar, the grab is what lies under the bar.
+TEST_F(BrowserTest, ScrollIndicatorsHaveNoArrowButtons)
+{
+    auto *categories = browser->findChild<VKScrollView *>();
+    ASSERT_NE(categories, nullptr);
+    for (const char *theme : {"cobalt-gunmetal", "brushed-gray"}) {
+        VELKThemes::setCurrentID(QString::fromLatin1(theme));
+        for (QAbstractScrollArea *area : {static_cast<QAbstractScrollArea *>(categories), static_cast<QAbstractScrollArea *>(&grid())}) {
+            SCOPED_TRACE(testing::Message() << theme << " " << area->metaObject()->className());
+            QScrollBar *bar = area->verticalScrollBar();
+            ASSERT_TRUE(bar->isVisible());
+            bar->setValue(bar->maximum() / 2); // the slider clear of both ends
+            const QRect strip(bar->mapTo(browser.get(), QPoint(0, 0)), bar->size());
+            const QImage shown = browser->grab().toImage();
+            bar->hide();
+            const QImage under = browser->grab().toImage();
+            bar->show();
+            const int end = 14; // Fusion's buttons are as long as the bar is wide
+            int drawn = 0;
+            for (int y = strip.top(); y <= strip.bottom(); ++y) {
+                for (int x = strip.left(); x <= strip.right(); ++x) {
+                    const bool differs = shown.pixel(x, y) != under.pixel(x, y);
+                    drawn += differs;
+                    if (y < strip.top() + end || y > strip.bottom() - end) {
+                        ASSERT_FALSE(differs) << x << "," << y;
+                    }
+                }
+            }
+            EXPECT_GT(drawn, 0); // the capsule itself
+        }
+    }
+}
+
+// Every scroll view of today's screens and dialogs has the kit's indicators.
+TEST_F(AppTest, EveryScrollViewWearsTheKitsIndicators)
+{
+    LWThumbs store;
+    std::vector<std::unique_ptr<QWidget>> screens;
+    screens.emplace_back(new StartScreen(app));
+    screens.emplace_back(new TemplateBrowser(app, &store));
+    screens.emplace_back(new NewCustomDialog(app));
+    screens.emplace_back(new VELKHelpViewer);
+    screens.emplace_back(new IconPicker);
+    int areas = 0;
+    for (const auto &screen : screens) {
+        QList<QAbstractScrollArea *> found = screen->findChildren<QAbstractScrollArea *>();
+        if (auto *self = qobject_cast<QAbstractScrollArea *>(screen.get()))
+            found.append(self);
+        for (QAbstractScrollArea *area : found) {
+            ++areas;
+            for (QScrollBar *bar : {area->horizontalScrollBar(), area->verticalScrollBar()})
+                EXPECT_EQ(bar->style(), VKScrollStyle::shared())
+                    << screen->metaObject()->className() << " " << area->metaObject()->className();
+        }
+    }
+    EXPECT_EQ(areas, 6); // start screen, categories, grid, help list and topic, icon grid; none in the dialog
+    screens.clear();
+    store.shutdown();
 }
 
 TEST_F(BrowserTest, OnlyTilesInViewAskForThumbnails)
