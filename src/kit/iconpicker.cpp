@@ -16,8 +16,6 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace {
 
 constexpr int glyphEdge = 30, glyphGap = 2;

@@ -1,16 +1,11 @@
 #include "app_fixture.h"
 #include "thumbs_fixture.h"
 
-#include "app/newcustomdialog.h"
-#include "app/startscreen.h"
 #include "app/templatebrowser.h"
 #include "app/templategrid.h"
 #include "app/templatethumb.h"
 #include "app/thumbs.h"
 #include "kit/chromebutton.h"
-#include "kit/helpviewer.h"
-#include "kit/iconpicker.h"
-#include "kit/scrollstyle.h"
 #include "kit/searchfield.h"
 #include "kit/segmentedpicker.h"
 #include "kit/scrollview.h"
@@ -295,33 +290,6 @@ TEST_F(BrowserTest, ScrollIndicatorsHaveNoArrowButtons)
             EXPECT_GT(drawn, 0); // the capsule itself
         }
     }
-}
-
-// Every scroll view of today's screens and dialogs has the kit's indicators.
-TEST_F(AppTest, EveryScrollViewWearsTheKitsIndicators)
-{
-    LWThumbs store;
-    std::vector<std::unique_ptr<QWidget>> screens;
-    screens.emplace_back(new StartScreen(app));
-    screens.emplace_back(new TemplateBrowser(app, &store));
-    screens.emplace_back(new NewCustomDialog(app));
-    screens.emplace_back(new VELKHelpViewer);
-    screens.emplace_back(new IconPicker);
-    int areas = 0;
-    for (const auto &screen : screens) {
-        QList<QAbstractScrollArea *> found = screen->findChildren<QAbstractScrollArea *>();
-        if (auto *self = qobject_cast<QAbstractScrollArea *>(screen.get()))
-            found.append(self);
-        for (QAbstractScrollArea *area : found) {
-            ++areas;
-            for (QScrollBar *bar : {area->horizontalScrollBar(), area->verticalScrollBar()})
-                EXPECT_EQ(bar->style(), VKScrollStyle::shared())
-                    << screen->metaObject()->className() << " " << area->metaObject()->className();
-        }
-    }
-    EXPECT_EQ(areas, 6); // start screen, categories, grid, help list and topic, icon grid; none in the dialog
-    screens.clear();
-    store.shutdown();
 }
 
 TEST_F(BrowserTest, OnlyTilesInViewAskForThumbnails)
