@@ -291,16 +291,6 @@ TEST_F(AppTest, WithoutAQueueTheChosenPagesPrintAsPictures)
     expectNear(paper.ink(0), QRect(226, 295, 144, 252)); // turned and centred, not scaled
 }
 
-TEST(Rasterise, APrinterThatCannotStartIsReported)
-{
-    ReadBack source(*LWExport::pdfData(blackCard(), bothSides, false));
-    const QTemporaryDir dir;
-    QPrinter printer;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath(QStringLiteral("missing/paper.pdf")));
-    EXPECT_EQ(LWPrinting::rasterise(source.pdf, bothSides, printer), QStringLiteral("The printer couldn't be started."));
-}
-
 TEST_F(AppTest, RasterisedPagesKeepTheirSize)
 {
     LWDocument tabloid = LWDocument::blank(LWSizePreset::tabloid, std::nullopt);
