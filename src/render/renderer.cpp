@@ -364,11 +364,14 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     const QPainterPath mask = winding(LWGeometry::maskPath(pic.mask, frame, e.cornerRadius));
     p.save();
     p.setClipPath(mask, Qt::IntersectClip);
-    const std::optional<QImage> decoded = LWImageCache::image(pic, options.preview);
-    if (!decoded || decoded->isNull()) {
+    auto *sink = options.preview ? nullptr : dynamic_cast<PictureSink *>(p.device());
+    const std::optional<PictureSink::StandIn> standIn = sink ? sink->standIn(pic) : std::nullopt;
+    const std::optional<QImage> decoded = standIn ? std::nullopt : LWImageCache::image(pic, options.preview);
+    if (!standIn && (!decoded || decoded->isNull())) {
         drawPhotoPlaceholder(frame, p);
     } else {
-        const double wi = decoded->width(), hi = decoded->height();
+        const double wi = standIn ? standIn->upright.width() : decoded->width();
+        const double hi = standIn ? standIn->upright.height() : decoded->height();
         // Crop in whole pixels: origin rounded down, far edges up; outside the picture is cut off.
         const double cw = std::max((1 - pic.cropL - pic.cropR) * wi, 1.0);
         const double ch = std::max((1 - pic.cropT - pic.cropB) * hi, 1.0);
@@ -397,7 +400,14 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
             const QRectF whole(target.x() - src.x() * sx, target.y() - src.y() * sy, wi * sx, hi * sy);
             p.setClipRect(target, Qt::IntersectClip);
             p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-            p.drawImage(whole, *decoded);
+            if (standIn) {
+                p.setRenderHint(QPainter::LosslessImageRendering, true); // the device finds it by its pixels
+                p.setTransform(standIn->stored * QTransform(whole.width(), 0, 0, whole.height(), whole.x(), whole.y()),
+                               true);
+                p.drawImage(QRectF(0, 0, 1, 1), standIn->image);
+            } else {
+                p.drawImage(whole, *decoded);
+            }
         }
     }
     p.restore();
