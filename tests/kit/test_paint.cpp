@@ -202,3 +202,77 @@ TEST(KitPaint, ShadowFadesOutInsideItsMargin)
         (void)paintOn({60, 40}, dpr, [&](QPainter &p) { VKPaint::drawShadow(p, path, Qt::black, radius, offset); });
     EXPECT_EQ(VKPaint::shadowCacheSize(), 2);
 }
+
+TEST(KitPaint, RoundedShadowsOfEverySizeShareOneSmallMask)
+{
+    // Panels dragged through many sizes at two scales, and a capsule, an odd radius and a
+    // small square: each matches the shadow of its outline, and the cache keeps one mask per
+    // radius, blur and scale.
+    const struct {
+        double radius, blur;
+        QPointF offset;
+    } looks[] = {{14, 6, {0, 3}}, {3, 3, {0, 2}}, {7.5, 2.5, {1, 2}}};
+    VKPaint::clearShadowCache();
+    int sizes = 0;
+    for (const double dpr : {1.0, 2.0}) {
+        for (const auto &look : looks) {
+            for (int w = 10; w <= 400; w += 39) {
+                const int h = 6 + (w * 7) % 230;
+                const QRectF shape(20, 20, w, h);
+                const QSize canvas(w + 40, h + 40);
+                const QImage exact = paintOn(canvas, dpr, [&](QPainter &p) {
+                    VKPaint::drawShadow(p, VKPaint::roundedRect(shape, look.radius), QColor(0, 0, 0, 102), look.blur, look.offset);
+                });
+                const QImage stretched = paintOn(canvas, dpr, [&](QPainter &p) {
+                    VKPaint::drawRoundedShadow(p, shape, look.radius, QColor(0, 0, 0, 102), look.blur, look.offset);
+                });
+                int worst = 0;
+                for (int y = 0; y < exact.height(); ++y)
+                    for (int x = 0; x < exact.width(); ++x)
+                        worst = std::max(worst, std::abs(qAlpha(exact.pixel(x, y)) - qAlpha(stretched.pixel(x, y))));
+                EXPECT_LE(worst, 2) << w << " x " << h << " at " << dpr << ", radius " << look.radius;
+                ++sizes;
+            }
+        }
+    }
+    EXPECT_GT(sizes, 50);
+    VKPaint::clearShadowCache();
+    for (int w = 100; w < 1600; w += 13)
+        (void)paintOn({w + 40, 300}, 2, [&](QPainter &p) {
+            VKPaint::drawRoundedShadow(p, QRectF(20, 20, w, 260), 14, QColor(0, 0, 0, 89), 6, {0, 3});
+        });
+    EXPECT_EQ(VKPaint::shadowCacheSize(), 1);
+    EXPECT_LT(VKPaint::shadowCacheBytes(), 200'000);
+}
+
+TEST(KitPaint, ShadowCacheStaysWithinItsBudgetAndRedrawsTheSame)
+{
+    // Stars of many sizes (no rounded rectangle to share a mask) at scale 2, well past the budget.
+    const auto star = [](double size) {
+        QPainterPath path;
+        for (int i = 0; i < 10; ++i) {
+            const double r = (i % 2 ? 0.4 : 1.0) * size / 2, a = i * M_PI / 5;
+            const QPointF pt(20 + size / 2 + r * std::sin(a), 20 + size / 2 - r * std::cos(a));
+            i == 0 ? path.moveTo(pt) : path.lineTo(pt);
+        }
+        path.closeSubpath();
+        return path;
+    };
+    const auto draw = [&](double size, double dpr = 2) {
+        return paintOn(QSize(int(size) + 40, int(size) + 40), dpr,
+                       [&](QPainter &p) { VKPaint::drawShadow(p, star(size), QColor(0, 0, 0, 128), 4, {0, 2}); });
+    };
+    VKPaint::clearShadowCache();
+    const QImage first = draw(100);
+    for (double size = 101; size < 300; size += 3) {
+        (void)draw(size);
+        EXPECT_LE(VKPaint::shadowCacheBytes(), VKPaint::shadowCacheBudget) << size;
+    }
+    EXPECT_GT(VKPaint::shadowCacheSize(), 1);
+    EXPECT_TRUE(draw(100) == first); // dropped long ago, made again the same
+    // One mask larger than the whole budget is drawn and not kept.
+    VKPaint::clearShadowCache();
+    const QImage huge = draw(1500, 1);
+    EXPECT_EQ(VKPaint::shadowCacheSize(), 0);
+    EXPECT_GT(qAlpha(huge.pixel(770, 772)), 100);
+}
