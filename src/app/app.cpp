@@ -20,6 +20,9 @@
 namespace {
 
 const QString discardDetail = QStringLiteral("Your changes will be lost if you don't save them.");
+const QString overwriteDetail =
+    QStringLiteral("Another program changed the file after you opened or saved it. Saving replaces those changes with "
+                   "this design.");
 const QString saveFailedTitle = QStringLiteral("Couldn't save the design");
 const QString saveFailedAdvice =
     QStringLiteral("\n\nYour design is still open; try saving to another folder (File \u2192 Save As\u2026).");
@@ -171,12 +174,16 @@ void LWApp::open(const QUrl &url)
 {
     if (!confirmDiscard())
         return;
+    // Taken before reading: a change made while it is read is noticed at the next save.
+    const std::optional<LWFileAccess::FileIdentity> before = LWFileAccess::identity(url.toLocalFile());
     LWDocumentIO::Result<LWDocument> read = LWDocumentIO::open(url);
     if (!read) {
         alert(QStringLiteral("Couldn't open ") + url.fileName(), read.errorDescription());
         return;
     }
-    setEditor(new LWEditor(std::move(read).value(), url));
+    auto *editor = new LWEditor(std::move(read).value(), url);
+    setEditor(editor);
+    remember(editor, url, before);
     setScreen(Screen::editor);
 }
 
@@ -197,7 +204,8 @@ bool LWApp::save()
         return false;
     if (!m_editor->fileURL())
         return saveAs();
-    return write(*m_editor, *m_editor->fileURL());
+    const QUrl url = *m_editor->fileURL();
+    return mayOverwrite(*m_editor, url) && write(*m_editor, url);
 }
 
 bool LWApp::saveAs()
@@ -232,8 +240,32 @@ bool LWApp::write(LWEditor &editor, const QUrl &url)
     if (copy.name != editor.doc().name)
         editor.setDoc(std::move(copy));
     editor.markSaved(url);
+    remember(&editor, url, LWFileAccess::identity(url.toLocalFile()));
     flash(QStringLiteral("Saved ") + url.fileName());
     return true;
+}
+
+void LWApp::remember(LWEditor *editor, const QUrl &url, std::optional<LWFileAccess::FileIdentity> identity)
+{
+    m_onDisk.reset();
+    if (identity)
+        m_onDisk = OnDisk{editor, url, *identity};
+}
+
+bool LWApp::mayOverwrite(const LWEditor &editor, const QUrl &url)
+{
+    // Designs this state did not read or write itself, and files gone since, are not asked about.
+    if (!m_onDisk || m_onDisk->editor != &editor || m_onDisk->url != url)
+        return true;
+    const std::optional<LWFileAccess::FileIdentity> now = LWFileAccess::identity(url.toLocalFile());
+    if (!now || *now == m_onDisk->identity)
+        return true;
+    const QString question = QStringLiteral("\"%1\" has changed on disk.").arg(url.fileName());
+    if (VELKTestFlags::running) {
+        alert(question, overwriteDetail); // a console line
+        return true;
+    }
+    return m_prompts->askToOverwrite(question, overwriteDetail);
 }
 
 void LWApp::close()

@@ -2,6 +2,7 @@
 #include "app/printing.h"
 #include "app/prompts.h"
 #include "editor/editor.h"
+#include "model/fileaccess.h"
 #include "model/enums.h"
 
 #include <QObject>
@@ -29,9 +30,9 @@ enum class LWAppSheet { exportSheet, preflight, size, newCustom };
 //
 // Every assignment of a published field emits its signal, equal value or not. The state owns its
 // editor: a replaced one is deleted later, after editorChanged, so that observers may still read
-// it. While VELKTestFlags::running, no prompt is used: alerts and the unsaved-changes question
-// become console lines (the question answers "Don't Save"), panels print their message and
-// count as cancelled, and printing prints a line instead.
+// it. While VELKTestFlags::running, no prompt is used: alerts and the questions become console
+// lines (the unsaved-changes question answers "Don't Save", the changed-on-disk question "Save
+// Anyway"), panels print their message and count as cancelled, and printing prints a line instead.
 class LWApp : public QObject {
     Q_OBJECT
     Q_PROPERTY(LWAppScreen screen READ screen WRITE setScreen NOTIFY screenChanged)
@@ -89,7 +90,8 @@ public:
     // cannot be read alerts and leaves everything as it was.
     void open(const QUrl &url);
     void openPanel();
-    // True when the design was written: to its file, or else where the save panel says.
+    // True when the design was written: to its file, or else where the save panel says. A file
+    // that changed on disk since it was opened or saved here is only replaced when the user says so.
     bool save();
     bool saveAs();
     void close();
@@ -107,7 +109,17 @@ Q_SIGNALS:
     void noticeChanged();
 
 private:
+    // The open design's file as this state last read or wrote it.
+    struct OnDisk {
+        QPointer<LWEditor> editor;
+        QUrl url;
+        LWFileAccess::FileIdentity identity;
+    };
+
     bool write(LWEditor &editor, const QUrl &url);
+    void remember(LWEditor *editor, const QUrl &url, std::optional<LWFileAccess::FileIdentity> identity);
+    // False when the file changed on disk since then and the user chose to keep those changes.
+    bool mayOverwrite(const LWEditor &editor, const QUrl &url);
     // Empty on success, otherwise why the job failed.
     QString deliver(const LWDocument &doc, bool sheet10up, const QByteArray &data, QPdfDocument &pdf,
                     QPrinter &printer);
@@ -116,6 +128,7 @@ private:
     QPointer<LWEditor> m_editor;
     std::optional<Sheet> m_sheet;
     std::optional<QString> m_notice;
+    std::optional<OnDisk> m_onDisk;
 
     std::shared_ptr<LWPrompts> m_prompts;
     std::shared_ptr<LWPrintBackend> m_printBackend;

@@ -36,6 +36,18 @@ QMessageBox *LWQtPrompts::makeQuestion(QWidget *parent, const QString &question,
     return box;
 }
 
+QMessageBox *LWQtPrompts::makeOverwriteQuestion(QWidget *parent, const QString &question, const QString &detail)
+{
+    auto *box = new QMessageBox(parent);
+    box->setText(question);
+    box->setInformativeText(detail);
+    box->addButton(QStringLiteral("Save Anyway"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    return box;
+}
+
 QFileDialog *LWQtPrompts::makeFileDialog(QWidget *parent, const QString &message, bool saving)
 {
     auto *dialog = new QFileDialog(parent, message);
@@ -71,6 +83,13 @@ LWPrompts::Answer LWQtPrompts::askToSave(const QString &question, const QString 
     default:
         return Answer::cancel;
     }
+}
+
+bool LWQtPrompts::askToOverwrite(const QString &question, const QString &detail)
+{
+    std::unique_ptr<QMessageBox> box(makeOverwriteQuestion(m_window, question, detail));
+    box->exec();
+    return box->buttonRole(box->clickedButton()) == QMessageBox::DestructiveRole;
 }
 
 std::optional<QUrl> LWQtPrompts::chooseOpen(const QString &message)

@@ -20,6 +20,9 @@ public:
     virtual void alert(const QString &title, const QString &message) = 0;
     // The unsaved-changes question.
     [[nodiscard]] virtual Answer askToSave(const QString &question, const QString &detail) = 0;
+    // Whether to save over a file that changed on disk since it was opened or saved: true for
+    // "Save Anyway", false for "Cancel".
+    [[nodiscard]] virtual bool askToOverwrite(const QString &question, const QString &detail) = 0;
     // A design file to open, or none when cancelled.
     [[nodiscard]] virtual std::optional<QUrl> chooseOpen(const QString &message) = 0;
     // Where to save, the proposed name already in the name field, or none when cancelled. The
@@ -36,6 +39,7 @@ public:
 
     void alert(const QString &title, const QString &message) override;
     [[nodiscard]] Answer askToSave(const QString &question, const QString &detail) override;
+    [[nodiscard]] bool askToOverwrite(const QString &question, const QString &detail) override;
     [[nodiscard]] std::optional<QUrl> chooseOpen(const QString &message) override;
     [[nodiscard]] std::optional<QUrl> chooseSave(const QString &proposedName, const QString &message) override;
     [[nodiscard]] bool choosePrinter(QPrinter &printer, int pageCount) override;
@@ -43,6 +47,8 @@ public:
     // The dialogs as shown, not yet run; the caller owns them.
     static QMessageBox *makeAlert(QWidget *parent, const QString &title, const QString &message);
     static QMessageBox *makeQuestion(QWidget *parent, const QString &question, const QString &detail);
+    // "Save Anyway" and "Cancel"; Cancel is the default, as saving would lose the other changes.
+    static QMessageBox *makeOverwriteQuestion(QWidget *parent, const QString &question, const QString &detail);
     static QFileDialog *makeFileDialog(QWidget *parent, const QString &message, bool saving);
     // The chosen path with ".velkfolio" appended unless it already ends so (any letter case).
     static QString withExtension(const QString &path);

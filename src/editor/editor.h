@@ -226,6 +226,9 @@ public:
     // The unrotated frame after dragging `handle` to page point `to`; never under minSize and
     // never flipped; a rotated frame keeps its opposite handle where it was on the page.
     static LWRect resized(const LWElement &el, int handle, QPointF to, bool keepAspect, double minSize = 2);
+    // A line from a to b with e's stroke (black, width 1 without one) and e's id, name, opacity,
+    // locked and hidden; everything else as a new line has it.
+    static LWElement lineElement(const LWElement &e, QPointF a, QPointF b);
 
     // Align and distribute the selected unlocked items by their rotated bounds; one step each.
     void align(LWAlign how);

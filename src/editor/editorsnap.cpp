@@ -154,3 +154,14 @@ LWRect LWEditor::resized(const LWElement &el, int handle, QPointF to, bool keepA
     }
     return out;
 }
+
+LWElement LWEditor::lineElement(const LWElement &e, QPointF a, QPointF b)
+{
+    LWElement line = LWElement::makeLine(a, b, e.stroke.value_or(LWStroke(LWColor::black, 1, 0)));
+    line.id = e.id;
+    line.name = e.name;
+    line.opacity = e.opacity;
+    line.locked = e.locked;
+    line.hidden = e.hidden;
+    return line;
+}

@@ -86,8 +86,10 @@ private:
 [[nodiscard]] Result<QByteArray> encodeElements(const QList<LWElement> &elements);
 [[nodiscard]] Result<QList<LWElement>> decodeElements(const QByteArray &bytes);
 // Encodes, then replaces the file at `url` in one step (an earlier file survives any failure),
-// then adds it to the recent designs. Through a symbolic link the link's target is replaced.
-// Nothing is written or recorded on failure, and the message names the system's reason.
+// then adds it to the recent designs. Through symbolic links the real file is replaced, keeping
+// its owner, permissions and attributes; what LWFileAccess::replaceFile refuses (read-only
+// files, files with other hard links, folders that take no new files) fails here too.
+// Nothing is written or recorded on failure, and the message names the reason.
 [[nodiscard]] Result<std::monostate> save(const LWDocument &doc, const QUrl &url);
 // Reads and decodes the file, then adds it to the recent designs; records nothing on failure.
 // Only ordinary files (links followed) are read: pipes and devices are refused without waiting.

@@ -2,6 +2,9 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QtGlobal>
+#include <functional>
+#include <optional>
 
 // Reading files a user named and replacing files safely, with failures in the system's own words
 // ("No space left on device", "Read-only file system"). Reasons are short clauses meant to follow
@@ -19,10 +22,38 @@ namespace LWFileAccess {
 // Pipes and devices are refused without waiting on them. Empty on success; `file` is then open.
 [[nodiscard]] QString openRegular(QFile &file, const QString &path);
 
-// Replaces the file at `path` with `bytes` in one step: written to a temporary file beside it,
-// synced, then renamed over it. A symbolic link is kept and its target replaced; the earlier
-// file's permissions carry over. On failure the earlier file is untouched, no temporary file
-// remains, and the reason names the step's own error. Empty on success.
-[[nodiscard]] QString replaceFile(const QString &path, const QByteArray &bytes);
+// What a file is on disk; any change of contents or any replacement changes it.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
+};
+
+// The identity of the file at `path` (links followed), or none when nothing is there.
+[[nodiscard]] std::optional<FileIdentity> identity(const QString &path);
+
+// Seams for tests.
+struct ReplaceProbe {
+    // Use a hidden named temporary, as on file systems without unnamed ones.
+    bool namedTemporary = false;
+    // Runs once the temporary holds every byte, before it takes over the earlier file's owner,
+    // permissions and attributes and before it is put in place. `fd` is the temporary.
+    std::function<void(int fd)> written;
+};
+
+// Replaces the file at `path` with `bytes` in one step, so that a failure or a crash leaves
+// either the earlier file or the new one. Links are followed as the system follows them: the
+// real file is replaced and links stay links. The bytes go to a temporary in the real file's
+// folder (unnamed where the file system allows, else hidden), private to its owner until it
+// holds them all; it then takes the earlier file's owner and group (as far as this process may),
+// permissions, access list and extended attributes, is synced, renamed over the file, and the
+// folder is synced.
+// Refused, with the earlier file untouched: a file this process may not write in place, and
+// any file with no write permission at all (the administrator included); a file with other
+// hard links (they would keep the old contents); a file whose folder takes no new files.
+// On failure no temporary remains and the reason names the cause. Empty on success.
+[[nodiscard]] QString replaceFile(const QString &path, const QByteArray &bytes, const ReplaceProbe &probe = {});
 
 } // namespace LWFileAccess

@@ -201,6 +201,18 @@ LWRect rect(QPointF from, QPointF to, bool square)
     return {std::min(from.x() + dx, from.x()), std::min(from.y() + dy, from.y()), std::abs(dx), std::abs(dy)};
 }
 
+QPointF constrain45(QPointF from, QPointF to)
+{
+    const QPointF d = to - from;
+    const double length = std::hypot(d.x(), d.y());
+    // Exact unit vectors, so a horizontal result has exactly the start's y.
+    static constexpr double h = 0.70710678118654752440;
+    static constexpr std::array<QPointF, 8> unit{QPointF(1, 0), QPointF(h, h), QPointF(0, 1), QPointF(-h, h),
+                                                 QPointF(-1, 0), QPointF(-h, -h), QPointF(0, -1), QPointF(h, -h)};
+    const long k = std::lround(std::atan2(d.y(), d.x()) / (std::numbers::pi / 4));
+    return from + unit[size_t(((k % 8) + 8) % 8)] * length;
+}
+
 LWRect unionOf(const QList<LWRect> &rects)
 {
     if (rects.isEmpty())

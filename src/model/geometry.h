@@ -50,6 +50,10 @@ double distance(QPointF p, QPointF a, QPointF b);
 // both axes, keeping the drag's direction.
 LWRect rect(QPointF from, QPointF to, bool square);
 
+// The end of a horizontal, vertical or diagonal segment from `from` as long as from-to: the
+// angle rounded to a multiple of 45 degrees, halves away from zero.
+QPointF constrain45(QPointF from, QPointF to);
+
 // Union of the rectangles in order: the null rectangle for an empty list; null rectangles are
 // ignored, zero-size ones are not.
 LWRect unionOf(const QList<LWRect> &rects);

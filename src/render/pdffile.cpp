@@ -1,5 +1,6 @@
 #include "render/pdffile.h"
 
+#include <QCryptographicHash>
 #include <QTransform>
 
 #include <qpdf/Buffer.hh>
@@ -244,6 +245,43 @@ void fixToUnicode(QPDF &pdf, const ToUnicodeFix &fix)
     }
 }
 
+// Qt embeds every font as a subset but names it without the tag that marks one. The tag comes from
+// the subset's own bytes, so one subset always gets one tag and two subsets of a face differ.
+void tagSubsets(QPDF &pdf)
+{
+    auto tagged = [](const std::string &name) {
+        return name.size() > 8 && name[7] == '+' &&
+               std::all_of(name.begin() + 1, name.begin() + 7, [](char c) { return c >= 'A' && c <= 'Z'; });
+    };
+    for (QPDFObjectHandle font : pdf.getAllObjects()) {
+        try {
+            if (!font.isDictionary() || !font.getKey("/Subtype").isNameAndEquals("/Type0") ||
+                !font.getKey("/BaseFont").isName() || tagged(font.getKey("/BaseFont").getName()))
+                continue;
+            QPDFObjectHandle cid = font.getKey("/DescendantFonts").getArrayItem(0);
+            QPDFObjectHandle descriptor = cid.getKey("/FontDescriptor");
+            QPDFObjectHandle file = descriptor.getKey("/FontFile2");
+            if (!file.isStream())
+                continue;
+            const QByteArray digest = QCryptographicHash::hash(bytesOf(file.getStreamData(qpdf_dl_generalized)),
+                                                               QCryptographicHash::Sha256);
+            std::string tag = "/";
+            for (int i = 0; i < 6; ++i)
+                tag += char('A' + quint8(digest[i]) % 26);
+            tag += '+';
+            auto retag = [&tag](QPDFObjectHandle dict, const char *key) {
+                if (dict.isDictionary() && dict.getKey(key).isName())
+                    dict.replaceKey(key, QPDFObjectHandle::newName(tag + dict.getKey(key).getName().substr(1)));
+            };
+            retag(font, "/BaseFont");
+            retag(cid, "/BaseFont");
+            retag(descriptor, "/FontName");
+        } catch (const std::exception &) {
+            // The font keeps its name.
+        }
+    }
+}
+
 // Nests the pages Qt wrote into finished pages as their recipes say: each written page becomes a
 // form XObject, each group a transparency group form drawn through an ExtGState with its opacity.
 class PageJoiner {
@@ -421,6 +459,7 @@ std::optional<QByteArray> finish(const QByteArray &bytes, const Finish &how, QSt
         }
         if (how.toUnicode)
             fixToUnicode(pdf, how.toUnicode);
+        tagSubsets(pdf);
 
         if (how.info) {
             QPDFObjectHandle trailer = pdf.getTrailer();
@@ -504,6 +543,30 @@ QList<QByteArray> toUnicodeMaps(const QByteArray &bytes)
         return {};
     }
     return out;
+}
+
+} // namespace LWPdfFile
+
+// Font resources of one page, read back by the self-test.
+namespace LWPdfFile {
+
+std::optional<int> fontResourceCount(const QByteArray &bytes, int page)
+{
+    try {
+        QPDF pdf;
+        open(pdf, bytes);
+        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        if (page < 0 || size_t(page) >= pages.size())
+            return std::nullopt;
+        // getKey follows indirect references.
+        QPDFObjectHandle resources = pages[size_t(page)].getObjectHandle().getKey("/Resources");
+        if (!resources.isDictionary())
+            return 0;
+        QPDFObjectHandle fonts = resources.getKey("/Font");
+        return fonts.isDictionary() ? int(fonts.getKeys().size()) : 0;
+    } catch (const std::exception &) {
+        return std::nullopt;
+    }
 }
 
 } // namespace LWPdfFile

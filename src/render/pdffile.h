@@ -32,7 +32,8 @@ struct Finish {
 };
 
 // Rewrites the PDF as `how` says and always mends Qt's gradient soft masks: each becomes a
-// luminosity mask placed in the same space as the colour shading it belongs to. None, with the
+// luminosity mask placed in the same space as the colour shading it belongs to. Every embedded
+// font subset is named with a subset tag ("ABCDEF+Name") taken from its bytes. None, with the
 // reason in *error, when the bytes do not parse, a recipe is malformed, the page count differs
 // from the boxes given or writing fails.
 [[nodiscard]] std::optional<QByteArray> finish(const QByteArray &pdf, const Finish &how, QString *error = nullptr);
@@ -45,5 +46,9 @@ struct StoredBoxes { // as stored on each page (not inherited): x, y from the lo
 [[nodiscard]] QString infoText(const QByteArray &pdf, const char *key); // "/Creator", "/Title"
 [[nodiscard]] int imageCount(const QByteArray &pdf);                     // pictures, without their masks
 [[nodiscard]] QList<QByteArray> toUnicodeMaps(const QByteArray &pdf);    // decoded, in object order
+
+// The number of entries of the page's /Resources /Font dictionary (page counted from 0): 0 when
+// the page has neither; none for bytes that do not parse or a page that is not there.
+[[nodiscard]] std::optional<int> fontResourceCount(const QByteArray &pdf, int page);
 
 } // namespace LWPdfFile

@@ -18,7 +18,7 @@
 class ScriptedPrompts final : public LWPrompts {
 public:
     struct Step {
-        QString kind; // "alert", "ask", "open", "save", "print"
+        QString kind; // "alert", "ask", "overwrite", "open", "save", "print"
         Answer answer = Answer::cancel;
         std::optional<QUrl> url;
         std::function<bool(QPrinter &)> printer;
@@ -26,6 +26,8 @@ public:
 
     static Step alertStep() { return {QStringLiteral("alert"), Answer::cancel, {}, {}}; }
     static Step ask(Answer a) { return {QStringLiteral("ask"), a, {}, {}}; }
+    // "Save Anyway" is Answer::save, "Cancel" Answer::cancel.
+    static Step overwrite(bool anyway) { return {QStringLiteral("overwrite"), anyway ? Answer::save : Answer::cancel, {}, {}}; }
     static Step openStep(std::optional<QUrl> url) { return {QStringLiteral("open"), Answer::cancel, std::move(url), {}}; }
     static Step saveStep(std::optional<QUrl> url) { return {QStringLiteral("save"), Answer::cancel, std::move(url), {}}; }
     static Step printStep(std::function<bool(QPrinter &)> f) { return {QStringLiteral("print"), Answer::cancel, {}, std::move(f)}; }
@@ -37,6 +39,10 @@ public:
     Answer askToSave(const QString &question, const QString &detail) override
     {
         return next(u"ask", {question, detail}).answer;
+    }
+    bool askToOverwrite(const QString &question, const QString &detail) override
+    {
+        return next(u"overwrite", {question, detail}).answer == Answer::save;
     }
     std::optional<QUrl> chooseOpen(const QString &message) override { return next(u"open", {message}).url; }
     std::optional<QUrl> chooseSave(const QString &proposedName, const QString &message) override

@@ -314,3 +314,50 @@ TEST_F(AppTest, NoticeIsClearedOnlyByItsOwnTextAndNeverAfterTheState)
     ASSERT_TRUE(task);
     task(); // does nothing
 }
+
+TEST_F(AppTest, AFileChangedOnDiskIsOnlyReplacedWhenTheUserSaysSo)
+{
+    const QString file = path(QStringLiteral("card.velkfolio"));
+    const QString changed = QStringLiteral("\"card.velkfolio\" has changed on disk.");
+    const QString why = QStringLiteral("Another program changed the file after you opened or saved it. Saving replaces "
+                                       "those changes with this design.");
+    // Another program's change: a replacement (a new inode) or an edit in place (the same one).
+    const std::function<void()> changes[] = {
+        [&] { ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::a4, std::nullopt, "Theirs"), url("card.velkfolio")).ok()); },
+        [&] {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::Append));
+            f.write(" ");
+        },
+    };
+    for (const auto &change : changes) {
+        LWEditor *editor = openDirty(QStringLiteral("card.velkfolio"));
+        change();
+        const QByteArray theirs = bytes(file);
+
+        // "Cancel" keeps both: their file and the open design with its changes.
+        prompts->calls.clear();
+        prompts->script = {ScriptedPrompts::overwrite(false)};
+        EXPECT_FALSE(app.save());
+        EXPECT_EQ(prompts->calls, QList<QStringList>({{QStringLiteral("overwrite"), changed, why}}));
+        EXPECT_EQ(bytes(file), theirs);
+        EXPECT_TRUE(editor->dirty());
+        EXPECT_EQ(editor->doc().bleed, 12);
+
+        // "Save Anyway" writes; the saved file is then the one known, so a second save asks nothing.
+        prompts->script = {ScriptedPrompts::overwrite(true)};
+        EXPECT_TRUE(app.save());
+        EXPECT_EQ(LWDocumentIO::open(url(QStringLiteral("card.velkfolio"))).value().bleed, 12);
+        EXPECT_FALSE(editor->dirty());
+        EXPECT_TRUE(app.save());
+
+        // A change after that save is noticed too; a test run answers on the console and saves.
+        change();
+        VELKTestFlags::running = true;
+        lines.clear();
+        EXPECT_TRUE(app.save());
+        EXPECT_EQ(lines, QStringList({QStringLiteral("ALERT: ") + changed + QStringLiteral(" \u2014 ") + why}));
+        VELKTestFlags::running = false;
+        EXPECT_EQ(LWDocumentIO::open(url(QStringLiteral("card.velkfolio"))).value().bleed, 12);
+    }
+}

@@ -47,6 +47,15 @@ void click(QWidget *modal, const QString &text)
                 return b->click();
 }
 
+// The button of that text, or "escape".
+void press(QWidget *modal, const QString &button)
+{
+    if (button == QStringLiteral("escape"))
+        QTest::keyClick(modal, Qt::Key_Escape);
+    else
+        click(modal, button);
+}
+
 } // namespace
 
 TEST(Prompts, DialogsAsBuilt)
@@ -82,12 +91,7 @@ TEST(Prompts, EachButtonGivesItsAnswer)
                                                      {QStringLiteral("escape"), Answer::cancel}};
     LWQtPrompts prompts;
     for (const auto &[button, answer] : cases) {
-        Answerer answerer([button = button](QWidget *modal) {
-            if (button == QStringLiteral("escape"))
-                QTest::keyClick(modal, Qt::Key_Escape);
-            else
-                click(modal, button);
-        });
+        Answerer answerer([button = button](QWidget *modal) { press(modal, button); });
         EXPECT_EQ(prompts.askToSave(QStringLiteral("Q"), QStringLiteral("D")), answer) << button.toStdString();
     }
 }
@@ -117,4 +121,24 @@ TEST(Prompts, AddedExtensionAsksBeforeReplacing)
         EXPECT_EQ(url, replace ? std::optional<QUrl>(QUrl::fromLocalFile(existing)) : std::nullopt);
     }
     EXPECT_EQ(LWQtPrompts::withExtension(QStringLiteral("/d/x.VELKFOLIO")), QStringLiteral("/d/x.VELKFOLIO"));
+}
+
+TEST(Prompts, OverwriteQuestionDefaultsToCancel)
+{
+    std::unique_ptr<QMessageBox> box(
+        LWQtPrompts::makeOverwriteQuestion(nullptr, QStringLiteral("Q"), QStringLiteral("D")));
+    QStringList buttons = texts(box->buttons());
+    buttons.sort();
+    EXPECT_EQ(buttons, QStringList({QStringLiteral("Cancel"), QStringLiteral("Save Anyway")}));
+    ASSERT_NE(box->defaultButton(), nullptr);
+    EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(box->escapeButton(), box->defaultButton());
+
+    const QList<std::pair<QString, bool>> cases = {
+        {QStringLiteral("Save Anyway"), true}, {QStringLiteral("Cancel"), false}, {QStringLiteral("escape"), false}};
+    LWQtPrompts prompts;
+    for (const auto &[button, anyway] : cases) {
+        Answerer answerer([button = button](QWidget *modal) { press(modal, button); });
+        EXPECT_EQ(prompts.askToOverwrite(QStringLiteral("Q"), QStringLiteral("D")), anyway) << button.toStdString();
+    }
 }

@@ -4,10 +4,13 @@
 #include "render/fonts.h"
 #include "render/pdfprobe.h"
 #include "render/renderer.h"
+#include "render/sheet.h"
 
 #include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QMap>
+#include <QRegularExpression>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -220,29 +223,62 @@ TEST(Export, WithoutBleedNothingOfTheBleedReachesTheFile)
     }
 }
 
-TEST(Export, PdfTextIsRealTextWithEmbeddedFonts)
+// pdffonts rows as (name, emb, sub); the columns are name type encoding emb sub uni object ID.
+QList<std::tuple<QString, QString, QString>> fontRows(const QByteArray &pdf)
+{
+    QList<std::tuple<QString, QString, QString>> rows;
+    for (const QString &line : pdfprobe::fonts(pdf).split(u'\n', Qt::SkipEmptyParts).mid(2)) {
+        const QStringList cols = line.split(u' ', Qt::SkipEmptyParts);
+        if (cols.size() >= 7)
+            rows.append({cols[0], cols[cols.size() - 5], cols[cols.size() - 4]});
+    }
+    return rows;
+}
+
+TEST(Export, PdfTextIsRealTextWithTaggedFontSubsets)
 {
     LWFonts::registerBundled();
-    LWDocument doc = card();
-    doc.pages[0].elements.append(LWElement::makeText(
-        LWText(QStringLiteral("Harbour Bakery"), QStringLiteral("HelveticaNeue"), 18, LWColor::white),
-        LWRect(20, 20, 220, 40)));
-    doc.pages[1].elements.append(LWElement::makeText(
-        LWText(QStringLiteral("Fresh bread daily"), QStringLiteral("Georgia"), 12, LWColor::white),
-        LWRect(20, 20, 220, 40)));
+    auto design = [](const QString &second) {
+        LWDocument doc = card();
+        doc.pages[0].elements.append(LWElement::makeText(
+            LWText(QStringLiteral("Harbour Bakery"), QStringLiteral("HelveticaNeue"), 18, LWColor::white),
+            LWRect(20, 20, 220, 40)));
+        doc.pages[0].elements.append(LWElement::makeText(
+            LWText(QStringLiteral("Est. 1921"), QStringLiteral("HelveticaNeue-Bold"), 9, LWColor::white),
+            LWRect(20, 70, 220, 20)));
+        doc.pages[1].elements.append(LWElement::makeText(
+            LWText(second, QStringLiteral("Georgia"), 12, LWColor::white), LWRect(20, 20, 220, 40)));
+        return doc;
+    };
+    const LWDocument doc = design(QStringLiteral("Fresh bread daily"));
     const std::optional<QByteArray> pdf = pdfData(doc, {0, 1}, true);
-    ASSERT_TRUE(pdf);
+    const std::optional<QByteArray> again = pdfData(doc, {0, 1}, true);
+    const std::optional<QByteArray> other = pdfData(design(QStringLiteral("Warm rolls at noon")), {0, 1}, true);
+    const std::optional<QByteArray> sheet = sheetPDF(doc, {0, 1});
+    ASSERT_TRUE(pdf && again && other && sheet);
     const QString text = pdfprobe::text(*pdf);
     EXPECT_TRUE(text.contains(QStringLiteral("Harbour Bakery"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Fresh bread daily"))) << text.toStdString();
-    const QStringList lines = pdfprobe::fonts(*pdf).split(u'\n', Qt::SkipEmptyParts).mid(2);
-    ASSERT_FALSE(lines.isEmpty());
-    for (const QString &line : lines) {
-        // name type encoding emb sub uni object ID: "emb" is the fourth column from the right.
-        const QStringList cols = line.split(u' ', Qt::SkipEmptyParts);
-        ASSERT_GE(cols.size(), 7) << line.toStdString();
-        EXPECT_EQ(cols[cols.size() - 5], "yes") << line.toStdString();
+
+    const QRegularExpression tagged(QStringLiteral("^[A-Z]{6}\\+(.+)$"));
+    QMap<QString, QString> tags; // face -> tag, from the first export
+    for (const QByteArray *bytes : {&*pdf, &*again, &*other, &*sheet}) {
+        const auto rows = fontRows(*bytes);
+        EXPECT_EQ(rows.size(), 3);
+        for (const auto &[name, emb, sub] : rows) {
+            EXPECT_EQ(emb, "yes") << name.toStdString();
+            EXPECT_EQ(sub, "yes") << name.toStdString();
+            const QRegularExpressionMatch m = tagged.match(name);
+            ASSERT_TRUE(m.hasMatch()) << name.toStdString();
+            if (bytes == &*pdf)
+                tags[m.captured(1)] = name.left(6);
+            else if (bytes == &*again)
+                EXPECT_EQ(tags.value(m.captured(1)), name.left(6)) << name.toStdString(); // same subset
+            else if (bytes == &*other && tags.value(m.captured(1)) != name.left(6))
+                tags.remove(m.captured(1)); // only the face with other letters may differ
+        }
     }
+    EXPECT_EQ(tags.size(), 2); // the serif face got another tag for other letters
 }
 
 // Qt 6.4 writes fades as opaque: the page must come out of a PDF reader transparent at the rim.

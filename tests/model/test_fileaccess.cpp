@@ -1,0 +1,299 @@
+#include "model/fileaccess.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <grp.h>
+#include <iostream>
+#include <gtest/gtest.h>
+#include <optional>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray oldBytes = "the design as it was";
+const QByteArray newBytes = "{\"the design\":\"as saved now\"}";
+
+void writeFile(const QString &path, const QByteArray &bytes, mode_t mode = 0644)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << qPrintable(path);
+    f.write(bytes);
+    f.close();
+    ASSERT_EQ(::chmod(qPrintable(path), mode), 0);
+}
+
+// One line for a file as a save must leave it: its contents, permissions and owner.
+QString fileLine(const QString &name, const QByteArray &bytes, mode_t mode, uid_t uid, gid_t gid)
+{
+    return QStringLiteral("%1: %2 %3 %4:%5").arg(name, QString::fromUtf8(bytes)).arg(mode & 07777, 0, 8).arg(uid).arg(gid);
+}
+
+// Everything under `folder`, hidden names included, one sorted line each: links with their
+// text (not followed), folders, and files as fileLine gives them with their extended attributes.
+QStringList tree(const QString &folder)
+{
+    QStringList out;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QByteArray path = QFile::encodeName(it.next());
+        const QString name = QDir(folder).relativeFilePath(it.filePath());
+        struct stat st {};
+        ::lstat(path.constData(), &st);
+        char link[PATH_MAX] = {};
+        if (S_ISLNK(st.st_mode))
+            out.append(name + " -> " + QString::fromUtf8(link, int(::readlink(path.constData(), link, sizeof link - 1))));
+        else if (S_ISDIR(st.st_mode))
+            out.append(name + '/');
+        else {
+            QFile f(it.filePath());
+            QString line = fileLine(name, f.open(QIODevice::ReadOnly) ? f.readAll() : "<unreadable>", st.st_mode,
+                                    st.st_uid, st.st_gid);
+            char names[1024];
+            const ssize_t size = ::listxattr(path.constData(), names, sizeof names);
+            for (const QByteArray &attr : QByteArray(names, std::max<int>(int(size), 0)).split('\0')) {
+                QByteArray value(256, '\0');
+                const ssize_t n = attr.isEmpty() ? -1 : ::getxattr(path.constData(), attr.constData(), value.data(), 256);
+                if (n >= 0)
+                    line += ' ' + QString::fromUtf8(attr) + '=' + QString::fromLatin1(value.left(n).toHex());
+            }
+            out.append(line);
+        }
+    }
+    out.sort();
+    return out;
+}
+
+// Runs `work` in a child process and returns what it returned, or "<killed>" when the child
+// died of a signal. With `nobody`, the child first takes the ids of an unprivileged user.
+QByteArray inChild(const std::function<QString()> &work, bool nobody = false)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return "<no pipe>";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (nobody && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        const QByteArray result = work().toUtf8();
+        (void)!::write(fds[1], result.constData(), size_t(result.size()));
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    QByteArray result;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFSIGNALED(status) ? "<killed>" : WEXITSTATUS(status) == 0 ? result : "<child failed>";
+}
+
+class FileAccess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        // Other users' ids (tests as root) must reach the folders inside.
+        ASSERT_EQ(::chmod(qPrintable(dir.path()), 0755), 0);
+    }
+    void TearDown() override
+    {
+        for (const QString &sub : QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            ::chmod(qPrintable(dir.filePath(sub)), 0755); // read-only folders, so they can go
+    }
+    QString folder(const QString &name)
+    {
+        EXPECT_TRUE(QDir(dir.path()).mkpath(name));
+        return dir.filePath(name);
+    }
+    static bool root() { return ::geteuid() == 0; }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(FileAccess, ReplacesTheRealFileAndKeepsWhatItWas)
+{
+    const QString longName = QString(240, u'n') + ".velkfolio";
+    const QString longest = QString(245, u'n') + ".velkfolio";
+    const mode_t umask = ::umask(022);
+    ::umask(umask);
+    struct Case {
+        const char *name;
+        // Makes the layout in `f`; returns the path to save and the real file's path under `f`.
+        std::function<std::pair<QString, QString>(const QString &f)> arrange;
+        bool needsRoot = false;
+    };
+    const Case cases[] = {
+        {"a link in a linked folder: the real design, not the file its text seems to name",
+         [](const QString &f) {
+             EXPECT_TRUE(QDir(f).mkpath("projects/acme/cards"));
+             writeFile(f + "/projects/acme/Card.velkfolio", oldBytes);
+             writeFile(f + "/Card.velkfolio", "unrelated");
+             EXPECT_EQ(::symlink("projects/acme/cards", qPrintable(f + "/shortcut")), 0);
+             EXPECT_EQ(::symlink("../Card.velkfolio", qPrintable(f + "/projects/acme/cards/Card.velkfolio")), 0);
+             return std::pair(f + "/shortcut/Card.velkfolio", QStringLiteral("projects/acme/Card.velkfolio"));
+         }},
+        {"a dangling link: the file it names",
+         [](const QString &f) {
+             EXPECT_EQ(::symlink("real/New.velkfolio", qPrintable(f + "/New.velkfolio")), 0);
+             EXPECT_TRUE(QDir(f).mkpath("real"));
+             return std::pair(f + "/New.velkfolio", QStringLiteral("real/New.velkfolio"));
+         }},
+        {"another user's owner and group",
+         [](const QString &f) {
+             writeFile(f + "/Card.velkfolio", oldBytes, 0660);
+             EXPECT_EQ(::chown(qPrintable(f + "/Card.velkfolio"), 1234, 5678), 0);
+             return std::pair(f + "/Card.velkfolio", QStringLiteral("Card.velkfolio"));
+         },
+         true},
+        {"a private design",
+         [](const QString &f) {
+             writeFile(f + "/Card.velkfolio", oldBytes, 0600);
+             return std::pair(f + "/Card.velkfolio", QStringLiteral("Card.velkfolio"));
+         }},
+        {"an access list (user 1234 may write) and an extended attribute",
+         [](const QString &f) {
+             // Owner rw, user 1234 rw, group r, mask rw, other r, as the kernel stores an access list.
+             QByteArray acl("\x02\0\0\0", 4);
+             const struct { quint16 tag, perm; quint32 id; } entries[] = {
+                 {0x01, 6, ~0u}, {0x02, 6, 1234}, {0x04, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 4, ~0u}};
+             for (const auto &e : entries)
+                 acl.append(reinterpret_cast<const char *>(&e), sizeof e); // little-endian, no padding
+             const QByteArray path = QFile::encodeName(f + "/Card.velkfolio");
+             writeFile(f + "/Card.velkfolio", oldBytes);
+             if (::setxattr(path, "user.comment", "for the fair", 12, 0) != 0 ||
+                 ::setxattr(path, "system.posix_acl_access", acl.constData(), size_t(acl.size()), 0) != 0)
+                 std::cout << "no extended attributes or access lists here: " << std::strerror(errno) << '\n';
+             return std::pair(f + "/Card.velkfolio", QStringLiteral("Card.velkfolio"));
+         }},
+        {"a name of 250 bytes",
+         [&](const QString &f) {
+             writeFile(f + '/' + longName, oldBytes);
+             return std::pair(f + '/' + longName, longName);
+         }},
+        {"a new file of 255 bytes", [&](const QString &f) { return std::pair(f + '/' + longest, longest); }},
+    };
+    for (bool named : {false, true}) {
+        int index = 0;
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (named ? " (named temporary)" : ""));
+            if (c.needsRoot && !root())
+                continue;
+            const QString f = folder(QStringLiteral("%1-%2").arg(named).arg(index++));
+            const std::pair<QString, QString> where = c.arrange(f);
+            const QString &target = where.first, &real = where.second;
+            // Afterwards: only the real file changed, to the new bytes, with what it had before.
+            QStringList expected = tree(f);
+            const auto earlier = std::find_if(expected.begin(), expected.end(),
+                                              [&](const QString &line) { return line.startsWith(real + ": "); });
+            const bool existed = earlier != expected.end();
+            if (existed)
+                earlier->replace(": " + oldBytes + ' ', ": " + newBytes + ' ');
+            else
+                expected.append(fileLine(real, newBytes, 0666 & ~umask, ::geteuid(), ::getegid()));
+            expected.sort();
+
+            std::optional<mode_t> createdMode;
+            LWFileAccess::ReplaceProbe probe;
+            probe.namedTemporary = named;
+            probe.written = [&](int fd) {
+                struct stat temp {};
+                ::fstat(fd, &temp);
+                createdMode = temp.st_mode & 07777;
+            };
+            EXPECT_EQ(LWFileAccess::replaceFile(target, newBytes, probe).toStdString(), "");
+            EXPECT_EQ(tree(f).join('\n').toStdString(), expected.join('\n').toStdString());
+            // The earlier contents are never readable through the temporary but by its owner.
+            ASSERT_TRUE(createdMode.has_value());
+            if (existed) {
+                EXPECT_EQ(*createdMode & 077, 0u) << std::oct << *createdMode;
+            }
+        }
+    }
+}
+
+TEST_F(FileAccess, RefusesWhatItMayNotReplaceAndLeavesItAlone)
+{
+    const QString denied = LWFileAccess::systemReason(EACCES);
+    struct Case {
+        const char *name;
+        // Changes the layout in `f` around the design `f`/Card.velkfolio.
+        std::function<void(const QString &f)> arrange;
+        QString reason; // "%1": the folder's name
+        bool asNobody = false;
+    };
+    const auto chmod = [](const QString &path, mode_t mode) { ASSERT_EQ(::chmod(qPrintable(path), mode), 0); };
+    const Case cases[] = {
+        // As root access() allows it: only the rule for files without any write permission refuses.
+        {"a design marked read-only", [&](const QString &f) { chmod(f + "/Card.velkfolio", 0444); }, denied},
+        // The folder lets anyone rename over it: only the file's own permission refuses.
+        {"another user's design in a folder open to all", [&](const QString &f) { chmod(f, 0777); }, denied, true},
+        {"the saver's own design marked read-only",
+         [&](const QString &f) {
+             chmod(f, 0777);
+             chmod(f + "/Card.velkfolio", 0444);
+             ASSERT_EQ(::chown(qPrintable(f + "/Card.velkfolio"), 65534, 65534), 0);
+         },
+         denied, true},
+        {"a design with another hard link",
+         [](const QString &f) { ASSERT_EQ(::link(qPrintable(f + "/Card.velkfolio"), qPrintable(f + "/Copy.velkfolio")), 0); },
+         QStringLiteral("it has 1 other hard link, which saving would leave with the old contents")},
+        {"a writable design in a read-only folder",
+         [&](const QString &f) {
+             chmod(f + "/Card.velkfolio", 0666);
+             chmod(f, 0555);
+         },
+         "its folder \"%1\" takes no new files (" + denied + "), which a safe save needs even to replace one"},
+    };
+    int index = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.asNobody && !root())
+            continue;
+        const QString f = folder(QStringLiteral("refused-%1").arg(index++));
+        const QString target = f + "/Card.velkfolio";
+        writeFile(target, oldBytes);
+        c.arrange(f);
+        const QStringList before = tree(f);
+        const auto save = [&] { return LWFileAccess::replaceFile(target, newBytes); };
+        const QByteArray reason = c.asNobody ? inChild(save, true) : save().toUtf8();
+        EXPECT_EQ(reason.toStdString(), QString(c.reason).replace("%1", QDir(f).dirName()).toStdString());
+        EXPECT_EQ(tree(f), before);
+    }
+}
+
+TEST_F(FileAccess, ACrashWhileSavingLeavesNoVisibleStray)
+{
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary" : "unnamed temporary");
+        const QString f = folder(named ? "named" : "unnamed");
+        writeFile(f + "/Card.velkfolio", oldBytes);
+        const QStringList before = tree(f);
+        const QByteArray outcome = inChild([&] {
+            LWFileAccess::ReplaceProbe probe;
+            probe.namedTemporary = named;
+            probe.written = [](int) { ::raise(SIGKILL); };
+            return LWFileAccess::replaceFile(f + "/Card.velkfolio", newBytes, probe);
+        });
+        EXPECT_EQ(outcome.toStdString(), "<killed>");
+        // An unnamed temporary vanishes with the process; a named one stays hidden.
+        QStringList after = tree(f);
+        EXPECT_EQ(after.filter(QRegularExpression("^\\.lwsave-[A-Za-z0-9]{6}: ")).size(), named ? 1 : 0);
+        EXPECT_EQ(after.filter(QRegularExpression("^[^.]")), before);
+    }
+}
