@@ -350,16 +350,16 @@ void drawRoundedShadow(QPainter &painter, const QRectF &rect, double cornerRadiu
         return makeShadow(shape, colour, blur, 1);
     });
 
+    // Whole device pixels, mapped back through the painter's own transform (which may carry a
+    // child widget's offset apart from its world transform), without smoothing: a stretched
+    // pixel repeats exactly, with no seams.
+    const QTransform back = t.inverted();
     painter.save();
-    painter.resetTransform(); // what remains is the device's own pixel ratio
-    const double ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
-    painter.scale(1 / ratio, 1 / ratio);
-    // Whole pixels without smoothing: a stretched pixel repeats exactly, with no seams.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     for (const Span &y : down.spans)
         for (const Span &x : across.spans)
-            painter.drawImage(QRect(x.target, y.target, x.targetLength, y.targetLength), mask.image,
-                              QRect(x.source, y.source, x.sourceLength, y.sourceLength));
+            painter.drawImage(back.mapRect(QRectF(x.target, y.target, x.targetLength, y.targetLength)), mask.image,
+                              QRectF(x.source, y.source, x.sourceLength, y.sourceLength));
     painter.restore();
 }
 

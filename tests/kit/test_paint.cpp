@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QSet>
 #include <QSvgRenderer>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -32,6 +33,27 @@ const QStringList uiFaces = {QStringLiteral("Nunito-Regular"), QStringLiteral("N
                              QStringLiteral("Nunito-SemiBold"), QStringLiteral("Nunito-Bold"),
                              QStringLiteral("Nunito-ExtraBold"), QStringLiteral("Nunito-Black"),
                              QStringLiteral("JetBrainsMono-Medium")};
+
+// A widget that paints one shadow, by its outline or stretched.
+class ShadowWidget : public QWidget {
+public:
+    explicit ShadowWidget(bool stretched, QWidget *parent) : QWidget(parent), stretched_(stretched) {}
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF shape(12, 10, 150, 60);
+        if (stretched_)
+            VKPaint::drawRoundedShadow(p, shape, 9, QColor(0, 0, 0, 102), 3, {0, 2});
+        else
+            VKPaint::drawShadow(p, VKPaint::roundedRect(shape, 9), QColor(0, 0, 0, 102), 3, {0, 2});
+    }
+
+private:
+    bool stretched_;
+};
 
 } // namespace
 
@@ -211,12 +233,13 @@ TEST(KitPaint, RoundedShadowsOfEverySizeShareOneSmallMask)
     const struct {
         double radius, blur;
         QPointF offset;
-    } looks[] = {{14, 6, {0, 3}}, {3, 3, {0, 2}}, {7.5, 2.5, {1, 2}}};
+    } looks[] = {{14, 6, {0, 4}}, {3, 3, {0, 2}}, {7.5, 2.5, {2, 2}}};
     VKPaint::clearShadowCache();
     int sizes = 0;
-    for (const double dpr : {1.0, 2.0}) {
+    for (const double dpr : {1.0, 1.5, 2.0}) {
         for (const auto &look : looks) {
-            for (int w = 10; w <= 400; w += 39) {
+            // Even lengths: whole device pixels at 1.5 too (the stretched shadow snaps to them).
+            for (int w = 10; w <= 400; w += 38) {
                 const int h = 6 + (w * 7) % 230;
                 const QRectF shape(20, 20, w, h);
                 const QSize canvas(w + 40, h + 40);
@@ -275,4 +298,30 @@ TEST(KitPaint, ShadowCacheStaysWithinItsBudgetAndRedrawsTheSame)
     const QImage huge = draw(1500, 1);
     EXPECT_EQ(VKPaint::shadowCacheSize(), 0);
     EXPECT_GT(qAlpha(huge.pixel(770, 772)), 100);
+}
+
+TEST(KitPaint, RoundedShadowsLandInPlaceInsideChildWidgets)
+{
+    // A child widget away from its window's corner paints through an offset the painter keeps
+    // apart from its transform.
+    for (const double dpr : {1.0, 1.5, 2.0}) { // whole device pixels at each
+        QImage images[2];
+        for (const bool stretched : {false, true}) {
+            QWidget window;
+            window.resize(300, 200);
+            auto *child = new ShadowWidget(stretched, &window);
+            child->setGeometry(38, 24, 200, 100);
+            QImage &img = images[stretched];
+            img = QImage(QSize(300, 200) * dpr, QImage::Format_ARGB32_Premultiplied);
+            img.setDevicePixelRatio(dpr);
+            img.fill(Qt::transparent);
+            window.render(&img, {}, {}, QWidget::DrawChildren);
+        }
+        int worst = 0;
+        for (int y = 0; y < images[0].height(); ++y)
+            for (int x = 0; x < images[0].width(); ++x)
+                worst = std::max(worst, std::abs(qAlpha(images[0].pixel(x, y)) - qAlpha(images[1].pixel(x, y))));
+        EXPECT_LE(worst, 2) << dpr;
+        EXPECT_GT(qAlpha(images[1].pixel(QPoint(38 + 80, 24 + 40) * dpr)), 90);
+    }
 }
