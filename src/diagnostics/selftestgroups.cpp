@@ -13,11 +13,11 @@ QList<Group> groups()
     // 2
     // list.append(templates);
     // 3
-    // list.append(exports);
+    list.append(exports);
     // 4
     // list.append(reflow);
     // 5
-    // list.append(sheet);
+    list.append(sheet);
     // 6
     // list.append(saveReopen);
     // 7
