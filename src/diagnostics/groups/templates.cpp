@@ -125,7 +125,7 @@ QStringList paletteFailures(const QHash<QString, LWPalette> &palettes)
     std::sort(keys.begin(), keys.end()); // the table has no order of its own
     QStringList out;
     for (const QString &key : std::as_const(keys)) {
-        const LWPalette &p = palettes[key];
+        const LWPalette p = palettes.value(key);
         for (const Pair &pair : pairs)
             if (LWColor::contrast(p.*pair.text, p.*pair.background) < pair.minimum)
                 out << key + QString::fromUtf8(pair.suffix);
