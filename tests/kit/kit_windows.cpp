@@ -3,38 +3,19 @@
 // With an output file it saves a grab of the window once shown and quits.
 #include "kit/about.h"
 #include "kit/helpwindow.h"
-#include "kit/iconglyph.h"
 #include "kit/iconpicker.h"
 #include "kit/kithost.h"
 #include "kit/lwhelp.h"
 #include "kit/themes.h"
 #include "kit/velkroot.h"
-#include "kit/paint.h"
 #include "kit/searchfield.h"
 #include "model/prefs.h"
+#include "shell/appicon.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
-
-namespace {
-
-// The shell brings its own icon; a stand-in shows where it sits and how its shadow falls.
-QIcon standInIcon()
-{
-    QPixmap pixmap(256, 256);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.fillPath(VKPaint::roundedRect(QRectF(16, 16, 224, 224), 50), QColor(0x2F, 0x7B, 0xF2));
-    paintIconGlyph(p, QStringLiteral("leaf"), QRectF(56, 56, 144, 144), Qt::white);
-    return QIcon(pixmap);
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -50,7 +31,7 @@ int main(int argc, char **argv)
         VELKHelpWindow::open(topic.isEmpty() ? QStringLiteral("walkthrough-card") : topic);
         window = VELKHelpWindow::window();
     } else if (mode == QLatin1String("about")) {
-        QApplication::setWindowIcon(standInIcon());
+        QApplication::setWindowIcon(LWAppIcon::load());
         VELKKitHost::setBundleInfo({std::nullopt, std::nullopt, QStringLiteral("1.0"), QStringLiteral("12")});
         VELKKit::install(std::nullopt, LWHelp::topics(), {}); // the bundle forgets the name
         VELKAbout::setExtraLines({QStringLiteral("Business cards, flyers and posters"),

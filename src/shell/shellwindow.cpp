@@ -1,0 +1,70 @@
+#include "shell/shellwindow.h"
+
+#include "kit/appmenucommands.h"
+#include "kit/helpcommands.h"
+#include "kit/themecommands.h"
+#include "kit/themeroot.h"
+#include "kit/zoomcommands.h"
+#include "kit/zoomhost.h"
+#include "model/info.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QScreen>
+
+namespace {
+
+// Stands in for the main window's screens until they are placed here.
+QWidget *mainContent()
+{
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("mainContent"));
+    content->setAttribute(Qt::WA_NoSystemBackground);
+    return content;
+}
+
+} // namespace
+
+LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
+    : QMainWindow(parent), m_app(app),
+      m_root(new VELKThemeRoot([] { return new VKZoomHost(mainContent(), QSizeF(zoomMinimum)); }))
+{
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(LWInfo::appName);
+    // The sizes are the content's: the menu bar adds its own height to the window.
+    m_root->setMinimumSize(minimumContentSize);
+    setCentralWidget(m_root);
+    buildMenus();
+
+    const int chrome = menuBar()->heightForWidth(contentSize.width());
+    const int barHeight = chrome > 0 ? chrome : menuBar()->sizeHint().height();
+    const QSize available = screen() ? screen()->availableGeometry().size() : contentSize;
+    resize(firstContentSize(available, barHeight) + QSize(0, barHeight));
+}
+
+QSize LWShellWindow::firstContentSize(const QSize &available, int chromeHeight)
+{
+    const QSize room(available.width(), available.height() - chromeHeight);
+    return contentSize.boundedTo(room).expandedTo(minimumContentSize);
+}
+
+void LWShellWindow::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *appMenu = bar->addMenu(LWInfo::appName);
+    new VELKAppMenuCommands(appMenu);
+    appMenu->addSeparator();
+    QAction *quit = appMenu->addAction(QStringLiteral("Quit ") + LWInfo::appName);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // Through close(), so that whatever guards closing the window runs first.
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    m_file = bar->addMenu(QStringLiteral("File"));
+    m_edit = bar->addMenu(QStringLiteral("Edit"));
+    m_arrange = bar->addMenu(QStringLiteral("Arrange"));
+    m_view = bar->addMenu(QStringLiteral("View"));
+    VKZoomCommands::addTo(m_view);
+    m_page = bar->addMenu(QStringLiteral("Page"));
+    bar->addMenu(new VELKThemeCommands(this));
+    new VELKHelpCommands(bar->addMenu(QStringLiteral("Help")));
+}

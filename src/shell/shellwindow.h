@@ -1,0 +1,46 @@
+#pragma once
+#include <QMainWindow>
+#include <QSize>
+
+class LWApp;
+class QMenu;
+class VELKThemeRoot;
+
+// The one main window: object name "main", titled with the application name, its content in the
+// theme root and interface zoom host, and the menu bar in its fixed order (application menu,
+// File, Edit, Arrange, View, Page, Theme, Help). Build it after LWSetup::configure(): the Theme
+// and Help menus read the registered themes and topics. Main thread only.
+class LWShellWindow : public QMainWindow
+{
+    Q_OBJECT
+  public:
+    static constexpr QSize contentSize{1500, 940};
+    static constexpr QSize minimumContentSize{900, 600};
+    static constexpr QSize zoomMinimum{1480, 760};
+
+    explicit LWShellWindow(LWApp &app, QWidget *parent = nullptr);
+
+    // The content's first size within a screen area whose top `chromeHeight` points the menu
+    // bar takes; never below the minimum.
+    [[nodiscard]] static QSize firstContentSize(const QSize &available, int chromeHeight);
+
+    LWApp &app() const { return m_app; }
+    VELKThemeRoot *root() const { return m_root; }
+    // The menus other commands fill.
+    QMenu *fileMenu() const { return m_file; }
+    QMenu *editMenu() const { return m_edit; }
+    QMenu *arrangeMenu() const { return m_arrange; }
+    QMenu *viewMenu() const { return m_view; }
+    QMenu *pageMenu() const { return m_page; }
+
+  private:
+    void buildMenus();
+
+    LWApp &m_app;
+    VELKThemeRoot *m_root;
+    QMenu *m_file = nullptr;
+    QMenu *m_edit = nullptr;
+    QMenu *m_arrange = nullptr;
+    QMenu *m_view = nullptr;
+    QMenu *m_page = nullptr;
+};

@@ -1,0 +1,101 @@
+#include "shell/startup.h"
+
+#include "app/app.h"
+#include "app/thumbs.h"
+#include "kit/kithost.h"
+#include "model/info.h"
+#include "render/fonts.h"
+#include "shell/appicon.h"
+#include "shell/setup.h"
+#include "shell/shellwindow.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <memory>
+
+#ifndef LW_VERSION
+#define LW_VERSION "1.0"
+#endif
+
+namespace {
+
+void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+} // namespace
+
+namespace LWStartup {
+
+void prepareApplication()
+{
+    QApplication::setApplicationName(LWInfo::appName);
+    QApplication::setApplicationVersion(QStringLiteral(LW_VERSION));
+    VELKKitHost::setBundleInfo({LWInfo::appName, std::nullopt, QStringLiteral(LW_VERSION), std::nullopt});
+    // Before any window exists, so that every window and dialog carries it.
+    QApplication::setWindowIcon(LWAppIcon::load());
+    LWFonts::registerBundled(); // before any text is measured or drawn
+}
+
+bool selfTestRequested(const QStringList &args) { return args.contains(QStringLiteral("--selftest")); }
+
+bool consoleRequested(const QStringList &args, const Runners &runners)
+{
+    return selfTestRequested(args) || (runners.imageWritingRequested && runners.imageWritingRequested(args));
+}
+
+int runConsole(const QStringList &args, const Runners &runners)
+{
+    int code = 1;
+    if (selfTestRequested(args)) {
+        if (runners.selfTest)
+            code = runners.selfTest();
+    } else if (runners.imageWriting) {
+        code = runners.imageWriting(args).value_or(1);
+    }
+    LWThumbs::shared().shutdown();
+    return code;
+}
+
+bool displayFound(const QProcessEnvironment &env)
+{
+    if (!env.value(QStringLiteral("DISPLAY")).isEmpty() ||
+        !env.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty())
+        return true;
+    // Platforms such as offscreen or vnc need no display; xcb and wayland do.
+    const QString platform = env.value(QStringLiteral("QT_QPA_PLATFORM"));
+    return !platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")) &&
+           !platform.startsWith(QLatin1String("wayland"));
+}
+
+int main(int argc, char **argv, const Runners &runners)
+{
+    // QApplication removes the options it understands from argv.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+
+    if (consoleRequested(args, runners)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The offscreen plugin warns while the application starts; a console mode's only output
+        // is its own.
+        qInstallMessageHandler(dropMessage);
+        QApplication app(argc, argv);
+        prepareApplication();
+        return runConsole(args, runners);
+    }
+
+    // Qt aborts without a display; say so plainly instead.
+    if (!displayFound(QProcessEnvironment::systemEnvironment())) {
+        std::fprintf(stderr, "leafwrighter: no display found (set DISPLAY, or run under xvfb-run -a).\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    prepareApplication();
+    LWApp &state = LWSetup::configure();
+    LWShellWindow window(state);
+    state.setPrompts(std::make_shared<LWQtPrompts>(&window));
+    window.show();
+    return app.exec();
+}
+
+} // namespace LWStartup

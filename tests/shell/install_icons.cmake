@@ -1,0 +1,23 @@
+# Installs the "icons" component of the build at BUILD into PREFIX (made afresh, removed after) and
+# fails unless the scalable icon and every size in SIZES (comma-separated) are there.
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX} --component icons
+                RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${rc}")
+endif()
+set(root ${PREFIX}/share/icons/hicolor)
+set(missing "")
+if(NOT EXISTS ${root}/scalable/apps/${NAME}.svg)
+  list(APPEND missing scalable)
+endif()
+string(REPLACE "," ";" sizes "${SIZES}")
+foreach(size IN LISTS sizes)
+  if(NOT EXISTS ${root}/${size}x${size}/apps/${NAME}.png)
+    list(APPEND missing ${size})
+  endif()
+endforeach()
+file(REMOVE_RECURSE ${PREFIX})
+if(missing)
+  message(FATAL_ERROR "not installed: ${missing}")
+endif()

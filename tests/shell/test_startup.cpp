@@ -1,0 +1,158 @@
+#include "app/thumbs.h"
+#include "shell/startup.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+TEST(Startup, SelfTestOnlyForTheExactArgument)
+{
+    struct Case {
+        QStringList args;
+        bool selfTest;
+    };
+    const QList<Case> cases{
+        {QStringList{"p", "--lw-snapshot", "out", "--selftest"}, true},
+        {QStringList{"--selftest", "p"}, true},
+        {QStringList{"p", "-selftest"}, false},
+        {QStringList{"p", "--selftestX"}, false},
+        {QStringList{"p", "--selftest="}, false},
+        {QStringList{"p", "--SELFTEST"}, false},
+        {QStringList{"p", " --selftest"}, false},
+        {QStringList{"p"}, false},
+        {{}, false},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(LWStartup::selfTestRequested(c.args), c.selfTest) << c.args.join(u' ').toStdString();
+        EXPECT_EQ(LWStartup::consoleRequested(c.args, {}), c.selfTest) << c.args.join(u' ').toStdString();
+    }
+}
+
+TEST(Startup, DisplayFound)
+{
+    struct Case {
+        const char *display, *wayland, *platform;
+        bool found;
+    };
+    const Case cases[] = {{"", "", "", false},           {":0", "", "", true},   {"", "wayland-0", "", true},
+                          {"", "", "offscreen:x", true}, {"", "", "xcb", false}, {"", "", "wayland", false}};
+    for (const Case &c : cases) {
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(c.display));
+        env.insert(QStringLiteral("WAYLAND_DISPLAY"), QString::fromUtf8(c.wayland));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QString::fromUtf8(c.platform));
+        EXPECT_EQ(LWStartup::displayFound(env), c.found)
+            << c.display << "|" << c.wayland << "|" << c.platform;
+    }
+}
+
+// Fakes for both modes that record how they were called.
+struct FakeRunners {
+    int selfTestRuns = 0;
+    QList<QStringList> imageWritingCalls;
+    std::optional<int> imageWritingResult = 0;
+
+    LWStartup::Runners runners()
+    {
+        return {[this] {
+                    ++selfTestRuns;
+                    return 1;
+                },
+                [](const QStringList &args) { return args.contains(QStringLiteral("--lw-snapshot")); },
+                [this](const QStringList &args) {
+                    imageWritingCalls.append(args);
+                    return imageWritingResult;
+                }};
+    }
+};
+
+TEST(Startup, ConsoleDispatch)
+{
+    FakeRunners fake;
+    const QStringList both{"/bin/leafwrighter", "--lw-snapshot", "out", "--selftest"};
+    EXPECT_TRUE(LWStartup::consoleRequested(both, fake.runners()));
+    EXPECT_EQ(LWStartup::runConsole(both, fake.runners()), 1);
+    EXPECT_EQ(fake.selfTestRuns, 1);
+    EXPECT_TRUE(fake.imageWritingCalls.isEmpty());
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
+    EXPECT_TRUE(LWThumbs::shared().isShutDown());
+
+    const QStringList snapshot{"/bin/leafwrighter", "--lw-snapshot", "out"};
+    EXPECT_TRUE(LWStartup::consoleRequested(snapshot, fake.runners()));
+    EXPECT_FALSE(LWStartup::consoleRequested(QStringList{"/bin/leafwrighter", "out"}, fake.runners()));
+    fake.imageWritingResult = 0;
+    EXPECT_EQ(LWStartup::runConsole(snapshot, fake.runners()), 0);
+    ASSERT_EQ(fake.imageWritingCalls.size(), 1);
+    EXPECT_EQ(fake.imageWritingCalls.first(), snapshot);
+    fake.imageWritingResult = std::nullopt;
+    EXPECT_EQ(LWStartup::runConsole(snapshot, fake.runners()), 1);
+    EXPECT_EQ(fake.selfTestRuns, 1);
+
+    // A recognised mode without its runner ends 1.
+    EXPECT_EQ(LWStartup::runConsole(QStringList{"p", "--selftest"}, {}), 1);
+    EXPECT_EQ(LWStartup::runConsole(snapshot, {}), 1);
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
+}
+
+// The program itself, started without any display.
+class StartupProcess : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromUtf8(name));
+        for (const char *name :
+             {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
+            env.insert(QString::fromUtf8(name), dir.path());
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(dir.path());
+    }
+    void TearDown() override
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(10000);
+        }
+    }
+    void start(const QStringList &args)
+    {
+        process.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("leafwrighter")),
+                      args);
+        ASSERT_TRUE(process.waitForStarted(10000)) << process.errorString().toStdString();
+    }
+
+    QTemporaryDir dir;
+    QProcess process;
+};
+
+TEST_F(StartupProcess, SelfTestWritesNothingToStandardError)
+{
+    start({QStringLiteral("--selftest")});
+    // Until it ends, or stopped once its first line is out.
+    while (process.state() == QProcess::Running && !process.canReadLine())
+        process.waitForReadyRead(200);
+    if (process.state() == QProcess::Running) {
+        process.kill();
+        process.waitForFinished(10000);
+    } else if (process.readAllStandardOutput().isEmpty()) {
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 1);
+    }
+    EXPECT_EQ(process.readAllStandardError().toStdString(), "");
+}
+
+TEST_F(StartupProcess, WindowWithoutDisplayEnds2)
+{
+    start({QStringLiteral("-selftest")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 2);
+    EXPECT_TRUE(process.readAllStandardError().contains("no display found"));
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+}
