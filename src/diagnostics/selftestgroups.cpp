@@ -11,7 +11,7 @@ QList<Group> groups()
     // 1
     // list.append(fonts);
     // 2
-    // list.append(templates);
+    list.append(templates);
     // 3
     list.append(exports);
     // 4
