@@ -21,11 +21,11 @@ QList<Group> groups()
     // 6
     // list.append(saveReopen);
     // 7
-    // list.append(undoRedo);
+    list.append(undoRedo);
     // 8
-    // list.append(editing);
+    list.append(editing);
     // 9
-    // list.append(pictures);
+    list.append(pictures);
     // 10
     // list.append(looks);
     // 11
