@@ -15,11 +15,11 @@ QList<Group> groups()
     // 3
     // list.append(exports);
     // 4
-    // list.append(reflow);
+    list.append(reflow);
     // 5
     // list.append(sheet);
     // 6
-    // list.append(saveReopen);
+    list.append(saveReopen);
     // 7
     list.append(undoRedo);
     // 8
