@@ -1,55 +1,13 @@
+#include "diagnostics/groupfixture.h"
 #include "diagnostics/groups/editingchecks.h"
-#include "diagnostics/selftest.h"
 #include "diagnostics/selftestgroups.h"
-#include "model/prefs.h"
-#include "model/testflags.h"
-#include "render/fonts.h"
 
 #include <QClipboard>
-#include <QFile>
 #include <QGuiApplication>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
-// The groups run through the real runner (test flag, throw-away folder and settings) under a
-// TMPDIR of this test's own; the report lines are collected.
-class EditingGroups : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { LWFonts::registerBundled(); }
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(dir.path()));
-        LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("user.ini"))));
-    }
-    void TearDown() override
-    {
-        VELKTestFlags::running = false;
-        LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini"))));
-        if (savedTmp.isNull())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", savedTmp);
-    }
-
-    // The check lines of the groups, without banner, titles, run time and result.
-    QStringList checks(const QList<LWSelfTest::Group> &groups)
-    {
-        QStringList out;
-        (void)LWSelfTest::run(groups, [&out](const QByteArray &line, bool) {
-            const QString text = QString::fromUtf8(line);
-            if (text.startsWith(QStringLiteral("PASS  ")) || text.startsWith(QStringLiteral("FAIL  ")))
-                out << text;
-        });
-        return out;
-    }
-
-    QTemporaryDir dir;
-    QByteArray savedTmp;
-};
+using EditingGroups = SelfTestGroupTest;
 
 QStringList lines(const QString &verdicts, const QStringList &labels)
 {

@@ -1,53 +1,21 @@
+#include "diagnostics/groupfixture.h"
 #include "diagnostics/groups/reflowchecks.h"
 #include "diagnostics/groups/savereopenchecks.h"
-#include "diagnostics/selftest.h"
 #include "diagnostics/selftestgroups.h"
 #include "model/documentio.h"
-#include "model/prefs.h"
-#include "model/testflags.h"
-#include "render/fonts.h"
 #include "templates/templates.h"
 
 #include <QFile>
 #include <QImage>
-#include <QTemporaryDir>
 #include <cerrno>
 #include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
 
+using ReopenGroups = SelfTestGroupTest;
+
 using namespace LWSelfTest;
-
-// Recent designs go to a settings file of this test's own.
-class ReopenGroup : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { LWFonts::registerBundled(); }
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("user.ini"))));
-    }
-    void TearDown() override
-    {
-        VELKTestFlags::running = false;
-        LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini"))));
-    }
-
-    // The check lines one group call reports.
-    static QStringList report(const std::function<void(LWTestRun &)> &group)
-    {
-        QStringList out;
-        LWTestRun run([&out](const QByteArray &line, bool) {
-            if (!line.startsWith("== "))
-                out << QString::fromUtf8(line);
-        });
-        group(run);
-        return out;
-    }
-
-    QTemporaryDir dir;
-};
 
 TEST(ReflowRules, Thresholds)
 {
@@ -82,7 +50,7 @@ TEST(ReflowRules, DarkPixelsCountOnlyInsideTheImage)
     EXPECT_EQ(ReflowRules::darkPixels(Pixels(image), QRectF(0, 0, 10, 10)), 0);
 }
 
-TEST_F(ReopenGroup, RealServicesPassAndKeepEveryField)
+TEST_F(ReopenGroups, RealServicesPassAndKeepEveryField)
 {
     const QStringList lines =
         report([this](LWTestRun &run) { saveReopenChecks(run, dir.path(), LWTemplates::cards(), LWTemplates::flyers()); });
@@ -115,7 +83,7 @@ TEST_F(ReopenGroup, RealServicesPassAndKeepEveryField)
     EXPECT_TRUE(doc.value().guides[0].vertical);
 }
 
-TEST_F(ReopenGroup, FailuresKeepTheGroupGoing)
+TEST_F(ReopenGroups, FailuresKeepTheGroupGoing)
 {
     // A plain file where the folder should be: nothing can be saved or written there.
     const QString notAFolder = dir.filePath(QStringLiteral("plain"));
@@ -142,7 +110,7 @@ TEST_F(ReopenGroup, FailuresKeepTheGroupGoing)
     EXPECT_EQ(shortList[5], QStringLiteral("FAIL  Letter flyer 43: save + reopen identical"));
 }
 
-TEST_F(ReopenGroup, ReflowPassesOnTheBundledFaces)
+TEST_F(ReopenGroups, ReflowPassesWithTheBundledFaces)
 {
     const QStringList lines = report([](LWTestRun &run) { reflow(run); });
     ASSERT_EQ(lines.size(), 9);
