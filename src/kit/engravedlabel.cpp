@@ -14,6 +14,14 @@ EngravedLabel::EngravedLabel(const QString &text, QWidget *parent) : QWidget(par
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
+void EngravedLabel::setText(const QString &text)
+{
+    text_ = text.toUpper();
+    setAccessibleName(text_);
+    updateGeometry();
+    update();
+}
+
 QFont EngravedLabel::labelFont()
 {
     return vkTracked(vkFont(10, VKWeight::Heavy), 1.3);

@@ -10,6 +10,8 @@ public:
 
     // The text as shown (upper case).
     QString text() const { return text_; }
+    // Replaces the caption (upper-cased as above) and its accessible name.
+    void setText(const QString &text);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -92,6 +92,13 @@ double LWSlider::valueAt(double x, double width, double lower, double upper, dou
     return within(std::round(raw / step) * step, lower, upper);
 }
 
+void LWSlider::setRange(double lower, double upper)
+{
+    lower_ = lower;
+    upper_ = upper;
+    update();
+}
+
 void LWSlider::adjust(bool increase)
 {
     const double amount = adjustAmount(*this);

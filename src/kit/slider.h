@@ -25,6 +25,8 @@ public:
     double lower() const { return lower_; }
     double upper() const { return upper_; }
     double step() const { return step_; }
+    // New bounds (for ranges that follow the element); the value is not touched, only redrawn.
+    void setRange(double lower, double upper);
     bool isDragging() const { return dragging_; }
 
     // The value a pointer at `x` (widget coordinates) writes on a slider `width` wide.

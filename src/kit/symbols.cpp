@@ -29,6 +29,8 @@ const QList<Entry> &table()
         {photo, QStringLiteral("image.svg")},
         {minusRectangle, QStringLiteral("indeterminate_check_box.svg")},
         {arrowExpand, QStringLiteral("open_in_full.svg")},
+        {arrowRight, QStringLiteral("arrow_forward.svg")},
+        {arrowLeftArrowRight, QStringLiteral("swap_horiz.svg")},
     };
     return entries;
 }

@@ -22,6 +22,8 @@ inline const QString wandAndStars = QStringLiteral("wand.and.stars");
 inline const QString photo = QStringLiteral("photo");
 inline const QString minusRectangle = QStringLiteral("minus.rectangle");
 inline const QString arrowExpand = QStringLiteral("arrow.up.left.and.arrow.down.right");
+inline const QString arrowRight = QStringLiteral("arrow.right");
+inline const QString arrowLeftArrowRight = QStringLiteral("arrow.left.arrow.right");
 
 // A symbol name and the image file that draws it.
 struct Entry {

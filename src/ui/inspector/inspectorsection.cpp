@@ -1,0 +1,3 @@
+#include "ui/inspector/inspectorsection.h"
+
+InspectorSection::InspectorSection(LWEditor &editor, QWidget *parent) : QWidget(parent), editor_(editor) {}

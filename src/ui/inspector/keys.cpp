@@ -1,0 +1,15 @@
+#include "ui/inspector/keys.h"
+
+#include "model/json.h"
+
+QString elementKey(const QString &prefix, const QUuid &id)
+{
+    return prefix + LWJson::uuidText(id);
+}
+
+std::optional<QString> extendKey(const std::optional<QString> &key, const QUuid &id)
+{
+    if (!key)
+        return std::nullopt;
+    return *key + QLatin1Char('-') + LWJson::uuidText(id);
+}

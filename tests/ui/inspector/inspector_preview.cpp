@@ -1,0 +1,162 @@
+// The inspector's building blocks in every state, in one window, for checking by eye:
+//   inspector_preview [zoom] [out.png] [popover]
+// With a zoom the pieces sit in a zoom host, as in the application; with an output file it saves
+// a grab of the window once shown and quits; "popover" opens the sample popover first.
+#include "kit/chipbutton.h"
+#include "kit/labeledslider.h"
+#include "kit/popover.h"
+#include "kit/style.h"
+#include "kit/themeroot.h"
+#include "kit/themes.h"
+#include "kit/uifont.h"
+#include "kit/zoomhost.h"
+#include "model/prefs.h"
+#include "ui/inspector/filleditor.h"
+#include "ui/inspector/inspectorgroup.h"
+#include "ui/inspector/strokeeditor.h"
+#include "ui/inspector/swatches.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QList<LWColor> docColors = {LWColor::hex(0xF4EFE6), LWColor::hex(0x2F6FB0), LWColor::hex(0x1D2733),
+                                  LWColor::hex(0xC8553D)};
+
+InspectorGroup *fillGroup(const QString &title, const LWFill &fill)
+{
+    auto *group = new InspectorGroup(title);
+    auto *editor = new FillEditor;
+    editor->setFill(fill, docColors);
+    QObject::connect(
+        editor, &FillEditor::changed, editor,
+        [editor](const LWFill &f, const std::optional<QString> &) { editor->setFill(f, docColors); });
+    group->addRow(editor);
+    return group;
+}
+
+InspectorGroup *strokeGroup(const QString &title, const std::optional<LWStroke> &stroke, double defaultWidth)
+{
+    auto *group = new InspectorGroup(title);
+    auto *editor = new StrokeEditor(defaultWidth);
+    editor->setStroke(stroke, docColors);
+    QObject::connect(editor, &StrokeEditor::changed, editor,
+                     [editor](const std::optional<LWStroke> &s, const std::optional<QString> &) {
+                         editor->setStroke(s, docColors);
+                     });
+    group->addRow(editor);
+    return group;
+}
+
+InspectorGroup *sliderGroup(QWidget **popoverButton)
+{
+    static double values[] = {45, 62.5, 12.25};
+    auto *group = new InspectorGroup(QStringLiteral("Geometry"));
+    const struct {
+        const char *label;
+        double lower, upper, step;
+        const char *format, *unit;
+    } rows[] = {{"Rotation", -180, 180, 1, "%.0f", "°"},
+                {"Opacity", 0, 100, 1, "%.0f", "%"},
+                {"Size", 4, 96, 0.25, "%.1f", "pt"}};
+    for (int i = 0; i < 3; ++i)
+        group->addRow(new LabeledSlider(
+            QString::fromUtf8(rows[i].label), [i] { return values[i]; },
+            [i, group](double v) {
+                values[i] = v;
+                group->update();
+            },
+            rows[i].lower, rows[i].upper, rows[i].step, QString::fromUtf8(rows[i].format),
+            QString::fromUtf8(rows[i].unit)));
+    auto *chip = new ChipButton(QStringLiteral("Choose Icon…"));
+    group->addRow(chip);
+    *popoverButton = chip;
+    return group;
+}
+
+QWidget *column(std::initializer_list<QWidget *> widgets)
+{
+    auto *w = new QWidget;
+    w->setFixedWidth(276); // the inspector's 300 less its bezel padding and scroll room
+    auto *l = new QVBoxLayout(w);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->setSpacing(14);
+    for (QWidget *item : widgets)
+        l->addWidget(item);
+    l->addStretch();
+    return w;
+}
+
+QWidget *popoverButton = nullptr;
+
+QWidget *build()
+{
+    auto *page = new QWidget;
+    auto *row = new QHBoxLayout(page);
+    row->setContentsMargins(20, 20, 20, 20);
+    row->setSpacing(20);
+    row->addWidget(column({fillGroup(QStringLiteral("Fill: none"), LWFill::none()),
+                           fillGroup(QStringLiteral("Fill: color"), LWFill::solid(LWColor::hex(0x2F6FB0))),
+                           fillGroup(QStringLiteral("Fill: linear"),
+                                     LWFill::linear(LWColor::hex(0xC8553D), LWColor::hex(0xF2C14E), 45))}));
+    row->addWidget(
+        column({fillGroup(QStringLiteral("Fill: radial"),
+                          LWFill::radial(LWColor(1, 0, 0, 0.5), LWColor::hex(0x1F3A5F))),
+                strokeGroup(QStringLiteral("Outline off"), std::nullopt, 1),
+                strokeGroup(QStringLiteral("Line"), LWStroke(LWColor::hex(0x1D2733), 1.5, 6), 2)}));
+    auto *chips = new InspectorGroup(QStringLiteral("Swatches: 20 chips"));
+    QList<LWColor> many;
+    for (int i = 0; i < 16; ++i)
+        many << LWColor::hex(0x204060 + i * 0x0B0905);
+    chips->addRow(new Swatches(many));
+    row->addWidget(column({sliderGroup(&popoverButton), chips}));
+    row->addStretch();
+    return page;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("settings.ini"))));
+    VELKThemes::registerThemes(LWThemes::extras());
+    const double zoom = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 0;
+    const bool zoomed = zoom > 0;
+    if (zoomed)
+        VKZoom::setValue(zoom);
+    VELKThemeRoot root(zoomed ? [] { return static_cast<QWidget *>(new VKZoomHost(build(), {960, 700})); }
+                              : VELKThemeRoot::Builder(build));
+    const QSize logical(960, 700);
+    root.resize(zoomed ? logical * VKZoom::value() : logical);
+    root.show();
+    const bool withPopover = argc > 3 && QByteArray(argv[3]) == "popover";
+    if (withPopover)
+        QTimer::singleShot(100, &app, [] {
+            auto *text = new QLabel(QStringLiteral("Popover content:\nEscape or a click outside closes it."));
+            text->setFont(vkFont(12));
+            auto *popover = new VKPopover(text, popoverButton);
+            popover->open(popoverButton);
+        });
+    if (argc > 2) {
+        const QString out = QString::fromLocal8Bit(argv[2]);
+        QTimer::singleShot(400, &app, [&root, &app, out, withPopover] {
+            // A popup outside a zoom host is a window of its own: taken from the screen then.
+            const QRect area(root.mapToGlobal(QPoint(0, 0)), root.size());
+            const QPixmap shot =
+                withPopover ? root.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                            : root.grab();
+            if (!shot.save(out))
+                qWarning("could not write %s", qPrintable(out));
+            app.quit();
+        });
+    }
+    return app.exec();
+}
