@@ -15,17 +15,17 @@ QList<Group> groups()
     // 3
     list.append(exports);
     // 4
-    // list.append(reflow);
+    list.append(reflow);
     // 5
     list.append(sheet);
     // 6
-    // list.append(saveReopen);
+    list.append(saveReopen);
     // 7
-    // list.append(undoRedo);
+    list.append(undoRedo);
     // 8
-    // list.append(editing);
+    list.append(editing);
     // 9
-    // list.append(pictures);
+    list.append(pictures);
     // 10
     // list.append(looks);
     // 11
