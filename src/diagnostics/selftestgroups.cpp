@@ -9,7 +9,7 @@ QList<Group> groups()
 {
     QList<Group> list;
     // 1
-    // list.append(fonts);
+    list.append(fonts);
     // 2
     // list.append(templates);
     // 3
