@@ -27,9 +27,9 @@ QList<Group> groups()
     // 9
     // list.append(pictures);
     // 10
-    // list.append(looks);
+    list.append(looks);
     // 11
-    // list.append(helpAndBranding);
+    list.append(helpAndBranding);
     // end
     return list;
 }
