@@ -22,6 +22,13 @@ public:
         text_ = string;
     }
     void clear() override { data_.clear(); }
+    QStringList types() const override
+    {
+        QStringList out;
+        for (const auto &entry : data_)
+            out.append(entry.first);
+        return out;
+    }
     std::optional<QByteArray> data(const QString &type) const override
     {
         const auto it = data_.find(type);

@@ -11,6 +11,7 @@
 #include "kit/kithost.h"
 #include "kit/overhangitem.h"
 #include "kit/paint.h"
+#include "kit/scrollstyle.h"
 #include "kit/segmentedpicker.h"
 #include "kit/symbols.h"
 #include "model/recent.h"
@@ -109,6 +110,7 @@ StartScreen::StartScreen(LWApp &app, QWidget *parent) : QScrollArea(parent), app
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setAutoFillBackground(false);
+    VKScrollStyle::apply(this);
 
     recents_ = LWRecent::urls();
 

@@ -3,6 +3,7 @@
 #include "app/templatethumb.h"
 #include "app/thumbs.h"
 #include "kit/paint.h"
+#include "kit/scrollstyle.h"
 #include "kit/style.h"
 #include "kit/uifont.h"
 #include "templates/templates.h"
@@ -129,11 +130,9 @@ TemplateGrid::TemplateGrid(LWThumbs *store, QWidget *parent)
     setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(24);
+    VKScrollStyle::apply(this);
     connect(m_store, &LWThumbs::changed, this, &TemplateGrid::thumbReady);
-    connect(&LWSpinnerClock::shared(), &LWSpinnerClock::tick, this, [this] {
-        if (m_spinning)
-            viewport()->update();
-    });
+    connect(&LWSpinnerClock::shared(), &LWSpinnerClock::tick, this, &TemplateGrid::tick);
 }
 
 TemplateGrid::~TemplateGrid()
@@ -222,23 +221,50 @@ void TemplateGrid::paintEvent(QPaintEvent *event)
     QPainter p(viewport());
     const int scroll = verticalScrollBar()->value();
     p.translate(0, -scroll);
-    bool waiting = false;
     for (qsizetype i : tilesIn(QRectF(event->rect()).translated(0, scroll))) {
         const LWTemplate &t = m_list[i];
-        const double height = thumbHeight(t);
         std::optional<QImage> image;
         if (m_store)
-            image = m_store->image(t, 0, height);
+            image = m_store->image(t, 0, thumbHeight(t));
         // A spinner only while a job is still to come, as the thumbnail view shows it.
-        const std::optional<QString> key = LWThumbs::key(t.id, 0, height);
-        const bool pending = !image && m_store && key && m_store->pending().contains(*key);
-        waiting = waiting || pending;
         paintTile(p, m_layout.tiles[i], t, m_selected == t.id, image,
-                  pending ? std::optional(LWSpinnerClock::shared().phase()) : std::nullopt);
+                  !image && isPending(i) ? std::optional(LWSpinnerClock::shared().phase()) : std::nullopt);
     }
-    // Only a full repaint knows that nothing visible waits any more.
-    if (waiting || event->rect() == viewport()->rect())
-        spin(waiting);
+    // Decided from every tile in view, not from the painted rectangle: inside a zoom host paints
+    // are partial, and only the tiles tell whether anything still waits.
+    spin(!pendingInView().isEmpty());
+}
+
+bool TemplateGrid::isPending(qsizetype index) const
+{
+    const LWTemplate &t = m_list[index];
+    const std::optional<QString> key = LWThumbs::key(t.id, 0, thumbHeight(t));
+    return m_store && key && m_store->pending().contains(*key);
+}
+
+QList<qsizetype> TemplateGrid::pendingInView() const
+{
+    QList<qsizetype> out;
+    for (qsizetype i : visibleTiles())
+        if (isPending(i))
+            out.append(i);
+    return out;
+}
+
+void TemplateGrid::tick()
+{
+    if (!m_spinning)
+        return;
+    const QList<qsizetype> waiting = pendingInView();
+    if (waiting.isEmpty()) {
+        // A job ended without an image (it failed): one last paint without spinners.
+        spin(false);
+        viewport()->update();
+        return;
+    }
+    // Only the spinners turn: the rest of the grid is not painted again.
+    for (qsizetype i : waiting)
+        viewport()->update(thumbFrame(tileRect(i), m_list[i]).toAlignedRect());
 }
 
 void TemplateGrid::resizeEvent(QResizeEvent *event)

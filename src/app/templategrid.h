@@ -23,7 +23,8 @@ struct TemplateGridLayout {
 // The template browser's grid: one tile per template (page 0 thumbnail, name, size label), in
 // adaptive columns of at least 190, each tile centred in its cell and its row. Only tiles meeting
 // the viewport are painted, and only their thumbnails are asked of the store, so render jobs
-// follow what comes into view. Main thread only.
+// follow what comes into view. A spinner turns while a tile in view waits for its thumbnail; an
+// idle grid paints nothing. Main thread only.
 //
 // A press and a release inside the same tile emit clicked(); a double click emits clicked() and
 // then activated() as the grid's very last act, since the receiver may replace the screen.
@@ -86,6 +87,11 @@ private:
     // Tiles meeting the content rectangle `area`, in list order.
     QList<qsizetype> tilesIn(const QRectF &area) const;
     void thumbReady(const QString &key);
+    // Whether the tile's thumbnail job is still to come.
+    bool isPending(qsizetype index) const;
+    // Tiles in view whose thumbnail is still to come, in list order.
+    QList<qsizetype> pendingInView() const;
+    void tick();
     void spin(bool on);
 
     QPointer<LWThumbs> m_store;

@@ -13,70 +13,17 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScrollBar>
 #include <QToolTip>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace {
 
-constexpr int glyphEdge = 30, glyphGap = 2, indicatorWidth = 6;
+constexpr int glyphEdge = 30, glyphGap = 2;
 
 QFont titleFont()
 {
     return vkFont(8.5);
 }
-
-// A thin scroll thumb beside the grid, in the picker's padding, so no scroll bar takes width
-// from the grid. It follows the scroll bar and can be dragged.
-class ScrollIndicator : public QWidget {
-public:
-    ScrollIndicator(QScrollBar *bar, QWidget *parent) : QWidget(parent), bar_(bar)
-    {
-        connect(bar, &QScrollBar::rangeChanged, this, &ScrollIndicator::sync);
-        connect(bar, &QScrollBar::valueChanged, this, qOverload<>(&QWidget::update));
-        sync();
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.fillPath(VKPaint::capsule(thumb()), QColor(255, 255, 255, 90));
-    }
-    void mousePressEvent(QMouseEvent *event) override
-    {
-        const QRectF t = thumb();
-        grab_ = t.contains(event->position()) ? event->position().y() - t.top() : t.height() / 2;
-        mouseMoveEvent(event);
-    }
-    void mouseMoveEvent(QMouseEvent *event) override
-    {
-        const double travel = height() - thumb().height();
-        if (travel > 0)
-            bar_->setValue(static_cast<int>(
-                std::lround((event->position().y() - grab_) / travel * bar_->maximum())));
-    }
-
-private:
-    void sync()
-    {
-        setVisible(bar_->maximum() > 0);
-        update();
-    }
-    QRectF thumb() const
-    {
-        const double total = bar_->maximum() + bar_->pageStep();
-        const double h = std::max(24.0, height() * bar_->pageStep() / std::max(1.0, total));
-        const double y = bar_->maximum() > 0 ? (height() - h) * bar_->value() / bar_->maximum() : 0;
-        return QRectF(0, y, width(), h);
-    }
-
-    QScrollBar *bar_;
-    double grab_ = 0;
-};
 
 } // namespace
 
@@ -165,15 +112,16 @@ IconPicker::IconPicker(QWidget *parent) : QWidget(parent)
 {
     setFixedWidth(400);
     // The grid is 6 wider than the 372 inside the 14 padding: the scroll view reaches 3 into the
-    // padding on each side, everything above it keeps the full padding.
+    // padding on the left and on through the right padding, where its indicator lies clear of the
+    // grid. Everything above it keeps the full padding.
     constexpr int reach = (IconPickerGrid::gridWidth - (400 - 2 * 14)) / 2;
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(14 - reach, 14, 14 - reach, 14);
+    column->setContentsMargins(14 - reach, 14, 0, 14);
     column->setSpacing(10);
 
     auto *top = new QWidget;
     auto *topColumn = new QVBoxLayout(top);
-    topColumn->setContentsMargins(reach, 0, reach, 0);
+    topColumn->setContentsMargins(reach, 0, 14, 0);
     topColumn->setSpacing(10);
     auto *header = new QLabel(QStringLiteral("Built-in icons"));
     header->setFont(vkFont(14, VKWeight::Heavy));
@@ -191,12 +139,9 @@ IconPicker::IconPicker(QWidget *parent) : QWidget(parent)
 
     grid_ = new IconPickerGrid;
     scroll_ = new VKScrollView(grid_);
-    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setFixedSize(IconPickerGrid::gridWidth, 300);
+    scroll_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    scroll_->setFixedSize(IconPickerGrid::gridWidth + 14 - reach, 300);
     column->addWidget(scroll_);
-
-    indicator_ = new ScrollIndicator(scroll_->verticalScrollBar(), this);
-    scroll_->installEventFilter(this);
 
     connect(search_, &VKSearchField::textChanged, this, [this](const QString &q) { grid_->setIcons(filter(q)); });
     connect(grid_, &IconPickerGrid::picked, this, &IconPicker::pick);
@@ -213,19 +158,4 @@ QList<LWIcons::Info> IconPicker::filter(const QString &query)
             out.append(info);
     }
     return out;
-}
-
-bool IconPicker::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == scroll_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
-        placeIndicator();
-    return QWidget::eventFilter(watched, event);
-}
-
-void IconPicker::placeIndicator()
-{
-    // Centred in the room right of the grid.
-    const QRect area = scroll_->geometry();
-    const int room = width() - area.right() - 1;
-    indicator_->setGeometry(area.right() + 1 + (room - indicatorWidth) / 2, area.y(), indicatorWidth, area.height());
 }

@@ -58,14 +58,8 @@ public:
 Q_SIGNALS:
     void pick(const QString &id);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
-    void placeIndicator();
-
     VKSearchField *search_;
     IconPickerGrid *grid_;
     VKScrollView *scroll_;
-    QWidget *indicator_;
 };

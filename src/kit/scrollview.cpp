@@ -1,5 +1,7 @@
 #include "kit/scrollview.h"
 
+#include "kit/scrollstyle.h"
+
 VKScrollView::VKScrollView(QWidget *content, QWidget *parent) : QScrollArea(parent)
 {
     setFrameShape(QFrame::NoFrame);
@@ -7,6 +9,7 @@ VKScrollView::VKScrollView(QWidget *content, QWidget *parent) : QScrollArea(pare
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
+    VKScrollStyle::apply(this);
     if (content)
         setContent(content);
 }

@@ -2,7 +2,8 @@
 #include <QScrollArea>
 
 // A frameless vertical scroll view that lets the background behind it show: its viewport and
-// content paint nothing of their own. The content follows the view's width.
+// content paint nothing of their own. The content follows the view's width; the kit's scroll
+// indicator (VKScrollStyle) lies over it while it is taller than the view.
 class VKScrollView : public QScrollArea {
     Q_OBJECT
 public:

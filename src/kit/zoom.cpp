@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <cmath>
+#include <iterator>
 
 namespace VKZoom {
 
@@ -45,15 +46,37 @@ Layout layout(QSizeF offered, double zoom, QSizeF minSize)
     return out;
 }
 
-void scrollHome(QAbstractScrollArea *area)
+ScrollHome::ScrollHome(QAbstractScrollArea *area) : QObject(area), m_area(area)
 {
-    const auto home = [area] {
-        for (QScrollBar *bar : {area->horizontalScrollBar(), area->verticalScrollBar()})
-            bar->setValue(bar->minimum());
-    };
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &ScrollHome::turn);
+    // Every user's scroll goes through a slider action or a press on the bar; code that sets a
+    // value directly (a layout pass) does not, and is undone by the next turn.
+    for (QScrollBar *bar : {area->horizontalScrollBar(), area->verticalScrollBar()}) {
+        connect(bar, &QAbstractSlider::actionTriggered, &m_timer, &QTimer::stop);
+        connect(bar, &QAbstractSlider::sliderPressed, &m_timer, &QTimer::stop);
+    }
+}
+
+void ScrollHome::request()
+{
     home();
-    for (const int ms : {0, 150, 400, 900, 1600})
-        QTimer::singleShot(ms, area, home);
+    m_since.start();
+    m_next = 0;
+    m_timer.start(turnsMs[0]);
+}
+
+void ScrollHome::home()
+{
+    for (QScrollBar *bar : {m_area->horizontalScrollBar(), m_area->verticalScrollBar()})
+        bar->setValue(bar->minimum());
+}
+
+void ScrollHome::turn()
+{
+    home();
+    if (++m_next < int(std::size(turnsMs)))
+        m_timer.start(std::max(0, turnsMs[m_next] - int(m_since.elapsed())));
 }
 
 } // namespace VKZoom

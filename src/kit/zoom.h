@@ -1,7 +1,10 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QList>
+#include <QObject>
 #include <QSizeF>
 #include <QString>
+#include <QTimer>
 
 class QAbstractScrollArea;
 
@@ -40,8 +43,24 @@ struct Layout {
 };
 [[nodiscard]] Layout layout(QSizeF offered, double zoom, QSizeF minSize);
 
-// Both scroll bars to their minimum now, again on the next turn of the event loop and again
-// 0.15, 0.4, 0.9 and 1.6 s later, so late layout passes cannot leave the view scrolled. The
-// delayed turns end with the area; a later call cancels none of them.
-void scrollHome(QAbstractScrollArea *area);
+// Brings an area's scroll bars to their minimum: now, again on the next turn of the event loop and
+// 0.15, 0.4, 0.9 and 1.6 s after the request, so late layout passes cannot leave it scrolled. One
+// restartable timer: a new request starts the turns afresh, and a scroll the user makes (wheel,
+// keys, dragging or clicking a bar) ends them, so it is never undone. Lives with the area.
+class ScrollHome : public QObject {
+public:
+    static constexpr int turnsMs[] = {0, 150, 400, 900, 1600};
+
+    explicit ScrollHome(QAbstractScrollArea *area);
+    void request();
+
+private:
+    void home();
+    void turn();
+
+    QAbstractScrollArea *m_area;
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    int m_next = 0;
+};
 } // namespace VKZoom

@@ -10,8 +10,9 @@ class QGraphicsProxyWidget;
 // scrolls once the scaled content no longer fits. The scroll bars lie over the content and never
 // take space from it; the host itself may be smaller than `minSize`.
 //
-// Lays out again and scrolls home when first shown, on every resize and on every write of the zoom
-// setting. The view paints no background, so the window's own shows through.
+// Lays out again on every resize and every write of the zoom setting, and scrolls home when first
+// shown, when its size or the zoom changes (VKZoom::ScrollHome: never over the user's own scroll).
+// The view paints no background, so the window's own shows through.
 //
 // The content lives in a graphics scene. Clicks, keys, hover cursors, tooltips and file drops reach
 // its widgets at scaled positions, and its popups and menus are drawn scaled inside the view. An
@@ -41,5 +42,8 @@ private:
     QGraphicsProxyWidget *m_proxy = nullptr;
     QSizeF m_minSize;
     VKZoom::Layout m_layout;
+    VKZoom::ScrollHome *m_home;
+    QSize m_homedSize;
     bool m_shown = false;
+    bool m_homed = false; // scrolled home since first shown
 };

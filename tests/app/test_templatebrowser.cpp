@@ -1,4 +1,5 @@
 #include "app_fixture.h"
+#include "thumbs_fixture.h"
 
 #include "app/templatebrowser.h"
 #include "app/templategrid.h"
@@ -7,10 +8,14 @@
 #include "kit/chromebutton.h"
 #include "kit/searchfield.h"
 #include "kit/segmentedpicker.h"
+#include "kit/scrollview.h"
 #include "kit/style.h"
+#include "kit/themes.h"
+#include "kit/zoomhost.h"
 #include "templates/templates.h"
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +33,16 @@ QStringList ids(const QList<LWTemplate> &list)
         out << t.id;
     return out;
 }
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
 
 bool near(const QColor &a, const QColor &b, int tolerance = 3)
 {
@@ -243,6 +258,40 @@ TEST_F(BrowserTest, TileToolTipNamesTheTemplate)
               LWTemplates::named(QStringLiteral("card-002"))->name + QStringLiteral(" \u2014 click to preview, double-click to use"));
 }
 
+// The category list and the grid show the kit's indicator in every theme: where Fusion draws its
+// arrow buttons, at both ends of the bar, the grab is what lies under the bar.
+TEST_F(BrowserTest, ScrollIndicatorsHaveNoArrowButtons)
+{
+    auto *categories = browser->findChild<VKScrollView *>();
+    ASSERT_NE(categories, nullptr);
+    for (const char *theme : {"cobalt-gunmetal", "brushed-gray"}) {
+        VELKThemes::setCurrentID(QString::fromLatin1(theme));
+        for (QAbstractScrollArea *area : {static_cast<QAbstractScrollArea *>(categories), static_cast<QAbstractScrollArea *>(&grid())}) {
+            SCOPED_TRACE(testing::Message() << theme << " " << area->metaObject()->className());
+            QScrollBar *bar = area->verticalScrollBar();
+            ASSERT_TRUE(bar->isVisible());
+            bar->setValue(bar->maximum() / 2); // the slider clear of both ends
+            const QRect strip(bar->mapTo(browser.get(), QPoint(0, 0)), bar->size());
+            const QImage shown = browser->grab().toImage();
+            bar->hide();
+            const QImage under = browser->grab().toImage();
+            bar->show();
+            const int end = 14; // Fusion's buttons are as long as the bar is wide
+            int drawn = 0;
+            for (int y = strip.top(); y <= strip.bottom(); ++y) {
+                for (int x = strip.left(); x <= strip.right(); ++x) {
+                    const bool differs = shown.pixel(x, y) != under.pixel(x, y);
+                    drawn += differs;
+                    if (y < strip.top() + end || y > strip.bottom() - end) {
+                        ASSERT_FALSE(differs) << x << "," << y;
+                    }
+                }
+            }
+            EXPECT_GT(drawn, 0); // the capsule itself
+        }
+    }
+}
+
 TEST_F(BrowserTest, OnlyTilesInViewAskForThumbnails)
 {
     QSet<QString> expected;
@@ -258,6 +307,57 @@ TEST_F(BrowserTest, OnlyTilesInViewAskForThumbnails)
             asked << *key;
         EXPECT_EQ(asked, expected);
     }
+}
+
+// In the zoom host at the window's smallest size every paint of the grid is partial. Once every
+// thumbnail in view is ready the grid paints nothing and no clock ticks; a tile still waiting
+// turns its spinner until the thumbnail arrives.
+TEST_F(AppTest, GridInTheZoomHostRestsOnceEveryThumbnailInViewIsReady)
+{
+    auto log = std::make_shared<MakeLog>();
+    QList<LWTemplate> list;
+    for (int i = 0; i < 40; ++i)
+        list << fakeTemplate(QStringLiteral("t%1").arg(i), log);
+    LWThumbs store;
+    auto *grid = new TemplateGrid(&store);
+    grid->setTemplates(list);
+    VKZoomHost host(grid, {1480, 760});
+    PaintCounter counter;
+    grid->viewport()->installEventFilter(&counter);
+    host.resize(900, 600);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    ASSERT_TRUE(host.currentLayout().indicators);
+    LWSpinnerClock &clock = LWSpinnerClock::shared();
+    QSignalSpy ticks(&clock, &LWSpinnerClock::tick);
+
+    QElapsedTimer shown;
+    shown.start();
+    const auto rests = [&] {
+        EXPECT_TRUE(settle(store));
+        // The finished thumbnails are painted, and the first show's scrolling home is over.
+        QTest::qWait(std::max(300, 2000 - int(shown.elapsed())));
+        EXPECT_FALSE(clock.isRunning());
+        ticks.clear();
+        counter.paints = 0;
+        QTest::qWait(1000);
+        EXPECT_EQ(counter.paints, 0);
+        EXPECT_EQ(ticks.count(), 0);
+    };
+    rests();
+    EXPECT_GT(store.images().size(), 10);
+
+    const LWTemplate late = fakeTemplate(QStringLiteral("late"), log, {LWColor::white}, Made::pages, true);
+    QList<LWTemplate> withLate = list;
+    withLate[0] = late; // every other tile keeps its place
+    grid->setTemplates(withLate);
+    QTest::qWait(5 * LWSpinnerClock::stepMs);
+    EXPECT_EQ(store.pending(), QSet<QString>{*LWThumbs::key(late.id, 0, 200)});
+    EXPECT_TRUE(clock.isRunning());
+    EXPECT_GE(ticks.count(), 3);
+    EXPECT_GE(counter.paints, 3);
+    log->gate.release();
+    rests();
 }
 
 TEST(TemplateGridLayout, ColumnsRowsAndTileSizes)
