@@ -11,6 +11,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <set>
 
@@ -245,6 +246,65 @@ void fixToUnicode(QPDF &pdf, const ToUnicodeFix &fix)
     }
 }
 
+void writeImage(QPDFObjectHandle stream, const ImageData &image)
+{
+    QPDFObjectHandle dict = stream.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(image.gray ? "/DeviceGray" : "/DeviceRGB"));
+    for (const char *key : {"/Decode", "/SMask", "/Mask", "/ImageMask", "/Length"})
+        dict.removeKey(key);
+    QPDFObjectHandle parms = QPDFObjectHandle::newNull();
+    if (image.predictorColors > 0) {
+        parms = QPDFObjectHandle::newDictionary();
+        parms.replaceKey("/Predictor", QPDFObjectHandle::newInteger(15));
+        parms.replaceKey("/Colors", QPDFObjectHandle::newInteger(image.predictorColors));
+        parms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+        parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
+    }
+    auto buffer = std::make_shared<Buffer>(size_t(image.data.size()));
+    std::memcpy(buffer->getBuffer(), image.data.constData(), size_t(image.data.size()));
+    stream.replaceStreamData(buffer, QPDFObjectHandle::newName(image.filter.toStdString()), parms);
+    stream.setFilterOnWrite(false); // written as given: neither decoded nor deflated again
+}
+
+// Puts every picture in place of its stand-in. Qt stores an image once however often it is
+// drawn, so each stand-in is one object.
+void swapPictures(QPDF &pdf, const QList<PictureSwap> &pictures)
+{
+    if (pictures.isEmpty())
+        return;
+    for (QPDFObjectHandle obj : pdf.getAllObjects()) {
+        if (!obj.isStream())
+            continue;
+        QPDFObjectHandle dict = obj.getDict();
+        if (!dict.getKey("/Subtype").isNameAndEquals("/Image") || !dict.getKey("/Width").isInteger() ||
+            !dict.getKey("/Height").isInteger())
+            continue;
+        const long long w = dict.getKey("/Width").getIntValue(), h = dict.getKey("/Height").getIntValue();
+        for (const PictureSwap &swap : pictures) {
+            if (w != swap.standInSize.width() || h != swap.standInSize.height())
+                continue;
+            try {
+                if (bytesOf(obj.getStreamData(qpdf_dl_generalized)) != swap.standInRgb)
+                    continue;
+            } catch (const std::exception &) {
+                break;
+            }
+            writeImage(obj, swap.image);
+            if (swap.softMask) {
+                QPDFObjectHandle mask = pdf.newStream();
+                writeImage(mask, *swap.softMask);
+                dict.replaceKey("/SMask", mask);
+            }
+            break;
+        }
+    }
+}
+
 // Qt embeds every font as a subset but names it without the tag that marks one. The tag comes from
 // the subset's own bytes, so one subset always gets one tag and two subsets of a face differ.
 void tagSubsets(QPDF &pdf)
@@ -438,6 +498,7 @@ std::optional<QByteArray> finish(const QByteArray &bytes, const Finish &how, QSt
         QPDF pdf;
         open(pdf, bytes);
         placeGradientMasks(pdf); // before joining: the walk reads the pages Qt wrote
+        swapPictures(pdf, how.pictures);
         if (!how.recipes.isEmpty() && !PageJoiner(pdf).join(how.recipes))
             return fail(QStringLiteral("The pages cannot be joined as asked."));
 
@@ -538,6 +599,33 @@ QList<QByteArray> toUnicodeMaps(const QByteArray &bytes)
         for (QPDFObjectHandle o : pdf.getAllObjects()) {
             if (o.isDictionary() && o.getKey("/ToUnicode").isStream())
                 out.append(bytesOf(o.getKey("/ToUnicode").getStreamData(qpdf_dl_generalized)));
+        }
+    } catch (const std::exception &) {
+        return {};
+    }
+    return out;
+}
+
+QList<StoredImage> images(const QByteArray &bytes)
+{
+    QList<StoredImage> out;
+    try {
+        QPDF pdf;
+        open(pdf, bytes);
+        std::set<QPDFObjGen> masks;
+        for (QPDFObjectHandle o : pdf.getAllObjects())
+            if (o.isStream() && o.getDict().getKey("/SMask").isStream())
+                masks.insert(o.getDict().getKey("/SMask").getObjGen());
+        for (QPDFObjectHandle o : pdf.getAllObjects()) {
+            if (!o.isStream() || !o.getDict().getKey("/Subtype").isNameAndEquals("/Image") || masks.count(o.getObjGen()))
+                continue;
+            QPDFObjectHandle dict = o.getDict();
+            QPDFObjectHandle filter = dict.getKey("/Filter");
+            if (filter.isArray())
+                filter = filter.getArrayItem(0);
+            out.append({filter.isName() ? QByteArray::fromStdString(filter.getName()) : QByteArray(),
+                        bytesOf(o.getRawStreamData()), int(dict.getKey("/Width").getIntValueAsInt()),
+                        int(dict.getKey("/Height").getIntValueAsInt()), dict.getKey("/SMask").isStream()});
         }
     } catch (const std::exception &) {
         return {};
