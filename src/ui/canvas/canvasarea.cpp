@@ -1,6 +1,7 @@
 #include "ui/canvas/canvasarea.h"
 
 #include "kit/paint.h"
+#include "kit/scrollstyle.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -41,6 +42,7 @@ CanvasArea::CanvasArea(LWEditor &editor, QWidget *parent)
     m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     m_scroll->viewport()->setAutoFillBackground(false);
     m_scroll->setWidget(m_content);
+    VKScrollStyle::apply(m_scroll);
     m_content->setAutoFillBackground(false);
     connect(&editor, &LWEditor::docChanged, this, &CanvasArea::relayout);
     connect(&editor, &LWEditor::canvasZoomChanged, this, &CanvasArea::relayout);
