@@ -49,7 +49,7 @@ ToolRail::ToolRail(LWEditor &editor, QWidget *parent)
     m_panel = new Bezel(column, std::nullopt, 26, 8);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_panel);
+    layout->addWidget(m_panel, 0, Qt::AlignLeft | Qt::AlignTop);
     connect(&editor, &LWEditor::toolChanged, this, [this] {
         const QList<LWTool> tools = LWEnum::allCases<LWTool>();
         for (int i = 0; i < m_tools.size(); ++i)
