@@ -2,6 +2,7 @@
 
 #include "kit/bezel.h"
 #include "kit/chromeroundbutton.h"
+#include "kit/overhangitem.h"
 #include "kit/scrollview.h"
 #include "kit/segmentedpicker.h"
 #include "kit/shortcuts.h"
@@ -81,13 +82,15 @@ LayersPanel::LayersPanel(LWEditor &editor, QWidget *parent)
          [&editor] { editor.arrange(LWArrange::back); }},
         {VKSymbols::trash, QStringLiteral("Delete"), [&editor] { editor.deleteSelection(); }},
     };
+    // The faces sit 6 apart; their shadows overhang, and below the row they get room of their own.
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(6);
+    buttons->setContentsMargins(0, 0, 0, ChromeRoundButton::shadowMargins().bottom());
     buttons->addStretch(1);
     for (const Action &a : actions) {
         auto *button = new ChromeRoundButton(a.symbol, a.help, a.run, false, 28);
         m_buttons << button;
-        buttons->addWidget(button);
+        VKOverhangItem::add(buttons, button, ChromeRoundButton::shadowMargins());
     }
     buttons->addStretch(1);
     m_column->addLayout(buttons);

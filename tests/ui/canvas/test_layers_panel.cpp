@@ -305,6 +305,21 @@ TEST_F(LayersTest, DropsRestackOrAreRefused)
     EXPECT_EQ(ed->undoStack().size(), 2);
     EXPECT_EQ(ids(ed->elements()), order);
 
+    // While a row runs its (blocking) drag, the drop's rebuild waits for the drag to end.
+    LayerRow *source = row(panel, els[3].id);
+    QPointer<LayerRow> guard = source;
+    const QList<LayerRow *> held = panel.rows();
+    Q_EMIT source->dragStarted();
+    EXPECT_TRUE(drop(panel.rows().last(), LWJson::uuidText(els[3].id))[2]);
+    EXPECT_EQ(ed->index(els[3].id), std::optional<qsizetype>(0));
+    flush();
+    ASSERT_FALSE(guard.isNull());
+    EXPECT_EQ(panel.rows(), held);
+    Q_EMIT source->dragFinished();
+    flush();
+    EXPECT_TRUE(guard.isNull());
+    EXPECT_EQ(panel.rows().last()->element().id, els[3].id);
+
     QMimeData picture;
     picture.setData(QStringLiteral("image/png"), QByteArray("\x89PNG"));
     QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &picture, Qt::LeftButton, Qt::NoModifier);
