@@ -1,7 +1,8 @@
 // The inspector's building blocks in every state, in one window, for checking by eye:
-//   inspector_preview [zoom] [out.png] [popover]
+//   inspector_preview [zoom] [out.png] [popover|geometry]
 // With a zoom the pieces sit in a zoom host, as in the application; with an output file it saves
-// a grab of the window once shown and quits; "popover" opens the sample popover first.
+// a grab of the window once shown and quits; "popover" opens the sample popover first;
+// "geometry" shows the arrange and geometry sections of a shape, a line and a group instead.
 #include "kit/chipbutton.h"
 #include "kit/labeledslider.h"
 #include "kit/popover.h"
@@ -10,7 +11,10 @@
 #include "kit/themes.h"
 #include "kit/uifont.h"
 #include "kit/zoomhost.h"
+#include "editor/editor.h"
 #include "model/prefs.h"
+#include "ui/inspector/arrangesection.h"
+#include "ui/inspector/geometrysection.h"
 #include "ui/inspector/filleditor.h"
 #include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/strokeeditor.h"
@@ -94,9 +98,45 @@ QWidget *column(std::initializer_list<QWidget *> widgets)
 }
 
 QWidget *popoverButton = nullptr;
+QByteArray mode;
+
+// A Letter flyer holding a rotated shape, a line and a group, each selected in its own editor.
+QWidget *geometryPage()
+{
+    LWElement shape = LWElement::makeShape(LWShapeKind::rectangle, {72, 90, 144, 72}, LWFill::solid(LWColor::hex(0x2F6FB0)),
+                                           std::nullopt, 0, QStringLiteral("Blue panel"));
+    shape.rotation = 30;
+    shape.opacity = 0.8;
+    const LWElement line = LWElement::makeLine({72, 300}, {216, 300}, LWStroke(LWColor::hex(0x1D2733), 2));
+    LWElement child = LWElement::makeShape(LWShapeKind::ellipse, {300, 400, 60, 60}, LWFill::solid(LWColor::black),
+                                           std::nullopt);
+    LWElement group(LWElementKind::group, QStringLiteral("Group"), child.frame);
+    group.children = QList<LWElement>{child};
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
+    doc.pages[0].elements = {shape, line, group};
+
+    auto *page = new QWidget;
+    auto *row = new QHBoxLayout(page);
+    row->setContentsMargins(20, 20, 20, 20);
+    row->setSpacing(20);
+    for (const LWElement &e : {shape, line, group}) {
+        auto *editor = new LWEditor(doc, std::nullopt, {}, page);
+        editor->setSelection({e.id});
+        auto *arrange = new ArrangeSection(*editor);
+        auto *geometry = new GeometrySection(*editor, e.id);
+        QObject::connect(editor, &LWEditor::docChanged, geometry, &GeometrySection::refresh);
+        QObject::connect(editor, &LWEditor::selectionChanged, arrange, &ArrangeSection::refresh);
+        row->addWidget(column({arrange, geometry}));
+    }
+    row->addStretch();
+    return page;
+}
 
 QWidget *build()
 {
+    if (mode == "geometry")
+        return geometryPage();
+
     auto *page = new QWidget;
     auto *row = new QHBoxLayout(page);
     row->setContentsMargins(20, 20, 20, 20);
@@ -125,6 +165,7 @@ QWidget *build()
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    mode = argc > 3 ? QByteArray(argv[3]) : QByteArray();
     QTemporaryDir dir;
     LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("settings.ini"))));
     VELKThemes::registerThemes(LWThemes::extras());
@@ -137,7 +178,7 @@ int main(int argc, char **argv)
     const QSize logical(960, 700);
     root.resize(zoomed ? logical * VKZoom::value() : logical);
     root.show();
-    const bool withPopover = argc > 3 && QByteArray(argv[3]) == "popover";
+    const bool withPopover = mode == "popover";
     if (withPopover)
         QTimer::singleShot(100, &app, [] {
             auto *text = new QLabel(QStringLiteral("Popover content:\nEscape or a click outside closes it."));
