@@ -38,18 +38,18 @@ QWidget *pair(NumberField *a, NumberField *b)
 } // namespace
 
 GeometrySection::GeometrySection(LWEditor &editor, QUuid id, QWidget *parent)
-    : InspectorSection(editor, parent), id_(id), group_(new InspectorGroup(QString())),
+    : ElementSection(editor, id, parent), group_(new InspectorGroup(QString())),
       x_(field(QStringLiteral("X"))), y_(field(QStringLiteral("Y"))), w_(field(QStringLiteral("W"))),
       h_(field(QStringLiteral("H"))), sizeRow_(pair(w_, h_)),
       length_(new InspectorLabel(QString(), vkFont(10.5), true)),
       rotation_(new LabeledSlider(
-          QStringLiteral("Rotation"), [this] { return element_.rotation; },
-          [this](double v) { edit(QStringLiteral("Rotate"), elementKey(QStringLiteral("rot-"), id_),
+          QStringLiteral("Rotation"), [this] { return element().rotation; },
+          [this](double v) { edit(QStringLiteral("Rotate"), elementKey(QStringLiteral("rot-"), this->id()),
                                     [v](LWElement &e) { e.rotation = v; }); },
           -180, 180, 1, QStringLiteral("%.0f"), QStringLiteral("°"))),
       opacity_(new LabeledSlider(
-          QStringLiteral("Opacity"), [this] { return element_.opacity * 100; },
-          [this](double v) { edit(QStringLiteral("Opacity"), elementKey(QStringLiteral("op-"), id_),
+          QStringLiteral("Opacity"), [this] { return element().opacity * 100; },
+          [this](double v) { edit(QStringLiteral("Opacity"), elementKey(QStringLiteral("op-"), this->id()),
                                     [v](LWElement &e) { e.opacity = v / 100; }); },
           0, 100, 1, QStringLiteral("%.0f"), QStringLiteral("%"))),
       name_(new QLineEdit)
@@ -74,7 +74,7 @@ GeometrySection::GeometrySection(LWEditor &editor, QUuid id, QWidget *parent)
     connect(h_, &NumberField::committed, this, [this](double v) { commitSize(false, v); });
     // textEdited only: a programmatic setText in refresh() must never write the document.
     connect(name_, &QLineEdit::textEdited, this, [this](const QString &text) {
-        edit(QStringLiteral("Rename"), elementKey(QStringLiteral("name-"), id_),
+        edit(QStringLiteral("Rename"), elementKey(QStringLiteral("name-"), this->id()),
                [text](LWElement &e) { e.name = text; });
     });
     refresh();
@@ -82,9 +82,8 @@ GeometrySection::GeometrySection(LWEditor &editor, QUuid id, QWidget *parent)
 
 void GeometrySection::refresh()
 {
-    if (const auto e = editor().element(id_))
-        element_ = *e;
-    const LWElement &e = element_;
+    reread();
+    const LWElement &e = element();
     group_->setTitle(QStringLiteral("Position & size (") + editor().unitName() + QLatin1Char(')'));
     x_->setValue(editor().toUnit(e.frame.minX()));
     y_->setValue(editor().toUnit(e.frame.minY()));
@@ -108,12 +107,6 @@ void GeometrySection::refresh()
         name_->setText(e.name);
         name_->setCursorPosition(std::min<int>(cursor, static_cast<int>(e.name.size())));
     }
-}
-
-void GeometrySection::edit(const QString &label, const std::optional<QString> &key,
-                             const std::function<void(LWElement &)> &body)
-{
-    editor().updateElements({id_}, label, key, body, false);
 }
 
 void GeometrySection::commitPosition(bool horizontal, double value)

@@ -1,8 +1,5 @@
 #pragma once
-#include "model/element.h"
-#include "ui/inspector/inspectorsection.h"
-
-#include <QUuid>
+#include "ui/inspector/elementsection.h"
 
 class InspectorGroup;
 class InspectorLabel;
@@ -10,8 +7,8 @@ class LabeledSlider;
 class NumberField;
 class QLineEdit;
 
-// Position, size, rotation, opacity and layer name of the one selected, unlocked element, read
-// with editor.element(id) at each refresh. "Position & size (mm|in)": X and Y; for a line the
+// Position, size, rotation, opacity and layer name of the one selected, unlocked element.
+// "Position & size (mm|in)": X and Y; for a line the
 // dim "Length <n> <unit>" line instead of W, H and Rotation; W and H; "Rotation" (not for
 // groups); "Opacity"; the name field. Fields show the stored (unrotated) frame in the display
 // unit; a commit is one step without a key: X/Y move the element and all it holds by the
@@ -20,7 +17,7 @@ class QLineEdit;
 // Typed positions are clamped to ±100,000 pt and sizes to 1 ... 100,000 pt after conversion, so
 // an enormous number never reaches a frame. The sliders ("rot-", "op-") and the name field
 // ("name-", sent on each user edit) coalesce per element.
-class GeometrySection : public InspectorSection {
+class GeometrySection : public ElementSection {
     Q_OBJECT
 public:
     static constexpr double maxPosition = 100000, maxSize = 100000, minSize = 1;
@@ -29,7 +26,6 @@ public:
 
     void refresh() override;
 
-    QUuid id() const { return id_; }
     InspectorGroup *group() const { return group_; }
     NumberField *xField() const { return x_; }
     NumberField *yField() const { return y_; }
@@ -41,12 +37,9 @@ public:
     QLineEdit *nameField() const { return name_; }
 
 private:
-    void edit(const QString &label, const std::optional<QString> &key, const std::function<void(LWElement &)> &body);
     void commitPosition(bool horizontal, double value);
     void commitSize(bool horizontal, double value);
 
-    QUuid id_;
-    LWElement element_;
     InspectorGroup *group_;
     NumberField *x_, *y_, *w_, *h_;
     QWidget *sizeRow_;
