@@ -61,7 +61,6 @@ const QList<Entry> &table()
         {alignBottom, QStringLiteral("align_vertical_bottom.svg")},
         {distributeHorizontal, QStringLiteral("horizontal_distribute.svg")},
         {distributeVertical, QStringLiteral("vertical_distribute.svg")},
-        {squareOnSquare, QStringLiteral("filter_none.svg")},
         {group, QStringLiteral("ad_group.svg")},
         {groupFill, QStringLiteral("ad_group-fill.svg")},
         {lock, QStringLiteral("lock.svg")},

@@ -54,7 +54,6 @@ inline const QString alignVCenter = QStringLiteral("align.vertical.center");
 inline const QString alignBottom = QStringLiteral("align.vertical.bottom");
 inline const QString distributeHorizontal = QStringLiteral("distribute.horizontal.center");
 inline const QString distributeVertical = QStringLiteral("distribute.vertical.center");
-inline const QString squareOnSquare = QStringLiteral("square.on.square");
 inline const QString group = QStringLiteral("rectangle.3.group");
 inline const QString groupFill = QStringLiteral("rectangle.3.group.fill");
 inline const QString lock = QStringLiteral("lock");
