@@ -69,10 +69,12 @@ void IconSection::openPicker()
 
 void IconSection::pick(const QString &icon)
 {
+    // The editor's change may lead the routing to replace this section.
+    const QPointer<VKPopover> popover = popover_;
     edit(QStringLiteral("Change Icon"), std::nullopt, [icon](LWElement &e) {
         e.icon = icon;
         e.name = QStringLiteral("Icon: ") + icon;
     });
-    if (popover_)
-        popover_->close();
+    if (popover)
+        popover->close();
 }
