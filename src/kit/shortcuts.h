@@ -2,18 +2,24 @@
 #include <QKeySequence>
 #include <QString>
 
-// The one key table shared by the canvas, the inspector, the menus and the header, so a help
-// text never names another key than the menu item it mirrors.
+// The application's one key table: the menus, the canvas toolbar, the inspector and the header
+// bar take their keys and the keys named in their help texts from here.
 namespace LWShortcuts {
 
-// Arrange commands.
-QKeySequence duplicate(); // Ctrl+D
-QKeySequence group();     // Ctrl+G
-QKeySequence ungroup();   // Ctrl+Shift+G
-QKeySequence lock();      // Ctrl+L
+inline const QKeySequence zoomIn{Qt::CTRL | Qt::ALT | Qt::Key_Equal};
+inline const QKeySequence zoomOut{Qt::CTRL | Qt::ALT | Qt::Key_Minus};
+inline const QKeySequence zoomFit{Qt::CTRL | Qt::ALT | Qt::Key_0};
+inline const QKeySequence placePicture{Qt::CTRL | Qt::SHIFT | Qt::Key_I};
+inline const QKeySequence bringToFront{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRight};
+inline const QKeySequence bringForward{Qt::CTRL | Qt::Key_BracketRight};
+inline const QKeySequence sendBackward{Qt::CTRL | Qt::Key_BracketLeft};
+inline const QKeySequence sendToBack{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketLeft};
+inline const QKeySequence duplicate{Qt::CTRL | Qt::Key_D};
+inline const QKeySequence group{Qt::CTRL | Qt::Key_G};
+inline const QKeySequence ungroup{Qt::CTRL | Qt::SHIFT | Qt::Key_G};
+inline const QKeySequence lock{Qt::CTRL | Qt::Key_L};
 
-// A button's help text: the title, then the keys in Qt's native text in parentheses
-// ("Duplicate (Ctrl+D)"); the title alone for an empty sequence.
-[[nodiscard]] QString help(const QString &title, const QKeySequence &keys);
+// "text (keys)", the keys as the menus show them ("Zoom in on the page (Ctrl+Alt+=)").
+[[nodiscard]] QString help(const QString &text, const QKeySequence &keys);
 
 } // namespace LWShortcuts

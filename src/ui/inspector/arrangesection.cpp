@@ -55,13 +55,13 @@ ArrangeSection::ArrangeSection(LWEditor &editor, QWidget *parent)
                     [ed] { ed->distribute(true); });
     distV_ = button(VKSymbols::distributeVertical, QStringLiteral("Space evenly top to bottom (3 or more items)"),
                     [ed] { ed->distribute(false); });
-    duplicate_ = button(VKSymbols::squareOnSquare, LWShortcuts::help(QStringLiteral("Duplicate"), LWShortcuts::duplicate()),
+    duplicate_ = button(VKSymbols::squareOnSquare, LWShortcuts::help(QStringLiteral("Duplicate"), LWShortcuts::duplicate),
                         [ed] { ed->duplicate(); });
-    groupButton_ = button(VKSymbols::group, LWShortcuts::help(QStringLiteral("Group"), LWShortcuts::group()),
+    groupButton_ = button(VKSymbols::group, LWShortcuts::help(QStringLiteral("Group"), LWShortcuts::group),
                           [ed] { ed->group(); });
-    ungroup_ = button(VKSymbols::groupFill, LWShortcuts::help(QStringLiteral("Ungroup"), LWShortcuts::ungroup()),
+    ungroup_ = button(VKSymbols::groupFill, LWShortcuts::help(QStringLiteral("Ungroup"), LWShortcuts::ungroup),
                       [ed] { ed->ungroup(); });
-    lock_ = button(VKSymbols::lock, LWShortcuts::help(QStringLiteral("Lock"), LWShortcuts::lock()),
+    lock_ = button(VKSymbols::lock, LWShortcuts::help(QStringLiteral("Lock"), LWShortcuts::lock),
                    [ed] { ed->setLocked(true); });
 
     group_->addRow(new ButtonRow(align_, buttonGap));

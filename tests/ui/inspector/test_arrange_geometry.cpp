@@ -70,7 +70,6 @@ TEST_F(Arrange, TitleHelpAndEnablingFollowTheSelection)
     EXPECT_EQ(s->ungroupButton()->help(), "Ungroup (Ctrl+Shift+G)");
     EXPECT_EQ(s->lockButton()->help(), "Lock (Ctrl+L)");
     EXPECT_EQ(s->lockButton()->toolTip(), "Lock (Ctrl+L)");
-    EXPECT_EQ(LWShortcuts::help("Plain", QKeySequence()), "Plain");
 }
 
 TEST_F(Arrange, ButtonsCallTheEditorWhichRefusesForLockedItems)
