@@ -53,6 +53,17 @@ const QList<Entry> &table()
         {minusMagnifyingGlass, QStringLiteral("zoom_out.svg")},
         {arrowRight, QStringLiteral("arrow_forward.svg")},
         {arrowLeftArrowRight, QStringLiteral("swap_horiz.svg")},
+        {alignLeft, QStringLiteral("align_horizontal_left.svg")},
+        {alignHCenter, QStringLiteral("align_horizontal_center.svg")},
+        {alignRight, QStringLiteral("align_horizontal_right.svg")},
+        {alignTop, QStringLiteral("align_vertical_top.svg")},
+        {alignVCenter, QStringLiteral("align_vertical_center.svg")},
+        {alignBottom, QStringLiteral("align_vertical_bottom.svg")},
+        {distributeHorizontal, QStringLiteral("horizontal_distribute.svg")},
+        {distributeVertical, QStringLiteral("vertical_distribute.svg")},
+        {group, QStringLiteral("ad_group.svg")},
+        {groupFill, QStringLiteral("ad_group-fill.svg")},
+        {lock, QStringLiteral("lock.svg")},
     };
     return entries;
 }
