@@ -31,6 +31,15 @@ const QList<Entry> &table()
         {arrowExpand, QStringLiteral("open_in_full.svg")},
         {arrowRight, QStringLiteral("arrow_forward.svg")},
         {arrowLeftArrowRight, QStringLiteral("swap_horiz.svg")},
+        {chevronDown, QStringLiteral("keyboard_arrow_down.svg")},
+        {textAlignLeft, QStringLiteral("format_align_left.svg")},
+        {textAlignCenter, QStringLiteral("format_align_center.svg")},
+        {textAlignRight, QStringLiteral("format_align_right.svg")},
+        {textJustify, QStringLiteral("format_align_justify.svg")},
+        {arrowUpToLine, QStringLiteral("vertical_align_top.svg")},
+        {arrowUpAndDown, QStringLiteral("vertical_align_center.svg")},
+        {arrowDownToLine, QStringLiteral("vertical_align_bottom.svg")},
+        {arrowUpAndDownText, QStringLiteral("format_line_spacing.svg")},
     };
     return entries;
 }

@@ -24,6 +24,15 @@ inline const QString minusRectangle = QStringLiteral("minus.rectangle");
 inline const QString arrowExpand = QStringLiteral("arrow.up.left.and.arrow.down.right");
 inline const QString arrowRight = QStringLiteral("arrow.right");
 inline const QString arrowLeftArrowRight = QStringLiteral("arrow.left.arrow.right");
+inline const QString chevronDown = QStringLiteral("chevron.down");
+inline const QString textAlignLeft = QStringLiteral("text.alignleft");
+inline const QString textAlignCenter = QStringLiteral("text.aligncenter");
+inline const QString textAlignRight = QStringLiteral("text.alignright");
+inline const QString textJustify = QStringLiteral("text.justify");
+inline const QString arrowUpToLine = QStringLiteral("arrow.up.to.line");
+inline const QString arrowUpAndDown = QStringLiteral("arrow.up.and.down");
+inline const QString arrowDownToLine = QStringLiteral("arrow.down.to.line");
+inline const QString arrowUpAndDownText = QStringLiteral("arrow.up.and.down.text.horizontal");
 
 // A symbol name and the image file that draws it.
 struct Entry {
