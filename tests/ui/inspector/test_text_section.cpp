@@ -238,6 +238,8 @@ TEST_F(Text, TypingClearsTheSampleAndCoalescesWithinTheWindow)
     t.placeholder = true;
     open(t);
     QPlainTextEdit *edit = section->textEdit();
+    QApplication::setActiveWindow(section.get());
+    edit->setFocus();
     EXPECT_TRUE(section->sampleNote()->isVisibleTo(section.get()));
     EXPECT_EQ(section->sampleNote()->text(), "Sample text — type your own.");
     edit->selectAll();
@@ -269,6 +271,7 @@ TEST_F(Text, TypingClearsTheSampleAndCoalescesWithinTheWindow)
     EXPECT_EQ(section->textEdit(), edit);
     EXPECT_EQ(edit->toPlainText(), "word");
     EXPECT_EQ(edit->textCursor().position(), 4);
+    EXPECT_TRUE(edit->hasFocus());
 }
 
 TEST_F(Text, SizeFieldClampsAndTakesFiniteNumbersOnly)
