@@ -12,8 +12,9 @@
 #include "ui/inspector/fontsource.h"
 #include "ui/inspector/textsection.h"
 
+#include "previewshot.h"
+
 #include <QApplication>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -76,18 +77,7 @@ int main(int argc, char **argv)
     const bool withPicker = mode == "picker";
     if (withPicker)
         QTimer::singleShot(100, &app, [] { section->openFontPicker(); });
-    if (argc > 2) {
-        const QString out = QString::fromLocal8Bit(argv[2]);
-        QTimer::singleShot(500, &app, [&root, &app, out, withPicker] {
-            // A popup outside a zoom host is a window of its own: taken from the screen then.
-            const QRect area(root.mapToGlobal(QPoint(0, 0)), root.size());
-            const QPixmap shot =
-                withPicker ? root.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-                           : root.grab();
-            if (!shot.save(out))
-                qWarning("could not write %s", qPrintable(out));
-            app.quit();
-        });
-    }
+    if (argc > 2)
+        saveShotLater(app, root, QString::fromLocal8Bit(argv[2]), withPicker, 500);
     return app.exec();
 }
