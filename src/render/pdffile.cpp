@@ -379,11 +379,15 @@ public:
             const QPDFObjectHandle::Rectangle m = first.getMediaBox().getArrayAsRectangle();
             // Generous: Qt's media box is rounded, and nothing may be cut at a group's edge.
             m_bbox = QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(m.llx - 72, m.lly - 72, m.urx + 72, m.ury + 72));
-            const Built built = build(recipe, 1, recipe.size(), recipe.front().index);
+            Built built = build(recipe, 1, recipe.size(), recipe.front().index);
             QPDFObjectHandle page = m_pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
             page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
             page.replaceKey("/MediaBox", first.getMediaBox().shallowCopy());
-            page.replaceKey("/Resources", built.resources());
+            QPDFObjectHandle resources = built.resources();
+            // Readers and preflight tools look for a page's fonts in its own resources.
+            if (!built.fonts.getKeys().empty())
+                resources.replaceKey("/Font", built.fonts);
+            page.replaceKey("/Resources", resources);
             page.replaceKey("/Contents", m_pdf.newStream(built.content));
             m_doc.addPageAt(QPDFPageObjectHelper(page), true, first);
             keep.push_back(page);
@@ -403,6 +407,7 @@ private:
         std::string content;
         QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
         QPDFObjectHandle states = QPDFObjectHandle::newDictionary();
+        QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary(); // of every nested page
         QPDFObjectHandle resources() const
         {
             QPDFObjectHandle r = QPDFObjectHandle::newDictionary();
@@ -423,6 +428,16 @@ private:
         return f;
     }
 
+    // Qt names each font once per file, so a name met again is the same font.
+    static void addFonts(QPDFObjectHandle into, QPDFObjectHandle fonts)
+    {
+        if (!fonts.isDictionary())
+            return;
+        for (const std::string &key : fonts.getKeys())
+            if (!into.hasKey(key))
+                into.replaceKey(key, fonts.getKey(key));
+    }
+
     std::string pageContent(QPDFPageObjectHelper page)
     {
         Pl_Buffer buffer("page content");
@@ -438,7 +453,9 @@ private:
         auto addPage = [&](int index) {
             QPDFPageObjectHelper page = m_written[size_t(index)];
             const std::string name = "/LWp" + std::to_string(m_names++);
-            b.xobjects.replaceKey(name, form(pageContent(page), page.getAttribute("/Resources", false)));
+            QPDFObjectHandle resources = page.getAttribute("/Resources", false);
+            b.xobjects.replaceKey(name, form(pageContent(page), resources));
+            addFonts(b.fonts, resources.getKey("/Font"));
             b.content += "q " + name + " Do Q\n";
         };
         if (firstPage >= 0)
@@ -457,6 +474,7 @@ private:
                     break;
             }
             const Built inner = build(recipe, i + 1, end, -1);
+            addFonts(b.fonts, inner.fonts);
             QPDFObjectHandle group = form(inner.content, inner.resources());
             QPDFObjectHandle g = QPDFObjectHandle::newDictionary();
             g.replaceKey("/Type", QPDFObjectHandle::newName("/Group"));

@@ -151,7 +151,8 @@ bool drawableGeometry(const LWElement &e)
 
 // Draws the element into an offscreen layer at device resolution (600 DPI for a vector device
 // without groups) and blends the layer at the element's opacity, so its parts do not show
-// through each other.
+// through each other. The layer covers only the part of the element inside the device and the
+// clip, so each band of a banded bitmap makes a layer of its own rows.
 void drawLayered(const LWElement &e, QPainter &p, const LWRenderOptions &options)
 {
     const bool vector = p.paintEngine() && p.paintEngine()->type() != QPaintEngine::Raster;
@@ -162,8 +163,11 @@ void drawLayered(const LWElement &e, QPainter &p, const LWRenderOptions &options
         k = 600.0 / dpi;
     }
     QRectF area = device.mapRect(paintBounds(e));
-    const QRectF deviceRect(0, 0, p.device()->width(), p.device()->height());
-    area = area.intersected(deviceRect.adjusted(-2, -2, 2, 2));
+    // Only what can show: the device, and the clip (a band's rows), with a margin for smoothing.
+    QRectF visible = QRectF(0, 0, p.device()->width(), p.device()->height());
+    if (p.hasClipping())
+        visible = visible.intersected(device.mapRect(p.clipBoundingRect()));
+    area = area.intersected(visible.adjusted(-2, -2, 2, 2));
     if (area.isEmpty())
         return;
     // Keep the layer within a sane size, trading resolution for memory on vector devices.

@@ -270,12 +270,13 @@ TEST(Export, PdfTextIsRealTextWithTaggedFontSubsets)
             EXPECT_EQ(sub, "yes") << name.toStdString();
             const QRegularExpressionMatch m = tagged.match(name);
             ASSERT_TRUE(m.hasMatch()) << name.toStdString();
-            if (bytes == &*pdf)
+            if (bytes == &*pdf) {
                 tags[m.captured(1)] = name.left(6);
-            else if (bytes == &*again)
+            } else if (bytes == &*again) {
                 EXPECT_EQ(tags.value(m.captured(1)), name.left(6)) << name.toStdString(); // same subset
-            else if (bytes == &*other && tags.value(m.captured(1)) != name.left(6))
+            } else if (bytes == &*other && tags.value(m.captured(1)) != name.left(6)) {
                 tags.remove(m.captured(1)); // only the face with other letters may differ
+            }
         }
     }
     EXPECT_EQ(tags.size(), 2); // the serif face got another tag for other letters
