@@ -58,9 +58,7 @@ const QList<Entry> &table()
         {textAlignCenter, QStringLiteral("format_align_center.svg")},
         {textAlignRight, QStringLiteral("format_align_right.svg")},
         {textJustify, QStringLiteral("format_align_justify.svg")},
-        {arrowUpToLine, QStringLiteral("vertical_align_top.svg")},
         {arrowUpAndDown, QStringLiteral("vertical_align_center.svg")},
-        {arrowDownToLine, QStringLiteral("vertical_align_bottom.svg")},
         {arrowUpAndDownText, QStringLiteral("format_line_spacing.svg")},
     };
     return entries;

@@ -51,9 +51,7 @@ inline const QString textAlignLeft = QStringLiteral("text.alignleft");
 inline const QString textAlignCenter = QStringLiteral("text.aligncenter");
 inline const QString textAlignRight = QStringLiteral("text.alignright");
 inline const QString textJustify = QStringLiteral("text.justify");
-inline const QString arrowUpToLine = QStringLiteral("arrow.up.to.line");
 inline const QString arrowUpAndDown = QStringLiteral("arrow.up.and.down");
-inline const QString arrowDownToLine = QStringLiteral("arrow.down.to.line");
 inline const QString arrowUpAndDownText = QStringLiteral("arrow.up.and.down.text.horizontal");
 
 // A symbol name and the image file that draws it.
