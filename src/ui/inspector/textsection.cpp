@@ -8,6 +8,7 @@
 #include "kit/numberfield.h"
 #include "kit/paint.h"
 #include "kit/popover.h"
+#include "kit/scrollstyle.h"
 #include "kit/segmentedpicker.h"
 #include "kit/style.h"
 #include "kit/symbols.h"
@@ -214,6 +215,7 @@ TextSection::TextSection(LWEditor &editor, const QUuid &id, LWFontSource &fonts,
     text_->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; }"));
     text_->viewport()->setAutoFillBackground(false);
     text_->document()->setDocumentMargin(0);
+    VKScrollStyle::apply(text_);
     auto *textWell = new Well(text_, 4, 0.35);
     textWell->setFixedHeight(66);
     group->addRow(textWell);
