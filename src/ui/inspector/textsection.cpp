@@ -418,7 +418,7 @@ QString TextSection::familyChoice(const QString &fontName, const Members &curren
 
 void TextSection::openFontPicker()
 {
-    if (popover_)
+    if (popover_ && popover_->isOpen())
         return;
     auto *picker = new FontFamilyPicker(fonts_, family_);
     popover_ = new VKPopover(picker, this);

@@ -223,6 +223,13 @@ TEST_F(Text, FamilyButtonStylePickerAndThePopover)
     EXPECT_EQ(text().fontName, "BetaSerif-Regular");
     EXPECT_EQ(steps(), before + 1);
     EXPECT_TRUE(!section->popover() || !section->popover()->isOpen());
+    // It opens again at once, with the new family current and an empty search.
+    section->familyButton()->click();
+    ASSERT_TRUE(section->popover() && section->popover()->isOpen());
+    picker = static_cast<FontFamilyPicker *>(section->popover()->content());
+    EXPECT_EQ(picker->current(), "Beta Serif");
+    EXPECT_EQ(picker->searchField()->text(), "");
+    section->popover()->close();
 
     // The style picker writes the chosen face as its own step.
     open(sample("AlphaSans-Regular"));
