@@ -64,6 +64,13 @@ const QList<Entry> &table()
         {group, QStringLiteral("ad_group.svg")},
         {groupFill, QStringLiteral("ad_group-fill.svg")},
         {lock, QStringLiteral("lock.svg")},
+        {chevronDown, QStringLiteral("keyboard_arrow_down.svg")},
+        {textAlignLeft, QStringLiteral("format_align_left.svg")},
+        {textAlignCenter, QStringLiteral("format_align_center.svg")},
+        {textAlignRight, QStringLiteral("format_align_right.svg")},
+        {textJustify, QStringLiteral("format_align_justify.svg")},
+        {arrowUpAndDown, QStringLiteral("vertical_align_center.svg")},
+        {arrowUpAndDownText, QStringLiteral("format_line_spacing.svg")},
     };
     return entries;
 }

@@ -57,6 +57,13 @@ inline const QString distributeVertical = QStringLiteral("distribute.vertical.ce
 inline const QString group = QStringLiteral("rectangle.3.group");
 inline const QString groupFill = QStringLiteral("rectangle.3.group.fill");
 inline const QString lock = QStringLiteral("lock");
+inline const QString chevronDown = QStringLiteral("chevron.down");
+inline const QString textAlignLeft = QStringLiteral("text.alignleft");
+inline const QString textAlignCenter = QStringLiteral("text.aligncenter");
+inline const QString textAlignRight = QStringLiteral("text.alignright");
+inline const QString textJustify = QStringLiteral("text.justify");
+inline const QString arrowUpAndDown = QStringLiteral("arrow.up.and.down");
+inline const QString arrowUpAndDownText = QStringLiteral("arrow.up.and.down.text.horizontal");
 
 // A symbol name and the image file that draws it.
 struct Entry {
