@@ -14,9 +14,11 @@
 #include <cmath>
 #include <vector>
 
-namespace LWSnapshot {
+namespace LWSnapshot
+{
 
-namespace {
+namespace
+{
 
 // One image pixel per point.
 constexpr int sheetWidth = 2598; // 18 + 10 x 240 + 9 x 18 + 18
@@ -24,10 +26,10 @@ constexpr int columns = 10;
 constexpr double tileWidth = 240;
 constexpr double margin = 18;
 constexpr double columnPitch = tileWidth + margin;
-constexpr double sideGap = 6;     // between a card's front and back
-constexpr double captionGap = 4;  // tile area to caption
+constexpr double sideGap = 6;    // between a card's front and back
+constexpr double captionGap = 4; // tile area to caption
 constexpr double captionHeight = 16;
-constexpr double rowExtra = 40;   // caption room and the gap below a row
+constexpr double rowExtra = 40; // caption room and the gap below a row
 constexpr double headerHeight = 138;
 constexpr double firstSectionTop = 120;
 constexpr double sectionHead = 70; // section top to its first row
@@ -38,14 +40,29 @@ constexpr LWColor background = LWColor::hex(0xE6E9EC);
 constexpr LWColor ink = LWColor::hex(0x1E2630);
 constexpr LWColor grey = LWColor::hex(0x5B6673);
 
-bool isCard(const LWTemplate &t) { return t.kind == LWDocKind::businessCard; }
+bool isCard(const LWTemplate &t)
+{
+    return t.kind == LWDocKind::businessCard;
+}
 
 // A page tile's height (240 wide, at the template size's shape) and the tile area under it.
-double tileHeight(const LWTemplate &t) { return tileWidth * t.aspect(); }
-double tileArea(const LWTemplate &t) { return isCard(t) ? 2 * tileHeight(t) + sideGap : tileHeight(t); }
+double tileHeight(const LWTemplate &t)
+{
+    return tileWidth * t.aspect();
+}
+double tileArea(const LWTemplate &t)
+{
+    return isCard(t) ? 2 * tileHeight(t) + sideGap : tileHeight(t);
+}
 // A section's rows take their shape from its first template.
-double rowPitch(const Section &s) { return tileArea(s.templates.first()) + rowExtra; }
-int rowCount(const Section &s) { return int((s.templates.size() + columns - 1) / columns); }
+double rowPitch(const Section &s)
+{
+    return tileArea(s.templates.first()) + rowExtra;
+}
+int rowCount(const Section &s)
+{
+    return int((s.templates.size() + columns - 1) / columns);
+}
 
 double exactHeight(const QList<Section> &sections)
 {
@@ -86,10 +103,11 @@ Plan plan(const QString &title, const QList<Section> &sections)
     plan.texts.append({LWText(LWInfo::appName + QStringLiteral(" \u2014 ") + sheetTitle,
                               QStringLiteral("AvenirNext-Bold"), 40, ink),
                        LWRect(margin, 28, sheetWidth - 2 * margin, 50)});
-    const QString line = QStringList{LWInfo::creditLine, LWInfo::website().host(),
-                                     QStringLiteral("every template made with the app's own layout system, "
-                                                    "stand-in fonts, VELK Fonts (SIL OFL) and built-in vector art")}
-                             .join(QStringLiteral(" \u00B7 "));
+    const QString line =
+        QStringList{LWInfo::creditLine, LWInfo::website().host(),
+                    QStringLiteral("every template made with the app's own layout system, "
+                                   "stand-in fonts, VELK Fonts (SIL OFL) and built-in vector art")}
+            .join(QStringLiteral(" \u00B7 "));
     plan.texts.append({LWText(line, QStringLiteral("AvenirNext-Medium"), 16, grey),
                        LWRect(margin, 80, sheetWidth - 2 * margin, 24)});
 
@@ -107,8 +125,9 @@ Plan plan(const QString &title, const QList<Section> &sections)
             tile.x = margin + double(i % columns) * columnPitch;
             tile.y = top + double(i / columns) * pitch;
             tile.card = isCard(t);
-            tile.caption = {LWText(t.id + QStringLiteral("  ") + t.name, QStringLiteral("AvenirNext-Medium"), 10.5, grey),
-                            LWRect(tile.x, tile.y + tileArea(t) + captionGap, tileWidth, captionHeight)};
+            tile.caption = {
+                LWText(t.id + QStringLiteral("  ") + t.name, QStringLiteral("AvenirNext-Medium"), 10.5, grey),
+                LWRect(tile.x, tile.y + tileArea(t) + captionGap, tileWidth, captionHeight)};
             plan.tiles.append(tile);
             plan.templates.append(&t);
         }
@@ -167,11 +186,15 @@ QList<Sheet> librarySheets()
     return {
         {QStringLiteral("contact sheet 1 - US cards and Letter flyers.png"),
          QStringLiteral("Template Library \u2014 US business cards & Letter flyers"),
-         {{QStringLiteral("BUSINESS CARDS \u00B7 US 3.5 \u00D7 2 in (front above back)"), LWTemplates::cards()},
+         {{QStringLiteral("BUSINESS CARDS \u00B7 US 3.5 \u00D7 2 in (front above back)"),
+           LWTemplates::cards()},
           {QStringLiteral("FLYERS \u00B7 Letter 8.5 \u00D7 11 in"), LWTemplates::flyers()}}},
-        {QStringLiteral("contact sheet 2 - EU cards.png"), QStringLiteral("Template Library \u2014 EU business cards"),
-         {{QStringLiteral("BUSINESS CARDS \u00B7 EU 85 \u00D7 55 mm (front above back)"), LWTemplates::cardsEU()}}},
-        {QStringLiteral("contact sheet 3 - A4 flyers.png"), QStringLiteral("Template Library \u2014 A4 flyers"),
+        {QStringLiteral("contact sheet 2 - EU cards.png"),
+         QStringLiteral("Template Library \u2014 EU business cards"),
+         {{QStringLiteral("BUSINESS CARDS \u00B7 EU 85 \u00D7 55 mm (front above back)"),
+           LWTemplates::cardsEU()}}},
+        {QStringLiteral("contact sheet 3 - A4 flyers.png"),
+         QStringLiteral("Template Library \u2014 A4 flyers"),
          {{QStringLiteral("FLYERS \u00B7 A4 210 \u00D7 297 mm"), LWTemplates::flyersA4()}}},
         {QStringLiteral("contact sheet 4 - half-letter flyers.png"),
          QStringLiteral("Template Library \u2014 half-letter flyers"),
@@ -210,14 +233,18 @@ bool writeContactSheet(const QString &title, const QList<Section> &sections, con
     std::optional<QImage> image;
     {
         std::vector<LWDocument> designs(size_t(layout.templates.size()));
-        LWParallel::forEach(int(designs.size()), [&](int i) { designs[size_t(i)] = layout.templates.at(i)->make(); });
+        LWParallel::forEach(int(designs.size()),
+                            [&](int i) { designs[size_t(i)] = layout.templates.at(i)->make(); });
         image = LWRenderer::bitmap(sheetWidth, layout.height, true,
                                    [&](QPainter &p) { paintSheet(layout, designs, p); });
     } // the designs go before the image is encoded
     const QSize size = image ? image->size() : QSize();
     const bool written = image && writePNG(std::move(*image), path);
     if (out) {
-        out((written ? QStringLiteral("Contact sheet: %1 (%2 \u00D7 %3 px)").arg(path).arg(size.width()).arg(size.height())
+        out((written ? QStringLiteral("Contact sheet: %1 (%2 \u00D7 %3 px)")
+                           .arg(path)
+                           .arg(size.width())
+                           .arg(size.height())
                      : QStringLiteral("Could not write %1").arg(path))
                 .toUtf8(),
             true);

@@ -8,9 +8,11 @@
 #include <QFileInfo>
 #include <iterator>
 
-namespace LWSnapshot {
+namespace LWSnapshot
+{
 
-namespace {
+namespace
+{
 
 struct Option {
     const char *name;

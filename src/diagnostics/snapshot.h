@@ -13,7 +13,8 @@
 // <file>" and "--lw-snapshot <folder>" (with "--only <selection>" anywhere). They run instead of
 // the window, on the main thread, after the bundled fonts are registered; each prints one line
 // per file on standard output (or the sink given) and nothing on standard error.
-namespace LWSnapshot {
+namespace LWSnapshot
+{
 
 // What the arguments ask for: the first option of the table that has a value.
 struct Request {
@@ -74,8 +75,8 @@ int contactSheetHeight(const QList<Section> &sections);
 // time), replaces `file` with it as PNG and prints "Contact sheet: <absolute path> (W × H px)".
 // Any failure (no bitmap, no PNG data, the write) prints "Could not write <absolute path>" and
 // gives false.
-[[nodiscard]] bool writeContactSheet(const QString &title, const QList<Section> &sections, const QString &file,
-                                     const LWReportSink &out = LWStdoutSink());
+[[nodiscard]] bool writeContactSheet(const QString &title, const QList<Section> &sections,
+                                     const QString &file, const LWReportSink &out = LWStdoutSink());
 
 // The image as PNG at 72 DPI in place of `file` (through the safe replacement); false when no
 // data could be made or the write failed. Shared by every image-writing mode.
