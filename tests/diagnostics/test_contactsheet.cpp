@@ -1,8 +1,10 @@
 #include "diagnostics/snapshot.h"
 #include "render/fonts.h"
+#include "templates/templates.h"
 
 #include <QImage>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -144,4 +146,22 @@ TEST_F(ContactSheet, HeightFollowsTheFirstTemplateOfEachSection)
     };
     for (const Case &c : cases)
         EXPECT_EQ(LWSnapshot::contactSheetHeight(c.sections), int(c.height)) << c.height;
+}
+
+// Each band draws only the tiles and texts that meet its rows: the banded sheet equals the one
+// drawn in a single pass.
+TEST_F(ContactSheet, BandsMatchOnePass)
+{
+    const QList<LWSnapshot::Section> sections{
+        {QStringLiteral("CARDS"), LWTemplates::cards().mid(0, 13)},
+        {QStringLiteral("FLYERS"), LWTemplates::flyersHalf().mid(0, 3)}};
+    QThreadPool &pool = *QThreadPool::globalInstance();
+    const int saved = pool.maxThreadCount();
+    pool.setMaxThreadCount(std::max(saved, 6));
+    const QImage banded = sheet(sections);
+    pool.setMaxThreadCount(1);
+    const QImage single = sheet(sections);
+    pool.setMaxThreadCount(saved);
+    ASSERT_FALSE(banded.isNull());
+    EXPECT_EQ(banded, single);
 }
