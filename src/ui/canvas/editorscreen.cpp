@@ -6,6 +6,7 @@
 #include "ui/canvas/canvastoolbar.h"
 #include "ui/canvas/editorkeys.h"
 #include "ui/canvas/toolrail.h"
+#include "ui/inspector/inspector.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -65,7 +66,7 @@ private:
 
 EditorScreen::EditorScreen(LWApp &app, LWEditor &editor, QWidget *parent)
     : QWidget(parent), m_rail(new ToolRail(editor)), m_layers(new QWidget), m_toolbar(new CanvasToolbar(editor)),
-      m_canvas(new CanvasArea(editor)), m_inspector(new QWidget), m_keys(new EditorKeys(app, editor, this))
+      m_canvas(new CanvasArea(editor)), m_inspector(new Inspector(editor, app)), m_keys(new EditorKeys(app, editor, this))
 {
     setAttribute(Qt::WA_NoSystemBackground);
     auto *row = new QHBoxLayout(this);

@@ -6,6 +6,7 @@ class LWEditor;
 class CanvasArea;
 class CanvasToolbar;
 class EditorKeys;
+class Inspector;
 class ToolRail;
 
 // The screen on which one open design is edited: from left to right the tool rail, the layers
@@ -21,7 +22,7 @@ public:
     QWidget *layers() const { return m_layers; }
     CanvasToolbar *toolbar() const { return m_toolbar; }
     CanvasArea *canvas() const { return m_canvas; }
-    QWidget *inspector() const { return m_inspector; }
+    Inspector *inspector() const { return m_inspector; }
     EditorKeys *keys() const { return m_keys; }
 
 protected:
@@ -33,6 +34,6 @@ private:
     QWidget *m_layers;
     CanvasToolbar *m_toolbar;
     CanvasArea *m_canvas;
-    QWidget *m_inspector;
+    Inspector *m_inspector;
     EditorKeys *m_keys;
 };
