@@ -7,6 +7,7 @@
 #include "ui/canvas/editorkeys.h"
 #include "ui/canvas/layerspanel.h"
 #include "ui/canvas/toolrail.h"
+#include "ui/inspector/inspector.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -66,7 +67,7 @@ private:
 
 EditorScreen::EditorScreen(LWApp &app, LWEditor &editor, QWidget *parent)
     : QWidget(parent), m_rail(new ToolRail(editor)), m_layers(new LayersPanel(editor)), m_toolbar(new CanvasToolbar(editor)),
-      m_canvas(new CanvasArea(editor)), m_inspector(new QWidget), m_keys(new EditorKeys(app, editor, this))
+      m_canvas(new CanvasArea(editor)), m_inspector(new Inspector(editor, app)), m_keys(new EditorKeys(app, editor, this))
 {
     setAttribute(Qt::WA_NoSystemBackground);
     auto *row = new QHBoxLayout(this);

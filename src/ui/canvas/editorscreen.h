@@ -6,6 +6,7 @@ class LWEditor;
 class CanvasArea;
 class CanvasToolbar;
 class EditorKeys;
+class Inspector;
 class LayersPanel;
 class ToolRail;
 
@@ -22,7 +23,7 @@ public:
     LayersPanel *layers() const { return m_layers; }
     CanvasToolbar *toolbar() const { return m_toolbar; }
     CanvasArea *canvas() const { return m_canvas; }
-    QWidget *inspector() const { return m_inspector; }
+    Inspector *inspector() const { return m_inspector; }
     EditorKeys *keys() const { return m_keys; }
 
 protected:
@@ -34,6 +35,6 @@ private:
     LayersPanel *m_layers;
     CanvasToolbar *m_toolbar;
     CanvasArea *m_canvas;
-    QWidget *m_inspector;
+    Inspector *m_inspector;
     EditorKeys *m_keys;
 };
