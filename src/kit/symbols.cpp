@@ -31,6 +31,7 @@ const QList<Entry> &table()
         {arrowExpand, QStringLiteral("open_in_full.svg")},
         {arrowRight, QStringLiteral("arrow_forward.svg")},
         {arrowLeftArrowRight, QStringLiteral("swap_horiz.svg")},
+        {squareAndArrowUp, QStringLiteral("ios_share.svg")},
     };
     return entries;
 }

@@ -24,6 +24,7 @@ inline const QString minusRectangle = QStringLiteral("minus.rectangle");
 inline const QString arrowExpand = QStringLiteral("arrow.up.left.and.arrow.down.right");
 inline const QString arrowRight = QStringLiteral("arrow.right");
 inline const QString arrowLeftArrowRight = QStringLiteral("arrow.left.arrow.right");
+inline const QString squareAndArrowUp = QStringLiteral("square.and.arrow.up");
 
 // A symbol name and the image file that draws it.
 struct Entry {

@@ -18,7 +18,7 @@
 class ScriptedPrompts final : public LWPrompts {
 public:
     struct Step {
-        QString kind; // "alert", "ask", "overwrite", "open", "save", "print"
+        QString kind; // "alert", "ask", "overwrite", "open", "save", "print", "export", "confirm"
         Answer answer = Answer::cancel;
         std::optional<QUrl> url;
         std::function<bool(QPrinter &)> printer;
@@ -31,6 +31,9 @@ public:
     static Step openStep(std::optional<QUrl> url) { return {QStringLiteral("open"), Answer::cancel, std::move(url), {}}; }
     static Step saveStep(std::optional<QUrl> url) { return {QStringLiteral("save"), Answer::cancel, std::move(url), {}}; }
     static Step printStep(std::function<bool(QPrinter &)> f) { return {QStringLiteral("print"), Answer::cancel, {}, std::move(f)}; }
+    static Step exportStep(std::optional<QUrl> url) { return {QStringLiteral("export"), Answer::cancel, std::move(url), {}}; }
+    // The destructive action is Answer::save.
+    static Step confirmStep(bool yes) { return {QStringLiteral("confirm"), yes ? Answer::save : Answer::cancel, {}, {}}; }
 
     QList<Step> script;
     QList<QStringList> calls;
@@ -53,6 +56,16 @@ public:
     {
         const Step step = next(u"print", {QString::number(pageCount)});
         return step.printer && step.printer(printer);
+    }
+
+    std::optional<QUrl> chooseExport(const QString &proposedName, const QString &nameFilter,
+                                     const QString &suffix) override
+    {
+        return next(u"export", {proposedName, nameFilter, suffix}).url;
+    }
+    bool confirm(const QString &question, const QString &detail, const QString &action) override
+    {
+        return next(u"confirm", {question, detail, action}).answer == Answer::save;
     }
 
 private:
