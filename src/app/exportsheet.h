@@ -50,7 +50,7 @@ public:
     void setSides(int sides);
     double quality() const { return quality_; }
     // The first file the last successful export wrote.
-    std::optional<QString> done() const { return done_; }
+    std::optional<QString> exportedFile() const { return done_; }
 
     // Every page for "Both" or a side that names no page, else that one page.
     QList<int> pages() const;

@@ -136,6 +136,14 @@ protected:
         app.open(url(name));
         return makeDirty();
     }
+    // `doc` open in a new editor, the previous design dropped without a question.
+    LWEditor *openNew(const LWDocument &doc)
+    {
+        if (app.editor())
+            app.editor()->setDirty(false);
+        app.newDocument(doc);
+        return app.editor();
+    }
     // A new design with one unsaved change, never saved.
     LWEditor *newDirty(const QString &name = QStringLiteral("Untitled"))
     {

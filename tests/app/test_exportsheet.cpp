@@ -58,11 +58,6 @@ protected:
         ExportSheet::setFolderOpener({});
         AppTest::TearDown();
     }
-    LWEditor *open(const LWDocument &doc)
-    {
-        app.newDocument(doc);
-        return app.editor();
-    }
     QString out(const QString &name = {}) const
     {
         return name.isEmpty() ? path(QStringLiteral("out")) : path(QStringLiteral("out/") + name);
@@ -79,7 +74,7 @@ protected:
 
 TEST_F(ExportTest, ResolutionAndBleedAreSettingsWrittenAtOnce)
 {
-    LWEditor *editor = open(card());
+    LWEditor *editor = openNew(card());
     {
         ExportSheet sheet(app, editor);
         EXPECT_EQ(sheet.dpi(), 300);
@@ -123,7 +118,7 @@ TEST_F(ExportTest, OptionsFollowFormatAndDesign)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        ExportSheet sheet(app, open(c.doc));
+        ExportSheet sheet(app, openNew(c.doc));
         sheet.formatPicker()->segment(int(c.format))->click();
         EXPECT_EQ(sheet.format(), c.format);
         EXPECT_EQ(sheet.sidesPicker()->isVisibleTo(&sheet), c.sides);
@@ -136,7 +131,7 @@ TEST_F(ExportTest, OptionsFollowFormatAndDesign)
         if (!c.exportable)
             QTest::keyClick(&sheet, Qt::Key_Return);
     }
-    ExportSheet sheet(app, open(card()));
+    ExportSheet sheet(app, openNew(card()));
     EXPECT_EQ(sheet.qualitySlider()->readout(), QStringLiteral("92%"));
     EXPECT_EQ(sheet.pdfBleedBox()->text(),
               QStringLiteral("Include bleed (0.125 in on every side) \u2014 what print shops want"));
@@ -170,7 +165,7 @@ TEST_F(ExportTest, SummaryLines)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         LWPrefs::store().setValue(LWPrefs::exportBleedKey, c.bleed);
-        ExportSheet sheet(app, open(c.doc));
+        ExportSheet sheet(app, openNew(c.doc));
         sheet.setFormat(c.format);
         sheet.setSides(c.sides);
         EXPECT_EQ(sheet.summary(), c.lines);
@@ -194,7 +189,7 @@ TEST_F(ExportTest, ProposedNamesByFormatWithTheNameCleaned)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.docName.toStdString());
-        ExportSheet sheet(app, open(card(c.docName)));
+        ExportSheet sheet(app, openNew(card(c.docName)));
         sheet.setFormat(c.format);
         prompts->calls.clear();
         prompts->script = {ScriptedPrompts::exportStep(std::nullopt)};
@@ -203,7 +198,7 @@ TEST_F(ExportTest, ProposedNamesByFormatWithTheNameCleaned)
         // Cancelled: nothing written, no notice, no alert (unscripted).
         EXPECT_EQ(files(out()), QStringList());
         EXPECT_FALSE(app.notice());
-        EXPECT_FALSE(sheet.done());
+        EXPECT_FALSE(sheet.exportedFile());
     }
 }
 
@@ -236,16 +231,16 @@ TEST_F(ExportTest, RasterFilesPerPage)
         SCOPED_TRACE(c.name);
         for (const QString &f : files(out()))
             QFile::remove(out(f));
-        ExportSheet sheet(app, open(c.doc));
+        ExportSheet sheet(app, openNew(c.doc));
         sheet.setFormat(c.format);
         sheet.setSides(c.sides);
         EXPECT_FALSE(sheet.showButton()->isVisibleTo(&sheet));
         exportTo(sheet, QStringLiteral("Card.jpg"));
         EXPECT_EQ(files(out()), c.files);
         EXPECT_EQ(app.notice().value_or(QString()), c.notice);
-        EXPECT_EQ(sheet.done(), out(c.first));
-        ASSERT_TRUE(sheet.done());
-        EXPECT_EQ(QFileInfo(*sheet.done()).absolutePath(), out());
+        EXPECT_EQ(sheet.exportedFile(), out(c.first));
+        ASSERT_TRUE(sheet.exportedFile());
+        EXPECT_EQ(QFileInfo(*sheet.exportedFile()).absolutePath(), out());
         EXPECT_TRUE(sheet.showButton()->isVisibleTo(&sheet));
         opened.clear();
         sheet.showButton()->click();
@@ -259,17 +254,17 @@ TEST_F(ExportTest, RasterFilesPerPage)
 
 TEST_F(ExportTest, FirstWrittenFileIsDone)
 {
-    ExportSheet sheet(app, open(card()));
+    ExportSheet sheet(app, openNew(card()));
     sheet.setFormat(Fmt::png);
     exportTo(sheet, QStringLiteral("Card.png"));
-    EXPECT_EQ(sheet.done(), out(QStringLiteral("Card - front.png")));
+    EXPECT_EQ(sheet.exportedFile(), out(QStringLiteral("Card - front.png")));
     const QByteArray head = bytes(out(QStringLiteral("Card - front.png"))).left(8);
     EXPECT_EQ(head, QByteArray("\x89PNG\r\n\x1a\n", 8));
 }
 
 TEST_F(ExportTest, ExistingFilesAreConfirmedOnce)
 {
-    ExportSheet sheet(app, open(card()));
+    ExportSheet sheet(app, openNew(card()));
     sheet.setFormat(Fmt::jpeg);
     QFile old(out(QStringLiteral("Card - back.jpg")));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
@@ -295,7 +290,7 @@ TEST_F(ExportTest, FailuresAlertAndWriteNothingMore)
 {
     // Far over the bitmap cap: nothing can be drawn.
     LWSettings::shared().setValue(LWPrefs::exportDPIKey, 600);
-    ExportSheet huge(app, open(LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 2592, 2592, 18,
+    ExportSheet huge(app, openNew(LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 2592, 2592, 18,
                                                  QStringLiteral("Huge"))));
     huge.setFormat(Fmt::png);
     prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(QStringLiteral("Huge.png")))),
@@ -305,11 +300,11 @@ TEST_F(ExportTest, FailuresAlertAndWriteNothingMore)
               (QStringList{QStringLiteral("alert"), ExportSheet::failedTitle, ExportSheet::nothingDrawn}));
     EXPECT_EQ(files(out()), QStringList());
     EXPECT_FALSE(app.notice());
-    EXPECT_FALSE(huge.done());
+    EXPECT_FALSE(huge.exportedFile());
 
     // A file that cannot be replaced: the system's reason and the advice, no second file tried.
     prompts->calls.clear();
-    ExportSheet sheet(app, open(card()));
+    ExportSheet sheet(app, openNew(card()));
     sheet.setFormat(Fmt::jpeg);
     ASSERT_TRUE(QDir(out()).mkdir(QStringLiteral("Card - front.jpg")));
     prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(QStringLiteral("Card.jpg")))),
@@ -322,7 +317,7 @@ TEST_F(ExportTest, FailuresAlertAndWriteNothingMore)
         << alert.value(2).toStdString();
     EXPECT_TRUE(alert.value(2).endsWith(QStringLiteral("\n\nTry another folder, or check that the disk has free space.")));
     EXPECT_FALSE(QFileInfo::exists(out(QStringLiteral("Card - back.jpg"))));
-    EXPECT_FALSE(sheet.done());
+    EXPECT_FALSE(sheet.exportedFile());
     EXPECT_FALSE(app.notice());
 }
 
@@ -330,7 +325,7 @@ TEST_F(ExportTest, ReadOnlyFolderAlertsWithTheSystemsReason)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "the administrator writes into read-only folders";
-    ExportSheet sheet(app, open(card()));
+    ExportSheet sheet(app, openNew(card()));
     sheet.setFormat(Fmt::jpeg);
     ASSERT_TRUE(QFile::setPermissions(out(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(QStringLiteral("Card.jpg")))),
@@ -349,7 +344,7 @@ TEST_F(ExportTest, HeaderCountsWarningsAndProblems)
     LWElement hidden = photo(QStringLiteral("Hidden"));
     hidden.hidden = true;
     doc.pages[1].elements.append(hidden); // info only
-    LWEditor *editor = open(doc);
+    LWEditor *editor = openNew(doc);
     ExportSheet sheet(app, editor);
     EXPECT_EQ(sheet.reviewCount(), 3);
     EXPECT_EQ(sheet.lamp()->colour(), LWStyle::amber());
@@ -379,7 +374,7 @@ TEST_F(PresenterTest, ReviewSwitchesToThePreflightSheetInPlace)
 {
     LWDocument doc = card();
     doc.pages[0].elements.append(photo(QStringLiteral("Empty")));
-    open(doc);
+    openNew(doc);
     LWSheetPresenter presenter(app, &window);
     app.setSheet(LWAppSheet::exportSheet);
     auto *sheet = qobject_cast<ExportSheet *>(presenter.dialog());
@@ -403,7 +398,7 @@ TEST_F(PresenterTest, OneDialogPerCaseAndBackToNone)
         EXPECT_FALSE(app.sheet());
         EXPECT_EQ(presenter.dialog(), nullptr);
     }
-    open(card());
+    openNew(card());
     app.setSheet(LWAppSheet::exportSheet);
     QPointer<QDialog> first = presenter.dialog();
     ASSERT_TRUE(first);
@@ -422,7 +417,7 @@ TEST_F(PresenterTest, OneDialogPerCaseAndBackToNone)
     app.setSheet(LWAppSheet::exportSheet);
     QPointer<QDialog> second = presenter.dialog();
     ASSERT_TRUE(second);
-    open(flyer());
+    openNew(flyer());
     settle();
     EXPECT_TRUE(second.isNull());
     EXPECT_FALSE(app.sheet());
@@ -431,7 +426,7 @@ TEST_F(PresenterTest, OneDialogPerCaseAndBackToNone)
     app.setSheet(LWAppSheet::newCustom);
     QPointer<QDialog> custom = presenter.dialog();
     ASSERT_TRUE(custom);
-    open(card());
+    openNew(card());
     settle();
     EXPECT_TRUE(custom);
     EXPECT_EQ(app.sheet(), LWAppSheet::newCustom);
