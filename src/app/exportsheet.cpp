@@ -102,16 +102,11 @@ void ExportSheet::setFolderOpener(FolderOpener opener) { folderOpener() = std::m
 
 ExportSheet::ExportSheet(LWApp &app, LWEditor *editor, QWidget *parent) : QDialog(parent), app_(app), editor_(editor)
 {
-    setWindowTitle(QStringLiteral("Export for print"));
-    setWindowModality(Qt::WindowModal);
-    velkRoot(this);
+    auto *form = lwSheetForm(this, QStringLiteral("Export for print"), 14);
     // Values stored by hand that the controls cannot show read as the defaults.
     dpi_ = LWPrefs::intValue(LWPrefs::exportDPIKey) == 600 ? 600 : 300;
     bleed_ = LWPrefs::boolValue(LWPrefs::exportBleedKey);
 
-    auto *form = new QVBoxLayout(this);
-    form->setContentsMargins(24, 24, 24, 24);
-    form->setSpacing(14);
 
     auto *header = new QHBoxLayout;
     header->setSpacing(8);
@@ -374,8 +369,7 @@ void ExportSheet::refreshView()
 
 void ExportSheet::keyPressEvent(QKeyEvent *event)
 {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier)) {
+    if (lwIsReturn(event)) {
         if (export_->isEnabled())
             runExport();
         return;

@@ -7,9 +7,11 @@
 #include "kit/velkroot.h"
 
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QPainter>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -50,6 +52,23 @@ QPushButton *lwLinkButton(const QString &text, double px, QWidget *parent)
     link->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     link->setAutoDefault(false);
     return link;
+}
+
+QVBoxLayout *lwSheetForm(QDialog *dialog, const QString &title, int spacing)
+{
+    dialog->setWindowTitle(title);
+    dialog->setWindowModality(Qt::WindowModal);
+    velkRoot(dialog);
+    auto *form = new QVBoxLayout(dialog);
+    form->setContentsMargins(24, 24, 24, 24);
+    form->setSpacing(spacing);
+    return form;
+}
+
+bool lwIsReturn(const QKeyEvent *event)
+{
+    return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+           (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier);
 }
 
 void lwFitDialog(QDialog *dialog, int width)

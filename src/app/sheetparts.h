@@ -4,7 +4,9 @@
 #include <QWidget>
 
 class QDialog;
+class QKeyEvent;
 class QPushButton;
+class QVBoxLayout;
 
 // Small pieces the application's screens and sheets share.
 
@@ -30,6 +32,12 @@ private:
 
 // A text button in the link look: no face, the theme's link colour, a pointing hand.
 [[nodiscard]] QPushButton *lwLinkButton(const QString &text, double px, QWidget *parent = nullptr);
+
+// Makes `dialog` a window-modal sheet in the theme, titled `title`, and returns its column:
+// 24 around, `spacing` between rows.
+QVBoxLayout *lwSheetForm(QDialog *dialog, const QString &title, int spacing);
+// Return or Enter without other modifiers: a sheet's default action.
+[[nodiscard]] bool lwIsReturn(const QKeyEvent *event);
 
 // Fixes a dialog's width and makes its height follow its content at that width.
 void lwFitDialog(QDialog *dialog, int width);

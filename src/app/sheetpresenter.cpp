@@ -2,6 +2,8 @@
 
 #include "app/exportsheet.h"
 #include "app/newcustomdialog.h"
+#include "app/preflightsheet.h"
+#include "app/sizesheet.h"
 
 #include <QDialog>
 
@@ -22,10 +24,11 @@ QDialog *LWSheetPresenter::make(LWAppSheet sheet, LWEditor *editor)
     case LWAppSheet::newCustom:
         return new NewCustomDialog(app_, window_);
     case LWAppSheet::preflight:
+        return new PreflightSheet(editor, window_);
     case LWAppSheet::size:
         break;
     }
-    return nullptr;
+    return new SizeSheet(editor, window_);
 }
 
 void LWSheetPresenter::dismiss()
@@ -56,8 +59,6 @@ void LWSheetPresenter::sync()
         return;
     }
     QDialog *dialog = make(*wanted, editor);
-    if (!dialog)
-        return;
     dialog_ = dialog;
     shown_ = wanted;
     editor_ = editor;

@@ -27,6 +27,7 @@ private:
     void sync();
     void editorReplaced();
     void dismiss();
+    // Never null.
     [[nodiscard]] QDialog *make(LWAppSheet sheet, LWEditor *editor);
 
     LWApp &app_;

@@ -32,6 +32,7 @@ const QList<Entry> &table()
         {arrowRight, QStringLiteral("arrow_forward.svg")},
         {arrowLeftArrowRight, QStringLiteral("swap_horiz.svg")},
         {squareAndArrowUp, QStringLiteral("ios_share.svg")},
+        {checkmarkSeal, QStringLiteral("verified.svg")},
     };
     return entries;
 }

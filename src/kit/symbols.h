@@ -25,6 +25,7 @@ inline const QString arrowExpand = QStringLiteral("arrow.up.left.and.arrow.down.
 inline const QString arrowRight = QStringLiteral("arrow.right");
 inline const QString arrowLeftArrowRight = QStringLiteral("arrow.left.arrow.right");
 inline const QString squareAndArrowUp = QStringLiteral("square.and.arrow.up");
+inline const QString checkmarkSeal = QStringLiteral("checkmark.seal");
 
 // A symbol name and the image file that draws it.
 struct Entry {
