@@ -423,7 +423,7 @@ void ExportSheet::runExport()
     // The dialog runs an event loop in which the sheet or its editor may go.
     const QPointer<ExportSheet> self(this);
     const std::optional<QUrl> url = app_.chooseExport(base + p.tail, p.filter, p.suffix);
-    if (!self || !editor_ || !url || !url->isLocalFile())
+    if (!self || !editor_ || app_.editor() != editor_ || !url || !url->isLocalFile())
         return;
     write(editor_->doc(), url->toLocalFile());
 }

@@ -22,18 +22,22 @@ public:
         Answer answer = Answer::cancel;
         std::optional<QUrl> url;
         std::function<bool(QPrinter &)> printer;
+        std::function<void()> during; // runs while the prompt is up
     };
 
-    static Step alertStep() { return {QStringLiteral("alert"), Answer::cancel, {}, {}}; }
-    static Step ask(Answer a) { return {QStringLiteral("ask"), a, {}, {}}; }
+    static Step alertStep() { return {QStringLiteral("alert"), Answer::cancel, {}, {}, {}}; }
+    static Step ask(Answer a) { return {QStringLiteral("ask"), a, {}, {}, {}}; }
     // "Save Anyway" is Answer::save, "Cancel" Answer::cancel.
-    static Step overwrite(bool anyway) { return {QStringLiteral("overwrite"), anyway ? Answer::save : Answer::cancel, {}, {}}; }
-    static Step openStep(std::optional<QUrl> url) { return {QStringLiteral("open"), Answer::cancel, std::move(url), {}}; }
-    static Step saveStep(std::optional<QUrl> url) { return {QStringLiteral("save"), Answer::cancel, std::move(url), {}}; }
-    static Step printStep(std::function<bool(QPrinter &)> f) { return {QStringLiteral("print"), Answer::cancel, {}, std::move(f)}; }
-    static Step exportStep(std::optional<QUrl> url) { return {QStringLiteral("export"), Answer::cancel, std::move(url), {}}; }
+    static Step overwrite(bool anyway) { return {QStringLiteral("overwrite"), anyway ? Answer::save : Answer::cancel, {}, {}, {}}; }
+    static Step openStep(std::optional<QUrl> url) { return {QStringLiteral("open"), Answer::cancel, std::move(url), {}, {}}; }
+    static Step saveStep(std::optional<QUrl> url) { return {QStringLiteral("save"), Answer::cancel, std::move(url), {}, {}}; }
+    static Step printStep(std::function<bool(QPrinter &)> f) { return {QStringLiteral("print"), Answer::cancel, {}, std::move(f), {}}; }
+    static Step exportStep(std::optional<QUrl> url, std::function<void()> during = {})
+    {
+        return {QStringLiteral("export"), Answer::cancel, std::move(url), {}, std::move(during)};
+    }
     // The destructive action is Answer::save.
-    static Step confirmStep(bool yes) { return {QStringLiteral("confirm"), yes ? Answer::save : Answer::cancel, {}, {}}; }
+    static Step confirmStep(bool yes) { return {QStringLiteral("confirm"), yes ? Answer::save : Answer::cancel, {}, {}, {}}; }
 
     QList<Step> script;
     QList<QStringList> calls;
@@ -77,7 +81,10 @@ private:
             ADD_FAILURE() << "unscripted prompt: " << texts.join(u" | ").toStdString();
             return {};
         }
-        return script.takeFirst();
+        Step step = script.takeFirst();
+        if (step.during)
+            step.during();
+        return step;
     }
 };
 

@@ -1,6 +1,7 @@
 #include "app_fixture.h"
 
 #include "app/exportsheet.h"
+#include "app/preflightsheet.h"
 #include "app/sheetpresenter.h"
 #include "kit/chromebutton.h"
 #include "kit/labeledslider.h"
@@ -262,6 +263,17 @@ TEST_F(ExportTest, FirstWrittenFileIsDone)
     EXPECT_EQ(head, QByteArray("\x89PNG\r\n\x1a\n", 8));
 }
 
+TEST_F(ExportTest, StopsSilentlyWhenTheDesignWasReplacedDuringTheChooser)
+{
+    ExportSheet sheet(app, openNew(card()));
+    prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(QStringLiteral("Card.pdf"))),
+                                                   [this] { openNew(flyer()); })};
+    sheet.runExport();
+    EXPECT_EQ(files(out()), QStringList());
+    EXPECT_FALSE(app.notice());
+    EXPECT_FALSE(sheet.exportedFile());
+}
+
 TEST_F(ExportTest, ExistingFilesAreConfirmedOnce)
 {
     ExportSheet sheet(app, openNew(card()));
@@ -383,6 +395,7 @@ TEST_F(PresenterTest, ReviewSwitchesToThePreflightSheetInPlace)
     QObject::connect(&app, &LWApp::sheetChanged, &app, [&] { seen.append(app.sheet()); });
     QPointer<QDialog> old = sheet;
     sheet->reviewButton()->click();
+    EXPECT_NE(qobject_cast<PreflightSheet *>(presenter.dialog()), nullptr);
     settle();
     EXPECT_EQ(seen, (QList<std::optional<LWAppSheet>>{LWAppSheet::preflight}));
     EXPECT_EQ(app.sheet(), LWAppSheet::preflight);
