@@ -1,6 +1,7 @@
 #include "editor/clipboard.h"
 #include "editor/editor.h"
 #include "model/prefs.h"
+#include "twophotos.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -22,6 +23,13 @@ public:
         text_ = string;
     }
     void clear() override { data_.clear(); }
+    QStringList types() const override
+    {
+        QStringList out;
+        for (const auto &entry : data_)
+            out.append(entry.first);
+        return out;
+    }
     std::optional<QByteArray> data(const QString &type) const override
     {
         const auto it = data_.find(type);
@@ -81,3 +89,21 @@ static void BM_PastePicture20MB(benchmark::State &state)
     }
 }
 BENCHMARK(BM_PastePicture20MB)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Both photos of the two-photo flyer copied and pasted back, through either pasteboard.
+static void BM_CopyPasteTwoPhotos(benchmark::State &state)
+{
+    usePasteboard(state);
+    const LWDocument doc = LWBenchPhotos::twoPhotoFlyer();
+    LWEditor ed(doc);
+    ed.setSelection({doc.pages[0].elements[0].id, doc.pages[0].elements[1].id});
+    for (auto _ : state) {
+        ed.copy();
+        ed.paste();
+        state.PauseTiming();
+        ed.undo(); // keep the page at two pictures
+        ed.setSelection({doc.pages[0].elements[0].id, doc.pages[0].elements[1].id});
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CopyPasteTwoPhotos)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,11 @@
 #include "model/documentio.h"
+#include "model/prefs.h"
+#include "twophotos.h"
 
 #include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QFileInfo>
+#include <QUrl>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -78,3 +83,35 @@ BENCHMARK(BM_EncodeManyElements)->Arg(300)->Arg(3000)->Unit(benchmark::kMillisec
 BENCHMARK(BM_DecodeManyElements)->Arg(300)->Arg(3000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodePicture)->Arg(8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodePicture)->Arg(8)->Unit(benchmark::kMillisecond);
+
+// Opening the saved two-photo flyer (26 MB) from its file, as the Open command does.
+static void BM_OpenTwoPhotoFlyer(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("bench.ini")))); // the recent list
+    const QUrl url = QUrl::fromLocalFile(dir.filePath(QStringLiteral("flyer.velkfolio")));
+    if (!LWDocumentIO::save(LWBenchPhotos::twoPhotoFlyer(), url)) {
+        state.SkipWithError("save failed");
+        return;
+    }
+    for (auto _ : state) {
+        auto r = LWDocumentIO::open(url);
+        if (!r)
+            state.SkipWithError("open failed");
+        benchmark::DoNotOptimize(r);
+    }
+    state.counters["file_MB"] = double(QFileInfo(url.toLocalFile()).size()) / 1e6;
+}
+BENCHMARK(BM_OpenTwoPhotoFlyer)->Unit(benchmark::kMillisecond);
+
+static void BM_SaveTwoPhotoFlyer(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("bench.ini"))));
+    const QUrl url = QUrl::fromLocalFile(dir.filePath(QStringLiteral("flyer.velkfolio")));
+    const LWDocument doc = LWBenchPhotos::twoPhotoFlyer();
+    for (auto _ : state)
+        if (!LWDocumentIO::save(doc, url))
+            state.SkipWithError("save failed");
+}
+BENCHMARK(BM_SaveTwoPhotoFlyer)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,7 @@
 #include "model/document.h"
 #include "render/export.h"
 #include "render/renderer.h"
+#include "twophotos.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -84,6 +85,25 @@ void BM_PdfTextHeavyFlyerFading(benchmark::State &state)
     exportFirstPage(state, doc);
 }
 BENCHMARK(BM_PdfTextHeavyFlyerFading)->Unit(benchmark::kMillisecond);
+
+// The print PDF of a flyer with two 4000 x 3000 camera JPEGs (arg 1: the same as PNGs); the
+// counters give the PDF's size and how much larger it is than the photos themselves.
+void BM_PdfTwoPhotoFlyer(benchmark::State &state)
+{
+    const LWDocument doc = LWBenchPhotos::twoPhotoFlyer(state.range(0) == 1);
+    qint64 photos = 0;
+    for (const LWElement &e : doc.pages[0].elements)
+        photos += e.image->data->size();
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        const std::optional<QByteArray> pdf = LWExport::pdfData(doc, {0}, true);
+        bytes = pdf ? pdf->size() : 0;
+    }
+    state.counters["pdf_MB"] = double(bytes) / 1e6;
+    state.counters["photos_MB"] = double(photos) / 1e6;
+    state.counters["over_photos_MB"] = double(bytes - photos) / 1e6;
+}
+BENCHMARK(BM_PdfTwoPhotoFlyer)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Render alone, as rasterData does it (arg: dpi).
 void BM_RenderFlyer(benchmark::State &state)

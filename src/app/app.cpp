@@ -300,18 +300,19 @@ void LWApp::print(bool sheet10up)
         m_console(QStringLiteral("PRINT: skipped during a test run (%1 pages)").arg(pdf.pageCount()));
         return;
     }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(doc.name);
-    printer.setFullPage(true);
-    if (!m_prompts->choosePrinter(printer, pdf.pageCount()))
+    const std::unique_ptr<QPrinter> printer = m_printBackend->makePrinter();
+    printer->setDocName(doc.name);
+    printer->setFullPage(true);
+    const LWPrinting::Settings before = LWPrinting::settings(*printer);
+    if (!m_prompts->choosePrinter(*printer, pdf.pageCount()))
         return;
-    const QString failure = deliver(doc, sheet10up, bytes, pdf, printer);
+    const QString failure = deliver(doc, sheet10up, bytes, pdf, *printer, before);
     if (!failure.isEmpty())
         alert(printFailedTitle, failure);
 }
 
 QString LWApp::deliver(const LWDocument &doc, bool sheet10up, const QByteArray &data, QPdfDocument &pdf,
-                       QPrinter &printer)
+                       QPrinter &printer, const LWPrinting::Settings &before)
 {
     const QList<int> chosen = LWPrinting::chosenPages(printer, pdf.pageCount());
     // A file gets the export of the chosen pages itself.
@@ -328,11 +329,13 @@ QString LWApp::deliver(const LWDocument &doc, bool sheet10up, const QByteArray &
                                 : QStringLiteral("The file \"%1\" couldn't be saved: %2")
                                       .arg(QFileInfo(printer.outputFileName()).fileName(), reason);
     }
+    const LWPrintOptions options = LWPrinting::jobOptions(printer, before);
     if (m_printBackend->hasQueue(printer.printerName())) {
-        LWPrintJob job{printer.printerName(), doc.name, data, printer.copyCount(), LWPrinting::pageRanges(printer)};
+        LWPrintJob job{printer.printerName(), doc.name, data, printer.copyCount(), LWPrinting::pageRanges(printer),
+                       options};
         return m_printBackend->submit(job);
     }
-    return LWPrinting::rasterise(pdf, chosen, printer);
+    return m_printBackend->printRaster(pdf, chosen, printer, options);
 }
 
 void LWApp::alert(const QString &title, const QString &message)

@@ -127,7 +127,7 @@ private:
     bool mayOverwrite(const LWEditor &editor, const QUrl &url);
     // Empty on success, otherwise why the job failed.
     QString deliver(const LWDocument &doc, bool sheet10up, const QByteArray &data, QPdfDocument &pdf,
-                    QPrinter &printer);
+                    QPrinter &printer, const LWPrinting::Settings &before);
 
     Screen m_screen = Screen::start;
     QPointer<LWEditor> m_editor;

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPdfDocumentRenderOptions>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <QTemporaryFile>
 #include <algorithm>
@@ -23,7 +24,13 @@ cups_dest_t *namedDest(const QString &printer)
     return cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), instance.isEmpty() ? nullptr : instance.constData());
 }
 
+// The engine property through which Qt's print dialog hands CUPS options to the printer (name,
+// value, name, value ...); Qt's CUPS engine sends them with the job. Not public in Qt.
+constexpr auto cupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
 } // namespace
+
+std::unique_ptr<QPrinter> LWCupsBackend::makePrinter() { return std::make_unique<QPrinter>(QPrinter::HighResolution); }
 
 bool LWCupsBackend::hasQueue(const QString &printer) const
 {
@@ -46,6 +53,8 @@ QString LWCupsBackend::submit(const LWPrintJob &job)
             count = cupsAddOption(dest->options[i].name, dest->options[i].value, count, &options);
         cupsFreeDests(1, dest);
     }
+    for (auto it = job.options.cbegin(); it != job.options.cend(); ++it)
+        count = cupsAddOption(it.key().toUtf8().constData(), it.value().toUtf8().constData(), count, &options);
     count = cupsAddOption("copies", QByteArray::number(std::max(1, job.copies)).constData(), count, &options);
     if (!job.pageRanges.isEmpty())
         count = cupsAddOption("page-ranges", job.pageRanges.toUtf8().constData(), count, &options);
@@ -58,6 +67,21 @@ QString LWCupsBackend::submit(const LWPrintJob &job)
     if (id == 0)
         return QStringLiteral("The printer refused the job: ") + QString::fromUtf8(cupsLastErrorString());
     return {};
+}
+
+QString LWCupsBackend::printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
+                                   const LWPrintOptions &options)
+{
+    // Qt's CUPS engine sends the paper and the sides from the printer's own state; the rest
+    // goes in its list of extra options.
+    if (printer.outputFormat() == QPrinter::NativeFormat) {
+        QStringList extra;
+        for (auto it = options.cbegin(); it != options.cend(); ++it)
+            if (it.key() != u"media" && it.key() != u"sides")
+                extra << it.key() << it.value();
+        printer.printEngine()->setProperty(cupsOptionsKey, extra);
+    }
+    return LWPrinting::rasterise(pdf, pages, printer);
 }
 
 namespace LWPrinting {
@@ -79,6 +103,57 @@ QString pageRanges(const QPrinter &printer)
     if (printer.printRange() != QPrinter::PageRange)
         return {};
     return printer.pageRanges().toString();
+}
+
+Settings settings(const QPrinter &printer)
+{
+    return {printer.printerName(),
+            printer.duplex(),
+            printer.pageLayout().pageSize(),
+            printer.pageLayout().orientation(),
+            printer.colorMode(),
+            printer.pageOrder(),
+            printer.copyCount(),
+            printer.collateCopies(),
+            printer.printEngine()->property(cupsOptionsKey).toStringList()};
+}
+
+LWPrintOptions jobOptions(const Settings &now, const Settings &before)
+{
+    LWPrintOptions options;
+    for (qsizetype i = 0; i + 1 < now.cupsOptions.size(); i += 2)
+        options.insert(now.cupsOptions[i], now.cupsOptions[i + 1]);
+    if (now.duplex != before.duplex) {
+        // Automatic duplex as Qt's own CUPS engine reads it: along the paper's long edge when upright.
+        const bool longEdge = now.duplex == QPrinter::DuplexLongSide ||
+                              (now.duplex == QPrinter::DuplexAuto && now.orientation == QPageLayout::Portrait);
+        options.insert(QStringLiteral("sides"), now.duplex == QPrinter::DuplexNone ? QStringLiteral("one-sided")
+                                                : longEdge ? QStringLiteral("two-sided-long-edge")
+                                                           : QStringLiteral("two-sided-short-edge"));
+    }
+    if (now.paper.isValid() && !(now.paper == before.paper))
+        options.insert(QStringLiteral("media"), now.paper.key());
+    if (now.color != before.color)
+        options.insert(QStringLiteral("print-color-mode"),
+                       now.color == QPrinter::GrayScale ? QStringLiteral("monochrome") : QStringLiteral("color"));
+    if (now.order != before.order)
+        options.insert(QStringLiteral("outputorder"),
+                       now.order == QPrinter::LastPageFirst ? QStringLiteral("reverse") : QStringLiteral("normal"));
+    if (now.copies > 1)
+        options.insert(QStringLiteral("multiple-document-handling"),
+                       now.collate ? QStringLiteral("separate-documents-collated-copies")
+                                   : QStringLiteral("separate-documents-uncollated-copies"));
+    return options;
+}
+
+LWPrintOptions jobOptions(const QPrinter &printer, const Settings &before)
+{
+    const Settings now = settings(printer);
+    if (now.printer == before.printer)
+        return jobOptions(now, before);
+    QPrinter fresh(QPrinter::HighResolution);
+    fresh.setPrinterName(now.printer);
+    return jobOptions(now, settings(fresh));
 }
 
 namespace {
@@ -114,6 +189,18 @@ QString rasterise(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
 {
     printer.setFullPage(true);
     const double dpi = std::min(printer.resolution(), maxDPI);
+    for (const int index : pages) {
+        const QSizeF page = pdf.pagePointSize(index);
+        const double pixels = std::max(1.0, std::round(page.width() * dpi / 72)) *
+                              std::max(1.0, std::round(page.height() * dpi / 72));
+        if (!(pixels <= double(maxPagePixels)))
+            return QStringLiteral("Page %1 is too large to print on this printer: at %2 dpi it would take %3 "
+                                  "million pixels, and at most %4 million fit.")
+                .arg(index + 1)
+                .arg(dpi)
+                .arg(std::ceil(pixels / 1e6), 0, 'f', 0)
+                .arg(maxPagePixels / 1'000'000);
+    }
     QPainter p;
     if (!p.begin(&printer))
         return QStringLiteral("The printer couldn't be started.");

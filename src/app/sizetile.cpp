@@ -124,7 +124,7 @@ QRectF SizeTile::guideRect() const
 void SizeTile::paintBox(QPainter &p, const QRectF &) const
 {
     const QPainterPath page = VKPaint::roundedRect(pageRect(), 3);
-    VKPaint::drawShadow(p, page, QColor(0, 0, 0, 102), 3, QPointF(0, 2));
+    VKPaint::drawRoundedShadow(p, pageRect(), 3, QColor(0, 0, 0, 102), 3, QPointF(0, 2));
     p.fillPath(page, Qt::white);
     constexpr double w = 0.8;
     p.strokePath(VKPaint::roundedEdge(guideRect(), 2, w), VKPaint::dashedPen(guideBlue, w, 3, 2));

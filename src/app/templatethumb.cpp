@@ -59,11 +59,11 @@ void paintTemplateThumb(QPainter &painter, QRectF frame, const std::optional<QIm
         return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(frame.topLeft()); // same-sized frames share one cached shadow
+    painter.translate(frame.topLeft());
     const QRectF local(QPointF(0, 0), frame.size());
     const QPainterPath shape = VKPaint::roundedRect(local, cornerRadius);
     if (image && !image->isNull()) {
-        VKPaint::drawShadow(painter, shape, QColor(0, 0, 0, 115), shadowBlur, shadowOffset);
+        VKPaint::drawRoundedShadow(painter, local, cornerRadius, QColor(0, 0, 0, 115), shadowBlur, shadowOffset);
         // The raster engine antialiases clip paths, so the corners stay smooth.
         painter.setClipPath(shape, Qt::IntersectClip);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);

@@ -1,10 +1,12 @@
 #include "app/thumbs.h"
 
+#include "kit/zoom.h"
 #include "render/fonts.h"
 #include "render/renderer.h"
 #include "templates/template.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QThread>
 #include <algorithm>
@@ -15,6 +17,11 @@ namespace {
 bool usableHeight(double height)
 {
     return std::isfinite(height) && height > 0 && height <= LWThumbs::maxHeight;
+}
+
+bool usableRatio(double ratio)
+{
+    return std::isfinite(ratio) && ratio > 0 && ratio <= 16;
 }
 
 } // namespace
@@ -55,26 +62,63 @@ std::optional<QImage> LWThumbs::image(const LWTemplate &tpl, int page, double he
     const std::optional<QString> k = key(tpl.id, page, height);
     if (!k)
         return std::nullopt;
-    if (const auto it = m_images.constFind(*k); it != m_images.cend())
-        return *it;
+    const double ratio = pixelRatio();
+    std::optional<QImage> found;
+    if (const auto it = m_images.constFind(*k); it != m_images.cend()) {
+        m_lastUse[*k] = ++m_clock;
+        found = *it;
+        if (found->devicePixelRatio() == ratio)
+            return found;
+    }
     if (m_shutDown || m_pending.contains(*k) || m_failed.contains(*k))
-        return std::nullopt;
+        return found;
 
     // Registration must happen on this thread before any job lays out text; later calls are free.
     LWFonts::registerBundled();
     m_pending.insert(*k);
-    m_pool.start([this, tpl, page, height, k = *k] {
-        std::optional<QImage> made = render(tpl, page, height);
+    m_pool.start([this, tpl, page, height, ratio, k = *k] {
+        std::optional<QImage> made = render(tpl, page, height, ratio);
         // The store outlives every job (shutdown waits), and Qt drops this call if it is gone.
         QMetaObject::invokeMethod(
             this, [this, k, made = std::move(made)] { complete(k, made); }, Qt::QueuedConnection);
     });
-    return std::nullopt;
+    return found;
 }
 
-std::optional<QImage> LWThumbs::render(const LWTemplate &tpl, int page, double height)
+double LWThumbs::pixelRatio() const
 {
-    if (!tpl.make || !usableHeight(height))
+    if (usableRatio(m_ratio))
+        return m_ratio;
+    const double screens = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    const double ratio = std::round(screens * VKZoom::value() * 100) / 100;
+    return usableRatio(ratio) ? ratio : 1.0;
+}
+
+void LWThumbs::setBudget(qint64 bytes)
+{
+    m_budget = std::max<qint64>(0, bytes);
+    trim({});
+}
+
+void LWThumbs::trim(const QString &keep)
+{
+    while (m_bytes > m_budget) {
+        auto oldest = m_lastUse.cend();
+        for (auto it = m_lastUse.cbegin(); it != m_lastUse.cend(); ++it)
+            if (it.key() != keep && (oldest == m_lastUse.cend() || *it < *oldest))
+                oldest = it;
+        if (oldest == m_lastUse.cend())
+            return;
+        const QString key = oldest.key();
+        m_bytes -= m_images.value(key).sizeInBytes();
+        m_images.remove(key);
+        m_lastUse.remove(key);
+    }
+}
+
+std::optional<QImage> LWThumbs::render(const LWTemplate &tpl, int page, double height, double ratio)
+{
+    if (!tpl.make || !usableHeight(height) || !usableRatio(ratio))
         return std::nullopt;
     LWDocument doc;
     try {
@@ -85,9 +129,9 @@ std::optional<QImage> LWThumbs::render(const LWTemplate &tpl, int page, double h
     if (doc.pages.isEmpty() || !std::isfinite(doc.height) || doc.height <= 0)
         return std::nullopt;
     page = std::clamp(page, 0, int(doc.pages.size()) - 1);
-    std::optional<QImage> bitmap = LWRenderer::bitmap(doc, page, 2 * height / doc.height, false, true);
+    std::optional<QImage> bitmap = LWRenderer::bitmap(doc, page, ratio * height / doc.height, false, true);
     if (bitmap)
-        bitmap->setDevicePixelRatio(2);
+        bitmap->setDevicePixelRatio(ratio);
     return bitmap;
 }
 
@@ -100,7 +144,10 @@ void LWThumbs::complete(const QString &key, const std::optional<QImage> &image)
         m_failed.insert(key);
         return;
     }
+    m_bytes += image->sizeInBytes() - m_images.value(key).sizeInBytes();
     m_images.insert(key, *image);
+    m_lastUse[key] = ++m_clock;
+    trim(key);
     Q_EMIT changed(key);
 }
 

@@ -9,27 +9,27 @@ QList<Group> groups()
 {
     QList<Group> list;
     // 1
-    // list.append(fonts);
+    list.append(fonts);
     // 2
-    // list.append(templates);
+    list.append(templates);
     // 3
-    // list.append(exports);
+    list.append(exports);
     // 4
-    // list.append(reflow);
+    list.append(reflow);
     // 5
-    // list.append(sheet);
+    list.append(sheet);
     // 6
-    // list.append(saveReopen);
+    list.append(saveReopen);
     // 7
-    // list.append(undoRedo);
+    list.append(undoRedo);
     // 8
-    // list.append(editing);
+    list.append(editing);
     // 9
-    // list.append(pictures);
+    list.append(pictures);
     // 10
-    // list.append(looks);
+    list.append(looks);
     // 11
-    // list.append(helpAndBranding);
+    list.append(helpAndBranding);
     // end
     return list;
 }

@@ -25,6 +25,11 @@ public:
         if (QClipboard *board = clipboard())
             board->clear();
     }
+    QStringList types() const override
+    {
+        const QMimeData *mime = contents();
+        return mime ? mime->formats() : QStringList();
+    }
     std::optional<QByteArray> data(const QString &type) const override
     {
         const QMimeData *mime = contents();

@@ -3,6 +3,7 @@
 #include "editor/editor.h"
 
 #include "model/documentio.h"
+#include "render/imageproperties.h"
 
 #include <QSet>
 
@@ -49,6 +50,32 @@ QList<LWElement> insertCopies(LWEditor &editor, const QList<LWElement> &items, c
     return copies;
 }
 
+// The picture another program left: the first offered type, in the order of preference, whose
+// bytes the picture reader recognises; else the first picture at all (placing it reports it
+// unreadable); none without pictures.
+std::optional<QByteArray> offeredPicture(const LWPasteboard &board)
+{
+    const QStringList offered = board.types();
+    QStringList types;
+    for (const QString &type : LWClipboard::pictureTypes)
+        if (offered.contains(type))
+            types.append(type);
+    for (const QString &type : offered)
+        if (type.startsWith(u"image/") && !types.contains(type))
+            types.append(type);
+    std::optional<QByteArray> first;
+    for (const QString &type : std::as_const(types)) {
+        std::optional<QByteArray> bytes = board.data(type);
+        if (!bytes)
+            continue;
+        if (LWImageProperties::read(*bytes))
+            return bytes;
+        if (!first)
+            first = std::move(bytes);
+    }
+    return first;
+}
+
 } // namespace
 
 void LWEditor::copy()
@@ -87,10 +114,7 @@ void LWEditor::paste()
             items = std::move(*ours).value();
         } else {
             // Our items absent (or refused): another program copied last, and what it left wins.
-            std::optional<QByteArray> picture = board.data(LWClipboard::pngType);
-            if (!picture)
-                picture = board.data(LWClipboard::tiffType);
-            if (picture) {
+            if (const std::optional<QByteArray> picture = offeredPicture(board)) {
                 (void)placeImage(*picture);
                 return;
             }

@@ -3,6 +3,9 @@
 #include "editor/editor.h"
 #include "model/fileaccess.h"
 
+#include "render/heif.h"
+
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
@@ -25,17 +28,34 @@ QStringList patterns()
 
 QString nameFilter() { return QStringLiteral("Pictures (%1)").arg(patterns().join(QLatin1Char(' '))); }
 
-bool placeFile(LWEditor &editor, const QString &path)
+namespace {
+
+// The head of the file is enough to tell a picture from anything else, so nothing larger is
+// reserved or read for a file that is not one.
+bool looksLikePicture(QFile &file)
+{
+    const QByteArray head = file.peek(64 * 1024);
+    if (LWHeif::isHeif(head))
+        return true;
+    QBuffer buffer;
+    buffer.setData(head);
+    buffer.open(QIODevice::ReadOnly);
+    return QImageReader(&buffer).canRead();
+}
+
+} // namespace
+
+bool placeFile(LWEditor &editor, const QString &path, std::optional<QPointF> at)
 {
     QFile file;
     if (!LWFileAccess::openRegular(file, path).isEmpty())
         return false;
-    const auto tooLarge = [&] {
+    const auto refuse = [&] {
         editor.setMessage(LWEditor::unreadablePictureMessage);
         return false;
     };
-    if (file.size() > maxFileSize)
-        return tooLarge();
+    if (file.size() > maxFileSize || !looksLikePicture(file))
+        return refuse();
     // Bounded while reading too: the file may grow after its size was taken.
     QByteArray bytes;
     bytes.reserve(file.size());
@@ -49,11 +69,11 @@ bool placeFile(LWEditor &editor, const QString &path)
             return false;
         bytes.resize(had + n);
         if (bytes.size() > maxFileSize)
-            return tooLarge();
+            return refuse();
         if (n == 0)
             break;
     }
-    return editor.placeImage(bytes);
+    return editor.placeImage(bytes, at);
 }
 
 } // namespace LWImagePicker

@@ -1,6 +1,8 @@
 #pragma once
+#include <QPointF>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class LWEditor;
 
@@ -19,9 +21,11 @@ inline const QString message = QStringLiteral(
 [[nodiscard]] QStringList patterns();
 [[nodiscard]] QString nameFilter(); // "Pictures (*.bmp *.BMP ...)"
 
-// Reads the ordinary file at `path` and hands it to placeImage without a point. A file that
-// cannot be opened or read is passed over in silence; one over maxFileSize, found so before or
-// while reading, gets the unreadable-picture message. True when a picture was placed.
-[[nodiscard]] bool placeFile(LWEditor &editor, const QString &path);
+// Reads the ordinary file at `path` and hands it to placeImage at `at` (none: the page centre
+// or the selected picture). A file that cannot be opened or read is passed over in silence; one
+// over maxFileSize, found so before or while reading, or whose first 64 KiB are no picture format
+// the reader knows, gets the unreadable-picture message before anything more is read. True when
+// a picture was placed.
+[[nodiscard]] bool placeFile(LWEditor &editor, const QString &path, std::optional<QPointF> at = std::nullopt);
 
 } // namespace LWImagePicker

@@ -83,7 +83,7 @@ void Bezel::paint(QPainter &p, const QRectF &panel, double radius, bool screws)
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     const QPainterPath shape = VKPaint::roundedRect(panel, radius);
-    VKPaint::drawShadow(p, shape, QColor(0, 0, 0, 89), shadowRadius, shadowOffset);
+    VKPaint::drawRoundedShadow(p, panel, radius, QColor(0, 0, 0, 89), shadowRadius, shadowOffset);
     p.fillPath(shape, VKPaint::vertical(panel, {theme.panelTop, theme.panelBottom}));
     p.strokePath(VKPaint::roundedEdge(panel, radius, 1.2), QPen(QBrush(LWStyle::chromeRim(panel)), 1.2));
     if (screws) {

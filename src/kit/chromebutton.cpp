@@ -110,7 +110,8 @@ void VKChromeButton::render(QPainter &p) const
     const VKKitTheme theme = VELKKitHost::theme();
     const QRectF shape = capsuleRect();
     const QPainterPath body = VKPaint::capsule(shape);
-    VKPaint::drawShadow(p, body, QColor(0, 0, 0, 102), shadowRadius, shadowOffset);
+    VKPaint::drawRoundedShadow(p, shape, std::min(shape.width(), shape.height()) / 2, QColor(0, 0, 0, 102), shadowRadius,
+                               shadowOffset);
     if (prominent_) {
         QColor top = theme.accent, bottom = theme.accent;
         top.setAlphaF(0.95f);

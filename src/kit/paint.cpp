@@ -1,6 +1,6 @@
 #include "kit/paint.h"
 
-#include <QHash>
+#include <QCache>
 #include <QImage>
 #include <QPainter>
 
@@ -50,16 +50,31 @@ void addCorner(QPainterPath &path, QPointF corner, QPointF in, QPointF out, doub
 
 } // namespace
 
-void addRoundedRect(QPainterPath &path, const QRectF &rect, double radius)
+namespace {
+
+// How addRoundedRect draws a rectangle: the radius it uses and whether the corners are continuous.
+struct Corners {
+    double radius = 0;
+    bool continuous = false;
+    // How far the corner's curve runs along each edge.
+    double reach() const { return continuous ? radius * smoothReach : radius; }
+};
+
+Corners cornersOf(const QRectF &r, double radius)
 {
-    const QRectF r = rect.normalized();
     const double half = std::min(r.width(), r.height()) / 2;
     radius = std::clamp(radius, 0.0, half);
+    return {radius, radius > 0 && radius * smoothReach <= half};
+}
+
+void addCorners(QPainterPath &path, const QRectF &r, const Corners &corners)
+{
+    const double radius = corners.radius;
     if (radius <= 0) {
         path.addRect(r);
         return;
     }
-    if (radius * smoothReach > half) {
+    if (!corners.continuous) {
         path.addRoundedRect(r, radius, radius);
         return;
     }
@@ -74,6 +89,14 @@ void addRoundedRect(QPainterPath &path, const QRectF &rect, double radius)
     path.lineTo(r.left(), r.top() + reach);
     addCorner(path, r.topLeft(), {0, 1}, {1, 0}, radius);
     path.closeSubpath();
+}
+
+} // namespace
+
+void addRoundedRect(QPainterPath &path, const QRectF &rect, double radius)
+{
+    const QRectF r = rect.normalized();
+    addCorners(path, r, cornersOf(r, radius));
 }
 
 QPainterPath roundedRect(const QRectF &rect, double radius)
@@ -140,10 +163,25 @@ struct ShadowMask {
     QPointF origin; // image top-left in the shape's coordinates
 };
 
-QHash<QByteArray, ShadowMask> &shadowCache()
+QCache<QByteArray, ShadowMask> &shadowCache()
 {
-    static QHash<QByteArray, ShadowMask> cache;
+    static QCache<QByteArray, ShadowMask> cache(shadowCacheBudget);
     return cache;
+}
+
+// A mask from the cache, made and stored when missing; a mask larger than the whole budget is
+// used once and not kept.
+template <typename Make>
+ShadowMask cachedMask(const QByteArray &key, Make make)
+{
+    auto &cache = shadowCache();
+    if (const ShadowMask *hit = cache.object(key))
+        return *hit;
+    ShadowMask mask = make();
+    const qsizetype cost = std::max<qsizetype>(1, mask.image.sizeInBytes());
+    if (cost <= cache.maxCost())
+        cache.insert(key, new ShadowMask(mask), cost);
+    return mask;
 }
 
 QByteArray shadowKey(const QPainterPath &shape, const QColor &colour, double radius, double scale)
@@ -237,16 +275,92 @@ void drawShadow(QPainter &painter, const QPainterPath &shape, const QColor &colo
     if (shape.isEmpty() || colour.alpha() == 0)
         return;
     const double scale = std::max(deviceScale(painter), 0.01);
-    auto &cache = shadowCache();
-    const QByteArray key = shadowKey(shape, colour, radius, scale);
-    auto it = cache.find(key);
-    if (it == cache.end()) {
-        if (cache.size() >= 512) // a zoom sweep or many shapes: start again rather than grow
-            cache.clear();
-        it = cache.insert(key, makeShadow(shape, colour, radius, scale));
+    const ShadowMask mask =
+        cachedMask(shadowKey(shape, colour, radius, scale), [&] { return makeShadow(shape, colour, radius, scale); });
+    const QSizeF logical = QSizeF(mask.image.size()) / scale;
+    painter.drawImage(QRectF(mask.origin + offset, logical), mask.image);
+}
+
+namespace {
+
+// One axis of a rounded rectangle's shadow in device pixels: the mask's source spans and where
+// they go. A long side is drawn from a short mask: both corner parts as they are and one pixel
+// of the straight middle stretched between them.
+struct Span {
+    int source, sourceLength, target, targetLength;
+};
+
+struct Axis {
+    int maskLength; // the shape's length in the mask
+    QList<Span> spans;
+};
+
+// `start` and `length`: the shape's whole-pixel extent; `corner`: the pixels from each end inside
+// which the blurred corner differs from the straight side; `margin`: the blur's reach outside.
+Axis axis(int start, int length, int corner, int margin)
+{
+    if (length <= 2 * corner + 1)
+        return {length, {{0, length + 2 * margin, start - margin, length + 2 * margin}}};
+    const int end = margin + corner;
+    return {2 * corner + 1,
+            {{0, end, start - margin, end},
+             {end, 1, start + corner, length - 2 * corner},
+             {end + 1, end, start + length - corner, end}}};
+}
+
+} // namespace
+
+void drawRoundedShadow(QPainter &painter, const QRectF &rect, double cornerRadius, const QColor &colour,
+                       double radius, QPointF offset)
+{
+    const QRectF r = rect.normalized();
+    if (r.isEmpty() || colour.alpha() == 0)
+        return;
+    const QTransform t = painter.deviceTransform();
+    const double s = t.m11();
+    const QRectF device = t.mapRect(r.translated(offset));
+    const int left = static_cast<int>(std::lround(device.left())), top = static_cast<int>(std::lround(device.top()));
+    const int width = static_cast<int>(std::lround(device.right())) - left;
+    const int height = static_cast<int>(std::lround(device.bottom())) - top;
+    // Turned, sheared or unevenly scaled painters, and shapes thinner than a pixel: the outline.
+    if (t.type() > QTransform::TxScale || !(s > 0) || std::abs(t.m22() - s) > 1e-9 || width < 1 || height < 1) {
+        drawShadow(painter, roundedRect(r, cornerRadius), colour, radius, offset);
+        return;
     }
-    const QSizeF logical = QSizeF(it->image.size()) / scale;
-    painter.drawImage(QRectF(it->origin + offset, logical), it->image);
+    const Corners corners = cornersOf(r, cornerRadius);
+    const double blur = std::max(0.0, radius) * s, deviceRadius = corners.radius * s;
+    const int reach = static_cast<int>(std::ceil(3 * blur / 2)); // the blur kernel's half width
+    const int margin = reach + 1;
+    const int corner = static_cast<int>(std::ceil(corners.reach() * s)) + reach + 1;
+    const Axis across = axis(left, width, corner, margin), down = axis(top, height, corner, margin);
+
+    QByteArray key("rounded");
+    const auto put = [&key](auto v) { key.append(reinterpret_cast<const char *>(&v), sizeof v); };
+    put(std::round(blur * 1000) / 1000);
+    put(std::round(deviceRadius * 1000) / 1000);
+    put(corners.continuous);
+    put(colour.rgba64());
+    put(across.maskLength);
+    put(down.maskLength);
+    const ShadowMask mask = cachedMask(key, [&] {
+        QPainterPath shape;
+        shape.setFillRule(Qt::WindingFill);
+        const QRectF box(0, 0, across.maskLength, down.maskLength);
+        addCorners(shape, box, {std::min(deviceRadius, std::min(box.width(), box.height()) / 2), corners.continuous});
+        return makeShadow(shape, colour, blur, 1);
+    });
+
+    // Whole device pixels, mapped back through the painter's own transform (which may carry a
+    // child widget's offset apart from its world transform), without smoothing: a stretched
+    // pixel repeats exactly, with no seams.
+    const QTransform back = t.inverted();
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    for (const Span &y : down.spans)
+        for (const Span &x : across.spans)
+            painter.drawImage(back.mapRect(QRectF(x.target, y.target, x.targetLength, y.targetLength)), mask.image,
+                              QRectF(x.source, y.source, x.sourceLength, y.sourceLength));
+    painter.restore();
 }
 
 void Layer::draw(QPainter &painter, QSize size, const QByteArray &key, double opacity,
@@ -272,6 +386,11 @@ void Layer::draw(QPainter &painter, QSize size, const QByteArray &key, double op
 qsizetype shadowCacheSize()
 {
     return shadowCache().size();
+}
+
+qsizetype shadowCacheBytes()
+{
+    return shadowCache().totalCost();
 }
 
 void clearShadowCache()

@@ -46,8 +46,17 @@ void addRoundedRect(QPainterPath &path, const QRectF &rect, double radius);
 // cached by shape, radius, colour and the painter's device scale, so zooming stays sharp.
 void drawShadow(QPainter &painter, const QPainterPath &shape, const QColor &colour, double radius,
                 QPointF offset);
-// Number of cached shadow masks (tests and diagnostics).
+// The shadow of roundedRect(rect, cornerRadius), placed on whole device pixels: one small mask
+// of blurred corners per radius, blur, colour and scale serves every size, its straight middle
+// stretched along the sides (a turned or sheared painter gets drawShadow instead).
+void drawRoundedShadow(QPainter &painter, const QRectF &rect, double cornerRadius, const QColor &colour,
+                       double radius, QPointF offset);
+// The masks of both calls share one cache of at most shadowCacheBudget bytes, least recently
+// used dropped first; a mask larger than the budget is drawn and not kept.
+inline constexpr qsizetype shadowCacheBudget = qsizetype(6) << 20;
+// Number of cached shadow masks and their bytes (tests and diagnostics).
 [[nodiscard]] qsizetype shadowCacheSize();
+[[nodiscard]] qsizetype shadowCacheBytes();
 void clearShadowCache();
 
 // The device pixels per interface pixel of the painter's current transform.

@@ -11,6 +11,8 @@ VKKitTheme t()
 
 // Function-local statics: built once on first use, safely under concurrent first use.
 const QColor &moss() { static const QColor c = QColor::fromRgbF(0.47f, 0.80f, 0.42f); return c; }
+const QColor &cyan() { static const QColor c = QColor::fromRgbF(0.2f, 0.7f, 0.9f); return c; }
+const QColor &orange() { static const QColor c = QColor::fromRgbF(1.0f, 0.6f, 0.0f); return c; }
 const QColor &amber() { static const QColor c = QColor::fromRgbF(1.0f, 0.72f, 0.22f); return c; }
 const QColor &ruby() { static const QColor c = QColor::fromRgbF(1.0f, 0.33f, 0.30f); return c; }
 const QColor &lcdBG() { static const QColor c = QColor::fromRgbF(0.04f, 0.09f, 0.06f); return c; }

@@ -15,6 +15,8 @@ namespace LWStyle {
 const QColor &moss();
 const QColor &amber();
 const QColor &ruby();
+const QColor &cyan();   // guides and snap lines
+const QColor &orange(); // the selection's accents
 const QColor &lcdBG();
 const QColor &lcdText();
 const QColor &lcdDim();

@@ -22,12 +22,17 @@ QFont uiFont(const QString &family, double px, int weight)
 {
     LWFonts::registerBundled();
     QFont f(family);
-    f.setPointSizeF(px * 72.0 / logicalDpi());
+    f.setPointSizeF(vkPointSize(px));
     f.setWeight(static_cast<QFont::Weight>(weight));
     return f;
 }
 
 } // namespace
+
+double vkPointSize(double px)
+{
+    return px * 72.0 / logicalDpi();
+}
 
 QFont vkFont(double px, VKWeight weight)
 {

@@ -20,6 +20,8 @@ enum class VKWeight { Normal = 400, Medium = 500, Semibold = 600, Bold = 700, He
 [[nodiscard]] QFont vkMono(double px);
 // The font with `px` of extra space after each letter.
 [[nodiscard]] QFont vkTracked(QFont font, double px);
+// The point size Qt needs to show `px` interface pixels (the conversion vkFont makes).
+[[nodiscard]] double vkPointSize(double px);
 // The font's size in interface pixels (inverse of the conversion vkFont makes).
 [[nodiscard]] double vkPixelSize(const QFont &font);
 

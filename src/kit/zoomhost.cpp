@@ -4,6 +4,7 @@
 #include "model/prefs.h"
 
 #include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
 #include <cmath>
 
 VKZoomHost::VKZoomHost(QWidget *content, QSizeF minSize, QWidget *parent)
@@ -68,4 +69,13 @@ void VKZoomHost::relayout()
         m_homedSize = size();
         m_home->request();
     }
+}
+
+QWidget *VKZoomHost::outerWindow(QWidget *inner)
+{
+    QWidget *window = inner ? inner->window() : nullptr;
+    const QGraphicsProxyWidget *proxy = window ? window->graphicsProxyWidget() : nullptr;
+    if (proxy && proxy->scene() && !proxy->scene()->views().isEmpty())
+        return proxy->scene()->views().constFirst()->window();
+    return window;
 }

@@ -27,6 +27,9 @@ public:
     explicit VKZoomHost(QWidget *content, QSizeF minSize = {960, 640}, QWidget *parent = nullptr);
 
     QWidget *content() const { return m_content; }
+    // The window around the host that shows `inner` (inner's own window when no host shows it):
+    // the parent for dialogs opened from inside, whose window() is only the embedded content.
+    static QWidget *outerWindow(QWidget *inner);
     QGraphicsProxyWidget *proxy() const { return m_proxy; }
     // The layout applied last.
     const VKZoom::Layout &currentLayout() const { return m_layout; }

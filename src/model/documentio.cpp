@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
+#include <functional>
 #include <new>
 
 namespace {
@@ -96,13 +97,16 @@ bool nestedTooDeep(const QList<LWElement> &elements, int level)
 
 // The bytes of a checked value: refused rather than written as something that could not be
 // read back.
-LWDocumentIO::Result<QByteArray> encodeChecked(const QJsonValue &value, bool nestedDeep, const QString &failed)
+// `value` is made inside the scope that lets pictures skip their UTF-16 Base64 text.
+LWDocumentIO::Result<QByteArray> encodeChecked(const std::function<QJsonValue()> &makeValue, bool nestedDeep,
+                                               const QString &failed)
 {
+    LWJson::BytesScope pictures;
     using LWDocumentIO::SystemError;
     if (nestedDeep)
         return SystemError{failed + QStringLiteral("groups are nested more than %1 deep").arg(maxGroupLevels)};
     QString error;
-    std::optional<QByteArray> bytes = LWJson::write(value, &error);
+    std::optional<QByteArray> bytes = LWJson::write(makeValue(), &error);
     if (!bytes)
         return SystemError{failed + error};
     if (bytes->size() > LWDocumentIO::maxFileSize)
@@ -152,12 +156,13 @@ Result<QByteArray> encode(const LWDocument &doc)
     bool deep = false;
     for (const LWPage &page : doc.pages)
         deep = deep || nestedTooDeep(page.elements, 0);
-    return encodeChecked(doc.toJson(), deep, QStringLiteral("The design couldn't be written: "));
+    return encodeChecked([&] { return QJsonValue(doc.toJson()); }, deep,
+                         QStringLiteral("The design couldn't be written: "));
 }
 
 Result<QByteArray> encodeElements(const QList<LWElement> &elements)
 {
-    return encodeChecked(LWJson::to(elements), nestedTooDeep(elements, 0),
+    return encodeChecked([&] { return LWJson::to(elements); }, nestedTooDeep(elements, 0),
                          QStringLiteral("The items couldn't be copied: "));
 }
 
@@ -168,8 +173,8 @@ Result<QList<LWElement>> decodeElements(const QByteArray &bytes)
     if (tooManyValues(bytes, maxValues))
         return IOError::unreadable(QStringLiteral("the data holds more than %1 values").arg(maxValues));
     return guarded([&]() -> Result<QList<LWElement>> {
-        const std::optional<QJsonValue> parsed = LWJson::parse(bytes);
-        if (!parsed || !parsed->isArray())
+        const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes);
+        if (!parsed || !parsed->value.isArray())
             return IOError::notADesign();
         QList<LWElement> elements = LWJsonIn(*parsed).as<QList<LWElement>>();
         if (nestedTooDeep(elements, 0))
@@ -188,10 +193,10 @@ Result<LWDocument> decode(const QByteArray &bytes)
         return IOError::unreadable(QStringLiteral("the file holds more than %1 values").arg(maxValues));
     }
     return guarded([&]() -> Result<LWDocument> {
-        const std::optional<QJsonValue> parsed = LWJson::parse(bytes);
-        if (!parsed || !parsed->isObject())
+        const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes);
+        if (!parsed || !parsed->value.isObject())
             return IOError::notADesign();
-        const QJsonObject top = parsed->toObject();
+        const QJsonObject top = parsed->value.toObject();
         const QJsonValue format = top.value(QLatin1String("format"));
         if (!format.isString() || format.toString() != LWDocument::formatName)
             return IOError::notADesign();

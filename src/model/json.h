@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QString>
 #include <QUuid>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <type_traits>
@@ -38,6 +39,32 @@ namespace LWJson {
 [[nodiscard]] std::optional<QByteArray> write(const QJsonValue &value, QString *error = nullptr);
 // Parses any JSON text; nothing when it is not JSON.
 [[nodiscard]] std::optional<QJsonValue> parse(const QByteArray &bytes);
+
+// Long strings that are strict Base64 (pictures), decoded while the text is scanned and kept out
+// of the parsed tree, which holds a short stand-in string for each; LWJsonIn resolves them.
+struct Blobs;
+struct Parsed {
+    QJsonValue value;
+    std::shared_ptr<const Blobs> blobs;
+};
+// As parse (the same texts refused, at the same places), without turning pictures into UTF-16.
+[[nodiscard]] std::optional<Parsed> parseWithBlobs(const QByteArray &bytes);
+
+// While one lives on this thread, to(QByteArray) keeps the bytes aside under a stand-in string
+// and write() puts their Base64 straight into its output. Values made in the scope are for
+// write() in the scope only.
+class BytesScope {
+public:
+    BytesScope();
+    ~BytesScope();
+    BytesScope(const BytesScope &) = delete;
+    BytesScope &operator=(const BytesScope &) = delete;
+
+    struct State;
+private:
+    std::unique_ptr<State> m_state;
+    State *m_outer;
+};
 
 QString uuidText(const QUuid &id); // 36 characters, upper case
 
@@ -76,6 +103,7 @@ template <class T> void putOptional(QJsonObject &o, const char *key, const std::
 class LWJsonIn {
 public:
     explicit LWJsonIn(QJsonValue value, QString path = {});
+    explicit LWJsonIn(const LWJson::Parsed &parsed);
 
     QString path() const; // spelled out on demand: most values never need it
     const QJsonValue &raw() const { return m_value; }
@@ -116,8 +144,11 @@ public:
 
 private:
     LWJsonIn(QJsonValue value, QString parentPath, const char *key, qsizetype index);
+    LWJsonIn child(QJsonValue value, QString parentPath, const char *key, qsizetype index) const;
     QJsonObject object() const;
+    qsizetype blobIndex() const; // -1 unless the value stands in for a blob
     QJsonValue m_value;
+    std::shared_ptr<const LWJson::Blobs> m_blobs;
     QString m_parent;              // the parent's path (shared, not copied)
     const char *m_key = nullptr;   // this value's key in its parent object, or
     qsizetype m_index = -1;        // its index in its parent array

@@ -5,12 +5,14 @@
 
 struct LWImage;
 
-// Decoded pictures, kept for the life of the process under the picture's asset id (the bytes
-// are never compared: new bytes need a new asset id). Two independent tables, previews and full
-// size, behind one lock that is held across look-up, decode and insertion, so each picture is
-// decoded at most once per size. Every result is upright by the file's orientation tag (HEIF:
-// by its own rotation boxes, through LWHeif, as 8-bit RGBA).
-// Failures give none and are not remembered. Thread-safe.
+// Decoded pictures under the picture's asset id (the bytes are never compared: new bytes need a
+// new asset id). Two independent tables, previews and full size, each limited by bytes: past its
+// budget the least recently used pictures are dropped and decoded again when next asked for. A
+// picture that alone exceeds a budget is kept alone. Decodes run outside the lock: different
+// pictures decode in parallel, while a second request for a picture being decoded waits for that
+// decode, so each picture is decoded once per size while it stays in its table. Every result is
+// upright by the file's orientation tag (HEIF: by its own rotation boxes, through LWHeif, as
+// 8-bit RGBA). Failures give none and are not remembered. Thread-safe.
 namespace LWImageCache {
 
 // Longer side of a preview, in pixels. Smaller pictures are never scaled up.
@@ -22,18 +24,32 @@ inline constexpr int previewMaxPixels = 1600;
 inline constexpr qint64 maxPixelCount = 150'000'000;
 inline constexpr int allocationLimitMB = 1200;
 
+// Bytes of decoded pixels each table keeps: five 24-megapixel photos at full size, some twenty
+// previews of 1600 pixels.
+struct Budget {
+    qint64 full = qint64(512) << 20;
+    qint64 preview = qint64(128) << 20;
+};
+
 // The picture decoded at preview size (preview true) or full size; none when the record has no
 // data (no table is touched then) or the bytes cannot be decoded.
 [[nodiscard]] std::optional<QImage> image(const LWImage &picture, bool preview);
 
-// The upright pixel size of the full image (decoding it into the full table); none when it
-// cannot be decoded.
+// The upright pixel size of the full image: read from the file's header (sides swapped for a
+// quarter turn), or from the full table when it holds the picture; only a header that gives no
+// size makes it decode. None when the record has no data, the bytes are no picture or the
+// picture is over maxPixelCount.
 [[nodiscard]] std::optional<QSizeF> pixelSize(const LWImage &picture);
 
-// Table sizes and the number of decodes attempted so far, for tests and diagnostics.
+// Sets the budgets (tests and diagnostics), dropping what no longer fits; returns the old ones.
+Budget setBudget(const Budget &budget);
+
+// Table sizes, their bytes and the number of decodes attempted so far, for tests and diagnostics.
 struct Stats {
     qsizetype full = 0;
     qsizetype preview = 0;
+    qint64 fullBytes = 0;
+    qint64 previewBytes = 0;
     qint64 decodes = 0;
 };
 Stats stats();

@@ -1,6 +1,7 @@
 #include "render/pdfboxes.h"
 
 #include "render/pdffile.h"
+#include "render/pdfpictures.h"
 #include "render/pdftext.h"
 
 #include "render/renderer.h"
@@ -22,10 +23,9 @@ bool finite(const QRectF &r)
            std::isfinite(r.height()) && r.width() > 0 && r.height() > 0;
 }
 
-} // namespace
-
-std::optional<QByteArray> finishPdf(const QByteArray &bytes, const QList<PdfPageBoxes> &pages,
-                                    const PdfInfo &info, QString *error, const QList<PdfPageRecipe> &recipes)
+std::optional<QByteArray> finishWith(const QByteArray &bytes, const QList<PdfPageBoxes> &pages, const PdfInfo &info,
+                                     QString *error, const QList<PdfPageRecipe> &recipes,
+                                     const QList<LWPdfFile::PictureSwap> &pictures)
 {
     auto fail = [error](const QString &why) -> std::optional<QByteArray> {
         if (error)
@@ -37,14 +37,25 @@ std::optional<QByteArray> finishPdf(const QByteArray &bytes, const QList<PdfPage
             (b.trim && !finite(*b.trim)))
             return fail(QStringLiteral("A page box is empty or not a finite rectangle."));
     }
-    return LWPdfFile::finish(bytes, {recipes, pages, info, LWPdfText::completedToUnicode}, error);
+    return LWPdfFile::finish(bytes, {recipes, pages, info, LWPdfText::completedToUnicode, pictures}, error);
+}
+
+} // namespace
+
+std::optional<QByteArray> finishPdf(const QByteArray &bytes, const QList<PdfPageBoxes> &pages,
+                                    const PdfInfo &info, QString *error, const QList<PdfPageRecipe> &recipes)
+{
+    return finishWith(bytes, pages, info, error, recipes, {});
 }
 
 // QPdfWriter that records where transparency groups begin and end: each boundary starts a new
 // written page (the painter's state carries over), and the recipes say how to join them again.
-class LayeredPdfWriter final : public QPdfWriter, public LWRenderer::LayerSink {
+class LayeredPdfWriter final : public QPdfWriter, public LWRenderer::LayerSink, public LWRenderer::PictureSink {
 public:
     using QPdfWriter::QPdfWriter;
+
+    PdfPictures pictures;
+    std::optional<StandIn> standIn(const LWImage &picture) override { return pictures.standIn(picture); }
 
     QList<PdfPageRecipe> recipes;
     int written = 0; // pages Qt has begun
@@ -152,7 +163,13 @@ std::optional<QByteArray> PdfPageWriter::finish(const QList<PdfPageBoxes> &boxes
     }
     d->failed = true; // one document per writer
     d->buffer.close();
-    return finishPdf(d->bytes, boxes, d->info, error, d->writer->recipes);
+    const std::optional<QList<LWPdfFile::PictureSwap>> pictures = d->writer->pictures.swaps();
+    if (!pictures) {
+        if (error)
+            *error = QStringLiteral("A picture could not be compressed.");
+        return std::nullopt;
+    }
+    return finishWith(d->bytes, boxes, d->info, error, d->writer->recipes, *pictures);
 }
 
 } // namespace LWExport

@@ -11,6 +11,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <set>
 
@@ -245,6 +246,65 @@ void fixToUnicode(QPDF &pdf, const ToUnicodeFix &fix)
     }
 }
 
+void writeImage(QPDFObjectHandle stream, const ImageData &image)
+{
+    QPDFObjectHandle dict = stream.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(image.gray ? "/DeviceGray" : "/DeviceRGB"));
+    for (const char *key : {"/Decode", "/SMask", "/Mask", "/ImageMask", "/Length"})
+        dict.removeKey(key);
+    QPDFObjectHandle parms = QPDFObjectHandle::newNull();
+    if (image.predictorColors > 0) {
+        parms = QPDFObjectHandle::newDictionary();
+        parms.replaceKey("/Predictor", QPDFObjectHandle::newInteger(15));
+        parms.replaceKey("/Colors", QPDFObjectHandle::newInteger(image.predictorColors));
+        parms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+        parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
+    }
+    auto buffer = std::make_shared<Buffer>(size_t(image.data.size()));
+    std::memcpy(buffer->getBuffer(), image.data.constData(), size_t(image.data.size()));
+    stream.replaceStreamData(buffer, QPDFObjectHandle::newName(image.filter.toStdString()), parms);
+    stream.setFilterOnWrite(false); // written as given: neither decoded nor deflated again
+}
+
+// Puts every picture in place of its stand-in. Qt stores an image once however often it is
+// drawn, so each stand-in is one object.
+void swapPictures(QPDF &pdf, const QList<PictureSwap> &pictures)
+{
+    if (pictures.isEmpty())
+        return;
+    for (QPDFObjectHandle obj : pdf.getAllObjects()) {
+        if (!obj.isStream())
+            continue;
+        QPDFObjectHandle dict = obj.getDict();
+        if (!dict.getKey("/Subtype").isNameAndEquals("/Image") || !dict.getKey("/Width").isInteger() ||
+            !dict.getKey("/Height").isInteger())
+            continue;
+        const long long w = dict.getKey("/Width").getIntValue(), h = dict.getKey("/Height").getIntValue();
+        for (const PictureSwap &swap : pictures) {
+            if (w != swap.standInSize.width() || h != swap.standInSize.height())
+                continue;
+            try {
+                if (bytesOf(obj.getStreamData(qpdf_dl_generalized)) != swap.standInRgb)
+                    continue;
+            } catch (const std::exception &) {
+                break;
+            }
+            writeImage(obj, swap.image);
+            if (swap.softMask) {
+                QPDFObjectHandle mask = pdf.newStream();
+                writeImage(mask, *swap.softMask);
+                dict.replaceKey("/SMask", mask);
+            }
+            break;
+        }
+    }
+}
+
 // Qt embeds every font as a subset but names it without the tag that marks one. The tag comes from
 // the subset's own bytes, so one subset always gets one tag and two subsets of a face differ.
 void tagSubsets(QPDF &pdf)
@@ -319,11 +379,15 @@ public:
             const QPDFObjectHandle::Rectangle m = first.getMediaBox().getArrayAsRectangle();
             // Generous: Qt's media box is rounded, and nothing may be cut at a group's edge.
             m_bbox = QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(m.llx - 72, m.lly - 72, m.urx + 72, m.ury + 72));
-            const Built built = build(recipe, 1, recipe.size(), recipe.front().index);
+            Built built = build(recipe, 1, recipe.size(), recipe.front().index);
             QPDFObjectHandle page = m_pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
             page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
             page.replaceKey("/MediaBox", first.getMediaBox().shallowCopy());
-            page.replaceKey("/Resources", built.resources());
+            QPDFObjectHandle resources = built.resources();
+            // Readers and preflight tools look for a page's fonts in its own resources.
+            if (!built.fonts.getKeys().empty())
+                resources.replaceKey("/Font", built.fonts);
+            page.replaceKey("/Resources", resources);
             page.replaceKey("/Contents", m_pdf.newStream(built.content));
             m_doc.addPageAt(QPDFPageObjectHelper(page), true, first);
             keep.push_back(page);
@@ -343,6 +407,7 @@ private:
         std::string content;
         QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
         QPDFObjectHandle states = QPDFObjectHandle::newDictionary();
+        QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary(); // of every nested page
         QPDFObjectHandle resources() const
         {
             QPDFObjectHandle r = QPDFObjectHandle::newDictionary();
@@ -363,6 +428,16 @@ private:
         return f;
     }
 
+    // Qt names each font once per file, so a name met again is the same font.
+    static void addFonts(QPDFObjectHandle into, QPDFObjectHandle fonts)
+    {
+        if (!fonts.isDictionary())
+            return;
+        for (const std::string &key : fonts.getKeys())
+            if (!into.hasKey(key))
+                into.replaceKey(key, fonts.getKey(key));
+    }
+
     std::string pageContent(QPDFPageObjectHelper page)
     {
         Pl_Buffer buffer("page content");
@@ -378,7 +453,9 @@ private:
         auto addPage = [&](int index) {
             QPDFPageObjectHelper page = m_written[size_t(index)];
             const std::string name = "/LWp" + std::to_string(m_names++);
-            b.xobjects.replaceKey(name, form(pageContent(page), page.getAttribute("/Resources", false)));
+            QPDFObjectHandle resources = page.getAttribute("/Resources", false);
+            b.xobjects.replaceKey(name, form(pageContent(page), resources));
+            addFonts(b.fonts, resources.getKey("/Font"));
             b.content += "q " + name + " Do Q\n";
         };
         if (firstPage >= 0)
@@ -397,6 +474,7 @@ private:
                     break;
             }
             const Built inner = build(recipe, i + 1, end, -1);
+            addFonts(b.fonts, inner.fonts);
             QPDFObjectHandle group = form(inner.content, inner.resources());
             QPDFObjectHandle g = QPDFObjectHandle::newDictionary();
             g.replaceKey("/Type", QPDFObjectHandle::newName("/Group"));
@@ -438,6 +516,7 @@ std::optional<QByteArray> finish(const QByteArray &bytes, const Finish &how, QSt
         QPDF pdf;
         open(pdf, bytes);
         placeGradientMasks(pdf); // before joining: the walk reads the pages Qt wrote
+        swapPictures(pdf, how.pictures);
         if (!how.recipes.isEmpty() && !PageJoiner(pdf).join(how.recipes))
             return fail(QStringLiteral("The pages cannot be joined as asked."));
 
@@ -538,6 +617,33 @@ QList<QByteArray> toUnicodeMaps(const QByteArray &bytes)
         for (QPDFObjectHandle o : pdf.getAllObjects()) {
             if (o.isDictionary() && o.getKey("/ToUnicode").isStream())
                 out.append(bytesOf(o.getKey("/ToUnicode").getStreamData(qpdf_dl_generalized)));
+        }
+    } catch (const std::exception &) {
+        return {};
+    }
+    return out;
+}
+
+QList<StoredImage> images(const QByteArray &bytes)
+{
+    QList<StoredImage> out;
+    try {
+        QPDF pdf;
+        open(pdf, bytes);
+        std::set<QPDFObjGen> masks;
+        for (QPDFObjectHandle o : pdf.getAllObjects())
+            if (o.isStream() && o.getDict().getKey("/SMask").isStream())
+                masks.insert(o.getDict().getKey("/SMask").getObjGen());
+        for (QPDFObjectHandle o : pdf.getAllObjects()) {
+            if (!o.isStream() || !o.getDict().getKey("/Subtype").isNameAndEquals("/Image") || masks.count(o.getObjGen()))
+                continue;
+            QPDFObjectHandle dict = o.getDict();
+            QPDFObjectHandle filter = dict.getKey("/Filter");
+            if (filter.isArray())
+                filter = filter.getArrayItem(0);
+            out.append({filter.isName() ? QByteArray::fromStdString(filter.getName()) : QByteArray(),
+                        bytesOf(o.getRawStreamData()), int(dict.getKey("/Width").getIntValueAsInt()),
+                        int(dict.getKey("/Height").getIntValueAsInt()), dict.getKey("/SMask").isStream()});
         }
     } catch (const std::exception &) {
         return {};

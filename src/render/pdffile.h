@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QRectF>
+#include <QSize>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -22,6 +23,24 @@ struct EmbeddedFont {
 // The font's new ToUnicode CMap, or none to keep the one it has.
 using ToUnicodeFix = std::function<std::optional<QByteArray>(const EmbeddedFont &)>;
 
+// An image's data for the PDF, already encoded with `filter`.
+struct ImageData {
+    QByteArray data;
+    QByteArray filter;       // "/DCTDecode" or "/FlateDecode"
+    int width = 0, height = 0;
+    bool gray = false;       // DeviceGray, else DeviceRGB; 8 bits a sample
+    int predictorColors = 0; // Flate rows carry PNG filter bytes for this many samples a pixel
+};
+
+// A picture that the writer drew as a small stand-in image: the image whose decoded samples are
+// standInRgb (8-bit RGB, standInSize) gets the picture's data and, with softMask, an /SMask.
+struct PictureSwap {
+    QSize standInSize;
+    QByteArray standInRgb;
+    ImageData image;
+    std::optional<ImageData> softMask;
+};
+
 struct Finish {
     // Joins pages first (see LWExport::PdfPageRecipe); empty: every page stands alone.
     QList<LWExport::PdfPageRecipe> recipes;
@@ -29,6 +48,7 @@ struct Finish {
     std::optional<QList<LWExport::PdfPageBoxes>> pages;
     std::optional<LWExport::PdfInfo> info; // Creator and Title
     ToUnicodeFix toUnicode;                // asked once per embedded font
+    QList<PictureSwap> pictures;           // each stand-in found is swapped, its data left as given
 };
 
 // Rewrites the PDF as `how` says and always mends Qt's gradient soft masks: each becomes a
@@ -46,6 +66,13 @@ struct StoredBoxes { // as stored on each page (not inherited): x, y from the lo
 [[nodiscard]] QString infoText(const QByteArray &pdf, const char *key); // "/Creator", "/Title"
 [[nodiscard]] int imageCount(const QByteArray &pdf);                     // pictures, without their masks
 [[nodiscard]] QList<QByteArray> toUnicodeMaps(const QByteArray &pdf);    // decoded, in object order
+struct StoredImage {
+    QByteArray filter; // the first filter's name, empty when none
+    QByteArray data;   // as stored, still encoded
+    int width = 0, height = 0;
+    bool softMask = false;
+};
+[[nodiscard]] QList<StoredImage> images(const QByteArray &pdf); // without the soft masks
 
 // The number of entries of the page's /Resources /Font dictionary (page counted from 0): 0 when
 // the page has neither; none for bytes that do not parse or a page that is not there.

@@ -3,6 +3,7 @@
 #include "render/parallel.h"
 
 #include <QColorSpace>
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -76,17 +77,24 @@ struct Band {
     int y0 = 0, y1 = 0;
     std::unique_ptr<uchar[]> data;
     qsizetype size = 0;
-    uLong adler = 1, crc = 0;
+    uLong adler = 1, crc = 0; // crc: of the band as an IDAT chunk's body
     bool ok = false;
+};
+
+// Rows of samples to deflate: n bytes a row, bpp bytes a pixel, row(y, out) fills one.
+struct Rows {
+    int height = 0;
+    qsizetype n = 0;
+    int bpp = 0;
+    const RowSamples &row;
 };
 
 // Deflates rows [y0, y1) as a raw stream that ends on a byte boundary (the last band: finished),
 // primed with the filtered rows above it so that little is lost at the joins.
-void deflateBand(const QImage &image, Band &band, bool first, bool last)
+void deflateBand(const Rows &rows, Band &band, bool first, bool last)
 {
-    const QImage::Format format = image.format();
-    const int bpp = hasAlpha(format) ? 4 : 3;
-    const qsizetype n = qsizetype(image.width()) * bpp;
+    const qsizetype n = rows.n;
+    const int bpp = rows.bpp;
     std::vector<uchar> cur(static_cast<size_t>(n)), prev(static_cast<size_t>(n)), filtered(static_cast<size_t>(n) + 1);
 
     z_stream z{};
@@ -98,9 +106,9 @@ void deflateBand(const QImage &image, Band &band, bool first, bool last)
         dict.reserve(size_t(primeRows) * size_t(n + 1));
         const int from = band.y0 - primeRows;
         if (from > 0)
-            samples(image.constScanLine(from - 1), image.width(), format, prev.data());
+            rows.row(from - 1, prev.data());
         for (int y = from; y < band.y0; ++y) {
-            samples(image.constScanLine(y), image.width(), format, cur.data());
+            rows.row(y, cur.data());
             filterRow(cur.data(), y > 0 ? prev.data() : nullptr, n, bpp, filtered.data());
             dict.insert(dict.end(), filtered.begin(), filtered.end());
             std::swap(cur, prev);
@@ -108,7 +116,7 @@ void deflateBand(const QImage &image, Band &band, bool first, bool last)
         const size_t keep = std::min<size_t>(dict.size(), 32768);
         deflateSetDictionary(&z, dict.data() + dict.size() - keep, uInt(keep));
     } else if (band.y0 > 0) {
-        samples(image.constScanLine(band.y0 - 1), image.width(), format, prev.data());
+        rows.row(band.y0 - 1, prev.data());
     }
 
     const qsizetype raw = qsizetype(band.y1 - band.y0) * (n + 1);
@@ -124,7 +132,7 @@ void deflateBand(const QImage &image, Band &band, bool first, bool last)
     z.avail_out = uInt(capacity - head);
     int result = Z_OK;
     for (int y = band.y0; y < band.y1 && result == Z_OK; ++y) {
-        samples(image.constScanLine(y), image.width(), format, cur.data());
+        rows.row(y, cur.data());
         filterRow(cur.data(), y > 0 ? prev.data() : nullptr, n, bpp, filtered.data());
         std::swap(cur, prev);
         band.adler = adler32(band.adler, filtered.data(), uInt(n + 1));
@@ -138,9 +146,32 @@ void deflateBand(const QImage &image, Band &band, bool first, bool last)
     band.ok = last ? result == Z_STREAM_END : result == Z_OK;
     band.size = capacity - z.avail_out;
     deflateEnd(&z);
-    if (!band.ok)
-        return;
-    band.crc = chunkCrc("IDAT", band.data.get(), band.size);
+    if (band.ok)
+        band.crc = chunkCrc("IDAT", band.data.get(), band.size);
+}
+
+// The rows deflated in bands on all cores; the first band starts with the zlib header, the last
+// ends the deflate stream. Empty when any band fails. *adler: the whole stream's checksum.
+std::vector<Band> deflateBands(const Rows &rows, uLong *adler)
+{
+    const qsizetype rowBytes = rows.n + 1;
+    const int height = rows.height;
+    const int rowsPerBand = int(std::clamp<qsizetype>(bandBytes / rowBytes, 1, height));
+    std::vector<Band> bands((height + rowsPerBand - 1) / rowsPerBand);
+    for (size_t i = 0; i < bands.size(); ++i) {
+        bands[i].y0 = int(i) * rowsPerBand;
+        bands[i].y1 = std::min(height, bands[i].y0 + rowsPerBand);
+    }
+    LWParallel::forEach(int(bands.size()), [&](int i) {
+        deflateBand(rows, bands[size_t(i)], i == 0, size_t(i) + 1 == bands.size());
+    });
+    *adler = 1;
+    for (const Band &band : bands) {
+        if (!band.ok)
+            return {};
+        *adler = adler32_combine(*adler, band.adler, z_off_t(band.y1 - band.y0) * rowBytes);
+    }
+    return bands;
 }
 
 void put32(uchar *p, quint32 v)
@@ -182,29 +213,19 @@ bool handles(const QImage &image)
 
 std::optional<QByteArray> encode(const QImage &image, int dotsPerMetre)
 {
-    if (!handles(image) || dotsPerMetre <= 0)
+    if (!handles(image) || dotsPerMetre <= 0 || image.height() < 1)
         return std::nullopt;
-    const int bpp = hasAlpha(image.format()) ? 4 : 3;
-    const qsizetype rowBytes = qsizetype(image.width()) * bpp + 1;
+    const QImage::Format format = image.format();
+    const int bpp = hasAlpha(format) ? 4 : 3;
     const int height = image.height();
-    const int rowsPerBand = int(std::clamp<qsizetype>(bandBytes / rowBytes, 1, height));
-    std::vector<Band> bands((height + rowsPerBand - 1) / rowsPerBand);
-    for (size_t i = 0; i < bands.size(); ++i) {
-        bands[i].y0 = int(i) * rowsPerBand;
-        bands[i].y1 = std::min(height, bands[i].y0 + rowsPerBand);
-    }
-    LWParallel::forEach(int(bands.size()), [&](int i) {
-        deflateBand(image, bands[size_t(i)], i == 0, size_t(i) + 1 == bands.size());
-    });
-
+    const RowSamples row = [&](int y, uchar *out) { samples(image.constScanLine(y), image.width(), format, out); };
     uLong adler = 1;
+    const std::vector<Band> bands = deflateBands({height, qsizetype(image.width()) * bpp, bpp, row}, &adler);
+    if (bands.empty())
+        return std::nullopt;
     qsizetype total = 8 + 25 + 21 + 12;
-    for (const Band &band : bands) {
-        if (!band.ok)
-            return std::nullopt;
-        adler = adler32_combine(adler, band.adler, z_off_t(band.y1 - band.y0) * rowBytes);
+    for (const Band &band : bands)
         total += 12 + band.size;
-    }
     total += 4; // the stream's Adler-32 closes the last IDAT
     QByteArray bytes(total, Qt::Uninitialized);
     auto *p = reinterpret_cast<uchar *>(bytes.data());
@@ -239,6 +260,27 @@ std::optional<QByteArray> encode(const QImage &image, int dotsPerMetre)
     }
     p = putChunk(p, "IEND", nullptr, 0, chunkCrc("IEND", nullptr, 0));
     Q_ASSERT(p == reinterpret_cast<uchar *>(bytes.data()) + total);
+    return bytes;
+}
+
+std::optional<QByteArray> deflateRows(int height, qsizetype rowBytes, int bpp, const RowSamples &row)
+{
+    if (height < 1 || rowBytes < 1 || bpp < 1)
+        return std::nullopt;
+    uLong adler = 1;
+    const std::vector<Band> bands = deflateBands({height, rowBytes, bpp, row}, &adler);
+    if (bands.empty())
+        return std::nullopt;
+    qsizetype total = 4;
+    for (const Band &band : bands)
+        total += band.size;
+    QByteArray bytes(total, Qt::Uninitialized);
+    char *p = bytes.data();
+    for (const Band &band : bands) {
+        std::memcpy(p, band.data.get(), size_t(band.size));
+        p += band.size;
+    }
+    qToBigEndian(quint32(adler), p);
     return bytes;
 }
 

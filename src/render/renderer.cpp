@@ -151,7 +151,8 @@ bool drawableGeometry(const LWElement &e)
 
 // Draws the element into an offscreen layer at device resolution (600 DPI for a vector device
 // without groups) and blends the layer at the element's opacity, so its parts do not show
-// through each other.
+// through each other. The layer covers only the part of the element inside the device and the
+// clip, so each band of a banded bitmap makes a layer of its own rows.
 void drawLayered(const LWElement &e, QPainter &p, const LWRenderOptions &options)
 {
     const bool vector = p.paintEngine() && p.paintEngine()->type() != QPaintEngine::Raster;
@@ -162,8 +163,11 @@ void drawLayered(const LWElement &e, QPainter &p, const LWRenderOptions &options
         k = 600.0 / dpi;
     }
     QRectF area = device.mapRect(paintBounds(e));
-    const QRectF deviceRect(0, 0, p.device()->width(), p.device()->height());
-    area = area.intersected(deviceRect.adjusted(-2, -2, 2, 2));
+    // Only what can show: the device, and the clip (a band's rows), with a margin for smoothing.
+    QRectF visible = QRectF(0, 0, p.device()->width(), p.device()->height());
+    if (p.hasClipping())
+        visible = visible.intersected(device.mapRect(p.clipBoundingRect()));
+    area = area.intersected(visible.adjusted(-2, -2, 2, 2));
     if (area.isEmpty())
         return;
     // Keep the layer within a sane size, trading resolution for memory on vector devices.
@@ -364,11 +368,14 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     const QPainterPath mask = winding(LWGeometry::maskPath(pic.mask, frame, e.cornerRadius));
     p.save();
     p.setClipPath(mask, Qt::IntersectClip);
-    const std::optional<QImage> decoded = LWImageCache::image(pic, options.preview);
-    if (!decoded || decoded->isNull()) {
+    auto *sink = options.preview ? nullptr : dynamic_cast<PictureSink *>(p.device());
+    const std::optional<PictureSink::StandIn> standIn = sink ? sink->standIn(pic) : std::nullopt;
+    const std::optional<QImage> decoded = standIn ? std::nullopt : LWImageCache::image(pic, options.preview);
+    if (!standIn && (!decoded || decoded->isNull())) {
         drawPhotoPlaceholder(frame, p);
     } else {
-        const double wi = decoded->width(), hi = decoded->height();
+        const double wi = standIn ? standIn->upright.width() : decoded->width();
+        const double hi = standIn ? standIn->upright.height() : decoded->height();
         // Crop in whole pixels: origin rounded down, far edges up; outside the picture is cut off.
         const double cw = std::max((1 - pic.cropL - pic.cropR) * wi, 1.0);
         const double ch = std::max((1 - pic.cropT - pic.cropB) * hi, 1.0);
@@ -397,7 +404,14 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
             const QRectF whole(target.x() - src.x() * sx, target.y() - src.y() * sy, wi * sx, hi * sy);
             p.setClipRect(target, Qt::IntersectClip);
             p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-            p.drawImage(whole, *decoded);
+            if (standIn) {
+                p.setRenderHint(QPainter::LosslessImageRendering, true); // the device finds it by its pixels
+                p.setTransform(standIn->stored * QTransform(whole.width(), 0, 0, whole.height(), whole.x(), whole.y()),
+                               true);
+                p.drawImage(QRectF(0, 0, 1, 1), standIn->image);
+            } else {
+                p.drawImage(whole, *decoded);
+            }
         }
     }
     p.restore();

@@ -36,6 +36,22 @@ public:
     virtual void endLayer(QPainter &p) = 0;
 };
 
+// A vector paint device that embeds pictures itself (the PDF writer): the renderer draws the
+// stand-in it gives, through the same clip, crop, transform and opacity as the picture, and the
+// device later puts the picture in the stand-in's place. Full-size drawing only.
+class PictureSink {
+public:
+    virtual ~PictureSink() = default;
+    struct StandIn {
+        QImage image;      // the same image (cache key) every time for one picture
+        QSize upright;     // the picture's upright pixel size, which the crop and fit use
+        QTransform stored; // maps the stand-in's unit square onto the upright unit square
+    };
+    // None when the device cannot take the picture: the renderer then draws its pixels or the
+    // missing-picture drawing, as on any device.
+    [[nodiscard]] virtual std::optional<StandIn> standIn(const LWImage &picture) = 0;
+};
+
 // A resolution in dots per inch, to tell the print-resolution bitmap from the scaled one.
 struct DPI {
     double value;

@@ -88,18 +88,49 @@ private:
     }
 };
 
-// Records print jobs; `queued` says whether the chosen printer takes PDF itself.
+// Records print jobs; `queued` says whether the chosen printer takes PDF itself. Nothing reaches
+// a real printer: the dialog starts from a PDF printer without a file, set up as `defaults` says
+// (the same on every machine), and rasterised pages go, as PDF, to `paperFile` (in the test's
+// folder), or are refused with `rasterRefusal`.
 class FakePrintBackend final : public LWPrintBackend {
 public:
     bool queued = true;
     QString refusal;
     QList<LWPrintJob> jobs;
+    QString paperFile;
+    QString rasterRefusal;
+    QList<QList<int>> rasterised;
+    QList<LWPrintOptions> rasterOptions;
+    std::function<void(QPrinter &)> defaults;
 
+    std::unique_ptr<QPrinter> makePrinter() override
+    {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setPageSize(QPageSize(QPageSize::A4));
+        printer->setDuplex(QPrinter::DuplexNone);
+        printer->setColorMode(QPrinter::Color);
+        printer->setPageOrder(QPrinter::FirstPageFirst);
+        if (defaults)
+            defaults(*printer);
+        return printer;
+    }
     bool hasQueue(const QString &) const override { return queued; }
     QString submit(const LWPrintJob &job) override
     {
         jobs.append(job);
         return refusal;
+    }
+    QString printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
+                        const LWPrintOptions &options) override
+    {
+        rasterised.append(pages);
+        rasterOptions.append(options);
+        if (!rasterRefusal.isEmpty())
+            return rasterRefusal;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(paperFile);
+        return LWPrinting::rasterise(pdf, pages, printer);
     }
 };
 
@@ -116,6 +147,7 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("settings.ini"))));
+        backend->paperFile = dir.filePath(QStringLiteral("paper.pdf"));
         VELKTestFlags::running = false;
         app.setPrompts(prompts);
         app.setPrintBackend(backend);

@@ -126,13 +126,112 @@ TEST_F(AppTest, PrintQueueReceivesTheExportBytes)
     EXPECT_EQ(job.title, QStringLiteral("Card"));
     EXPECT_EQ(job.copies, 3);
     EXPECT_EQ(job.pageRanges, QStringLiteral("2"));
+    EXPECT_EQ(job.options, (LWPrintOptions{{"multiple-document-handling", "separate-documents-collated-copies"}}));
 
     // A refusal reaches the user.
     backend->refusal = QStringLiteral("The printer refused the job: Not Found");
     app.print(false);
     EXPECT_EQ(backend->jobs.constLast().pageRanges, QString());
+    EXPECT_EQ(backend->jobs.constLast().options, LWPrintOptions()); // nothing chosen
     EXPECT_EQ(prompts->calls.constLast(), QStringList({QStringLiteral("alert"), QStringLiteral("Couldn't print the design"),
                                                        backend->refusal}));
+}
+
+TEST(PrintOptions, EachDialogChoiceIsItsCupsOption)
+{
+    using S = LWPrinting::Settings;
+    const QString sides = QStringLiteral("sides"), media = QStringLiteral("media"),
+                  colour = QStringLiteral("print-color-mode"), order = QStringLiteral("outputorder"),
+                  copies = QStringLiteral("multiple-document-handling");
+    // The printer before the dialog: A4, one-sided, colour, in order, one copy.
+    S before;
+    before.printer = QStringLiteral("desk");
+    before.paper = QPageSize(QPageSize::A4);
+    const auto chosen = [&](const std::function<void(S &)> &change) {
+        S s = before;
+        change(s);
+        return s;
+    };
+    const struct {
+        const char *name;
+        S now;
+        LWPrintOptions want;
+    } cases[] = {
+        {"nothing chosen", before, {}},
+        {"long edge", chosen([](S &s) { s.duplex = QPrinter::DuplexLongSide; }), {{sides, "two-sided-long-edge"}}},
+        {"short edge", chosen([](S &s) { s.duplex = QPrinter::DuplexShortSide; }), {{sides, "two-sided-short-edge"}}},
+        {"automatic, upright", chosen([](S &s) { s.duplex = QPrinter::DuplexAuto; }), {{sides, "two-sided-long-edge"}}},
+        {"automatic, turned", chosen([](S &s) {
+             s.duplex = QPrinter::DuplexAuto;
+             s.orientation = QPageLayout::Landscape;
+         }),
+         {{sides, "two-sided-short-edge"}}},
+        {"Letter", chosen([](S &s) { s.paper = QPageSize(QPageSize::Letter); }), {{media, "Letter"}}},
+        {"grey-scale", chosen([](S &s) { s.color = QPrinter::GrayScale; }), {{colour, "monochrome"}}},
+        {"reverse", chosen([](S &s) { s.order = QPrinter::LastPageFirst; }), {{order, "reverse"}}},
+        {"collated", chosen([](S &s) { s.copies = 2; }), {{copies, "separate-documents-collated-copies"}}},
+        {"not collated", chosen([](S &s) {
+             s.copies = 2;
+             s.collate = false;
+         }),
+         {{copies, "separate-documents-uncollated-copies"}}},
+        {"collation of one copy", chosen([](S &s) { s.collate = false; }), {}},
+        {"the dialog's own CUPS options", chosen([](S &s) { s.cupsOptions = {"page-set", "odd", "number-up", "2"}; }),
+         {{"page-set", "odd"}, {"number-up", "2"}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(LWPrinting::jobOptions(c.now, before), c.want);
+    }
+    // Undoing a printer's own settings is a choice too: one-sided, A4 and in order on a
+    // two-sided Letter printer that prints in reverse.
+    const S turned = chosen([](S &s) {
+        s.duplex = QPrinter::DuplexLongSide;
+        s.paper = QPageSize(QPageSize::Letter);
+        s.order = QPrinter::LastPageFirst;
+    });
+    EXPECT_EQ(LWPrinting::jobOptions(before, turned),
+              (LWPrintOptions{{sides, "one-sided"}, {media, "A4"}, {order, "normal"}}));
+}
+
+TEST_F(AppTest, DialogChoicesReachTheQueueAndThePrinter)
+{
+    app.newDocument(blackCard());
+    backend->defaults = [](QPrinter &p) { p.setPageSize(QPageSize(QPageSize::Letter)); };
+    const LWPrintOptions want = {{"media", "A4"},
+                                 {"print-color-mode", "monochrome"},
+                                 {"outputorder", "reverse"},
+                                 {"multiple-document-handling", "separate-documents-uncollated-copies"}};
+    for (const bool queued : {true, false}) {
+        SCOPED_TRACE(queued);
+        backend->queued = queued;
+        prompts->script = {ScriptedPrompts::printStep([](QPrinter &p) {
+            p.setPageSize(QPageSize(QPageSize::A4));
+            p.setColorMode(QPrinter::GrayScale);
+            p.setPageOrder(QPrinter::LastPageFirst);
+            p.setCopyCount(2);
+            p.setCollateCopies(false);
+            return true;
+        })};
+        app.print(false);
+    }
+    ASSERT_EQ(backend->jobs.size(), 1);
+    EXPECT_EQ(backend->jobs[0].options, want);
+    EXPECT_EQ(backend->rasterOptions, QList<LWPrintOptions>{want});
+}
+
+TEST_F(AppTest, APageTooLargeForThePrinterFailsAtOnce)
+{
+    app.newDocument(LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 30000, 30000, 9,
+                                      QStringLiteral("Wall")));
+    backend->queued = false;
+    prompts->script = {ScriptedPrompts::printStep([](QPrinter &) { return true; }), ScriptedPrompts::alertStep()};
+    app.print(false);
+    EXPECT_EQ(prompts->calls.constLast(),
+              QStringList({QStringLiteral("alert"), QStringLiteral("Couldn't print the design"),
+                           QStringLiteral("Page 1 is too large to print on this printer: at 600 dpi it would take "
+                                          "62500 million pixels, and at most 500 million fit.")}));
+    EXPECT_FALSE(QFile::exists(backend->paperFile));
 }
 
 TEST_F(AppTest, CardSheetIsForBusinessCardsOnly)
@@ -161,13 +260,35 @@ TEST_F(AppTest, NothingPrintsWithoutEditorOrChoice)
     app.print(false);
     EXPECT_TRUE(backend->jobs.isEmpty());
 
-    // Without a queue the pages go to the printer itself; here it has nowhere to print to.
+    // Without a queue the pages go to the printer itself; here it refuses them.
     backend->queued = false;
-    prompts->script = {ScriptedPrompts::printStep([](QPrinter &p) { return p.outputFileName().isEmpty(); }),
-                       ScriptedPrompts::alertStep()};
+    backend->rasterRefusal = QStringLiteral("The printer couldn't be started.");
+    prompts->script = {ScriptedPrompts::printStep([](QPrinter &) { return true; }), ScriptedPrompts::alertStep()};
     app.print(false);
-    EXPECT_EQ(prompts->calls.constLast().value(1), QStringLiteral("Couldn't print the design"));
+    EXPECT_EQ(prompts->calls.constLast(), QStringList({QStringLiteral("alert"), QStringLiteral("Couldn't print the design"),
+                                                       backend->rasterRefusal}));
     EXPECT_TRUE(backend->jobs.isEmpty());
+    EXPECT_FALSE(QFile::exists(backend->paperFile));
+}
+
+TEST_F(AppTest, WithoutAQueueTheChosenPagesPrintAsPictures)
+{
+    app.newDocument(blackCard());
+    backend->queued = false;
+    prompts->script = {ScriptedPrompts::printStep([](QPrinter &p) {
+        p.setPageSize(QPageSize(QPageSize::A4));
+        p.setPageOrientation(QPageLayout::Portrait);
+        p.setPrintRange(QPrinter::PageRange);
+        p.setFromTo(2, 2);
+        return true;
+    })};
+    app.print(false);
+    EXPECT_TRUE(backend->jobs.isEmpty());
+    EXPECT_EQ(backend->rasterised, QList<QList<int>>{{1}});
+    ReadBack paper(bytes(backend->paperFile));
+    ASSERT_EQ(paper.pdf.pageCount(), 1);
+    EXPECT_EQ(paper.pdf.pagePointSize(0).toSize(), QSize(595, 842));
+    expectNear(paper.ink(0), QRect(226, 295, 144, 252)); // turned and centred, not scaled
 }
 
 TEST_F(AppTest, RasterisedPagesKeepTheirSize)

@@ -67,26 +67,91 @@ TEST(Thumbs, PagesOutsideTheDesignShowTheNearestPage)
     }
 }
 
-TEST(Thumbs, ImagesAreMadeAtTwicePointSize)
+TEST(Thumbs, ImagesAreMadeAtThePixelRatio)
 {
     const std::optional<LWTemplate> card = LWTemplates::named(QStringLiteral("card-001"));
     ASSERT_TRUE(card);
     const struct {
-        double height;
+        double height, ratio;
         QSize pixels;
-    } cases[] = {{100, {350, 200}}, {118, {413, 236}}};
-    LWThumbs store;
-    for (const auto &c : cases)
-        (void)store.image(*card, 0, c.height);
-    ASSERT_TRUE(settle(store));
+    } cases[] = {{100, 2, {350, 200}}, {118, 2, {413, 236}}, {100, 1, {175, 100}}, {100, 1.5, {263, 150}}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.height);
+        SCOPED_TRACE(testing::Message() << c.height << " at " << c.ratio);
+        LWThumbs store;
+        store.setPixelRatio(c.ratio);
+        (void)store.image(*card, 0, c.height);
+        ASSERT_TRUE(settle(store));
         const std::optional<QImage> image = store.image(*card, 0, c.height);
         ASSERT_TRUE(image);
         EXPECT_EQ(image->size(), c.pixels);
-        EXPECT_EQ(image->devicePixelRatio(), 2);
-        EXPECT_EQ(image->deviceIndependentSize(), QSizeF(c.pixels) / 2);
+        EXPECT_EQ(image->devicePixelRatio(), c.ratio);
     }
+    // By default the ratio follows the screens (1 here) and the interface zoom (100 %).
+    EXPECT_EQ(LWThumbs().pixelRatio(), 1);
+}
+
+TEST(Thumbs, ARatioChangeKeepsTheOldImageUntilTheNewOneIsMade)
+{
+    LWThumbs store;
+    auto log = std::make_shared<MakeLog>();
+    const LWTemplate t = fakeTemplate(QStringLiteral("r"), log, {red}, Made::pages, true);
+    store.setPixelRatio(2);
+    log->gate.release();
+    (void)store.image(t, 0, 50);
+    ASSERT_TRUE(settle(store));
+    store.setPixelRatio(1);
+    const std::optional<QImage> old = store.image(t, 0, 50);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->devicePixelRatio(), 2);
+    EXPECT_TRUE(store.pending().contains(QStringLiteral("r#0#50")));
+    log->gate.release();
+    ASSERT_TRUE(settle(store));
+    EXPECT_EQ(store.image(t, 0, 50)->devicePixelRatio(), 1);
+    EXPECT_EQ(store.bytes(), store.images().value(QStringLiteral("r#0#50")).sizeInBytes());
+    EXPECT_EQ(log->calls, 2);
+}
+
+TEST(Thumbs, StoreStaysWithinItsBudgetDroppingWhatWasNotLookedAt)
+{
+    // All 500 templates scrolled through, ten at a time, against a budget of 60 thumbnails; the
+    // first ten are looked up again at every step, as the tiles of a pane that stays in view.
+    auto log = std::make_shared<MakeLog>();
+    QList<LWTemplate> all;
+    for (int i = 0; i < 500; ++i)
+        all.append(fakeTemplate(QStringLiteral("t%1").arg(i), log, {LWColor(i / 500.0, 0.5, 1 - i / 500.0)}));
+    LWThumbs store;
+    store.setPixelRatio(1);
+    (void)store.image(all[0], 0, 40);
+    ASSERT_TRUE(settle(store));
+    const QImage first = *store.image(all[0], 0, 40);
+    const qint64 each = first.sizeInBytes();
+    store.setBudget(60 * each);
+    for (int from = 0; from < 500; from += 10) {
+        for (int i = 0; i < 10; ++i) {
+            (void)store.image(all[i], 0, 40);
+            (void)store.image(all[from + i], 0, 40);
+        }
+        ASSERT_TRUE(settle(store));
+        EXPECT_LE(store.bytes(), store.budget()) << from;
+    }
+    EXPECT_EQ(store.images().size(), 60);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_TRUE(store.images().contains(QStringLiteral("t%1#0#40").arg(i))) << i;
+    for (int i = 490; i < 500; ++i)
+        EXPECT_TRUE(store.images().contains(QStringLiteral("t%1#0#40").arg(i))) << i;
+    EXPECT_FALSE(store.images().contains(QStringLiteral("t100#0#40")));
+
+    // A dropped thumbnail is made again when asked for, the same pixels.
+    const QImage before = *LWThumbs::render(all[100], 0, 40, 1);
+    EXPECT_FALSE(store.image(all[100], 0, 40));
+    ASSERT_TRUE(settle(store));
+    EXPECT_TRUE(*store.image(all[100], 0, 40) == before);
+    EXPECT_LE(store.bytes(), store.budget());
+
+    // Lowering the budget drops at once, the least recently looked at first.
+    store.setBudget(5 * each);
+    EXPECT_EQ(store.images().size(), 5);
+    EXPECT_TRUE(store.images().contains(QStringLiteral("t100#0#40")));
 }
 
 TEST(Thumbs, FailedRendersAreRememberedAndNeverQueuedAgain)

@@ -31,6 +31,13 @@ public:
         data_.clear();
         text_.reset();
     }
+    QStringList types() const override
+    {
+        QStringList out;
+        for (const auto &entry : data_)
+            out.append(entry.first);
+        return out;
+    }
     std::optional<QByteArray> data(const QString &type) const override
     {
         const auto it = data_.find(type);
@@ -143,15 +150,28 @@ TEST_F(ClipboardTest, RepeatedPastesStayPutWithThePasteboardAndCascadeWithout)
 TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
 {
     const LWElement a = rect("A");
+    const QString jpeg = QStringLiteral("image/jpeg"), webp = QStringLiteral("image/webp"),
+                  bmp = QStringLiteral("image/bmp");
+    const QByteArray pngBytes = encode(plain(600, 300, Qt::red), "png"),
+                     jpegBytes = encode(plain(600, 300, Qt::blue), "jpeg");
+    const std::map<QString, QByteArray> ours = {{LWClipboard::pasteboardType, LWDocumentIO::encodeElements({a}).value()},
+                                                {jpeg, jpegBytes}};
     const struct {
         std::map<QString, QByteArray> data;
         std::optional<QString> text;
-        bool copiedBefore; // something of ours already in memory
+        bool copiedBefore; // A already copied in this process
+        QString placed;    // whose bytes become the picture; none for text, our type for A again
     } cases[] = {
-        {{{LWClipboard::pngType, encode(plain(600, 300, Qt::red), "png")}}, {}, false},
-        {{{LWClipboard::tiffType, encode(plain(600, 300, Qt::red), "tiff")}}, {}, false},
-        {{}, QStringLiteral("Open late on Fridays"), false},
-        {{}, QStringLiteral("Open late on Fridays"), true},
+        {{{LWClipboard::pngType, pngBytes}}, {}, false, LWClipboard::pngType},
+        {{{LWClipboard::tiffType, encode(plain(600, 300, Qt::red), "tiff")}}, {}, false, LWClipboard::tiffType},
+        {{{jpeg, jpegBytes}}, {}, true, jpeg},
+        {{{webp, encode(plain(600, 300, Qt::red), "webp")}}, {}, true, webp},
+        {{{bmp, encode(plain(600, 300, Qt::red), "bmp")}}, {}, true, bmp},
+        {{{jpeg, jpegBytes}, {LWClipboard::pngType, pngBytes}}, {}, true, LWClipboard::pngType},
+        {{{jpeg, jpegBytes}, {LWClipboard::pngType, "not a picture"}}, {}, true, jpeg},
+        {ours, {}, true, LWClipboard::pasteboardType},
+        {{}, QStringLiteral("Open late on Fridays"), false, {}},
+        {{}, QStringLiteral("Open late on Fridays"), true, {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -169,12 +189,24 @@ TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
         if (c.text) {
             EXPECT_EQ(added.text->string, *c.text);
             EXPECT_EQ(added.frame.origin(), QPointF(306, 396));
+        } else if (c.placed == LWClipboard::pasteboardType) {
+            EXPECT_EQ(added.name, QStringLiteral("A"));
         } else {
             EXPECT_EQ(added.frame, LWRect(234, 360, 144, 72));
-            EXPECT_EQ(added.image->data, c.data.begin()->second);
+            EXPECT_EQ(added.image->data, c.data.at(c.placed));
         }
         EXPECT_EQ(ed->undoStack().size(), 1);
     }
+}
+
+TEST_F(ClipboardTest, AnUnreadablePictureIsReportedNotSkipped)
+{
+    auto ed = make(letter({rect("A")}));
+    LWClipboard::elements = ed->elements();
+    board->data_ = {{QStringLiteral("image/jpeg"), "not a picture"}};
+    ed->paste();
+    EXPECT_EQ(ed->elements().size(), 1);
+    EXPECT_EQ(ed->message(), LWEditor::unreadablePictureMessage);
 }
 
 TEST_F(ClipboardTest, CutRemovesOnlyUnlockedAndDuplicateLeavesClipboardsAlone)
@@ -252,4 +284,10 @@ TEST_F(ClipboardTest, SystemClipboardRoundTrip)
     system->setMimeData(other);
     ed->paste();
     EXPECT_EQ(ed->elements().last().image->data, png);
+    const QByteArray jpeg = encode(plain(600, 300, Qt::blue), "jpeg");
+    auto *photo = new QMimeData;
+    photo->setData(QStringLiteral("image/jpeg"), jpeg);
+    system->setMimeData(photo);
+    ed->paste();
+    EXPECT_EQ(ed->elements().last().image->data, jpeg);
 }

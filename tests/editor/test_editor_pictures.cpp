@@ -10,6 +10,8 @@
 
 using namespace LWTestPictures;
 
+#include <malloc.h>
+
 namespace {
 
 // The element alone, drawn at 10 pixels per point.
@@ -165,6 +167,22 @@ TEST_F(EditorTest, PlacedFilesAreBoundedAndMissingOnesSilent)
         EXPECT_EQ(ed->message(), message);
         EXPECT_FALSE(ed->canUndo());
     }
+
+    // 150 MB of zeros: refused from its head, before anything the size of the file is reserved.
+    const QString zeros = dir.filePath(QStringLiteral("zeros.png"));
+    {
+        QFile f(zeros);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(150 << 20));
+    }
+    ed = make(letter());
+    const auto heap = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };
+    const size_t before = heap();
+    size_t peak = before;
+    QObject::connect(ed.get(), &LWEditor::messageChanged, [&] { peak = std::max(peak, heap()); });
+    EXPECT_FALSE(LWImagePicker::placeFile(*ed, zeros));
+    EXPECT_EQ(ed->message(), LWEditor::unreadablePictureMessage);
+    EXPECT_LT(std::max(peak, heap()) - before, size_t(1) << 20);
 }
 
 TEST(ImagePicker, FilterTakesPictureNamesInEitherCase)

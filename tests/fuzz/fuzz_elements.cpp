@@ -18,6 +18,7 @@ public:
     QByteArray payload;
     void write(const QList<std::pair<QString, QByteArray>> &, const std::optional<QString> &) override {}
     void clear() override {}
+    QStringList types() const override { return {LWClipboard::pasteboardType}; }
     std::optional<QByteArray> data(const QString &type) const override
     {
         if (type == LWClipboard::pasteboardType)

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QSet>
 #include <QSvgRenderer>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -32,6 +33,27 @@ const QStringList uiFaces = {QStringLiteral("Nunito-Regular"), QStringLiteral("N
                              QStringLiteral("Nunito-SemiBold"), QStringLiteral("Nunito-Bold"),
                              QStringLiteral("Nunito-ExtraBold"), QStringLiteral("Nunito-Black"),
                              QStringLiteral("JetBrainsMono-Medium")};
+
+// A widget that paints one shadow, by its outline or stretched.
+class ShadowWidget : public QWidget {
+public:
+    explicit ShadowWidget(bool stretched, QWidget *parent) : QWidget(parent), stretched_(stretched) {}
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF shape(12, 10, 150, 60);
+        if (stretched_)
+            VKPaint::drawRoundedShadow(p, shape, 9, QColor(0, 0, 0, 102), 3, {0, 2});
+        else
+            VKPaint::drawShadow(p, VKPaint::roundedRect(shape, 9), QColor(0, 0, 0, 102), 3, {0, 2});
+    }
+
+private:
+    bool stretched_;
+};
 
 } // namespace
 
@@ -201,4 +223,105 @@ TEST(KitPaint, ShadowFadesOutInsideItsMargin)
     for (const double dpr : {1.0, 2.0, 2.0})
         (void)paintOn({60, 40}, dpr, [&](QPainter &p) { VKPaint::drawShadow(p, path, Qt::black, radius, offset); });
     EXPECT_EQ(VKPaint::shadowCacheSize(), 2);
+}
+
+TEST(KitPaint, RoundedShadowsOfEverySizeShareOneSmallMask)
+{
+    // Panels dragged through many sizes at two scales, and a capsule, an odd radius and a
+    // small square: each matches the shadow of its outline, and the cache keeps one mask per
+    // radius, blur and scale.
+    const struct {
+        double radius, blur;
+        QPointF offset;
+    } looks[] = {{14, 6, {0, 4}}, {3, 3, {0, 2}}, {7.5, 2.5, {2, 2}}};
+    VKPaint::clearShadowCache();
+    int sizes = 0;
+    for (const double dpr : {1.0, 1.5, 2.0}) {
+        for (const auto &look : looks) {
+            // Even lengths: whole device pixels at 1.5 too (the stretched shadow snaps to them).
+            for (int w = 10; w <= 400; w += 38) {
+                const int h = 6 + (w * 7) % 230;
+                const QRectF shape(20, 20, w, h);
+                const QSize canvas(w + 40, h + 40);
+                const QImage exact = paintOn(canvas, dpr, [&](QPainter &p) {
+                    VKPaint::drawShadow(p, VKPaint::roundedRect(shape, look.radius), QColor(0, 0, 0, 102), look.blur, look.offset);
+                });
+                const QImage stretched = paintOn(canvas, dpr, [&](QPainter &p) {
+                    VKPaint::drawRoundedShadow(p, shape, look.radius, QColor(0, 0, 0, 102), look.blur, look.offset);
+                });
+                int worst = 0;
+                for (int y = 0; y < exact.height(); ++y)
+                    for (int x = 0; x < exact.width(); ++x)
+                        worst = std::max(worst, std::abs(qAlpha(exact.pixel(x, y)) - qAlpha(stretched.pixel(x, y))));
+                EXPECT_LE(worst, 2) << w << " x " << h << " at " << dpr << ", radius " << look.radius;
+                ++sizes;
+            }
+        }
+    }
+    EXPECT_GT(sizes, 50);
+    VKPaint::clearShadowCache();
+    for (int w = 100; w < 1600; w += 13)
+        (void)paintOn({w + 40, 300}, 2, [&](QPainter &p) {
+            VKPaint::drawRoundedShadow(p, QRectF(20, 20, w, 260), 14, QColor(0, 0, 0, 89), 6, {0, 3});
+        });
+    EXPECT_EQ(VKPaint::shadowCacheSize(), 1);
+    EXPECT_LT(VKPaint::shadowCacheBytes(), 200'000);
+}
+
+TEST(KitPaint, ShadowCacheStaysWithinItsBudgetAndRedrawsTheSame)
+{
+    // Stars of many sizes (no rounded rectangle to share a mask) at scale 2, well past the budget.
+    const auto star = [](double size) {
+        QPainterPath path;
+        for (int i = 0; i < 10; ++i) {
+            const double r = (i % 2 ? 0.4 : 1.0) * size / 2, a = i * M_PI / 5;
+            const QPointF pt(20 + size / 2 + r * std::sin(a), 20 + size / 2 - r * std::cos(a));
+            i == 0 ? path.moveTo(pt) : path.lineTo(pt);
+        }
+        path.closeSubpath();
+        return path;
+    };
+    const auto draw = [&](double size, double dpr = 2) {
+        return paintOn(QSize(int(size) + 40, int(size) + 40), dpr,
+                       [&](QPainter &p) { VKPaint::drawShadow(p, star(size), QColor(0, 0, 0, 128), 4, {0, 2}); });
+    };
+    VKPaint::clearShadowCache();
+    const QImage first = draw(100);
+    for (double size = 101; size < 300; size += 3) {
+        (void)draw(size);
+        EXPECT_LE(VKPaint::shadowCacheBytes(), VKPaint::shadowCacheBudget) << size;
+    }
+    EXPECT_GT(VKPaint::shadowCacheSize(), 1);
+    EXPECT_TRUE(draw(100) == first); // dropped long ago, made again the same
+    // One mask larger than the whole budget is drawn and not kept.
+    VKPaint::clearShadowCache();
+    const QImage huge = draw(1500, 1);
+    EXPECT_EQ(VKPaint::shadowCacheSize(), 0);
+    EXPECT_GT(qAlpha(huge.pixel(770, 772)), 100);
+}
+
+TEST(KitPaint, RoundedShadowsLandInPlaceInsideChildWidgets)
+{
+    // A child widget away from its window's corner paints through an offset the painter keeps
+    // apart from its transform.
+    for (const double dpr : {1.0, 1.5, 2.0}) { // whole device pixels at each
+        QImage images[2];
+        for (const bool stretched : {false, true}) {
+            QWidget window;
+            window.resize(300, 200);
+            auto *child = new ShadowWidget(stretched, &window);
+            child->setGeometry(38, 24, 200, 100);
+            QImage &img = images[stretched];
+            img = QImage(QSize(300, 200) * dpr, QImage::Format_ARGB32_Premultiplied);
+            img.setDevicePixelRatio(dpr);
+            img.fill(Qt::transparent);
+            window.render(&img, {}, {}, QWidget::DrawChildren);
+        }
+        int worst = 0;
+        for (int y = 0; y < images[0].height(); ++y)
+            for (int x = 0; x < images[0].width(); ++x)
+                worst = std::max(worst, std::abs(qAlpha(images[0].pixel(x, y)) - qAlpha(images[1].pixel(x, y))));
+        EXPECT_LE(worst, 2) << dpr;
+        EXPECT_GT(qAlpha(images[1].pixel(QPoint(38 + 80, 24 + 40) * dpr)), 90);
+    }
 }

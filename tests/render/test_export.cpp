@@ -51,7 +51,7 @@ QByteArray widened(const QByteArray &pdf, double by)
     QList<PdfPageBoxes> grown;
     for (const pdfprobe::Boxes &b : pdfprobe::boxes(pdf))
         grown.append({b.media.value_or(QRectF()).adjusted(-by, -by, by, by), {}, {}, {}});
-    return LWPdfFile::finish(pdf, {{}, grown, {}, {}}).value_or(QByteArray());
+    return LWPdfFile::finish(pdf, {{}, grown, {}, {}, {}}).value_or(QByteArray());
 }
 
 QByteArray photoBytes()
@@ -270,12 +270,13 @@ TEST(Export, PdfTextIsRealTextWithTaggedFontSubsets)
             EXPECT_EQ(sub, "yes") << name.toStdString();
             const QRegularExpressionMatch m = tagged.match(name);
             ASSERT_TRUE(m.hasMatch()) << name.toStdString();
-            if (bytes == &*pdf)
+            if (bytes == &*pdf) {
                 tags[m.captured(1)] = name.left(6);
-            else if (bytes == &*again)
+            } else if (bytes == &*again) {
                 EXPECT_EQ(tags.value(m.captured(1)), name.left(6)) << name.toStdString(); // same subset
-            else if (bytes == &*other && tags.value(m.captured(1)) != name.left(6))
+            } else if (bytes == &*other && tags.value(m.captured(1)) != name.left(6)) {
                 tags.remove(m.captured(1)); // only the face with other letters may differ
+            }
         }
     }
     EXPECT_EQ(tags.size(), 2); // the serif face got another tag for other letters
@@ -299,15 +300,30 @@ TEST(Export, GradientFadingToTransparentStaysTransparent)
 
 TEST(Export, PictureUsedOnSeveralPagesIsStoredOnceAndLossless)
 {
-    LWDocument doc = card();
-    LWElement photo = LWElement::makePhoto(LWRect(20, 20, 96, 72));
-    photo.image->data = photoBytes();
-    doc.pages[0].elements.append(photo);
-    doc.pages[1].elements.append(photo.duplicated());
-    const std::optional<QByteArray> pdf = pdfData(doc, {0, 1, 0}, true);
-    ASSERT_TRUE(pdf);
-    EXPECT_EQ(pdfprobe::imageCount(*pdf), 1);
-    EXPECT_FALSE(pdf->contains("/DCTDecode")); // no lossy re-encoding
+    // A PNG goes in as deflated pixels, a JPEG as its own bytes; either is stored once for its
+    // three placements.
+    QByteArray jpeg;
+    QBuffer b(&jpeg);
+    b.open(QIODevice::WriteOnly);
+    QImage::fromData(photoBytes()).save(&b, "JPEG");
+    for (const QByteArray &bytes : {photoBytes(), jpeg}) {
+        const bool isJpeg = bytes.startsWith("\xFF\xD8");
+        SCOPED_TRACE(isJpeg ? "jpeg" : "png");
+        LWDocument doc = card();
+        LWElement photo = LWElement::makePhoto(LWRect(20, 20, 96, 72));
+        photo.image->data = bytes;
+        doc.pages[0].elements.append(photo);
+        doc.pages[1].elements.append(photo.duplicated());
+        const std::optional<QByteArray> pdf = pdfData(doc, {0, 1, 0}, true);
+        ASSERT_TRUE(pdf);
+        EXPECT_EQ(pdfprobe::imageCount(*pdf), 1);
+        const QList<LWPdfFile::StoredImage> images = LWPdfFile::images(*pdf);
+        ASSERT_EQ(images.size(), 1);
+        EXPECT_EQ(images[0].filter, isJpeg ? "/DCTDecode" : "/FlateDecode"); // no lossy re-encoding of a PNG
+        EXPECT_EQ(images[0].width, 64);
+        if (isJpeg)
+            EXPECT_EQ(images[0].data, bytes);
+    }
 }
 
 TEST(Export, RasterHasPixelSizeAndResolution)

@@ -3,6 +3,7 @@
 #include "model/document.h"
 #include "render/export.h"
 #include "render/fonts.h"
+#include "render/pdffile.h"
 #include "render/sheet.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,8 @@ TEST_F(ExportGroups, OverlapsStayEvenAndTextStaysText)
     EXPECT_TRUE(pdfprobe::near(boxes[0].trim, QRectF(9, 9, 252, 144)));
     EXPECT_EQ(pdfprobe::imageCount(*pdf), 0);
     EXPECT_TRUE(pdfprobe::text(*pdf).contains(QStringLiteral("Groups stay text")));
+    // The text sits in a nested form, yet the page itself still lists its font.
+    EXPECT_GE(LWPdfFile::fontResourceCount(*pdf, 0).value_or(-1), 1);
 
     // 1 px per point; the page starts at the bleed edge, 9 pt before the trim.
     const QImage img = pdfprobe::poppler(*pdf, 1, 72);

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QSet>
 #include <cstdio>
@@ -188,7 +189,11 @@ TEST(Icons, SheetForVisualCheck)
         p.drawText(QRect(x, y + 126, cell, 22), Qt::AlignCenter, ids[i]);
     }
     p.end();
-    const QString file = QDir::current().absoluteFilePath(QStringLiteral("icons-sheet.png"));
+    // Kept only where LW_ICON_SHEET names a file; a test writes nowhere but its own folder.
+    QTemporaryDir dir;
+    const QString file = qEnvironmentVariableIsSet("LW_ICON_SHEET") ? qEnvironmentVariable("LW_ICON_SHEET")
+                                                                     : dir.filePath(QStringLiteral("icons-sheet.png"));
     ASSERT_TRUE(sheet.save(file));
-    std::printf("icon sheet: %s\n", qPrintable(file));
+    if (qEnvironmentVariableIsSet("LW_ICON_SHEET"))
+        std::printf("icon sheet: %s\n", qPrintable(file));
 }

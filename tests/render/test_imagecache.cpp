@@ -28,6 +28,13 @@ LWImage picture(const QString &id, const std::optional<QByteArray> &bytes)
     return im;
 }
 
+// A well-formed PNG whose header claims 100,000 x 100,000 RGBA pixels (40 GB), with a token IDAT.
+QByteArray bombPng()
+{
+    return QByteArray::fromHex("89504e470d0a1a0a0000000d49484452000186a0000186a00806000000a8520bc8"
+                               "0000000849444154789c030000000001480689d20000000049454e44ae426082");
+}
+
 QSize sizeOf(const std::optional<QImage> &img)
 {
     return img ? img->size() : QSize();
@@ -47,7 +54,7 @@ TEST(ImageCache, PreviewIsBoundedFullIsExact)
     EXPECT_EQ(mid.preview, before.preview + 1);
     EXPECT_EQ(mid.full, before.full); // a preview never fills the full table
 
-    EXPECT_EQ(LWImageCache::pixelSize(pic), QSizeF(6000, 4000));
+    EXPECT_EQ(sizeOf(LWImageCache::image(pic, false)), QSize(6000, 4000));
     const auto after = LWImageCache::stats();
     EXPECT_EQ(after.full, mid.full + 1);
     EXPECT_EQ(sizeOf(LWImageCache::image(pic, false)), QSize(6000, 4000));
@@ -98,11 +105,7 @@ TEST(ImageCache, FailuresAreNotCached)
 
 TEST(ImageCache, ForgedHugeHeaderIsRefused)
 {
-    // A well-formed PNG whose header claims 100,000 x 100,000 RGBA pixels (40 GB), with a token IDAT.
-    const LWImage bomb = picture("cache-bomb", QByteArray::fromHex("89504e470d0a1a0a0000000d49484452"
-                                                                   "000186a0000186a00806000000a8520bc8"
-                                                                   "0000000849444154789c03000000000148"
-                                                                   "0689d20000000049454e44ae426082"));
+    const LWImage bomb = picture("cache-bomb", bombPng());
     QByteArray claim = *bomb.data;
     QBuffer header(&claim);
     ASSERT_EQ(QImageReader(&header).size(), QSize(100'000, 100'000)); // the claim is read as made
@@ -129,25 +132,105 @@ TEST(ImageCache, HundredMegapixelPhotoDecodes)
     EXPECT_EQ(LWImageCache::pixelSize(pic), QSizeF(10000, 10000));
 }
 
-TEST(ImageCache, ConcurrentRequestsDecodeOnce)
+TEST(ImageCache, ConcurrentRequestsDecodeEachPictureOnce)
 {
-    const LWImage pic = picture("cache-threads", encode(twoTone(3000, 2000), "png"));
-    const auto before = LWImageCache::stats();
-    std::atomic<bool> go{false};
-    std::vector<qint64> keys(8, 0);
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 8; ++i)
-        threads.emplace_back([&, i] {
-            while (!go.load())
-                std::this_thread::yield();
-            if (const auto img = LWImageCache::image(pic, false))
-                keys[i] = img->cacheKey();
-        });
-    go = true;
-    for (auto &t : threads)
-        t.join();
-    EXPECT_EQ(LWImageCache::stats().decodes, before.decodes + 1);
-    for (qint64 k : keys)
-        EXPECT_EQ(k, keys[0]); // every caller shares the one decoded image
-    EXPECT_NE(keys[0], 0);
+    // Threads asking at once for one new picture, or for four: each picture is decoded once
+    // (different ones side by side) and its callers share the one decoded image.
+    for (const int count : {1, 4}) {
+        SCOPED_TRACE(count);
+        QList<LWImage> pics;
+        for (int i = 0; i < count; ++i)
+            pics.append(picture(QStringLiteral("threads-%1-%2").arg(count).arg(i),
+                                encode(plain(1500, 1000, QColor::fromHsv(i * 80, 255, 200)), "jpeg", 80)));
+        const auto before = LWImageCache::stats();
+        std::atomic<bool> go{false};
+        std::vector<qint64> keys(16, 0);
+        std::vector<std::thread> threads;
+        for (int i = 0; i < 16; ++i)
+            threads.emplace_back([&, i] {
+                while (!go.load())
+                    std::this_thread::yield();
+                if (const auto img = LWImageCache::image(pics[i % count], false))
+                    keys[i] = img->cacheKey();
+            });
+        go = true;
+        for (auto &t : threads)
+            t.join();
+        EXPECT_EQ(LWImageCache::stats().decodes, before.decodes + count);
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_NE(keys[i], 0);
+            EXPECT_EQ(keys[i], keys[i % count]) << i;
+        }
+        for (int i = 1; i < count; ++i)
+            EXPECT_NE(keys[i], keys[0]);
+    }
+}
+
+TEST(ImageCache, PixelSizeComesFromTheHeaderWithoutDecoding)
+{
+    const struct {
+        const char *name;
+        std::optional<QByteArray> bytes;
+        std::optional<QSizeF> size;
+        int decodes; // only a header without a usable size is decoded
+    } cases[] = {
+        {"png", encode(twoTone(6000, 4000), "png"), QSizeF(6000, 4000), 0},
+        {"quarter-turned jpeg", turnedQuarter(encode(twoTone(400, 300), "jpeg", 80)), QSizeF(300, 400), 0},
+        {"heic turned", heic(twoTone(64, 48), heif_orientation_rotate_90_cw), QSizeF(48, 64), 0},
+        {"top-down bmp", topDownBmp(10, 12), QSizeF(10, 12), 1},
+        {"ppm of no width", QByteArray("P6\n0 10\n255\n"), std::nullopt, 1},
+        {"not a picture", QByteArray("plain words"), std::nullopt, 0},
+        {"no data", std::nullopt, std::nullopt, 0},
+        {"over the pixel limit", bombPng(), std::nullopt, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const LWImage pic = picture(QStringLiteral("size-") + QLatin1String(c.name), c.bytes);
+        const auto before = LWImageCache::stats();
+        EXPECT_EQ(LWImageCache::pixelSize(pic), c.size);
+        EXPECT_EQ(LWImageCache::stats().decodes, before.decodes + c.decodes);
+    }
+}
+
+TEST(ImageCache, TablesStayWithinTheirBudgetsAndRefillTheSame)
+{
+    // 16 pictures of 1000 x 800 (3.2 MB decoded each, the preview as large) in 16 colours, each
+    // placed (preview), exported (full) and preflighted, against budgets of 3 and 2 pictures.
+    constexpr qint64 each = 1000 * 800 * 4;
+    const LWImageCache::Budget old = LWImageCache::setBudget({3 * each + 1000, 2 * each + 1000});
+    QList<LWImage> pics;
+    QList<QImage> firstSeen;
+    for (int i = 0; i < 16; ++i) {
+        pics.append(picture(QStringLiteral("budget-%1").arg(i), encode(plain(1000, 800, QColor::fromHsv(i * 22, 200, 200)), "png")));
+        const auto preview = LWImageCache::image(pics[i], true);
+        const auto full = LWImageCache::image(pics[i], false);
+        ASSERT_TRUE(preview && full);
+        firstSeen.append(*full);
+        EXPECT_EQ(LWImageCache::pixelSize(pics[i]), QSizeF(1000, 800));
+        const auto now = LWImageCache::stats();
+        EXPECT_LE(now.fullBytes, 3 * each + 1000) << i;
+        EXPECT_LE(now.previewBytes, 2 * each + 1000) << i;
+    }
+    auto now = LWImageCache::stats();
+    EXPECT_EQ(now.full, 3);
+    EXPECT_EQ(now.preview, 2);
+
+    // The most recent stay; a dropped one is decoded again, the same pixels.
+    EXPECT_EQ(LWImageCache::image(pics[15], false)->cacheKey(), firstSeen[15].cacheKey());
+    EXPECT_EQ(LWImageCache::stats().decodes, now.decodes);
+    const auto again = LWImageCache::image(pics[0], false);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(LWImageCache::stats().decodes, now.decodes + 1);
+    EXPECT_NE(again->cacheKey(), firstSeen[0].cacheKey());
+    EXPECT_TRUE(*again == firstSeen[0]);
+
+    // A picture larger than the whole budget is kept, alone.
+    const LWImage big = picture(QStringLiteral("budget-big"), encode(plain(3000, 1000, Qt::darkCyan), "png"));
+    ASSERT_TRUE(LWImageCache::image(big, false));
+    now = LWImageCache::stats();
+    EXPECT_EQ(now.full, 1);
+    EXPECT_EQ(sizeOf(LWImageCache::image(big, false)), QSize(3000, 1000));
+    EXPECT_EQ(LWImageCache::stats().decodes, now.decodes);
+
+    LWImageCache::setBudget(old);
 }

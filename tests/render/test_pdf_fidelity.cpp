@@ -1,7 +1,10 @@
 #include "model/document.h"
 #include "render/export.h"
+#include "render/pdffile.h"
 #include "render/renderer.h"
 #include "render/sheet.h"
+
+#include "support/testpictures.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +17,8 @@
 #include <array>
 #include <cmath>
 #include <numeric>
+
+#include <jpeglib.h>
 
 // Print PDFs read by two independent PDF readers must look like the renderer's own bitmap of the
 // same page at the same resolution: gradients with transparency included. The pages hold no text
@@ -222,4 +227,137 @@ TEST(PdfFidelity, CardSheetFrontMatchesTheSheetBitmap)
     const double s = dpi / 72;
     const QRect cards = QRectF(grid.topLeft() * s, grid.size() * s).toAlignedRect();
     expectReadersMatch(*pdf, {want->image}, {QStringLiteral("card sheet")}, cards);
+}
+
+namespace {
+
+// A smooth picture with a few hard edges (readers and Qt resample alike) whose halves differ, so
+// that a wrong turn or mirror shows.
+QImage scene(int w, int h, bool alpha = false)
+{
+    QImage img(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    QLinearGradient g(0, 0, w, h);
+    g.setColorAt(0, QColor(230, 90, 40));
+    g.setColorAt(1, QColor(40, 120, 220));
+    p.fillRect(alpha ? QRect(0, 0, w, h * 2 / 3) : img.rect(), g);
+    p.fillRect(QRect(w / 8, h / 8, w / 4, h / 2), QColor(250, 230, 60));
+    p.fillRect(QRect(w * 5 / 8, h / 2, w / 4, h / 3), QColor(20, 40, 30));
+    return img;
+}
+
+// What Qt cannot write: a CMYK JPEG (Adobe marker, inverted samples), through libjpeg.
+QByteArray cmykJpeg(const QImage &source)
+{
+    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char *mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = JDIMENSION(rgb.width());
+    c.image_height = JDIMENSION(rgb.height());
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 95, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<unsigned char> row(size_t(rgb.width()) * 4);
+    while (c.next_scanline < c.image_height) {
+        const uchar *in = rgb.constScanLine(int(c.next_scanline));
+        for (int x = 0; x < rgb.width(); ++x) { // Adobe's inverted CMYK, as Photoshop writes it
+            const int k = std::min({255 - in[3 * x], 255 - in[3 * x + 1], 255 - in[3 * x + 2]});
+            for (int i = 0; i < 3; ++i)
+                row[size_t(4 * x + i)] = uchar(255 - (k == 255 ? 0 : (255 - in[3 * x + i] - k) * 255 / (255 - k)));
+            row[size_t(4 * x + 3)] = uchar(255 - k);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    QByteArray out(reinterpret_cast<const char *>(mem), qsizetype(size));
+    free(mem);
+    return out;
+}
+
+} // namespace
+
+// Every kind of picture, cropped and masked, against the renderer's bitmap in both readers; the
+// JPEGs that every reader takes go in as their own bytes, the rest as pixels.
+TEST(PdfFidelity, PicturesMatchTheRendererAndJpegsGoInAsTheyCame)
+{
+    using namespace LWTestPictures;
+    const QImage picture = scene(360, 240);
+    const QByteArray baseline = encode(picture, "jpeg", 92);
+    struct Kind {
+        const char *name;
+        QByteArray bytes;
+        bool passed; // stored as /DCTDecode with these very bytes
+    };
+    QByteArray wrongMarker = baseline;
+    wrongMarker[3] = char(0x02); // the first segment's marker is no marker
+    const Kind kinds[] = {
+        {"baseline jpeg", baseline, true},
+        {"progressive jpeg", encode(picture, "jpeg", 92, QImageIOHandler::TransformationNone, true), true},
+        {"grey jpeg", encode(picture.convertToFormat(QImage::Format_Grayscale8), "jpeg", 92), true},
+        {"exif 6 jpeg", turnedQuarter(encode(scene(240, 360), "jpeg", 92)), true},
+        {"cmyk jpeg", cmykJpeg(picture), false},
+        {"png with alpha", encode(scene(360, 240, true), "png"), false},
+        {"heic", heic(picture), false},
+        {"tiff", encode(picture, "tiff"), false},
+        {"truncated jpeg", baseline.left(baseline.size() * 3 / 4), false},
+        {"jpeg with a wrong marker", wrongMarker, false},
+    };
+    ASSERT_TRUE(kinds[1].bytes.contains("\xff\xc2")); // progressive indeed
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Pictures"));
+    doc.pages.clear();
+    QStringList names;
+    const LWMask masks[] = {LWMask::ellipse, LWMask::rounded, LWMask::star, LWMask::hexagon};
+    for (const Kind &k : kinds) {
+        LWPage page;
+        page.background = LWFill::solid(LWColor(0.95, 0.95, 0.9));
+        LWElement photo = LWElement::makePhoto(LWRect(24, 12, 200, 124), masks[names.size() % 4], 16);
+        photo.image->data = k.bytes;
+        photo.image->cropL = 0.1;
+        photo.image->cropT = 0.05;
+        photo.image->cropR = 0.05;
+        photo.image->cropB = 0.15;
+        photo.rotation = names.size() % 2 ? 8 : 0;
+        if (names.size() == 1 || names.size() == 5)
+            photo.opacity = 0.6;
+        if (names.size() == 7) { // stroked and half transparent: drawn in a group
+            photo.opacity = 0.5;
+            photo.stroke = LWStroke(LWColor(0.1, 0.3, 0.2), 6);
+        }
+        page.elements.append(photo);
+        doc.pages.append(page);
+        names << QString::fromLatin1(k.name);
+    }
+    QList<int> all(doc.pages.size());
+    std::iota(all.begin(), all.end(), 0);
+    const std::optional<QByteArray> pdf = LWExport::pdfData(doc, all, true);
+    ASSERT_TRUE(pdf);
+
+    const QList<LWPdfFile::StoredImage> images = LWPdfFile::images(*pdf);
+    for (const Kind &k : kinds) {
+        SCOPED_TRACE(k.name);
+        const bool stored = std::any_of(images.begin(), images.end(), [&](const LWPdfFile::StoredImage &i) {
+            return i.filter == "/DCTDecode" && i.data == k.bytes;
+        });
+        EXPECT_EQ(stored, k.passed);
+    }
+    const auto dct = std::count_if(images.begin(), images.end(),
+                                   [](const LWPdfFile::StoredImage &i) { return i.filter == "/DCTDecode"; });
+    EXPECT_EQ(dct, 4);
+    EXPECT_EQ(images.size(), qsizetype(std::size(kinds)) - 1); // the wrong marker decodes to nothing
+    EXPECT_TRUE(std::any_of(images.begin(), images.end(), [](const LWPdfFile::StoredImage &i) { return i.softMask; }));
+
+    QList<QImage> want;
+    for (int i : all)
+        want.append(LWRenderer::bitmap(doc, i, LWRenderer::DPI{dpi}, true).value_or(QImage()));
+    expectReadersMatch(*pdf, want, names);
 }

@@ -36,7 +36,7 @@ QByteArray qtPdf(const QString &text, const QString &face)
 // The PDF with every font's CMap completed.
 QByteArray completed(const QByteArray &pdf)
 {
-    return LWPdfFile::finish(pdf, {{}, {}, {}, LWPdfText::completedToUnicode}).value_or(QByteArray());
+    return LWPdfFile::finish(pdf, {{}, {}, {}, LWPdfText::completedToUnicode, {}}).value_or(QByteArray());
 }
 
 QList<QByteArray> cmaps(const QByteArray &pdf) { return LWPdfFile::toUnicodeMaps(pdf); }

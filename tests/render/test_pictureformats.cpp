@@ -3,6 +3,7 @@
 #include "render/heif.h"
 #include "render/imagecache.h"
 #include "render/imageproperties.h"
+#include "render/jpegprobe.h"
 
 #include "support/testpictures.h"
 
@@ -94,4 +95,53 @@ TEST(HeifCache, LargePicturesPreviewSmallAndOversizedOnesAreRefused)
     ASSERT_TRUE(exact);
     EXPECT_EQ(exact->format(), QImage::Format_RGBA8888);
     EXPECT_FALSE(LWHeif::decode(bytes.left(bytes.size() / 2), LWImageCache::maxPixelCount));
+}
+
+// Which JPEGs go into a PDF as they are: only what every reader draws as our decoder does.
+TEST(JpegProbe, PassesOnlyPlainHuffmanJpegsOfEightBits)
+{
+    const QByteArray jpeg = encode(twoTone(40, 30), "jpeg", 90);
+    const qsizetype sof = jpeg.indexOf("\xff\xc0");
+    ASSERT_GT(sof, 0);
+    auto changed = [&](qsizetype at, char byte) { return QByteArray(jpeg).replace(at, 1, &byte, 1); };
+    // An APP14 "Adobe" segment with the given colour transform, after the JFIF header.
+    auto adobe = [&](char transform) {
+        const QByteArray seg = QByteArray("\xff\xee\x00\x0e" "Adobe\x00\x64\x00\x00\x00\x00", 15) + transform;
+        return QByteArray(jpeg).insert(20, seg);
+    };
+    QByteArray rgbIds = jpeg;
+    rgbIds.remove(2, 18); // no JFIF header: the component ids decide
+    const qsizetype ids = rgbIds.indexOf("\xff\xc0") + 10;
+    rgbIds[ids] = 'R';
+    rgbIds[ids + 3] = 'G';
+    rgbIds[ids + 6] = 'B';
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        bool passes;
+    } cases[] = {
+        {"baseline", jpeg, true},
+        {"YCbCr by the Adobe marker", adobe(1), true},
+        {"RGB by the Adobe marker", adobe(0), false},
+        {"RGB by the component ids", rgbIds, false},
+        {"arithmetic coding", changed(sof + 1, char(0xc9)), false},
+        {"lossless", changed(sof + 1, char(0xc3)), false},
+        {"12 bits", changed(sof + 4, 12), false},
+        {"no height", changed(sof + 5, 0).replace(sof + 6, 1, "\0", 1), false},
+        {"no end marker", jpeg.left(jpeg.size() - 2), false},
+        {"a segment past the end", jpeg.left(sof + 6), false},
+        {"not a JPEG", encode(twoTone(40, 30), "png"), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<LWJpegProbe::Jpeg> got = LWJpegProbe::passable(c.bytes);
+        ASSERT_EQ(got.has_value(), c.passes);
+        if (got) {
+            EXPECT_EQ(got->width, 40);
+            EXPECT_EQ(got->height, 30);
+            EXPECT_EQ(got->components, 3);
+        }
+    }
+    for (qsizetype n = 0; n < jpeg.size(); ++n) // every truncation is refused, none read past the end
+        ASSERT_FALSE(LWJpegProbe::passable(jpeg.left(n))) << n;
 }

@@ -13,7 +13,8 @@
 namespace {
 
 // Every kind of drawing, much of it across many band borders: text of all sizes, both
-// gradients, rotated and masked pictures, dashes, half-transparent overlapping groups.
+// gradients, rotated and masked pictures, dashes, half-transparent overlapping groups and a
+// half-transparent panel over most of the page.
 LWDocument poster()
 {
     LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Bands"));
@@ -50,6 +51,11 @@ LWDocument poster()
     LWElement fadedText = LWElement::makeText(faded, {300, 520, 300, 120});
     fadedText.opacity = 0.4;
     els.append(fadedText);
+    // A half-transparent panel over most of the page: every band draws its own rows of it.
+    LWElement panel = LWElement::makeShape(LWShapeKind::rectangle, {40, 30, 540, 720}, LWFill::solid(LWColor::hex(0xFFFFFF)),
+                                           LWStroke(LWColor::hex(0x1F3A5F), 8, 0), 18);
+    panel.opacity = 0.5;
+    els.append(panel);
     return doc;
 }
 
@@ -72,18 +78,23 @@ TEST_F(RendererBands, BandedPageMatchesOnePass)
         };
         QImage single(w, h, QImage::Format_ARGB32_Premultiplied);
         LWRenderer::paintBands(single, 1, true, drawPage);
-        // Qt's clip of a turned mask is rounded a little differently when a band clips it too:
-        // the edge pixels of the turned picture may differ by a level or two, nothing else.
-        const QRect turned = QTransform::fromScale(sx, sy)
-                                 .mapRect(LWGeometry::bounds(doc.pages[0].elements[1]).toQRectF().translated(-area.minX(), -area.minY()))
-                                 .toAlignedRect()
-                                 .adjusted(-2, -2, 2, 2);
+        // Two things may differ by a level or two, nothing else: Qt's clip of a turned mask is
+        // rounded a little differently when a band clips it too (the edge pixels of the turned
+        // picture), and a half-transparent element's gradient is sampled from a layer of each
+        // band's own rows, so a few of its pixels round the other way.
+        const auto region = [&](int index) {
+            return QTransform::fromScale(sx, sy)
+                .mapRect(LWGeometry::bounds(doc.pages[0].elements[index]).toQRectF().translated(-area.minX(), -area.minY()))
+                .toAlignedRect()
+                .adjusted(-2, -2, 2, 2);
+        };
+        const QRect tolerated[] = {region(1), region(10)}; // the turned picture, the faded group
         // Odd counts put the borders at uneven rows; 40 bands make them 2 to 3 lines of text apart.
         for (const int bands : {3, 7, 40}) {
             QImage banded(w, h, QImage::Format_ARGB32_Premultiplied);
             LWRenderer::paintBands(banded, bands, true, drawPage);
             SCOPED_TRACE(testing::Message() << dpi << " dpi, " << bands << " bands");
-            qint64 off = 0, offInPicture = 0;
+            qint64 off = 0, offInTolerated[2] = {0, 0};
             int worst = 0;
             for (int y = 0; y < h; ++y) {
                 const auto *a = reinterpret_cast<const QRgb *>(single.constScanLine(y));
@@ -91,18 +102,20 @@ TEST_F(RendererBands, BandedPageMatchesOnePass)
                 for (int x = 0; x < w; ++x) {
                     if (a[x] == b[x])
                         continue;
-                    if (!turned.contains(x, y)) {
+                    const int in = tolerated[0].contains(x, y) ? 0 : tolerated[1].contains(x, y) ? 1 : -1;
+                    if (in < 0) {
                         ++off;
                         continue;
                     }
-                    ++offInPicture;
+                    ++offInTolerated[in];
                     worst = std::max({worst, std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
                                       std::abs(qBlue(a[x]) - qBlue(b[x])), std::abs(qAlpha(a[x]) - qAlpha(b[x]))});
                 }
             }
             EXPECT_EQ(off, 0);
             EXPECT_LE(worst, 2);
-            EXPECT_LT(offInPicture, turned.width() * turned.height() / 1000);
+            EXPECT_LT(offInTolerated[0], tolerated[0].width() * tolerated[0].height() / 1000);
+            EXPECT_LT(offInTolerated[1], tolerated[1].width() * tolerated[1].height() / 50);
         }
         // The export's bitmap is drawn the same way.
         const auto page = LWRenderer::bitmap(doc, 0, LWRenderer::DPI{dpi}, true);

@@ -107,8 +107,9 @@ class StartupProcess : public ::testing::Test
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QString::fromUtf8(name));
+        // TMPDIR too: a self-test stopped early leaves its folder in the temporary directory.
         for (const char *name :
-             {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
+             {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "TMPDIR"})
             env.insert(QString::fromUtf8(name), dir.path());
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());

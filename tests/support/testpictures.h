@@ -15,7 +15,8 @@
 namespace LWTestPictures {
 
 inline QByteArray encode(const QImage &img, const char *format, int quality = -1,
-                         QImageIOHandler::Transformations turn = QImageIOHandler::TransformationNone)
+                         QImageIOHandler::Transformations turn = QImageIOHandler::TransformationNone,
+                         bool progressive = false)
 {
     QByteArray bytes;
     QBuffer buf(&bytes);
@@ -25,6 +26,7 @@ inline QByteArray encode(const QImage &img, const char *format, int quality = -1
         w.setQuality(quality);
     if (turn != QImageIOHandler::TransformationNone)
         w.setTransformation(turn);
+    w.setProgressiveScanWrite(progressive);
     EXPECT_TRUE(w.write(img)) << format << ": " << qPrintable(w.errorString());
     return bytes;
 }

@@ -246,7 +246,7 @@ TEST_F(Templates, LookupAndSearch)
     const QStringList names = categories();
     EXPECT_EQ(names.size(), 32);
     EXPECT_TRUE(std::is_sorted(names.cbegin(), names.cend()));
-    EXPECT_LT(names.indexOf(QStringLiteral("DJ Services")), names.indexOf(QStringLiteral("Dental")));
+    EXPECT_LT(names.indexOf(QStringLiteral("DJ / Music")), names.indexOf(QStringLiteral("Dental")));
     for (const char *word : {"All", "Business Cards", "Flyers"})
         EXPECT_FALSE(names.contains(QString::fromLatin1(word)));
 }

@@ -38,7 +38,7 @@ QPointF CanvasGestures::toPage(QPointF view) const
     return {view.x() / m_scale - b, view.y() / m_scale - b};
 }
 
-std::array<QPointF, 8> CanvasGestures::handlePoints(const LWElement &element) const
+std::array<QPointF, 8> CanvasGestures::handlePoints(const LWElement &element)
 {
     const QTransform turn = LWGeometry::rotation(element);
     std::array<QPointF, 8> points;
@@ -47,10 +47,9 @@ std::array<QPointF, 8> CanvasGestures::handlePoints(const LWElement &element) co
     return points;
 }
 
-QPointF CanvasGestures::rotateHandle(const LWElement &element) const
+QPointF CanvasGestures::rotateHandle(const LWElement &element, double scale)
 {
-    return LWGeometry::rotation(element).map(
-        QPointF(element.frame.midX(), element.frame.minY() - knobOffset / m_scale));
+    return LWGeometry::rotation(element).map(QPointF(element.frame.midX(), element.frame.minY() - knobOffset / scale));
 }
 
 LWRect CanvasGestures::spanned(QPointF from, QPointF to, bool square)

@@ -39,9 +39,11 @@ public:
     QPointF toView(QPointF page) const; // the bleed is read from the design at each call
     QPointF toPage(QPointF view) const;
 
-    // Where the selection overlay draws and a press finds them, in page points.
-    std::array<QPointF, 8> handlePoints(const LWElement &element) const;
-    QPointF rotateHandle(const LWElement &element) const;
+    // Where the selection overlay draws and a press finds them, in page points: the eight
+    // handles turned with the element, and the knob 22 view points beyond its top edge.
+    static std::array<QPointF, 8> handlePoints(const LWElement &element);
+    static QPointF rotateHandle(const LWElement &element, double scale);
+    QPointF rotateHandle(const LWElement &element) const { return rotateHandle(element, m_scale); }
 
     // The first `changed` of a drag is its press.
     void changed(QPointF start, QPointF current, Qt::KeyboardModifiers modifiers);

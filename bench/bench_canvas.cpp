@@ -1,0 +1,87 @@
+// The canvas during a move drag: one gesture step and one render of the visible part per frame,
+// on a tabloid flyer with a 24-megapixel photo at canvas zoom 2, area 1000 x 700 at device scale
+// 2; and the heap after rendering the four corners at zoom 8.
+#include "model/prefs.h"
+#include "render/fonts.h"
+#include "support/samplepages.h"
+#include "templates/templates.h"
+#include "ui/canvas/pagecanvas.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+namespace {
+
+double heapMB()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return double(m.uordblks + m.hblkhd) / (1 << 20);
+}
+
+LWDocument tabloidWithPhoto()
+{
+    LWDocument doc = LWTemplates::flyerTemplates(LWSizePreset::tabloid).first().make();
+    LWElement photo = LWElement::makePhoto(LWRect(72, 72, 600, 400));
+    photo.image->data = LWSamplePages::encoded(LWSamplePages::landscape(6000, 4000), "jpeg", 90);
+    doc.pages[0].elements.append(photo);
+    return doc;
+}
+
+void BM_CanvasMoveFrame(benchmark::State &state)
+{
+    LWEditor editor(tabloidWithPhoto());
+    editor.setSelection({editor.elements().last().id});
+    PageCanvas page(editor);
+    const double fit = 630.0 / (editor.doc().height + 2 * editor.doc().bleed);
+    page.setScale(fit * 2);
+    const QRectF visible(0, 0, 1000, 700);
+    const QPointF start = page.gestures().toView({372, 272});
+    page.gestures().changed(start, start, Qt::NoModifier);
+    page.bitmapFor(visible, 2); // previews decoded once
+    int i = 0;
+    for (auto _ : state) {
+        page.gestures().changed(start, start + QPointF(5 + i % 40, 3), Qt::NoModifier);
+        benchmark::DoNotOptimize(page.bitmapFor(visible, 2).image.constBits());
+        ++i;
+    }
+    page.gestures().ended(start, start, Qt::NoModifier);
+}
+BENCHMARK(BM_CanvasMoveFrame)->Unit(benchmark::kMillisecond);
+
+void BM_CanvasCornersAtZoom8(benchmark::State &state)
+{
+    LWEditor editor(tabloidWithPhoto());
+    PageCanvas page(editor);
+    const double fit = 630.0 / (editor.doc().height + 2 * editor.doc().bleed);
+    page.setScale(fit * 8);
+    const QSize size = page.size();
+    const double before = heapMB();
+    double peak = before;
+    for (auto _ : state) {
+        for (QPointF corner : {QPointF(0, 0), QPointF(size.width() - 1000, 0), QPointF(0, size.height() - 700),
+                               QPointF(size.width() - 1000, size.height() - 700)}) {
+            page.bitmapFor(QRectF(corner, QSizeF(1000, 700)), 2);
+            peak = std::max(peak, heapMB());
+        }
+    }
+    state.counters["heap_growth_MB"] = peak - before;
+}
+BENCHMARK(BM_CanvasCornersAtZoom8)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    LWFonts::registerBundled();
+    QTemporaryDir dir;
+    LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("bench.ini"))));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,137 @@
+#include "ui/canvas/inlinetexteditor.h"
+
+#include "kit/paint.h"
+#include "kit/uifont.h"
+#include "render/fonts.h"
+
+#include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QSignalBlocker>
+#include <QTextBlock>
+
+#include <cmath>
+
+InlineGeometry InlineGeometry::of(const LWElement &element, double bleed, double scale)
+{
+    const LWRect &f = element.frame;
+    const double type = element.text ? element.text->size * scale : 0;
+    return {QSizeF(f.width() * scale + 12, std::max(f.height() * scale, type * 1.4) + 8),
+            QPointF((f.midX() + bleed) * scale + 1, (f.midY() + bleed) * scale + 4), element.rotation};
+}
+
+InlineTextEditor::InlineTextEditor(LWEditor &editor, const QUuid &id, QWidget *pageView)
+    : m_editor(editor), m_id(id), m_pageView(pageView)
+{
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setAttribute(Qt::WA_TranslucentBackground);
+    viewport()->setAutoFillBackground(false);
+    setBackgroundVisible(false);
+    document()->setDocumentMargin(2);
+    syncFromDesign();
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        m_editor.setText(m_id, toPlainText());
+        syncFromDesign(); // a locked box keeps its string
+    });
+}
+
+void InlineTextEditor::setScale(double scale)
+{
+    m_scale = scale;
+    const std::optional<LWElement> e = m_editor.element(m_id);
+    if (!e || !e->text)
+        return;
+    const LWText &t = *e->text;
+    setFont(LWFonts::font(t.fontName, vkPointSize(t.size * scale)));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Text, t.color.qcolor());
+    pal.setColor(QPalette::Base, Qt::transparent);
+    setPalette(pal);
+    QTextOption option = document()->defaultTextOption();
+    option.setAlignment(t.align == LWTextAlign::center  ? Qt::AlignHCenter
+                        : t.align == LWTextAlign::right ? Qt::AlignRight
+                                                        : Qt::AlignLeft);
+    document()->setDefaultTextOption(option);
+}
+
+void InlineTextEditor::syncFromDesign()
+{
+    const std::optional<LWElement> e = m_editor.element(m_id);
+    const QString stored = e && e->text ? e->text->string : QString();
+    if (stored == toPlainText())
+        return;
+    const QSignalBlocker quiet(this);
+    QTextCursor cursor = textCursor();
+    const int at = std::min(cursor.position(), int(stored.size()));
+    setPlainText(stored);
+    cursor = textCursor();
+    cursor.setPosition(at);
+    setTextCursor(cursor);
+}
+
+void InlineTextEditor::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        m_editor.setEditingTextID(std::nullopt);
+        if (m_pageView)
+            m_pageView->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void InlineTextEditor::paintEvent(QPaintEvent *event)
+{
+    QPlainTextEdit::paintEvent(event);
+    QPainter p(viewport());
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen = VKPaint::dashedPen(QColor::fromRgbF(0.18f, 0.6f, 1.0f), 1, 4, 3);
+    pen.setJoinStyle(Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    p.strokePath(VKPaint::roundedRect(QRectF(viewport()->rect()).adjusted(0.5, 0.5, -0.5, -0.5), 2), pen);
+}
+
+InlineEditorHost::InlineEditorHost(LWEditor &editor, const QUuid &id, QWidget *pageView)
+    : QGraphicsView(pageView), m_text(new InlineTextEditor(editor, id, pageView))
+{
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setStyleSheet(QStringLiteral("background: transparent"));
+    setAttribute(Qt::WA_TranslucentBackground);
+    viewport()->setAutoFillBackground(false);
+    setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+    auto *scene = new QGraphicsScene(this);
+    setScene(scene);
+    m_proxy = scene->addWidget(m_text);
+}
+
+void InlineEditorHost::place(const InlineGeometry &g)
+{
+    m_text->resize(g.size.toSize());
+    m_proxy->setTransformOriginPoint(g.size.width() / 2, g.size.height() / 2);
+    m_proxy->setRotation(g.rotation);
+    // The view covers the turned box, its centre on the element's nudged centre.
+    QTransform turn;
+    turn.translate(g.centre.x(), g.centre.y());
+    turn.rotate(g.rotation);
+    const QPolygonF box = turn.map(QPolygonF(QRectF(QPointF(-g.size.width() / 2, -g.size.height() / 2), g.size)));
+    const QRect bounds = box.boundingRect().toAlignedRect();
+    setGeometry(bounds);
+    setSceneRect(QRectF(m_proxy->mapToScene(m_proxy->boundingRect()).boundingRect().center() -
+                            QPointF(bounds.width() / 2.0, bounds.height() / 2.0),
+                        QSizeF(bounds.size())));
+    setMask(QRegion(box.translated(-bounds.topLeft()).toPolygon()));
+}
+
+void InlineEditorHost::focusText()
+{
+    setFocus(Qt::OtherFocusReason);
+    scene()->setFocusItem(m_proxy, Qt::OtherFocusReason);
+    m_text->setFocus(Qt::OtherFocusReason);
+}

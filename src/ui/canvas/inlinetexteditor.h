@@ -1,0 +1,56 @@
+#pragma once
+#include "editor/editor.h"
+
+#include <QGraphicsView>
+#include <QPlainTextEdit>
+#include <QSizeF>
+
+class QGraphicsProxyWidget;
+
+// Where the inline editor of a text element lies in the page view: its size, its centre (over
+// the element's centre, nudged 1 right and 4 down) and its turn about that centre. The height
+// takes the requested type size on screen (size x scale) x 1.4 when that exceeds the box.
+struct InlineGeometry {
+    QSizeF size;
+    QPointF centre;
+    double rotation = 0;
+    static InlineGeometry of(const LWElement &element, double bleed, double scale);
+};
+
+// Typing into one text element in place: every change goes to LWEditor::setText, and a stored
+// string that differs (a locked box refuses the change, an undo) is put back without a signal.
+// Escape ends editing and hands the focus back to the page view.
+class InlineTextEditor : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    InlineTextEditor(LWEditor &editor, const QUuid &id, QWidget *pageView);
+    const QUuid &id() const { return m_id; }
+    void setScale(double scale); // font size follows
+    void syncFromDesign();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    LWEditor &m_editor;
+    QUuid m_id;
+    QWidget *m_pageView;
+    double m_scale = 1;
+};
+
+// The page view's child that shows the editor turned with its element: a frameless, transparent
+// graphics view over the turned box's bounds, masked to the box, so clicks beside it reach the
+// page view. Used for every angle.
+class InlineEditorHost : public QGraphicsView {
+    Q_OBJECT
+public:
+    InlineEditorHost(LWEditor &editor, const QUuid &id, QWidget *pageView);
+    InlineTextEditor *editor() const { return m_text; }
+    void place(const InlineGeometry &g);
+    void focusText();
+
+private:
+    InlineTextEditor *m_text;
+    QGraphicsProxyWidget *m_proxy;
+};

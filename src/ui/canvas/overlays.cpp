@@ -1,0 +1,160 @@
+#include "ui/canvas/overlays.h"
+
+#include "kit/paint.h"
+#include "kit/style.h"
+#include "kit/symbols.h"
+#include "model/geometry.h"
+#include "ui/canvas/gestures.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+// Traced from the top-left corner to the right, so a dash pattern starts in that corner.
+QPainterPath rectPath(const QRectF &r)
+{
+    QPainterPath path;
+    path.addRect(r);
+    return path;
+}
+
+QPen dashed(const QColor &colour, double on, double off)
+{
+    QPen pen = VKPaint::dashedPen(colour, 1, on, off);
+    pen.setJoinStyle(Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    return pen;
+}
+
+QColor accent()
+{
+    return QColor::fromRgbF(0.18f, 0.6f, 1.0f);
+}
+
+// Page points to view points.
+struct ToView {
+    double b, s;
+    QPointF operator()(QPointF p) const { return {(p.x() + b) * s, (p.y() + b) * s}; }
+    QRectF operator()(const LWRect &r) const
+    {
+        return {(r.minX() + b) * s, (r.minY() + b) * s, r.width() * s, r.height() * s};
+    }
+};
+
+void lineAcross(QPainter &p, bool vertical, double position, QSizeF view)
+{
+    if (vertical)
+        p.drawLine(QPointF(position, 0), QPointF(position, view.height()));
+    else
+        p.drawLine(QPointF(0, position), QPointF(view.width(), position));
+}
+
+void handle(QPainter &p, QPointF at)
+{
+    const QPainterPath square = VKPaint::roundedRect(QRectF(at - QPointF(4.5, 4.5), QSizeF(9, 9)), 2);
+    p.fillPath(square, Qt::white);
+    p.strokePath(square, QPen(accent(), 1.5));
+}
+
+void region(QPainter &p, const QRectF &r)
+{
+    QColor fill = accent();
+    fill.setAlphaF(0.12f);
+    p.fillRect(r, fill);
+    p.strokePath(rectPath(r), dashed(accent(), 4, 3));
+}
+
+} // namespace
+
+void paintGuides(QPainter &p, const LWEditor &editor, double s, QSizeF view)
+{
+    const LWDocument &doc = editor.doc();
+    const ToView v{doc.bleed, s};
+    const QRectF whole(QPointF(0, 0), view), trim = v(doc.trimRect());
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+
+    QPainterPath band;
+    band.setFillRule(Qt::OddEvenFill);
+    band.addRect(whole);
+    band.addRect(trim);
+    p.fillPath(band, editor.showBleed() ? QColor::fromRgbF(1, 1, 1, 0.28f) : QColor::fromRgbF(0.16f, 0.16f, 0.16f));
+    if (editor.showBleed())
+        p.strokePath(rectPath(whole.adjusted(0.5, 0.5, -0.5, -0.5)), dashed(QColor::fromRgbF(0.92f, 0.2f, 0.2f), 5, 3));
+
+    if (editor.showGrid()) {
+        const double g = editor.gridStep() * s;
+        QColor cyan = LWStyle::cyan();
+        cyan.setAlphaF(0.22f);
+        p.setPen(QPen(cyan, 0.5));
+        if (g > 0) {
+            for (double x = trim.left() + g; x < trim.right(); x += g)
+                p.drawLine(QPointF(x, trim.top()), QPointF(x, trim.bottom()));
+            for (double y = trim.top() + g; y < trim.bottom(); y += g)
+                p.drawLine(QPointF(trim.left(), y), QPointF(trim.right(), y));
+        }
+    }
+    if (editor.showTrim())
+        p.strokePath(rectPath(trim), QPen(QColor::fromRgbF(0, 0, 0, 0.75f), 1));
+    if (editor.showSafe() && !doc.safeRect().isNull())
+        p.strokePath(rectPath(v(doc.safeRect())), dashed(QColor::fromRgbF(0.1f, 0.7f, 0.35f), 4, 3));
+
+    p.setPen(QPen(QColor::fromRgbF(0, 0.8f, 0.95f), 1));
+    for (const LWGuide &g : doc.guides)
+        lineAcross(p, g.vertical, (g.position + doc.bleed) * s, view);
+    p.setPen(QPen(QColor::fromRgbF(1, 0.2f, 0.75f), 1));
+    for (const LWSnapLine &line : editor.snapLines())
+        lineAcross(p, line.vertical, (line.position + doc.bleed) * s, view);
+    p.restore();
+}
+
+void paintSelection(QPainter &p, const LWEditor &editor, double s, const std::optional<LWRect> &marquee,
+                    const std::optional<LWRect> &creating)
+{
+    const ToView v{editor.doc().bleed, s};
+    const bool single = editor.selection().size() == 1;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    for (const LWElement &e : editor.selected()) {
+        if (e.isLine()) {
+            const auto ends = e.lineEnds();
+            p.setPen(QPen(accent(), 1));
+            p.drawLine(v(ends.first), v(ends.second));
+            if (single) {
+                handle(p, v(ends.first));
+                handle(p, v(ends.second));
+            }
+            continue;
+        }
+        const std::array<QPointF, 4> corners = LWGeometry::corners(e);
+        QPainterPath outline;
+        outline.moveTo(v(corners[0]));
+        for (int i = 1; i < 4; ++i)
+            outline.lineTo(v(corners[size_t(i)]));
+        outline.closeSubpath();
+        p.strokePath(outline, QPen(e.locked ? LWStyle::orange() : accent(), 1.2));
+        if (single && !e.locked) {
+            if (e.kind != LWElementKind::group) {
+                const QPointF top = LWGeometry::rotation(e).map(QPointF(e.frame.midX(), e.frame.minY()));
+                const QPointF knob = v(CanvasGestures::rotateHandle(e, s));
+                p.setPen(QPen(accent(), 1));
+                p.drawLine(v(top), knob);
+                QPainterPath circle;
+                circle.addEllipse(knob, 5, 5);
+                p.fillPath(circle, Qt::white);
+                p.strokePath(circle, QPen(accent(), 1.5));
+            }
+            for (QPointF point : CanvasGestures::handlePoints(e))
+                handle(p, v(point));
+        }
+        if (e.locked)
+            VKSymbols::paint(p, VKSymbols::lockFill, QRectF(v(corners[1]) + QPointF(3, -13), QSizeF(10, 10)),
+                             LWStyle::orange());
+    }
+    if (marquee)
+        region(p, v(*marquee));
+    if (creating)
+        region(p, v(*creating));
+    p.restore();
+}

@@ -1,0 +1,20 @@
+#pragma once
+#include "editor/editor.h"
+
+#include <QSizeF>
+#include <optional>
+
+class QPainter;
+
+// The page view's drawn layers over the bitmap, in view points (origin at the top-left of the
+// bleed box, s view points per page point). Stateless: every call reads the editor afresh.
+
+// The veil or cover of the bleed band, the dashed bleed edge, grid, trim and dashed safe lines,
+// then the guides and the snap lines of a drag across the whole view.
+void paintGuides(QPainter &p, const LWEditor &editor, double s, QSizeF view);
+
+// Outlines of the selected items (orange and badged when locked), the handles and knob of an
+// unlocked single selection at the points a press finds them, a single line's end handles, then
+// the marquee and the rectangle being created.
+void paintSelection(QPainter &p, const LWEditor &editor, double s, const std::optional<LWRect> &marquee,
+                    const std::optional<LWRect> &creating);

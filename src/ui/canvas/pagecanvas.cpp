@@ -1,0 +1,313 @@
+#include "ui/canvas/pagecanvas.h"
+
+#include "kit/paint.h"
+#include "kit/style.h"
+#include "ui/canvas/overlays.h"
+#include "editor/imagepicker.h"
+#include "editor/widgets/imagepickerdialog.h"
+#include "kit/zoomhost.h"
+#include "render/imageproperties.h"
+#include "ui/canvas/inlinetexteditor.h"
+#include "render/renderer.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+PageCanvas::PageCanvas(LWEditor &editor, QWidget *parent)
+    : QWidget(parent), m_editor(editor), m_gestures(editor),
+      m_render([](int w, int h, const std::function<void(QPainter &)> &paint) {
+          return LWRenderer::bitmap(w, h, true, paint);
+      }),
+      m_chooser([](LWEditor &e, QWidget *parent) { LWImagePicker::choose(e, parent); })
+{
+    setCursor(Qt::ArrowCursor);
+    setAcceptDrops(true);
+    setFocusPolicy(Qt::ClickFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    auto redraw = [this] { update(); };
+    auto changedDesign = [this] {
+        ++m_revision;
+        syncInlineEditor();
+        update();
+    };
+    connect(&editor, &LWEditor::docChanged, this, changedDesign);
+    connect(&editor, &LWEditor::sideChanged, this, changedDesign);
+    connect(&editor, &LWEditor::editingTextIDChanged, this, [this] {
+        syncInlineEditor();
+        update();
+    });
+    for (auto signal : {&LWEditor::selectionChanged, &LWEditor::toolChanged,
+                        &LWEditor::snapLinesChanged, &LWEditor::showBleedChanged, &LWEditor::showTrimChanged,
+                        &LWEditor::showSafeChanged, &LWEditor::showGridChanged})
+        connect(&editor, signal, this, redraw);
+    setScale(1);
+}
+
+QSize PageCanvas::sizeFor(double scale) const
+{
+    const LWDocument &doc = m_editor.doc();
+    return {int(std::lround((doc.width + 2 * doc.bleed) * scale)), int(std::lround((doc.height + 2 * doc.bleed) * scale))};
+}
+
+void PageCanvas::setScale(double scale)
+{
+    m_gestures.setScale(scale);
+    setFixedSize(sizeFor(m_gestures.scale()));
+    syncInlineEditor();
+    update();
+}
+
+void PageCanvas::setDropTarget(bool on)
+{
+    m_dropTarget = on;
+    update();
+}
+
+const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double density)
+{
+    const QRectF whole(QPointF(0, 0), QSizeF(size()));
+    const QRectF shown = visible.intersected(whole);
+    const Key key{m_revision, m_editor.pageIndex(), scale(), density, m_editor.editingTextID()};
+    if (m_key == key && m_bitmap.rect.contains(shown))
+        return m_bitmap;
+
+    // Grow by the margin, shrink the margin and then the density until it fits the budget.
+    QRectF area = shown.adjusted(-margin, -margin, margin, margin).intersected(whole);
+    if (area.width() * area.height() * density * density > maxPixels)
+        area = shown;
+    double d = density;
+    if (area.width() * area.height() * d * d > maxPixels)
+        d = std::sqrt(double(maxPixels) / (area.width() * area.height()));
+    // Whole device pixels, so the bitmap is drawn one to one; rounding up may step over the budget.
+    QPointF from;
+    int w = 0, h = 0;
+    for (;; d *= 0.99) {
+        from = QPointF(std::floor(area.left() * d) / d, std::floor(area.top() * d) / d);
+        w = std::max(1, int(std::ceil(area.right() * d - from.x() * d)));
+        h = std::max(1, int(std::ceil(area.bottom() * d - from.y() * d)));
+        if (qint64(w) * h <= maxPixels || d < 0.01)
+            break;
+    }
+
+    const LWDocument doc = m_editor.doc();
+    const int page = m_editor.pageIndex();
+    LWRenderOptions options;
+    options.preview = true;
+    if (m_editor.editingTextID())
+        options.skip.insert(*m_editor.editingTextID());
+    const double s = scale();
+    ++m_renderCount;
+    const std::optional<QImage> image =
+        page < doc.pages.size() ? m_render(w, h, [&](QPainter &p) {
+            p.scale(d, d);
+            p.translate(-from);
+            p.scale(s, s);
+            p.translate(doc.bleed, doc.bleed);
+            LWRenderer::draw(doc.pages[page], doc, p, options);
+        })
+                                : std::nullopt;
+    m_key = key;
+    m_bitmap = {image.value_or(QImage()), QRectF(from, QSizeF(w / d, h / d))};
+    return m_bitmap;
+}
+
+void PageCanvas::paintEvent(QPaintEvent *event)
+{
+    QPainter p(this);
+    const QRectF visible = visibleRegion().isEmpty() ? QRectF(event->rect()) : QRectF(visibleRegion().boundingRect());
+    const Bitmap &bitmap = bitmapFor(visible, VKPaint::deviceScale(p));
+    p.fillRect(rect(), Qt::white);
+    if (!bitmap.image.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(bitmap.rect, bitmap.image);
+    }
+    paintGuides(p, m_editor, scale(), QSizeF(size()));
+    paintSelection(p, m_editor, scale(), m_gestures.marquee(), m_gestures.creating());
+    if (m_dropTarget) {
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath outline;
+        VKPaint::addRoundedRect(outline, QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 4);
+        p.strokePath(outline, QPen(LWStyle::moss(), 3));
+    }
+}
+
+void PageCanvas::startDrag(QPointF at, Qt::KeyboardModifiers modifiers)
+{
+    m_pressAt = at;
+    m_gestures.changed(at, at, modifiers);
+    update();
+}
+
+void PageCanvas::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    if (m_pressAt) // its release went to a popup
+        m_gestures.ended(*m_pressAt, event->position(), event->modifiers());
+    startDrag(event->position(), event->modifiers());
+}
+
+void PageCanvas::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_pressAt || !event->buttons().testFlag(Qt::LeftButton))
+        return QWidget::mouseMoveEvent(event);
+    m_gestures.changed(*m_pressAt, event->position(), event->modifiers());
+    update();
+}
+
+void PageCanvas::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !m_pressAt)
+        return QWidget::mouseReleaseEvent(event);
+    const QPointF start = *m_pressAt;
+    m_pressAt.reset();
+    m_gestures.ended(start, event->position(), event->modifiers());
+    if (const std::optional<QPointF> at = std::exchange(m_doubleClickAt, std::nullopt))
+        doubleClick(m_gestures.toPage(*at));
+    update();
+}
+
+// Double-clicks come as press, release, double-click, release, and on some systems with a second
+// press before the double-click: either way one drag is open until the last release.
+void PageCanvas::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mouseDoubleClickEvent(event);
+    if (m_pressAt)
+        m_gestures.changed(*m_pressAt, event->position(), event->modifiers());
+    else
+        startDrag(event->position(), event->modifiers());
+    m_doubleClickAt = event->position();
+}
+
+void PageCanvas::enterEvent(QEnterEvent *event)
+{
+    setCursor(Qt::ArrowCursor);
+    QWidget::enterEvent(event);
+}
+
+void PageCanvas::syncInlineEditor()
+{
+    const std::optional<QUuid> id = m_editor.editingTextID();
+    const std::optional<LWElement> e = id ? m_editor.element(*id) : std::nullopt;
+    if (!e || !e->text) {
+        if (m_inline) { // maybe inside its own key handler: let it return first
+            m_inline->hide();
+            m_inline->deleteLater();
+            m_inline = nullptr;
+        }
+        return;
+    }
+    const bool made = !m_inline || m_inline->editor()->id() != *id;
+    if (made) {
+        if (m_inline)
+            m_inline->deleteLater();
+        m_inline = new InlineEditorHost(m_editor, *id, this);
+    }
+    m_inline->editor()->setScale(scale());
+    m_inline->editor()->syncFromDesign();
+    m_inline->place(InlineGeometry::of(*e, m_editor.doc().bleed, scale()));
+    if (made) {
+        m_inline->show();
+        m_inline->focusText();
+    }
+}
+
+void PageCanvas::doubleClick(QPointF page)
+{
+    const std::optional<LWElement> hit = m_editor.hitTest(page, CanvasGestures::itemReach / scale(), false);
+    if (!hit)
+        return;
+    m_editor.setSelection({hit->id});
+    if (hit->kind == LWElementKind::text) {
+        m_editor.setEditingTextID(hit->id);
+    } else if (hit->kind == LWElementKind::image) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_chooser)
+                m_chooser(m_editor, VKZoomHost::outerWindow(this));
+        });
+    }
+}
+
+namespace {
+
+// A local file as the first URL, or picture data: what a drop onto the page can place.
+bool placeable(const QMimeData *mime)
+{
+    if (mime->hasUrls())
+        return !mime->urls().isEmpty() && mime->urls().constFirst().isLocalFile();
+    if (mime->hasImage())
+        return true;
+    const QStringList formats = mime->formats();
+    return std::any_of(formats.cbegin(), formats.cend(),
+                       [](const QString &f) { return f.startsWith(QLatin1String("image/")); });
+}
+
+// The bytes of the first picture format the reader takes, else the image as PNG.
+QByteArray pictureBytes(const QMimeData *mime)
+{
+    for (const QString &format : mime->formats()) {
+        if (!format.startsWith(QLatin1String("image/")))
+            continue;
+        const QByteArray bytes = mime->data(format);
+        if (LWImageProperties::read(bytes))
+            return bytes;
+    }
+    const QImage image = qvariant_cast<QImage>(mime->imageData());
+    if (image.isNull())
+        return {};
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "png").write(image);
+    return png;
+}
+
+} // namespace
+
+void PageCanvas::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!placeable(event->mimeData()))
+        return event->ignore();
+    event->acceptProposedAction();
+    setDropTarget(true);
+}
+
+void PageCanvas::dragMoveEvent(QDragMoveEvent *event)
+{
+    // The zoom host's proxy starts a drag-move as refused: accept it again.
+    if (!placeable(event->mimeData()))
+        return event->ignore();
+    event->acceptProposedAction();
+    if (!m_dropTarget)
+        setDropTarget(true);
+}
+
+void PageCanvas::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    setDropTarget(false);
+    QWidget::dragLeaveEvent(event);
+}
+
+void PageCanvas::dropEvent(QDropEvent *event)
+{
+    setDropTarget(false);
+    const QMimeData *mime = event->mimeData();
+    if (!placeable(mime))
+        return event->ignore();
+    const QPointF at = m_gestures.toPage(event->position());
+    const bool placed = mime->hasUrls() ? LWImagePicker::placeFile(m_editor, mime->urls().constFirst().toLocalFile(), at)
+                                        : m_editor.placeImage(pictureBytes(mime), at);
+    // Only a placed picture counts as taken; a refusal leaves its message and the drop ignored.
+    if (placed)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}

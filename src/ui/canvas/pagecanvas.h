@@ -1,0 +1,95 @@
+#pragma once
+#include "ui/canvas/gestures.h"
+
+#include <QImage>
+#include <QRectF>
+#include <QSet>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+// The page view: exactly (width + 2 bleed) x (height + 2 bleed) page points at `scale`, origin at
+// the top-left of the bleed box. Paints the shown side (white where rendering fails), the drop
+// outline while a picture hovers, and turns left-button presses, drags and releases into
+// CanvasGestures calls with each event's modifiers. While a top-level text of the shown side is
+// being edited, its inline editor lies over it. A double-click opens the item under it after the
+// release that ends its drag; a dropped picture file or picture data is placed where it lands.
+//
+// Only the visible part plus a margin is rendered, at scale x the painter's device scale, into
+// one bitmap of at most maxPixels (the margin shrinks first, then the density). The bitmap is kept
+// while the design revision, side, scale, density and skipped element stay the same and it still
+// covers what is visible, so a selection change or a repaint renders nothing.
+class PageCanvas : public QWidget {
+    Q_OBJECT
+public:
+    // Draws a w x h pixel bitmap through `paint` (LWRenderer::bitmap by default).
+    using Render = std::function<std::optional<QImage>(int w, int h, const std::function<void(QPainter &)> &paint)>;
+    static constexpr qint64 maxPixels = 16'000'000;
+    static constexpr double margin = 200; // view points rendered around the visible part
+
+    explicit PageCanvas(LWEditor &editor, QWidget *parent = nullptr);
+
+    LWEditor &editor() const { return m_editor; }
+    CanvasGestures &gestures() { return m_gestures; }
+    double scale() const { return m_gestures.scale(); }
+    void setScale(double scale); // also resizes the view
+    QSize sizeFor(double scale) const;
+
+    bool dropTarget() const { return m_dropTarget; }
+    void setDropTarget(bool on);
+
+    void setRender(Render render) { m_render = std::move(render); }
+    // The picture chooser a double-click on a picture opens (LWImagePicker::choose by default).
+    using Chooser = std::function<void(LWEditor &, QWidget *parent)>;
+    void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+    class InlineEditorHost *inlineEditor() const { return m_inline; }
+
+    // A double-click at a page point: selects the item under it, edits a text, offers a new
+    // picture for a picture (the chooser runs from the event loop, never inside the handler).
+    void doubleClick(QPointF page);
+    int renderCount() const { return m_renderCount; }
+
+    // The bitmap covering `visible` (view points) at `density` device pixels per view point, and
+    // where it lies in view points; rendered only when the kept one does not serve.
+    struct Bitmap {
+        QImage image; // null: rendering failed, white is shown
+        QRectF rect;
+    };
+    const Bitmap &bitmapFor(const QRectF &visible, double density);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    struct Key {
+        quint64 revision = 0;
+        int page = 0;
+        double scale = 0, density = 0;
+        std::optional<QUuid> skip;
+        friend bool operator==(const Key &, const Key &) = default;
+    };
+    void startDrag(QPointF at, Qt::KeyboardModifiers modifiers);
+    void syncInlineEditor();
+
+    LWEditor &m_editor;
+    CanvasGestures m_gestures;
+    Render m_render;
+    quint64 m_revision = 0;
+    std::optional<Key> m_key;
+    Bitmap m_bitmap;
+    int m_renderCount = 0;
+    bool m_dropTarget = false;
+    std::optional<QPointF> m_pressAt; // view points, while the left button is down
+    std::optional<QPointF> m_doubleClickAt; // run at the release that ends its drag
+    Chooser m_chooser;
+    class InlineEditorHost *m_inline = nullptr;
+};

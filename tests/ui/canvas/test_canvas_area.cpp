@@ -1,0 +1,144 @@
+#include "editor/editor_fixture.h"
+#include "render/fonts.h"
+#include "ui/canvas/canvasarea.h"
+
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+class CanvasAreaTest : public EditorTest {
+protected:
+    std::unique_ptr<LWEditor> ed = make(LWDocument::blank(LWSizePreset::usCard, std::nullopt));
+};
+
+QColor colourAt(const PageCanvas::Bitmap &b, QPointF view)
+{
+    const double d = b.image.width() / b.rect.width();
+    return b.image.pixelColor(((view - b.rect.topLeft()) * d).toPoint());
+}
+
+} // namespace
+
+TEST_F(CanvasAreaTest, FitsThePageWithMarginsAndScrollsWhenZoomed)
+{
+    EXPECT_NEAR(CanvasArea::fit({1000, 700}, ed->doc()), 930.0 / 270, 1e-12);
+    EXPECT_EQ(CanvasArea::fit({60, 60}, ed->doc()), 0.05);
+
+    CanvasArea area(*ed);
+    area.resize(1000, 700);
+    area.show();
+    EXPECT_NEAR(ed->fitScale(), 3.4444, 1e-4);
+    EXPECT_EQ(area.page()->size(), QSize(930, 558));
+    EXPECT_EQ(area.page()->geometry().center(), QRect(0, 0, 1000, 700).center());
+
+    QSignalSpy published(ed.get(), &LWEditor::fitScaleChanged);
+    area.resize(1000, 720); // the height does not limit the fit here
+    EXPECT_EQ(area.page()->size(), QSize(930, 558));
+    EXPECT_EQ(published.count(), 0);
+
+    ed->setCanvasZoom(2);
+    EXPECT_EQ(area.page()->size(), QSize(1860, 1116));
+    EXPECT_EQ(area.page()->pos(), QPoint(35, 35));
+    QScrollBar *h = area.scrollArea()->horizontalScrollBar(), *v = area.scrollArea()->verticalScrollBar();
+    EXPECT_GT(h->maximum(), 0);
+    EXPECT_GT(v->maximum(), 0);
+    h->setValue(300);
+    ed->setCanvasZoom(2.5);
+    EXPECT_EQ(h->value(), 300); // a zoom change keeps the scroll offset
+}
+
+TEST_F(CanvasAreaTest, MouseDragsAreOneStepAndDoubleClicksCloseTheirDrag)
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
+    doc.pages[0].elements = {rect("a", {100, 100, 100, 50})};
+    auto editor = make(doc);
+    PageCanvas page(*editor);
+    page.setScale(1);
+    page.show();
+    const QPoint at = page.gestures().toView({150, 125}).toPoint();
+    QTest::mousePress(&page, Qt::LeftButton, {}, at);
+    QTest::mouseMove(&page, at + QPoint(20, 10));
+    QTest::mouseRelease(&page, Qt::LeftButton, {}, at + QPoint(20, 10));
+    EXPECT_EQ(editor->undoStack().size(), 1);
+    EXPECT_EQ(editor->elements()[0].frame.origin(), QPointF(120, 110));
+    EXPECT_EQ(page.gestures().drag(), std::nullopt);
+
+    // press, release, double-click, release; and with a second press before the double-click.
+    for (bool secondPress : {false, true}) {
+        const QPoint p = page.gestures().toView({400, 600}).toPoint();
+        QTest::mousePress(&page, Qt::LeftButton, {}, p);
+        QTest::mouseRelease(&page, Qt::LeftButton, {}, p);
+        if (secondPress)
+            QTest::mousePress(&page, Qt::LeftButton, {}, p);
+        QTest::mouseDClick(&page, Qt::LeftButton, {}, p);
+        QTest::mouseRelease(&page, Qt::LeftButton, {}, p);
+        EXPECT_EQ(page.gestures().drag(), std::nullopt) << secondPress;
+    }
+}
+
+TEST_F(CanvasAreaTest, BitmapCoversTheVisiblePartAndIsKeptUntilTheDesignChanges)
+{
+    LWFonts::registerBundled();
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+    doc.pages[0].background = LWFill::solid(LWColor::hex(0x336699));
+    const LWElement red = rect("red", {20, 20, 100, 60}), green = rect("green", {150, 20, 60, 60});
+    doc.pages[0].elements = {red, green};
+    doc.pages[0].elements[0].fill = LWFill::solid(LWColor::hex(0xCC0000));
+    doc.pages[0].elements[1].fill = LWFill::solid(LWColor::hex(0x00AA00));
+    auto editor = make(doc);
+    editor->addText(QStringLiteral("Hello"), {30, 30}, 60);
+    const QUuid text = editor->selection().first();
+    editor->setSelection({});
+    PageCanvas page(*editor);
+    page.setScale(2);
+    const QRectF all(QPointF(), QSizeF(page.size()));
+
+    editor->setEditingTextID(text); // the edited text is not drawn: the red shape shows through
+    const PageCanvas::Bitmap &b = page.bitmapFor(all, 1);
+    const QRectF textBox = editor->element(text)->frame.toQRectF();
+    int reddish = 0, dark = 0;
+    for (double x = textBox.left() + 1; x < textBox.right(); x += 1)
+        for (double y = textBox.top() + 1; y < textBox.bottom(); y += 1) {
+            const QColor c = colourAt(b, page.gestures().toView({x, y}));
+            reddish += c.red() > 150 && c.green() < 60;
+            dark += c.lightness() < 60;
+        }
+    EXPECT_GT(reddish, 0);
+    EXPECT_EQ(dark, 0);
+    EXPECT_EQ(colourAt(b, page.gestures().toView({180, 50})), QColor(0x00AA00)); // others drawn
+    EXPECT_EQ(colourAt(b, page.gestures().toView({-4, -4})), QColor(0x336699));  // the bleed
+
+    const int renders = page.renderCount();
+    page.bitmapFor(all, 1);
+    editor->setSelection({red.id});
+    page.bitmapFor(all, 1);
+    EXPECT_EQ(page.renderCount(), renders);
+    editor->nudge(1, 0);
+    page.bitmapFor(all, 1);
+    EXPECT_EQ(page.renderCount(), renders + 1);
+
+    page.setRender([](int, int, const std::function<void(QPainter &)> &) { return std::nullopt; });
+    editor->nudge(1, 0);
+    EXPECT_TRUE(page.bitmapFor(all, 1).image.isNull());
+    QImage grab(page.size(), QImage::Format_ARGB32);
+    page.render(&grab);
+    EXPECT_EQ(grab.pixelColor(grab.width() / 2, grab.height() / 2), QColor(Qt::white));
+}
+
+TEST_F(CanvasAreaTest, BitmapHasOnePixelPerDevicePixelWithinItsBudget)
+{
+    auto editor = make(LWDocument::blank(LWSizePreset::tabloid, std::nullopt));
+    PageCanvas page(*editor);
+    page.setScale(8);
+    const PageCanvas::Bitmap &b = page.bitmapFor(QRectF(4000, 5000, 1000, 700), 2);
+    EXPECT_EQ(b.image.width(), qRound(b.rect.width() * 2));
+    EXPECT_TRUE(b.rect.contains(QRectF(4000, 5000, 1000, 700)));
+    EXPECT_LE(qint64(b.image.width()) * b.image.height(), PageCanvas::maxPixels);
+    const PageCanvas::Bitmap &big = page.bitmapFor(QRectF(3000, 5000, 3000, 2000), 2);
+    EXPECT_LE(qint64(big.image.width()) * big.image.height(), PageCanvas::maxPixels);
+    EXPECT_TRUE(big.rect.contains(QRectF(3000, 5000, 3000, 2000)));
+}
