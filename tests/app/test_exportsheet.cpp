@@ -253,16 +253,6 @@ TEST_F(ExportTest, RasterFilesPerPage)
     EXPECT_EQ(outside, QStringList());
 }
 
-TEST_F(ExportTest, FirstWrittenFileIsDone)
-{
-    ExportSheet sheet(app, openNew(card()));
-    sheet.setFormat(Fmt::png);
-    exportTo(sheet, QStringLiteral("Card.png"));
-    EXPECT_EQ(sheet.exportedFile(), out(QStringLiteral("Card - front.png")));
-    const QByteArray head = bytes(out(QStringLiteral("Card - front.png"))).left(8);
-    EXPECT_EQ(head, QByteArray("\x89PNG\r\n\x1a\n", 8));
-}
-
 TEST_F(ExportTest, StopsSilentlyWhenTheDesignWasReplacedDuringTheChooser)
 {
     ExportSheet sheet(app, openNew(card()));
