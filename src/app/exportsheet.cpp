@@ -318,8 +318,11 @@ void ExportSheet::refreshDoc()
 void ExportSheet::rebuildSides(const QStringList &names)
 {
     pageNames_ = names;
-    if (sidesPicker_)
+    if (sidesPicker_) {
+        sidesHolder_->removeWidget(sidesPicker_);
+        sidesPicker_->hide();
         sidesPicker_->deleteLater();
+    }
     QStringList segments{QStringLiteral("Both")};
     segments.append(names);
     sidesPicker_ = new SegmentedPicker(QStringLiteral("Sides"), segments, 300, this);

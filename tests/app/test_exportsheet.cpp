@@ -353,6 +353,14 @@ TEST_F(ExportTest, HeaderCountsWarningsAndProblems)
     EXPECT_EQ(sheet.checkText()->text(), QStringLiteral("Print check: 3 to review"));
     EXPECT_TRUE(sheet.reviewButton()->isVisibleTo(&sheet));
 
+    // A renamed side renames its choice in place.
+    editor->change(QStringLiteral("Rename"), std::nullopt, [](LWDocument &d) { d.pages[1].name = QStringLiteral("Inside"); });
+    EXPECT_EQ(sheet.sidesPicker()->segment(2)->accessibleName(), QStringLiteral("Inside"));
+    int shown = 0;
+    for (const SegmentedPicker *picker : sheet.findChildren<SegmentedPicker *>())
+        shown += picker->isVisibleTo(&sheet) ? 1 : 0;
+    EXPECT_EQ(shown, 2); // formats and sides
+
     // The header follows the design: with the warnings gone only the info is left.
     editor->change(QStringLiteral("Clear"), std::nullopt, [](LWDocument &d) { d.pages[0].elements.clear(); });
     EXPECT_EQ(sheet.lamp()->colour(), LWStyle::moss());
