@@ -2,33 +2,22 @@
 
 #include "app/sheetpresenter.h"
 #include "kit/appmenucommands.h"
+#include "kit/colorwell.h"
 #include "kit/helpcommands.h"
 #include "kit/themecommands.h"
 #include "kit/themeroot.h"
 #include "kit/zoomcommands.h"
 #include "kit/zoomhost.h"
 #include "model/info.h"
+#include "shell/mainwindow.h"
 
 #include <QAction>
 #include <QMenuBar>
 #include <QScreen>
 
-namespace {
-
-// Stands in for the main window's screens until they are placed here.
-QWidget *mainContent()
-{
-    auto *content = new QWidget;
-    content->setObjectName(QStringLiteral("mainContent"));
-    content->setAttribute(Qt::WA_NoSystemBackground);
-    return content;
-}
-
-} // namespace
-
 LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
     : QMainWindow(parent), m_app(app),
-      m_root(new VELKThemeRoot([] { return new VKZoomHost(mainContent(), QSizeF(zoomMinimum)); }))
+      m_root(new VELKThemeRoot([this] { return buildContent(); }))
 {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(LWInfo::appName);
@@ -38,11 +27,22 @@ LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
     buildMenus();
     // Over the window itself: a sheet inside the zoom host would be drawn into the zoomed scene.
     m_sheets = new LWSheetPresenter(app, this);
+    LWColorWell::setPanelParent(this);
 
     const int chrome = menuBar()->heightForWidth(contentSize.width());
     const int barHeight = chrome > 0 ? chrome : menuBar()->sizeHint().height();
     const QSize available = screen() ? screen()->availableGeometry().size() : contentSize;
     resize(firstContentSize(available, barHeight) + QSize(0, barHeight));
+}
+
+QWidget *LWShellWindow::buildContent()
+{
+    // The content a theme change replaces is only deleted later: hidden now, its editor screen
+    // drops its keys before the new one takes them.
+    if (m_main)
+        m_main->hide();
+    m_main = new MainWindow(m_app);
+    return new VKZoomHost(m_main, QSizeF(zoomMinimum));
 }
 
 QSize LWShellWindow::firstContentSize(const QSize &available, int chromeHeight)

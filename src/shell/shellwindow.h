@@ -1,5 +1,8 @@
 #pragma once
+#include "shell/mainwindow.h"
+
 #include <QMainWindow>
+#include <QPointer>
 #include <QSize>
 
 class LWApp;
@@ -35,11 +38,15 @@ class LWShellWindow : public QMainWindow
     QMenu *pageMenu() const { return m_page; }
     // Shows the app's sheet over this window.
     LWSheetPresenter *sheets() const { return m_sheets; }
+    // The content now in the zoom host.
+    MainWindow *mainWidget() const { return m_main; }
 
   private:
     void buildMenus();
+    QWidget *buildContent();
 
     LWApp &m_app;
+    QPointer<MainWindow> m_main; // before m_root, whose builder sets it
     VELKThemeRoot *m_root;
     QMenu *m_file = nullptr;
     QMenu *m_edit = nullptr;
