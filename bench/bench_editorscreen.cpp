@@ -1,14 +1,11 @@
 // The inspector during a drag: one refresh per live update (200 of them) with a text box
 // selected; and building the whole editor screen for a card template.
 #include "app/app.h"
-#include "model/prefs.h"
-#include "render/fonts.h"
 #include "templates/templates.h"
 #include "ui/canvas/editorscreen.h"
 #include "ui/inspector/inspector.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -54,17 +51,3 @@ void BM_EditorScreenBuild(benchmark::State &state)
 BENCHMARK(BM_EditorScreenBuild)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qapp(argc, argv);
-    LWFonts::registerBundled();
-    QTemporaryDir dir;
-    LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("bench.ini"))));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
