@@ -15,6 +15,13 @@ inline const QKeySequence bringForward{Qt::CTRL | Qt::Key_BracketRight};
 inline const QKeySequence sendBackward{Qt::CTRL | Qt::Key_BracketLeft};
 inline const QKeySequence sendToBack{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketLeft};
 
+// Edit menu. Redo is spelled out: QKeySequence::Redo adds Ctrl+Y here.
+inline const QKeySequence undo{Qt::CTRL | Qt::Key_Z};
+inline const QKeySequence redo{Qt::CTRL | Qt::SHIFT | Qt::Key_Z};
+
+// File menu.
+inline const QKeySequence exportDesign{Qt::CTRL | Qt::Key_E};
+
 // "text (keys)", the keys as the menus show them ("Zoom in on the page (Ctrl+Alt+=)").
 [[nodiscard]] QString help(const QString &text, const QKeySequence &keys);
 

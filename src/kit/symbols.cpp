@@ -53,6 +53,14 @@ const QList<Entry> &table()
         {minusMagnifyingGlass, QStringLiteral("zoom_out.svg")},
         {arrowRight, QStringLiteral("arrow_forward.svg")},
         {arrowLeftArrowRight, QStringLiteral("swap_horiz.svg")},
+        {squareAndArrowUp, QStringLiteral("ios_share.svg")},
+        {checkmarkSeal, QStringLiteral("verified.svg")},
+        {leafFill, QStringLiteral("eco-fill.svg")},
+        {power, QStringLiteral("power_settings_new.svg")},
+        {pencilAndOutline, QStringLiteral("edit_square.svg")},
+        {arrowUturnBackward, QStringLiteral("undo.svg")},
+        {arrowUturnForward, QStringLiteral("redo.svg")},
+        {questionmark, QStringLiteral("question_mark.svg")},
     };
     return entries;
 }

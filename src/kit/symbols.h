@@ -46,6 +46,14 @@ inline const QString plusMagnifyingGlass = QStringLiteral("plus.magnifyingglass"
 inline const QString minusMagnifyingGlass = QStringLiteral("minus.magnifyingglass");
 inline const QString arrowRight = QStringLiteral("arrow.right");
 inline const QString arrowLeftArrowRight = QStringLiteral("arrow.left.arrow.right");
+inline const QString squareAndArrowUp = QStringLiteral("square.and.arrow.up");
+inline const QString checkmarkSeal = QStringLiteral("checkmark.seal");
+inline const QString leafFill = QStringLiteral("leaf.fill");
+inline const QString power = QStringLiteral("power");
+inline const QString pencilAndOutline = QStringLiteral("pencil.and.outline");
+inline const QString arrowUturnBackward = QStringLiteral("arrow.uturn.backward");
+inline const QString arrowUturnForward = QStringLiteral("arrow.uturn.forward");
+inline const QString questionmark = QStringLiteral("questionmark");
 
 // A symbol name and the image file that draws it.
 struct Entry {
