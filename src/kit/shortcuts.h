@@ -14,6 +14,10 @@ inline const QKeySequence bringToFront{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRig
 inline const QKeySequence bringForward{Qt::CTRL | Qt::Key_BracketRight};
 inline const QKeySequence sendBackward{Qt::CTRL | Qt::Key_BracketLeft};
 inline const QKeySequence sendToBack{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketLeft};
+inline const QKeySequence duplicate{Qt::CTRL | Qt::Key_D};
+inline const QKeySequence group{Qt::CTRL | Qt::Key_G};
+inline const QKeySequence ungroup{Qt::CTRL | Qt::SHIFT | Qt::Key_G};
+inline const QKeySequence lock{Qt::CTRL | Qt::Key_L};
 
 // Edit menu. Redo is spelled out: QKeySequence::Redo adds Ctrl+Y here.
 inline const QKeySequence undo{Qt::CTRL | Qt::Key_Z};
