@@ -32,6 +32,7 @@ public:
         face->setAttribute(Qt::WA_TransparentForMouseEvents);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::TabFocus); // a click leaves focus with the canvas
     }
     QSize sizeHint() const override { return layout()->sizeHint(); }
 
@@ -48,6 +49,7 @@ public:
         setFont(vkFont(10.5, VKWeight::Semibold));
         setCursor(Qt::PointingHandCursor);
         setToolTip(LWInfo::website().toString());
+        setFocusPolicy(Qt::TabFocus);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         connect(this, &QAbstractButton::clicked, this, [] { QDesktopServices::openUrl(LWInfo::website()); });
     }
