@@ -20,7 +20,8 @@
 
 namespace {
 
-constexpr double badgeSize = 32, badgeGlow = 5;
+constexpr int badgeSize = 32;
+constexpr double badgeGlow = 5;
 
 // The round green badge with the leaf, glowing in moss.
 class Badge : public QWidget {

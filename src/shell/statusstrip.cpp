@@ -88,7 +88,7 @@ EditorStatus::EditorStatus(LWEditor &editor, LWApp &app, Hooks hooks, QWidget *p
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(12);
-    for (QWidget *w : {static_cast<QWidget *>(m_file), static_cast<QWidget *>(m_check), static_cast<QWidget *>(m_message)})
+    for (QWidget *w : std::initializer_list<QWidget *>{m_file, m_check, m_message})
         row->addWidget(w, 0, Qt::AlignVCenter);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
