@@ -25,10 +25,11 @@
 #include "ui/inspector/strokeeditor.h"
 #include "ui/inspector/swatches.h"
 
+#include "previewshot.h"
+
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -266,19 +267,7 @@ int main(int argc, char **argv)
             auto *popover = new VKPopover(text, popoverButton);
             popover->open(popoverButton);
         });
-    if (argc > 2) {
-        const QString out = QString::fromLocal8Bit(argv[2]);
-        QTimer::singleShot(400, &app, [&root, &app, out, withPopover, zoomed] {
-            // A popup outside a zoom host is a window of its own: taken from the screen then. Inside
-            // one it is part of the zoomed scene, which may be larger than the screen.
-            const QRect area(root.mapToGlobal(QPoint(0, 0)), root.size());
-            const QPixmap shot =
-                withPopover && !zoomed ? root.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-                            : root.grab();
-            if (!shot.save(out))
-                qWarning("could not write %s", qPrintable(out));
-            app.quit();
-        });
-    }
+    if (argc > 2) // inside a zoom host a popup is part of the zoomed scene: grab the window
+        saveShotLater(app, root, QString::fromLocal8Bit(argv[2]), withPopover && !zoomed, 400);
     return app.exec();
 }
