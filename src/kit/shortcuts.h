@@ -1,5 +1,6 @@
 #pragma once
 #include <QKeySequence>
+#include <QList>
 #include <QString>
 
 // The application's one key table: the menus, the canvas toolbar, the inspector and the header
@@ -14,6 +15,33 @@ inline const QKeySequence bringToFront{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRig
 inline const QKeySequence bringForward{Qt::CTRL | Qt::Key_BracketRight};
 inline const QKeySequence sendBackward{Qt::CTRL | Qt::Key_BracketLeft};
 inline const QKeySequence sendToBack{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketLeft};
+
+// Edit menu. Redo is spelled out: QKeySequence::Redo adds Ctrl+Y here.
+inline const QKeySequence undo{Qt::CTRL | Qt::Key_Z};
+inline const QKeySequence redo{Qt::CTRL | Qt::SHIFT | Qt::Key_Z};
+inline const QKeySequence cut{Qt::CTRL | Qt::Key_X};
+inline const QKeySequence copy{Qt::CTRL | Qt::Key_C};
+inline const QKeySequence paste{Qt::CTRL | Qt::Key_V};
+inline const QKeySequence duplicate{Qt::CTRL | Qt::Key_D};
+inline const QKeySequence selectAll{Qt::CTRL | Qt::Key_A};
+
+// Arrange menu. With Shift most layouts deliver a bracket as a brace, with or without the Shift
+// modifier: the menu takes those forms too.
+inline const QList<QKeySequence> bringToFrontKeys{bringToFront, QKeySequence(Qt::CTRL | Qt::Key_BraceRight),
+                                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BraceRight)};
+inline const QList<QKeySequence> sendToBackKeys{sendToBack, QKeySequence(Qt::CTRL | Qt::Key_BraceLeft),
+                                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BraceLeft)};
+inline const QKeySequence group{Qt::CTRL | Qt::Key_G};
+inline const QKeySequence ungroup{Qt::CTRL | Qt::SHIFT | Qt::Key_G};
+inline const QKeySequence lock{Qt::CTRL | Qt::Key_L};
+inline const QKeySequence unlock{Qt::CTRL | Qt::ALT | Qt::Key_L};
+
+// Page menu (the zoom keys above are its own too).
+inline const QList<QKeySequence> zoomInKeys{zoomIn, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Plus)};
+inline const QKeySequence showFront{Qt::CTRL | Qt::ALT | Qt::Key_1};
+inline const QKeySequence showBack{Qt::CTRL | Qt::ALT | Qt::Key_2};
+inline const QKeySequence grid{Qt::CTRL | Qt::Key_Apostrophe};
+inline const QKeySequence snapping{Qt::CTRL | Qt::Key_Semicolon};
 
 // "text (keys)", the keys as the menus show them ("Zoom in on the page (Ctrl+Alt+=)").
 [[nodiscard]] QString help(const QString &text, const QKeySequence &keys);
