@@ -1,6 +1,6 @@
 #include "shell/textaware.h"
 
-#include "kit/focusedtextinput.h"
+#include "kit/focusedtext.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "kit/focusedtextinput.h"
+#include "kit/focusedtext.h"
 #include "kit/numberfield.h"
 #include "shell/textaware.h"
 #include "shell/menufixture.h"
