@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
+#include <type_traits>
+
 namespace {
 
 bool changesText(LWTextCommand command)
@@ -15,7 +17,8 @@ bool changesText(LWTextCommand command)
     return command != LWTextCommand::copy && command != LWTextCommand::selectAll;
 }
 
-void runOn(QLineEdit *edit, LWTextCommand command)
+// The three text widgets share these slots but no base class that has them.
+template <class Edit> void runOn(Edit *edit, LWTextCommand command)
 {
     if (edit->isReadOnly() && changesText(command))
         return;
@@ -25,27 +28,15 @@ void runOn(QLineEdit *edit, LWTextCommand command)
     case LWTextCommand::cut: edit->cut(); break;
     case LWTextCommand::copy: edit->copy(); break;
     case LWTextCommand::paste: edit->paste(); break;
-    // del() alone would remove the character after the caret.
     case LWTextCommand::del:
-        if (edit->hasSelectedText())
-            edit->del();
+        // Only selected characters: a line edit's del() alone would remove the one after the caret.
+        if constexpr (std::is_same_v<Edit, QLineEdit>) {
+            if (edit->hasSelectedText())
+                edit->del();
+        } else {
+            edit->textCursor().removeSelectedText();
+        }
         break;
-    case LWTextCommand::selectAll: edit->selectAll(); break;
-    }
-}
-
-// QTextEdit and QPlainTextEdit share these slots but no base class that has them.
-template <class Edit> void runOnText(Edit *edit, LWTextCommand command)
-{
-    if (edit->isReadOnly() && changesText(command))
-        return;
-    switch (command) {
-    case LWTextCommand::undo: edit->undo(); break;
-    case LWTextCommand::redo: edit->redo(); break;
-    case LWTextCommand::cut: edit->cut(); break;
-    case LWTextCommand::copy: edit->copy(); break;
-    case LWTextCommand::paste: edit->paste(); break;
-    case LWTextCommand::del: edit->textCursor().removeSelectedText(); break;
     case LWTextCommand::selectAll: edit->selectAll(); break;
     }
 }
@@ -74,9 +65,9 @@ void send(QWidget *target, LWTextCommand command)
     if (edit)
         return runOn(edit, command);
     if (auto *text = qobject_cast<QTextEdit *>(target))
-        return runOnText(text, command);
+        return runOn(text, command);
     if (auto *plain = qobject_cast<QPlainTextEdit *>(target))
-        return runOnText(plain, command);
+        return runOn(plain, command);
     // A widget of its own kind marked as text input: like a message to the focused object, a
     // missing slot is no error.
     const QByteArray name(slotName(command));

@@ -4,6 +4,7 @@
 #include "shell/menufixture.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
@@ -144,6 +145,19 @@ TEST_F(EditMenu, OtherTextWidgetsCount)
     }
     EXPECT_EQ(editor->doc(), before);
     EXPECT_EQ(editor->selection(), QList<QUuid>{a.id});
+}
+
+TEST_F(EditMenu, ReadOnlyFieldOnlySelectsAndCopies)
+{
+    field->setReadOnly(true);
+    showActive();
+    focus(field);
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
+    for (const char *title : {"Select All", "Cut", "Delete", "Paste", "Undo"})
+        edit(title)->trigger();
+    EXPECT_EQ(field->text(), QStringLiteral("hello"));
+    EXPECT_EQ(field->selectedText(), QStringLiteral("hello"));
+    EXPECT_EQ(editor->elements().size(), 2);
 }
 
 TEST_F(EditMenu, ButtonFocusedActsOnTheDesign)
