@@ -22,8 +22,8 @@ protected:
 TEST_F(ArrangeMenu, ItemsInOrderWithTheirKeys)
 {
     EXPECT_EQ(layout(window->arrangeMenu()),
-              QStringList({"Bring to Front Ctrl+Shift+]|Ctrl+}|Ctrl+Shift+}", "Bring Forward Ctrl+]",
-                           "Send Backward Ctrl+[", "Send to Back Ctrl+Shift+[|Ctrl+{|Ctrl+Shift+{", "-", "Align",
+              QStringList({"Bring to Front Ctrl+Shift+]|Ctrl+Shift+}", "Bring Forward Ctrl+]",
+                           "Send Backward Ctrl+[", "Send to Back Ctrl+Shift+[|Ctrl+Shift+{", "-", "Align",
                            "Distribute", "-", "Group Ctrl+G", "Ungroup Ctrl+Shift+G", "Lock Ctrl+L",
                            "Unlock Ctrl+Alt+L", "-", "Fit Text Box to Text"}));
     EXPECT_EQ(layout(arrange("Align")->menu()),
@@ -44,7 +44,6 @@ TEST_F(ArrangeMenu, StackingKeys)
     const Step steps[] = {
         {Qt::Key_BraceRight, ctrlShift, {"b", "c", "a"}}, {Qt::Key_BraceLeft, ctrlShift, {"a", "b", "c"}},
         {Qt::Key_BracketRight, ctrlShift, {"b", "c", "a"}}, {Qt::Key_BracketLeft, ctrlShift, {"a", "b", "c"}},
-        {Qt::Key_BraceRight, ctrl, {"b", "c", "a"}},        {Qt::Key_BraceLeft, ctrl, {"a", "b", "c"}},
         {Qt::Key_BracketRight, ctrl, {"b", "a", "c"}},      {Qt::Key_BracketLeft, ctrl, {"a", "b", "c"}},
     };
     int i = 0;
@@ -52,7 +51,7 @@ TEST_F(ArrangeMenu, StackingKeys)
         press(s.key, s.modifiers);
         EXPECT_EQ(names(editor->elements()), s.order) << "step " << i++;
     }
-    EXPECT_EQ(editor->undoStack().size(), 8);
+    EXPECT_EQ(editor->undoStack().size(), 6);
 }
 
 TEST_F(ArrangeMenu, LockAndUnlockAreOneStepEach)
@@ -104,5 +103,32 @@ TEST_F(ArrangeMenu, EditorDecidesOnTheSelection)
         arrange(c.item)->trigger();
         EXPECT_EQ(e->message(), c.message);
         EXPECT_EQ(e->element(ea.id)->frame.x, c.ax);
+    }
+}
+
+// Qt's X11/Wayland key mapper offers a press of Shift+key as both Shift+key and the shifted sign
+// without Shift (Ctrl+Shift+] also as Ctrl+}); when both are registered, Qt drops the press as
+// ambiguous. No such pair among the window's menu keys (US layout).
+TEST_F(ArrangeMenu, NoPressMatchesTwoMenuKeys)
+{
+    QList<QKeyCombination> keys;
+    const auto collect = [&keys](const QMenu *menu, const auto &self) -> void {
+        for (const QAction *action : menu->actions()) {
+            if (action->menu())
+                self(action->menu(), self);
+            for (const QKeySequence &k : action->shortcuts())
+                keys << k[0];
+        }
+    };
+    for (const QAction *top : window->menuBar()->actions())
+        collect(top->menu(), collect);
+    ASSERT_GT(keys.size(), 30);
+    const QString base = QStringLiteral("`1234567890-=[]\\;',./"), shifted = QStringLiteral("~!@#$%^&*()_+{}|:\"<>?");
+    for (const QKeyCombination &k : std::as_const(keys)) {
+        const qsizetype i = base.indexOf(QChar(k.key()));
+        if (!k.keyboardModifiers().testFlag(Qt::ShiftModifier) || i < 0)
+            continue;
+        const QKeyCombination folded(k.keyboardModifiers() & ~Qt::ShiftModifier, Qt::Key(shifted[i].unicode()));
+        EXPECT_FALSE(keys.contains(folded)) << QKeySequence(k).toString().toStdString();
     }
 }
