@@ -15,6 +15,10 @@ inline const QKeySequence bringToFront{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRig
 inline const QKeySequence bringForward{Qt::CTRL | Qt::Key_BracketRight};
 inline const QKeySequence sendBackward{Qt::CTRL | Qt::Key_BracketLeft};
 inline const QKeySequence sendToBack{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketLeft};
+inline const QKeySequence duplicate{Qt::CTRL | Qt::Key_D};
+inline const QKeySequence group{Qt::CTRL | Qt::Key_G};
+inline const QKeySequence ungroup{Qt::CTRL | Qt::SHIFT | Qt::Key_G};
+inline const QKeySequence lock{Qt::CTRL | Qt::Key_L};
 
 // Edit menu. Redo is spelled out: QKeySequence::Redo adds Ctrl+Y here.
 inline const QKeySequence undo{Qt::CTRL | Qt::Key_Z};
@@ -22,7 +26,6 @@ inline const QKeySequence redo{Qt::CTRL | Qt::SHIFT | Qt::Key_Z};
 inline const QKeySequence cut{Qt::CTRL | Qt::Key_X};
 inline const QKeySequence copy{Qt::CTRL | Qt::Key_C};
 inline const QKeySequence paste{Qt::CTRL | Qt::Key_V};
-inline const QKeySequence duplicate{Qt::CTRL | Qt::Key_D};
 inline const QKeySequence selectAll{Qt::CTRL | Qt::Key_A};
 
 // Arrange menu. A layout may deliver Shift+bracket as a brace with the Shift modifier: the menu
@@ -32,9 +35,6 @@ inline const QKeySequence selectAll{Qt::CTRL | Qt::Key_A};
 inline const QList<QKeySequence> bringToFrontKeys{bringToFront,
                                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BraceRight)};
 inline const QList<QKeySequence> sendToBackKeys{sendToBack, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BraceLeft)};
-inline const QKeySequence group{Qt::CTRL | Qt::Key_G};
-inline const QKeySequence ungroup{Qt::CTRL | Qt::SHIFT | Qt::Key_G};
-inline const QKeySequence lock{Qt::CTRL | Qt::Key_L};
 inline const QKeySequence unlock{Qt::CTRL | Qt::ALT | Qt::Key_L};
 
 // Page menu (the zoom keys above are its own too).
