@@ -3,37 +3,15 @@
 #include "app/startscreen.h"
 #include "app/templatebrowser.h"
 #include "kit/woodcheek.h"
+#include "shell/headerbar.h"
+#include "shell/statusstrip.h"
 #include "ui/canvas/editorscreen.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-namespace {
-
-// An empty row until its bar is placed here.
-QWidget *emptyRow(const QString &name)
-{
-    auto *row = new QWidget;
-    row->setObjectName(name);
-    row->setAttribute(Qt::WA_NoSystemBackground);
-    row->setFixedHeight(0);
-    return row;
-}
-
-} // namespace
-
-QWidget *MainWindow::makeHeaderRow(LWApp &)
-{
-    return emptyRow(QStringLiteral("headerRow"));
-}
-
-QWidget *MainWindow::makeStatusRow(LWApp &)
-{
-    return emptyRow(QStringLiteral("statusRow"));
-}
-
 MainWindow::MainWindow(LWApp &app, QWidget *parent)
-    : QWidget(parent), m_app(app), m_header(makeHeaderRow(app)), m_status(makeStatusRow(app)),
+    : QWidget(parent), m_app(app), m_header(new HeaderBar(app)), m_status(new StatusStrip(app)),
       m_column(new QVBoxLayout)
 {
     setObjectName(QStringLiteral("mainWindow"));

@@ -4,11 +4,13 @@
 #include <QPointer>
 #include <QWidget>
 
+class HeaderBar;
 class LWEditor;
 class QVBoxLayout;
+class StatusStrip;
 
 // The root of the main window's content: a walnut cheek on each side, and between them the
-// header row, the current screen (all the stretch) and the status row. The screen follows the
+// header bar, the current screen (all the stretch) and the status strip. The screen follows the
 // app: `start` the start screen, `templates` the template browser, `editor` the editor screen of
 // the open design (the start screen while none is open). It is replaced only when that choice or
 // the open editor changes, so setting the same screen again keeps it and what was typed into it.
@@ -21,23 +23,19 @@ class MainWindow : public QWidget {
 public:
     explicit MainWindow(LWApp &app, QWidget *parent = nullptr);
 
-    // The rows around the screen: the same widgets on every screen.
-    QWidget *headerRow() const { return m_header; }
-    QWidget *statusRow() const { return m_status; }
+    // The bars above and below the screen: the same widgets on every screen.
+    HeaderBar *headerBar() const { return m_header; }
+    StatusStrip *statusStrip() const { return m_status; }
     // The screen shown now (StartScreen, TemplateBrowser or EditorScreen).
     QWidget *screen() const { return m_screen; }
-
-    // What fills the rows above and below the screen.
-    static QWidget *makeHeaderRow(LWApp &app);
-    static QWidget *makeStatusRow(LWApp &app);
 
 private:
     void sync();
     [[nodiscard]] QWidget *makeScreen(LWAppScreen kind, LWEditor *editor);
 
     LWApp &m_app;
-    QWidget *m_header;
-    QWidget *m_status;
+    HeaderBar *m_header;
+    StatusStrip *m_status;
     QVBoxLayout *m_column;
     QPointer<QWidget> m_screen;
     LWAppScreen m_kind = LWAppScreen::start;

@@ -8,8 +8,10 @@
 #include "kit/themeroot.h"
 #include "kit/themes.h"
 #include "kit/woodcheek.h"
+#include "shell/headerbar.h"
 #include "shell/mainwindow.h"
 #include "shell/shellwindow.h"
+#include "shell/statusstrip.h"
 #include "ui/canvas/canvasarea.h"
 #include "ui/canvas/editorkeys.h"
 #include "ui/canvas/editorscreen.h"
@@ -73,8 +75,8 @@ TEST_F(MainWindowTest, ScreenFollowsTheApp)
     EXPECT_EQ(cheeks[1]->geometry(), QRect(1460, 0, 20, 760));
     EXPECT_EQ(cheeks[0]->seed(), 1);
     EXPECT_EQ(cheeks[1]->seed(), 4);
-    QWidget *header = main.headerRow();
-    QWidget *status = main.statusRow();
+    QWidget *header = main.headerBar();
+    QWidget *status = main.statusStrip();
     EXPECT_EQ(soleScreen(main), "StartScreen");
 
     LWEditor *first = nullptr;
@@ -102,8 +104,8 @@ TEST_F(MainWindowTest, ScreenFollowsTheApp)
         EXPECT_EQ(soleScreen(main), step.screen) << step.what;
         EXPECT_EQ(editorOf(main.screen()), step.shows()) << step.what;
         EXPECT_TRUE(main.screen()->isVisible()) << step.what;
-        EXPECT_EQ(main.headerRow(), header) << step.what;
-        EXPECT_EQ(main.statusRow(), status) << step.what;
+        EXPECT_EQ(main.headerBar(), header) << step.what;
+        EXPECT_EQ(main.statusStrip(), status) << step.what;
         EXPECT_TRUE(header->isVisibleTo(&main) && status->isVisibleTo(&main)) << step.what;
         // Header, screen and status stacked between the cheeks, the screen taking what is left.
         main.layout()->activate();
