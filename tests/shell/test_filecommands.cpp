@@ -107,8 +107,9 @@ TEST_F(FileMenu, WithoutADesignOnlyTheDesignItemsAreOff)
         QStringLiteral("Change Size\u2026"), QStringLiteral("Place Picture\u2026"), QStringLiteral("Print\u2026"),
         QStringLiteral("Print 10-up Card Sheet\u2026")};
     for (const QAction *action : menu->actions()) {
-        if (!action->isSeparator())
+        if (!action->isSeparator()) {
             EXPECT_EQ(action->isEnabled(), !off.contains(action->text())) << action->text().toStdString();
+        }
     }
     const QList<QAction *> recent = commands->recentMenu()->actions();
     ASSERT_FALSE(recent.isEmpty());

@@ -103,7 +103,8 @@ TEST_F(ShellWindow, MenusInTheirOrder)
     ASSERT_EQ(menus.size(), 8);
     EXPECT_EQ(texts(menus[0]->menu()->actions()),
               QStringList({"About VELK Leafwrighter", "Velkmoor Website", "-", "Quit VELK Leafwrighter"}));
-    for (int i : {1, 2, 3, 5})
+    EXPECT_EQ(menus[1]->menu(), window.fileMenu());
+    for (int i : {2, 3, 5})
         EXPECT_TRUE(menus[i]->menu()->isEmpty()) << i;
     EXPECT_EQ(menus[4]->menu(), window.viewMenu());
     EXPECT_TRUE(texts(window.viewMenu()->actions()).contains(QStringLiteral("Zoom In")));
@@ -114,6 +115,8 @@ TEST_F(ShellWindow, MenusInTheirOrder)
 TEST_F(ShellWindow, ControlQClosesTheWindow)
 {
     LWShellWindow window(*app);
+    int quits = 0;
+    window.setQuit([&quits] { ++quits; });
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -121,4 +124,5 @@ TEST_F(ShellWindow, ControlQClosesTheWindow)
     EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(quits, 1);
 }
