@@ -96,7 +96,9 @@ int main(int argc, char **argv, const Runners &runners)
     }
     QApplication app(argc, argv);
     const std::optional<QString> design = LWInstance::designArgument(args, QDir::currentPath());
-    // Before the window is built: a later launch only hands its design over and ends.
+    // Before the window is built: a later launch only hands its design over and ends. Before the
+    // application is named, too: the lock records the program's name, and a running holder only
+    // counts as alive while that matches its executable's.
     LWInstance instance;
     if (!instance.claim()) {
         if (instance.send(design))
