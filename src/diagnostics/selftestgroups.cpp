@@ -9,7 +9,7 @@ QList<Group> groups()
 {
     QList<Group> list;
     // 1
-    // list.append(fonts);
+    list.append(fonts);
     // 2
     list.append(templates);
     // 3
@@ -27,9 +27,9 @@ QList<Group> groups()
     // 9
     list.append(pictures);
     // 10
-    // list.append(looks);
+    list.append(looks);
     // 11
-    // list.append(helpAndBranding);
+    list.append(helpAndBranding);
     // end
     return list;
 }

@@ -9,8 +9,19 @@ VKDivider::VKDivider(int inset, int padding, QWidget *parent) : QWidget(parent),
     setMinimumWidth(2 * inset);
 }
 
+VKDivider::VKDivider(Qt::Orientation orientation, int length, QWidget *parent)
+    : QWidget(parent), vertical_(orientation == Qt::Vertical)
+{
+    if (vertical_)
+        setFixedSize(1, length);
+    else
+        setFixedHeight(1);
+}
+
 QRect VKDivider::line() const
 {
+    if (vertical_)
+        return QRect(0, 0, 1, height());
     return QRect(inset_, padding_, std::max(0, width() - 2 * inset_), 1);
 }
 

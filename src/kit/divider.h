@@ -7,6 +7,8 @@ class VKDivider : public QWidget {
     Q_OBJECT
 public:
     explicit VKDivider(int inset = 0, int padding = 0, QWidget *parent = nullptr);
+    // A 1 px vertical rule `length` high.
+    VKDivider(Qt::Orientation orientation, int length, QWidget *parent = nullptr);
 
     // The rule itself, in the divider's own coordinates.
     QRect line() const;
@@ -15,6 +17,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    int inset_;
-    int padding_;
+    int inset_ = 0;
+    int padding_ = 0;
+    bool vertical_ = false;
 };

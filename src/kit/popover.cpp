@@ -36,13 +36,17 @@ bool VKPopover::isAnyOpen()
     return openCount > 0;
 }
 
-QPoint VKPopover::placement(const QRect &anchor, QSize frame, const QRect &area)
+QPoint VKPopover::placement(const QRect &anchor, QSize frame, const QRect &area, bool beside)
 {
     int x = anchor.center().x() + 1 - frame.width() / 2;
     int y = anchor.bottom() + 1 + gap;
     const int above = anchor.top() - gap - frame.height();
-    if (y + frame.height() > area.bottom() + 1 && above >= area.top())
+    if (beside) {
+        x = anchor.right() + 1 + gap;
+        y = anchor.center().y() + 1 - frame.height() / 2;
+    } else if (y + frame.height() > area.bottom() + 1 && above >= area.top()) {
         y = above;
+    }
     // Right edge first, so a frame wider than the area keeps its left edge in view.
     x = std::max(std::min(x, area.right() + 1 - frame.width()), area.left());
     y = std::max(std::min(y, area.bottom() + 1 - frame.height()), area.top());
@@ -51,6 +55,16 @@ QPoint VKPopover::placement(const QRect &anchor, QSize frame, const QRect &area)
 
 void VKPopover::open(QWidget *anchor)
 {
+    openAt(anchor, false);
+}
+
+void VKPopover::openBeside(QWidget *anchor)
+{
+    openAt(anchor, true);
+}
+
+void VKPopover::openAt(QWidget *anchor, bool beside)
+{
     adjustSize();
     if (anchor->window()->graphicsProxyWidget()) {
         // Shown first: Qt embeds the popup as a child item of the content's proxy, whose
@@ -58,13 +72,13 @@ void VKPopover::open(QWidget *anchor)
         show();
         QWidget *content = anchor->window();
         const QRect where(anchor->mapTo(content, QPoint(0, 0)), anchor->size());
-        const QPoint at = placement(where, size(), content->rect());
+        const QPoint at = placement(where, size(), content->rect(), beside);
         if (QGraphicsProxyWidget *inner = graphicsProxyWidget())
             inner->setPos(at);
     } else {
         const QRect where(anchor->mapToGlobal(QPoint(0, 0)), anchor->size());
         show(); // moved once shown: before, the platform may still add a frame it then leaves off
-        move(placement(where, size(), anchor->screen()->availableGeometry()));
+        move(placement(where, size(), anchor->screen()->availableGeometry(), beside));
     }
     raise();
     activateWindow();

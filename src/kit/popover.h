@@ -22,6 +22,8 @@ public:
 
     QWidget *content() const { return content_; }
     void open(QWidget *anchor);
+    // The same, beside the anchor's trailing edge, centred on it vertically.
+    void openBeside(QWidget *anchor);
     bool isOpen() const { return open_; }
     // Whether any popover is on show: the editor screen's single-key shortcuts stand down then.
     static bool isAnyOpen();
@@ -29,7 +31,7 @@ public:
     // Where open() puts the frame's top-left corner, in `area`'s coordinates: centred under
     // `anchor` (centred over it when the frame would cross the bottom of `area` and there is room
     // above), then moved inside `area` as far as it fits.
-    [[nodiscard]] static QPoint placement(const QRect &anchor, QSize frame, const QRect &area);
+    [[nodiscard]] static QPoint placement(const QRect &anchor, QSize frame, const QRect &area, bool beside = false);
 
 Q_SIGNALS:
     void closed();
@@ -42,6 +44,7 @@ protected:
 
 private:
     void setOpen(bool open);
+    void openAt(QWidget *anchor, bool beside);
 
     QWidget *content_;
     bool open_ = false;

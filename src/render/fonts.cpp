@@ -175,6 +175,7 @@ struct Face {
     QString qtFamily; // how QFontDatabase selects this face
     QString qtStyle;
     bool checked = false; // selection verified against the face's own name (guarded by the cache lock)
+    QString file;         // the bundled file it came from; empty for an installed face
 };
 
 struct Registry {
@@ -238,7 +239,7 @@ void buildSystemIndex(Registry &r)
         if (family.startsWith(QLatin1Char('.')) || isProduced(r, family) || isGenericFamily(family))
             continue;
         for (const QString &style : QFontDatabase::styles(family)) {
-            Face face{rawFaceInfo(QRawFont::fromFont(QFontDatabase::font(family, style, 12))), family, style, true};
+            Face face{rawFaceInfo(QRawFont::fromFont(QFontDatabase::font(family, style, 12))), family, style, true, {}};
             if (face.info.ps.isEmpty() || r.systemByPs.contains(face.info.ps))
                 continue;
             face.info.family = family;
@@ -338,7 +339,7 @@ bool registerFile(Registry &r, const QString &path, QStringList *names, bool ind
             continue;
         r.byPs.insert(info.ps, r.faces.size());
         r.byFamily[info.family].append(r.faces.size());
-        r.faces.append(Face{info, info.family, info.style, false});
+        r.faces.append(Face{info, info.family, info.style, false, QFileInfo(path).absoluteFilePath()});
     }
     return true;
 }
@@ -643,6 +644,14 @@ qsizetype cachedFontCount()
     Registry &r = reg();
     QMutexLocker locker(&r.lock);
     return r.cache.size();
+}
+
+std::optional<QString> fileOf(const QString &postScriptName)
+{
+    const auto [face, bundled] = findFace(postScriptName);
+    if (!face || !bundled)
+        return std::nullopt;
+    return face->file;
 }
 
 QString familyName(const QString &postScriptName)

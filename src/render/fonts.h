@@ -71,6 +71,9 @@ QStringList templateFonts();
 
 // True when a face of that PostScript name (or platform name with a stand-in) exists. No fallback.
 bool isInstalled(const QString &postScriptName);
+// The bundled file (absolute path) a face, or a platform name's stand-in, was registered from;
+// nothing for an installed face or an unknown name.
+std::optional<QString> fileOf(const QString &postScriptName);
 // Cached lookup: the named face, else "HelveticaNeue" (its stand-in), else the system font.
 // Never fails. Thread-safe.
 QFont font(const QString &postScriptName, double size);

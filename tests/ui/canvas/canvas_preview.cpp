@@ -1,5 +1,5 @@
 // Shows the canvas area in a window, for checking by eye:
-//   canvas_preview [interface zoom] [out.png] [canvas zoom] [flyer|card|text|turned|drop]
+//   canvas_preview [interface zoom] [out.png] [canvas zoom] [flyer|card|text|turned|drop|rail]
 // The card shows the grid, two guides, a turned selection, a locked item and a marquee; text and
 // turned type into a straight and a 30-degree box; drop shows the outline of a hovering picture.
 // With an output file it saves a grab of the window once shown and quits. With an interface zoom
@@ -9,6 +9,13 @@
 #include "render/fonts.h"
 #include "templates/templates.h"
 #include "ui/canvas/canvasarea.h"
+#include "ui/canvas/canvastoolbar.h"
+#include "ui/canvas/toolrail.h"
+#include "kit/chromeroundbutton.h"
+#include "kit/themeroot.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -44,10 +51,21 @@ int main(int argc, char **argv)
     }
     if (argc > 3)
         editor.setCanvasZoom(QString::fromLocal8Bit(argv[3]).toDouble());
+    // The rail at the left, the toolbar over the canvas, as the editor screen lays them out.
     auto *area = new CanvasArea(editor);
-    QWidget *shown = area;
-    if (zoom > 0)
-        shown = new VKZoomHost(area, {900, 640});
+    auto *rail = new ToolRail(editor);
+    auto *screen = new QWidget;
+    auto *row = new QHBoxLayout(screen);
+    auto *column = new QVBoxLayout;
+    column->addWidget(new CanvasToolbar(editor));
+    column->addWidget(area, 1);
+    row->addWidget(rail);
+    row->addLayout(column, 1);
+    QWidget *shown = new VELKThemeRoot([&]() -> QWidget * {
+        if (zoom > 0)
+            return new VKZoomHost(screen, {900, 640});
+        return screen;
+    });
     shown->resize(QSize(900, 640) * std::max(zoom, 1.0));
     shown->show();
     if (mode == QLatin1String("text") || mode == QLatin1String("turned")) {
@@ -57,6 +75,8 @@ int main(int argc, char **argv)
             editor.updateElements({id}, QStringLiteral("Rotate"), std::nullopt, [](LWElement &e) { e.rotation = 30; });
         editor.setEditingTextID(id);
     }
+    if (mode == QLatin1String("rail"))
+        QTimer::singleShot(300, rail, [rail] { rail->toolButton(LWTool::icon)->click(); });
     if (mode == QLatin1String("drop"))
         area->page()->setDropTarget(true);
     if (card) { // a marquee being dragged over the lower right
@@ -73,7 +93,5 @@ int main(int argc, char **argv)
             qapp.quit();
         });
     }
-    const int code = qapp.exec();
-    delete shown;
-    return code;
+    return qapp.exec();
 }

@@ -1,0 +1,38 @@
+#include "diagnostics/screens.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <memory>
+
+namespace LWScreens
+{
+
+std::optional<QImage> render(QWidget *view, QSize size, double settle)
+{
+    if (!view)
+        return std::nullopt;
+    const std::unique_ptr<QWidget> window(view);
+    window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    window->setAttribute(Qt::WA_DontShowOnScreen);
+    window->resize(size);
+    window->show();
+
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 until = qint64(std::max(0.0, settle) * 1000);
+    QEventLoop loop;
+    for (qint64 left = until - clock.elapsed(); left > 0; left = until - clock.elapsed()) {
+        QTimer::singleShot(int(std::min<qint64>(50, left)), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    const QImage image = window->grab().toImage();
+    if (image.isNull())
+        return std::nullopt;
+    return image;
+}
+
+} // namespace LWScreens
