@@ -10,6 +10,16 @@ inline const QKeySequence zoomIn{Qt::CTRL | Qt::ALT | Qt::Key_Equal};
 inline const QKeySequence zoomOut{Qt::CTRL | Qt::ALT | Qt::Key_Minus};
 inline const QKeySequence zoomFit{Qt::CTRL | Qt::ALT | Qt::Key_0};
 inline const QKeySequence placePicture{Qt::CTRL | Qt::SHIFT | Qt::Key_I};
+// File menu (placePicture above is its item too).
+inline const QKeySequence newDesign{Qt::CTRL | Qt::Key_N};
+inline const QKeySequence newFromTemplate{Qt::CTRL | Qt::SHIFT | Qt::Key_N};
+inline const QKeySequence open{Qt::CTRL | Qt::Key_O};
+inline const QKeySequence closeWindow{Qt::CTRL | Qt::Key_W};
+inline const QKeySequence save{Qt::CTRL | Qt::Key_S};
+inline const QKeySequence saveAs{Qt::CTRL | Qt::SHIFT | Qt::Key_S};
+inline const QKeySequence exportDesign{Qt::CTRL | Qt::Key_E};
+inline const QKeySequence preflight{Qt::CTRL | Qt::SHIFT | Qt::Key_K};
+inline const QKeySequence print{Qt::CTRL | Qt::Key_P};
 inline const QKeySequence bringToFront{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRight};
 inline const QKeySequence bringForward{Qt::CTRL | Qt::Key_BracketRight};
 inline const QKeySequence sendBackward{Qt::CTRL | Qt::Key_BracketLeft};

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "editor/widgets/imagepickerdialog.h"
+#include "kit/shortcuts.h"
 #include "kit/velkroot.h"
 #include "model/recent.h"
 
@@ -10,54 +11,62 @@
 #include <QMenu>
 #include <QWidget>
 
-namespace {
-
-// The File keys, as explicit sequences: Qt's standard keys add others on some desktops.
-constexpr auto ctrl = Qt::CTRL;
-constexpr auto ctrlShift = Qt::CTRL | Qt::SHIFT;
-
-} // namespace
-
 LWFileCommands::LWFileCommands(QMenu *menu, LWApp &app, QWidget *window)
     : QObject(menu), m_app(app), m_window(window), m_menu(menu),
       m_chooser([](LWEditor &editor, QWidget *parent) { LWImagePicker::choose(editor, parent); })
 {
     LWApp *state = &m_app;
-    add(QStringLiteral("New Design\u2026"), QKeySequence(ctrl | Qt::Key_N), [state] { state->setScreen(LWApp::Screen::start); }, false);
-    add(QStringLiteral("New from Template\u2026"), QKeySequence(ctrlShift | Qt::Key_N),
+    add(
+        QStringLiteral("New Design\u2026"), LWShortcuts::newDesign,
+        [state] { state->setScreen(LWApp::Screen::start); }, false);
+    add(
+        QStringLiteral("New from Template\u2026"), LWShortcuts::newFromTemplate,
         [state] { state->setScreen(LWApp::Screen::templates); }, false);
-    add(QStringLiteral("Open\u2026"), QKeySequence(ctrl | Qt::Key_O), [state] { state->openPanel(); }, false);
+    add(
+        QStringLiteral("Open\u2026"), LWShortcuts::open, [state] { state->openPanel(); }, false);
     m_recent = menu->addMenu(QStringLiteral("Open Recent"));
     // Filled when shown (a desktop's global menu emits it too): the list changes without notice.
     connect(m_recent, &QMenu::aboutToShow, this, &LWFileCommands::fillRecent);
     fillRecent();
     menu->addSeparator();
-    add(QStringLiteral("Close Design"), {}, [state] { state->close(); }, true);
+    add(
+        QStringLiteral("Close Design"), {}, [state] { state->close(); }, true);
     menu->addSeparator();
     QAction *closeWindow = menu->addAction(QStringLiteral("Close Window"));
-    closeWindow->setShortcut(QKeySequence(ctrl | Qt::Key_W));
+    closeWindow->setShortcut(LWShortcuts::closeWindow);
     connect(closeWindow, &QAction::triggered, this, [this] {
         if (m_window)
             m_window->close();
     });
     menu->addSeparator();
 
-    add(QStringLiteral("Save"), QKeySequence(ctrl | Qt::Key_S), [state] { (void)state->save(); }, true);
-    add(QStringLiteral("Save As\u2026"), QKeySequence(ctrlShift | Qt::Key_S), [state] { (void)state->saveAs(); }, true);
+    add(
+        QStringLiteral("Save"), LWShortcuts::save, [state] { (void)state->save(); }, true);
+    add(
+        QStringLiteral("Save As\u2026"), LWShortcuts::saveAs, [state] { (void)state->saveAs(); }, true);
     menu->addSeparator();
-    add(QStringLiteral("Export\u2026"), QKeySequence(ctrl | Qt::Key_E), [state] { state->setSheet(LWApp::Sheet::exportSheet); }, true);
-    add(QStringLiteral("Preflight (Print Check)\u2026"), QKeySequence(ctrlShift | Qt::Key_K),
+    add(
+        QStringLiteral("Export\u2026"), LWShortcuts::exportDesign,
+        [state] { state->setSheet(LWApp::Sheet::exportSheet); }, true);
+    add(
+        QStringLiteral("Preflight (Print Check)\u2026"), LWShortcuts::preflight,
         [state] { state->setSheet(LWApp::Sheet::preflight); }, true);
-    add(QStringLiteral("Change Size\u2026"), {}, [state] { state->setSheet(LWApp::Sheet::size); }, true);
+    add(
+        QStringLiteral("Change Size\u2026"), {}, [state] { state->setSheet(LWApp::Sheet::size); }, true);
     menu->addSeparator();
-    add(QStringLiteral("Place Picture\u2026"), QKeySequence(ctrlShift | Qt::Key_I), [this] {
-        if (LWEditor *editor = m_app.editor(); editor && m_chooser)
-            m_chooser(*editor, m_window);
-    }, true);
+    add(
+        QStringLiteral("Place Picture\u2026"), LWShortcuts::placePicture,
+        [this] {
+            if (LWEditor *editor = m_app.editor(); editor && m_chooser)
+                m_chooser(*editor, m_window);
+        },
+        true);
     menu->addSeparator();
 
-    add(QStringLiteral("Print\u2026"), QKeySequence(ctrl | Qt::Key_P), [state] { state->print(false); }, true);
-    m_sheet10up = add(QStringLiteral("Print 10-up Card Sheet\u2026"), {}, [state] { state->print(true); }, true);
+    add(
+        QStringLiteral("Print\u2026"), LWShortcuts::print, [state] { state->print(false); }, true);
+    m_sheet10up = add(
+        QStringLiteral("Print 10-up Card Sheet\u2026"), {}, [state] { state->print(true); }, true);
 
     connect(&m_app, &LWApp::editorChanged, this, &LWFileCommands::updateEnabled);
     // A card resized to a flyer size becomes a flyer without a new editor.
@@ -65,7 +74,10 @@ LWFileCommands::LWFileCommands(QMenu *menu, LWApp &app, QWidget *window)
     updateEnabled();
 }
 
-void LWFileCommands::setPictureChooser(PictureChooser chooser) { m_chooser = std::move(chooser); }
+void LWFileCommands::setPictureChooser(PictureChooser chooser)
+{
+    m_chooser = std::move(chooser);
+}
 
 QAction *LWFileCommands::add(const QString &title, const QKeySequence &keys, std::function<void()> action,
                              bool needsDesign)

@@ -1,6 +1,6 @@
 #pragma once
-#include <QObject>
 #include <QKeySequence>
+#include <QObject>
 #include <QPointer>
 #include <functional>
 

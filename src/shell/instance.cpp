@@ -15,7 +15,8 @@
 #include <QUrl>
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 constexpr int retryMs = 100;
 // A connection that says nothing for this long is dropped (and still raises the window).
@@ -25,7 +26,8 @@ constexpr int silenceMs = 10000;
 
 LWInstance::LWInstance(QString folder, QObject *parent)
     : QObject(parent),
-      m_folder(folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) : std::move(folder))
+      m_folder(folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+                                : std::move(folder))
 {
 }
 
@@ -88,7 +90,8 @@ std::optional<QString> LWInstance::designArgument(const QStringList &args, const
 {
     for (qsizetype i = 1; i < args.size(); ++i) {
         QString path = args.at(i);
-        if (path.contains(QLatin1String("://")) && !path.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        if (path.contains(QLatin1String("://")) &&
+            !path.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
             continue; // a web address, not a file
         if (path.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
             const QUrl url(path);

@@ -44,7 +44,8 @@ class LWInstance : public QObject
     // The design among a launch's arguments (the program's own name first): a file: URL stands
     // for its path, a relative path is taken against `workingDir`; the first whose suffix is the
     // design file's extension, in any case, wins.
-    [[nodiscard]] static std::optional<QString> designArgument(const QStringList &args, const QString &workingDir);
+    [[nodiscard]] static std::optional<QString> designArgument(const QStringList &args,
+                                                               const QString &workingDir);
     [[nodiscard]] static QByteArray message(const std::optional<QString> &path);
     // The absolute path a message asks to open; none for {} and for anything malformed.
     [[nodiscard]] static std::optional<QString> pathIn(const QByteArray &message);

@@ -9,7 +9,8 @@
 #include <QMenu>
 #include <QTest>
 
-namespace {
+namespace
+{
 
 QAction *item(QMenu *menu, const QString &title)
 {
@@ -71,8 +72,9 @@ TEST_F(FileMenu, TitlesKeysAndSeparatorsInOrder)
 {
     QStringList shown;
     for (const QAction *action : menu->actions())
-        shown.append(action->isSeparator() ? QStringLiteral("-")
-                                           : action->text() + u'|' + action->shortcut().toString(QKeySequence::PortableText));
+        shown.append(action->isSeparator()
+                         ? QStringLiteral("-")
+                         : action->text() + u'|' + action->shortcut().toString(QKeySequence::PortableText));
     EXPECT_EQ(shown, QStringList({
                          QStringLiteral("New Design\u2026|Ctrl+N"),
                          QStringLiteral("New from Template\u2026|Ctrl+Shift+N"),
@@ -101,11 +103,15 @@ TEST_F(FileMenu, TitlesKeysAndSeparatorsInOrder)
 TEST_F(FileMenu, WithoutADesignOnlyTheDesignItemsAreOff)
 {
     show();
-    const QStringList off = {
-        QStringLiteral("Close Design"), QStringLiteral("Save"), QStringLiteral("Save As\u2026"),
-        QStringLiteral("Export\u2026"), QStringLiteral("Preflight (Print Check)\u2026"),
-        QStringLiteral("Change Size\u2026"), QStringLiteral("Place Picture\u2026"), QStringLiteral("Print\u2026"),
-        QStringLiteral("Print 10-up Card Sheet\u2026")};
+    const QStringList off = {QStringLiteral("Close Design"),
+                             QStringLiteral("Save"),
+                             QStringLiteral("Save As\u2026"),
+                             QStringLiteral("Export\u2026"),
+                             QStringLiteral("Preflight (Print Check)\u2026"),
+                             QStringLiteral("Change Size\u2026"),
+                             QStringLiteral("Place Picture\u2026"),
+                             QStringLiteral("Print\u2026"),
+                             QStringLiteral("Print 10-up Card Sheet\u2026")};
     for (const QAction *action : menu->actions()) {
         if (!action->isSeparator()) {
             EXPECT_EQ(action->isEnabled(), !off.contains(action->text())) << action->text().toStdString();
@@ -140,7 +146,9 @@ TEST_F(FileMenu, TenUpSheetOnlyForCards)
         {"US card", LWDocument::blank(LWSizePreset::usCard, std::nullopt), true},
         {"EU card", LWDocument::blank(LWSizePreset::euCard, std::nullopt), true},
         {"Letter flyer", LWDocument::blank(LWSizePreset::letter, std::nullopt), false},
-        {"custom", LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 300, 200, 9, QStringLiteral("C")), false},
+        {"custom",
+         LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 300, 200, 9, QStringLiteral("C")),
+         false},
     };
     for (const Case &c : cases) {
         app.newDocument(c.doc);
@@ -206,13 +214,13 @@ TEST_F(FileMenu, OpenRecentIsReadWhenShown)
 {
     const LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
     ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("a")) && QDir(dir.path()).mkpath(QStringLiteral("b")));
-    for (const char *name : {"gone.velkfolio", "a.b.velkfolio", "R&D.velkfolio", "a/Card.velkfolio", "b/Card.velkfolio"})
+    for (const char *name :
+         {"gone.velkfolio", "a.b.velkfolio", "R&D.velkfolio", "a/Card.velkfolio", "b/Card.velkfolio"})
         ASSERT_TRUE(LWDocumentIO::save(doc, url(QString::fromUtf8(name))).ok()) << name;
     ASSERT_TRUE(QFile::remove(path(QStringLiteral("gone.velkfolio"))));
 
     // Titles go through vkPlain: "R&&D" shows as "R&D", with no mnemonic.
-    EXPECT_EQ(recentTitles(),
-              QStringList({"Card", "Card", "R&&D", "a.b", "-", "Clear Menu"}));
+    EXPECT_EQ(recentTitles(), QStringList({"Card", "Card", "R&&D", "a.b", "-", "Clear Menu"}));
 
     item(commands->recentMenu(), QStringLiteral("Clear Menu"))->trigger();
     EXPECT_EQ(recentTitles(), QStringList({"-", "Clear Menu"}));

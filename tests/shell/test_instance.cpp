@@ -64,7 +64,8 @@ class InstancePair : public ::testing::Test
     }
     void connect(LWInstance &instance)
     {
-        QObject::connect(&instance, &LWInstance::openRequested, [this](const QString &p) { opened.append(p); });
+        QObject::connect(&instance, &LWInstance::openRequested,
+                         [this](const QString &p) { opened.append(p); });
         QObject::connect(&instance, &LWInstance::raiseRequested, [this] { ++raises; });
     }
 
@@ -80,7 +81,8 @@ TEST_F(InstancePair, LaterLaunchHandsItsDesignToTheFirst)
     // However old the living holder's lock is.
     QFile lock(dir.filePath(LWInstance::lockName));
     ASSERT_TRUE(lock.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    ASSERT_TRUE(
+        lock.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
     lock.close();
     LWInstance second(dir.path());
     EXPECT_FALSE(second.claim());
@@ -101,8 +103,8 @@ TEST_F(InstancePair, OversizedOrMalformedMessagesOnlyRaise)
     LWInstance first(dir.path());
     listen(first);
     const QByteArray oversized = "{\"open\":\"/" + QByteArray(100 * 1024, 'a') + ".velkfolio\"}\n";
-    for (const QByteArray &text : {oversized, QByteArray("not json\n"), QByteArray("{\"open\":\"rel.velkfolio\"}"),
-                                   QByteArray()}) {
+    for (const QByteArray &text :
+         {oversized, QByteArray("not json\n"), QByteArray("{\"open\":\"rel.velkfolio\"}"), QByteArray()}) {
         const int before = raises;
         QLocalSocket socket;
         socket.connectToServer(dir.filePath(LWInstance::socketName));
@@ -210,7 +212,8 @@ TEST_F(ShellState, ClosingTheWindowAsksFirstAndQuitsOnce)
     const Case cases[] = {
         {"Cancel", {ScriptedPrompts::ask(LWPrompts::Answer::cancel)}, false},
         {"Save, then a cancelled save panel",
-         {ScriptedPrompts::ask(LWPrompts::Answer::save), ScriptedPrompts::saveStep(std::nullopt)}, false},
+         {ScriptedPrompts::ask(LWPrompts::Answer::save), ScriptedPrompts::saveStep(std::nullopt)},
+         false},
         {"Don't Save", {ScriptedPrompts::ask(LWPrompts::Answer::dontSave)}, true},
     };
     // Quit, Close Window and the window manager all reach the same question.
