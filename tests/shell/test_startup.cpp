@@ -119,11 +119,12 @@ class StartupProcess : public ::testing::Test
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
     }
-    void TearDown() override
+    void TearDown() override { end(process); }
+    static void end(QProcess &running)
     {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(10000);
+        if (running.state() != QProcess::NotRunning) {
+            running.kill();
+            running.waitForFinished(10000);
         }
     }
     void start(const QStringList &args)
@@ -178,10 +179,7 @@ class SecondLaunch : public StartupProcess
     }
     void TearDown() override
     {
-        if (later.state() != QProcess::NotRunning) {
-            later.kill();
-            later.waitForFinished(10000);
-        }
+        end(later);
         StartupProcess::TearDown();
     }
     // Starts the first instance and waits until it holds the lock (it listens right after).
