@@ -16,57 +16,42 @@ LWFileCommands::LWFileCommands(QMenu *menu, LWApp &app, QWidget *window)
       m_chooser([](LWEditor &editor, QWidget *parent) { LWImagePicker::choose(editor, parent); })
 {
     LWApp *state = &m_app;
-    add(
-        QStringLiteral("New Design\u2026"), LWShortcuts::newDesign,
-        [state] { state->setScreen(LWApp::Screen::start); }, false);
-    add(
-        QStringLiteral("New from Template\u2026"), LWShortcuts::newFromTemplate,
-        [state] { state->setScreen(LWApp::Screen::templates); }, false);
-    add(
-        QStringLiteral("Open\u2026"), LWShortcuts::open, [state] { state->openPanel(); }, false);
+    add(QStringLiteral("New Design\u2026"), LWShortcuts::newDesign, false,
+        [state] { state->setScreen(LWApp::Screen::start); });
+    add(QStringLiteral("New from Template\u2026"), LWShortcuts::newFromTemplate, false,
+        [state] { state->setScreen(LWApp::Screen::templates); });
+    add(QStringLiteral("Open\u2026"), LWShortcuts::open, false, [state] { state->openPanel(); });
     m_recent = menu->addMenu(QStringLiteral("Open Recent"));
     // Filled when shown (a desktop's global menu emits it too): the list changes without notice.
     connect(m_recent, &QMenu::aboutToShow, this, &LWFileCommands::fillRecent);
     fillRecent();
     menu->addSeparator();
-    add(
-        QStringLiteral("Close Design"), {}, [state] { state->close(); }, true);
+    add(QStringLiteral("Close Design"), {}, true, [state] { state->close(); });
     menu->addSeparator();
-    QAction *closeWindow = menu->addAction(QStringLiteral("Close Window"));
-    closeWindow->setShortcut(LWShortcuts::closeWindow);
-    connect(closeWindow, &QAction::triggered, this, [this] {
+    add(QStringLiteral("Close Window"), LWShortcuts::closeWindow, false, [this] {
         if (m_window)
             m_window->close();
     });
     menu->addSeparator();
 
-    add(
-        QStringLiteral("Save"), LWShortcuts::save, [state] { (void)state->save(); }, true);
-    add(
-        QStringLiteral("Save As\u2026"), LWShortcuts::saveAs, [state] { (void)state->saveAs(); }, true);
+    add(QStringLiteral("Save"), LWShortcuts::save, true, [state] { (void)state->save(); });
+    add(QStringLiteral("Save As\u2026"), LWShortcuts::saveAs, true, [state] { (void)state->saveAs(); });
     menu->addSeparator();
-    add(
-        QStringLiteral("Export\u2026"), LWShortcuts::exportDesign,
-        [state] { state->setSheet(LWApp::Sheet::exportSheet); }, true);
-    add(
-        QStringLiteral("Preflight (Print Check)\u2026"), LWShortcuts::preflight,
-        [state] { state->setSheet(LWApp::Sheet::preflight); }, true);
-    add(
-        QStringLiteral("Change Size\u2026"), {}, [state] { state->setSheet(LWApp::Sheet::size); }, true);
+    add(QStringLiteral("Export\u2026"), LWShortcuts::exportDesign, true,
+        [state] { state->setSheet(LWApp::Sheet::exportSheet); });
+    add(QStringLiteral("Preflight (Print Check)\u2026"), LWShortcuts::preflight, true,
+        [state] { state->setSheet(LWApp::Sheet::preflight); });
+    add(QStringLiteral("Change Size\u2026"), {}, true, [state] { state->setSheet(LWApp::Sheet::size); });
     menu->addSeparator();
-    add(
-        QStringLiteral("Place Picture\u2026"), LWShortcuts::placePicture,
-        [this] {
-            if (LWEditor *editor = m_app.editor(); editor && m_chooser)
-                m_chooser(*editor, m_window);
-        },
-        true);
+    add(QStringLiteral("Place Picture\u2026"), LWShortcuts::placePicture, true, [this] {
+        if (LWEditor *editor = m_app.editor(); editor && m_chooser)
+            m_chooser(*editor, m_window);
+    });
     menu->addSeparator();
 
-    add(
-        QStringLiteral("Print\u2026"), LWShortcuts::print, [state] { state->print(false); }, true);
-    m_sheet10up = add(
-        QStringLiteral("Print 10-up Card Sheet\u2026"), {}, [state] { state->print(true); }, true);
+    add(QStringLiteral("Print\u2026"), LWShortcuts::print, true, [state] { state->print(false); });
+    m_sheet10up =
+        add(QStringLiteral("Print 10-up Card Sheet\u2026"), {}, true, [state] { state->print(true); });
 
     connect(&m_app, &LWApp::editorChanged, this, &LWFileCommands::updateEnabled);
     // A card resized to a flyer size becomes a flyer without a new editor.
@@ -79,8 +64,8 @@ void LWFileCommands::setPictureChooser(PictureChooser chooser)
     m_chooser = std::move(chooser);
 }
 
-QAction *LWFileCommands::add(const QString &title, const QKeySequence &keys, std::function<void()> action,
-                             bool needsDesign)
+QAction *LWFileCommands::add(const QString &title, const QKeySequence &keys, bool needsDesign,
+                             std::function<void()> action)
 {
     QAction *item = m_menu->addAction(title);
     item->setShortcut(keys);

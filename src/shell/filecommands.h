@@ -28,8 +28,8 @@ class LWFileCommands : public QObject
     QMenu *recentMenu() const { return m_recent; }
 
   private:
-    QAction *add(const QString &title, const QKeySequence &keys, std::function<void()> action,
-                 bool needsDesign);
+    QAction *add(const QString &title, const QKeySequence &keys, bool needsDesign,
+                 std::function<void()> action);
     void updateEnabled();
     void fillRecent();
 
