@@ -29,6 +29,13 @@ ChromeRoundButton::ChromeRoundButton(const QString &symbol, const QString &help,
         connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });
 }
 
+void ChromeRoundButton::setHelp(const QString &help)
+{
+    help_ = help;
+    setToolTip(help);
+    setAccessibleName(help);
+}
+
 void ChromeRoundButton::setSelected(bool selected)
 {
     selected_ = selected;

@@ -18,6 +18,8 @@ public:
 
     QString symbol() const { return symbol_; }
     QString help() const { return help_; }
+    // A new tooltip and accessible name, for help texts that follow the selection.
+    void setHelp(const QString &help);
     bool isSelected() const { return selected_; }
     void setSelected(bool selected);
     double faceSize() const { return size_; }

@@ -21,6 +21,12 @@ IconGlyph::IconGlyph(const QString &name, const QColor &color, QWidget *parent)
 {
 }
 
+void IconGlyph::setName(const QString &name)
+{
+    name_ = name;
+    update();
+}
+
 void IconGlyph::setColor(const QColor &color)
 {
     color_ = color;

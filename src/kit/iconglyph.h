@@ -17,6 +17,7 @@ public:
     explicit IconGlyph(const QString &name, const QColor &color = Qt::white, QWidget *parent = nullptr);
 
     const QString &name() const { return name_; }
+    void setName(const QString &name);
     const QColor &color() const { return color_; }
     void setColor(const QColor &color);
 

@@ -3,6 +3,7 @@
 #include "kit/kithost.h"
 #include "kit/paint.h"
 #include "kit/style.h"
+#include "kit/symbols.h"
 #include "kit/uifont.h"
 #include "kit/velkroot.h"
 
@@ -38,9 +39,17 @@ public:
 
     QSize sizeHint() const override
     {
-        return QSize(static_cast<int>(std::ceil(vkTextSize(segmentFont(), title_).width())) + 20, segmentHeight);
+        const double content = symbol_.isEmpty() ? vkTextSize(segmentFont(), title_).width() : symbolSize;
+        return QSize(static_cast<int>(std::ceil(content)) + 20, segmentHeight);
     }
     QSize minimumSizeHint() const override { return QSize(0, segmentHeight); }
+
+    void setSymbol(const QString &symbol)
+    {
+        symbol_ = symbol;
+        setToolTip(title_);
+        update();
+    }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -60,12 +69,19 @@ protected:
         }
         if (isDown())
             p.setOpacity(0.75);
-        p.setPen(isChecked() ? QColor(Qt::white) : theme.text);
+        const QColor ink = isChecked() ? QColor(Qt::white) : theme.text;
+        if (!symbol_.isEmpty()) {
+            VKSymbols::paint(p, symbol_, QRectF(r.center() - QPointF(symbolSize, symbolSize) / 2, QSizeF(symbolSize, symbolSize)),
+                             ink);
+            return;
+        }
+        p.setPen(ink);
         vkDrawText(p, r, Qt::AlignCenter, vkElidedText(segmentFont(), title_, r.width() - 8), segmentFont());
     }
 
 private:
-    QString title_;
+    static constexpr double symbolSize = 14;
+    QString title_, symbol_;
     bool first_, last_;
 };
 
@@ -133,6 +149,12 @@ void SegmentedPicker::setCurrent(int index)
 int SegmentedPicker::count() const
 {
     return static_cast<int>(group_->buttons().size());
+}
+
+void SegmentedPicker::setSymbol(int index, const QString &symbol)
+{
+    if (auto *s = static_cast<Segment *>(segment(index)))
+        s->setSymbol(symbol);
 }
 
 QAbstractButton *SegmentedPicker::segment(int index) const

@@ -9,6 +9,8 @@ class QLabel;
 // A row of mutually exclusive choices: an optional label, then one checkable segment per title,
 // all segments as wide as each other, in an exclusive QButtonGroup. A width > 0 fixes the width
 // of the whole picker, label included. Titles are plain text. Colours are read when painting.
+// A segment given a symbol draws that VKSymbols image instead of its title, which stays its
+// accessible name and tooltip.
 class SegmentedPicker : public QWidget {
     Q_OBJECT
 public:
@@ -20,6 +22,8 @@ public:
     void setCurrent(int index);
 
     int count() const;
+    // Draws the named symbol (14 px) in place of the segment's title; an index out of range is ignored.
+    void setSymbol(int index, const QString &symbol);
     QAbstractButton *segment(int index) const;
     QButtonGroup *group() const { return group_; }
     // Nothing when the label is empty.

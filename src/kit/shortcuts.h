@@ -24,6 +24,10 @@ inline const QKeySequence bringToFront{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRig
 inline const QKeySequence bringForward{Qt::CTRL | Qt::Key_BracketRight};
 inline const QKeySequence sendBackward{Qt::CTRL | Qt::Key_BracketLeft};
 inline const QKeySequence sendToBack{Qt::CTRL | Qt::SHIFT | Qt::Key_BracketLeft};
+inline const QKeySequence duplicate{Qt::CTRL | Qt::Key_D};
+inline const QKeySequence group{Qt::CTRL | Qt::Key_G};
+inline const QKeySequence ungroup{Qt::CTRL | Qt::SHIFT | Qt::Key_G};
+inline const QKeySequence lock{Qt::CTRL | Qt::Key_L};
 
 // "text (keys)", the keys as the menus show them ("Zoom in on the page (Ctrl+Alt+=)").
 [[nodiscard]] QString help(const QString &text, const QKeySequence &keys);

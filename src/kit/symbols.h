@@ -46,6 +46,24 @@ inline const QString plusMagnifyingGlass = QStringLiteral("plus.magnifyingglass"
 inline const QString minusMagnifyingGlass = QStringLiteral("minus.magnifyingglass");
 inline const QString arrowRight = QStringLiteral("arrow.right");
 inline const QString arrowLeftArrowRight = QStringLiteral("arrow.left.arrow.right");
+inline const QString alignLeft = QStringLiteral("align.horizontal.left");
+inline const QString alignHCenter = QStringLiteral("align.horizontal.center");
+inline const QString alignRight = QStringLiteral("align.horizontal.right");
+inline const QString alignTop = QStringLiteral("align.vertical.top");
+inline const QString alignVCenter = QStringLiteral("align.vertical.center");
+inline const QString alignBottom = QStringLiteral("align.vertical.bottom");
+inline const QString distributeHorizontal = QStringLiteral("distribute.horizontal.center");
+inline const QString distributeVertical = QStringLiteral("distribute.vertical.center");
+inline const QString group = QStringLiteral("rectangle.3.group");
+inline const QString groupFill = QStringLiteral("rectangle.3.group.fill");
+inline const QString lock = QStringLiteral("lock");
+inline const QString chevronDown = QStringLiteral("chevron.down");
+inline const QString textAlignLeft = QStringLiteral("text.alignleft");
+inline const QString textAlignCenter = QStringLiteral("text.aligncenter");
+inline const QString textAlignRight = QStringLiteral("text.alignright");
+inline const QString textJustify = QStringLiteral("text.justify");
+inline const QString arrowUpAndDown = QStringLiteral("arrow.up.and.down");
+inline const QString arrowUpAndDownText = QStringLiteral("arrow.up.and.down.text.horizontal");
 
 // A symbol name and the image file that draws it.
 struct Entry {

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QThread>
@@ -162,6 +164,32 @@ TEST_F(StartupProcess, WindowWithoutDisplayEnds2)
     EXPECT_EQ(process.exitCode(), 2);
     EXPECT_TRUE(process.readAllStandardError().contains("no display found"));
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+}
+
+TEST_F(StartupProcess, ImageWritingOptionsRunWithoutDisplay)
+{
+    struct Case {
+        QStringList args;
+        int exitCode;
+        QByteArray out;
+    };
+    const QList<Case> cases{
+        // The mode's own failure line, with the path made absolute, and its status.
+        {{"--lw-contact-sheet", "missing/sheet.png"}, 1, "Could not write " + QFile::encodeName(dir.filePath("missing/sheet.png")) + "\n"},
+        // An option without its value is no console mode: the window would start.
+        {{"--lw-contact-sheets"}, 2, ""},
+    };
+    for (const Case &c : cases) {
+        start(c.args);
+        ASSERT_TRUE(process.waitForFinished(120000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), c.exitCode) << c.args.join(u' ').toStdString();
+        EXPECT_EQ(process.readAllStandardOutput(), c.out);
+        if (c.exitCode != 2) {
+            EXPECT_EQ(process.readAllStandardError().toStdString(), "");
+        }
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
 }
 
 // The window mode (offscreen) twice on one runtime folder.

@@ -199,9 +199,12 @@ void PageCanvas::syncInlineEditor()
     const std::optional<LWElement> e = id ? m_editor.element(*id) : std::nullopt;
     if (!e || !e->text) {
         if (m_inline) { // maybe inside its own key handler: let it return first
+            const bool typing = m_inline->hasFocus() || m_inline->editor()->hasFocus();
             m_inline->hide();
             m_inline->deleteLater();
             m_inline = nullptr;
+            if (typing) // the keys come back to the page, not to an editor on its way out
+                setFocus(Qt::OtherFocusReason);
         }
         return;
     }

@@ -1,0 +1,208 @@
+#include "ui/inspector/fontfamilypicker.h"
+
+#include "kit/engravedlabel.h"
+#include "kit/kithost.h"
+#include "kit/paint.h"
+#include "kit/popover.h"
+#include "kit/scrollstyle.h"
+#include "kit/searchfield.h"
+#include "kit/uifont.h"
+#include "kit/velkroot.h"
+#include "ui/inspector/fontsource.h"
+
+#include <QAbstractListModel>
+#include <QGuiApplication>
+#include <QHash>
+#include <QLabel>
+#include <QListView>
+#include <QPainter>
+#include <QScreen>
+#include <QSet>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString includedTitle = QStringLiteral("VELK Fonts (included)");
+const QString installedTitle = QStringLiteral("Fonts on this computer");
+const QString licenceNote = QStringLiteral(" — included with VELK Leafwrighter (SIL Open Font License)");
+
+} // namespace
+
+// Header and family rows of the two filtered lists.
+class FontFamilyPicker::Model : public QAbstractListModel {
+public:
+    Model(LWFontSource &fonts, QString current, QObject *parent)
+        : QAbstractListModel(parent), current_(std::move(current)), included_(fonts.bundledFamilies())
+    {
+        const QSet<QString> bundled(included_.cbegin(), included_.cend());
+        for (const QString &f : fonts.families())
+            if (!f.startsWith(QLatin1Char('.')) && !bundled.contains(f))
+                installed_ << f;
+        setQuery({});
+    }
+
+    void setQuery(const QString &query)
+    {
+        beginResetModel();
+        rows_.clear();
+        const QStringList inc = filtered(included_, query), ins = filtered(installed_, query);
+        if (!inc.isEmpty())
+            rows_.append({IncludedHeader, includedTitle});
+        for (const QString &f : inc)
+            rows_.append({Included, f});
+        rows_.append({InstalledHeader, installedTitle});
+        for (const QString &f : ins)
+            rows_.append({Installed, f});
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : int(rows_.size()); }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= rows_.size())
+            return {};
+        const Row &r = rows_[index.row()];
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::AccessibleTextRole:
+            return r.text;
+        case Qt::ToolTipRole:
+            return r.kind == Included ? r.text + licenceNote : r.kind == Installed ? r.text : QVariant();
+        case KindRole:
+            return int(r.kind);
+        case CurrentRole:
+            return isFamily(r.kind) && r.text == current_;
+        default:
+            return {};
+        }
+    }
+
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        if (!index.isValid() || index.row() >= rows_.size() || !isFamily(rows_[index.row()].kind))
+            return Qt::NoItemFlags;
+        return Qt::ItemIsEnabled;
+    }
+
+    static bool isFamily(Kind k) { return k == Included || k == Installed; }
+
+private:
+    struct Row {
+        Kind kind;
+        QString text;
+    };
+    QString current_;
+    QStringList included_, installed_;
+    QList<Row> rows_;
+};
+
+// Paints a row; a family's face is looked up the first time its row is painted.
+class FontFamilyPicker::Delegate : public QStyledItemDelegate {
+public:
+    Delegate(LWFontSource &fonts, QObject *parent) : QStyledItemDelegate(parent), fonts_(fonts) {}
+
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override
+    {
+        return QSize(0, rowHeight);
+    }
+
+    void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const auto kind = Kind(index.data(KindRole).toInt());
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const QRectF r(option.rect);
+        p->save();
+        p->setRenderHint(QPainter::Antialiasing);
+        if (!Model::isFamily(kind)) {
+            const QFont f = EngravedLabel::labelFont();
+            const double h = vkTextSize(f, text).height() + 1;
+            EngravedLabel::paint(*p, QRectF(r.left() + 2, r.bottom() + 1 - h - 2, r.width() - 4, h), text.toUpper(), f);
+            p->restore();
+            return;
+        }
+        const VKKitTheme theme = VELKKitHost::theme();
+        if (index.data(CurrentRole).toBool()) {
+            QColor fill = theme.accent;
+            fill.setAlphaF(0.7f);
+            p->fillPath(VKPaint::roundedRect(r.adjusted(0, 1, 0, -1), 6), fill);
+        }
+        const QFont f = face(text);
+        const QRectF textBox = r.adjusted(8, 4, -8, -4);
+        p->setPen(theme.text);
+        vkDrawText(*p, textBox, Qt::AlignLeft | Qt::AlignVCenter, vkElidedText(f, text, textBox.width()), f);
+        p->restore();
+    }
+
+private:
+    QFont face(const QString &family) const
+    {
+        if (auto it = faces_.constFind(family); it != faces_.constEnd())
+            return *it;
+        const auto members = fonts_.members(family);
+        QFont f = fonts_.font(members.isEmpty() ? family : members.first().first, 15);
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        f.setPointSizeF(15 * 72.0 / (screen ? screen->logicalDotsPerInchY() : 96.0)); // 15 interface px
+        faces_.insert(family, f);
+        return f;
+    }
+
+    LWFontSource &fonts_;
+    mutable QHash<QString, QFont> faces_;
+};
+
+FontFamilyPicker::FontFamilyPicker(LWFontSource &fonts, const QString &current, QWidget *parent)
+    : QWidget(parent), current_(current), search_(new VKSearchField(QStringLiteral("Search fonts"))),
+      list_(new QListView), model_(new Model(fonts, current, this))
+{
+    setFixedWidth(width - 2 * VKPopover::padding);
+    auto *title = new QLabel;
+    vkPlain(title, QStringLiteral("Fonts"));
+    title->setFont(vkFont(14, VKWeight::Heavy));
+
+    list_->setModel(model_);
+    list_->setItemDelegate(new Delegate(fonts, list_));
+    list_->setUniformItemSizes(true); // else the view asks every row for its size
+    list_->setSelectionMode(QAbstractItemView::NoSelection);
+    list_->setFocusPolicy(Qt::NoFocus);
+    list_->setFrameShape(QFrame::NoFrame);
+    list_->setSpacing(0);
+    list_->setFixedHeight(listHeight);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list_->setMouseTracking(true);
+    list_->viewport()->setAutoFillBackground(false);
+    list_->setAttribute(Qt::WA_TranslucentBackground);
+    list_->viewport()->setAttribute(Qt::WA_TranslucentBackground);
+    list_->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    VKScrollStyle::apply(list_);
+
+    // The popover's own padding (12) and 2 more make the 14 of every side.
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(2, 2, 2, 2);
+    column->setSpacing(8);
+    column->addWidget(title);
+    column->addWidget(search_);
+    column->addWidget(list_);
+
+    connect(search_, &VKSearchField::textChanged, this, [this](const QString &q) { model_->setQuery(q); });
+    connect(list_, &QListView::clicked, this, [this](const QModelIndex &index) {
+        if (Model::isFamily(Kind(index.data(KindRole).toInt())))
+            Q_EMIT picked(index.data(Qt::DisplayRole).toString());
+    });
+}
+
+FontFamilyPicker::~FontFamilyPicker() = default;
+
+QStringList FontFamilyPicker::filtered(const QStringList &families, const QString &query)
+{
+    if (query.isEmpty())
+        return families;
+    const QString q = query.toLower();
+    QStringList out;
+    for (const QString &f : families)
+        if (f.toLower().contains(q))
+            out << f;
+    return out;
+}

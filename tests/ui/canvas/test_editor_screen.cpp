@@ -1,0 +1,152 @@
+#include "app/app.h"
+#include "editor/editor_fixture.h"
+#include "kit/popover.h"
+#include "kit/zoomhost.h"
+#include "ui/canvas/canvasarea.h"
+#include "ui/canvas/canvastoolbar.h"
+#include "ui/canvas/toolrail.h"
+#include "ui/inspector/inspector.h"
+#include "ui/canvas/editorkeys.h"
+#include "ui/canvas/editorscreen.h"
+#include "ui/canvas/layerspanel.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+
+// The editor screen of a Letter design in a zoom host, its window active, the first of its items
+// selected.
+class ScreenTest : public EditorTest {
+protected:
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+        VELKTestFlags::running = true;
+        LWDocument doc = letter({rect("a", {100, 100, 50, 50}),
+                                 LWElement::makeText(LWText(QStringLiteral("Hi"), QStringLiteral("Georgia"), 12, LWColor::black),
+                                                     {100, 300, 100, 20}),
+                                 LWElement::makeText(LWText(QStringLiteral("Yo"), QStringLiteral("Georgia"), 12, LWColor::black),
+                                                     {100, 400, 100, 20})});
+        app.newDocument(doc);
+        ed = app.editor();
+        ed->setSelection({ed->elements()[0].id});
+        screen = new EditorScreen(app, *ed);
+        host = std::make_unique<VKZoomHost>(screen, QSizeF(1480, 760));
+        host->resize(1500, 940);
+        host->show();
+        QApplication::setActiveWindow(host.get());
+    }
+    void TearDown() override
+    {
+        host.reset();
+        EditorTest::TearDown();
+    }
+    // A key pressed as the window delivers it: to the application's focus widget, else the host.
+    void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QWidget *to = QApplication::focusWidget() ? QApplication::focusWidget() : host.get();
+        QTest::keyClick(to, Qt::Key(key), mods);
+    }
+    double x() const { return ed->elements()[0].frame.x; }
+
+    LWApp app;
+    LWEditor *ed = nullptr;
+    EditorScreen *screen = nullptr;
+    std::unique_ptr<VKZoomHost> host;
+};
+
+} // namespace
+
+TEST_F(ScreenTest, LayoutGivesTheCanvasWhatThePanelsLeave)
+{
+    EXPECT_EQ(screen->inspector()->width(), 300);
+    EXPECT_EQ(screen->layers()->width(), 220);
+    EXPECT_GT(screen->canvas()->width(), 1480 - 300 - 220 - screen->rail()->width() - 60);
+}
+
+TEST_F(ScreenTest, KeysActOnceAndOnlyWhenNothingElseHasThem)
+{
+    press(Qt::Key_Left);
+    EXPECT_EQ(x(), 99);
+    press(Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(x(), 89);
+    press(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(x(), 88);
+    for (Qt::KeyboardModifier held : {Qt::ControlModifier, Qt::MetaModifier}) {
+        press(Qt::Key_Left, held);
+        EXPECT_EQ(x(), 88);
+    }
+
+    // Nothing with a text field focused, a sheet set, a popover open or another window active.
+    auto *field = new QLineEdit(screen);
+    field->show();
+    field->setFocus();
+    press(Qt::Key_Left);
+    EXPECT_EQ(x(), 88);
+    delete field;
+    app.setSheet(LWAppSheet::exportSheet);
+    QTest::keyClick(host.get(), Qt::Key_Left);
+    app.setSheet(std::nullopt);
+    VKPopover popover(new QLabel(QStringLiteral("x")), screen);
+    popover.open(screen->toolbar());
+    QTest::keyClick(host.get(), Qt::Key_Left);
+    popover.close();
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QTest::keyClick(host.get(), Qt::Key_Left);
+    QApplication::setActiveWindow(host.get());
+    EXPECT_EQ(x(), 88);
+
+    press(Qt::Key_Delete);
+    EXPECT_EQ(ed->elements().size(), 2);
+}
+
+TEST_F(ScreenTest, EscapeReturnAndToolLetters)
+{
+    ed->setTool(LWTool::text);
+    press(Qt::Key_Escape);
+    EXPECT_EQ(ed->tool(), LWTool::select);
+    EXPECT_EQ(ed->selection().size(), 1);
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(ed->selection().isEmpty());
+
+    EditorKeys &keys = *screen->keys();
+    auto returnKey = [&] {
+        QKeyEvent e(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        return keys.handle(e);
+    };
+    const QUuid hi = ed->elements()[1].id, yo = ed->elements()[2].id;
+    for (const QList<QUuid> &selection : {QList<QUuid>{}, {ed->elements()[0].id}, {hi, yo}}) {
+        ed->setSelection(selection);
+        EXPECT_FALSE(returnKey());
+    }
+    ed->setSelection({hi});
+    EXPECT_TRUE(returnKey());
+    EXPECT_EQ(ed->editingTextID(), hi);
+    ed->setEditingTextID(std::nullopt);
+
+    press(Qt::Key_R);
+    EXPECT_EQ(ed->tool(), LWTool::rectangle);
+    press(Qt::Key_V, Qt::ShiftModifier);
+    EXPECT_EQ(ed->tool(), LWTool::select);
+    QKeyEvent x(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    EXPECT_FALSE(keys.handle(x));
+}
+
+TEST_F(ScreenTest, HidingAndShowingKeepsOneFilter)
+{
+    for (int i = 0; i < 3; ++i) {
+        screen->hide();
+        EXPECT_FALSE(screen->keys()->isInstalled());
+        screen->show();
+    }
+    press(Qt::Key_Left);
+    EXPECT_EQ(x(), 99);
+    app.setScreen(LWAppScreen::start); // another screen: the keys stand down at once
+    press(Qt::Key_Left);
+    EXPECT_EQ(x(), 99);
+}
