@@ -31,9 +31,9 @@ class LWInstance : public QObject
     explicit LWInstance(QString folder = {}, QObject *parent = nullptr);
     ~LWInstance() override;
 
-    // True when this is the first instance: the lock is taken (a dead holder's lock is taken
-    // over) and the socket listens. False when another instance holds the lock, or listening
-    // failed (`error` says why).
+    // False only when another running instance holds the lock. Otherwise this is the first: the
+    // lock is taken (a dead holder's is taken over) and the socket listens; a lock that cannot
+    // be made or a socket that cannot listen leaves `error` set, and the program runs anyway.
     [[nodiscard]] bool claim();
     // Hands the path (or nothing) to the first instance, retrying while it may still be
     // starting; true once the message was written.
