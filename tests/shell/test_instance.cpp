@@ -245,3 +245,13 @@ TEST_F(ShellState, ClosingTheWindowAsksFirstAndQuitsOnce)
         }
     }
 }
+
+TEST_F(InstancePair, UnusableRuntimeFolderStillStartsTheProgram)
+{
+    QFile blocker(dir.filePath(QStringLiteral("not-a-folder")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    LWInstance instance(blocker.fileName());
+    EXPECT_TRUE(instance.claim());
+    EXPECT_FALSE(instance.error().isEmpty());
+}
