@@ -5,6 +5,7 @@
 
 class LWApp;
 class LWFileCommands;
+class LWSheetPresenter;
 class QMenu;
 class VELKThemeRoot;
 
@@ -42,6 +43,8 @@ class LWShellWindow : public QMainWindow
     QMenu *viewMenu() const { return m_view; }
     QMenu *pageMenu() const { return m_page; }
     LWFileCommands *fileCommands() const { return m_fileCommands; }
+    // Shows the app's sheet over this window.
+    LWSheetPresenter *sheets() const { return m_sheets; }
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -56,6 +59,7 @@ class LWShellWindow : public QMainWindow
     QMenu *m_arrange = nullptr;
     QMenu *m_view = nullptr;
     QMenu *m_page = nullptr;
+    LWSheetPresenter *m_sheets = nullptr;
     LWFileCommands *m_fileCommands = nullptr;
     std::function<void()> m_quit;
 };
