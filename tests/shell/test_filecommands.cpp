@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QDir>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 
 namespace
@@ -235,4 +236,26 @@ TEST_F(FileMenu, OpenRecentIsReadWhenShown)
     ASSERT_NE(app.editor(), nullptr);
     EXPECT_EQ(app.editor()->fileURL(), url(QStringLiteral("a.b.velkfolio")));
     EXPECT_EQ(app.screen(), LWAppScreen::editor);
+}
+
+// Two actions of one window with the same key make Qt ignore the key for both.
+TEST_F(FileMenu, NoKeyIsTakenTwiceInTheMenuBar)
+{
+    QHash<QString, QString> owner;
+    std::function<void(QMenu *)> walk = [&](QMenu *inner) {
+        for (QAction *action : inner->actions()) {
+            if (action->menu())
+                walk(action->menu());
+            for (const QKeySequence &keys : action->shortcuts()) {
+                const QString text = keys.toString(QKeySequence::PortableText);
+                EXPECT_FALSE(owner.contains(text))
+                    << text.toStdString() << ": " << owner.value(text).toStdString() << " and "
+                    << action->text().toStdString();
+                owner.insert(text, action->text());
+            }
+        }
+    };
+    for (QAction *top : window->menuBar()->actions())
+        walk(top->menu());
+    EXPECT_EQ(owner.value(QStringLiteral("Ctrl+Shift+I")), QStringLiteral("Place Picture\u2026"));
 }
