@@ -347,6 +347,24 @@ void LWApp::alert(const QString &title, const QString &message)
     m_prompts->alert(title, message);
 }
 
+std::optional<QUrl> LWApp::chooseExport(const QString &proposedName, const QString &nameFilter, const QString &suffix)
+{
+    if (VELKTestFlags::running) {
+        m_console(QStringLiteral("PANEL: Export ") + proposedName);
+        return std::nullopt;
+    }
+    return m_prompts->chooseExport(proposedName, nameFilter, suffix);
+}
+
+bool LWApp::confirm(const QString &question, const QString &detail, const QString &action)
+{
+    if (VELKTestFlags::running) {
+        m_console(QStringLiteral("PANEL: ") + question);
+        return false;
+    }
+    return m_prompts->confirm(question, detail, action);
+}
+
 void LWApp::flash(const QString &text)
 {
     setNotice(text);

@@ -99,6 +99,11 @@ public:
     // `sheet10up` its 10-up card sheet.
     void print(bool sheet10up);
     void alert(const QString &title, const QString &message);
+    // The prompts' export dialog and destructive question; while VELKTestFlags::running a
+    // "PANEL: " line and cancelled.
+    [[nodiscard]] std::optional<QUrl> chooseExport(const QString &proposedName, const QString &nameFilter,
+                                                   const QString &suffix);
+    [[nodiscard]] bool confirm(const QString &question, const QString &detail, const QString &action);
     // Shows the notice; it is cleared noticeMs later unless another text replaced it.
     void flash(const QString &text);
 

@@ -1,13 +1,13 @@
 #include "app/newcustomdialog.h"
 
 #include "app/app.h"
+#include "app/sheetparts.h"
 #include "app/textlabel.h"
 #include "kit/chromebutton.h"
 #include "kit/kithost.h"
 #include "kit/numberfield.h"
 #include "kit/overhangitem.h"
 #include "kit/segmentedpicker.h"
-#include "kit/velkroot.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -18,24 +18,25 @@
 
 #include <algorithm>
 
-namespace {
-
-QString unitText(bool mm)
+QString NewCustomDialog::unitText(bool mm)
 {
     return mm ? QStringLiteral("mm") : QStringLiteral("in");
 }
 
-} // namespace
+NumberField *NewCustomDialog::sizeField(const QString &label, double *number, bool mm)
+{
+    auto *field = new NumberField(label, *number, unitText(mm), 3, 70);
+    connect(field, &NumberField::committed, field, [field, number](double d) {
+        *number = std::max(d, minNumber);
+        field->setValue(*number);
+    });
+    return field;
+}
 
 NewCustomDialog::NewCustomDialog(LWApp &app, QWidget *window) : QDialog(window), app_(app)
 {
-    setWindowTitle(QStringLiteral("Custom size"));
-    setWindowModality(Qt::WindowModal);
-    velkRoot(this);
+    auto *form = lwSheetForm(this, QStringLiteral("Custom size"), 14);
 
-    auto *form = new QVBoxLayout(this);
-    form->setContentsMargins(24, 24, 24, 24);
-    form->setSpacing(14);
 
     form->addWidget(lwTextLabel(QStringLiteral("Custom size"), 18, VKWeight::Heavy));
 
@@ -46,17 +47,10 @@ NewCustomDialog::NewCustomDialog(LWApp &app, QWidget *window) : QDialog(window),
 
     auto *sizes = new QHBoxLayout;
     sizes->setSpacing(16);
-    wField_ = new NumberField(QStringLiteral("W"), w_, unitText(mm_), 3, 70);
-    hField_ = new NumberField(QStringLiteral("H"), h_, unitText(mm_), 3, 70);
-    for (const auto &pair : {std::pair{wField_, &w_}, std::pair{hField_, &h_}}) {
-        NumberField *field = pair.first;
-        double *number = pair.second;
-        connect(field, &NumberField::committed, this, [field, number](double d) {
-            *number = std::max(d, minNumber);
-            field->setValue(*number);
-        });
+    wField_ = sizeField(QStringLiteral("W"), &w_, mm_);
+    hField_ = sizeField(QStringLiteral("H"), &h_, mm_);
+    for (NumberField *field : {wField_, hField_})
         sizes->addWidget(field, 0, Qt::AlignVCenter);
-    }
     sizes->addStretch(1);
     form->addLayout(sizes);
 
@@ -92,14 +86,20 @@ NewCustomDialog *NewCustomDialog::present(LWApp &app, QWidget *window)
     return dialog;
 }
 
-LWDocument NewCustomDialog::design(double w, double h, bool mm, bool twoSided)
+NewCustomDialog::Size NewCustomDialog::customSize(double w, double h, bool mm)
 {
     const double factor = mm ? LWUnits::ptPerMM : LWUnits::ptPerInch;
     const double width = std::clamp(w * factor, minSide, maxSide);
     const double height = std::clamp(h * factor, minSide, maxSide);
-    const double safe = std::min(std::min(width, height) * 0.0625, 18.0);
+    return {width, height, std::min(std::min(width, height) * 0.0625, 18.0)};
+}
+
+LWDocument NewCustomDialog::design(double w, double h, bool mm, bool twoSided)
+{
+    const Size size = customSize(w, h, mm);
     LWDocument doc = LWDocument::blank(twoSided ? LWDocKind::businessCard : LWDocKind::custom,
-                                       QStringLiteral("custom"), width, height, safe, QStringLiteral("Untitled"));
+                                       QStringLiteral("custom"), size.width, size.height, size.safe,
+                                       QStringLiteral("Untitled"));
     doc.kind = LWDocKind::custom;
     return doc;
 }
@@ -116,11 +116,9 @@ void NewCustomDialog::create()
 
 void NewCustomDialog::keyPressEvent(QKeyEvent *event)
 {
-    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
-        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            create();
-            return;
-        }
+    if (lwIsReturn(event)) {
+        create();
+        return;
     }
     QDialog::keyPressEvent(event);
 }

@@ -27,8 +27,18 @@ public:
     // sheet to none.
     static NewCustomDialog *present(LWApp &app, QWidget *window);
 
-    // The design for a width and height in the unit, clamped to minSide … maxSide points, with
-    // a safe margin of a sixteenth of the shorter side but at most 18 pt. Always kind custom.
+    // A width and height in the unit as points, each clamped to minSide … maxSide, with a safe
+    // margin of a sixteenth of the shorter side but at most 18 pt.
+    struct Size {
+        double width, height, safe;
+    };
+    [[nodiscard]] static Size customSize(double w, double h, bool mm);
+    // "mm" or "in".
+    [[nodiscard]] static QString unitText(bool mm);
+    // A W or H field (70 wide, 3 digits) showing *number; a commit stores the larger of the typed
+    // number and minNumber there and shows it. `number` must outlive the field.
+    [[nodiscard]] static NumberField *sizeField(const QString &label, double *number, bool mm);
+    // The design of customSize(w, h, mm). Always kind custom.
     [[nodiscard]] static LWDocument design(double w, double h, bool mm, bool twoSided);
 
     double widthNumber() const { return w_; }

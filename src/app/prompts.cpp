@@ -59,6 +59,31 @@ QFileDialog *LWQtPrompts::makeFileDialog(QWidget *parent, const QString &message
     return dialog;
 }
 
+QFileDialog *LWQtPrompts::makeExportDialog(QWidget *parent, const QString &proposedName, const QString &nameFilter,
+                                           const QString &suffix)
+{
+    auto *dialog = new QFileDialog(parent, QStringLiteral("Export"));
+    dialog->setNameFilter(nameFilter);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setDefaultSuffix(suffix);
+    dialog->selectFile(proposedName);
+    return dialog;
+}
+
+QMessageBox *LWQtPrompts::makeConfirm(QWidget *parent, const QString &question, const QString &detail,
+                                      const QString &action)
+{
+    auto *box = new QMessageBox(parent);
+    box->setText(question);
+    box->setInformativeText(detail);
+    box->addButton(action, QMessageBox::DestructiveRole);
+    QPushButton *cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    return box;
+}
+
 QString LWQtPrompts::withExtension(const QString &path)
 {
     const QString suffix = u'.' + LWInfo::fileExtension;
@@ -90,6 +115,22 @@ bool LWQtPrompts::askToOverwrite(const QString &question, const QString &detail)
     std::unique_ptr<QMessageBox> box(makeOverwriteQuestion(m_window, question, detail));
     box->exec();
     return box->buttonRole(box->clickedButton()) == QMessageBox::DestructiveRole;
+}
+
+bool LWQtPrompts::confirm(const QString &question, const QString &detail, const QString &action)
+{
+    std::unique_ptr<QMessageBox> box(makeConfirm(m_window, question, detail, action));
+    box->exec();
+    return box->buttonRole(box->clickedButton()) == QMessageBox::DestructiveRole;
+}
+
+std::optional<QUrl> LWQtPrompts::chooseExport(const QString &proposedName, const QString &nameFilter,
+                                              const QString &suffix)
+{
+    std::unique_ptr<QFileDialog> dialog(makeExportDialog(m_window, proposedName, nameFilter, suffix));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    return QUrl::fromLocalFile(dialog->selectedFiles().constFirst());
 }
 
 std::optional<QUrl> LWQtPrompts::chooseOpen(const QString &message)

@@ -30,6 +30,13 @@ public:
     [[nodiscard]] virtual std::optional<QUrl> chooseSave(const QString &proposedName, const QString &message) = 0;
     // The print dialog set up on `printer`, offering pages 1 ... pageCount. False when cancelled.
     [[nodiscard]] virtual bool choosePrinter(QPrinter &printer, int pageCount) = 0;
+    // Where to export, or none when cancelled: a save dialog offering `nameFilter` ("PNG image
+    // (*.png)"), `suffix` (no dot) added to a name without one; it asks before replacing a file.
+    [[nodiscard]] virtual std::optional<QUrl> chooseExport(const QString &proposedName, const QString &nameFilter,
+                                                           const QString &suffix) = 0;
+    // A yes-or-no question whose yes (`action`) destroys something: true for `action`, false for
+    // "Cancel", the default.
+    [[nodiscard]] virtual bool confirm(const QString &question, const QString &detail, const QString &action) = 0;
 };
 
 // The prompts as Qt dialogs, modal to the main window (or free-standing without one).
@@ -43,6 +50,9 @@ public:
     [[nodiscard]] std::optional<QUrl> chooseOpen(const QString &message) override;
     [[nodiscard]] std::optional<QUrl> chooseSave(const QString &proposedName, const QString &message) override;
     [[nodiscard]] bool choosePrinter(QPrinter &printer, int pageCount) override;
+    [[nodiscard]] std::optional<QUrl> chooseExport(const QString &proposedName, const QString &nameFilter,
+                                                   const QString &suffix) override;
+    [[nodiscard]] bool confirm(const QString &question, const QString &detail, const QString &action) override;
 
     // The dialogs as shown, not yet run; the caller owns them.
     static QMessageBox *makeAlert(QWidget *parent, const QString &title, const QString &message);
@@ -50,6 +60,11 @@ public:
     // "Save Anyway" and "Cancel"; Cancel is the default, as saving would lose the other changes.
     static QMessageBox *makeOverwriteQuestion(QWidget *parent, const QString &question, const QString &detail);
     static QFileDialog *makeFileDialog(QWidget *parent, const QString &message, bool saving);
+    static QFileDialog *makeExportDialog(QWidget *parent, const QString &proposedName, const QString &nameFilter,
+                                         const QString &suffix);
+    // `action` destructive, "Cancel" the default and the escape.
+    static QMessageBox *makeConfirm(QWidget *parent, const QString &question, const QString &detail,
+                                    const QString &action);
     // The chosen path with ".velkfolio" appended unless it already ends so (any letter case).
     static QString withExtension(const QString &path);
 

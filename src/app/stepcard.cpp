@@ -1,11 +1,11 @@
 #include "app/stepcard.h"
 
+#include "app/sheetparts.h"
 #include "app/textlabel.h"
 #include "kit/help.h"
 #include "kit/kithost.h"
 #include "kit/paint.h"
 #include "kit/style.h"
-#include "kit/themeroot.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -61,14 +61,7 @@ StepCard::StepCard(qint64 n, const QString &title, const QString &text, const QS
     column->addLayout(head);
     column->addWidget(lwTextLabel(text, 11.5, VKWeight::Normal, theme.dim, true));
 
-    auto *link = new QPushButton(this);
-    link->setText(QStringLiteral("Show me how"));
-    link->setFlat(true);
-    link->setFont(vkFont(11, VKWeight::Semibold));
-    link->setCursor(Qt::PointingHandCursor);
-    link->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; text-align: left; color: %1; }")
-                            .arg(VELKThemeRoot::themePalette(theme).color(QPalette::Link).name()));
-    link->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    QPushButton *link = lwLinkButton(QStringLiteral("Show me how"), 11, this);
     connect(link, &QPushButton::clicked, this, [this] { VELKHelp::show(help_); });
     link_ = link;
     column->addWidget(link, 0, Qt::AlignLeft);

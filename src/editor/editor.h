@@ -242,6 +242,8 @@ public:
     QString unitName() const;
     double toUnit(double points) const;
     double fromUnit(double value) const;
+    // The bleed as shown: "0.125 in" or "3 mm" for the standard 9 pt, else up to 3 decimals + unit.
+    QString bleedText() const;
     QList<LWColor> docColors() const;
 
 Q_SIGNALS:

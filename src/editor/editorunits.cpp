@@ -1,5 +1,6 @@
 #include "editor/editor.h"
 
+#include "model/format.h"
 #include "model/units.h"
 
 #include <cmath>
@@ -22,6 +23,13 @@ double LWEditor::toUnit(double points) const
 double LWEditor::fromUnit(double value) const
 {
     return value * (mmUnits() ? LWUnits::ptPerMM : LWUnits::ptPerInch);
+}
+
+QString LWEditor::bleedText() const
+{
+    if (m_doc.bleed == 9)
+        return mmUnits() ? QStringLiteral("3 mm") : QStringLiteral("0.125 in");
+    return LWFormat::num(toUnit(m_doc.bleed), 3) + u' ' + unitName();
 }
 
 namespace {

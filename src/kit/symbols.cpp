@@ -71,6 +71,8 @@ const QList<Entry> &table()
         {textJustify, QStringLiteral("format_align_justify.svg")},
         {arrowUpAndDown, QStringLiteral("vertical_align_center.svg")},
         {arrowUpAndDownText, QStringLiteral("format_line_spacing.svg")},
+        {squareAndArrowUp, QStringLiteral("ios_share.svg")},
+        {checkmarkSeal, QStringLiteral("verified.svg")},
     };
     return entries;
 }

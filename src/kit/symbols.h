@@ -64,6 +64,8 @@ inline const QString textAlignRight = QStringLiteral("text.alignright");
 inline const QString textJustify = QStringLiteral("text.justify");
 inline const QString arrowUpAndDown = QStringLiteral("arrow.up.and.down");
 inline const QString arrowUpAndDownText = QStringLiteral("arrow.up.and.down.text.horizontal");
+inline const QString squareAndArrowUp = QStringLiteral("square.and.arrow.up");
+inline const QString checkmarkSeal = QStringLiteral("checkmark.seal");
 
 // A symbol name and the image file that draws it.
 struct Entry {

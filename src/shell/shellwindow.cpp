@@ -1,5 +1,6 @@
 #include "shell/shellwindow.h"
 
+#include "app/sheetpresenter.h"
 #include "kit/appmenucommands.h"
 #include "kit/helpcommands.h"
 #include "kit/themecommands.h"
@@ -35,6 +36,8 @@ LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
     m_root->setMinimumSize(minimumContentSize);
     setCentralWidget(m_root);
     buildMenus();
+    // Over the window itself: a sheet inside the zoom host would be drawn into the zoomed scene.
+    m_sheets = new LWSheetPresenter(app, this);
 
     const int chrome = menuBar()->heightForWidth(contentSize.width());
     const int barHeight = chrome > 0 ? chrome : menuBar()->sizeHint().height();

@@ -3,6 +3,7 @@
 #include <QSize>
 
 class LWApp;
+class LWSheetPresenter;
 class QMenu;
 class VELKThemeRoot;
 
@@ -32,6 +33,8 @@ class LWShellWindow : public QMainWindow
     QMenu *arrangeMenu() const { return m_arrange; }
     QMenu *viewMenu() const { return m_view; }
     QMenu *pageMenu() const { return m_page; }
+    // Shows the app's sheet over this window.
+    LWSheetPresenter *sheets() const { return m_sheets; }
 
   private:
     void buildMenus();
@@ -43,4 +46,5 @@ class LWShellWindow : public QMainWindow
     QMenu *m_arrange = nullptr;
     QMenu *m_view = nullptr;
     QMenu *m_page = nullptr;
+    LWSheetPresenter *m_sheets = nullptr;
 };

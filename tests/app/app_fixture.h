@@ -18,19 +18,26 @@
 class ScriptedPrompts final : public LWPrompts {
 public:
     struct Step {
-        QString kind; // "alert", "ask", "overwrite", "open", "save", "print"
+        QString kind; // "alert", "ask", "overwrite", "open", "save", "print", "export", "confirm"
         Answer answer = Answer::cancel;
         std::optional<QUrl> url;
         std::function<bool(QPrinter &)> printer;
+        std::function<void()> during; // runs while the prompt is up
     };
 
-    static Step alertStep() { return {QStringLiteral("alert"), Answer::cancel, {}, {}}; }
-    static Step ask(Answer a) { return {QStringLiteral("ask"), a, {}, {}}; }
+    static Step alertStep() { return {QStringLiteral("alert"), Answer::cancel, {}, {}, {}}; }
+    static Step ask(Answer a) { return {QStringLiteral("ask"), a, {}, {}, {}}; }
     // "Save Anyway" is Answer::save, "Cancel" Answer::cancel.
-    static Step overwrite(bool anyway) { return {QStringLiteral("overwrite"), anyway ? Answer::save : Answer::cancel, {}, {}}; }
-    static Step openStep(std::optional<QUrl> url) { return {QStringLiteral("open"), Answer::cancel, std::move(url), {}}; }
-    static Step saveStep(std::optional<QUrl> url) { return {QStringLiteral("save"), Answer::cancel, std::move(url), {}}; }
-    static Step printStep(std::function<bool(QPrinter &)> f) { return {QStringLiteral("print"), Answer::cancel, {}, std::move(f)}; }
+    static Step overwrite(bool anyway) { return {QStringLiteral("overwrite"), anyway ? Answer::save : Answer::cancel, {}, {}, {}}; }
+    static Step openStep(std::optional<QUrl> url) { return {QStringLiteral("open"), Answer::cancel, std::move(url), {}, {}}; }
+    static Step saveStep(std::optional<QUrl> url) { return {QStringLiteral("save"), Answer::cancel, std::move(url), {}, {}}; }
+    static Step printStep(std::function<bool(QPrinter &)> f) { return {QStringLiteral("print"), Answer::cancel, {}, std::move(f), {}}; }
+    static Step exportStep(std::optional<QUrl> url, std::function<void()> during = {})
+    {
+        return {QStringLiteral("export"), Answer::cancel, std::move(url), {}, std::move(during)};
+    }
+    // The destructive action is Answer::save.
+    static Step confirmStep(bool yes) { return {QStringLiteral("confirm"), yes ? Answer::save : Answer::cancel, {}, {}, {}}; }
 
     QList<Step> script;
     QList<QStringList> calls;
@@ -55,6 +62,16 @@ public:
         return step.printer && step.printer(printer);
     }
 
+    std::optional<QUrl> chooseExport(const QString &proposedName, const QString &nameFilter,
+                                     const QString &suffix) override
+    {
+        return next(u"export", {proposedName, nameFilter, suffix}).url;
+    }
+    bool confirm(const QString &question, const QString &detail, const QString &action) override
+    {
+        return next(u"confirm", {question, detail, action}).answer == Answer::save;
+    }
+
 private:
     Step next(QStringView kind, QStringList texts)
     {
@@ -64,7 +81,10 @@ private:
             ADD_FAILURE() << "unscripted prompt: " << texts.join(u" | ").toStdString();
             return {};
         }
-        return script.takeFirst();
+        Step step = script.takeFirst();
+        if (step.during)
+            step.during();
+        return step;
     }
 };
 
@@ -154,6 +174,14 @@ protected:
         EXPECT_TRUE(LWDocumentIO::save(doc, url(name)).ok());
         app.open(url(name));
         return makeDirty();
+    }
+    // `doc` open in a new editor, the previous design dropped without a question.
+    LWEditor *openNew(const LWDocument &doc)
+    {
+        if (app.editor())
+            app.editor()->setDirty(false);
+        app.newDocument(doc);
+        return app.editor();
     }
     // A new design with one unsaved change, never saved.
     LWEditor *newDirty(const QString &name = QStringLiteral("Untitled"))

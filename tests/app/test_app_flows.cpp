@@ -206,9 +206,13 @@ TEST_F(FlowTest, TestModeNeverPrompts)
     app.openPanel();
     EXPECT_FALSE(app.saveAs());
     app.print(false);
+    EXPECT_FALSE(app.chooseExport(QStringLiteral("Card.pdf"), QStringLiteral("PDF document (*.pdf)"), QStringLiteral("pdf")));
+    EXPECT_FALSE(app.confirm(QStringLiteral("Replace 2 existing files?"), QStringLiteral("a\nb"), QStringLiteral("Replace")));
     EXPECT_EQ(lines, QStringList({QStringLiteral("PANEL: Choose an VELK Leafwrighter design (.velkfolio)"),
                                   QStringLiteral("PANEL: Save your design. Everything (pictures too) is kept in this one file."),
-                                  QStringLiteral("PRINT: skipped during a test run (1 pages)")}));
+                                  QStringLiteral("PRINT: skipped during a test run (1 pages)"),
+                                  QStringLiteral("PANEL: Export Card.pdf"),
+                                  QStringLiteral("PANEL: Replace 2 existing files?")}));
     EXPECT_TRUE(prompts->calls.isEmpty());
 }
 

@@ -82,6 +82,25 @@ TEST(Prompts, DialogsAsBuilt)
     EXPECT_EQ(dialog->nameFilters(), QStringList({QStringLiteral("VELK Leafwrighter Design (*.velkfolio)")}));
 }
 
+TEST(Prompts, ExportDialogAndConfirmAsBuilt)
+{
+    std::unique_ptr<QFileDialog> dialog(LWQtPrompts::makeExportDialog(nullptr, QStringLiteral("Card.png"),
+                                                                      QStringLiteral("PNG image (*.png)"),
+                                                                      QStringLiteral("png")));
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("PNG image (*.png)")});
+    EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("png"));
+    EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+
+    std::unique_ptr<QMessageBox> box(LWQtPrompts::makeConfirm(nullptr, QStringLiteral("Q"), QStringLiteral("D"),
+                                                              QStringLiteral("Replace")));
+    EXPECT_EQ(texts(box->buttons()).size(), 2);
+    EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(box->escapeButton(), box->defaultButton());
+    EXPECT_EQ(box->buttonRole(box->buttons().value(texts(box->buttons()).indexOf(QStringLiteral("Replace")))),
+              QMessageBox::DestructiveRole);
+}
+
 TEST(Prompts, EachButtonGivesItsAnswer)
 {
     using Answer = LWPrompts::Answer;

@@ -29,6 +29,24 @@ TEST_F(Units, FollowTheSizeIdAlone)
     }
 }
 
+TEST_F(Units, BleedTextNamesTheRealBleed)
+{
+    const struct {
+        LWSizePreset preset;
+        double bleed;
+        QString text;
+    } cases[] = {
+        {LWSizePreset::usCard, 9, QStringLiteral("0.125 in")}, {LWSizePreset::a4, 9, QStringLiteral("3 mm")},
+        {LWSizePreset::letter, 18, QStringLiteral("0.25 in")}, {LWSizePreset::euCard, 18, QStringLiteral("6.35 mm")},
+        {LWSizePreset::letter, 0, QStringLiteral("0 in")},     {LWSizePreset::a4, 1, QStringLiteral("0.353 mm")},
+    };
+    for (const auto &c : cases) {
+        LWDocument doc = LWDocument::blank(c.preset, std::nullopt);
+        doc.bleed = c.bleed;
+        EXPECT_EQ(make(doc)->bleedText(), c.text) << c.bleed;
+    }
+}
+
 LWElement box(const LWFill &fill, const std::optional<LWStroke> &stroke = std::nullopt)
 {
     return LWElement::makeShape(LWShapeKind::rectangle, LWRect(10, 10, 40, 30), fill, stroke);

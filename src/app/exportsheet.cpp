@@ -1,0 +1,491 @@
+#include "app/exportsheet.h"
+
+#include "app/app.h"
+#include "app/sheetparts.h"
+#include "app/textlabel.h"
+#include "editor/editor.h"
+#include "kit/chromebutton.h"
+#include "kit/labeledslider.h"
+#include "kit/lcdreadout.h"
+#include "kit/led.h"
+#include "kit/overhangitem.h"
+#include "kit/segmentedpicker.h"
+#include "kit/style.h"
+#include "kit/symbols.h"
+#include "kit/velkroot.h"
+#include "model/fileaccess.h"
+#include "model/format.h"
+#include "model/prefs.h"
+#include "model/units.h"
+#include "render/export.h"
+#include "render/preflight.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSet>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+constexpr int sheetWidth = 560;
+const QString advice = QStringLiteral("\n\nTry another folder, or check that the disk has free space.");
+const std::array<QString, 4> formatTitles = {QStringLiteral("PDF"), QStringLiteral("JPEG"), QStringLiteral("PNG"),
+                                             QStringLiteral("10-up Card Sheet")};
+
+ExportSheet::FolderOpener &folderOpener()
+{
+    static ExportSheet::FolderOpener opener;
+    return opener;
+}
+
+void openFolder(const QString &folder)
+{
+    if (folderOpener())
+        folderOpener()(folder);
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+QString plural(qsizetype n, const QString &word, const QString &s)
+{
+    return QString::number(n) + u' ' + word + (n == 1 ? QString() : s);
+}
+
+QLabel *optionText(const QString &text, QWidget *parent)
+{
+    return lwTextLabel(text, 12, VKWeight::Normal, LWStyle::t().text, true, parent);
+}
+
+QCheckBox *optionBox(const QString &text, QWidget *parent)
+{
+    auto *box = new QCheckBox(text, parent);
+    box->setFont(vkFont(12));
+    return box;
+}
+
+// The save dialog's filter and suffix, and the name proposed, by format.
+struct Proposal {
+    QString suffix, filter, tail;
+};
+
+Proposal proposal(ExportSheet::Fmt format)
+{
+    switch (format) {
+    case ExportSheet::Fmt::jpeg:
+        return {QStringLiteral("jpg"), QStringLiteral("JPEG image (*.jpg *.jpeg)"), QStringLiteral(".jpg")};
+    case ExportSheet::Fmt::png:
+        return {QStringLiteral("png"), QStringLiteral("PNG image (*.png)"), QStringLiteral(".png")};
+    case ExportSheet::Fmt::sheet:
+        return {QStringLiteral("pdf"), QStringLiteral("PDF document (*.pdf)"), QStringLiteral(" - print sheet.pdf")};
+    case ExportSheet::Fmt::pdf:
+        break;
+    }
+    return {QStringLiteral("pdf"), QStringLiteral("PDF document (*.pdf)"), QStringLiteral(".pdf")};
+}
+
+} // namespace
+
+QString ExportSheet::rawValue(Fmt format) { return formatTitles[size_t(format)]; }
+
+void ExportSheet::setFolderOpener(FolderOpener opener) { folderOpener() = std::move(opener); }
+
+ExportSheet::ExportSheet(LWApp &app, LWEditor *editor, QWidget *parent) : QDialog(parent), app_(app), editor_(editor)
+{
+    auto *form = lwSheetForm(this, QStringLiteral("Export for print"), 14);
+    // Values stored by hand that the controls cannot show read as the defaults.
+    dpi_ = LWPrefs::intValue(LWPrefs::exportDPIKey) == 600 ? 600 : 300;
+    bleed_ = LWPrefs::boolValue(LWPrefs::exportBleedKey);
+
+
+    auto *header = new QHBoxLayout;
+    header->setSpacing(8);
+    header->addWidget(new LWSymbolLabel(VKSymbols::squareAndArrowUp, 20, LWStyle::t().accent, this));
+    header->addWidget(lwTextLabel(QStringLiteral("Export for print"), 20, VKWeight::Heavy));
+    header->addStretch(1);
+    lamp_ = new LED(LWStyle::moss(), true, 9, this);
+    header->addWidget(lamp_, 0, Qt::AlignVCenter);
+    checkText_ = lwTextLabel(QString(), 11.5, VKWeight::Semibold);
+    header->addWidget(checkText_, 0, Qt::AlignVCenter);
+    review_ = lwLinkButton(QStringLiteral("Review"), 11.5, this);
+    connect(review_, &QPushButton::clicked, &app_, [app = &app_] { app->setSheet(LWAppSheet::preflight); });
+    header->addWidget(review_, 0, Qt::AlignVCenter);
+    form->addLayout(header);
+
+    formatPicker_ = new SegmentedPicker(QString(), {formatTitles.begin(), formatTitles.end()}, 0, this);
+    formatPicker_->setCurrent(0);
+    connect(formatPicker_, &SegmentedPicker::picked, this, [this](int i) { setFormat(Fmt(i)); });
+    form->addWidget(formatPicker_);
+
+    form->addWidget(buildOptions());
+
+    sidesHolder_ = new QVBoxLayout;
+    sidesHolder_->setContentsMargins(0, 0, 0, 0);
+    form->addLayout(sidesHolder_);
+
+    readout_ = new LCDReadout({}, 440, this);
+    form->addWidget(readout_);
+
+    auto *footer = new QHBoxLayout;
+    show_ = new VKChromeButton(QStringLiteral("Show in Folder"), this);
+    show_->setSymbol(VKSymbols::folder);
+    connect(show_, &QAbstractButton::clicked, this, [this] {
+        if (done_)
+            openFolder(QFileInfo(*done_).absolutePath());
+    });
+    VKOverhangItem::add(footer, show_, VKChromeButton::shadowMargins());
+    footer->addStretch(1);
+    close_ = new VKChromeButton(QStringLiteral("Close"), this);
+    connect(close_, &QAbstractButton::clicked, this, &QDialog::reject);
+    export_ = new VKChromeButton(QStringLiteral("Export\u2026"), this);
+    export_->setProminent(true);
+    connect(export_, &QAbstractButton::clicked, this, &ExportSheet::runExport);
+    for (VKChromeButton *b : {close_, export_})
+        VKOverhangItem::add(footer, b, VKChromeButton::shadowMargins());
+    form->addLayout(footer);
+
+    if (editor_)
+        connect(editor_, &LWEditor::docChanged, this, &ExportSheet::refreshDoc);
+    refreshDoc();
+}
+
+QWidget *ExportSheet::buildOptions()
+{
+    auto *options = new QWidget(this);
+    auto *column = new QVBoxLayout(options);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    pdfBox_ = new QWidget(options);
+    auto *pdf = new QVBoxLayout(pdfBox_);
+    pdf->setContentsMargins(0, 0, 0, 0);
+    pdf->setSpacing(8);
+    pdfBleed_ = optionBox(QString(), pdfBox_);
+    connect(pdfBleed_, &QCheckBox::toggled, this, &ExportSheet::setBleed);
+    pdf->addWidget(pdfBleed_);
+    pdf->addWidget(optionText(QStringLiteral("Text and shapes stay sharp vector art; pictures keep all their pixels. "
+                                             "The PDF also records the trim size (TrimBox) so print software knows "
+                                             "where to cut."),
+                              pdfBox_));
+    column->addWidget(pdfBox_);
+
+    rasterBox_ = new QWidget(options);
+    auto *raster = new QVBoxLayout(rasterBox_);
+    raster->setContentsMargins(0, 0, 0, 0);
+    raster->setSpacing(8);
+    auto *resolutionRow = new QWidget(rasterBox_);
+    resolutionRow->setFixedWidth(320);
+    auto *row = new QHBoxLayout(resolutionRow);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(lwTextLabel(QStringLiteral("Resolution"), 12, VKWeight::Normal, LWStyle::t().text));
+    resolution_ = new QComboBox(resolutionRow);
+    resolution_->setFont(vkFont(12));
+    resolution_->addItem(QStringLiteral("300 DPI (standard print)"), 300);
+    resolution_->addItem(QStringLiteral("600 DPI (extra sharp)"), 600);
+    connect(resolution_, &QComboBox::activated, this, [this](int i) { setDpi(resolution_->itemData(i).toInt()); });
+    row->addWidget(resolution_, 1);
+    raster->addWidget(resolutionRow);
+    rasterBleed_ = optionBox(QStringLiteral("Include bleed"), rasterBox_);
+    connect(rasterBleed_, &QCheckBox::toggled, this, &ExportSheet::setBleed);
+    raster->addWidget(rasterBleed_);
+    qualitySlider_ = new LabeledSlider(
+        QStringLiteral("Quality"), [this] { return quality_ * 100; },
+        [this](double v) {
+            quality_ = std::round(v) / 100;
+            qualitySlider_->update();
+        },
+        60, 100, 1, QStringLiteral("%.0f"), QStringLiteral("%"), rasterBox_);
+    qualitySlider_->setFixedWidth(360);
+    raster->addWidget(qualitySlider_);
+    rasterNote_ = optionText(QString(), rasterBox_);
+    raster->addWidget(rasterNote_);
+    column->addWidget(rasterBox_);
+
+    sheetBox_ = new QWidget(options);
+    auto *sheet = new QVBoxLayout(sheetBox_);
+    sheet->setContentsMargins(0, 0, 0, 0);
+    sheetText_ = optionText(QString(), sheetBox_);
+    sheet->addWidget(sheetText_);
+    column->addWidget(sheetBox_);
+    return options;
+}
+
+void ExportSheet::setFormat(Fmt format)
+{
+    format_ = format;
+    formatPicker_->setCurrent(int(format));
+    refreshView();
+}
+
+void ExportSheet::setSides(int sides)
+{
+    sides_ = sides;
+    refreshView();
+}
+
+void ExportSheet::setDpi(int dpi)
+{
+    dpi_ = dpi;
+    LWSettings::shared().setValue(LWPrefs::exportDPIKey, dpi);
+    refreshView();
+}
+
+void ExportSheet::setBleed(bool bleed)
+{
+    bleed_ = bleed;
+    LWSettings::shared().setValue(LWPrefs::exportBleedKey, bleed);
+    refreshView();
+}
+
+QList<int> ExportSheet::pages() const
+{
+    const qsizetype count = editor_ ? editor_->doc().pages.size() : 0;
+    if (sides_ >= 0 && sides_ < count)
+        return {sides_};
+    QList<int> all;
+    for (int i = 0; i < count; ++i)
+        all.append(i);
+    return all;
+}
+
+QStringList ExportSheet::summary() const
+{
+    if (!editor_)
+        return {};
+    const LWDocument &doc = editor_->doc();
+    const qsizetype n = pages().size();
+    const QString dot = QStringLiteral(" \u00B7 "), times = QStringLiteral(" \u00D7 ");
+    switch (format_) {
+    case Fmt::pdf: {
+        const LWRect box = bleed_ ? doc.bleedRect() : doc.trimRect();
+        return {QStringLiteral("PDF") + dot + plural(n, QStringLiteral("page"), QStringLiteral("s")),
+                QStringLiteral("PAGE ") + LWFormat::num(LWUnits::inches(box.width()), 3) + times +
+                    LWFormat::num(LWUnits::inches(box.height()), 3) + QStringLiteral(" in ") +
+                    (bleed_ ? QStringLiteral("(TRIM + BLEED)") : QStringLiteral("(TRIM)"))};
+    }
+    case Fmt::jpeg:
+    case Fmt::png: {
+        const LWExport::PixelSize px = LWExport::pixelSize(doc, dpi_, bleed_);
+        return {rawValue(format_) + dot + QString::number(px.width) + times + QString::number(px.height) +
+                    QStringLiteral(" PIXELS"),
+                QString::number(dpi_) + QStringLiteral(" DPI") + dot +
+                    plural(n, QStringLiteral("page"), QStringLiteral("s")) +
+                    (bleed_ ? dot + QStringLiteral("WITH BLEED") : QString())};
+    }
+    case Fmt::sheet:
+        break;
+    }
+    if (!layout_)
+        return {QStringLiteral("10-UP SHEET"), QStringLiteral("BUSINESS CARDS ONLY")};
+    return {QStringLiteral("10-UP SHEET") + dot + layout_->paperName.toUpper(),
+            QString::number(layout_->cols) + times + QString::number(layout_->rows) +
+                QStringLiteral(" CARDS \u00B7 CROP MARKS \u00B7 ") + plural(n, QStringLiteral("PAGE"), QStringLiteral("S"))};
+}
+
+void ExportSheet::refreshDoc()
+{
+    reviewCount_ = 0;
+    layout_.reset();
+    QStringList names;
+    if (editor_) {
+        const LWDocument &doc = editor_->doc();
+        for (const LWExport::Issue &issue : LWExport::preflight(doc))
+            if (issue.level != LWExport::Issue::Level::info)
+                ++reviewCount_;
+        layout_ = LWExport::SheetLayout::make(doc);
+        for (const LWPage &page : doc.pages)
+            names.append(page.name);
+    }
+    lamp_->setColour(reviewCount_ > 0 ? LWStyle::amber() : LWStyle::moss());
+    vkPlain(checkText_, reviewCount_ > 0 ? QStringLiteral("Print check: %1 to review").arg(reviewCount_)
+                                         : QStringLiteral("Print check: ready"));
+    review_->setVisible(reviewCount_ > 0);
+    if (names != pageNames_ || !sidesPicker_)
+        rebuildSides(names);
+    refreshView();
+}
+
+void ExportSheet::rebuildSides(const QStringList &names)
+{
+    pageNames_ = names;
+    if (sidesPicker_) {
+        sidesHolder_->removeWidget(sidesPicker_);
+        sidesPicker_->hide();
+        sidesPicker_->deleteLater();
+    }
+    QStringList segments{QStringLiteral("Both")};
+    segments.append(names);
+    sidesPicker_ = new SegmentedPicker(QStringLiteral("Sides"), segments, 300, this);
+    connect(sidesPicker_, &SegmentedPicker::picked, this, [this](int i) { setSides(i - 1); });
+    sidesHolder_->addWidget(sidesPicker_);
+}
+
+void ExportSheet::refreshView()
+{
+    const bool sheet = format_ == Fmt::sheet, raster = format_ == Fmt::jpeg || format_ == Fmt::png;
+    pdfBox_->setVisible(format_ == Fmt::pdf);
+    rasterBox_->setVisible(raster);
+    sheetBox_->setVisible(sheet);
+    const QSignalBlocker b1(pdfBleed_), b2(rasterBleed_), b3(resolution_);
+    pdfBleed_->setText(QStringLiteral("Include bleed (%1 on every side) \u2014 what print shops want")
+                           .arg(editor_ ? editor_->bleedText() : QStringLiteral("0.125 in")));
+    pdfBleed_->setChecked(bleed_);
+    rasterBleed_->setChecked(bleed_);
+    resolution_->setCurrentIndex(dpi_ == 600 ? 1 : 0);
+    qualitySlider_->setVisible(format_ == Fmt::jpeg);
+    qualitySlider_->update();
+    vkPlain(rasterNote_, format_ == Fmt::jpeg
+                             ? QStringLiteral("JPEG makes smaller files \u2014 great for emailing a proof or uploading "
+                                              "to online printers.")
+                             : QStringLiteral("PNG keeps every pixel exactly (bigger files)."));
+    if (layout_) {
+        vkPlain(sheetText_, QStringLiteral("Ten cards on one ") + layout_->paperName +
+                                QStringLiteral(" sheet with crop marks. Page 1 holds the fronts, page 2 the backs "
+                                               "(mirrored so they line up when you print double-sided and flip on "
+                                               "the long edge). Cut on the marks."));
+    } else {
+        vkPlain(sheetText_,
+                QStringLiteral("The 10-up sheet is for business cards. Open or start a business card to use it."));
+    }
+    QPalette pal = sheetText_->palette();
+    pal.setColor(QPalette::WindowText, layout_ ? LWStyle::t().text : LWStyle::amber());
+    sheetText_->setPalette(pal);
+
+    sidesPicker_->setVisible(sheet ? layout_.has_value() : pageNames_.size() >= 2);
+    const QList<int> chosen = pages();
+    sidesPicker_->setCurrent(chosen.size() == 1 && pageNames_.size() >= 2 ? chosen.constFirst() + 1 : 0);
+    readout_->setLines(summary());
+    export_->setEnabled(editor_ && !(sheet && !layout_));
+    show_->setVisible(done_.has_value());
+    lwFitDialog(this, sheetWidth);
+}
+
+void ExportSheet::keyPressEvent(QKeyEvent *event)
+{
+    if (lwIsReturn(event)) {
+        if (export_->isEnabled())
+            runExport();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+QString ExportSheet::cleanName(const QString &name)
+{
+    QString out = name;
+    for (QChar &c : out)
+        if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control)
+            c = u'-';
+    qsizetype start = 0;
+    while (start < out.size() && (out[start] == u'.' || out[start].isSpace()))
+        ++start;
+    return out.mid(start);
+}
+
+QStringList ExportSheet::pageFiles(const QString &chosen, const LWDocument &doc, const QList<int> &pages,
+                                   const QString &ext)
+{
+    const QFileInfo info(chosen);
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString stem = dot > 0 ? name.left(dot) : name;
+    const QDir folder = info.absoluteDir();
+    QSet<QString> taken;
+    QStringList files;
+    for (int p : pages) {
+        QString part = p >= 0 && p < doc.pages.size() ? cleanName(doc.pages[p].name).toLower() : QString();
+        if (part.isEmpty())
+            part = QStringLiteral("page %1").arg(p + 1);
+        QString unique = part;
+        for (int n = 2; taken.contains(unique); ++n)
+            unique = part + u' ' + QString::number(n);
+        taken.insert(unique);
+        files.append(folder.filePath(stem + QStringLiteral(" - ") + unique + u'.' + ext));
+    }
+    return files;
+}
+
+void ExportSheet::runExport()
+{
+    if (!editor_ || !export_->isEnabled())
+        return;
+    QString base = cleanName(editor_->doc().name);
+    if (base.isEmpty())
+        base = QStringLiteral("Design");
+    const Proposal p = proposal(format_);
+    // The dialog runs an event loop in which the sheet or its editor may go.
+    const QPointer<ExportSheet> self(this);
+    const std::optional<QUrl> url = app_.chooseExport(base + p.tail, p.filter, p.suffix);
+    if (!self || !editor_ || app_.editor() != editor_ || !url || !url->isLocalFile())
+        return;
+    write(editor_->doc(), url->toLocalFile());
+}
+
+void ExportSheet::failed(const QString &message) { app_.alert(failedTitle, message); }
+
+// PDF and card sheet: one file at the chosen place. Raster: one file per page, the chosen file
+// itself for one page; existing files among several are confirmed in one question first. A page
+// that cannot be drawn is skipped; nothing drawn at all is a failure. The first write that fails
+// stops the export with an alert; files written before it stay.
+void ExportSheet::write(const LWDocument &doc, const QString &chosen)
+{
+    const QList<int> chosenPages = pages();
+    QStringList files{chosen};
+    std::optional<QByteArray> single;
+    std::optional<LWExport::RasterType> type;
+    if (format_ == Fmt::pdf)
+        single = LWExport::pdfData(doc, chosenPages, bleed_);
+    else if (format_ == Fmt::sheet)
+        single = LWExport::sheetPDF(doc, chosenPages);
+    else
+        type = format_ == Fmt::jpeg ? LWExport::RasterType::jpeg : LWExport::RasterType::png;
+    if (!type && !single) {
+        failed(nothingDrawn);
+        return;
+    }
+    if (type && chosenPages.size() > 1) {
+        files = pageFiles(chosen, doc, chosenPages, LWExport::ext(*type));
+        QStringList existing;
+        for (const QString &f : files)
+            if (QFileInfo(f).exists() || QFileInfo(f).isSymLink())
+                existing.append(QFileInfo(f).fileName());
+        if (!existing.isEmpty() &&
+            !app_.confirm(existing.size() == 1 ? QStringLiteral("Replace 1 existing file?")
+                                               : QStringLiteral("Replace %1 existing files?").arg(existing.size()),
+                          existing.join(u'\n'), QStringLiteral("Replace")))
+            return;
+    }
+
+    QStringList written;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const std::optional<QByteArray> data =
+            type ? LWExport::rasterData(doc, chosenPages.value(i), dpi_, bleed_, *type, quality_) : single;
+        if (!data)
+            continue;
+        const QString reason = LWFileAccess::replaceFile(files[i], *data);
+        if (!reason.isEmpty()) {
+            failed(QStringLiteral("The file \"%1\" couldn't be saved: %2").arg(QFileInfo(files[i]).fileName(), reason) +
+                   advice);
+            return;
+        }
+        written.append(files[i]);
+    }
+    if (written.isEmpty()) {
+        failed(nothingDrawn);
+        return;
+    }
+    done_ = written.constFirst();
+    app_.flash(written.size() == 1 ? QStringLiteral("Exported ") + QFileInfo(written.constFirst()).fileName()
+                                   : QStringLiteral("Exported %1 files").arg(written.size()));
+    refreshView();
+}

@@ -1,0 +1,133 @@
+#pragma once
+#include "render/sheet.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class LCDReadout;
+class LED;
+class LWApp;
+class LWEditor;
+class LabeledSlider;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+class SegmentedPicker;
+class VKChromeButton;
+struct LWDocument;
+
+// The export sheet: print PDF, JPEG or PNG per page, or the 10-up card sheet of the open design,
+// written where the user chooses. Window-modal, 560 wide. Resolution and bleed are settings
+// (written at each change); format, sides and quality start afresh with every sheet. The
+// print-check count, the card-sheet layout and the sides follow the design while open.
+// Return runs "Export…" when it is enabled, Escape closes. The sheet stays open after an export.
+class ExportSheet : public QDialog {
+    Q_OBJECT
+public:
+    enum class Fmt { pdf, jpeg, png, sheet };
+    static QString rawValue(Fmt format); // "PDF", "JPEG", "PNG", "10-up Card Sheet"
+
+    static inline const QString failedTitle = QStringLiteral("Export didn't finish");
+    static inline const QString nothingDrawn =
+        QStringLiteral("Nothing could be drawn for this export, so no file was written.");
+
+    // Opens a folder in the file manager; replaceable for tests (empty restores the default).
+    using FolderOpener = std::function<void(const QString &folder)>;
+    static void setFolderOpener(FolderOpener opener);
+
+    ExportSheet(LWApp &app, LWEditor *editor, QWidget *parent = nullptr);
+
+    Fmt format() const { return format_; }
+    void setFormat(Fmt format);
+    int dpi() const { return dpi_; }
+    bool bleed() const { return bleed_; }
+    int sides() const { return sides_; }
+    void setSides(int sides);
+    double quality() const { return quality_; }
+    // The first file the last successful export wrote.
+    std::optional<QString> exportedFile() const { return done_; }
+
+    // Every page for "Both" or a side that names no page, else that one page.
+    QList<int> pages() const;
+    QStringList summary() const;
+    int reviewCount() const { return reviewCount_; }
+    bool sheetOK() const { return layout_.has_value(); }
+
+    // Asks where, then writes; see the .cpp for the files and the messages.
+    void runExport();
+
+    // A file-name part from a user's text: "/", "\" and control characters become "-", leading
+    // dots and blanks go.
+    [[nodiscard]] static QString cleanName(const QString &name);
+    // The files of a raster export of several pages, in `pages` order: beside `chosen`, its name
+    // without extension, " - ", the page's cleaned name in lower case ("page N" when empty; a
+    // repeated one gets " 2", " 3" …), "." and `ext`.
+    [[nodiscard]] static QStringList pageFiles(const QString &chosen, const LWDocument &doc, const QList<int> &pages,
+                                               const QString &ext);
+
+    // For tests.
+    SegmentedPicker *formatPicker() const { return formatPicker_; }
+    SegmentedPicker *sidesPicker() const { return sidesPicker_; }
+    QCheckBox *pdfBleedBox() const { return pdfBleed_; }
+    QCheckBox *rasterBleedBox() const { return rasterBleed_; }
+    QComboBox *resolutionBox() const { return resolution_; }
+    LabeledSlider *qualitySlider() const { return qualitySlider_; }
+    QLabel *sheetText() const { return sheetText_; }
+    LCDReadout *readout() const { return readout_; }
+    LED *lamp() const { return lamp_; }
+    QLabel *checkText() const { return checkText_; }
+    QPushButton *reviewButton() const { return review_; }
+    VKChromeButton *showButton() const { return show_; }
+    VKChromeButton *closeButton() const { return close_; }
+    VKChromeButton *exportButton() const { return export_; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QWidget *buildOptions();
+    void setDpi(int dpi);
+    void setBleed(bool bleed);
+    void refreshDoc();  // after a change of the design
+    void refreshView(); // after a change of any option
+    void rebuildSides(const QStringList &names);
+    void write(const LWDocument &doc, const QString &chosen);
+    void failed(const QString &message);
+
+    LWApp &app_;
+    QPointer<LWEditor> editor_;
+    Fmt format_ = Fmt::pdf;
+    int dpi_ = 300;
+    bool bleed_ = true;
+    int sides_ = -1;
+    double quality_ = 0.92;
+    std::optional<QString> done_;
+    int reviewCount_ = 0;
+    std::optional<LWExport::SheetLayout> layout_;
+    QStringList pageNames_;
+
+    SegmentedPicker *formatPicker_ = nullptr;
+    QWidget *pdfBox_ = nullptr;
+    QWidget *rasterBox_ = nullptr;
+    QWidget *sheetBox_ = nullptr;
+    QCheckBox *pdfBleed_ = nullptr;
+    QCheckBox *rasterBleed_ = nullptr;
+    QComboBox *resolution_ = nullptr;
+    LabeledSlider *qualitySlider_ = nullptr;
+    QLabel *rasterNote_ = nullptr;
+    QLabel *sheetText_ = nullptr;
+    QVBoxLayout *sidesHolder_ = nullptr;
+    SegmentedPicker *sidesPicker_ = nullptr;
+    LCDReadout *readout_ = nullptr;
+    LED *lamp_ = nullptr;
+    QLabel *checkText_ = nullptr;
+    QPushButton *review_ = nullptr;
+    VKChromeButton *show_ = nullptr;
+    VKChromeButton *close_ = nullptr;
+    VKChromeButton *export_ = nullptr;
+};

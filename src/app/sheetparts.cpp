@@ -1,0 +1,84 @@
+#include "app/sheetparts.h"
+
+#include "kit/kithost.h"
+#include "kit/symbols.h"
+#include "kit/themeroot.h"
+#include "kit/uifont.h"
+#include "kit/velkroot.h"
+
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+LWSymbolLabel::LWSymbolLabel(const QString &symbol, double px, const QColor &colour, QWidget *parent)
+    : QWidget(parent), symbol_(symbol), px_(px), colour_(colour)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void LWSymbolLabel::setColour(const QColor &colour)
+{
+    colour_ = colour;
+    update();
+}
+
+QSize LWSymbolLabel::sizeHint() const
+{
+    const int side = int(std::ceil(px_));
+    return {side, side};
+}
+
+void LWSymbolLabel::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    VKSymbols::paint(p, symbol_, QRectF(rect()), colour_);
+}
+
+QPushButton *lwLinkButton(const QString &text, double px, QWidget *parent)
+{
+    auto *link = new QPushButton(parent);
+    link->setText(vkPlain(text));
+    link->setFlat(true);
+    link->setFont(vkFont(px, VKWeight::Semibold));
+    link->setCursor(Qt::PointingHandCursor);
+    link->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; text-align: left; color: %1; }")
+                            .arg(VELKThemeRoot::themePalette(VELKKitHost::theme()).color(QPalette::Link).name()));
+    link->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    link->setAutoDefault(false);
+    return link;
+}
+
+QVBoxLayout *lwSheetForm(QDialog *dialog, const QString &title, int spacing)
+{
+    dialog->setWindowTitle(title);
+    dialog->setWindowModality(Qt::WindowModal);
+    velkRoot(dialog);
+    auto *form = new QVBoxLayout(dialog);
+    form->setContentsMargins(24, 24, 24, 24);
+    form->setSpacing(spacing);
+    return form;
+}
+
+bool lwIsReturn(const QKeyEvent *event)
+{
+    return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+           (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier);
+}
+
+void lwFitDialog(QDialog *dialog, int width)
+{
+    dialog->setFixedWidth(width);
+    QLayout *layout = dialog->layout();
+    if (!layout)
+        return;
+    layout->activate();
+    const int height =
+        layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : layout->totalSizeHint().height();
+    dialog->setFixedHeight(height);
+}

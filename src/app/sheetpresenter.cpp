@@ -1,0 +1,81 @@
+#include "app/sheetpresenter.h"
+
+#include "app/exportsheet.h"
+#include "app/newcustomdialog.h"
+#include "app/preflightsheet.h"
+#include "app/sizesheet.h"
+
+#include <QDialog>
+
+LWSheetPresenter::LWSheetPresenter(LWApp &app, QWidget *window) : QObject(window), app_(app), window_(window)
+{
+    connect(&app_, &LWApp::sheetChanged, this, &LWSheetPresenter::sync);
+    connect(&app_, &LWApp::editorChanged, this, &LWSheetPresenter::editorReplaced);
+    sync();
+}
+
+LWSheetPresenter::~LWSheetPresenter() { dismiss(); }
+
+QDialog *LWSheetPresenter::make(LWAppSheet sheet, LWEditor *editor)
+{
+    switch (sheet) {
+    case LWAppSheet::exportSheet:
+        return new ExportSheet(app_, editor, window_);
+    case LWAppSheet::newCustom:
+        return new NewCustomDialog(app_, window_);
+    case LWAppSheet::preflight:
+        return new PreflightSheet(editor, window_);
+    case LWAppSheet::size:
+        break;
+    }
+    return new SizeSheet(editor, window_);
+}
+
+void LWSheetPresenter::dismiss()
+{
+    if (!dialog_)
+        return;
+    // An export may still sit in its save dialog's event loop: delete later, unheard.
+    QDialog *old = dialog_;
+    dialog_ = nullptr;
+    shown_.reset();
+    editor_ = nullptr;
+    disconnect(old, &QDialog::finished, this, nullptr);
+    old->hide();
+    old->deleteLater();
+}
+
+void LWSheetPresenter::sync()
+{
+    const std::optional<LWAppSheet> wanted = app_.sheet();
+    if (dialog_ && wanted == shown_)
+        return;
+    dismiss();
+    if (!wanted)
+        return;
+    LWEditor *editor = app_.editor();
+    if (!editor && *wanted != LWAppSheet::newCustom) {
+        app_.setSheet(std::nullopt);
+        return;
+    }
+    QDialog *dialog = make(*wanted, editor);
+    dialog_ = dialog;
+    shown_ = wanted;
+    editor_ = editor;
+    connect(dialog, &QDialog::finished, this, [this, dialog] {
+        const bool current = dialog_ == dialog && app_.sheet() == shown_;
+        dismiss();
+        if (current)
+            app_.setSheet(std::nullopt);
+    });
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->open();
+}
+
+void LWSheetPresenter::editorReplaced()
+{
+    if (!dialog_ || shown_ == LWAppSheet::newCustom || editor_ == app_.editor())
+        return;
+    dismiss();
+    app_.setSheet(std::nullopt);
+}

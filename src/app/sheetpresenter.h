@@ -1,0 +1,38 @@
+#pragma once
+#include "app/app.h"
+
+#include <QDialog>
+#include <QObject>
+#include <QPointer>
+#include <optional>
+
+
+
+// Shows the app's sheet as a window-modal dialog over `window` (the main window, never a widget
+// inside the zoom host). Every assignment of the sheet is looked at: the case on show keeps its
+// dialog, another case closes it (without telling the app) and opens its own. Closing a dialog
+// sets the sheet to none only while the sheet still names that dialog. The sheets of the open
+// design (export, preflight, size) need an editor: without one the sheet goes back to none, and
+// a replaced editor closes its sheet. Main thread only.
+class LWSheetPresenter : public QObject {
+    Q_OBJECT
+public:
+    LWSheetPresenter(LWApp &app, QWidget *window);
+    ~LWSheetPresenter() override;
+
+    QDialog *dialog() const { return dialog_; }
+    std::optional<LWAppSheet> shown() const { return dialog_ ? shown_ : std::nullopt; }
+
+private:
+    void sync();
+    void editorReplaced();
+    void dismiss();
+    // Never null.
+    [[nodiscard]] QDialog *make(LWAppSheet sheet, LWEditor *editor);
+
+    LWApp &app_;
+    QPointer<QWidget> window_;
+    QPointer<QDialog> dialog_;
+    std::optional<LWAppSheet> shown_;
+    QPointer<LWEditor> editor_; // the editor the dialog was made for
+};

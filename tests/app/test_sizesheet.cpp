@@ -1,0 +1,187 @@
+#include "app_fixture.h"
+
+#include "app/sheetpresenter.h"
+#include "app/sizesheet.h"
+#include "kit/chromebutton.h"
+#include "kit/numberfield.h"
+#include "kit/segmentedpicker.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+
+LWDocument customDoc(double wIn, double hIn)
+{
+    return LWDocument::blank(LWDocKind::custom, SizeSheet::custom, wIn * 72, hIn * 72, 18, QStringLiteral("Custom"));
+}
+
+void choose(SizeSheet &sheet, const QString &id)
+{
+    const int i = sheet.sizeBox()->findData(id);
+    sheet.sizeBox()->setCurrentIndex(i);
+    Q_EMIT sheet.sizeBox()->activated(i);
+}
+
+void type(NumberField *field, const QString &text)
+{
+    field->lineEdit()->setText(text);
+    field->commitPending();
+}
+
+} // namespace
+
+using SizeTest = AppTest;
+
+TEST_F(SizeTest, OpensOnTheDesignAndAppliesTheChoice)
+{
+    const LWSizePreset a4 = LWSizePreset::a4;
+    const struct {
+        const char *name;
+        LWDocument doc;
+        QString preset;
+        bool landscape, mm;
+        double w, h;
+        std::function<void(SizeSheet &)> act;
+        double width, height, safe;
+        QString sizeID;
+    } cases[] = {
+        {"A4 unchanged", LWDocument::blank(a4, std::nullopt), "a4", false, true, 210, 297, {}, a4.width, a4.height,
+         a4.safe, "a4"},
+        {"US card turned tall", LWDocument::blank(LWSizePreset::usCard, std::nullopt), "us-card", true, false, 3.5, 2,
+         [](SizeSheet &s) { s.orientationPicker()->segment(1)->click(); }, 144, 252, 9, "us-card"},
+        {"custom 5 x 7 in", customDoc(5, 7), "custom", false, false, 5, 7, {}, 360, 504, 18, "custom"},
+        {"custom 2 x 3.5 in", customDoc(2, 3.5), "custom", false, false, 2, 3.5, {}, 144, 252, 9, "custom"},
+        {"W 0 in", customDoc(5, 7), "custom", false, false, 5, 7,
+         [](SizeSheet &s) { type(s.widthField(), QStringLiteral("0")); }, 36, 504, 2.25, "custom"},
+        {"W 0 mm", customDoc(5, 7), "custom", false, false, 5, 7,
+         [](SizeSheet &s) {
+             s.unitPicker()->segment(1)->click();
+             type(s.widthField(), QStringLiteral("0"));
+         },
+         36, 36, 2.25, "custom"},
+        {"W 40 in", customDoc(5, 7), "custom", false, false, 5, 7,
+         [](SizeSheet &s) { type(s.widthField(), QStringLiteral("40")); }, 2592, 504, 18, "custom"},
+        {"units to mm, numbers kept", customDoc(5, 7), "custom", false, false, 5, 7,
+         [](SizeSheet &s) { s.unitPicker()->segment(1)->click(); }, 36, 36, 2.25, "custom"},
+        {"letter to tabloid, no scaling", LWDocument::blank(LWSizePreset::letter, std::nullopt), "letter", false, false,
+         8.5, 11,
+         [](SizeSheet &s) {
+             choose(s, QStringLiteral("tabloid"));
+             s.scaleBox()->setChecked(false);
+         },
+         792, 1224, 18, "tabloid"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        LWEditor *editor = openNew(c.doc);
+        const qsizetype steps = editor->undoStack().size();
+        SizeSheet sheet(editor);
+        EXPECT_EQ(sheet.presetID(), c.preset);
+        EXPECT_EQ(sheet.sizeBox()->currentData().toString(), c.preset);
+        EXPECT_EQ(sheet.landscape(), c.landscape);
+        EXPECT_EQ(sheet.orientationPicker()->current(), c.landscape ? 0 : 1);
+        EXPECT_EQ(sheet.millimetres(), c.mm);
+        EXPECT_NEAR(sheet.widthNumber(), c.w, 1e-9);
+        EXPECT_NEAR(sheet.heightNumber(), c.h, 1e-9);
+        EXPECT_EQ(sheet.widthField()->isVisibleTo(&sheet), c.preset == SizeSheet::custom);
+        EXPECT_EQ(sheet.orientationPicker()->isVisibleTo(&sheet), c.preset != SizeSheet::custom);
+        EXPECT_TRUE(sheet.scale());
+        EXPECT_EQ(sheet.width(), 460);
+        if (c.act)
+            c.act(sheet);
+        sheet.applyButton()->click();
+        EXPECT_EQ(sheet.result(), QDialog::Accepted);
+        EXPECT_NEAR(editor->doc().width, c.width, 1e-9);
+        EXPECT_NEAR(editor->doc().height, c.height, 1e-9);
+        EXPECT_NEAR(editor->doc().safe, c.safe, 1e-9);
+        EXPECT_EQ(editor->doc().sizeID, c.sizeID);
+        EXPECT_EQ(editor->undoStack().size(), steps + 1);
+    }
+}
+
+TEST_F(SizeTest, PresetLabelsThenCustom)
+{
+    SizeSheet sheet(openNew(customDoc(5, 7)));
+    ASSERT_EQ(sheet.sizeBox()->count(), 7);
+    EXPECT_EQ(sheet.sizeBox()->itemText(0), QStringLiteral("US Business Card \u2014 3.5 \u00D7 2 in"));
+    EXPECT_EQ(sheet.sizeBox()->itemText(3), QStringLiteral("A4 Flyer \u2014 210 \u00D7 297 mm"));
+    EXPECT_EQ(sheet.sizeBox()->itemText(6), QStringLiteral("Custom size"));
+    EXPECT_EQ(sheet.widthField()->unit(), QStringLiteral("in"));
+}
+
+TEST_F(SizeTest, FieldsTakeFiniteNumbersAndPendingText)
+{
+    // Refused text leaves the number as it was.
+    {
+        SizeSheet sheet(openNew(customDoc(5, 7)));
+        for (const char *text : {"nan", "inf", "5x", ""}) {
+            type(sheet.widthField(), QString::fromLatin1(text));
+            EXPECT_EQ(sheet.widthNumber(), 5) << text;
+        }
+    }
+    // Text still being typed counts, by a click on Apply or by Return.
+    const std::function<void(SizeSheet &)> ways[] = {
+        [](SizeSheet &s) { QTest::mouseClick(s.applyButton(), Qt::LeftButton, {}, s.applyButton()->capsuleRect().center().toPoint()); },
+        [](SizeSheet &s) { QTest::keyClick(s.widthField()->lineEdit(), Qt::Key_Return); },
+    };
+    for (const auto &way : ways) {
+        LWEditor *editor = openNew(customDoc(5, 7));
+        SizeSheet sheet(editor);
+        sheet.show();
+        QApplication::setActiveWindow(&sheet);
+        sheet.widthField()->lineEdit()->setFocus();
+        sheet.widthField()->lineEdit()->setText(QStringLiteral("6"));
+        way(sheet);
+        EXPECT_DOUBLE_EQ(editor->doc().width, 432);
+        EXPECT_FALSE(sheet.isVisible());
+    }
+}
+
+TEST_F(SizeTest, SwitchingBetweenPresetAndCustomKeepsTheChoices)
+{
+    SizeSheet sheet(openNew(LWDocument::blank(LWSizePreset::usCard, std::nullopt)));
+    sheet.orientationPicker()->segment(1)->click();
+    choose(sheet, SizeSheet::custom);
+    EXPECT_TRUE(sheet.widthField()->isVisibleTo(&sheet));
+    EXPECT_FALSE(sheet.orientationPicker()->isVisibleTo(&sheet));
+    sheet.unitPicker()->segment(1)->click();
+    type(sheet.widthField(), QStringLiteral("80"));
+    choose(sheet, QStringLiteral("us-card"));
+    EXPECT_FALSE(sheet.landscape());
+    EXPECT_EQ(sheet.orientationPicker()->current(), 1);
+    choose(sheet, SizeSheet::custom);
+    EXPECT_TRUE(sheet.millimetres());
+    EXPECT_EQ(sheet.unitPicker()->current(), 1);
+    EXPECT_EQ(sheet.widthNumber(), 80);
+    EXPECT_EQ(sheet.heightNumber(), 2);
+    EXPECT_EQ(sheet.widthField()->unit(), QStringLiteral("mm"));
+}
+
+TEST_F(SizeTest, CancelAndEscapeChangeNothing)
+{
+    LWEditor *editor = openNew(LWDocument::blank(LWSizePreset::letter, std::nullopt));
+    const LWDocument before = editor->doc();
+    const qsizetype steps = editor->undoStack().size();
+    QWidget window;
+    LWSheetPresenter presenter(app, &window);
+    for (int escape = 0; escape < 2; ++escape) {
+        app.setSheet(LWAppSheet::size);
+        auto *sheet = qobject_cast<SizeSheet *>(presenter.dialog());
+        ASSERT_NE(sheet, nullptr);
+        choose(*sheet, QStringLiteral("tabloid"));
+        sheet->orientationPicker()->segment(0)->click();
+        sheet->scaleBox()->setChecked(false);
+        if (escape)
+            QTest::keyClick(sheet, Qt::Key_Escape);
+        else
+            sheet->cancelButton()->click();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(app.sheet());
+        EXPECT_EQ(editor->doc(), before);
+        EXPECT_EQ(editor->undoStack().size(), steps);
+    }
+}
