@@ -66,6 +66,8 @@ inline const QString arrowUpAndDown = QStringLiteral("arrow.up.and.down");
 inline const QString arrowUpAndDownText = QStringLiteral("arrow.up.and.down.text.horizontal");
 inline const QString squareAndArrowUp = QStringLiteral("square.and.arrow.up");
 inline const QString checkmarkSeal = QStringLiteral("checkmark.seal");
+inline const QString checkmarkCircle = QStringLiteral("checkmark.circle");
+inline const QString rectangleOnRectangle = QStringLiteral("rectangle.on.rectangle");
 
 // A symbol name and the image file that draws it.
 struct Entry {
