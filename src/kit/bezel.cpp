@@ -53,8 +53,10 @@ Bezel::Bezel(QWidget *content, const std::optional<QString> &title, double radiu
     stack->setSpacing(8);
     const int pad = static_cast<int>(std::lround(padding));
     stack->setContentsMargins(QMargins(pad, pad, pad, pad) + shadowMargins());
-    if (title)
-        stack->addWidget(new EngravedLabel(*title, this));
+    if (title) {
+        title_ = new EngravedLabel(*title, this);
+        stack->addWidget(title_);
+    }
     // No alignment flag: expanding content must fill the panel.
     if (content_)
         stack->addWidget(content_);
@@ -63,6 +65,17 @@ Bezel::Bezel(QWidget *content, const std::optional<QString> &title, double radiu
 QMargins Bezel::shadowMargins()
 {
     return VKPaint::shadowMargins(shadowRadius, shadowOffset);
+}
+
+QString Bezel::title() const
+{
+    return title_ ? title_->text() : QString();
+}
+
+void Bezel::setTitle(const QString &title)
+{
+    if (title_)
+        title_->setText(title);
 }
 
 void Bezel::setScrews(bool screws)

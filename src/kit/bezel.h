@@ -29,6 +29,9 @@ public:
                    double padding = 12, bool screws = false, QWidget *parent = nullptr);
 
     QWidget *content() const { return content_; }
+    // The engraved caption's text; a panel built without a title has none to set.
+    QString title() const;
+    void setTitle(const QString &title);
     bool hasScrews() const { return screws_; }
     void setScrews(bool screws);
     double radius() const { return radius_; }
@@ -44,6 +47,7 @@ protected:
 
 private:
     QWidget *content_;
+    class EngravedLabel *title_ = nullptr;
     double radius_;
     bool screws_;
 };

@@ -5,7 +5,9 @@
 #include "ui/canvas/canvasarea.h"
 #include "ui/canvas/canvastoolbar.h"
 #include "ui/canvas/editorkeys.h"
+#include "ui/canvas/layerspanel.h"
 #include "ui/canvas/toolrail.h"
+#include "ui/inspector/inspector.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -64,8 +66,8 @@ private:
 } // namespace
 
 EditorScreen::EditorScreen(LWApp &app, LWEditor &editor, QWidget *parent)
-    : QWidget(parent), m_rail(new ToolRail(editor)), m_layers(new QWidget), m_toolbar(new CanvasToolbar(editor)),
-      m_canvas(new CanvasArea(editor)), m_inspector(new QWidget), m_keys(new EditorKeys(app, editor, this))
+    : QWidget(parent), m_rail(new ToolRail(editor)), m_layers(new LayersPanel(editor)), m_toolbar(new CanvasToolbar(editor)),
+      m_canvas(new CanvasArea(editor)), m_inspector(new Inspector(editor, app)), m_keys(new EditorKeys(app, editor, this))
 {
     setAttribute(Qt::WA_NoSystemBackground);
     auto *row = new QHBoxLayout(this);

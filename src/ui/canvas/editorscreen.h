@@ -6,6 +6,8 @@ class LWEditor;
 class CanvasArea;
 class CanvasToolbar;
 class EditorKeys;
+class Inspector;
+class LayersPanel;
 class ToolRail;
 
 // The screen on which one open design is edited: from left to right the tool rail, the layers
@@ -18,10 +20,10 @@ public:
     EditorScreen(LWApp &app, LWEditor &editor, QWidget *parent = nullptr);
 
     ToolRail *rail() const { return m_rail; }
-    QWidget *layers() const { return m_layers; }
+    LayersPanel *layers() const { return m_layers; }
     CanvasToolbar *toolbar() const { return m_toolbar; }
     CanvasArea *canvas() const { return m_canvas; }
-    QWidget *inspector() const { return m_inspector; }
+    Inspector *inspector() const { return m_inspector; }
     EditorKeys *keys() const { return m_keys; }
 
 protected:
@@ -30,9 +32,9 @@ protected:
 
 private:
     ToolRail *m_rail;
-    QWidget *m_layers;
+    LayersPanel *m_layers;
     CanvasToolbar *m_toolbar;
     CanvasArea *m_canvas;
-    QWidget *m_inspector;
+    Inspector *m_inspector;
     EditorKeys *m_keys;
 };

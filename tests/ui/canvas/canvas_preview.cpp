@@ -1,6 +1,7 @@
 // Shows the canvas area in a window, for checking by eye:
 //   canvas_preview [interface zoom] [out.png] [canvas zoom] [flyer|card|text|turned|drop|rail]
-// The card shows the grid, two guides, a turned selection, a locked item and a marquee; text and
+// The card shows the grid, two guides, a turned selection, a locked and a hidden item, a marquee
+// and its two sides in the layers list; text and
 // turned type into a straight and a 30-degree box; drop shows the outline of a hovering picture.
 // With an output file it saves a grab of the window once shown and quits. With an interface zoom
 // the area sits in the zoom host, in a window as much larger.
@@ -10,6 +11,7 @@
 #include "templates/templates.h"
 #include "ui/canvas/canvasarea.h"
 #include "ui/canvas/canvastoolbar.h"
+#include "ui/canvas/layerspanel.h"
 #include "ui/canvas/toolrail.h"
 #include "kit/chromeroundbutton.h"
 #include "kit/themeroot.h"
@@ -42,7 +44,10 @@ int main(int argc, char **argv)
         LWElement locked = LWElement::makeShape(LWShapeKind::ellipse, {30, 95, 40, 30}, LWFill::solid(LWColor::hex(0xE0A030)),
                                                 std::nullopt);
         locked.locked = true;
-        doc.pages[0].elements << turned << locked;
+        LWElement hidden = LWElement::makeShape(LWShapeKind::triangle, {200, 90, 30, 30}, LWFill::solid(LWColor::hex(0x1D2733)),
+                                                std::nullopt, 0, QStringLiteral("Hidden corner mark"));
+        hidden.hidden = true;
+        doc.pages[0].elements << hidden << turned << locked;
         editor.setDoc(doc);
         editor.setShowGrid(true);
         editor.setSelection({turned.id});
@@ -51,7 +56,7 @@ int main(int argc, char **argv)
     }
     if (argc > 3)
         editor.setCanvasZoom(QString::fromLocal8Bit(argv[3]).toDouble());
-    // The rail at the left, the toolbar over the canvas, as the editor screen lays them out.
+    // The rail and the layers at the left, the toolbar over the canvas, as the editor screen lays them out.
     auto *area = new CanvasArea(editor);
     auto *rail = new ToolRail(editor);
     auto *screen = new QWidget;
@@ -60,13 +65,16 @@ int main(int argc, char **argv)
     column->addWidget(new CanvasToolbar(editor));
     column->addWidget(area, 1);
     row->addWidget(rail);
+    auto *layers = new LayersPanel(editor);
+    layers->setFixedWidth(220);
+    row->addWidget(layers);
     row->addLayout(column, 1);
     QWidget *shown = new VELKThemeRoot([&]() -> QWidget * {
         if (zoom > 0)
-            return new VKZoomHost(screen, {900, 640});
+            return new VKZoomHost(screen, {1120, 780});
         return screen;
     });
-    shown->resize(QSize(900, 640) * std::max(zoom, 1.0));
+    shown->resize(QSize(1120, 780) * std::max(zoom, 1.0));
     shown->show();
     if (mode == QLatin1String("text") || mode == QLatin1String("turned")) {
         editor.addText(QStringLiteral("Grand opening\nthis Saturday"), {150, 300}, 300);

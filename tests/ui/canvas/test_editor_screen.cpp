@@ -5,8 +5,10 @@
 #include "ui/canvas/canvasarea.h"
 #include "ui/canvas/canvastoolbar.h"
 #include "ui/canvas/toolrail.h"
+#include "ui/inspector/inspector.h"
 #include "ui/canvas/editorkeys.h"
 #include "ui/canvas/editorscreen.h"
+#include "ui/canvas/layerspanel.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,0 +1,178 @@
+#include "ui/canvas/layerspanel.h"
+
+#include "kit/bezel.h"
+#include "kit/chromeroundbutton.h"
+#include "kit/overhangitem.h"
+#include "kit/scrollview.h"
+#include "kit/segmentedpicker.h"
+#include "kit/shortcuts.h"
+#include "kit/style.h"
+#include "kit/symbols.h"
+#include "kit/uifont.h"
+#include "ui/canvas/layerrow.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int hintTop = 8;
+constexpr int textFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+
+// The empty page's hint: wrapped to the list's width, in the theme's dim colour read when painting.
+class Hint : public QWidget {
+public:
+    explicit Hint(QWidget *parent = nullptr) : QWidget(parent)
+    {
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override
+    {
+        return hintTop + QFontMetrics(vkFont(11)).boundingRect(QRect(0, 0, width, 10000), textFlags,
+                                                                LayersPanel::hintText).height();
+    }
+    QSize sizeHint() const override { return {160, heightForWidth(160)}; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setFont(vkFont(11));
+        p.setPen(LWStyle::t().dim);
+        p.drawText(rect().adjusted(0, hintTop, 0, 0), textFlags, LayersPanel::hintText);
+    }
+};
+
+} // namespace
+
+LayersPanel::LayersPanel(LWEditor &editor, QWidget *parent)
+    : QWidget(parent), m_editor(editor), m_scroll(new VKScrollView), m_hint(new Hint)
+{
+    auto *content = new QWidget;
+    m_column = new QVBoxLayout(content);
+    m_column->setContentsMargins(0, 0, 0, 0);
+    m_column->setSpacing(8);
+
+    auto *list = new QWidget;
+    m_list = new QVBoxLayout(list);
+    m_list->setContentsMargins(0, 0, 0, 0);
+    m_list->setSpacing(3);
+    m_list->addWidget(m_hint);
+    m_list->addStretch(1);
+    m_scroll->setContent(list);
+    m_column->addWidget(m_scroll, 1);
+
+    struct Action {
+        QString symbol;
+        QString help;
+        std::function<void()> run;
+    };
+    const Action actions[] = {
+        {VKSymbols::arrowUpToLine, LWShortcuts::help(QStringLiteral("Bring to Front"), LWShortcuts::bringToFront),
+         [&editor] { editor.arrange(LWArrange::front); }},
+        {VKSymbols::arrowUp, LWShortcuts::help(QStringLiteral("Bring Forward"), LWShortcuts::bringForward),
+         [&editor] { editor.arrange(LWArrange::forward); }},
+        {VKSymbols::arrowDown, LWShortcuts::help(QStringLiteral("Send Backward"), LWShortcuts::sendBackward),
+         [&editor] { editor.arrange(LWArrange::backward); }},
+        {VKSymbols::arrowDownToLine, LWShortcuts::help(QStringLiteral("Send to Back"), LWShortcuts::sendToBack),
+         [&editor] { editor.arrange(LWArrange::back); }},
+        {VKSymbols::trash, QStringLiteral("Delete"), [&editor] { editor.deleteSelection(); }},
+    };
+    // The faces sit 6 apart; their shadows overhang, and below the row they get room of their own.
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    buttons->setContentsMargins(0, 0, 0, ChromeRoundButton::shadowMargins().bottom());
+    buttons->addStretch(1);
+    for (const Action &a : actions) {
+        auto *button = new ChromeRoundButton(a.symbol, a.help, a.run, false, 28);
+        m_buttons << button;
+        VKOverhangItem::add(buttons, button, ChromeRoundButton::shadowMargins());
+    }
+    buttons->addStretch(1);
+    m_column->addLayout(buttons);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new Bezel(content, title, 18, 10));
+
+    refresh();
+    selectionChanged();
+    connect(&editor, &LWEditor::docChanged, this, &LayersPanel::refresh);
+    connect(&editor, &LWEditor::sideChanged, this, &LayersPanel::refresh);
+    connect(&editor, &LWEditor::selectionChanged, this, &LayersPanel::selectionChanged);
+}
+
+void LayersPanel::refresh()
+{
+    rebuildSides();
+    if (m_dragging)
+        return; // the row running the drag must outlive it; dragFinished refreshes
+    QList<RowKey> keys;
+    for (const LWElement &e : m_editor.elements())
+        keys.append({e.id, e.name, e.kind, e.shape, e.hidden, e.locked});
+    if (m_editor.pageIndex() == m_shownSide && keys == m_keys)
+        return;
+    m_shownSide = m_editor.pageIndex();
+    m_keys = keys;
+    rebuildRows();
+}
+
+void LayersPanel::rebuildRows()
+{
+    for (LayerRow *row : std::as_const(m_rows)) {
+        m_list->removeWidget(row);
+        row->hide();
+        row->deleteLater();
+    }
+    m_rows.clear();
+    const QList<LWElement> &elements = m_editor.elements();
+    for (int i = int(elements.size()) - 1; i >= 0; --i) {
+        auto *row = new LayerRow(m_editor, elements[i], i);
+        connect(row, &LayerRow::dragStarted, this, [this] { m_dragging = true; });
+        connect(row, &LayerRow::dragFinished, this, [this] {
+            m_dragging = false;
+            refresh();
+        });
+        m_list->insertWidget(int(m_rows.size()), row);
+        m_rows << row;
+    }
+    m_hint->setVisible(elements.isEmpty());
+}
+
+void LayersPanel::rebuildSides()
+{
+    QStringList names;
+    for (const LWPage &page : m_editor.doc().pages)
+        names << page.name;
+    if (names.size() < 2)
+        names.clear();
+    if (names != m_sideNames) {
+        m_sideNames = names;
+        if (m_sides) {
+            m_column->removeWidget(m_sides);
+            m_sides->hide();
+            m_sides->deleteLater();
+            m_sides = nullptr;
+        }
+        if (!names.isEmpty()) {
+            m_sides = new SegmentedPicker(QString(), names);
+            connect(m_sides, &SegmentedPicker::picked, this, [this](int i) { m_editor.switchSide(i); });
+            m_column->insertWidget(0, m_sides);
+        }
+    }
+    if (m_sides)
+        m_sides->setCurrent(m_editor.pageIndex());
+}
+
+void LayersPanel::selectionChanged()
+{
+    const bool none = m_editor.selection().isEmpty();
+    for (ChromeRoundButton *button : std::as_const(m_buttons))
+        button->setDisabled(none);
+    for (LayerRow *row : std::as_const(m_rows))
+        row->update();
+}

@@ -1,0 +1,172 @@
+#include "ui/inspector/inspector.h"
+
+#include "app/app.h"
+#include "kit/bezel.h"
+#include "kit/chipbutton.h"
+#include "kit/scrollview.h"
+#include "kit/style.h"
+#include "kit/symbols.h"
+#include "kit/uifont.h"
+#include "ui/inspector/arrangesection.h"
+#include "ui/inspector/fontsource.h"
+#include "ui/inspector/geometrysection.h"
+#include "ui/inspector/iconsection.h"
+#include "ui/inspector/imagesection.h"
+#include "ui/inspector/inspectorlabel.h"
+#include "ui/inspector/multisection.h"
+#include "ui/inspector/pageinspector.h"
+#include "ui/inspector/shapesection.h"
+#include "ui/inspector/textsection.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace {
+
+// The banner's lock symbol, orange whatever the theme.
+class OrangeLock : public QWidget {
+public:
+    OrangeLock() { setFixedSize(14, 14); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        VKSymbols::paint(p, VKSymbols::lockFill, QRectF(rect()), LWStyle::orange());
+    }
+};
+
+QLabel *groupNote()
+{
+    auto *note = new QLabel(QStringLiteral("A group moves and resizes as one piece. Ungroup it to change the items inside."));
+    note->setWordWrap(true);
+    note->setFont(vkFont(11));
+    QPalette pal = note->palette();
+    pal.setColor(QPalette::WindowText, LWStyle::t().dim);
+    note->setPalette(pal);
+    return note;
+}
+
+QWidget *lockBanner(LWEditor &editor)
+{
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new OrangeLock);
+    layout->addWidget(new InspectorLabel(QStringLiteral("Locked so it can't move by accident."), vkFont(11), false));
+    layout->addStretch(1);
+    auto *unlock = new ChipButton(QStringLiteral("Unlock"));
+    QObject::connect(unlock, &QAbstractButton::clicked, &editor, [&editor] { editor.setLocked(false); });
+    layout->addWidget(unlock);
+    return row;
+}
+
+} // namespace
+
+Inspector::Inspector(LWEditor &editor, LWApp &app, QWidget *parent)
+    : QWidget(parent), m_editor(editor), m_app(app), m_scroll(new VKScrollView)
+{
+    m_panel = new Bezel(m_scroll, titleOf(editor), 18, 10, false);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_panel);
+    for (auto signal : {&LWEditor::docChanged, &LWEditor::selectionChanged, &LWEditor::sideChanged})
+        connect(&editor, signal, this, &Inspector::follow);
+    follow();
+}
+
+Inspector::Route Inspector::routeOf(const LWEditor &editor)
+{
+    if (editor.selection().isEmpty())
+        return {};
+    const std::optional<LWElement> e = editor.single();
+    if (!e)
+        return {Display::several, {}, {}, {}};
+    if (e->locked)
+        return {Display::locked, e->id, e->kind, {}};
+    return {Display::single, e->id, e->kind,
+            e->kind == LWElementKind::shape ? std::optional(e->shape) : std::nullopt};
+}
+
+QString Inspector::titleOf(const LWEditor &editor)
+{
+    const qsizetype n = editor.selection().size();
+    if (n == 0)
+        return QStringLiteral("Page");
+    if (n == 1)
+        return QStringLiteral("Selected item");
+    return QStringLiteral("%1 items selected").arg(n);
+}
+
+void Inspector::setChooser(Chooser chooser)
+{
+    m_chooser = std::move(chooser);
+    for (ImageSection *image : m_stack->findChildren<ImageSection *>())
+        image->setChooser(m_chooser);
+}
+
+void Inspector::follow()
+{
+    m_panel->setTitle(titleOf(m_editor));
+    const Route route = routeOf(m_editor);
+    if (m_route == route) {
+        for (InspectorSection *section : m_stack->findChildren<InspectorSection *>())
+            section->refresh();
+        return;
+    }
+    m_route = route;
+    m_stack = build(route);
+    m_scroll->setContent(m_stack); // the old stack goes later: the change may come from inside it
+}
+
+QWidget *Inspector::build(const Route &route)
+{
+    auto *stack = new QWidget;
+    auto *column = new QVBoxLayout(stack);
+    column->setContentsMargins(0, 0, 4, 0);
+    column->setSpacing(14);
+    column->setAlignment(Qt::AlignTop);
+    if (route.display == Display::page) {
+        column->addWidget(new PageInspector(m_editor, m_app));
+        return stack;
+    }
+    column->addWidget(new ArrangeSection(m_editor));
+    switch (route.display) {
+    case Display::several:
+        column->addWidget(new MultiSection(m_editor));
+        break;
+    case Display::locked:
+        column->addWidget(lockBanner(m_editor));
+        break;
+    case Display::single:
+        column->addWidget(new GeometrySection(m_editor, route.id));
+        switch (*route.kind) {
+        case LWElementKind::shape:
+            column->addWidget(new ShapeSection(m_editor, route.id));
+            break;
+        case LWElementKind::text:
+            column->addWidget(new TextSection(m_editor, route.id, LWFontSource::system()));
+            break;
+        case LWElementKind::image:
+        {
+            auto *image = new ImageSection(m_editor, route.id);
+            if (m_chooser)
+                image->setChooser(m_chooser);
+            column->addWidget(image);
+            break;
+        }
+        case LWElementKind::icon:
+            column->addWidget(new IconSection(m_editor, route.id));
+            break;
+        case LWElementKind::group:
+            column->addWidget(groupNote());
+            break;
+        }
+        break;
+    case Display::page:
+        break;
+    }
+    return stack;
+}
