@@ -75,6 +75,12 @@ const QList<Entry> &table()
         {checkmarkSeal, QStringLiteral("verified.svg")},
         {checkmarkCircle, QStringLiteral("check_circle.svg")},
         {rectangleOnRectangle, QStringLiteral("filter_none.svg")},
+        {leafFill, QStringLiteral("eco-fill.svg")},
+        {power, QStringLiteral("power_settings_new.svg")},
+        {pencilAndOutline, QStringLiteral("edit_square.svg")},
+        {arrowUturnBackward, QStringLiteral("undo.svg")},
+        {arrowUturnForward, QStringLiteral("redo.svg")},
+        {questionmark, QStringLiteral("question_mark.svg")},
     };
     return entries;
 }
