@@ -24,11 +24,8 @@ Report report(Group group)
 {
     Report r;
     LWTestRun run([&r](const QByteArray &line, bool) {
-        const QString text = QString::fromUtf8(line);
-        if (text.startsWith(QLatin1String("PASS  ")))
-            r.passed << text.mid(6);
-        else if (text.startsWith(QLatin1String("FAIL  ")))
-            r.failed << text.mid(6);
+        if (line.startsWith("PASS  ") || line.startsWith("FAIL  "))
+            (line[0] == 'P' ? r.passed : r.failed) << QString::fromUtf8(line.mid(6));
     });
     group(run);
     return r;
@@ -59,13 +56,11 @@ QByteArray withoutDpi(QByteArray bytes)
 class SelfTestExports : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { LWFonts::registerBundled(); }
-    static QList<LWTemplate> seven() { return LWTemplates::all().mid(0, 7); }
-    static QStringList ids(const QList<LWTemplate> &templates)
+    // The group over the first seven templates with a broken exporter.
+    static Report exports(const Exporter &broken, QList<LWTemplate> &templates)
     {
-        QStringList out;
-        for (const LWTemplate &t : templates)
-            out << t.id;
-        return out;
+        templates = LWTemplates::all().mid(0, 7);
+        return report([&](LWTestRun &run) { exportChecks(run, broken, templates); });
     }
 };
 
@@ -77,11 +72,14 @@ TEST_F(SelfTestExports, PdfTrimSizedAndRasterWithoutDpi)
         std::optional<QByteArray> bytes = LWExport::rasterData(d, page, dpi, bleed, type, q);
         return bytes ? std::optional(withoutDpi(*bytes)) : bytes;
     };
-    const QList<LWTemplate> templates = seven();
-    const Report r = report([&](LWTestRun &run) { exportChecks(run, broken, templates); });
+    QList<LWTemplate> templates;
+    const Report r = exports(broken, templates);
     ASSERT_EQ(r.passed.size() + r.failed.size(), 26);
     ASSERT_EQ(r.failed.size(), 2 + 1 + 20 + 1); // sweep, card with bleed, raster sizes, flyer with bleed
-    EXPECT_TRUE(r.failed[0].endsWith(LWSelfTest::listText(ids(templates).mid(0, 5)))) << r.failed[0].toStdString();
+    QStringList ids;
+    for (const LWTemplate &t : templates.mid(0, 5))
+        ids << t.id;
+    EXPECT_TRUE(r.failed[0].endsWith(LWSelfTest::listText(ids))) << r.failed[0].toStdString();
     EXPECT_TRUE(r.failed[1].endsWith(QStringLiteral(" 1125\u00D7675\"]"))) << r.failed[1].toStdString();
     for (qsizetype i = 3; i < 23; ++i)
         EXPECT_TRUE(r.failed[i].endsWith(QStringLiteral(", 0)"))) << r.failed[i].toStdString();
@@ -102,11 +100,9 @@ TEST_F(SelfTestExports, NoTrimBoxSecondPageOfAnotherSizeAndNoRaster)
             boxes[1].media = QRectF(0, 0, 100, 100);
         return reboxed(*pdf, boxes);
     };
-    broken.rasterData = [](const LWDocument &, int, double, bool, LWExport::RasterType, double) {
-        return std::optional<QByteArray>();
-    };
-    const QList<LWTemplate> templates = seven();
-    const Report r = report([&](LWTestRun &run) { exportChecks(run, broken, templates); });
+    broken.rasterData = [](const LWDocument &, int, double, bool, LWExport::RasterType, double) { return std::optional<QByteArray>(); };
+    QList<LWTemplate> templates;
+    const Report r = exports(broken, templates);
     ASSERT_EQ(r.failed.size(), 2 + 20);
     EXPECT_TRUE(r.failed[0].startsWith(QLatin1String("all 500 templates in every size")));
     QStringList pages; // one entry per page, the bare id
@@ -126,12 +122,9 @@ TEST(SelfTestSheetRules, LayoutsCutsAndMarks)
     const SheetLayout real = *SheetLayout::make(card);
     SheetLayout wide = real;
     wide.paper = QSizeF(612.001, 792);
-    EXPECT_TRUE(SheetRules::tenUpOnLetter(real));
-    EXPECT_FALSE(SheetRules::tenUpOnLetter(wide));
-
+    EXPECT_TRUE(SheetRules::tenUpOnLetter(real) && !SheetRules::tenUpOnLetter(wide));
     EXPECT_TRUE(SheetRules::roundsTo({54.4, 305.6, 558.4}, {54, 306, 558}));
-    EXPECT_FALSE(SheetRules::roundsTo({54.6, 306, 558}, {54, 306, 558}));
-    EXPECT_FALSE(SheetRules::roundsTo({54, 306}, {54, 306, 558}));
+    EXPECT_FALSE(SheetRules::roundsTo({54.6, 306, 558}, {54, 306, 558}) || SheetRules::roundsTo({54, 306}, {54, 306, 558}));
 
     const QRectF grid = real.grid();
     const QList<double> xs = real.cutXs(), ys = real.cutYs();
