@@ -9,15 +9,6 @@ namespace {
 
 using EditingGroups = SelfTestGroupTest;
 
-// "P" or "F" per check line.
-QString verdicts(const QStringList &lines)
-{
-    QString out;
-    for (const QString &l : lines)
-        out += l.startsWith(QLatin1String("PASS")) ? QLatin1Char('P') : QLatin1Char('F');
-    return out;
-}
-
 TEST_F(EditingGroups, CopyAndPasteLeaveTheUsersClipboardAlone)
 {
     QClipboard *clipboard = QGuiApplication::clipboard();

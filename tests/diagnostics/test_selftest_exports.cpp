@@ -83,7 +83,6 @@ TEST_F(SelfTestExports, PdfTrimSizedAndRasterWithoutDpi)
     EXPECT_TRUE(r.failed[1].endsWith(QStringLiteral(" 1125\u00D7675\"]"))) << r.failed[1].toStdString();
     for (qsizetype i = 3; i < 23; ++i)
         EXPECT_TRUE(r.failed[i].endsWith(QStringLiteral(", 0)"))) << r.failed[i].toStdString();
-    EXPECT_TRUE(r.passed.contains(QStringLiteral("bleed excluded: page is exactly the trim, 252 \u00D7 144 pt (3.5 \u00D7 2 in)")));
 }
 
 TEST_F(SelfTestExports, NoTrimBoxSecondPageOfAnotherSizeAndNoRaster)
@@ -112,8 +111,6 @@ TEST_F(SelfTestExports, NoTrimBoxSecondPageOfAnotherSizeAndNoRaster)
     EXPECT_TRUE(r.failed[1].endsWith(LWSelfTest::listText(pages.mid(0, 5)))) << r.failed[1].toStdString();
     for (qsizetype i = 2; i < 22; ++i)
         EXPECT_TRUE(r.failed[i].endsWith(QStringLiteral("(got nothing)"))) << r.failed[i].toStdString();
-    EXPECT_TRUE(r.passed.contains(QStringLiteral("US card PDF with bleed: 2 pages, 270 \u00D7 162 pt (3.75 \u00D7 2.25 in)")));
-    EXPECT_TRUE(r.passed.last().startsWith(QLatin1String("PDF text stays vector text (embedded fonts, ")));
 }
 
 TEST(SelfTestSheetRules, LayoutsCutsAndMarks)
