@@ -31,14 +31,6 @@ Report report(Group group)
     return r;
 }
 
-// The PDF again with new boxes on every page.
-QByteArray reboxed(const QByteArray &pdf, const QList<LWExport::PdfPageBoxes> &boxes)
-{
-    LWPdfFile::Finish how;
-    how.pages = boxes;
-    return LWPdfFile::finish(pdf, how).value_or(QByteArray());
-}
-
 // The image file as an encoder that states no resolution writes it: PNG without pHYs, JPEG with
 // a JFIF density of aspect ratio only.
 QByteArray withoutDpi(QByteArray bytes)
@@ -93,11 +85,11 @@ TEST_F(SelfTestExports, NoTrimBoxSecondPageOfAnotherSizeAndNoRaster)
         if (!pdf)
             return pdf;
         const double b = bleed ? d.bleed : 0;
-        const QRectF media(0, 0, d.width + 2 * b, d.height + 2 * b);
-        QList<LWExport::PdfPageBoxes> boxes(pages.size(), {media, {}, {}, {}});
-        if (boxes.size() > 1)
-            boxes[1].media = QRectF(0, 0, 100, 100);
-        return reboxed(*pdf, boxes);
+        LWPdfFile::Finish how; // media boxes only
+        how.pages = QList<LWExport::PdfPageBoxes>(pages.size(), {QRectF(0, 0, d.width + 2 * b, d.height + 2 * b), {}, {}, {}});
+        if (how.pages->size() > 1)
+            (*how.pages)[1].media = QRectF(0, 0, 100, 100);
+        return LWPdfFile::finish(*pdf, how);
     };
     broken.rasterData = [](const LWDocument &, int, double, bool, LWExport::RasterType, double) { return std::optional<QByteArray>(); };
     QList<LWTemplate> templates;
