@@ -70,7 +70,9 @@ TEST_F(ContactSheet, EmptySectionsLeaveTheHeaderOnly)
     EXPECT_EQ(lines, QStringList{"Contact sheet: " + dir.filePath("sheet.png") + " (2598 \u00D7 138 px)"});
     EXPECT_TRUE(inked(image, QRect(18, 28, 1200, 50)) > 1000 && inked(image, QRect(18, 80, 1200, 24)) > 300); // title, credit
     // Nothing above, no section title, nothing in the right margin.
-    EXPECT_EQ(inked(image, QRect(0, 0, 2598, 20)) + inked(image, QRect(0, 112, 2598, 26)) + inked(image, QRect(2586, 0, 12, 138)), 0);
+    EXPECT_EQ(inked(image, QRect(0, 0, 2598, 20)) + inked(image, QRect(0, 112, 2598, 26)) +
+                  inked(image, QRect(2586, 0, 12, 138)),
+              0);
 }
 
 TEST_F(ContactSheet, EleventhTemplateStartsTheSecondRow)
@@ -108,7 +110,8 @@ TEST_F(ContactSheet, CardTilesShowTheSidesTheDesignHas)
                                 {background, background, background}, {green, background, background}};
     for (int column = 0; column < 4; ++column) {
         const int x = centre + column * 258;
-        EXPECT_EQ(QList<QRgb>({image.pixel(x, top + int(h / 2)), image.pixel(x, top + int(h) + 3), image.pixel(x, top + int(h + 6 + h / 2))}),
+        const int front = top + int(h / 2), gap = top + int(h) + 3, back = top + int(h + 6 + h / 2);
+        EXPECT_EQ(QList<QRgb>({image.pixel(x, front), image.pixel(x, gap), image.pixel(x, back)}),
                   want[column]) << column;
     }
     // The bleed is cut off at the tile's edge.
@@ -137,7 +140,8 @@ TEST_F(ContactSheet, HeightFollowsTheFirstTemplateOfEachSection)
 // drawn in a single pass.
 TEST_F(ContactSheet, BandsMatchOnePass)
 {
-    const QList<LWSnapshot::Section> sections{{"CARDS", LWTemplates::cards().mid(0, 13)}, {"FLYERS", LWTemplates::flyersHalf().mid(0, 3)}};
+    const QList<LWSnapshot::Section> sections{{"CARDS", LWTemplates::cards().mid(0, 13)},
+                                              {"FLYERS", LWTemplates::flyersHalf().mid(0, 3)}};
     QThreadPool &pool = *QThreadPool::globalInstance();
     const int saved = pool.maxThreadCount();
     pool.setMaxThreadCount(std::max(saved, 6));

@@ -203,7 +203,8 @@ TEST_F(SelfTestPdf, PagesBoxesAndFontResources)
     // Without a trim box the crop box counts, without that the media box.
     const QRectF media(0, 0, 300, 200), crop(10, 10, 280, 180);
     LWPdfFile::Finish how;
-    how.pages = QList<LWExport::PdfPageBoxes>{{media, std::nullopt, std::nullopt, std::nullopt}, {media, crop, std::nullopt, std::nullopt}};
+    how.pages = QList<LWExport::PdfPageBoxes>{{media, std::nullopt, std::nullopt, std::nullopt},
+                                              {media, crop, std::nullopt, std::nullopt}};
     const std::optional<QByteArray> rewritten = LWPdfFile::finish(*pdf, how);
     ASSERT_TRUE(rewritten);
     const QList<PageBoxes> defaults = pdfPages(*rewritten);

@@ -91,7 +91,9 @@ TEST_F(SelfTestExports, NoTrimBoxSecondPageOfAnotherSizeAndNoRaster)
             (*how.pages)[1].media = QRectF(0, 0, 100, 100);
         return LWPdfFile::finish(*pdf, how);
     };
-    broken.rasterData = [](const LWDocument &, int, double, bool, LWExport::RasterType, double) { return std::optional<QByteArray>(); };
+    broken.rasterData = [](const LWDocument &, int, double, bool, LWExport::RasterType, double) {
+        return std::optional<QByteArray>();
+    };
     QList<LWTemplate> templates;
     const Report r = exports(broken, templates);
     ASSERT_EQ(r.failed.size(), 2 + 20);

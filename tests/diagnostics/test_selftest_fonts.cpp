@@ -57,7 +57,9 @@ TEST_F(FontChecks, ManifestSizeAndStyleGroups)
         for (int i = 0; i < n; ++i)
             facts.manifest << entry(QStringLiteral("F%1").arg(i));
         const QStringList lines = checkLines(facts);
-        EXPECT_EQ(lines[0], QStringLiteral("%1  %2 font families bundled (25\u201340)").arg(n == 25 || n == 40 ? "PASS" : "FAIL").arg(n));
+        EXPECT_EQ(lines[0], QStringLiteral("%1  %2 font families bundled (25\u201340)")
+                                .arg(n == 25 || n == 40 ? "PASS" : "FAIL")
+                                .arg(n));
         if (n == 0) { // also fails 5 (nothing registered) and 9 (no groups)
             EXPECT_EQ(verdicts(lines).left(7), QStringLiteral("FPPPFPP"));
             EXPECT_TRUE(lines[8].startsWith(QLatin1String("FAIL")));
@@ -69,7 +71,7 @@ TEST_F(FontChecks, ManifestSizeAndStyleGroups)
     LWSelfTest::FontFacts facts = emptyFacts();
     for (const QString &group : required)
         facts.manifest << entry(group + QStringLiteral(" Family"), group);
-    facts.manifest << entry(QStringLiteral("Extra"), QStringLiteral("Art deco")) << entry(QStringLiteral("Z"), QStringLiteral("Zany"));
+    facts.manifest << entry("Extra", "Art deco") << entry("Z", "Zany");
     EXPECT_EQ(checkLines(facts)[8], QStringLiteral("PASS  a range of styles: Art deco, Bold display, Condensed, Elegant serif, "
                                                    "Grunge, Handwriting, Retro, Rounded sans, Script, Slab, Stencil, Zany"));
     facts.manifest.removeAt(3); // no "Script"

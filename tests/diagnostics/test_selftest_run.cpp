@@ -38,7 +38,9 @@ protected:
     QList<std::pair<QString, bool>> lines; // text, flushed
     int run(const QList<LWSelfTest::Group> &groups)
     {
-        return LWSelfTest::run(groups, [this](const QByteArray &line, bool flush) { lines.append({QString::fromUtf8(line), flush}); });
+        return LWSelfTest::run(groups, [this](const QByteArray &line, bool flush) {
+            lines.append({QString::fromUtf8(line), flush});
+        });
     }
 };
 
@@ -72,7 +74,8 @@ TEST_F(SelfTestRun, ReportLinesAndExitCode)
         for (const auto &l : lines)
             all << l.first;
         ASSERT_EQ(all.size(), c.body.size() + 3);
-        const QRegularExpression banner(QStringLiteral("^VELK Leafwrighter self-test \u2014 \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$"));
+        const QRegularExpression banner(
+            QStringLiteral("^VELK Leafwrighter self-test \u2014 \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$"));
         EXPECT_TRUE(banner.match(all.first()).hasMatch()) << all.first().toStdString();
         EXPECT_EQ(all.mid(1, c.body.size()), c.body);
         EXPECT_TRUE(QRegularExpression(QStringLiteral("^Time: \\d+\\.\\d s$")).match(all[all.size() - 2]).hasMatch());
@@ -128,8 +131,11 @@ TEST_F(SelfTestRun, ThrowAwayStateIsSeparateAndRemoved)
     // Both right under TMPDIR, named apart.
     const QString tmp = QFileInfo(dir.path()).absoluteFilePath();
     EXPECT_TRUE(QFileInfo(folder).absolutePath() == tmp && QFileInfo(settingsFile).absolutePath() == tmp);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^LeafwrighterSelfTest-[0-9A-F-]{36}$")).match(QFileInfo(folder).fileName()).hasMatch());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^lf\\.selftest\\.[0-9A-F-]{36}\\.ini$")).match(QFileInfo(settingsFile).fileName()).hasMatch());
+    const auto named = [](const char *pattern, const QString &path) {
+        return QRegularExpression(QString::fromLatin1(pattern)).match(QFileInfo(path).fileName()).hasMatch();
+    };
+    EXPECT_TRUE(named("^LeafwrighterSelfTest-[0-9A-F-]{36}$", folder)) << folder.toStdString();
+    EXPECT_TRUE(named("^lf\\.selftest\\.[0-9A-F-]{36}\\.ini$", settingsFile)) << settingsFile.toStdString();
     // Folder and settings file are gone (no lock file either); the user's file is untouched.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("user.ini")});

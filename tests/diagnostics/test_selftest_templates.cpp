@@ -171,7 +171,8 @@ TEST(TemplatePalettes, PairsBelowTheirMinimum)
     dim.ink = inkSix;
     flat.onPrimary = flat.accent = dark;
     const QHash<QString, LWPalette> palettes{{"zDim", dim}, {"good", good}, {"aFlat", flat}};
-    EXPECT_EQ(paletteFailures(palettes), QStringList({"aFlat on/primary", "aFlat on/deep", "aFlat accent/deep", "zDim ink/paper"}));
+    EXPECT_EQ(paletteFailures(palettes),
+              QStringList({"aFlat on/primary", "aFlat on/deep", "aFlat accent/deep", "zDim ink/paper"}));
 }
 
 TEST(TemplateIcons, OutlinesThatLeaveTheBox)
@@ -198,7 +199,8 @@ TEST(TemplateIcons, OutlinesThatLeaveTheBox)
                 return o.second;
         return std::nullopt;
     };
-    EXPECT_EQ(iconFailures(ids << "missing", outline), QStringList({"narrow", "right", "bottom", "left", "top", "empty", "missing"}));
+    EXPECT_EQ(iconFailures(ids << "missing", outline),
+              QStringList({"narrow", "right", "bottom", "left", "top", "empty", "missing"}));
 }
 
 } // namespace
