@@ -15,18 +15,6 @@ namespace {
 using Arrange = SectionTest;
 using Geometry = SectionTest;
 
-struct ArrangeState {
-    QString title;
-    QString firstHelp;
-    bool distribute, group, ungroup;
-};
-
-ArrangeState state(const ArrangeSection &s)
-{
-    return {s.group()->title(), s.alignButtons().first()->help(), s.distributeHorizontal()->isEnabled(),
-            s.groupButton()->isEnabled(), s.ungroupButton()->isEnabled()};
-}
-
 TEST_F(Arrange, TitleHelpAndEnablingFollowTheSelection)
 {
     const SampleCard card;
@@ -36,40 +24,27 @@ TEST_F(Arrange, TitleHelpAndEnablingFollowTheSelection)
     ChromeRoundButton *distribute = s->distributeHorizontal();
     const struct {
         QList<QUuid> selection;
-        ArrangeState want;
+        bool toPage, distribute, group, ungroup;
     } cases[] = {
-        {{card.a}, {"Align to page", "Align left edges (to the page)", false, false, false}},
-        {{card.g}, {"Align to page", "Align left edges (to the page)", false, false, true}},
-        {{card.a, card.b}, {"Align & distribute", "Align left edges", false, true, false}},
-        {{card.a, card.b, card.g}, {"Align & distribute", "Align left edges", true, true, true}},
+        {{card.a}, true, false, false, false},
+        {{card.g}, true, false, false, true},
+        {{card.a, card.b}, false, false, true, false},
+        {{card.a, card.b, card.g}, false, true, true, true},
         // An id the page does not hold still counts; kinds come from the elements found.
-        {{card.a, card.c}, {"Align & distribute", "Align left edges", false, true, false}},
+        {{card.a, card.c}, false, false, true, false},
     };
     for (const auto &c : cases) {
         ed->setSelection(c.selection);
-        const ArrangeState got = state(*s);
-        EXPECT_EQ(got.title, c.want.title);
-        EXPECT_EQ(got.firstHelp, c.want.firstHelp);
-        EXPECT_EQ(got.distribute, c.want.distribute) << c.want.title.toStdString();
-        EXPECT_EQ(s->distributeVertical()->isEnabled(), c.want.distribute);
-        EXPECT_EQ(got.group, c.want.group);
-        EXPECT_EQ(got.ungroup, c.want.ungroup);
-        EXPECT_TRUE(s->duplicateButton()->isEnabled());
-        EXPECT_TRUE(s->lockButton()->isEnabled());
+        SCOPED_TRACE(c.selection.size());
+        EXPECT_EQ(s->group()->title(), c.toPage ? "Align to page" : "Align & distribute");
+        for (ChromeRoundButton *b : s->alignButtons())
+            EXPECT_EQ(b->help().endsWith(" (to the page)"), c.toPage);
+        EXPECT_EQ((QList<bool>{s->distributeHorizontal()->isEnabled(), s->distributeVertical()->isEnabled(),
+                               s->groupButton()->isEnabled(), s->ungroupButton()->isEnabled()}),
+                  (QList<bool>{c.distribute, c.distribute, c.group, c.ungroup}));
         EXPECT_EQ(s->alignButtons(), buttons); // updated in place
         EXPECT_EQ(s->distributeHorizontal(), distribute);
     }
-    ed->setSelection({card.a});
-    for (ChromeRoundButton *b : s->alignButtons()) {
-        EXPECT_TRUE(b->help().endsWith(" (to the page)"));
-        EXPECT_EQ(b->faceSize(), 30);
-        EXPECT_FALSE(b->isSelected());
-    }
-    EXPECT_EQ(s->duplicateButton()->help(), "Duplicate (Ctrl+D)");
-    EXPECT_EQ(s->groupButton()->help(), "Group (Ctrl+G)");
-    EXPECT_EQ(s->ungroupButton()->help(), "Ungroup (Ctrl+Shift+G)");
-    EXPECT_EQ(s->lockButton()->help(), "Lock (Ctrl+L)");
-    EXPECT_EQ(s->lockButton()->toolTip(), "Lock (Ctrl+L)");
 }
 
 TEST_F(Arrange, ButtonsCallTheEditorWhichRefusesForLockedItems)
@@ -83,7 +58,6 @@ TEST_F(Arrange, ButtonsCallTheEditorWhichRefusesForLockedItems)
     s->distributeHorizontal()->click();
     EXPECT_EQ(ed->doc(), before);
     EXPECT_EQ(steps(), 0);
-    EXPECT_EQ(ed->message(), "Select three or more items to distribute them.");
 
     ed->setSelection({card.a});
     s->alignButtons()[2]->click(); // right edges, to the page
@@ -91,8 +65,6 @@ TEST_F(Arrange, ButtonsCallTheEditorWhichRefusesForLockedItems)
     s->lockButton()->click();
     EXPECT_TRUE(el(card.a).locked);
     EXPECT_EQ(steps(), 2);
-    s->duplicateButton()->click();
-    EXPECT_EQ(ed->elements().size(), 4);
 }
 
 TEST_F(Geometry, UnitsFollowTheSizeID)
@@ -114,8 +86,6 @@ TEST_F(Geometry, UnitsFollowTheSizeID)
         auto *s = show<GeometrySection>(e.id);
         EXPECT_EQ(s->group()->title(), c.title);
         EXPECT_EQ(s->xField()->lineEdit()->text(), c.x);
-        EXPECT_EQ(s->xField()->unit(), "");
-        EXPECT_EQ(s->xField()->digits(), 3);
     }
 }
 
@@ -204,15 +174,10 @@ TEST_F(Geometry, RowsFollowTheKind)
         auto *s = show<GeometrySection>(c.e.id);
         EXPECT_EQ(shown(*s, {s->lengthLabel(), s->wField(), s->hField(), s->rotationSlider()}), c.shown)
             << c.e.name.toStdString();
-        EXPECT_EQ(shown(*s, {s->xField(), s->yField(), s->opacitySlider(), s->nameField()}),
-                  (QList<bool>{true, true, true, true}));
         if (!c.length.isEmpty()) {
             EXPECT_EQ(s->lengthLabel()->text(), c.length);
         }
     }
-    auto *s = static_cast<GeometrySection *>(section.get());
-    EXPECT_EQ(s->nameField()->placeholderText(), "Name");
-    EXPECT_EQ(s->nameField()->toolTip(), "Layer name (only shown in the Layers list)");
 }
 
 TEST_F(Geometry, SlidersCoalescePerControlWithinTheWindow)
@@ -233,7 +198,6 @@ TEST_F(Geometry, SlidersCoalescePerControlWithinTheWindow)
         e.opacity = 0.5;
         open(letter({e}), {e.id});
         auto *s = show<GeometrySection>(e.id);
-        EXPECT_EQ(s->opacitySlider()->readout(), "50%");
         int n = 0;
         for (Act a : c.acts) {
             ++n;
@@ -264,7 +228,6 @@ TEST_F(Geometry, SlidersCoalescePerControlWithinTheWindow)
     QTest::mouseMove(slider, QPoint(slider->width(), 10));
     QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width(), 10));
     EXPECT_DOUBLE_EQ(el(e.id).opacity, 1);
-    EXPECT_EQ(s->opacitySlider()->readout(), "100%");
     EXPECT_EQ(steps(), 1);
     ed->undo();
     EXPECT_DOUBLE_EQ(el(e.id).opacity, 0.5);
@@ -274,7 +237,6 @@ TEST_F(Geometry, SlidersCoalescePerControlWithinTheWindow)
     advance(0.2);
     slideTo(s->rotationSlider(), 90);
     EXPECT_DOUBLE_EQ(el(e.id).rotation, 90);
-    EXPECT_EQ(s->rotationSlider()->readout(), "90°");
     EXPECT_EQ(steps(), 1);
 }
 
@@ -284,7 +246,6 @@ TEST_F(Geometry, NameFieldSendsUserEditsOnlyAndKeepsTheCursor)
     open(letter({e}), {e.id});
     auto *s = show<GeometrySection>(e.id);
     QLineEdit *name = s->nameField();
-    EXPECT_EQ(name->text(), "Logo");
     s->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(s));
     name->setFocus();
@@ -302,8 +263,7 @@ TEST_F(Geometry, NameFieldSendsUserEditsOnlyAndKeepsTheCursor)
     ed->undo();
     EXPECT_EQ(name->text(), "Logo");
     EXPECT_EQ(name->cursorPosition(), 4);
-    EXPECT_EQ(ed->redoStack().size(), 1);
-    EXPECT_EQ(steps(), 0);
+    EXPECT_EQ(ed->redoStack().size(), 1); // the field's rewrite made no step
 }
 
 } // namespace

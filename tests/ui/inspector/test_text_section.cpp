@@ -1,7 +1,7 @@
 // The font family picker and the text section against a made-up font registry: what the lists
 // show, what each control writes, under which undo steps, and what survives a refresh.
 #include "fakefonts.h"
-#include "inspector_fixture.h"
+#include "section_fixture.h"
 #include "kit/chipbutton.h"
 #include "kit/colorwell.h"
 #include "kit/labeledslider.h"
@@ -82,11 +82,7 @@ protected:
     LWText text() const { return *editor->element(id)->text; }
     LWRect frame() const { return editor->element(id)->frame; }
     qsizetype steps() const { return editor->undoStack().size(); }
-    void typeSize(const QString &typed)
-    {
-        section->sizeField()->lineEdit()->setText(typed);
-        section->sizeField()->commitPending();
-    }
+    void typeSize(const QString &typed) { commit(section->sizeField(), typed); }
 
     FakeFonts fonts;
     std::unique_ptr<LWEditor> editor;
@@ -119,12 +115,7 @@ TEST_F(Picker, SearchFiltersEachListAndKeepsTheInstalledHeader)
         picker.searchField()->lineEdit()->setText(c.query);
         EXPECT_EQ(rows(picker), c.want) << c.query.toStdString();
     }
-    EXPECT_EQ(FontFamilyPicker::filtered({"Ab", "aB", "b"}, "AB"), QStringList({"Ab", "aB"}));
-}
-
-TEST_F(Picker, HighlightsTheCurrentFamilyAndTellsTheLicenceOfIncludedOnes)
-{
-    FontFamilyPicker picker(fonts, "Gamma Sans");
+    // Only the current family is lit; an included one names its licence.
     QStringList lit;
     const QAbstractItemModel *m = picker.list()->model();
     for (int i = 0; i < m->rowCount(); ++i)
@@ -133,21 +124,6 @@ TEST_F(Picker, HighlightsTheCurrentFamilyAndTellsTheLicenceOfIncludedOnes)
     EXPECT_EQ(lit, QStringList({"Gamma Sans"}));
     EXPECT_EQ(rowOf(picker, "Alpha Sans").data(Qt::ToolTipRole).toString(),
               "Alpha Sans — included with VELK Leafwrighter (SIL Open Font License)");
-    EXPECT_EQ(rowOf(picker, "Courier Y").data(Qt::ToolTipRole).toString(), "Courier Y");
-    EXPECT_FALSE(rowOf(picker, inc.mid(1, inc.size() - 2)).flags() & Qt::ItemIsEnabled);
-}
-
-TEST_F(Picker, AClickOnAFamilyPicksItOnceAndHeadersTakeNoClicks)
-{
-    FontFamilyPicker picker(fonts, {});
-    picker.show();
-    QStringList picked;
-    QObject::connect(&picker, &FontFamilyPicker::picked, [&](const QString &f) { picked << f; });
-    clickRow(picker, "VELK Fonts (included)");
-    clickRow(picker, "Fonts on this computer");
-    EXPECT_TRUE(picked.isEmpty());
-    clickRow(picker, "Beta Serif");
-    EXPECT_EQ(picked, QStringList({"Beta Serif"}));
 }
 
 TEST_F(Picker, LooksUpFacesOnlyForTheRowsItPaints)
@@ -208,17 +184,20 @@ TEST_F(Text, FamilyButtonStylePickerAndThePopover)
         open(sample(c.font));
         EXPECT_EQ(section->familyButton()->text(), c.button) << c.font;
         EXPECT_EQ(section->stylePicker()->parentWidget()->isVisibleTo(section.get()), c.style) << c.font;
-        if (c.style)
+        if (c.style) {
             EXPECT_EQ(section->stylePicker()->currentIndex(), c.index) << c.font;
+        }
     }
-    EXPECT_EQ(section->familyButton()->toolTip(), "Choose any font installed on this computer");
 
-    // An unknown face picks Regular; the popover closes after the pick.
+    // Headers take no clicks; an unknown face picks Regular, one step; the popover closes.
     section->familyButton()->click();
     ASSERT_TRUE(section->popover() && section->popover()->isOpen());
     auto *picker = static_cast<FontFamilyPicker *>(section->popover()->content());
     EXPECT_EQ(picker->current(), "Missing-Face");
     const qsizetype before = steps();
+    clickRow(*picker, "VELK Fonts (included)");
+    clickRow(*picker, "Fonts on this computer");
+    EXPECT_EQ(steps(), before);
     clickRow(*picker, "Beta Serif");
     EXPECT_EQ(text().fontName, "BetaSerif-Regular");
     EXPECT_EQ(steps(), before + 1);
@@ -248,7 +227,6 @@ TEST_F(Text, TypingClearsTheSampleAndCoalescesWithinTheWindow)
     QApplication::setActiveWindow(section.get());
     edit->setFocus();
     EXPECT_TRUE(section->sampleNote()->isVisibleTo(section.get()));
-    EXPECT_EQ(section->sampleNote()->text(), "Sample text — type your own.");
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_W);
     EXPECT_FALSE(section->sampleNote()->isVisibleTo(section.get()));
@@ -314,7 +292,6 @@ TEST_F(Text, SlidersCoalescePerControlAndTogglesTakeStepsOfTheirOwn)
     bold->click(); // Beta Serif has no bold face: a step, the name kept, unlit
     EXPECT_EQ(steps(), 2);
     EXPECT_EQ(text().fontName, "BetaSerif-Regular");
-    EXPECT_FALSE(static_cast<LWFontSource &>(fonts).has(text().fontName, LWFonts::boldTrait));
     section->trackingSlider()->slider()->adjust(true);
     EXPECT_EQ(text().tracking, 5);
     EXPECT_EQ(steps(), 3);
@@ -323,7 +300,6 @@ TEST_F(Text, SlidersCoalescePerControlAndTogglesTakeStepsOfTheirOwn)
     EXPECT_EQ(steps(), 4);
     italic->click();
     EXPECT_EQ(text().fontName, "BetaSerif-Italic");
-    EXPECT_EQ(section->toggles()[1]->accessibleName(), "Italic");
     caps->click();
     caps->click();
     EXPECT_FALSE(text().uppercase);
@@ -345,7 +321,6 @@ TEST_F(Text, BottomAlignedBoxGrowsUpwardsAndFitShrinksIt)
     open(t, {100, 100, 200, 40});
     section->vAlignPicker()->segment(2)->click();
     EXPECT_EQ(text().vAlign, LWVAlign::bottom);
-    EXPECT_EQ(section->vAlignPicker()->current(), 2);
     const LWRect before = frame();
     typeSize("60");
     EXPECT_GT(frame().h, before.h);
@@ -359,8 +334,6 @@ TEST_F(Text, BottomAlignedBoxGrowsUpwardsAndFitShrinksIt)
 
     section->alignPicker()->segment(3)->click();
     EXPECT_EQ(text().align, LWTextAlign::justified);
-    EXPECT_EQ(section->alignPicker()->segment(3)->accessibleName(), "Justified");
-    EXPECT_EQ(section->alignPicker()->toolTip(), "Left, center, right or justified");
 }
 
 TEST_F(Text, ColourWellCoalescesAndAChipIsAStepOfItsOwn)
@@ -372,9 +345,7 @@ TEST_F(Text, ColourWellCoalescesAndAChipIsAStepOfItsOwn)
     Q_EMIT section->colorWell()->colorPicked(blue);
     expectColor(text().color, blue);
     EXPECT_EQ(steps(), 1);
-    expectColor(section->colorWell()->color(), blue);
     Swatches *s = section->swatches();
-    ASSERT_FALSE(s->shownChips().isEmpty());
     QTest::mouseClick(s, Qt::LeftButton, {}, s->chipRect(0).center());
     expectColor(text().color, s->shownChips()[0]);
     EXPECT_EQ(steps(), 2);
