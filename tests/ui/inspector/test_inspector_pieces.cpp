@@ -8,7 +8,6 @@
 
 #include <QHelpEvent>
 #include <QLabel>
-#include <QRegularExpression>
 #include <QTest>
 #include <QToolTip>
 
@@ -25,12 +24,7 @@ TEST(InspectorKeys, ElementKeysCarryTheUpperCaseIdText)
 {
     const QUuid id = QUuid::createUuid();
     const QString text = id.toString(QUuid::WithoutBraces).toUpper();
-    const QString rot = elementKey(QStringLiteral("rot-"), id);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^rot-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$"))
-                    .match(rot)
-                    .hasMatch())
-        << rot.toStdString();
-    EXPECT_EQ(rot, "rot-" + text);
+    EXPECT_EQ(elementKey(QStringLiteral("rot-"), id), "rot-" + text);
     EXPECT_EQ(extendKey(QStringLiteral("fill-color"), id), "fill-color-" + text);
     EXPECT_EQ(extendKey(std::nullopt, id), std::nullopt);
 }
@@ -72,8 +66,7 @@ TEST_F(Pieces, SwatchClicksTooltipsAndPaint)
     QList<LWColor> picked;
     QObject::connect(&view, &Swatches::picked, [&](const LWColor &c) { picked << c; });
 
-    EXPECT_EQ(view.chipRect(0), QRect(20, 0, 18, 18)); // the 225 wide grid centred in 265
-    EXPECT_EQ(view.chipRect(7), QRect(20 + 7 * 23, 0, 18, 18));
+    EXPECT_EQ(view.chipRect(7), QRect(20 + 7 * 23, 0, 18, 18)); // the 225 wide grid centred in 265
     QTest::mouseClick(&view, Qt::LeftButton, {}, view.chipRect(0).center());
     EXPECT_EQ(picked, QList<LWColor>{LWColor(1, 0, 0, 0.5)}); // once, alpha included
     QTest::mouseClick(&view, Qt::LeftButton, {}, view.chipRect(6).center());
@@ -120,7 +113,6 @@ TEST_F(Pieces, GroupStacksItsRowsUnderTheCaption)
     EXPECT_EQ(a->width(), 280 - 20);
 
     group.setTitle(QStringLiteral("Background"));
-    EXPECT_EQ(group.title(), "Background");
     EXPECT_EQ(group.caption()->text(), "BACKGROUND");
 
     const QImage img = snapshot(group);
