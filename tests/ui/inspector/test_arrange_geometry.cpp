@@ -129,10 +129,8 @@ TEST_F(Geometry, SizeAndPositionKeepWhatTheyShould)
     // A text box made narrower grows to fit its text; a smaller H is then taken as typed.
     const LWText text("A line of words that wraps when narrow", "AvenirNext-Medium", 18, LWColor::black);
     const LWElement box = LWElement::makeText(text, {72, 72, 400, LWTextLayout::height(text, 400)});
-    LWElement turned = rect("t", {100, 100, 60, 40});
-    turned.rotation = 30;
     const LWElement g = groupOf({rect("child", {150, 80, 40, 30})});
-    open(letter({box, turned, g}), {box.id});
+    open(letter({box, g}), {box.id});
     auto *s = show<GeometrySection>(box.id);
     const double before = el(box.id).frame.h;
     commit(s->wField(), "1");
@@ -141,12 +139,6 @@ TEST_F(Geometry, SizeAndPositionKeepWhatTheyShould)
     EXPECT_DOUBLE_EQ(el(box.id).frame.y, 72);
     commit(s->hField(), "0.1");
     EXPECT_NEAR(el(box.id).frame.h, 7.2, 1e-9);
-
-    s = show<GeometrySection>(turned.id);
-    commit(s->xField(), "2");
-    EXPECT_DOUBLE_EQ(el(turned.id).frame.x, 144);
-    EXPECT_DOUBLE_EQ(el(turned.id).rotation, 30);
-    EXPECT_DOUBLE_EQ(el(turned.id).frame.w, 60);
 
     s = show<GeometrySection>(g.id);
     commit(s->wField(), "2"); // 40 pt to 144 pt
@@ -231,13 +223,6 @@ TEST_F(Geometry, SlidersCoalescePerControlWithinTheWindow)
     EXPECT_EQ(steps(), 1);
     ed->undo();
     EXPECT_DOUBLE_EQ(el(e.id).opacity, 0.5);
-
-    advance(2);
-    slideTo(s->rotationSlider(), 45);
-    advance(0.2);
-    slideTo(s->rotationSlider(), 90);
-    EXPECT_DOUBLE_EQ(el(e.id).rotation, 90);
-    EXPECT_EQ(steps(), 1);
 }
 
 TEST_F(Geometry, NameFieldSendsUserEditsOnlyAndKeepsTheCursor)

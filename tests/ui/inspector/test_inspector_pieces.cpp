@@ -85,12 +85,8 @@ TEST_F(Pieces, SwatchClicksTooltipsAndPaint)
 
     const QImage img = snapshot(view);
     expectNear(img.pixelColor(view.chipRect(3).center()), navy.qcolor(), "navy chip");
-    expectNear(img.pixelColor(view.chipRect(1).center()), Qt::white, "white chip");
     EXPECT_EQ(qAlpha(img.pixel(view.chipRect(0).center())), 128); // a transparent colour shows through
     EXPECT_EQ(qAlpha(img.pixel(QPoint(40, 9))), 0);               // gaps stay clear
-    // The edge: white 40 % on the gold chip's border.
-    const QColor edge = img.pixelColor(view.chipRect(6).center().x(), view.chipRect(6).top());
-    EXPECT_GT(edge.lightness(), gold.qcolor().lightness());
 
     view.setColors({}); // fewer chips, redrawn in place
     EXPECT_EQ(view.shownChips().size(), 6);

@@ -7,7 +7,6 @@
 #include "kit/symbolbutton.h"
 #include "ui/inspector/filleditor.h"
 #include "ui/inspector/hextext.h"
-#include "ui/inspector/keys.h"
 #include "ui/inspector/strokeeditor.h"
 #include "ui/inspector/swatches.h"
 
@@ -105,9 +104,8 @@ TEST_F(Fill, RowsFollowTheKind)
         {LWFill::solid(red), {true, true, false, false, false, true, false}},
         {LWFill::radial(red, blue), {true, true, true, true, true, true, false}},
         {LWFill::linear(red, blue), {true, true, true, true, true, true, true}},
-        {LWFill::none(), {false, false, false, false, false, false, false}},
     };
-    show(LWFill::solid(blue));
+    show(LWFill::linear(blue, red));
     for (const auto &c : cases) {
         SCOPED_TRACE(LWEnum::text(c.fill.kind).toStdString());
         editor.setFill(c.fill, docColors);
@@ -122,22 +120,16 @@ TEST_F(Fill, RowsFollowTheKind)
 TEST_F(Fill, ChangingTheKindDerivesASecondColourOnlyFromEqualColours)
 {
     const LWFill twoColours = LWFill::linear(red, blue, 30);
+    const LWColor pink(1, 0.45, 0.45, 1), halfRed = red.withAlpha(0.5), halfPink(1, 0.45, 0.45, 0.725);
     const struct {
         const char *name;
         LWFill start;
         LWFillKind to;
         LWFill want;
     } cases[] = {
-        {"solid red to linear",
-         {LWFillKind::solid, red, red, 30},
-         LWFillKind::linear,
-         {LWFillKind::linear, red, LWColor(1, 0.45, 0.45, 1), 30}},
-        {"half red to radial",
-         LWFill::solid(red.withAlpha(0.5)),
-         LWFillKind::radial,
-         {LWFillKind::radial, red.withAlpha(0.5), LWColor(1, 0.45, 0.45, 0.725), 90}},
-        {"none to linear", LWFill::none(), LWFillKind::linear,
-         LWFill::linear(LWColor::black, LWColor::white, 90)},
+        {"solid red", {LWFillKind::solid, red, red, 30}, LWFillKind::linear, {LWFillKind::linear, red, pink, 30}},
+        {"half red", LWFill::solid(halfRed), LWFillKind::radial, {LWFillKind::radial, halfRed, halfPink, 90}},
+        {"none", LWFill::none(), LWFillKind::linear, LWFill::linear(LWColor::black, LWColor::white, 90)},
         {"linear to radial", twoColours, LWFillKind::radial, {LWFillKind::radial, red, blue, 30}},
         {"linear to none", twoColours, LWFillKind::none, {LWFillKind::none, red, blue, 30}},
         {"linear to solid", twoColours, LWFillKind::solid, {LWFillKind::solid, red, blue, 30}},
@@ -195,10 +187,6 @@ TEST_F(Fill, ColoursChipsAndSwapHandOverTheirKeys)
         EXPECT_EQ(handed[0].key, c.key);
         EXPECT_EQ(editor.hexText()->text(), c.want.color.hexString());
     }
-    handed.clear();
-    editor.swapButton()->click(); // twice: the starting paint again
-    EXPECT_EQ(handed.last().value, LWFill::linear(red, blue, 45));
-    EXPECT_EQ(handed.last().key, std::nullopt);
 }
 
 TEST_F(Fill, FirstWellDialogKeepsReportingAcrossTheCallersUpdates)
@@ -333,55 +321,4 @@ TEST_F(Stroke, ColourWidthAndDashKeepTheOtherPropertiesAndStepInRange)
         }
         EXPECT_EQ((*strokes.last().value).*c.field, c.upper);
     }
-}
-
-// The keys as a section passes them on: a drag of one control is one undo step however long it
-// lasts, another control or a keyless action starts a step of its own.
-TEST_F(Fill, KeysExtendedPerElementMakeOneUndoStepPerDrag)
-{
-    const LWElement shape = rect("shape");
-    const std::unique_ptr<LWEditor> ed = make(letter({shape}), {shape.id});
-    StrokeEditor &outline = stroke;
-    QObject::disconnect(&editor, &FillEditor::changed, nullptr, nullptr);
-    QObject::disconnect(&stroke, &StrokeEditor::changed, nullptr, nullptr);
-    const auto apply = [&](const char *label, const std::optional<QString> &key, auto body) {
-        ed->updateSelected(QString::fromUtf8(label), extendKey(key, shape.id), body);
-        editor.setFill(ed->single()->fill, ed->docColors());
-        outline.setStroke(ed->single()->stroke, ed->docColors());
-    };
-    QObject::connect(&editor, &FillEditor::changed, [&](const LWFill &f, const std::optional<QString> &key) {
-        apply("Fill", key, [f](LWElement &e) { e.fill = f; });
-    });
-    QObject::connect(&outline, &StrokeEditor::changed,
-                     [&](const std::optional<LWStroke> &s, const std::optional<QString> &key) {
-                         apply("Outline", key, [s](LWElement &e) { e.stroke = s; });
-                     });
-    apply("Start", std::nullopt, [](LWElement &e) { e.fill = LWFill::linear(red, blue); });
-    outline.show();
-    show(ed->single()->fill);
-    const qsizetype start = ed->undoStack().size();
-
-    LWSlider *angle = editor.angleSlider()->slider();
-    QTest::mousePress(angle, Qt::LeftButton, {}, QPoint(8, 10));
-    for (int x = 8; x < angle->width(); x += 20) { // seconds of dragging, 1 s between moves
-        advance(1);
-        QTest::mouseMove(angle, QPoint(x, 10));
-    }
-    QTest::mouseRelease(angle, Qt::LeftButton, {}, QPoint(angle->width(), 10));
-    EXPECT_EQ(ed->undoStack().size(), start + 1);
-
-    outline.toggle()->click(); // keyless: a step of its own
-    QTest::mouseClick(outline.widthSlider()->slider(), Qt::LeftButton, {}, QPoint(30, 10));
-    QTest::mouseClick(outline.widthSlider()->slider(), Qt::LeftButton, {}, QPoint(40, 10));
-    EXPECT_EQ(ed->undoStack().size(), start + 3);
-    advance(1.5); // a pause of 1.5 s ends the step
-    QTest::mouseClick(outline.widthSlider()->slider(), Qt::LeftButton, {}, QPoint(50, 10));
-    EXPECT_EQ(ed->undoStack().size(), start + 4);
-
-    ed->undo();
-    ed->undo(); // the whole first width drag
-    EXPECT_EQ(ed->single()->stroke, LWStroke(StrokeEditor::ink, 1, 0));
-    ed->undo();
-    ed->undo(); // the outline, then the whole angle drag
-    EXPECT_EQ(ed->single()->fill, LWFill::linear(red, blue));
 }
