@@ -76,15 +76,11 @@ TEST_F(RoutingTest, TitleAndSectionsFollowTheSelection)
         many << rect(QStringLiteral("m%1").arg(i), {200.0 + i * 10, 200, 5, 5});
     auto ed = make(letter(many));
     Inspector in(*ed, app);
-    struct Case {
+    const struct {
         QList<QUuid> selection;
         QString title;
         QStringList sections;
-    };
-    QList<QUuid> ten;
-    for (const LWElement &e : many)
-        ten << e.id;
-    const Case cases[] = {
+    } cases[] = {
         {{}, "Page", {"page"}},
         {{photo.id}, "Selected item", {"arrange", "geometry", "image"}},
         {{text.id}, "Selected item", {"arrange", "geometry", "text"}},
@@ -94,9 +90,9 @@ TEST_F(RoutingTest, TitleAndSectionsFollowTheSelection)
         {{lockedGroup.id}, "Selected item", {"arrange", "banner"}},
         {{shape.id, lockedShape.id}, "2 items selected", {"arrange", "multi"}},
         {{QUuid::createUuid()}, "Selected item", {"arrange", "multi"}},
-        {ten, "10 items selected", {"arrange", "multi"}},
+        {ids(many), "10 items selected", {"arrange", "multi"}},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         ed->setSelection(c.selection);
         QApplication::processEvents();
         EXPECT_EQ(in.panel()->title().compare(c.title, Qt::CaseInsensitive), 0) << in.panel()->title().toStdString(); // engraved in capitals
