@@ -75,8 +75,11 @@ public: // the table tests' actions reach in
 using Fill = Paint;
 using Stroke = Paint;
 
-// Drags a row's slider from its left end to its right one and back, in 9 px steps.
-void sweep(LabeledSlider *row)
+// Drags a row's slider from its left end to its right one in 9 px steps, and checks every value
+// handed over: under `key`, on the step grid, inside the range, the last one at its top.
+template <class V, class Get>
+void expectSweep(LabeledSlider *row, const QList<Handed<V>> &handed, Get value, const QString &key, double step,
+                 double lower, double upper)
 {
     LWSlider *s = row->slider();
     QTest::mousePress(s, Qt::LeftButton, {}, QPoint(0, 10));
@@ -84,11 +87,13 @@ void sweep(LabeledSlider *row)
         QTest::mouseMove(s, QPoint(x, 10));
     QTest::mouseMove(s, QPoint(s->width(), 10));
     QTest::mouseRelease(s, Qt::LeftButton, {}, QPoint(s->width(), 10));
-}
-
-bool multipleOf(double v, double step)
-{
-    return std::abs(v / step - std::round(v / step)) < 1e-9;
+    ASSERT_GT(handed.size(), 10);
+    for (const auto &h : handed) {
+        EXPECT_EQ(h.key, key);
+        const double v = value(h.value);
+        EXPECT_TRUE(std::abs(v / step - std::round(v / step)) < 1e-9 && v >= lower && v <= upper) << v;
+    }
+    EXPECT_EQ(value(handed.last().value), upper);
 }
 
 } // namespace
@@ -215,15 +220,8 @@ TEST_F(Fill, AngleDragStepsByFiveAndSurvivesTheCallersUpdates)
 {
     show(LWFill::linear(red, blue, 90));
     LabeledSlider *row = editor.angleSlider();
-    sweep(row);
-    ASSERT_GT(handed.size(), 10);
-    for (const auto &h : handed) {
-        EXPECT_EQ(h.key, fillAngle);
-        EXPECT_TRUE(multipleOf(h.value.angle, 5) && h.value.angle >= 0 && h.value.angle <= 360)
-            << h.value.angle;
-    }
+    expectSweep(row, handed, [](const LWFill &f) { return f.angle; }, fillAngle, 5, 0, 360);
     EXPECT_EQ(handed.first().value.angle, 0);
-    EXPECT_EQ(handed.last().value.angle, 360);
 
     // While a drag goes on, a new paint of the same kind arrives (another colour from elsewhere).
     handed.clear();
@@ -274,26 +272,15 @@ TEST_F(Stroke, ColourWidthAndDashKeepTheOtherPropertiesAndStepInRange)
 {
     const QList<LWColor> chips = Swatches::chips(docColors);
     const LWStroke wide(red, 40, 50);
-    const struct {
-        const char *name;
-        std::function<void(Paint &)> act;
-        LWStroke want;
-        std::optional<QString> key;
-    } picks[] = {
-        {"chip",
-         [](Paint &t) { QTest::mouseClick(t.stroke.swatches(), Qt::LeftButton, {}, t.stroke.swatches()->chipRect(2).center()); },
-         LWStroke(chips[2], 40, 50), std::nullopt},
-        {"well", [](Paint &t) { Q_EMIT t.stroke.well()->colorPicked(blue); }, LWStroke(blue, 40, 50), "stroke-color"},
-    };
-    for (const auto &c : picks) {
-        SCOPED_TRACE(c.name);
-        showStroke(wide);
-        strokes.clear();
-        c.act(*this);
-        ASSERT_EQ(strokes.size(), 1);
-        EXPECT_EQ(strokes[0].value, c.want);
-        EXPECT_EQ(strokes[0].key, c.key);
-    }
+    showStroke(wide);
+    QTest::mouseClick(stroke.swatches(), Qt::LeftButton, {}, stroke.swatches()->chipRect(2).center());
+    Q_EMIT stroke.well()->colorPicked(blue);
+    ASSERT_EQ(strokes.size(), 2);
+    EXPECT_EQ(strokes[0].value, LWStroke(chips[2], 40, 50));
+    EXPECT_EQ(strokes[0].key, std::nullopt);
+    EXPECT_EQ(strokes[1].value, LWStroke(blue, 40, 50));
+    EXPECT_EQ(strokes[1].key, "stroke-color");
+
     const struct {
         LabeledSlider *row;
         double LWStroke::*field;
@@ -312,13 +299,8 @@ TEST_F(Stroke, ColourWidthAndDashKeepTheOtherPropertiesAndStepInRange)
         ASSERT_EQ(strokes.size(), 1);
         EXPECT_EQ(strokes[0].value, c.first);
         EXPECT_EQ(c.row->readout(), c.readout); // the caller's answer shows
-        sweep(c.row);
-        ASSERT_GT(strokes.size(), 10);
-        for (const auto &h : strokes) {
-            EXPECT_EQ(h.key, c.key);
-            const double v = (*h.value).*c.field;
-            EXPECT_TRUE(multipleOf(v, c.step) && v >= c.lower && v <= c.upper) << v;
-        }
-        EXPECT_EQ((*strokes.last().value).*c.field, c.upper);
+        const auto field = c.field;
+        expectSweep(c.row, strokes, [field](const std::optional<LWStroke> &v) { return (*v).*field; }, c.key, c.step,
+                    c.lower, c.upper);
     }
 }

@@ -61,28 +61,27 @@ protected:
     FakeFonts fonts;
 };
 
-class Text : public InspectorTest {
+// A Letter page with one text box of `t` in a 200 × 40 frame, selected, its section on show.
+class Text : public SectionTest {
 protected:
-    // A Letter page with one text box of `t` in a 200 × 40 frame, selected, its section on show
-    // and refreshed after every change, as the inspector's routing does.
     void open(const LWText &t, const LWRect &frame = {100, 100, 200, 40})
     {
         const LWElement e = LWElement::makeText(t, frame);
         id = e.id;
-        editor = make(letter({e}), {e.id});
-        section = std::make_unique<TextSection>(*editor, id, fonts);
-        QObject::connect(editor.get(), &LWEditor::docChanged, section.get(), [this] { section->refresh(); });
-        section->resize(276, section->sizeHint().height());
-        section->show();
+        SectionTest::open(letter({e}), {e.id});
+        section = show<TextSection>(id, fonts);
     }
-    LWText text() const { return *editor->element(id)->text; }
-    LWRect frame() const { return editor->element(id)->frame; }
-    qsizetype steps() const { return editor->undoStack().size(); }
+    void TearDown() override
+    {
+        SectionTest::section.reset(); // before the fonts it reads
+        SectionTest::TearDown();
+    }
+    LWText text() const { return *el(id).text; }
+    LWRect frame() const { return el(id).frame; }
     void typeSize(const QString &typed) { commit(section->sizeField(), typed); }
 
     FakeFonts fonts;
-    std::unique_ptr<LWEditor> editor;
-    std::unique_ptr<TextSection> section;
+    TextSection *section = nullptr;
     QUuid id;
 };
 
@@ -178,7 +177,7 @@ TEST_F(Text, FamilyButtonStylePickerAndThePopover)
     for (const auto &c : cases) {
         open(sample(c.font));
         EXPECT_EQ(section->familyButton()->text(), c.button) << c.font;
-        EXPECT_EQ(section->stylePicker()->parentWidget()->isVisibleTo(section.get()), c.style) << c.font;
+        EXPECT_EQ(section->stylePicker()->parentWidget()->isVisibleTo(section), c.style) << c.font;
         if (c.style) {
             EXPECT_EQ(section->stylePicker()->currentIndex(), c.index) << c.font;
         }
@@ -218,12 +217,12 @@ TEST_F(Text, TypingClearsTheSampleAndCoalescesWithinTheWindow)
     t.placeholder = true;
     open(t);
     QPlainTextEdit *edit = section->textEdit();
-    QApplication::setActiveWindow(section.get());
+    QApplication::setActiveWindow(section);
     edit->setFocus();
-    EXPECT_TRUE(section->sampleNote()->isVisibleTo(section.get()));
+    EXPECT_TRUE(section->sampleNote()->isVisibleTo(section));
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_W);
-    EXPECT_FALSE(section->sampleNote()->isVisibleTo(section.get()));
+    EXPECT_FALSE(section->sampleNote()->isVisibleTo(section));
     EXPECT_FALSE(text().placeholder);
     EXPECT_EQ(text().string, "w");
     for (const char c : QByteArray("ord")) {
@@ -246,7 +245,7 @@ TEST_F(Text, TypingClearsTheSampleAndCoalescesWithinTheWindow)
     EXPECT_EQ(edit->toPlainText(), "wxords");
     EXPECT_EQ(edit->textCursor().position(), 2);
     edit->moveCursor(QTextCursor::End);
-    editor->undo();
+    ed->undo();
     EXPECT_EQ(section->textEdit(), edit);
     EXPECT_EQ(edit->toPlainText(), "word");
     EXPECT_EQ(edit->textCursor().position(), 4);
@@ -298,7 +297,7 @@ TEST_F(Text, SlidersCoalescePerControlAndTogglesTakeStepsOfTheirOwn)
     caps->click();
     EXPECT_FALSE(text().uppercase);
     EXPECT_EQ(steps(), 7);
-    editor->undo();
+    ed->undo();
     EXPECT_TRUE(text().uppercase);
     EXPECT_EQ(section->shown().uppercase, true);
 
@@ -346,7 +345,7 @@ TEST_F(Text, ColourWellCoalescesAndAChipIsAStepOfItsOwn)
 TEST_F(Text, AGoneElementShowsTheStandByText)
 {
     open(sample());
-    editor->deleteSelection();
+    ed->deleteSelection();
     EXPECT_EQ(section->shown().fontName, "HelveticaNeue");
     EXPECT_EQ(section->textEdit()->toPlainText(), "");
     section->toggles()[2]->click(); // nothing to change: no step
