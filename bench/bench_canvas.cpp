@@ -1,14 +1,10 @@
 // The canvas during a move drag: one gesture step and one render of the visible part per frame,
 // on a tabloid flyer with a 24-megapixel photo at canvas zoom 2, area 1000 x 700 at device scale
 // 2; and the heap after rendering the four corners at zoom 8.
-#include "model/prefs.h"
-#include "render/fonts.h"
 #include "support/samplepages.h"
 #include "templates/templates.h"
 #include "ui/canvas/pagecanvas.h"
 
-#include <QApplication>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -71,17 +67,3 @@ void BM_CanvasCornersAtZoom8(benchmark::State &state)
 BENCHMARK(BM_CanvasCornersAtZoom8)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    LWFonts::registerBundled();
-    QTemporaryDir dir;
-    LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("bench.ini"))));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

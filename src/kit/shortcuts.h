@@ -19,6 +19,13 @@ inline const QKeySequence group{Qt::CTRL | Qt::Key_G};
 inline const QKeySequence ungroup{Qt::CTRL | Qt::SHIFT | Qt::Key_G};
 inline const QKeySequence lock{Qt::CTRL | Qt::Key_L};
 
+// Edit menu. Redo is spelled out: QKeySequence::Redo adds Ctrl+Y here.
+inline const QKeySequence undo{Qt::CTRL | Qt::Key_Z};
+inline const QKeySequence redo{Qt::CTRL | Qt::SHIFT | Qt::Key_Z};
+
+// File menu.
+inline const QKeySequence exportDesign{Qt::CTRL | Qt::Key_E};
+
 // "text (keys)", the keys as the menus show them ("Zoom in on the page (Ctrl+Alt+=)").
 [[nodiscard]] QString help(const QString &text, const QKeySequence &keys);
 

@@ -73,6 +73,12 @@ const QList<Entry> &table()
         {arrowUpAndDownText, QStringLiteral("format_line_spacing.svg")},
         {squareAndArrowUp, QStringLiteral("ios_share.svg")},
         {checkmarkSeal, QStringLiteral("verified.svg")},
+        {leafFill, QStringLiteral("eco-fill.svg")},
+        {power, QStringLiteral("power_settings_new.svg")},
+        {pencilAndOutline, QStringLiteral("edit_square.svg")},
+        {arrowUturnBackward, QStringLiteral("undo.svg")},
+        {arrowUturnForward, QStringLiteral("redo.svg")},
+        {questionmark, QStringLiteral("question_mark.svg")},
     };
     return entries;
 }

@@ -66,6 +66,12 @@ inline const QString arrowUpAndDown = QStringLiteral("arrow.up.and.down");
 inline const QString arrowUpAndDownText = QStringLiteral("arrow.up.and.down.text.horizontal");
 inline const QString squareAndArrowUp = QStringLiteral("square.and.arrow.up");
 inline const QString checkmarkSeal = QStringLiteral("checkmark.seal");
+inline const QString leafFill = QStringLiteral("leaf.fill");
+inline const QString power = QStringLiteral("power");
+inline const QString pencilAndOutline = QStringLiteral("pencil.and.outline");
+inline const QString arrowUturnBackward = QStringLiteral("arrow.uturn.backward");
+inline const QString arrowUturnForward = QStringLiteral("arrow.uturn.forward");
+inline const QString questionmark = QStringLiteral("questionmark");
 
 // A symbol name and the image file that draws it.
 struct Entry {

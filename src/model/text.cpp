@@ -4,6 +4,8 @@
 
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
+
 LWText::LWText(QString string_, QString font, double size_, const LWColor &color_, double tracking_, double leading_,
                LWTextAlign align_, LWVAlign vAlign_, bool underline_, bool uppercase_, bool placeholder_)
     : string(std::move(string_)), fontName(std::move(font)), size(size_), color(color_), tracking(tracking_),
@@ -12,17 +14,50 @@ LWText::LWText(QString string_, QString font, double size_, const LWColor &color
 {
 }
 
+namespace {
+
+bool regionalIndicatorAt(const QString &s, qsizetype i)
+{
+    if (i < 0 || i + 1 >= s.size() || !s[i].isHighSurrogate() || !s[i + 1].isLowSurrogate())
+        return false;
+    const char32_t c = QChar::surrogateToUcs4(s[i], s[i + 1]);
+    return c >= 0x1F1E6 && c <= 0x1F1FF;
+}
+
+// Where each user-perceived character ends. Qt 6.4 loses the pairing of regional indicators
+// after an emoji (a grinning face then a flag gives three characters): inside a run of them a character
+// ends after every second one, whatever Qt says.
+QList<qsizetype> characterEnds(const QString &s)
+{
+    QList<qsizetype> ends;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, s);
+    for (qsizetype p = finder.toNextBoundary(); p >= 0; p = finder.toNextBoundary())
+        if (!(regionalIndicatorAt(s, p - 2) && regionalIndicatorAt(s, p)))
+            ends.append(p);
+    for (qsizetype i = 0; i < s.size();) {
+        if (!regionalIndicatorAt(s, i)) {
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (regionalIndicatorAt(s, end))
+            end += 2;
+        for (qsizetype k = i + 4; k < end; k += 4)
+            ends.append(k);
+        i = end;
+    }
+    std::sort(ends.begin(), ends.end());
+    return ends;
+}
+
+} // namespace
+
 QString LWText::leadingCharacters(const QString &s, int n)
 {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, s);
-    qsizetype end = 0;
-    for (int i = 0; i < n; ++i) {
-        const qsizetype p = finder.toNextBoundary();
-        if (p < 0)
-            break;
-        end = p;
-    }
-    return s.left(end);
+    if (n <= 0)
+        return {};
+    const QList<qsizetype> ends = characterEnds(s);
+    return n <= ends.size() ? s.left(ends[n - 1]) : s;
 }
 
 QJsonObject LWText::toJson() const

@@ -45,6 +45,20 @@ TEST(Element, TextFactoryNamesByGraphemeClusters)
     s += QStringLiteral("\r\nxyzw");
     const QString expected = s.left(20 + 40 + 2) + QStringLiteral("xyz"); // line break kept in the name
     EXPECT_EQ(LWElement::makeText(LWText(s, {}, 12, LWColor::black), {}).name, expected);
+
+    // Flags (pairs of regional indicators) stay whole after an emoji too, and a run of them pairs
+    // from its start.
+    const QString grin = QStringLiteral("\U0001F600"), de = QStringLiteral("\U0001F1E9\U0001F1EA");
+    const QString family = QStringLiteral("\U0001F469\u200D\U0001F469\u200D\U0001F467");
+    const QString lone = QStringLiteral("\U0001F1E9");
+    struct Case {
+        QString text;
+        int n;
+        QString expected;
+    };
+    for (const Case &c : {Case{grin + de + de, 2, grin + de}, Case{family + de + grin, 2, family + de},
+                          Case{de + de + lone + QStringLiteral("x"), 3, de + de + lone}, Case{de, 0, QString()}})
+        EXPECT_EQ(LWText::leadingCharacters(c.text, c.n), c.expected) << c.text.toStdString();
 }
 
 TEST(Element, FactoriesLineFramesAndUnitPoints)

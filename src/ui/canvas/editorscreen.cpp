@@ -1,5 +1,6 @@
 #include "ui/canvas/editorscreen.h"
 
+#include "kit/bezel.h"
 #include "kit/paint.h"
 #include "kit/style.h"
 #include "ui/canvas/canvasarea.h"
@@ -74,14 +75,16 @@ EditorScreen::EditorScreen(LWApp &app, LWEditor &editor, QWidget *parent)
     row->setContentsMargins(10, 10, 10, 10);
     row->setSpacing(10);
     row->addWidget(m_rail, 0, Qt::AlignVCenter);
-    m_layers->setFixedWidth(220);
+    // The widths are the panels'; each bezel keeps its shadow's room around it.
+    const int shadow = Bezel::shadowMargins().left() + Bezel::shadowMargins().right();
+    m_layers->setFixedWidth(220 + shadow);
     row->addWidget(m_layers);
     auto *column = new QVBoxLayout;
     column->setSpacing(8);
     column->addWidget(m_toolbar);
     column->addWidget(new FramedCanvas(m_canvas), 1);
     row->addLayout(column, 1);
-    m_inspector->setFixedWidth(300);
+    m_inspector->setFixedWidth(300 + shadow);
     row->addWidget(m_inspector);
 }
 

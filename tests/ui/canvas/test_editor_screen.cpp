@@ -1,5 +1,6 @@
 #include "app/app.h"
 #include "editor/editor_fixture.h"
+#include "kit/bezel.h"
 #include "kit/popover.h"
 #include "kit/zoomhost.h"
 #include "ui/canvas/canvasarea.h"
@@ -62,9 +63,10 @@ protected:
 
 TEST_F(ScreenTest, LayoutGivesTheCanvasWhatThePanelsLeave)
 {
-    EXPECT_EQ(screen->inspector()->width(), 300);
-    EXPECT_EQ(screen->layers()->width(), 220);
-    EXPECT_GT(screen->canvas()->width(), 1480 - 300 - 220 - screen->rail()->width() - 60);
+    EXPECT_EQ(screen->inspector()->panel()->panelRect().width(), 300);
+    EXPECT_EQ(screen->layers()->findChild<Bezel *>()->panelRect().width(), 220);
+    const int panels = screen->rail()->width() + screen->layers()->width() + screen->inspector()->width();
+    EXPECT_EQ(screen->canvas()->width(), screen->width() - 20 - 30 - panels); // margins and spacing
 }
 
 TEST_F(ScreenTest, KeysActOnceAndOnlyWhenNothingElseHasThem)
