@@ -1,8 +1,9 @@
+#include "diagnostics/screens.h"
 #include "diagnostics/snapshot.h"
 
 #include <QFileInfo>
 
-// The snapshot mode's writers. The interface screenshots join here when they are built.
+// The snapshot mode's writers.
 LWSnapshot::SnapshotWriters LWSnapshot::snapshotWriters()
 {
     SnapshotWriters w;
@@ -10,5 +11,6 @@ LWSnapshot::SnapshotWriters LWSnapshot::snapshotWriters()
     w.iconSheet = [](const QString &file) {
         return writeIconSheet(file) ? QStringList() : QStringList{QFileInfo(file).absoluteFilePath()};
     };
+    w.screens = [](const QString &folder) { return LWScreens::write(folder); };
     return w;
 }
