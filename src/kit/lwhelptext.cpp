@@ -371,7 +371,7 @@ The font is missing from this computer. Choose another font, or install the miss
 It may be locked, hidden or covered by another item. Pick it in the Layers list.
 
 ## A text box got too small
-Use Arrange → Fit Box to Text, or drag the box's handles.)txt"},
+Use Arrange → Fit Text Box to Text, or drag the box's handles.)txt"},
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 #include <QKeySequence>
+#include <QList>
 #include <QString>
 
 // The application's one key table: the menus, the canvas toolbar, the inspector and the header
@@ -25,6 +26,26 @@ inline const QKeySequence redo{Qt::CTRL | Qt::SHIFT | Qt::Key_Z};
 
 // File menu.
 inline const QKeySequence exportDesign{Qt::CTRL | Qt::Key_E};
+inline const QKeySequence cut{Qt::CTRL | Qt::Key_X};
+inline const QKeySequence copy{Qt::CTRL | Qt::Key_C};
+inline const QKeySequence paste{Qt::CTRL | Qt::Key_V};
+inline const QKeySequence selectAll{Qt::CTRL | Qt::Key_A};
+
+// Arrange menu. A layout may deliver Shift+bracket as a brace with the Shift modifier: the menu
+// takes that form too. Not the brace without Shift: Qt's X11/Wayland key mapper offers both
+// Ctrl+} and Ctrl+Shift+] for one press, and two keys of one action matching a press make Qt
+// drop it as ambiguous (measured under Xvfb with a US layout).
+inline const QList<QKeySequence> bringToFrontKeys{bringToFront,
+                                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BraceRight)};
+inline const QList<QKeySequence> sendToBackKeys{sendToBack, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BraceLeft)};
+inline const QKeySequence unlock{Qt::CTRL | Qt::ALT | Qt::Key_L};
+
+// Page menu (the zoom keys above are its own too).
+inline const QList<QKeySequence> zoomInKeys{zoomIn, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Plus)};
+inline const QKeySequence showFront{Qt::CTRL | Qt::ALT | Qt::Key_1};
+inline const QKeySequence showBack{Qt::CTRL | Qt::ALT | Qt::Key_2};
+inline const QKeySequence grid{Qt::CTRL | Qt::Key_Apostrophe};
+inline const QKeySequence snapping{Qt::CTRL | Qt::Key_Semicolon};
 
 // "text (keys)", the keys as the menus show them ("Zoom in on the page (Ctrl+Alt+=)").
 [[nodiscard]] QString help(const QString &text, const QKeySequence &keys);

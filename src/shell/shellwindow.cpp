@@ -8,6 +8,9 @@
 #include "kit/zoomcommands.h"
 #include "kit/zoomhost.h"
 #include "model/info.h"
+#include "shell/arrangecommands.h"
+#include "shell/editcommands.h"
+#include "shell/viewcommands.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -69,5 +72,10 @@ void LWShellWindow::buildMenus()
     VKZoomCommands::addTo(m_view);
     m_page = bar->addMenu(QStringLiteral("Page"));
     bar->addMenu(new VELKThemeCommands(this));
-    new VELKHelpCommands(bar->addMenu(QStringLiteral("Help")));
+    QMenu *help = bar->addMenu(QStringLiteral("Help"));
+    new VELKHelpCommands(help);
+
+    new LWEditCommands(m_edit, m_app);
+    new LWArrangeCommands(m_arrange, m_app);
+    new LWViewCommands(m_page, help, m_app);
 }

@@ -103,8 +103,10 @@ TEST_F(ShellWindow, MenusInTheirOrder)
     ASSERT_EQ(menus.size(), 8);
     EXPECT_EQ(texts(menus[0]->menu()->actions()),
               QStringList({"About VELK Leafwrighter", "Velkmoor Website", "-", "Quit VELK Leafwrighter"}));
-    for (int i : {1, 2, 3, 5})
-        EXPECT_TRUE(menus[i]->menu()->isEmpty()) << i;
+    EXPECT_TRUE(menus[1]->menu()->isEmpty());
+    EXPECT_EQ(menus[2]->menu(), window.editMenu());
+    EXPECT_EQ(menus[3]->menu(), window.arrangeMenu());
+    EXPECT_EQ(menus[5]->menu(), window.pageMenu());
     EXPECT_EQ(menus[4]->menu(), window.viewMenu());
     EXPECT_TRUE(texts(window.viewMenu()->actions()).contains(QStringLiteral("Zoom In")));
     EXPECT_TRUE(texts(menus[6]->menu()->actions()).contains(QStringLiteral("Forest Green")));
