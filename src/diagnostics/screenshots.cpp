@@ -12,12 +12,17 @@
 #include "kit/kithost.h"
 #include "kit/lwhelp.h"
 #include "kit/themeroot.h"
+#include "kit/woodcheek.h"
 #include "kit/zoomhost.h"
 #include "model/info.h"
+#include "shell/headerbar.h"
+#include "shell/statusstrip.h"
 #include "templates/templates.h"
 #include "ui/canvas/editorscreen.h"
 
 #include <QDir>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <memory>
 
 namespace LWScreens
@@ -28,9 +33,7 @@ namespace
 
 constexpr QSizeF zoomMinimum{1240, 760};
 
-// Stands in for the main window until the shell has one: the current screen's view alone,
-// without header bar and status strip.
-QWidget *mainWindow(LWApp &app)
+QWidget *screenContent(LWApp &app)
 {
     switch (app.screen()) {
     case LWAppScreen::templates:
@@ -43,6 +46,26 @@ QWidget *mainWindow(LWApp &app)
         break;
     }
     return new StartScreen(app);
+}
+
+// Stands in for the main window until the shell has one: the walnut cheeks around the header
+// bar, the current screen and the status strip, as the window will stack them.
+QWidget *mainWindow(LWApp &app)
+{
+    auto *window = new QWidget;
+    window->setAttribute(Qt::WA_NoSystemBackground);
+    auto *row = new QHBoxLayout(window);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    auto *column = new QVBoxLayout;
+    column->setSpacing(0);
+    column->addWidget(new HeaderBar(app));
+    column->addWidget(screenContent(app), 1);
+    column->addWidget(new StatusStrip(app));
+    row->addWidget(new WoodCheek(1));
+    row->addLayout(column, 1);
+    row->addWidget(new WoodCheek(4));
+    return window;
 }
 
 // The first top-level element of the shown page of that kind alone, or nothing.
