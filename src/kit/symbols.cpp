@@ -73,6 +73,8 @@ const QList<Entry> &table()
         {arrowUpAndDownText, QStringLiteral("format_line_spacing.svg")},
         {squareAndArrowUp, QStringLiteral("ios_share.svg")},
         {checkmarkSeal, QStringLiteral("verified.svg")},
+        {checkmarkCircle, QStringLiteral("check_circle.svg")},
+        {rectangleOnRectangle, QStringLiteral("filter_none.svg")},
         {leafFill, QStringLiteral("eco-fill.svg")},
         {power, QStringLiteral("power_settings_new.svg")},
         {pencilAndOutline, QStringLiteral("edit_square.svg")},

@@ -1,9 +1,12 @@
 #include "ui/inspector/elementsection.h"
 
 #include "editor/editor.h"
+#include "kit/labeledslider.h"
 #include "ui/inspector/filleditor.h"
 #include "ui/inspector/keys.h"
 #include "ui/inspector/strokeeditor.h"
+
+#include <algorithm>
 
 ElementSection::ElementSection(LWEditor &editor, QUuid id, QWidget *parent)
     : InspectorSection(editor, parent), id_(id)
@@ -51,4 +54,21 @@ void ElementSection::showPaints(FillEditor *fill, StrokeEditor *stroke) const
         fill->setFill(element_.fill, colors);
     if (stroke)
         stroke->setStroke(element_.stroke, colors);
+}
+
+LabeledSlider *ElementSection::makeCornersSlider()
+{
+    return new LabeledSlider(
+        QStringLiteral("Corners"), [this] { return element_.cornerRadius; },
+        [this](double v) {
+            edit(QStringLiteral("Corner Radius"), elementKey(QStringLiteral("rad-"), id_),
+                 [v](LWElement &e) { e.cornerRadius = v; });
+        },
+        0, 0, 0.5, QStringLiteral("%.1f"));
+}
+
+void ElementSection::showCorners(LabeledSlider *corners) const
+{
+    corners->setRange(0, std::max(0.0, std::min(element_.frame.width(), element_.frame.height()) * 0.5));
+    corners->update();
 }

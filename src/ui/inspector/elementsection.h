@@ -7,6 +7,7 @@
 #include <optional>
 
 class FillEditor;
+class LabeledSlider;
 class StrokeEditor;
 
 // A section of one element, found by id on the shown page at each refresh (the routing keeps it
@@ -29,6 +30,10 @@ protected:
     // extended with the id. A line whose outline is switched off keeps black 0.5 pt instead.
     FillEditor *makeFillEditor(const QString &label);
     StrokeEditor *makeStrokeEditor(const QString &label, double defaultWidth);
+    // "Corners" on the corner radius ("Corner Radius", key "rad-"); showCorners bounds it by half
+    // the frame's shorter side, following the frame (a larger stored radius stays until it moves).
+    LabeledSlider *makeCornersSlider();
+    void showCorners(LabeledSlider *corners) const;
     // Shows the element's paints and the document colours in the editors, in place.
     void showPaints(FillEditor *fill, StrokeEditor *stroke) const;
 

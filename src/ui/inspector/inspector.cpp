@@ -11,8 +11,10 @@
 #include "ui/inspector/fontsource.h"
 #include "ui/inspector/geometrysection.h"
 #include "ui/inspector/iconsection.h"
+#include "ui/inspector/imagesection.h"
 #include "ui/inspector/inspectorlabel.h"
 #include "ui/inspector/multisection.h"
+#include "ui/inspector/pageinspector.h"
 #include "ui/inspector/shapesection.h"
 #include "ui/inspector/textsection.h"
 
@@ -98,6 +100,13 @@ QString Inspector::titleOf(const LWEditor &editor)
     return QStringLiteral("%1 items selected").arg(n);
 }
 
+void Inspector::setChooser(Chooser chooser)
+{
+    m_chooser = std::move(chooser);
+    for (ImageSection *image : m_stack->findChildren<ImageSection *>())
+        image->setChooser(m_chooser);
+}
+
 void Inspector::follow()
 {
     m_panel->setTitle(titleOf(m_editor));
@@ -120,7 +129,7 @@ QWidget *Inspector::build(const Route &route)
     column->setSpacing(14);
     column->setAlignment(Qt::AlignTop);
     if (route.display == Display::page) {
-        column->addWidget(new QWidget); // the page inspector
+        column->addWidget(new PageInspector(m_editor, m_app));
         return stack;
     }
     column->addWidget(new ArrangeSection(m_editor));
@@ -141,8 +150,13 @@ QWidget *Inspector::build(const Route &route)
             column->addWidget(new TextSection(m_editor, route.id, LWFontSource::system()));
             break;
         case LWElementKind::image:
-            column->addWidget(new QWidget); // the image section
+        {
+            auto *image = new ImageSection(m_editor, route.id);
+            if (m_chooser)
+                image->setChooser(m_chooser);
+            column->addWidget(image);
             break;
+        }
         case LWElementKind::icon:
             column->addWidget(new IconSection(m_editor, route.id));
             break;

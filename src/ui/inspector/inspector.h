@@ -2,6 +2,7 @@
 #include "editor/editor.h"
 
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <tuple>
 
@@ -33,6 +34,10 @@ public:
     static Route routeOf(const LWEditor &editor);
     static QString titleOf(const LWEditor &editor);
 
+    // The picture chooser handed to the image section; LWImagePicker::choose when none is set.
+    using Chooser = std::function<void(LWEditor &, QWidget *parent)>;
+    void setChooser(Chooser chooser);
+
     Bezel *panel() const { return m_panel; }
     QWidget *stack() const { return m_stack; }
 
@@ -46,4 +51,5 @@ private:
     VKScrollView *m_scroll;
     QWidget *m_stack = nullptr;
     std::optional<Route> m_route;
+    Chooser m_chooser;
 };

@@ -13,3 +13,10 @@ std::optional<QString> extendKey(const std::optional<QString> &key, const QUuid 
         return std::nullopt;
     return *key + QLatin1Char('-') + LWJson::uuidText(id);
 }
+
+std::optional<QString> pageKey(const std::optional<QString> &key, int page)
+{
+    if (!key)
+        return std::nullopt;
+    return *key + QStringLiteral("-page") + QString::number(page);
+}

@@ -18,13 +18,7 @@ ShapeSection::ShapeSection(LWEditor &editor, QUuid id, QWidget *parent)
       strokeGroup_(new InspectorGroup(element().isLine() ? QStringLiteral("Line") : QStringLiteral("Outline"))),
       fill_(makeFillEditor(QStringLiteral("Fill"))),
       stroke_(makeStrokeEditor(QStringLiteral("Outline"), element().isLine() ? 2 : 1)),
-      corners_(new LabeledSlider(
-          QStringLiteral("Corners"), [this] { return element().cornerRadius; },
-          [this](double v) {
-              edit(QStringLiteral("Corner Radius"), elementKey(QStringLiteral("rad-"), this->id()),
-                   [v](LWElement &e) { e.cornerRadius = v; });
-          },
-          0, 0, 0.5, QStringLiteral("%.1f"))),
+      corners_(makeCornersSlider()),
       sides_(new LabeledSlider(
           element().shape == LWShapeKind::star ? QStringLiteral("Points") : QStringLiteral("Sides"),
           [this] { return static_cast<double>(element().sides); },
@@ -67,9 +61,8 @@ void ShapeSection::refresh()
     strokeGroup_->setTitle(line ? QStringLiteral("Line") : QStringLiteral("Outline"));
     stroke_->setDefaultWidth(line ? 2 : 1);
 
-    // The bound follows the frame; a larger radius stored earlier stays until the slider moves.
-    corners_->setRange(0, std::max(0.0, std::min(e.frame.width(), e.frame.height()) * 0.5));
-    for (LabeledSlider *s : {corners_, sides_, inner_})
+    showCorners(corners_);
+    for (LabeledSlider *s : {sides_, inner_})
         s->update();
     showPaints(line ? nullptr : fill_, stroke_);
 }

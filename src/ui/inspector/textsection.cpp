@@ -17,6 +17,7 @@
 #include "render/fonts.h"
 #include "ui/inspector/fontfamilypicker.h"
 #include "ui/inspector/fontsource.h"
+#include "ui/inspector/inspectorcombo.h"
 #include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/keys.h"
 #include "ui/inspector/swatches.h"
@@ -152,32 +153,6 @@ private:
     bool on_ = false;
 };
 
-// The style menu: a plain combo box in a dark well, with the family button's chevron.
-class StyleCombo : public QComboBox {
-public:
-    StyleCombo()
-    {
-        setFont(vkFont(11));
-        setAccessibleName(QStringLiteral("Style"));
-        // Colours from the theme's palette, so every theme applies.
-        setStyleSheet(QStringLiteral("QComboBox { background: rgba(0, 0, 0, 77); color: palette(text);"
-                                     " border: none; border-radius: 6px; padding: 3px 8px; }"
-                                     "QComboBox::drop-down { border: none; width: 22px; }"
-                                     "QComboBox::down-arrow { image: none; }"));
-    }
-
-protected:
-    void paintEvent(QPaintEvent *event) override
-    {
-        QComboBox::paintEvent(event);
-        QPainter p(this);
-        constexpr double chevron = 12;
-        VKSymbols::paint(p, VKSymbols::chevronDown,
-                         QRectF(width() - 8 - chevron, (height() - chevron) / 2, chevron, chevron),
-                         VELKKitHost::theme().text);
-    }
-};
-
 QHBoxLayout *row(int spacing)
 {
     auto *l = new QHBoxLayout;
@@ -190,7 +165,7 @@ QHBoxLayout *row(int spacing)
 
 TextSection::TextSection(LWEditor &editor, const QUuid &id, LWFontSource &fonts, QWidget *parent)
     : InspectorSection(editor, parent), id_(id), fonts_(fonts), text_(new QPlainTextEdit), note_(new QLabel),
-      familyButton_(new FamilyButton), styleRow_(new QWidget), style_(new StyleCombo),
+      familyButton_(new FamilyButton), styleRow_(new QWidget), style_(new InspectorCombo(QStringLiteral("Style"))),
       sizeField_(new NumberField(QStringLiteral("Size"), 12, QStringLiteral("pt"), 1, 52)),
       size_(slider(QStringLiteral("Size"), &LWText::size, 4, 200, 0.5, "%.1f", QStringLiteral("Font Size"),
                    QStringLiteral("size-"))),

@@ -7,8 +7,10 @@
 #include "render/fonts.h"
 #include "ui/inspector/arrangesection.h"
 #include "ui/inspector/geometrysection.h"
+#include "ui/inspector/imagesection.h"
 #include "ui/inspector/inspector.h"
 #include "ui/inspector/multisection.h"
+#include "ui/inspector/pageinspector.h"
 #include "ui/inspector/shapesection.h"
 #include "ui/inspector/textsection.h"
 
@@ -45,6 +47,10 @@ protected:
                 out << "shape";
             else if (qobject_cast<MultiSection *>(w))
                 out << "multi";
+            else if (qobject_cast<PageInspector *>(w))
+                out << "page";
+            else if (qobject_cast<ImageSection *>(w))
+                out << "image";
             else if (qobject_cast<QLabel *>(w))
                 out << "note";
             else if (w->findChild<ChipButton *>())
@@ -68,8 +74,9 @@ TEST_F(RoutingTest, TitleAndSectionsFollowTheSelection)
     LWElement group = groupOf({rect("c", {10, 100, 20, 20})});
     LWElement lockedGroup = groupOf({rect("d", {50, 100, 20, 20})});
     lockedGroup.locked = true;
-    QList<LWElement> many{text, shape, lockedShape, group, lockedGroup};
-    for (int i = 0; i < 5; ++i)
+    LWElement photo = LWElement::makePhoto({10, 150, 60, 40});
+    QList<LWElement> many{text, shape, lockedShape, group, lockedGroup, photo};
+    for (int i = 0; i < 4; ++i)
         many << rect(QStringLiteral("m%1").arg(i), {200.0 + i * 10, 200, 5, 5});
     auto ed = make(letter(many));
     Inspector in(*ed, app);
@@ -82,7 +89,8 @@ TEST_F(RoutingTest, TitleAndSectionsFollowTheSelection)
     for (const LWElement &e : many)
         ten << e.id;
     const Case cases[] = {
-        {{}, "Page", {"other"}},
+        {{}, "Page", {"page"}},
+        {{photo.id}, "Selected item", {"arrange", "geometry", "image"}},
         {{text.id}, "Selected item", {"arrange", "geometry", "text"}},
         {{shape.id}, "Selected item", {"arrange", "geometry", "shape"}},
         {{group.id}, "Selected item", {"arrange", "geometry-no-rotation", "note"}},
@@ -142,4 +150,18 @@ TEST_F(RoutingTest, EditsRefreshTheSameWidgets)
 
     ed->setSelection({other.id});
     EXPECT_NE(in.stack(), stack); // another element: a new stack
+}
+
+TEST_F(RoutingTest, ImageSectionsGetTheInspectorsChooser)
+{
+    const LWElement photo = LWElement::makePhoto({10, 10, 60, 40});
+    auto ed = make(letter({photo}), {photo.id});
+    Inspector in(*ed, app);
+    int calls = 0;
+    in.setChooser([&](LWEditor &editor, QWidget *) { calls += &editor == ed.get() ? 1 : 100; });
+    in.stack()->findChild<ImageSection *>()->chooseButton()->click();
+    ed->setSelection({});
+    ed->setSelection({photo.id}); // a section built later gets it too
+    in.stack()->findChild<ImageSection *>()->chooseButton()->click();
+    EXPECT_EQ(calls, 2);
 }

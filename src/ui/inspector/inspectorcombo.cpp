@@ -1,0 +1,26 @@
+#include "ui/inspector/inspectorcombo.h"
+
+#include "kit/kithost.h"
+#include "kit/symbols.h"
+#include "kit/uifont.h"
+
+#include <QPainter>
+
+InspectorCombo::InspectorCombo(const QString &accessibleName, QWidget *parent) : QComboBox(parent)
+{
+    setFont(vkFont(11));
+    setAccessibleName(accessibleName);
+    setStyleSheet(QStringLiteral("QComboBox { background: rgba(0, 0, 0, 77); color: palette(text);"
+                                 " border: none; border-radius: 6px; padding: 3px 8px; }"
+                                 "QComboBox::drop-down { border: none; width: 22px; }"
+                                 "QComboBox::down-arrow { image: none; }"));
+}
+
+void InspectorCombo::paintEvent(QPaintEvent *event)
+{
+    QComboBox::paintEvent(event);
+    QPainter p(this);
+    constexpr double chevron = 12;
+    VKSymbols::paint(p, VKSymbols::chevronDown, QRectF(width() - 8 - chevron, (height() - chevron) / 2, chevron, chevron),
+                     VELKKitHost::theme().text);
+}

@@ -1,0 +1,177 @@
+// The image section against a real editor: its two looks, what its pickers, crop sliders and
+// border write, and how those edits fall into undo steps.
+#include "kit/chipbutton.h"
+#include "kit/lcdreadout.h"
+#include "kit/segmentedpicker.h"
+#include "section_fixture.h"
+#include "ui/inspector/imagesection.h"
+#include "ui/inspector/inspectorcombo.h"
+#include "ui/inspector/inspectornote.h"
+#include "ui/inspector/strokeeditor.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QImage>
+
+namespace {
+
+using Image = SectionTest;
+
+QByteArray png(int width, int height)
+{
+    QImage img(width, height, QImage::Format_RGB32);
+    img.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A photo frame whose picture record holds the given crops; with `bytes`, a filled one.
+LWElement frame(const std::optional<QByteArray> &bytes = std::nullopt)
+{
+    LWElement e = LWElement::makePhoto({72, 72, 144, 96});
+    e.image->data = bytes;
+    return e;
+}
+
+void pickMask(ImageSection *s, int index)
+{
+    s->maskPicker()->setCurrentIndex(index);
+    Q_EMIT s->maskPicker()->activated(index);
+}
+
+TEST(ImageSectionText, DpiIsTruncated)
+{
+    const struct {
+        double dpi;
+        const char *text;
+    } cases[] = {{299.9, "299 DPI"}, {300, "300 DPI"}, {72.01, "72 DPI"}, {0.5, "0 DPI"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(ImageSection::dpiText(c.dpi), QString::fromUtf8(c.text)) << c.dpi;
+}
+
+TEST_F(Image, EmptyFrameTurnsFilledThroughTheChooser)
+{
+    const LWElement e = frame();
+    open(letter({e}), {e.id});
+    auto *s = show<ImageSection>(e.id);
+    EXPECT_EQ(s->chooseButton()->text(), QStringLiteral("Choose Picture…"));
+    EXPECT_EQ(shown(*s, {s->emptyHint(), s->dpiReadout()}), (QList<bool>{true, false}));
+    EXPECT_TRUE(s->emptyHint()->text().startsWith(QStringLiteral("Empty photo frame.")));
+
+    QList<LWEditor *> calls;
+    const QByteArray picture = png(3000, 2000);
+    s->setChooser([&](LWEditor &editor, QWidget *) {
+        calls << &editor;
+        EXPECT_TRUE(editor.placeImage(picture));
+    });
+    s->chooseButton()->click();
+    ASSERT_EQ(calls, QList<LWEditor *>{ed.get()});
+    EXPECT_EQ(s->chooseButton()->text(), QStringLiteral("Replace…"));
+    EXPECT_EQ(shown(*s, {s->emptyHint(), s->dpiReadout()}), (QList<bool>{false, true}));
+    // 3000 px over the 2 in of the frame's width.
+    EXPECT_EQ(s->dpiReadout()->lines(), QStringList{QStringLiteral("1500 DPI")});
+    EXPECT_EQ(s->dpiReadout()->toolTip(), QStringLiteral("Print sharpness at this size. 300 DPI or more is best."));
+}
+
+TEST_F(Image, MaskChoiceTogglesCorners)
+{
+    const LWElement e = frame(png(40, 30));
+    open(letter({e}), {e.id});
+    auto *s = show<ImageSection>(e.id);
+    EXPECT_TRUE(s->cornersSlider()->isVisibleTo(s));
+    const struct {
+        int index;
+        LWMask mask;
+        bool corners;
+    } cases[] = {{2, LWMask::ellipse, false}, {6, LWMask::diamond, false}, {0, LWMask::none, true},
+                 {1, LWMask::rounded, false}};
+    for (const auto &c : cases) {
+        const qsizetype before = steps();
+        pickMask(s, c.index);
+        EXPECT_EQ(el(e.id).image->mask, c.mask) << c.index;
+        EXPECT_EQ(s->cornersSlider()->isVisibleTo(s), c.corners) << c.index;
+        EXPECT_EQ(steps(), before + 1) << c.index;
+    }
+    EXPECT_EQ(s->maskPicker()->itemText(2), QStringLiteral("Circle / oval"));
+}
+
+TEST_F(Image, CropEditsAndTheirSteps)
+{
+    const LWElement e = frame(png(40, 30));
+    open(letter({e}), {e.id});
+    auto *s = show<ImageSection>(e.id);
+    LabeledSlider *left = s->cropSliders()[0], *bottom = s->cropSliders()[3];
+
+    slideTo(left, 12.5);
+    EXPECT_DOUBLE_EQ(el(e.id).image->cropL, 0.125);
+    EXPECT_EQ(left->readout(), QStringLiteral("12.5%"));
+    EXPECT_EQ(steps(), 1);
+    advance(1);
+    slideTo(bottom, 10); // the same key: one step
+    EXPECT_DOUBLE_EQ(el(e.id).image->cropB, 0.1);
+    EXPECT_EQ(steps(), 1);
+    advance(0.5);
+    s->fitPicker()->segment(1)->click(); // no key: a step of its own
+    EXPECT_EQ(el(e.id).image->fit, LWImageFit::fit);
+    EXPECT_EQ(steps(), 2);
+    advance(0.2);
+    slideTo(s->cropSliders()[1], 5);
+    slideTo(s->cropSliders()[2], 7.5);
+    EXPECT_EQ(steps(), 3);
+
+    advance(0.2);
+    s->resetCropButton()->click();
+    const LWImage img = *el(e.id).image;
+    EXPECT_EQ((QList<double>{img.cropL, img.cropT, img.cropR, img.cropB}), (QList<double>{0, 0, 0, 0}));
+    EXPECT_EQ(steps(), 4);
+    ed->undo();
+    EXPECT_DOUBLE_EQ(el(e.id).image->cropT, 0.075);
+}
+
+TEST_F(Image, NoPictureRecordIsLeftAlone)
+{
+    const LWElement bare(LWElementKind::image, QStringLiteral("Stored"), {72, 72, 100, 100});
+    open(letter({bare}), {bare.id});
+    auto *s = show<ImageSection>(bare.id);
+    EXPECT_EQ(s->chooseButton()->text(), QStringLiteral("Choose Picture…"));
+    EXPECT_EQ(s->cropSliders()[0]->readout(), QStringLiteral("0.0%"));
+    slideTo(s->cropSliders()[0], 20);
+    s->fitPicker()->segment(1)->click();
+    pickMask(s, 2);
+    s->resetCropButton()->click();
+    EXPECT_EQ(el(bare.id), bare);
+    EXPECT_EQ(steps(), 0);
+}
+
+TEST_F(Image, BorderAndLockedFrames)
+{
+    LWElement e = frame(png(40, 30));
+    open(letter({e}), {e.id});
+    auto *s = show<ImageSection>(e.id);
+    s->borderEditor()->toggle()->click();
+    ASSERT_TRUE(el(e.id).stroke);
+    EXPECT_DOUBLE_EQ(el(e.id).stroke->width, 1);
+    s->borderEditor()->toggle()->click();
+    EXPECT_FALSE(el(e.id).stroke);
+    EXPECT_EQ(steps(), 2);
+
+    // The corners slider is bounded by half the shorter side and keyed per element.
+    EXPECT_DOUBLE_EQ(s->cornersSlider()->slider()->upper(), 48);
+    slideTo(s->cornersSlider(), 10);
+    advance(0.3);
+    slideTo(s->cornersSlider(), 12);
+    EXPECT_DOUBLE_EQ(el(e.id).cornerRadius, 12);
+    EXPECT_EQ(steps(), 3);
+
+    e.locked = true;
+    open(letter({e}), {e.id});
+    s = show<ImageSection>(e.id);
+    pickMask(s, 2);
+    slideTo(s->cropSliders()[0], 20);
+    EXPECT_EQ(el(e.id), e);
+}
+
+} // namespace
