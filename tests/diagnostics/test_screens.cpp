@@ -2,6 +2,8 @@
 #include "diagnostics/screens.h"
 #include "diagnostics/selftestaids.h"
 #include "diagnostics/snapshot.h"
+#include "kit/kithost.h"
+#include "model/info.h"
 #include "model/testflags.h"
 #include "render/fonts.h"
 
@@ -51,11 +53,13 @@ class ScreensTest : public ::testing::Test
 TEST_F(ScreensTest, WholeSnapshotMode)
 {
     LWApp &app = LWApp::shared();
+    VELKKitHost::setBundleInfo({}); // as in a console mode without the shell's set-up
     const QString folder = dir.filePath("snap");
     EXPECT_EQ(handle({"app", "--lw-snapshot", folder, "--only", "card-001"}), 0);
     EXPECT_EQ(lines, QStringList{"Snapshots written to " + folder});
     EXPECT_EQ(app.editor(), nullptr);
     EXPECT_EQ(app.screen(), LWAppScreen::start);
+    EXPECT_EQ(VELKKitHost::bundleInfo().displayName, LWInfo::appName); // not the kit's own name
 
     QStringList want{"card-001.png", "card-001-eu.png", "icons.png"};
     for (const LWScreens::Shot &s : LWScreens::plan())
