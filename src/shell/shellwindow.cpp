@@ -1,5 +1,6 @@
 #include "shell/shellwindow.h"
 
+#include "app/app.h"
 #include "app/sheetpresenter.h"
 #include "kit/appmenucommands.h"
 #include "kit/helpcommands.h"
@@ -10,9 +11,12 @@
 #include "model/info.h"
 #include "shell/arrangecommands.h"
 #include "shell/editcommands.h"
+#include "shell/filecommands.h"
 #include "shell/viewcommands.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMenuBar>
 #include <QScreen>
 
@@ -31,7 +35,8 @@ QWidget *mainContent()
 
 LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
     : QMainWindow(parent), m_app(app),
-      m_root(new VELKThemeRoot([] { return new VKZoomHost(mainContent(), QSizeF(zoomMinimum)); }))
+      m_root(new VELKThemeRoot([] { return new VKZoomHost(mainContent(), QSizeF(zoomMinimum)); })),
+      m_quit([] { QCoreApplication::quit(); })
 {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(LWInfo::appName);
@@ -54,6 +59,29 @@ QSize LWShellWindow::firstContentSize(const QSize &available, int chromeHeight)
     return contentSize.boundedTo(room).expandedTo(minimumContentSize);
 }
 
+void LWShellWindow::setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
+
+void LWShellWindow::bringToFront()
+{
+    // Not showNormal(): a maximised window stays maximised.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void LWShellWindow::closeEvent(QCloseEvent *event)
+{
+    // Asked while the window is still there, so that "Cancel" keeps both.
+    if (!m_app.confirmDiscard()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (m_quit)
+        m_quit();
+}
+
 void LWShellWindow::buildMenus()
 {
     QMenuBar *bar = menuBar();
@@ -66,6 +94,7 @@ void LWShellWindow::buildMenus()
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
     m_file = bar->addMenu(QStringLiteral("File"));
+    m_fileCommands = new LWFileCommands(m_file, m_app, this);
     m_edit = bar->addMenu(QStringLiteral("Edit"));
     m_arrange = bar->addMenu(QStringLiteral("Arrange"));
     m_view = bar->addMenu(QStringLiteral("View"));
