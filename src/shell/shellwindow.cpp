@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/sheetpresenter.h"
 #include "kit/appmenucommands.h"
+#include "kit/colorwell.h"
 #include "kit/helpcommands.h"
 #include "kit/themecommands.h"
 #include "kit/themeroot.h"
@@ -12,6 +13,7 @@
 #include "shell/arrangecommands.h"
 #include "shell/editcommands.h"
 #include "shell/filecommands.h"
+#include "shell/mainwindow.h"
 #include "shell/viewcommands.h"
 
 #include <QAction>
@@ -20,22 +22,9 @@
 #include <QMenuBar>
 #include <QScreen>
 
-namespace {
-
-// Stands in for the main window's screens until they are placed here.
-QWidget *mainContent()
-{
-    auto *content = new QWidget;
-    content->setObjectName(QStringLiteral("mainContent"));
-    content->setAttribute(Qt::WA_NoSystemBackground);
-    return content;
-}
-
-} // namespace
-
 LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
     : QMainWindow(parent), m_app(app),
-      m_root(new VELKThemeRoot([] { return new VKZoomHost(mainContent(), QSizeF(zoomMinimum)); })),
+      m_root(new VELKThemeRoot([this] { return buildContent(); })),
       m_quit([] { QCoreApplication::quit(); })
 {
     setObjectName(QStringLiteral("main"));
@@ -46,11 +35,22 @@ LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
     buildMenus();
     // Over the window itself: a sheet inside the zoom host would be drawn into the zoomed scene.
     m_sheets = new LWSheetPresenter(app, this);
+    LWColorWell::setPanelParent(this);
 
     const int chrome = menuBar()->heightForWidth(contentSize.width());
     const int barHeight = chrome > 0 ? chrome : menuBar()->sizeHint().height();
     const QSize available = screen() ? screen()->availableGeometry().size() : contentSize;
     resize(firstContentSize(available, barHeight) + QSize(0, barHeight));
+}
+
+QWidget *LWShellWindow::buildContent()
+{
+    // The content a theme change replaces is only deleted later: hidden now, its editor screen
+    // drops its keys before the new one takes them.
+    if (m_main)
+        m_main->hide();
+    m_main = new MainWindow(m_app);
+    return new VKZoomHost(m_main, QSizeF(zoomMinimum));
 }
 
 QSize LWShellWindow::firstContentSize(const QSize &available, int chromeHeight)

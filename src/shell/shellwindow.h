@@ -1,5 +1,8 @@
 #pragma once
+#include "shell/mainwindow.h"
+
 #include <QMainWindow>
+#include <QPointer>
 #include <QSize>
 #include <functional>
 
@@ -45,14 +48,18 @@ class LWShellWindow : public QMainWindow
     LWFileCommands *fileCommands() const { return m_fileCommands; }
     // Shows the app's sheet over this window.
     LWSheetPresenter *sheets() const { return m_sheets; }
+    // The content now in the zoom host.
+    MainWindow *mainWidget() const { return m_main; }
 
   protected:
     void closeEvent(QCloseEvent *event) override;
 
   private:
     void buildMenus();
+    QWidget *buildContent();
 
     LWApp &m_app;
+    QPointer<MainWindow> m_main; // before m_root, whose builder sets it
     VELKThemeRoot *m_root;
     QMenu *m_file = nullptr;
     QMenu *m_edit = nullptr;
