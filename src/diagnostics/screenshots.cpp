@@ -4,26 +4,18 @@
 #include "app/app.h"
 #include "app/exportsheet.h"
 #include "app/preflightsheet.h"
-#include "app/startscreen.h"
-#include "app/templatebrowser.h"
 #include "editor/editor.h"
 #include "kit/help.h"
 #include "kit/helpviewer.h"
 #include "kit/kithost.h"
 #include "kit/lwhelp.h"
 #include "kit/themeroot.h"
-#include "kit/woodcheek.h"
 #include "kit/zoomhost.h"
 #include "model/info.h"
-#include "shell/headerbar.h"
-#include "shell/statusstrip.h"
+#include "shell/mainwindow.h"
 #include "templates/templates.h"
-#include "ui/canvas/editorscreen.h"
 
 #include <QDir>
-#include <QHBoxLayout>
-#include <QVBoxLayout>
-#include <memory>
 
 namespace LWScreens
 {
@@ -32,41 +24,6 @@ namespace
 {
 
 constexpr QSizeF zoomMinimum{1240, 760};
-
-QWidget *screenContent(LWApp &app)
-{
-    switch (app.screen()) {
-    case LWAppScreen::templates:
-        return new TemplateBrowser(app);
-    case LWAppScreen::editor:
-        if (app.editor())
-            return new EditorScreen(app, *app.editor());
-        break;
-    case LWAppScreen::start:
-        break;
-    }
-    return new StartScreen(app);
-}
-
-// Stands in for the main window until the shell has one: the walnut cheeks around the header
-// bar, the current screen and the status strip, as the window will stack them.
-QWidget *mainWindow(LWApp &app)
-{
-    auto *window = new QWidget;
-    window->setAttribute(Qt::WA_NoSystemBackground);
-    auto *row = new QHBoxLayout(window);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-    auto *column = new QVBoxLayout;
-    column->setSpacing(0);
-    column->addWidget(new HeaderBar(app));
-    column->addWidget(screenContent(app), 1);
-    column->addWidget(new StatusStrip(app));
-    row->addWidget(new WoodCheek(1));
-    row->addLayout(column, 1);
-    row->addWidget(new WoodCheek(4));
-    return window;
-}
 
 // The first top-level element of the shown page of that kind alone, or nothing.
 void selectFirst(LWEditor &editor, LWElementKind kind)
@@ -118,7 +75,7 @@ QStringList write(const QString &folder, LWApp &app)
             failed << file;
     };
     LWApp *state = &app;
-    const VELKThemeRoot::Builder window = [state] { return new VKZoomHost(mainWindow(*state), zoomMinimum); };
+    const VELKThemeRoot::Builder window = [state] { return new VKZoomHost(new MainWindow(*state), zoomMinimum); };
 
     const LWDocument card = LWTemplates::cards().at(0).make();
     const LWDocument page = LWTemplates::flyers().at(4).make();
