@@ -66,7 +66,7 @@ TEST_F(ScreenTest, LayoutGivesTheCanvasWhatThePanelsLeave)
     EXPECT_EQ(screen->inspector()->panel()->panelRect().width(), 300);
     EXPECT_EQ(screen->layers()->findChild<Bezel *>()->panelRect().width(), 220);
     const int panels = screen->rail()->width() + screen->layers()->width() + screen->inspector()->width();
-    EXPECT_EQ(screen->canvas()->width(), screen->width() - 20 - 30 - panels); // margins and spacing
+    EXPECT_EQ(screen->canvas()->width(), screen->width() - panels); // the panels' shadows are the gaps
 }
 
 TEST_F(ScreenTest, KeysActOnceAndOnlyWhenNothingElseHasThem)
