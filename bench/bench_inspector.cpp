@@ -3,8 +3,8 @@
 #include "kit/searchfield.h"
 #include "model/prefs.h"
 #include "render/fonts.h"
-#include "ui/inspector/fontfamilypicker.h"
-#include "ui/inspector/fontsource.h"
+#include "ui/inspector/sections/fontfamilypicker.h"
+#include "ui/inspector/sections/fontsource.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #include "app/newcustomdialog.h"
 
 #include "app/app.h"
-#include "app/sheetparts.h"
+#include "app/sheets/sheetparts.h"
 #include "app/textlabel.h"
 #include "kit/chromebutton.h"
 #include "kit/kithost.h"

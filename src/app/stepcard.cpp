@@ -1,6 +1,6 @@
 #include "app/stepcard.h"
 
-#include "app/sheetparts.h"
+#include "app/sheets/sheetparts.h"
 #include "app/textlabel.h"
 #include "kit/help.h"
 #include "kit/kithost.h"

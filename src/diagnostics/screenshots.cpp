@@ -2,8 +2,8 @@
 #include "diagnostics/snapshot.h"
 
 #include "app/app.h"
-#include "app/exportsheet.h"
-#include "app/preflightsheet.h"
+#include "app/sheets/exportsheet.h"
+#include "app/sheets/preflightsheet.h"
 #include "editor/editor.h"
 #include "kit/help.h"
 #include "kit/helpviewer.h"

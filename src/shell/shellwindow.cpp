@@ -1,7 +1,7 @@
 #include "shell/shellwindow.h"
 
 #include "app/app.h"
-#include "app/sheetpresenter.h"
+#include "app/sheets/sheetpresenter.h"
 #include "kit/appmenucommands.h"
 #include "kit/colorwell.h"
 #include "kit/helpcommands.h"
@@ -10,11 +10,11 @@
 #include "kit/zoomcommands.h"
 #include "kit/zoomhost.h"
 #include "model/info.h"
-#include "shell/arrangecommands.h"
-#include "shell/editcommands.h"
-#include "shell/filecommands.h"
+#include "shell/menus/arrangecommands.h"
+#include "shell/menus/editcommands.h"
+#include "shell/menus/filecommands.h"
 #include "shell/mainwindow.h"
-#include "shell/viewcommands.h"
+#include "shell/menus/viewcommands.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -4,8 +4,8 @@
 // The window's content sits in the zoom host at the zoom; the sheet is its own window over it, as
 // in the application. With an output file it saves a grab of the whole screen once shown and quits.
 #include "app/app.h"
-#include "app/exportsheet.h"
-#include "app/sheetpresenter.h"
+#include "app/sheets/exportsheet.h"
+#include "app/sheets/sheetpresenter.h"
 #include "app/textlabel.h"
 #include "kit/themeroot.h"
 #include "kit/themes.h"

@@ -1,8 +1,8 @@
 #include "app_fixture.h"
 
-#include "app/exportsheet.h"
-#include "app/preflightsheet.h"
-#include "app/sheetpresenter.h"
+#include "app/sheets/exportsheet.h"
+#include "app/sheets/preflightsheet.h"
+#include "app/sheets/sheetpresenter.h"
 #include "kit/chromebutton.h"
 #include "kit/labeledslider.h"
 #include "kit/lcdreadout.h"

@@ -1,8 +1,8 @@
 #include "app_fixture.h"
 
-#include "app/preflightsheet.h"
-#include "app/sheetparts.h"
-#include "app/sheetpresenter.h"
+#include "app/sheets/preflightsheet.h"
+#include "app/sheets/sheetparts.h"
+#include "app/sheets/sheetpresenter.h"
 #include "kit/chromebutton.h"
 #include "kit/help.h"
 #include "kit/led.h"

@@ -1,7 +1,7 @@
 #include "app_fixture.h"
 
-#include "app/sheetpresenter.h"
-#include "app/sizesheet.h"
+#include "app/sheets/sheetpresenter.h"
+#include "app/sheets/sizesheet.h"
 #include "kit/chromebutton.h"
 #include "kit/numberfield.h"
 #include "kit/segmentedpicker.h"

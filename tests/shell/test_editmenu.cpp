@@ -1,6 +1,6 @@
 #include "kit/focusedtext.h"
 #include "kit/numberfield.h"
-#include "shell/textaware.h"
+#include "shell/menus/textaware.h"
 #include "shell/menufixture.h"
 
 #include <QApplication>

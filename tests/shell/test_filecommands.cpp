@@ -1,6 +1,6 @@
 #include "app/app_fixture.h"
 #include "model/recent.h"
-#include "shell/filecommands.h"
+#include "shell/menus/filecommands.h"
 #include "shell/setup.h"
 #include "shell/shellwindow.h"
 

@@ -1,5 +1,5 @@
 #include "shell/menufixture.h"
-#include "shell/viewcommands.h"
+#include "shell/menus/viewcommands.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
 #pragma once
 #include "render/fonts.h"
-#include "ui/inspector/fontsource.h"
+#include "ui/inspector/sections/fontsource.h"
 
 #include <QHash>
 #include <QMap>

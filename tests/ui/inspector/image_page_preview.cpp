@@ -8,8 +8,8 @@
 #include "kit/themes.h"
 #include "kit/zoomhost.h"
 #include "model/prefs.h"
-#include "ui/inspector/imagesection.h"
-#include "ui/inspector/pageinspector.h"
+#include "ui/inspector/sections/imagesection.h"
+#include "ui/inspector/sections/pageinspector.h"
 
 #include "previewshot.h"
 

@@ -5,8 +5,8 @@
 #include "model/units.h"
 #include "render/textlayout.h"
 #include "section_fixture.h"
-#include "ui/inspector/arrangesection.h"
-#include "ui/inspector/geometrysection.h"
+#include "ui/inspector/sections/arrangesection.h"
+#include "ui/inspector/sections/geometrysection.h"
 #include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/inspectorlabel.h"
 

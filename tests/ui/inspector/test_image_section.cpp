@@ -4,7 +4,7 @@
 #include "kit/lcdreadout.h"
 #include "kit/segmentedpicker.h"
 #include "section_fixture.h"
-#include "ui/inspector/imagesection.h"
+#include "ui/inspector/sections/imagesection.h"
 #include "ui/inspector/inspectorcombo.h"
 #include "ui/inspector/inspectornote.h"
 #include "ui/inspector/strokeeditor.h"

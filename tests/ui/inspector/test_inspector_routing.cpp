@@ -5,14 +5,14 @@
 #include "kit/chipbutton.h"
 #include "kit/labeledslider.h"
 #include "render/fonts.h"
-#include "ui/inspector/arrangesection.h"
-#include "ui/inspector/geometrysection.h"
-#include "ui/inspector/imagesection.h"
+#include "ui/inspector/sections/arrangesection.h"
+#include "ui/inspector/sections/geometrysection.h"
+#include "ui/inspector/sections/imagesection.h"
 #include "ui/inspector/inspector.h"
-#include "ui/inspector/multisection.h"
-#include "ui/inspector/pageinspector.h"
-#include "ui/inspector/shapesection.h"
-#include "ui/inspector/textsection.h"
+#include "ui/inspector/sections/multisection.h"
+#include "ui/inspector/sections/pageinspector.h"
+#include "ui/inspector/sections/shapesection.h"
+#include "ui/inspector/sections/textsection.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -8,7 +8,7 @@
 #include "ui/inspector/filleditor.h"
 #include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/inspectornote.h"
-#include "ui/inspector/pageinspector.h"
+#include "ui/inspector/sections/pageinspector.h"
 
 #include <QPushButton>
 

@@ -9,9 +9,9 @@
 #include "ui/inspector/filleditor.h"
 #include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/inspectorlabel.h"
-#include "ui/inspector/iconsection.h"
-#include "ui/inspector/multisection.h"
-#include "ui/inspector/shapesection.h"
+#include "ui/inspector/sections/iconsection.h"
+#include "ui/inspector/sections/multisection.h"
+#include "ui/inspector/sections/shapesection.h"
 #include "ui/inspector/strokeeditor.h"
 #include "ui/inspector/swatches.h"
 

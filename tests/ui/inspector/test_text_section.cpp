@@ -9,9 +9,9 @@
 #include "kit/popover.h"
 #include "kit/searchfield.h"
 #include "kit/segmentedpicker.h"
-#include "ui/inspector/fontfamilypicker.h"
+#include "ui/inspector/sections/fontfamilypicker.h"
 #include "ui/inspector/swatches.h"
-#include "ui/inspector/textsection.h"
+#include "ui/inspector/sections/textsection.h"
 
 #include <QApplication>
 #include <QComboBox>

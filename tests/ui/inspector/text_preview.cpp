@@ -9,8 +9,8 @@
 #include "kit/zoomhost.h"
 #include "model/prefs.h"
 #include "render/fonts.h"
-#include "ui/inspector/fontsource.h"
-#include "ui/inspector/textsection.h"
+#include "ui/inspector/sections/fontsource.h"
+#include "ui/inspector/sections/textsection.h"
 
 #include "previewshot.h"
 

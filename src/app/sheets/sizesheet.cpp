@@ -1,7 +1,7 @@
-#include "app/sizesheet.h"
+#include "app/sheets/sizesheet.h"
 
 #include "app/newcustomdialog.h"
-#include "app/sheetparts.h"
+#include "app/sheets/sheetparts.h"
 #include "app/textlabel.h"
 #include "editor/editor.h"
 #include "kit/chromebutton.h"

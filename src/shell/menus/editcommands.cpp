@@ -1,8 +1,8 @@
-#include "shell/editcommands.h"
+#include "shell/menus/editcommands.h"
 
 #include "app/app.h"
 #include "kit/shortcuts.h"
-#include "shell/textaware.h"
+#include "shell/menus/textaware.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,7 +1,7 @@
-#include "app/exportsheet.h"
+#include "app/sheets/exportsheet.h"
 
 #include "app/app.h"
-#include "app/sheetparts.h"
+#include "app/sheets/sheetparts.h"
 #include "app/textlabel.h"
 #include "editor/editor.h"
 #include "kit/chromebutton.h"

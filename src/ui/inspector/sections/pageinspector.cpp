@@ -1,7 +1,7 @@
-#include "ui/inspector/pageinspector.h"
+#include "ui/inspector/sections/pageinspector.h"
 
 #include "app/app.h"
-#include "app/sheetparts.h"
+#include "app/sheets/sheetparts.h"
 #include "editor/editor.h"
 #include "kit/chipbutton.h"
 #include "kit/help.h"

@@ -1,4 +1,4 @@
-#include "shell/textaware.h"
+#include "shell/menus/textaware.h"
 
 #include "kit/focusedtext.h"
 

@@ -1,4 +1,4 @@
-#include "shell/editoritem.h"
+#include "shell/menus/editoritem.h"
 
 #include "app/app.h"
 

@@ -1,4 +1,4 @@
-#include "ui/inspector/shapesection.h"
+#include "ui/inspector/sections/shapesection.h"
 
 #include "editor/editor.h"
 #include "kit/labeledslider.h"

@@ -1,4 +1,4 @@
-#include "ui/inspector/arrangesection.h"
+#include "ui/inspector/sections/arrangesection.h"
 
 #include "editor/editor.h"
 #include "kit/chromeroundbutton.h"

@@ -1,4 +1,4 @@
-#include "ui/inspector/fontsource.h"
+#include "ui/inspector/sections/fontsource.h"
 
 #include "render/fonts.h"
 

@@ -1,4 +1,4 @@
-#include "ui/inspector/multisection.h"
+#include "ui/inspector/sections/multisection.h"
 
 #include "editor/editor.h"
 #include "ui/inspector/inspectorgroup.h"

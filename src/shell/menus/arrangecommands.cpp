@@ -1,8 +1,8 @@
-#include "shell/arrangecommands.h"
+#include "shell/menus/arrangecommands.h"
 
 #include "app/app.h"
 #include "kit/shortcuts.h"
-#include "shell/editoritem.h"
+#include "shell/menus/editoritem.h"
 
 #include <QMenu>
 

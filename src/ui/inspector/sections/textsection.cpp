@@ -1,4 +1,4 @@
-#include "ui/inspector/textsection.h"
+#include "ui/inspector/sections/textsection.h"
 
 #include "editor/editor.h"
 #include "kit/chipbutton.h"
@@ -15,8 +15,8 @@
 #include "kit/uifont.h"
 #include "kit/velkroot.h"
 #include "render/fonts.h"
-#include "ui/inspector/fontfamilypicker.h"
-#include "ui/inspector/fontsource.h"
+#include "ui/inspector/sections/fontfamilypicker.h"
+#include "ui/inspector/sections/fontsource.h"
 #include "ui/inspector/inspectorcombo.h"
 #include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/keys.h"

@@ -1,4 +1,4 @@
-#include "ui/inspector/elementsection.h"
+#include "ui/inspector/sections/elementsection.h"
 
 #include "editor/editor.h"
 #include "kit/labeledslider.h"

@@ -1,4 +1,4 @@
-#include "shell/filecommands.h"
+#include "shell/menus/filecommands.h"
 
 #include "app/app.h"
 #include "editor/widgets/imagepickerdialog.h"

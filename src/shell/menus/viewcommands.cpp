@@ -1,9 +1,9 @@
-#include "shell/viewcommands.h"
+#include "shell/menus/viewcommands.h"
 
 #include "app/app.h"
 #include "kit/shortcuts.h"
 #include "render/fonts.h"
-#include "shell/editoritem.h"
+#include "shell/menus/editoritem.h"
 #include "ui/canvas/canvaszoom.h"
 
 #include <QAction>

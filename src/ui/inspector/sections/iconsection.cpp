@@ -1,4 +1,4 @@
-#include "ui/inspector/iconsection.h"
+#include "ui/inspector/sections/iconsection.h"
 
 #include "editor/editor.h"
 #include "kit/chipbutton.h"

@@ -1,4 +1,4 @@
-#include "app/sheetparts.h"
+#include "app/sheets/sheetparts.h"
 
 #include "kit/kithost.h"
 #include "kit/symbols.h"

@@ -1,9 +1,9 @@
-#include "app/sheetpresenter.h"
+#include "app/sheets/sheetpresenter.h"
 
-#include "app/exportsheet.h"
+#include "app/sheets/exportsheet.h"
 #include "app/newcustomdialog.h"
-#include "app/preflightsheet.h"
-#include "app/sizesheet.h"
+#include "app/sheets/preflightsheet.h"
+#include "app/sheets/sizesheet.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "ui/inspector/fontfamilypicker.h"
+#include "ui/inspector/sections/fontfamilypicker.h"
 
 #include "kit/engravedlabel.h"
 #include "kit/kithost.h"
@@ -8,7 +8,7 @@
 #include "kit/searchfield.h"
 #include "kit/uifont.h"
 #include "kit/velkroot.h"
-#include "ui/inspector/fontsource.h"
+#include "ui/inspector/sections/fontsource.h"
 
 #include <QAbstractListModel>
 #include <QGuiApplication>

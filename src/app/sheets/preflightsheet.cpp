@@ -1,6 +1,6 @@
-#include "app/preflightsheet.h"
+#include "app/sheets/preflightsheet.h"
 
-#include "app/sheetparts.h"
+#include "app/sheets/sheetparts.h"
 #include "app/textlabel.h"
 #include "editor/editor.h"
 #include "kit/chromebutton.h"

@@ -1,6 +1,6 @@
 #pragma once
 #include "kit/popover.h"
-#include "ui/inspector/elementsection.h"
+#include "ui/inspector/sections/elementsection.h"
 
 #include <QPointer>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "ui/inspector/elementsection.h"
+#include "ui/inspector/sections/elementsection.h"
 
 class FillEditor;
 class InspectorGroup;

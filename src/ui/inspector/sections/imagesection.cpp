@@ -1,4 +1,4 @@
-#include "ui/inspector/imagesection.h"
+#include "ui/inspector/sections/imagesection.h"
 
 #include "editor/editor.h"
 #include "editor/widgets/imagepickerdialog.h"

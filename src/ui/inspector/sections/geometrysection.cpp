@@ -1,4 +1,4 @@
-#include "ui/inspector/geometrysection.h"
+#include "ui/inspector/sections/geometrysection.h"
 
 #include "editor/editor.h"
 #include "kit/labeledslider.h"
