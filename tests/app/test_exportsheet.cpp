@@ -139,8 +139,6 @@ TEST_F(ExportTest, SummaryLines)
         {card(), Fmt::jpeg, -1, true,
          {"JPEG" + dot + "1125" + x + "675 PIXELS", "300 DPI" + dot + "2 pages" + dot + "WITH BLEED"}},
         {card(), Fmt::png, 0, false, {"PNG" + dot + "1050" + x + "600 PIXELS", "300 DPI" + dot + "1 page"}},
-        {card(), Fmt::sheet, -1, true,
-         {"10-UP SHEET" + dot + "LETTER", "2" + x + "5 CARDS" + dot + "CROP MARKS" + dot + "2 PAGES"}},
         {card(), Fmt::sheet, 0, true,
          {"10-UP SHEET" + dot + "LETTER", "2" + x + "5 CARDS" + dot + "CROP MARKS" + dot + "1 PAGE"}},
         {flyer(), Fmt::sheet, -1, true, {"10-UP SHEET", "BUSINESS CARDS ONLY"}},
@@ -213,7 +211,6 @@ TEST_F(ExportTest, RasterFilesPerPage)
         ExportSheet sheet(app, openNew(c.doc));
         sheet.setFormat(c.format);
         sheet.setSides(c.sides);
-        EXPECT_FALSE(sheet.showButton()->isVisibleTo(&sheet));
         exportCard(sheet);
         EXPECT_EQ(files(out()), c.files);
         EXPECT_EQ(app.notice().value_or(QString()), c.notice);
@@ -306,7 +303,6 @@ TEST_F(ExportTest, HeaderCountsWarningsAndFollowsTheDesign)
     ExportSheet sheet(app, editor);
     EXPECT_EQ(sheet.reviewCount(), 3);
     EXPECT_EQ(sheet.lamp()->colour(), LWStyle::amber());
-    EXPECT_EQ(sheet.checkText()->text(), QStringLiteral("Print check: 3 to review"));
     EXPECT_TRUE(sheet.reviewButton()->isVisibleTo(&sheet));
 
     // A renamed side renames its choice in place.
