@@ -163,7 +163,7 @@ protected:
     }
 
     // Runs posted events and deletions (a closed sheet goes on the next turn).
-    static void settle()
+    static void runPosted()
     {
         for (int i = 0; i < 3; ++i) {
             QCoreApplication::processEvents();

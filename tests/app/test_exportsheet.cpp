@@ -328,7 +328,7 @@ TEST_F(ExportTest, PresenterReviewSwitchesToThePreflightSheetInPlace)
     QObject::connect(&app, &LWApp::sheetChanged, &app, [&] { seen.append(app.sheet()); });
     sheet->reviewButton()->click();
     EXPECT_NE(qobject_cast<PreflightSheet *>(presenter.dialog()), nullptr);
-    settle();
+    runPosted();
     EXPECT_EQ(seen, (QList<std::optional<LWAppSheet>>{LWAppSheet::preflight}));
     EXPECT_TRUE(sheet.isNull());
 }
@@ -351,7 +351,7 @@ TEST_F(ExportTest, PresenterOneDialogPerCaseAndBackToNone)
     app.setSheet(LWAppSheet::exportSheet);
     EXPECT_EQ(presenter.dialog(), first.data());
     QTest::keyClick(first, Qt::Key_Escape);
-    settle();
+    runPosted();
     EXPECT_FALSE(app.sheet());
     EXPECT_TRUE(first.isNull());
 
@@ -359,7 +359,7 @@ TEST_F(ExportTest, PresenterOneDialogPerCaseAndBackToNone)
     app.setSheet(LWAppSheet::exportSheet);
     QPointer<QDialog> second = presenter.dialog();
     openNew(flyer());
-    settle();
+    runPosted();
     EXPECT_TRUE(second.isNull());
     EXPECT_FALSE(app.sheet());
 
@@ -368,10 +368,10 @@ TEST_F(ExportTest, PresenterOneDialogPerCaseAndBackToNone)
     QPointer<QDialog> custom = presenter.dialog();
     ASSERT_TRUE(custom);
     openNew(card());
-    settle();
+    runPosted();
     EXPECT_EQ(app.sheet(), LWAppSheet::newCustom);
     custom->reject();
-    settle();
+    runPosted();
     EXPECT_FALSE(app.sheet());
     EXPECT_TRUE(custom.isNull());
 }

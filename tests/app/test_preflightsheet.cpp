@@ -141,7 +141,7 @@ TEST_F(PreflightTest, ShowSelectsTheItemOnItsSideAndCloses)
         QPointer<PreflightSheet> sheet = qobject_cast<PreflightSheet *>(presenter.dialog());
         ASSERT_TRUE(sheet);
         sheet->showIssue(c.issue);
-        settle();
+        runPosted();
         if (c.selected) {
             EXPECT_EQ(editor->side(), 1);
             EXPECT_EQ(editor->selection(), QList<QUuid>{*c.selected});
@@ -153,7 +153,7 @@ TEST_F(PreflightTest, ShowSelectsTheItemOnItsSideAndCloses)
             ASSERT_TRUE(sheet);
             EXPECT_EQ(app.sheet(), LWAppSheet::preflight);
             sheet->doneButton()->click();
-            settle();
+            runPosted();
             EXPECT_FALSE(app.sheet());
         }
     }
