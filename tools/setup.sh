@@ -11,8 +11,9 @@ PACKAGES=(cmake g++ ninja-build ccache pkg-config
           libgtest-dev libbenchmark-dev poppler-utils xvfb xauth)
 
 # A second PDF reader for the fidelity tests; clang and its sanitizer runtime for the fuzz and
-# sanitizer step of ./test.
-TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev)
+# sanitizer step of ./test; desktop-file-validate and update-desktop-database for the desktop
+# integration test.
+TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev desktop-file-utils)
 if [ "${1:-}" = --test ]; then
     PACKAGES+=("${TEST_PACKAGES[@]}")
 fi

@@ -24,8 +24,18 @@ inline const QKeySequence lock{Qt::CTRL | Qt::Key_L};
 inline const QKeySequence undo{Qt::CTRL | Qt::Key_Z};
 inline const QKeySequence redo{Qt::CTRL | Qt::SHIFT | Qt::Key_Z};
 
-// File menu.
+// File menu (placePicture above is its item too).
+inline const QKeySequence newDesign{Qt::CTRL | Qt::Key_N};
+inline const QKeySequence newFromTemplate{Qt::CTRL | Qt::SHIFT | Qt::Key_N};
+inline const QKeySequence open{Qt::CTRL | Qt::Key_O};
+inline const QKeySequence closeWindow{Qt::CTRL | Qt::Key_W};
+inline const QKeySequence save{Qt::CTRL | Qt::Key_S};
+inline const QKeySequence saveAs{Qt::CTRL | Qt::SHIFT | Qt::Key_S};
 inline const QKeySequence exportDesign{Qt::CTRL | Qt::Key_E};
+inline const QKeySequence preflight{Qt::CTRL | Qt::SHIFT | Qt::Key_K};
+inline const QKeySequence print{Qt::CTRL | Qt::Key_P};
+
+// Edit menu: the clipboard.
 inline const QKeySequence cut{Qt::CTRL | Qt::Key_X};
 inline const QKeySequence copy{Qt::CTRL | Qt::Key_C};
 inline const QKeySequence paste{Qt::CTRL | Qt::Key_V};

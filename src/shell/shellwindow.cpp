@@ -1,7 +1,9 @@
 #include "shell/shellwindow.h"
 
+#include "app/app.h"
 #include "app/sheetpresenter.h"
 #include "kit/appmenucommands.h"
+#include "kit/colorwell.h"
 #include "kit/helpcommands.h"
 #include "kit/themecommands.h"
 #include "kit/themeroot.h"
@@ -10,28 +12,20 @@
 #include "model/info.h"
 #include "shell/arrangecommands.h"
 #include "shell/editcommands.h"
+#include "shell/filecommands.h"
+#include "shell/mainwindow.h"
 #include "shell/viewcommands.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMenuBar>
 #include <QScreen>
 
-namespace {
-
-// Stands in for the main window's screens until they are placed here.
-QWidget *mainContent()
-{
-    auto *content = new QWidget;
-    content->setObjectName(QStringLiteral("mainContent"));
-    content->setAttribute(Qt::WA_NoSystemBackground);
-    return content;
-}
-
-} // namespace
-
 LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
     : QMainWindow(parent), m_app(app),
-      m_root(new VELKThemeRoot([] { return new VKZoomHost(mainContent(), QSizeF(zoomMinimum)); }))
+      m_root(new VELKThemeRoot([this] { return buildContent(); })),
+      m_quit([] { QCoreApplication::quit(); })
 {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(LWInfo::appName);
@@ -41,6 +35,7 @@ LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
     buildMenus();
     // Over the window itself: a sheet inside the zoom host would be drawn into the zoomed scene.
     m_sheets = new LWSheetPresenter(app, this);
+    LWColorWell::setPanelParent(this);
 
     const int chrome = menuBar()->heightForWidth(contentSize.width());
     const int barHeight = chrome > 0 ? chrome : menuBar()->sizeHint().height();
@@ -48,10 +43,43 @@ LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
     resize(firstContentSize(available, barHeight) + QSize(0, barHeight));
 }
 
+QWidget *LWShellWindow::buildContent()
+{
+    // The content a theme change replaces is only deleted later: hidden now, its editor screen
+    // drops its keys before the new one takes them.
+    if (m_main)
+        m_main->hide();
+    m_main = new MainWindow(m_app);
+    return new VKZoomHost(m_main, QSizeF(zoomMinimum));
+}
+
 QSize LWShellWindow::firstContentSize(const QSize &available, int chromeHeight)
 {
     const QSize room(available.width(), available.height() - chromeHeight);
     return contentSize.boundedTo(room).expandedTo(minimumContentSize);
+}
+
+void LWShellWindow::setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
+
+void LWShellWindow::bringToFront()
+{
+    // Not showNormal(): a maximised window stays maximised.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void LWShellWindow::closeEvent(QCloseEvent *event)
+{
+    // Asked while the window is still there, so that "Cancel" keeps both.
+    if (!m_app.confirmDiscard()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (m_quit)
+        m_quit();
 }
 
 void LWShellWindow::buildMenus()
@@ -66,6 +94,7 @@ void LWShellWindow::buildMenus()
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
     m_file = bar->addMenu(QStringLiteral("File"));
+    m_fileCommands = new LWFileCommands(m_file, m_app, this);
     m_edit = bar->addMenu(QStringLiteral("Edit"));
     m_arrange = bar->addMenu(QStringLiteral("Arrange"));
     m_view = bar->addMenu(QStringLiteral("View"));

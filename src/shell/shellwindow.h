@@ -1,8 +1,13 @@
 #pragma once
+#include "shell/mainwindow.h"
+
 #include <QMainWindow>
+#include <QPointer>
 #include <QSize>
+#include <functional>
 
 class LWApp;
+class LWFileCommands;
 class LWSheetPresenter;
 class QMenu;
 class VELKThemeRoot;
@@ -10,7 +15,9 @@ class VELKThemeRoot;
 // The one main window: object name "main", titled with the application name, its content in the
 // theme root and interface zoom host, and the menu bar in its fixed order (application menu,
 // File, Edit, Arrange, View, Page, Theme, Help). Build it after LWSetup::configure(): the Theme
-// and Help menus read the registered themes and topics. Main thread only.
+// and Help menus read the registered themes and topics. Closing it (Quit, Close Window, the
+// window manager) first asks about unsaved changes; once allowed, the program quits, whatever
+// other windows (help, about) are open. Main thread only.
 class LWShellWindow : public QMainWindow
 {
     Q_OBJECT
@@ -25,6 +32,11 @@ class LWShellWindow : public QMainWindow
     // bar takes; never below the minimum.
     [[nodiscard]] static QSize firstContentSize(const QSize &available, int chromeHeight);
 
+    // Ends the program after the window closed; QCoreApplication::quit by default.
+    void setQuit(std::function<void()> quit);
+    // Un-minimised, shown, raised and activated (as far as the window manager lets it).
+    void bringToFront();
+
     LWApp &app() const { return m_app; }
     VELKThemeRoot *root() const { return m_root; }
     // The menus other commands fill.
@@ -33,13 +45,21 @@ class LWShellWindow : public QMainWindow
     QMenu *arrangeMenu() const { return m_arrange; }
     QMenu *viewMenu() const { return m_view; }
     QMenu *pageMenu() const { return m_page; }
+    LWFileCommands *fileCommands() const { return m_fileCommands; }
     // Shows the app's sheet over this window.
     LWSheetPresenter *sheets() const { return m_sheets; }
+    // The content now in the zoom host.
+    MainWindow *mainWidget() const { return m_main; }
+
+  protected:
+    void closeEvent(QCloseEvent *event) override;
 
   private:
     void buildMenus();
+    QWidget *buildContent();
 
     LWApp &m_app;
+    QPointer<MainWindow> m_main; // before m_root, whose builder sets it
     VELKThemeRoot *m_root;
     QMenu *m_file = nullptr;
     QMenu *m_edit = nullptr;
@@ -47,4 +67,6 @@ class LWShellWindow : public QMainWindow
     QMenu *m_view = nullptr;
     QMenu *m_page = nullptr;
     LWSheetPresenter *m_sheets = nullptr;
+    LWFileCommands *m_fileCommands = nullptr;
+    std::function<void()> m_quit;
 };

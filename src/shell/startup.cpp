@@ -6,10 +6,13 @@
 #include "model/info.h"
 #include "render/fonts.h"
 #include "shell/appicon.h"
+#include "shell/handover.h"
+#include "shell/instance.h"
 #include "shell/setup.h"
 #include "shell/shellwindow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <cstdio>
 #include <memory>
 
@@ -32,6 +35,8 @@ void prepareApplication()
     VELKKitHost::setBundleInfo({LWInfo::appName, std::nullopt, QStringLiteral(LW_VERSION), std::nullopt});
     // Before any window exists, so that every window and dialog carries it.
     QApplication::setWindowIcon(LWAppIcon::load());
+    // Ties the windows to the installed desktop file (and through it to the icon).
+    QGuiApplication::setDesktopFileName(LWAppIcon::name);
     LWFonts::registerBundled(); // before any text is measured or drawn
 }
 
@@ -90,10 +95,27 @@ int main(int argc, char **argv, const Runners &runners)
         return 2;
     }
     QApplication app(argc, argv);
+    const std::optional<QString> design = LWInstance::designArgument(args, QDir::currentPath());
+    // Before the window is built: a later launch only hands its design over and ends. Before the
+    // application is named, too: the lock records the program's name, and a running holder only
+    // counts as alive while that matches its executable's.
+    LWInstance instance;
+    if (!instance.claim()) {
+        if (instance.send(design))
+            return 0;
+        std::fprintf(stderr, "leafwrighter: the running instance does not answer (%s).\n",
+                     qPrintable(instance.error()));
+        return 1;
+    }
     prepareApplication();
     LWApp &state = LWSetup::configure();
     LWShellWindow window(state);
     state.setPrompts(std::make_shared<LWQtPrompts>(&window));
+    LWHandOver handOver(state);
+    QObject::connect(&instance, &LWInstance::openRequested, &handOver, &LWHandOver::request);
+    QObject::connect(&instance, &LWInstance::raiseRequested, &window, &LWShellWindow::bringToFront);
+    if (design)
+        handOver.request(*design);
     window.show();
     return app.exec();
 }

@@ -103,7 +103,7 @@ TEST_F(ShellWindow, MenusInTheirOrder)
     ASSERT_EQ(menus.size(), 8);
     EXPECT_EQ(texts(menus[0]->menu()->actions()),
               QStringList({"About VELK Leafwrighter", "Velkmoor Website", "-", "Quit VELK Leafwrighter"}));
-    EXPECT_TRUE(menus[1]->menu()->isEmpty());
+    EXPECT_EQ(menus[1]->menu(), window.fileMenu());
     EXPECT_EQ(menus[2]->menu(), window.editMenu());
     EXPECT_EQ(menus[3]->menu(), window.arrangeMenu());
     EXPECT_EQ(menus[5]->menu(), window.pageMenu());
@@ -116,6 +116,8 @@ TEST_F(ShellWindow, MenusInTheirOrder)
 TEST_F(ShellWindow, ControlQClosesTheWindow)
 {
     LWShellWindow window(*app);
+    int quits = 0;
+    window.setQuit([&quits] { ++quits; });
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -123,4 +125,5 @@ TEST_F(ShellWindow, ControlQClosesTheWindow)
     EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(quits, 1);
 }

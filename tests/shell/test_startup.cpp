@@ -1,12 +1,17 @@
 #include "app/thumbs.h"
+#include "model/documentio.h"
+#include "model/prefs.h"
 #include "shell/startup.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSettings>
+#include <QThread>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -116,11 +121,12 @@ class StartupProcess : public ::testing::Test
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
     }
-    void TearDown() override
+    void TearDown() override { end(process); }
+    static void end(QProcess &running)
     {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(10000);
+        if (running.state() != QProcess::NotRunning) {
+            running.kill();
+            running.waitForFinished(10000);
         }
     }
     void start(const QStringList &args)
@@ -184,4 +190,88 @@ TEST_F(StartupProcess, ImageWritingOptionsRunWithoutDisplay)
         }
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
+}
+
+// The window mode (offscreen) twice on one runtime folder.
+class SecondLaunch : public StartupProcess
+{
+  protected:
+    void SetUp() override
+    {
+        StartupProcess::SetUp();
+        QProcessEnvironment env = process.processEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(env);
+        later.setProcessEnvironment(env);
+        later.setWorkingDirectory(dir.path());
+    }
+    void TearDown() override
+    {
+        end(later);
+        StartupProcess::TearDown();
+    }
+    // Starts the first instance and waits until it holds the lock (it listens right after).
+    void startFirst()
+    {
+        start({});
+        const QByteArray pid = QByteArray::number(process.processId());
+        QFile lock(dir.filePath(QStringLiteral("velk-leafwrighter.lock")));
+        QElapsedTimer clock;
+        clock.start();
+        bool held = false;
+        while (!held && clock.elapsed() < 60000 && process.state() == QProcess::Running) {
+            QThread::msleep(50);
+            held = lock.open(QIODevice::ReadOnly) && lock.readLine().trimmed() == pid;
+            lock.close();
+        }
+        ASSERT_TRUE(held) << "the first instance holds no lock";
+    }
+    // The design's path in the first instance's stored recent list, once it opened it.
+    bool openedByFirst(const QString &design, int timeoutMs)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            const QSettings stored(dir.filePath(QStringLiteral("VELK/Leafwrighter.conf")), QSettings::IniFormat);
+            if (stored.value(LWPrefs::recentKey).toStringList().contains(design))
+                return true;
+            QThread::msleep(100);
+        } while (clock.elapsed() < timeoutMs);
+        return false;
+    }
+
+    QProcess later;
+};
+
+TEST_F(SecondLaunch, HandsItsDesignOverAndEndsSilently)
+{
+    const QString design = dir.filePath(QStringLiteral("Hand Over.velkfolio"));
+    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt), QUrl::fromLocalFile(design)).ok());
+    startFirst();
+    QElapsedTimer clock;
+    clock.start();
+    // Relative to the second launch's own folder.
+    later.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("leafwrighter")),
+                {QStringLiteral("Hand Over.velkfolio")});
+    ASSERT_TRUE(later.waitForFinished(10000));
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_EQ(later.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(later.exitCode(), 0);
+    EXPECT_EQ(later.readAllStandardOutput().toStdString(), "");
+    EXPECT_EQ(later.readAllStandardError().toStdString(), "");
+    EXPECT_TRUE(openedByFirst(design, 20000));
+    EXPECT_EQ(process.state(), QProcess::Running);
+}
+
+TEST_F(SecondLaunch, KilledFirstInstanceLeavesNoObstacle)
+{
+    startFirst();
+    process.kill(); // its lock file and socket stay behind
+    ASSERT_TRUE(process.waitForFinished(10000));
+    ASSERT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("velk-leafwrighter.lock"))));
+    startFirst();
+    later.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("leafwrighter")), {});
+    ASSERT_TRUE(later.waitForFinished(10000));
+    EXPECT_EQ(later.exitCode(), 0);
+    EXPECT_EQ(process.state(), QProcess::Running);
 }

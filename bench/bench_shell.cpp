@@ -1,0 +1,113 @@
+#include "app/app.h"
+#include "app/startscreen.h"
+#include "app/thumbs.h"
+#include "model/prefs.h"
+#include "shell/mainwindow.h"
+#include "shell/setup.h"
+#include "shell/shellwindow.h"
+#include "shell/startup.h"
+#include "templates/templates.h"
+#include "ui/canvas/pagecanvas.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Runs the event loop until a widget that `wanted` accepts receives a paint event.
+void waitForPaint(std::function<bool(QObject *)> wanted)
+{
+    struct Watch : QObject {
+        std::function<bool(QObject *)> wanted;
+        QEventLoop loop;
+        bool painted = false;
+        bool eventFilter(QObject *o, QEvent *e) override
+        {
+            if (e->type() == QEvent::Paint && !painted && wanted(o)) {
+                painted = true;
+                loop.quit();
+            }
+            return false;
+        }
+    } watch;
+    watch.wanted = std::move(wanted);
+    qApp->installEventFilter(&watch);
+    if (!watch.painted)
+        watch.loop.exec();
+    qApp->removeEventFilter(&watch);
+}
+
+bool insideA(QObject *o, const char *className)
+{
+    for (; o; o = o->parent())
+        if (o->inherits(className))
+            return true;
+    return false;
+}
+
+LWApp &configured()
+{
+    static LWApp &app = []() -> LWApp & {
+        LWStartup::prepareApplication();
+        return LWSetup::configure();
+    }();
+    return app;
+}
+
+} // namespace
+
+// The process's first window: fonts registered, kit installed, the shell window built, shown and
+// its start screen painted once. One iteration per process; run the program again for more.
+static void BM_FirstWindow(benchmark::State &state)
+{
+    for (auto _ : state) {
+        LWShellWindow window(configured());
+        window.show();
+        waitForPaint([](QObject *o) { return insideA(o, "StartScreen"); });
+        state.PauseTiming();
+        window.close();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_FirstWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// From the start screen: a new design from the first card template, until its page is painted.
+static void BM_NewFromTemplate(benchmark::State &state)
+{
+    LWApp &app = configured();
+    LWShellWindow window(app);
+    window.show();
+    waitForPaint([](QObject *o) { return insideA(o, "StartScreen"); });
+    const LWTemplate &t = LWTemplates::cards()[0];
+    for (auto _ : state) {
+        app.newFromTemplate(t);
+        waitForPaint([](QObject *o) { return qobject_cast<PageCanvas *>(o) != nullptr; });
+        state.PauseTiming();
+        app.close(); // unchanged: no question
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        waitForPaint([](QObject *o) { return insideA(o, "StartScreen"); });
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_NewFromTemplate)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    // Throw-away settings; the fonts are left to the first benchmark.
+    QTemporaryDir dir;
+    LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("bench.ini"))));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    LWThumbs::shared().shutdown();
+    return 0;
+}
