@@ -48,6 +48,15 @@ protected:
         return out;
     }
 
+    // "P" or "F" for each of the PASS and FAIL lines.
+    static QString verdicts(const QStringList &lines)
+    {
+        QString out;
+        for (const QString &l : lines)
+            out += l.startsWith(QLatin1String("PASS")) ? QLatin1Char('P') : QLatin1Char('F');
+        return out;
+    }
+
     QTemporaryDir dir;
 
 private:

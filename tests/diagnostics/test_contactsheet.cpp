@@ -68,11 +68,11 @@ TEST_F(ContactSheet, EmptySectionsLeaveTheHeaderOnly)
     const QImage image = sheet({{QStringLiteral("NOTHING"), {}}, {QStringLiteral("NOTHING EITHER"), {}}});
     ASSERT_EQ(image.size(), QSize(2598, 138));
     EXPECT_EQ(lines, QStringList{"Contact sheet: " + dir.filePath("sheet.png") + " (2598 \u00D7 138 px)"});
-    EXPECT_GT(inked(image, QRect(18, 28, 1200, 50)), 1000);   // title
-    EXPECT_GT(inked(image, QRect(18, 80, 1200, 24)), 300);    // credit line
-    EXPECT_EQ(inked(image, QRect(0, 0, 2598, 20)), 0);        // nothing above
-    EXPECT_EQ(inked(image, QRect(0, 112, 2598, 26)), 0);      // no section title
-    EXPECT_EQ(inked(image, QRect(2598 - 12, 0, 12, 138)), 0); // right margin
+    EXPECT_TRUE(inked(image, QRect(18, 28, 1200, 50)) > 1000 && inked(image, QRect(18, 80, 1200, 24)) > 300); // title, credit
+    // Nothing above, no section title, nothing in the right margin.
+    EXPECT_EQ(inked(image, QRect(0, 0, 2598, 20)) + inked(image, QRect(0, 112, 2598, 26)) +
+                  inked(image, QRect(2586, 0, 12, 138)),
+              0);
 }
 
 TEST_F(ContactSheet, EleventhTemplateStartsTheSecondRow)
@@ -84,11 +84,10 @@ TEST_F(ContactSheet, EleventhTemplateStartsTheSecondRow)
     const double tile = 240 * 792.0 / 612, pitch = tile + 40;
     ASSERT_EQ(image.size(), QSize(2598, int(138 + 2 * pitch + 70)));
     const int row2 = int(std::ceil(120 + 70 + pitch)) + 1;
-    EXPECT_EQ(image.pixel(17, row2), background);
-    EXPECT_EQ(image.pixel(18, row2), blue);
-    EXPECT_EQ(image.pixel(18 + 239, row2), blue);
-    EXPECT_EQ(image.pixel(18 + 240, row2), background);
-    EXPECT_EQ(image.pixel(18 + 258 + 10, row2), background);          // no twelfth
+    // Across the second row: margin, the eleventh tile's two edges, the gap, no twelfth.
+    const QList<QRgb> row{image.pixel(17, row2), image.pixel(18, row2), image.pixel(18 + 239, row2), image.pixel(18 + 240, row2),
+                          image.pixel(18 + 258 + 10, row2)};
+    EXPECT_EQ(row, QList<QRgb>({background, blue, blue, background, background}));
     EXPECT_EQ(image.pixel(18 + 9 * 258 + 120, 120 + 70 + 10), green); // tenth, first row
     EXPECT_GT(inked(image, QRect(18, 120 + 22, 300, 30)), 100);       // section title
     // Captions under each tile, none under the empty slot.
@@ -105,25 +104,18 @@ TEST_F(ContactSheet, CardTilesShowTheSidesTheDesignHas)
     const double h = 240 * 144.0 / 252;
     const int top = 190, centre = 18 + 120;
     ASSERT_EQ(image.size(), QSize(2598, int(138 + 2 * h + 6 + 40 + 70)));
-    struct Case {
-        int column;
-        QRgb front, gapRow, back;
-    };
-    // A one-page card leaves its back tile empty; a card without pages draws nothing; a flyer
-    // shows its first page only.
-    const Case cases[] = {{0, red, background, blue},
-                          {1, red, background, background},
-                          {2, background, background, background},
-                          {3, green, background, background}};
-    for (const Case &c : cases) {
-        const int x = centre + c.column * 258;
-        EXPECT_EQ(image.pixel(x, top + int(h / 2)), c.front) << c.column;
-        EXPECT_EQ(image.pixel(x, top + int(h) + 3), c.gapRow) << c.column;
-        EXPECT_EQ(image.pixel(x, top + int(h + 6 + h / 2)), c.back) << c.column;
+    // Front, gap and back of each column: a one-page card leaves its back tile empty; a card
+    // without pages draws nothing; a flyer shows its first page only.
+    const QList<QRgb> want[] = {{red, background, blue}, {red, background, background},
+                                {background, background, background}, {green, background, background}};
+    for (int column = 0; column < 4; ++column) {
+        const int x = centre + column * 258;
+        const int front = top + int(h / 2), gap = top + int(h) + 3, back = top + int(h + 6 + h / 2);
+        EXPECT_EQ(QList<QRgb>({image.pixel(x, front), image.pixel(x, gap), image.pixel(x, back)}),
+                  want[column]) << column;
     }
     // The bleed is cut off at the tile's edge.
-    EXPECT_EQ(image.pixel(17, top + 20), background);
-    EXPECT_EQ(image.pixel(18, top - 1), background);
+    EXPECT_TRUE(image.pixel(17, top + 20) == background && image.pixel(18, top - 1) == background);
 }
 
 TEST_F(ContactSheet, HeightFollowsTheFirstTemplateOfEachSection)
@@ -132,11 +124,7 @@ TEST_F(ContactSheet, HeightFollowsTheFirstTemplateOfEachSection)
     const LWTemplate card = plain(LWSizePreset::usCard, {red, blue});
     const LWTemplate a4 = plain(LWSizePreset::a4, {green});
     const double cardPitch = 2 * 240 * 144.0 / 252 + 6 + 40, a4Pitch = 240 * 297.0 / 210 + 40;
-    struct Case {
-        QList<Section> sections;
-        double height;
-    };
-    const QList<Case> cases{
+    const QList<std::pair<QList<Section>, double>> cases{ // sections, height
         {{}, 138},
         {{{"x", {card}}}, 138 + cardPitch + 70},
         {{{"x", QList<LWTemplate>(10, card)}}, 138 + cardPitch + 70},
@@ -144,17 +132,16 @@ TEST_F(ContactSheet, HeightFollowsTheFirstTemplateOfEachSection)
         // A section mixing kinds takes its rows from the first.
         {{{"x", {a4, card}}, {"y", {}}, {"z", {card}}}, 138 + (a4Pitch + 70) + (cardPitch + 70)},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(LWSnapshot::contactSheetHeight(c.sections), int(c.height)) << c.height;
+    for (const auto &c : cases)
+        EXPECT_EQ(LWSnapshot::contactSheetHeight(c.first), int(c.second)) << c.second;
 }
 
 // Each band draws only the tiles and texts that meet its rows: the banded sheet equals the one
 // drawn in a single pass.
 TEST_F(ContactSheet, BandsMatchOnePass)
 {
-    const QList<LWSnapshot::Section> sections{
-        {QStringLiteral("CARDS"), LWTemplates::cards().mid(0, 13)},
-        {QStringLiteral("FLYERS"), LWTemplates::flyersHalf().mid(0, 3)}};
+    const QList<LWSnapshot::Section> sections{{"CARDS", LWTemplates::cards().mid(0, 13)},
+                                              {"FLYERS", LWTemplates::flyersHalf().mid(0, 3)}};
     QThreadPool &pool = *QThreadPool::globalInstance();
     const int saved = pool.maxThreadCount();
     pool.setMaxThreadCount(std::max(saved, 6));

@@ -24,22 +24,11 @@ Report report(Group group)
 {
     Report r;
     LWTestRun run([&r](const QByteArray &line, bool) {
-        const QString text = QString::fromUtf8(line);
-        if (text.startsWith(QLatin1String("PASS  ")))
-            r.passed << text.mid(6);
-        else if (text.startsWith(QLatin1String("FAIL  ")))
-            r.failed << text.mid(6);
+        if (line.startsWith("PASS  ") || line.startsWith("FAIL  "))
+            (line[0] == 'P' ? r.passed : r.failed) << QString::fromUtf8(line.mid(6));
     });
     group(run);
     return r;
-}
-
-// The PDF again with new boxes on every page.
-QByteArray reboxed(const QByteArray &pdf, const QList<LWExport::PdfPageBoxes> &boxes)
-{
-    LWPdfFile::Finish how;
-    how.pages = boxes;
-    return LWPdfFile::finish(pdf, how).value_or(QByteArray());
 }
 
 // The image file as an encoder that states no resolution writes it: PNG without pHYs, JPEG with
@@ -59,13 +48,11 @@ QByteArray withoutDpi(QByteArray bytes)
 class SelfTestExports : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { LWFonts::registerBundled(); }
-    static QList<LWTemplate> seven() { return LWTemplates::all().mid(0, 7); }
-    static QStringList ids(const QList<LWTemplate> &templates)
+    // The group over the first seven templates with a broken exporter.
+    static Report exports(const Exporter &broken, QList<LWTemplate> &templates)
     {
-        QStringList out;
-        for (const LWTemplate &t : templates)
-            out << t.id;
-        return out;
+        templates = LWTemplates::all().mid(0, 7);
+        return report([&](LWTestRun &run) { exportChecks(run, broken, templates); });
     }
 };
 
@@ -77,15 +64,17 @@ TEST_F(SelfTestExports, PdfTrimSizedAndRasterWithoutDpi)
         std::optional<QByteArray> bytes = LWExport::rasterData(d, page, dpi, bleed, type, q);
         return bytes ? std::optional(withoutDpi(*bytes)) : bytes;
     };
-    const QList<LWTemplate> templates = seven();
-    const Report r = report([&](LWTestRun &run) { exportChecks(run, broken, templates); });
+    QList<LWTemplate> templates;
+    const Report r = exports(broken, templates);
     ASSERT_EQ(r.passed.size() + r.failed.size(), 26);
     ASSERT_EQ(r.failed.size(), 2 + 1 + 20 + 1); // sweep, card with bleed, raster sizes, flyer with bleed
-    EXPECT_TRUE(r.failed[0].endsWith(LWSelfTest::listText(ids(templates).mid(0, 5)))) << r.failed[0].toStdString();
+    QStringList ids;
+    for (const LWTemplate &t : templates.mid(0, 5))
+        ids << t.id;
+    EXPECT_TRUE(r.failed[0].endsWith(LWSelfTest::listText(ids))) << r.failed[0].toStdString();
     EXPECT_TRUE(r.failed[1].endsWith(QStringLiteral(" 1125\u00D7675\"]"))) << r.failed[1].toStdString();
     for (qsizetype i = 3; i < 23; ++i)
         EXPECT_TRUE(r.failed[i].endsWith(QStringLiteral(", 0)"))) << r.failed[i].toStdString();
-    EXPECT_TRUE(r.passed.contains(QStringLiteral("bleed excluded: page is exactly the trim, 252 \u00D7 144 pt (3.5 \u00D7 2 in)")));
 }
 
 TEST_F(SelfTestExports, NoTrimBoxSecondPageOfAnotherSizeAndNoRaster)
@@ -96,17 +85,17 @@ TEST_F(SelfTestExports, NoTrimBoxSecondPageOfAnotherSizeAndNoRaster)
         if (!pdf)
             return pdf;
         const double b = bleed ? d.bleed : 0;
-        const QRectF media(0, 0, d.width + 2 * b, d.height + 2 * b);
-        QList<LWExport::PdfPageBoxes> boxes(pages.size(), {media, {}, {}, {}});
-        if (boxes.size() > 1)
-            boxes[1].media = QRectF(0, 0, 100, 100);
-        return reboxed(*pdf, boxes);
+        LWPdfFile::Finish how; // media boxes only
+        how.pages = QList<LWExport::PdfPageBoxes>(pages.size(), {QRectF(0, 0, d.width + 2 * b, d.height + 2 * b), {}, {}, {}});
+        if (how.pages->size() > 1)
+            (*how.pages)[1].media = QRectF(0, 0, 100, 100);
+        return LWPdfFile::finish(*pdf, how);
     };
     broken.rasterData = [](const LWDocument &, int, double, bool, LWExport::RasterType, double) {
         return std::optional<QByteArray>();
     };
-    const QList<LWTemplate> templates = seven();
-    const Report r = report([&](LWTestRun &run) { exportChecks(run, broken, templates); });
+    QList<LWTemplate> templates;
+    const Report r = exports(broken, templates);
     ASSERT_EQ(r.failed.size(), 2 + 20);
     EXPECT_TRUE(r.failed[0].startsWith(QLatin1String("all 500 templates in every size")));
     QStringList pages; // one entry per page, the bare id
@@ -116,8 +105,6 @@ TEST_F(SelfTestExports, NoTrimBoxSecondPageOfAnotherSizeAndNoRaster)
     EXPECT_TRUE(r.failed[1].endsWith(LWSelfTest::listText(pages.mid(0, 5)))) << r.failed[1].toStdString();
     for (qsizetype i = 2; i < 22; ++i)
         EXPECT_TRUE(r.failed[i].endsWith(QStringLiteral("(got nothing)"))) << r.failed[i].toStdString();
-    EXPECT_TRUE(r.passed.contains(QStringLiteral("US card PDF with bleed: 2 pages, 270 \u00D7 162 pt (3.75 \u00D7 2.25 in)")));
-    EXPECT_TRUE(r.passed.last().startsWith(QLatin1String("PDF text stays vector text (embedded fonts, ")));
 }
 
 TEST(SelfTestSheetRules, LayoutsCutsAndMarks)
@@ -126,12 +113,9 @@ TEST(SelfTestSheetRules, LayoutsCutsAndMarks)
     const SheetLayout real = *SheetLayout::make(card);
     SheetLayout wide = real;
     wide.paper = QSizeF(612.001, 792);
-    EXPECT_TRUE(SheetRules::tenUpOnLetter(real));
-    EXPECT_FALSE(SheetRules::tenUpOnLetter(wide));
-
+    EXPECT_TRUE(SheetRules::tenUpOnLetter(real) && !SheetRules::tenUpOnLetter(wide));
     EXPECT_TRUE(SheetRules::roundsTo({54.4, 305.6, 558.4}, {54, 306, 558}));
-    EXPECT_FALSE(SheetRules::roundsTo({54.6, 306, 558}, {54, 306, 558}));
-    EXPECT_FALSE(SheetRules::roundsTo({54, 306}, {54, 306, 558}));
+    EXPECT_FALSE(SheetRules::roundsTo({54.6, 306, 558}, {54, 306, 558}) || SheetRules::roundsTo({54, 306}, {54, 306, 558}));
 
     const QRectF grid = real.grid();
     const QList<double> xs = real.cutXs(), ys = real.cutYs();

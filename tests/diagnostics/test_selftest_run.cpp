@@ -1,4 +1,4 @@
-#include "diagnostics/selftest.h"
+#include "diagnostics/groupfixture.h"
 #include "kit/themes.h"
 #include "kit/zoom.h"
 #include "model/documentio.h"
@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -33,49 +32,16 @@ QByteArray fileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Every run works under a temporary TMPDIR of its own, against a user settings file of its own.
-class SelfTestRun : public ::testing::Test {
+// Every run works under a TMPDIR and a user settings file of its own.
+class SelfTestRun : public SelfTestGroupTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(dir.path()));
-        userSettings = dir.filePath(QStringLiteral("user.ini"));
-        LWPrefs::setStore(LWPrefs::makeStore(userSettings));
-    }
-    void TearDown() override
-    {
-        VELKTestFlags::running = false;
-        LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini"))));
-        if (savedTmp.isNull())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", savedTmp);
-    }
-
-    struct Line {
-        QString text;
-        bool flushed;
-    };
-    QList<Line> lines;
+    QList<std::pair<QString, bool>> lines; // text, flushed
     int run(const QList<LWSelfTest::Group> &groups)
     {
         return LWSelfTest::run(groups, [this](const QByteArray &line, bool flush) {
             lines.append({QString::fromUtf8(line), flush});
         });
     }
-    QStringList texts() const
-    {
-        QStringList out;
-        for (const Line &l : lines)
-            out << l.text;
-        return out;
-    }
-
-    QTemporaryDir dir;
-    QByteArray savedTmp;
-    QString userSettings;
 };
 
 TEST_F(SelfTestRun, ReportLinesAndExitCode)
@@ -88,21 +54,13 @@ TEST_F(SelfTestRun, ReportLinesAndExitCode)
         int code;
     };
     const QList<Case> cases{
-        {"all pass",
-         {{{true, QStringLiteral("one")}, {true, QStringLiteral("two")}, {true, QStringLiteral("three")}}},
-         {QStringLiteral("== G1"), QStringLiteral("PASS  one"), QStringLiteral("PASS  two"), QStringLiteral("PASS  three")},
-         QStringLiteral("RESULT: ALL 3 CHECKS PASSED"),
-         0},
-        {"one fails, the next group still runs",
-         {{{true, QStringLiteral("a")}, {false, QStringLiteral("size 3 \u00d7 2 [\"x\"]")}}, {{true, QString()}}},
-         {QStringLiteral("== G1"), QStringLiteral("PASS  a"), QStringLiteral("FAIL  size 3 \u00d7 2 [\"x\"]"),
-          QStringLiteral("== G2"), QStringLiteral("PASS  ")},
-         QStringLiteral("RESULT: 1 FAILED, 2 passed"),
-         1},
-        {"all fail", {{{false, QStringLiteral("x")}}}, {QStringLiteral("== G1"), QStringLiteral("FAIL  x")},
-         QStringLiteral("RESULT: 1 FAILED, 0 passed"), 1},
-        {"no groups", {}, {}, QStringLiteral("RESULT: NO CHECKS RAN"), 1},
-        {"a group without checks", {{}}, {QStringLiteral("== G1")}, QStringLiteral("RESULT: NO CHECKS RAN"), 1},
+        {"all pass", {{{true, "one"}, {true, "two"}, {true, "three"}}},
+         {"== G1", "PASS  one", "PASS  two", "PASS  three"}, "RESULT: ALL 3 CHECKS PASSED", 0},
+        {"one fails, the next group still runs", {{{true, "a"}, {false, "size 3 \u00d7 2 [\"x\"]"}}, {{true, ""}}},
+         {"== G1", "PASS  a", "FAIL  size 3 \u00d7 2 [\"x\"]", "== G2", "PASS  "}, "RESULT: 1 FAILED, 2 passed", 1},
+        {"all fail", {{{false, "x"}}}, {"== G1", "FAIL  x"}, "RESULT: 1 FAILED, 0 passed", 1},
+        {"no groups", {}, {}, "RESULT: NO CHECKS RAN", 1},
+        {"a group without checks", {{}}, {"== G1"}, "RESULT: NO CHECKS RAN", 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -112,20 +70,19 @@ TEST_F(SelfTestRun, ReportLinesAndExitCode)
             groups.append(fakeGroup(QStringLiteral("G%1").arg(i + 1), c.groups[i]));
         EXPECT_EQ(run(groups), c.code);
 
-        const QStringList all = texts();
+        QStringList all;
+        for (const auto &l : lines)
+            all << l.first;
         ASSERT_EQ(all.size(), c.body.size() + 3);
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^VELK Leafwrighter self-test \u2014 "
-                                                      "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$"))
-                        .match(all.first())
-                        .hasMatch())
-            << all.first().toStdString();
+        const QRegularExpression banner(
+            QStringLiteral("^VELK Leafwrighter self-test \u2014 \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$"));
+        EXPECT_TRUE(banner.match(all.first()).hasMatch()) << all.first().toStdString();
         EXPECT_EQ(all.mid(1, c.body.size()), c.body);
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^Time: \\d+\\.\\d s$")).match(all[all.size() - 2]).hasMatch())
-            << all[all.size() - 2].toStdString();
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^Time: \\d+\\.\\d s$")).match(all[all.size() - 2]).hasMatch());
         EXPECT_EQ(all.last(), c.result);
         // Titles, checks and the result are flushed; the banner and the run time wait for the next.
         for (qsizetype i = 0; i < lines.size(); ++i)
-            EXPECT_EQ(lines[i].flushed, i != 0 && i != lines.size() - 2) << i;
+            EXPECT_EQ(lines[i].second, i != 0 && i != lines.size() - 2) << i;
     }
 }
 
@@ -135,12 +92,11 @@ TEST(SelfTestTally, CountsBeforePrintingAndBeginLeavesCounters)
     LWTestRun *tally = nullptr;
     LWTestRun run([&](const QByteArray &, bool) { seen.append({tally->passed(), tally->failed()}); });
     tally = &run;
-    run.check(true, QStringLiteral("a"));
-    run.begin(QStringLiteral("title"));
-    run.check(false, QStringLiteral("b"));
-    run.begin(QStringLiteral("again"));
-    const QList<std::pair<qint64, qint64>> want{{1, 0}, {1, 0}, {1, 1}, {1, 1}};
-    EXPECT_EQ(seen, want);
+    run.check(true, "a");
+    run.begin("title");
+    run.check(false, "b");
+    run.begin("again");
+    EXPECT_EQ(seen, (QList<std::pair<qint64, qint64>>{{1, 0}, {1, 0}, {1, 1}, {1, 1}}));
 }
 
 TEST_F(SelfTestRun, ThrowAwayStateIsSeparateAndRemoved)
@@ -150,6 +106,7 @@ TEST_F(SelfTestRun, ThrowAwayStateIsSeparateAndRemoved)
     LWSettings::shared().setValue(VKZoom::key, 1.3);
     LWPrefs::store().setValue(LWPrefs::recentKey, QStringList{dir.filePath(QStringLiteral("kept.velkfolio"))});
     LWPrefs::store().sync();
+    const QString userSettings = dir.filePath(QStringLiteral("user.ini"));
     const QByteArray userBefore = fileBytes(userSettings);
     ASSERT_FALSE(userBefore.isEmpty());
 
@@ -170,22 +127,15 @@ TEST_F(SelfTestRun, ThrowAwayStateIsSeparateAndRemoved)
     };
     EXPECT_EQ(run({group}), 0);
 
-    EXPECT_TRUE(flagRaised);
-    EXPECT_TRUE(startedEmpty);
-    EXPECT_TRUE(savedThere);
-    const QRegularExpression uuid(QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}"));
-    const QRegularExpressionMatch folderName =
-        QRegularExpression(QStringLiteral("^LeafwrighterSelfTest-(") + uuid.pattern() + QStringLiteral(")$"))
-            .match(QFileInfo(folder).fileName());
-    const QRegularExpressionMatch settingsName =
-        QRegularExpression(QStringLiteral("^lf\\.selftest\\.(") + uuid.pattern() + QStringLiteral(")\\.ini$"))
-            .match(QFileInfo(settingsFile).fileName());
-    ASSERT_TRUE(folderName.hasMatch()) << folder.toStdString();
-    ASSERT_TRUE(settingsName.hasMatch()) << settingsFile.toStdString();
-    EXPECT_NE(folderName.captured(1), settingsName.captured(1));
-    EXPECT_EQ(QFileInfo(folder).absolutePath(), QFileInfo(dir.path()).absoluteFilePath());
-    EXPECT_EQ(QFileInfo(settingsFile).absolutePath(), QFileInfo(dir.path()).absoluteFilePath());
-
+    EXPECT_TRUE(flagRaised && startedEmpty && savedThere);
+    // Both right under TMPDIR, named apart.
+    const QString tmp = QFileInfo(dir.path()).absoluteFilePath();
+    EXPECT_TRUE(QFileInfo(folder).absolutePath() == tmp && QFileInfo(settingsFile).absolutePath() == tmp);
+    const auto named = [](const char *pattern, const QString &path) {
+        return QRegularExpression(QString::fromLatin1(pattern)).match(QFileInfo(path).fileName()).hasMatch();
+    };
+    EXPECT_TRUE(named("^LeafwrighterSelfTest-[0-9A-F-]{36}$", folder)) << folder.toStdString();
+    EXPECT_TRUE(named("^lf\\.selftest\\.[0-9A-F-]{36}\\.ini$", settingsFile)) << settingsFile.toStdString();
     // Folder and settings file are gone (no lock file either); the user's file is untouched.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("user.ini")});
@@ -194,22 +144,16 @@ TEST_F(SelfTestRun, ThrowAwayStateIsSeparateAndRemoved)
 
 TEST(SelfTestList, ListText)
 {
-    struct Case {
-        QStringList items;
-        qsizetype limit;
-        QString want;
-    };
     const qsizetype all = std::numeric_limits<qsizetype>::max();
-    const QList<Case> cases{
-        {{}, all, QStringLiteral("[]")},
-        {{QStringLiteral("a"), QStringLiteral("b")}, all, QStringLiteral("[\"a\", \"b\"]")},
-        {{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}, 2, QStringLiteral("[\"a\", \"b\"]")},
-        {{QStringLiteral("a")}, 5, QStringLiteral("[\"a\"]")},
-        {{QStringLiteral("a")}, 0, QStringLiteral("[]")},
-        {{QStringLiteral("say \"hi\" \\ bye"), QString()}, all, QStringLiteral("[\"say \\\"hi\\\" \\\\ bye\", \"\"]")},
+    const QList<std::tuple<QStringList, qsizetype, QString>> cases{ // items, limit, text
+        {{}, all, "[]"},
+        {{"a", "b"}, all, "[\"a\", \"b\"]"},
+        {{"a", "b", "c"}, 2, "[\"a\", \"b\"]"},
+        {{"a"}, 0, "[]"},
+        {{"say \"hi\" \\ bye", ""}, all, "[\"say \\\"hi\\\" \\\\ bye\", \"\"]"},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(LWSelfTest::listText(c.items, c.limit), c.want) << c.want.toStdString();
+    for (const auto &c : cases)
+        EXPECT_EQ(LWSelfTest::listText(std::get<0>(c), std::get<1>(c)), std::get<2>(c)) << std::get<2>(c).toStdString();
 }
 
 } // namespace

@@ -132,41 +132,36 @@ TEST_F(FileAccess, ReplacesTheRealFileAndKeepsWhatItWas)
     const QString longest = QString(245, u'n') + ".velkfolio";
     const mode_t umask = ::umask(022);
     ::umask(umask);
+    const QString card = QStringLiteral("Card.velkfolio");
     struct Case {
         const char *name;
-        // Makes the layout in `f`; returns the path to save and the real file's path under `f`.
-        std::function<std::pair<QString, QString>(const QString &f)> arrange;
+        QString target, real; // the path saved to and the real file's path, under the case's folder
+        std::function<void(const QString &f)> arrange; // makes the layout in `f`
         bool needsRoot = false;
     };
     const Case cases[] = {
-        {"a link in a linked folder: the real design, not the file its text seems to name",
+        {"a link in a linked folder: the real design, not the file its text seems to name", "shortcut/Card.velkfolio",
+         "projects/acme/Card.velkfolio",
          [](const QString &f) {
              EXPECT_TRUE(QDir(f).mkpath("projects/acme/cards"));
              writeFile(f + "/projects/acme/Card.velkfolio", oldBytes);
              writeFile(f + "/Card.velkfolio", "unrelated");
              EXPECT_EQ(::symlink("projects/acme/cards", qPrintable(f + "/shortcut")), 0);
              EXPECT_EQ(::symlink("../Card.velkfolio", qPrintable(f + "/projects/acme/cards/Card.velkfolio")), 0);
-             return std::pair(f + "/shortcut/Card.velkfolio", QStringLiteral("projects/acme/Card.velkfolio"));
          }},
-        {"a dangling link: the file it names",
+        {"a dangling link: the file it names", "New.velkfolio", "real/New.velkfolio",
          [](const QString &f) {
              EXPECT_EQ(::symlink("real/New.velkfolio", qPrintable(f + "/New.velkfolio")), 0);
              EXPECT_TRUE(QDir(f).mkpath("real"));
-             return std::pair(f + "/New.velkfolio", QStringLiteral("real/New.velkfolio"));
          }},
-        {"another user's owner and group",
+        {"another user's owner and group", card, card,
          [](const QString &f) {
              writeFile(f + "/Card.velkfolio", oldBytes, 0660);
              EXPECT_EQ(::chown(qPrintable(f + "/Card.velkfolio"), 1234, 5678), 0);
-             return std::pair(f + "/Card.velkfolio", QStringLiteral("Card.velkfolio"));
          },
          true},
-        {"a private design",
-         [](const QString &f) {
-             writeFile(f + "/Card.velkfolio", oldBytes, 0600);
-             return std::pair(f + "/Card.velkfolio", QStringLiteral("Card.velkfolio"));
-         }},
-        {"an access list (user 1234 may write) and an extended attribute",
+        {"a private design", card, card, [](const QString &f) { writeFile(f + "/Card.velkfolio", oldBytes, 0600); }},
+        {"an access list (user 1234 may write) and an extended attribute", card, card,
          [](const QString &f) {
              // Owner rw, user 1234 rw, group r, mask rw, other r, as the kernel stores an access list.
              QByteArray acl("\x02\0\0\0", 4);
@@ -179,14 +174,9 @@ TEST_F(FileAccess, ReplacesTheRealFileAndKeepsWhatItWas)
              if (::setxattr(path, "user.comment", "for the fair", 12, 0) != 0 ||
                  ::setxattr(path, "system.posix_acl_access", acl.constData(), size_t(acl.size()), 0) != 0)
                  std::cout << "no extended attributes or access lists here: " << std::strerror(errno) << '\n';
-             return std::pair(f + "/Card.velkfolio", QStringLiteral("Card.velkfolio"));
          }},
-        {"a name of 250 bytes",
-         [&](const QString &f) {
-             writeFile(f + '/' + longName, oldBytes);
-             return std::pair(f + '/' + longName, longName);
-         }},
-        {"a new file of 255 bytes", [&](const QString &f) { return std::pair(f + '/' + longest, longest); }},
+        {"a name of 250 bytes", longName, longName, [&](const QString &f) { writeFile(f + '/' + longName, oldBytes); }},
+        {"a new file of 255 bytes", longest, longest, [](const QString &) {}},
     };
     for (bool named : {false, true}) {
         int index = 0;
@@ -195,17 +185,16 @@ TEST_F(FileAccess, ReplacesTheRealFileAndKeepsWhatItWas)
             if (c.needsRoot && !root())
                 continue;
             const QString f = folder(QStringLiteral("%1-%2").arg(named).arg(index++));
-            const std::pair<QString, QString> where = c.arrange(f);
-            const QString &target = where.first, &real = where.second;
+            c.arrange(f);
             // Afterwards: only the real file changed, to the new bytes, with what it had before.
             QStringList expected = tree(f);
             const auto earlier = std::find_if(expected.begin(), expected.end(),
-                                              [&](const QString &line) { return line.startsWith(real + ": "); });
+                                              [&](const QString &line) { return line.startsWith(c.real + ": "); });
             const bool existed = earlier != expected.end();
             if (existed)
                 earlier->replace(": " + oldBytes + ' ', ": " + newBytes + ' ');
             else
-                expected.append(fileLine(real, newBytes, 0666 & ~umask, ::geteuid(), ::getegid()));
+                expected.append(fileLine(c.real, newBytes, 0666 & ~umask, ::geteuid(), ::getegid()));
             expected.sort();
 
             std::optional<mode_t> createdMode;
@@ -216,7 +205,7 @@ TEST_F(FileAccess, ReplacesTheRealFileAndKeepsWhatItWas)
                 ::fstat(fd, &temp);
                 createdMode = temp.st_mode & 07777;
             };
-            EXPECT_EQ(LWFileAccess::replaceFile(target, newBytes, probe).toStdString(), "");
+            EXPECT_EQ(LWFileAccess::replaceFile(f + '/' + c.target, newBytes, probe).toStdString(), "");
             EXPECT_EQ(tree(f).join('\n').toStdString(), expected.join('\n').toStdString());
             // The earlier contents are never readable through the temporary but by its owner.
             ASSERT_TRUE(createdMode.has_value());

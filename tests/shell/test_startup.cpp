@@ -248,13 +248,11 @@ TEST_F(SecondLaunch, HandsItsDesignOverAndEndsSilently)
     const QString design = dir.filePath(QStringLiteral("Hand Over.velkfolio"));
     ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt), QUrl::fromLocalFile(design)).ok());
     startFirst();
-    QElapsedTimer clock;
-    clock.start();
     // Relative to the second launch's own folder.
     later.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("leafwrighter")),
                 {QStringLiteral("Hand Over.velkfolio")});
-    ASSERT_TRUE(later.waitForFinished(10000));
-    EXPECT_LT(clock.elapsed(), 10000);
+    // It gives up after 10 s of retrying; the margin is for a loaded sanitizer run.
+    ASSERT_TRUE(later.waitForFinished(30000));
     EXPECT_EQ(later.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(later.exitCode(), 0);
     EXPECT_EQ(later.readAllStandardOutput().toStdString(), "");

@@ -72,8 +72,11 @@ EditorScreen::EditorScreen(LWApp &app, LWEditor &editor, QWidget *parent)
 {
     setAttribute(Qt::WA_NoSystemBackground);
     auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(10, 10, 10, 10);
-    row->setSpacing(10);
+    // The rail, layers and inspector are bezels whose shadows keep 12 px around each panel: that
+    // room is the gap at the sides and between neighbours, so the screen adds none of its own
+    // (a two-sided design's toolbar still fits the first window size).
+    row->setContentsMargins(0, 10, 0, 10);
+    row->setSpacing(0);
     row->addWidget(m_rail, 0, Qt::AlignVCenter);
     // The widths are the panels'; each bezel keeps its shadow's room around it.
     const int shadow = Bezel::shadowMargins().left() + Bezel::shadowMargins().right();

@@ -63,7 +63,7 @@ protected:
 TEST_F(ScreenTest, LayoutGivesTheCanvasWhatThePanelsLeave)
 {
     const int panels = screen->rail()->width() + screen->layers()->width() + screen->inspector()->width();
-    EXPECT_EQ(screen->canvas()->width(), screen->width() - 20 - 30 - panels); // margins and spacing
+    EXPECT_EQ(screen->canvas()->width(), screen->width() - panels); // the panels' shadows are the gaps
 }
 
 TEST_F(ScreenTest, KeysActOnceAndOnlyWhenNothingElseHasThem)
