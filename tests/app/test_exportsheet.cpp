@@ -67,7 +67,8 @@ protected:
     void exportCard(ExportSheet &sheet, const QList<Step> &then = {})
     {
         prompts->calls.clear();
-        prompts->script = QList<Step>{ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(QStringLiteral("Card.jpg"))))} + then;
+        prompts->script = then;
+        prompts->script.prepend(ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(QStringLiteral("Card.jpg")))));
         sheet.runExport();
     }
     // Nothing written, announced or kept.

@@ -50,7 +50,8 @@ using PreflightTest = AppTest;
 TEST(PreflightSort, ProblemsThenWarningsThenInfosInFoundOrder)
 {
     QStringList order;
-    for (const Issue &i : PreflightSheet::sorted({issue(Level::info, 0, {}, "info"), issue(Level::problem, 0, {}, "problem A"),
+    for (const Issue &i : PreflightSheet::sorted({issue(Level::info, 0, {}, "info"),
+                                                  issue(Level::problem, 0, {}, "problem A"),
                                                   issue(Level::warning, 0, {}, "warning"),
                                                   issue(Level::problem, 1, {}, "problem B")}))
         order.append(i.message);

@@ -39,7 +39,9 @@ using SizeTest = AppTest;
 TEST_F(SizeTest, OpensOnTheDesignAndAppliesTheChoice)
 {
     const LWSizePreset a4 = LWSizePreset::a4;
-    auto widthTo = [](const char *text) { return [text](SizeSheet &s) { type(s.widthField(), QString::fromLatin1(text)); }; };
+    auto widthTo = [](const char *text) {
+        return [text](SizeSheet &s) { type(s.widthField(), QString::fromLatin1(text)); };
+    };
     const struct {
         const char *name;
         LWDocument doc;
@@ -107,7 +109,8 @@ TEST_F(SizeTest, FieldsTakeFiniteNumbersAndPendingText)
         if (byReturn)
             QTest::keyClick(sheet.widthField()->lineEdit(), Qt::Key_Return);
         else
-            QTest::mouseClick(sheet.applyButton(), Qt::LeftButton, {}, sheet.applyButton()->capsuleRect().center().toPoint());
+            QTest::mouseClick(sheet.applyButton(), Qt::LeftButton, {},
+                              sheet.applyButton()->capsuleRect().center().toPoint());
         EXPECT_DOUBLE_EQ(editor->doc().width, 432);
         EXPECT_FALSE(sheet.isVisible());
     }

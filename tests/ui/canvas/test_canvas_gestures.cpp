@@ -200,7 +200,8 @@ TEST_F(GestureTest, RotationAndLineEnds)
     c.drag({200, 300}, {{260, 370}}, shift);
     const auto [from, to] = c.at(0).lineEnds();
     EXPECT_EQ(from, QPointF(100, 300));
-    EXPECT_NEAR(to.x() - 100, to.y() - 300, 1e-9); // 45 degrees
+    EXPECT_NEAR(to.x() - 100, to.y() - 300, 1e-9); // 45 degrees, the drag's length kept
+    EXPECT_NEAR(std::hypot(to.x() - 100, to.y() - 300), std::hypot(160, 70), 1e-9);
 
     for (auto [deg, want] : {std::pair{22.4, 0.0}, {22.6, 45.0}, {-22.6, -45.0}, {180.0, 180.0}}) {
         const QPointF p = LWGeometry::constrain45({10, 10}, {10 + 5 * std::cos(deg * M_PI / 180), 10 + 5 * std::sin(deg * M_PI / 180)});
@@ -214,6 +215,8 @@ TEST_F(GestureTest, RotationAndLineEnds)
     const LWElement rebuilt = LWEditor::lineElement(line, {0, 0}, {10, 0});
     EXPECT_EQ(std::tuple(rebuilt.id, rebuilt.name, rebuilt.opacity, rebuilt.stroke),
               std::tuple(line.id, line.name, line.opacity, line.stroke));
+    line.stroke.reset(); // a line never loses its stroke
+    EXPECT_EQ(LWEditor::lineElement(line, {0, 0}, {10, 0}).stroke, LWStroke(LWColor::black, 1, 0));
 }
 
 TEST_F(GestureTest, ReleaseRules)
@@ -284,6 +287,8 @@ TEST_F(GestureTest, CreationMakesOneItemAndReturnsToSelect)
         EXPECT_EQ(c.ed->tool(), LWTool::select);
         EXPECT_EQ(c.ed->selection(), QList<QUuid>{c.at(0).id});
         EXPECT_EQ(c.g.creating(), std::nullopt);
+        if (k.tool == LWTool::icon)
+            EXPECT_EQ(c.at(0).icon, c.ed->iconForTool());
     }
 
     // Lines: a click is a default line, Shift keeps the drag's length on 45 degrees.

@@ -71,6 +71,8 @@ TEST_F(OverlayTest, BleedBandTrimSafeAndGrid)
     EXPECT_EQ(img.pixelColor(8, 8), QColor(41, 41, 41));
     EXPECT_EQ(count(img, img.rect(), red), 0);
     EXPECT_GT(img.pixelColor(v({100, 0}).toPoint()).alpha(), 60); // the trim line
+    toggles(false, false, false, false);
+    EXPECT_EQ(paint().pixelColor(v({100, 0}).toPoint()).alpha(), 0);
 
     toggles(false, false, true, false);
     img = paint();

@@ -68,12 +68,12 @@ TEST_F(ScreenTest, LayoutGivesTheCanvasWhatThePanelsLeave)
 
 TEST_F(ScreenTest, KeysActOnceAndOnlyWhenNothingElseHasThem)
 {
-    // Once per press; the nudge sizes are the editor's own.
-    press(Qt::Key_Left);
-    EXPECT_EQ(x(), 99);
-    press(Qt::Key_Left, Qt::ControlModifier);
-    press(Qt::Key_Left, Qt::MetaModifier);
-    EXPECT_EQ(x(), 99);
+    // Once per press: Shift is the big step, Alt the plain one, Ctrl and Meta are not arrows' keys.
+    for (auto [mods, want] : {std::pair{Qt::KeyboardModifiers(), 99.0}, {Qt::ShiftModifier, 89.0},
+                              {Qt::AltModifier, 88.0}, {Qt::ControlModifier, 88.0}, {Qt::MetaModifier, 88.0}}) {
+        press(Qt::Key_Left, mods);
+        EXPECT_EQ(x(), want) << int(mods);
+    }
 
     // Nothing with a text field focused, a sheet set, a popover open or another window active.
     auto *field = new QLineEdit(screen);
@@ -93,7 +93,7 @@ TEST_F(ScreenTest, KeysActOnceAndOnlyWhenNothingElseHasThem)
     QApplication::setActiveWindow(&other);
     QTest::keyClick(host.get(), Qt::Key_Left);
     QApplication::setActiveWindow(host.get());
-    EXPECT_EQ(x(), 99);
+    EXPECT_EQ(x(), 88);
 
     press(Qt::Key_Delete);
     EXPECT_EQ(ed->elements().size(), 2);
