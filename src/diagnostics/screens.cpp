@@ -18,7 +18,7 @@ std::optional<QImage> render(QWidget *view, QSize size, double settle)
     const std::unique_ptr<QWidget> window(view);
     window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     window->setAttribute(Qt::WA_DontShowOnScreen);
-    window->resize(size);
+    window->setFixedSize(size); // exact, whatever the content's minimum
     window->show();
 
     QElapsedTimer clock;

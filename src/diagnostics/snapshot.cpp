@@ -65,16 +65,23 @@ std::optional<int> handle(const QStringList &args, const LWReportSink &out, cons
     case Request::Mode::contactSheet:
         return writeContactSheet(path, out) ? 0 : 1;
     case Request::Mode::snapshot:
-        (void)QDir().mkpath(path); // a failure shows as files not written, which are skipped
+    {
+        (void)QDir().mkpath(path); // a failure shows as files not written
+        QStringList failed;
         if (writers.samples)
-            writers.samples(path, r->only);
+            failed += writers.samples(path, r->only);
         if (writers.iconSheet)
-            writers.iconSheet(QDir(path).filePath(QStringLiteral("icons.png")));
+            failed += writers.iconSheet(QDir(path).filePath(QStringLiteral("icons.png")));
         if (writers.screens)
-            writers.screens(path);
-        if (out)
-            out(QStringLiteral("Snapshots written to %1").arg(path).toUtf8(), true);
-        return 0;
+            failed += writers.screens(path);
+        if (out) {
+            for (const QString &file : failed)
+                out(QStringLiteral("Could not write %1").arg(file).toUtf8(), true);
+            if (failed.isEmpty())
+                out(QStringLiteral("Snapshots written to %1").arg(path).toUtf8(), true);
+        }
+        return failed.isEmpty() ? 0 : 1;
+    }
     }
     return std::nullopt;
 }

@@ -30,12 +30,13 @@ struct Request {
 [[nodiscard]] std::optional<Request> request(const QStringList &args);
 
 // The snapshot mode's writers: sample renders of templates (folder, selection), the icon sheet
-// (its file) and the interface screenshots (folder). A writer not built yet is left empty and
-// skipped; they report nothing (a file that cannot be made is skipped silently).
+// (its file) and the interface screenshots (folder). Each returns the absolute paths of the
+// files it could not make (no bitmap, no PNG data or a failed write); a writer left empty is
+// skipped.
 struct SnapshotWriters {
-    std::function<void(const QString &folder, const std::optional<QString> &only)> samples;
-    std::function<void(const QString &file)> iconSheet;
-    std::function<void(const QString &folder)> screens;
+    std::function<QStringList(const QString &folder, const std::optional<QString> &only)> samples;
+    std::function<QStringList(const QString &file)> iconSheet;
+    std::function<QStringList(const QString &folder)> screens;
 };
 // The writers the program uses (snapshotwriters.cpp: new writers join there).
 SnapshotWriters snapshotWriters();
@@ -43,8 +44,9 @@ SnapshotWriters snapshotWriters();
 // Acts on request(args) (the full list, program path first): none when no option applies, else
 // the exit status. Raises VELKTestFlags::running before any work and leaves it raised. Contact
 // sheets: 0 when all four were written, else 1; one sheet: likewise. Snapshot: creates the folder
-// with its parents (a failure is ignored), runs the writers, prints "Snapshots written to
-// <folder>" and returns 0. Relative paths are taken from the current folder and printed absolute.
+// with its parents (a failure is ignored), runs the writers, prints "Could not write <path>" for
+// every file not made, then "Snapshots written to <folder>" and 0 only when none failed, else 1.
+// Relative paths are taken from the current folder and printed absolute.
 [[nodiscard]] std::optional<int> handle(const QStringList &args, const LWReportSink &out = LWStdoutSink(),
                                         const SnapshotWriters &writers = snapshotWriters());
 
@@ -77,6 +79,20 @@ int contactSheetHeight(const QList<Section> &sections);
 // gives false.
 [[nodiscard]] bool writeContactSheet(const QString &title, const QList<Section> &sections,
                                      const QString &file, const LWReportSink &out = LWStdoutSink());
+
+// The templates the sample renders use, order kept. Without a selection: those whose base id's
+// last three characters read as a decimal n with n mod 9 == 1; "all" or an empty text: every
+// one; else those whose id begins with the text.
+QList<LWTemplate> sampleTemplates(const std::optional<QString> &only,
+                                  const QList<LWTemplate> &from);
+// One PNG per chosen template of `from` in `folder`, named "<id>.png": a card's two sides side by
+// side on grey (756 pixels a side), any other kind's first page 765 pixels wide. Returns the
+// paths not written (a card without a back page is one of them).
+QStringList writeSamples(const QString &folder, const std::optional<QString> &only,
+                         const QList<LWTemplate> &from);
+QStringList writeSamples(const QString &folder, const std::optional<QString> &only);
+// Every built-in icon in a grid of 10 columns of 120-pixel cells, each with its id below.
+[[nodiscard]] bool writeIconSheet(const QString &file);
 
 // The image as PNG at 72 DPI in place of `file` (through the safe replacement); false when no
 // data could be made or the write failed. Shared by every image-writing mode.

@@ -1,8 +1,16 @@
+#include "diagnostics/screens.h"
 #include "diagnostics/snapshot.h"
 
-// The snapshot mode's writers. The sample renders, the icon sheet and the interface screenshots
-// are not built yet; each joins here when it is (samples, iconSheet, screens).
+#include <QFileInfo>
+
+// The snapshot mode's writers.
 LWSnapshot::SnapshotWriters LWSnapshot::snapshotWriters()
 {
-    return {};
+    SnapshotWriters w;
+    w.samples = [](const QString &folder, const std::optional<QString> &only) { return writeSamples(folder, only); };
+    w.iconSheet = [](const QString &file) {
+        return writeIconSheet(file) ? QStringList() : QStringList{QFileInfo(file).absoluteFilePath()};
+    };
+    w.screens = [](const QString &folder) { return LWScreens::write(folder); };
+    return w;
 }

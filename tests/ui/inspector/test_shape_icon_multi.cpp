@@ -44,27 +44,26 @@ TEST_F(Shape, GroupsFollowTheShapeKind)
     const LWElement path = LWElement::makePath(points, {72, 72, 60, 60}, LWFill::solid(blue), false, std::nullopt);
     const struct {
         LWElement e;
-        QList<bool> groups; // fill, shape, outline
-        QList<bool> sliders; // corners, sides, inner
-        QString sidesLabel, outlineTitle;
+        QList<bool> shown; // fill, shape, outline groups; corners, sides, inner sliders
+        bool star, line;
     } cases[] = {
-        {shape(LWShapeKind::triangle), {true, false, true}, {false, false, false}, "Sides", "Outline"},
-        {shape(LWShapeKind::ellipse), {true, false, true}, {false, false, false}, "Sides", "Outline"},
-        {path, {true, false, true}, {false, false, false}, "Sides", "Outline"},
-        {shape(LWShapeKind::rectangle), {true, true, true}, {true, false, false}, "Sides", "Outline"},
-        {shape(LWShapeKind::polygon), {true, true, true}, {false, true, false}, "Sides", "Outline"},
-        {shape(LWShapeKind::star), {true, true, true}, {false, true, true}, "Points", "Outline"},
-        {LWElement::makeLine({72, 72}, {144, 72}, LWStroke(ink, 2)), {false, false, true}, {false, false, false},
-         "Sides", "Line"},
+        {shape(LWShapeKind::triangle), {true, false, true, false, false, false}, false, false},
+        {path, {true, false, true, false, false, false}, false, false},
+        {shape(LWShapeKind::rectangle), {true, true, true, true, false, false}, false, false},
+        {shape(LWShapeKind::polygon), {true, true, true, false, true, false}, false, false},
+        {shape(LWShapeKind::star), {true, true, true, false, true, true}, true, false},
+        {LWElement::makeLine({72, 72}, {144, 72}, LWStroke(ink, 2)), {false, false, true, false, false, false}, false,
+         true},
     };
     for (const auto &c : cases) {
         open(letter({c.e}), {c.e.id});
         auto *s = show<ShapeSection>(c.e.id);
-        const std::string what = c.e.name.toStdString() + " " + std::to_string(static_cast<int>(c.e.shape));
-        EXPECT_EQ(shown(*s, {s->fillGroup(), s->shapeGroup(), s->strokeGroup()}), c.groups) << what;
-        EXPECT_EQ(shown(*s, {s->cornersSlider(), s->sidesSlider(), s->innerSlider()}), c.sliders) << what;
-        EXPECT_EQ(s->sidesSlider()->label(), c.sidesLabel);
-        EXPECT_EQ(s->strokeGroup()->title(), c.outlineTitle);
+        SCOPED_TRACE(static_cast<int>(c.e.shape));
+        EXPECT_EQ(shown(*s, {s->fillGroup(), s->shapeGroup(), s->strokeGroup(), s->cornersSlider(), s->sidesSlider(),
+                             s->innerSlider()}),
+                  c.shown);
+        EXPECT_EQ(s->sidesSlider()->label(), c.star ? "Points" : "Sides");
+        EXPECT_EQ(s->strokeGroup()->title(), c.line ? "Line" : "Outline");
     }
 }
 
@@ -102,7 +101,6 @@ TEST_F(Shape, CornersBoundFollowsTheFrame)
     LabeledSlider *corners = s->cornersSlider();
     EXPECT_EQ((std::array{corners->slider()->lower(), corners->slider()->upper(), corners->slider()->step()}),
               (std::array{0.0, 20.0, 0.5}));
-    EXPECT_EQ(corners->readout(), "7.5");
 
     ed->updateElements({r.id}, "Size", std::nullopt, [](LWElement &e) { e.setFrame({72, 72, 60, 30}); });
     EXPECT_EQ(s->cornersSlider(), corners);
@@ -121,29 +119,11 @@ TEST_F(Shape, CornersBoundFollowsTheFrame)
     EXPECT_EQ(el(flat.id).cornerRadius, 0.0);
 }
 
-TEST_F(Shape, StarAndPolygonSliders)
-{
-    const LWElement star = shape(LWShapeKind::star), polygon = shape(LWShapeKind::polygon);
-    open(letter({star, polygon}), {star.id});
-    auto *s = show<ShapeSection>(star.id);
-    EXPECT_EQ(s->innerSlider()->readout(), "45%");
-    slideTo(s->innerSlider(), 10);
-    EXPECT_DOUBLE_EQ(el(star.id).innerRatio, 0.1);
-    EXPECT_EQ(s->innerSlider()->readout(), "10%");
-    slideTo(s->sidesSlider(), 12); // "Points"
-    EXPECT_EQ(el(star.id).sides, 12);
-
-    s = show<ShapeSection>(polygon.id);
-    slideTo(s->sidesSlider(), 8);
-    EXPECT_EQ(el(polygon.id).sides, 8);
-    s->sidesSlider()->slider()->adjust(true); // written unsnapped, stored whole
-    EXPECT_EQ(el(polygon.id).sides, 9);
-}
-
 TEST_F(Shape, EditsCoalescePerSliderAndPaintControl)
 {
-    const LWElement r = shape(LWShapeKind::rectangle), star = shape(LWShapeKind::star);
-    open(letter({r, star}), {r.id});
+    const LWElement r = shape(LWShapeKind::rectangle), star = shape(LWShapeKind::star),
+                     polygon = shape(LWShapeKind::polygon);
+    open(letter({r, star, polygon}), {r.id});
     auto *s = show<ShapeSection>(r.id);
     for (double v : {2.0, 4.0, 6.0}) {
         advance(0.5);
@@ -173,8 +153,15 @@ TEST_F(Shape, EditsCoalescePerSliderAndPaintControl)
     advance(0.1);
     slideTo(s->sidesSlider(), 7);
     advance(0.1);
-    slideTo(s->innerSlider(), 30);
+    slideTo(s->innerSlider(), 10);
     EXPECT_EQ(steps(), 6);
+    EXPECT_EQ(el(star.id).sides, 7);
+    EXPECT_DOUBLE_EQ(el(star.id).innerRatio, 0.1);
+    EXPECT_EQ(s->innerSlider()->readout(), "10%"); // shown as a percentage of the ratio
+
+    s = show<ShapeSection>(polygon.id);
+    s->sidesSlider()->slider()->adjust(true); // written unsnapped, stored whole
+    EXPECT_EQ(el(polygon.id).sides, 7);
 }
 
 TEST_F(Icon, PreviewTitleAndPicking)
@@ -190,7 +177,6 @@ TEST_F(Icon, PreviewTitleAndPicking)
     auto *s = show<IconSection>(bare.id);
     EXPECT_EQ(s->preview()->name(), "star");
     EXPECT_EQ(s->title()->text(), "");
-    EXPECT_EQ(s->preview()->size(), QSize(34, 34));
     s = show<IconSection>(unknown.id);
     EXPECT_EQ(s->title()->text(), "zzz-unknown");
 
@@ -215,22 +201,11 @@ TEST_F(Icon, PreviewTitleAndPicking)
     EXPECT_EQ(el(phone.id).icon, "star");
     EXPECT_EQ(el(phone.id).name, "My mark");
 
-    // "Change…", then a click outside the popover: nothing changes.
-    const LWDocument before = ed->doc();
-    s->changeButton()->click();
-    ASSERT_TRUE(s->popover());
-    QTest::mouseClick(s->popover(), Qt::LeftButton, {}, QPoint(-20, -20));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(s->popover(), nullptr);
-    EXPECT_EQ(ed->doc(), before);
-
-    // The preview stays white whatever the icon's colour; the outline starts at 1 pt.
+    // The preview stays white whatever the icon's colour.
     const LWColor red = LWColor::hex(0xA81D26);
     clickChip(s->fillEditor()->swatches(), s->fillEditor()->swatches()->shownChips().indexOf(red));
     EXPECT_EQ(el(phone.id).fill, LWFill::solid(red));
     EXPECT_EQ(s->preview()->color(), QColor(Qt::white));
-    s->strokeEditor()->toggle()->click();
-    EXPECT_EQ(el(phone.id).stroke, LWStroke(ink, 1, 0));
 }
 
 TEST_F(Multi, OnePickColoursEachKindItsOwnWay)
@@ -245,13 +220,9 @@ TEST_F(Multi, OnePickColoursEachKindItsOwnWay)
     LWElement photo = LWElement::makePhoto({300, 300, 100, 100});
     const LWElement icon = LWElement::makeIcon("phone", {300, 72, 40, 40}, LWFill::solid(ink));
     const LWElement g = groupOf({shape(LWShapeKind::ellipse, {400, 400, 30, 30})});
-    LWElement locked = shape(LWShapeKind::rectangle, {72, 500, 40, 40});
-    locked.locked = true;
-    const QList<LWElement> all = {text, gradient, line, bareLine, photo, icon, g, locked};
+    const QList<LWElement> all = {text, gradient, line, bareLine, photo, icon, g};
     open(letter(all), ids(all));
     auto *s = show<MultiSection>();
-    EXPECT_EQ(s->group()->title(), "Color for all selected shapes");
-    EXPECT_EQ(s->swatches()->colors(), ed->docColors());
     const qsizetype index = s->swatches()->shownChips().indexOf(pick);
     ASSERT_GE(index, 0);
     const LWDocument before = ed->doc();
@@ -266,7 +237,6 @@ TEST_F(Multi, OnePickColoursEachKindItsOwnWay)
     EXPECT_EQ(el(icon.id).fill, LWFill::solid(pick));
     EXPECT_EQ(el(g.id).fill, LWFill::solid(pick));
     EXPECT_EQ(el(g.id).children, g.children);
-    EXPECT_EQ(el(locked.id), locked);
     EXPECT_EQ(steps(), 1);
     ed->undo();
     EXPECT_EQ(ed->doc(), before);

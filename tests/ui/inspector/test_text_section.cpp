@@ -1,7 +1,7 @@
 // The font family picker and the text section against a made-up font registry: what the lists
 // show, what each control writes, under which undo steps, and what survives a refresh.
 #include "fakefonts.h"
-#include "inspector_fixture.h"
+#include "section_fixture.h"
 #include "kit/chipbutton.h"
 #include "kit/colorwell.h"
 #include "kit/labeledslider.h"
@@ -9,7 +9,6 @@
 #include "kit/popover.h"
 #include "kit/searchfield.h"
 #include "kit/segmentedpicker.h"
-#include "kit/symbols.h"
 #include "ui/inspector/fontfamilypicker.h"
 #include "ui/inspector/swatches.h"
 #include "ui/inspector/textsection.h"
@@ -33,11 +32,8 @@ QStringList rows(const FontFamilyPicker &picker)
     const QAbstractItemModel *m = picker.list()->model();
     for (int i = 0; i < m->rowCount(); ++i) {
         const QModelIndex index = m->index(i, 0);
-        const int kind = index.data(FontFamilyPicker::KindRole).toInt();
-        const QString text = index.data().toString();
-        out << (kind == FontFamilyPicker::IncludedHeader || kind == FontFamilyPicker::InstalledHeader
-                    ? "[" + text + "]"
-                    : text);
+        const bool header = index.data(FontFamilyPicker::KindRole).toInt() <= FontFamilyPicker::InstalledHeader;
+        out << (header ? "[" + index.data().toString() + "]" : index.data().toString());
     }
     return out;
 }
@@ -65,32 +61,27 @@ protected:
     FakeFonts fonts;
 };
 
-class Text : public InspectorTest {
+// A Letter page with one text box of `t` in a 200 × 40 frame, selected, its section on show.
+class Text : public SectionTest {
 protected:
-    // A Letter page with one text box of `t` in a 200 × 40 frame, selected, its section on show
-    // and refreshed after every change, as the inspector's routing does.
     void open(const LWText &t, const LWRect &frame = {100, 100, 200, 40})
     {
         const LWElement e = LWElement::makeText(t, frame);
         id = e.id;
-        editor = make(letter({e}), {e.id});
-        section = std::make_unique<TextSection>(*editor, id, fonts);
-        QObject::connect(editor.get(), &LWEditor::docChanged, section.get(), [this] { section->refresh(); });
-        section->resize(276, section->sizeHint().height());
-        section->show();
+        SectionTest::open(letter({e}), {e.id});
+        section = show<TextSection>(id, fonts);
     }
-    LWText text() const { return *editor->element(id)->text; }
-    LWRect frame() const { return editor->element(id)->frame; }
-    qsizetype steps() const { return editor->undoStack().size(); }
-    void typeSize(const QString &typed)
+    void TearDown() override
     {
-        section->sizeField()->lineEdit()->setText(typed);
-        section->sizeField()->commitPending();
+        SectionTest::section.reset(); // before the fonts it reads
+        SectionTest::TearDown();
     }
+    LWText text() const { return *el(id).text; }
+    LWRect frame() const { return el(id).frame; }
+    void typeSize(const QString &typed) { commit(section->sizeField(), typed); }
 
     FakeFonts fonts;
-    std::unique_ptr<LWEditor> editor;
-    std::unique_ptr<TextSection> section;
+    TextSection *section = nullptr;
     QUuid id;
 };
 
@@ -119,12 +110,7 @@ TEST_F(Picker, SearchFiltersEachListAndKeepsTheInstalledHeader)
         picker.searchField()->lineEdit()->setText(c.query);
         EXPECT_EQ(rows(picker), c.want) << c.query.toStdString();
     }
-    EXPECT_EQ(FontFamilyPicker::filtered({"Ab", "aB", "b"}, "AB"), QStringList({"Ab", "aB"}));
-}
-
-TEST_F(Picker, HighlightsTheCurrentFamilyAndTellsTheLicenceOfIncludedOnes)
-{
-    FontFamilyPicker picker(fonts, "Gamma Sans");
+    // Only the current family is lit; an included one names its licence.
     QStringList lit;
     const QAbstractItemModel *m = picker.list()->model();
     for (int i = 0; i < m->rowCount(); ++i)
@@ -133,21 +119,6 @@ TEST_F(Picker, HighlightsTheCurrentFamilyAndTellsTheLicenceOfIncludedOnes)
     EXPECT_EQ(lit, QStringList({"Gamma Sans"}));
     EXPECT_EQ(rowOf(picker, "Alpha Sans").data(Qt::ToolTipRole).toString(),
               "Alpha Sans — included with VELK Leafwrighter (SIL Open Font License)");
-    EXPECT_EQ(rowOf(picker, "Courier Y").data(Qt::ToolTipRole).toString(), "Courier Y");
-    EXPECT_FALSE(rowOf(picker, inc.mid(1, inc.size() - 2)).flags() & Qt::ItemIsEnabled);
-}
-
-TEST_F(Picker, AClickOnAFamilyPicksItOnceAndHeadersTakeNoClicks)
-{
-    FontFamilyPicker picker(fonts, {});
-    picker.show();
-    QStringList picked;
-    QObject::connect(&picker, &FontFamilyPicker::picked, [&](const QString &f) { picked << f; });
-    clickRow(picker, "VELK Fonts (included)");
-    clickRow(picker, "Fonts on this computer");
-    EXPECT_TRUE(picked.isEmpty());
-    clickRow(picker, "Beta Serif");
-    EXPECT_EQ(picked, QStringList({"Beta Serif"}));
 }
 
 TEST_F(Picker, LooksUpFacesOnlyForTheRowsItPaints)
@@ -156,17 +127,16 @@ TEST_F(Picker, LooksUpFacesOnlyForTheRowsItPaints)
         fonts.installed << QString("Family %1").arg(i, 4, 10, QChar('0'));
     FontFamilyPicker picker(fonts, {});
     picker.show();
-    (void)picker.grab();
     const qsizetype visible = FontFamilyPicker::listHeight / FontFamilyPicker::rowHeight + 1;
-    EXPECT_GT(fonts.membersAsked.size(), 0);
-    EXPECT_LE(fonts.membersAsked.size(), visible);
-    EXPECT_LE(fonts.fontCalls, visible);
-    fonts.membersAsked.clear();
-    picker.searchField()->lineEdit()->setText("7");
-    (void)picker.grab();
-    EXPECT_GT(fonts.membersAsked.size(), 0);
-    EXPECT_LE(fonts.membersAsked.size(), visible);
-    EXPECT_TRUE(fonts.membersAsked.filter("Family").size() == fonts.membersAsked.size()) << "only matching rows";
+    for (const QString &query : {QString(), QString("7")}) {
+        fonts.membersAsked.clear();
+        picker.searchField()->lineEdit()->setText(query);
+        (void)picker.grab();
+        EXPECT_GT(fonts.membersAsked.size(), 0);
+        EXPECT_LE(fonts.membersAsked.size(), visible);
+    }
+    EXPECT_LE(fonts.fontCalls, 2 * visible);
+    EXPECT_EQ(fonts.membersAsked.filter("7").size(), fonts.membersAsked.size()); // only matching rows
 }
 
 TEST(FamilyChoice, KeepsTheStyleElseRegularElseTheFirstFace)
@@ -207,18 +177,21 @@ TEST_F(Text, FamilyButtonStylePickerAndThePopover)
     for (const auto &c : cases) {
         open(sample(c.font));
         EXPECT_EQ(section->familyButton()->text(), c.button) << c.font;
-        EXPECT_EQ(section->stylePicker()->parentWidget()->isVisibleTo(section.get()), c.style) << c.font;
-        if (c.style)
+        EXPECT_EQ(section->stylePicker()->parentWidget()->isVisibleTo(section), c.style) << c.font;
+        if (c.style) {
             EXPECT_EQ(section->stylePicker()->currentIndex(), c.index) << c.font;
+        }
     }
-    EXPECT_EQ(section->familyButton()->toolTip(), "Choose any font installed on this computer");
 
-    // An unknown face picks Regular; the popover closes after the pick.
+    // Headers take no clicks; an unknown face picks Regular, one step; the popover closes.
     section->familyButton()->click();
     ASSERT_TRUE(section->popover() && section->popover()->isOpen());
     auto *picker = static_cast<FontFamilyPicker *>(section->popover()->content());
     EXPECT_EQ(picker->current(), "Missing-Face");
     const qsizetype before = steps();
+    clickRow(*picker, "VELK Fonts (included)");
+    clickRow(*picker, "Fonts on this computer");
+    EXPECT_EQ(steps(), before);
     clickRow(*picker, "Beta Serif");
     EXPECT_EQ(text().fontName, "BetaSerif-Regular");
     EXPECT_EQ(steps(), before + 1);
@@ -235,7 +208,6 @@ TEST_F(Text, FamilyButtonStylePickerAndThePopover)
     open(sample("AlphaSans-Regular"));
     section->stylePicker()->activated(1);
     EXPECT_EQ(text().fontName, "AlphaSans-Bold");
-    EXPECT_EQ(section->stylePicker()->currentIndex(), 1);
     EXPECT_EQ(steps(), 1);
 }
 
@@ -245,13 +217,12 @@ TEST_F(Text, TypingClearsTheSampleAndCoalescesWithinTheWindow)
     t.placeholder = true;
     open(t);
     QPlainTextEdit *edit = section->textEdit();
-    QApplication::setActiveWindow(section.get());
+    QApplication::setActiveWindow(section);
     edit->setFocus();
-    EXPECT_TRUE(section->sampleNote()->isVisibleTo(section.get()));
-    EXPECT_EQ(section->sampleNote()->text(), "Sample text — type your own.");
+    EXPECT_TRUE(section->sampleNote()->isVisibleTo(section));
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_W);
-    EXPECT_FALSE(section->sampleNote()->isVisibleTo(section.get()));
+    EXPECT_FALSE(section->sampleNote()->isVisibleTo(section));
     EXPECT_FALSE(text().placeholder);
     EXPECT_EQ(text().string, "w");
     for (const char c : QByteArray("ord")) {
@@ -274,7 +245,7 @@ TEST_F(Text, TypingClearsTheSampleAndCoalescesWithinTheWindow)
     EXPECT_EQ(edit->toPlainText(), "wxords");
     EXPECT_EQ(edit->textCursor().position(), 2);
     edit->moveCursor(QTextCursor::End);
-    editor->undo();
+    ed->undo();
     EXPECT_EQ(section->textEdit(), edit);
     EXPECT_EQ(edit->toPlainText(), "word");
     EXPECT_EQ(edit->textCursor().position(), 4);
@@ -314,7 +285,6 @@ TEST_F(Text, SlidersCoalescePerControlAndTogglesTakeStepsOfTheirOwn)
     bold->click(); // Beta Serif has no bold face: a step, the name kept, unlit
     EXPECT_EQ(steps(), 2);
     EXPECT_EQ(text().fontName, "BetaSerif-Regular");
-    EXPECT_FALSE(static_cast<LWFontSource &>(fonts).has(text().fontName, LWFonts::boldTrait));
     section->trackingSlider()->slider()->adjust(true);
     EXPECT_EQ(text().tracking, 5);
     EXPECT_EQ(steps(), 3);
@@ -323,12 +293,11 @@ TEST_F(Text, SlidersCoalescePerControlAndTogglesTakeStepsOfTheirOwn)
     EXPECT_EQ(steps(), 4);
     italic->click();
     EXPECT_EQ(text().fontName, "BetaSerif-Italic");
-    EXPECT_EQ(section->toggles()[1]->accessibleName(), "Italic");
     caps->click();
     caps->click();
     EXPECT_FALSE(text().uppercase);
     EXPECT_EQ(steps(), 7);
-    editor->undo();
+    ed->undo();
     EXPECT_TRUE(text().uppercase);
     EXPECT_EQ(section->shown().uppercase, true);
 
@@ -345,22 +314,17 @@ TEST_F(Text, BottomAlignedBoxGrowsUpwardsAndFitShrinksIt)
     open(t, {100, 100, 200, 40});
     section->vAlignPicker()->segment(2)->click();
     EXPECT_EQ(text().vAlign, LWVAlign::bottom);
-    EXPECT_EQ(section->vAlignPicker()->current(), 2);
     const LWRect before = frame();
     typeSize("60");
     EXPECT_GT(frame().h, before.h);
     EXPECT_NEAR(frame().y + frame().h, before.y + before.h, 1e-6);
 
     open(t, {100, 100, 200, 300});
-    section->fitButton()->click();
+    section->fitButton()->click(); // the editor's fit, which its own tests cover
     EXPECT_LT(frame().h, 40);
-    EXPECT_EQ(frame().y, 100);
-    EXPECT_EQ(steps(), 1);
 
     section->alignPicker()->segment(3)->click();
     EXPECT_EQ(text().align, LWTextAlign::justified);
-    EXPECT_EQ(section->alignPicker()->segment(3)->accessibleName(), "Justified");
-    EXPECT_EQ(section->alignPicker()->toolTip(), "Left, center, right or justified");
 }
 
 TEST_F(Text, ColourWellCoalescesAndAChipIsAStepOfItsOwn)
@@ -372,9 +336,7 @@ TEST_F(Text, ColourWellCoalescesAndAChipIsAStepOfItsOwn)
     Q_EMIT section->colorWell()->colorPicked(blue);
     expectColor(text().color, blue);
     EXPECT_EQ(steps(), 1);
-    expectColor(section->colorWell()->color(), blue);
     Swatches *s = section->swatches();
-    ASSERT_FALSE(s->shownChips().isEmpty());
     QTest::mouseClick(s, Qt::LeftButton, {}, s->chipRect(0).center());
     expectColor(text().color, s->shownChips()[0]);
     EXPECT_EQ(steps(), 2);
@@ -383,18 +345,9 @@ TEST_F(Text, ColourWellCoalescesAndAChipIsAStepOfItsOwn)
 TEST_F(Text, AGoneElementShowsTheStandByText)
 {
     open(sample());
-    editor->deleteSelection();
+    ed->deleteSelection();
     EXPECT_EQ(section->shown().fontName, "HelveticaNeue");
     EXPECT_EQ(section->textEdit()->toPlainText(), "");
     section->toggles()[2]->click(); // nothing to change: no step
     EXPECT_EQ(steps(), 1);
-}
-
-TEST(TextSymbols, AlignmentAndFontSymbolsHaveImages)
-{
-    for (const QString &name :
-         {VKSymbols::chevronDown, VKSymbols::textAlignLeft, VKSymbols::textAlignCenter, VKSymbols::textAlignRight,
-          VKSymbols::textJustify, VKSymbols::arrowUpToLine, VKSymbols::arrowUpAndDown, VKSymbols::arrowDownToLine,
-          VKSymbols::arrowUpAndDownText})
-        EXPECT_TRUE(VKSymbols::fileFor(name).has_value()) << name.toStdString();
 }
