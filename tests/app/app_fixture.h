@@ -4,6 +4,7 @@
 #include "model/prefs.h"
 #include "model/testflags.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -161,6 +162,14 @@ protected:
         LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini"))));
     }
 
+    // Runs posted events and deletions (a closed sheet goes on the next turn).
+    static void runPosted()
+    {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
     QString path(const QString &name) const { return dir.filePath(name); }
     QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
     static QByteArray bytes(const QString &file)
