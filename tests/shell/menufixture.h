@@ -16,8 +16,8 @@
 
 #include <memory>
 
-// The real main window over a throw-away settings file; its (still empty) content, inside the
-// zoom host, takes the widgets a test needs. The shared state's editor is the test's.
+// The real main window over a throw-away settings file; its content, inside the zoom host, takes
+// the widgets a test needs. The shared state's editor is the test's.
 class MenuTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -29,8 +29,10 @@ protected:
         window = std::make_unique<LWShellWindow>(*app);
         host = qobject_cast<VKZoomHost *>(window->root()->content());
         ASSERT_NE(host, nullptr);
+        // The window's content has its own layout, at whose end the tests' widgets go.
         content = host->content();
-        new QVBoxLayout(content);
+        if (!content->layout())
+            new QVBoxLayout(content);
     }
     void TearDown() override
     {
