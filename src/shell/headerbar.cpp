@@ -99,9 +99,9 @@ HeaderBar::HeaderBar(LWApp &app, QWidget *parent)
     names->setSpacing(0);
     brand->addLayout(names);
     names->addStretch(1);
-    names->addWidget(new ShellText(QStringLiteral("VELK LEAFWRIGHTER"), vkTracked(vkFont(14, VKWeight::Black), 1.6),
+    names->addWidget(new VKTextLine(QStringLiteral("VELK LEAFWRIGHTER"), vkTracked(vkFont(14, VKWeight::Black), 1.6),
                                    theme.text));
-    names->addWidget(new ShellText(QStringLiteral("Velkmoor"), vkFont(9.5, VKWeight::Semibold), theme.dim));
+    names->addWidget(new VKTextLine(QStringLiteral("Velkmoor"), vkFont(9.5, VKWeight::Semibold), theme.dim));
     names->addStretch(1);
 
     row->addWidget(new LampText(LWStyle::moss(), QStringLiteral("POWER"), vkFont(8.5, VKWeight::Heavy), theme.dim), 0,

@@ -5,9 +5,7 @@
 #include "kit/uifont.h"
 
 #include <QHBoxLayout>
-#include <QPainter>
 
-#include <cmath>
 
 void shellAddCentred(QBoxLayout *row, QWidget *widget, QMargins margins)
 {
@@ -20,44 +18,9 @@ void shellAddCentred(QBoxLayout *row, QWidget *widget, QMargins margins)
     column->addStretch(1);
 }
 
-ShellText::ShellText(const QString &text, const QFont &font, std::optional<QColor> colour, QWidget *parent)
-    : QWidget(parent), m_text(text), m_font(font), m_colour(colour)
-{
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setAccessibleName(text);
-}
-
-void ShellText::setText(const QString &text)
-{
-    if (text == m_text)
-        return;
-    m_text = text;
-    setAccessibleName(text);
-    updateGeometry();
-    update();
-}
-
-QColor ShellText::colour() const
-{
-    return m_colour.value_or(palette().color(QPalette::WindowText));
-}
-
-QSize ShellText::sizeHint() const
-{
-    const QSizeF size = vkTextSize(m_font, m_text);
-    return QSize(static_cast<int>(std::ceil(size.width())), static_cast<int>(std::ceil(size.height())));
-}
-
-void ShellText::paintEvent(QPaintEvent *)
-{
-    QPainter p(this);
-    p.setPen(colour());
-    vkDrawText(p, QRectF(rect()), Qt::AlignLeft | Qt::AlignVCenter, vkElidedText(m_font, m_text, width()), m_font);
-}
-
 LampText::LampText(const QColor &lamp, const QString &text, const QFont &font, std::optional<QColor> colour,
                    QWidget *parent)
-    : QWidget(parent), m_lamp(new LED(lamp, true, 7)), m_label(new ShellText(text, font, colour))
+    : QWidget(parent), m_lamp(new LED(lamp, true, 7)), m_label(new VKTextLine(text, font, colour))
 {
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);

@@ -1,4 +1,6 @@
 #pragma once
+#include "kit/textline.h"
+
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -12,31 +14,6 @@ class QBoxLayout;
 // overhanging the place the layout gives it (VKOverhangItem).
 void shellAddCentred(QBoxLayout *row, QWidget *widget, QMargins margins);
 
-// One line of interface text drawn at the font's exact size (Qt's labels round it), left-aligned
-// and vertically centred, cut with "…" when narrower than its text. Without a colour it takes the
-// window's text colour, which the theme root sets.
-class ShellText : public QWidget {
-    Q_OBJECT
-public:
-    ShellText(const QString &text, const QFont &font, std::optional<QColor> colour = std::nullopt,
-              QWidget *parent = nullptr);
-
-    QString text() const { return m_text; }
-    void setText(const QString &text);
-    QColor colour() const;
-
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    QString m_text;
-    QFont m_font;
-    std::optional<QColor> m_colour;
-};
-
 // A lit lamp of size 7 and a text 5 apart; the lamp's glow overhangs its place.
 class LampText : public QWidget {
     Q_OBJECT
@@ -45,9 +22,9 @@ public:
              QWidget *parent = nullptr);
 
     LED *lamp() const { return m_lamp; }
-    ShellText *label() const { return m_label; }
+    VKTextLine *label() const { return m_label; }
 
 private:
     LED *m_lamp;
-    ShellText *m_label;
+    VKTextLine *m_label;
 };

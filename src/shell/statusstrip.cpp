@@ -72,9 +72,9 @@ protected:
 
 EditorStatus::EditorStatus(LWEditor &editor, LWApp &app, Hooks hooks, QWidget *parent)
     : QWidget(parent), m_editor(&editor), m_app(app), m_hooks(std::move(hooks)),
-      m_file(new ShellText({}, stripFont(VKWeight::Semibold), LWStyle::t().dim)),
+      m_file(new VKTextLine({}, stripFont(VKWeight::Semibold), LWStyle::t().dim)),
       m_checkFace(new LampText(LWStyle::moss(), checkText(0), stripFont(VKWeight::Semibold))),
-      m_message(new ShellText({}, stripFont(), LWStyle::amber()))
+      m_message(new VKTextLine({}, stripFont(), LWStyle::amber()))
 {
     if (!m_hooks.preflight)
         m_hooks.preflight = LWExport::preflight;
@@ -150,7 +150,7 @@ void EditorStatus::showMessage()
 
 StatusStrip::StatusStrip(LWApp &app, EditorStatus::Hooks hooks, QWidget *parent)
     : QWidget(parent), m_app(app), m_hooks(std::move(hooks)), m_row(new QHBoxLayout(this)),
-      m_tip(new ShellText(tip(), stripFont(), LWStyle::t().dim)),
+      m_tip(new VKTextLine(tip(), stripFont(), LWStyle::t().dim)),
       m_notice(new LampText(LWStyle::moss(), {}, stripFont(VKWeight::Semibold))), m_credit(new CreditLink)
 {
     m_row->setContentsMargins(14, 6, 14, 6);

@@ -11,7 +11,7 @@
 
 class LampText;
 class QHBoxLayout;
-class ShellText;
+class VKTextLine;
 
 // What the editor status runs its print check with, and how it defers the message's clearing
 // (by default a timer with the view as context).
@@ -38,10 +38,10 @@ public:
     EditorStatus(LWEditor &editor, LWApp &app, Hooks hooks = {}, QWidget *parent = nullptr);
 
     LWEditor *editor() const { return m_editor; }
-    ShellText *fileName() const { return m_file; }
+    VKTextLine *fileName() const { return m_file; }
     QAbstractButton *printCheck() const { return m_check; }
     LampText *printCheckFace() const { return m_checkFace; }
-    ShellText *messageText() const { return m_message; }
+    VKTextLine *messageText() const { return m_message; }
     // "Print check: ready", or "Print check: N to review" for N findings of warning or above.
     [[nodiscard]] static QString checkText(qsizetype count);
 
@@ -53,10 +53,10 @@ private:
     QPointer<LWEditor> m_editor;
     LWApp &m_app;
     Hooks m_hooks;
-    ShellText *m_file;
+    VKTextLine *m_file;
     QAbstractButton *m_check;
     LampText *m_checkFace;
-    ShellText *m_message;
+    VKTextLine *m_message;
     QTimer m_checkTimer;
     std::optional<QString> m_shown; // the message as last seen
     quint64 m_generation = 0;       // rises with every new message text
@@ -72,7 +72,7 @@ public:
 
     [[nodiscard]] static QString tip();
 
-    ShellText *tipText() const { return m_tip; }
+    VKTextLine *tipText() const { return m_tip; }
     EditorStatus *editorStatus() const { return m_status; }
     LampText *notice() const { return m_notice; }
     QAbstractButton *creditLink() const { return m_credit; }
@@ -87,7 +87,7 @@ private:
     LWApp &m_app;
     EditorStatus::Hooks m_hooks;
     QHBoxLayout *m_row;
-    ShellText *m_tip;
+    VKTextLine *m_tip;
     QPointer<EditorStatus> m_status;
     LampText *m_notice;
     QAbstractButton *m_credit;

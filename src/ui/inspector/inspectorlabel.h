@@ -1,26 +1,14 @@
 #pragma once
-#include <QFont>
-#include <QString>
-#include <QWidget>
+#include "kit/textline.h"
 
-// One line of inspector text drawn at its exact size in a kit font, in the theme's `text` or
-// `dim` colour (read when painting).
-class InspectorLabel : public QWidget {
+// One line of inspector text in a kit font, in the theme's `text` or `dim` colour (read when
+// painting).
+class InspectorLabel : public VKTextLine {
     Q_OBJECT
 public:
     InspectorLabel(const QString &text, const QFont &font, bool dim, QWidget *parent = nullptr);
-
-    QString text() const { return text_; }
-    void setText(const QString &text);
-
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
+    QColor colour() const override;
 
 private:
-    QString text_;
-    QFont font_;
     bool dim_;
 };
