@@ -2,7 +2,7 @@
 #include "app/templatebrowser.h"
 #include "app/templategrid.h"
 #include "app/thumbs.h"
-#include "kit/searchfield.h"
+#include "kit/controls/searchfield.h"
 #include "render/fonts.h"
 #include "templates/templates.h"
 

@@ -1,6 +1,6 @@
 #include "editor/clipboard.h"
 #include "editor/editor.h"
-#include "model/prefs.h"
+#include "model/file/prefs.h"
 #include "twophotos.h"
 
 #include <QRandomGenerator>

@@ -1,5 +1,5 @@
-#include "model/documentio.h"
-#include "model/prefs.h"
+#include "model/file/documentio.h"
+#include "model/file/prefs.h"
 #include "twophotos.h"
 
 #include <QRandomGenerator>

@@ -1,5 +1,5 @@
 #include "editor/editor.h"
-#include "model/prefs.h"
+#include "model/file/prefs.h"
 #include "render/textlayout.h"
 
 #include <QTemporaryDir>

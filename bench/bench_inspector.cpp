@@ -1,7 +1,7 @@
 // The font family picker: opening it (the lists built and the first screen of rows painted) and
 // one typed letter, with the real registry and with 5,000 more installed families.
-#include "kit/searchfield.h"
-#include "model/prefs.h"
+#include "kit/controls/searchfield.h"
+#include "model/file/prefs.h"
 #include "render/fonts.h"
 #include "ui/inspector/sections/fontfamilypicker.h"
 #include "ui/inspector/sections/fontsource.h"

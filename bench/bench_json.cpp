@@ -1,4 +1,4 @@
-#include "model/json.h"
+#include "model/file/json.h"
 
 #include <QJsonArray>
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
-#include "kit/help.h"
-#include "kit/themeroot.h"
-#include "kit/themes.h"
-#include "model/prefs.h"
+#include "kit/help/help.h"
+#include "kit/theme/themeroot.h"
+#include "kit/theme/themes.h"
+#include "model/file/prefs.h"
 
 #include <QApplication>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
-#include "kit/chromebutton.h"
-#include "kit/paint.h"
-#include "kit/symbols.h"
-#include "model/prefs.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/paint/paint.h"
+#include "kit/paint/symbols.h"
+#include "model/file/prefs.h"
 
 #include <QApplication>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #include "app/app.h"
 #include "app/startscreen.h"
 #include "app/thumbs.h"
-#include "model/prefs.h"
+#include "model/file/prefs.h"
 #include "shell/mainwindow.h"
 #include "shell/setup.h"
 #include "shell/shellwindow.h"

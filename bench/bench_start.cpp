@@ -1,8 +1,8 @@
 #include "app/app.h"
 #include "app/startscreen.h"
 #include "app/thumbs.h"
-#include "kit/themeroot.h"
-#include "model/prefs.h"
+#include "kit/theme/themeroot.h"
+#include "model/file/prefs.h"
 #include "render/fonts.h"
 
 #include <QApplication>

@@ -1,13 +1,13 @@
-#include "kit/bezel.h"
-#include "kit/chromebutton.h"
-#include "kit/chromeroundbutton.h"
-#include "kit/lcdreadout.h"
-#include "kit/led.h"
-#include "kit/searchfield.h"
-#include "kit/style.h"
-#include "kit/symbols.h"
-#include "kit/themeroot.h"
-#include "kit/zoomhost.h"
+#include "kit/cabinet/bezel.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/cabinet/chromeroundbutton.h"
+#include "kit/cabinet/lcdreadout.h"
+#include "kit/cabinet/led.h"
+#include "kit/controls/searchfield.h"
+#include "kit/theme/style.h"
+#include "kit/paint/symbols.h"
+#include "kit/theme/themeroot.h"
+#include "kit/zoom/zoomhost.h"
 
 #include <QGridLayout>
 #include <QImage>

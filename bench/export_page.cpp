@@ -5,7 +5,7 @@
 //   lw_export_page png|jpeg DESIGN DPI OUT     its page with bleed as PNG or JPEG
 // LW_EXPORT_TIMING=1 prints the time of each stage to stderr.
 #include "model/document.h"
-#include "model/documentio.h"
+#include "model/file/documentio.h"
 #include "render/export.h"
 #include "render/fonts.h"
 

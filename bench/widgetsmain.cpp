@@ -1,4 +1,4 @@
-#include "model/prefs.h"
+#include "model/file/prefs.h"
 #include "render/fonts.h"
 
 #include <QApplication>

@@ -33,7 +33,7 @@ endfunction()
 # lw_compile_with_gxx(target source): under clang, `source` (a file of the target's folder) is
 # compiled by g++ instead, without instrumentation: qpdf's headers do not compile with clang 14
 # in C++20 (JSON.hh's constexpr destructor of a vector of the still incomplete JSON). Only
-# src/render/pdffile.cpp includes them.
+# src/render/pdf/pdffile.cpp includes them.
 function(lw_compile_with_gxx target source)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     return()

@@ -1,7 +1,7 @@
 #include "app/app.h"
 
-#include "model/documentio.h"
-#include "model/fileaccess.h"
+#include "model/file/documentio.h"
+#include "model/file/fileaccess.h"
 #include "model/info.h"
 #include "model/testflags.h"
 #include "render/export.h"

@@ -2,7 +2,7 @@
 #include "app/printing.h"
 #include "app/prompts.h"
 #include "editor/editor.h"
-#include "model/fileaccess.h"
+#include "model/file/fileaccess.h"
 #include "model/enums.h"
 
 #include <QObject>

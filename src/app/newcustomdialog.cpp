@@ -3,11 +3,11 @@
 #include "app/app.h"
 #include "app/sheets/sheetparts.h"
 #include "app/textlabel.h"
-#include "kit/chromebutton.h"
-#include "kit/kithost.h"
-#include "kit/numberfield.h"
-#include "kit/overhangitem.h"
-#include "kit/segmentedpicker.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/host/kithost.h"
+#include "kit/controls/numberfield.h"
+#include "kit/views/overhangitem.h"
+#include "kit/controls/segmentedpicker.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
 #include "app/sizetile.h"
 
 #include "app/app.h"
-#include "kit/kithost.h"
-#include "kit/paint.h"
-#include "kit/symbols.h"
-#include "kit/uifont.h"
+#include "kit/host/kithost.h"
+#include "kit/paint/paint.h"
+#include "kit/paint/symbols.h"
+#include "kit/paint/uifont.h"
 
 #include <QPainter>
 

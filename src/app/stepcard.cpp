@@ -2,10 +2,10 @@
 
 #include "app/sheets/sheetparts.h"
 #include "app/textlabel.h"
-#include "kit/help.h"
-#include "kit/kithost.h"
-#include "kit/paint.h"
-#include "kit/style.h"
+#include "kit/help/help.h"
+#include "kit/host/kithost.h"
+#include "kit/paint/paint.h"
+#include "kit/theme/style.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -2,10 +2,10 @@
 
 #include "app/templatethumb.h"
 #include "app/thumbs.h"
-#include "kit/paint.h"
-#include "kit/scrollstyle.h"
-#include "kit/style.h"
-#include "kit/uifont.h"
+#include "kit/paint/paint.h"
+#include "kit/views/scrollstyle.h"
+#include "kit/theme/style.h"
+#include "kit/paint/uifont.h"
 #include "templates/templates.h"
 
 #include <QHelpEvent>

@@ -1,8 +1,8 @@
 #include "app/templatethumb.h"
 
 #include "app/thumbs.h"
-#include "kit/paint.h"
-#include "kit/style.h"
+#include "kit/paint/paint.h"
+#include "kit/theme/style.h"
 
 #include <QCoreApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "app/textlabel.h"
 
-#include "kit/velkroot.h"
+#include "kit/theme/velkroot.h"
 
 #include <QLabel>
 

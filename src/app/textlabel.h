@@ -1,5 +1,5 @@
 #pragma once
-#include "kit/uifont.h"
+#include "kit/paint/uifont.h"
 
 #include <QColor>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "app/thumbs.h"
 
-#include "kit/zoom.h"
+#include "kit/zoom/zoom.h"
 #include "render/fonts.h"
 #include "render/renderer.h"
 #include "templates/template.h"

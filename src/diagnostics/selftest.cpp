@@ -1,6 +1,6 @@
 #include "diagnostics/selftest.h"
 
-#include "model/prefs.h"
+#include "model/file/prefs.h"
 #include "model/testflags.h"
 
 #include <QDateTime>

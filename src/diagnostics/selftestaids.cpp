@@ -1,7 +1,7 @@
 #include "diagnostics/selftestaids.h"
 
 #include "render/export.h"
-#include "render/pdffile.h"
+#include "render/pdf/pdffile.h"
 #include "render/renderer.h"
 
 #include <QColor>

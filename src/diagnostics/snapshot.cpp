@@ -1,6 +1,6 @@
 #include "diagnostics/snapshot.h"
 
-#include "model/fileaccess.h"
+#include "model/file/fileaccess.h"
 #include "model/testflags.h"
 #include "render/export.h"
 

@@ -1,6 +1,6 @@
 #include "editor/editor.h"
 
-#include "model/prefs.h"
+#include "model/file/prefs.h"
 #include "model/testflags.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 #include "editor/clipboard.h"
 #include "editor/editor.h"
 
-#include "model/documentio.h"
-#include "render/imageproperties.h"
+#include "model/file/documentio.h"
+#include "render/pictures/imageproperties.h"
 
 #include <QSet>
 

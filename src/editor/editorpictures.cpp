@@ -1,8 +1,8 @@
 // Picture placement of LWEditor.
 #include "editor/editor.h"
 
-#include "model/json.h"
-#include "render/imageproperties.h"
+#include "model/file/json.h"
+#include "render/pictures/imageproperties.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 // Text boxes of LWEditor.
 #include "editor/editor.h"
 
-#include "model/json.h"
+#include "model/file/json.h"
 #include "render/textlayout.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 #include "editor/imagepicker.h"
 
 #include "editor/editor.h"
-#include "model/fileaccess.h"
+#include "model/file/fileaccess.h"
 
-#include "render/heif.h"
+#include "render/pictures/heif.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "model/color.h"
 
-#include "model/json.h"
+#include "model/file/json.h"
 #include "model/units.h"
 
 #include <QHashFunctions>

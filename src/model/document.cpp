@@ -1,7 +1,7 @@
 #include "model/document.h"
 
 #include "model/format.h"
-#include "model/json.h"
+#include "model/file/json.h"
 
 #include <QDateTime>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "model/element.h"
 
-#include "model/json.h"
+#include "model/file/json.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "model/image.h"
 
-#include "model/json.h"
+#include "model/file/json.h"
 
 LWImage LWImage::empty(LWMask mask)
 {

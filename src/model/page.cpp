@@ -1,6 +1,6 @@
 #include "model/page.h"
 
-#include "model/json.h"
+#include "model/file/json.h"
 
 QJsonObject LWGuide::toJson() const
 {

@@ -1,6 +1,6 @@
 #include "model/style.h"
 
-#include "model/json.h"
+#include "model/file/json.h"
 
 bool LWFill::isVisible() const
 {

@@ -1,6 +1,6 @@
 #include "model/text.h"
 
-#include "model/json.h"
+#include "model/file/json.h"
 
 #include <QTextBoundaryFinder>
 

@@ -2,7 +2,7 @@
 
 #include "model/document.h"
 #include "model/units.h"
-#include "render/pdfboxes.h"
+#include "render/pdf/pdfboxes.h"
 #include "render/jpegwriter.h"
 #include "render/pngwriter.h"
 #include "render/renderer.h"

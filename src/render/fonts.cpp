@@ -1,6 +1,6 @@
 #include "render/fonts.h"
 
-#include "model/json.h"
+#include "model/file/json.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "model/element.h"
 #include "model/geometry.h"
 #include "render/fonts.h"
-#include "render/imagecache.h"
+#include "render/pictures/imagecache.h"
 #include "render/textlayout.h"
 
 #include <QTextBoundaryFinder>

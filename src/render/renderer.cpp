@@ -3,7 +3,7 @@
 #include "model/geometry.h"
 #include "model/units.h"
 #include "render/icons.h"
-#include "render/imagecache.h"
+#include "render/pictures/imagecache.h"
 #include "render/parallel.h"
 #include "render/textlayout.h"
 

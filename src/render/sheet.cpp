@@ -4,7 +4,7 @@
 #include "model/text.h"
 #include "model/units.h"
 #include "render/export.h"
-#include "render/pdfboxes.h"
+#include "render/pdf/pdfboxes.h"
 #include "render/renderer.h"
 #include "render/textlayout.h"
 

@@ -2,7 +2,7 @@
 
 #include "app/startscreen.h"
 #include "app/templatebrowser.h"
-#include "kit/woodcheek.h"
+#include "kit/cabinet/woodcheek.h"
 #include "shell/headerbar.h"
 #include "shell/statusstrip.h"
 #include "ui/canvas/editorscreen.h"

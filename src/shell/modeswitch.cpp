@@ -1,9 +1,9 @@
 #include "shell/modeswitch.h"
 
-#include "kit/paint.h"
-#include "kit/style.h"
-#include "kit/symbols.h"
-#include "kit/uifont.h"
+#include "kit/paint/paint.h"
+#include "kit/theme/style.h"
+#include "kit/paint/symbols.h"
+#include "kit/paint/uifont.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

@@ -1,10 +1,10 @@
 #include "shell/setup.h"
 
 #include "app/app.h"
-#include "kit/about.h"
-#include "kit/kithost.h"
-#include "kit/lwhelp.h"
-#include "kit/themes.h"
+#include "kit/host/about.h"
+#include "kit/host/kithost.h"
+#include "kit/help/lwhelp.h"
+#include "kit/theme/themes.h"
 #include "model/info.h"
 
 LWApp &LWSetup::configure()

@@ -1,8 +1,8 @@
 #include "shell/shelltext.h"
 
-#include "kit/led.h"
-#include "kit/overhangitem.h"
-#include "kit/uifont.h"
+#include "kit/cabinet/led.h"
+#include "kit/views/overhangitem.h"
+#include "kit/paint/uifont.h"
 
 #include <QHBoxLayout>
 

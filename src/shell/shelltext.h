@@ -1,5 +1,5 @@
 #pragma once
-#include "kit/textline.h"
+#include "kit/views/textline.h"
 
 #include <QColor>
 #include <QFont>

@@ -2,7 +2,7 @@
 
 #include "app/app.h"
 #include "app/thumbs.h"
-#include "kit/kithost.h"
+#include "kit/host/kithost.h"
 #include "model/info.h"
 #include "render/fonts.h"
 #include "shell/appicon.h"

@@ -1,9 +1,9 @@
 #include "shell/statusstrip.h"
 
-#include "kit/led.h"
-#include "kit/paint.h"
-#include "kit/style.h"
-#include "kit/uifont.h"
+#include "kit/cabinet/led.h"
+#include "kit/paint/paint.h"
+#include "kit/theme/style.h"
+#include "kit/paint/uifont.h"
 #include "model/info.h"
 #include "shell/shelltext.h"
 

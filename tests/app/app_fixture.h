@@ -1,7 +1,7 @@
 #pragma once
 #include "app/app.h"
-#include "model/documentio.h"
-#include "model/prefs.h"
+#include "model/file/documentio.h"
+#include "model/file/prefs.h"
 #include "model/testflags.h"
 
 #include <QCoreApplication>

@@ -7,11 +7,11 @@
 #include "app/sheets/exportsheet.h"
 #include "app/sheets/sheetpresenter.h"
 #include "app/textlabel.h"
-#include "kit/themeroot.h"
-#include "kit/themes.h"
-#include "kit/zoom.h"
-#include "kit/zoomhost.h"
-#include "model/prefs.h"
+#include "kit/theme/themeroot.h"
+#include "kit/theme/themes.h"
+#include "kit/zoom/zoom.h"
+#include "kit/zoom/zoomhost.h"
+#include "model/file/prefs.h"
 #include "render/fonts.h"
 
 #include <QApplication>

@@ -3,12 +3,12 @@
 #include "app/sheets/exportsheet.h"
 #include "app/sheets/preflightsheet.h"
 #include "app/sheets/sheetpresenter.h"
-#include "kit/chromebutton.h"
-#include "kit/labeledslider.h"
-#include "kit/lcdreadout.h"
-#include "kit/led.h"
-#include "kit/segmentedpicker.h"
-#include "kit/style.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/controls/labeledslider.h"
+#include "kit/cabinet/lcdreadout.h"
+#include "kit/cabinet/led.h"
+#include "kit/controls/segmentedpicker.h"
+#include "kit/theme/style.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 #include "app_fixture.h"
 
 #include "app/newcustomdialog.h"
-#include "kit/chromebutton.h"
-#include "kit/numberfield.h"
-#include "kit/segmentedpicker.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/controls/numberfield.h"
+#include "kit/controls/segmentedpicker.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

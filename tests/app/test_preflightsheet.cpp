@@ -3,10 +3,10 @@
 #include "app/sheets/preflightsheet.h"
 #include "app/sheets/sheetparts.h"
 #include "app/sheets/sheetpresenter.h"
-#include "kit/chromebutton.h"
-#include "kit/help.h"
-#include "kit/led.h"
-#include "kit/style.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/help/help.h"
+#include "kit/cabinet/led.h"
+#include "kit/theme/style.h"
 
 #include <QLabel>
 #include <QPushButton>

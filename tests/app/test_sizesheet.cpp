@@ -2,9 +2,9 @@
 
 #include "app/sheets/sheetpresenter.h"
 #include "app/sheets/sizesheet.h"
-#include "kit/chromebutton.h"
-#include "kit/numberfield.h"
-#include "kit/segmentedpicker.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/controls/numberfield.h"
+#include "kit/controls/segmentedpicker.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

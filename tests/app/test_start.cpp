@@ -3,9 +3,9 @@
 #include "app/sizetile.h"
 #include "app/startscreen.h"
 #include "app/stepcard.h"
-#include "kit/help.h"
-#include "kit/segmentedpicker.h"
-#include "model/recent.h"
+#include "kit/help/help.h"
+#include "kit/controls/segmentedpicker.h"
+#include "model/file/recent.h"
 
 #include <QLabel>
 #include <QSignalSpy>

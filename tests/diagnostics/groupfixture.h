@@ -2,7 +2,7 @@
 // The environment of the check-group tests: bundled fonts, a TMPDIR and a settings file of the
 // test's own, and the report lines of a run collected.
 #include "diagnostics/selftest.h"
-#include "model/prefs.h"
+#include "model/file/prefs.h"
 #include "model/testflags.h"
 #include "render/fonts.h"
 

@@ -2,7 +2,7 @@
 #include "diagnostics/screens.h"
 #include "diagnostics/selftestaids.h"
 #include "diagnostics/snapshot.h"
-#include "kit/kithost.h"
+#include "kit/host/kithost.h"
 #include "model/info.h"
 #include "model/testflags.h"
 #include "render/fonts.h"

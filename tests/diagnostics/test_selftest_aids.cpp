@@ -1,7 +1,7 @@
 #include "diagnostics/groupfixture.h"
 #include "diagnostics/selftestaids.h"
 #include "render/export.h"
-#include "render/pdffile.h"
+#include "render/pdf/pdffile.h"
 
 #include <QColor>
 #include <QImage>

@@ -2,7 +2,7 @@
 #include "diagnostics/selftest.h"
 #include "model/document.h"
 #include "render/fonts.h"
-#include "render/pdffile.h"
+#include "render/pdf/pdffile.h"
 #include "templates/templates.h"
 
 #include <QPainter>

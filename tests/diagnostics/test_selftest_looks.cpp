@@ -3,8 +3,8 @@
 #include "diagnostics/groups/helpchecks.h"
 #include "diagnostics/groups/lookchecks.h"
 #include "diagnostics/selftestgroups.h"
-#include "kit/themes.h"
-#include "kit/zoom.h"
+#include "kit/theme/themes.h"
+#include "kit/zoom/zoom.h"
 
 namespace
 {

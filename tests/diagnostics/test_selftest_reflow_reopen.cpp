@@ -2,7 +2,7 @@
 #include "diagnostics/groups/reflowchecks.h"
 #include "diagnostics/groups/savereopenchecks.h"
 #include "diagnostics/selftestgroups.h"
-#include "model/documentio.h"
+#include "model/file/documentio.h"
 #include "templates/templates.h"
 
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "diagnostics/groupfixture.h"
-#include "kit/themes.h"
-#include "kit/zoom.h"
-#include "model/documentio.h"
-#include "model/prefs.h"
-#include "model/recent.h"
+#include "kit/theme/themes.h"
+#include "kit/zoom/zoom.h"
+#include "model/file/documentio.h"
+#include "model/file/prefs.h"
+#include "model/file/recent.h"
 #include "model/testflags.h"
 
 #include <QDir>

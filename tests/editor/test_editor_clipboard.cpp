@@ -1,8 +1,8 @@
 #include "editor_fixture.h"
 
 #include "editor/clipboard.h"
-#include "model/documentio.h"
-#include "model/json.h"
+#include "model/file/documentio.h"
+#include "model/file/json.h"
 #include "support/testpictures.h"
 
 #include <QClipboard>

@@ -1,7 +1,7 @@
 #include "editor_fixture.h"
 
 #include "editor/imagepicker.h"
-#include "render/imagecache.h"
+#include "render/pictures/imagecache.h"
 #include "render/renderer.h"
 #include "support/testpictures.h"
 

@@ -1,6 +1,6 @@
 #include "editor_fixture.h"
 
-#include "model/json.h"
+#include "model/file/json.h"
 #include "render/fonts.h"
 #include "render/textlayout.h"
 

@@ -1,6 +1,6 @@
 // Reading design files from arbitrary bytes: decode must give a document or an IOError, and
 // whatever it accepts must save and read back to the same bytes.
-#include "model/documentio.h"
+#include "model/file/documentio.h"
 
 #include <cstdint>
 #include <cstdio>

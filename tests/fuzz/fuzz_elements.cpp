@@ -2,7 +2,7 @@
 // to the same bytes, and paste into an open design that still saves.
 #include "editor/clipboard.h"
 #include "editor/editor.h"
-#include "model/documentio.h"
+#include "model/file/documentio.h"
 #include "model/testflags.h"
 
 #include <QCoreApplication>

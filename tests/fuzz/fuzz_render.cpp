@@ -1,5 +1,5 @@
 // Whatever decode accepts must draw, export and check without crashing or hanging.
-#include "model/documentio.h"
+#include "model/file/documentio.h"
 #include "render/export.h"
 #include "render/fonts.h"
 #include "render/preflight.h"

@@ -1,7 +1,7 @@
 // Writes the fuzzer's seed corpus: design files as the program saves them, plus a few
 // near-misses of the read-side checks. Usage: fuzz_make_corpus <folder>
 #include "fuzz/sample_documents.h"
-#include "model/documentio.h"
+#include "model/file/documentio.h"
 
 #include <QDir>
 #include <QFile>

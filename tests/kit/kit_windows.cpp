@@ -1,15 +1,15 @@
 // Opens one of the kit's own windows, for checking by eye:
 //   kit_windows help[:topic]|about|picker[:query] [out.png]
 // With an output file it saves a grab of the window once shown and quits.
-#include "kit/about.h"
-#include "kit/helpwindow.h"
-#include "kit/iconpicker.h"
-#include "kit/kithost.h"
-#include "kit/lwhelp.h"
-#include "kit/themes.h"
-#include "kit/velkroot.h"
-#include "kit/searchfield.h"
-#include "model/prefs.h"
+#include "kit/host/about.h"
+#include "kit/help/helpwindow.h"
+#include "kit/controls/iconpicker.h"
+#include "kit/host/kithost.h"
+#include "kit/help/lwhelp.h"
+#include "kit/theme/themes.h"
+#include "kit/theme/velkroot.h"
+#include "kit/controls/searchfield.h"
+#include "model/file/prefs.h"
 #include "shell/appicon.h"
 
 #include <QApplication>

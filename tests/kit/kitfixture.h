@@ -1,7 +1,7 @@
 #pragma once
-#include "kit/help.h"
-#include "kit/kithost.h"
-#include "model/prefs.h"
+#include "kit/help/help.h"
+#include "kit/host/kithost.h"
+#include "model/file/prefs.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

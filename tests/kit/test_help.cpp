@@ -1,6 +1,6 @@
-#include "kit/helpviewer.h"
-#include "kit/panel.h"
-#include "kit/searchfield.h"
+#include "kit/help/helpviewer.h"
+#include "kit/views/panel.h"
+#include "kit/controls/searchfield.h"
 #include "kitfixture.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "kit/iconglyph.h"
-#include "kit/iconpicker.h"
-#include "kit/scrollview.h"
-#include "kit/searchfield.h"
+#include "kit/paint/iconglyph.h"
+#include "kit/controls/iconpicker.h"
+#include "kit/views/scrollview.h"
+#include "kit/controls/searchfield.h"
 #include "kitfixture.h"
 #include "snapshot.h"
 

@@ -1,8 +1,8 @@
 // The kit pieces the inspector and the sheets build on: the slider row and the popover.
-#include "kit/engravedlabel.h"
-#include "kit/labeledslider.h"
-#include "kit/popover.h"
-#include "kit/zoomhost.h"
+#include "kit/cabinet/engravedlabel.h"
+#include "kit/controls/labeledslider.h"
+#include "kit/controls/popover.h"
+#include "kit/zoom/zoomhost.h"
 #include "kitfixture.h"
 
 #include <QGraphicsProxyWidget>

@@ -1,4 +1,4 @@
-#include "kit/lwhelp.h"
+#include "kit/help/lwhelp.h"
 #include "kitfixture.h"
 
 #include <QKeySequence>

@@ -1,6 +1,6 @@
-#include "kit/paint.h"
-#include "kit/symbols.h"
-#include "kit/uifont.h"
+#include "kit/paint/paint.h"
+#include "kit/paint/symbols.h"
+#include "kit/paint/uifont.h"
 #include "render/fonts.h"
 #include "snapshot.h"
 

@@ -1,8 +1,8 @@
-#include "kit/kithost.h"
-#include "kit/scrollstyle.h"
-#include "kit/scrollview.h"
-#include "kit/themes.h"
-#include "kit/zoomhost.h"
+#include "kit/host/kithost.h"
+#include "kit/views/scrollstyle.h"
+#include "kit/views/scrollview.h"
+#include "kit/theme/themes.h"
+#include "kit/zoom/zoomhost.h"
 #include "kitfixture.h"
 
 #include <QCoreApplication>

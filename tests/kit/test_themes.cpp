@@ -1,7 +1,7 @@
-#include "kit/kithost.h"
-#include "kit/themecommands.h"
-#include "kit/themeroot.h"
-#include "kit/themes.h"
+#include "kit/host/kithost.h"
+#include "kit/theme/themecommands.h"
+#include "kit/theme/themeroot.h"
+#include "kit/theme/themes.h"
 #include "kitfixture.h"
 #include "snapshot.h"
 

@@ -1,6 +1,6 @@
-#include "kit/themeroot.h"
-#include "kit/zoomcommands.h"
-#include "kit/zoomhost.h"
+#include "kit/theme/themeroot.h"
+#include "kit/zoom/zoomcommands.h"
+#include "kit/zoom/zoomhost.h"
 #include "kitfixture.h"
 
 #include <QDropEvent>

@@ -1,5 +1,5 @@
 #pragma once
-#include "model/json.h"
+#include "model/file/json.h"
 
 #include <QJsonDocument>
 #include <gtest/gtest.h>

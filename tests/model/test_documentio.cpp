@@ -1,9 +1,9 @@
 #include "fuzz/sample_documents.h"
-#include "model/documentio.h"
-#include "model/fileaccess.h"
-#include "model/json.h"
-#include "model/prefs.h"
-#include "model/recent.h"
+#include "model/file/documentio.h"
+#include "model/file/fileaccess.h"
+#include "model/file/json.h"
+#include "model/file/prefs.h"
+#include "model/file/recent.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,7 +1,7 @@
 // Element lists as the clipboard carries them.
 #include "fuzz/sample_documents.h"
-#include "model/documentio.h"
-#include "model/json.h"
+#include "model/file/documentio.h"
+#include "model/file/json.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "model/fileaccess.h"
+#include "model/file/fileaccess.h"
 
 #include <QDir>
 #include <QDirIterator>

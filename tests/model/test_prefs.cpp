@@ -1,5 +1,5 @@
-#include "model/prefs.h"
-#include "model/recent.h"
+#include "model/file/prefs.h"
+#include "model/file/recent.h"
 #include "model/testflags.h"
 
 #include <QFile>

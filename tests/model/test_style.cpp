@@ -1,4 +1,4 @@
-#include "model/json.h"
+#include "model/file/json.h"
 #include "model/style.h"
 
 #include <gtest/gtest.h>

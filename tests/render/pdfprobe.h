@@ -12,7 +12,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "render/pdffile.h"
+#include "render/pdf/pdffile.h"
 
 #include <optional>
 

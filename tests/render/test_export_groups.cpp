@@ -3,7 +3,7 @@
 #include "model/document.h"
 #include "render/export.h"
 #include "render/fonts.h"
-#include "render/pdffile.h"
+#include "render/pdf/pdffile.h"
 #include "render/sheet.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "model/image.h"
-#include "render/imagecache.h"
+#include "render/pictures/imagecache.h"
 
 #include "support/testpictures.h"
 

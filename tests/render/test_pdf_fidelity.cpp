@@ -1,6 +1,6 @@
 #include "model/document.h"
 #include "render/export.h"
-#include "render/pdffile.h"
+#include "render/pdf/pdffile.h"
 #include "render/renderer.h"
 #include "render/sheet.h"
 

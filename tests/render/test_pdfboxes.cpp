@@ -1,4 +1,4 @@
-#include "render/pdfboxes.h"
+#include "render/pdf/pdfboxes.h"
 
 #include "render/pdfprobe.h"
 

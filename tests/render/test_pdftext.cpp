@@ -1,4 +1,4 @@
-#include "render/pdftext.h"
+#include "render/pdf/pdftext.h"
 
 #include "model/document.h"
 #include "render/export.h"

@@ -1,9 +1,9 @@
 // The picture properties reader and the HEIF path of the picture cache.
 #include "model/image.h"
-#include "render/heif.h"
-#include "render/imagecache.h"
-#include "render/imageproperties.h"
-#include "render/jpegprobe.h"
+#include "render/pictures/heif.h"
+#include "render/pictures/imagecache.h"
+#include "render/pictures/imageproperties.h"
+#include "render/pictures/jpegprobe.h"
 
 #include "support/testpictures.h"
 

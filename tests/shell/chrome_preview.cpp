@@ -4,10 +4,10 @@
 // editor's message and a notice. "notice": no design and a notice. With an output file it saves a
 // grab of the window once shown and quits.
 #include "app/app.h"
-#include "kit/themeroot.h"
-#include "kit/themes.h"
-#include "kit/zoomhost.h"
-#include "model/prefs.h"
+#include "kit/theme/themeroot.h"
+#include "kit/theme/themes.h"
+#include "kit/zoom/zoomhost.h"
+#include "model/file/prefs.h"
 #include "render/fonts.h"
 #include "shell/headerbar.h"
 #include "shell/statusstrip.h"

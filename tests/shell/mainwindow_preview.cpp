@@ -3,8 +3,8 @@
 // With an output file it saves a grab of the whole screen once settled and quits. Settings go to
 // a throw-away file.
 #include "app/app.h"
-#include "model/prefs.h"
-#include "kit/zoom.h"
+#include "model/file/prefs.h"
+#include "kit/zoom/zoom.h"
 #include "shell/setup.h"
 #include "shell/shellwindow.h"
 #include "shell/startup.h"

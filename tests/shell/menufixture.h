@@ -1,8 +1,8 @@
 #pragma once
 #include "app/app.h"
 #include "editor/editor_fixture.h"
-#include "kit/themeroot.h"
-#include "kit/zoomhost.h"
+#include "kit/theme/themeroot.h"
+#include "kit/zoom/zoomhost.h"
 #include "model/testflags.h"
 #include "shell/setup.h"
 #include "shell/shellwindow.h"

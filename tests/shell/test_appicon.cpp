@@ -1,7 +1,7 @@
 #include "shell/appicon.h"
 #include "shell/startup.h"
 
-#include "kit/about.h"
+#include "kit/host/about.h"
 
 #include <QApplication>
 #include <QImage>

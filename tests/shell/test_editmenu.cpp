@@ -1,5 +1,5 @@
-#include "kit/focusedtext.h"
-#include "kit/numberfield.h"
+#include "kit/host/focusedtext.h"
+#include "kit/controls/numberfield.h"
 #include "shell/menus/textaware.h"
 #include "shell/menufixture.h"
 

@@ -1,5 +1,5 @@
 #include "app/app_fixture.h"
-#include "model/recent.h"
+#include "model/file/recent.h"
 #include "shell/menus/filecommands.h"
 #include "shell/setup.h"
 #include "shell/shellwindow.h"

@@ -1,7 +1,7 @@
 #include "app/app_fixture.h"
-#include "kit/chromeroundbutton.h"
-#include "kit/help.h"
-#include "kit/lcdreadout.h"
+#include "kit/cabinet/chromeroundbutton.h"
+#include "kit/help/help.h"
+#include "kit/cabinet/lcdreadout.h"
 #include "shell/headerbar.h"
 #include "shell/modeswitch.h"
 

@@ -1,6 +1,6 @@
 #include "app/thumbs.h"
-#include "model/documentio.h"
-#include "model/prefs.h"
+#include "model/file/documentio.h"
+#include "model/file/prefs.h"
 #include "shell/startup.h"
 
 #include <QApplication>

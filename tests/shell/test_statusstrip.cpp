@@ -1,6 +1,6 @@
 #include "app/app_fixture.h"
-#include "kit/led.h"
-#include "kit/style.h"
+#include "kit/cabinet/led.h"
+#include "kit/theme/style.h"
 #include "kit/windowfixture.h"
 #include "model/info.h"
 #include "shell/shelltext.h"

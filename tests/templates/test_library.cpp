@@ -1,11 +1,11 @@
 // Every template of the library, built and checked as a user would get it: savable, printable and
 // free of print problems. One case per size list, so CTest runs the five lists in parallel.
 #include "layouttest.h"
-#include "model/documentio.h"
+#include "model/file/documentio.h"
 #include "render/export.h"
 #include "render/fonts.h"
 #include "render/icons.h"
-#include "render/pdffile.h"
+#include "render/pdf/pdffile.h"
 #include "render/preflight.h"
 #include "templates/cardlayouts.h"
 #include "templates/flyerlayouts.h"

@@ -1,10 +1,10 @@
 #include "app/sheets/sheetparts.h"
 
-#include "kit/kithost.h"
-#include "kit/symbols.h"
-#include "kit/themeroot.h"
-#include "kit/uifont.h"
-#include "kit/velkroot.h"
+#include "kit/host/kithost.h"
+#include "kit/paint/symbols.h"
+#include "kit/theme/themeroot.h"
+#include "kit/paint/uifont.h"
+#include "kit/theme/velkroot.h"
 
 #include <QDialog>
 #include <QKeyEvent>

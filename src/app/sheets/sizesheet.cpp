@@ -4,11 +4,11 @@
 #include "app/sheets/sheetparts.h"
 #include "app/textlabel.h"
 #include "editor/editor.h"
-#include "kit/chromebutton.h"
-#include "kit/numberfield.h"
-#include "kit/overhangitem.h"
-#include "kit/segmentedpicker.h"
-#include "kit/style.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/controls/numberfield.h"
+#include "kit/views/overhangitem.h"
+#include "kit/controls/segmentedpicker.h"
+#include "kit/theme/style.h"
 #include "model/document.h"
 
 #include <QCheckBox>

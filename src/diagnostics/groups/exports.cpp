@@ -5,7 +5,7 @@
 #include "model/document.h"
 #include "model/units.h"
 #include "render/parallel.h"
-#include "render/pdffile.h"
+#include "render/pdf/pdffile.h"
 #include "templates/templates.h"
 
 #include <cmath>

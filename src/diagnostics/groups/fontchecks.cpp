@@ -4,7 +4,7 @@
 #include "diagnostics/selftestgroups.h"
 #include "model/document.h"
 #include "render/export.h"
-#include "render/pdffile.h"
+#include "render/pdf/pdffile.h"
 
 #include <QDir>
 #include <QFile>

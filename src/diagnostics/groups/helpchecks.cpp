@@ -2,8 +2,8 @@
 
 #include "diagnostics/selftest.h"
 #include "diagnostics/selftestgroups.h"
-#include "kit/lwhelp.h"
-#include "model/json.h"
+#include "kit/help/lwhelp.h"
+#include "model/file/json.h"
 #include "render/fonts.h"
 #include "templates/templatedata.h"
 

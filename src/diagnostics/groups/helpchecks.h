@@ -1,6 +1,6 @@
 #pragma once
 #include "diagnostics/groups/verdict.h"
-#include "kit/help.h"
+#include "kit/help/help.h"
 #include "templates/fontpair.h"
 
 #include <QList>

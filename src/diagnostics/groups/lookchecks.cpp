@@ -5,13 +5,13 @@
 #include "diagnostics/screens.h"
 #include "diagnostics/selftestaids.h"
 #include "diagnostics/selftestgroups.h"
-#include "kit/kithost.h"
-#include "kit/style.h"
-#include "kit/themeroot.h"
-#include "kit/themes.h"
-#include "kit/zoom.h"
-#include "kit/zoomhost.h"
-#include "model/prefs.h"
+#include "kit/host/kithost.h"
+#include "kit/theme/style.h"
+#include "kit/theme/themeroot.h"
+#include "kit/theme/themes.h"
+#include "kit/zoom/zoom.h"
+#include "kit/zoom/zoomhost.h"
+#include "model/file/prefs.h"
 
 #include <QWidget>
 #include <cmath>

@@ -1,9 +1,9 @@
 #include "diagnostics/groups/savereopenchecks.h"
 #include "diagnostics/selftestaids.h"
 #include "diagnostics/selftestgroups.h"
-#include "model/documentio.h"
+#include "model/file/documentio.h"
 #include "model/info.h"
-#include "model/recent.h"
+#include "model/file/recent.h"
 #include "render/renderer.h"
 #include "templates/templates.h"
 

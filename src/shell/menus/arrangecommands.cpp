@@ -1,7 +1,7 @@
 #include "shell/menus/arrangecommands.h"
 
 #include "app/app.h"
-#include "kit/shortcuts.h"
+#include "kit/host/shortcuts.h"
 #include "shell/menus/editoritem.h"
 
 #include <QMenu>

@@ -2,9 +2,9 @@
 
 #include "app/app.h"
 #include "editor/widgets/imagepickerdialog.h"
-#include "kit/shortcuts.h"
-#include "kit/velkroot.h"
-#include "model/recent.h"
+#include "kit/host/shortcuts.h"
+#include "kit/theme/velkroot.h"
+#include "model/file/recent.h"
 
 #include <QAction>
 #include <QFileInfo>

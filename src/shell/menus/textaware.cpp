@@ -1,6 +1,6 @@
 #include "shell/menus/textaware.h"
 
-#include "kit/focusedtext.h"
+#include "kit/host/focusedtext.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>

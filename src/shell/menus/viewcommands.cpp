@@ -1,7 +1,7 @@
 #include "shell/menus/viewcommands.h"
 
 #include "app/app.h"
-#include "kit/shortcuts.h"
+#include "kit/host/shortcuts.h"
 #include "render/fonts.h"
 #include "shell/menus/editoritem.h"
 #include "ui/canvas/canvaszoom.h"

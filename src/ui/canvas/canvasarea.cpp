@@ -1,7 +1,7 @@
 #include "ui/canvas/canvasarea.h"
 
-#include "kit/paint.h"
-#include "kit/scrollstyle.h"
+#include "kit/paint/paint.h"
+#include "kit/views/scrollstyle.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,13 +1,13 @@
 #include "ui/canvas/canvastoolbar.h"
 
-#include "kit/chipbutton.h"
-#include "kit/chromeroundbutton.h"
-#include "kit/divider.h"
-#include "kit/ledtoggle.h"
-#include "kit/shortcuts.h"
-#include "kit/style.h"
-#include "kit/symbols.h"
-#include "kit/uifont.h"
+#include "kit/controls/chipbutton.h"
+#include "kit/cabinet/chromeroundbutton.h"
+#include "kit/views/divider.h"
+#include "kit/controls/ledtoggle.h"
+#include "kit/host/shortcuts.h"
+#include "kit/theme/style.h"
+#include "kit/paint/symbols.h"
+#include "kit/paint/uifont.h"
 #include "ui/canvas/canvaszoom.h"
 
 #include <QAbstractButton>

@@ -2,9 +2,9 @@
 
 #include "app/app.h"
 #include "editor/editor.h"
-#include "kit/focusedtext.h"
-#include "kit/popover.h"
-#include "kit/zoomhost.h"
+#include "kit/host/focusedtext.h"
+#include "kit/controls/popover.h"
+#include "kit/zoom/zoomhost.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
 #include "ui/canvas/editorscreen.h"
 
-#include "kit/bezel.h"
-#include "kit/paint.h"
-#include "kit/style.h"
+#include "kit/cabinet/bezel.h"
+#include "kit/paint/paint.h"
+#include "kit/theme/style.h"
 #include "ui/canvas/canvasarea.h"
 #include "ui/canvas/canvastoolbar.h"
 #include "ui/canvas/editorkeys.h"

@@ -1,7 +1,7 @@
 #include "ui/canvas/inlinetexteditor.h"
 
-#include "kit/paint.h"
-#include "kit/uifont.h"
+#include "kit/paint/paint.h"
+#include "kit/paint/uifont.h"
 #include "render/fonts.h"
 
 #include <QGraphicsProxyWidget>

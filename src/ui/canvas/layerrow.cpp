@@ -1,10 +1,10 @@
 #include "ui/canvas/layerrow.h"
 
-#include "kit/paint.h"
-#include "kit/style.h"
-#include "kit/symbols.h"
-#include "kit/uifont.h"
-#include "model/json.h"
+#include "kit/paint/paint.h"
+#include "kit/theme/style.h"
+#include "kit/paint/symbols.h"
+#include "kit/paint/uifont.h"
+#include "model/file/json.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,14 +1,14 @@
 #include "ui/canvas/layerspanel.h"
 
-#include "kit/bezel.h"
-#include "kit/chromeroundbutton.h"
-#include "kit/overhangitem.h"
-#include "kit/scrollview.h"
-#include "kit/segmentedpicker.h"
-#include "kit/shortcuts.h"
-#include "kit/style.h"
-#include "kit/symbols.h"
-#include "kit/uifont.h"
+#include "kit/cabinet/bezel.h"
+#include "kit/cabinet/chromeroundbutton.h"
+#include "kit/views/overhangitem.h"
+#include "kit/views/scrollview.h"
+#include "kit/controls/segmentedpicker.h"
+#include "kit/host/shortcuts.h"
+#include "kit/theme/style.h"
+#include "kit/paint/symbols.h"
+#include "kit/paint/uifont.h"
 #include "ui/canvas/layerrow.h"
 
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #include "ui/canvas/overlays.h"
 
-#include "kit/paint.h"
-#include "kit/style.h"
-#include "kit/symbols.h"
+#include "kit/paint/paint.h"
+#include "kit/theme/style.h"
+#include "kit/paint/symbols.h"
 #include "model/geometry.h"
 #include "ui/canvas/gestures.h"
 

@@ -1,12 +1,12 @@
 #include "ui/canvas/pagecanvas.h"
 
-#include "kit/paint.h"
-#include "kit/style.h"
+#include "kit/paint/paint.h"
+#include "kit/theme/style.h"
 #include "ui/canvas/overlays.h"
 #include "editor/imagepicker.h"
 #include "editor/widgets/imagepickerdialog.h"
-#include "kit/zoomhost.h"
-#include "render/imageproperties.h"
+#include "kit/zoom/zoomhost.h"
+#include "render/pictures/imageproperties.h"
 #include "ui/canvas/inlinetexteditor.h"
 #include "render/renderer.h"
 

@@ -1,14 +1,14 @@
 #include "ui/canvas/toolrail.h"
 
 #include "editor/widgets/imagepickerdialog.h"
-#include "kit/bezel.h"
-#include "kit/chromeroundbutton.h"
-#include "kit/divider.h"
-#include "kit/iconpicker.h"
-#include "kit/popover.h"
-#include "kit/shortcuts.h"
-#include "kit/symbols.h"
-#include "kit/zoomhost.h"
+#include "kit/cabinet/bezel.h"
+#include "kit/cabinet/chromeroundbutton.h"
+#include "kit/views/divider.h"
+#include "kit/controls/iconpicker.h"
+#include "kit/controls/popover.h"
+#include "kit/host/shortcuts.h"
+#include "kit/paint/symbols.h"
+#include "kit/zoom/zoomhost.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

@@ -1,6 +1,6 @@
 #include "ui/inspector/buttonrow.h"
 
-#include "kit/chromeroundbutton.h"
+#include "kit/cabinet/chromeroundbutton.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
 #include "ui/inspector/filleditor.h"
 
-#include "kit/colorwell.h"
-#include "kit/labeledslider.h"
-#include "kit/segmentedpicker.h"
-#include "kit/symbolbutton.h"
-#include "kit/symbols.h"
+#include "kit/controls/colorwell.h"
+#include "kit/controls/labeledslider.h"
+#include "kit/controls/segmentedpicker.h"
+#include "kit/controls/symbolbutton.h"
+#include "kit/paint/symbols.h"
 #include "ui/inspector/hextext.h"
 #include "ui/inspector/swatches.h"
 

@@ -1,8 +1,8 @@
 #include "ui/inspector/inspectorcombo.h"
 
-#include "kit/kithost.h"
-#include "kit/symbols.h"
-#include "kit/uifont.h"
+#include "kit/host/kithost.h"
+#include "kit/paint/symbols.h"
+#include "kit/paint/uifont.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 #include "ui/inspector/inspectorgroup.h"
 
-#include "kit/engravedlabel.h"
-#include "kit/paint.h"
+#include "kit/cabinet/engravedlabel.h"
+#include "kit/paint/paint.h"
 
 #include <QPainter>
 #include <QVBoxLayout>

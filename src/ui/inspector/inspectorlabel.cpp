@@ -1,6 +1,6 @@
 #include "ui/inspector/inspectorlabel.h"
 
-#include "kit/style.h"
+#include "kit/theme/style.h"
 
 InspectorLabel::InspectorLabel(const QString &text, const QFont &font, bool dim, QWidget *parent)
     : VKTextLine(text, font, std::nullopt, parent), dim_(dim)

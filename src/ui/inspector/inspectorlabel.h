@@ -1,5 +1,5 @@
 #pragma once
-#include "kit/textline.h"
+#include "kit/views/textline.h"
 
 // One line of inspector text in a kit font, in the theme's `text` or `dim` colour (read when
 // painting).

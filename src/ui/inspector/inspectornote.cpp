@@ -1,8 +1,8 @@
 #include "ui/inspector/inspectornote.h"
 
-#include "kit/style.h"
-#include "kit/uifont.h"
-#include "kit/velkroot.h"
+#include "kit/theme/style.h"
+#include "kit/paint/uifont.h"
+#include "kit/theme/velkroot.h"
 
 #include <QPainter>
 #include <QStyle>

@@ -1,6 +1,6 @@
 #include "ui/inspector/keys.h"
 
-#include "model/json.h"
+#include "model/file/json.h"
 
 QString elementKey(const QString &prefix, const QUuid &id)
 {

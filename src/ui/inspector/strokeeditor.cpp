@@ -1,8 +1,8 @@
 #include "ui/inspector/strokeeditor.h"
 
-#include "kit/colorwell.h"
-#include "kit/labeledslider.h"
-#include "kit/uifont.h"
+#include "kit/controls/colorwell.h"
+#include "kit/controls/labeledslider.h"
+#include "kit/paint/uifont.h"
 #include "ui/inspector/hextext.h"
 #include "ui/inspector/swatches.h"
 

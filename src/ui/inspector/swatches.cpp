@@ -1,6 +1,6 @@
 #include "ui/inspector/swatches.h"
 
-#include "kit/paint.h"
+#include "kit/paint/paint.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>

@@ -5,16 +5,16 @@
 // turned type into a straight and a 30-degree box; drop shows the outline of a hovering picture.
 // With an output file it saves a grab of the window once shown and quits. With an interface zoom
 // the area sits in the zoom host, in a window as much larger.
-#include "kit/zoomhost.h"
-#include "model/prefs.h"
+#include "kit/zoom/zoomhost.h"
+#include "model/file/prefs.h"
 #include "render/fonts.h"
 #include "templates/templates.h"
 #include "ui/canvas/canvasarea.h"
 #include "ui/canvas/canvastoolbar.h"
 #include "ui/canvas/layerspanel.h"
 #include "ui/canvas/toolrail.h"
-#include "kit/chromeroundbutton.h"
-#include "kit/themeroot.h"
+#include "kit/cabinet/chromeroundbutton.h"
+#include "kit/theme/themeroot.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

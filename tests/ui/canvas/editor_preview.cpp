@@ -2,10 +2,10 @@
 //   editor_preview [none|text|locked] [interface zoom] [out.png]
 // text selects the first text box, locked the first item after locking it.
 #include "app/app.h"
-#include "kit/themeroot.h"
-#include "kit/themes.h"
-#include "kit/zoomhost.h"
-#include "model/prefs.h"
+#include "kit/theme/themeroot.h"
+#include "kit/theme/themes.h"
+#include "kit/zoom/zoomhost.h"
+#include "model/file/prefs.h"
 #include "render/fonts.h"
 #include "templates/templates.h"
 #include "ui/canvas/editorscreen.h"

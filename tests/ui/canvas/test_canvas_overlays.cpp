@@ -1,5 +1,5 @@
 #include "editor/editor_fixture.h"
-#include "kit/style.h"
+#include "kit/theme/style.h"
 #include "ui/canvas/gestures.h"
 #include "ui/canvas/overlays.h"
 

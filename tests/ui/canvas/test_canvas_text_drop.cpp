@@ -1,5 +1,5 @@
 #include "editor/editor_fixture.h"
-#include "kit/zoomhost.h"
+#include "kit/zoom/zoomhost.h"
 #include "render/fonts.h"
 #include "support/testpictures.h"
 #include "ui/canvas/inlinetexteditor.h"

@@ -1,8 +1,8 @@
 #include "editor/editor_fixture.h"
-#include "kit/chromeroundbutton.h"
-#include "kit/segmentedpicker.h"
-#include "kit/style.h"
-#include "model/json.h"
+#include "kit/cabinet/chromeroundbutton.h"
+#include "kit/controls/segmentedpicker.h"
+#include "kit/theme/style.h"
+#include "model/file/json.h"
 #include "ui/canvas/layerrow.h"
 #include "ui/canvas/layerspanel.h"
 

@@ -4,10 +4,10 @@
 // once shown and quits.
 #include "app/app.h"
 #include "editor/editor.h"
-#include "kit/themeroot.h"
-#include "kit/themes.h"
-#include "kit/zoomhost.h"
-#include "model/prefs.h"
+#include "kit/theme/themeroot.h"
+#include "kit/theme/themes.h"
+#include "kit/zoom/zoomhost.h"
+#include "model/file/prefs.h"
 #include "ui/inspector/sections/imagesection.h"
 #include "ui/inspector/sections/pageinspector.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include "inspector_fixture.h"
-#include "kit/labeledslider.h"
-#include "kit/numberfield.h"
+#include "kit/controls/labeledslider.h"
+#include "kit/controls/numberfield.h"
 #include "ui/inspector/inspectorsection.h"
 
 #include <QCoreApplication>

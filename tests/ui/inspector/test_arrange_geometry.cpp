@@ -1,7 +1,7 @@
 // The arrange and geometry sections against a real editor: what they show for a selection or an
 // element, and which edits and undo steps their controls make.
-#include "kit/chromeroundbutton.h"
-#include "kit/shortcuts.h"
+#include "kit/cabinet/chromeroundbutton.h"
+#include "kit/host/shortcuts.h"
 #include "model/units.h"
 #include "render/textlayout.h"
 #include "section_fixture.h"

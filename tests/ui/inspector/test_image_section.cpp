@@ -1,8 +1,8 @@
 // The image section against a real editor: its two looks, what its pickers, crop sliders and
 // border write, and how those edits fall into undo steps.
-#include "kit/chipbutton.h"
-#include "kit/lcdreadout.h"
-#include "kit/segmentedpicker.h"
+#include "kit/controls/chipbutton.h"
+#include "kit/cabinet/lcdreadout.h"
+#include "kit/controls/segmentedpicker.h"
 #include "section_fixture.h"
 #include "ui/inspector/sections/imagesection.h"
 #include "ui/inspector/inspectorcombo.h"

@@ -1,6 +1,6 @@
 // Keys, the group box and the swatches.
 #include "inspector_fixture.h"
-#include "kit/engravedlabel.h"
+#include "kit/cabinet/engravedlabel.h"
 #include "kit/snapshot.h"
 #include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/keys.h"

@@ -1,9 +1,9 @@
 #include "inspector_fixture.h"
 
 #include "app/app.h"
-#include "kit/bezel.h"
-#include "kit/chipbutton.h"
-#include "kit/labeledslider.h"
+#include "kit/cabinet/bezel.h"
+#include "kit/controls/chipbutton.h"
+#include "kit/controls/labeledslider.h"
 #include "render/fonts.h"
 #include "ui/inspector/sections/arrangesection.h"
 #include "ui/inspector/sections/geometrysection.h"

@@ -1,9 +1,9 @@
 // The page inspector against a real editor and application state: its read-outs, the back-side
 // control and its question, the guides note, background steps per page, and its two openers.
 #include "app/app_fixture.h"
-#include "kit/chipbutton.h"
-#include "kit/help.h"
-#include "kit/lcdreadout.h"
+#include "kit/controls/chipbutton.h"
+#include "kit/help/help.h"
+#include "kit/cabinet/lcdreadout.h"
 #include "section_fixture.h"
 #include "ui/inspector/filleditor.h"
 #include "ui/inspector/inspectorgroup.h"

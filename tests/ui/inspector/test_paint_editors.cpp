@@ -1,10 +1,10 @@
 // The fill and stroke editors as a caller sees them: what each action hands over, with which
 // key, and that updates from the caller change the controls in place.
 #include "inspector_fixture.h"
-#include "kit/colorwell.h"
-#include "kit/labeledslider.h"
-#include "kit/segmentedpicker.h"
-#include "kit/symbolbutton.h"
+#include "kit/controls/colorwell.h"
+#include "kit/controls/labeledslider.h"
+#include "kit/controls/segmentedpicker.h"
+#include "kit/controls/symbolbutton.h"
 #include "ui/inspector/filleditor.h"
 #include "ui/inspector/hextext.h"
 #include "ui/inspector/strokeeditor.h"

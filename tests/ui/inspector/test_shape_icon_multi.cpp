@@ -1,10 +1,10 @@
 // The shape, icon and multiple-selection sections against a real editor: which groups each kind
 // shows, what their controls write, and how their edits fall into undo steps.
-#include "kit/chipbutton.h"
-#include "kit/colorwell.h"
-#include "kit/iconglyph.h"
-#include "kit/iconpicker.h"
-#include "model/json.h"
+#include "kit/controls/chipbutton.h"
+#include "kit/controls/colorwell.h"
+#include "kit/paint/iconglyph.h"
+#include "kit/controls/iconpicker.h"
+#include "model/file/json.h"
 #include "section_fixture.h"
 #include "ui/inspector/filleditor.h"
 #include "ui/inspector/inspectorgroup.h"

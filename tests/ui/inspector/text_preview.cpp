@@ -4,10 +4,10 @@
 // typed text with the font family popover open. With a zoom the section sits in a zoom host; with
 // an output file it saves a grab of the window once shown and quits.
 #include "editor/editor.h"
-#include "kit/themeroot.h"
-#include "kit/themes.h"
-#include "kit/zoomhost.h"
-#include "model/prefs.h"
+#include "kit/theme/themeroot.h"
+#include "kit/theme/themes.h"
+#include "kit/zoom/zoomhost.h"
+#include "model/file/prefs.h"
 #include "render/fonts.h"
 #include "ui/inspector/sections/fontsource.h"
 #include "ui/inspector/sections/textsection.h"

@@ -1,9 +1,9 @@
 #include "ui/inspector/sections/arrangesection.h"
 
 #include "editor/editor.h"
-#include "kit/chromeroundbutton.h"
-#include "kit/shortcuts.h"
-#include "kit/symbols.h"
+#include "kit/cabinet/chromeroundbutton.h"
+#include "kit/host/shortcuts.h"
+#include "kit/paint/symbols.h"
 #include "ui/inspector/buttonrow.h"
 #include "ui/inspector/inspectorgroup.h"
 

@@ -1,13 +1,13 @@
 #include "ui/inspector/sections/fontfamilypicker.h"
 
-#include "kit/engravedlabel.h"
-#include "kit/kithost.h"
-#include "kit/paint.h"
-#include "kit/popover.h"
-#include "kit/scrollstyle.h"
-#include "kit/searchfield.h"
-#include "kit/uifont.h"
-#include "kit/velkroot.h"
+#include "kit/cabinet/engravedlabel.h"
+#include "kit/host/kithost.h"
+#include "kit/paint/paint.h"
+#include "kit/controls/popover.h"
+#include "kit/views/scrollstyle.h"
+#include "kit/controls/searchfield.h"
+#include "kit/paint/uifont.h"
+#include "kit/theme/velkroot.h"
 #include "ui/inspector/sections/fontsource.h"
 
 #include <QAbstractListModel>

@@ -1,9 +1,9 @@
 #include "ui/inspector/sections/geometrysection.h"
 
 #include "editor/editor.h"
-#include "kit/labeledslider.h"
-#include "kit/numberfield.h"
-#include "kit/uifont.h"
+#include "kit/controls/labeledslider.h"
+#include "kit/controls/numberfield.h"
+#include "kit/paint/uifont.h"
 #include "model/format.h"
 #include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/inspectorlabel.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "kit/popover.h"
+#include "kit/controls/popover.h"
 #include "ui/inspector/sections/elementsection.h"
 
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "ui/inspector/sections/shapesection.h"
 
 #include "editor/editor.h"
-#include "kit/labeledslider.h"
+#include "kit/controls/labeledslider.h"
 #include "ui/inspector/filleditor.h"
 #include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/keys.h"

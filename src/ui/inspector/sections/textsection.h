@@ -1,5 +1,5 @@
 #pragma once
-#include "kit/popover.h"
+#include "kit/controls/popover.h"
 #include "model/text.h"
 #include "ui/inspector/inspectorsection.h"
 

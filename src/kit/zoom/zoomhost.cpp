@@ -1,0 +1,81 @@
+#include "kit/zoom/zoomhost.h"
+
+#include "kit/views/scrollstyle.h"
+#include "model/file/prefs.h"
+
+#include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
+#include <cmath>
+
+VKZoomHost::VKZoomHost(QWidget *content, QSizeF minSize, QWidget *parent)
+    : QGraphicsView(parent), m_content(content), m_minSize(minSize)
+{
+    Q_ASSERT(content && !content->parentWidget());
+    setFrameShape(QFrame::NoFrame);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    viewport()->setAutoFillBackground(false);
+    setBackgroundBrush(Qt::NoBrush);
+    setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+    setCacheMode(CacheNone);
+
+    VKScrollStyle::apply(this);
+
+    // Empty spots show the window's background, unscaled.
+    content->setAttribute(Qt::WA_NoSystemBackground);
+    auto *scene = new QGraphicsScene(this);
+    m_proxy = scene->addWidget(content);
+    setScene(scene);
+
+    m_home = new VKZoom::ScrollHome(this);
+    connect(&LWSettings::shared(), &LWSettings::changed, this, [this](const QString &key) {
+        if (key == VKZoom::key)
+            relayout();
+    });
+    relayout();
+}
+
+void VKZoomHost::showEvent(QShowEvent *event)
+{
+    QGraphicsView::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        relayout();
+    }
+}
+
+void VKZoomHost::resizeEvent(QResizeEvent *event)
+{
+    QGraphicsView::resizeEvent(event);
+    relayout();
+}
+
+void VKZoomHost::relayout()
+{
+    const VKZoom::Layout before = m_layout;
+    m_layout = VKZoom::layout(QSizeF(size()), VKZoom::value(), m_minSize);
+    const QSizeF &logical = m_layout.logical;
+    // Whole units, rounded up, so no uncovered strip is left at the right or bottom edge.
+    m_proxy->resize(std::ceil(logical.width()), std::ceil(logical.height()));
+    m_proxy->setScale(m_layout.zoom);
+    const QRectF area(QPointF(0, 0), m_layout.scaled);
+    scene()->setSceneRect(area);
+    setSceneRect(area);
+    const Qt::ScrollBarPolicy bars = m_layout.indicators ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+    setHorizontalScrollBarPolicy(bars);
+    setVerticalScrollBarPolicy(bars);
+    // A write of the same zoom is no change; the first show always scrolls home.
+    if (!m_homed || m_layout.zoom != before.zoom || size() != m_homedSize) {
+        m_homed = m_shown;
+        m_homedSize = size();
+        m_home->request();
+    }
+}
+
+QWidget *VKZoomHost::outerWindow(QWidget *inner)
+{
+    QWidget *window = inner ? inner->window() : nullptr;
+    const QGraphicsProxyWidget *proxy = window ? window->graphicsProxyWidget() : nullptr;
+    if (proxy && proxy->scene() && !proxy->scene()->views().isEmpty())
+        return proxy->scene()->views().constFirst()->window();
+    return window;
+}

@@ -1,0 +1,52 @@
+#pragma once
+#include "kit/zoom/zoom.h"
+
+#include <QGraphicsView>
+
+class QGraphicsProxyWidget;
+
+// Shows a window's content scaled by the interface zoom. The content is laid out at the host's
+// size divided by the zoom (never below `minSize`), drawn scaled from its top-left corner, and
+// scrolls once the scaled content no longer fits. The scroll bars lie over the content and never
+// take space from it; the host itself may be smaller than `minSize`.
+//
+// Lays out again on every resize and every write of the zoom setting, and scrolls home when first
+// shown, when its size or the zoom changes (VKZoom::ScrollHome: never over the user's own scroll).
+// The view paints no background, so the window's own shows through.
+//
+// The content lives in a graphics scene. Clicks, keys, hover cursors, tooltips and file drops reach
+// its widgets at scaled positions, and its popups and menus are drawn scaled inside the view. An
+// inner drop target accepts the drag move events as well as the enter. The content's window() is
+// the content itself: dialogs take the main window as parent, and the content holds no native or
+// OpenGL child. Qt scales the view's own screen offset too in an inner widget's mapToGlobal():
+// place things from event positions instead. Main thread only.
+class VKZoomHost : public QGraphicsView {
+    Q_OBJECT
+public:
+    // Takes ownership of `content`, which must have no parent.
+    explicit VKZoomHost(QWidget *content, QSizeF minSize = {960, 640}, QWidget *parent = nullptr);
+
+    QWidget *content() const { return m_content; }
+    // The window around the host that shows `inner` (inner's own window when no host shows it):
+    // the parent for dialogs opened from inside, whose window() is only the embedded content.
+    static QWidget *outerWindow(QWidget *inner);
+    QGraphicsProxyWidget *proxy() const { return m_proxy; }
+    // The layout applied last.
+    const VKZoom::Layout &currentLayout() const { return m_layout; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void relayout();
+
+    QWidget *m_content;
+    QGraphicsProxyWidget *m_proxy = nullptr;
+    QSizeF m_minSize;
+    VKZoom::Layout m_layout;
+    VKZoom::ScrollHome *m_home;
+    QSize m_homedSize;
+    bool m_shown = false;
+    bool m_homed = false; // scrolled home since first shown
+};

@@ -1,0 +1,165 @@
+#include "render/pdf/pdfpictures.h"
+
+#include "model/image.h"
+#include "render/pictures/imagecache.h"
+#include "render/pictures/imageproperties.h"
+#include "render/pictures/jpegprobe.h"
+#include "render/pngwriter.h"
+
+#include <QRandomGenerator>
+#include <cstring>
+
+namespace LWExport {
+namespace {
+
+// Maps the unit square of the stored pixels onto the upright one, for EXIF orientation 1 to 8
+// as Qt's reader applies it (mirror, then flip, then a quarter turn clockwise).
+QTransform storedToUpright(int orientation)
+{
+    switch (orientation) {
+    case 2: return {-1, 0, 0, 1, 1, 0};
+    case 3: return {-1, 0, 0, -1, 1, 1};
+    case 4: return {1, 0, 0, -1, 0, 1};
+    case 5: return {0, 1, 1, 0, 0, 0};
+    case 6: return {0, 1, -1, 0, 1, 0};
+    case 7: return {0, -1, -1, 0, 1, 1};
+    case 8: return {0, -1, 1, 0, 0, 1};
+    default: return {};
+    }
+}
+
+bool opaque(const QImage &image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar *row = image.constScanLine(y);
+        for (int x = 0; x < image.width(); ++x)
+            if (row[4 * x + 3] != 255)
+                return false;
+    }
+    return true;
+}
+
+LWPdfFile::ImageData flate(QByteArray data, int width, int height, bool gray, int colors)
+{
+    return {std::move(data), QByteArrayLiteral("/FlateDecode"), width, height, gray, colors};
+}
+
+// The decoded picture as 8-bit samples deflated on all cores: grey or RGB, and the alpha
+// channel apart when it is not opaque everywhere.
+std::optional<LWPdfFile::PictureSwap> pixelsSwap(const QImage &source)
+{
+    LWPdfFile::PictureSwap swap;
+    const int w = source.width(), h = source.height();
+    if (source.hasAlphaChannel()) {
+        const QImage rgba = source.convertToFormat(QImage::Format_RGBA8888);
+        if (rgba.isNull())
+            return std::nullopt;
+        if (!opaque(rgba)) {
+            const auto colour = LWPngWriter::deflateRows(h, qsizetype(w) * 3, 3, [&](int y, uchar *out) {
+                const uchar *in = rgba.constScanLine(y);
+                for (int x = 0; x < w; ++x, in += 4, out += 3)
+                    std::memcpy(out, in, 3);
+            });
+            const auto alpha = LWPngWriter::deflateRows(h, w, 1, [&](int y, uchar *out) {
+                const uchar *in = rgba.constScanLine(y) + 3;
+                for (int x = 0; x < w; ++x, in += 4)
+                    *out++ = *in;
+            });
+            if (!colour || !alpha)
+                return std::nullopt;
+            swap.image = flate(*colour, w, h, false, 3);
+            swap.softMask = flate(*alpha, w, h, true, 1);
+            return swap;
+        }
+    }
+    const bool gray = source.isGrayscale();
+    const QImage image = source.convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    if (image.isNull())
+        return std::nullopt;
+    const int samples = gray ? 1 : 3;
+    const auto data = LWPngWriter::deflateRows(h, qsizetype(w) * samples, samples, [&](int y, uchar *out) {
+        std::memcpy(out, image.constScanLine(y), size_t(w) * size_t(samples));
+    });
+    if (!data)
+        return std::nullopt;
+    swap.image = flate(*data, w, h, gray, samples);
+    return swap;
+}
+
+} // namespace
+
+PdfPictures::PdfPictures()
+{
+    quint32 words[4];
+    QRandomGenerator::global()->fillRange(words);
+    m_nonce = QByteArray(reinterpret_cast<const char *>(words), sizeof words);
+}
+
+std::optional<LWRenderer::PictureSink::StandIn> PdfPictures::standIn(const LWImage &picture)
+{
+    if (!picture.data)
+        return std::nullopt;
+    if (const auto it = m_byAsset.constFind(picture.assetID); it != m_byAsset.constEnd()) {
+        if (*it < 0)
+            return std::nullopt;
+        return m_entries[*it].standIn;
+    }
+    Entry entry;
+    const QByteArray &bytes = *picture.data;
+    const std::optional<LWJpegProbe::Jpeg> jpeg = LWJpegProbe::passable(bytes);
+    // Qt's reading of the header decides the orientation, as it does when it decodes.
+    const std::optional<LWImageProperties> props = jpeg ? LWImageProperties::read(bytes) : std::nullopt;
+    if (props && props->width == jpeg->width && props->height == jpeg->height) {
+        entry.jpeg = bytes;
+        entry.components = jpeg->components;
+        entry.standIn.stored = storedToUpright(props->orientation);
+        entry.standIn.upright = props->quarterTurned() ? QSize(jpeg->height, jpeg->width) : QSize(jpeg->width, jpeg->height);
+    } else {
+        const std::optional<QImage> decoded = LWImageCache::image(picture, false);
+        if (!decoded || decoded->isNull()) {
+            m_byAsset.insert(picture.assetID, -1);
+            return std::nullopt;
+        }
+        entry.pixels = *decoded;
+        entry.standIn.upright = decoded->size();
+    }
+    // Samples no picture of this size holds by chance: a random nonce, the entry's index, and one
+    // pixel that is not grey (Qt writes a grey image as DeviceGray).
+    entry.rgb = m_nonce;
+    const qint32 index = qint32(m_entries.size());
+    entry.rgb.append(reinterpret_cast<const char *>(&index), sizeof index);
+    entry.rgb.append(3 * standInWidth * standInHeight - entry.rgb.size() - 3, char(0x5A));
+    entry.rgb.append("\xFF\x00\x80", 3);
+    QImage image(standInWidth, standInHeight, QImage::Format_RGB32);
+    const auto *s = reinterpret_cast<const uchar *>(entry.rgb.constData());
+    for (int y = 0; y < standInHeight; ++y)
+        for (int x = 0; x < standInWidth; ++x, s += 3)
+            image.setPixel(x, y, qRgb(s[0], s[1], s[2]));
+    entry.standIn.image = image;
+    m_byAsset.insert(picture.assetID, m_entries.size());
+    m_entries.append(entry);
+    return entry.standIn;
+}
+
+std::optional<QList<LWPdfFile::PictureSwap>> PdfPictures::swaps() const
+{
+    QList<LWPdfFile::PictureSwap> out;
+    for (const Entry &e : m_entries) {
+        std::optional<LWPdfFile::PictureSwap> swap;
+        if (!e.jpeg.isEmpty()) {
+            const QSize stored = e.standIn.stored.isRotating() ? e.standIn.upright.transposed() : e.standIn.upright;
+            swap = LWPdfFile::PictureSwap{{}, {}, {e.jpeg, QByteArrayLiteral("/DCTDecode"), stored.width(),
+                                                   stored.height(), e.components == 1, 0}, std::nullopt};
+        } else {
+            swap = pixelsSwap(e.pixels);
+        }
+        if (!swap)
+            return std::nullopt;
+        swap->standInSize = QSize(standInWidth, standInHeight);
+        swap->standInRgb = e.rgb;
+        out.append(std::move(*swap));
+    }
+    return out;
+}
+
+} // namespace LWExport
