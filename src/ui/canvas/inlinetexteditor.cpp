@@ -33,6 +33,8 @@ InlineTextEditor::InlineTextEditor(LWEditor &editor, const QUuid &id, QWidget *p
     viewport()->setAutoFillBackground(false);
     setBackgroundVisible(false);
     document()->setDocumentMargin(2);
+    // A minimum of its own would hold the proxy taller than the box and push the line out of view.
+    setMinimumSize(1, 1);
     syncFromDesign();
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         m_editor.setText(m_id, toPlainText());
@@ -113,7 +115,7 @@ InlineEditorHost::InlineEditorHost(LWEditor &editor, const QUuid &id, QWidget *p
 
 void InlineEditorHost::place(const InlineGeometry &g)
 {
-    m_text->resize(g.size.toSize());
+    m_proxy->resize(g.size);
     m_proxy->setTransformOriginPoint(g.size.width() / 2, g.size.height() / 2);
     m_proxy->setRotation(g.rotation);
     // The view covers the turned box, its centre on the element's nudged centre.
