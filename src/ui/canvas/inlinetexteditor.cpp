@@ -36,6 +36,12 @@ InlineTextEditor::InlineTextEditor(LWEditor &editor, const QUuid &id, QWidget *p
     // A minimum of its own would hold the proxy taller than the box and push the line out of view.
     setMinimumSize(1, 1);
     syncFromDesign();
+    // Sample words go at the first key; anything else is added to at its end.
+    const std::optional<LWElement> e = editor.element(id);
+    if (e && e->text && e->text->placeholder)
+        selectAll();
+    else
+        moveCursor(QTextCursor::End);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         m_editor.setText(m_id, toPlainText());
         syncFromDesign(); // a locked box keeps its string
