@@ -74,7 +74,9 @@ CanvasGestures::Drag CanvasGestures::begin(QPointF p, bool shift)
         drag.mode = Mode::create;
         return drag;
     }
-    if (const std::optional<LWElement> one = m_editor.single(); one && !one->locked) {
+    // The text being typed into shows no handles, so none can be grabbed.
+    if (const std::optional<LWElement> one = m_editor.single();
+        one && !one->locked && m_editor.editingTextID() != one->id) {
         const double t = handleReach / m_scale;
         auto near = [&](QPointF q) { return length(p - q) <= t; };
         drag.element = *one;

@@ -33,7 +33,15 @@ InlineTextEditor::InlineTextEditor(LWEditor &editor, const QUuid &id, QWidget *p
     viewport()->setAutoFillBackground(false);
     setBackgroundVisible(false);
     document()->setDocumentMargin(2);
+    // A minimum of its own would hold the proxy taller than the box and push the line out of view.
+    setMinimumSize(1, 1);
     syncFromDesign();
+    // Sample words go at the first key; anything else is added to at its end.
+    const std::optional<LWElement> e = editor.element(id);
+    if (e && e->text && e->text->placeholder)
+        selectAll();
+    else
+        moveCursor(QTextCursor::End);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         m_editor.setText(m_id, toPlainText());
         syncFromDesign(); // a locked box keeps its string
@@ -113,7 +121,7 @@ InlineEditorHost::InlineEditorHost(LWEditor &editor, const QUuid &id, QWidget *p
 
 void InlineEditorHost::place(const InlineGeometry &g)
 {
-    m_text->resize(g.size.toSize());
+    m_proxy->resize(g.size);
     m_proxy->setTransformOriginPoint(g.size.width() / 2, g.size.height() / 2);
     m_proxy->setRotation(g.rotation);
     // The view covers the turned box, its centre on the element's nudged centre.

@@ -19,7 +19,8 @@ struct InlineGeometry {
 
 // Typing into one text element in place: every change goes to LWEditor::setText, and a stored
 // string that differs (a locked box refuses the change, an undo) is put back without a signal.
-// Escape ends editing and hands the focus back to the page view.
+// Opens with a sample text wholly selected, any other with the cursor at its end. Escape ends
+// editing and hands the focus back to the page view.
 class InlineTextEditor : public QPlainTextEdit {
     Q_OBJECT
 public:

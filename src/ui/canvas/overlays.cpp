@@ -128,6 +128,11 @@ void paintSelection(QPainter &p, const LWEditor &editor, double s, const std::op
             continue;
         }
         const std::array<QPointF, 4> corners = LWGeometry::corners(e);
+        if (e.locked)
+            VKSymbols::paint(p, VKSymbols::lockFill, QRectF(v(corners[1]) + QPointF(3, -13), QSizeF(10, 10)),
+                             LWStyle::orange());
+        if (editor.editingTextID() == e.id)
+            continue; // the inline editor's dashed border marks it; nothing lies over the words
         QPainterPath outline;
         outline.moveTo(v(corners[0]));
         for (int i = 1; i < 4; ++i)
@@ -148,9 +153,6 @@ void paintSelection(QPainter &p, const LWEditor &editor, double s, const std::op
             for (QPointF point : CanvasGestures::handlePoints(e))
                 handle(p, v(point));
         }
-        if (e.locked)
-            VKSymbols::paint(p, VKSymbols::lockFill, QRectF(v(corners[1]) + QPointF(3, -13), QSizeF(10, 10)),
-                             LWStyle::orange());
     }
     if (marquee)
         region(p, v(*marquee));

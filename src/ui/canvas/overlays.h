@@ -15,6 +15,7 @@ void paintGuides(QPainter &p, const LWEditor &editor, double s, QSizeF view);
 
 // Outlines of the selected items (orange and badged when locked), the handles and knob of an
 // unlocked single selection at the points a press finds them, a single line's end handles, then
-// the marquee and the rectangle being created.
+// the marquee and the rectangle being created. The text being typed into inline gets none of
+// them (only its lock badge).
 void paintSelection(QPainter &p, const LWEditor &editor, double s, const std::optional<LWRect> &marquee,
                     const std::optional<LWRect> &creating);

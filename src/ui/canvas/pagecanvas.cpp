@@ -168,7 +168,10 @@ void PageCanvas::mouseReleaseEvent(QMouseEvent *event)
         return QWidget::mouseReleaseEvent(event);
     const QPointF start = *m_pressAt;
     m_pressAt.reset();
+    const bool newText = m_editor.tool() == LWTool::text;
     m_gestures.ended(start, event->position(), event->modifiers());
+    if (newText && m_inline) // the new box's sample words go at the first key
+        m_inline->editor()->selectAll();
     if (const std::optional<QPointF> at = std::exchange(m_doubleClickAt, std::nullopt))
         doubleClick(m_gestures.toPage(*at));
     update();

@@ -12,7 +12,8 @@
 // the top-left of the bleed box. Paints the shown side (white where rendering fails), the drop
 // outline while a picture hovers, and turns left-button presses, drags and releases into
 // CanvasGestures calls with each event's modifiers. While a top-level text of the shown side is
-// being edited, its inline editor lies over it. A double-click opens the item under it after the
+// being edited, its inline editor lies over it; a box the text tool has just made opens with its
+// words selected. A double-click opens the item under it after the
 // release that ends its drag; a dropped picture file or picture data is placed where it lands.
 //
 // Only the visible part plus a margin is rendered, at scale x the painter's device scale, into

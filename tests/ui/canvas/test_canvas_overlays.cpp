@@ -122,8 +122,10 @@ TEST_F(OverlayTest, SelectionHandlesKnobBadgeAndRegions)
     const LWElement g = groupOf({rect("x", {20, 90, 30, 30})});
     LWElement line = LWElement::makeLine({150, 120}, {240, 120}, LWStroke(LWColor::black, 1));
     line.locked = true;
+    const LWElement words = LWElement::makeText(LWText(QStringLiteral("Hi"), QStringLiteral("Georgia"), 12, LWColor::black),
+                                                {60, 100, 80, 20});
     LWDocument doc = ed->doc();
-    doc.pages[0].elements = {turned, locked, g, line};
+    doc.pages[0].elements = {turned, locked, g, line, words};
     ed->setDoc(doc);
     auto white = [](QColor c) { return c.alpha() == 255 && c.red() > 245 && c.green() > 245 && c.blue() > 245; };
     auto orange = [](QColor c) {
@@ -166,6 +168,22 @@ TEST_F(OverlayTest, SelectionHandlesKnobBadgeAndRegions)
     EXPECT_FALSE(white(paint().pixelColor(v(CanvasGestures::rotateHandle(g, s)).toPoint())));
     EXPECT_EQ(handles({turned.id, g.id}), 0);
     EXPECT_EQ(handles({line.id}), 2);
+    // The text being typed into: no handles, no knob, and a press there grabs neither.
+    EXPECT_EQ(handles({words.id}), 8);
+    ed->setEditingTextID(words.id);
+    EXPECT_EQ(handles({words.id}), 0);
+    EXPECT_EQ(ed->editingTextID(), words.id);
+    const QPointF wordsKnob = v(CanvasGestures::rotateHandle(words, s));
+    EXPECT_EQ(count(paint(), QRect(wordsKnob.toPoint() - QPoint(6, 6), QSize(13, 13)), white), 0);
+    for (QPointF at : {wordsKnob, v({words.frame.minX(), words.frame.minY()})}) {
+        ed->setSelection({words.id});
+        ed->setEditingTextID(words.id);
+        gestures.changed(at, at, Qt::NoModifier);
+        EXPECT_NE(gestures.drag()->mode, CanvasGestures::Mode::rotate);
+        EXPECT_NE(gestures.drag()->mode, CanvasGestures::Mode::resize);
+        gestures.ended(at, at, Qt::NoModifier);
+    }
+    ed->setEditingTextID(std::nullopt);
 
     ed->setSelection({});
     img = paint(1, LWRect(100, 60, 60, 40), LWRect(10, 10, 30, 30));

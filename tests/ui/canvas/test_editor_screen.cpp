@@ -9,6 +9,7 @@
 #include "ui/canvas/editorkeys.h"
 #include "ui/canvas/editorscreen.h"
 #include "ui/canvas/layerspanel.h"
+#include "ui/canvas/pagecanvas.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -130,6 +131,56 @@ TEST_F(ScreenTest, EscapeReturnAndToolLetters)
     EXPECT_EQ(ed->tool(), LWTool::select);
     QKeyEvent x(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
     EXPECT_FALSE(keys.handle(x));
+}
+
+TEST_F(ScreenTest, TypingReplacesSampleWordsAndAddsToOthers)
+{
+    PageCanvas *page = screen->canvas()->page();
+    LWDocument doc = ed->doc();
+    doc.pages[0].elements[2].text->placeholder = true; // "Yo" is a template's sample text
+    ed->setDoc(doc);
+    const QUuid hi = ed->elements()[1].id, yo = ed->elements()[2].id;
+    auto at = [&](QPointF p) { return page->gestures().toView(p).toPoint(); };
+    enum class Start { toolClick, toolDrag, returnKey, doubleClick };
+    struct Row {
+        Start start;
+        QUuid on; // the text opened; none: the text tool makes one
+        QString keys, want;
+    };
+    const QList<Row> rows{{Start::toolClick, {}, "Hello", "Hello"},  {Start::toolDrag, {}, "Hello", "Hello"},
+                          {Start::returnKey, hi, "!", "Hi!"},        {Start::doubleClick, hi, "!", "Hi!"},
+                          {Start::returnKey, yo, "New", "New"},      {Start::doubleClick, yo, "New", "New"}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(int(row.start));
+        ed->setEditingTextID(std::nullopt);
+        ed->setDoc(doc);
+        ed->setSelection(row.on.isNull() ? QList<QUuid>{} : QList<QUuid>{row.on});
+        const QPoint middle = row.on.isNull() ? at({300, 600}) : at(ed->element(row.on)->frame.center());
+        switch (row.start) {
+        case Start::toolClick:
+            ed->setTool(LWTool::text);
+            QTest::mouseClick(page, Qt::LeftButton, {}, middle);
+            break;
+        case Start::toolDrag:
+            ed->setTool(LWTool::text);
+            QTest::mousePress(page, Qt::LeftButton, {}, middle);
+            QTest::mouseMove(page, middle + QPoint(150, 40));
+            QTest::mouseRelease(page, Qt::LeftButton, {}, middle + QPoint(150, 40));
+            break;
+        case Start::returnKey:
+            press(Qt::Key_Return);
+            break;
+        case Start::doubleClick:
+            QTest::mouseClick(page, Qt::LeftButton, {}, middle);
+            QTest::mouseDClick(page, Qt::LeftButton, {}, middle);
+            QTest::mouseRelease(page, Qt::LeftButton, {}, middle);
+            break;
+        }
+        ASSERT_TRUE(ed->editingTextID().has_value());
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClicks(QApplication::focusWidget(), row.keys);
+        EXPECT_EQ(ed->element(*ed->editingTextID())->text->string.toStdString(), row.want.toStdString());
+    }
 }
 
 TEST_F(ScreenTest, HidingAndShowingKeepsOneFilter)
