@@ -5,6 +5,8 @@
 #include "kit/controls/segmentedpicker.h"
 #include "kit/controls/symbolbutton.h"
 #include "kit/host/kithost.h"
+#include "kit/theme/appstyle.h"
+#include "kit/theme/themeroot.h"
 #include "kit/theme/themes.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
@@ -13,6 +15,8 @@
 #include "snapshot.h"
 
 #include <QAccessible>
+#include <QCheckBox>
+#include <QStyleOptionButton>
 #include <QColorDialog>
 #include <QLabel>
 #include <QSignalSpy>
@@ -310,5 +314,31 @@ TEST_F(Controls, DisabledButtonsOfEveryStyleAreFadedAndIgnorePresses)
             EXPECT_EQ(runs, 0);
             EXPECT_FALSE(button->isChecked() && i + 1 == std::size(makers));
         }
+    }
+}
+
+// An unchecked check box shows its box in every theme: the outline stands out from the
+// background by at least 3:1.
+TEST_F(Controls, CheckBoxOutlineReadsOnEveryTheme)
+{
+    VKAppStyle style;
+    for (const VELKTheme &theme : VELKThemes::builtIn() + LWThemes::extras()) {
+        SCOPED_TRACE(theme.id.toStdString());
+        VELKThemes::registerThemes(LWThemes::extras());
+        VELKThemes::setCurrentID(theme.id);
+        const VKKitTheme kit = VELKKitHost::theme();
+        QCheckBox box(QStringLiteral("Two-sided"));
+        box.setStyle(&style);
+        box.setPalette(VELKThemeRoot::themePalette(kit));
+        box.resize(box.sizeHint());
+        QImage shot(box.size(), QImage::Format_ARGB32_Premultiplied);
+        shot.fill(kit.bg);
+        box.render(&shot, {}, {}, QWidget::DrawChildren);
+        QStyleOptionButton option;
+        option.initFrom(&box);
+        const QRect indicator = style.subElementRect(QStyle::SE_CheckBoxIndicator, &option, &box);
+        const QColor edge = shot.pixelColor(indicator.left(), indicator.center().y());
+        const auto lw = [](const QColor &c) { return LWColor(c.redF(), c.greenF(), c.blueF()); };
+        EXPECT_GE(LWColor::contrast(lw(edge), lw(kit.bg)), 3.0);
     }
 }
