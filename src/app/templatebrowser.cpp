@@ -162,7 +162,7 @@ QWidget *TemplateBrowser::categoryPanel()
 
 QWidget *TemplateBrowser::middleColumn()
 {
-    m_search = new VKSearchField(QStringLiteral("Search templates (salon, open house, yard sale\u2026)"));
+    m_search = new VKSearchField(QStringLiteral("Search templates (salon, yard sale\u2026)"));
     m_search->setMaximumWidth(380);
     connect(m_search, &VKSearchField::textChanged, this, &TemplateBrowser::setQuery);
 
