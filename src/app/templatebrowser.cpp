@@ -89,6 +89,16 @@ void addPanel(QBoxLayout *row, QWidget *content, const QString &title, int width
     VKOverhangItem::add(row, bezel, m);
 }
 
+// A wrapping label as tall as its lines at the width it gets (its size hint guesses a narrower
+// width: a card's longer subtitle took two lines' height for one line of text).
+QLabel *exactHeight(QLabel *label)
+{
+    QSizePolicy policy = label->sizePolicy();
+    policy.setHeightForWidth(true);
+    label->setSizePolicy(policy);
+    return label;
+}
+
 QString subtitle(const LWTemplate &t)
 {
     QString s = LWTemplates::sizeLabel(t.sizeID);
@@ -152,7 +162,7 @@ QWidget *TemplateBrowser::categoryPanel()
 
 QWidget *TemplateBrowser::middleColumn()
 {
-    m_search = new VKSearchField(QStringLiteral("Search templates (salon, open house, yard sale\u2026)"));
+    m_search = new VKSearchField(QStringLiteral("Search templates (salon, yard sale\u2026)"));
     m_search->setMaximumWidth(380);
     connect(m_search, &VKSearchField::textChanged, this, &TemplateBrowser::setQuery);
 
@@ -175,6 +185,14 @@ QWidget *TemplateBrowser::middleColumn()
     });
 
     m_count = lwTextLabel(QString(), 11, VKWeight::Normal, LWStyle::t().dim);
+    // As wide as the widest count the library can give, so the row never shifts as it changes.
+    const qsizetype digits = QString::number(LWTemplates::all().size()).size();
+    int countWidth = 0;
+    for (char d = '0'; d <= '9'; ++d)
+        countWidth = std::max(countWidth, m_count->fontMetrics().horizontalAdvance(
+                                              QString(digits, QLatin1Char(d)) + QStringLiteral(" shown")));
+    m_count->setFixedWidth(countWidth + 2);
+    m_count->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     auto *search = new QHBoxLayout;
     search->setContentsMargins(0, 0, 0, 0);
@@ -271,10 +289,10 @@ void TemplateBrowser::rebuildPreview()
 QWidget *TemplateBrowser::previewOf(const LWTemplate &t)
 {
     auto *items = lwStack(10);
-    QLabel *name = lwTextLabel(t.name, 15, VKWeight::Heavy, std::nullopt, true);
+    QLabel *name = exactHeight(lwTextLabel(t.name, 15, VKWeight::Heavy, std::nullopt, true));
     name->setObjectName(QStringLiteral("previewName"));
     items->addWidget(name);
-    QLabel *size = lwTextLabel(subtitle(t), 11, VKWeight::Normal, LWStyle::t().dim, true);
+    QLabel *size = exactHeight(lwTextLabel(subtitle(t), 11, VKWeight::Normal, LWStyle::t().dim, true));
     size->setObjectName(QStringLiteral("previewSize"));
     items->addWidget(size);
 

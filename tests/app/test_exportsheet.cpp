@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <optional>
+
 #include <unistd.h>
 
 namespace {
@@ -123,6 +125,30 @@ TEST_F(ExportTest, OptionsFollowFormatAndDesign)
             if (!exportable)
                 QTest::keyClick(&sheet, Qt::Key_Return);
         }
+}
+
+// Clicking through the formats never resizes the sheet or moves its rows, so the next click lands
+// where it was aimed: for a two-sided card (sides shown) and a one-page flyer (never shown).
+TEST_F(ExportTest, OneSizeAndFixedRowsInEveryFormat)
+{
+    for (bool isCard : {true, false}) {
+        SCOPED_TRACE(isCard ? "card" : "flyer");
+        ExportSheet sheet(app, openNew(isCard ? card() : flyer()));
+        sheet.show();
+        std::optional<QList<QRect>> first;
+        for (Fmt format : {Fmt::pdf, Fmt::jpeg, Fmt::png, Fmt::sheet, Fmt::png}) {
+            SCOPED_TRACE(int(format));
+            QTest::mouseClick(sheet.formatPicker()->segment(int(format)), Qt::LeftButton);
+            QCoreApplication::processEvents();
+            ASSERT_EQ(sheet.format(), format);
+            const QList<QRect> places = {sheet.geometry(), sheet.readout()->geometry(), sheet.exportButton()->geometry(),
+                                         sheet.sidesPicker()->geometry()};
+            if (!first)
+                first = places;
+            EXPECT_EQ(places[0].size(), first->at(0).size());
+            EXPECT_EQ(places.mid(1, isCard ? 3 : 2), first->mid(1, isCard ? 3 : 2));
+        }
+    }
 }
 
 TEST_F(ExportTest, SummaryLines)

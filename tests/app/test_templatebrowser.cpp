@@ -191,7 +191,13 @@ TEST_F(BrowserTest, PreviewShowsBothSidesOfACardAndOnePageOfAFlyer)
     for (const Case &c : cases) {
         click(c.id);
         QWidget *preview = browser->preview();
-        EXPECT_EQ(preview->findChild<QLabel *>(QStringLiteral("previewSize"))->text(), c.subtitle);
+        const auto *name = preview->findChild<QLabel *>(QStringLiteral("previewName"));
+        const auto *size = preview->findChild<QLabel *>(QStringLiteral("previewSize"));
+        EXPECT_EQ(size->text(), c.subtitle);
+        // Title and subtitle as tall as their lines, 10 apart, for a card as for a flyer.
+        QCoreApplication::processEvents();
+        EXPECT_EQ(size->height(), size->heightForWidth(size->width()));
+        EXPECT_EQ(size->y() - (name->y() + name->height()), 10);
         const QList<TemplateThumb *> thumbs = preview->findChildren<TemplateThumb *>();
         ASSERT_EQ(thumbs.size(), c.keys.size());
         (void)preview->grab(); // the thumbnails ask the store when painted
@@ -393,3 +399,21 @@ TEST(TemplateGridLayout, ColumnsRowsAndTileSizes)
 }
 
 } // namespace
+
+// At the window's smallest width the search field shows its whole placeholder, and the field and
+// the size picker stay in place whatever the count reads.
+TEST_F(BrowserTest, SearchRowFitsAndStaysPutAsTheCountChanges)
+{
+    QLineEdit *edit = browser->searchField()->lineEdit();
+    QCoreApplication::processEvents();
+    const QRect room = edit->contentsRect().marginsRemoved(edit->textMargins());
+    EXPECT_LE(edit->fontMetrics().horizontalAdvance(edit->placeholderText()), room.width() - 4)
+        << edit->placeholderText().toStdString();
+    const QRect field = browser->searchField()->geometry(), picker = browser->sizePicker()->geometry();
+    for (const char *query : {"zzqx", "salon", ""}) {
+        search(QString::fromLatin1(query));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(browser->searchField()->geometry(), field) << count().toStdString();
+        EXPECT_EQ(browser->sizePicker()->geometry(), picker) << count().toStdString();
+    }
+}

@@ -1,7 +1,13 @@
+#include "kit/cabinet/chromeroundbutton.h"
 #include "kit/controls/chipbutton.h"
 #include "kit/controls/colorwell.h"
 #include "kit/controls/ledtoggle.h"
 #include "kit/controls/segmentedpicker.h"
+#include "kit/controls/symbolbutton.h"
+#include "kit/host/kithost.h"
+#include "kit/theme/appstyle.h"
+#include "kit/theme/themeroot.h"
+#include "kit/theme/themes.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
 #include "kit/paint/uifont.h"
@@ -9,12 +15,16 @@
 #include "snapshot.h"
 
 #include <QAccessible>
+#include <QCheckBox>
+#include <QStyleOptionButton>
 #include <QColorDialog>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <cmath>
+#include <functional>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -229,5 +239,106 @@ TEST_F(Controls, SegmentedWidthCoversLabelAndEqualSegments)
             EXPECT_LT(p.label()->geometry().right(), strip->geometry().left());
         else
             EXPECT_EQ(strip->geometry().left(), 0);
+    }
+}
+
+namespace {
+
+// The widget drawn over the theme's background.
+QImage onBackground(QWidget &w, const QColor &bg)
+{
+    QImage img(w.size(), QImage::Format_ARGB32_Premultiplied);
+    img.fill(bg);
+    w.render(&img, {}, {}, QWidget::DrawChildren);
+    return img;
+}
+
+// How far the image is from the background, on average over its pixels.
+double fromBackground(const QImage &img, const QColor &bg)
+{
+    double sum = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            sum += distance(img.pixelColor(x, y), bg);
+    return sum / (img.width() * img.height());
+}
+
+} // namespace
+
+// Every kit button style, disabled, is drawn faded towards the background in light and dark themes,
+// and a press on it changes nothing and runs nothing.
+TEST_F(Controls, DisabledButtonsOfEveryStyleAreFadedAndIgnorePresses)
+{
+    int runs = 0;
+    const auto count = [&runs] { ++runs; };
+    const std::function<QWidget *()> makers[] = {
+        [] {
+            auto *b = new VKChromeButton(QStringLiteral("Export\u2026"));
+            b->setProminent(true);
+            return b;
+        },
+        [] { return new VKChromeButton(QStringLiteral("Close")); },
+        [&] { return new ChromeRoundButton(VKSymbols::folder, QStringLiteral("Open"), count); },
+        [] { return new ChipButton(QStringLiteral("Fit"), VKSymbols::photo); },
+        [] { return new VKSymbolButton(VKSymbols::folder, 18, QStringLiteral("Open")); },
+        [] {
+            auto *p = new SegmentedPicker(QString(), {QStringLiteral("Wide"), QStringLiteral("Tall")}, 130);
+            p->setCurrent(0);
+            return p;
+        },
+    };
+    for (const char *themeID : {"brushed-gray", "midnight-black"}) {
+        VELKThemes::setCurrentID(QString::fromLatin1(themeID));
+        const QColor bg = VELKKitHost::theme().bg;
+        for (std::size_t i = 0; i < std::size(makers); ++i) {
+            SCOPED_TRACE(testing::Message() << themeID << " style " << i);
+            std::unique_ptr<QWidget> w(makers[i]());
+            w->resize(w->sizeHint());
+            w->show();
+            auto *button = qobject_cast<QAbstractButton *>(w.get());
+            if (!button) // the picker: its unchecked segment
+                button = static_cast<SegmentedPicker *>(w.get())->segment(1);
+            QObject::connect(button, &QAbstractButton::clicked, count);
+            const QImage enabled = onBackground(*w, bg);
+            w->setEnabled(false);
+            const QImage disabled = onBackground(*w, bg);
+            EXPECT_NE(disabled, enabled);
+            EXPECT_LT(fromBackground(disabled, bg), 0.7 * fromBackground(enabled, bg));
+
+            runs = 0;
+            const QPoint centre = button->rect().center();
+            QTest::mousePress(button, Qt::LeftButton, {}, centre);
+            EXPECT_EQ(onBackground(*w, bg), disabled);
+            QTest::mouseRelease(button, Qt::LeftButton, {}, centre);
+            QTest::keyClick(button, Qt::Key_Space);
+            EXPECT_EQ(runs, 0);
+            EXPECT_FALSE(button->isChecked() && i + 1 == std::size(makers));
+        }
+    }
+}
+
+// An unchecked check box shows its box in every theme: the outline stands out from the
+// background by at least 3:1.
+TEST_F(Controls, CheckBoxOutlineReadsOnEveryTheme)
+{
+    VKAppStyle style;
+    for (const VELKTheme &theme : VELKThemes::builtIn() + LWThemes::extras()) {
+        SCOPED_TRACE(theme.id.toStdString());
+        VELKThemes::registerThemes(LWThemes::extras());
+        VELKThemes::setCurrentID(theme.id);
+        const VKKitTheme kit = VELKKitHost::theme();
+        QCheckBox box(QStringLiteral("Two-sided"));
+        box.setStyle(&style);
+        box.setPalette(VELKThemeRoot::themePalette(kit));
+        box.resize(box.sizeHint());
+        QImage shot(box.size(), QImage::Format_ARGB32_Premultiplied);
+        shot.fill(kit.bg);
+        box.render(&shot, {}, {}, QWidget::DrawChildren);
+        QStyleOptionButton option;
+        option.initFrom(&box);
+        const QRect indicator = style.subElementRect(QStyle::SE_CheckBoxIndicator, &option, &box);
+        const QColor edge = shot.pixelColor(indicator.left(), indicator.center().y());
+        const auto lw = [](const QColor &c) { return LWColor(c.redF(), c.greenF(), c.blueF()); };
+        EXPECT_GE(LWColor::contrast(lw(edge), lw(kit.bg)), 3.0);
     }
 }

@@ -6,6 +6,9 @@
 #include "kit/help/helpwindow.h"
 #include "kit/help/liccredit.h"
 #include "kit/controls/searchfield.h"
+#include "kit/views/panel.h"
+#include "kit/views/scrollstyle.h"
+#include "kit/views/scrollview.h"
 #include "kitfixture.h"
 #include "windowfixture.h"
 
@@ -233,4 +236,37 @@ TEST_F(About, AppMenuFollowsTheInstalledName)
     ASSERT_TRUE(VELKAbout::window());
     EXPECT_EQ(VELKAbout::window()->windowTitle(), "About Y & Co");
     VELKAbout::window()->close();
+}
+
+// Opened on a topic far down the list, the list shows that topic's row; the topic's text keeps
+// clear of the scroll indicator's strip.
+TEST_F(HelpWindow, OpensScrolledToTheTopicWithTextClearOfTheIndicator)
+{
+    QList<VELKHelpTopic> topics;
+    for (int i = 0; i < 40; ++i) {
+        const QByteArray id = "t" + QByteArray::number(i);
+        topics.append(topic(id.constData(), ("Topic " + id).constData()));
+        topics.last().body = QStringLiteral("Words ").repeated(400);
+    }
+    VELKKit::install(QStringLiteral("X"), topics, {});
+    VELKHelp::show(QStringLiteral("t37"));
+    VELKHelpViewer *viewer = soleChild<VELKHelpViewer>(VELKHelpWindow::window());
+    ASSERT_TRUE(viewer);
+    VELKHelpRow *row = viewer->rows().value(37);
+    ASSERT_TRUE(row && row->isCurrent());
+    QWidget *list = viewer->topicList()->viewport();
+    const auto rowShown = [&] {
+        const QRect r(row->mapTo(list, QPoint(0, 0)), row->size());
+        return list->rect().contains(r);
+    };
+    for (int i = 0; i < 50 && !rowShown(); ++i)
+        QTest::qWait(10);
+    EXPECT_TRUE(rowShown());
+
+    const QList<QLabel *> texts = viewer->topicPanel()->findChildren<QLabel *>();
+    ASSERT_FALSE(texts.isEmpty());
+    QWidget *page = texts.first()->parentWidget();
+    for (QLabel *text : texts)
+        if (text->parentWidget() == page)
+            EXPECT_LE(text->geometry().right(), page->width() - VKScrollStyle::extent);
 }

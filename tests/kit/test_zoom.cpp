@@ -1,3 +1,5 @@
+#include "kit/controls/chromebutton.h"
+#include "kit/paint/uifont.h"
 #include "kit/theme/themeroot.h"
 #include "kit/zoom/zoomcommands.h"
 #include "kit/zoom/zoomhost.h"
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <functional>
@@ -21,6 +24,19 @@ namespace {
 using Zoom = KitTest;
 
 double stored() { return LWSettings::shared().value(VKZoom::key).toDouble(); }
+
+// The device-pixel bounding box of the pixels that pass `keep`, within `area` (the whole image
+// when empty).
+template <typename Keep> QRect inkBoxOf(const QImage &img, Keep keep, QRect area = {})
+{
+    area = area.isEmpty() ? img.rect() : area & img.rect();
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (keep(img.pixel(x, y)))
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
 
 // Takes file drops and keeps their addresses.
 class DropTarget : public QWidget {
@@ -256,4 +272,55 @@ TEST_F(Zoom, InputReachesTheScaledContent)
 
     QTest::mouseMove(viewport, w.at(w.field));
     EXPECT_EQ(viewport->cursor().shape(), Qt::IBeamCursor);
+}
+
+// A chrome button inside the host at every zoom level and device scale: the capsule is drawn at
+// the laid-out box's size, nothing spills out of the box, and the whole label lies inside it.
+TEST_F(Zoom, ChromeButtonsDrawAtTheirBoxAtEveryZoomAndScale)
+{
+    const QString title = QStringLiteral("Browse the Template Library");
+    for (const double zoom : {0.85, 1.0, 1.15, 1.3, 1.5, 2.0})
+        for (const int dpr : {1, 2}) {
+            SCOPED_TRACE(testing::Message() << zoom << " x" << dpr);
+            VKZoom::setValue(zoom);
+            auto *content = new QWidget;
+            content->setAttribute(Qt::WA_NoSystemBackground); // only the button on the shot
+            auto *column = new QVBoxLayout(content);
+            column->setContentsMargins(40, 40, 0, 0);
+            auto *button = new VKChromeButton(title);
+            column->addWidget(button, 0, Qt::AlignLeft | Qt::AlignTop);
+            column->addStretch(1);
+            VKZoomHost host(content, {600, 300});
+            host.resize(1300, 700);
+            host.show();
+            QCoreApplication::processEvents();
+            ASSERT_EQ(host.currentLayout().zoom, zoom);
+            EXPECT_EQ(button->size(), button->sizeHint());
+
+            QImage shot(host.viewport()->size() * dpr, QImage::Format_ARGB32_Premultiplied);
+            shot.setDevicePixelRatio(dpr);
+            shot.fill(Qt::transparent);
+            host.viewport()->render(&shot, {}, {}, QWidget::DrawChildren);
+            const double s = zoom * dpr;
+            const auto device = [s](const QRectF &r) { return QRectF(r.topLeft() * s, r.size() * s); };
+            const QRectF box = device(QRectF(button->geometry()));
+            const QRectF capsule = device(button->capsuleRect().translated(button->pos()));
+
+            // Everything inside the box; the opaque face spans the capsule.
+            const QRect ink = inkBoxOf(shot, [](QRgb p) { return qAlpha(p) > 0; });
+            EXPECT_TRUE(box.adjusted(-1, -1, 1, 1).contains(QRectF(ink))) << ink.x() << "," << ink.width();
+            const QRect face = inkBoxOf(shot, [](QRgb p) { return qAlpha(p) == 255; });
+            EXPECT_NEAR(face.left(), capsule.left(), 2);
+            EXPECT_NEAR(face.right() + 1, capsule.right(), 2);
+            EXPECT_NEAR(face.top(), capsule.top(), 2);
+            EXPECT_NEAR(face.bottom() + 1, capsule.bottom(), 2);
+
+            // The label: the bright text pixels, centred in the capsule and as wide as the title.
+            const QRect label = inkBoxOf(shot, [](QRgb p) { return qRed(p) > 215 && qGreen(p) > 215 && qAlpha(p) == 255; },
+                                         capsule.adjusted(2 * s, 2 * s, -2 * s, -2 * s).toRect());
+            ASSERT_FALSE(label.isEmpty());
+            EXPECT_NEAR(QRectF(label).center().x(), capsule.center().x(), 2 * s);
+            EXPECT_NEAR(QRectF(label).center().y(), capsule.center().y(), 3 * s);
+            EXPECT_GT(label.width(), 0.9 * vkTextSize(button->labelFont(), title).width() * s);
+        }
 }

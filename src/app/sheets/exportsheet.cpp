@@ -217,7 +217,35 @@ QWidget *ExportSheet::buildOptions()
     sheetText_ = optionText(QString(), sheetBox_);
     sheet->addWidget(sheetText_);
     column->addWidget(sheetBox_);
+    column->addStretch(1);
+    options_ = options;
     return options;
+}
+
+void ExportSheet::showRasterOptions(Fmt format)
+{
+    qualitySlider_->setVisible(format == Fmt::jpeg);
+    vkPlain(rasterNote_, format == Fmt::jpeg
+                             ? QStringLiteral("JPEG makes smaller files \u2014 great for emailing a proof or uploading "
+                                              "to online printers.")
+                             : QStringLiteral("PNG keeps every pixel exactly (bigger files)."));
+}
+
+int ExportSheet::tallestOptions()
+{
+    const QMargins m = layout()->contentsMargins();
+    const int width = sheetWidth - m.left() - m.right();
+    const auto height = [width](QWidget *box) {
+        QLayout *l = box->layout();
+        l->invalidate();
+        return l->hasHeightForWidth() ? l->totalHeightForWidth(width) : l->totalSizeHint().height();
+    };
+    int tallest = std::max(height(pdfBox_), height(sheetBox_));
+    for (Fmt raster : {Fmt::jpeg, Fmt::png}) {
+        showRasterOptions(raster);
+        tallest = std::max(tallest, height(rasterBox_));
+    }
+    return tallest;
 }
 
 void ExportSheet::setFormat(Fmt format)
@@ -342,12 +370,7 @@ void ExportSheet::refreshView()
     pdfBleed_->setChecked(bleed_);
     rasterBleed_->setChecked(bleed_);
     resolution_->setCurrentIndex(dpi_ == 600 ? 1 : 0);
-    qualitySlider_->setVisible(format_ == Fmt::jpeg);
     qualitySlider_->update();
-    vkPlain(rasterNote_, format_ == Fmt::jpeg
-                             ? QStringLiteral("JPEG makes smaller files \u2014 great for emailing a proof or uploading "
-                                              "to online printers.")
-                             : QStringLiteral("PNG keeps every pixel exactly (bigger files)."));
     if (layout_) {
         vkPlain(sheetText_, QStringLiteral("Ten cards on one ") + layout_->paperName +
                                 QStringLiteral(" sheet with crop marks. Page 1 holds the fronts, page 2 the backs "
@@ -361,6 +384,13 @@ void ExportSheet::refreshView()
     pal.setColor(QPalette::WindowText, layout_ ? LWStyle::t().text : LWStyle::amber());
     sheetText_->setPalette(pal);
 
+    // One size for every format, rows in fixed places: the options take the room of the tallest
+    // format, and the sides row keeps its place when any format shows it.
+    options_->setMinimumHeight(tallestOptions());
+    showRasterOptions(format_);
+    QSizePolicy sidesPolicy = sidesPicker_->sizePolicy();
+    sidesPolicy.setRetainSizeWhenHidden(layout_.has_value() || pageNames_.size() >= 2);
+    sidesPicker_->setSizePolicy(sidesPolicy);
     sidesPicker_->setVisible(sheet ? layout_.has_value() : pageNames_.size() >= 2);
     const QList<int> chosen = pages();
     sidesPicker_->setCurrent(chosen.size() == 1 && pageNames_.size() >= 2 ? chosen.constFirst() + 1 : 0);

@@ -26,6 +26,7 @@ struct LWDocument;
 // (written at each change); format, sides and quality start afresh with every sheet. The
 // print-check count, the card-sheet layout and the sides follow the design while open.
 // Return runs "Export…" when it is enabled, Escape closes. The sheet stays open after an export.
+// It keeps one size in every format (the largest), its rows in fixed places.
 class ExportSheet : public QDialog {
     Q_OBJECT
 public:
@@ -91,6 +92,10 @@ protected:
 
 private:
     QWidget *buildOptions();
+    // The JPEG or PNG look of the raster options: quality slider and note.
+    void showRasterOptions(Fmt format);
+    // The options' height at the sheet's width in the format that needs the most.
+    int tallestOptions();
     void setDpi(int dpi);
     void setBleed(bool bleed);
     void refreshDoc();  // after a change of the design
@@ -112,6 +117,7 @@ private:
     QStringList pageNames_;
 
     SegmentedPicker *formatPicker_ = nullptr;
+    QWidget *options_ = nullptr;
     QWidget *pdfBox_ = nullptr;
     QWidget *rasterBox_ = nullptr;
     QWidget *sheetBox_ = nullptr;

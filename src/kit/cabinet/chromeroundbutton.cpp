@@ -110,7 +110,7 @@ void ChromeRoundButton::paintEvent(QPaintEvent *)
         QDataStream s(&key, QIODevice::WriteOnly);
         s << symbol_ << selected_ << size_ << theme.accent;
     }
-    const double opacity = (isEnabled() ? 1.0 : 0.4) * (isDown() ? 0.75 : 1.0);
+    const double opacity = isEnabled() ? (isDown() ? 0.75 : 1.0) : VKPaint::disabledOpacity;
     QPainter p(this);
     layer_.draw(p, size(), key, opacity, [this](QPainter &layer) { paint(layer, faceRect(), symbol_, selected_); });
 }

@@ -147,6 +147,8 @@ void VKChromeButton::paintEvent(QPaintEvent *)
         QDataStream s(&key, QIODevice::WriteOnly);
         s << text() << symbol_ << prominent_ << compact_ << theme.text << theme.accent;
     }
+    // Disabled: faded, and never the pressed look.
+    const double opacity = isEnabled() ? (isDown() ? 0.75 : 1.0) : VKPaint::disabledOpacity;
     QPainter p(this);
-    layer_.draw(p, size(), key, isDown() ? 0.75 : 1.0, [this](QPainter &layer) { render(layer); });
+    layer_.draw(p, size(), key, opacity, [this](QPainter &layer) { render(layer); });
 }

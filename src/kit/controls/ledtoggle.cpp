@@ -90,6 +90,8 @@ void LEDToggle::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    if (!isEnabled())
+        p.setOpacity(VKPaint::disabledOpacity);
     const QRectF shape(rect());
     p.fillPath(VKPaint::capsule(shape),
                VKPaint::vertical(shape, {QColor::fromRgbF(0.36f, 0.36f, 0.36f), QColor::fromRgbF(0.14f, 0.14f, 0.14f)}));

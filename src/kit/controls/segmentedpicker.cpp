@@ -56,6 +56,8 @@ protected:
     {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
+        if (!isEnabled())
+            p.setOpacity(VKPaint::disabledOpacity);
         const VKKitTheme theme = VELKKitHost::theme();
         const QRectF r = QRectF(rect()).adjusted(first_ ? 1 : 0, 1, last_ ? -1 : 0, -1);
         if (isChecked()) {
@@ -67,7 +69,7 @@ protected:
             p.setPen(QPen(QColor(255, 255, 255, 40), 1));
             p.drawLine(QPointF(r.right() - 0.5, r.top() + 5), QPointF(r.right() - 0.5, r.bottom() - 5));
         }
-        if (isDown())
+        if (isDown() && isEnabled())
             p.setOpacity(0.75);
         const QColor ink = isChecked() ? QColor(Qt::white) : theme.text;
         if (!symbol_.isEmpty()) {
@@ -95,6 +97,8 @@ protected:
     {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
+        if (!isEnabled())
+            p.setOpacity(VKPaint::disabledOpacity);
         const QRectF r(rect());
         p.fillPath(VKPaint::roundedRect(r, radius),
                    VKPaint::vertical(r, {QColor::fromRgbF(0.12f, 0.12f, 0.12f), QColor::fromRgbF(0.26f, 0.26f, 0.26f)}));

@@ -10,7 +10,7 @@ class QLabel;
 // all segments as wide as each other, in an exclusive QButtonGroup. A width > 0 fixes the width
 // of the whole picker, label included. Titles are plain text. Colours are read when painting.
 // A segment given a symbol draws that VKSymbols image instead of its title, which stays its
-// accessible name and tooltip.
+// accessible name and tooltip. A disabled segment (or picker) is drawn faded.
 class SegmentedPicker : public QWidget {
     Q_OBJECT
 public:

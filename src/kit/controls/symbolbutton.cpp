@@ -1,5 +1,6 @@
 #include "kit/controls/symbolbutton.h"
 
+#include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
 
@@ -41,7 +42,9 @@ void VKSymbolButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    if (isDown())
+    if (!isEnabled())
+        p.setOpacity(VKPaint::disabledOpacity);
+    else if (isDown())
         p.setOpacity(0.75);
     const VKKitTheme theme = LWStyle::t();
     const QRectF box((width() - size_) / 2, (height() - size_) / 2, size_, size_);

@@ -2,7 +2,8 @@
 #include <QAbstractButton>
 
 // A symbol in plain style: the named VKSymbols image, `size` px square, centred in the widget and
-// tinted with the theme's `text` colour (`dim` when `dimmed`), at 75 % while pressed. No face or rim.
+// tinted with the theme's `text` colour (`dim` when `dimmed`), at 75 % while pressed, faded while
+// disabled. No face or rim.
 // `help` is the tooltip and the accessible name. Made decorative (setDecorative) it takes neither
 // clicks nor focus and only shows the symbol. Focus by Tab only; Space presses it.
 class VKSymbolButton : public QAbstractButton {

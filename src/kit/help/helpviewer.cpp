@@ -5,6 +5,7 @@
 #include "kit/help/liccredit.h"
 #include "kit/paint/paint.h"
 #include "kit/views/panel.h"
+#include "kit/views/scrollstyle.h"
 #include "kit/views/scrollview.h"
 #include "kit/controls/searchfield.h"
 #include "kit/paint/uifont.h"
@@ -21,6 +22,8 @@
 namespace {
 
 constexpr int rowPadX = 10, rowPadY = 7;
+// Text keeps clear of the scroll indicator, which lies over the content's right edge.
+constexpr int barRoom = VKScrollStyle::extent + 4;
 constexpr int wrapFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
 
 // Spaces and tabs only: other white space is text.
@@ -128,7 +131,7 @@ VELKHelpViewer::VELKHelpViewer(std::optional<QString> initialTopic, QWidget *par
 
     auto *rowsWidget = new QWidget;
     rowColumn_ = new QVBoxLayout(rowsWidget);
-    rowColumn_->setContentsMargins(0, 0, 0, 0);
+    rowColumn_->setContentsMargins(0, 0, barRoom, 0);
     rowColumn_->setSpacing(4);
     nothingFound_ = new QLabel;
     nothingFound_->setTextFormat(Qt::PlainText);
@@ -138,7 +141,8 @@ VELKHelpViewer::VELKHelpViewer(std::optional<QString> initialTopic, QWidget *par
     setColour(nothingFound_, theme.dim);
     rowColumn_->addWidget(nothingFound_);
     rowColumn_->addStretch();
-    list->addWidget(new VKScrollView(rowsWidget), 1);
+    listScroll_ = new VKScrollView(rowsWidget);
+    list->addWidget(listScroll_, 1);
 
     listPanel_ = new VKPanel(listContent, 22, 12);
     listPanel_->setFixedWidth(260);
@@ -153,6 +157,24 @@ VELKHelpViewer::VELKHelpViewer(std::optional<QString> initialTopic, QWidget *par
 
     connect(search_, &VKSearchField::textChanged, this, &VELKHelpViewer::refresh);
     refresh();
+}
+
+void VELKHelpViewer::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Once the window has laid the list out.
+    QMetaObject::invokeMethod(this, &VELKHelpViewer::revealCurrent, Qt::QueuedConnection);
+}
+
+void VELKHelpViewer::revealCurrent()
+{
+    for (VELKHelpRow *row : std::as_const(rows_))
+        if (row->isCurrent()) {
+            if (QWidget *content = listScroll_->widget(); content && content->layout())
+                content->layout()->activate();
+            listScroll_->ensureWidgetVisible(row, 0, rowColumn_->spacing());
+            return;
+        }
 }
 
 QList<HelpBlock> VELKHelpViewer::blocks(const QString &body)
@@ -275,7 +297,7 @@ void VELKHelpViewer::showTopic(const std::optional<VELKHelpTopic> &topic)
     const VKKitTheme theme = VELKKitHost::theme();
     auto *page = new QWidget;
     auto *column = new QVBoxLayout(page);
-    column->setContentsMargins(0, 0, 0, 0);
+    column->setContentsMargins(0, 0, barRoom, 0);
     column->setSpacing(10);
     column->addWidget(textLabel(topic->title, vkFont(22, VKWeight::Heavy), theme.text));
     for (const HelpBlock &block : blocks(topic->body))

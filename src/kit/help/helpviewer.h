@@ -72,10 +72,16 @@ public:
     QLabel *nothingFound() const { return nothingFound_; }
     VKPanel *listPanel() const { return listPanel_; }
     VKPanel *topicPanel() const { return topicPanel_; }
+    VKScrollView *topicList() const { return listScroll_; }
     // The topic on the right, or none when the right panel is empty.
     std::optional<QString> shownTopicID() const;
 
+protected:
+    // Scrolls the topic list to the current topic once shown (help opened on a topic far down).
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void revealCurrent();
     void refresh();
     void showTopic(const std::optional<VELKHelpTopic> &topic);
 
@@ -87,6 +93,7 @@ private:
     QVBoxLayout *rowColumn_;
     QLabel *nothingFound_;
     VKScrollView *topicScroll_;
+    VKScrollView *listScroll_;
     QList<VELKHelpRow *> rows_;
     std::optional<VELKHelpTopic> shown_;
 };

@@ -368,18 +368,21 @@ void Layer::draw(QPainter &painter, QSize size, const QByteArray &key, double op
 {
     const double scale = std::max(deviceScale(painter), 0.01);
     const QSize pixels(static_cast<int>(std::ceil(size.width() * scale)), static_cast<int>(std::ceil(size.height() * scale)));
-    if (pixmap_.isNull() || key != key_ || pixmap_.size() != pixels || pixmap_.devicePixelRatio() != scale) {
+    if (pixmap_.isNull() || key != key_ || pixmap_.size() != pixels || scale_ != scale) {
+        // Qt never scales a painter below 1 from a device pixel ratio: the scale is set by hand
+        // and the image kept at ratio 1, drawn back into the box it was made for.
         pixmap_ = QPixmap(pixels);
-        pixmap_.setDevicePixelRatio(scale);
         pixmap_.fill(Qt::transparent);
         QPainter p(&pixmap_);
         p.setRenderHint(QPainter::Antialiasing);
+        p.scale(scale, scale);
         render(p);
         key_ = key;
+        scale_ = scale;
     }
     painter.save();
     painter.setOpacity(painter.opacity() * opacity);
-    painter.drawPixmap(QPointF(0, 0), pixmap_);
+    painter.drawPixmap(QRectF(0, 0, pixels.width() / scale, pixels.height() / scale), pixmap_, QRectF(pixmap_.rect()));
     painter.restore();
 }
 

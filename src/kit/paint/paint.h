@@ -59,12 +59,15 @@ inline constexpr qsizetype shadowCacheBudget = qsizetype(6) << 20;
 [[nodiscard]] qsizetype shadowCacheBytes();
 void clearShadowCache();
 
+// How a disabled control shows: its whole look at this opacity, as the platform fades its own.
+inline constexpr double disabledOpacity = 0.4;
+
 // The device pixels per interface pixel of the painter's current transform.
 [[nodiscard]] double deviceScale(const QPainter &painter);
 
-// A widget's painting kept as one image at the painter's device scale. draw() renders it anew
-// through `render` (a transparent image of `size`, antialiased) only when `key`, the size or the
-// scale changed, then composites it at (0, 0) with `opacity` as one layer.
+// A widget's painting kept as one image at the painter's device scale (below 1 as well). draw()
+// renders it anew through `render` (a transparent image of `size`, antialiased) only when `key`,
+// the size or the scale changed, then composites it over (0, 0, size) with `opacity` as one layer.
 class Layer {
 public:
     void draw(QPainter &painter, QSize size, const QByteArray &key, double opacity,
@@ -73,6 +76,7 @@ public:
 private:
     QPixmap pixmap_;
     QByteArray key_;
+    double scale_ = 0;
 };
 
 } // namespace VKPaint

@@ -1,6 +1,7 @@
 #include "kit/theme/themeroot.h"
 
 #include "kit/host/kithost.h"
+#include "kit/theme/appstyle.h"
 #include "kit/theme/themes.h"
 #include "model/file/prefs.h"
 
@@ -26,8 +27,8 @@ void useFusion()
     if (done)
         return;
     done = true;
-    if (QApplication::style()->name().compare(u"fusion", Qt::CaseInsensitive) != 0)
-        QApplication::setStyle(QStringLiteral("Fusion"));
+    if (!qobject_cast<VKAppStyle *>(QApplication::style()))
+        QApplication::setStyle(new VKAppStyle);
 }
 
 } // namespace

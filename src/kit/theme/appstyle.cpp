@@ -1,0 +1,43 @@
+#include "kit/theme/appstyle.h"
+
+#include "kit/host/kithost.h"
+#include "kit/paint/paint.h"
+
+#include <QPainter>
+#include <QStyleOption>
+
+namespace {
+
+double contrast(const QColor &a, const QColor &b)
+{
+    return LWColor::contrast(LWColor{a.redF(), a.greenF(), a.blueF(), 1}, LWColor{b.redF(), b.greenF(), b.blueF(), 1});
+}
+
+} // namespace
+
+VKAppStyle::VKAppStyle() : QProxyStyle(QStringLiteral("Fusion")) {}
+
+QColor VKAppStyle::checkOutline(const VKKitTheme &theme)
+{
+    return contrast(theme.dim, theme.bg) >= 3 ? theme.dim : theme.text;
+}
+
+void VKAppStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                               const QWidget *widget) const
+{
+    QProxyStyle::drawPrimitive(element, option, painter, widget);
+    if (element != PE_IndicatorCheckBox || !option ||
+        (option->state & State_HasFocus && option->state & State_KeyboardFocusChange))
+        return;
+    // Over Fusion's own outline, on the same pixels (its focus outline stays).
+    QColor outline = checkOutline(VELKKitHost::theme());
+    if (!(option->state & State_Enabled))
+        outline.setAlphaF(static_cast<float>(VKPaint::disabledOpacity));
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    painter->translate(0.5, 0.5);
+    painter->setBrush(Qt::NoBrush);
+    painter->setPen(QPen(outline, 1));
+    painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+    painter->restore();
+}

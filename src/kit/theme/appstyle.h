@@ -1,0 +1,19 @@
+#pragma once
+#include "kit/theme/theme.h"
+
+#include <QProxyStyle>
+
+// Fusion for every window, with one change: a check box's box is outlined in a colour that stands
+// out from the theme's background by at least 3:1 (Fusion outlines it darker than the window,
+// which vanishes on dark themes). The theme is read on every paint. Main thread only.
+class VKAppStyle : public QProxyStyle {
+    Q_OBJECT
+public:
+    VKAppStyle();
+
+    // The outline: the theme's `dim`, or its `text` where `dim` is too close to `bg`.
+    [[nodiscard]] static QColor checkOutline(const VKKitTheme &theme);
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget = nullptr) const override;
+};
