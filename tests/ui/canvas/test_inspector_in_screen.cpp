@@ -1,16 +1,27 @@
 #include "app/app.h"
+#include "kit/controls/labeledslider.h"
+#include "kit/controls/numberfield.h"
+#include "kit/controls/segmentedpicker.h"
 #include "editor/editor_fixture.h"
 #include "kit/views/scrollview.h"
 #include "kit/zoom/zoomhost.h"
 #include "render/fonts.h"
 #include "ui/canvas/editorscreen.h"
 #include "ui/inspector/inspector.h"
+#include "ui/inspector/inspectorcombo.h"
+#include "ui/inspector/sections/imagesection.h"
+#include "ui/inspector/sections/textsection.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QBuffer>
+#include <QComboBox>
+#include <QGraphicsProxyWidget>
 #include <QImage>
 #include <QScrollBar>
 #include <QTest>
+
+#include <functional>
 
 namespace {
 
@@ -48,7 +59,8 @@ protected:
         host = std::make_unique<VKZoomHost>(screen, QSizeF(1480, 760));
         host->resize(1480, 800);
         host->show();
-        QApplication::setActiveWindow(host.get());
+        host->activateWindow(); // for good: pending window events would undo setActiveWindow
+        ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
     }
     void TearDown() override
     {
@@ -95,4 +107,95 @@ TEST_F(InspectorScreenTest, EverySectionFitsTheColumn)
         }
         EXPECT_GT(checked, 10) << c.what;
     }
+}
+
+namespace {
+
+// Where a widget of the zoomed content shows in the host's viewport.
+QPoint inHost(const VKZoomHost &host, const QWidget *w, QPoint at)
+{
+    return host.mapFromScene(host.proxy()->mapToScene(QPointF(w->mapTo(host.content(), at))));
+}
+
+// Wheel notches as the window delivers them: to the host's viewport, then through its scene.
+void turnWheel(VKZoomHost &host, const QWidget *over, int notches, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    const QPoint at = inHost(host, over, over->rect().center());
+    for (int i = 0; i < notches; ++i) {
+        QWheelEvent e(at, host.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, mods,
+                      Qt::NoScrollPhase, false);
+        QApplication::sendEvent(host.viewport(), &e);
+    }
+}
+
+void clickIn(VKZoomHost &host, const QWidget *w)
+{
+    QTest::mouseClick(host.viewport(), Qt::LeftButton, Qt::NoModifier, inHost(host, w, w->rect().center()));
+}
+
+} // namespace
+
+TEST_F(InspectorScreenTest, WheelOverControlsScrollsAndChangesNothing)
+{
+    host->resize(1480, 760); // the inspector's stack is taller than its column
+    const struct {
+        const char *what;
+        Pick pick;
+        std::function<QWidget *(const Inspector &)> control;
+    } cases[] = {
+        {"Style", text, [](const Inspector &i) -> QWidget * { return i.findChild<QComboBox *>(); }},
+        {"Size field", text, [](const Inspector &i) -> QWidget * { return i.findChild<TextSection *>()->sizeField(); }},
+        {"Size slider", text, [](const Inspector &i) -> QWidget * { return i.findChild<TextSection *>()->sizeSlider(); }},
+        {"alignment", text, [](const Inspector &i) -> QWidget * { return i.findChild<TextSection *>()->alignPicker(); }},
+        {"Shape", picture, [](const Inspector &i) -> QWidget * { return i.findChild<ImageSection *>()->maskPicker(); }},
+        {"Fit", picture, [](const Inspector &i) -> QWidget * { return i.findChild<ImageSection *>()->fitPicker(); }},
+    };
+    for (const auto &c : cases) {
+        select({id(c.pick)});
+        QScrollBar *bar = scroll()->verticalScrollBar();
+        bar->setValue(0);
+        ASSERT_GT(bar->maximum(), 0) << c.what;
+        QWidget *control = c.control(*screen->inspector());
+        ASSERT_TRUE(control && control->isVisible()) << c.what;
+        const LWDocument before = ed->doc();
+        const qsizetype steps = ed->undoStack().size();
+        const bool dirty = ed->dirty();
+        turnWheel(*host, control, 3);
+        EXPECT_EQ(ed->doc(), before) << c.what;
+        EXPECT_EQ(ed->undoStack().size(), steps) << c.what;
+        EXPECT_EQ(ed->dirty(), dirty) << c.what;
+        EXPECT_GT(bar->value(), 0) << c.what;
+    }
+}
+
+TEST_F(InspectorScreenTest, TheStyleBoxAfterAClickAndEscape)
+{
+    select({});
+    ed->addText(QStringLiteral("New"), {100, 600});
+    QApplication::processEvents();
+    ASSERT_EQ(ed->selection().size(), 1);
+    auto *section = screen->inspector()->findChild<TextSection *>();
+    ASSERT_TRUE(section);
+    QComboBox *style = section->stylePicker();
+    EXPECT_EQ(style->currentText(), "Medium"); // the house face, drawn by its stand-in
+
+    // Escape closes the popup and nothing else.
+    clickIn(*host, style);
+    ASSERT_TRUE(style->view()->isVisible());
+    // The popup lives in the host's scene: the window stays the active one (offscreen forgets it).
+    QApplication::setActiveWindow(host.get());
+    QTest::keyClick(host.get(), Qt::Key_Escape);
+    EXPECT_FALSE(style->view()->isVisible());
+    EXPECT_EQ(ed->selection().size(), 1);
+
+    // A style chosen from the popup writes that face of the stand-in's family, as one step.
+    const qsizetype steps = ed->undoStack().size();
+    clickIn(*host, style);
+    ASSERT_TRUE(style->view()->isVisible());
+    QTest::keyClicks(host.get(), QStringLiteral("Bold"));
+    QTest::keyClick(host.get(), Qt::Key_Return);
+    EXPECT_FALSE(style->view()->isVisible());
+    EXPECT_EQ(ed->single()->text->fontName, "NunitoSans-Bold");
+    EXPECT_EQ(ed->undoStack().size(), steps + 1);
+    EXPECT_EQ(style->currentText(), "Bold");
 }
