@@ -199,3 +199,13 @@ TEST_F(InspectorScreenTest, TheStyleBoxAfterAClickAndEscape)
     EXPECT_EQ(ed->undoStack().size(), steps + 1);
     EXPECT_EQ(style->currentText(), "Bold");
 }
+
+TEST_F(InspectorScreenTest, ATallColumnLeavesTheSectionsTheirHeights)
+{
+    host->resize(1480, 1200); // as at a small interface zoom: the stack is shorter than the column
+    select({id(text)});
+    QApplication::processEvents();
+    auto *section = screen->inspector()->findChild<TextSection *>();
+    ASSERT_LT(section->geometry().bottom(), scroll()->viewport()->height() - 100);
+    EXPECT_EQ(section->height(), section->heightForWidth(section->width()));
+}
