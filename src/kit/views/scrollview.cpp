@@ -8,8 +8,8 @@
 
 namespace {
 
-// One filter for every guarded control; "vkClicked" marks a control clicked since its last
-// real loss of focus (a popup of its own does not count).
+// One filter for every guarded control; "vkClicked" marks a control clicked since it last took
+// the focus by keys or from the program.
 class WheelGuard : public QObject {
 public:
     static WheelGuard *shared()
@@ -31,10 +31,15 @@ protected:
         case QEvent::MouseButtonDblClick:
             w->setProperty(clicked, true);
             break;
-        case QEvent::FocusOut:
-            if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
+        case QEvent::FocusIn:
+        {
+            // Back from its own popup or another window it is as before; by keys or the program
+            // it waits for a click.
+            const Qt::FocusReason why = static_cast<QFocusEvent *>(event)->reason();
+            if (why != Qt::PopupFocusReason && why != Qt::ActiveWindowFocusReason && why != Qt::MouseFocusReason)
                 w->setProperty(clicked, false);
             break;
+        }
         case QEvent::Wheel:
             if (!(w->hasFocus() && w->property(clicked).toBool())) {
                 event->ignore(); // handed on to the parents
