@@ -1,6 +1,8 @@
 #include "app/app.h"
 #include "kit/controls/labeledslider.h"
 #include "kit/controls/numberfield.h"
+#include "kit/controls/popover.h"
+#include "kit/controls/searchfield.h"
 #include "kit/controls/segmentedpicker.h"
 #include "editor/editor_fixture.h"
 #include "kit/views/scrollview.h"
@@ -9,6 +11,7 @@
 #include "ui/canvas/editorscreen.h"
 #include "ui/inspector/inspector.h"
 #include "ui/inspector/inspectorcombo.h"
+#include "ui/inspector/sections/fontfamilypicker.h"
 #include "ui/inspector/sections/imagesection.h"
 #include "ui/inspector/sections/textsection.h"
 
@@ -208,4 +211,16 @@ TEST_F(InspectorScreenTest, ATallColumnLeavesTheSectionsTheirHeights)
     auto *section = screen->inspector()->findChild<TextSection *>();
     ASSERT_LT(section->geometry().bottom(), scroll()->viewport()->height() - 100);
     EXPECT_EQ(section->height(), section->heightForWidth(section->width()));
+}
+
+TEST_F(InspectorScreenTest, LettersTypedAsTheFontPickerOpensGoIntoItsSearch)
+{
+    select({id(text)});
+    auto *section = screen->inspector()->findChild<TextSection *>();
+    clickIn(*host, section->familyButton());
+    ASSERT_TRUE(section->popover() && section->popover()->isOpen());
+    QApplication::setActiveWindow(host.get()); // as in the real window (see above)
+    QTest::keyClicks(host.get(), QStringLiteral("rob"));
+    EXPECT_EQ(static_cast<FontFamilyPicker *>(section->popover()->content())->searchField()->text(), "rob");
+    EXPECT_EQ(ed->tool(), LWTool::select); // "r" chose no tool
 }
