@@ -1,14 +1,12 @@
-#include "app/app.h"
 #include "kit/controls/labeledslider.h"
 #include "kit/controls/numberfield.h"
 #include "kit/controls/popover.h"
 #include "kit/controls/searchfield.h"
 #include "kit/controls/segmentedpicker.h"
-#include "editor/editor_fixture.h"
 #include "kit/views/scrollview.h"
-#include "kit/zoom/zoomhost.h"
 #include "render/fonts.h"
-#include "ui/canvas/editorscreen.h"
+#include "screen_fixture.h"
+#include "support/pngbytes.h"
 #include "ui/inspector/inspector.h"
 #include "ui/inspector/inspectorcombo.h"
 #include "ui/inspector/sections/fontfamilypicker.h"
@@ -17,10 +15,8 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QBuffer>
 #include <QComboBox>
 #include <QGraphicsProxyWidget>
-#include <QImage>
 #include <QScrollBar>
 #include <QTest>
 
@@ -28,47 +24,26 @@
 
 namespace {
 
-QByteArray pngBytes()
-{
-    QImage img(600, 400, QImage::Format_RGB32);
-    img.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "PNG");
-    return bytes;
-}
-
 // The editor screen at the main window's first size (in a zoom host) over a Letter design holding
 // one element of every kind the inspector routes by.
-class InspectorScreenTest : public EditorTest {
+class InspectorScreenTest : public ScreenFixture {
 protected:
     enum Pick { text, shape, line, picture };
 
     void SetUp() override
     {
         EditorTest::SetUp();
-        VELKTestFlags::running = true;
         LWFonts::registerBundled();
         LWElement photo = LWElement::makePhoto({300, 100, 120, 90});
-        photo.image->data = pngBytes();
-        app.newDocument(letter({LWElement::makeText(LWText(QStringLiteral("Title"), QStringLiteral("AvenirNext-Regular"),
-                                                           24, LWColor::black),
-                                                    {100, 300, 200, 40}),
-                                rect("a", {100, 100, 50, 50}),
-                                LWElement::makeLine({50, 500}, {300, 520}, LWStroke(LWColor::black, 2)), photo}));
-        ed = app.editor();
-        screen = new EditorScreen(app, *ed);
-        host = std::make_unique<VKZoomHost>(screen, QSizeF(1480, 760));
-        host->resize(1480, 800);
-        host->show();
+        photo.image->data = lwPngBytes(600, 400);
+        openDesign(letter({LWElement::makeText(LWText(QStringLiteral("Title"), QStringLiteral("AvenirNext-Regular"), 24,
+                                                      LWColor::black),
+                                               {100, 300, 200, 40}),
+                           rect("a", {100, 100, 50, 50}),
+                           LWElement::makeLine({50, 500}, {300, 520}, LWStroke(LWColor::black, 2)), photo}));
+        showScreen({1480, 800});
         host->activateWindow(); // for good: pending window events would undo setActiveWindow
         ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
-    }
-    void TearDown() override
-    {
-        host.reset();
-        EditorTest::TearDown();
     }
     QUuid id(Pick pick) const { return ed->elements()[pick].id; }
     void select(QList<QUuid> ids)
@@ -77,11 +52,6 @@ protected:
         QApplication::processEvents(); // the old stack goes later
     }
     VKScrollView *scroll() const { return screen->inspector()->scrollView(); }
-
-    LWApp app;
-    LWEditor *ed = nullptr;
-    EditorScreen *screen = nullptr;
-    std::unique_ptr<VKZoomHost> host;
 };
 
 } // namespace
