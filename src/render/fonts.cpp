@@ -660,6 +660,12 @@ QString familyName(const QString &postScriptName)
     return face && !face->info.family.isEmpty() ? face->info.family : postScriptName;
 }
 
+QString faceName(const QString &postScriptName)
+{
+    const Face *face = findFace(postScriptName).first;
+    return face && !face->info.ps.isEmpty() ? face->info.ps : postScriptName;
+}
+
 QString displayName(const QString &postScriptName)
 {
     const Face *face = findFace(postScriptName).first;

@@ -85,6 +85,9 @@ qsizetype cachedFontCount();
 // The face's typographic family / full name; the argument itself when no such face exists.
 QString familyName(const QString &postScriptName);
 QString displayName(const QString &postScriptName);
+// The PostScript name of the face that draws the name: its own, or a platform name's stand-in;
+// the argument itself when no such face exists (no fallback).
+QString faceName(const QString &postScriptName);
 
 // Installed families (stand-ins under their typographic names), without names starting with "."
 // and without the manifest's families or any other name Qt derived from a bundled file. Sorted.

@@ -5,7 +5,10 @@
 #include "kit/zoom/zoomhost.h"
 #include "kitfixture.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QScrollArea>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
@@ -119,5 +122,77 @@ TEST_F(ScrollIndicators, CapsuleTakesTheThemesTextColourAndStaysSharpAtScaleTwo)
             const QColor mid = image.pixelColor(image.width() - int((VKScrollStyle::inset + 3) * scale), 50 * scale);
             EXPECT_EQ(mid.rgb() & 0xF0F0F0, VELKKitHost::theme().text.rgb() & 0xF0F0F0);
         }
+    }
+}
+
+namespace {
+
+void turn(QWidget *viewport, QPoint at, Qt::KeyboardModifiers mods)
+{
+    QWheelEvent wheel(at, viewport->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, mods, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(viewport, &wheel);
+}
+
+} // namespace
+
+// Shift + a vertical wheel scrolls an area sideways when it can scroll sideways, else as before.
+TEST_F(ScrollIndicators, ShiftTurnsTheWheelSideways)
+{
+    const struct {
+        const char *name;
+        bool wide, shift;
+        int right, down; // expected direction of each bar's change
+    } cases[] = {
+        {"plain wheel", true, false, 0, 1},
+        {"shift, wide content", true, true, 1, 0},
+        {"shift, nothing sideways", false, true, 0, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QScrollArea area;
+        auto *content = new QWidget;
+        content->setFixedSize(c.wide ? 1200 : 380, 1200);
+        area.setWidget(content);
+        VKScrollStyle::apply(&area);
+        area.resize(400, 300);
+        area.show();
+        turn(area.viewport(), {200, 150}, c.shift ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_EQ(area.horizontalScrollBar()->value() > 0, c.right == 1);
+        EXPECT_EQ(area.verticalScrollBar()->value() > 0, c.down == 1);
+    }
+}
+
+// A guarded value control takes the wheel only after a click gave it the focus; until then the
+// view scrolls.
+TEST_F(ScrollIndicators, GuardedControlsTakeTheWheelOnlyOnceClicked)
+{
+    for (const bool clicked : {false, true}) {
+        SCOPED_TRACE(clicked ? "clicked" : "not clicked");
+        auto *stack = new QWidget;
+        auto *combo = new QComboBox(stack);
+        combo->addItems({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+        combo->move(10, 100);
+        stack->setMinimumSize(300, 1000);
+        VKScrollView::guardWheel(combo);
+        VKScrollView view(stack);
+        view.resize(320, 300);
+        view.show();
+        view.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+        if (clicked) {
+            QTest::mouseClick(combo, Qt::LeftButton);
+            combo->hidePopup();
+            ASSERT_TRUE(combo->hasFocus());
+        }
+        // Delivered to the control first and, when it leaves the wheel, to the view, as a window
+        // passes a wheel up through the parents.
+        const QPoint at = combo->rect().center();
+        QWheelEvent wheel(at, combo->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(combo, &wheel);
+        if (!wheel.isAccepted())
+            QCoreApplication::sendEvent(view.viewport(), &wheel);
+        EXPECT_EQ(combo->currentIndex(), clicked ? 1 : 0);
+        EXPECT_EQ(view.verticalScrollBar()->value() > 0, !clicked);
+        EXPECT_TRUE(combo->hasFocus()); // the window's first focus alone does not count
     }
 }

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QStyleOptionSlider>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -35,6 +36,8 @@ void VKScrollStyle::apply(QAbstractScrollArea *area)
     for (QScrollBar *bar : {area->horizontalScrollBar(), area->verticalScrollBar()})
         if (bar->style() != style)
             bar->setStyle(style);
+    // Shift + wheel scrolls sideways (the Linux convention), turned at the viewport.
+    area->viewport()->installEventFilter(style);
     // A graphics view sizes its range with its own style's bar extent.
     if (qobject_cast<QGraphicsView *>(area) && area->style() != style)
         area->setStyle(style);
@@ -130,6 +133,22 @@ void VKScrollStyle::drawComplexControl(ComplexControl control, const QStyleOptio
     painter->restore();
 }
 
+bool VKScrollStyle::sideways(QObject *viewport, QWheelEvent *event)
+{
+    const auto *area = qobject_cast<QAbstractScrollArea *>(viewport->parent());
+    const QPoint angle = event->angleDelta();
+    if (!area || area->viewport() != viewport || !(event->modifiers() & Qt::ShiftModifier) || angle.y() == 0 ||
+        angle.x() != 0 || area->horizontalScrollBar()->maximum() <= area->horizontalScrollBar()->minimum())
+        return false;
+    // Without Shift, which would make the bar jump a page.
+    QWheelEvent turned(event->position(), event->globalPosition(), event->pixelDelta().transposed(), angle.transposed(),
+                       event->buttons(), event->modifiers() & ~Qt::ShiftModifier, event->phase(), event->inverted(),
+                       event->source(), event->pointingDevice());
+    QCoreApplication::sendEvent(viewport, &turned);
+    event->setAccepted(turned.isAccepted());
+    return true;
+}
+
 void VKScrollStyle::polish(QWidget *widget)
 {
     QProxyStyle::polish(widget);
@@ -150,6 +169,8 @@ void VKScrollStyle::unpolish(QWidget *widget)
 
 bool VKScrollStyle::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Wheel)
+        return sideways(watched, static_cast<QWheelEvent *>(event));
     // The bar repaints only the parts whose hover state changed; the whole capsule widens.
     if (event->type() == QEvent::HoverEnter || event->type() == QEvent::HoverLeave)
         if (auto *bar = qobject_cast<QScrollBar *>(watched))

@@ -2,12 +2,14 @@
 #include <QProxyStyle>
 
 class QAbstractScrollArea;
+class QWheelEvent;
 
 // The interface's one scroll indicator look: a thin capsule in the theme's text colour, drawn over
 // the content at the trailing edge, without groove or arrow buttons, widening a little under the
 // pointer. The bars stay QScrollBars (dragging, page clicks, wheel, keys and accessibility as Qt
 // gives them) and take no room from the viewport; they show only while the content exceeds the
-// view. Colours are read afresh on each paint, so every theme applies. Main thread only.
+// view. Colours are read afresh on each paint, so every theme applies. A vertical wheel turned with
+// Shift over an area that can scroll sideways scrolls it sideways. Main thread only.
 class VKScrollStyle : public QProxyStyle {
     Q_OBJECT
 public:
@@ -38,4 +40,7 @@ protected:
 
 private:
     VKScrollStyle();
+    // Turns a Shift + vertical wheel over an area's viewport into a horizontal one; false when it
+    // leaves the event alone.
+    static bool sideways(QObject *viewport, QWheelEvent *event);
 };

@@ -11,4 +11,9 @@ public:
 
     // Replaces the content; the old one is deleted later, so a handler inside it may call this.
     void setContent(QWidget *content);
+
+    // For a value control (a combo box, a slider) that may sit in a scroll view: the wheel over it
+    // changes its value only while it has the keyboard focus it took from a click on it; any other
+    // wheel is left to its parents, so the view scrolls. A wheel never gives it focus.
+    static void guardWheel(QWidget *control);
 };

@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 
+#include <algorithm>
+
 EditorKeys::EditorKeys(LWApp &app, LWEditor &editor, QWidget *screen)
     : QObject(screen), m_app(app), m_editor(editor), m_screen(screen)
 {
@@ -38,17 +40,42 @@ void EditorKeys::uninstall()
 bool EditorKeys::eventFilter(QObject *watched, QEvent *event)
 {
     // Widgets only: the same press reaches the window object first, and in the zoom host the
-    // view and then the proxied focus widget; each is judged by the same state, and a consumed
-    // press goes no further, so nothing acts twice.
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType())
-        return handle(*static_cast<QKeyEvent *>(event));
+    // view and then the proxied focus widget. A consumed press goes no further, so nothing acts
+    // twice; a press passed on stays passed on, for the popup it closed on the way is gone by the
+    // time it reaches the inner widgets.
+    if (event->type() == QEvent::KeyRelease) {
+        m_passed = {};
+    } else if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const Press press{key, key->timestamp(), key->key()};
+        if (press == m_passed)
+            return false;
+        if (handle(*key))
+            return true;
+        m_passed = press;
+    }
     return false;
 }
+
+namespace {
+
+// Popups and menus that Qt embeds in a zoom host's scene are no active popup widget, though they
+// take the keys: look for them among the shown windows too.
+bool popupShown()
+{
+    if (QApplication::activePopupWidget())
+        return true;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(),
+                       [](const QWidget *w) { return w->windowType() == Qt::Popup && w->isVisible(); });
+}
+
+} // namespace
 
 bool EditorKeys::mayAct(const QKeyEvent &event) const
 {
     return m_app.screen() == LWAppScreen::editor && !m_app.sheet() &&
-           QApplication::activeWindow() == VKZoomHost::outerWindow(m_screen) && !QApplication::activePopupWidget() &&
+           QApplication::activeWindow() == VKZoomHost::outerWindow(m_screen) && !popupShown() &&
            !VKPopover::isAnyOpen() && !QApplication::activeModalWidget() && !vkFocusedTextInput() &&
            !(event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QObject>
+#include <QtGlobal>
 
 class LWApp;
 class LWEditor;
@@ -8,9 +9,10 @@ class QWidget;
 
 // The editor screen's single-key shortcuts, as an application event filter: Delete, Escape,
 // Return, the arrows and the tool letters. They act only while the editor screen is shown in the
-// active window with no sheet, popup, popover or modal dialog open, no text input focused and
-// neither Control nor Meta held; anything else goes on unchanged to the focused widget and the
-// menus. Install while the screen is shown.
+// active window with no sheet, popup or menu (embedded in the zoom host too), popover or modal
+// dialog open, no text input focused and neither Control nor Meta held; anything else goes on
+// unchanged to the focused widget and the menus, so the Escape that closes a popup ends there.
+// Install while the screen is shown.
 class EditorKeys : public QObject {
     Q_OBJECT
 public:
@@ -28,8 +30,17 @@ protected:
 private:
     bool mayAct(const QKeyEvent &event) const;
 
+    // One press as it travels from widget to widget: the same event object, time and key.
+    struct Press {
+        const QKeyEvent *event = nullptr;
+        quint64 time = 0;
+        int key = 0;
+        friend bool operator==(const Press &, const Press &) = default;
+    };
+
     LWApp &m_app;
     LWEditor &m_editor;
     QWidget *m_screen;
     bool m_installed = false;
+    Press m_passed; // the press last passed on, until a key is released
 };

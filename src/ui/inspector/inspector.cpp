@@ -118,6 +118,9 @@ void Inspector::follow()
     }
     m_route = route;
     m_stack = build(route);
+    // The sections keep their own heights when the column is taller than they are (an alignment
+    // alone does not hold while a section can grow).
+    static_cast<QVBoxLayout *>(m_stack->layout())->addStretch(1);
     m_scroll->setContent(m_stack); // the old stack goes later: the change may come from inside it
 }
 
@@ -127,7 +130,6 @@ QWidget *Inspector::build(const Route &route)
     auto *column = new QVBoxLayout(stack);
     column->setContentsMargins(0, 0, 4, 0);
     column->setSpacing(14);
-    column->setAlignment(Qt::AlignTop);
     if (route.display == Display::page) {
         column->addWidget(new PageInspector(m_editor, m_app));
         return stack;

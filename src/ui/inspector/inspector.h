@@ -40,6 +40,7 @@ public:
 
     Bezel *panel() const { return m_panel; }
     QWidget *stack() const { return m_stack; }
+    VKScrollView *scrollView() const { return m_scroll; }
 
 private:
     void follow();

@@ -3,6 +3,7 @@
 #include "kit/host/kithost.h"
 #include "kit/paint/symbols.h"
 #include "kit/paint/uifont.h"
+#include "kit/views/scrollview.h"
 
 #include <QPainter>
 
@@ -14,6 +15,7 @@ InspectorCombo::InspectorCombo(const QString &accessibleName, QWidget *parent) :
                                  " border: none; border-radius: 6px; padding: 3px 8px; }"
                                  "QComboBox::drop-down { border: none; width: 22px; }"
                                  "QComboBox::down-arrow { image: none; }"));
+    VKScrollView::guardWheel(this); // a wheel turned over the inspector scrolls it
 }
 
 void InspectorCombo::paintEvent(QPaintEvent *event)

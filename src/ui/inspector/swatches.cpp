@@ -12,13 +12,19 @@
 namespace {
 
 constexpr double chipRadius = 4, edgeWidth = 0.8;
-constexpr int gridWidth = Swatches::columns * Swatches::chipSize + (Swatches::columns - 1) * Swatches::gap;
+
+constexpr int span(int count)
+{
+    return count > 0 ? count * Swatches::chipSize + (count - 1) * Swatches::gap : 0;
+}
 
 } // namespace
 
 Swatches::Swatches(const QList<LWColor> &colors, QWidget *parent) : QWidget(parent)
 {
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
     setColors(colors);
 }
 
@@ -47,19 +53,30 @@ void Swatches::setColors(const QList<LWColor> &colors)
     colors_ = colors;
     chips_ = chips(colors);
     pressed_ = -1;
-    if ((chips_.size() + columns - 1) / columns != (before + columns - 1) / columns)
+    if (chips_.size() != before)
         updateGeometry();
     update();
 }
 
+int Swatches::columnsFor(int width)
+{
+    return std::clamp((width + gap) / (chipSize + gap), 1, columns);
+}
+
+int Swatches::rowsFor(int perRow) const
+{
+    return static_cast<int>((chips_.size() + perRow - 1) / perRow);
+}
+
 int Swatches::gridLeft() const
 {
-    return std::max(0, (width() - gridWidth) / 2);
+    return std::max(0, (width() - span(columnsFor(width()))) / 2);
 }
 
 QRect Swatches::chipRect(qsizetype index) const
 {
-    const int column = static_cast<int>(index % columns), row = static_cast<int>(index / columns);
+    const int perRow = columnsFor(width());
+    const int column = static_cast<int>(index % perRow), row = static_cast<int>(index / perRow);
     return QRect(gridLeft() + column * (chipSize + gap), row * (chipSize + gap), chipSize, chipSize);
 }
 
@@ -73,8 +90,17 @@ qsizetype Swatches::chipAt(QPoint pos) const
 
 QSize Swatches::sizeHint() const
 {
-    const int rows = static_cast<int>((chips_.size() + columns - 1) / columns);
-    return QSize(gridWidth, rows > 0 ? rows * chipSize + (rows - 1) * gap : 0);
+    return QSize(span(columns), span(rowsFor(columns)));
+}
+
+QSize Swatches::minimumSizeHint() const
+{
+    return QSize(chipSize, span(rowsFor(columns)));
+}
+
+int Swatches::heightForWidth(int width) const
+{
+    return span(rowsFor(columnsFor(width)));
 }
 
 bool Swatches::event(QEvent *event)

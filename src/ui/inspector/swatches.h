@@ -8,7 +8,8 @@
 // passes LWEditor::docColors), then the fixed print colours it does not already hold, at most 20.
 // One painted widget: chips of 18 × 18 (radius 4, edged 0.8 px in white 40 %, filled with the
 // colour as it is, so a transparent one shows what lies behind), 10 to a row, 5 apart both ways,
-// the grid centred. A click (press and release on one chip) emits picked() with that chip's colour
+// the grid centred. Narrower than a full row, it puts as many to a row as fit (at least one) and
+// grows taller (height for width), so it never widens the column it sits in. A click (press and release on one chip) emits picked() with that chip's colour
 // as its handler's last act; a gap emits nothing. A chip's tooltip is its hexString(). No
 // selected look: it does not know the caller's current colour.
 class Swatches : public QWidget {
@@ -33,8 +34,12 @@ public:
     // The chip under `pos`, or -1 for a gap or outside.
     qsizetype chipAt(QPoint pos) const;
 
+    // Chips to a row at `width`: as many as fit, 1 to 10.
+    [[nodiscard]] static int columnsFor(int width);
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
 
 Q_SIGNALS:
     void picked(const LWColor &color);
@@ -47,6 +52,7 @@ protected:
 
 private:
     int gridLeft() const;
+    int rowsFor(int columns) const;
 
     QList<LWColor> colors_;
     QList<LWColor> chips_;

@@ -1,5 +1,4 @@
 #include "app/app.h"
-#include "editor/editor_fixture.h"
 #include "kit/controls/popover.h"
 #include "kit/zoom/zoomhost.h"
 #include "ui/canvas/canvasarea.h"
@@ -10,6 +9,7 @@
 #include "ui/canvas/editorscreen.h"
 #include "ui/canvas/layerspanel.h"
 #include "ui/canvas/pagecanvas.h"
+#include "screen_fixture.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -20,30 +20,19 @@ namespace {
 
 // The editor screen of a Letter design in a zoom host, its window active, the first of its items
 // selected.
-class ScreenTest : public EditorTest {
+class ScreenTest : public ScreenFixture {
 protected:
     void SetUp() override
     {
         EditorTest::SetUp();
-        VELKTestFlags::running = true;
-        LWDocument doc = letter({rect("a", {100, 100, 50, 50}),
-                                 LWElement::makeText(LWText(QStringLiteral("Hi"), QStringLiteral("Georgia"), 12, LWColor::black),
-                                                     {100, 300, 100, 20}),
-                                 LWElement::makeText(LWText(QStringLiteral("Yo"), QStringLiteral("Georgia"), 12, LWColor::black),
-                                                     {100, 400, 100, 20})});
-        app.newDocument(doc);
-        ed = app.editor();
+        openDesign(letter({rect("a", {100, 100, 50, 50}),
+                           LWElement::makeText(LWText(QStringLiteral("Hi"), QStringLiteral("Georgia"), 12, LWColor::black),
+                                               {100, 300, 100, 20}),
+                           LWElement::makeText(LWText(QStringLiteral("Yo"), QStringLiteral("Georgia"), 12, LWColor::black),
+                                               {100, 400, 100, 20})}));
         ed->setSelection({ed->elements()[0].id});
-        screen = new EditorScreen(app, *ed);
-        host = std::make_unique<VKZoomHost>(screen, QSizeF(1480, 760));
-        host->resize(1500, 940);
-        host->show();
+        showScreen({1500, 940});
         QApplication::setActiveWindow(host.get());
-    }
-    void TearDown() override
-    {
-        host.reset();
-        EditorTest::TearDown();
     }
     // A key pressed as the window delivers it: to the application's focus widget, else the host.
     void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
@@ -52,11 +41,6 @@ protected:
         QTest::keyClick(to, Qt::Key(key), mods);
     }
     double x() const { return ed->elements()[0].frame.x; }
-
-    LWApp app;
-    LWEditor *ed = nullptr;
-    EditorScreen *screen = nullptr;
-    std::unique_ptr<VKZoomHost> host;
 };
 
 } // namespace

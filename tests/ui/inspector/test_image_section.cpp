@@ -4,29 +4,17 @@
 #include "kit/cabinet/lcdreadout.h"
 #include "kit/controls/segmentedpicker.h"
 #include "section_fixture.h"
+#include "support/pngbytes.h"
 #include "ui/inspector/sections/imagesection.h"
 #include "ui/inspector/inspectorcombo.h"
 #include "ui/inspector/inspectornote.h"
 #include "ui/inspector/strokeeditor.h"
 
-#include <QBuffer>
 #include <QCheckBox>
-#include <QImage>
 
 namespace {
 
 using Image = SectionTest;
-
-QByteArray png(int width, int height)
-{
-    QImage img(width, height, QImage::Format_RGB32);
-    img.fill(Qt::darkGreen);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "PNG");
-    return bytes;
-}
 
 // A photo frame whose picture record holds the given crops; with `bytes`, a filled one.
 LWElement frame(const std::optional<QByteArray> &bytes = std::nullopt)
@@ -61,7 +49,7 @@ TEST_F(Image, EmptyFrameTurnsFilledThroughTheChooser)
     EXPECT_EQ(shown(*s, {s->emptyHint(), s->dpiReadout()}), (QList<bool>{true, false}));
 
     QList<LWEditor *> calls;
-    const QByteArray picture = png(3000, 2000);
+    const QByteArray picture = lwPngBytes(3000, 2000);
     s->setChooser([&](LWEditor &editor, QWidget *) {
         calls << &editor;
         EXPECT_TRUE(editor.placeImage(picture));
@@ -76,7 +64,7 @@ TEST_F(Image, EmptyFrameTurnsFilledThroughTheChooser)
 
 TEST_F(Image, MaskChoiceTogglesCorners)
 {
-    const LWElement e = frame(png(40, 30));
+    const LWElement e = frame(lwPngBytes(40, 30));
     open(letter({e}), {e.id});
     auto *s = show<ImageSection>(e.id);
     EXPECT_TRUE(s->cornersSlider()->isVisibleTo(s));
@@ -97,7 +85,7 @@ TEST_F(Image, MaskChoiceTogglesCorners)
 
 TEST_F(Image, CropEditsAndTheirSteps)
 {
-    const LWElement e = frame(png(40, 30));
+    const LWElement e = frame(lwPngBytes(40, 30));
     open(letter({e}), {e.id});
     auto *s = show<ImageSection>(e.id);
     LabeledSlider *left = s->cropSliders()[0], *bottom = s->cropSliders()[3];
@@ -142,7 +130,7 @@ TEST_F(Image, NoPictureRecordIsLeftAlone)
 
 TEST_F(Image, BorderAndCornersWriteTheFrame)
 {
-    const LWElement e = frame(png(40, 30));
+    const LWElement e = frame(lwPngBytes(40, 30));
     open(letter({e}), {e.id});
     auto *s = show<ImageSection>(e.id);
     s->borderEditor()->toggle()->click();

@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPainter>
 #include <QScreen>
@@ -186,6 +187,8 @@ FontFamilyPicker::FontFamilyPicker(LWFontSource &fonts, const QString &current, 
     column->addWidget(search_);
     column->addWidget(list_);
 
+    // The popover focuses its content on opening: letters typed at once go into the search.
+    setFocusProxy(search_->lineEdit());
     connect(search_, &VKSearchField::textChanged, this, [this](const QString &q) { model_->setQuery(q); });
     connect(list_, &QListView::clicked, this, [this](const QModelIndex &index) {
         if (Model::isFamily(Kind(index.data(KindRole).toInt())))

@@ -10,6 +10,7 @@ public:
     QStringList families() override { return LWFonts::families(); }
     QList<QPair<QString, QString>> members(const QString &family) override { return LWFonts::members(family); }
     QString familyName(const QString &postScriptName) override { return LWFonts::familyName(postScriptName); }
+    QString faceName(const QString &postScriptName) override { return LWFonts::faceName(postScriptName); }
     QFont font(const QString &postScriptName, double size) override { return LWFonts::font(postScriptName, size); }
     bool has(const QString &postScriptName, unsigned trait) override { return LWFonts::has(postScriptName, trait); }
     QString toggled(const QString &postScriptName, unsigned trait) override

@@ -19,6 +19,9 @@ public:
     virtual QList<QPair<QString, QString>> members(const QString &family) = 0;
     // The face's family; the name itself when no such face exists.
     virtual QString familyName(const QString &postScriptName) = 0;
+    // The PostScript name of the face that draws the name (a platform name's stand-in); the name
+    // itself when the registry knows no other.
+    virtual QString faceName(const QString &postScriptName) { return postScriptName; }
     // The named face, or the registry's fallback. Never fails.
     virtual QFont font(const QString &postScriptName, double size) = 0;
     virtual bool has(const QString &postScriptName, unsigned trait) = 0;

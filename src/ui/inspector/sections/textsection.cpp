@@ -215,6 +215,8 @@ TextSection::TextSection(LWEditor &editor, const QUuid &id, LWFontSource &fonts,
     group->addRow(styleRow_);
     connect(style_, &QComboBox::activated, this, [this](int index) {
         const QString name = style_->itemData(index).toString();
+        if (name == fonts_.faceName(t_.fontName))
+            return; // the face that already draws the text
         edit(QStringLiteral("Font Style"), std::nullopt, [name](LWText &t) { t.fontName = name; });
     });
 
@@ -352,10 +354,13 @@ void TextSection::refresh()
             for (const auto &m : members_)
                 style_->addItem(m.second, m.first);
         }
+        // A platform name is drawn by its stand-in, which is the member listed.
+        const QString drawn = fonts_.faceName(t_.fontName);
         int current = -1;
-        for (int i = 0; i < members_.size() && current < 0; ++i)
-            if (members_[i].first == t_.fontName)
-                current = i;
+        for (const QString &name : {t_.fontName, drawn})
+            for (int i = 0; i < members_.size() && current < 0; ++i)
+                if (members_[i].first == name)
+                    current = i;
         style_->setCurrentIndex(current);
     }
 

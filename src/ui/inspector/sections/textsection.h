@@ -26,6 +26,9 @@ class Swatches;
 // "Tracking" and "Leading" sliders, horizontal and vertical alignment, the text colour (well and
 // swatches) and "Fit Box to Text".
 //
+// "Style" selects the member that draws the text: the face itself, or a platform name's stand-in;
+// choosing the entry already selected writes nothing.
+//
 // Typing hands the whole string to LWEditor::setText; every other control goes through
 // updateText with its undo name ("size-", "track-", "lead-" and "tcolor-" keys for the sliders and
 // the well, none otherwise), or fitBoxToText. Controls show the element's text, or a stand-by
