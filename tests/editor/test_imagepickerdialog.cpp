@@ -2,6 +2,7 @@
 
 #include "editor/widgets/imagepickerdialog.h"
 #include "support/testpictures.h"
+#include "support/waitfor.h"
 
 #include <QApplication>
 #include <QFile>
@@ -61,6 +62,6 @@ TEST_F(EditorTest, ChooserShowsTheMessageAndPlacesTheChosenFile)
         static_cast<QDialog &>(dialog).accept(); // QFileDialog checks the name first
     });
     LWImagePicker::choose(*ed);
-    ASSERT_EQ(ed->elements().size(), 1);
+    ASSERT_TRUE(LWTestWait::waitFor([&] { return ed->elements().size() == 1; })); // read off the main thread
     EXPECT_EQ(ed->elements().first().frame.width(), 15.36);
 }

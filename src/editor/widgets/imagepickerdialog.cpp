@@ -23,7 +23,7 @@ void choose(LWEditor &editor, QWidget *parent)
         return;
     const QStringList files = dialog.selectedFiles();
     if (!files.isEmpty())
-        (void)placeFile(editor, files.first());
+        placeFile(editor, files.first());
 }
 
 } // namespace LWImagePicker

@@ -1,4 +1,5 @@
 #pragma once
+#include "editor/imagepicker.h"
 #include "ui/canvas/gestures.h"
 
 #include <QImage>
@@ -13,7 +14,8 @@
 // outline while a picture hovers, and turns left-button presses, drags and releases into
 // CanvasGestures calls with each event's modifiers. While a top-level text of the shown side is
 // being edited, its inline editor lies over it. A double-click opens the item under it after the
-// release that ends its drag; a dropped picture file or picture data is placed where it lands.
+// release that ends its drag; a dropped picture file or picture data is read off the main thread
+// and placed where it landed once ready.
 //
 // Only the visible part plus a margin is rendered, at scale x the painter's device scale, into
 // one bitmap of at most maxPixels (the margin shrinks first, then the density). The bitmap is kept
@@ -42,6 +44,8 @@ public:
     // The picture chooser a double-click on a picture opens (LWImagePicker::choose by default).
     using Chooser = std::function<void(LWEditor &, QWidget *parent)>;
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+    // How dropped files are opened (LWImagePicker's ordinary files by default).
+    void setOpener(LWImagePicker::Opener open) { m_opener = std::move(open); }
     class InlineEditorHost *inlineEditor() const { return m_inline; }
 
     // A double-click at a page point: selects the item under it, edits a text, offers a new
@@ -91,5 +95,6 @@ private:
     std::optional<QPointF> m_pressAt; // view points, while the left button is down
     std::optional<QPointF> m_doubleClickAt; // run at the release that ends its drag
     Chooser m_chooser;
+    LWImagePicker::Opener m_opener;
     class InlineEditorHost *m_inline = nullptr;
 };
