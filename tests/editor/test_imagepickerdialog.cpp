@@ -5,6 +5,7 @@
 #include "support/waitfor.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -64,4 +65,13 @@ TEST_F(EditorTest, ChooserShowsTheMessageAndPlacesTheChosenFile)
     LWImagePicker::choose(*ed);
     ASSERT_TRUE(LWTestWait::waitFor([&] { return ed->elements().size() == 1; })); // read off the main thread
     EXPECT_EQ(ed->elements().first().frame.width(), 15.36);
+
+    // The next chooser starts in the folder the picture came from.
+    QString started;
+    whenShown([&](QFileDialog &dialog) {
+        started = dialog.directory().absolutePath();
+        dialog.reject();
+    });
+    LWImagePicker::choose(*ed);
+    EXPECT_EQ(started, QDir(dir.path()).absolutePath());
 }
