@@ -14,8 +14,7 @@
 // outline while a picture hovers, and turns left-button presses, drags and releases into
 // CanvasGestures calls with each event's modifiers. While a top-level text of the shown side is
 // being edited, its inline editor lies over it. A double-click opens the item under it after the
-// release that ends its drag; a dropped picture file or picture data is read off the main thread
-// and placed where it landed once ready.
+// release that ends its drag; a dropped picture file or picture data is placed where it lands.
 //
 // Only the visible part plus a margin is rendered, at scale x the painter's device scale, into
 // one bitmap of at most maxPixels (the margin shrinks first, then the density). The bitmap is kept
@@ -44,6 +43,7 @@ public:
     // The picture chooser a double-click on a picture opens (LWImagePicker::choose by default).
     using Chooser = std::function<void(LWEditor &, QWidget *parent)>;
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+    // Dropped pictures are read off the main thread and placed where they landed once ready.
     // How dropped files are opened (LWImagePicker's ordinary files by default).
     void setOpener(LWImagePicker::Opener open) { m_opener = std::move(open); }
     class InlineEditorHost *inlineEditor() const { return m_inline; }
