@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 #include <QPdfDocument>
 #include <QPrinter>
@@ -218,7 +219,11 @@ bool LWApp::saveAs()
     }
     // The panel runs an event loop in which the editor may be replaced.
     const QPointer<LWEditor> editor = m_editor;
-    const std::optional<QUrl> url = m_prompts->chooseSave(proposedName(editor->doc().name), savePanelMessage);
+    // A design with a file is saved anew beside it.
+    QString proposed = proposedName(editor->doc().name);
+    if (editor->fileURL() && editor->fileURL()->isLocalFile())
+        proposed = QFileInfo(editor->fileURL()->toLocalFile()).absoluteDir().filePath(proposed);
+    const std::optional<QUrl> url = m_prompts->chooseSave(proposed, savePanelMessage);
     if (!url || !editor)
         return false;
     return write(*editor, *url);

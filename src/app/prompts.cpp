@@ -1,6 +1,8 @@
 #include "app/prompts.h"
 
 #include "app/app.h"
+#include "editor/imagepicker.h"
+#include "model/file/folders.h"
 #include "model/info.h"
 
 #include <QAbstractButton>
@@ -10,6 +12,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <memory>
 
 LWQtPrompts::LWQtPrompts(QWidget *mainWindow) : m_window(mainWindow) {}
@@ -67,8 +70,28 @@ QFileDialog *LWQtPrompts::makeExportDialog(QWidget *parent, const QString &propo
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setDefaultSuffix(suffix);
+    // The name may still change its extension: the question is asked about the final one.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setDirectory(LWFolders::start(LWFolders::Purpose::exports));
     dialog->selectFile(proposedName);
     return dialog;
+}
+
+QString LWQtPrompts::exportName(const QString &path, const QString &nameFilter, const QString &suffix)
+{
+    const auto pattern = [](const QString &ext) { return QStringLiteral("*.") + ext; };
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const qsizetype dot = path.lastIndexOf(u'.');
+    if (dot <= slash + 1) // no extension, or a name that only starts with a dot
+        return path + u'.' + suffix;
+    const QString ext = path.mid(dot + 1).toLower();
+    static const QRegularExpression patterns(QStringLiteral("\\*\\.([^\\s)]+)"));
+    for (auto m = patterns.globalMatch(nameFilter); m.hasNext();)
+        if (m.next().captured(1).toLower() == ext)
+            return path;
+    // Another picture or document format's extension is replaced; any other dot belongs to the name.
+    const bool format = ext == u"pdf" || LWImagePicker::patterns().contains(pattern(ext));
+    return (format ? path.left(dot) : path) + u'.' + suffix;
 }
 
 QMessageBox *LWQtPrompts::makeConfirm(QWidget *parent, const QString &question, const QString &detail,
@@ -82,6 +105,15 @@ QMessageBox *LWQtPrompts::makeConfirm(QWidget *parent, const QString &question, 
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);
     return box;
+}
+
+bool LWQtPrompts::mayReplace(const QString &title, const QString &path)
+{
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+        return true;
+    const auto answer = QMessageBox::question(
+        m_window, title, QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()));
+    return answer == QMessageBox::Yes;
 }
 
 QString LWQtPrompts::withExtension(const QString &path)
@@ -130,33 +162,40 @@ std::optional<QUrl> LWQtPrompts::chooseExport(const QString &proposedName, const
     std::unique_ptr<QFileDialog> dialog(makeExportDialog(m_window, proposedName, nameFilter, suffix));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    return QUrl::fromLocalFile(dialog->selectedFiles().constFirst());
+    const QString path = exportName(dialog->selectedFiles().constFirst(), nameFilter, suffix);
+    if (!mayReplace(dialog->windowTitle(), path))
+        return std::nullopt;
+    LWFolders::remember(LWFolders::Purpose::exports, path);
+    return QUrl::fromLocalFile(path);
 }
 
 std::optional<QUrl> LWQtPrompts::chooseOpen(const QString &message)
 {
     std::unique_ptr<QFileDialog> dialog(makeFileDialog(m_window, message, false));
+    dialog->setDirectory(LWFolders::start(LWFolders::Purpose::designs));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedUrls().isEmpty())
         return std::nullopt;
-    return dialog->selectedUrls().constFirst();
+    const QUrl url = dialog->selectedUrls().constFirst();
+    if (url.isLocalFile())
+        LWFolders::remember(LWFolders::Purpose::designs, url.toLocalFile());
+    return url;
 }
 
 std::optional<QUrl> LWQtPrompts::chooseSave(const QString &proposedName, const QString &message)
 {
     std::unique_ptr<QFileDialog> dialog(makeFileDialog(m_window, message, true));
-    dialog->selectFile(proposedName);
+    const QFileInfo proposed(proposedName);
+    dialog->setDirectory(proposed.isAbsolute() ? proposed.absolutePath()
+                                               : LWFolders::start(LWFolders::Purpose::designs));
+    dialog->selectFile(proposed.isAbsolute() ? proposed.fileName() : proposedName);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
     const QString chosen = dialog->selectedFiles().constFirst();
     const QString path = withExtension(chosen);
     // The dialog asked about the name it returned, not about the one with the extension added.
-    if (path != chosen && QFileInfo::exists(path)) {
-        const auto answer = QMessageBox::question(
-            m_window, message,
-            QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()));
-        if (answer != QMessageBox::Yes)
-            return std::nullopt;
-    }
+    if (path != chosen && !mayReplace(message, path))
+        return std::nullopt;
+    LWFolders::remember(LWFolders::Purpose::designs, path);
     return QUrl::fromLocalFile(path);
 }
 

@@ -26,12 +26,14 @@ public:
     // A design file to open, or none when cancelled.
     [[nodiscard]] virtual std::optional<QUrl> chooseOpen(const QString &message) = 0;
     // Where to save, the proposed name already in the name field, or none when cancelled. The
-    // file always ends in the design extension.
+    // file always ends in the design extension. A proposed absolute path starts the dialog in
+    // its folder with its name.
     [[nodiscard]] virtual std::optional<QUrl> chooseSave(const QString &proposedName, const QString &message) = 0;
     // The print dialog set up on `printer`, offering pages 1 ... pageCount. False when cancelled.
     [[nodiscard]] virtual bool choosePrinter(QPrinter &printer, int pageCount) = 0;
     // Where to export, or none when cancelled: a save dialog offering `nameFilter` ("PNG image
-    // (*.png)"), `suffix` (no dot) added to a name without one; it asks before replacing a file.
+    // (*.png)"); a name without one of the filter's extensions gets `suffix` (no dot). It asks
+    // before replacing the file of the final name.
     [[nodiscard]] virtual std::optional<QUrl> chooseExport(const QString &proposedName, const QString &nameFilter,
                                                            const QString &suffix) = 0;
     // A yes-or-no question whose yes (`action`) destroys something: true for `action`, false for
@@ -39,7 +41,9 @@ public:
     [[nodiscard]] virtual bool confirm(const QString &question, const QString &detail, const QString &action) = 0;
 };
 
-// The prompts as Qt dialogs, modal to the main window (or free-standing without one).
+// The prompts as Qt dialogs, modal to the main window (or free-standing without one). Open and
+// first saves start in the folder designs were last opened from or saved to, exports in the last
+// export folder (LWFolders).
 class LWQtPrompts final : public LWPrompts {
 public:
     explicit LWQtPrompts(QWidget *mainWindow = nullptr);
@@ -67,7 +71,14 @@ public:
                                     const QString &action);
     // The chosen path with ".velkfolio" appended unless it already ends so (any letter case).
     static QString withExtension(const QString &path);
+    // The export path as written: kept when its extension is one of `nameFilter`'s (any case);
+    // another picture or PDF extension becomes `suffix` ("poster.png" -> "poster.pdf"); any
+    // other name gets `suffix` appended ("My.card" -> "My.card.pdf").
+    static QString exportName(const QString &path, const QString &nameFilter, const QString &suffix);
 
 private:
+    // True unless `path` exists and the user declines to replace it.
+    bool mayReplace(const QString &title, const QString &path);
+
     QPointer<QWidget> m_window;
 };

@@ -1,6 +1,7 @@
 #pragma once
 #include "editor/tool.h"
 #include "model/document.h"
+#include "render/pictures/imageproperties.h"
 
 #include <QDateTime>
 #include <QList>
@@ -203,6 +204,10 @@ public:
     // becomes the selection. Without one a new "Picture" at 300 DPI, shrunk to 80 % of the page,
     // is centred on `at` or the page. False (unreadable: with the message) when nothing changed.
     [[nodiscard]] bool placeImage(const QByteArray &data, std::optional<QPointF> at = std::nullopt);
+    // The same with bytes already probed (and perhaps decoded into the picture cache under
+    // `assetID`) off the main thread, as LWImagePicker hands them over; an empty id makes a new one.
+    [[nodiscard]] bool placeImage(const QByteArray &data, const LWImageProperties &props, std::optional<QPointF> at,
+                                  QString assetID);
     // Selected items in stacking order. Copies land 9 pt right and down, unlocked, on top, and
     // become the selection; paste and duplicate are one step each (LWClipboard, clipboard.h).
     void copy();

@@ -21,14 +21,21 @@ bool LWEditor::placeImage(const QByteArray &data, std::optional<QPointF> at)
         setMessage(unreadablePictureMessage);
         return false;
     }
+    return placeImage(data, *props, at, {});
+}
+
+bool LWEditor::placeImage(const QByteArray &data, const LWImageProperties &props, std::optional<QPointF> at,
+                          QString assetID)
+{
     // Readers report what they could not parse as -1 and a top-down BMP's height as negative;
     // neither is a size to print at.
-    double pw = props->width > 0 ? props->width : unknownPixels;
-    double ph = props->height > 0 ? props->height : unknownPixels;
-    if (props->quarterTurned())
+    double pw = props.width > 0 ? props.width : unknownPixels;
+    double ph = props.height > 0 ? props.height : unknownPixels;
+    if (props.quarterTurned())
         std::swap(pw, ph);
     // The picture cache is keyed by asset id: new bytes always need a new one.
-    const QString assetID = LWJson::uuidText(QUuid::createUuid());
+    if (assetID.isEmpty())
+        assetID = LWJson::uuidText(QUuid::createUuid());
 
     std::optional<LWElement> target = single();
     if (!target || target->kind != LWElementKind::image) {

@@ -1,13 +1,23 @@
 #pragma once
+#include "render/pictures/imageproperties.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QIODevice>
+#include <QList>
 #include <QPointF>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class LWEditor;
 
-// Pictures chosen as files. The modal chooser itself (`choose`) lives with the widgets, in
-// editor/widgets/imagepickerdialog.h; this part needs none. Main thread only.
+// Pictures from files and drags. Reading, probing and decoding the preview run on a loading
+// thread; only the placing itself (LWEditor::placeImage) runs on the main thread, once the bytes
+// are ready. The modal chooser (`choose`) lives with the widgets, in
+// editor/widgets/imagepickerdialog.h; this part needs none.
 namespace LWImagePicker {
 
 // Larger files are refused with the unreadable-picture message instead of read into memory.
@@ -20,12 +30,38 @@ inline const QString message = QStringLiteral(
 // upper case ("*.heic", "*.HEIC"), so the chooser offers camera files whatever its matching.
 [[nodiscard]] QStringList patterns();
 [[nodiscard]] QString nameFilter(); // "Pictures (*.bmp *.BMP ...)"
+// Whether a drag's MIME type names a format the picture reader takes ("image/png", "image/heic").
+[[nodiscard]] bool readsType(const QString &mimeType);
 
-// Reads the ordinary file at `path` and hands it to placeImage at `at` (none: the page centre
-// or the selected picture). A file that cannot be opened or read is passed over in silence; one
-// over maxFileSize, found so before or while reading, or whose first 64 KiB are no picture format
-// the reader knows, gets the unreadable-picture message before anything more is read. True when
+// Opens a file for reading, on the loading thread; null when it cannot be opened. The default
+// opens ordinary files only (LWFileAccess::openRegular); tests pass slow readers.
+using Opener = std::function<std::unique_ptr<QIODevice>(const QString &path)>;
+
+// What a load gives: a picture ready to place, bytes that are no picture (the unreadable-picture
+// message), or nothing to say (a file that cannot be opened or read).
+struct Loaded {
+    enum class Outcome { picture, unreadable, silent };
+    Outcome outcome = Outcome::silent;
+    QByteArray bytes;
+    LWImageProperties props;
+    QString assetID; // its preview is in the picture cache under this id
+};
+
+// The loading thread's work; any thread. A file over maxFileSize, found so before or while
+// reading, or whose first 64 KiB are no picture format the reader knows, is unreadable before
+// anything more is read.
+[[nodiscard]] Loaded loadFile(const QString &path, const Opener &open = {});
+// Picture data from a drag: the first candidate the reader takes, else `image` as PNG.
+[[nodiscard]] Loaded loadData(const QList<QByteArray> &candidates, const QImage &image);
+
+// Runs `load` on the loading thread and hands its result to the editor at `at` (none: the page
+// centre or the selected picture); returns at once. The editor's selection at that moment
+// decides the target; a result for an editor deleted meanwhile is dropped quietly.
+void placeLater(LWEditor &editor, std::function<Loaded()> load, std::optional<QPointF> at = std::nullopt);
+// placeLater of loadFile(path, open).
+void placeFile(LWEditor &editor, const QString &path, std::optional<QPointF> at = std::nullopt, Opener open = {});
+// The main thread's part: places a picture, shows the message for an unreadable one. True when
 // a picture was placed.
-[[nodiscard]] bool placeFile(LWEditor &editor, const QString &path, std::optional<QPointF> at = std::nullopt);
+bool place(LWEditor &editor, const Loaded &loaded, std::optional<QPointF> at);
 
 } // namespace LWImagePicker

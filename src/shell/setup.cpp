@@ -12,5 +12,7 @@ LWApp &LWSetup::configure()
     VELKKit::install(LWInfo::appName, LWHelp::topics(), LWThemes::extras());
     VELKAbout::setExtraLines({QStringLiteral("Business cards, flyers and posters \u2014 ready to print."),
                               QStringLiteral("Design templates, icons and layouts made by VELK.")});
+    // Folders and links that no program opened are reported as the state's alerts.
+    VELKKitHost::setAlertHandler([](const QString &title, const QString &message) { LWApp::shared().alert(title, message); });
     return LWApp::shared();
 }

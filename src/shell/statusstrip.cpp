@@ -1,13 +1,13 @@
 #include "shell/statusstrip.h"
 
 #include "kit/cabinet/led.h"
+#include "kit/host/kithost.h"
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 #include "kit/paint/uifont.h"
 #include "model/info.h"
 #include "shell/shelltext.h"
 
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QPainter>
 
@@ -51,7 +51,7 @@ public:
         setToolTip(LWInfo::website().toString());
         setFocusPolicy(Qt::TabFocus);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        connect(this, &QAbstractButton::clicked, this, [] { QDesktopServices::openUrl(LWInfo::website()); });
+        connect(this, &QAbstractButton::clicked, this, [] { (void)VELKKitHost::openExternal(LWInfo::website()); });
     }
     QSize sizeHint() const override
     {

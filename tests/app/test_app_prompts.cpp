@@ -1,11 +1,16 @@
 #include "app/app.h"
 #include "app/prompts.h"
+#include "modalanswerer.h"
+#include "model/file/documentio.h"
+#include "model/file/prefs.h"
+#include "model/testflags.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -26,18 +31,7 @@ QStringList texts(const QList<QAbstractButton *> &buttons)
     return out;
 }
 
-// Answers each modal dialog that comes up with `answer`, until the test ends.
-struct Answerer {
-    QTimer timer;
-    explicit Answerer(std::function<void(QWidget *)> answer)
-    {
-        QObject::connect(&timer, &QTimer::timeout, [answer] {
-            if (QWidget *modal = QApplication::activeModalWidget())
-                answer(modal);
-        });
-        timer.start(10);
-    }
-};
+using Answerer = ModalAnswerer;
 
 void click(QWidget *modal, const QString &text)
 {
@@ -90,7 +84,8 @@ TEST(Prompts, ExportDialogAndConfirmAsBuilt)
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
     EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("PNG image (*.png)")});
     EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("png"));
-    EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+    // The name may still change its extension: the prompts ask about the final one themselves.
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
 
     std::unique_ptr<QMessageBox> box(LWQtPrompts::makeConfirm(nullptr, QStringLiteral("Q"), QStringLiteral("D"),
                                                               QStringLiteral("Replace")));
@@ -160,4 +155,110 @@ TEST(Prompts, OverwriteQuestionDefaultsToCancel)
         Answerer answerer([button = button](QWidget *modal) { press(modal, button); });
         EXPECT_EQ(prompts.askToOverwrite(QStringLiteral("Q"), QStringLiteral("D")), anyway) << button.toStdString();
     }
+}
+
+namespace {
+
+// HOME and the settings pointed at a fresh folder for one test; both restored after.
+struct FreshHome {
+    QTemporaryDir home;
+    QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    FreshHome()
+    {
+        qputenv("HOME", home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral(".config")).toUtf8());
+        LWPrefs::setStore(LWPrefs::makeStore(home.filePath(QStringLiteral("settings.ini"))));
+    }
+    ~FreshHome()
+    {
+        LWPrefs::setStore(LWPrefs::makeStore(home.filePath(QStringLiteral("spent.ini"))));
+        qputenv("HOME", oldHome);
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    }
+    QString folder(const QString &name) const
+    {
+        EXPECT_TRUE(QDir(home.path()).mkpath(name));
+        return home.filePath(name);
+    }
+};
+
+} // namespace
+
+TEST(Prompts, DialogsStartWhereTheUserWorks)
+{
+    FreshHome fresh;
+    LWQtPrompts prompts;
+    // Each dialog: where it started and what its name field held; then `folder`/`name` typed in,
+    // or cancelled when `name` is empty.
+    QString started, field, folder, name;
+    Answerer answerer([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog)
+            return;
+        started = dialog->directory().absolutePath();
+        if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            field = edit->text();
+        if (name.isEmpty())
+            dialog->reject();
+        else
+            typeAndAccept(*dialog, folder, name);
+    });
+    const auto answer = [&](const QString &f, const QString &n) {
+        folder = f;
+        name = n;
+        started.clear();
+    };
+    const QString pdf = QStringLiteral("PDF document (*.pdf)");
+
+    // A first save starts at home without a Documents folder, in Documents once there is one.
+    answer({}, {});
+    EXPECT_FALSE(prompts.chooseSave(QStringLiteral("Untitled"), QStringLiteral("Save")));
+    EXPECT_EQ(started, fresh.home.path());
+    EXPECT_EQ(field, QStringLiteral("Untitled"));
+    const QString documents = fresh.folder(QStringLiteral("Documents"));
+    EXPECT_FALSE(prompts.chooseSave(QStringLiteral("Untitled"), QStringLiteral("Save")));
+    EXPECT_EQ(started, documents);
+
+    // Exports: the first in Documents, each next one where the last went.
+    const QString a = fresh.folder(QStringLiteral("a")), b = fresh.folder(QStringLiteral("b"));
+    answer(a, QStringLiteral("one"));
+    EXPECT_EQ(prompts.chooseExport(QStringLiteral("Card.pdf"), pdf, QStringLiteral("pdf")),
+              QUrl::fromLocalFile(a + QStringLiteral("/one.pdf")));
+    EXPECT_EQ(started, documents);
+    answer(b, QStringLiteral("two.pdf"));
+    EXPECT_TRUE(prompts.chooseExport(QStringLiteral("Card.pdf"), pdf, QStringLiteral("pdf")));
+    EXPECT_EQ(started, a);
+    answer({}, {});
+    EXPECT_FALSE(prompts.chooseExport(QStringLiteral("Card.pdf"), pdf, QStringLiteral("pdf")));
+    EXPECT_EQ(started, b);
+
+    // Designs: opened from one folder, the next open and a first save start there; exports
+    // keep their own folder.
+    const QString c = fresh.folder(QStringLiteral("c"));
+    QFile design(c + QStringLiteral("/Menu.velkfolio"));
+    ASSERT_TRUE(design.open(QIODevice::WriteOnly));
+    design.close();
+    answer(c, QStringLiteral("Menu.velkfolio"));
+    EXPECT_EQ(prompts.chooseOpen(QStringLiteral("Open")), QUrl::fromLocalFile(design.fileName()));
+    EXPECT_EQ(started, documents);
+    answer({}, {});
+    EXPECT_FALSE(prompts.chooseOpen(QStringLiteral("Open")));
+    EXPECT_EQ(started, c);
+    EXPECT_FALSE(prompts.chooseSave(QStringLiteral("Untitled"), QStringLiteral("Save")));
+    EXPECT_EQ(started, c);
+    EXPECT_FALSE(prompts.chooseExport(QStringLiteral("Card.pdf"), pdf, QStringLiteral("pdf")));
+    EXPECT_EQ(started, b);
+
+    // Save As of a design opened from another folder starts beside it, with its name.
+    const QString d = fresh.folder(QStringLiteral("d"));
+    const QUrl saved = QUrl::fromLocalFile(d + QStringLiteral("/Card.velkfolio"));
+    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card")), saved).ok());
+    VELKTestFlags::running = false;
+    LWApp app;
+    app.setPrompts(std::make_shared<LWQtPrompts>());
+    app.open(saved);
+    ASSERT_NE(app.editor(), nullptr);
+    EXPECT_FALSE(app.saveAs());
+    EXPECT_EQ(started, d);
+    EXPECT_EQ(field, QStringLiteral("Card"));
 }

@@ -1,4 +1,5 @@
 #include "app_fixture.h"
+#include "modalanswerer.h"
 
 #include "app/sheets/exportsheet.h"
 #include "app/sheets/preflightsheet.h"
@@ -8,12 +9,14 @@
 #include "kit/cabinet/lcdreadout.h"
 #include "kit/cabinet/led.h"
 #include "kit/controls/segmentedpicker.h"
+#include "kit/host/kithost.h"
 #include "kit/theme/style.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -401,4 +404,99 @@ TEST_F(ExportTest, PresenterOneDialogPerCaseAndBackToNone)
     runPosted();
     EXPECT_FALSE(app.sheet());
     EXPECT_TRUE(custom.isNull());
+}
+
+// Through the real export dialog: the user picks a format, types a name and confirms.
+TEST_F(ExportTest, WrittenNamesCarryTheChosenFormatsExtension)
+{
+    const QByteArray pdf("%PDF-"), jpeg("\xFF\xD8\xFF"), png("\x89PNG\r\n\x1A\n");
+    const struct {
+        Fmt format;
+        const char *typed;
+        const char *written;
+        QByteArray magic;
+    } cases[] = {
+        {Fmt::pdf, "poster.png", "poster.pdf", pdf},
+        {Fmt::pdf, "poster", "poster.pdf", pdf},
+        {Fmt::pdf, "My.card", "My.card.pdf", pdf},
+        {Fmt::pdf, "Print.PDF", "Print.PDF", pdf},
+        {Fmt::png, "card.jpg", "card.png", png},
+        {Fmt::png, "card.jpeg", "card.png", png},
+        {Fmt::jpeg, "card.jpeg", "card.jpeg", jpeg},
+        {Fmt::jpeg, "card.JPG", "card.JPG", jpeg},
+        {Fmt::jpeg, "photo.png", "photo.jpg", jpeg},
+        {Fmt::jpeg, "scan.tiff", "scan.jpg", jpeg},
+        {Fmt::sheet, "sheet.png", "sheet.pdf", pdf},
+    };
+    app.setPrompts(std::make_shared<LWQtPrompts>());
+    QString typed;
+    ModalAnswerer answerer([&](QWidget *modal) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(modal))
+            typeAndAccept(*dialog, out(), typed);
+    });
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        for (const QString &f : files(out()))
+            QFile::remove(out(f));
+        ExportSheet sheet(app, openNew(card()));
+        sheet.formatPicker()->segment(int(c.format))->click();
+        sheet.sidesPicker()->segment(1)->click(); // the front alone: one file
+        typed = QString::fromLatin1(c.typed);
+        sheet.exportButton()->click();
+        EXPECT_EQ(files(out()), QStringList{QString::fromLatin1(c.written)});
+        EXPECT_TRUE(bytes(out(QString::fromLatin1(c.written))).startsWith(c.magic));
+        EXPECT_EQ(app.notice().value_or(QString()), QStringLiteral("Exported ") + QString::fromLatin1(c.written));
+    }
+
+    // The replace question names the file written: none for an old poster.png, one for poster.pdf.
+    for (const QString &f : files(out()))
+        QFile::remove(out(f));
+    QFile old(out(QStringLiteral("poster.png")));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    QStringList questions;
+    bool replace = false;
+    ModalAnswerer questionAnswerer([&](QWidget *modal) {
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            questions.append(box->text());
+            box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+        }
+    });
+    typed = QStringLiteral("poster.png");
+    ExportSheet sheet(app, openNew(card()));
+    sheet.sidesPicker()->segment(1)->click();
+    sheet.exportButton()->click();
+    EXPECT_EQ(questions, QStringList());
+    EXPECT_EQ(files(out()), (QStringList{QStringLiteral("poster.pdf"), QStringLiteral("poster.png")}));
+    EXPECT_EQ(bytes(out(QStringLiteral("poster.png"))), QByteArray("old"));
+
+    const QByteArray first = bytes(out(QStringLiteral("poster.pdf")));
+    sheet.pdfBleedBox()->click(); // another file, so a replacement shows
+    sheet.exportButton()->click();
+    EXPECT_EQ(questions, QStringList{QStringLiteral("poster.pdf already exists.\nDo you want to replace it?")});
+    EXPECT_EQ(bytes(out(QStringLiteral("poster.pdf"))), first);
+    replace = true;
+    sheet.exportButton()->click();
+    EXPECT_NE(bytes(out(QStringLiteral("poster.pdf"))), first);
+}
+
+TEST_F(ExportTest, AFolderNothingOpensIsNamedInAnAlert)
+{
+    ExportSheet::setFolderOpener({});
+    QList<QUrl> asked;
+    VELKKitHost::setOpener([&](const QUrl &url) {
+        asked.append(url);
+        return false;
+    });
+    VELKKitHost::setAlertHandler([this](const QString &title, const QString &message) { app.alert(title, message); });
+    ExportSheet sheet(app, openNew(card()));
+    sheet.setFormat(Fmt::pdf);
+    exportCard(sheet, {ScriptedPrompts::alertStep()});
+    sheet.showButton()->click();
+    VELKKitHost::setOpener({});
+    VELKKitHost::setAlertHandler({});
+    EXPECT_EQ(asked, QList<QUrl>{QUrl::fromLocalFile(out())});
+    EXPECT_EQ(prompts->calls.value(1),
+              (QStringList{QStringLiteral("alert"), QStringLiteral("Couldn't show the folder"),
+                           QStringLiteral("No file manager opened it. You can open it yourself:\n") + out()}));
 }

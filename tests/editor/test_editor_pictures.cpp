@@ -147,6 +147,10 @@ TEST_F(EditorTest, DropsFillTheTopUnlockedFrameUnderThePoint)
 
 TEST_F(EditorTest, PlacedFilesAreBoundedAndMissingOnesSilent)
 {
+    // The loading thread's work and the main thread's placing, run here one after the other.
+    const auto placeFile = [](LWEditor &editor, const QString &file) {
+        return LWImagePicker::place(editor, LWImagePicker::loadFile(file), std::nullopt);
+    };
     // A real JPEG header followed by zeros, grown sparsely to the limit.
     const QString path = dir.filePath(QStringLiteral("big.jpg"));
     {
@@ -156,14 +160,14 @@ TEST_F(EditorTest, PlacedFilesAreBoundedAndMissingOnesSilent)
         ASSERT_TRUE(f.resize(LWImagePicker::maxFileSize));
     }
     auto ed = make(letter());
-    EXPECT_TRUE(LWImagePicker::placeFile(*ed, path));
+    EXPECT_TRUE(placeFile(*ed, path));
     EXPECT_EQ(ed->elements().last().image->data->size(), LWImagePicker::maxFileSize);
 
     ASSERT_TRUE(QFile::resize(path, LWImagePicker::maxFileSize + 1));
     for (const auto &[file, message] : {std::pair{path, std::optional(LWEditor::unreadablePictureMessage)},
                                         {dir.filePath(QStringLiteral("gone.jpg")), std::nullopt}}) {
         ed = make(letter());
-        EXPECT_FALSE(LWImagePicker::placeFile(*ed, file));
+        EXPECT_FALSE(placeFile(*ed, file));
         EXPECT_EQ(ed->message(), message);
         EXPECT_FALSE(ed->canUndo());
     }
@@ -180,7 +184,7 @@ TEST_F(EditorTest, PlacedFilesAreBoundedAndMissingOnesSilent)
     const size_t before = heap();
     size_t peak = before;
     QObject::connect(ed.get(), &LWEditor::messageChanged, [&] { peak = std::max(peak, heap()); });
-    EXPECT_FALSE(LWImagePicker::placeFile(*ed, zeros));
+    EXPECT_FALSE(placeFile(*ed, zeros));
     EXPECT_EQ(ed->message(), LWEditor::unreadablePictureMessage);
     EXPECT_LT(std::max(peak, heap()) - before, size_t(1) << 20);
 }

@@ -2,8 +2,10 @@
 
 #include "editor/widgets/imagepickerdialog.h"
 #include "support/testpictures.h"
+#include "support/waitfor.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -61,6 +63,15 @@ TEST_F(EditorTest, ChooserShowsTheMessageAndPlacesTheChosenFile)
         static_cast<QDialog &>(dialog).accept(); // QFileDialog checks the name first
     });
     LWImagePicker::choose(*ed);
-    ASSERT_EQ(ed->elements().size(), 1);
+    ASSERT_TRUE(LWTestWait::waitFor([&] { return ed->elements().size() == 1; })); // read off the main thread
     EXPECT_EQ(ed->elements().first().frame.width(), 15.36);
+
+    // The next chooser starts in the folder the picture came from.
+    QString started;
+    whenShown([&](QFileDialog &dialog) {
+        started = dialog.directory().absolutePath();
+        dialog.reject();
+    });
+    LWImagePicker::choose(*ed);
+    EXPECT_EQ(started, QDir(dir.path()).absolutePath());
 }

@@ -8,6 +8,7 @@
 #include "kit/controls/labeledslider.h"
 #include "kit/cabinet/lcdreadout.h"
 #include "kit/cabinet/led.h"
+#include "kit/host/kithost.h"
 #include "kit/views/overhangitem.h"
 #include "kit/controls/segmentedpicker.h"
 #include "kit/theme/style.h"
@@ -22,7 +23,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -54,7 +54,7 @@ void openFolder(const QString &folder)
     if (folderOpener())
         folderOpener()(folder);
     else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        (void)VELKKitHost::openExternal(QUrl::fromLocalFile(folder));
 }
 
 QString plural(qsizetype n, const QString &word, const QString &s)

@@ -1,5 +1,7 @@
 #include "editor/widgets/imagepickerdialog.h"
 
+#include "model/file/folders.h"
+
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
@@ -12,6 +14,7 @@ void choose(LWEditor &editor, QWidget *parent)
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(nameFilter());
+    dialog.setDirectory(LWFolders::start(LWFolders::Purpose::pictures));
     // Window titles are not shown everywhere (no window manager, some desktops): the message
     // is a line of the dialog itself.
     auto *label = new QLabel(message, &dialog);
@@ -22,8 +25,10 @@ void choose(LWEditor &editor, QWidget *parent)
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList files = dialog.selectedFiles();
-    if (!files.isEmpty())
-        (void)placeFile(editor, files.first());
+    if (files.isEmpty())
+        return;
+    LWFolders::remember(LWFolders::Purpose::pictures, files.first());
+    placeFile(editor, files.first());
 }
 
 } // namespace LWImagePicker

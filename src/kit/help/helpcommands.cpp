@@ -5,7 +5,6 @@
 #include "kit/theme/velkroot.h"
 
 #include <QAction>
-#include <QDesktopServices>
 #include <QKeySequence>
 #include <QMenu>
 
@@ -41,6 +40,6 @@ void VELKHelpCommands::refresh()
 QAction *vkAddWebsiteItem(QMenu *menu)
 {
     QAction *item = menu->addAction(QStringLiteral("Velkmoor Website"));
-    QObject::connect(item, &QAction::triggered, item, [] { QDesktopServices::openUrl(VELKKitHost::creditURL()); });
+    QObject::connect(item, &QAction::triggered, item, [] { (void)VELKKitHost::openExternal(VELKKitHost::creditURL()); });
     return item;
 }

@@ -3,7 +3,6 @@
 #include "kit/host/kithost.h"
 #include "kit/paint/uifont.h"
 
-#include <QDesktopServices>
 #include <QPainter>
 
 #include <cmath>
@@ -14,7 +13,7 @@ VKLicCredit::VKLicCredit(QWidget *parent) : QAbstractButton(parent)
     setFont(vkFont(11, VKWeight::Semibold));
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    connect(this, &QAbstractButton::clicked, this, [] { QDesktopServices::openUrl(VELKKitHost::creditURL()); });
+    connect(this, &QAbstractButton::clicked, this, [] { (void)VELKKitHost::openExternal(VELKKitHost::creditURL()); });
 }
 
 QString VKLicCredit::plainAddress(const QUrl &url)

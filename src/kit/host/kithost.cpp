@@ -3,6 +3,10 @@
 #include "kit/theme/themes.h"
 #include "model/info.h"
 
+#include <QDesktopServices>
+#include <QDir>
+#include <QMessageBox>
+
 namespace {
 
 struct HostState {
@@ -10,6 +14,8 @@ struct HostState {
     std::optional<QString> appName;
     std::function<VKKitTheme()> themeProvider;
     std::function<void(const QString &)> helpHandler;
+    VELKKitHost::Opener opener;
+    std::function<void(const QString &, const QString &)> alertHandler;
 };
 
 HostState &state()
@@ -64,6 +70,32 @@ QString appName()
 }
 
 void setAppName(const QString &name) { state().appName = name; }
+
+bool openExternal(const QUrl &url)
+{
+    const Opener &opener = state().opener;
+    if (opener ? opener(url) : QDesktopServices::openUrl(url))
+        return true;
+    // Without a registered file manager or browser the desktop only logs a line: say it here.
+    const bool local = url.isLocalFile();
+    const QString title = local ? QStringLiteral("Couldn't show the folder") : QStringLiteral("Couldn't open the link");
+    const QString message =
+        (local ? QStringLiteral("No file manager opened it. You can open it yourself:\n") +
+                     QDir::toNativeSeparators(url.toLocalFile())
+               : QStringLiteral("No web browser opened it. You can open it yourself:\n") + url.toString());
+    if (const auto &handler = state().alertHandler)
+        handler(title, message);
+    else
+        QMessageBox::warning(nullptr, title, message);
+    return false;
+}
+
+void setOpener(Opener opener) { state().opener = std::move(opener); }
+
+void setAlertHandler(std::function<void(const QString &, const QString &)> handler)
+{
+    state().alertHandler = std::move(handler);
+}
 
 const QUrl &creditURL() { return LWInfo::website(); }
 

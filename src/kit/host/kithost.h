@@ -35,6 +35,15 @@ void setHelpHandler(std::function<void(const QString &)> handler); // empty rest
 QString appName();
 void setAppName(const QString &name);
 
+// Shows a folder in the file manager or a web address in the browser (QDesktopServices by
+// default). When nothing opens it, an alert says so and names the path or address, so the user
+// can open it by hand. False then.
+bool openExternal(const QUrl &url);
+using Opener = std::function<bool(const QUrl &)>; // true when something opened it
+void setOpener(Opener opener);                    // empty restores the default
+// Where that alert goes: title and message; by default a message box without a parent.
+void setAlertHandler(std::function<void(const QString &title, const QString &message)> handler);
+
 inline const QString creditName = QStringLiteral("Velkmoor");
 const QUrl &creditURL();
 } // namespace VELKKitHost

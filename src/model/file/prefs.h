@@ -19,6 +19,10 @@ inline const QString snapKey = QStringLiteral("lf.snap");              // defaul
 inline const QString gridKey = QStringLiteral("lf.grid");              // default false
 inline const QString exportDPIKey = QStringLiteral("lf.exportDPI");    // default 300
 inline const QString exportBleedKey = QStringLiteral("lf.exportBleed"); // default true
+// Folders file dialogs last used (LWFolders).
+inline const QString designFolderKey = QStringLiteral("lf.designFolder");
+inline const QString pictureFolderKey = QStringLiteral("lf.pictureFolder");
+inline const QString exportFolderKey = QStringLiteral("lf.exportFolder");
 
 // Main thread only. The reference stays valid until the next setStore.
 QSettings &store();

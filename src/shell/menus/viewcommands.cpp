@@ -1,13 +1,13 @@
 #include "shell/menus/viewcommands.h"
 
 #include "app/app.h"
+#include "kit/host/kithost.h"
 #include "kit/host/shortcuts.h"
 #include "render/fonts.h"
 #include "shell/menus/editoritem.h"
 #include "ui/canvas/canvaszoom.h"
 
 #include <QAction>
-#include <QDesktopServices>
 #include <QMenu>
 
 LWViewCommands::LWViewCommands(QMenu *page, QMenu *help, LWApp &app, FontFolder fonts)
@@ -17,7 +17,7 @@ LWViewCommands::LWViewCommands(QMenu *page, QMenu *help, LWApp &app, FontFolder 
         m_fonts.lookup = [] { return LWFonts::bundledFolder(); };
     if (!m_fonts.open)
         // The folder itself opens: the Linux form of revealing it in the file manager.
-        m_fonts.open = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+        m_fonts.open = [](const QUrl &url) { (void)VELKKitHost::openExternal(url); };
 
     lwAddEditorItem(page, QStringLiteral("Zoom In on Page"), app,
                     [](LWEditor &e) { e.setCanvasZoom(CanvasZoom::in(e.canvasZoom())); }, LWShortcuts::zoomInKeys);

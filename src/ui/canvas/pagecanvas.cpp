@@ -6,12 +6,9 @@
 #include "editor/imagepicker.h"
 #include "editor/widgets/imagepickerdialog.h"
 #include "kit/zoom/zoomhost.h"
-#include "render/pictures/imageproperties.h"
 #include "ui/canvas/inlinetexteditor.h"
 #include "render/renderer.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTimer>
@@ -244,43 +241,26 @@ void PageCanvas::doubleClick(QPointF page)
 
 namespace {
 
-// A local file as the first URL, or picture data: what a drop onto the page can place.
-bool placeable(const QMimeData *mime)
-{
-    if (mime->hasUrls())
-        return !mime->urls().isEmpty() && mime->urls().constFirst().isLocalFile();
-    if (mime->hasImage())
-        return true;
-    const QStringList formats = mime->formats();
-    return std::any_of(formats.cbegin(), formats.cend(),
-                       [](const QString &f) { return f.startsWith(QLatin1String("image/")); });
-}
+// What a drop onto the page can place: a local file as the first URL, else picture data. A web
+// address is nothing to read here; browsers send the picture itself along with it.
+enum class Dropped { nothing, file, data };
 
-// The bytes of the first picture format the reader takes, else the image as PNG.
-QByteArray pictureBytes(const QMimeData *mime)
+Dropped dropped(const QMimeData *mime)
 {
-    for (const QString &format : mime->formats()) {
-        if (!format.startsWith(QLatin1String("image/")))
-            continue;
-        const QByteArray bytes = mime->data(format);
-        if (LWImageProperties::read(bytes))
-            return bytes;
-    }
-    const QImage image = qvariant_cast<QImage>(mime->imageData());
-    if (image.isNull())
-        return {};
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(image);
-    return png;
+    if (mime->hasUrls() && !mime->urls().isEmpty() && mime->urls().constFirst().isLocalFile())
+        return Dropped::file;
+    if (mime->hasImage())
+        return Dropped::data;
+    const QStringList formats = mime->formats();
+    return std::any_of(formats.cbegin(), formats.cend(), LWImagePicker::readsType) ? Dropped::data
+                                                                                  : Dropped::nothing;
 }
 
 } // namespace
 
 void PageCanvas::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!placeable(event->mimeData()))
+    if (dropped(event->mimeData()) == Dropped::nothing)
         return event->ignore();
     event->acceptProposedAction();
     setDropTarget(true);
@@ -289,7 +269,7 @@ void PageCanvas::dragEnterEvent(QDragEnterEvent *event)
 void PageCanvas::dragMoveEvent(QDragMoveEvent *event)
 {
     // The zoom host's proxy starts a drag-move as refused: accept it again.
-    if (!placeable(event->mimeData()))
+    if (dropped(event->mimeData()) == Dropped::nothing)
         return event->ignore();
     event->acceptProposedAction();
     if (!m_dropTarget)
@@ -302,18 +282,29 @@ void PageCanvas::dragLeaveEvent(QDragLeaveEvent *event)
     QWidget::dragLeaveEvent(event);
 }
 
+// Taken at once; the picture is read off the main thread and placed where it landed when ready.
 void PageCanvas::dropEvent(QDropEvent *event)
 {
     setDropTarget(false);
     const QMimeData *mime = event->mimeData();
-    if (!placeable(mime))
-        return event->ignore();
     const QPointF at = m_gestures.toPage(event->position());
-    const bool placed = mime->hasUrls() ? LWImagePicker::placeFile(m_editor, mime->urls().constFirst().toLocalFile(), at)
-                                        : m_editor.placeImage(pictureBytes(mime), at);
-    // Only a placed picture counts as taken; a refusal leaves its message and the drop ignored.
-    if (placed)
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    switch (dropped(mime)) {
+    case Dropped::nothing:
+        return event->ignore();
+    case Dropped::file:
+        LWImagePicker::placeFile(m_editor, mime->urls().constFirst().toLocalFile(), at, m_opener);
+        break;
+    case Dropped::data: {
+        // The drag's data is only there during the drop: take it now, probe it later.
+        QList<QByteArray> candidates;
+        for (const QString &format : mime->formats())
+            if (LWImagePicker::readsType(format))
+                candidates << mime->data(format);
+        const QImage image = mime->hasImage() ? qvariant_cast<QImage>(mime->imageData()) : QImage();
+        LWImagePicker::placeLater(
+            m_editor, [candidates, image] { return LWImagePicker::loadData(candidates, image); }, at);
+        break;
+    }
+    }
+    event->acceptProposedAction();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "editor/imagepicker.h"
 #include "ui/canvas/gestures.h"
 
 #include <QImage>
@@ -43,6 +44,9 @@ public:
     // The picture chooser a double-click on a picture opens (LWImagePicker::choose by default).
     using Chooser = std::function<void(LWEditor &, QWidget *parent)>;
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+    // Dropped pictures are read off the main thread and placed where they landed once ready.
+    // How dropped files are opened (LWImagePicker's ordinary files by default).
+    void setOpener(LWImagePicker::Opener open) { m_opener = std::move(open); }
     class InlineEditorHost *inlineEditor() const { return m_inline; }
 
     // A double-click at a page point: selects the item under it, edits a text, offers a new
@@ -92,5 +96,6 @@ private:
     std::optional<QPointF> m_pressAt; // view points, while the left button is down
     std::optional<QPointF> m_doubleClickAt; // run at the release that ends its drag
     Chooser m_chooser;
+    LWImagePicker::Opener m_opener;
     class InlineEditorHost *m_inline = nullptr;
 };

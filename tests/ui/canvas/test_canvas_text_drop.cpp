@@ -2,14 +2,22 @@
 #include "kit/zoom/zoomhost.h"
 #include "render/fonts.h"
 #include "support/testpictures.h"
+#include "support/waitfor.h"
 #include "ui/canvas/inlinetexteditor.h"
 #include "ui/canvas/pagecanvas.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QRandomGenerator>
+#include <QThread>
+#include <QTimer>
 #include <QFile>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <atomic>
+#include <memory>
 
 using namespace LWTestPictures;
 
@@ -152,49 +160,148 @@ TEST_F(TextDropTest, DoubleClicksOpenWhatTheyHit)
     EXPECT_EQ(ed->element(photo.id)->image->data, pick);
 }
 
-TEST_F(TextDropTest, DropsPlacePicturesWhereTheyLand)
+TEST_F(TextDropTest, DragsOfferAndPlacePicturesWhereTheyLand)
 {
     const QByteArray png = encode(plain(300, 200, Qt::blue), "png");
-    const QString pngFile = file(QStringLiteral("a.png"), png);
-    auto empty = make(letter());
-    PageCanvas page(*empty);
-    EXPECT_TRUE(dropFile(page, {200, 300}, pngFile));
-    ASSERT_EQ(empty->elements().size(), 1);
-    EXPECT_EQ(empty->elements()[0].frame.center(), QPointF(200, 300));
-    EXPECT_EQ(empty->selection(), QList<QUuid>{empty->elements()[0].id});
+    const QUrl localPng = QUrl::fromLocalFile(file(QStringLiteral("a.png"), png));
+    const QUrl web(QStringLiteral("http://example.com/a.png"));
+    struct Case {
+        const char *name;
+        QList<QUrl> urls;
+        QByteArray pngData;
+        QString text;
+        bool offered; // outline shown and drop taken
+        bool placed;
+    };
+    const Case cases[] = {
+        {"local PNG file", {localPng}, {}, {}, true, true},
+        {"web address and PNG data", {web}, png, {}, true, true},
+        {"web address alone", {web}, {}, {}, false, false},
+        {"PNG data alone", {}, png, {}, true, true},
+        {"text only", {}, {}, QStringLiteral("hello"), false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto editor = make(letter());
+        PageCanvas page(*editor);
+        QMimeData mime;
+        if (!c.urls.isEmpty())
+            mime.setUrls(c.urls);
+        if (!c.pngData.isEmpty())
+            mime.setData(QStringLiteral("image/png"), c.pngData);
+        if (!c.text.isEmpty())
+            mime.setText(c.text);
+        EXPECT_EQ(drop(page, {200, 300}, &mime), c.offered);
+        EXPECT_EQ(LWTestWait::waitFor([&] { return !editor->elements().isEmpty(); }, c.placed ? 10000 : 300), c.placed);
+        if (c.placed) {
+            EXPECT_EQ(editor->elements()[0].frame.center(), QPointF(200, 300));
+            EXPECT_EQ(editor->elements()[0].image->data, png);
+            EXPECT_EQ(editor->selection(), QList<QUuid>{editor->elements()[0].id});
+        }
+    }
 
-    // Onto a picture element; then with one picture selected, anywhere; pasted bytes too.
+    // Onto a picture element; then with one picture selected, anywhere.
     PageCanvas onto(*ed);
-    EXPECT_TRUE(dropFile(onto, {350, 350}, pngFile));
-    EXPECT_EQ(ed->element(photo.id)->image->data, png);
+    EXPECT_TRUE(dropFile(onto, {350, 350}, localPng.toLocalFile()));
+    EXPECT_TRUE(LWTestWait::waitFor([&] { return ed->element(photo.id)->image->data == png; }));
     const QByteArray heicBytes = heic(plain(64, 48, Qt::green));
     EXPECT_TRUE(dropFile(onto, {50, 50}, file(QStringLiteral("b.heic"), heicBytes)));
-    EXPECT_EQ(ed->element(photo.id)->image->data, heicBytes);
-    QMimeData jpeg;
-    jpeg.setData(QStringLiteral("image/jpeg"), encode(plain(40, 30, Qt::red), "jpeg"));
-    ed->setSelection({});
-    EXPECT_TRUE(drop(onto, {500, 600}, &jpeg));
-    EXPECT_EQ(ed->elements().size(), 4);
+    EXPECT_TRUE(LWTestWait::waitFor([&] { return ed->element(photo.id)->image->data == heicBytes; }));
 
-    // A text file: nothing changed, the drop not taken.
+    // A text file is taken, read and refused with the message; nothing changes.
     const LWDocument before = ed->doc();
-    EXPECT_FALSE(dropFile(onto, {500, 600}, file(QStringLiteral("notes.txt"), "just words")));
+    EXPECT_TRUE(dropFile(onto, {500, 600}, file(QStringLiteral("notes.txt"), "just words")));
+    EXPECT_TRUE(LWTestWait::waitFor([&] { return ed->message() == LWEditor::unreadablePictureMessage; }));
     EXPECT_EQ(ed->doc(), before);
-
-    // Plain text and web addresses are not offered: no outline.
-    QMimeData text, web;
-    text.setText(QStringLiteral("hello"));
-    web.setUrls({QUrl(QStringLiteral("http://example.com/a.png"))});
-    EXPECT_FALSE(drop(onto, {10, 10}, &text));
-    EXPECT_FALSE(drop(onto, {10, 10}, &web));
 
     // Leaving removes the outline.
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(pngFile)});
+    mime.setUrls({localPng});
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&onto, &enter);
     EXPECT_TRUE(onto.dropTarget());
     QDragLeaveEvent leave;
     QApplication::sendEvent(&onto, &leave);
     EXPECT_FALSE(onto.dropTarget());
+}
+
+namespace {
+
+// A file that arrives slowly: `chunk` bytes per read, each after `pause` ms; `done` once read out.
+class SlowFile : public QBuffer {
+public:
+    SlowFile(QByteArray bytes, std::shared_ptr<std::atomic_bool> done) : m_done(std::move(done))
+    {
+        setData(std::move(bytes));
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    ~SlowFile() override { *m_done = true; }
+
+protected:
+    qint64 readData(char *data, qint64 max) override
+    {
+        QThread::msleep(pause);
+        return QBuffer::readData(data, std::min(max, chunk));
+    }
+
+private:
+    static constexpr qint64 chunk = 4096;
+    static constexpr int pause = 15;
+    std::shared_ptr<std::atomic_bool> m_done;
+};
+
+} // namespace
+
+TEST_F(TextDropTest, SlowFilesLeaveTheWindowRunningAndLandOnTheirOwnDesign)
+{
+    // Noise compresses badly: some 30 slow reads.
+    QImage noise(200, 150, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, random.generate() | 0xff000000);
+    const QByteArray png = encode(noise, "png");
+    ASSERT_GT(png.size(), 20 * 4096);
+    const QString path = file(QStringLiteral("slow.png"), png);
+
+    auto done = std::make_shared<std::atomic_bool>(false);
+    const auto slowly = [&](const QString &p) -> std::unique_ptr<QIODevice> {
+        QFile f(p);
+        if (!f.open(QIODevice::ReadOnly))
+            return nullptr;
+        return std::make_unique<SlowFile>(f.readAll(), done);
+    };
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+
+    // Placed when the bytes arrive, on the design it was dropped on although another is open
+    // meanwhile, into the frame selected meanwhile.
+    auto dropTarget = make(letter({photo}));
+    auto other = make(letter());
+    {
+        PageCanvas page(*dropTarget);
+        page.setOpener(slowly);
+        EXPECT_TRUE(dropFile(page, {500, 600}, path));
+        EXPECT_TRUE(dropTarget->elements()[0].image->data == std::nullopt); // not read yet
+    }
+    dropTarget->setSelection({photo.id});
+    const int ticksAtDrop = ticks;
+    ASSERT_TRUE(LWTestWait::waitFor([&] { return dropTarget->element(photo.id)->image->data == png; }));
+    EXPECT_GT(ticks - ticksAtDrop, 10); // the event loop ran while the file was read
+    EXPECT_EQ(dropTarget->elements().size(), 1);
+    EXPECT_TRUE(other->elements().isEmpty());
+
+    // The design closed before the bytes arrive: nothing placed, nothing crashes.
+    *done = false;
+    {
+        auto closing = make(letter());
+        PageCanvas page(*closing);
+        page.setOpener(slowly);
+        EXPECT_TRUE(dropFile(page, {200, 300}, path));
+    }
+    ASSERT_TRUE(LWTestWait::waitFor([&] { return bool(*done); }));
+    QTest::qWait(50);
+    EXPECT_TRUE(other->elements().isEmpty());
 }
