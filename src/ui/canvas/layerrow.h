@@ -10,7 +10,7 @@ class QAbstractButton;
 // hide and lock it. A click (a release without a drag) selects it; with Shift or Ctrl it leaves
 // or joins the selection. Dragging offers the element's id as text; a row takes a dropped id of
 // the shown page and restacks that element at the row's own index. The row keeps the element as
-// it was when built; the selection is read when painting.
+// it was when last given (its buttons act on those flags); the selection is read when painting.
 class LayerRow : public QWidget {
     Q_OBJECT
 public:
@@ -21,6 +21,8 @@ public:
     // index: the element's place in the shown page's list, counted from the back.
     LayerRow(LWEditor &editor, const LWElement &element, int index, QWidget *parent = nullptr);
 
+    // Shows another element, or the same one changed; repaints only when its look changed.
+    void setElement(const LWElement &element, int index);
     const LWElement &element() const { return m_element; }
     int index() const { return m_index; }
     bool isSelected() const;
@@ -52,6 +54,7 @@ protected:
 
 private:
     void select(Qt::KeyboardModifiers modifiers);
+    void showFlags();
     void startDrag(QPoint hotSpot);
 
     LWEditor &m_editor;

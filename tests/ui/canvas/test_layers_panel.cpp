@@ -171,8 +171,9 @@ TEST_F(LayersTest, EyeAndLockButtons)
     old->eyeButton()->click();
     EXPECT_TRUE(ed->element(id)->hidden);
     flush();
-    EXPECT_TRUE(old.isNull());
+    EXPECT_EQ(row(1), old.data()); // the same row, showing the change
     EXPECT_EQ(row(1)->nameColour(), LWStyle::t().dim);
+    EXPECT_EQ(row(1)->eyeButton()->toolTip(), QStringLiteral("Show"));
     row(1)->eyeButton()->click();
     EXPECT_FALSE(ed->element(id)->hidden);
     flush();
@@ -238,7 +239,7 @@ TEST_F(LayersTest, DropsRestackOrAreRefused)
     EXPECT_EQ(panel.rows(), held);
     Q_EMIT source->dragFinished();
     flush();
-    EXPECT_TRUE(source.isNull());
+    EXPECT_EQ(panel.rows().last(), source.data()); // moved, not rebuilt
     EXPECT_EQ(panel.rows().last()->element().id, els[3].id);
 
     QMimeData picture;
@@ -259,12 +260,12 @@ TEST_F(LayersTest, CanvasDragStepsKeepTheRows)
     flush();
     EXPECT_FALSE(first.isNull());
     EXPECT_EQ(panel.rows(), before);
-    // A selection change repaints the same rows; a rename rebuilds them.
+    // A selection change repaints the same rows; a rename shows the new name in the same row.
     ed->setSelection({els[0].id});
     EXPECT_EQ(panel.rows(), before);
     ASSERT_TRUE(ed->updateElements({els[4].id}, QStringLiteral("Name"), std::nullopt,
                                    [](LWElement &e) { e.name = QStringLiteral("Renamed"); }));
     flush();
-    EXPECT_TRUE(first.isNull());
+    EXPECT_EQ(panel.rows(), before);
     EXPECT_EQ(panel.rows().first()->element().name, QStringLiteral("Renamed"));
 }
