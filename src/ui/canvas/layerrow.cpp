@@ -109,6 +109,12 @@ bool LayerRow::isSelected() const
     return m_editor.selection().contains(m_element.id);
 }
 
+void LayerRow::followSelection()
+{
+    if (isSelected() != m_paintedSelected)
+        update();
+}
+
 QFont LayerRow::nameFont() const
 {
     return vkFont(11.5, isSelected() ? VKWeight::Bold : VKWeight::Medium);
@@ -159,6 +165,7 @@ void LayerRow::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
     const VKKitTheme theme = LWStyle::t();
     const bool selected = isSelected();
+    m_paintedSelected = selected;
     QColor back = selected ? theme.accent : QColor(Qt::black);
     back.setAlphaF(selected ? 0.85f : 0.15f);
     p.fillPath(VKPaint::roundedRect(rect(), 8), back);

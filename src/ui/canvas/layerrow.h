@@ -26,6 +26,7 @@ public:
     const LWElement &element() const { return m_element; }
     int index() const { return m_index; }
     bool isSelected() const;
+    void followSelection(); // repaints when the row's selected look is out of date
     QAbstractButton *eyeButton() const { return m_eye; }
     QAbstractButton *lockButton() const { return m_lock; }
     // The name's look as painted now.
@@ -60,6 +61,7 @@ private:
     LWEditor &m_editor;
     LWElement m_element;
     int m_index;
+    bool m_paintedSelected = false;
     std::optional<QPoint> m_press; // a left press not yet turned into a drag
     QAbstractButton *m_eye;
     QAbstractButton *m_lock;

@@ -227,5 +227,5 @@ void LayersPanel::selectionChanged()
     for (ChromeRoundButton *button : std::as_const(m_buttons))
         button->setDisabled(none);
     for (LayerRow *row : std::as_const(m_rows))
-        row->update();
+        row->followSelection();
 }
