@@ -1,14 +1,18 @@
+#include "app/app.h"
 #include "editor/editor_fixture.h"
 #include "kit/cabinet/chromeroundbutton.h"
 #include "kit/controls/segmentedpicker.h"
 #include "kit/theme/style.h"
 #include "model/file/json.h"
 #include "ui/canvas/layerrow.h"
+#include "ui/canvas/editorscreen.h"
 #include "ui/canvas/layerspanel.h"
+#include "ui/inspector/inspector.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDropEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
 #include <QTest>
@@ -268,4 +272,85 @@ TEST_F(LayersTest, CanvasDragStepsKeepTheRows)
     flush();
     EXPECT_EQ(panel.rows(), before);
     EXPECT_EQ(panel.rows().first()->element().name, QStringLiteral("Renamed"));
+}
+
+namespace {
+
+// Rows added to the list, and the rows painted whole (a neighbour's shadow may repaint a corner).
+class RowWatch : public QObject {
+public:
+    int added = 0;
+    QSet<QObject *> painted;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ChildAdded)
+            ++added;
+        else if (event->type() == QEvent::Paint && qobject_cast<LayerRow *>(watched) &&
+                 static_cast<QPaintEvent *>(event)->rect() == static_cast<QWidget *>(watched)->rect())
+            painted.insert(watched);
+        return false;
+    }
+};
+
+} // namespace
+
+// On the editor screen over 2,000 dots, typing into the layer-name field and clicking a row's
+// lock build no row, and only the touched row shows anything new.
+TEST_F(EditorTest, ThousandsOfRowsRenameAndLockTouchOneRow)
+{
+    QList<LWElement> dots;
+    for (int i = 0; i < 2000; ++i)
+        dots << rect(QStringLiteral("Dot %1").arg(i), {18.0 + (i % 50) * 11, 18.0 + (i / 50) * 18, 6, 6});
+    LWApp app;
+    app.newDocument(letter(dots));
+    LWEditor &ed = *app.editor();
+    ed.setSelection({dots.last().id});
+    EditorScreen screen(app, ed);
+    screen.resize(1480, 760);
+    screen.show();
+    QTest::qWait(50); // shown and painted
+
+    const QList<LayerRow *> rows = screen.layers()->rows();
+    ASSERT_GT(rows.size(), 10);
+    ASSERT_LT(rows.size(), 60); // only those in view
+    LayerRow *top = rows.first();
+    ASSERT_EQ(top->element().id, dots.last().id);
+    QLineEdit *name = nullptr;
+    for (QLineEdit *field : screen.inspector()->findChildren<QLineEdit *>())
+        if (field->placeholderText() == QStringLiteral("Name") && field->isVisible())
+            name = field;
+    ASSERT_NE(name, nullptr);
+
+    const struct {
+        const char *what;
+        std::function<void()> act;
+        std::function<bool(const LWElement &)> done;
+    } actions[] = {
+        {"rename",
+         [&] {
+             name->setFocus();
+             name->end(false);
+             QTest::keyClicks(name, QStringLiteral("ab"));
+         },
+         [](const LWElement &e) { return e.name == QStringLiteral("Dot 1999ab"); }},
+        {"lock", [&] { top->lockButton()->click(); }, [](const LWElement &e) { return e.locked; }},
+    };
+    for (const auto &a : actions) {
+        SCOPED_TRACE(a.what);
+        RowWatch watch;
+        top->parentWidget()->installEventFilter(&watch);
+        for (LayerRow *row : rows)
+            row->installEventFilter(&watch);
+        a.act();
+        QApplication::processEvents();
+        EXPECT_TRUE(a.done(ed.elements().last()));
+        EXPECT_TRUE(a.done(top->element())); // the row shows it
+        EXPECT_EQ(watch.added, 0);
+        EXPECT_EQ(screen.layers()->rows(), rows);
+        EXPECT_EQ(watch.painted, QSet<QObject *>{top});
+        for (int i = 1; i < rows.size(); ++i)
+            EXPECT_EQ(rows[i]->element().id, dots[dots.size() - 1 - i].id);
+    }
 }
