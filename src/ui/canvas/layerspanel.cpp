@@ -158,15 +158,21 @@ void LayersPanel::place()
     const int first = std::max(0, top / rowPitch - overscan);
     const int last = std::min(n - 1, (top + m_scroll->viewport()->height()) / rowPitch + overscan);
 
+    // Rows keep their element where they can (a damaged file may repeat an id: one row keeps it).
     QHash<QUuid, LayerRow *> laid;
+    QList<LayerRow *> gone;
     for (LayerRow *row : std::as_const(m_rows))
-        laid.insert(row->element().id, row);
+        if (laid.contains(row->element().id))
+            gone << row;
+        else
+            laid.insert(row->element().id, row);
     QList<LayerRow *> rows(std::max(0, last - first + 1), nullptr);
     for (int p = first; p <= last; ++p)
         rows[p - first] = laid.take(elements[n - 1 - p].id);
-    for (LayerRow *gone : std::as_const(laid)) {
-        gone->hide();
-        m_spare << gone;
+    gone << laid.values();
+    for (LayerRow *row : std::as_const(gone)) {
+        row->hide();
+        m_spare << row;
     }
     for (int p = first; p <= last; ++p) {
         LayerRow *&row = rows[p - first];

@@ -3,6 +3,7 @@
 #include "kit/cabinet/chromeroundbutton.h"
 #include "kit/controls/segmentedpicker.h"
 #include "kit/theme/style.h"
+#include "kit/views/scrollview.h"
 #include "model/file/json.h"
 #include "ui/canvas/layerrow.h"
 #include "ui/canvas/editorscreen.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -352,5 +354,43 @@ TEST_F(EditorTest, ThousandsOfRowsRenameAndLockTouchOneRow)
         EXPECT_EQ(watch.painted, QSet<QObject *>{top});
         for (int i = 1; i < rows.size(); ++i)
             EXPECT_EQ(rows[i]->element().id, dots[dots.size() - 1 - i].id);
+    }
+}
+
+// Scrolling hands the rows that leave the view to the elements that come into it; what shows is
+// always exactly the laid-out rows, even where a damaged file repeats an id.
+TEST_F(LayersTest, ScrollingReusesRows)
+{
+    QList<LWElement> many;
+    for (int i = 0; i < 300; ++i)
+        many << rect(QStringLiteral("R%1").arg(i));
+    many[298].id = many[299].id; // the top two share an id
+    ed->setDoc(letter(many));
+    flush();
+    QWidget *list = panel.rows().first()->parentWidget();
+    const auto shown = [&] {
+        QList<LayerRow *> out;
+        for (LayerRow *r : list->findChildren<LayerRow *>(Qt::FindDirectChildrenOnly))
+            if (r->isVisible())
+                out << r;
+        return out;
+    };
+    const qsizetype made = list->findChildren<LayerRow *>().size();
+    EXPECT_LT(made, 40);
+    EXPECT_EQ(panel.rows().first()->element().name, QStringLiteral("R299"));
+    EXPECT_EQ(panel.rows()[1]->element().name, QStringLiteral("R298"));
+
+    QScrollBar *bar = panel.scrollView()->verticalScrollBar();
+    for (int value : {bar->maximum(), bar->maximum() / 2, 0}) {
+        bar->setValue(value);
+        flush();
+        const QList<LayerRow *> rows = panel.rows(), visible = shown();
+        EXPECT_EQ(QSet<LayerRow *>(rows.begin(), rows.end()), QSet<LayerRow *>(visible.begin(), visible.end()));
+        // The row at the view's top shows the element placed there.
+        const int top = list->mapFrom(panel.scrollView()->viewport(), QPoint(4, 4)).y();
+        LayerRow *under = qobject_cast<LayerRow *>(list->childAt(4, top));
+        ASSERT_NE(under, nullptr) << value;
+        EXPECT_EQ(under->element().name, QStringLiteral("R%1").arg(299 - top / (LayerRow::rowHeight + 3))) << value;
+        EXPECT_LE(list->findChildren<LayerRow *>().size(), made + 2);
     }
 }
