@@ -17,7 +17,7 @@ class VKChromeButton;
 class NewCustomDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr double minSide = 36, maxSide = 2592; // points
+    static constexpr double minSide = LWDocument::minSide, maxSide = LWDocument::maxSide; // points
     static constexpr double minNumber = 0.5;
 
     // Window-modal over `window`.

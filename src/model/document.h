@@ -50,6 +50,8 @@ inline const LWSizePreset LWSizePreset::tabloid{QStringLiteral("tabloid"), QStri
 // written, so an undo snapshot is a plain copy. Lengths are points, times seconds since 1970.
 struct LWDocument {
     static inline const QString formatName = QStringLiteral("VELK Leafwrighter design");
+    // The page sizes the program makes, in points (a half inch to 36 inches a side).
+    static constexpr double minSide = 36, maxSide = 2592;
 
     QString format;
     qint64 version = 1;

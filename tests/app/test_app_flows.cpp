@@ -160,6 +160,62 @@ TEST_F(FlowTest, UnreadableFileAlertsAndChangesNothing)
     EXPECT_EQ(app.sheet(), LWAppSheet::exportSheet);
 }
 
+// A design whose page the program could not show or make is refused like any bad file: the
+// same alert, the open design kept.
+TEST_F(FlowTest, ImpossiblePageSizesAreRefused)
+{
+    const QString sized = QStringLiteral("The design couldn't be opened: the page size ");
+    const QString margin = QStringLiteral("The design couldn't be opened: the ");
+    const struct {
+        const char *key, *value;
+        QString says; // how the alert's text begins
+    } cases[] = {
+        {"width", "0", sized + QStringLiteral("0 × 792 pt lies outside 36 to 2592 pt")},
+        {"width", "35", sized + QStringLiteral("35 × 792 pt lies outside 36 to 2592 pt")},
+        {"width", "2593", sized + QStringLiteral("2593 × 792 pt lies outside 36 to 2592 pt")},
+        {"width", "1e9", sized + QStringLiteral("1000000000 × 792 pt lies outside 36 to 2592 pt")},
+        {"width", "NaN", notADesign}, // no JSON number
+        {"width", "1e999", notADesign}, // out of the parser's range
+        {"height", "-792", sized},
+        {"bleed", "306", margin + QStringLiteral("bleed of 306 pt is not a length under half the page")},
+        {"bleed", "-9", margin + QStringLiteral("bleed of -9 pt")},
+        {"safe", "400", margin + QStringLiteral("safe margin of 400 pt")},
+    };
+    const QByteArray good = [] {
+        LWDocument letter = LWDocument::blank(LWSizePreset::letter, std::nullopt);
+        letter.safe = 9;
+        return LWDocumentIO::encode(letter).value();
+    }();
+    const QUrl file = url(QStringLiteral("bad.velkfolio"));
+    LWEditor *editor = newDirty();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " " + c.value);
+        const QByteArray key = QByteArray("\"") + c.key + "\":";
+        const qsizetype at = good.lastIndexOf(key) + key.size(); // the top level's key comes last
+        qsizetype end = at;
+        while (good[end] != ',' && good[end] != '}')
+            ++end;
+        QByteArray bytes = good;
+        bytes.replace(at, end - at, c.value);
+        QFile out(file.toLocalFile());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+        out.close();
+
+        prompts->script = {ScriptedPrompts::ask(Answer::dontSave), ScriptedPrompts::alertStep()};
+        app.open(file);
+        ASSERT_EQ(prompts->calls.constLast().value(1), QStringLiteral("Couldn't open bad.velkfolio"));
+        EXPECT_TRUE(prompts->calls.constLast().value(2).startsWith(c.says)) << prompts->calls.constLast().value(2).toStdString();
+        EXPECT_EQ(app.editor(), editor);
+    }
+    // The limits themselves open.
+    for (const char *width : {"36", "2592"}) {
+        QByteArray bytes = good;
+        bytes.replace("\"width\":612", QByteArray("\"width\":") + width);
+        EXPECT_TRUE(LWDocumentIO::decode(bytes).ok()) << width;
+    }
+}
+
 TEST_F(FlowTest, OpenPanelAndReopeningReadTheFileAfresh)
 {
     const QUrl file = url(QStringLiteral("card.velkfolio"));

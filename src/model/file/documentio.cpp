@@ -6,9 +6,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -116,6 +118,22 @@ LWDocumentIO::Result<QByteArray> encodeChecked(const std::function<QJsonValue()>
     return std::move(*bytes);
 }
 
+// Why the page cannot be shown or made (a size outside what the program makes, a bleed or safe
+// margin that is not a finite length under half the page), or nothing. NaN fails every test.
+QString pageSizeFault(const LWDocument &doc)
+{
+    const auto number = [](double v) { return QString::number(v, 'g', 10); };
+    const auto side = [](double v) { return v >= LWDocument::minSide && v <= LWDocument::maxSide; };
+    if (!side(doc.width) || !side(doc.height))
+        return QStringLiteral("the page size %1 × %2 pt lies outside %3 to %4 pt")
+            .arg(number(doc.width), number(doc.height), number(LWDocument::minSide), number(LWDocument::maxSide));
+    const double half = std::min(doc.width, doc.height) / 2;
+    for (const auto &[name, v] : {std::pair{QStringLiteral("bleed"), doc.bleed}, {QStringLiteral("safe margin"), doc.safe}})
+        if (!(v >= 0 && v < half))
+            return QStringLiteral("the %1 of %2 pt is not a length under half the page").arg(name, number(v));
+    return {};
+}
+
 // Runs a read, turning the reader's failures into the read-side verdict.
 template <class Read> auto guarded(const Read &read) -> decltype(read())
 {
@@ -211,7 +229,10 @@ Result<LWDocument> decode(const QByteArray &bytes)
             } catch (const LWJsonError &) {
             }
         }
-        return LWDocument::fromJson(LWJsonIn(*parsed));
+        LWDocument doc = LWDocument::fromJson(LWJsonIn(*parsed));
+        if (QString wrong = pageSizeFault(doc); !wrong.isEmpty())
+            return IOError::unreadable(wrong);
+        return doc;
     });
 }
 

@@ -78,6 +78,8 @@ private:
 // The file's bytes; fails (SystemError) on a NaN or infinite number.
 [[nodiscard]] Result<QByteArray> encode(const LWDocument &doc);
 // A document, or an IOError. Any bytes at all: never crashes, hangs or grows without bound.
+// A page the program could not make (a side outside LWDocument::minSide..maxSide, a bleed or
+// safe margin that is not a length from 0 to under half the shorter side) is unreadable.
 [[nodiscard]] Result<LWDocument> decode(const QByteArray &bytes);
 // Elements as the clipboard carries them: one JSON array of element records, as in the file.
 // Both sides hold the file's own limits (size, value count, group nesting), so that whatever

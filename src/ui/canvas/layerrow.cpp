@@ -24,16 +24,20 @@ constexpr double symbolSize = 10.5;
 // The eye and the lock: a symbol in plain style whose colour the row decides when painting.
 class FlagButton : public QAbstractButton {
 public:
-    FlagButton(const QString &symbol, const QString &help, std::function<QColor()> ink, QWidget *parent)
-        : QAbstractButton(parent), m_symbol(symbol), m_ink(std::move(ink))
+    FlagButton(std::function<QColor()> ink, QWidget *parent) : QAbstractButton(parent), m_ink(std::move(ink))
     {
-        setToolTip(help);
-        setAccessibleName(help);
         setFocusPolicy(Qt::TabFocus);
         setCursor(Qt::ArrowCursor);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
     QSize sizeHint() const override { return {16, 16}; }
+    void setSymbol(const QString &symbol, const QString &help)
+    {
+        m_symbol = symbol;
+        setToolTip(help);
+        setAccessibleName(help);
+        update();
+    }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -59,19 +63,14 @@ LayerRow::LayerRow(LWEditor &editor, const LWElement &element, int index, QWidge
     setToolTip(help);
     setAcceptDrops(true);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    const QUuid id = element.id;
-    const bool hidden = element.hidden, locked = element.locked;
-    m_eye = new FlagButton(hidden ? VKSymbols::eyeSlash : VKSymbols::eye, hidden ? QStringLiteral("Show") : QStringLiteral("Hide"),
-                           [this] { return isSelected() ? QColor(Qt::white) : LWStyle::t().dim; }, this);
-    m_lock = new FlagButton(locked ? VKSymbols::lockFill : VKSymbols::lockOpen,
-                            locked ? QStringLiteral("Unlock") : QStringLiteral("Lock (stops moving by accident)"),
-                            [this, locked] {
-                                return locked ? LWStyle::orange() : isSelected() ? QColor(Qt::white) : LWStyle::t().dim;
-                            },
-                            this);
+    m_eye = new FlagButton([this] { return isSelected() ? QColor(Qt::white) : LWStyle::t().dim; }, this);
+    m_lock = new FlagButton(
+        [this] { return m_element.locked ? LWStyle::orange() : isSelected() ? QColor(Qt::white) : LWStyle::t().dim; }, this);
     // The flags as the row shows them, not as the design may hold them by now.
-    connect(m_eye, &QAbstractButton::clicked, this, [this, id, hidden] { m_editor.setHidden(!hidden, {id}); });
-    connect(m_lock, &QAbstractButton::clicked, this, [this, id, locked] { m_editor.setLocked(!locked, QList<QUuid>{id}); });
+    connect(m_eye, &QAbstractButton::clicked, this, [this] { m_editor.setHidden(!m_element.hidden, {m_element.id}); });
+    connect(m_lock, &QAbstractButton::clicked, this,
+            [this] { m_editor.setLocked(!m_element.locked, QList<QUuid>{m_element.id}); });
+    showFlags();
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(8, 5, 8, 5);
@@ -81,9 +80,39 @@ LayerRow::LayerRow(LWEditor &editor, const LWElement &element, int index, QWidge
     row->addWidget(m_lock);
 }
 
+void LayerRow::setElement(const LWElement &element, int index)
+{
+    const bool looks = element.name != m_element.name || element.kind != m_element.kind ||
+                       element.shape != m_element.shape || element.hidden != m_element.hidden ||
+                       element.locked != m_element.locked || element.id != m_element.id;
+    m_element = element;
+    m_index = index;
+    if (!looks)
+        return;
+    m_press.reset();
+    showFlags();
+    update();
+}
+
+void LayerRow::showFlags()
+{
+    const bool hidden = m_element.hidden, locked = m_element.locked;
+    static_cast<FlagButton *>(m_eye)->setSymbol(hidden ? VKSymbols::eyeSlash : VKSymbols::eye,
+                                           hidden ? QStringLiteral("Show") : QStringLiteral("Hide"));
+    static_cast<FlagButton *>(m_lock)->setSymbol(locked ? VKSymbols::lockFill : VKSymbols::lockOpen,
+                                            locked ? QStringLiteral("Unlock")
+                                                   : QStringLiteral("Lock (stops moving by accident)"));
+}
+
 bool LayerRow::isSelected() const
 {
     return m_editor.selection().contains(m_element.id);
+}
+
+void LayerRow::followSelection()
+{
+    if (isSelected() != m_paintedSelected)
+        update();
 }
 
 QFont LayerRow::nameFont() const
@@ -136,6 +165,7 @@ void LayerRow::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
     const VKKitTheme theme = LWStyle::t();
     const bool selected = isSelected();
+    m_paintedSelected = selected;
     QColor back = selected ? theme.accent : QColor(Qt::black);
     back.setAlphaF(selected ? 0.85f : 0.15f);
     p.fillPath(VKPaint::roundedRect(rect(), 8), back);

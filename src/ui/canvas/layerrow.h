@@ -10,7 +10,7 @@ class QAbstractButton;
 // hide and lock it. A click (a release without a drag) selects it; with Shift or Ctrl it leaves
 // or joins the selection. Dragging offers the element's id as text; a row takes a dropped id of
 // the shown page and restacks that element at the row's own index. The row keeps the element as
-// it was when built; the selection is read when painting.
+// it was when last given (its buttons act on those flags); the selection is read when painting.
 class LayerRow : public QWidget {
     Q_OBJECT
 public:
@@ -21,9 +21,12 @@ public:
     // index: the element's place in the shown page's list, counted from the back.
     LayerRow(LWEditor &editor, const LWElement &element, int index, QWidget *parent = nullptr);
 
+    // Shows another element, or the same one changed; repaints only when its look changed.
+    void setElement(const LWElement &element, int index);
     const LWElement &element() const { return m_element; }
     int index() const { return m_index; }
     bool isSelected() const;
+    void followSelection(); // repaints when the row's selected look is out of date
     QAbstractButton *eyeButton() const { return m_eye; }
     QAbstractButton *lockButton() const { return m_lock; }
     // The name's look as painted now.
@@ -52,11 +55,13 @@ protected:
 
 private:
     void select(Qt::KeyboardModifiers modifiers);
+    void showFlags();
     void startDrag(QPoint hotSpot);
 
     LWEditor &m_editor;
     LWElement m_element;
     int m_index;
+    bool m_paintedSelected = false;
     std::optional<QPoint> m_press; // a left press not yet turned into a drag
     QAbstractButton *m_eye;
     QAbstractButton *m_lock;

@@ -12,12 +12,19 @@
 #include "ui/canvas/layerrow.h"
 
 #include <QHBoxLayout>
+#include <QEvent>
+#include <QHash>
 #include <QPainter>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr int hintTop = 8;
+constexpr int rowSpacing = 3;
+constexpr int rowPitch = LayerRow::rowHeight + rowSpacing;
+constexpr int overscan = 4; // rows laid out beyond each end of the view
+constexpr int maxSpare = 32;
 constexpr int textFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 
 // The empty page's hint: wrapped to the list's width, in the theme's dim colour read when painting.
@@ -58,12 +65,18 @@ LayersPanel::LayersPanel(LWEditor &editor, QWidget *parent)
     m_column->setSpacing(8);
 
     auto *list = new QWidget;
-    m_list = new QVBoxLayout(list);
-    m_list->setContentsMargins(0, 0, 0, 0);
-    m_list->setSpacing(3);
-    m_list->addWidget(m_hint);
-    m_list->addStretch(1);
+    auto *stack = new QVBoxLayout(list);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(rowSpacing);
+    m_list = new QWidget;
+    m_list->setFixedHeight(0);
+    m_list->installEventFilter(this);
+    stack->addWidget(m_list);
+    stack->addWidget(m_hint);
+    stack->addStretch(1);
     m_scroll->setContent(list);
+    m_scroll->viewport()->installEventFilter(this);
+    connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this, &LayersPanel::place);
     m_column->addWidget(m_scroll, 1);
 
     struct Action {
@@ -106,41 +119,87 @@ LayersPanel::LayersPanel(LWEditor &editor, QWidget *parent)
     connect(&editor, &LWEditor::selectionChanged, this, &LayersPanel::selectionChanged);
 }
 
+bool LayersPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize)
+        place();
+    return QWidget::eventFilter(watched, event);
+}
+
 void LayersPanel::refresh()
 {
     rebuildSides();
     if (m_dragging)
         return; // the row running the drag must outlive it; dragFinished refreshes
+    const QList<LWElement> &elements = m_editor.elements();
     QList<RowKey> keys;
-    for (const LWElement &e : m_editor.elements())
+    keys.reserve(elements.size());
+    for (const LWElement &e : elements)
         keys.append({e.id, e.name, e.kind, e.shape, e.hidden, e.locked});
     if (m_editor.pageIndex() == m_shownSide && keys == m_keys)
         return;
     m_shownSide = m_editor.pageIndex();
-    m_keys = keys;
-    rebuildRows();
+    m_keys = std::move(keys);
+    const int n = int(m_keys.size());
+    m_list->setFixedHeight(n ? n * rowPitch - rowSpacing : 0);
+    m_list->setVisible(n > 0);
+    m_hint->setVisible(n == 0);
+    place();
 }
 
-void LayersPanel::rebuildRows()
+void LayersPanel::place()
 {
-    for (LayerRow *row : std::as_const(m_rows)) {
-        m_list->removeWidget(row);
-        row->hide();
-        row->deleteLater();
-    }
-    m_rows.clear();
+    if (m_dragging)
+        return;
     const QList<LWElement> &elements = m_editor.elements();
-    for (int i = int(elements.size()) - 1; i >= 0; --i) {
-        auto *row = new LayerRow(m_editor, elements[i], i);
-        connect(row, &LayerRow::dragStarted, this, [this] { m_dragging = true; });
-        connect(row, &LayerRow::dragFinished, this, [this] {
-            m_dragging = false;
-            refresh();
-        });
-        m_list->insertWidget(int(m_rows.size()), row);
-        m_rows << row;
+    const int n = int(elements.size());
+    // The part of the list in view, in rows counted from the top.
+    const int top = -m_list->mapTo(m_scroll->viewport(), QPoint()).y();
+    const int first = std::max(0, top / rowPitch - overscan);
+    const int last = std::min(n - 1, (top + m_scroll->viewport()->height()) / rowPitch + overscan);
+
+    // Rows keep their element where they can (a damaged file may repeat an id: one row keeps it).
+    QHash<QUuid, LayerRow *> laid;
+    QList<LayerRow *> gone;
+    for (LayerRow *row : std::as_const(m_rows))
+        if (laid.contains(row->element().id))
+            gone << row;
+        else
+            laid.insert(row->element().id, row);
+    QList<LayerRow *> rows(std::max(0, last - first + 1), nullptr);
+    for (int p = first; p <= last; ++p)
+        rows[p - first] = laid.take(elements[n - 1 - p].id);
+    gone << laid.values();
+    for (LayerRow *row : std::as_const(gone)) {
+        row->hide();
+        m_spare << row;
     }
-    m_hint->setVisible(elements.isEmpty());
+    for (int p = first; p <= last; ++p) {
+        LayerRow *&row = rows[p - first];
+        const int index = n - 1 - p;
+        if (!row)
+            row = freeRow();
+        row->setElement(elements[index], index);
+        row->setGeometry(0, p * rowPitch, m_list->width(), LayerRow::rowHeight);
+        row->show();
+    }
+    m_rows = rows;
+    while (m_spare.size() > maxSpare)
+        m_spare.takeLast()->deleteLater();
+}
+
+LayerRow *LayersPanel::freeRow()
+{
+    if (!m_spare.isEmpty())
+        return m_spare.takeLast();
+    auto *row = new LayerRow(m_editor, m_editor.elements().first(), 0, m_list);
+    connect(row, &LayerRow::dragStarted, this, [this] { m_dragging = true; });
+    connect(row, &LayerRow::dragFinished, this, [this] {
+        m_dragging = false;
+        refresh();
+        place();
+    });
+    return row;
 }
 
 void LayersPanel::rebuildSides()
@@ -174,5 +233,5 @@ void LayersPanel::selectionChanged()
     for (ChromeRoundButton *button : std::as_const(m_buttons))
         button->setDisabled(none);
     for (LayerRow *row : std::as_const(m_rows))
-        row->update();
+        row->followSelection();
 }

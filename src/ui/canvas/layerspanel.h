@@ -13,10 +13,12 @@ class VKScrollView;
 // more pages, the shown page's elements as rows (top-most first) or a hint on an empty page, and
 // five buttons that restack or delete the selection.
 //
-// Rows are retained: they are built anew only when the side or the rows' content (id, name, kind,
-// shape kind, hidden, locked, in order) changes, so the steps of a canvas drag build none, and a
-// selection change only repaints. Old rows are deleted later, never inside their own handlers,
-// and not at all while one of them runs a drag.
+// Only the rows in view (and a few beyond) exist: the list is as tall as all rows, and scrolling
+// hands the rows that left the view to the elements that came into it. A change of the design
+// gives a row a new element only where its content (id, name, kind, shape kind, hidden, locked)
+// or place changed, so a canvas drag, a rename or a lock builds no row and a selection change
+// only repaints. Rows are hidden or deleted later, never inside their own handlers, and left
+// alone while one of them runs a drag.
 class LayersPanel : public QWidget {
     Q_OBJECT
 public:
@@ -26,7 +28,7 @@ public:
 
     explicit LayersPanel(LWEditor &editor, QWidget *parent = nullptr);
 
-    QList<LayerRow *> rows() const { return m_rows; } // top-most first
+    QList<LayerRow *> rows() const { return m_rows; } // those laid out, top-most first
     SegmentedPicker *sideSwitch() const { return m_sides; } // nothing with one page
     QWidget *hint() const { return m_hint; }
     // Bring to Front, Bring Forward, Send Backward, Send to Back, Delete.
@@ -43,8 +45,10 @@ private:
         friend bool operator==(const RowKey &, const RowKey &) = default;
     };
 
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void refresh();
-    void rebuildRows();
+    void place(); // the rows for the list's part in view
+    LayerRow *freeRow();
     void rebuildSides();
     void selectionChanged();
 
@@ -53,9 +57,10 @@ private:
     SegmentedPicker *m_sides = nullptr;
     QStringList m_sideNames;
     VKScrollView *m_scroll;
-    QVBoxLayout *m_list;
+    QWidget *m_list; // as tall as all rows
     QWidget *m_hint;
     QList<LayerRow *> m_rows;
+    QList<LayerRow *> m_spare; // hidden, for rows that come into view
     int m_shownSide = -1;
     QList<RowKey> m_keys;
     bool m_dragging = false;

@@ -9,6 +9,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // Traced from the top-left corner to the right, so a dash pattern starts in that corner.
@@ -42,8 +45,12 @@ struct ToView {
     }
 };
 
-void lineAcross(QPainter &p, bool vertical, double position, QSizeF view)
+// A line of the view at `position`, unless it misses the painted area.
+void lineAcross(QPainter &p, bool vertical, double position, QSizeF view, const QRectF &area)
 {
+    const double low = vertical ? area.left() : area.top(), high = vertical ? area.right() : area.bottom();
+    if (!(position >= low - 1 && position <= high + 1))
+        return;
     if (vertical)
         p.drawLine(QPointF(position, 0), QPointF(position, view.height()));
     else
@@ -67,11 +74,12 @@ void region(QPainter &p, const QRectF &r)
 
 } // namespace
 
-void paintGuides(QPainter &p, const LWEditor &editor, double s, QSizeF view)
+void paintGuides(QPainter &p, const LWEditor &editor, double s, QSizeF view, QRectF area)
 {
     const LWDocument &doc = editor.doc();
     const ToView v{doc.bleed, s};
     const QRectF whole(QPointF(0, 0), view), trim = v(doc.trimRect());
+    area = area.isEmpty() ? whole : area.intersected(whole);
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
 
@@ -88,12 +96,23 @@ void paintGuides(QPainter &p, const LWEditor &editor, double s, QSizeF view)
         QColor cyan = LWStyle::cyan();
         cyan.setAlphaF(0.22f);
         p.setPen(QPen(cyan, 0.5));
-        if (g > 0) {
-            for (double x = trim.left() + g; x < trim.right(); x += g)
-                p.drawLine(QPointF(x, trim.top()), QPointF(x, trim.bottom()));
-            for (double y = trim.top() + g; y < trim.bottom(); y += g)
-                p.drawLine(QPointF(trim.left(), y), QPointF(trim.right(), y));
-        }
+        // Each axis from the first line at or after the area's start (less a pixel, for the pen)
+        // to the last before its end or the trim's: the lines are trim.left() + k g, k >= 1.
+        const auto lines = [g](double from, double to, double low, double high, const auto &draw) {
+            if (!(g > 0) || !std::isfinite(g))
+                return;
+            const double first = std::max(1.0, std::ceil((low - 1 - from) / g));
+            for (double k = first;; ++k) {
+                const double at = from + k * g;
+                if (!(at < to) || at > high + 1)
+                    break;
+                draw(at);
+            }
+        };
+        lines(trim.left(), trim.right(), area.left(), area.right(),
+              [&](double x) { p.drawLine(QPointF(x, trim.top()), QPointF(x, trim.bottom())); });
+        lines(trim.top(), trim.bottom(), area.top(), area.bottom(),
+              [&](double y) { p.drawLine(QPointF(trim.left(), y), QPointF(trim.right(), y)); });
     }
     if (editor.showTrim())
         p.strokePath(rectPath(trim), QPen(QColor::fromRgbF(0, 0, 0, 0.75f), 1));
@@ -102,10 +121,10 @@ void paintGuides(QPainter &p, const LWEditor &editor, double s, QSizeF view)
 
     p.setPen(QPen(QColor::fromRgbF(0, 0.8f, 0.95f), 1));
     for (const LWGuide &g : doc.guides)
-        lineAcross(p, g.vertical, (g.position + doc.bleed) * s, view);
+        lineAcross(p, g.vertical, (g.position + doc.bleed) * s, view, area);
     p.setPen(QPen(QColor::fromRgbF(1, 0.2f, 0.75f), 1));
     for (const LWSnapLine &line : editor.snapLines())
-        lineAcross(p, line.vertical, (line.position + doc.bleed) * s, view);
+        lineAcross(p, line.vertical, (line.position + doc.bleed) * s, view, area);
     p.restore();
 }
 

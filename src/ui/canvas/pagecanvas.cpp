@@ -125,7 +125,7 @@ void PageCanvas::paintEvent(QPaintEvent *event)
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(bitmap.rect, bitmap.image);
     }
-    paintGuides(p, m_editor, scale(), QSizeF(size()));
+    paintGuides(p, m_editor, scale(), QSizeF(size()), event->rect());
     paintSelection(p, m_editor, scale(), m_gestures.marquee(), m_gestures.creating());
     if (m_dropTarget) {
         p.setRenderHint(QPainter::Antialiasing);

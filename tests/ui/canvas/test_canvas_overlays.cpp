@@ -195,3 +195,34 @@ TEST_F(OverlayTest, SelectionHandlesKnobBadgeAndRegions)
     auto accentish = [](QColor c) { return c.alpha() > 60 && c.blue() > 200 && c.red() < 120; };
     EXPECT_GT(runs(img, top, true, accentish), 5); // dashed edge
 }
+
+// Painting only a part draws, inside that part, exactly what painting the whole view draws there:
+// grid lines, guides and snap lines that cross it are never left out.
+TEST_F(OverlayTest, PaintingAPartMatchesTheWholeThere)
+{
+    toggles(true, true, true, true);
+    LWDocument doc = ed->doc();
+    doc.guides = {{QUuid::createUuid(), true, 40.2}, {QUuid::createUuid(), false, 100}, {QUuid::createUuid(), true, 200}};
+    ed->setDoc(doc);
+    ed->setSnapLines({{true, 63}, {false, 27}});
+    const QImage whole = paint();
+    for (const QRect area : {QRect(0, 0, 60, 60), QRect(99, 53, 40, 90), QRect(100, 226, 17, 17), QRect(96, 300, 20, 20),
+                             QRect(430, 200, 110, 124), QRect(-20, -20, 30, 400)}) {
+        QImage part(whole.size(), QImage::Format_ARGB32_Premultiplied);
+        part.fill(Qt::transparent);
+        QPainter p(&part);
+        p.setClipRect(area);
+        paintGuides(p, *ed, s, view(), area);
+        p.end();
+        // A clipped stroke may round its antialiased end by one level.
+        int differing = 0;
+        const QRect inside = area & whole.rect();
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x) {
+                const QRgb a = part.pixel(x, y), b = whole.pixel(x, y);
+                differing += std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                       std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))}) > 2;
+            }
+        EXPECT_EQ(differing, 0) << area.x() << "," << area.y();
+    }
+}

@@ -1,16 +1,22 @@
+#include "app/app.h"
 #include "editor/editor_fixture.h"
 #include "kit/cabinet/chromeroundbutton.h"
 #include "kit/controls/segmentedpicker.h"
 #include "kit/theme/style.h"
+#include "kit/views/scrollview.h"
 #include "model/file/json.h"
 #include "ui/canvas/layerrow.h"
+#include "ui/canvas/editorscreen.h"
 #include "ui/canvas/layerspanel.h"
+#include "ui/inspector/inspector.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDropEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -171,8 +177,9 @@ TEST_F(LayersTest, EyeAndLockButtons)
     old->eyeButton()->click();
     EXPECT_TRUE(ed->element(id)->hidden);
     flush();
-    EXPECT_TRUE(old.isNull());
+    EXPECT_EQ(row(1), old.data()); // the same row, showing the change
     EXPECT_EQ(row(1)->nameColour(), LWStyle::t().dim);
+    EXPECT_EQ(row(1)->eyeButton()->toolTip(), QStringLiteral("Show"));
     row(1)->eyeButton()->click();
     EXPECT_FALSE(ed->element(id)->hidden);
     flush();
@@ -238,7 +245,7 @@ TEST_F(LayersTest, DropsRestackOrAreRefused)
     EXPECT_EQ(panel.rows(), held);
     Q_EMIT source->dragFinished();
     flush();
-    EXPECT_TRUE(source.isNull());
+    EXPECT_EQ(panel.rows().last(), source.data()); // moved, not rebuilt
     EXPECT_EQ(panel.rows().last()->element().id, els[3].id);
 
     QMimeData picture;
@@ -259,12 +266,131 @@ TEST_F(LayersTest, CanvasDragStepsKeepTheRows)
     flush();
     EXPECT_FALSE(first.isNull());
     EXPECT_EQ(panel.rows(), before);
-    // A selection change repaints the same rows; a rename rebuilds them.
+    // A selection change repaints the same rows; a rename shows the new name in the same row.
     ed->setSelection({els[0].id});
     EXPECT_EQ(panel.rows(), before);
     ASSERT_TRUE(ed->updateElements({els[4].id}, QStringLiteral("Name"), std::nullopt,
                                    [](LWElement &e) { e.name = QStringLiteral("Renamed"); }));
     flush();
-    EXPECT_TRUE(first.isNull());
+    EXPECT_EQ(panel.rows(), before);
     EXPECT_EQ(panel.rows().first()->element().name, QStringLiteral("Renamed"));
+}
+
+namespace {
+
+// Rows added to the list, and the rows painted whole (a neighbour's shadow may repaint a corner).
+class RowWatch : public QObject {
+public:
+    int added = 0;
+    QSet<QObject *> painted;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ChildAdded)
+            ++added;
+        else if (event->type() == QEvent::Paint && qobject_cast<LayerRow *>(watched) &&
+                 static_cast<QPaintEvent *>(event)->rect() == static_cast<QWidget *>(watched)->rect())
+            painted.insert(watched);
+        return false;
+    }
+};
+
+} // namespace
+
+// On the editor screen over 2,000 dots, typing into the layer-name field and clicking a row's
+// lock build no row, and only the touched row shows anything new.
+TEST_F(EditorTest, ThousandsOfRowsRenameAndLockTouchOneRow)
+{
+    QList<LWElement> dots;
+    for (int i = 0; i < 2000; ++i)
+        dots << rect(QStringLiteral("Dot %1").arg(i), {18.0 + (i % 50) * 11, 18.0 + (i / 50) * 18, 6, 6});
+    LWApp app;
+    app.newDocument(letter(dots));
+    LWEditor &ed = *app.editor();
+    ed.setSelection({dots.last().id});
+    EditorScreen screen(app, ed);
+    screen.resize(1480, 760);
+    screen.show();
+    QTest::qWait(50); // shown and painted
+
+    const QList<LayerRow *> rows = screen.layers()->rows();
+    ASSERT_GT(rows.size(), 10);
+    ASSERT_LT(rows.size(), 60); // only those in view
+    LayerRow *top = rows.first();
+    ASSERT_EQ(top->element().id, dots.last().id);
+    QLineEdit *name = nullptr;
+    for (QLineEdit *field : screen.inspector()->findChildren<QLineEdit *>())
+        if (field->placeholderText() == QStringLiteral("Name") && field->isVisible())
+            name = field;
+    ASSERT_NE(name, nullptr);
+
+    const struct {
+        const char *what;
+        std::function<void()> act;
+        std::function<bool(const LWElement &)> done;
+    } actions[] = {
+        {"rename",
+         [&] {
+             name->setFocus();
+             name->end(false);
+             QTest::keyClicks(name, QStringLiteral("ab"));
+         },
+         [](const LWElement &e) { return e.name == QStringLiteral("Dot 1999ab"); }},
+        {"lock", [&] { top->lockButton()->click(); }, [](const LWElement &e) { return e.locked; }},
+    };
+    for (const auto &a : actions) {
+        SCOPED_TRACE(a.what);
+        RowWatch watch;
+        top->parentWidget()->installEventFilter(&watch);
+        for (LayerRow *row : rows)
+            row->installEventFilter(&watch);
+        a.act();
+        QApplication::processEvents();
+        EXPECT_TRUE(a.done(ed.elements().last()));
+        EXPECT_TRUE(a.done(top->element())); // the row shows it
+        EXPECT_EQ(watch.added, 0);
+        EXPECT_EQ(screen.layers()->rows(), rows);
+        EXPECT_EQ(watch.painted, QSet<QObject *>{top});
+        for (int i = 1; i < rows.size(); ++i)
+            EXPECT_EQ(rows[i]->element().id, dots[dots.size() - 1 - i].id);
+    }
+}
+
+// Scrolling hands the rows that leave the view to the elements that come into it; what shows is
+// always exactly the laid-out rows, even where a damaged file repeats an id.
+TEST_F(LayersTest, ScrollingReusesRows)
+{
+    QList<LWElement> many;
+    for (int i = 0; i < 300; ++i)
+        many << rect(QStringLiteral("R%1").arg(i));
+    many[298].id = many[299].id; // the top two share an id
+    ed->setDoc(letter(many));
+    flush();
+    QWidget *list = panel.rows().first()->parentWidget();
+    const auto shown = [&] {
+        QList<LayerRow *> out;
+        for (LayerRow *r : list->findChildren<LayerRow *>(Qt::FindDirectChildrenOnly))
+            if (r->isVisible())
+                out << r;
+        return out;
+    };
+    const qsizetype made = list->findChildren<LayerRow *>().size();
+    EXPECT_LT(made, 40);
+    EXPECT_EQ(panel.rows().first()->element().name, QStringLiteral("R299"));
+    EXPECT_EQ(panel.rows()[1]->element().name, QStringLiteral("R298"));
+
+    QScrollBar *bar = panel.scrollView()->verticalScrollBar();
+    for (int value : {bar->maximum(), bar->maximum() / 2, 0}) {
+        bar->setValue(value);
+        flush();
+        const QList<LayerRow *> rows = panel.rows(), visible = shown();
+        EXPECT_EQ(QSet<LayerRow *>(rows.begin(), rows.end()), QSet<LayerRow *>(visible.begin(), visible.end()));
+        // The row at the view's top shows the element placed there.
+        const int top = list->mapFrom(panel.scrollView()->viewport(), QPoint(4, 4)).y();
+        LayerRow *under = qobject_cast<LayerRow *>(list->childAt(4, top));
+        ASSERT_NE(under, nullptr) << value;
+        EXPECT_EQ(under->element().name, QStringLiteral("R%1").arg(299 - top / (LayerRow::rowHeight + 3))) << value;
+        EXPECT_LE(list->findChildren<LayerRow *>().size(), made + 2);
+    }
 }
