@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QTimer>
 
 namespace {
 
@@ -77,7 +78,8 @@ bool vkGiveKeyboardHome(QWidget *from)
         return false;
     for (QWidget *w : from->window()->findChildren<QWidget *>()) {
         if (w->property(vkKeyboardHomeProperty).toBool() && w->isVisible()) {
-            w->setFocus(Qt::OtherFocusReason);
+            // Once the key has gone its way: a Return that reached the home would act there too.
+            QTimer::singleShot(0, w, [w] { w->setFocus(Qt::OtherFocusReason); });
             return true;
         }
     }

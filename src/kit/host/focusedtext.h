@@ -10,8 +10,8 @@ class QWidget;
 [[nodiscard]] QWidget *vkFocusedTextInput();
 
 // Where a field hands the keyboard back once its entry is done: the visible widget of its window
-// whose property "lwKeyboardHome" is true (the editor's canvas). False, focus untouched, in a
-// window without one (a dialog).
+// whose property "lwKeyboardHome" is true (the editor's canvas) takes the focus when the event
+// being handled (the Return) is done. False, focus untouched, in a window without one (a dialog).
 inline constexpr char vkKeyboardHomeProperty[] = "lwKeyboardHome";
 bool vkGiveKeyboardHome(QWidget *from);
 
