@@ -125,7 +125,6 @@ public:
         runPosted();
     }
 
-protected:
     std::unique_ptr<LWShellWindow> window;
     int quits = 0;
 };
@@ -221,6 +220,14 @@ TEST_F(Values, TypedSizeStaysWithItsTextWhenAnotherIsSelected)
              for (LayerRow *row : t.screen()->layers()->rows())
                  if (row->element().id == b)
                      QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(20, row->height() / 2));
+             t.runPosted();
+         }},
+        // Another view selects B while the field still has its text; the field gives it up later.
+        {"selection from elsewhere",
+         [](Values &t, const QUuid &b) {
+             t.ed().setSelection({b});
+             t.runPosted();
+             QTest::keyClick(keys(t.window.get()), Qt::Key_Tab);
              t.runPosted();
          }},
     };

@@ -28,15 +28,6 @@ bool isTextInput(const QWidget *w)
     return w->property("lwTextInput").toBool();
 }
 
-// The focused input, or the ancestor of it, that commits typed text; none without one.
-QWidget *pendingEditor()
-{
-    for (QWidget *w = vkFocusedTextInput(); w; w = w->isWindow() ? nullptr : w->parentWidget())
-        if (w->metaObject()->indexOfMethod("commitPending()") >= 0)
-            return w;
-    return nullptr;
-}
-
 // Whether `w` is `field`, lies inside it, or is a popup opened from it (its context menu).
 bool belongsTo(const QWidget *w, const QWidget *field)
 {
@@ -86,9 +77,17 @@ bool vkGiveKeyboardHome(QWidget *from)
     return false;
 }
 
+QWidget *vkPendingEditField()
+{
+    for (QWidget *w = vkFocusedTextInput(); w; w = w->isWindow() ? nullptr : w->parentWidget())
+        if (w->metaObject()->indexOfMethod("commitPending()") >= 0)
+            return w;
+    return nullptr;
+}
+
 bool vkCommitPendingEdit()
 {
-    QWidget *field = pendingEditor();
+    QWidget *field = vkPendingEditField();
     if (!field)
         return false;
     QMetaObject::invokeMethod(field, "commitPending");
@@ -124,7 +123,7 @@ bool VKPendingEdits::eventFilter(QObject *watched, QEvent *event)
                 action = menu->actionAt(static_cast<QMouseEvent *>(event)->position().toPoint());
             else if (const int key = static_cast<QKeyEvent *>(event)->key(); key == Qt::Key_Return || key == Qt::Key_Enter)
                 action = menu->activeAction();
-            QWidget *field = pendingEditor();
+            QWidget *field = vkPendingEditField();
             if (action && !action->menu() && !action->isSeparator() && field && !belongsTo(menu, field) &&
                 !isTextCommand(action))
                 vkCommitPendingEdit();
@@ -139,7 +138,7 @@ bool VKPendingEdits::eventFilter(QObject *watched, QEvent *event)
         auto *view = qobject_cast<QGraphicsView *>(w->parentWidget());
         if ((view && view->viewport() == w) || qobject_cast<QMenu *>(w) || qobject_cast<QMenuBar *>(w))
             break;
-        if (QWidget *field = pendingEditor(); field && !belongsTo(w, field))
+        if (QWidget *field = vkPendingEditField(); field && !belongsTo(w, field))
             vkCommitPendingEdit();
         break;
     }

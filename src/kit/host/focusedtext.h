@@ -15,9 +15,10 @@ class QWidget;
 inline constexpr char vkKeyboardHomeProperty[] = "lwKeyboardHome";
 bool vkGiveKeyboardHome(QWidget *from);
 
-// The focused field's typed text that it has not handed over yet is handed over now: the first of
-// the focused text input and its ancestors with an invokable commitPending() runs it. False when
-// there is none.
+// The field that may hold typed text not handed over yet: the first of the focused text input and
+// its ancestors with an invokable commitPending(). None when there is none.
+[[nodiscard]] QWidget *vkPendingEditField();
+// Asks that field to hand its typed text over now. False when there is none.
 bool vkCommitPendingEdit();
 
 // The one place that makes typed text count before the user does anything else with the design:
