@@ -112,23 +112,39 @@ TEST_F(GestureTest, ClicksChangeSelectionWithoutSteps)
     EXPECT_EQ(c.ed->undoStack().size(), 0);
 }
 
-TEST_F(GestureTest, EveryEditingDragIsOneStepPastOnePointFive)
-{
-    const LWElement a = rect("a", {100, 100, 100, 50});
-    const LWElement line = LWElement::makeLine({100, 300}, {200, 300}, LWStroke(LWColor::black, 2));
-    LWDocument doc = letter({a, line});
-    doc.guides = {{QUuid::createUuid(), false, 500}};
+namespace {
+
+// A rectangle, a line and a guide, and where a press starts each editing mode on them.
+struct EditingDrags {
     struct Case {
         const char *what;
         QUuid selected;
         QPointF press;
     };
-    const Case cases[] = {{"move", a.id, {150, 125}},
-                          {"resize", a.id, {200, 150}},
-                          {"rotate", a.id, {150, 100 - 11}},
-                          {"line end", line.id, {200, 300}},
-                          {"guide", {}, {50, 500}}};
-    for (const Case &k : cases) {
+    LWElement a = rect("a", {100, 100, 100, 50});
+    LWElement line = LWElement::makeLine({100, 300}, {200, 300}, LWStroke(LWColor::black, 2));
+    LWDocument doc = withGuide(letter({a, line}));
+    QList<Case> cases{{"move", a.id, {150, 125}},
+                      {"resize", a.id, {200, 150}},
+                      {"rotate", a.id, {150, 100 - 11}},
+                      {"line end", line.id, {200, 300}},
+                      {"guide", {}, {50, 500}}};
+
+    static LWDocument withGuide(LWDocument doc)
+    {
+        doc.guides = {{QUuid::createUuid(), false, 500}};
+        return doc;
+    }
+};
+
+} // namespace
+
+TEST_F(GestureTest, EveryEditingDragIsOneStepPastOnePointFive)
+{
+    const EditingDrags drags;
+    const LWElement &a = drags.a;
+    const LWDocument &doc = drags.doc;
+    for (const EditingDrags::Case &k : drags.cases) {
         SCOPED_TRACE(k.what);
         auto c = canvas(doc, k.selected.isNull() ? QList<QUuid>{} : QList<QUuid>{k.selected});
         const LWDocument before = c.ed->doc();
@@ -163,21 +179,9 @@ TEST_F(GestureTest, EveryEditingDragIsOneStepPastOnePointFive)
 
 TEST_F(GestureTest, UndoDuringADragEndsItWithoutWriting)
 {
-    const LWElement a = rect("a", {100, 100, 100, 50});
-    const LWElement line = LWElement::makeLine({100, 300}, {200, 300}, LWStroke(LWColor::black, 2));
-    LWDocument doc = letter({a, line});
-    doc.guides = {{QUuid::createUuid(), false, 500}};
-    struct Case {
-        const char *what;
-        QUuid selected;
-        QPointF press;
-    };
-    const Case cases[] = {{"move", a.id, {150, 125}},
-                          {"resize", a.id, {200, 150}},
-                          {"rotate", a.id, {150, 100 - 11}},
-                          {"line end", line.id, {200, 300}},
-                          {"guide", {}, {50, 500}}};
-    for (const Case &k : cases) {
+    const EditingDrags drags;
+    const LWDocument &doc = drags.doc;
+    for (const EditingDrags::Case &k : drags.cases) {
         for (const bool begun : {true, false}) {
             SCOPED_TRACE(std::string(k.what) + (begun ? " after it began" : " before it began"));
             auto c = canvas(doc, k.selected.isNull() ? QList<QUuid>{} : QList<QUuid>{k.selected});
