@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 LWEditor::LWEditor(LWDocument doc, std::optional<QUrl> url, Clock clock, QObject *parent)
     : QObject(parent), m_doc(std::move(doc)), m_fileURL(std::move(url)), m_clock(std::move(clock))
@@ -114,6 +115,12 @@ double LWEditor::gridStep() const { return m_doc.kind == LWDocKind::businessCard
 bool LWEditor::change(const QString &label, const std::optional<QString> &key, const DocBody &body)
 {
     Q_UNUSED(label);
+    LWDocument copy = m_doc;
+    body(copy);
+    copy.modified = m_doc.modified;
+    // Lists and pictures the body did not write are still shared and compare at once.
+    if (copy == m_doc)
+        return false;
     if (key) {
         const auto now = m_clock.monotonic();
         const bool joins = m_lastCoalesce && m_lastCoalesce->key == *key && now - m_lastCoalesce->at < coalesceWindow;
@@ -124,8 +131,6 @@ bool LWEditor::change(const QString &label, const std::optional<QString> &key, c
         pushUndo();
         m_lastCoalesce.reset();
     }
-    LWDocument copy = m_doc;
-    body(copy);
     copy.modified = std::round(double(m_clock.wall().toMSecsSinceEpoch()) / 1000.0);
     setDoc(std::move(copy));
     setDirty(true);
@@ -151,6 +156,8 @@ void LWEditor::travel(QList<Snap> &from, QList<Snap> &to)
         return;
     const Snap snap = from.takeLast();
     to.append(current());
+    m_interaction.reset(); // a running drag's elements are stale now
+    ++m_restores;
     restore(snap);
 }
 
@@ -170,9 +177,21 @@ void LWEditor::restore(const Snap &snap)
 
 bool LWEditor::beginInteraction()
 {
+    m_interaction = Interaction{current(), m_redoStack, m_dirty};
     pushUndo();
     m_lastCoalesce.reset();
     return true;
+}
+
+void LWEditor::endInteraction()
+{
+    const std::optional<Interaction> ended = std::exchange(m_interaction, std::nullopt);
+    // Only while the drag's own step is the newest and the design is back where it started.
+    if (!ended || m_undoStack.isEmpty() || m_undoStack.constLast() != ended->before || m_doc != ended->before.doc)
+        return;
+    m_undoStack.removeLast();
+    m_redoStack = ended->redo;
+    setDirty(ended->dirty);
 }
 
 void LWEditor::liveUpdate(const DocBody &body)

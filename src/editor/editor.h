@@ -77,7 +77,7 @@ public:
     // top-most member's place, in page order, selected alone. ungroup: the unlocked selected
     // groups, in selection order, give way to their children, which become the selection.
     // arrange: the selection as a set, locked items included; nothing without a selection.
-    // move: toIndex counts without the moved element and is clamped; a missing id still takes a step.
+    // move: toIndex counts without the moved element and is clamped; no step when nothing moves.
     void group();
     void ungroup();
     void arrange(LWArrange how);
@@ -152,20 +152,27 @@ public:
     double gridStep() const; // 9 on business cards, else 18
 
     // History. `change` runs `body` on a copy of the design, stamps `modified` (whole seconds of
-    // the wall clock, whatever the body wrote), assigns it once and sets `dirty`; it always takes a
-    // step unless `key` matches the previous keyed change less than 1.5 s ago. The label is for
-    // the caller only. Always true.
+    // the wall clock, whatever the body wrote), assigns it once and sets `dirty`; it takes a step
+    // unless `key` matches the previous keyed change less than 1.5 s ago. A body that leaves the
+    // design as it was (`modified` aside) changes nothing at all: no step, no stamp, `dirty` and
+    // the coalescing window untouched, and the result is false. The label is for the caller only.
     bool change(const QString &label, const std::optional<QString> &key, const DocBody &body);
     void undo(); // nothing on an empty stack; sets `dirty` even back to the saved state
     void redo();
+    // Counts the undos and redos that restored a snapshot, so that a drag notices one.
+    quint64 restores() const { return m_restores; }
     bool beginInteraction(); // the one step of a drag; closes any coalescing window. True.
     void liveUpdate(const DocBody &body); // a drag step: no snapshot, no time stamp
+    // Ends the drag begun last. One that left the design as it was takes its step back, with the
+    // redo history and `dirty` as they were before it. An undo or redo ends a drag by itself.
+    void endInteraction();
     void markSaved(const QUrl &url);
 
     // Element updates. Targets are top-level elements of the shown page: without includeLocked
     // the ids naming an unlocked one (hidden ones qualify), with it every id, whether or not it
     // names anything. No target: nothing happens, false. Otherwise one `change` runs `body` once
-    // per targeted element, in page order (back to front), and the result is true.
+    // per targeted element, in page order (back to front), and the result is whether it changed
+    // the design.
     using ElementBody = std::function<void(LWElement &)>;
     bool updateElements(const QList<QUuid> &ids, const QString &label, const std::optional<QString> &key,
                         const ElementBody &body, bool includeLocked = false);
@@ -176,7 +183,7 @@ public:
     void selectAll();       // unlocked, visible elements in page order; no step
     void nudge(double dx, double dy); // key "nudge"
     void setFrame(const QUuid &id, const LWRect &frame, const std::optional<QString> &key = std::nullopt);
-    // Both reach locked elements and take a step as soon as there is any id. No ids: the selection.
+    // Both reach locked elements and take a step when a state changes. No ids: the selection.
     void setLocked(bool locked, const std::optional<QList<QUuid>> &ids = std::nullopt);
     void setHidden(bool hidden, const QList<QUuid> &ids);
     // The top-most visible element under the point (locked ones only when asked). Groups are hit
@@ -191,8 +198,11 @@ public:
     // Replaces the string, clears `placeholder` and grows the box; keystrokes into one box share
     // a step (key "text-" + the upper-case id).
     void setText(const QUuid &id, const QString &string);
-    // Runs `body` on each selected text, then grows its box.
-    void updateText(const QString &label, const std::optional<QString> &key, const std::function<void(LWText &)> &body);
+    // Runs `body` on each selected text, or each text named in `ids`, then grows its box.
+    using TextBody = std::function<void(LWText &)>;
+    void updateText(const QString &label, const std::optional<QString> &key, const TextBody &body);
+    void updateText(const QList<QUuid> &ids, const QString &label, const std::optional<QString> &key,
+                    const TextBody &body);
     void fitBoxToText(); // selected boxes take their text's height, top edge kept
     static void growToFit(LWElement &element); // LWTextLayout::growToFit
 
@@ -310,6 +320,14 @@ private:
     QList<Snap> m_undoStack; // oldest first
     QList<Snap> m_redoStack; // oldest first
     std::optional<Coalesce> m_lastCoalesce;
+    // What a drag's step replaced, to give back when the drag changed nothing.
+    struct Interaction {
+        Snap before;
+        QList<Snap> redo;
+        bool dirty = false;
+    };
+    std::optional<Interaction> m_interaction;
+    quint64 m_restores = 0;
     bool m_usePasteboard = true;
     Clock m_clock;
 };

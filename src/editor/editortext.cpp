@@ -30,10 +30,15 @@ void LWEditor::setText(const QUuid &id, const QString &string)
                    });
 }
 
-void LWEditor::updateText(const QString &label, const std::optional<QString> &key,
-                          const std::function<void(LWText &)> &body)
+void LWEditor::updateText(const QString &label, const std::optional<QString> &key, const TextBody &body)
 {
-    updateSelected(label, key, [&](LWElement &e) {
+    updateText(selection(), label, key, body);
+}
+
+void LWEditor::updateText(const QList<QUuid> &ids, const QString &label, const std::optional<QString> &key,
+                          const TextBody &body)
+{
+    updateElements(ids, label, key, [&](LWElement &e) {
         if (!e.text)
             return;
         body(*e.text);

@@ -36,3 +36,14 @@ LWImage LWImage::fromJson(const LWJsonIn &in)
     img.mask = in.get<LWMask>("mask");
     return img;
 }
+
+bool operator==(const LWImage &a, const LWImage &b)
+{
+    const auto sameData = [](const std::optional<QByteArray> &x, const std::optional<QByteArray> &y) {
+        if (!x || !y)
+            return x.has_value() == y.has_value();
+        return (x->constData() == y->constData() && x->size() == y->size()) || *x == *y;
+    };
+    return a.assetID == b.assetID && sameData(a.data, b.data) && a.fit == b.fit && a.cropL == b.cropL &&
+           a.cropT == b.cropT && a.cropR == b.cropR && a.cropB == b.cropB && a.mask == b.mask;
+}

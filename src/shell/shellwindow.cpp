@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/sheets/sheetpresenter.h"
 #include "kit/host/appmenucommands.h"
+#include "kit/host/focusedtext.h"
 #include "kit/controls/colorwell.h"
 #include "kit/help/helpcommands.h"
 #include "kit/theme/themecommands.h"
@@ -36,6 +37,7 @@ LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
     // Over the window itself: a sheet inside the zoom host would be drawn into the zoomed scene.
     m_sheets = new LWSheetPresenter(app, this);
     LWColorWell::setPanelParent(this);
+    VKPendingEdits::install(); // typed values count before any command
 
     const int chrome = menuBar()->heightForWidth(contentSize.width());
     const int barHeight = chrome > 0 ? chrome : menuBar()->sizeHint().height();

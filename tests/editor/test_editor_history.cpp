@@ -57,7 +57,10 @@ TEST_F(EditorTest, ChangeStampsWholeSecondsAndUndoRestoresTheStoredTime)
     doc.modified = 1600000000;
     auto ed = make(doc);
     wallMs = 1700000000500;
-    ed->change(QStringLiteral("Edit"), std::nullopt, [](LWDocument &d) { d.modified = 5; });
+    ed->change(QStringLiteral("Edit"), std::nullopt, [](LWDocument &d) {
+        d.modified = 5;
+        d.name = QStringLiteral("stamped");
+    });
     EXPECT_EQ(ed->doc().modified, 1700000001);
     ed->undo();
     EXPECT_EQ(ed->doc().modified, 1600000000);
@@ -82,8 +85,10 @@ TEST_F(EditorTest, HistoryKeepsTheNewestThreeHundred)
 TEST_F(EditorTest, SavingKeepsHistoryAndUndoMarksDirtyAgain)
 {
     auto ed = make(SampleCard().doc);
-    ed->change(QStringLiteral("Nothing"), std::nullopt, [](LWDocument &) {}); // still a step, still marks
-    EXPECT_TRUE(ed->dirty());
+    EXPECT_FALSE(ed->change(QStringLiteral("Nothing"), std::nullopt, [](LWDocument &) {})); // no step, no mark
+    EXPECT_FALSE(ed->dirty());
+    EXPECT_FALSE(ed->canUndo());
+    rename(*ed, QStringLiteral("w"));
     rename(*ed, QStringLiteral("x"));
     const QUrl url = QUrl::fromLocalFile(QStringLiteral("/tmp/x.velkfolio"));
     ed->markSaved(url);

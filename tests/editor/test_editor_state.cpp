@@ -57,7 +57,7 @@ TEST_F(EditorTest, EveryWriteAnnouncesItsOwnFieldOnce)
     QList<int> changeOnly(n, 0);
     changeOnly[meta.indexOfProperty("doc") - first] = changeOnly[meta.indexOfProperty("dirty") - first] = 1;
     for (int round = 0; round < 2; ++round) { // the second runs while already dirty
-        ed->change(QStringLiteral("Edit"), std::nullopt, [](LWDocument &d) { d.name = QStringLiteral("x"); });
+        ed->change(QStringLiteral("Edit"), std::nullopt, [round](LWDocument &d) { d.name = QString::number(round); });
         EXPECT_EQ(counts(), changeOnly);
     }
 

@@ -1,5 +1,6 @@
 #include "kit/controls/numberfield.h"
 
+#include "kit/host/focusedtext.h"
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 #include "kit/paint/uifont.h"
@@ -85,7 +86,12 @@ NumberField::NumberField(const QString &label, double value, const QString &unit
     pal.setColor(QPalette::Text, LWStyle::lcdText());
     edit_->setPalette(pal);
     edit_->installEventFilter(this);
-    connect(edit_, &QLineEdit::returnPressed, this, &NumberField::commitPending);
+    connect(edit_, &QLineEdit::returnPressed, this, [this] {
+        const QPointer<NumberField> self(this);
+        commitPending();
+        if (self)
+            vkGiveKeyboardHome(this);
+    });
 
     box_ = new Box;
     box_->setFixedWidth(width);
@@ -113,7 +119,7 @@ NumberField::~NumberField()
 void NumberField::setValue(double value)
 {
     value_ = value;
-    if (!edit_->hasFocus())
+    if (!edit_->hasFocus() || !edit_->isModified())
         showValue();
 }
 
@@ -153,9 +159,6 @@ void NumberField::commitPending()
         Q_EMIT committed(*d);
         if (!self)
             return; // the caller rebuilt its view
-        // Typed text stays only while it is what the caller now holds.
-        if (std::abs(*d - value_) <= minimumChange)
-            return;
     }
     showValue();
 }

@@ -9,12 +9,13 @@ class QLineEdit;
 // when not empty). The field never changes the caller's value: it shows it (formatted with at
 // most `digits` fraction digits) and reports a newly entered number through committed(), on
 // Return and when the box loses focus (not to its own context menu). Callers set the new value
-// synchronously in their slot.
+// synchronously in their slot. Return then hands the keyboard back (vkGiveKeyboardHome).
 //
 // A commit takes a whole-text finite decimal (a comma counts as the decimal point, blanks around
-// it are ignored) that differs from the value by more than 0.00001; otherwise, and when the
-// caller does not take the number, the box shows the value again. A value set while the box has
-// focus leaves the typed text alone.
+// it are ignored) that differs from the value by more than 0.00001; afterwards, and when nothing
+// is committed, the box shows the value again, its own text undo emptied, so that no old text
+// comes back to be committed later. A value set while the box has focus leaves text the user is
+// typing alone; any other text shows the value at once.
 class NumberField : public QWidget {
     Q_OBJECT
 public:
@@ -33,8 +34,12 @@ public:
     // The LCD box around the line edit.
     QWidget *box() const { return box_; }
 
-    // Runs the commit rule on the typed text now, focus or not (for a dialog's default action).
+public Q_SLOTS:
+    // Runs the commit rule on the typed text now, focus or not (a dialog's default action, and
+    // vkCommitPendingEdit before a command).
     void commitPending();
+
+public:
 
     // The number a text stands for, or nothing when it is not one finite decimal.
     [[nodiscard]] static std::optional<double> parse(const QString &text);

@@ -1,14 +1,20 @@
 #include "kit/host/focusedtext.h"
 
 #include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QTimer>
 
 namespace {
 
@@ -20,6 +26,20 @@ bool isTextInput(const QWidget *w)
     if (const auto *combo = qobject_cast<const QComboBox *>(w))
         return combo->isEditable();
     return w->property("lwTextInput").toBool();
+}
+
+// Whether `w` is `field`, lies inside it, or is a popup opened from it (its context menu).
+bool belongsTo(const QWidget *w, const QWidget *field)
+{
+    for (; w; w = w->parentWidget())
+        if (w == field)
+            return true;
+    return false;
+}
+
+bool isTextCommand(const QAction *action)
+{
+    return action && action->property(VKPendingEdits::textCommandProperty).toBool() && vkFocusedTextInput();
 }
 
 } // namespace
@@ -41,4 +61,89 @@ QWidget *vkFocusedTextInput()
         w = proxy->widget()->focusWidget() ? proxy->widget()->focusWidget() : proxy->widget();
     }
     return nullptr;
+}
+
+bool vkGiveKeyboardHome(QWidget *from)
+{
+    if (!from)
+        return false;
+    for (QWidget *w : from->window()->findChildren<QWidget *>()) {
+        if (w->property(vkKeyboardHomeProperty).toBool() && w->isVisible()) {
+            // Once the key has gone its way: a Return that reached the home would act there too.
+            QTimer::singleShot(0, w, [w] { w->setFocus(Qt::OtherFocusReason); });
+            return true;
+        }
+    }
+    return false;
+}
+
+QWidget *vkPendingEditField()
+{
+    for (QWidget *w = vkFocusedTextInput(); w; w = w->isWindow() ? nullptr : w->parentWidget())
+        if (w->metaObject()->indexOfMethod("commitPending()") >= 0)
+            return w;
+    return nullptr;
+}
+
+bool vkCommitPendingEdit()
+{
+    QWidget *field = vkPendingEditField();
+    if (!field)
+        return false;
+    QMetaObject::invokeMethod(field, "commitPending");
+    return true;
+}
+
+void VKPendingEdits::install()
+{
+    static VKPendingEdits *filter = nullptr;
+    if (filter)
+        return;
+    filter = new VKPendingEdits(qApp);
+    qApp->installEventFilter(filter);
+}
+
+bool VKPendingEdits::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Shortcut:
+        if (!isTextCommand(qobject_cast<QAction *>(watched)))
+            vkCommitPendingEdit();
+        break;
+    case QEvent::Close:
+        if (watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow())
+            vkCommitPendingEdit();
+        break;
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyPress:
+        // A menu item chosen by the mouse or the keyboard.
+        if (auto *menu = qobject_cast<QMenu *>(watched)) {
+            QAction *action = nullptr;
+            if (event->type() == QEvent::MouseButtonRelease)
+                action = menu->actionAt(static_cast<QMouseEvent *>(event)->position().toPoint());
+            else if (const int key = static_cast<QKeyEvent *>(event)->key(); key == Qt::Key_Return || key == Qt::Key_Enter)
+                action = menu->activeAction();
+            QWidget *field = vkPendingEditField();
+            if (action && !action->menu() && !action->isSeparator() && field && !belongsTo(menu, field) &&
+                !isTextCommand(action))
+                vkCommitPendingEdit();
+        }
+        break;
+    case QEvent::MouseButtonPress: {
+        if (!watched->isWidgetType())
+            break;
+        auto *w = static_cast<QWidget *>(watched);
+        // A view passes the press on to the widget under it, which is judged then; menus commit
+        // when an item is chosen.
+        auto *view = qobject_cast<QGraphicsView *>(w->parentWidget());
+        if ((view && view->viewport() == w) || qobject_cast<QMenu *>(w) || qobject_cast<QMenuBar *>(w))
+            break;
+        if (QWidget *field = vkPendingEditField(); field && !belongsTo(w, field))
+            vkCommitPendingEdit();
+        break;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }

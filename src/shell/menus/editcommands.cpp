@@ -1,6 +1,7 @@
 #include "shell/menus/editcommands.h"
 
 #include "app/app.h"
+#include "kit/host/focusedtext.h"
 #include "kit/host/shortcuts.h"
 #include "shell/menus/textaware.h"
 
@@ -39,6 +40,8 @@ LWEditCommands::LWEditCommands(QMenu *menu, LWApp &app) : QObject(menu), m_app(a
             if (LWEditor *editor = m_app.editor())
                 (editor->*operation)();
         };
+        // Routed ones act on a focused field's own text and leave its typed text pending.
+        action->setProperty(VKPendingEdits::textCommandProperty, item.routed.has_value());
         if (item.routed)
             connect(action, &QAction::triggered, this,
                     [command = *item.routed, onEditor] { LWTextAware::run(command, onEditor); });

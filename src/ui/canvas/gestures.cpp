@@ -70,6 +70,7 @@ CanvasGestures::Drag CanvasGestures::begin(QPointF p, bool shift)
 {
     Drag drag;
     drag.start = p;
+    drag.restores = m_editor.restores();
     if (m_editor.tool() != LWTool::select) {
         drag.mode = Mode::create;
         return drag;
@@ -150,6 +151,17 @@ bool CanvasGestures::startOnce(bool moved)
     return true;
 }
 
+void CanvasGestures::dropStaleDrag()
+{
+    if (!m_drag || m_drag->restores == m_editor.restores() || m_drag->mode == Mode::none)
+        return;
+    m_drag->mode = Mode::none;
+    m_drag->began = false;
+    m_marquee.reset();
+    m_creating.reset();
+    m_editor.setSnapLines({});
+}
+
 void CanvasGestures::liveElement(const QUuid &id, const std::function<void(LWElement &)> &body)
 {
     const int index = m_editor.pageIndex();
@@ -168,6 +180,7 @@ void CanvasGestures::changed(QPointF start, QPointF current, Qt::KeyboardModifie
     const bool shift = shiftIn(modifiers);
     if (!m_drag)
         m_drag = begin(toPage(start), shift);
+    dropStaleDrag();
     const bool moved = length(current - start) > dragThreshold;
     const QPointF p = toPage(current);
     const Drag &drag = *m_drag;
@@ -325,7 +338,10 @@ void CanvasGestures::ended(QPointF start, QPointF current, Qt::KeyboardModifiers
     Q_UNUSED(start);
     if (!m_drag)
         return;
+    dropStaleDrag();
     finish(toPage(current), shiftIn(modifiers));
+    if (m_drag->began)
+        m_editor.endInteraction();
     m_drag.reset();
     m_marquee.reset();
     m_creating.reset();

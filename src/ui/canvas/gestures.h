@@ -14,7 +14,8 @@
 // a guide, draw a marquee, or nothing). Editing modes take one undo step once the pointer has
 // moved more than 1.5 view points, then work through live updates computed from the elements as
 // they were at the press, so a drag never drifts. A release always clears the drag state and the
-// editor's snap lines.
+// editor's snap lines, and gives back the step of a drag that left the design as it was. An undo
+// or redo during a drag ends it there: the rest of it, up to the release, does nothing.
 class CanvasGestures {
 public:
     enum class Mode { move, resize, rotate, lineEnd, guide, none, create, marquee };
@@ -26,6 +27,7 @@ public:
         std::optional<LWElement> element; // resize, rotate, lineEnd: the element at the press
         int handle = 0;           // resize: 0-7; lineEnd: 0 or 1
         QUuid guide;              // guide
+        quint64 restores = 0;     // the editor's undo and redo count at the press
     };
 
     // Pick distances, in view points.
@@ -66,6 +68,7 @@ public:
 private:
     Drag begin(QPointF p, bool shift);
     bool startOnce(bool moved);
+    void dropStaleDrag(); // after an undo or redo since the press
     void update(QPointF p, bool shift);
     void finish(QPointF p, bool shift);
     // Runs `body` on the shown page's top-level element with this id, if it is still there.

@@ -1,5 +1,6 @@
 #include "ui/canvas/pagecanvas.h"
 
+#include "kit/host/focusedtext.h"
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 #include "ui/canvas/overlays.h"
@@ -27,6 +28,7 @@ PageCanvas::PageCanvas(LWEditor &editor, QWidget *parent)
     setCursor(Qt::ArrowCursor);
     setAcceptDrops(true);
     setFocusPolicy(Qt::ClickFocus);
+    setProperty(vkKeyboardHomeProperty, true); // fields give the keyboard back here
     setAttribute(Qt::WA_OpaquePaintEvent);
     auto redraw = [this] { update(); };
     auto changedDesign = [this] {

@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "kit/cabinet/bezel.h"
 #include "kit/controls/chipbutton.h"
+#include "kit/host/focusedtext.h"
 #include "kit/views/scrollview.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
@@ -109,8 +110,17 @@ void Inspector::setChooser(Chooser chooser)
 
 void Inspector::follow()
 {
-    m_panel->setTitle(titleOf(m_editor));
+    if (m_handingOver)
+        return; // the route is read again below
     const Route route = routeOf(m_editor);
+    // A field of the stack about to go hands its typed text to the element it was built for.
+    if (m_route != route && m_stack)
+        if (QWidget *field = vkPendingEditField(); field && m_stack->isAncestorOf(field)) {
+            m_handingOver = true;
+            QMetaObject::invokeMethod(field, "commitPending");
+            m_handingOver = false;
+        }
+    m_panel->setTitle(titleOf(m_editor));
     if (m_route == route) {
         for (InspectorSection *section : m_stack->findChildren<InspectorSection *>())
             section->refresh();

@@ -17,7 +17,8 @@ class VKScrollView;
 //
 // The stack is built anew only when the route changes (display, element, kind, shape kind); any
 // other editor change refreshes the sections in place, so focus, drags and popovers survive every
-// edit. Never writes the design itself except through the banner's "Unlock".
+// edit. Never writes the design itself except through the banner's "Unlock", and a field's typed
+// text that its stack, about to be replaced, hands to the element it was built for.
 class Inspector : public QWidget {
     Q_OBJECT
 public:
@@ -52,5 +53,6 @@ private:
     VKScrollView *m_scroll;
     QWidget *m_stack = nullptr;
     std::optional<Route> m_route;
+    bool m_handingOver = false;
     Chooser m_chooser;
 };

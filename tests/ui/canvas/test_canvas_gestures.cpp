@@ -112,23 +112,39 @@ TEST_F(GestureTest, ClicksChangeSelectionWithoutSteps)
     EXPECT_EQ(c.ed->undoStack().size(), 0);
 }
 
-TEST_F(GestureTest, EveryEditingDragIsOneStepPastOnePointFive)
-{
-    const LWElement a = rect("a", {100, 100, 100, 50});
-    const LWElement line = LWElement::makeLine({100, 300}, {200, 300}, LWStroke(LWColor::black, 2));
-    LWDocument doc = letter({a, line});
-    doc.guides = {{QUuid::createUuid(), false, 500}};
+namespace {
+
+// A rectangle, a line and a guide, and where a press starts each editing mode on them.
+struct EditingDrags {
     struct Case {
         const char *what;
         QUuid selected;
         QPointF press;
     };
-    const Case cases[] = {{"move", a.id, {150, 125}},
-                          {"resize", a.id, {200, 150}},
-                          {"rotate", a.id, {150, 100 - 11}},
-                          {"line end", line.id, {200, 300}},
-                          {"guide", {}, {50, 500}}};
-    for (const Case &k : cases) {
+    LWElement a = rect("a", {100, 100, 100, 50});
+    LWElement line = LWElement::makeLine({100, 300}, {200, 300}, LWStroke(LWColor::black, 2));
+    LWDocument doc = withGuide(letter({a, line}));
+    QList<Case> cases{{"move", a.id, {150, 125}},
+                      {"resize", a.id, {200, 150}},
+                      {"rotate", a.id, {150, 100 - 11}},
+                      {"line end", line.id, {200, 300}},
+                      {"guide", {}, {50, 500}}};
+
+    static LWDocument withGuide(LWDocument doc)
+    {
+        doc.guides = {{QUuid::createUuid(), false, 500}};
+        return doc;
+    }
+};
+
+} // namespace
+
+TEST_F(GestureTest, EveryEditingDragIsOneStepPastOnePointFive)
+{
+    const EditingDrags drags;
+    const LWElement &a = drags.a;
+    const LWDocument &doc = drags.doc;
+    for (const EditingDrags::Case &k : drags.cases) {
         SCOPED_TRACE(k.what);
         auto c = canvas(doc, k.selected.isNull() ? QList<QUuid>{} : QList<QUuid>{k.selected});
         const LWDocument before = c.ed->doc();
@@ -159,6 +175,34 @@ TEST_F(GestureTest, EveryEditingDragIsOneStepPastOnePointFive)
     EXPECT_EQ(l.press({150, 125}), Mode::marquee);
     l.drag({150, 125}, {{170, 145}});
     EXPECT_EQ(l.ed->undoStack().size(), 0);
+}
+
+TEST_F(GestureTest, UndoDuringADragEndsItWithoutWriting)
+{
+    const EditingDrags drags;
+    const LWDocument &doc = drags.doc;
+    for (const EditingDrags::Case &k : drags.cases) {
+        for (const bool begun : {true, false}) {
+            SCOPED_TRACE(std::string(k.what) + (begun ? " after it began" : " before it began"));
+            auto c = canvas(doc, k.selected.isNull() ? QList<QUuid>{} : QList<QUuid>{k.selected});
+            c.ed->change(QStringLiteral("Name"), std::nullopt, [](LWDocument &d) { d.name = QStringLiteral("n"); });
+            const LWDocument named = c.ed->doc();
+            const QPointF va = c.g.toView(k.press);
+            c.g.changed(va, va, plain);
+            if (begun)
+                c.g.changed(va, c.g.toView(k.press + QPointF(10, 10)), plain);
+            c.ed->undo(); // the drag's own step, or the rename before it
+            const LWDocument undone = c.ed->doc();
+            EXPECT_EQ(undone, begun ? named : doc);
+            c.g.changed(va, c.g.toView(k.press + QPointF(30, 20)), plain);
+            c.g.ended(va, c.g.toView(k.press + QPointF(30, 20)), plain);
+            EXPECT_EQ(c.ed->doc(), undone);
+            EXPECT_EQ(c.ed->redoStack().size(), 1);
+            EXPECT_EQ(c.ed->undoStack().size(), begun ? 1 : 0);
+            EXPECT_EQ(c.g.drag(), std::nullopt);
+            EXPECT_TRUE(c.ed->snapLines().isEmpty());
+        }
+    }
 }
 
 TEST_F(GestureTest, MoveAxisLockAndSnapping)

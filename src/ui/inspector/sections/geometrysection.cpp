@@ -3,6 +3,7 @@
 #include "editor/editor.h"
 #include "kit/controls/labeledslider.h"
 #include "kit/controls/numberfield.h"
+#include "kit/host/focusedtext.h"
 #include "kit/paint/uifont.h"
 #include "model/format.h"
 #include "ui/inspector/inspectorgroup.h"
@@ -77,6 +78,7 @@ GeometrySection::GeometrySection(LWEditor &editor, QUuid id, QWidget *parent)
         edit(QStringLiteral("Rename"), elementKey(QStringLiteral("name-"), this->id()),
                [text](LWElement &e) { e.name = text; });
     });
+    connect(name_, &QLineEdit::returnPressed, this, [this] { vkGiveKeyboardHome(name_); });
     refresh();
 }
 

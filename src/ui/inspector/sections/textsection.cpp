@@ -318,7 +318,7 @@ LabeledSlider *TextSection::slider(const QString &label, double LWText::*field, 
 void TextSection::edit(const QString &label, const std::optional<QString> &key,
                        const std::function<void(LWText &)> &body)
 {
-    editor().updateText(label, key, body);
+    editor().updateText({id_}, label, key, body);
     refresh(); // also when nothing changed (a locked box): the controls show the document again
 }
 

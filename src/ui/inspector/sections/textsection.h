@@ -30,7 +30,7 @@ class Swatches;
 // choosing the entry already selected writes nothing.
 //
 // Typing hands the whole string to LWEditor::setText; every other control goes through
-// updateText with its undo name ("size-", "track-", "lead-" and "tcolor-" keys for the sliders and
+// updateText of this element alone (whatever is selected by then) with its undo name ("size-", "track-", "lead-" and "tcolor-" keys for the sliders and
 // the well, none otherwise), or fitBoxToText. Controls show the element's text, or a stand-by
 // (empty, "HelveticaNeue" 12, black) when it has none or is gone.
 class TextSection : public InspectorSection {
