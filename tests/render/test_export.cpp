@@ -363,16 +363,19 @@ TEST(Export, RasterOfAnInvisibleBackgroundIsOpaqueWhite)
     EXPECT_EQ(img.pixel(img.width() / 2, img.height() / 2), qRgb(255, 255, 255));
 }
 
-// The largest preset at the highest offered resolution must still export; past the cap, none.
+// The largest preset at the highest offered resolution must still export; past the longest
+// side drawn, none.
 TEST(Export, RasterRefusesOnlyWhatCannotBeMade)
 {
     const LWDocument us = card();
     EXPECT_FALSE(rasterData(us, 2, 300, true, RasterType::png));
     EXPECT_FALSE(rasterData(us, 0, 0.1, false, RasterType::png)); // rounds below a pixel
-    // 24 x 24 inches at 1200 dpi is 829 million pixels, over the cap.
+    // 24 x 24 inches at 1400 dpi is 33,950 pixels a side.
     const LWDocument huge =
         LWDocument::blank(LWDocKind::flyer, QStringLiteral("custom"), 1728, 1728, 18, QStringLiteral("Huge"));
-    EXPECT_FALSE(rasterData(huge, 0, 1200, true, RasterType::jpeg));
+    EXPECT_FALSE(rasterFits(huge, 0, 1400, true, RasterType::jpeg));
+    EXPECT_FALSE(rasterData(huge, 0, 1400, true, RasterType::jpeg));
+    EXPECT_TRUE(rasterFits(huge, 0, 1300, true, RasterType::png));
 
     const LWDocument tabloid = LWDocument::blank(LWSizePreset::tabloid, std::nullopt);
     EXPECT_EQ(pixelSize(tabloid, 600, true), (PixelSize{6750, 10350}));
