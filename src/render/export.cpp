@@ -127,7 +127,9 @@ const QString notDrawn = QStringLiteral("the page couldn't be drawn");
 
 // Bands of about this many bitmap bytes: enough rows that the per-band work stays small beside
 // the pixels, few enough that the bands and layers in flight are a small part of a large page.
-constexpr qsizetype bandBytes = qsizetype(2) << 20;
+constexpr qsizetype bandBytes = qsizetype(1) << 20;
+// Text is laid out again for every band it may reach: wide pages get at least this many rows.
+constexpr int minBandRows = 32;
 
 // Pages below this many pixels are drawn whole and go to encode(), as every thumbnail does.
 constexpr qint64 minBandedPixels = qint64(1) << 20;
@@ -185,7 +187,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     else
         encoder.jpeg.emplace(w, h, QImage::Format_RGB32, jpegQuality(quality), perMetre);
     const int align = LWJpegWriter::BandWriter::rowAlign;
-    const int rows = int(std::clamp<qsizetype>(bandBytes / (qsizetype(w) * 4), align, 1024)) / align * align;
+    const int rows = int(std::clamp<qsizetype>(bandBytes / (qsizetype(w) * 4), minBandRows, 1024)) / align * align;
     const int count = (h + rows - 1) / rows;
     // Twice the cores: a slow band holds back the writing of at most this many finished ones.
     const int window = 2 * LWParallel::workers();
