@@ -127,9 +127,12 @@ const QString notDrawn = QStringLiteral("the page couldn't be drawn");
 
 // Bands of about this many bitmap bytes: enough rows that the per-band work stays small beside
 // the pixels, few enough that the bands and layers in flight are a small part of a large page.
-constexpr qsizetype bandBytes = qsizetype(1) << 20;
-// Text is laid out again for every band it may reach: wide pages get at least this many rows.
+constexpr qsizetype bandBytes = qsizetype(3) << 19; // 1.5 MiB
+// Text is drawn again for every band it reaches: wide pages get at least this many rows.
 constexpr int minBandRows = 32;
+// Bitmap bytes of the bands in flight (a half-transparent element adds a layer as large), so
+// that memory does not grow with the number of cores.
+constexpr qsizetype inFlightBytes = qsizetype(32) << 20;
 
 // Pages below this many pixels are drawn whole and go to encode(), as every thumbnail does.
 constexpr qint64 minBandedPixels = qint64(1) << 20;
@@ -189,8 +192,8 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     const int align = LWJpegWriter::BandWriter::rowAlign;
     const int rows = int(std::clamp<qsizetype>(bandBytes / (qsizetype(w) * 4), minBandRows, 1024)) / align * align;
     const int count = (h + rows - 1) / rows;
-    // Twice the cores: a slow band holds back the writing of at most this many finished ones.
-    const int window = 2 * LWParallel::workers();
+    // Up to twice the cores, so that a slow band holds back few finished ones, within the budget.
+    const int window = int(std::clamp<qsizetype>(inFlightBytes / (qsizetype(w) * 4 * rows), 2, 2 * LWParallel::workers()));
     std::vector<BandEncoder::Encoded> pending(static_cast<size_t>(window));
     QString why;
     if (encoder.png && !(why = put(encoder.png->head())).isEmpty())

@@ -75,7 +75,7 @@ uLong chunkCrc(const char *type, const uchar *body, qsizetype size)
 
 struct Band {
     int y0 = 0, y1 = 0;
-    std::unique_ptr<uchar[]> data;
+    std::vector<uchar> data;
     qsizetype size = 0;
     uLong adler = 1, crc = 0; // crc: of the band as an IDAT chunk's body
     bool ok = false;
@@ -124,19 +124,21 @@ void deflateBand(const Rows &rows, Band &band, bool first, bool last, bool stand
         rows.row(band.y0 - 1, prev.data());
     }
 
+    // The output starts at an eighth of the rows and doubles as needed: page bitmaps deflate
+    // well, and a band's buffer is held while others are made.
     const qsizetype raw = qsizetype(band.y1 - band.y0) * (n + 1);
-    const qsizetype capacity = qsizetype(deflateBound(&z, uLong(raw))) + 16;
-    band.data.reset(new uchar[size_t(capacity)]);
+    std::vector<uchar> &out = band.data;
+    out.resize(size_t(raw / 8 + 65536));
     qsizetype head = 0;
     if (first) { // the zlib header: deflate, 32K window
-        band.data[0] = 0x78;
-        band.data[1] = 0x5e; // levels 2 to 5 (FLEVEL 1)
+        out[0] = 0x78;
+        out[1] = 0x5e; // levels 2 to 5 (FLEVEL 1)
         head = 2;
     }
-    z.next_out = band.data.get() + head;
-    z.avail_out = uInt(capacity - head);
-    int result = Z_OK;
-    for (int y = band.y0; y < band.y1 && result == Z_OK; ++y) {
+    z.next_out = out.data() + head;
+    z.avail_out = uInt(out.size() - size_t(head));
+    bool ok = true;
+    for (int y = band.y0; y < band.y1 && ok; ++y) {
         rows.row(y, cur.data());
         filterRow(cur.data(), y > ownRowsFrom ? prev.data() : nullptr, n, bpp, filtered.data());
         std::swap(cur, prev);
@@ -144,15 +146,24 @@ void deflateBand(const Rows &rows, Band &band, bool first, bool last, bool stand
         z.next_in = filtered.data();
         z.avail_in = uInt(n + 1);
         const int flush = y + 1 < band.y1 ? Z_NO_FLUSH : last ? Z_FINISH : Z_SYNC_FLUSH;
-        result = deflate(&z, flush);
-        if (z.avail_in != 0)
-            result = Z_BUF_ERROR;
+        int result;
+        do {
+            if (z.avail_out == 0) {
+                const size_t used = out.size();
+                out.resize(used * 2);
+                z.next_out = out.data() + used;
+                z.avail_out = uInt(out.size() - used);
+            }
+            result = deflate(&z, flush);
+        } while (result == Z_OK && z.avail_out == 0);
+        // Z_BUF_ERROR: a flush that found nothing more to write after the output grew.
+        ok = z.avail_in == 0 && (flush == Z_FINISH ? result == Z_STREAM_END : result == Z_OK || result == Z_BUF_ERROR);
     }
-    band.ok = last ? result == Z_STREAM_END : result == Z_OK;
-    band.size = capacity - z.avail_out;
+    band.ok = ok;
+    band.size = qsizetype(out.size()) - z.avail_out;
     deflateEnd(&z);
     if (band.ok)
-        band.crc = chunkCrc("IDAT", band.data.get(), band.size);
+        band.crc = chunkCrc("IDAT", band.data.data(), band.size);
 }
 
 // The rows deflated in bands on all cores; the first band starts with the zlib header, the last
@@ -264,7 +275,7 @@ BandWriter::Deflated BandWriter::deflate(const QImage &rows, int firstRow, int y
     if (!band.ok)
         return out;
     out.chunk = QByteArray(band.size + 12, Qt::Uninitialized);
-    putChunk(reinterpret_cast<uchar *>(out.chunk.data()), "IDAT", band.data.get(), band.size, band.crc);
+    putChunk(reinterpret_cast<uchar *>(out.chunk.data()), "IDAT", band.data.data(), band.size, band.crc);
     out.adler = band.adler;
     out.rawBytes = qsizetype(y1 - y0) * (n + 1);
     return out;
@@ -324,7 +335,7 @@ std::optional<QByteArray> deflateRows(int height, qsizetype rowBytes, int bpp, c
     QByteArray bytes(total, Qt::Uninitialized);
     char *p = bytes.data();
     for (const Band &band : bands) {
-        std::memcpy(p, band.data.get(), size_t(band.size));
+        std::memcpy(p, band.data.data(), size_t(band.size));
         p += band.size;
     }
     qToBigEndian(quint32(adler), p);
