@@ -374,6 +374,7 @@ void ExportSheet::refreshView()
     export_->setEnabled(editor_ && !(sheet && !layout_) && overLimit.isEmpty());
     show_->setVisible(done_.has_value());
     lwFitDialog(this, sheetWidth);
+
 }
 
 QString ExportSheet::rasterOverLimit() const
@@ -385,12 +386,11 @@ QString ExportSheet::rasterOverLimit() const
     const int most = LWExport::maxRasterSide(type);
     if (px.width <= most && px.height <= most)
         return {};
-    return QStringLiteral("At %1 DPI this page would be %2 \u00D7 %3 pixels, more than a %4 export can have (%5 pixels on a "
-                          "side). Choose 300 DPI, or export a PDF.")
+    // One line, beside the readout that shows the pixel size.
+    return QStringLiteral("Too large for %1 at %2 DPI: at most %3 pixels on a side.")
+        .arg(rawValue(format_))
         .arg(dpi_)
-        .arg(px.width)
-        .arg(px.height)
-        .arg(rawValue(format_), QLocale(QLocale::English).toString(most));
+        .arg(QLocale(QLocale::English).toString(most));
 }
 
 void ExportSheet::keyPressEvent(QKeyEvent *event)
