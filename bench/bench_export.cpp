@@ -3,6 +3,8 @@
 #include "render/renderer.h"
 #include "twophotos.h"
 
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cmath>
 
@@ -105,7 +107,7 @@ void BM_PdfTwoPhotoFlyer(benchmark::State &state)
 }
 BENCHMARK(BM_PdfTwoPhotoFlyer)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// Render alone, as rasterData does it (arg: dpi).
+// The whole page bitmap drawn at once, as previews are (arg: dpi).
 void BM_RenderFlyer(benchmark::State &state)
 {
     const LWDocument doc = textHeavyFlyer();
@@ -114,7 +116,7 @@ void BM_RenderFlyer(benchmark::State &state)
 }
 BENCHMARK(BM_RenderFlyer)->Arg(300)->Arg(600)->Unit(benchmark::kMillisecond);
 
-// Encoding alone, of the opaque page bitmap as rasterData hands it over (args: dpi, 1 = PNG).
+// Encoding alone, of the opaque page bitmap held whole (args: dpi, 1 = PNG).
 void BM_EncodeFlyer(benchmark::State &state)
 {
     const double dpi = double(state.range(0));
@@ -135,6 +137,28 @@ void BM_EncodeFlyer(benchmark::State &state)
     }
     state.counters["bytes"] = double(bytes);
 }
+// The raster export as the sheet runs it: bands drawn, encoded and written to a file in turn
+// (args: dpi, 1 = PNG).
+void BM_WriteRasterFlyer(benchmark::State &state)
+{
+    const LWDocument doc = textHeavyFlyer();
+    const double dpi = double(state.range(0));
+    const LWExport::RasterType type = state.range(1) ? LWExport::RasterType::png : LWExport::RasterType::jpeg;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("flyer.") + LWExport::ext(type));
+    for (auto _ : state)
+        if (!LWExport::writeRaster(doc, 0, dpi, true, type, 0.92, file).isEmpty())
+            state.SkipWithError("not written");
+    state.counters["bytes"] = double(QFileInfo(file).size());
+}
+BENCHMARK(BM_WriteRasterFlyer)
+    ->Args({300, 0})
+    ->Args({300, 1})
+    ->Args({600, 0})
+    ->Args({600, 1})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_EncodeFlyer)
     ->Args({300, 0})
     ->Args({300, 1})

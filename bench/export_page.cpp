@@ -1,8 +1,11 @@
 // Exports one page of a Letter flyer (bleed, gradients, a photo, text) as a whole process, the
 // way a user's export runs, so that its time can be set beside other PDF rasterisers.
 //   lw_export_page design OUT.velkfolio        the flyer as a design file
+//   lw_export_page panel OUT.velkfolio         the flyer under a half-transparent full-page panel
+//   lw_export_page poster OUT.velkfolio        a 24 x 36 in poster with a 24-megapixel photo
 //   lw_export_page pdf DESIGN OUT.pdf          its print PDF with bleed
-//   lw_export_page png|jpeg DESIGN DPI OUT     its page with bleed as PNG or JPEG
+//   lw_export_page png|jpeg DESIGN DPI OUT     its page with bleed as PNG or JPEG, written as the
+//                                              export sheet writes it
 // LW_EXPORT_TIMING=1 prints the time of each stage to stderr.
 #include "model/document.h"
 #include "model/file/documentio.h"
@@ -19,10 +22,10 @@
 
 namespace {
 
-// The sample landscape at 2400 x 1600 with fine texture, stored as JPEG like a camera's.
-QByteArray photo()
+// The sample landscape (2400 x 1600 unless asked) with fine texture, stored as JPEG like a camera's.
+QByteArray photo(int w = 2400, int h = 1600)
 {
-    QImage img = LWSamplePages::landscape(2400, 1600);
+    QImage img = LWSamplePages::landscape(w, h);
     std::uint32_t seed = 12345;
     for (int y = 0; y < img.height(); ++y) {
         auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
@@ -61,9 +64,45 @@ LWDocument flyer()
     return doc;
 }
 
+// The flyer under a white panel at half strength over the whole page, bleed included.
+LWDocument panelled()
+{
+    LWDocument doc = flyer();
+    LWElement panel = LWElement::makeShape(LWShapeKind::rectangle, {-9, -9, 630, 810}, LWFill::solid(LWColor::white),
+                                           LWStroke(LWColor::hex(0x1F3A5F), 8, 0), 18);
+    panel.opacity = 0.5;
+    doc.pages[0].elements.append(panel);
+    return doc;
+}
+
+// The largest page the program makes, 24 x 36 in, mostly a 6000 x 4000 photo, with text and a
+// half-transparent panel.
+LWDocument poster()
+{
+    LWDocument doc = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 24 * 72, 36 * 72, 36,
+                                       QStringLiteral("Harvest poster"));
+    auto &els = doc.pages[0].elements;
+    LWElement hero = LWElement::makePhoto({-9, -9, 1746, 1700});
+    hero.image->data = photo(6000, 4000);
+    hero.image->assetID = QStringLiteral("bench-poster-photo");
+    els.append(hero);
+    LWElement panel = LWElement::makeShape(LWShapeKind::rectangle, {72, 1400, 1584, 1100}, LWFill::solid(LWColor::white),
+                                           LWStroke(LWColor::hex(0x5A2A0C), 12, 0), 36);
+    panel.opacity = 0.6;
+    els.append(panel);
+    LWText title(QStringLiteral("Harvest Market"), QStringLiteral("BebasNeue-Regular"), 220, LWColor::hex(0x5A2A0C), 40,
+                 1, LWTextAlign::center);
+    els.append(LWElement::makeText(title, {108, 1450, 1512, 260}));
+    const QString para = QStringLiteral("Fresh bread, local honey, handmade soap and seasonal vegetables from farms "
+                                        "within twenty miles. Live music from noon and warm cider by the fountain.");
+    LWText body(para, QStringLiteral("Arvo"), 40, LWColor::hex(0x333333), 0, 1.25, LWTextAlign::justified);
+    els.append(LWElement::makeText(body, {144, 1760, 1440, 600}));
+    return doc;
+}
+
 int usage()
 {
-    std::fprintf(stderr, "usage: lw_export_page design OUT | pdf DESIGN OUT | png|jpeg DESIGN DPI OUT\n");
+    std::fprintf(stderr, "usage: lw_export_page design|panel|poster OUT | pdf DESIGN OUT | png|jpeg DESIGN DPI OUT\n");
     return 2;
 }
 
@@ -90,8 +129,11 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments().mid(1);
     if (args.size() < 2)
         return usage();
-    if (args[0] == QLatin1String("design")) {
-        const auto bytes = LWDocumentIO::encode(flyer());
+    const QStringList designs{QStringLiteral("design"), QStringLiteral("panel"), QStringLiteral("poster")};
+    if (designs.contains(args[0])) {
+        const auto bytes = LWDocumentIO::encode(args[0] == designs[0]   ? flyer()
+                                                : args[0] == designs[1] ? panelled()
+                                                                        : poster());
         return bytes && writeFile(args[1], bytes.value()) ? 0 : 1;
     }
     LWFonts::registerBundled();
@@ -115,7 +157,13 @@ int main(int argc, char **argv)
         const double dpi = args[2].toDouble(&ok);
         if (!type || !ok)
             return usage();
-        bytes = LWExport::rasterData(doc, 0, dpi, true, *type);
+        const QString why = LWExport::writeRaster(doc, 0, dpi, true, *type, 0.92, args.last());
+        stage("export");
+        if (!why.isEmpty()) {
+            std::fprintf(stderr, "lw_export_page: %s\n", qPrintable(why));
+            return 1;
+        }
+        return 0;
     } else {
         return usage();
     }

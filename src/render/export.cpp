@@ -5,6 +5,7 @@
 #include "render/pdf/pdfboxes.h"
 #include "render/jpegwriter.h"
 #include "render/pngwriter.h"
+#include "render/parallel.h"
 #include "render/renderer.h"
 
 #include <QBuffer>
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace LWExport {
 
@@ -44,6 +46,12 @@ namespace {
 LWRect exportBox(const LWDocument &doc, bool includeBleed)
 {
     return includeBleed ? doc.bleedRect() : doc.trimRect();
+}
+
+// Quality 0...1 as libjpeg's 0...100.
+int jpegQuality(double quality)
+{
+    return int(std::lround((std::isfinite(quality) ? std::clamp(quality, 0.0, 1.0) : 0.92) * 100));
 }
 
 bool usable(const LWRect &r)
@@ -100,32 +108,160 @@ std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages
     return writer.finish(QList<PdfPageBoxes>(valid.size(), boxes));
 }
 
+int maxRasterSide(RasterType type)
+{
+    return type == RasterType::jpeg ? std::min(LWJpegWriter::maxSide, LWRenderer::maxSide) : LWRenderer::maxSide;
+}
+
+bool rasterFits(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type)
+{
+    const PixelSize size = pixelSize(doc, dpi, includeBleed);
+    const int most = maxRasterSide(type);
+    return page >= 0 && page < doc.pages.size() && size.width >= 1 && size.height >= 1 && size.width <= most &&
+           size.height <= most;
+}
+
+namespace {
+
+const QString notDrawn = QStringLiteral("the page couldn't be drawn");
+
+// Bands of about this many bitmap bytes: enough rows that the per-band work stays small beside
+// the pixels, few enough that the bands and layers in flight are a small part of a large page.
+constexpr qsizetype bandBytes = qsizetype(3) << 19; // 1.5 MiB
+// Text is drawn again for every band it reaches: wide pages get at least this many rows.
+constexpr int minBandRows = 32;
+// Bitmap bytes of the bands in flight (a half-transparent element adds a layer as large), so
+// that memory does not grow with the number of cores.
+constexpr qsizetype inFlightBytes = qsizetype(32) << 20;
+
+// Pages below this many pixels are drawn whole and go to encode(), as every thumbnail does.
+constexpr qint64 minBandedPixels = qint64(1) << 20;
+
+// One encoder's state for a banded page: PNG or JPEG.
+struct BandEncoder {
+    std::optional<LWPngWriter::BandWriter> png;
+    std::optional<LWJpegWriter::BandWriter> jpeg;
+    struct Encoded {
+        LWPngWriter::BandWriter::Deflated png;
+        QByteArray jpeg;
+    };
+    Encoded encode(const QImage &rows, int firstRow, int y0, int y1) const
+    {
+        if (png)
+            return {png->deflate(rows, firstRow, y0, y1), {}};
+        return {{}, jpeg->encode(rows, firstRow, y0, y1)};
+    }
+    bool chunk(const Encoded &band, bool last, QByteArray *out)
+    {
+        return png ? png->chunk(band.png, out) : jpeg->chunk(band.jpeg, last, out);
+    }
+};
+
+// The page as JPEG or PNG bytes handed to append in order; empty, or why it stopped.
+QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type, double quality,
+                     const LWFileAccess::Append &append, const std::function<bool()> &cancelled)
+{
+    if (!rasterFits(doc, page, dpi, includeBleed, type))
+        return notDrawn;
+    const std::optional<LWRenderer::PrintPage> print =
+        LWRenderer::printPage(doc, page, LWRenderer::DPI{dpi}, includeBleed);
+    const PixelSize size = pixelSize(doc, dpi, includeBleed);
+    if (!print || print->width != size.width || print->height != size.height)
+        return notDrawn;
+    const auto put = [&](const QByteArray &bytes) {
+        const int e = append(bytes.constData(), bytes.size());
+        return e ? LWFileAccess::systemReason(e) : QString();
+    };
+    const int w = print->width, h = print->height;
+    if (qint64(w) * h < minBandedPixels) {
+        std::optional<QImage> image = LWRenderer::bitmap(doc, page, LWRenderer::DPI{dpi}, includeBleed);
+        if (!image)
+            return notDrawn;
+        // White underneath, hence opaque: read as RGB it makes a PNG without an alpha channel.
+        image->reinterpretAsFormat(QImage::Format_RGB32);
+        const std::optional<QByteArray> bytes = encode(std::move(*image), type, dpi, quality);
+        return bytes ? put(*bytes) : QStringLiteral("the picture couldn't be encoded");
+    }
+
+    BandEncoder encoder;
+    const int perMetre = int(std::lround(dpi / 0.0254));
+    if (type == RasterType::png)
+        encoder.png.emplace(w, h, QImage::Format_RGB32, perMetre, true); // keeps pace with drawing in bands
+    else
+        encoder.jpeg.emplace(w, h, QImage::Format_RGB32, jpegQuality(quality), perMetre);
+    const int align = LWJpegWriter::BandWriter::rowAlign;
+    const int rows = int(std::clamp<qsizetype>(bandBytes / (qsizetype(w) * 4), minBandRows, 1024)) / align * align;
+    const int count = (h + rows - 1) / rows;
+    // Up to twice the cores, so that a slow band holds back few finished ones, within the budget.
+    const int window = int(std::clamp<qsizetype>(inFlightBytes / (qsizetype(w) * 4 * rows), 2, 2 * LWParallel::workers()));
+    std::vector<BandEncoder::Encoded> pending(static_cast<size_t>(window));
+    QString why;
+    if (encoder.png && !(why = put(encoder.png->head())).isEmpty())
+        return why;
+    const bool complete = LWParallel::ordered(
+        count, window,
+        [&](int i) {
+            // Each band is drawn once: rows drawn again for the one above could differ from it
+            // where a band's clip rounds (a turned picture's edge), and the PNG filter and
+            // compressor would then refer to bytes the decoder does not have.
+            const int y0 = i * rows, y1 = std::min(h, y0 + rows);
+            QImage band(w, y1 - y0, QImage::Format_ARGB32_Premultiplied);
+            if (band.isNull())
+                return; // an empty slot fails the band when it is taken
+            LWRenderer::paintRows(band, y0, h, true, print->paint);
+            band.reinterpretAsFormat(QImage::Format_RGB32);
+            pending[size_t(i % window)] = encoder.encode(band, y0, y0, y1);
+        },
+        [&](int i) {
+            BandEncoder::Encoded band = std::move(pending[size_t(i % window)]);
+            pending[size_t(i % window)] = {};
+            if (cancelled && cancelled()) {
+                why = QStringLiteral("the export was cancelled");
+                return false;
+            }
+            QByteArray bytes;
+            if (!encoder.chunk(band, i + 1 == count, &bytes)) {
+                why = QStringLiteral("a band of the page couldn't be drawn or encoded");
+                return false;
+            }
+            why = put(bytes);
+            return why.isEmpty();
+        });
+    if (!complete)
+        return why;
+    return encoder.png ? put(encoder.png->tail()) : QString();
+}
+
+} // namespace
+
 std::optional<QByteArray> rasterData(const LWDocument &doc, int page, double dpi, bool includeBleed,
                                      RasterType type, double quality)
 {
-    if (page < 0 || page >= doc.pages.size())
+    QByteArray bytes;
+    const QString why = streamRaster(
+        doc, page, dpi, includeBleed, type, quality,
+        [&](const char *data, qsizetype size) {
+            bytes.append(data, size);
+            return 0;
+        },
+        {});
+    if (!why.isEmpty())
         return std::nullopt;
-    const PixelSize size = pixelSize(doc, dpi, includeBleed);
-    if (size.width < 1 || size.height < 1 || size.width > LWRenderer::maxBitmapPixels / size.height)
-        return std::nullopt;
-    std::optional<QImage> image = LWRenderer::bitmap(doc, page, LWRenderer::DPI{dpi}, includeBleed);
-    if (!image || image->width() != size.width || image->height() != size.height)
-        return std::nullopt;
-    // The page bitmap is white underneath, hence opaque: the same bytes read as RGB encode
-    // faster and make a PNG without an alpha channel.
-    switch (image->format()) {
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        image->reinterpretAsFormat(QImage::Format_RGB32);
-        break;
-    case QImage::Format_RGBA8888:
-    case QImage::Format_RGBA8888_Premultiplied:
-        image->reinterpretAsFormat(QImage::Format_RGBX8888);
-        break;
-    default:
-        break;
-    }
-    return encode(std::move(*image), type, dpi, quality);
+    return bytes;
+}
+
+QString writeRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type, double quality,
+                    const QString &path, const RasterWriteHooks &hooks)
+{
+    // Checked first so that a page that cannot be drawn leaves even the earlier file's folder alone.
+    if (!rasterFits(doc, page, dpi, includeBleed, type))
+        return notDrawn;
+    return LWFileAccess::replaceFile(
+        path,
+        LWFileAccess::Contents([&](const LWFileAccess::Append &append) {
+            return streamRaster(doc, page, dpi, includeBleed, type, quality, append, hooks.cancelled);
+        }),
+        hooks.probe);
 }
 
 std::optional<QByteArray> encode(QImage image, RasterType type, double dpi, double quality)
@@ -135,7 +271,7 @@ std::optional<QByteArray> encode(QImage image, RasterType type, double dpi, doub
     // PNG keeps dots per metre (pHYs), JPEG dots per inch (JFIF): 300 dpi is 11811 px/m and
     // reads back as 300.
     const int perMetre = int(std::lround(dpi / 0.0254));
-    const int jpegQuality = int(std::lround((std::isfinite(quality) ? std::clamp(quality, 0.0, 1.0) : 0.92) * 100));
+    const int jpegQuality = LWExport::jpegQuality(quality);
     // Large page bitmaps go to the parallel writers; they decode to what Qt's writers make.
     if (type == RasterType::png && LWPngWriter::handles(image))
         return LWPngWriter::encode(image, perMetre);

@@ -4,13 +4,17 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
+#include "model/file/fileaccess.h"
+
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 struct LWDocument;
 
 // Page export: print PDF with exact page boxes, JPEG and PNG with their resolution. Every call
-// returns bytes or none and writes no file; nothing is kept between calls, any thread may call.
+// but writeRaster returns bytes or none and writes no file; nothing is kept between calls, any
+// thread may call.
 namespace LWExport {
 
 // The Creator of every PDF the system writes.
@@ -39,10 +43,31 @@ QList<int> validPages(const LWDocument &doc, const QList<int> &indexes);
 [[nodiscard]] std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages,
                                                 bool includeBleed);
 
-// One page as JPEG or PNG of exactly pixelSize pixels, opaque white underneath. None for an index
-// out of range, a size below one pixel or above the renderer's bitmap cap, or a failed encode.
+// One page as JPEG or PNG of exactly pixelSize pixels, opaque white underneath, drawn and
+// encoded a band at a time like writeRaster, in memory. None when !rasterFits or encoding fails.
 [[nodiscard]] std::optional<QByteArray> rasterData(const LWDocument &doc, int page, double dpi,
                                                    bool includeBleed, RasterType type, double quality = 0.92);
+
+// The longest side, in pixels, of a raster export of the type: the format's own limit (JPEG
+// 65,500) or the longest side the renderer draws (32,767), whichever is less.
+int maxRasterSide(RasterType type);
+
+// Whether the page exists and its raster export at dpi is at least one pixel and no side longer
+// than maxRasterSide.
+bool rasterFits(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type);
+
+struct RasterWriteHooks {
+    std::function<bool()> cancelled;   // asked between bands; true stops the export
+    LWFileAccess::ReplaceProbe probe;  // for tests
+};
+
+// rasterData's file, written to `path` as it is made: bands of rows are drawn and encoded on all
+// cores, a few at a time, and appended in order, so neither the page bitmap nor the file is
+// ever held whole. The file replaces `path` in one step (LWFileAccess::replaceFile) with its DPI;
+// on failure or cancelling nothing is written and the earlier file stays. Empty on success,
+// else why not, a clause to follow "couldn't be saved: ".
+[[nodiscard]] QString writeRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type,
+                                  double quality, const QString &path, const RasterWriteHooks &hooks = {});
 
 // The image as JPEG (quality 0...1, clamped) or PNG (quality ignored) with dpi written into the
 // file (JFIF density, pHYs). Pixels go in unchanged: an alpha channel stays in a PNG. Pass an

@@ -12,4 +12,10 @@ int workers();
 // all have finished. Tasks must not throw.
 void forEach(int count, const std::function<void(int)> &task);
 
+// Runs make(i) for every i in [0, count) on all cores, never more than `window` indexes past the
+// first one not yet taken, and take(i) on the calling thread in index order as each is made.
+// When take returns false no further index is made or taken. Returns when every make that
+// started has finished; true when all were taken. Callbacks must not throw.
+bool ordered(int count, int window, const std::function<void(int)> &make, const std::function<bool(int)> &take);
+
 } // namespace LWParallel

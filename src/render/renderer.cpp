@@ -239,7 +239,7 @@ constexpr int minBandRows = 64;
 // An unfilled ARGB32 premultiplied bitmap; paintBands fills it.
 std::optional<QImage> makeBitmap(qint64 w, qint64 h)
 {
-    if (w <= 0 || h <= 0 || w > 32767 || h > 32767 || w * h > maxBitmapPixels)
+    if (w <= 0 || h <= 0 || w > maxSide || h > maxSide || w * h > maxBitmapPixels)
         return std::nullopt;
     QImage image(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
@@ -466,10 +466,6 @@ void paintBands(QImage &image, int bands, bool opaqueWhite, const std::function<
         paint(p);
         return;
     }
-    // Every band paints through its own image object over the whole shared buffer, clipped to
-    // its rows: the device, and so every coordinate, is the one a single pass sees. (A device
-    // of the band's rows alone would shift gradients and pictures by rounding and let Qt dash
-    // strokes differently, since its dasher skips what lies outside the device.)
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     const int rows = (h + bands - 1) / bands;
@@ -478,12 +474,26 @@ void paintBands(QImage &image, int bands, bool opaqueWhite, const std::function<
         if (top >= bottom)
             return;
         QImage rowsOnly(bits + top * stride, image.width(), bottom - top, stride, image.format());
-        rowsOnly.fill(opaqueWhite ? Qt::white : Qt::transparent);
-        QImage whole(bits, image.width(), h, stride, image.format());
-        QPainter p(&whole);
-        p.setClipRect(QRect(0, top, image.width(), bottom - top));
-        paint(p);
+        paintRows(rowsOnly, top, h, opaqueWhite, paint);
     });
+}
+
+void paintRows(QImage &rows, int top, int height, bool opaqueWhite, const std::function<void(QPainter &)> &paint)
+{
+    if (rows.isNull() || top < 0 || top + rows.height() > height || height > maxSide)
+        return;
+    rows.fill(opaqueWhite ? Qt::white : Qt::transparent);
+    // The rows paint through an image object as tall as the whole bitmap whose first row lies
+    // `top` rows above them, clipped to them: the device, and so every coordinate, is the one a
+    // single pass sees, and the raster engine touches nothing outside the clip. (A device of
+    // the rows alone would shift gradients and pictures by rounding and let Qt dash strokes
+    // differently, since its dasher skips what lies outside the device.)
+    const qsizetype stride = rows.bytesPerLine();
+    auto *origin = reinterpret_cast<uchar *>(reinterpret_cast<quintptr>(rows.bits()) - quintptr(top) * quintptr(stride));
+    QImage whole(origin, rows.width(), height, stride, rows.format());
+    QPainter p(&whole);
+    p.setClipRect(QRect(0, top, rows.width(), rows.height()));
+    paint(p);
 }
 
 namespace {
@@ -527,11 +537,31 @@ std::optional<QImage> bitmap(const LWDocument &doc, int page, double ppp, bool i
 
 std::optional<QImage> bitmap(const LWDocument &doc, int page, DPI dpi, bool includeBleed)
 {
+    const std::optional<PrintPage> print = printPage(doc, page, dpi, includeBleed);
+    if (!print)
+        return std::nullopt;
+    auto image = makeBitmap(print->width, print->height);
+    if (!image)
+        return std::nullopt;
+    paintBands(*image, bandCount(image->width(), image->height()), true, print->paint);
+    return image;
+}
+
+std::optional<PrintPage> printPage(const LWDocument &doc, int page, DPI dpi, bool includeBleed)
+{
     const std::optional<LWRect> area = pageArea(doc, page, includeBleed);
     if (!area || !positive(dpi.value))
         return std::nullopt;
     const qint64 w = LWUnits::pixels(area->width(), dpi.value), h = LWUnits::pixels(area->height(), dpi.value);
-    return pageBitmap(doc, page, *area, w, h, double(w) / area->width(), double(h) / area->height(), true, {});
+    if (w < 1 || h < 1 || w > maxSide || h > maxSide)
+        return std::nullopt;
+    const double sx = double(w) / area->width(), sy = double(h) / area->height();
+    const LWRect box = *area;
+    return PrintPage{int(w), int(h), [&doc, page, box, sx, sy](QPainter &p) {
+                         p.scale(sx, sy);
+                         p.translate(-box.minX(), -box.minY());
+                         draw(doc.pages[page], doc, p, {});
+                     }};
 }
 
 std::optional<QImage> bitmap(int width, int height, bool opaqueWhite, const std::function<void(QPainter &)> &paint)

@@ -20,8 +20,11 @@ struct LWRenderOptions {
 // picture and icon caches it reaches are thread-safe, so it runs on any thread.
 namespace LWRenderer {
 
-// Largest bitmap any call here makes (pixels); bigger requests give none.
+// Largest bitmap any call here makes (pixels); bigger requests give none. Raster export draws a
+// page a band at a time (printPage, paintRows) and is bound only by maxSide.
 inline constexpr qint64 maxBitmapPixels = 200'000'000;
+// Longest side, in pixels, of anything drawn here: Qt's rasteriser takes no larger coordinates.
+inline constexpr int maxSide = 32767;
 
 // A vector paint device that can hold transparency groups (the PDF writer): a half-transparent
 // element whose parts overlap is drawn at full strength into a group that is then blended at the
@@ -78,6 +81,21 @@ void strokePath(const QPainterPath &path, const LWStroke &stroke, QPainter &p, Q
 // bitmaps it is drawn in bands: paint runs once per band, maybe on several threads at once.
 [[nodiscard]] std::optional<QImage> bitmap(int width, int height, bool opaque,
                                            const std::function<void(QPainter &)> &paint);
+
+// What bitmap(doc, page, dpi, includeBleed) draws, for drawing it a band at a time with
+// paintRows: its pixel size and the drawing in pixel units. None as for that bitmap, except that
+// only maxSide bounds the size. paint refers to doc, which must outlive it.
+struct PrintPage {
+    int width = 0, height = 0;
+    std::function<void(QPainter &)> paint;
+};
+[[nodiscard]] std::optional<PrintPage> printPage(const LWDocument &doc, int page, DPI dpi, bool includeBleed);
+
+// Rows [top, top + rows.height()) of a width x `height` bitmap that paintBands would make with the
+// same paint, drawn into `rows` (32-bit premultiplied, width as the bitmap's): the same pixels to
+// the bit, since the painter sees the whole bitmap's coordinates, clipped to these rows. Any
+// thread; height at most maxSide.
+void paintRows(QImage &rows, int top, int height, bool opaque, const std::function<void(QPainter &)> &paint);
 
 // How many horizontal bands the bitmaps above split a width x height image into: 1 below a
 // megapixel, else one per core (bands at least 64 rows high).

@@ -286,15 +286,27 @@ TEST_F(ExportTest, ExistingFilesAreConfirmedOnce)
 
 TEST_F(ExportTest, FailuresAlertAndWriteNothingMore)
 {
-    // Far over the bitmap cap: nothing can be drawn.
+    // Longer than a raster export can be (a hand-made size): the sheet says so before Export,
+    // which is disabled, and picking 300 DPI enables it again.
     LWSettings::shared().setValue(LWPrefs::exportDPIKey, 600);
-    ExportSheet huge(app, openNew(LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 2592, 2592, 18,
+    ExportSheet huge(app, openNew(LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 4000, 2592, 18,
                                                  QStringLiteral("Huge"))));
-    huge.setFormat(Fmt::png);
-    exportCard(huge, {ScriptedPrompts::alertStep()});
-    EXPECT_EQ(prompts->calls.value(1),
-              (QStringList{QStringLiteral("alert"), ExportSheet::failedTitle, ExportSheet::nothingDrawn}));
+    huge.formatPicker()->segment(int(Fmt::png))->click();
+    EXPECT_FALSE(huge.exportButton()->isEnabled());
+    const auto shownNote = [&huge] {
+        for (QLabel *label : huge.findChildren<QLabel *>())
+            if (label->isVisibleTo(&huge) && label->text().startsWith(QStringLiteral("Too large")))
+                return label->text();
+        return QString();
+    };
+    EXPECT_EQ(shownNote(), QStringLiteral("Too large for PNG at 600 DPI: at most 32,767 pixels on a side."));
+    QTest::keyClick(&huge, Qt::Key_Return);
     expectNothing(huge);
+    EXPECT_TRUE(prompts->calls.isEmpty());
+    huge.resolutionBox()->setCurrentIndex(0);
+    Q_EMIT huge.resolutionBox()->activated(0);
+    EXPECT_TRUE(huge.exportButton()->isEnabled());
+    EXPECT_EQ(shownNote(), QString());
 
     // A file that cannot be replaced: the system's reason and the advice, no second file tried.
     ExportSheet sheet(app, openNew(card()));

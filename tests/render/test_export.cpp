@@ -7,12 +7,16 @@
 #include "render/sheet.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QMap>
 #include <QRegularExpression>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 using namespace LWExport;
 
@@ -363,16 +367,19 @@ TEST(Export, RasterOfAnInvisibleBackgroundIsOpaqueWhite)
     EXPECT_EQ(img.pixel(img.width() / 2, img.height() / 2), qRgb(255, 255, 255));
 }
 
-// The largest preset at the highest offered resolution must still export; past the cap, none.
+// The largest preset at the highest offered resolution must still export; past the longest
+// side drawn, none.
 TEST(Export, RasterRefusesOnlyWhatCannotBeMade)
 {
     const LWDocument us = card();
     EXPECT_FALSE(rasterData(us, 2, 300, true, RasterType::png));
     EXPECT_FALSE(rasterData(us, 0, 0.1, false, RasterType::png)); // rounds below a pixel
-    // 24 x 24 inches at 1200 dpi is 829 million pixels, over the cap.
+    // 24 x 24 inches at 1400 dpi is 33,950 pixels a side.
     const LWDocument huge =
         LWDocument::blank(LWDocKind::flyer, QStringLiteral("custom"), 1728, 1728, 18, QStringLiteral("Huge"));
-    EXPECT_FALSE(rasterData(huge, 0, 1200, true, RasterType::jpeg));
+    EXPECT_FALSE(rasterFits(huge, 0, 1400, true, RasterType::jpeg));
+    EXPECT_FALSE(rasterData(huge, 0, 1400, true, RasterType::jpeg));
+    EXPECT_TRUE(rasterFits(huge, 0, 1300, true, RasterType::png));
 
     const LWDocument tabloid = LWDocument::blank(LWSizePreset::tabloid, std::nullopt);
     EXPECT_EQ(pixelSize(tabloid, 600, true), (PixelSize{6750, 10350}));
@@ -381,4 +388,67 @@ TEST(Export, RasterRefusesOnlyWhatCannotBeMade)
     QBuffer b(const_cast<QByteArray *>(&*jpg));
     b.open(QIODevice::ReadOnly);
     EXPECT_EQ(QImageReader(&b).size(), QSize(6750, 10350));
+}
+
+// A raster export that stops midway (the disk fills, the user cancels) leaves no file and no
+// temporary, keeps an earlier file as it was, and says why.
+TEST(Export, RasterWriteStoppedMidwayLeavesNoFile)
+{
+    LWFonts::registerBundled();
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Flyer"));
+    doc.pages[0].background = LWFill::linear(LWColor::hex(0xF7F3EA), LWColor::hex(0x1F3A5F), 30);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A file system of 256 KiB inside the temporary folder, where the system allows it.
+    const QString small = dir.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("small")));
+    const bool mounted =
+        ::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k") == 0;
+    const auto unmount = qScopeGuard([&] {
+        if (mounted)
+            ::umount2(QFile::encodeName(small).constData(), MNT_DETACH);
+    });
+
+    struct Case {
+        const char *what;
+        RasterType type;
+        QString folder;
+        int failingWrite; // the n-th write into the file fails with ENOSPC (0: none)
+        int cancelAfter;  // bands taken before the export is cancelled (-1: never)
+        QString reason;
+    };
+    const QString full = LWFileAccess::systemReason(ENOSPC);
+    const QString cancelled = QStringLiteral("the export was cancelled");
+    QList<Case> cases{{"png, disk full", RasterType::png, dir.path(), 4, -1, full},
+                      {"jpeg, disk full", RasterType::jpeg, dir.path(), 3, -1, full},
+                      {"png, cancelled", RasterType::png, dir.path(), 0, 2, cancelled},
+                      {"jpeg, cancelled", RasterType::jpeg, dir.path(), 0, 5, cancelled}};
+    if (mounted)
+        cases.append({"png, small file system", RasterType::png, small, 0, -1, full});
+    for (const Case &c : cases) {
+        for (const bool earlier : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.what << (earlier ? ", over an earlier file" : ""));
+            const QString file = QDir(c.folder).filePath(QStringLiteral("flyer.") + ext(c.type));
+            if (earlier) {
+                QFile old(file);
+                ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+            }
+            int writes = 0, taken = 0;
+            RasterWriteHooks hooks;
+            hooks.probe.writeFault = [&](qint64) { return ++writes == c.failingWrite ? ENOSPC : 0; };
+            hooks.cancelled = [&] { return c.cancelAfter >= 0 && taken++ >= c.cancelAfter; };
+            EXPECT_EQ(writeRaster(doc, 0, 600, true, c.type, 0.92, file, hooks), c.reason);
+            EXPECT_GT(writes, 1); // stopped midway, not before the first band
+            const QStringList left = QDir(c.folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+            if (!earlier) {
+                EXPECT_EQ(left, QStringList());
+                continue;
+            }
+            EXPECT_EQ(left, QStringList{QFileInfo(file).fileName()});
+            QFile old(file);
+            ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+            EXPECT_EQ(old.readAll(), QByteArray("old"));
+            old.remove();
+        }
+    }
 }

@@ -1,10 +1,13 @@
 #include "render/renderer.h"
 
 #include "model/geometry.h"
+#include "render/export.h"
 #include "render/fonts.h"
 
 #include "support/samplepages.h"
 
+#include <QImageReader>
+#include <QTemporaryDir>
 #include <atomic>
 #include <gtest/gtest.h>
 
@@ -64,65 +67,118 @@ protected:
     static void SetUpTestSuite() { LWFonts::registerBundled(); }
 };
 
+// The page of poster() at dpi, with bleed, in one pass (no band at all).
+QImage onePass(const LWDocument &doc, double dpi)
+{
+    const std::optional<LWRenderer::PrintPage> print = LWRenderer::printPage(doc, 0, LWRenderer::DPI{dpi}, true);
+    if (!print)
+        return {};
+    QImage single(print->width, print->height, QImage::Format_ARGB32_Premultiplied);
+    LWRenderer::paintBands(single, 1, true, print->paint);
+    return single;
+}
+
+// Two things may differ by a level or two, nothing else: Qt's clip of a turned mask is rounded a
+// little differently when a band clips it too (the edge pixels of the turned picture), and a
+// half-transparent element's gradient is sampled from a layer of each band's own rows, so a few
+// of its pixels round the other way. `grow` widens those places (JPEG blocks spread a change).
+void expectSameAsOnePass(const LWDocument &doc, const QImage &single, const QImage &banded, int grow = 0,
+                         int most = 2)
+{
+    ASSERT_EQ(single.size(), banded.size());
+    const LWRect area = doc.bleedRect();
+    const double sx = single.width() / area.width(), sy = single.height() / area.height();
+    const auto region = [&](int index) {
+        return QTransform::fromScale(sx, sy)
+            .mapRect(LWGeometry::bounds(doc.pages[0].elements[index]).toQRectF().translated(-area.minX(), -area.minY()))
+            .toAlignedRect()
+            .adjusted(-2 - grow, -2 - grow, 2 + grow, 2 + grow);
+    };
+    const QRect tolerated[] = {region(1), region(10)}; // the turned picture, the faded group
+    qint64 off = 0, offInTolerated[2] = {0, 0};
+    int worst = 0;
+    for (int y = 0; y < single.height(); ++y) {
+        const auto *a = reinterpret_cast<const QRgb *>(single.constScanLine(y));
+        const auto *b = reinterpret_cast<const QRgb *>(banded.constScanLine(y));
+        for (int x = 0; x < single.width(); ++x) {
+            if ((a[x] | 0xff000000) == (b[x] | 0xff000000))
+                continue;
+            const int in = tolerated[0].contains(x, y) ? 0 : tolerated[1].contains(x, y) ? 1 : -1;
+            if (in < 0) {
+                ++off;
+                continue;
+            }
+            ++offInTolerated[in];
+            worst = std::max({worst, std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
+                              std::abs(qBlue(a[x]) - qBlue(b[x]))});
+        }
+    }
+    EXPECT_EQ(off, 0);
+    EXPECT_LE(worst, most);
+    const qint64 share[] = {grow ? 10 : 1000, grow ? 5 : 50};
+    for (int i : {0, 1})
+        EXPECT_LT(offInTolerated[i], tolerated[i].width() * tolerated[i].height() / share[i]) << i;
+}
+
 TEST_F(RendererBands, BandedPageMatchesOnePass)
 {
     const LWDocument doc = poster();
-    const LWRect area = doc.bleedRect();
     for (const double dpi : {150.0, 300.0}) {
-        const int w = int(std::lround(area.width() * dpi / 72)), h = int(std::lround(area.height() * dpi / 72));
-        const double sx = w / area.width(), sy = h / area.height();
-        const auto drawPage = [&](QPainter &p) {
-            p.scale(sx, sy);
-            p.translate(-area.minX(), -area.minY());
-            LWRenderer::draw(doc.pages[0], doc, p);
-        };
-        QImage single(w, h, QImage::Format_ARGB32_Premultiplied);
-        LWRenderer::paintBands(single, 1, true, drawPage);
-        // Two things may differ by a level or two, nothing else: Qt's clip of a turned mask is
-        // rounded a little differently when a band clips it too (the edge pixels of the turned
-        // picture), and a half-transparent element's gradient is sampled from a layer of each
-        // band's own rows, so a few of its pixels round the other way.
-        const auto region = [&](int index) {
-            return QTransform::fromScale(sx, sy)
-                .mapRect(LWGeometry::bounds(doc.pages[0].elements[index]).toQRectF().translated(-area.minX(), -area.minY()))
-                .toAlignedRect()
-                .adjusted(-2, -2, 2, 2);
-        };
-        const QRect tolerated[] = {region(1), region(10)}; // the turned picture, the faded group
+        const QImage single = onePass(doc, dpi);
+        const auto print = LWRenderer::printPage(doc, 0, LWRenderer::DPI{dpi}, true);
+        ASSERT_TRUE(print);
         // Odd counts put the borders at uneven rows; 40 bands make them 2 to 3 lines of text apart.
         for (const int bands : {3, 7, 40}) {
-            QImage banded(w, h, QImage::Format_ARGB32_Premultiplied);
-            LWRenderer::paintBands(banded, bands, true, drawPage);
+            QImage banded(single.size(), QImage::Format_ARGB32_Premultiplied);
+            LWRenderer::paintBands(banded, bands, true, print->paint);
             SCOPED_TRACE(testing::Message() << dpi << " dpi, " << bands << " bands");
-            qint64 off = 0, offInTolerated[2] = {0, 0};
-            int worst = 0;
-            for (int y = 0; y < h; ++y) {
-                const auto *a = reinterpret_cast<const QRgb *>(single.constScanLine(y));
-                const auto *b = reinterpret_cast<const QRgb *>(banded.constScanLine(y));
-                for (int x = 0; x < w; ++x) {
-                    if (a[x] == b[x])
-                        continue;
-                    const int in = tolerated[0].contains(x, y) ? 0 : tolerated[1].contains(x, y) ? 1 : -1;
-                    if (in < 0) {
-                        ++off;
-                        continue;
-                    }
-                    ++offInTolerated[in];
-                    worst = std::max({worst, std::abs(qRed(a[x]) - qRed(b[x])), std::abs(qGreen(a[x]) - qGreen(b[x])),
-                                      std::abs(qBlue(a[x]) - qBlue(b[x])), std::abs(qAlpha(a[x]) - qAlpha(b[x]))});
-                }
-            }
-            EXPECT_EQ(off, 0);
-            EXPECT_LE(worst, 2);
-            EXPECT_LT(offInTolerated[0], tolerated[0].width() * tolerated[0].height() / 1000);
-            EXPECT_LT(offInTolerated[1], tolerated[1].width() * tolerated[1].height() / 50);
+            expectSameAsOnePass(doc, single, banded);
         }
         // The export's bitmap is drawn the same way.
         const auto page = LWRenderer::bitmap(doc, 0, LWRenderer::DPI{dpi}, true);
         ASSERT_TRUE(page);
-        QImage exact(w, h, QImage::Format_ARGB32_Premultiplied);
-        LWRenderer::paintBands(exact, LWRenderer::bandCount(w, h), true, drawPage);
+        QImage exact(single.size(), QImage::Format_ARGB32_Premultiplied);
+        LWRenderer::paintBands(exact, LWRenderer::bandCount(exact.width(), exact.height()), true, print->paint);
         EXPECT_TRUE(*page == exact) << dpi;
+    }
+}
+
+// The written file of a raster export, drawn and encoded band by band, holds the page drawn in
+// one pass: PNG pixel for pixel within the bands' tolerance, JPEG as Qt's writer encodes that
+// pass, with the size and resolution asked for.
+TEST_F(RendererBands, ExportedFileMatchesThePageDrawnWhole)
+{
+    const LWDocument doc = poster();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Case {
+        LWExport::RasterType type;
+        double dpi; // 217: bands of uneven height end the page on a short one
+    };
+    for (const Case c : {Case{LWExport::RasterType::png, 300}, Case{LWExport::RasterType::png, 217},
+                         Case{LWExport::RasterType::jpeg, 300}, Case{LWExport::RasterType::jpeg, 217}}) {
+        const bool png = c.type == LWExport::RasterType::png;
+        SCOPED_TRACE(testing::Message() << (png ? "png " : "jpeg ") << c.dpi);
+        const QString file = dir.filePath(QStringLiteral("page.") + LWExport::ext(c.type));
+        ASSERT_EQ(LWExport::writeRaster(doc, 0, c.dpi, true, c.type, 0.92, file), QString());
+        QImageReader reader(file);
+        reader.setAutoTransform(false);
+        const QImage written = reader.read().convertToFormat(QImage::Format_RGB32);
+        const LWExport::PixelSize size = LWExport::pixelSize(doc, c.dpi, true);
+        ASSERT_EQ(written.size(), QSize(int(size.width), int(size.height)));
+        EXPECT_EQ(reader.read().isNull(), true); // one image, nothing after it
+        EXPECT_EQ(written.dotsPerMeterX(), std::lround(c.dpi / 0.0254));
+        EXPECT_EQ(written.dotsPerMeterY(), std::lround(c.dpi / 0.0254));
+
+        QImage single = onePass(doc, c.dpi);
+        single.reinterpretAsFormat(QImage::Format_RGB32);
+        if (png) {
+            expectSameAsOnePass(doc, single, written);
+            continue;
+        }
+        const std::optional<QByteArray> jpeg = LWExport::encode(single, c.type, c.dpi, 0.92);
+        ASSERT_TRUE(jpeg);
+        expectSameAsOnePass(doc, QImage::fromData(*jpeg).convertToFormat(QImage::Format_RGB32), written, 16, 12);
     }
 }
 

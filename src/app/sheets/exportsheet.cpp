@@ -28,6 +28,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QSet>
 #include <QUrl>
@@ -225,10 +226,16 @@ QWidget *ExportSheet::buildOptions()
 void ExportSheet::showRasterOptions(Fmt format)
 {
     qualitySlider_->setVisible(format == Fmt::jpeg);
-    vkPlain(rasterNote_, format == Fmt::jpeg
+    // A page too large for the chosen format says so in the note's place (one line, same height).
+    const QString overLimit = format == format_ ? rasterOverLimit() : QString();
+    vkPlain(rasterNote_, !overLimit.isEmpty() ? overLimit
+                         : format == Fmt::jpeg
                              ? QStringLiteral("JPEG makes smaller files \u2014 great for emailing a proof or uploading "
                                               "to online printers.")
                              : QStringLiteral("PNG keeps every pixel exactly (bigger files)."));
+    QPalette notePal = rasterNote_->palette();
+    notePal.setColor(QPalette::WindowText, overLimit.isEmpty() ? LWStyle::t().text : LWStyle::amber());
+    rasterNote_->setPalette(notePal);
 }
 
 int ExportSheet::tallestOptions()
@@ -371,6 +378,7 @@ void ExportSheet::refreshView()
     rasterBleed_->setChecked(bleed_);
     resolution_->setCurrentIndex(dpi_ == 600 ? 1 : 0);
     qualitySlider_->update();
+    const QString overLimit = rasterOverLimit();
     if (layout_) {
         vkPlain(sheetText_, QStringLiteral("Ten cards on one ") + layout_->paperName +
                                 QStringLiteral(" sheet with crop marks. Page 1 holds the fronts, page 2 the backs "
@@ -395,9 +403,26 @@ void ExportSheet::refreshView()
     const QList<int> chosen = pages();
     sidesPicker_->setCurrent(chosen.size() == 1 && pageNames_.size() >= 2 ? chosen.constFirst() + 1 : 0);
     readout_->setLines(summary());
-    export_->setEnabled(editor_ && !(sheet && !layout_));
+    export_->setEnabled(editor_ && !(sheet && !layout_) && overLimit.isEmpty());
     show_->setVisible(done_.has_value());
     lwFitDialog(this, sheetWidth);
+
+}
+
+QString ExportSheet::rasterOverLimit() const
+{
+    if (!editor_ || (format_ != Fmt::jpeg && format_ != Fmt::png))
+        return {};
+    const LWExport::RasterType type = format_ == Fmt::jpeg ? LWExport::RasterType::jpeg : LWExport::RasterType::png;
+    const LWExport::PixelSize px = LWExport::pixelSize(editor_->doc(), dpi_, bleed_);
+    const int most = LWExport::maxRasterSide(type);
+    if (px.width <= most && px.height <= most)
+        return {};
+    // One line, beside the readout that shows the pixel size.
+    return QStringLiteral("Too large for %1 at %2 DPI: at most %3 pixels on a side.")
+        .arg(rawValue(format_))
+        .arg(dpi_)
+        .arg(QLocale(QLocale::English).toString(most));
 }
 
 void ExportSheet::keyPressEvent(QKeyEvent *event)
@@ -498,11 +523,12 @@ void ExportSheet::write(const LWDocument &doc, const QString &chosen)
 
     QStringList written;
     for (qsizetype i = 0; i < files.size(); ++i) {
-        const std::optional<QByteArray> data =
-            type ? LWExport::rasterData(doc, chosenPages.value(i), dpi_, bleed_, *type, quality_) : single;
-        if (!data)
+        const int page = chosenPages.value(i);
+        if (type && !LWExport::rasterFits(doc, page, dpi_, bleed_, *type))
             continue;
-        const QString reason = LWFileAccess::replaceFile(files[i], *data);
+        // Raster pages are drawn and written a band at a time, straight into the file.
+        const QString reason = type ? LWExport::writeRaster(doc, page, dpi_, bleed_, *type, quality_, files[i])
+                                    : LWFileAccess::replaceFile(files[i], *single);
         if (!reason.isEmpty()) {
             failed(QStringLiteral("The file \"%1\" couldn't be saved: %2").arg(QFileInfo(files[i]).fileName(), reason) +
                    advice);

@@ -103,6 +103,9 @@ private:
     void rebuildSides(const QStringList &names);
     void write(const LWDocument &doc, const QString &chosen);
     void failed(const QString &message);
+    // Why a JPEG or PNG of this size cannot be made (the note that replaces the format's text
+    // while Export is disabled), or empty.
+    QString rasterOverLimit() const;
 
     LWApp &app_;
     QPointer<LWEditor> editor_;

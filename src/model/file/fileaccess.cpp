@@ -247,10 +247,12 @@ public:
         return EEXIST;
     }
 
-    int write(const QByteArray &bytes)
+    int write(const char *p, qsizetype left, const LWFileAccess::ReplaceProbe &probe)
     {
-        const char *p = bytes.constData();
-        qsizetype left = bytes.size();
+        if (probe.writeFault)
+            if (const int e = probe.writeFault(m_written))
+                return e;
+        m_written += left;
         while (left > 0) {
             const ssize_t n = ::write(m_fd, p, size_t(std::min<qsizetype>(left, qsizetype(1) << 30)));
             if (n < 0 && errno == EINTR)
@@ -307,6 +309,7 @@ public:
 private:
     int m_dir;
     int m_fd = -1;
+    qint64 m_written = 0;
     QByteArray m_name;
 };
 
@@ -361,6 +364,15 @@ std::optional<FileIdentity> identity(const QString &path)
 
 QString replaceFile(const QString &path, const QByteArray &bytes, const ReplaceProbe &probe)
 {
+    return replaceFile(path, Contents([&bytes](const Append &append) {
+                           const int e = append(bytes.constData(), bytes.size());
+                           return e ? systemReason(e) : QString();
+                       }),
+                       probe);
+}
+
+QString replaceFile(const QString &path, const Contents &contents, const ReplaceProbe &probe)
+{
     Target target;
     if (const int e = resolve(QFile::encodeName(path), target))
         return systemReason(e);
@@ -406,8 +418,9 @@ QString replaceFile(const QString &path, const QByteArray &bytes, const ReplaceP
     TempFile temp(dir.get());
     if (const int e = temp.create(exists ? 0600 : 0666, probe.namedTemporary))
         return systemReason(e);
-    if (const int e = temp.write(bytes))
-        return systemReason(e);
+    if (const QString why = contents(Append([&](const char *data, qsizetype size) { return temp.write(data, size, probe); }));
+        !why.isEmpty())
+        return why;
     if (probe.written)
         probe.written(temp.fd());
     if (exists)

@@ -41,6 +41,9 @@ struct ReplaceProbe {
     // Runs once the temporary holds every byte, before it takes over the earlier file's owner,
     // permissions and attributes and before it is put in place. `fd` is the temporary.
     std::function<void(int fd)> written;
+    // Before each write into the temporary: an errno that write then fails with (0: none), by
+    // how many bytes went in before it.
+    std::function<int(qint64 offset)> writeFault;
 };
 
 // Replaces the file at `path` with `bytes` in one step, so that a failure or a crash leaves
@@ -55,5 +58,14 @@ struct ReplaceProbe {
 // hard links (they would keep the old contents); a file whose folder takes no new files.
 // On failure no temporary remains and the reason names the cause. Empty on success.
 [[nodiscard]] QString replaceFile(const QString &path, const QByteArray &bytes, const ReplaceProbe &probe = {});
+
+// Appends bytes to the temporary: 0, or the errno of the write that failed.
+using Append = std::function<int(const char *data, qsizetype size)>;
+// Makes the contents through append; empty when they are complete, else why not.
+using Contents = std::function<QString(const Append &append)>;
+// replaceFile for contents made piece by piece, never held whole: as above, and when contents
+// gives a reason (its own, or the one append returned, in words) nothing is replaced and no
+// temporary remains.
+[[nodiscard]] QString replaceFile(const QString &path, const Contents &contents, const ReplaceProbe &probe = {});
 
 } // namespace LWFileAccess
