@@ -22,8 +22,6 @@
 namespace {
 
 constexpr int rowPadX = 10, rowPadY = 7;
-// Text keeps clear of the scroll indicator, which lies over the content's right edge.
-constexpr int barRoom = VKScrollStyle::extent + 4;
 constexpr int wrapFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
 
 // Spaces and tabs only: other white space is text.
@@ -131,7 +129,7 @@ VELKHelpViewer::VELKHelpViewer(std::optional<QString> initialTopic, QWidget *par
 
     auto *rowsWidget = new QWidget;
     rowColumn_ = new QVBoxLayout(rowsWidget);
-    rowColumn_->setContentsMargins(0, 0, barRoom, 0);
+    rowColumn_->setContentsMargins(0, 0, VKScrollStyle::clearance, 0);
     rowColumn_->setSpacing(4);
     nothingFound_ = new QLabel;
     nothingFound_->setTextFormat(Qt::PlainText);
@@ -297,7 +295,7 @@ void VELKHelpViewer::showTopic(const std::optional<VELKHelpTopic> &topic)
     const VKKitTheme theme = VELKKitHost::theme();
     auto *page = new QWidget;
     auto *column = new QVBoxLayout(page);
-    column->setContentsMargins(0, 0, barRoom, 0);
+    column->setContentsMargins(0, 0, VKScrollStyle::clearance, 0);
     column->setSpacing(10);
     column->addWidget(textLabel(topic->title, vkFont(22, VKWeight::Heavy), theme.text));
     for (const HelpBlock &block : blocks(topic->body))
