@@ -9,6 +9,7 @@
 #include "kit/views/scrollview.h"
 #include "kit/controls/searchfield.h"
 #include "kit/paint/uifont.h"
+#include "kit/theme/appstyle.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -196,7 +197,7 @@ QWidget *VELKHelpViewer::blockView(const HelpBlock &block, const VKKitTheme &the
 {
     switch (block.kind) {
     case HelpBlock::Kind::Heading: {
-        QLabel *label = textLabel(block.text, vkFont(15, VKWeight::Bold), theme.accent);
+        QLabel *label = textLabel(block.text, vkFont(15, VKWeight::Bold), VKAppStyle::accentText(theme));
         label->setContentsMargins(0, 6, 0, 0);
         return label;
     }
@@ -207,7 +208,7 @@ QWidget *VELKHelpViewer::blockView(const HelpBlock &block, const VKKitTheme &the
         layout->setSpacing(8);
         auto *bullet = new QLabel(QStringLiteral("\u2022"));
         bullet->setFont(QApplication::font());
-        setColour(bullet, theme.accent);
+        setColour(bullet, VKAppStyle::accentText(theme));
         QLabel *text = textLabel(block.text, vkFont(13.5), theme.text);
         // Both labels put their first baseline one ascent below their top: line them up.
         const int shift = static_cast<int>(
