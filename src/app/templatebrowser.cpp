@@ -11,6 +11,7 @@
 #include "kit/views/divider.h"
 #include "kit/views/overhangitem.h"
 #include "kit/paint/paint.h"
+#include "kit/views/scrollstyle.h"
 #include "kit/views/scrollview.h"
 #include "kit/controls/searchfield.h"
 #include "kit/controls/segmentedpicker.h"
@@ -145,6 +146,7 @@ TemplateBrowser::TemplateBrowser(LWApp &app, LWThumbs *store, QWidget *parent)
 QWidget *TemplateBrowser::categoryPanel()
 {
     auto *rows = lwStack(2);
+    rows->setContentsMargins(0, 0, VKScrollStyle::clearance, 0);
     for (const QString &category : categories()) {
         auto *row = new CategoryRow(category);
         row->setChecked(category == m_filter);

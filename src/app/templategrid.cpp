@@ -3,6 +3,7 @@
 #include "app/templatethumb.h"
 #include "app/thumbs.h"
 #include "kit/paint/paint.h"
+#include "kit/theme/appstyle.h"
 #include "kit/views/scrollstyle.h"
 #include "kit/theme/style.h"
 #include "kit/paint/uifont.h"
@@ -108,7 +109,7 @@ void TemplateGrid::paintTile(QPainter &p, const QRectF &tile, const LWTemplate &
     const QFont name = nameFont(), label = labelFont();
     const double textWidth = tile.width() - 2 * tilePadding;
     QRectF line(tile.left() + tilePadding, frame.bottom() + itemGap, textWidth, lineHeight(name));
-    p.setPen(selected ? theme.accent : theme.text);
+    p.setPen(selected ? VKAppStyle::accentText(theme) : theme.text);
     vkDrawText(p, line, Qt::AlignHCenter | Qt::AlignTop, vkElidedText(name, t.name, textWidth), name);
     line = QRectF(line.left(), line.bottom() + itemGap, textWidth, lineHeight(label));
     p.setPen(theme.dim);

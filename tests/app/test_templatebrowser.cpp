@@ -9,6 +9,7 @@
 #include "kit/controls/searchfield.h"
 #include "kit/controls/segmentedpicker.h"
 #include "kit/views/scrollview.h"
+#include "kit/theme/appstyle.h"
 #include "kit/theme/style.h"
 #include "kit/theme/themes.h"
 #include "kit/zoom/zoomhost.h"
@@ -91,7 +92,7 @@ protected:
     void click(const QString &id) const { QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, tile(id)); }
     QString count() const { return browser->countLabel()->text(); }
 
-    // Whether the tile shows as selected: accent outline at its left edge, an accent pixel in its name.
+    // Whether the tile shows as selected: accent outline at its left edge, its name in the accent for text.
     bool highlighted(const QString &id) const
     {
         const QImage shot = grid().viewport()->grab().toImage();
@@ -102,7 +103,7 @@ protected:
         bool name = false;
         for (int y = int(thumb.bottom()) + 6; y < int(thumb.bottom()) + 20 && !name; ++y)
             for (int x = int(r.left()) + 8; x < int(r.right()) - 8 && !name; ++x)
-                name = near(shot.pixelColor(x, y), accent, 12);
+                name = near(shot.pixelColor(x, y), VKAppStyle::accentText(LWStyle::t()), 12);
         EXPECT_EQ(outline, name) << id.toStdString();
         return outline && name;
     }

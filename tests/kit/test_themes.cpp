@@ -1,4 +1,5 @@
 #include "kit/host/kithost.h"
+#include "kit/theme/appstyle.h"
 #include "kit/theme/themecommands.h"
 #include "kit/theme/themeroot.h"
 #include "kit/theme/themes.h"
@@ -36,6 +37,8 @@ TEST_F(Themes, EveryThemeMeetsTheContrastFloors)
         EXPECT_GE(RGB::contrast(t.text, t.panelTop), 4.5);
         EXPECT_GE(RGB::contrast(t.dim, t.panelBottom), 4.5);
         const VKKitTheme kit = t.kitTheme();
+        const QColor accentText = VKAppStyle::accentText(kit);
+        EXPECT_GE(RGB::contrast(LWColor(accentText.redF(), accentText.greenF(), accentText.blueF()), t.panelTop), 3);
         EXPECT_EQ(kit.rim, QColor::fromRgbF(1, 1, 1, 0.25f));
         EXPECT_EQ(kit.accent, t.accent.qcolor());
         EXPECT_EQ(kit.bg.alphaF(), 1.0f);

@@ -8,6 +8,7 @@
 #include "kit/cabinet/led.h"
 #include "kit/views/overhangitem.h"
 #include "kit/paint/paint.h"
+#include "kit/views/scrollstyle.h"
 #include "kit/views/scrollview.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
@@ -153,7 +154,7 @@ void PreflightSheet::setIssues(const QList<Issue> &issues)
     rows_.clear();
     auto *content = new QWidget;
     auto *column = new QVBoxLayout(content);
-    column->setContentsMargins(0, 0, 0, 0);
+    column->setContentsMargins(0, 0, VKScrollStyle::clearance, 0);
     column->setSpacing(6);
     const bool pageNames = editor_ && editor_->doc().pages.size() >= 2;
     for (const Issue &issue : issues_)

@@ -9,6 +9,7 @@
 #include "kit/views/scrollview.h"
 #include "kit/controls/searchfield.h"
 #include "kit/paint/uifont.h"
+#include "kit/theme/appstyle.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -22,8 +23,6 @@
 namespace {
 
 constexpr int rowPadX = 10, rowPadY = 7;
-// Text keeps clear of the scroll indicator, which lies over the content's right edge.
-constexpr int barRoom = VKScrollStyle::extent + 4;
 constexpr int wrapFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
 
 // Spaces and tabs only: other white space is text.
@@ -131,7 +130,7 @@ VELKHelpViewer::VELKHelpViewer(std::optional<QString> initialTopic, QWidget *par
 
     auto *rowsWidget = new QWidget;
     rowColumn_ = new QVBoxLayout(rowsWidget);
-    rowColumn_->setContentsMargins(0, 0, barRoom, 0);
+    rowColumn_->setContentsMargins(0, 0, VKScrollStyle::clearance, 0);
     rowColumn_->setSpacing(4);
     nothingFound_ = new QLabel;
     nothingFound_->setTextFormat(Qt::PlainText);
@@ -198,7 +197,7 @@ QWidget *VELKHelpViewer::blockView(const HelpBlock &block, const VKKitTheme &the
 {
     switch (block.kind) {
     case HelpBlock::Kind::Heading: {
-        QLabel *label = textLabel(block.text, vkFont(15, VKWeight::Bold), theme.accent);
+        QLabel *label = textLabel(block.text, vkFont(15, VKWeight::Bold), VKAppStyle::accentText(theme));
         label->setContentsMargins(0, 6, 0, 0);
         return label;
     }
@@ -209,7 +208,7 @@ QWidget *VELKHelpViewer::blockView(const HelpBlock &block, const VKKitTheme &the
         layout->setSpacing(8);
         auto *bullet = new QLabel(QStringLiteral("\u2022"));
         bullet->setFont(QApplication::font());
-        setColour(bullet, theme.accent);
+        setColour(bullet, VKAppStyle::accentText(theme));
         QLabel *text = textLabel(block.text, vkFont(13.5), theme.text);
         // Both labels put their first baseline one ascent below their top: line them up.
         const int shift = static_cast<int>(
@@ -297,7 +296,7 @@ void VELKHelpViewer::showTopic(const std::optional<VELKHelpTopic> &topic)
     const VKKitTheme theme = VELKKitHost::theme();
     auto *page = new QWidget;
     auto *column = new QVBoxLayout(page);
-    column->setContentsMargins(0, 0, barRoom, 0);
+    column->setContentsMargins(0, 0, VKScrollStyle::clearance, 0);
     column->setSpacing(10);
     column->addWidget(textLabel(topic->title, vkFont(22, VKWeight::Heavy), theme.text));
     for (const HelpBlock &block : blocks(topic->body))

@@ -22,6 +22,19 @@ QColor VKAppStyle::checkOutline(const VKKitTheme &theme)
     return contrast(theme.dim, theme.bg) >= 3 ? theme.dim : theme.text;
 }
 
+QColor VKAppStyle::accentText(const VKKitTheme &theme)
+{
+    const QColor a = theme.accent;
+    for (int step = 0; step <= 20; ++step) {
+        const double w = step / 20.0;
+        const QColor c = QColor::fromRgbF(float(a.redF() + (1 - a.redF()) * w), float(a.greenF() + (1 - a.greenF()) * w),
+                                          float(a.blueF() + (1 - a.blueF()) * w));
+        if (contrast(c, theme.panelTop) >= 3)
+            return c;
+    }
+    return Qt::white;
+}
+
 void VKAppStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                                const QWidget *widget) const
 {

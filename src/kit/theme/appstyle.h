@@ -13,6 +13,9 @@ public:
 
     // The outline: the theme's `dim`, or its `text` where `dim` is too close to `bg`.
     [[nodiscard]] static QColor checkOutline(const VKKitTheme &theme);
+    // The accent for text on panels: the theme's `accent`, mixed with white just enough to stand
+    // out from `panelTop` by 3:1 (a dark accent on a light panel is otherwise unreadable).
+    [[nodiscard]] static QColor accentText(const VKKitTheme &theme);
 
     void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                        const QWidget *widget = nullptr) const override;

@@ -16,6 +16,8 @@ public:
     static constexpr int extent = 12;                    // the bar's strip, over the content
     static constexpr double thin = 6, wide = 9, inset = 2; // the capsule's breadth and its gap to the edges
     static constexpr int sliderMin = 24;
+    // Room a scrolled column leaves free at its trailing edge so its content stays clear of the bar.
+    static constexpr int clearance = extent + 4;
 
     // The one instance, a child of the application object.
     static VKScrollStyle *shared();

@@ -3,6 +3,7 @@
 #include "kit/cabinet/bezel.h"
 #include "kit/cabinet/chromeroundbutton.h"
 #include "kit/views/overhangitem.h"
+#include "kit/views/scrollstyle.h"
 #include "kit/views/scrollview.h"
 #include "kit/controls/segmentedpicker.h"
 #include "kit/host/shortcuts.h"
@@ -77,6 +78,7 @@ LayersPanel::LayersPanel(LWEditor &editor, QWidget *parent)
     m_scroll->setContent(list);
     m_scroll->viewport()->installEventFilter(this);
     connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this, &LayersPanel::place);
+    connect(m_scroll->verticalScrollBar(), &QScrollBar::rangeChanged, this, &LayersPanel::place);
     m_column->addWidget(m_scroll, 1);
 
     struct Action {
@@ -174,13 +176,15 @@ void LayersPanel::place()
         row->hide();
         m_spare << row;
     }
+    // While the list scrolls, rows end short of the scroll indicator that lies over the list.
+    const int width = m_list->width() - (m_scroll->verticalScrollBar()->maximum() > 0 ? VKScrollStyle::clearance : 0);
     for (int p = first; p <= last; ++p) {
         LayerRow *&row = rows[p - first];
         const int index = n - 1 - p;
         if (!row)
             row = freeRow();
         row->setElement(elements[index], index);
-        row->setGeometry(0, p * rowPitch, m_list->width(), LayerRow::rowHeight);
+        row->setGeometry(0, p * rowPitch, width, LayerRow::rowHeight);
         row->show();
     }
     m_rows = rows;
