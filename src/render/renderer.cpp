@@ -271,6 +271,25 @@ void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRender
     p.restore();
 }
 
+bool drawsAlike(const LWPage &a, const LWPage &b)
+{
+    if (a.background != b.background || a.elements.size() != b.elements.size())
+        return false;
+    for (qsizetype i = 0; i < a.elements.size(); ++i) {
+        const LWElement &x = a.elements[i], &y = b.elements[i];
+        if (x == y)
+            continue;
+        if (x.locked == y.locked && x.name == y.name)
+            return false;
+        LWElement same = y;
+        same.locked = x.locked;
+        same.name = x.name;
+        if (!(x == same))
+            return false;
+    }
+    return true;
+}
+
 void draw(const LWElement &e, QPainter &p, const LWRenderOptions &options)
 {
     if (e.hidden || options.skip.contains(e.id) || !(e.opacity > 0) || !drawableGeometry(e) || outsideBand(e, p))

@@ -62,6 +62,8 @@ struct DPI {
 
 void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRenderOptions &options = {});
 void draw(const LWElement &element, QPainter &p, const LWRenderOptions &options = {});
+// Whether the two pages draw the same pixels: elements that differ only in name or lock flag do.
+[[nodiscard]] bool drawsAlike(const LWPage &a, const LWPage &b);
 void drawShape(const LWElement &element, QPainter &p);
 void drawImage(const LWElement &element, QPainter &p, const LWRenderOptions &options);
 void drawPhotoPlaceholder(const LWRect &rect, QPainter &p);

@@ -74,6 +74,10 @@ const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double de
     const QRectF whole(QPointF(0, 0), QSizeF(size()));
     const QRectF shown = visible.intersected(whole);
     const Key key{m_revision, m_editor.pageIndex(), scale(), density, m_editor.editingTextID()};
+    const LWDocument &now = m_editor.doc();
+    if (m_key && m_key->revision != key.revision && key.page < now.pages.size() &&
+        m_drawnBleed == now.bleedRect() && LWRenderer::drawsAlike(m_drawn, now.pages[key.page]))
+        m_key->revision = key.revision; // a lock or a rename: the same pixels
     if (m_key == key && m_bitmap.rect.contains(shown))
         return m_bitmap;
 
@@ -113,6 +117,8 @@ const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double de
         })
                                 : std::nullopt;
     m_key = key;
+    m_drawn = page < doc.pages.size() ? doc.pages[page] : LWPage();
+    m_drawnBleed = doc.bleedRect();
     m_bitmap = {image.value_or(QImage()), QRectF(from, QSizeF(w / d, h / d))};
     return m_bitmap;
 }

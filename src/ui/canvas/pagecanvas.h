@@ -19,8 +19,9 @@
 //
 // Only the visible part plus a margin is rendered, at scale x the painter's device scale, into
 // one bitmap of at most maxPixels (the margin shrinks first, then the density). The bitmap is kept
-// while the design revision, side, scale, density and skipped element stay the same and it still
-// covers what is visible, so a selection change or a repaint renders nothing.
+// while the shown side draws alike (LWRenderer::drawsAlike) and the page size, bleed, scale,
+// density and skipped element stay the same and it still covers what is visible, so a selection
+// change, a lock, a rename or a repaint renders nothing.
 class PageCanvas : public QWidget {
     Q_OBJECT
 public:
@@ -76,7 +77,7 @@ protected:
 
 private:
     struct Key {
-        quint64 revision = 0;
+        quint64 revision = 0; // of the design; a new one is checked against `m_drawn`
         int page = 0;
         double scale = 0, density = 0;
         std::optional<QUuid> skip;
@@ -90,6 +91,8 @@ private:
     Render m_render;
     quint64 m_revision = 0;
     std::optional<Key> m_key;
+    LWPage m_drawn; // the side as the bitmap shows it
+    LWRect m_drawnBleed;
     Bitmap m_bitmap;
     int m_renderCount = 0;
     bool m_dropTarget = false;
