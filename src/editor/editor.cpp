@@ -112,7 +112,8 @@ std::optional<LWElement> LWEditor::single() const
 
 double LWEditor::gridStep() const { return m_doc.kind == LWDocKind::businessCard ? 9 : 18; }
 
-bool LWEditor::change(const QString &label, const std::optional<QString> &key, const DocBody &body)
+bool LWEditor::change(const QString &label, const std::optional<QString> &key, const DocBody &body,
+                      const std::optional<QList<QUuid>> &selection)
 {
     Q_UNUSED(label);
     LWDocument copy = m_doc;
@@ -132,6 +133,8 @@ bool LWEditor::change(const QString &label, const std::optional<QString> &key, c
         m_lastCoalesce.reset();
     }
     copy.modified = std::round(double(m_clock.wall().toMSecsSinceEpoch()) / 1000.0);
+    if (selection)
+        setSelection(*selection);
     setDoc(std::move(copy));
     setDirty(true);
     return true;

@@ -156,7 +156,10 @@ public:
     // unless `key` matches the previous keyed change less than 1.5 s ago. A body that leaves the
     // design as it was (`modified` aside) changes nothing at all: no step, no stamp, `dirty` and
     // the coalescing window untouched, and the result is false. The label is for the caller only.
-    bool change(const QString &label, const std::optional<QString> &key, const DocBody &body);
+    // A `selection` given is set after the step is taken and before the design is assigned, so
+    // no view sees a selection naming what the change removed.
+    bool change(const QString &label, const std::optional<QString> &key, const DocBody &body,
+                const std::optional<QList<QUuid>> &selection = std::nullopt);
     void undo(); // nothing on an empty stack; sets `dirty` even back to the saved state
     void redo();
     // Counts the undos and redos that restored a snapshot, so that a drag notices one.

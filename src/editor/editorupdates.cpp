@@ -78,9 +78,10 @@ void LWEditor::deleteSelection()
         return;
     const QSet<QUuid> gone(chosen.cbegin(), chosen.cend());
     const int at = pageIndex();
-    change(QStringLiteral("Delete"), std::nullopt, [&](LWDocument &d) {
-        d.pages[at].elements.removeIf([&](const LWElement &e) { return gone.contains(e.id); });
-    });
+    change(
+        QStringLiteral("Delete"), std::nullopt,
+        [&](LWDocument &d) { d.pages[at].elements.removeIf([&](const LWElement &e) { return gone.contains(e.id); }); },
+        QList<QUuid>());
     setSelection({});
 }
 

@@ -7,6 +7,7 @@
 #include "render/parallel.h"
 #include "render/textlayout.h"
 
+#include <QHash>
 #include <QLinearGradient>
 #include <QPaintEngine>
 #include <QRadialGradient>
@@ -269,6 +270,63 @@ void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRender
     for (const LWElement &e : page.elements)
         draw(e, p, options);
     p.restore();
+}
+
+namespace {
+
+// Equal but for what is never drawn.
+bool drawnAlike(const LWElement &x, const LWElement &y)
+{
+    if (x == y)
+        return true;
+    if (x.locked == y.locked && x.name == y.name)
+        return false;
+    LWElement same = y;
+    same.locked = x.locked;
+    same.name = x.name;
+    return x == same;
+}
+
+} // namespace
+
+std::optional<QRectF> changedInk(const LWPage &before, const LWPage &after)
+{
+    if (before.background != after.background)
+        return std::nullopt;
+    QHash<QUuid, qsizetype> inBefore, inAfter;
+    for (qsizetype i = 0; i < before.elements.size(); ++i)
+        inBefore.insert(before.elements[i].id, i);
+    for (qsizetype i = 0; i < after.elements.size(); ++i)
+        inAfter.insert(after.elements[i].id, i);
+    if (inBefore.size() != before.elements.size() || inAfter.size() != after.elements.size())
+        return std::nullopt;
+    QRectF ink;
+    auto add = [&ink](const LWElement &e) {
+        const std::optional<QRectF> b = inkBounds(e);
+        if (b)
+            ink = ink.united(*b);
+        return b.has_value();
+    };
+    // The elements drawn alike must keep their order, the others are repainted where they were
+    // and where they are.
+    QList<QUuid> keptBefore, keptAfter;
+    for (const LWElement &e : before.elements) {
+        const qsizetype i = inAfter.value(e.id, -1);
+        if (i >= 0 && drawnAlike(e, after.elements[i]))
+            keptBefore << e.id;
+        else if (!add(e) || (i >= 0 && !add(after.elements[i])))
+            return std::nullopt;
+    }
+    for (const LWElement &e : after.elements) {
+        const qsizetype i = inBefore.value(e.id, -1);
+        if (i >= 0 && drawnAlike(before.elements[i], e))
+            keptAfter << e.id;
+        else if (i < 0 && !add(e))
+            return std::nullopt;
+    }
+    if (keptBefore != keptAfter)
+        return std::nullopt;
+    return ink;
 }
 
 void draw(const LWElement &e, QPainter &p, const LWRenderOptions &options)

@@ -4,6 +4,8 @@
 #include "kit/theme/style.h"
 #include "kit/paint/uifont.h"
 
+#include <QDataStream>
+#include <QIODevice>
 #include <QPainter>
 
 #include <cmath>
@@ -60,9 +62,20 @@ QSize LCDReadout::minimumSizeHint() const
     return QSize(static_cast<int>(std::ceil(minWidth_)), sizeHint().height());
 }
 
+// The glowing text is dear to draw: the picture is kept until the lines, size or colours change.
 void LCDReadout::paintEvent(QPaintEvent *)
 {
+    QByteArray key;
+    {
+        QDataStream s(&key, QIODevice::WriteOnly);
+        s << lines_ << LWStyle::lcdBG() << LWStyle::lcdText() << LWStyle::lcdDim();
+    }
     QPainter p(this);
+    layer_.draw(p, size(), key, 1, [this](QPainter &layer) { paint(layer); });
+}
+
+void LCDReadout::paint(QPainter &p) const
+{
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF window(rect());
     const QPainterPath shape = VKPaint::roundedRect(window, corner);

@@ -1,4 +1,6 @@
 #pragma once
+#include "kit/paint/paint.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -26,6 +28,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void paint(QPainter &p) const;
+
     QStringList lines_;
+    VKPaint::Layer layer_;
     double minWidth_;
 };

@@ -74,6 +74,20 @@ const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double de
     const QRectF whole(QPointF(0, 0), QSizeF(size()));
     const QRectF shown = visible.intersected(whole);
     const Key key{m_revision, m_editor.pageIndex(), scale(), density, m_editor.editingTextID()};
+    const LWDocument &now = m_editor.doc();
+    const bool onlyRevised = m_key && m_key->revision != key.revision && [&] {
+        Key revised = *m_key;
+        revised.revision = key.revision;
+        return revised == key;
+    }();
+    if (onlyRevised && m_bitmap.rect.contains(shown) && !m_bitmap.image.isNull() && key.page < now.pages.size() &&
+        m_drawnBleed == now.bleedRect())
+        if (const std::optional<QRectF> ink = LWRenderer::changedInk(m_drawn, now.pages[key.page])) {
+            m_drawn = now.pages[key.page];
+            m_key->revision = key.revision;
+            if (!ink->isEmpty()) // else a lock or a rename: the same pixels
+                renderPart(*ink);
+        }
     if (m_key == key && m_bitmap.rect.contains(shown))
         return m_bitmap;
 
@@ -113,8 +127,49 @@ const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double de
         })
                                 : std::nullopt;
     m_key = key;
+    m_drawn = page < doc.pages.size() ? doc.pages[page] : LWPage();
+    m_drawnBleed = doc.bleedRect();
     m_bitmap = {image.value_or(QImage()), QRectF(from, QSizeF(w / d, h / d))};
+    m_density = d;
     return m_bitmap;
+}
+
+void PageCanvas::renderPart(const QRectF &ink)
+{
+    const LWDocument &doc = m_editor.doc();
+    const double s = scale(), d = m_density;
+    const QPointF from = m_bitmap.rect.topLeft();
+    // A pixel more all round: antialiased edges reach into the pixel beside their ink.
+    const QRectF view((ink.topLeft() + QPointF(doc.bleed, doc.bleed)) * s, ink.size() * s);
+    const QRect part = QRectF((view.topLeft() - from) * d, view.size() * d)
+                           .toAlignedRect()
+                           .adjusted(-1, -1, 1, 1)
+                           .intersected(m_bitmap.image.rect());
+    if (part.isEmpty())
+        return;
+    LWRenderOptions options;
+    options.preview = true;
+    if (m_editor.editingTextID())
+        options.skip.insert(*m_editor.editingTextID());
+    const LWPage &page = m_drawn;
+    ++m_renderCount;
+    const std::optional<QImage> image = m_render(part.width(), part.height(), [&](QPainter &p) {
+        // Clipped, so elements away from the part are skipped.
+        p.setClipRect(QRect(QPoint(), part.size()), Qt::IntersectClip);
+        p.translate(-part.topLeft());
+        p.scale(d, d);
+        p.translate(-from);
+        p.scale(s, s);
+        p.translate(doc.bleed, doc.bleed);
+        LWRenderer::draw(page, doc, p, options);
+    });
+    if (!image) {
+        m_bitmap.image = QImage();
+        return;
+    }
+    QPainter p(&m_bitmap.image);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(part.topLeft(), *image);
 }
 
 void PageCanvas::paintEvent(QPaintEvent *event)

@@ -19,8 +19,9 @@
 //
 // Only the visible part plus a margin is rendered, at scale x the painter's device scale, into
 // one bitmap of at most maxPixels (the margin shrinks first, then the density). The bitmap is kept
-// while the design revision, side, scale, density and skipped element stay the same and it still
-// covers what is visible, so a selection change or a repaint renders nothing.
+// while the side, bleed box, scale, density and skipped element stay the same and it still covers
+// what is visible: a selection change, a lock, a rename or a repaint renders nothing, and a design
+// change whose ink is known (LWRenderer::changedInk) renders only that part anew.
 class PageCanvas : public QWidget {
     Q_OBJECT
 public:
@@ -76,13 +77,15 @@ protected:
 
 private:
     struct Key {
-        quint64 revision = 0;
+        quint64 revision = 0; // of the design; a new one is checked against `m_drawn`
         int page = 0;
         double scale = 0, density = 0;
         std::optional<QUuid> skip;
         friend bool operator==(const Key &, const Key &) = default;
     };
     void startDrag(QPointF at, Qt::KeyboardModifiers modifiers);
+    // Draws the kept bitmap's part over `ink` (page points) anew; white when that fails.
+    void renderPart(const QRectF &ink);
     void syncInlineEditor();
 
     LWEditor &m_editor;
@@ -90,7 +93,10 @@ private:
     Render m_render;
     quint64 m_revision = 0;
     std::optional<Key> m_key;
+    LWPage m_drawn; // the side as the bitmap shows it
+    LWRect m_drawnBleed;
     Bitmap m_bitmap;
+    double m_density = 0; // the bitmap's pixels per view point
     int m_renderCount = 0;
     bool m_dropTarget = false;
     std::optional<QPointF> m_pressAt; // view points, while the left button is down

@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "kit/cabinet/bezel.h"
 #include "kit/controls/chipbutton.h"
+#include "kit/controls/popover.h"
 #include "kit/host/focusedtext.h"
 #include "kit/views/scrollview.h"
 #include "kit/theme/style.h"
@@ -64,11 +65,17 @@ QWidget *lockBanner(LWEditor &editor)
     return row;
 }
 
+constexpr qsizetype keptStacks = 4;
+
 } // namespace
 
 Inspector::Inspector(LWEditor &editor, LWApp &app, QWidget *parent)
-    : QWidget(parent), m_editor(editor), m_app(app), m_scroll(new VKScrollView)
+    : QWidget(parent), m_editor(editor), m_app(app), m_scroll(new VKScrollView), m_holder(new QWidget)
 {
+    auto *holding = new QVBoxLayout(m_holder);
+    holding->setContentsMargins(0, 0, 0, 0);
+    holding->setSpacing(0);
+    m_scroll->setContent(m_holder);
     m_panel = new Bezel(m_scroll, titleOf(editor), 18, 10, false);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -104,7 +111,7 @@ QString Inspector::titleOf(const LWEditor &editor)
 void Inspector::setChooser(Chooser chooser)
 {
     m_chooser = std::move(chooser);
-    for (ImageSection *image : m_stack->findChildren<ImageSection *>())
+    for (ImageSection *image : m_holder->findChildren<ImageSection *>())
         image->setChooser(m_chooser);
 }
 
@@ -127,11 +134,33 @@ void Inspector::follow()
         return;
     }
     m_route = route;
-    m_stack = build(route);
-    // The sections keep their own heights when the column is taller than they are (an alignment
-    // alone does not hold while a section can grow).
-    static_cast<QVBoxLayout *>(m_stack->layout())->addStretch(1);
-    m_scroll->setContent(m_stack); // the old stack goes later: the change may come from inside it
+    showStack(route);
+}
+
+void Inspector::showStack(const Route &route)
+{
+    if (m_stack) { // hidden first, so the focus leaves it before the next one shows
+        for (VKPopover *popover : m_stack->findChildren<VKPopover *>())
+            popover->close();
+        m_stack->hide();
+    }
+    const auto kept = std::find_if(m_kept.begin(), m_kept.end(), [&](const Kept &k) { return k.route == route; });
+    if (kept != m_kept.end()) {
+        m_stack = kept->stack;
+        m_kept.move(kept - m_kept.begin(), 0);
+        for (InspectorSection *section : m_stack->findChildren<InspectorSection *>())
+            section->refresh();
+    } else {
+        m_stack = build(route);
+        // The sections keep their own heights when the column is taller than they are (an
+        // alignment alone does not hold while a section can grow).
+        static_cast<QVBoxLayout *>(m_stack->layout())->addStretch(1);
+        m_holder->layout()->addWidget(m_stack);
+        m_kept.prepend({route, m_stack});
+        while (m_kept.size() > keptStacks) // goes later: the change may come from inside it
+            m_kept.takeLast().stack->deleteLater();
+    }
+    m_stack->show();
 }
 
 QWidget *Inspector::build(const Route &route)

@@ -15,10 +15,12 @@ class VKScrollView;
 // geometry and its kind's section (a group: a note), or arrange and the lock banner while it is
 // locked. Several (or one id naming nothing): arrange and the multiple-selection section.
 //
-// The stack is built anew only when the route changes (display, element, kind, shape kind); any
-// other editor change refreshes the sections in place, so focus, drags and popovers survive every
-// edit. Never writes the design itself except through the banner's "Unlock", and a field's typed
-// text that its stack, about to be replaced, hands to the element it was built for.
+// Each route (display, element, kind, shape kind) has its own stack; any other editor change
+// refreshes the sections in place, so focus, drags and popovers survive every edit. The stacks of
+// the last few routes stay built but hidden (their popovers closed), so a lock, a delete, their
+// undo or going back to an element shows its stack again, refreshed, instead of building one.
+// Never writes the design itself except through the banner's "Unlock", and a field's typed text
+// that its stack, about to be put away, hands to the element it was built for.
 class Inspector : public QWidget {
     Q_OBJECT
 public:
@@ -45,13 +47,20 @@ public:
 
 private:
     void follow();
+    void showStack(const Route &route);
     QWidget *build(const Route &route);
 
     LWEditor &m_editor;
     LWApp &m_app;
     Bezel *m_panel;
     VKScrollView *m_scroll;
+    QWidget *m_holder; // the scroll view's content: the kept stacks, the current one shown
     QWidget *m_stack = nullptr;
+    struct Kept {
+        Route route;
+        QWidget *stack;
+    };
+    QList<Kept> m_kept; // most recently shown first, the current one included
     std::optional<Route> m_route;
     bool m_handingOver = false;
     Chooser m_chooser;

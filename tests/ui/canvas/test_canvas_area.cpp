@@ -138,3 +138,47 @@ TEST_F(CanvasAreaTest, BitmapHasOnePixelPerDevicePixelWithinItsBudget)
     EXPECT_LE(qint64(big.image.width()) * big.image.height(), PageCanvas::maxPixels);
     EXPECT_TRUE(big.rect.contains(QRectF(3000, 5000, 3000, 2000)));
 }
+
+// The kept bitmap, repainted only where a change left ink, equals a bitmap drawn whole.
+TEST_F(CanvasAreaTest, AChangeRepaintsItsPartAsTheWholeWouldDraw)
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+    LWElement under = rect("under", {20, 20, 80, 60});
+    LWElement ring = LWElement::makeShape(LWShapeKind::ellipse, {60, 40, 50, 50}, LWFill::solid(LWColor(0.8, 0.1, 0.1)),
+                                          LWStroke(LWColor(0, 0.4, 0.9), 3.5));
+    ring.rotation = 17;
+    ring.opacity = 0.6;
+    LWElement over = rect("over", {90.3, 55.7, 40, 25});
+    doc.pages[0].elements = {under, ring, over};
+    const struct {
+        const char *what;
+        std::function<void(LWEditor &)> before, act; // `before` runs before the bitmap is kept
+    } cases[] = {
+        {"nudge", {}, [&](LWEditor &e) { e.setSelection({ring.id}); e.nudge(1.3, -0.7); }},
+        {"hide", {}, [&](LWEditor &e) { e.setHidden(true, {ring.id}); }},
+        {"delete", {}, [&](LWEditor &e) { e.setSelection({over.id}); e.deleteSelection(); }},
+        {"undo of a delete", [&](LWEditor &e) { e.setSelection({ring.id}); e.deleteSelection(); },
+         [&](LWEditor &e) { e.undo(); }},
+        {"add", {}, [&](LWEditor &e) { e.add(rect("new", {30.5, 70.2, 20, 20}).duplicated()); }},
+        {"restack (drawn whole)", {}, [&](LWEditor &e) { e.setSelection({under.id}); e.arrange(LWArrange::front); }},
+    };
+    for (const auto &c : cases) {
+        auto editor = make(doc);
+        if (c.before)
+            c.before(*editor);
+        PageCanvas page(*editor);
+        page.setScale(2.37);
+        const QRectF all(QPointF(), QSizeF(page.size()));
+        page.bitmapFor(all, 1.5);
+        const int renders = page.renderCount();
+        c.act(*editor);
+        const QImage kept = page.bitmapFor(all, 1.5).image;
+        EXPECT_EQ(page.renderCount(), renders + 1) << c.what;
+
+        PageCanvas fresh(*editor);
+        fresh.setScale(2.37);
+        const QImage whole = fresh.bitmapFor(all, 1.5).image;
+        ASSERT_EQ(kept.size(), whole.size()) << c.what;
+        EXPECT_TRUE(kept == whole) << c.what;
+    }
+}
