@@ -19,46 +19,55 @@ if [ "${LW_NO_FUZZ:-}" = 1 ]; then
     exit 0
 fi
 
-if [ ! -f "$BUILD/build.ninja" ]; then
-    CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DLW_FUZZ=ON -DLW_BUILD_BENCH=OFF
-fi
-cmake --build "$BUILD" --parallel "$(nproc)"
+# shellcheck source=stages.sh
+source "$ROOT/tools/stages.sh"
+
+build() {
+    if [ ! -f "$BUILD/build.ninja" ]; then
+        CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DLW_FUZZ=ON -DLW_BUILD_BENCH=OFF
+    fi
+    cmake --build "$BUILD" --parallel "$(nproc)"
+}
+stage "sanitizer build" build
 
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$ROOT/tools/lsan.supp"
 echo "Every test again under ASan and UBSan:"
-ctest --test-dir "$BUILD" --output-on-failure --parallel "$(nproc)"
+stage "sanitizer suite" ctest --test-dir "$BUILD" --output-on-failure --parallel "$(nproc)"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-status=0
-for target in fuzz_documentio fuzz_render fuzz_elements; do
-    seeds=()
-    for dir in ${SEEDS[$target]}; do seeds+=("$ROOT/$dir"); done
-    artifacts="$BUILD/fuzz-artifacts/$target"
-    rm -rf "$artifacts"
-    mkdir -p "$artifacts" "$work/$target"
-    echo "$target: ${RUNS[$target]} runs over ${SEEDS[$target]}"
-    # New inputs go to the scratch corpus (first directory), never into the repository.
-    if ! "$BUILD/bin/$target" -runs="${RUNS[$target]}" -seed=1 -timeout=10 -rss_limit_mb=4096 \
-        -dict="$ROOT/tests/fuzz/documentio.dict" -artifact_prefix="$artifacts/" \
-        "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1; then
-        status=1
-        grep -v -E '^#[0-9]+|^(INFO|MERGE)' "$work/$target.log" | tail -n 60 >&2
-        for input in "$artifacts"/*; do
-            [ -e "$input" ] || continue
-            echo "$target FAILED on input: $input" >&2
-            for dir in "${seeds[@]}"; do
-                for seed in "$dir"/*; do
-                    if cmp -s "$input" "$seed"; then echo "  (the same bytes as $seed)" >&2; fi
+fuzz() {
+    local status=0
+    for target in fuzz_documentio fuzz_render fuzz_elements; do
+        seeds=()
+        for dir in ${SEEDS[$target]}; do seeds+=("$ROOT/$dir"); done
+        artifacts="$BUILD/fuzz-artifacts/$target"
+        rm -rf "$artifacts"
+        mkdir -p "$artifacts" "$work/$target"
+        echo "$target: ${RUNS[$target]} runs over ${SEEDS[$target]}"
+        # New inputs go to the scratch corpus (first directory), never into the repository.
+        if ! "$BUILD/bin/$target" -runs="${RUNS[$target]}" -seed=1 -timeout=10 -rss_limit_mb=4096 \
+            -dict="$ROOT/tests/fuzz/documentio.dict" -artifact_prefix="$artifacts/" \
+            "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1; then
+            status=1
+            grep -v -E '^#[0-9]+|^(INFO|MERGE)' "$work/$target.log" | tail -n 60 >&2
+            for input in "$artifacts"/*; do
+                [ -e "$input" ] || continue
+                echo "$target FAILED on input: $input" >&2
+                for dir in "${seeds[@]}"; do
+                    for seed in "$dir"/*; do
+                        if cmp -s "$input" "$seed"; then echo "  (the same bytes as $seed)" >&2; fi
+                    done
                 done
             done
-        done
-        [ -n "$(ls -A "$artifacts")" ] || echo "$target FAILED without writing its input (see the log above)" >&2
-    else
-        grep -E '^Done [0-9]+ runs' "$work/$target.log" || true
-    fi
-done
-exit "$status"
+            [ -n "$(ls -A "$artifacts")" ] || echo "$target FAILED without writing its input (see the log above)" >&2
+        else
+            grep -E '^Done [0-9]+ runs' "$work/$target.log" || true
+        fi
+    done
+    return "$status"
+}
+stage fuzz fuzz

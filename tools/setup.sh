@@ -18,22 +18,28 @@ if [ "${1:-}" = --test ]; then
     PACKAGES+=("${TEST_PACKAGES[@]}")
 fi
 
-missing=()
-for p in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-# npm fetches the bundled fonts and symbol images at build time; any install of it will do.
-command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    SUDO=""
-    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-    export DEBIAN_FRONTEND=noninteractive
-    $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
-    $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# shellcheck source=stages.sh
+source "$ROOT/tools/stages.sh"
 
-if [ ! -f "$BUILD/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-fi
-cmake --build "$BUILD" --parallel "$(nproc)"
+install_missing() {
+    local missing=() p
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    # npm fetches the bundled fonts and symbol images at build time; any install of it will do.
+    command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
+    if ((${#missing[@]})); then
+        echo "Installing: ${missing[*]}"
+        local SUDO=""
+        if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+        export DEBIAN_FRONTEND=noninteractive
+        $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+        $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+    if [ ! -f "$BUILD/build.ninja" ]; then
+        cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    fi
+}
+
+stage set-up install_missing
+stage build cmake --build "$BUILD" --parallel "$(nproc)"
