@@ -95,8 +95,9 @@ TEST_F(TextDropTest, TypingEditsInPlaceInOneStepPerPause)
         ASSERT_NE(focus, nullptr);
 
         typing->moveCursor(QTextCursor::End);
-        QTest::keyClicks(focus, QStringLiteral("abc"));
-        EXPECT_EQ(editor->element(text.id)->text->string, QStringLiteral("Hiabc"));
+        QTest::keyClicks(focus, QStringLiteral("a c"));
+        QTest::keyClick(focus, Qt::Key_Return);
+        EXPECT_EQ(editor->element(text.id)->text->string, QStringLiteral("Hia c\n"));
         EXPECT_EQ(editor->undoStack().size(), 1);
         advance(2);
         QTest::keyClicks(focus, QStringLiteral("d"));
