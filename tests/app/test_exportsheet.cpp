@@ -252,17 +252,17 @@ TEST_F(ExportTest, RasterFilesPerPage)
         const QByteArray written = bytes(out(c.first));
         if (c.format == Fmt::pdf) {
             const QList<LWPdfFile::StoredBoxes> boxes = LWPdfFile::pageBoxes(written);
-            ASSERT_EQ(boxes.size(), 2);
-            EXPECT_EQ(boxes[0].media, c.media);
-            EXPECT_EQ(boxes[0].trim, c.trim);
+            EXPECT_EQ(boxes.size(), 2);
+            EXPECT_EQ(boxes.value(0).media, c.media);
+            EXPECT_EQ(boxes.value(0).trim, c.trim);
         } else {
             const QImage image = QImage::fromData(written);
-            ASSERT_FALSE(image.isNull());
+            EXPECT_FALSE(image.isNull());
             if (!c.pixels.isEmpty())
                 EXPECT_EQ(image.size(), c.pixels);
             EXPECT_EQ(image.dotsPerMeterX(), qRound(c.dpi / 0.0254));
             EXPECT_EQ(image.dotsPerMeterY(), qRound(c.dpi / 0.0254));
-            if (c.middle.isValid()) {
+            if (c.middle.isValid() && !image.isNull()) {
                 const QColor got = image.pixelColor(image.width() / 2, image.height() / 2);
                 EXPECT_LE(std::abs(got.red() - c.middle.red()) + std::abs(got.green() - c.middle.green()) +
                               std::abs(got.blue() - c.middle.blue()),
