@@ -10,10 +10,10 @@ PACKAGES=(cmake g++ ninja-build ccache pkg-config
           libqpdf-dev libheif-dev libcups2-dev zlib1g-dev libjpeg62-turbo-dev
           libgtest-dev libbenchmark-dev poppler-utils xvfb xauth)
 
-# A second PDF reader for the fidelity tests; clang and its sanitizer runtime for the fuzz and
-# sanitizer step of ./test; desktop-file-validate and update-desktop-database for the desktop
+# A second PDF reader for the fidelity tests; clang, its sanitizer runtime and its linker for the
+# fuzz and sanitizer step of ./test; desktop-file-validate and update-desktop-database for the desktop
 # integration test.
-TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev desktop-file-utils)
+TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev lld desktop-file-utils)
 if [ "${1:-}" = --test ]; then
     PACKAGES+=("${TEST_PACKAGES[@]}")
 fi
