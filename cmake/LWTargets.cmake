@@ -68,6 +68,12 @@ function(lw_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest lw_testmain)
   lw_automoc_if_needed(${name} ${A_SOURCES})
+  # One compile for a program of several files: each file parses the same project headers.
+  list(FILTER A_SOURCES INCLUDE REGEX "\\.cpp$")
+  list(LENGTH A_SOURCES files)
+  if(files GREATER 1)
+    set_target_properties(${name} PROPERTIES UNITY_BUILD ON)
+  endif()
   if(LW_PCH)
     # lw_testmain gives every test the same Qt modules, hence the same flags and definitions.
     target_precompile_headers(${name} REUSE_FROM lw_test_pch)
