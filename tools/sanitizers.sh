@@ -6,7 +6,7 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${LW_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
-# Runs per target (about 10 s each on one core); LW_FUZZ_RUNS sets both.
+# Runs per target (about 10 s each on one core; the three run side by side); LW_FUZZ_RUNS sets all.
 declare -A RUNS=([fuzz_documentio]="${LW_FUZZ_RUNS:-100000}" [fuzz_render]="${LW_FUZZ_RUNS:-20000}"
                  [fuzz_elements]="${LW_FUZZ_RUNS:-50000}")
 # Seeds per target: design files, or element lists as copy leaves them on the pasteboard.
@@ -19,46 +19,71 @@ if [ "${LW_NO_FUZZ:-}" = 1 ]; then
     exit 0
 fi
 
-if [ ! -f "$BUILD/build.ninja" ]; then
-    CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DLW_FUZZ=ON -DLW_BUILD_BENCH=OFF
-fi
-cmake --build "$BUILD" --parallel "$(nproc)"
+# shellcheck source=stages.sh
+source "$ROOT/tools/stages.sh"
+
+build() {
+    if [ ! -f "$BUILD/build.ninja" ]; then
+        CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DLW_FUZZ=ON -DLW_BUILD_BENCH=OFF
+    fi
+    cmake --build "$BUILD" --parallel "$(nproc)"
+}
+stage "sanitizer build" build
 
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$ROOT/tools/lsan.supp"
 echo "Every test again under ASan and UBSan:"
-ctest --test-dir "$BUILD" --output-on-failure --parallel "$(nproc)"
+stage "sanitizer suite" ctest --test-dir "$BUILD" --output-on-failure --parallel "$(nproc)"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-status=0
-for target in fuzz_documentio fuzz_render fuzz_elements; do
-    seeds=()
-    for dir in ${SEEDS[$target]}; do seeds+=("$ROOT/$dir"); done
-    artifacts="$BUILD/fuzz-artifacts/$target"
+seeds_of() {
+    local dir
+    for dir in ${SEEDS[$1]}; do echo "$ROOT/$dir"; done
+}
+# One target, its output in $work/<target>.log and its exit status in $work/<target>.status.
+fuzz_one() {
+    local target="$1" status=0
+    local artifacts="$BUILD/fuzz-artifacts/$target"
+    local seeds
+    mapfile -t seeds < <(seeds_of "$target")
     rm -rf "$artifacts"
     mkdir -p "$artifacts" "$work/$target"
-    echo "$target: ${RUNS[$target]} runs over ${SEEDS[$target]}"
     # New inputs go to the scratch corpus (first directory), never into the repository.
-    if ! "$BUILD/bin/$target" -runs="${RUNS[$target]}" -seed=1 -timeout=10 -rss_limit_mb=4096 \
+    "$BUILD/bin/$target" -runs="${RUNS[$target]}" -seed=1 -timeout=10 -rss_limit_mb=4096 \
         -dict="$ROOT/tests/fuzz/documentio.dict" -artifact_prefix="$artifacts/" \
-        "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1; then
-        status=1
-        grep -v -E '^#[0-9]+|^(INFO|MERGE)' "$work/$target.log" | tail -n 60 >&2
-        for input in "$artifacts"/*; do
-            [ -e "$input" ] || continue
-            echo "$target FAILED on input: $input" >&2
-            for dir in "${seeds[@]}"; do
-                for seed in "$dir"/*; do
-                    if cmp -s "$input" "$seed"; then echo "  (the same bytes as $seed)" >&2; fi
-                done
+        "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1 || status=$?
+    echo "$status" >"$work/$target.status"
+}
+# The targets run side by side (each uses one core), then each reports in turn.
+fuzz() {
+    local status=0 target input dir seed
+    for target in fuzz_documentio fuzz_render fuzz_elements; do
+        echo "$target: ${RUNS[$target]} runs over ${SEEDS[$target]}"
+        fuzz_one "$target" &
+    done
+    wait
+    for target in fuzz_documentio fuzz_render fuzz_elements; do
+        local artifacts="$BUILD/fuzz-artifacts/$target"
+        if [ "$(cat "$work/$target.status" 2>/dev/null || echo 1)" != 0 ]; then
+            status=1
+            grep -v -E '^#[0-9]+|^(INFO|MERGE)' "$work/$target.log" | tail -n 60 >&2 || true
+            for input in "$artifacts"/*; do
+                [ -e "$input" ] || continue
+                echo "$target FAILED on input: $input" >&2
+                while read -r dir; do
+                    for seed in "$dir"/*; do
+                        if cmp -s "$input" "$seed"; then echo "  (the same bytes as $seed)" >&2; fi
+                    done
+                done < <(seeds_of "$target")
             done
-        done
-        [ -n "$(ls -A "$artifacts")" ] || echo "$target FAILED without writing its input (see the log above)" >&2
-    else
-        grep -E '^Done [0-9]+ runs' "$work/$target.log" || true
-    fi
-done
-exit "$status"
+            [ -n "$(ls -A "$artifacts")" ] || echo "$target FAILED without writing its input (see the log above)" >&2
+        else
+            echo "$target: $(grep -E '^Done [0-9]+ runs' "$work/$target.log" || echo done)"
+        fi
+    done
+    return "$status"
+}
+stage fuzz fuzz

@@ -10,30 +10,36 @@ PACKAGES=(cmake g++ ninja-build ccache pkg-config
           libqpdf-dev libheif-dev libcups2-dev zlib1g-dev libjpeg62-turbo-dev
           libgtest-dev libbenchmark-dev poppler-utils xvfb xauth)
 
-# A second PDF reader for the fidelity tests; clang and its sanitizer runtime for the fuzz and
-# sanitizer step of ./test; desktop-file-validate and update-desktop-database for the desktop
+# A second PDF reader for the fidelity tests; clang, its sanitizer runtime and its linker for the
+# fuzz and sanitizer step of ./test; desktop-file-validate and update-desktop-database for the desktop
 # integration test.
-TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev desktop-file-utils)
+TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev lld desktop-file-utils)
 if [ "${1:-}" = --test ]; then
     PACKAGES+=("${TEST_PACKAGES[@]}")
 fi
 
-missing=()
-for p in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-# npm fetches the bundled fonts and symbol images at build time; any install of it will do.
-command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    SUDO=""
-    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-    export DEBIAN_FRONTEND=noninteractive
-    $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
-    $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# shellcheck source=stages.sh
+source "$ROOT/tools/stages.sh"
 
-if [ ! -f "$BUILD/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-fi
-cmake --build "$BUILD" --parallel "$(nproc)"
+install_missing() {
+    local missing=() p
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    # npm fetches the bundled fonts and symbol images at build time; any install of it will do.
+    command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
+    if ((${#missing[@]})); then
+        echo "Installing: ${missing[*]}"
+        local SUDO=""
+        if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+        export DEBIAN_FRONTEND=noninteractive
+        $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+        $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+    if [ ! -f "$BUILD/build.ninja" ]; then
+        cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    fi
+}
+
+stage set-up install_missing
+stage build cmake --build "$BUILD" --parallel "$(nproc)"

@@ -11,6 +11,7 @@
 #include "kit/controls/segmentedpicker.h"
 #include "kit/host/kithost.h"
 #include "kit/theme/style.h"
+#include "render/pdf/pdffile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -216,35 +217,88 @@ TEST_F(ExportTest, RasterFilesPerPage)
     const QStringList names = {QStringLiteral("../x"), QStringLiteral("Front"), QStringLiteral("front"), QString()};
     for (int i = 0; i < 4; ++i)
         four.pages[i].name = names[i];
+    // A card whose back is red, to tell the sides apart in the files.
+    LWDocument sided = card();
+    sided.pages[1].background = LWFill::solid(LWColor::hex(0xFF0000));
+    const QColor white(Qt::white), red(Qt::red);
+    const QRectF cardBox(0, 0, 252, 144), bleedBox(0, 0, 270, 162), trimInBleed(9, 9, 252, 144);
     const struct {
         const char *name;
         LWDocument doc;
         Fmt format;
-        int sides;
+        int sides; // the Sides segment sides + 1 is clicked ("Both" first) where there is one
         QStringList files;
         QString notice, first;
+        QString chosen = QStringLiteral("Card.jpg");
+        int dpi = 300;
+        bool bleed = true;
+        QSize pixels = {}; // the first file's, when given
+        QColor middle = {};
+        QRectF media = {}, trim = {}; // a PDF's first page's
     } cases[] = {
-        {"both sides", card(), Fmt::jpeg, -1, {"Card - back.jpg", "Card - front.jpg"}, "Exported 2 files",
-         "Card - front.jpg"},
-        {"the back", card(), Fmt::jpeg, 1, {"Card.jpg"}, "Exported Card.jpg", "Card.jpg"},
+        {"both sides", sided, Fmt::jpeg, -1, {"Card - back.jpg", "Card - front.jpg"}, "Exported 2 files",
+         "Card - front.jpg", "Card.jpg", 300, true, {1125, 675}, white},
+        {"the back", sided, Fmt::jpeg, 1, {"Card.jpg"}, "Exported Card.jpg", "Card.jpg", "Card.jpg", 300, true, {}, red},
+        {"the front", sided, Fmt::png, 0, {"Card.png"}, "Exported Card.png", "Card.png", "Card.png", 300, true, {}, white},
         {"a side that names no page", card(), Fmt::png, 7, {"Card - back.png", "Card - front.png"},
          "Exported 2 files", "Card - front.png"},
         {"awkward page names", four, Fmt::jpeg, -1,
          {"Card - -x.jpg", "Card - front 2.jpg", "Card - front.jpg", "Card - page 4.jpg"}, "Exported 4 files",
          "Card - -x.jpg"},
-        {"PDF", card(), Fmt::pdf, -1, {"Card.jpg"}, "Exported Card.jpg", "Card.jpg"},
+        {"a dotted name keeps its dots", card(), Fmt::png, -1, {"My.card - back.png", "My.card - front.png"},
+         "Exported 2 files", "My.card - front.png", "My.card.png"},
+        {"PNG at 600 DPI", sided, Fmt::png, 0, {"Card.png"}, "Exported Card.png", "Card.png", "Card.png", 600, true,
+         {2250, 1350}, white},
+        {"JPEG at 600 DPI without bleed", sided, Fmt::jpeg, 1, {"Card.jpg"}, "Exported Card.jpg", "Card.jpg",
+         "Card.jpg", 600, false, {2100, 1200}, red},
+        {"PDF", card(), Fmt::pdf, -1, {"Card.jpg"}, "Exported Card.jpg", "Card.jpg", "Card.jpg", 300, true, {}, {},
+         bleedBox, trimInBleed},
+        {"PDF without bleed", card(), Fmt::pdf, -1, {"Card.pdf"}, "Exported Card.pdf", "Card.pdf", "Card.pdf", 300,
+         false, {}, {}, cardBox, cardBox},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         for (const QString &f : files(out()))
             QFile::remove(out(f));
+        LWPrefs::store().setValue(LWPrefs::exportBleedKey, true);
+        LWPrefs::store().setValue(LWPrefs::exportDPIKey, 300);
         ExportSheet sheet(app, openNew(c.doc));
-        sheet.setFormat(c.format);
-        sheet.setSides(c.sides);
-        exportCard(sheet);
+        sheet.formatPicker()->segment(int(c.format))->click();
+        if (QAbstractButton *segment = sheet.sidesPicker()->segment(c.sides + 1))
+            segment->click();
+        else
+            sheet.setSides(c.sides);
+        if (c.dpi == 600)
+            QTest::keyClick(sheet.resolutionBox(), Qt::Key_Down);
+        if (!c.bleed)
+            (c.format == Fmt::pdf ? sheet.pdfBleedBox() : sheet.rasterBleedBox())->click();
+        prompts->calls.clear();
+        prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(c.chosen)))};
+        sheet.runExport();
         EXPECT_EQ(files(out()), c.files);
         EXPECT_EQ(app.notice().value_or(QString()), c.notice);
         EXPECT_EQ(sheet.exportedFile(), out(c.first));
+        const QByteArray written = bytes(out(c.first));
+        if (c.format == Fmt::pdf) {
+            const QList<LWPdfFile::StoredBoxes> boxes = LWPdfFile::pageBoxes(written);
+            EXPECT_EQ(boxes.size(), 2);
+            EXPECT_EQ(boxes.value(0).media, c.media);
+            EXPECT_EQ(boxes.value(0).trim, c.trim);
+        } else {
+            const QImage image = QImage::fromData(written);
+            EXPECT_FALSE(image.isNull());
+            if (!c.pixels.isEmpty())
+                EXPECT_EQ(image.size(), c.pixels);
+            EXPECT_EQ(image.dotsPerMeterX(), qRound(c.dpi / 0.0254));
+            EXPECT_EQ(image.dotsPerMeterY(), qRound(c.dpi / 0.0254));
+            if (c.middle.isValid() && !image.isNull()) {
+                const QColor got = image.pixelColor(image.width() / 2, image.height() / 2);
+                EXPECT_LE(std::abs(got.red() - c.middle.red()) + std::abs(got.green() - c.middle.green()) +
+                              std::abs(got.blue() - c.middle.blue()),
+                          24)
+                    << got.name().toStdString();
+            }
+        }
         opened.clear();
         sheet.showButton()->click();
         EXPECT_EQ(opened, QStringList{out()});

@@ -63,7 +63,7 @@ TEST_F(EditorTest, ChooserShowsTheMessageAndPlacesTheChosenFile)
         static_cast<QDialog &>(dialog).accept(); // QFileDialog checks the name first
     });
     LWImagePicker::choose(*ed);
-    ASSERT_TRUE(LWTestWait::waitFor([&] { return ed->elements().size() == 1; })); // read off the main thread
+    ASSERT_TRUE(waitFor([&] { return ed->elements().size() == 1; })); // read off the main thread
     EXPECT_EQ(ed->elements().first().frame.width(), 15.36);
 
     // The next chooser starts in the folder the picture came from.

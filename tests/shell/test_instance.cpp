@@ -3,6 +3,7 @@
 #include "shell/instance.h"
 #include "shell/setup.h"
 #include "shell/shellwindow.h"
+#include "support/waitfor.h"
 
 #include <QAction>
 #include <QDialog>
@@ -87,13 +88,13 @@ TEST_F(InstancePair, LaterLaunchHandsItsDesignToTheFirst)
     EXPECT_FALSE(second.claim());
     const QString design = dir.filePath(QStringLiteral("b.velkfolio"));
     ASSERT_TRUE(second.send(design, 2000)) << second.error().toStdString();
-    QTRY_COMPARE(raises, 1);
+    EXPECT_TRUE(waitFor([&] { return raises == 1; }));
     QTest::qWait(100);
     EXPECT_EQ(opened, QStringList{design});
     EXPECT_EQ(raises, 1);
 
     ASSERT_TRUE(second.send(std::nullopt, 2000));
-    QTRY_COMPARE(raises, 2);
+    EXPECT_TRUE(waitFor([&] { return raises == 2; }));
     EXPECT_EQ(opened.size(), 1);
 }
 
@@ -112,8 +113,8 @@ TEST_F(InstancePair, OversizedOrMalformedMessagesOnlyRaise)
         socket.flush();
         if (text.size() < LWInstance::maxMessage)
             socket.disconnectFromServer();
-        QTRY_COMPARE(raises, before + 1);
-        QTRY_COMPARE(socket.state(), QLocalSocket::UnconnectedState);
+        EXPECT_TRUE(waitFor([&] { return raises == before + 1; }));
+        EXPECT_TRUE(waitFor([&] { return socket.state() == QLocalSocket::UnconnectedState; }));
     }
     QTest::qWait(100);
     EXPECT_TRUE(opened.isEmpty());
@@ -151,7 +152,7 @@ TEST_F(InstancePair, DeadHoldersLockAndSocketAreTakenOver)
     LWInstance later(dir.path());
     EXPECT_FALSE(later.claim());
     ASSERT_TRUE(later.send(std::nullopt, 2000));
-    QTRY_COMPARE(raises, 1);
+    EXPECT_TRUE(waitFor([&] { return raises == 1; }));
 }
 
 TEST_F(InstancePair, SendGivesUpWithoutAFirstInstance)
@@ -189,15 +190,24 @@ TEST_F(ShellState, HandOverWaitsForModalDialogsAndSheets)
     EXPECT_EQ(app.editor(), nullptr);
     EXPECT_EQ(handOver.pending().size(), 1);
     dialog.reject();
-    QTRY_VERIFY(app.editor() != nullptr);
+    ASSERT_TRUE(waitFor([&] { return app.editor() != nullptr; }));
     EXPECT_EQ(app.editor()->fileURL(), url(QStringLiteral("one.velkfolio")));
 
+    // Two requests queued behind a sheet both open, in order.
+    QStringList shown;
+    QObject::connect(&app, &LWApp::editorChanged, &app, [&] {
+        if (app.editor() && app.editor()->fileURL())
+            shown.append(app.editor()->fileURL()->fileName());
+    });
     app.setSheet(LWAppSheet::exportSheet);
     handOver.request(path(QStringLiteral("two.velkfolio")));
+    handOver.request(path(QStringLiteral("one.velkfolio")));
     QTest::qWait(3 * LWHandOver::retryMs);
     EXPECT_EQ(app.editor()->fileURL(), url(QStringLiteral("one.velkfolio")));
+    EXPECT_TRUE(shown.isEmpty());
     app.setSheet(std::nullopt);
-    QTRY_COMPARE(app.editor()->fileURL(), std::optional<QUrl>(url(QStringLiteral("two.velkfolio"))));
+    EXPECT_TRUE(waitFor([&] { return shown.size() == 2; })) << shown.join(u' ').toStdString();
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("two.velkfolio"), QStringLiteral("one.velkfolio")}));
     EXPECT_TRUE(handOver.pending().isEmpty());
 }
 

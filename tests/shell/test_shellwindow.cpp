@@ -7,6 +7,7 @@
 #include "model/file/prefs.h"
 #include "shell/setup.h"
 #include "shell/shellwindow.h"
+#include "support/waitfor.h"
 
 #include <QAction>
 #include <QMenu>
@@ -75,7 +76,8 @@ TEST_F(ShellWindow, SizesAreTheContents)
     EXPECT_EQ(host->currentLayout().logical, QSizeF(1500, 940));
 
     window.resize(500, 400);
-    QTRY_COMPARE(window.root()->size(), QSize(900, 600));
+    EXPECT_TRUE(waitFor([&] { return window.root()->size() == QSize(900, 600); }))
+        << window.root()->width() << " x " << window.root()->height();
     EXPECT_EQ(window.height() - window.root()->height(), window.menuBar()->height());
     EXPECT_EQ(host->currentLayout().logical, QSizeF(1480, 760));
 }

@@ -1,23 +1,11 @@
+// Waiting in GoogleTest tests. Qt's QTRY_/QVERIFY/QCOMPARE macros cannot fail a GoogleTest test
+// (they record a Qt failure and return): wait with this and EXPECT_/ASSERT_ on the result.
 #pragma once
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
+#include <QTest>
 
-#include <functional>
-
-namespace LWTestWait {
-
-// Runs the event loop until `done` holds or `ms` pass; whether it held. For EXPECT_/ASSERT_.
-inline bool waitFor(const std::function<bool()> &done, int ms = 10000)
+// Processes events until predicate() holds or timeoutMs passes; returns whether it held.
+template <typename Predicate>
+[[nodiscard]] bool waitFor(Predicate predicate, int timeoutMs = 10000)
 {
-    const QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
+    return QTest::qWaitFor(predicate, timeoutMs);
 }
-
-} // namespace LWTestWait

@@ -59,10 +59,11 @@ TEST_F(GestureTest, PressPicksByDistanceOnScreen)
     doc.guides = {{QUuid::createUuid(), true, 300}, {QUuid::createUuid(), true, 301}};
     auto c = canvas(doc, {a.id});
     // Bottom-right handle at (200, 150); guide 301; the item's left edge at 100.
-    for (auto [p, mode] : {std::pair{QPointF(203.4, 150), Mode::resize}, {QPointF(302.4, 400), Mode::guide},
-                           {QPointF(302.6, 400), Mode::marquee}, {QPointF(99.1, 120), Mode::move},
-                           {QPointF(98.9, 120), Mode::marquee}}) {
-        c.ed->setSelection(mode == Mode::resize ? QList<QUuid>{a.id} : QList<QUuid>{});
+    for (auto [p, mode, selected] :
+         {std::tuple{QPointF(203.4, 150), Mode::resize, true}, {QPointF(203.6, 150), Mode::marquee, true},
+          {QPointF(302.4, 400), Mode::guide, false}, {QPointF(302.6, 400), Mode::marquee, false},
+          {QPointF(99.1, 120), Mode::move, false}, {QPointF(98.9, 120), Mode::marquee, false}}) {
+        c.ed->setSelection(selected ? QList<QUuid>{a.id} : QList<QUuid>{});
         EXPECT_EQ(c.press(p), mode) << p.x();
     }
     // Of two guides in reach the later one wins.
@@ -315,6 +316,8 @@ TEST_F(GestureTest, CreationMakesOneItemAndReturnsToSelect)
         {"shift square up-left", letter(), LWTool::rectangle, {300, 200}, {200, 150}, shift, {250, 150, 50, 50}},
         {"shift thin is a click", letter(), LWTool::rectangle, {300, 200}, {400, 203}, shift, {220, 145, 160, 110}},
         {"icon", letter(), LWTool::icon, {300, 200}, {400, 260}, plain, {300, 200, 60, 60}},
+        {"polygon click is square", letter(), LWTool::polygon, {300, 200}, {300, 200}, plain, {220, 120, 160, 160}},
+        {"star click is square", card, LWTool::star, {100, 60}, {101, 61}, plain, {70, 30, 60, 60}},
         {"custom 250 x 600 is small", LWDocument::blank(LWDocKind::custom, "custom", 250, 600, 9, "c"),
          LWTool::rectangle, {100, 100}, {100, 100}, plain, {70, 80, 60, 40}},
         {"custom 300 x 300 is not", LWDocument::blank(LWDocKind::custom, "custom", 300, 300, 9, "c"),

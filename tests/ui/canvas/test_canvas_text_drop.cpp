@@ -103,8 +103,9 @@ TEST_F(TextDropTest, TypingEditsInPlaceInOneStepPerPause)
         ASSERT_NE(focus, nullptr);
 
         typing->moveCursor(QTextCursor::End);
-        QTest::keyClicks(focus, QStringLiteral("abc"));
-        EXPECT_EQ(editor->element(text.id)->text->string, QStringLiteral("Hiabc"));
+        QTest::keyClicks(focus, QStringLiteral("a c"));
+        QTest::keyClick(focus, Qt::Key_Return);
+        EXPECT_EQ(editor->element(text.id)->text->string, QStringLiteral("Hia c\n"));
         EXPECT_EQ(editor->undoStack().size(), 1);
         advance(2);
         QTest::keyClicks(focus, QStringLiteral("d"));
@@ -192,7 +193,7 @@ TEST_F(TextDropTest, DragsOfferAndPlacePicturesWhereTheyLand)
         if (!c.text.isEmpty())
             mime.setText(c.text);
         EXPECT_EQ(drop(page, {200, 300}, &mime), c.offered);
-        EXPECT_EQ(LWTestWait::waitFor([&] { return !editor->elements().isEmpty(); }, c.placed ? 10000 : 300), c.placed);
+        EXPECT_EQ(waitFor([&] { return !editor->elements().isEmpty(); }, c.placed ? 10000 : 300), c.placed);
         if (c.placed) {
             EXPECT_EQ(editor->elements()[0].frame.center(), QPointF(200, 300));
             EXPECT_EQ(editor->elements()[0].image->data, png);
@@ -203,15 +204,15 @@ TEST_F(TextDropTest, DragsOfferAndPlacePicturesWhereTheyLand)
     // Onto a picture element; then with one picture selected, anywhere.
     PageCanvas onto(*ed);
     EXPECT_TRUE(dropFile(onto, {350, 350}, localPng.toLocalFile()));
-    EXPECT_TRUE(LWTestWait::waitFor([&] { return ed->element(photo.id)->image->data == png; }));
+    EXPECT_TRUE(waitFor([&] { return ed->element(photo.id)->image->data == png; }));
     const QByteArray heicBytes = heic(plain(64, 48, Qt::green));
     EXPECT_TRUE(dropFile(onto, {50, 50}, file(QStringLiteral("b.heic"), heicBytes)));
-    EXPECT_TRUE(LWTestWait::waitFor([&] { return ed->element(photo.id)->image->data == heicBytes; }));
+    EXPECT_TRUE(waitFor([&] { return ed->element(photo.id)->image->data == heicBytes; }));
 
     // A text file is taken, read and refused with the message; nothing changes.
     const LWDocument before = ed->doc();
     EXPECT_TRUE(dropFile(onto, {500, 600}, file(QStringLiteral("notes.txt"), "just words")));
-    EXPECT_TRUE(LWTestWait::waitFor([&] { return ed->message() == LWEditor::unreadablePictureMessage; }));
+    EXPECT_TRUE(waitFor([&] { return ed->message() == LWEditor::unreadablePictureMessage; }));
     EXPECT_EQ(ed->doc(), before);
 
     // Leaving removes the outline.
@@ -288,7 +289,7 @@ TEST_F(TextDropTest, SlowFilesLeaveTheWindowRunningAndLandOnTheirOwnDesign)
     }
     dropTarget->setSelection({photo.id});
     const int ticksAtDrop = ticks;
-    ASSERT_TRUE(LWTestWait::waitFor([&] { return dropTarget->element(photo.id)->image->data == png; }));
+    ASSERT_TRUE(waitFor([&] { return dropTarget->element(photo.id)->image->data == png; }));
     EXPECT_GT(ticks - ticksAtDrop, 10); // the event loop ran while the file was read
     EXPECT_EQ(dropTarget->elements().size(), 1);
     EXPECT_TRUE(other->elements().isEmpty());
@@ -301,7 +302,7 @@ TEST_F(TextDropTest, SlowFilesLeaveTheWindowRunningAndLandOnTheirOwnDesign)
         page.setOpener(slowly);
         EXPECT_TRUE(dropFile(page, {200, 300}, path));
     }
-    ASSERT_TRUE(LWTestWait::waitFor([&] { return bool(*done); }));
+    ASSERT_TRUE(waitFor([&] { return bool(*done); }));
     QTest::qWait(50);
     EXPECT_TRUE(other->elements().isEmpty());
 }
