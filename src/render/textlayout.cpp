@@ -289,10 +289,16 @@ void draw(const LWText &text, const LWRect &box, QPainter &painter)
     const QRectF clip = band ? painter.clipBoundingRect() : QRectF();
     for (int i = 0; i < t.lines; ++i) {
         const QTextLine line = t.text.lineAt(i);
-        // Swashes and accents may reach well past the line's box.
-        const double reach = 2 * line.height() + a.size * t.scale;
-        if (band && (line.y() + line.height() + reach < clip.top() || line.y() - reach > clip.bottom()))
-            continue;
+        if (band) {
+            // The line's box (its underline) and its glyphs' outlines, which swashes and accents
+            // take well past it, with a margin for anti-aliasing.
+            QRectF ink(0, line.y(), 1, line.height());
+            for (const QGlyphRun &run : line.glyphRuns())
+                ink |= run.boundingRect();
+            const double pad = 0.25 * a.size * t.scale;
+            if (ink.bottom() + pad < clip.top() || ink.top() - pad > clip.bottom())
+                continue;
+        }
         line.draw(&painter, QPointF(0, 0));
     }
     painter.restore();
