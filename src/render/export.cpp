@@ -128,9 +128,6 @@ const QString notDrawn = QStringLiteral("the page couldn't be drawn");
 // Bands of about this many bitmap bytes: enough rows that the per-band work stays small beside
 // the pixels, few enough that the bands and layers in flight are a small part of a large page.
 constexpr qsizetype bandBytes = qsizetype(3) << 19; // 1.5 MiB
-// Without layers a band holds only its own rows, so it may be twice as tall for the same memory:
-// text is outlined again for every band its lines reach, which dominates small bands at 600 DPI.
-constexpr qsizetype plainBandBytes = 2 * bandBytes;
 // Text is drawn again for every band it reaches: wide pages get at least this many rows.
 constexpr int minBandRows = 32;
 // Bitmap bytes of the bands in flight (a half-transparent element adds a layer as large), so
@@ -195,11 +192,11 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     const int align = LWJpegWriter::BandWriter::rowAlign;
     const qsizetype rowBytes = qsizetype(w) * 4;
     const int rows =
-        int(std::clamp<qsizetype>((print->layers ? bandBytes : plainBandBytes) / rowBytes, minBandRows, 1024)) / align *
-        align;
+        int(std::clamp<qsizetype>(bandBytes / rowBytes, minBandRows, 1024)) / align * align;
     const int count = (h + rows - 1) / rows;
     // Up to twice the cores, so that a slow band holds back few finished ones, within the budget.
-    const int window = int(std::clamp<qsizetype>(inFlightBytes / (rowBytes * rows), 2, 2 * LWParallel::workers()));
+    const qsizetype perBand = rowBytes * rows * (print->layers ? 2 : 1);
+    const int window = int(std::clamp<qsizetype>(inFlightBytes / perBand, 2, 2 * LWParallel::workers()));
     std::vector<BandEncoder::Encoded> pending(static_cast<size_t>(window));
     QString why;
     if (encoder.png && !(why = put(encoder.png->head())).isEmpty())

@@ -148,7 +148,7 @@ TEST_F(RendererBands, BandedPageMatchesOnePass)
 // pass, with the size and resolution asked for.
 TEST_F(RendererBands, ExportedFileMatchesThePageDrawnWhole)
 {
-    // Without half-transparent elements no band makes a layer, and the export draws taller bands.
+    // Without half-transparent elements no band makes a layer, and the export keeps more bands in flight.
     LWDocument opaque = poster();
     opaque.pages[0].elements.removeLast(); // the panel
     for (LWElement &e : opaque.pages[0].elements)
