@@ -190,13 +190,10 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     else
         encoder.jpeg.emplace(w, h, QImage::Format_RGB32, jpegQuality(quality), perMetre);
     const int align = LWJpegWriter::BandWriter::rowAlign;
-    const qsizetype rowBytes = qsizetype(w) * 4;
-    const int rows =
-        int(std::clamp<qsizetype>(bandBytes / rowBytes, minBandRows, 1024)) / align * align;
+    const int rows = int(std::clamp<qsizetype>(bandBytes / (qsizetype(w) * 4), minBandRows, 1024)) / align * align;
     const int count = (h + rows - 1) / rows;
     // Up to twice the cores, so that a slow band holds back few finished ones, within the budget.
-    const qsizetype perBand = rowBytes * rows * (print->layers ? 2 : 1);
-    const int window = int(std::clamp<qsizetype>(inFlightBytes / perBand, 2, 2 * LWParallel::workers()));
+    const int window = int(std::clamp<qsizetype>(inFlightBytes / (qsizetype(w) * 4 * rows), 2, 2 * LWParallel::workers()));
     std::vector<BandEncoder::Encoded> pending(static_cast<size_t>(window));
     QString why;
     if (encoder.png && !(why = put(encoder.png->head())).isEmpty())

@@ -10,7 +10,6 @@
 #include <QLinearGradient>
 #include <QPaintEngine>
 #include <QRadialGradient>
-#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -117,19 +116,6 @@ bool paintsOnce(const LWElement &e, const LWRenderOptions &options)
     case LWElement::Kind::group:
         return false;
     }
-    return false;
-}
-
-// Whether draw() makes an offscreen layer for the element or a part of it on a bitmap.
-bool makesLayer(const LWElement &e, const LWRenderOptions &options)
-{
-    if (e.hidden || !(e.opacity > 0))
-        return false;
-    if (e.opacity < 1 && !paintsOnce(e, options))
-        return true;
-    if (e.kind == LWElement::Kind::group && e.children)
-        return std::any_of(e.children->begin(), e.children->end(),
-                           [&](const LWElement &c) { return makesLayer(c, options); });
     return false;
 }
 
@@ -575,9 +561,7 @@ std::optional<PrintPage> printPage(const LWDocument &doc, int page, DPI dpi, boo
                          p.scale(sx, sy);
                          p.translate(-box.minX(), -box.minY());
                          draw(doc.pages[page], doc, p, {});
-                     },
-                     std::any_of(doc.pages[page].elements.begin(), doc.pages[page].elements.end(),
-                                 [](const LWElement &e) { return makesLayer(e, {}); })};
+                     }};
 }
 
 std::optional<QImage> bitmap(int width, int height, bool opaqueWhite, const std::function<void(QPainter &)> &paint)

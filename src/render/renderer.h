@@ -88,9 +88,6 @@ void strokePath(const QPainterPath &path, const LWStroke &stroke, QPainter &p, Q
 struct PrintPage {
     int width = 0, height = 0;
     std::function<void(QPainter &)> paint;
-    // Whether some element is drawn through an offscreen layer (half-transparent with parts
-    // that overlap): each band then holds a layer as large as its rows besides them.
-    bool layers = false;
 };
 [[nodiscard]] std::optional<PrintPage> printPage(const LWDocument &doc, int page, DPI dpi, bool includeBleed);
 
