@@ -208,6 +208,8 @@ std::optional<std::pair<QImage, QTransform>> bandRows(QPainter &painter)
     if (!device || device->devType() != QInternal::Image || !painter.hasClipping())
         return std::nullopt;
     const auto *image = static_cast<const QImage *>(device);
+    if (image->devicePixelRatio() != 1)
+        return std::nullopt;
     painter.save();
     painter.resetTransform();
     const QRegion clip = painter.clipRegion();
@@ -219,6 +221,8 @@ std::optional<std::pair<QImage, QTransform>> bandRows(QPainter &painter)
     const qsizetype stride = image->bytesPerLine();
     QImage band(const_cast<uchar *>(image->constBits()) + rows.top() * stride, rows.width(), rows.height(), stride,
                 image->format());
+    band.setDotsPerMeterX(image->dotsPerMeterX()); // fonts in points resolve as on the image
+    band.setDotsPerMeterY(image->dotsPerMeterY());
     return std::pair{band, painter.deviceTransform() * QTransform::fromTranslate(0, -rows.top())};
 }
 
