@@ -186,7 +186,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     BandEncoder encoder;
     const int perMetre = int(std::lround(dpi / 0.0254));
     if (type == RasterType::png)
-        encoder.png.emplace(w, h, QImage::Format_RGB32, perMetre, true); // keeps pace with drawing in bands
+        encoder.png.emplace(w, h, QImage::Format_RGB32, perMetre);
     else
         encoder.jpeg.emplace(w, h, QImage::Format_RGB32, jpegQuality(quality), perMetre);
     const int align = LWJpegWriter::BandWriter::rowAlign;

@@ -16,8 +16,6 @@ namespace {
 // Level 3 of the fast family: within a few percent of the default size for page bitmaps, which
 // are mostly flat colour and smooth gradients, in a fraction of its time.
 constexpr int zlibLevel = 3;
-// A level lower: about a fifth less work for files about a tenth larger.
-constexpr int quickLevel = 2;
 constexpr qsizetype bandBytes = qsizetype(1) << 20;
 
 bool hasAlpha(QImage::Format f)
@@ -89,7 +87,6 @@ struct Rows {
     qsizetype n = 0;
     int bpp = 0;
     const RowSamples &row;
-    int level = zlibLevel;
 };
 
 // How many filtered rows above y0 prime a band's compressor: as many as fill its window.
@@ -105,7 +102,7 @@ void deflateBand(const Rows &rows, Band &band, bool first, bool last, bool stand
     std::vector<uchar> cur(static_cast<size_t>(n)), prev(static_cast<size_t>(n)), filtered(static_cast<size_t>(n) + 1);
 
     z_stream z{};
-    if (deflateInit2(&z, rows.level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&z, zlibLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         return;
     const int primeRows = first || standalone ? 0 : primedRows(band.y0, n);
     const int ownRowsFrom = standalone ? band.y0 : 0; // the first row filtered without the one above
@@ -255,9 +252,8 @@ std::optional<QByteArray> encode(const QImage &image, int dotsPerMetre)
     return bytes;
 }
 
-BandWriter::BandWriter(int width, int height, QImage::Format format, int dotsPerMetre, bool quick)
-    : width_(width), height_(height), dotsPerMetre_(dotsPerMetre), format_(format), bpp_(hasAlpha(format) ? 4 : 3),
-      quick_(quick)
+BandWriter::BandWriter(int width, int height, QImage::Format format, int dotsPerMetre)
+    : width_(width), height_(height), dotsPerMetre_(dotsPerMetre), format_(format), bpp_(hasAlpha(format) ? 4 : 3)
 {
 }
 
@@ -275,8 +271,7 @@ BandWriter::Deflated BandWriter::deflate(const QImage &rows, int firstRow, int y
     Band band;
     band.y0 = y0;
     band.y1 = y1;
-    deflateBand({height_, n, bpp_, row, quick_ ? quickLevel : zlibLevel}, band, y0 == 0, y1 == height_,
-                firstRow == y0);
+    deflateBand({height_, n, bpp_, row}, band, y0 == 0, y1 == height_, firstRow == y0);
     if (!band.ok)
         return out;
     out.chunk = QByteArray(band.size + 12, Qt::Uninitialized);

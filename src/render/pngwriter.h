@@ -21,9 +21,8 @@ bool handles(const QImage &image);
 // stream as encode() makes it.
 class BandWriter {
 public:
-    // An image of width x height pixels in `format` (one that handles() takes). Quick: deflated
-    // a level lower, about a fifth less work for files about a tenth larger.
-    BandWriter(int width, int height, QImage::Format format, int dotsPerMetre, bool quick = false);
+    // An image of width x height pixels in `format` (one that handles() takes).
+    BandWriter(int width, int height, QImage::Format format, int dotsPerMetre);
 
     struct Deflated {
         QByteArray chunk; // the band as one IDAT chunk; empty when deflate failed
@@ -44,7 +43,6 @@ private:
     int width_, height_, dotsPerMetre_;
     QImage::Format format_;
     int bpp_;
-    bool quick_;
     unsigned long adler_ = 1;
 };
 

@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -196,6 +198,34 @@ public:
     bool fits = true;
 };
 
+// When the painter draws on an image clipped to exactly a full-width band of its rows (as a band
+// of a banded bitmap is drawn), a painter on those rows alone with the same transform: Qt
+// rasterises a glyph outline over the whole device, clip or not, so drawing the lines through it
+// costs only the band's rows. The pixels are the same: rows move by a whole number.
+std::optional<std::pair<QImage, QTransform>> bandRows(QPainter &painter)
+{
+    QPaintDevice *device = painter.device();
+    if (!device || device->devType() != QInternal::Image || !painter.hasClipping())
+        return std::nullopt;
+    const auto *image = static_cast<const QImage *>(device);
+    if (image->devicePixelRatio() != 1)
+        return std::nullopt;
+    painter.save();
+    painter.resetTransform();
+    const QRegion clip = painter.clipRegion();
+    painter.restore();
+    const QRect rows = clip.boundingRect();
+    if (clip.rectCount() != 1 || rows.left() != 0 || rows.width() != image->width() || rows.top() < 0 ||
+        rows.bottom() >= image->height() || rows.isEmpty())
+        return std::nullopt;
+    const qsizetype stride = image->bytesPerLine();
+    QImage band(const_cast<uchar *>(image->constBits()) + rows.top() * stride, rows.width(), rows.height(), stride,
+                image->format());
+    band.setDotsPerMeterX(image->dotsPerMeterX()); // fonts in points resolve as on the image
+    band.setDotsPerMeterY(image->dotsPerMeterY());
+    return std::pair{band, painter.deviceTransform() * QTransform::fromTranslate(0, -rows.top())};
+}
+
 } // namespace
 
 namespace LWTextLayout {
@@ -287,14 +317,33 @@ void draw(const LWText &text, const LWRect &box, QPainter &painter)
     const bool band = painter.hasClipping() && painter.paintEngine() &&
                       painter.paintEngine()->type() == QPaintEngine::Raster;
     const QRectF clip = band ? painter.clipBoundingRect() : QRectF();
+    std::optional<std::pair<QImage, QTransform>> rows = band ? bandRows(painter) : std::nullopt;
+    std::optional<QPainter> rowsPainter;
+    if (rows) {
+        rowsPainter.emplace(&rows->first);
+        rowsPainter->setRenderHints(painter.renderHints());
+        rowsPainter->setCompositionMode(painter.compositionMode());
+        rowsPainter->setOpacity(painter.opacity());
+        rowsPainter->setTransform(rows->second);
+        rowsPainter->setPen(a.color);
+        rowsPainter->setBrush(Qt::NoBrush);
+    }
+    QPainter &target = rowsPainter ? *rowsPainter : painter;
     for (int i = 0; i < t.lines; ++i) {
         const QTextLine line = t.text.lineAt(i);
-        // Swashes and accents may reach well past the line's box.
-        const double reach = 2 * line.height() + a.size * t.scale;
-        if (band && (line.y() + line.height() + reach < clip.top() || line.y() - reach > clip.bottom()))
-            continue;
-        line.draw(&painter, QPointF(0, 0));
+        if (band) {
+            // The line's box (its underline) and its glyphs' outlines, which swashes and accents
+            // take well past it, with a margin for anti-aliasing.
+            QRectF ink(0, line.y(), 1, line.height());
+            for (const QGlyphRun &run : line.glyphRuns())
+                ink |= run.boundingRect();
+            const double pad = 0.25 * a.size * t.scale;
+            if (ink.bottom() + pad < clip.top() || ink.top() - pad > clip.bottom())
+                continue;
+        }
+        line.draw(&target, QPointF(0, 0));
     }
+    rowsPainter.reset();
     painter.restore();
 }
 
