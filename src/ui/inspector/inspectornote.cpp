@@ -17,6 +17,28 @@ InspectorNote::InspectorNote(const QString &text, Colour colour, QWidget *parent
 
 void InspectorNote::setNote(const QString &text) { vkPlain(this, text); }
 
+int InspectorNote::heightForWidth(int width) const
+{
+    const QMargins margins = contentsMargins();
+    const int align = int(alignment());
+    if (text() != measuredText_ || font() != measuredFont_ || margins != measuredMargins_ ||
+        margin() != measuredMargin_ || indent() != measuredIndent_ || align != measuredAlignment_ || heights_.size() > 16) {
+        heights_.clear();
+        measuredText_ = text();
+        measuredFont_ = font();
+        measuredMargins_ = margins;
+        measuredMargin_ = margin();
+        measuredIndent_ = indent();
+        measuredAlignment_ = align;
+    }
+    const auto known = heights_.constFind(width);
+    if (known != heights_.cend())
+        return *known;
+    const int height = QLabel::heightForWidth(width);
+    heights_.insert(width, height);
+    return height;
+}
+
 void InspectorNote::paintEvent(QPaintEvent *)
 {
     // QLabel's own layout and height, drawn in the colour of the moment.
