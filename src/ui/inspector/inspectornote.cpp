@@ -4,6 +4,7 @@
 #include "kit/paint/uifont.h"
 #include "kit/theme/velkroot.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QStyle>
 
@@ -37,6 +38,14 @@ int InspectorNote::heightForWidth(int width) const
     const int height = QLabel::heightForWidth(width);
     heights_.insert(width, height);
     return height;
+}
+
+void InspectorNote::changeEvent(QEvent *event)
+{
+    // The same font may measure differently once the application's fonts or the style change.
+    if (event->type() == QEvent::ApplicationFontChange || event->type() == QEvent::StyleChange)
+        heights_.clear();
+    QLabel::changeEvent(event);
 }
 
 void InspectorNote::paintEvent(QPaintEvent *)
