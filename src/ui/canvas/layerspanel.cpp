@@ -65,11 +65,15 @@ LayersPanel::LayersPanel(LWEditor &editor, QWidget *parent)
     m_column->setContentsMargins(0, 0, 0, 0);
     m_column->setSpacing(8);
 
+    // Rows are laid from the top down, so a list that grows or shrinks by a row repaints only what
+    // comes into view instead of every row.
     auto *list = new QWidget;
+    list->setAttribute(Qt::WA_StaticContents);
     auto *stack = new QVBoxLayout(list);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(rowSpacing);
     m_list = new QWidget;
+    m_list->setAttribute(Qt::WA_StaticContents);
     m_list->setFixedHeight(0);
     m_list->installEventFilter(this);
     stack->addWidget(m_list);
