@@ -335,12 +335,13 @@ TEST_F(DocumentFiles, FailedOpenRecordsNothing)
 TEST_F(DocumentFiles, ReadErrorsNameTheFile)
 {
     // Each opens as an ordinary file and fails on its first read: nothing is mapped at address 0.
-    for (const QString &name : {QStringLiteral("Card.velkfolio"), QStringLiteral("Caf\u00e9 \"2\".velkfolio")}) {
+    for (const QString &name :
+         {QStringLiteral("Card.velkfolio"), QStringLiteral("Caf\u00e9 \"2\".velkfolio")}) {
         ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), dir.filePath(name)));
         const auto r = LWDocumentIO::open(url(name));
         EXPECT_EQ(r.ioError(), nullptr);
-        EXPECT_EQ(r.errorDescription(),
-                  QStringLiteral("The file \"%1\" couldn't be read: %2").arg(name, LWFileAccess::systemReason(EIO)));
+        const QString reason = LWFileAccess::systemReason(EIO);
+        EXPECT_EQ(r.errorDescription(), QStringLiteral("The file \"%1\" couldn't be read: %2").arg(name, reason));
     }
     EXPECT_TRUE(LWRecent::paths().isEmpty());
 }

@@ -207,7 +207,12 @@ TEST_F(RecentAndPrefs, SettingsFileThatIsNoOrdinaryFileGivesDefaults)
     const QString user = folder + QStringLiteral("/Leafwrighter.conf");
     const QString stored = dir.filePath(QStringLiteral("stored.conf"));
     const QString pipe = dir.filePath(QStringLiteral("pipe"));
-    const auto fifo = [](const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; };
+    const auto fifo = [](const QString &path) {
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    };
+    const auto entries = [&folder] {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
 
     const struct Case {
         const char *what;
@@ -229,7 +234,7 @@ TEST_F(RecentAndPrefs, SettingsFileThatIsNoOrdinaryFileGivesDefaults)
         text.close();
         ASSERT_TRUE(QDir().mkpath(folder));
         ASSERT_TRUE(c.make());
-        const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden);
+        const QStringList before = entries();
         const mode_t type = kind(user);
         {
             const Watchdog guard(std::chrono::seconds(30));
@@ -244,7 +249,7 @@ TEST_F(RecentAndPrefs, SettingsFileThatIsNoOrdinaryFileGivesDefaults)
             LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini"))));
         }
         EXPECT_EQ(kind(user), type);
-        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden), before);
+        EXPECT_EQ(entries(), before);
         EXPECT_EQ(QSettings(stored, QSettings::IniFormat).contains(LWPrefs::recentKey), c.read);
         ASSERT_TRUE(QDir(folder).removeRecursively());
         QFile::remove(pipe);

@@ -217,7 +217,8 @@ TEST_F(WindowStart, NamedPipeAsSettingsFileStartsWithDefaults)
     const QString settings = dir.filePath(QStringLiteral("VELK/Leafwrighter.conf"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(settings).constData(), 0600), 0);
     const QString design = dir.filePath(QStringLiteral("Card.velkfolio"));
-    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt), QUrl::fromLocalFile(design)).ok());
+    const LWDocument blank = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+    ASSERT_TRUE(LWDocumentIO::save(blank, QUrl::fromLocalFile(design)).ok());
     // The design named at start is opened once the window's event loop runs.
     const int events = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
     ASSERT_GE(events, 0);
@@ -236,7 +237,8 @@ TEST_F(WindowStart, NamedPipeAsSettingsFileStartsWithDefaults)
     struct stat st {};
     ASSERT_EQ(::lstat(QFile::encodeName(settings).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("VELK"))).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden),
+    const QDir folder(dir.filePath(QStringLiteral("VELK")));
+    EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QStringLiteral("Leafwrighter.conf")});
 }
 
