@@ -4,7 +4,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <chrono>
 #include <condition_variable>
@@ -198,7 +198,7 @@ TEST_F(RecentAndPrefs, RecentWritesAreAnnounced)
 TEST_F(RecentAndPrefs, SettingsFileThatIsNoOrdinaryFileGivesDefaults)
 {
     // The program's own settings file, in a configuration folder of this test's.
-    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([home = qgetenv("XDG_CONFIG_HOME")] { qputenv("XDG_CONFIG_HOME", home); });
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
     LWPrefs::setStore(nullptr);
     EXPECT_EQ(LWPrefs::store().fileName(),
@@ -254,5 +254,4 @@ TEST_F(RecentAndPrefs, SettingsFileThatIsNoOrdinaryFileGivesDefaults)
         ASSERT_TRUE(QDir(folder).removeRecursively());
         QFile::remove(pipe);
     }
-    qputenv("XDG_CONFIG_HOME", configHome);
 }
