@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -51,6 +53,31 @@ static void BM_LaterStartScreen(benchmark::State &state)
         showStartScreen(app);
 }
 BENCHMARK(BM_LaterStartScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A start whose settings file holds a recent list of 100,000 entries (twenty designs exist): the
+// file read afresh, then the start screen with its recent designs.
+static void BM_StartScreenWithHugeRecentList(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("huge.ini"));
+    {
+        QVariantList list;
+        for (int i = 0; i < 100000; ++i) {
+            const QString path = dir.filePath(QStringLiteral("d%1.velkfolio").arg(i));
+            if (i < 20)
+                (void)QFile(path).open(QIODevice::WriteOnly);
+            list.append(path);
+        }
+        QSettings(file, QSettings::IniFormat).setValue(LWPrefs::recentKey, list);
+    }
+    LWApp app;
+    for (auto _ : state) {
+        LWPrefs::setStore(LWPrefs::makeStore(file));
+        showStartScreen(app);
+    }
+    LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini"))));
+}
+BENCHMARK(BM_StartScreenWithHugeRecentList)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv)
 {

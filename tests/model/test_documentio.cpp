@@ -332,6 +332,20 @@ TEST_F(DocumentFiles, FailedOpenRecordsNothing)
     EXPECT_TRUE(LWRecent::paths().isEmpty());
 }
 
+TEST_F(DocumentFiles, ReadErrorsNameTheFile)
+{
+    // Each opens as an ordinary file and fails on its first read: nothing is mapped at address 0.
+    for (const QString &name :
+         {QStringLiteral("Card.velkfolio"), QStringLiteral("Caf\u00e9 \"2\".velkfolio")}) {
+        ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), dir.filePath(name)));
+        const auto r = LWDocumentIO::open(url(name));
+        EXPECT_EQ(r.ioError(), nullptr);
+        const QString reason = LWFileAccess::systemReason(EIO);
+        EXPECT_EQ(r.errorDescription(), QStringLiteral("The file \"%1\" couldn't be read: %2").arg(name, reason));
+    }
+    EXPECT_TRUE(LWRecent::paths().isEmpty());
+}
+
 namespace {
 
 // Lowers this process's file-size limit for its lifetime; writes past it fail with EFBIG

@@ -2,9 +2,19 @@
 #include "model/file/recent.h"
 #include "model/testflags.h"
 
+#include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -36,6 +46,43 @@ protected:
     QTemporaryDir dir;
     int copies = 0;
 };
+
+// Ends the test program unless destroyed within `limit`: code that waits on a named pipe for
+// good then fails the run instead of hanging it.
+class Watchdog {
+public:
+    explicit Watchdog(std::chrono::seconds limit)
+        : m_thread([this, limit] {
+              std::unique_lock lock(m_mutex);
+              if (!m_ended.wait_for(lock, limit, [this] { return m_done; })) {
+                  std::fputs("Watchdog: still waiting after the time limit\n", stderr);
+                  std::_Exit(1);
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_ended.notify_one();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_ended;
+    bool m_done = false;
+    std::thread m_thread; // last: it starts once the others exist
+};
+
+mode_t kind(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
 
 } // namespace
 
@@ -146,4 +193,65 @@ TEST_F(RecentAndPrefs, RecentWritesAreAnnounced)
     LWRecent::clear();
     QObject::disconnect(connection);
     EXPECT_EQ(keys, (QStringList{LWPrefs::recentKey, LWPrefs::recentKey}));
+}
+
+TEST_F(RecentAndPrefs, SettingsFileThatIsNoOrdinaryFileGivesDefaults)
+{
+    // The program's own settings file, in a configuration folder of this test's.
+    const auto restore = qScopeGuard([home = qgetenv("XDG_CONFIG_HOME")] { qputenv("XDG_CONFIG_HOME", home); });
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
+    LWPrefs::setStore(nullptr);
+    EXPECT_EQ(LWPrefs::store().fileName(),
+              QSettings(QSettings::NativeFormat, QSettings::UserScope, "VELK", "Leafwrighter").fileName());
+    const QString folder = dir.filePath(QStringLiteral("config/VELK"));
+    const QString user = folder + QStringLiteral("/Leafwrighter.conf");
+    const QString stored = dir.filePath(QStringLiteral("stored.conf"));
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    const auto fifo = [](const QString &path) {
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    };
+    const auto entries = [&folder] {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
+
+    const struct Case {
+        const char *what;
+        std::function<bool()> make;
+        bool read; // the stored values, not the defaults
+    } cases[] = {
+        {"a named pipe", [&] { return fifo(user); }, false},
+        {"a link to a named pipe", [&] { return fifo(pipe) && QFile::link(pipe, user); }, false},
+        {"a folder", [&] { return QDir().mkpath(user); }, false},
+        {"an ordinary file with a named pipe as its lock",
+         [&] { return QFile::copy(stored, user) && fifo(user + QStringLiteral(".lock")); }, false},
+        {"a link to an ordinary file", [&] { return QFile::link(stored, user); }, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile text(stored);
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write("[General]\nlf.showBleed=false\nlf.exportDPI=600\n");
+        text.close();
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(c.make());
+        const QStringList before = entries();
+        const mode_t type = kind(user);
+        {
+            const Watchdog guard(std::chrono::seconds(30));
+            LWPrefs::setStore(nullptr); // as at the program's start
+            EXPECT_EQ(LWPrefs::boolValue(LWPrefs::showBleedKey), !c.read);
+            EXPECT_EQ(LWPrefs::intValue(LWPrefs::exportDPIKey), c.read ? 600 : 300);
+            EXPECT_TRUE(LWRecent::paths().isEmpty());
+            // Kept for the session; a store that reads nothing there writes nothing there either.
+            const QUrl design = file(QStringLiteral("design.velkfolio"));
+            LWRecent::add(design);
+            EXPECT_EQ(LWRecent::paths(), QStringList{design.toLocalFile()});
+            LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("spent.ini"))));
+        }
+        EXPECT_EQ(kind(user), type);
+        EXPECT_EQ(entries(), before);
+        EXPECT_EQ(QSettings(stored, QSettings::IniFormat).contains(LWPrefs::recentKey), c.read);
+        ASSERT_TRUE(QDir(folder).removeRecursively());
+        QFile::remove(pipe);
+    }
 }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSettings>
 #include <QTest>
 
 namespace
@@ -236,6 +237,46 @@ TEST_F(FileMenu, OpenRecentIsReadWhenShown)
     ASSERT_NE(app.editor(), nullptr);
     EXPECT_EQ(app.editor()->fileURL(), url(QStringLiteral("a.b.velkfolio")));
     EXPECT_EQ(app.screen(), LWAppScreen::editor);
+}
+
+TEST_F(FileMenu, OpenRecentListsTheTwelveNewestDistinctOfAHugeStoredList)
+{
+    for (int i = 0; i < 20; ++i) {
+        QFile f(path(QStringLiteral("d%1.velkfolio").arg(i)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const auto entry = [this](int i) { return path(QStringLiteral("d%1.velkfolio").arg(i)); };
+    const auto names = [](int from, int to) {
+        QStringList out;
+        for (int i = from; i < to; ++i)
+            out.append(QStringLiteral("d%1").arg(i));
+        return out << QStringLiteral("-") << QStringLiteral("Clear Menu");
+    };
+    const struct Case {
+        const char *what;
+        std::function<int(int)> at; // which design the i-th of 100,000 entries names
+        QStringList titles;
+    } cases[] = {
+        {"every entry distinct", [](int i) { return i; }, names(0, 12)},
+        {"each entry twice in a row", [](int i) { return i / 2; }, names(0, 12)},
+        {"every other entry the newest", [](int i) { return i % 2 ? 0 : i / 2; }, names(0, 12)},
+        {"one design throughout", [](int) { return 7; }, names(7, 8)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        // As a settings file that another program, or an old version, wrote.
+        const QString file = path(QStringLiteral("huge.ini"));
+        {
+            QVariantList list;
+            for (int i = 0; i < 100000; ++i)
+                list.append(entry(c.at(i)));
+            QSettings written(file, QSettings::IniFormat);
+            written.setValue(LWPrefs::recentKey, list);
+        }
+        LWPrefs::setStore(LWPrefs::makeStore(file));
+        EXPECT_EQ(recentTitles(), c.titles);
+        ASSERT_TRUE(QFile::remove(file));
+    }
 }
 
 // Two actions of one window with the same key make Qt ignore the key for both.

@@ -13,7 +13,13 @@
 #include <QSettings>
 #include <QThread>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TEST(Startup, SelfTestOnlyForTheExactArgument)
 {
@@ -192,8 +198,8 @@ TEST_F(StartupProcess, ImageWritingOptionsRunWithoutDisplay)
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
 }
 
-// The window mode (offscreen) twice on one runtime folder.
-class SecondLaunch : public StartupProcess
+// The window mode, offscreen.
+class WindowStart : public StartupProcess
 {
   protected:
     void SetUp() override
@@ -202,13 +208,54 @@ class SecondLaunch : public StartupProcess
         QProcessEnvironment env = process.processEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         process.setProcessEnvironment(env);
-        later.setProcessEnvironment(env);
+    }
+};
+
+TEST_F(WindowStart, NamedPipeAsSettingsFileStartsWithDefaults)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("VELK")));
+    const QString settings = dir.filePath(QStringLiteral("VELK/Leafwrighter.conf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(settings).constData(), 0600), 0);
+    const QString design = dir.filePath(QStringLiteral("Card.velkfolio"));
+    const LWDocument blank = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+    ASSERT_TRUE(LWDocumentIO::save(blank, QUrl::fromLocalFile(design)).ok());
+    // The design named at start is opened once the window's event loop runs.
+    const int events = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(events, 0);
+    ASSERT_GE(::inotify_add_watch(events, QFile::encodeName(design).constData(), IN_OPEN), 0);
+    start({design});
+    pollfd ready{events, POLLIN, 0};
+    const bool opened = ::poll(&ready, 1, 60000) == 1;
+    ::close(events);
+    EXPECT_TRUE(opened) << "the design was never opened: the window did not come up";
+    EXPECT_EQ(process.state(), QProcess::Running);
+    // No reader waits on the pipe, the recent list went nowhere, and the pipe is still a pipe.
+    const int writer = ::open(QFile::encodeName(settings).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    EXPECT_EQ(writer < 0 ? errno : 0, ENXIO);
+    if (writer >= 0)
+        ::close(writer);
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(settings).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    const QDir folder(dir.filePath(QStringLiteral("VELK")));
+    EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("Leafwrighter.conf")});
+}
+
+// The window mode twice on one runtime folder.
+class SecondLaunch : public WindowStart
+{
+  protected:
+    void SetUp() override
+    {
+        WindowStart::SetUp();
+        later.setProcessEnvironment(process.processEnvironment());
         later.setWorkingDirectory(dir.path());
     }
     void TearDown() override
     {
         end(later);
-        StartupProcess::TearDown();
+        WindowStart::TearDown();
     }
     // Starts the first instance and waits until it holds the lock (it listens right after).
     void startFirst()

@@ -17,7 +17,8 @@ namespace {
 QString fileName(const QString &path) { return QFileInfo(path).fileName(); }
 
 // Reads at most maxFileSize + 1 bytes, so a file that keeps growing cannot exhaust memory.
-LWDocumentIO::Result<QByteArray> readBounded(QFile &f)
+// `path` names the file in messages: `f` was opened from a descriptor and has no name.
+LWDocumentIO::Result<QByteArray> readBounded(QFile &f, const QString &path)
 {
     const qint64 cap = LWDocumentIO::maxFileSize;
     if (!f.isSequential() && f.size() > cap)
@@ -30,7 +31,7 @@ LWDocumentIO::Result<QByteArray> readBounded(QFile &f)
         const qint64 n = f.read(chunk, sizeof chunk);
         if (n < 0)
             return LWDocumentIO::SystemError{
-                QStringLiteral("The file \"%1\" couldn't be read: %2").arg(fileName(f.fileName()), f.errorString())};
+                QStringLiteral("The file \"%1\" couldn't be read: %2").arg(fileName(path), f.errorString())};
         if (n == 0)
             break;
         if (bytes.size() + n > cap)
@@ -267,7 +268,7 @@ Result<LWDocument> open(const QUrl &url)
     QFile f;
     if (const QString why = LWFileAccess::openRegular(f, path); !why.isEmpty())
         return failed(why);
-    Result<QByteArray> bytes = readBounded(f);
+    Result<QByteArray> bytes = readBounded(f, path);
     if (!bytes) {
         if (const IOError *e = bytes.ioError())
             return *e;

@@ -344,7 +344,6 @@ QString openRegular(QFile &file, const QString &path)
     struct stat st;
     QString why = ::fstat(fd, &st) != 0 ? systemReason(errno) : kindReason(st.st_mode);
     if (why.isEmpty()) {
-        file.setFileName(path);
         if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
             return {};
         why = file.errorString();

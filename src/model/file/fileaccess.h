@@ -19,7 +19,8 @@ namespace LWFileAccess {
 [[nodiscard]] QString notRegularReason(const QString &path);
 
 // Opens `path` read-only when it is an ordinary file (links followed), or returns why not.
-// Pipes and devices are refused without waiting on them. Empty on success; `file` is then open.
+// Pipes and devices are refused without waiting on them. Empty on success; `file` is then open,
+// from a descriptor, so its fileName() is empty: messages about it name `path`.
 [[nodiscard]] QString openRegular(QFile &file, const QString &path);
 
 // What a file is on disk; any change of contents or any replacement changes it.

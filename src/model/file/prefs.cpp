@@ -1,5 +1,10 @@
 #include "model/file/prefs.h"
 
+#include "model/file/fileaccess.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QVariant>
 #include <cmath>
 #include <limits>
@@ -17,6 +22,31 @@ bool defaultBool(const QString &key)
 {
     return key == LWPrefs::showBleedKey || key == LWPrefs::showSafeKey || key == LWPrefs::showTrimKey ||
            key == LWPrefs::snapKey || key == LWPrefs::exportBleedKey;
+}
+
+// The file Qt's own per-user settings of this application would use.
+QString userFile()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    return folder + QStringLiteral("/VELK/Leafwrighter.conf");
+}
+
+// Something Qt would open and wait on or read without end (a named pipe, a device), or fail on.
+bool notOrdinary(const QString &path)
+{
+    return QFileInfo::exists(path) && !LWFileAccess::notRegularReason(path).isEmpty();
+}
+
+// Nothing can ever be made below /dev/null, so Qt reads nothing and every save fails before
+// it opens any file: what is written stays in memory. Qt shares one set of values among
+// stores of one file name, hence a name for each.
+std::shared_ptr<QSettings> memoryStore()
+{
+    static int made = 0;
+    return std::make_shared<QSettings>(QStringLiteral("/dev/null/leafwrighter-%1.conf").arg(++made),
+                                       QSettings::IniFormat);
 }
 
 int defaultInt(const QString &key) { return key == LWPrefs::exportDPIKey ? 300 : 0; }
@@ -54,8 +84,7 @@ QSettings &store()
 {
     auto &s = current();
     if (!s)
-        s = std::make_shared<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("VELK"),
-                                        QStringLiteral("Leafwrighter"));
+        s = makeStore(userFile());
     return *s;
 }
 
@@ -63,6 +92,9 @@ void setStore(std::shared_ptr<QSettings> settings) { current() = std::move(setti
 
 std::shared_ptr<QSettings> makeStore(const QString &path)
 {
+    // Qt takes a lock file beside the settings before it writes them, and reads one left there.
+    if (notOrdinary(path) || notOrdinary(path + QStringLiteral(".lock")))
+        return memoryStore();
     return std::make_shared<QSettings>(path, QSettings::IniFormat);
 }
 

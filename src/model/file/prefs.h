@@ -8,8 +8,9 @@
 // Settings keys and the one settings store they live in.
 //
 // Every reader and writer of settings (the recent-designs list included) goes through store().
-// Unless replaced, that is the user's own settings, made on first use. Tests and the self-test
-// point it at a throw-away INI file before anything reads or writes a setting.
+// Unless replaced, that is the user's own settings file (VELK/Leafwrighter.conf in the user's
+// configuration folder), made on first use. Tests and the self-test point it at a throw-away INI
+// file before anything reads or writes a setting.
 namespace LWPrefs {
 inline const QString recentKey = QStringLiteral("lf.recentFiles");    // paths, newest first
 inline const QString showBleedKey = QStringLiteral("lf.showBleed");    // default true
@@ -27,7 +28,10 @@ inline const QString exportFolderKey = QStringLiteral("lf.exportFolder");
 // Main thread only. The reference stays valid until the next setStore.
 QSettings &store();
 void setStore(std::shared_ptr<QSettings> settings);
-// A store in the INI file at `path` (created on first write).
+// A store in the INI file at `path` (created on first write). Where something other than an
+// ordinary file is at `path` or at Qt's lock file `path`.lock (a named pipe, a device, a folder;
+// links followed), nothing is read or written: the store starts empty, as for a missing file,
+// and keeps what is written in memory only.
 [[nodiscard]] std::shared_ptr<QSettings> makeStore(const QString &path);
 
 // The stored value, or the key's default when nothing is stored or the value is no Bool /

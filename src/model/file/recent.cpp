@@ -25,17 +25,21 @@ namespace LWRecent {
 QStringList paths()
 {
     const QVariant v = LWSettings::shared().value(LWPrefs::recentKey);
-    if (v.typeId() == QMetaType::QStringList)
-        return v.toStringList();
-    if (v.typeId() != QMetaType::QVariantList)
-        return {};
-    const QVariantList items = v.toList();
+    // Only the newest distinct entries count: a list written elsewhere may hold any number.
     QStringList out;
-    out.reserve(items.size());
-    for (const QVariant &item : items) {
-        if (item.typeId() != QMetaType::QString)
-            return {};
-        out.append(item.toString());
+    const auto take = [&out](const QString &path) {
+        if (out.size() < limit && !out.contains(path))
+            out.append(path);
+    };
+    if (v.typeId() == QMetaType::QStringList) {
+        for (const QString &path : v.toStringList())
+            take(path);
+    } else if (v.typeId() == QMetaType::QVariantList) {
+        for (const QVariant &item : v.toList()) {
+            if (item.typeId() != QMetaType::QString)
+                return {};
+            take(item.toString());
+        }
     }
     return out;
 }

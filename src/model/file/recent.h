@@ -9,9 +9,10 @@
 namespace LWRecent {
 inline constexpr int limit = 12;
 
-// The stored list; empty when nothing, or something other than a list of texts, is stored.
+// The stored list's first `limit` distinct entries, however many it holds; empty when nothing,
+// or something other than a list of texts, is stored.
 [[nodiscard]] QStringList paths();
-// The stored entries that still exist (file or folder), in stored order. The list is not rewritten.
+// The entries of paths() that still exist (file or folder), in stored order. The list is not rewritten.
 [[nodiscard]] QList<QUrl> urls();
 // Moves or puts the file's path at the front and keeps the newest `limit` entries.
 void add(const QUrl &url);
