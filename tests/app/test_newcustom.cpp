@@ -22,7 +22,8 @@ double r2(double v)
 
 void type(NumberField *field, const QString &text)
 {
-    field->lineEdit()->setText(text);
+    field->lineEdit()->selectAll();
+    field->lineEdit()->insert(text); // as typed: only typed text commits
 }
 
 void clickCreate(NewCustomDialog &d)

@@ -28,7 +28,8 @@ void choose(SizeSheet &sheet, const QString &id)
 
 void type(NumberField *field, const QString &text)
 {
-    field->lineEdit()->setText(text);
+    field->lineEdit()->selectAll();
+    field->lineEdit()->insert(text); // as typed: only typed text commits
     field->commitPending();
 }
 
@@ -109,7 +110,8 @@ TEST_F(SizeTest, FieldsTakeFiniteNumbersAndPendingText)
         sheet.show();
         QApplication::setActiveWindow(&sheet);
         sheet.widthField()->lineEdit()->setFocus();
-        sheet.widthField()->lineEdit()->setText(QStringLiteral("6"));
+        sheet.widthField()->lineEdit()->selectAll();
+        sheet.widthField()->lineEdit()->insert(QStringLiteral("6"));
         if (byReturn)
             QTest::keyClick(sheet.widthField()->lineEdit(), Qt::Key_Return);
         else

@@ -194,7 +194,12 @@ protected:
         field->lineEdit()->setFocus();
         ASSERT_TRUE(field->lineEdit()->hasFocus());
     }
-    void type(const QString &text) { field->lineEdit()->setText(text); }
+    // As typed (a paste): only typed text commits.
+    void type(const QString &text)
+    {
+        field->lineEdit()->selectAll();
+        field->lineEdit()->insert(text);
+    }
     void pressReturn() { QTest::keyClick(field->lineEdit(), Qt::Key_Return); }
     QString shown() const { return field->lineEdit()->text(); }
 

@@ -1,133 +1,6 @@
 // Typed values in the real window: what Return, Undo, Save, Quit and a new selection do with them,
 // and edits that change nothing.
-#include "app/app_fixture.h"
-#include "kit/controls/numberfield.h"
-#include "kit/controls/segmentedpicker.h"
-#include "kit/cabinet/chromeroundbutton.h"
-#include "kit/host/focusedtext.h"
-#include "shell/mainwindow.h"
-#include "shell/shellwindow.h"
-#include "ui/canvas/canvasarea.h"
-#include "ui/canvas/editorscreen.h"
-#include "ui/canvas/layerrow.h"
-#include "ui/canvas/layerspanel.h"
-#include "ui/canvas/pagecanvas.h"
-#include "ui/inspector/inspector.h"
-#include "ui/inspector/sections/arrangesection.h"
-#include "ui/inspector/sections/geometrysection.h"
-#include "ui/inspector/sections/imagesection.h"
-#include "ui/inspector/sections/textsection.h"
-
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QTest>
-
-#include <functional>
-
-namespace {
-
-const LWRect boxFrame(100, 100, 50, 50), textA(100, 300, 200, 60), textB(100, 450, 200, 60);
-
-LWElement rectangle()
-{
-    return LWElement::makeShape(LWShapeKind::rectangle, boxFrame, LWFill::solid(LWColor::black), std::nullopt, 0,
-                                QStringLiteral("box"));
-}
-
-LWElement text(const LWRect &frame, const QString &name)
-{
-    return LWElement::makeText(LWText(name, QStringLiteral("DejaVuSans"), 12, LWColor::black), frame, name);
-}
-
-// A Letter design (inches) with these elements on its one page.
-LWDocument design(const QList<LWElement> &elements)
-{
-    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
-    doc.pages[0].elements = elements;
-    return doc;
-}
-
-// Where the user types: the focused widget, else the window.
-QWidget *keys(QWidget *window)
-{
-    return QApplication::focusWidget() ? QApplication::focusWidget() : window;
-}
-
-} // namespace
-
-// The shell window on the fixture's state, its design opened from a file in the test's folder.
-class Values : public AppTest {
-public:
-    using AppTest::runPosted;
-
-protected:
-    void SetUp() override
-    {
-        AppTest::SetUp();
-        window = std::make_unique<LWShellWindow>(app);
-        window->setQuit([this] { ++quits; });
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    }
-    void TearDown() override
-    {
-        if (app.editor())
-            app.editor()->setDirty(false);
-        window.reset();
-        AppTest::TearDown();
-    }
-
-    void open(const LWDocument &doc)
-    {
-        if (app.editor())
-            app.editor()->setDirty(false);
-        ASSERT_TRUE(LWDocumentIO::save(doc, url(QStringLiteral("design.velkfolio"))).ok());
-        app.open(url(QStringLiteral("design.velkfolio")));
-        runPosted();
-        ASSERT_NE(screen(), nullptr);
-    }
-
-public:
-    EditorScreen *screen() const { return qobject_cast<EditorScreen *>(window->mainWidget()->screen()); }
-    PageCanvas *page() const { return screen()->canvas()->page(); }
-    LWEditor &ed() const { return page()->editor(); }
-    LWElement el(int index) const { return ed().elements().at(index); }
-    template <class Section> Section *section()
-    {
-        runPosted(); // a replaced stack goes on the next turn
-        return screen()->inspector()->stack()->findChild<Section *>();
-    }
-
-    // A click on the canvas at a page point, as the user makes it.
-    void clickCanvas(QPointF at)
-    {
-        QTest::mouseClick(page(), Qt::LeftButton, {}, page()->gestures().toView(at).toPoint());
-        runPosted();
-        // The offscreen platform may drop the activation once the text section is built.
-        if (!QApplication::activeWindow()) {
-            window->activateWindow();
-            ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        }
-    }
-    // Clicks into the field, selects its text and types `typed` without committing it.
-    static void typeInto(NumberField *field, const QString &typed)
-    {
-        QTest::mouseClick(field->lineEdit(), Qt::LeftButton);
-        QTest::keyClick(field->lineEdit(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(field->lineEdit(), typed);
-    }
-    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
-    {
-        QTest::keyClick(keys(window.get()), key, modifiers);
-        runPosted();
-    }
-
-    std::unique_ptr<LWShellWindow> window;
-    int quits = 0;
-};
+#include "values_fixture.h"
 
 TEST_F(Values, ReturnHandsTheKeyboardBackSoUndoUndoesTheDesign)
 {
@@ -292,3 +165,80 @@ TEST_F(Values, EditsThatChangeNothingTakeNoStep)
     }
 }
 
+
+TEST_F(Values, FieldsChangeTheDesignOnlyWithWhatWasTyped)
+{
+    // 100.3 and 50.3 points show rounded in inches: 1.393 and 0.699.
+    LWElement box = rectangle();
+    box.frame = LWRect(100.3, 100, 50.3, 50);
+    const LWElement other = text(textA, QStringLiteral("A"));
+    const auto field = [](Values &t, int i) {
+        GeometrySection *g = t.section<GeometrySection>();
+        return QList<NumberField *>{g->xField(), g->yField(), g->wField(), g->hField()}.at(i);
+    };
+    const auto clickInto = [field](Values &t, int i) { t.clickIn(field(t, i)->lineEdit()); };
+    struct Case {
+        const char *what;
+        std::function<void(Values &)> act;
+        double x, w; // what the design then holds
+        int steps;
+    };
+    const Case cases[] = {
+        {"focus in and out",
+         [clickInto](Values &t) {
+             clickInto(t, 0);
+             t.clickCanvas(LWRect(100.3, 100, 50.3, 50).center());
+         },
+         100.3, 50.3, 0},
+        {"Tab through four fields",
+         [clickInto](Values &t) {
+             clickInto(t, 0);
+             for (int i = 0; i < 4; ++i)
+                 t.keyIn(Qt::Key_Tab);
+         },
+         100.3, 50.3, 0},
+        {"Ctrl+S after a click into X",
+         [clickInto](Values &t) {
+             clickInto(t, 0);
+             t.keyIn(Qt::Key_S, Qt::ControlModifier);
+             const auto read = LWDocumentIO::open(t.url(QStringLiteral("design.velkfolio")));
+             ASSERT_TRUE(read.ok());
+             EXPECT_EQ(read.value().pages[0].elements[0].frame.minX(), 100.3);
+         },
+         100.3, 50.3, 0},
+        {"Return after 1.23456",
+         [clickInto, field](Values &t) {
+             clickInto(t, 0);
+             t.keyIn(Qt::Key_A, Qt::ControlModifier);
+             t.typeIn(QStringLiteral("1.23456"));
+             t.keyIn(Qt::Key_Return);
+             EXPECT_EQ(field(t, 0)->lineEdit()->text(), QStringLiteral("1.235"));
+             t.clickIn(field(t, 1)->lineEdit()); // and on: nothing more is committed
+             t.clickCanvas(LWRect(100.3, 100, 50.3, 50).center());
+         },
+         1.23456 * 72, 50.3, 1},
+        {"Escape after 3, then a click on another element",
+         [clickInto, field](Values &t) {
+             clickInto(t, 2);
+             t.keyIn(Qt::Key_A, Qt::ControlModifier);
+             t.typeIn(QStringLiteral("3"));
+             t.keyIn(Qt::Key_Escape);
+             EXPECT_EQ(field(t, 2)->lineEdit()->text(), QStringLiteral("0.699"));
+             t.clickCanvas(textA.center());
+             EXPECT_EQ(t.ed().selection().size(), 1);
+         },
+         100.3, 50.3, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        open(design({box, other}));
+        clickCanvas(box.frame.center());
+        ASSERT_EQ(ed().selection(), QList<QUuid>{box.id});
+        c.act(*this);
+        EXPECT_DOUBLE_EQ(ed().element(box.id)->frame.minX(), c.x);
+        EXPECT_DOUBLE_EQ(ed().element(box.id)->frame.width(), c.w);
+        EXPECT_EQ(ed().element(other.id)->frame, other.frame);
+        EXPECT_EQ(ed().undoStack().size(), c.steps);
+        EXPECT_EQ(ed().dirty(), c.steps > 0);
+    }
+}

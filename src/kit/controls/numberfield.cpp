@@ -8,6 +8,7 @@
 
 #include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
@@ -148,12 +149,19 @@ bool NumberField::eventFilter(QObject *watched, QEvent *event)
     if (watched == edit_ && event->type() == QEvent::FocusOut
         && static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
         commitPending();
+    // Escape takes back what was typed; with nothing typed it goes on (a dialog closes).
+    if (watched == edit_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && edit_->isModified()) {
+        showValue();
+        return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
 void NumberField::commitPending()
 {
-    const std::optional<double> d = parse(edit_->text());
+    // Only typed text counts: the shown text is the value rounded, never a new number.
+    const std::optional<double> d = edit_->isModified() ? parse(edit_->text()) : std::nullopt;
     if (d && std::abs(*d - value_) > minimumChange) {
         const QPointer<NumberField> self(this);
         Q_EMIT committed(*d);

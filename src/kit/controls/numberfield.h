@@ -11,10 +11,12 @@ class QLineEdit;
 // Return and when the box loses focus (not to its own context menu). Callers set the new value
 // synchronously in their slot. Return then hands the keyboard back (vkGiveKeyboardHome).
 //
-// A commit takes a whole-text finite decimal (a comma counts as the decimal point, blanks around
-// it are ignored) that differs from the value by more than 0.00001; afterwards, and when nothing
-// is committed, the box shows the value again, its own text undo emptied, so that no old text
-// comes back to be committed later. A value set while the box has focus leaves text the user is
+// A commit takes text the user typed (or pasted) since the value was last shown, when it is a
+// whole-text finite decimal (a comma counts as the decimal point, blanks around it are ignored)
+// that differs from the value by more than 0.00001: the shown, rounded text is never committed.
+// Afterwards, and when nothing is committed, the box shows the value again, its own text undo
+// emptied, so that no old text comes back to be committed later. Escape with typed text shows
+// the value again and is consumed. A value set while the box has focus leaves text the user is
 // typing alone; any other text shows the value at once.
 class NumberField : public QWidget {
     Q_OBJECT

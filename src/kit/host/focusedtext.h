@@ -15,6 +15,11 @@ class QWidget;
 inline constexpr char vkKeyboardHomeProperty[] = "lwKeyboardHome";
 bool vkGiveKeyboardHome(QWidget *from);
 
+// A control that changes what is being typed into elsewhere (a style button of the text typed
+// into on the page): its property "lwTypingTarget" holds the id of that text. A press on it, or
+// inside it, while that text is typed into leaves the keyboard with the typing.
+inline constexpr char vkTypingTargetProperty[] = "lwTypingTarget";
+
 // The field that may hold typed text not handed over yet: the first of the focused text input and
 // its ancestors with an invokable commitPending(). None when there is none.
 [[nodiscard]] QWidget *vkPendingEditField();

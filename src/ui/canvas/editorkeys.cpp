@@ -5,6 +5,7 @@
 #include "kit/host/focusedtext.h"
 #include "kit/controls/popover.h"
 #include "kit/zoom/zoomhost.h"
+#include "ui/canvas/inlinetexteditor.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -83,6 +84,10 @@ bool EditorKeys::mayAct(const QKeyEvent &event) const
 bool EditorKeys::handle(const QKeyEvent &event)
 {
     if (!mayAct(event))
+        return false;
+    // Keys meant for a text on the page never act on elements or tools; Escape still ends it.
+    const auto *typing = m_screen->findChild<InlineEditorHost *>();
+    if (typing && typing->isVisible() && event.key() != Qt::Key_Escape)
         return false;
     const double step = event.modifiers().testFlag(Qt::ShiftModifier) ? 10 : 1;
     switch (event.key()) {

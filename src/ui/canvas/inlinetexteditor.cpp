@@ -1,9 +1,12 @@
 #include "ui/canvas/inlinetexteditor.h"
 
+#include "kit/host/focusedtext.h"
 #include "kit/paint/paint.h"
 #include "kit/paint/uifont.h"
 #include "render/fonts.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
 #include <QKeyEvent>
@@ -12,6 +15,7 @@
 #include <QPolygonF>
 #include <QSignalBlocker>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <cmath>
 
@@ -104,9 +108,69 @@ void InlineTextEditor::paintEvent(QPaintEvent *event)
     p.strokePath(VKPaint::roundedRect(QRectF(viewport()->rect()).adjusted(0.5, 0.5, -0.5, -0.5), 2), pen);
 }
 
-InlineEditorHost::InlineEditorHost(LWEditor &editor, const QUuid &id, QWidget *pageView)
-    : QGraphicsView(pageView), m_text(new InlineTextEditor(editor, id, pageView))
+namespace {
+
+// The window a widget shows in, through the graphics views it is embedded in; null when a popup
+// or menu lies on the way.
+QWidget *shownIn(QWidget *w)
 {
+    for (int depth = 0; w && depth < 8; ++depth) {
+        QWidget *window = w->window();
+        if (window->windowType() == Qt::Popup)
+            return nullptr;
+        const QGraphicsProxyWidget *proxy = window->graphicsProxyWidget();
+        if (!proxy || !proxy->scene() || proxy->scene()->views().isEmpty())
+            return window;
+        w = proxy->scene()->views().constFirst();
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// Sees the application's presses and moves of the keyboard while the editor is shown.
+class InlineEditorHost::Keeper : public QObject {
+public:
+    explicit Keeper(InlineEditorHost *host) : QObject(host), m_host(host) { qApp->installEventFilter(this); }
+    ~Keeper() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!watched->isWidgetType())
+            return false;
+        auto *w = static_cast<QWidget *>(watched);
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            m_host->pressed(w);
+            break;
+        case QEvent::FocusIn:
+            // Widgets inside graphics views take the focus without the application's focus widget
+            // changing: their own focus events tell. Activation and popups only lend it.
+            switch (static_cast<QFocusEvent *>(event)->reason()) {
+            case Qt::ActiveWindowFocusReason:
+            case Qt::PopupFocusReason:
+            case Qt::MenuBarFocusReason:
+                break;
+            default:
+                m_host->keyboardMoved(w);
+            }
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    InlineEditorHost *m_host;
+};
+
+InlineEditorHost::InlineEditorHost(LWEditor &editor, const QUuid &id, QWidget *pageView)
+    : QGraphicsView(pageView), m_editor(editor), m_text(new InlineTextEditor(editor, id, pageView))
+{
+    new Keeper(this);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -117,6 +181,52 @@ InlineEditorHost::InlineEditorHost(LWEditor &editor, const QUuid &id, QWidget *p
     auto *scene = new QGraphicsScene(this);
     setScene(scene);
     m_proxy = scene->addWidget(m_text);
+}
+
+bool InlineEditorHost::holds(const QWidget *w) const
+{
+    return w == this || isAncestorOf(w) || w == m_text || m_text->isAncestorOf(w);
+}
+
+void InlineEditorHost::keyboardMoved(QWidget *now)
+{
+    if (!now || holds(now) || vkFocusedTextInput() == m_text || !isVisible())
+        return;
+    QWidget *window = shownIn(now);
+    if (!window || window != shownIn(this))
+        return; // a popup, a menu or another window
+    m_leaving = true;
+    // A press decides at once (see pressed()); any other move of the keyboard once it is done.
+    QTimer::singleShot(0, this, [this] {
+        if (m_leaving)
+            endEditing();
+    });
+}
+
+void InlineEditorHost::pressed(QWidget *w)
+{
+    if (!m_leaving)
+        return;
+    // Views hand the press on to the widget under it, which the focus went to: judged there.
+    const auto *view = qobject_cast<QGraphicsView *>(w->parentWidget());
+    if (view && view->viewport() == w)
+        return;
+    for (QWidget *up = w; up; up = up->parentWidget()) {
+        const QVariant target = up->property(vkTypingTargetProperty);
+        if (target.isValid() && target.toUuid() == m_text->id()) {
+            m_leaving = false;
+            focusText();
+            return;
+        }
+    }
+    endEditing();
+}
+
+void InlineEditorHost::endEditing()
+{
+    m_leaving = false;
+    if (m_editor.editingTextID() == m_text->id())
+        m_editor.setEditingTextID(std::nullopt);
 }
 
 void InlineEditorHost::place(const InlineGeometry &g)

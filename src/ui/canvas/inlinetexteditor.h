@@ -43,6 +43,12 @@ private:
 // The page view's child that shows the editor turned with its element: a frameless, transparent
 // graphics view over the turned box's bounds, masked to the box, so clicks beside it reach the
 // page view. Used for every angle.
+//
+// The editor on screen has the keyboard: a press on a control whose vkTypingTargetProperty is
+// this text's id (its style buttons) gives the keyboard back to the text; the keyboard going to
+// any other widget of the same window (a click on a field, a list, the page) ends the editing
+// before that press acts, the words kept. Dialogs, popups and menus, which hold the keyboard only
+// while open, end nothing.
 class InlineEditorHost : public QGraphicsView {
     Q_OBJECT
 public:
@@ -52,6 +58,14 @@ public:
     void focusText();
 
 private:
+    class Keeper;
+    bool holds(const QWidget *w) const;
+    void keyboardMoved(QWidget *now);
+    void pressed(QWidget *w);
+    void endEditing();
+
+    LWEditor &m_editor;
     InlineTextEditor *m_text;
     QGraphicsProxyWidget *m_proxy;
+    bool m_leaving = false; // the keyboard went elsewhere; ends the editing unless a style press takes it back
 };

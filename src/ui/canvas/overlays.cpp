@@ -57,6 +57,21 @@ void lineAcross(QPainter &p, bool vertical, double position, QSizeF view, const 
         p.drawLine(QPointF(0, position), QPointF(view.width(), position));
 }
 
+// A selection line over a thin white edge on each side, so that it shows on any colour, the
+// accent's own blue included.
+void edged(QPainter &p, const QPainterPath &path, const QColor &colour, double width)
+{
+    p.strokePath(path, QPen(QColor(255, 255, 255, 220), width + 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.strokePath(path, QPen(colour, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+}
+
+QPainterPath segment(QPointF a, QPointF b)
+{
+    QPainterPath path(a);
+    path.lineTo(b);
+    return path;
+}
+
 void handle(QPainter &p, QPointF at)
 {
     const QPainterPath square = VKPaint::roundedRect(QRectF(at - QPointF(4.5, 4.5), QSizeF(9, 9)), 2);
@@ -138,8 +153,7 @@ void paintSelection(QPainter &p, const LWEditor &editor, double s, const std::op
     for (const LWElement &e : editor.selected()) {
         if (e.isLine()) {
             const auto ends = e.lineEnds();
-            p.setPen(QPen(accent(), 1));
-            p.drawLine(v(ends.first), v(ends.second));
+            edged(p, segment(v(ends.first), v(ends.second)), accent(), 1);
             if (single) {
                 handle(p, v(ends.first));
                 handle(p, v(ends.second));
@@ -157,13 +171,12 @@ void paintSelection(QPainter &p, const LWEditor &editor, double s, const std::op
         for (int i = 1; i < 4; ++i)
             outline.lineTo(v(corners[size_t(i)]));
         outline.closeSubpath();
-        p.strokePath(outline, QPen(e.locked ? LWStyle::orange() : accent(), 1.2));
+        edged(p, outline, e.locked ? LWStyle::orange() : accent(), 1.2);
         if (single && !e.locked) {
             if (e.kind != LWElementKind::group) {
                 const QPointF top = LWGeometry::rotation(e).map(QPointF(e.frame.midX(), e.frame.minY()));
                 const QPointF knob = v(CanvasGestures::rotateHandle(e, s));
-                p.setPen(QPen(accent(), 1));
-                p.drawLine(v(top), knob);
+                edged(p, segment(v(top), knob), accent(), 1);
                 QPainterPath circle;
                 circle.addEllipse(knob, 5, 5);
                 p.fillPath(circle, Qt::white);

@@ -17,6 +17,8 @@ ToolRail::ToolRail(LWEditor &editor, QWidget *parent)
     : QWidget(parent), m_editor(editor),
       m_chooser([](LWEditor &e, QWidget *p) { LWImagePicker::choose(e, p); })
 {
+    // Choosing a tool takes the keyboard, so typing into a text on the page ends first.
+    setFocusPolicy(Qt::ClickFocus);
     auto *column = new QWidget;
     auto *stack = new QVBoxLayout(column);
     stack->setContentsMargins(0, 0, 0, 0);

@@ -150,7 +150,11 @@ TEST_F(OverlayTest, SelectionHandlesKnobBadgeAndRegions)
     const QRect lockedBox = QRectF(v({160, 20}), v({200, 50})).toRect().adjusted(-30, -30, 30, 30);
     EXPECT_EQ(count(img, lockedBox, white), 0);
     EXPECT_GT(count(img, QRect((v({200, 20}) + QPointF(8, -8)).toPoint() - QPoint(5, 5), QSize(10, 10)), orange), 5);
-    EXPECT_GT(count(img, QRect(v({180, 20}).toPoint() - QPoint(0, 1), QSize(1, 3)), orange), 0);
+    // The outline lies over a white edge: its pixels are orange of a lighter shade.
+    const auto orangeHue = [](QColor c) {
+        return c.alpha() > 100 && c.hsvSaturation() > 80 && std::abs(c.hsvHue() - LWStyle::orange().hsvHue()) < 20;
+    };
+    EXPECT_GT(count(img, QRect(v({180, 20}).toPoint() - QPoint(0, 1), QSize(1, 3)), orangeHue), 0);
 
     auto handles = [&](const QList<QUuid> &selection) {
         ed->setSelection(selection);
@@ -194,6 +198,30 @@ TEST_F(OverlayTest, SelectionHandlesKnobBadgeAndRegions)
     const int top = int(v({0, 60}).y());
     auto accentish = [](QColor c) { return c.alpha() > 60 && c.blue() > 200 && c.red() < 120; };
     EXPECT_GT(runs(img, top, true, accentish), 5); // dashed edge
+}
+
+TEST_F(OverlayTest, SelectionOutlineShowsOnItsOwnBlue)
+{
+    toggles(false, false, false, false);
+    const LWElement box = rect("b", {60, 40, 80, 40}), line = LWElement::makeLine({150, 120}, {240, 120}, LWStroke(LWColor::black, 1));
+    LWDocument doc = ed->doc();
+    doc.pages[0].elements = {box, line};
+    ed->setDoc(doc);
+    const QColor blue = QColor::fromRgbF(0.18f, 0.6f, 1.0f); // the accent the outline is drawn in
+    for (const QUuid &id : {box.id, line.id}) {
+        ed->setSelection({id});
+        QImage img(view().toSize(), QImage::Format_ARGB32_Premultiplied);
+        img.fill(blue);
+        QPainter p(&img);
+        paintSelection(p, *ed, s, {}, {});
+        p.end();
+        // Across the top edge (or the line), away from the handles: light pixels beside the line.
+        const QPoint across = (id == box.id ? v({80, 40}) : v({170, 120})).toPoint();
+        int light = 0;
+        for (int y = across.y() - 3; y <= across.y() + 3; ++y)
+            light += qGray(img.pixel(across.x(), y)) > qGray(blue.rgb()) + 40;
+        EXPECT_GE(light, 2) << (id == box.id ? "box" : "line");
+    }
 }
 
 // Painting only a part draws, inside that part, exactly what painting the whole view draws there:

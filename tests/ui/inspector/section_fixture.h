@@ -40,7 +40,8 @@ protected:
 // Types `text` into the field and commits it as Return would.
 inline void commit(NumberField *field, const QString &text)
 {
-    field->lineEdit()->setText(text);
+    field->lineEdit()->selectAll();
+    field->lineEdit()->insert(text); // as typed: only typed text commits
     field->commitPending();
 }
 

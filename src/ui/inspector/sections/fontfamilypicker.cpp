@@ -13,10 +13,12 @@
 #include <QAbstractListModel>
 #include <QGuiApplication>
 #include <QHash>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
 #include <QSet>
 #include <QStyledItemDelegate>
@@ -55,8 +57,27 @@ public:
         rows_.append({InstalledHeader, installedTitle});
         for (const QString &f : ins)
             rows_.append({Installed, f});
+        highlight_ = -1;
+        for (int row = 0; row < rows_.size() && highlight_ < 0; ++row)
+            if (isFamily(rows_[row].kind))
+                highlight_ = row;
         endResetModel();
     }
+
+    // Moves the highlight to the next family row in `step`'s direction; stays at either end.
+    void move(int step)
+    {
+        for (int row = highlight_ + step; row >= 0 && row < rows_.size(); row += step)
+            if (isFamily(rows_[row].kind)) {
+                const int was = highlight_;
+                highlight_ = row;
+                if (was >= 0)
+                    Q_EMIT dataChanged(index(was), index(was), {HighlightRole});
+                Q_EMIT dataChanged(index(row), index(row), {HighlightRole});
+                return;
+            }
+    }
+    int highlight() const { return highlight_; }
 
     int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : int(rows_.size()); }
 
@@ -75,6 +96,8 @@ public:
             return int(r.kind);
         case CurrentRole:
             return isFamily(r.kind) && r.text == current_;
+        case HighlightRole:
+            return index.row() == highlight_;
         default:
             return {};
         }
@@ -97,6 +120,7 @@ private:
     QString current_;
     QStringList included_, installed_;
     QList<Row> rows_;
+    int highlight_ = -1;
 };
 
 // Paints a row; a family's face is looked up the first time its row is painted.
@@ -124,10 +148,18 @@ public:
             return;
         }
         const VKKitTheme theme = VELKKitHost::theme();
+        const QPainterPath back = VKPaint::roundedRect(r.adjusted(0, 1, 0, -1), 6);
         if (index.data(CurrentRole).toBool()) {
             QColor fill = theme.accent;
             fill.setAlphaF(0.7f);
-            p->fillPath(VKPaint::roundedRect(r.adjusted(0, 1, 0, -1), 6), fill);
+            p->fillPath(back, fill);
+        }
+        if (index.data(HighlightRole).toBool()) { // the row Return picks, on the accent or not
+            QColor ink = theme.text;
+            ink.setAlphaF(0.12f);
+            p->fillPath(back, ink);
+            ink.setAlphaF(0.6f);
+            p->strokePath(VKPaint::roundedRect(r.adjusted(0.75, 1.75, -0.75, -1.75), 5.25), QPen(ink, 1.5));
         }
         const QFont f = face(text);
         const QRectF textBox = r.adjusted(8, 4, -8, -4);
@@ -189,7 +221,11 @@ FontFamilyPicker::FontFamilyPicker(LWFontSource &fonts, const QString &current, 
 
     // The popover focuses its content on opening: letters typed at once go into the search.
     setFocusProxy(search_->lineEdit());
-    connect(search_, &VKSearchField::textChanged, this, [this](const QString &q) { model_->setQuery(q); });
+    connect(search_, &VKSearchField::textChanged, this, [this](const QString &q) {
+        model_->setQuery(q);
+        list_->scrollToTop();
+    });
+    search_->lineEdit()->installEventFilter(this);
     connect(list_, &QListView::clicked, this, [this](const QModelIndex &index) {
         if (Model::isFamily(Kind(index.data(KindRole).toInt())))
             Q_EMIT picked(index.data(Qt::DisplayRole).toString());
@@ -197,6 +233,32 @@ FontFamilyPicker::FontFamilyPicker(LWFontSource &fonts, const QString &current, 
 }
 
 FontFamilyPicker::~FontFamilyPicker() = default;
+
+QString FontFamilyPicker::highlighted() const
+{
+    return model_->highlight() < 0 ? QString() : model_->index(model_->highlight()).data(Qt::DisplayRole).toString();
+}
+
+bool FontFamilyPicker::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != search_->lineEdit() || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    switch (static_cast<QKeyEvent *>(event)->key()) {
+    case Qt::Key_Down:
+    case Qt::Key_Up:
+        model_->move(static_cast<QKeyEvent *>(event)->key() == Qt::Key_Down ? 1 : -1);
+        if (model_->highlight() >= 0)
+            list_->scrollTo(model_->index(model_->highlight()));
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (const QString family = highlighted(); !family.isEmpty())
+            Q_EMIT picked(family); // last: the receiver may close and delete the popover
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
 
 QStringList FontFamilyPicker::filtered(const QStringList &families, const QString &query)
 {

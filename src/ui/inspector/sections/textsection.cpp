@@ -3,6 +3,7 @@
 #include "editor/editor.h"
 #include "kit/controls/chipbutton.h"
 #include "kit/controls/colorwell.h"
+#include "kit/host/focusedtext.h"
 #include "kit/host/kithost.h"
 #include "kit/controls/labeledslider.h"
 #include "kit/controls/numberfield.h"
@@ -190,6 +191,8 @@ TextSection::TextSection(LWEditor &editor, const QUuid &id, LWFontSource &fonts,
     text_->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; }"));
     text_->viewport()->setAutoFillBackground(false);
     text_->document()->setDocumentMargin(0);
+    // The words wrap at the box's width: nothing to scroll sideways.
+    text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     VKScrollStyle::apply(text_);
     auto *textWell = new Well(text_, 4, 0.35);
     textWell->setFixedHeight(66);
@@ -288,6 +291,12 @@ TextSection::TextSection(LWEditor &editor, const QUuid &id, LWFontSource &fonts,
     connect(swatches_, &Swatches::picked, this, [this](const LWColor &c) {
         edit(QStringLiteral("Text Color"), std::nullopt, [c](LWText &t) { t.color = c; });
     });
+
+    // Styling the text typed into on the page keeps the typing going.
+    for (QWidget *w : std::initializer_list<QWidget *>{size_, tracking_, leading_, align_, vAlign_, well_, swatches_})
+        w->setProperty(vkTypingTargetProperty, id_);
+    for (QAbstractButton *b : toggles_)
+        b->setProperty(vkTypingTargetProperty, id_);
 
     // 11: fit.
     auto *fitRow = row(0);

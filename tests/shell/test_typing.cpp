@@ -1,0 +1,177 @@
+// Typing into a text on the page of the real window: the inspector's style controls keep the
+// typing going; any other press that takes the keyboard ends it first, its words kept.
+#include "kit/controls/popover.h"
+#include "kit/controls/searchfield.h"
+#include "ui/canvas/inlinetexteditor.h"
+#include "ui/canvas/toolrail.h"
+#include "ui/inspector/sections/fontfamilypicker.h"
+#include "ui/inspector/swatches.h"
+#include "values_fixture.h"
+
+namespace {
+
+const LWRect wordsFrame(100, 300, 300, 40), squareFrame(100, 100, 50, 50);
+
+} // namespace
+
+class Typing : public Values {
+public:
+    // A Letter design of the words "Hello" (Arvo, whose four faces B and I reach) over a square,
+    // the words typed into on the page with " guests" already added.
+    void openAndType()
+    {
+        words = LWElement::makeText(LWText(QStringLiteral("Hello"), QStringLiteral("Arvo"), 24, LWColor::black),
+                                    wordsFrame, QStringLiteral("words"));
+        square = rectangle();
+        square.frame = squareFrame;
+        open(design({square, words}));
+        clickIn(page(), page()->gestures().toView(wordsFrame.center()).toPoint());
+        keyIn(Qt::Key_Return); // the editor screen's key that starts typing into one selected text
+        ASSERT_EQ(ed().editingTextID(), words.id);
+        typeIn(QStringLiteral(" guests"));
+        ASSERT_EQ(string(), QStringLiteral("Hello guests"));
+    }
+    QString string() const { return ed().element(words.id) ? ed().element(words.id)->text->string : QString(); }
+    LWText text() const { return *ed().element(words.id)->text; }
+    QWidget *typingIn() const
+    {
+        return page()->inlineEditor() ? page()->inlineEditor()->editor() : nullptr;
+    }
+
+    LWElement words, square;
+};
+
+TEST_F(Typing, StyleControlsApplyToTheWordsAndTypingGoesOn)
+{
+    const LWColor navy = Swatches::fixedColors()[2];
+    struct Case {
+        const char *what;
+        std::function<void(Typing &)> click;
+        std::function<bool(const LWText &)> styled;
+    };
+    const auto toggle = [](int i) {
+        return [i](Typing &t) { t.clickIn(t.section<TextSection>()->toggles()[i]); };
+    };
+    const Case cases[] = {
+        {"B", toggle(0), [](const LWText &t) { return t.fontName == "Arvo-Bold"; }},
+        {"I", toggle(1), [](const LWText &t) { return t.fontName == "Arvo-Italic"; }},
+        {"U", toggle(2), [](const LWText &t) { return t.underline; }},
+        {"AA", toggle(3), [](const LWText &t) { return t.uppercase; }},
+        {"a swatch",
+         [navy](Typing &t) {
+             Swatches *chips = t.section<TextSection>()->swatches();
+             const qsizetype chip = chips->shownChips().indexOf(navy);
+             ASSERT_GE(chip, 0);
+             t.clickIn(chips, chips->chipRect(chip).center());
+         },
+         [navy](const LWText &t) { return t.color == navy; }},
+        {"an alignment", [](Typing &t) { t.clickIn(t.section<TextSection>()->alignPicker()->segment(1)); },
+         [](const LWText &t) { return t.align == LWTextAlign::center; }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        openAndType();
+        c.click(*this);
+        EXPECT_TRUE(c.styled(text()));
+        ASSERT_EQ(ed().editingTextID(), words.id);
+        ASSERT_NE(typingIn(), nullptr);
+        EXPECT_EQ(vkFocusedTextInput(), typingIn());
+
+        // Letters, Backspace, arrows and Delete edit the words; no tool, no element moves.
+        typeIn(QStringLiteral("!!s"));
+        keyIn(Qt::Key_Backspace);
+        keyIn(Qt::Key_Left);
+        keyIn(Qt::Key_Delete);
+        EXPECT_EQ(string(), QStringLiteral("Hello guests!"));
+        EXPECT_TRUE(c.styled(text())); // still bold, underlined... after more typing
+        EXPECT_EQ(ed().tool(), LWTool::select);
+        EXPECT_EQ(ed().elements().size(), 2);
+        EXPECT_EQ(ed().element(words.id)->frame.minX(), wordsFrame.minX());
+        EXPECT_EQ(ed().element(square.id)->frame, squareFrame);
+    }
+}
+
+TEST_F(Typing, PressesThatTakeTheKeyboardEndTheTypingFirst)
+{
+    struct Case {
+        const char *what;
+        std::function<void(Typing &)> click;
+        bool field; // the press gave the keyboard to the size field
+        QList<QString> left; // the elements Backspace then leaves
+    };
+    const Case cases[] = {
+        {"the square's layer row",
+         [](Typing &t) {
+             for (LayerRow *row : t.screen()->layers()->rows())
+                 if (row->element().id == t.square.id)
+                     t.clickIn(row, QPoint(40, row->height() / 2));
+         },
+         false, {QStringLiteral("words")}},
+        {"the rail", [](Typing &t) { t.clickIn(t.screen()->rail()->toolButton(LWTool::select)); }, false,
+         {QStringLiteral("box")}},
+        {"the page outside the words",
+         [](Typing &t) { t.clickIn(t.page(), t.page()->gestures().toView({400, 600}).toPoint()); }, false,
+         {QStringLiteral("box"), QStringLiteral("words")}},
+        {"the size field", [](Typing &t) { t.clickIn(t.section<TextSection>()->sizeField()->lineEdit()); }, true,
+         {QStringLiteral("box"), QStringLiteral("words")}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        openAndType();
+        c.click(*this);
+        EXPECT_FALSE(ed().editingTextID().has_value());
+        EXPECT_EQ(page()->inlineEditor(), nullptr);
+        EXPECT_EQ(string(), QStringLiteral("Hello guests"));
+        QLineEdit *size = section<TextSection>() ? section<TextSection>()->sizeField()->lineEdit() : nullptr;
+        EXPECT_EQ(vkFocusedTextInput(), c.field ? size : nullptr);
+
+        if (c.field)
+            keyIn(Qt::Key_End);
+        keyIn(Qt::Key_Backspace);
+        QList<QString> left;
+        for (const LWElement &e : ed().elements())
+            left << e.name;
+        EXPECT_EQ(left, c.left);
+        if (c.field) {
+            EXPECT_EQ(size->text(), QStringLiteral("2"));
+            keyIn(Qt::Key_Escape); // the typed size is taken back
+            EXPECT_EQ(size->text(), QStringLiteral("24"));
+        }
+    }
+}
+
+TEST_F(Typing, FontSearchPicksTheHighlightedFamilyWithReturn)
+{
+    struct Case {
+        const char *search;
+        QList<Qt::Key> moves;
+        const char *family;
+    };
+    const Case cases[] = {
+        {"anton", {}, "Anton"},
+        {"anton", {Qt::Key_Down}, "Anton"},          // one match: Down stays on it
+        {"ar", {}, "Archivo Black"},                 // the first match
+        {"ar", {Qt::Key_Down}, "Arvo"},
+        {"ar", {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}, "Arvo"},
+        {"ar", {Qt::Key_Up}, "Archivo Black"},       // nothing above the first
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.search) + " " + std::to_string(c.moves.size()));
+        const LWElement words = LWElement::makeText(
+            LWText(QStringLiteral("Hello"), QStringLiteral("Lobster-Regular"), 24, LWColor::black), wordsFrame);
+        open(design({words}));
+        clickCanvas(wordsFrame.center());
+        auto *section = this->section<TextSection>();
+        clickIn(section->familyButton());
+        ASSERT_TRUE(section->popover() && section->popover()->isOpen());
+        QApplication::setActiveWindow(window.get()); // the popup is drawn in the zoomed scene
+        typeIn(QString::fromUtf8(c.search));
+        for (Qt::Key move : c.moves)
+            keyIn(move);
+        keyIn(Qt::Key_Return);
+        section = this->section<TextSection>();
+        EXPECT_EQ(section->family(), QString::fromUtf8(c.family));
+        EXPECT_EQ(ed().undoStack().size(), 1);
+        EXPECT_TRUE(!section->popover() || !section->popover()->isOpen());
+    }
+}
