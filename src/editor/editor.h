@@ -30,7 +30,6 @@ struct LWPictureTarget {
     int side = 0;
     std::optional<QUuid> picture;
     std::optional<QPointF> at;
-    friend bool operator==(const LWPictureTarget &, const LWPictureTarget &) = default;
 };
 
 // The one object through which an open design is shown and changed. Main thread only.

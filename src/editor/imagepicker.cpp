@@ -263,8 +263,6 @@ void placeFile(LWEditor &editor, const QString &path, const LWPictureTarget &tar
 
 void setClosedNotice(std::function<void(const QString &)> notice) { closedNotice = std::move(notice); }
 
-void endReads() { reads().end(); }
-
 void holdReads(bool held) { reads().hold(held); }
 
 } // namespace LWImagePicker

@@ -70,11 +70,9 @@ inline const QString designClosedMessage = QStringLiteral("Picture not placed: i
 // Where designClosedMessage goes (the application's notice); none: nowhere. Main thread.
 void setClosedNotice(std::function<void(const QString &)> notice);
 
-// Ends the reading: reads not yet started are dropped, running ones stop at their next chunk,
-// and it waits for them; nothing read is placed afterwards. Runs by itself when the
-// application quits or is destroyed. Main thread.
-void endReads();
-// Tests: while held, every read waits before it starts until released (or endReads).
+// When the application quits or is destroyed, reads not yet started are dropped, running ones
+// stop at their next chunk and are waited for, and nothing read is placed afterwards.
+// Tests: while held, every read waits before it starts until released (or the reading ends).
 void holdReads(bool held);
 
 } // namespace LWImagePicker
