@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "editor/imagepicker.h"
 #include "model/file/documentio.h"
 #include "model/file/fileaccess.h"
 #include "model/info.h"
@@ -57,6 +58,11 @@ LWApp::LWApp(QObject *parent)
 {
     setDefer({});
     setConsole({});
+    // A picture whose design was closed while it was read: said here, no editor is left to say it.
+    LWImagePicker::setClosedNotice([app = QPointer<LWApp>(this)](const QString &text) {
+        if (app)
+            app->flash(text);
+    });
 }
 
 LWApp::~LWApp() = default;

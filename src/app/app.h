@@ -52,7 +52,8 @@ public:
     // The one state of the running application, a child of the application object (made on
     // first use; the shell gives it its prompts).
     static LWApp &shared();
-    // Qt dialogs without a parent, the CUPS backend, QTimer, standard output.
+    // Qt dialogs without a parent, the CUPS backend, QTimer, standard output. The newest state
+    // flashes the notice of a picture whose design was closed while it was read.
     explicit LWApp(QObject *parent = nullptr);
     ~LWApp() override;
 

@@ -23,6 +23,15 @@ struct LWEditorClock {
     std::function<QDateTime()> wall = [] { return QDateTime::currentDateTimeUtc(); };
 };
 
+// Where a picture goes, fixed when the user aims it (a drop, the chooser, "Replace…"), so that
+// whatever happens while its file is read does not move it: into the image element `picture` of
+// page `side`, else as a new picture on that page centred on `at` (the page centre without one).
+struct LWPictureTarget {
+    int side = 0;
+    std::optional<QUuid> picture;
+    std::optional<QPointF> at;
+};
+
 // The one object through which an open design is shown and changed. Main thread only.
 //
 // Every published field is a property whose setter announces `<field>Changed` on every write,
@@ -212,15 +221,26 @@ public:
     // Pictures and the clipboard (editorpictures.cpp, editorclipboard.cpp).
     static inline const QString unreadablePictureMessage =
         QStringLiteral("That file isn't a picture VELK Leafwrighter can read (use JPEG, PNG, HEIC or TIFF).");
-    // Reads only the picture's header. The target is the single selected image element, else the
-    // unlocked image element under `at`: it gets the bytes, a new asset id and no crops, and
-    // becomes the selection. Without one a new "Picture" at 300 DPI, shrunk to 80 % of the page,
-    // is centred on `at` or the page. False (unreadable: with the message) when nothing changed.
+    static inline const QString pictureFrameGoneMessage =
+        QStringLiteral("Picture not placed: the frame it was meant for is gone.");
+    static inline const QString pictureSideGoneMessage =
+        QStringLiteral("Picture not placed: the side it was meant for is gone.");
+    // Reads only the picture's header and places it into pictureTarget(at).
     [[nodiscard]] bool placeImage(const QByteArray &data, std::optional<QPointF> at = std::nullopt);
-    // The same with bytes already probed (and perhaps decoded into the picture cache under
-    // `assetID`) off the main thread, as LWImagePicker hands them over; an empty id makes a new one.
-    [[nodiscard]] bool placeImage(const QByteArray &data, const LWImageProperties &props, std::optional<QPointF> at,
-                                  QString assetID);
+    // The target of a picture aimed now: the single selected image element, else the unlocked
+    // image element under `at`, else a new picture at `at`; on the shown side.
+    [[nodiscard]] LWPictureTarget pictureTarget(std::optional<QPointF> at = std::nullopt) const;
+    // Bytes already probed (and perhaps decoded into the picture cache under `assetID`; an empty
+    // id makes a new one). A target element gets the bytes, a new asset id and no crops; a new
+    // "Picture" at 300 DPI, shrunk to 80 % of the page, is added on top. Either becomes the
+    // selection when its side is shown. False when nothing changed: a locked target silently,
+    // a target element or side no longer there with the frame's or the side's message.
+    [[nodiscard]] bool placeImage(const QByteArray &data, const LWImageProperties &props,
+                                  const LWPictureTarget &target, QString assetID);
+    // True while a press on the page lasts (set by the page view); work that ends meanwhile, a
+    // picture read, waits for it to clear, so that it takes its own step after the gesture's.
+    bool pressing() const { return m_pressing; }
+    void setPressing(bool on);
     // Selected items in stacking order. Copies land 9 pt right and down, unlocked, on top, and
     // become the selection; paste and duplicate are one step each (LWClipboard, clipboard.h).
     void copy();
@@ -282,6 +302,7 @@ Q_SIGNALS:
     void snappingChanged();
     void showGridChanged();
     void messageChanged();
+    void pressingChanged();
 
 private:
     static void scaleText(LWElement &element, double factor); // type sizes and strokes, every depth
@@ -332,5 +353,6 @@ private:
     std::optional<Interaction> m_interaction;
     quint64 m_restores = 0;
     bool m_usePasteboard = true;
+    bool m_pressing = false;
     Clock m_clock;
 };

@@ -9,14 +9,19 @@
 #include "render/pictures/imagecache.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFutureWatcher>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QPointer>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 namespace LWImagePicker {
 
@@ -45,16 +50,68 @@ bool readsType(const QString &mimeType)
 
 namespace {
 
-// Its own threads, so a slow disk never holds up the renderer's share of the global pool.
-QThreadPool &loadingPool()
-{
-    static QThreadPool pool;
-    static const bool sized = [] {
+// Set once reading has ended; loads stop at their next chunk.
+std::atomic_bool readsEnded = false;
+
+// Where the message of a picture whose design was closed goes.
+std::function<void(const QString &)> closedNotice;
+
+// The reading pool, and the hold tests keep it under. Ended while the application object still
+// exists, before the picture cache and the readers the reads use go away.
+class Reads : public QObject {
+public:
+    explicit Reads(QObject *parent) : QObject(parent)
+    {
+        // Its own threads, so a slow disk never holds up the renderer's share of the global pool.
         pool.setMaxThreadCount(2);
-        return true;
-    }();
-    (void)sized;
-    return pool;
+        readsEnded = false;
+    }
+    ~Reads() override { end(); }
+
+    void end()
+    {
+        {
+            const std::lock_guard lock(mutex);
+            readsEnded = true;
+        }
+        released.notify_all();
+        pool.clear();
+        pool.waitForDone();
+    }
+    void hold(bool on)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            held = on;
+        }
+        released.notify_all();
+    }
+    // On the loading thread, before a read: false when reading has ended meanwhile.
+    bool mayRead()
+    {
+        std::unique_lock lock(mutex);
+        released.wait(lock, [this] { return !held || readsEnded; });
+        return !readsEnded;
+    }
+    static bool ended() { return readsEnded; }
+
+    QThreadPool pool;
+
+private:
+    std::mutex mutex;
+    std::condition_variable released;
+    bool held = false;
+};
+
+Reads &reads()
+{
+    static QPointer<Reads> running;
+    if (!running) {
+        running = new Reads(QCoreApplication::instance());
+        if (QCoreApplication::instance())
+            QObject::connect(qApp, &QCoreApplication::aboutToQuit, running, &Reads::end);
+    }
+    return *running;
 }
 
 // The head of the file is enough to tell a picture from anything else, so nothing larger is
@@ -106,6 +163,8 @@ Loaded loadFile(const QString &path, const Opener &open)
     bytes.reserve(file->size());
     constexpr qint64 chunk = qint64(1) << 20;
     for (;;) {
+        if (Reads::ended())
+            return {};
         const qsizetype had = bytes.size();
         const qint64 want = std::min(chunk, maxFileSize + 1 - had);
         bytes.resize(had + want);
@@ -135,11 +194,11 @@ Loaded loadData(const QList<QByteArray> &candidates, const QImage &image)
     return prepared(std::move(png));
 }
 
-bool place(LWEditor &editor, const Loaded &loaded, std::optional<QPointF> at)
+bool place(LWEditor &editor, const Loaded &loaded, const LWPictureTarget &target)
 {
     switch (loaded.outcome) {
     case Loaded::Outcome::picture:
-        return editor.placeImage(loaded.bytes, loaded.props, at, loaded.assetID);
+        return editor.placeImage(loaded.bytes, loaded.props, target, loaded.assetID);
     case Loaded::Outcome::unreadable:
         editor.setMessage(LWEditor::unreadablePictureMessage);
         return false;
@@ -149,21 +208,61 @@ bool place(LWEditor &editor, const Loaded &loaded, std::optional<QPointF> at)
     return false;
 }
 
-void placeLater(LWEditor &editor, std::function<Loaded()> load, std::optional<QPointF> at)
+namespace {
+
+// Places once no press on the page lasts: a gesture and the picture are two steps, never mixed.
+void deliver(const QPointer<LWEditor> &editor, const Loaded &loaded, const LWPictureTarget &target)
 {
-    // The watcher dies with the editor, and with it the hand-over of a late result.
-    auto *watcher = new QFutureWatcher<Loaded>(&editor);
-    QObject::connect(watcher, &QFutureWatcherBase::finished, &editor, [watcher, &editor, at] {
-        watcher->deleteLater();
-        if (watcher->future().resultCount() > 0)
-            (void)place(editor, watcher->result(), at);
+    if (Reads::ended())
+        return;
+    if (!editor) {
+        if (loaded.outcome != Loaded::Outcome::silent && closedNotice)
+            closedNotice(designClosedMessage);
+        return;
+    }
+    if (!editor->pressing()) {
+        (void)place(*editor, loaded, target);
+        return;
+    }
+    auto *waiting = new QObject(editor);
+    QObject::connect(editor, &LWEditor::pressingChanged, waiting, [waiting, editor, loaded, target] {
+        if (editor->pressing())
+            return;
+        QObject::disconnect(editor, nullptr, waiting, nullptr);
+        waiting->deleteLater();
+        // After the release's own handling, whose step comes first.
+        QMetaObject::invokeMethod(
+            &reads(), [editor, loaded, target] { deliver(editor, loaded, target); }, Qt::QueuedConnection);
     });
-    watcher->setFuture(QtConcurrent::run(&loadingPool(), std::move(load)));
 }
 
-void placeFile(LWEditor &editor, const QString &path, std::optional<QPointF> at, Opener open)
+} // namespace
+
+void placeLater(LWEditor &editor, std::function<Loaded()> load, const LWPictureTarget &target)
 {
-    placeLater(editor, [path, open = std::move(open)] { return loadFile(path, open); }, at);
+    Reads &r = reads();
+    if (Reads::ended())
+        return;
+    // The watcher outlives a closed design, to say why its picture was not placed.
+    auto *watcher = new QFutureWatcher<Loaded>(&r);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, &r,
+                     [watcher, editor = QPointer<LWEditor>(&editor), target] {
+                         watcher->deleteLater();
+                         if (watcher->future().resultCount() > 0)
+                             deliver(editor, watcher->result(), target);
+                     });
+    watcher->setFuture(QtConcurrent::run(&r.pool, [&r, load = std::move(load)] {
+        return r.mayRead() ? load() : Loaded{};
+    }));
 }
+
+void placeFile(LWEditor &editor, const QString &path, const LWPictureTarget &target, Opener open)
+{
+    placeLater(editor, [path, open = std::move(open)] { return loadFile(path, open); }, target);
+}
+
+void setClosedNotice(std::function<void(const QString &)> notice) { closedNotice = std::move(notice); }
+
+void holdReads(bool held) { reads().hold(held); }
 
 } // namespace LWImagePicker

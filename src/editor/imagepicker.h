@@ -13,6 +13,7 @@
 #include <optional>
 
 class LWEditor;
+struct LWPictureTarget;
 
 // Pictures from files and drags. Reading, probing and decoding the preview run on a loading
 // thread; only the placing itself (LWEditor::placeImage) runs on the main thread, once the bytes
@@ -54,14 +55,24 @@ struct Loaded {
 // Picture data from a drag: the first candidate the reader takes, else `image` as PNG.
 [[nodiscard]] Loaded loadData(const QList<QByteArray> &candidates, const QImage &image);
 
-// Runs `load` on the loading thread and hands its result to the editor at `at` (none: the page
-// centre or the selected picture); returns at once. The editor's selection at that moment
-// decides the target; a result for an editor deleted meanwhile is dropped quietly.
-void placeLater(LWEditor &editor, std::function<Loaded()> load, std::optional<QPointF> at = std::nullopt);
+// Runs `load` on the loading thread and hands its result to the editor for `target`, aimed when
+// the user acted; returns at once. A result that arrives during a press on the page waits for
+// its end. A result for an editor deleted meanwhile places nothing and goes to the closed
+// notice; one arriving while the program quits places nothing.
+void placeLater(LWEditor &editor, std::function<Loaded()> load, const LWPictureTarget &target);
 // placeLater of loadFile(path, open).
-void placeFile(LWEditor &editor, const QString &path, std::optional<QPointF> at = std::nullopt, Opener open = {});
+void placeFile(LWEditor &editor, const QString &path, const LWPictureTarget &target, Opener open = {});
 // The main thread's part: places a picture, shows the message for an unreadable one. True when
 // a picture was placed.
-bool place(LWEditor &editor, const Loaded &loaded, std::optional<QPointF> at);
+bool place(LWEditor &editor, const Loaded &loaded, const LWPictureTarget &target);
+
+inline const QString designClosedMessage = QStringLiteral("Picture not placed: its design was closed.");
+// Where designClosedMessage goes (the application's notice); none: nowhere. Main thread.
+void setClosedNotice(std::function<void(const QString &)> notice);
+
+// When the application quits or is destroyed, reads not yet started are dropped, running ones
+// stop at their next chunk and are waited for, and nothing read is placed afterwards.
+// Tests: while held, every read waits before it starts until released (or the reading ends).
+void holdReads(bool held);
 
 } // namespace LWImagePicker

@@ -149,7 +149,7 @@ TEST_F(EditorTest, PlacedFilesAreBoundedAndMissingOnesSilent)
 {
     // The loading thread's work and the main thread's placing, run here one after the other.
     const auto placeFile = [](LWEditor &editor, const QString &file) {
-        return LWImagePicker::place(editor, LWImagePicker::loadFile(file), std::nullopt);
+        return LWImagePicker::place(editor, LWImagePicker::loadFile(file), editor.pictureTarget());
     };
     // A real JPEG header followed by zeros, grown sparsely to the limit.
     const QString path = dir.filePath(QStringLiteral("big.jpg"));

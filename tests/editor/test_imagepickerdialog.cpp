@@ -1,36 +1,14 @@
 #include "editor_fixture.h"
 
 #include "editor/widgets/imagepickerdialog.h"
+#include "support/filedialogs.h"
 #include "support/testpictures.h"
 #include "support/waitfor.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
-#include <QTimer>
-
-namespace {
-
-// Acts on the chooser once it is up. With LW_CHOOSER_HOLD=<ms> it stays open that long first,
-// for a look at it under xvfb-run.
-void whenShown(const std::function<void(QFileDialog &)> &act)
-{
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        poll->deleteLater();
-        poll->stop();
-        QTimer::singleShot(qEnvironmentVariableIntValue("LW_CHOOSER_HOLD"), dialog, [dialog, act] { act(*dialog); });
-    });
-    poll->start(10);
-}
-
-} // namespace
 
 TEST_F(EditorTest, ChooserShowsTheMessageAndPlacesTheChosenFile)
 {
@@ -41,7 +19,7 @@ TEST_F(EditorTest, ChooserShowsTheMessageAndPlacesTheChosenFile)
     f.close();
     auto ed = make(LWDocument::blank(LWSizePreset::letter, std::nullopt));
 
-    whenShown([&](QFileDialog &dialog) {
+    whenFileDialogShown([&](QFileDialog &dialog) {
         const auto *label = dialog.findChild<QLabel *>(QStringLiteral("message"));
         EXPECT_TRUE(label && label->isVisible() && label->text() == LWImagePicker::message);
         EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
@@ -51,24 +29,14 @@ TEST_F(EditorTest, ChooserShowsTheMessageAndPlacesTheChosenFile)
     LWImagePicker::choose(*ed);
     EXPECT_EQ(ed->undoStack().size(), 0);
 
-    whenShown([&](QFileDialog &dialog) {
-        // As typed: selectFile leaves a focused name field alone.
-        auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        if (!name) {
-            ADD_FAILURE() << "no file name field";
-            dialog.reject();
-            return;
-        }
-        name->setText(path);
-        static_cast<QDialog &>(dialog).accept(); // QFileDialog checks the name first
-    });
+    chooseInFileDialog(path);
     LWImagePicker::choose(*ed);
     ASSERT_TRUE(waitFor([&] { return ed->elements().size() == 1; })); // read off the main thread
     EXPECT_EQ(ed->elements().first().frame.width(), 15.36);
 
     // The next chooser starts in the folder the picture came from.
     QString started;
-    whenShown([&](QFileDialog &dialog) {
+    whenFileDialogShown([&](QFileDialog &dialog) {
         started = dialog.directory().absolutePath();
         dialog.reject();
     });

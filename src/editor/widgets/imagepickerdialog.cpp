@@ -1,15 +1,18 @@
 #include "editor/widgets/imagepickerdialog.h"
 
+#include "editor/editor.h"
 #include "model/file/folders.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPointer>
 
 namespace LWImagePicker {
 
-void choose(LWEditor &editor, QWidget *parent)
+void choose(LWEditor &editor, const LWPictureTarget &target, QWidget *parent)
 {
+    const QPointer<LWEditor> aimed(&editor);
     QFileDialog dialog(parent);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -25,10 +28,12 @@ void choose(LWEditor &editor, QWidget *parent)
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty())
+    if (files.isEmpty() || !aimed)
         return;
     LWFolders::remember(LWFolders::Purpose::pictures, files.first());
-    placeFile(editor, files.first());
+    placeFile(editor, files.first(), target);
 }
+
+void choose(LWEditor &editor, QWidget *parent) { choose(editor, editor.pictureTarget(), parent); }
 
 } // namespace LWImagePicker

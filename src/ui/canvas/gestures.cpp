@@ -178,8 +178,10 @@ void CanvasGestures::liveElement(const QUuid &id, const std::function<void(LWEle
 void CanvasGestures::changed(QPointF start, QPointF current, Qt::KeyboardModifiers modifiers)
 {
     const bool shift = shiftIn(modifiers);
-    if (!m_drag)
+    if (!m_drag) {
         m_drag = begin(toPage(start), shift);
+        m_editor.setPressing(true);
+    }
     dropStaleDrag();
     const bool moved = length(current - start) > dragThreshold;
     const QPointF p = toPage(current);
@@ -346,6 +348,7 @@ void CanvasGestures::ended(QPointF start, QPointF current, Qt::KeyboardModifiers
     m_marquee.reset();
     m_creating.reset();
     m_editor.setSnapLines({});
+    m_editor.setPressing(false);
 }
 
 void CanvasGestures::create(QPointF a, QPointF b, Qt::KeyboardModifiers modifiers)

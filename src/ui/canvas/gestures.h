@@ -15,7 +15,8 @@
 // moved more than 1.5 view points, then work through live updates computed from the elements as
 // they were at the press, so a drag never drifts. A release always clears the drag state and the
 // editor's snap lines, and gives back the step of a drag that left the design as it was. An undo
-// or redo during a drag ends it there: the rest of it, up to the release, does nothing.
+// or redo during a drag ends it there: the rest of it, up to the release, does nothing. From the
+// press to the release the editor is `pressing`.
 class CanvasGestures {
 public:
     enum class Mode { move, resize, rotate, lineEnd, guide, none, create, marquee };

@@ -23,7 +23,9 @@ PageCanvas::PageCanvas(LWEditor &editor, QWidget *parent)
       m_render([](int w, int h, const std::function<void(QPainter &)> &paint) {
           return LWRenderer::bitmap(w, h, true, paint);
       }),
-      m_chooser([](LWEditor &e, QWidget *parent) { LWImagePicker::choose(e, parent); })
+      m_chooser([](LWEditor &e, const LWPictureTarget &target, QWidget *parent) {
+          LWImagePicker::choose(e, target, parent);
+      })
 {
     setCursor(Qt::ArrowCursor);
     setAcceptDrops(true);
@@ -289,9 +291,9 @@ void PageCanvas::doubleClick(QPointF page)
     if (hit->kind == LWElementKind::text) {
         m_editor.setEditingTextID(hit->id);
     } else if (hit->kind == LWElementKind::image) {
-        QTimer::singleShot(0, this, [this] {
+        QTimer::singleShot(0, this, [this, target = LWPictureTarget{m_editor.pageIndex(), hit->id, {}}] {
             if (m_chooser)
-                m_chooser(m_editor, VKZoomHost::outerWindow(this));
+                m_chooser(m_editor, target, VKZoomHost::outerWindow(this));
         });
     }
 }
@@ -339,12 +341,12 @@ void PageCanvas::dragLeaveEvent(QDragLeaveEvent *event)
     QWidget::dragLeaveEvent(event);
 }
 
-// Taken at once; the picture is read off the main thread and placed where it landed when ready.
+// Taken at once, and aimed now; the picture is read off the main thread and placed when ready.
 void PageCanvas::dropEvent(QDropEvent *event)
 {
     setDropTarget(false);
     const QMimeData *mime = event->mimeData();
-    const QPointF at = m_gestures.toPage(event->position());
+    const LWPictureTarget at = m_editor.pictureTarget(m_gestures.toPage(event->position()));
     switch (dropped(mime)) {
     case Dropped::nothing:
         return event->ignore();

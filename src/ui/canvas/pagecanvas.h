@@ -42,10 +42,12 @@ public:
     void setDropTarget(bool on);
 
     void setRender(Render render) { m_render = std::move(render); }
-    // The picture chooser a double-click on a picture opens (LWImagePicker::choose by default).
-    using Chooser = std::function<void(LWEditor &, QWidget *parent)>;
+    // The picture chooser a double-click on a picture opens for that picture (LWImagePicker::choose
+    // by default).
+    using Chooser = std::function<void(LWEditor &, const LWPictureTarget &, QWidget *parent)>;
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
-    // Dropped pictures are read off the main thread and placed where they landed once ready.
+    // Dropped pictures are read off the main thread and placed where they were aimed at the drop
+    // (LWEditor::pictureTarget of the drop point) once ready.
     // How dropped files are opened (LWImagePicker's ordinary files by default).
     void setOpener(LWImagePicker::Opener open) { m_opener = std::move(open); }
     class InlineEditorHost *inlineEditor() const { return m_inline; }

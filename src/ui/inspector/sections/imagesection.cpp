@@ -43,7 +43,7 @@ QHBoxLayout *flatRow()
 
 ImageSection::ImageSection(LWEditor &editor, QUuid id, QWidget *parent)
     : ElementSection(editor, id, parent),
-      chooser_([](LWEditor &e, QWidget *p) { LWImagePicker::choose(e, p); }),
+      chooser_([id](LWEditor &e, QWidget *p) { LWImagePicker::choose(e, {e.pageIndex(), id, {}}, p); }),
       choose_(new ChipButton(QStringLiteral("Choose Picture…"), VKSymbols::photo)), dpi_(new LCDReadout({}, 70)),
       hint_(new InspectorNote(
           QStringLiteral("Empty photo frame. Drag a photo from your file manager onto it, or click Choose Picture."),

@@ -27,7 +27,8 @@ public:
 
     ImageSection(LWEditor &editor, QUuid id, QWidget *parent = nullptr);
 
-    // LWImagePicker::choose, parented to the window around the inspector, unless replaced.
+    // LWImagePicker::choose for this element, parented to the window around the inspector,
+    // unless replaced.
     void setChooser(Chooser chooser);
     // The value truncated toward zero, then " DPI" (299.9 reads "299 DPI").
     [[nodiscard]] static QString dpiText(double dpi);
