@@ -3,6 +3,7 @@
 #include "editor/imagepicker.h"
 #include "render/pictures/imagecache.h"
 #include "render/renderer.h"
+#include "support/hostilepictures.h"
 #include "support/testpictures.h"
 
 #include <QFile>
@@ -197,8 +198,61 @@ TEST(ImagePicker, FilterTakesPictureNamesInEitherCase)
             return QRegularExpression::fromWildcard(p, Qt::CaseSensitive).match(QString::fromLatin1(name)).hasMatch();
         });
     };
-    for (const char *name : {"IMG_1.HEIC", "scan.TIF", "photo.heif", "logo.png", "shot.JPG", "pic.webp"})
+    for (const char *name : {"IMG_1.HEIC", "scan.TIF", "photo.heif", "logo.png", "shot.JPG", "pic.webp", "a.gif", "b.BMP"})
         EXPECT_TRUE(taken(name)) << name;
-    EXPECT_FALSE(taken("notes.txt"));
+    for (const char *name : {"notes.txt", "logo.svg", "logo.SVGZ", "flyer.pdf", "icon.ico", "scan.ppm", "cursor.xpm"})
+        EXPECT_FALSE(taken(name)) << name;
     EXPECT_TRUE(LWImagePicker::nameFilter().contains(QStringLiteral("*.heic *.HEIC")));
+    EXPECT_FALSE(LWImagePicker::nameFilter().contains(QStringLiteral("svg"), Qt::CaseInsensitive));
+
+    // The drop's type check.
+    for (const char *type : {"image/png", "image/JPEG", "image/heic", "image/tiff", "image/webp", "image/gif", "image/bmp"})
+        EXPECT_TRUE(LWImagePicker::readsType(QString::fromLatin1(type))) << type;
+    for (const char *type : {"image/svg+xml", "image/svg+xml-compressed", "application/pdf", "image/x-icon", "text/plain"})
+        EXPECT_FALSE(LWImagePicker::readsType(QString::fromLatin1(type))) << type;
+}
+
+TEST_F(EditorTest, ChosenFilesArePlacedOnlyInTheFormatsTheProgramTakes)
+{
+    // Whatever their names say, only the bytes' own format counts; the others get the message.
+    const QImage img = LWTestPictures::twoTone(60, 30);
+    const QString secret = dir.filePath(QStringLiteral("secret.png"));
+    QFile(secret).open(QIODevice::WriteOnly);
+    const QByteArray svg = LWHostilePictures::svgNaming(QUrl::fromLocalFile(secret).toString());
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        bool placed;
+    } cases[] = {
+        {"a.jpg", encode(img, "jpeg"), true},
+        {"a.png", encode(img, "png"), true},
+        {"a.heic", heic(img), true},
+        {"a.tif", encode(img, "tiff"), true},
+        {"a.webp", encode(img, "webp"), true},
+        {"a.gif", twoToneGif(60, 30), true},
+        {"a.bmp", encode(img, "bmp"), true},
+        {"a TIFF named .png", encode(img, "tiff"), true},
+        {"logo.svg", svg, false},
+        {"logo.svgz", LWHostilePictures::gzipBomb(svg, ' ', 0, {}), false},
+        {"an SVG named .png", svg, false},
+        {"flyer.pdf", QByteArray("%PDF-1.4\n%%EOF\n"), false},
+        {"icon.ico", encode(img, "ico"), false},
+        {"scan.ppm", encode(img, "ppm"), false},
+        {"cursor.xpm", encode(img, "xpm"), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(c.bytes) == c.bytes.size());
+        f.close();
+        auto ed = make(letter());
+        EXPECT_EQ(LWImagePicker::place(*ed, LWImagePicker::loadFile(path), std::nullopt), c.placed);
+        EXPECT_EQ(ed->elements().size(), c.placed ? 1 : 0);
+        EXPECT_EQ(ed->message(), c.placed ? std::nullopt : std::optional(LWEditor::unreadablePictureMessage));
+        if (c.placed) { // 60 x 30 pixels at 300 DPI
+            EXPECT_NEAR(ed->elements()[0].frame.w, 14.4, 1e-9);
+            EXPECT_NEAR(ed->elements()[0].frame.h, 7.2, 1e-9);
+        }
+    }
 }

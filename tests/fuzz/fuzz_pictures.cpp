@@ -1,0 +1,36 @@
+// Picture bytes as a design file holds them: probed, sized and decoded at both sizes, which
+// must end soon within the decode limit whatever the bytes (libFuzzer's malloc limit catches
+// any allocation past it).
+#include "model/image.h"
+#include "render/pictures/imagecache.h"
+#include "render/pictures/imageproperties.h"
+#include "render/pictures/jpegprobe.h"
+
+#include <QGuiApplication>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Only the program name: Qt would otherwise take out options libFuzzer still reads.
+    static int qtArgc = 1;
+    static char *qtArgv[] = {(*argv)[0], nullptr};
+    // Qt's image readers need one. Never destroyed: at exit Qt's thread storage is already gone.
+    static QGuiApplication *app = new QGuiApplication(qtArgc, qtArgv);
+    (void)app;
+    // Every input is a new picture: keep none of them.
+    (void)LWImageCache::setBudget({0, 0});
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    LWImage picture = LWImage::empty(); // a new asset id each time
+    picture.data = QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
+    (void)LWImageProperties::read(*picture.data);
+    (void)LWJpegProbe::passable(*picture.data);
+    (void)LWImageCache::pixelSize(picture);
+    (void)LWImageCache::image(picture, true);
+    (void)LWImageCache::image(picture, false);
+    return 0;
+}
