@@ -137,7 +137,10 @@ std::optional<QImage> decode(const QByteArray &bytes, bool preview)
         reader->setScaledSize(target);
     // A JPEG scaled in eighths comes out at most twice the target each way before the last step.
     const QSize made = scalesItself && target != declared ? (target * 2).boundedTo(declared) : declared;
-    const int perPixel = std::max(4, QImage::toPixelFormat(reader->imageFormat()).bitsPerPixel() / 8);
+    // A reader that could not parse the header may report any number as its format.
+    const QImage::Format format = reader->imageFormat();
+    const bool known = format > QImage::Format_Invalid && format < QImage::NImageFormats;
+    const int perPixel = known ? std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8) : 8;
     const bool turned = reader->transformation() != QImageIOHandler::TransformationNone;
     const qint64 shrunkCopy = target != declared ? qint64(target.width()) * target.height() * 4 : 0;
     const std::optional<LWDecodeBudget::Reservation> reserved =
@@ -148,8 +151,8 @@ std::optional<QImage> decode(const QByteArray &bytes, bool preview)
     // says so and keeps its rows, a cut PNG fails but still hands them over): that memory must
     // never reach a page. JPEG fails instead and may make the image at another size.
     QImage img;
-    if (!scalesItself) {
-        img = QImage(declared, reader->imageFormat());
+    if (!scalesItself && known) {
+        img = QImage(declared, format);
         img.fill(Qt::white);
     }
     if (!reader->read(&img) || img.isNull())
