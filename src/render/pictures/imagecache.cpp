@@ -137,9 +137,11 @@ std::optional<QImage> decode(const QByteArray &bytes, bool preview)
         reader->setScaledSize(target);
     // A JPEG scaled in eighths comes out at most twice the target each way before the last step.
     const QSize made = scalesItself && target != declared ? (target * 2).boundedTo(declared) : declared;
-    // A reader that could not parse the header may report any number as its format.
-    const QImage::Format format = reader->imageFormat();
-    const bool known = format > QImage::Format_Invalid && format < QImage::NImageFormats;
+    // A reader that could not parse the header may report any number as its format (Qt's JPEG
+    // reader leaves it unset): taken as a number, and as a format only when it is one.
+    const int raw = int(reader->imageFormat());
+    const bool known = raw > QImage::Format_Invalid && raw < QImage::NImageFormats;
+    const auto format = known ? QImage::Format(raw) : QImage::Format_Invalid;
     const int perPixel = known ? std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8) : 8;
     const bool turned = reader->transformation() != QImageIOHandler::TransformationNone;
     const qint64 shrunkCopy = target != declared ? qint64(target.width()) * target.height() * 4 : 0;
