@@ -8,7 +8,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${LW_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 # Runs per target (about 10 s each on one core; they run side by side); LW_FUZZ_RUNS sets all.
 declare -A RUNS=([fuzz_documentio]="${LW_FUZZ_RUNS:-100000}" [fuzz_render]="${LW_FUZZ_RUNS:-20000}"
-                 [fuzz_elements]="${LW_FUZZ_RUNS:-50000}" [fuzz_pictures]="${LW_FUZZ_RUNS:-60000}")
+                 [fuzz_elements]="${LW_FUZZ_RUNS:-50000}" [fuzz_pictures]="${LW_FUZZ_RUNS:-30000}")
 # Seeds per target: design files, element lists as copy leaves them on the pasteboard, or pictures.
 declare -A SEEDS=([fuzz_documentio]="tests/fuzz/corpus tests/data/documentio"
                   [fuzz_render]="tests/fuzz/corpus tests/data/documentio"

@@ -6,18 +6,13 @@
 #include "render/pictures/imageproperties.h"
 #include "render/pictures/jpegprobe.h"
 
-#include <QGuiApplication>
+#include "guiapp.h"
+
 #include <cstdint>
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+extern "C" int LLVMFuzzerInitialize(int *, char ***argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Only the program name: Qt would otherwise take out options libFuzzer still reads.
-    static int qtArgc = 1;
-    static char *qtArgv[] = {(*argv)[0], nullptr};
-    // Qt's image readers need one. Never destroyed: at exit Qt's thread storage is already gone.
-    static QGuiApplication *app = new QGuiApplication(qtArgc, qtArgv);
-    (void)app;
+    startGuiApplication(*argv); // Qt's image readers need one
     // Every input is a new picture: keep none of them.
     (void)LWImageCache::setBudget({0, 0});
     return 0;
