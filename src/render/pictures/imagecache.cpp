@@ -150,7 +150,7 @@ std::optional<QImage> decode(const QByteArray &bytes, bool preview)
     if (!reserved)
         return std::nullopt;
     // A reader that stops early leaves the rest of the image as the memory it found (a cut BMP
-    // says so and keeps its rows, a cut PNG fails but still hands them over): that memory must
+    // reports success, a cut PNG fails but still hands the image over): that memory must
     // never reach a page. JPEG fails instead and may make the image at another size.
     QImage img;
     if (!scalesItself && known) {
