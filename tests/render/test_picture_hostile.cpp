@@ -240,7 +240,7 @@ TEST_F(HostilePictures, DesignsExportAndCheckAtOnceReadingNothingElse)
 TEST_F(HostilePictures, DecodesInFlightShareTheDecodeLimit)
 {
     // Sixteen pictures of 36 MB decoded, all at once, against a limit of two and a half: never
-    // more than two in memory at a time, and every one decoded in the end.
+    // more than two decoding at a time, and every one decoded in the end.
     constexpr int side = 3000;
     constexpr qint64 each = qint64(side) * side * 4;
     QList<LWImage> pics;
@@ -268,7 +268,9 @@ TEST_F(HostilePictures, DecodesInFlightShareTheDecodeLimit)
     LWDecodeBudget::setLimit(oldLimit);
     EXPECT_EQ(decoded, 16);
     if (!sanitized)
-        EXPECT_LT(growth, 4 * each) << growth / (1 << 20) << " MB"; // the last one the table keeps, too
+        // Two in flight and the one the table keeps, with room for results still held; all at
+        // once would take sixteen.
+        EXPECT_LT(growth, 6 * each) << growth / (1 << 20) << " MB";
 
     // One decode alone over the limit is refused at once, not waited for.
     LWDecodeBudget::setLimit(each / 2);
