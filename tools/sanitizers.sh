@@ -6,13 +6,15 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${LW_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
-# Runs per target (about 10 s each on one core; the three run side by side); LW_FUZZ_RUNS sets all.
+# Runs per target (about 10 s each on one core; they run side by side); LW_FUZZ_RUNS sets all.
 declare -A RUNS=([fuzz_documentio]="${LW_FUZZ_RUNS:-100000}" [fuzz_render]="${LW_FUZZ_RUNS:-20000}"
-                 [fuzz_elements]="${LW_FUZZ_RUNS:-50000}")
-# Seeds per target: design files, or element lists as copy leaves them on the pasteboard.
+                 [fuzz_elements]="${LW_FUZZ_RUNS:-50000}" [fuzz_pictures]="${LW_FUZZ_RUNS:-30000}")
+# Seeds per target: design files, element lists as copy leaves them on the pasteboard, or pictures.
 declare -A SEEDS=([fuzz_documentio]="tests/fuzz/corpus tests/data/documentio"
                   [fuzz_render]="tests/fuzz/corpus tests/data/documentio"
-                  [fuzz_elements]="tests/fuzz/elements")
+                  [fuzz_elements]="tests/fuzz/elements" [fuzz_pictures]="tests/fuzz/pictures")
+declare -A DICTS=([fuzz_documentio]=documentio.dict [fuzz_render]=documentio.dict
+                  [fuzz_elements]=documentio.dict [fuzz_pictures]=pictures.dict)
 
 if [ "${LW_NO_FUZZ:-}" = 1 ]; then
     echo "Fuzz and sanitizer step skipped (LW_NO_FUZZ=1)."
@@ -53,19 +55,20 @@ fuzz_one() {
     mkdir -p "$artifacts" "$work/$target"
     # New inputs go to the scratch corpus (first directory), never into the repository.
     "$BUILD/bin/$target" -runs="${RUNS[$target]}" -seed=1 -timeout=10 -rss_limit_mb=4096 \
-        -dict="$ROOT/tests/fuzz/documentio.dict" -artifact_prefix="$artifacts/" \
+        -dict="$ROOT/tests/fuzz/${DICTS[$target]}" -artifact_prefix="$artifacts/" \
         "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1 || status=$?
     echo "$status" >"$work/$target.status"
 }
+TARGETS=(fuzz_documentio fuzz_render fuzz_elements fuzz_pictures)
 # The targets run side by side (each uses one core), then each reports in turn.
 fuzz() {
     local status=0 target input dir seed
-    for target in fuzz_documentio fuzz_render fuzz_elements; do
+    for target in "${TARGETS[@]}"; do
         echo "$target: ${RUNS[$target]} runs over ${SEEDS[$target]}"
         fuzz_one "$target" &
     done
     wait
-    for target in fuzz_documentio fuzz_render fuzz_elements; do
+    for target in "${TARGETS[@]}"; do
         local artifacts="$BUILD/fuzz-artifacts/$target"
         if [ "$(cat "$work/$target.status" 2>/dev/null || echo 1)" != 0 ]; then
             status=1

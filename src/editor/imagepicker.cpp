@@ -5,14 +5,13 @@
 #include "model/file/json.h"
 #include "model/image.h"
 
-#include "render/pictures/heif.h"
 #include "render/pictures/imagecache.h"
+#include "render/pictures/pictureformat.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFutureWatcher>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QPointer>
 #include <QThreadPool>
@@ -27,26 +26,15 @@ namespace LWImagePicker {
 
 QStringList patterns()
 {
-    QStringList suffixes{QStringLiteral("heic"), QStringLiteral("heif")};
-    for (const QByteArray &format : QImageReader::supportedImageFormats())
-        suffixes.append(QString::fromLatin1(format).toLower());
-    suffixes.sort();
-    suffixes.removeDuplicates();
     QStringList out;
-    for (const QString &s : std::as_const(suffixes))
+    for (const QString &s : LWPictureFormat::suffixes())
         out << QStringLiteral("*.") + s << QStringLiteral("*.") + s.toUpper();
     return out;
 }
 
 QString nameFilter() { return QStringLiteral("Pictures (%1)").arg(patterns().join(QLatin1Char(' '))); }
 
-bool readsType(const QString &mimeType)
-{
-    const QString type = mimeType.toLower();
-    if (type == QLatin1String("image/heic") || type == QLatin1String("image/heif"))
-        return true;
-    return QImageReader::supportedMimeTypes().contains(type.toLatin1());
-}
+bool readsType(const QString &mimeType) { return LWPictureFormat::isPictureType(mimeType); }
 
 namespace {
 
@@ -118,13 +106,7 @@ Reads &reads()
 // reserved or read for a file that is not one.
 bool looksLikePicture(QIODevice &file)
 {
-    const QByteArray head = file.peek(64 * 1024);
-    if (LWHeif::isHeif(head))
-        return true;
-    QBuffer buffer;
-    buffer.setData(head);
-    buffer.open(QIODevice::ReadOnly);
-    return QImageReader(&buffer).canRead();
+    return LWPictureFormat::sniff(file.peek(64 * 1024)) != LWPictureFormat::Format::none;
 }
 
 // Probes the bytes and decodes the canvas's preview, so the main thread does neither.

@@ -27,11 +27,11 @@ inline constexpr qint64 maxFileSize = 209'715'200; // 200 MiB
 inline const QString message = QStringLiteral(
     "Choose a photo or logo (JPEG, PNG, HEIC, TIFF). For sharp prints use a picture with plenty of pixels.");
 
-// Name patterns of every format the picture reader takes, HEIF included, each in lower and
-// upper case ("*.heic", "*.HEIC"), so the chooser offers camera files whatever its matching.
+// Name patterns of every format the program takes (LWPictureFormat), each in lower and upper
+// case ("*.heic", "*.HEIC"), so the chooser offers camera files whatever its matching.
 [[nodiscard]] QStringList patterns();
 [[nodiscard]] QString nameFilter(); // "Pictures (*.bmp *.BMP ...)"
-// Whether a drag's MIME type names a format the picture reader takes ("image/png", "image/heic").
+// Whether a drag's MIME type names a format the program takes ("image/png", "image/heic").
 [[nodiscard]] bool readsType(const QString &mimeType);
 
 // Opens a file for reading, on the loading thread; null when it cannot be opened. The default
@@ -49,8 +49,8 @@ struct Loaded {
 };
 
 // The loading thread's work; any thread. A file over maxFileSize, found so before or while
-// reading, or whose first 64 KiB are no picture format the reader knows, is unreadable before
-// anything more is read.
+// reading, or whose first 64 KiB start with no signature of a format the program takes, is
+// unreadable before anything more is read.
 [[nodiscard]] Loaded loadFile(const QString &path, const Opener &open = {});
 // Picture data from a drag: the first candidate the reader takes, else `image` as PNG.
 [[nodiscard]] Loaded loadData(const QList<QByteArray> &candidates, const QImage &image);

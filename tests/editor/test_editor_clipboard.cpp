@@ -201,12 +201,23 @@ TEST_F(ClipboardTest, PicturesAndTextFromOtherProgramsArePlaced)
 
 TEST_F(ClipboardTest, AnUnreadablePictureIsReportedNotSkipped)
 {
-    auto ed = make(letter({rect("A")}));
-    LWClipboard::elements = ed->elements();
-    board->data_ = {{QStringLiteral("image/jpeg"), "not a picture"}};
-    ed->paste();
-    EXPECT_EQ(ed->elements().size(), 1);
-    EXPECT_EQ(ed->message(), LWEditor::unreadablePictureMessage);
+    // An SVG is refused like any format the program does not take: it could name files to read.
+    const QByteArray svg("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+                         "width=\"9\" height=\"9\"><image width=\"9\" height=\"9\" xlink:href=\"/etc/passwd\"/></svg>");
+    const std::map<QString, QByteArray> offers[] = {
+        {{QStringLiteral("image/jpeg"), "not a picture"}},
+        {{QStringLiteral("image/svg+xml"), svg}},
+        {{QStringLiteral("image/png"), svg}},
+    };
+    for (const auto &offer : offers) {
+        SCOPED_TRACE(offer.begin()->first.toStdString());
+        auto ed = make(letter({rect("A")}));
+        LWClipboard::elements = ed->elements();
+        board->data_ = offer;
+        ed->paste();
+        EXPECT_EQ(ed->elements().size(), 1);
+        EXPECT_EQ(ed->message(), LWEditor::unreadablePictureMessage);
+    }
 }
 
 TEST_F(ClipboardTest, CutRemovesOnlyUnlockedAndDuplicateLeavesClipboardsAlone)

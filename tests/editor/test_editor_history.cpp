@@ -223,7 +223,7 @@ TEST_F(EditorTest, RefusedOperationsTakeNoStep)
         {{}, [&](LWEditor &e) { e.setFrame(member, {0, 0, 1, 1}); }, {}},
         {{}, [&](LWEditor &e) { e.setLocked(true); }, {}}, // no ids, nothing selected
         {{}, place("Dear customer,\nthank you for your order.\n"), LWEditor::unreadablePictureMessage},
-        {{lockedFrame.id}, place("P6\n1 1\n255\n"), {}}, // a locked picture refuses silently
+        {{lockedFrame.id}, place("GIF89a"), {}}, // a locked picture refuses silently
         {{}, resize(0, 792, 18), {}}, {{}, resize(-1, 792, 18), {}}, {{}, resize(nan, 792, 18), {}},
         {{}, resize(inf, 792, 18), {}}, {{}, resize(612, 0, 18), {}}, {{}, resize(612, nan, 18), {}},
         {{}, resize(612, 792, nan), {}}, {{}, resize(612, 792, -1), {}}, {{}, resize(612, 792, inf), {}},

@@ -3,6 +3,7 @@
 #include "editor/imagepicker.h"
 #include "render/pictures/imagecache.h"
 #include "render/renderer.h"
+#include "support/hostilepictures.h"
 #include "support/testpictures.h"
 
 #include <QFile>
@@ -27,6 +28,14 @@ QImage drawn(const LWElement &e)
 
 QByteArray png(int w, int h) { return encode(plain(w, h, Qt::gray), "png"); }
 
+// A BMP whose header gives a width of 0: the reader takes it but reports no size.
+QByteArray noWidthBmp()
+{
+    QByteArray bmp = encode(plain(10, 10, Qt::gray), "bmp");
+    qToLittleEndian<qint32>(0, bmp.data() + 18);
+    return bmp;
+}
+
 LWElement frame(const LWRect &r, bool locked = false)
 {
     LWElement e = LWElement::makePhoto(r);
@@ -50,7 +59,7 @@ TEST_F(EditorTest, NewPicturesArePrintSizedShrunkToThePageAndCentred)
         {"EXIF orientation 6 is turned", turnedQuarter(encode(plain(4000, 3000, Qt::gray), "jpeg", 20)), {},
          {68.4, 79.2, 475.2, 633.6}},
         {"top-down BMP: 10 x 1000 px", topDownBmp(10, 10), {}, {304.8, 276, 2.4, 240}},
-        {"PPM of no width: 1000 x 1000 px", QByteArray("P6\n0 10\n255\n"), {}, {186, 276, 240, 240}},
+        {"BMP of no width: 1000 x 1000 px", noWidthBmp(), {}, {186, 276, 240, 240}},
         {"HEIC turned in its container", heic(twoTone(64, 48), heif_orientation_rotate_90_cw), {},
          {300.24, 388.32, 11.52, 15.36}},
     };
@@ -197,8 +206,61 @@ TEST(ImagePicker, FilterTakesPictureNamesInEitherCase)
             return QRegularExpression::fromWildcard(p, Qt::CaseSensitive).match(QString::fromLatin1(name)).hasMatch();
         });
     };
-    for (const char *name : {"IMG_1.HEIC", "scan.TIF", "photo.heif", "logo.png", "shot.JPG", "pic.webp"})
+    for (const char *name : {"IMG_1.HEIC", "scan.TIF", "photo.heif", "logo.png", "shot.JPG", "pic.webp", "a.gif", "b.BMP"})
         EXPECT_TRUE(taken(name)) << name;
-    EXPECT_FALSE(taken("notes.txt"));
+    for (const char *name : {"notes.txt", "logo.svg", "logo.SVGZ", "flyer.pdf", "icon.ico", "scan.ppm", "cursor.xpm"})
+        EXPECT_FALSE(taken(name)) << name;
     EXPECT_TRUE(LWImagePicker::nameFilter().contains(QStringLiteral("*.heic *.HEIC")));
+    EXPECT_FALSE(LWImagePicker::nameFilter().contains(QStringLiteral("svg"), Qt::CaseInsensitive));
+
+    // The drop's type check.
+    for (const char *type : {"image/png", "image/JPEG", "image/heic", "image/tiff", "image/webp", "image/gif", "image/bmp"})
+        EXPECT_TRUE(LWImagePicker::readsType(QString::fromLatin1(type))) << type;
+    for (const char *type : {"image/svg+xml", "image/svg+xml-compressed", "application/pdf", "image/x-icon", "text/plain"})
+        EXPECT_FALSE(LWImagePicker::readsType(QString::fromLatin1(type))) << type;
+}
+
+TEST_F(EditorTest, ChosenFilesArePlacedOnlyInTheFormatsTheProgramTakes)
+{
+    // Whatever their names say, only the bytes' own format counts; the others get the message.
+    const QImage img = LWTestPictures::twoTone(60, 30);
+    const QString secret = dir.filePath(QStringLiteral("secret.png"));
+    QFile(secret).open(QIODevice::WriteOnly);
+    const QByteArray svg = LWHostilePictures::svgNaming(QUrl::fromLocalFile(secret).toString());
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        bool placed;
+    } cases[] = {
+        {"a.jpg", encode(img, "jpeg"), true},
+        {"a.png", encode(img, "png"), true},
+        {"a.heic", heic(img), true},
+        {"a.tif", encode(img, "tiff"), true},
+        {"a.webp", encode(img, "webp"), true},
+        {"a.gif", twoToneGif(60, 30), true},
+        {"a.bmp", encode(img, "bmp"), true},
+        {"a TIFF named .png", encode(img, "tiff"), true},
+        {"logo.svg", svg, false},
+        {"logo.svgz", LWHostilePictures::gzipBomb(svg, ' ', 0, {}), false},
+        {"an SVG named .png", svg, false},
+        {"flyer.pdf", QByteArray("%PDF-1.4\n%%EOF\n"), false},
+        {"icon.ico", encode(img, "ico"), false},
+        {"scan.ppm", encode(img, "ppm"), false},
+        {"cursor.xpm", encode(img, "xpm"), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(c.bytes) == c.bytes.size());
+        f.close();
+        auto ed = make(letter());
+        EXPECT_EQ(LWImagePicker::place(*ed, LWImagePicker::loadFile(path), std::nullopt), c.placed);
+        EXPECT_EQ(ed->elements().size(), c.placed ? 1 : 0);
+        EXPECT_EQ(ed->message(), c.placed ? std::nullopt : std::optional(LWEditor::unreadablePictureMessage));
+        if (c.placed) { // 60 x 30 pixels at 300 DPI
+            EXPECT_NEAR(ed->elements()[0].frame.w, 14.4, 1e-9);
+            EXPECT_NEAR(ed->elements()[0].frame.h, 7.2, 1e-9);
+        }
+    }
 }

@@ -6,21 +6,16 @@
 #include "render/renderer.h"
 #include "render/sheet.h"
 
-#include <QGuiApplication>
+#include "guiapp.h"
+
 #include <cstdint>
 
 // fontconfig keeps its caches to the end of the process.
 extern "C" const char *__lsan_default_suppressions() { return "leak:libfontconfig\n"; }
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+extern "C" int LLVMFuzzerInitialize(int *, char ***argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Only the program name: Qt would otherwise take out options libFuzzer still reads.
-    static int qtArgc = 1;
-    static char *qtArgv[] = {(*argv)[0], nullptr};
-    // Fonts and painting need one. Never destroyed: at exit Qt's thread storage is already gone.
-    static QGuiApplication *app = new QGuiApplication(qtArgc, qtArgv);
-    (void)app;
+    startGuiApplication(*argv); // fonts and painting need one
     LWFonts::registerBundled();
     return 0;
 }

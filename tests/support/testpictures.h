@@ -118,6 +118,47 @@ inline QByteArray topDownBmp(int w, int h)
     return bmp;
 }
 
+// A GIF (Qt writes none) of the left half red, the right half blue: a clear code before every
+// other pixel keeps each code three bits wide, so no compression is needed.
+inline QByteArray twoToneGif(int w, int h)
+{
+    QByteArray gif("GIF89a");
+    char le[2];
+    for (const int side : {w, h}) {
+        qToLittleEndian<quint16>(quint16(side), le);
+        gif.append(le, 2);
+    }
+    gif.append("\x80\0\0" "\xff\0\0" "\0\0\xff" ",\0\0\0\0", 14);
+    for (const int side : {w, h}) {
+        qToLittleEndian<quint16>(quint16(side), le);
+        gif.append(le, 2);
+    }
+    gif.append("\0\x02", 2); // no local palette; LZW of two-bit codes
+    QByteArray data;
+    quint32 bits = 0;
+    int count = 0;
+    auto put = [&](int code) {
+        bits |= quint32(code) << count;
+        count += 3;
+        for (; count >= 8; count -= 8, bits >>= 8)
+            data.append(char(bits & 0xff));
+    };
+    for (int i = 0; i < w * h; ++i) {
+        if (i % 2 == 0)
+            put(4); // clear
+        put(i % w < w / 2 ? 0 : 1);
+    }
+    put(5); // end
+    if (count > 0)
+        data.append(char(bits & 0xff));
+    for (qsizetype at = 0; at < data.size(); at += 255) {
+        const QByteArray block = data.mid(at, 255);
+        gif.append(char(block.size()));
+        gif.append(block);
+    }
+    return gif + QByteArray("\0;", 2);
+}
+
 inline bool reddish(QRgb c) { return qRed(c) > 200 && qBlue(c) < 60 && qGreen(c) < 60; }
 inline bool bluish(QRgb c) { return qBlue(c) > 200 && qRed(c) < 60 && qGreen(c) < 60; }
 

@@ -106,7 +106,10 @@ std::optional<LWRenderer::PictureSink::StandIn> PdfPictures::standIn(const LWIma
     }
     Entry entry;
     const QByteArray &bytes = *picture.data;
-    const std::optional<LWJpegProbe::Jpeg> jpeg = LWJpegProbe::passable(bytes);
+    std::optional<LWJpegProbe::Jpeg> jpeg = LWJpegProbe::passable(bytes);
+    // Past the pixel limit it is the placeholder, as in every other export.
+    if (jpeg && qint64(jpeg->width) * jpeg->height > LWImageCache::maxPixelCount)
+        jpeg.reset();
     // Qt's reading of the header decides the orientation, as it does when it decodes.
     const std::optional<LWImageProperties> props = jpeg ? LWImageProperties::read(bytes) : std::nullopt;
     if (props && props->width == jpeg->width && props->height == jpeg->height) {

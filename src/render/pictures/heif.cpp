@@ -83,19 +83,20 @@ std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels)
     if (heif_decode_image(h.get(), &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr).code !=
         heif_error_Ok)
         return std::nullopt;
-    const Image img(raw);
+    Image img(raw);
     int stride = 0;
     const uint8_t *pixels = heif_image_get_plane_readonly(img.get(), heif_channel_interleaved, &stride);
     const int iw = heif_image_get_width(img.get(), heif_channel_interleaved);
     const int ih = heif_image_get_height(img.get(), heif_channel_interleaved);
     if (!pixels || iw <= 0 || ih <= 0 || stride < iw * 4)
         return std::nullopt;
-    // Copied out: the plane belongs to the libheif image, released on return.
-    QImage out(pixels, iw, ih, stride, QImage::Format_RGBA8888);
-    QImage copy = out.copy();
-    if (copy.isNull())
+    // The image keeps the libheif plane it shows, so the pixels are never copied.
+    QImage out(pixels, iw, ih, stride, QImage::Format_RGBA8888,
+               [](void *owned) { heif_image_release(static_cast<heif_image *>(owned)); }, img.get());
+    if (out.isNull())
         return std::nullopt;
-    return copy;
+    (void)img.release();
+    return out;
 }
 
 } // namespace LWHeif

@@ -19,8 +19,10 @@ namespace LWImageCache {
 inline constexpr int previewMaxPixels = 1600;
 
 // Pictures whose header declares more pixels than this are refused (treated as undecodable)
-// before any decoding, and no decode may allocate more than allocationLimitMB. Generous enough
-// for real photos of 100 megapixels and more, in 16-bit colour too.
+// before any decoding. Every decode reserves what it may allocate from one budget of
+// allocationLimitMB shared by all decodes in flight (LWDecodeBudget), waiting while others hold
+// it; one that alone needs more is refused. Generous enough for real photos of 100 megapixels
+// and more, in 16-bit colour too. Only the formats LWPictureFormat takes are decoded.
 inline constexpr qint64 maxPixelCount = 150'000'000;
 inline constexpr int allocationLimitMB = 1200;
 

@@ -1,6 +1,7 @@
 #include "render/pictures/imageproperties.h"
 
 #include "render/pictures/heif.h"
+#include "render/pictures/pictureformat.h"
 
 #include <QBuffer>
 #include <QImageIOHandler>
@@ -28,20 +29,20 @@ int exifOrientation(QImageIOHandler::Transformations t)
 
 std::optional<LWImageProperties> LWImageProperties::read(const QByteArray &bytes)
 {
-    if (LWHeif::isHeif(bytes)) {
+    const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
+    if (picture.format == LWPictureFormat::Format::heif) {
         const std::optional<QSize> s = LWHeif::size(bytes);
         if (!s)
             return std::nullopt;
         return LWImageProperties{s->width(), s->height(), 1};
     }
     QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly))
+    const std::unique_ptr<QImageReader> reader = picture.reader(buffer);
+    if (!reader)
         return std::nullopt;
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(false);
-    if (!reader.canRead())
+    reader->setAutoTransform(false);
+    if (!reader->canRead())
         return std::nullopt;
-    const QSize s = reader.size();
-    return LWImageProperties{s.width(), s.height(), exifOrientation(reader.transformation())};
+    const QSize s = reader->size();
+    return LWImageProperties{s.width(), s.height(), exifOrientation(reader->transformation())};
 }

@@ -15,6 +15,7 @@ struct LWImageProperties {
 
     bool quarterTurned() const { return orientation >= 5; }
 
-    // None when no reader recognises the bytes as a picture.
+    // None when the bytes are none of the formats the program takes (LWPictureFormat), or
+    // their format's reader cannot read them.
     [[nodiscard]] static std::optional<LWImageProperties> read(const QByteArray &bytes);
 };

@@ -17,4 +17,13 @@ struct Jpeg {
 // truncated or malformed file.
 [[nodiscard]] std::optional<Jpeg> passable(const QByteArray &bytes);
 
+// What a decoder keeps while it decodes, read from the markers as far as they go (a truncated
+// file gives what came before the cut).
+struct Layout {
+    bool progressive = false;     // the decoder keeps every coefficient of the picture
+    double samplesPerPixel = 3;   // coefficients per pixel over all components (subsampling)
+    int scans = 0;
+};
+[[nodiscard]] Layout layout(const QByteArray &bytes);
+
 } // namespace LWJpegProbe

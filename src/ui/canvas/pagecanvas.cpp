@@ -304,6 +304,10 @@ namespace {
 // address is nothing to read here; browsers send the picture itself along with it.
 enum class Dropped { nothing, file, data };
 
+// Pictures of a type the program does not take (SVG, say) are taken too, to be refused with the
+// unreadable-picture message.
+bool isPictureData(const QString &format) { return format.startsWith(u"image/", Qt::CaseInsensitive); }
+
 Dropped dropped(const QMimeData *mime)
 {
     if (mime->hasUrls() && !mime->urls().isEmpty() && mime->urls().constFirst().isLocalFile())
@@ -311,8 +315,7 @@ Dropped dropped(const QMimeData *mime)
     if (mime->hasImage())
         return Dropped::data;
     const QStringList formats = mime->formats();
-    return std::any_of(formats.cbegin(), formats.cend(), LWImagePicker::readsType) ? Dropped::data
-                                                                                  : Dropped::nothing;
+    return std::any_of(formats.cbegin(), formats.cend(), isPictureData) ? Dropped::data : Dropped::nothing;
 }
 
 } // namespace
@@ -354,12 +357,17 @@ void PageCanvas::dropEvent(QDropEvent *event)
         LWImagePicker::placeFile(m_editor, mime->urls().constFirst().toLocalFile(), at, m_opener);
         break;
     case Dropped::data: {
-        // The drag's data is only there during the drop: take it now, probe it later.
-        QList<QByteArray> candidates;
+        // The drag's data is only there during the drop: take it now, probe it later. The types
+        // the program takes come first; the rest only give the message.
+        QList<QByteArray> candidates, others;
         for (const QString &format : mime->formats())
-            if (LWImagePicker::readsType(format))
-                candidates << mime->data(format);
-        const QImage image = mime->hasImage() ? qvariant_cast<QImage>(mime->imageData()) : QImage();
+            if (isPictureData(format))
+                (LWImagePicker::readsType(format) ? candidates : others) << mime->data(format);
+        candidates << others;
+        // Qt makes another program's picture data an image by guessing its format (an SVG
+        // included, which may name files to read): only a drag of this program's own is taken so.
+        const QImage image =
+            event->source() && mime->hasImage() ? qvariant_cast<QImage>(mime->imageData()) : QImage();
         LWImagePicker::placeLater(
             m_editor, [candidates, image] { return LWImagePicker::loadData(candidates, image); }, at);
         break;

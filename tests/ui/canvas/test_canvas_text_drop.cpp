@@ -1,12 +1,14 @@
 #include "editor/editor_fixture.h"
 #include "kit/zoom/zoomhost.h"
 #include "render/fonts.h"
+#include "support/hostilepictures.h"
 #include "support/testpictures.h"
 #include "support/waitfor.h"
 #include "ui/canvas/inlinetexteditor.h"
 #include "ui/canvas/pagecanvas.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QBuffer>
 #include <QRandomGenerator>
 #include <QThread>
@@ -210,11 +212,24 @@ TEST_F(TextDropTest, DragsOfferAndPlacePicturesWhereTheyLand)
     EXPECT_TRUE(dropFile(onto, {50, 50}, file(QStringLiteral("b.heic"), heicBytes)));
     EXPECT_TRUE(waitFor([&] { return ed->element(photo.id)->image->data == heicBytes; }));
 
-    // A text file is taken, read and refused with the message; nothing changes.
+    // A text file, an SVG file or SVG data is taken, read and refused with the message; nothing
+    // changes.
     const LWDocument before = ed->doc();
-    EXPECT_TRUE(dropFile(onto, {500, 600}, file(QStringLiteral("notes.txt"), "just words")));
-    EXPECT_TRUE(waitFor([&] { return ed->message() == LWEditor::unreadablePictureMessage; }));
-    EXPECT_EQ(ed->doc(), before);
+    const QByteArray svg = LWHostilePictures::svgNaming(localPng.toString());
+    QMimeData svgData;
+    svgData.setData(QStringLiteral("image/svg+xml"), svg);
+    const std::function<bool()> drops[] = {
+        [&] { return dropFile(onto, {500, 600}, file(QStringLiteral("notes.txt"), "just words")); },
+        [&] { return dropFile(onto, {500, 600}, file(QStringLiteral("logo.svg"), svg)); },
+        [&] { return drop(onto, {500, 600}, &svgData); },
+    };
+    for (const auto &dropIt : drops) {
+        SCOPED_TRACE(&dropIt - drops);
+        ed->setMessage(std::nullopt);
+        EXPECT_TRUE(dropIt());
+        EXPECT_TRUE(waitFor([&] { return ed->message() == LWEditor::unreadablePictureMessage; }));
+        EXPECT_EQ(ed->doc(), before);
+    }
 
     // Leaving removes the outline.
     QMimeData mime;
@@ -309,4 +324,39 @@ TEST_F(TextDropTest, SlowFilesLeaveTheWindowRunningAndLandOnTheirOwnDesign)
     ASSERT_TRUE(waitFor([&] { return bool(*done); }));
     QTest::qWait(50);
     EXPECT_TRUE(other->elements().isEmpty());
+}
+
+TEST_F(TextDropTest, HostilePicturesInADesignShowTheirPlaceholderAtOnce)
+{
+    // The page view of a design holding each hostile picture: drawn at once, reading no other
+    // file, the placeholder or the picture's own pixels.
+    QTemporaryDir named;
+    const QList<LWHostilePictures::Case> cases = LWHostilePictures::hostileCases(QDir(named.path()));
+    const auto shown = [&](const QByteArray &bytes, const QString &id) {
+        LWElement pic = photo;
+        pic.image->data = bytes;
+        pic.image->assetID = id;
+        auto editor = make(letter({pic}));
+        PageCanvas page(*editor);
+        page.resize(700, 900);
+        return page.grab().toImage();
+    };
+    const QImage placeholder = shown("not a picture", QStringLiteral("view-junk"));
+    const QString workingFolder = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(named.path()));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        QElapsedTimer timer;
+        timer.start();
+        const QImage got = shown(c.bytes, QStringLiteral("view-") + c.name);
+        EXPECT_LT(timer.elapsed(), 20000);
+        if (c.outcome == LWHostilePictures::Outcome::placeholder)
+            EXPECT_TRUE(got == placeholder);
+        else if (c.outcome == LWHostilePictures::Outcome::pixelsOf)
+            EXPECT_TRUE(got == shown(c.same, QStringLiteral("view-clean-") + c.name));
+        for (int y = 0; y < got.height(); y += 2)
+            for (int x = 0; x < got.width(); x += 2)
+                ASSERT_FALSE(LWHostilePictures::isSecret(got.pixel(x, y))) << x << "," << y;
+    }
+    ASSERT_TRUE(QDir::setCurrent(workingFolder));
 }

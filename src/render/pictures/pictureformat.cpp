@@ -1,0 +1,164 @@
+#include "render/pictures/pictureformat.h"
+
+#include "render/pictures/heif.h"
+#include "render/pictures/jpegprobe.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace LWPictureFormat {
+namespace {
+
+bool startsWith(const QByteArray &bytes, const char *signature, qsizetype size, qsizetype at = 0)
+{
+    return bytes.size() >= at + size && std::memcmp(bytes.constData() + at, signature, size_t(size)) == 0;
+}
+
+// "BM" alone starts many a text; the size of a known info header follows it in a real BMP.
+bool isBmp(const QByteArray &bytes)
+{
+    if (!startsWith(bytes, "BM", 2) || bytes.size() < 18)
+        return false;
+    const quint32 info = qFromLittleEndian<quint32>(bytes.constData() + 14);
+    return info == 12 || info == 40 || info == 52 || info == 56 || info == 64 || info == 108 || info == 124;
+}
+
+// The PNG without its text chunks (tEXt, zTXt, iTXt); the bytes themselves when it has none.
+// A chunk layout that runs past the end is left to the reader, which refuses it.
+QByteArray withoutText(const QByteArray &png)
+{
+    QByteArray out;
+    bool dropped = false;
+    qsizetype at = 8, kept = 0;
+    while (png.size() - at >= 12) {
+        const qint64 length = qFromBigEndian<quint32>(png.constData() + at);
+        const qint64 next = at + 12 + length;
+        if (next > png.size())
+            break;
+        const QByteArray type = png.mid(at + 4, 4);
+        if (type == "tEXt" || type == "zTXt" || type == "iTXt") {
+            if (!dropped)
+                out.reserve(png.size());
+            out.append(png.constData() + kept, at - kept);
+            kept = next;
+            dropped = true;
+        }
+        at = next;
+        if (type == "IEND")
+            break;
+    }
+    if (!dropped)
+        return png;
+    out.append(png.constData() + kept, png.size() - kept);
+    return out;
+}
+
+const char *readerName(Format format)
+{
+    switch (format) {
+    case Format::jpeg: return "jpeg";
+    case Format::png: return "png";
+    case Format::tiff: return "tiff";
+    case Format::webp: return "webp";
+    case Format::gif: return "gif";
+    case Format::bmp: return "bmp";
+    case Format::heif:
+    case Format::none: break;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Format sniff(const QByteArray &bytes)
+{
+    if (startsWith(bytes, "\xff\xd8\xff", 3))
+        return Format::jpeg;
+    if (startsWith(bytes, "\x89PNG\r\n\x1a\n", 8))
+        return Format::png;
+    if (startsWith(bytes, "II*\0", 4) || startsWith(bytes, "MM\0*", 4))
+        return Format::tiff;
+    if (startsWith(bytes, "RIFF", 4) && startsWith(bytes, "WEBP", 4, 8))
+        return Format::webp;
+    if (startsWith(bytes, "GIF87a", 6) || startsWith(bytes, "GIF89a", 6))
+        return Format::gif;
+    if (isBmp(bytes))
+        return Format::bmp;
+    if (LWHeif::isHeif(bytes))
+        return Format::heif;
+    return Format::none;
+}
+
+QStringList suffixes()
+{
+    return {QStringLiteral("bmp"), QStringLiteral("gif"),  QStringLiteral("heic"), QStringLiteral("heif"),
+            QStringLiteral("jpeg"), QStringLiteral("jpg"), QStringLiteral("png"),  QStringLiteral("tif"),
+            QStringLiteral("tiff"), QStringLiteral("webp")};
+}
+
+bool isPictureType(const QString &mimeType)
+{
+    static const QStringList types = {
+        QStringLiteral("image/bmp"),  QStringLiteral("image/x-ms-bmp"), QStringLiteral("image/gif"),
+        QStringLiteral("image/heic"), QStringLiteral("image/heif"),     QStringLiteral("image/jpeg"),
+        QStringLiteral("image/png"),  QStringLiteral("image/tiff"),     QStringLiteral("image/webp")};
+    return types.contains(mimeType.toLower());
+}
+
+std::unique_ptr<QImageReader> Readable::reader(QBuffer &buffer) const
+{
+    const char *name = readerName(format);
+    if (!name)
+        return nullptr;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return nullptr;
+    auto reader = std::make_unique<QImageReader>(&buffer, QByteArray(name));
+    reader->setAutoDetectImageFormat(false); // the named format's reader, or none
+    reader->setDecideFormatFromContent(false);
+    return reader;
+}
+
+Readable readable(const QByteArray &bytes)
+{
+    Readable out{sniff(bytes), bytes};
+    switch (out.format) {
+    case Format::none:
+        return {};
+    case Format::png:
+        out.bytes = withoutText(bytes);
+        break;
+    case Format::jpeg: {
+        const LWJpegProbe::Layout jpeg = LWJpegProbe::layout(bytes);
+        if (jpeg.scans > maxJpegScans)
+            return {};
+        if (jpeg.progressive) // two bytes per coefficient
+            out.workPerPixel = 2 * jpeg.samplesPerPixel;
+        break;
+    }
+    case Format::tiff: // a strip may be decoded whole before it is converted
+    case Format::gif:  // the canvas the frames are drawn onto
+        out.workPerPixel = 4;
+        break;
+    case Format::heif: // the decoded planes, up to 16 bits a sample
+        out.workPerPixel = 6;
+        break;
+    case Format::webp:
+    case Format::bmp:
+        break;
+    }
+    return out;
+}
+
+qint64 Readable::decodeCost(QSize declared, QSize made, int bytesPerPixel, bool turned) const
+{
+    const auto pixels = [](QSize s) { return double(std::max(s.width(), 0)) * std::max(s.height(), 0); };
+    return qint64(std::ceil(pixels(declared) * workPerPixel + pixels(made) * bytesPerPixel * (turned ? 2 : 1)));
+}
+
+} // namespace LWPictureFormat

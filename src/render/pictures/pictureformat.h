@@ -1,0 +1,49 @@
+#pragma once
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QBuffer;
+class QImageReader;
+
+// The picture formats the program takes, told by the bytes' signature alone: JPEG, PNG,
+// HEIC/HEIF, TIFF, WebP, GIF and BMP. Anything else (SVG, PDF, compressed or vector files, the
+// rarer raster formats) is no picture, whatever its name or MIME type says, so nothing in a
+// picture can make a reader open another file. Thread-safe.
+namespace LWPictureFormat {
+
+enum class Format { none, jpeg, png, heif, tiff, webp, gif, bmp };
+
+// The format whose signature the bytes start with; none for anything else.
+[[nodiscard]] Format sniff(const QByteArray &bytes);
+
+// File name suffixes of the formats, lower case without the dot ("bmp", "gif", "heic", ...).
+[[nodiscard]] QStringList suffixes();
+// Whether a MIME type names one of the formats ("image/png", "image/heic"); any case.
+[[nodiscard]] bool isPictureType(const QString &mimeType);
+
+// Bytes ready for Qt's reader, which reads them only in their own format and never guesses.
+// Text chunks of a PNG (metadata the program never shows, whose compressed kinds inflate
+// without bound) are left out of `bytes`. HEIF gives no reader: libheif reads it.
+struct Readable {
+    Format format = Format::none;
+    QByteArray bytes;
+    double workPerPixel = 0; // what the decoder keeps besides the image, per pixel
+
+    [[nodiscard]] std::unique_ptr<QImageReader> reader(QBuffer &buffer) const;
+    // What decoding may allocate at its peak, in bytes: the decoder's whole-picture buffers (a
+    // progressive JPEG's coefficients, a TIFF strip, a GIF's canvas, HEIF's planes) for the size
+    // the header declares, and the image made, of `made` pixels at bytesPerPixel, twice when an
+    // orientation turn copies it.
+    [[nodiscard]] qint64 decodeCost(QSize declared, QSize made, int bytesPerPixel, bool turned) const;
+};
+// None (format none) for what sniff refuses and for a JPEG of more than maxJpegScans scans.
+[[nodiscard]] Readable readable(const QByteArray &bytes);
+
+// A JPEG with more scans than this is refused: each scan passes over the whole picture, so a
+// few bytes per scan could keep a decoder busy for hours.
+inline constexpr int maxJpegScans = 100;
+
+} // namespace LWPictureFormat

@@ -1,0 +1,31 @@
+// Picture bytes as a design file holds them: probed, sized and decoded at both sizes, which
+// must end soon within the decode limit whatever the bytes (libFuzzer's malloc limit catches
+// any allocation past it).
+#include "model/image.h"
+#include "render/pictures/imagecache.h"
+#include "render/pictures/imageproperties.h"
+#include "render/pictures/jpegprobe.h"
+
+#include "guiapp.h"
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***argv)
+{
+    startGuiApplication(*argv); // Qt's image readers need one
+    // Every input is a new picture: keep none of them.
+    (void)LWImageCache::setBudget({0, 0});
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    LWImage picture = LWImage::empty(); // a new asset id each time
+    picture.data = QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
+    (void)LWImageProperties::read(*picture.data);
+    (void)LWJpegProbe::passable(*picture.data);
+    (void)LWImageCache::pixelSize(picture);
+    (void)LWImageCache::image(picture, true);
+    (void)LWImageCache::image(picture, false);
+    return 0;
+}

@@ -1,0 +1,284 @@
+// Hostile picture bytes inside a design file: the export and the print check end at once with
+// the picture's placeholder or its own pixels, read no other file, and stay within the decode
+// limit; many large pictures decoding at once share that limit.
+#include "model/file/documentio.h"
+#include "render/export.h"
+#include "render/fonts.h"
+#include "render/pictures/decodebudget.h"
+#include "render/pictures/imagecache.h"
+#include "render/preflight.h"
+
+#include "render/pdfprobe.h"
+#include "support/hostilepictures.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace LWHostilePictures;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool sanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+#else
+constexpr bool sanitized = false;
+#endif
+
+// The sanitizers' builds run several times slower.
+constexpr qint64 fewSecondsMs = sanitized ? 20000 : 5000;
+constexpr qint64 decodeLimit = qint64(LWImageCache::allocationLimitMB) << 20;
+
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
+}
+
+// The most memory the process held above its start while it lived, sampled every millisecond.
+class PeakMemory {
+public:
+    PeakMemory()
+        : m_base(residentBytes()), m_thread([this] {
+              while (!m_stop) {
+                  m_peak = std::max<qint64>(m_peak, residentBytes());
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              }
+          })
+    {
+    }
+    ~PeakMemory() { stop(); }
+    qint64 growth()
+    {
+        stop();
+        return std::max<qint64>(0, m_peak - m_base);
+    }
+
+private:
+    void stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    qint64 m_base;
+    std::atomic<qint64> m_peak{0};
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// The program's standard input as a pipe nobody writes to: a read of /dev/stdin never ends.
+class SilentStdin {
+public:
+    SilentStdin()
+    {
+        EXPECT_EQ(pipe(m_pipe), 0);
+        m_saved = dup(0);
+        dup2(m_pipe[0], 0);
+    }
+    ~SilentStdin()
+    {
+        dup2(m_saved, 0);
+        for (const int fd : {m_saved, m_pipe[0], m_pipe[1]})
+            close(fd);
+    }
+
+private:
+    int m_pipe[2] = {-1, -1};
+    int m_saved = -1;
+};
+
+// The names of the files opened in a folder since the watch began.
+class OpenWatch {
+public:
+    explicit OpenWatch(const QString &dir) : m_fd(inotify_init1(IN_NONBLOCK))
+    {
+        EXPECT_GE(m_fd, 0);
+        EXPECT_GE(inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), IN_OPEN | IN_ACCESS), 0);
+    }
+    ~OpenWatch() { close(m_fd); }
+    QStringList opened() const
+    {
+        QStringList names;
+        alignas(inotify_event) char buf[4096];
+        for (ssize_t n; (n = read(m_fd, buf, sizeof buf)) > 0;)
+            for (char *p = buf; p < buf + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(p)->len)
+                if (const auto *e = reinterpret_cast<inotify_event *>(p); e->len > 0)
+                    names.append(QString::fromLocal8Bit(e->name));
+        names.removeDuplicates();
+        return names;
+    }
+
+private:
+    int m_fd;
+};
+
+// What the user gets of a design: its PNG export (read back from the file), its print PDF
+// drawn, and its print check.
+struct Outputs {
+    QImage png;
+    QImage pdf;
+    QList<LWExport::Issue> issues;
+};
+
+class HostilePictures : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LWFonts::registerBundled();
+        ASSERT_TRUE(dir.isValid());
+        photo.image->assetID = QStringLiteral("hostile");
+    }
+
+    // A card holding the picture, saved as a design file and opened again.
+    LWDocument design(const QByteArray &bytes, const QString &name)
+    {
+        LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+        LWElement e = photo;
+        e.image->data = bytes;
+        e.image->assetID = name; // new bytes, new id
+        doc.pages[0].elements = {e};
+        const QUrl url = QUrl::fromLocalFile(outDir.filePath(QStringLiteral("card.velkfolio")));
+        EXPECT_TRUE(LWDocumentIO::save(doc, url).ok());
+        auto opened = LWDocumentIO::open(url);
+        EXPECT_TRUE(opened.ok());
+        return opened.ok() ? std::move(opened).value() : doc;
+    }
+
+    Outputs outputs(const LWDocument &doc)
+    {
+        Outputs out;
+        const QString png = outDir.filePath(QStringLiteral("card.png"));
+        EXPECT_EQ(LWExport::writeRaster(doc, 0, 150, false, LWExport::RasterType::png, 0.92, png), QString());
+        out.png = QImage(png);
+        const std::optional<QByteArray> pdf = LWExport::pdfData(doc, {0}, true);
+        EXPECT_TRUE(pdf);
+        if (pdf)
+            out.pdf = pdfprobe::qtpdf(*pdf, 0, QSize(350, 212));
+        out.issues = LWExport::preflight(doc);
+        return out;
+    }
+
+    QTemporaryDir dir; // the files the pictures name
+    QTemporaryDir outDir;
+    LWElement photo = LWElement::makePhoto({20, 20, 160, 110});
+};
+
+bool anySecret(const QImage &img)
+{
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (isSecret(img.pixel(x, y)))
+                return true;
+    return false;
+}
+
+} // namespace
+
+TEST_F(HostilePictures, DesignsExportAndCheckAtOnceReadingNothingElse)
+{
+    const QList<Case> cases = hostileCases(QDir(dir.path()));
+    const Outputs placeholder = outputs(design("not a picture", QStringLiteral("junk")));
+    ASSERT_FALSE(placeholder.png.isNull());
+    ASSERT_FALSE(placeholder.pdf.isNull());
+
+    const QString workingFolder = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const SilentStdin stdinGuard;
+    const OpenWatch watch(dir.path());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        const LWDocument doc = design(c.bytes, c.name);
+        PeakMemory memory;
+        QElapsedTimer timer;
+        timer.start();
+        const Outputs got = outputs(doc);
+        EXPECT_LT(timer.elapsed(), fewSecondsMs);
+        if (!sanitized) // the sanitizers keep freed memory a while
+            EXPECT_LT(memory.growth(), decodeLimit);
+        EXPECT_FALSE(anySecret(got.png));
+        EXPECT_FALSE(anySecret(got.pdf));
+        switch (c.outcome) {
+        case Outcome::placeholder:
+            EXPECT_TRUE(got.png == placeholder.png);
+            EXPECT_TRUE(got.pdf == placeholder.pdf);
+            EXPECT_EQ(got.issues, placeholder.issues);
+            break;
+        case Outcome::pixelsOf: {
+            const Outputs same = outputs(design(c.same, c.name + QStringLiteral(" clean")));
+            EXPECT_TRUE(got.png == same.png);
+            EXPECT_TRUE(got.pdf == same.pdf);
+            EXPECT_EQ(got.issues, same.issues);
+            EXPECT_FALSE(got.png == placeholder.png);
+            break;
+        }
+        case Outcome::either:
+            break;
+        }
+    }
+    EXPECT_EQ(watch.opened(), QStringList()); // neither the secret picture nor the FIFO
+    ASSERT_TRUE(QDir::setCurrent(workingFolder));
+}
+
+TEST_F(HostilePictures, DecodesInFlightShareTheDecodeLimit)
+{
+    // Sixteen pictures of 36 MB decoded, all at once, against a limit of two and a half: never
+    // more than two decoding at a time, and every one decoded in the end.
+    constexpr int side = 3000;
+    constexpr qint64 each = qint64(side) * side * 4;
+    QList<LWImage> pics;
+    for (int i = 0; i < 16; ++i) {
+        LWImage pic = LWImage::empty();
+        pic.data = encode(plain(side, side, QColor::fromHsv(i * 22, 200, 200)), "png");
+        pics.append(pic);
+    }
+    const qint64 oldLimit = LWDecodeBudget::setLimit(each * 5 / 2);
+    const LWImageCache::Budget oldBudget = LWImageCache::setBudget({0, 0});
+    std::atomic<int> decoded{0};
+    PeakMemory memory;
+    {
+        std::vector<std::thread> threads;
+        for (const LWImage &pic : std::as_const(pics))
+            threads.emplace_back([&] {
+                if (const auto img = LWImageCache::image(pic, false); img && img->size() == QSize(side, side))
+                    ++decoded;
+            });
+        for (auto &t : threads)
+            t.join();
+    }
+    const qint64 growth = memory.growth();
+    LWImageCache::setBudget(oldBudget);
+    LWDecodeBudget::setLimit(oldLimit);
+    EXPECT_EQ(decoded, 16);
+    if (!sanitized)
+        // Two in flight and the one the table keeps, with room for results still held; all at
+        // once would take sixteen.
+        EXPECT_LT(growth, 6 * each) << growth / (1 << 20) << " MB";
+
+    // One decode alone over the limit is refused at once, not waited for.
+    LWDecodeBudget::setLimit(each / 2);
+    LWImage big = LWImage::empty();
+    big.data = pics[0].data;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(LWImageCache::image(big, false));
+    EXPECT_LT(timer.elapsed(), fewSecondsMs);
+    LWDecodeBudget::setLimit(oldLimit);
+}

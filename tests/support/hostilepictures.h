@@ -1,0 +1,201 @@
+#pragma once
+// Hostile picture bytes a design file may hold, made in the test: SVGs naming files to read,
+// compression bombs, forged sizes and truncated files of every format the program takes. The
+// files the SVGs name (a picture of a colour no case draws, a FIFO) are made in `dir`.
+#include "support/testpictures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <QtEndian>
+
+#include <sys/stat.h>
+#include <zlib.h>
+
+namespace LWHostilePictures {
+
+using namespace LWTestPictures;
+
+// The colour of the picture the SVGs name: any pixel of it in an output is a leak.
+inline const QColor secretColour(255, 0, 255);
+
+inline bool isSecret(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) > 200; }
+
+inline QByteArray svgNaming(const QString &href)
+{
+    return QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+                          "width=\"400\" height=\"300\"><image x=\"0\" y=\"0\" width=\"400\" height=\"300\" "
+                          "xlink:href=\"%1\"/></svg>\n")
+        .arg(href)
+        .toUtf8();
+}
+
+// A gzip file of `head`, then `repeats` MiB of `fill`, then `tail`, built from one compressed
+// MiB repeated (each flushed in full, so every copy compresses alike): a bomb in milliseconds.
+inline QByteArray gzipBomb(const QByteArray &head, char fill, int repeats, const QByteArray &tail)
+{
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY), Z_OK);
+    auto deflated = [&](const QByteArray &in, int flush) {
+        QByteArray out(qsizetype(deflateBound(&z, uLong(in.size())) + 64), '\0');
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
+        z.avail_in = uInt(in.size());
+        z.next_out = reinterpret_cast<Bytef *>(out.data());
+        z.avail_out = uInt(out.size());
+        EXPECT_NE(deflate(&z, flush), Z_STREAM_ERROR);
+        out.resize(out.size() - qsizetype(z.avail_out));
+        return out;
+    };
+    const QByteArray mib(1 << 20, fill);
+    QByteArray gz("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10);
+    gz += deflated(head, Z_FULL_FLUSH);
+    const QByteArray block = deflated(mib, Z_FULL_FLUSH);
+    uLong crc = crc32(0, reinterpret_cast<const Bytef *>(head.constData()), uInt(head.size()));
+    const uLong mibCrc = crc32(0, reinterpret_cast<const Bytef *>(mib.constData()), uInt(mib.size()));
+    for (int i = 0; i < repeats; ++i) {
+        gz += block;
+        crc = crc32_combine(crc, mibCrc, mib.size());
+    }
+    gz += deflated(tail, Z_FINISH);
+    deflateEnd(&z);
+    crc = crc32_combine(crc, crc32(0, reinterpret_cast<const Bytef *>(tail.constData()), uInt(tail.size())),
+                        tail.size());
+    char trailer[8];
+    qToLittleEndian<quint32>(quint32(crc), trailer);
+    qToLittleEndian<quint32>(quint32(head.size() + qint64(repeats) * mib.size() + tail.size()), trailer + 4);
+    return gz + QByteArray(trailer, 8);
+}
+
+inline QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    QByteArray c(4, '\0');
+    qToBigEndian<quint32>(quint32(data.size()), c.data());
+    const QByteArray body = QByteArray(type, 4) + data;
+    char crc[4];
+    qToBigEndian<quint32>(quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size()))), crc);
+    return c + body + QByteArray(crc, 4);
+}
+
+// A PNG whose header claims w x h RGB pixels, with a token of image data: a few hundred bytes.
+inline QByteArray pngClaiming(quint32 w, quint32 h)
+{
+    QByteArray ihdr(13, '\0');
+    qToBigEndian<quint32>(w, ihdr.data());
+    qToBigEndian<quint32>(h, ihdr.data() + 4);
+    ihdr[8] = 8; // bits
+    ihdr[9] = 2; // RGB
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) +
+           pngChunk("IDAT", qCompress(QByteArray(4096, '\0')).mid(4)) + pngChunk("IEND", {});
+}
+
+// The PNG with `count` compressed text chunks of 7.9 MB of zeros each before its image data.
+inline QByteArray pngWithTextBombs(const QByteArray &png, int count)
+{
+    const QByteArray bomb = qCompress(QByteArray(7'900'000, '\0'), 9).mid(4);
+    QByteArray chunks;
+    for (int i = 0; i < count; ++i)
+        chunks += pngChunk("zTXt", QByteArray("k") + QByteArray::number(i) + QByteArray("\0\0", 2) + bomb);
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    return QByteArray(png).insert(idat, chunks);
+}
+
+// A grey TIFF whose directory claims w x h pixels in one deflated strip of a few bytes.
+inline QByteArray tiffClaiming(quint32 w, quint32 h)
+{
+    const QByteArray strip = qCompress(QByteArray(1024, '\0')).mid(4);
+    struct Entry {
+        quint16 tag, type;
+        quint32 value;
+    };
+    const quint32 dataAt = 8 + 2 + 10 * 12 + 4;
+    const Entry entries[] = {{256, 4, w},      {257, 4, h},   {258, 3, 8},    {259, 3, 8},
+                             {262, 3, 1},      {273, 4, dataAt}, {277, 3, 1}, {278, 4, h},
+                             {279, 4, quint32(strip.size())}, {284, 3, 1}};
+    QByteArray t("II*\0\x08\0\0\0", 8);
+    char buf[12];
+    qToLittleEndian<quint16>(10, buf);
+    t.append(buf, 2);
+    for (const Entry &e : entries) {
+        qToLittleEndian<quint16>(e.tag, buf);
+        qToLittleEndian<quint16>(e.type, buf + 2);
+        qToLittleEndian<quint32>(1, buf + 4);
+        qToLittleEndian<quint32>(0, buf + 8);
+        if (e.type == 3)
+            qToLittleEndian<quint16>(quint16(e.value), buf + 8);
+        else
+            qToLittleEndian<quint32>(e.value, buf + 8);
+        t.append(buf, 12);
+    }
+    t.append(QByteArray(4, '\0')); // no next directory
+    return t + strip;
+}
+
+// A progressive JPEG whose last scan is repeated until it has `scans` scans.
+inline QByteArray jpegOfScans(int scans)
+{
+    const QByteArray jpeg = encode(twoTone(64, 48), "jpeg", 90, QImageIOHandler::TransformationNone, true);
+    const qsizetype last = jpeg.lastIndexOf("\xff\xda");
+    const QByteArray scan = jpeg.mid(last, jpeg.size() - 2 - last);
+    const int has = int(jpeg.count("\xff\xda"));
+    QByteArray out = jpeg.left(jpeg.size() - 2);
+    for (int i = has; i < scans; ++i)
+        out += scan;
+    return out + QByteArray("\xff\xd9", 2);
+}
+
+// What a case's picture must come out as: the placeholder, the pixels of other bytes, or
+// either (a truncated file may decode in part).
+enum class Outcome { placeholder, pixelsOf, either };
+
+struct Case {
+    QString name;
+    QByteArray bytes;
+    Outcome outcome;
+    QByteArray same = {}; // for pixelsOf
+};
+
+// The secret picture and the FIFO in `dir`, and every case. The SVG naming "secret.png" reads
+// it from the working folder: make it `dir` while the cases run.
+inline QList<Case> hostileCases(const QDir &dir)
+{
+    const QString secret = dir.filePath(QStringLiteral("secret.png"));
+    QFile f(secret);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(encode(plain(40, 30, secretColour), "png")) > 0);
+    f.close();
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    EXPECT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
+    const QByteArray svgHead = svgNaming(QUrl::fromLocalFile(secret).toString()).chopped(7); // without "</svg>\n"
+    const QByteArray png = encode(twoTone(64, 48), "png");
+    QList<Case> cases = {
+        {"SVG naming a local picture", svgNaming(QUrl::fromLocalFile(secret).toString()), Outcome::placeholder},
+        {"SVG naming a local picture by path", svgNaming(secret), Outcome::placeholder},
+        {"SVG naming a picture in the working folder", svgNaming(QStringLiteral("secret.png")), Outcome::placeholder},
+        {"SVG naming a FIFO", svgNaming(fifo), Outcome::placeholder},
+        {"SVG naming /dev/stdin", svgNaming(QStringLiteral("/dev/stdin")), Outcome::placeholder},
+        {"SVGZ of 1 GB", gzipBomb(svgHead, ' ', 1024, "</svg>\n"), Outcome::placeholder},
+        {"gzip of 1 GB", gzipBomb({}, '\0', 1024, {}), Outcome::placeholder},
+        {"PNG of 30,000 x 30,000", pngClaiming(30000, 30000), Outcome::placeholder},
+        {"TIFF of 30,000 x 30,000", tiffClaiming(30000, 30000), Outcome::placeholder},
+        {"PNG with 300 text bombs", pngWithTextBombs(png, 300), Outcome::pixelsOf, png},
+        {"JPEG of 1,000 scans", jpegOfScans(1000), Outcome::placeholder},
+        {"PDF", QByteArray("%PDF-1.4\n1 0 obj<<>>endobj\ntrailer<<>>\n%%EOF\n"), Outcome::placeholder},
+    };
+    const struct {
+        const char *name;
+        QByteArray bytes;
+    } whole[] = {
+        {"JPEG", encode(twoTone(64, 48), "jpeg", 90)}, {"PNG", png},
+        {"HEIC", heic(twoTone(64, 48))},              {"TIFF", encode(twoTone(64, 48), "tiff")},
+        {"WebP", encode(twoTone(64, 48), "webp")},     {"GIF", twoToneGif(64, 48)},
+        {"BMP", encode(twoTone(64, 48), "bmp")},
+    };
+    for (const auto &w : whole)
+        cases.append({QStringLiteral("truncated ") + QLatin1String(w.name), w.bytes.left(w.bytes.size() / 2),
+                      Outcome::either});
+    return cases;
+}
+
+} // namespace LWHostilePictures
