@@ -255,7 +255,7 @@ TEST_F(EditorTest, ChosenFilesArePlacedOnlyInTheFormatsTheProgramTakes)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(c.bytes) == c.bytes.size());
         f.close();
         auto ed = make(letter());
-        EXPECT_EQ(LWImagePicker::place(*ed, LWImagePicker::loadFile(path), std::nullopt), c.placed);
+        EXPECT_EQ(LWImagePicker::place(*ed, LWImagePicker::loadFile(path), ed->pictureTarget()), c.placed);
         EXPECT_EQ(ed->elements().size(), c.placed ? 1 : 0);
         EXPECT_EQ(ed->message(), c.placed ? std::nullopt : std::optional(LWEditor::unreadablePictureMessage));
         if (c.placed) { // 60 x 30 pixels at 300 DPI
