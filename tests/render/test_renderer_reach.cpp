@@ -1,4 +1,5 @@
 #include "render/export.h"
+#include "render/fontink.h"
 #include "render/fonts.h"
 #include "render/renderer.h"
 #include "render/textlayout.h"
@@ -138,6 +139,10 @@ TEST_P(TextInkInBands, EveryFaceTallestAndDeepestLettersMatchThePageDrawnWhole)
         ASSERT_FALSE(x.high.isEmpty()) << qPrintable(face);
         SCOPED_TRACE(testing::Message() << qPrintable(face) << " " << qPrintable(x.high + x.low) << " above "
                                         << x.above << " below " << x.below);
+        // What the renderer reads from the face covers what its outlines reach.
+        const LWFontInk::Reach reach = LWFontInk::reach(QRawFont(file, 1000, QFont::PreferNoHinting));
+        EXPECT_GE(reach.above, x.above - 1e-3);
+        EXPECT_GE(reach.below, x.below - 1e-3);
         const LWText text(x.high + x.low, face, em * pt, LWColor::black);
         const LWTextLayout::Layout layout = LWTextLayout::layout(text, 100000);
         ASSERT_FALSE(layout.glyphRects.isEmpty());
