@@ -50,9 +50,9 @@ QRectF paintBounds(const LWElement &e)
 }
 
 // Where the element may leave ink, in the painter's current space (before its own rotation):
-// the control points of its outlines, turned, plus its stroke. None when not known cheaply
-// (text, whose lines are culled as they are drawn).
-std::optional<QRectF> inkBounds(const LWElement &e)
+// the control points of its outlines, turned, plus its stroke. Text only when `text` asks for it
+// (it costs a layout; drawing culls its lines itself), else none.
+std::optional<QRectF> inkBounds(const LWElement &e, bool text = false)
 {
     const double pad = (hasStroke(e) ? e.stroke->width : 0) + 1;
     const QTransform turn = LWGeometry::rotation(e);
@@ -73,7 +73,7 @@ std::optional<QRectF> inkBounds(const LWElement &e)
             for (const LWElement &c : *e.children) {
                 if (c.hidden)
                     continue;
-                const std::optional<QRectF> b = inkBounds(c);
+                const std::optional<QRectF> b = inkBounds(c, text);
                 if (!b)
                     return std::nullopt;
                 r = r.united(*b);
@@ -81,7 +81,9 @@ std::optional<QRectF> inkBounds(const LWElement &e)
         return r;
     }
     case LWElement::Kind::text:
-        break;
+        if (!text)
+            break;
+        return e.text ? turn.mapRect(LWTextLayout::inkBounds(*e.text, e.frame)).adjusted(-1, -1, 1, 1) : QRectF();
     }
     return std::nullopt;
 }
@@ -302,7 +304,7 @@ std::optional<QRectF> changedInk(const LWPage &before, const LWPage &after)
         return std::nullopt;
     QRectF ink;
     auto add = [&ink](const LWElement &e) {
-        const std::optional<QRectF> b = inkBounds(e);
+        const std::optional<QRectF> b = inkBounds(e, true);
         if (b)
             ink = ink.united(*b);
         return b.has_value();

@@ -1,5 +1,6 @@
 #include "render/textlayout.h"
 
+#include "render/fontink.h"
 #include "render/fonts.h"
 #include "model/element.h"
 
@@ -201,7 +202,8 @@ public:
 // When the painter draws on an image clipped to exactly a full-width band of its rows (as a band
 // of a banded bitmap is drawn), a painter on those rows alone with the same transform: Qt
 // rasterises a glyph outline over the whole device, clip or not, so drawing the lines through it
-// costs only the band's rows. The pixels are the same: rows move by a whole number.
+// costs only the band's rows. Outlines that reach far past those rows are cut there first, which
+// rounds a few of their edge pixels a level or three apart from one pass.
 std::optional<std::pair<QImage, QTransform>> bandRows(QPainter &painter)
 {
     QPaintDevice *device = painter.device();
@@ -224,6 +226,30 @@ std::optional<std::pair<QImage, QTransform>> bandRows(QPainter &painter)
     band.setDotsPerMeterX(image->dotsPerMeterX()); // fonts in points resolve as on the image
     band.setDotsPerMeterY(image->dotsPerMeterY());
     return std::pair{band, painter.deviceTransform() * QTransform::fromTranslate(0, -rows.top())};
+}
+
+// The rows a line's ink may cover, in layout units: its box (with the underline) and, for each
+// face it uses (fallback faces too), that face's real reach above and below the baseline.
+std::pair<double, double> inkRows(const QTextLine &line)
+{
+    const double baseline = line.y() + line.ascent();
+    double top = line.y(), bottom = line.y() + line.height();
+    for (const QGlyphRun &run : line.glyphRuns()) {
+        const QRawFont raw = run.rawFont();
+        const LWFontInk::Reach reach = LWFontInk::reach(raw);
+        top = std::min(top, baseline - reach.above * raw.pixelSize());
+        bottom = std::max(bottom, baseline + reach.below * raw.pixelSize());
+    }
+    return {top, bottom};
+}
+
+// The painter's clip in its own units, grown by two device pixels for anti-aliasing and for the
+// rounding of glyph positions.
+QRectF reachableClip(const QPainter &painter)
+{
+    const QTransform toDevice = painter.combinedTransform();
+    const QRectF device = toDevice.mapRect(painter.clipBoundingRect()).adjusted(-2, -2, 2, 2);
+    return toDevice.inverted().mapRect(device);
 }
 
 } // namespace
@@ -298,15 +324,34 @@ double height(const LWText &text, double width)
     return Typesetter(attributed(text), width).height;
 }
 
+namespace {
+
+double topIn(const LWRect &box, LWVAlign vAlign, double height)
+{
+    if (vAlign == LWVAlign::middle)
+        return box.midY() - 0.5 * height;
+    if (vAlign == LWVAlign::bottom)
+        return box.maxY() - height;
+    return box.minY();
+}
+
+} // namespace
+
+QRectF inkBounds(const LWText &text, const LWRect &box)
+{
+    const Layout l = layout(text, box.width());
+    QRectF ink;
+    for (const QList<QRectF> *rects : {&l.lineRects, &l.glyphRects})
+        for (const QRectF &r : *rects)
+            ink |= r;
+    return ink.translated(box.minX(), topIn(box, text.vAlign, l.height));
+}
+
 void draw(const LWText &text, const LWRect &box, QPainter &painter)
 {
     const Attributed a = attributed(text);
     const Typesetter t(a, box.width());
-    double top = box.minY();
-    if (text.vAlign == LWVAlign::middle)
-        top = box.midY() - 0.5 * t.height;
-    else if (text.vAlign == LWVAlign::bottom)
-        top = box.maxY() - t.height;
+    const double top = topIn(box, text.vAlign, t.height);
     painter.save();
     painter.translate(box.minX(), top);
     painter.scale(1 / t.scale, 1 / t.scale);
@@ -316,8 +361,11 @@ void draw(const LWText &text, const LWRect &box, QPainter &painter)
     // whose outlines cost their full price even where the clip hides them.
     const bool band = painter.hasClipping() && painter.paintEngine() &&
                       painter.paintEngine()->type() == QPaintEngine::Raster;
-    const QRectF clip = band ? painter.clipBoundingRect() : QRectF();
-    std::optional<std::pair<QImage, QTransform>> rows = band ? bandRows(painter) : std::nullopt;
+    const QRectF clip = band ? reachableClip(painter) : QRectF();
+    // Glyphs under 64 device pixels come from Qt's glyph cache, clipped at no cost; their places
+    // round differently on a device that starts below them, so only outlines go through the rows.
+    const bool outlined = t.text.font().pixelSize() * std::sqrt(std::abs(painter.combinedTransform().determinant())) >= 64;
+    std::optional<std::pair<QImage, QTransform>> rows = band && outlined ? bandRows(painter) : std::nullopt;
     std::optional<QPainter> rowsPainter;
     if (rows) {
         rowsPainter.emplace(&rows->first);
@@ -332,13 +380,8 @@ void draw(const LWText &text, const LWRect &box, QPainter &painter)
     for (int i = 0; i < t.lines; ++i) {
         const QTextLine line = t.text.lineAt(i);
         if (band) {
-            // The line's box (its underline) and its glyphs' outlines, which swashes and accents
-            // take well past it, with a margin for anti-aliasing.
-            QRectF ink(0, line.y(), 1, line.height());
-            for (const QGlyphRun &run : line.glyphRuns())
-                ink |= run.boundingRect();
-            const double pad = 0.25 * a.size * t.scale;
-            if (ink.bottom() + pad < clip.top() || ink.top() - pad > clip.bottom())
+            const auto [top, bottom] = inkRows(line);
+            if (bottom < clip.top() || top > clip.bottom())
                 continue;
         }
         line.draw(&target, QPointF(0, 0));

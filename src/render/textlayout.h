@@ -58,8 +58,12 @@ Attributed attributed(const LWText &text);
 Layout layout(const LWText &text, double width);
 double height(const LWText &text, double width);
 // Draws into `box` (painter's y-down space): top at minY, midY − H/2 or maxY − H by vAlign.
-// Nothing is clipped.
+// Nothing is clipped. A raster painter with a clip draws only the lines whose glyphs' ink, by
+// each face's real reach above and below its baseline, comes within two pixels of the clip.
 void draw(const LWText &text, const LWRect &box, QPainter &painter);
+// Where draw() into `box` may leave ink, in the same space: every line's box (the underline) and
+// every glyph's outline box. Anti-aliasing may touch the pixels beside it.
+QRectF inkBounds(const LWText &text, const LWRect &box);
 
 // The one rule by which a text box grows when its text no longer fits; editor and templates share
 // it. Without text, or when the measured height is not above the box's, nothing changes (a box

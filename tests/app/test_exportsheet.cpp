@@ -12,6 +12,7 @@
 #include "kit/host/kithost.h"
 #include "kit/theme/style.h"
 #include "render/pdf/pdffile.h"
+#include "support/pngcheck.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -285,6 +286,9 @@ TEST_F(ExportTest, RasterFilesPerPage)
             EXPECT_EQ(boxes.value(0).media, c.media);
             EXPECT_EQ(boxes.value(0).trim, c.trim);
         } else {
+            if (c.format == Fmt::png) {
+                EXPECT_EQ(lwPngFault(written), "");
+            }
             const QImage image = QImage::fromData(written);
             EXPECT_FALSE(image.isNull());
             if (!c.pixels.isEmpty())

@@ -3,6 +3,7 @@
 #include "model/document.h"
 #include "render/fonts.h"
 #include "render/pdfprobe.h"
+#include "support/pngcheck.h"
 #include "render/renderer.h"
 #include "render/sheet.h"
 
@@ -341,6 +342,7 @@ TEST(Export, RasterHasPixelSizeAndResolution)
         ASSERT_TRUE(png && jpg);
         const quint32 perMetre = dpi == 300 ? 11811 : 23622;
         EXPECT_EQ(pngDensity(*png), std::tuple(perMetre, perMetre, 1));
+        EXPECT_EQ(lwPngFault(*png), "");
         EXPECT_EQ(jpegDensity(*jpg), std::tuple(1, dpi, dpi));
         for (const QByteArray *bytes : {&*png, &*jpg}) {
             const QImage img = QImage::fromData(*bytes);
@@ -353,6 +355,7 @@ TEST(Export, RasterHasPixelSizeAndResolution)
     }
     // Without bleed the picture is the trim box.
     const QByteArray trimmed = rasterData(us, 0, 72, false, RasterType::png).value_or(QByteArray());
+    EXPECT_EQ(lwPngFault(trimmed), "");
     EXPECT_EQ(QImage::fromData(trimmed).size(), QSize(252, 144));
 }
 
@@ -362,6 +365,7 @@ TEST(Export, RasterOfAnInvisibleBackgroundIsOpaqueWhite)
     doc.pages[0].background = LWFill::solid(LWColor(0.2, 0.4, 0.6, 0));
     const std::optional<QByteArray> png = rasterData(doc, 0, 72, true, RasterType::png);
     ASSERT_TRUE(png);
+    EXPECT_EQ(lwPngFault(*png), "");
     const QImage img = QImage::fromData(*png);
     EXPECT_FALSE(img.hasAlphaChannel());
     EXPECT_EQ(img.pixel(img.width() / 2, img.height() / 2), qRgb(255, 255, 255));

@@ -1,6 +1,7 @@
 #include "render/export.h"
 #include "render/jpegwriter.h"
 #include "render/pngwriter.h"
+#include "support/pngcheck.h"
 
 #include "support/testpictures.h"
 
@@ -81,6 +82,7 @@ TEST(PngWriter, SameImageAsQtsWriter)
             ASSERT_TRUE(ours);
             const QByteArray theirs = encode(image, "png");
             EXPECT_EQ(pngHeaders(*ours), pngHeaders(theirs)); // size, depth, colour type, resolution
+            EXPECT_EQ(lwPngFault(*ours), "");
             EXPECT_TRUE(QImage::fromData(*ours, "png") == QImage::fromData(theirs, "png"));
         }
 }
@@ -132,6 +134,9 @@ TEST(RasterWriters, OtherImagesGoToQtsWriters)
         for (const auto type : {LWExport::RasterType::png, LWExport::RasterType::jpeg}) {
             const auto bytes = LWExport::encode(c.image, type, 300);
             ASSERT_TRUE(bytes);
+            if (type == LWExport::RasterType::png) {
+                EXPECT_EQ(lwPngFault(*bytes), "");
+            }
             EXPECT_EQ(QImage::fromData(*bytes).dotsPerMeterX(), perMetre) << int(type);
         }
     }

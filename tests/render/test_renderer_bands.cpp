@@ -5,7 +5,9 @@
 #include "render/fonts.h"
 
 #include "support/samplepages.h"
+#include "support/pngcheck.h"
 
+#include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <atomic>
@@ -161,6 +163,11 @@ TEST_F(RendererBands, ExportedFileMatchesThePageDrawnWhole)
         SCOPED_TRACE(testing::Message() << (png ? "png " : "jpeg ") << c.dpi);
         const QString file = dir.filePath(QStringLiteral("page.") + LWExport::ext(c.type));
         ASSERT_EQ(LWExport::writeRaster(doc, 0, c.dpi, true, c.type, 0.92, file), QString());
+        if (png) {
+            QFile written(file);
+            ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+            EXPECT_EQ(lwPngFault(written.readAll()), "");
+        }
         QImageReader reader(file);
         reader.setAutoTransform(false);
         const QImage written = reader.read().convertToFormat(QImage::Format_RGB32);
