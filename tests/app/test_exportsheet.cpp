@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -76,6 +77,16 @@ protected:
         prompts->script = then;
         prompts->script.prepend(ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(QStringLiteral("Card.jpg")))));
         sheet.runExport();
+        finish(sheet);
+    }
+    // Turns the event loop until the sheet's export has ended and said so.
+    static void finish(const ExportSheet &sheet)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (sheet.exporting() && clock.elapsed() < 120000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_FALSE(sheet.exporting());
     }
     // Nothing written, announced or kept.
     void expectNothing(const ExportSheet &sheet)
@@ -275,6 +286,7 @@ TEST_F(ExportTest, RasterFilesPerPage)
         prompts->calls.clear();
         prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(c.chosen)))};
         sheet.runExport();
+        finish(sheet);
         EXPECT_EQ(files(out()), c.files);
         EXPECT_EQ(app.notice().value_or(QString()), c.notice);
         EXPECT_EQ(sheet.exportedFile(), out(c.first));
@@ -509,6 +521,7 @@ TEST_F(ExportTest, WrittenNamesCarryTheChosenFormatsExtension)
         sheet.sidesPicker()->segment(1)->click(); // the front alone: one file
         typed = QString::fromLatin1(c.typed);
         sheet.exportButton()->click();
+        finish(sheet);
         EXPECT_EQ(files(out()), QStringList{QString::fromLatin1(c.written)});
         EXPECT_TRUE(bytes(out(QString::fromLatin1(c.written))).startsWith(c.magic));
         EXPECT_EQ(app.notice().value_or(QString()), QStringLiteral("Exported ") + QString::fromLatin1(c.written));
@@ -532,6 +545,7 @@ TEST_F(ExportTest, WrittenNamesCarryTheChosenFormatsExtension)
     ExportSheet sheet(app, openNew(card()));
     sheet.sidesPicker()->segment(1)->click();
     sheet.exportButton()->click();
+    finish(sheet);
     EXPECT_EQ(questions, QStringList());
     EXPECT_EQ(files(out()), (QStringList{QStringLiteral("poster.pdf"), QStringLiteral("poster.png")}));
     EXPECT_EQ(bytes(out(QStringLiteral("poster.png"))), QByteArray("old"));
@@ -539,10 +553,12 @@ TEST_F(ExportTest, WrittenNamesCarryTheChosenFormatsExtension)
     const QByteArray first = bytes(out(QStringLiteral("poster.pdf")));
     sheet.pdfBleedBox()->click(); // another file, so a replacement shows
     sheet.exportButton()->click();
+    finish(sheet);
     EXPECT_EQ(questions, QStringList{QStringLiteral("poster.pdf already exists.\nDo you want to replace it?")});
     EXPECT_EQ(bytes(out(QStringLiteral("poster.pdf"))), first);
     replace = true;
     sheet.exportButton()->click();
+    finish(sheet);
     EXPECT_NE(bytes(out(QStringLiteral("poster.pdf"))), first);
 }
 
