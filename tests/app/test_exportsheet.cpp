@@ -11,7 +11,9 @@
 #include "kit/controls/segmentedpicker.h"
 #include "kit/host/kithost.h"
 #include "kit/theme/style.h"
+#include "render/export.h"
 #include "render/pdf/pdffile.h"
+#include "render/sheet.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +24,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <atomic>
+#include <cerrno>
 #include <optional>
 
 #include <unistd.h>
@@ -581,4 +585,92 @@ TEST_F(ExportTest, AFolderNothingOpensIsNamedInAnAlert)
     EXPECT_EQ(prompts->calls.value(1),
               (QStringList{QStringLiteral("alert"), QStringLiteral("Couldn't show the folder"),
                            QStringLiteral("No file manager opened it. You can open it yourself:\n") + out()}));
+}
+
+// Through a hidden named temporary, as on file systems without unnamed ones: a finished export
+// writes exactly what the exporter makes in memory; a failed or cancelled one leaves the folder
+// exactly as it was, the earlier file of the name included.
+TEST_F(ExportTest, ThroughANamedTemporary)
+{
+    enum class End { done, fault, cancel };
+    LWDocument sided = card();
+    sided.pages[1].background = LWFill::solid(LWColor::hex(0x3060C0));
+    const LWDocument letter = flyer(); // 2550 x 3300 px at 300 DPI: many bands
+    const struct {
+        const char *name;
+        LWDocument doc;
+        Fmt format;
+        int side; // -1 for every page
+        End end;
+        std::function<QByteArray()> expected = {};
+        qint64 from = 1; // the fault or the click comes at the first write from this offset on
+    } cases[] = {
+        {"PDF", sided, Fmt::pdf, -1, End::done, [&] { return timeless(*LWExport::pdfData(sided, {0, 1}, true)); }},
+        {"card sheet", sided, Fmt::sheet, -1, End::done, [&] { return timeless(*LWExport::sheetPDF(sided, {0, 1})); }},
+        {"JPEG", sided, Fmt::jpeg, 1, End::done,
+         [&] { return *LWExport::rasterData(sided, 1, 300, true, LWExport::RasterType::jpeg, 0.92); }},
+        {"PNG", letter, Fmt::png, 0, End::done,
+         [&] { return *LWExport::rasterData(letter, 0, 300, true, LWExport::RasterType::png); }},
+        {"PDF, the disk full", sided, Fmt::pdf, -1, End::fault, {}, 0},
+        {"PNG, the disk full midway", letter, Fmt::png, 0, End::fault},
+        {"PNG, cancelled midway", letter, Fmt::png, 0, End::cancel},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString &f : files(out()))
+            QFile::remove(out(f));
+        const QString ext = c.format == Fmt::jpeg ? QStringLiteral("jpg") : c.format == Fmt::png ? QStringLiteral("png")
+                                                                                                 : QStringLiteral("pdf");
+        const QString target = out(QStringLiteral("Out.") + ext);
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        const QStringList before = files(out());
+        app.setNotice(std::nullopt);
+
+        ExportSheet sheet(app, openNew(c.doc));
+        sheet.formatPicker()->segment(int(c.format))->click();
+        if (c.side >= 0)
+            sheet.sidesPicker()->segment(c.side + 1)->click();
+        std::atomic<bool> cancelAsked = false;
+        LWFileAccess::ReplaceProbe probe;
+        probe.namedTemporary = true;
+        probe.writeFault = [&](qint64 offset) {
+            if (offset < c.from || c.end == End::done)
+                return 0;
+            if (c.end == End::fault)
+                return ENOSPC;
+            // The user's click, on the interface thread, while the file is half written.
+            if (!cancelAsked.exchange(true))
+                QMetaObject::invokeMethod(sheet.cancelButton(), "click", Qt::BlockingQueuedConnection);
+            return 0;
+        };
+        LWExportJob::setProbe(probe);
+        prompts->calls.clear();
+        prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(target))};
+        if (c.end == End::fault)
+            prompts->script.append(ScriptedPrompts::alertStep());
+        sheet.runExport();
+        finish(sheet);
+        LWExportJob::setProbe({});
+        if (c.end == End::done) {
+            EXPECT_EQ(files(out()), QStringList{QStringLiteral("Out.") + ext});
+            const QByteArray written = bytes(target);
+            EXPECT_EQ(c.format == Fmt::pdf || c.format == Fmt::sheet ? timeless(written) : written, c.expected());
+            EXPECT_EQ(app.notice().value_or(QString()), QStringLiteral("Exported Out.") + ext);
+            continue;
+        }
+        EXPECT_EQ(files(out()), before);
+        EXPECT_EQ(bytes(target), QByteArray("old"));
+        EXPECT_FALSE(app.notice());
+        EXPECT_FALSE(sheet.exportedFile());
+        if (c.end == End::cancel) {
+            EXPECT_TRUE(cancelAsked);
+            EXPECT_EQ(prompts->calls.size(), 1); // the chooser, no alert
+        } else {
+            EXPECT_EQ(prompts->calls.value(1).value(2),
+                      QStringLiteral("The file \"Out.%1\" couldn't be saved: No space left on device").arg(ext) +
+                          QStringLiteral("\n\nTry another folder, or check that the disk has free space."));
+        }
+    }
 }
