@@ -63,9 +63,10 @@ struct DPI {
 void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRenderOptions &options = {});
 void draw(const LWElement &element, QPainter &p, const LWRenderOptions &options = {});
 // Where, in page points, drawing `after` may give other pixels than drawing `before` (same
-// document size): the ink of the elements added, removed or changed, in both versions. Empty when
-// none differ but in name or lock flag; none when that is not known cheaply (a text or the
-// background changed, the stacking order of unchanged elements moved, ids repeat).
+// document size): the ink of the elements added, removed or changed, in both versions. A group
+// shown at full opacity counts as its members. Empty when none differ but in name or lock flag
+// (or in how they are grouped); none when that is not known cheaply (a text or the background
+// changed, the stacking order of unchanged elements moved, ids repeat).
 [[nodiscard]] std::optional<QRectF> changedInk(const LWPage &before, const LWPage &after);
 void drawShape(const LWElement &element, QPainter &p);
 void drawImage(const LWElement &element, QPainter &p, const LWRenderOptions &options);
