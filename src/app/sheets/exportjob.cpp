@@ -141,7 +141,7 @@ void LWExportJob::start()
     // The job waits for the thread before it goes, so it outlives every post; a post it has not
     // taken goes with it.
     const auto post = [this] { QMetaObject::invokeMethod(this, [this] { report(); }, Qt::QueuedConnection); };
-    thread_ = std::thread([request = request_, shared = shared_, probe = testProbe(), post] {
+    thread_ = std::thread([request = std::move(request_), shared = shared_, probe = testProbe(), post] {
         const auto progress = [&](int file, double done) {
             std::lock_guard<std::mutex> locker(shared->lock);
             shared->file = file;

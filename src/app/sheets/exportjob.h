@@ -44,7 +44,6 @@ public:
     void cancel();
     // Cancels and waits until the thread has ended; finished() is then not signalled.
     void end();
-    bool running() const { return thread_.joinable() && !ended_; }
 
     // For tests: how each file of jobs started later is replaced (a named temporary, faults).
     static void setProbe(LWFileAccess::ReplaceProbe probe);
