@@ -87,6 +87,14 @@ struct DotScreen {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QApplication::processEvents();
     }
+    void selectAll()
+    {
+        QList<QUuid> all;
+        for (const LWElement &e : editor.elements())
+            all.append(e.id);
+        editor.setSelection(all);
+        settle();
+    }
     QLineEdit *nameField() const
     {
         for (QLineEdit *field : screen.inspector()->findChildren<QLineEdit *>())
@@ -186,11 +194,7 @@ void BM_ScreenRedoLock(benchmark::State &state)
 void BM_ScreenGroup(benchmark::State &state)
 {
     DotScreen s(int(state.range(0)));
-    QList<QUuid> all;
-    for (const LWElement &e : s.editor.elements())
-        all.append(e.id);
-    s.editor.setSelection(all);
-    DotScreen::settle();
+    s.selectAll();
     timeActions(
         state, s, [&](int) { s.editor.group(); }, [&](int) { s.editor.undo(); });
 }
@@ -198,10 +202,7 @@ void BM_ScreenGroup(benchmark::State &state)
 void BM_ScreenUngroup(benchmark::State &state)
 {
     DotScreen s(int(state.range(0)));
-    QList<QUuid> all;
-    for (const LWElement &e : s.editor.elements())
-        all.append(e.id);
-    s.editor.setSelection(all);
+    s.selectAll();
     s.editor.group();
     DotScreen::settle();
     timeActions(
