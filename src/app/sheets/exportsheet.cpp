@@ -572,6 +572,8 @@ void ExportSheet::start(const LWDocument &doc, const QString &chosen)
 
 void ExportSheet::progressed(int file, int files, double done)
 {
+    if (!cancel_->isEnabled())
+        return; // "Cancelling…" stays until the export has stopped
     vkPlain(progressText_, files > 1 ? QStringLiteral("Exporting page %1 of %2").arg(file + 1).arg(files)
                                      : QStringLiteral("Exporting\u2026"));
     progress_->setValue((file + done) / std::max(files, 1));
