@@ -1,6 +1,7 @@
 // The inspector during a drag: one refresh per live update (200 of them) with a text box
 // selected; building the whole editor screen for a card template; and each user action of the
-// editor screen on a Letter page of 200 and of 2,000 dots, timed until its repaints are done.
+// editor screen on a Letter page of 200 and of 2,000 dots (grouping them all among them), timed
+// until its repaints are done.
 #include "app/app.h"
 #include "templates/templates.h"
 #include "ui/canvas/editorscreen.h"
@@ -85,6 +86,14 @@ struct DotScreen {
         QApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QApplication::processEvents();
+    }
+    void selectAll()
+    {
+        QList<QUuid> all;
+        for (const LWElement &e : editor.elements())
+            all.append(e.id);
+        editor.setSelection(all);
+        settle();
     }
     QLineEdit *nameField() const
     {
@@ -181,6 +190,25 @@ void BM_ScreenRedoLock(benchmark::State &state)
         state, s, [&](int) { s.editor.redo(); }, [&](int) { s.editor.undo(); });
 }
 
+// Every dot selected and grouped; the group selected and released again.
+void BM_ScreenGroup(benchmark::State &state)
+{
+    DotScreen s(int(state.range(0)));
+    s.selectAll();
+    timeActions(
+        state, s, [&](int) { s.editor.group(); }, [&](int) { s.editor.undo(); });
+}
+
+void BM_ScreenUngroup(benchmark::State &state)
+{
+    DotScreen s(int(state.range(0)));
+    s.selectAll();
+    s.editor.group();
+    DotScreen::settle();
+    timeActions(
+        state, s, [&](int) { s.editor.ungroup(); }, [&](int) { s.editor.undo(); });
+}
+
 // Few iterations: each setup builds a whole screen, and before the rows were retained one action
 // on 2,000 took seconds.
 #define SCREEN_BENCH(fn)                                                                                             \
@@ -195,5 +223,7 @@ SCREEN_BENCH(BM_ScreenUndoLock);
 SCREEN_BENCH(BM_ScreenRedoLock);
 SCREEN_BENCH(BM_ScreenSelect);
 SCREEN_BENCH(BM_ScreenNudge);
+SCREEN_BENCH(BM_ScreenGroup);
+SCREEN_BENCH(BM_ScreenUngroup);
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "model/file/prefs.h"
 #include "model/testflags.h"
 
+#include <QHash>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -97,9 +98,23 @@ std::optional<LWElement> LWEditor::element(const QUuid &id) const
 QList<LWElement> LWEditor::selected() const
 {
     QList<LWElement> out;
+    // A long selection looks its elements up in one pass, not one search each.
+    constexpr qsizetype searched = 8;
+    if (m_selection.size() <= searched) {
+        for (const QUuid &id : m_selection)
+            if (const auto i = index(id))
+                out.append(elements().at(*i));
+        return out;
+    }
+    const QList<LWElement> &list = elements();
+    QHash<QUuid, qsizetype> at;
+    at.reserve(list.size());
+    for (qsizetype i = list.size() - 1; i >= 0; --i) // the first of a repeated id wins, as index() finds it
+        at.insert(list.at(i).id, i);
+    out.reserve(m_selection.size());
     for (const QUuid &id : m_selection)
-        if (const auto i = index(id))
-            out.append(elements().at(*i));
+        if (const auto it = at.constFind(id); it != at.cend())
+            out.append(list.at(*it));
     return out;
 }
 

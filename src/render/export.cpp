@@ -79,7 +79,8 @@ QList<int> validPages(const LWDocument &doc, const QList<int> &indexes)
     return valid;
 }
 
-std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages, bool includeBleed)
+std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages, bool includeBleed,
+                                  const PageDone &pageDone)
 {
     const LWRect box = exportBox(doc, includeBleed);
     if (!usable(box))
@@ -97,6 +98,7 @@ std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages
 
     PdfPageWriter writer(media.size(), {creatorText, doc.name});
     const LWRenderOptions options;
+    int drawn = 0;
     for (int index : valid) {
         QPainter *p = writer.beginPage();
         if (!p)
@@ -104,6 +106,8 @@ std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages
         p->translate(-box.minX(), -box.minY());
         p->setClipRect(box.toQRectF());
         LWRenderer::draw(doc.pages[index], doc, *p, options);
+        if (pageDone && !pageDone(++drawn))
+            return std::nullopt;
     }
     return writer.finish(QList<PdfPageBoxes>(valid.size(), boxes));
 }
@@ -124,6 +128,7 @@ bool rasterFits(const LWDocument &doc, int page, double dpi, bool includeBleed, 
 namespace {
 
 const QString notDrawn = QStringLiteral("the page couldn't be drawn");
+const QString cancelledText = QStringLiteral("the export was cancelled");
 
 // Bands of about this many bitmap bytes: enough rows that the per-band work stays small beside
 // the pixels, few enough that the bands and layers in flight are a small part of a large page.
@@ -159,7 +164,7 @@ struct BandEncoder {
 
 // The page as JPEG or PNG bytes handed to append in order; empty, or why it stopped.
 QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type, double quality,
-                     const LWFileAccess::Append &append, const std::function<bool()> &cancelled)
+                     const LWFileAccess::Append &append, const RasterWriteHooks &hooks)
 {
     if (!rasterFits(doc, page, dpi, includeBleed, type))
         return notDrawn;
@@ -180,7 +185,14 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
         // White underneath, hence opaque: read as RGB it makes a PNG without an alpha channel.
         image->reinterpretAsFormat(QImage::Format_RGB32);
         const std::optional<QByteArray> bytes = encode(std::move(*image), type, dpi, quality);
-        return bytes ? put(*bytes) : QStringLiteral("the picture couldn't be encoded");
+        if (!bytes)
+            return QStringLiteral("the picture couldn't be encoded");
+        if (hooks.cancelled && hooks.cancelled())
+            return cancelledText;
+        const QString why = put(*bytes);
+        if (why.isEmpty() && hooks.progressed)
+            hooks.progressed(1, 1);
+        return why;
     }
 
     BandEncoder encoder;
@@ -215,8 +227,8 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
         [&](int i) {
             BandEncoder::Encoded band = std::move(pending[size_t(i % window)]);
             pending[size_t(i % window)] = {};
-            if (cancelled && cancelled()) {
-                why = QStringLiteral("the export was cancelled");
+            if (hooks.cancelled && hooks.cancelled()) {
+                why = cancelledText;
                 return false;
             }
             QByteArray bytes;
@@ -225,6 +237,8 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
                 return false;
             }
             why = put(bytes);
+            if (why.isEmpty() && hooks.progressed)
+                hooks.progressed(i + 1, count);
             return why.isEmpty();
         });
     if (!complete)
@@ -244,7 +258,7 @@ std::optional<QByteArray> rasterData(const LWDocument &doc, int page, double dpi
             bytes.append(data, size);
             return 0;
         },
-        {});
+        RasterWriteHooks{});
     if (!why.isEmpty())
         return std::nullopt;
     return bytes;
@@ -259,7 +273,7 @@ QString writeRaster(const LWDocument &doc, int page, double dpi, bool includeBle
     return LWFileAccess::replaceFile(
         path,
         LWFileAccess::Contents([&](const LWFileAccess::Append &append) {
-            return streamRaster(doc, page, dpi, includeBleed, type, quality, append, hooks.cancelled);
+            return streamRaster(doc, page, dpi, includeBleed, type, quality, append, hooks);
         }),
         hooks.probe);
 }

@@ -36,12 +36,16 @@ struct PixelSize {
 // The indexes that name a page of the document, in the argument's order.
 QList<int> validPages(const LWDocument &doc, const QList<int> &indexes);
 
+// Told after each page of a PDF is drawn, with the number drawn so far; false stops the export,
+// which then gives none. Called on the exporting thread.
+using PageDone = std::function<bool(int drawn)>;
+
 // One PDF page per valid index, in the argument's order (repeats repeat), each of the trim or,
 // with includeBleed, the bleed rectangle, clipped to it; Media = Crop = Bleed box, TrimBox the
 // trim. Creator creatorText, Title the document's name. Invalid indexes are skipped; with none
-// left the result is none (a PDF without pages is refused by many readers).
+// left the result is none (a PDF without pages is refused by many readers), and when pageDone stops it.
 [[nodiscard]] std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages,
-                                                bool includeBleed);
+                                                bool includeBleed, const PageDone &pageDone = {});
 
 // One page as JPEG or PNG of exactly pixelSize pixels, opaque white underneath, drawn and
 // encoded a band at a time like writeRaster, in memory. None when !rasterFits or encoding fails.
@@ -58,6 +62,9 @@ bool rasterFits(const LWDocument &doc, int page, double dpi, bool includeBleed, 
 
 struct RasterWriteHooks {
     std::function<bool()> cancelled;   // asked between bands; true stops the export
+    // After each band is in the file: bands written and bands of the page (1 of 1 for a page too
+    // small to draw in bands).
+    std::function<void(int done, int count)> progressed;
     LWFileAccess::ReplaceProbe probe;  // for tests
 };
 

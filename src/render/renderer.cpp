@@ -289,18 +289,34 @@ bool drawnAlike(const LWElement &x, const LWElement &y)
     return x == same;
 }
 
+// The elements in the order they are drawn: a group shown at full opacity draws its members and
+// nothing of its own, so it counts as them; grouping and ungrouping then change no pixels.
+void drawnElements(const QList<LWElement> &elements, QList<const LWElement *> &out)
+{
+    for (const LWElement &e : elements)
+        if (e.kind == LWElement::Kind::group && !e.hidden && e.opacity >= 1) {
+            if (e.children)
+                drawnElements(*e.children, out);
+        } else {
+            out.append(&e);
+        }
+}
+
 } // namespace
 
 std::optional<QRectF> changedInk(const LWPage &before, const LWPage &after)
 {
     if (before.background != after.background)
         return std::nullopt;
+    QList<const LWElement *> was, now;
+    drawnElements(before.elements, was);
+    drawnElements(after.elements, now);
     QHash<QUuid, qsizetype> inBefore, inAfter;
-    for (qsizetype i = 0; i < before.elements.size(); ++i)
-        inBefore.insert(before.elements[i].id, i);
-    for (qsizetype i = 0; i < after.elements.size(); ++i)
-        inAfter.insert(after.elements[i].id, i);
-    if (inBefore.size() != before.elements.size() || inAfter.size() != after.elements.size())
+    for (qsizetype i = 0; i < was.size(); ++i)
+        inBefore.insert(was[i]->id, i);
+    for (qsizetype i = 0; i < now.size(); ++i)
+        inAfter.insert(now[i]->id, i);
+    if (inBefore.size() != was.size() || inAfter.size() != now.size())
         return std::nullopt;
     QRectF ink;
     auto add = [&ink](const LWElement &e) {
@@ -312,18 +328,18 @@ std::optional<QRectF> changedInk(const LWPage &before, const LWPage &after)
     // The elements drawn alike must keep their order, the others are repainted where they were
     // and where they are.
     QList<QUuid> keptBefore, keptAfter;
-    for (const LWElement &e : before.elements) {
-        const qsizetype i = inAfter.value(e.id, -1);
-        if (i >= 0 && drawnAlike(e, after.elements[i]))
-            keptBefore << e.id;
-        else if (!add(e) || (i >= 0 && !add(after.elements[i])))
+    for (const LWElement *e : was) {
+        const qsizetype i = inAfter.value(e->id, -1);
+        if (i >= 0 && drawnAlike(*e, *now[i]))
+            keptBefore << e->id;
+        else if (!add(*e) || (i >= 0 && !add(*now[i])))
             return std::nullopt;
     }
-    for (const LWElement &e : after.elements) {
-        const qsizetype i = inBefore.value(e.id, -1);
-        if (i >= 0 && drawnAlike(before.elements[i], e))
-            keptAfter << e.id;
-        else if (i < 0 && !add(e))
+    for (const LWElement *e : now) {
+        const qsizetype i = inBefore.value(e->id, -1);
+        if (i >= 0 && drawnAlike(*was[i], *e))
+            keptAfter << e->id;
+        else if (i < 0 && !add(*e))
             return std::nullopt;
     }
     if (keptBefore != keptAfter)

@@ -64,9 +64,9 @@ void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRender
 void draw(const LWElement &element, QPainter &p, const LWRenderOptions &options = {});
 // Where, in page points, drawing `after` may give other pixels than drawing `before` (same
 // document size): the ink of the elements added, removed or changed, in both versions (a text's
-// from its glyphs' outlines). Empty when none differ but in name or lock flag; none when that is
-// not known cheaply (the background changed, the stacking order of unchanged elements moved, ids
-// repeat).
+// from its glyphs' outlines). A group shown at full opacity counts as its members. Empty when none
+// differ but in name or lock flag (or in how they are grouped); none when that is not known cheaply
+// (the background changed, the stacking order of unchanged elements moved, ids repeat).
 [[nodiscard]] std::optional<QRectF> changedInk(const LWPage &before, const LWPage &after);
 void drawShape(const LWElement &element, QPainter &p);
 void drawImage(const LWElement &element, QPainter &p, const LWRenderOptions &options);

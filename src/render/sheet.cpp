@@ -141,7 +141,7 @@ void drawSheet(const LWDocument &doc, int side, const SheetLayout &layout, QPain
     p.restore();
 }
 
-std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &sides)
+std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &sides, const PageDone &pageDone)
 {
     const std::optional<SheetLayout> layout = SheetLayout::make(doc);
     if (!layout)
@@ -151,11 +151,14 @@ std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &side
         return std::nullopt;
 
     PdfPageWriter writer(layout->paper, {creatorText, doc.name + QStringLiteral(" \u2014 print sheet")});
+    int drawn = 0;
     for (int side : valid) {
         QPainter *p = writer.beginPage();
         if (!p)
             return std::nullopt;
         drawSheet(doc, side, *layout, *p);
+        if (pageDone && !pageDone(++drawn))
+            return std::nullopt;
     }
     const PdfPageBoxes paperOnly{QRectF(QPointF(0, 0), layout->paper), {}, {}, {}};
     return writer.finish(QList<PdfPageBoxes>(valid.size(), paperOnly));

@@ -9,6 +9,8 @@
 #include <QString>
 #include <optional>
 
+#include "render/export.h"
+
 struct LWDocument;
 class QPainter;
 
@@ -49,8 +51,10 @@ struct SheetLayout {
 void drawSheet(const LWDocument &doc, int side, const SheetLayout &layout, QPainter &p);
 
 // One PDF page per valid side, in the argument's order, with a MediaBox exactly the paper and no
-// other box; Title the name + " — print sheet". None without a layout or without a valid side.
-[[nodiscard]] std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &sides);
+// other box; Title the name + " — print sheet". None without a layout or without a valid side, or
+// when pageDone stops it.
+[[nodiscard]] std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &sides,
+                                                 const PageDone &pageDone = {});
 
 struct SheetBitmap {
     QImage image; // a sheet point (x, y) is the pixel (x * dpi / 72, y * dpi / 72)

@@ -80,6 +80,8 @@ void LWShellWindow::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+    // A running export ends, with nothing left of its file, before the application does.
+    m_app.setSheet(std::nullopt);
     if (m_quit)
         m_quit();
 }

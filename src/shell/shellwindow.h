@@ -16,9 +16,10 @@ class VELKThemeRoot;
 // theme root and interface zoom host, and the menu bar in its fixed order (application menu,
 // File, Edit, Arrange, View, Page, Theme, Help). Build it after LWSetup::configure(): the Theme
 // and Help menus read the registered themes and topics. Closing it (Quit, Close Window, the
-// window manager) first asks about unsaved changes; once allowed, the program quits, whatever
-// other windows (help, about) are open. It installs VKPendingEdits, so that a field's typed
-// value is handed over before any command, the closing question included. Main thread only.
+// window manager) first asks about unsaved changes; once allowed, the sheet closes (ending a
+// running export) and the program quits, whatever other windows (help, about) are open. It
+// installs VKPendingEdits, so that a field's typed value is handed over before any command, the
+// closing question included. Main thread only.
 class LWShellWindow : public QMainWindow
 {
     Q_OBJECT

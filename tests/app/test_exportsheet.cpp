@@ -11,17 +11,22 @@
 #include "kit/controls/segmentedpicker.h"
 #include "kit/host/kithost.h"
 #include "kit/theme/style.h"
+#include "render/export.h"
 #include "render/pdf/pdffile.h"
+#include "render/sheet.h"
 #include "support/pngcheck.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
+#include <atomic>
+#include <cerrno>
 #include <optional>
 
 #include <unistd.h>
@@ -77,6 +82,16 @@ protected:
         prompts->script = then;
         prompts->script.prepend(ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(QStringLiteral("Card.jpg")))));
         sheet.runExport();
+        finish(sheet);
+    }
+    // Turns the event loop until the sheet's export has ended and said so.
+    static void finish(const ExportSheet &sheet)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (sheet.exporting() && clock.elapsed() < 120000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_FALSE(sheet.exporting());
     }
     // Nothing written, announced or kept.
     void expectNothing(const ExportSheet &sheet)
@@ -276,6 +291,7 @@ TEST_F(ExportTest, RasterFilesPerPage)
         prompts->calls.clear();
         prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(c.chosen)))};
         sheet.runExport();
+        finish(sheet);
         EXPECT_EQ(files(out()), c.files);
         EXPECT_EQ(app.notice().value_or(QString()), c.notice);
         EXPECT_EQ(sheet.exportedFile(), out(c.first));
@@ -513,6 +529,7 @@ TEST_F(ExportTest, WrittenNamesCarryTheChosenFormatsExtension)
         sheet.sidesPicker()->segment(1)->click(); // the front alone: one file
         typed = QString::fromLatin1(c.typed);
         sheet.exportButton()->click();
+        finish(sheet);
         EXPECT_EQ(files(out()), QStringList{QString::fromLatin1(c.written)});
         EXPECT_TRUE(bytes(out(QString::fromLatin1(c.written))).startsWith(c.magic));
         EXPECT_EQ(app.notice().value_or(QString()), QStringLiteral("Exported ") + QString::fromLatin1(c.written));
@@ -536,6 +553,7 @@ TEST_F(ExportTest, WrittenNamesCarryTheChosenFormatsExtension)
     ExportSheet sheet(app, openNew(card()));
     sheet.sidesPicker()->segment(1)->click();
     sheet.exportButton()->click();
+    finish(sheet);
     EXPECT_EQ(questions, QStringList());
     EXPECT_EQ(files(out()), (QStringList{QStringLiteral("poster.pdf"), QStringLiteral("poster.png")}));
     EXPECT_EQ(bytes(out(QStringLiteral("poster.png"))), QByteArray("old"));
@@ -543,10 +561,12 @@ TEST_F(ExportTest, WrittenNamesCarryTheChosenFormatsExtension)
     const QByteArray first = bytes(out(QStringLiteral("poster.pdf")));
     sheet.pdfBleedBox()->click(); // another file, so a replacement shows
     sheet.exportButton()->click();
+    finish(sheet);
     EXPECT_EQ(questions, QStringList{QStringLiteral("poster.pdf already exists.\nDo you want to replace it?")});
     EXPECT_EQ(bytes(out(QStringLiteral("poster.pdf"))), first);
     replace = true;
     sheet.exportButton()->click();
+    finish(sheet);
     EXPECT_NE(bytes(out(QStringLiteral("poster.pdf"))), first);
 }
 
@@ -569,4 +589,92 @@ TEST_F(ExportTest, AFolderNothingOpensIsNamedInAnAlert)
     EXPECT_EQ(prompts->calls.value(1),
               (QStringList{QStringLiteral("alert"), QStringLiteral("Couldn't show the folder"),
                            QStringLiteral("No file manager opened it. You can open it yourself:\n") + out()}));
+}
+
+// Through a hidden named temporary, as on file systems without unnamed ones: a finished export
+// writes exactly what the exporter makes in memory; a failed or cancelled one leaves the folder
+// exactly as it was, the earlier file of the name included.
+TEST_F(ExportTest, ThroughANamedTemporary)
+{
+    enum class End { done, fault, cancel };
+    LWDocument sided = card();
+    sided.pages[1].background = LWFill::solid(LWColor::hex(0x3060C0));
+    const LWDocument letter = flyer(); // 2550 x 3300 px at 300 DPI: many bands
+    const struct {
+        const char *name;
+        LWDocument doc;
+        Fmt format;
+        int side; // -1 for every page
+        End end;
+        std::function<QByteArray()> expected = {};
+        qint64 from = 1; // the fault or the click comes at the first write from this offset on
+    } cases[] = {
+        {"PDF", sided, Fmt::pdf, -1, End::done, [&] { return timeless(*LWExport::pdfData(sided, {0, 1}, true)); }},
+        {"card sheet", sided, Fmt::sheet, -1, End::done, [&] { return timeless(*LWExport::sheetPDF(sided, {0, 1})); }},
+        {"JPEG", sided, Fmt::jpeg, 1, End::done,
+         [&] { return *LWExport::rasterData(sided, 1, 300, true, LWExport::RasterType::jpeg, 0.92); }},
+        {"PNG", letter, Fmt::png, 0, End::done,
+         [&] { return *LWExport::rasterData(letter, 0, 300, true, LWExport::RasterType::png); }},
+        {"PDF, the disk full", sided, Fmt::pdf, -1, End::fault, {}, 0},
+        {"PNG, the disk full midway", letter, Fmt::png, 0, End::fault},
+        {"PNG, cancelled midway", letter, Fmt::png, 0, End::cancel},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString &f : files(out()))
+            QFile::remove(out(f));
+        const QString ext = c.format == Fmt::jpeg ? QStringLiteral("jpg") : c.format == Fmt::png ? QStringLiteral("png")
+                                                                                                 : QStringLiteral("pdf");
+        const QString target = out(QStringLiteral("Out.") + ext);
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        const QStringList before = files(out());
+        app.setNotice(std::nullopt);
+
+        ExportSheet sheet(app, openNew(c.doc));
+        sheet.formatPicker()->segment(int(c.format))->click();
+        if (c.side >= 0)
+            sheet.sidesPicker()->segment(c.side + 1)->click();
+        std::atomic<bool> cancelAsked = false;
+        LWFileAccess::ReplaceProbe probe;
+        probe.namedTemporary = true;
+        probe.writeFault = [&](qint64 offset) {
+            if (offset < c.from || c.end == End::done)
+                return 0;
+            if (c.end == End::fault)
+                return ENOSPC;
+            // The user's click, on the interface thread, while the file is half written.
+            if (!cancelAsked.exchange(true))
+                QMetaObject::invokeMethod(sheet.cancelButton(), "click", Qt::BlockingQueuedConnection);
+            return 0;
+        };
+        LWExportJob::setProbe(probe);
+        prompts->calls.clear();
+        prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(target))};
+        if (c.end == End::fault)
+            prompts->script.append(ScriptedPrompts::alertStep());
+        sheet.runExport();
+        finish(sheet);
+        LWExportJob::setProbe({});
+        if (c.end == End::done) {
+            EXPECT_EQ(files(out()), QStringList{QStringLiteral("Out.") + ext});
+            const QByteArray written = bytes(target);
+            EXPECT_EQ(c.format == Fmt::pdf || c.format == Fmt::sheet ? timeless(written) : written, c.expected());
+            EXPECT_EQ(app.notice().value_or(QString()), QStringLiteral("Exported Out.") + ext);
+            continue;
+        }
+        EXPECT_EQ(files(out()), before);
+        EXPECT_EQ(bytes(target), QByteArray("old"));
+        EXPECT_FALSE(app.notice());
+        EXPECT_FALSE(sheet.exportedFile());
+        if (c.end == End::cancel) {
+            EXPECT_TRUE(cancelAsked);
+            EXPECT_EQ(prompts->calls.size(), 1); // the chooser, no alert
+        } else {
+            EXPECT_EQ(prompts->calls.value(1).value(2),
+                      QStringLiteral("The file \"Out.%1\" couldn't be saved: No space left on device").arg(ext) +
+                          QStringLiteral("\n\nTry another folder, or check that the disk has free space."));
+        }
+    }
 }

@@ -6,6 +6,7 @@
 #include "editor/editor.h"
 #include "kit/controls/chromebutton.h"
 #include "kit/controls/labeledslider.h"
+#include "kit/controls/progressbar.h"
 #include "kit/cabinet/lcdreadout.h"
 #include "kit/cabinet/led.h"
 #include "kit/host/kithost.h"
@@ -145,19 +146,38 @@ ExportSheet::ExportSheet(LWApp &app, LWEditor *editor, QWidget *parent) : QDialo
             openFolder(QFileInfo(*done_).absolutePath());
     });
     VKOverhangItem::add(footer, show_, VKChromeButton::shadowMargins());
-    footer->addStretch(1);
+    // While an export runs, its progress takes the place of "Show in Folder" and the space.
+    progressRow_ = new QWidget(this);
+    auto *progressLine = new QHBoxLayout(progressRow_);
+    progressLine->setContentsMargins(0, 0, 8, 0);
+    progressLine->setSpacing(10);
+    progressText_ = lwTextLabel(QString(), 11.5, VKWeight::Semibold, LWStyle::t().text, false, progressRow_);
+    progressLine->addWidget(progressText_);
+    progress_ = new VKProgressBar(progressRow_);
+    progressLine->addWidget(progress_, 1);
+    progressRow_->hide();
+    footer->addWidget(progressRow_, 1);
+    footer->addStretch(0);
     close_ = new VKChromeButton(QStringLiteral("Close"), this);
     connect(close_, &QAbstractButton::clicked, this, &QDialog::reject);
+    cancel_ = new VKChromeButton(QStringLiteral("Cancel"), this);
+    connect(cancel_, &QAbstractButton::clicked, this, &ExportSheet::reject);
+    cancel_->hide();
     export_ = new VKChromeButton(QStringLiteral("Export\u2026"), this);
     export_->setProminent(true);
     connect(export_, &QAbstractButton::clicked, this, &ExportSheet::runExport);
-    for (VKChromeButton *b : {close_, export_})
+    for (VKChromeButton *b : {close_, cancel_, export_})
         VKOverhangItem::add(footer, b, VKChromeButton::shadowMargins());
     form->addLayout(footer);
 
     if (editor_)
         connect(editor_, &LWEditor::docChanged, this, &ExportSheet::refreshDoc);
     refreshDoc();
+}
+
+ExportSheet::~ExportSheet()
+{
+    delete job_; // ends the export
 }
 
 QWidget *ExportSheet::buildOptions()
@@ -403,8 +423,16 @@ void ExportSheet::refreshView()
     const QList<int> chosen = pages();
     sidesPicker_->setCurrent(chosen.size() == 1 && pageNames_.size() >= 2 ? chosen.constFirst() + 1 : 0);
     readout_->setLines(summary());
-    export_->setEnabled(editor_ && !(sheet && !layout_) && overLimit.isEmpty());
-    show_->setVisible(done_.has_value());
+    const bool busy = job_ != nullptr;
+    export_->setEnabled(editor_ && !(sheet && !layout_) && overLimit.isEmpty() && !busy);
+    show_->setVisible(done_.has_value() && !busy);
+    progressRow_->setVisible(busy);
+    close_->setVisible(!busy);
+    cancel_->setVisible(busy);
+    // What is being written was fixed when it started: the options wait for the next export.
+    for (QWidget *w : {static_cast<QWidget *>(formatPicker_), options_, static_cast<QWidget *>(sidesPicker_),
+                       static_cast<QWidget *>(review_)})
+        w->setEnabled(!busy);
     lwFitDialog(this, sheetWidth);
 
 }
@@ -472,7 +500,7 @@ QStringList ExportSheet::pageFiles(const QString &chosen, const LWDocument &doc,
 
 void ExportSheet::runExport()
 {
-    if (!editor_ || !export_->isEnabled())
+    if (!editor_ || !export_->isEnabled() || job_)
         return;
     QString base = cleanName(editor_->doc().name);
     if (base.isEmpty())
@@ -481,67 +509,99 @@ void ExportSheet::runExport()
     // The dialog runs an event loop in which the sheet or its editor may go.
     const QPointer<ExportSheet> self(this);
     const std::optional<QUrl> url = app_.chooseExport(base + p.tail, p.filter, p.suffix);
-    if (!self || !editor_ || app_.editor() != editor_ || !url || !url->isLocalFile())
+    if (!self || !editor_ || app_.editor() != editor_ || !url || !url->isLocalFile() || job_)
         return;
-    write(editor_->doc(), url->toLocalFile());
+    start(editor_->doc(), url->toLocalFile());
+}
+
+void ExportSheet::reject()
+{
+    if (!job_)
+        return QDialog::reject();
+    job_->cancel();
+    cancel_->setEnabled(false);
+    vkPlain(progressText_, QStringLiteral("Cancelling\u2026"));
+}
+
+void ExportSheet::endExport()
+{
+    if (!job_)
+        return;
+    delete job_;
+    job_ = nullptr;
+    cancel_->setEnabled(true);
+    refreshView();
 }
 
 void ExportSheet::failed(const QString &message) { app_.alert(failedTitle, message); }
 
 // PDF and card sheet: one file at the chosen place. Raster: one file per page, the chosen file
-// itself for one page; existing files among several are confirmed in one question first. A page
-// that cannot be drawn is skipped; nothing drawn at all is a failure. The first write that fails
-// stops the export with an alert; files written before it stay.
-void ExportSheet::write(const LWDocument &doc, const QString &chosen)
+// itself for one page; existing files among several are confirmed in one question first. The
+// design, pages, options and files are fixed here; the files are made on the export's thread.
+void ExportSheet::start(const LWDocument &doc, const QString &chosen)
 {
-    const QList<int> chosenPages = pages();
-    QStringList files{chosen};
-    std::optional<QByteArray> single;
-    std::optional<LWExport::RasterType> type;
-    if (format_ == Fmt::pdf)
-        single = LWExport::pdfData(doc, chosenPages, bleed_);
-    else if (format_ == Fmt::sheet)
-        single = LWExport::sheetPDF(doc, chosenPages);
-    else
-        type = format_ == Fmt::jpeg ? LWExport::RasterType::jpeg : LWExport::RasterType::png;
-    if (!type && !single) {
-        failed(nothingDrawn);
-        return;
-    }
-    if (type && chosenPages.size() > 1) {
-        files = pageFiles(chosen, doc, chosenPages, LWExport::ext(*type));
+    using Kind = LWExportJob::Kind;
+    const std::array<Kind, 4> kinds = {Kind::pdf, Kind::jpeg, Kind::png, Kind::sheet};
+    LWExportJob::Request request{doc, kinds[size_t(format_)], pages(), {chosen}, dpi_, bleed_, quality_};
+    const bool raster = format_ == Fmt::jpeg || format_ == Fmt::png;
+    if (raster && request.pages.size() > 1) {
+        request.files = pageFiles(chosen, doc, request.pages,
+                                  LWExport::ext(format_ == Fmt::jpeg ? LWExport::RasterType::jpeg
+                                                                     : LWExport::RasterType::png));
         QStringList existing;
-        for (const QString &f : files)
+        for (const QString &f : request.files)
             if (QFileInfo(f).exists() || QFileInfo(f).isSymLink())
                 existing.append(QFileInfo(f).fileName());
+        const QPointer<ExportSheet> self(this);
         if (!existing.isEmpty() &&
             !app_.confirm(existing.size() == 1 ? QStringLiteral("Replace 1 existing file?")
                                                : QStringLiteral("Replace %1 existing files?").arg(existing.size()),
                           existing.join(u'\n'), QStringLiteral("Replace")))
             return;
-    }
-
-    QStringList written;
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        const int page = chosenPages.value(i);
-        if (type && !LWExport::rasterFits(doc, page, dpi_, bleed_, *type))
-            continue;
-        // Raster pages are drawn and written a band at a time, straight into the file.
-        const QString reason = type ? LWExport::writeRaster(doc, page, dpi_, bleed_, *type, quality_, files[i])
-                                    : LWFileAccess::replaceFile(files[i], *single);
-        if (!reason.isEmpty()) {
-            failed(QStringLiteral("The file \"%1\" couldn't be saved: %2").arg(QFileInfo(files[i]).fileName(), reason) +
-                   advice);
+        if (!self || job_)
             return;
-        }
-        written.append(files[i]);
     }
-    if (written.isEmpty()) {
+    const int files = int(request.files.size());
+    job_ = new LWExportJob(std::move(request), this);
+    connect(job_, &LWExportJob::progressed, this, &ExportSheet::progressed);
+    connect(job_, &LWExportJob::finished, this, &ExportSheet::finished);
+    progressed(0, files, 0);
+    refreshView();
+    job_->start();
+}
+
+void ExportSheet::progressed(int file, int files, double done)
+{
+    if (!cancel_->isEnabled())
+        return; // "Cancelling…" stays until the export has stopped
+    vkPlain(progressText_, files > 1 ? QStringLiteral("Exporting page %1 of %2").arg(file + 1).arg(files)
+                                     : QStringLiteral("Exporting\u2026"));
+    progress_->setValue((file + done) / std::max(files, 1));
+}
+
+// A page that cannot be drawn is skipped; nothing drawn at all is a failure. The first write that
+// fails stops the export with an alert; files written before it stay. A cancelled export says
+// nothing.
+void ExportSheet::finished(const LWExportJob::Result &result)
+{
+    job_->deleteLater();
+    job_ = nullptr;
+    cancel_->setEnabled(true);
+    if (!result.written.isEmpty() && result.reason.isEmpty() && !result.cancelled)
+        done_ = result.written.constFirst();
+    refreshView();
+    if (result.cancelled)
+        return;
+    if (!result.reason.isEmpty()) {
+        failed(QStringLiteral("The file \"%1\" couldn't be saved: %2").arg(QFileInfo(result.failedFile).fileName(),
+                                                                           result.reason) +
+               advice);
+        return;
+    }
+    if (result.nothingDrawn) {
         failed(nothingDrawn);
         return;
     }
-    done_ = written.constFirst();
-    app_.flash(written.size() == 1 ? QStringLiteral("Exported ") + QFileInfo(written.constFirst()).fileName()
-                                   : QStringLiteral("Exported %1 files").arg(written.size()));
-    refreshView();
+    app_.flash(result.written.size() == 1 ? QStringLiteral("Exported ") + QFileInfo(result.written.constFirst()).fileName()
+                                          : QStringLiteral("Exported %1 files").arg(result.written.size()));
 }

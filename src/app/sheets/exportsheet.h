@@ -1,4 +1,5 @@
 #pragma once
+#include "app/sheets/exportjob.h"
 #include "render/sheet.h"
 
 #include <QDialog>
@@ -19,6 +20,7 @@ class QPushButton;
 class QVBoxLayout;
 class SegmentedPicker;
 class VKChromeButton;
+class VKProgressBar;
 struct LWDocument;
 
 // The export sheet: print PDF, JPEG or PNG per page, or the 10-up card sheet of the open design,
@@ -27,6 +29,9 @@ struct LWDocument;
 // print-check count, the card-sheet layout and the sides follow the design while open.
 // Return runs "Export…" when it is enabled, Escape closes. The sheet stays open after an export.
 // It keeps one size in every format (the largest), its rows in fixed places.
+// The files are made off the interface thread from the design as it was when the user chose
+// where: meanwhile the footer shows the progress and "Cancel" (Escape cancels too), and the
+// options, "Review" and "Export…" wait. Deleting the sheet ends its export first.
 class ExportSheet : public QDialog {
     Q_OBJECT
 public:
@@ -42,6 +47,7 @@ public:
     static void setFolderOpener(FolderOpener opener);
 
     ExportSheet(LWApp &app, LWEditor *editor, QWidget *parent = nullptr);
+    ~ExportSheet() override;
 
     Fmt format() const { return format_; }
     void setFormat(Fmt format);
@@ -59,8 +65,11 @@ public:
     int reviewCount() const { return reviewCount_; }
     bool sheetOK() const { return layout_.has_value(); }
 
-    // Asks where, then writes; see the .cpp for the files and the messages.
+    // Asks where, then starts writing; see the .cpp for the files and the messages.
     void runExport();
+    bool exporting() const { return job_ != nullptr; }
+    // Stops a running export and waits for it: nothing more is written or reported.
+    void endExport();
 
     // A file-name part from a user's text: "/", "\" and control characters become "-", leading
     // dots and blanks go.
@@ -86,6 +95,12 @@ public:
     VKChromeButton *showButton() const { return show_; }
     VKChromeButton *closeButton() const { return close_; }
     VKChromeButton *exportButton() const { return export_; }
+    VKChromeButton *cancelButton() const { return cancel_; }
+    VKProgressBar *progressBar() const { return progress_; }
+    QLabel *progressText() const { return progressText_; }
+
+public Q_SLOTS:
+    void reject() override;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -101,7 +116,9 @@ private:
     void refreshDoc();  // after a change of the design
     void refreshView(); // after a change of any option
     void rebuildSides(const QStringList &names);
-    void write(const LWDocument &doc, const QString &chosen);
+    void start(const LWDocument &doc, const QString &chosen);
+    void progressed(int file, int files, double done);
+    void finished(const LWExportJob::Result &result);
     void failed(const QString &message);
     // Why a JPEG or PNG of this size cannot be made (the note that replaces the format's text
     // while Export is disabled), or empty.
@@ -139,4 +156,9 @@ private:
     VKChromeButton *show_ = nullptr;
     VKChromeButton *close_ = nullptr;
     VKChromeButton *export_ = nullptr;
+    VKChromeButton *cancel_ = nullptr;
+    QWidget *progressRow_ = nullptr;
+    QLabel *progressText_ = nullptr;
+    VKProgressBar *progress_ = nullptr;
+    LWExportJob *job_ = nullptr;
 };

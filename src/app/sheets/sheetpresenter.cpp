@@ -41,6 +41,9 @@ void LWSheetPresenter::dismiss()
     shown_.reset();
     editor_ = nullptr;
     disconnect(old, &QDialog::finished, this, nullptr);
+    // A design closed or replaced, or the window closing, ends the sheet's export at once.
+    if (auto *exporting = qobject_cast<ExportSheet *>(old))
+        exporting->endExport();
     old->hide();
     old->deleteLater();
 }

@@ -13,7 +13,8 @@
 // dialog, another case closes it (without telling the app) and opens its own. Closing a dialog
 // sets the sheet to none only while the sheet still names that dialog. The sheets of the open
 // design (export, preflight, size) need an editor: without one the sheet goes back to none, and
-// a replaced editor closes its sheet. Main thread only.
+// a replaced editor closes its sheet. A closed export sheet ends its export before the call
+// returns. Main thread only.
 class LWSheetPresenter : public QObject {
     Q_OBJECT
 public:

@@ -18,7 +18,7 @@ namespace LWSelfTest {
 // The exporter calls the two groups make; each defaults to the real one.
 struct Exporter {
     std::function<std::optional<QByteArray>(const LWDocument &, const QList<int> &, bool includeBleed)> pdfData =
-        LWExport::pdfData;
+        [](const LWDocument &doc, const QList<int> &pages, bool bleed) { return LWExport::pdfData(doc, pages, bleed); };
     std::function<std::optional<QByteArray>(const LWDocument &, int page, double dpi, bool includeBleed,
                                             LWExport::RasterType, double quality)>
         rasterData = LWExport::rasterData;
@@ -27,7 +27,7 @@ struct Exporter {
     std::function<std::optional<LWExport::SheetBitmap>(const LWDocument &, int side, double dpi)> sheetBitmap =
         LWExport::sheetBitmap;
     std::function<std::optional<QByteArray>(const LWDocument &, const QList<int> &sides)> sheetPDF =
-        LWExport::sheetPDF;
+        [](const LWDocument &doc, const QList<int> &sides) { return LWExport::sheetPDF(doc, sides); };
 };
 
 // 26 checks; the sweep covers `templates` in their order, on several threads, reported as a

@@ -159,9 +159,35 @@ void LWSlider::endDrag()
     Q_EMIT editingChanged(false);
 }
 
+void LWSlider::paintTrack(QPainter &p, const QRectF &trackRect, double fraction, const QRectF &area)
+{
+    p.fillPath(VKPaint::capsule(trackRect), QColor(0, 0, 0, 140));
+    p.strokePath(VKPaint::capsuleEdge(trackRect, 0.6), QPen(QColor(255, 255, 255, 38), 0.6));
+    const double filled = std::max(0.0, trackRect.width() * std::clamp(fraction, 0.0, 1.0));
+    if (filled <= 0)
+        return;
+    const VKKitTheme theme = LWStyle::t();
+    QColor glow = theme.accent, faded = theme.accent;
+    glow.setAlphaF(0.6f);
+    faded.setAlphaF(0.6f);
+    // The glow of the whole track, its right end moved to where the fill ends: one cached
+    // mask serves every value, where the fill's own shape would make a new one per move.
+    const QPainterPath whole = VKPaint::capsule(trackRect);
+    const double split = trackRect.left() + filled / 2;
+    p.save();
+    p.setClipRect(QRectF(area.left(), area.top(), split - area.left(), area.height()));
+    VKPaint::drawShadow(p, whole, glow, glowRadius, {});
+    p.setClipRect(QRectF(split, area.top(), area.right() - split, area.height()));
+    VKPaint::drawShadow(p, whole, glow, glowRadius, QPointF(filled - trackRect.width(), 0));
+    p.restore();
+    const QRectF fillRect(trackRect.left(), trackRect.top(), filled, trackRect.height());
+    QLinearGradient paint(fillRect.topLeft(), fillRect.topRight());
+    paint.setStops({{0.0, theme.accent}, {1.0, faded}});
+    p.fillPath(VKPaint::capsule(fillRect), paint);
+}
+
 void LWSlider::paintEvent(QPaintEvent *)
 {
-    const VKKitTheme theme = LWStyle::t();
     const double track = width() - 2 * inset;
     const double f = fraction(get_(), lower_, upper_);
     const double middle = sliderHeight / 2;
@@ -169,29 +195,7 @@ void LWSlider::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
 
     const QRectF trackRect(inset, middle - trackHeight / 2, std::max(0.0, track), trackHeight);
-    p.fillPath(VKPaint::capsule(trackRect), QColor(0, 0, 0, 140));
-    p.strokePath(VKPaint::capsuleEdge(trackRect, 0.6), QPen(QColor(255, 255, 255, 38), 0.6));
-
-    const double filled = std::max(0.0, track * f);
-    if (filled > 0) {
-        QColor glow = theme.accent, faded = theme.accent;
-        glow.setAlphaF(0.6f);
-        faded.setAlphaF(0.6f);
-        // The glow of the whole track, its right end moved to where the fill ends: one cached
-        // mask serves every value, where the fill's own shape would make a new one per move.
-        const QPainterPath whole = VKPaint::capsule(trackRect);
-        const double split = inset + filled / 2;
-        p.save();
-        p.setClipRect(QRectF(0, 0, split, sliderHeight));
-        VKPaint::drawShadow(p, whole, glow, glowRadius, {});
-        p.setClipRect(QRectF(split, 0, width() - split, sliderHeight));
-        VKPaint::drawShadow(p, whole, glow, glowRadius, QPointF(filled - trackRect.width(), 0));
-        p.restore();
-        const QRectF fillRect(inset, trackRect.top(), filled, trackHeight);
-        QLinearGradient paint(fillRect.topLeft(), fillRect.topRight());
-        paint.setStops({{0.0, theme.accent}, {1.0, faded}});
-        p.fillPath(VKPaint::capsule(fillRect), paint);
-    }
+    paintTrack(p, trackRect, f, rect());
 
     // The knob drawn at the origin and moved, so its shadow mask is cached once.
     const QRectF knob(0, 0, knobSize, knobSize);

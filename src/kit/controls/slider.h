@@ -2,6 +2,8 @@
 #include <QWidget>
 #include <functional>
 
+class QPainter;
+
 // The application's horizontal slider, 20 px high and as wide as its layout allows. It keeps no
 // copy of the value: `get` is read on every paint and `set` is called while dragging, so callers
 // update() it after changing the value elsewhere. A value outside the range draws at the nearer
@@ -35,6 +37,10 @@ public:
     [[nodiscard]] static double fraction(double value, double lower, double upper);
     // The assistive adjustment: one amount up or down, clamped to the range, written unsnapped.
     void adjust(bool increase);
+
+    // The track of `trackRect` filled up to `fraction` (0...1) in the theme's accent, with its glow,
+    // which is drawn within `area`: the slider's and the progress bar's one look.
+    static void paintTrack(QPainter &painter, const QRectF &trackRect, double fraction, const QRectF &area);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

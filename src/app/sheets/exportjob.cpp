@@ -1,0 +1,182 @@
+#include "app/sheets/exportjob.h"
+
+#include "render/export.h"
+#include "render/sheet.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+#include <mutex>
+#include <utility>
+
+namespace {
+
+const QString cancelledText = QStringLiteral("the export was cancelled");
+// A PDF goes into its file in pieces of this size, so that cancelling stops a large one quickly.
+constexpr qsizetype pdfPiece = qsizetype(1) << 20;
+
+LWFileAccess::ReplaceProbe &testProbe()
+{
+    static LWFileAccess::ReplaceProbe probe;
+    return probe;
+}
+
+} // namespace
+
+// What the thread and the job share: the stop flag and the latest progress, which the thread
+// posts to the job only when the job has taken the one posted before.
+struct LWExportJob::Shared {
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    int file = 0, files = 1;
+    double done = 0;
+    bool posted = false;
+    std::optional<Result> result;
+};
+
+void LWExportJob::setProbe(LWFileAccess::ReplaceProbe probe) { testProbe() = std::move(probe); }
+
+LWExportJob::LWExportJob(Request request, QObject *parent)
+    : QObject(parent), request_(std::move(request)), shared_(std::make_shared<Shared>())
+{
+}
+
+LWExportJob::~LWExportJob() { end(); }
+
+void LWExportJob::cancel() { shared_->stop = true; }
+
+void LWExportJob::end()
+{
+    cancel();
+    if (thread_.joinable())
+        thread_.join();
+    ended_ = true;
+}
+
+namespace {
+
+using Kind = LWExportJob::Kind;
+using Result = LWExportJob::Result;
+
+// The whole export on the calling thread; `progress(file, done)` after each band or page.
+Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const LWFileAccess::ReplaceProbe &probe,
+           const std::function<void(int file, double done)> &progress)
+{
+    Result out;
+    const auto stopped = [&stop] { return stop.load(); };
+    if (r.kind == Kind::pdf || r.kind == Kind::sheet) {
+        const qsizetype pages = std::max<qsizetype>(1, r.pages.size());
+        const LWExport::PageDone pageDone = [&](int drawn) {
+            progress(0, double(drawn) / double(pages));
+            return !stopped();
+        };
+        const std::optional<QByteArray> bytes = r.kind == Kind::pdf
+                                                    ? LWExport::pdfData(r.doc, r.pages, r.bleed, pageDone)
+                                                    : LWExport::sheetPDF(r.doc, r.pages, pageDone);
+        if (stopped()) {
+            out.cancelled = true;
+            return out;
+        }
+        if (!bytes) {
+            out.nothingDrawn = true;
+            return out;
+        }
+        const QString file = r.files.value(0);
+        const QString why = LWFileAccess::replaceFile(
+            file,
+            LWFileAccess::Contents([&](const LWFileAccess::Append &append) {
+                for (qsizetype at = 0; at < bytes->size(); at += pdfPiece) {
+                    if (stopped())
+                        return cancelledText;
+                    if (const int e = append(bytes->constData() + at, std::min(pdfPiece, bytes->size() - at)))
+                        return LWFileAccess::systemReason(e);
+                }
+                return QString();
+            }),
+            probe);
+        if (why.isEmpty())
+            out.written.append(file);
+        else if (stopped())
+            out.cancelled = true;
+        else
+            out.failedFile = file, out.reason = why;
+        return out;
+    }
+
+    const LWExport::RasterType type = r.kind == Kind::jpeg ? LWExport::RasterType::jpeg : LWExport::RasterType::png;
+    for (int i = 0; i < r.files.size(); ++i) {
+        if (stopped()) {
+            out.cancelled = true;
+            return out;
+        }
+        const int page = r.pages.value(i, -1);
+        if (!LWExport::rasterFits(r.doc, page, r.dpi, r.bleed, type))
+            continue;
+        LWExport::RasterWriteHooks hooks{stopped, [&](int done, int count) { progress(i, double(done) / count); },
+                                         probe};
+        // Raster pages are drawn and written a band at a time, straight into the file.
+        const QString why = LWExport::writeRaster(r.doc, page, r.dpi, r.bleed, type, r.quality, r.files[i], hooks);
+        if (!why.isEmpty() && stopped()) {
+            out.cancelled = true;
+            return out;
+        }
+        if (!why.isEmpty()) {
+            out.failedFile = r.files[i];
+            out.reason = why;
+            return out;
+        }
+        out.written.append(r.files[i]);
+    }
+    out.nothingDrawn = out.written.isEmpty();
+    return out;
+}
+
+} // namespace
+
+void LWExportJob::start()
+{
+    if (thread_.joinable() || ended_)
+        return;
+    shared_->files = int(std::max<qsizetype>(1, request_.files.size()));
+    // The job waits for the thread before it goes, so it outlives every post; a post it has not
+    // taken goes with it.
+    const auto post = [this] { QMetaObject::invokeMethod(this, [this] { report(); }, Qt::QueuedConnection); };
+    thread_ = std::thread([request = std::move(request_), shared = shared_, probe = testProbe(), post] {
+        const auto progress = [&](int file, double done) {
+            std::lock_guard<std::mutex> locker(shared->lock);
+            shared->file = file;
+            shared->done = done;
+            if (!std::exchange(shared->posted, true))
+                post();
+        };
+        Result result = run(request, shared->stop, probe, progress);
+        std::lock_guard<std::mutex> locker(shared->lock);
+        shared->result = std::move(result);
+        if (!std::exchange(shared->posted, true))
+            post();
+    });
+}
+
+void LWExportJob::report()
+{
+    int file = 0, files = 1;
+    double done = 0;
+    std::optional<Result> result;
+    {
+        std::lock_guard<std::mutex> locker(shared_->lock);
+        shared_->posted = false;
+        file = shared_->file;
+        files = shared_->files;
+        done = shared_->done;
+        result = shared_->result;
+    }
+    if (ended_)
+        return;
+    if (!result) {
+        Q_EMIT progressed(file, files, done);
+        return;
+    }
+    thread_.join();
+    ended_ = true;
+    Q_EMIT finished(*result);
+}

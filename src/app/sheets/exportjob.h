@@ -1,0 +1,65 @@
+#pragma once
+#include "model/document.h"
+#include "model/file/fileaccess.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+// One export of the export sheet, made on a thread of its own from a copy of the design taken
+// when the user asked for it: the print PDF or the 10-up card sheet (one file), or JPEG or PNG
+// pages (one file each, in order; a page too large to draw is skipped). Progress and the end are
+// signalled on the thread that made the job. cancel() stops it at the next band or page; end()
+// also waits for its thread, as deleting the job does. The file being made when it stops or
+// fails is not made, no temporary remains and an earlier file of that name stays; files of the
+// pages finished before stay. The files must be distinct.
+class LWExportJob : public QObject {
+    Q_OBJECT
+public:
+    enum class Kind { pdf, sheet, jpeg, png };
+    struct Request {
+        LWDocument doc;
+        Kind kind = Kind::pdf;
+        QList<int> pages;
+        QStringList files; // one for a PDF, one per page for JPEG and PNG
+        int dpi = 300;
+        bool bleed = true;
+        double quality = 0.92;
+    };
+    struct Result {
+        QStringList written;
+        QString failedFile, reason; // the file that couldn't be saved and why (a clause)
+        bool nothingDrawn = false;
+        bool cancelled = false;
+    };
+
+    explicit LWExportJob(Request request, QObject *parent = nullptr);
+    ~LWExportJob() override; // end()
+
+    // Once; finished() follows on a later turn of the event loop.
+    void start();
+    void cancel();
+    // Cancels and waits until the thread has ended; finished() is then not signalled.
+    void end();
+
+    // For tests: how each file of jobs started later is replaced (a named temporary, faults).
+    static void setProbe(LWFileAccess::ReplaceProbe probe);
+
+Q_SIGNALS:
+    // The file being made (from 0) of `files`, and how much of it is done (0...1): its bands or,
+    // for a PDF, its pages drawn.
+    void progressed(int file, int files, double done);
+    void finished(const LWExportJob::Result &result);
+
+private:
+    struct Shared;
+    void report();
+
+    Request request_;
+    std::shared_ptr<Shared> shared_;
+    std::thread thread_;
+    bool ended_ = false;
+};

@@ -1,0 +1,169 @@
+#include "app/app_fixture.h"
+#include "app/sheets/exportsheet.h"
+#include "app/sheets/sheetpresenter.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/controls/progressbar.h"
+#include "kit/controls/segmentedpicker.h"
+#include "shell/shellwindow.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QImageReader>
+#include <QTest>
+#include <QTimer>
+#include <QtEndian>
+
+#include <zlib.h>
+
+namespace {
+
+// A 36 x 24 in poster with a 0.125 in bleed and a few shapes on it.
+LWDocument poster()
+{
+    LWDocument doc = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 2592, 1728, 18,
+                                       QStringLiteral("Poster"));
+    doc.bleed = 9;
+    doc.pages[0].background = LWFill::solid(LWColor::hex(0x204060));
+    for (int i = 0; i < 12; ++i)
+        doc.pages[0].elements.append(LWElement::makeShape(
+            i % 2 ? LWShapeKind::ellipse : LWShapeKind::rectangle, LWRect(100 + i * 190, 200 + i * 90, 400, 300),
+            LWFill::solid(LWColor::hex(0xE0A020 + i * 0x100010)), std::nullopt, 0, QStringLiteral("Shape %1").arg(i)));
+    return doc;
+}
+
+QStringList listing(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+// Walks the PNG's chunks: every length in the file, every checksum right, IEND the last.
+bool wholePNG(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = f.readAll();
+    if (!bytes.startsWith("\x89PNG\r\n\x1A\n"))
+        return false;
+    qsizetype at = 8;
+    while (at + 12 <= bytes.size()) {
+        const quint32 length = qFromBigEndian<quint32>(bytes.constData() + at);
+        if (at + 12 + qsizetype(length) > bytes.size())
+            return false;
+        const auto *type = reinterpret_cast<const Bytef *>(bytes.constData() + at + 4);
+        const quint32 crc = qFromBigEndian<quint32>(bytes.constData() + at + 8 + length);
+        if (crc32(crc32(0, type, 4), type + 4, length) != crc)
+            return false;
+        at += 12 + length;
+        if (QByteArrayView(type, 4) == "IEND")
+            return at == bytes.size();
+    }
+    return false;
+}
+
+} // namespace
+
+class LongExportTest : public AppTest {};
+
+// A 600-DPI PNG of the poster, started by a click on the sheet in the window: the interface
+// thread keeps turning while it runs, its progress shows, and it ends as the row says.
+TEST_F(LongExportTest, PosterAt600DPIKeepsTheWindowAlive)
+{
+    enum class End { runs, cancel, closeDesign, quit };
+    const struct {
+        const char *name;
+        End end;
+    } rows[] = {
+        {"runs to the end", End::runs},
+        {"Cancel midway", End::cancel},
+        {"closing the design midway", End::closeDesign},
+        {"quitting midway", End::quit},
+    };
+    const QString out = path(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    const QString file = out + QStringLiteral("/Poster.png");
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(file);
+        if (row.end != End::runs) { // an earlier file of the name stays as it was
+            QFile old(file);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        }
+        const QStringList before = listing(out);
+        app.setNotice(std::nullopt);
+        LWPrefs::store().setValue(LWPrefs::exportDPIKey, 600);
+        LWPrefs::store().setValue(LWPrefs::exportBleedKey, true);
+        LWShellWindow window(app);
+        int quits = 0;
+        window.setQuit([&quits] { ++quits; });
+        window.show();
+        openNew(poster());
+        app.setSheet(LWAppSheet::exportSheet);
+        QPointer<ExportSheet> sheet = qobject_cast<ExportSheet *>(window.sheets()->dialog());
+        ASSERT_TRUE(sheet);
+        QTest::mouseClick(sheet->formatPicker()->segment(int(ExportSheet::Fmt::png)), Qt::LeftButton);
+        // The window and the sheet drawn first: only the export's own turns are timed.
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        QTest::qWait(50);
+        prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(file))};
+        QTest::mouseClick(sheet->exportButton(), Qt::LeftButton);
+        ASSERT_TRUE(sheet->exporting());
+        EXPECT_TRUE(sheet->progressBar()->isVisible());
+        EXPECT_TRUE(sheet->cancelButton()->isVisible());
+        EXPECT_FALSE(sheet->exportButton()->isEnabled());
+
+        QElapsedTimer clock, sinceTick;
+        clock.start();
+        sinceTick.start();
+        qint64 longestWait = 0;
+        double first = -1, last = 0;
+        bool stopped = false, moved = false;
+        QEventLoop loop;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            longestWait = std::max(longestWait, sinceTick.restart());
+            if (!sheet || !sheet->exporting() || clock.elapsed() > 300000)
+                return loop.quit();
+            const double value = sheet->progressBar()->value();
+            if (first < 0)
+                first = value;
+            moved = moved || (value > first && value < 1);
+            last = value;
+            if (row.end == End::runs || stopped || !moved)
+                return;
+            stopped = true;
+            if (row.end == End::cancel) {
+                QTest::mouseClick(sheet->cancelButton(), Qt::LeftButton);
+                return;
+            }
+            if (row.end == End::closeDesign)
+                app.close();
+            else
+                window.close();
+
+            // The export ended before the call returned.
+            EXPECT_EQ(listing(out), before);
+            loop.quit();
+        });
+        tick.start(10);
+        loop.exec();
+        EXPECT_LE(longestWait, 100);
+        EXPECT_TRUE(moved) << last;
+        EXPECT_FALSE(sheet && sheet->exporting());
+        EXPECT_EQ(quits, row.end == End::quit ? 1 : 0);
+        if (row.end == End::runs) {
+            EXPECT_EQ(QImageReader(file).size(), QSize(21750, 14550));
+            EXPECT_TRUE(wholePNG(file));
+            EXPECT_EQ(app.notice().value_or(QString()), QStringLiteral("Exported Poster.png"));
+        } else {
+            EXPECT_EQ(listing(out), before);
+            EXPECT_EQ(bytes(file), QByteArray("old"));
+            EXPECT_FALSE(app.notice());
+        }
+        prompts->calls.clear(); // no alert came (an unscripted one fails)
+        if (app.editor())
+            app.editor()->setDirty(false);
+        runPosted();
+    }
+}
