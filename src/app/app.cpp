@@ -1,7 +1,9 @@
 #include "app/app.h"
 
+#include "app/sheets/exportsheet.h"
 #include "model/file/documentio.h"
 #include "model/file/fileaccess.h"
+#include "model/file/folders.h"
 #include "model/info.h"
 #include "model/testflags.h"
 #include "render/export.h"
@@ -37,6 +39,15 @@ const QString notPrepared = QStringLiteral("The design couldn't be prepared for 
 std::optional<QByteArray> printData(const LWDocument &doc, const QList<int> &pages, bool sheet10up)
 {
     return sheet10up ? LWExport::sheetPDF(doc, pages) : LWExport::pdfData(doc, pages, false);
+}
+
+// Print to File's proposal: the name the export sheet proposes for the same pages.
+QString printFileName(const LWDocument &doc, bool sheet10up)
+{
+    QString base = ExportSheet::cleanName(doc.name);
+    if (base.isEmpty())
+        base = QStringLiteral("Design");
+    return base + (sheet10up ? QStringLiteral(" - print sheet.pdf") : QStringLiteral(".pdf"));
 }
 
 const std::array<QLatin1StringView, 4> sheetTexts = {QLatin1StringView("export"), QLatin1StringView("preflight"),
@@ -182,6 +193,8 @@ void LWApp::open(const QUrl &url)
         alert(QStringLiteral("Couldn't open ") + url.fileName(), read.errorDescription());
         return;
     }
+    if (url.isLocalFile())
+        LWFolders::remember(LWFolders::Purpose::designs, url.toLocalFile());
     auto *editor = new LWEditor(std::move(read).value(), url);
     setEditor(editor);
     remember(editor, url, before);
@@ -246,6 +259,7 @@ bool LWApp::write(LWEditor &editor, const QUrl &url)
         editor.setDoc(std::move(copy));
     editor.markSaved(url);
     remember(&editor, url, LWFileAccess::identity(url.toLocalFile()));
+    LWFolders::remember(LWFolders::Purpose::designs, url.toLocalFile());
     flash(QStringLiteral("Saved ") + url.fileName());
     return true;
 }
@@ -309,7 +323,7 @@ void LWApp::print(bool sheet10up)
     printer->setDocName(doc.name);
     printer->setFullPage(true);
     const LWPrinting::Settings before = LWPrinting::settings(*printer);
-    if (!m_prompts->choosePrinter(*printer, pdf.pageCount()))
+    if (!m_prompts->choosePrinter(*printer, pdf.pageCount(), printFileName(doc, sheet10up)))
         return;
     const QString failure = deliver(doc, sheet10up, bytes, pdf, *printer, before);
     if (!failure.isEmpty())

@@ -149,14 +149,15 @@ bool place(LWEditor &editor, const Loaded &loaded, std::optional<QPointF> at)
     return false;
 }
 
-void placeLater(LWEditor &editor, std::function<Loaded()> load, std::optional<QPointF> at)
+void placeLater(LWEditor &editor, std::function<Loaded()> load, std::optional<QPointF> at,
+                std::function<void()> placed)
 {
     // The watcher dies with the editor, and with it the hand-over of a late result.
     auto *watcher = new QFutureWatcher<Loaded>(&editor);
-    QObject::connect(watcher, &QFutureWatcherBase::finished, &editor, [watcher, &editor, at] {
+    QObject::connect(watcher, &QFutureWatcherBase::finished, &editor, [watcher, &editor, at, placed] {
         watcher->deleteLater();
-        if (watcher->future().resultCount() > 0)
-            (void)place(editor, watcher->result(), at);
+        if (watcher->future().resultCount() > 0 && place(editor, watcher->result(), at) && placed)
+            placed();
     });
     watcher->setFuture(QtConcurrent::run(&loadingPool(), std::move(load)));
 }

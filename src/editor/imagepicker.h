@@ -56,8 +56,10 @@ struct Loaded {
 
 // Runs `load` on the loading thread and hands its result to the editor at `at` (none: the page
 // centre or the selected picture); returns at once. The editor's selection at that moment
-// decides the target; a result for an editor deleted meanwhile is dropped quietly.
-void placeLater(LWEditor &editor, std::function<Loaded()> load, std::optional<QPointF> at = std::nullopt);
+// decides the target; a result for an editor deleted meanwhile is dropped quietly. `placed`
+// runs once the picture was placed.
+void placeLater(LWEditor &editor, std::function<Loaded()> load, std::optional<QPointF> at = std::nullopt,
+                std::function<void()> placed = {});
 // placeLater of loadFile(path, open).
 void placeFile(LWEditor &editor, const QString &path, std::optional<QPointF> at = std::nullopt, Opener open = {});
 // The main thread's part: places a picture, shows the message for an unreadable one. True when

@@ -15,6 +15,7 @@
 #include "kit/paint/symbols.h"
 #include "kit/theme/velkroot.h"
 #include "model/file/fileaccess.h"
+#include "model/file/folders.h"
 #include "model/format.h"
 #include "model/file/prefs.h"
 #include "model/units.h"
@@ -541,6 +542,7 @@ void ExportSheet::write(const LWDocument &doc, const QString &chosen)
         return;
     }
     done_ = written.constFirst();
+    LWFolders::remember(LWFolders::Purpose::exports, *done_);
     app_.flash(written.size() == 1 ? QStringLiteral("Exported ") + QFileInfo(written.constFirst()).fileName()
                                    : QStringLiteral("Exported %1 files").arg(written.size()));
     refreshView();

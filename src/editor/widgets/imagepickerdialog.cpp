@@ -27,8 +27,10 @@ void choose(LWEditor &editor, QWidget *parent)
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty())
         return;
-    LWFolders::remember(LWFolders::Purpose::pictures, files.first());
-    placeFile(editor, files.first());
+    const QString file = files.first();
+    // Remembered once the picture was read: a file that is no picture leaves the folder as it was.
+    placeLater(editor, [file] { return loadFile(file); }, std::nullopt,
+               [file] { LWFolders::remember(LWFolders::Purpose::pictures, file); });
 }
 
 } // namespace LWImagePicker
