@@ -74,4 +74,23 @@ TEST_F(EditorTest, ChooserShowsTheMessageAndPlacesTheChosenFile)
     });
     LWImagePicker::choose(*ed);
     EXPECT_EQ(started, QDir(dir.path()).absolutePath());
+
+    // A file that is no picture leaves the folder as it was.
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("other")));
+    QFile notPicture(dir.filePath(QStringLiteral("other/note.png")));
+    ASSERT_TRUE(notPicture.open(QIODevice::WriteOnly) && notPicture.write("not a picture") > 0);
+    notPicture.close();
+    whenShown([&](QFileDialog &dialog) {
+        if (auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(notPicture.fileName());
+        static_cast<QDialog &>(dialog).accept();
+    });
+    LWImagePicker::choose(*ed);
+    ASSERT_TRUE(waitFor([&] { return ed->message() == LWEditor::unreadablePictureMessage; }));
+    whenShown([&](QFileDialog &dialog) {
+        started = dialog.directory().absolutePath();
+        dialog.reject();
+    });
+    LWImagePicker::choose(*ed);
+    EXPECT_EQ(started, QDir(dir.path()).absolutePath());
 }
