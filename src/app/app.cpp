@@ -193,8 +193,6 @@ void LWApp::open(const QUrl &url)
         alert(QStringLiteral("Couldn't open ") + url.fileName(), read.errorDescription());
         return;
     }
-    if (url.isLocalFile())
-        LWFolders::remember(LWFolders::Purpose::designs, url.toLocalFile());
     auto *editor = new LWEditor(std::move(read).value(), url);
     setEditor(editor);
     remember(editor, url, before);
@@ -208,8 +206,13 @@ void LWApp::openPanel()
         m_console(QStringLiteral("PANEL: ") + message);
         return;
     }
-    if (const std::optional<QUrl> url = m_prompts->chooseOpen(message))
-        open(*url);
+    const std::optional<QUrl> url = m_prompts->chooseOpen(message);
+    if (!url)
+        return;
+    open(*url);
+    // The panel's folder counts once the design was read.
+    if (m_editor && m_editor->fileURL() == *url && url->isLocalFile())
+        LWFolders::remember(LWFolders::Purpose::designs, url->toLocalFile());
 }
 
 bool LWApp::save()
@@ -237,9 +240,11 @@ bool LWApp::saveAs()
     if (editor->fileURL() && editor->fileURL()->isLocalFile())
         proposed = QFileInfo(editor->fileURL()->toLocalFile()).absoluteDir().filePath(proposed);
     const std::optional<QUrl> url = m_prompts->chooseSave(proposed, savePanelMessage);
-    if (!url || !editor)
+    if (!url || !editor || !write(*editor, *url))
         return false;
-    return write(*editor, *url);
+    // The panel's folder counts once the design was written there.
+    LWFolders::remember(LWFolders::Purpose::designs, url->toLocalFile());
+    return true;
 }
 
 bool LWApp::write(LWEditor &editor, const QUrl &url)
@@ -259,7 +264,6 @@ bool LWApp::write(LWEditor &editor, const QUrl &url)
         editor.setDoc(std::move(copy));
     editor.markSaved(url);
     remember(&editor, url, LWFileAccess::identity(url.toLocalFile()));
-    LWFolders::remember(LWFolders::Purpose::designs, url.toLocalFile());
     flash(QStringLiteral("Saved ") + url.fileName());
     return true;
 }

@@ -297,7 +297,7 @@ bool LWQtPrompts::choosePrinter(QPrinter &printer, int pageCount, const QString 
         return false;
     if (printer.outputFormat() != QPrinter::PdfFormat || printer.outputFileName().isEmpty())
         return true;
-    // The field may not have been left since it was typed into (Return in the field).
+    // Text the field never passed on (its browse button fills it in) has not met the rule yet.
     const QString typed = printer.outputFileName();
     const QString path = printFile(typed, proposedFile);
     if (path == typed)
