@@ -52,6 +52,8 @@ public:
 class LWQtPrompts final : public LWPrompts {
 public:
     explicit LWQtPrompts(QWidget *mainWindow = nullptr);
+    // The window later dialogs are modal to (a replaced main window); a dialog up stays with its own.
+    void setWindow(QWidget *mainWindow) { m_window = mainWindow; }
 
     void alert(const QString &title, const QString &message) override;
     [[nodiscard]] Answer askToSave(const QString &question, const QString &detail) override;

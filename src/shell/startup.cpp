@@ -113,9 +113,10 @@ int main(int argc, char **argv, const Runners &runners)
     // The window quits the program itself once the user closed it; a window destroyed any other
     // way is replaced, and must not end the program on its way out.
     QApplication::setQuitOnLastWindowClosed(false);
-    LWWindowKeeper keeper(state, [&state](LWShellWindow &window) {
-        state.setPrompts(std::make_shared<LWQtPrompts>(&window));
-    });
+    // One prompts object for every window: a dialog may still be up in it when its window goes.
+    const auto prompts = std::make_shared<LWQtPrompts>();
+    state.setPrompts(prompts);
+    LWWindowKeeper keeper(state, [prompts](LWShellWindow &window) { prompts->setWindow(&window); });
     LWHandOver handOver(state);
     QObject::connect(&instance, &LWInstance::openRequested, &handOver, &LWHandOver::request);
     QObject::connect(&instance, &LWInstance::raiseRequested, &keeper, &LWWindowKeeper::bringToFront);
