@@ -1,8 +1,10 @@
 #include "app/app.h"
 
+#include "app/sheets/exportsheet.h"
 #include "editor/imagepicker.h"
 #include "model/file/documentio.h"
 #include "model/file/fileaccess.h"
+#include "model/file/folders.h"
 #include "model/info.h"
 #include "model/testflags.h"
 #include "render/export.h"
@@ -38,6 +40,15 @@ const QString notPrepared = QStringLiteral("The design couldn't be prepared for 
 std::optional<QByteArray> printData(const LWDocument &doc, const QList<int> &pages, bool sheet10up)
 {
     return sheet10up ? LWExport::sheetPDF(doc, pages) : LWExport::pdfData(doc, pages, false);
+}
+
+// Print to File's proposal: the name the export sheet proposes for the same pages.
+QString printFileName(const LWDocument &doc, bool sheet10up)
+{
+    QString base = ExportSheet::cleanName(doc.name);
+    if (base.isEmpty())
+        base = QStringLiteral("Design");
+    return base + (sheet10up ? QStringLiteral(" - print sheet.pdf") : QStringLiteral(".pdf"));
 }
 
 const std::array<QLatin1StringView, 4> sheetTexts = {QLatin1StringView("export"), QLatin1StringView("preflight"),
@@ -201,8 +212,13 @@ void LWApp::openPanel()
         m_console(QStringLiteral("PANEL: ") + message);
         return;
     }
-    if (const std::optional<QUrl> url = m_prompts->chooseOpen(message))
-        open(*url);
+    const std::optional<QUrl> url = m_prompts->chooseOpen(message);
+    if (!url)
+        return;
+    open(*url);
+    // The panel's folder counts once the design was read.
+    if (m_editor && m_editor->fileURL() == *url && url->isLocalFile())
+        LWFolders::remember(LWFolders::Purpose::designs, url->toLocalFile());
 }
 
 bool LWApp::save()
@@ -230,9 +246,11 @@ bool LWApp::saveAs()
     if (editor->fileURL() && editor->fileURL()->isLocalFile())
         proposed = QFileInfo(editor->fileURL()->toLocalFile()).absoluteDir().filePath(proposed);
     const std::optional<QUrl> url = m_prompts->chooseSave(proposed, savePanelMessage);
-    if (!url || !editor)
+    if (!url || !editor || !write(*editor, *url))
         return false;
-    return write(*editor, *url);
+    // The panel's folder counts once the design was written there.
+    LWFolders::remember(LWFolders::Purpose::designs, url->toLocalFile());
+    return true;
 }
 
 bool LWApp::write(LWEditor &editor, const QUrl &url)
@@ -315,7 +333,7 @@ void LWApp::print(bool sheet10up)
     printer->setDocName(doc.name);
     printer->setFullPage(true);
     const LWPrinting::Settings before = LWPrinting::settings(*printer);
-    if (!m_prompts->choosePrinter(*printer, pdf.pageCount()))
+    if (!m_prompts->choosePrinter(*printer, pdf.pageCount(), printFileName(doc, sheet10up)))
         return;
     const QString failure = deliver(doc, sheet10up, bytes, pdf, *printer, before);
     if (!failure.isEmpty())

@@ -122,7 +122,9 @@ LWPrintOptions jobOptions(const Settings &now, const Settings &before)
 {
     LWPrintOptions options;
     for (qsizetype i = 0; i + 1 < now.cupsOptions.size(); i += 2)
-        options.insert(now.cupsOptions[i], now.cupsOptions[i + 1]);
+        // The pages travel as the job's own range; pages already picked must not be picked again.
+        if (now.cupsOptions[i] != u"page-ranges")
+            options.insert(now.cupsOptions[i], now.cupsOptions[i + 1]);
     if (now.duplex != before.duplex) {
         // Automatic duplex as Qt's own CUPS engine reads it: along the paper's long edge when upright.
         const bool longEdge = now.duplex == QPrinter::DuplexLongSide ||

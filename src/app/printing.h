@@ -78,7 +78,8 @@ struct Settings {
 };
 Settings settings(const QPrinter &printer);
 
-// The choices in `now` as CUPS options: first the ones the dialog prepared itself, then each
+// The choices in `now` as CUPS options: first the ones the dialog prepared itself (but its
+// "page-ranges": the pages go as LWPrintJob::pageRanges or are picked before), then each
 // setting that differs from `before` as "sides", "media", "print-color-mode" or "outputorder",
 // and with several copies the collation as "multiple-document-handling".
 LWPrintOptions jobOptions(const Settings &now, const Settings &before);

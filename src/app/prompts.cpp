@@ -6,12 +6,17 @@
 #include "model/info.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPageRanges>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <memory>
 
@@ -77,21 +82,117 @@ QFileDialog *LWQtPrompts::makeExportDialog(QWidget *parent, const QString &propo
     return dialog;
 }
 
-QString LWQtPrompts::exportName(const QString &path, const QString &nameFilter, const QString &suffix)
+namespace {
+
+// Extensions the rule replaces: the design file's, PDF and every picture format the program reads.
+bool knownExtension(const QString &ext)
 {
-    const auto pattern = [](const QString &ext) { return QStringLiteral("*.") + ext; };
-    const qsizetype slash = path.lastIndexOf(u'/');
-    const qsizetype dot = path.lastIndexOf(u'.');
-    if (dot <= slash + 1) // no extension, or a name that only starts with a dot
-        return path + u'.' + suffix;
-    const QString ext = path.mid(dot + 1).toLower();
+    return ext == LWInfo::fileExtension || ext == u"pdf" || LWImagePicker::patterns().contains(QStringLiteral("*.") + ext);
+}
+
+// The lower-case extension of a file name, or empty.
+QString extensionOf(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
+}
+
+// The name without a known extension.
+QString stemOf(QString name)
+{
+    if (knownExtension(extensionOf(name)))
+        name.truncate(name.lastIndexOf(u'.'));
+    return name;
+}
+
+QString withoutTrailingDotsAndBlanks(QString name)
+{
+    while (!name.isEmpty() && (name.back() == u'.' || name.back().isSpace()))
+        name.chop(1);
+    return name;
+}
+
+// The extensions a dialog's filter names ("JPEG image (*.jpg *.jpeg)" -> jpg, jpeg), lower case.
+QStringList filterExtensions(const QString &nameFilter)
+{
     static const QRegularExpression patterns(QStringLiteral("\\*\\.([^\\s)]+)"));
+    QStringList out;
     for (auto m = patterns.globalMatch(nameFilter); m.hasNext();)
-        if (m.next().captured(1).toLower() == ext)
-            return path;
-    // Another picture or document format's extension is replaced; any other dot belongs to the name.
-    const bool format = ext == u"pdf" || LWImagePicker::patterns().contains(pattern(ext));
-    return (format ? path.left(dot) : path) + u'.' + suffix;
+        out.append(m.next().captured(1).toLower());
+    return out;
+}
+
+const QString pdfExtension = QStringLiteral("pdf");
+
+// What Print to File writes for the text of its file field: relative to home, as Qt's dialog
+// takes it, and through the name rule.
+QString printFile(const QString &typed, const QString &proposed)
+{
+    return LWQtPrompts::finalName(QDir(QDir::homePath()).absoluteFilePath(typed), {pdfExtension}, proposed);
+}
+
+// Qt turns its Pages field off for a file, since its CUPS does the picking there; the print
+// flows pick the pages of a file themselves, so the field stays on.
+class PrintDialog final : public QPrintDialog {
+public:
+    PrintDialog(QPrinter &printer, QWidget *parent) : QPrintDialog(&printer, parent)
+    {
+        if (auto *printers = findChild<QComboBox *>(QStringLiteral("printers")))
+            connect(printers, &QComboBox::currentIndexChanged, this, &PrintDialog::keepPagesField);
+        // Qt refuses the field's text unless the printer already holds a range when it checks
+        // it: keep the printer's range in step with the text, so that the check is of the text.
+        if (auto *pages = findChild<QLineEdit *>(QStringLiteral("pagesLineEdit")))
+            connect(pages, &QLineEdit::textChanged, this,
+                    [&printer](const QString &text) { printer.setPageRanges(QPageRanges::fromString(text)); });
+    }
+
+    void setVisible(bool visible) override
+    {
+        QPrintDialog::setVisible(visible);
+        if (visible)
+            keepPagesField();
+    }
+
+private:
+    void keepPagesField()
+    {
+        if (auto *radio = findChild<QRadioButton *>(QStringLiteral("pagesRadioButton")))
+            radio->setEnabled(true);
+    }
+};
+
+} // namespace
+
+QString LWQtPrompts::finalName(const QString &path, const QStringList &extensions, const QString &proposed)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    QString name = withoutTrailingDotsAndBlanks(path.mid(slash + 1));
+    if (name.isEmpty() || (name.lastIndexOf(u'.') == 0 && knownExtension(extensionOf(name))))
+        name.prepend(stemOf(withoutTrailingDotsAndBlanks(proposed.mid(proposed.lastIndexOf(u'/') + 1))));
+    // "poster.pdf.png" for a PDF is "poster.pdf", not "poster.pdf.pdf".
+    for (QString ext = extensionOf(name); !extensions.contains(ext, Qt::CaseInsensitive); ext = extensionOf(name)) {
+        if (!knownExtension(ext) || name.lastIndexOf(u'.') <= 0)
+            return path.left(slash + 1) + name + u'.' + extensions.value(0);
+        name.truncate(name.lastIndexOf(u'.'));
+    }
+    return path.left(slash + 1) + name;
+}
+
+QPrintDialog *LWQtPrompts::makePrintDialog(QWidget *parent, QPrinter &printer, int pageCount,
+                                           const QString &proposedFile)
+{
+    auto *dialog = new PrintDialog(printer, parent);
+    dialog->setMinMax(1, pageCount);
+    dialog->setOption(QAbstractPrintDialog::PrintPageRange, pageCount > 1);
+    if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("filename"))) {
+        field->setText(QDir(LWFolders::start(LWFolders::Purpose::exports)).filePath(proposedFile));
+        // Shown as it will be written, so that Qt's own replace question names that file.
+        QObject::connect(field, &QLineEdit::editingFinished, field, [field, proposedFile] {
+            if (!field->text().trimmed().isEmpty())
+                field->setText(printFile(field->text(), proposedFile));
+        });
+    }
+    return dialog;
 }
 
 QMessageBox *LWQtPrompts::makeConfirm(QWidget *parent, const QString &question, const QString &detail,
@@ -114,12 +215,6 @@ bool LWQtPrompts::mayReplace(const QString &title, const QString &path)
     const auto answer = QMessageBox::question(
         m_window, title, QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()));
     return answer == QMessageBox::Yes;
-}
-
-QString LWQtPrompts::withExtension(const QString &path)
-{
-    const QString suffix = u'.' + LWInfo::fileExtension;
-    return path.endsWith(suffix, Qt::CaseInsensitive) ? path : path + suffix;
 }
 
 void LWQtPrompts::alert(const QString &title, const QString &message)
@@ -162,10 +257,10 @@ std::optional<QUrl> LWQtPrompts::chooseExport(const QString &proposedName, const
     std::unique_ptr<QFileDialog> dialog(makeExportDialog(m_window, proposedName, nameFilter, suffix));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    const QString path = exportName(dialog->selectedFiles().constFirst(), nameFilter, suffix);
+    const QString path = finalName(dialog->selectedFiles().constFirst(),
+                                   QStringList{suffix.toLower()} + filterExtensions(nameFilter), proposedName);
     if (!mayReplace(dialog->windowTitle(), path))
         return std::nullopt;
-    LWFolders::remember(LWFolders::Purpose::exports, path);
     return QUrl::fromLocalFile(path);
 }
 
@@ -175,10 +270,7 @@ std::optional<QUrl> LWQtPrompts::chooseOpen(const QString &message)
     dialog->setDirectory(LWFolders::start(LWFolders::Purpose::designs));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedUrls().isEmpty())
         return std::nullopt;
-    const QUrl url = dialog->selectedUrls().constFirst();
-    if (url.isLocalFile())
-        LWFolders::remember(LWFolders::Purpose::designs, url.toLocalFile());
-    return url;
+    return dialog->selectedUrls().constFirst();
 }
 
 std::optional<QUrl> LWQtPrompts::chooseSave(const QString &proposedName, const QString &message)
@@ -191,18 +283,27 @@ std::optional<QUrl> LWQtPrompts::chooseSave(const QString &proposedName, const Q
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
     const QString chosen = dialog->selectedFiles().constFirst();
-    const QString path = withExtension(chosen);
-    // The dialog asked about the name it returned, not about the one with the extension added.
+    const QString path = finalName(chosen, {LWInfo::fileExtension}, proposedName);
+    // The dialog asked about the name it returned, not about the final one.
     if (path != chosen && !mayReplace(message, path))
         return std::nullopt;
-    LWFolders::remember(LWFolders::Purpose::designs, path);
     return QUrl::fromLocalFile(path);
 }
 
-bool LWQtPrompts::choosePrinter(QPrinter &printer, int pageCount)
+bool LWQtPrompts::choosePrinter(QPrinter &printer, int pageCount, const QString &proposedFile)
 {
-    QPrintDialog dialog(&printer, m_window);
-    dialog.setMinMax(1, pageCount);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, pageCount > 1);
-    return dialog.exec() == QDialog::Accepted;
+    std::unique_ptr<QPrintDialog> dialog(makePrintDialog(m_window, printer, pageCount, proposedFile));
+    if (dialog->exec() != QDialog::Accepted)
+        return false;
+    if (printer.outputFormat() != QPrinter::PdfFormat || printer.outputFileName().isEmpty())
+        return true;
+    // Text the field never passed on (its browse button fills it in) has not met the rule yet.
+    const QString typed = printer.outputFileName();
+    const QString path = printFile(typed, proposedFile);
+    if (path == typed)
+        return true;
+    if (!mayReplace(dialog->windowTitle(), path))
+        return false;
+    printer.setOutputFileName(path);
+    return true;
 }

@@ -1,11 +1,13 @@
 #pragma once
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <optional>
 
 class QFileDialog;
 class QMessageBox;
+class QPrintDialog;
 class QPrinter;
 class QWidget;
 
@@ -26,14 +28,16 @@ public:
     // A design file to open, or none when cancelled.
     [[nodiscard]] virtual std::optional<QUrl> chooseOpen(const QString &message) = 0;
     // Where to save, the proposed name already in the name field, or none when cancelled. The
-    // file always ends in the design extension. A proposed absolute path starts the dialog in
-    // its folder with its name.
+    // typed name goes through finalName with the design extension. A proposed absolute path
+    // starts the dialog in its folder with its name.
     [[nodiscard]] virtual std::optional<QUrl> chooseSave(const QString &proposedName, const QString &message) = 0;
-    // The print dialog set up on `printer`, offering pages 1 ... pageCount. False when cancelled.
-    [[nodiscard]] virtual bool choosePrinter(QPrinter &printer, int pageCount) = 0;
+    // The print dialog set up on `printer`, offering pages 1 ... pageCount; printing to a file
+    // proposes `proposedFile` ("Card.pdf") in the export folder, and the file written is the
+    // typed name through finalName with "pdf". False when cancelled.
+    [[nodiscard]] virtual bool choosePrinter(QPrinter &printer, int pageCount, const QString &proposedFile) = 0;
     // Where to export, or none when cancelled: a save dialog offering `nameFilter` ("PNG image
-    // (*.png)"); a name without one of the filter's extensions gets `suffix` (no dot). It asks
-    // before replacing the file of the final name.
+    // (*.png)"); the typed name goes through finalName with `suffix` (no dot) and the filter's
+    // extensions. It asks before replacing the file of the final name.
     [[nodiscard]] virtual std::optional<QUrl> chooseExport(const QString &proposedName, const QString &nameFilter,
                                                            const QString &suffix) = 0;
     // A yes-or-no question whose yes (`action`) destroys something: true for `action`, false for
@@ -42,18 +46,21 @@ public:
 };
 
 // The prompts as Qt dialogs, modal to the main window (or free-standing without one). Open and
-// first saves start in the folder designs were last opened from or saved to, exports in the last
-// export folder (LWFolders).
+// first saves start in the folder designs were last opened from or saved to, exports and print
+// files in the last export folder (LWFolders); the folders are remembered by whoever writes or
+// reads the file, once that succeeded.
 class LWQtPrompts final : public LWPrompts {
 public:
     explicit LWQtPrompts(QWidget *mainWindow = nullptr);
+    // The window later dialogs are modal to (a replaced main window); a dialog up stays with its own.
+    void setWindow(QWidget *mainWindow) { m_window = mainWindow; }
 
     void alert(const QString &title, const QString &message) override;
     [[nodiscard]] Answer askToSave(const QString &question, const QString &detail) override;
     [[nodiscard]] bool askToOverwrite(const QString &question, const QString &detail) override;
     [[nodiscard]] std::optional<QUrl> chooseOpen(const QString &message) override;
     [[nodiscard]] std::optional<QUrl> chooseSave(const QString &proposedName, const QString &message) override;
-    [[nodiscard]] bool choosePrinter(QPrinter &printer, int pageCount) override;
+    [[nodiscard]] bool choosePrinter(QPrinter &printer, int pageCount, const QString &proposedFile) override;
     [[nodiscard]] std::optional<QUrl> chooseExport(const QString &proposedName, const QString &nameFilter,
                                                    const QString &suffix) override;
     [[nodiscard]] bool confirm(const QString &question, const QString &detail, const QString &action) override;
@@ -69,12 +76,18 @@ public:
     // `action` destructive, "Cancel" the default and the escape.
     static QMessageBox *makeConfirm(QWidget *parent, const QString &question, const QString &detail,
                                     const QString &action);
-    // The chosen path with ".velkfolio" appended unless it already ends so (any letter case).
-    static QString withExtension(const QString &path);
-    // The export path as written: kept when its extension is one of `nameFilter`'s (any case);
-    // another picture or PDF extension becomes `suffix` ("poster.png" -> "poster.pdf"); any
-    // other name gets `suffix` appended ("My.card" -> "My.card.pdf").
-    static QString exportName(const QString &path, const QString &nameFilter, const QString &suffix);
+    // The print dialog as shown, not yet run: its Pages field takes "2", "1-2" and "1,2", also
+    // when printing to a file, and its file field proposes `proposedFile` in the export folder
+    // and shows the final name once the user leaves it.
+    static QPrintDialog *makePrintDialog(QWidget *parent, QPrinter &printer, int pageCount,
+                                         const QString &proposedFile);
+    // The one rule for a name typed into the save, export and print-to-file dialogs. Trailing
+    // dots and blanks go; a name ending in one of `extensions` (any case) is kept; another known
+    // extension (pdf, velkfolio, a picture format's: png, jpg, jpeg ...) is replaced by the first
+    // of `extensions`; any other name gets it added ("My.card" -> "My.card.pdf"). A name that
+    // is nothing but a known extension (".pdf") gets `proposed`'s name before it, without its
+    // known extension.
+    static QString finalName(const QString &path, const QStringList &extensions, const QString &proposed);
 
 private:
     // True unless `path` exists and the user declines to replace it.

@@ -193,7 +193,8 @@ bool place(LWEditor &editor, const Loaded &loaded, const LWPictureTarget &target
 namespace {
 
 // Places once no press on the page lasts: a gesture and the picture are two steps, never mixed.
-void deliver(const QPointer<LWEditor> &editor, const Loaded &loaded, const LWPictureTarget &target)
+void deliver(const QPointer<LWEditor> &editor, const Loaded &loaded, const LWPictureTarget &target,
+             const std::function<void()> &placed)
 {
     if (Reads::ended())
         return;
@@ -203,24 +204,26 @@ void deliver(const QPointer<LWEditor> &editor, const Loaded &loaded, const LWPic
         return;
     }
     if (!editor->pressing()) {
-        (void)place(*editor, loaded, target);
+        if (place(*editor, loaded, target) && placed)
+            placed();
         return;
     }
     auto *waiting = new QObject(editor);
-    QObject::connect(editor, &LWEditor::pressingChanged, waiting, [waiting, editor, loaded, target] {
+    QObject::connect(editor, &LWEditor::pressingChanged, waiting, [waiting, editor, loaded, target, placed] {
         if (editor->pressing())
             return;
         QObject::disconnect(editor, nullptr, waiting, nullptr);
         waiting->deleteLater();
         // After the release's own handling, whose step comes first.
         QMetaObject::invokeMethod(
-            &reads(), [editor, loaded, target] { deliver(editor, loaded, target); }, Qt::QueuedConnection);
+            &reads(), [editor, loaded, target, placed] { deliver(editor, loaded, target, placed); }, Qt::QueuedConnection);
     });
 }
 
 } // namespace
 
-void placeLater(LWEditor &editor, std::function<Loaded()> load, const LWPictureTarget &target)
+void placeLater(LWEditor &editor, std::function<Loaded()> load, const LWPictureTarget &target,
+                std::function<void()> placed)
 {
     Reads &r = reads();
     if (Reads::ended())
@@ -228,10 +231,10 @@ void placeLater(LWEditor &editor, std::function<Loaded()> load, const LWPictureT
     // The watcher outlives a closed design, to say why its picture was not placed.
     auto *watcher = new QFutureWatcher<Loaded>(&r);
     QObject::connect(watcher, &QFutureWatcherBase::finished, &r,
-                     [watcher, editor = QPointer<LWEditor>(&editor), target] {
+                     [watcher, editor = QPointer<LWEditor>(&editor), target, placed = std::move(placed)] {
                          watcher->deleteLater();
                          if (watcher->future().resultCount() > 0)
-                             deliver(editor, watcher->result(), target);
+                             deliver(editor, watcher->result(), target, placed);
                      });
     watcher->setFuture(QtConcurrent::run(&r.pool, [&r, load = std::move(load)] {
         return r.mayRead() ? load() : Loaded{};

@@ -58,8 +58,10 @@ struct Loaded {
 // Runs `load` on the loading thread and hands its result to the editor for `target`, aimed when
 // the user acted; returns at once. A result that arrives during a press on the page waits for
 // its end. A result for an editor deleted meanwhile places nothing and goes to the closed
-// notice; one arriving while the program quits places nothing.
-void placeLater(LWEditor &editor, std::function<Loaded()> load, const LWPictureTarget &target);
+// notice; one arriving while the program quits places nothing. `placed` runs once the picture
+// was placed.
+void placeLater(LWEditor &editor, std::function<Loaded()> load, const LWPictureTarget &target,
+                std::function<void()> placed = {});
 // placeLater of loadFile(path, open).
 void placeFile(LWEditor &editor, const QString &path, const LWPictureTarget &target, Opener open = {});
 // The main thread's part: places a picture, shows the message for an unreadable one. True when

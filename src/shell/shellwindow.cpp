@@ -18,6 +18,7 @@
 #include "shell/menus/viewcommands.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMenuBar>
@@ -69,7 +70,14 @@ void LWShellWindow::bringToFront()
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
-    activateWindow();
+    // A sheet or dialog in front keeps the keyboard: activating this window under it would
+    // leave Escape and Return with nobody.
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    } else {
+        activateWindow();
+    }
 }
 
 void LWShellWindow::closeEvent(QCloseEvent *event)

@@ -36,7 +36,8 @@ class LWShellWindow : public QMainWindow
 
     // Ends the program after the window closed; QCoreApplication::quit by default.
     void setQuit(std::function<void()> quit);
-    // Un-minimised, shown, raised and activated (as far as the window manager lets it).
+    // Un-minimised, shown, raised and activated (as far as the window manager lets it); a modal
+    // sheet or dialog that is up is raised and activated instead, so that it keeps the keyboard.
     void bringToFront();
 
     LWApp &app() const { return m_app; }

@@ -10,6 +10,7 @@
 #include "shell/instance.h"
 #include "shell/setup.h"
 #include "shell/shellwindow.h"
+#include "shell/windowkeeper.h"
 
 #include <QApplication>
 #include <QDir>
@@ -109,14 +110,19 @@ int main(int argc, char **argv, const Runners &runners)
     }
     prepareApplication();
     LWApp &state = LWSetup::configure();
-    LWShellWindow window(state);
-    state.setPrompts(std::make_shared<LWQtPrompts>(&window));
+    // The window quits the program itself once the user closed it; a window destroyed any other
+    // way is replaced, and must not end the program on its way out.
+    QApplication::setQuitOnLastWindowClosed(false);
+    // One prompts object for every window: a dialog may still be up in it when its window goes.
+    const auto prompts = std::make_shared<LWQtPrompts>();
+    state.setPrompts(prompts);
+    LWWindowKeeper keeper(state, [prompts](LWShellWindow &window) { prompts->setWindow(&window); });
     LWHandOver handOver(state);
     QObject::connect(&instance, &LWInstance::openRequested, &handOver, &LWHandOver::request);
-    QObject::connect(&instance, &LWInstance::raiseRequested, &window, &LWShellWindow::bringToFront);
+    QObject::connect(&instance, &LWInstance::raiseRequested, &keeper, &LWWindowKeeper::bringToFront);
     if (design)
         handOver.request(*design);
-    window.show();
+    keeper.window()->show();
     return app.exec();
 }
 

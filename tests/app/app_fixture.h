@@ -57,9 +57,9 @@ public:
     {
         return next(u"save", {proposedName, message}).url;
     }
-    bool choosePrinter(QPrinter &printer, int pageCount) override
+    bool choosePrinter(QPrinter &printer, int pageCount, const QString &proposedFile) override
     {
-        const Step step = next(u"print", {QString::number(pageCount)});
+        const Step step = next(u"print", {QString::number(pageCount), proposedFile});
         return step.printer && step.printer(printer);
     }
 

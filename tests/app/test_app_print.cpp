@@ -85,7 +85,10 @@ TEST_F(AppTest, PrintingToAFileWritesTheExportItself)
             ASSERT_TRUE(expected);
             const QByteArray written = bytes(out);
             EXPECT_EQ(timeless(written), timeless(*expected));
-            EXPECT_EQ(prompts->calls.constLast(), QStringList({QStringLiteral("print"), QStringLiteral("2")}));
+            // Print to File proposes what Export proposes for the same pages.
+            EXPECT_EQ(prompts->calls.constLast(),
+                      QStringList({QStringLiteral("print"), QStringLiteral("2"),
+                                   sheet ? QStringLiteral("Card - print sheet.pdf") : QStringLiteral("Card.pdf")}));
         }
     EXPECT_TRUE(backend->jobs.isEmpty());
 
@@ -178,6 +181,9 @@ TEST(PrintOptions, EachDialogChoiceIsItsCupsOption)
         {"collation of one copy", chosen([](S &s) { s.collate = false; }), {}},
         {"the dialog's own CUPS options", chosen([](S &s) { s.cupsOptions = {"page-set", "odd", "number-up", "2"}; }),
          {{"page-set", "odd"}, {"number-up", "2"}}},
+        // Its Pages field: the job's range carries them, and rasterised pages are picked already.
+        {"the dialog's page range", chosen([](S &s) { s.cupsOptions = {"page-ranges", "2", "number-up", "2"}; }),
+         {{"number-up", "2"}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,6 @@
 #include "app/app.h"
 #include "app/prompts.h"
+#include "app/sheets/exportsheet.h"
 #include "modalanswerer.h"
 #include "model/file/documentio.h"
 #include "model/file/prefs.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -134,7 +136,8 @@ TEST(Prompts, AddedExtensionAsksBeforeReplacing)
         EXPECT_EQ(questions, QStringList({QStringLiteral("Spring.Sale.velkfolio already exists.\nDo you want to replace it?")}));
         EXPECT_EQ(url, replace ? std::optional<QUrl>(QUrl::fromLocalFile(existing)) : std::nullopt);
     }
-    EXPECT_EQ(LWQtPrompts::withExtension(QStringLiteral("/d/x.VELKFOLIO")), QStringLiteral("/d/x.VELKFOLIO"));
+    EXPECT_EQ(LWQtPrompts::finalName(QStringLiteral("/d/x.VELKFOLIO"), {QStringLiteral("velkfolio")}, QStringLiteral("x")),
+              QStringLiteral("/d/x.VELKFOLIO"));
 }
 
 TEST(Prompts, OverwriteQuestionDefaultsToCancel)
@@ -219,30 +222,40 @@ TEST(Prompts, DialogsStartWhereTheUserWorks)
     EXPECT_FALSE(prompts.chooseSave(QStringLiteral("Untitled"), QStringLiteral("Save")));
     EXPECT_EQ(started, documents);
 
-    // Exports: the first in Documents, each next one where the last went.
+    // Exports: the first in Documents, each next one where the last was written.
+    VELKTestFlags::running = false;
+    LWApp app;
+    app.setPrompts(std::make_shared<LWQtPrompts>());
+    app.newDocument(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card")));
+    ExportSheet sheet(app, app.editor());
     const QString a = fresh.folder(QStringLiteral("a")), b = fresh.folder(QStringLiteral("b"));
     answer(a, QStringLiteral("one"));
-    EXPECT_EQ(prompts.chooseExport(QStringLiteral("Card.pdf"), pdf, QStringLiteral("pdf")),
-              QUrl::fromLocalFile(a + QStringLiteral("/one.pdf")));
+    sheet.runExport();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet.exporting(); }, 60000));
+    EXPECT_TRUE(QFileInfo::exists(a + QStringLiteral("/one.pdf")));
     EXPECT_EQ(started, documents);
     answer(b, QStringLiteral("two.pdf"));
-    EXPECT_TRUE(prompts.chooseExport(QStringLiteral("Card.pdf"), pdf, QStringLiteral("pdf")));
+    sheet.runExport();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet.exporting(); }, 60000));
     EXPECT_EQ(started, a);
     answer({}, {});
-    EXPECT_FALSE(prompts.chooseExport(QStringLiteral("Card.pdf"), pdf, QStringLiteral("pdf")));
+    sheet.runExport();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet.exporting(); }, 60000));
     EXPECT_EQ(started, b);
 
     // Designs: opened from one folder, the next open and a first save start there; exports
     // keep their own folder.
     const QString c = fresh.folder(QStringLiteral("c"));
-    QFile design(c + QStringLiteral("/Menu.velkfolio"));
-    ASSERT_TRUE(design.open(QIODevice::WriteOnly));
-    design.close();
+    const QString design = c + QStringLiteral("/Menu.velkfolio");
+    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Menu")),
+                                   QUrl::fromLocalFile(design)).ok());
     answer(c, QStringLiteral("Menu.velkfolio"));
-    EXPECT_EQ(prompts.chooseOpen(QStringLiteral("Open")), QUrl::fromLocalFile(design.fileName()));
+    app.openPanel();
+    ASSERT_NE(app.editor(), nullptr);
+    EXPECT_EQ(app.editor()->fileURL(), QUrl::fromLocalFile(design));
     EXPECT_EQ(started, documents);
     answer({}, {});
-    EXPECT_FALSE(prompts.chooseOpen(QStringLiteral("Open")));
+    app.openPanel();
     EXPECT_EQ(started, c);
     EXPECT_FALSE(prompts.chooseSave(QStringLiteral("Untitled"), QStringLiteral("Save")));
     EXPECT_EQ(started, c);
@@ -253,9 +266,6 @@ TEST(Prompts, DialogsStartWhereTheUserWorks)
     const QString d = fresh.folder(QStringLiteral("d"));
     const QUrl saved = QUrl::fromLocalFile(d + QStringLiteral("/Card.velkfolio"));
     ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card")), saved).ok());
-    VELKTestFlags::running = false;
-    LWApp app;
-    app.setPrompts(std::make_shared<LWQtPrompts>());
     app.open(saved);
     ASSERT_NE(app.editor(), nullptr);
     EXPECT_FALSE(app.saveAs());

@@ -42,4 +42,19 @@ TEST_F(EditorTest, ChooserShowsTheMessageAndPlacesTheChosenFile)
     });
     LWImagePicker::choose(*ed);
     EXPECT_EQ(started, QDir(dir.path()).absolutePath());
+
+    // A file that is no picture leaves the folder as it was.
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("other")));
+    QFile notPicture(dir.filePath(QStringLiteral("other/note.png")));
+    ASSERT_TRUE(notPicture.open(QIODevice::WriteOnly) && notPicture.write("not a picture") > 0);
+    notPicture.close();
+    chooseInFileDialog(notPicture.fileName());
+    LWImagePicker::choose(*ed);
+    ASSERT_TRUE(waitFor([&] { return ed->message() == LWEditor::unreadablePictureMessage; }));
+    whenFileDialogShown([&](QFileDialog &dialog) {
+        started = dialog.directory().absolutePath();
+        dialog.reject();
+    });
+    LWImagePicker::choose(*ed);
+    EXPECT_EQ(started, QDir(dir.path()).absolutePath());
 }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -181,6 +182,28 @@ TEST_F(HelpViewer, PanelsSplitTheWidthAndParagraphsWrap)
     EXPECT_GT(para->height(), 10 * para->fontMetrics().height());
     EXPECT_TRUE(para->textInteractionFlags() & Qt::TextSelectableByMouse);
     EXPECT_TRUE(labels[0]->textInteractionFlags() & Qt::TextSelectableByMouse); // the title
+}
+
+// A search that finds nothing empties the right pane, its scroll indicator included.
+TEST_F(HelpViewer, SearchFindingNothingClearsTheTopicsIndicator)
+{
+    VELKHelp::setTopics({{QStringLiteral("long"), QStringLiteral("Long"), QStringLiteral("word ").repeated(3000), {}}});
+    VELKHelpViewer v;
+    v.resize(860, 600);
+    v.show();
+    auto *scroll = v.topicPanel()->findChild<QScrollArea *>();
+    ASSERT_TRUE(scroll);
+    const auto indicator = [scroll] {
+        QCoreApplication::processEvents();
+        return scroll->verticalScrollBar()->isVisible();
+    };
+    ASSERT_TRUE(indicator());
+    QTest::keyClicks(v.searchField()->lineEdit(), QStringLiteral("Zq"));
+    EXPECT_EQ(v.shownTopicID(), std::nullopt);
+    EXPECT_FALSE(indicator());
+    v.searchField()->lineEdit()->clear();
+    EXPECT_EQ(v.shownTopicID(), QStringLiteral("long"));
+    EXPECT_TRUE(indicator());
 }
 
 TEST(HelpBlocks, LinesBecomeHeadingsBulletsAndParagraphs)

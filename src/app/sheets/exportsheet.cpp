@@ -16,6 +16,7 @@
 #include "kit/paint/symbols.h"
 #include "kit/theme/velkroot.h"
 #include "model/file/fileaccess.h"
+#include "model/file/folders.h"
 #include "model/format.h"
 #include "model/file/prefs.h"
 #include "model/units.h"
@@ -602,6 +603,7 @@ void ExportSheet::finished(const LWExportJob::Result &result)
         failed(nothingDrawn);
         return;
     }
+    LWFolders::remember(LWFolders::Purpose::exports, result.written.constFirst());
     app_.flash(result.written.size() == 1 ? QStringLiteral("Exported ") + QFileInfo(result.written.constFirst()).fileName()
                                           : QStringLiteral("Exported %1 files").arg(result.written.size()));
 }

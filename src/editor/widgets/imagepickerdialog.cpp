@@ -30,8 +30,10 @@ void choose(LWEditor &editor, const LWPictureTarget &target, QWidget *parent)
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || !aimed)
         return;
-    LWFolders::remember(LWFolders::Purpose::pictures, files.first());
-    placeFile(editor, files.first(), target);
+    const QString file = files.first();
+    // Remembered once the picture was placed: a file that is no picture leaves the folder as it was.
+    placeLater(editor, [file] { return loadFile(file); }, target,
+               [file] { LWFolders::remember(LWFolders::Purpose::pictures, file); });
 }
 
 void choose(LWEditor &editor, QWidget *parent) { choose(editor, editor.pictureTarget(), parent); }

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QPointer>
+#include <QScrollBar>
 
 namespace {
 
@@ -76,8 +77,11 @@ void VKScrollView::setContent(QWidget *content)
         old->hide();
         old->deleteLater();
     }
-    if (!content)
+    if (!content) {
+        // Without content Qt keeps the old range, and with it the indicator.
+        verticalScrollBar()->setRange(0, 0);
         return;
+    }
     setWidget(content);
     // setWidget turns the content's background filling on.
     content->setAutoFillBackground(false);

@@ -34,9 +34,9 @@ QString start(Purpose purpose)
     return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
-void remember(Purpose purpose, const QString &chosenFile)
+void remember(Purpose purpose, const QString &file)
 {
-    LWSettings::shared().setValue(key(purpose), QFileInfo(chosenFile).absolutePath());
+    LWSettings::shared().setValue(key(purpose), QFileInfo(file).absolutePath());
 }
 
 } // namespace LWFolders

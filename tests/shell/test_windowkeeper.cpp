@@ -1,0 +1,137 @@
+#include "app/app_fixture.h"
+#include "app/sheets/sheetpresenter.h"
+#include "shell/handover.h"
+#include "shell/instance.h"
+#include "shell/setup.h"
+#include "shell/shellwindow.h"
+#include "shell/windowkeeper.h"
+#include "support/waitfor.h"
+#include "ui/canvas/editorscreen.h"
+
+#include <QAbstractEventDispatcher>
+#include <QGuiApplication>
+#include <QTest>
+#include <QWindow>
+#include <array>
+#include <cstring>
+
+// The window of the program as the shell starts it, on a state under test.
+class KeptWindow : public AppTest
+{
+  protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        LWSetup::configure();
+        keeper = std::make_unique<LWWindowKeeper>(app);
+    }
+    void TearDown() override
+    {
+        keeper.reset();
+        AppTest::TearDown();
+    }
+    // The main window shows the open design, unsaved changes and all.
+    void expectShowsTheDesign(LWEditor *editor)
+    {
+        LWShellWindow *window = keeper->window();
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(window->isVisible());
+        ASSERT_NE(window->mainWidget(), nullptr);
+        EXPECT_NE(qobject_cast<EditorScreen *>(window->mainWidget()->screen()), nullptr);
+        EXPECT_EQ(app.editor(), editor);
+        EXPECT_TRUE(editor->dirty());
+    }
+
+    std::unique_ptr<LWWindowKeeper> keeper;
+};
+
+namespace {
+
+// A native window destroyed by another program, as the X server reports it to the program.
+void destroyNatively(QWidget &window)
+{
+    std::array<std::uint8_t, 32> event{};
+    event[0] = 17; // DestroyNotify
+    const auto id = std::uint32_t(window.internalWinId());
+    std::memcpy(event.data() + 4, &id, 4);
+    std::memcpy(event.data() + 8, &id, 4);
+    qintptr result = 0;
+    QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", event.data(), &result);
+}
+
+} // namespace
+
+// A second launch while a sheet is up leaves the keyboard with the sheet: Escape closes it.
+TEST_F(KeptWindow, HandOverLeavesTheKeyboardWithAnOpenSheet)
+{
+    QTemporaryDir runtime;
+    LWInstance first(runtime.path()), second(runtime.path());
+    ASSERT_TRUE(first.claim());
+    LWHandOver handOver(app);
+    QObject::connect(&first, &LWInstance::openRequested, &handOver, &LWHandOver::request);
+    QObject::connect(&first, &LWInstance::raiseRequested, keeper.get(), &LWWindowKeeper::bringToFront);
+    ASSERT_TRUE(LWDocumentIO::save(LWDocument::blank(LWSizePreset::usCard, std::nullopt), url(QStringLiteral("b.velkfolio"))).ok());
+
+    keeper->window()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(keeper->window()));
+    openNew(LWDocument::blank(LWSizePreset::usCard, std::nullopt));
+    app.setSheet(LWAppSheet::exportSheet);
+    QDialog *sheet = keeper->window()->sheets()->dialog();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+
+    int raises = 0;
+    QObject::connect(&first, &LWInstance::raiseRequested, [&raises] { ++raises; });
+    ASSERT_TRUE(second.claim() == false && second.send(path(QStringLiteral("b.velkfolio")), 2000));
+    ASSERT_TRUE(waitFor([&] { return raises == 1; }));
+    QTest::qWait(50);
+    ASSERT_EQ(QGuiApplication::focusWindow(), sheet->windowHandle());
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !app.sheet().has_value(); }));
+    // The design handed over opens once the sheet is gone.
+    EXPECT_TRUE(waitFor([&] { return app.editor() && app.editor()->fileURL() == url(QStringLiteral("b.velkfolio")); }));
+}
+
+// A main window destroyed other than by the user (deleted, or its native window destroyed by
+// another program) comes back with the open design, its unsaved changes and its sheet, and a
+// hand-over right after the loss shows it at once.
+TEST_F(KeptWindow, DestroyedMainWindowComesBackWithTheDesign)
+{
+    keeper->window()->show();
+    LWEditor *editor = newDirty(QStringLiteral("Kept"));
+    app.setSheet(LWAppSheet::exportSheet);
+    const struct {
+        const char *how;
+        bool handOverAtOnce;
+    } cases[] = {{"deleted", false}, {"native", false}, {"deleted", true}, {"native", true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.how << c.handOverAtOnce);
+        QPointer<LWShellWindow> old = keeper->window();
+        ASSERT_TRUE(old);
+        if (std::strcmp(c.how, "deleted") == 0)
+            delete old.data();
+        else
+            destroyNatively(*old);
+        if (c.handOverAtOnce)
+            keeper->bringToFront();
+        ASSERT_TRUE(waitFor([&] { return keeper->window() && keeper->window() != old.data() && !old; }));
+        expectShowsTheDesign(editor);
+        QDialog *sheet = keeper->window()->sheets()->dialog();
+        EXPECT_TRUE(sheet && sheet->isVisible());
+        EXPECT_EQ(app.sheet(), LWAppSheet::exportSheet);
+    }
+}
+
+// Closing the window as the user does ends the program: nothing comes back.
+TEST_F(KeptWindow, ClosedByTheUserStaysClosed)
+{
+    int quits = 0;
+    keeper->setQuit([&quits] { ++quits; });
+    keeper->window()->show();
+    QPointer<LWShellWindow> window = keeper->window();
+    window->close();
+    QTest::qWait(50);
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(keeper->window(), window.data());
+    EXPECT_FALSE(window->isVisible());
+}
