@@ -3,8 +3,7 @@
 class QMenu;
 
 // The interface zoom items of the View menu. They change nothing but the zoom setting, which every
-// host observes; all stay enabled, also at the limits. Only the level items are checkable: the
-// one of the current zoom is checked.
+// host observes; none is checkable and all stay enabled, also at the limits.
 namespace VKZoomCommands {
 // Appends "Zoom In", "Zoom Out", "Actual Size (100%)", the submenu "Zoom Level" with one item per
 // VKZoom::levels entry, and a separator. The actions belong to `menu`.
