@@ -4,6 +4,7 @@
 #include "render/export.h"
 #include "render/fonts.h"
 
+#include "support/drawnwhole.h"
 #include "support/samplepages.h"
 #include "support/pngcheck.h"
 
@@ -70,15 +71,7 @@ protected:
 };
 
 // The page of poster() at dpi, with bleed, in one pass (no band at all).
-QImage onePass(const LWDocument &doc, double dpi)
-{
-    const std::optional<LWRenderer::PrintPage> print = LWRenderer::printPage(doc, 0, LWRenderer::DPI{dpi}, true);
-    if (!print)
-        return {};
-    QImage single(print->width, print->height, QImage::Format_ARGB32_Premultiplied);
-    LWRenderer::paintBands(single, 1, true, print->paint);
-    return single;
-}
+QImage onePass(const LWDocument &doc, double dpi) { return lwDrawnWhole(doc, dpi, true); }
 
 // Two things may differ by a level or two, nothing else: Qt's clip of a turned mask is rounded a
 // little differently when a band clips it too (the edge pixels of the turned picture), and a

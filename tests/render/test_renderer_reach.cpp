@@ -4,6 +4,7 @@
 #include "render/renderer.h"
 #include "render/textlayout.h"
 
+#include "support/drawnwhole.h"
 #include "support/imagediff.h"
 #include "support/pngcheck.h"
 
@@ -75,11 +76,7 @@ QList<QPair<QString, QString>> bundledFaces()
 // The page in one pass, no band at all.
 QImage drawnWhole(const LWDocument &doc, double dpi)
 {
-    const std::optional<LWRenderer::PrintPage> print = LWRenderer::printPage(doc, 0, LWRenderer::DPI{dpi}, false);
-    if (!print)
-        return {};
-    QImage single(print->width, print->height, QImage::Format_ARGB32_Premultiplied);
-    LWRenderer::paintBands(single, 1, true, print->paint);
+    QImage single = lwDrawnWhole(doc, dpi, false);
     single.reinterpretAsFormat(QImage::Format_RGB32);
     return single;
 }
