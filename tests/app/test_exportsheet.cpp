@@ -430,6 +430,48 @@ TEST_F(ExportTest, HeaderCountsWarningsAndFollowsTheDesign)
     EXPECT_FALSE(sheet.reviewButton()->isVisibleTo(&sheet));
 }
 
+// While an export runs the "Review" link cannot be clicked and looks so: its text fades.
+TEST_F(ExportTest, ReviewLinkFadesWhileAnExportRuns)
+{
+    LWDocument doc = card();
+    doc.pages[0].elements.append(photo(QStringLiteral("Empty"))); // a warning: the link shows
+    ExportSheet sheet(app, openNew(doc));
+    sheet.setFormat(Fmt::png);
+    sheet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    // How far the link's most distinct pixel is from its corner, the background.
+    const auto ink = [&sheet] {
+        const QImage image = sheet.reviewButton()->grab().toImage();
+        const QColor back = image.pixelColor(0, 0);
+        int most = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                most = std::max(most, std::abs(c.red() - back.red()) + std::abs(c.green() - back.green()) +
+                                          std::abs(c.blue() - back.blue()));
+            }
+        return most;
+    };
+    const int enabled = ink();
+    std::optional<int> during;
+    bool clickable = true;
+    LWFileAccess::ReplaceProbe probe;
+    probe.writeFault = [&](qint64) {
+        if (!during)
+            QMetaObject::invokeMethod(
+                &sheet, [&] { during = ink(), clickable = sheet.reviewButton()->isEnabled(); },
+                Qt::BlockingQueuedConnection);
+        return 0;
+    };
+    LWExportJob::setProbe(probe);
+    exportCard(sheet);
+    LWExportJob::setProbe({});
+    EXPECT_FALSE(clickable);
+    ASSERT_TRUE(during);
+    EXPECT_LT(*during, enabled * 6 / 10) << enabled;
+    EXPECT_EQ(ink(), enabled);
+}
+
 TEST_F(ExportTest, PresenterReviewSwitchesToThePreflightSheetInPlace)
 {
     LWDocument doc = card();
