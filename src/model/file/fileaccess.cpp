@@ -1,8 +1,6 @@
 #include "model/file/fileaccess.h"
 
 #include <QList>
-#include <memory>
-#include <optional>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
