@@ -267,10 +267,20 @@ std::optional<QByteArray> rasterData(const LWDocument &doc, int page, double dpi
 QString writeRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type, double quality,
                     const QString &path, const RasterWriteHooks &hooks)
 {
+    LWFileAccess::Replacement replacement;
+    if (QString why = prepareRaster(doc, page, dpi, includeBleed, type, quality, path, replacement, hooks);
+        !why.isEmpty())
+        return why;
+    return replacement.commit();
+}
+
+QString prepareRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type, double quality,
+                      const QString &path, LWFileAccess::Replacement &out, const RasterWriteHooks &hooks)
+{
     // Checked first so that a page that cannot be drawn leaves even the earlier file's folder alone.
     if (!rasterFits(doc, page, dpi, includeBleed, type))
         return notDrawn;
-    return LWFileAccess::replaceFile(
+    return out.prepare(
         path,
         LWFileAccess::Contents([&](const LWFileAccess::Append &append) {
             return streamRaster(doc, page, dpi, includeBleed, type, quality, append, hooks);

@@ -75,6 +75,11 @@ struct RasterWriteHooks {
 // else why not, a clause to follow "couldn't be saved: ".
 [[nodiscard]] QString writeRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type,
                                   double quality, const QString &path, const RasterWriteHooks &hooks = {});
+// writeRaster up to the last step: the whole file waits in its temporary in `out` until
+// committed (with the other pages of an export by LWFileAccess::Replacement::commitAll).
+[[nodiscard]] QString prepareRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type,
+                                    double quality, const QString &path, LWFileAccess::Replacement &out,
+                                    const RasterWriteHooks &hooks = {});
 
 // The image as JPEG (quality 0...1, clamped) or PNG (quality ignored) with dpi written into the
 // file (JFIF density, pHYs). Pixels go in unchanged: an alpha channel stays in a PNG. Pass an

@@ -430,6 +430,48 @@ TEST_F(ExportTest, HeaderCountsWarningsAndFollowsTheDesign)
     EXPECT_FALSE(sheet.reviewButton()->isVisibleTo(&sheet));
 }
 
+// While an export runs the "Review" link cannot be clicked and looks so: its text fades.
+TEST_F(ExportTest, ReviewLinkFadesWhileAnExportRuns)
+{
+    LWDocument doc = card();
+    doc.pages[0].elements.append(photo(QStringLiteral("Empty"))); // a warning: the link shows
+    ExportSheet sheet(app, openNew(doc));
+    sheet.setFormat(Fmt::png);
+    sheet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    // How far the link's most distinct pixel is from its corner, the background.
+    const auto ink = [&sheet] {
+        const QImage image = sheet.reviewButton()->grab().toImage();
+        const QColor back = image.pixelColor(0, 0);
+        int most = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                most = std::max(most, std::abs(c.red() - back.red()) + std::abs(c.green() - back.green()) +
+                                          std::abs(c.blue() - back.blue()));
+            }
+        return most;
+    };
+    const int enabled = ink();
+    std::optional<int> during;
+    bool clickable = true;
+    LWFileAccess::ReplaceProbe probe;
+    probe.writeFault = [&](qint64) {
+        if (!during)
+            QMetaObject::invokeMethod(
+                &sheet, [&] { during = ink(), clickable = sheet.reviewButton()->isEnabled(); },
+                Qt::BlockingQueuedConnection);
+        return 0;
+    };
+    LWExportJob::setProbe(probe);
+    exportCard(sheet);
+    LWExportJob::setProbe({});
+    EXPECT_FALSE(clickable);
+    ASSERT_TRUE(during);
+    EXPECT_LT(*during, enabled * 6 / 10) << enabled;
+    EXPECT_EQ(ink(), enabled);
+}
+
 TEST_F(ExportTest, PresenterReviewSwitchesToThePreflightSheetInPlace)
 {
     LWDocument doc = card();
@@ -591,24 +633,29 @@ TEST_F(ExportTest, AFolderNothingOpensIsNamedInAnAlert)
                            QStringLiteral("No file manager opened it. You can open it yourself:\n") + out()}));
 }
 
-// Through a hidden named temporary, as on file systems without unnamed ones: a finished export
-// writes exactly what the exporter makes in memory; a failed or cancelled one leaves the folder
-// exactly as it was, the earlier file of the name included.
+// Through a hidden named temporary, as on file systems without unnamed ones, and for the pages of
+// a card through either kind: a finished export writes exactly what the exporter makes in memory;
+// a failed or cancelled one leaves the folder exactly as it was, every earlier file of the names
+// included, even when the pages before were complete.
 TEST_F(ExportTest, ThroughANamedTemporary)
 {
     enum class End { done, fault, cancel };
     LWDocument sided = card();
     sided.pages[1].background = LWFill::solid(LWColor::hex(0x3060C0));
     const LWDocument letter = flyer(); // 2550 x 3300 px at 300 DPI: many bands
-    const struct {
-        const char *name;
+    struct Case {
+        std::string name;
         LWDocument doc;
         Fmt format;
         int side; // -1 for every page
         End end;
         std::function<QByteArray()> expected = {};
         qint64 from = 1; // the fault or the click comes at the first write from this offset on
-    } cases[] = {
+        int file = 0;    // in this file (from 0)
+        bool named = true;
+        bool earlier = true; // earlier files of the names are there
+    };
+    std::vector<Case> cases = {
         {"PDF", sided, Fmt::pdf, -1, End::done, [&] { return timeless(*LWExport::pdfData(sided, {0, 1}, true)); }},
         {"card sheet", sided, Fmt::sheet, -1, End::done, [&] { return timeless(*LWExport::sheetPDF(sided, {0, 1})); }},
         {"JPEG", sided, Fmt::jpeg, 1, End::done,
@@ -619,6 +666,16 @@ TEST_F(ExportTest, ThroughANamedTemporary)
         {"PNG, the disk full midway", letter, Fmt::png, 0, End::fault},
         {"PNG, cancelled midway", letter, Fmt::png, 0, End::cancel},
     };
+    // Both sides of the card: the front is complete when the back fails or the user cancels.
+    for (Fmt format : {Fmt::png, Fmt::jpeg})
+        for (End end : {End::fault, End::cancel})
+            for (bool named : {false, true})
+                for (bool earlier : {false, true})
+                    cases.push_back({ExportSheet::rawValue(format).toStdString() + ", both sides, " +
+                                         (end == End::fault ? "the disk full" : "cancelled") + " at the back" +
+                                         (named ? ", named temporaries" : ", unnamed temporaries") +
+                                         (earlier ? ", over earlier files" : ""),
+                                     sided, format, -1, end, {}, 0, 1, named, earlier});
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         for (const QString &f : files(out()))
@@ -626,9 +683,12 @@ TEST_F(ExportTest, ThroughANamedTemporary)
         const QString ext = c.format == Fmt::jpeg ? QStringLiteral("jpg") : c.format == Fmt::png ? QStringLiteral("png")
                                                                                                  : QStringLiteral("pdf");
         const QString target = out(QStringLiteral("Out.") + ext);
-        QFile old(target);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-        old.close();
+        const bool pages = c.side < 0 && (c.format == Fmt::jpeg || c.format == Fmt::png);
+        const QStringList names = pages ? QStringList{"Out - front." + ext, "Out - back." + ext} : QStringList{"Out." + ext};
+        for (const QString &name : names) {
+            QFile old(out(name));
+            ASSERT_TRUE(!c.earlier || (old.open(QIODevice::WriteOnly) && old.write("old " + name.toUtf8()) > 0));
+        }
         const QStringList before = files(out());
         app.setNotice(std::nullopt);
 
@@ -637,10 +697,12 @@ TEST_F(ExportTest, ThroughANamedTemporary)
         if (c.side >= 0)
             sheet.sidesPicker()->segment(c.side + 1)->click();
         std::atomic<bool> cancelAsked = false;
+        int file = -1;
         LWFileAccess::ReplaceProbe probe;
-        probe.namedTemporary = true;
+        probe.namedTemporary = c.named;
         probe.writeFault = [&](qint64 offset) {
-            if (offset < c.from || c.end == End::done)
+            file += offset == 0 ? 1 : 0;
+            if (file < c.file || offset < c.from || c.end == End::done)
                 return 0;
             if (c.end == End::fault)
                 return ENOSPC;
@@ -652,11 +714,14 @@ TEST_F(ExportTest, ThroughANamedTemporary)
         LWExportJob::setProbe(probe);
         prompts->calls.clear();
         prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(target))};
+        if (pages && c.earlier)
+            prompts->script.append(ScriptedPrompts::confirmStep(true));
         if (c.end == End::fault)
             prompts->script.append(ScriptedPrompts::alertStep());
         sheet.runExport();
         finish(sheet);
         LWExportJob::setProbe({});
+        EXPECT_TRUE(prompts->script.isEmpty());
         if (c.end == End::done) {
             EXPECT_EQ(files(out()), QStringList{QStringLiteral("Out.") + ext});
             const QByteArray written = bytes(target);
@@ -665,15 +730,16 @@ TEST_F(ExportTest, ThroughANamedTemporary)
             continue;
         }
         EXPECT_EQ(files(out()), before);
-        EXPECT_EQ(bytes(target), QByteArray("old"));
+        for (const QString &name : names)
+            EXPECT_EQ(bytes(out(name)), c.earlier ? "old " + name.toUtf8() : QByteArray());
         EXPECT_FALSE(app.notice());
         EXPECT_FALSE(sheet.exportedFile());
         if (c.end == End::cancel) {
             EXPECT_TRUE(cancelAsked);
-            EXPECT_EQ(prompts->calls.size(), 1); // the chooser, no alert
+            EXPECT_EQ(prompts->calls.size(), qsizetype(pages && c.earlier ? 2 : 1)); // no alert
         } else {
-            EXPECT_EQ(prompts->calls.value(1).value(2),
-                      QStringLiteral("The file \"Out.%1\" couldn't be saved: No space left on device").arg(ext) +
+            EXPECT_EQ(prompts->calls.constLast().value(2),
+                      QStringLiteral("The file \"%1\" couldn't be saved: No space left on device").arg(names.value(c.file)) +
                           QStringLiteral("\n\nTry another folder, or check that the disk has free space."));
         }
     }

@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -284,5 +285,67 @@ TEST_F(FileAccess, ACrashWhileSavingLeavesNoVisibleStray)
         QStringList after = tree(f);
         EXPECT_EQ(after.filter(QRegularExpression("^\\.lwsave-[A-Za-z0-9]{6}: ")).size(), named ? 1 : 0);
         EXPECT_EQ(after.filter(QRegularExpression("^[^.]")), before);
+    }
+}
+
+// Files prepared one by one and put in place together: all of them, or, when the folder changed
+// after they were prepared, those before the one that failed; dropped, none. Never a temporary.
+TEST_F(FileAccess, ReplacesSeveralFilesTogether)
+{
+    const mode_t umask = ::umask(022);
+    ::umask(umask);
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    const QString front = fileLine("Front.png", newBytes, 0644, uid, gid);
+    const QString back = fileLine("Back.png", newBytes, 0666 & ~umask, uid, gid);
+    const QString oldFront = fileLine("Front.png", oldBytes, 0644, uid, gid);
+    struct Case {
+        const char *name;
+        std::function<void(const QString &f)> between; // after both are prepared
+        bool commit;
+        QStringList after;
+        qsizetype failed = -1;
+        QString reason = {};
+    };
+    const QString isFolder = LWFileAccess::systemReason(EISDIR);
+    const Case cases[] = {
+        {"both put in place", {}, true, {back, front}},
+        {"both dropped", {}, false, {oldFront}},
+        {"the second's name taken by a folder", [](const QString &f) { QDir(f).mkdir("Back.png"); }, true,
+         {"Back.png/", front}, 1, isFolder},
+        {"the first's name taken by a folder",
+         [](const QString &f) {
+             QFile::remove(f + "/Front.png");
+             QDir(f).mkdir("Front.png");
+         },
+         true, {"Front.png/"}, 0, isFolder},
+    };
+    for (bool named : {false, true}) {
+        int index = 0;
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (named ? " (named temporaries)" : ""));
+            const QString f = folder(QStringLiteral("together-%1-%2").arg(named).arg(index++));
+            writeFile(f + "/Front.png", oldBytes);
+            LWFileAccess::ReplaceProbe probe;
+            probe.namedTemporary = named;
+            const LWFileAccess::Contents contents = [](const LWFileAccess::Append &append) {
+                return append(newBytes.constData(), newBytes.size()) ? QStringLiteral("not written") : QString();
+            };
+            {
+                std::vector<LWFileAccess::Replacement> files(2);
+                ASSERT_EQ(files[0].prepare(f + "/Front.png", contents, probe), QString());
+                ASSERT_EQ(files[1].prepare(f + "/Back.png", contents, probe), QString());
+                EXPECT_EQ(tree(f).filter(QRegularExpression("^[^.]")), QStringList{oldFront});
+                if (c.between)
+                    c.between(f);
+                qsizetype failed = -2;
+                if (c.commit) {
+                    EXPECT_EQ(LWFileAccess::Replacement::commitAll(files, failed), c.reason);
+                    EXPECT_EQ(failed, c.failed);
+                    EXPECT_FALSE(files[0].isPrepared() || files[1].isPrepared());
+                }
+            }
+            EXPECT_EQ(tree(f), c.after);
+        }
     }
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -58,12 +59,28 @@ namespace {
 using Kind = LWExportJob::Kind;
 using Result = LWExportJob::Result;
 
-// The whole export on the calling thread; `progress(file, done)` after each band or page.
+// The whole export on the calling thread; `progress(file, done)` after each band or page. Every
+// file is made in full in its temporary first; only then are they put in place together.
 Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const LWFileAccess::ReplaceProbe &probe,
            const std::function<void(int file, double done)> &progress)
 {
     Result out;
     const auto stopped = [&stop] { return stop.load(); };
+    std::vector<LWFileAccess::Replacement> made;
+    QStringList madeFiles;
+    // False when the file couldn't be made: `out` then says why.
+    const auto keep = [&](const QString &file, const QString &why, LWFileAccess::Replacement &replacement) {
+        if (!why.isEmpty()) {
+            if (stopped())
+                out.cancelled = true;
+            else
+                out.failedFile = file, out.reason = why;
+            return false;
+        }
+        made.push_back(std::move(replacement));
+        madeFiles.append(file);
+        return true;
+    };
     if (r.kind == Kind::pdf || r.kind == Kind::sheet) {
         const qsizetype pages = std::max<qsizetype>(1, r.pages.size());
         const LWExport::PageDone pageDone = [&](int drawn) {
@@ -82,7 +99,8 @@ Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const L
             return out;
         }
         const QString file = r.files.value(0);
-        const QString why = LWFileAccess::replaceFile(
+        LWFileAccess::Replacement replacement;
+        const QString why = replacement.prepare(
             file,
             LWFileAccess::Contents([&](const LWFileAccess::Append &append) {
                 for (qsizetype at = 0; at < bytes->size(); at += pdfPiece) {
@@ -94,40 +112,46 @@ Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const L
                 return QString();
             }),
             probe);
-        if (why.isEmpty())
-            out.written.append(file);
-        else if (stopped())
-            out.cancelled = true;
-        else
-            out.failedFile = file, out.reason = why;
+        if (!keep(file, why, replacement))
+            return out;
+    } else {
+        const LWExport::RasterType type = r.kind == Kind::jpeg ? LWExport::RasterType::jpeg : LWExport::RasterType::png;
+        for (int i = 0; i < r.files.size(); ++i) {
+            if (stopped()) {
+                out.cancelled = true;
+                return out;
+            }
+            const int page = r.pages.value(i, -1);
+            if (!LWExport::rasterFits(r.doc, page, r.dpi, r.bleed, type))
+                continue;
+            LWExport::RasterWriteHooks hooks{stopped, [&](int done, int count) { progress(i, double(done) / count); },
+                                             probe};
+            // Raster pages are drawn and written a band at a time, straight into the temporary.
+            LWFileAccess::Replacement replacement;
+            const QString why =
+                LWExport::prepareRaster(r.doc, page, r.dpi, r.bleed, type, r.quality, r.files[i], replacement, hooks);
+            if (!keep(r.files[i], why, replacement))
+                return out;
+        }
+        if (made.empty()) {
+            out.nothingDrawn = true;
+            return out;
+        }
+    }
+    // The last step is short and no longer cancelled; a cancel before it leaves every earlier file.
+    if (stopped()) {
+        out.cancelled = true;
         return out;
     }
-
-    const LWExport::RasterType type = r.kind == Kind::jpeg ? LWExport::RasterType::jpeg : LWExport::RasterType::png;
-    for (int i = 0; i < r.files.size(); ++i) {
-        if (stopped()) {
-            out.cancelled = true;
-            return out;
-        }
-        const int page = r.pages.value(i, -1);
-        if (!LWExport::rasterFits(r.doc, page, r.dpi, r.bleed, type))
-            continue;
-        LWExport::RasterWriteHooks hooks{stopped, [&](int done, int count) { progress(i, double(done) / count); },
-                                         probe};
-        // Raster pages are drawn and written a band at a time, straight into the file.
-        const QString why = LWExport::writeRaster(r.doc, page, r.dpi, r.bleed, type, r.quality, r.files[i], hooks);
-        if (!why.isEmpty() && stopped()) {
-            out.cancelled = true;
-            return out;
-        }
-        if (!why.isEmpty()) {
-            out.failedFile = r.files[i];
-            out.reason = why;
-            return out;
-        }
-        out.written.append(r.files[i]);
+    qsizetype failed = -1;
+    const QString why = LWFileAccess::Replacement::commitAll(made, failed);
+    if (why.isEmpty()) {
+        out.written = madeFiles;
+    } else {
+        out.written = madeFiles.first(std::max<qsizetype>(failed, 0));
+        out.failedFile = madeFiles.value(failed);
+        out.reason = why;
     }
-    out.nothingDrawn = out.written.isEmpty();
     return out;
 }
 

@@ -13,9 +13,11 @@
 // when the user asked for it: the print PDF or the 10-up card sheet (one file), or JPEG or PNG
 // pages (one file each, in order; a page too large to draw is skipped). Progress and the end are
 // signalled on the thread that made the job. cancel() stops it at the next band or page; end()
-// also waits for its thread, as deleting the job does. The file being made when it stops or
-// fails is not made, no temporary remains and an earlier file of that name stays; files of the
-// pages finished before stay. The files must be distinct.
+// also waits for its thread, as deleting the job does. All files or none: each is made in full
+// in a temporary beside it, and only when all are complete are they put in place together, a
+// short last step that cancel() no longer stops. Stopped or failed before it, no file is
+// written, no temporary remains and every earlier file of those names stays. The files must be
+// distinct.
 class LWExportJob : public QObject {
     Q_OBJECT
 public:

@@ -580,9 +580,8 @@ void ExportSheet::progressed(int file, int files, double done)
     progress_->setValue((file + done) / std::max(files, 1));
 }
 
-// A page that cannot be drawn is skipped; nothing drawn at all is a failure. The first write that
-// fails stops the export with an alert; files written before it stay. A cancelled export says
-// nothing.
+// A page that cannot be drawn is skipped; nothing drawn at all is a failure. The first file that
+// fails stops the export with an alert, and no file is written. A cancelled export says nothing.
 void ExportSheet::finished(const LWExportJob::Result &result)
 {
     job_->deleteLater();

@@ -1,6 +1,7 @@
 #include "app/sheets/sheetparts.h"
 
 #include "kit/host/kithost.h"
+#include "kit/paint/paint.h"
 #include "kit/paint/symbols.h"
 #include "kit/theme/themeroot.h"
 #include "kit/paint/uifont.h"
@@ -47,8 +48,16 @@ QPushButton *lwLinkButton(const QString &text, double px, QWidget *parent)
     link->setFlat(true);
     link->setFont(vkFont(px, VKWeight::Semibold));
     link->setCursor(Qt::PointingHandCursor);
-    link->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; text-align: left; color: %1; }")
-                            .arg(VELKThemeRoot::themePalette(VELKKitHost::theme()).color(QPalette::Link).name()));
+    // Disabled, it fades as the kit's controls do.
+    const QColor colour = VELKThemeRoot::themePalette(VELKKitHost::theme()).color(QPalette::Link);
+    const QString faded = QStringLiteral("rgba(%1, %2, %3, %4)")
+                              .arg(colour.red())
+                              .arg(colour.green())
+                              .arg(colour.blue())
+                              .arg(qRound(255 * VKPaint::disabledOpacity));
+    link->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; text-align: left; color: %1; }"
+                                       "QPushButton:disabled { color: %2; }")
+                            .arg(colour.name(), faded));
     link->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     link->setAutoDefault(false);
     return link;

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -370,17 +372,50 @@ QString replaceFile(const QString &path, const QByteArray &bytes, const ReplaceP
                        probe);
 }
 
-QString replaceFile(const QString &path, const Contents &contents, const ReplaceProbe &probe)
-{
+// The earlier file's folder, kept open so that every step works in it even if it is moved, and
+// the temporary in it.
+struct Replacement::State {
     Target target;
+    Fd dir;
+    bool folderSyncs = false;
+    std::optional<TempFile> temp;
+
+    // Gives the temporary its hidden name and closes it: where a full disk or a lost connection
+    // shows last, before anything is replaced.
+    int settle()
+    {
+        const int e = temp->link();
+        return e ? e : temp->close();
+    }
+    int rename() { return temp->renameOver(target.name); }
+    // Without this, a power loss could bring back the earlier file, or no file at all.
+    QString syncFolder()
+    {
+        if (folderSyncs && ::fsync(dir.get()) != 0 && errno != EINVAL)
+            return QStringLiteral("the file was replaced, but its folder couldn't be synced to disk (%1)")
+                .arg(systemReason(errno));
+        return {};
+    }
+};
+
+Replacement::Replacement() = default;
+Replacement::Replacement(Replacement &&) noexcept = default;
+Replacement &Replacement::operator=(Replacement &&) noexcept = default;
+Replacement::~Replacement() = default;
+
+QString Replacement::prepare(const QString &path, const Contents &contents, const ReplaceProbe &probe)
+{
+    d_.reset();
+    auto d = std::make_unique<State>();
+    Target &target = d->target;
     if (const int e = resolve(QFile::encodeName(path), target))
         return systemReason(e);
 
-    // Every later step works in this one folder, even if it is moved meanwhile. A folder that
-    // may be written but not listed is still usable; it cannot be synced then.
-    Fd dir(openRetrying(target.folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const bool folderSyncs = dir.get() >= 0;
-    if (!folderSyncs && errno == EACCES)
+    // A folder that may be written but not listed is still usable; it cannot be synced then.
+    Fd &dir = d->dir;
+    dir.reset(openRetrying(target.folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    d->folderSyncs = dir.get() >= 0;
+    if (!d->folderSyncs && errno == EACCES)
         dir.reset(openRetrying(target.folder, O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0)
         return systemReason(errno);
@@ -414,7 +449,7 @@ QString replaceFile(const QString &path, const Contents &contents, const Replace
 
     // An earlier file's contents stay private until the new file has its permissions; a new file
     // gets what the folder and the umask give any new file.
-    TempFile temp(dir.get());
+    TempFile &temp = d->temp.emplace(dir.get());
     if (const int e = temp.create(exists ? 0600 : 0666, probe.namedTemporary))
         return systemReason(e);
     if (const QString why = contents(Append([&](const char *data, qsizetype size) { return temp.write(data, size, probe); }));
@@ -425,20 +460,58 @@ QString replaceFile(const QString &path, const Contents &contents, const Replace
     if (exists)
         if (const QString why = keepAttributes(temp.fd(), target.path(), st); !why.isEmpty())
             return why;
-    int e = temp.sync();
-    if (!e)
-        e = temp.link();
-    if (!e)
-        e = temp.close();
-    if (!e)
-        e = temp.renameOver(target.name);
-    if (e)
+    if (const int e = temp.sync())
         return systemReason(e);
-    // Without this, a power loss could bring back the earlier file, or no file at all.
-    if (folderSyncs && ::fsync(dir.get()) != 0 && errno != EINVAL)
-        return QStringLiteral("the file was replaced, but its folder couldn't be synced to disk (%1)")
-            .arg(systemReason(errno));
+    d_ = std::move(d);
     return {};
+}
+
+bool Replacement::isPrepared() const { return d_ != nullptr; }
+
+QString Replacement::commit()
+{
+    qsizetype failed = 0;
+    return commitAll({this, 1}, failed);
+}
+
+QString Replacement::commitAll(std::span<Replacement> files, qsizetype &failed)
+{
+    const auto fail = [&failed](qsizetype i, const QString &why) {
+        failed = i;
+        return why;
+    };
+    failed = -1;
+    QString why;
+    const qsizetype count = qsizetype(files.size());
+    for (qsizetype i = 0; i < count && why.isEmpty(); ++i) {
+        State *d = files[size_t(i)].d_.get();
+        const int e = d ? d->settle() : EINVAL;
+        if (e)
+            why = fail(i, systemReason(e));
+    }
+    qsizetype renamed = 0;
+    while (renamed < count && why.isEmpty()) {
+        if (const int e = files[size_t(renamed)].d_->rename())
+            why = fail(renamed, systemReason(e));
+        else
+            ++renamed;
+    }
+    // The folders of the files put in place are synced even when a later rename failed.
+    for (qsizetype i = 0; i < renamed; ++i)
+        if (const QString unsynced = files[size_t(i)].d_->syncFolder(); !unsynced.isEmpty() && why.isEmpty())
+            why = fail(i, unsynced);
+    // Temporaries not renamed go with their state.
+    for (Replacement &file : files)
+        file.d_.reset();
+    return why;
+}
+
+QString replaceFile(const QString &path, const Contents &contents, const ReplaceProbe &probe)
+{
+    Replacement replacement;
+    if (QString why = replacement.prepare(path, contents, probe); !why.isEmpty())
+        return why;
+    return replacement.commit();
 }
 
 } // namespace LWFileAccess

@@ -4,7 +4,9 @@
 #include <QString>
 #include <QtGlobal>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 
 // Reading files a user named and replacing files safely, with failures in the system's own words
 // ("No space left on device", "Read-only file system"). Reasons are short clauses meant to follow
@@ -68,5 +70,35 @@ using Contents = std::function<QString(const Append &append)>;
 // gives a reason (its own, or the one append returned, in words) nothing is replaced and no
 // temporary remains.
 [[nodiscard]] QString replaceFile(const QString &path, const Contents &contents, const ReplaceProbe &probe = {});
+
+// replaceFile in two steps, so that several files can be replaced together: prepare() takes
+// every step before the rename (the checks, the contents in a temporary, the earlier file's
+// attributes, the sync) and gives the same reasons; commit() or commitAll() puts the file in
+// place. Move-only; dropped uncommitted or after a failure, it leaves no temporary and the
+// earlier file untouched.
+class Replacement {
+public:
+    Replacement();
+    Replacement(Replacement &&) noexcept;
+    Replacement &operator=(Replacement &&) noexcept;
+    ~Replacement();
+
+    // Empty on success; then isPrepared() until committed.
+    [[nodiscard]] QString prepare(const QString &path, const Contents &contents, const ReplaceProbe &probe = {});
+    bool isPrepared() const;
+    // replaceFile's last steps for this file. Empty on success.
+    [[nodiscard]] QString commit();
+    // Puts distinct prepared files in place in order. First every temporary is named and closed
+    // (where a full disk or a lost connection shows last); a failure there replaces nothing.
+    // Then each is renamed over its file and the folders are synced. Empty on success, else why
+    // the file at index `failed` couldn't be put in place: when its rename failed, the files
+    // before it are in place already and it and those after keep their earlier files. No
+    // temporary remains; every replacement is empty afterwards.
+    [[nodiscard]] static QString commitAll(std::span<Replacement> files, qsizetype &failed);
+
+private:
+    struct State;
+    std::unique_ptr<State> d_;
+};
 
 } // namespace LWFileAccess
