@@ -3,7 +3,9 @@
 #include "render/export.h"
 #include "render/sheet.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
+#include <QSet>
 
 #include <algorithm>
 #include <mutex>
@@ -20,6 +22,21 @@ LWFileAccess::ReplaceProbe &testProbe()
 {
     static LWFileAccess::ReplaceProbe probe;
     return probe;
+}
+
+// Released jobs whose threads have not ended yet. Main thread only.
+QSet<LWExportJob *> &releasedJobs()
+{
+    static QSet<LWExportJob *> jobs;
+    return jobs;
+}
+
+// At quit, every released job's thread is waited for, so that none outlives the application.
+void endReleased()
+{
+    const QSet<LWExportJob *> jobs = std::exchange(releasedJobs(), {});
+    for (LWExportJob *job : jobs)
+        delete job;
 }
 
 } // namespace
@@ -53,6 +70,27 @@ void LWExportJob::end()
         thread_.join();
     ended_ = true;
 }
+
+void LWExportJob::release()
+{
+    cancel();
+    QObject::disconnect(this, nullptr, nullptr, nullptr);
+    setParent(nullptr);
+    released_ = true;
+    if (!thread_.joinable() || ended_) {
+        deleteLater();
+        return;
+    }
+    static const bool hooked = [] {
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, app, &endReleased);
+        return true;
+    }();
+    (void)hooked;
+    releasedJobs().insert(this);
+}
+
+bool LWExportJob::anyEnding() { return !releasedJobs().isEmpty(); }
 
 namespace {
 
@@ -197,10 +235,16 @@ void LWExportJob::report()
     if (ended_)
         return;
     if (!result) {
-        Q_EMIT progressed(file, files, done);
+        if (!released_)
+            Q_EMIT progressed(file, files, done);
         return;
     }
     thread_.join();
     ended_ = true;
+    if (released_) {
+        releasedJobs().remove(this);
+        deleteLater();
+        return;
+    }
     Q_EMIT finished(*result);
 }

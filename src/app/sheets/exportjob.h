@@ -46,6 +46,11 @@ public:
     void cancel();
     // Cancels and waits until the thread has ended; finished() is then not signalled.
     void end();
+    // Cancels without waiting: the job leaves its parent, signals nothing more and deletes itself
+    // once its thread has ended, at the latest when the application is about to quit.
+    void release();
+    // Whether a released job's thread is still ending.
+    static bool anyEnding();
 
     // For tests: how each file of jobs started later is replaced (a named temporary, faults).
     static void setProbe(LWFileAccess::ReplaceProbe probe);
@@ -64,4 +69,5 @@ private:
     std::shared_ptr<Shared> shared_;
     std::thread thread_;
     bool ended_ = false;
+    bool released_ = false;
 };

@@ -178,7 +178,8 @@ ExportSheet::ExportSheet(LWApp &app, LWEditor *editor, QWidget *parent) : QDialo
 
 ExportSheet::~ExportSheet()
 {
-    delete job_; // ends the export
+    if (job_)
+        job_->release(); // ends the export without waiting for it
 }
 
 QWidget *ExportSheet::buildOptions()
@@ -528,8 +529,8 @@ void ExportSheet::endExport()
 {
     if (!job_)
         return;
-    delete job_;
-    job_ = nullptr;
+    // Not waited for: nothing of the file is put in place once it is cancelled.
+    std::exchange(job_, nullptr)->release();
     cancel_->setEnabled(true);
     refreshView();
 }

@@ -68,7 +68,8 @@ public:
     // Asks where, then starts writing; see the .cpp for the files and the messages.
     void runExport();
     bool exporting() const { return job_ != nullptr; }
-    // Stops a running export and waits for it: nothing more is written or reported.
+    // Stops a running export without waiting for its thread: nothing more is reported, and no file
+    // of it is put in place unless it was already being put in place.
     void endExport();
 
     // A file-name part from a user's text: "/", "\" and control characters become "-", leading
