@@ -1,20 +1,15 @@
 #include "render/pictures/imagecache.h"
 
 #include "model/image.h"
-#include "render/pictures/heif.h"
-#include "render/pictures/decodebudget.h"
 #include "render/pictures/imageproperties.h"
-#include "render/pictures/pictureformat.h"
+#include "render/pictures/picturedecoder.h"
 
-#include <QBuffer>
 #include <QHash>
-#include <QImageReader>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QString>
 #include <QWaitCondition>
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -73,95 +68,6 @@ Tables &tables()
     return t;
 }
 
-QSize fitWithin(QSize s, int longest)
-{
-    const int m = std::max(s.width(), s.height());
-    if (m <= longest)
-        return s;
-    const double k = double(longest) / m;
-    return {std::max(1, qRound(s.width() * k)), std::max(1, qRound(s.height() * k))};
-}
-
-// A decoded picture brought down to preview size; none when scaling fails for lack of memory.
-std::optional<QImage> shrunk(QImage img)
-{
-    const QSize target = fitWithin(img.size(), LWImageCache::previewMaxPixels);
-    if (target != img.size())
-        img = img.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (img.isNull())
-        return std::nullopt;
-    return img;
-}
-
-bool overLimit(QSize s) { return qint64(s.width()) * s.height() > LWImageCache::maxPixelCount; }
-
-std::optional<QImage> decodeHeif(const LWPictureFormat::Readable &picture, bool preview)
-{
-    const std::optional<QSize> size = LWHeif::size(picture.bytes);
-    if (!size || overLimit(*size))
-        return std::nullopt;
-    const std::optional<LWDecodeBudget::Reservation> reserved =
-        LWDecodeBudget::reserve(picture.decodeCost(*size, *size, 4, false));
-    if (!reserved)
-        return std::nullopt;
-    std::optional<QImage> img = LWHeif::decode(picture.bytes, LWImageCache::maxPixelCount);
-    if (img && preview)
-        return shrunk(std::move(*img));
-    return img;
-}
-
-// Decodes the first image of the bytes in the format their signature names, upright. The
-// declared size is checked and the decode's peak reserved from the shared budget before
-// anything is allocated, so a forged header cannot make us reserve gigabytes.
-std::optional<QImage> decode(const QByteArray &bytes, bool preview)
-{
-    const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
-    if (picture.format == LWPictureFormat::Format::heif)
-        return decodeHeif(picture, preview);
-    QBuffer buffer;
-    const std::unique_ptr<QImageReader> reader = picture.reader(buffer);
-    if (!reader)
-        return std::nullopt;
-    reader->setAutoTransform(true);
-    reader->setAllocationLimit(LWImageCache::allocationLimitMB);
-
-    // A top-down BMP declares its height negative.
-    const QSize declared(std::abs(reader->size().width()), std::abs(reader->size().height()));
-    if (declared.isEmpty() || overLimit(declared))
-        return std::nullopt;
-    // Scaling in the reader lets decoders that can (JPEG) skip most of the work; the others
-    // decode in full and scale. The longer side is the same before and after the turn.
-    const QSize target = preview ? fitWithin(declared, LWImageCache::previewMaxPixels) : declared;
-    const bool scalesItself = picture.format == LWPictureFormat::Format::jpeg;
-    if (target != declared)
-        reader->setScaledSize(target);
-    // A JPEG scaled in eighths comes out at most twice the target each way before the last step.
-    const QSize made = scalesItself && target != declared ? (target * 2).boundedTo(declared) : declared;
-    // A reader that could not parse the header may report any number as its format (Qt's JPEG
-    // reader leaves it unset): taken as a number, and as a format only when it is one.
-    const int raw = int(reader->imageFormat());
-    const bool known = raw > QImage::Format_Invalid && raw < QImage::NImageFormats;
-    const auto format = known ? QImage::Format(raw) : QImage::Format_Invalid;
-    const int perPixel = known ? std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8) : 8;
-    const bool turned = reader->transformation() != QImageIOHandler::TransformationNone;
-    const qint64 shrunkCopy = target != declared ? qint64(target.width()) * target.height() * 4 : 0;
-    const std::optional<LWDecodeBudget::Reservation> reserved =
-        LWDecodeBudget::reserve(picture.decodeCost(declared, made, perPixel, turned) + shrunkCopy);
-    if (!reserved)
-        return std::nullopt;
-    // A reader that stops early leaves the rest of the image as the memory it found (a cut BMP
-    // reports success, a cut PNG fails but still hands the image over): that memory must
-    // never reach a page. JPEG fails instead and may make the image at another size.
-    QImage img;
-    if (!scalesItself && known) {
-        img = QImage(declared, format);
-        img.fill(Qt::white);
-    }
-    if (!reader->read(&img) || img.isNull())
-        return std::nullopt;
-    return img;
-}
-
 } // namespace
 
 namespace LWImageCache {
@@ -187,7 +93,8 @@ std::optional<QImage> image(const LWImage &picture, bool preview)
     table.flights.insert(picture.assetID, flight);
     ++t.decodes;
     guard.unlock();
-    std::optional<QImage> img = decode(*picture.data, preview);
+    std::optional<QImage> img =
+        LWPictureDecoder::decode(*picture.data, preview ? LWImageCache::previewMaxPixels : 0).image;
     guard.relock();
     flight->result = img;
     flight->done = true;

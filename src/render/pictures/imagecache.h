@@ -1,5 +1,7 @@
 #pragma once
 #include <QImage>
+#include "render/pictures/picturedecoder.h"
+
 #include <QSizeF>
 #include <optional>
 
@@ -10,9 +12,8 @@ struct LWImage;
 // budget the least recently used pictures are dropped and decoded again when next asked for. A
 // picture that alone exceeds a budget is kept alone. Decodes run outside the lock: different
 // pictures decode in parallel, while a second request for a picture being decoded waits for that
-// decode, so each picture is decoded once per size while it stays in its table. Every result is
-// upright by the file's orientation tag (HEIF: by its own rotation boxes, through LWHeif, as
-// 8-bit RGBA). Failures give none and are not remembered. Thread-safe.
+// decode, so each picture is decoded once per size while it stays in its table. Decoding is
+// LWPictureDecoder's. Failures give none and are not remembered. Thread-safe.
 namespace LWImageCache {
 
 // Longer side of a preview, in pixels. Smaller pictures are never scaled up.
@@ -23,7 +24,7 @@ inline constexpr int previewMaxPixels = 1600;
 // allocationLimitMB shared by all decodes in flight (LWDecodeBudget), waiting while others hold
 // it; one that alone needs more is refused. Generous enough for real photos of 100 megapixels
 // and more, in 16-bit colour too. Only the formats LWPictureFormat takes are decoded.
-inline constexpr qint64 maxPixelCount = 150'000'000;
+inline constexpr qint64 maxPixelCount = LWPictureDecoder::maxPixelCount;
 inline constexpr int allocationLimitMB = 1200;
 
 // Bytes of decoded pixels each table keeps: five 24-megapixel photos at full size, some twenty

@@ -1,0 +1,34 @@
+#pragma once
+#include <QByteArray>
+#include <QImage>
+#include <optional>
+
+// Decodes the first image of a picture's bytes, upright by the file's orientation (HEIF: by its
+// own rotation boxes, through LWHeif, as 8-bit RGBA). Only the formats LWPictureFormat takes are
+// decoded. The declared size is checked against maxPixelCount and the decode's peak reserved from
+// the shared budget (LWDecodeBudget) before anything is allocated. Thread-safe; caches nothing.
+namespace LWPictureDecoder {
+
+// Pictures whose header declares more pixels than this are refused before any decoding.
+// Generous enough for real photos of 100 megapixels and more, in 16-bit colour too.
+inline constexpr qint64 maxPixelCount = 150'000'000;
+
+enum class Failure {
+    none,
+    unreadable,  // no picture the program takes, or bytes that do not decode
+    tooLarge,    // over maxPixelCount, or its decode alone needs more than the whole budget
+    outOfMemory, // an allocation failed
+};
+struct Result {
+    std::optional<QImage> image; // none on failure
+    Failure failure = Failure::none;
+};
+
+// The picture with its longer side at most `longestSide` pixels (never scaled up); 0 keeps the
+// full size.
+[[nodiscard]] Result decode(const QByteArray &bytes, int longestSide);
+
+// `size` brought within `longest` pixels on its longer side, aspect kept; never enlarged.
+[[nodiscard]] QSize fitWithin(QSize size, int longest);
+
+} // namespace LWPictureDecoder
