@@ -16,22 +16,51 @@ namespace {
 
 QString fileName(const QString &path) { return QFileInfo(path).fileName(); }
 
-// Reads at most maxFileSize + 1 bytes, so a file that keeps growing cannot exhaust memory.
-// `path` names the file in messages: `f` was opened from a descriptor and has no name.
+// Whether a file whose first bytes are `head` (all of it when shorter than headBytes) may be a
+// design: a JSON object, so its first non-blank byte is "{", and no JSON text holds a raw
+// control character anywhere.
+bool mayStartDesign(QByteArrayView head, bool whole)
+{
+    if (head.startsWith("\xEF\xBB\xBF")) // the parser accepts a byte-order mark
+        head = head.sliced(3);
+    bool opened = false;
+    for (const char c : head) {
+        const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        if (uchar(c) < 0x20 && !blank)
+            return false;
+        if (!opened && !blank) {
+            if (c != '{')
+                return false;
+            opened = true;
+        }
+    }
+    return opened || whole;
+}
+
+// Reads the head first and refuses a file it shows to be no design without reading on; then at
+// most maxFileSize + 1 bytes, so a file that keeps growing cannot exhaust memory. `path` names
+// the file in messages: `f` was opened from a descriptor and has no name.
 LWDocumentIO::Result<QByteArray> readBounded(QFile &f, const QString &path)
 {
     const qint64 cap = LWDocumentIO::maxFileSize;
-    if (!f.isSequential() && f.size() > cap)
-        return LWDocumentIO::IOError::unreadable(QStringLiteral("the file is larger than 1 GiB"));
     QByteArray bytes;
-    if (!f.isSequential())
-        bytes.reserve(f.size());
     char chunk[65536];
+    bool checked = false;
     for (;;) {
         const qint64 n = f.read(chunk, sizeof chunk);
         if (n < 0)
             return LWDocumentIO::SystemError{
                 QStringLiteral("The file \"%1\" couldn't be read: %2").arg(fileName(path), f.errorString())};
+        if (!checked && (n == 0 || bytes.size() + n >= LWDocumentIO::headBytes)) {
+            const QByteArray head = bytes + QByteArray::fromRawData(chunk, int(n));
+            if (!mayStartDesign(QByteArrayView(head).first(std::min<qsizetype>(head.size(), LWDocumentIO::headBytes)), n == 0))
+                return LWDocumentIO::IOError::notADesign();
+            checked = true;
+            if (!f.isSequential() && f.size() > cap)
+                return LWDocumentIO::IOError::unreadable(QStringLiteral("the file is larger than 1 GiB"));
+            if (!f.isSequential())
+                bytes.reserve(f.size());
+        }
         if (n == 0)
             break;
         if (bytes.size() + n > cap)
@@ -41,34 +70,84 @@ LWDocumentIO::Result<QByteArray> readBounded(QFile &f, const QString &path)
     return bytes;
 }
 
-// Counts the values of a JSON text roughly (commas and opening brackets outside strings)
-// and stops past `limit`. The parser needs some 20 bytes per value and the reader about ten
-// times that, so a text of tiny values must be refused before it is parsed.
-bool tooManyValues(const QByteArray &bytes, qint64 limit)
+// What the limits refuse in a JSON text, found in one pass without parsing it.
+struct Excess {
+    enum class Kind { none, values, text, allText };
+    Kind kind = Kind::none;
+    QString key; // text: the key whose value it is, when it has one
+    // A clause for "couldn't be opened: " and "couldn't be written: ".
+    QString clause() const
+    {
+        if (kind == Kind::allText)
+            return QStringLiteral("its texts together are longer than %1 MiB").arg(LWDocumentIO::maxAllTextBytes >> 20);
+        const QString limit = QStringLiteral("%1 MiB").arg(LWDocumentIO::maxTextBytes >> 20);
+        return key.isEmpty() ? QStringLiteral("it holds a text longer than ") + limit
+                             : QStringLiteral("its \"%1\" is a text longer than %2").arg(key, limit);
+    }
+};
+
+// The key of a picture's bytes in an image record.
+const QLatin1String pictureKey("data");
+
+// The key before a string that opens at `quote`, when it is an object's member; short keys only.
+QString keyBefore(const char *begin, const char *quote)
 {
-    qint64 count = 0;
-    const char *p = bytes.constData();
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    const char *p = quote;
+    while (p > begin && blank(p[-1]))
+        --p;
+    if (p == begin || *--p != ':')
+        return {};
+    while (p > begin && blank(p[-1]))
+        --p;
+    if (p == begin || p[-1] != '"')
+        return {};
+    const char *const close = --p;
+    while (p > begin && p[-1] != '"' && close - p < 64)
+        --p;
+    return p > begin && p[-1] == '"' ? QString::fromUtf8(p, close - p) : QString();
+}
+
+// Counts the values of a JSON text roughly (commas and opening brackets outside strings) and the
+// bytes of its texts (a picture's Base64 aside), and stops at the first limit passed. The parser
+// needs some 20 bytes per value and the reader about ten times that, and it holds each text as
+// UTF-16 twice over, so such a text must be refused before it is parsed.
+Excess excess(const QByteArray &bytes)
+{
+    qint64 count = 0, allText = 0;
+    const char *const begin = bytes.constData();
+    const char *p = begin;
     const char *const end = p + bytes.size();
     while (p < end) {
         const char c = *p++;
         if (c == '"') {
             // Skip the string: its end is the first quote not escaped by an odd run of backslashes.
+            const char *const open = p - 1;
             for (;;) {
                 const char *q = static_cast<const char *>(std::memchr(p, '"', size_t(end - p)));
                 if (!q)
-                    return false;
+                    return {};
                 const char *s = q;
-                while (s > p && s[-1] == '\\')
+                while (s > open + 1 && s[-1] == '\\')
                     --s;
                 p = q + 1;
                 if ((q - s) % 2 == 0)
                     break;
             }
-        } else if ((c == ',' || c == '[' || c == '{') && ++count > limit) {
-            return true;
+            const qsizetype length = p - open - 2;
+            // A picture's bytes are kept as bytes, bounded by the file's size: only where a
+            // picture's data belongs, so that no other text passes for one.
+            if (length >= 1024 && keyBefore(begin, open) == pictureKey && LWJson::isStrictBase64({open + 1, length}))
+                continue;
+            if (length > LWDocumentIO::maxTextBytes)
+                return {Excess::Kind::text, keyBefore(begin, open)};
+            if ((allText += length) > LWDocumentIO::maxAllTextBytes)
+                return {Excess::Kind::allText, {}};
+        } else if ((c == ',' || c == '[' || c == '{') && ++count > LWDocumentIO::maxValues) {
+            return {Excess::Kind::values, {}};
         }
     }
-    return false;
+    return {};
 }
 
 bool startsLikeObject(QByteArray bytes)
@@ -114,8 +193,11 @@ LWDocumentIO::Result<QByteArray> encodeChecked(const std::function<QJsonValue()>
         return SystemError{failed + error};
     if (bytes->size() > LWDocumentIO::maxFileSize)
         return SystemError{failed + QStringLiteral("it would be larger than 1 GiB")};
-    if (tooManyValues(*bytes, LWDocumentIO::maxValues))
+    const Excess over = excess(*bytes);
+    if (over.kind == Excess::Kind::values)
         return SystemError{failed + QStringLiteral("it would hold more than %1 values").arg(LWDocumentIO::maxValues)};
+    if (over.kind != Excess::Kind::none)
+        return SystemError{failed + over.clause()};
     return std::move(*bytes);
 }
 
@@ -189,8 +271,11 @@ Result<QList<LWElement>> decodeElements(const QByteArray &bytes)
 {
     if (bytes.size() > maxFileSize)
         return IOError::unreadable(QStringLiteral("the data is larger than 1 GiB"));
-    if (tooManyValues(bytes, maxValues))
+    const Excess over = excess(bytes);
+    if (over.kind == Excess::Kind::values)
         return IOError::unreadable(QStringLiteral("the data holds more than %1 values").arg(maxValues));
+    if (over.kind != Excess::Kind::none)
+        return IOError::unreadable(over.clause());
     return guarded([&]() -> Result<QList<LWElement>> {
         const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes);
         if (!parsed || !parsed->value.isArray())
@@ -206,10 +291,12 @@ Result<LWDocument> decode(const QByteArray &bytes)
 {
     if (bytes.size() > maxFileSize)
         return IOError::unreadable(QStringLiteral("the file is larger than 1 GiB"));
-    if (tooManyValues(bytes, maxValues)) {
+    if (const Excess over = excess(bytes); over.kind != Excess::Kind::none) {
         if (!startsLikeObject(bytes)) // not an object: no design whatever follows
             return IOError::notADesign();
-        return IOError::unreadable(QStringLiteral("the file holds more than %1 values").arg(maxValues));
+        if (over.kind == Excess::Kind::values)
+            return IOError::unreadable(QStringLiteral("the file holds more than %1 values").arg(maxValues));
+        return IOError::unreadable(over.clause());
     }
     return guarded([&]() -> Result<LWDocument> {
         const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes);

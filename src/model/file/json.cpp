@@ -489,6 +489,31 @@ std::optional<Parsed> parseWithBlobs(const QByteArray &bytes)
     return Parsed{std::move(*value), std::move(blobs)};
 }
 
+bool isStrictBase64(QByteArrayView written)
+{
+    const auto *p = reinterpret_cast<const uchar *>(written.data());
+    const auto *const end = p + written.size();
+    qsizetype k = 0; // characters so far, escapes counted once
+    while (p < end) {
+        uchar v = base64Table[*p++];
+        if (v == escape) {
+            if (p == end || *p++ != '/')
+                return false;
+            v = 63;
+        }
+        if (v < 64) {
+            ++k;
+            continue;
+        }
+        if (v != padding)
+            return false;
+        // "=" ends the text: last of a group of three characters, or "==" after two.
+        const bool one = k % 4 == 3 && p == end, two = k % 4 == 2 && end - p == 1 && *p == '=';
+        return one || two;
+    }
+    return k % 4 == 0;
+}
+
 QString uuidText(const QUuid &id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
 
 QJsonValue to(double v) { return QJsonValue(v); }

@@ -49,6 +49,9 @@ struct Parsed {
 };
 // As parse (the same texts refused, at the same places), without turning pictures into UTF-16.
 [[nodiscard]] std::optional<Parsed> parseWithBlobs(const QByteArray &bytes);
+// Whether a string's characters as written (a solidus may be escaped) are the strict Base64 that
+// parseWithBlobs keeps as a picture's bytes.
+[[nodiscard]] bool isStrictBase64(QByteArrayView written);
 
 // While one lives on this thread, to(QByteArray) keeps the bytes aside under a stand-in string
 // and write() puts their Base64 straight into its output. Values made in the scope are for
