@@ -124,3 +124,45 @@ TEST_F(OpenBoundsTest, ABigFileThatIsNoDesignIsNeverReadWhole)
     ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &usage), 0);
     EXPECT_LT(qint64(usage.ru_maxrss) * 1024 - before, qint64(64) << 20);
 }
+
+// A design holding more text than the reader takes is not written, so that no file is made that
+// could not be opened again: the alert names the text, the earlier file stays.
+TEST_F(OpenBoundsTest, ADesignOverTheTextLimitsIsNotSaved)
+{
+    const QString earlier = QStringLiteral("the design as it was");
+    const QString advice = QStringLiteral("\n\nYour design is still open; try saving to another folder (File \u2192 Save As\u2026).");
+    const qint64 MiB = qint64(1) << 20;
+    const struct {
+        const char *name;
+        std::function<void(LWDocument &)> change;
+        QString says;
+    } cases[] = {
+        {"a name over 1 MiB", [&](LWDocument &d) { d.name = QString(MiB + 1, u'n'); },
+         QStringLiteral("The design couldn't be written: its \"name\" is a text longer than 1 MiB")},
+        {"page names together over 64 MiB",
+         [&](LWDocument &d) {
+             for (int i = 0; i < 65; ++i) {
+                 d.pages.append(d.pages.constFirst());
+                 d.pages.last().name = QString(MiB - 1, u'p');
+             }
+         },
+         QStringLiteral("The design couldn't be written: its texts together are longer than 64 MiB")},
+    };
+    const QString file = path(QStringLiteral("kept.velkfolio"));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(earlier.toUtf8()) > 0);
+        out.close();
+        LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+        c.change(doc);
+        if (app.editor())
+            app.editor()->setDirty(false);
+        openNew(doc);
+        prompts->calls.clear();
+        prompts->script = {ScriptedPrompts::saveStep(QUrl::fromLocalFile(file)), ScriptedPrompts::alertStep()};
+        EXPECT_FALSE(app.saveAs());
+        EXPECT_EQ(prompts->calls.constLast().value(2).toStdString(), (c.says + advice).toStdString());
+        EXPECT_EQ(bytes(file), earlier.toUtf8());
+    }
+}
