@@ -25,6 +25,10 @@ namespace {
 
 const QByteArray oldBytes = "the design as it was";
 const QByteArray newBytes = "{\"the design\":\"as saved now\"}";
+// Contents made piece by piece: newBytes.
+const LWFileAccess::Contents contents = [](const LWFileAccess::Append &append) {
+    return append(newBytes.constData(), newBytes.size()) ? QStringLiteral("not written") : QString();
+};
 
 void writeFile(const QString &path, const QByteArray &bytes, mode_t mode = 0644)
 {
@@ -337,9 +341,6 @@ TEST_F(FileAccess, ReplacesSeveralFilesTogether)
             writeFile(f + "/Front.png", oldBytes);
             LWFileAccess::ReplaceProbe probe;
             probe.namedTemporary = named;
-            const LWFileAccess::Contents contents = [](const LWFileAccess::Append &append) {
-                return append(newBytes.constData(), newBytes.size()) ? QStringLiteral("not written") : QString();
-            };
             {
                 std::vector<LWFileAccess::Replacement> files(2);
                 ASSERT_EQ(files[0].prepare(f + "/Front.png", contents, probe), QString());
@@ -381,9 +382,6 @@ TEST_F(FileAccess, TheSecondFileFailingAtItsLastStepChangesNothing)
             writeFile(f + "/Back.png", "old back");
             LWFileAccess::ReplaceProbe probe;
             probe.namedTemporary = named;
-            const LWFileAccess::Contents contents = [](const LWFileAccess::Append &append) {
-                return append(newBytes.constData(), newBytes.size()) ? QStringLiteral("not written") : QString();
-            };
             std::vector<LWFileAccess::Replacement> files(2);
             ASSERT_EQ(files[0].prepare(f + "/Front.png", contents, probe), QString());
             probe.lastStepFault = [&c](const char *step) { return std::strcmp(step, c.step) == 0 ? c.error : 0; };
@@ -414,9 +412,6 @@ TEST_F(FileAccess, AStickyFolderRefusesBeforeAnyFileIsReplaced)
     const QStringList before = tree(f);
     const QByteArray outcome = inChild(
         [&] {
-            const LWFileAccess::Contents contents = [](const LWFileAccess::Append &append) {
-                return append(newBytes.constData(), newBytes.size()) ? QStringLiteral("not written") : QString();
-            };
             std::vector<LWFileAccess::Replacement> files(2);
             if (QString why = files[0].prepare(f + "/Front.png", contents); !why.isEmpty())
                 return "front: " + why;
