@@ -86,33 +86,24 @@ struct Excess {
     }
 };
 
-// The key of a picture's bytes in an image record.
-const QLatin1String pictureKey("data");
+// The limits for texts as the reader holds them.
+LWJson::TextLimits textLimits() { return {LWDocumentIO::maxTextBytes, LWDocumentIO::maxAllTextBytes, {}, {}}; }
 
-// The key before a string that opens at `quote`, when it is an object's member; short keys only.
-QString keyBefore(const char *begin, const char *quote)
+// What the reader's text limits refused, as an excess.
+Excess passed(const LWJson::TextLimits &limits)
 {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    const char *p = quote;
-    while (p > begin && blank(p[-1]))
-        --p;
-    if (p == begin || *--p != ':')
+    using Passed = LWJson::TextLimits::Passed;
+    if (limits.passed == Passed::none)
         return {};
-    while (p > begin && blank(p[-1]))
-        --p;
-    if (p == begin || p[-1] != '"')
-        return {};
-    const char *const close = --p;
-    while (p > begin && p[-1] != '"' && close - p < 64)
-        --p;
-    return p > begin && p[-1] == '"' ? QString::fromUtf8(p, close - p) : QString();
+    return {limits.passed == Passed::one ? Excess::Kind::text : Excess::Kind::allText, limits.key};
 }
 
-// Counts the values of a JSON text roughly (commas and opening brackets outside strings) and the
-// bytes of its texts (a picture's Base64 aside), and stops at the first limit passed. The parser
-// needs some 20 bytes per value and the reader about ten times that, and it holds each text as
-// UTF-16 twice over, so such a text must be refused before it is parsed.
-Excess excess(const QByteArray &bytes)
+// Counts the values of a JSON text roughly (commas and opening brackets outside strings) and stops
+// past the limit: the parser needs some 20 bytes per value and the reader about ten times that,
+// so such a text must be refused before it is parsed. With `texts`, for a text written here
+// (whose pictures' places hold Base64 unchecked), the bytes of its texts are held to the reader's
+// limits as well: whatever is written can be read back.
+Excess excess(const QByteArray &bytes, bool texts = false)
 {
     qint64 count = 0, allText = 0;
     const char *const begin = bytes.constData();
@@ -135,12 +126,10 @@ Excess excess(const QByteArray &bytes)
                     break;
             }
             const qsizetype length = p - open - 2;
-            // A picture's bytes are kept as bytes, bounded by the file's size: only where a
-            // picture's data belongs, so that no other text passes for one.
-            if (length >= 1024 && keyBefore(begin, open) == pictureKey && LWJson::isStrictBase64({open + 1, length}))
+            if (!texts || LWJson::keyBefore(bytes, open - begin) == QLatin1String(LWJson::pictureKey))
                 continue;
             if (length > LWDocumentIO::maxTextBytes)
-                return {Excess::Kind::text, keyBefore(begin, open)};
+                return {Excess::Kind::text, LWJson::keyBefore(bytes, open - begin)};
             if ((allText += length) > LWDocumentIO::maxAllTextBytes)
                 return {Excess::Kind::allText, {}};
         } else if ((c == ',' || c == '[' || c == '{') && ++count > LWDocumentIO::maxValues) {
@@ -193,7 +182,7 @@ LWDocumentIO::Result<QByteArray> encodeChecked(const std::function<QJsonValue()>
         return SystemError{failed + error};
     if (bytes->size() > LWDocumentIO::maxFileSize)
         return SystemError{failed + QStringLiteral("it would be larger than 1 GiB")};
-    const Excess over = excess(*bytes);
+    const Excess over = excess(*bytes, true);
     if (over.kind == Excess::Kind::values)
         return SystemError{failed + QStringLiteral("it would hold more than %1 values").arg(LWDocumentIO::maxValues)};
     if (over.kind != Excess::Kind::none)
@@ -277,7 +266,10 @@ Result<QList<LWElement>> decodeElements(const QByteArray &bytes)
     if (over.kind != Excess::Kind::none)
         return IOError::unreadable(over.clause());
     return guarded([&]() -> Result<QList<LWElement>> {
-        const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes);
+        LWJson::TextLimits limits = textLimits();
+        const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes, &limits);
+        if (const Excess texts = passed(limits); texts.kind != Excess::Kind::none)
+            return IOError::unreadable(texts.clause());
         if (!parsed || !parsed->value.isArray())
             return IOError::notADesign();
         QList<LWElement> elements = LWJsonIn(*parsed).as<QList<LWElement>>();
@@ -299,7 +291,10 @@ Result<LWDocument> decode(const QByteArray &bytes)
         return IOError::unreadable(over.clause());
     }
     return guarded([&]() -> Result<LWDocument> {
-        const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes);
+        LWJson::TextLimits limits = textLimits();
+        const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes, &limits);
+        if (const Excess texts = passed(limits); texts.kind != Excess::Kind::none)
+            return startsLikeObject(bytes) ? Result<LWDocument>(IOError::unreadable(texts.clause())) : IOError::notADesign();
         if (!parsed || !parsed->value.isObject())
             return IOError::notADesign();
         const QJsonObject top = parsed->value.toObject();
