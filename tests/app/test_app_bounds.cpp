@@ -106,23 +106,41 @@ TEST_F(OpenBoundsTest, OverlongTextsAndBigFilesThatAreNoDesignAreRefused)
     QFile::remove(file.toLocalFile());
 }
 
-// A big file that is no design is refused after its first bytes: the reader never holds it.
-TEST_F(OpenBoundsTest, ABigFileThatIsNoDesignIsNeverReadWhole)
+// What the reader holds while it refuses a file, measured in a child process of its own: a big
+// file that is no design is refused after its first bytes, never read whole; a 300 MB name is
+// refused holding the file's bytes once, never a copy or its text as UTF-16.
+TEST_F(OpenBoundsTest, RefusingABigFileHoldsLittleMoreThanItsBytes)
 {
+    using Kind = LWDocumentIO::IOError::Kind;
+    const struct {
+        const char *name;
+        std::function<void(const QString &file)> write;
+        Kind kind;
+        qint64 most; // bytes above the test's own before the read
+    } cases[] = {
+        {"1 GiB that is no design", [](const QString &f) { writeSparse(f, (qint64(1) << 30) - 1, {}); },
+         Kind::notADesign, qint64(64) << 20},
+        {"a name of 300 MB", [](const QString &f) { writeNamed(f, 300'000'000); }, Kind::unreadable,
+         300'000'000 + (qint64(64) << 20)},
+    };
     const QString file = path(QStringLiteral("big.velkfolio"));
-    writeSparse(file, (qint64(1) << 30) - 1, {});
-    const qint64 before = residentBytes();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const auto result = LWDocumentIO::open(QUrl::fromLocalFile(file));
-        ::_exit(result.ioError() && result.ioError()->kind == LWDocumentIO::IOError::Kind::notADesign ? 0 : 1);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.write(file);
+        const qint64 before = residentBytes();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const auto result = LWDocumentIO::open(QUrl::fromLocalFile(file));
+            ::_exit(result.ioError() && result.ioError()->kind == c.kind ? 0 : 1);
+        }
+        int status = -1;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        struct rusage usage {};
+        ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &usage), 0); // the largest child so far: the cases grow
+        EXPECT_LT(qint64(usage.ru_maxrss) * 1024 - before, c.most);
+        QFile::remove(file);
     }
-    int status = -1;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    struct rusage usage {};
-    ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &usage), 0);
-    EXPECT_LT(qint64(usage.ru_maxrss) * 1024 - before, qint64(64) << 20);
 }
 
 // A design holding more text than the reader takes is not written, so that no file is made that

@@ -139,10 +139,11 @@ Excess excess(const QByteArray &bytes, bool texts = false)
     return {};
 }
 
-bool startsLikeObject(QByteArray bytes)
+// A view: a copy of the text would be detached, and so doubled, by the loop.
+bool startsLikeObject(QByteArrayView bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF")) // the parser accepts a byte-order mark
-        bytes.remove(0, 3);
+        bytes = bytes.sliced(3);
     for (const char c : bytes) {
         if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
             return c == '{';
