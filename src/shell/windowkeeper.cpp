@@ -1,9 +1,11 @@
 #include "shell/windowkeeper.h"
 
 #include "app/app.h"
+#include "app/sheets/sheetpresenter.h"
 #include "shell/shellwindow.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 #include <QTimer>
 #include <cstdint>
@@ -70,21 +72,36 @@ void LWWindowKeeper::build()
             QTimer::singleShot(0, this, &LWWindowKeeper::replace);
     });
     m_window = window;
+    // Where it stands is known even after it was deleted under us.
+    window->installEventFilter(this);
     if (m_made)
         m_made(*window);
+}
+
+bool LWWindowKeeper::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (watched == m_window && !m_lost &&
+        (type == QEvent::Move || type == QEvent::Resize || type == QEvent::WindowStateChange || type == QEvent::Show))
+        m_geometry = m_window->saveGeometry();
+    return QObject::eventFilter(watched, event);
 }
 
 void LWWindowKeeper::replace()
 {
     if (m_closed || (m_window && !m_lost))
         return;
-    QByteArray geometry;
     if (m_window) {
-        geometry = m_window->saveGeometry();
+        if (m_geometry.isEmpty())
+            m_geometry = m_window->saveGeometry();
         m_window->disconnect(this);
+        m_window->removeEventFilter(this);
+        // Its export goes on over the next window.
+        m_window->sheets()->handOver();
         m_window->hide();
         deleteWhenIdle(m_window.data());
     }
+    const QByteArray geometry = m_geometry;
     // The sheet comes back over the new window once that is placed, not before.
     const std::optional<LWAppSheet> sheet = m_app.sheet();
     if (sheet)

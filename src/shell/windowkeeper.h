@@ -10,8 +10,9 @@ class LWShellWindow;
 // Keeps a main window on screen for the program's life. A window destroyed other than by the
 // user closing it (deleted, or its native window destroyed by another program) is replaced by a
 // new one over the same state, so the open design, its unsaved changes and its sheet stay; at
-// the latest the next hand-over (`bringToFront`) makes it. Closing the window as the user does
-// ends the program as before and is never undone. Main thread only.
+// the latest the next hand-over (`bringToFront`) makes it. The new window stands where the lost
+// one stood, at its size, and a running export goes on into it. Closing the window as the user
+// does ends the program as before and is never undone. Main thread only.
 class LWWindowKeeper : public QObject, private QAbstractNativeEventFilter
 {
     Q_OBJECT
@@ -30,6 +31,7 @@ class LWWindowKeeper : public QObject, private QAbstractNativeEventFilter
 
   private:
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void build();
     // Drops a window that is gone or going and makes the next one.
     void replace();
@@ -38,6 +40,7 @@ class LWWindowKeeper : public QObject, private QAbstractNativeEventFilter
     std::function<void(LWShellWindow &)> m_made;
     std::function<void()> m_quit;
     QPointer<LWShellWindow> m_window;
+    QByteArray m_geometry;  // the window's place and size, as last seen
     bool m_lost = false;    // its native window was destroyed under it
     bool m_closed = false;  // the user closed it: the program is ending
 };

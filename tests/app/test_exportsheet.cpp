@@ -740,6 +740,7 @@ TEST_F(ExportTest, ThroughANamedTemporary)
         } else {
             EXPECT_EQ(prompts->calls.constLast().value(2),
                       QStringLiteral("The file \"%1\" couldn't be saved: No space left on device").arg(names.value(c.file)) +
+                          (names.size() > 1 ? QStringLiteral("\n\nNo file was changed.") : QString()) +
                           QStringLiteral("\n\nTry another folder, or check that the disk has free space."));
         }
     }

@@ -320,9 +320,11 @@ TEST_F(DocumentFiles, FailedOpenRecordsNothing)
     ASSERT_NE(r.ioError(), nullptr);
     EXPECT_EQ(r.errorDescription(), notADesignText);
 
-    // Too large to read: refused from its size, without reading it.
+    // Too large to read: refused from its size once its first bytes could start a design, without
+    // reading on.
     QFile huge(dir.filePath(QStringLiteral("huge.velkfolio")));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    huge.write("{\"format\":" + QByteArray(LWDocumentIO::headBytes, ' '));
     ASSERT_TRUE(huge.resize(LWDocumentIO::maxFileSize + 1));
     huge.close();
     r = LWDocumentIO::open(url(QStringLiteral("huge.velkfolio")));

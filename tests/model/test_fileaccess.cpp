@@ -25,6 +25,10 @@ namespace {
 
 const QByteArray oldBytes = "the design as it was";
 const QByteArray newBytes = "{\"the design\":\"as saved now\"}";
+// Contents made piece by piece: newBytes.
+const LWFileAccess::Contents contents = [](const LWFileAccess::Append &append) {
+    return append(newBytes.constData(), newBytes.size()) ? QStringLiteral("not written") : QString();
+};
 
 void writeFile(const QString &path, const QByteArray &bytes, mode_t mode = 0644)
 {
@@ -240,6 +244,15 @@ TEST_F(FileAccess, RefusesWhatItMayNotReplaceAndLeavesItAlone)
              ASSERT_EQ(::chown(qPrintable(f + "/Card.velkfolio"), 65534, 65534), 0);
          },
          denied, true},
+        // The folder lets anyone write, but its sticky bit keeps others' files theirs.
+        {"another user's writable design in a shared sticky folder",
+         [&](const QString &f) {
+             chmod(f, 01777);
+             chmod(f + "/Card.velkfolio", 0666);
+         },
+         "it belongs to another user, and its shared folder \"%1\" lets only its owner replace it (" +
+             LWFileAccess::systemReason(EPERM) + ")",
+         true},
         {"a design with another hard link",
          [](const QString &f) { ASSERT_EQ(::link(qPrintable(f + "/Card.velkfolio"), qPrintable(f + "/Copy.velkfolio")), 0); },
          QStringLiteral("it has 1 other hard link, which saving would leave with the old contents")},
@@ -289,7 +302,7 @@ TEST_F(FileAccess, ACrashWhileSavingLeavesNoVisibleStray)
 }
 
 // Files prepared one by one and put in place together: all of them, or, when the folder changed
-// after they were prepared, those before the one that failed; dropped, none. Never a temporary.
+// after they were prepared, none; dropped, none. Never a temporary.
 TEST_F(FileAccess, ReplacesSeveralFilesTogether)
 {
     const mode_t umask = ::umask(022);
@@ -312,7 +325,7 @@ TEST_F(FileAccess, ReplacesSeveralFilesTogether)
         {"both put in place", {}, true, {back, front}},
         {"both dropped", {}, false, {oldFront}},
         {"the second's name taken by a folder", [](const QString &f) { QDir(f).mkdir("Back.png"); }, true,
-         {"Back.png/", front}, 1, isFolder},
+         {"Back.png/", oldFront}, 1, isFolder},
         {"the first's name taken by a folder",
          [](const QString &f) {
              QFile::remove(f + "/Front.png");
@@ -328,9 +341,6 @@ TEST_F(FileAccess, ReplacesSeveralFilesTogether)
             writeFile(f + "/Front.png", oldBytes);
             LWFileAccess::ReplaceProbe probe;
             probe.namedTemporary = named;
-            const LWFileAccess::Contents contents = [](const LWFileAccess::Append &append) {
-                return append(newBytes.constData(), newBytes.size()) ? QStringLiteral("not written") : QString();
-            };
             {
                 std::vector<LWFileAccess::Replacement> files(2);
                 ASSERT_EQ(files[0].prepare(f + "/Front.png", contents, probe), QString());
@@ -340,7 +350,8 @@ TEST_F(FileAccess, ReplacesSeveralFilesTogether)
                     c.between(f);
                 qsizetype failed = -2;
                 if (c.commit) {
-                    EXPECT_EQ(LWFileAccess::Replacement::commitAll(files, failed), c.reason);
+                    bool restored = false;
+                    EXPECT_EQ(LWFileAccess::Replacement::commitAll(files, failed, restored), c.reason);
                     EXPECT_EQ(failed, c.failed);
                     EXPECT_FALSE(files[0].isPrepared() || files[1].isPrepared());
                 }
@@ -348,4 +359,70 @@ TEST_F(FileAccess, ReplacesSeveralFilesTogether)
             EXPECT_EQ(tree(f), c.after);
         }
     }
+}
+
+// Two earlier files replaced together, the second failing at one of its last steps after both
+// were prepared: both keep their earlier contents, no stray file remains, and the failure says
+// which file and why.
+TEST_F(FileAccess, TheSecondFileFailingAtItsLastStepChangesNothing)
+{
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    const QStringList earlier = {fileLine("Back.png", "old back", 0644, uid, gid),
+                                 fileLine("Front.png", "old front", 0644, uid, gid)};
+    const struct {
+        const char *step;
+        int error;
+    } cases[] = {{"name", ENOSPC}, {"close", EIO}, {"rename", EPERM}};
+    for (bool named : {false, true}) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(c.step) + (named ? " (named temporaries)" : ""));
+            const QString f = folder(QStringLiteral("last-%1-%2").arg(named).arg(c.step));
+            writeFile(f + "/Front.png", "old front");
+            writeFile(f + "/Back.png", "old back");
+            LWFileAccess::ReplaceProbe probe;
+            probe.namedTemporary = named;
+            std::vector<LWFileAccess::Replacement> files(2);
+            ASSERT_EQ(files[0].prepare(f + "/Front.png", contents, probe), QString());
+            probe.lastStepFault = [&c](const char *step) { return std::strcmp(step, c.step) == 0 ? c.error : 0; };
+            ASSERT_EQ(files[1].prepare(f + "/Back.png", contents, probe), QString());
+            qsizetype failed = -2;
+            bool restored = false;
+            EXPECT_EQ(LWFileAccess::Replacement::commitAll(files, failed, restored),
+                      LWFileAccess::systemReason(c.error));
+            EXPECT_EQ(failed, 1);
+            EXPECT_TRUE(restored);
+            EXPECT_EQ(tree(f), earlier);
+        }
+    }
+}
+
+// In a shared folder with the sticky bit, a colleague's earlier back refuses before anything is
+// written, so the user's own front stays as it was too.
+TEST_F(FileAccess, AStickyFolderRefusesBeforeAnyFileIsReplaced)
+{
+    if (!root())
+        GTEST_SKIP() << "needs the administrator to act as two users";
+    const QString f = folder("shared");
+    ASSERT_EQ(::chmod(qPrintable(f), 01777), 0);
+    writeFile(f + "/Front.png", "old front", 0666);
+    writeFile(f + "/Back.png", "old back", 0666);
+    ASSERT_EQ(::chown(qPrintable(f + "/Front.png"), 65534, 65534), 0); // the user's own
+    ASSERT_EQ(::chown(qPrintable(f + "/Back.png"), 1234, 1234), 0);   // a colleague's
+    const QStringList before = tree(f);
+    const QByteArray outcome = inChild(
+        [&] {
+            std::vector<LWFileAccess::Replacement> files(2);
+            if (QString why = files[0].prepare(f + "/Front.png", contents); !why.isEmpty())
+                return "front: " + why;
+            if (QString why = files[1].prepare(f + "/Back.png", contents); !why.isEmpty())
+                return "back: " + why;
+            qsizetype failed = -1;
+            bool restored = false;
+            return "committed: " + LWFileAccess::Replacement::commitAll(files, failed, restored);
+        },
+        true);
+    EXPECT_EQ(outcome.toStdString(), "back: it belongs to another user, and its shared folder \"shared\" lets only its "
+                                     "owner replace it (" + LWFileAccess::systemReason(EPERM).toStdString() + ")");
+    EXPECT_EQ(tree(f), before);
 }

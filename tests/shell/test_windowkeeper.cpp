@@ -1,4 +1,7 @@
 #include "app/app_fixture.h"
+#include "app/sheets/exportsheet.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/controls/segmentedpicker.h"
 #include "app/sheets/sheetpresenter.h"
 #include "shell/handover.h"
 #include "shell/instance.h"
@@ -10,6 +13,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QTest>
 #include <QWindow>
 #include <array>
@@ -134,4 +138,54 @@ TEST_F(KeptWindow, ClosedByTheUserStaysClosed)
     EXPECT_EQ(quits, 1);
     EXPECT_EQ(keeper->window(), window.data());
     EXPECT_FALSE(window->isVisible());
+}
+
+// The window lost while a 600-DPI PNG export runs: the new window stands where the lost one
+// stood, at its size; the export goes on into its sheet, its file is written whole and its
+// notice comes, with no alert.
+TEST_F(KeptWindow, AnExportGoesOnIntoTheWindowThatReplacesALostOne)
+{
+    LWPrefs::store().setValue(LWPrefs::exportDPIKey, 600);
+    LWPrefs::store().setValue(LWPrefs::exportBleedKey, true);
+    const QString file = path(QStringLiteral("Flyer.png"));
+    const struct {
+        const char *how;
+        QRect stood;
+    } cases[] = {{"deleted", QRect(137, 91, 1110, 733)}, {"native", QRect(301, 45, 1203, 811)}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.how);
+        QFile::remove(file);
+        app.setNotice(std::nullopt);
+        LWShellWindow *window = keeper->window();
+        window->show();
+        window->setGeometry(c.stood);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        ASSERT_EQ(window->geometry(), c.stood);
+        openNew(LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Flyer")));
+        app.setSheet(LWAppSheet::exportSheet);
+        auto *sheet = qobject_cast<ExportSheet *>(window->sheets()->dialog());
+        ASSERT_NE(sheet, nullptr);
+        QTest::mouseClick(sheet->formatPicker()->segment(int(ExportSheet::Fmt::png)), Qt::LeftButton);
+        prompts->calls.clear();
+        prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(file))};
+        QTest::mouseClick(sheet->exportButton(), Qt::LeftButton);
+        ASSERT_TRUE(sheet->exporting());
+
+        QPointer<LWShellWindow> old = window;
+        if (std::strcmp(c.how, "deleted") == 0)
+            delete window;
+        else
+            destroyNatively(*window);
+        ASSERT_TRUE(waitFor([&] { return keeper->window() && keeper->window() != old.data() && !old; }));
+        EXPECT_EQ(keeper->window()->geometry(), c.stood);
+        auto *now = qobject_cast<ExportSheet *>(keeper->window()->sheets()->dialog());
+        ASSERT_NE(now, nullptr);
+        // Still running, its progress shown over the new window, or already written.
+        EXPECT_TRUE(now->exporting() || QFile::exists(file));
+        EXPECT_TRUE(waitFor([&] { return !now->exporting() && app.notice().has_value(); }, 300000));
+        EXPECT_EQ(app.notice().value_or(QString()), QStringLiteral("Exported Flyer.png"));
+        EXPECT_EQ(QImageReader(file).size(), QSize(5250, 6750));
+        EXPECT_EQ(prompts->calls.size(), 1); // no alert
+        app.editor()->setDirty(false);
+    }
 }

@@ -15,6 +15,10 @@
 namespace {
 
 const QString cancelledText = QStringLiteral("the export was cancelled");
+// When the drawing gives no reason of its own.
+const QString drawFailedText = QStringLiteral(
+    "The pages couldn't be drawn: the design needs more memory than is available (a picture may be too large or a "
+    "text too long). No file was written.");
 // A PDF goes into its file in pieces of this size, so that cancelling stops a large one quickly.
 constexpr qsizetype pdfPiece = qsizetype(1) << 20;
 
@@ -112,7 +116,7 @@ Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const L
             if (stopped())
                 out.cancelled = true;
             else
-                out.failedFile = file, out.reason = why;
+                out.failedFile = file, out.reason = why, out.unchanged = r.files.size() > 1;
             return false;
         }
         made.push_back(std::move(replacement));
@@ -133,7 +137,10 @@ Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const L
             return out;
         }
         if (!bytes) {
-            out.nothingDrawn = true;
+            if (LWExport::validPages(r.doc, r.pages).isEmpty())
+                out.nothingDrawn = true;
+            else
+                out.drawFailure = drawFailedText;
             return out;
         }
         const QString file = r.files.value(0);
@@ -182,13 +189,14 @@ Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const L
         return out;
     }
     qsizetype failed = -1;
-    const QString why = LWFileAccess::Replacement::commitAll(made, failed);
+    bool restored = true;
+    const QString why = LWFileAccess::Replacement::commitAll(made, failed, restored);
     if (why.isEmpty()) {
         out.written = madeFiles;
     } else {
-        out.written = madeFiles.first(std::max<qsizetype>(failed, 0));
         out.failedFile = madeFiles.value(failed);
         out.reason = why;
+        out.unchanged = restored && r.files.size() > 1;
     }
     return out;
 }

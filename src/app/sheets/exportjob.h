@@ -15,9 +15,9 @@
 // signalled on the thread that made the job. cancel() stops it at the next band or page; end()
 // also waits for its thread, as deleting the job does. All files or none: each is made in full
 // in a temporary beside it, and only when all are complete are they put in place together, a
-// short last step that cancel() no longer stops. Stopped or failed before it, no file is
-// written, no temporary remains and every earlier file of those names stays. The files must be
-// distinct.
+// short last step that cancel() no longer stops. Stopped or failed before it or in it, no file
+// is written, no temporary remains and every earlier file of those names stays. The files must
+// be distinct. An export that cannot draw its pages says why.
 class LWExportJob : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +34,11 @@ public:
     struct Result {
         QStringList written;
         QString failedFile, reason; // the file that couldn't be saved and why (a clause)
+        // Why the pages couldn't be drawn (out of memory, a picture too large, a text too long):
+        // a sentence. No file was written then.
+        QString drawFailure;
+        // Of an export of several files that failed: every earlier file was left as it was.
+        bool unchanged = false;
         bool nothingDrawn = false;
         bool cancelled = false;
     };

@@ -1,6 +1,7 @@
 #include "app/sheets/exportsheet.h"
 
 #include "app/app.h"
+#include "app/sheets/exporthandoff.h"
 #include "app/sheets/sheetparts.h"
 #include "app/textlabel.h"
 #include "editor/editor.h"
@@ -174,6 +175,9 @@ ExportSheet::ExportSheet(LWApp &app, LWEditor *editor, QWidget *parent) : QDialo
     if (editor_)
         connect(editor_, &LWEditor::docChanged, this, &ExportSheet::refreshDoc);
     refreshDoc();
+    // The export of a window that was lost goes on here.
+    if (LWExportJob *job = editor_ ? LWExportHandOff::of(app_).take(editor_) : nullptr)
+        watch(job, 1);
 }
 
 ExportSheet::~ExportSheet()
@@ -525,6 +529,17 @@ void ExportSheet::reject()
     vkPlain(progressText_, QStringLiteral("Cancelling\u2026"));
 }
 
+void ExportSheet::parkExport()
+{
+    if (!job_ || !editor_)
+        return endExport();
+    LWExportJob *job = std::exchange(job_, nullptr);
+    job->disconnect(this);
+    LWExportHandOff::of(app_).park(job, editor_);
+    cancel_->setEnabled(true);
+    refreshView();
+}
+
 void ExportSheet::endExport()
 {
     if (!job_)
@@ -534,8 +549,6 @@ void ExportSheet::endExport()
     cancel_->setEnabled(true);
     refreshView();
 }
-
-void ExportSheet::failed(const QString &message) { app_.alert(failedTitle, message); }
 
 // PDF and card sheet: one file at the chosen place. Raster: one file per page, the chosen file
 // itself for one page; existing files among several are confirmed in one question first. The
@@ -564,12 +577,18 @@ void ExportSheet::start(const LWDocument &doc, const QString &chosen)
             return;
     }
     const int files = int(request.files.size());
-    job_ = new LWExportJob(std::move(request), this);
+    watch(new LWExportJob(std::move(request), this), files);
+    job_->start();
+}
+
+void ExportSheet::watch(LWExportJob *job, int files)
+{
+    job_ = job;
+    job_->setParent(this);
     connect(job_, &LWExportJob::progressed, this, &ExportSheet::progressed);
     connect(job_, &LWExportJob::finished, this, &ExportSheet::finished);
     progressed(0, files, 0);
     refreshView();
-    job_->start();
 }
 
 void ExportSheet::progressed(int file, int files, double done)
@@ -581,8 +600,6 @@ void ExportSheet::progressed(int file, int files, double done)
     progress_->setValue((file + done) / std::max(files, 1));
 }
 
-// A page that cannot be drawn is skipped; nothing drawn at all is a failure. The first file that
-// fails stops the export with an alert, and no file is written. A cancelled export says nothing.
 void ExportSheet::finished(const LWExportJob::Result &result)
 {
     job_->deleteLater();
@@ -591,12 +608,24 @@ void ExportSheet::finished(const LWExportJob::Result &result)
     if (!result.written.isEmpty() && result.reason.isEmpty() && !result.cancelled)
         done_ = result.written.constFirst();
     refreshView();
+    announce(app_, result);
+}
+
+// A page that cannot be drawn is skipped; nothing drawn at all is a failure. The first file that
+// fails stops the export with an alert, and no file is written. A cancelled export says nothing.
+void ExportSheet::announce(LWApp &app, const LWExportJob::Result &result)
+{
     if (result.cancelled)
         return;
+    const auto failed = [&app](const QString &message) { app.alert(failedTitle, message); };
+    if (!result.drawFailure.isEmpty()) {
+        failed(result.drawFailure);
+        return;
+    }
     if (!result.reason.isEmpty()) {
         failed(QStringLiteral("The file \"%1\" couldn't be saved: %2").arg(QFileInfo(result.failedFile).fileName(),
                                                                            result.reason) +
-               advice);
+               (result.unchanged ? QStringLiteral("\n\nNo file was changed.") : QString()) + advice);
         return;
     }
     if (result.nothingDrawn) {
@@ -604,6 +633,6 @@ void ExportSheet::finished(const LWExportJob::Result &result)
         return;
     }
     LWFolders::remember(LWFolders::Purpose::exports, result.written.constFirst());
-    app_.flash(result.written.size() == 1 ? QStringLiteral("Exported ") + QFileInfo(result.written.constFirst()).fileName()
-                                          : QStringLiteral("Exported %1 files").arg(result.written.size()));
+    app.flash(result.written.size() == 1 ? QStringLiteral("Exported ") + QFileInfo(result.written.constFirst()).fileName()
+                                         : QStringLiteral("Exported %1 files").arg(result.written.size()));
 }

@@ -31,7 +31,8 @@ struct LWDocument;
 // It keeps one size in every format (the largest), its rows in fixed places.
 // The files are made off the interface thread from the design as it was when the user chose
 // where: meanwhile the footer shows the progress and "Cancel" (Escape cancels too), and the
-// options, "Review" and "Export…" wait. Deleting the sheet ends its export first.
+// options, "Review" and "Export…" wait. Deleting the sheet ends its export first, unless it was
+// handed on to the sheet over a window that replaces a lost one.
 class ExportSheet : public QDialog {
     Q_OBJECT
 public:
@@ -71,6 +72,11 @@ public:
     // Stops a running export without waiting for its thread: nothing more is reported, and no file
     // of it is put in place unless it was already being put in place.
     void endExport();
+    // Hands a running export on to the sheet that comes back over a new window (the window was
+    // lost, not closed): it goes on meanwhile and still says how it ended.
+    void parkExport();
+    // What an export's end tells the user: its notice, or an alert naming the cause.
+    static void announce(LWApp &app, const LWExportJob::Result &result);
 
     // A file-name part from a user's text: "/", "\" and control characters become "-", leading
     // dots and blanks go.
@@ -120,7 +126,8 @@ private:
     void start(const LWDocument &doc, const QString &chosen);
     void progressed(int file, int files, double done);
     void finished(const LWExportJob::Result &result);
-    void failed(const QString &message);
+    // Shows the job's progress and end in this sheet.
+    void watch(LWExportJob *job, int files);
     // Why a JPEG or PNG of this size cannot be made (the note that replaces the format's text
     // while Export is disabled), or empty.
     QString rasterOverLimit() const;

@@ -14,7 +14,15 @@ LWSheetPresenter::LWSheetPresenter(LWApp &app, QWidget *window) : QObject(window
     sync();
 }
 
-LWSheetPresenter::~LWSheetPresenter() { dismiss(); }
+// Still wanted by the state as the window goes: the window was lost, not closed by the user, and
+// a running export goes on over the next one.
+LWSheetPresenter::~LWSheetPresenter() { dismiss(dialog_ && app_.sheet() == shown_ && app_.editor() == editor_); }
+
+void LWSheetPresenter::handOver()
+{
+    disconnect(&app_, nullptr, this, nullptr);
+    dismiss(true);
+}
 
 QDialog *LWSheetPresenter::make(LWAppSheet sheet, LWEditor *editor)
 {
@@ -31,7 +39,7 @@ QDialog *LWSheetPresenter::make(LWAppSheet sheet, LWEditor *editor)
     return new SizeSheet(editor, window_);
 }
 
-void LWSheetPresenter::dismiss()
+void LWSheetPresenter::dismiss(bool windowLost)
 {
     if (!dialog_)
         return;
@@ -43,7 +51,7 @@ void LWSheetPresenter::dismiss()
     disconnect(old, &QDialog::finished, this, nullptr);
     // A design closed or replaced, or the window closing, ends the sheet's export at once.
     if (auto *exporting = qobject_cast<ExportSheet *>(old))
-        exporting->endExport();
+        windowLost ? exporting->parkExport() : exporting->endExport();
     old->hide();
     old->deleteLater();
 }

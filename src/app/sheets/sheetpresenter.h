@@ -14,7 +14,8 @@
 // sets the sheet to none only while the sheet still names that dialog. The sheets of the open
 // design (export, preflight, size) need an editor: without one the sheet goes back to none, and
 // a replaced editor closes its sheet. A closed export sheet ends its export before the call
-// returns. Main thread only.
+// returns. A window lost (not closed by the user) hands a running export on to the sheet over the
+// window that replaces it. Main thread only.
 class LWSheetPresenter : public QObject {
     Q_OBJECT
 public:
@@ -23,11 +24,14 @@ public:
 
     QDialog *dialog() const { return dialog_; }
     std::optional<LWAppSheet> shown() const { return dialog_ ? shown_ : std::nullopt; }
+    // The window is lost: closes the dialog without telling the state, hands its export on, and
+    // follows the state no more.
+    void handOver();
 
 private:
     void sync();
     void editorReplaced();
-    void dismiss();
+    void dismiss(bool windowLost = false);
     // Never null.
     [[nodiscard]] QDialog *make(LWAppSheet sheet, LWEditor *editor);
 

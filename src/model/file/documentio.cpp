@@ -16,22 +16,51 @@ namespace {
 
 QString fileName(const QString &path) { return QFileInfo(path).fileName(); }
 
-// Reads at most maxFileSize + 1 bytes, so a file that keeps growing cannot exhaust memory.
-// `path` names the file in messages: `f` was opened from a descriptor and has no name.
+// Whether a file whose first bytes are `head` (all of it when shorter than headBytes) may be a
+// design: a JSON object, so its first non-blank byte is "{", and no JSON text holds a raw
+// control character anywhere.
+bool mayStartDesign(QByteArrayView head, bool whole)
+{
+    if (head.startsWith("\xEF\xBB\xBF")) // the parser accepts a byte-order mark
+        head = head.sliced(3);
+    bool opened = false;
+    for (const char c : head) {
+        const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        if (uchar(c) < 0x20 && !blank)
+            return false;
+        if (!opened && !blank) {
+            if (c != '{')
+                return false;
+            opened = true;
+        }
+    }
+    return opened || whole;
+}
+
+// Reads the head first and refuses a file it shows to be no design without reading on; then at
+// most maxFileSize + 1 bytes, so a file that keeps growing cannot exhaust memory. `path` names
+// the file in messages: `f` was opened from a descriptor and has no name.
 LWDocumentIO::Result<QByteArray> readBounded(QFile &f, const QString &path)
 {
     const qint64 cap = LWDocumentIO::maxFileSize;
-    if (!f.isSequential() && f.size() > cap)
-        return LWDocumentIO::IOError::unreadable(QStringLiteral("the file is larger than 1 GiB"));
     QByteArray bytes;
-    if (!f.isSequential())
-        bytes.reserve(f.size());
     char chunk[65536];
+    bool checked = false;
     for (;;) {
         const qint64 n = f.read(chunk, sizeof chunk);
         if (n < 0)
             return LWDocumentIO::SystemError{
                 QStringLiteral("The file \"%1\" couldn't be read: %2").arg(fileName(path), f.errorString())};
+        if (!checked && (n == 0 || bytes.size() + n >= LWDocumentIO::headBytes)) {
+            const QByteArray head = bytes + QByteArray::fromRawData(chunk, int(n));
+            if (!mayStartDesign(QByteArrayView(head).first(std::min<qsizetype>(head.size(), LWDocumentIO::headBytes)), n == 0))
+                return LWDocumentIO::IOError::notADesign();
+            checked = true;
+            if (!f.isSequential() && f.size() > cap)
+                return LWDocumentIO::IOError::unreadable(QStringLiteral("the file is larger than 1 GiB"));
+            if (!f.isSequential())
+                bytes.reserve(f.size());
+        }
         if (n == 0)
             break;
         if (bytes.size() + n > cap)
@@ -41,40 +70,80 @@ LWDocumentIO::Result<QByteArray> readBounded(QFile &f, const QString &path)
     return bytes;
 }
 
-// Counts the values of a JSON text roughly (commas and opening brackets outside strings)
-// and stops past `limit`. The parser needs some 20 bytes per value and the reader about ten
-// times that, so a text of tiny values must be refused before it is parsed.
-bool tooManyValues(const QByteArray &bytes, qint64 limit)
+// What the limits refuse in a JSON text, found in one pass without parsing it.
+struct Excess {
+    enum class Kind { none, values, text, allText };
+    Kind kind = Kind::none;
+    QString key; // text: the key whose value it is, when it has one
+    // A clause for "couldn't be opened: " and "couldn't be written: ".
+    QString clause() const
+    {
+        if (kind == Kind::allText)
+            return QStringLiteral("its texts together are longer than %1 MiB").arg(LWDocumentIO::maxAllTextBytes >> 20);
+        const QString limit = QStringLiteral("%1 MiB").arg(LWDocumentIO::maxTextBytes >> 20);
+        return key.isEmpty() ? QStringLiteral("it holds a text longer than ") + limit
+                             : QStringLiteral("its \"%1\" is a text longer than %2").arg(key, limit);
+    }
+};
+
+// The limits for texts as the reader holds them.
+LWJson::TextLimits textLimits() { return {LWDocumentIO::maxTextBytes, LWDocumentIO::maxAllTextBytes, {}, {}}; }
+
+// What the reader's text limits refused, as an excess.
+Excess passed(const LWJson::TextLimits &limits)
 {
-    qint64 count = 0;
-    const char *p = bytes.constData();
+    using Passed = LWJson::TextLimits::Passed;
+    if (limits.passed == Passed::none)
+        return {};
+    return {limits.passed == Passed::one ? Excess::Kind::text : Excess::Kind::allText, limits.key};
+}
+
+// Counts the values of a JSON text roughly (commas and opening brackets outside strings) and stops
+// past the limit: the parser needs some 20 bytes per value and the reader about ten times that,
+// so such a text must be refused before it is parsed. With `texts`, for a text written here
+// (whose pictures' places hold Base64 unchecked), the bytes of its texts are held to the reader's
+// limits as well: whatever is written can be read back.
+Excess excess(const QByteArray &bytes, bool texts = false)
+{
+    qint64 count = 0, allText = 0;
+    const char *const begin = bytes.constData();
+    const char *p = begin;
     const char *const end = p + bytes.size();
     while (p < end) {
         const char c = *p++;
         if (c == '"') {
             // Skip the string: its end is the first quote not escaped by an odd run of backslashes.
+            const char *const open = p - 1;
             for (;;) {
                 const char *q = static_cast<const char *>(std::memchr(p, '"', size_t(end - p)));
                 if (!q)
-                    return false;
+                    return {};
                 const char *s = q;
-                while (s > p && s[-1] == '\\')
+                while (s > open + 1 && s[-1] == '\\')
                     --s;
                 p = q + 1;
                 if ((q - s) % 2 == 0)
                     break;
             }
-        } else if ((c == ',' || c == '[' || c == '{') && ++count > limit) {
-            return true;
+            const qsizetype length = p - open - 2;
+            if (!texts || LWJson::keyBefore(bytes, open - begin) == QLatin1String(LWJson::pictureKey))
+                continue;
+            if (length > LWDocumentIO::maxTextBytes)
+                return {Excess::Kind::text, LWJson::keyBefore(bytes, open - begin)};
+            if ((allText += length) > LWDocumentIO::maxAllTextBytes)
+                return {Excess::Kind::allText, {}};
+        } else if ((c == ',' || c == '[' || c == '{') && ++count > LWDocumentIO::maxValues) {
+            return {Excess::Kind::values, {}};
         }
     }
-    return false;
+    return {};
 }
 
-bool startsLikeObject(QByteArray bytes)
+// A view: a copy of the text would be detached, and so doubled, by the loop.
+bool startsLikeObject(QByteArrayView bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF")) // the parser accepts a byte-order mark
-        bytes.remove(0, 3);
+        bytes = bytes.sliced(3);
     for (const char c : bytes) {
         if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
             return c == '{';
@@ -114,8 +183,11 @@ LWDocumentIO::Result<QByteArray> encodeChecked(const std::function<QJsonValue()>
         return SystemError{failed + error};
     if (bytes->size() > LWDocumentIO::maxFileSize)
         return SystemError{failed + QStringLiteral("it would be larger than 1 GiB")};
-    if (tooManyValues(*bytes, LWDocumentIO::maxValues))
+    const Excess over = excess(*bytes, true);
+    if (over.kind == Excess::Kind::values)
         return SystemError{failed + QStringLiteral("it would hold more than %1 values").arg(LWDocumentIO::maxValues)};
+    if (over.kind != Excess::Kind::none)
+        return SystemError{failed + over.clause()};
     return std::move(*bytes);
 }
 
@@ -189,10 +261,16 @@ Result<QList<LWElement>> decodeElements(const QByteArray &bytes)
 {
     if (bytes.size() > maxFileSize)
         return IOError::unreadable(QStringLiteral("the data is larger than 1 GiB"));
-    if (tooManyValues(bytes, maxValues))
+    const Excess over = excess(bytes);
+    if (over.kind == Excess::Kind::values)
         return IOError::unreadable(QStringLiteral("the data holds more than %1 values").arg(maxValues));
+    if (over.kind != Excess::Kind::none)
+        return IOError::unreadable(over.clause());
     return guarded([&]() -> Result<QList<LWElement>> {
-        const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes);
+        LWJson::TextLimits limits = textLimits();
+        const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes, &limits);
+        if (const Excess texts = passed(limits); texts.kind != Excess::Kind::none)
+            return IOError::unreadable(texts.clause());
         if (!parsed || !parsed->value.isArray())
             return IOError::notADesign();
         QList<LWElement> elements = LWJsonIn(*parsed).as<QList<LWElement>>();
@@ -206,13 +284,18 @@ Result<LWDocument> decode(const QByteArray &bytes)
 {
     if (bytes.size() > maxFileSize)
         return IOError::unreadable(QStringLiteral("the file is larger than 1 GiB"));
-    if (tooManyValues(bytes, maxValues)) {
+    if (const Excess over = excess(bytes); over.kind != Excess::Kind::none) {
         if (!startsLikeObject(bytes)) // not an object: no design whatever follows
             return IOError::notADesign();
-        return IOError::unreadable(QStringLiteral("the file holds more than %1 values").arg(maxValues));
+        if (over.kind == Excess::Kind::values)
+            return IOError::unreadable(QStringLiteral("the file holds more than %1 values").arg(maxValues));
+        return IOError::unreadable(over.clause());
     }
     return guarded([&]() -> Result<LWDocument> {
-        const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes);
+        LWJson::TextLimits limits = textLimits();
+        const std::optional<LWJson::Parsed> parsed = LWJson::parseWithBlobs(bytes, &limits);
+        if (const Excess texts = passed(limits); texts.kind != Excess::Kind::none)
+            return startsLikeObject(bytes) ? Result<LWDocument>(IOError::unreadable(texts.clause())) : IOError::notADesign();
         if (!parsed || !parsed->value.isObject())
             return IOError::notADesign();
         const QJsonObject top = parsed->value.toObject();

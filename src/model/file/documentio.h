@@ -18,6 +18,15 @@ inline constexpr qint64 maxFileSize = qint64(1) << 30;
 // elements holds about a hundred thousand.
 inline constexpr qint64 maxValues = qint64(1) << 22;
 
+// Any one text (a name, a text's words; a picture's Base64 aside) longer than this, in bytes as
+// written, and all texts together longer than maxAllTextBytes, are refused before parsing, on
+// reading and on writing alike: the reader would hold each twice over as UTF-16.
+inline constexpr qint64 maxTextBytes = qint64(1) << 20;
+inline constexpr qint64 maxAllTextBytes = qint64(64) << 20;
+// A file given to open is refused as no design when its first non-blank byte within this many is
+// no "{", or a byte before it is no JSON at all; the rest of it is not read then.
+inline constexpr qint64 headBytes = qint64(64) << 10;
+
 // Deepest group nesting (a top-level element counts as level 1) that the parser can read back
 // from a design file; element lists for the clipboard keep to it as well.
 inline constexpr int maxGroupLevels = (1024 - 5 - 2) / 2 + 1;

@@ -379,15 +379,81 @@ struct Replacement::State {
     Fd dir;
     bool folderSyncs = false;
     std::optional<TempFile> temp;
+    std::function<int(const char *step)> fault;
+    // The earlier file's second name while several files are put in place; empty when it had none.
+    QByteArray kept;
+    bool moveAside = false;
 
+    int faulted(const char *step) const { return fault ? fault(step) : 0; }
     // Gives the temporary its hidden name and closes it: where a full disk or a lost connection
     // shows last, before anything is replaced.
     int settle()
     {
-        const int e = temp->link();
+        int e = faulted("name");
+        e = e ? e : temp->link();
+        e = e ? e : faulted("close");
         return e ? e : temp->close();
     }
-    int rename() { return temp->renameOver(target.name); }
+    // Keeps the earlier file, if any, under a hidden second name, so that it can be put back.
+    // Where no second link can be made (FAT, another user's file), it is moved aside instead,
+    // just before the rename.
+    int keep()
+    {
+        struct stat st;
+        if (::fstatat(dir.get(), target.name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno == ENOENT ? 0 : errno;
+        if (S_ISDIR(st.st_mode)) // put there since: never moved aside
+            return EISDIR;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray name = hiddenName();
+            if (::linkat(dir.get(), target.name.constData(), dir.get(), name.constData(), 0) == 0) {
+                kept = name;
+                return 0;
+            }
+            if (errno == ENOENT)
+                return 0;
+            if (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK) {
+                moveAside = true;
+                return 0;
+            }
+            if (errno != EEXIST)
+                return errno;
+        }
+        return EEXIST;
+    }
+    int rename()
+    {
+        if (const int e = faulted("rename"))
+            return e;
+        if (moveAside) {
+            const QByteArray name = hiddenName();
+            if (::renameat(dir.get(), target.name.constData(), dir.get(), name.constData()) == 0)
+                kept = name;
+            else if (errno != ENOENT)
+                return errno;
+        }
+        const int e = temp->renameOver(target.name);
+        if (e && moveAside && !kept.isEmpty() &&
+            ::renameat(dir.get(), kept.constData(), dir.get(), target.name.constData()) == 0)
+            kept.clear();
+        return e;
+    }
+    // Puts the earlier file back over the new one (or removes the new one where there was none).
+    int restore()
+    {
+        const int result = kept.isEmpty() ? ::unlinkat(dir.get(), target.name.constData(), 0)
+                                          : ::renameat(dir.get(), kept.constData(), dir.get(), target.name.constData());
+        if (result != 0)
+            return errno;
+        kept.clear();
+        return 0;
+    }
+    void dropKept()
+    {
+        if (!kept.isEmpty())
+            ::unlinkat(dir.get(), kept.constData(), 0);
+        kept.clear();
+    }
     // Without this, a power loss could bring back the earlier file, or no file at all.
     QString syncFolder()
     {
@@ -446,6 +512,13 @@ QString Replacement::prepare(const QString &path, const Contents &contents, cons
         return QStringLiteral("its folder \"%1\" takes no new files (%2)%3")
             .arg(fileName(target.folder), systemReason(e),
                  exists ? QStringLiteral(", which a safe save needs even to replace one") : QString());
+    // In a folder with the sticky bit (a shared drop folder, /tmp) only the file's owner, the
+    // folder's owner and the administrator may rename over a file.
+    const uid_t self = ::geteuid();
+    if (exists && (folder.st_mode & S_ISVTX) && self != 0 && self != st.st_uid && self != folder.st_uid)
+        return QStringLiteral("it belongs to another user, and its shared folder \"%1\" lets only its owner "
+                              "replace it (%2)")
+            .arg(fileName(target.folder), systemReason(EPERM));
 
     // An earlier file's contents stay private until the new file has its permissions; a new file
     // gets what the folder and the umask give any new file.
@@ -462,6 +535,7 @@ QString Replacement::prepare(const QString &path, const Contents &contents, cons
             return why;
     if (const int e = temp.sync())
         return systemReason(e);
+    d->fault = probe.lastStepFault;
     d_ = std::move(d);
     return {};
 }
@@ -471,34 +545,53 @@ bool Replacement::isPrepared() const { return d_ != nullptr; }
 QString Replacement::commit()
 {
     qsizetype failed = 0;
-    return commitAll({this, 1}, failed);
+    bool restored = true;
+    return commitAll({this, 1}, failed, restored);
 }
 
-QString Replacement::commitAll(std::span<Replacement> files, qsizetype &failed)
+QString Replacement::commitAll(std::span<Replacement> files, qsizetype &failed, bool &restored)
 {
     const auto fail = [&failed](qsizetype i, const QString &why) {
         failed = i;
         return why;
     };
     failed = -1;
+    restored = true;
     QString why;
     const qsizetype count = qsizetype(files.size());
+    const auto state = [&files](qsizetype i) { return files[size_t(i)].d_.get(); };
     for (qsizetype i = 0; i < count && why.isEmpty(); ++i) {
-        State *d = files[size_t(i)].d_.get();
-        const int e = d ? d->settle() : EINVAL;
+        const int e = state(i) ? state(i)->settle() : EINVAL;
         if (e)
             why = fail(i, systemReason(e));
     }
+    // One file needs nothing kept: its rename replaces it or leaves it.
+    for (qsizetype i = 0; i < count && count > 1 && why.isEmpty(); ++i)
+        if (const int e = state(i)->keep())
+            why = fail(i, systemReason(e));
     qsizetype renamed = 0;
     while (renamed < count && why.isEmpty()) {
-        if (const int e = files[size_t(renamed)].d_->rename())
+        if (const int e = state(renamed)->rename())
             why = fail(renamed, systemReason(e));
         else
             ++renamed;
     }
-    // The folders of the files put in place are synced even when a later rename failed.
+    // All or nothing: a later rename failed, so the files already replaced get their earlier ones.
+    if (!why.isEmpty()) {
+        for (qsizetype i = renamed; i-- > 0;) {
+            if (const int e = state(i)->restore()) {
+                restored = false;
+                why += QStringLiteral("; and \"%1\" couldn't get its earlier contents back (%2)")
+                           .arg(fileName(state(i)->target.name), systemReason(e));
+            }
+        }
+    }
+    for (qsizetype i = 0; i < count; ++i)
+        if (State *d = state(i))
+            d->dropKept();
+    // The folders of the files put in place (or back) are synced.
     for (qsizetype i = 0; i < renamed; ++i)
-        if (const QString unsynced = files[size_t(i)].d_->syncFolder(); !unsynced.isEmpty() && why.isEmpty())
+        if (const QString unsynced = state(i)->syncFolder(); !unsynced.isEmpty() && why.isEmpty())
             why = fail(i, unsynced);
     // Temporaries not renamed go with their state.
     for (Replacement &file : files)

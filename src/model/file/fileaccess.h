@@ -47,6 +47,9 @@ struct ReplaceProbe {
     // Before each write into the temporary: an errno that write then fails with (0: none), by
     // how many bytes went in before it.
     std::function<int(qint64 offset)> writeFault;
+    // Before each last step of putting the file in place ("name", "close", "rename"): an errno
+    // that step then fails with (0: none).
+    std::function<int(const char *step)> lastStepFault;
 };
 
 // Replaces the file at `path` with `bytes` in one step, so that a failure or a crash leaves
@@ -58,7 +61,8 @@ struct ReplaceProbe {
 // folder is synced.
 // Refused, with the earlier file untouched: a file this process may not write in place, and
 // any file with no write permission at all (the administrator included); a file with other
-// hard links (they would keep the old contents); a file whose folder takes no new files.
+// hard links (they would keep the old contents); a file whose folder takes no new files; another
+// user's file in a folder with the sticky bit that is not ours (only its owner may replace it).
 // On failure no temporary remains and the reason names the cause. Empty on success.
 [[nodiscard]] QString replaceFile(const QString &path, const QByteArray &bytes, const ReplaceProbe &probe = {});
 
@@ -88,13 +92,15 @@ public:
     bool isPrepared() const;
     // replaceFile's last steps for this file. Empty on success.
     [[nodiscard]] QString commit();
-    // Puts distinct prepared files in place in order. First every temporary is named and closed
-    // (where a full disk or a lost connection shows last); a failure there replaces nothing.
-    // Then each is renamed over its file and the folders are synced. Empty on success, else why
-    // the file at index `failed` couldn't be put in place: when its rename failed, the files
-    // before it are in place already and it and those after keep their earlier files. No
-    // temporary remains; every replacement is empty afterwards.
-    [[nodiscard]] static QString commitAll(std::span<Replacement> files, qsizetype &failed);
+    // Puts distinct prepared files in place, all or none. First every temporary is named and
+    // closed (where a full disk or a lost connection shows last) and, for several files, each
+    // earlier file is kept under a hidden second name; a failure there replaces nothing. Then
+    // each is renamed over its file; should a rename fail, the files already replaced get their
+    // earlier contents back (a file that did not exist goes again). Then the kept names go and
+    // the folders are synced. Empty on success, else why the file at index `failed` couldn't be
+    // put in place; `restored` is then false only when an earlier file could not be put back
+    // (the reason says which). No temporary remains; every replacement is empty afterwards.
+    [[nodiscard]] static QString commitAll(std::span<Replacement> files, qsizetype &failed, bool &restored);
 
 private:
     struct State;

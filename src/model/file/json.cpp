@@ -386,16 +386,73 @@ bool decodeBase64(const uchar *p, const uchar *const end, QByteArray &out)
     return true;
 }
 
+// Whether a string's characters as written (a solidus may be escaped) are strict Base64, as
+// decodeBase64 takes them.
+bool isStrictBase64(QByteArrayView written)
+{
+    const auto *p = reinterpret_cast<const uchar *>(written.data());
+    const auto *const end = p + written.size();
+    qsizetype k = 0; // characters so far, escapes counted once
+    while (p < end) {
+        while (end - p >= 8 && (base64Table[p[0]] | base64Table[p[1]] | base64Table[p[2]] | base64Table[p[3]] |
+                                base64Table[p[4]] | base64Table[p[5]] | base64Table[p[6]] | base64Table[p[7]]) < 64) {
+            p += 8;
+            k += 8;
+        }
+        if (p == end)
+            break;
+        uchar v = base64Table[*p++];
+        if (v == escape) {
+            if (p == end || *p++ != '/')
+                return false;
+            v = 63;
+        }
+        if (v < 64) {
+            ++k;
+            continue;
+        }
+        if (v != padding)
+            return false;
+        // "=" ends the text: last of a group of three characters, or "==" after two.
+        const bool one = k % 4 == 3 && p == end, two = k % 4 == 2 && end - p == 1 && *p == '=';
+        return one || two;
+    }
+    return k % 4 == 0;
+}
+
 // The text for Qt's parser. Our files escape every solidus, and Qt's parser builds an escaped
 // string one character at a time: far slower for long strings. Inside strings "\/" means "/", so
 // those backslashes go. With blobs, each long strict-Base64 string is decoded into a blob and
 // written as "\u0001" and its index. Should any other string hold U+0001, it all starts again
 // without blobs, so that a stand-in is never confused with a text.
 // Anything malformed stays malformed for the parser to refuse, at the same place.
-QByteArray prepared(const QByteArray &bytes, LWJson::Blobs *blobs)
+// Whether the string between the quotes `open` and `close` passes a limit. `base64`: it is strict
+// Base64, so that under pictureKey it holds a picture's bytes, no text.
+bool passes(LWJson::TextLimits &limits, qint64 &allText, const char *begin, const char *open, const char *close,
+            bool base64)
 {
-    if (!blobs && !bytes.contains("\\/"))
+    using Passed = LWJson::TextLimits::Passed;
+    const QByteArrayView before(begin, close - begin);
+    if (base64 && LWJson::keyBefore(before, open - begin) == QLatin1String(LWJson::pictureKey))
+        return false;
+    const qsizetype length = close - open - 1;
+    if (length > limits.one) {
+        limits.passed = Passed::one;
+        limits.key = LWJson::keyBefore(before, open - begin);
+        return true;
+    }
+    if ((allText += length) > limits.all) {
+        limits.passed = Passed::all;
+        return true;
+    }
+    return false;
+}
+
+QByteArray prepared(const QByteArray &bytes, LWJson::Blobs *blobs, LWJson::TextLimits *limits = nullptr)
+{
+    if (!blobs && !limits && !bytes.contains("\\/"))
         return bytes;
+    qint64 allText = 0;
     QByteArray out(bytes.size(), Qt::Uninitialized);
     const char *const begin = bytes.constData();
     const char *p = begin;
@@ -410,6 +467,7 @@ QByteArray prepared(const QByteArray &bytes, LWJson::Blobs *blobs)
         p = stop;
         if (!quote)
             break;
+        const char *const open = quote;
         // The string's end: the first quote not escaped by an odd run of backslashes.
         const char *close = p;
         for (;;) {
@@ -424,6 +482,11 @@ QByteArray prepared(const QByteArray &bytes, LWJson::Blobs *blobs)
             ++close;
         }
         const char *const last = close ? close : end;
+        // An overlong text is refused before its Base64 look-alike would be decoded.
+        if (limits && close && close - p > limits->one &&
+            LWJson::keyBefore({begin, close - begin}, open - begin) != QLatin1String(LWJson::pictureKey) &&
+            passes(*limits, allText, begin, open, close, false))
+            return {};
         if (blobs && close && close - p >= minBlobChars) {
             LWJson::Blobs::Blob blob{p - begin, close - begin, {}};
             if (decodeBase64(reinterpret_cast<const uchar *>(p), reinterpret_cast<const uchar *>(close), blob.bytes)) {
@@ -433,6 +496,13 @@ QByteArray prepared(const QByteArray &bytes, LWJson::Blobs *blobs)
                 blobs->blobs.append(std::move(blob));
                 p = close;
             }
+        }
+        if (limits && close) {
+            // Strict Base64 is only looked for here without blobs, in the rare text that needs it.
+            const bool base64 = p == close ||
+                                (!blobs && close - p >= minBlobChars && isStrictBase64({p, close - p}));
+            if (passes(*limits, allText, begin, open, close, base64))
+                return {};
         }
         while (p < last) {
             const char c = *p++;
@@ -454,7 +524,7 @@ QByteArray prepared(const QByteArray &bytes, LWJson::Blobs *blobs)
     }
     if (spelled && blobs) { // rare: then without blobs, so that no text reads as a stand-in
         blobs->blobs.clear();
-        return prepared(bytes, nullptr);
+        return prepared(bytes, nullptr, limits);
     }
     out.truncate(w - out.data());
     return out;
@@ -477,16 +547,38 @@ namespace LWJson {
 
 std::optional<QJsonValue> parse(const QByteArray &bytes) { return parsePrepared(prepared(bytes, nullptr)); }
 
-std::optional<Parsed> parseWithBlobs(const QByteArray &bytes)
+std::optional<Parsed> parseWithBlobs(const QByteArray &bytes, TextLimits *limits)
 {
     auto blobs = std::make_shared<Blobs>();
-    std::optional<QJsonValue> value = parsePrepared(prepared(bytes, blobs.get()));
+    const QByteArray text = prepared(bytes, blobs.get(), limits);
+    if (limits && limits->passed != TextLimits::Passed::none)
+        return std::nullopt;
+    std::optional<QJsonValue> value = parsePrepared(text);
     if (!value)
         return std::nullopt;
     if (blobs->blobs.isEmpty())
         return Parsed{std::move(*value), nullptr};
     blobs->source = bytes;
     return Parsed{std::move(*value), std::move(blobs)};
+}
+
+QString keyBefore(QByteArrayView text, qsizetype quote)
+{
+    const char *const begin = text.data();
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    const char *p = begin + quote;
+    while (p > begin && blank(p[-1]))
+        --p;
+    if (p == begin || *--p != ':')
+        return {};
+    while (p > begin && blank(p[-1]))
+        --p;
+    if (p == begin || p[-1] != '"')
+        return {};
+    const char *const close = --p;
+    while (p > begin && p[-1] != '"' && close - p < 64)
+        --p;
+    return p > begin && p[-1] == '"' ? QString::fromUtf8(p, close - p) : QString();
 }
 
 QString uuidText(const QUuid &id) { return id.toString(QUuid::WithoutBraces).toUpper(); }

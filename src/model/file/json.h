@@ -47,8 +47,22 @@ struct Parsed {
     QJsonValue value;
     std::shared_ptr<const Blobs> blobs;
 };
+// Texts refused before the parser holds them (it holds each twice over as UTF-16): any one longer
+// than `one` bytes as written, or all together longer than `all`. A picture's bytes (strict
+// Base64 under pictureKey) are no text.
+struct TextLimits {
+    qint64 one = 0, all = 0;
+    // Which limit was passed, and the key whose value the text is (when it is an object member).
+    enum class Passed { none, one, all } passed = Passed::none;
+    QString key;
+};
+inline constexpr char pictureKey[] = "data";
 // As parse (the same texts refused, at the same places), without turning pictures into UTF-16.
-[[nodiscard]] std::optional<Parsed> parseWithBlobs(const QByteArray &bytes);
+// With `limits`, nothing as well when a limit was passed (the limits say which).
+[[nodiscard]] std::optional<Parsed> parseWithBlobs(const QByteArray &bytes, TextLimits *limits = nullptr);
+// The key before the string whose opening quote is at `quote` in a JSON text, when the string is
+// an object's member and the key is short; else empty.
+[[nodiscard]] QString keyBefore(QByteArrayView text, qsizetype quote);
 
 // While one lives on this thread, to(QByteArray) keeps the bytes aside under a stand-in string
 // and write() puts their Base64 straight into its output. Values made in the scope are for
