@@ -124,6 +124,19 @@ QStringList filterExtensions(const QString &nameFilter)
 
 const QString pdfExtension = QStringLiteral("pdf");
 
+// The file as the user typed it into a save dialog: without the default suffix Qt adds to a name
+// without a dot ("name  " comes back "name  .pdf"), so that the name rule sees its trailing
+// blanks. A name typed with that extension loses nothing: the rule puts it back.
+QString typedFile(const QFileDialog &dialog)
+{
+    QString file = dialog.selectedFiles().constFirst();
+    const QString tail = u'.' + dialog.defaultSuffix();
+    const QString name = file.mid(file.lastIndexOf(u'/') + 1);
+    if (tail.size() > 1 && name.endsWith(tail) && !name.chopped(tail.size()).contains(u'.'))
+        file.chop(tail.size());
+    return file;
+}
+
 // What Print to File writes for the text of its file field: relative to home, as Qt's dialog
 // takes it, and through the name rule.
 QString printFile(const QString &typed, const QString &proposed)
@@ -257,8 +270,8 @@ std::optional<QUrl> LWQtPrompts::chooseExport(const QString &proposedName, const
     std::unique_ptr<QFileDialog> dialog(makeExportDialog(m_window, proposedName, nameFilter, suffix));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    const QString path = finalName(dialog->selectedFiles().constFirst(),
-                                   QStringList{suffix.toLower()} + filterExtensions(nameFilter), proposedName);
+    const QString path =
+        finalName(typedFile(*dialog), QStringList{suffix.toLower()} + filterExtensions(nameFilter), proposedName);
     if (!mayReplace(dialog->windowTitle(), path))
         return std::nullopt;
     return QUrl::fromLocalFile(path);
@@ -283,7 +296,7 @@ std::optional<QUrl> LWQtPrompts::chooseSave(const QString &proposedName, const Q
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
     const QString chosen = dialog->selectedFiles().constFirst();
-    const QString path = finalName(chosen, {LWInfo::fileExtension}, proposedName);
+    const QString path = finalName(typedFile(*dialog), {LWInfo::fileExtension}, proposedName);
     // The dialog asked about the name it returned, not about the final one.
     if (path != chosen && !mayReplace(message, path))
         return std::nullopt;

@@ -81,8 +81,9 @@ public:
     // and shows the final name once the user leaves it.
     static QPrintDialog *makePrintDialog(QWidget *parent, QPrinter &printer, int pageCount,
                                          const QString &proposedFile);
-    // The one rule for a name typed into the save, export and print-to-file dialogs. Trailing
-    // dots and blanks go; a name ending in one of `extensions` (any case) is kept; another known
+    // The one rule for a name typed into the save, export and print-to-file dialogs, applied to
+    // the name as typed (the suffix a dialog added to it taken off first). Trailing dots and
+    // blanks go; a name ending in one of `extensions` (any case) is kept; another known
     // extension (pdf, velkfolio, a picture format's: png, jpg, jpeg ...) is replaced by the first
     // of `extensions`; any other name gets it added ("My.card" -> "My.card.pdf"). A name that
     // is nothing but a known extension (".pdf") gets `proposed`'s name before it, without its
