@@ -45,7 +45,9 @@ public:
     [[nodiscard]] virtual bool confirm(const QString &question, const QString &detail, const QString &action) = 0;
 };
 
-// The prompts as Qt dialogs, modal to the main window (or free-standing without one). Open and
+// The prompts as Qt dialogs, modal to the main window (or free-standing without one); while a
+// sheet (or a dialog of its own) is up over the main window, they are its children, so that the
+// keyboard goes back to it when they close. Open and
 // first saves start in the folder designs were last opened from or saved to, exports and print
 // files in the last export folder (LWFolders); the folders are remembered by whoever writes or
 // reads the file, once that succeeded.
@@ -91,6 +93,8 @@ public:
     static QString finalName(const QString &path, const QStringList &extensions, const QString &proposed);
 
 private:
+    // The window a dialog shown now belongs to.
+    QWidget *owner() const;
     // True unless `path` exists and the user declines to replace it.
     bool mayReplace(const QString &title, const QString &path);
 

@@ -31,7 +31,8 @@ struct LWDocument;
 // It keeps one size in every format (the largest), its rows in fixed places.
 // The files are made off the interface thread from the design as it was when the user chose
 // where: meanwhile the footer shows the progress and "Cancel" (Escape cancels too), and the
-// options, "Review" and "Export…" wait. Deleting the sheet ends its export first.
+// options, "Review" and "Export…" wait. Deleting the sheet ends its export first. The sheet keeps
+// the keyboard through its save panel (its child), the export and its end.
 class ExportSheet : public QDialog {
     Q_OBJECT
 public:
@@ -121,6 +122,9 @@ private:
     void progressed(int file, int files, double done);
     void finished(const LWExportJob::Result &result);
     void failed(const QString &message);
+    // Back to the sheet when the keyboard went to the window under it (or, as its save panel
+    // closed, nowhere), to the Export button (else Close) when no visible control has it.
+    void takeKeyboard(bool panelClosed);
     // Why a JPEG or PNG of this size cannot be made (the note that replaces the format's text
     // while Export is disabled), or empty.
     QString rasterOverLimit() const;
