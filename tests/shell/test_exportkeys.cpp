@@ -81,3 +81,50 @@ TEST_F(ExportKeys, TenExportsInARowThenEscapeClosesTheSheet)
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 10);
     app.editor()->setDirty(false);
 }
+
+// The save panel left without a file: by Escape the sheet keeps the keyboard; by closing the
+// design from under it (the sheet goes, and its panel with it) nothing is written and nothing
+// breaks.
+TEST_F(ExportKeys, ThePanelLeftWithoutAFile)
+{
+    for (const bool closeDesign : {false, true}) {
+        SCOPED_TRACE(closeDesign ? "the design closed" : "Escape");
+        LWShellWindow window(app);
+        window.setQuit([] {});
+        app.setPrompts(std::make_shared<LWQtPrompts>(&window));
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        openNew(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card")));
+        app.setSheet(LWAppSheet::exportSheet);
+        QPointer<ExportSheet> sheet = qobject_cast<ExportSheet *>(window.sheets()->dialog());
+        ASSERT_TRUE(sheet);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+        QPointer<QFileDialog> panel;
+        ModalAnswerer answerer([&](QWidget *modal) {
+            auto *files = qobject_cast<QFileDialog *>(modal);
+            if (!files || panel)
+                return;
+            panel = files;
+            if (closeDesign)
+                app.close();
+            else
+                QTest::keyClick(files->windowHandle(), Qt::Key_Escape);
+        });
+        QTest::mouseClick(sheet->exportButton(), Qt::LeftButton);
+        runPosted();
+        EXPECT_TRUE(panel.isNull());
+        EXPECT_FALSE(app.notice());
+        if (closeDesign) {
+            EXPECT_TRUE(sheet.isNull());
+            EXPECT_EQ(app.editor(), nullptr);
+            continue;
+        }
+        ASSERT_TRUE(sheet);
+        EXPECT_EQ(QApplication::activeWindow(), sheet.data());
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
+        runPosted();
+        EXPECT_FALSE(app.sheet().has_value());
+        app.editor()->setDirty(false);
+    }
+}
