@@ -13,7 +13,36 @@
 #include <QMessageBox>
 #include <QTest>
 
-class ExportKeys : public AppTest {};
+// The main window with Qt's own prompts over it, and the export sheet of a design up and active.
+class ExportKeys : public AppTest {
+protected:
+    void TearDown() override
+    {
+        if (app.editor())
+            app.editor()->setDirty(false);
+        window.reset();
+        runPosted();
+        AppTest::TearDown();
+    }
+    void openSheet(const LWDocument &doc)
+    {
+        window.reset();
+        window = std::make_unique<LWShellWindow>(app);
+        window->setQuit([] {});
+        app.setPrompts(std::make_shared<LWQtPrompts>(window.get()));
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        openNew(doc);
+        app.setSheet(LWAppSheet::exportSheet);
+        sheet = qobject_cast<ExportSheet *>(window->sheets()->dialog());
+        ASSERT_TRUE(sheet);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    }
+
+    std::unique_ptr<LWShellWindow> window;
+    QPointer<ExportSheet> sheet;
+};
 
 // Ten exports in a row, PDF and 600-DPI PNG by turns: the first from a click on "Export…", each
 // next one from Return sent to the window that has the keyboard, and Escape at the end closes the
@@ -23,19 +52,9 @@ TEST_F(ExportKeys, TenExportsInARowThenEscapeClosesTheSheet)
     const QString out = path(QStringLiteral("out"));
     ASSERT_TRUE(QDir().mkpath(out));
     LWPrefs::store().setValue(LWPrefs::exportDPIKey, 600);
-    LWShellWindow window(app);
-    window.setQuit([] {});
-    app.setPrompts(std::make_shared<LWQtPrompts>(&window));
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     LWDocument card = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card"));
     card.pages.resize(1); // one file per export
-    openNew(card);
-    app.setSheet(LWAppSheet::exportSheet);
-    QPointer<ExportSheet> sheet = qobject_cast<ExportSheet *>(window.sheets()->dialog());
-    ASSERT_TRUE(sheet);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    ASSERT_NO_FATAL_FAILURE(openSheet(card));
 
     QString typed;
     QList<QWidget *> panelOwners;
@@ -79,7 +98,6 @@ TEST_F(ExportKeys, TenExportsInARowThenEscapeClosesTheSheet)
     EXPECT_FALSE(sheet && sheet->isVisible());
     EXPECT_FALSE(app.sheet().has_value());
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 10);
-    app.editor()->setDirty(false);
 }
 
 // The save panel left without a file: by Escape the sheet keeps the keyboard; by closing the
@@ -89,17 +107,7 @@ TEST_F(ExportKeys, ThePanelLeftWithoutAFile)
 {
     for (const bool closeDesign : {false, true}) {
         SCOPED_TRACE(closeDesign ? "the design closed" : "Escape");
-        LWShellWindow window(app);
-        window.setQuit([] {});
-        app.setPrompts(std::make_shared<LWQtPrompts>(&window));
-        window.show();
-        window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-        openNew(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card")));
-        app.setSheet(LWAppSheet::exportSheet);
-        QPointer<ExportSheet> sheet = qobject_cast<ExportSheet *>(window.sheets()->dialog());
-        ASSERT_TRUE(sheet);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+        ASSERT_NO_FATAL_FAILURE(openSheet(LWDocument::blank(LWSizePreset::usCard, std::nullopt)));
         QPointer<QFileDialog> panel;
         ModalAnswerer answerer([&](QWidget *modal) {
             auto *files = qobject_cast<QFileDialog *>(modal);
@@ -125,6 +133,5 @@ TEST_F(ExportKeys, ThePanelLeftWithoutAFile)
         QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
         runPosted();
         EXPECT_FALSE(app.sheet().has_value());
-        app.editor()->setDirty(false);
     }
 }

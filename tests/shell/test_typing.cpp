@@ -43,6 +43,20 @@ public:
         return page()->inlineEditor() ? page()->inlineEditor()->editor() : nullptr;
     }
 
+    // The words typed into have the keyboard: letters, Backspace, arrows and Delete sent to the
+    // window edit them ("Hello guests" becomes "Hello guests!").
+    void expectTypingGoesOn()
+    {
+        ASSERT_EQ(ed().editingTextID(), words.id);
+        ASSERT_NE(typingIn(), nullptr);
+        EXPECT_EQ(vkFocusedTextInput(), typingIn());
+        typeToWindow(QStringLiteral("!!s"));
+        keyToWindow(Qt::Key_Backspace);
+        keyToWindow(Qt::Key_Left);
+        keyToWindow(Qt::Key_Delete);
+        EXPECT_EQ(string().toStdString(), "Hello guests!");
+    }
+
     // Keys as the system hands them over: to an open menu's own window, else to the main window,
     // which gives them to the widget with the keyboard (the menu bar, the text, a field...).
     QWindow *keyWindow() const
@@ -124,16 +138,7 @@ TEST_F(Typing, StyleControlsApplyToTheWordsAndTypingGoesOn)
         openAndType();
         c.click(*this);
         EXPECT_TRUE(c.styled(text()));
-        ASSERT_EQ(ed().editingTextID(), words.id);
-        ASSERT_NE(typingIn(), nullptr);
-        EXPECT_EQ(vkFocusedTextInput(), typingIn());
-
-        // Letters, Backspace, arrows and Delete edit the words; no tool, no element moves.
-        typeIn(QStringLiteral("!!s"));
-        keyIn(Qt::Key_Backspace);
-        keyIn(Qt::Key_Left);
-        keyIn(Qt::Key_Delete);
-        EXPECT_EQ(string(), QStringLiteral("Hello guests!"));
+        ASSERT_NO_FATAL_FAILURE(expectTypingGoesOn());
         EXPECT_TRUE(c.styled(text())); // still bold, underlined... after more typing
         EXPECT_EQ(ed().tool(), LWTool::select);
         EXPECT_EQ(ed().elements().size(), 2);
@@ -320,15 +325,7 @@ TEST_F(Typing, TheKeyboardComesBackAfterMenusAndPopups)
         c.act(*this);
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
         EXPECT_TRUE(c.styled(text())) << text().fontName.toStdString();
-        ASSERT_EQ(ed().editingTextID(), words.id);
-        ASSERT_NE(typingIn(), nullptr);
-        EXPECT_EQ(vkFocusedTextInput(), typingIn());
-
-        typeToWindow(QStringLiteral("!!s"));
-        keyToWindow(Qt::Key_Backspace);
-        keyToWindow(Qt::Key_Left);
-        keyToWindow(Qt::Key_Delete);
-        EXPECT_EQ(string().toStdString(), "Hello guests!");
+        ASSERT_NO_FATAL_FAILURE(expectTypingGoesOn());
         EXPECT_EQ(ed().elements().size(), 2);
 
         // A click at the start of the words puts the caret there.
