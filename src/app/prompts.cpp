@@ -6,6 +6,7 @@
 #include "model/info.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -18,9 +19,19 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <memory>
 
 LWQtPrompts::LWQtPrompts(QWidget *mainWindow) : m_window(mainWindow) {}
+
+QWidget *LWQtPrompts::owner() const
+{
+    // The top of the modal stack, when it is a window over the main window: a sheet, or a
+    // dialog the sheet opened. Its child goes back to it when it closes.
+    QWidget *top = QApplication::activeModalWidget();
+    for (const QWidget *w = top; w && m_window; w = w->parentWidget())
+        if (w == m_window)
+            return top;
+    return m_window;
+}
 
 QMessageBox *LWQtPrompts::makeAlert(QWidget *parent, const QString &title, const QString &message)
 {
@@ -124,6 +135,44 @@ QStringList filterExtensions(const QString &nameFilter)
 
 const QString pdfExtension = QStringLiteral("pdf");
 
+// A dialog run here and deleted afterwards, unless its parent (a sheet closed meanwhile, from
+// inside the dialog's own event loop) has taken it along; exec() then answers Rejected.
+template <class Dialog> class Held {
+public:
+    explicit Held(Dialog *dialog) : m_dialog(dialog) {}
+    ~Held() { delete m_dialog.data(); }
+    Held(const Held &) = delete;
+    Held &operator=(const Held &) = delete;
+    Dialog *operator->() const { return m_dialog.data(); }
+    Dialog &operator*() const { return *m_dialog; }
+    Dialog *get() const { return m_dialog.data(); }
+    // Whether the dialog ran to a confirmation and is still there to be read.
+    bool accepted() { return m_dialog->exec() == QDialog::Accepted && m_dialog; }
+
+private:
+    QPointer<Dialog> m_dialog;
+};
+
+// Which kind of button the user left a message box with; none when it went away.
+QMessageBox::ButtonRole answered(Held<QMessageBox> &box)
+{
+    box->exec();
+    return box.get() ? box->buttonRole(box->clickedButton()) : QMessageBox::InvalidRole;
+}
+
+// The file as the user typed it into a save dialog: without the default suffix Qt adds to a name
+// without a dot ("name  " comes back "name  .pdf"), so that the name rule sees its trailing
+// blanks. A name typed with that extension loses nothing: the rule puts it back.
+QString typedFile(const QFileDialog &dialog)
+{
+    QString file = dialog.selectedFiles().constFirst();
+    const QString tail = u'.' + dialog.defaultSuffix();
+    const QString name = file.mid(file.lastIndexOf(u'/') + 1);
+    if (tail.size() > 1 && name.endsWith(tail) && !name.chopped(tail.size()).contains(u'.'))
+        file.chop(tail.size());
+    return file;
+}
+
 // What Print to File writes for the text of its file field: relative to home, as Qt's dialog
 // takes it, and through the name rule.
 QString printFile(const QString &typed, const QString &proposed)
@@ -212,22 +261,23 @@ bool LWQtPrompts::mayReplace(const QString &title, const QString &path)
 {
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         return true;
-    const auto answer = QMessageBox::question(
-        m_window, title, QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()));
-    return answer == QMessageBox::Yes;
+    Held<QMessageBox> box(new QMessageBox(
+        QMessageBox::Question, title,
+        QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
+        QMessageBox::Yes | QMessageBox::No, owner()));
+    return box->exec() == QMessageBox::Yes;
 }
 
 void LWQtPrompts::alert(const QString &title, const QString &message)
 {
-    std::unique_ptr<QMessageBox> box(makeAlert(m_window, title, message));
+    Held<QMessageBox> box(makeAlert(owner(), title, message));
     box->exec();
 }
 
 LWPrompts::Answer LWQtPrompts::askToSave(const QString &question, const QString &detail)
 {
-    std::unique_ptr<QMessageBox> box(makeQuestion(m_window, question, detail));
-    box->exec();
-    switch (box->buttonRole(box->clickedButton())) {
+    Held<QMessageBox> box(makeQuestion(owner(), question, detail));
+    switch (answered(box)) {
     case QMessageBox::AcceptRole:
         return Answer::save;
     case QMessageBox::DestructiveRole:
@@ -239,26 +289,24 @@ LWPrompts::Answer LWQtPrompts::askToSave(const QString &question, const QString 
 
 bool LWQtPrompts::askToOverwrite(const QString &question, const QString &detail)
 {
-    std::unique_ptr<QMessageBox> box(makeOverwriteQuestion(m_window, question, detail));
-    box->exec();
-    return box->buttonRole(box->clickedButton()) == QMessageBox::DestructiveRole;
+    Held<QMessageBox> box(makeOverwriteQuestion(owner(), question, detail));
+    return answered(box) == QMessageBox::DestructiveRole;
 }
 
 bool LWQtPrompts::confirm(const QString &question, const QString &detail, const QString &action)
 {
-    std::unique_ptr<QMessageBox> box(makeConfirm(m_window, question, detail, action));
-    box->exec();
-    return box->buttonRole(box->clickedButton()) == QMessageBox::DestructiveRole;
+    Held<QMessageBox> box(makeConfirm(owner(), question, detail, action));
+    return answered(box) == QMessageBox::DestructiveRole;
 }
 
 std::optional<QUrl> LWQtPrompts::chooseExport(const QString &proposedName, const QString &nameFilter,
                                               const QString &suffix)
 {
-    std::unique_ptr<QFileDialog> dialog(makeExportDialog(m_window, proposedName, nameFilter, suffix));
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+    Held<QFileDialog> dialog(makeExportDialog(owner(), proposedName, nameFilter, suffix));
+    if (!dialog.accepted() || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    const QString path = finalName(dialog->selectedFiles().constFirst(),
-                                   QStringList{suffix.toLower()} + filterExtensions(nameFilter), proposedName);
+    const QString path =
+        finalName(typedFile(*dialog), QStringList{suffix.toLower()} + filterExtensions(nameFilter), proposedName);
     if (!mayReplace(dialog->windowTitle(), path))
         return std::nullopt;
     return QUrl::fromLocalFile(path);
@@ -266,24 +314,24 @@ std::optional<QUrl> LWQtPrompts::chooseExport(const QString &proposedName, const
 
 std::optional<QUrl> LWQtPrompts::chooseOpen(const QString &message)
 {
-    std::unique_ptr<QFileDialog> dialog(makeFileDialog(m_window, message, false));
+    Held<QFileDialog> dialog(makeFileDialog(owner(), message, false));
     dialog->setDirectory(LWFolders::start(LWFolders::Purpose::designs));
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedUrls().isEmpty())
+    if (!dialog.accepted() || dialog->selectedUrls().isEmpty())
         return std::nullopt;
     return dialog->selectedUrls().constFirst();
 }
 
 std::optional<QUrl> LWQtPrompts::chooseSave(const QString &proposedName, const QString &message)
 {
-    std::unique_ptr<QFileDialog> dialog(makeFileDialog(m_window, message, true));
+    Held<QFileDialog> dialog(makeFileDialog(owner(), message, true));
     const QFileInfo proposed(proposedName);
     dialog->setDirectory(proposed.isAbsolute() ? proposed.absolutePath()
                                                : LWFolders::start(LWFolders::Purpose::designs));
     dialog->selectFile(proposed.isAbsolute() ? proposed.fileName() : proposedName);
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+    if (!dialog.accepted() || dialog->selectedFiles().isEmpty())
         return std::nullopt;
     const QString chosen = dialog->selectedFiles().constFirst();
-    const QString path = finalName(chosen, {LWInfo::fileExtension}, proposedName);
+    const QString path = finalName(typedFile(*dialog), {LWInfo::fileExtension}, proposedName);
     // The dialog asked about the name it returned, not about the final one.
     if (path != chosen && !mayReplace(message, path))
         return std::nullopt;
@@ -292,8 +340,8 @@ std::optional<QUrl> LWQtPrompts::chooseSave(const QString &proposedName, const Q
 
 bool LWQtPrompts::choosePrinter(QPrinter &printer, int pageCount, const QString &proposedFile)
 {
-    std::unique_ptr<QPrintDialog> dialog(makePrintDialog(m_window, printer, pageCount, proposedFile));
-    if (dialog->exec() != QDialog::Accepted)
+    Held<QPrintDialog> dialog(makePrintDialog(owner(), printer, pageCount, proposedFile));
+    if (!dialog.accepted())
         return false;
     if (printer.outputFormat() != QPrinter::PdfFormat || printer.outputFileName().isEmpty())
         return true;

@@ -45,7 +45,9 @@ public:
     [[nodiscard]] virtual bool confirm(const QString &question, const QString &detail, const QString &action) = 0;
 };
 
-// The prompts as Qt dialogs, modal to the main window (or free-standing without one). Open and
+// The prompts as Qt dialogs, modal to the main window (or free-standing without one); while a
+// sheet (or a dialog of its own) is up over the main window, they are its children, so that the
+// keyboard goes back to it when they close. Open and
 // first saves start in the folder designs were last opened from or saved to, exports and print
 // files in the last export folder (LWFolders); the folders are remembered by whoever writes or
 // reads the file, once that succeeded.
@@ -81,8 +83,9 @@ public:
     // and shows the final name once the user leaves it.
     static QPrintDialog *makePrintDialog(QWidget *parent, QPrinter &printer, int pageCount,
                                          const QString &proposedFile);
-    // The one rule for a name typed into the save, export and print-to-file dialogs. Trailing
-    // dots and blanks go; a name ending in one of `extensions` (any case) is kept; another known
+    // The one rule for a name typed into the save, export and print-to-file dialogs, applied to
+    // the name as typed (the suffix a dialog added to it taken off first). Trailing dots and
+    // blanks go; a name ending in one of `extensions` (any case) is kept; another known
     // extension (pdf, velkfolio, a picture format's: png, jpg, jpeg ...) is replaced by the first
     // of `extensions`; any other name gets it added ("My.card" -> "My.card.pdf"). A name that
     // is nothing but a known extension (".pdf") gets `proposed`'s name before it, without its
@@ -90,6 +93,8 @@ public:
     static QString finalName(const QString &path, const QStringList &extensions, const QString &proposed);
 
 private:
+    // The window a dialog shown now belongs to.
+    QWidget *owner() const;
     // True unless `path` exists and the user declines to replace it.
     bool mayReplace(const QString &title, const QString &path);
 

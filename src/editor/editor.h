@@ -26,10 +26,13 @@ struct LWEditorClock {
 // Where a picture goes, fixed when the user aims it (a drop, the chooser, "Replace…"), so that
 // whatever happens while its file is read does not move it: into the image element `picture` of
 // page `side`, else as a new picture on that page centred on `at` (the page centre without one).
+// `selection` is the selection when the user acted: the picture becomes the selection only while
+// the selection is still that (no value: always).
 struct LWPictureTarget {
     int side = 0;
     std::optional<QUuid> picture;
     std::optional<QPointF> at;
+    std::optional<QList<QUuid>> selection;
 };
 
 // The one object through which an open design is shown and changed. Main thread only.
@@ -228,12 +231,13 @@ public:
     // Reads only the picture's header and places it into pictureTarget(at).
     [[nodiscard]] bool placeImage(const QByteArray &data, std::optional<QPointF> at = std::nullopt);
     // The target of a picture aimed now: the single selected image element, else the unlocked
-    // image element under `at`, else a new picture at `at`; on the shown side.
+    // image element under `at`, else a new picture at `at`; on the shown side, with the selection.
     [[nodiscard]] LWPictureTarget pictureTarget(std::optional<QPointF> at = std::nullopt) const;
     // Bytes already probed (and perhaps decoded into the picture cache under `assetID`; an empty
     // id makes a new one). A target element gets the bytes, a new asset id and no crops; a new
     // "Picture" at 300 DPI, shrunk to 80 % of the page, is added on top. Either becomes the
-    // selection when its side is shown. False when nothing changed: a locked target silently,
+    // selection when its side is shown and the selection is still the target's. False when
+    // nothing changed: a locked target silently,
     // a target element or side no longer there with the frame's or the side's message.
     [[nodiscard]] bool placeImage(const QByteArray &data, const LWImageProperties &props,
                                   const LWPictureTarget &target, QString assetID);

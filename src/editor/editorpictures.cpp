@@ -31,8 +31,8 @@ LWPictureTarget LWEditor::pictureTarget(std::optional<QPointF> at) const
     if ((!target || target->kind != LWElementKind::image) && at)
         target = hitTest(*at, 0);
     if (target && target->kind == LWElementKind::image)
-        return {pageIndex(), target->id, std::nullopt};
-    return {pageIndex(), std::nullopt, at};
+        return {pageIndex(), target->id, std::nullopt, selection()};
+    return {pageIndex(), std::nullopt, at, selection()};
 }
 
 void LWEditor::setPressing(bool on) { assign(m_pressing, on, &LWEditor::pressingChanged); }
@@ -55,6 +55,8 @@ bool LWEditor::placeImage(const QByteArray &data, const LWImageProperties &props
         assetID = LWJson::uuidText(QUuid::createUuid());
     const int side = target.side;
     const bool shown = side == pageIndex();
+    // Work that ends later leaves a selection the user has made since alone.
+    const bool select = shown && (!target.selection || *target.selection == selection());
 
     if (target.picture) {
         const QList<LWElement> &elements = m_doc.pages[side].elements;
@@ -75,7 +77,7 @@ bool LWEditor::placeImage(const QByteArray &data, const LWImageProperties &props
             picture.data = data;
             picture.cropL = picture.cropT = picture.cropR = picture.cropB = 0;
             e.image = std::move(picture);
-        }, shown ? std::optional(QList<QUuid>{id}) : std::nullopt);
+        }, select ? std::optional(QList<QUuid>{id}) : std::nullopt);
     }
 
     const double w = pw * 72 / printDPI, h = ph * 72 / printDPI;
@@ -87,7 +89,7 @@ bool LWEditor::placeImage(const QByteArray &data, const LWImageProperties &props
     picture.image->assetID = assetID;
     picture.image->data = data;
     if (shown)
-        return add(picture);
+        return add(picture, select);
     return change(QStringLiteral("Place Picture"), std::nullopt,
                   [&](LWDocument &d) { d.pages[side].elements.append(picture); });
 }

@@ -222,12 +222,15 @@ void deliver(const QPointer<LWEditor> &editor, const Loaded &loaded, const LWPic
 
 } // namespace
 
-void placeLater(LWEditor &editor, std::function<Loaded()> load, const LWPictureTarget &target,
+void placeLater(LWEditor &editor, std::function<Loaded()> load, const LWPictureTarget &aimed,
                 std::function<void()> placed)
 {
     Reads &r = reads();
     if (Reads::ended())
         return;
+    LWPictureTarget target = aimed;
+    if (!target.selection)
+        target.selection = editor.selection(); // the user acts now
     // The watcher outlives a closed design, to say why its picture was not placed.
     auto *watcher = new QFutureWatcher<Loaded>(&r);
     QObject::connect(watcher, &QFutureWatcherBase::finished, &r,

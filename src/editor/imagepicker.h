@@ -56,7 +56,7 @@ struct Loaded {
 [[nodiscard]] Loaded loadData(const QList<QByteArray> &candidates, const QImage &image);
 
 // Runs `load` on the loading thread and hands its result to the editor for `target`, aimed when
-// the user acted; returns at once. A result that arrives during a press on the page waits for
+// the user acted (now, when it names no selection); returns at once. A result that arrives during a press on the page waits for
 // its end. A result for an editor deleted meanwhile places nothing and goes to the closed
 // notice; one arriving while the program quits places nothing. `placed` runs once the picture
 // was placed.

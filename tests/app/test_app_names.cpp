@@ -102,6 +102,16 @@ TEST_F(AppTest, TypedNamesBecomeOneRulesNames)
         {"home-print.png", "Print to File", "home-print.pdf"},
         {"poster.pdf. ", "Print to File", "poster.pdf"},
         {".pdf", "Print to File", "Poster.pdf"},
+        // Blanks and dots at the end go before any extension is added.
+        {"name  ", "PDF", "name.pdf"},
+        {"name. ", "PDF", "name.pdf"},
+        {"name  ", "PNG", "name.png"},
+        {"name. ", "JPEG", "name.jpg"},
+        {"name  ", "sheet", "name.pdf"},
+        {"name  ", "Save As", "name.velkfolio"},
+        {"name. ", "Save As", "name.velkfolio"},
+        {"name  ", "Print to File", "name.pdf"},
+        {"name. ", "Print to File", "name.pdf"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.typed) + " in " + c.where);
@@ -127,7 +137,8 @@ TEST_F(AppTest, TypedNamesBecomeOneRulesNames)
                                                        : qt.chooseExport(w.proposed, w.filter, w.suffix)) {
             written = url->toLocalFile();
         }
-        EXPECT_EQ(written.value_or(QStringLiteral("(cancelled)")), dir.filePath(QString::fromUtf8(c.written)));
+        EXPECT_EQ(written.value_or(QStringLiteral("(cancelled)")).toStdString(),
+                  dir.filePath(QString::fromUtf8(c.written)).toStdString());
         EXPECT_TRUE(boxes.isEmpty()) << boxes.join(u'\n').toStdString();
     }
 

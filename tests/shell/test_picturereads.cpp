@@ -186,6 +186,7 @@ TEST_F(PictureReads, LandWhereAimedWhateverHappensMeanwhile)
             open();
             LWImagePicker::holdReads(true);
             aim(how);
+            const QList<QUuid> aimedWith = ed->selection();
             const bool intoFrame = how == Aim::replace || how == Aim::chooser || how == Aim::dropOnPicture;
             // The drop's point as the view gives it, in whole view points.
             const QPointF centre = how == Aim::dropEmpty ? page->gestures().toPage(view(emptySpot)) : QPointF(306, 396);
@@ -225,6 +226,7 @@ TEST_F(PictureReads, LandWhereAimedWhateverHappensMeanwhile)
                 break;
             }
             }
+            const QList<QUuid> chosen = ed ? ed->selection() : QList<QUuid>();
             const LWDocument before = ed ? ed->doc() : LWDocument();
             const qsizetype steps = ed ? ed->undoStack().size() : 0;
             if (then != Meanwhile::dragOther)
@@ -259,7 +261,10 @@ TEST_F(PictureReads, LandWhereAimedWhateverHappensMeanwhile)
             for (const LWElement &e : front)
                 EXPECT_EQ(e.image && e.image->data == newBytes, e.id == landed);
             EXPECT_TRUE(ed->doc().pages[1].elements.isEmpty());
-            EXPECT_EQ(ed->selection(), ed->pageIndex() == 0 ? QList<QUuid>{landed} : QList<QUuid>{});
+            // The picture is selected only where the user left the selection as it was.
+            EXPECT_EQ(ed->selection(), ed->pageIndex() == 0 && chosen == aimedWith ? QList<QUuid>{landed} : chosen);
+            if (then == Meanwhile::selectOther || then == Meanwhile::dragOther)
+                EXPECT_EQ(ed->selection(), chosen);
 
             // Undone step by step: the picture, then what the user did meanwhile.
             undo();

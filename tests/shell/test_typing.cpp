@@ -6,7 +6,12 @@
 #include "ui/canvas/toolrail.h"
 #include "ui/inspector/sections/fontfamilypicker.h"
 #include "ui/inspector/swatches.h"
+#include "kit/theme/themes.h"
 #include "values_fixture.h"
+
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 
 namespace {
 
@@ -36,6 +41,66 @@ public:
     QWidget *typingIn() const
     {
         return page()->inlineEditor() ? page()->inlineEditor()->editor() : nullptr;
+    }
+
+    // The words typed into have the keyboard: letters, Backspace, arrows and Delete sent to the
+    // window edit them ("Hello guests" becomes "Hello guests!").
+    void expectTypingGoesOn()
+    {
+        ASSERT_EQ(ed().editingTextID(), words.id);
+        ASSERT_NE(typingIn(), nullptr);
+        EXPECT_EQ(vkFocusedTextInput(), typingIn());
+        typeToWindow(QStringLiteral("!!s"));
+        keyToWindow(Qt::Key_Backspace);
+        keyToWindow(Qt::Key_Left);
+        keyToWindow(Qt::Key_Delete);
+        EXPECT_EQ(string().toStdString(), "Hello guests!");
+    }
+
+    // Keys as the system hands them over: to an open menu's own window, else to the main window,
+    // which gives them to the widget with the keyboard (the menu bar, the text, a field...).
+    QWindow *keyWindow() const
+    {
+        const QWidget *popup = QApplication::activePopupWidget();
+        return popup && popup->windowHandle() ? popup->windowHandle() : window->windowHandle();
+    }
+    void keyToWindow(Qt::Key key)
+    {
+        QTest::keyClick(keyWindow(), key);
+        runPosted();
+    }
+    void typeToWindow(const QString &words)
+    {
+        for (const QChar c : words) {
+            QTest::keyClick(keyWindow(), c.toLatin1());
+            runPosted();
+        }
+    }
+    // A click on a menu's title in the real menu bar: the menu opens.
+    void openMenu(const QMenu *menu)
+    {
+        QMenuBar *bar = window->menuBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+        runPosted();
+        ASSERT_EQ(QApplication::activePopupWidget(), menu);
+    }
+    // A click on the item of that title in the open menu.
+    void chooseItem(QMenu *menu, const QString &title)
+    {
+        for (QAction *action : menu->actions())
+            if (action->text() == title) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+                runPosted();
+                return;
+            }
+        ADD_FAILURE() << "no item " << title.toStdString();
+    }
+    QMenu *menuTitled(const QString &title) const
+    {
+        for (QAction *action : window->menuBar()->actions())
+            if (action->text() == title)
+                return action->menu();
+        return nullptr;
     }
 
     LWElement words, square;
@@ -73,16 +138,7 @@ TEST_F(Typing, StyleControlsApplyToTheWordsAndTypingGoesOn)
         openAndType();
         c.click(*this);
         EXPECT_TRUE(c.styled(text()));
-        ASSERT_EQ(ed().editingTextID(), words.id);
-        ASSERT_NE(typingIn(), nullptr);
-        EXPECT_EQ(vkFocusedTextInput(), typingIn());
-
-        // Letters, Backspace, arrows and Delete edit the words; no tool, no element moves.
-        typeIn(QStringLiteral("!!s"));
-        keyIn(Qt::Key_Backspace);
-        keyIn(Qt::Key_Left);
-        keyIn(Qt::Key_Delete);
-        EXPECT_EQ(string(), QStringLiteral("Hello guests!"));
+        ASSERT_NO_FATAL_FAILURE(expectTypingGoesOn());
         EXPECT_TRUE(c.styled(text())); // still bold, underlined... after more typing
         EXPECT_EQ(ed().tool(), LWTool::select);
         EXPECT_EQ(ed().elements().size(), 2);
@@ -146,6 +202,7 @@ TEST_F(Typing, FontSearchPicksTheHighlightedFamilyWithReturn)
         const char *search;
         QList<Qt::Key> moves;
         const char *family;
+        const char *more = ""; // typed after the moves: a new list, its first match highlighted
     };
     const Case cases[] = {
         {"anton", {}, "Anton"},
@@ -154,9 +211,12 @@ TEST_F(Typing, FontSearchPicksTheHighlightedFamilyWithReturn)
         {"ar", {Qt::Key_Down}, "Arvo"},
         {"ar", {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}, "Arvo"},
         {"ar", {Qt::Key_Up}, "Archivo Black"},       // nothing above the first
+        {"a", {Qt::Key_Down}, "Anton", "nton"},
+        {"ar", {Qt::Key_Down, Qt::Key_Down}, "Archivo Black", "c"},
+        {"arv", {Qt::Key_Down}, "Abril Fatface", "\b\bc"}, // "ac" after two Backspaces
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.search) + " " + std::to_string(c.moves.size()));
+        SCOPED_TRACE(std::string(c.search) + " " + std::to_string(c.moves.size()) + " " + c.more);
         const LWElement words = LWElement::makeText(
             LWText(QStringLiteral("Hello"), QStringLiteral("Lobster-Regular"), 24, LWColor::black), wordsFrame);
         open(design({words}));
@@ -168,10 +228,112 @@ TEST_F(Typing, FontSearchPicksTheHighlightedFamilyWithReturn)
         typeIn(QString::fromUtf8(c.search));
         for (Qt::Key move : c.moves)
             keyIn(move);
+        for (const char *k = c.more; *k; ++k)
+            *k == '\b' ? keyIn(Qt::Key_Backspace) : typeIn(QString(QLatin1Char(*k)));
         keyIn(Qt::Key_Return);
         section = this->section<TextSection>();
-        EXPECT_EQ(section->family(), QString::fromUtf8(c.family));
+        EXPECT_EQ(section->family().toStdString(), c.family);
         EXPECT_EQ(ed().undoStack().size(), 1);
         EXPECT_TRUE(!section->popover() || !section->popover()->isOpen());
     }
+}
+
+// Menus, popups and the inspector's style lists lend the keyboard while they are open: once they
+// close, by Escape or a choice, keys sent to the window reach the words again, and a click in the
+// words places the caret.
+TEST_F(Typing, TheKeyboardComesBackAfterMenusAndPopups)
+{
+    struct Case {
+        const char *what;
+        std::function<void(Typing &)> act;
+        std::function<bool(const LWText &)> styled;
+    };
+    const auto any = [](const LWText &) { return true; };
+    const Case cases[] = {
+        {"Edit menu, Escape",
+         [](Typing &t) {
+             t.openMenu(t.window->editMenu());
+             t.keyToWindow(Qt::Key_Escape);
+         },
+         any},
+        {"Edit menu, Copy", [](Typing &t) {
+             t.openMenu(t.window->editMenu());
+             t.chooseItem(t.window->editMenu(), QStringLiteral("Copy"));
+         },
+         any},
+        {"Theme menu, Escape",
+         [](Typing &t) {
+             t.openMenu(t.menuTitled(QStringLiteral("Theme")));
+             t.keyToWindow(Qt::Key_Escape);
+         },
+         any},
+        {"Theme menu, another theme",
+         [](Typing &t) {
+             QMenu *themes = t.menuTitled(QStringLiteral("Theme"));
+             t.openMenu(themes);
+             t.chooseItem(themes, VELKThemes::builtIn().at(2).name);
+             ASSERT_EQ(VELKThemes::currentID(), VELKThemes::builtIn().at(2).id);
+         },
+         any},
+        {"font family search, Escape",
+         [](Typing &t) {
+             t.clickIn(t.section<TextSection>()->familyButton());
+             t.keyToWindow(Qt::Key_Escape);
+         },
+         [](const LWText &t) { return t.fontName == QStringLiteral("Arvo"); }},
+        {"font family search and Return",
+         [](Typing &t) {
+             t.clickIn(t.section<TextSection>()->familyButton());
+             t.typeToWindow(QStringLiteral("anton"));
+             t.keyToWindow(Qt::Key_Return);
+         },
+         [](const LWText &t) { return t.fontName == QStringLiteral("Anton-Regular"); }},
+        {"a family row clicked",
+         [](Typing &t) {
+             t.clickIn(t.section<TextSection>()->familyButton());
+             auto *picker = t.section<TextSection>()->popover()->findChild<FontFamilyPicker *>();
+             t.typeToWindow(QStringLiteral("anton"));
+             QListView *list = picker->list();
+             const QModelIndexList rows = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole,
+                                                               QStringLiteral("Anton"), 1, Qt::MatchExactly);
+             ASSERT_EQ(rows.size(), 1);
+             const QModelIndex row = rows.constFirst();
+             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row).center());
+             t.runPosted();
+         },
+         [](const LWText &t) { return t.fontName == QStringLiteral("Anton-Regular"); }},
+        {"Style list, Down and Return",
+         [](Typing &t) {
+             t.clickIn(t.section<TextSection>()->stylePicker());
+             t.keyToWindow(Qt::Key_Down);
+             t.keyToWindow(Qt::Key_Return);
+         },
+         [](const LWText &t) { return t.fontName == QStringLiteral("Arvo-Italic"); }},
+        {"Style list, Escape",
+         [](Typing &t) {
+             t.clickIn(t.section<TextSection>()->stylePicker());
+             t.keyToWindow(Qt::Key_Escape);
+         },
+         [](const LWText &t) { return t.fontName == QStringLiteral("Arvo"); }},
+    };
+    const QString theme = VELKThemes::currentID();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        VELKThemes::setCurrentID(theme);
+        runPosted();
+        openAndType();
+        c.act(*this);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        EXPECT_TRUE(c.styled(text())) << text().fontName.toStdString();
+        ASSERT_NO_FATAL_FAILURE(expectTypingGoesOn());
+        EXPECT_EQ(ed().elements().size(), 2);
+
+        // A click at the start of the words puts the caret there.
+        clickIn(page(), page()->gestures().toView(QPointF(wordsFrame.minX() + 1, wordsFrame.minY() + 6)).toPoint());
+        ASSERT_EQ(ed().editingTextID(), words.id);
+        typeToWindow(QStringLiteral("X"));
+        EXPECT_EQ(string().toStdString(), "XHello guests!");
+        EXPECT_TRUE(c.styled(text())) << text().fontName.toStdString();
+    }
+    VELKThemes::setCurrentID(theme);
 }

@@ -24,6 +24,7 @@
 #include <QGraphicsProxyWidget>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QTest>
 
 #include <functional>
@@ -134,6 +135,13 @@ public:
     // A click on `w` (at `at`, else its middle) as the window delivers it: through the host's scene.
     void clickIn(const QWidget *w, std::optional<QPoint> at = std::nullopt)
     {
+        // Scrolled into view first, as the user does in a small window.
+        for (QWidget *up = w->parentWidget(); up; up = up->parentWidget())
+            if (auto *area = qobject_cast<QScrollArea *>(up)) {
+                const QPoint spot = w->mapTo(area->widget(), at.value_or(w->rect().center()));
+                area->ensureVisible(spot.x(), spot.y(), 4, 4);
+                break;
+            }
         const QPointF inContent(w->mapTo(host()->content(), at.value_or(w->rect().center())));
         const QPoint inView = host()->mapFromScene(host()->proxy()->mapToScene(inContent));
         QTest::mouseClick(host()->viewport(), Qt::LeftButton, {}, inView);

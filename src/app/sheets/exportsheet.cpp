@@ -24,6 +24,7 @@
 #include "render/export.h"
 #include "render/preflight.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -515,9 +516,26 @@ void ExportSheet::runExport()
     // The dialog runs an event loop in which the sheet or its editor may go.
     const QPointer<ExportSheet> self(this);
     const std::optional<QUrl> url = app_.chooseExport(base + p.tail, p.filter, p.suffix);
+    if (self)
+        takeKeyboard(true);
     if (!self || !editor_ || app_.editor() != editor_ || !url || !url->isLocalFile() || job_)
         return;
     start(editor_->doc(), url->toLocalFile());
+}
+
+void ExportSheet::takeKeyboard(bool panelClosed)
+{
+    if (!isVisible() || QApplication::activeModalWidget() != this)
+        return;
+    // Our own window under the sheet, or none as a panel of ours has just closed; never another
+    // program's window or another window of ours in front.
+    const QWidget *active = QApplication::activeWindow();
+    if (active != this && active != window()->parentWidget() && (active || !panelClosed))
+        return;
+    if (active != this)
+        activateWindow();
+    if (!focusWidget() || !focusWidget()->isVisible() || !focusWidget()->isEnabled())
+        (export_->isEnabled() ? export_ : close_)->setFocus(Qt::OtherFocusReason);
 }
 
 void ExportSheet::reject()
@@ -608,6 +626,7 @@ void ExportSheet::finished(const LWExportJob::Result &result)
     if (!result.written.isEmpty() && result.reason.isEmpty() && !result.cancelled)
         done_ = result.written.constFirst();
     refreshView();
+    takeKeyboard(false);
     announce(app_, result);
 }
 

@@ -32,7 +32,8 @@ struct LWDocument;
 // The files are made off the interface thread from the design as it was when the user chose
 // where: meanwhile the footer shows the progress and "Cancel" (Escape cancels too), and the
 // options, "Review" and "Export…" wait. Deleting the sheet ends its export first, unless it was
-// handed on to the sheet over a window that replaces a lost one.
+// handed on to the sheet over a window that replaces a lost one. The sheet keeps the keyboard
+// through its save panel (its child), the export and its end.
 class ExportSheet : public QDialog {
     Q_OBJECT
 public:
@@ -128,6 +129,9 @@ private:
     void finished(const LWExportJob::Result &result);
     // Shows the job's progress and end in this sheet.
     void watch(LWExportJob *job, int files);
+    // Back to the sheet when the keyboard went to the window under it (or, as its save panel
+    // closed, nowhere), to the Export button (else Close) when no visible control has it.
+    void takeKeyboard(bool panelClosed);
     // Why a JPEG or PNG of this size cannot be made (the note that replaces the format's text
     // while Export is disabled), or empty.
     QString rasterOverLimit() const;

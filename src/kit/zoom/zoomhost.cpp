@@ -5,6 +5,7 @@
 
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
+#include <QMouseEvent>
 #include <cmath>
 
 VKZoomHost::VKZoomHost(QWidget *content, QSizeF minSize, QWidget *parent)
@@ -41,6 +42,18 @@ void VKZoomHost::showEvent(QShowEvent *event)
         m_shown = true;
         relayout();
     }
+}
+
+void VKZoomHost::mousePressEvent(QMouseEvent *event)
+{
+    // The release of a press that opened a popup goes to the popup: the content would keep the
+    // press's control as its grabber and hand it the next press, wherever that lands. A press
+    // with no other button held starts afresh.
+    if (event->buttons() == event->button() && !scene()->mouseGrabberItem()) {
+        QEvent ungrab(QEvent::UngrabMouse);
+        scene()->sendEvent(m_proxy, &ungrab);
+    }
+    QGraphicsView::mousePressEvent(event);
 }
 
 void VKZoomHost::resizeEvent(QResizeEvent *event)

@@ -19,7 +19,8 @@ class QGraphicsProxyWidget;
 // inner drop target accepts the drag move events as well as the enter. The content's window() is
 // the content itself: dialogs take the main window as parent, and the content holds no native or
 // OpenGL child. Qt scales the view's own screen offset too in an inner widget's mapToGlobal():
-// place things from event positions instead. Main thread only.
+// place things from event positions instead. A press that opens a popup (a combo box's list) leaves
+// no hold on the control behind: the next press goes where it lands. Main thread only.
 class VKZoomHost : public QGraphicsView {
     Q_OBJECT
 public:
@@ -37,6 +38,7 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     void relayout();

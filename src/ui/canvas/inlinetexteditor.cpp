@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTimer>
@@ -145,6 +146,16 @@ protected:
         case QEvent::MouseButtonDblClick:
             m_host->pressed(w);
             break;
+        case QEvent::Hide:
+            // A menu, popup or dialog closing gives the keyboard back to whatever had it before,
+            // or to the menu bar after Escape: the text takes it.
+            if (w->isWindow() && (w->windowType() == Qt::Popup || w->windowType() == Qt::Dialog ||
+                                  w->windowType() == Qt::Sheet))
+                m_host->reclaimSoon();
+            break;
+        case QEvent::WindowActivate:
+            m_host->reclaimSoon();
+            break;
         case QEvent::FocusIn:
             // Widgets inside graphics views take the focus without the application's focus widget
             // changing: their own focus events tell. Activation and popups only lend it.
@@ -190,7 +201,7 @@ bool InlineEditorHost::holds(const QWidget *w) const
 
 void InlineEditorHost::keyboardMoved(QWidget *now)
 {
-    if (!now || holds(now) || vkFocusedTextInput() == m_text || !isVisible())
+    if (m_focusing || !now || holds(now) || vkFocusedTextInput() == m_text || !isVisible())
         return;
     QWidget *window = shownIn(now);
     if (!window || window != shownIn(this))
@@ -229,6 +240,33 @@ void InlineEditorHost::endEditing()
         m_editor.setEditingTextID(std::nullopt);
 }
 
+void InlineEditorHost::showEvent(QShowEvent *event)
+{
+    QGraphicsView::showEvent(event);
+    reclaimSoon(); // a page built anew (another theme) shows its editor before its window is back
+}
+
+void InlineEditorHost::reclaimSoon()
+{
+    if (m_reclaiming)
+        return;
+    m_reclaiming = true;
+    QTimer::singleShot(0, this, &InlineEditorHost::reclaim);
+}
+
+void InlineEditorHost::reclaim()
+{
+    m_reclaiming = false;
+    if (!isVisible() || m_leaving || m_editor.editingTextID() != m_text->id() || vkFocusedTextInput() == m_text)
+        return;
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget())
+        return;
+    QWidget *window = shownIn(this);
+    if (!window || window != QApplication::activeWindow())
+        return;
+    focusText();
+}
+
 void InlineEditorHost::place(const InlineGeometry &g)
 {
     m_proxy->resize(g.size);
@@ -249,6 +287,20 @@ void InlineEditorHost::place(const InlineGeometry &g)
 
 void InlineEditorHost::focusText()
 {
+    // The views the text is shown through take the keyboard first, outermost first: a widget in
+    // a scene whose view lacks it (the menu bar has it) would only be marked for later.
+    QList<QGraphicsView *> views;
+    for (QWidget *w = this; w;) {
+        const QGraphicsProxyWidget *proxy = w->window()->graphicsProxyWidget();
+        if (!proxy || !proxy->scene() || proxy->scene()->views().isEmpty())
+            break;
+        views.prepend(proxy->scene()->views().constFirst());
+        w = views.constFirst();
+    }
+    const QScopedValueRollback<bool> quiet(m_focusing, true);
+    for (QGraphicsView *view : std::as_const(views))
+        if (!view->hasFocus())
+            view->setFocus(Qt::OtherFocusReason);
     setFocus(Qt::OtherFocusReason);
     scene()->setFocusItem(m_proxy, Qt::OtherFocusReason);
     m_text->setFocus(Qt::OtherFocusReason);

@@ -48,7 +48,8 @@ private:
 // this text's id (its style buttons) gives the keyboard back to the text; the keyboard going to
 // any other widget of the same window (a click on a field, a list, the page) ends the editing
 // before that press acts, the words kept. Dialogs, popups and menus, which hold the keyboard only
-// while open, end nothing.
+// while open, end nothing: once one closes (Escape or a choice), and whenever its window becomes
+// active again, the keyboard goes back to the text, away from the menu bar too.
 class InlineEditorHost : public QGraphicsView {
     Q_OBJECT
 public:
@@ -57,15 +58,24 @@ public:
     void place(const InlineGeometry &g);
     void focusText();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     class Keeper;
     bool holds(const QWidget *w) const;
     void keyboardMoved(QWidget *now);
     void pressed(QWidget *w);
     void endEditing();
+    // Gives the keyboard back to the text once the events being handled are done, if by then its
+    // window is active with no menu, popup or dialog up.
+    void reclaimSoon();
+    void reclaim();
 
     LWEditor &m_editor;
     InlineTextEditor *m_text;
     QGraphicsProxyWidget *m_proxy;
     bool m_leaving = false; // the keyboard went elsewhere; ends the editing unless a style press takes it back
+    bool m_reclaiming = false; // a reclaim() is queued
+    bool m_focusing = false;   // focusText() is moving the keyboard on its way to the text
 };

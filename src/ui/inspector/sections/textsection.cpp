@@ -292,8 +292,9 @@ TextSection::TextSection(LWEditor &editor, const QUuid &id, LWFontSource &fonts,
         edit(QStringLiteral("Text Color"), std::nullopt, [c](LWText &t) { t.color = c; });
     });
 
-    // Styling the text typed into on the page keeps the typing going.
-    for (QWidget *w : std::initializer_list<QWidget *>{size_, tracking_, leading_, align_, vAlign_, well_, swatches_})
+    // Styling the text typed into on the page keeps the typing going: the family and the face too.
+    for (QWidget *w : std::initializer_list<QWidget *>{familyButton_, style_, size_, tracking_, leading_, align_,
+                                                        vAlign_, well_, swatches_})
         w->setProperty(vkTypingTargetProperty, id_);
     for (QAbstractButton *b : toggles_)
         b->setProperty(vkTypingTargetProperty, id_);

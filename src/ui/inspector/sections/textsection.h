@@ -29,9 +29,10 @@ class Swatches;
 // "Style" selects the member that draws the text: the face itself, or a platform name's stand-in;
 // choosing the entry already selected writes nothing.
 //
-// The style controls (B / I / U / AA, the sliders, the alignments, the well and the swatches)
-// carry the element's id as vkTypingTargetProperty: pressing them while the text is typed into on
-// the page leaves the keyboard there.
+// The style controls (the family button, "Style", B / I / U / AA, the sliders, the alignments, the
+// well and the swatches) carry the element's id as vkTypingTargetProperty: pressing them while the
+// text is typed into on the page leaves the keyboard there, and once the family popover or the
+// Style list closes the typing goes on.
 //
 // Typing hands the whole string to LWEditor::setText; every other control goes through
 // updateText of this element alone (whatever is selected by then) with its undo name ("size-", "track-", "lead-" and "tcolor-" keys for the sliders and

@@ -1,0 +1,137 @@
+// The export sheet over the real window, its save panel Qt's own: the keyboard stays with the
+// sheet through the panel, the export and its end.
+#include "app/app_fixture.h"
+#include "app/modalanswerer.h"
+#include "app/sheets/exportsheet.h"
+#include "app/sheets/sheetpresenter.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/controls/segmentedpicker.h"
+#include "shell/shellwindow.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTest>
+
+// The main window with Qt's own prompts over it, and the export sheet of a design up and active.
+class ExportKeys : public AppTest {
+protected:
+    void TearDown() override
+    {
+        if (app.editor())
+            app.editor()->setDirty(false);
+        window.reset();
+        runPosted();
+        AppTest::TearDown();
+    }
+    void openSheet(const LWDocument &doc)
+    {
+        window.reset();
+        window = std::make_unique<LWShellWindow>(app);
+        window->setQuit([] {});
+        app.setPrompts(std::make_shared<LWQtPrompts>(window.get()));
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        openNew(doc);
+        app.setSheet(LWAppSheet::exportSheet);
+        sheet = qobject_cast<ExportSheet *>(window->sheets()->dialog());
+        ASSERT_TRUE(sheet);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    }
+
+    std::unique_ptr<LWShellWindow> window;
+    QPointer<ExportSheet> sheet;
+};
+
+// Ten exports in a row, PDF and 600-DPI PNG by turns: the first from a click on "Export…", each
+// next one from Return sent to the window that has the keyboard, and Escape at the end closes the
+// sheet. Each save panel is the sheet's child.
+TEST_F(ExportKeys, TenExportsInARowThenEscapeClosesTheSheet)
+{
+    const QString out = path(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    LWPrefs::store().setValue(LWPrefs::exportDPIKey, 600);
+    LWDocument card = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card"));
+    card.pages.resize(1); // one file per export
+    ASSERT_NO_FATAL_FAILURE(openSheet(card));
+
+    QString typed;
+    QList<QWidget *> panelOwners;
+    ModalAnswerer answerer([&](QWidget *modal) {
+        if (auto *files = qobject_cast<QFileDialog *>(modal); files && !files->property("answered").toBool()) {
+            files->setProperty("answered", true);
+            panelOwners.append(files->parentWidget());
+            typeAndAccept(*files, out, typed);
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            ADD_FAILURE() << box->text().toStdString();
+            box->reject();
+        }
+    });
+    // Keys go where the system sends them: to the window that has the keyboard.
+    const auto key = [](Qt::Key k) {
+        QWindow *to = QGuiApplication::focusWindow();
+        ASSERT_NE(to, nullptr);
+        QTest::keyClick(to, k);
+    };
+    for (int i = 0; i < 10; ++i) {
+        const bool png = i % 2;
+        SCOPED_TRACE(std::to_string(i) + (png ? " PNG" : " PDF"));
+        QTest::mouseClick(sheet->formatPicker()->segment(int(png ? ExportSheet::Fmt::png : ExportSheet::Fmt::pdf)),
+                          Qt::LeftButton);
+        typed = QStringLiteral("card %1").arg(i);
+        if (i == 0)
+            QTest::mouseClick(sheet->exportButton(), Qt::LeftButton);
+        else
+            key(Qt::Key_Return);
+        const QString file = out + u'/' + typed + (png ? QStringLiteral(".png") : QStringLiteral(".pdf"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sheet && !sheet->exporting() && QFile::exists(file); }, 60000));
+        runPosted();
+        ASSERT_EQ(panelOwners.size(), i + 1);
+        EXPECT_EQ(panelOwners.constLast(), sheet.data());
+        EXPECT_EQ(QApplication::activeWindow(), sheet.data());
+        EXPECT_EQ(QGuiApplication::focusWindow(), sheet->windowHandle());
+        EXPECT_EQ(app.notice().value_or(QString()), QStringLiteral("Exported ") + QFileInfo(file).fileName());
+    }
+    key(Qt::Key_Escape);
+    runPosted();
+    EXPECT_FALSE(sheet && sheet->isVisible());
+    EXPECT_FALSE(app.sheet().has_value());
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 10);
+}
+
+// The save panel left without a file: by Escape the sheet keeps the keyboard; by closing the
+// design from under it (the sheet goes, and its panel with it) nothing is written and nothing
+// breaks.
+TEST_F(ExportKeys, ThePanelLeftWithoutAFile)
+{
+    for (const bool closeDesign : {false, true}) {
+        SCOPED_TRACE(closeDesign ? "the design closed" : "Escape");
+        ASSERT_NO_FATAL_FAILURE(openSheet(LWDocument::blank(LWSizePreset::usCard, std::nullopt)));
+        QPointer<QFileDialog> panel;
+        ModalAnswerer answerer([&](QWidget *modal) {
+            auto *files = qobject_cast<QFileDialog *>(modal);
+            if (!files || panel)
+                return;
+            panel = files;
+            if (closeDesign)
+                app.close();
+            else
+                QTest::keyClick(files->windowHandle(), Qt::Key_Escape);
+        });
+        QTest::mouseClick(sheet->exportButton(), Qt::LeftButton);
+        runPosted();
+        EXPECT_TRUE(panel.isNull());
+        EXPECT_FALSE(app.notice());
+        if (closeDesign) {
+            EXPECT_TRUE(sheet.isNull());
+            EXPECT_EQ(app.editor(), nullptr);
+            continue;
+        }
+        ASSERT_TRUE(sheet);
+        EXPECT_EQ(QApplication::activeWindow(), sheet.data());
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
+        runPosted();
+        EXPECT_FALSE(app.sheet().has_value());
+    }
+}
