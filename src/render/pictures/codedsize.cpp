@@ -166,13 +166,13 @@ std::optional<QSize> sequenceHeaderSize(const uchar *p, qsizetype size)
 
 namespace LWCodedSize {
 
-std::optional<QSize> hevcNalUnits(const QByteArray &data, int lengthSize)
+std::optional<Stream> hevcNalUnits(const QByteArray &data, int lengthSize)
 {
     if (lengthSize != 1 && lengthSize != 2 && lengthSize != 4)
         return std::nullopt;
     const auto *p = reinterpret_cast<const uchar *>(data.constData());
     const uchar *const end = p + data.size();
-    QSize out;
+    Stream out;
     while (p < end) {
         if (end - p < lengthSize)
             return std::nullopt;
@@ -185,7 +185,9 @@ std::optional<QSize> hevcNalUnits(const QByteArray &data, int lengthSize)
             const std::optional<QSize> s = spsSize(p, qsizetype(length));
             if (!s)
                 return std::nullopt;
-            out = larger(out, *s);
+            out.size = larger(out.size, *s);
+        } else if (length >= 3 && ((p[0] >> 1) & 0x3F) < 32 && (p[2] & 0x80)) {
+            ++out.pictures; // a slice that starts a picture
         }
         p += length;
     }
@@ -226,11 +228,11 @@ std::optional<HevcConfig> hevcConfig(const QByteArray &hvcC)
     return out;
 }
 
-std::optional<QSize> av1Obus(const QByteArray &data)
+std::optional<Stream> av1Obus(const QByteArray &data)
 {
     const auto *p = reinterpret_cast<const uchar *>(data.constData());
     const uchar *const end = p + data.size();
-    QSize out;
+    Stream out;
     while (p < end) {
         const uchar header = *p++;
         const int type = (header >> 3) & 15;
@@ -252,7 +254,9 @@ std::optional<QSize> av1Obus(const QByteArray &data)
             const std::optional<QSize> s = sequenceHeaderSize(p, qsizetype(size));
             if (!s)
                 return std::nullopt;
-            out = larger(out, *s);
+            out.size = larger(out.size, *s);
+        } else if (type == 3 || type == 6) { // a frame header, alone or with its tiles
+            ++out.pictures;
         }
         p += size;
     }

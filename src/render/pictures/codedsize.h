@@ -9,9 +9,16 @@
 // Thread-safe.
 namespace LWCodedSize {
 
-// HEVC: the sequence parameter sets among NAL units, each preceded by its length in
+// What a bitstream makes its decoder do: the largest picture size its headers give (empty when
+// it has none) and the number of pictures it codes, each decoded in full.
+struct Stream {
+    QSize size;
+    int pictures = 0;
+};
+
+// HEVC: the sequence parameter sets and pictures among NAL units, each preceded by its length in
 // `lengthSize` bytes (1, 2 or 4). None when a length runs past the end or a set does not parse.
-[[nodiscard]] std::optional<QSize> hevcNalUnits(const QByteArray &data, int lengthSize);
+[[nodiscard]] std::optional<Stream> hevcNalUnits(const QByteArray &data, int lengthSize);
 
 // HEVC decoder configuration (hvcC box body): its NAL unit length size, and the largest size of
 // its sequence parameter sets (empty when it holds none). None when it does not parse.
@@ -22,8 +29,8 @@ struct HevcConfig {
 [[nodiscard]] std::optional<HevcConfig> hevcConfig(const QByteArray &hvcC);
 
 // AV1: the largest maximum frame size of the sequence headers among OBUs (an av1C box body
-// after its first four bytes, or an item's data). Empty size when none is found; none when an
-// OBU runs past the end or a sequence header does not parse.
-[[nodiscard]] std::optional<QSize> av1Obus(const QByteArray &data);
+// after its first four bytes, or an item's data), and its frames. None when an OBU runs past the
+// end or a sequence header does not parse.
+[[nodiscard]] std::optional<Stream> av1Obus(const QByteArray &data);
 
 } // namespace LWCodedSize

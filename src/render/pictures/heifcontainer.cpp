@@ -342,25 +342,28 @@ private:
         return QSize(int(std::min<quint64>(w, 1 << 30)), int(std::min<quint64>(h, 1 << 30)));
     }
 
-    std::optional<QSize> codedSize(const Item &it) const
+    // The size the item's bitstream makes, and how many pictures it decodes to make it.
+    std::optional<LWCodedSize::Stream> stream(const Item &it) const
     {
         const std::optional<QByteArray> data = itemData(m_bytes, m_meta, it);
         if (!data)
             return std::nullopt;
+        std::optional<LWCodedSize::Stream> config, inData;
         if (it.type == fourcc("hvc1")) {
             const Box *hvcC = property(it, fourcc("hvcC"));
-            const auto config = hvcC ? LWCodedSize::hevcConfig(body(*hvcC)) : std::nullopt;
-            const auto inData = config ? LWCodedSize::hevcNalUnits(*data, config->lengthSize) : std::nullopt;
-            if (!inData)
+            const auto hevc = hvcC ? LWCodedSize::hevcConfig(body(*hvcC)) : std::nullopt;
+            if (!hevc)
                 return std::nullopt;
-            return config->size.expandedTo(*inData);
+            config = LWCodedSize::Stream{hevc->size, 0};
+            inData = LWCodedSize::hevcNalUnits(*data, hevc->lengthSize);
+        } else {
+            const Box *av1C = property(it, fourcc("av1C"));
+            config = av1C && av1C->size >= 4 ? LWCodedSize::av1Obus(body(*av1C, 4)) : std::nullopt;
+            inData = config ? LWCodedSize::av1Obus(*data) : std::nullopt;
         }
-        const Box *av1C = property(it, fourcc("av1C"));
-        const auto config = av1C && av1C->size >= 4 ? LWCodedSize::av1Obus(body(*av1C, 4)) : std::nullopt;
-        const auto inData = config ? LWCodedSize::av1Obus(*data) : std::nullopt;
         if (!inData)
             return std::nullopt;
-        return config->expandedTo(*inData);
+        return LWCodedSize::Stream{config->size.expandedTo(inData->size), config->pictures + inData->pictures};
     }
 
     bool within(QSize made, QSize allowed, int padding) const
@@ -407,13 +410,19 @@ private:
         }
         auto known = m_coded.constFind(id);
         if (known == m_coded.cend()) {
-            const std::optional<QSize> s = codedSize(it);
-            if (!s || s->isEmpty() || !within(*s, size, LWHeifContainer::codingPadding))
+            const std::optional<LWCodedSize::Stream> s = stream(it);
+            if (!s || s->size.isEmpty() || !within(s->size, size, LWHeifContainer::codingPadding))
                 return false;
-            known = m_coded.insert(id, qint64(s->width()) * s->height());
+            known = m_coded.insert(id, {qint64(s->size.width()) * s->size.height(), std::max(1, s->pictures)});
         }
-        m_plan.codedPixels += *known;
-        m_plan.largestCoded = std::max(m_plan.largestCoded, *known);
+        // Every picture in the bitstream is decoded, though only one is shown.
+        m_plan.codedImages += known->pictures - 1;
+        m_plan.codedPixels += known->pixels * known->pictures;
+        if (m_plan.codedImages > m_maxImages) {
+            m_plan.overBounds = true;
+            return false;
+        }
+        m_plan.largestCoded = std::max(m_plan.largestCoded, known->pixels);
         m_plan.overBounds = m_plan.codedPixels > m_maxPixels;
         return !m_plan.overBounds;
     }
@@ -422,7 +431,11 @@ private:
     const Meta &m_meta;
     qint64 m_maxPixels;
     int m_maxImages;
-    QHash<quint32, qint64> m_coded; // pixels of the coded images already read
+    struct Known {
+        qint64 pixels = 0;
+        int pictures = 1;
+    };
+    QHash<quint32, Known> m_coded; // the coded images already read
     LWHeifContainer::Plan m_plan;
 };
 

@@ -6,13 +6,13 @@
 // What decoding a HEIF/AVIF's primary image will really make, read from the container's boxes
 // and the codecs' own headers (HEVC sequence parameter sets, AV1 sequence headers) without
 // decoding: libheif decodes a coded image at whatever size its bitstream says, whatever the
-// container declares. Every reference of a grid or overlay counts, so a tile used 20,000 times
-// is 20,000 decodes. Thread-safe.
+// container declares, and every picture its bitstream codes. Every reference of a grid or
+// overlay counts, so a tile used 20,000 times is 20,000 decodes. Thread-safe.
 namespace LWHeifContainer {
 
 struct Plan {
     QSize canvas;             // the primary image's pixels as declared (grid or overlay: its canvas)
-    qint64 codedPixels = 0;   // pixels of every coded image decoded, each reference counted
+    qint64 codedPixels = 0;   // pixels of every picture decoded, each reference counted
     qint64 largestCoded = 0;  // pixels of the largest single coded image
     int codedImages = 0;      // coded images decoded, each reference counted
     bool overBounds = false;  // more than maxImages or maxPixels: the counting stopped there
