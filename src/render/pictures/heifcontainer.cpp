@@ -186,6 +186,11 @@ bool readIloc(const QByteArray &bytes, const Box &iloc, Meta &meta)
     const int sizes = int(r.u(2));
     const int offsetSize = sizes >> 12, lengthSize = (sizes >> 8) & 15, baseSize = (sizes >> 4) & 15;
     const int indexSize = version >= 1 ? sizes & 15 : 0;
+    for (const int field : {offsetSize, lengthSize, baseSize, indexSize})
+        if (field != 0 && field != 4 && field != 8)
+            return false;
+    // Extents of no bytes at all cost nothing to list: bounded apart.
+    qint64 extentsLeft = 100'000;
     const quint64 count = r.u(version < 2 ? 2 : 4);
     for (quint64 i = 0; i < count && r.ok(); ++i) {
         Item &item = meta.items[quint32(r.u(version < 2 ? 2 : 4))];
@@ -193,6 +198,8 @@ bool readIloc(const QByteArray &bytes, const Box &iloc, Meta &meta)
         r.skip(2); // data reference
         const qint64 base = qint64(r.u(baseSize));
         const int extents = int(r.u(2));
+        if ((extentsLeft -= extents) < 0)
+            return false;
         item.extents.clear();
         for (int e = 0; e < extents && r.ok(); ++e) {
             r.skip(indexSize);

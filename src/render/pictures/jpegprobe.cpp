@@ -25,6 +25,21 @@ const uchar *scanEnd(const uchar *p, const uchar *end)
     return nullptr;
 }
 
+// The segment whose length field starts at p: its body and size, p moved past it. False when it
+// runs past the end.
+bool takeSegment(const uchar *&p, const uchar *end, const uchar *&body, int &size)
+{
+    if (end - p < 2)
+        return false;
+    const int length = be16(p);
+    if (length < 2 || length > end - p)
+        return false;
+    body = p + 2;
+    size = length - 2;
+    p += length;
+    return true;
+}
+
 // Calls `segment(marker, body, size)` for each marker segment up to the end-of-image marker,
 // skipping the entropy-coded data after each start of scan; the callback stops the walk by
 // returning false. True when the walk reached the end-of-image marker within the bytes.
@@ -48,14 +63,9 @@ bool walk(const QByteArray &bytes, const Segment &segment)
             return true;
         if (marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker < 0xC0)
             return false; // no segment may stand here
-        if (end - p < 2)
-            return false;
-        const int length = be16(p);
-        if (length < 2 || length > end - p)
-            return false;
-        const uchar *body = p + 2;
-        p += length;
-        if (!segment(marker, body, length - 2))
+        const uchar *body = nullptr;
+        int size = 0;
+        if (!takeSegment(p, end, body, size) || !segment(marker, body, size))
             return false;
         if (marker == 0xDA) { // the entropy-coded data follows the scan header
             p = scanEnd(p, end);
@@ -134,14 +144,10 @@ Layout layout(const QByteArray &bytes)
             continue;
         if (marker == 0xD9 || marker == 0xD8 || marker < 0xC0)
             return out; // the end, or a marker the decoder refuses
-        if (end - p < 2)
+        const uchar *body = nullptr;
+        int size = 0;
+        if (!takeSegment(p, end, body, size))
             return out;
-        const int length = be16(p);
-        if (length < 2 || length > end - p)
-            return out;
-        const uchar *body = p + 2;
-        const int size = length - 2;
-        p += length;
         const bool sof = marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (sof && size >= 6 && components == 0) {
             components = body[5];
