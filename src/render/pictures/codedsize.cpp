@@ -121,8 +121,13 @@ quint64 leb128(const uchar *&p, const uchar *end, bool &ok)
     return 0;
 }
 
-// The maximum frame size an AV1 sequence header allows (the OBU's payload).
-std::optional<QSize> sequenceHeaderSize(const uchar *p, qsizetype size)
+// The maximum frame size an AV1 sequence header allows (the OBU's payload), and the largest a
+// frame header may still claim: unless the header is a reduced still picture's, a frame may
+// override its size with as many bits as the maximum's.
+struct Av1Sizes {
+    QSize max, ceiling;
+};
+std::optional<Av1Sizes> sequenceHeaderSize(const uchar *p, qsizetype size)
 {
     Bits b(p, size);
     b.skip(3); // profile
@@ -159,7 +164,8 @@ std::optional<QSize> sequenceHeaderSize(const uchar *p, qsizetype size)
     const quint64 w = quint64(b.u(wBits)) + 1, h = quint64(b.u(hBits)) + 1;
     if (b.over() || w > 65536 || h > 65536)
         return std::nullopt;
-    return QSize(int(w), int(h));
+    const QSize max{int(w), int(h)};
+    return Av1Sizes{max, reduced ? max : QSize(1 << wBits, 1 << hBits)};
 }
 
 } // namespace
@@ -186,6 +192,7 @@ std::optional<Stream> hevcNalUnits(const QByteArray &data, int lengthSize)
             if (!s)
                 return std::nullopt;
             out.size = larger(out.size, *s);
+            out.ceiling = out.size;
         } else if (length >= 3 && ((p[0] >> 1) & 0x3F) < 32 && (p[2] & 0x80)) {
             ++out.pictures; // a slice that starts a picture
         }
@@ -251,10 +258,11 @@ std::optional<Stream> av1Obus(const QByteArray &data)
         if (size > quint64(end - p))
             return std::nullopt;
         if (type == 1) {
-            const std::optional<QSize> s = sequenceHeaderSize(p, qsizetype(size));
+            const std::optional<Av1Sizes> s = sequenceHeaderSize(p, qsizetype(size));
             if (!s)
                 return std::nullopt;
-            out.size = larger(out.size, *s);
+            out.size = larger(out.size, s->max);
+            out.ceiling = larger(out.ceiling, s->ceiling);
         } else if (type == 3 || type == 6) { // a frame header, alone or with its tiles
             ++out.pictures;
         }

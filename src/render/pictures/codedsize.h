@@ -13,6 +13,7 @@ namespace LWCodedSize {
 // it has none) and the number of pictures it codes, each decoded in full.
 struct Stream {
     QSize size;
+    QSize ceiling; // the largest a picture may still claim to be (AV1 frame headers may)
     int pictures = 0;
 };
 

@@ -361,7 +361,7 @@ private:
             const auto hevc = hvcC ? LWCodedSize::hevcConfig(body(*hvcC)) : std::nullopt;
             if (!hevc)
                 return std::nullopt;
-            config = LWCodedSize::Stream{hevc->size, 0};
+            config = LWCodedSize::Stream{hevc->size, hevc->size, 0};
             inData = LWCodedSize::hevcNalUnits(*data, hevc->lengthSize);
         } else {
             const Box *av1C = property(it, fourcc("av1C"));
@@ -370,7 +370,8 @@ private:
         }
         if (!inData)
             return std::nullopt;
-        return LWCodedSize::Stream{config->size.expandedTo(inData->size), config->pictures + inData->pictures};
+        return LWCodedSize::Stream{config->size.expandedTo(inData->size), config->ceiling.expandedTo(inData->ceiling),
+                                   config->pictures + inData->pictures};
     }
 
     bool within(QSize made, QSize allowed, int padding) const
@@ -420,7 +421,9 @@ private:
             const std::optional<LWCodedSize::Stream> s = stream(it);
             if (!s || s->size.isEmpty() || !within(s->size, size, LWHeifContainer::codingPadding))
                 return false;
-            known = m_coded.insert(id, {qint64(s->size.width()) * s->size.height(), std::max(1, s->pictures)});
+            // Memory and work are counted for the largest a picture may claim.
+            const QSize largest = s->size.expandedTo(s->ceiling);
+            known = m_coded.insert(id, {qint64(largest.width()) * largest.height(), std::max(1, s->pictures)});
         }
         // Every picture in the bitstream is decoded, though only one is shown.
         m_plan.codedImages += known->pictures - 1;
