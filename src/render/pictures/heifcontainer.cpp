@@ -290,10 +290,8 @@ public:
 
     std::optional<LWHeifContainer::Plan> run()
     {
-        const std::optional<QSize> canvas = declared(m_meta.primary);
-        if (!canvas || (!visit(m_meta.primary, 0) && !m_plan.overBounds))
+        if (!visit(m_meta.primary, 0) && !m_plan.overBounds)
             return std::nullopt;
-        m_plan.canvas = *canvas;
         return m_plan;
     }
 

@@ -11,7 +11,6 @@
 namespace LWHeifContainer {
 
 struct Plan {
-    QSize canvas;             // the primary image's pixels as declared (grid or overlay: its canvas)
     qint64 codedPixels = 0;   // pixels of every picture decoded, each reference counted
     qint64 largestCoded = 0;  // pixels of the largest single coded image
     int codedImages = 0;      // coded images decoded, each reference counted
