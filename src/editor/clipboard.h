@@ -35,7 +35,8 @@ inline const QStringList pictureTypes = {pngType,
                                          QStringLiteral("image/jpeg"),
                                          QStringLiteral("image/webp"),
                                          QStringLiteral("image/heic"),
-                                         QStringLiteral("image/heif")};
+                                         QStringLiteral("image/heif"),
+                                         QStringLiteral("image/avif")};
 
 // The last copied or pasted items; empty at start.
 extern QList<LWElement> elements;

@@ -206,7 +206,7 @@ TEST(ImagePicker, FilterTakesPictureNamesInEitherCase)
             return QRegularExpression::fromWildcard(p, Qt::CaseSensitive).match(QString::fromLatin1(name)).hasMatch();
         });
     };
-    for (const char *name : {"IMG_1.HEIC", "scan.TIF", "photo.heif", "logo.png", "shot.JPG", "pic.webp", "a.gif", "b.BMP"})
+    for (const char *name : {"IMG_1.HEIC", "scan.TIF", "photo.heif", "logo.png", "shot.JPG", "pic.webp", "a.gif", "b.BMP", "c.avif", "D.AVIF"})
         EXPECT_TRUE(taken(name)) << name;
     for (const char *name : {"notes.txt", "logo.svg", "logo.SVGZ", "flyer.pdf", "icon.ico", "scan.ppm", "cursor.xpm"})
         EXPECT_FALSE(taken(name)) << name;
@@ -214,7 +214,8 @@ TEST(ImagePicker, FilterTakesPictureNamesInEitherCase)
     EXPECT_FALSE(LWImagePicker::nameFilter().contains(QStringLiteral("svg"), Qt::CaseInsensitive));
 
     // The drop's type check.
-    for (const char *type : {"image/png", "image/JPEG", "image/heic", "image/tiff", "image/webp", "image/gif", "image/bmp"})
+    for (const char *type :
+         {"image/png", "image/JPEG", "image/heic", "image/tiff", "image/webp", "image/gif", "image/bmp", "image/avif"})
         EXPECT_TRUE(LWImagePicker::readsType(QString::fromLatin1(type))) << type;
     for (const char *type : {"image/svg+xml", "image/svg+xml-compressed", "application/pdf", "image/x-icon", "text/plain"})
         EXPECT_FALSE(LWImagePicker::readsType(QString::fromLatin1(type))) << type;
@@ -235,6 +236,7 @@ TEST_F(EditorTest, ChosenFilesArePlacedOnlyInTheFormatsTheProgramTakes)
         {"a.jpg", encode(img, "jpeg"), true},
         {"a.png", encode(img, "png"), true},
         {"a.heic", heic(img), true},
+        {"a.avif", heic(img, heif_orientation_normal, 8, heif_compression_AV1), true},
         {"a.tif", encode(img, "tiff"), true},
         {"a.webp", encode(img, "webp"), true},
         {"a.gif", twoToneGif(60, 30), true},

@@ -2,6 +2,7 @@
 // Hostile picture bytes a design file may hold, made in the test: SVGs naming files to read,
 // compression bombs, forged sizes and truncated files of every format the program takes. The
 // files the SVGs name (a picture of a colour no case draws, a FIFO) are made in `dir`.
+#include "support/heifcraft.h"
 #include "support/testpictures.h"
 
 #include <QDir>
@@ -145,9 +146,58 @@ inline QByteArray jpegOfScans(int scans)
     return out + QByteArray("\xff\xd9", 2);
 }
 
-// What a case's picture must come out as: the placeholder, the pixels of other bytes, or
-// either (a truncated file may decode in part).
-enum class Outcome { placeholder, pixelsOf, either };
+// The JPEG with its frame header's size replaced.
+inline QByteArray jpegClaiming(QByteArray jpeg, quint16 w, quint16 h)
+{
+    const qsizetype sof = jpeg.indexOf("\xff\xc2");
+    EXPECT_GT(sof, 0);
+    qToBigEndian<quint16>(h, jpeg.data() + sof + 5);
+    qToBigEndian<quint16>(w, jpeg.data() + sof + 7);
+    return jpeg;
+}
+
+// A progressive JPEG of `scans` scans with a TEM marker (which has no parameters) before the
+// scan numbered `at`.
+inline QByteArray jpegHidingScans(int scans, int at)
+{
+    QByteArray jpeg = jpegOfScans(scans);
+    qsizetype sos = -1;
+    for (int i = 0; i < at; ++i)
+        sos = jpeg.indexOf("\xff\xda", sos + 1);
+    return jpeg.insert(sos, "\xff\x01", 2);
+}
+
+inline QByteArray riffChunk(const char *type, const QByteArray &body)
+{
+    QByteArray c(type, 4);
+    c += QByteArray(4, '\0');
+    qToLittleEndian<quint32>(quint32(body.size()), c.data() + 4);
+    return c + body + QByteArray(body.size() & 1, '\0');
+}
+
+inline QByteArray le24(quint32 v)
+{
+    const char b[3] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF)};
+    return QByteArray(b, 3);
+}
+
+// An animated WebP of one frame, the still WebP's image, on a canvas of w x h (with alpha).
+inline QByteArray animatedWebp(const QByteArray &still, QSize frame, quint32 w, quint32 h)
+{
+    const QByteArray image = still.mid(12); // its VP8 or VP8L chunk
+    const QByteArray vp8x = QByteArray(1, char(0x12)) + QByteArray(3, '\0') + le24(w - 1) + le24(h - 1);
+    const QByteArray anim = QByteArray(4, '\0') + QByteArray(2, '\0');
+    const QByteArray anmf = le24(0) + le24(0) + le24(quint32(frame.width() - 1)) + le24(quint32(frame.height() - 1)) +
+                            le24(100) + QByteArray(1, '\0') + image;
+    const QByteArray body = QByteArray("WEBP") + riffChunk("VP8X", vp8x) + riffChunk("ANIM", anim) + riffChunk("ANMF", anmf);
+    QByteArray riff("RIFF\0\0\0\0", 8);
+    qToLittleEndian<quint32>(quint32(body.size()), riff.data() + 4);
+    return riff + body;
+}
+
+// What a case's picture must come out as: the placeholder, the pixels of other bytes, its own
+// pixels (anything but the placeholder), or either (a truncated file may decode in part).
+enum class Outcome { placeholder, pixelsOf, ownPixels, either };
 
 struct Case {
     QString name;
@@ -155,6 +205,42 @@ struct Case {
     Outcome outcome;
     QByteArray same = {}; // for pixelsOf
 };
+
+// Pictures whose coded images hold more than their containers declare, or whose work is far
+// beyond their size: grids and overlays of many references, hidden or costly scans, a canvas
+// claimed by an animation. The legitimate ones of the same kinds are placed.
+inline QList<Case> craftedCases()
+{
+    using namespace LWHeifCraft;
+    using L = Layout;
+    const Coded big = codedOf(heic(plain(1024, 1024, Qt::darkGreen)));
+    const Coded bigAv1 = codedOf(heic(plain(512, 512, Qt::darkGreen), heif_orientation_normal, 8, heif_compression_AV1));
+    const Coded small = codedOf(heic(twoTone(64, 64)));
+    const QByteArray heicFile = heic(twoTone(64, 48));
+    QByteArray mif1 = heicFile;
+    mif1.replace(8, 4, "mif1");
+    const QByteArray still = encode(plain(1, 1, Qt::red), "webp", 100);
+    return {
+        {"HEIC coding 1024 x 1024 declaring 64 x 64", craft(big, {L::single, {64, 64}}), Outcome::placeholder},
+        {"AVIF coding 512 x 512 declaring 64 x 64", craft(bigAv1, {L::single, {64, 64}}), Outcome::placeholder},
+        {"HEIC grid of tiles coding 1024 x 1024 declaring 64 x 64",
+         craft(big, {L::grid, {64, 64}, 2, 2, 1, {128, 128}}), Outcome::placeholder},
+        {"HEIC overlay of a layer coding 1024 x 1024 declaring 64 x 64",
+         craft(big, {L::overlay, {64, 64}, 1, 1, 1, {64, 64}}), Outcome::placeholder},
+        {"HEIC grid of 140 x 140 uses of one tile", craft(small, {L::grid, {64, 64}, 140, 140, 1, {8960, 8960}}),
+         Outcome::placeholder},
+        {"HEIC overlay of 19,000 layers", craft(small, {L::overlay, {64, 64}, 1, 1, 19000, {64, 64}}),
+         Outcome::placeholder},
+        {"HEIC grid of 2 x 2", craft(small, {L::grid, {64, 64}, 2, 2, 1, {128, 128}}), Outcome::ownPixels},
+        {"AVIF", heic(twoTone(64, 48), heif_orientation_normal, 8, heif_compression_AV1), Outcome::ownPixels},
+        {"HEIF of major brand mif1", mif1, Outcome::pixelsOf, heicFile},
+        {"JPEG hiding 2,980 scans behind a TEM marker", jpegClaiming(jpegHidingScans(3000, 21), 2000, 2000),
+         Outcome::placeholder},
+        {"JPEG of 100 scans at 12,000 x 12,000", jpegClaiming(jpegOfScans(100), 12000, 12000), Outcome::placeholder},
+        {"animated WebP declaring 16,383 x 16,383", animatedWebp(still, {1, 1}, 16383, 16383), Outcome::placeholder},
+        {"animated WebP", animatedWebp(encode(twoTone(64, 48), "webp", 100), {64, 48}, 64, 48), Outcome::ownPixels},
+    };
+}
 
 // The secret picture and the FIFO in `dir`, and every case. The SVG naming "secret.png" reads
 // it from the working folder: make it `dir` while the cases run.
@@ -192,6 +278,7 @@ inline QList<Case> hostileCases(const QDir &dir)
         {"WebP", encode(twoTone(64, 48), "webp")},     {"GIF", twoToneGif(64, 48)},
         {"BMP", encode(twoTone(64, 48), "bmp")},
     };
+    cases += craftedCases();
     for (const auto &w : whole)
         cases.append({QStringLiteral("truncated ") + QLatin1String(w.name), w.bytes.left(w.bytes.size() / 2),
                       Outcome::either});

@@ -61,9 +61,10 @@ inline QByteArray turnedQuarter(const QByteArray &jpeg)
     return QByteArray(jpeg).insert(4 + qFromBigEndian<quint16>(jpeg.constData() + 4), exif);
 }
 
-// A HEIC of the image, 8 or 10 bits per channel, with the container's orientation set (libheif
+// A HEIC (or AVIF, by `codec`) of the image, 8 or 10 bits per channel, with the container's orientation set (libheif
 // writes it as rotation/mirror boxes and stores the pixels turned the other way).
-inline QByteArray heic(const QImage &source, heif_orientation orientation = heif_orientation_normal, int bits = 8)
+inline QByteArray heic(const QImage &source, heif_orientation orientation = heif_orientation_normal, int bits = 8,
+                       heif_compression_format codec = heif_compression_HEVC)
 {
     const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
     const int w = rgb.width(), h = rgb.height();
@@ -76,7 +77,7 @@ inline QByteArray heic(const QImage &source, heif_orientation orientation = heif
         return e.code == heif_error_Ok;
     };
     const heif_chroma chroma = bits > 8 ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB;
-    if (check(heif_context_get_encoder_for_format(ctx, heif_compression_HEVC, &encoder)) &&
+    if (check(heif_context_get_encoder_for_format(ctx, codec, &encoder)) &&
         check(heif_image_create(w, h, heif_colorspace_RGB, chroma, &img)) &&
         check(heif_image_add_plane(img, heif_channel_interleaved, w, h, bits))) {
         heif_encoder_set_lossy_quality(encoder, 90);

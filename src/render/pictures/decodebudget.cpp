@@ -13,6 +13,7 @@ struct Budget {
     QWaitCondition released;
     qint64 limit = qint64(LWImageCache::allocationLimitMB) << 20;
     qint64 used = 0;
+    qint64 peak = 0;
 };
 
 Budget &budget()
@@ -48,6 +49,7 @@ std::optional<Reservation> reserve(qint64 bytes)
         b.released.wait(&b.lock);
     }
     b.used += bytes;
+    b.peak = std::max(b.peak, b.used);
     return Reservation(bytes);
 }
 
@@ -66,6 +68,24 @@ qint64 setLimit(qint64 bytes)
     b.limit = std::max<qint64>(bytes, 0);
     b.released.wakeAll();
     return old;
+}
+
+} // namespace LWDecodeBudget
+
+namespace LWDecodeBudget {
+
+qint64 peak()
+{
+    Budget &b = budget();
+    QMutexLocker guard(&b.lock);
+    return b.peak;
+}
+
+void resetPeak()
+{
+    Budget &b = budget();
+    QMutexLocker guard(&b.lock);
+    b.peak = b.used;
 }
 
 } // namespace LWDecodeBudget

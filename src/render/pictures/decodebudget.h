@@ -33,4 +33,8 @@ private:
 qint64 limit();
 qint64 setLimit(qint64 bytes);
 
+// The most bytes reserved at once since the last resetPeak (tests and diagnostics).
+qint64 peak();
+void resetPeak();
+
 } // namespace LWDecodeBudget

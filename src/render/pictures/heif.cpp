@@ -3,9 +3,21 @@
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace {
+
+constexpr int maxSide = 32768;
+
+// Brands whose images libheif decodes, when a file names only a generic major brand.
+bool decodableBrand(const uint8_t *p, int size)
+{
+    for (const char *brand : {"heic", "heix", "heim", "heis"})
+        if (heif_has_compatible_brand(p, size, brand) == 1)
+            return true;
+    return heif_has_compatible_brand(p, size, "avif") == 1 && LWHeif::readsAvif();
+}
 
 void initOnce()
 {
@@ -39,6 +51,11 @@ Handle primary(const QByteArray &bytes, Context &context)
     context.reset(heif_context_alloc());
     if (!context)
         return {};
+    // The library checks declared sizes and grid canvases against this; what the bitstreams
+    // hold is checked by LWHeifContainer before any decode.
+    heif_context_set_maximum_image_size_limit(context.get(), maxSide);
+    // Grid tiles decode one after another on the calling thread: one core, one tile's memory.
+    heif_context_set_max_decoding_threads(context.get(), 0);
     if (heif_context_read_from_memory_without_copy(context.get(), bytes.constData(), size_t(bytes.size()), nullptr)
             .code != heif_error_Ok)
         return {};
@@ -57,7 +74,27 @@ bool isHeif(const QByteArray &bytes)
     if (bytes.size() < 12)
         return false;
     const auto *p = reinterpret_cast<const uint8_t *>(bytes.constData());
-    return heif_check_filetype(p, int(std::min<qsizetype>(bytes.size(), 1 << 20))) == heif_filetype_yes_supported;
+    const int size = int(std::min<qsizetype>(bytes.size(), 1 << 20));
+    switch (heif_check_filetype(p, size)) {
+    case heif_filetype_yes_supported:
+        return true;
+    case heif_filetype_maybe: { // a generic major brand: its compatible brands tell
+        if (std::memcmp(p + 4, "ftyp", 4) != 0)
+            return false;
+        const heif_brand2 major = heif_read_main_brand(p, size);
+        return (major == heif_fourcc_to_brand("mif1") || major == heif_fourcc_to_brand("msf1")) &&
+               decodableBrand(p, size);
+    }
+    default:
+        return false;
+    }
+}
+
+bool readsAvif()
+{
+    initOnce();
+    static const bool reads = heif_have_decoder_for_format(heif_compression_AV1) != 0;
+    return reads;
 }
 
 std::optional<QSize> size(const QByteArray &bytes)
@@ -88,7 +125,8 @@ std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels)
     const uint8_t *pixels = heif_image_get_plane_readonly(img.get(), heif_channel_interleaved, &stride);
     const int iw = heif_image_get_width(img.get(), heif_channel_interleaved);
     const int ih = heif_image_get_height(img.get(), heif_channel_interleaved);
-    if (!pixels || iw <= 0 || ih <= 0 || stride < iw * 4)
+    // What was made is what was declared and reserved for, or it is no picture of ours.
+    if (!pixels || iw != w || ih != hh || stride < iw * 4)
         return std::nullopt;
     // The image keeps the libheif plane it shows, so the pixels are never copied.
     QImage out(pixels, iw, ih, stride, QImage::Format_RGBA8888,

@@ -9,15 +9,24 @@
 // callers treat the result as upright and never apply an orientation tag to it. Thread-safe.
 namespace LWHeif {
 
-// Whether the bytes are a HEIF container libheif can read. Looks at the header only.
+// Whether the bytes are a HEIF container libheif can read: by its major brand, or a generic one
+// (mif1, msf1) with a compatible brand libheif decodes. Looks at the header only.
 [[nodiscard]] bool isHeif(const QByteArray &bytes);
+
+// Whether AV1-coded pictures (AVIF) decode here: offered to the user exactly when they do.
+[[nodiscard]] bool readsAvif();
 
 // The upright pixel size of the primary image, read from the container without decoding.
 [[nodiscard]] std::optional<QSize> size(const QByteArray &bytes);
 
+// What the decoder keeps per pixel of the coded image it decodes (its reference pictures and
+// per-block data), besides the planes and the image made.
+inline constexpr qint64 decoderBytesPerPixel = 8;
+
 // The primary image decoded to 8-bit RGBA (deeper images are reduced), upright. None when the
-// bytes cannot be decoded or the image holds more than maxPixels pixels, which is checked
-// before anything is decoded.
+// bytes cannot be decoded, the image holds more than maxPixels pixels (checked before anything
+// is decoded) or the decoder made another size than the container declares. Tiles decode one at
+// a time on the calling thread.
 [[nodiscard]] std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels);
 
 } // namespace LWHeif

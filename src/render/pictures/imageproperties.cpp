@@ -1,6 +1,8 @@
 #include "render/pictures/imageproperties.h"
 
 #include "render/pictures/heif.h"
+#include "render/pictures/heifcontainer.h"
+#include "render/pictures/picturedecoder.h"
 #include "render/pictures/pictureformat.h"
 
 #include <QBuffer>
@@ -34,8 +36,16 @@ std::optional<LWImageProperties> LWImageProperties::read(const QByteArray &bytes
         const std::optional<QSize> s = LWHeif::size(bytes);
         if (!s)
             return std::nullopt;
+        // A picture whose coded images would make more than it declares is none: it is never
+        // decoded, so its size would only mislead the print check.
+        const std::optional<LWHeifContainer::Plan> plan =
+            LWHeifContainer::plan(bytes, LWPictureDecoder::maxPixelCount, LWPictureDecoder::maxCodedImages);
+        if (!plan || plan->overBounds)
+            return std::nullopt;
         return LWImageProperties{s->width(), s->height(), 1};
     }
+    if (picture.declared.isValid())
+        return LWImageProperties{picture.declared.width(), picture.declared.height(), 1};
     QBuffer buffer;
     const std::unique_ptr<QImageReader> reader = picture.reader(buffer);
     if (!reader)

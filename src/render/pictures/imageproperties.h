@@ -15,7 +15,8 @@ struct LWImageProperties {
 
     bool quarterTurned() const { return orientation >= 5; }
 
-    // None when the bytes are none of the formats the program takes (LWPictureFormat), or
-    // their format's reader cannot read them.
+    // None when the bytes are none of the formats the program takes (LWPictureFormat), their
+    // format's reader cannot read them, or (HEIF) their coded images exceed what they declare or
+    // the bounds of a decode (LWHeifContainer).
     [[nodiscard]] static std::optional<LWImageProperties> read(const QByteArray &bytes);
 };

@@ -25,6 +25,21 @@ const uchar *scanEnd(const uchar *p, const uchar *end)
     return nullptr;
 }
 
+// The segment whose length field starts at p: its body and size, p moved past it. False when it
+// runs past the end.
+bool takeSegment(const uchar *&p, const uchar *end, const uchar *&body, int &size)
+{
+    if (end - p < 2)
+        return false;
+    const int length = be16(p);
+    if (length < 2 || length > end - p)
+        return false;
+    body = p + 2;
+    size = length - 2;
+    p += length;
+    return true;
+}
+
 // Calls `segment(marker, body, size)` for each marker segment up to the end-of-image marker,
 // skipping the entropy-coded data after each start of scan; the callback stops the walk by
 // returning false. True when the walk reached the end-of-image marker within the bytes.
@@ -48,14 +63,9 @@ bool walk(const QByteArray &bytes, const Segment &segment)
             return true;
         if (marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker < 0xC0)
             return false; // no segment may stand here
-        if (end - p < 2)
-            return false;
-        const int length = be16(p);
-        if (length < 2 || length > end - p)
-            return false;
-        const uchar *body = p + 2;
-        p += length;
-        if (!segment(marker, body, length - 2))
+        const uchar *body = nullptr;
+        int size = 0;
+        if (!takeSegment(p, end, body, size) || !segment(marker, body, size))
             return false;
         if (marker == 0xDA) { // the entropy-coded data follows the scan header
             p = scanEnd(p, end);
@@ -112,10 +122,37 @@ Layout layout(const QByteArray &bytes)
 {
     Layout out;
     int components = 0;
-    (void)walk(bytes, [&](uchar marker, const uchar *body, int size) {
-        const bool sof = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    const auto *const start = reinterpret_cast<const uchar *>(bytes.constData());
+    const uchar *const end = start + bytes.size();
+    const uchar *p = start + 2;
+    if (bytes.size() < 4 || start[0] != 0xFF || start[1] != 0xD8)
+        return out;
+    // As the decoder reads: anything up to the next marker is skipped (garbage, entropy-coded
+    // data), markers without parameters (restarts, TEM) are passed over, so no marker hides the
+    // scans after it.
+    for (;;) {
+        const auto *ff = static_cast<const uchar *>(std::memchr(p, 0xFF, size_t(end - p)));
+        if (!ff)
+            return out;
+        p = ff;
+        while (p < end && *p == 0xFF)
+            ++p;
+        if (p >= end)
+            return out;
+        const uchar marker = *p++;
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;
+        if (marker == 0xD9 || marker == 0xD8 || marker < 0xC0)
+            return out; // the end, or a marker the decoder refuses
+        const uchar *body = nullptr;
+        int size = 0;
+        if (!takeSegment(p, end, body, size))
+            return out;
+        const bool sof = marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (sof && size >= 6 && components == 0) {
             components = body[5];
+            out.height = be16(body + 1);
+            out.width = be16(body + 3);
             out.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
             int hMax = 1, vMax = 1, samples = 0;
             for (int i = 0; i < components && 6 + 3 * i + 2 < size; ++i) {
@@ -131,9 +168,7 @@ Layout layout(const QByteArray &bytes)
             if (out.scans++ == 0 && body[0] < components)
                 out.progressive = true;
         }
-        return true;
-    });
-    return out;
+    }
 }
 
 } // namespace LWJpegProbe

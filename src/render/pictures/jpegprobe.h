@@ -17,9 +17,10 @@ struct Jpeg {
 // truncated or malformed file.
 [[nodiscard]] std::optional<Jpeg> passable(const QByteArray &bytes);
 
-// What a decoder keeps while it decodes, read from the markers as far as they go (a truncated
-// file gives what came before the cut).
+// What a decoder keeps while it decodes and how many scans it reads, from the markers as the
+// decoder finds them, as far as they go (a truncated file gives what came before the cut).
 struct Layout {
+    int width = 0, height = 0;    // of the frame; 0 when none was found
     bool progressive = false;     // the decoder keeps every coefficient of the picture
     double samplesPerPixel = 3;   // coefficients per pixel over all components (subsampling)
     int scans = 0;

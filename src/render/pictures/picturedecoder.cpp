@@ -2,6 +2,7 @@
 
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/heif.h"
+#include "render/pictures/heifcontainer.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/pictureformat.h"
 
@@ -38,8 +39,17 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, int longestSide)
         return failed(Failure::unreadable);
     if (overLimit(*size))
         return failed(Failure::tooLarge);
-    const std::optional<LWDecodeBudget::Reservation> reserved =
-        LWDecodeBudget::reserve(picture.decodeCost(*size, *size, 4, false));
+    // What the bitstreams will really make, before anything is decoded.
+    const std::optional<LWHeifContainer::Plan> plan = LWHeifContainer::plan(
+        picture.bytes, LWPictureDecoder::maxPixelCount, LWPictureDecoder::maxCodedImages);
+    if (!plan)
+        return failed(Failure::unreadable);
+    if (plan->overBounds)
+        return failed(Failure::tooLarge);
+    const QSize target = longestSide > 0 ? LWPictureDecoder::fitWithin(*size, longestSide) : *size;
+    const qint64 shrunkCopy = target != *size ? qint64(target.width()) * target.height() * 4 : 0;
+    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(
+        picture.decodeCost(*size, *size, 4, false) + LWHeif::decoderBytesPerPixel * plan->largestCoded + shrunkCopy);
     if (!reserved)
         return failed(Failure::tooLarge);
     std::optional<QImage> img = LWHeif::decode(picture.bytes, LWPictureDecoder::maxPixelCount);
@@ -65,8 +75,12 @@ Result decodeReadable(const QByteArray &bytes, int longestSide)
     reader->setAutoTransform(true);
     reader->setAllocationLimit(LWImageCache::allocationLimitMB);
 
-    // A top-down BMP declares its height negative.
-    const QSize declared(std::abs(reader->size().width()), std::abs(reader->size().height()));
+    // A size from the header is taken before the reader is asked anything: Qt's WebP reader
+    // makes an animation's whole canvas to tell its size. A top-down BMP declares its height
+    // negative.
+    const bool fromHeader = picture.declared.isValid();
+    const QSize declared = fromHeader ? picture.declared
+                                      : QSize(std::abs(reader->size().width()), std::abs(reader->size().height()));
     if (declared.isEmpty())
         return failed(Failure::unreadable);
     if (overLimit(declared))
@@ -75,17 +89,19 @@ Result decodeReadable(const QByteArray &bytes, int longestSide)
     // decode in full and scale. The longer side is the same before and after the turn.
     const QSize target = longestSide > 0 ? LWPictureDecoder::fitWithin(declared, longestSide) : declared;
     const bool scalesItself = picture.format == LWPictureFormat::Format::jpeg;
+    // Qt's WebP reader makes its own image and fails on a cut file: nothing to fill before.
+    const bool makesItsOwn = scalesItself || picture.format == LWPictureFormat::Format::webp;
     if (target != declared)
         reader->setScaledSize(target);
     // A JPEG scaled in eighths comes out at most twice the target each way before the last step.
     const QSize made = scalesItself && target != declared ? (target * 2).boundedTo(declared) : declared;
     // A reader that could not parse the header may report any number as its format (Qt's JPEG
     // reader leaves it unset): taken as a number, and as a format only when it is one.
-    const int raw = int(reader->imageFormat());
+    const int raw = fromHeader ? int(QImage::Format_ARGB32) : int(reader->imageFormat());
     const bool known = raw > QImage::Format_Invalid && raw < QImage::NImageFormats;
     const auto format = known ? QImage::Format(raw) : QImage::Format_Invalid;
     const int perPixel = known ? std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8) : 8;
-    const bool turned = reader->transformation() != QImageIOHandler::TransformationNone;
+    const bool turned = !fromHeader && reader->transformation() != QImageIOHandler::TransformationNone;
     const qint64 shrunkCopy = target != declared ? qint64(target.width()) * target.height() * 4 : 0;
     const std::optional<LWDecodeBudget::Reservation> reserved =
         LWDecodeBudget::reserve(picture.decodeCost(declared, made, perPixel, turned) + shrunkCopy);
@@ -95,7 +111,7 @@ Result decodeReadable(const QByteArray &bytes, int longestSide)
     // reports success, a cut PNG fails but still hands the image over): that memory must
     // never reach a page. JPEG fails instead and may make the image at another size.
     QImage img;
-    if (!scalesItself && known) {
+    if (!makesItsOwn && known) {
         img = QImage(declared, format);
         if (img.isNull())
             return failed(Failure::outOfMemory);

@@ -12,6 +12,10 @@ namespace LWPictureDecoder {
 // Pictures whose header declares more pixels than this are refused before any decoding.
 // Generous enough for real photos of 100 megapixels and more, in 16-bit colour too.
 inline constexpr qint64 maxPixelCount = 150'000'000;
+// A HEIF/AVIF whose primary image takes more coded images than this (grid tiles, overlay layers,
+// each use counted) is refused: each costs a decoder start whatever its size. Four times the
+// tiles of a 48-megapixel phone photo.
+inline constexpr int maxCodedImages = 1024;
 
 enum class Failure {
     none,

@@ -2,6 +2,7 @@
 
 #include "render/pictures/heif.h"
 #include "render/pictures/jpegprobe.h"
+#include "render/pictures/webpheader.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -96,9 +97,12 @@ Format sniff(const QByteArray &bytes)
 
 QStringList suffixes()
 {
-    return {QStringLiteral("bmp"), QStringLiteral("gif"),  QStringLiteral("heic"), QStringLiteral("heif"),
-            QStringLiteral("jpeg"), QStringLiteral("jpg"), QStringLiteral("png"),  QStringLiteral("tif"),
-            QStringLiteral("tiff"), QStringLiteral("webp")};
+    QStringList out = {QStringLiteral("bmp"),  QStringLiteral("gif"), QStringLiteral("heic"), QStringLiteral("heif"),
+                       QStringLiteral("jpeg"), QStringLiteral("jpg"), QStringLiteral("png"),  QStringLiteral("tif"),
+                       QStringLiteral("tiff"), QStringLiteral("webp")};
+    if (LWHeif::readsAvif())
+        out.prepend(QStringLiteral("avif"));
+    return out;
 }
 
 bool isPictureType(const QString &mimeType)
@@ -107,7 +111,8 @@ bool isPictureType(const QString &mimeType)
         QStringLiteral("image/bmp"),  QStringLiteral("image/x-ms-bmp"), QStringLiteral("image/gif"),
         QStringLiteral("image/heic"), QStringLiteral("image/heif"),     QStringLiteral("image/jpeg"),
         QStringLiteral("image/png"),  QStringLiteral("image/tiff"),     QStringLiteral("image/webp")};
-    return types.contains(mimeType.toLower());
+    const QString type = mimeType.toLower();
+    return types.contains(type) || (type == QLatin1String("image/avif") && LWHeif::readsAvif());
 }
 
 std::unique_ptr<QImageReader> Readable::reader(QBuffer &buffer) const
@@ -135,7 +140,7 @@ Readable readable(const QByteArray &bytes)
         break;
     case Format::jpeg: {
         const LWJpegProbe::Layout jpeg = LWJpegProbe::layout(bytes);
-        if (jpeg.scans > maxJpegScans)
+        if (jpeg.scans > maxJpegScans || double(jpeg.scans) * jpeg.width * jpeg.height > maxJpegScanPixels)
             return {};
         if (jpeg.progressive) // two bytes per coefficient
             out.workPerPixel = 2 * jpeg.samplesPerPixel;
@@ -148,7 +153,14 @@ Readable readable(const QByteArray &bytes)
     case Format::heif: // the decoded planes, up to 16 bits a sample
         out.workPerPixel = 6;
         break;
-    case Format::webp:
+    case Format::webp: {
+        const std::optional<LWWebpHeader::Header> webp = LWWebpHeader::read(bytes);
+        if (!webp)
+            return {};
+        out.workPerPixel = webp->workPerPixel();
+        out.declared = webp->size;
+        break;
+    }
     case Format::bmp:
         break;
     }

@@ -9,7 +9,7 @@ class QBuffer;
 class QImageReader;
 
 // The picture formats the program takes, told by the bytes' signature alone: JPEG, PNG,
-// HEIC/HEIF, TIFF, WebP, GIF and BMP. Anything else (SVG, PDF, compressed or vector files, the
+// HEIC/HEIF/AVIF, TIFF, WebP, GIF and BMP. Anything else (SVG, PDF, compressed or vector files, the
 // rarer raster formats) is no picture, whatever its name or MIME type says, so nothing in a
 // picture can make a reader open another file. Thread-safe.
 namespace LWPictureFormat {
@@ -31,6 +31,9 @@ struct Readable {
     Format format = Format::none;
     QByteArray bytes;
     double workPerPixel = 0; // what the decoder keeps besides the image, per pixel
+    // The size read from the header where the format's reader cannot tell it without
+    // allocating (WebP); invalid for the others.
+    QSize declared = QSize(-1, -1);
 
     [[nodiscard]] std::unique_ptr<QImageReader> reader(QBuffer &buffer) const;
     // What decoding may allocate at its peak, in bytes: the decoder's whole-picture buffers (a
@@ -39,11 +42,14 @@ struct Readable {
     // orientation turn copies it.
     [[nodiscard]] qint64 decodeCost(QSize declared, QSize made, int bytesPerPixel, bool turned) const;
 };
-// None (format none) for what sniff refuses and for a JPEG of more than maxJpegScans scans.
+// None (format none) for what sniff refuses, for a JPEG of too many scans and for a WebP whose
+// header does not parse.
 [[nodiscard]] Readable readable(const QByteArray &bytes);
 
-// A JPEG with more scans than this is refused: each scan passes over the whole picture, so a
-// few bytes per scan could keep a decoder busy for hours.
+// A JPEG with more scans than this, or whose scans times pixels exceed maxJpegScanPixels, is
+// refused: each scan passes over the whole picture, so a few bytes per scan could keep a decoder
+// busy for hours. Twenty scans of the largest picture taken: a few seconds of one core.
 inline constexpr int maxJpegScans = 100;
+inline constexpr double maxJpegScanPixels = 20.0 * 150'000'000;
 
 } // namespace LWPictureFormat

@@ -1,0 +1,30 @@
+#pragma once
+#include <QByteArray>
+#include <QSize>
+#include <optional>
+
+// What decoding a HEIF/AVIF's primary image will really make, read from the container's boxes
+// and the codecs' own headers (HEVC sequence parameter sets, AV1 sequence headers) without
+// decoding: libheif decodes a coded image at whatever size its bitstream says, whatever the
+// container declares, and every picture its bitstream codes. Every reference of a grid or
+// overlay counts, so a tile used 20,000 times is 20,000 decodes. Thread-safe.
+namespace LWHeifContainer {
+
+struct Plan {
+    qint64 codedPixels = 0;   // pixels of every picture decoded, each reference counted
+    qint64 largestCoded = 0;  // pixels of the largest single coded image
+    int codedImages = 0;      // coded images decoded, each reference counted
+    bool overBounds = false;  // more than maxImages or maxPixels: the counting stopped there
+};
+
+// A coded image may exceed its declared size by this much on each side: encoders pad to their
+// block size, and the bitstream crops back to the declared size.
+inline constexpr int codingPadding = 64;
+
+// None when the container cannot be followed within its bytes, when a coded image's bitstream
+// gives no size or a size beyond its declared one (plus codingPadding), when a grid or overlay
+// canvas exceeds its declared size. A primary image of more than `maxImages` coded images or
+// `maxPixels` coded pixels in all gives a plan overBounds, counted no further.
+[[nodiscard]] std::optional<Plan> plan(const QByteArray &bytes, qint64 maxPixels, int maxImages);
+
+} // namespace LWHeifContainer

@@ -1,0 +1,115 @@
+// Every format's decode stays within what it reserved from the decode budget: the process's
+// high-water mark over one full decode, with every large buffer a fresh mapping so that no
+// memory freed earlier hides a peak. Runs alone: other tests' memory would count.
+#include "render/pictures/decodebudget.h"
+#include "render/pictures/picturedecoder.h"
+
+#include "support/hostilepictures.h"
+
+#include <QFile>
+#include <QLinearGradient>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+
+using namespace LWHostilePictures;
+
+namespace {
+
+qint64 statusBytes(const char *field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+bool resetHighWaterMark()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+// A photo-like picture: smooth colour with some detail, so no encoder makes it trivially small.
+QImage photo(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient g(0, 0, w, h);
+    g.setColorAt(0, QColor(30, 90, 160));
+    g.setColorAt(0.5, QColor(220, 180, 60));
+    g.setColorAt(1, QColor(120, 30, 40));
+    p.fillRect(img.rect(), g);
+    p.setPen(QPen(Qt::white, 3));
+    for (int x = 0; x < w; x += 97)
+        p.drawLine(x, 0, w - x, h);
+    return img;
+}
+
+struct Peak {
+    qint64 growth = 0;
+    qint64 reserved = 0;
+    bool decoded = false;
+};
+
+Peak measure(const QByteArray &bytes)
+{
+    malloc_trim(0);
+    LWDecodeBudget::resetPeak();
+    EXPECT_TRUE(resetHighWaterMark());
+    const qint64 base = statusBytes("VmRSS:");
+    const LWPictureDecoder::Result r = LWPictureDecoder::decode(bytes, 0);
+    return {statusBytes("VmHWM:") - base, LWDecodeBudget::peak(), r.image.has_value()};
+}
+
+} // namespace
+
+TEST(PicturePeaks, EveryFormatPeaksWithinItsReservation)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers' allocator keeps freed memory and its own shadow";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the sanitizers' allocator keeps freed memory and its own shadow";
+#endif
+#endif
+    // A fixed threshold: every buffer of 64 KB and more is mapped afresh and unmapped when freed.
+    ASSERT_EQ(mallopt(M_MMAP_THRESHOLD, 64 * 1024), 1);
+    constexpr int w = 2400, h = 1600;
+    const QImage img = photo(w, h);
+    const QImage tiny = photo(48, 32);
+    const struct {
+        const char *name;
+        std::function<QByteArray(const QImage &)> make;
+    } formats[] = {
+        {"PNG", [](const QImage &i) { return encode(i, "png"); }},
+        {"baseline JPEG", [](const QImage &i) { return encode(i, "jpeg", 90); }},
+        {"progressive JPEG",
+         [](const QImage &i) { return encode(i, "jpeg", 90, QImageIOHandler::TransformationNone, true); }},
+        {"TIFF", [](const QImage &i) { return encode(i, "tiff"); }},
+        {"BMP", [](const QImage &i) { return encode(i, "bmp"); }},
+        {"GIF", [](const QImage &i) { return twoToneGif(i.width(), i.height()); }},
+        {"lossy WebP", [](const QImage &i) { return encode(i, "webp", 80); }},
+        {"lossless WebP", [](const QImage &i) { return encode(i, "webp", 100); }},
+        {"animated WebP", [](const QImage &i) { return animatedWebp(encode(i, "webp", 100), i.size(), i.width(), i.height()); }},
+        {"HEIC", [](const QImage &i) { return heic(i); }},
+        {"10-bit HEIC", [](const QImage &i) { return heic(i, heif_orientation_normal, 10); }},
+        {"AVIF", [](const QImage &i) { return heic(i, heif_orientation_normal, 8, heif_compression_AV1); }},
+    };
+    for (const auto &f : formats) {
+        SCOPED_TRACE(f.name);
+        // The libraries' own start (plugins, tables, threads) is no part of a decode.
+        ASSERT_TRUE(LWPictureDecoder::decode(f.make(tiny), 0).image);
+        const QByteArray bytes = f.make(img);
+        const Peak peak = measure(bytes);
+        ASSERT_TRUE(peak.decoded);
+        EXPECT_GE(peak.reserved, qint64(w) * h * 4);
+        // A little room for what no picture's size sets (decoder tables, a thread's stack).
+        EXPECT_LE(peak.growth, peak.reserved + (qint64(4) << 20))
+            << "peak " << peak.growth / 1024 << " KB, reserved " << peak.reserved / 1024 << " KB";
+    }
+}
