@@ -2,6 +2,7 @@
 
 #include "model/document.h"
 #include "model/units.h"
+#include "render/exportpictures.h"
 #include "render/pdf/pdfboxes.h"
 #include "render/jpegwriter.h"
 #include "render/pngwriter.h"
@@ -82,12 +83,17 @@ QList<int> validPages(const LWDocument &doc, const QList<int> &indexes)
 std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages, bool includeBleed,
                                   const PageDone &pageDone)
 {
+    return pdfExport(doc, pages, includeBleed, pageDone).bytes;
+}
+
+PdfOutcome pdfExport(const LWDocument &doc, const QList<int> &pages, bool includeBleed, const PageDone &pageDone)
+{
     const LWRect box = exportBox(doc, includeBleed);
     if (!usable(box))
-        return std::nullopt;
+        return {std::nullopt, QStringLiteral("The page size can't be exported.")};
     const QList<int> valid = validPages(doc, pages);
     if (valid.isEmpty())
-        return std::nullopt;
+        return {std::nullopt, QStringLiteral("There are no pages to export.")};
 
     const LWRect trim = doc.trimRect();
     const QRectF media(0, 0, box.width(), box.height());
@@ -99,17 +105,23 @@ std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages
     PdfPageWriter writer(media.size(), {creatorText, doc.name});
     const LWRenderOptions options;
     int drawn = 0;
+    const QString writerFailed = QStringLiteral("The PDF couldn't be made.");
     for (int index : valid) {
         QPainter *p = writer.beginPage();
         if (!p)
-            return std::nullopt;
+            return {std::nullopt, writerFailed};
         p->translate(-box.minX(), -box.minY());
         p->setClipRect(box.toQRectF());
         LWRenderer::draw(doc.pages[index], doc, *p, options);
+        if (writer.outOfMemory())
+            return {std::nullopt, notEnoughMemory};
         if (pageDone && !pageDone(++drawn))
-            return std::nullopt;
+            return {};
     }
-    return writer.finish(QList<PdfPageBoxes>(valid.size(), boxes));
+    std::optional<QByteArray> bytes = writer.finish(QList<PdfPageBoxes>(valid.size(), boxes));
+    if (!bytes)
+        return {std::nullopt, writer.outOfMemory() ? notEnoughMemory : writerFailed};
+    return {std::move(bytes), {}};
 }
 
 int maxRasterSide(RasterType type)
@@ -128,6 +140,7 @@ bool rasterFits(const LWDocument &doc, int page, double dpi, bool includeBleed, 
 namespace {
 
 const QString notDrawn = QStringLiteral("the page couldn't be drawn");
+const QString noMemory = QStringLiteral("there isn't enough memory to export this design");
 const QString cancelledText = QStringLiteral("the export was cancelled");
 
 // Bands of about this many bitmap bytes: enough rows that the per-band work stays small beside
@@ -168,9 +181,22 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
 {
     if (!rasterFits(doc, page, dpi, includeBleed, type))
         return notDrawn;
-    const std::optional<LWRenderer::PrintPage> print =
-        LWRenderer::printPage(doc, page, LWRenderer::DPI{dpi}, includeBleed);
+    const auto outOfMemory = [&hooks] {
+        if (hooks.reason)
+            *hooks.reason = notEnoughMemory;
+        return noMemory;
+    };
     const PixelSize size = pixelSize(doc, dpi, includeBleed);
+    const LWRect area = exportBox(doc, includeBleed);
+    // Every picture decoded once, at what the page needs, before any band is drawn.
+    LWRenderOptions options;
+    const double pixelsPerPoint = std::max(double(size.width) / area.width(), double(size.height) / area.height());
+    LWExportPictures::Prepared prepared = LWExportPictures::prepare(doc, page, pixelsPerPoint);
+    if (!prepared.pictures)
+        return outOfMemory();
+    options.pictures = std::move(prepared.pictures);
+    const std::optional<LWRenderer::PrintPage> print =
+        LWRenderer::printPage(doc, page, LWRenderer::DPI{dpi}, includeBleed, options);
     if (!print || print->width != size.width || print->height != size.height)
         return notDrawn;
     const auto put = [&](const QByteArray &bytes) {
@@ -179,9 +205,10 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     };
     const int w = print->width, h = print->height;
     if (qint64(w) * h < minBandedPixels) {
-        std::optional<QImage> image = LWRenderer::bitmap(doc, page, LWRenderer::DPI{dpi}, includeBleed);
-        if (!image)
-            return notDrawn;
+        std::optional<QImage> image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+        if (image->isNull())
+            return outOfMemory();
+        LWRenderer::paintBands(*image, LWRenderer::bandCount(w, h), true, print->paint);
         // White underneath, hence opaque: read as RGB it makes a PNG without an alpha channel.
         image->reinterpretAsFormat(QImage::Format_RGB32);
         const std::optional<QByteArray> bytes = encode(std::move(*image), type, dpi, quality);
@@ -207,6 +234,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     // Up to twice the cores, so that a slow band holds back few finished ones, within the budget.
     const int window = int(std::clamp<qsizetype>(inFlightBytes / (qsizetype(w) * 4 * rows), 2, 2 * LWParallel::workers()));
     std::vector<BandEncoder::Encoded> pending(static_cast<size_t>(window));
+    std::vector<char> made(static_cast<size_t>(window), 0);
     QString why;
     if (encoder.png && !(why = put(encoder.png->head())).isEmpty())
         return why;
@@ -218,6 +246,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
             // compressor would then refer to bytes the decoder does not have.
             const int y0 = i * rows, y1 = std::min(h, y0 + rows);
             QImage band(w, y1 - y0, QImage::Format_ARGB32_Premultiplied);
+            made[size_t(i % window)] = !band.isNull();
             if (band.isNull())
                 return; // an empty slot fails the band when it is taken
             LWRenderer::paintRows(band, y0, h, true, print->paint);
@@ -232,6 +261,10 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
                 return false;
             }
             QByteArray bytes;
+            if (!made[size_t(i % window)]) {
+                why = outOfMemory();
+                return false;
+            }
             if (!encoder.chunk(band, i + 1 == count, &bytes)) {
                 why = QStringLiteral("a band of the page couldn't be drawn or encoded");
                 return false;

@@ -1,9 +1,11 @@
 #include "render/pdf/pdffile.h"
 
 #include <QCryptographicHash>
+#include <QHash>
 #include <QTransform>
 
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -26,6 +28,20 @@ QByteArray bytesOf(const std::shared_ptr<Buffer> &b)
 {
     return QByteArray(reinterpret_cast<const char *>(b->getBuffer()), qsizetype(b->getSize()));
 }
+
+// The writer's output straight into one growing buffer (no second copy of the whole file).
+class ToBytes final : public Pipeline {
+public:
+    explicit ToBytes(QByteArray &out) : Pipeline("bytes", nullptr), m_out(out) {}
+    void write(unsigned char const *data, size_t len) override
+    {
+        m_out.append(reinterpret_cast<const char *>(data), qsizetype(len));
+    }
+    void finish() override {}
+
+private:
+    QByteArray &m_out;
+};
 
 void open(QPDF &pdf, const QByteArray &bytes)
 {
@@ -265,18 +281,28 @@ void writeImage(QPDFObjectHandle stream, const ImageData &image)
         parms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
         parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
     }
-    auto buffer = std::make_shared<Buffer>(size_t(image.data.size()));
-    std::memcpy(buffer->getBuffer(), image.data.constData(), size_t(image.data.size()));
-    stream.replaceStreamData(buffer, QPDFObjectHandle::newName(image.filter.toStdString()), parms);
+    // Handed to the writer when it writes the stream, from the caller's buffer: never copied.
+    const QByteArray data = image.data;
+    stream.replaceStreamData(
+        std::function<void(Pipeline *)>([data](Pipeline *out) {
+            out->write(reinterpret_cast<const unsigned char *>(data.constData()), size_t(data.size()));
+            out->finish();
+        }),
+        QPDFObjectHandle::newName(image.filter.toStdString()), parms);
     stream.setFilterOnWrite(false); // written as given: neither decoded nor deflated again
 }
 
 // Puts every picture in place of its stand-in. Qt stores an image once however often it is
-// drawn, so each stand-in is one object.
+// drawn, so each stand-in is one object; each image of the stand-ins' size is read once and
+// found among them by its samples.
 void swapPictures(QPDF &pdf, const QList<PictureSwap> &pictures)
 {
     if (pictures.isEmpty())
         return;
+    QHash<QByteArray, qsizetype> bySamples;
+    for (qsizetype i = 0; i < pictures.size(); ++i)
+        bySamples.insert(pictures[i].standInRgb, i);
+    const QSize size = pictures.front().standInSize;
     for (QPDFObjectHandle obj : pdf.getAllObjects()) {
         if (!obj.isStream())
             continue;
@@ -284,23 +310,22 @@ void swapPictures(QPDF &pdf, const QList<PictureSwap> &pictures)
         if (!dict.getKey("/Subtype").isNameAndEquals("/Image") || !dict.getKey("/Width").isInteger() ||
             !dict.getKey("/Height").isInteger())
             continue;
-        const long long w = dict.getKey("/Width").getIntValue(), h = dict.getKey("/Height").getIntValue();
-        for (const PictureSwap &swap : pictures) {
-            if (w != swap.standInSize.width() || h != swap.standInSize.height())
-                continue;
-            try {
-                if (bytesOf(obj.getStreamData(qpdf_dl_generalized)) != swap.standInRgb)
-                    continue;
-            } catch (const std::exception &) {
-                break;
-            }
-            writeImage(obj, swap.image);
-            if (swap.softMask) {
-                QPDFObjectHandle mask = pdf.newStream();
-                writeImage(mask, *swap.softMask);
-                dict.replaceKey("/SMask", mask);
-            }
-            break;
+        if (dict.getKey("/Width").getIntValue() != size.width() || dict.getKey("/Height").getIntValue() != size.height())
+            continue;
+        qsizetype at = -1;
+        try {
+            at = bySamples.value(bytesOf(obj.getStreamData(qpdf_dl_generalized)), -1);
+        } catch (const std::exception &) {
+            continue;
+        }
+        if (at < 0)
+            continue;
+        const PictureSwap &swap = pictures[at];
+        writeImage(obj, swap.image);
+        if (swap.softMask) {
+            QPDFObjectHandle mask = pdf.newStream();
+            writeImage(mask, *swap.softMask);
+            dict.replaceKey("/SMask", mask);
         }
     }
 }
@@ -551,10 +576,14 @@ std::optional<QByteArray> finish(const QByteArray &bytes, const Finish &how, QSt
             infoDict.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(how.info->title.toStdString()));
         }
 
+        QByteArray out;
+        ToBytes sink(out);
         QPDFWriter writer(pdf);
-        writer.setOutputMemory();
+        writer.setOutputPipeline(&sink);
         writer.write();
-        return bytesOf(writer.getBufferSharedPointer());
+        return out;
+    } catch (const std::bad_alloc &) {
+        return fail(QStringLiteral("There isn't enough memory to write the PDF."));
     } catch (const std::exception &e) {
         return fail(QString::fromLocal8Bit(e.what()));
     }

@@ -1,0 +1,145 @@
+#include "render/exportpictures.h"
+
+#include "render/parallel.h"
+#include "render/pictures/decodebudget.h"
+#include "render/pictures/imagecache.h"
+#include "render/pictures/picturedecoder.h"
+#include "render/pictures/picturekey.h"
+#include "render/renderer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+namespace {
+
+const QString notEnoughMemory = QStringLiteral("There isn't enough memory to export this design.");
+
+struct Need {
+    LWImage picture;
+    QSize upright;
+    int longest = 0; // 0: the full size
+};
+
+// Device pixels the picture's longer side needs where the element draws it, a pixel to spare
+// for smoothing; 0 when that is its full size.
+int neededSide(const LWElement &e, QSize upright, double pixelsPerPoint)
+{
+    const std::optional<LWRenderer::PicturePlace> place = LWRenderer::placePicture(e, QSizeF(upright));
+    const int full = std::max(upright.width(), upright.height());
+    if (!place)
+        return 1;
+    const double k = std::max(place->whole.width() / upright.width(), place->whole.height() / upright.height());
+    const double side = std::ceil(full * k * pixelsPerPoint) + 1;
+    if (!std::isfinite(side) || side >= full)
+        return 0;
+    return std::max(1, int(side));
+}
+
+void collect(const QList<LWElement> &elements, double pixelsPerPoint, QHash<QByteArray, qsizetype> &byKey,
+             std::vector<Need> &needs)
+{
+    for (const LWElement &e : elements) {
+        if (e.hidden || !(e.opacity > 0))
+            continue;
+        if (e.kind == LWElement::Kind::group) {
+            if (e.children)
+                collect(*e.children, pixelsPerPoint, byKey, needs);
+            continue;
+        }
+        if (e.kind != LWElement::Kind::image || !e.image || !e.image->data)
+            continue;
+        const std::optional<QSizeF> size = LWImageCache::pixelSize(*e.image);
+        if (!size || size->isEmpty())
+            continue; // the missing-picture art
+        const QSize upright = size->toSize();
+        const int side = neededSide(e, upright, pixelsPerPoint);
+        const QByteArray key = LWPictureKey::of(*e.image->data);
+        if (const auto it = byKey.constFind(key); it != byKey.cend()) {
+            Need &n = needs[size_t(*it)];
+            n.longest = (n.longest == 0 || side == 0) ? 0 : std::max(n.longest, side);
+            continue;
+        }
+        byKey.insert(key, qsizetype(needs.size()));
+        needs.push_back({*e.image, upright, side});
+    }
+}
+
+qint64 heldBytes(const Need &n)
+{
+    const QSize s = n.longest > 0 ? LWPictureDecoder::fitWithin(n.upright, n.longest) : n.upright;
+    return qint64(s.width()) * s.height() * 4;
+}
+
+// The decoded picture in a format the raster engine draws without converting it per call.
+std::optional<QImage> drawable(QImage image)
+{
+    const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    if (image.format() != format)
+        image.convertTo(format);
+    if (image.isNull())
+        return std::nullopt;
+    return image;
+}
+
+} // namespace
+
+struct LWExportPictures::Held {
+    std::optional<LWDecodeBudget::Reservation> reservation;
+};
+
+LWExportPictures::LWExportPictures() : m_held(std::make_unique<Held>()) {}
+LWExportPictures::~LWExportPictures() = default;
+
+LWExportPictures::Prepared LWExportPictures::prepare(const LWDocument &doc, int page, double pixelsPerPoint)
+{
+    std::shared_ptr<LWExportPictures> set(new LWExportPictures);
+    if (page < 0 || page >= doc.pages.size() || !(pixelsPerPoint > 0))
+        return {set, {}};
+    std::vector<Need> needs;
+    collect(doc.pages[page].elements, pixelsPerPoint, set->m_byKey, needs);
+    if (needs.empty())
+        return {set, {}};
+    qint64 total = 0;
+    for (const Need &n : needs)
+        total += heldBytes(n);
+    std::optional<LWDecodeBudget::Reservation> held = LWDecodeBudget::hold(total);
+    if (!held)
+        return {nullptr, notEnoughMemory};
+    set->m_held->reservation.emplace(std::move(*held));
+    set->m_pictures.resize(needs.size());
+    std::atomic<bool> short_{false};
+    LWParallel::forEach(int(needs.size()), [&](int i) {
+        const Need &n = needs[size_t(i)];
+        const LWDecodeBudget::HoldWork work;
+        LWPictureDecoder::Result r = LWImageCache::exportImage(n.picture, n.longest);
+        if (r.image) {
+            if (std::optional<QImage> image = drawable(std::move(*r.image)))
+                set->m_pictures[size_t(i)] = Picture{std::move(*image), n.upright};
+            else
+                short_ = true;
+        } else if (r.failure == LWPictureDecoder::Failure::outOfMemory) {
+            short_ = true;
+        }
+    });
+    if (short_)
+        return {nullptr, notEnoughMemory};
+    for (size_t i = 0; i < needs.size(); ++i)
+        set->m_byBuffer.insert(needs[i].picture.data->constData(), {needs[i].picture.data->size(), qsizetype(i)});
+    return {set, {}};
+}
+
+std::optional<LWExportPictures::Picture> LWExportPictures::find(const LWImage &picture) const
+{
+    if (!picture.data)
+        return std::nullopt;
+    const auto byBuffer = m_byBuffer.constFind(picture.data->constData());
+    qsizetype at = -1;
+    if (byBuffer != m_byBuffer.cend() && byBuffer->first == picture.data->size())
+        at = byBuffer->second;
+    else
+        at = m_byKey.value(LWPictureKey::of(*picture.data), -1);
+    if (at < 0 || size_t(at) >= m_pictures.size())
+        return std::nullopt;
+    return m_pictures[size_t(at)];
+}

@@ -1,0 +1,47 @@
+#pragma once
+#include "model/document.h"
+
+#include <QHash>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+// The pictures one raster export of a page draws: each decoded once, at the size the export
+// needs (its drawn size in device pixels, never more than the picture's own), and held until the
+// export lets go of it, the bytes held taken from the shared decode budget (LWDecodeBudget::hold)
+// for as long. Pictures with the same bytes are one. A picture that does not decode, or is
+// refused as too large, is left out and drawn as the missing-picture art. Read from any thread.
+class LWExportPictures {
+public:
+    struct Picture {
+        QImage image;  // 32-bit premultiplied (or opaque RGB32), maybe smaller than the picture
+        QSize upright; // the picture's own upright size, in which its crop is measured
+    };
+    struct Prepared {
+        std::shared_ptr<const LWExportPictures> pictures; // none when the export cannot go on
+        QString reason; // why not: a full sentence (memory)
+    };
+
+    // The pictures of `page` drawn at `pixelsPerPoint` (the larger of the two axes' scales).
+    [[nodiscard]] static Prepared prepare(const LWDocument &doc, int page, double pixelsPerPoint);
+
+    // The picture to draw for the record; none for the missing-picture art.
+    [[nodiscard]] std::optional<Picture> find(const LWImage &picture) const;
+
+    qsizetype count() const { return qsizetype(m_pictures.size()); }
+
+    ~LWExportPictures();
+
+private:
+    LWExportPictures();
+    struct Held;
+    std::unique_ptr<Held> m_held; // the budget's bytes, given back when the export lets go
+    std::vector<std::optional<Picture>> m_pictures;
+    // The page's records by their shared bytes (address, length), so a draw need not hash them.
+    QHash<const char *, std::pair<qsizetype, qsizetype>> m_byBuffer;
+    QHash<QByteArray, qsizetype> m_byKey;      // any other record with the same bytes
+};
