@@ -1,0 +1,183 @@
+// Designs full of pictures, exported through the export calls and read back from the written
+// files: how often each picture is decoded, and what an export that runs short of memory says.
+#include "model/document.h"
+#include "render/export.h"
+#include "render/pdf/pdffile.h"
+#include "render/pictures/decodebudget.h"
+#include "render/pictures/imagecache.h"
+#include "render/preflight.h"
+#include "render/renderer.h"
+#include "support/testpictures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace LWExport;
+
+// A 6 x 4 in card-like page.
+LWDocument page6x4(const QString &name)
+{
+    return LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 432, 288, 9, name);
+}
+
+// Pictures side by side in vertical strips, each filling its strip.
+LWDocument strips(const QList<QByteArray> &pictures)
+{
+    LWDocument doc = page6x4(QStringLiteral("Strips"));
+    const double w = doc.width / pictures.size();
+    for (int i = 0; i < pictures.size(); ++i) {
+        LWElement e = LWElement::makePhoto(LWRect(i * w, 0, w, doc.height));
+        e.image->data = pictures[i];
+        doc.pages[0].elements.append(e);
+    }
+    return doc;
+}
+
+QColor stripColour(int i) { return QColor::fromHsv(i * 55, 220, 210); }
+
+// Six 24-megapixel JPEGs, each of its own colour, made once for the whole test program.
+const QList<QByteArray> &sixPhotos()
+{
+    static const QList<QByteArray> made = [] {
+        QList<QByteArray> out;
+        for (int i = 0; i < 6; ++i)
+            out.append(LWTestPictures::encode(LWTestPictures::plain(6000, 4000, stripColour(i)), "jpeg", 60));
+        return out;
+    }();
+    return made;
+}
+
+bool near(QRgb a, QColor b, int tolerance = 12)
+{
+    return std::abs(qRed(a) - b.red()) <= tolerance && std::abs(qGreen(a) - b.green()) <= tolerance &&
+           std::abs(qBlue(a) - b.blue()) <= tolerance;
+}
+
+qint64 decodes() { return LWImageCache::stats().decodes; }
+
+} // namespace
+
+// Every band of a page of vertical strips needs every picture: each is decoded once per export,
+// at the size the export needs, and shows in the written file.
+TEST(ExportPictures, CollageDecodesEachPictureOncePerExport)
+{
+    const LWDocument doc = strips(sixPhotos());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Case {
+        RasterType type;
+        double dpi;
+    };
+    for (const Case c : {Case{RasterType::png, 300}, Case{RasterType::jpeg, 300}, Case{RasterType::png, 600},
+                         Case{RasterType::jpeg, 600}}) {
+        SCOPED_TRACE(testing::Message() << rawValue(c.type).toStdString() << " at " << c.dpi);
+        const QString file = dir.filePath(QStringLiteral("collage.") + ext(c.type));
+        const qint64 before = decodes();
+        ASSERT_EQ(writeRaster(doc, 0, c.dpi, false, c.type, 0.92, file), QString());
+        EXPECT_EQ(decodes() - before, 6);
+        const QImage written = QImageReader(file).read();
+        ASSERT_EQ(written.size(), QSize(int(6 * c.dpi), int(4 * c.dpi)));
+        for (int i = 0; i < 6; ++i)
+            EXPECT_TRUE(near(written.pixel(int((i + 0.5) * c.dpi), written.height() / 2), stripColour(i))) << i;
+    }
+}
+
+// Copies of one logo under as many asset ids: one decode, and one image object in the PDF.
+TEST(ExportPictures, SameBytesUnderManyIdsAreOnePicture)
+{
+    const QByteArray logo = LWTestPictures::encode(LWTestPictures::twoTone(4000, 4000), "png");
+    LWDocument doc = page6x4(QStringLiteral("Logos"));
+    for (int i = 0; i < 300; ++i) {
+        LWElement e = LWElement::makePhoto(LWRect((i % 20) * 21.6, (i / 20) * 19.2, 21.6, 19.2));
+        e.image->assetID = QStringLiteral("logo-%1").arg(i);
+        e.image->data = logo;
+        e.image->data->detach(); // each record its own buffer, as a pasted copy would be
+        doc.pages[0].elements.append(e);
+    }
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Case {
+        const char *what;
+        std::function<bool()> exportIt;
+    };
+    const QString png = dir.filePath(QStringLiteral("logos.png"));
+    QByteArray pdf;
+    const QList<Case> cases{
+        {"png", [&] { return writeRaster(doc, 0, 300, true, RasterType::png, 0.92, png).isEmpty(); }},
+        {"pdf", [&] {
+             PdfOutcome out = pdfExport(doc, {0}, true);
+             pdf = out.bytes.value_or(QByteArray());
+             return out.bytes.has_value() && out.reason.isEmpty();
+         }}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const qint64 before = decodes();
+        ASSERT_TRUE(c.exportIt());
+        EXPECT_EQ(decodes() - before, 1);
+    }
+    EXPECT_EQ(LWPdfFile::imageCount(pdf), 1);
+    const QImage written = QImageReader(png).read();
+    ASSERT_FALSE(written.isNull());
+    // The first frame's left half is red, its right half blue: the picture, not white, not the art.
+    EXPECT_TRUE(near(written.pixel(37 + 10, 37 + 40), QColor(Qt::red), 40));
+    EXPECT_TRUE(near(written.pixel(37 + 80, 37 + 40), QColor(Qt::blue), 40));
+}
+
+// A picture that does not decode is tried once: the page view, the exports and the preflight of
+// the same bytes, under any id, know it from then on and draw the missing-picture art.
+TEST(ExportPictures, RefusedPictureIsTriedOnce)
+{
+    struct Case {
+        const char *what;
+        QByteArray bytes;
+    };
+    QByteArray cut = LWTestPictures::encode(LWTestPictures::twoTone(300, 200), "png");
+    cut.truncate(cut.size() / 2);
+    for (const Case &c : {Case{"not a picture", QByteArray(5000, 'x')}, Case{"cut short", cut}}) {
+        SCOPED_TRACE(c.what);
+        LWDocument doc = strips({c.bytes, c.bytes});
+        doc.pages[0].elements[1].image->assetID = QStringLiteral("another id");
+        const qint64 before = decodes();
+        EXPECT_TRUE(LWRenderer::bitmap(doc, 0, 1.0, false, true, LWRenderOptions{true, {}, {}}));
+        EXPECT_TRUE(rasterData(doc, 0, 150, false, RasterType::png));
+        EXPECT_TRUE(pdfData(doc, {0}, false));
+        (void)preflight(doc);
+        EXPECT_LE(decodes() - before, 1);
+        EXPECT_GE(LWImageCache::stats().failures, 1);
+    }
+}
+
+// An export whose pictures do not fit the decode budget stops and says why; the earlier file
+// stays as it was.
+TEST(ExportPictures, ExportOutOfBudgetSaysWhy)
+{
+    const LWDocument doc = strips(sixPhotos());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Each picture alone decodes within the budget, the six together need more.
+    const qint64 old = LWDecodeBudget::setLimit(qint64(40) << 20);
+    const auto restore = qScopeGuard([old] { LWDecodeBudget::setLimit(old); });
+    for (const RasterType type : {RasterType::png, RasterType::jpeg}) {
+        SCOPED_TRACE(rawValue(type).toStdString());
+        const QString file = dir.filePath(QStringLiteral("collage.") + ext(type));
+        QFile earlier(file);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+        earlier.close();
+        QString reason;
+        RasterWriteHooks hooks;
+        hooks.reason = &reason;
+        EXPECT_FALSE(writeRaster(doc, 0, 300, false, type, 0.92, file, hooks).isEmpty());
+        EXPECT_EQ(reason, notEnoughMemory);
+        ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+        EXPECT_EQ(earlier.readAll(), QByteArray("earlier"));
+        earlier.close();
+    }
+    // With the budget back the same export is made.
+    LWDecodeBudget::setLimit(old);
+    EXPECT_EQ(writeRaster(doc, 0, 300, false, RasterType::png, 0.92, dir.filePath(QStringLiteral("ok.png"))), QString());
+}
