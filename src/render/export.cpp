@@ -3,6 +3,7 @@
 #include "model/document.h"
 #include "model/units.h"
 #include "render/exportpictures.h"
+#include "render/pictures/decodebudget.h"
 #include "render/pdf/pdfboxes.h"
 #include "render/jpegwriter.h"
 #include "render/pngwriter.h"
@@ -175,6 +176,76 @@ struct BandEncoder {
     }
 };
 
+// The page drawn whole when its pictures together exceed the decode budget: the bitmap is held
+// and the elements are drawn onto it one run after another, each run's pictures decoded before
+// it and let go after it, so a picture is decoded once for every run that shows it (once, unless
+// the same bytes come back in a later run). None when even the bitmap and one element's
+// pictures do not fit.
+std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRenderer::PrintPage &print,
+                                 double pixelsPerPoint)
+{
+    const qint64 pageBytes = qint64(print.width) * print.height * 4;
+    const qint64 limit = LWDecodeBudget::limit();
+    if (pageBytes >= limit)
+        return std::nullopt;
+    QImage image(print.width, print.height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return std::nullopt;
+    image.fill(Qt::white);
+    const QList<LWElement> &elements = doc.pages[page].elements;
+    const int bands = LWRenderer::bandCount(print.width, print.height);
+    const int rows = (print.height + bands - 1) / bands;
+    const auto paint = [&](int part, const LWRenderOptions &options) {
+        LWParallel::forEach(bands, [&](int i) {
+            const int top = i * rows, bottom = std::min(print.height, top + rows);
+            if (top >= bottom)
+                return;
+            QImage band(image.bits() + qsizetype(top) * image.bytesPerLine(), image.width(), bottom - top,
+                        image.bytesPerLine(), image.format());
+            LWRenderer::paintOverRows(band, top, print.height, [&](QPainter &p) { print.paintPart(p, part, options); });
+        });
+    };
+    paint(-1, {});
+    for (int from = 0; from < elements.size();) {
+        // The longest run from `from` whose pictures fit beside the bitmap (at least one element).
+        QHash<QByteArray, qint64> run = LWExportPictures::needs(elements[from], pixelsPerPoint);
+        qint64 bytes = pageBytes;
+        for (const qint64 b : run)
+            bytes += b;
+        int to = from + 1;
+        for (; to < elements.size(); ++to) {
+            qint64 more = 0;
+            const QHash<QByteArray, qint64> next = LWExportPictures::needs(elements[to], pixelsPerPoint);
+            for (auto it = next.cbegin(); it != next.cend(); ++it)
+                more += std::max<qint64>(0, *it - run.value(it.key(), 0));
+            if (bytes + more > limit)
+                break;
+            for (auto it = next.cbegin(); it != next.cend(); ++it)
+                run[it.key()] = std::max(run.value(it.key(), 0), *it);
+            bytes += more;
+        }
+        // A run whose decodes do not fit beside it is tried with half its elements.
+        LWExportPictures::Prepared prepared;
+        for (;;) {
+            QList<const LWElement *> members;
+            for (int k = from; k < to; ++k)
+                members.append(&elements[k]);
+            prepared = LWExportPictures::prepare(members, pixelsPerPoint, pageBytes);
+            if (prepared.pictures || !prepared.overBudget || to - from == 1)
+                break;
+            to = from + (to - from) / 2;
+        }
+        if (!prepared.pictures)
+            return std::nullopt;
+        LWRenderOptions options;
+        options.pictures = std::move(prepared.pictures);
+        for (int k = from; k < to; ++k)
+            paint(k, options);
+        from = to;
+    }
+    return image;
+}
+
 // The page as JPEG or PNG bytes handed to append in order; empty, or why it stopped.
 QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type, double quality,
                      const LWFileAccess::Append &append, const RasterWriteHooks &hooks)
@@ -192,23 +263,30 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     LWRenderOptions options;
     const double pixelsPerPoint = std::max(double(size.width) / area.width(), double(size.height) / area.height());
     LWExportPictures::Prepared prepared = LWExportPictures::prepare(doc, page, pixelsPerPoint);
-    if (!prepared.pictures)
+    if (!prepared.pictures && !prepared.overBudget)
         return outOfMemory();
     options.pictures = std::move(prepared.pictures);
     const std::optional<LWRenderer::PrintPage> print =
         LWRenderer::printPage(doc, page, LWRenderer::DPI{dpi}, includeBleed, options);
     if (!print || print->width != size.width || print->height != size.height)
         return notDrawn;
+    // Pictures too many to hold at once: the page is drawn whole first, then encoded from it.
+    std::optional<QImage> whole;
+    if (!options.pictures && !(whole = drawnWhole(doc, page, *print, pixelsPerPoint)))
+        return outOfMemory();
     const auto put = [&](const QByteArray &bytes) {
         const int e = append(bytes.constData(), bytes.size());
         return e ? LWFileAccess::systemReason(e) : QString();
     };
     const int w = print->width, h = print->height;
     if (qint64(w) * h < minBandedPixels) {
-        std::optional<QImage> image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
-        if (image->isNull())
-            return outOfMemory();
-        LWRenderer::paintBands(*image, LWRenderer::bandCount(w, h), true, print->paint);
+        std::optional<QImage> image = std::move(whole);
+        if (!image) {
+            image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+            if (image->isNull())
+                return outOfMemory();
+            LWRenderer::paintBands(*image, LWRenderer::bandCount(w, h), true, print->paint);
+        }
         // White underneath, hence opaque: read as RGB it makes a PNG without an alpha channel.
         image->reinterpretAsFormat(QImage::Format_RGB32);
         const std::optional<QByteArray> bytes = encode(std::move(*image), type, dpi, quality);
@@ -245,6 +323,13 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
             // where a band's clip rounds (a turned picture's edge), and the PNG filter and
             // compressor would then refer to bytes the decoder does not have.
             const int y0 = i * rows, y1 = std::min(h, y0 + rows);
+            if (whole) {
+                made[size_t(i % window)] = 1;
+                const QImage band(whole->constBits() + qsizetype(y0) * whole->bytesPerLine(), w, y1 - y0,
+                                  whole->bytesPerLine(), QImage::Format_RGB32);
+                pending[size_t(i % window)] = encoder.encode(band, y0, y0, y1);
+                return;
+            }
             QImage band(w, y1 - y0, QImage::Format_ARGB32_Premultiplied);
             made[size_t(i % window)] = !band.isNull();
             if (band.isNull())

@@ -36,39 +36,44 @@ int neededSide(const LWElement &e, QSize upright, double pixelsPerPoint)
     return std::max(1, int(side));
 }
 
-void collect(const QList<LWElement> &elements, double pixelsPerPoint, QHash<QByteArray, qsizetype> &byKey,
-             std::vector<Need> &needs)
+void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizetype> &byKey, std::vector<Need> &needs)
 {
-    for (const LWElement &e : elements) {
-        if (e.hidden || !(e.opacity > 0))
-            continue;
-        if (e.kind == LWElement::Kind::group) {
-            if (e.children)
-                collect(*e.children, pixelsPerPoint, byKey, needs);
-            continue;
-        }
-        if (e.kind != LWElement::Kind::image || !e.image || !e.image->data)
-            continue;
-        const std::optional<QSizeF> size = LWImageCache::pixelSize(*e.image);
-        if (!size || size->isEmpty())
-            continue; // the missing-picture art
-        const QSize upright = size->toSize();
-        const int side = neededSide(e, upright, pixelsPerPoint);
-        const QByteArray key = LWPictureKey::of(*e.image->data);
-        if (const auto it = byKey.constFind(key); it != byKey.cend()) {
-            Need &n = needs[size_t(*it)];
-            n.longest = (n.longest == 0 || side == 0) ? 0 : std::max(n.longest, side);
-            continue;
-        }
-        byKey.insert(key, qsizetype(needs.size()));
-        needs.push_back({*e.image, upright, side});
+    if (e.hidden || !(e.opacity > 0))
+        return;
+    if (e.kind == LWElement::Kind::group) {
+        if (e.children)
+            for (const LWElement &child : *e.children)
+                collect(child, pixelsPerPoint, byKey, needs);
+        return;
     }
+    if (e.kind != LWElement::Kind::image || !e.image || !e.image->data)
+        return;
+    const std::optional<QSizeF> size = LWImageCache::pixelSize(*e.image);
+    if (!size || size->isEmpty())
+        return; // the missing-picture art
+    const QSize upright = size->toSize();
+    const int side = neededSide(e, upright, pixelsPerPoint);
+    const QByteArray key = LWPictureKey::of(*e.image->data);
+    if (const auto it = byKey.constFind(key); it != byKey.cend()) {
+        Need &n = needs[size_t(*it)];
+        n.longest = (n.longest == 0 || side == 0) ? 0 : std::max(n.longest, side);
+        return;
+    }
+    byKey.insert(key, qsizetype(needs.size()));
+    needs.push_back({*e.image, upright, side});
 }
 
 qint64 heldBytes(const Need &n)
 {
     const QSize s = n.longest > 0 ? LWPictureDecoder::fitWithin(n.upright, n.longest) : n.upright;
     return qint64(s.width()) * s.height() * 4;
+}
+
+// What decoding the picture may take besides what is held: the picture at full size and its
+// scaled copy (a JPEG decoder scaling in eighths takes less).
+qint64 decodeWork(const Need &n)
+{
+    return qint64(n.upright.width()) * n.upright.height() * 4 + heldBytes(n);
 }
 
 // The decoded picture in a format the raster engine draws without converting it per call.
@@ -93,22 +98,49 @@ LWExportPictures::~LWExportPictures() = default;
 
 LWExportPictures::Prepared LWExportPictures::prepare(const LWDocument &doc, int page, double pixelsPerPoint)
 {
+    QList<const LWElement *> elements;
+    if (page >= 0 && page < doc.pages.size())
+        for (const LWElement &e : doc.pages[page].elements)
+            elements.append(&e);
+    return prepare(elements, pixelsPerPoint);
+}
+
+QHash<QByteArray, qint64> LWExportPictures::needs(const LWElement &element, double pixelsPerPoint)
+{
+    QHash<QByteArray, qsizetype> byKey;
+    std::vector<Need> needs;
+    collect(element, pixelsPerPoint, byKey, needs);
+    QHash<QByteArray, qint64> out;
+    for (auto it = byKey.cbegin(); it != byKey.cend(); ++it)
+        out.insert(it.key(), heldBytes(needs[size_t(*it)]));
+    return out;
+}
+
+LWExportPictures::Prepared LWExportPictures::prepare(const QList<const LWElement *> &elements, double pixelsPerPoint,
+                                                     qint64 alsoHeld)
+{
     std::shared_ptr<LWExportPictures> set(new LWExportPictures);
-    if (page < 0 || page >= doc.pages.size() || !(pixelsPerPoint > 0))
+    if (!(pixelsPerPoint > 0))
         return {set, {}};
     std::vector<Need> needs;
-    collect(doc.pages[page].elements, pixelsPerPoint, set->m_byKey, needs);
+    for (const LWElement *e : elements)
+        collect(*e, pixelsPerPoint, set->m_byKey, needs);
     if (needs.empty())
         return {set, {}};
-    qint64 total = 0;
-    for (const Need &n : needs)
+    qint64 total = alsoHeld, work = 0;
+    for (const Need &n : needs) {
         total += heldBytes(n);
+        work = std::max(work, decodeWork(n));
+    }
+    // The decodes need room of their own beside what is held.
+    if (total + work > LWDecodeBudget::limit())
+        return {nullptr, notEnoughMemory, true};
     std::optional<LWDecodeBudget::Reservation> held = LWDecodeBudget::hold(total);
     if (!held)
-        return {nullptr, notEnoughMemory};
+        return {nullptr, notEnoughMemory, true};
     set->m_held->reservation.emplace(std::move(*held));
     set->m_pictures.resize(needs.size());
-    std::atomic<bool> short_{false};
+    std::atomic<bool> short_{false}, refusedBesideHold{false};
     LWParallel::forEach(int(needs.size()), [&](int i) {
         const Need &n = needs[size_t(i)];
         const LWDecodeBudget::HoldWork work;
@@ -120,10 +152,12 @@ LWExportPictures::Prepared LWExportPictures::prepare(const LWDocument &doc, int 
                 short_ = true;
         } else if (r.failure == LWPictureDecoder::Failure::outOfMemory) {
             short_ = true;
+            if (LWDecodeBudget::HoldWork::refusedForHold())
+                refusedBesideHold = true; // fewer at a time may fit
         }
     });
     if (short_)
-        return {nullptr, notEnoughMemory};
+        return {nullptr, notEnoughMemory, refusedBesideHold.load()};
     for (size_t i = 0; i < needs.size(); ++i)
         set->m_byBuffer.insert(needs[i].picture.data->constData(), {needs[i].picture.data->size(), qsizetype(i)});
     return {set, {}};

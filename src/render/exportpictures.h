@@ -23,11 +23,18 @@ public:
     };
     struct Prepared {
         std::shared_ptr<const LWExportPictures> pictures; // none when the export cannot go on
-        QString reason; // why not: a full sentence (memory)
+        QString reason;          // why not: a full sentence (memory)
+        bool overBudget = false; // none because together they exceed what the budget holds
     };
 
     // The pictures of `page` drawn at `pixelsPerPoint` (the larger of the two axes' scales).
     [[nodiscard]] static Prepared prepare(const LWDocument &doc, int page, double pixelsPerPoint);
+    // The pictures of these elements only, held together with `alsoHeld` bytes of the caller's.
+    [[nodiscard]] static Prepared prepare(const QList<const LWElement *> &elements, double pixelsPerPoint,
+                                          qint64 alsoHeld = 0);
+    // The bytes each picture of the element (its members for a group) would hold, by its bytes'
+    // key: what runs of elements drawn one after another may share.
+    [[nodiscard]] static QHash<QByteArray, qint64> needs(const LWElement &element, double pixelsPerPoint);
 
     // The picture to draw for the record; none for the missing-picture art.
     [[nodiscard]] std::optional<Picture> find(const LWImage &picture) const;

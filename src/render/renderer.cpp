@@ -265,18 +265,35 @@ void prepare(QPainter &p)
     p.setRenderHint(QPainter::TextAntialiasing, true);
 }
 
-} // namespace
-
-void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRenderOptions &options)
+void drawBackground(const LWPage &page, const LWDocument &doc, QPainter &p)
 {
-    p.save();
-    prepare(p);
     const LWRect bleed = doc.bleedRect();
     if (page.background.isVisible() && sane(bleed.x) && sane(bleed.y) && sane(bleed.w) && sane(bleed.h)) {
         QPainterPath path;
         path.addRect(bleed.toQRectF());
         fill(page.background, path, bleed, p);
     }
+}
+
+// The background (part -1) or one element of the page, as draw(page) draws it.
+void drawPart(const LWPage &page, const LWDocument &doc, QPainter &p, int part, const LWRenderOptions &options)
+{
+    p.save();
+    prepare(p);
+    if (part < 0)
+        drawBackground(page, doc, p);
+    else if (part < page.elements.size())
+        draw(page.elements[part], p, options);
+    p.restore();
+}
+
+} // namespace
+
+void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRenderOptions &options)
+{
+    p.save();
+    prepare(p);
+    drawBackground(page, doc, p);
     for (const LWElement &e : page.elements)
         draw(e, p, options);
     p.restore();
@@ -588,6 +605,13 @@ void paintRows(QImage &rows, int top, int height, bool opaqueWhite, const std::f
     if (rows.isNull() || top < 0 || top + rows.height() > height || height > maxSide)
         return;
     rows.fill(opaqueWhite ? Qt::white : Qt::transparent);
+    paintOverRows(rows, top, height, paint);
+}
+
+void paintOverRows(QImage &rows, int top, int height, const std::function<void(QPainter &)> &paint)
+{
+    if (rows.isNull() || top < 0 || top + rows.height() > height || height > maxSide)
+        return;
     // The rows paint through an image object as tall as the whole bitmap whose first row lies
     // `top` rows above them, clipped to them: the device, and so every coordinate, is the one a
     // single pass sees, and the raster engine touches nothing outside the clip. (A device of
@@ -663,10 +687,16 @@ std::optional<PrintPage> printPage(const LWDocument &doc, int page, DPI dpi, boo
         return std::nullopt;
     const double sx = double(w) / area->width(), sy = double(h) / area->height();
     const LWRect box = *area;
-    return PrintPage{int(w), int(h), [&doc, page, box, sx, sy, options](QPainter &p) {
+    return PrintPage{int(w), int(h),
+                     [&doc, page, box, sx, sy, options](QPainter &p) {
                          p.scale(sx, sy);
                          p.translate(-box.minX(), -box.minY());
                          draw(doc.pages[page], doc, p, options);
+                     },
+                     [&doc, page, box, sx, sy](QPainter &p, int part, const LWRenderOptions &partOptions) {
+                         p.scale(sx, sy);
+                         p.translate(-box.minX(), -box.minY());
+                         drawPart(doc.pages[page], doc, p, part, partOptions);
                      }};
 }
 

@@ -107,6 +107,9 @@ void strokePath(const QPainterPath &path, const LWStroke &stroke, QPainter &p, Q
 struct PrintPage {
     int width = 0, height = 0;
     std::function<void(QPainter &)> paint;
+    // One part of the same drawing, with other options: the background (part -1) or the page's
+    // element `part` alone. The parts drawn in order over white give paint's pixels.
+    std::function<void(QPainter &, int part, const LWRenderOptions &)> paintPart;
 };
 [[nodiscard]] std::optional<PrintPage> printPage(const LWDocument &doc, int page, DPI dpi, bool includeBleed,
                                                  const LWRenderOptions &options = {});
@@ -116,6 +119,8 @@ struct PrintPage {
 // the bit, since the painter sees the whole bitmap's coordinates, clipped to these rows. Any
 // thread; height at most maxSide.
 void paintRows(QImage &rows, int top, int height, bool opaque, const std::function<void(QPainter &)> &paint);
+// paintRows over the rows' present pixels, which are not filled first.
+void paintOverRows(QImage &rows, int top, int height, const std::function<void(QPainter &)> &paint);
 
 // How many horizontal bands the bitmaps above split a width x height image into: 1 below a
 // megapixel, else one per core (bands at least 64 rows high).
