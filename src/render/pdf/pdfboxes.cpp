@@ -25,7 +25,7 @@ bool finite(const QRectF &r)
 
 std::optional<QByteArray> finishWith(const QByteArray &bytes, const QList<PdfPageBoxes> &pages, const PdfInfo &info,
                                      QString *error, const QList<PdfPageRecipe> &recipes,
-                                     const QList<LWPdfFile::PictureSwap> &pictures)
+                                     QList<LWPdfFile::PictureSwap> pictures)
 {
     auto fail = [error](const QString &why) -> std::optional<QByteArray> {
         if (error)
@@ -37,7 +37,7 @@ std::optional<QByteArray> finishWith(const QByteArray &bytes, const QList<PdfPag
             (b.trim && !finite(*b.trim)))
             return fail(QStringLiteral("A page box is empty or not a finite rectangle."));
     }
-    return LWPdfFile::finish(bytes, {recipes, pages, info, LWPdfText::completedToUnicode, pictures}, error);
+    return LWPdfFile::finish(bytes, {recipes, pages, info, LWPdfText::completedToUnicode, std::move(pictures)}, error);
 }
 
 } // namespace
@@ -173,7 +173,7 @@ std::optional<QByteArray> PdfPageWriter::finish(const QList<PdfPageBoxes> &boxes
             *error = QStringLiteral("A picture could not be decoded or compressed for want of memory.");
         return std::nullopt;
     }
-    return finishWith(d->bytes, boxes, d->info, error, d->writer->recipes, d->writer->pictures.swaps());
+    return finishWith(d->bytes, boxes, d->info, error, d->writer->recipes, d->writer->pictures.takeSwaps());
 }
 
 } // namespace LWExport

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <exception>
 #include <set>
+#include <stdexcept>
 
 namespace LWPdfFile {
 
@@ -262,7 +263,13 @@ void fixToUnicode(QPDF &pdf, const ToUnicodeFix &fix)
     }
 }
 
-void writeImage(QPDFObjectHandle stream, const ImageData &image)
+// An image's data shared by the streams that show it: let go when the last has been written.
+struct Held {
+    QByteArray data;
+    int left = 0; // streams still to write it
+};
+
+void writeImage(QPDFObjectHandle stream, const ImageData &image, const std::shared_ptr<Held> &held)
 {
     QPDFObjectHandle dict = stream.getDict();
     dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
@@ -281,12 +288,18 @@ void writeImage(QPDFObjectHandle stream, const ImageData &image)
         parms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
         parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
     }
-    // Handed to the writer when it writes the stream, from the caller's buffer: never copied.
-    const QByteArray data = image.data;
+    // Handed to the writer when it writes the stream, never copied, and let go once every stream
+    // showing it is written. The writer asks once a stream (no linearizing, no filtering); a
+    // request after the data is gone fails the file rather than writing an empty picture.
+    ++held->left;
     stream.replaceStreamData(
-        std::function<void(Pipeline *)>([data](Pipeline *out) {
-            out->write(reinterpret_cast<const unsigned char *>(data.constData()), size_t(data.size()));
+        std::function<void(Pipeline *)>([held](Pipeline *out) {
+            if (held->left <= 0)
+                throw std::runtime_error("A picture's data was asked for after it was written.");
+            out->write(reinterpret_cast<const unsigned char *>(held->data.constData()), size_t(held->data.size()));
             out->finish();
+            if (--held->left == 0)
+                held->data = QByteArray();
         }),
         QPDFObjectHandle::newName(image.filter.toStdString()), parms);
     stream.setFilterOnWrite(false); // written as given: neither decoded nor deflated again
@@ -294,8 +307,8 @@ void writeImage(QPDFObjectHandle stream, const ImageData &image)
 
 // Puts every picture in place of its stand-in. Qt stores an image once however often it is
 // drawn, so each stand-in is one object; each image of the stand-ins' size is read once and
-// found among them by its samples.
-void swapPictures(QPDF &pdf, const QList<PictureSwap> &pictures)
+// found among them by its samples. The pictures' data moves into the writer.
+void swapPictures(QPDF &pdf, QList<PictureSwap> &pictures)
 {
     if (pictures.isEmpty())
         return;
@@ -303,6 +316,15 @@ void swapPictures(QPDF &pdf, const QList<PictureSwap> &pictures)
     for (qsizetype i = 0; i < pictures.size(); ++i)
         bySamples.insert(pictures[i].standInRgb, i);
     const QSize size = pictures.front().standInSize;
+    struct Data {
+        std::shared_ptr<Held> image, mask;
+    };
+    std::vector<Data> data(size_t(pictures.size()));
+    for (qsizetype i = 0; i < pictures.size(); ++i) {
+        data[size_t(i)].image = std::make_shared<Held>(Held{std::move(pictures[i].image.data), 0});
+        if (pictures[i].softMask)
+            data[size_t(i)].mask = std::make_shared<Held>(Held{std::move(pictures[i].softMask->data), 0});
+    }
     for (QPDFObjectHandle obj : pdf.getAllObjects()) {
         if (!obj.isStream())
             continue;
@@ -321,10 +343,10 @@ void swapPictures(QPDF &pdf, const QList<PictureSwap> &pictures)
         if (at < 0)
             continue;
         const PictureSwap &swap = pictures[at];
-        writeImage(obj, swap.image);
+        writeImage(obj, swap.image, data[size_t(at)].image);
         if (swap.softMask) {
             QPDFObjectHandle mask = pdf.newStream();
-            writeImage(mask, *swap.softMask);
+            writeImage(mask, *swap.softMask, data[size_t(at)].mask);
             dict.replaceKey("/SMask", mask);
         }
     }
@@ -530,7 +552,7 @@ private:
 
 } // namespace
 
-std::optional<QByteArray> finish(const QByteArray &bytes, const Finish &how, QString *error)
+std::optional<QByteArray> finish(const QByteArray &bytes, Finish how, QString *error)
 {
     auto fail = [error](const QString &why) -> std::optional<QByteArray> {
         if (error)

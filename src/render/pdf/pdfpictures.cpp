@@ -160,12 +160,12 @@ std::optional<LWRenderer::PictureSink::StandIn> PdfPictures::standIn(const LWIma
     return m_entries.last().standIn;
 }
 
-QList<LWPdfFile::PictureSwap> PdfPictures::swaps() const
+QList<LWPdfFile::PictureSwap> PdfPictures::takeSwaps()
 {
     QList<LWPdfFile::PictureSwap> out;
     out.reserve(m_entries.size());
-    for (const Entry &e : m_entries)
-        out.append(e.swap);
+    for (Entry &e : m_entries)
+        out.append(std::move(e.swap));
     return out;
 }
 

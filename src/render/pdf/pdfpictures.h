@@ -21,8 +21,9 @@ public:
     // The stand-in for the picture, the same for every placement of its bytes; none when the
     // record has no data, the bytes neither pass as a JPEG nor decode, or memory ran out.
     [[nodiscard]] std::optional<LWRenderer::PictureSink::StandIn> standIn(const LWImage &picture);
-    // What the finishing pass swaps in, one entry per picture that got a stand-in.
-    [[nodiscard]] QList<LWPdfFile::PictureSwap> swaps() const;
+    // What the finishing pass swaps in, one entry per picture that got a stand-in; taken out,
+    // so that the pass can let each picture go once it is written.
+    [[nodiscard]] QList<LWPdfFile::PictureSwap> takeSwaps();
     // Whether a picture could not be decoded or compressed for want of memory: the PDF would
     // show it as missing, so it must not be written.
     bool outOfMemory() const { return m_outOfMemory; }
