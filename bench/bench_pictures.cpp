@@ -4,6 +4,7 @@
 #include "model/document.h"
 #include "render/export.h"
 #include "render/pictures/imagecache.h"
+#include "support/picturepages.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -13,6 +14,8 @@
 #include <random>
 
 namespace {
+
+using namespace LWPicturePages;
 
 QByteArray encoded(const QImage &img, const char *format)
 {
@@ -41,48 +44,6 @@ QImage photoPixels(int w, int h, unsigned seed)
     return img;
 }
 
-// `count` files of the same pixels with different bytes: a JPEG reader stops at its end marker
-// and a PNG reader at IEND, so what follows makes each file another picture to the program.
-QList<QByteArray> variants(const QByteArray &file, int count)
-{
-    QList<QByteArray> out;
-    for (int i = 0; i < count; ++i)
-        out.append(file + QByteArray::number(i));
-    return out;
-}
-
-// Photos side by side in `columns` x `rows` cells filling a Letter page.
-LWDocument collage(const QList<QByteArray> &photos, int columns, int rows)
-{
-    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Collage"));
-    const double w = 612.0 / columns, h = 792.0 / rows;
-    for (int i = 0; i < photos.size(); ++i) {
-        LWElement e = LWElement::makePhoto(LWRect((i % columns) * w, (i / columns) * h, w, h));
-        e.image->data = photos[i];
-        doc.pages[0].elements.append(e);
-    }
-    return doc;
-}
-
-qint64 statusKB(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(strlen(key))).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
-// Resets the process's peak resident size to its present one.
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
 template <typename Export>
 void run(benchmark::State &state, const LWDocument &doc, Export exportOnce)
 {
@@ -106,7 +67,7 @@ const QList<QByteArray> &photos24MP()
 void BM_CollagePng300(benchmark::State &state)
 {
     const int count = int(state.range(0));
-    const LWDocument doc = collage(photos24MP().first(count), count == 6 ? 6 : 4, count == 6 ? 1 : 6);
+    const LWDocument doc = grid(photos24MP().first(count), count == 6 ? 6 : 4, count == 6 ? 1 : 6);
     run(state, doc, [](const LWDocument &d) {
         return LWExport::rasterData(d, 0, 300, false, LWExport::RasterType::png).value_or(QByteArray()).size();
     });
@@ -116,7 +77,7 @@ BENCHMARK(BM_CollagePng300)->Arg(6)->Arg(24)->Unit(benchmark::kMillisecond)->Ite
 void BM_FortyPhotosPdf(benchmark::State &state)
 {
     static const QList<QByteArray> photos = variants(encoded(photoPixels(4000, 3000, 2), "png"), 40);
-    const LWDocument doc = collage(photos, 5, 8);
+    const LWDocument doc = grid(photos, 5, 8);
     run(state, doc, [](const LWDocument &d) { return LWExport::pdfData(d, {0}, true).value_or(QByteArray()).size(); });
 }
 BENCHMARK(BM_FortyPhotosPdf)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
@@ -130,7 +91,7 @@ void BM_SmallPicturesPdf(benchmark::State &state)
         img.fill(qRgb(i % 256, (i / 256) % 256, 77));
         pictures.append(encoded(img, "png"));
     }
-    const LWDocument doc = collage(pictures, 50, (count + 49) / 50);
+    const LWDocument doc = grid(pictures, 50, (count + 49) / 50);
     run(state, doc, [](const LWDocument &d) { return LWExport::pdfData(d, {0}, true).value_or(QByteArray()).size(); });
 }
 BENCHMARK(BM_SmallPicturesPdf)->Arg(500)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();

@@ -4,6 +4,7 @@
 #include "render/export.h"
 #include "render/pdf/pdffile.h"
 #include "render/pictures/imagecache.h"
+#include "support/picturepages.h"
 #include "support/testpictures.h"
 
 #include <QFile>
@@ -12,46 +13,29 @@
 
 namespace {
 
-qint64 statusKB(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(strlen(key))).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
+using namespace LWPicturePages;
 
 // The peak resident size, in MiB, that `work` adds to the present one.
 template <typename Work>
 double peakGrowthMB(Work work)
 {
-    QFile reset(QStringLiteral("/proc/self/clear_refs"));
-    if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1)
+    if (!resetPeak())
         return -1;
-    reset.close();
     const qint64 before = statusKB("VmRSS:");
     work();
     return double(statusKB("VmHWM:") - before) / 1024;
 }
 
-// `count` pictures in a grid on a Letter page, written as the PDF file and read back.
 struct Made {
     int images = 0;
     double peakMB = 0;
     qint64 decodes = 0;
 };
+
+// The pictures in a grid on a Letter page, written as the PDF file and read back.
 Made pdfOf(const QList<QByteArray> &pictures, int columns, const QString &file)
 {
-    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Pictures"));
-    const int rows = int((pictures.size() + columns - 1) / columns);
-    const double w = 612.0 / columns, h = 792.0 / rows;
-    for (int i = 0; i < pictures.size(); ++i) {
-        LWElement e = LWElement::makePhoto(LWRect((i % columns) * w, (i / columns) * h, w, h));
-        e.image->data = pictures[i];
-        doc.pages[0].elements.append(e);
-    }
+    const LWDocument doc = grid(pictures, columns, int((pictures.size() + columns - 1) / columns));
     Made made;
     const qint64 before = LWImageCache::stats().decodes;
     made.peakMB = peakGrowthMB([&] {
@@ -65,16 +49,6 @@ Made pdfOf(const QList<QByteArray> &pictures, int columns, const QString &file)
     if (f.open(QIODevice::ReadOnly))
         made.images = LWPdfFile::imageCount(f.readAll());
     return made;
-}
-
-
-// `count` files of the same pixels with different bytes: a PNG reader stops at IEND.
-QList<QByteArray> copies(const QByteArray &png, int count)
-{
-    QList<QByteArray> out;
-    for (int i = 0; i < count; ++i)
-        out.append(png + QByteArray::number(i));
-    return out;
 }
 
 } // namespace
@@ -94,7 +68,7 @@ TEST(ExportMemory, PdfPeakDoesNotGrowWithThePictures)
         int columns;
         double slackMB; // what the many may add to the few's peak: their objects, never their pixels
     };
-    const QList<Case> cases{{"12-megapixel photos", copies(photo, 10), copies(photo, 40), 5, 64},
+    const QList<Case> cases{{"12-megapixel photos", variants(photo, 10), variants(photo, 40), 5, 64},
                             {"small pictures", small.first(500), small, 50, 48}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
