@@ -9,7 +9,8 @@
 namespace {
 
 // Buffers below this are hashed on every call: cheaper than remembering them.
-constexpr qsizetype rememberFrom = 64 << 10;
+constexpr qsizetype rememberFrom = 4 << 10;
+constexpr qsizetype keptBuffers = 65536;
 // The remembered buffers are kept alive (so that their address names them alone): at most this
 // many bytes of them, the least recently asked dropped first.
 constexpr qint64 keptBytes = qint64(256) << 20;
@@ -28,7 +29,7 @@ struct Memos {
 
     void trim()
     {
-        while (bytes > keptBytes && !byBuffer.isEmpty()) {
+        while ((bytes > keptBytes || byBuffer.size() > keptBuffers) && !byBuffer.isEmpty()) {
             auto oldest = byBuffer.begin();
             for (auto it = byBuffer.begin(); it != byBuffer.end(); ++it)
                 if (it->lastUse < oldest->lastUse)
