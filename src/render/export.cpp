@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -246,6 +247,48 @@ std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRender
     return image;
 }
 
+// Bands [first, last) whose pictures the decode budget holds together.
+struct BandRun {
+    int first = 0, last = 0;
+};
+
+// The page's bands split into runs, each as long as the pictures its rows show (with the room
+// their decodes take) fit the budget; none when one band's pictures alone do not.
+std::vector<BandRun> bandRuns(const QList<LWExportPictures::Extent> &extents, int rows, int count, int h,
+                              double areaTop, double sy)
+{
+    const qint64 limit = LWDecodeBudget::limit();
+    std::vector<BandRun> runs;
+    for (int first = 0; first < count;) {
+        QSet<QByteArray> in;
+        qint64 bytes = 0, work = 0;
+        int last = first;
+        for (; last < count; ++last) {
+            const double top = last * rows / sy + areaTop, bottom = std::min(h, (last + 1) * rows) / sy + areaTop;
+            qint64 moreBytes = 0, moreWork = work;
+            QList<QByteArray> added;
+            for (const LWExportPictures::Extent &x : extents) {
+                if (x.bottom < top || x.top > bottom || in.contains(x.key))
+                    continue;
+                moreBytes += x.bytes;
+                moreWork = std::max(moreWork, x.work);
+                added.append(x.key);
+            }
+            if (bytes + moreBytes + moreWork > limit)
+                break;
+            bytes += moreBytes;
+            work = moreWork;
+            for (const QByteArray &k : added)
+                in.insert(k);
+        }
+        if (last == first)
+            return {};
+        runs.push_back({first, last});
+        first = last;
+    }
+    return runs;
+}
+
 // The page as JPEG or PNG bytes handed to append in order; empty, or why it stopped.
 QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type, double quality,
                      const LWFileAccess::Append &append, const RasterWriteHooks &hooks)
@@ -272,7 +315,8 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
         return notDrawn;
     // Pictures too many to hold at once: the page is drawn whole first, then encoded from it.
     std::optional<QImage> whole;
-    if (!options.pictures && !(whole = drawnWhole(doc, page, *print, pixelsPerPoint)))
+    if (!options.pictures && qint64(print->width) * print->height < minBandedPixels &&
+        !(whole = drawnWhole(doc, page, *print, pixelsPerPoint)))
         return outOfMemory();
     const auto put = [&](const QByteArray &bytes) {
         const int e = append(bytes.constData(), bytes.size());
@@ -311,56 +355,107 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     const int count = (h + rows - 1) / rows;
     // Up to twice the cores, so that a slow band holds back few finished ones, within the budget.
     const int window = int(std::clamp<qsizetype>(inFlightBytes / (qsizetype(w) * 4 * rows), 2, 2 * LWParallel::workers()));
+    // Pictures too many to hold at once: the bands go a few rows of pictures at a time, each
+    // picture decoded before the first band that shows it and kept until the last; failing that
+    // (one band's pictures alone are too many), the page is drawn whole first.
+    const double sy = double(h) / area.height();
+    std::vector<BandRun> runs{{0, count}};
+    if (!options.pictures) {
+        runs = bandRuns(LWExportPictures::extents(doc, page, pixelsPerPoint), rows, count, h, area.minY(), sy);
+        if (runs.empty()) {
+            if (!(whole = drawnWhole(doc, page, *print, pixelsPerPoint)))
+                return outOfMemory();
+            runs = {{0, count}};
+        }
+    }
+    const auto rowsOf = [&](const BandRun &run) {
+        return std::pair{run.first * rows / sy + area.minY(), std::min(h, run.last * rows) / sy + area.minY()};
+    };
     std::vector<BandEncoder::Encoded> pending(static_cast<size_t>(window));
     std::vector<char> made(static_cast<size_t>(window), 0);
     QString why;
     if (encoder.png && !(why = put(encoder.png->head())).isEmpty())
         return why;
-    const bool complete = LWParallel::ordered(
-        count, window,
-        [&](int i) {
-            // Each band is drawn once: rows drawn again for the one above could differ from it
-            // where a band's clip rounds (a turned picture's edge), and the PNG filter and
-            // compressor would then refer to bytes the decoder does not have.
-            const int y0 = i * rows, y1 = std::min(h, y0 + rows);
-            if (whole) {
-                made[size_t(i % window)] = 1;
-                const QImage band(whole->constBits() + qsizetype(y0) * whole->bytesPerLine(), w, y1 - y0,
-                                  whole->bytesPerLine(), QImage::Format_RGB32);
+    const LWRenderer::PrintPage *drawing = &*print;
+    std::optional<LWRenderer::PrintPage> runPrint;
+    QHash<QByteArray, LWExportPictures::Picture> carried;
+    bool complete = true;
+    for (const BandRun &run : runs) {
+        if (!options.pictures && !whole) {
+            const auto [top, bottom] = rowsOf(run);
+            runPrint.reset();
+            LWExportPictures::Prepared prepared =
+                LWExportPictures::prepare(doc, page, pixelsPerPoint, top, bottom, carried);
+            carried.clear();
+            if (!prepared.pictures)
+                return outOfMemory();
+            options.pictures = std::move(prepared.pictures);
+            runPrint = LWRenderer::printPage(doc, page, LWRenderer::DPI{dpi}, includeBleed, options);
+            if (!runPrint)
+                return notDrawn;
+            drawing = &*runPrint;
+        }
+        complete = LWParallel::ordered(
+            run.last - run.first, window,
+            [&, first = run.first](int j) {
+                const int i = first + j;
+                // Each band is drawn once: rows drawn again for the one above could differ from it
+                // where a band's clip rounds (a turned picture's edge), and the PNG filter and
+                // compressor would then refer to bytes the decoder does not have.
+                const int y0 = i * rows, y1 = std::min(h, y0 + rows);
+                if (whole) {
+                    made[size_t(i % window)] = 1;
+                    const QImage band(whole->constBits() + qsizetype(y0) * whole->bytesPerLine(), w, y1 - y0,
+                                      whole->bytesPerLine(), QImage::Format_RGB32);
+                    pending[size_t(i % window)] = encoder.encode(band, y0, y0, y1);
+                    return;
+                }
+                QImage band(w, y1 - y0, QImage::Format_ARGB32_Premultiplied);
+                made[size_t(i % window)] = !band.isNull();
+                if (band.isNull())
+                    return; // an empty slot fails the band when it is taken
+                LWRenderer::paintRows(band, y0, h, true, drawing->paint);
+                band.reinterpretAsFormat(QImage::Format_RGB32);
                 pending[size_t(i % window)] = encoder.encode(band, y0, y0, y1);
-                return;
+            },
+            [&, first = run.first](int j) {
+                const int i = first + j;
+                BandEncoder::Encoded band = std::move(pending[size_t(i % window)]);
+                pending[size_t(i % window)] = {};
+                if (hooks.cancelled && hooks.cancelled()) {
+                    why = cancelledText;
+                    return false;
+                }
+                QByteArray bytes;
+                if (!made[size_t(i % window)]) {
+                    why = outOfMemory();
+                    return false;
+                }
+                if (!encoder.chunk(band, i + 1 == count, &bytes)) {
+                    why = QStringLiteral("a band of the page couldn't be drawn or encoded");
+                    return false;
+                }
+                why = put(bytes);
+                if (why.isEmpty() && hooks.progressed)
+                    hooks.progressed(i + 1, count);
+                return why.isEmpty();
+            });
+        if (!complete)
+            return why;
+        if (runs.size() > 1 && !whole) {
+            // What the next rows show again is kept; the rest and the budget's hold are let go.
+            const std::size_t next = std::size_t(&run - runs.data()) + 1;
+            if (next < runs.size()) {
+                const auto [top, bottom] = rowsOf(runs[next]);
+                const QHash<QByteArray, LWExportPictures::Picture> held = options.pictures->held();
+                for (const LWExportPictures::Extent &x : LWExportPictures::extents(doc, page, pixelsPerPoint))
+                    if (x.bottom >= top && x.top <= bottom && held.contains(x.key))
+                        carried.insert(x.key, held.value(x.key));
             }
-            QImage band(w, y1 - y0, QImage::Format_ARGB32_Premultiplied);
-            made[size_t(i % window)] = !band.isNull();
-            if (band.isNull())
-                return; // an empty slot fails the band when it is taken
-            LWRenderer::paintRows(band, y0, h, true, print->paint);
-            band.reinterpretAsFormat(QImage::Format_RGB32);
-            pending[size_t(i % window)] = encoder.encode(band, y0, y0, y1);
-        },
-        [&](int i) {
-            BandEncoder::Encoded band = std::move(pending[size_t(i % window)]);
-            pending[size_t(i % window)] = {};
-            if (hooks.cancelled && hooks.cancelled()) {
-                why = cancelledText;
-                return false;
-            }
-            QByteArray bytes;
-            if (!made[size_t(i % window)]) {
-                why = outOfMemory();
-                return false;
-            }
-            if (!encoder.chunk(band, i + 1 == count, &bytes)) {
-                why = QStringLiteral("a band of the page couldn't be drawn or encoded");
-                return false;
-            }
-            why = put(bytes);
-            if (why.isEmpty() && hooks.progressed)
-                hooks.progressed(i + 1, count);
-            return why.isEmpty();
-        });
-    if (!complete)
-        return why;
+            options.pictures.reset();
+            runPrint.reset();
+        }
+    }
     return encoder.png ? put(encoder.png->tail()) : QString();
 }
 

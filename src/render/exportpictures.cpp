@@ -6,20 +6,33 @@
 #include "render/pictures/picturedecoder.h"
 #include "render/pictures/picturekey.h"
 #include "render/renderer.h"
+#include "model/geometry.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 
 namespace {
 
 const QString notEnoughMemory = QStringLiteral("There isn't enough memory to export this design.");
 
-struct Need {
+} // namespace
+
+struct LWExportPictures::Need {
     LWImage picture;
     QSize upright;
     int longest = 0; // 0: the full size
+    double top = 0, bottom = 0; // page rows where it may be drawn
 };
+
+namespace {
+
+using Need = LWExportPictures::Need;
+
+// How far past its frame's box an element may still be drawn in a band: its stroke, smoothing
+// and the renderer's own margin, generously.
+constexpr double reach = 8;
 
 // Device pixels the picture's longer side needs where the element draws it, a pixel to spare
 // for smoothing; 0 when that is its full size.
@@ -54,13 +67,20 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
     const QSize upright = size->toSize();
     const int side = neededSide(e, upright, pixelsPerPoint);
     const QByteArray key = LWPictureKey::of(*e.image->data);
+    const LWRect box = LWGeometry::bounds(e);
+    const double pad = reach + (e.stroke ? std::max(0.0, e.stroke->width) : 0);
+    double top = box.minY() - pad, bottom = box.maxY() + pad;
+    if (!std::isfinite(top) || !std::isfinite(bottom))
+        top = -std::numeric_limits<double>::infinity(), bottom = std::numeric_limits<double>::infinity();
     if (const auto it = byKey.constFind(key); it != byKey.cend()) {
         Need &n = needs[size_t(*it)];
         n.longest = (n.longest == 0 || side == 0) ? 0 : std::max(n.longest, side);
+        n.top = std::min(n.top, top);
+        n.bottom = std::max(n.bottom, bottom);
         return;
     }
     byKey.insert(key, qsizetype(needs.size()));
-    needs.push_back({*e.image, upright, side});
+    needs.push_back({*e.image, upright, side, top, bottom});
 }
 
 qint64 heldBytes(const Need &n)
@@ -119,18 +139,70 @@ QHash<QByteArray, qint64> LWExportPictures::needs(const LWElement &element, doub
 LWExportPictures::Prepared LWExportPictures::prepare(const QList<const LWElement *> &elements, double pixelsPerPoint,
                                                      qint64 alsoHeld)
 {
-    std::shared_ptr<LWExportPictures> set(new LWExportPictures);
-    if (!(pixelsPerPoint > 0))
-        return {set, {}};
     std::vector<Need> needs;
-    for (const LWElement *e : elements)
-        collect(*e, pixelsPerPoint, set->m_byKey, needs);
+    QHash<QByteArray, qsizetype> byKey;
+    if (pixelsPerPoint > 0)
+        for (const LWElement *e : elements)
+            collect(*e, pixelsPerPoint, byKey, needs);
+    return make(std::move(needs), {}, alsoHeld);
+}
+
+QList<LWExportPictures::Extent> LWExportPictures::extents(const LWDocument &doc, int page, double pixelsPerPoint)
+{
+    QList<Extent> out;
+    if (page < 0 || page >= doc.pages.size() || !(pixelsPerPoint > 0))
+        return out;
+    std::vector<Need> needs;
+    QHash<QByteArray, qsizetype> byKey;
+    for (const LWElement &e : doc.pages[page].elements)
+        collect(e, pixelsPerPoint, byKey, needs);
+    for (auto it = byKey.cbegin(); it != byKey.cend(); ++it) {
+        const Need &n = needs[size_t(*it)];
+        out.append({it.key(), heldBytes(n), decodeWork(n), n.top, n.bottom});
+    }
+    return out;
+}
+
+LWExportPictures::Prepared LWExportPictures::prepare(const LWDocument &doc, int page, double pixelsPerPoint,
+                                                     double top, double bottom,
+                                                     const QHash<QByteArray, Picture> &carried)
+{
+    std::vector<Need> all, needs;
+    QHash<QByteArray, qsizetype> byKey;
+    if (page >= 0 && page < doc.pages.size() && pixelsPerPoint > 0)
+        for (const LWElement &e : doc.pages[page].elements)
+            collect(e, pixelsPerPoint, byKey, all);
+    for (Need &n : all)
+        if (n.bottom >= top && n.top <= bottom)
+            needs.push_back(std::move(n));
+    return make(std::move(needs), carried, 0);
+}
+
+QHash<QByteArray, LWExportPictures::Picture> LWExportPictures::held() const
+{
+    QHash<QByteArray, Picture> out;
+    for (auto it = m_byKey.cbegin(); it != m_byKey.cend(); ++it)
+        if (size_t(*it) < m_pictures.size() && m_pictures[size_t(*it)])
+            out.insert(it.key(), *m_pictures[size_t(*it)]);
+    return out;
+}
+
+LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const QHash<QByteArray, Picture> &carried,
+                                                  qint64 alsoHeld)
+{
+    std::shared_ptr<LWExportPictures> set(new LWExportPictures);
     if (needs.empty())
         return {set, {}};
+    std::vector<QByteArray> keys;
+    for (size_t i = 0; i < needs.size(); ++i) {
+        keys.push_back(LWPictureKey::of(*needs[i].picture.data));
+        set->m_byKey.insert(keys.back(), qsizetype(i));
+    }
     qint64 total = alsoHeld, work = 0;
-    for (const Need &n : needs) {
-        total += heldBytes(n);
-        work = std::max(work, decodeWork(n));
+    for (size_t i = 0; i < needs.size(); ++i) {
+        total += heldBytes(needs[i]);
+        if (!carried.contains(keys[i]))
+            work = std::max(work, decodeWork(needs[i]));
     }
     // The decodes need room of their own beside what is held.
     if (total + work > LWDecodeBudget::limit())
@@ -143,6 +215,10 @@ LWExportPictures::Prepared LWExportPictures::prepare(const QList<const LWElement
     std::atomic<bool> short_{false}, refusedBesideHold{false};
     LWParallel::forEach(int(needs.size()), [&](int i) {
         const Need &n = needs[size_t(i)];
+        if (const auto it = carried.constFind(keys[size_t(i)]); it != carried.cend()) {
+            set->m_pictures[size_t(i)] = *it; // decoded for the rows before
+            return;
+        }
         const LWDecodeBudget::HoldWork work;
         LWPictureDecoder::Result r = LWImageCache::exportImage(n.picture, n.longest);
         if (r.image) {

@@ -36,6 +36,21 @@ public:
     // key: what runs of elements drawn one after another may share.
     [[nodiscard]] static QHash<QByteArray, qint64> needs(const LWElement &element, double pixelsPerPoint);
 
+    // A picture of a page as the export plans it: the bytes it holds, what its decode may take
+    // besides, and the rows of page points (y down) where it may be drawn.
+    struct Extent {
+        QByteArray key;
+        qint64 bytes = 0, work = 0;
+        double top = 0, bottom = 0;
+    };
+    [[nodiscard]] static QList<Extent> extents(const LWDocument &doc, int page, double pixelsPerPoint);
+    // The page's pictures that may be drawn in the rows [top, bottom) of page points; those in
+    // `carried` are taken from it instead of decoded again.
+    [[nodiscard]] static Prepared prepare(const LWDocument &doc, int page, double pixelsPerPoint, double top,
+                                          double bottom, const QHash<QByteArray, Picture> &carried);
+    // The pictures held, by their bytes' key, to be carried into the next rows.
+    [[nodiscard]] QHash<QByteArray, Picture> held() const;
+
     // The picture to draw for the record; none for the missing-picture art.
     [[nodiscard]] std::optional<Picture> find(const LWImage &picture) const;
 
@@ -43,8 +58,12 @@ public:
 
     ~LWExportPictures();
 
+    struct Need; // one picture of the plan, opaque outside
+
 private:
     LWExportPictures();
+    [[nodiscard]] static Prepared make(std::vector<Need> needs, const QHash<QByteArray, Picture> &carried,
+                                       qint64 alsoHeld);
     struct Held;
     std::unique_ptr<Held> m_held; // the budget's bytes, given back when the export lets go
     std::vector<std::optional<Picture>> m_pictures;

@@ -26,13 +26,13 @@ LWDocument page6x4(const QString &name)
     return LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 432, 288, 9, name);
 }
 
-// Pictures side by side in vertical strips, each filling its strip.
-LWDocument strips(const QList<QByteArray> &pictures)
+// Pictures side by side in vertical strips (or stacked in horizontal ones), each filling its strip.
+LWDocument strips(const QList<QByteArray> &pictures, bool stacked = false)
 {
     LWDocument doc = page6x4(QStringLiteral("Strips"));
-    const double w = doc.width / pictures.size();
+    const double w = doc.width / pictures.size(), h = doc.height / pictures.size();
     for (int i = 0; i < pictures.size(); ++i) {
-        LWElement e = LWElement::makePhoto(LWRect(i * w, 0, w, doc.height));
+        LWElement e = LWElement::makePhoto(stacked ? LWRect(0, i * h, doc.width, h) : LWRect(i * w, 0, w, doc.height));
         e.image->data = pictures[i];
         doc.pages[0].elements.append(e);
     }
@@ -153,9 +153,10 @@ TEST(ExportPictures, RefusedPictureIsTriedOnce)
     }
 }
 
-// Pictures that the decode budget cannot hold together: the page is drawn whole, a few
-// pictures at a time, each still decoded once; with a budget too small for the page and one
-// picture the export stops, says why, and the earlier file stays as it was.
+// Pictures that the decode budget cannot hold together: stacked ones go a few rows of pictures at
+// a time, side-by-side ones (every band shows them all) are drawn on the whole page a few at a
+// time; each is still decoded once. With a budget too small for the page and one picture the
+// export stops, says why, and the earlier file stays as it was.
 TEST(ExportPictures, ExportBeyondTheBudget)
 {
     // Twelve strips of 24-megapixel pictures: the last six repeat the colours of the first six
@@ -163,7 +164,7 @@ TEST(ExportPictures, ExportBeyondTheBudget)
     QList<QByteArray> twelve = sixPhotos();
     for (int i = 0; i < 6; ++i)
         twelve.append(sixPhotos()[i] + QByteArrayLiteral("again"));
-    const LWDocument doc = strips(twelve);
+    const LWDocument sideBySide = strips(twelve), stacked = strips(twelve, true);
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const qint64 old = LWDecodeBudget::limit();
@@ -173,12 +174,15 @@ TEST(ExportPictures, ExportBeyondTheBudget)
         qint64 limitMB;
         RasterType type;
         bool made;
+        const LWDocument *doc;
     };
-    for (const Case &c : {Case{"a few at a time, png", 160, RasterType::png, true},
-                          Case{"a few at a time, jpeg", 160, RasterType::jpeg, true},
-                          Case{"not even one, png", 16, RasterType::png, false},
-                          Case{"not even one, jpeg", 16, RasterType::jpeg, false},
-                          Case{"all at once", old >> 20, RasterType::png, true}}) {
+    for (const Case &c : {Case{"a few at a time, png", 160, RasterType::png, true, &sideBySide},
+                          Case{"a few at a time, jpeg", 160, RasterType::jpeg, true, &sideBySide},
+                          Case{"a few rows at a time, png", 160, RasterType::png, true, &stacked},
+                          Case{"a few rows at a time, jpeg", 160, RasterType::jpeg, true, &stacked},
+                          Case{"not even one, png", 16, RasterType::png, false, &sideBySide},
+                          Case{"not even one, stacked, jpeg", 16, RasterType::jpeg, false, &stacked},
+                          Case{"all at once", old >> 20, RasterType::png, true, &sideBySide}}) {
         SCOPED_TRACE(c.what);
         LWDecodeBudget::setLimit(c.limitMB << 20);
         const QString file = dir.filePath(QStringLiteral("collage.") + ext(c.type));
@@ -189,7 +193,7 @@ TEST(ExportPictures, ExportBeyondTheBudget)
         RasterWriteHooks hooks;
         hooks.reason = &reason;
         const qint64 before = decodes();
-        const QString why = writeRaster(doc, 0, 300, false, c.type, 0.92, file, hooks);
+        const QString why = writeRaster(*c.doc, 0, 300, false, c.type, 0.92, file, hooks);
         if (!c.made) {
             EXPECT_FALSE(why.isEmpty());
             EXPECT_EQ(reason, notEnoughMemory);
@@ -203,7 +207,9 @@ TEST(ExportPictures, ExportBeyondTheBudget)
         EXPECT_EQ(decodes() - before, 12);
         const QImage written = QImageReader(file).read();
         ASSERT_EQ(written.size(), QSize(1800, 1200));
-        for (int i = 0; i < 12; ++i)
-            EXPECT_TRUE(near(written.pixel(i * 150 + 75, 600), stripColour(i % 6))) << i;
+        for (int i = 0; i < 12; ++i) {
+            const QPoint at = c.doc == &stacked ? QPoint(900, i * 100 + 50) : QPoint(i * 150 + 75, 600);
+            EXPECT_TRUE(near(written.pixel(at), stripColour(i % 6))) << i;
+        }
     }
 }
