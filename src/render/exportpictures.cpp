@@ -24,6 +24,7 @@ struct LWExportPictures::Need {
     QSize upright;
     int longest = 0; // 0: the full size
     double top = 0, bottom = 0; // page rows where it may be drawn
+    QRectF part;                // what its frames show of it, in fractions of the upright picture
 };
 
 namespace {
@@ -33,6 +34,35 @@ using Need = LWExportPictures::Need;
 // How far past its frame's box an element may still be drawn in a band: its stroke, smoothing
 // and the renderer's own margin, generously.
 constexpr double reach = 8;
+
+// The part of the picture the element shows (its frame clips it), in fractions of the picture.
+QRectF shownPart(const LWElement &e, QSize upright)
+{
+    const std::optional<LWRenderer::PicturePlace> place = LWRenderer::placePicture(e, QSizeF(upright));
+    if (!place || !(place->whole.width() > 0) || !(place->whole.height() > 0))
+        return {0, 0, 1, 1};
+    const QRectF &whole = place->whole;
+    const QRectF shown = place->target.intersected(e.frame.toQRectF().normalized());
+    const QRectF part((shown.left() - whole.left()) / whole.width(), (shown.top() - whole.top()) / whole.height(),
+                      shown.width() / whole.width(), shown.height() / whole.height());
+    const QRectF inside = part.intersected(QRectF(0, 0, 1, 1));
+    if (inside.isEmpty() || !std::isfinite(inside.width()) || !std::isfinite(inside.height()))
+        return {0, 0, 1, 1};
+    return inside;
+}
+
+// Pixels kept around the shown part: smoothing reads a pixel or two past what it draws.
+constexpr int partMargin = 3;
+
+// The pixels of an image of `size` that hold `part`, with the margin.
+QRect partPixels(QSize size, const QRectF &part)
+{
+    const QRect px(QPoint(int(std::floor(part.left() * size.width())) - partMargin,
+                          int(std::floor(part.top() * size.height())) - partMargin),
+                   QPoint(int(std::ceil(part.right() * size.width())) + partMargin - 1,
+                          int(std::ceil(part.bottom() * size.height())) + partMargin - 1));
+    return px.intersected(QRect(QPoint(0, 0), size));
+}
 
 // Device pixels the picture's longer side needs where the element draws it, a pixel to spare
 // for smoothing; 0 when that is its full size.
@@ -72,28 +102,52 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
     double top = box.minY() - pad, bottom = box.maxY() + pad;
     if (!std::isfinite(top) || !std::isfinite(bottom))
         top = -std::numeric_limits<double>::infinity(), bottom = std::numeric_limits<double>::infinity();
+    const QRectF part = shownPart(e, upright);
     if (const auto it = byKey.constFind(key); it != byKey.cend()) {
         Need &n = needs[size_t(*it)];
         n.longest = (n.longest == 0 || side == 0) ? 0 : std::max(n.longest, side);
         n.top = std::min(n.top, top);
         n.bottom = std::max(n.bottom, bottom);
+        n.part = n.part.united(part);
         return;
     }
     byKey.insert(key, qsizetype(needs.size()));
-    needs.push_back({*e.image, upright, side, top, bottom});
+    needs.push_back({*e.image, upright, side, top, bottom, part});
+}
+
+QSize decodedSize(const Need &n)
+{
+    return n.longest > 0 ? LWPictureDecoder::fitWithin(n.upright, n.longest) : n.upright;
 }
 
 qint64 heldBytes(const Need &n)
 {
-    const QSize s = n.longest > 0 ? LWPictureDecoder::fitWithin(n.upright, n.longest) : n.upright;
-    return qint64(s.width()) * s.height() * 4;
+    const QRect kept = partPixels(decodedSize(n), n.part);
+    return qint64(kept.width()) * kept.height() * 4;
 }
 
 // What decoding the picture may take besides what is held: the picture at full size and its
 // scaled copy (a JPEG decoder scaling in eighths takes less).
 qint64 decodeWork(const Need &n)
 {
-    return qint64(n.upright.width()) * n.upright.height() * 4 + heldBytes(n);
+    const QSize s = decodedSize(n);
+    return qint64(n.upright.width()) * n.upright.height() * 4 + qint64(s.width()) * s.height() * 4;
+}
+
+// Keeps of the decoded image only the part the frames show.
+std::optional<LWExportPictures::Picture> kept(QImage image, const Need &n)
+{
+    const QRect px = partPixels(image.size(), n.part);
+    if (px.isEmpty())
+        return std::nullopt;
+    const QRectF part(double(px.x()) / image.width(), double(px.y()) / image.height(),
+                      double(px.width()) / image.width(), double(px.height()) / image.height());
+    if (px != image.rect()) {
+        image = image.copy(px);
+        if (image.isNull())
+            return std::nullopt;
+    }
+    return LWExportPictures::Picture{std::move(image), n.upright, part};
 }
 
 // The decoded picture in a format the raster engine draws without converting it per call.
@@ -222,10 +276,14 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
         const LWDecodeBudget::HoldWork work;
         LWPictureDecoder::Result r = LWImageCache::exportImage(n.picture, n.longest);
         if (r.image) {
-            if (std::optional<QImage> image = drawable(std::move(*r.image)))
-                set->m_pictures[size_t(i)] = Picture{std::move(*image), n.upright};
-            else
+            std::optional<Picture> picture = kept(std::move(*r.image), n);
+            std::optional<QImage> image = picture ? drawable(std::move(picture->image)) : std::nullopt;
+            if (image) {
+                picture->image = std::move(*image);
+                set->m_pictures[size_t(i)] = std::move(*picture);
+            } else {
                 short_ = true;
+            }
         } else if (r.failure == LWPictureDecoder::Failure::outOfMemory) {
             short_ = true;
             if (LWDecodeBudget::HoldWork::refusedForHold())

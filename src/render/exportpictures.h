@@ -3,6 +3,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QRectF>
 #include <QSize>
 #include <QString>
 #include <memory>
@@ -20,6 +21,9 @@ public:
     struct Picture {
         QImage image;  // 32-bit premultiplied (or opaque RGB32), maybe smaller than the picture
         QSize upright; // the picture's own upright size, in which its crop is measured
+        // The part of the upright picture the image holds, in fractions of it: only what the
+        // frames show is kept (with a few pixels around for smoothing).
+        QRectF part{0, 0, 1, 1};
     };
     struct Prepared {
         std::shared_ptr<const LWExportPictures> pictures; // none when the export cannot go on

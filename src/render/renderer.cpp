@@ -511,11 +511,12 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     // smaller than they are, and are cropped as the full picture would be.
     std::optional<QImage> decoded;
     QSizeF upright;
+    QRectF part(0, 0, 1, 1); // what the pixels hold of the picture
     if (standIn) {
         upright = standIn->upright;
     } else if (options.pictures && !options.preview) {
         if (const std::optional<LWExportPictures::Picture> found = options.pictures->find(pic))
-            decoded = found->image, upright = found->upright;
+            decoded = found->image, upright = found->upright, part = found->part;
     } else if ((decoded = LWImageCache::image(pic, options.preview))) {
         upright = decoded->size();
     }
@@ -533,7 +534,9 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
                            true);
             p.drawImage(QRectF(0, 0, 1, 1), standIn->image);
         } else {
-            p.drawImage(whole, *decoded);
+            p.drawImage(QRectF(whole.x() + part.x() * whole.width(), whole.y() + part.y() * whole.height(),
+                               part.width() * whole.width(), part.height() * whole.height()),
+                        *decoded);
         }
     }
     p.restore();

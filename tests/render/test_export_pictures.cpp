@@ -213,3 +213,45 @@ TEST(ExportPictures, ExportBeyondTheBudget)
         }
     }
 }
+
+// An export keeps of each picture only the part its frame shows, at the size it is drawn: the
+// written page matches the page drawn from the whole picture, however it is cropped and placed.
+TEST(ExportPictures, ShownPartLandsWhereTheWholePictureWould)
+{
+    const QByteArray photo = LWTestPictures::encode(LWTestPictures::twoTone(6000, 4000), "jpeg", 90);
+    struct Case {
+        const char *what;
+        LWImageFit fit;
+        double cropL, cropT, rotation;
+        LWRect frame;
+    };
+    const QList<Case> cases{{"narrow strip, fill", LWImageFit::fill, 0, 0, 0, LWRect(150, 20, 40, 250)},
+                            {"cropped, fill", LWImageFit::fill, 0.3, 0.1, 0, LWRect(60, 40, 200, 120)},
+                            {"turned strip", LWImageFit::fill, 0.1, 0, 30, LWRect(180, 30, 50, 220)},
+                            {"fit", LWImageFit::fit, 0.2, 0.2, 0, LWRect(20, 20, 390, 240)}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        LWDocument doc = page6x4(QStringLiteral("Part"));
+        LWElement e = LWElement::makePhoto(c.frame);
+        e.image->data = photo;
+        e.image->fit = c.fit;
+        e.image->cropL = c.cropL;
+        e.image->cropT = c.cropT;
+        e.rotation = c.rotation;
+        doc.pages[0].elements.append(e);
+        const std::optional<QByteArray> png = rasterData(doc, 0, 150, false, RasterType::png);
+        const std::optional<QImage> whole = LWRenderer::bitmap(doc, 0, LWRenderer::DPI{150}, false);
+        ASSERT_TRUE(png && whole);
+        const QImage written = QImage::fromData(*png).convertToFormat(QImage::Format_RGB32);
+        const QImage expected = whole->convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(written.size(), expected.size());
+        qint64 off = 0;
+        for (int y = 0; y < written.height(); ++y)
+            for (int x = 0; x < written.width(); ++x) {
+                const QRgb a = written.pixel(x, y), b = expected.pixel(x, y);
+                off += std::abs(qRed(a) - qRed(b)) > 40 || std::abs(qBlue(a) - qBlue(b)) > 40;
+            }
+        // Only smoothing along the colours' seam and the frame's edges may differ.
+        EXPECT_LT(off, 3 * (written.width() + written.height())) << off;
+    }
+}
