@@ -186,7 +186,7 @@ std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRender
                                  double pixelsPerPoint)
 {
     const qint64 pageBytes = qint64(print.width) * print.height * 4;
-    const qint64 limit = LWDecodeBudget::limit();
+    const qint64 limit = LWDecodeBudget::holdLimit();
     if (pageBytes >= limit)
         return std::nullopt;
     QImage image(print.width, print.height, QImage::Format_ARGB32_Premultiplied);
@@ -257,7 +257,7 @@ struct BandRun {
 std::vector<BandRun> bandRuns(const QList<LWExportPictures::Extent> &extents, int rows, int count, int h,
                               double areaTop, double sy)
 {
-    const qint64 limit = LWDecodeBudget::limit();
+    const qint64 limit = LWDecodeBudget::holdLimit();
     std::vector<BandRun> runs;
     for (int first = 0; first < count;) {
         QSet<QByteArray> in;

@@ -259,7 +259,7 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
             work = std::max(work, decodeWork(needs[i]));
     }
     // The decodes need room of their own beside what is held.
-    if (total + work > LWDecodeBudget::limit())
+    if (total + work > LWDecodeBudget::holdLimit())
         return {nullptr, notEnoughMemory, true};
     std::optional<LWDecodeBudget::Reservation> held = LWDecodeBudget::hold(total);
     if (!held)

@@ -153,39 +153,52 @@ TEST(ExportPictures, RefusedPictureIsTriedOnce)
     }
 }
 
-// Pictures that the decode budget cannot hold together: stacked ones go a few rows of pictures at
-// a time, side-by-side ones (every band shows them all) are drawn on the whole page a few at a
-// time; each is still decoded once. With a budget too small for the page and one picture the
-// export stops, says why, and the earlier file stays as it was.
+// Pictures that the decode budget cannot hold together: stacked ones go a few rows of bands at
+// a time; pictures lying over each other (every band shows them all) are drawn onto the page held
+// whole, a few at a time. Each is still decoded once. With a budget too small for that the export
+// stops, says why, and the earlier file stays as it was.
 TEST(ExportPictures, ExportBeyondTheBudget)
 {
-    // Twelve strips of 24-megapixel pictures: the last six repeat the colours of the first six
-    // in other bytes (a JPEG reader stops at its end marker).
-    QList<QByteArray> twelve = sixPhotos();
-    for (int i = 0; i < 6; ++i)
-        twelve.append(sixPhotos()[i] + QByteArrayLiteral("again"));
-    const LWDocument sideBySide = strips(twelve), stacked = strips(twelve, true);
+    // Twelve pictures of the size they are drawn at, so that what is held is all of them; the
+    // last six repeat the colours of the first six in other bytes (a JPEG reader stops at its
+    // end marker).
+    const auto twelve = [](int w, int h) {
+        QList<QByteArray> out;
+        for (int i = 0; i < 12; ++i)
+            out.append(LWTestPictures::encode(LWTestPictures::plain(w, h, stripColour(i % 6)), "jpeg", 90) +
+                       QByteArray::number(i));
+        return out;
+    };
+    // Stacked strips of 3600 x 200 pixels at 600 DPI; whole pages of 1800 x 1200 at 300 DPI.
+    const LWDocument stacked = strips(twelve(3600, 200), true);
+    LWDocument piled = page6x4(QStringLiteral("Piled"));
+    for (const QByteArray &bytes : twelve(1800, 1200)) {
+        LWElement e = LWElement::makePhoto(LWRect(0, 0, piled.width, piled.height));
+        e.image->data = bytes;
+        piled.pages[0].elements.append(e);
+    }
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const qint64 old = LWDecodeBudget::limit();
     const auto restore = qScopeGuard([old] { LWDecodeBudget::setLimit(old); });
     struct Case {
         const char *what;
+        const LWDocument *doc;
+        double dpi;
         qint64 limitMB;
         RasterType type;
         bool made;
-        const LWDocument *doc;
     };
-    for (const Case &c : {Case{"a few at a time, png", 160, RasterType::png, true, &sideBySide},
-                          Case{"a few at a time, jpeg", 160, RasterType::jpeg, true, &sideBySide},
-                          Case{"a few rows at a time, png", 160, RasterType::png, true, &stacked},
-                          Case{"a few rows at a time, jpeg", 160, RasterType::jpeg, true, &stacked},
-                          Case{"not even one, png", 16, RasterType::png, false, &sideBySide},
-                          Case{"not even one, stacked, jpeg", 16, RasterType::jpeg, false, &stacked},
-                          Case{"all at once", old >> 20, RasterType::png, true, &sideBySide}}) {
+    for (const Case &c : {Case{"stacked, a few rows at a time, png", &stacked, 600, 40, RasterType::png, true},
+                          Case{"stacked, a few rows at a time, jpeg", &stacked, 600, 40, RasterType::jpeg, true},
+                          Case{"piled, a few at a time, png", &piled, 300, 80, RasterType::png, true},
+                          Case{"piled, a few at a time, jpeg", &piled, 300, 80, RasterType::jpeg, true},
+                          Case{"stacked, not one row", &stacked, 600, 8, RasterType::png, false},
+                          Case{"piled, not even one", &piled, 300, 16, RasterType::jpeg, false},
+                          Case{"piled, all at once", &piled, 300, old >> 20, RasterType::png, true}}) {
         SCOPED_TRACE(c.what);
         LWDecodeBudget::setLimit(c.limitMB << 20);
-        const QString file = dir.filePath(QStringLiteral("collage.") + ext(c.type));
+        const QString file = dir.filePath(QStringLiteral("pictures.") + ext(c.type));
         QFile earlier(file);
         ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
         earlier.close();
@@ -193,7 +206,7 @@ TEST(ExportPictures, ExportBeyondTheBudget)
         RasterWriteHooks hooks;
         hooks.reason = &reason;
         const qint64 before = decodes();
-        const QString why = writeRaster(*c.doc, 0, 300, false, c.type, 0.92, file, hooks);
+        const QString why = writeRaster(*c.doc, 0, c.dpi, false, c.type, 0.92, file, hooks);
         if (!c.made) {
             EXPECT_FALSE(why.isEmpty());
             EXPECT_EQ(reason, notEnoughMemory);
@@ -206,11 +219,13 @@ TEST(ExportPictures, ExportBeyondTheBudget)
         EXPECT_EQ(reason, QString());
         EXPECT_EQ(decodes() - before, 12);
         const QImage written = QImageReader(file).read();
-        ASSERT_EQ(written.size(), QSize(1800, 1200));
-        for (int i = 0; i < 12; ++i) {
-            const QPoint at = c.doc == &stacked ? QPoint(900, i * 100 + 50) : QPoint(i * 150 + 75, 600);
-            EXPECT_TRUE(near(written.pixel(at), stripColour(i % 6))) << i;
+        ASSERT_EQ(written.size(), QSize(int(6 * c.dpi), int(4 * c.dpi)));
+        if (c.doc == &piled) {
+            EXPECT_TRUE(near(written.pixel(900, 600), stripColour(11 % 6))); // the top one shows
+            continue;
         }
+        for (int i = 0; i < 12; ++i)
+            EXPECT_TRUE(near(written.pixel(1800, i * 200 + 100), stripColour(i % 6))) << i;
     }
 }
 

@@ -54,6 +54,9 @@ public:
 // The budget in bytes, at first the picture cache's decode limit; setLimit (tests) returns the
 // old one.
 qint64 limit();
+// What an export plans to hold with what its decodes take: three quarters of the budget, so that
+// the page view's decodes never wait long for an export.
+inline qint64 holdLimit() { return limit() / 4 * 3; }
 qint64 setLimit(qint64 bytes);
 
 } // namespace LWDecodeBudget
