@@ -2,6 +2,8 @@
 
 #include "model/document.h"
 #include "model/units.h"
+#include "render/exportpictures.h"
+#include "render/pictures/decodebudget.h"
 #include "render/pdf/pdfboxes.h"
 #include "render/jpegwriter.h"
 #include "render/pngwriter.h"
@@ -11,6 +13,7 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -82,12 +85,17 @@ QList<int> validPages(const LWDocument &doc, const QList<int> &indexes)
 std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages, bool includeBleed,
                                   const PageDone &pageDone)
 {
+    return pdfExport(doc, pages, includeBleed, pageDone).bytes;
+}
+
+PdfOutcome pdfExport(const LWDocument &doc, const QList<int> &pages, bool includeBleed, const PageDone &pageDone)
+{
     const LWRect box = exportBox(doc, includeBleed);
     if (!usable(box))
-        return std::nullopt;
+        return {std::nullopt, QStringLiteral("The page size can't be exported.")};
     const QList<int> valid = validPages(doc, pages);
     if (valid.isEmpty())
-        return std::nullopt;
+        return {std::nullopt, QStringLiteral("There are no pages to export.")};
 
     const LWRect trim = doc.trimRect();
     const QRectF media(0, 0, box.width(), box.height());
@@ -99,17 +107,23 @@ std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages
     PdfPageWriter writer(media.size(), {creatorText, doc.name});
     const LWRenderOptions options;
     int drawn = 0;
+    const QString writerFailed = QStringLiteral("The PDF couldn't be made.");
     for (int index : valid) {
         QPainter *p = writer.beginPage();
         if (!p)
-            return std::nullopt;
+            return {std::nullopt, writerFailed};
         p->translate(-box.minX(), -box.minY());
         p->setClipRect(box.toQRectF());
         LWRenderer::draw(doc.pages[index], doc, *p, options);
+        if (writer.outOfMemory())
+            return {std::nullopt, notEnoughMemory};
         if (pageDone && !pageDone(++drawn))
-            return std::nullopt;
+            return {};
     }
-    return writer.finish(QList<PdfPageBoxes>(valid.size(), boxes));
+    std::optional<QByteArray> bytes = writer.finish(QList<PdfPageBoxes>(valid.size(), boxes));
+    if (!bytes)
+        return {std::nullopt, writer.outOfMemory() ? notEnoughMemory : writerFailed};
+    return {std::move(bytes), {}};
 }
 
 int maxRasterSide(RasterType type)
@@ -128,6 +142,7 @@ bool rasterFits(const LWDocument &doc, int page, double dpi, bool includeBleed, 
 namespace {
 
 const QString notDrawn = QStringLiteral("the page couldn't be drawn");
+const QString noMemory = QStringLiteral("there isn't enough memory to export this design");
 const QString cancelledText = QStringLiteral("the export was cancelled");
 
 // Bands of about this many bitmap bytes: enough rows that the per-band work stays small beside
@@ -162,26 +177,160 @@ struct BandEncoder {
     }
 };
 
+// The page drawn whole when its pictures together exceed the decode budget: the bitmap is held
+// and the elements are drawn onto it one run after another, each run's pictures decoded before
+// it and let go after it, so a picture is decoded once for every run that shows it (once, unless
+// the same bytes come back in a later run). None when even the bitmap and one element's
+// pictures do not fit.
+std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRenderer::PrintPage &print,
+                                 double pixelsPerPoint)
+{
+    const qint64 pageBytes = qint64(print.width) * print.height * 4;
+    const qint64 limit = LWDecodeBudget::holdLimit();
+    if (pageBytes >= limit)
+        return std::nullopt;
+    QImage image(print.width, print.height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return std::nullopt;
+    image.fill(Qt::white);
+    const QList<LWElement> &elements = doc.pages[page].elements;
+    const int bands = LWRenderer::bandCount(print.width, print.height);
+    const int rows = (print.height + bands - 1) / bands;
+    const auto paint = [&](int part, const LWRenderOptions &options) {
+        LWParallel::forEach(bands, [&](int i) {
+            const int top = i * rows, bottom = std::min(print.height, top + rows);
+            if (top >= bottom)
+                return;
+            QImage band(image.bits() + qsizetype(top) * image.bytesPerLine(), image.width(), bottom - top,
+                        image.bytesPerLine(), image.format());
+            LWRenderer::paintOverRows(band, top, print.height, [&](QPainter &p) { print.paintPart(p, part, options); });
+        });
+    };
+    paint(-1, {});
+    for (int from = 0; from < elements.size();) {
+        // The longest run from `from` whose pictures fit beside the bitmap (at least one element).
+        QHash<QByteArray, qint64> run = LWExportPictures::needs(elements[from], pixelsPerPoint);
+        qint64 bytes = pageBytes;
+        for (const qint64 b : run)
+            bytes += b;
+        int to = from + 1;
+        for (; to < elements.size(); ++to) {
+            qint64 more = 0;
+            const QHash<QByteArray, qint64> next = LWExportPictures::needs(elements[to], pixelsPerPoint);
+            for (auto it = next.cbegin(); it != next.cend(); ++it)
+                more += std::max<qint64>(0, *it - run.value(it.key(), 0));
+            if (bytes + more > limit)
+                break;
+            for (auto it = next.cbegin(); it != next.cend(); ++it)
+                run[it.key()] = std::max(run.value(it.key(), 0), *it);
+            bytes += more;
+        }
+        // A run whose decodes do not fit beside it is tried with half its elements.
+        LWExportPictures::Prepared prepared;
+        for (;;) {
+            QList<const LWElement *> members;
+            for (int k = from; k < to; ++k)
+                members.append(&elements[k]);
+            prepared = LWExportPictures::prepare(members, pixelsPerPoint, pageBytes);
+            if (prepared.pictures || !prepared.overBudget || to - from == 1)
+                break;
+            to = from + (to - from) / 2;
+        }
+        if (!prepared.pictures)
+            return std::nullopt;
+        LWRenderOptions options;
+        options.pictures = std::move(prepared.pictures);
+        for (int k = from; k < to; ++k)
+            paint(k, options);
+        from = to;
+    }
+    return image;
+}
+
+// Bands [first, last) whose pictures the decode budget holds together.
+struct BandRun {
+    int first = 0, last = 0;
+};
+
+// The page's bands split into runs, each as long as the pictures its rows show (with the room
+// their decodes take) fit the budget; none when one band's pictures alone do not.
+std::vector<BandRun> bandRuns(const QList<LWExportPictures::Extent> &extents, int rows, int count, int h,
+                              double areaTop, double sy)
+{
+    const qint64 limit = LWDecodeBudget::holdLimit();
+    std::vector<BandRun> runs;
+    for (int first = 0; first < count;) {
+        QSet<QByteArray> in;
+        qint64 bytes = 0, work = 0;
+        int last = first;
+        for (; last < count; ++last) {
+            const double top = last * rows / sy + areaTop, bottom = std::min(h, (last + 1) * rows) / sy + areaTop;
+            qint64 moreBytes = 0, moreWork = work;
+            QList<QByteArray> added;
+            for (const LWExportPictures::Extent &x : extents) {
+                if (x.bottom < top || x.top > bottom || in.contains(x.key))
+                    continue;
+                moreBytes += x.bytes;
+                moreWork = std::max(moreWork, x.work);
+                added.append(x.key);
+            }
+            if (bytes + moreBytes + moreWork > limit)
+                break;
+            bytes += moreBytes;
+            work = moreWork;
+            for (const QByteArray &k : added)
+                in.insert(k);
+        }
+        if (last == first)
+            return {};
+        runs.push_back({first, last});
+        first = last;
+    }
+    return runs;
+}
+
 // The page as JPEG or PNG bytes handed to append in order; empty, or why it stopped.
 QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type, double quality,
                      const LWFileAccess::Append &append, const RasterWriteHooks &hooks)
 {
     if (!rasterFits(doc, page, dpi, includeBleed, type))
         return notDrawn;
-    const std::optional<LWRenderer::PrintPage> print =
-        LWRenderer::printPage(doc, page, LWRenderer::DPI{dpi}, includeBleed);
+    const auto outOfMemory = [&hooks] {
+        if (hooks.reason)
+            *hooks.reason = notEnoughMemory;
+        return noMemory;
+    };
     const PixelSize size = pixelSize(doc, dpi, includeBleed);
+    const LWRect area = exportBox(doc, includeBleed);
+    // Every picture decoded once, at what the page needs, before any band is drawn.
+    LWRenderOptions options;
+    const double pixelsPerPoint = std::max(double(size.width) / area.width(), double(size.height) / area.height());
+    LWExportPictures::Prepared prepared = LWExportPictures::prepare(doc, page, pixelsPerPoint);
+    if (!prepared.pictures && !prepared.overBudget)
+        return outOfMemory();
+    options.pictures = std::move(prepared.pictures);
+    const std::optional<LWRenderer::PrintPage> print =
+        LWRenderer::printPage(doc, page, LWRenderer::DPI{dpi}, includeBleed, options);
     if (!print || print->width != size.width || print->height != size.height)
         return notDrawn;
+    // Pictures too many to hold at once: the page is drawn whole first, then encoded from it.
+    std::optional<QImage> whole;
+    if (!options.pictures && qint64(print->width) * print->height < minBandedPixels &&
+        !(whole = drawnWhole(doc, page, *print, pixelsPerPoint)))
+        return outOfMemory();
     const auto put = [&](const QByteArray &bytes) {
         const int e = append(bytes.constData(), bytes.size());
         return e ? LWFileAccess::systemReason(e) : QString();
     };
     const int w = print->width, h = print->height;
     if (qint64(w) * h < minBandedPixels) {
-        std::optional<QImage> image = LWRenderer::bitmap(doc, page, LWRenderer::DPI{dpi}, includeBleed);
-        if (!image)
-            return notDrawn;
+        std::optional<QImage> image = std::move(whole);
+        if (!image) {
+            image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+            if (image->isNull())
+                return outOfMemory();
+            LWRenderer::paintBands(*image, LWRenderer::bandCount(w, h), true, print->paint);
+        }
         // White underneath, hence opaque: read as RGB it makes a PNG without an alpha channel.
         image->reinterpretAsFormat(QImage::Format_RGB32);
         const std::optional<QByteArray> bytes = encode(std::move(*image), type, dpi, quality);
@@ -206,43 +355,107 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     const int count = (h + rows - 1) / rows;
     // Up to twice the cores, so that a slow band holds back few finished ones, within the budget.
     const int window = int(std::clamp<qsizetype>(inFlightBytes / (qsizetype(w) * 4 * rows), 2, 2 * LWParallel::workers()));
+    // Pictures too many to hold at once: the bands go a few rows of pictures at a time, each
+    // picture decoded before the first band that shows it and kept until the last; failing that
+    // (one band's pictures alone are too many), the page is drawn whole first.
+    const double sy = double(h) / area.height();
+    std::vector<BandRun> runs{{0, count}};
+    if (!options.pictures) {
+        runs = bandRuns(LWExportPictures::extents(doc, page, pixelsPerPoint), rows, count, h, area.minY(), sy);
+        if (runs.empty()) {
+            if (!(whole = drawnWhole(doc, page, *print, pixelsPerPoint)))
+                return outOfMemory();
+            runs = {{0, count}};
+        }
+    }
+    const auto rowsOf = [&](const BandRun &run) {
+        return std::pair{run.first * rows / sy + area.minY(), std::min(h, run.last * rows) / sy + area.minY()};
+    };
     std::vector<BandEncoder::Encoded> pending(static_cast<size_t>(window));
+    std::vector<char> made(static_cast<size_t>(window), 0);
     QString why;
     if (encoder.png && !(why = put(encoder.png->head())).isEmpty())
         return why;
-    const bool complete = LWParallel::ordered(
-        count, window,
-        [&](int i) {
-            // Each band is drawn once: rows drawn again for the one above could differ from it
-            // where a band's clip rounds (a turned picture's edge), and the PNG filter and
-            // compressor would then refer to bytes the decoder does not have.
-            const int y0 = i * rows, y1 = std::min(h, y0 + rows);
-            QImage band(w, y1 - y0, QImage::Format_ARGB32_Premultiplied);
-            if (band.isNull())
-                return; // an empty slot fails the band when it is taken
-            LWRenderer::paintRows(band, y0, h, true, print->paint);
-            band.reinterpretAsFormat(QImage::Format_RGB32);
-            pending[size_t(i % window)] = encoder.encode(band, y0, y0, y1);
-        },
-        [&](int i) {
-            BandEncoder::Encoded band = std::move(pending[size_t(i % window)]);
-            pending[size_t(i % window)] = {};
-            if (hooks.cancelled && hooks.cancelled()) {
-                why = cancelledText;
-                return false;
+    const LWRenderer::PrintPage *drawing = &*print;
+    std::optional<LWRenderer::PrintPage> runPrint;
+    QHash<QByteArray, LWExportPictures::Picture> carried;
+    bool complete = true;
+    for (const BandRun &run : runs) {
+        if (!options.pictures && !whole) {
+            const auto [top, bottom] = rowsOf(run);
+            runPrint.reset();
+            LWExportPictures::Prepared prepared =
+                LWExportPictures::prepare(doc, page, pixelsPerPoint, top, bottom, carried);
+            carried.clear();
+            if (!prepared.pictures)
+                return outOfMemory();
+            options.pictures = std::move(prepared.pictures);
+            runPrint = LWRenderer::printPage(doc, page, LWRenderer::DPI{dpi}, includeBleed, options);
+            if (!runPrint)
+                return notDrawn;
+            drawing = &*runPrint;
+        }
+        complete = LWParallel::ordered(
+            run.last - run.first, window,
+            [&, first = run.first](int j) {
+                const int i = first + j;
+                // Each band is drawn once: rows drawn again for the one above could differ from it
+                // where a band's clip rounds (a turned picture's edge), and the PNG filter and
+                // compressor would then refer to bytes the decoder does not have.
+                const int y0 = i * rows, y1 = std::min(h, y0 + rows);
+                if (whole) {
+                    made[size_t(i % window)] = 1;
+                    const QImage band(whole->constBits() + qsizetype(y0) * whole->bytesPerLine(), w, y1 - y0,
+                                      whole->bytesPerLine(), QImage::Format_RGB32);
+                    pending[size_t(i % window)] = encoder.encode(band, y0, y0, y1);
+                    return;
+                }
+                QImage band(w, y1 - y0, QImage::Format_ARGB32_Premultiplied);
+                made[size_t(i % window)] = !band.isNull();
+                if (band.isNull())
+                    return; // an empty slot fails the band when it is taken
+                LWRenderer::paintRows(band, y0, h, true, drawing->paint);
+                band.reinterpretAsFormat(QImage::Format_RGB32);
+                pending[size_t(i % window)] = encoder.encode(band, y0, y0, y1);
+            },
+            [&, first = run.first](int j) {
+                const int i = first + j;
+                BandEncoder::Encoded band = std::move(pending[size_t(i % window)]);
+                pending[size_t(i % window)] = {};
+                if (hooks.cancelled && hooks.cancelled()) {
+                    why = cancelledText;
+                    return false;
+                }
+                QByteArray bytes;
+                if (!made[size_t(i % window)]) {
+                    why = outOfMemory();
+                    return false;
+                }
+                if (!encoder.chunk(band, i + 1 == count, &bytes)) {
+                    why = QStringLiteral("a band of the page couldn't be drawn or encoded");
+                    return false;
+                }
+                why = put(bytes);
+                if (why.isEmpty() && hooks.progressed)
+                    hooks.progressed(i + 1, count);
+                return why.isEmpty();
+            });
+        if (!complete)
+            return why;
+        if (runs.size() > 1 && !whole) {
+            // What the next rows show again is kept; the rest and the budget's hold are let go.
+            const std::size_t next = std::size_t(&run - runs.data()) + 1;
+            if (next < runs.size()) {
+                const auto [top, bottom] = rowsOf(runs[next]);
+                const QHash<QByteArray, LWExportPictures::Picture> held = options.pictures->held();
+                for (const LWExportPictures::Extent &x : LWExportPictures::extents(doc, page, pixelsPerPoint))
+                    if (x.bottom >= top && x.top <= bottom && held.contains(x.key))
+                        carried.insert(x.key, held.value(x.key));
             }
-            QByteArray bytes;
-            if (!encoder.chunk(band, i + 1 == count, &bytes)) {
-                why = QStringLiteral("a band of the page couldn't be drawn or encoded");
-                return false;
-            }
-            why = put(bytes);
-            if (why.isEmpty() && hooks.progressed)
-                hooks.progressed(i + 1, count);
-            return why.isEmpty();
-        });
-    if (!complete)
-        return why;
+            options.pictures.reset();
+            runPrint.reset();
+        }
+    }
     return encoder.png ? put(encoder.png->tail()) : QString();
 }
 

@@ -17,6 +17,9 @@ struct LWDocument;
 // thread may call.
 namespace LWExport {
 
+// Why an export that ran out of memory stopped, for the alert.
+inline const QString notEnoughMemory = QStringLiteral("There isn't enough memory to export this design.");
+
 // The Creator of every PDF the system writes.
 inline const QString creatorText = QStringLiteral("VELK Leafwrighter \u2014 Velkmoor");
 
@@ -46,6 +49,16 @@ using PageDone = std::function<bool(int drawn)>;
 // left the result is none (a PDF without pages is refused by many readers), and when pageDone stops it.
 [[nodiscard]] std::optional<QByteArray> pdfData(const LWDocument &doc, const QList<int> &pages,
                                                 bool includeBleed, const PageDone &pageDone = {});
+// pdfData, with why there are no bytes: a full sentence for the alert (memory, no page to
+// export, the PDF writer failing); empty when pageDone stopped it. Each picture is decoded
+// once, compressed for the file and let go at once, so memory holds no more than one decoded
+// picture however many the pages show; pictures with the same bytes are one image object.
+struct PdfOutcome {
+    std::optional<QByteArray> bytes;
+    QString reason;
+};
+[[nodiscard]] PdfOutcome pdfExport(const LWDocument &doc, const QList<int> &pages, bool includeBleed,
+                                   const PageDone &pageDone = {});
 
 // One page as JPEG or PNG of exactly pixelSize pixels, opaque white underneath, drawn and
 // encoded a band at a time like writeRaster, in memory. None when !rasterFits or encoding fails.
@@ -66,11 +79,16 @@ struct RasterWriteHooks {
     // small to draw in bands).
     std::function<void(int done, int count)> progressed;
     LWFileAccess::ReplaceProbe probe;  // for tests
+    // Given, on failure, a full sentence for the alert when the cause is one the clause alone
+    // does not name well (notEnoughMemory).
+    QString *reason = nullptr;
 };
 
 // rasterData's file, written to `path` as it is made: bands of rows are drawn and encoded on all
 // cores, a few at a time, and appended in order, so neither the page bitmap nor the file is
-// ever held whole. The file replaces `path` in one step (LWFileAccess::replaceFile) with its DPI;
+// ever held whole. The page's pictures are decoded first, each once at the size the page needs
+// (LWExportPictures), and held until the page is written; when the decode budget cannot hold
+// them, or a band cannot be made, the export stops for want of memory. The file replaces `path` in one step (LWFileAccess::replaceFile) with its DPI;
 // on failure or cancelling nothing is written and the earlier file stays. Empty on success,
 // else why not, a clause to follow "couldn't be saved: ".
 [[nodiscard]] QString writeRaster(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type,

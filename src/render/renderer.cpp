@@ -2,6 +2,7 @@
 
 #include "model/geometry.h"
 #include "model/units.h"
+#include "render/exportpictures.h"
 #include "render/icons.h"
 #include "render/pictures/imagecache.h"
 #include "render/parallel.h"
@@ -101,6 +102,13 @@ bool outsideBand(const LWElement &e, const QPainter &p)
     return ink->isEmpty() ? false : !clip.intersects(*ink);
 }
 
+bool decodable(const LWImage &picture, const LWRenderOptions &options)
+{
+    if (options.pictures && !options.preview)
+        return options.pictures->find(picture).has_value();
+    return LWImageCache::image(picture, options.preview).has_value();
+}
+
 // Whether drawing the element once at partial opacity looks like a flattened layer would:
 // true when none of its own parts overlap each other.
 bool paintsOnce(const LWElement &e, const LWRenderOptions &options)
@@ -113,7 +121,7 @@ bool paintsOnce(const LWElement &e, const LWRenderOptions &options)
         return !e.text;
     case LWElement::Kind::image:
         // A picture that does not decode shows the placeholder, whose parts overlap.
-        return !e.image || (e.image->data && !hasStroke(e) && LWImageCache::image(*e.image, options.preview));
+        return !e.image || (e.image->data && !hasStroke(e) && decodable(*e.image, options));
     case LWElement::Kind::icon:
         return !(e.fill.isVisible() && hasStroke(e));
     case LWElement::Kind::group:
@@ -257,18 +265,35 @@ void prepare(QPainter &p)
     p.setRenderHint(QPainter::TextAntialiasing, true);
 }
 
-} // namespace
-
-void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRenderOptions &options)
+void drawBackground(const LWPage &page, const LWDocument &doc, QPainter &p)
 {
-    p.save();
-    prepare(p);
     const LWRect bleed = doc.bleedRect();
     if (page.background.isVisible() && sane(bleed.x) && sane(bleed.y) && sane(bleed.w) && sane(bleed.h)) {
         QPainterPath path;
         path.addRect(bleed.toQRectF());
         fill(page.background, path, bleed, p);
     }
+}
+
+// The background (part -1) or one element of the page, as draw(page) draws it.
+void drawPart(const LWPage &page, const LWDocument &doc, QPainter &p, int part, const LWRenderOptions &options)
+{
+    p.save();
+    prepare(p);
+    if (part < 0)
+        drawBackground(page, doc, p);
+    else if (part < page.elements.size())
+        draw(page.elements[part], p, options);
+    p.restore();
+}
+
+} // namespace
+
+void draw(const LWPage &page, const LWDocument &doc, QPainter &p, const LWRenderOptions &options)
+{
+    p.save();
+    prepare(p);
+    drawBackground(page, doc, p);
     for (const LWElement &e : page.elements)
         draw(e, p, options);
     p.restore();
@@ -435,6 +460,42 @@ void strokePath(const QPainterPath &path, const LWStroke &s, QPainter &p, Qt::Pe
     p.restore();
 }
 
+std::optional<PicturePlace> placePicture(const LWElement &e, QSizeF upright)
+{
+    if (!e.image)
+        return std::nullopt;
+    const LWImage &pic = *e.image;
+    const LWRect frame = e.frame;
+    const double wi = upright.width(), hi = upright.height();
+    // Crop in whole pixels: origin rounded down, far edges up; outside the picture is cut off.
+    const double cw = std::max((1 - pic.cropL - pic.cropR) * wi, 1.0);
+    const double ch = std::max((1 - pic.cropT - pic.cropB) * hi, 1.0);
+    const double x0 = std::floor(wi * pic.cropL), y0 = std::floor(hi * pic.cropT);
+    const double x1 = std::ceil(wi * pic.cropL + cw), y1 = std::ceil(hi * pic.cropT + ch);
+    QRectF src = QRectF(x0, y0, x1 - x0, y1 - y0).intersected(QRectF(0, 0, wi, hi));
+    if (src.isEmpty() || !src.isValid())
+        src = QRectF(0, 0, wi, hi);
+
+    const double picAspect = src.width() / std::max(src.height(), 1.0);
+    const double fw = frame.width();
+    const double fh = frame.height() <= 0.001 ? 0.001 : frame.height();
+    const double frameAspect = fw / fh;
+    QSizeF size;
+    const bool wider = frameAspect > picAspect;
+    if (pic.fit == LWImageFit::fill)
+        size = wider ? QSizeF(fw, fw / picAspect) : QSizeF(picAspect * fh, fh);
+    else
+        size = wider ? QSizeF(picAspect * fh, fh) : QSizeF(fw, fw / picAspect);
+    const QRectF target(frame.midX() - size.width() / 2, frame.midY() - size.height() / 2, size.width(),
+                        size.height());
+    if (!std::isfinite(target.width()) || !std::isfinite(target.height()))
+        return std::nullopt;
+    // The whole picture mapped so that the crop lands on target: no pixel copies, and a PDF
+    // stores each picture once however it is cropped.
+    const double sx = target.width() / src.width(), sy = target.height() / src.height();
+    return PicturePlace{target, QRectF(target.x() - src.x() * sx, target.y() - src.y() * sy, wi * sx, hi * sy)};
+}
+
 void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
 {
     if (!e.image)
@@ -446,48 +507,36 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     p.setClipPath(mask, Qt::IntersectClip);
     auto *sink = options.preview ? nullptr : dynamic_cast<PictureSink *>(p.device());
     const std::optional<PictureSink::StandIn> standIn = sink ? sink->standIn(pic) : std::nullopt;
-    const std::optional<QImage> decoded = standIn ? std::nullopt : LWImageCache::image(pic, options.preview);
+    // The pixels and the size the crop is measured in: an export's pictures may be decoded
+    // smaller than they are, and are cropped as the full picture would be.
+    std::optional<QImage> decoded;
+    QSizeF upright;
+    QRectF part(0, 0, 1, 1); // what the pixels hold of the picture
+    if (standIn) {
+        upright = standIn->upright;
+    } else if (options.pictures && !options.preview) {
+        if (const std::optional<LWExportPictures::Picture> found = options.pictures->find(pic))
+            decoded = found->image, upright = found->upright, part = found->part;
+    } else if ((decoded = LWImageCache::image(pic, options.preview))) {
+        upright = decoded->size();
+    }
+    const std::optional<PicturePlace> place =
+        standIn || (decoded && !decoded->isNull()) ? placePicture(e, upright) : std::nullopt;
     if (!standIn && (!decoded || decoded->isNull())) {
         drawPhotoPlaceholder(frame, p);
-    } else {
-        const double wi = standIn ? standIn->upright.width() : decoded->width();
-        const double hi = standIn ? standIn->upright.height() : decoded->height();
-        // Crop in whole pixels: origin rounded down, far edges up; outside the picture is cut off.
-        const double cw = std::max((1 - pic.cropL - pic.cropR) * wi, 1.0);
-        const double ch = std::max((1 - pic.cropT - pic.cropB) * hi, 1.0);
-        const double x0 = std::floor(wi * pic.cropL), y0 = std::floor(hi * pic.cropT);
-        const double x1 = std::ceil(wi * pic.cropL + cw), y1 = std::ceil(hi * pic.cropT + ch);
-        QRectF src = QRectF(x0, y0, x1 - x0, y1 - y0).intersected(QRectF(0, 0, wi, hi));
-        if (src.isEmpty() || !src.isValid())
-            src = QRectF(0, 0, wi, hi);
-
-        const double picAspect = src.width() / std::max(src.height(), 1.0);
-        const double fw = frame.width();
-        const double fh = frame.height() <= 0.001 ? 0.001 : frame.height();
-        const double frameAspect = fw / fh;
-        QSizeF size;
-        const bool wider = frameAspect > picAspect;
-        if (pic.fit == LWImageFit::fill)
-            size = wider ? QSizeF(fw, fw / picAspect) : QSizeF(picAspect * fh, fh);
-        else
-            size = wider ? QSizeF(picAspect * fh, fh) : QSizeF(fw, fw / picAspect);
-        const QRectF target(frame.midX() - size.width() / 2, frame.midY() - size.height() / 2, size.width(),
-                            size.height());
-        if (std::isfinite(target.width()) && std::isfinite(target.height())) {
-            // Draw the whole decoded picture mapped so that the crop lands on target, clipped to it:
-            // no pixel copies, and a PDF stores each picture once however it is cropped.
-            const double sx = target.width() / src.width(), sy = target.height() / src.height();
-            const QRectF whole(target.x() - src.x() * sx, target.y() - src.y() * sy, wi * sx, hi * sy);
-            p.setClipRect(target, Qt::IntersectClip);
-            p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-            if (standIn) {
-                p.setRenderHint(QPainter::LosslessImageRendering, true); // the device finds it by its pixels
-                p.setTransform(standIn->stored * QTransform(whole.width(), 0, 0, whole.height(), whole.x(), whole.y()),
-                               true);
-                p.drawImage(QRectF(0, 0, 1, 1), standIn->image);
-            } else {
-                p.drawImage(whole, *decoded);
-            }
+    } else if (place) {
+        p.setClipRect(place->target, Qt::IntersectClip);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        const QRectF &whole = place->whole;
+        if (standIn) {
+            p.setRenderHint(QPainter::LosslessImageRendering, true); // the device finds it by its pixels
+            p.setTransform(standIn->stored * QTransform(whole.width(), 0, 0, whole.height(), whole.x(), whole.y()),
+                           true);
+            p.drawImage(QRectF(0, 0, 1, 1), standIn->image);
+        } else {
+            p.drawImage(QRectF(whole.x() + part.x() * whole.width(), whole.y() + part.y() * whole.height(),
+                               part.width() * whole.width(), part.height() * whole.height()),
+                        *decoded);
         }
     }
     p.restore();
@@ -559,6 +608,13 @@ void paintRows(QImage &rows, int top, int height, bool opaqueWhite, const std::f
     if (rows.isNull() || top < 0 || top + rows.height() > height || height > maxSide)
         return;
     rows.fill(opaqueWhite ? Qt::white : Qt::transparent);
+    paintOverRows(rows, top, height, paint);
+}
+
+void paintOverRows(QImage &rows, int top, int height, const std::function<void(QPainter &)> &paint)
+{
+    if (rows.isNull() || top < 0 || top + rows.height() > height || height > maxSide)
+        return;
     // The rows paint through an image object as tall as the whole bitmap whose first row lies
     // `top` rows above them, clipped to them: the device, and so every coordinate, is the one a
     // single pass sees, and the raster engine touches nothing outside the clip. (A device of
@@ -623,7 +679,8 @@ std::optional<QImage> bitmap(const LWDocument &doc, int page, DPI dpi, bool incl
     return image;
 }
 
-std::optional<PrintPage> printPage(const LWDocument &doc, int page, DPI dpi, bool includeBleed)
+std::optional<PrintPage> printPage(const LWDocument &doc, int page, DPI dpi, bool includeBleed,
+                                   const LWRenderOptions &options)
 {
     const std::optional<LWRect> area = pageArea(doc, page, includeBleed);
     if (!area || !positive(dpi.value))
@@ -633,10 +690,16 @@ std::optional<PrintPage> printPage(const LWDocument &doc, int page, DPI dpi, boo
         return std::nullopt;
     const double sx = double(w) / area->width(), sy = double(h) / area->height();
     const LWRect box = *area;
-    return PrintPage{int(w), int(h), [&doc, page, box, sx, sy](QPainter &p) {
+    return PrintPage{int(w), int(h),
+                     [&doc, page, box, sx, sy, options](QPainter &p) {
                          p.scale(sx, sy);
                          p.translate(-box.minX(), -box.minY());
-                         draw(doc.pages[page], doc, p, {});
+                         draw(doc.pages[page], doc, p, options);
+                     },
+                     [&doc, page, box, sx, sy](QPainter &p, int part, const LWRenderOptions &partOptions) {
+                         p.scale(sx, sy);
+                         p.translate(-box.minX(), -box.minY());
+                         drawPart(doc.pages[page], doc, p, part, partOptions);
                      }};
 }
 

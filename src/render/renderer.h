@@ -7,12 +7,18 @@
 #include <QSet>
 #include <QUuid>
 #include <functional>
+#include <memory>
 #include <optional>
+
+class LWExportPictures;
 
 // What a drawing call may leave out or simplify. Never stored.
 struct LWRenderOptions {
     bool preview = false; // pictures from the preview cache (longer side at most 1600 px)
     QSet<QUuid> skip;     // elements not drawn; a skipped group hides its members too
+    // An export's own decoded pictures, drawn instead of the cache's (full-size drawing only); a
+    // picture it lacks is drawn as the missing-picture art.
+    std::shared_ptr<const LWExportPictures> pictures;
 };
 
 // Draws pages and elements into any QPainter whose user space is page space (points, origin at
@@ -69,6 +75,13 @@ void draw(const LWElement &element, QPainter &p, const LWRenderOptions &options 
 // (the background changed, the stacking order of unchanged elements moved, ids repeat).
 [[nodiscard]] std::optional<QRectF> changedInk(const LWPage &before, const LWPage &after);
 void drawShape(const LWElement &element, QPainter &p);
+// Where a picture of `upright` pixels is drawn in its element's frame, in page points: `whole`
+// is the whole picture's rectangle, placed so that its crop lands on `target`, to which it is
+// clipped. None when the numbers are not finite.
+struct PicturePlace {
+    QRectF target, whole;
+};
+[[nodiscard]] std::optional<PicturePlace> placePicture(const LWElement &element, QSizeF upright);
 void drawImage(const LWElement &element, QPainter &p, const LWRenderOptions &options);
 void drawPhotoPlaceholder(const LWRect &rect, QPainter &p);
 // Paints the path with the fill; gradients span the reference rectangle.
@@ -94,14 +107,20 @@ void strokePath(const QPainterPath &path, const LWStroke &stroke, QPainter &p, Q
 struct PrintPage {
     int width = 0, height = 0;
     std::function<void(QPainter &)> paint;
+    // One part of the same drawing, with other options: the background (part -1) or the page's
+    // element `part` alone. The parts drawn in order over white give paint's pixels.
+    std::function<void(QPainter &, int part, const LWRenderOptions &)> paintPart;
 };
-[[nodiscard]] std::optional<PrintPage> printPage(const LWDocument &doc, int page, DPI dpi, bool includeBleed);
+[[nodiscard]] std::optional<PrintPage> printPage(const LWDocument &doc, int page, DPI dpi, bool includeBleed,
+                                                 const LWRenderOptions &options = {});
 
 // Rows [top, top + rows.height()) of a width x `height` bitmap that paintBands would make with the
 // same paint, drawn into `rows` (32-bit premultiplied, width as the bitmap's): the same pixels to
 // the bit, since the painter sees the whole bitmap's coordinates, clipped to these rows. Any
 // thread; height at most maxSide.
 void paintRows(QImage &rows, int top, int height, bool opaque, const std::function<void(QPainter &)> &paint);
+// paintRows over the rows' present pixels, which are not filled first.
+void paintOverRows(QImage &rows, int top, int height, const std::function<void(QPainter &)> &paint);
 
 // How many horizontal bands the bitmaps above split a width x height image into: 1 below a
 // megapixel, else one per core (bands at least 64 rows high).

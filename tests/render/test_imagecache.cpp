@@ -83,7 +83,7 @@ TEST(ImageCache, OrientationTagTurnsBothSizesUpright)
     EXPECT_TRUE(reddish(preview->pixel(600, 50)));
 }
 
-TEST(ImageCache, FailuresAreNotCached)
+TEST(ImageCache, FailuresAreRememberedByTheirBytes)
 {
     const auto start = LWImageCache::stats();
     const LWImage empty = picture("cache-no-data", std::nullopt);
@@ -97,8 +97,14 @@ TEST(ImageCache, FailuresAreNotCached)
     const LWImage junk = picture("cache-junk", QByteArray("this is not a picture at all"));
     EXPECT_FALSE(LWImageCache::image(junk, false));
     EXPECT_FALSE(LWImageCache::image(junk, false));
+    // The same bytes under another id, in either size, for an export or its size: known bad.
+    const LWImage copy = picture("cache-junk-copy", junk.data);
+    EXPECT_FALSE(LWImageCache::image(copy, true));
+    EXPECT_FALSE(LWImageCache::exportImage(copy, 0).image);
+    EXPECT_FALSE(LWImageCache::pixelSize(copy));
     const auto afterJunk = LWImageCache::stats();
-    EXPECT_EQ(afterJunk.decodes, afterEmpty.decodes + 2); // every request tries again
+    EXPECT_EQ(afterJunk.decodes, afterEmpty.decodes + 1); // tried once
+    EXPECT_EQ(afterJunk.failures, afterEmpty.failures + 1);
     EXPECT_EQ(afterJunk.full, afterEmpty.full);
     EXPECT_EQ(afterJunk.preview, afterEmpty.preview);
 }
@@ -141,7 +147,7 @@ TEST(ImageCache, ConcurrentRequestsDecodeEachPictureOnce)
         QList<LWImage> pics;
         for (int i = 0; i < count; ++i)
             pics.append(picture(QStringLiteral("threads-%1-%2").arg(count).arg(i),
-                                encode(plain(1500, 1000, QColor::fromHsv(i * 80, 255, 200)), "jpeg", 80)));
+                                encode(plain(1500, 1000, QColor::fromHsv(i * 80 + count, 255, 200)), "jpeg", 80)));
         const auto before = LWImageCache::stats();
         std::atomic<bool> go{false};
         std::vector<qint64> keys(16, 0);

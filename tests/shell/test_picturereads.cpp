@@ -52,6 +52,13 @@ protected:
     {
         AppTest::SetUp();
         picture = path(QStringLiteral("new.png"));
+        writePicture();
+    }
+    // Pictures are known by their bytes: each round's file is another picture (what follows IEND
+    // is not read), so that its read decodes anew.
+    void writePicture()
+    {
+        newBytes = lwPngBytes(300, 200) + QByteArray::number(++rounds);
         QFile f(picture);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(newBytes) == newBytes.size());
     }
@@ -65,6 +72,7 @@ protected:
 
     void open()
     {
+        writePicture();
         if (app.editor())
             app.editor()->setDirty(false); // the last round's design goes without a question
         LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
@@ -164,7 +172,8 @@ protected:
         QTest::qWait(100);
     }
 
-    const QByteArray newBytes = lwPngBytes(300, 200); // 72 x 48 pt at 300 DPI
+    QByteArray newBytes; // 72 x 48 pt at 300 DPI
+    static inline int rounds = 0; // across the tests: a picture read in an earlier one is known
     const QPointF emptySpot{400, 600};
     QString picture;
     std::unique_ptr<MainWindow> window;

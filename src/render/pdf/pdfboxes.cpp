@@ -25,7 +25,7 @@ bool finite(const QRectF &r)
 
 std::optional<QByteArray> finishWith(const QByteArray &bytes, const QList<PdfPageBoxes> &pages, const PdfInfo &info,
                                      QString *error, const QList<PdfPageRecipe> &recipes,
-                                     const QList<LWPdfFile::PictureSwap> &pictures)
+                                     QList<LWPdfFile::PictureSwap> pictures)
 {
     auto fail = [error](const QString &why) -> std::optional<QByteArray> {
         if (error)
@@ -37,7 +37,7 @@ std::optional<QByteArray> finishWith(const QByteArray &bytes, const QList<PdfPag
             (b.trim && !finite(*b.trim)))
             return fail(QStringLiteral("A page box is empty or not a finite rectangle."));
     }
-    return LWPdfFile::finish(bytes, {recipes, pages, info, LWPdfText::completedToUnicode, pictures}, error);
+    return LWPdfFile::finish(bytes, {recipes, pages, info, LWPdfText::completedToUnicode, std::move(pictures)}, error);
 }
 
 } // namespace
@@ -114,6 +114,11 @@ PdfPageWriter::PdfPageWriter(QSizeF page, PdfInfo info) : d(std::make_unique<Pri
         d->failed = true;
 }
 
+bool PdfPageWriter::outOfMemory() const
+{
+    return d->writer && d->writer->pictures.outOfMemory();
+}
+
 PdfPageWriter::~PdfPageWriter()
 {
     if (d->painter.isActive())
@@ -163,13 +168,12 @@ std::optional<QByteArray> PdfPageWriter::finish(const QList<PdfPageBoxes> &boxes
     }
     d->failed = true; // one document per writer
     d->buffer.close();
-    const std::optional<QList<LWPdfFile::PictureSwap>> pictures = d->writer->pictures.swaps();
-    if (!pictures) {
+    if (d->writer->pictures.outOfMemory()) {
         if (error)
-            *error = QStringLiteral("A picture could not be compressed.");
+            *error = QStringLiteral("A picture could not be decoded or compressed for want of memory.");
         return std::nullopt;
     }
-    return finishWith(d->bytes, boxes, d->info, error, d->writer->recipes, *pictures);
+    return finishWith(d->bytes, boxes, d->info, error, d->writer->recipes, d->writer->pictures.takeSwaps());
 }
 
 } // namespace LWExport

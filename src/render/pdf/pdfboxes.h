@@ -66,6 +66,9 @@ public:
     [[nodiscard]] std::optional<QByteArray> finish(const QList<PdfPageBoxes> &boxes,
                                                    QString *error = nullptr);
 
+    // Whether a picture drawn so far could not be taken for want of memory (finish then fails).
+    [[nodiscard]] bool outOfMemory() const;
+
 private:
     struct Private;
     std::unique_ptr<Private> d;

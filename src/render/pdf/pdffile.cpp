@@ -1,9 +1,11 @@
 #include "render/pdf/pdffile.h"
 
 #include <QCryptographicHash>
+#include <QHash>
 #include <QTransform>
 
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <exception>
 #include <set>
+#include <stdexcept>
 
 namespace LWPdfFile {
 
@@ -26,6 +29,20 @@ QByteArray bytesOf(const std::shared_ptr<Buffer> &b)
 {
     return QByteArray(reinterpret_cast<const char *>(b->getBuffer()), qsizetype(b->getSize()));
 }
+
+// The writer's output straight into one growing buffer (no second copy of the whole file).
+class ToBytes final : public Pipeline {
+public:
+    explicit ToBytes(QByteArray &out) : Pipeline("bytes", nullptr), m_out(out) {}
+    void write(unsigned char const *data, size_t len) override
+    {
+        m_out.append(reinterpret_cast<const char *>(data), qsizetype(len));
+    }
+    void finish() override {}
+
+private:
+    QByteArray &m_out;
+};
 
 void open(QPDF &pdf, const QByteArray &bytes)
 {
@@ -246,7 +263,13 @@ void fixToUnicode(QPDF &pdf, const ToUnicodeFix &fix)
     }
 }
 
-void writeImage(QPDFObjectHandle stream, const ImageData &image)
+// An image's data shared by the streams that show it: let go when the last has been written.
+struct Held {
+    QByteArray data;
+    int left = 0; // streams still to write it
+};
+
+void writeImage(QPDFObjectHandle stream, const ImageData &image, const std::shared_ptr<Held> &held)
 {
     QPDFObjectHandle dict = stream.getDict();
     dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
@@ -265,18 +288,43 @@ void writeImage(QPDFObjectHandle stream, const ImageData &image)
         parms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
         parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
     }
-    auto buffer = std::make_shared<Buffer>(size_t(image.data.size()));
-    std::memcpy(buffer->getBuffer(), image.data.constData(), size_t(image.data.size()));
-    stream.replaceStreamData(buffer, QPDFObjectHandle::newName(image.filter.toStdString()), parms);
+    // Handed to the writer when it writes the stream, never copied, and let go once every stream
+    // showing it is written. The writer asks once a stream (no linearizing, no filtering); a
+    // request after the data is gone fails the file rather than writing an empty picture.
+    ++held->left;
+    stream.replaceStreamData(
+        std::function<void(Pipeline *)>([held](Pipeline *out) {
+            if (held->left <= 0)
+                throw std::runtime_error("A picture's data was asked for after it was written.");
+            out->write(reinterpret_cast<const unsigned char *>(held->data.constData()), size_t(held->data.size()));
+            out->finish();
+            if (--held->left == 0)
+                held->data = QByteArray();
+        }),
+        QPDFObjectHandle::newName(image.filter.toStdString()), parms);
     stream.setFilterOnWrite(false); // written as given: neither decoded nor deflated again
 }
 
 // Puts every picture in place of its stand-in. Qt stores an image once however often it is
-// drawn, so each stand-in is one object.
-void swapPictures(QPDF &pdf, const QList<PictureSwap> &pictures)
+// drawn, so each stand-in is one object; each image of the stand-ins' size is read once and
+// found among them by its samples. The pictures' data moves into the writer.
+void swapPictures(QPDF &pdf, QList<PictureSwap> &pictures)
 {
     if (pictures.isEmpty())
         return;
+    QHash<QByteArray, qsizetype> bySamples;
+    for (qsizetype i = 0; i < pictures.size(); ++i)
+        bySamples.insert(pictures[i].standInRgb, i);
+    const QSize size = pictures.front().standInSize;
+    struct Data {
+        std::shared_ptr<Held> image, mask;
+    };
+    std::vector<Data> data(size_t(pictures.size()));
+    for (qsizetype i = 0; i < pictures.size(); ++i) {
+        data[size_t(i)].image = std::make_shared<Held>(Held{std::move(pictures[i].image.data), 0});
+        if (pictures[i].softMask)
+            data[size_t(i)].mask = std::make_shared<Held>(Held{std::move(pictures[i].softMask->data), 0});
+    }
     for (QPDFObjectHandle obj : pdf.getAllObjects()) {
         if (!obj.isStream())
             continue;
@@ -284,23 +332,22 @@ void swapPictures(QPDF &pdf, const QList<PictureSwap> &pictures)
         if (!dict.getKey("/Subtype").isNameAndEquals("/Image") || !dict.getKey("/Width").isInteger() ||
             !dict.getKey("/Height").isInteger())
             continue;
-        const long long w = dict.getKey("/Width").getIntValue(), h = dict.getKey("/Height").getIntValue();
-        for (const PictureSwap &swap : pictures) {
-            if (w != swap.standInSize.width() || h != swap.standInSize.height())
-                continue;
-            try {
-                if (bytesOf(obj.getStreamData(qpdf_dl_generalized)) != swap.standInRgb)
-                    continue;
-            } catch (const std::exception &) {
-                break;
-            }
-            writeImage(obj, swap.image);
-            if (swap.softMask) {
-                QPDFObjectHandle mask = pdf.newStream();
-                writeImage(mask, *swap.softMask);
-                dict.replaceKey("/SMask", mask);
-            }
-            break;
+        if (dict.getKey("/Width").getIntValue() != size.width() || dict.getKey("/Height").getIntValue() != size.height())
+            continue;
+        qsizetype at = -1;
+        try {
+            at = bySamples.value(bytesOf(obj.getStreamData(qpdf_dl_generalized)), -1);
+        } catch (const std::exception &) {
+            continue;
+        }
+        if (at < 0)
+            continue;
+        const PictureSwap &swap = pictures[at];
+        writeImage(obj, swap.image, data[size_t(at)].image);
+        if (swap.softMask) {
+            QPDFObjectHandle mask = pdf.newStream();
+            writeImage(mask, *swap.softMask, data[size_t(at)].mask);
+            dict.replaceKey("/SMask", mask);
         }
     }
 }
@@ -505,7 +552,7 @@ private:
 
 } // namespace
 
-std::optional<QByteArray> finish(const QByteArray &bytes, const Finish &how, QString *error)
+std::optional<QByteArray> finish(const QByteArray &bytes, Finish how, QString *error)
 {
     auto fail = [error](const QString &why) -> std::optional<QByteArray> {
         if (error)
@@ -551,10 +598,14 @@ std::optional<QByteArray> finish(const QByteArray &bytes, const Finish &how, QSt
             infoDict.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(how.info->title.toStdString()));
         }
 
+        QByteArray out;
+        ToBytes sink(out);
         QPDFWriter writer(pdf);
-        writer.setOutputMemory();
+        writer.setOutputPipeline(&sink);
         writer.write();
-        return bytesOf(writer.getBufferSharedPointer());
+        return out;
+    } catch (const std::bad_alloc &) {
+        return fail(QStringLiteral("There isn't enough memory to write the PDF."));
     } catch (const std::exception &e) {
         return fail(QString::fromLocal8Bit(e.what()));
     }

@@ -56,7 +56,9 @@ struct Finish {
 // font subset is named with a subset tag ("ABCDEF+Name") taken from its bytes. None, with the
 // reason in *error, when the bytes do not parse, a recipe is malformed, the page count differs
 // from the boxes given or writing fails.
-[[nodiscard]] std::optional<QByteArray> finish(const QByteArray &pdf, const Finish &how, QString *error = nullptr);
+// The pictures' data is handed to the writer and let go as soon as it is written, so the file
+// and the pictures not yet written are all it holds of them (pass it moved, or its copies stay).
+[[nodiscard]] std::optional<QByteArray> finish(const QByteArray &pdf, Finish how, QString *error = nullptr);
 
 // Reading back. Every call gives an empty result for bytes that do not parse.
 struct StoredBoxes { // as stored on each page (not inherited): x, y from the lower-left corner

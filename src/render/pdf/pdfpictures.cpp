@@ -4,6 +4,8 @@
 #include "render/pictures/imagecache.h"
 #include "render/pictures/imageproperties.h"
 #include "render/pictures/jpegprobe.h"
+#include "render/pictures/picturedecoder.h"
+#include "render/pictures/picturekey.h"
 #include "render/pngwriter.h"
 
 #include <QRandomGenerator>
@@ -99,7 +101,8 @@ std::optional<LWRenderer::PictureSink::StandIn> PdfPictures::standIn(const LWIma
 {
     if (!picture.data)
         return std::nullopt;
-    if (const auto it = m_byAsset.constFind(picture.assetID); it != m_byAsset.constEnd()) {
+    const QByteArray key = LWPictureKey::of(*picture.data);
+    if (const auto it = m_byKey.constFind(key); it != m_byKey.constEnd()) {
         if (*it < 0)
             return std::nullopt;
         return m_entries[*it].standIn;
@@ -113,55 +116,56 @@ std::optional<LWRenderer::PictureSink::StandIn> PdfPictures::standIn(const LWIma
     // Qt's reading of the header decides the orientation, as it does when it decodes.
     const std::optional<LWImageProperties> props = jpeg ? LWImageProperties::read(bytes) : std::nullopt;
     if (props && props->width == jpeg->width && props->height == jpeg->height) {
-        entry.jpeg = bytes;
-        entry.components = jpeg->components;
         entry.standIn.stored = storedToUpright(props->orientation);
         entry.standIn.upright = props->quarterTurned() ? QSize(jpeg->height, jpeg->width) : QSize(jpeg->width, jpeg->height);
+        const QSize stored = entry.standIn.stored.isRotating() ? entry.standIn.upright.transposed() : entry.standIn.upright;
+        entry.swap.image = {bytes, QByteArrayLiteral("/DCTDecode"), stored.width(), stored.height(),
+                            jpeg->components == 1, 0};
     } else {
-        const std::optional<QImage> decoded = LWImageCache::image(picture, false);
-        if (!decoded || decoded->isNull()) {
-            m_byAsset.insert(picture.assetID, -1);
+        LWPictureDecoder::Result decoded = LWImageCache::exportImage(picture, 0);
+        std::optional<LWPdfFile::PictureSwap> swap;
+        if (decoded.image && !decoded.image->isNull()) {
+            entry.standIn.upright = decoded.image->size();
+            swap = pixelsSwap(*decoded.image);
+            decoded.image.reset(); // only the compressed data stays
+            if (!swap)
+                decoded.failure = LWPictureDecoder::Failure::outOfMemory;
+        }
+        if (!swap) {
+            if (decoded.failure == LWPictureDecoder::Failure::outOfMemory)
+                m_outOfMemory = true; // not remembered: the export stops
+            else
+                m_byKey.insert(key, -1);
             return std::nullopt;
         }
-        entry.pixels = *decoded;
-        entry.standIn.upright = decoded->size();
+        entry.swap = std::move(*swap);
     }
     // Samples no picture of this size holds by chance: a random nonce, the entry's index, and one
     // pixel that is not grey (Qt writes a grey image as DeviceGray).
-    entry.rgb = m_nonce;
+    QByteArray rgb = m_nonce;
     const qint32 index = qint32(m_entries.size());
-    entry.rgb.append(reinterpret_cast<const char *>(&index), sizeof index);
-    entry.rgb.append(3 * standInWidth * standInHeight - entry.rgb.size() - 3, char(0x5A));
-    entry.rgb.append("\xFF\x00\x80", 3);
+    rgb.append(reinterpret_cast<const char *>(&index), sizeof index);
+    rgb.append(3 * standInWidth * standInHeight - rgb.size() - 3, char(0x5A));
+    rgb.append("\xFF\x00\x80", 3);
     QImage image(standInWidth, standInHeight, QImage::Format_RGB32);
-    const auto *s = reinterpret_cast<const uchar *>(entry.rgb.constData());
+    const auto *s = reinterpret_cast<const uchar *>(rgb.constData());
     for (int y = 0; y < standInHeight; ++y)
         for (int x = 0; x < standInWidth; ++x, s += 3)
             image.setPixel(x, y, qRgb(s[0], s[1], s[2]));
     entry.standIn.image = image;
-    m_byAsset.insert(picture.assetID, m_entries.size());
-    m_entries.append(entry);
-    return entry.standIn;
+    entry.swap.standInSize = QSize(standInWidth, standInHeight);
+    entry.swap.standInRgb = rgb;
+    m_byKey.insert(key, m_entries.size());
+    m_entries.append(std::move(entry));
+    return m_entries.last().standIn;
 }
 
-std::optional<QList<LWPdfFile::PictureSwap>> PdfPictures::swaps() const
+QList<LWPdfFile::PictureSwap> PdfPictures::takeSwaps()
 {
     QList<LWPdfFile::PictureSwap> out;
-    for (const Entry &e : m_entries) {
-        std::optional<LWPdfFile::PictureSwap> swap;
-        if (!e.jpeg.isEmpty()) {
-            const QSize stored = e.standIn.stored.isRotating() ? e.standIn.upright.transposed() : e.standIn.upright;
-            swap = LWPdfFile::PictureSwap{{}, {}, {e.jpeg, QByteArrayLiteral("/DCTDecode"), stored.width(),
-                                                   stored.height(), e.components == 1, 0}, std::nullopt};
-        } else {
-            swap = pixelsSwap(e.pixels);
-        }
-        if (!swap)
-            return std::nullopt;
-        swap->standInSize = QSize(standInWidth, standInHeight);
-        swap->standInRgb = e.rgb;
-        out.append(std::move(*swap));
-    }
+    out.reserve(m_entries.size());
+    for (Entry &e : m_entries)
+        out.append(std::move(e.swap));
     return out;
 }
 

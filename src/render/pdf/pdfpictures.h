@@ -9,18 +9,24 @@
 // The pictures of one PDF: the writer draws a small stand-in per picture, and the finishing pass
 // puts the picture in its place. A JPEG that every reader takes as it is goes in as its own
 // bytes, orientation applied by the placement; any other picture as its decoded pixels,
-// deflated on all cores, with an /SMask when it has transparency. One thread at a time.
+// deflated on all cores, with an /SMask when it has transparency. A picture is decoded when it
+// is first drawn, deflated at once and its pixels let go, so memory holds one decoded picture at
+// a time. Pictures are known by their bytes: the same bytes under any asset id are one image
+// object. One thread at a time.
 namespace LWExport {
 
 class PdfPictures {
 public:
     PdfPictures();
-    // The stand-in for the picture, the same for every placement of its asset id; none when the
-    // record has no data or the bytes neither pass as a JPEG nor decode.
+    // The stand-in for the picture, the same for every placement of its bytes; none when the
+    // record has no data, the bytes neither pass as a JPEG nor decode, or memory ran out.
     [[nodiscard]] std::optional<LWRenderer::PictureSink::StandIn> standIn(const LWImage &picture);
-    // What the finishing pass swaps in, one entry per picture that got a stand-in. None when
-    // compressing a picture fails.
-    [[nodiscard]] std::optional<QList<LWPdfFile::PictureSwap>> swaps() const;
+    // What the finishing pass swaps in, one entry per picture that got a stand-in; taken out,
+    // so that the pass can let each picture go once it is written.
+    [[nodiscard]] QList<LWPdfFile::PictureSwap> takeSwaps();
+    // Whether a picture could not be decoded or compressed for want of memory: the PDF would
+    // show it as missing, so it must not be written.
+    bool outOfMemory() const { return m_outOfMemory; }
 
     // The stand-in's size: tiny, so that drawing and finding it cost nothing.
     static constexpr int standInWidth = 5, standInHeight = 3;
@@ -28,14 +34,12 @@ public:
 private:
     struct Entry {
         LWRenderer::PictureSink::StandIn standIn;
-        QByteArray rgb;  // the stand-in's samples as the PDF holds them
-        QByteArray jpeg; // passed through, or
-        QImage pixels;   // deflated
-        int components = 3;
+        LWPdfFile::PictureSwap swap; // the picture's data, already compressed
     };
     QByteArray m_nonce;
-    QHash<QString, qsizetype> m_byAsset; // -1: the picture cannot be taken
+    QHash<QByteArray, qsizetype> m_byKey; // by LWPictureKey; -1: the picture cannot be taken
     QList<Entry> m_entries;
+    bool m_outOfMemory = false;
 };
 
 } // namespace LWExport

@@ -12,7 +12,10 @@ namespace LWDecodeBudget {
 // Bytes reserved until destroyed.
 class Reservation {
 public:
-    Reservation(Reservation &&other) noexcept : m_bytes(std::exchange(other.m_bytes, 0)) {}
+    Reservation(Reservation &&other) noexcept
+        : m_bytes(std::exchange(other.m_bytes, 0)), m_held(std::exchange(other.m_held, false))
+    {
+    }
     Reservation(const Reservation &) = delete;
     Reservation &operator=(const Reservation &) = delete;
     Reservation &operator=(Reservation &&) = delete;
@@ -20,17 +23,40 @@ public:
 
 private:
     friend std::optional<Reservation> reserve(qint64 bytes);
-    explicit Reservation(qint64 bytes) : m_bytes(bytes) {}
+    friend std::optional<Reservation> hold(qint64 bytes);
+    Reservation(qint64 bytes, bool held) : m_bytes(bytes), m_held(held) {}
     qint64 m_bytes = 0;
+    bool m_held = false;
 };
 
 // Reserves `bytes`, waiting while decodes in flight hold too much; none at once when `bytes`
-// alone exceed the whole budget.
+// alone exceed the whole budget, or when the thread works for a hold (HoldWork) and `bytes` do
+// not fit beside what the holds keep (it would wait for itself).
 [[nodiscard]] std::optional<Reservation> reserve(qint64 bytes);
+
+// Reserves `bytes` that stay taken while an export keeps decoded pictures: waits until no other
+// hold is taken and the bytes fit; none at once when they exceed the whole budget. One hold at a
+// time, so that two exports never wait for each other; a thread must not take a second.
+[[nodiscard]] std::optional<Reservation> hold(qint64 bytes);
+
+// Marks the calling thread, while it lives, as decoding for the hold it was made for; bytes
+// reserved from it that can never fit beside the holds are refused instead of waited for.
+class HoldWork {
+public:
+    HoldWork();
+    ~HoldWork();
+    HoldWork(const HoldWork &) = delete;
+    HoldWork &operator=(const HoldWork &) = delete;
+    // Whether the last reserve on this thread was refused for the holds (not for the limit).
+    static bool refusedForHold();
+};
 
 // The budget in bytes, at first the picture cache's decode limit; setLimit (tests) returns the
 // old one.
 qint64 limit();
+// What an export plans to hold with what its decodes take: three quarters of the budget, so that
+// the page view's decodes never wait long for an export.
+inline qint64 holdLimit() { return limit() / 4 * 3; }
 qint64 setLimit(qint64 bytes);
 
 // The most bytes reserved at once since the last resetPeak (tests and diagnostics).

@@ -1,23 +1,28 @@
 #include "render/pictures/imagecache.h"
 
 #include "model/image.h"
+#include "render/pictures/decodebudget.h"
 #include "render/pictures/imageproperties.h"
 #include "render/pictures/picturedecoder.h"
+#include "render/pictures/picturekey.h"
 
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QString>
 #include <QWaitCondition>
 #include <algorithm>
+#include <climits>
 #include <memory>
 
 namespace {
 
+using LWPictureDecoder::Failure;
+using LWPictureDecoder::Result;
+
 // A decode in progress: later requests for the same picture wait for it and share its result.
 struct Flight {
     bool done = false;
-    std::optional<QImage> result;
+    Result result;
 };
 
 struct Entry {
@@ -27,12 +32,12 @@ struct Entry {
 
 // One size's pictures, least recently used dropped first past the budget.
 struct Table {
-    QHash<QString, Entry> entries;
-    QHash<QString, std::shared_ptr<Flight>> flights;
+    QHash<QByteArray, Entry> entries;
+    QHash<QByteArray, std::shared_ptr<Flight>> flights;
     qint64 bytes = 0;
     qint64 budget = 0;
 
-    void trim(const QString &keep)
+    void trim(const QByteArray &keep)
     {
         while (bytes > budget && !entries.isEmpty()) {
             auto oldest = entries.end();
@@ -47,11 +52,24 @@ struct Table {
     }
 };
 
+// What a picture's bytes are known to refuse: any decode when they are unreadable, else decodes
+// whose longer side is at least `from` (INT_MAX: the full size).
+struct Refusal {
+    bool unreadable = false;
+    int from = INT_MAX;
+};
+// Past this many remembered pictures the oldest knowledge is dropped: a key is small, but a
+// stream of designs must not make the table grow for ever.
+constexpr qsizetype maxRefusals = 20000;
+
+int sideOf(int longestSide) { return longestSide > 0 ? longestSide : INT_MAX; }
+
 struct Tables {
     QMutex lock;
     QWaitCondition finished;
     Table full;
     Table preview;
+    QHash<QByteArray, Refusal> refused;
     quint64 clock = 0;
     qint64 decodes = 0;
     Tables()
@@ -60,12 +78,47 @@ struct Tables {
         full.budget = b.full;
         preview.budget = b.preview;
     }
+
+    bool refuses(const QByteArray &key, int longestSide) const
+    {
+        const auto it = refused.constFind(key);
+        return it != refused.cend() && (it->unreadable || sideOf(longestSide) >= it->from);
+    }
+
+    void remember(const QByteArray &key, int longestSide, Failure why)
+    {
+        if (why != Failure::unreadable && why != Failure::tooLarge)
+            return; // memory may be found later
+        if (refused.size() >= maxRefusals && !refused.contains(key))
+            refused.clear();
+        Refusal &r = refused[key];
+        if (why == Failure::unreadable)
+            r.unreadable = true;
+        else
+            r.from = std::min(r.from, sideOf(longestSide));
+    }
 };
 
 Tables &tables()
 {
     static Tables t; // created once, thread-safe
     return t;
+}
+
+// Decodes outside the lock, which is held on entry and on return.
+Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &key, const QByteArray &bytes,
+                      int longestSide)
+{
+    ++t.decodes;
+    guard.unlock();
+    Result result = LWPictureDecoder::decode(bytes, longestSide);
+    // Refused beside what an export holds: a want of memory, not a fault of the picture.
+    if (!result.image && LWDecodeBudget::HoldWork::refusedForHold())
+        result.failure = Failure::outOfMemory;
+    guard.relock();
+    if (!result.image)
+        t.remember(key, longestSide, result.failure);
+    return result;
 }
 
 } // namespace
@@ -76,47 +129,74 @@ std::optional<QImage> image(const LWImage &picture, bool preview)
 {
     if (!picture.data)
         return std::nullopt;
+    const QByteArray key = LWPictureKey::of(*picture.data);
+    const int longest = preview ? LWImageCache::previewMaxPixels : 0;
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
     Table &table = preview ? t.preview : t.full;
-    if (const auto it = table.entries.find(picture.assetID); it != table.entries.end()) {
+    if (const auto it = table.entries.find(key); it != table.entries.end()) {
         it->lastUse = ++t.clock;
         return it->image;
     }
-    if (const auto it = table.flights.constFind(picture.assetID); it != table.flights.cend()) {
+    if (t.refuses(key, longest))
+        return std::nullopt;
+    if (const auto it = table.flights.constFind(key); it != table.flights.cend()) {
         const std::shared_ptr<Flight> flight = *it;
         while (!flight->done)
             t.finished.wait(&t.lock);
-        return flight->result;
+        return flight->result.image;
     }
     const auto flight = std::make_shared<Flight>();
-    table.flights.insert(picture.assetID, flight);
-    ++t.decodes;
-    guard.unlock();
-    std::optional<QImage> img =
-        LWPictureDecoder::decode(*picture.data, preview ? LWImageCache::previewMaxPixels : 0).image;
-    guard.relock();
-    flight->result = img;
+    table.flights.insert(key, flight);
+    Result result = decodeUnlocked(t, guard, key, *picture.data, longest);
+    flight->result = result;
     flight->done = true;
-    table.flights.remove(picture.assetID);
-    if (img) {
-        table.entries.insert(picture.assetID, Entry{*img, ++t.clock});
-        table.bytes += img->sizeInBytes();
-        table.trim(picture.assetID);
+    table.flights.remove(key);
+    if (result.image) {
+        table.entries.insert(key, Entry{*result.image, ++t.clock});
+        table.bytes += result.image->sizeInBytes();
+        table.trim(key);
     }
     t.finished.wakeAll();
-    return img;
+    return result.image;
+}
+
+Result exportImage(const LWImage &picture, int longestSide)
+{
+    if (!picture.data)
+        return {std::nullopt, Failure::unreadable};
+    const QByteArray key = LWPictureKey::of(*picture.data);
+    Tables &t = tables();
+    QMutexLocker guard(&t.lock);
+    // A kept decode at least as large serves: the export draws it scaled as it would its own.
+    const int want = sideOf(longestSide);
+    for (Table *table : {&t.full, &t.preview}) {
+        const auto it = table->entries.find(key);
+        if (it == table->entries.end())
+            continue;
+        const int side = std::max(it->image.width(), it->image.height());
+        if (table == &t.full || side >= want) {
+            it->lastUse = ++t.clock;
+            return {it->image, Failure::none};
+        }
+    }
+    if (t.refuses(key, longestSide))
+        return {std::nullopt, t.refused.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
+    return decodeUnlocked(t, guard, key, *picture.data, longestSide);
 }
 
 std::optional<QSizeF> pixelSize(const LWImage &picture)
 {
     if (!picture.data)
         return std::nullopt;
+    const QByteArray key = LWPictureKey::of(*picture.data);
     {
         Tables &t = tables();
         QMutexLocker guard(&t.lock);
-        if (const auto it = t.full.entries.constFind(picture.assetID); it != t.full.entries.cend())
+        if (const auto it = t.full.entries.constFind(key); it != t.full.entries.cend())
             return QSizeF(it->image.size());
+        if (t.refuses(key, 0))
+            return std::nullopt;
     }
     if (const std::optional<LWImageProperties> props = LWImageProperties::read(*picture.data)) {
         if (props->width > 0 && props->height > 0) {
@@ -150,7 +230,8 @@ Stats stats()
 {
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
-    return {t.full.entries.size(), t.preview.entries.size(), t.full.bytes, t.preview.bytes, t.decodes};
+    return {t.full.entries.size(), t.preview.entries.size(), t.full.bytes, t.preview.bytes, t.decodes,
+            t.refused.size()};
 }
 
 } // namespace LWImageCache

@@ -7,13 +7,16 @@
 
 struct LWImage;
 
-// Decoded pictures under the picture's asset id (the bytes are never compared: new bytes need a
-// new asset id). Two independent tables, previews and full size, each limited by bytes: past its
-// budget the least recently used pictures are dropped and decoded again when next asked for. A
-// picture that alone exceeds a budget is kept alone. Decodes run outside the lock: different
-// pictures decode in parallel, while a second request for a picture being decoded waits for that
-// decode, so each picture is decoded once per size while it stays in its table. Decoding is
-// LWPictureDecoder's. Failures give none and are not remembered. Thread-safe.
+// Decoded pictures under their bytes (LWPictureKey): records with the same bytes share one decode
+// whatever their asset ids. Two independent tables, previews and full size, each limited by
+// bytes: past its budget the least recently used pictures are dropped and decoded again when
+// next asked for. A picture that alone exceeds a budget is kept alone. Decodes run outside the
+// lock: different pictures decode in parallel, while a second request for a picture being
+// decoded waits for that decode, so each picture is decoded once per size while it stays in its
+// table. Decoding is LWPictureDecoder's. A picture that does not decode, or is refused as too
+// large, is remembered as such (by its bytes, for the sizes it was refused at): the page view,
+// thumbnails, exports and preflight do not try it again. A decode that failed for want of memory
+// is not remembered. Thread-safe.
 namespace LWImageCache {
 
 // Longer side of a preview, in pixels. Smaller pictures are never scaled up.
@@ -44,6 +47,11 @@ struct Budget {
 // picture is over maxPixelCount.
 [[nodiscard]] std::optional<QSizeF> pixelSize(const LWImage &picture);
 
+// The picture for an export, which holds it itself: its longer side at most `longestSide`
+// (0: full size). A table entry at least that large is taken as it is; otherwise it is decoded
+// for the caller and not kept in a table. Counted in stats().decodes; failures remembered as above.
+[[nodiscard]] LWPictureDecoder::Result exportImage(const LWImage &picture, int longestSide);
+
 // Sets the budgets (tests and diagnostics), dropping what no longer fits; returns the old ones.
 Budget setBudget(const Budget &budget);
 
@@ -54,6 +62,7 @@ struct Stats {
     qint64 fullBytes = 0;
     qint64 previewBytes = 0;
     qint64 decodes = 0;
+    qsizetype failures = 0; // pictures remembered as undecodable or too large
 };
 Stats stats();
 

@@ -1,0 +1,99 @@
+// Picture-heavy designs exported: time, decodes and the process's peak resident memory.
+// Run one benchmark per process (--benchmark_filter) for a fair peak: Linux resets the peak
+// (VmHWM) on request, but the allocator may keep memory of an earlier run.
+#include "model/document.h"
+#include "render/export.h"
+#include "render/pictures/imagecache.h"
+#include "support/picturepages.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <benchmark/benchmark.h>
+#include <random>
+
+namespace {
+
+using namespace LWPicturePages;
+
+QByteArray encoded(const QImage &img, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(90); // PNG: a fast zlib level
+    writer.write(img);
+    return bytes;
+}
+
+// A photo-like picture: smooth light with grain, so that decoding costs what a photo costs.
+QImage photoPixels(int w, int h, unsigned seed)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int g = int(rng() & 31) - 16;
+            row[x] = qRgb(std::clamp(x * 255 / w + g, 0, 255), std::clamp(y * 255 / h + g, 0, 255),
+                          std::clamp(int(seed * 40 % 256) + g, 0, 255));
+        }
+    }
+    return img;
+}
+
+template <typename Export>
+void run(benchmark::State &state, const LWDocument &doc, Export exportOnce)
+{
+    qint64 bytes = 0;
+    const qint64 decodes = LWImageCache::stats().decodes;
+    resetPeak();
+    const qint64 before = statusKB("VmRSS:");
+    for (auto _ : state)
+        bytes = exportOnce(doc);
+    state.counters["peak_MB"] = double(statusKB("VmHWM:") - before) / 1024;
+    state.counters["decodes"] = double(LWImageCache::stats().decodes - decodes) / double(state.iterations());
+    state.counters["out_MB"] = double(bytes) / 1e6;
+}
+
+const QList<QByteArray> &photos24MP()
+{
+    static const QList<QByteArray> made = variants(encoded(photoPixels(6000, 4000, 1), "jpeg"), 24);
+    return made;
+}
+
+void BM_CollagePng300(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    const LWDocument doc = grid(photos24MP().first(count), count == 6 ? 6 : 4, count == 6 ? 1 : 6);
+    run(state, doc, [](const LWDocument &d) {
+        return LWExport::rasterData(d, 0, 300, false, LWExport::RasterType::png).value_or(QByteArray()).size();
+    });
+}
+BENCHMARK(BM_CollagePng300)->Arg(6)->Arg(24)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+void BM_FortyPhotosPdf(benchmark::State &state)
+{
+    static const QList<QByteArray> photos = variants(encoded(photoPixels(4000, 3000, 2), "png"), 40);
+    const LWDocument doc = grid(photos, 5, 8);
+    run(state, doc, [](const LWDocument &d) { return LWExport::pdfData(d, {0}, true).value_or(QByteArray()).size(); });
+}
+BENCHMARK(BM_FortyPhotosPdf)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+void BM_SmallPicturesPdf(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    QList<QByteArray> pictures;
+    for (int i = 0; i < count; ++i) {
+        QImage img(8, 8, QImage::Format_RGB32);
+        img.fill(qRgb(i % 256, (i / 256) % 256, 77));
+        pictures.append(encoded(img, "png"));
+    }
+    const LWDocument doc = grid(pictures, 50, (count + 49) / 50);
+    run(state, doc, [](const LWDocument &d) { return LWExport::pdfData(d, {0}, true).value_or(QByteArray()).size(); });
+}
+BENCHMARK(BM_SmallPicturesPdf)->Arg(500)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+} // namespace

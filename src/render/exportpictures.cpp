@@ -1,0 +1,313 @@
+#include "render/exportpictures.h"
+
+#include "render/parallel.h"
+#include "render/pictures/decodebudget.h"
+#include "render/pictures/imagecache.h"
+#include "render/pictures/picturedecoder.h"
+#include "render/pictures/picturekey.h"
+#include "render/renderer.h"
+#include "model/geometry.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString notEnoughMemory = QStringLiteral("There isn't enough memory to export this design.");
+
+} // namespace
+
+struct LWExportPictures::Need {
+    LWImage picture;
+    QSize upright;
+    int longest = 0; // 0: the full size
+    double top = 0, bottom = 0; // page rows where it may be drawn
+    QRectF part;                // what its frames show of it, in fractions of the upright picture
+};
+
+namespace {
+
+using Need = LWExportPictures::Need;
+
+// How far past its frame's box an element may still be drawn in a band: its stroke, smoothing
+// and the renderer's own margin, generously.
+constexpr double reach = 8;
+
+// The part of the picture the element shows (its frame clips it), in fractions of the picture.
+QRectF shownPart(const LWElement &e, QSize upright)
+{
+    const std::optional<LWRenderer::PicturePlace> place = LWRenderer::placePicture(e, QSizeF(upright));
+    if (!place || !(place->whole.width() > 0) || !(place->whole.height() > 0))
+        return {0, 0, 1, 1};
+    const QRectF &whole = place->whole;
+    const QRectF shown = place->target.intersected(e.frame.toQRectF().normalized());
+    const QRectF part((shown.left() - whole.left()) / whole.width(), (shown.top() - whole.top()) / whole.height(),
+                      shown.width() / whole.width(), shown.height() / whole.height());
+    const QRectF inside = part.intersected(QRectF(0, 0, 1, 1));
+    if (inside.isEmpty() || !std::isfinite(inside.width()) || !std::isfinite(inside.height()))
+        return {0, 0, 1, 1};
+    return inside;
+}
+
+// Pixels kept around the shown part: smoothing reads a pixel or two past what it draws.
+constexpr int partMargin = 3;
+
+// The pixels of an image of `size` that hold `part`, with the margin.
+QRect partPixels(QSize size, const QRectF &part)
+{
+    const QRect px(QPoint(int(std::floor(part.left() * size.width())) - partMargin,
+                          int(std::floor(part.top() * size.height())) - partMargin),
+                   QPoint(int(std::ceil(part.right() * size.width())) + partMargin - 1,
+                          int(std::ceil(part.bottom() * size.height())) + partMargin - 1));
+    return px.intersected(QRect(QPoint(0, 0), size));
+}
+
+// Device pixels the picture's longer side needs where the element draws it, a pixel to spare
+// for smoothing; 0 when that is its full size.
+int neededSide(const LWElement &e, QSize upright, double pixelsPerPoint)
+{
+    const std::optional<LWRenderer::PicturePlace> place = LWRenderer::placePicture(e, QSizeF(upright));
+    const int full = std::max(upright.width(), upright.height());
+    if (!place)
+        return 1;
+    const double k = std::max(place->whole.width() / upright.width(), place->whole.height() / upright.height());
+    const double side = std::ceil(full * k * pixelsPerPoint) + 1;
+    if (!std::isfinite(side) || side >= full)
+        return 0;
+    return std::max(1, int(side));
+}
+
+void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizetype> &byKey, std::vector<Need> &needs)
+{
+    if (e.hidden || !(e.opacity > 0))
+        return;
+    if (e.kind == LWElement::Kind::group) {
+        if (e.children)
+            for (const LWElement &child : *e.children)
+                collect(child, pixelsPerPoint, byKey, needs);
+        return;
+    }
+    if (e.kind != LWElement::Kind::image || !e.image || !e.image->data)
+        return;
+    const std::optional<QSizeF> size = LWImageCache::pixelSize(*e.image);
+    if (!size || size->isEmpty())
+        return; // the missing-picture art
+    const QSize upright = size->toSize();
+    const int side = neededSide(e, upright, pixelsPerPoint);
+    const QByteArray key = LWPictureKey::of(*e.image->data);
+    const LWRect box = LWGeometry::bounds(e);
+    const double pad = reach + (e.stroke ? std::max(0.0, e.stroke->width) : 0);
+    double top = box.minY() - pad, bottom = box.maxY() + pad;
+    if (!std::isfinite(top) || !std::isfinite(bottom))
+        top = -std::numeric_limits<double>::infinity(), bottom = std::numeric_limits<double>::infinity();
+    const QRectF part = shownPart(e, upright);
+    if (const auto it = byKey.constFind(key); it != byKey.cend()) {
+        Need &n = needs[size_t(*it)];
+        n.longest = (n.longest == 0 || side == 0) ? 0 : std::max(n.longest, side);
+        n.top = std::min(n.top, top);
+        n.bottom = std::max(n.bottom, bottom);
+        n.part = n.part.united(part);
+        return;
+    }
+    byKey.insert(key, qsizetype(needs.size()));
+    needs.push_back({*e.image, upright, side, top, bottom, part});
+}
+
+QSize decodedSize(const Need &n)
+{
+    return n.longest > 0 ? LWPictureDecoder::fitWithin(n.upright, n.longest) : n.upright;
+}
+
+qint64 heldBytes(const Need &n)
+{
+    const QRect kept = partPixels(decodedSize(n), n.part);
+    return qint64(kept.width()) * kept.height() * 4;
+}
+
+// What decoding the picture may take besides what is held: the picture at full size and its
+// scaled copy (a JPEG decoder scaling in eighths takes less).
+qint64 decodeWork(const Need &n)
+{
+    const QSize s = decodedSize(n);
+    return qint64(n.upright.width()) * n.upright.height() * 4 + qint64(s.width()) * s.height() * 4;
+}
+
+// Keeps of the decoded image only the part the frames show.
+std::optional<LWExportPictures::Picture> kept(QImage image, const Need &n)
+{
+    const QRect px = partPixels(image.size(), n.part);
+    if (px.isEmpty())
+        return std::nullopt;
+    const QRectF part(double(px.x()) / image.width(), double(px.y()) / image.height(),
+                      double(px.width()) / image.width(), double(px.height()) / image.height());
+    if (px != image.rect()) {
+        image = image.copy(px);
+        if (image.isNull())
+            return std::nullopt;
+    }
+    return LWExportPictures::Picture{std::move(image), n.upright, part};
+}
+
+// The decoded picture in a format the raster engine draws without converting it per call.
+std::optional<QImage> drawable(QImage image)
+{
+    const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    if (image.format() != format)
+        image.convertTo(format);
+    if (image.isNull())
+        return std::nullopt;
+    return image;
+}
+
+} // namespace
+
+struct LWExportPictures::Held {
+    std::optional<LWDecodeBudget::Reservation> reservation;
+};
+
+LWExportPictures::LWExportPictures() : m_held(std::make_unique<Held>()) {}
+LWExportPictures::~LWExportPictures() = default;
+
+LWExportPictures::Prepared LWExportPictures::prepare(const LWDocument &doc, int page, double pixelsPerPoint)
+{
+    QList<const LWElement *> elements;
+    if (page >= 0 && page < doc.pages.size())
+        for (const LWElement &e : doc.pages[page].elements)
+            elements.append(&e);
+    return prepare(elements, pixelsPerPoint);
+}
+
+QHash<QByteArray, qint64> LWExportPictures::needs(const LWElement &element, double pixelsPerPoint)
+{
+    QHash<QByteArray, qsizetype> byKey;
+    std::vector<Need> needs;
+    collect(element, pixelsPerPoint, byKey, needs);
+    QHash<QByteArray, qint64> out;
+    for (auto it = byKey.cbegin(); it != byKey.cend(); ++it)
+        out.insert(it.key(), heldBytes(needs[size_t(*it)]));
+    return out;
+}
+
+LWExportPictures::Prepared LWExportPictures::prepare(const QList<const LWElement *> &elements, double pixelsPerPoint,
+                                                     qint64 alsoHeld)
+{
+    std::vector<Need> needs;
+    QHash<QByteArray, qsizetype> byKey;
+    if (pixelsPerPoint > 0)
+        for (const LWElement *e : elements)
+            collect(*e, pixelsPerPoint, byKey, needs);
+    return make(std::move(needs), {}, alsoHeld);
+}
+
+QList<LWExportPictures::Extent> LWExportPictures::extents(const LWDocument &doc, int page, double pixelsPerPoint)
+{
+    QList<Extent> out;
+    if (page < 0 || page >= doc.pages.size() || !(pixelsPerPoint > 0))
+        return out;
+    std::vector<Need> needs;
+    QHash<QByteArray, qsizetype> byKey;
+    for (const LWElement &e : doc.pages[page].elements)
+        collect(e, pixelsPerPoint, byKey, needs);
+    for (auto it = byKey.cbegin(); it != byKey.cend(); ++it) {
+        const Need &n = needs[size_t(*it)];
+        out.append({it.key(), heldBytes(n), decodeWork(n), n.top, n.bottom});
+    }
+    return out;
+}
+
+LWExportPictures::Prepared LWExportPictures::prepare(const LWDocument &doc, int page, double pixelsPerPoint,
+                                                     double top, double bottom,
+                                                     const QHash<QByteArray, Picture> &carried)
+{
+    std::vector<Need> all, needs;
+    QHash<QByteArray, qsizetype> byKey;
+    if (page >= 0 && page < doc.pages.size() && pixelsPerPoint > 0)
+        for (const LWElement &e : doc.pages[page].elements)
+            collect(e, pixelsPerPoint, byKey, all);
+    for (Need &n : all)
+        if (n.bottom >= top && n.top <= bottom)
+            needs.push_back(std::move(n));
+    return make(std::move(needs), carried, 0);
+}
+
+QHash<QByteArray, LWExportPictures::Picture> LWExportPictures::held() const
+{
+    QHash<QByteArray, Picture> out;
+    for (auto it = m_byKey.cbegin(); it != m_byKey.cend(); ++it)
+        if (size_t(*it) < m_pictures.size() && m_pictures[size_t(*it)])
+            out.insert(it.key(), *m_pictures[size_t(*it)]);
+    return out;
+}
+
+LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const QHash<QByteArray, Picture> &carried,
+                                                  qint64 alsoHeld)
+{
+    std::shared_ptr<LWExportPictures> set(new LWExportPictures);
+    if (needs.empty())
+        return {set, {}};
+    std::vector<QByteArray> keys;
+    for (size_t i = 0; i < needs.size(); ++i) {
+        keys.push_back(LWPictureKey::of(*needs[i].picture.data));
+        set->m_byKey.insert(keys.back(), qsizetype(i));
+    }
+    qint64 total = alsoHeld, work = 0;
+    for (size_t i = 0; i < needs.size(); ++i) {
+        total += heldBytes(needs[i]);
+        if (!carried.contains(keys[i]))
+            work = std::max(work, decodeWork(needs[i]));
+    }
+    // The decodes need room of their own beside what is held.
+    if (total + work > LWDecodeBudget::holdLimit())
+        return {nullptr, notEnoughMemory, true};
+    std::optional<LWDecodeBudget::Reservation> held = LWDecodeBudget::hold(total);
+    if (!held)
+        return {nullptr, notEnoughMemory, true};
+    set->m_held->reservation.emplace(std::move(*held));
+    set->m_pictures.resize(needs.size());
+    std::atomic<bool> short_{false}, refusedBesideHold{false};
+    LWParallel::forEach(int(needs.size()), [&](int i) {
+        const Need &n = needs[size_t(i)];
+        if (const auto it = carried.constFind(keys[size_t(i)]); it != carried.cend()) {
+            set->m_pictures[size_t(i)] = *it; // decoded for the rows before
+            return;
+        }
+        const LWDecodeBudget::HoldWork work;
+        LWPictureDecoder::Result r = LWImageCache::exportImage(n.picture, n.longest);
+        if (r.image) {
+            std::optional<Picture> picture = kept(std::move(*r.image), n);
+            std::optional<QImage> image = picture ? drawable(std::move(picture->image)) : std::nullopt;
+            if (image) {
+                picture->image = std::move(*image);
+                set->m_pictures[size_t(i)] = std::move(*picture);
+            } else {
+                short_ = true;
+            }
+        } else if (r.failure == LWPictureDecoder::Failure::outOfMemory) {
+            short_ = true;
+            if (LWDecodeBudget::HoldWork::refusedForHold())
+                refusedBesideHold = true; // fewer at a time may fit
+        }
+    });
+    if (short_)
+        return {nullptr, notEnoughMemory, refusedBesideHold.load()};
+    for (size_t i = 0; i < needs.size(); ++i)
+        set->m_byBuffer.insert(needs[i].picture.data->constData(), {needs[i].picture.data->size(), qsizetype(i)});
+    return {set, {}};
+}
+
+std::optional<LWExportPictures::Picture> LWExportPictures::find(const LWImage &picture) const
+{
+    if (!picture.data)
+        return std::nullopt;
+    const auto byBuffer = m_byBuffer.constFind(picture.data->constData());
+    qsizetype at = -1;
+    if (byBuffer != m_byBuffer.cend() && byBuffer->first == picture.data->size())
+        at = byBuffer->second;
+    else
+        at = m_byKey.value(LWPictureKey::of(*picture.data), -1);
+    if (at < 0 || size_t(at) >= m_pictures.size())
+        return std::nullopt;
+    return m_pictures[size_t(at)];
+}

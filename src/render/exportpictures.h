@@ -1,0 +1,77 @@
+#pragma once
+#include "model/document.h"
+
+#include <QHash>
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+// The pictures one raster export of a page draws: each decoded once, at the size the export
+// needs (its drawn size in device pixels, never more than the picture's own), and held until the
+// export lets go of it, the bytes held taken from the shared decode budget (LWDecodeBudget::hold)
+// for as long. Pictures with the same bytes are one. A picture that does not decode, or is
+// refused as too large, is left out and drawn as the missing-picture art. Read from any thread.
+class LWExportPictures {
+public:
+    struct Picture {
+        QImage image;  // 32-bit premultiplied (or opaque RGB32), maybe smaller than the picture
+        QSize upright; // the picture's own upright size, in which its crop is measured
+        // The part of the upright picture the image holds, in fractions of it: only what the
+        // frames show is kept (with a few pixels around for smoothing).
+        QRectF part{0, 0, 1, 1};
+    };
+    struct Prepared {
+        std::shared_ptr<const LWExportPictures> pictures; // none when the export cannot go on
+        QString reason;          // why not: a full sentence (memory)
+        bool overBudget = false; // none because together they exceed what the budget holds
+    };
+
+    // The pictures of `page` drawn at `pixelsPerPoint` (the larger of the two axes' scales).
+    [[nodiscard]] static Prepared prepare(const LWDocument &doc, int page, double pixelsPerPoint);
+    // The pictures of these elements only, held together with `alsoHeld` bytes of the caller's.
+    [[nodiscard]] static Prepared prepare(const QList<const LWElement *> &elements, double pixelsPerPoint,
+                                          qint64 alsoHeld = 0);
+    // The bytes each picture of the element (its members for a group) would hold, by its bytes'
+    // key: what runs of elements drawn one after another may share.
+    [[nodiscard]] static QHash<QByteArray, qint64> needs(const LWElement &element, double pixelsPerPoint);
+
+    // A picture of a page as the export plans it: the bytes it holds, what its decode may take
+    // besides, and the rows of page points (y down) where it may be drawn.
+    struct Extent {
+        QByteArray key;
+        qint64 bytes = 0, work = 0;
+        double top = 0, bottom = 0;
+    };
+    [[nodiscard]] static QList<Extent> extents(const LWDocument &doc, int page, double pixelsPerPoint);
+    // The page's pictures that may be drawn in the rows [top, bottom) of page points; those in
+    // `carried` are taken from it instead of decoded again.
+    [[nodiscard]] static Prepared prepare(const LWDocument &doc, int page, double pixelsPerPoint, double top,
+                                          double bottom, const QHash<QByteArray, Picture> &carried);
+    // The pictures held, by their bytes' key, to be carried into the next rows.
+    [[nodiscard]] QHash<QByteArray, Picture> held() const;
+
+    // The picture to draw for the record; none for the missing-picture art.
+    [[nodiscard]] std::optional<Picture> find(const LWImage &picture) const;
+
+    qsizetype count() const { return qsizetype(m_pictures.size()); }
+
+    ~LWExportPictures();
+
+    struct Need; // one picture of the plan, opaque outside
+
+private:
+    LWExportPictures();
+    [[nodiscard]] static Prepared make(std::vector<Need> needs, const QHash<QByteArray, Picture> &carried,
+                                       qint64 alsoHeld);
+    struct Held;
+    std::unique_ptr<Held> m_held; // the budget's bytes, given back when the export lets go
+    std::vector<std::optional<Picture>> m_pictures;
+    // The page's records by their shared bytes (address, length), so a draw need not hash them.
+    QHash<const char *, std::pair<qsizetype, qsizetype>> m_byBuffer;
+    QHash<QByteArray, qsizetype> m_byKey;      // any other record with the same bytes
+};
