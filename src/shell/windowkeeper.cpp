@@ -72,6 +72,7 @@ void LWWindowKeeper::build()
             QTimer::singleShot(0, this, &LWWindowKeeper::replace);
     });
     m_window = window;
+    m_watched = window;
     // Where it stands is known even after it was deleted under us.
     window->installEventFilter(this);
     if (m_made)
@@ -80,10 +81,11 @@ void LWWindowKeeper::build()
 
 bool LWWindowKeeper::eventFilter(QObject *watched, QEvent *event)
 {
+    // The type first: while the window is being destroyed its pointer must not be cast back.
     const QEvent::Type type = event->type();
-    if (watched == m_window && !m_lost &&
-        (type == QEvent::Move || type == QEvent::Resize || type == QEvent::WindowStateChange || type == QEvent::Show))
-        m_geometry = m_window->saveGeometry();
+    if ((type == QEvent::Move || type == QEvent::Resize || type == QEvent::WindowStateChange || type == QEvent::Show) &&
+        !m_lost && watched == m_watched)
+        m_geometry = static_cast<QWidget *>(watched)->saveGeometry();
     return QObject::eventFilter(watched, event);
 }
 

@@ -40,7 +40,8 @@ class LWWindowKeeper : public QObject, private QAbstractNativeEventFilter
     std::function<void(LWShellWindow &)> m_made;
     std::function<void()> m_quit;
     QPointer<LWShellWindow> m_window;
-    QByteArray m_geometry;  // the window's place and size, as last seen
-    bool m_lost = false;    // its native window was destroyed under it
-    bool m_closed = false;  // the user closed it: the program is ending
+    QObject *m_watched = nullptr; // the window, to know its events by
+    QByteArray m_geometry;        // the window's place and size, as last seen
+    bool m_lost = false;          // its native window was destroyed under it
+    bool m_closed = false;        // the user closed it: the program is ending
 };

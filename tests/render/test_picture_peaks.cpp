@@ -5,6 +5,7 @@
 #include "render/pictures/picturedecoder.h"
 
 #include "support/hostilepictures.h"
+#include "support/sanitizers.h"
 
 #include <QFile>
 #include <QLinearGradient>
@@ -70,13 +71,8 @@ Peak measure(const QByteArray &bytes)
 
 TEST(PicturePeaks, EveryFormatPeaksWithinItsReservation)
 {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the sanitizers' allocator keeps freed memory and its own shadow";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    GTEST_SKIP() << "the sanitizers' allocator keeps freed memory and its own shadow";
-#endif
-#endif
+    if (LWSanitizers::address)
+        GTEST_SKIP() << "the sanitizers' allocator keeps freed memory and its own shadow";
     // A fixed threshold: every buffer of 64 KB and more is mapped afresh and unmapped when freed.
     ASSERT_EQ(mallopt(M_MMAP_THRESHOLD, 64 * 1024), 1);
     constexpr int w = 2400, h = 1600;
