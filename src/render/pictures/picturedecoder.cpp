@@ -135,9 +135,21 @@ QSize fitWithin(QSize s, int longest)
     return {std::max(1, qRound(s.width() * k)), std::max(1, qRound(s.height() * k))};
 }
 
-Result decode(const QByteArray &bytes, int longestSide)
+Result decode(const QByteArray &bytes, const Request &request)
 {
-    return decodeReadable(bytes, longestSide);
+    Result r = decodeReadable(bytes, request.longestSide);
+    if (!r.image || request.whole())
+        return r;
+    const QSizeF s = r.image->size();
+    const QRect part = QRectF(request.part.x() * s.width(), request.part.y() * s.height(),
+                              request.part.width() * s.width(), request.part.height() * s.height())
+                           .toAlignedRect()
+                           .intersected(r.image->rect());
+    QImage cut = r.image->copy(part);
+    if (cut.isNull())
+        return failed(part.isEmpty() ? Failure::unreadable : Failure::outOfMemory);
+    r.image = std::move(cut);
+    return r;
 }
 
 } // namespace LWPictureDecoder

@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QImage>
+#include <QRectF>
 #include <optional>
 
 // Decodes the first image of a picture's bytes, upright by the file's orientation (HEIF: by its
@@ -28,9 +29,21 @@ struct Result {
     Failure failure = Failure::none;
 };
 
-// The picture with its longer side at most `longestSide` pixels (never scaled up); 0 keeps the
-// full size.
-[[nodiscard]] Result decode(const QByteArray &bytes, int longestSide);
+// What one use wants of a picture: the whole upright picture brought within `longestSide` pixels
+// on its longer side (never scaled up; 0 keeps the full size), of which only `part` (fractions
+// of the upright picture) is made.
+struct Request {
+    int longestSide = 0;
+    QRectF part{0, 0, 1, 1};
+    [[nodiscard]] bool whole() const { return part.contains(QRectF(0, 0, 1, 1)); }
+};
+
+[[nodiscard]] Result decode(const QByteArray &bytes, const Request &request);
+// The whole picture with its longer side at most `longestSide` pixels.
+[[nodiscard]] inline Result decode(const QByteArray &bytes, int longestSide)
+{
+    return decode(bytes, Request{longestSide, {0, 0, 1, 1}});
+}
 
 // `size` brought within `longest` pixels on its longer side, aspect kept; never enlarged.
 [[nodiscard]] QSize fitWithin(QSize size, int longest);
