@@ -27,6 +27,9 @@ enum class Failure {
 struct Result {
     std::optional<QImage> image; // none on failure
     Failure failure = Failure::none;
+    // The bytes ended or broke before the whole picture was decoded; the rest of the image is
+    // filled in. Set only where the decoder tells it.
+    bool partial = false;
 };
 
 // What one use wants of a picture: the whole upright picture brought within `longestSide` pixels
