@@ -4,6 +4,9 @@
 #include "kit/controls/searchfield.h"
 #include "ui/canvas/inlinetexteditor.h"
 #include "ui/canvas/toolrail.h"
+#include "kit/cabinet/bezel.h"
+#include "kit/cabinet/engravedlabel.h"
+#include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/sections/fontfamilypicker.h"
 #include "ui/inspector/swatches.h"
 #include "kit/theme/themes.h"
@@ -193,6 +196,58 @@ TEST_F(Typing, PressesThatTakeTheKeyboardEndTheTypingFirst)
             keyIn(Qt::Key_Escape); // the typed size is taken back
             EXPECT_EQ(size->text(), QStringLiteral("24"));
         }
+    }
+}
+
+// A click on the inspector's empty space, in every section shown while typing, takes nothing:
+// the next letters go on into the words at the caret, and no letter picks a tool.
+TEST_F(Typing, AClickOnEmptyInspectorSpaceKeepsTheTyping)
+{
+    struct Case {
+        const char *what;
+        std::function<void(Typing &)> click;
+    };
+    // Right of a group's caption, in its header row.
+    const auto header = [](int group) {
+        return [group](Typing &t) {
+            const QList<InspectorGroup *> groups = t.screen()->inspector()->stack()->findChildren<InspectorGroup *>();
+            ASSERT_GT(groups.size(), group);
+            InspectorGroup *g = groups[group];
+            t.clickIn(g, QPoint(g->width() - InspectorGroup::padding - 2, g->caption()->geometry().center().y()));
+        };
+    };
+    const Case cases[] = {
+        {"the panel's title row",
+         [](Typing &t) {
+             Bezel *panel = t.screen()->inspector()->panel();
+             t.clickIn(panel, QPoint(panel->width() - 30, 12));
+         }},
+        {"the arrange header", header(0)},
+        {"the geometry header", header(1)},
+        {"the text header", header(2)},
+        {"between the family button and Style",
+         [](Typing &t) {
+             QAbstractButton *family = t.section<TextSection>()->familyButton();
+             t.clickIn(family->parentWidget(),
+                       QPoint(family->geometry().center().x(), family->geometry().bottom() + InspectorGroup::spacing / 2 + 1));
+         }},
+        {"between two sections",
+         [](Typing &t) {
+             auto *text = t.section<TextSection>();
+             t.clickIn(text->parentWidget(), QPoint(text->geometry().center().x(), text->geometry().top() - 7));
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        openAndType();
+        keyToWindow(Qt::Key_Left); // the caret before the final "s"
+        c.click(*this);
+        ASSERT_EQ(ed().editingTextID(), words.id);
+        EXPECT_EQ(vkFocusedTextInput(), typingIn());
+        typeToWindow(QStringLiteral("rest"));
+        EXPECT_EQ(string().toStdString(), "Hello guestrests");
+        EXPECT_EQ(ed().tool(), LWTool::select);
+        EXPECT_EQ(ed().elements().size(), 2);
     }
 }
 
