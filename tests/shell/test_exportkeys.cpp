@@ -135,3 +135,54 @@ TEST_F(ExportKeys, ThePanelLeftWithoutAFile)
         EXPECT_FALSE(app.sheet().has_value());
     }
 }
+
+// Tab goes round the sheet's controls; each one shows that it has the keyboard: the control as
+// painted while it has it differs from the same control once Tab has moved on. A fresh PDF sheet
+// of a two-sided card has five stops.
+TEST_F(ExportKeys, EveryTabStopShowsTheKeyboard)
+{
+    struct Case {
+        ExportSheet::Fmt format;
+        int stops;
+    };
+    const Case cases[] = {
+        {ExportSheet::Fmt::pdf, 5},   // format, bleed, sides, Close, Export
+        {ExportSheet::Fmt::jpeg, 6},  // format, resolution, bleed, sides, Close, Export
+        {ExportSheet::Fmt::png, 6},   // format, resolution, bleed, sides, Close, Export
+        {ExportSheet::Fmt::sheet, 4}, // format, sides, Close, Export
+    };
+    // What shows the keyboard: a segment's whole picker, else the widget itself.
+    const auto control = [](QWidget *w) -> QWidget * {
+        for (QWidget *up = w; up; up = up->parentWidget())
+            if (auto *picker = qobject_cast<SegmentedPicker *>(up))
+                return picker;
+        return w;
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(ExportSheet::rawValue(c.format).toStdString());
+        ASSERT_NO_FATAL_FAILURE(openSheet(LWDocument::blank(LWSizePreset::usCard, std::nullopt)));
+        QTest::mouseClick(sheet->formatPicker()->segment(int(c.format)), Qt::LeftButton);
+        runPosted();
+        QList<QWidget *> seen;
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Tab);
+            runPosted();
+            QWidget *now = QApplication::focusWidget();
+            ASSERT_NE(now, nullptr);
+            if (seen.contains(now))
+                break;
+            seen.append(now);
+            const QImage focused = control(now)->grab().toImage();
+            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Tab);
+            runPosted();
+            ASSERT_NE(QApplication::focusWidget(), now) << now->metaObject()->className();
+            EXPECT_NE(control(now)->grab().toImage(), focused)
+                << "no focus look: " << now->metaObject()->className() << " " << now->accessibleName().toStdString();
+            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Backtab);
+            runPosted();
+            ASSERT_EQ(QApplication::focusWidget(), now);
+        }
+        EXPECT_EQ(seen.size(), c.stops);
+        EXPECT_EQ(sheet->format(), c.format); // Tab changed nothing
+    }
+}

@@ -35,9 +35,53 @@ QColor VKAppStyle::accentText(const VKKitTheme &theme)
     return Qt::white;
 }
 
+namespace {
+
+// Fusion outlines a focused control in the accent only after the keyboard moved the focus; the
+// kit shows the keyboard wherever it is (arrows act on a control that took it from a click too).
+class FocusShown {
+public:
+    explicit FocusShown(const QStyleOption *option) : option_(const_cast<QStyleOption *>(option))
+    {
+        if (option_) {
+            saved_ = option_->state;
+            if (saved_ & QStyle::State_HasFocus)
+                option_->state |= QStyle::State_KeyboardFocusChange;
+        }
+    }
+    ~FocusShown()
+    {
+        if (option_)
+            option_->state = saved_;
+    }
+    FocusShown(const FocusShown &) = delete;
+    FocusShown &operator=(const FocusShown &) = delete;
+
+private:
+    QStyleOption *option_;
+    QStyle::State saved_;
+};
+
+} // namespace
+
+void VKAppStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                             const QWidget *widget) const
+{
+    const FocusShown shown(option);
+    QProxyStyle::drawControl(element, option, painter, widget);
+}
+
+void VKAppStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
+                                    const QWidget *widget) const
+{
+    const FocusShown shown(option);
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
+}
+
 void VKAppStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                                const QWidget *widget) const
 {
+    const FocusShown shown(option);
     QProxyStyle::drawPrimitive(element, option, painter, widget);
     if (element != PE_IndicatorCheckBox || !option ||
         (option->state & State_HasFocus && option->state & State_KeyboardFocusChange))
