@@ -101,7 +101,7 @@ public:
     QMenu *menuTitled(const QString &title) const
     {
         for (QAction *action : window->menuBar()->actions())
-            if (action->text() == title)
+            if (QString(action->text()).remove(u'&') == title)
                 return action->menu();
         return nullptr;
     }

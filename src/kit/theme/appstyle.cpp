@@ -37,6 +37,8 @@ QColor VKAppStyle::accentText(const VKKitTheme &theme)
 
 namespace {
 
+bool accessLettersShown = false;
+
 // Fusion outlines a focused control in the accent only after the keyboard moved the focus; the
 // kit shows the keyboard wherever it is (arrows act on a control that took it from a click too).
 class FocusShown {
@@ -63,6 +65,19 @@ private:
 };
 
 } // namespace
+
+void VKAppStyle::setAccessLettersShown(bool shown)
+{
+    accessLettersShown = shown;
+}
+
+int VKAppStyle::styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                          QStyleHintReturn *returnData) const
+{
+    if (hint == SH_UnderlineShortcut)
+        return accessLettersShown ? 1 : 0;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
 
 void VKAppStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                              const QWidget *widget) const

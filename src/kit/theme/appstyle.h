@@ -18,6 +18,11 @@ public:
     // out from `panelTop` by 3:1 (a dark accent on a light panel is otherwise unreadable).
     [[nodiscard]] static QColor accentText(const VKKitTheme &theme);
 
+    // Whether menu titles underline their access letters (while Alt is held); off at start.
+    static void setAccessLettersShown(bool shown);
+
+    int styleHint(StyleHint hint, const QStyleOption *option = nullptr, const QWidget *widget = nullptr,
+                  QStyleHintReturn *returnData = nullptr) const override;
     void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                        const QWidget *widget = nullptr) const override;
     void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenuBar>
 
 #include <algorithm>
 
@@ -78,7 +79,8 @@ bool EditorKeys::mayAct(const QKeyEvent &event) const
     return m_app.screen() == LWAppScreen::editor && !m_app.sheet() &&
            QApplication::activeWindow() == VKZoomHost::outerWindow(m_screen) && !popupShown() &&
            !VKPopover::isAnyOpen() && !QApplication::activeModalWidget() && !vkFocusedTextInput() &&
-           !(event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
+           !qobject_cast<const QMenuBar *>(QApplication::focusWidget()) && // the bar, lit from the keyboard
+           !(event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier));
 }
 
 bool EditorKeys::handle(const QKeyEvent &event)
