@@ -383,6 +383,12 @@ void ExportSheet::rebuildSides(const QStringList &names)
     sidesPicker_ = new SegmentedPicker(QStringLiteral("Sides"), segments, 300, this);
     connect(sidesPicker_, &SegmentedPicker::picked, this, [this](int i) { setSides(i - 1); });
     sidesHolder_->addWidget(sidesPicker_);
+    // Tab reaches it where it shows, after the options and before the buttons, made earlier.
+    QWidget *before = rasterBleed_;
+    for (int i = 0; i < sidesPicker_->count(); ++i) {
+        QWidget::setTabOrder(before, sidesPicker_->segment(i));
+        before = sidesPicker_->segment(i);
+    }
 }
 
 void ExportSheet::refreshView()
