@@ -2,7 +2,9 @@
 
 #include "kit/host/kithost.h"
 #include "kit/paint/paint.h"
+#include "kit/theme/focusring.h"
 
+#include <QAbstractButton>
 #include <QPainter>
 #include <QStyleOption>
 
@@ -91,12 +93,20 @@ void VKAppStyle::drawComplexControl(ComplexControl control, const QStyleOptionCo
 {
     const FocusShown shown(option);
     QProxyStyle::drawComplexControl(control, option, painter, widget);
+    // Fusion's one faint line is hard to see on the kit's dark panels: the kit's ring over it.
+    if (control == CC_ComboBox && option && option->state & State_HasFocus)
+        VKFocusRing::paint(*painter, VKPaint::roundedRect(QRectF(option->rect), 3));
 }
 
 void VKAppStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                                const QWidget *widget) const
 {
     const FocusShown shown(option);
+    if (element == PE_FrameFocusRect && option && qobject_cast<const QAbstractButton *>(widget)) {
+        // A check box's or radio button's title, ringed as the kit's controls are.
+        VKFocusRing::paint(*painter, VKPaint::roundedRect(QRectF(option->rect).adjusted(-2, -1, 2, 1), 3));
+        return;
+    }
     QProxyStyle::drawPrimitive(element, option, painter, widget);
     if (element != PE_IndicatorCheckBox || !option ||
         (option->state & State_HasFocus && option->state & State_KeyboardFocusChange))
