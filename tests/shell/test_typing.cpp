@@ -251,6 +251,42 @@ TEST_F(Typing, AClickOnEmptyInspectorSpaceKeepsTheTyping)
     }
 }
 
+// The sample note goes at the first key, but its room stays while the words are typed into: the
+// controls below it stay under the mouse. Once the typing ends the room closes.
+TEST_F(Typing, TheInspectorStaysPutWhileTheSampleIsReplaced)
+{
+    LWText sample(QStringLiteral("Your Name"), QStringLiteral("Arvo"), 24, LWColor::black);
+    sample.placeholder = true;
+    words = LWElement::makeText(sample, wordsFrame, QStringLiteral("words"));
+    open(design({words}));
+    clickIn(page(), page()->gestures().toView(wordsFrame.center()).toPoint());
+    keyIn(Qt::Key_Return);
+    ASSERT_EQ(ed().editingTextID(), words.id);
+    const auto familyAt = [this] {
+        QAbstractButton *family = section<TextSection>()->familyButton();
+        return family->mapTo(screen()->inspector(), QPoint());
+    };
+    ASSERT_TRUE(section<TextSection>()->sampleNote()->isVisible());
+    const QPoint before = familyAt();
+    struct Step {
+        const char *what;
+        std::function<void(Typing &)> act;
+        bool moved;
+    };
+    const Step steps[] = {
+        {"the first key", [](Typing &t) { t.typeToWindow(QStringLiteral("A")); }, false},
+        {"more keys", [](Typing &t) { t.typeToWindow(QStringLiteral("cme")); }, false},
+        {"Escape", [](Typing &t) { t.keyToWindow(Qt::Key_Escape); }, true},
+    };
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.what);
+        s.act(*this);
+        EXPECT_FALSE(section<TextSection>()->sampleNote()->isVisible());
+        EXPECT_EQ(familyAt() != before, s.moved) << familyAt().y() << " " << before.y();
+    }
+    EXPECT_EQ(string(), QStringLiteral("Acme"));
+}
+
 TEST_F(Typing, FontSearchPicksTheHighlightedFamilyWithReturn)
 {
     struct Case {
