@@ -12,7 +12,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QPointer>
+#include <QSpacerItem>
 #include <QPageRanges>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -33,9 +38,55 @@ QWidget *LWQtPrompts::owner() const
     return m_window;
 }
 
+namespace {
+
+// Room the window manager takes beside a title: its icon and buttons, margins.
+constexpr int titleChrome = 160;
+
+// Widens a message box, as it shows, to its window title's width. QMessageBox keeps its own size
+// rules and builds its grid anew as its texts are set: a spacer in the grid as shown holds it.
+class TitleRoom : public QObject {
+public:
+    explicit TitleRoom(QMessageBox *box) : QObject(box), box_(box) { box->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        auto *grid = qobject_cast<QGridLayout *>(box_->layout());
+        if (event->type() == QEvent::Show && grid && grid != widened_) {
+            widened_ = grid;
+            grid->addItem(new QSpacerItem(LWQtPrompts::titleWidth(*box_), 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                          grid->rowCount(), 0, 1, grid->columnCount());
+        }
+        return false;
+    }
+
+private:
+    QMessageBox *box_;
+    QPointer<QGridLayout> widened_;
+};
+
+// A message box as wide as its window title needs, so the window manager shows the whole title
+// (the application's name when none is set) instead of cutting it short.
+QMessageBox *titled(QMessageBox *box)
+{
+    new TitleRoom(box);
+    return box;
+}
+
+} // namespace
+
+int LWQtPrompts::titleWidth(const QMessageBox &box)
+{
+    const QString title = box.windowTitle().isEmpty() ? QGuiApplication::applicationDisplayName() : box.windowTitle();
+    QFont font = box.font();
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(title) + titleChrome;
+}
+
 QMessageBox *LWQtPrompts::makeAlert(QWidget *parent, const QString &title, const QString &message)
 {
-    auto *box = new QMessageBox(parent);
+    auto *box = titled(new QMessageBox(parent));
     box->setText(title);
     box->setInformativeText(message);
     box->setStandardButtons(QMessageBox::Ok);
@@ -44,7 +95,7 @@ QMessageBox *LWQtPrompts::makeAlert(QWidget *parent, const QString &title, const
 
 QMessageBox *LWQtPrompts::makeQuestion(QWidget *parent, const QString &question, const QString &detail)
 {
-    auto *box = new QMessageBox(parent);
+    auto *box = titled(new QMessageBox(parent));
     box->setText(question);
     box->setInformativeText(detail);
     QPushButton *save = box->addButton(QStringLiteral("Save\u2026"), QMessageBox::AcceptRole);
@@ -57,7 +108,7 @@ QMessageBox *LWQtPrompts::makeQuestion(QWidget *parent, const QString &question,
 
 QMessageBox *LWQtPrompts::makeOverwriteQuestion(QWidget *parent, const QString &question, const QString &detail)
 {
-    auto *box = new QMessageBox(parent);
+    auto *box = titled(new QMessageBox(parent));
     box->setText(question);
     box->setInformativeText(detail);
     box->addButton(QStringLiteral("Save Anyway"), QMessageBox::DestructiveRole);
@@ -247,7 +298,7 @@ QPrintDialog *LWQtPrompts::makePrintDialog(QWidget *parent, QPrinter &printer, i
 QMessageBox *LWQtPrompts::makeConfirm(QWidget *parent, const QString &question, const QString &detail,
                                       const QString &action)
 {
-    auto *box = new QMessageBox(parent);
+    auto *box = titled(new QMessageBox(parent));
     box->setText(question);
     box->setInformativeText(detail);
     box->addButton(action, QMessageBox::DestructiveRole);
@@ -261,10 +312,10 @@ bool LWQtPrompts::mayReplace(const QString &title, const QString &path)
 {
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         return true;
-    Held<QMessageBox> box(new QMessageBox(
+    Held<QMessageBox> box(titled(new QMessageBox(
         QMessageBox::Question, title,
         QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
-        QMessageBox::Yes | QMessageBox::No, owner()));
+        QMessageBox::Yes | QMessageBox::No, owner())));
     return box->exec() == QMessageBox::Yes;
 }
 

@@ -67,7 +67,9 @@ public:
                                                    const QString &suffix) override;
     [[nodiscard]] bool confirm(const QString &question, const QString &detail, const QString &action) override;
 
-    // The dialogs as shown, not yet run; the caller owns them.
+    // The dialogs as shown, not yet run; the caller owns them. Message boxes are at least
+    // titleWidth() wide, so the window manager shows their whole title.
+    static int titleWidth(const QMessageBox &box);
     static QMessageBox *makeAlert(QWidget *parent, const QString &title, const QString &message);
     static QMessageBox *makeQuestion(QWidget *parent, const QString &question, const QString &detail);
     // "Save Anyway" and "Cancel"; Cancel is the default, as saving would lose the other changes.

@@ -15,6 +15,7 @@
 #include "shell/menus/editcommands.h"
 #include "shell/menus/filecommands.h"
 #include "shell/mainwindow.h"
+#include "shell/menus/menukeys.h"
 #include "shell/menus/viewcommands.h"
 
 #include <QAction>
@@ -119,4 +120,5 @@ void LWShellWindow::buildMenus()
     new LWEditCommands(m_edit, m_app);
     new LWArrangeCommands(m_arrange, m_app);
     new LWViewCommands(m_page, help, m_app);
+    new LWMenuKeys(bar);
 }

@@ -272,3 +272,38 @@ TEST(Prompts, DialogsStartWhereTheUserWorks)
     EXPECT_EQ(started, d);
     EXPECT_EQ(field, QStringLiteral("Card"));
 }
+
+// Every question and alert window is wide enough for its whole title, the application's name,
+// whatever short text it asks (the window manager would cut the title short otherwise).
+TEST(Prompts, WindowsFitTheirTitle)
+{
+    const QString name = QGuiApplication::applicationDisplayName();
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("VELK Leafwrighter"));
+    struct Case {
+        const char *what;
+        std::function<QMessageBox *()> make;
+    };
+    const Case cases[] = {
+        {"replace", [] {
+             return LWQtPrompts::makeConfirm(nullptr, QStringLiteral("Replace 2 existing files?"),
+                                             QStringLiteral("a.jpg\nb.jpg"), QStringLiteral("Replace"));
+         }},
+        {"alert", [] { return LWQtPrompts::makeAlert(nullptr, QStringLiteral("No"), QStringLiteral("x")); }},
+        {"save", [] { return LWQtPrompts::makeQuestion(nullptr, QStringLiteral("Save?"), QString()); }},
+        {"overwrite", [] { return LWQtPrompts::makeOverwriteQuestion(nullptr, QStringLiteral("Q"), QStringLiteral("D")); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<QMessageBox> box(c.make());
+        box->open();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+        const QFontMetrics bold([&] {
+            QFont f = box->font();
+            f.setBold(true);
+            return f;
+        }());
+        EXPECT_GE(box->width(), bold.horizontalAdvance(QStringLiteral("VELK Leafwrighter")) + 100) << box->width();
+        box->close();
+    }
+    QGuiApplication::setApplicationDisplayName(name);
+}

@@ -5,6 +5,7 @@
 #include "app/sheets/exportsheet.h"
 #include "app/sheets/sheetpresenter.h"
 #include "kit/controls/chromebutton.h"
+#include "kit/controls/numberfield.h"
 #include "kit/controls/segmentedpicker.h"
 #include "shell/shellwindow.h"
 
@@ -24,7 +25,7 @@ protected:
         runPosted();
         AppTest::TearDown();
     }
-    void openSheet(const LWDocument &doc)
+    void openSheet(const LWDocument &doc, LWAppSheet kind = LWAppSheet::exportSheet)
     {
         window.reset();
         window = std::make_unique<LWShellWindow>(app);
@@ -34,13 +35,16 @@ protected:
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
         openNew(doc);
-        app.setSheet(LWAppSheet::exportSheet);
-        sheet = qobject_cast<ExportSheet *>(window->sheets()->dialog());
-        ASSERT_TRUE(sheet);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+        app.setSheet(kind);
+        dialog = window->sheets()->dialog();
+        ASSERT_TRUE(dialog);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        sheet = qobject_cast<ExportSheet *>(dialog.data());
+        ASSERT_EQ(kind == LWAppSheet::exportSheet, !sheet.isNull());
     }
 
     std::unique_ptr<LWShellWindow> window;
+    QPointer<QDialog> dialog;
     QPointer<ExportSheet> sheet;
 };
 
@@ -133,5 +137,82 @@ TEST_F(ExportKeys, ThePanelLeftWithoutAFile)
         QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
         runPosted();
         EXPECT_FALSE(app.sheet().has_value());
+    }
+}
+
+// Tab goes round a sheet's controls, top to bottom; each one shows that it has the keyboard: the
+// control as painted while it has it differs from the same control once Tab has moved on. A fresh
+// PDF export sheet of a two-sided card with a finding to review has six stops.
+TEST_F(ExportKeys, EveryTabStopShowsTheKeyboard)
+{
+    using Fmt = ExportSheet::Fmt;
+    struct Case {
+        const char *what;
+        LWAppSheet kind;
+        std::optional<Fmt> format;
+        int stops;
+    };
+    const Case cases[] = {
+        // Review, format, bleed, sides, Close, Export
+        {"PDF", LWAppSheet::exportSheet, Fmt::pdf, 6},
+        // Review, format, resolution, bleed, sides, Close, Export
+        {"JPEG", LWAppSheet::exportSheet, Fmt::jpeg, 7},
+        {"PNG", LWAppSheet::exportSheet, Fmt::png, 7},
+        // Review, format, sides, Close, Export
+        {"card sheet", LWAppSheet::exportSheet, Fmt::sheet, 5},
+        // the finding's Show, the help link, Done
+        {"print check", LWAppSheet::preflight, {}, 3},
+        // size, orientation, scale, Cancel, Apply
+        {"size", LWAppSheet::size, {}, 5},
+        // units, width, height, two-sided, Cancel, Create
+        {"custom size", LWAppSheet::newCustom, {}, 6},
+    };
+    // What shows the keyboard: a segment's whole picker, a typing box's field, else the widget.
+    const auto control = [](QWidget *w) -> QWidget * {
+        for (QWidget *up = w; up; up = up->parentWidget())
+            if (qobject_cast<SegmentedPicker *>(up) || qobject_cast<NumberField *>(up))
+                return up;
+        return w;
+    };
+    LWDocument card = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+    // A frame with no picture: one finding, so the print check lists a row.
+    card.pages[0].elements.append(LWElement::makePhoto(LWRect(20, 20, 40, 40), LWMask::none, 0, QStringLiteral("Empty")));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(openSheet(card, c.kind));
+        if (c.format) {
+            QTest::mouseClick(sheet->formatPicker()->segment(int(*c.format)), Qt::LeftButton);
+            runPosted();
+        }
+        QList<QWidget *> seen;
+        int upwards = 0; // Tab going up the sheet: once, from the last stop round to the first
+        for (int i = 0; i < 16; ++i) {
+            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Tab);
+            runPosted();
+            QWidget *now = QApplication::focusWidget();
+            ASSERT_NE(now, nullptr);
+            if (seen.contains(now))
+                break;
+            // Wholly above the last stop (a row's stops may differ in height).
+            if (!seen.isEmpty() && now->mapTo(dialog, now->rect().bottomLeft()).y() <
+                                       seen.constLast()->mapTo(dialog, QPoint()).y())
+                ++upwards;
+            seen.append(now);
+            const QImage focused = control(now)->grab().toImage();
+            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Tab);
+            runPosted();
+            ASSERT_NE(QApplication::focusWidget(), now) << now->metaObject()->className();
+            EXPECT_NE(control(now)->grab().toImage(), focused)
+                << "no focus look: " << now->metaObject()->className() << " " << now->accessibleName().toStdString();
+            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Backtab);
+            runPosted();
+            ASSERT_EQ(QApplication::focusWidget(), now);
+        }
+        EXPECT_EQ(seen.size(), c.stops);
+        EXPECT_LE(upwards, 1);
+        if (c.format)
+            EXPECT_EQ(sheet->format(), *c.format); // Tab changed nothing
+        app.setSheet(std::nullopt);
+        runPosted();
     }
 }

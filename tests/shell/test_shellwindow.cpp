@@ -100,8 +100,9 @@ TEST_F(ShellWindow, MenusInTheirOrder)
 {
     LWShellWindow window(*app);
     const QList<QAction *> menus = window.menuBar()->actions();
+    // Each title with its access letter, which Alt opens.
     EXPECT_EQ(texts(menus),
-              QStringList({"VELK Leafwrighter", "File", "Edit", "Arrange", "View", "Page", "Theme", "Help"}));
+              QStringList({"VELK &Leafwrighter", "&File", "&Edit", "&Arrange", "&View", "&Page", "&Theme", "&Help"}));
     ASSERT_EQ(menus.size(), 8);
     EXPECT_EQ(texts(menus[0]->menu()->actions()),
               QStringList({"About VELK Leafwrighter", "Velkmoor Website", "-", "Quit VELK Leafwrighter"}));

@@ -4,6 +4,9 @@
 #include "kit/controls/searchfield.h"
 #include "ui/canvas/inlinetexteditor.h"
 #include "ui/canvas/toolrail.h"
+#include "kit/cabinet/bezel.h"
+#include "kit/cabinet/engravedlabel.h"
+#include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/sections/fontfamilypicker.h"
 #include "ui/inspector/swatches.h"
 #include "kit/theme/themes.h"
@@ -98,7 +101,7 @@ public:
     QMenu *menuTitled(const QString &title) const
     {
         for (QAction *action : window->menuBar()->actions())
-            if (action->text() == title)
+            if (QString(action->text()).remove(u'&') == title)
                 return action->menu();
         return nullptr;
     }
@@ -194,6 +197,94 @@ TEST_F(Typing, PressesThatTakeTheKeyboardEndTheTypingFirst)
             EXPECT_EQ(size->text(), QStringLiteral("24"));
         }
     }
+}
+
+// A click on the inspector's empty space, in every section shown while typing, takes nothing:
+// the next letters go on into the words at the caret, and no letter picks a tool.
+TEST_F(Typing, AClickOnEmptyInspectorSpaceKeepsTheTyping)
+{
+    struct Case {
+        const char *what;
+        std::function<void(Typing &)> click;
+    };
+    // Right of a group's caption, in its header row.
+    const auto header = [](int group) {
+        return [group](Typing &t) {
+            const QList<InspectorGroup *> groups = t.screen()->inspector()->stack()->findChildren<InspectorGroup *>();
+            ASSERT_GT(groups.size(), group);
+            InspectorGroup *g = groups[group];
+            t.clickIn(g, QPoint(g->width() - InspectorGroup::padding - 2, g->caption()->geometry().center().y()));
+        };
+    };
+    const Case cases[] = {
+        {"the panel's title row",
+         [](Typing &t) {
+             Bezel *panel = t.screen()->inspector()->panel();
+             t.clickIn(panel, QPoint(panel->width() - 30, 12));
+         }},
+        {"the arrange header", header(0)},
+        {"the geometry header", header(1)},
+        {"the text header", header(2)},
+        {"between the family button and Style",
+         [](Typing &t) {
+             QAbstractButton *family = t.section<TextSection>()->familyButton();
+             t.clickIn(family->parentWidget(),
+                       QPoint(family->geometry().center().x(), family->geometry().bottom() + InspectorGroup::spacing / 2 + 1));
+         }},
+        {"between two sections",
+         [](Typing &t) {
+             auto *text = t.section<TextSection>();
+             t.clickIn(text->parentWidget(), QPoint(text->geometry().center().x(), text->geometry().top() - 7));
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        openAndType();
+        keyToWindow(Qt::Key_Left); // the caret before the final "s"
+        c.click(*this);
+        ASSERT_EQ(ed().editingTextID(), words.id);
+        EXPECT_EQ(vkFocusedTextInput(), typingIn());
+        typeToWindow(QStringLiteral("rest"));
+        EXPECT_EQ(string().toStdString(), "Hello guestrests");
+        EXPECT_EQ(ed().tool(), LWTool::select);
+        EXPECT_EQ(ed().elements().size(), 2);
+    }
+}
+
+// The sample note goes at the first key, but its room stays while the words are typed into: the
+// controls below it stay under the mouse. Once the typing ends the room closes.
+TEST_F(Typing, TheInspectorStaysPutWhileTheSampleIsReplaced)
+{
+    LWText sample(QStringLiteral("Your Name"), QStringLiteral("Arvo"), 24, LWColor::black);
+    sample.placeholder = true;
+    words = LWElement::makeText(sample, wordsFrame, QStringLiteral("words"));
+    open(design({words}));
+    clickIn(page(), page()->gestures().toView(wordsFrame.center()).toPoint());
+    keyIn(Qt::Key_Return);
+    ASSERT_EQ(ed().editingTextID(), words.id);
+    const auto familyAt = [this] {
+        QAbstractButton *family = section<TextSection>()->familyButton();
+        return family->mapTo(screen()->inspector(), QPoint());
+    };
+    ASSERT_TRUE(section<TextSection>()->sampleNote()->isVisible());
+    const QPoint before = familyAt();
+    struct Step {
+        const char *what;
+        std::function<void(Typing &)> act;
+        bool moved;
+    };
+    const Step steps[] = {
+        {"the first key", [](Typing &t) { t.typeToWindow(QStringLiteral("A")); }, false},
+        {"more keys", [](Typing &t) { t.typeToWindow(QStringLiteral("cme")); }, false},
+        {"Escape", [](Typing &t) { t.keyToWindow(Qt::Key_Escape); }, true},
+    };
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.what);
+        s.act(*this);
+        EXPECT_FALSE(section<TextSection>()->sampleNote()->isVisible());
+        EXPECT_EQ(familyAt() != before, s.moved) << familyAt().y() << " " << before.y();
+    }
+    EXPECT_EQ(string(), QStringLiteral("Acme"));
 }
 
 TEST_F(Typing, FontSearchPicksTheHighlightedFamilyWithReturn)

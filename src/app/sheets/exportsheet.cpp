@@ -29,6 +29,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -189,10 +190,16 @@ ExportSheet::~ExportSheet()
 
 QWidget *ExportSheet::buildOptions()
 {
+    // Every format's options share one cell and keep their room while hidden: the cell is as tall
+    // as the tallest, whichever is shown, so nothing below ever moves.
     auto *options = new QWidget(this);
-    auto *column = new QVBoxLayout(options);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
+    auto *cell = new QGridLayout(options);
+    cell->setContentsMargins(0, 0, 0, 0);
+    const auto keepRoom = [](QWidget *w) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    };
 
     pdfBox_ = new QWidget(options);
     auto *pdf = new QVBoxLayout(pdfBox_);
@@ -205,7 +212,7 @@ QWidget *ExportSheet::buildOptions()
                                              "The PDF also records the trim size (TrimBox) so print software knows "
                                              "where to cut."),
                               pdfBox_));
-    column->addWidget(pdfBox_);
+    cell->addWidget(pdfBox_, 0, 0, Qt::AlignTop);
 
     rasterBox_ = new QWidget(options);
     auto *raster = new QVBoxLayout(rasterBox_);
@@ -234,27 +241,30 @@ QWidget *ExportSheet::buildOptions()
         },
         60, 100, 1, QStringLiteral("%.0f"), QStringLiteral("%"), rasterBox_);
     qualitySlider_->setFixedWidth(360);
+    keepRoom(qualitySlider_); // PNG leaves its place empty
     raster->addWidget(qualitySlider_);
     rasterNote_ = optionText(QString(), rasterBox_);
     raster->addWidget(rasterNote_);
-    column->addWidget(rasterBox_);
+    cell->addWidget(rasterBox_, 0, 0, Qt::AlignTop);
 
     sheetBox_ = new QWidget(options);
     auto *sheet = new QVBoxLayout(sheetBox_);
     sheet->setContentsMargins(0, 0, 0, 0);
     sheetText_ = optionText(QString(), sheetBox_);
     sheet->addWidget(sheetText_);
-    column->addWidget(sheetBox_);
-    column->addStretch(1);
+    cell->addWidget(sheetBox_, 0, 0, Qt::AlignTop);
+    for (QWidget *box : {pdfBox_, rasterBox_, sheetBox_})
+        keepRoom(box);
     options_ = options;
     return options;
 }
 
-void ExportSheet::showRasterOptions(Fmt format)
+void ExportSheet::showRasterOptions()
 {
+    const Fmt format = format_;
     qualitySlider_->setVisible(format == Fmt::jpeg);
     // A page too large for the chosen format says so in the note's place (one line, same height).
-    const QString overLimit = format == format_ ? rasterOverLimit() : QString();
+    const QString overLimit = rasterOverLimit();
     vkPlain(rasterNote_, !overLimit.isEmpty() ? overLimit
                          : format == Fmt::jpeg
                              ? QStringLiteral("JPEG makes smaller files \u2014 great for emailing a proof or uploading "
@@ -263,23 +273,6 @@ void ExportSheet::showRasterOptions(Fmt format)
     QPalette notePal = rasterNote_->palette();
     notePal.setColor(QPalette::WindowText, overLimit.isEmpty() ? LWStyle::t().text : LWStyle::amber());
     rasterNote_->setPalette(notePal);
-}
-
-int ExportSheet::tallestOptions()
-{
-    const QMargins m = layout()->contentsMargins();
-    const int width = sheetWidth - m.left() - m.right();
-    const auto height = [width](QWidget *box) {
-        QLayout *l = box->layout();
-        l->invalidate();
-        return l->hasHeightForWidth() ? l->totalHeightForWidth(width) : l->totalSizeHint().height();
-    };
-    int tallest = std::max(height(pdfBox_), height(sheetBox_));
-    for (Fmt raster : {Fmt::jpeg, Fmt::png}) {
-        showRasterOptions(raster);
-        tallest = std::max(tallest, height(rasterBox_));
-    }
-    return tallest;
 }
 
 void ExportSheet::setFormat(Fmt format)
@@ -390,6 +383,12 @@ void ExportSheet::rebuildSides(const QStringList &names)
     sidesPicker_ = new SegmentedPicker(QStringLiteral("Sides"), segments, 300, this);
     connect(sidesPicker_, &SegmentedPicker::picked, this, [this](int i) { setSides(i - 1); });
     sidesHolder_->addWidget(sidesPicker_);
+    // Tab reaches it where it shows, after the options and before the buttons, made earlier.
+    QWidget *before = rasterBleed_;
+    for (int i = 0; i < sidesPicker_->count(); ++i) {
+        QWidget::setTabOrder(before, sidesPicker_->segment(i));
+        before = sidesPicker_->segment(i);
+    }
 }
 
 void ExportSheet::refreshView()
@@ -419,10 +418,9 @@ void ExportSheet::refreshView()
     pal.setColor(QPalette::WindowText, layout_ ? LWStyle::t().text : LWStyle::amber());
     sheetText_->setPalette(pal);
 
-    // One size for every format, rows in fixed places: the options take the room of the tallest
-    // format, and the sides row keeps its place when any format shows it.
-    options_->setMinimumHeight(tallestOptions());
-    showRasterOptions(format_);
+    // One size for every format, rows in fixed places: the options keep the room of the tallest
+    // format (see buildOptions), and the sides row keeps its place when any format shows it.
+    showRasterOptions();
     QSizePolicy sidesPolicy = sidesPicker_->sizePolicy();
     sidesPolicy.setRetainSizeWhenHidden(layout_.has_value() || pageNames_.size() >= 2);
     sidesPicker_->setSizePolicy(sidesPolicy);

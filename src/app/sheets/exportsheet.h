@@ -116,9 +116,7 @@ protected:
 private:
     QWidget *buildOptions();
     // The JPEG or PNG look of the raster options: quality slider and note.
-    void showRasterOptions(Fmt format);
-    // The options' height at the sheet's width in the format that needs the most.
-    int tallestOptions();
+    void showRasterOptions();
     void setDpi(int dpi);
     void setBleed(bool bleed);
     void refreshDoc();  // after a change of the design

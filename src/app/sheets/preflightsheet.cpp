@@ -102,6 +102,9 @@ PreflightSheet::PreflightSheet(LWEditor *editor, QWidget *parent) : QDialog(pare
 
     list_ = new VKScrollView(nullptr, this);
     list_->setFixedHeight(320);
+    // No Tab stop of its own, which would show no focus: Tab goes through its rows' buttons, and
+    // the list scrolls to the one that has the keyboard.
+    list_->setFocusPolicy(Qt::NoFocus);
     form->addWidget(list_);
 
     form->addWidget(lwTextLabel(

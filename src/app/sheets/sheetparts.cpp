@@ -3,6 +3,7 @@
 #include "kit/host/kithost.h"
 #include "kit/paint/paint.h"
 #include "kit/paint/symbols.h"
+#include "kit/theme/focusring.h"
 #include "kit/theme/themeroot.h"
 #include "kit/paint/uifont.h"
 #include "kit/theme/velkroot.h"
@@ -55,9 +56,14 @@ QPushButton *lwLinkButton(const QString &text, double px, QWidget *parent)
                               .arg(colour.green())
                               .arg(colour.blue())
                               .arg(qRound(255 * VKPaint::disabledOpacity));
-    link->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; text-align: left; color: %1; }"
+    // With the keyboard, the kit's focus ring: an outline in the accent, its room kept meanwhile.
+    link->setStyleSheet(QStringLiteral("QPushButton { border: %3px solid transparent; border-radius: 4px; padding: 0 2px;"
+                                       " text-align: left; color: %1; }"
+                                       "QPushButton:focus { border-color: %4; }"
                                        "QPushButton:disabled { color: %2; }")
-                            .arg(colour.name(), faded));
+                            .arg(colour.name(), faded)
+                            .arg(VKFocusRing::width)
+                            .arg(VKFocusRing::colour().name()));
     link->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     link->setAutoDefault(false);
     return link;

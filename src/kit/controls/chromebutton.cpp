@@ -4,6 +4,7 @@
 #include "kit/paint/paint.h"
 #include "kit/paint/symbols.h"
 #include "kit/paint/uifont.h"
+#include "kit/theme/focusring.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -151,4 +152,6 @@ void VKChromeButton::paintEvent(QPaintEvent *)
     const double opacity = isEnabled() ? (isDown() ? 0.75 : 1.0) : VKPaint::disabledOpacity;
     QPainter p(this);
     layer_.draw(p, size(), key, opacity, [this](QPainter &layer) { render(layer); });
+    if (hasFocus()) // in the shadow's room, a pixel clear of the capsule
+        VKFocusRing::paint(p, VKPaint::capsule(capsuleRect().adjusted(-3, -3, 3, 3)));
 }

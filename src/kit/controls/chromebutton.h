@@ -6,7 +6,8 @@
 // The kit's text button: a grey (or, prominent, accent) capsule with a chrome edge and a soft
 // drop shadow, an optional symbol 5 px before the title. Regular: 12.5 px bold, padding 16 × 8;
 // compact: 11 px bold, padding 12 × 5. Pressed, the whole button shows at 75 % opacity; disabled,
-// at VKPaint::disabledOpacity, and it ignores clicks. There is no hover or focus look.
+// at VKPaint::disabledOpacity, and it ignores clicks. No hover look; with the keyboard it shows the
+// kit's focus ring around the capsule.
 //
 // The widget keeps shadowMargins() outside the capsule, counted in sizeHint(); only the capsule
 // takes clicks. Titles follow QAbstractButton's rules: "&" marks a mnemonic, "&&" shows one "&"

@@ -1,6 +1,7 @@
 #include "kit/controls/numberfield.h"
 
 #include "kit/host/focusedtext.h"
+#include "kit/theme/focusring.h"
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 #include "kit/paint/uifont.h"
@@ -33,6 +34,9 @@ protected:
         const QRectF r(rect());
         p.fillPath(VKPaint::roundedRect(r, 6), LWStyle::lcdBG());
         p.strokePath(VKPaint::roundedEdge(r, 6, 0.8), QPen(QColor(255, 255, 255, 46), 0.8));
+        const QWidget *edit = focusProxy();
+        if (edit && edit->hasFocus())
+            VKFocusRing::paint(p, VKPaint::roundedRect(r, 6));
     }
 };
 
@@ -96,6 +100,8 @@ NumberField::NumberField(const QString &label, double value, const QString &unit
 
     box_ = new Box;
     box_->setFixedWidth(width);
+    box_->setFocusProxy(edit_); // whose keyboard the box's ring shows
+    VKFocusRing::repaintOnFocus(edit_, box_);
     auto *inBox = new QHBoxLayout(box_);
     inBox->setContentsMargins(0, 0, 0, 0);
     inBox->addWidget(edit_);

@@ -2,6 +2,7 @@
 
 #include "kit/host/kithost.h"
 #include "kit/paint/paint.h"
+#include "kit/theme/focusring.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
 #include "kit/paint/uifont.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -35,6 +37,7 @@ public:
         setAccessibleName(title);
         setFocusPolicy(Qt::TabFocus);
         setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        VKFocusRing::repaintOnFocus(this, parent); // the track shows the ring
     }
 
     QSize sizeHint() const override
@@ -103,6 +106,9 @@ protected:
         p.fillPath(VKPaint::roundedRect(r, radius),
                    VKPaint::vertical(r, {QColor::fromRgbF(0.12f, 0.12f, 0.12f), QColor::fromRgbF(0.26f, 0.26f, 0.26f)}));
         p.strokePath(VKPaint::roundedEdge(r, radius, 1), QPen(QBrush(LWStyle::chromeRim(r)), 1));
+        const QWidgetList segments = findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        if (std::any_of(segments.begin(), segments.end(), [](const QWidget *s) { return s->hasFocus(); }))
+            VKFocusRing::paint(p, VKPaint::roundedRect(r, radius));
     }
 };
 

@@ -20,6 +20,9 @@ VELKAppMenuCommands::VELKAppMenuCommands(QMenu *menu) : QObject(menu), menu_(men
 void VELKAppMenuCommands::refresh()
 {
     const QString name = vkPlain(VELKKitHost::appName());
-    menu_->setTitle(name);
+    // The same title with an access letter added by the menu bar stays: retitling an open menu's
+    // title would make the bar forget it is open.
+    if (QString(menu_->title()).remove(u'&') != QString(name).remove(u'&'))
+        menu_->setTitle(name);
     about_->setText(QStringLiteral("About ") + name);
 }

@@ -2,7 +2,9 @@
 
 #include "kit/host/kithost.h"
 #include "kit/paint/paint.h"
+#include "kit/theme/focusring.h"
 
+#include <QAbstractButton>
 #include <QPainter>
 #include <QStyleOption>
 
@@ -35,9 +37,76 @@ QColor VKAppStyle::accentText(const VKKitTheme &theme)
     return Qt::white;
 }
 
+namespace {
+
+bool accessLettersShown = false;
+
+// Fusion outlines a focused control in the accent only after the keyboard moved the focus; the
+// kit shows the keyboard wherever it is (arrows act on a control that took it from a click too).
+class FocusShown {
+public:
+    explicit FocusShown(const QStyleOption *option) : option_(const_cast<QStyleOption *>(option))
+    {
+        if (option_) {
+            saved_ = option_->state;
+            if (saved_ & QStyle::State_HasFocus)
+                option_->state |= QStyle::State_KeyboardFocusChange;
+        }
+    }
+    ~FocusShown()
+    {
+        if (option_)
+            option_->state = saved_;
+    }
+    FocusShown(const FocusShown &) = delete;
+    FocusShown &operator=(const FocusShown &) = delete;
+
+private:
+    QStyleOption *option_;
+    QStyle::State saved_;
+};
+
+} // namespace
+
+void VKAppStyle::setAccessLettersShown(bool shown)
+{
+    accessLettersShown = shown;
+}
+
+int VKAppStyle::styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                          QStyleHintReturn *returnData) const
+{
+    if (hint == SH_UnderlineShortcut)
+        return accessLettersShown ? 1 : 0;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
+
+void VKAppStyle::drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                             const QWidget *widget) const
+{
+    const FocusShown shown(option);
+    QProxyStyle::drawControl(element, option, painter, widget);
+}
+
+void VKAppStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
+                                    const QWidget *widget) const
+{
+    const FocusShown shown(option);
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
+    // Fusion's one faint line is hard to see on the kit's dark panels: the kit's ring over it.
+    if (control == CC_ComboBox && option && option->state & State_HasFocus)
+        VKFocusRing::paint(*painter, VKPaint::roundedRect(QRectF(option->rect), 3));
+}
+
 void VKAppStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                                const QWidget *widget) const
 {
+    const FocusShown shown(option);
+    if (element == PE_FrameFocusRect && option && qobject_cast<const QAbstractButton *>(widget)) {
+        // A check box's or radio button's title, ringed as the kit's controls are.
+        VKFocusRing::paint(*painter, VKPaint::roundedRect(QRectF(option->rect).adjusted(-2, -1, 2, 1), 3));
+        return;
+    }
     QProxyStyle::drawPrimitive(element, option, painter, widget);
     if (element != PE_IndicatorCheckBox || !option ||
         (option->state & State_HasFocus && option->state & State_KeyboardFocusChange))

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenuBar>
 
 #include <algorithm>
 
@@ -78,6 +79,7 @@ bool EditorKeys::mayAct(const QKeyEvent &event) const
     return m_app.screen() == LWAppScreen::editor && !m_app.sheet() &&
            QApplication::activeWindow() == VKZoomHost::outerWindow(m_screen) && !popupShown() &&
            !VKPopover::isAnyOpen() && !QApplication::activeModalWidget() && !vkFocusedTextInput() &&
+           !qobject_cast<const QMenuBar *>(QApplication::focusWidget()) && // the bar, lit from the keyboard
            !(event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
 }
 
@@ -124,7 +126,8 @@ bool EditorKeys::handle(const QKeyEvent &event)
     default:
         break;
     }
-    if (event.key() < Qt::Key_A || event.key() > Qt::Key_Z)
+    // Alt with a letter is the menu bar's.
+    if (event.key() < Qt::Key_A || event.key() > Qt::Key_Z || event.modifiers().testFlag(Qt::AltModifier))
         return false;
     const QString letter = QString(QChar(u'a' + (event.key() - Qt::Key_A)));
     for (LWTool tool : LWEnum::allCases<LWTool>()) {

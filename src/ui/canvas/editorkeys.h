@@ -10,10 +10,11 @@ class QWidget;
 // The editor screen's single-key shortcuts, as an application event filter: Delete, Escape,
 // Return, the arrows and the tool letters. They act only while the editor screen is shown in the
 // active window with no sheet, popup or menu (embedded in the zoom host too), popover or modal
-// dialog open, no text input focused, no text typed into on the page (only Escape, which ends
-// that typing) and neither Control nor Meta held; anything else goes on
-// unchanged to the focused widget and the menus, so the Escape that closes a popup ends there.
-// Install while the screen is shown.
+// dialog open, the menu bar not taking the keys, no text input focused, no text typed into on the
+// page (only Escape, which ends that typing) and neither Control nor Meta held; a tool letter
+// also not with Alt (Alt with a letter opens a menu). Anything else goes on unchanged to the
+// focused widget and the menus, so the Escape that closes a popup ends there. Install while the
+// screen is shown.
 class EditorKeys : public QObject {
     Q_OBJECT
 public:

@@ -76,6 +76,9 @@ Inspector::Inspector(LWEditor &editor, LWApp &app, QWidget *parent)
     holding->setContentsMargins(0, 0, 0, 0);
     holding->setSpacing(0);
     m_scroll->setContent(m_holder);
+    // A click between the controls takes nothing: typing on the page goes on. (A scroll area takes
+    // the keyboard on a click by default.)
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     m_panel = new Bezel(m_scroll, titleOf(editor), 18, 10, false);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

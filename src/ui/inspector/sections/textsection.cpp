@@ -308,6 +308,7 @@ TextSection::TextSection(LWEditor &editor, const QUuid &id, LWFontSource &fonts,
         this->editor().fitBoxToText();
         refresh();
     });
+    connect(&editor, &LWEditor::editingTextIDChanged, this, &TextSection::refresh);
 
     refresh();
 }
@@ -349,6 +350,13 @@ void TextSection::refresh()
         cursor.setPosition(std::min(at, int(t_.string.size())));
         text_->setTextCursor(cursor);
     }
+    // While the words are typed into on the page the note's room stays, so the controls do not
+    // move under the mouse when the first key replaces the sample; it closes when typing ends.
+    const bool typing = editor().editingTextID() == id_;
+    holdNote_ = typing && (holdNote_ || t_.placeholder);
+    QSizePolicy notePolicy = note_->sizePolicy();
+    notePolicy.setRetainSizeWhenHidden(holdNote_);
+    note_->setSizePolicy(notePolicy);
     note_->setVisible(t_.placeholder);
 
     static_cast<FamilyButton *>(familyButton_)->show(family_, interfaceSized(fonts_.font(t_.fontName, 14), 14));

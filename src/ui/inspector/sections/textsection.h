@@ -95,6 +95,7 @@ private:
 
     QPlainTextEdit *text_;
     QLabel *note_;
+    bool holdNote_ = false; // the note's room is kept while its words are typed into on the page
     QAbstractButton *familyButton_;
     QPointer<VKPopover> popover_;
     QWidget *styleRow_;

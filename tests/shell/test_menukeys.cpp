@@ -1,0 +1,111 @@
+// The menu bar of the real window from the keyboard: F10 and Alt with a title's letter open its
+// menu, arrows and Return go through it, and the tool chosen stays as it was.
+#include "shell/menus/menukeys.h"
+#include "ui/canvas/toolrail.h"
+#include "values_fixture.h"
+
+#include <QMenu>
+#include <QMenuBar>
+
+class MenuKeys : public Values {
+public:
+    // Keys as the system hands them over: to an open menu's own window, else to the main window.
+    void keyToWindow(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+    {
+        const QWidget *popup = QApplication::activePopupWidget();
+        QTest::keyClick(popup && popup->windowHandle() ? popup->windowHandle() : window->windowHandle(), key,
+                        modifiers);
+        runPosted();
+    }
+    QMenu *menuAt(int index) const { return window->menuBar()->actions().at(index)->menu(); }
+};
+
+TEST_F(MenuKeys, F10AndAltWithALetterOpenTheirMenus)
+{
+    struct Case {
+        const char *what;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int menu; // its place in the bar; -1: no menu has that letter
+    };
+    const Case cases[] = {
+        {"F10", Qt::Key_F10, {}, 0},
+        {"Alt+F", Qt::Key_F, Qt::AltModifier, 1},
+        {"Alt+E", Qt::Key_E, Qt::AltModifier, 2},
+        {"Alt+A", Qt::Key_A, Qt::AltModifier, 3},
+        {"Alt+V", Qt::Key_V, Qt::AltModifier, 4},
+        {"Alt+P", Qt::Key_P, Qt::AltModifier, 5},
+        {"Alt+T", Qt::Key_T, Qt::AltModifier, 6},
+        {"Alt+H", Qt::Key_H, Qt::AltModifier, 7},
+        {"Alt+L", Qt::Key_L, Qt::AltModifier, 0},
+        {"Alt+R", Qt::Key_R, Qt::AltModifier, -1},
+        {"Alt+S", Qt::Key_S, Qt::AltModifier, -1},
+    };
+    open(design({rectangle()}));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        clickIn(screen()->rail()->toolButton(LWTool::text));
+        ASSERT_EQ(ed().tool(), LWTool::text);
+        keyToWindow(c.key, c.modifiers);
+        EXPECT_EQ(ed().tool(), LWTool::text); // Alt with a letter is the menu's, never a tool's
+        if (c.menu < 0) {
+            EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+            continue;
+        }
+        EXPECT_EQ(QApplication::activePopupWidget(), menuAt(c.menu));
+        // Right goes to the next menu, Escape closes it.
+        keyToWindow(Qt::Key_Right);
+        EXPECT_EQ(QApplication::activePopupWidget(), menuAt((c.menu + 1) % 8));
+        keyToWindow(Qt::Key_Escape);
+        if (window->menuBar()->hasFocus())
+            keyToWindow(Qt::Key_Escape); // the bar, still lit, lets go of the keyboard
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        EXPECT_EQ(ed().tool(), LWTool::text);
+        EXPECT_EQ(ed().elements().size(), 1);
+    }
+    // F10 again closes the menu it opened; Return runs the chosen item (Edit, then Select All).
+    keyToWindow(Qt::Key_F10);
+    keyToWindow(Qt::Key_F10);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    keyToWindow(Qt::Key_R); // the keyboard is back with the page: a tool letter
+    EXPECT_EQ(ed().tool(), LWTool::rectangle);
+    keyToWindow(Qt::Key_E, Qt::AltModifier);
+    ASSERT_EQ(QApplication::activePopupWidget(), menuAt(2));
+    QMenu *edit = menuAt(2);
+    while (edit->activeAction() == nullptr || edit->activeAction()->text() != QStringLiteral("Select All")) {
+        const QAction *before = edit->activeAction();
+        keyToWindow(Qt::Key_Down);
+        ASSERT_NE(edit->activeAction(), before);
+    }
+    keyToWindow(Qt::Key_Return);
+    EXPECT_EQ(ed().selection().size(), 1);
+}
+
+// The titles' letters are underlined only while Alt is held.
+TEST_F(MenuKeys, LettersShowWhileAltIsHeld)
+{
+    QMenuBar *bar = window->menuBar();
+    const QImage plain = bar->grab().toImage();
+    QTest::keyPress(window->windowHandle(), Qt::Key_Alt);
+    runPosted();
+    EXPECT_NE(bar->grab().toImage(), plain);
+    QTest::keyRelease(window->windowHandle(), Qt::Key_Alt);
+    runPosted();
+    EXPECT_EQ(bar->grab().toImage(), plain);
+}
+
+TEST(MenuKeyLetters, InitialsFirstAndTheApplicationMenuLast)
+{
+    struct Case {
+        QStringList titles, lettered;
+    };
+    const Case cases[] = {
+        {{"VELK Leafwrighter", "File", "Edit", "View"}, {"VELK &Leafwrighter", "&File", "&Edit", "&View"}},
+        {{"App", "Arrange", "Align"}, {"A&pp", "&Arrange", "A&lign"}},
+        {{"Go", "&Gone", "Tom && Jerry"}, {"G&o", "&Gone", "&Tom && Jerry"}},
+        {{"Fish", "F"}, {"F&ish", "&F"}},
+        {{"X", "X"}, {"X", "&X"}}, // no letter left for the application menu
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(LWMenuKeys::withAccessLetters(c.titles), c.lettered) << c.titles.join(u',').toStdString();
+}
