@@ -154,6 +154,29 @@ struct Walker {
                     QStringLiteral(". Drop a picture on it or delete it."));
             return;
         }
+        // A picture that does not draw prints as the missing-picture art: no resolution to judge.
+        switch (LWImageCache::drawn(*e.image).value_or(LWImageCache::Drawn::whole)) {
+        case LWImageCache::Drawn::unreadable:
+            add(Issue::Level::problem, e,
+                QStringLiteral("Picture ") + quoted(e.name) +
+                    QStringLiteral(" can't be read, so a placeholder would print in its place. Place the picture "
+                                   "again."));
+            return;
+        case LWImageCache::Drawn::tooLarge:
+            add(Issue::Level::problem, e,
+                QStringLiteral("Picture ") + quoted(e.name) +
+                    QStringLiteral(" is too large to draw, so a placeholder would print in its place. Place a "
+                                   "smaller copy of it."));
+            return;
+        case LWImageCache::Drawn::partial:
+            add(Issue::Level::problem, e,
+                QStringLiteral("Picture ") + quoted(e.name) +
+                    QStringLiteral(" is cut off or damaged: only part of it can be read, so it won't print whole. "
+                                   "Place the picture again."));
+            break;
+        case LWImageCache::Drawn::whole:
+            break;
+        }
         const std::optional<double> dpi = effectiveDPI(e);
         if (!dpi)
             return;
