@@ -67,6 +67,18 @@ void destroyNatively(QWidget &window)
     QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", event.data(), &result);
 }
 
+// Loses the keeper's window as `how` says ("deleted", or "native": destroyed by another program)
+// and waits for the one that replaces it.
+bool lose(LWWindowKeeper &keeper, const char *how)
+{
+    QPointer<LWShellWindow> old = keeper.window();
+    if (std::strcmp(how, "deleted") == 0)
+        delete old.data();
+    else
+        destroyNatively(*old);
+    return waitFor([&] { return keeper.window() && keeper.window() != old.data() && !old; });
+}
+
 } // namespace
 
 // A second launch while a sheet is up leaves the keyboard with the sheet: Escape closes it.
@@ -209,13 +221,7 @@ TEST_F(KeptWindow, AMovedWindowComesBackWhereItWasMoved)
         window->move(movedTo);
         ASSERT_TRUE(waitFor([&] { return window->pos() == movedTo; }));
         QTest::qWait(20);
-
-        QPointer<LWShellWindow> old = window;
-        if (std::strcmp(how, "deleted") == 0)
-            delete window;
-        else
-            destroyNatively(*window);
-        ASSERT_TRUE(waitFor([&] { return keeper->window() && keeper->window() != old.data() && !old; }));
+        ASSERT_TRUE(lose(*keeper, how));
         EXPECT_EQ(keeper->window()->pos(), movedTo);
         EXPECT_EQ(keeper->window()->geometry().size(), stood.size());
     }
@@ -256,13 +262,7 @@ TEST_F(KeptWindow, AFailedExportOfALostWindowStillAlerts)
             QThread::msleep(10);
         ASSERT_TRUE(failing);
         QThread::msleep(300);
-
-        QPointer<LWShellWindow> old = window;
-        if (std::strcmp(how, "deleted") == 0)
-            delete window;
-        else
-            destroyNatively(*window);
-        ASSERT_TRUE(waitFor([&] { return keeper->window() && keeper->window() != old.data() && !old; }));
+        ASSERT_TRUE(lose(*keeper, how));
         ASSERT_TRUE(waitFor([&] { return prompts->calls.size() >= 2; }));
         QTest::qWait(50);
         ASSERT_EQ(prompts->calls.size(), 2);
