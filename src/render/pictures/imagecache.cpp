@@ -62,6 +62,7 @@ struct Known {
     qint64 from = never;
     int drawn = 0;
     bool partial = false;
+    int printSide = -1; // the decode that tells how the picture prints, once asked (0: full size)
     [[nodiscard]] bool refused() const { return unreadable || from < never; }
 };
 // Past this many remembered pictures the oldest knowledge is dropped: a key is small, but a
@@ -205,18 +206,22 @@ std::optional<Drawn> drawn(const LWImage &picture)
     if (!picture.data)
         return std::nullopt;
     const QByteArray &bytes = *picture.data;
-    // The print PDF takes such a JPEG as its own bytes: whether they read shows at any size.
-    const bool preview = LWJpegProbe::passable(bytes).has_value();
-    const int longest = preview ? previewMaxPixels : 0;
     const QByteArray key = LWPictureKey::of(bytes);
     Tables &t = tables();
+    int longest = -1;
     {
         QMutexLocker guard(&t.lock);
-        if (const std::optional<Drawn> known = t.outcome(key, longest))
-            return known;
+        longest = t.known.value(key).printSide;
+        if (longest >= 0)
+            if (const std::optional<Drawn> known = t.outcome(key, longest))
+                return known;
     }
-    const Result r = fetch(bytes, key, preview);
+    // The print PDF takes such a JPEG as its own bytes: whether they read shows at any size.
+    if (longest < 0)
+        longest = LWJpegProbe::passable(bytes) ? previewMaxPixels : 0;
+    const Result r = fetch(bytes, key, longest > 0);
     QMutexLocker guard(&t.lock);
+    t.known[key].printSide = longest;
     if (const std::optional<Drawn> known = t.outcome(key, longest))
         return known;
     if (r.image) // kept from before what is known was dropped
