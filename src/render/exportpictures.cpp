@@ -293,7 +293,7 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
     if (short_)
         return {nullptr, notEnoughMemory, refusedBesideHold.load()};
     for (size_t i = 0; i < needs.size(); ++i)
-        set->m_byBuffer.insert(needs[i].picture.data->constData(), {needs[i].picture.data->size(), qsizetype(i)});
+        set->m_byBuffer.insert(needs[i].picture.data->constData(), {*needs[i].picture.data, qsizetype(i)});
     return {set, {}};
 }
 
@@ -303,7 +303,7 @@ std::optional<LWExportPictures::Picture> LWExportPictures::find(const LWImage &p
         return std::nullopt;
     const auto byBuffer = m_byBuffer.constFind(picture.data->constData());
     qsizetype at = -1;
-    if (byBuffer != m_byBuffer.cend() && byBuffer->first == picture.data->size())
+    if (byBuffer != m_byBuffer.cend() && byBuffer->first.size() == picture.data->size())
         at = byBuffer->second;
     else
         at = m_byKey.value(LWPictureKey::of(*picture.data), -1);

@@ -71,7 +71,8 @@ private:
     struct Held;
     std::unique_ptr<Held> m_held; // the budget's bytes, given back when the export lets go
     std::vector<std::optional<Picture>> m_pictures;
-    // The page's records by their shared bytes (address, length), so a draw need not hash them.
-    QHash<const char *, std::pair<qsizetype, qsizetype>> m_byBuffer;
+    // The page's records by their shared bytes' address, so a draw need not hash them: the bytes
+    // are held, so that no other bytes take that address while the set lives.
+    QHash<const char *, std::pair<QByteArray, qsizetype>> m_byBuffer;
     QHash<QByteArray, qsizetype> m_byKey;      // any other record with the same bytes
 };

@@ -154,6 +154,23 @@ struct Walker {
                     QStringLiteral(". Drop a picture on it or delete it."));
             return;
         }
+        // A picture that does not draw prints as the missing-picture art: no resolution to judge.
+        const auto undrawn = [&](const char *why) {
+            add(Issue::Level::problem, e, QStringLiteral("Picture ") + quoted(e.name) + QLatin1String(why));
+        };
+        switch (LWImageCache::drawn(*e.image).value_or(LWImageCache::Drawn::whole)) {
+        case LWImageCache::Drawn::unreadable:
+            return undrawn(" can't be read, so a placeholder would print in its place. Place the picture again.");
+        case LWImageCache::Drawn::tooLarge:
+            return undrawn(" is too large to draw, so a placeholder would print in its place. Place a smaller copy "
+                           "of it.");
+        case LWImageCache::Drawn::partial:
+            undrawn(" is cut off or damaged: only part of it can be read, so it won't print whole. Place the "
+                    "picture again.");
+            break;
+        case LWImageCache::Drawn::whole:
+            break;
+        }
         const std::optional<double> dpi = effectiveDPI(e);
         if (!dpi)
             return;

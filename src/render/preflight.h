@@ -37,7 +37,9 @@ struct Issue {
 inline size_t qHash(Issue::Level level, size_t seed = 0) noexcept { return ::qHash(int(level), seed); }
 
 // Every finding of every page, in the order found: pages, then elements back to front (each
-// followed by its members), then the order of the checks. Not sorted by level.
+// followed by its members), then the order of the checks. Not sorted by level. A picture that
+// would print as the missing-picture art (unreadable, too large to draw) or only in part is a
+// problem; it decides by a decode the picture cache keeps (LWImageCache::drawn).
 [[nodiscard]] QList<Issue> preflight(const LWDocument &doc);
 
 // Pixels of the picture per printed inch along its width; none without a decodable picture,

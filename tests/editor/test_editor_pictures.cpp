@@ -236,6 +236,7 @@ TEST_F(EditorTest, ChosenFilesArePlacedOnlyInTheFormatsTheProgramTakes)
         {"a.jpg", encode(img, "jpeg"), true},
         {"a.png", encode(img, "png"), true},
         {"a.heic", heic(img), true},
+        {"a 4:4:4 .heic", heic(img, heif_orientation_normal, 8, heif_compression_HEVC, "444"), true},
         {"a.avif", heic(img, heif_orientation_normal, 8, heif_compression_AV1), true},
         {"a.tif", encode(img, "tiff"), true},
         {"a.webp", encode(img, "webp"), true},
@@ -250,6 +251,7 @@ TEST_F(EditorTest, ChosenFilesArePlacedOnlyInTheFormatsTheProgramTakes)
         {"scan.ppm", encode(img, "ppm"), false},
         {"cursor.xpm", encode(img, "xpm"), false},
     };
+    ASSERT_EQ(storedChroma(cases[3].bytes), heif_chroma_444);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = dir.filePath(QString::fromLatin1(c.name));
@@ -260,9 +262,12 @@ TEST_F(EditorTest, ChosenFilesArePlacedOnlyInTheFormatsTheProgramTakes)
         EXPECT_EQ(LWImagePicker::place(*ed, LWImagePicker::loadFile(path), ed->pictureTarget()), c.placed);
         EXPECT_EQ(ed->elements().size(), c.placed ? 1 : 0);
         EXPECT_EQ(ed->message(), c.placed ? std::nullopt : std::optional(LWEditor::unreadablePictureMessage));
-        if (c.placed) { // 60 x 30 pixels at 300 DPI
+        if (c.placed) { // 60 x 30 pixels at 300 DPI, drawn with their own colours: red, then blue
             EXPECT_NEAR(ed->elements()[0].frame.w, 14.4, 1e-9);
             EXPECT_NEAR(ed->elements()[0].frame.h, 7.2, 1e-9);
+            const QImage shown = drawn(ed->elements()[0]);
+            EXPECT_TRUE(reddish(shown.pixel(shown.width() / 4, shown.height() / 2)));
+            EXPECT_TRUE(bluish(shown.pixel(shown.width() * 3 / 4, shown.height() / 2)));
         }
     }
 }

@@ -426,3 +426,57 @@ TEST_F(FileAccess, AStickyFolderRefusesBeforeAnyFileIsReplaced)
                                      "owner replace it (" + LWFileAccess::systemReason(EPERM).toStdString() + ")");
     EXPECT_EQ(tree(f), before);
 }
+
+// Where the earlier files can get no second name (no hard links there), each is moved aside just
+// before its rename: put in place, none is left aside; a later file failing brings back every
+// earlier one, the files that did not exist go again, and nothing hidden remains.
+TEST_F(FileAccess, FilesMovedAsideComeBackWhenALaterOneFails)
+{
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    const QStringList earlier = {fileLine("Back.png", "old back", 0644, uid, gid),
+                                 fileLine("Front.png", "old front", 0644, uid, gid),
+                                 fileLine("Inside.png", "old inside", 0644, uid, gid)};
+    const QStringList saved = {fileLine("Back.png", newBytes, 0644, uid, gid),
+                               fileLine("Front.png", newBytes, 0644, uid, gid),
+                               fileLine("Inside.png", newBytes, 0644, uid, gid)};
+    const struct {
+        const char *name;
+        int linkError;
+        int lastError; // of the last file's rename; 0: none
+        bool firstIsNew;
+        QStringList after;
+        QString reason;
+    } cases[] = {
+        {"all put in place", EPERM, 0, false, saved, {}},
+        {"the last failing", EPERM, EIO, false, earlier, LWFileAccess::systemReason(EIO)},
+        {"the last failing, links unsupported", EOPNOTSUPP, EIO, false, earlier, LWFileAccess::systemReason(EIO)},
+        {"the last failing, the first new", EMLINK, ENOSPC, true, {earlier[0], earlier[2]}, LWFileAccess::systemReason(ENOSPC)},
+    };
+    for (bool named : {false, true}) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (named ? " (named temporaries)" : ""));
+            const QString f = folder(QStringLiteral("aside-%1-%2").arg(named).arg(c.name));
+            if (!c.firstIsNew)
+                writeFile(f + "/Front.png", "old front");
+            writeFile(f + "/Back.png", "old back");
+            writeFile(f + "/Inside.png", "old inside");
+            LWFileAccess::ReplaceProbe probe;
+            probe.namedTemporary = named;
+            probe.lastStepFault = [&c](const char *step) { return std::strcmp(step, "link") == 0 ? c.linkError : 0; };
+            std::vector<LWFileAccess::Replacement> files(3);
+            ASSERT_EQ(files[0].prepare(f + "/Front.png", contents, probe), QString());
+            ASSERT_EQ(files[1].prepare(f + "/Back.png", contents, probe), QString());
+            probe.lastStepFault = [&c](const char *step) {
+                return std::strcmp(step, "link") == 0 ? c.linkError : std::strcmp(step, "rename") == 0 ? c.lastError : 0;
+            };
+            ASSERT_EQ(files[2].prepare(f + "/Inside.png", contents, probe), QString());
+            qsizetype failed = -2;
+            bool restored = false;
+            EXPECT_EQ(LWFileAccess::Replacement::commitAll(files, failed, restored), c.reason);
+            EXPECT_EQ(failed, c.reason.isEmpty() ? -1 : 2);
+            EXPECT_TRUE(restored);
+            EXPECT_EQ(tree(f), c.after);
+        }
+    }
+}

@@ -2,9 +2,11 @@
 // files: how often each picture is decoded, and what an export that runs short of memory says.
 #include "model/document.h"
 #include "render/export.h"
+#include "render/exportpictures.h"
 #include "render/pdf/pdffile.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
+#include "render/pictures/picturekey.h"
 #include "render/preflight.h"
 #include "render/renderer.h"
 #include "support/testpictures.h"
@@ -14,7 +16,9 @@
 #include <QImageReader>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -268,5 +272,52 @@ TEST(ExportPictures, ShownPartLandsWhereTheWholePictureWould)
             }
         // Only smoothing along the colours' seam and the frame's edges may differ.
         EXPECT_LT(off, 3 * (written.width() + written.height())) << off;
+    }
+}
+
+// Picture bytes freed while something still knows their address, and other bytes of the same
+// length put at that address: the new bytes are a picture of their own, to the key that tables
+// and PDFs know pictures by and to the pictures an export holds.
+TEST(ExportPictures, BytesAtAFreedPicturesAddressAreAnotherPicture)
+{
+    // Other bytes of `like`'s length, allocated until one lands at `freed` (or many did not).
+    const auto at = [](const char *freed, const QByteArray &like) {
+        QList<QByteArray> missed;
+        for (int i = 0; i < 2000; ++i) {
+            QByteArray b(like.size(), Qt::Uninitialized);
+            std::memcpy(b.data(), like.constData(), size_t(like.size()));
+            if (b.constData() == freed)
+                return b;
+            missed.append(b);
+        }
+        return QByteArray(like.constData(), like.size());
+    };
+    const struct {
+        const char *name;
+        int side; // the key remembers digests from 4 KiB on; the export's pictures know any size
+        bool exported;
+    } cases[] = {{"the picture key", 64, false}, {"an export's pictures", 16, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray red = LWTestPictures::encode(LWTestPictures::plain(c.side, c.side, Qt::red), "bmp");
+        const QByteArray blue = LWTestPictures::encode(LWTestPictures::plain(c.side, c.side, Qt::blue), "bmp");
+        ASSERT_EQ(red.size(), blue.size());
+        std::optional<LWElement> photo = LWElement::makePhoto({0, 0, 72, 72});
+        photo->image->data = QByteArray(red.constData(), red.size());
+        const char *freed = photo->image->data->constData();
+        const QByteArray redKey = LWPictureKey::of(*photo->image->data);
+        std::shared_ptr<const LWExportPictures> pictures;
+        if (c.exported) {
+            pictures = LWExportPictures::prepare(QList<const LWElement *>{&*photo}, 1).pictures;
+            ASSERT_TRUE(pictures && pictures->find(*photo->image));
+        }
+        photo.reset();
+
+        LWImage other;
+        other.data = at(freed, blue);
+        EXPECT_EQ(LWPictureKey::of(*other.data).toHex(), LWPictureKey::of(blue).toHex());
+        EXPECT_NE(LWPictureKey::of(*other.data).toHex(), redKey.toHex());
+        if (pictures)
+            EXPECT_FALSE(pictures->find(other));
     }
 }

@@ -183,6 +183,16 @@ protected:
     LWElement photo = LWElement::makePhoto({20, 20, 160, 110});
 };
 
+// The findings with a picture refused as too large taken as one that cannot be read: both
+// print as the placeholder.
+QList<LWExport::Issue> asPlaceholder(QList<LWExport::Issue> issues)
+{
+    for (LWExport::Issue &i : issues)
+        i.message.replace(QStringLiteral(" is too large to draw,"), QStringLiteral(" can't be read,"))
+            .replace(QStringLiteral("Place a smaller copy of it."), QStringLiteral("Place the picture again."));
+    return issues;
+}
+
 bool anySecret(const QImage &img)
 {
     for (int y = 0; y < img.height(); ++y)
@@ -223,7 +233,7 @@ TEST_F(HostilePictures, DesignsExportAndCheckAtOnceReadingNothingElse)
         case Outcome::placeholder:
             EXPECT_TRUE(got.png == placeholder.png);
             EXPECT_TRUE(got.pdf == placeholder.pdf);
-            EXPECT_EQ(got.issues, placeholder.issues);
+            EXPECT_EQ(asPlaceholder(got.issues), placeholder.issues);
             break;
         case Outcome::pixelsOf: {
             const Outputs same = outputs(design(c.same, c.name + QStringLiteral(" clean")));

@@ -1,12 +1,17 @@
 #include "app/app_fixture.h"
+#include "app/sheets/preflightsheet.h"
+#include "app/sheets/sheetpresenter.h"
+#include "kit/controls/chromebutton.h"
 #include "kit/cabinet/led.h"
 #include "kit/theme/style.h"
 #include "kit/windowfixture.h"
 #include "model/info.h"
 #include "shell/shelltext.h"
 #include "shell/statusstrip.h"
+#include "support/undrawnpictures.h"
 
 #include <QDesktopServices>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -122,6 +127,43 @@ TEST_F(StatusStripTest, PrintCheckCountsWarningsAndProblems)
     real.show();
     click(real.printCheck());
     EXPECT_EQ(app.sheet(), LWAppSheet::preflight);
+}
+
+// A picture the print would show as the placeholder is a problem: counted by the lamp, listed
+// in ruby, and its Show goes to the frame.
+TEST_F(StatusStripTest, PicturesThatDoNotDrawAreCountedAndShown)
+{
+    QWidget window;
+    LWSheetPresenter presenter(app, &window);
+    StatusStrip strip(app, hooks());
+    strip.show();
+    for (const LWUndrawnPictures::Case &c : LWUndrawnPictures::cases()) {
+        SCOPED_TRACE(c.name);
+        // On the back of a card, small enough to print sharp at 400 pixels.
+        LWElement photo = LWElement::makePhoto(LWRect(30, 30, 48, 36), LWMask::none, 0, QStringLiteral("Photo"));
+        photo.image->data = c.bytes;
+        LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card"));
+        doc.pages[1].elements = {photo};
+        app.newDocument(doc);
+        EditorStatus *status = strip.editorStatus();
+        ASSERT_NE(status, nullptr);
+        EXPECT_EQ(status->printCheckFace()->label()->text(), QStringLiteral("Print check: 1 to review"));
+        EXPECT_EQ(status->printCheckFace()->lamp()->colour(), LWStyle::amber());
+
+        click(status->printCheck());
+        QPointer<PreflightSheet> sheet = qobject_cast<PreflightSheet *>(presenter.dialog());
+        ASSERT_TRUE(sheet);
+        ASSERT_EQ(sheet->rows().size(), 1);
+        const PreflightSheet::Row row = sheet->rows()[0];
+        EXPECT_EQ(row.message->text(), c.message);
+        EXPECT_EQ(row.lamp->colour(), LWStyle::ruby());
+        ASSERT_NE(row.show, nullptr);
+        click(row.show);
+        runPosted();
+        EXPECT_TRUE(sheet.isNull());
+        EXPECT_EQ(app.editor()->side(), 1);
+        EXPECT_EQ(app.editor()->selection(), QList<QUuid>{photo.id});
+    }
 }
 
 // A drag's live steps only restart the check's timer; it runs once the design rests.

@@ -1,4 +1,5 @@
 #include "app/app_fixture.h"
+#include "app/sheets/exportjob.h"
 #include "app/sheets/exportsheet.h"
 #include "kit/controls/chromebutton.h"
 #include "kit/controls/segmentedpicker.h"
@@ -12,11 +13,14 @@
 #include "ui/canvas/editorscreen.h"
 
 #include <QAbstractEventDispatcher>
+#include <QThread>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QTest>
 #include <QWindow>
 #include <array>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 
 // The window of the program as the shell starts it, on a state under test.
@@ -61,6 +65,18 @@ void destroyNatively(QWidget &window)
     std::memcpy(event.data() + 8, &id, 4);
     qintptr result = 0;
     QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", event.data(), &result);
+}
+
+// Loses the keeper's window as `how` says ("deleted", or "native": destroyed by another program)
+// and waits for the one that replaces it.
+bool lose(LWWindowKeeper &keeper, const char *how)
+{
+    QPointer<LWShellWindow> old = keeper.window();
+    if (std::strcmp(how, "deleted") == 0)
+        delete old.data();
+    else
+        destroyNatively(*old);
+    return waitFor([&] { return keeper.window() && keeper.window() != old.data() && !old; });
 }
 
 } // namespace
@@ -186,6 +202,77 @@ TEST_F(KeptWindow, AnExportGoesOnIntoTheWindowThatReplacesALostOne)
         EXPECT_EQ(app.notice().value_or(QString()), QStringLiteral("Exported Flyer.png"));
         EXPECT_EQ(QImageReader(file).size(), QSize(5250, 6750));
         EXPECT_EQ(prompts->calls.size(), 1); // no alert
+        app.editor()->setDirty(false);
+    }
+}
+
+// A window moved, not resized, and then lost: the new window stands where it was moved to.
+TEST_F(KeptWindow, AMovedWindowComesBackWhereItWasMoved)
+{
+    const QRect stood(120, 80, 1100, 720);
+    for (const char *how : {"deleted", "native"}) {
+        SCOPED_TRACE(how);
+        LWShellWindow *window = keeper->window();
+        window->show();
+        window->setGeometry(stood);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        ASSERT_TRUE(waitFor([&] { return window->geometry() == stood; }));
+        const QPoint movedTo(stood.x() + 211, stood.y() + 67);
+        window->move(movedTo);
+        ASSERT_TRUE(waitFor([&] { return window->pos() == movedTo; }));
+        QTest::qWait(20);
+        ASSERT_TRUE(lose(*keeper, how));
+        EXPECT_EQ(keeper->window()->pos(), movedTo);
+        EXPECT_EQ(keeper->window()->geometry().size(), stood.size());
+    }
+}
+
+// An export that fails while its window is lost shows its alert all the same, once: also when it
+// ends before the sheet over the new window could take it.
+TEST_F(KeptWindow, AFailedExportOfALostWindowStillAlerts)
+{
+    const QString file = path(QStringLiteral("Card.png"));
+    for (const char *how : {"deleted", "native"}) {
+        SCOPED_TRACE(how);
+        LWShellWindow *window = keeper->window();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        openNew(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card")));
+        app.setSheet(LWAppSheet::exportSheet);
+        auto *sheet = qobject_cast<ExportSheet *>(window->sheets()->dialog());
+        ASSERT_NE(sheet, nullptr);
+        QTest::mouseClick(sheet->formatPicker()->segment(int(ExportSheet::Fmt::png)), Qt::LeftButton);
+        prompts->calls.clear();
+        prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(file)), ScriptedPrompts::alertStep()};
+        // The file cannot be put in place; the export has ended by the time the window goes,
+        // its end not yet heard.
+        std::atomic<bool> failing{false};
+        LWFileAccess::ReplaceProbe probe;
+        probe.lastStepFault = [&failing](const char *step) {
+            if (std::strcmp(step, "rename") != 0)
+                return 0;
+            failing = true;
+            return EIO;
+        };
+        LWExportJob::setProbe(probe);
+        QTest::mouseClick(sheet->exportButton(), Qt::LeftButton);
+        LWExportJob::setProbe({});
+        ASSERT_TRUE(sheet->exporting());
+        for (int i = 0; i < 3000 && !failing; ++i)
+            QThread::msleep(10);
+        ASSERT_TRUE(failing);
+        QThread::msleep(300);
+        ASSERT_TRUE(lose(*keeper, how));
+        ASSERT_TRUE(waitFor([&] { return prompts->calls.size() >= 2; }));
+        QTest::qWait(50);
+        ASSERT_EQ(prompts->calls.size(), 2);
+        EXPECT_EQ(prompts->calls[1].value(0), QStringLiteral("alert"));
+        EXPECT_TRUE(prompts->calls[1].value(2).startsWith(QStringLiteral("The file \"Card - front.png\" couldn't be saved: ")))
+            << prompts->calls[1].join(u'|').toStdString();
+        auto *now = qobject_cast<ExportSheet *>(keeper->window()->sheets()->dialog());
+        EXPECT_TRUE(!now || !now->exporting());
+        EXPECT_FALSE(QFile::exists(path(QStringLiteral("Card - front.png"))));
+        app.setSheet(std::nullopt);
         app.editor()->setDirty(false);
     }
 }

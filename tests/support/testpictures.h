@@ -62,9 +62,10 @@ inline QByteArray turnedQuarter(const QByteArray &jpeg)
 }
 
 // A HEIC (or AVIF, by `codec`) of the image, 8 or 10 bits per channel, with the container's orientation set (libheif
-// writes it as rotation/mirror boxes and stores the pixels turned the other way).
+// writes it as rotation/mirror boxes and stores the pixels turned the other way); `subsampling` is the encoder's
+// subsampling ("420", "422", "444"; none: its default).
 inline QByteArray heic(const QImage &source, heif_orientation orientation = heif_orientation_normal, int bits = 8,
-                       heif_compression_format codec = heif_compression_HEVC)
+                       heif_compression_format codec = heif_compression_HEVC, const char *subsampling = nullptr)
 {
     const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
     const int w = rgb.width(), h = rgb.height();
@@ -81,6 +82,8 @@ inline QByteArray heic(const QImage &source, heif_orientation orientation = heif
         check(heif_image_create(w, h, heif_colorspace_RGB, chroma, &img)) &&
         check(heif_image_add_plane(img, heif_channel_interleaved, w, h, bits))) {
         heif_encoder_set_lossy_quality(encoder, 90);
+        if (subsampling)
+            check(heif_encoder_set_parameter_string(encoder, "chroma", subsampling));
         int stride = 0;
         uint8_t *plane = heif_image_get_plane(img, heif_channel_interleaved, &stride);
         for (int y = 0; y < h; ++y) {
@@ -109,6 +112,26 @@ inline QByteArray heic(const QImage &source, heif_orientation orientation = heif
         heif_encoder_release(encoder);
     heif_context_free(ctx);
     return out;
+}
+
+// The chroma a HEIF's primary image is stored in (heif_chroma_420, heif_chroma_444 ...).
+inline heif_chroma storedChroma(const QByteArray &bytes)
+{
+    heif_context *ctx = heif_context_alloc();
+    heif_image_handle *handle = nullptr;
+    heif_image *img = nullptr;
+    heif_chroma chroma = heif_chroma_undefined;
+    // Decoded as stored: no conversion asked for.
+    if (heif_context_read_from_memory(ctx, bytes.constData(), size_t(bytes.size()), nullptr).code == heif_error_Ok &&
+        heif_context_get_primary_image_handle(ctx, &handle).code == heif_error_Ok &&
+        heif_decode_image(handle, &img, heif_colorspace_undefined, heif_chroma_undefined, nullptr).code == heif_error_Ok)
+        chroma = heif_image_get_chroma_format(img);
+    if (img)
+        heif_image_release(img);
+    if (handle)
+        heif_image_handle_release(handle);
+    heif_context_free(ctx);
+    return chroma;
 }
 
 // A BMP stored top-down (negative height in the header), which Qt reports as w x -h.

@@ -272,6 +272,7 @@ R"txt(Preflight checks your design before it goes to print. Open it with the sea
 It finds:
 • words outside the safe area, and text that does not fit its box;
 • pictures below 300 DPI at their printed size (red below 150 DPI), and empty photo frames;
+• pictures that can't be read, are too large to draw, or are cut off (red: they would print as a placeholder or only in part);
 • sample text not yet replaced;
 • shapes that pass the trim but stop before the bleed line;
 • hidden items, and fonts missing from this computer.

@@ -406,18 +406,20 @@ struct Replacement::State {
             return EISDIR;
         for (int attempt = 0; attempt < 100; ++attempt) {
             const QByteArray name = hiddenName();
-            if (::linkat(dir.get(), target.name.constData(), dir.get(), name.constData(), 0) == 0) {
+            const int injected = faulted("link");
+            if (!injected && ::linkat(dir.get(), target.name.constData(), dir.get(), name.constData(), 0) == 0) {
                 kept = name;
                 return 0;
             }
-            if (errno == ENOENT)
+            const int e = injected ? injected : errno;
+            if (e == ENOENT)
                 return 0;
-            if (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK) {
+            if (e == EPERM || e == EOPNOTSUPP || e == EMLINK) {
                 moveAside = true;
                 return 0;
             }
-            if (errno != EEXIST)
-                return errno;
+            if (e != EEXIST)
+                return e;
         }
         return EEXIST;
     }

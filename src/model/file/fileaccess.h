@@ -47,8 +47,9 @@ struct ReplaceProbe {
     // Before each write into the temporary: an errno that write then fails with (0: none), by
     // how many bytes went in before it.
     std::function<int(qint64 offset)> writeFault;
-    // Before each last step of putting the file in place ("name", "close", "rename"): an errno
-    // that step then fails with (0: none).
+    // Before each last step of putting the file in place ("name", "close", "link": the earlier
+    // file's second name while several are replaced, "rename"): an errno that step then fails
+    // with (0: none).
     std::function<int(const char *step)> lastStepFault;
 };
 

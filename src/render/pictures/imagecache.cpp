@@ -3,6 +3,7 @@
 #include "model/image.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imageproperties.h"
+#include "render/pictures/jpegprobe.h"
 #include "render/pictures/picturedecoder.h"
 #include "render/pictures/picturekey.h"
 
@@ -52,15 +53,21 @@ struct Table {
     }
 };
 
-// What a picture's bytes are known to refuse: any decode when they are unreadable, else decodes
-// whose longer side is at least `from` (INT_MAX: the full size).
-struct Refusal {
+// What a picture's bytes are known to give: refused for any decode when unreadable, else for
+// decodes whose longer side is at least `from` (INT_MAX: the full size; past it: none); drawn at
+// longer sides up to `drawn` (0: never yet); `partial` when a decode found them cut or damaged.
+struct Known {
+    static constexpr qint64 never = qint64(INT_MAX) + 1;
     bool unreadable = false;
-    int from = INT_MAX;
+    qint64 from = never;
+    int drawn = 0;
+    bool partial = false;
+    int printSide = -1; // the decode that tells how the picture prints, once asked (0: full size)
+    [[nodiscard]] bool refused() const { return unreadable || from < never; }
 };
 // Past this many remembered pictures the oldest knowledge is dropped: a key is small, but a
 // stream of designs must not make the table grow for ever.
-constexpr qsizetype maxRefusals = 20000;
+constexpr qsizetype maxKnown = 20000;
 
 int sideOf(int longestSide) { return longestSide > 0 ? longestSide : INT_MAX; }
 
@@ -69,7 +76,7 @@ struct Tables {
     QWaitCondition finished;
     Table full;
     Table preview;
-    QHash<QByteArray, Refusal> refused;
+    QHash<QByteArray, Known> known;
     quint64 clock = 0;
     qint64 decodes = 0;
     Tables()
@@ -81,21 +88,42 @@ struct Tables {
 
     bool refuses(const QByteArray &key, int longestSide) const
     {
-        const auto it = refused.constFind(key);
-        return it != refused.cend() && (it->unreadable || sideOf(longestSide) >= it->from);
+        const auto it = known.constFind(key);
+        return it != known.cend() && (it->unreadable || sideOf(longestSide) >= it->from);
     }
 
-    void remember(const QByteArray &key, int longestSide, Failure why)
+    bool partial(const QByteArray &key) const { return known.value(key).partial; }
+
+    // What a decode of that size is known to give; none until one was made.
+    std::optional<LWImageCache::Drawn> outcome(const QByteArray &key, int longestSide) const
     {
-        if (why != Failure::unreadable && why != Failure::tooLarge)
+        const auto it = known.constFind(key);
+        if (it == known.cend())
+            return std::nullopt;
+        if (it->unreadable)
+            return LWImageCache::Drawn::unreadable;
+        if (sideOf(longestSide) >= it->from)
+            return LWImageCache::Drawn::tooLarge;
+        if (it->drawn >= sideOf(longestSide))
+            return it->partial ? LWImageCache::Drawn::partial : LWImageCache::Drawn::whole;
+        return std::nullopt;
+    }
+
+    void remember(const QByteArray &key, int longestSide, const Result &result)
+    {
+        if (!result.image && result.failure != Failure::unreadable && result.failure != Failure::tooLarge)
             return; // memory may be found later
-        if (refused.size() >= maxRefusals && !refused.contains(key))
-            refused.clear();
-        Refusal &r = refused[key];
-        if (why == Failure::unreadable)
-            r.unreadable = true;
-        else
-            r.from = std::min(r.from, sideOf(longestSide));
+        if (known.size() >= maxKnown && !known.contains(key))
+            known.clear();
+        Known &k = known[key];
+        if (result.image) {
+            k.drawn = std::max(k.drawn, sideOf(longestSide));
+            k.partial = k.partial || result.partial;
+        } else if (result.failure == Failure::unreadable) {
+            k.unreadable = true;
+        } else {
+            k.from = std::min<qint64>(k.from, sideOf(longestSide));
+        }
     }
 };
 
@@ -116,8 +144,49 @@ Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &
     if (!result.image && LWDecodeBudget::HoldWork::refusedForHold())
         result.failure = Failure::outOfMemory;
     guard.relock();
-    if (!result.image)
-        t.remember(key, longestSide, result.failure);
+    t.remember(key, longestSide, result);
+    return result;
+}
+
+} // namespace
+
+namespace LWImageCache {
+
+} // namespace LWImageCache
+
+namespace {
+
+// The picture from its table, decoded into it when missing.
+Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
+{
+    const int longest = preview ? LWImageCache::previewMaxPixels : 0;
+    Tables &t = tables();
+    QMutexLocker guard(&t.lock);
+    Table &table = preview ? t.preview : t.full;
+    if (const auto it = table.entries.find(key); it != table.entries.end()) {
+        it->lastUse = ++t.clock;
+        return {it->image, Failure::none, t.partial(key)};
+    }
+    if (t.refuses(key, longest))
+        return {std::nullopt, t.known.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
+    if (const auto it = table.flights.constFind(key); it != table.flights.cend()) {
+        const std::shared_ptr<Flight> flight = *it;
+        while (!flight->done)
+            t.finished.wait(&t.lock);
+        return flight->result;
+    }
+    const auto flight = std::make_shared<Flight>();
+    table.flights.insert(key, flight);
+    Result result = decodeUnlocked(t, guard, key, bytes, longest);
+    flight->result = result;
+    flight->done = true;
+    table.flights.remove(key);
+    if (result.image) {
+        table.entries.insert(key, Entry{*result.image, ++t.clock});
+        table.bytes += result.image->sizeInBytes();
+        table.trim(key);
+    }
+    t.finished.wakeAll();
     return result;
 }
 
@@ -129,36 +198,35 @@ std::optional<QImage> image(const LWImage &picture, bool preview)
 {
     if (!picture.data)
         return std::nullopt;
-    const QByteArray key = LWPictureKey::of(*picture.data);
-    const int longest = preview ? LWImageCache::previewMaxPixels : 0;
-    Tables &t = tables();
-    QMutexLocker guard(&t.lock);
-    Table &table = preview ? t.preview : t.full;
-    if (const auto it = table.entries.find(key); it != table.entries.end()) {
-        it->lastUse = ++t.clock;
-        return it->image;
-    }
-    if (t.refuses(key, longest))
+    return fetch(*picture.data, LWPictureKey::of(*picture.data), preview).image;
+}
+
+std::optional<Drawn> drawn(const LWImage &picture)
+{
+    if (!picture.data)
         return std::nullopt;
-    if (const auto it = table.flights.constFind(key); it != table.flights.cend()) {
-        const std::shared_ptr<Flight> flight = *it;
-        while (!flight->done)
-            t.finished.wait(&t.lock);
-        return flight->result.image;
+    const QByteArray &bytes = *picture.data;
+    const QByteArray key = LWPictureKey::of(bytes);
+    Tables &t = tables();
+    int longest = -1;
+    {
+        QMutexLocker guard(&t.lock);
+        longest = t.known.value(key).printSide;
+        if (longest >= 0)
+            if (const std::optional<Drawn> known = t.outcome(key, longest))
+                return known;
     }
-    const auto flight = std::make_shared<Flight>();
-    table.flights.insert(key, flight);
-    Result result = decodeUnlocked(t, guard, key, *picture.data, longest);
-    flight->result = result;
-    flight->done = true;
-    table.flights.remove(key);
-    if (result.image) {
-        table.entries.insert(key, Entry{*result.image, ++t.clock});
-        table.bytes += result.image->sizeInBytes();
-        table.trim(key);
-    }
-    t.finished.wakeAll();
-    return result.image;
+    // The print PDF takes such a JPEG as its own bytes: whether they read shows at any size.
+    if (longest < 0)
+        longest = LWJpegProbe::passable(bytes) ? previewMaxPixels : 0;
+    const Result r = fetch(bytes, key, longest > 0);
+    QMutexLocker guard(&t.lock);
+    t.known[key].printSide = longest;
+    if (const std::optional<Drawn> known = t.outcome(key, longest))
+        return known;
+    if (r.image) // kept from before what is known was dropped
+        return r.partial ? Drawn::partial : Drawn::whole;
+    return std::nullopt;
 }
 
 Result exportImage(const LWImage &picture, int longestSide)
@@ -177,11 +245,11 @@ Result exportImage(const LWImage &picture, int longestSide)
         const int side = std::max(it->image.width(), it->image.height());
         if (table == &t.full || side >= want) {
             it->lastUse = ++t.clock;
-            return {it->image, Failure::none};
+            return {it->image, Failure::none, t.partial(key)};
         }
     }
     if (t.refuses(key, longestSide))
-        return {std::nullopt, t.refused.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
+        return {std::nullopt, t.known.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
     return decodeUnlocked(t, guard, key, *picture.data, longestSide);
 }
 
@@ -230,8 +298,8 @@ Stats stats()
 {
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
-    return {t.full.entries.size(), t.preview.entries.size(), t.full.bytes, t.preview.bytes, t.decodes,
-            t.refused.size()};
+    const auto failures = std::count_if(t.known.cbegin(), t.known.cend(), [](const Known &k) { return k.refused(); });
+    return {t.full.entries.size(), t.preview.entries.size(), t.full.bytes, t.preview.bytes, t.decodes, failures};
 }
 
 } // namespace LWImageCache

@@ -41,6 +41,15 @@ struct Budget {
 // data (no table is touched then) or the bytes cannot be decoded.
 [[nodiscard]] std::optional<QImage> image(const LWImage &picture, bool preview);
 
+// What a picture's bytes give where print output draws them: whole, only in part (cut off or
+// damaged, the rest filled in), or nothing (unreadable, or too large to draw). Decided by a decode
+// at the size the print PDF takes them (a JPEG that goes in as its own bytes: the preview, which
+// reads all of them; any other picture: the full size) made through the tables and kept there,
+// so the drawing that follows does not decode again; the outcome is remembered by the bytes.
+// None without data, or when memory ran short (nothing is known then).
+enum class Drawn { whole, partial, unreadable, tooLarge };
+[[nodiscard]] std::optional<Drawn> drawn(const LWImage &picture);
+
 // The upright pixel size of the full image: read from the file's header (sides swapped for a
 // quarter turn), or from the full table when it holds the picture; only a header that gives no
 // size makes it decode. None when the record has no data, the bytes are no picture or the

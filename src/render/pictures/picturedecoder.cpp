@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -29,6 +30,33 @@ std::optional<QImage> shrunk(QImage img, int longest)
         return std::nullopt;
     return img;
 }
+
+// Qt's JPEG reader reports success on a cut or damaged file and fills in what it could not
+// read; only libjpeg's warning, logged under Qt's category, tells it. Noted per thread while a
+// JPEG is read; every message still reaches the handler that was there before.
+thread_local bool jpegDamaged = false;
+QtMessageHandler previousHandler = nullptr;
+
+void noteJpegDamage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && context.category && qstrcmp(context.category, "qt.gui.imageio.jpeg") == 0 &&
+        (message.startsWith(QLatin1String("Premature end")) ||
+         (message.startsWith(QLatin1String("Corrupt JPEG data")) && !message.contains(QLatin1String("extraneous")))))
+        jpegDamaged = true;
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+// Whether the JPEG the reader reads is damaged: set up before, asked after reading.
+struct JpegDamageWatch {
+    JpegDamageWatch()
+    {
+        static std::once_flag installed;
+        std::call_once(installed, [] { previousHandler = qInstallMessageHandler(noteJpegDamage); });
+        jpegDamaged = false;
+    }
+    [[nodiscard]] bool damaged() const { return jpegDamaged; }
+};
 
 bool overLimit(QSize s) { return qint64(s.width()) * s.height() > LWPictureDecoder::maxPixelCount; }
 
@@ -117,9 +145,12 @@ Result decodeReadable(const QByteArray &bytes, int longestSide)
             return failed(Failure::outOfMemory);
         img.fill(Qt::white);
     }
+    std::optional<JpegDamageWatch> watch;
+    if (picture.format == LWPictureFormat::Format::jpeg)
+        watch.emplace();
     if (!reader->read(&img) || img.isNull())
         return failed(Failure::unreadable);
-    return {std::move(img), Failure::none};
+    return {std::move(img), Failure::none, watch && watch->damaged()};
 }
 
 } // namespace
