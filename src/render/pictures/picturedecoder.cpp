@@ -102,7 +102,13 @@ Result decodeReadable(const QByteArray &bytes, int longestSide)
     const auto format = known ? QImage::Format(raw) : QImage::Format_Invalid;
     const int perPixel = known ? std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8) : 8;
     const bool turned = !fromHeader && reader->transformation() != QImageIOHandler::TransformationNone;
-    const qint64 shrunkCopy = target != declared ? qint64(target.width()) * target.height() * 4 : 0;
+    // Smooth scaling works on premultiplied pixels: plain alpha is first copied so, at full size.
+    const QPixelFormat pixels = QImage::toPixelFormat(format);
+    const bool premultipliedCopy = known && !scalesItself && pixels.alphaUsage() == QPixelFormat::UsesAlpha &&
+                                   pixels.premultiplied() == QPixelFormat::NotPremultiplied;
+    const qint64 shrunkCopy = target == declared ? 0
+                                                 : qint64(target.width()) * target.height() * perPixel +
+                                                       (premultipliedCopy ? qint64(made.width()) * made.height() * perPixel : 0);
     const std::optional<LWDecodeBudget::Reservation> reserved =
         LWDecodeBudget::reserve(picture.decodeCost(declared, made, perPixel, turned) + shrunkCopy);
     if (!reserved)
