@@ -124,8 +124,9 @@ TEST(PicturePeaks, EveryFormatPeaksWithinItsReservation)
             SCOPED_TRACE(longest);
             const Peak peak = measure(bytes, longest);
             ASSERT_TRUE(peak.decoded);
-            if (longest == 0)
+            if (longest == 0) {
                 EXPECT_GE(peak.reserved, qint64(w) * h * 4);
+            }
             // A little room for what no picture's size sets (decoder tables, a thread's stack).
             EXPECT_LE(peak.growth, peak.reserved + (qint64(4) << 20))
                 << "peak " << peak.growth / 1024 << " KB, reserved " << peak.reserved / 1024 << " KB";

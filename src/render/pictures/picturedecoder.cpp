@@ -34,17 +34,18 @@ bool overLimit(QSize s) { return qint64(s.width()) * s.height() > LWPictureDecod
 
 Result decodeHeif(const LWPictureFormat::Readable &picture, int longestSide)
 {
-    const std::optional<QSize> size = LWHeif::size(picture.bytes);
-    if (!size)
-        return failed(Failure::unreadable);
-    if (overLimit(*size))
-        return failed(Failure::tooLarge);
-    // What the bitstreams will really make, before anything is decoded.
+    // What the bitstreams will really make, before anything is decoded, and before libheif reads
+    // the file at all: opening it copies every item's data.
     const std::optional<LWHeifContainer::Plan> plan = LWHeifContainer::plan(
         picture.bytes, LWPictureDecoder::maxPixelCount, LWPictureDecoder::maxCodedImages);
     if (!plan)
         return failed(Failure::unreadable);
     if (plan->overBounds)
+        return failed(Failure::tooLarge);
+    const std::optional<QSize> size = LWHeif::size(picture.bytes);
+    if (!size)
+        return failed(Failure::unreadable);
+    if (overLimit(*size))
         return failed(Failure::tooLarge);
     const QSize target = longestSide > 0 ? LWPictureDecoder::fitWithin(*size, longestSide) : *size;
     const qint64 shrunkCopy = target != *size ? qint64(target.width()) * target.height() * 4 : 0;
