@@ -76,7 +76,7 @@ std::optional<Header> read(const QByteArray &bytes)
         const int size = *type == 3 ? 2 : 4;
         const Entry e{quint16(*type), *n, qint64(*n) * size <= 4 ? at + 8 : qint64(*value)};
         if (*tag == compressionTag)
-            out.compression = int(*f.u(e.at, size));
+            out.compression = int(f.u(e.at, size).value_or(0));
         else if (*tag == stripOffsets || *tag == tileOffsets)
             offsets = e;
         else if (*tag == stripCounts || *tag == tileCounts)
