@@ -155,8 +155,11 @@ bool readIref(const QByteArray &bytes, const Box &iref, Meta &meta)
         const quint32 from = quint32(e.u(idSize));
         const int count = int(e.u(2));
         // One list of what an item is derived from: a second one may be the one the decoder reads.
-        if (b.type == fourcc("dimg") && (derived.contains(from) || (derived.insert(from), false)))
-            return false;
+        if (b.type == fourcc("dimg")) {
+            if (derived.contains(from))
+                return false;
+            derived.insert(from);
+        }
         for (int i = 0; i < count && e.ok(); ++i) {
             const quint32 to = quint32(e.u(idSize));
             if (b.type == fourcc("dimg"))
