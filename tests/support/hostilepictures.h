@@ -113,20 +113,28 @@ inline QByteArray pngWithTextBombs(const QByteArray &png, int count)
     return QByteArray(png).insert(idat, chunks);
 }
 
-// A TIFF of w x h pixels of `samples` 8-bit samples (grey or RGB) in one strip of `compression`.
-inline QByteArray tiffOf(quint32 w, quint32 h, quint16 compression, quint16 samples, const QByteArray &strip)
+// A TIFF of w x h pixels of `samples` 8-bit samples (grey or colour) in one strip of
+// `compression`, or in one tile of `tile` pixels square when it is set.
+inline QByteArray tiffOf(quint32 w, quint32 h, quint16 compression, quint16 samples, const QByteArray &strip,
+                         quint32 tile = 0)
 {
     struct Entry {
         quint16 tag, type;
         quint32 value;
     };
-    const quint32 dataAt = 8 + 2 + 10 * 12 + 4;
-    const Entry entries[] = {{256, 4, w},      {257, 4, h},   {258, 3, 8},    {259, 3, compression},
-                             {262, 3, samples == 1 ? 1u : 2u}, {273, 4, dataAt}, {277, 3, samples}, {278, 4, h},
-                             {279, 4, quint32(strip.size())}, {284, 3, 1}};
+    const int count = tile ? 11 : 10;
+    // Grey, RGB, or as JPEG codes colour: YCbCr, subsampled by two each way as libtiff assumes.
+    const quint32 photometric = samples == 1 ? 1 : compression == 7 ? 6 : 2;
+    const quint32 dataAt = 8 + 2 + count * 12 + 4;
+    QList<Entry> entries = {{256, 4, w}, {257, 4, h}, {258, 3, 8}, {259, 3, compression}, {262, 3, photometric}};
+    if (tile)
+        entries += {{277, 3, samples}, {284, 3, 1}, {322, 4, tile}, {323, 4, tile}, {324, 4, dataAt},
+                    {325, 4, quint32(strip.size())}};
+    else
+        entries += {{273, 4, dataAt}, {277, 3, samples}, {278, 4, h}, {279, 4, quint32(strip.size())}, {284, 3, 1}};
     QByteArray t("II*\0\x08\0\0\0", 8);
     char buf[12];
-    qToLittleEndian<quint16>(10, buf);
+    qToLittleEndian<quint16>(quint16(count), buf);
     t.append(buf, 2);
     for (const Entry &e : entries) {
         qToLittleEndian<quint16>(e.tag, buf);
@@ -296,7 +304,8 @@ inline QList<Case> unboundedCases()
     const Coded smallAv1 = codedOf(heic(twoTone(64, 64), heif_orientation_normal, 8, heif_compression_AV1));
     const Coded big = codedOf(heic(plain(1024, 1024, Qt::darkGreen)));
     const L thousand{L::grid, {64, 64}, 40, 25, 1, {1600, 2560}};
-    const QByteArray greyJpeg = encode(twoTone(64, 48).convertToFormat(QImage::Format_Grayscale8), "jpeg", 90);
+    const QImage grey = twoTone(64, 48).convertToFormat(QImage::Format_Grayscale8);
+    const QByteArray greyJpeg = encode(grey, "jpeg", 90);
     constexpr int side = 12247; // 150 MP
     return {
         {"HEIC with 8 Exif items of 32 extents over one 16 MB block", withExifBlocks(small, {64, 64}, 8, 32, 16 << 20),
@@ -325,7 +334,10 @@ inline QList<Case> unboundedCases()
          Outcome::placeholder},
         {"JPEG of 99 scans at 150 MP in a TIFF strip",
          tiffOf(side, side, 7, 3, jpegClaiming(jpegOfScans(99), side, side)), Outcome::placeholder},
+        {"JPEG of 99 scans at 150 MP in a TIFF tile",
+         tiffOf(side, side, 7, 3, jpegClaiming(jpegOfScans(99), 12256, 12256), 12256), Outcome::placeholder},
         {"JPEG in a TIFF strip", tiffOf(64, 48, 7, 1, greyJpeg), Outcome::ownPixels},
+        {"JPEG in a TIFF tile", tiffOf(64, 48, 7, 3, encode(twoTone(64, 64), "jpeg", 90), 64), Outcome::ownPixels},
         {"16-bit RGBA PNG of 144 MP", png16(12000, 12000), Outcome::placeholder},
         {"16-bit RGBA PNG of 36 MP", png16(6000, 6000), Outcome::ownPixels},
     };
