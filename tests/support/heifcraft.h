@@ -1,7 +1,7 @@
 #pragma once
-// HEIF/AVIF containers written in the test around one coded image libheif encoded: a single
-// image, a grid or an overlay, each item declaring whatever size the case wants, so a coded
-// image may hold more than its container says.
+// HEIF/AVIF containers written in the test around coded images libheif encoded: a single image,
+// a grid or an overlay, each item declaring whatever size the case wants, so a coded image may
+// hold more than its container says; or any items, references and extents the case lists.
 #include <QByteArray>
 #include <QList>
 #include <QSize>
@@ -49,68 +49,197 @@ inline Coded codedOf(const QByteArray &file)
     return c;
 }
 
+// A HEIF file item by item: what a real writer makes and what none would (an item located twice,
+// extents repeating one block, thousands of items).
+struct Item {
+    quint32 id = 0;
+    QByteArray type;               // "hvc1", "grid", "Exif", ...
+    QList<int> properties;         // indices into File::properties, from 1
+    QList<QPair<qint64, qint64>> extents; // offset into File::data, length
+    bool locationOnly = false;     // an iloc entry only: the same item located once more
+};
+struct Reference {
+    QByteArray type; // "dimg", "auxl", ...
+    quint32 from = 0;
+    QList<quint32> to;
+};
+struct File {
+    quint32 primary = 1;
+    QList<Item> items;
+    QList<QByteArray> properties; // whole boxes
+    QList<Reference> references;
+    QByteArray data;              // the media data box's body
+    QByteArray brand = "heic";
+};
+
+inline QByteArray ispe(QSize s) { return fullBox("ispe", 0, be(s.width(), 4) + be(s.height(), 4)); }
+inline QByteArray auxC(const char *urn) { return fullBox("auxC", 0, QByteArray(urn) + QByteArray(1, '\0')); }
+
+inline QByteArray write(const File &f)
+{
+    QByteArray iinf, ipma;
+    int described = 0;
+    for (const Item &i : f.items) {
+        if (i.locationOnly)
+            continue;
+        ++described;
+        iinf += fullBox("infe", 2, be(i.id, 2) + be(0, 2) + i.type + QByteArray(1, '\0'));
+        ipma += be(i.id, 2) + be(i.properties.size(), 1);
+        for (const int p : i.properties)
+            ipma += be(0x8000 | p, 2);
+    }
+    QByteArray iref;
+    for (const Reference &r : f.references) {
+        QByteArray body = be(r.from, 2) + be(r.to.size(), 2);
+        for (const quint32 to : r.to)
+            body += be(to, 2);
+        iref += box(r.type.constData(), body);
+    }
+    const QByteArray ftyp = box("ftyp", f.brand + be(0, 4) + "mif1" + f.brand + "miaf");
+    // The data follow the meta box, whose size does not depend on the offsets written in it.
+    auto meta = [&](quint32 dataAt) {
+        QByteArray iloc = be(0x4400, 2) + be(f.items.size(), 2);
+        for (const Item &i : f.items) {
+            iloc += be(i.id, 2) + be(0, 2) + be(i.extents.size(), 2);
+            for (const auto &[offset, length] : i.extents)
+                iloc += be(dataAt + offset, 4) + be(length, 4);
+        }
+        QByteArray body = fullBox("hdlr", 0, be(0, 4) + "pict" + be(0, 12) + QByteArray(1, '\0')) +
+                          fullBox("pitm", 0, be(f.primary, 2)) + fullBox("iloc", 0, iloc) +
+                          fullBox("iinf", 0, be(described, 2) + iinf);
+        if (!iref.isEmpty())
+            body += fullBox("iref", 0, iref);
+        QByteArray ipco;
+        for (const QByteArray &p : f.properties)
+            ipco += p;
+        body += box("iprp", box("ipco", ipco) + box("ipma", be(1, 4) + be(described, 4) + ipma)); // flags 1: two-byte indices
+        return fullBox("meta", 0, body);
+    };
+    const quint32 dataAt = quint32(ftyp.size() + meta(0).size() + 8);
+    return ftyp + meta(dataAt) + box("mdat", f.data);
+}
+
 // The primary image: one coded image declaring `tile`, a grid of rows x columns references to
-// it, or an overlay of `layers` references to it; a grid or overlay declares `canvas`.
+// it, or an overlay of `layers` references to it; a grid or overlay declares `canvas`. Distinct
+// tiles make each reference an item of its own, all of the one coded image's data.
 struct Layout {
     enum Kind { single, grid, overlay } kind = single;
     QSize tile;
     int rows = 1, columns = 1, layers = 1;
-    QSize canvas;
+    QSize canvas = {};
     const char *majorBrand = nullptr; // the codec's brand when none
+    bool distinctTiles = false;
 };
 
-inline QByteArray craft(const Coded &coded, const Layout &l)
+// The derived image's own data: a grid's or an overlay's canvas and layout.
+inline QByteArray derivedData(const Layout &l)
 {
-    const bool derived = l.kind != Layout::single;
-    const quint16 tileId = 1, primary = derived ? 2 : 1;
-    const char *codedType = coded.av1 ? "av01" : "hvc1";
-    QByteArray derivedData;
-    int refs = 0;
-    if (l.kind == Layout::grid) {
-        derivedData = be(0, 2) + be(l.rows - 1, 1) + be(l.columns - 1, 1) + be(l.canvas.width(), 2) +
-                      be(l.canvas.height(), 2);
-        refs = l.rows * l.columns;
-    } else if (l.kind == Layout::overlay) {
-        derivedData = be(0, 2) + be(0xFFFF, 8) + be(l.canvas.width(), 2) + be(l.canvas.height(), 2);
-        for (int i = 0; i < l.layers; ++i)
-            derivedData += be(0, 2) + be(0, 2);
-        refs = l.layers;
+    if (l.kind == Layout::grid)
+        return be(0, 2) + be(l.rows - 1, 1) + be(l.columns - 1, 1) + be(l.canvas.width(), 2) + be(l.canvas.height(), 2);
+    QByteArray out = be(0, 2) + be(0xFFFF, 8) + be(l.canvas.width(), 2) + be(l.canvas.height(), 2);
+    for (int i = 0; i < l.layers; ++i)
+        out += be(0, 2) + be(0, 2);
+    return out;
+}
+
+// The file of the layout; its coded images carry properties 1 (size) and 2 (configuration), a
+// derived primary property 3.
+inline File layoutFile(const Coded &coded, const Layout &l)
+{
+    File f;
+    f.brand = l.majorBrand ? QByteArray(l.majorBrand) : QByteArray(coded.av1 ? "avif" : "heic");
+    f.properties = {ispe(l.tile), coded.config};
+    f.data = coded.data;
+    const QByteArray codedType = coded.av1 ? "av01" : "hvc1";
+    const qint64 dataSize = coded.data.size();
+    if (l.kind == Layout::single) {
+        f.items = {{1, codedType, {1, 2}, {{0, dataSize}}}};
+        return f;
     }
-    auto infe = [](quint16 id, const char *type) { return fullBox("infe", 2, be(id, 2) + be(0, 2) + type + QByteArray(1, '\0')); };
-    QByteArray iinf = be(derived ? 2 : 1, 2) + infe(tileId, codedType);
-    if (derived)
-        iinf += infe(primary, l.kind == Layout::grid ? "grid" : "iovl");
-    auto ispe = [](QSize s) { return fullBox("ispe", 0, be(s.width(), 4) + be(s.height(), 4)); };
-    QByteArray ipco = ispe(l.tile) + coded.config;
-    QByteArray ipma = be(tileId, 2) + be(2, 1) + be(0x81, 1) + be(0x82, 1);
-    if (derived) {
-        ipco += ispe(l.canvas);
-        ipma += be(primary, 2) + be(1, 1) + be(0x83, 1);
+    const int refs = l.kind == Layout::grid ? l.rows * l.columns : l.layers;
+    const int tiles = l.distinctTiles ? refs : 1;
+    const quint32 primary = quint32(tiles + 1);
+    f.primary = primary;
+    Reference dimg{"dimg", primary, {}};
+    for (int i = 0; i < tiles; ++i)
+        f.items.append({quint32(i + 1), codedType, {1, 2}, {{0, dataSize}}});
+    for (int i = 0; i < refs; ++i)
+        dimg.to.append(quint32(i % tiles + 1));
+    const QByteArray derived = derivedData(l);
+    f.data += derived;
+    f.items.append({primary, l.kind == Layout::grid ? "grid" : "iovl", {3}, {{dataSize, derived.size()}}});
+    f.properties.append(ispe(l.canvas));
+    f.references = {dimg};
+    return f;
+}
+
+inline QByteArray craft(const Coded &coded, const Layout &l) { return write(layoutFile(coded, l)); }
+
+// A single image of `size` with `items` Exif items describing it, each of `extents` extents over
+// one block of `block` bytes.
+inline QByteArray withExifBlocks(const Coded &coded, QSize size, int items, int extents, qint64 block)
+{
+    File f = layoutFile(coded, {Layout::single, size});
+    const qint64 at = f.data.size();
+    f.data += QByteArray(block, '\0');
+    for (int i = 0; i < items; ++i) {
+        const quint32 id = quint32(i + 2);
+        f.items.append({id, "Exif", {}, QList<QPair<qint64, qint64>>(extents, {at, block})});
+        f.references.append({"cdsc", id, {1}});
     }
-    QByteArray dimg;
-    if (derived) {
-        dimg = be(primary, 2) + be(refs, 2);
-        for (int i = 0; i < refs; ++i)
-            dimg += be(tileId, 2);
+    return write(f);
+}
+
+// The grid of the layout whose alpha image is a grid of alphaRows x alphaColumns uses of another
+// coded image, of `alphaTile`, on the same canvas.
+inline QByteArray withAlphaGrid(const Coded &image, const Layout &l, const Coded &alpha, QSize alphaTile,
+                                int alphaRows, int alphaColumns)
+{
+    File f = layoutFile(image, l);
+    const QByteArray grid = derivedData({Layout::grid, alphaTile, alphaRows, alphaColumns, 1, l.canvas});
+    f.properties += {auxC("urn:mpeg:hevc:2015:auxid:1"), ispe(alphaTile), alpha.config};
+    f.items.append({3, "grid", {3, 4}, {{f.data.size(), grid.size()}}});
+    f.data += grid;
+    f.items.append({4, "hvc1", {5, 6}, {{f.data.size(), alpha.data.size()}}});
+    f.data += alpha.data;
+    f.references.append({"dimg", 3, QList<quint32>(alphaRows * alphaColumns, 4)});
+    f.references.append({"auxl", 3, {2}});
+    return write(f);
+}
+
+// The coded image with `copies` of its bitstream in its configuration box besides: the decoder
+// is given them before the image's own data, as HEVC parameter sets or AV1 configuration units.
+inline Coded withPicturesInConfig(Coded c, int copies)
+{
+    QByteArray extra;
+    if (c.av1) {
+        extra = c.data.repeated(copies);
+    } else {
+        // The data's NAL units, each after its length in four bytes, in an array of their own.
+        QList<QByteArray> units;
+        for (qsizetype at = 0; at + 4 <= c.data.size();) {
+            const qsizetype length = qFromBigEndian<quint32>(c.data.constData() + at);
+            units.append(c.data.mid(at + 4, length));
+            at += 4 + length;
+        }
+        extra = be(units.value(0).isEmpty() ? 0 : (uchar(units[0][0]) >> 1) & 0x3F, 1) + be(units.size() * copies, 2);
+        for (int i = 0; i < copies; ++i)
+            for (const QByteArray &u : std::as_const(units))
+                extra += be(u.size(), 2) + u;
+        c.config[8 + 22] = char(c.config[8 + 22] + 1); // one more array
     }
-    const QByteArray brand = l.majorBrand ? QByteArray(l.majorBrand) : QByteArray(coded.av1 ? "avif" : "heic");
-    const QByteArray ftyp = box("ftyp", brand + be(0, 4) + "mif1" + (coded.av1 ? "avif" : "heic") + "miaf");
-    // The data follow the meta box, whose size does not depend on the offsets written in it.
-    auto meta = [&](quint32 dataAt) {
-        QByteArray iloc = be(0x4400, 2) + be(derived ? 2 : 1, 2);
-        iloc += be(tileId, 2) + be(0, 2) + be(1, 2) + be(dataAt, 4) + be(coded.data.size(), 4);
-        if (derived)
-            iloc += be(primary, 2) + be(0, 2) + be(1, 2) + be(dataAt + coded.data.size(), 4) + be(derivedData.size(), 4);
-        QByteArray body = fullBox("hdlr", 0, be(0, 4) + "pict" + be(0, 12) + QByteArray(1, '\0')) +
-                          fullBox("pitm", 0, be(primary, 2)) + fullBox("iloc", 0, iloc) + fullBox("iinf", 0, iinf);
-        if (derived)
-            body += fullBox("iref", 0, box("dimg", dimg));
-        body += box("iprp", box("ipco", ipco) + fullBox("ipma", 0, be(derived ? 2 : 1, 4) + ipma));
-        return fullBox("meta", 0, body);
-    };
-    const qsizetype metaSize = meta(0).size();
-    const quint32 dataAt = quint32(ftyp.size() + metaSize + 8);
-    return ftyp + meta(dataAt) + box("mdat", coded.data + derivedData);
+    c.config = box(c.av1 ? "av1C" : "hvcC", c.config.mid(8) + extra);
+    return c;
+}
+
+// A single image of `size` whose data is located twice: first as `first` (which the decoder
+// reads), then as its own coded data.
+inline QByteArray locatedTwice(const Coded &coded, QSize size, const QByteArray &first)
+{
+    File f = layoutFile(coded, {Layout::single, size});
+    f.items.prepend({1, "hvc1", {}, {{f.data.size(), first.size()}}, true});
+    f.data += first;
+    return write(f);
 }
 
 } // namespace LWHeifCraft

@@ -33,9 +33,9 @@ inline QByteArray svgNaming(const QString &href)
         .toUtf8();
 }
 
-// A gzip file of `head`, then `repeats` MiB of `fill`, then `tail`, built from one compressed
-// MiB repeated (each flushed in full, so every copy compresses alike): a bomb in milliseconds.
-inline QByteArray gzipBomb(const QByteArray &head, char fill, int repeats, const QByteArray &tail)
+// Raw deflate of `head`, `block` repeated, then `tail`, the block compressed once (flushed in
+// full, so every copy compresses alike): gigabytes in milliseconds.
+inline QByteArray deflatedRepeats(const QByteArray &head, const QByteArray &block, int repeats, const QByteArray &tail)
 {
     z_stream z{};
     EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY), Z_OK);
@@ -49,20 +49,31 @@ inline QByteArray gzipBomb(const QByteArray &head, char fill, int repeats, const
         out.resize(out.size() - qsizetype(z.avail_out));
         return out;
     };
-    const QByteArray mib(1 << 20, fill);
-    QByteArray gz("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10);
-    gz += deflated(head, Z_FULL_FLUSH);
-    const QByteArray block = deflated(mib, Z_FULL_FLUSH);
-    uLong crc = crc32(0, reinterpret_cast<const Bytef *>(head.constData()), uInt(head.size()));
-    const uLong mibCrc = crc32(0, reinterpret_cast<const Bytef *>(mib.constData()), uInt(mib.size()));
-    for (int i = 0; i < repeats; ++i) {
-        gz += block;
-        crc = crc32_combine(crc, mibCrc, mib.size());
-    }
-    gz += deflated(tail, Z_FINISH);
+    QByteArray out = deflated(head, Z_FULL_FLUSH);
+    const QByteArray once = deflated(block, Z_FULL_FLUSH);
+    out.reserve(out.size() + once.size() * repeats + 64);
+    for (int i = 0; i < repeats; ++i)
+        out += once;
+    out += deflated(tail, Z_FINISH);
     deflateEnd(&z);
-    crc = crc32_combine(crc, crc32(0, reinterpret_cast<const Bytef *>(tail.constData()), uInt(tail.size())),
-                        tail.size());
+    return out;
+}
+
+inline uLong checksum(uLong (*sum)(uLong, const Bytef *, uInt), const QByteArray &bytes)
+{
+    return sum(sum(0, nullptr, 0), reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size()));
+}
+
+// A gzip file of `head`, then `repeats` MiB of `fill`, then `tail`: a bomb in milliseconds.
+inline QByteArray gzipBomb(const QByteArray &head, char fill, int repeats, const QByteArray &tail)
+{
+    const QByteArray mib(1 << 20, fill);
+    const QByteArray gz = QByteArray("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10) + deflatedRepeats(head, mib, repeats, tail);
+    uLong crc = checksum(crc32, head);
+    const uLong mibCrc = checksum(crc32, mib);
+    for (int i = 0; i < repeats; ++i)
+        crc = crc32_combine(crc, mibCrc, mib.size());
+    crc = crc32_combine(crc, checksum(crc32, tail), tail.size());
     char trailer[8];
     qToLittleEndian<quint32>(quint32(crc), trailer);
     qToLittleEndian<quint32>(quint32(head.size() + qint64(repeats) * mib.size() + tail.size()), trailer + 4);
@@ -102,21 +113,28 @@ inline QByteArray pngWithTextBombs(const QByteArray &png, int count)
     return QByteArray(png).insert(idat, chunks);
 }
 
-// A grey TIFF whose directory claims w x h pixels in one deflated strip of a few bytes.
-inline QByteArray tiffClaiming(quint32 w, quint32 h)
+// A TIFF of w x h pixels of `samples` 8-bit samples (grey or colour) in one strip of
+// `compression`, or in one tile of `tile` pixels square when it is set.
+inline QByteArray tiffOf(quint32 w, quint32 h, quint16 compression, quint16 samples, const QByteArray &strip,
+                         quint32 tile = 0)
 {
-    const QByteArray strip = qCompress(QByteArray(1024, '\0')).mid(4);
     struct Entry {
         quint16 tag, type;
         quint32 value;
     };
-    const quint32 dataAt = 8 + 2 + 10 * 12 + 4;
-    const Entry entries[] = {{256, 4, w},      {257, 4, h},   {258, 3, 8},    {259, 3, 8},
-                             {262, 3, 1},      {273, 4, dataAt}, {277, 3, 1}, {278, 4, h},
-                             {279, 4, quint32(strip.size())}, {284, 3, 1}};
+    const int count = tile ? 11 : 10;
+    // Grey, RGB, or as JPEG codes colour: YCbCr, subsampled by two each way as libtiff assumes.
+    const quint32 photometric = samples == 1 ? 1 : compression == 7 ? 6 : 2;
+    const quint32 dataAt = 8 + 2 + count * 12 + 4;
+    QList<Entry> entries = {{256, 4, w}, {257, 4, h}, {258, 3, 8}, {259, 3, compression}, {262, 3, photometric}};
+    if (tile)
+        entries += {{277, 3, samples}, {284, 3, 1}, {322, 4, tile}, {323, 4, tile}, {324, 4, dataAt},
+                    {325, 4, quint32(strip.size())}};
+    else
+        entries += {{273, 4, dataAt}, {277, 3, samples}, {278, 4, h}, {279, 4, quint32(strip.size())}, {284, 3, 1}};
     QByteArray t("II*\0\x08\0\0\0", 8);
     char buf[12];
-    qToLittleEndian<quint16>(10, buf);
+    qToLittleEndian<quint16>(quint16(count), buf);
     t.append(buf, 2);
     for (const Entry &e : entries) {
         qToLittleEndian<quint16>(e.tag, buf);
@@ -131,6 +149,39 @@ inline QByteArray tiffClaiming(quint32 w, quint32 h)
     }
     t.append(QByteArray(4, '\0')); // no next directory
     return t + strip;
+}
+
+// A grey TIFF whose directory claims w x h pixels in one deflated strip of a few bytes.
+inline QByteArray tiffClaiming(quint32 w, quint32 h) { return tiffOf(w, h, 8, 1, qCompress(QByteArray(1024, '\0')).mid(4)); }
+
+// A 16-bit RGBA PNG of w x h (h a multiple of 8) of stripes 256 pixels wide that fade from
+// opaque to nearly clear, deflated from one band of rows repeated: gigabytes of pixels in a few
+// megabytes, made in milliseconds.
+inline QByteArray png16(quint32 w, quint32 h)
+{
+    QByteArray row(1 + 8 * qsizetype(w), '\0'); // filter byte 0, then R G B A big-endian
+    for (quint32 x = 0; x < w; ++x) {
+        char *p = row.data() + 1 + 8 * qsizetype(x);
+        const quint32 t = x % 256;
+        qToBigEndian<quint16>(0xFFFF, p);
+        qToBigEndian<quint16>(quint16(0x2000 + 0x80 * t), p + 2);
+        qToBigEndian<quint16>(0x4000, p + 4);
+        qToBigEndian<quint16>(quint16(0xFFFF - 0xE0 * t), p + 6);
+    }
+    const QByteArray band = row.repeated(8);
+    uLong adler = checksum(adler32, {});
+    const uLong bandSum = checksum(adler32, band);
+    for (quint32 i = 0; i < h / 8; ++i)
+        adler = adler32_combine(adler, bandSum, band.size());
+    QByteArray ihdr(13, '\0');
+    qToBigEndian<quint32>(w, ihdr.data());
+    qToBigEndian<quint32>(h, ihdr.data() + 4);
+    ihdr[8] = 16;
+    ihdr[9] = 6; // RGBA
+    char trailer[4];
+    qToBigEndian<quint32>(quint32(adler), trailer);
+    const QByteArray idat = QByteArray("\x78\x01", 2) + deflatedRepeats({}, band, int(h / 8), {}) + QByteArray(trailer, 4);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", idat) + pngChunk("IEND", {});
 }
 
 // A progressive JPEG whose last scan is repeated until it has `scans` scans.
@@ -239,6 +290,56 @@ inline QList<Case> craftedCases()
         {"JPEG of 100 scans at 12,000 x 12,000", jpegClaiming(jpegOfScans(100), 12000, 12000), Outcome::placeholder},
         {"animated WebP declaring 16,383 x 16,383", animatedWebp(still, {1, 1}, 16383, 16383), Outcome::placeholder},
         {"animated WebP", animatedWebp(encode(twoTone(64, 48), "webp", 100), {64, 48}, 64, 48), Outcome::ownPixels},
+    };
+}
+
+// Pictures whose reading or decoding only checks before the decoder can bound: item tables far
+// beyond any photo's, work hidden where it was not counted, pixels wider than four bytes. The
+// legitimate ones of the same kinds are placed.
+inline QList<Case> unboundedCases()
+{
+    using namespace LWHeifCraft;
+    using L = Layout;
+    const Coded small = codedOf(heic(twoTone(64, 64)));
+    const Coded smallAv1 = codedOf(heic(twoTone(64, 64), heif_orientation_normal, 8, heif_compression_AV1));
+    const Coded big = codedOf(heic(plain(1024, 1024, Qt::darkGreen)));
+    const L thousand{L::grid, {64, 64}, 40, 25, 1, {1600, 2560}};
+    const QImage grey = twoTone(64, 48).convertToFormat(QImage::Format_Grayscale8);
+    const QByteArray greyJpeg = encode(grey, "jpeg", 90);
+    constexpr int side = 12247; // 150 MP
+    return {
+        {"HEIC with 8 Exif items of 32 extents over one 16 MB block", withExifBlocks(small, {64, 64}, 8, 32, 16 << 20),
+         Outcome::placeholder},
+        {"HEIC with 120 Exif items of 32 extents over one 16 MB block",
+         withExifBlocks(small, {64, 64}, 120, 32, 16 << 20), Outcome::placeholder},
+        {"HEIC with an Exif item", withExifBlocks(small, {64, 64}, 1, 1, 4096), Outcome::ownPixels},
+        {"HEIC grid of 140 x 140 distinct tiles",
+         craft(small, {L::grid, {64, 64}, 140, 140, 1, {8960, 8960}, nullptr, true}), Outcome::placeholder},
+        {"HEIC overlay of 19,000 distinct layers",
+         craft(small, {L::overlay, {64, 64}, 1, 1, 19000, {64, 64}, nullptr, true}), Outcome::placeholder},
+        {"HEIC grid of 2 x 2 distinct tiles", craft(small, {L::grid, {64, 64}, 2, 2, 1, {128, 128}, nullptr, true}),
+         Outcome::ownPixels},
+        {"HEIC whose alpha is a grid of 128 x 128 tiles",
+         withAlphaGrid(big, {L::grid, {1024, 1024}, 8, 8, 1, {8192, 8192}}, small, {64, 64}, 128, 128),
+         Outcome::placeholder},
+        {"HEIC whose alpha is a grid of 2 x 2 tiles",
+         withAlphaGrid(small, {L::grid, {64, 64}, 2, 2, 1, {128, 128}}, small, {64, 64}, 2, 2), Outcome::ownPixels},
+        // Seven more pictures with each tile: as many as libheif takes in one decode.
+        {"HEIC grid of 1,000 tiles with pictures in the shared hvcC", craft(withPicturesInConfig(small, 7), thousand),
+         Outcome::placeholder},
+        {"AVIF grid of 1,000 tiles with frames in the shared av1C", craft(withPicturesInConfig(smallAv1, 7), thousand),
+         Outcome::placeholder},
+        {"HEIC grid of 1,000 tiles", craft(small, thousand), Outcome::ownPixels},
+        {"HEIC whose data is located twice", locatedTwice(small, {64, 64}, QByteArray(small.data.size(), '\0')),
+         Outcome::placeholder},
+        {"JPEG of 99 scans at 150 MP in a TIFF strip",
+         tiffOf(side, side, 7, 3, jpegClaiming(jpegOfScans(99), side, side)), Outcome::placeholder},
+        {"JPEG of 99 scans at 150 MP in a TIFF tile",
+         tiffOf(side, side, 7, 3, jpegClaiming(jpegOfScans(99), 12256, 12256), 12256), Outcome::placeholder},
+        {"JPEG in a TIFF strip", tiffOf(64, 48, 7, 1, greyJpeg), Outcome::ownPixels},
+        {"JPEG in a TIFF tile", tiffOf(64, 48, 7, 3, encode(twoTone(64, 64), "jpeg", 90), 64), Outcome::ownPixels},
+        {"16-bit RGBA PNG of 144 MP", png16(12000, 12000), Outcome::placeholder},
+        {"16-bit RGBA PNG of 36 MP", png16(6000, 6000), Outcome::ownPixels},
     };
 }
 

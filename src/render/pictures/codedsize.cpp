@@ -71,6 +71,9 @@ QByteArray unescaped(const uchar *p, qsizetype size)
 
 bool isSps(const uchar *nal, qsizetype size) { return size >= 2 && ((nal[0] >> 1) & 0x3F) == 33; }
 
+// A slice segment that starts a picture.
+bool startsPicture(const uchar *nal, qsizetype size) { return size >= 3 && ((nal[0] >> 1) & 0x3F) < 32 && (nal[2] & 0x80); }
+
 // The luma size of an HEVC sequence parameter set (its NAL header included).
 std::optional<QSize> spsSize(const uchar *nal, qsizetype size)
 {
@@ -193,8 +196,8 @@ std::optional<Stream> hevcNalUnits(const QByteArray &data, int lengthSize)
                 return std::nullopt;
             out.size = larger(out.size, *s);
             out.ceiling = out.size;
-        } else if (length >= 3 && ((p[0] >> 1) & 0x3F) < 32 && (p[2] & 0x80)) {
-            ++out.pictures; // a slice that starts a picture
+        } else if (startsPicture(p, qsizetype(length))) {
+            ++out.pictures;
         }
         p += length;
     }
@@ -228,6 +231,8 @@ std::optional<HevcConfig> hevcConfig(const QByteArray &hvcC)
                 if (!s)
                     return std::nullopt;
                 out.size = larger(out.size, *s);
+            } else if (startsPicture(p, length)) {
+                ++out.pictures;
             }
             p += length;
         }

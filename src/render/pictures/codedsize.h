@@ -21,11 +21,13 @@ struct Stream {
 // `lengthSize` bytes (1, 2 or 4). None when a length runs past the end or a set does not parse.
 [[nodiscard]] std::optional<Stream> hevcNalUnits(const QByteArray &data, int lengthSize);
 
-// HEVC decoder configuration (hvcC box body): its NAL unit length size, and the largest size of
-// its sequence parameter sets (empty when it holds none). None when it does not parse.
+// HEVC decoder configuration (hvcC box body): its NAL unit length size, the largest size of its
+// sequence parameter sets (empty when it holds none) and the pictures its arrays hold, which the
+// decoder is given with every image. None when it does not parse.
 struct HevcConfig {
     int lengthSize = 4;
     QSize size;
+    int pictures = 0;
 };
 [[nodiscard]] std::optional<HevcConfig> hevcConfig(const QByteArray &hvcC);
 

@@ -92,10 +92,12 @@ struct Item {
     QList<quint32> derivedFrom; // 'dimg' references, in order, repeats kept
     int constructionMethod = 0;
     QList<Extent> extents;
+    bool located = false, hasProperties = false;
 };
 
 // Everything of the meta box the plan needs.
 struct Meta {
+    int maxItems = 0;
     quint32 primary = 0;
     QHash<quint32, Item> items;
     QList<Box> properties;
@@ -115,7 +117,11 @@ bool readInfe(const QByteArray &bytes, const Box &infe, Meta &meta)
     const quint32 id = quint32(r.u(version == 2 ? 2 : 4));
     r.skip(2);
     const quint32 type = quint32(r.u(4));
-    meta.items[id].type = type;
+    Item &item = meta.items[id];
+    // An item described twice is read one way by us and may be read the other by the decoder.
+    if (item.type != 0 || meta.items.size() > meta.maxItems)
+        return false;
+    item.type = type;
     return r.ok();
 }
 
@@ -126,7 +132,7 @@ bool readIinf(const QByteArray &bytes, const Box &iinf, Meta &meta)
     r.skip(3);
     (void)r.u(version == 0 ? 2 : 4);
     const auto boxes = children(bytes, r.at(), r.left());
-    if (!r.ok() || !boxes)
+    if (!r.ok() || !boxes || boxes->size() > meta.maxItems)
         return false;
     for (const Box &b : *boxes)
         if (b.type == fourcc("infe") && !readInfe(bytes, b, meta))
@@ -143,10 +149,17 @@ bool readIref(const QByteArray &bytes, const Box &iref, Meta &meta)
     const auto boxes = children(bytes, r.at(), r.left());
     if (!r.ok() || !boxes)
         return false;
+    QSet<quint32> derived;
     for (const Box &b : *boxes) {
         Reader e(bytes, b.at, b.size);
         const quint32 from = quint32(e.u(idSize));
         const int count = int(e.u(2));
+        // One list of what an item is derived from: a second one may be the one the decoder reads.
+        if (b.type == fourcc("dimg")) {
+            if (derived.contains(from))
+                return false;
+            derived.insert(from);
+        }
         for (int i = 0; i < count && e.ok(); ++i) {
             const quint32 to = quint32(e.u(idSize));
             if (b.type == fourcc("dimg"))
@@ -166,13 +179,19 @@ bool readIpma(const QByteArray &bytes, const Box &ipma, Meta &meta)
     const int version = int(r.u(1));
     const int flags = int(r.u(3));
     const quint64 entries = r.u(4);
+    if (entries > quint64(meta.maxItems))
+        return false;
     for (quint64 i = 0; i < entries && r.ok(); ++i) {
         const quint32 id = quint32(r.u(version < 1 ? 2 : 4));
         const int count = int(r.u(1));
+        Item &item = meta.items[id];
+        if (item.hasProperties || meta.items.size() > meta.maxItems)
+            return false; // its properties listed twice
+        item.hasProperties = true;
         for (int j = 0; j < count && r.ok(); ++j) {
             const int index = (flags & 1) ? int(r.u(2) & 0x7FFF) : int(r.u(1) & 0x7F);
             if (index > 0)
-                meta.items[id].properties.append(index - 1);
+                item.properties.append(index - 1);
         }
     }
     return r.ok();
@@ -192,15 +211,20 @@ bool readIloc(const QByteArray &bytes, const Box &iloc, Meta &meta)
     // Extents of no bytes at all cost nothing to list: bounded apart.
     qint64 extentsLeft = 100'000;
     const quint64 count = r.u(version < 2 ? 2 : 4);
+    if (count > quint64(meta.maxItems))
+        return false;
     for (quint64 i = 0; i < count && r.ok(); ++i) {
         Item &item = meta.items[quint32(r.u(version < 2 ? 2 : 4))];
+        // An item located twice: the decoder reads the first entry, we would check the last.
+        if (item.located || meta.items.size() > meta.maxItems)
+            return false;
+        item.located = true;
         item.constructionMethod = version >= 1 ? int(r.u(2) & 15) : 0;
         r.skip(2); // data reference
         const qint64 base = qint64(r.u(baseSize));
         const int extents = int(r.u(2));
         if ((extentsLeft -= extents) < 0)
             return false;
-        item.extents.clear();
         for (int e = 0; e < extents && r.ok(); ++e) {
             r.skip(indexSize);
             const qint64 offset = qint64(r.u(offsetSize));
@@ -211,7 +235,7 @@ bool readIloc(const QByteArray &bytes, const Box &iloc, Meta &meta)
     return r.ok();
 }
 
-std::optional<Meta> readMeta(const QByteArray &bytes)
+std::optional<Meta> readMeta(const QByteArray &bytes, int maxItems)
 {
     const auto top = children(bytes, 0, bytes.size());
     if (!top)
@@ -223,6 +247,7 @@ std::optional<Meta> readMeta(const QByteArray &bytes)
     if (!boxes)
         return std::nullopt;
     Meta meta;
+    meta.maxItems = maxItems;
     const Box *pitm = find(*boxes, fourcc("pitm"));
     if (!pitm)
         return std::nullopt;
@@ -257,8 +282,8 @@ std::optional<Meta> readMeta(const QByteArray &bytes)
     return meta;
 }
 
-// An item's data, its extents joined; none when one lies outside the file (or its idat).
-std::optional<QByteArray> itemData(const QByteArray &bytes, const Meta &meta, const Item &item)
+// An item's extents as spans of the bytes; none when one lies outside the file (or its idat).
+std::optional<QList<Extent>> spans(const QByteArray &bytes, const Meta &meta, const Item &item)
 {
     qint64 from = 0, limit = bytes.size();
     if (item.constructionMethod == 1) {
@@ -269,15 +294,44 @@ std::optional<QByteArray> itemData(const QByteArray &bytes, const Meta &meta, co
     } else if (item.constructionMethod != 0) {
         return std::nullopt;
     }
-    QByteArray out;
+    QList<Extent> out;
     for (const Extent &e : item.extents) {
         // A length of 0 means to the end.
         const qint64 length = e.length == 0 ? limit - e.offset : e.length;
-        if (e.offset < 0 || length < 0 || e.offset > limit || length > limit - e.offset ||
-            out.size() + length > bytes.size())
+        if (e.offset < 0 || length < 0 || e.offset > limit || length > limit - e.offset)
             return std::nullopt;
-        out.append(bytes.constData() + from + e.offset, qsizetype(length));
+        out.append({from + e.offset, length});
     }
+    return out;
+}
+
+// The decoder copies every item's data when it opens the file: all of it together may be no
+// more than the file holds, whatever repeats the extents make.
+bool dataWithinFile(const QByteArray &bytes, const Meta &meta)
+{
+    qint64 total = 0;
+    for (const Item &item : meta.items) {
+        if (item.constructionMethod == 2)
+            continue; // made of other items' data, which the decoder does not read
+        const std::optional<QList<Extent>> s = spans(bytes, meta, item);
+        if (!s)
+            return false;
+        for (const Extent &e : *s)
+            if ((total += e.length) > bytes.size())
+                return false;
+    }
+    return true;
+}
+
+// An item's data, its extents joined.
+std::optional<QByteArray> itemData(const QByteArray &bytes, const Meta &meta, const Item &item)
+{
+    const std::optional<QList<Extent>> s = spans(bytes, meta, item);
+    if (!s)
+        return std::nullopt;
+    QByteArray out;
+    for (const Extent &e : *s)
+        out.append(bytes.constData() + e.offset, qsizetype(e.length));
     return out;
 }
 
@@ -359,7 +413,8 @@ private:
             const auto hevc = hvcC ? LWCodedSize::hevcConfig(body(*hvcC)) : std::nullopt;
             if (!hevc)
                 return std::nullopt;
-            config = LWCodedSize::Stream{hevc->size, hevc->size, 0};
+            // The parameter arrays go to the decoder before every image's data: pictures in them too.
+            config = LWCodedSize::Stream{hevc->size, hevc->size, hevc->pictures};
             inData = LWCodedSize::hevcNalUnits(*data, hevc->lengthSize);
         } else {
             const Box *av1C = property(it, fourcc("av1C"));
@@ -400,11 +455,11 @@ private:
         } else {
             return false;
         }
-        // An alpha plane is decoded along with its image.
+        // An alpha plane is decoded along with its image, and may be a grid itself; the other
+        // auxiliary images (depth, gain maps) are counted alike: nothing of them goes unchecked.
         for (const quint32 aux : m_meta.auxiliaryOf.value(id))
-            if (const Item *a = item(aux); a && (a->type == fourcc("hvc1") || a->type == fourcc("av01")))
-                if (const auto s = declared(aux); !s || !coded(aux, *a, *s))
-                    return false;
+            if (!visit(aux, depth + 1))
+                return false;
         return true;
     }
 
@@ -453,8 +508,9 @@ namespace LWHeifContainer {
 
 std::optional<Plan> plan(const QByteArray &bytes, qint64 maxPixels, int maxImages)
 {
-    const std::optional<Meta> meta = readMeta(bytes);
-    if (!meta)
+    // Each coded image may have an alpha image; a few more for thumbnails and metadata.
+    const std::optional<Meta> meta = readMeta(bytes, 2 * maxImages + 64);
+    if (!meta || !dataWithinFile(bytes, *meta))
         return std::nullopt;
     return Planner(bytes, *meta, maxPixels, maxImages).run();
 }

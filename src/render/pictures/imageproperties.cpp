@@ -33,14 +33,14 @@ std::optional<LWImageProperties> LWImageProperties::read(const QByteArray &bytes
 {
     const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
     if (picture.format == LWPictureFormat::Format::heif) {
-        const std::optional<QSize> s = LWHeif::size(bytes);
-        if (!s)
-            return std::nullopt;
         // A picture whose coded images would make more than it declares is none: it is never
-        // decoded, so its size would only mislead the print check.
+        // decoded, so its size would only mislead the print check. Checked before libheif reads it.
         const std::optional<LWHeifContainer::Plan> plan =
             LWHeifContainer::plan(bytes, LWPictureDecoder::maxPixelCount, LWPictureDecoder::maxCodedImages);
         if (!plan || plan->overBounds)
+            return std::nullopt;
+        const std::optional<QSize> s = LWHeif::size(bytes);
+        if (!s)
             return std::nullopt;
         return LWImageProperties{s->width(), s->height(), 1};
     }

@@ -62,17 +62,18 @@ bool overLimit(QSize s) { return qint64(s.width()) * s.height() > LWPictureDecod
 
 Result decodeHeif(const LWPictureFormat::Readable &picture, int longestSide)
 {
-    const std::optional<QSize> size = LWHeif::size(picture.bytes);
-    if (!size)
-        return failed(Failure::unreadable);
-    if (overLimit(*size))
-        return failed(Failure::tooLarge);
-    // What the bitstreams will really make, before anything is decoded.
+    // What the bitstreams will really make, before anything is decoded, and before libheif reads
+    // the file at all: opening it copies every item's data.
     const std::optional<LWHeifContainer::Plan> plan = LWHeifContainer::plan(
         picture.bytes, LWPictureDecoder::maxPixelCount, LWPictureDecoder::maxCodedImages);
     if (!plan)
         return failed(Failure::unreadable);
     if (plan->overBounds)
+        return failed(Failure::tooLarge);
+    const std::optional<QSize> size = LWHeif::size(picture.bytes);
+    if (!size)
+        return failed(Failure::unreadable);
+    if (overLimit(*size))
         return failed(Failure::tooLarge);
     const QSize target = longestSide > 0 ? LWPictureDecoder::fitWithin(*size, longestSide) : *size;
     const qint64 shrunkCopy = target != *size ? qint64(target.width()) * target.height() * 4 : 0;
@@ -130,7 +131,13 @@ Result decodeReadable(const QByteArray &bytes, int longestSide)
     const auto format = known ? QImage::Format(raw) : QImage::Format_Invalid;
     const int perPixel = known ? std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8) : 8;
     const bool turned = !fromHeader && reader->transformation() != QImageIOHandler::TransformationNone;
-    const qint64 shrunkCopy = target != declared ? qint64(target.width()) * target.height() * 4 : 0;
+    // Smooth scaling works on premultiplied pixels: plain alpha is first copied so, at full size.
+    const QPixelFormat pixels = QImage::toPixelFormat(format);
+    const bool premultipliedCopy = known && !scalesItself && pixels.alphaUsage() == QPixelFormat::UsesAlpha &&
+                                   pixels.premultiplied() == QPixelFormat::NotPremultiplied;
+    const qint64 shrunkCopy = target == declared ? 0
+                                                 : qint64(target.width()) * target.height() * perPixel +
+                                                       (premultipliedCopy ? qint64(made.width()) * made.height() * perPixel : 0);
     const std::optional<LWDecodeBudget::Reservation> reserved =
         LWDecodeBudget::reserve(picture.decodeCost(declared, made, perPixel, turned) + shrunkCopy);
     if (!reserved)

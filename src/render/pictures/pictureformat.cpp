@@ -2,6 +2,7 @@
 
 #include "render/pictures/heif.h"
 #include "render/pictures/jpegprobe.h"
+#include "render/pictures/tiffheader.h"
 #include "render/pictures/webpheader.h"
 
 #include <QBuffer>
@@ -146,8 +147,21 @@ Readable readable(const QByteArray &bytes)
             out.workPerPixel = 2 * jpeg.samplesPerPixel;
         break;
     }
-    case Format::tiff: // a strip may be decoded whole before it is converted
-    case Format::gif:  // the canvas the frames are drawn onto
+    case Format::tiff: { // a strip may be decoded whole before it is converted
+        const std::optional<LWTiffHeader::Header> tiff = LWTiffHeader::read(bytes);
+        // Old-style JPEG in TIFF is read by guesswork; new-style pays for its scans as a JPEG.
+        if (!tiff || tiff->compression == 6)
+            return {};
+        out.workPerPixel = 4;
+        if (const std::optional<LWTiffHeader::Jpeg> &jpeg = tiff->jpeg) {
+            if (jpeg->mostScans > maxJpegScans || jpeg->scanPixels > maxJpegScanPixels)
+                return {};
+            if (jpeg->progressive)
+                out.workPerPixel += 2 * jpeg->samplesPerPixel;
+        }
+        break;
+    }
+    case Format::gif: // the canvas the frames are drawn onto
         out.workPerPixel = 4;
         break;
     case Format::heif: // the decoded planes, up to 16 bits a sample

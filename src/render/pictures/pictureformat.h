@@ -42,8 +42,9 @@ struct Readable {
     // orientation turn copies it.
     [[nodiscard]] qint64 decodeCost(QSize declared, QSize made, int bytesPerPixel, bool turned) const;
 };
-// None (format none) for what sniff refuses, for a JPEG of too many scans and for a WebP whose
-// header does not parse.
+// None (format none) for what sniff refuses, for a JPEG (or a JPEG-compressed TIFF's strip or
+// tile) of too many scans, for a TIFF or WebP whose header does not parse and for old-style
+// JPEG in TIFF.
 [[nodiscard]] Readable readable(const QByteArray &bytes);
 
 // A JPEG with more scans than this, or whose scans times pixels exceed maxJpegScanPixels, is
