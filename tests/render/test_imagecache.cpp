@@ -100,7 +100,7 @@ TEST(ImageCache, FailuresAreRememberedByTheirBytes)
     // The same bytes under another id, in either size, for an export or its size: known bad.
     const LWImage copy = picture("cache-junk-copy", junk.data);
     EXPECT_FALSE(LWImageCache::image(copy, true));
-    EXPECT_FALSE(LWImageCache::exportImage(copy, 0).image);
+    EXPECT_FALSE(LWImageCache::exportImage(copy, {}).image);
     EXPECT_FALSE(LWImageCache::pixelSize(copy));
     const auto afterJunk = LWImageCache::stats();
     EXPECT_EQ(afterJunk.decodes, afterEmpty.decodes + 1); // tried once
@@ -109,7 +109,7 @@ TEST(ImageCache, FailuresAreRememberedByTheirBytes)
     EXPECT_EQ(afterJunk.preview, afterEmpty.preview);
 }
 
-TEST(ImageCache, ForgedHugeHeaderIsRefused)
+TEST(ImageCache, ForgedHugeHeaderIsRefusedButKeepsItsSize)
 {
     const LWImage bomb = picture("cache-bomb", bombPng());
     QByteArray claim = *bomb.data;
@@ -118,7 +118,8 @@ TEST(ImageCache, ForgedHugeHeaderIsRefused)
     const auto before = LWImageCache::stats();
     EXPECT_FALSE(LWImageCache::image(bomb, true));
     EXPECT_FALSE(LWImageCache::image(bomb, false));
-    EXPECT_FALSE(LWImageCache::pixelSize(bomb));
+    // The size is the header's: the resolution check reads it; only decoding is refused.
+    EXPECT_EQ(LWImageCache::pixelSize(bomb), QSizeF(100'000, 100'000));
     const auto after = LWImageCache::stats();
     EXPECT_EQ(after.full, before.full);
     EXPECT_EQ(after.preview, before.preview);
@@ -187,7 +188,7 @@ TEST(ImageCache, PixelSizeComesFromTheHeaderWithoutDecoding)
         {"svg", QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"/>"), std::nullopt, 0},
         {"not a picture", QByteArray("plain words"), std::nullopt, 0},
         {"no data", std::nullopt, std::nullopt, 0},
-        {"over the pixel limit", bombPng(), std::nullopt, 0},
+        {"too large to decode", bombPng(), QSizeF(100'000, 100'000), 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -19,9 +19,10 @@ namespace LWHeif {
 // The upright pixel size of the primary image, read from the container without decoding.
 [[nodiscard]] std::optional<QSize> size(const QByteArray &bytes);
 
-// What the decoder keeps per pixel of the coded image it decodes (its reference pictures and
-// per-block data), besides the planes and the image made.
-inline constexpr qint64 decoderBytesPerPixel = 8;
+// What decoding takes per pixel of the largest coded image besides the RGBA image made: the
+// decoder's planes, reference pictures and per-block data and libheif's converted planes, up to
+// 16 bits a sample for deep pictures (measured: about 3 for 8-bit AVIF and HEIC, 9 for 10-bit).
+inline constexpr qint64 decoderBytesPerPixel = 10;
 
 // The primary image decoded to 8-bit RGBA (deeper images are reduced), upright. None when the
 // bytes cannot be decoded, the image holds more than maxPixels pixels (checked before anything

@@ -79,16 +79,21 @@ struct Tables {
         preview.budget = b.preview;
     }
 
-    bool refuses(const QByteArray &key, int longestSide) const
+    // A part needs less than the whole picture at the same size: only unreadable bytes refuse it.
+    bool refuses(const QByteArray &key, const LWPictureDecoder::Request &request) const
     {
         const auto it = refused.constFind(key);
-        return it != refused.cend() && (it->unreadable || sideOf(longestSide) >= it->from);
+        return it != refused.cend() &&
+               (it->unreadable || (request.whole() && sideOf(request.longestSide) >= it->from));
     }
 
-    void remember(const QByteArray &key, int longestSide, Failure why)
+    void remember(const QByteArray &key, const LWPictureDecoder::Request &request, Failure why)
     {
         if (why != Failure::unreadable && why != Failure::tooLarge)
             return; // memory may be found later
+        if (why == Failure::tooLarge && !request.whole())
+            return; // says nothing of other parts
+        const int longestSide = request.longestSide;
         if (refused.size() >= maxRefusals && !refused.contains(key))
             refused.clear();
         Refusal &r = refused[key];
@@ -107,17 +112,17 @@ Tables &tables()
 
 // Decodes outside the lock, which is held on entry and on return.
 Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &key, const QByteArray &bytes,
-                      int longestSide)
+                      const LWPictureDecoder::Request &request)
 {
     ++t.decodes;
     guard.unlock();
-    Result result = LWPictureDecoder::decode(bytes, longestSide);
+    Result result = LWPictureDecoder::decode(bytes, request);
     // Refused beside what an export holds: a want of memory, not a fault of the picture.
     if (!result.image && LWDecodeBudget::HoldWork::refusedForHold())
         result.failure = Failure::outOfMemory;
     guard.relock();
     if (!result.image)
-        t.remember(key, longestSide, result.failure);
+        t.remember(key, request, result.failure);
     return result;
 }
 
@@ -138,7 +143,8 @@ std::optional<QImage> image(const LWImage &picture, bool preview)
         it->lastUse = ++t.clock;
         return it->image;
     }
-    if (t.refuses(key, longest))
+    const LWPictureDecoder::Request request{longest, {0, 0, 1, 1}};
+    if (t.refuses(key, request))
         return std::nullopt;
     if (const auto it = table.flights.constFind(key); it != table.flights.cend()) {
         const std::shared_ptr<Flight> flight = *it;
@@ -148,7 +154,7 @@ std::optional<QImage> image(const LWImage &picture, bool preview)
     }
     const auto flight = std::make_shared<Flight>();
     table.flights.insert(key, flight);
-    Result result = decodeUnlocked(t, guard, key, *picture.data, longest);
+    Result result = decodeUnlocked(t, guard, key, *picture.data, request);
     flight->result = result;
     flight->done = true;
     table.flights.remove(key);
@@ -161,7 +167,7 @@ std::optional<QImage> image(const LWImage &picture, bool preview)
     return result.image;
 }
 
-Result exportImage(const LWImage &picture, int longestSide)
+Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &request)
 {
     if (!picture.data)
         return {std::nullopt, Failure::unreadable};
@@ -169,20 +175,29 @@ Result exportImage(const LWImage &picture, int longestSide)
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
     // A kept decode at least as large serves: the export draws it scaled as it would its own.
-    const int want = sideOf(longestSide);
+    // A part is cut only from the full size, whose pixels are the decoder's own.
+    const int want = sideOf(request.longestSide);
     for (Table *table : {&t.full, &t.preview}) {
         const auto it = table->entries.find(key);
         if (it == table->entries.end())
             continue;
         const int side = std::max(it->image.width(), it->image.height());
-        if (table == &t.full || side >= want) {
+        if (table == &t.full && !request.whole()) {
+            it->lastUse = ++t.clock;
+            const QImage whole = it->image;
+            guard.unlock();
+            std::optional<QImage> cut = LWPictureDecoder::cutDown(whole, request);
+            const Failure failure = cut ? Failure::none : Failure::outOfMemory;
+            return {std::move(cut), failure};
+        }
+        if (request.whole() && (table == &t.full || side >= want)) {
             it->lastUse = ++t.clock;
             return {it->image, Failure::none};
         }
     }
-    if (t.refuses(key, longestSide))
+    if (t.refuses(key, request))
         return {std::nullopt, t.refused.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
-    return decodeUnlocked(t, guard, key, *picture.data, longestSide);
+    return decodeUnlocked(t, guard, key, *picture.data, request);
 }
 
 std::optional<QSizeF> pixelSize(const LWImage &picture)
@@ -195,13 +210,11 @@ std::optional<QSizeF> pixelSize(const LWImage &picture)
         QMutexLocker guard(&t.lock);
         if (const auto it = t.full.entries.constFind(key); it != t.full.entries.cend())
             return QSizeF(it->image.size());
-        if (t.refuses(key, 0))
+        if (const auto it = t.refused.constFind(key); it != t.refused.cend() && it->unreadable)
             return std::nullopt;
     }
     if (const std::optional<LWImageProperties> props = LWImageProperties::read(*picture.data)) {
         if (props->width > 0 && props->height > 0) {
-            if (qint64(props->width) * props->height > maxPixelCount)
-                return std::nullopt;
             return props->quarterTurned() ? QSizeF(props->height, props->width) : QSizeF(props->width, props->height);
         }
     } else {

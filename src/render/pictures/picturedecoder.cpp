@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QTransform>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -19,25 +20,45 @@ using LWPictureDecoder::Result;
 
 Result failed(Failure why) { return {std::nullopt, why}; }
 
-// A decoded picture brought within `longest`; none when scaling fails for lack of memory.
-std::optional<QImage> shrunk(QImage img, int longest)
+qint64 pixels(QSize s) { return qint64(std::max(0, s.width())) * std::max(0, s.height()); }
+
+// The pixels of `size` covering `r` (fractions of it), whole pixels around it.
+QRect coveredPixels(QSize size, const QRectF &r)
 {
-    const QSize target = LWPictureDecoder::fitWithin(img.size(), longest);
-    if (target != img.size())
-        img = img.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (img.isNull())
-        return std::nullopt;
-    return img;
+    return QRectF(r.x() * size.width(), r.y() * size.height(), r.width() * size.width(), r.height() * size.height())
+        .toAlignedRect()
+        .intersected(QRect(QPoint(0, 0), size));
 }
 
-bool overLimit(QSize s) { return qint64(s.width()) * s.height() > LWPictureDecoder::maxPixelCount; }
+// The part of a stored JPEG (fractions) that an upright part of it comes from. Qt turns a stored
+// image upright by mirroring and flipping it first, then turning it a quarter clockwise.
+QRectF storedPart(const QRectF &upright, QImageIOHandler::Transformations t)
+{
+    QTransform toUpright;
+    if (t & QImageIOHandler::TransformationMirror)
+        toUpright *= QTransform(-1, 0, 0, 1, 1, 0);
+    if (t & QImageIOHandler::TransformationFlip)
+        toUpright *= QTransform(1, 0, 0, -1, 0, 1);
+    if (t & QImageIOHandler::TransformationRotate90)
+        toUpright *= QTransform(0, 1, -1, 0, 1, 0);
+    return toUpright.inverted().mapRect(upright);
+}
 
-Result decodeHeif(const LWPictureFormat::Readable &picture, int longestSide)
+// What cutDown copies beside the whole image: the held pixels at full size, then brought to size.
+qint64 cutCost(QSize decoded, const LWPictureDecoder::Request &request, int bytesPerPixel)
+{
+    const LWPictureDecoder::Made made = LWPictureDecoder::madeRect(decoded, request);
+    const QRect source = coveredPixels(decoded, made.part());
+    const qint64 cut = source.size() != decoded ? pixels(source.size()) * bytesPerPixel : 0;
+    return cut + (made.held.size() != source.size() ? pixels(made.held.size()) * 4 : 0);
+}
+
+Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Request &request)
 {
     const std::optional<QSize> size = LWHeif::size(picture.bytes);
     if (!size)
         return failed(Failure::unreadable);
-    if (overLimit(*size))
+    if (pixels(*size) > LWPictureDecoder::maxPixelCount)
         return failed(Failure::tooLarge);
     // What the bitstreams will really make, before anything is decoded.
     const std::optional<LWHeifContainer::Plan> plan = LWHeifContainer::plan(
@@ -46,28 +67,27 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, int longestSide)
         return failed(Failure::unreadable);
     if (plan->overBounds)
         return failed(Failure::tooLarge);
-    const QSize target = longestSide > 0 ? LWPictureDecoder::fitWithin(*size, longestSide) : *size;
-    const qint64 shrunkCopy = target != *size ? qint64(target.width()) * target.height() * 4 : 0;
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(
-        picture.decodeCost(*size, *size, 4, false) + LWHeif::decoderBytesPerPixel * plan->largestCoded + shrunkCopy);
+        pixels(*size) * 4 + LWHeif::decoderBytesPerPixel * plan->largestCoded + cutCost(*size, request, 4));
     if (!reserved)
         return failed(Failure::tooLarge);
     std::optional<QImage> img = LWHeif::decode(picture.bytes, LWPictureDecoder::maxPixelCount);
-    if (img && longestSide > 0)
-        img = shrunk(std::move(*img), longestSide);
     if (!img)
         return failed(Failure::unreadable);
+    img = LWPictureDecoder::cutDown(std::move(*img), request);
+    if (!img)
+        return failed(Failure::outOfMemory);
     return {std::move(img), Failure::none};
 }
 
 // Decodes the first image of the bytes in the format their signature names, upright. The
 // declared size is checked and the decode's peak reserved from the shared budget before
 // anything is allocated, so a forged header cannot make us reserve gigabytes.
-Result decodeReadable(const QByteArray &bytes, int longestSide)
+Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request)
 {
     const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
     if (picture.format == LWPictureFormat::Format::heif)
-        return decodeHeif(picture, longestSide);
+        return decodeHeif(picture, request);
     QBuffer buffer;
     const std::unique_ptr<QImageReader> reader = picture.reader(buffer);
     if (!reader)
@@ -83,28 +103,42 @@ Result decodeReadable(const QByteArray &bytes, int longestSide)
                                       : QSize(std::abs(reader->size().width()), std::abs(reader->size().height()));
     if (declared.isEmpty())
         return failed(Failure::unreadable);
-    if (overLimit(declared))
-        return failed(Failure::tooLarge);
-    // Scaling in the reader lets decoders that can (JPEG) skip most of the work; the others
-    // decode in full and scale. The longer side is the same before and after the turn.
-    const QSize target = longestSide > 0 ? LWPictureDecoder::fitWithin(declared, longestSide) : declared;
+    const QImageIOHandler::Transformations turn =
+        fromHeader ? QImageIOHandler::TransformationNone : reader->transformation();
+    const bool turned = turn != QImageIOHandler::TransformationNone;
+    const QSize upright = turn & QImageIOHandler::TransformationRotate90 ? declared.transposed() : declared;
+    const LWPictureDecoder::Made made = LWPictureDecoder::madeRect(upright, request);
+    if (made.held.isEmpty())
+        return failed(Failure::unreadable);
+    // A JPEG decodes only the rows and columns of the part, scaled in eighths in its DCT (at most
+    // twice the size wanted each way before the last step); the others decode whole and are cut.
     const bool scalesItself = picture.format == LWPictureFormat::Format::jpeg;
     // Qt's WebP reader makes its own image and fails on a cut file: nothing to fill before.
     const bool makesItsOwn = scalesItself || picture.format == LWPictureFormat::Format::webp;
-    if (target != declared)
-        reader->setScaledSize(target);
-    // A JPEG scaled in eighths comes out at most twice the target each way before the last step.
-    const QSize made = scalesItself && target != declared ? (target * 2).boundedTo(declared) : declared;
+    QSize decoded = declared;
+    qint64 extra = 0;
+    if (scalesItself) {
+        const QRect clip = coveredPixels(declared, storedPart(made.part(), turn));
+        const QSize out = turn & QImageIOHandler::TransformationRotate90 ? made.held.size().transposed()
+                                                                          : made.held.size();
+        if (clip != QRect(QPoint(0, 0), declared))
+            reader->setClipRect(clip);
+        if (out != clip.size()) {
+            reader->setScaledSize(out);
+            extra = pixels(out) * 4;
+        }
+        decoded = out != clip.size() ? (out * 2).boundedTo(clip.size()) : clip.size();
+    }
     // A reader that could not parse the header may report any number as its format (Qt's JPEG
     // reader leaves it unset): taken as a number, and as a format only when it is one.
     const int raw = fromHeader ? int(QImage::Format_ARGB32) : int(reader->imageFormat());
     const bool known = raw > QImage::Format_Invalid && raw < QImage::NImageFormats;
     const auto format = known ? QImage::Format(raw) : QImage::Format_Invalid;
     const int perPixel = known ? std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8) : 8;
-    const bool turned = !fromHeader && reader->transformation() != QImageIOHandler::TransformationNone;
-    const qint64 shrunkCopy = target != declared ? qint64(target.width()) * target.height() * 4 : 0;
+    if (!scalesItself)
+        extra = cutCost(upright, request, perPixel);
     const std::optional<LWDecodeBudget::Reservation> reserved =
-        LWDecodeBudget::reserve(picture.decodeCost(declared, made, perPixel, turned) + shrunkCopy);
+        LWDecodeBudget::reserve(picture.decodeCost(declared, decoded, perPixel, turned) + extra);
     if (!reserved)
         return failed(Failure::tooLarge);
     // A reader that stops early leaves the rest of the image as the memory it found (a cut BMP
@@ -119,7 +153,12 @@ Result decodeReadable(const QByteArray &bytes, int longestSide)
     }
     if (!reader->read(&img) || img.isNull())
         return failed(Failure::unreadable);
-    return {std::move(img), Failure::none};
+    if (scalesItself)
+        return {std::move(img), Failure::none};
+    std::optional<QImage> cut = LWPictureDecoder::cutDown(std::move(img), request);
+    if (!cut)
+        return failed(Failure::outOfMemory);
+    return {std::move(cut), Failure::none};
 }
 
 } // namespace
@@ -135,21 +174,33 @@ QSize fitWithin(QSize s, int longest)
     return {std::max(1, qRound(s.width() * k)), std::max(1, qRound(s.height() * k))};
 }
 
+Made madeRect(QSize upright, const Request &request)
+{
+    const QSize whole = request.longestSide > 0 ? fitWithin(upright, request.longestSide) : upright;
+    return {whole, coveredPixels(whole, request.part)};
+}
+
+std::optional<QImage> cutDown(QImage whole, const Request &request)
+{
+    const Made made = madeRect(whole.size(), request);
+    if (made.held.isEmpty())
+        return std::nullopt;
+    const QRect source = coveredPixels(whole.size(), made.part());
+    if (source != whole.rect()) {
+        whole = whole.copy(source); // the rest goes at once
+        if (whole.isNull())
+            return std::nullopt;
+    }
+    if (whole.size() != made.held.size())
+        whole = whole.scaled(made.held.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (whole.isNull())
+        return std::nullopt;
+    return whole;
+}
+
 Result decode(const QByteArray &bytes, const Request &request)
 {
-    Result r = decodeReadable(bytes, request.longestSide);
-    if (!r.image || request.whole())
-        return r;
-    const QSizeF s = r.image->size();
-    const QRect part = QRectF(request.part.x() * s.width(), request.part.y() * s.height(),
-                              request.part.width() * s.width(), request.part.height() * s.height())
-                           .toAlignedRect()
-                           .intersected(r.image->rect());
-    QImage cut = r.image->copy(part);
-    if (cut.isNull())
-        return failed(part.isEmpty() ? Failure::unreadable : Failure::outOfMemory);
-    r.image = std::move(cut);
-    return r;
+    return decodeReadable(bytes, request);
 }
 
 } // namespace LWPictureDecoder
