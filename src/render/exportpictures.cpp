@@ -117,7 +117,10 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
     }
     byKey.insert(key, qsizetype(needs.size()));
     const LWPictureFormat::Readable readable = LWPictureFormat::readable(*e.image->data);
-    needs.push_back({*e.image, upright, side, top, bottom, part, readable.format, readable.workPerPixel});
+    const double work = readable.format == LWPictureFormat::Format::heif
+                            ? double(LWHeif::decoderBytesPerPixelOf(readable.bytes))
+                            : readable.workPerPixel;
+    needs.push_back({*e.image, upright, side, top, bottom, part, readable.format, work});
 }
 
 QSize decodedSize(const Need &n)
@@ -139,8 +142,6 @@ qint64 workOf(const Need &n)
     const qint64 work = qint64(double(full) * n.workPerPixel);
     if (n.format == LWPictureFormat::Format::jpeg)
         return work + (n.longest > 0 ? 5 * held : held);
-    if (n.format == LWPictureFormat::Format::heif)
-        return full * (4 + LWHeif::decoderBytesPerPixel) + 2 * held;
     return work + full * 4 + 2 * held;
 }
 

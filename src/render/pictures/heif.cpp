@@ -106,6 +106,14 @@ std::optional<QSize> size(const QByteArray &bytes)
     return QSize(heif_image_handle_get_width(h.get()), heif_image_handle_get_height(h.get()));
 }
 
+qint64 decoderBytesPerPixelOf(const QByteArray &bytes)
+{
+    Context context;
+    const Handle h = primary(bytes, context);
+    const int bits = h ? heif_image_handle_get_luma_bits_per_pixel(h.get()) : -1;
+    return bits > 0 && bits <= 8 ? decoderBytesPerPixel : deepDecoderBytesPerPixel;
+}
+
 std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels)
 {
     Context context;

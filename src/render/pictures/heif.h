@@ -20,9 +20,13 @@ namespace LWHeif {
 [[nodiscard]] std::optional<QSize> size(const QByteArray &bytes);
 
 // What decoding takes per pixel of the largest coded image besides the RGBA image made: the
-// decoder's planes, reference pictures and per-block data and libheif's converted planes, up to
-// 16 bits a sample for deep pictures (measured: about 3 for 8-bit AVIF and HEIC, 9 for 10-bit).
-inline constexpr qint64 decoderBytesPerPixel = 10;
+// decoder's planes, reference pictures and per-block data and libheif's converted planes, at
+// 16 bits a sample for deep pictures (measured: 4 for 8-bit HEIC, 5.5 for 8-bit AVIF, 9 for 10-bit HEIC at 4 MP; 3.2 for 8-bit AVIF at 72 MP).
+inline constexpr qint64 decoderBytesPerPixel = 6;
+inline constexpr qint64 deepDecoderBytesPerPixel = 10;
+// decoderBytesPerPixel or, for a primary image deeper than 8 bits or one libheif cannot tell,
+// deepDecoderBytesPerPixel. Reads the container only.
+[[nodiscard]] qint64 decoderBytesPerPixelOf(const QByteArray &bytes);
 
 // The primary image decoded to 8-bit RGBA (deeper images are reduced), upright. None when the
 // bytes cannot be decoded, the image holds more than maxPixels pixels (checked before anything

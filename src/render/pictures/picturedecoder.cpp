@@ -68,7 +68,8 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
     if (plan->overBounds)
         return failed(Failure::tooLarge);
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(
-        pixels(*size) * 4 + LWHeif::decoderBytesPerPixel * plan->largestCoded + cutCost(*size, request, 4));
+        pixels(*size) * 4 + LWHeif::decoderBytesPerPixelOf(picture.bytes) * plan->largestCoded +
+        cutCost(*size, request, 4));
     if (!reserved)
         return failed(Failure::tooLarge);
     std::optional<QImage> img = LWHeif::decode(picture.bytes, LWPictureDecoder::maxPixelCount);
