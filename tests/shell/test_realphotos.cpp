@@ -214,6 +214,9 @@ TEST_F(RealPhotos, DrawnExportedAndPrintedWithinTheBudget)
         }
 
         EXPECT_LE(LWDecodeBudget::peak(), budget);
+        // Reserved for what such a photo takes, not for what its headers might allow.
+        EXPECT_LE(LWDecodeBudget::peak(), qint64(photo.size.width()) * photo.size.height() * 12)
+            << "reserved " << (LWDecodeBudget::peak() >> 20) << " MB";
         // The page's own bitmaps and the encoded file come on top of the decodes.
         EXPECT_LE(statusBytes("VmHWM:") - base, budget + (qint64(400) << 20))
             << "peak " << ((statusBytes("VmHWM:") - base) >> 20) << " MB";
