@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QList>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -25,16 +26,24 @@ inline const QList<QColor> quarters = {QColor(200, 40, 40), QColor(40, 160, 60),
 // The quarter colour at (fx, fy), fractions of the picture.
 inline QColor quarterAt(double fx, double fy) { return quarters[(fy >= 0.5 ? 2 : 0) + (fx >= 0.5 ? 1 : 0)]; }
 
-inline void quarterRow(int w, int h, int y, uchar *rgb)
+// With grain, as a photo's noise makes its coding cost what a photo's does.
+inline void quarterRow(int w, int h, int y, uchar *rgb, bool grain = false)
 {
+    quint32 seed = quint32(y) * 2654435761u;
     for (int x = 0; x < w; ++x, rgb += 3) {
         const QColor c = quarterAt(double(x) / w, double(y) / h);
-        rgb[0] = uchar(c.red()), rgb[1] = uchar(c.green()), rgb[2] = uchar(c.blue());
+        int g = 0;
+        if (grain) {
+            seed = seed * 1664525u + 1013904223u;
+            g = int(seed >> 28) - 8;
+        }
+        rgb[0] = uchar(std::clamp(c.red() + g, 0, 255)), rgb[1] = uchar(std::clamp(c.green() + g, 0, 255));
+        rgb[2] = uchar(std::clamp(c.blue() + g, 0, 255));
     }
 }
 
 // A baseline JPEG written row by row: no image of its size is ever held.
-inline QByteArray jpeg(int w, int h)
+inline QByteArray jpeg(int w, int h, bool grain = false)
 {
     jpeg_compress_struct info{};
     jpeg_error_mgr err{};
@@ -52,7 +61,7 @@ inline QByteArray jpeg(int w, int h)
     jpeg_start_compress(&info, TRUE);
     std::vector<uchar> row(size_t(w) * 3);
     for (int y = 0; y < h; ++y) {
-        quarterRow(w, h, y, row.data());
+        quarterRow(w, h, y, row.data(), grain);
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
     }
