@@ -9,6 +9,7 @@
 #include "shell/mainwindow.h"
 #include "support/bigphotos.h"
 #include "support/filedialogs.h"
+#include "support/picturepages.h"
 #include "support/waitfor.h"
 #include "ui/canvas/canvasarea.h"
 #include "ui/canvas/editorscreen.h"
@@ -23,16 +24,7 @@
 
 namespace {
 
-qint64 statusBytes(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong() * 1024;
-    return -1;
-}
+qint64 statusBytes(const char *field) { return LWPicturePages::statusKB(field) * 1024; }
 
 bool near(QColor got, QColor want, int tolerance)
 {
@@ -129,9 +121,7 @@ TEST_F(RealPhotos, DrawnExportedAndPrintedWithinTheBudget)
             ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
         }
         malloc_trim(0);
-        QFile clear(QStringLiteral("/proc/self/clear_refs"));
-        ASSERT_TRUE(clear.open(QIODevice::WriteOnly) && clear.write("5") == 1);
-        clear.close();
+        ASSERT_TRUE(LWPicturePages::resetPeak());
         const qint64 base = statusBytes("VmRSS:");
         LWDecodeBudget::resetPeak();
 
