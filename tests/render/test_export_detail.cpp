@@ -79,6 +79,8 @@ TEST(ExportDetail, ExportsKeepEachPicturesDetail)
         {"the same bytes with two crops",
          {frameOf(png, {12, 12, 144, 192}, {0, 0, 0.5, 0}), frameOf(png, {180, 48, 144, 192}, {0.5, 0, 0, 0})}, 2},
         {"a JPEG cropped to its middle", {frameOf(jpeg, {24, 24, 144, 96}, {0.25, 0.25, 0.25, 0.25})}, 1},
+        {"a JPEG turned a quarter by its tag, cropped off its middle",
+         {frameOf(LWTestPictures::turnedQuarter(jpeg), {24, 24, 96, 120}, {0.1, 0.45, 0.4, 0.05})}, 1},
         {"a TIFF cropped to its middle", {frameOf(tiff, {24, 24, 108, 72}, {0.25, 0.25, 0.25, 0.25})}, 1},
     };
     QTemporaryDir dir;

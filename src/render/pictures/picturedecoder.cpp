@@ -30,18 +30,20 @@ QRect coveredPixels(QSize size, const QRectF &r)
         .intersected(QRect(QPoint(0, 0), size));
 }
 
-// The part of a stored JPEG (fractions) that an upright part of it comes from. Qt turns a stored
-// image upright by mirroring and flipping it first, then turning it a quarter clockwise.
-QRectF storedPart(const QRectF &upright, QImageIOHandler::Transformations t)
+// Where the pixels `r` of an upright picture `size` large lie in the picture as stored. Qt turns
+// a stored image upright by mirroring and flipping it first, then turning it a quarter clockwise.
+// Whole pixels stay whole: each step only swaps and reflects them.
+QRect storedPixels(const QRect &r, QSize size, QImageIOHandler::Transformations t)
 {
+    const QSize stored = t & QImageIOHandler::TransformationRotate90 ? size.transposed() : size;
     QTransform toUpright;
     if (t & QImageIOHandler::TransformationMirror)
-        toUpright *= QTransform(-1, 0, 0, 1, 1, 0);
+        toUpright *= QTransform(-1, 0, 0, 1, stored.width(), 0);
     if (t & QImageIOHandler::TransformationFlip)
-        toUpright *= QTransform(1, 0, 0, -1, 0, 1);
+        toUpright *= QTransform(1, 0, 0, -1, 0, stored.height());
     if (t & QImageIOHandler::TransformationRotate90)
-        toUpright *= QTransform(0, 1, -1, 0, 1, 0);
-    return toUpright.inverted().mapRect(upright);
+        toUpright *= QTransform(0, 1, -1, 0, stored.height(), 0);
+    return toUpright.inverted().mapRect(QRectF(r)).toAlignedRect();
 }
 
 // What cutDown copies beside the whole image: the held pixels at full size, then brought to size.
@@ -119,9 +121,14 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
     QSize decoded = declared;
     qint64 extra = 0;
     if (scalesItself) {
-        const QRect clip = coveredPixels(declared, storedPart(made.part(), turn));
-        const QSize out = turn & QImageIOHandler::TransformationRotate90 ? made.held.size().transposed()
-                                                                          : made.held.size();
+        // At full size the part's own pixels; smaller, the stored pixels that cover it.
+        const bool quarter = turn & QImageIOHandler::TransformationRotate90;
+        const QRect held = storedPixels(made.held, made.whole, turn);
+        const QSize wholeStored = quarter ? made.whole.transposed() : made.whole;
+        const QRect clip = made.whole == upright
+                               ? held
+                               : coveredPixels(declared, LWPictureDecoder::Made{wholeStored, held}.part());
+        const QSize out = held.size();
         if (clip != QRect(QPoint(0, 0), declared))
             reader->setClipRect(clip);
         if (out != clip.size()) {
