@@ -1,4 +1,5 @@
 #include "model/image.h"
+#include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 
 #include "support/testpictures.h"
@@ -10,6 +11,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QtEndian>
 
 #include <atomic>
@@ -107,6 +109,37 @@ TEST(ImageCache, FailuresAreRememberedByTheirBytes)
     EXPECT_EQ(afterJunk.failures, afterEmpty.failures + 1);
     EXPECT_EQ(afterJunk.full, afterEmpty.full);
     EXPECT_EQ(afterJunk.preview, afterEmpty.preview);
+}
+
+// A picture refused as too large at one size is not tried again at that size or larger, while a
+// part of it, or a smaller size, that fits the budget is still decoded.
+TEST(ImageCache, RefusalsAreKeptBySizeAndPart)
+{
+    const qint64 old = LWDecodeBudget::limit();
+    const auto restore = qScopeGuard([old] { LWDecodeBudget::setLimit(old); });
+    LWDecodeBudget::setLimit(qint64(16) << 20); // 4000 x 4000 whole takes 64 MB
+    const LWImage big = picture("cache-refused-whole", encode(twoTone(4000, 4000), "jpeg", 80));
+    using Request = LWPictureDecoder::Request;
+    const struct {
+        const char *what;
+        Request request;
+        std::optional<QSize> made; // none: refused
+        int decodes;               // 0: answered from what is remembered
+    } steps[] = {
+        {"whole at full size", Request{0, {0, 0, 1, 1}}, std::nullopt, 1},
+        {"whole at full size again", Request{0, {0, 0, 1, 1}}, std::nullopt, 0},
+        {"a tenth of it at full size", Request{0, {0.45, 0.45, 0.1, 0.1}}, QSize(400, 400), 1},
+        {"whole at 500 pixels", Request{500, {0, 0, 1, 1}}, QSize(500, 500), 1},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.what);
+        const qint64 before = LWImageCache::stats().decodes;
+        const LWPictureDecoder::Result r = LWImageCache::exportImage(big, s.request);
+        EXPECT_EQ(r.image ? std::optional<QSize>(r.image->size()) : std::nullopt, s.made);
+        if (!s.made)
+            EXPECT_EQ(r.failure, LWPictureDecoder::Failure::tooLarge);
+        EXPECT_EQ(LWImageCache::stats().decodes - before, s.decodes);
+    }
 }
 
 TEST(ImageCache, ForgedHugeHeaderIsRefusedButKeepsItsSize)
