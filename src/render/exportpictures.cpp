@@ -118,7 +118,7 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
     byKey.insert(key, qsizetype(needs.size()));
     const LWPictureFormat::Readable readable = LWPictureFormat::readable(*e.image->data);
     const double work = readable.format == LWPictureFormat::Format::heif
-                            ? double(LWHeif::decoderBytesPerPixelOf(readable.bytes))
+                            ? 2.0 * double(LWHeif::decoderBytesPerPixelOf(readable.bytes)) // its planes and frames
                             : readable.workPerPixel;
     needs.push_back({*e.image, upright, side, top, bottom, part, readable.format, work});
 }

@@ -69,9 +69,9 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
         return failed(Failure::unreadable);
     if (plan->overBounds)
         return failed(Failure::tooLarge);
+    const qint64 work = LWHeif::decoderBytesPerPixelOf(picture.bytes);
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(
-        pixels(*size) * 4 + LWHeif::decoderBytesPerPixelOf(picture.bytes) * plan->largestCoded +
-        cutCost(*size, request, 4));
+        pixels(*size) * (4 + work) + work * plan->largestCoded + cutCost(*size, request, 4));
     if (!reserved)
         return failed(Failure::tooLarge);
     std::optional<QImage> img = LWHeif::decode(picture.bytes, LWPictureDecoder::maxPixelCount);
