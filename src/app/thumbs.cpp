@@ -129,7 +129,10 @@ std::optional<QImage> LWThumbs::render(const LWTemplate &tpl, int page, double h
     if (doc.pages.isEmpty() || !std::isfinite(doc.height) || doc.height <= 0)
         return std::nullopt;
     page = std::clamp(page, 0, int(doc.pages.size()) - 1);
-    std::optional<QImage> bitmap = LWRenderer::bitmap(doc, page, ratio * height / doc.height, false, true);
+    // A thumbnail never needs more of a picture than its preview.
+    LWRenderOptions options;
+    options.preview = true;
+    std::optional<QImage> bitmap = LWRenderer::bitmap(doc, page, ratio * height / doc.height, false, true, options);
     if (bitmap)
         bitmap->setDevicePixelRatio(ratio);
     return bitmap;

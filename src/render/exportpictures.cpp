@@ -2,8 +2,10 @@
 
 #include "render/parallel.h"
 #include "render/pictures/decodebudget.h"
+#include "render/pictures/heif.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturedecoder.h"
+#include "render/pictures/pictureformat.h"
 #include "render/pictures/picturekey.h"
 #include "render/renderer.h"
 #include "model/geometry.h"
@@ -25,6 +27,8 @@ struct LWExportPictures::Need {
     int longest = 0; // 0: the full size
     double top = 0, bottom = 0; // page rows where it may be drawn
     QRectF part;                // what its frames show of it, in fractions of the upright picture
+    LWPictureFormat::Format format = LWPictureFormat::Format::none;
+    double workPerPixel = 0; // what its decoder keeps besides the image, per pixel of the picture
 };
 
 namespace {
@@ -112,7 +116,14 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
         return;
     }
     byKey.insert(key, qsizetype(needs.size()));
-    needs.push_back({*e.image, upright, side, top, bottom, part});
+    const LWPictureFormat::Readable readable = LWPictureFormat::readable(*e.image->data);
+    const std::optional<LWHeif::Primary> heif =
+        readable.format == LWPictureFormat::Format::heif ? LWHeif::primaryOf(readable.bytes) : std::nullopt;
+    const double work = heif ? 2.0 * double(heif->work) // its planes and frames
+                             : readable.format == LWPictureFormat::Format::heif
+                                 ? 2.0 * double(LWHeif::deepDecoderBytesPerPixel)
+                                 : readable.workPerPixel;
+    needs.push_back({*e.image, upright, side, top, bottom, part, readable.format, work});
 }
 
 QSize decodedSize(const Need &n)
@@ -120,18 +131,38 @@ QSize decodedSize(const Need &n)
     return n.longest > 0 ? LWPictureDecoder::fitWithin(n.upright, n.longest) : n.upright;
 }
 
-qint64 heldBytes(const Need &n)
+qint64 keptBytes(const Need &n)
 {
     const QRect kept = partPixels(decodedSize(n), n.part);
     return qint64(kept.width()) * kept.height() * 4;
 }
 
-// What decoding the picture may take besides what is held: the picture at full size and its
-// scaled copy (a JPEG decoder scaling in eighths takes less).
-qint64 decodeWork(const Need &n)
+// What decoding the picture may take besides what is held: a JPEG decodes only the part, at most
+// twice its size each way before the last step; the others the whole picture, then the part.
+qint64 workOf(const Need &n)
+{
+    const qint64 held = keptBytes(n), full = qint64(n.upright.width()) * n.upright.height();
+    const qint64 work = qint64(double(full) * n.workPerPixel);
+    if (n.format == LWPictureFormat::Format::jpeg)
+        return work + (n.longest > 0 ? 5 * held : held);
+    return work + full * 4 + 2 * held;
+}
+
+// A picture whose decode alone exceeds the whole budget is refused as too large by the decoder:
+// the missing-picture art, planned as nothing, so the rest of the export goes on.
+bool decodable(const Need &n) { return workOf(n) <= LWDecodeBudget::limit(); }
+
+qint64 heldBytes(const Need &n) { return decodable(n) ? keptBytes(n) : 0; }
+qint64 decodeWork(const Need &n) { return decodable(n) ? workOf(n) : 0; }
+
+// What the export asks of the decoder: the part its frames show, with the margin.
+LWPictureDecoder::Request requestOf(const Need &n)
 {
     const QSize s = decodedSize(n);
-    return qint64(n.upright.width()) * n.upright.height() * 4 + qint64(s.width()) * s.height() * 4;
+    const LWPictureDecoder::Made px{s, partPixels(s, n.part)};
+    if (px.held == QRect(QPoint(0, 0), s))
+        return {n.longest, {0, 0, 1, 1}};
+    return {n.longest, px.part()};
 }
 
 // Keeps of the decoded image only the part the frames show.
@@ -273,10 +304,18 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
             set->m_pictures[size_t(i)] = *it; // decoded for the rows before
             return;
         }
+        if (!decodable(n))
+            return;
         const LWDecodeBudget::HoldWork work;
-        LWPictureDecoder::Result r = LWImageCache::exportImage(n.picture, n.longest);
+        const LWPictureDecoder::Request request = requestOf(n);
+        LWPictureDecoder::Result r = LWImageCache::exportImage(n.picture, request);
         if (r.image) {
-            std::optional<Picture> picture = kept(std::move(*r.image), n);
+            std::optional<Picture> picture;
+            if (request.whole()) {
+                picture = kept(std::move(*r.image), n);
+            } else {
+                picture = Picture{std::move(*r.image), n.upright, LWPictureDecoder::madeRect(n.upright, request).part()};
+            }
             std::optional<QImage> image = picture ? drawable(std::move(picture->image)) : std::nullopt;
             if (image) {
                 picture->image = std::move(*image);

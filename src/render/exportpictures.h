@@ -12,10 +12,12 @@
 #include <vector>
 
 // The pictures one raster export of a page draws: each decoded once, at the size the export
-// needs (its drawn size in device pixels, never more than the picture's own), and held until the
+// needs (its drawn size in device pixels, never more than the picture's own) and only the part its
+// frames show (a JPEG decodes no more than that part), and held until the
 // export lets go of it, the bytes held taken from the shared decode budget (LWDecodeBudget::hold)
 // for as long. Pictures with the same bytes are one. A picture that does not decode, or is
-// refused as too large, is left out and drawn as the missing-picture art. Read from any thread.
+// refused as too large (what it needs alone exceeds the whole budget), is left out and drawn as
+// the missing-picture art. Read from any thread.
 class LWExportPictures {
 public:
     struct Picture {

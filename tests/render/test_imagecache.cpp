@@ -1,4 +1,5 @@
 #include "model/image.h"
+#include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 
 #include "support/testpictures.h"
@@ -10,6 +11,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QtEndian>
 
 #include <atomic>
@@ -100,7 +102,7 @@ TEST(ImageCache, FailuresAreRememberedByTheirBytes)
     // The same bytes under another id, in either size, for an export or its size: known bad.
     const LWImage copy = picture("cache-junk-copy", junk.data);
     EXPECT_FALSE(LWImageCache::image(copy, true));
-    EXPECT_FALSE(LWImageCache::exportImage(copy, 0).image);
+    EXPECT_FALSE(LWImageCache::exportImage(copy, {}).image);
     EXPECT_FALSE(LWImageCache::pixelSize(copy));
     const auto afterJunk = LWImageCache::stats();
     EXPECT_EQ(afterJunk.decodes, afterEmpty.decodes + 1); // tried once
@@ -109,7 +111,38 @@ TEST(ImageCache, FailuresAreRememberedByTheirBytes)
     EXPECT_EQ(afterJunk.preview, afterEmpty.preview);
 }
 
-TEST(ImageCache, ForgedHugeHeaderIsRefused)
+// A picture refused as too large at one size is not tried again at that size or larger, while a
+// part of it, or a smaller size, that fits the budget is still decoded.
+TEST(ImageCache, RefusalsAreKeptBySizeAndPart)
+{
+    const qint64 old = LWDecodeBudget::limit();
+    const auto restore = qScopeGuard([old] { LWDecodeBudget::setLimit(old); });
+    LWDecodeBudget::setLimit(qint64(16) << 20); // 4000 x 4000 whole takes 64 MB
+    const LWImage big = picture("cache-refused-whole", encode(twoTone(4000, 4000), "jpeg", 80));
+    using Request = LWPictureDecoder::Request;
+    const struct {
+        const char *what;
+        Request request;
+        std::optional<QSize> made; // none: refused
+        int decodes;               // 0: answered from what is remembered
+    } steps[] = {
+        {"whole at full size", Request{0, {0, 0, 1, 1}}, std::nullopt, 1},
+        {"whole at full size again", Request{0, {0, 0, 1, 1}}, std::nullopt, 0},
+        {"a tenth of it at full size", Request{0, {0.45, 0.45, 0.1, 0.1}}, QSize(400, 400), 1},
+        {"whole at 500 pixels", Request{500, {0, 0, 1, 1}}, QSize(500, 500), 1},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.what);
+        const qint64 before = LWImageCache::stats().decodes;
+        const LWPictureDecoder::Result r = LWImageCache::exportImage(big, s.request);
+        EXPECT_EQ(r.image ? std::optional<QSize>(r.image->size()) : std::nullopt, s.made);
+        if (!s.made)
+            EXPECT_EQ(r.failure, LWPictureDecoder::Failure::tooLarge);
+        EXPECT_EQ(LWImageCache::stats().decodes - before, s.decodes);
+    }
+}
+
+TEST(ImageCache, ForgedHugeHeaderIsRefusedButKeepsItsSize)
 {
     const LWImage bomb = picture("cache-bomb", bombPng());
     QByteArray claim = *bomb.data;
@@ -118,7 +151,8 @@ TEST(ImageCache, ForgedHugeHeaderIsRefused)
     const auto before = LWImageCache::stats();
     EXPECT_FALSE(LWImageCache::image(bomb, true));
     EXPECT_FALSE(LWImageCache::image(bomb, false));
-    EXPECT_FALSE(LWImageCache::pixelSize(bomb));
+    // The size is the header's: the resolution check reads it; only decoding is refused.
+    EXPECT_EQ(LWImageCache::pixelSize(bomb), QSizeF(100'000, 100'000));
     const auto after = LWImageCache::stats();
     EXPECT_EQ(after.full, before.full);
     EXPECT_EQ(after.preview, before.preview);
@@ -187,7 +221,7 @@ TEST(ImageCache, PixelSizeComesFromTheHeaderWithoutDecoding)
         {"svg", QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"/>"), std::nullopt, 0},
         {"not a picture", QByteArray("plain words"), std::nullopt, 0},
         {"no data", std::nullopt, std::nullopt, 0},
-        {"over the pixel limit", bombPng(), std::nullopt, 0},
+        {"too large to decode", bombPng(), QSizeF(100'000, 100'000), 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

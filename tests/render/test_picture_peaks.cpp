@@ -4,6 +4,7 @@
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/picturedecoder.h"
 
+#include "support/bigphotos.h"
 #include "support/hostilepictures.h"
 #include "support/sanitizers.h"
 
@@ -113,6 +114,7 @@ TEST(PicturePeaks, EveryFormatPeaksWithinItsReservation)
         {"HEIC", [](const QImage &i) { return heic(i); }},
         {"10-bit HEIC", [](const QImage &i) { return heic(i, heif_orientation_normal, 10); }},
         {"AVIF", [](const QImage &i) { return heic(i, heif_orientation_normal, 8, heif_compression_AV1); }},
+        {"HEIC grid of 512-pixel tiles", [](const QImage &i) { return LWBigPhotos::heicGrid(i.width(), i.height(), 512); }},
     };
     for (const auto &f : formats) {
         SCOPED_TRACE(f.name);

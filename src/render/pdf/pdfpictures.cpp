@@ -109,10 +109,7 @@ std::optional<LWRenderer::PictureSink::StandIn> PdfPictures::standIn(const LWIma
     }
     Entry entry;
     const QByteArray &bytes = *picture.data;
-    std::optional<LWJpegProbe::Jpeg> jpeg = LWJpegProbe::passable(bytes);
-    // Past the pixel limit it is the placeholder, as in every other export.
-    if (jpeg && qint64(jpeg->width) * jpeg->height > LWImageCache::maxPixelCount)
-        jpeg.reset();
+    const std::optional<LWJpegProbe::Jpeg> jpeg = LWJpegProbe::passable(bytes);
     // Qt's reading of the header decides the orientation, as it does when it decodes.
     const std::optional<LWImageProperties> props = jpeg ? LWImageProperties::read(bytes) : std::nullopt;
     if (props && props->width == jpeg->width && props->height == jpeg->height) {
@@ -122,7 +119,7 @@ std::optional<LWRenderer::PictureSink::StandIn> PdfPictures::standIn(const LWIma
         entry.swap.image = {bytes, QByteArrayLiteral("/DCTDecode"), stored.width(), stored.height(),
                             jpeg->components == 1, 0};
     } else {
-        LWPictureDecoder::Result decoded = LWImageCache::exportImage(picture, 0);
+        LWPictureDecoder::Result decoded = LWImageCache::exportImage(picture, LWPictureDecoder::Request{});
         std::optional<LWPdfFile::PictureSwap> swap;
         if (decoded.image && !decoded.image->isNull()) {
             entry.standIn.upright = decoded.image->size();

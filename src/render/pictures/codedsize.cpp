@@ -124,9 +124,9 @@ quint64 leb128(const uchar *&p, const uchar *end, bool &ok)
     return 0;
 }
 
-// The maximum frame size an AV1 sequence header allows (the OBU's payload), and the largest a
-// frame header may still claim: unless the header is a reduced still picture's, a frame may
-// override its size with as many bits as the maximum's.
+// The maximum frame size an AV1 sequence header allows (the OBU's payload). A frame header may
+// give its own size in as many bits as the maximum's, but never more than the maximum: the
+// decoder refuses a larger frame.
 struct Av1Sizes {
     QSize max, ceiling;
 };
@@ -168,7 +168,7 @@ std::optional<Av1Sizes> sequenceHeaderSize(const uchar *p, qsizetype size)
     if (b.over() || w > 65536 || h > 65536)
         return std::nullopt;
     const QSize max{int(w), int(h)};
-    return Av1Sizes{max, reduced ? max : QSize(1 << wBits, 1 << hBits)};
+    return Av1Sizes{max, max};
 }
 
 } // namespace

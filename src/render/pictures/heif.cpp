@@ -106,6 +106,18 @@ std::optional<QSize> size(const QByteArray &bytes)
     return QSize(heif_image_handle_get_width(h.get()), heif_image_handle_get_height(h.get()));
 }
 
+std::optional<Primary> primaryOf(const QByteArray &bytes)
+{
+    Context context;
+    const Handle h = primary(bytes, context);
+    if (!h)
+        return std::nullopt;
+    const int bits = heif_image_handle_get_luma_bits_per_pixel(h.get());
+    return Primary{QSize(heif_image_handle_get_width(h.get()), heif_image_handle_get_height(h.get())),
+                   bits > 0 && bits <= 8 ? decoderBytesPerPixel : deepDecoderBytesPerPixel,
+                   heif_image_handle_has_alpha_channel(h.get()) != 0};
+}
+
 std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels)
 {
     Context context;
@@ -129,7 +141,8 @@ std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels)
     if (!pixels || iw != w || ih != hh || stride < iw * 4)
         return std::nullopt;
     // The image keeps the libheif plane it shows, so the pixels are never copied.
-    QImage out(pixels, iw, ih, stride, QImage::Format_RGBA8888,
+    const bool alpha = heif_image_handle_has_alpha_channel(h.get()) != 0;
+    QImage out(pixels, iw, ih, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888,
                [](void *owned) { heif_image_release(static_cast<heif_image *>(owned)); }, img.get());
     if (out.isNull())
         return std::nullopt;

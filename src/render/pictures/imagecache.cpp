@@ -86,10 +86,12 @@ struct Tables {
         preview.budget = b.preview;
     }
 
-    bool refuses(const QByteArray &key, int longestSide) const
+    // A part needs less than the whole picture at the same size: only unreadable bytes refuse it.
+    bool refuses(const QByteArray &key, const LWPictureDecoder::Request &request) const
     {
         const auto it = known.constFind(key);
-        return it != known.cend() && (it->unreadable || sideOf(longestSide) >= it->from);
+        return it != known.cend() &&
+               (it->unreadable || (request.whole() && sideOf(request.longestSide) >= it->from));
     }
 
     bool partial(const QByteArray &key) const { return known.value(key).partial; }
@@ -109,15 +111,19 @@ struct Tables {
         return std::nullopt;
     }
 
-    void remember(const QByteArray &key, int longestSide, const Result &result)
+    void remember(const QByteArray &key, const LWPictureDecoder::Request &request, const Result &result)
     {
         if (!result.image && result.failure != Failure::unreadable && result.failure != Failure::tooLarge)
             return; // memory may be found later
+        if (!result.image && result.failure == Failure::tooLarge && !request.whole())
+            return; // says nothing of other parts
+        const int longestSide = request.longestSide;
         if (known.size() >= maxKnown && !known.contains(key))
             known.clear();
         Known &k = known[key];
         if (result.image) {
-            k.drawn = std::max(k.drawn, sideOf(longestSide));
+            if (request.whole())
+                k.drawn = std::max(k.drawn, sideOf(longestSide));
             k.partial = k.partial || result.partial;
         } else if (result.failure == Failure::unreadable) {
             k.unreadable = true;
@@ -135,31 +141,27 @@ Tables &tables()
 
 // Decodes outside the lock, which is held on entry and on return.
 Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &key, const QByteArray &bytes,
-                      int longestSide)
+                      const LWPictureDecoder::Request &request)
 {
     ++t.decodes;
     guard.unlock();
-    Result result = LWPictureDecoder::decode(bytes, longestSide);
+    Result result = LWPictureDecoder::decode(bytes, request);
     // Refused beside what an export holds: a want of memory, not a fault of the picture.
     if (!result.image && LWDecodeBudget::HoldWork::refusedForHold())
         result.failure = Failure::outOfMemory;
     guard.relock();
-    t.remember(key, longestSide, result);
+    t.remember(key, request, result);
     return result;
 }
 
 } // namespace
-
-namespace LWImageCache {
-
-} // namespace LWImageCache
 
 namespace {
 
 // The picture from its table, decoded into it when missing.
 Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
 {
-    const int longest = preview ? LWImageCache::previewMaxPixels : 0;
+    const LWPictureDecoder::Request request{preview ? LWImageCache::previewMaxPixels : 0, {0, 0, 1, 1}};
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
     Table &table = preview ? t.preview : t.full;
@@ -167,7 +169,7 @@ Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
         it->lastUse = ++t.clock;
         return {it->image, Failure::none, t.partial(key)};
     }
-    if (t.refuses(key, longest))
+    if (t.refuses(key, request))
         return {std::nullopt, t.known.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
     if (const auto it = table.flights.constFind(key); it != table.flights.cend()) {
         const std::shared_ptr<Flight> flight = *it;
@@ -177,7 +179,7 @@ Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
     }
     const auto flight = std::make_shared<Flight>();
     table.flights.insert(key, flight);
-    Result result = decodeUnlocked(t, guard, key, bytes, longest);
+    Result result = decodeUnlocked(t, guard, key, bytes, request);
     flight->result = result;
     flight->done = true;
     table.flights.remove(key);
@@ -229,7 +231,7 @@ std::optional<Drawn> drawn(const LWImage &picture)
     return std::nullopt;
 }
 
-Result exportImage(const LWImage &picture, int longestSide)
+Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &request)
 {
     if (!picture.data)
         return {std::nullopt, Failure::unreadable};
@@ -237,20 +239,30 @@ Result exportImage(const LWImage &picture, int longestSide)
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
     // A kept decode at least as large serves: the export draws it scaled as it would its own.
-    const int want = sideOf(longestSide);
+    // A part is cut only from the full size, whose pixels are the decoder's own.
+    const int want = sideOf(request.longestSide);
     for (Table *table : {&t.full, &t.preview}) {
         const auto it = table->entries.find(key);
         if (it == table->entries.end())
             continue;
         const int side = std::max(it->image.width(), it->image.height());
-        if (table == &t.full || side >= want) {
+        if (table == &t.full && !request.whole()) {
+            it->lastUse = ++t.clock;
+            const QImage whole = it->image;
+            const bool partial = t.partial(key);
+            guard.unlock();
+            std::optional<QImage> cut = LWPictureDecoder::cutDown(whole, request);
+            const Failure failure = cut ? Failure::none : Failure::outOfMemory;
+            return {std::move(cut), failure, partial};
+        }
+        if (request.whole() && (table == &t.full || side >= want)) {
             it->lastUse = ++t.clock;
             return {it->image, Failure::none, t.partial(key)};
         }
     }
-    if (t.refuses(key, longestSide))
+    if (t.refuses(key, request))
         return {std::nullopt, t.known.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
-    return decodeUnlocked(t, guard, key, *picture.data, longestSide);
+    return decodeUnlocked(t, guard, key, *picture.data, request);
 }
 
 std::optional<QSizeF> pixelSize(const LWImage &picture)
@@ -263,13 +275,11 @@ std::optional<QSizeF> pixelSize(const LWImage &picture)
         QMutexLocker guard(&t.lock);
         if (const auto it = t.full.entries.constFind(key); it != t.full.entries.cend())
             return QSizeF(it->image.size());
-        if (t.refuses(key, 0))
+        if (const auto it = t.known.constFind(key); it != t.known.cend() && it->unreadable)
             return std::nullopt;
     }
     if (const std::optional<LWImageProperties> props = LWImageProperties::read(*picture.data)) {
         if (props->width > 0 && props->height > 0) {
-            if (qint64(props->width) * props->height > maxPixelCount)
-                return std::nullopt;
             return props->quarterTurned() ? QSizeF(props->height, props->width) : QSizeF(props->width, props->height);
         }
     } else {

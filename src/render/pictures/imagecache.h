@@ -22,12 +22,9 @@ namespace LWImageCache {
 // Longer side of a preview, in pixels. Smaller pictures are never scaled up.
 inline constexpr int previewMaxPixels = 1600;
 
-// Pictures whose header declares more pixels than this are refused (treated as undecodable)
-// before any decoding. Every decode reserves what it may allocate from one budget of
+// Every decode reserves what it may allocate, for the size the use needs, from one budget of
 // allocationLimitMB shared by all decodes in flight (LWDecodeBudget), waiting while others hold
-// it; one that alone needs more is refused. Generous enough for real photos of 100 megapixels
-// and more, in 16-bit colour too. Only the formats LWPictureFormat takes are decoded.
-inline constexpr qint64 maxPixelCount = LWPictureDecoder::maxPixelCount;
+// it; one that alone needs more is refused. Only the formats LWPictureFormat takes are decoded.
 inline constexpr int allocationLimitMB = 1200;
 
 // Bytes of decoded pixels each table keeps: five 24-megapixel photos at full size, some twenty
@@ -52,14 +49,15 @@ enum class Drawn { whole, partial, unreadable, tooLarge };
 
 // The upright pixel size of the full image: read from the file's header (sides swapped for a
 // quarter turn), or from the full table when it holds the picture; only a header that gives no
-// size makes it decode. None when the record has no data, the bytes are no picture or the
-// picture is over maxPixelCount.
+// size makes it decode. None when the record has no data or the bytes are no picture; a picture
+// too large to decode whole still has its size.
 [[nodiscard]] std::optional<QSizeF> pixelSize(const LWImage &picture);
 
-// The picture for an export, which holds it itself: its longer side at most `longestSide`
-// (0: full size). A table entry at least that large is taken as it is; otherwise it is decoded
-// for the caller and not kept in a table. Counted in stats().decodes; failures remembered as above.
-[[nodiscard]] LWPictureDecoder::Result exportImage(const LWImage &picture, int longestSide);
+// The picture for an export, which holds it itself, as LWPictureDecoder::decode makes it for the
+// request; for the whole picture, a table entry at least that large is taken as it is. Otherwise
+// it is decoded for the caller and not kept in a table. Counted in stats().decodes; failures
+// remembered as above (a part refused as too large is not: another part may fit).
+[[nodiscard]] LWPictureDecoder::Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &request);
 
 // Sets the budgets (tests and diagnostics), dropping what no longer fits; returns the old ones.
 Budget setBudget(const Budget &budget);

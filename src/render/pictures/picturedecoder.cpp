@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QTransform>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -20,15 +21,14 @@ using LWPictureDecoder::Result;
 
 Result failed(Failure why) { return {std::nullopt, why}; }
 
-// A decoded picture brought within `longest`; none when scaling fails for lack of memory.
-std::optional<QImage> shrunk(QImage img, int longest)
+qint64 pixels(QSize s) { return qint64(std::max(0, s.width())) * std::max(0, s.height()); }
+
+// The pixels of `size` covering `r` (fractions of it), whole pixels around it.
+QRect coveredPixels(QSize size, const QRectF &r)
 {
-    const QSize target = LWPictureDecoder::fitWithin(img.size(), longest);
-    if (target != img.size())
-        img = img.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (img.isNull())
-        return std::nullopt;
-    return img;
+    return QRectF(r.x() * size.width(), r.y() * size.height(), r.width() * size.width(), r.height() * size.height())
+        .toAlignedRect()
+        .intersected(QRect(QPoint(0, 0), size));
 }
 
 // Qt's JPEG reader reports success on a cut or damaged file and fills in what it could not
@@ -58,9 +58,35 @@ struct JpegDamageWatch {
     [[nodiscard]] bool damaged() const { return jpegDamaged; }
 };
 
-bool overLimit(QSize s) { return qint64(s.width()) * s.height() > LWPictureDecoder::maxPixelCount; }
+// Where the pixels `r` of an upright picture `size` large lie in the picture as stored. Qt turns
+// a stored image upright by mirroring and flipping it first, then turning it a quarter clockwise.
+// Whole pixels stay whole: each step only swaps and reflects them.
+QRect storedPixels(const QRect &r, QSize size, QImageIOHandler::Transformations t)
+{
+    const QSize stored = t & QImageIOHandler::TransformationRotate90 ? size.transposed() : size;
+    QTransform toUpright;
+    if (t & QImageIOHandler::TransformationMirror)
+        toUpright *= QTransform(-1, 0, 0, 1, stored.width(), 0);
+    if (t & QImageIOHandler::TransformationFlip)
+        toUpright *= QTransform(1, 0, 0, -1, 0, stored.height());
+    if (t & QImageIOHandler::TransformationRotate90)
+        toUpright *= QTransform(0, 1, -1, 0, stored.height(), 0);
+    return toUpright.inverted().mapRect(QRectF(r)).toAlignedRect();
+}
 
-Result decodeHeif(const LWPictureFormat::Readable &picture, int longestSide)
+// What cutDown copies beside the whole image: the held pixels at full size, then brought to size
+// (smooth scaling first copies plain alpha premultiplied, at the source's size).
+qint64 cutCost(QSize decoded, const LWPictureDecoder::Request &request, int bytesPerPixel, bool plainAlpha)
+{
+    const LWPictureDecoder::Made made = LWPictureDecoder::madeRect(decoded, request);
+    const QRect source = coveredPixels(decoded, made.part());
+    const qint64 cut = source.size() != decoded ? pixels(source.size()) * bytesPerPixel : 0;
+    if (made.held.size() == source.size())
+        return cut;
+    return cut + pixels(made.held.size()) * bytesPerPixel + (plainAlpha ? pixels(source.size()) * bytesPerPixel : 0);
+}
+
+Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Request &request)
 {
     // What the bitstreams will really make, before anything is decoded, and before libheif reads
     // the file at all: opening it copies every item's data.
@@ -70,33 +96,34 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, int longestSide)
         return failed(Failure::unreadable);
     if (plan->overBounds)
         return failed(Failure::tooLarge);
-    const std::optional<QSize> size = LWHeif::size(picture.bytes);
-    if (!size)
+    const std::optional<LWHeif::Primary> primary = LWHeif::primaryOf(picture.bytes);
+    if (!primary)
         return failed(Failure::unreadable);
-    if (overLimit(*size))
+    const QSize size = primary->size;
+    if (pixels(size) > LWPictureDecoder::maxPixelCount)
         return failed(Failure::tooLarge);
-    const QSize target = longestSide > 0 ? LWPictureDecoder::fitWithin(*size, longestSide) : *size;
-    const qint64 shrunkCopy = target != *size ? qint64(target.width()) * target.height() * 4 : 0;
+    const qint64 work = primary->work;
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(
-        picture.decodeCost(*size, *size, 4, false) + LWHeif::decoderBytesPerPixel * plan->largestCoded + shrunkCopy);
+        pixels(size) * (4 + work) + work * plan->largestCoded + cutCost(size, request, 4, primary->alpha));
     if (!reserved)
         return failed(Failure::tooLarge);
     std::optional<QImage> img = LWHeif::decode(picture.bytes, LWPictureDecoder::maxPixelCount);
-    if (img && longestSide > 0)
-        img = shrunk(std::move(*img), longestSide);
     if (!img)
         return failed(Failure::unreadable);
+    img = LWPictureDecoder::cutDown(std::move(*img), request);
+    if (!img)
+        return failed(Failure::outOfMemory);
     return {std::move(img), Failure::none};
 }
 
 // Decodes the first image of the bytes in the format their signature names, upright. The
 // declared size is checked and the decode's peak reserved from the shared budget before
 // anything is allocated, so a forged header cannot make us reserve gigabytes.
-Result decodeReadable(const QByteArray &bytes, int longestSide)
+Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request)
 {
     const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
     if (picture.format == LWPictureFormat::Format::heif)
-        return decodeHeif(picture, longestSide);
+        return decodeHeif(picture, request);
     QBuffer buffer;
     const std::unique_ptr<QImageReader> reader = picture.reader(buffer);
     if (!reader)
@@ -112,34 +139,56 @@ Result decodeReadable(const QByteArray &bytes, int longestSide)
                                       : QSize(std::abs(reader->size().width()), std::abs(reader->size().height()));
     if (declared.isEmpty())
         return failed(Failure::unreadable);
-    if (overLimit(declared))
-        return failed(Failure::tooLarge);
-    // Scaling in the reader lets decoders that can (JPEG) skip most of the work; the others
-    // decode in full and scale. The longer side is the same before and after the turn.
-    const QSize target = longestSide > 0 ? LWPictureDecoder::fitWithin(declared, longestSide) : declared;
+    const QImageIOHandler::Transformations turn =
+        fromHeader ? QImageIOHandler::TransformationNone : reader->transformation();
+    const bool turned = turn != QImageIOHandler::TransformationNone;
+    const QSize upright = turn & QImageIOHandler::TransformationRotate90 ? declared.transposed() : declared;
+    const LWPictureDecoder::Made made = LWPictureDecoder::madeRect(upright, request);
+    if (made.held.isEmpty())
+        return failed(Failure::unreadable);
+    // A JPEG decodes only the rows and columns of the part, scaled in eighths in its DCT (at most
+    // twice the size wanted each way before the last step); the others decode whole and are cut.
     const bool scalesItself = picture.format == LWPictureFormat::Format::jpeg;
     // Qt's WebP reader makes its own image and fails on a cut file: nothing to fill before.
     const bool makesItsOwn = scalesItself || picture.format == LWPictureFormat::Format::webp;
-    if (target != declared)
-        reader->setScaledSize(target);
-    // A JPEG scaled in eighths comes out at most twice the target each way before the last step.
-    const QSize made = scalesItself && target != declared ? (target * 2).boundedTo(declared) : declared;
+    QSize decoded = declared;
+    qint64 extra = 0;
+    if (scalesItself) {
+        // At full size the part's own pixels; smaller, the stored pixels that cover it.
+        const bool quarter = turn & QImageIOHandler::TransformationRotate90;
+        const QRect held = storedPixels(made.held, made.whole, turn);
+        const QSize wholeStored = quarter ? made.whole.transposed() : made.whole;
+        const QRect clip = made.whole == upright
+                               ? held
+                               : coveredPixels(declared, LWPictureDecoder::Made{wholeStored, held}.part());
+        const QSize out = held.size();
+        if (clip != QRect(QPoint(0, 0), declared))
+            reader->setClipRect(clip);
+        if (out != clip.size()) {
+            reader->setScaledSize(out);
+            extra = pixels(out) * 4;
+        }
+        decoded = out != clip.size() ? (out * 2).boundedTo(clip.size()) : clip.size();
+    }
     // A reader that could not parse the header may report any number as its format (Qt's JPEG
     // reader leaves it unset): taken as a number, and as a format only when it is one.
     const int raw = fromHeader ? int(QImage::Format_ARGB32) : int(reader->imageFormat());
     const bool known = raw > QImage::Format_Invalid && raw < QImage::NImageFormats;
     const auto format = known ? QImage::Format(raw) : QImage::Format_Invalid;
     const int perPixel = known ? std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8) : 8;
-    const bool turned = !fromHeader && reader->transformation() != QImageIOHandler::TransformationNone;
-    // Smooth scaling works on premultiplied pixels: plain alpha is first copied so, at full size.
-    const QPixelFormat pixels = QImage::toPixelFormat(format);
-    const bool premultipliedCopy = known && !scalesItself && pixels.alphaUsage() == QPixelFormat::UsesAlpha &&
-                                   pixels.premultiplied() == QPixelFormat::NotPremultiplied;
-    const qint64 shrunkCopy = target == declared ? 0
-                                                 : qint64(target.width()) * target.height() * perPixel +
-                                                       (premultipliedCopy ? qint64(made.width()) * made.height() * perPixel : 0);
+    // Smooth scaling works on premultiplied pixels: plain alpha is first copied so, at its size.
+    const QPixelFormat pixelFormat = QImage::toPixelFormat(format);
+    const bool plainAlpha = known && pixelFormat.alphaUsage() == QPixelFormat::UsesAlpha &&
+                            pixelFormat.premultiplied() == QPixelFormat::NotPremultiplied;
+    if (!scalesItself)
+        extra = cutCost(upright, request, perPixel, plainAlpha);
+    // Wide pictures (16-bit PNG and TIFF) are handed on at 8 bits a channel, as every use draws
+    // them: their copy is counted here, never made later beside the wide one.
+    const bool wide = perPixel > 4;
+    if (wide)
+        extra += pixels(made.held.size()) * 4;
     const std::optional<LWDecodeBudget::Reservation> reserved =
-        LWDecodeBudget::reserve(picture.decodeCost(declared, made, perPixel, turned) + shrunkCopy);
+        LWDecodeBudget::reserve(picture.decodeCost(declared, decoded, perPixel, turned) + extra);
     if (!reserved)
         return failed(Failure::tooLarge);
     // A reader that stops early leaves the rest of the image as the memory it found (a cut BMP
@@ -157,7 +206,14 @@ Result decodeReadable(const QByteArray &bytes, int longestSide)
         watch.emplace();
     if (!reader->read(&img) || img.isNull())
         return failed(Failure::unreadable);
-    return {std::move(img), Failure::none, watch && watch->damaged()};
+    if (scalesItself)
+        return {std::move(img), Failure::none, watch && watch->damaged()};
+    std::optional<QImage> cut = LWPictureDecoder::cutDown(std::move(img), request);
+    if (cut && cut->depth() > 32)
+        cut = cut->convertToFormat(cut->hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (!cut || cut->isNull())
+        return failed(Failure::outOfMemory);
+    return {std::move(cut), Failure::none};
 }
 
 } // namespace
@@ -173,21 +229,33 @@ QSize fitWithin(QSize s, int longest)
     return {std::max(1, qRound(s.width() * k)), std::max(1, qRound(s.height() * k))};
 }
 
+Made madeRect(QSize upright, const Request &request)
+{
+    const QSize whole = request.longestSide > 0 ? fitWithin(upright, request.longestSide) : upright;
+    return {whole, coveredPixels(whole, request.part)};
+}
+
+std::optional<QImage> cutDown(QImage whole, const Request &request)
+{
+    const Made made = madeRect(whole.size(), request);
+    if (made.held.isEmpty())
+        return std::nullopt;
+    const QRect source = coveredPixels(whole.size(), made.part());
+    if (source != whole.rect()) {
+        whole = whole.copy(source); // the rest goes at once
+        if (whole.isNull())
+            return std::nullopt;
+    }
+    if (whole.size() != made.held.size())
+        whole = whole.scaled(made.held.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (whole.isNull())
+        return std::nullopt;
+    return whole;
+}
+
 Result decode(const QByteArray &bytes, const Request &request)
 {
-    Result r = decodeReadable(bytes, request.longestSide);
-    if (!r.image || request.whole())
-        return r;
-    const QSizeF s = r.image->size();
-    const QRect part = QRectF(request.part.x() * s.width(), request.part.y() * s.height(),
-                              request.part.width() * s.width(), request.part.height() * s.height())
-                           .toAlignedRect()
-                           .intersected(r.image->rect());
-    QImage cut = r.image->copy(part);
-    if (cut.isNull())
-        return failed(part.isEmpty() ? Failure::unreadable : Failure::outOfMemory);
-    r.image = std::move(cut);
-    return r;
+    return decodeReadable(bytes, request);
 }
 
 } // namespace LWPictureDecoder

@@ -6,12 +6,15 @@
 
 // Decodes the first image of a picture's bytes, upright by the file's orientation (HEIF: by its
 // own rotation boxes, through LWHeif, as 8-bit RGBA). Only the formats LWPictureFormat takes are
-// decoded. The declared size is checked against maxPixelCount and the decode's peak reserved from
-// the shared budget (LWDecodeBudget) before anything is allocated. Thread-safe; caches nothing.
+// decoded, at the size and of the part a use asks for: a JPEG through its DCT scaling and only the
+// rows and columns the part covers; the others decoded whole and cut down at once. The decode's
+// peak, for what the use makes of the picture rather than what the file declares, is reserved
+// from the shared budget (LWDecodeBudget) before anything is allocated; a picture is refused only
+// when that peak alone exceeds the budget. Thread-safe; caches nothing.
 namespace LWPictureDecoder {
 
-// Pictures whose header declares more pixels than this are refused before any decoding.
-// Generous enough for real photos of 100 megapixels and more, in 16-bit colour too.
+// A HEIF/AVIF whose decoder would make more pixels than this is refused: libheif always makes the
+// whole picture, and a larger one never fits the budget beside the decoder's own work.
 inline constexpr qint64 maxPixelCount = 150'000'000;
 // A HEIF/AVIF whose primary image takes more coded images than this (grid tiles, overlay layers,
 // each use counted) is refused: each costs a decoder start whatever its size. Four times the
@@ -21,7 +24,7 @@ inline constexpr int maxCodedImages = 1024;
 enum class Failure {
     none,
     unreadable,  // no picture the program takes, or bytes that do not decode
-    tooLarge,    // over maxPixelCount, or its decode alone needs more than the whole budget
+    tooLarge,    // what the use needs alone takes more than the whole budget (HEIF: over maxPixelCount)
     outOfMemory, // an allocation failed
 };
 struct Result {
@@ -41,6 +44,8 @@ struct Request {
     [[nodiscard]] bool whole() const { return part.contains(QRectF(0, 0, 1, 1)); }
 };
 
+// The image holds exactly madeRect(upright, request) of the whole picture brought within
+// request.longestSide, at that rectangle's size.
 [[nodiscard]] Result decode(const QByteArray &bytes, const Request &request);
 // The whole picture with its longer side at most `longestSide` pixels.
 [[nodiscard]] inline Result decode(const QByteArray &bytes, int longestSide)
@@ -50,5 +55,24 @@ struct Request {
 
 // `size` brought within `longest` pixels on its longer side, aspect kept; never enlarged.
 [[nodiscard]] QSize fitWithin(QSize size, int longest);
+
+// What a decode of a picture `upright` pixels large makes for the request: the whole picture's
+// size brought within the request, and the pixels of it that the part covers (whole pixels
+// around it).
+struct Made {
+    QSize whole;
+    QRect held;
+    // The held pixels in fractions of the whole picture.
+    [[nodiscard]] QRectF part() const
+    {
+        return {double(held.x()) / whole.width(), double(held.y()) / whole.height(),
+                double(held.width()) / whole.width(), double(held.height()) / whole.height()};
+    }
+};
+[[nodiscard]] Made madeRect(QSize upright, const Request &request);
+
+// The request made from the whole picture already decoded (at any size): the held pixels cut out
+// first, then brought to their size. None for lack of memory.
+[[nodiscard]] std::optional<QImage> cutDown(QImage whole, const Request &request);
 
 } // namespace LWPictureDecoder

@@ -1,0 +1,114 @@
+// Exports keep each picture's detail: pictures of one-pixel checks drawn one picture pixel to one
+// device pixel, written as a 600-DPI PNG and as a PDF (drawn back by MuPDF at 600 DPI), match
+// the page drawn in one pass from the whole pictures, frame by frame.
+#include "render/export.h"
+#include "render/pictures/imagecache.h"
+#include "support/drawnwhole.h"
+#include "support/testpictures.h"
+#include "pdfprobe.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// One-pixel checks of black and a colour that changes across the picture, so that both a blur
+// and a shift show.
+QImage checks(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            row[x] = (x + y) & 1 ? qRgb(0, 0, 0) : qRgb(255 * x / w, 255 - 255 * y / h, 200);
+    }
+    return img;
+}
+
+// A photo frame showing `crop` (left, top, right, bottom cut away) of the picture at `frame`.
+LWElement frameOf(const QByteArray &bytes, LWRect frame, std::array<double, 4> crop = {0, 0, 0, 0})
+{
+    LWElement e = LWElement::makePhoto(frame);
+    e.image->data = bytes;
+    e.image->cropL = crop[0], e.image->cropT = crop[1], e.image->cropR = crop[2], e.image->cropB = crop[3];
+    return e;
+}
+
+// Mean difference of the channels over the frames' pixels (a pixel in from each edge).
+double meanDifference(const QImage &a, const QImage &b, const QList<QRect> &areas)
+{
+    double sum = 0;
+    qint64 count = 0;
+    for (const QRect &r : areas)
+        for (int y = r.top() + 1; y < r.bottom(); ++y)
+            for (int x = r.left() + 1; x < r.right(); ++x) {
+                const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+                sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+                count += 3;
+            }
+    return count ? sum / double(count) : 1e9;
+}
+
+// MuPDF's drawing of the first page at 600 DPI (poppler smooths a picture drawn at its own size).
+QImage mupdf(const QByteArray &pdf, const QTemporaryDir &dir)
+{
+    const QString in = pdfprobe::writeTemp(dir, pdf), out = dir.filePath(QStringLiteral("printed.png"));
+    QFile::remove(out);
+    pdfprobe::run(QStringLiteral("mutool"), {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-r"),
+                                             QStringLiteral("600"), QStringLiteral("-o"), out, in, QStringLiteral("1")});
+    return QImage(out);
+}
+
+} // namespace
+
+TEST(ExportDetail, ExportsKeepEachPicturesDetail)
+{
+    using LWTestPictures::encode;
+    // At 600 DPI a point is 25/3 pixels: frames on multiples of 0.12 pt lie on whole pixels.
+    const QByteArray png = encode(checks(2400, 1600), "png");
+    const QByteArray jpeg = encode(checks(2400, 1600), "jpeg", 100);
+    const QByteArray tiff = encode(checks(1800, 1200), "tiff");
+    const struct {
+        const char *name;
+        QList<LWElement> frames;
+        int ownSize; // the first frames, which show the picture at its own size
+    } cases[] = {
+        {"a PNG drawn at its own size", {frameOf(png, {12, 12, 288, 192})}, 1},
+        {"a JPEG drawn at its own size", {frameOf(jpeg, {12, 12, 288, 192})}, 1},
+        {"the same bytes at two sizes", {frameOf(png, {12, 12, 288, 192}), frameOf(png, {312, 12, 96, 64})}, 1},
+        {"the same bytes with two crops",
+         {frameOf(png, {12, 12, 144, 192}, {0, 0, 0.5, 0}), frameOf(png, {180, 48, 144, 192}, {0.5, 0, 0, 0})}, 2},
+        {"a JPEG cropped to its middle", {frameOf(jpeg, {24, 24, 144, 96}, {0.25, 0.25, 0.25, 0.25})}, 1},
+        {"a JPEG turned a quarter by its tag, cropped off its middle",
+         {frameOf(LWTestPictures::turnedQuarter(jpeg), {24, 24, 96, 120}, {0.1, 0.45, 0.4, 0.05})}, 1},
+        {"a TIFF cropped to its middle", {frameOf(tiff, {24, 24, 108, 72}, {0.25, 0.25, 0.25, 0.25})}, 1},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        LWDocument doc = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 432, 288, 9, QStringLiteral("Detail"));
+        doc.pages[0].elements = c.frames;
+        QList<QRect> areas;
+        for (const LWElement &e : c.frames)
+            areas.append(QRectF(e.frame.x * 600 / 72, e.frame.y * 600 / 72, e.frame.w * 600 / 72, e.frame.h * 600 / 72)
+                             .toAlignedRect());
+        // Pictures drawn smaller are reduced by each program's own filter: the PDF's only roughly.
+        const QList<QRect> ownSize = areas.mid(0, c.ownSize);
+        // No decode kept from the case before may stand in for the export's own.
+        LWImageCache::setBudget(LWImageCache::setBudget({0, 0}));
+
+        const QString file = dir.filePath(QStringLiteral("detail.png"));
+        ASSERT_EQ(LWExport::writeRaster(doc, 0, 600, false, LWExport::RasterType::png, 0.92, file), QString());
+        const std::optional<QByteArray> pdf = LWExport::pdfData(doc, {0}, false);
+        ASSERT_TRUE(pdf);
+        const QImage written(file), printed = mupdf(*pdf, dir);
+        const QImage whole = lwDrawnWhole(doc, 600, false);
+        ASSERT_EQ(whole.size(), QSize(3600, 2400));
+        ASSERT_EQ(written.size(), whole.size());
+        ASSERT_EQ(printed.size(), whole.size());
+        EXPECT_LT(meanDifference(written, whole, areas), 1.0) << "PNG";
+        EXPECT_LT(meanDifference(printed, whole, ownSize), 1.0) << "PDF";
+        EXPECT_LT(meanDifference(printed, whole, areas), 8.0) << "PDF";
+    }
+}
