@@ -1,6 +1,7 @@
 #include "render/pictures/picturedecoder.h"
 
 #include "render/pictures/decodebudget.h"
+#include "render/pictures/decodeworkers.h"
 #include "render/pictures/heif.h"
 #include "render/pictures/heifcontainer.h"
 #include "render/pictures/imagecache.h"
@@ -32,7 +33,9 @@ std::optional<QImage> shrunk(QImage img, int longest)
 
 bool overLimit(QSize s) { return qint64(s.width()) * s.height() > LWPictureDecoder::maxPixelCount; }
 
-Result decodeHeif(const LWPictureFormat::Readable &picture, int longestSide)
+// With `stopAt` (the parent's checks) the decode stops where it would reserve, telling there
+// how many bytes; without it the decode reserves them here and goes on.
+Result decodeHeif(const LWPictureFormat::Readable &picture, int longestSide, qint64 *stopAt)
 {
     const std::optional<QSize> size = LWHeif::size(picture.bytes);
     if (!size)
@@ -48,8 +51,11 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, int longestSide)
         return failed(Failure::tooLarge);
     const QSize target = longestSide > 0 ? LWPictureDecoder::fitWithin(*size, longestSide) : *size;
     const qint64 shrunkCopy = target != *size ? qint64(target.width()) * target.height() * 4 : 0;
-    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(
-        picture.decodeCost(*size, *size, 4, false) + LWHeif::decoderBytesPerPixel * plan->largestCoded + shrunkCopy);
+    const qint64 cost =
+        picture.decodeCost(*size, *size, 4, false) + LWHeif::decoderBytesPerPixel * plan->largestCoded + shrunkCopy;
+    if (stopAt)
+        return *stopAt = cost, Result{};
+    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
     std::optional<QImage> img = LWHeif::decode(picture.bytes, LWPictureDecoder::maxPixelCount);
@@ -63,11 +69,11 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, int longestSide)
 // Decodes the first image of the bytes in the format their signature names, upright. The
 // declared size is checked and the decode's peak reserved from the shared budget before
 // anything is allocated, so a forged header cannot make us reserve gigabytes.
-Result decodeReadable(const QByteArray &bytes, int longestSide)
+Result decodeReadable(const QByteArray &bytes, int longestSide, qint64 *stopAt)
 {
     const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
     if (picture.format == LWPictureFormat::Format::heif)
-        return decodeHeif(picture, longestSide);
+        return decodeHeif(picture, longestSide, stopAt);
     QBuffer buffer;
     const std::unique_ptr<QImageReader> reader = picture.reader(buffer);
     if (!reader)
@@ -103,8 +109,10 @@ Result decodeReadable(const QByteArray &bytes, int longestSide)
     const int perPixel = known ? std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8) : 8;
     const bool turned = !fromHeader && reader->transformation() != QImageIOHandler::TransformationNone;
     const qint64 shrunkCopy = target != declared ? qint64(target.width()) * target.height() * 4 : 0;
-    const std::optional<LWDecodeBudget::Reservation> reserved =
-        LWDecodeBudget::reserve(picture.decodeCost(declared, made, perPixel, turned) + shrunkCopy);
+    const qint64 cost = picture.decodeCost(declared, made, perPixel, turned) + shrunkCopy;
+    if (stopAt)
+        return *stopAt = cost, Result{};
+    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
     // A reader that stops early leaves the rest of the image as the memory it found (a cut BMP
@@ -137,7 +145,20 @@ QSize fitWithin(QSize s, int longest)
 
 Result decode(const QByteArray &bytes, const Request &request)
 {
-    Result r = decodeReadable(bytes, request.longestSide);
+    LWDecodeBudget::HoldWork::forgetRefusal(); // a refusal of an earlier decode is not this one's
+    qint64 cost = 0;
+    if (Result checked = decodeReadable(bytes, request.longestSide, &cost); checked.failure != Failure::none)
+        return checked;
+    // Reserved here, where the budget is shared; the worker's memory limit follows from it.
+    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
+    if (!reserved)
+        return failed(Failure::tooLarge);
+    return LWDecodeWorkers::decode(bytes, request, cost);
+}
+
+Result decodeHere(const QByteArray &bytes, const Request &request)
+{
+    Result r = decodeReadable(bytes, request.longestSide, nullptr);
     if (!r.image || request.whole())
         return r;
     const QSizeF s = r.image->size();
