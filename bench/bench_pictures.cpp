@@ -4,6 +4,7 @@
 #include "model/document.h"
 #include "render/export.h"
 #include "render/pictures/imagecache.h"
+#include "render/pictures/picturedecoder.h"
 #include "support/picturepages.h"
 
 #include <QBuffer>
@@ -136,5 +137,23 @@ void BM_PosterTwelvePhotos600(benchmark::State &state)
     });
 }
 BENCHMARK(BM_PosterTwelvePhotos600)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// One picture decoded (arg 0: 1 MP, 1: 12 MP PNG; arg 1: 0 in this process, 1 in a decode worker,
+// started before the timing): what a worker adds to each decode.
+void BM_DecodeOnePicture(benchmark::State &state)
+{
+    const bool large = state.range(0) == 1;
+    static const QByteArray small = encoded(photoPixels(1200, 850, 4), "png");
+    static const QByteArray big = encoded(photoPixels(4000, 3000, 5), "png");
+    const QByteArray &bytes = large ? big : small;
+    const auto once = [&] {
+        return state.range(1) == 1 ? LWPictureDecoder::decode(bytes, 0) : LWPictureDecoder::decodeHere(bytes, {});
+    };
+    if (!once().image)
+        state.SkipWithError("no image");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(once());
+}
+BENCHMARK(BM_DecodeOnePicture)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -120,9 +120,11 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
         ::raise(SIGSEGV);
     if (how == "throw")
         throw std::bad_alloc(); // as libheif does when it cannot allocate
-    if (how == "loop")
-        for (volatile unsigned long i = 0;; i = i + 1) {
+    if (how == "loop") {
+        volatile int spin = 0;
+        while (spin == 0) {
         }
+    }
     if (how == "allocate") {
         std::vector<char *> kept;
         for (;;) {

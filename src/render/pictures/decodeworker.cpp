@@ -6,6 +6,7 @@
 #include <QColorSpace>
 #include <QImageReader>
 #include <cstring>
+#include <limits>
 #include <cerrno>
 #include <cstddef>
 #include <libheif/heif.h>
@@ -49,9 +50,42 @@ bool answer(int channel, const P::Answer &a, int fd)
     return sent;
 }
 
-// The image, its colour table and profile in a sealed memfd; -1 when that cannot be made.
-int imageOut(const QImage &img, P::Answer &a)
+// The image a decode reads into, made in a memfd that becomes the answer as it is: the pixels
+// are never copied. One decode at a time.
+struct Shared {
+    int fd = -1;
+    const uchar *bits = nullptr;
+    qint64 bytes = 0;
+} shared;
+
+void unmapShared(void *info) { ::munmap(info, size_t(shared.bytes)); }
+
+QImage sharedImage(QSize size, QImage::Format format)
 {
+    if (shared.fd >= 0)
+        ::close(shared.fd), shared = {};
+    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+    const qint64 perLine = (qint64(size.width()) * depth + 31) / 32 * 4;
+    const qint64 bytes = perLine * size.height();
+    if (size.isEmpty() || format == QImage::Format_Invalid || perLine > std::numeric_limits<int>::max())
+        return {};
+    const int fd = P::makeMemfd("lw-pixels", bytes);
+    void *at = fd >= 0 ? ::mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+    if (at == MAP_FAILED) {
+        if (fd >= 0)
+            ::close(fd);
+        return {};
+    }
+    shared = {fd, static_cast<const uchar *>(at), bytes};
+    return QImage(static_cast<uchar *>(at), size.width(), size.height(), qsizetype(perLine), format, unmapShared, at);
+}
+
+// The memfd for the image, its colour table and profile after its pixels, sealed: the shared one
+// the image was read into where it still is, else a copy; -1 when that cannot be made. Lets go
+// of the image.
+int imageOut(std::optional<QImage> &image, P::Answer &a)
+{
+    const QImage &img = *image;
     const QList<QRgb> table = img.colorTable();
     const int colours = img.format() == QImage::Format_Indexed8 ? 256 : img.depth() == 1 ? 2 : 0;
     const QByteArray icc = img.colorSpace().isValid() ? img.colorSpace().iccProfile() : QByteArray();
@@ -63,21 +97,36 @@ int imageOut(const QImage &img, P::Answer &a)
     a.dotsPerMeterY = img.dotsPerMeterY();
     a.iccBytes = icc.size();
     const qint64 pixels = img.sizeInBytes();
-    const qint64 total = pixels + colours * qint64(sizeof(QRgb)) + icc.size();
-    const int fd = P::makeMemfd("lw-pixels", total);
-    if (fd < 0)
-        return -1;
-    void *at = ::mmap(nullptr, size_t(total), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (at == MAP_FAILED)
-        return ::close(fd), -1;
-    auto *out = static_cast<uchar *>(at);
-    std::memcpy(out, img.constBits(), size_t(pixels));
+    QByteArray after(colours * qsizetype(sizeof(QRgb)), '\0');
     for (int i = 0; i < colours; ++i) {
         const QRgb c = table.value(i, 0);
-        std::memcpy(out + pixels + i * sizeof(QRgb), &c, sizeof(QRgb));
+        std::memcpy(after.data() + i * sizeof(QRgb), &c, sizeof(QRgb));
     }
-    std::memcpy(out + pixels + colours * sizeof(QRgb), icc.constData(), size_t(icc.size()));
-    ::munmap(at, size_t(total));
+    after += icc;
+    int fd = -1;
+    if (shared.fd >= 0 && img.constBits() == shared.bits && pixels == shared.bytes) {
+        std::swap(fd, shared.fd);
+        image.reset(); // unmaps: a memfd mapped for writing cannot be sealed
+    } else {
+        fd = P::makeMemfd("lw-pixels", pixels);
+        void *at = fd >= 0 ? ::mmap(nullptr, size_t(pixels), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+        if (at != MAP_FAILED) {
+            std::memcpy(at, img.constBits(), size_t(pixels));
+            ::munmap(at, size_t(pixels));
+        }
+        image.reset();
+        if (at == MAP_FAILED && fd >= 0)
+            ::close(fd), fd = -1;
+    }
+    if (fd < 0)
+        return -1;
+    qint64 written = 0;
+    while (written < after.size()) {
+        const ssize_t n = ::pwrite(fd, after.constData() + written, size_t(after.size() - written), off_t(pixels + written));
+        if (n <= 0 && errno != EINTR)
+            return ::close(fd), -1;
+        written += std::max<ssize_t>(n, 0);
+    }
     if (!P::seal(fd))
         return ::close(fd), -1;
     return fd;
@@ -162,7 +211,7 @@ int serve(int channel, const Decode &decode)
             return 2;
         P::Answer a;
         const bool fits = ask.bytes >= 0 && P::sealedWith(*fd, ask.bytes);
-        void *in = fits && ask.bytes > 0 ? ::mmap(nullptr, size_t(ask.bytes), PROT_READ, MAP_PRIVATE, *fd, 0) : nullptr;
+        void *in = fits && ask.bytes > 0 ? ::mmap(nullptr, size_t(ask.bytes), PROT_READ, MAP_PRIVATE | MAP_POPULATE, *fd, 0) : nullptr;
         ::close(*fd);
         if (!fits || in == MAP_FAILED) {
             a.failure = int(Failure::unreadable);
@@ -175,16 +224,18 @@ int serve(int channel, const Decode &decode)
         setSoftLimit(RLIMIT_CPU, cpuSecondsUsed() + rlim_t(std::max(1, ask.cpuSeconds)));
         if (ask.memoryLimit > 0)
             setSoftLimit(RLIMIT_DATA, rlim_t(ask.memoryLimit));
+        LWPictureDecoder::setImageMaker(sharedImage);
         LWPictureDecoder::Result r = decode(bytes, request);
         setSoftLimit(RLIMIT_DATA, data.rlim_cur);
         if (in)
             ::munmap(in, size_t(ask.bytes));
+        if (shared.fd >= 0 && !(r.image && r.image->constBits() == shared.bits))
+            ::close(shared.fd), shared = {}; // read into, then copied or dropped
         a.failure = int(r.failure);
         a.partial = r.partial;
         int out = -1;
         if (r.image) {
-            out = imageOut(*r.image, a);
-            r.image.reset();
+            out = imageOut(r.image, a);
             if (out < 0)
                 a.failure = int(Failure::outOfMemory);
         } else if (r.failure == Failure::none) {

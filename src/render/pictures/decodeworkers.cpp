@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QWaitCondition>
 #include <cerrno>
+#include <cstring>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -74,8 +75,19 @@ std::optional<Worker> start(const QString &program)
     posix_spawn_file_actions_adddup2(&actions, pair[1], 3);
     const QByteArray path = program.toLocal8Bit();
     char *argv[] = {const_cast<char *>(path.constData()), nullptr};
+    // Large blocks in huge pages where the system allows: a decoder's buffers are fresh memory
+    // in a fresh process, and faulting them in page by page costs about a third of a decode.
+    std::vector<QByteArray> env;
+    for (char **e = environ; *e; ++e)
+        if (std::strncmp(*e, "GLIBC_TUNABLES=", 15) != 0)
+            env.emplace_back(*e);
+    env.emplace_back("GLIBC_TUNABLES=glibc.malloc.hugetlb=1");
+    std::vector<char *> envp;
+    for (QByteArray &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv, environ);
+    const int failed = ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(pair[1]);
     if (failed != 0) {
