@@ -207,11 +207,12 @@ std::optional<QImage> imageOf(const P::Answer &a, int fd)
     const qint64 total = pixels + colours * qint64(sizeof(QRgb)) + a.iccBytes;
     if (!P::sealedWith(fd, total))
         return std::nullopt;
-    // Private: the image may be drawn into without reaching the sealed memfd.
-    void *at = ::mmap(nullptr, size_t(total), PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
+    // Read-only, all pages at once (every user reads them all; a fault a page costs more): the
+    // image copies itself before anything writes into it.
+    void *at = ::mmap(nullptr, size_t(total), PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
     if (at == MAP_FAILED)
         return std::nullopt;
-    auto *bytes = static_cast<uchar *>(at);
+    const auto *bytes = static_cast<const uchar *>(at);
     QList<QRgb> table(colours);
     if (colours)
         std::memcpy(table.data(), bytes + pixels, size_t(colours) * sizeof(QRgb));
