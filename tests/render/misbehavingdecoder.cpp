@@ -29,6 +29,7 @@ constexpr int channel = 3;
 }
 
 void sendRaw(const void *data, int size, int fd = -1) { (void)P::send(channel, data, size, fd); }
+void sendRaw(const void *data, int size, std::span<const int> fds) { (void)P::send(channel, data, size, fds); }
 
 // An answer describing an image of `side` x `side` ARGB32 pixels in `fd`.
 P::Answer imageAnswer(int side)
@@ -79,19 +80,7 @@ P::Answer imageAnswer(int side)
         for (const int fd : fds)
             (void)P::seal(fd);
         const P::Answer a = imageAnswer(64);
-        iovec io{const_cast<P::Answer *>(&a), sizeof(a)};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(fds))] = {};
-        msghdr msg{};
-        msg.msg_iov = &io;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof(control);
-        cmsghdr *c = CMSG_FIRSTHDR(&msg);
-        c->cmsg_level = SOL_SOCKET;
-        c->cmsg_type = SCM_RIGHTS;
-        c->cmsg_len = CMSG_LEN(sizeof(fds));
-        std::memcpy(CMSG_DATA(c), fds, sizeof(fds));
-        (void)::sendmsg(channel, &msg, MSG_NOSIGNAL);
+        sendRaw(&a, sizeof(a), fds);
     } else if (how == "hangup") {
         std::_Exit(0);
     }

@@ -10,21 +10,23 @@
 
 namespace LWDecodeProtocol {
 
-bool send(int channel, const void *message, int size, int fd)
+bool send(int channel, const void *message, int size, std::span<const int> fds)
 {
     iovec io{const_cast<void *>(message), size_t(size)};
     msghdr msg{};
     msg.msg_iov = &io;
     msg.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    if (fd >= 0) {
+    alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))] = {};
+    if (fds.size() > 4)
+        return false;
+    if (!fds.empty()) {
         msg.msg_control = control;
-        msg.msg_controllen = sizeof(control);
+        msg.msg_controllen = CMSG_SPACE(fds.size_bytes());
         cmsghdr *c = CMSG_FIRSTHDR(&msg);
         c->cmsg_level = SOL_SOCKET;
         c->cmsg_type = SCM_RIGHTS;
-        c->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(c), &fd, sizeof(int));
+        c->cmsg_len = CMSG_LEN(fds.size_bytes());
+        std::memcpy(CMSG_DATA(c), fds.data(), fds.size_bytes());
     }
     ssize_t sent;
     do

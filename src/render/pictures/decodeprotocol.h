@@ -1,6 +1,7 @@
 #pragma once
 #include <QtGlobal>
 #include <optional>
+#include <span>
 
 // The messages between the program and a decode worker, over a socket pair of sequenced packets:
 // one fixed-size message each way per decode, carrying at most one memfd (the picture's bytes in,
@@ -37,8 +38,13 @@ struct Received {
     int fd = -1;
 };
 
-// Sends one message with an optional descriptor; false when the peer is gone. Never raises SIGPIPE.
-[[nodiscard]] bool send(int channel, const void *message, int size, int fd);
+// Sends one message with the descriptors given; false when the peer is gone. Never raises SIGPIPE.
+[[nodiscard]] bool send(int channel, const void *message, int size, std::span<const int> fds);
+// With one descriptor, or none when `fd` is negative.
+[[nodiscard]] inline bool send(int channel, const void *message, int size, int fd)
+{
+    return send(channel, message, size, fd >= 0 ? std::span<const int>(&fd, 1) : std::span<const int>());
+}
 // Receives one message of exactly `size` bytes with at most one descriptor. None on end of file,
 // error, or a message of another size or with more descriptors (any received are closed).
 [[nodiscard]] std::optional<int> receive(int channel, void *message, int size);
