@@ -134,5 +134,5 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
 int main()
 {
     LWDecodeWorker::prepare(channel);
-    return LWDecodeWorker::serve(channel, misbehave);
+    std::_Exit(LWDecodeWorker::serve(channel, misbehave));
 }
