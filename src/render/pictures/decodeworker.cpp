@@ -6,7 +6,6 @@
 #include <QColorSpace>
 #include <QImageReader>
 #include <cstring>
-#include <limits>
 #include <cerrno>
 #include <cstddef>
 #include <libheif/heif.h>
@@ -50,39 +49,21 @@ bool answer(int channel, const P::Answer &a, int fd)
     return sent;
 }
 
-// The image a decode reads into, made in a memfd that becomes the answer as it is: the pixels
-// are never copied. One decode at a time.
-struct Shared {
-    int fd = -1;
-    const uchar *bits = nullptr;
-    qint64 bytes = 0;
-} shared;
-
-void unmapShared(void *info) { ::munmap(info, size_t(shared.bytes)); }
-
-QImage sharedImage(QSize size, QImage::Format format)
+bool writeAll(int fd, const uchar *data, qint64 size, qint64 at)
 {
-    if (shared.fd >= 0)
-        ::close(shared.fd), shared = {};
-    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
-    const qint64 perLine = (qint64(size.width()) * depth + 31) / 32 * 4;
-    const qint64 bytes = perLine * size.height();
-    if (size.isEmpty() || format == QImage::Format_Invalid || perLine > std::numeric_limits<int>::max())
-        return {};
-    const int fd = P::makeMemfd("lw-pixels", bytes);
-    void *at = fd >= 0 ? ::mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
-    if (at == MAP_FAILED) {
-        if (fd >= 0)
-            ::close(fd);
-        return {};
+    for (qint64 done = 0; done < size;) {
+        const ssize_t n = ::pwrite(fd, data + done, size_t(size - done), off_t(at + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
     }
-    shared = {fd, static_cast<const uchar *>(at), bytes};
-    return QImage(static_cast<uchar *>(at), size.width(), size.height(), qsizetype(perLine), format, unmapShared, at);
+    return true;
 }
 
-// The memfd for the image, its colour table and profile after its pixels, sealed: the shared one
-// the image was read into where it still is, else a copy; -1 when that cannot be made. Lets go
-// of the image.
+// A sealed memfd of the image's pixels, its colour table and profile; -1 when that cannot be made.
+// Lets go of the image.
 int imageOut(std::optional<QImage> &image, P::Answer &a)
 {
     const QImage &img = *image;
@@ -103,30 +84,16 @@ int imageOut(std::optional<QImage> &image, P::Answer &a)
         std::memcpy(after.data() + i * sizeof(QRgb), &c, sizeof(QRgb));
     }
     after += icc;
-    int fd = -1;
-    if (shared.fd >= 0 && img.constBits() == shared.bits && pixels == shared.bytes) {
-        std::swap(fd, shared.fd);
-        image.reset(); // unmaps: a memfd mapped for writing cannot be sealed
-    } else {
-        fd = P::makeMemfd("lw-pixels", pixels);
-        void *at = fd >= 0 ? ::mmap(nullptr, size_t(pixels), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
-        if (at != MAP_FAILED) {
-            std::memcpy(at, img.constBits(), size_t(pixels));
-            ::munmap(at, size_t(pixels));
-        }
-        image.reset();
-        if (at == MAP_FAILED && fd >= 0)
-            ::close(fd), fd = -1;
-    }
+    // Written, not copied through a mapping: the kernel fills the new pages without a fault each
+    // (faulting in fresh shared pages cost more than the copy).
+    int fd = P::makeMemfd("lw-pixels", 0);
+    if (fd >= 0 && !writeAll(fd, img.constBits(), pixels, 0))
+        ::close(fd), fd = -1;
+    image.reset();
     if (fd < 0)
         return -1;
-    qint64 written = 0;
-    while (written < after.size()) {
-        const ssize_t n = ::pwrite(fd, after.constData() + written, size_t(after.size() - written), off_t(pixels + written));
-        if (n <= 0 && errno != EINTR)
-            return ::close(fd), -1;
-        written += std::max<ssize_t>(n, 0);
-    }
+    if (!writeAll(fd, reinterpret_cast<const uchar *>(after.constData()), after.size(), pixels))
+        return ::close(fd), -1;
     if (!P::seal(fd))
         return ::close(fd), -1;
     return fd;
@@ -224,13 +191,10 @@ int serve(int channel, const Decode &decode)
         setSoftLimit(RLIMIT_CPU, cpuSecondsUsed() + rlim_t(std::max(1, ask.cpuSeconds)));
         if (ask.memoryLimit > 0)
             setSoftLimit(RLIMIT_DATA, rlim_t(ask.memoryLimit));
-        LWPictureDecoder::setImageMaker(sharedImage);
         LWPictureDecoder::Result r = decode(bytes, request);
         setSoftLimit(RLIMIT_DATA, data.rlim_cur);
         if (in)
             ::munmap(in, size_t(ask.bytes));
-        if (shared.fd >= 0 && !(r.image && r.image->constBits() == shared.bits))
-            ::close(shared.fd), shared = {}; // read into, then copied or dropped
         a.failure = int(r.failure);
         a.partial = r.partial;
         int out = -1;

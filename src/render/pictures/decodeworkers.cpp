@@ -4,6 +4,7 @@
 #include "render/pictures/decodeprotocol.h"
 
 #include <QColorSpace>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QMutex>
 #include <QWaitCondition>

@@ -18,8 +18,6 @@ namespace {
 using LWPictureDecoder::Failure;
 using LWPictureDecoder::Result;
 
-thread_local LWPictureDecoder::ImageMaker madeBy = nullptr;
-
 Result failed(Failure why) { return {std::nullopt, why}; }
 
 // A decoded picture brought within `longest`; none when scaling fails for lack of memory.
@@ -122,7 +120,7 @@ Result decodeReadable(const QByteArray &bytes, int longestSide, qint64 *stopAt)
     // never reach a page. JPEG fails instead and may make the image at another size.
     QImage img;
     if (!makesItsOwn && known) {
-        img = madeBy ? madeBy(declared, format) : QImage(declared, format);
+        img = QImage(declared, format);
         if (img.isNull())
             return failed(Failure::outOfMemory);
         img.fill(Qt::white);
@@ -157,8 +155,6 @@ Result decode(const QByteArray &bytes, const Request &request)
         return failed(Failure::tooLarge);
     return LWDecodeWorkers::decode(bytes, request, cost);
 }
-
-void setImageMaker(ImageMaker maker) { madeBy = maker; }
 
 Result decodeHere(const QByteArray &bytes, const Request &request)
 {

@@ -45,10 +45,6 @@ struct Request {
 // The same decode in the calling process, with no limits but the budget: what a decode worker
 // runs. `decode` checks the bytes, reserves from the budget and has a worker run this.
 [[nodiscard]] Result decodeHere(const QByteArray &bytes, const Request &request);
-// Makes the image that decodes of the calling thread read into where the reader fills one made
-// before (a worker: in memory it shares with the program); none makes it on the heap.
-using ImageMaker = QImage (*)(QSize size, QImage::Format format);
-void setImageMaker(ImageMaker maker);
 
 // The whole picture with its longer side at most `longestSide` pixels.
 [[nodiscard]] inline Result decode(const QByteArray &bytes, int longestSide)
