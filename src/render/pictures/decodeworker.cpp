@@ -5,9 +5,9 @@
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImageReader>
-#include <cstring>
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <libheif/heif.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
@@ -23,7 +23,6 @@ namespace {
 
 namespace P = LWDecodeProtocol;
 using LWPictureDecoder::Failure;
-
 
 void setSoftLimit(int resource, rlim_t value)
 {
@@ -108,7 +107,7 @@ constexpr quint32 thisArch = 0; // no filter where the call numbers were not che
 #endif
 
 // Refuses, in every thread, the calls that reach beyond the descriptors the worker holds: opening
-// files, making sockets, running programs and reading other processes. A worker started on
+// files (io_uring too), making sockets, running programs and reading other processes. A worker started on
 // another architecture's calls is killed. False when the kernel takes no filter.
 bool refuseTheOutside()
 {
@@ -123,6 +122,7 @@ bool refuseTheOutside()
 #endif
         __NR_openat, __NR_openat2, __NR_open_by_handle_at, __NR_name_to_handle_at, __NR_socket, __NR_connect,
         __NR_execve, __NR_execveat, __NR_ptrace, __NR_process_vm_readv, __NR_process_vm_writev, __NR_memfd_secret,
+        __NR_io_uring_setup, // its requests would open files past the filter
     };
     constexpr int count = int(std::size(refused));
     std::vector<sock_filter> code = {
