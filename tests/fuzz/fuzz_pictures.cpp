@@ -1,9 +1,10 @@
-// Picture bytes as a design file holds them: probed, sized and decoded at both sizes, which
-// must end soon within the decode limit whatever the bytes (libFuzzer's malloc limit catches
-// any allocation past it).
+// Picture bytes as a design file holds them: probed, sized and decoded at both sizes and in part
+// in this process, as a decode worker decodes them, which must end soon within the decode limit
+// whatever the bytes (libFuzzer's malloc limit catches any allocation past it).
 #include "model/image.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/imageproperties.h"
+#include "render/pictures/picturedecoder.h"
 #include "render/pictures/jpegprobe.h"
 
 #include "guiapp.h"
@@ -25,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)LWImageProperties::read(*picture.data);
     (void)LWJpegProbe::passable(*picture.data);
     (void)LWImageCache::pixelSize(picture);
-    (void)LWImageCache::image(picture, true);
-    (void)LWImageCache::image(picture, false);
+    (void)LWPictureDecoder::decodeHere(*picture.data, {LWImageCache::previewMaxPixels, {0, 0, 1, 1}});
+    (void)LWPictureDecoder::decodeHere(*picture.data, {0, {0, 0, 1, 1}});
+    (void)LWPictureDecoder::decodeHere(*picture.data, {0, {0.25, 0.5, 0.5, 0.25}});
     return 0;
 }

@@ -1,6 +1,6 @@
-// Every format's decode stays within what it reserved from the decode budget: the process's
-// high-water mark over one full decode, with every large buffer a fresh mapping so that no
-// memory freed earlier hides a peak. Runs alone: other tests' memory would count.
+// Every format's decode, as a decode worker runs it, stays within what it reserved from the
+// decode budget: the process's high-water mark over one full decode, with every large buffer a
+// fresh mapping so that no memory freed earlier hides a peak. Runs alone: other tests' memory would count.
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/picturedecoder.h"
 
@@ -78,7 +78,7 @@ Peak measure(const QByteArray &bytes, int longest)
     LWDecodeBudget::resetPeak();
     EXPECT_TRUE(resetHighWaterMark());
     const qint64 base = statusBytes("VmRSS:");
-    const LWPictureDecoder::Result r = LWPictureDecoder::decode(bytes, longest);
+    const LWPictureDecoder::Result r = LWPictureDecoder::decodeHere(bytes, LWPictureDecoder::Request{longest, {0, 0, 1, 1}});
     return {statusBytes("VmHWM:") - base, LWDecodeBudget::peak(), r.image.has_value()};
 }
 
@@ -119,7 +119,7 @@ TEST(PicturePeaks, EveryFormatPeaksWithinItsReservation)
     for (const auto &f : formats) {
         SCOPED_TRACE(f.name);
         // The libraries' own start (plugins, tables, threads) is no part of a decode.
-        ASSERT_TRUE(LWPictureDecoder::decode(f.make(tiny), 0).image);
+        ASSERT_TRUE(LWPictureDecoder::decodeHere(f.make(tiny), {}).image);
         const QByteArray bytes = f.make(img);
         // Whole, as a print PDF takes it, and brought down to a third, as a PNG export may.
         for (const int longest : {0, w / 3}) {

@@ -88,6 +88,7 @@ std::optional<Reservation> hold(qint64 bytes)
 HoldWork::HoldWork() { ++holdWork; }
 HoldWork::~HoldWork() { --holdWork; }
 bool HoldWork::refusedForHold() { return lastRefusedForHold; }
+void HoldWork::forgetRefusal() { lastRefusedForHold = false; }
 
 qint64 limit()
 {

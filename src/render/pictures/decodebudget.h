@@ -49,6 +49,8 @@ public:
     HoldWork &operator=(const HoldWork &) = delete;
     // Whether the last reserve on this thread was refused for the holds (not for the limit).
     static bool refusedForHold();
+    // Clears that mark: a decode that fails before it reserves was not refused for the holds.
+    static void forgetRefusal();
 };
 
 // The budget in bytes, at first the picture cache's decode limit; setLimit (tests) returns the

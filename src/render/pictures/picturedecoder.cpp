@@ -1,6 +1,7 @@
 #include "render/pictures/picturedecoder.h"
 
 #include "render/pictures/decodebudget.h"
+#include "render/pictures/decodeworkers.h"
 #include "render/pictures/heif.h"
 #include "render/pictures/heifcontainer.h"
 #include "render/pictures/imagecache.h"
@@ -86,7 +87,9 @@ qint64 cutCost(QSize decoded, const LWPictureDecoder::Request &request, int byte
     return cut + pixels(made.held.size()) * bytesPerPixel + (plainAlpha ? pixels(source.size()) * bytesPerPixel : 0);
 }
 
-Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Request &request)
+// With `stopAt` (the parent's checks) a decode stops where it would reserve, telling there how
+// many bytes; without it the decode reserves them here and goes on.
+Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Request &request, qint64 *stopAt)
 {
     // What the bitstreams will really make, before anything is decoded, and before libheif reads
     // the file at all: opening it copies every item's data.
@@ -103,8 +106,11 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
     if (pixels(size) > LWPictureDecoder::maxPixelCount)
         return failed(Failure::tooLarge);
     const qint64 work = primary->work;
-    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(
-        pixels(size) * (4 + work) + work * plan->largestCoded + cutCost(size, request, 4, primary->alpha));
+    const qint64 cost =
+        pixels(size) * (4 + work) + work * plan->largestCoded + cutCost(size, request, 4, primary->alpha);
+    if (stopAt)
+        return *stopAt = cost, Result{};
+    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
     std::optional<QImage> img = LWHeif::decode(picture.bytes, LWPictureDecoder::maxPixelCount);
@@ -119,11 +125,11 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
 // Decodes the first image of the bytes in the format their signature names, upright. The
 // declared size is checked and the decode's peak reserved from the shared budget before
 // anything is allocated, so a forged header cannot make us reserve gigabytes.
-Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request)
+Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 *stopAt)
 {
     const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
     if (picture.format == LWPictureFormat::Format::heif)
-        return decodeHeif(picture, request);
+        return decodeHeif(picture, request, stopAt);
     QBuffer buffer;
     const std::unique_ptr<QImageReader> reader = picture.reader(buffer);
     if (!reader)
@@ -187,8 +193,10 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
     const bool wide = perPixel > 4;
     if (wide)
         extra += pixels(made.held.size()) * 4;
-    const std::optional<LWDecodeBudget::Reservation> reserved =
-        LWDecodeBudget::reserve(picture.decodeCost(declared, decoded, perPixel, turned) + extra);
+    const qint64 cost = picture.decodeCost(declared, decoded, perPixel, turned) + extra;
+    if (stopAt)
+        return *stopAt = cost, Result{};
+    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
     // A reader that stops early leaves the rest of the image as the memory it found (a cut BMP
@@ -255,7 +263,17 @@ std::optional<QImage> cutDown(QImage whole, const Request &request)
 
 Result decode(const QByteArray &bytes, const Request &request)
 {
-    return decodeReadable(bytes, request);
+    LWDecodeBudget::HoldWork::forgetRefusal(); // a refusal of an earlier decode is not this one's
+    qint64 cost = 0;
+    if (Result checked = decodeReadable(bytes, request, &cost); checked.failure != Failure::none)
+        return checked;
+    // Reserved here, where the budget is shared; the worker's memory limit follows from it.
+    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
+    if (!reserved)
+        return failed(Failure::tooLarge);
+    return LWDecodeWorkers::decode(bytes, request, cost);
 }
+
+Result decodeHere(const QByteArray &bytes, const Request &request) { return decodeReadable(bytes, request, nullptr); }
 
 } // namespace LWPictureDecoder

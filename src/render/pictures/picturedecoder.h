@@ -47,6 +47,10 @@ struct Request {
 // The image holds exactly madeRect(upright, request) of the whole picture brought within
 // request.longestSide, at that rectangle's size.
 [[nodiscard]] Result decode(const QByteArray &bytes, const Request &request);
+// The same decode in the calling process, with no limits but the budget: what a decode worker
+// runs. `decode` checks the bytes, reserves from the budget and has a worker run this.
+[[nodiscard]] Result decodeHere(const QByteArray &bytes, const Request &request);
+
 // The whole picture with its longer side at most `longestSide` pixels.
 [[nodiscard]] inline Result decode(const QByteArray &bytes, int longestSide)
 {

@@ -1,0 +1,59 @@
+#pragma once
+#include <QtGlobal>
+#include <optional>
+#include <span>
+
+// The messages between the program and a decode worker, over a socket pair of sequenced packets:
+// one fixed-size message each way per decode, carrying at most one memfd (the picture's bytes in,
+// the pixels out). Neither side trusts the other's numbers without checking them.
+namespace LWDecodeProtocol {
+
+inline constexpr quint32 askMagic = 0x4C574431;    // "LWD1"
+inline constexpr quint32 answerMagic = 0x4C574132; // "LWA2"
+
+struct Ask {
+    quint32 magic = askMagic;
+    quint32 size = sizeof(Ask);
+    qint64 bytes = 0; // of the picture, at the start of the memfd
+    qint32 longestSide = 0;
+    double part[4] = {0, 0, 1, 1};
+    qint64 memoryLimit = 0; // the worker's data limit for this decode; 0: none
+    qint32 cpuSeconds = 0;  // CPU time this decode may take
+};
+
+struct Answer {
+    quint32 magic = answerMagic;
+    quint32 size = sizeof(Answer);
+    qint32 failure = 0; // LWPictureDecoder::Failure
+    qint32 partial = 0;
+    qint32 width = 0, height = 0, bytesPerLine = 0, format = 0;
+    qint32 dotsPerMeterX = 0, dotsPerMeterY = 0;
+    qint64 iccBytes = 0; // the colour profile, after the pixels in the memfd
+};
+
+// A message and the memfd it carries (-1: none); the receiver owns the descriptor.
+template <typename T>
+struct Received {
+    T message;
+    int fd = -1;
+};
+
+// Sends one message with the descriptors given; false when the peer is gone. Never raises SIGPIPE.
+[[nodiscard]] bool send(int channel, const void *message, int size, std::span<const int> fds);
+// With one descriptor, or none when `fd` is negative.
+[[nodiscard]] inline bool send(int channel, const void *message, int size, int fd)
+{
+    return send(channel, message, size, fd >= 0 ? std::span<const int>(&fd, 1) : std::span<const int>());
+}
+// Receives one message of exactly `size` bytes with at most one descriptor. None on end of file,
+// error, or a message of another size or with more descriptors (any received are closed).
+[[nodiscard]] std::optional<int> receive(int channel, void *message, int size);
+
+// A sealed memfd of `size` bytes (shrinking and growing refused once sealed); -1 on failure.
+[[nodiscard]] int makeMemfd(const char *name, qint64 size);
+// Seals a memfd against any further change of size or content; false on failure.
+[[nodiscard]] bool seal(int fd);
+// Whether the memfd is sealed against changes of size and content and holds `size` bytes or more.
+[[nodiscard]] bool sealedWith(int fd, qint64 size);
+
+} // namespace LWDecodeProtocol

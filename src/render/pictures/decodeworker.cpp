@@ -1,0 +1,213 @@
+#include "render/pictures/decodeworker.h"
+
+#include "render/pictures/decodeprotocol.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QImageReader>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <libheif/heif.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace P = LWDecodeProtocol;
+using LWPictureDecoder::Failure;
+
+void setSoftLimit(int resource, rlim_t value)
+{
+    rlimit r{};
+    if (::getrlimit(resource, &r) != 0)
+        return;
+    r.rlim_cur = std::min(value, r.rlim_max);
+    (void)::setrlimit(resource, &r);
+}
+
+rlim_t cpuSecondsUsed()
+{
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return rlim_t(u.ru_utime.tv_sec + u.ru_stime.tv_sec + 1);
+}
+
+bool answer(int channel, const P::Answer &a, int fd)
+{
+    const bool sent = P::send(channel, &a, sizeof(a), fd);
+    if (fd >= 0)
+        ::close(fd);
+    return sent;
+}
+
+bool writeAll(int fd, const uchar *data, qint64 size, qint64 at)
+{
+    for (qint64 done = 0; done < size;) {
+        const ssize_t n = ::pwrite(fd, data + done, size_t(size - done), off_t(at + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// A sealed memfd of the image's pixels, its colour table and profile; -1 when that cannot be made.
+// Lets go of the image.
+int imageOut(std::optional<QImage> &image, P::Answer &a)
+{
+    const QImage &img = *image;
+    const QList<QRgb> table = img.colorTable();
+    const int colours = img.format() == QImage::Format_Indexed8 ? 256 : img.depth() == 1 ? 2 : 0;
+    const QByteArray icc = img.colorSpace().isValid() ? img.colorSpace().iccProfile() : QByteArray();
+    a.width = img.width();
+    a.height = img.height();
+    a.bytesPerLine = int(img.bytesPerLine());
+    a.format = int(img.format());
+    a.dotsPerMeterX = img.dotsPerMeterX();
+    a.dotsPerMeterY = img.dotsPerMeterY();
+    a.iccBytes = icc.size();
+    const qint64 pixels = img.sizeInBytes();
+    QByteArray after(colours * qsizetype(sizeof(QRgb)), '\0');
+    for (int i = 0; i < colours; ++i) {
+        const QRgb c = table.value(i, 0);
+        std::memcpy(after.data() + i * sizeof(QRgb), &c, sizeof(QRgb));
+    }
+    after += icc;
+    // Written, not copied through a mapping: the kernel fills the new pages without a fault each
+    // (faulting in fresh shared pages cost more than the copy).
+    int fd = P::makeMemfd("lw-pixels", 0);
+    if (fd >= 0 && !writeAll(fd, img.constBits(), pixels, 0))
+        ::close(fd), fd = -1;
+    image.reset();
+    if (fd < 0)
+        return -1;
+    if (!writeAll(fd, reinterpret_cast<const uchar *>(after.constData()), after.size(), pixels))
+        return ::close(fd), -1;
+    if (!P::seal(fd))
+        return ::close(fd), -1;
+    return fd;
+}
+
+#if defined(__x86_64__)
+constexpr quint32 thisArch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+constexpr quint32 thisArch = AUDIT_ARCH_AARCH64;
+#else
+constexpr quint32 thisArch = 0; // no filter where the call numbers were not checked
+#endif
+
+// Refuses, in every thread, the calls that reach beyond the descriptors the worker holds: opening
+// files (io_uring too), making sockets, running programs and reading other processes. A worker started on
+// another architecture's calls is killed. False when the kernel takes no filter.
+bool refuseTheOutside()
+{
+    if constexpr (thisArch == 0)
+        return false;
+    constexpr int refused[] = {
+#ifdef __NR_open
+        __NR_open,
+#endif
+#ifdef __NR_creat
+        __NR_creat,
+#endif
+        __NR_openat, __NR_openat2, __NR_open_by_handle_at, __NR_name_to_handle_at, __NR_socket, __NR_connect,
+        __NR_execve, __NR_execveat, __NR_ptrace, __NR_process_vm_readv, __NR_process_vm_writev, __NR_memfd_secret,
+        __NR_io_uring_setup, // its requests would open files past the filter
+    };
+    constexpr int count = int(std::size(refused));
+    std::vector<sock_filter> code = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, thisArch, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        // x32 calls on x86-64 (numbers from 2^30) are another table: refused altogether.
+        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, 0x40000000u, quint8(count + 1), 0),
+    };
+    for (int i = 0; i < count; ++i)
+        code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, quint32(refused[i]), quint8(count - i), 0));
+    code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EACCES));
+    const sock_fprog program{quint16(code.size()), code.data()};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_TSYNC, &program) == 0;
+}
+
+} // namespace
+
+namespace LWDecodeWorker {
+
+void prepare(int channel)
+{
+    qputenv("QT_NO_GLIB", "1"); // Qt's threads wake through one eventfd each, not GLib's pipes
+    ::syscall(SYS_close_range, 3u, unsigned(channel) - 1, 0u);
+    ::syscall(SYS_close_range, unsigned(channel) + 1, ~0u, 0u);
+    // Every reader's plugin loaded now: a decode never needs to open a file.
+    for (const char *format : {"jpeg", "png", "tiff", "webp", "gif", "bmp"}) {
+        QBuffer none;
+        QImageReader reader(&none, format);
+        (void)reader.canRead();
+    }
+    heif_init(nullptr);
+    // A few dozen descriptors: the two memfds of a decode and the wake-up descriptor of each of
+    // Qt's image threads, started as images need them.
+    rlimit r{64, 64};
+    (void)::setrlimit(RLIMIT_NOFILE, &r);
+    (void)refuseTheOutside();
+}
+
+int serve(int channel, const Decode &decode)
+{
+    rlimit data{};
+    ::getrlimit(RLIMIT_DATA, &data);
+    for (;;) {
+        P::Ask ask;
+        const std::optional<int> fd = P::receive(channel, &ask, sizeof(ask));
+        if (!fd)
+            return 0; // the program has ended, or closed the channel
+        if (ask.magic != P::askMagic || ask.size != sizeof(ask) || *fd < 0)
+            return 2;
+        P::Answer a;
+        const bool fits = ask.bytes >= 0 && P::sealedWith(*fd, ask.bytes);
+        void *in = fits && ask.bytes > 0 ? ::mmap(nullptr, size_t(ask.bytes), PROT_READ, MAP_PRIVATE | MAP_POPULATE, *fd, 0) : nullptr;
+        ::close(*fd);
+        if (!fits || in == MAP_FAILED) {
+            a.failure = int(Failure::unreadable);
+            if (!answer(channel, a, -1))
+                return 0;
+            continue;
+        }
+        const QByteArray bytes = QByteArray::fromRawData(static_cast<const char *>(in), qsizetype(ask.bytes));
+        const LWPictureDecoder::Request request{ask.longestSide, QRectF(ask.part[0], ask.part[1], ask.part[2], ask.part[3])};
+        setSoftLimit(RLIMIT_CPU, cpuSecondsUsed() + rlim_t(std::max(1, ask.cpuSeconds)));
+        if (ask.memoryLimit > 0)
+            setSoftLimit(RLIMIT_DATA, rlim_t(ask.memoryLimit));
+        LWPictureDecoder::Result r = decode(bytes, request);
+        setSoftLimit(RLIMIT_DATA, data.rlim_cur);
+        if (in)
+            ::munmap(in, size_t(ask.bytes));
+        a.failure = int(r.failure);
+        a.partial = r.partial;
+        int out = -1;
+        if (r.image) {
+            out = imageOut(r.image, a);
+            if (out < 0)
+                a.failure = int(Failure::outOfMemory);
+        } else if (r.failure == Failure::none) {
+            a.failure = int(Failure::unreadable);
+        }
+        if (!answer(channel, a, out))
+            return 0;
+    }
+}
+
+} // namespace LWDecodeWorker

@@ -1,0 +1,333 @@
+#include "render/pictures/decodeworkers.h"
+
+#include "render/parallel.h"
+#include "render/pictures/decodeprotocol.h"
+
+#include <QColorSpace>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QMutex>
+#include <QWaitCondition>
+#include <cerrno>
+#include <cstring>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+using LWPictureDecoder::Failure;
+using LWPictureDecoder::Result;
+namespace P = LWDecodeProtocol;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool addressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool addressSanitizer = true;
+#else
+constexpr bool addressSanitizer = false;
+#endif
+#else
+constexpr bool addressSanitizer = false;
+#endif
+
+constexpr int maxIccBytes = 16 << 20;
+
+struct Worker {
+    pid_t pid = -1;
+    int channel = -1;
+};
+
+void end(Worker w, bool kill)
+{
+    if (kill)
+        ::kill(w.pid, SIGKILL);
+    ::close(w.channel); // a worker left alive reads the end of its channel and exits
+    while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+QString besideThisProgram()
+{
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    return QFileInfo(self).absolutePath() + QStringLiteral("/leafwrighter-decode");
+}
+
+std::optional<Worker> start(const QString &program)
+{
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0)
+        return std::nullopt;
+    // The worker gets its end as descriptor 3, stdin and stdout from /dev/null and the
+    // program's stderr for warnings; it closes anything else it inherits.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pair[1], 3);
+    const QByteArray path = program.toLocal8Bit();
+    char *argv[] = {const_cast<char *>(path.constData()), nullptr};
+    // Large blocks in huge pages where the system allows: a decoder's buffers are fresh memory
+    // in a fresh process, and faulting them in page by page costs about a third of a decode.
+    std::vector<QByteArray> env;
+    for (char **e = environ; *e; ++e)
+        if (std::strncmp(*e, "GLIBC_TUNABLES=", 15) != 0)
+            env.emplace_back(*e);
+    env.emplace_back("GLIBC_TUNABLES=glibc.malloc.hugetlb=1");
+    std::vector<char *> envp;
+    for (QByteArray &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    const int failed = ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pair[1]);
+    if (failed != 0) {
+        ::close(pair[0]);
+        return std::nullopt;
+    }
+    return Worker{pid, pair[0]};
+}
+
+struct Pool {
+    QMutex lock;
+    QWaitCondition freed;
+    std::vector<Worker> idle;
+    int running = 0;
+    int started = 0;
+    qint64 decodes = 0;
+    int generation = 0; // workers of an older one are ended when given back
+    QString program;
+    int cpuSeconds = 0, wallMilliseconds = 0;
+
+    std::optional<std::pair<Worker, int>> take()
+    {
+        QMutexLocker guard(&lock);
+        const int most = std::max(1, LWParallel::workers());
+        while (idle.empty() && running >= most)
+            freed.wait(&lock);
+        if (!idle.empty()) {
+            const Worker w = idle.back();
+            idle.pop_back();
+            return std::pair(w, generation);
+        }
+        ++running;
+        const QString path = program.isEmpty() ? besideThisProgram() : program;
+        const int gen = generation;
+        guard.unlock();
+        const std::optional<Worker> w = start(path);
+        guard.relock();
+        if (!w) {
+            --running;
+            freed.wakeOne();
+            return std::nullopt;
+        }
+        ++started;
+        return std::pair(*w, gen);
+    }
+
+    // A worker back after a decode; `sound` when it answered within the protocol.
+    void give(Worker w, int gen, bool sound)
+    {
+        QMutexLocker guard(&lock);
+        ++decodes;
+        if (sound && gen == generation) {
+            idle.push_back(w);
+        } else {
+            --running;
+            guard.unlock();
+            end(w, true);
+            guard.relock();
+        }
+        freed.wakeOne();
+    }
+};
+
+Pool &pool()
+{
+    static Pool p;
+    return p;
+}
+
+Result failed(Failure why) { return {std::nullopt, why, false}; }
+
+// The bytes in a sealed memfd; -1 on failure.
+int bytesIn(const QByteArray &bytes)
+{
+    const int fd = P::makeMemfd("lw-picture", 0);
+    if (fd < 0)
+        return -1;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + at, size_t(bytes.size() - at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return ::close(fd), -1;
+        at += n;
+    }
+    if (!P::seal(fd))
+        return ::close(fd), -1;
+    return fd;
+}
+
+struct Mapping {
+    void *at;
+    size_t length;
+};
+
+void unmap(void *info)
+{
+    auto *m = static_cast<Mapping *>(info);
+    ::munmap(m->at, m->length);
+    delete m;
+}
+
+// The image an answer describes, mapped from its memfd; none when the answer does not hold.
+std::optional<QImage> imageOf(const P::Answer &a, int fd)
+{
+    if (a.width <= 0 || a.height <= 0 || a.format <= QImage::Format_Invalid || a.format >= QImage::NImageFormats ||
+        a.iccBytes < 0 || a.iccBytes > maxIccBytes || a.dotsPerMeterX < 0 || a.dotsPerMeterY < 0)
+        return std::nullopt;
+    const auto format = QImage::Format(a.format);
+    const qint64 bits = qint64(a.width) * QImage::toPixelFormat(format).bitsPerPixel();
+    if (qint64(a.width) * a.height > LWPictureDecoder::maxPixelCount || a.bytesPerLine % 4 != 0 ||
+        a.bytesPerLine < (bits + 7) / 8 || a.bytesPerLine > (bits + 7) / 8 + 64)
+        return std::nullopt;
+    const int colours = format == QImage::Format_Indexed8 ? 256 : (format == QImage::Format_Mono || format == QImage::Format_MonoLSB) ? 2 : 0;
+    const qint64 pixels = qint64(a.bytesPerLine) * a.height;
+    const qint64 total = pixels + colours * qint64(sizeof(QRgb)) + a.iccBytes;
+    if (!P::sealedWith(fd, total))
+        return std::nullopt;
+    // Read-only, all pages at once (every user reads them all; a fault a page costs more): the
+    // image copies itself before anything writes into it.
+    void *at = ::mmap(nullptr, size_t(total), PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+    if (at == MAP_FAILED)
+        return std::nullopt;
+    const auto *bytes = static_cast<const uchar *>(at);
+    QList<QRgb> table(colours);
+    if (colours)
+        std::memcpy(table.data(), bytes + pixels, size_t(colours) * sizeof(QRgb));
+    const QByteArray icc(reinterpret_cast<const char *>(bytes + pixels + colours * sizeof(QRgb)), a.iccBytes);
+    QImage img(bytes, a.width, a.height, a.bytesPerLine, format, unmap, new Mapping{at, size_t(total)});
+    if (img.isNull()) {
+        ::munmap(at, size_t(total));
+        return std::nullopt;
+    }
+    if (colours)
+        img.setColorTable(table);
+    if (a.dotsPerMeterX > 0 && a.dotsPerMeterY > 0) {
+        img.setDotsPerMeterX(a.dotsPerMeterX);
+        img.setDotsPerMeterY(a.dotsPerMeterY);
+    }
+    if (!icc.isEmpty())
+        img.setColorSpace(QColorSpace::fromIccProfile(icc));
+    return img;
+}
+
+// Waits up to `ms` for the worker to answer; false when it does not.
+bool answers(int channel, int ms)
+{
+    pollfd p{channel, POLLIN, 0};
+    QDeadlineTimer deadline(ms);
+    for (;;) {
+        const int n = ::poll(&p, 1, int(deadline.remainingTime()));
+        if (n > 0)
+            return true;
+        if (n == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+} // namespace
+
+namespace LWDecodeWorkers {
+
+Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 reserved)
+{
+    Pool &p = pool();
+    P::Ask ask;
+    ask.bytes = bytes.size();
+    ask.longestSide = request.longestSide;
+    ask.part[0] = request.part.x(), ask.part[1] = request.part.y();
+    ask.part[2] = request.part.width(), ask.part[3] = request.part.height();
+    ask.memoryLimit = addressSanitizer ? 0 : reserved + memoryMargin;
+    int wall;
+    {
+        QMutexLocker guard(&p.lock);
+        // A second of CPU for every 32 MB the decode may use, besides ten for any picture.
+        ask.cpuSeconds = p.cpuSeconds > 0 ? p.cpuSeconds : int(10 + reserved / (32 << 20));
+        wall = p.wallMilliseconds > 0 ? p.wallMilliseconds : ask.cpuSeconds * 2000;
+    }
+    const int in = bytesIn(bytes);
+    if (in < 0)
+        return failed(Failure::outOfMemory);
+    // An idle worker may have died since its last decode: one more try with a fresh one.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const auto taken = p.take();
+        if (!taken)
+            break;
+        const auto [worker, gen] = *taken;
+        if (!P::send(worker.channel, &ask, sizeof(ask), in)) {
+            p.give(worker, gen, false);
+            continue;
+        }
+        ::close(in);
+        P::Answer answer;
+        std::optional<int> fd;
+        if (answers(worker.channel, wall))
+            fd = P::receive(worker.channel, &answer, sizeof(answer));
+        const bool sound = fd && answer.magic == P::answerMagic && answer.size == sizeof(answer) &&
+                           answer.failure >= int(Failure::none) && answer.failure <= int(Failure::outOfMemory);
+        std::optional<QImage> img;
+        if (sound && answer.failure == int(Failure::none) && *fd >= 0)
+            img = imageOf(answer, *fd);
+        if (fd && *fd >= 0)
+            ::close(*fd);
+        const bool failedSoundly = sound && answer.failure != int(Failure::none) && *fd < 0;
+        p.give(worker, gen, img || failedSoundly);
+        if (img)
+            return {std::move(img), Failure::none, answer.partial != 0};
+        if (!failedSoundly)
+            return failed(Failure::unreadable); // died, overran, or answered garbage
+        // Memory the worker was refused within its limit was wanted beyond the reservation.
+        const auto why = Failure(answer.failure);
+        return failed(why == Failure::outOfMemory && ask.memoryLimit > 0 ? Failure::tooLarge : why);
+    }
+    ::close(in);
+    return failed(Failure::unreadable);
+}
+
+Stats stats()
+{
+    Pool &p = pool();
+    QMutexLocker guard(&p.lock);
+    return {p.started, p.decodes, p.running};
+}
+
+void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds)
+{
+    Pool &p = pool();
+    QMutexLocker guard(&p.lock);
+    p.program = program;
+    p.cpuSeconds = cpuSeconds;
+    p.wallMilliseconds = wallMilliseconds;
+    ++p.generation;
+    std::vector<Worker> idle;
+    std::swap(idle, p.idle);
+    p.running -= int(idle.size());
+    guard.unlock();
+    for (const Worker &w : idle)
+        end(w, false);
+}
+
+} // namespace LWDecodeWorkers

@@ -1,0 +1,36 @@
+#pragma once
+#include "render/pictures/picturedecoder.h"
+
+#include <QString>
+
+// Decodes pictures in worker processes (the program `leafwrighter-decode` beside the running
+// one), where a third-party decoder that crashes, loops or allocates without end loses only its
+// worker. A small pool, as many as the cores decodes use, started on first use and reused; a dead
+// worker is replaced by a fresh one. The bytes go in and the pixels come back through sealed
+// memfds; the image returned maps the worker's pixels without a copy. Thread-safe.
+namespace LWDecodeWorkers {
+
+// What a decode reserved from the budget may grow by in the worker before it is refused (the
+// worker's own code and libraries, the decoders' threads).
+inline constexpr qint64 memoryMargin = qint64(256) << 20;
+
+// LWPictureDecoder::decodeHere run in a worker with a data limit of `reserved` plus the margin
+// (none under AddressSanitizer, which maps terabytes), a CPU-time limit and a wall-clock limit
+// after which the worker is killed, all growing with `reserved`. A worker that dies or breaks
+// those limits or the protocol gives `unreadable`; one refused memory within its limit gives
+// `tooLarge`. Requests and results keep every field.
+[[nodiscard]] LWPictureDecoder::Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
+                                              qint64 reserved);
+
+struct Stats {
+    int started = 0;     // workers started since the process began
+    qint64 decodes = 0;  // decodes answered by a worker (failures included)
+    int running = 0;     // workers alive now
+};
+[[nodiscard]] Stats stats();
+
+// Tests: the worker program to start instead (empty: the usual one) and fixed time limits for
+// every decode (0: by its size). Workers already started are ended.
+void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds);
+
+} // namespace LWDecodeWorkers

@@ -1,0 +1,147 @@
+// Pictures decode in worker processes: a decoder that crashes, loops or allocates without end,
+// and a worker that answers against the protocol, cost only their picture (the placeholder)
+// while the export completes and the next picture decodes; the worker reads nothing it is not
+// handed. The misbehaving worker is a test program (lw-misbehaving-decoder) of the same loop.
+#include "model/file/documentio.h"
+#include "render/export.h"
+#include "render/fonts.h"
+#include "render/parallel.h"
+#include "render/pictures/decodeworkers.h"
+
+#include "support/sanitizers.h"
+#include "support/testpictures.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace LWTestPictures;
+
+namespace {
+
+// The sanitizers' builds run several times slower.
+constexpr qint64 fewSecondsMs = LWSanitizers::address ? 30000 : 8000;
+constexpr int wallMs = LWSanitizers::address ? 12000 : 3000;
+
+const QRect badSpot(20, 20, 60, 60), goodSpot(160, 20, 60, 60); // in the 72-DPI export
+
+class DecodeWorkers : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LWFonts::registerBundled();
+        ASSERT_TRUE(dir.isValid());
+        const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+        LWDecodeWorkers::setForTests(QFileInfo(self).absolutePath() + QStringLiteral("/lw-misbehaving-decoder"), 1,
+                                     wallMs);
+    }
+    void TearDown() override { LWDecodeWorkers::setForTests({}, 0, 0); }
+
+    // A card of the picture under test (left) and a plain picture of a new colour (right), saved
+    // as a design file, opened again and exported as PNG at 72 DPI; the file read back.
+    QImage exported(const QByteArray &bytes, QColor goodColour)
+    {
+        LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+        LWElement bad = LWElement::makePhoto({10, 10, 80, 80});
+        bad.image->data = bytes;
+        LWElement good = LWElement::makePhoto({150, 10, 80, 80});
+        good.image->data = encode(plain(64, 64, goodColour), "png");
+        doc.pages[0].elements = {bad, good};
+        const QUrl url = QUrl::fromLocalFile(dir.filePath(QStringLiteral("card.velkfolio")));
+        EXPECT_TRUE(LWDocumentIO::save(doc, url).ok());
+        auto opened = LWDocumentIO::open(url);
+        EXPECT_TRUE(opened.ok());
+        if (!opened.ok())
+            return {};
+        const QString png = dir.filePath(QStringLiteral("card.png"));
+        EXPECT_EQ(LWExport::writeRaster(opened.value(), 0, 72, false, LWExport::RasterType::png, 0.92, png),
+                  QString());
+        return QImage(png).convertToFormat(QImage::Format_RGB32);
+    }
+
+    // Each case's picture is a real PNG, which the program's own checks pass, with the words
+    // for the misbehaving worker after its end.
+    static QByteArray asking(const QByteArray &words)
+    {
+        static int n = 0;
+        return encode(plain(64, 64, QColor::fromHsv((n++ * 37) % 360, 255, 255)), "png") + "LWTEST " + words;
+    }
+
+    // Every case in turn: the placeholder where the picture is, within seconds, and the plain
+    // picture beside it decoded by a worker (a fresh one where the last died).
+    void expectEachCostsOnlyItsPicture(const QList<QByteArray> &cases)
+    {
+        const QImage placeholder = exported("not a picture", Qt::green).copy(badSpot);
+        ASSERT_FALSE(placeholder.isNull());
+        int hue = 0;
+        for (const QByteArray &words : cases) {
+            SCOPED_TRACE(words.toStdString());
+            const QColor colour = QColor::fromHsv(hue += 29, 255, 255);
+            const LWDecodeWorkers::Stats before = LWDecodeWorkers::stats();
+            QElapsedTimer timer;
+            timer.start();
+            const QImage got = exported(asking(words), colour);
+            EXPECT_LT(timer.elapsed(), fewSecondsMs);
+            EXPECT_TRUE(got.copy(badSpot) == placeholder);
+            EXPECT_EQ(got.pixel(goodSpot.center()), colour.rgb());
+            const LWDecodeWorkers::Stats after = LWDecodeWorkers::stats();
+            EXPECT_GE(after.decodes, before.decodes + 2);
+            EXPECT_LE(after.running, std::max(1, LWParallel::workers()));
+        }
+        // A plain picture after them all still decodes.
+        const QImage last = exported(encode(plain(64, 64, Qt::blue), "png"), Qt::yellow);
+        EXPECT_EQ(last.pixel(badSpot.center()), QColor(Qt::blue).rgb());
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(DecodeWorkers, DecoderThatCrashesLoopsOrAllocatesCostsOnlyItsPicture)
+{
+    QList<QByteArray> cases = {"crash", "throw", "loop", "silent", "hangup"};
+    // Under AddressSanitizer the worker has no memory limit: allocating without end would take
+    // the machine's memory.
+    if (!LWSanitizers::address)
+        cases.append("allocate");
+    expectEachCostsOnlyItsPicture(cases);
+}
+
+TEST_F(DecodeWorkers, AnswersAgainstTheProtocolAreRefused)
+{
+    expectEachCostsOnlyItsPicture({"garbage", "short", "magic", "failure", "lengths", "stride", "unsealed", "nofd",
+                                   "twofds", "silent", "hangup"});
+}
+
+TEST_F(DecodeWorkers, WorkersAreReusedAndReplaced)
+{
+    // Many pictures, as many workers as the cores decodes use at most; one that dies is replaced.
+    const int most = std::max(1, LWParallel::workers());
+    const int startedBefore = LWDecodeWorkers::stats().started;
+    const QImage first = exported(encode(plain(64, 64, Qt::red), "png"), Qt::blue);
+    for (int i = 0; i < 12; ++i)
+        (void)exported(encode(plain(64, 64, QColor::fromHsv(i * 30, 255, 200)), "png"), QColor::fromHsv(i * 30, 90, 255));
+    const LWDecodeWorkers::Stats reused = LWDecodeWorkers::stats();
+    EXPECT_LE(reused.running, most);
+    EXPECT_LE(reused.started - startedBefore, most);
+    (void)exported(asking("crash"), Qt::cyan);
+    const QImage after = exported(encode(plain(64, 64, Qt::magenta), "png"), Qt::darkGreen);
+    EXPECT_EQ(after.pixel(badSpot.center()), QColor(Qt::magenta).rgb());
+    EXPECT_LE(LWDecodeWorkers::stats().running, most);
+}
+
+TEST_F(DecodeWorkers, WorkerOpensNoFileAndNoSocket)
+{
+    // A file the worker could read (in the test's folder): refused, as is any socket. The
+    // worker paints green when both were refused.
+    QFile secret(dir.filePath(QStringLiteral("secret.txt")));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("secret");
+    secret.close();
+    const QImage got = exported(asking("reach " + QFile::encodeName(secret.fileName())), Qt::blue);
+    EXPECT_EQ(got.pixel(badSpot.center()), QColor(Qt::green).rgb());
+}
