@@ -218,12 +218,22 @@ std::optional<Drawn> drawn(const LWImage &picture)
             if (const std::optional<Drawn> known = t.outcome(key, longest))
                 return known;
     }
-    // The print PDF takes such a JPEG as its own bytes: whether they read shows at any size.
+    // The print PDF takes such a JPEG as its own bytes, any other picture whole. The preview reads
+    // all of the bytes; whether the whole picture fits is checked, not decoded, so asking costs no
+    // second decode of a large picture.
     if (longest < 0)
         longest = LWJpegProbe::passable(bytes) ? previewMaxPixels : 0;
-    const Result r = fetch(bytes, key, longest > 0);
+    const Result r = fetch(bytes, key, true);
+    const Failure whole = r.image && longest == 0 ? LWPictureDecoder::check(bytes, {}) : Failure::none;
     QMutexLocker guard(&t.lock);
-    t.known[key].printSide = longest;
+    Known &k = t.known[key];
+    k.printSide = longest;
+    if (whole == Failure::unreadable)
+        k.unreadable = true;
+    else if (whole == Failure::tooLarge)
+        k.from = std::min<qint64>(k.from, sideOf(longest));
+    else if (r.image)
+        k.drawn = std::max(k.drawn, sideOf(longest));
     if (const std::optional<Drawn> known = t.outcome(key, longest))
         return known;
     if (r.image) // kept from before what is known was dropped

@@ -276,4 +276,12 @@ Result decode(const QByteArray &bytes, const Request &request)
 
 Result decodeHere(const QByteArray &bytes, const Request &request) { return decodeReadable(bytes, request, nullptr); }
 
+Failure check(const QByteArray &bytes, const Request &request)
+{
+    qint64 cost = 0;
+    if (const Result checked = decodeReadable(bytes, request, &cost); checked.failure != Failure::none)
+        return checked.failure;
+    return cost > LWDecodeBudget::limit() ? Failure::tooLarge : Failure::none;
+}
+
 } // namespace LWPictureDecoder

@@ -50,6 +50,9 @@ struct Request {
 // The same decode in the calling process, with no limits but the budget: what a decode worker
 // runs. `decode` checks the bytes, reserves from the budget and has a worker run this.
 [[nodiscard]] Result decodeHere(const QByteArray &bytes, const Request &request);
+// What `decode` would say before decoding: the checks' failure, tooLarge when the decode's peak
+// alone exceeds the whole budget, else none. Decodes nothing and reserves nothing.
+[[nodiscard]] Failure check(const QByteArray &bytes, const Request &request);
 
 // The whole picture with its longer side at most `longestSide` pixels.
 [[nodiscard]] inline Result decode(const QByteArray &bytes, int longestSide)
