@@ -8,7 +8,7 @@
 #include "render/parallel.h"
 #include "render/pictures/decodeworkers.h"
 
-#include "support/sanitizers.h"
+#include "render/pictures/sanitizers.h"
 #include "support/testpictures.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "render/pdf/pdffile.h"
 #include "render/pictures/imagecache.h"
 #include "support/picturepages.h"
-#include "support/sanitizers.h"
+#include "render/pictures/sanitizers.h"
 #include "support/testpictures.h"
 
 #include <QFile>

@@ -7,6 +7,7 @@
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 #include "render/preflight.h"
+#include "render/pictures/sanitizers.h"
 
 #include "render/pdfprobe.h"
 #include "support/hostilepictures.h"
@@ -28,17 +29,7 @@ using namespace LWHostilePictures;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool sanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
-#else
-constexpr bool sanitized = false;
-#endif
+constexpr bool sanitized = LWSanitizers::address;
 
 // The sanitizers' builds run several times slower.
 constexpr qint64 fewSecondsMs = sanitized ? 20000 : 5000;

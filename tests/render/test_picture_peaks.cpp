@@ -6,7 +6,7 @@
 
 #include "support/bigphotos.h"
 #include "support/hostilepictures.h"
-#include "support/sanitizers.h"
+#include "render/pictures/sanitizers.h"
 
 #include <QFile>
 #include <QLinearGradient>

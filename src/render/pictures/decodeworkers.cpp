@@ -1,4 +1,5 @@
 #include "render/pictures/decodeworkers.h"
+#include "render/pictures/sanitizers.h"
 
 #include "render/parallel.h"
 #include "render/pictures/decodeprotocol.h"
@@ -28,17 +29,7 @@ using LWPictureDecoder::Failure;
 using LWPictureDecoder::Result;
 namespace P = LWDecodeProtocol;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool addressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool addressSanitizer = true;
-#else
-constexpr bool addressSanitizer = false;
-#endif
-#else
-constexpr bool addressSanitizer = false;
-#endif
+constexpr bool addressSanitizer = LWSanitizers::address;
 
 constexpr int maxIccBytes = 16 << 20;
 

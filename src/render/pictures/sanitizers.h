@@ -1,7 +1,8 @@
 #pragma once
 
 // Whether this build runs under AddressSanitizer, whose allocator keeps freed memory and its own
-// shadow: readings of the process's peak memory mean nothing there.
+// shadow (readings of the process's peak memory mean nothing there), and reserves terabytes of
+// address space (no memory limit can be set on it).
 namespace LWSanitizers {
 #if defined(__SANITIZE_ADDRESS__)
 inline constexpr bool address = true;
