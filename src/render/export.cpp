@@ -114,6 +114,7 @@ PdfOutcome pdfExport(const LWDocument &doc, const QList<int> &pages, bool includ
             return {std::nullopt, writerFailed};
         p->translate(-box.minX(), -box.minY());
         p->setClipRect(box.toQRectF());
+        writer.preparePictures(doc.pages[index].elements);
         LWRenderer::draw(doc.pages[index], doc, *p, options);
         if (writer.outOfMemory())
             return {std::nullopt, notEnoughMemory};

@@ -156,6 +156,7 @@ std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &side
         QPainter *p = writer.beginPage();
         if (!p)
             return std::nullopt;
+        writer.preparePictures(doc.pages[side].elements);
         drawSheet(doc, side, *layout, *p);
         if (pageDone && !pageDone(++drawn))
             return std::nullopt;

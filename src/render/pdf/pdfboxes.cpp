@@ -114,6 +114,12 @@ PdfPageWriter::PdfPageWriter(QSizeF page, PdfInfo info) : d(std::make_unique<Pri
         d->failed = true;
 }
 
+void PdfPageWriter::preparePictures(const QList<LWElement> &elements)
+{
+    if (d->writer)
+        d->writer->pictures.prepare(elements);
+}
+
 bool PdfPageWriter::outOfMemory() const
 {
     return d->writer && d->writer->pictures.outOfMemory();

@@ -8,6 +8,7 @@
 #include <optional>
 
 class QPainter;
+struct LWElement;
 
 // The pass that turns QPdfWriter's bytes into the print PDF: Qt writes only a MediaBox rounded
 // to whole points, cannot write the other page boxes and (6.4) writes gradient transparency as
@@ -65,6 +66,9 @@ public:
     // Ends the document; boxes holds one entry per page begun. None when nothing was begun.
     [[nodiscard]] std::optional<QByteArray> finish(const QList<PdfPageBoxes> &boxes,
                                                    QString *error = nullptr);
+
+    // Makes ahead, side by side, the small pictures of the elements the next page draws.
+    void preparePictures(const QList<LWElement> &elements);
 
     // Whether a picture drawn so far could not be taken for want of memory (finish then fails).
     [[nodiscard]] bool outOfMemory() const;

@@ -1,15 +1,19 @@
 #include "render/pdf/pdfpictures.h"
 
+#include "model/element.h"
 #include "model/image.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/imageproperties.h"
 #include "render/pictures/jpegprobe.h"
 #include "render/pictures/picturedecoder.h"
 #include "render/pictures/picturekey.h"
+#include "render/parallel.h"
 #include "render/pngwriter.h"
 
 #include <QRandomGenerator>
+#include <QSet>
 #include <cstring>
+#include <vector>
 
 namespace LWExport {
 namespace {
@@ -119,23 +123,16 @@ std::optional<LWRenderer::PictureSink::StandIn> PdfPictures::standIn(const LWIma
         entry.swap.image = {bytes, QByteArrayLiteral("/DCTDecode"), stored.width(), stored.height(),
                             jpeg->components == 1, 0};
     } else {
-        LWPictureDecoder::Result decoded = LWImageCache::exportImage(picture, LWPictureDecoder::Request{});
-        std::optional<LWPdfFile::PictureSwap> swap;
-        if (decoded.image && !decoded.image->isNull()) {
-            entry.standIn.upright = decoded.image->size();
-            swap = pixelsSwap(*decoded.image);
-            decoded.image.reset(); // only the compressed data stays
-            if (!swap)
-                decoded.failure = LWPictureDecoder::Failure::outOfMemory;
-        }
-        if (!swap) {
-            if (decoded.failure == LWPictureDecoder::Failure::outOfMemory)
+        Made made = m_prepared.contains(key) ? m_prepared.take(key) : make(picture);
+        if (!made.swap) {
+            if (made.failure == LWPictureDecoder::Failure::outOfMemory)
                 m_outOfMemory = true; // not remembered: the export stops
             else
                 m_byKey.insert(key, -1);
             return std::nullopt;
         }
-        entry.swap = std::move(*swap);
+        entry.standIn.upright = made.upright;
+        entry.swap = std::move(*made.swap);
     }
     // Samples no picture of this size holds by chance: a random nonce, the entry's index, and one
     // pixel that is not grey (Qt writes a grey image as DeviceGray).
@@ -155,6 +152,52 @@ std::optional<LWRenderer::PictureSink::StandIn> PdfPictures::standIn(const LWIma
     m_byKey.insert(key, m_entries.size());
     m_entries.append(std::move(entry));
     return m_entries.last().standIn;
+}
+
+PdfPictures::Made PdfPictures::make(const LWImage &picture)
+{
+    Made made;
+    LWPictureDecoder::Result decoded = LWImageCache::exportImage(picture, LWPictureDecoder::Request{});
+    made.failure = decoded.failure;
+    if (decoded.image && !decoded.image->isNull()) {
+        made.upright = decoded.image->size();
+        made.swap = pixelsSwap(*decoded.image);
+        decoded.image.reset(); // only the compressed data stays
+        if (!made.swap)
+            made.failure = LWPictureDecoder::Failure::outOfMemory;
+    }
+    return made;
+}
+
+void PdfPictures::prepare(const QList<LWElement> &elements)
+{
+    QList<std::pair<QByteArray, const LWImage *>> wanted;
+    QSet<QByteArray> seen;
+    const std::function<void(const QList<LWElement> &)> gather = [&](const QList<LWElement> &list) {
+        for (const LWElement &e : list) {
+            if (e.hidden || !(e.opacity > 0))
+                continue; // never drawn
+            if (e.kind == LWElement::Kind::group && e.children)
+                gather(*e.children);
+            if (e.kind != LWElement::Kind::image || !e.image || !e.image->data)
+                continue;
+            const QByteArray &bytes = *e.image->data;
+            const QByteArray key = LWPictureKey::of(bytes);
+            if (seen.contains(key) || m_byKey.contains(key) || m_prepared.contains(key) || LWJpegProbe::passable(bytes))
+                continue;
+            seen.insert(key);
+            const std::optional<QSizeF> size = LWImageCache::pixelSize(*e.image);
+            if (size && size->width() * size->height() <= double(preparedPixels))
+                wanted.append({key, &*e.image});
+        }
+    };
+    gather(elements);
+    if (wanted.size() < 2)
+        return; // nothing to overlap
+    std::vector<Made> made(size_t(wanted.size()));
+    LWParallel::forEach(int(wanted.size()), [&](int i) { made[size_t(i)] = make(*wanted[i].second); });
+    for (qsizetype i = 0; i < wanted.size(); ++i)
+        m_prepared.insert(wanted[i].first, std::move(made[size_t(i)]));
 }
 
 QList<LWPdfFile::PictureSwap> PdfPictures::takeSwaps()
