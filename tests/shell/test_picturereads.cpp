@@ -1,6 +1,7 @@
 // Pictures aimed by the user and read while the user goes on working in the window: each lands
 // where it was aimed, as its own undo step, or nowhere with a message in the status strip.
 #include "app/app_fixture.h"
+#include "editorwindow.h"
 #include "editor/imagepicker.h"
 #include "kit/cabinet/chromeroundbutton.h"
 #include "kit/controls/chipbutton.h"
@@ -46,7 +47,7 @@ const char *name(Meanwhile m)
 
 // A Letter design with a back, shown in the main window: the picture B, the shape C and, added
 // last as its own step, the frame A (a filled one, so "Replace…" is its button).
-class PictureReads : public AppTest {
+class PictureReads : public AppTest, protected EditorWindow {
 protected:
     void SetUp() override
     {
@@ -90,15 +91,7 @@ protected:
         frame = a.id;
         other = b.id;
         shape = ed->elements()[1].id;
-        window = std::make_unique<MainWindow>(app);
-        window->resize(1480, 940);
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        auto *screen = qobject_cast<EditorScreen *>(window->screen());
-        ASSERT_NE(screen, nullptr);
-        editorScreen = screen;
-        page = screen->canvas()->page();
+        ASSERT_NO_FATAL_FAILURE(showWindow(app));
     }
 
     QPoint view(QPointF pagePoint) const { return page->gestures().toView(pagePoint).toPoint(); }
@@ -176,9 +169,6 @@ protected:
     static inline int rounds = 0; // across the tests: a picture read in an earlier one is known
     const QPointF emptySpot{400, 600};
     QString picture;
-    std::unique_ptr<MainWindow> window;
-    EditorScreen *editorScreen = nullptr;
-    PageCanvas *page = nullptr;
     QPointer<LWEditor> ed;
     QUuid frame, other, shape;
 };

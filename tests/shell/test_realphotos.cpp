@@ -2,6 +2,7 @@
 // the page view, a 600-DPI PNG and the PDF each show the photo's own colours where it lies, and
 // the process stays within the decode budget. The photos are made once per run (some seconds).
 #include "app/app_fixture.h"
+#include "editorwindow.h"
 #include "render/export.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
@@ -37,7 +38,7 @@ std::string text(QColor c)
     return QStringLiteral("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue()).toStdString();
 }
 
-class RealPhotos : public AppTest {
+class RealPhotos : public AppTest, protected EditorWindow {
 protected:
     void TearDown() override
     {
@@ -53,15 +54,7 @@ protected:
             app.editor()->setDirty(false);
         app.newDocument(LWDocument::blank(LWSizePreset::usCard, std::nullopt));
         ed = app.editor();
-        window = std::make_unique<MainWindow>(app);
-        window->resize(1480, 940);
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        auto *screen = qobject_cast<EditorScreen *>(window->screen());
-        ASSERT_NE(screen, nullptr);
-        editorScreen = screen;
-        page = screen->canvas()->page();
+        ASSERT_NO_FATAL_FAILURE(showWindow(app));
     }
 
     // Place Picture on the tool rail, the file chosen in the dialog; waits until it lands.
@@ -73,9 +66,6 @@ protected:
         ASSERT_TRUE(waitFor([&] { return !ed->elements().isEmpty(); }, 60000));
     }
 
-    std::unique_ptr<MainWindow> window;
-    EditorScreen *editorScreen = nullptr;
-    PageCanvas *page = nullptr;
     QPointer<LWEditor> ed;
 };
 
