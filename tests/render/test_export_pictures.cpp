@@ -9,6 +9,7 @@
 #include "render/pictures/picturekey.h"
 #include "render/preflight.h"
 #include "render/renderer.h"
+#include "render/pdfprobe.h"
 #include "support/testpictures.h"
 
 #include <QDir>
@@ -90,6 +91,26 @@ TEST(ExportPictures, CollageDecodesEachPictureOncePerExport)
         for (int i = 0; i < 6; ++i)
             EXPECT_TRUE(near(written.pixel(int((i + 0.5) * c.dpi), written.height() / 2), stripColour(i))) << i;
     }
+}
+
+// Small pictures the print PDF decodes side by side, one in a group among them: each lands in its
+// own frame.
+TEST(ExportPictures, PicturesMadeSideBySideForThePdfLandInTheirOwnFrames)
+{
+    QList<QByteArray> pictures;
+    for (int i = 0; i < 6; ++i)
+        pictures.append(LWTestPictures::encode(LWTestPictures::plain(300 + i, 200, stripColour(i)), "png"));
+    LWDocument doc = strips(pictures);
+    const LWElement last = doc.pages[0].elements.takeLast();
+    LWElement group(LWElement::Kind::group, QStringLiteral("Group"), last.frame);
+    group.children = QList<LWElement>{last};
+    doc.pages[0].elements.append(group);
+    const std::optional<QByteArray> pdf = pdfData(doc, {0}, false);
+    ASSERT_TRUE(pdf);
+    const QImage printed = pdfprobe::poppler(*pdf, 1, 36);
+    ASSERT_FALSE(printed.isNull());
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(near(printed.pixel(int((i + 0.5) * 36), printed.height() / 2), stripColour(i))) << i;
 }
 
 // Copies of one logo under as many asset ids: one decode, and one image object in the PDF.

@@ -1,6 +1,7 @@
 #include "model/document.h"
 #include "model/geometry.h"
 #include "render/fonts.h"
+#include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 #include "render/preflight.h"
 #include "render/textlayout.h"
@@ -323,4 +324,17 @@ TEST_F(Preflight, PicturesThatDoNotDrawAreProblems)
         e.image->data = LWUndrawnPictures::encoded(format);
         EXPECT_TRUE(check({e}).isEmpty()) << format;
     }
+}
+
+// The preview the page view drew says nothing of the whole picture the print PDF takes: what the
+// budget cannot hold whole is too large to draw, though its preview was drawn.
+TEST_F(Preflight, APictureTheBudgetCannotHoldWholeIsTooLargeThoughItsPreviewWasDrawn)
+{
+    LWElement e = LWElement::makePhoto({40, 40, 48, 36}, LWMask::none, 0, QStringLiteral("Photo"));
+    e.image->data = LWUndrawnPictures::encoded("png", 1800, 1200);
+    ASSERT_TRUE(LWImageCache::image(*e.image, true));
+    const qint64 old = LWDecodeBudget::setLimit(qint64(1800) * 1200 * 4 - 1);
+    const QList<Issue> got = check({e});
+    LWDecodeBudget::setLimit(old);
+    EXPECT_EQ(got, QList<Issue>{issue(Level::problem, e, LWUndrawnPictures::largeMessage)});
 }
