@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <new>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -107,6 +108,16 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     const QByteArray how = words.split(' ').value(0);
     if (how == "crash")
         ::raise(SIGSEGV);
+    if (how == "killed") // as the system's memory killer ends a process
+        ::raise(SIGKILL);
+    if (how == "nopixels") { // the machine has no room for the answer: a file size limit fails its write
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{1 << 20, RLIM_INFINITY};
+        (void)::setrlimit(RLIMIT_FSIZE, &small);
+        QImage big(1024, 1024, QImage::Format_RGB32);
+        big.fill(Qt::red);
+        return {big, LWPictureDecoder::Failure::none, false};
+    }
     if (how == "throw")
         throw std::bad_alloc(); // as libheif does when it cannot allocate
     if (how == "loop") {

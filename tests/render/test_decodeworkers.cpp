@@ -117,6 +117,26 @@ TEST_F(DecodeWorkers, AnswersAgainstTheProtocolAreRefused)
                                    "twofds", "silent", "hangup"});
 }
 
+TEST_F(DecodeWorkers, MachineShortOfMemoryFailsTheExportWithoutMarkingThePicture)
+{
+    // A worker the system kills (twice, so the second try fails too) or one with no room for its
+    // answer: the export says there is not enough memory, and the picture is not remembered as bad.
+    for (const QByteArray &words : {QByteArray("killed"), QByteArray("nopixels")}) {
+        SCOPED_TRACE(words.toStdString());
+        LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+        LWElement photo = LWElement::makePhoto({10, 10, 80, 80});
+        photo.image->data = encode(plain(64, 64, Qt::darkCyan), "png") + "LWTEST " + words;
+        doc.pages[0].elements = {photo};
+        const QString png = dir.filePath(QStringLiteral("card.png"));
+        const QString refused = LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png);
+        EXPECT_TRUE(refused.contains(LWExport::notEnoughMemory.mid(1, 40))) << refused.toStdString();
+        LWDecodeWorkers::setForTests({}, 0, 0); // the program's own worker
+        EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png), QString());
+        EXPECT_EQ(QImage(png).pixel(badSpot.center()), QColor(Qt::darkCyan).rgb());
+        SetUp();
+    }
+}
+
 TEST_F(DecodeWorkers, WorkersAreReusedAndReplaced)
 {
     // Many pictures, as many workers as the cores decodes use at most; one that dies is replaced.

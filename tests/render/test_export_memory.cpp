@@ -3,6 +3,7 @@
 #include "model/document.h"
 #include "render/export.h"
 #include "render/pdf/pdffile.h"
+#include "render/pictures/decodeworkers.h"
 #include "render/pictures/imagecache.h"
 #include "support/picturepages.h"
 #include "render/pictures/sanitizers.h"
@@ -31,6 +32,7 @@ struct Made {
     int images = 0;
     double peakMB = 0;
     qint64 decodes = 0;
+    int workersStarted = 0; // more than the cores when workers died
 };
 
 // The pictures in a grid on a Letter page, written as the PDF file and read back.
@@ -39,6 +41,7 @@ Made pdfOf(const QList<QByteArray> &pictures, int columns, const QString &file)
     const LWDocument doc = grid(pictures, columns, int((pictures.size() + columns - 1) / columns));
     Made made;
     const qint64 before = LWImageCache::stats().decodes;
+    const int startedBefore = LWDecodeWorkers::stats().started;
     made.peakMB = peakGrowthMB([&] {
         const LWExport::PdfOutcome out = LWExport::pdfExport(doc, {0}, true);
         QFile f(file);
@@ -46,6 +49,7 @@ Made pdfOf(const QList<QByteArray> &pictures, int columns, const QString &file)
             f.write(*out.bytes);
     });
     made.decodes = LWImageCache::stats().decodes - before;
+    made.workersStarted = LWDecodeWorkers::stats().started - startedBefore;
     QFile f(file);
     if (f.open(QIODevice::ReadOnly))
         made.images = LWPdfFile::imageCount(f.readAll());
@@ -78,7 +82,7 @@ TEST(ExportMemory, PdfPeakDoesNotGrowWithThePictures)
         const Made few = pdfOf(c.few, c.columns, dir.filePath(QStringLiteral("few.pdf")));
         const Made many = pdfOf(c.many, c.columns, dir.filePath(QStringLiteral("many.pdf")));
         EXPECT_EQ(few.images, c.few.size());
-        EXPECT_EQ(many.images, c.many.size());
+        EXPECT_EQ(many.images, c.many.size()) << "workers started: " << many.workersStarted;
         EXPECT_EQ(few.decodes, c.few.size());
         EXPECT_EQ(many.decodes, c.many.size());
         EXPECT_GT(few.peakMB, -8); // a little below 0 when memory was given back first

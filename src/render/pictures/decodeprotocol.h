@@ -28,6 +28,7 @@ struct Answer {
     qint32 partial = 0;
     qint32 width = 0, height = 0, bytesPerLine = 0, format = 0;
     qint32 dotsPerMeterX = 0, dotsPerMeterY = 0;
+    qint32 outOfSystemMemory = 0; // with failure outOfMemory: the machine's want, not the decode's limit
     qint64 iccBytes = 0; // the colour profile, after the pixels in the memfd
 };
 

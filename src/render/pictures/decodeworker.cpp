@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QFile>
 #include <QImageReader>
 #include <cerrno>
 #include <cstddef>
@@ -158,6 +159,9 @@ void prepare(int channel)
         (void)reader.canRead();
     }
     heif_init(nullptr);
+    // The first the system's memory killer ends: a worker is replaced, the program's design is not.
+    if (QFile score(QStringLiteral("/proc/self/oom_score_adj")); score.open(QIODevice::WriteOnly))
+        score.write("1000");
     // A few dozen descriptors: the two memfds of a decode and the wake-up descriptor of each of
     // Qt's image threads, started as images need them.
     rlimit r{64, 64};
@@ -201,7 +205,7 @@ int serve(int channel, const Decode &decode)
         if (r.image) {
             out = imageOut(r.image, a);
             if (out < 0)
-                a.failure = int(Failure::outOfMemory);
+                a.failure = int(Failure::outOfMemory), a.outOfSystemMemory = 1;
         } else if (r.failure == Failure::none) {
             a.failure = int(Failure::unreadable);
         }

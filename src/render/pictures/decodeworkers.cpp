@@ -38,14 +38,29 @@ struct Worker {
     int channel = -1;
 };
 
-void end(Worker w, bool kill)
+// Ends a worker, given `graceMs` to end by itself (a worker reads the end of its channel and
+// exits), then killed. True when it had been killed by a SIGKILL this program did not send: the
+// system's out-of-memory killer, which the worker is the first choice of.
+bool end(Worker w, int graceMs)
 {
-    if (kill)
-        ::kill(w.pid, SIGKILL);
-    ::close(w.channel); // a worker left alive reads the end of its channel and exits
+    ::close(w.channel);
+    QDeadlineTimer grace(graceMs);
+    for (;;) {
+        int status = 0;
+        const pid_t got = ::waitpid(w.pid, &status, WNOHANG);
+        if (got == w.pid)
+            return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        if ((got < 0 && errno != EINTR) || grace.hasExpired())
+            break;
+        ::usleep(1000);
+    }
+    ::kill(w.pid, SIGKILL);
     while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
     }
+    return false;
 }
+
+constexpr int leavingMs = 200; // for a worker whose channel closed to finish ending
 
 QString besideThisProgram()
 {
@@ -126,20 +141,23 @@ struct Pool {
         return std::pair(*w, gen);
     }
 
-    // A worker back after a decode; `sound` when it answered within the protocol.
-    void give(Worker w, int gen, bool sound)
+    // A worker back after a decode; `sound` when it answered within the protocol. One that did
+    // not is ended after `graceMs`; true when something outside the program had killed it.
+    bool give(Worker w, int gen, bool sound, int graceMs = 0)
     {
         QMutexLocker guard(&lock);
         ++decodes;
+        bool killedOutside = false;
         if (sound && gen == generation) {
             idle.push_back(w);
         } else {
             --running;
             guard.unlock();
-            end(w, true);
+            killedOutside = end(w, graceMs);
             guard.relock();
         }
         freed.wakeOne();
+        return killedOutside;
     }
 };
 
@@ -262,20 +280,23 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
     const int in = bytesIn(bytes);
     if (in < 0)
         return failed(Failure::outOfMemory);
-    // An idle worker may have died since its last decode: one more try with a fresh one.
+    // One more try in a fresh worker when an idle one had died since its last decode, or a worker
+    // broke off without passing its time: a crash may be the machine's (its memory killer) rather
+    // than the picture's, and a picture that crashes every worker costs two crashes.
+    bool killedOutside = false;
     for (int attempt = 0; attempt < 2; ++attempt) {
         const auto taken = p.take();
         if (!taken)
             break;
         const auto [worker, gen] = *taken;
         if (!P::send(worker.channel, &ask, sizeof(ask), in)) {
-            p.give(worker, gen, false);
+            killedOutside = p.give(worker, gen, false, leavingMs);
             continue;
         }
-        ::close(in);
         P::Answer answer;
         std::optional<int> fd;
-        if (answers(worker.channel, wall))
+        const bool answered = answers(worker.channel, wall);
+        if (answered)
             fd = P::receive(worker.channel, &answer, sizeof(answer));
         const bool sound = fd && answer.magic == P::answerMagic && answer.size == sizeof(answer) &&
                            answer.failure >= int(Failure::none) && answer.failure <= int(Failure::outOfMemory);
@@ -285,17 +306,24 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         if (fd && *fd >= 0)
             ::close(*fd);
         const bool failedSoundly = sound && answer.failure != int(Failure::none) && *fd < 0;
-        p.give(worker, gen, img || failedSoundly);
+        killedOutside = p.give(worker, gen, img || failedSoundly, answered ? leavingMs : 0);
+        if (img || failedSoundly)
+            ::close(in);
         if (img)
             return {std::move(img), Failure::none, answer.partial != 0};
-        if (!failedSoundly)
-            return failed(Failure::unreadable); // died, overran, or answered garbage
-        // Memory the worker was refused within its limit was wanted beyond the reservation.
-        const auto why = Failure(answer.failure);
-        return failed(why == Failure::outOfMemory && ask.memoryLimit > 0 ? Failure::tooLarge : why);
+        if (failedSoundly) {
+            // Memory the worker was refused within its limit was wanted beyond the reservation;
+            // memory it could not get for its answer was the machine's want.
+            const auto why = Failure(answer.failure);
+            const bool beyond = why == Failure::outOfMemory && ask.memoryLimit > 0 && !answer.outOfSystemMemory;
+            return failed(beyond ? Failure::tooLarge : why);
+        }
+        if (!answered)
+            break; // past its time: never a second go
     }
     ::close(in);
-    return failed(Failure::unreadable);
+    // Killed by the system for memory: a passing want, not a fault of the picture.
+    return failed(killedOutside ? Failure::outOfMemory : Failure::unreadable);
 }
 
 Stats stats()
@@ -318,7 +346,7 @@ void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds)
     p.running -= int(idle.size());
     guard.unlock();
     for (const Worker &w : idle)
-        end(w, false);
+        (void)end(w, 2000);
 }
 
 } // namespace LWDecodeWorkers

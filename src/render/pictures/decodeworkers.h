@@ -16,9 +16,11 @@ inline constexpr qint64 memoryMargin = qint64(256) << 20;
 
 // LWPictureDecoder::decodeHere run in a worker with a data limit of `reserved` plus the margin
 // (none under AddressSanitizer, which maps terabytes), a CPU-time limit and a wall-clock limit
-// after which the worker is killed, all growing with `reserved`. A worker that dies or breaks
-// those limits or the protocol gives `unreadable`; one refused memory within its limit gives
-// `tooLarge`. Requests and results keep every field.
+// after which the worker is killed, all growing with `reserved`. A worker that dies or breaks the
+// protocol gets a second try in a fresh one; after that, or past its time, the picture is
+// `unreadable`. One refused memory within its limit gives `tooLarge`; the machine's own want of
+// memory (the worker killed by the system, or unable to hand its pixels over) `outOfMemory`.
+// Requests and results keep every field.
 [[nodiscard]] LWPictureDecoder::Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
                                               qint64 reserved);
 
