@@ -23,6 +23,8 @@ using LWPictureDecoder::Result;
 
 constexpr int channel = 3;
 
+bool crasher = false; // this worker took the test's crash-once flag
+
 [[noreturn]] void silent()
 {
     for (;;)
@@ -106,8 +108,10 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
         return LWPictureDecoder::decodeHere(bytes, request);
     const QByteArray words = bytes.mid(at + 7);
     const QByteArray how = words.split(' ').value(0);
-    if (how == "crash")
+    if (how == "crash" || (how == "crashonce" && crasher))
         ::raise(SIGSEGV);
+    if (how == "crashonce")
+        return LWPictureDecoder::decodeHere(bytes, request);
     if (how == "killed") // as the system's memory killer ends a process
         ::raise(SIGKILL);
     if (how == "nopixels") { // the machine has no room for the answer: a file size limit fails its write
@@ -144,6 +148,9 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
 
 int main()
 {
+    // The first worker to remove the flag file crashes on "crashonce"; any other decodes it.
+    if (const char *flag = std::getenv("LW_TEST_CRASH_ONCE"); flag && ::unlink(flag) == 0)
+        crasher = true;
     LWDecodeWorker::prepare(channel);
     std::_Exit(LWDecodeWorker::serve(channel, misbehave));
 }

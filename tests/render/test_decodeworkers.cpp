@@ -137,6 +137,27 @@ TEST_F(DecodeWorkers, MachineShortOfMemoryFailsTheExportWithoutMarkingThePicture
     }
 }
 
+TEST_F(DecodeWorkers, AWorkerThatCrashesOnceIsFollowedByAFreshOne)
+{
+    // The first worker started crashes; the second try, in a fresh worker, draws the picture.
+    QFile flag(dir.filePath(QStringLiteral("crash-once")));
+    ASSERT_TRUE(flag.open(QIODevice::WriteOnly));
+    flag.close();
+    qputenv("LW_TEST_CRASH_ONCE", QFile::encodeName(flag.fileName()));
+    SetUp(); // workers started from now on see the flag
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+    LWElement photo = LWElement::makePhoto({10, 10, 80, 80});
+    photo.image->data = encode(plain(64, 64, Qt::darkMagenta), "png") + "LWTEST crashonce";
+    doc.pages[0].elements = {photo};
+    const QString png = dir.filePath(QStringLiteral("card.png"));
+    const int started = LWDecodeWorkers::stats().started;
+    EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png), QString());
+    qunsetenv("LW_TEST_CRASH_ONCE");
+    EXPECT_FALSE(flag.exists()); // a worker did take it
+    EXPECT_EQ(LWDecodeWorkers::stats().started - started, 2);
+    EXPECT_EQ(QImage(png).pixel(badSpot.center()), QColor(Qt::darkMagenta).rgb());
+}
+
 TEST_F(DecodeWorkers, WorkersAreReusedAndReplaced)
 {
     // Many pictures, as many workers as the cores decodes use at most; one that dies is replaced.
