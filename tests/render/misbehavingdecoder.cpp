@@ -1,8 +1,8 @@
 // A decode worker for tests only: the real worker's set-up and loop, whose decoder misbehaves as
 // the picture's first bytes ask ("LWTEST crash", "LWTEST loop", ...). The program's own worker
 // has no such words; a design's bytes reach this one only where a test starts it.
-#include "render/pictures/decodeprotocol.h"
-#include "render/pictures/decodeworker.h"
+#include "render/worker/decodeprotocol.h"
+#include "render/worker/decodeworker.h"
 
 #include <QImage>
 #include <csignal>

@@ -6,9 +6,9 @@
 #include "render/export.h"
 #include "render/fonts.h"
 #include "render/parallel.h"
-#include "render/pictures/decodeworkers.h"
+#include "render/worker/decodeworkers.h"
 
-#include "render/pictures/sanitizers.h"
+#include "render/worker/sanitizers.h"
 #include "support/testpictures.h"
 
 #include <QDir>

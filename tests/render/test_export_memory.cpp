@@ -3,10 +3,10 @@
 #include "model/document.h"
 #include "render/export.h"
 #include "render/pdf/pdffile.h"
-#include "render/pictures/decodeworkers.h"
+#include "render/worker/decodeworkers.h"
 #include "render/pictures/imagecache.h"
 #include "support/picturepages.h"
-#include "render/pictures/sanitizers.h"
+#include "render/worker/sanitizers.h"
 #include "support/testpictures.h"
 
 #include <QFile>

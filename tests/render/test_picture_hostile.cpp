@@ -7,7 +7,7 @@
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 #include "render/preflight.h"
-#include "render/pictures/sanitizers.h"
+#include "render/worker/sanitizers.h"
 
 #include "render/pdfprobe.h"
 #include "support/hostilepictures.h"

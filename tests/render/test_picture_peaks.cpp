@@ -6,7 +6,7 @@
 
 #include "support/bigphotos.h"
 #include "support/hostilepictures.h"
-#include "render/pictures/sanitizers.h"
+#include "render/worker/sanitizers.h"
 
 #include <QFile>
 #include <QLinearGradient>

@@ -1,7 +1,7 @@
 #include "render/pictures/picturedecoder.h"
 
 #include "render/pictures/decodebudget.h"
-#include "render/pictures/decodeworkers.h"
+#include "render/worker/decodeworkers.h"
 #include "render/pictures/heif.h"
 #include "render/pictures/heifcontainer.h"
 #include "render/pictures/imagecache.h"

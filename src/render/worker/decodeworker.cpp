@@ -1,6 +1,6 @@
-#include "render/pictures/decodeworker.h"
+#include "render/worker/decodeworker.h"
 
-#include "render/pictures/decodeprotocol.h"
+#include "render/worker/decodeprotocol.h"
 
 #include <QBuffer>
 #include <QColorSpace>

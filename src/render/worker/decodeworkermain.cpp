@@ -1,6 +1,6 @@
 // The decode worker: decodes the pictures the program sends over descriptor 3 (see
 // LWDecodeWorkers), so that a decoder's crash, loop or runaway allocation ends only this process.
-#include "render/pictures/decodeworker.h"
+#include "render/worker/decodeworker.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "render/pictures/decodeprotocol.h"
+#include "render/worker/decodeprotocol.h"
 
 #include <cerrno>
 #include <cstring>

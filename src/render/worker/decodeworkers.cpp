@@ -1,8 +1,8 @@
-#include "render/pictures/decodeworkers.h"
-#include "render/pictures/sanitizers.h"
+#include "render/worker/decodeworkers.h"
+#include "render/worker/sanitizers.h"
 
 #include "render/parallel.h"
-#include "render/pictures/decodeprotocol.h"
+#include "render/worker/decodeprotocol.h"
 
 #include <QColorSpace>
 #include <QDeadlineTimer>
