@@ -3,8 +3,10 @@
 // without running a 10 ms timer. "view" runs the page view as it is; "waiting" draws the view's
 // bitmap as the page view did before it stopped waiting for pictures (previews decoded during the
 // paint, on the interface thread). One mode per process, so that no picture is cached; run it
-// under taskset for a number of cores (bench/picturewaits.sh).
+// under taskset for a number of cores (bench/picturewaits.sh). "save FILE" writes the flyer as a
+// design file.
 #include "editor/editor.h"
+#include "model/file/documentio.h"
 #include "model/file/prefs.h"
 #include "render/fonts.h"
 #include "render/renderer.h"
@@ -55,6 +57,8 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("bench.ini"))));
     const bool waiting = argc > 1 && QByteArray(argv[1]) == "waiting";
+    if (argc > 2 && QByteArray(argv[1]) == "save") // the flyer as a design file, to open in the program
+        return LWDocumentIO::save(flyer(), QUrl::fromLocalFile(QString::fromLocal8Bit(argv[2]))).ok() ? 0 : 1;
 
     LWEditor editor(flyer());
     PageCanvas page(editor);

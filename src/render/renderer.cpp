@@ -594,10 +594,12 @@ void drawPendingPicture(const LWRect &rect, QPainter &p)
     const QRectF r = rect.standardized().toQRectF();
     p.save();
     p.fillRect(r, QColor(0xEE, 0xF0, 0xEE));
-    // About 20 device pixels across whatever the zoom, and never past a third of the frame.
+    // A sixth of the frame's shorter side, kept between 14 and 48 device pixels (so it follows
+    // the view's zoom within reason), and never past a third of the frame.
     const QTransform &m = p.worldTransform();
-    const double perPoint = std::sqrt(std::abs(m.determinant()));
-    const double d = std::min({20.0 / std::max(perPoint, 1e-6), r.width() / 3, r.height() / 3});
+    const double perPoint = std::max(std::sqrt(std::abs(m.determinant())), 1e-6);
+    const double side = std::min(r.width(), r.height());
+    const double d = std::min(std::clamp(side / 6, 14 / perPoint, 48 / perPoint), side / 3);
     if (d > 0 && std::isfinite(d)) {
         p.setRenderHint(QPainter::Antialiasing, true);
         const QPointF c = r.center();
