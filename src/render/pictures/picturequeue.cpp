@@ -53,7 +53,8 @@ bool LWPictureQueue::ask(const QByteArray &name, int priority, std::function<voi
         if (d->running.contains(name))
             return false;
         if (const auto it = d->waiting.find(name); it != d->waiting.end()) {
-            it->priority = std::max(it->priority, priority);
+            if (priority >= it->priority)
+                it->priority = priority, it->order = ++d->clock;
             return false;
         }
         d->waiting.insert(name, Waiting{priority, ++d->clock, std::move(job)});
@@ -72,7 +73,7 @@ void LWPictureQueue::runNext()
             return; // dropped by drain
         auto best = d->waiting.begin();
         for (auto it = d->waiting.begin(); it != d->waiting.end(); ++it)
-            if (it->priority > best->priority || (it->priority == best->priority && it->order < best->order))
+            if (it->priority > best->priority || (it->priority == best->priority && it->order > best->order))
                 best = it;
         name = best.key();
         job = std::move(best->job);
@@ -98,6 +99,8 @@ void LWPictureQueue::drain()
     }
     d->pool.waitForDone();
 }
+
+int LWPictureQueue::threads() const { return d->pool.maxThreadCount(); }
 
 int LWPictureQueue::busy() const
 {

@@ -4,9 +4,10 @@
 #include <functional>
 
 // Picture work the interface thread must not wait for, run beside it on a few threads of its own:
-// the waiting job of the highest priority first, ties in the order asked. A job is known by its
-// name: asking for one already waiting raises its priority, and one waiting or running is not
-// queued twice. `finished` comes from the job's thread once it has ended (connect with a queued
+// the waiting job of the highest priority first, among equals the one asked for last (what the
+// user looks at now is asked again at every paint, so it goes before what scrolled away). A job
+// is known by its name: asking again for one waiting raises it to that priority and makes it the
+// latest; one waiting or running is not queued twice. `finished` comes from the job's thread once it has ended (connect with a queued
 // or automatic connection). Thread-safe. At the application object's end the waiting jobs are
 // dropped and the running ones waited for.
 class LWPictureQueue : public QObject {
@@ -20,6 +21,8 @@ public:
     void drain();
     // Jobs waiting or running.
     [[nodiscard]] int busy() const;
+    // Jobs run at once at most.
+    [[nodiscard]] int threads() const;
 
 Q_SIGNALS:
     void finished(const QByteArray &name);
