@@ -33,7 +33,10 @@ LWDocument flyer()
     return doc;
 }
 
-bool near(QColor a, QColor b) { return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 60; }
+bool near(QColor a, QColor b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 60;
+}
 
 bool allDrawn(const QImage &view, PageCanvas &page, const LWDocument &doc)
 {

@@ -136,7 +136,8 @@ TEST_F(PictureWaits, PhotosDecodeBesideTheWindow)
         QList<LWElement> frames;
         for (int i = 0; i < photos.size(); ++i) {
             const QSize s = sizes[i];
-            LWElement e = LWElement::makePhoto({40.0 + (i % 2) * 280, 40.0 + (i / 2) * 260, 240, 240.0 * s.height() / s.width()});
+            const LWRect at(40.0 + (i % 2) * 280, 40.0 + (i / 2) * 260, 240, 240.0 * s.height() / s.width());
+            LWElement e = LWElement::makePhoto(at);
             e.image->data = photos[i];
             frames << e;
         }
@@ -199,7 +200,8 @@ TEST_F(PictureWaits, EditsMadeWhileAPictureDecodesStay)
         doc.pages[0].elements = {e};
         ASSERT_NO_FATAL_FAILURE(openDesign(doc));
         LWEditor *ed = app.editor();
-        ASSERT_TRUE(waitFor([&] { return near(shownAt(page->grab().toImage(), *page, in(e.frame, 0.1, 0.1)), standInFill, 6); }))
+        ASSERT_TRUE(
+            waitFor([&] { return near(shownAt(page->grab().toImage(), *page, in(e.frame, 0.1, 0.1)), standInFill, 6); }))
             << "the stand-in";
 
         // Selected by a click, then edited by keys and the inspector.

@@ -361,7 +361,8 @@ QStringList ExportSheet::summary() const
 void ExportSheet::refreshCheck()
 {
     reviewCount_ = 0;
-    const QList<LWExport::Issue> issues = editor_ ? LWExport::preflightSoon(editor_->doc()) : QList<LWExport::Issue>();
+    const QList<LWExport::Issue> issues =
+        editor_ ? LWExport::preflightSoon(editor_->doc()) : QList<LWExport::Issue>();
     for (const LWExport::Issue &issue : issues)
         if (issue.level != LWExport::Issue::Level::info)
             ++reviewCount_;

@@ -17,9 +17,9 @@ class VKScrollView;
 // The print-check sheet: every preflight finding of the open design, most serious first, with a
 // lamp by level, the page name when the design has several, and "Show" for findings about an
 // item. The list follows the design while open. Pictures are checked beside the window: one not
-// known yet is listed as being checked until its answer comes. Changes nothing in the design; "Show" changes
-// the side and the selection and closes the sheet. Window-modal, 580 wide; Return is "Done",
-// Escape closes.
+// known yet is listed as being checked until its answer comes. Changes nothing in the design;
+// "Show" changes the side and the selection and closes the sheet. Window-modal, 580 wide; Return
+// is "Done", Escape closes.
 class PreflightSheet : public QDialog {
     Q_OBJECT
 public:

@@ -411,6 +411,8 @@ CheckSoon checkSoon(const LWImage &picture, int priority)
     LWPictureQueue::shared().ask(jobName('c', bytes, key), priority, [picture] {
         Checked c{drawn(picture), pixelSize(picture)};
         const QByteArray key = LWPictureKey::of(*picture.data);
+        if (!c.drawn) // memory ran short: nothing is known, asked again later
+            return rest(key, 'c');
         SoonState &s = soonState();
         QMutexLocker guard(&s.lock);
         if (s.checked.size() >= maxKnown)

@@ -40,6 +40,9 @@ LWPictureQueue::LWPictureQueue() : d(new Private)
     // the cores would only queue in the workers' pool.
     d->pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 2, 8));
     d->pool.setExpiryTimeout(5000);
+    // Made by whichever thread asks first (a loading thread, say): it belongs to the main one.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        moveToThread(app->thread());
 }
 
 bool LWPictureQueue::ask(const QByteArray &name, int priority, std::function<void()> job)

@@ -7,9 +7,9 @@
 // the waiting job of the highest priority first, among equals the one asked for last (what the
 // user looks at now is asked again at every paint, so it goes before what scrolled away). A job
 // is known by its name: asking again for one waiting raises it to that priority and makes it the
-// latest; one waiting or running is not queued twice. `finished` comes from the job's thread once it has ended (connect with a queued
-// or automatic connection). Thread-safe. At the application object's end the waiting jobs are
-// dropped and the running ones waited for.
+// latest; one waiting or running is not queued twice. `finished` comes from the job's thread
+// once it has ended (connect with a queued or automatic connection). Thread-safe. At the
+// application object's end the waiting jobs are dropped and the running ones waited for.
 class LWPictureQueue : public QObject {
     Q_OBJECT
 public:
