@@ -16,9 +16,12 @@
 #include "ui/inspector/inspector.h"
 #include "ui/inspector/sections/imagesection.h"
 #include "support/bigphotos.h"
+#include "support/filedialogs.h"
 #include "support/testpictures.h"
 #include "support/waitfor.h"
 #include "ui/canvas/pagecanvas.h"
+#include "ui/canvas/toolrail.h"
+#include "kit/cabinet/chromeroundbutton.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -254,4 +257,29 @@ TEST_F(PictureWaits, EditsMadeWhileAPictureDecodesStay)
             break;
         }
     }
+}
+
+// A picture placed through the tool rail shows at once as its frame with the busy sign, then as
+// the picture.
+TEST_F(PictureWaits, APlacedPictureShowsAtOnceThenComes)
+{
+    LWDecodeWorkers::setForTests(misbehaving(), 10, 20000);
+    ASSERT_NO_FATAL_FAILURE(openDesign(LWDocument::blank(LWSizePreset::usCard, std::nullopt)));
+    const QColor colour(30, 140, 200);
+    const QString file = path(QStringLiteral("slow.png"));
+    {
+        QFile f(file);
+        const QByteArray bytes =
+            LWTestPictures::encode(LWTestPictures::plain(640, 480, colour), "png") + "LWTEST sleep 1000";
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+    chooseInFileDialog(file);
+    editorScreen->rail()->pictureButton()->click();
+    LWEditor *ed = app.editor();
+    ASSERT_TRUE(waitFor([&] { return !ed->elements().isEmpty(); }));
+    const LWElement placed = ed->elements().first();
+    const auto shown = [&] { return shownAt(page->grab().toImage(), *page, in(placed.frame, 0.25, 0.25)); };
+    EXPECT_TRUE(near(shown(), standInFill, 6));
+    ASSERT_TRUE(LWImageCache::previewSoon(*placed.image).pending);
+    EXPECT_TRUE(waitFor([&] { return near(shown(), colour, 8); }));
 }
