@@ -3,7 +3,11 @@
 // 2; and the heap after rendering the four corners at zoom 8.
 #include "support/samplepages.h"
 #include "templates/templates.h"
+#include "render/pictures/picturequeue.h"
 #include "ui/canvas/pagecanvas.h"
+
+#include <QCoreApplication>
+#include <QThread>
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -35,7 +39,11 @@ void BM_CanvasMoveFrame(benchmark::State &state)
     const QRectF visible(0, 0, 1000, 700);
     const QPointF start = page.gestures().toView({372, 272});
     page.gestures().changed(start, start, Qt::NoModifier);
-    page.bitmapFor(visible, 2); // previews decoded once
+    page.bitmapFor(visible, 2); // previews decoded once, beside
+    while (LWPictureQueue::shared().busy() > 0)
+        QThread::msleep(5);
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents(); // the view draws the photo's part anew
     int i = 0;
     for (auto _ : state) {
         page.gestures().changed(start, start + QPointF(5 + i % 40, 3), Qt::NoModifier);

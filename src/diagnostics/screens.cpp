@@ -1,5 +1,8 @@
 #include "diagnostics/screens.h"
 
+#include "render/pictures/picturequeue.h"
+
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPixmap>
@@ -29,6 +32,15 @@ std::optional<QImage> render(QWidget *view, QSize size, double settle)
         QTimer::singleShot(int(std::min<qint64>(50, left)), &loop, &QEventLoop::quit);
         loop.exec();
     }
+    // Pictures are decoded beside the window: a snapshot shows them drawn, not their stand-ins.
+    QElapsedTimer waited;
+    waited.start();
+    while (LWPictureQueue::shared().busy() > 0 && waited.elapsed() < 120000) {
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents(); // the views draw what came
     const QImage image = window->grab().toImage();
     if (image.isNull())
         return std::nullopt;

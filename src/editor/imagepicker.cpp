@@ -109,7 +109,8 @@ bool looksLikePicture(QIODevice &file)
     return LWPictureFormat::sniff(file.peek(64 * 1024)) != LWPictureFormat::Format::none;
 }
 
-// Probes the bytes and decodes the canvas's preview, so the main thread does neither.
+// Probes the bytes off the main thread; the preview's decode is queued at once (the page view
+// shows the frame with a busy sign until it comes).
 Loaded prepared(QByteArray bytes)
 {
     const std::optional<LWImageProperties> props = LWImageProperties::read(bytes);
@@ -118,7 +119,7 @@ Loaded prepared(QByteArray bytes)
     LWImage picture = LWImage::empty(LWMask::none);
     picture.assetID = LWJson::uuidText(QUuid::createUuid());
     picture.data = bytes;
-    (void)LWImageCache::image(picture, true); // a failure shows as the renderer's stand-in
+    (void)LWImageCache::previewSoon(picture, 3);
     return {Loaded::Outcome::picture, std::move(bytes), *props, picture.assetID};
 }
 

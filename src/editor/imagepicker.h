@@ -15,8 +15,9 @@
 class LWEditor;
 struct LWPictureTarget;
 
-// Pictures from files and drags. Reading, probing and decoding the preview run on a loading
-// thread; only the placing itself (LWEditor::placeImage) runs on the main thread, once the bytes
+// Pictures from files and drags. Reading and probing run on a loading thread, which queues the
+// preview's decode beside the window (the page view shows a busy sign until it comes); only the
+// placing itself (LWEditor::placeImage) runs on the main thread, once the bytes
 // are ready. The modal chooser (`choose`) lives with the widgets, in
 // editor/widgets/imagepickerdialog.h; this part needs none.
 namespace LWImagePicker {
@@ -45,7 +46,7 @@ struct Loaded {
     Outcome outcome = Outcome::silent;
     QByteArray bytes;
     LWImageProperties props;
-    QString assetID; // its preview is in the picture cache under this id
+    QString assetID; // its preview is queued for the picture cache under this id
 };
 
 // The loading thread's work; any thread. A file over maxFileSize, found so before or while

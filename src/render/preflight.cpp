@@ -8,6 +8,7 @@
 #include "render/textlayout.h"
 
 #include <QTextBoundaryFinder>
+#include <algorithm>
 #include <cmath>
 
 namespace LWExport {
@@ -106,11 +107,56 @@ bool shortOfBleed(const LWRect &b, const LWRect &trim, double bleed)
     return b.maxY() > trim.maxY() + trimSlack && b.maxY() < trim.maxY() + bleed - bleedSlack;
 }
 
+// The sentence, after the picture's name, of a picture that would not print whole.
+std::optional<QString> undrawnText(std::optional<LWImageCache::Drawn> drawn)
+{
+    switch (drawn.value_or(LWImageCache::Drawn::whole)) {
+    case LWImageCache::Drawn::unreadable:
+        return QStringLiteral(" can't be read, so a placeholder would print in its place. Place the picture again.");
+    case LWImageCache::Drawn::tooLarge:
+        return QStringLiteral(" is too large to draw, so a placeholder would print in its place. Place a smaller "
+                              "copy of it.");
+    case LWImageCache::Drawn::partial:
+        return QStringLiteral(" is cut off or damaged: only part of it can be read, so it won't print whole. Place "
+                              "the picture again.");
+    case LWImageCache::Drawn::whole:
+        break;
+    }
+    return std::nullopt;
+}
+
+bool drawable(std::optional<LWImageCache::Drawn> drawn)
+{
+    return drawn != LWImageCache::Drawn::unreadable && drawn != LWImageCache::Drawn::tooLarge;
+}
+
+std::optional<double> dpiOf(const LWElement &element, const std::optional<QSizeF> &px)
+{
+    if (!px)
+        return std::nullopt;
+    const LWImage &img = *element.image;
+    const double vw = px->width() * (1 - img.cropL - img.cropR);
+    const double vh = px->height() * (1 - img.cropT - img.cropB);
+    if (!(vw > 0 && vh > 0))
+        return std::nullopt;
+    const double fw = element.frame.width(), fh = element.frame.height();
+    if (!(fw > 0 && fh > 0))
+        return std::nullopt;
+    const double a = vw / vh, f = fw / fh;
+    double w;
+    if (img.fit == LWImageFit::fill)
+        w = a >= f ? a * fh : fw;
+    else
+        w = f > a ? a * fh : fw;
+    return vw / (w / 72);
+}
+
 struct Walker {
     const LWRect trim, safe;
     const double bleed;
     QList<Issue> out;
     int page = 0;
+    bool soon = false; // pictures not known yet are asked for beside, not waited for
 
     void add(Issue::Level level, const LWElement &e, QString message)
     {
@@ -155,23 +201,27 @@ struct Walker {
             return;
         }
         // A picture that does not draw prints as the missing-picture art: no resolution to judge.
-        const auto undrawn = [&](const char *why) {
-            add(Issue::Level::problem, e, QStringLiteral("Picture ") + quoted(e.name) + QLatin1String(why));
-        };
-        switch (LWImageCache::drawn(*e.image).value_or(LWImageCache::Drawn::whole)) {
-        case LWImageCache::Drawn::unreadable:
-            return undrawn(" can't be read, so a placeholder would print in its place. Place the picture again.");
-        case LWImageCache::Drawn::tooLarge:
-            return undrawn(" is too large to draw, so a placeholder would print in its place. Place a smaller copy "
-                           "of it.");
-        case LWImageCache::Drawn::partial:
-            undrawn(" is cut off or damaged: only part of it can be read, so it won't print whole. Place the "
-                    "picture again.");
-            break;
-        case LWImageCache::Drawn::whole:
-            break;
+        std::optional<LWImageCache::Drawn> drawn;
+        std::optional<double> dpi;
+        if (soon) {
+            const LWImageCache::CheckSoon known = LWImageCache::checkSoon(*e.image, 1);
+            if (known.pending) {
+                add(Issue::Level::info, e, QStringLiteral("Picture ") + quoted(e.name) +
+                                               QStringLiteral(" is being checked\u2026"));
+                out.last().checking = true;
+                return;
+            }
+            drawn = known.drawn;
+            dpi = dpiOf(e, known.pixelSize);
+        } else {
+            drawn = LWImageCache::drawn(*e.image);
+            if (drawable(drawn))
+                dpi = effectiveDPI(e);
         }
-        const std::optional<double> dpi = effectiveDPI(e);
+        if (const std::optional<QString> why = undrawnText(drawn))
+            add(Issue::Level::problem, e, QStringLiteral("Picture ") + quoted(e.name) + *why);
+        if (!drawable(drawn))
+            return;
         if (!dpi)
             return;
         if (*dpi < blurryDPI)
@@ -246,24 +296,35 @@ std::optional<double> effectiveDPI(const LWElement &element)
 {
     if (!element.image)
         return std::nullopt;
-    const LWImage &img = *element.image;
-    const std::optional<QSizeF> px = LWImageCache::pixelSize(img);
-    if (!px)
-        return std::nullopt;
-    const double vw = px->width() * (1 - img.cropL - img.cropR);
-    const double vh = px->height() * (1 - img.cropT - img.cropB);
-    if (!(vw > 0 && vh > 0))
-        return std::nullopt;
-    const double fw = element.frame.width(), fh = element.frame.height();
-    if (!(fw > 0 && fh > 0))
-        return std::nullopt;
-    const double a = vw / vh, f = fw / fh;
-    double w;
-    if (img.fit == LWImageFit::fill)
-        w = a >= f ? a * fh : fw;
-    else
-        w = f > a ? a * fh : fw;
-    return vw / (w / 72);
+    return dpiOf(element, LWImageCache::pixelSize(*element.image));
+}
+
+QList<Issue> preflightSoon(const LWDocument &doc)
+{
+    Walker w{doc.trimRect(), doc.safeRect(), doc.bleed, {}};
+    w.soon = true;
+    for (const LWPage &page : doc.pages) {
+        for (const LWElement &e : page.elements)
+            w.walk(e);
+        ++w.page;
+    }
+    return w.out;
+}
+
+bool checking(const QList<Issue> &issues)
+{
+    return std::any_of(issues.cbegin(), issues.cend(), [](const Issue &i) { return i.checking; });
+}
+
+PictureSoon pictureSoon(const LWElement &element, int priority)
+{
+    if (!element.image || !element.image->data)
+        return {};
+    const LWImageCache::CheckSoon known = LWImageCache::checkSoon(*element.image, priority);
+    if (known.pending)
+        return {true, std::nullopt, true, std::nullopt};
+    const bool can = drawable(known.drawn);
+    return {false, undrawnText(known.drawn), can, can ? dpiOf(element, known.pixelSize) : std::nullopt};
 }
 
 std::optional<LWRect> textInk(const LWElement &element)

@@ -24,6 +24,7 @@ struct Issue {
     int page = 0; // index into the document's pages
     std::optional<QUuid> elementID;
     QString message;
+    bool checking = false; // an info: a picture still being checked (preflightSoon), not a finding
 
     Issue() = default;
     Issue(Level level, int page, std::optional<QUuid> elementID, QString message);
@@ -41,6 +42,25 @@ inline size_t qHash(Issue::Level level, size_t seed = 0) noexcept { return ::qHa
 // would print as the missing-picture art (unreadable, too large to draw) or only in part is a
 // problem; it decides by a decode the picture cache keeps (LWImageCache::drawn).
 [[nodiscard]] QList<Issue> preflight(const LWDocument &doc);
+
+// The same check for the interface thread, which never waits for a picture: one whose outcome
+// the picture cache does not know yet is asked for beside it (LWImageCache::checkSoon) and listed
+// as being checked instead (an info with `checking` set). Ask again when LWPictureQueue's
+// `finished` comes.
+[[nodiscard]] QList<Issue> preflightSoon(const LWDocument &doc);
+// Whether any of the findings is a picture still being checked.
+[[nodiscard]] bool checking(const QList<Issue> &issues);
+
+// What the check knows of one picture element now, without waiting (the inspector's read-out).
+struct PictureSoon {
+    bool checking = false;
+    // Why it would not print whole: "is too large to draw, so a placeholder would print in its
+    // place. …", to follow the picture's name; none when it prints whole or is still checked.
+    std::optional<QString> undrawn;
+    bool drawable = true; // false: only the missing-picture art would print
+    std::optional<double> dpi; // as effectiveDPI, for a drawable picture
+};
+[[nodiscard]] PictureSoon pictureSoon(const LWElement &element, int priority = 1);
 
 // Pixels of the picture per printed inch along its width; none without a decodable picture,
 // with crops that leave nothing visible, or with a frame of no width or height.

@@ -9,6 +9,7 @@
 #include "render/textlayout.h"
 
 #include <QHash>
+#include <QMutexLocker>
 #include <QLinearGradient>
 #include <QPaintEngine>
 #include <QRadialGradient>
@@ -102,10 +103,13 @@ bool outsideBand(const LWElement &e, const QPainter &p)
     return ink->isEmpty() ? false : !clip.intersects(*ink);
 }
 
-bool decodable(const LWImage &picture, const LWRenderOptions &options)
+bool decodable(const LWElement &e, const LWRenderOptions &options)
 {
+    const LWImage &picture = *e.image;
     if (options.pictures && !options.preview)
         return options.pictures->find(picture).has_value();
+    if (options.pending && options.preview)
+        return LWImageCache::previewSoon(picture, options.pending->priorityFor(paintBounds(e))).image.has_value();
     return LWImageCache::image(picture, options.preview).has_value();
 }
 
@@ -121,7 +125,7 @@ bool paintsOnce(const LWElement &e, const LWRenderOptions &options)
         return !e.text;
     case LWElement::Kind::image:
         // A picture that does not decode shows the placeholder, whose parts overlap.
-        return !e.image || (e.image->data && !hasStroke(e) && decodable(*e.image, options));
+        return !e.image || (e.image->data && !hasStroke(e) && decodable(e, options));
     case LWElement::Kind::icon:
         return !(e.fill.isVisible() && hasStroke(e));
     case LWElement::Kind::group:
@@ -512,17 +516,28 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     std::optional<QImage> decoded;
     QSizeF upright;
     QRectF part(0, 0, 1, 1); // what the pixels hold of the picture
+    bool waiting = false;    // not decoded yet: the stand-in
     if (standIn) {
         upright = standIn->upright;
     } else if (options.pictures && !options.preview) {
         if (const std::optional<LWExportPictures::Picture> found = options.pictures->find(pic))
             decoded = found->image, upright = found->upright, part = found->part;
+    } else if (options.pending && options.preview) {
+        const QRectF ink = paintBounds(e);
+        const LWImageCache::Soon soon = LWImageCache::previewSoon(pic, options.pending->priorityFor(ink));
+        if ((decoded = soon.image))
+            upright = decoded->size();
+        waiting = soon.pending;
+        if (waiting)
+            options.pending->add(pic, ink);
     } else if ((decoded = LWImageCache::image(pic, options.preview))) {
         upright = decoded->size();
     }
     const std::optional<PicturePlace> place =
         standIn || (decoded && !decoded->isNull()) ? placePicture(e, upright) : std::nullopt;
-    if (!standIn && (!decoded || decoded->isNull())) {
+    if (waiting) {
+        drawPendingPicture(frame, p);
+    } else if (!standIn && (!decoded || decoded->isNull())) {
         drawPhotoPlaceholder(frame, p);
     } else if (place) {
         p.setClipRect(place->target, Qt::IntersectClip);
@@ -572,6 +587,34 @@ void drawPhotoPlaceholder(const LWRect &rect, QPainter &p)
         path.closeSubpath();
         p.fillPath(winding(path), opaque(hill.color));
     }
+}
+
+void drawPendingPicture(const LWRect &rect, QPainter &p)
+{
+    const QRectF r = rect.standardized().toQRectF();
+    p.save();
+    p.fillRect(r, QColor(0xEE, 0xF0, 0xEE));
+    // A sixth of the frame's shorter side, kept between 14 and 48 device pixels (so it follows
+    // the view's zoom within reason), and never past a third of the frame.
+    const QTransform &m = p.worldTransform();
+    const double perPoint = std::max(std::sqrt(std::abs(m.determinant())), 1e-6);
+    const double side = std::min(r.width(), r.height());
+    const double d = std::min(std::clamp(side / 6, 14 / perPoint, 48 / perPoint), side / 3);
+    if (d > 0 && std::isfinite(d)) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        const QPointF c = r.center();
+        const int dots = 8;
+        for (int i = 0; i < dots; ++i) {
+            const double a = 2 * std::numbers::pi * i / dots;
+            const QPointF at = c + QPointF(std::cos(a), std::sin(a)) * (d * 0.38);
+            QColor dot(0x8A, 0x94, 0x8E);
+            dot.setAlphaF(0.25 + 0.75 * i / (dots - 1));
+            QPainterPath path;
+            path.addEllipse(at, d * 0.09, d * 0.09);
+            p.fillPath(path, dot);
+        }
+    }
+    p.restore();
 }
 
 int bandCount(int width, int height)
@@ -717,3 +760,15 @@ std::optional<QImage> bitmap(int width, int height, bool opaqueWhite, const std:
 }
 
 } // namespace LWRenderer
+
+void LWPendingPictures::add(const LWImage &image, const QRectF &ink)
+{
+    QMutexLocker guard(&m_lock);
+    m_pictures.append({image, ink});
+}
+
+QList<LWPendingPictures::Picture> LWPendingPictures::pictures() const
+{
+    QMutexLocker guard(&m_lock);
+    return m_pictures;
+}

@@ -2,6 +2,7 @@
 #include "model/document.h"
 
 #include <QImage>
+#include <QMutex>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSet>
@@ -11,6 +12,7 @@
 #include <optional>
 
 class LWExportPictures;
+class LWPendingPictures;
 
 // What a drawing call may leave out or simplify. Never stored.
 struct LWRenderOptions {
@@ -19,6 +21,32 @@ struct LWRenderOptions {
     // An export's own decoded pictures, drawn instead of the cache's (full-size drawing only); a
     // picture it lacks is drawn as the missing-picture art.
     std::shared_ptr<const LWExportPictures> pictures;
+    // Preview drawing only: set, pictures are not waited for (see LWPendingPictures); unset, a
+    // picture is decoded before it is drawn, as print output needs.
+    std::shared_ptr<LWPendingPictures> pending;
+};
+
+// Drawing that never waits for a picture (the page view's): a picture whose preview is not
+// decoded yet is drawn as a stand-in (its frame with a light fill and a small busy sign) and its
+// decode is queued (LWImageCache::previewSoon) at `priority`, one higher when the picture crosses
+// `onScreen` (page points). Where each such picture lies is noted, to be drawn anew once it came.
+// Bands may draw at once: thread-safe.
+class LWPendingPictures {
+public:
+    LWPendingPictures(int priority, const QRectF &onScreen) : m_priority(priority), m_onScreen(onScreen) {}
+    struct Picture {
+        LWImage image; // shares the record's bytes
+        QRectF ink;    // page points
+    };
+    int priorityFor(const QRectF &ink) const { return m_priority + (ink.intersects(m_onScreen) ? 1 : 0); }
+    void add(const LWImage &image, const QRectF &ink);
+    [[nodiscard]] QList<Picture> pictures() const;
+
+private:
+    int m_priority;
+    QRectF m_onScreen;
+    mutable QMutex m_lock;
+    QList<Picture> m_pictures;
 };
 
 // Draws pages and elements into any QPainter whose user space is page space (points, origin at
@@ -84,6 +112,8 @@ struct PicturePlace {
 [[nodiscard]] std::optional<PicturePlace> placePicture(const LWElement &element, QSizeF upright);
 void drawImage(const LWElement &element, QPainter &p, const LWRenderOptions &options);
 void drawPhotoPlaceholder(const LWRect &rect, QPainter &p);
+// A picture not decoded yet: the rectangle lightly filled, a small busy sign in its middle.
+void drawPendingPicture(const LWRect &rect, QPainter &p);
 // Paints the path with the fill; gradients span the reference rectangle.
 void fill(const LWFill &fill, const QPainterPath &path, const LWRect &reference, QPainter &p);
 // Round joins; dashes of `dash` on and 0.7 x dash off. Callers check width > 0.

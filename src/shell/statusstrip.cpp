@@ -6,6 +6,7 @@
 #include "kit/theme/style.h"
 #include "kit/paint/uifont.h"
 #include "model/info.h"
+#include "render/pictures/picturequeue.h"
 #include "shell/shelltext.h"
 
 #include <QHBoxLayout>
@@ -77,7 +78,7 @@ EditorStatus::EditorStatus(LWEditor &editor, LWApp &app, Hooks hooks, QWidget *p
       m_message(new VKTextLine({}, stripFont(), LWStyle::amber()))
 {
     if (!m_hooks.preflight)
-        m_hooks.preflight = LWExport::preflight;
+        m_hooks.preflight = LWExport::preflightSoon;
     if (!m_hooks.defer)
         m_hooks.defer = [this](int ms, std::function<void()> task) { QTimer::singleShot(ms, this, std::move(task)); };
     m_check = new LampButton(m_checkFace);
@@ -96,6 +97,10 @@ EditorStatus::EditorStatus(LWEditor &editor, LWApp &app, Hooks hooks, QWidget *p
     m_checkTimer.setInterval(std::max(0, m_hooks.checkDelayMs));
     connect(&m_checkTimer, &QTimer::timeout, this, &EditorStatus::runCheck);
     connect(&editor, &LWEditor::docChanged, &m_checkTimer, qOverload<>(&QTimer::start));
+    connect(&LWPictureQueue::shared(), &LWPictureQueue::finished, this, [this] {
+        if (m_checking && !m_checkTimer.isActive())
+            m_checkTimer.start();
+    });
     connect(&editor, &LWEditor::fileURLChanged, this, &EditorStatus::showFile);
     connect(&editor, &LWEditor::messageChanged, this, &EditorStatus::showMessage);
     showFile();
@@ -103,8 +108,10 @@ EditorStatus::EditorStatus(LWEditor &editor, LWApp &app, Hooks hooks, QWidget *p
     showMessage();
 }
 
-QString EditorStatus::checkText(qsizetype count)
+QString EditorStatus::checkText(qsizetype count, bool checking)
 {
+    if (count == 0 && checking)
+        return QStringLiteral("Print check: checking pictures\u2026");
     if (count == 0)
         return QStringLiteral("Print check: ready");
     return QStringLiteral("Print check: %1 to review").arg(count);
@@ -126,8 +133,9 @@ void EditorStatus::runCheck()
     const auto count = std::count_if(issues.begin(), issues.end(), [](const LWExport::Issue &issue) {
         return issue.level >= LWExport::Issue::Level::warning;
     });
-    m_checkFace->label()->setText(checkText(count));
-    m_checkFace->lamp()->setColour(count == 0 ? LWStyle::moss() : LWStyle::amber());
+    m_checking = LWExport::checking(issues);
+    m_checkFace->label()->setText(checkText(count, m_checking));
+    m_checkFace->lamp()->setColour(count > 0 ? LWStyle::amber() : m_checking ? LWStyle::t().dim : LWStyle::moss());
 }
 
 // Every write of the message announces itself, equal or not: only a different text is new.

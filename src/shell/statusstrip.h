@@ -17,7 +17,7 @@ class VKTextLine;
 // (by default a timer with the view as context).
 struct EditorStatusHooks {
     using Preflight = std::function<QList<LWExport::Issue>(const LWDocument &)>;
-    Preflight preflight = LWExport::preflight;
+    Preflight preflight = LWExport::preflightSoon; // never waits for a picture
     int checkDelayMs = 150;
     LWApp::Defer defer;
 };
@@ -42,8 +42,9 @@ public:
     QAbstractButton *printCheck() const { return m_check; }
     LampText *printCheckFace() const { return m_checkFace; }
     VKTextLine *messageText() const { return m_message; }
-    // "Print check: ready", or "Print check: N to review" for N findings of warning or above.
-    [[nodiscard]] static QString checkText(qsizetype count);
+    // "Print check: ready", or "Print check: N to review" for N findings of warning or above;
+    // "Print check: checking pictures…" while none is found and pictures are being checked.
+    [[nodiscard]] static QString checkText(qsizetype count, bool checking = false);
 
 private:
     void showFile();
@@ -58,6 +59,7 @@ private:
     LampText *m_checkFace;
     VKTextLine *m_message;
     QTimer m_checkTimer;
+    bool m_checking = false; // pictures still being checked: run again as their answers come
     std::optional<QString> m_shown; // the message as last seen
     quint64 m_generation = 0;       // rises with every new message text
 };

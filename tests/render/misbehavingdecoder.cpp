@@ -122,6 +122,10 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
         big.fill(Qt::red);
         return {big, LWPictureDecoder::Failure::none, false};
     }
+    if (how == "sleep") { // a slow decode: "sleep 2000" answers after two seconds
+        ::usleep(useconds_t(words.split(' ').value(1).toInt()) * 1000);
+        return LWPictureDecoder::decodeHere(bytes, request);
+    }
     if (how == "throw")
         throw std::bad_alloc(); // as libheif does when it cannot allocate
     if (how == "loop") {

@@ -9,6 +9,7 @@
 #include "shell/shelltext.h"
 #include "shell/statusstrip.h"
 #include "support/undrawnpictures.h"
+#include "support/waitfor.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -43,7 +44,7 @@ protected:
         h.checkDelayMs = delayMs;
         h.preflight = [this](const LWDocument &doc) {
             ++checks;
-            return fake ? fake(doc) : LWExport::preflight(doc);
+            return fake ? fake(doc) : LWExport::preflightSoon(doc);
         };
         h.defer = [this](int ms, std::function<void()> task) { later.append({ms, std::move(task)}); };
         return h;
@@ -147,7 +148,11 @@ TEST_F(StatusStripTest, PicturesThatDoNotDrawAreCountedAndShown)
         app.newDocument(doc);
         EditorStatus *status = strip.editorStatus();
         ASSERT_NE(status, nullptr);
-        EXPECT_EQ(status->printCheckFace()->label()->text(), QStringLiteral("Print check: 1 to review"));
+        // Checked beside the window: the lamp says so until the answer comes.
+        EXPECT_EQ(status->printCheckFace()->label()->text(), QStringLiteral("Print check: checking pictures\u2026"));
+        EXPECT_EQ(status->printCheckFace()->lamp()->colour(), LWStyle::t().dim);
+        EXPECT_TRUE(waitFor(
+            [&] { return status->printCheckFace()->label()->text() == QStringLiteral("Print check: 1 to review"); }));
         EXPECT_EQ(status->printCheckFace()->lamp()->colour(), LWStyle::amber());
 
         click(status->printCheck());

@@ -22,6 +22,7 @@
 #include "model/file/prefs.h"
 #include "model/units.h"
 #include "render/export.h"
+#include "render/pictures/picturequeue.h"
 #include "render/preflight.h"
 
 #include <QApplication>
@@ -36,6 +37,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSet>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -176,6 +178,15 @@ ExportSheet::ExportSheet(LWApp &app, LWEditor *editor, QWidget *parent) : QDialo
 
     if (editor_)
         connect(editor_, &LWEditor::docChanged, this, &ExportSheet::refreshDoc);
+    // Pictures checked beside the window: the check's line follows as the answers come.
+    connect(&LWPictureQueue::shared(), &LWPictureQueue::finished, this, [this] {
+        if (!checking_ || std::exchange(checkQueued_, true))
+            return;
+        QTimer::singleShot(50, this, [this] {
+            checkQueued_ = false;
+            refreshCheck();
+        });
+    });
     refreshDoc();
     // The export of a window that was lost goes on here.
     if (LWExportJob *job = editor_ ? LWExportHandOff::of(app_).take(editor_) : nullptr)
@@ -347,24 +358,33 @@ QStringList ExportSheet::summary() const
                 QStringLiteral(" CARDS \u00B7 CROP MARKS \u00B7 ") + plural(n, QStringLiteral("PAGE"), QStringLiteral("S"))};
 }
 
-void ExportSheet::refreshDoc()
+void ExportSheet::refreshCheck()
 {
     reviewCount_ = 0;
+    const QList<LWExport::Issue> issues =
+        editor_ ? LWExport::preflightSoon(editor_->doc()) : QList<LWExport::Issue>();
+    for (const LWExport::Issue &issue : issues)
+        if (issue.level != LWExport::Issue::Level::info)
+            ++reviewCount_;
+    checking_ = LWExport::checking(issues);
+    lamp_->setColour(reviewCount_ > 0 ? LWStyle::amber() : checking_ ? LWStyle::t().dim : LWStyle::moss());
+    vkPlain(checkText_, reviewCount_ > 0 ? QStringLiteral("Print check: %1 to review").arg(reviewCount_)
+                        : checking_      ? QStringLiteral("Print check: checking pictures\u2026")
+                                         : QStringLiteral("Print check: ready"));
+    review_->setVisible(reviewCount_ > 0);
+}
+
+void ExportSheet::refreshDoc()
+{
     layout_.reset();
     QStringList names;
     if (editor_) {
         const LWDocument &doc = editor_->doc();
-        for (const LWExport::Issue &issue : LWExport::preflight(doc))
-            if (issue.level != LWExport::Issue::Level::info)
-                ++reviewCount_;
         layout_ = LWExport::SheetLayout::make(doc);
         for (const LWPage &page : doc.pages)
             names.append(page.name);
     }
-    lamp_->setColour(reviewCount_ > 0 ? LWStyle::amber() : LWStyle::moss());
-    vkPlain(checkText_, reviewCount_ > 0 ? QStringLiteral("Print check: %1 to review").arg(reviewCount_)
-                                         : QStringLiteral("Print check: ready"));
-    review_->setVisible(reviewCount_ > 0);
+    refreshCheck();
     if (names != pageNames_ || !sidesPicker_)
         rebuildSides(names);
     refreshView();

@@ -120,6 +120,7 @@ private:
     void setDpi(int dpi);
     void setBleed(bool bleed);
     void refreshDoc();  // after a change of the design
+    void refreshCheck(); // the print check's line, pictures not known yet asked for beside
     void refreshView(); // after a change of any option
     void rebuildSides(const QStringList &names);
     void start(const LWDocument &doc, const QString &chosen);
@@ -143,6 +144,8 @@ private:
     double quality_ = 0.92;
     std::optional<QString> done_;
     int reviewCount_ = 0;
+    bool checking_ = false; // pictures still being checked
+    bool checkQueued_ = false;
     std::optional<LWExport::SheetLayout> layout_;
     QStringList pageNames_;
 

@@ -14,6 +14,7 @@
 #include "kit/paint/symbols.h"
 #include "kit/theme/velkroot.h"
 #include "model/document.h"
+#include "render/pictures/picturequeue.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -46,9 +47,11 @@ protected:
     }
 };
 
-QColor levelColour(Level level)
+QColor levelColour(const Issue &issue)
 {
-    switch (level) {
+    if (issue.checking)
+        return LWStyle::t().dim;
+    switch (issue.level) {
     case Level::problem:
         return LWStyle::ruby();
     case Level::warning:
@@ -126,6 +129,14 @@ PreflightSheet::PreflightSheet(LWEditor *editor, QWidget *parent) : QDialog(pare
 
     if (editor_)
         connect(editor_, &LWEditor::docChanged, this, &PreflightSheet::refresh);
+    // Pictures checked beside the window: the list follows as their answers come, a few at once.
+    answers_.setSingleShot(true);
+    answers_.setInterval(50);
+    connect(&answers_, &QTimer::timeout, this, &PreflightSheet::refresh);
+    connect(&LWPictureQueue::shared(), &LWPictureQueue::finished, this, [this] {
+        if (checking_ && !answers_.isActive())
+            answers_.start();
+    });
     refresh();
     lwFitDialog(this, sheetWidth);
 }
@@ -139,6 +150,10 @@ QList<Issue> PreflightSheet::sorted(QList<Issue> issues)
 QString PreflightSheet::verdict(const QList<Issue> &issues)
 {
     const qsizetype n = reviewCount(issues);
+    if (LWExport::checking(issues))
+        return n > 0 ? QString::number(n) + (n == 1 ? QStringLiteral(" thing") : QStringLiteral(" things")) +
+                           QStringLiteral(" to look at so far; still checking pictures\u2026")
+                     : QStringLiteral("Checking pictures\u2026");
     if (n > 0)
         return QString::number(n) + (n == 1 ? QStringLiteral(" thing") : QStringLiteral(" things")) +
                QStringLiteral(" to look at before printing.");
@@ -146,12 +161,19 @@ QString PreflightSheet::verdict(const QList<Issue> &issues)
            (issues.isEmpty() ? QStringLiteral("Nothing to report.") : QStringLiteral("A few notes below."));
 }
 
-void PreflightSheet::refresh() { setIssues(editor_ ? LWExport::preflight(editor_->doc()) : QList<Issue>()); }
+void PreflightSheet::refresh()
+{
+    setIssues(editor_ ? LWExport::preflightSoon(editor_->doc()) : QList<Issue>());
+    checking_ = LWExport::checking(issues_);
+}
 
 void PreflightSheet::setIssues(const QList<Issue> &issues)
 {
     issues_ = sorted(issues);
-    seal_->setColour(reviewCount(issues_) > 0 ? LWStyle::amber() : LWStyle::moss());
+    checking_ = false; // findings set from outside stay until the design changes
+    seal_->setColour(reviewCount(issues_) > 0   ? LWStyle::amber()
+                     : LWExport::checking(issues_) ? LWStyle::t().dim
+                                                  : LWStyle::moss());
     vkPlain(verdict_, verdict(issues_));
 
     rows_.clear();
@@ -174,7 +196,7 @@ QWidget *PreflightSheet::makeRow(const Issue &issue, bool pageNames, QWidget *pa
     line->setContentsMargins(8, 8, 8, 8);
     line->setSpacing(8);
 
-    row.lamp = new LED(levelColour(issue.level), true, 8, plate);
+    row.lamp = new LED(levelColour(issue), true, 8, plate);
     auto *lampBox = new QVBoxLayout;
     lampBox->setContentsMargins(0, 3, 0, 0);
     VKOverhangItem::add(lampBox, row.lamp, LED::shadowMargins());

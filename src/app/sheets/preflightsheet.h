@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QList>
 #include <QPointer>
+#include <QTimer>
 
 class LED;
 class LWEditor;
@@ -15,9 +16,10 @@ class VKScrollView;
 
 // The print-check sheet: every preflight finding of the open design, most serious first, with a
 // lamp by level, the page name when the design has several, and "Show" for findings about an
-// item. The list follows the design while open. Changes nothing in the design; "Show" changes
-// the side and the selection and closes the sheet. Window-modal, 580 wide; Return is "Done",
-// Escape closes.
+// item. The list follows the design while open. Pictures are checked beside the window: one not
+// known yet is listed as being checked until its answer comes. Changes nothing in the design;
+// "Show" changes the side and the selection and closes the sheet. Window-modal, 580 wide; Return
+// is "Done", Escape closes.
 class PreflightSheet : public QDialog {
     Q_OBJECT
 public:
@@ -59,6 +61,8 @@ private:
 
     QPointer<LWEditor> editor_;
     QList<LWExport::Issue> issues_;
+    bool checking_ = false; // the design's findings, some pictures still being checked
+    QTimer answers_;
     QList<Row> rows_;
     LWSymbolLabel *seal_;
     QLabel *verdict_;

@@ -6,7 +6,9 @@
 #include "render/pictures/jpegprobe.h"
 #include "render/pictures/picturedecoder.h"
 #include "render/pictures/picturekey.h"
+#include "render/pictures/picturequeue.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
@@ -300,6 +302,124 @@ std::optional<QSizeF> pixelSize(const LWImage &picture)
     if (!img)
         return std::nullopt;
     return QSizeF(img->width(), img->height());
+}
+
+} // namespace LWImageCache
+
+namespace {
+
+// What the non-waiting forms learnt beside the caller, by the picture's key.
+struct Checked {
+    std::optional<LWImageCache::Drawn> drawn;
+    std::optional<QSizeF> pixelSize;
+};
+struct SoonState {
+    QMutex lock;
+    QHash<QByteArray, Checked> checked;
+    QHash<QByteArray, QDeadlineTimer> restUntil; // ended without an answer: not asked again yet
+};
+SoonState &soonState()
+{
+    static SoonState s;
+    return s;
+}
+constexpr int restMs = 2000;
+
+// A job's name: the key when it is known, else the buffer, which the queued job keeps alive.
+QByteArray jobName(char kind, const QByteArray &bytes, const std::optional<QByteArray> &key)
+{
+    return kind + (key ? *key : QByteArray::number(quintptr(bytes.constData()), 16) + ':' +
+                                    QByteArray::number(bytes.size()));
+}
+
+bool resting(const std::optional<QByteArray> &key, char kind)
+{
+    if (!key)
+        return false;
+    SoonState &s = soonState();
+    QMutexLocker guard(&s.lock);
+    const auto it = s.restUntil.constFind(kind + *key);
+    return it != s.restUntil.cend() && !it->hasExpired();
+}
+
+void rest(const QByteArray &key, char kind)
+{
+    SoonState &s = soonState();
+    QMutexLocker guard(&s.lock);
+    if (s.restUntil.size() >= maxKnown)
+        s.restUntil.clear();
+    s.restUntil.insert(kind + key, QDeadlineTimer(restMs));
+}
+
+} // namespace
+
+namespace LWImageCache {
+
+Soon previewSoon(const LWImage &picture, int priority)
+{
+    if (!picture.data)
+        return {};
+    const QByteArray &bytes = *picture.data;
+    const std::optional<QByteArray> key = LWPictureKey::ifKnown(bytes);
+    if (key) {
+        Tables &t = tables();
+        QMutexLocker guard(&t.lock);
+        if (const auto it = t.preview.entries.find(*key); it != t.preview.entries.end()) {
+            it->lastUse = ++t.clock;
+            return {it->image, false};
+        }
+        if (t.refuses(*key, {previewMaxPixels, {0, 0, 1, 1}}))
+            return {};
+    }
+    if (resting(key, 'p'))
+        return {};
+    LWPictureQueue::shared().ask(jobName('p', bytes, key), priority, [picture] {
+        if (!image(picture, true))
+            rest(LWPictureKey::of(*picture.data), 'p');
+    });
+    return {std::nullopt, true};
+}
+
+CheckSoon checkSoon(const LWImage &picture, int priority)
+{
+    if (!picture.data)
+        return {};
+    const QByteArray &bytes = *picture.data;
+    const std::optional<QByteArray> key = LWPictureKey::ifKnown(bytes);
+    if (key) {
+        std::optional<Checked> found;
+        {
+            SoonState &s = soonState();
+            QMutexLocker guard(&s.lock);
+            if (const auto it = s.checked.constFind(*key); it != s.checked.cend())
+                found = *it;
+        }
+        Tables &t = tables();
+        QMutexLocker guard(&t.lock);
+        // What the tables learnt since (an export that found the picture unreadable) comes first.
+        const auto k = t.known.constFind(*key);
+        std::optional<Drawn> now;
+        if (k != t.known.cend() && k->unreadable)
+            now = Drawn::unreadable;
+        else if (k != t.known.cend() && k->printSide >= 0)
+            now = t.outcome(*key, k->printSide);
+        if (found)
+            return {false, now ? now : found->drawn, found->pixelSize};
+    }
+    if (resting(key, 'c'))
+        return {};
+    LWPictureQueue::shared().ask(jobName('c', bytes, key), priority, [picture] {
+        Checked c{drawn(picture), pixelSize(picture)};
+        const QByteArray key = LWPictureKey::of(*picture.data);
+        if (!c.drawn) // memory ran short: nothing is known, asked again later
+            return rest(key, 'c');
+        SoonState &s = soonState();
+        QMutexLocker guard(&s.lock);
+        if (s.checked.size() >= maxKnown)
+            s.checked.clear();
+        s.checked.insert(key, c);
+    });
+    return {true, std::nullopt, std::nullopt};
 }
 
 Budget setBudget(const Budget &budget)

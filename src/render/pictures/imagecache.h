@@ -59,6 +59,24 @@ enum class Drawn { whole, partial, unreadable, tooLarge };
 // remembered as above (a part refused as too large is not: another part may fit).
 [[nodiscard]] LWPictureDecoder::Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &request);
 
+// Forms that never wait for a decode, for the interface thread. Each answers from what is known
+// now, or queues the work beside the caller (LWPictureQueue::shared(), at `priority`: higher
+// first) and says that it is pending; the queue's `finished` tells when to ask again. Work that
+// ended without an answer (memory ran short, say) is not queued again for a short while: the
+// answer is then "none" as from the waiting forms.
+struct Soon {
+    std::optional<QImage> image; // the preview, when decoded
+    bool pending = false;        // no image yet: its decode is queued or running
+};
+[[nodiscard]] Soon previewSoon(const LWImage &picture, int priority = 0);
+// What drawn() and pixelSize() give, once known; pending until then.
+struct CheckSoon {
+    bool pending = false;
+    std::optional<Drawn> drawn;
+    std::optional<QSizeF> pixelSize;
+};
+[[nodiscard]] CheckSoon checkSoon(const LWImage &picture, int priority = 0);
+
 // Sets the budgets (tests and diagnostics), dropping what no longer fits; returns the old ones.
 Budget setBudget(const Budget &budget);
 

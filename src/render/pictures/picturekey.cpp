@@ -82,4 +82,17 @@ QByteArray of(const QByteArray &bytes)
     return key;
 }
 
+std::optional<QByteArray> ifKnown(const QByteArray &bytes)
+{
+    if (bytes.size() < rememberFrom)
+        return digest(bytes);
+    Memos &m = memos();
+    QMutexLocker guard(&m.lock);
+    const auto it = m.byBuffer.find(bytes.constData());
+    if (it == m.byBuffer.end() || it->buffer.size() != bytes.size())
+        return std::nullopt;
+    it->lastUse = ++m.clock;
+    return it->key;
+}
+
 } // namespace LWPictureKey

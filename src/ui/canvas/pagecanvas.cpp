@@ -8,6 +8,8 @@
 #include "editor/widgets/imagepickerdialog.h"
 #include "kit/zoom/zoomhost.h"
 #include "ui/canvas/inlinetexteditor.h"
+#include "render/pictures/imagecache.h"
+#include "render/pictures/picturequeue.h"
 #include "render/renderer.h"
 
 #include <QMimeData>
@@ -48,6 +50,15 @@ PageCanvas::PageCanvas(LWEditor &editor, QWidget *parent)
                         &LWEditor::snapLinesChanged, &LWEditor::showBleedChanged, &LWEditor::showTrimChanged,
                         &LWEditor::showSafeChanged, &LWEditor::showGridChanged})
         connect(&editor, signal, this, redraw);
+    // Coalesced: several pictures often come at once.
+    connect(&LWPictureQueue::shared(), &LWPictureQueue::finished, this, [this] {
+        if ((m_renders.isEmpty() && m_waiting.isEmpty()) || std::exchange(m_cameQueued, true))
+            return;
+        QTimer::singleShot(0, this, [this] {
+            m_cameQueued = false;
+            picturesCame();
+        });
+    });
     setScale(1);
 }
 
@@ -113,10 +124,9 @@ const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double de
 
     const LWDocument doc = m_editor.doc();
     const int page = m_editor.pageIndex();
-    LWRenderOptions options;
-    options.preview = true;
-    if (m_editor.editingTextID())
-        options.skip.insert(*m_editor.editingTextID());
+    m_renders.clear();
+    m_waiting.clear();
+    const LWRenderOptions options = viewOptions(shown);
     const double s = scale();
     ++m_renderCount;
     const std::optional<QImage> image =
@@ -149,10 +159,7 @@ void PageCanvas::renderPart(const QRectF &ink)
                            .intersected(m_bitmap.image.rect());
     if (part.isEmpty())
         return;
-    LWRenderOptions options;
-    options.preview = true;
-    if (m_editor.editingTextID())
-        options.skip.insert(*m_editor.editingTextID());
+    const LWRenderOptions options = viewOptions(visibleRegion().boundingRect());
     const LWPage &page = m_drawn;
     ++m_renderCount;
     const std::optional<QImage> image = m_render(part.width(), part.height(), [&](QPainter &p) {
@@ -172,6 +179,47 @@ void PageCanvas::renderPart(const QRectF &ink)
     QPainter p(&m_bitmap.image);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(part.topLeft(), *image);
+}
+
+LWRenderOptions PageCanvas::viewOptions(const QRectF &shown)
+{
+    LWRenderOptions options;
+    options.preview = true;
+    if (m_editor.editingTextID())
+        options.skip.insert(*m_editor.editingTextID());
+    // Above the print check's and the thumbnails' pictures; the visible part's first.
+    const double s = scale(), bleed = m_editor.doc().bleed;
+    const QRectF onScreen(shown.topLeft() / s - QPointF(bleed, bleed), shown.size() / s);
+    options.pending = std::make_shared<LWPendingPictures>(2, onScreen);
+    if (options.pending)
+        m_renders.append(options.pending);
+    return options;
+}
+
+void PageCanvas::picturesCame()
+{
+    for (const std::shared_ptr<LWPendingPictures> &render : std::as_const(m_renders))
+        m_waiting += render->pictures();
+    m_renders.clear();
+    QList<LWPendingPictures::Picture> still;
+    QList<QRectF> inks;
+    for (const LWPendingPictures::Picture &picture : std::as_const(m_waiting)) {
+        if (LWImageCache::previewSoon(picture.image, 2).pending)
+            still.append(picture);
+        else
+            inks.append(picture.ink);
+    }
+    m_waiting = still;
+    if (inks.isEmpty())
+        return;
+    // The kept bitmap's parts, drawn from the design as it is now; a bitmap behind the design is
+    // rendered whole at the next paint.
+    if (m_key && m_key->revision == m_revision && !m_bitmap.image.isNull())
+        for (const QRectF &ink : std::as_const(inks))
+            renderPart(ink);
+    else
+        m_key.reset();
+    update();
 }
 
 void PageCanvas::paintEvent(QPaintEvent *event)

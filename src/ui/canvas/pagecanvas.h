@@ -1,5 +1,6 @@
 #pragma once
 #include "editor/imagepicker.h"
+#include "render/renderer.h"
 #include "ui/canvas/gestures.h"
 
 #include <QImage>
@@ -22,6 +23,10 @@
 // while the side, bleed box, scale, density and skipped element stay the same and it still covers
 // what is visible: a selection change, a lock, a rename or a repaint renders nothing, and a design
 // change whose ink is known (LWRenderer::changedInk) renders only that part anew.
+//
+// Pictures are never waited for: one whose preview is not decoded yet shows as a stand-in while
+// it decodes beside (those on screen first, then the margin's), and its part is rendered anew
+// when it comes (LWPendingPictures).
 class PageCanvas : public QWidget {
     Q_OBJECT
 public:
@@ -89,6 +94,10 @@ private:
     // Draws the kept bitmap's part over `ink` (page points) anew; white when that fails.
     void renderPart(const QRectF &ink);
     void syncInlineEditor();
+    // The options of the view's drawing; its pictures still decoding are noted in m_renders.
+    LWRenderOptions viewOptions(const QRectF &shown);
+    // Renders anew where pictures that were still decoding have come.
+    void picturesCame();
 
     LWEditor &m_editor;
     CanvasGestures m_gestures;
@@ -100,6 +109,9 @@ private:
     Bitmap m_bitmap;
     double m_density = 0; // the bitmap's pixels per view point
     int m_renderCount = 0;
+    QList<std::shared_ptr<LWPendingPictures>> m_renders; // the kept bitmap's, noting pictures still decoding
+    QList<LWPendingPictures::Picture> m_waiting;          // taken from them, still decoding
+    bool m_cameQueued = false;
     bool m_dropTarget = false;
     std::optional<QPointF> m_pressAt; // view points, while the left button is down
     std::optional<QPointF> m_doubleClickAt; // run at the release that ends its drag

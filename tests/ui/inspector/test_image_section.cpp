@@ -5,6 +5,8 @@
 #include "kit/controls/segmentedpicker.h"
 #include "section_fixture.h"
 #include "support/pngbytes.h"
+#include "support/undrawnpictures.h"
+#include "support/waitfor.h"
 #include "ui/inspector/sections/imagesection.h"
 #include "ui/inspector/inspectorcombo.h"
 #include "ui/inspector/inspectornote.h"
@@ -58,8 +60,44 @@ TEST_F(Image, EmptyFrameTurnsFilledThroughTheChooser)
     ASSERT_EQ(calls, QList<LWEditor *>{ed.get()});
     EXPECT_EQ(s->chooseButton()->text(), QStringLiteral("Replace…"));
     EXPECT_EQ(shown(*s, {s->emptyHint(), s->dpiReadout()}), (QList<bool>{false, true}));
-    // 3000 px over the 2 in of the frame's width.
-    EXPECT_EQ(s->dpiReadout()->lines(), QStringList{QStringLiteral("1500 DPI")});
+    // 3000 px over the 2 in of the frame's width, once the picture was checked beside the window.
+    EXPECT_TRUE(waitFor([&] { return s->dpiReadout()->lines() == QStringList{QStringLiteral("1500 DPI")}; }));
+}
+
+// What the picture section says of a picture: its resolution, or, for one that cannot be drawn,
+// what the print check says instead of a resolution.
+TEST_F(Image, ReadOutSaysWhetherThePictureCanBeDrawn)
+{
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        QString dpi;  // empty: no read-out
+        QString note; // empty: none
+    } cases[] = {
+        {"drawable", lwPngBytes(600, 400), QStringLiteral("300 DPI"), {}},
+        {"625 MP", LWUndrawnPictures::pngClaiming(25000, 25000), {},
+         QStringLiteral("This picture is too large to draw, so a placeholder would print in its place. Place a "
+                        "smaller copy of it.")},
+        {"not a picture", QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(64, 'x'), {},
+         QStringLiteral("This picture can't be read, so a placeholder would print in its place. Place the picture "
+                        "again.")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const LWElement e = frame(c.bytes);
+        open(letter({e}), {e.id});
+        auto *s = show<ImageSection>(e.id);
+        const auto checking = [&] {
+            return s->dpiReadout()->isVisibleTo(s) &&
+                   s->dpiReadout()->lines() == QStringList{QStringLiteral("\u2026 DPI")};
+        };
+        ASSERT_TRUE(waitFor([&] { return !checking(); }));
+        EXPECT_EQ(s->dpiReadout()->isVisibleTo(s), !c.dpi.isEmpty());
+        if (!c.dpi.isEmpty())
+            EXPECT_EQ(s->dpiReadout()->lines(), QStringList{c.dpi});
+        EXPECT_EQ(s->undrawnNote()->isVisibleTo(s), !c.note.isEmpty());
+        EXPECT_EQ(s->undrawnNote()->text(), c.note.isEmpty() ? s->undrawnNote()->text() : c.note);
+    }
 }
 
 TEST_F(Image, MaskChoiceTogglesCorners)

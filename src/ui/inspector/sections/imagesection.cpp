@@ -11,6 +11,7 @@
 #include "kit/paint/uifont.h"
 #include "kit/theme/velkroot.h"
 #include "kit/zoom/zoomhost.h"
+#include "render/pictures/picturequeue.h"
 #include "render/preflight.h"
 #include "ui/inspector/inspectorcombo.h"
 #include "ui/inspector/inspectorgroup.h"
@@ -20,6 +21,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -30,6 +32,8 @@ namespace {
 const QStringList maskTitles = {QStringLiteral("Rectangle"), QStringLiteral("Rounded"), QStringLiteral("Circle / oval"),
                                 QStringLiteral("Hexagon"),   QStringLiteral("Star"),    QStringLiteral("Arch"),
                                 QStringLiteral("Diamond")};
+
+const QString dpiTip = QStringLiteral("Print sharpness at this size. 300 DPI or more is best.");
 
 QHBoxLayout *flatRow()
 {
@@ -48,6 +52,7 @@ ImageSection::ImageSection(LWEditor &editor, QUuid id, QWidget *parent)
       hint_(new InspectorNote(
           QStringLiteral("Empty photo frame. Drag a photo from your file manager onto it, or click Choose Picture."),
           [] { return LWStyle::amber(); })),
+      undrawn_(new InspectorNote({}, [] { return LWStyle::ruby(); })),
       fit_(new SegmentedPicker({}, {QStringLiteral("Fill the frame"), QStringLiteral("Show it all")})),
       mask_(new InspectorCombo(QStringLiteral("Shape"))),
       crops_({cropSlider(QStringLiteral("Left"), &LWImage::cropL), cropSlider(QStringLiteral("Right"), &LWImage::cropR),
@@ -60,10 +65,11 @@ ImageSection::ImageSection(LWEditor &editor, QUuid id, QWidget *parent)
     auto *chooseRow = flatRow();
     chooseRow->addWidget(choose_, 0, Qt::AlignVCenter);
     chooseRow->addStretch();
-    dpi_->setToolTip(QStringLiteral("Print sharpness at this size. 300 DPI or more is best."));
+    dpi_->setToolTip(dpiTip);
     chooseRow->addWidget(dpi_, 0, Qt::AlignVCenter);
     picture->addLayout(chooseRow);
     picture->addRow(hint_);
+    picture->addRow(undrawn_);
     picture->addRow(fit_);
     auto *maskRow = flatRow();
     auto *maskLabel = new QLabel;
@@ -113,6 +119,16 @@ ImageSection::ImageSection(LWEditor &editor, QUuid id, QWidget *parent)
         editPicture(QStringLiteral("Reset Crop"), std::nullopt,
                     [](LWImage &img) { img.cropL = img.cropT = img.cropR = img.cropB = 0; });
     });
+    // The picture is checked beside the window; the read-out follows when the answer comes.
+    connect(&LWPictureQueue::shared(), &LWPictureQueue::finished, this, [this] {
+        if (!checking_ || std::exchange(answerQueued_, true))
+            return;
+        QTimer::singleShot(50, this, [this] {
+            answerQueued_ = false;
+            if (checking_)
+                refresh();
+        });
+    });
     refresh();
 }
 
@@ -155,10 +171,18 @@ void ImageSection::refresh()
     const bool filled = element().image && img.data;
     choose_->setText(filled ? QStringLiteral("Replace…") : QStringLiteral("Choose Picture…"));
     hint_->setVisible(!filled);
-    const std::optional<double> dpi = LWExport::effectiveDPI(element());
-    if (dpi)
-        dpi_->setLines({dpiText(*dpi)});
-    dpi_->setVisible(dpi.has_value());
+    // Never waits for the picture: while it is checked the read-out says so.
+    const LWExport::PictureSoon known = LWExport::pictureSoon(element());
+    checking_ = known.checking;
+    if (known.checking)
+        dpi_->setLines({QStringLiteral("\u2026 DPI")});
+    else if (known.dpi)
+        dpi_->setLines({dpiText(*known.dpi)});
+    dpi_->setVisible(known.checking || known.dpi.has_value());
+    dpi_->setToolTip(known.checking ? QStringLiteral("Checking the picture\u2026") : dpiTip);
+    if (known.undrawn)
+        undrawn_->setNote(QStringLiteral("This picture") + *known.undrawn);
+    undrawn_->setVisible(known.undrawn.has_value());
     fit_->setCurrent(img.fit == LWImageFit::fit ? 1 : 0);
     mask_->setCurrentIndex(static_cast<int>(img.mask));
     for (LabeledSlider *s : crops_)

@@ -14,7 +14,8 @@ class StrokeEditor;
 
 // The section of one image element, a placed picture or a photo frame. "Picture": "Choose
 // Picture…" (empty frame, with an amber hint) or "Replace…", which runs the chooser, and the
-// print resolution when LWExport::effectiveDPI gives one; the fit and the "Shape" mask. "Crop":
+// print resolution when LWExport::pictureSoon gives one (while the picture is checked beside the
+// window, "… DPI"), or in red why it would not print whole, as the print check says; the fit and the "Shape" mask. "Crop":
 // four sides in percent (0 ... 45) sharing one key ("crop-"), and "Reset Crop". "Border": the
 // outline (1 pt when switched on) and, for the plain rectangle mask alone, "Corners".
 // Fit, mask and crop edits leave an element without an image record alone; an empty frame shows
@@ -38,6 +39,7 @@ public:
     ChipButton *chooseButton() const { return choose_; }
     LCDReadout *dpiReadout() const { return dpi_; }
     InspectorNote *emptyHint() const { return hint_; }
+    InspectorNote *undrawnNote() const { return undrawn_; }
     SegmentedPicker *fitPicker() const { return fit_; }
     InspectorCombo *maskPicker() const { return mask_; }
     // Left, Right, Top, Bottom.
@@ -57,6 +59,9 @@ private:
     ChipButton *choose_;
     LCDReadout *dpi_;
     InspectorNote *hint_;
+    InspectorNote *undrawn_;
+    bool checking_ = false; // the picture is being checked: refreshed when an answer comes
+    bool answerQueued_ = false;
     SegmentedPicker *fit_;
     InspectorCombo *mask_;
     QList<LabeledSlider *> crops_;

@@ -1,0 +1,35 @@
+#pragma once
+#include <QByteArray>
+#include <QObject>
+#include <functional>
+
+// Picture work the interface thread must not wait for, run beside it on a few threads of its own:
+// the waiting job of the highest priority first, among equals the one asked for last (what the
+// user looks at now is asked again at every paint, so it goes before what scrolled away). A job
+// is known by its name: asking again for one waiting raises it to that priority and makes it the
+// latest; one waiting or running is not queued twice. `finished` comes from the job's thread
+// once it has ended (connect with a queued or automatic connection). Thread-safe. At the
+// application object's end the waiting jobs are dropped and the running ones waited for.
+class LWPictureQueue : public QObject {
+    Q_OBJECT
+public:
+    static LWPictureQueue &shared();
+
+    // Whether the job was queued now (false: it was already waiting, or is running).
+    bool ask(const QByteArray &name, int priority, std::function<void()> job);
+    // Drops the waiting jobs and waits for the running ones (tests, the program's end).
+    void drain();
+    // Jobs waiting or running.
+    [[nodiscard]] int busy() const;
+    // Jobs run at once at most.
+    [[nodiscard]] int threads() const;
+
+Q_SIGNALS:
+    void finished(const QByteArray &name);
+
+private:
+    LWPictureQueue();
+    void runNext();
+    struct Private;
+    Private *d; // never freed: jobs may still end while static objects go
+};

@@ -1,0 +1,285 @@
+// The window never waits for a picture: a design of large photos opened in the main window draws
+// at once (each photo a stand-in until its preview comes), a 10 ms timer of the interface thread
+// keeps running while the photos decode beside it, and the photos then show on the page. Edits
+// made to a picture still decoding stay when it comes.
+#include "app/app_fixture.h"
+#include "editorwindow.h"
+#include "app/sheets/preflightsheet.h"
+#include "app/sheets/sheetpresenter.h"
+#include "render/pictures/imagecache.h"
+#include "render/pictures/picturequeue.h"
+#include "render/worker/decodeworkers.h"
+#include "shell/headerbar.h"
+#include "kit/cabinet/chromeroundbutton.h"
+#include "kit/controls/labeledslider.h"
+#include "kit/controls/slider.h"
+#include "ui/inspector/inspector.h"
+#include "ui/inspector/sections/imagesection.h"
+#include "support/bigphotos.h"
+#include "support/filedialogs.h"
+#include "support/testpictures.h"
+#include "support/waitfor.h"
+#include "ui/canvas/pagecanvas.h"
+#include "ui/canvas/toolrail.h"
+#include "kit/cabinet/chromeroundbutton.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+// The longest the interface thread went without running a 10 ms timer.
+struct Stalls {
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 last = 0, worst = 0;
+    Stalls()
+    {
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            const qint64 now = clock.elapsed();
+            worst = std::max(worst, now - last);
+            last = now;
+        });
+        clock.start();
+        timer.start();
+    }
+};
+
+bool near(QColor got, QColor want, int tolerance = 40)
+{
+    return std::abs(got.red() - want.red()) <= tolerance && std::abs(got.green() - want.green()) <= tolerance &&
+           std::abs(got.blue() - want.blue()) <= tolerance;
+}
+
+// The colour the page view shows at a page point.
+QColor shownAt(const QImage &view, PageCanvas &page, QPointF at)
+{
+    return view.pixelColor((page.gestures().toView(at) * view.devicePixelRatio()).toPoint());
+}
+
+// A point of a frame, in fractions of it.
+QPointF in(const LWRect &r, double fx, double fy) { return {r.x + fx * r.w, r.y + fy * r.h}; }
+
+const QColor standInFill(0xEE, 0xF0, 0xEE);
+const QColor placeholderSky(0xCF, 0xE3, 0xEA); // the top of the missing-picture art
+
+class PictureWaits : public AppTest, protected EditorWindow {
+protected:
+    void TearDown() override
+    {
+        presenter.reset();
+        window.reset();
+        runPosted();
+        LWPictureQueue::shared().drain();
+        LWDecodeWorkers::setForTests({}, 0, 0);
+        AppTest::TearDown();
+    }
+
+    static QString misbehaving()
+    {
+        return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
+               QStringLiteral("/lw-misbehaving-decoder");
+    }
+
+    // The design saved and opened in the main window, which shows the editor.
+    void openDesign(const LWDocument &doc)
+    {
+        if (app.editor())
+            app.editor()->setDirty(false);
+        ASSERT_TRUE(LWDocumentIO::save(doc, url(QStringLiteral("design.velkfolio"))).ok());
+        app.open(url(QStringLiteral("design.velkfolio")));
+        ASSERT_NE(app.editor(), nullptr);
+        if (!window) {
+            ASSERT_NO_FATAL_FAILURE(showWindow(app));
+        }
+        editorScreen = qobject_cast<EditorScreen *>(window->screen());
+        ASSERT_NE(editorScreen, nullptr);
+        page = editorScreen->canvas()->page();
+    }
+
+    // Through the header's button, presented as the program's window presents sheets.
+    QPointer<PreflightSheet> openPrintCheck()
+    {
+        if (!presenter)
+            presenter = std::make_unique<LWSheetPresenter>(app, window.get());
+        window->headerBar()->preflightButton()->click();
+        runPosted();
+        return qobject_cast<PreflightSheet *>(presenter->dialog());
+    }
+
+    std::unique_ptr<LWSheetPresenter> presenter;
+};
+
+} // namespace
+
+// Four distinct 12- to 20-megapixel HEIC photos on a letter flyer (each of four flat quarters):
+// the view draws them while they decode, opened alone, with the print check opened at once, and
+// beside a crafted picture whose decode runs into its time limit.
+TEST_F(PictureWaits, PhotosDecodeBesideTheWindow)
+{
+    const QList<QSize> sizes = {{4096, 3072}, {4608, 3456}, {5120, 3840}, {4096, 3584}};
+    QList<QByteArray> photos;
+    for (const QSize s : sizes)
+        photos << LWBigPhotos::heicGrid(s.width(), s.height(), 512);
+    // The window first, on a blank card: what its making costs is not the pictures'.
+    ASSERT_NO_FATAL_FAILURE(openDesign(LWDocument::blank(LWSizePreset::usCard, std::nullopt)));
+    enum class Case { printCheck, view, crafted };
+    for (const Case c : {Case::printCheck, Case::view, Case::crafted}) {
+        SCOPED_TRACE(int(c));
+        // The decoded pictures dropped: each round decodes them again (what the print check
+        // learnt of them is kept, so it comes first).
+        LWImageCache::setBudget(LWImageCache::setBudget({0, 0}));
+        // Time limits as the program sets them, or small ones for the crafted picture.
+        LWDecodeWorkers::setForTests(c == Case::crafted ? misbehaving() : QString(), c == Case::crafted ? 1 : 0,
+                                     c == Case::crafted ? 2000 : 0);
+        LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
+        QList<LWElement> frames;
+        for (int i = 0; i < photos.size(); ++i) {
+            const QSize s = sizes[i];
+            const LWRect at(40.0 + (i % 2) * 280, 40.0 + (i / 2) * 260, 240, 240.0 * s.height() / s.width());
+            LWElement e = LWElement::makePhoto(at);
+            e.image->data = photos[i];
+            frames << e;
+        }
+        if (c == Case::crafted) {
+            LWElement e = LWElement::makePhoto({40, 560, 200, 150});
+            e.image->data = LWTestPictures::encode(LWTestPictures::plain(64, 64, Qt::darkCyan), "png") + "LWTEST loop";
+            frames << e;
+        }
+        doc.pages[0].elements = frames;
+
+        Stalls stalls;
+        ASSERT_NO_FATAL_FAILURE(openDesign(doc));
+        QPointer<PreflightSheet> sheet;
+        if (c == Case::printCheck) {
+            ASSERT_TRUE(sheet = openPrintCheck());
+            EXPECT_TRUE(LWExport::checking(sheet->issues())) << "the photos listed as being checked";
+        }
+        const auto photosShown = [&] {
+            const QImage view = page->grab().toImage();
+            for (int i = 0; i < sizes.size(); ++i)
+                for (const double fx : {0.25, 0.75})
+                    for (const double fy : {0.25, 0.75})
+                        if (!near(shownAt(view, *page, in(frames[i].frame, fx, fy)), LWBigPhotos::quarterAt(fx, fy)))
+                            return false;
+            return true;
+        };
+        EXPECT_TRUE(waitFor(photosShown, 30000)) << "the photos on the page";
+        if (c == Case::crafted) {
+            EXPECT_TRUE(waitFor(
+                [&] {
+                    return near(shownAt(page->grab().toImage(), *page, in(frames.last().frame, 0.5, 0.03)),
+                                placeholderSky, 16);
+                },
+                20000))
+                << "the missing-picture art where the crafted picture failed";
+        }
+        if (sheet) {
+            EXPECT_TRUE(waitFor([&] { return !LWExport::checking(sheet->issues()); }, 20000));
+            EXPECT_EQ(sheet->verdictLabel()->text(), QStringLiteral("Ready to print. Nothing to report."));
+        }
+        EXPECT_LT(stalls.worst, 150) << "the interface thread waited";
+        if (sheet)
+            sheet->accept();
+        runPosted();
+    }
+}
+
+// A picture whose decode takes a while, edited meanwhile through the window: each edit stays on
+// it when the decode comes, and the page shows the picture where the edit left it.
+TEST_F(PictureWaits, EditsMadeWhileAPictureDecodesStay)
+{
+    LWDecodeWorkers::setForTests(misbehaving(), 10, 20000);
+    enum class Edit { move, crop, remove };
+    for (const Edit edit : {Edit::move, Edit::crop, Edit::remove}) {
+        SCOPED_TRACE(int(edit));
+        LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+        LWElement e = LWElement::makePhoto({20, 20, 80, 60});
+        const QColor colour = QColor::fromHsv(40 + 100 * int(edit), 200, 200);
+        e.image->data = LWTestPictures::encode(LWTestPictures::plain(64, 48, colour), "png") + "LWTEST sleep 1000";
+        doc.pages[0].elements = {e};
+        ASSERT_NO_FATAL_FAILURE(openDesign(doc));
+        LWEditor *ed = app.editor();
+        ASSERT_TRUE(
+            waitFor([&] { return near(shownAt(page->grab().toImage(), *page, in(e.frame, 0.1, 0.1)), standInFill, 6); }))
+            << "the stand-in";
+
+        // Selected by a click, then edited by keys and the inspector.
+        const QPoint at = page->gestures().toView(in(e.frame, 0.5, 0.5)).toPoint();
+        QTest::mouseClick(page, Qt::LeftButton, {}, at);
+        ASSERT_EQ(ed->selection(), QList<QUuid>{e.id});
+        switch (edit) {
+        case Edit::move:
+            for (int i = 0; i < 12; ++i)
+                QTest::keyClick(page, Qt::Key_Right, Qt::ShiftModifier);
+            break;
+        case Edit::crop: { // the left crop slider clicked at its far end
+            runPosted(); // the inspector shows the selection's sections
+            ImageSection *section = nullptr;
+            for (ImageSection *s : editorScreen->inspector()->findChildren<ImageSection *>())
+                if (s->isVisible())
+                    section = s;
+            ASSERT_NE(section, nullptr);
+            LWSlider *slider = section->cropSliders()[0]->slider();
+            QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() - 1, slider->height() / 2));
+            break;
+        }
+        case Edit::remove:
+            QTest::keyClick(page, Qt::Key_Delete);
+            break;
+        }
+        ASSERT_TRUE(LWImageCache::previewSoon(*e.image).pending) << "the edit came after the decode";
+        const LWDocument edited = ed->doc();
+        ASSERT_FALSE(edited == doc);
+
+        ASSERT_TRUE(waitFor([&] { return !LWImageCache::previewSoon(*e.image).pending; }, 20000));
+        runPosted();
+        EXPECT_TRUE(ed->doc() == edited) << "the edit stays";
+        const QImage view = page->grab().toImage();
+        switch (edit) {
+        case Edit::move: { // the picture where it went, the page where it was
+            const LWRect now = ed->doc().pages[0].elements.value(0).frame;
+            ASSERT_GE(now.x - e.frame.x, e.frame.w);
+            EXPECT_TRUE(near(shownAt(view, *page, in(now, 0.5, 0.5)), colour, 8));
+            EXPECT_TRUE(near(shownAt(view, *page, in(e.frame, 0.5, 0.5)), Qt::white, 8));
+            break;
+        }
+        case Edit::crop: // part of a plain picture: still its colour, no stand-in left
+            EXPECT_GT(ed->doc().pages[0].elements.value(0).image->cropL, 0.3);
+            EXPECT_TRUE(near(shownAt(view, *page, in(e.frame, 0.1, 0.1)), colour, 8));
+            break;
+        case Edit::remove:
+            EXPECT_TRUE(ed->doc().pages[0].elements.isEmpty());
+            EXPECT_TRUE(near(shownAt(view, *page, in(e.frame, 0.5, 0.5)), Qt::white, 8));
+            break;
+        }
+    }
+}
+
+// A picture placed through the tool rail shows at once as its frame with the busy sign, then as
+// the picture.
+TEST_F(PictureWaits, APlacedPictureShowsAtOnceThenComes)
+{
+    LWDecodeWorkers::setForTests(misbehaving(), 10, 20000);
+    ASSERT_NO_FATAL_FAILURE(openDesign(LWDocument::blank(LWSizePreset::usCard, std::nullopt)));
+    const QColor colour(30, 140, 200);
+    const QString file = path(QStringLiteral("slow.png"));
+    {
+        QFile f(file);
+        const QByteArray bytes =
+            LWTestPictures::encode(LWTestPictures::plain(640, 480, colour), "png") + "LWTEST sleep 1000";
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+    chooseInFileDialog(file);
+    editorScreen->rail()->pictureButton()->click();
+    LWEditor *ed = app.editor();
+    ASSERT_TRUE(waitFor([&] { return !ed->elements().isEmpty(); }));
+    const LWElement placed = ed->elements().first();
+    const auto shown = [&] { return shownAt(page->grab().toImage(), *page, in(placed.frame, 0.25, 0.25)); };
+    EXPECT_TRUE(near(shown(), standInFill, 6));
+    ASSERT_TRUE(LWImageCache::previewSoon(*placed.image).pending);
+    EXPECT_TRUE(waitFor([&] { return near(shown(), colour, 8); }));
+}
