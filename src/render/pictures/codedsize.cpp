@@ -226,6 +226,7 @@ std::optional<HevcConfig> hevcConfig(const QByteArray &hvcC)
             p += 2;
             if (length > end - p)
                 return std::nullopt;
+            ++out.units;
             if (isSps(p, length)) {
                 const std::optional<QSize> s = spsSize(p, length);
                 if (!s)
