@@ -255,7 +255,9 @@ inline QByteArray locatedTwice(const Coded &coded, QSize size, const QByteArray 
 inline QByteArray describedTwice(const Coded &coded, QSize size)
 {
     File f = layoutFile(coded, {Layout::single, size});
-    Item again{1, "grid"};
+    Item again;
+    again.id = 1;
+    again.type = "grid";
     again.descriptionOnly = true;
     f.items.prepend(again);
     return write(f);
