@@ -329,8 +329,9 @@ TEST_F(HostilePictures, UnboundedPicturesEndAsThePlaceholderOrTheirOwnPixelsWith
             EXPECT_LT(growth, bound) << growth / (1 << 20) << " MB";
         }
         expectOutcome(c, got, placeholder);
-        if (c.outcome == Outcome::refused) // no third-party reader ever saw it
+        if (c.outcome == Outcome::refused) { // no third-party reader ever saw it
             EXPECT_EQ(LWDecodeWorkers::stats().decodes, asked);
+        }
     }
 }
 
@@ -355,8 +356,9 @@ TEST_F(HostilePictures, FourCostlyPicturesOnACardCostAFewTimesOne)
     const qint64 growth = memory.growth();
     EXPECT_FALSE(got.png.isNull());
     EXPECT_FALSE(got.view.isNull());
-    if (!sanitized)
+    if (!sanitized) {
         EXPECT_LT(growth, 4 * refusedLimit + 2 * bytes) << growth / (1 << 20) << " MB";
+    }
 }
 
 TEST_F(HostilePictures, DecodesInFlightShareTheDecodeLimit)

@@ -263,6 +263,15 @@ inline QByteArray describedTwice(const Coded &coded, QSize size)
     return write(f);
 }
 
+// A single image of `size` given that size a second time, by a property of its own.
+inline QByteArray sizedTwice(const Coded &coded, QSize size)
+{
+    File f = layoutFile(coded, {Layout::single, size});
+    f.properties.append(ispe(size));
+    f.items[0].properties.append(3);
+    return write(f);
+}
+
 // A single image with `count` references from it to itself besides ('cdsc', as metadata).
 inline QByteArray withReferences(const Coded &coded, int count)
 {

@@ -388,6 +388,7 @@ inline QList<Case> unboundedCases()
         {"JPEG of 99 scans at 40 MP in a TIFF strip",
          tiffOf(6325, 6325, 7, 3, jpegClaiming(jpegOfScans(99), 6325, 6325)), Outcome::refused},
         {"HEIC whose image is described twice", describedTwice(small, {64, 64}), Outcome::refused},
+        {"HEIC whose image is given its size twice", sizedTwice(small, {64, 64}), Outcome::refused},
         // 520 tiles and 520 alpha tiles: each grid within the count, both past it.
         {"HEIC grid whose alpha grid takes it past the coded images",
          withAlphaGrid(small, {L::grid, {64, 64}, 20, 26, 1, {1664, 1280}}, small, {64, 64}, 20, 26),

@@ -194,10 +194,19 @@ bool readIpma(const QByteArray &bytes, const Box &ipma, Meta &meta)
         if (item.hasProperties || meta.items.size() > meta.maxItems)
             return false; // its properties listed twice
         item.hasProperties = true;
+        QSet<quint32> read; // of the kinds the plan reads
         for (int j = 0; j < count && r.ok(); ++j) {
             const int index = (flags & 1) ? int(r.u(2) & 0x7FFF) : int(r.u(1) & 0x7F);
-            if (index > 0)
-                item.properties.append(index - 1);
+            if (index <= 0)
+                continue;
+            item.properties.append(index - 1);
+            // The plan reads the first of a kind, the decoder the last size: one of each.
+            const quint32 type = index - 1 < meta.properties.size() ? meta.properties[index - 1].type : 0;
+            if (type == fourcc("ispe") || type == fourcc("hvcC") || type == fourcc("av1C")) {
+                if (read.contains(type))
+                    return false;
+                read.insert(type);
+            }
         }
     }
     return r.ok();

@@ -31,15 +31,16 @@ inline constexpr int codingPadding = 64;
 
 // Everything libheif reads is checked here first, so that it never reads a file refused here:
 // the plan is None when the container cannot be followed within its bytes; when it lists more
-// than 2 * maxImages + 64 items, an item twice (described, located, given properties or derived
-// twice), or item data that together exceed the file (libheif copies it all on opening); when a
-// coded image's bitstream gives no size or a size beyond its declared one (plus codingPadding);
-// when a grid or overlay canvas exceeds its declared size. A primary image of more than
-// `maxImages` coded images or `maxPixels` coded pixels in all (or whose item data, read at
-// every use, passes maxDataReadBeyondFile beyond twice the file, or whose configurations give
-// the decoder more than maxConfigUnitsPerImage NAL units an image), its auxiliary images (alpha,
-// depth, of any kind, grids included) and the pictures of its codec configurations (given to
-// the decoder with every image) counted, gives a plan overBounds, counted no further.
+// than 2 * maxImages + 64 items (or more reference boxes than that), an item twice (described,
+// located, given properties or derived twice, or given two sizes or codec configurations), or
+// item data that together exceed the file (libheif copies it all on opening); when a coded
+// image's bitstream gives no size or a size beyond its declared one (plus codingPadding); when a
+// grid or overlay canvas exceeds its declared size. A primary image of more than `maxImages`
+// coded images or `maxPixels` coded pixels in all (or whose item data, read at every use, passes
+// maxDataReadBeyondFile beyond twice the file, or whose configurations give the decoder more
+// than maxConfigUnitsPerImage NAL units an image), its auxiliary images (alpha, depth, of any
+// kind, grids included) and the pictures of its codec configurations (given to the decoder with
+// every image) counted, gives a plan overBounds, counted no further.
 [[nodiscard]] std::optional<Plan> plan(const QByteArray &bytes, qint64 maxPixels, int maxImages);
 
 } // namespace LWHeifContainer
