@@ -171,9 +171,12 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
 // anything is allocated, so a forged header cannot make us reserve gigabytes. With `stopAt`
 // (the program's checks) it stops where it would reserve, telling there how many bytes, and
 // the header comes from a worker; without it (in a worker) the decode reserves them and goes on.
-Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 *stopAt)
+Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 *stopAt,
+                      QByteArray *readable = nullptr)
 {
     const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
+    if (readable)
+        *readable = picture.bytes;
     if (picture.format == LWPictureFormat::Format::none)
         return failed(Failure::unreadable);
     // What the bitstreams will really make, before anything is decoded, and before libheif reads
@@ -341,13 +344,15 @@ Result decode(const QByteArray &bytes, const Request &request)
 {
     LWDecodeBudget::HoldWork::forgetRefusal(); // a refusal of an earlier decode is not this one's
     qint64 cost = 0;
-    if (Result checked = decodeReadable(bytes, request, &cost); checked.failure != Failure::none)
+    // The worker is handed what its reader reads: what the checks leave out never crosses.
+    QByteArray readable;
+    if (Result checked = decodeReadable(bytes, request, &cost, &readable); checked.failure != Failure::none)
         return checked;
     // Reserved here, where the budget is shared; the worker's memory limit follows from it.
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
-    return LWDecodeWorkers::decode(bytes, request, cost);
+    return LWDecodeWorkers::decode(readable, request, cost);
 }
 
 Result decodeHere(const QByteArray &bytes, const Request &request) { return decodeReadable(bytes, request, nullptr); }
@@ -384,7 +389,7 @@ std::optional<Header> header(const QByteArray &bytes)
             return *it;
     }
     bool lasting = true;
-    const std::optional<Header> told = LWDecodeWorkers::header(bytes, &lasting);
+    const std::optional<Header> told = LWDecodeWorkers::header(picture.bytes, &lasting);
     if (lasting) {
         QMutexLocker guard(&h.lock);
         if (h.known.size() >= Headers::most)
