@@ -446,7 +446,7 @@ private:
             if (!hevc)
                 return std::nullopt;
             // The parameter arrays go to the decoder before every image's data: pictures in them too.
-            config = LWCodedSize::Stream{hevc->size, hevc->size, hevc->pictures, hevc->units};
+            config = LWCodedSize::Stream{hevc->size, hevc->size, hevc->pictures, hevc->otherUnits};
             inData = LWCodedSize::hevcNalUnits(*data, hevc->lengthSize);
         } else {
             const Box *av1C = property(it, fourcc("av1C"));
@@ -456,7 +456,7 @@ private:
         if (!inData)
             return std::nullopt;
         return LWCodedSize::Stream{config->size.expandedTo(inData->size), config->ceiling.expandedTo(inData->ceiling),
-                                   config->pictures + inData->pictures, config->configUnits};
+                                   config->pictures + inData->pictures, config->otherUnits + inData->otherUnits};
     }
 
     bool within(QSize made, QSize allowed, int padding) const
@@ -520,14 +520,14 @@ private:
             // Memory and work are counted for the largest a picture may claim.
             const QSize largest = s->size.expandedTo(s->ceiling);
             known = m_coded.insert(id, {qint64(largest.width()) * largest.height(), std::max(1, s->pictures),
-                                        s->configUnits});
+                                        s->otherUnits});
         }
         // Every picture in the bitstream is decoded, though only one is shown.
         m_plan.codedImages += known->pictures - 1;
         m_plan.codedPixels += known->pixels * known->pictures;
-        // Each parameter set of the configuration is parsed anew with every image: a real one
-        // has three or four.
-        if ((m_configUnits += known->configUnits) > LWHeifContainer::maxConfigUnitsPerImage * m_maxImages) {
+        // Each parameter set of the configuration and the data is parsed anew with every image: a
+        // real image has three or four.
+        if ((m_otherUnits += known->otherUnits) > LWHeifContainer::maxOtherUnitsPerImage * m_maxImages) {
             m_plan.overBounds = true;
             return false;
         }
@@ -547,9 +547,9 @@ private:
     struct Known {
         qint64 pixels = 0;
         int pictures = 1;
-        int configUnits = 0;
+        int otherUnits = 0;
     };
-    qint64 m_configUnits = 0;
+    qint64 m_otherUnits = 0;
     QHash<quint32, Known> m_coded; // the coded images already read
     QHash<quint32, std::optional<QSize>> m_canvas; // the grids' and overlays' canvases already read
     QHash<quint32, qint64> m_dataLength;

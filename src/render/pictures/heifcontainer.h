@@ -21,9 +21,10 @@ struct Plan {
 // The decoder copies an item's data at every use: a plan whose uses read more than twice the
 // file and this is over its bounds (a photo's grid reads its file once).
 inline constexpr qint64 maxDataReadBeyondFile = qint64(256) << 20;
-// The decoder parses every NAL unit of an image's decoder configuration with each image: more
-// than this many a coded image on average (each use counted) is over the bounds.
-inline constexpr int maxConfigUnitsPerImage = 8;
+// The decoder parses every NAL unit besides slices (parameter sets, messages) of an image's
+// configuration and data with each image: more than this many a coded image on average (each
+// use counted) is over the bounds.
+inline constexpr int maxOtherUnitsPerImage = 8;
 
 // A coded image may exceed its declared size by this much on each side: encoders pad to their
 // block size, and the bitstream crops back to the declared size.
@@ -37,8 +38,8 @@ inline constexpr int codingPadding = 64;
 // image's bitstream gives no size or a size beyond its declared one (plus codingPadding); when a
 // grid or overlay canvas exceeds its declared size. A primary image of more than `maxImages`
 // coded images or `maxPixels` coded pixels in all (or whose item data, read at every use, passes
-// maxDataReadBeyondFile beyond twice the file, or whose configurations give the decoder more
-// than maxConfigUnitsPerImage NAL units an image), its auxiliary images (alpha, depth, of any
+// maxDataReadBeyondFile beyond twice the file, or whose configurations and data give the
+// decoder more than maxOtherUnitsPerImage NAL units besides slices an image), its auxiliary images (alpha, depth, of any
 // kind, grids included) and the pictures of its codec configurations (given to the decoder with
 // every image) counted, gives a plan overBounds, counted no further.
 [[nodiscard]] std::optional<Plan> plan(const QByteArray &bytes, qint64 maxPixels, int maxImages);
