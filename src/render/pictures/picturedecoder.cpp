@@ -166,6 +166,58 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
     return {std::move(img), Failure::none};
 }
 
+// The bytes as our own checks, linear in them, pass them to a third-party reader; none when
+// they refuse them.
+std::optional<LWPictureFormat::Readable> passed(const QByteArray &bytes)
+{
+    LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
+    if (picture.format == LWPictureFormat::Format::none)
+        return std::nullopt;
+    if (picture.format == LWPictureFormat::Format::heif) {
+        const std::optional<LWHeifContainer::Plan> plan = heifPlan(picture.bytes);
+        if (!plan || plan->overBounds)
+            return std::nullopt;
+    }
+    return picture;
+}
+
+// Header answers the workers gave, by the bytes' key; none kept for bytes they could not read.
+struct Headers {
+    static constexpr qsizetype most = 20000; // then forgotten all at once, as the picture cache does
+    QMutex lock;
+    QHash<QByteArray, std::optional<LWPictureDecoder::Header>> known;
+};
+
+Headers &headers()
+{
+    static Headers h;
+    return h;
+}
+
+// The header of bytes our checks passed, from a worker (a WebP's from our own reading), the
+// answer remembered by the bytes' key.
+std::optional<LWPictureDecoder::Header> askedHeader(const QByteArray &bytes, const LWPictureFormat::Readable &picture)
+{
+    if (picture.format != LWPictureFormat::Format::heif && picture.declared.isValid())
+        return headerOf(picture);
+    const QByteArray key = LWPictureKey::of(bytes);
+    Headers &h = headers();
+    {
+        QMutexLocker guard(&h.lock);
+        if (const auto it = h.known.constFind(key); it != h.known.cend())
+            return *it;
+    }
+    bool lasting = true;
+    const std::optional<LWPictureDecoder::Header> told = LWDecodeWorkers::header(picture.bytes, &lasting);
+    if (lasting) {
+        QMutexLocker guard(&h.lock);
+        if (h.known.size() >= Headers::most)
+            h.known.clear();
+        h.known.insert(key, told);
+    }
+    return told;
+}
+
 // Decodes the first image of the bytes in the format their signature names, upright. The
 // declared size is checked and the decode's peak reserved from the shared budget before
 // anything is allocated, so a forged header cannot make us reserve gigabytes. With `stopAt`
@@ -189,7 +241,7 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
         if (plan->overBounds)
             return failed(Failure::tooLarge);
     }
-    const std::optional<LWPictureDecoder::Header> header = stopAt ? LWPictureDecoder::header(bytes) : headerOf(picture);
+    const std::optional<LWPictureDecoder::Header> header = stopAt ? askedHeader(bytes, picture) : headerOf(picture);
     if (!header)
         return failed(Failure::unreadable);
     if (plan)
@@ -290,18 +342,6 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
     return {std::move(cut), Failure::none};
 }
 
-// Header answers the workers gave, by the bytes' key; none kept for bytes they could not read.
-struct Headers {
-    static constexpr qsizetype most = 20000; // then forgotten all at once, as the picture cache does
-    QMutex lock;
-    QHash<QByteArray, std::optional<LWPictureDecoder::Header>> known;
-};
-
-Headers &headers()
-{
-    static Headers h;
-    return h;
-}
 
 } // namespace
 
@@ -359,44 +399,14 @@ Result decodeHere(const QByteArray &bytes, const Request &request) { return deco
 
 std::optional<Header> headerHere(const QByteArray &bytes)
 {
-    const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
-    if (picture.format == LWPictureFormat::Format::heif) {
-        const std::optional<LWHeifContainer::Plan> plan = heifPlan(picture.bytes);
-        if (!plan || plan->overBounds)
-            return std::nullopt;
-    }
-    return headerOf(picture);
+    const std::optional<LWPictureFormat::Readable> picture = passed(bytes);
+    return picture ? headerOf(*picture) : std::nullopt;
 }
 
 std::optional<Header> header(const QByteArray &bytes)
 {
-    // Our own checks, linear in the bytes, before any third-party reader sees them.
-    const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
-    if (picture.format == LWPictureFormat::Format::none)
-        return std::nullopt;
-    if (picture.format != LWPictureFormat::Format::heif && picture.declared.isValid())
-        return headerOf(picture);
-    if (picture.format == LWPictureFormat::Format::heif) {
-        const std::optional<LWHeifContainer::Plan> plan = heifPlan(picture.bytes);
-        if (!plan || plan->overBounds)
-            return std::nullopt;
-    }
-    const QByteArray key = LWPictureKey::of(bytes);
-    Headers &h = headers();
-    {
-        QMutexLocker guard(&h.lock);
-        if (const auto it = h.known.constFind(key); it != h.known.cend())
-            return *it;
-    }
-    bool lasting = true;
-    const std::optional<Header> told = LWDecodeWorkers::header(picture.bytes, &lasting);
-    if (lasting) {
-        QMutexLocker guard(&h.lock);
-        if (h.known.size() >= Headers::most)
-            h.known.clear();
-        h.known.insert(key, told);
-    }
-    return told;
+    const std::optional<LWPictureFormat::Readable> picture = passed(bytes);
+    return picture ? askedHeader(bytes, *picture) : std::nullopt;
 }
 
 Failure check(const QByteArray &bytes, const Request &request)
