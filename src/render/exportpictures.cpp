@@ -117,9 +117,12 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
     }
     byKey.insert(key, qsizetype(needs.size()));
     const LWPictureFormat::Readable readable = LWPictureFormat::readable(*e.image->data);
-    const std::optional<LWHeif::Primary> heif =
-        readable.format == LWPictureFormat::Format::heif ? LWHeif::primaryOf(readable.bytes) : std::nullopt;
-    const double work = heif ? 2.0 * double(heif->work) // its planes and frames
+    // A HEIF's depth as a worker read it (remembered since its size was asked).
+    const std::optional<LWPictureDecoder::Header> heif = readable.format == LWPictureFormat::Format::heif
+                                                             ? LWPictureDecoder::header(*e.image->data)
+                                                             : std::nullopt;
+    const double work = heif ? 2.0 * double(std::clamp<qint64>(heif->heifWork, LWHeif::decoderBytesPerPixel,
+                                                               LWHeif::deepDecoderBytesPerPixel)) // its planes and frames
                              : readable.format == LWPictureFormat::Format::heif
                                  ? 2.0 * double(LWHeif::deepDecoderBytesPerPixel)
                                  : readable.workPerPixel;

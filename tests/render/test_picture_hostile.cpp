@@ -6,7 +6,10 @@
 #include "render/fonts.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
+#include "render/pictures/imageproperties.h"
 #include "render/preflight.h"
+#include "render/renderer.h"
+#include "render/worker/decodeworkers.h"
 #include "render/worker/sanitizers.h"
 
 #include "render/pdfprobe.h"
@@ -126,6 +129,7 @@ private:
 // What the user gets of a design: its PNG export (read back from the file), its print PDF
 // drawn, and its print check.
 struct Outputs {
+    QImage view; // the page view, drawn with preview pictures
     QImage png;
     QImage pdf;
     QList<LWExport::Issue> issues;
@@ -159,7 +163,8 @@ protected:
         e.image->assetID = name; // new bytes, new id
         doc.pages[0].elements = {e};
         const QUrl url = QUrl::fromLocalFile(outDir.filePath(QStringLiteral("card.velkfolio")));
-        EXPECT_TRUE(LWDocumentIO::save(doc, url).ok());
+        const auto saved = LWDocumentIO::save(doc, url);
+        EXPECT_TRUE(saved.ok()) << (saved.ok() ? std::string() : std::get_if<LWDocumentIO::SystemError>(&saved.error()) ? std::get_if<LWDocumentIO::SystemError>(&saved.error())->description.toStdString() : "io");
         auto opened = LWDocumentIO::open(url);
         EXPECT_TRUE(opened.ok());
         return opened.ok() ? std::move(opened).value() : doc;
@@ -168,6 +173,15 @@ protected:
     Outputs outputs(const LWDocument &doc)
     {
         Outputs out;
+        out.view = QImage(350, 200, QImage::Format_ARGB32_Premultiplied);
+        out.view.fill(Qt::white);
+        {
+            QPainter p(&out.view);
+            p.scale(out.view.width() / LWSizePreset::usCard.width, out.view.width() / LWSizePreset::usCard.width);
+            LWRenderOptions preview;
+            preview.preview = true;
+            LWRenderer::draw(doc.pages[0], doc, p, preview);
+        }
         const QString png = outDir.filePath(QStringLiteral("card.png"));
         EXPECT_EQ(LWExport::writeRaster(doc, 0, 150, false, LWExport::RasterType::png, 0.92, png), QString());
         out.png = QImage(png);
@@ -185,12 +199,15 @@ protected:
     {
         switch (c.outcome) {
         case Outcome::placeholder:
+        case Outcome::refused:
+            EXPECT_TRUE(got.view == placeholder.view);
             EXPECT_TRUE(got.png == placeholder.png);
             EXPECT_TRUE(got.pdf == placeholder.pdf);
             EXPECT_EQ(asPlaceholder(got.issues), placeholder.issues);
             break;
         case Outcome::pixelsOf: {
             const Outputs same = outputs(design(c.same, c.name + QStringLiteral(" clean")));
+            EXPECT_TRUE(got.view == same.view);
             EXPECT_TRUE(got.png == same.png);
             EXPECT_TRUE(got.pdf == same.pdf);
             EXPECT_EQ(got.issues, same.issues);
@@ -279,16 +296,30 @@ TEST_F(HostilePictures, DesignsExportAndCheckAtOnceReadingNothingElse)
     ASSERT_TRUE(QDir::setCurrent(workingFolder));
 }
 
+// The crafted pictures, made once for the test program.
+const QList<Case> &costly()
+{
+    static const QList<Case> cases = costlyCases();
+    return cases;
+}
+
+const QList<Case> &unbounded()
+{
+    static const QList<Case> cases = unboundedCases() + costly();
+    return cases;
+}
+
 TEST_F(HostilePictures, UnboundedPicturesEndAsThePlaceholderOrTheirOwnPixelsWithinTheirReservation)
 {
     // The table's 16 MB blocks and 144-MP pictures are made in memory: start from what they take.
-    const QList<Case> cases = unboundedCases();
+    const QList<Case> &cases = unbounded();
     const Outputs placeholder = outputs(design("not a picture", QStringLiteral("junk")));
     (void)mallopt(M_MMAP_THRESHOLD, 64 * 1024); // freed buffers leave; the sanitizers ignore it
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name.toStdString());
         const LWDocument doc = design(c.bytes, c.name);
         LWDecodeBudget::resetPeak();
+        const qint64 asked = LWDecodeWorkers::stats().decodes;
         PeakMemory memory;
         const Outputs got = outputs(doc);
         const qint64 growth = memory.growth();
@@ -298,6 +329,35 @@ TEST_F(HostilePictures, UnboundedPicturesEndAsThePlaceholderOrTheirOwnPixelsWith
             EXPECT_LT(growth, bound) << growth / (1 << 20) << " MB";
         }
         expectOutcome(c, got, placeholder);
+        if (c.outcome == Outcome::refused) { // no third-party reader ever saw it
+            EXPECT_EQ(LWDecodeWorkers::stats().decodes, asked);
+        }
+    }
+}
+
+TEST_F(HostilePictures, FourCostlyPicturesOnACardCostAFewTimesOne)
+{
+    const QList<Case> &costly = ::costly();
+    LWDocument doc = design(costly[0].bytes, costly[0].name);
+    const LWElement first = doc.pages[0].elements[0];
+    qint64 bytes = 0;
+    for (int i = 0; i < 4; ++i) {
+        LWElement e = first;
+        e.id = QUuid::createUuid();
+        e.image->data = costly[i].bytes;
+        e.image->assetID = costly[i].name;
+        e.frame = {10 + 60.0 * (i % 2), 10 + 60.0 * (i / 2), 50, 50};
+        bytes += costly[i].bytes.size();
+        doc.pages[0].elements.append(e);
+    }
+    doc.pages[0].elements.removeFirst();
+    PeakMemory memory;
+    const Outputs got = outputs(doc);
+    const qint64 growth = memory.growth();
+    EXPECT_FALSE(got.png.isNull());
+    EXPECT_FALSE(got.view.isNull());
+    if (!sanitized) {
+        EXPECT_LT(growth, 4 * refusedLimit + 2 * bytes) << growth / (1 << 20) << " MB";
     }
 }
 
@@ -364,4 +424,27 @@ TEST_F(HostilePictures, DecodesInFlightShareTheDecodeLimit)
         LWDecodeBudget::setLimit(oldLimit);
     }
     LWImageCache::setBudget(oldBudget);
+}
+
+TEST_F(HostilePictures, OnlyWorkersReadAPicturesHeader)
+{
+    // Without a worker to ask, no format's header is read in the program but a WebP's, whose size
+    // our own reader takes; with one, each is.
+    const QImage image = twoTone(62, 46);
+    const struct {
+        const char *name;
+        QByteArray bytes;
+    } formats[] = {
+        {"JPEG", encode(image, "jpeg", 90)}, {"PNG", encode(image, "png")},   {"HEIC", heic(image)},
+        {"TIFF", encode(image, "tiff")},     {"GIF", twoToneGif(62, 46)},     {"BMP", encode(image, "bmp")},
+        {"WebP", encode(image, "webp")},
+    };
+    LWDecodeWorkers::setForTests(dir.filePath(QStringLiteral("no-worker")), 0, 0);
+    for (const auto &f : formats)
+        EXPECT_EQ(LWImageProperties::read(f.bytes).has_value(), QByteArray(f.name) == "WebP") << f.name;
+    LWDecodeWorkers::setForTests({}, 0, 0);
+    for (const auto &f : formats) {
+        const std::optional<LWImageProperties> p = LWImageProperties::read(f.bytes);
+        EXPECT_TRUE(p && p->width == 62 && p->height == 46) << f.name;
+    }
 }

@@ -57,6 +57,7 @@ struct Item {
     QList<int> properties;         // indices into File::properties, from 1
     QList<QPair<qint64, qint64>> extents; // offset into File::data, length
     bool locationOnly = false;     // an iloc entry only: the same item located once more
+    bool descriptionOnly = false;  // an infe entry only: the same item described once more
 };
 struct Reference {
     QByteArray type; // "dimg", "auxl", ...
@@ -78,12 +79,15 @@ inline QByteArray auxC(const char *urn) { return fullBox("auxC", 0, QByteArray(u
 inline QByteArray write(const File &f)
 {
     QByteArray iinf, ipma;
-    int described = 0;
+    int described = 0, given = 0;
     for (const Item &i : f.items) {
         if (i.locationOnly)
             continue;
         ++described;
         iinf += fullBox("infe", 2, be(i.id, 2) + be(0, 2) + i.type + QByteArray(1, '\0'));
+        if (i.descriptionOnly)
+            continue;
+        ++given;
         ipma += be(i.id, 2) + be(i.properties.size(), 1);
         for (const int p : i.properties)
             ipma += be(0x8000 | p, 2);
@@ -98,12 +102,17 @@ inline QByteArray write(const File &f)
     const QByteArray ftyp = box("ftyp", f.brand + be(0, 4) + "mif1" + f.brand + "miaf");
     // The data follow the meta box, whose size does not depend on the offsets written in it.
     auto meta = [&](quint32 dataAt) {
-        QByteArray iloc = be(0x4400, 2) + be(f.items.size(), 2);
+        QByteArray iloc;
+        int located = 0;
         for (const Item &i : f.items) {
+            if (i.descriptionOnly)
+                continue;
+            ++located;
             iloc += be(i.id, 2) + be(0, 2) + be(i.extents.size(), 2);
             for (const auto &[offset, length] : i.extents)
                 iloc += be(dataAt + offset, 4) + be(length, 4);
         }
+        iloc = be(0x4400, 2) + be(located, 2) + iloc;
         QByteArray body = fullBox("hdlr", 0, be(0, 4) + "pict" + be(0, 12) + QByteArray(1, '\0')) +
                           fullBox("pitm", 0, be(f.primary, 2)) + fullBox("iloc", 0, iloc) +
                           fullBox("iinf", 0, be(described, 2) + iinf);
@@ -112,7 +121,7 @@ inline QByteArray write(const File &f)
         QByteArray ipco;
         for (const QByteArray &p : f.properties)
             ipco += p;
-        body += box("iprp", box("ipco", ipco) + box("ipma", be(1, 4) + be(described, 4) + ipma)); // flags 1: two-byte indices
+        body += box("iprp", box("ipco", ipco) + box("ipma", be(1, 4) + be(given, 4) + ipma)); // flags 1: two-byte indices
         return fullBox("meta", 0, body);
     };
     const quint32 dataAt = quint32(ftyp.size() + meta(0).size() + 8);
@@ -240,6 +249,78 @@ inline QByteArray locatedTwice(const Coded &coded, QSize size, const QByteArray 
     f.items.prepend({1, "hvc1", {}, {{f.data.size(), first.size()}}, true});
     f.data += first;
     return write(f);
+}
+
+// A single image of `size` described first as a grid, then as itself.
+inline QByteArray describedTwice(const Coded &coded, QSize size)
+{
+    File f = layoutFile(coded, {Layout::single, size});
+    Item again;
+    again.id = 1;
+    again.type = "grid";
+    again.descriptionOnly = true;
+    f.items.prepend(again);
+    return write(f);
+}
+
+// A single image of `size` given that size a second time, by a property of its own.
+inline QByteArray sizedTwice(const Coded &coded, QSize size)
+{
+    File f = layoutFile(coded, {Layout::single, size});
+    f.properties.append(ispe(size));
+    f.items[0].properties.append(3);
+    return write(f);
+}
+
+// A single image with `count` references from it to itself besides ('cdsc', as metadata).
+inline QByteArray withReferences(const Coded &coded, int count)
+{
+    File f = layoutFile(coded, {Layout::single, {64, 64}});
+    f.references = QList<Reference>(count, Reference{"cdsc", 1, {1}});
+    return write(f);
+}
+
+// A grid of rows x columns references to one inner grid whose data (its layout, then padding)
+// is `innerBytes` long; the inner grid is one tile.
+inline QByteArray gridOfGrids(const Coded &coded, int rows, int columns, qint64 innerBytes)
+{
+    const QSize tile(64, 64), canvas(64 * columns, 64 * rows);
+    const int uses = rows * columns;
+    File f = layoutFile(coded, {Layout::single, tile});
+    const QByteArray inner = derivedData({Layout::grid, tile, 1, 1, 1, tile});
+    const QByteArray outer = derivedData({Layout::grid, tile, rows, columns, 1, canvas});
+    f.properties.append(ispe(canvas));
+    const qint64 at = f.data.size();
+    f.data += inner + QByteArray(innerBytes - inner.size(), '\0') + outer;
+    f.items.append({2, "grid", {1}, {{at, innerBytes}}});
+    f.items.append({3, "grid", {3}, {{at + innerBytes, outer.size()}}});
+    f.references = {{"dimg", 2, {1}}, {"dimg", 3, QList<quint32>(uses, 2)}};
+    f.primary = 3;
+    return write(f);
+}
+
+// The coded image whose configuration gives its sequence parameter set `copies` times more.
+inline Coded withParameterSets(Coded c, int copies)
+{
+    QByteArray body = c.config.mid(8);
+    const int arrays = uchar(body[22]);
+    qsizetype at = 23;
+    QByteArray sps;
+    for (int a = 0; a < arrays; ++a) {
+        const int type = uchar(body[at]) & 0x3F, count = qFromBigEndian<quint16>(body.constData() + at + 1);
+        at += 3;
+        for (int n = 0; n < count; ++n) {
+            const int length = qFromBigEndian<quint16>(body.constData() + at);
+            if (type == 33)
+                sps = body.mid(at + 2, length);
+            at += 2 + length;
+        }
+    }
+    EXPECT_FALSE(sps.isEmpty());
+    body += be(33, 1) + be(copies, 2) + (be(sps.size(), 2) + sps).repeated(copies);
+    body[22] = char(arrays + 1);
+    c.config = box("hvcC", body);
+    return c;
 }
 
 } // namespace LWHeifCraft

@@ -115,14 +115,15 @@ inline QByteArray pngWithTextBombs(const QByteArray &png, int count)
 
 // A TIFF of w x h pixels of `samples` 8-bit samples (grey or colour) in one strip of
 // `compression`, or in one tile of `tile` pixels square when it is set.
+struct TiffEntry {
+    quint16 tag, type;
+    quint32 value;
+};
 inline QByteArray tiffOf(quint32 w, quint32 h, quint16 compression, quint16 samples, const QByteArray &strip,
-                         quint32 tile = 0)
+                         quint32 tile = 0, const QList<TiffEntry> &extra = {})
 {
-    struct Entry {
-        quint16 tag, type;
-        quint32 value;
-    };
-    const int count = tile ? 11 : 10;
+    using Entry = TiffEntry;
+    const int count = (tile ? 11 : 10) + int(extra.size());
     // Grey, RGB, or as JPEG codes colour: YCbCr, subsampled by two each way as libtiff assumes.
     const quint32 photometric = samples == 1 ? 1 : compression == 7 ? 6 : 2;
     const quint32 dataAt = 8 + 2 + count * 12 + 4;
@@ -132,6 +133,7 @@ inline QByteArray tiffOf(quint32 w, quint32 h, quint16 compression, quint16 samp
                     {325, 4, quint32(strip.size())}};
     else
         entries += {{273, 4, dataAt}, {277, 3, samples}, {278, 4, h}, {279, 4, quint32(strip.size())}, {284, 3, 1}};
+    entries += extra;
     QByteArray t("II*\0\x08\0\0\0", 8);
     char buf[12];
     qToLittleEndian<quint16>(quint16(count), buf);
@@ -246,9 +248,50 @@ inline QByteArray animatedWebp(const QByteArray &still, QSize frame, quint32 w, 
     return riff + body;
 }
 
-// What a case's picture must come out as: the placeholder, the pixels of other bytes, its own
-// pixels (anything but the placeholder), or either (a truncated file may decode in part).
-enum class Outcome { placeholder, pixelsOf, ownPixels, either };
+// The JPEG with `megabytes` of comment segments after its start.
+inline QByteArray jpegWithComments(const QByteArray &jpeg, int megabytes)
+{
+    const QByteArray segment = QByteArray("\xff\xfe\xff\xff", 4) + QByteArray(65533, 'c');
+    return jpeg.left(2) + segment.repeated(megabytes * 16) + jpeg.mid(2);
+}
+
+// The PNG with `count` empty private chunks before its image data.
+inline QByteArray pngWithEmptyChunks(const QByteArray &png, int count)
+{
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    return QByteArray(png).insert(idat, pngChunk("prVt", {}).repeated(count));
+}
+
+// A grey TIFF one pixel wide and `rows` high, each row a strip of its own: libtiff keeps a table
+// entry a strip.
+inline QByteArray tiffOfStrips(quint32 rows)
+{
+    const QByteArray head = tiffOf(1, rows, 1, 1, {}, 0, {});
+    // The directory's strip entries point at arrays after the pixels.
+    QByteArray t = head + QByteArray(rows, '\x80');
+    const quint32 offsetsAt = quint32(t.size()), countsAt = offsetsAt + 4 * rows;
+    QByteArray arrays(8 * qsizetype(rows), '\0');
+    for (quint32 i = 0; i < rows; ++i) {
+        qToLittleEndian<quint32>(quint32(head.size()) + i, arrays.data() + 4 * i);
+        qToLittleEndian<quint32>(1, arrays.data() + 4 * (rows + i));
+    }
+    const auto set = [&](quint16 tag, quint32 count, quint32 value) {
+        for (qsizetype at = 10; at + 12 <= head.size(); at += 12)
+            if (qFromLittleEndian<quint16>(t.constData() + at) == tag) {
+                qToLittleEndian<quint32>(count, t.data() + at + 4);
+                qToLittleEndian<quint32>(value, t.data() + at + 8);
+            }
+    };
+    set(273, rows, offsetsAt);
+    set(279, rows, countsAt);
+    set(278, 1, 1); // rows a strip
+    return t + arrays;
+}
+
+// What a case's picture must come out as: the placeholder, the placeholder refused by our own
+// checks before any worker was asked anything of it, the pixels of other bytes, its own pixels
+// (anything but the placeholder), or either (a truncated file may decode in part).
+enum class Outcome { placeholder, refused, pixelsOf, ownPixels, either };
 
 struct Case {
     QString name;
@@ -340,6 +383,38 @@ inline QList<Case> unboundedCases()
         {"JPEG in a TIFF tile", tiffOf(64, 48, 7, 3, encode(twoTone(64, 64), "jpeg", 90), 64), Outcome::ownPixels},
         {"16-bit RGBA PNG of 144 MP", png16(12000, 12000), Outcome::placeholder},
         {"16-bit RGBA PNG of 36 MP", png16(6000, 6000), Outcome::ownPixels},
+        {"JPEG of 99 scans at 150 MP in a TIFF strip, its compression given again as none",
+         tiffOf(side, side, 7, 3, jpegClaiming(jpegOfScans(99), side, side), 0, {{259, 3, 1}}), Outcome::refused},
+        {"JPEG of 99 scans at 40 MP in a TIFF strip",
+         tiffOf(6325, 6325, 7, 3, jpegClaiming(jpegOfScans(99), 6325, 6325)), Outcome::refused},
+        {"HEIC whose image is described twice", describedTwice(small, {64, 64}), Outcome::refused},
+        {"HEIC whose image is given its size twice", sizedTwice(small, {64, 64}), Outcome::refused},
+        // 520 tiles and 520 alpha tiles: each grid within the count, both past it.
+        {"HEIC grid whose alpha grid takes it past the coded images",
+         withAlphaGrid(small, {L::grid, {64, 64}, 20, 26, 1, {1664, 1280}}, small, {64, 64}, 20, 26),
+         Outcome::refused},
+    };
+}
+
+// Pictures whose few bytes or odd layout cost the readers in front of the decoders far more than
+// a real picture of their size: comments, strips, chunks and references by the million, data read
+// at every use, parameter sets given to the decoder with every image. Each made as small as still
+// shows its kind.
+inline QList<Case> costlyCases()
+{
+    using namespace LWHeifCraft;
+    using L = Layout;
+    const QByteArray jpeg = encode(twoTone(64, 64), "jpeg", 90);
+    const QByteArray png = encode(twoTone(64, 64), "png");
+    const Coded small = codedOf(heic(twoTone(64, 64)));
+    return {
+        {"JPEG with 24 MB of comments", jpegWithComments(jpeg, 24), Outcome::pixelsOf, jpeg},
+        {"TIFF of a million strips", tiffOfStrips(1'000'000), Outcome::either},
+        {"PNG with a million empty chunks", pngWithEmptyChunks(png, 1'000'000), Outcome::pixelsOf, png},
+        {"HEIC with 100,000 references", withReferences(small, 100'000), Outcome::refused},
+        {"HEIC grid of 1,023 uses of an 8 MB grid", gridOfGrids(small, 31, 33, 8 << 20), Outcome::refused},
+        {"HEIC whose hvcC gives 10,000 parameter sets", craft(withParameterSets(small, 10'000), {L::single, {64, 64}}),
+         Outcome::refused},
     };
 }
 

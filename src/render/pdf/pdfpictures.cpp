@@ -6,6 +6,7 @@
 #include "render/pictures/imageproperties.h"
 #include "render/pictures/jpegprobe.h"
 #include "render/pictures/picturedecoder.h"
+#include "render/pictures/pictureformat.h"
 #include "render/pictures/picturekey.h"
 #include "render/parallel.h"
 #include "render/pngwriter.h"
@@ -114,14 +115,16 @@ std::optional<LWRenderer::PictureSink::StandIn> PdfPictures::standIn(const LWIma
     Entry entry;
     const QByteArray &bytes = *picture.data;
     const std::optional<LWJpegProbe::Jpeg> jpeg = LWJpegProbe::passable(bytes);
-    // Qt's reading of the header decides the orientation, as it does when it decodes.
+    // Qt's reading of the header (in a decode worker) decides the orientation, as it does when it decodes.
     const std::optional<LWImageProperties> props = jpeg ? LWImageProperties::read(bytes) : std::nullopt;
     if (props && props->width == jpeg->width && props->height == jpeg->height) {
         entry.standIn.stored = storedToUpright(props->orientation);
         entry.standIn.upright = props->quarterTurned() ? QSize(jpeg->height, jpeg->width) : QSize(jpeg->width, jpeg->height);
         const QSize stored = entry.standIn.stored.isRotating() ? entry.standIn.upright.transposed() : entry.standIn.upright;
-        entry.swap.image = {bytes, QByteArrayLiteral("/DCTDecode"), stored.width(), stored.height(),
-                            jpeg->components == 1, 0};
+        // Its comments left out, as the decoder's reader reads it: megabytes of them are no picture.
+        const LWPictureFormat::Readable read = LWPictureFormat::readable(bytes);
+        entry.swap.image = {read.format == LWPictureFormat::Format::jpeg ? read.bytes : bytes,
+                            QByteArrayLiteral("/DCTDecode"), stored.width(), stored.height(), jpeg->components == 1, 0};
     } else {
         Made made = m_prepared.contains(key) ? m_prepared.take(key) : make(picture);
         if (!made.swap) {

@@ -73,6 +73,8 @@ bool isSps(const uchar *nal, qsizetype size) { return size >= 2 && ((nal[0] >> 1
 
 // A slice segment that starts a picture.
 bool startsPicture(const uchar *nal, qsizetype size) { return size >= 3 && ((nal[0] >> 1) & 0x3F) < 32 && (nal[2] & 0x80); }
+// Parameter sets, messages and the like: no slice of a picture.
+bool notSlice(const uchar *nal, qsizetype size) { return size >= 1 && ((nal[0] >> 1) & 0x3F) >= 32; }
 
 // The luma size of an HEVC sequence parameter set (its NAL header included).
 std::optional<QSize> spsSize(const uchar *nal, qsizetype size)
@@ -190,6 +192,7 @@ std::optional<Stream> hevcNalUnits(const QByteArray &data, int lengthSize)
             length = (length << 8) | *p++;
         if (length > quint64(end - p))
             return std::nullopt;
+        out.otherUnits += notSlice(p, qsizetype(length));
         if (isSps(p, qsizetype(length))) {
             const std::optional<QSize> s = spsSize(p, qsizetype(length));
             if (!s)
@@ -226,6 +229,7 @@ std::optional<HevcConfig> hevcConfig(const QByteArray &hvcC)
             p += 2;
             if (length > end - p)
                 return std::nullopt;
+            out.otherUnits += notSlice(p, length);
             if (isSps(p, length)) {
                 const std::optional<QSize> s = spsSize(p, length);
                 if (!s)

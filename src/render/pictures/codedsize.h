@@ -15,6 +15,7 @@ struct Stream {
     QSize size;
     QSize ceiling; // the largest a picture may still claim to be (AV1 frame headers may)
     int pictures = 0;
+    int otherUnits = 0; // NAL units besides slices (parameter sets, messages), each parsed
 };
 
 // HEVC: the sequence parameter sets and pictures among NAL units, each preceded by its length in
@@ -28,6 +29,7 @@ struct HevcConfig {
     int lengthSize = 4;
     QSize size;
     int pictures = 0;
+    int otherUnits = 0; // NAL units in its arrays besides slices
 };
 [[nodiscard]] std::optional<HevcConfig> hevcConfig(const QByteArray &hvcC);
 

@@ -97,15 +97,6 @@ bool readsAvif()
     return reads;
 }
 
-std::optional<QSize> size(const QByteArray &bytes)
-{
-    Context context;
-    const Handle h = primary(bytes, context);
-    if (!h)
-        return std::nullopt;
-    return QSize(heif_image_handle_get_width(h.get()), heif_image_handle_get_height(h.get()));
-}
-
 std::optional<Primary> primaryOf(const QByteArray &bytes)
 {
     Context context;

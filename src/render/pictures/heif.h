@@ -16,9 +16,6 @@ namespace LWHeif {
 // Whether AV1-coded pictures (AVIF) decode here: offered to the user exactly when they do.
 [[nodiscard]] bool readsAvif();
 
-// The upright pixel size of the primary image, read from the container without decoding.
-[[nodiscard]] std::optional<QSize> size(const QByteArray &bytes);
-
 // What decoding takes besides the RGBA image made, in bytes a pixel: once per pixel of the
 // picture for the decoded planes libheif assembles and converts, and once more per pixel of the
 // largest coded image for the decoder's own frames; 8-bit pictures take decoderBytesPerPixel,

@@ -105,6 +105,7 @@ struct Meta {
     QHash<quint32, QList<quint32>> auxiliaryOf;
     Box idat;
     bool hasIdat = false;
+    QSet<quint32> described; // items with an 'infe'
 };
 
 bool readInfe(const QByteArray &bytes, const Box &infe, Meta &meta)
@@ -112,14 +113,17 @@ bool readInfe(const QByteArray &bytes, const Box &infe, Meta &meta)
     Reader r(bytes, infe.at, infe.size);
     const int version = int(r.u(1));
     r.skip(3);
+    const quint32 id = quint32(r.u(version < 3 ? 2 : 4));
+    // An item described twice is read one way by us and may be read the other by the decoder.
+    if (!r.ok() || meta.described.contains(id))
+        return false;
+    meta.described.insert(id);
     if (version < 2)
-        return r.ok(); // no item type to learn: such an item is nothing we decode
-    const quint32 id = quint32(r.u(version == 2 ? 2 : 4));
+        return true; // no item type to learn: such an item is nothing we decode
     r.skip(2);
     const quint32 type = quint32(r.u(4));
     Item &item = meta.items[id];
-    // An item described twice is read one way by us and may be read the other by the decoder.
-    if (item.type != 0 || meta.items.size() > meta.maxItems)
+    if (meta.items.size() > meta.maxItems)
         return false;
     item.type = type;
     return r.ok();
@@ -147,7 +151,9 @@ bool readIref(const QByteArray &bytes, const Box &iref, Meta &meta)
     r.skip(3);
     const int idSize = version == 0 ? 2 : 4;
     const auto boxes = children(bytes, r.at(), r.left());
-    if (!r.ok() || !boxes)
+    // A few kinds of reference an item: more boxes than items is no photo's (the decoder reads
+    // them in time growing faster than their number).
+    if (!r.ok() || !boxes || boxes->size() > meta.maxItems)
         return false;
     QSet<quint32> derived;
     for (const Box &b : *boxes) {
@@ -188,10 +194,19 @@ bool readIpma(const QByteArray &bytes, const Box &ipma, Meta &meta)
         if (item.hasProperties || meta.items.size() > meta.maxItems)
             return false; // its properties listed twice
         item.hasProperties = true;
+        QSet<quint32> read; // of the kinds the plan reads
         for (int j = 0; j < count && r.ok(); ++j) {
             const int index = (flags & 1) ? int(r.u(2) & 0x7FFF) : int(r.u(1) & 0x7F);
-            if (index > 0)
-                item.properties.append(index - 1);
+            if (index <= 0)
+                continue;
+            item.properties.append(index - 1);
+            // The plan reads the first of a kind, the decoder the last size: one of each.
+            const quint32 type = index - 1 < meta.properties.size() ? meta.properties[index - 1].type : 0;
+            if (type == fourcc("ispe") || type == fourcc("hvcC") || type == fourcc("av1C")) {
+                if (read.contains(type))
+                    return false;
+                read.insert(type);
+            }
         }
     }
     return r.ok();
@@ -323,16 +338,33 @@ bool dataWithinFile(const QByteArray &bytes, const Meta &meta)
     return true;
 }
 
-// An item's data, its extents joined.
-std::optional<QByteArray> itemData(const QByteArray &bytes, const Meta &meta, const Item &item)
+// An item's data, its extents joined: the file's own bytes, uncopied, for one extent. At most
+// `most` bytes of it are joined (-1: all).
+std::optional<QByteArray> itemData(const QByteArray &bytes, const Meta &meta, const Item &item, qint64 most = -1)
 {
     const std::optional<QList<Extent>> s = spans(bytes, meta, item);
     if (!s)
         return std::nullopt;
+    if (s->size() == 1 && most < 0)
+        return QByteArray::fromRawData(bytes.constData() + s->front().offset, qsizetype(s->front().length));
     QByteArray out;
-    for (const Extent &e : *s)
-        out.append(bytes.constData() + e.offset, qsizetype(e.length));
+    for (const Extent &e : *s) {
+        const qint64 take = most < 0 ? e.length : std::min(e.length, most - out.size());
+        out.append(bytes.constData() + e.offset, qsizetype(take));
+        if (most >= 0 && out.size() >= most)
+            break;
+    }
     return out;
+}
+
+// All of an item's data together, which libheif copies at every use of the item.
+qint64 dataLength(const QByteArray &bytes, const Meta &meta, const Item &item)
+{
+    qint64 total = 0;
+    if (const std::optional<QList<Extent>> s = spans(bytes, meta, item))
+        for (const Extent &e : *s)
+            total += e.length;
+    return total;
 }
 
 class Planner {
@@ -381,10 +413,10 @@ private:
         return QSize(int(w), int(h));
     }
 
-    // The size a grid's or overlay's data says its canvas is.
+    // The size a grid's or overlay's data says its canvas is, from the first bytes of its data.
     std::optional<QSize> canvas(const Item &it) const
     {
-        const std::optional<QByteArray> data = itemData(m_bytes, m_meta, it);
+        const std::optional<QByteArray> data = itemData(m_bytes, m_meta, it, 20);
         if (!data)
             return std::nullopt;
         Reader r(*data, 0, data->size());
@@ -414,7 +446,7 @@ private:
             if (!hevc)
                 return std::nullopt;
             // The parameter arrays go to the decoder before every image's data: pictures in them too.
-            config = LWCodedSize::Stream{hevc->size, hevc->size, hevc->pictures};
+            config = LWCodedSize::Stream{hevc->size, hevc->size, hevc->pictures, hevc->otherUnits};
             inData = LWCodedSize::hevcNalUnits(*data, hevc->lengthSize);
         } else {
             const Box *av1C = property(it, fourcc("av1C"));
@@ -424,7 +456,7 @@ private:
         if (!inData)
             return std::nullopt;
         return LWCodedSize::Stream{config->size.expandedTo(inData->size), config->ceiling.expandedTo(inData->ceiling),
-                                   config->pictures + inData->pictures};
+                                   config->pictures + inData->pictures, config->otherUnits + inData->otherUnits};
     }
 
     bool within(QSize made, QSize allowed, int padding) const
@@ -438,8 +470,19 @@ private:
         const std::optional<QSize> size = declared(id);
         if (!it || !size || depth > 2)
             return false;
+        // The decoder copies an item's data at every use of it: a large item used many times
+        // costs its size each time.
+        m_plan.dataRead += m_dataLength.contains(id) ? m_dataLength[id]
+                                                     : *m_dataLength.insert(id, dataLength(m_bytes, m_meta, *it));
+        if (m_plan.dataRead > m_maxDataRead) {
+            m_plan.overBounds = true;
+            return false;
+        }
         if (it->type == fourcc("grid") || it->type == fourcc("iovl")) {
-            const std::optional<QSize> c = canvas(*it);
+            auto known = m_canvas.constFind(id);
+            if (known == m_canvas.cend())
+                known = m_canvas.insert(id, canvas(*it));
+            const std::optional<QSize> c = *known;
             // Some writers declare a turned grid's size turned, its canvas not.
             if (!c || !(within(*c, *size, 0) || within(*c, size->transposed(), 0)) || it->derivedFrom.isEmpty())
                 return false;
@@ -476,11 +519,18 @@ private:
                 return false;
             // Memory and work are counted for the largest a picture may claim.
             const QSize largest = s->size.expandedTo(s->ceiling);
-            known = m_coded.insert(id, {qint64(largest.width()) * largest.height(), std::max(1, s->pictures)});
+            known = m_coded.insert(id, {qint64(largest.width()) * largest.height(), std::max(1, s->pictures),
+                                        s->otherUnits});
         }
         // Every picture in the bitstream is decoded, though only one is shown.
         m_plan.codedImages += known->pictures - 1;
         m_plan.codedPixels += known->pixels * known->pictures;
+        // Each parameter set of the configuration and the data is parsed anew with every image: a
+        // real image has three or four.
+        if ((m_otherUnits += known->otherUnits) > LWHeifContainer::maxOtherUnitsPerImage * m_maxImages) {
+            m_plan.overBounds = true;
+            return false;
+        }
         if (m_plan.codedImages > m_maxImages) {
             m_plan.overBounds = true;
             return false;
@@ -497,8 +547,13 @@ private:
     struct Known {
         qint64 pixels = 0;
         int pictures = 1;
+        int otherUnits = 0;
     };
+    qint64 m_otherUnits = 0;
     QHash<quint32, Known> m_coded; // the coded images already read
+    QHash<quint32, std::optional<QSize>> m_canvas; // the grids' and overlays' canvases already read
+    QHash<quint32, qint64> m_dataLength;
+    qint64 m_maxDataRead = 2 * qint64(m_bytes.size()) + LWHeifContainer::maxDataReadBeyondFile;
     LWHeifContainer::Plan m_plan;
 };
 

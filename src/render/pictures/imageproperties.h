@@ -3,7 +3,8 @@
 #include <optional>
 
 // What the editor needs to know of a picture file before placing it, read from the file's
-// header without decoding pixels: the stored pixel size and the orientation tag. Thread-safe.
+// header without decoding pixels: the stored pixel size and the orientation tag, as a decode
+// worker reads them (LWPictureDecoder::header, remembered by the bytes). Thread-safe.
 struct LWImageProperties {
     // As stored, before any orientation turn; a reader may give a side of 0 or less (a top-down
     // BMP reports its height negative, a header that does not parse gives -1): callers decide.

@@ -6,8 +6,11 @@
 #include "render/pictures/heifcontainer.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/pictureformat.h"
+#include "render/pictures/picturekey.h"
 
 #include <QBuffer>
+#include <QHash>
+#include <QMutex>
 #include <QImageReader>
 #include <QTransform>
 #include <algorithm>
@@ -87,27 +90,68 @@ qint64 cutCost(QSize decoded, const LWPictureDecoder::Request &request, int byte
     return cut + pixels(made.held.size()) * bytesPerPixel + (plainAlpha ? pixels(source.size()) * bytesPerPixel : 0);
 }
 
-// With `stopAt` (the parent's checks) a decode stops where it would reserve, telling there how
-// many bytes; without it the decode reserves them here and goes on.
-Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Request &request, qint64 *stopAt)
+using Turns = QImageIOHandler::Transformations;
+
+// Qt's transformation flags by EXIF orientation (1 to 8).
+constexpr QImageIOHandler::Transformation exifTurns[9] = {
+    QImageIOHandler::TransformationNone,          QImageIOHandler::TransformationNone,
+    QImageIOHandler::TransformationMirror,        QImageIOHandler::TransformationRotate180,
+    QImageIOHandler::TransformationFlip,          QImageIOHandler::TransformationFlipAndRotate90,
+    QImageIOHandler::TransformationRotate90,      QImageIOHandler::TransformationMirrorAndRotate90,
+    QImageIOHandler::TransformationRotate270};
+
+int exifOrientation(Turns t)
 {
-    // What the bitstreams will really make, before anything is decoded, and before libheif reads
-    // the file at all: opening it copies every item's data.
-    const std::optional<LWHeifContainer::Plan> plan = LWHeifContainer::plan(
-        picture.bytes, LWPictureDecoder::maxPixelCount, LWPictureDecoder::maxCodedImages);
-    if (!plan)
-        return failed(Failure::unreadable);
-    if (plan->overBounds)
-        return failed(Failure::tooLarge);
-    const std::optional<LWHeif::Primary> primary = LWHeif::primaryOf(picture.bytes);
-    if (!primary)
-        return failed(Failure::unreadable);
-    const QSize size = primary->size;
+    for (int i = 1; i <= 8; ++i)
+        if (Turns(exifTurns[i]) == t)
+            return i;
+    return 1;
+}
+
+Turns turnsOf(int orientation)
+{
+    return orientation >= 1 && orientation <= 8 ? Turns(exifTurns[orientation]) : Turns();
+}
+
+std::optional<LWHeifContainer::Plan> heifPlan(const QByteArray &bytes)
+{
+    return LWHeifContainer::plan(bytes, LWPictureDecoder::maxPixelCount, LWPictureDecoder::maxCodedImages);
+}
+
+// The header of bytes our checks passed, read by the format's own reader (HEIF: libheif, whose
+// container the plan has passed).
+std::optional<LWPictureDecoder::Header> headerOf(const LWPictureFormat::Readable &picture)
+{
+    if (picture.format == LWPictureFormat::Format::heif) {
+        const std::optional<LWHeif::Primary> primary = LWHeif::primaryOf(picture.bytes);
+        if (!primary)
+            return std::nullopt;
+        return LWPictureDecoder::Header{primary->size, 1, int(QImage::Format_RGBA8888), int(primary->work),
+                                        primary->alpha};
+    }
+    // A size from our own reading of the header is taken before the reader is asked anything:
+    // Qt's WebP reader makes an animation's whole canvas to tell its size.
+    if (picture.declared.isValid())
+        return LWPictureDecoder::Header{picture.declared, 1, int(QImage::Format_ARGB32)};
+    QBuffer buffer;
+    const std::unique_ptr<QImageReader> reader = picture.reader(buffer);
+    if (!reader)
+        return std::nullopt;
+    reader->setAutoTransform(false);
+    if (!reader->canRead())
+        return std::nullopt;
+    return LWPictureDecoder::Header{reader->size(), exifOrientation(reader->transformation()),
+                                    int(reader->imageFormat())};
+}
+
+Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Request &request,
+                  const LWPictureDecoder::Header &header, qint64 largestCoded, qint64 *stopAt)
+{
+    const QSize size = header.stored;
     if (pixels(size) > LWPictureDecoder::maxPixelCount)
         return failed(Failure::tooLarge);
-    const qint64 work = primary->work;
-    const qint64 cost =
-        pixels(size) * (4 + work) + work * plan->largestCoded + cutCost(size, request, 4, primary->alpha);
+    const qint64 work = std::clamp<qint64>(header.heifWork, LWHeif::decoderBytesPerPixel, LWHeif::deepDecoderBytesPerPixel);
+    const qint64 cost = pixels(size) * (4 + work) + work * largestCoded + cutCost(size, request, 4, header.alpha);
     if (stopAt)
         return *stopAt = cost, Result{};
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
@@ -122,31 +166,93 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
     return {std::move(img), Failure::none};
 }
 
+// The bytes as our own checks, linear in them, pass them to a third-party reader; none when
+// they refuse them.
+std::optional<LWPictureFormat::Readable> passed(const QByteArray &bytes)
+{
+    LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
+    if (picture.format == LWPictureFormat::Format::none)
+        return std::nullopt;
+    if (picture.format == LWPictureFormat::Format::heif) {
+        const std::optional<LWHeifContainer::Plan> plan = heifPlan(picture.bytes);
+        if (!plan || plan->overBounds)
+            return std::nullopt;
+    }
+    return picture;
+}
+
+// Header answers the workers gave, by the bytes' key; none kept for bytes they could not read.
+struct Headers {
+    static constexpr qsizetype most = 20000; // then forgotten all at once, as the picture cache does
+    QMutex lock;
+    QHash<QByteArray, std::optional<LWPictureDecoder::Header>> known;
+};
+
+Headers &headers()
+{
+    static Headers h;
+    return h;
+}
+
+// The header of bytes our checks passed, from a worker (a WebP's from our own reading), the
+// answer remembered by the bytes' key.
+std::optional<LWPictureDecoder::Header> askedHeader(const QByteArray &bytes, const LWPictureFormat::Readable &picture)
+{
+    if (picture.format != LWPictureFormat::Format::heif && picture.declared.isValid())
+        return headerOf(picture);
+    const QByteArray key = LWPictureKey::of(bytes);
+    Headers &h = headers();
+    {
+        QMutexLocker guard(&h.lock);
+        if (const auto it = h.known.constFind(key); it != h.known.cend())
+            return *it;
+    }
+    bool lasting = true;
+    const std::optional<LWPictureDecoder::Header> told = LWDecodeWorkers::header(picture.bytes, &lasting);
+    if (lasting) {
+        QMutexLocker guard(&h.lock);
+        if (h.known.size() >= Headers::most)
+            h.known.clear();
+        h.known.insert(key, told);
+    }
+    return told;
+}
+
 // Decodes the first image of the bytes in the format their signature names, upright. The
 // declared size is checked and the decode's peak reserved from the shared budget before
-// anything is allocated, so a forged header cannot make us reserve gigabytes.
-Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 *stopAt)
+// anything is allocated, so a forged header cannot make us reserve gigabytes. With `stopAt`
+// (the program's checks) it stops where it would reserve, telling there how many bytes, and
+// the header comes from a worker; without it (in a worker) the decode reserves them and goes on.
+Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 *stopAt,
+                      QByteArray *readable = nullptr)
 {
     const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
-    if (picture.format == LWPictureFormat::Format::heif)
-        return decodeHeif(picture, request, stopAt);
-    QBuffer buffer;
-    const std::unique_ptr<QImageReader> reader = picture.reader(buffer);
-    if (!reader)
+    if (readable)
+        *readable = picture.bytes;
+    if (picture.format == LWPictureFormat::Format::none)
         return failed(Failure::unreadable);
-    reader->setAutoTransform(true);
-    reader->setAllocationLimit(LWImageCache::allocationLimitMB);
+    // What the bitstreams will really make, before anything is decoded, and before libheif reads
+    // the file at all: opening it copies every item's data.
+    std::optional<LWHeifContainer::Plan> plan;
+    if (picture.format == LWPictureFormat::Format::heif) {
+        plan = heifPlan(picture.bytes);
+        if (!plan)
+            return failed(Failure::unreadable);
+        if (plan->overBounds)
+            return failed(Failure::tooLarge);
+    }
+    const std::optional<LWPictureDecoder::Header> header = stopAt ? askedHeader(bytes, picture) : headerOf(picture);
+    if (!header)
+        return failed(Failure::unreadable);
+    if (plan)
+        return decodeHeif(picture, request, *header, plan->largestCoded, stopAt);
 
-    // A size from the header is taken before the reader is asked anything: Qt's WebP reader
-    // makes an animation's whole canvas to tell its size. A top-down BMP declares its height
-    // negative.
-    const bool fromHeader = picture.declared.isValid();
-    const QSize declared = fromHeader ? picture.declared
-                                      : QSize(std::abs(reader->size().width()), std::abs(reader->size().height()));
+    // A top-down BMP declares its height negative.
+    const QSize declared(std::abs(header->stored.width()), std::abs(header->stored.height()));
     if (declared.isEmpty())
         return failed(Failure::unreadable);
-    const QImageIOHandler::Transformations turn =
-        fromHeader ? QImageIOHandler::TransformationNone : reader->transformation();
+    const bool fromHeader = picture.declared.isValid();
+    const Turns turn = fromHeader ? Turns() : turnsOf(header->orientation);
     const bool turned = turn != QImageIOHandler::TransformationNone;
     const QSize upright = turn & QImageIOHandler::TransformationRotate90 ? declared.transposed() : declared;
     const LWPictureDecoder::Made made = LWPictureDecoder::madeRect(upright, request);
@@ -159,6 +265,8 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
     const bool makesItsOwn = scalesItself || picture.format == LWPictureFormat::Format::webp;
     QSize decoded = declared;
     qint64 extra = 0;
+    std::optional<QRect> clipTo;
+    std::optional<QSize> scaleTo;
     if (scalesItself) {
         // At full size the part's own pixels; smaller, the stored pixels that cover it.
         const bool quarter = turn & QImageIOHandler::TransformationRotate90;
@@ -169,16 +277,16 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
                                : coveredPixels(declared, LWPictureDecoder::Made{wholeStored, held}.part());
         const QSize out = held.size();
         if (clip != QRect(QPoint(0, 0), declared))
-            reader->setClipRect(clip);
+            clipTo = clip;
         if (out != clip.size()) {
-            reader->setScaledSize(out);
+            scaleTo = out;
             extra = pixels(out) * 4;
         }
         decoded = out != clip.size() ? (out * 2).boundedTo(clip.size()) : clip.size();
     }
     // A reader that could not parse the header may report any number as its format (Qt's JPEG
     // reader leaves it unset): taken as a number, and as a format only when it is one.
-    const int raw = fromHeader ? int(QImage::Format_ARGB32) : int(reader->imageFormat());
+    const int raw = header->format;
     const bool known = raw > QImage::Format_Invalid && raw < QImage::NImageFormats;
     const auto format = known ? QImage::Format(raw) : QImage::Format_Invalid;
     const int perPixel = known ? std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8) : 8;
@@ -199,6 +307,16 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
+    QBuffer buffer;
+    const std::unique_ptr<QImageReader> reader = picture.reader(buffer);
+    if (!reader)
+        return failed(Failure::unreadable);
+    reader->setAutoTransform(true);
+    reader->setAllocationLimit(LWImageCache::allocationLimitMB);
+    if (clipTo)
+        reader->setClipRect(*clipTo);
+    if (scaleTo)
+        reader->setScaledSize(*scaleTo);
     // A reader that stops early leaves the rest of the image as the memory it found (a cut BMP
     // reports success, a cut PNG fails but still hands the image over): that memory must
     // never reach a page. JPEG fails instead and may make the image at another size.
@@ -223,6 +341,7 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
         return failed(Failure::outOfMemory);
     return {std::move(cut), Failure::none};
 }
+
 
 } // namespace
 
@@ -265,16 +384,30 @@ Result decode(const QByteArray &bytes, const Request &request)
 {
     LWDecodeBudget::HoldWork::forgetRefusal(); // a refusal of an earlier decode is not this one's
     qint64 cost = 0;
-    if (Result checked = decodeReadable(bytes, request, &cost); checked.failure != Failure::none)
+    // The worker is handed what its reader reads: what the checks leave out never crosses.
+    QByteArray readable;
+    if (Result checked = decodeReadable(bytes, request, &cost, &readable); checked.failure != Failure::none)
         return checked;
     // Reserved here, where the budget is shared; the worker's memory limit follows from it.
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
-    return LWDecodeWorkers::decode(bytes, request, cost);
+    return LWDecodeWorkers::decode(readable, request, cost);
 }
 
 Result decodeHere(const QByteArray &bytes, const Request &request) { return decodeReadable(bytes, request, nullptr); }
+
+std::optional<Header> headerHere(const QByteArray &bytes)
+{
+    const std::optional<LWPictureFormat::Readable> picture = passed(bytes);
+    return picture ? headerOf(*picture) : std::nullopt;
+}
+
+std::optional<Header> header(const QByteArray &bytes)
+{
+    const std::optional<LWPictureFormat::Readable> picture = passed(bytes);
+    return picture ? askedHeader(bytes, *picture) : std::nullopt;
+}
 
 Failure check(const QByteArray &bytes, const Request &request)
 {

@@ -54,6 +54,23 @@ struct Request {
 // alone exceeds the whole budget, else none. Decodes nothing and reserves nothing.
 [[nodiscard]] Failure check(const QByteArray &bytes, const Request &request);
 
+// What a picture's header tells, read without decoding pixels.
+struct Header {
+    QSize stored;        // as stored, before any orientation turn; a side may be 0 or less (a
+                         // top-down BMP reports its height negative): callers decide
+    int orientation = 1; // the EXIF orientation, 1 to 8 (HEIF: 1, its size already upright)
+    int format = 0;      // the reader's QImage::Format as a number: a reader may report any
+    int heifWork = 0;    // HEIF: the decoder's bytes a pixel besides the image (LWHeif::Primary)
+    bool alpha = false;  // HEIF: the primary image has alpha
+};
+// The header read by the formats' third-party readers after the checks `decode` makes; none
+// when those refuse the bytes or the reader cannot read them. What a decode worker runs.
+[[nodiscard]] std::optional<Header> headerHere(const QByteArray &bytes);
+// The same through a decode worker, under small limits, after the same checks made here; each
+// picture's answer is remembered by its bytes (a want of memory of the machine is not). A WebP's
+// comes from its RIFF header here. Only this reads a header in the program.
+[[nodiscard]] std::optional<Header> header(const QByteArray &bytes);
+
 // The whole picture with its longer side at most `longestSide` pixels.
 [[nodiscard]] inline Result decode(const QByteArray &bytes, int longestSide)
 {

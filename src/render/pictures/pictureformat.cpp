@@ -30,20 +30,32 @@ bool isBmp(const QByteArray &bytes)
     return info == 12 || info == 40 || info == 52 || info == 56 || info == 64 || info == 108 || info == 124;
 }
 
-// The PNG without its text chunks (tEXt, zTXt, iTXt); the bytes themselves when it has none.
-// A chunk layout that runs past the end is left to the reader, which refuses it.
-QByteArray withoutText(const QByteArray &png)
+// The PNG as its decoder reads it: its critical chunks and the first of each ancillary chunk
+// the decoder uses (a repeat it ignores); text (whose compressed kinds inflate without bound),
+// repeats and the chunks it skips (each costs it a read, millions cost seconds) are left out.
+// The bytes themselves when nothing is left out. A chunk layout that runs past the end is left
+// to the reader, which refuses it.
+QByteArray chunksRead(const QByteArray &png)
 {
+    static constexpr const char *used[] = {"tRNS", "gAMA", "cHRM", "sRGB", "iCCP", "sBIT", "bKGD", "pHYs", "eXIf"};
     QByteArray out;
     bool dropped = false;
+    unsigned seen = 0;
     qsizetype at = 8, kept = 0;
     while (png.size() - at >= 12) {
         const qint64 length = qFromBigEndian<quint32>(png.constData() + at);
         const qint64 next = at + 12 + length;
         if (next > png.size())
             break;
-        const QByteArray type = png.mid(at + 4, 4);
-        if (type == "tEXt" || type == "zTXt" || type == "iTXt") {
+        const char *type = png.constData() + at + 4;
+        bool keep = !(type[0] & 0x20); // critical
+        for (unsigned i = 0; !keep && i < std::size(used); ++i)
+            if (std::memcmp(type, used[i], 4) == 0) {
+                keep = !(seen & (1u << i));
+                seen |= 1u << i;
+                break;
+            }
+        if (!keep) {
             if (!dropped)
                 out.reserve(png.size());
             out.append(png.constData() + kept, at - kept);
@@ -51,12 +63,54 @@ QByteArray withoutText(const QByteArray &png)
             dropped = true;
         }
         at = next;
-        if (type == "IEND")
+        if (std::memcmp(type, "IEND", 4) == 0)
             break;
     }
     if (!dropped)
         return png;
     out.append(png.constData() + kept, png.size() - kept);
+    return out;
+}
+
+// The JPEG without its comment segments, which the decoder and Qt's reader each keep (Qt as
+// text: 100 MB of comments took 629 MB); the bytes themselves when it has none. Walked as the
+// decoder reads, scans included; from where the walk fails the rest is left to the reader.
+QByteArray withoutComments(const QByteArray &jpeg)
+{
+    const auto *const start = reinterpret_cast<const uchar *>(jpeg.constData());
+    const uchar *const end = start + jpeg.size();
+    const uchar *p = start + 2;
+    QByteArray out;
+    qsizetype kept = 0;
+    while (p < end) {
+        const auto *ff = static_cast<const uchar *>(std::memchr(p, 0xFF, size_t(end - p)));
+        if (!ff)
+            break;
+        p = ff;
+        while (p < end && *p == 0xFF)
+            ++p;
+        if (p >= end)
+            break;
+        const uchar *const markerAt = p - 1;
+        const uchar marker = *p++;
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;
+        if (marker == 0xD9 || marker == 0xD8 || marker < 0xC0 || end - p < 2)
+            break;
+        const qsizetype length = (p[0] << 8) | p[1];
+        if (length < 2 || length > end - p)
+            break;
+        if (marker == 0xFE) {
+            if (out.isEmpty())
+                out.reserve(jpeg.size());
+            out.append(jpeg.constData() + kept, markerAt - start - kept);
+            kept = p + length - start;
+        }
+        p += length;
+    }
+    if (kept == 0)
+        return jpeg;
+    out.append(jpeg.constData() + kept, jpeg.size() - kept);
     return out;
 }
 
@@ -137,7 +191,7 @@ Readable readable(const QByteArray &bytes)
     case Format::none:
         return {};
     case Format::png:
-        out.bytes = withoutText(bytes);
+        out.bytes = chunksRead(bytes);
         break;
     case Format::jpeg: {
         const LWJpegProbe::Layout jpeg = LWJpegProbe::layout(bytes);
@@ -145,6 +199,7 @@ Readable readable(const QByteArray &bytes)
             return {};
         if (jpeg.progressive) // two bytes per coefficient
             out.workPerPixel = 2 * jpeg.samplesPerPixel;
+        out.bytes = withoutComments(bytes);
         break;
     }
     case Format::tiff: { // a strip may be decoded whole before it is converted

@@ -25,8 +25,10 @@ enum class Format { none, jpeg, png, heif, tiff, webp, gif, bmp };
 [[nodiscard]] bool isPictureType(const QString &mimeType);
 
 // Bytes ready for Qt's reader, which reads them only in their own format and never guesses.
-// Text chunks of a PNG (metadata the program never shows, whose compressed kinds inflate
-// without bound) are left out of `bytes`. HEIF gives no reader: libheif reads it.
+// What the program never shows and a reader would keep or read at length is left out of
+// `bytes`: a PNG's text chunks (whose compressed kinds inflate without bound), repeated ancillary
+// chunks and those the reader skips; a JPEG's comments. Read again, `bytes` give themselves.
+// HEIF gives no reader: libheif reads it.
 struct Readable {
     Format format = Format::none;
     QByteArray bytes;

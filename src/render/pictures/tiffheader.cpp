@@ -3,6 +3,7 @@
 #include "render/pictures/jpegprobe.h"
 
 #include <QList>
+#include <QSet>
 #include <QtEndian>
 
 #include <algorithm>
@@ -68,11 +69,17 @@ std::optional<Header> read(const QByteArray &bytes)
         return std::nullopt;
     Header out;
     Entry offsets, counts;
+    QSet<quint32> tags;
     for (quint32 i = 0; i < *count; ++i) {
         const qint64 at = qint64(*ifd) + 2 + 12 * qint64(i);
         const auto tag = f.u(at, 2), type = f.u(at + 2, 2), n = f.u(at + 4, 4), value = f.u(at + 8, 4);
         if (!tag || !type || !n || !value)
             return std::nullopt;
+        // libtiff reads the first of a repeated tag: one given twice is refused, never read
+        // one way here and the other there.
+        if (tags.contains(*tag))
+            return std::nullopt;
+        tags.insert(*tag);
         const int size = *type == 3 ? 2 : 4;
         const Entry e{quint16(*type), *n, qint64(*n) * size <= 4 ? at + 8 : qint64(*value)};
         if (*tag == compressionTag)

@@ -20,8 +20,9 @@ struct Header {
     std::optional<Jpeg> jpeg; // for JPEG compression only
 };
 
-// None when the bytes are no TIFF, its first directory does not lie within them, or (JPEG
-// compression) its strips or tiles lie outside the file or claim more of it than it holds.
+// None when the bytes are no TIFF, its first directory does not lie within them or gives a tag
+// twice, or (JPEG compression) its strips or tiles lie outside the file or claim more of it than
+// it holds.
 [[nodiscard]] std::optional<Header> read(const QByteArray &bytes);
 
 } // namespace LWTiffHeader

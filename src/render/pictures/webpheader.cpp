@@ -67,8 +67,18 @@ std::optional<Header> read(const QByteArray &bytes)
         out.animated = p[at] & 0x02;
         out.alpha = p[at] & 0x10;
         out.size = QSize(int(le24(p + at + 4)) + 1, int(le24(p + at + 7)) + 1);
-        // Frames of an animation may be of either kind: assume the costlier.
-        out.lossless = out.animated || chunk(bytes, at + size + (size & 1), "VP8L").first >= 0;
+        // Frames of an animation may be of either kind: assume the costlier. A still picture is
+        // its first image chunk, as the decoder finds it; one that is not within a handful of
+        // chunks is refused rather than guessed.
+        if (out.animated) {
+            out.lossless = true;
+            return out;
+        }
+        const qsizetype next = at + size + (size & 1);
+        const qsizetype lossy = chunk(bytes, next, "VP8 ").first, lossless = chunk(bytes, next, "VP8L").first;
+        if (lossy < 0 && lossless < 0)
+            return std::nullopt;
+        out.lossless = lossless >= 0 && (lossy < 0 || lossless < lossy);
         return out;
     }
     const bool lossless = std::memcmp(p + 12, "VP8L", 4) == 0;

@@ -11,9 +11,14 @@ namespace LWDecodeProtocol {
 inline constexpr quint32 askMagic = 0x4C574431;    // "LWD1"
 inline constexpr quint32 answerMagic = 0x4C574132; // "LWA2"
 
+// What the program asks of a picture: its pixels, or only what its header tells (Answer's size,
+// format, orientation, work and alpha; no memfd back).
+enum class Kind : qint32 { decode = 0, header = 1 };
+
 struct Ask {
     quint32 magic = askMagic;
     quint32 size = sizeof(Ask);
+    Kind kind = Kind::decode;
     qint64 bytes = 0; // of the picture, at the start of the memfd
     qint32 longestSide = 0;
     double part[4] = {0, 0, 1, 1};
@@ -30,6 +35,7 @@ struct Answer {
     qint32 dotsPerMeterX = 0, dotsPerMeterY = 0;
     qint32 outOfSystemMemory = 0; // with failure outOfMemory: the machine's want, not the decode's limit
     qint64 iccBytes = 0; // the colour profile, after the pixels in the memfd
+    qint32 orientation = 1, work = 0, alpha = 0; // a header's (LWPictureDecoder::Header)
 };
 
 // A message and the memfd it carries (-1: none); the receiver owns the descriptor.

@@ -99,6 +99,21 @@ int imageOut(std::optional<QImage> &image, P::Answer &a)
     return fd;
 }
 
+P::Answer headerAnswer(const std::optional<LWPictureDecoder::Header> &h)
+{
+    P::Answer a;
+    a.failure = int(h ? Failure::none : Failure::unreadable);
+    if (h) {
+        a.width = h->stored.width();
+        a.height = h->stored.height();
+        a.format = h->format;
+        a.orientation = h->orientation;
+        a.work = h->heifWork;
+        a.alpha = h->alpha;
+    }
+    return a;
+}
+
 #if defined(__x86_64__)
 constexpr quint32 thisArch = AUDIT_ARCH_X86_64;
 #elif defined(__aarch64__)
@@ -169,7 +184,7 @@ void prepare(int channel)
     (void)refuseTheOutside();
 }
 
-int serve(int channel, const Decode &decode)
+int serve(int channel, const Decode &decode, const ReadHeader &header)
 {
     rlimit data{};
     ::getrlimit(RLIMIT_DATA, &data);
@@ -178,7 +193,8 @@ int serve(int channel, const Decode &decode)
         const std::optional<int> fd = P::receive(channel, &ask, sizeof(ask));
         if (!fd)
             return 0; // the program has ended, or closed the channel
-        if (ask.magic != P::askMagic || ask.size != sizeof(ask) || *fd < 0)
+        if (ask.magic != P::askMagic || ask.size != sizeof(ask) || *fd < 0 ||
+            (ask.kind != P::Kind::decode && ask.kind != P::Kind::header))
             return 2;
         P::Answer a;
         const bool fits = ask.bytes >= 0 && P::sealedWith(*fd, ask.bytes);
@@ -195,6 +211,15 @@ int serve(int channel, const Decode &decode)
         setSoftLimit(RLIMIT_CPU, cpuSecondsUsed() + rlim_t(std::max(1, ask.cpuSeconds)));
         if (ask.memoryLimit > 0)
             setSoftLimit(RLIMIT_DATA, rlim_t(ask.memoryLimit));
+        if (ask.kind == P::Kind::header) {
+            const std::optional<LWPictureDecoder::Header> h = header(bytes);
+            setSoftLimit(RLIMIT_DATA, data.rlim_cur);
+            if (in)
+                ::munmap(in, size_t(ask.bytes));
+            if (!answer(channel, headerAnswer(h), -1))
+                return 0;
+            continue;
+        }
         LWPictureDecoder::Result r = decode(bytes, request);
         setSoftLimit(RLIMIT_DATA, data.rlim_cur);
         if (in)

@@ -8,6 +8,7 @@
 namespace LWDecodeWorker {
 
 using Decode = std::function<LWPictureDecoder::Result(const QByteArray &, const LWPictureDecoder::Request &)>;
+using ReadHeader = std::function<std::optional<LWPictureDecoder::Header>(const QByteArray &)>;
 
 // Makes the process a worker before its first request: closes every descriptor but the standard
 // ones and `channel`, loads every image reader the decodes use (nothing is loaded later), bounds
@@ -15,8 +16,8 @@ using Decode = std::function<LWPictureDecoder::Result(const QByteArray &, const 
 // a socket or runs a program.
 void prepare(int channel);
 
-// Serves requests on `channel` with `decode` until the channel ends (returns 0) or a request
-// breaks the protocol (returns 2).
-[[nodiscard]] int serve(int channel, const Decode &decode);
+// Serves requests on `channel` with `decode` (header questions with `header`) until the channel
+// ends (returns 0) or a request breaks the protocol (returns 2).
+[[nodiscard]] int serve(int channel, const Decode &decode, const ReadHeader &header = LWPictureDecoder::headerHere);
 
 } // namespace LWDecodeWorker

@@ -33,6 +33,11 @@ constexpr bool addressSanitizer = LWSanitizers::address;
 
 constexpr int maxIccBytes = 16 << 20;
 
+// A header's limits: the worker's own code, a reader's tables, and time for a header only.
+constexpr qint64 headerMargin = LWDecodeWorkers::memoryMargin;
+constexpr int headerCpuSeconds = 2;
+constexpr int headerWallMs = 5000;
+
 struct Worker {
     pid_t pid = -1;
     int channel = -1;
@@ -257,6 +262,28 @@ bool answers(int channel, int ms)
     }
 }
 
+// The worker's answer to a header question, checked; the worker given back.
+std::optional<LWPictureDecoder::Header> headerAnswer(Pool &p, Worker worker, int gen, bool *lasting)
+{
+    P::Answer a;
+    std::optional<int> fd;
+    const bool answered = answers(worker.channel, headerWallMs);
+    if (answered)
+        fd = P::receive(worker.channel, &a, sizeof(a));
+    if (fd && *fd >= 0)
+        ::close(*fd);
+    constexpr int side = 1 << 30;
+    const bool sound = fd && *fd < 0 && a.magic == P::answerMagic && a.size == sizeof(a) &&
+                       (a.failure == int(Failure::none) || a.failure == int(Failure::unreadable)) &&
+                       a.width > -side && a.width < side && a.height > -side && a.height < side &&
+                       a.orientation >= 1 && a.orientation <= 8 && a.work >= 0 && a.work <= 16;
+    const bool killedOutside = p.give(worker, gen, sound, answered ? leavingMs : 0);
+    *lasting = sound || !killedOutside;
+    if (!sound || a.failure != int(Failure::none))
+        return std::nullopt;
+    return LWPictureDecoder::Header{QSize(a.width, a.height), a.orientation, a.format, a.work, a.alpha != 0};
+}
+
 } // namespace
 
 namespace LWDecodeWorkers {
@@ -324,6 +351,36 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
     ::close(in);
     // Killed by the system for memory: a passing want, not a fault of the picture.
     return failed(killedOutside ? Failure::outOfMemory : Failure::unreadable);
+}
+
+std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *lasting)
+{
+    *lasting = false;
+    P::Ask ask;
+    ask.kind = P::Kind::header;
+    ask.bytes = bytes.size();
+    // The reader's own tables and what our checks copy of the bytes; its time a header's.
+    ask.memoryLimit = addressSanitizer ? 0 : headerMargin + 2 * bytes.size();
+    ask.cpuSeconds = headerCpuSeconds;
+    const int in = bytesIn(bytes);
+    if (in < 0)
+        return std::nullopt;
+    Pool &p = pool();
+    // An idle worker may have died since its last use: a fresh one is asked then.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const auto taken = p.take();
+        if (!taken)
+            break;
+        const auto [worker, gen] = *taken;
+        if (!P::send(worker.channel, &ask, sizeof(ask), in)) {
+            (void)p.give(worker, gen, false, leavingMs);
+            continue;
+        }
+        ::close(in);
+        return headerAnswer(p, worker, gen, lasting);
+    }
+    ::close(in);
+    return std::nullopt;
 }
 
 Stats stats()

@@ -24,6 +24,12 @@ inline constexpr qint64 memoryMargin = qint64(256) << 20;
 [[nodiscard]] LWPictureDecoder::Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
                                               qint64 reserved);
 
+// LWPictureDecoder::headerHere run in a worker under small limits (a fixed data limit beside
+// the bytes, a second or two of CPU, a few seconds of wall clock). None when the worker cannot
+// read the header, passes a limit or answers outside the protocol; `lasting` is set false when
+// the answer says nothing of the picture (no worker could start, or the system killed it).
+[[nodiscard]] std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *lasting);
+
 struct Stats {
     int started = 0;     // workers started since the process began
     qint64 decodes = 0;  // decodes answered by a worker (failures included)
