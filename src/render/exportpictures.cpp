@@ -80,7 +80,9 @@ int neededSide(const LWElement &e, QSize upright, double pixelsPerPoint)
         return 1;
     const double k = std::max(place->whole.width() / upright.width(), place->whole.height() / upright.height());
     const double side = std::ceil(full * k * pixelsPerPoint) + 1;
-    if (!std::isfinite(side) || side >= full)
+    // Past 7/8 of the full size a smaller decode saves little and costs a resampling of its own
+    // (a JPEG's DCT cannot scale by less than 1/8): the page's bands draw the full size scaled.
+    if (!std::isfinite(side) || side * 8 >= full * 7.0)
         return 0;
     return std::max(1, int(side));
 }
