@@ -27,7 +27,8 @@ struct LWExportPictures::Need {
     int longest = 0; // 0: the full size
     double top = 0, bottom = 0; // page rows where it may be drawn
     QRectF part;                // what its frames show of it, in fractions of the upright picture
-    // Drawn upright in page space (not turned): its rows map straight to the picture's.
+    // Drawn upright in page space (not turned): its rows map straight to the picture's. Only
+    // when a few rows of it fit what an export holds (the others are decoded whole or not at all).
     bool straight = false;
     QRectF whole; // where the whole picture would lie on the page, when straight
     std::shared_ptr<const LWPictureDecoder::Costs> costs;
@@ -87,6 +88,8 @@ int neededSide(const LWElement &e, QSize upright, double pixelsPerPoint)
     return std::max(1, int(side));
 }
 
+bool slicesFit(const Need &n);
+
 void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizetype> &byKey, std::vector<Need> &needs)
 {
     if (e.hidden || !(e.opacity > 0))
@@ -125,6 +128,8 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
     byKey.insert(key, qsizetype(needs.size()));
     needs.push_back({*e.image, upright, side, top, bottom, part, straight, straight ? place->whole : QRectF(),
                      std::make_shared<const LWPictureDecoder::Costs>(*e.image->data)});
+    if (straight)
+        needs.back().straight = slicesFit(needs.back());
 }
 
 QSize decodedSize(const Need &n)
@@ -168,6 +173,14 @@ std::optional<qint64> workOf(const Need &n, const QRectF &part)
     if (!cost || *cost > LWDecodeBudget::limit())
         return std::nullopt;
     return cost;
+}
+
+// Whether a few of the picture's rows, decoded and held, fit what an export may hold.
+bool slicesFit(const Need &n)
+{
+    const QRectF slice(n.part.left(), n.part.top(), n.part.width(), 0);
+    const std::optional<qint64> cost = n.costs->of(requestOf(n, slice));
+    return cost && *cost + keptBytes(n, slice) <= LWDecodeBudget::holdLimit();
 }
 
 // A straight picture too large to decode for these rows may still be decoded for fewer.

@@ -220,7 +220,7 @@ TEST(ExportPictures, ExportBeyondTheBudget)
                           Case{"stacked, a few rows at a time, jpeg", &stacked, 600, 40, RasterType::jpeg, true},
                           Case{"piled, a few at a time, png", &piled, 300, 80, RasterType::png, true},
                           Case{"piled, a few at a time, jpeg", &piled, 300, 80, RasterType::jpeg, true},
-                          Case{"stacked, not one row", &stacked, 600, 2, RasterType::png, false},
+                          Case{"stacked, not one row", &stacked, 600, 4, RasterType::png, false},
                           Case{"piled, not even one", &piled, 300, 16, RasterType::jpeg, false},
                           Case{"piled, all at once", &piled, 300, old >> 20, RasterType::png, true}}) {
         SCOPED_TRACE(c.what);
