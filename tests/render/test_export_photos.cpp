@@ -134,6 +134,7 @@ TEST(ExportPhotos, EveryPhotoPrintsAtEverySizeWithinTheBudget)
                                 << " for " << want->name().toStdString();
                         }
             }
-    if (measured) // the budget, the bands in flight and the encoders' own, never a page whole
+    if (measured) { // the budget, the bands in flight and the encoders' own, never a page whole
         EXPECT_LT(double(LWPicturePages::statusKB("VmHWM:") - before) / 1024, 14 + 96);
+    }
 }
