@@ -13,9 +13,9 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSet>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace LWExport {
@@ -253,39 +253,32 @@ struct BandRun {
     int first = 0, last = 0;
 };
 
-// The page's bands split into runs, each as long as the pictures its rows show (with the room
-// their decodes take) fit the budget; none when one band's pictures alone do not.
-std::vector<BandRun> bandRuns(const QList<LWExportPictures::Extent> &extents, int rows, int count, int h,
-                              double areaTop, double sy)
+// The page's bands split into runs, each as long as what its rows need of the pictures (with the
+// room their decodes take) fits the budget; none when one band's alone does not.
+std::vector<BandRun> bandRuns(const LWExportPictures::Plan &plan, int rows, int count, int h, double areaTop,
+                              double sy)
 {
     const qint64 limit = LWDecodeBudget::holdLimit();
+    const auto fits = [&](int first, int last) {
+        return plan.need(first * rows / sy + areaTop, std::min(h, last * rows) / sy + areaTop) <= limit;
+    };
     std::vector<BandRun> runs;
     for (int first = 0; first < count;) {
-        QSet<QByteArray> in;
-        qint64 bytes = 0, work = 0;
-        int last = first;
-        for (; last < count; ++last) {
-            const double top = last * rows / sy + areaTop, bottom = std::min(h, (last + 1) * rows) / sy + areaTop;
-            qint64 moreBytes = 0, moreWork = work;
-            QList<QByteArray> added;
-            for (const LWExportPictures::Extent &x : extents) {
-                if (x.bottom < top || x.top > bottom || in.contains(x.key))
-                    continue;
-                moreBytes += x.bytes;
-                moreWork = std::max(moreWork, x.work);
-                added.append(x.key);
-            }
-            if (bytes + moreBytes + moreWork > limit)
-                break;
-            bytes += moreBytes;
-            work = moreWork;
-            for (const QByteArray &k : added)
-                in.insert(k);
-        }
-        if (last == first)
+        if (!fits(first, first + 1))
             return {};
-        runs.push_back({first, last});
-        first = last;
+        // Grown by doubling, then narrowed back: the need only grows with the rows.
+        int good = first + 1, step = 1;
+        for (; good < count; step *= 2) {
+            const int next = std::min(count, good + step);
+            if (!fits(first, next))
+                break;
+            good = next;
+        }
+        for (step /= 2; step >= 1; step /= 2)
+            if (const int next = std::min(count, good + step); next > good && fits(first, next))
+                good = next;
+        runs.push_back({first, good});
+        first = good;
     }
     return runs;
 }
@@ -306,7 +299,9 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     // Every picture decoded once, at what the page needs, before any band is drawn.
     LWRenderOptions options;
     const double pixelsPerPoint = std::max(double(size.width) / area.width(), double(size.height) / area.height());
-    LWExportPictures::Prepared prepared = LWExportPictures::prepare(doc, page, pixelsPerPoint);
+    constexpr double everywhere = std::numeric_limits<double>::infinity();
+    LWExportPictures::Plan plan(doc, page, pixelsPerPoint);
+    LWExportPictures::Prepared prepared = plan.prepare(-everywhere, everywhere, {});
     if (!prepared.pictures && !prepared.overBudget)
         return outOfMemory();
     options.pictures = std::move(prepared.pictures);
@@ -314,17 +309,18 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
         LWRenderer::printPage(doc, page, LWRenderer::DPI{dpi}, includeBleed, options);
     if (!print || print->width != size.width || print->height != size.height)
         return notDrawn;
-    // Pictures too many to hold at once: the page is drawn whole first, then encoded from it.
+    // Pictures too many to hold at once: a small page is drawn whole first, then encoded from it
+    // (failing that, it goes in bands as a large one does).
     std::optional<QImage> whole;
-    if (!options.pictures && qint64(print->width) * print->height < minBandedPixels &&
-        !(whole = drawnWhole(doc, page, *print, pixelsPerPoint)))
-        return outOfMemory();
+    const bool small = qint64(print->width) * print->height < minBandedPixels;
+    if (!options.pictures && small)
+        whole = drawnWhole(doc, page, *print, pixelsPerPoint);
     const auto put = [&](const QByteArray &bytes) {
         const int e = append(bytes.constData(), bytes.size());
         return e ? LWFileAccess::systemReason(e) : QString();
     };
     const int w = print->width, h = print->height;
-    if (qint64(w) * h < minBandedPixels) {
+    if (small && (options.pictures || whole)) {
         std::optional<QImage> image = std::move(whole);
         if (!image) {
             image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
@@ -360,14 +356,20 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     // picture decoded before the first band that shows it and kept until the last; failing that
     // (one band's pictures alone are too many), the page is drawn whole first.
     const double sy = double(h) / area.height();
+    // Failing both, each picture is decoded for the rows of each run that show it, anew for each.
     std::vector<BandRun> runs{{0, count}};
     if (!options.pictures) {
-        runs = bandRuns(LWExportPictures::extents(doc, page, pixelsPerPoint), rows, count, h, area.minY(), sy);
-        if (runs.empty()) {
-            if (!(whole = drawnWhole(doc, page, *print, pixelsPerPoint)))
+        runs = bandRuns(plan, rows, count, h, area.minY(), sy);
+        if (runs.empty() && !small)
+            whole = drawnWhole(doc, page, *print, pixelsPerPoint);
+        if (runs.empty() && !whole) {
+            plan.setByRows(true);
+            runs = bandRuns(plan, rows, count, h, area.minY(), sy);
+            if (runs.empty())
                 return outOfMemory();
-            runs = {{0, count}};
         }
+        if (whole)
+            runs = {{0, count}};
     }
     const auto rowsOf = [&](const BandRun &run) {
         return std::pair{run.first * rows / sy + area.minY(), std::min(h, run.last * rows) / sy + area.minY()};
@@ -385,8 +387,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
         if (!options.pictures && !whole) {
             const auto [top, bottom] = rowsOf(run);
             runPrint.reset();
-            LWExportPictures::Prepared prepared =
-                LWExportPictures::prepare(doc, page, pixelsPerPoint, top, bottom, carried);
+            LWExportPictures::Prepared prepared = plan.prepare(top, bottom, carried);
             carried.clear();
             if (!prepared.pictures)
                 return outOfMemory();
@@ -448,10 +449,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
             const std::size_t next = std::size_t(&run - runs.data()) + 1;
             if (next < runs.size()) {
                 const auto [top, bottom] = rowsOf(runs[next]);
-                const QHash<QByteArray, LWExportPictures::Picture> held = options.pictures->held();
-                for (const LWExportPictures::Extent &x : LWExportPictures::extents(doc, page, pixelsPerPoint))
-                    if (x.bottom >= top && x.top <= bottom && held.contains(x.key))
-                        carried.insert(x.key, held.value(x.key));
+                carried = plan.carried(options.pictures->held(), top, bottom);
             }
             options.pictures.reset();
             runPrint.reset();

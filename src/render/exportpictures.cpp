@@ -27,8 +27,11 @@ struct LWExportPictures::Need {
     int longest = 0; // 0: the full size
     double top = 0, bottom = 0; // page rows where it may be drawn
     QRectF part;                // what its frames show of it, in fractions of the upright picture
-    LWPictureFormat::Format format = LWPictureFormat::Format::none;
-    double workPerPixel = 0; // what its decoder keeps besides the image, per pixel of the picture
+    // Drawn upright in page space (not turned): its rows map straight to the picture's. Only
+    // when a few rows of it fit what an export holds (the others are decoded whole or not at all).
+    bool straight = false;
+    QRectF whole; // where the whole picture would lie on the page, when straight
+    std::shared_ptr<const LWPictureDecoder::Costs> costs;
 };
 
 namespace {
@@ -78,10 +81,14 @@ int neededSide(const LWElement &e, QSize upright, double pixelsPerPoint)
         return 1;
     const double k = std::max(place->whole.width() / upright.width(), place->whole.height() / upright.height());
     const double side = std::ceil(full * k * pixelsPerPoint) + 1;
-    if (!std::isfinite(side) || side >= full)
+    // Past 7/8 of the full size a smaller decode saves little and costs a resampling of its own
+    // (a JPEG's DCT cannot scale by less than 1/8): the page's bands draw the full size scaled.
+    if (!std::isfinite(side) || side * 8 >= full * 7.0)
         return 0;
     return std::max(1, int(side));
 }
+
+bool slicesFit(const Need &n);
 
 void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizetype> &byKey, std::vector<Need> &needs)
 {
@@ -107,26 +114,22 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
     if (!std::isfinite(top) || !std::isfinite(bottom))
         top = -std::numeric_limits<double>::infinity(), bottom = std::numeric_limits<double>::infinity();
     const QRectF part = shownPart(e, upright);
+    const std::optional<LWRenderer::PicturePlace> place = LWRenderer::placePicture(e, QSizeF(upright));
+    const bool straight = std::fmod(e.rotation, 360.0) == 0 && place && place->whole.height() > 0;
     if (const auto it = byKey.constFind(key); it != byKey.cend()) {
         Need &n = needs[size_t(*it)];
         n.longest = (n.longest == 0 || side == 0) ? 0 : std::max(n.longest, side);
         n.top = std::min(n.top, top);
         n.bottom = std::max(n.bottom, bottom);
         n.part = n.part.united(part);
+        n.straight = false; // drawn twice: both copies' rows are needed together
         return;
     }
     byKey.insert(key, qsizetype(needs.size()));
-    const LWPictureFormat::Readable readable = LWPictureFormat::readable(*e.image->data);
-    // A HEIF's depth as a worker read it (remembered since its size was asked).
-    const std::optional<LWPictureDecoder::Header> heif = readable.format == LWPictureFormat::Format::heif
-                                                             ? LWPictureDecoder::header(*e.image->data)
-                                                             : std::nullopt;
-    const double work = heif ? 2.0 * double(std::clamp<qint64>(heif->heifWork, LWHeif::decoderBytesPerPixel,
-                                                               LWHeif::deepDecoderBytesPerPixel)) // its planes and frames
-                             : readable.format == LWPictureFormat::Format::heif
-                                 ? 2.0 * double(LWHeif::deepDecoderBytesPerPixel)
-                                 : readable.workPerPixel;
-    needs.push_back({*e.image, upright, side, top, bottom, part, readable.format, work});
+    needs.push_back({*e.image, upright, side, top, bottom, part, straight, straight ? place->whole : QRectF(),
+                     std::make_shared<const LWPictureDecoder::Costs>(*e.image->data)});
+    if (straight)
+        needs.back().straight = slicesFit(needs.back());
 }
 
 QSize decodedSize(const Need &n)
@@ -134,44 +137,66 @@ QSize decodedSize(const Need &n)
     return n.longest > 0 ? LWPictureDecoder::fitWithin(n.upright, n.longest) : n.upright;
 }
 
-qint64 keptBytes(const Need &n)
+// What of the picture the rows [top, bottom) of page points need: for a straight picture the
+// part of its frames' part those rows cross, else all of it.
+QRectF rowsPart(const Need &n, double top, double bottom, bool byRows)
 {
-    const QRect kept = partPixels(decodedSize(n), n.part);
+    if (!byRows || !n.straight || !std::isfinite(top) || !std::isfinite(bottom))
+        return n.part;
+    const double f0 = std::clamp((top - n.whole.top()) / n.whole.height(), n.part.top(), n.part.bottom());
+    const double f1 = std::clamp((bottom - n.whole.top()) / n.whole.height(), f0, n.part.bottom());
+    return {n.part.left(), f0, n.part.width(), f1 - f0};
+}
+
+qint64 keptBytes(const Need &n, const QRectF &part)
+{
+    const QRect kept = partPixels(decodedSize(n), part);
     return qint64(kept.width()) * kept.height() * 4;
 }
 
-// What decoding the picture may take besides what is held: a JPEG decodes only the part, at most
-// twice its size each way before the last step; the others the whole picture, then the part.
-qint64 workOf(const Need &n)
-{
-    const qint64 held = keptBytes(n), full = qint64(n.upright.width()) * n.upright.height();
-    const qint64 work = qint64(double(full) * n.workPerPixel);
-    if (n.format == LWPictureFormat::Format::jpeg)
-        return work + (n.longest > 0 ? 5 * held : held);
-    return work + full * 4 + 2 * held;
-}
-
-// A picture whose decode alone exceeds the whole budget is refused as too large by the decoder:
-// the missing-picture art, planned as nothing, so the rest of the export goes on.
-bool decodable(const Need &n) { return workOf(n) <= LWDecodeBudget::limit(); }
-
-qint64 heldBytes(const Need &n) { return decodable(n) ? keptBytes(n) : 0; }
-qint64 decodeWork(const Need &n) { return decodable(n) ? workOf(n) : 0; }
-
-// What the export asks of the decoder: the part its frames show, with the margin.
-LWPictureDecoder::Request requestOf(const Need &n)
+// What the export asks of the decoder: the part, with the margin.
+LWPictureDecoder::Request requestOf(const Need &n, const QRectF &part)
 {
     const QSize s = decodedSize(n);
-    const LWPictureDecoder::Made px{s, partPixels(s, n.part)};
+    const LWPictureDecoder::Made px{s, partPixels(s, part)};
     if (px.held == QRect(QPoint(0, 0), s))
         return {n.longest, {0, 0, 1, 1}};
     return {n.longest, px.part()};
 }
 
-// Keeps of the decoded image only the part the frames show.
-std::optional<LWExportPictures::Picture> kept(QImage image, const Need &n)
+// What decoding that part reserves besides what is held, as the decoder reckons it; none when
+// the decoder refuses it, or it alone exceeds the whole budget (the missing-picture art then,
+// planned as nothing, so that the rest of the export goes on).
+std::optional<qint64> workOf(const Need &n, const QRectF &part)
 {
-    const QRect px = partPixels(image.size(), n.part);
+    const std::optional<qint64> cost = n.costs->of(requestOf(n, part));
+    if (!cost || *cost > LWDecodeBudget::limit())
+        return std::nullopt;
+    return cost;
+}
+
+// Whether a few of the picture's rows, decoded and held, fit what an export may hold.
+bool slicesFit(const Need &n)
+{
+    const QRectF slice(n.part.left(), n.part.top(), n.part.width(), 0);
+    const std::optional<qint64> cost = n.costs->of(requestOf(n, slice));
+    return cost && *cost + keptBytes(n, slice) <= LWDecodeBudget::holdLimit();
+}
+
+// A straight picture too large to decode for these rows may still be decoded for fewer.
+bool fewerRows(const Need &n, const QRectF &part)
+{
+    const std::optional<qint64> cost = n.costs->of(requestOf(n, part));
+    return n.straight && cost && *cost > LWDecodeBudget::limit();
+}
+
+qint64 heldBytes(const Need &n, const QRectF &part) { return workOf(n, part) ? keptBytes(n, part) : 0; }
+qint64 heldBytes(const Need &n) { return heldBytes(n, n.part); }
+
+// Keeps of the decoded image only the part the frames show.
+std::optional<LWExportPictures::Picture> kept(QImage image, const Need &n, const QRectF &shown)
+{
+    const QRect px = partPixels(image.size(), shown);
     if (px.isEmpty())
         return std::nullopt;
     const QRectF part(double(px.x()) / image.width(), double(px.y()) / image.height(),
@@ -235,35 +260,67 @@ LWExportPictures::Prepared LWExportPictures::prepare(const QList<const LWElement
     return make(std::move(needs), {}, alsoHeld);
 }
 
-QList<LWExportPictures::Extent> LWExportPictures::extents(const LWDocument &doc, int page, double pixelsPerPoint)
+LWExportPictures::Plan::Plan(const LWDocument &doc, int page, double pixelsPerPoint)
 {
-    QList<Extent> out;
-    if (page < 0 || page >= doc.pages.size() || !(pixelsPerPoint > 0))
-        return out;
-    std::vector<Need> needs;
-    QHash<QByteArray, qsizetype> byKey;
-    for (const LWElement &e : doc.pages[page].elements)
-        collect(e, pixelsPerPoint, byKey, needs);
-    for (auto it = byKey.cbegin(); it != byKey.cend(); ++it) {
-        const Need &n = needs[size_t(*it)];
-        out.append({it.key(), heldBytes(n), decodeWork(n), n.top, n.bottom});
-    }
-    return out;
-}
-
-LWExportPictures::Prepared LWExportPictures::prepare(const LWDocument &doc, int page, double pixelsPerPoint,
-                                                     double top, double bottom,
-                                                     const QHash<QByteArray, Picture> &carried)
-{
-    std::vector<Need> all, needs;
     QHash<QByteArray, qsizetype> byKey;
     if (page >= 0 && page < doc.pages.size() && pixelsPerPoint > 0)
         for (const LWElement &e : doc.pages[page].elements)
-            collect(e, pixelsPerPoint, byKey, all);
-    for (Need &n : all)
-        if (n.bottom >= top && n.top <= bottom)
-            needs.push_back(std::move(n));
-    return make(std::move(needs), carried, 0);
+            collect(e, pixelsPerPoint, byKey, m_needs);
+    m_keys.resize(m_needs.size());
+    for (auto it = byKey.cbegin(); it != byKey.cend(); ++it)
+        m_keys[size_t(*it)] = it.key();
+}
+
+LWExportPictures::Plan::~Plan() = default;
+
+qint64 LWExportPictures::Plan::need(double top, double bottom) const
+{
+    qint64 held = 0, work = 0;
+    for (const Need &n : m_needs) {
+        if (n.bottom < top || n.top > bottom)
+            continue;
+        const QRectF part = rowsPart(n, top, bottom, m_byRows);
+        if (fewerRows(n, part))
+            return std::numeric_limits<qint64>::max();
+        if (const std::optional<qint64> w = workOf(n, part))
+            held += keptBytes(n, part), work = std::max(work, *w);
+    }
+    return held + work;
+}
+
+LWExportPictures::Prepared LWExportPictures::Plan::prepare(double top, double bottom,
+                                                           const QHash<QByteArray, Picture> &carried) const
+{
+    std::vector<Need> needs;
+    for (const Need &n : m_needs)
+        if (n.bottom >= top && n.top <= bottom) {
+            needs.push_back(n);
+            needs.back().part = rowsPart(n, top, bottom, m_byRows);
+        }
+    return make(std::move(needs), this->carried(carried, top, bottom), 0);
+}
+
+QHash<QByteArray, LWExportPictures::Picture>
+LWExportPictures::Plan::carried(const QHash<QByteArray, Picture> &held, double top, double bottom) const
+{
+    QHash<QByteArray, Picture> out;
+    for (size_t i = 0; i < m_needs.size(); ++i) {
+        const Need &n = m_needs[i];
+        const auto it = held.constFind(m_keys[i]);
+        if (it == held.cend() || n.bottom < top || n.top > bottom || it->image.isNull() || !(it->part.width() > 0) ||
+            !(it->part.height() > 0))
+            continue;
+        // The same decode holds the rows needed: its pixels in the whole image cover theirs.
+        const QSize s = decodedSize(n);
+        const QSizeF made(it->image.width() / it->part.width(), it->image.height() / it->part.height());
+        if (std::abs(made.width() - s.width()) > 1 || std::abs(made.height() - s.height()) > 1)
+            continue;
+        const QRect have(qRound(it->part.x() * s.width()), qRound(it->part.y() * s.height()), it->image.width(),
+                         it->image.height());
+        if (have.contains(partPixels(s, rowsPart(n, top, bottom, m_byRows))))
+            out.insert(m_keys[i], *it);
+    }
+    return out;
 }
 
 QHash<QByteArray, LWExportPictures::Picture> LWExportPictures::held() const
@@ -288,9 +345,11 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
     }
     qint64 total = alsoHeld, work = 0;
     for (size_t i = 0; i < needs.size(); ++i) {
+        if (!carried.contains(keys[i]) && fewerRows(needs[i], needs[i].part))
+            return {nullptr, notEnoughMemory, true};
         total += heldBytes(needs[i]);
         if (!carried.contains(keys[i]))
-            work = std::max(work, decodeWork(needs[i]));
+            work = std::max(work, workOf(needs[i], needs[i].part).value_or(0));
     }
     // The decodes need room of their own beside what is held.
     if (total + work > LWDecodeBudget::holdLimit())
@@ -307,15 +366,15 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
             set->m_pictures[size_t(i)] = *it; // decoded for the rows before
             return;
         }
-        if (!decodable(n))
+        if (!workOf(n, n.part))
             return;
         const LWDecodeBudget::HoldWork work;
-        const LWPictureDecoder::Request request = requestOf(n);
+        const LWPictureDecoder::Request request = requestOf(n, n.part);
         LWPictureDecoder::Result r = LWImageCache::exportImage(n.picture, request);
         if (r.image) {
             std::optional<Picture> picture;
             if (request.whole()) {
-                picture = kept(std::move(*r.image), n);
+                picture = kept(std::move(*r.image), n, n.part);
             } else {
                 picture = Picture{std::move(*r.image), n.upright, LWPictureDecoder::madeRect(n.upright, request).part()};
             }

@@ -20,6 +20,7 @@
 // the missing-picture art. Read from any thread.
 class LWExportPictures {
 public:
+    struct Need; // one picture of the plan, opaque outside
     struct Picture {
         QImage image;  // 32-bit premultiplied (or opaque RGB32), maybe smaller than the picture
         QSize upright; // the picture's own upright size, in which its crop is measured
@@ -42,19 +43,29 @@ public:
     // key: what runs of elements drawn one after another may share.
     [[nodiscard]] static QHash<QByteArray, qint64> needs(const LWElement &element, double pixelsPerPoint);
 
-    // A picture of a page as the export plans it: the bytes it holds, what its decode may take
-    // besides, and the rows of page points (y down) where it may be drawn.
-    struct Extent {
-        QByteArray key;
-        qint64 bytes = 0, work = 0;
-        double top = 0, bottom = 0;
+    // A page's pictures planned once for an export drawn rows at a time. By rows, a picture not
+    // turned is decoded only for the rows of its frame that the rows asked for show, so that one
+    // far larger than the budget holds at its export size is made a part at a time; otherwise
+    // each is decoded whole and carried from rows to rows.
+    class Plan {
+    public:
+        Plan(const LWDocument &doc, int page, double pixelsPerPoint);
+        ~Plan();
+        // What the pictures drawn in the rows [top, bottom) of page points (y down) hold, with
+        // the largest decode among them (refused pictures count nothing).
+        [[nodiscard]] qint64 need(double top, double bottom) const;
+        [[nodiscard]] Prepared prepare(double top, double bottom, const QHash<QByteArray, Picture> &carried) const;
+        void setByRows(bool byRows) { m_byRows = byRows; }
+        // Of `held`, the pictures that hold what the rows [top, bottom) need of them.
+        [[nodiscard]] QHash<QByteArray, Picture> carried(const QHash<QByteArray, Picture> &held, double top,
+                                                         double bottom) const;
+
+    private:
+        std::vector<Need> m_needs;
+        std::vector<QByteArray> m_keys;
+        bool m_byRows = false;
     };
-    [[nodiscard]] static QList<Extent> extents(const LWDocument &doc, int page, double pixelsPerPoint);
-    // The page's pictures that may be drawn in the rows [top, bottom) of page points; those in
-    // `carried` are taken from it instead of decoded again.
-    [[nodiscard]] static Prepared prepare(const LWDocument &doc, int page, double pixelsPerPoint, double top,
-                                          double bottom, const QHash<QByteArray, Picture> &carried);
-    // The pictures held, by their bytes' key, to be carried into the next rows.
+    // The pictures held, by their bytes' key, to be carried into the next rows (Plan::carried).
     [[nodiscard]] QHash<QByteArray, Picture> held() const;
 
     // The picture to draw for the record; none for the missing-picture art.
@@ -64,12 +75,11 @@ public:
 
     ~LWExportPictures();
 
-    struct Need; // one picture of the plan, opaque outside
-
 private:
     LWExportPictures();
     [[nodiscard]] static Prepared make(std::vector<Need> needs, const QHash<QByteArray, Picture> &carried,
                                        qint64 alsoHeld);
+    friend class Plan;
     struct Held;
     std::unique_ptr<Held> m_held; // the budget's bytes, given back when the export lets go
     std::vector<std::optional<Picture>> m_pictures;

@@ -88,8 +88,8 @@ TEST_F(DecodeBudget, TwentyExportsGiveBackEveryByte)
     const QByteArray heif = heic(plain(side, side, Qt::blue));
     ASSERT_FALSE(heif.isEmpty());
     const LWDocument photo = design(heif);
-    // Held at 4 bytes a pixel beside a decode planned at 8 fits three quarters of this budget;
-    // the decode's real 18 does not fit beside the hold: refused for want of memory then.
+    // Held at 4 bytes a pixel beside the decode as the decoder reckons it fits three quarters of
+    // this budget: the export plans with that reckoning and goes through.
     const qint64 tight = qint64(side) * side * 19;
     enum Kind { plainExport, besideHold, failsBeforeReserving, cancelledRaster, cancelledPdf };
     for (int i = 0; i < 20; ++i) {
@@ -105,7 +105,8 @@ TEST_F(DecodeBudget, TwentyExportsGiveBackEveryByte)
             LWDecodeBudget::setLimit(tight);
             const auto [why, middle] = exportPng(photo);
             LWDecodeBudget::setLimit(oldLimit);
-            EXPECT_EQ(why, LWExport::notEnoughMemory);
+            EXPECT_EQ(why, QString());
+            EXPECT_TRUE(bluish(middle));
             break;
         }
         case failsBeforeReserving: {

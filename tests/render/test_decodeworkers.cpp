@@ -120,7 +120,8 @@ TEST_F(DecodeWorkers, AnswersAgainstTheProtocolAreRefused)
 TEST_F(DecodeWorkers, MachineShortOfMemoryFailsTheExportWithoutMarkingThePicture)
 {
     // A worker the system kills (twice, so the second try fails too) or one with no room for its
-    // answer: the export says there is not enough memory, and the picture is not remembered as bad.
+    // answer: the export (PNG and PDF) says there is not enough memory, and the picture is not
+    // remembered as bad.
     for (const QByteArray &words : {QByteArray("killed"), QByteArray("nopixels")}) {
         SCOPED_TRACE(words.toStdString());
         LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
@@ -130,6 +131,10 @@ TEST_F(DecodeWorkers, MachineShortOfMemoryFailsTheExportWithoutMarkingThePicture
         const QString png = dir.filePath(QStringLiteral("card.png"));
         const QString refused = LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png);
         EXPECT_TRUE(refused.contains(LWExport::notEnoughMemory.mid(1, 40))) << refused.toStdString();
+        // The print PDF neither carries on with the placeholder.
+        const LWExport::PdfOutcome pdf = LWExport::pdfExport(doc, {0}, false);
+        EXPECT_FALSE(pdf.bytes);
+        EXPECT_EQ(pdf.reason, LWExport::notEnoughMemory);
         LWDecodeWorkers::setForTests({}, 0, 0); // the program's own worker
         EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png), QString());
         EXPECT_EQ(QImage(png).pixel(badSpot.center()), QColor(Qt::darkCyan).rgb());

@@ -19,7 +19,9 @@
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <future>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -218,7 +220,7 @@ TEST(ExportPictures, ExportBeyondTheBudget)
                           Case{"stacked, a few rows at a time, jpeg", &stacked, 600, 40, RasterType::jpeg, true},
                           Case{"piled, a few at a time, png", &piled, 300, 80, RasterType::png, true},
                           Case{"piled, a few at a time, jpeg", &piled, 300, 80, RasterType::jpeg, true},
-                          Case{"stacked, not one row", &stacked, 600, 8, RasterType::png, false},
+                          Case{"stacked, not one row", &stacked, 600, 4, RasterType::png, false},
                           Case{"piled, not even one", &piled, 300, 16, RasterType::jpeg, false},
                           Case{"piled, all at once", &piled, 300, old >> 20, RasterType::png, true}}) {
         SCOPED_TRACE(c.what);
@@ -340,5 +342,93 @@ TEST(ExportPictures, BytesAtAFreedPicturesAddressAreAnotherPicture)
         EXPECT_NE(LWPictureKey::of(*other.data).toHex(), redKey.toHex());
         if (pictures)
             EXPECT_FALSE(pictures->find(other));
+    }
+}
+
+namespace {
+
+// Black columns of one pixel every `period` on white (a new picture for each `seed`): blurred
+// away by any decode far below its size.
+QByteArray lines(int w, int h, int period, int seed)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    for (int y = 0; y < h; ++y)
+        for (int x = seed % period; x < w; x += period)
+            img.setPixel(x, y, qRgb(0, 0, 0));
+    return LWTestPictures::encode(img, "png");
+}
+
+// The least contrast (lightest minus darkest) of any four neighbouring pixels along a row of
+// `n` from `from`: high only when every column of one pixel shows.
+int sharpness(const QImage &img, QPoint from, int n)
+{
+    int least = 255;
+    for (int i = 0; i < n; ++i) {
+        int lo = 255, hi = 0;
+        for (int k = 0; k < 4; ++k)
+            lo = std::min(lo, qGray(img.pixel(from + QPoint(i + k, 0)))), hi = std::max(hi, qGray(img.pixel(from + QPoint(i + k, 0))));
+        least = std::min(least, hi - lo);
+    }
+    return least;
+}
+
+} // namespace
+
+// A picture drawn at its own size shows every pixel of it, whatever else asked for it before:
+// a tiny copy on the same page, the page view's preview. Every export gives back its hold on the
+// budget, so that an export waiting for another's goes on when that one ends.
+TEST(ExportPictures, PictureAtItsOwnSizeKeepsItsDetail)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Case {
+        const char *what;
+        int width, period; // of the picture, drawn 2400 pixels wide (576 pt at 300 DPI)
+        bool tinyCopy, previewFirst, waitForHold;
+    };
+    int seed = 0;
+    for (const Case &c : {Case{"a tiny copy before it", 2500, 4, true, false, false},
+                          Case{"the preview drawn first", 2400, 2, false, true, false},
+                          Case{"after another export's hold", 2400, 2, false, false, true}}) {
+        SCOPED_TRACE(c.what);
+        LWDocument doc = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 612, 432, 9, QStringLiteral("Detail"));
+        if (c.tinyCopy)
+            doc.pages[0].elements.append(LWElement::makePhoto(LWRect(600, 420, 6, 4)));
+        LWElement big = LWElement::makePhoto(LWRect(18, 24, 576, 384));
+        big.image->data = lines(c.width, c.width * 2 / 3, c.period, ++seed); // nothing of it kept yet
+        doc.pages[0].elements.append(big);
+        if (c.tinyCopy)
+            doc.pages[0].elements.first().image = big.image;
+        if (c.previewFirst) {
+            LWRenderOptions view;
+            view.preview = true;
+            ASSERT_TRUE(LWRenderer::bitmap(doc, 0, 1, false, true, view));
+        }
+        std::thread other;
+        if (c.waitForHold) { // another export holds most of the budget for a moment
+            std::promise<void> taken;
+            other = std::thread([&taken] {
+                std::optional<LWDecodeBudget::Reservation> r = LWDecodeBudget::hold(LWDecodeBudget::limit() / 2);
+                taken.set_value();
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            });
+            taken.get_future().wait();
+        }
+        const QString file = dir.filePath(QStringLiteral("detail.png"));
+        std::future<QString> done = std::async(std::launch::async, [&] {
+            return writeRaster(doc, 0, 300, false, RasterType::png, 0.92, file);
+        });
+        if (done.wait_for(std::chrono::minutes(2)) != std::future_status::ready) { // a hold never given back
+            ADD_FAILURE() << "the export still waits for the budget";
+            std::_Exit(1);
+        }
+        if (other.joinable())
+            other.join();
+        ASSERT_EQ(done.get().toStdString(), "");
+        EXPECT_EQ(LWDecodeBudget::holds(), 0);
+        const QImage written = QImageReader(file).read();
+        ASSERT_EQ(written.size(), QSize(2550, 1800));
+        EXPECT_GT(sharpness(written, {1000, 900}, 40), 100);
     }
 }

@@ -71,14 +71,14 @@ struct Peak {
     bool decoded = false;
 };
 
-// One decode at the longer side `longest` (0: the full size).
-Peak measure(const QByteArray &bytes, int longest)
+// One decode of the request.
+Peak measure(const QByteArray &bytes, const LWPictureDecoder::Request &request)
 {
     malloc_trim(0);
     LWDecodeBudget::resetPeak();
     EXPECT_TRUE(resetHighWaterMark());
     const qint64 base = statusBytes("VmRSS:");
-    const LWPictureDecoder::Result r = LWPictureDecoder::decodeHere(bytes, LWPictureDecoder::Request{longest, {0, 0, 1, 1}});
+    const LWPictureDecoder::Result r = LWPictureDecoder::decodeHere(bytes, request);
     return {statusBytes("VmHWM:") - base, LWDecodeBudget::peak(), r.image.has_value()};
 }
 
@@ -103,6 +103,7 @@ TEST(PicturePeaks, EveryFormatPeaksWithinItsReservation)
         {"16-bit RGB PNG", [](const QImage &i) { return encode(i.convertToFormat(QImage::Format_RGBX64), "png"); }},
         {"16-bit RGBA TIFF", [](const QImage &i) { return encode(translucent(i, QImage::Format_RGBA64), "tiff"); }},
         {"baseline JPEG", [](const QImage &i) { return encode(i, "jpeg", 90); }},
+        {"turned JPEG", [](const QImage &i) { return turnedQuarter(encode(i, "jpeg", 90)); }},
         {"progressive JPEG",
          [](const QImage &i) { return encode(i, "jpeg", 90, QImageIOHandler::TransformationNone, true); }},
         {"TIFF", [](const QImage &i) { return encode(i, "tiff"); }},
@@ -121,12 +122,16 @@ TEST(PicturePeaks, EveryFormatPeaksWithinItsReservation)
         // The libraries' own start (plugins, tables, threads) is no part of a decode.
         ASSERT_TRUE(LWPictureDecoder::decodeHere(f.make(tiny), {}).image);
         const QByteArray bytes = f.make(img);
-        // Whole, as a print PDF takes it, and brought down to a third, as a PNG export may.
-        for (const int longest : {0, w / 3}) {
-            SCOPED_TRACE(longest);
-            const Peak peak = measure(bytes, longest);
+        // Whole, as a print PDF takes it, brought down to a third, as a PNG export may, and parts
+        // at odd places and sizes, as a crop or a band of the page asks.
+        for (const LWPictureDecoder::Request &request :
+             {LWPictureDecoder::Request{0, {0, 0, 1, 1}}, LWPictureDecoder::Request{w / 3, {0, 0, 1, 1}},
+              LWPictureDecoder::Request{1111, {0.137, 0.291, 0.413, 0.377}},
+              LWPictureDecoder::Request{0, {0.501, 0.013, 0.333, 0.61}}}) {
+            SCOPED_TRACE(testing::Message() << request.longestSide << " " << request.part.x() << "," << request.part.y());
+            const Peak peak = measure(bytes, request);
             ASSERT_TRUE(peak.decoded);
-            if (longest == 0) {
+            if (request.longestSide == 0 && request.whole()) {
                 EXPECT_GE(peak.reserved, qint64(w) * h * 4);
             }
             // A little room for what no picture's size sets (decoder tables, a thread's stack).

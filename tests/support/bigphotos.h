@@ -42,6 +42,15 @@ inline void quarterRow(int w, int h, int y, uchar *rgb, bool grain = false)
     }
 }
 
+// The quarters as an image (for encoders that take one), with grain.
+inline QImage quarterImage(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB888);
+    for (int y = 0; y < h; ++y)
+        quarterRow(w, h, y, img.scanLine(y), true);
+    return img;
+}
+
 // A baseline JPEG written row by row: no image of its size is ever held.
 inline QByteArray jpeg(int w, int h, bool grain = false)
 {

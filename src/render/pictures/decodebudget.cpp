@@ -118,6 +118,13 @@ qint64 peak()
     return b.peak;
 }
 
+int holds()
+{
+    Budget &b = budget();
+    QMutexLocker guard(&b.lock);
+    return b.holding ? 1 : 0;
+}
+
 void resetPeak()
 {
     Budget &b = budget();

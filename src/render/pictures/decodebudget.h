@@ -61,6 +61,9 @@ qint64 limit();
 inline qint64 holdLimit() { return limit() / 4 * 3; }
 qint64 setLimit(qint64 bytes);
 
+// Holds taken and not given back: 0 or 1 (tests and diagnostics).
+int holds();
+
 // The most bytes reserved at once since the last resetPeak (tests and diagnostics).
 qint64 peak();
 void resetPeak();

@@ -5,6 +5,7 @@
 #include "render/pictures/heif.h"
 #include "render/pictures/heifcontainer.h"
 #include "render/pictures/imagecache.h"
+#include "render/pictures/jpegpart.h"
 #include "render/pictures/pictureformat.h"
 #include "render/pictures/picturekey.h"
 
@@ -16,7 +17,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
+#include <cmath>
 
 namespace {
 
@@ -34,33 +35,6 @@ QRect coveredPixels(QSize size, const QRectF &r)
         .toAlignedRect()
         .intersected(QRect(QPoint(0, 0), size));
 }
-
-// Qt's JPEG reader reports success on a cut or damaged file and fills in what it could not
-// read; only libjpeg's warning, logged under Qt's category, tells it. Noted per thread while a
-// JPEG is read; every message still reaches the handler that was there before.
-thread_local bool jpegDamaged = false;
-QtMessageHandler previousHandler = nullptr;
-
-void noteJpegDamage(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtWarningMsg && context.category && qstrcmp(context.category, "qt.gui.imageio.jpeg") == 0 &&
-        (message.startsWith(QLatin1String("Premature end")) ||
-         (message.startsWith(QLatin1String("Corrupt JPEG data")) && !message.contains(QLatin1String("extraneous")))))
-        jpegDamaged = true;
-    if (previousHandler)
-        previousHandler(type, context, message);
-}
-
-// Whether the JPEG the reader reads is damaged: set up before, asked after reading.
-struct JpegDamageWatch {
-    JpegDamageWatch()
-    {
-        static std::once_flag installed;
-        std::call_once(installed, [] { previousHandler = qInstallMessageHandler(noteJpegDamage); });
-        jpegDamaged = false;
-    }
-    [[nodiscard]] bool damaged() const { return jpegDamaged; }
-};
 
 // Where the pixels `r` of an upright picture `size` large lie in the picture as stored. Qt turns
 // a stored image upright by mirroring and flipping it first, then turning it a quarter clockwise.
@@ -144,14 +118,49 @@ std::optional<LWPictureDecoder::Header> headerOf(const LWPictureFormat::Readable
                                     int(reader->imageFormat())};
 }
 
-Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Request &request,
-                  const LWPictureDecoder::Header &header, qint64 largestCoded, qint64 *stopAt)
+} // namespace
+
+// What a HEIF decode takes whatever part is wanted: libheif makes the whole picture.
+struct LWPictureDecoder::Costs::Heif {
+    QSize size;
+    qint64 base = 0;
+    bool alpha = true;
+};
+// What a JPEG decode is planned from: its stored size, orientation and coefficients kept.
+struct LWPictureDecoder::Costs::Jpeg {
+    QSize stored;
+    QImageIOHandler::Transformations turn;
+    double workPerPixel = 0;
+};
+
+namespace {
+
+using HeifBase = LWPictureDecoder::Costs::Heif;
+using JpegHeader = LWPictureDecoder::Costs::Jpeg;
+
+// What a HEIF decode reserves besides the part's cut, from its header and its plan; none past
+// the pixel ceiling.
+std::optional<HeifBase> heifBase(const LWPictureDecoder::Header &header, qint64 largestCoded)
 {
     const QSize size = header.stored;
     if (pixels(size) > LWPictureDecoder::maxPixelCount)
-        return failed(Failure::tooLarge);
+        return std::nullopt;
     const qint64 work = std::clamp<qint64>(header.heifWork, LWHeif::decoderBytesPerPixel, LWHeif::deepDecoderBytesPerPixel);
-    const qint64 cost = pixels(size) * (4 + work) + work * largestCoded + cutCost(size, request, 4, header.alpha);
+    return HeifBase{size, pixels(size) * (4 + work) + work * largestCoded, header.alpha};
+}
+
+qint64 heifCost(const HeifBase &h, const LWPictureDecoder::Request &request)
+{
+    return h.base + cutCost(h.size, request, 4, h.alpha);
+}
+
+Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Request &request,
+                  const LWPictureDecoder::Header &header, qint64 largestCoded, qint64 *stopAt)
+{
+    const std::optional<HeifBase> base = heifBase(header, largestCoded);
+    if (!base)
+        return failed(Failure::tooLarge);
+    const qint64 cost = heifCost(*base, request);
     if (stopAt)
         return *stopAt = cost, Result{};
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
@@ -164,6 +173,75 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
     if (!img)
         return failed(Failure::outOfMemory);
     return {std::move(img), Failure::none};
+}
+
+// A JPEG's decode for a request: the scale in eighths, the pixels of the picture at that scale
+// (upright) that cover the held ones, where they lie as stored, and the peak.
+struct JpegSteps {
+    LWPictureDecoder::Made made;
+    int eighths = 8;
+    QSize scaledUpright;
+    QRect source, stored;
+    qint64 cost = 0;
+};
+
+JpegSteps jpegSteps(const JpegHeader &h, const LWPictureDecoder::Request &request)
+{
+    const bool quarter = h.turn & QImageIOHandler::TransformationRotate90;
+    const QSize upright = quarter ? h.stored.transposed() : h.stored;
+    JpegSteps s;
+    s.made = LWPictureDecoder::madeRect(upright, request);
+    if (s.made.held.isEmpty())
+        return s;
+    s.eighths = LWJpegPart::eighths(h.stored, quarter ? s.made.whole.transposed() : s.made.whole);
+    const QSize scaledStored = LWJpegPart::scaled(h.stored, s.eighths);
+    s.scaledUpright = quarter ? scaledStored.transposed() : scaledStored;
+    s.source = s.scaledUpright == s.made.whole ? s.made.held : coveredPixels(s.scaledUpright, s.made.part());
+    s.stored = storedPixels(s.source, s.scaledUpright, h.turn);
+    // Turning copies the part once; scaling makes the held pixels beside it.
+    const qint64 part = pixels(s.source.size()) * 4;
+    s.cost = qint64(std::ceil(double(pixels(h.stored)) * h.workPerPixel)) +
+             LWJpegPart::cost(h.stored, s.eighths, s.stored) +
+             (h.turn != QImageIOHandler::TransformationNone ? part : 0) +
+             (s.source.size() != s.made.held.size() ? pixels(s.made.held.size()) * 4 : 0);
+    return s;
+}
+
+Result decodeJpeg(const LWPictureFormat::Readable &picture, const JpegHeader &h,
+                  const LWPictureDecoder::Request &request, qint64 *stopAt)
+{
+    const JpegSteps s = jpegSteps(h, request);
+    if (s.made.held.isEmpty() || s.stored.isEmpty())
+        return failed(Failure::unreadable);
+    if (stopAt)
+        return *stopAt = s.cost, Result{};
+    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(s.cost);
+    if (!reserved)
+        return failed(Failure::tooLarge);
+    bool outOfMemory = false;
+    std::optional<LWJpegPart::Part> part = LWJpegPart::decode(picture.bytes, s.eighths, s.stored, &outOfMemory);
+    if (!part)
+        return failed(outOfMemory ? Failure::outOfMemory : Failure::unreadable);
+    QImage img = std::move(part->image);
+    // Upright as Qt turns it: mirrored and flipped first, then a quarter clockwise.
+    if (h.turn & (QImageIOHandler::TransformationMirror | QImageIOHandler::TransformationFlip))
+        img = img.mirrored(h.turn & QImageIOHandler::TransformationMirror,
+                           h.turn & QImageIOHandler::TransformationFlip);
+    if (!img.isNull() && (h.turn & QImageIOHandler::TransformationRotate90))
+        img = img.transformed(QTransform().rotate(90));
+    if (!img.isNull() && img.size() != s.made.held.size())
+        img = img.scaled(s.made.held.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (img.isNull())
+        return failed(Failure::outOfMemory);
+    return {std::move(img), Failure::none, part->damaged};
+}
+
+// A JPEG's plan from its header: stored size and orientation.
+std::optional<JpegHeader> jpegHeader(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Header &header)
+{
+    if (header.stored.isEmpty())
+        return std::nullopt;
+    return JpegHeader{header.stored, turnsOf(header.orientation), picture.workPerPixel};
 }
 
 // The bytes as our own checks, linear in them, pass them to a third-party reader; none when
@@ -246,6 +324,10 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
         return failed(Failure::unreadable);
     if (plan)
         return decodeHeif(picture, request, *header, plan->largestCoded, stopAt);
+    if (picture.format == LWPictureFormat::Format::jpeg) {
+        const std::optional<JpegHeader> jpeg = jpegHeader(picture, *header);
+        return jpeg ? decodeJpeg(picture, *jpeg, request, stopAt) : failed(Failure::unreadable);
+    }
 
     // A top-down BMP declares its height negative.
     const QSize declared(std::abs(header->stored.width()), std::abs(header->stored.height()));
@@ -258,32 +340,9 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
     const LWPictureDecoder::Made made = LWPictureDecoder::madeRect(upright, request);
     if (made.held.isEmpty())
         return failed(Failure::unreadable);
-    // A JPEG decodes only the rows and columns of the part, scaled in eighths in its DCT (at most
-    // twice the size wanted each way before the last step); the others decode whole and are cut.
-    const bool scalesItself = picture.format == LWPictureFormat::Format::jpeg;
     // Qt's WebP reader makes its own image and fails on a cut file: nothing to fill before.
-    const bool makesItsOwn = scalesItself || picture.format == LWPictureFormat::Format::webp;
-    QSize decoded = declared;
-    qint64 extra = 0;
-    std::optional<QRect> clipTo;
-    std::optional<QSize> scaleTo;
-    if (scalesItself) {
-        // At full size the part's own pixels; smaller, the stored pixels that cover it.
-        const bool quarter = turn & QImageIOHandler::TransformationRotate90;
-        const QRect held = storedPixels(made.held, made.whole, turn);
-        const QSize wholeStored = quarter ? made.whole.transposed() : made.whole;
-        const QRect clip = made.whole == upright
-                               ? held
-                               : coveredPixels(declared, LWPictureDecoder::Made{wholeStored, held}.part());
-        const QSize out = held.size();
-        if (clip != QRect(QPoint(0, 0), declared))
-            clipTo = clip;
-        if (out != clip.size()) {
-            scaleTo = out;
-            extra = pixels(out) * 4;
-        }
-        decoded = out != clip.size() ? (out * 2).boundedTo(clip.size()) : clip.size();
-    }
+    const bool makesItsOwn = picture.format == LWPictureFormat::Format::webp;
+    const QSize decoded = declared;
     // A reader that could not parse the header may report any number as its format (Qt's JPEG
     // reader leaves it unset): taken as a number, and as a format only when it is one.
     const int raw = header->format;
@@ -294,8 +353,7 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
     const QPixelFormat pixelFormat = QImage::toPixelFormat(format);
     const bool plainAlpha = known && pixelFormat.alphaUsage() == QPixelFormat::UsesAlpha &&
                             pixelFormat.premultiplied() == QPixelFormat::NotPremultiplied;
-    if (!scalesItself)
-        extra = cutCost(upright, request, perPixel, plainAlpha);
+    qint64 extra = cutCost(upright, request, perPixel, plainAlpha);
     // Wide pictures (16-bit PNG and TIFF) are handed on at 8 bits a channel, as every use draws
     // them: their copy is counted here, never made later beside the wide one.
     const bool wide = perPixel > 4;
@@ -313,13 +371,9 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
         return failed(Failure::unreadable);
     reader->setAutoTransform(true);
     reader->setAllocationLimit(LWImageCache::allocationLimitMB);
-    if (clipTo)
-        reader->setClipRect(*clipTo);
-    if (scaleTo)
-        reader->setScaledSize(*scaleTo);
     // A reader that stops early leaves the rest of the image as the memory it found (a cut BMP
     // reports success, a cut PNG fails but still hands the image over): that memory must
-    // never reach a page. JPEG fails instead and may make the image at another size.
+    // never reach a page.
     QImage img;
     if (!makesItsOwn && known) {
         img = QImage(declared, format);
@@ -327,13 +381,8 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
             return failed(Failure::outOfMemory);
         img.fill(Qt::white);
     }
-    std::optional<JpegDamageWatch> watch;
-    if (picture.format == LWPictureFormat::Format::jpeg)
-        watch.emplace();
     if (!reader->read(&img) || img.isNull())
         return failed(Failure::unreadable);
-    if (scalesItself)
-        return {std::move(img), Failure::none, watch && watch->damaged()};
     std::optional<QImage> cut = LWPictureDecoder::cutDown(std::move(img), request);
     if (cut && cut->depth() > 32)
         cut = cut->convertToFormat(cut->hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
@@ -341,7 +390,6 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
         return failed(Failure::outOfMemory);
     return {std::move(cut), Failure::none};
 }
-
 
 } // namespace
 
@@ -393,6 +441,44 @@ Result decode(const QByteArray &bytes, const Request &request)
     if (!reserved)
         return failed(Failure::tooLarge);
     return LWDecodeWorkers::decode(readable, request, cost);
+}
+
+Costs::Costs(const QByteArray &bytes) : m_bytes(bytes)
+{
+    const std::optional<LWPictureFormat::Readable> picture = passed(bytes);
+    if (!picture || (picture->format != LWPictureFormat::Format::heif && picture->format != LWPictureFormat::Format::jpeg))
+        return;
+    const std::optional<Header> told = askedHeader(bytes, *picture);
+    if (!told) {
+        m_refused = true;
+    } else if (picture->format == LWPictureFormat::Format::heif) {
+        const std::optional<LWHeifContainer::Plan> plan = heifPlan(picture->bytes);
+        const std::optional<HeifBase> base = plan ? heifBase(*told, plan->largestCoded) : std::nullopt;
+        if (base)
+            m_heif = std::make_shared<const HeifBase>(*base);
+        else
+            m_refused = true;
+    } else if (const std::optional<JpegHeader> h = jpegHeader(*picture, *told)) {
+        m_jpeg = std::make_shared<const JpegHeader>(*h);
+    } else {
+        m_refused = true;
+    }
+}
+
+std::optional<qint64> Costs::of(const Request &request) const
+{
+    if (m_refused)
+        return std::nullopt;
+    if (m_heif)
+        return heifCost(*m_heif, request);
+    if (m_jpeg) {
+        const JpegSteps s = jpegSteps(*m_jpeg, request);
+        return s.made.held.isEmpty() ? std::nullopt : std::optional<qint64>(s.cost);
+    }
+    qint64 cost = 0;
+    if (decodeReadable(m_bytes, request, &cost).failure != Failure::none)
+        return std::nullopt;
+    return cost;
 }
 
 Result decodeHere(const QByteArray &bytes, const Request &request) { return decodeReadable(bytes, request, nullptr); }

@@ -2,12 +2,14 @@
 #include <QByteArray>
 #include <QImage>
 #include <QRectF>
+#include <memory>
 #include <optional>
 
 // Decodes the first image of a picture's bytes, upright by the file's orientation (HEIF: by its
 // own rotation boxes, through LWHeif, as 8-bit RGBA). Only the formats LWPictureFormat takes are
-// decoded, at the size and of the part a use asks for: a JPEG through its DCT scaling and only the
-// rows and columns the part covers; the others decoded whole and cut down at once. The decode's
+// decoded, at the size and of the part a use asks for: a JPEG through its DCT scaling (by M/8) and
+// only the rows and columns the part covers (LWJpegPart); the others decoded whole and cut down at
+// once. The decode's
 // peak, for what the use makes of the picture rather than what the file declares, is reserved
 // from the shared budget (LWDecodeBudget) before anything is allocated; a picture is refused only
 // when that peak alone exceeds the budget. Thread-safe; caches nothing.
@@ -70,6 +72,23 @@ struct Header {
 // picture's answer is remembered by its bytes (a want of memory of the machine is not). A WebP's
 // comes from its RIFF header here. Only this reads a header in the program.
 [[nodiscard]] std::optional<Header> header(const QByteArray &bytes);
+
+// What decodes of one picture reserve, its header read once: for an export that plans many
+// parts of one picture. Read from any thread.
+class Costs {
+public:
+    explicit Costs(const QByteArray &bytes);
+    // The bytes a decode of the request reserves; none when the checks refuse the picture.
+    [[nodiscard]] std::optional<qint64> of(const Request &request) const;
+    struct Heif;
+    struct Jpeg;
+
+private:
+    QByteArray m_bytes;
+    std::shared_ptr<const Heif> m_heif;
+    std::shared_ptr<const Jpeg> m_jpeg;
+    bool m_refused = false;
+};
 
 // The whole picture with its longer side at most `longestSide` pixels.
 [[nodiscard]] inline Result decode(const QByteArray &bytes, int longestSide)

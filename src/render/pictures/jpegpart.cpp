@@ -1,0 +1,143 @@
+#include "render/pictures/jpegpart.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <jpeglib.h>
+
+namespace {
+
+struct Errors {
+    jpeg_error_mgr mgr{};
+    std::jmp_buf jump{};
+    bool damaged = false;
+    uchar *buffer = nullptr; // in memory, not a local the jump may leave stale
+};
+
+[[noreturn]] void fail(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<Errors *>(info->err)->jump, 1);
+}
+
+// Warnings tell a cut or broken file; bytes between segments do not change the pixels.
+void note(j_common_ptr info, int level)
+{
+    if (level != -1)
+        return;
+    char text[JMSG_LENGTH_MAX] = {};
+    info->err->format_message(info, text);
+    if (std::strncmp(text, "Premature end", 13) == 0 ||
+        (std::strncmp(text, "Corrupt JPEG data", 17) == 0 && !std::strstr(text, "extraneous")))
+        reinterpret_cast<Errors *>(info->err)->damaged = true;
+}
+
+int ceilDiv(qint64 a, int b) { return int((a + b - 1) / b); }
+
+} // namespace
+
+namespace LWJpegPart {
+
+int eighths(QSize stored, QSize wanted)
+{
+    for (int m = 1; m < 8; ++m)
+        if (scaled(stored, m).width() >= wanted.width() && scaled(stored, m).height() >= wanted.height())
+            return m;
+    return 8;
+}
+
+QSize scaled(QSize stored, int m)
+{
+    return {ceilDiv(qint64(stored.width()) * m, 8), ceilDiv(qint64(stored.height()) * m, 8)};
+}
+
+qint64 cost(QSize stored, int m, const QRect &rect)
+{
+    // Blocks of up to 16 pixels each side at full scale, two of them a row widened; the decoder
+    // keeps a few rows of blocks of the whole width, in samples and coefficients.
+    const qint64 block = std::max(2, 2 * m);
+    const qint64 width = rect.width() + 2 * block;
+    return width * rect.height() * 4 + qint64(scaled(stored, m).width() + 64) * 16 * 12 + (qint64(1) << 20);
+}
+
+std::optional<Part> decode(const QByteArray &bytes, int m, const QRect &rect, bool *outOfMemory)
+{
+    if (outOfMemory)
+        *outOfMemory = false;
+    jpeg_decompress_struct info{};
+    Errors errors;
+    info.err = jpeg_std_error(&errors.mgr);
+    errors.mgr.error_exit = fail;
+    errors.mgr.emit_message = note;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&info);
+        std::free(errors.buffer);
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.constData()), (unsigned long)bytes.size());
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX; // BGRX is RGB32 in memory here
+    info.scale_num = unsigned(std::clamp(m, 1, 8));
+    info.scale_denom = 8;
+    info.dct_method = JDCT_ISLOW;
+    jpeg_start_decompress(&info);
+    const QRect within = rect.intersected(QRect(0, 0, int(info.output_width), int(info.output_height)));
+    if (within != rect || rect.isEmpty()) {
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
+    JDIMENSION left = JDIMENSION(rect.x()), width = JDIMENSION(rect.width());
+    if (left != 0 || width != info.output_width)
+        jpeg_crop_scanline(&info, &left, &width);
+    const qsizetype perLine = qsizetype(width) * 4;
+    errors.buffer = static_cast<uchar *>(std::malloc(size_t(perLine) * size_t(rect.height())));
+    uchar *const buffer = errors.buffer;
+    if (!buffer) {
+        if (outOfMemory)
+            *outOfMemory = true;
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
+    if (rect.y() > 0 && jpeg_skip_scanlines(&info, JDIMENSION(rect.y())) != JDIMENSION(rect.y()))
+        fail(reinterpret_cast<j_common_ptr>(&info));
+    for (int y = 0; y < rect.height();) {
+        JSAMPROW rows[16];
+        const int n = std::min(16, rect.height() - y);
+        for (int i = 0; i < n; ++i)
+            rows[i] = buffer + qsizetype(y + i) * perLine;
+        const JDIMENSION got = jpeg_read_scanlines(&info, rows, JDIMENSION(n));
+        if (got == 0)
+            fail(reinterpret_cast<j_common_ptr>(&info));
+        y += int(got);
+    }
+    if (cmyk) // Adobe's inverted CMYK, as Qt reads it
+        for (int y = 0; y < rect.height(); ++y) {
+            uchar *p = buffer + qsizetype(y) * perLine;
+            for (JDIMENSION x = 0; x < width; ++x, p += 4) {
+                const int c = p[0], mm = p[1], ye = p[2], k = p[3];
+                reinterpret_cast<QRgb *>(p)[0] = qRgb(c * k / 255, mm * k / 255, ye * k / 255);
+            }
+        }
+    const bool damaged = errors.damaged;
+    jpeg_abort_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    // The part's columns within the block-wide rows, the buffer handed to the image.
+    uchar *first = buffer + qsizetype(rect.x() - int(left)) * 4;
+    QImage image(first, rect.width(), rect.height(), perLine, QImage::Format_RGB32, [](void *p) { std::free(p); },
+                 buffer);
+    if (image.isNull()) {
+        std::free(buffer);
+        if (outOfMemory)
+            *outOfMemory = true;
+        return std::nullopt;
+    }
+    return Part{std::move(image), damaged};
+}
+
+} // namespace LWJpegPart
