@@ -7,6 +7,7 @@
 #include "render/pictures/picturedecoder.h"
 #include "render/pictures/picturekey.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
@@ -63,11 +64,16 @@ struct Known {
     int drawn = 0;
     bool partial = false;
     int printSide = -1; // the decode that tells how the picture prints, once asked (0: full size)
+    bool slow = false;  // a decode took long: later uses are cut from one whole decode kept
+    QList<LWPictureDecoder::Request> refusedParts; // parts refused as too large, the latest last
     [[nodiscard]] bool refused() const { return unreadable || from < never; }
 };
 // Past this many remembered pictures the oldest knowledge is dropped: a key is small, but a
 // stream of designs must not make the table grow for ever.
 constexpr qsizetype maxKnown = 20000;
+constexpr qsizetype maxRefusedParts = 16; // a picture's, the oldest dropped first
+// A decode that took this long is not paid again for a smaller use.
+constexpr qint64 slowDecodeMs = 1000;
 
 int sideOf(int longestSide) { return longestSide > 0 ? longestSide : INT_MAX; }
 
@@ -86,12 +92,18 @@ struct Tables {
         preview.budget = b.preview;
     }
 
-    // A part needs less than the whole picture at the same size: only unreadable bytes refuse it.
+    // A part needs less than the whole picture at the same size: it is refused for unreadable
+    // bytes, or as one refused before that it holds at no smaller size.
     bool refuses(const QByteArray &key, const LWPictureDecoder::Request &request) const
     {
         const auto it = known.constFind(key);
-        return it != known.cend() &&
-               (it->unreadable || (request.whole() && sideOf(request.longestSide) >= it->from));
+        if (it == known.cend())
+            return false;
+        if (it->unreadable || (request.whole() && sideOf(request.longestSide) >= it->from))
+            return true;
+        return std::any_of(it->refusedParts.cbegin(), it->refusedParts.cend(), [&](const LWPictureDecoder::Request &r) {
+            return sideOf(request.longestSide) >= sideOf(r.longestSide) && request.part.contains(r.part);
+        });
     }
 
     bool partial(const QByteArray &key) const { return known.value(key).partial; }
@@ -115,12 +127,17 @@ struct Tables {
     {
         if (!result.image && result.failure != Failure::unreadable && result.failure != Failure::tooLarge)
             return; // memory may be found later
-        if (!result.image && result.failure == Failure::tooLarge && !request.whole())
-            return; // says nothing of other parts
         const int longestSide = request.longestSide;
         if (known.size() >= maxKnown && !known.contains(key))
             known.clear();
         Known &k = known[key];
+        if (!result.image && result.failure == Failure::tooLarge && !request.whole()) {
+            // Says nothing of smaller parts or sizes.
+            if (k.refusedParts.size() >= maxRefusedParts)
+                k.refusedParts.removeFirst();
+            k.refusedParts.append(request);
+            return;
+        }
         if (result.image) {
             if (request.whole())
                 k.drawn = std::max(k.drawn, sideOf(longestSide));
@@ -145,12 +162,17 @@ Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &
 {
     ++t.decodes;
     guard.unlock();
+    QElapsedTimer took;
+    took.start();
     Result result = LWPictureDecoder::decode(bytes, request);
+    const bool slow = result.image && took.elapsed() >= slowDecodeMs;
     // Refused beside what an export holds: a want of memory, not a fault of the picture.
     if (!result.image && LWDecodeBudget::HoldWork::refusedForHold())
         result.failure = Failure::outOfMemory;
     guard.relock();
     t.remember(key, request, result);
+    if (slow && t.known.contains(key))
+        t.known[key].slow = true;
     return result;
 }
 
@@ -168,6 +190,23 @@ Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
     if (const auto it = table.entries.find(key); it != table.entries.end()) {
         it->lastUse = ++t.clock;
         return {it->image, Failure::none, t.partial(key)};
+    }
+    // A whole decode kept serves the preview; a picture slow to decode is decoded whole once.
+    if (preview && !t.refuses(key, {}) && (t.full.entries.contains(key) || t.known.value(key).slow)) {
+        guard.unlock();
+        Result whole = fetch(bytes, key, false);
+        guard.relock();
+        if (whole.image) {
+            std::optional<QImage> cut = LWPictureDecoder::cutDown(*whole.image, request);
+            if (!cut)
+                return {std::nullopt, Failure::outOfMemory};
+            if (!table.entries.contains(key)) {
+                table.entries.insert(key, Entry{*cut, ++t.clock});
+                table.bytes += cut->sizeInBytes();
+                table.trim(key);
+            }
+            return {std::move(cut), Failure::none, whole.partial};
+        }
     }
     if (t.refuses(key, request))
         return {std::nullopt, t.known.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
@@ -248,6 +287,12 @@ Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &requ
     const QByteArray key = LWPictureKey::of(*picture.data);
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
+    // A picture slow to decode is decoded whole once, kept, and every use cut from it.
+    if (t.known.value(key).slow && !t.full.entries.contains(key) && !t.refuses(key, {})) {
+        guard.unlock();
+        (void)fetch(*picture.data, key, false);
+        guard.relock();
+    }
     // A kept decode at least as large serves: the export draws it scaled as it would its own.
     // A part is cut only from the full size, whose pixels are the decoder's own.
     const int want = sideOf(request.longestSide);

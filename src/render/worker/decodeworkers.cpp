@@ -189,11 +189,13 @@ Pool &pool()
 
 Result failed(Failure why) { return {std::nullopt, why, false}; }
 
-// A decode's CPU time: a base for any picture (a worker's start, a small picture's headers) and a
-// rate per megapixel the picture declares, from the slowest format's decode of photos (see
-// limitsFor). Its wall clock is twice that, and more for a loaded machine.
-constexpr qint64 cpuBaseMs = 2000;
-constexpr qint64 cpuMsPerMegapixel = 60;
+// A decode's CPU time: a base for any picture (a small picture's headers, a decoder's start) and
+// a rate per megapixel the picture declares. The rate is twice the slowest format's decode of a
+// 12-megapixel photo-like picture (bench/bench_decodecost.cpp, all threads' CPU): 10-bit HEIC
+// 93 ms, HEIC 78, AVIF 37, WebP 15, PNG and progressive JPEG 14, JPEG 5, TIFF 2. The wall clock
+// is twice the CPU time, and more for a loaded machine.
+constexpr qint64 cpuBaseMs = 1000;
+constexpr qint64 cpuMsPerMegapixel = 200;
 constexpr qint64 wallAllowanceMs = 3000;
 
 // The bytes in a sealed memfd; -1 on failure, with errno telling why.
@@ -297,8 +299,10 @@ namespace LWDecodeWorkers {
 Limits limitsFor(qint64 declaredPixels, qint64 reserved)
 {
     // Without a declared size, what the reservation holds at four bytes a pixel.
-    const qint64 megapixels = (declaredPixels > 0 ? declaredPixels : reserved / 4) / 1'000'000;
-    const qint64 cpu = std::min<qint64>(cpuBaseMs + cpuMsPerMegapixel * megapixels, INT_MAX / 4);
+    const qint64 pixels = std::max<qint64>(0, declaredPixels > 0 ? declaredPixels : reserved / 4);
+    // The sanitizers' builds decode several times slower.
+    const qint64 slower = addressSanitizer ? 4 : 1;
+    const qint64 cpu = std::min<qint64>(slower * (cpuBaseMs + cpuMsPerMegapixel * (pixels / 1000) / 1000), INT_MAX / 4);
     return {int(cpu), int(2 * cpu + wallAllowanceMs)};
 }
 
