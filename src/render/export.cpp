@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -105,7 +106,8 @@ PdfOutcome pdfExport(const LWDocument &doc, const QList<int> &pages, bool includ
     const PdfPageBoxes boxes{media, media, media, trimBox.isEmpty() ? media : trimBox};
 
     PdfPageWriter writer(media.size(), {creatorText, doc.name});
-    const LWRenderOptions options;
+    LWRenderOptions options;
+    options.tally = std::make_shared<LWPictureTally>();
     int drawn = 0;
     const QString writerFailed = QStringLiteral("The PDF couldn't be made.");
     for (int index : valid) {
@@ -124,7 +126,7 @@ PdfOutcome pdfExport(const LWDocument &doc, const QList<int> &pages, bool includ
     std::optional<QByteArray> bytes = writer.finish(QList<PdfPageBoxes>(valid.size(), boxes));
     if (!bytes)
         return {std::nullopt, writer.outOfMemory() ? notEnoughMemory : writerFailed};
-    return {std::move(bytes), {}};
+    return {std::move(bytes), {}, options.tally->undrawn()};
 }
 
 int maxRasterSide(RasterType type)
@@ -184,7 +186,7 @@ struct BandEncoder {
 // the same bytes come back in a later run). None when even the bitmap and one element's
 // pictures do not fit.
 std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRenderer::PrintPage &print,
-                                 double pixelsPerPoint)
+                                 double pixelsPerPoint, const std::shared_ptr<LWPictureTally> &tally)
 {
     const qint64 pageBytes = qint64(print.width) * print.height * 4;
     const qint64 limit = LWDecodeBudget::holdLimit();
@@ -241,6 +243,7 @@ std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRender
             return std::nullopt;
         LWRenderOptions options;
         options.pictures = std::move(prepared.pictures);
+        options.tally = tally;
         for (int k = from; k < to; ++k)
             paint(k, options);
         from = to;
@@ -305,6 +308,11 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     const LWRect area = exportBox(doc, includeBleed);
     // Every picture decoded once, at what the page needs, before any band is drawn.
     LWRenderOptions options;
+    options.tally = std::make_shared<LWPictureTally>();
+    const QScopeGuard told([&hooks, tally = options.tally] {
+        if (hooks.undrawn)
+            *hooks.undrawn = tally->undrawn();
+    });
     const double pixelsPerPoint = std::max(double(size.width) / area.width(), double(size.height) / area.height());
     LWExportPictures::Prepared prepared = LWExportPictures::prepare(doc, page, pixelsPerPoint);
     if (!prepared.pictures && !prepared.overBudget)
@@ -317,7 +325,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     // Pictures too many to hold at once: the page is drawn whole first, then encoded from it.
     std::optional<QImage> whole;
     if (!options.pictures && qint64(print->width) * print->height < minBandedPixels &&
-        !(whole = drawnWhole(doc, page, *print, pixelsPerPoint)))
+        !(whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally)))
         return outOfMemory();
     const auto put = [&](const QByteArray &bytes) {
         const int e = append(bytes.constData(), bytes.size());
@@ -364,7 +372,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     if (!options.pictures) {
         runs = bandRuns(LWExportPictures::extents(doc, page, pixelsPerPoint), rows, count, h, area.minY(), sy);
         if (runs.empty()) {
-            if (!(whole = drawnWhole(doc, page, *print, pixelsPerPoint)))
+            if (!(whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally)))
                 return outOfMemory();
             runs = {{0, count}};
         }

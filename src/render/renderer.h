@@ -11,6 +11,7 @@
 #include <optional>
 
 class LWExportPictures;
+class LWPictureTally;
 
 // What a drawing call may leave out or simplify. Never stored.
 struct LWRenderOptions {
@@ -19,6 +20,8 @@ struct LWRenderOptions {
     // An export's own decoded pictures, drawn instead of the cache's (full-size drawing only); a
     // picture it lacks is drawn as the missing-picture art.
     std::shared_ptr<const LWExportPictures> pictures;
+    // Told of every picture drawn at full size (an export's, to say which were not drawn whole).
+    std::shared_ptr<LWPictureTally> tally;
 };
 
 // Draws pages and elements into any QPainter whose user space is page space (points, origin at

@@ -14,8 +14,10 @@
 #include "render/export.h"
 #include "render/pdf/pdffile.h"
 #include "render/sheet.h"
+#include "render/worker/decodeworkers.h"
 #include "support/pngcheck.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -745,4 +747,97 @@ TEST_F(ExportTest, ThroughANamedTemporary)
                           QStringLiteral("\n\nTry another folder, or check that the disk has free space."));
         }
     }
+}
+
+TEST_F(ExportTest, APictureLeftAsThePlaceholderIsNamedAfterTheExport)
+{
+    // No decode worker can be started while the design exports: each format's file is kept,
+    // and instead of "Exported" the sheet names the picture drawn as the placeholder. With the
+    // worker back, the next export draws it and says done.
+    const struct {
+        Fmt format;
+        const char *file;
+    } rows[] = {{Fmt::pdf, "Card.pdf"}, {Fmt::jpeg, "Card.jpg"}, {Fmt::png, "Card.png"}, {Fmt::sheet, "Sheet.pdf"}};
+    int hue = 0;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.file);
+        LWDocument doc = card();
+        LWElement e = photo(QStringLiteral("Harbour view"));
+        QImage pixels(32, 32, QImage::Format_RGB32);
+        pixels.fill(QColor::fromHsv(hue += 40, 200, 200)); // new bytes: nothing known of them
+        QBuffer buffer(&*(e.image->data = QByteArray()));
+        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && pixels.save(&buffer, "PNG"));
+        doc.pages[0].elements = {e};
+        ExportSheet sheet(app, openNew(doc));
+        sheet.setFormat(row.format);
+        const auto exportTo = [&](const QString &name, bool alerted) {
+            prompts->calls.clear();
+            prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(name)))};
+            if (alerted)
+                prompts->script.append(ScriptedPrompts::alertStep());
+            app.setNotice(std::nullopt);
+            QTest::keyClick(&sheet, Qt::Key_Return);
+            finish(sheet);
+        };
+        LWDecodeWorkers::setForTests(path(QStringLiteral("no-such-worker")), 0, 0);
+        exportTo(QString::fromLatin1(row.file), true);
+        LWDecodeWorkers::setForTests({}, 0, 0);
+        const QStringList alert = prompts->calls.value(1);
+        ASSERT_EQ(alert.value(0), QStringLiteral("alert"));
+        EXPECT_EQ(alert.value(1), ExportSheet::undrawnTitle);
+        EXPECT_TRUE(alert.value(2).contains(QStringLiteral("Picture \"Harbour view\" couldn't be drawn this time")))
+            << alert.value(2).toStdString();
+        EXPECT_FALSE(app.notice());
+        EXPECT_TRUE(sheet.exportedFile());
+        EXPECT_FALSE(files(out()).isEmpty());
+
+        exportTo(QStringLiteral("Again ") + QString::fromLatin1(row.file), false);
+        EXPECT_EQ(prompts->calls.size(), 1); // the chooser, no alert
+        EXPECT_TRUE(app.notice().value_or(QString()).startsWith(QStringLiteral("Exported")));
+        for (const QString &f : files(out()))
+            QFile::remove(out(f));
+    }
+}
+
+TEST_F(ExportTest, WantOfMemoryAdvisesWhatMakesRoom)
+{
+    // The decode worker killed by the system for memory: the export stops, saying so with advice
+    // that fits the format, never the disk's.
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    LWDecodeWorkers::setForTests(QFileInfo(self).absolutePath() + QStringLiteral("/lw-misbehaving-decoder"), 1, 3000);
+    const struct {
+        Fmt format;
+        int dpi;
+        const char *file;
+        bool lowerDpi;
+    } rows[] = {{Fmt::png, 600, "Card.png", true}, {Fmt::pdf, 300, "Card.pdf", false}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.file);
+        LWDocument doc = card();
+        LWElement e = photo(QStringLiteral("Harbour view"));
+        QImage pixels(32, 32, QImage::Format_RGB32);
+        pixels.fill(row.lowerDpi ? Qt::darkCyan : Qt::darkMagenta);
+        QBuffer buffer(&*(e.image->data = QByteArray()));
+        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && pixels.save(&buffer, "PNG"));
+        e.image->data->append("LWTEST killed");
+        doc.pages[0].elements = {e};
+        ExportSheet sheet(app, openNew(doc));
+        sheet.setFormat(row.format);
+        if (row.dpi == 600) {
+            sheet.resolutionBox()->setCurrentIndex(1);
+            Q_EMIT sheet.resolutionBox()->activated(1);
+        }
+        prompts->calls.clear();
+        prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(QString::fromLatin1(row.file)))),
+                           ScriptedPrompts::alertStep()};
+        QTest::keyClick(&sheet, Qt::Key_Return);
+        finish(sheet);
+        const QString message = prompts->calls.value(1).value(2);
+        EXPECT_TRUE(message.startsWith(LWExport::notEnoughMemory)) << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("Close other designs")));
+        EXPECT_EQ(message.contains(QStringLiteral("export at 300 DPI")), row.lowerDpi);
+        EXPECT_FALSE(message.contains(QStringLiteral("disk")));
+        EXPECT_EQ(files(out()), QStringList());
+    }
+    LWDecodeWorkers::setForTests({}, 0, 0);
 }

@@ -93,7 +93,7 @@ struct Tables {
     }
 
     // A part needs less than the whole picture at the same size: it is refused for unreadable
-    // bytes, or as one refused before that it holds at no smaller size.
+    // bytes, or as a part refused before that it holds, at no smaller size.
     bool refuses(const QByteArray &key, const LWPictureDecoder::Request &request) const
     {
         const auto it = known.constFind(key);
@@ -101,7 +101,8 @@ struct Tables {
             return false;
         if (it->unreadable || (request.whole() && sideOf(request.longestSide) >= it->from))
             return true;
-        return std::any_of(it->refusedParts.cbegin(), it->refusedParts.cend(), [&](const LWPictureDecoder::Request &r) {
+        // Never the whole picture: a part may be refused where the whole at its size would fit.
+        return !request.whole() && std::any_of(it->refusedParts.cbegin(), it->refusedParts.cend(), [&](const LWPictureDecoder::Request &r) {
             return sideOf(request.longestSide) >= sideOf(r.longestSide) && request.part.contains(r.part);
         });
     }
@@ -318,6 +319,25 @@ Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &requ
     if (t.refuses(key, request))
         return {std::nullopt, t.known.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
     return decodeUnlocked(t, guard, key, *picture.data, request);
+}
+
+std::optional<Drawn> remembered(const LWImage &picture)
+{
+    if (!picture.data)
+        return std::nullopt;
+    const QByteArray key = LWPictureKey::of(*picture.data);
+    Tables &t = tables();
+    QMutexLocker guard(&t.lock);
+    const auto it = t.known.constFind(key);
+    if (it == t.known.cend())
+        return std::nullopt;
+    if (it->unreadable)
+        return Drawn::unreadable;
+    if (it->from < Known::never || !it->refusedParts.isEmpty())
+        return Drawn::tooLarge;
+    if (it->partial)
+        return Drawn::partial;
+    return std::nullopt;
 }
 
 std::optional<QSizeF> pixelSize(const LWImage &picture)

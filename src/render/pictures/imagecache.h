@@ -47,6 +47,10 @@ struct Budget {
 enum class Drawn { whole, partial, unreadable, tooLarge };
 [[nodiscard]] std::optional<Drawn> drawn(const LWImage &picture);
 
+// What the decodes so far found the picture's bytes to give, decoding nothing: unreadable, too
+// large (whole, or a part of it), drawn only in part, or none when nothing of that is known.
+[[nodiscard]] std::optional<Drawn> remembered(const LWImage &picture);
+
 // The upright pixel size of the full image: read from the file's header (sides swapped for a
 // quarter turn), or from the full table when it holds the picture; only a header that gives no
 // size makes it decode. None when the record has no data or the bytes are no picture; a picture
