@@ -158,7 +158,13 @@ struct Walker {
         const auto undrawn = [&](const char *why) {
             add(Issue::Level::problem, e, QStringLiteral("Picture ") + quoted(e.name) + QLatin1String(why));
         };
-        switch (LWImageCache::drawn(*e.image).value_or(LWImageCache::Drawn::whole)) {
+        const std::optional<LWImageCache::Drawn> drawn = LWImageCache::drawn(*e.image);
+        if (!drawn) // no decode worker or memory now: the export may draw the placeholder
+            add(Issue::Level::warning, e,
+                QStringLiteral("Picture ") + quoted(e.name) +
+                    QStringLiteral(" couldn't be checked just now, so it may print as a placeholder. Check again "
+                                   "before you print."));
+        switch (drawn.value_or(LWImageCache::Drawn::whole)) {
         case LWImageCache::Drawn::unreadable:
             return undrawn(" can't be read, so a placeholder would print in its place. Place the picture again.");
         case LWImageCache::Drawn::tooLarge:

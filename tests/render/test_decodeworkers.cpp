@@ -7,6 +7,7 @@
 #include "render/fonts.h"
 #include "render/parallel.h"
 #include "render/picturetally.h"
+#include "render/preflight.h"
 #include "render/worker/decodeworkers.h"
 
 #include "render/worker/sanitizers.h"
@@ -104,13 +105,18 @@ protected:
 
     // The picture alone on a card, exported as PNG at 72 DPI: the file read back (null when none
     // was written) and the pictures the export says it could not draw whole.
-    std::pair<QImage, QList<LWPictureTally::Undrawn>> exportedAlone(const QByteArray &bytes)
+    static LWDocument alone(const QByteArray &bytes)
     {
         LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
         LWElement photo = LWElement::makePhoto({10, 10, 80, 80});
         photo.name = QStringLiteral("Harbour");
         photo.image->data = bytes;
         doc.pages[0].elements = {photo};
+        return doc;
+    }
+    std::pair<QImage, QList<LWPictureTally::Undrawn>> exportedAlone(const QByteArray &bytes)
+    {
+        const LWDocument doc = alone(bytes);
         const QString png = dir.filePath(QStringLiteral("alone.png"));
         QFile::remove(png);
         QList<LWPictureTally::Undrawn> undrawn;
@@ -169,14 +175,21 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartLeavesThePictureToTheNextTry)
         const QColor colour = QColor::fromHsv(hue += 50, 255, 200);
         const QByteArray bytes = encode(plain(64, 64, colour), "png");
         std::pair<QImage, QList<LWPictureTally::Undrawn>> got;
+        QList<LWExport::Issue> issues;
         if (program.isEmpty()) {
             LWDecodeWorkers::setForTests({}, 0, 0);
             const DescriptorsTaken taken(2); // the file written and the picture's bytes, no channel
             got = exportedAlone(bytes);
+            issues = LWExport::preflight(alone(bytes));
         } else {
             LWDecodeWorkers::setForTests(program, 0, 0);
             got = exportedAlone(bytes);
+            issues = LWExport::preflight(alone(bytes));
         }
+        // The print check does not call it ready either.
+        EXPECT_TRUE(std::any_of(issues.cbegin(), issues.cend(), [](const LWExport::Issue &i) {
+            return i.message.startsWith(QStringLiteral("Picture \"Harbour\" couldn't be checked just now"));
+        }));
         EXPECT_TRUE(got.first.copy(badSpot) == placeholder);
         ASSERT_EQ(got.second.size(), 1);
         EXPECT_EQ(got.second[0].name, QStringLiteral("Harbour"));
