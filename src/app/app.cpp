@@ -333,13 +333,13 @@ void LWApp::print(bool sheet10up)
         alert(nothingToPrint, sheet10up ? QStringLiteral("The 10-up sheet is for business cards.") : notPrepared);
         return;
     }
+    // Told before the printer is chosen, where printing can still be cancelled.
+    if (!undrawn.isEmpty())
+        alert(QStringLiteral("Not every picture can be printed"), LWPictureTally::describe(undrawn));
     if (VELKTestFlags::running) {
         m_console(QStringLiteral("PRINT: skipped during a test run (%1 pages)").arg(pdf.pageCount()));
         return;
     }
-    // Told before the printer is chosen, where printing can still be cancelled.
-    if (!undrawn.isEmpty())
-        alert(QStringLiteral("Not every picture can be printed"), LWPictureTally::describe(undrawn));
     const std::unique_ptr<QPrinter> printer = m_printBackend->makePrinter();
     printer->setDocName(doc.name);
     printer->setFullPage(true);

@@ -841,3 +841,23 @@ TEST_F(ExportTest, WantOfMemoryAdvisesWhatMakesRoom)
     }
     LWDecodeWorkers::setForTests({}, 0, 0);
 }
+
+TEST_F(ExportTest, PrintingNamesAPictureItCannotDrawBeforeThePrinterIsChosen)
+{
+    LWDocument doc = card();
+    LWElement e = photo(QStringLiteral("Harbour view"));
+    QImage pixels(32, 32, QImage::Format_RGB32);
+    pixels.fill(Qt::darkYellow);
+    QBuffer buffer(&*(e.image->data = QByteArray()));
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && pixels.save(&buffer, "PNG"));
+    doc.pages[0].elements = {e};
+    openNew(doc);
+    prompts->calls.clear();
+    prompts->script = {ScriptedPrompts::alertStep(), ScriptedPrompts::printStep([](QPrinter &) { return false; })};
+    LWDecodeWorkers::setForTests(path(QStringLiteral("no-such-worker")), 0, 0);
+    app.print(false);
+    LWDecodeWorkers::setForTests({}, 0, 0);
+    ASSERT_EQ(prompts->calls.value(0).value(0), QStringLiteral("alert"));
+    EXPECT_TRUE(prompts->calls.value(0).value(2).contains(QStringLiteral("Picture \"Harbour view\"")));
+    EXPECT_EQ(prompts->calls.value(1).value(0), QStringLiteral("print"));
+}
