@@ -13,6 +13,7 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <ctime>
 #include <unistd.h>
 #include <vector>
 
@@ -112,6 +113,14 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
         ::raise(SIGSEGV);
     if (how == "crashonce")
         return LWPictureDecoder::decodeHere(bytes, request);
+    if (how == "slow") { // a second and a quarter of CPU before it decodes
+        timespec start{}, now{};
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
+        do
+            ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        while ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000 < 1250);
+        return LWPictureDecoder::decodeHere(bytes, request);
+    }
     if (how == "killed") // as the system's memory killer ends a process
         ::raise(SIGKILL);
     if (how == "nopixels") { // the machine has no room for the answer: a file size limit fails its write

@@ -7,6 +7,7 @@
 #include "render/fonts.h"
 #include "render/parallel.h"
 #include "render/picturetally.h"
+#include "render/pictures/imagecache.h"
 #include "render/preflight.h"
 #include "render/worker/decodeworkers.h"
 
@@ -322,4 +323,31 @@ TEST_F(DecodeWorkers, WorkerOpensNoFileAndNoSocket)
     secret.close();
     const QImage got = exported(asking("reach " + QFile::encodeName(secret.fileName())), Qt::blue);
     EXPECT_EQ(got.pixel(badSpot.center()), QColor(Qt::green).rgb());
+}
+
+TEST_F(DecodeWorkers, APictureSlowToDecodeIsPaidOnce)
+{
+    // Decoded slowly once (for a part): the next use decodes it whole once and keeps it, and every
+    // smaller use after, the preview and that part again, is cut from it without a worker.
+    LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
+                                         .absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
+                                 10, 20000);
+    const LWImage slow = alone(asking("slow")).pages[0].elements[0].image.value();
+    using Request = LWPictureDecoder::Request;
+    const struct {
+        const char *use;
+        std::function<bool()> make;
+        qint64 workerDecodes;
+    } steps[] = {
+        {"a part", [&] { return bool(LWImageCache::exportImage(slow, Request{32, {0, 0, 0.5, 0.5}}).image); }, 1},
+        {"the whole, smaller", [&] { return bool(LWImageCache::exportImage(slow, Request{16, {0, 0, 1, 1}}).image); }, 1},
+        {"the preview", [&] { return bool(LWImageCache::image(slow, true)); }, 0},
+        {"the part again", [&] { return bool(LWImageCache::exportImage(slow, Request{32, {0, 0, 0.5, 0.5}}).image); }, 0},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.use);
+        const qint64 before = LWDecodeWorkers::stats().decodes;
+        EXPECT_TRUE(s.make());
+        EXPECT_EQ(LWDecodeWorkers::stats().decodes - before, s.workerDecodes);
+    }
 }
