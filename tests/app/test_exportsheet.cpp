@@ -53,6 +53,19 @@ LWElement photo(const QString &name)
     return LWElement::makePhoto(LWRect(20, 20, 40, 40), LWMask::none, 0, name);
 }
 
+// A photo named "Harbour view" of one colour (a PNG), with `after` following its bytes.
+LWElement harbourView(QColor colour, const QByteArray &after = {})
+{
+    LWElement e = photo(QStringLiteral("Harbour view"));
+    QImage pixels(32, 32, QImage::Format_RGB32);
+    pixels.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    EXPECT_TRUE(buffer.open(QIODevice::WriteOnly) && pixels.save(&buffer, "PNG"));
+    e.image->data = bytes + after;
+    return e;
+}
+
 QStringList files(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
@@ -762,12 +775,7 @@ TEST_F(ExportTest, APictureLeftAsThePlaceholderIsNamedAfterTheExport)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.file);
         LWDocument doc = card();
-        LWElement e = photo(QStringLiteral("Harbour view"));
-        QImage pixels(32, 32, QImage::Format_RGB32);
-        pixels.fill(QColor::fromHsv(hue += 40, 200, 200)); // new bytes: nothing known of them
-        QBuffer buffer(&*(e.image->data = QByteArray()));
-        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && pixels.save(&buffer, "PNG"));
-        doc.pages[0].elements = {e};
+        doc.pages[0].elements = {harbourView(QColor::fromHsv(hue += 40, 200, 200))}; // new bytes each time
         ExportSheet sheet(app, openNew(doc));
         sheet.setFormat(row.format);
         const auto exportTo = [&](const QString &name, bool alerted) {
@@ -814,13 +822,8 @@ TEST_F(ExportTest, WantOfMemoryAdvisesWhatMakesRoom)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.file);
         LWDocument doc = card();
-        LWElement e = photo(QStringLiteral("Harbour view"));
-        QImage pixels(32, 32, QImage::Format_RGB32);
-        pixels.fill(row.lowerDpi ? Qt::darkCyan : Qt::darkMagenta);
-        QBuffer buffer(&*(e.image->data = QByteArray()));
-        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && pixels.save(&buffer, "PNG"));
-        e.image->data->append("LWTEST killed");
-        doc.pages[0].elements = {e};
+        // Words only the stand-in worker reads: it ends as the memory killer would end it.
+        doc.pages[0].elements = {harbourView(row.lowerDpi ? Qt::darkCyan : Qt::darkMagenta, "LWTEST killed")};
         ExportSheet sheet(app, openNew(doc));
         sheet.setFormat(row.format);
         if (row.dpi == 600) {
@@ -845,12 +848,7 @@ TEST_F(ExportTest, WantOfMemoryAdvisesWhatMakesRoom)
 TEST_F(ExportTest, PrintingNamesAPictureItCannotDrawBeforeThePrinterIsChosen)
 {
     LWDocument doc = card();
-    LWElement e = photo(QStringLiteral("Harbour view"));
-    QImage pixels(32, 32, QImage::Format_RGB32);
-    pixels.fill(Qt::darkYellow);
-    QBuffer buffer(&*(e.image->data = QByteArray()));
-    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && pixels.save(&buffer, "PNG"));
-    doc.pages[0].elements = {e};
+    doc.pages[0].elements = {harbourView(Qt::darkYellow)};
     openNew(doc);
     prompts->calls.clear();
     prompts->script = {ScriptedPrompts::alertStep(), ScriptedPrompts::printStep([](QPrinter &) { return false; })};
