@@ -6,6 +6,7 @@
 #include "render/pictures/jpegprobe.h"
 #include "render/pictures/picturedecoder.h"
 #include "render/pictures/picturekey.h"
+#include "render/worker/sanitizers.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -72,8 +73,9 @@ struct Known {
 // stream of designs must not make the table grow for ever.
 constexpr qsizetype maxKnown = 20000;
 constexpr qsizetype maxRefusedParts = 16; // a picture's, the oldest dropped first
-// A decode that took this long is not paid again for a smaller use.
-constexpr qint64 slowDecodeMs = 1000;
+// A decode that took this long is not paid again for a smaller use (the sanitizers' builds
+// decode several times slower).
+constexpr qint64 slowDecodeMs = LWSanitizers::address ? 4000 : 1000;
 
 int sideOf(int longestSide) { return longestSide > 0 ? longestSide : INT_MAX; }
 
