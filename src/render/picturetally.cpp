@@ -11,12 +11,11 @@ void LWPictureTally::drew(const LWElement &element, bool placeholder)
     if (!element.image || !element.image->data)
         return; // an empty frame is the print check's, not a picture left out
     QMutexLocker guard(&m_lock);
-    for (Drawn &d : m_drawn) {
-        if (d.element == element.id) {
-            d.placeholder = d.placeholder || placeholder;
-            return;
-        }
+    if (const auto it = m_byElement.constFind(element.id); it != m_byElement.cend()) {
+        m_drawn[*it].placeholder = m_drawn[*it].placeholder || placeholder;
+        return;
     }
+    m_byElement.insert(element.id, m_drawn.size());
     m_drawn.append({element.id, element.name, *element.image, placeholder});
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include "model/image.h"
 
+#include <QHash>
 #include <QList>
 #include <QMutex>
 #include <QString>
@@ -42,4 +43,5 @@ private:
     };
     mutable QMutex m_lock;
     QList<Drawn> m_drawn;
+    QHash<QUuid, qsizetype> m_byElement; // into m_drawn
 };
