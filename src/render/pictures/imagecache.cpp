@@ -14,6 +14,7 @@
 #include <QMutexLocker>
 #include <QWaitCondition>
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <memory>
 
@@ -66,6 +67,9 @@ struct Known {
     bool partial = false;
     int printSide = -1; // the decode that tells how the picture prints, once asked (0: full size)
     bool slow = false;  // a decode took long: later uses are cut from one whole decode kept
+    // The machine could not decode it (no worker, out of time): the tables do not try before this,
+    // so that the page view does not wait for the same failure at every repaint; exports do.
+    std::chrono::steady_clock::time_point retryAt;
     QList<LWPictureDecoder::Request> refusedParts; // parts refused as too large, the latest last
     [[nodiscard]] bool refused() const { return unreadable || from < never; }
 };
@@ -73,6 +77,8 @@ struct Known {
 // stream of designs must not make the table grow for ever.
 constexpr qsizetype maxKnown = 20000;
 constexpr qsizetype maxRefusedParts = 16; // a picture's, the oldest dropped first
+// After the machine could not decode a picture, how long the tables wait before trying again.
+constexpr std::chrono::seconds passingPause(30);
 // A decode that took this long is not paid again for a smaller use (the sanitizers' builds
 // decode several times slower).
 constexpr qint64 slowDecodeMs = LWSanitizers::address ? 4000 : 1000;
@@ -176,6 +182,13 @@ Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &
     t.remember(key, request, result);
     if (slow && t.known.contains(key))
         t.known[key].slow = true;
+    if (result.failure == Failure::unavailable) {
+        if (t.known.size() >= maxKnown && !t.known.contains(key))
+            t.known.clear();
+        t.known[key].retryAt = std::chrono::steady_clock::now() + passingPause;
+    }
+    else if (result.image && t.known.contains(key))
+        t.known[key].retryAt = {};
     return result;
 }
 
@@ -213,6 +226,8 @@ Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
     }
     if (t.refuses(key, request))
         return {std::nullopt, t.known.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
+    if (std::chrono::steady_clock::now() < t.known.value(key).retryAt)
+        return {std::nullopt, Failure::unavailable};
     if (const auto it = table.flights.constFind(key); it != table.flights.cend()) {
         const std::shared_ptr<Flight> flight = *it;
         while (!flight->done)

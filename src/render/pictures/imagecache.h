@@ -16,7 +16,8 @@ struct LWImage;
 // table. Decoding is LWPictureDecoder's. A picture that does not decode, or is refused as too
 // large, is remembered as such (by its bytes, for the sizes it was refused at): the page view,
 // thumbnails, exports and preflight do not try it again. A decode that failed for want of memory
-// is not remembered. Thread-safe.
+// is not remembered; one the machine could not decode now (LWPictureDecoder::Failure::unavailable)
+// is not tried again by the tables for half a minute, while exports try at once. Thread-safe.
 namespace LWImageCache {
 
 // Longer side of a preview, in pixels. Smaller pictures are never scaled up.
