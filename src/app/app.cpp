@@ -36,10 +36,17 @@ const QString nothingToPrint = QStringLiteral("Nothing to print");
 const QString printFailedTitle = QStringLiteral("Couldn't print the design");
 const QString notPrepared = QStringLiteral("The design couldn't be prepared for printing.");
 
-// What printing sends: the print PDF at trim size, or the 10-up card sheet.
-std::optional<QByteArray> printData(const LWDocument &doc, const QList<int> &pages, bool sheet10up)
+// What printing sends: the print PDF at trim size, or the 10-up card sheet; `undrawn` (when
+// given) gets the pictures it could not draw whole.
+std::optional<QByteArray> printData(const LWDocument &doc, const QList<int> &pages, bool sheet10up,
+                                    QList<LWPictureTally::Undrawn> *undrawn = nullptr)
 {
-    return sheet10up ? LWExport::sheetPDF(doc, pages) : LWExport::pdfData(doc, pages, false);
+    if (sheet10up)
+        return LWExport::sheetPDF(doc, pages, {}, undrawn);
+    LWExport::PdfOutcome made = LWExport::pdfExport(doc, pages, false);
+    if (undrawn)
+        *undrawn = made.undrawn;
+    return std::move(made.bytes);
 }
 
 // Print to File's proposal: the name the export sheet proposes for the same pages.
@@ -313,7 +320,8 @@ void LWApp::print(bool sheet10up)
     QList<int> pages;
     for (int i = 0; i < doc.pages.size(); ++i)
         pages.append(i);
-    const std::optional<QByteArray> data = printData(doc, pages, sheet10up);
+    QList<LWPictureTally::Undrawn> undrawn;
+    const std::optional<QByteArray> data = printData(doc, pages, sheet10up, &undrawn);
 
     QByteArray bytes = data.value_or(QByteArray());
     QBuffer buffer(&bytes);
@@ -325,6 +333,9 @@ void LWApp::print(bool sheet10up)
         alert(nothingToPrint, sheet10up ? QStringLiteral("The 10-up sheet is for business cards.") : notPrepared);
         return;
     }
+    // Told before the printer is chosen, where printing can still be cancelled.
+    if (!undrawn.isEmpty())
+        alert(QStringLiteral("Not every picture can be printed"), LWPictureTally::describe(undrawn));
     if (VELKTestFlags::running) {
         m_console(QStringLiteral("PRINT: skipped during a test run (%1 pages)").arg(pdf.pageCount()));
         return;

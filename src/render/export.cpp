@@ -13,6 +13,8 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
+#include <QScopeGuard>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -105,7 +107,8 @@ PdfOutcome pdfExport(const LWDocument &doc, const QList<int> &pages, bool includ
     const PdfPageBoxes boxes{media, media, media, trimBox.isEmpty() ? media : trimBox};
 
     PdfPageWriter writer(media.size(), {creatorText, doc.name});
-    const LWRenderOptions options;
+    LWRenderOptions options;
+    options.tally = std::make_shared<LWPictureTally>();
     int drawn = 0;
     const QString writerFailed = QStringLiteral("The PDF couldn't be made.");
     for (int index : valid) {
@@ -124,7 +127,7 @@ PdfOutcome pdfExport(const LWDocument &doc, const QList<int> &pages, bool includ
     std::optional<QByteArray> bytes = writer.finish(QList<PdfPageBoxes>(valid.size(), boxes));
     if (!bytes)
         return {std::nullopt, writer.outOfMemory() ? notEnoughMemory : writerFailed};
-    return {std::move(bytes), {}};
+    return {std::move(bytes), {}, options.tally->undrawn()};
 }
 
 int maxRasterSide(RasterType type)
@@ -184,7 +187,7 @@ struct BandEncoder {
 // the same bytes come back in a later run). None when even the bitmap and one element's
 // pictures do not fit.
 std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRenderer::PrintPage &print,
-                                 double pixelsPerPoint)
+                                 double pixelsPerPoint, const std::shared_ptr<LWPictureTally> &tally)
 {
     const qint64 pageBytes = qint64(print.width) * print.height * 4;
     const qint64 limit = LWDecodeBudget::holdLimit();
@@ -241,6 +244,7 @@ std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRender
             return std::nullopt;
         LWRenderOptions options;
         options.pictures = std::move(prepared.pictures);
+        options.tally = tally;
         for (int k = from; k < to; ++k)
             paint(k, options);
         from = to;
@@ -298,6 +302,11 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     const LWRect area = exportBox(doc, includeBleed);
     // Every picture decoded once, at what the page needs, before any band is drawn.
     LWRenderOptions options;
+    options.tally = std::make_shared<LWPictureTally>();
+    const QScopeGuard told([&hooks, tally = options.tally] {
+        if (hooks.undrawn)
+            *hooks.undrawn = tally->undrawn();
+    });
     const double pixelsPerPoint = std::max(double(size.width) / area.width(), double(size.height) / area.height());
     constexpr double everywhere = std::numeric_limits<double>::infinity();
     LWExportPictures::Plan plan(doc, page, pixelsPerPoint);
@@ -314,7 +323,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     std::optional<QImage> whole;
     const bool small = qint64(print->width) * print->height < minBandedPixels;
     if (!options.pictures && small)
-        whole = drawnWhole(doc, page, *print, pixelsPerPoint);
+        whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally);
     const auto put = [&](const QByteArray &bytes) {
         const int e = append(bytes.constData(), bytes.size());
         return e ? LWFileAccess::systemReason(e) : QString();
@@ -361,7 +370,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     if (!options.pictures) {
         runs = bandRuns(plan, rows, count, h, area.minY(), sy);
         if (runs.empty() && !small)
-            whole = drawnWhole(doc, page, *print, pixelsPerPoint);
+            whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally);
         if (runs.empty() && !whole) {
             plan.setByRows(true);
             runs = bandRuns(plan, rows, count, h, area.minY(), sy);

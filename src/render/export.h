@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 #include "model/file/fileaccess.h"
+#include "render/picturetally.h"
 
 #include <cstdint>
 #include <functional>
@@ -53,9 +54,11 @@ using PageDone = std::function<bool(int drawn)>;
 // export, the PDF writer failing); empty when pageDone stopped it. Each picture is decoded
 // once, compressed for the file and let go at once, so memory holds no more than one decoded
 // picture however many the pages show; pictures with the same bytes are one image object.
+// With bytes, the pictures it could not draw whole (placeholder art, or only in part).
 struct PdfOutcome {
     std::optional<QByteArray> bytes;
     QString reason;
+    QList<LWPictureTally::Undrawn> undrawn;
 };
 [[nodiscard]] PdfOutcome pdfExport(const LWDocument &doc, const QList<int> &pages, bool includeBleed,
                                    const PageDone &pageDone = {});
@@ -82,6 +85,8 @@ struct RasterWriteHooks {
     // Given, on failure, a full sentence for the alert when the cause is one the clause alone
     // does not name well (notEnoughMemory).
     QString *reason = nullptr;
+    // Given the pictures the page could not draw whole (placeholder art, or only in part).
+    QList<LWPictureTally::Undrawn> *undrawn = nullptr;
 };
 
 // rasterData's file, written to `path` as it is made: bands of rows are drawn and encoded on all

@@ -218,6 +218,11 @@ struct Walker {
             if (drawable(drawn))
                 dpi = effectiveDPI(e);
         }
+        if (!drawn) // no decode worker or memory now: the export may draw the placeholder
+            add(Issue::Level::warning, e,
+                QStringLiteral("Picture ") + quoted(e.name) +
+                    QStringLiteral(" couldn't be checked just now, so it may print as a placeholder. Check again "
+                                   "before you print."));
         if (const std::optional<QString> why = undrawnText(drawn))
             add(Issue::Level::problem, e, QStringLiteral("Picture ") + quoted(e.name) + *why);
         if (!drawable(drawn))

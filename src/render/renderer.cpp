@@ -6,6 +6,7 @@
 #include "render/icons.h"
 #include "render/pictures/imagecache.h"
 #include "render/parallel.h"
+#include "render/picturetally.h"
 #include "render/textlayout.h"
 
 #include <QHash>
@@ -535,9 +536,12 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     }
     const std::optional<PicturePlace> place =
         standIn || (decoded && !decoded->isNull()) ? placePicture(e, upright) : std::nullopt;
+    const bool placeholder = !waiting && !standIn && (!decoded || decoded->isNull());
+    if (options.tally && !options.preview)
+        options.tally->drew(e, placeholder);
     if (waiting) {
         drawPendingPicture(frame, p);
-    } else if (!standIn && (!decoded || decoded->isNull())) {
+    } else if (placeholder) {
         drawPhotoPlaceholder(frame, p);
     } else if (place) {
         p.setClipRect(place->target, Qt::IntersectClip);

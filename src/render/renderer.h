@@ -13,6 +13,7 @@
 
 class LWExportPictures;
 class LWPendingPictures;
+class LWPictureTally;
 
 // What a drawing call may leave out or simplify. Never stored.
 struct LWRenderOptions {
@@ -24,6 +25,8 @@ struct LWRenderOptions {
     // Preview drawing only: set, pictures are not waited for (see LWPendingPictures); unset, a
     // picture is decoded before it is drawn, as print output needs.
     std::shared_ptr<LWPendingPictures> pending;
+    // Told of every picture drawn at full size (an export's, to say which were not drawn whole).
+    std::shared_ptr<LWPictureTally> tally;
 };
 
 // Drawing that never waits for a picture (the page view's): a picture whose preview is not

@@ -103,14 +103,16 @@ QList<QLineF> SheetLayout::marks() const
     return out;
 }
 
-void drawSheet(const LWDocument &doc, int side, const SheetLayout &layout, QPainter &p)
+void drawSheet(const LWDocument &doc, int side, const SheetLayout &layout, QPainter &p,
+               const std::shared_ptr<LWPictureTally> &tally)
 {
     p.save();
     p.fillRect(QRectF(QPointF(0, 0), layout.paper), QColor::fromRgbF(1, 1, 1, 1));
 
     if (side >= 0 && side < doc.pages.size()) {
         const LWPage &page = doc.pages[side];
-        const LWRenderOptions options;
+        LWRenderOptions options;
+        options.tally = tally;
         const bool back = side > 0;
         for (int row = 0; row < layout.rows; ++row) {
             for (int col = 0; col < layout.cols; ++col) {
@@ -141,7 +143,8 @@ void drawSheet(const LWDocument &doc, int side, const SheetLayout &layout, QPain
     p.restore();
 }
 
-std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &sides, const PageDone &pageDone)
+std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &sides, const PageDone &pageDone,
+                                   QList<LWPictureTally::Undrawn> *undrawn)
 {
     const std::optional<SheetLayout> layout = SheetLayout::make(doc);
     if (!layout)
@@ -151,18 +154,22 @@ std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &side
         return std::nullopt;
 
     PdfPageWriter writer(layout->paper, {creatorText, doc.name + QStringLiteral(" \u2014 print sheet")});
+    const auto tally = std::make_shared<LWPictureTally>();
     int drawn = 0;
     for (int side : valid) {
         QPainter *p = writer.beginPage();
         if (!p)
             return std::nullopt;
         writer.preparePictures(doc.pages[side].elements);
-        drawSheet(doc, side, *layout, *p);
+        drawSheet(doc, side, *layout, *p, tally);
         if (pageDone && !pageDone(++drawn))
             return std::nullopt;
     }
     const PdfPageBoxes paperOnly{QRectF(QPointF(0, 0), layout->paper), {}, {}, {}};
-    return writer.finish(QList<PdfPageBoxes>(valid.size(), paperOnly));
+    std::optional<QByteArray> bytes = writer.finish(QList<PdfPageBoxes>(valid.size(), paperOnly));
+    if (bytes && undrawn)
+        *undrawn = tally->undrawn();
+    return bytes;
 }
 
 std::optional<SheetBitmap> sheetBitmap(const LWDocument &doc, int side, double dpi)

@@ -7,6 +7,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <memory>
 #include <optional>
 
 #include "render/export.h"
@@ -47,14 +48,18 @@ struct SheetLayout {
 
 // Draws side `side` (0 the fronts, above 0 backs) into a painter whose user space is sheet
 // coordinates: white paper, the copies clipped to their slots, 0.5 pt black marks, the caption.
-// A side that is not a page index draws the sheet without cards.
-void drawSheet(const LWDocument &doc, int side, const SheetLayout &layout, QPainter &p);
+// A side that is not a page index draws the sheet without cards. The pictures drawn are told to
+// `tally` when given.
+void drawSheet(const LWDocument &doc, int side, const SheetLayout &layout, QPainter &p,
+               const std::shared_ptr<LWPictureTally> &tally = {});
 
 // One PDF page per valid side, in the argument's order, with a MediaBox exactly the paper and no
 // other box; Title the name + " — print sheet". None without a layout or without a valid side, or
-// when pageDone stops it.
+// when pageDone stops it. With bytes, `undrawn` (when given) gets the pictures it could not draw
+// whole.
 [[nodiscard]] std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &sides,
-                                                 const PageDone &pageDone = {});
+                                                 const PageDone &pageDone = {},
+                                                 QList<LWPictureTally::Undrawn> *undrawn = nullptr);
 
 struct SheetBitmap {
     QImage image; // a sheet point (x, y) is the pixel (x * dpi / 72, y * dpi / 72)

@@ -14,8 +14,10 @@
 #include "render/export.h"
 #include "render/pdf/pdffile.h"
 #include "render/sheet.h"
+#include "render/worker/decodeworkers.h"
 #include "support/pngcheck.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -49,6 +51,19 @@ LWDocument flyer(const QString &name = QStringLiteral("Flyer"))
 LWElement photo(const QString &name)
 {
     return LWElement::makePhoto(LWRect(20, 20, 40, 40), LWMask::none, 0, name);
+}
+
+// A photo named "Harbour view" of one colour (a PNG), with `after` following its bytes.
+LWElement harbourView(QColor colour, const QByteArray &after = {})
+{
+    LWElement e = photo(QStringLiteral("Harbour view"));
+    QImage pixels(32, 32, QImage::Format_RGB32);
+    pixels.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    EXPECT_TRUE(buffer.open(QIODevice::WriteOnly) && pixels.save(&buffer, "PNG"));
+    e.image->data = bytes + after;
+    return e;
 }
 
 QStringList files(const QString &folder)
@@ -745,4 +760,102 @@ TEST_F(ExportTest, ThroughANamedTemporary)
                           QStringLiteral("\n\nTry another folder, or check that the disk has free space."));
         }
     }
+}
+
+TEST_F(ExportTest, APictureLeftAsThePlaceholderIsNamedAfterTheExport)
+{
+    // No decode worker can be started while the design exports: each format's file is kept,
+    // and instead of "Exported" the sheet names the picture drawn as the placeholder. With the
+    // worker back, the next export draws it and says done.
+    const struct {
+        Fmt format;
+        const char *file;
+    } rows[] = {{Fmt::pdf, "Card.pdf"}, {Fmt::jpeg, "Card.jpg"}, {Fmt::png, "Card.png"}, {Fmt::sheet, "Sheet.pdf"}};
+    int hue = 0;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.file);
+        LWDocument doc = card();
+        doc.pages[0].elements = {harbourView(QColor::fromHsv(hue += 40, 200, 200))}; // new bytes each time
+        ExportSheet sheet(app, openNew(doc));
+        sheet.setFormat(row.format);
+        const auto exportTo = [&](const QString &name, bool alerted) {
+            prompts->calls.clear();
+            prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(name)))};
+            if (alerted)
+                prompts->script.append(ScriptedPrompts::alertStep());
+            app.setNotice(std::nullopt);
+            QTest::keyClick(&sheet, Qt::Key_Return);
+            finish(sheet);
+        };
+        LWDecodeWorkers::setForTests(path(QStringLiteral("no-such-worker")), 0, 0);
+        exportTo(QString::fromLatin1(row.file), true);
+        LWDecodeWorkers::setForTests({}, 0, 0);
+        const QStringList alert = prompts->calls.value(1);
+        ASSERT_EQ(alert.value(0), QStringLiteral("alert"));
+        EXPECT_EQ(alert.value(1), ExportSheet::undrawnTitle);
+        EXPECT_TRUE(alert.value(2).contains(QStringLiteral("Picture \"Harbour view\" couldn't be drawn this time")))
+            << alert.value(2).toStdString();
+        EXPECT_FALSE(app.notice());
+        EXPECT_TRUE(sheet.exportedFile());
+        EXPECT_FALSE(files(out()).isEmpty());
+
+        exportTo(QStringLiteral("Again ") + QString::fromLatin1(row.file), false);
+        EXPECT_EQ(prompts->calls.size(), 1); // the chooser, no alert
+        EXPECT_TRUE(app.notice().value_or(QString()).startsWith(QStringLiteral("Exported")));
+        for (const QString &f : files(out()))
+            QFile::remove(out(f));
+    }
+}
+
+TEST_F(ExportTest, WantOfMemoryAdvisesWhatMakesRoom)
+{
+    // The decode worker killed by the system for memory: the export stops, saying so with advice
+    // that fits the format, never the disk's.
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    LWDecodeWorkers::setForTests(QFileInfo(self).absolutePath() + QStringLiteral("/lw-misbehaving-decoder"), 1, 3000);
+    const struct {
+        Fmt format;
+        int dpi;
+        const char *file;
+        bool lowerDpi;
+    } rows[] = {{Fmt::png, 600, "Card.png", true}, {Fmt::pdf, 300, "Card.pdf", false}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.file);
+        LWDocument doc = card();
+        // Words only the stand-in worker reads: it ends as the memory killer would end it.
+        doc.pages[0].elements = {harbourView(row.lowerDpi ? Qt::darkCyan : Qt::darkMagenta, "LWTEST killed")};
+        ExportSheet sheet(app, openNew(doc));
+        sheet.setFormat(row.format);
+        if (row.dpi == 600) {
+            sheet.resolutionBox()->setCurrentIndex(1);
+            Q_EMIT sheet.resolutionBox()->activated(1);
+        }
+        prompts->calls.clear();
+        prompts->script = {ScriptedPrompts::exportStep(QUrl::fromLocalFile(out(QString::fromLatin1(row.file)))),
+                           ScriptedPrompts::alertStep()};
+        QTest::keyClick(&sheet, Qt::Key_Return);
+        finish(sheet);
+        const QString message = prompts->calls.value(1).value(2);
+        EXPECT_TRUE(message.startsWith(LWExport::notEnoughMemory)) << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("Close other designs")));
+        EXPECT_EQ(message.contains(QStringLiteral("export at 300 DPI")), row.lowerDpi);
+        EXPECT_FALSE(message.contains(QStringLiteral("disk")));
+        EXPECT_EQ(files(out()), QStringList());
+    }
+    LWDecodeWorkers::setForTests({}, 0, 0);
+}
+
+TEST_F(ExportTest, PrintingNamesAPictureItCannotDrawBeforeThePrinterIsChosen)
+{
+    LWDocument doc = card();
+    doc.pages[0].elements = {harbourView(Qt::darkYellow)};
+    openNew(doc);
+    prompts->calls.clear();
+    prompts->script = {ScriptedPrompts::alertStep(), ScriptedPrompts::printStep([](QPrinter &) { return false; })};
+    LWDecodeWorkers::setForTests(path(QStringLiteral("no-such-worker")), 0, 0);
+    app.print(false);
+    LWDecodeWorkers::setForTests({}, 0, 0);
+    ASSERT_EQ(prompts->calls.value(0).value(0), QStringLiteral("alert"));
+    EXPECT_TRUE(prompts->calls.value(0).value(2).contains(QStringLiteral("Picture \"Harbour view\"")));
+    EXPECT_EQ(prompts->calls.value(1).value(0), QStringLiteral("print"));
 }

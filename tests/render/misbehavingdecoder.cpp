@@ -3,6 +3,7 @@
 // has no such words; a design's bytes reach this one only where a test starts it.
 #include "render/worker/decodeprotocol.h"
 #include "render/worker/decodeworker.h"
+#include "render/worker/sanitizers.h"
 
 #include <QImage>
 #include <csignal>
@@ -13,6 +14,7 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <ctime>
 #include <unistd.h>
 #include <vector>
 
@@ -112,6 +114,15 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
         ::raise(SIGSEGV);
     if (how == "crashonce")
         return LWPictureDecoder::decodeHere(bytes, request);
+    if (how == "slow") { // a second and a quarter of CPU before it decodes (five under the sanitizers)
+        timespec start{}, now{};
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
+        do
+            ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        while ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000 <
+               (LWSanitizers::address ? 5000 : 1250));
+        return LWPictureDecoder::decodeHere(bytes, request);
+    }
     if (how == "killed") // as the system's memory killer ends a process
         ::raise(SIGKILL);
     if (how == "nopixels") { // the machine has no room for the answer: a file size limit fails its write

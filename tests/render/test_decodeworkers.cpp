@@ -6,6 +6,9 @@
 #include "render/export.h"
 #include "render/fonts.h"
 #include "render/parallel.h"
+#include "render/picturetally.h"
+#include "render/pictures/imagecache.h"
+#include "render/preflight.h"
 #include "render/worker/decodeworkers.h"
 
 #include "render/worker/sanitizers.h"
@@ -17,6 +20,11 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace LWTestPictures;
 
@@ -96,10 +104,142 @@ protected:
         EXPECT_EQ(last.pixel(badSpot.center()), QColor(Qt::blue).rgb());
     }
 
+    // The picture alone on a card, exported as PNG at 72 DPI: the file read back (null when none
+    // was written) and the pictures the export says it could not draw whole.
+    static LWDocument alone(const QByteArray &bytes)
+    {
+        LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+        LWElement photo = LWElement::makePhoto({10, 10, 80, 80});
+        photo.name = QStringLiteral("Harbour");
+        photo.image->data = bytes;
+        doc.pages[0].elements = {photo};
+        return doc;
+    }
+    std::pair<QImage, QList<LWPictureTally::Undrawn>> exportedAlone(const QByteArray &bytes)
+    {
+        const LWDocument doc = alone(bytes);
+        const QString png = dir.filePath(QStringLiteral("alone.png"));
+        QFile::remove(png);
+        QList<LWPictureTally::Undrawn> undrawn;
+        LWExport::RasterWriteHooks hooks;
+        hooks.undrawn = &undrawn;
+        EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png, hooks), QString());
+        return {QImage(png).convertToFormat(QImage::Format_RGB32), undrawn};
+    }
+
     QTemporaryDir dir;
 };
 
+// Every descriptor the process may open taken, but `spare`, while it lives (the soft limit
+// lowered, given back after).
+class DescriptorsTaken {
+public:
+    explicit DescriptorsTaken(int spare)
+    {
+        ::getrlimit(RLIMIT_NOFILE, &old_);
+        rlimit low = old_;
+        low.rlim_cur = std::min<rlim_t>(old_.rlim_cur, 4096);
+        ::setrlimit(RLIMIT_NOFILE, &low);
+        for (int fd; (fd = ::fcntl(0, F_DUPFD_CLOEXEC, 0)) >= 0;)
+            taken_.push_back(fd);
+        for (int i = 0; i < spare && !taken_.empty(); ++i)
+            ::close(taken_.back()), taken_.pop_back();
+    }
+    ~DescriptorsTaken()
+    {
+        for (const int fd : taken_)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &old_);
+    }
+
+private:
+    rlimit old_{};
+    std::vector<int> taken_;
+};
+
 } // namespace
+
+TEST_F(DecodeWorkers, AWorkerThatCannotStartLeavesThePictureToTheNextTry)
+{
+    // The worker missing, not executable, or no descriptor left for its channel: the export is
+    // written with the placeholder and says the picture couldn't be drawn this time; restored,
+    // the same picture draws (it was not remembered as unreadable).
+    const QString notExecutable = dir.filePath(QStringLiteral("not-executable"));
+    QFile::copy(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(), notExecutable);
+    QFile::setPermissions(notExecutable, QFile::ReadOwner | QFile::WriteOwner);
+    const QImage placeholder = exported("not a picture", Qt::green).copy(badSpot);
+    const QList<std::pair<const char *, QString>> ways = {
+        {"missing", dir.filePath(QStringLiteral("no-such-worker"))}, {"not executable", notExecutable}, {"descriptors", {}}};
+    int hue = 0;
+    for (const auto &[way, program] : ways) {
+        SCOPED_TRACE(way);
+        const QColor colour = QColor::fromHsv(hue += 50, 255, 200);
+        const QByteArray bytes = encode(plain(64, 64, colour), "png");
+        std::pair<QImage, QList<LWPictureTally::Undrawn>> got;
+        QList<LWExport::Issue> issues;
+        if (program.isEmpty()) {
+            LWDecodeWorkers::setForTests({}, 0, 0);
+            const DescriptorsTaken taken(2); // the file written and the picture's bytes, no channel
+            got = exportedAlone(bytes);
+            issues = LWExport::preflight(alone(bytes));
+        } else {
+            LWDecodeWorkers::setForTests(program, 0, 0);
+            got = exportedAlone(bytes);
+            issues = LWExport::preflight(alone(bytes));
+        }
+        // The print check does not call it ready either.
+        EXPECT_TRUE(std::any_of(issues.cbegin(), issues.cend(), [](const LWExport::Issue &i) {
+            return i.message.startsWith(QStringLiteral("Picture \"Harbour\" couldn't be checked just now"));
+        }));
+        EXPECT_TRUE(got.first.copy(badSpot) == placeholder);
+        ASSERT_EQ(got.second.size(), 1);
+        EXPECT_EQ(got.second[0].name, QStringLiteral("Harbour"));
+        EXPECT_EQ(got.second[0].why, LWPictureTally::Why::notNow);
+        EXPECT_TRUE(LWPictureTally::describe(got.second).contains(QStringLiteral("\"Harbour\"")));
+        LWDecodeWorkers::setForTests({}, 0, 0);
+        // The page view does not wait for the same failure at every repaint; an export tries.
+        EXPECT_FALSE(LWImageCache::image(alone(bytes).pages[0].elements[0].image.value(), true));
+        const auto again = exportedAlone(bytes);
+        EXPECT_EQ(again.first.pixel(badSpot.center()), colour.rgb());
+        EXPECT_TRUE(again.second.isEmpty());
+    }
+}
+
+TEST_F(DecodeWorkers, TimeLimitsEndTheWorkerOnceWithoutASecondGo)
+{
+    // Each row: the worker's words, its CPU seconds and wall clock, what the export says. Past
+    // its CPU time (a loop) the picture is the picture's fault, remembered; an allocation without
+    // end meets the data limit even with a minute of CPU; past the wall clock (a hung worker) it
+    // is the machine's, tried again next time. Each ends within seconds, in exactly one worker.
+    struct Row {
+        const char *words;
+        int cpuSeconds, wallMs;
+        LWPictureTally::Why why;
+        int startedNextTime;
+    };
+    std::vector<Row> rows = {{"loop", 1, 60000, LWPictureTally::Why::unreadable, 0},
+                             {"silent", 60, 1000, LWPictureTally::Why::notNow, 1}};
+    if (!LWSanitizers::address) // no data limit there
+        rows.push_back({"allocate", 60, 60000, LWPictureTally::Why::tooLarge, 0});
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.words);
+        LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
+                                             .absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
+                                     row.cpuSeconds, row.wallMs);
+        const QByteArray bytes = asking(row.words);
+        const int started = LWDecodeWorkers::stats().started;
+        QElapsedTimer timer;
+        timer.start();
+        const auto got = exportedAlone(bytes);
+        EXPECT_LT(timer.elapsed(), fewSecondsMs);
+        EXPECT_EQ(LWDecodeWorkers::stats().started - started, 1);
+        ASSERT_EQ(got.second.size(), 1);
+        EXPECT_EQ(got.second[0].why, row.why);
+        const int before = LWDecodeWorkers::stats().started;
+        (void)exportedAlone(bytes);
+        EXPECT_EQ(LWDecodeWorkers::stats().started - before, row.startedNextTime);
+    }
+}
 
 TEST_F(DecodeWorkers, DecoderThatCrashesLoopsOrAllocatesCostsOnlyItsPicture)
 {
@@ -190,4 +330,32 @@ TEST_F(DecodeWorkers, WorkerOpensNoFileAndNoSocket)
     secret.close();
     const QImage got = exported(asking("reach " + QFile::encodeName(secret.fileName())), Qt::blue);
     EXPECT_EQ(got.pixel(badSpot.center()), QColor(Qt::green).rgb());
+}
+
+TEST_F(DecodeWorkers, APictureSlowToDecodeIsPaidOnce)
+{
+    // Decoded slowly once (for a part): the next use decodes it whole once and keeps it, and every
+    // smaller use after, the preview and that part again, is cut from it without a worker.
+    LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
+                                         .absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
+                                 10, 20000);
+    const LWImage slow = alone(asking("slow")).pages[0].elements[0].image.value();
+    using Request = LWPictureDecoder::Request;
+    const struct {
+        const char *use;
+        std::function<bool()> make;
+        qint64 workerDecodes;
+    } steps[] = {
+        // Its header is asked of a worker once, before the first decode.
+        {"a part", [&] { return bool(LWImageCache::exportImage(slow, Request{32, {0, 0, 0.5, 0.5}}).image); }, 2},
+        {"the whole, smaller", [&] { return bool(LWImageCache::exportImage(slow, Request{16, {0, 0, 1, 1}}).image); }, 1},
+        {"the preview", [&] { return bool(LWImageCache::image(slow, true)); }, 0},
+        {"the part again", [&] { return bool(LWImageCache::exportImage(slow, Request{32, {0, 0, 0.5, 0.5}}).image); }, 0},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.use);
+        const qint64 before = LWDecodeWorkers::stats().decodes;
+        EXPECT_TRUE(s.make());
+        EXPECT_EQ(LWDecodeWorkers::stats().decodes - before, s.workerDecodes);
+    }
 }

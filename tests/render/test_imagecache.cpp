@@ -130,6 +130,11 @@ TEST(ImageCache, RefusalsAreKeptBySizeAndPart)
         {"whole at full size again", Request{0, {0, 0, 1, 1}}, std::nullopt, 0},
         {"a tenth of it at full size", Request{0, {0.45, 0.45, 0.1, 0.1}}, QSize(400, 400), 1},
         {"whole at 500 pixels", Request{500, {0, 0, 1, 1}}, QSize(500, 500), 1},
+        // A part refused is not tried again, nor one that holds it at no smaller size.
+        {"half of it at full size", Request{0, {0, 0, 0.5, 1}}, std::nullopt, 1},
+        {"that half again", Request{0, {0, 0, 0.5, 1}}, std::nullopt, 0},
+        {"three quarters holding that half", Request{0, {0, 0, 0.75, 1}}, std::nullopt, 0},
+        {"that half at 500 pixels", Request{500, {0, 0, 0.5, 1}}, QSize(250, 500), 1},
     };
     for (const auto &s : steps) {
         SCOPED_TRACE(s.what);

@@ -19,6 +19,23 @@ const QString cancelledText = QStringLiteral("the export was cancelled");
 const QString drawFailedText = QStringLiteral(
     "The pages couldn't be drawn: the design needs more memory than is available (a picture may be too large or a "
     "text too long). No file was written.");
+// The export ran out of memory: what may make room, for this export.
+QString memoryFailure(const LWExportJob::Request &r)
+{
+    const bool raster = r.kind == LWExportJob::Kind::jpeg || r.kind == LWExportJob::Kind::png;
+    return LWExport::notEnoughMemory + QStringLiteral(" No file was written.\n\nClose other designs") +
+           (raster && r.dpi > 300 ? QStringLiteral(", export at 300 DPI") : QString()) +
+           QStringLiteral(" or place a smaller copy of its largest picture, then export again.");
+}
+
+// Each picture once, in the order first met.
+void addUndrawn(QList<LWPictureTally::Undrawn> &to, const QList<LWPictureTally::Undrawn> &more)
+{
+    for (const LWPictureTally::Undrawn &u : more)
+        if (std::none_of(to.cbegin(), to.cend(), [&u](const LWPictureTally::Undrawn &t) { return t.element == u.element; }))
+            to.append(u);
+}
+
 // A PDF goes into its file in pieces of this size, so that cancelling stops a large one quickly.
 constexpr qsizetype pdfPiece = qsizetype(1) << 20;
 
@@ -129,9 +146,12 @@ Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const L
             progress(0, double(drawn) / double(pages));
             return !stopped();
         };
-        const std::optional<QByteArray> bytes = r.kind == Kind::pdf
-                                                    ? LWExport::pdfData(r.doc, r.pages, r.bleed, pageDone)
-                                                    : LWExport::sheetPDF(r.doc, r.pages, pageDone);
+        LWExport::PdfOutcome made;
+        if (r.kind == Kind::pdf)
+            made = LWExport::pdfExport(r.doc, r.pages, r.bleed, pageDone);
+        else
+            made.bytes = LWExport::sheetPDF(r.doc, r.pages, pageDone, &made.undrawn);
+        const std::optional<QByteArray> &bytes = made.bytes;
         if (stopped()) {
             out.cancelled = true;
             return out;
@@ -140,9 +160,10 @@ Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const L
             if (LWExport::validPages(r.doc, r.pages).isEmpty())
                 out.nothingDrawn = true;
             else
-                out.drawFailure = drawFailedText;
+                out.drawFailure = made.reason == LWExport::notEnoughMemory ? memoryFailure(r) : drawFailedText;
             return out;
         }
+        out.undrawn = made.undrawn;
         const QString file = r.files.value(0);
         LWFileAccess::Replacement replacement;
         const QString why = replacement.prepare(
@@ -169,14 +190,21 @@ Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const L
             const int page = r.pages.value(i, -1);
             if (!LWExport::rasterFits(r.doc, page, r.dpi, r.bleed, type))
                 continue;
+            QString reason;
+            QList<LWPictureTally::Undrawn> undrawn;
             LWExport::RasterWriteHooks hooks{stopped, [&](int done, int count) { progress(i, double(done) / count); },
-                                             probe};
+                                             probe, &reason, &undrawn};
             // Raster pages are drawn and written a band at a time, straight into the temporary.
             LWFileAccess::Replacement replacement;
             const QString why =
                 LWExport::prepareRaster(r.doc, page, r.dpi, r.bleed, type, r.quality, r.files[i], replacement, hooks);
+            if (!why.isEmpty() && reason == LWExport::notEnoughMemory && !stopped()) {
+                out.drawFailure = memoryFailure(r); // the machine's memory, not the disk's
+                return out;
+            }
             if (!keep(r.files[i], why, replacement))
                 return out;
+            addUndrawn(out.undrawn, undrawn);
         }
         if (made.empty()) {
             out.nothingDrawn = true;

@@ -1,6 +1,7 @@
 #pragma once
 #include "model/document.h"
 #include "model/file/fileaccess.h"
+#include "render/picturetally.h"
 
 #include <QObject>
 #include <QStringList>
@@ -37,6 +38,8 @@ public:
         // Why the pages couldn't be drawn (out of memory, a picture too large, a text too long):
         // a sentence. No file was written then.
         QString drawFailure;
+        // Of the files written, the pictures not drawn whole (placeholder art, or only in part).
+        QList<LWPictureTally::Undrawn> undrawn;
         // Of an export of several files that failed: every earlier file was left as it was.
         bool unchanged = false;
         bool nothingDrawn = false;

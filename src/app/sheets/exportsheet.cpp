@@ -650,6 +650,7 @@ void ExportSheet::finished(const LWExportJob::Result &result)
 
 // A page that cannot be drawn is skipped; nothing drawn at all is a failure. The first file that
 // fails stops the export with an alert, and no file is written. A cancelled export says nothing.
+// Pictures drawn as the placeholder or in part are named in an alert; the files stay.
 void ExportSheet::announce(LWApp &app, const LWExportJob::Result &result)
 {
     if (result.cancelled)
@@ -670,6 +671,13 @@ void ExportSheet::announce(LWApp &app, const LWExportJob::Result &result)
         return;
     }
     LWFolders::remember(LWFolders::Purpose::exports, result.written.constFirst());
-    app.flash(result.written.size() == 1 ? QStringLiteral("Exported ") + QFileInfo(result.written.constFirst()).fileName()
-                                         : QStringLiteral("Exported %1 files").arg(result.written.size()));
+    const QString exported = result.written.size() == 1
+                                 ? QStringLiteral("Exported ") + QFileInfo(result.written.constFirst()).fileName()
+                                 : QStringLiteral("Exported %1 files").arg(result.written.size());
+    if (!result.undrawn.isEmpty()) {
+        // The file is kept, but it must not pass for done.
+        app.alert(undrawnTitle, exported + QStringLiteral(", but:\n\n") + LWPictureTally::describe(result.undrawn));
+        return;
+    }
+    app.flash(exported);
 }

@@ -43,6 +43,8 @@ public:
     static inline const QString failedTitle = QStringLiteral("Export didn't finish");
     static inline const QString nothingDrawn =
         QStringLiteral("Nothing could be drawn for this export, so no file was written.");
+    // After an export whose file shows a picture as the placeholder or only in part.
+    static inline const QString undrawnTitle = QStringLiteral("Exported, but not every picture was drawn");
 
     // Opens a folder in the file manager; replaceable for tests (empty restores the default).
     using FolderOpener = std::function<void(const QString &folder)>;

@@ -7,13 +7,16 @@
 #include "render/pictures/picturedecoder.h"
 #include "render/pictures/picturekey.h"
 #include "render/pictures/picturequeue.h"
+#include "render/worker/sanitizers.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QWaitCondition>
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <memory>
 
@@ -65,11 +68,22 @@ struct Known {
     int drawn = 0;
     bool partial = false;
     int printSide = -1; // the decode that tells how the picture prints, once asked (0: full size)
+    bool slow = false;  // a decode took long: later uses are cut from one whole decode kept
+    // The machine could not decode it (no worker, out of time): the tables do not try before this,
+    // so that the page view does not wait for the same failure at every repaint; exports do.
+    std::chrono::steady_clock::time_point retryAt;
+    QList<LWPictureDecoder::Request> refusedParts; // parts refused as too large, the latest last
     [[nodiscard]] bool refused() const { return unreadable || from < never; }
 };
 // Past this many remembered pictures the oldest knowledge is dropped: a key is small, but a
 // stream of designs must not make the table grow for ever.
 constexpr qsizetype maxKnown = 20000;
+constexpr qsizetype maxRefusedParts = 16; // a picture's, the oldest dropped first
+// After the machine could not decode a picture, how long the tables wait before trying again.
+constexpr std::chrono::seconds passingPause(30);
+// A decode that took this long is not paid again for a smaller use (the sanitizers' builds
+// decode several times slower).
+constexpr qint64 slowDecodeMs = LWSanitizers::address ? 4000 : 1000;
 
 int sideOf(int longestSide) { return longestSide > 0 ? longestSide : INT_MAX; }
 
@@ -88,12 +102,19 @@ struct Tables {
         preview.budget = b.preview;
     }
 
-    // A part needs less than the whole picture at the same size: only unreadable bytes refuse it.
+    // A part needs less than the whole picture at the same size: it is refused for unreadable
+    // bytes, or as a part refused before that it holds, at no smaller size.
     bool refuses(const QByteArray &key, const LWPictureDecoder::Request &request) const
     {
         const auto it = known.constFind(key);
-        return it != known.cend() &&
-               (it->unreadable || (request.whole() && sideOf(request.longestSide) >= it->from));
+        if (it == known.cend())
+            return false;
+        if (it->unreadable || (request.whole() && sideOf(request.longestSide) >= it->from))
+            return true;
+        // Never the whole picture: a part may be refused where the whole at its size would fit.
+        return !request.whole() && std::any_of(it->refusedParts.cbegin(), it->refusedParts.cend(), [&](const LWPictureDecoder::Request &r) {
+            return sideOf(request.longestSide) >= sideOf(r.longestSide) && request.part.contains(r.part);
+        });
     }
 
     bool partial(const QByteArray &key) const { return known.value(key).partial; }
@@ -117,12 +138,17 @@ struct Tables {
     {
         if (!result.image && result.failure != Failure::unreadable && result.failure != Failure::tooLarge)
             return; // memory may be found later
-        if (!result.image && result.failure == Failure::tooLarge && !request.whole())
-            return; // says nothing of other parts
         const int longestSide = request.longestSide;
         if (known.size() >= maxKnown && !known.contains(key))
             known.clear();
         Known &k = known[key];
+        if (!result.image && result.failure == Failure::tooLarge && !request.whole()) {
+            // Says nothing of smaller parts or sizes.
+            if (k.refusedParts.size() >= maxRefusedParts)
+                k.refusedParts.removeFirst();
+            k.refusedParts.append(request);
+            return;
+        }
         if (result.image) {
             if (request.whole())
                 k.drawn = std::max(k.drawn, sideOf(longestSide));
@@ -147,12 +173,24 @@ Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &
 {
     ++t.decodes;
     guard.unlock();
+    QElapsedTimer took;
+    took.start();
     Result result = LWPictureDecoder::decode(bytes, request);
+    const bool slow = result.image && took.elapsed() >= slowDecodeMs;
     // Refused beside what an export holds: a want of memory, not a fault of the picture.
     if (!result.image && LWDecodeBudget::HoldWork::refusedForHold())
         result.failure = Failure::outOfMemory;
     guard.relock();
     t.remember(key, request, result);
+    if (slow && t.known.contains(key))
+        t.known[key].slow = true;
+    if (result.failure == Failure::unavailable) {
+        if (t.known.size() >= maxKnown && !t.known.contains(key))
+            t.known.clear();
+        t.known[key].retryAt = std::chrono::steady_clock::now() + passingPause;
+    }
+    else if (result.image && t.known.contains(key))
+        t.known[key].retryAt = {};
     return result;
 }
 
@@ -171,8 +209,27 @@ Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
         it->lastUse = ++t.clock;
         return {it->image, Failure::none, t.partial(key)};
     }
+    // A whole decode kept serves the preview; a picture slow to decode is decoded whole once.
+    if (preview && !t.refuses(key, {}) && (t.full.entries.contains(key) || t.known.value(key).slow)) {
+        guard.unlock();
+        Result whole = fetch(bytes, key, false);
+        guard.relock();
+        if (whole.image) {
+            std::optional<QImage> cut = LWPictureDecoder::cutDown(*whole.image, request);
+            if (!cut)
+                return {std::nullopt, Failure::outOfMemory};
+            if (!table.entries.contains(key)) {
+                table.entries.insert(key, Entry{*cut, ++t.clock});
+                table.bytes += cut->sizeInBytes();
+                table.trim(key);
+            }
+            return {std::move(cut), Failure::none, whole.partial};
+        }
+    }
     if (t.refuses(key, request))
         return {std::nullopt, t.known.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
+    if (std::chrono::steady_clock::now() < t.known.value(key).retryAt)
+        return {std::nullopt, Failure::unavailable};
     if (const auto it = table.flights.constFind(key); it != table.flights.cend()) {
         const std::shared_ptr<Flight> flight = *it;
         while (!flight->done)
@@ -250,6 +307,12 @@ Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &requ
     const QByteArray key = LWPictureKey::of(*picture.data);
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
+    // A picture slow to decode is decoded whole once, kept, and every use cut from it.
+    if (t.known.value(key).slow && !t.full.entries.contains(key) && !t.refuses(key, {})) {
+        guard.unlock();
+        (void)fetch(*picture.data, key, false);
+        guard.relock();
+    }
     // A kept decode at least as large serves: the export draws it scaled as it would its own.
     // A part is cut only from the full size, whose pixels are the decoder's own.
     const int want = sideOf(request.longestSide);
@@ -275,6 +338,25 @@ Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &requ
     if (t.refuses(key, request))
         return {std::nullopt, t.known.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
     return decodeUnlocked(t, guard, key, *picture.data, request);
+}
+
+std::optional<Drawn> remembered(const LWImage &picture)
+{
+    if (!picture.data)
+        return std::nullopt;
+    const QByteArray key = LWPictureKey::of(*picture.data);
+    Tables &t = tables();
+    QMutexLocker guard(&t.lock);
+    const auto it = t.known.constFind(key);
+    if (it == t.known.cend())
+        return std::nullopt;
+    if (it->unreadable)
+        return Drawn::unreadable;
+    if (it->from < Known::never || !it->refusedParts.isEmpty())
+        return Drawn::tooLarge;
+    if (it->partial)
+        return Drawn::partial;
+    return std::nullopt;
 }
 
 std::optional<QSizeF> pixelSize(const LWImage &picture)

@@ -16,7 +16,8 @@ struct LWImage;
 // table. Decoding is LWPictureDecoder's. A picture that does not decode, or is refused as too
 // large, is remembered as such (by its bytes, for the sizes it was refused at): the page view,
 // thumbnails, exports and preflight do not try it again. A decode that failed for want of memory
-// is not remembered. Thread-safe.
+// is not remembered; one the machine could not decode now (LWPictureDecoder::Failure::unavailable)
+// is not tried again by the tables for half a minute, while exports try at once. Thread-safe.
 namespace LWImageCache {
 
 // Longer side of a preview, in pixels. Smaller pictures are never scaled up.
@@ -46,6 +47,10 @@ struct Budget {
 // None without data, or when memory ran short (nothing is known then).
 enum class Drawn { whole, partial, unreadable, tooLarge };
 [[nodiscard]] std::optional<Drawn> drawn(const LWImage &picture);
+
+// What the decodes so far found the picture's bytes to give, decoding nothing: unreadable, too
+// large (whole, or a part of it), drawn only in part, or none when nothing of that is known.
+[[nodiscard]] std::optional<Drawn> remembered(const LWImage &picture);
 
 // The upright pixel size of the full image: read from the file's header (sides swapped for a
 // quarter turn), or from the full table when it holds the picture; only a header that gives no

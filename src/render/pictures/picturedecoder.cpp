@@ -118,6 +118,12 @@ std::optional<LWPictureDecoder::Header> headerOf(const LWPictureFormat::Readable
                                     int(reader->imageFormat())};
 }
 
+// Where a decode in the parent's checks stops: the bytes it would reserve and the pixels the
+// picture declares.
+struct Stop {
+    qint64 cost = 0, pixels = 0;
+};
+
 } // namespace
 
 // What a HEIF decode takes whatever part is wanted: libheif makes the whole picture.
@@ -155,14 +161,14 @@ qint64 heifCost(const HeifBase &h, const LWPictureDecoder::Request &request)
 }
 
 Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Request &request,
-                  const LWPictureDecoder::Header &header, qint64 largestCoded, qint64 *stopAt)
+                  const LWPictureDecoder::Header &header, qint64 largestCoded, Stop *stopAt)
 {
     const std::optional<HeifBase> base = heifBase(header, largestCoded);
     if (!base)
         return failed(Failure::tooLarge);
     const qint64 cost = heifCost(*base, request);
     if (stopAt)
-        return *stopAt = cost, Result{};
+        return *stopAt = {cost, pixels(base->size)}, Result{};
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
@@ -208,13 +214,13 @@ JpegSteps jpegSteps(const JpegHeader &h, const LWPictureDecoder::Request &reques
 }
 
 Result decodeJpeg(const LWPictureFormat::Readable &picture, const JpegHeader &h,
-                  const LWPictureDecoder::Request &request, qint64 *stopAt)
+                  const LWPictureDecoder::Request &request, Stop *stopAt)
 {
     const JpegSteps s = jpegSteps(h, request);
     if (s.made.held.isEmpty() || s.stored.isEmpty())
         return failed(Failure::unreadable);
     if (stopAt)
-        return *stopAt = s.cost, Result{};
+        return *stopAt = {s.cost, pixels(h.stored)}, Result{};
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(s.cost);
     if (!reserved)
         return failed(Failure::tooLarge);
@@ -274,7 +280,8 @@ Headers &headers()
 
 // The header of bytes our checks passed, from a worker (a WebP's from our own reading), the
 // answer remembered by the bytes' key.
-std::optional<LWPictureDecoder::Header> askedHeader(const QByteArray &bytes, const LWPictureFormat::Readable &picture)
+std::optional<LWPictureDecoder::Header> askedHeader(const QByteArray &bytes, const LWPictureFormat::Readable &picture,
+                                                    bool *passing = nullptr)
 {
     if (picture.format != LWPictureFormat::Format::heif && picture.declared.isValid())
         return headerOf(picture);
@@ -287,6 +294,8 @@ std::optional<LWPictureDecoder::Header> askedHeader(const QByteArray &bytes, con
     }
     bool lasting = true;
     const std::optional<LWPictureDecoder::Header> told = LWDecodeWorkers::header(picture.bytes, &lasting);
+    if (passing)
+        *passing = !lasting;
     if (lasting) {
         QMutexLocker guard(&h.lock);
         if (h.known.size() >= Headers::most)
@@ -301,7 +310,7 @@ std::optional<LWPictureDecoder::Header> askedHeader(const QByteArray &bytes, con
 // anything is allocated, so a forged header cannot make us reserve gigabytes. With `stopAt`
 // (the program's checks) it stops where it would reserve, telling there how many bytes, and
 // the header comes from a worker; without it (in a worker) the decode reserves them and goes on.
-Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 *stopAt,
+Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request, Stop *stopAt,
                       QByteArray *readable = nullptr)
 {
     const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
@@ -319,9 +328,11 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
         if (plan->overBounds)
             return failed(Failure::tooLarge);
     }
-    const std::optional<LWPictureDecoder::Header> header = stopAt ? askedHeader(bytes, picture) : headerOf(picture);
-    if (!header)
-        return failed(Failure::unreadable);
+    bool passing = false;
+    const std::optional<LWPictureDecoder::Header> header =
+        stopAt ? askedHeader(bytes, picture, &passing) : headerOf(picture);
+    if (!header) // no worker could read it now: the machine's fault, not the picture's
+        return failed(passing ? Failure::unavailable : Failure::unreadable);
     if (plan)
         return decodeHeif(picture, request, *header, plan->largestCoded, stopAt);
     if (picture.format == LWPictureFormat::Format::jpeg) {
@@ -361,7 +372,7 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
         extra += pixels(made.held.size()) * 4;
     const qint64 cost = picture.decodeCost(declared, decoded, perPixel, turned) + extra;
     if (stopAt)
-        return *stopAt = cost, Result{};
+        return *stopAt = {cost, pixels(declared)}, Result{};
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
@@ -431,16 +442,16 @@ std::optional<QImage> cutDown(QImage whole, const Request &request)
 Result decode(const QByteArray &bytes, const Request &request)
 {
     LWDecodeBudget::HoldWork::forgetRefusal(); // a refusal of an earlier decode is not this one's
-    qint64 cost = 0;
+    Stop stop;
     // The worker is handed what its reader reads: what the checks leave out never crosses.
     QByteArray readable;
-    if (Result checked = decodeReadable(bytes, request, &cost, &readable); checked.failure != Failure::none)
+    if (Result checked = decodeReadable(bytes, request, &stop, &readable); checked.failure != Failure::none)
         return checked;
     // Reserved here, where the budget is shared; the worker's memory limit follows from it.
-    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
+    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(stop.cost);
     if (!reserved)
         return failed(Failure::tooLarge);
-    return LWDecodeWorkers::decode(readable, request, cost);
+    return LWDecodeWorkers::decode(readable, request, stop.cost, stop.pixels);
 }
 
 Costs::Costs(const QByteArray &bytes) : m_bytes(bytes)
@@ -475,10 +486,10 @@ std::optional<qint64> Costs::of(const Request &request) const
         const JpegSteps s = jpegSteps(*m_jpeg, request);
         return s.made.held.isEmpty() ? std::nullopt : std::optional<qint64>(s.cost);
     }
-    qint64 cost = 0;
-    if (decodeReadable(m_bytes, request, &cost).failure != Failure::none)
+    Stop stop;
+    if (decodeReadable(m_bytes, request, &stop).failure != Failure::none)
         return std::nullopt;
-    return cost;
+    return stop.cost;
 }
 
 Result decodeHere(const QByteArray &bytes, const Request &request) { return decodeReadable(bytes, request, nullptr); }
@@ -497,10 +508,10 @@ std::optional<Header> header(const QByteArray &bytes)
 
 Failure check(const QByteArray &bytes, const Request &request)
 {
-    qint64 cost = 0;
-    if (const Result checked = decodeReadable(bytes, request, &cost); checked.failure != Failure::none)
+    Stop stop;
+    if (const Result checked = decodeReadable(bytes, request, &stop); checked.failure != Failure::none)
         return checked.failure;
-    return cost > LWDecodeBudget::limit() ? Failure::tooLarge : Failure::none;
+    return stop.cost > LWDecodeBudget::limit() ? Failure::tooLarge : Failure::none;
 }
 
 } // namespace LWPictureDecoder

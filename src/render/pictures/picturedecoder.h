@@ -28,6 +28,9 @@ enum class Failure {
     unreadable,  // no picture the program takes, or bytes that do not decode
     tooLarge,    // what the use needs alone takes more than the whole budget (HEIF: over maxPixelCount)
     outOfMemory, // an allocation failed
+    // The machine could not decode it now (no decode worker could be started, or the decode ran
+    // out of wall-clock time on a loaded machine): the next try may. Never a worker's answer.
+    unavailable,
 };
 struct Result {
     std::optional<QImage> image; // none on failure

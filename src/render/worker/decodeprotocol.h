@@ -23,7 +23,7 @@ struct Ask {
     qint32 longestSide = 0;
     double part[4] = {0, 0, 1, 1};
     qint64 memoryLimit = 0; // the worker's data limit for this decode; 0: none
-    qint32 cpuSeconds = 0;  // CPU time this decode may take
+    qint32 cpuMilliseconds = 0; // CPU time this decode may take
 };
 
 struct Answer {

@@ -17,6 +17,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -208,12 +209,19 @@ int serve(int channel, const Decode &decode, const ReadHeader &header)
         }
         const QByteArray bytes = QByteArray::fromRawData(static_cast<const char *>(in), qsizetype(ask.bytes));
         const LWPictureDecoder::Request request{ask.longestSide, QRectF(ask.part[0], ask.part[1], ask.part[2], ask.part[3])};
-        setSoftLimit(RLIMIT_CPU, cpuSecondsUsed() + rlim_t(std::max(1, ask.cpuSeconds)));
+        // The decode's CPU time exactly: a profiling timer whose signal ends the worker; the
+        // limit in whole seconds behind it, should the timer not be set.
+        const int cpuMs = std::max(1, ask.cpuMilliseconds);
+        itimerval cpuTime{{0, 0}, {cpuMs / 1000, (cpuMs % 1000) * 1000}};
+        (void)::setitimer(ITIMER_PROF, &cpuTime, nullptr);
+        setSoftLimit(RLIMIT_CPU, cpuSecondsUsed() + rlim_t(cpuMs / 1000 + 1));
         if (ask.memoryLimit > 0)
             setSoftLimit(RLIMIT_DATA, rlim_t(ask.memoryLimit));
         if (ask.kind == P::Kind::header) {
             const std::optional<LWPictureDecoder::Header> h = header(bytes);
             setSoftLimit(RLIMIT_DATA, data.rlim_cur);
+            const itimerval stopped{};
+            (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
             if (in)
                 ::munmap(in, size_t(ask.bytes));
             if (!answer(channel, headerAnswer(h), -1))
@@ -222,6 +230,8 @@ int serve(int channel, const Decode &decode, const ReadHeader &header)
         }
         LWPictureDecoder::Result r = decode(bytes, request);
         setSoftLimit(RLIMIT_DATA, data.rlim_cur);
+        const itimerval stopped{};
+        (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
         if (in)
             ::munmap(in, size_t(ask.bytes));
         a.failure = int(r.failure);

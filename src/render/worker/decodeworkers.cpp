@@ -10,6 +10,7 @@
 #include <QMutex>
 #include <QWaitCondition>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <csignal>
 #include <fcntl.h>
@@ -35,7 +36,7 @@ constexpr int maxIccBytes = 16 << 20;
 
 // A header's limits: the worker's own code, a reader's tables, and time for a header only.
 constexpr qint64 headerMargin = LWDecodeWorkers::memoryMargin;
-constexpr int headerCpuSeconds = 2;
+constexpr int headerCpuMilliseconds = 2000;
 constexpr int headerWallMs = 5000;
 
 struct Worker {
@@ -43,10 +44,29 @@ struct Worker {
     int channel = -1;
 };
 
+// How a worker ended: by itself, killed here, or by a signal this program did not send (SIGKILL:
+// the system's out-of-memory killer, which the worker is the first choice of; SIGXCPU or SIGPROF:
+// its CPU time ran out; any other: it crashed).
+enum class Ended { itself, killedHere, killedOutside, cpuTime, crashed };
+
+Ended endedBy(int status)
+{
+    if (!WIFSIGNALED(status))
+        return Ended::itself;
+    switch (WTERMSIG(status)) {
+    case SIGKILL:
+        return Ended::killedOutside;
+    case SIGXCPU:
+    case SIGPROF:
+        return Ended::cpuTime;
+    default:
+        return Ended::crashed;
+    }
+}
+
 // Ends a worker, given `graceMs` to end by itself (a worker reads the end of its channel and
-// exits), then killed. True when it had been killed by a SIGKILL this program did not send: the
-// system's out-of-memory killer, which the worker is the first choice of.
-bool end(Worker w, int graceMs)
+// exits), then killed.
+Ended end(Worker w, int graceMs)
 {
     ::close(w.channel);
     QDeadlineTimer grace(graceMs);
@@ -54,7 +74,7 @@ bool end(Worker w, int graceMs)
         int status = 0;
         const pid_t got = ::waitpid(w.pid, &status, WNOHANG);
         if (got == w.pid)
-            return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+            return endedBy(status);
         if ((got < 0 && errno != EINTR) || grace.hasExpired())
             break;
         ::usleep(1000);
@@ -62,7 +82,7 @@ bool end(Worker w, int graceMs)
     ::kill(w.pid, SIGKILL);
     while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
     }
-    return false;
+    return Ended::killedHere;
 }
 
 constexpr int leavingMs = 200; // for a worker whose channel closed to finish ending
@@ -147,22 +167,22 @@ struct Pool {
     }
 
     // A worker back after a decode; `sound` when it answered within the protocol. One that did
-    // not is ended after `graceMs`; true when something outside the program had killed it.
-    bool give(Worker w, int gen, bool sound, int graceMs = 0)
+    // not is ended after `graceMs`, and how it ended is told.
+    Ended give(Worker w, int gen, bool sound, int graceMs = 0)
     {
         QMutexLocker guard(&lock);
         ++decodes;
-        bool killedOutside = false;
+        Ended how = Ended::itself;
         if (sound && gen == generation) {
             idle.push_back(w);
         } else {
             --running;
             guard.unlock();
-            killedOutside = end(w, graceMs);
+            how = end(w, graceMs);
             guard.relock();
         }
         freed.wakeOne();
-        return killedOutside;
+        return how;
     }
 };
 
@@ -174,23 +194,38 @@ Pool &pool()
 
 Result failed(Failure why) { return {std::nullopt, why, false}; }
 
-// The bytes in a sealed memfd; -1 on failure.
+// A decode's CPU time: a base for any picture (a small picture's headers, a decoder's start) and
+// a rate per megapixel the picture declares. The rate is twice the slowest format's decode of a
+// 12-megapixel photo-like picture (bench/bench_decodecost.cpp, all threads' CPU): 10-bit HEIC
+// 93 ms, HEIC 78, AVIF 37, WebP 15, PNG and progressive JPEG 14, JPEG 5, TIFF 2. The wall clock
+// is twice the CPU time, and more for a loaded machine.
+constexpr qint64 cpuBaseMs = 1000;
+constexpr qint64 cpuMsPerMegapixel = 200;
+constexpr qint64 wallAllowanceMs = 3000;
+
+// The bytes in a sealed memfd; -1 on failure, with errno telling why.
 int bytesIn(const QByteArray &bytes)
 {
     const int fd = P::makeMemfd("lw-picture", 0);
     if (fd < 0)
         return -1;
+    const auto fail = [fd] {
+        const int e = errno;
+        ::close(fd);
+        errno = e;
+        return -1;
+    };
     qsizetype at = 0;
     while (at < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + at, size_t(bytes.size() - at));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return ::close(fd), -1;
+            return fail();
         at += n;
     }
     if (!P::seal(fd))
-        return ::close(fd), -1;
+        return fail();
     return fd;
 }
 
@@ -277,8 +312,9 @@ std::optional<LWPictureDecoder::Header> headerAnswer(Pool &p, Worker worker, int
                        (a.failure == int(Failure::none) || a.failure == int(Failure::unreadable)) &&
                        a.width > -side && a.width < side && a.height > -side && a.height < side &&
                        a.orientation >= 1 && a.orientation <= 8 && a.work >= 0 && a.work <= 16;
-    const bool killedOutside = p.give(worker, gen, sound, answered ? leavingMs : 0);
-    *lasting = sound || !killedOutside;
+    const bool killedOutside = p.give(worker, gen, sound, answered ? leavingMs : 0) == Ended::killedOutside;
+    // Out of wall-clock time (a loaded machine) or killed by the system: asked again next time.
+    *lasting = sound || (answered && !killedOutside);
     if (!sound || a.failure != int(Failure::none))
         return std::nullopt;
     return LWPictureDecoder::Header{QSize(a.width, a.height), a.orientation, a.format, a.work, a.alpha != 0};
@@ -288,7 +324,18 @@ std::optional<LWPictureDecoder::Header> headerAnswer(Pool &p, Worker worker, int
 
 namespace LWDecodeWorkers {
 
-Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 reserved)
+Limits limitsFor(qint64 declaredPixels, qint64 reserved)
+{
+    // Without a declared size, what the reservation holds at four bytes a pixel.
+    const qint64 pixels = std::max<qint64>(0, declaredPixels > 0 ? declaredPixels : reserved / 4);
+    // The sanitizers' builds decode several times slower.
+    const qint64 slower = addressSanitizer ? 4 : 1;
+    const qint64 cpu = std::min<qint64>(slower * (cpuBaseMs + cpuMsPerMegapixel * (pixels / 1000) / 1000), INT_MAX / 4);
+    return {int(cpu), int(2 * cpu + wallAllowanceMs)};
+}
+
+Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 reserved,
+              qint64 declaredPixels)
 {
     Pool &p = pool();
     P::Ask ask;
@@ -300,24 +347,28 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
     int wall;
     {
         QMutexLocker guard(&p.lock);
-        // A second of CPU for every 32 MB the decode may use, besides ten for any picture.
-        ask.cpuSeconds = p.cpuSeconds > 0 ? p.cpuSeconds : int(10 + reserved / (32 << 20));
-        wall = p.wallMilliseconds > 0 ? p.wallMilliseconds : ask.cpuSeconds * 2000;
+        const Limits limits = limitsFor(declaredPixels, reserved);
+        ask.cpuMilliseconds = p.cpuSeconds > 0 ? p.cpuSeconds * 1000 : limits.cpuMilliseconds;
+        wall = p.wallMilliseconds > 0 ? p.wallMilliseconds : limits.wallMilliseconds;
     }
     const int in = bytesIn(bytes);
-    if (in < 0)
-        return failed(Failure::outOfMemory);
+    if (in < 0) // no descriptor left is the machine's passing want, as is memory
+        return failed(errno == EMFILE || errno == ENFILE ? Failure::unavailable : Failure::outOfMemory);
     // One more try in a fresh worker when an idle one had died since its last decode, or a worker
-    // broke off without passing its time: a crash may be the machine's (its memory killer) rather
-    // than the picture's, and a picture that crashes every worker costs two crashes.
+    // crashed: a crash may be the machine's (its memory killer) rather than the picture's, and a
+    // picture that crashes every worker costs two crashes. A worker past its CPU time or its wall
+    // clock gets no second go.
     bool killedOutside = false;
+    Failure why = Failure::unreadable;
     for (int attempt = 0; attempt < 2; ++attempt) {
         const auto taken = p.take();
-        if (!taken)
+        if (!taken) { // no worker can be started now (missing, no descriptor or process left)
+            why = Failure::unavailable;
             break;
+        }
         const auto [worker, gen] = *taken;
         if (!P::send(worker.channel, &ask, sizeof(ask), in)) {
-            killedOutside = p.give(worker, gen, false, leavingMs);
+            killedOutside = p.give(worker, gen, false, leavingMs) == Ended::killedOutside || killedOutside;
             continue;
         }
         P::Answer answer;
@@ -333,7 +384,8 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         if (fd && *fd >= 0)
             ::close(*fd);
         const bool failedSoundly = sound && answer.failure != int(Failure::none) && *fd < 0;
-        killedOutside = p.give(worker, gen, img || failedSoundly, answered ? leavingMs : 0);
+        const Ended how = p.give(worker, gen, img || failedSoundly, answered ? leavingMs : 0);
+        killedOutside = how == Ended::killedOutside || killedOutside;
         if (img || failedSoundly)
             ::close(in);
         if (img)
@@ -341,16 +393,20 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         if (failedSoundly) {
             // Memory the worker was refused within its limit was wanted beyond the reservation;
             // memory it could not get for its answer was the machine's want.
-            const auto why = Failure(answer.failure);
-            const bool beyond = why == Failure::outOfMemory && ask.memoryLimit > 0 && !answer.outOfSystemMemory;
-            return failed(beyond ? Failure::tooLarge : why);
+            const auto failure = Failure(answer.failure);
+            const bool beyond = failure == Failure::outOfMemory && ask.memoryLimit > 0 && !answer.outOfSystemMemory;
+            return failed(beyond ? Failure::tooLarge : failure);
         }
-        if (!answered)
-            break; // past its time: never a second go
+        if (!answered) { // a loaded machine's slowness, not the picture's: tried again next time
+            why = Failure::unavailable;
+            break;
+        }
+        if (how == Ended::cpuTime)
+            break; // the picture's own cost
     }
     ::close(in);
     // Killed by the system for memory: a passing want, not a fault of the picture.
-    return failed(killedOutside ? Failure::outOfMemory : Failure::unreadable);
+    return failed(killedOutside ? Failure::outOfMemory : why);
 }
 
 std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *lasting)
@@ -361,7 +417,7 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     ask.bytes = bytes.size();
     // The reader's own tables and what our checks copy of the bytes; its time a header's.
     ask.memoryLimit = addressSanitizer ? 0 : headerMargin + 2 * bytes.size();
-    ask.cpuSeconds = headerCpuSeconds;
+    ask.cpuMilliseconds = headerCpuMilliseconds;
     const int in = bytesIn(bytes);
     if (in < 0)
         return std::nullopt;

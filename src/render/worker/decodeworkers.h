@@ -15,14 +15,22 @@ namespace LWDecodeWorkers {
 inline constexpr qint64 memoryMargin = qint64(256) << 20;
 
 // LWPictureDecoder::decodeHere run in a worker with a data limit of `reserved` plus the margin
-// (none under AddressSanitizer, which maps terabytes), a CPU-time limit and a wall-clock limit
-// after which the worker is killed, all growing with `reserved`. A worker that dies or breaks the
-// protocol gets a second try in a fresh one; after that, or past its time, the picture is
+// (none under AddressSanitizer, which maps terabytes), and the CPU-time and wall-clock limits of
+// limitsFor, after which the worker is killed. A worker that dies or breaks the protocol gets a
+// second try in a fresh one; after that, or past its CPU time (no second try), the picture is
 // `unreadable`. One refused memory within its limit gives `tooLarge`; the machine's own want of
-// memory (the worker killed by the system, or unable to hand its pixels over) `outOfMemory`.
-// Requests and results keep every field.
+// memory (the worker killed by the system, or unable to hand its pixels over) `outOfMemory`; no
+// worker to be started (missing, no descriptor or process left) or the wall clock run out (a
+// loaded machine) `unavailable`, with no second try. Requests and results keep every field.
 [[nodiscard]] LWPictureDecoder::Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
-                                              qint64 reserved);
+                                              qint64 reserved, qint64 declaredPixels = 0);
+
+// A decode's CPU time and wall clock: a small base plus a rate per megapixel of the size the
+// picture declares (without one, of what `reserved` holds at four bytes a pixel).
+struct Limits {
+    int cpuMilliseconds = 0, wallMilliseconds = 0;
+};
+[[nodiscard]] Limits limitsFor(qint64 declaredPixels, qint64 reserved);
 
 // LWPictureDecoder::headerHere run in a worker under small limits (a fixed data limit beside
 // the bytes, a second or two of CPU, a few seconds of wall clock). None when the worker cannot
