@@ -359,3 +359,20 @@ TEST_F(DecodeWorkers, APictureSlowToDecodeIsPaidOnce)
         EXPECT_EQ(LWDecodeWorkers::stats().decodes - before, s.workerDecodes);
     }
 }
+
+TEST_F(DecodeWorkers, APictureSlowToDecodeButLargerThanTheTableIsDecodedByParts)
+{
+    // Kept whole only where it fits the full table: a larger one (a 200-megapixel photo) is
+    // decoded for each part an export asks, never whole beside them.
+    LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
+                                         .absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
+                                 10, 20000);
+    const LWImageCache::Budget old = LWImageCache::setBudget({64 * 64 * 4 - 1, LWImageCache::Budget{}.preview});
+    const LWImage slow = alone(asking("slow")).pages[0].elements[0].image.value();
+    const qsizetype kept = LWImageCache::stats().full;
+    for (const QRectF part : {QRectF(0, 0, 1, 0.5), QRectF(0, 0.5, 1, 0.5)}) {
+        EXPECT_TRUE(LWImageCache::exportImage(slow, LWPictureDecoder::Request{0, part}).image);
+        EXPECT_EQ(LWImageCache::stats().full, kept);
+    }
+    (void)LWImageCache::setBudget(old);
+}

@@ -167,16 +167,26 @@ Tables &tables()
     return t;
 }
 
+// Whether the picture decoded whole at full size fits `budget` bytes, by its header.
+bool fitsWhole(const QByteArray &bytes, qint64 budget)
+{
+    const std::optional<LWPictureDecoder::Header> h = LWPictureDecoder::header(bytes);
+    return h && qint64(std::abs(h->stored.width())) * std::abs(h->stored.height()) * 4 <= budget;
+}
+
 // Decodes outside the lock, which is held on entry and on return.
 Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &key, const QByteArray &bytes,
                       const LWPictureDecoder::Request &request)
 {
     ++t.decodes;
+    const qint64 fullBudget = t.full.budget;
     guard.unlock();
     QElapsedTimer took;
     took.start();
     Result result = LWPictureDecoder::decode(bytes, request);
-    const bool slow = result.image && took.elapsed() >= slowDecodeMs;
+    // Kept whole for later uses only where the whole picture fits the full table: a larger one
+    // (a 200-megapixel photo) is decoded by parts, as each use needs.
+    const bool slow = result.image && took.elapsed() >= slowDecodeMs && fitsWhole(bytes, fullBudget);
     // Refused beside what an export holds: a want of memory, not a fault of the picture.
     if (!result.image && LWDecodeBudget::HoldWork::refusedForHold())
         result.failure = Failure::outOfMemory;
