@@ -384,7 +384,7 @@ void ExportSheet::rebuildSides(const QStringList &names)
     connect(sidesPicker_, &SegmentedPicker::picked, this, [this](int i) { setSides(i - 1); });
     sidesHolder_->addWidget(sidesPicker_);
     // Tab reaches it where it shows, after the options and before the buttons, made earlier.
-    QWidget *before = rasterBleed_;
+    QWidget *before = qualitySlider_->slider(); // the last of the options
     for (int i = 0; i < sidesPicker_->count(); ++i) {
         QWidget::setTabOrder(before, sidesPicker_->segment(i));
         before = sidesPicker_->segment(i);
@@ -511,6 +511,7 @@ void ExportSheet::runExport()
     if (base.isEmpty())
         base = QStringLiteral("Design");
     const Proposal p = proposal(format_);
+    keyboardAt_ = focusWidget();
     // The dialog runs an event loop in which the sheet or its editor may go.
     const QPointer<ExportSheet> self(this);
     const std::optional<QUrl> url = app_.chooseExport(base + p.tail, p.filter, p.suffix);
@@ -532,7 +533,11 @@ void ExportSheet::takeKeyboard(bool panelClosed)
         return;
     if (active != this)
         activateWindow();
-    if (!focusWidget() || !focusWidget()->isVisible() || !focusWidget()->isEnabled())
+    // Back where the user was before the export (its options were off meanwhile), so an alert
+    // that follows hands the keyboard back there too.
+    if (!job_ && keyboardAt_ && keyboardAt_->isVisible() && keyboardAt_->isEnabled())
+        keyboardAt_->setFocus(Qt::OtherFocusReason);
+    else if (!focusWidget() || !focusWidget()->isVisible() || !focusWidget()->isEnabled())
         (export_->isEnabled() ? export_ : close_)->setFocus(Qt::OtherFocusReason);
 }
 

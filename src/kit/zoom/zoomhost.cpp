@@ -8,6 +8,31 @@
 #include <QMouseEvent>
 #include <cmath>
 
+namespace {
+
+// Tab past the content's last control comes round to its first (Backtab the other way), as in a
+// window of its own: Qt's proxy would leave the keyboard on the last one.
+class WrappingProxy : public QGraphicsProxyWidget {
+protected:
+    bool focusNextPrevChild(bool next) override
+    {
+        QWidget *content = widget();
+        const QWidget *before = content ? content->focusWidget() : nullptr;
+        const bool moved = QGraphicsProxyWidget::focusNextPrevChild(next);
+        if (!content || (content->focusWidget() != before && content->focusWidget()))
+            return moved;
+        for (QWidget *w = next ? content->nextInFocusChain() : content->previousInFocusChain(); w && w != content;
+             w = next ? w->nextInFocusChain() : w->previousInFocusChain())
+            if (w->isVisibleTo(content) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) {
+                w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                return true;
+            }
+        return moved;
+    }
+};
+
+} // namespace
+
 VKZoomHost::VKZoomHost(QWidget *content, QSizeF minSize, QWidget *parent)
     : QGraphicsView(parent), m_content(content), m_minSize(minSize)
 {
@@ -24,7 +49,9 @@ VKZoomHost::VKZoomHost(QWidget *content, QSizeF minSize, QWidget *parent)
     // Empty spots show the window's background, unscaled.
     content->setAttribute(Qt::WA_NoSystemBackground);
     auto *scene = new QGraphicsScene(this);
-    m_proxy = scene->addWidget(content);
+    m_proxy = new WrappingProxy;
+    m_proxy->setWidget(content);
+    scene->addItem(m_proxy);
     setScene(scene);
 
     m_home = new VKZoom::ScrollHome(this);

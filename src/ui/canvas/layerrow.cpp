@@ -3,6 +3,7 @@
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
+#include "kit/theme/focusring.h"
 #include "kit/paint/uifont.h"
 #include "model/file/json.h"
 
@@ -48,6 +49,10 @@ protected:
             p.setOpacity(0.75);
         const QRectF box((width() - symbolSize) / 2, (height() - symbolSize) / 2, symbolSize, symbolSize);
         VKSymbols::paint(p, m_symbol, box, m_ink());
+        if (hasFocus()) { // Space acts on this row's element: the ring says which
+            p.setOpacity(1);
+            VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 4));
+        }
     }
 
 private:

@@ -1,0 +1,163 @@
+// The keyboard in the main window: every control Tab reaches shows that it has it, Space acts
+// only where it shows, and the template browser works without the mouse.
+#include "app/templatebrowser.h"
+#include "app/templategrid.h"
+#include "kit/controls/searchfield.h"
+#include "values_fixture.h"
+
+namespace {
+
+// What shows a widget's keyboard: a typing box's, a search's or a segment's whole control.
+QWidget *shownBy(QWidget *w)
+{
+    for (QWidget *up = w; up; up = up->parentWidget())
+        if (qobject_cast<SegmentedPicker *>(up) || qobject_cast<NumberField *>(up) || qobject_cast<VKSearchField *>(up))
+            return up;
+    return w;
+}
+
+} // namespace
+
+class FocusKeys : public Values {
+public:
+    using AppTest::app;
+    using Values::open;
+    // The widget with the keyboard, inside the zoom host when the host has it.
+    QWidget *focused() const
+    {
+        QWidget *w = QApplication::focusWidget();
+        QWidget *inner = w == host() ? host()->content()->focusWidget() : nullptr;
+        return inner && inner->hasFocus() ? inner : w;
+    }
+    TemplateBrowser *browser() const { return qobject_cast<TemplateBrowser *>(window->mainWidget()->screen()); }
+};
+
+// Tab goes round the screen's controls; each stop as painted with the keyboard differs from the
+// same control once Tab has moved on. Each screen has its least number of stops.
+TEST_F(FocusKeys, EveryTabStopOfTheMainWindowShowsTheKeyboard)
+{
+    struct Case {
+        const char *what;
+        std::function<void(FocusKeys &)> show;
+        int stops; // at least
+    };
+    const Case cases[] = {
+        {"start screen", [](FocusKeys &t) { t.app.setScreen(LWAppScreen::start); }, 8},
+        {"template browser", [](FocusKeys &t) { t.app.setScreen(LWAppScreen::templates); }, 6},
+        {"editor, a box selected",
+         [](FocusKeys &t) {
+             t.open(design({rectangle(), text(textA, QStringLiteral("A"))}));
+             t.clickCanvas(boxFrame.center());
+         },
+         20},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        c.show(*this);
+        runPosted();
+        QList<QWidget *> seen;
+        for (int i = 0; i < 120; ++i) {
+            keyIn(Qt::Key_Tab);
+            QWidget *now = focused();
+            ASSERT_NE(now, nullptr);
+            if (seen.contains(now))
+                break;
+            seen.append(now);
+            const QImage shown = shownBy(now)->grab().toImage();
+            keyIn(Qt::Key_Tab);
+            ASSERT_NE(focused(), now) << now->metaObject()->className();
+            EXPECT_NE(shownBy(now)->grab().toImage(), shown)
+                << "no focus look: " << now->metaObject()->className() << " " << now->accessibleName().toStdString();
+            keyIn(Qt::Key_Backtab);
+            ASSERT_EQ(focused(), now);
+        }
+        EXPECT_GE(seen.size(), c.stops);
+    }
+}
+
+// Tab into the layers list reaches each row's eye and lock, which ring themselves; Space then
+// hides or locks that row's element and no other, and Space again undoes it.
+TEST_F(FocusKeys, SpaceInTheLayersListActsOnTheRowThatShowsTheKeyboard)
+{
+    open(design({rectangle(), text(textA, QStringLiteral("A")), text(textB, QStringLiteral("B"))}));
+    clickCanvas(QPointF(400, 650));
+    int flags = 0;
+    for (int i = 0; i < 120 && flags < 6; ++i) {
+        keyIn(Qt::Key_Tab);
+        QWidget *now = focused();
+        auto *row = now ? qobject_cast<LayerRow *>(now->parentWidget()) : nullptr;
+        if (!row)
+            continue;
+        ++flags;
+        const bool eye = now == row->eyeButton();
+        SCOPED_TRACE(row->element().name.toStdString() + (eye ? " eye" : " lock"));
+        const QImage ringed = row->grab().toImage();
+        const QList<LWElement> before = ed().elements();
+        keyIn(Qt::Key_Space);
+        for (const LWElement &e : ed().elements()) {
+            const LWElement *was = nullptr;
+            for (const LWElement &b : before)
+                if (b.id == e.id)
+                    was = &b;
+            ASSERT_TRUE(was);
+            const bool flipped = e.id == row->element().id;
+            EXPECT_EQ(e.hidden, was->hidden != (flipped && eye)) << e.name.toStdString();
+            EXPECT_EQ(e.locked, was->locked != (flipped && !eye)) << e.name.toStdString();
+        }
+        keyIn(Qt::Key_Space);
+        EXPECT_EQ(ed().elements(), before);
+        now->clearFocus();
+        EXPECT_NE(row->grab().toImage(), ringed);
+        now->setFocus(Qt::TabFocusReason);
+    }
+    EXPECT_EQ(flags, 6);
+}
+
+// The template browser from the keyboard: typed letters search, Down goes into the grid, the
+// arrows choose, Return opens the chosen template; Ctrl+F goes back to the search, Escape clears
+// it and then closes the browser.
+TEST_F(FocusKeys, TheTemplateBrowserWorksFromTheKeyboard)
+{
+    app.setScreen(LWAppScreen::templates);
+    runPosted();
+    ASSERT_NE(browser(), nullptr);
+    TemplateGrid *grid = browser()->grid();
+    typeIn(QStringLiteral("salon"));
+    EXPECT_EQ(browser()->query(), QStringLiteral("salon"));
+    const QList<LWTemplate> found = browser()->list();
+    ASSERT_GE(found.size(), 3);
+    keyIn(Qt::Key_Down);
+    EXPECT_TRUE(grid->hasFocus());
+    EXPECT_EQ(browser()->selected(), found[0].id);
+    keyIn(Qt::Key_Right);
+    keyIn(Qt::Key_Right);
+    keyIn(Qt::Key_Left);
+    EXPECT_EQ(browser()->selected(), found[1].id);
+
+    // Back to the search by a letter, and by Ctrl+F: the grid's choice stays.
+    typeIn(QStringLiteral("x"));
+    EXPECT_EQ(browser()->query(), QStringLiteral("salonx"));
+    keyIn(Qt::Key_Backspace);
+    keyIn(Qt::Key_Down);
+    keyIn(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(browser()->searchField()->lineEdit()->hasFocus());
+    keyIn(Qt::Key_Down);
+    keyIn(Qt::Key_Down); // the row below the chosen one
+    const qsizetype columns = grid->currentLayout().columns;
+    ASSERT_GT(found.size(), columns + 1);
+    EXPECT_EQ(browser()->selected(), found[columns + 1].id);
+    keyIn(Qt::Key_Return);
+    ASSERT_NE(app.editor(), nullptr);
+    EXPECT_EQ(app.screen(), LWAppScreen::editor);
+    EXPECT_EQ(app.editor()->doc().name, found[columns + 1].make().name);
+
+    app.editor()->setDirty(false);
+    app.close();
+    app.setScreen(LWAppScreen::templates);
+    runPosted();
+    typeIn(QStringLiteral("a"));
+    keyIn(Qt::Key_Escape);
+    EXPECT_EQ(browser()->query(), QString());
+    keyIn(Qt::Key_Escape);
+    EXPECT_EQ(app.screen(), LWAppScreen::start);
+}
