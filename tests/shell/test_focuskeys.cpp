@@ -2,7 +2,12 @@
 // only where it shows, and the template browser works without the mouse.
 #include "app/templatebrowser.h"
 #include "app/templategrid.h"
+#include "kit/controls/chipbutton.h"
+#include "kit/controls/iconpicker.h"
+#include "kit/controls/popover.h"
 #include "kit/controls/searchfield.h"
+#include "ui/canvas/toolrail.h"
+#include "ui/inspector/sections/iconsection.h"
 #include "values_fixture.h"
 
 namespace {
@@ -160,4 +165,41 @@ TEST_F(FocusKeys, TheTemplateBrowserWorksFromTheKeyboard)
     EXPECT_EQ(browser()->query(), QString());
     keyIn(Qt::Key_Escape);
     EXPECT_EQ(app.screen(), LWAppScreen::start);
+}
+
+// The icon picker, opened from the rail's Icon tool or from the icon section's Change…, has the
+// keyboard in its search: letters typed at once narrow the icons.
+TEST_F(FocusKeys, TheIconPickerSearchHasTheKeyboardWhenItOpens)
+{
+    const LWElement leaf = LWElement::makeIcon(QStringLiteral("leaf"), LWRect(300, 300, 60, 60), LWFill::solid(LWColor::black));
+    open(design({leaf}));
+    struct Case {
+        const char *what;
+        std::function<VKPopover *(FocusKeys &)> open;
+    };
+    const Case cases[] = {
+        {"the rail",
+         [](FocusKeys &t) {
+             t.clickIn(t.screen()->rail()->toolButton(LWTool::icon));
+             return t.screen()->rail()->iconPopover();
+         }},
+        {"Change…",
+         [](FocusKeys &t) {
+             t.clickCanvas(QPointF(330, 330));
+             IconSection *section = t.section<IconSection>();
+             t.clickIn(section->changeButton());
+             return section->popover();
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        VKPopover *popover = c.open(*this);
+        ASSERT_TRUE(popover && popover->isVisible());
+        QApplication::setActiveWindow(window.get()); // the popup is drawn in the zoomed scene
+        typeIn(QStringLiteral("star"));
+        auto *picker = popover->findChild<IconPicker *>();
+        ASSERT_NE(picker, nullptr);
+        EXPECT_EQ(picker->searchField()->text(), QStringLiteral("star"));
+        keyIn(Qt::Key_Escape);
+    }
 }
