@@ -80,12 +80,17 @@ TEST_F(FocusKeys, EveryTabStopOfTheMainWindowShowsTheKeyboard)
     }
 }
 
-// Tab into the layers list reaches each row's eye and lock, which ring themselves; Space then
-// hides or locks that row's element and no other, and Space again undoes it.
+// Tab into the layers list reaches each row's eye and lock, top row first (rows made after the
+// screen too), then the panel's buttons; each rings itself. Space then hides or locks that row's
+// element and no other, and Space again undoes it.
 TEST_F(FocusKeys, SpaceInTheLayersListActsOnTheRowThatShowsTheKeyboard)
 {
-    open(design({rectangle(), text(textA, QStringLiteral("A")), text(textB, QStringLiteral("B"))}));
-    clickCanvas(QPointF(400, 650));
+    open(design({rectangle()}));
+    clickCanvas(boxFrame.center());
+    keyIn(Qt::Key_D, Qt::ControlModifier); // two rows more, made now
+    keyIn(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(ed().elements().size(), 3); // the last copy selected: the buttons are on
+    QList<QUuid> order;
     int flags = 0;
     for (int i = 0; i < 120 && flags < 6; ++i) {
         keyIn(Qt::Key_Tab);
@@ -95,6 +100,8 @@ TEST_F(FocusKeys, SpaceInTheLayersListActsOnTheRowThatShowsTheKeyboard)
             continue;
         ++flags;
         const bool eye = now == row->eyeButton();
+        if (eye)
+            order << row->element().id;
         SCOPED_TRACE(row->element().name.toStdString() + (eye ? " eye" : " lock"));
         const QImage ringed = row->grab().toImage();
         const QList<LWElement> before = ed().elements();
@@ -116,6 +123,12 @@ TEST_F(FocusKeys, SpaceInTheLayersListActsOnTheRowThatShowsTheKeyboard)
         now->setFocus(Qt::TabFocusReason);
     }
     EXPECT_EQ(flags, 6);
+    keyIn(Qt::Key_Tab);
+    EXPECT_EQ(focused(), screen()->layers()->buttons().constFirst());
+    QList<QUuid> topFirst;
+    for (const LWElement &e : ed().elements())
+        topFirst.prepend(e.id);
+    EXPECT_EQ(order, topFirst);
 }
 
 // The template browser from the keyboard: typed letters search, Down goes into the grid, the
