@@ -48,6 +48,14 @@ TEST_F(FocusKeys, EveryTabStopOfTheMainWindowShowsTheKeyboard)
     };
     const Case cases[] = {
         {"start screen", [](FocusKeys &t) { t.app.setScreen(LWAppScreen::start); }, 8},
+        // The zoom host keeps the keyboard with none of its controls: Tab still goes round them.
+        {"start screen after a click on an empty spot",
+         [](FocusKeys &t) {
+             if (QWidget *had = t.host()->content()->focusWidget())
+                 had->clearFocus(); // as on a fresh window
+             t.clickIn(t.window->mainWidget()->screen(), QPoint(1200, 700));
+         },
+         8},
         {"template browser", [](FocusKeys &t) { t.app.setScreen(LWAppScreen::templates); }, 6},
         {"editor, a box selected",
          [](FocusKeys &t) {

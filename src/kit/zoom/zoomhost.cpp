@@ -5,6 +5,7 @@
 
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <cmath>
 
@@ -81,6 +82,19 @@ void VKZoomHost::mousePressEvent(QMouseEvent *event)
         scene()->sendEvent(m_proxy, &ungrab);
     }
     QGraphicsView::mousePressEvent(event);
+}
+
+bool VKZoomHost::event(QEvent *event)
+{
+    // The proxy keeps the scene's focus after a click on an empty spot or when the control with
+    // the keyboard went, and then drops Tab: without a focus item the scene gives it the first
+    // (Backtab: the last) control instead.
+    if (event->type() == QEvent::KeyPress && m_proxy->hasFocus() && !m_content->focusWidget()) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+            scene()->setFocusItem(nullptr);
+    }
+    return QGraphicsView::event(event);
 }
 
 void VKZoomHost::resizeEvent(QResizeEvent *event)

@@ -37,6 +37,7 @@ public:
     const VKZoom::Layout &currentLayout() const { return m_layout; }
 
 protected:
+    bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
