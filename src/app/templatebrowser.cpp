@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -52,6 +53,8 @@ public:
     }
 
     const QString &category() const { return m_text; }
+    // Up and Down choose the row above or below (the scroll view around would only scroll).
+    std::function<void(int)> step;
 
     QSize sizeHint() const override
     {
@@ -75,14 +78,14 @@ protected:
         const QRectF text = QRectF(rect()).adjusted(padX, 0, -padX, 0);
         p.setPen(isChecked() ? QColor(Qt::white) : theme.text);
         vkDrawText(p, text, Qt::AlignLeft | Qt::AlignVCenter, vkElidedText(f, m_text, text.width()), f);
-        if (hasFocus())
-            VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 9));
+        if (hasFocus()) // white on the accent fill of the current row
+            VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 9),
+                               isChecked() ? QColor(Qt::white) : VKFocusRing::colour());
     }
-    // Up and Down go through the rows (the browser's), not round the window's controls.
     void keyPressEvent(QKeyEvent *event) override
     {
-        if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)
-            event->ignore();
+        if ((event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) && step)
+            step(event->key() == Qt::Key_Up ? -1 : 1);
         else
             QAbstractButton::keyPressEvent(event);
     }
@@ -185,16 +188,6 @@ void TemplateBrowser::keyPressEvent(QKeyEvent *event)
         leave();
         return;
     }
-    if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) {
-        // From a category row (the only ones that let them through): the next row, and its filter.
-        const qsizetype at = m_rows.indexOf(qobject_cast<QAbstractButton *>(focusWidget()));
-        const qsizetype to = at + (event->key() == Qt::Key_Up ? -1 : 1);
-        if (at >= 0 && to >= 0 && to < m_rows.size()) {
-            setFilter(static_cast<CategoryRow *>(m_rows[to])->category());
-            m_rows[to]->setFocus(Qt::TabFocusReason);
-        }
-        return;
-    }
     // A letter typed anywhere else in the browser starts a search.
     if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) && !typed.isEmpty() &&
         typed.at(0).isPrint() && !typed.at(0).isSpace()) {
@@ -241,6 +234,13 @@ QWidget *TemplateBrowser::categoryPanel()
         if (category == m_filter)
             row->setFocusPolicy(Qt::TabFocus);
         connect(row, &QAbstractButton::clicked, this, [this, category] { setFilter(category); });
+        row->step = [this, row](int delta) {
+            const qsizetype to = m_rows.indexOf(row) + delta;
+            if (to < 0 || to >= m_rows.size())
+                return;
+            setFilter(static_cast<CategoryRow *>(m_rows[to])->category());
+            m_rows[to]->setFocus(Qt::TabFocusReason); // the scroll view brings it into view
+        };
         m_rows.append(row);
         rows->addWidget(row);
         if (category == QLatin1String("Flyers"))

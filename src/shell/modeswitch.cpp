@@ -70,7 +70,7 @@ void ModeSegment::paintEvent(QPaintEvent *)
                text(), titleFont());
     if (hasFocus()) {
         p.setOpacity(1);
-        VKFocusRing::paint(p, VKPaint::capsule(box));
+        VKFocusRing::paint(p, VKPaint::capsule(box), isChecked() ? QColor(Qt::white) : VKFocusRing::colour());
     }
 }
 

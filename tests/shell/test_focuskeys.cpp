@@ -181,6 +181,14 @@ TEST_F(FocusKeys, TheTemplateBrowserWorksFromTheKeyboard)
     app.close();
     app.setScreen(LWAppScreen::templates);
     runPosted();
+    // The category list: one stop, the current row; Down and Up choose the next row.
+    keyIn(Qt::Key_Backtab);
+    EXPECT_EQ(focused(), browser()->categoryRow(QStringLiteral("All")));
+    keyIn(Qt::Key_Down);
+    keyIn(Qt::Key_Down);
+    keyIn(Qt::Key_Up);
+    EXPECT_EQ(browser()->filter(), QStringLiteral("Business Cards"));
+    EXPECT_EQ(focused(), browser()->categoryRow(QStringLiteral("Business Cards")));
     typeIn(QStringLiteral("a"));
     keyIn(Qt::Key_Escape);
     EXPECT_EQ(browser()->query(), QString());

@@ -51,7 +51,9 @@ protected:
         VKSymbols::paint(p, m_symbol, box, m_ink());
         if (hasFocus()) { // Space acts on this row's element: the ring says which
             p.setOpacity(1);
-            VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 4));
+            const auto *row = static_cast<const LayerRow *>(parentWidget());
+            VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 4),
+                               row->isSelected() ? QColor(Qt::white) : VKFocusRing::colour()); // on the accent
         }
     }
 
