@@ -5,6 +5,8 @@
 
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
+#include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <cmath>
@@ -56,6 +58,7 @@ VKZoomHost::VKZoomHost(QWidget *content, QSizeF minSize, QWidget *parent)
     setScene(scene);
 
     m_home = new VKZoom::ScrollHome(this);
+    qApp->installEventFilter(this); // the content's focus changes: the view follows the keyboard
     connect(&LWSettings::shared(), &LWSettings::changed, this, [this](const QString &key) {
         if (key == VKZoom::key)
             relayout();
@@ -82,6 +85,20 @@ void VKZoomHost::mousePressEvent(QMouseEvent *event)
         scene()->sendEvent(m_proxy, &ungrab);
     }
     QGraphicsView::mousePressEvent(event);
+}
+
+bool VKZoomHost::eventFilter(QObject *watched, QEvent *event)
+{
+    // A control that Tab (or a shortcut) gave the keyboard is scrolled into view: zoomed, the
+    // content is larger than the window, and the keyboard must never go where it cannot be seen.
+    if (event->type() == QEvent::FocusIn && watched->isWidgetType()) {
+        const auto *w = static_cast<QWidget *>(watched);
+        const Qt::FocusReason why = static_cast<QFocusEvent *>(event)->reason();
+        if (w != m_content && w->window() == m_content &&
+            (why == Qt::TabFocusReason || why == Qt::BacktabFocusReason || why == Qt::ShortcutFocusReason))
+            ensureVisible(m_proxy->mapRectToScene(QRectF(w->mapTo(m_content, QPoint()), QSizeF(w->size()))), 8, 8);
+    }
+    return QGraphicsView::eventFilter(watched, event);
 }
 
 bool VKZoomHost::event(QEvent *event)

@@ -21,7 +21,8 @@ class QGraphicsProxyWidget;
 // OpenGL child. Qt scales the view's own screen offset too in an inner widget's mapToGlobal():
 // place things from event positions instead. A press that opens a popup (a combo box's list) leaves
 // no hold on the control behind: the next press goes where it lands. Tab goes round the content's
-// controls, from the last to the first (Backtab the other way). Main thread only.
+// controls, from the last to the first (Backtab the other way), and the view scrolls to the
+// control that Tab or a shortcut gave the keyboard. Main thread only.
 class VKZoomHost : public QGraphicsView {
     Q_OBJECT
 public:
@@ -38,6 +39,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
