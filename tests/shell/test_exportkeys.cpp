@@ -244,3 +244,40 @@ TEST_F(ExportKeys, TheQualitySliderTakesTheArrows)
     }
     EXPECT_EQ(sheet->format(), ExportSheet::Fmt::jpeg); // the arrows stayed with the slider
 }
+
+// An export that fails while the keyboard is on the format picker: after its alert the keyboard
+// is back there (the options were off during the export), so Right picks the next format.
+TEST_F(ExportKeys, AfterAnAlertTheKeyboardIsWhereItWas)
+{
+    const QString out = path(QStringLiteral("out"));
+    // The front's file cannot be written: a folder has its name.
+    ASSERT_TRUE(QDir().mkpath(out + QStringLiteral("/card - front.jpg")));
+    ASSERT_NO_FATAL_FAILURE(openSheet(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card"))));
+    QAbstractButton *jpeg = sheet->formatPicker()->segment(int(ExportSheet::Fmt::jpeg));
+    QApplication::setActiveWindow(sheet); // the offscreen platform may hand it back to the main window
+    QTest::mouseClick(jpeg, Qt::LeftButton);
+    jpeg->setFocus(Qt::TabFocusReason);
+    int alerts = 0;
+    ModalAnswerer answerer([&](QWidget *modal) {
+        if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+            typeAndAccept(*files, out, QStringLiteral("card"));
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            for (QAbstractButton *b : box->buttons())
+                if (b->text() == QStringLiteral("Replace"))
+                    return b->click();
+            ++alerts;
+            box->accept();
+        }
+    });
+    // Keys to the widget with the keyboard (the platform's focus window may lag here).
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet && !sheet->exporting() && alerts == 1; }, 60000));
+    runPosted();
+    // The sheet's own keyboard, which it takes back once active again (the offscreen platform
+    // activates nothing after the alert).
+    EXPECT_EQ(sheet->focusWidget(), jpeg);
+    QApplication::setActiveWindow(sheet);
+    ASSERT_EQ(QApplication::focusWidget(), sheet->focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(sheet->format(), ExportSheet::Fmt::png);
+}

@@ -524,6 +524,10 @@ void ExportSheet::runExport()
 
 void ExportSheet::takeKeyboard(bool panelClosed)
 {
+    // Back where the user was before the export (its options were off meanwhile), so an alert
+    // that follows hands the keyboard back there too. Only the sheet's own choice: no activation.
+    if (!job_ && isVisible() && keyboardAt_ && keyboardAt_->isVisible() && keyboardAt_->isEnabled())
+        keyboardAt_->setFocus(Qt::OtherFocusReason);
     if (!isVisible() || QApplication::activeModalWidget() != this)
         return;
     // Our own window under the sheet, or none as a panel of ours has just closed; never another
@@ -533,11 +537,7 @@ void ExportSheet::takeKeyboard(bool panelClosed)
         return;
     if (active != this)
         activateWindow();
-    // Back where the user was before the export (its options were off meanwhile), so an alert
-    // that follows hands the keyboard back there too.
-    if (!job_ && keyboardAt_ && keyboardAt_->isVisible() && keyboardAt_->isEnabled())
-        keyboardAt_->setFocus(Qt::OtherFocusReason);
-    else if (!focusWidget() || !focusWidget()->isVisible() || !focusWidget()->isEnabled())
+    if (!focusWidget() || !focusWidget()->isVisible() || !focusWidget()->isEnabled())
         (export_->isEnabled() ? export_ : close_)->setFocus(Qt::OtherFocusReason);
 }
 
