@@ -63,6 +63,19 @@ TEST_F(FocusKeys, EveryTabStopOfTheMainWindowShowsTheKeyboard)
              t.clickCanvas(boxFrame.center());
          },
          20},
+        {"editor, a text selected",
+         [](FocusKeys &t) {
+             t.open(design({text(textA, QStringLiteral("A"))}));
+             t.clickCanvas(textA.center());
+         },
+         20},
+        {"editor, a picture frame selected",
+         [](FocusKeys &t) {
+             t.open(design({LWElement::makePhoto(boxFrame, LWMask::none, 0, QStringLiteral("Frame"))}));
+             t.clickCanvas(boxFrame.center());
+         },
+         15},
+        {"editor, nothing selected", [](FocusKeys &t) { t.clickCanvas(QPointF(400, 650)); }, 15},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
