@@ -319,6 +319,7 @@ bool LWQtPrompts::mayReplace(const QString &path)
         QMessageBox::Question, replaceTitle,
         QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
         QMessageBox::Yes | QMessageBox::No, owner())));
+    box->setDefaultButton(QMessageBox::No); // Return keeps the file, as the file dialog's own question did
     return box->exec() == QMessageBox::Yes;
 }
 

@@ -131,6 +131,7 @@ TEST(Prompts, AddedExtensionAsksBeforeReplacing)
                     QMetaObject::invokeMethod(dialog, "accept");
                 } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
                     questions.append(box->windowTitle() + u'|' + box->text());
+                    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
                     box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
                 }
             });
