@@ -124,8 +124,10 @@ QFileDialog *LWQtPrompts::makeFileDialog(QWidget *parent, const QString &message
     dialog->setNameFilter(LWApp::fileType());
     dialog->setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (saving)
+    if (saving) {
         dialog->setDefaultSuffix(LWInfo::fileExtension);
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    }
     return dialog;
 }
 
@@ -308,14 +310,16 @@ QMessageBox *LWQtPrompts::makeConfirm(QWidget *parent, const QString &question, 
     return box;
 }
 
-bool LWQtPrompts::mayReplace(const QString &title, const QString &path)
+bool LWQtPrompts::mayReplace(const QString &path)
 {
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         return true;
+    // A short title: the sentence goes in the body, where nothing cuts it.
     Held<QMessageBox> box(titled(new QMessageBox(
-        QMessageBox::Question, title,
+        QMessageBox::Question, replaceTitle,
         QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
         QMessageBox::Yes | QMessageBox::No, owner())));
+    box->setDefaultButton(QMessageBox::No); // Return keeps the file, as the file dialog's own question did
     return box->exec() == QMessageBox::Yes;
 }
 
@@ -358,7 +362,7 @@ std::optional<QUrl> LWQtPrompts::chooseExport(const QString &proposedName, const
         return std::nullopt;
     const QString path =
         finalName(typedFile(*dialog), QStringList{suffix.toLower()} + filterExtensions(nameFilter), proposedName);
-    if (!mayReplace(dialog->windowTitle(), path))
+    if (!mayReplace(path))
         return std::nullopt;
     return QUrl::fromLocalFile(path);
 }
@@ -381,10 +385,9 @@ std::optional<QUrl> LWQtPrompts::chooseSave(const QString &proposedName, const Q
     dialog->selectFile(proposed.isAbsolute() ? proposed.fileName() : proposedName);
     if (!dialog.accepted() || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    const QString chosen = dialog->selectedFiles().constFirst();
     const QString path = finalName(typedFile(*dialog), {LWInfo::fileExtension}, proposedName);
-    // The dialog asked about the name it returned, not about the final one.
-    if (path != chosen && !mayReplace(message, path))
+    // The dialog asks nothing (its question would carry its sentence as a title): asked here.
+    if (!mayReplace(path))
         return std::nullopt;
     return QUrl::fromLocalFile(path);
 }
@@ -401,7 +404,7 @@ bool LWQtPrompts::choosePrinter(QPrinter &printer, int pageCount, const QString 
     const QString path = printFile(typed, proposedFile);
     if (path == typed)
         return true;
-    if (!mayReplace(dialog->windowTitle(), path))
+    if (!mayReplace(path))
         return false;
     printer.setOutputFileName(path);
     return true;

@@ -70,6 +70,7 @@ public:
     // The dialogs as shown, not yet run; the caller owns them. Message boxes are at least
     // titleWidth() wide, so the window manager shows their whole title.
     static int titleWidth(const QMessageBox &box);
+    static inline const QString replaceTitle = QStringLiteral("Replace File");
     static QMessageBox *makeAlert(QWidget *parent, const QString &title, const QString &message);
     static QMessageBox *makeQuestion(QWidget *parent, const QString &question, const QString &detail);
     // "Save Anyway" and "Cancel"; Cancel is the default, as saving would lose the other changes.
@@ -97,8 +98,8 @@ public:
 private:
     // The window a dialog shown now belongs to.
     QWidget *owner() const;
-    // True unless `path` exists and the user declines to replace it.
-    bool mayReplace(const QString &title, const QString &path);
+    // True unless `path` exists and the user declines to replace it (asked under replaceTitle).
+    bool mayReplace(const QString &path);
 
     QPointer<QWidget> m_window;
 };

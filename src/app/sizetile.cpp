@@ -4,6 +4,7 @@
 #include "kit/host/kithost.h"
 #include "kit/paint/paint.h"
 #include "kit/paint/symbols.h"
+#include "kit/theme/focusring.h"
 #include "kit/paint/uifont.h"
 
 #include <QPainter>
@@ -63,7 +64,7 @@ void LWTileButton::paintEvent(QPaintEvent *)
     const QRectF box = boxRect();
     paintBox(p, box);
     if (hasFocus())
-        p.strokePath(VKPaint::roundedEdge(box.adjusted(-2, -2, 2, 2), 6, 2), QPen(theme.accent, 2));
+        VKFocusRing::paint(p, VKPaint::roundedRect(box, 6)); // round the page it makes
     const QSizeF c = vkTextSize(captionFont(), caption_);
     double y = box.bottom() + spacing;
     p.setPen(theme.text);

@@ -14,6 +14,7 @@
 #include "kit/views/scrollstyle.h"
 #include "kit/controls/segmentedpicker.h"
 #include "kit/paint/symbols.h"
+#include "kit/theme/focusring.h"
 #include "model/file/recent.h"
 #include "templates/templates.h"
 
@@ -73,7 +74,7 @@ protected:
         const VKKitTheme theme = VELKKitHost::theme();
         const QColor ink = colour_.value_or(theme.text);
         if (hasFocus())
-            p.strokePath(VKPaint::roundedEdge(QRectF(rect()), 4, 1.5), QPen(theme.accent, 1.5));
+            VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 4));
         VKSymbols::paint(p, symbol_, QRectF(0, (height() - box()) / 2, box(), box()), ink);
         const double x = box() + gap6;
         p.setPen(ink);
@@ -110,6 +111,7 @@ StartScreen::StartScreen(LWApp &app, QWidget *parent) : QScrollArea(parent), app
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setAutoFillBackground(false);
+    setFocusPolicy(Qt::NoFocus); // no Tab stop: it scrolls to the control Tab reaches
     VKScrollStyle::apply(this);
 
     recents_ = LWRecent::urls();

@@ -15,18 +15,23 @@
 #include "kit/views/scrollview.h"
 #include "kit/controls/searchfield.h"
 #include "kit/controls/segmentedpicker.h"
+#include "kit/theme/focusring.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
 #include "templates/templates.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -43,10 +48,13 @@ public:
         setCheckable(true);
         setAccessibleName(category);
         setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::NoFocus); // the current row only: the list is one Tab stop
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     }
 
     const QString &category() const { return m_text; }
+    // Up and Down choose the row above or below (the scroll view around would only scroll).
+    std::function<void(int)> step;
 
     QSize sizeHint() const override
     {
@@ -70,6 +78,16 @@ protected:
         const QRectF text = QRectF(rect()).adjusted(padX, 0, -padX, 0);
         p.setPen(isChecked() ? QColor(Qt::white) : theme.text);
         vkDrawText(p, text, Qt::AlignLeft | Qt::AlignVCenter, vkElidedText(f, m_text, text.width()), f);
+        if (hasFocus()) // white on the accent fill of the current row
+            VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 9),
+                               isChecked() ? QColor(Qt::white) : VKFocusRing::colour());
+    }
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if ((event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) && step)
+            step(event->key() == Qt::Key_Up ? -1 : 1);
+        else
+            QAbstractButton::keyPressEvent(event);
     }
     // The whole row takes clicks.
     bool hitButton(const QPoint &pos) const override { return rect().contains(pos); }
@@ -141,6 +159,69 @@ TemplateBrowser::TemplateBrowser(LWApp &app, LWThumbs *store, QWidget *parent)
 
     refresh();
     rebuildPreview();
+
+    // Ctrl+F anywhere in the window while the browser shows (inside the zoom host, the
+    // application's focus widget is the host: a narrower context never matches).
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WindowShortcut);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_search->setFocus(Qt::ShortcutFocusReason);
+        m_search->lineEdit()->selectAll();
+    });
+    m_search->lineEdit()->installEventFilter(this);
+}
+
+void TemplateBrowser::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The keyboard starts in the search; keys never go to a screen that is gone.
+    if (!m_shown) {
+        m_shown = true;
+        m_search->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void TemplateBrowser::keyPressEvent(QKeyEvent *event)
+{
+    const QString typed = event->text();
+    if (event->key() == Qt::Key_Escape) {
+        leave();
+        return;
+    }
+    // A letter typed anywhere else in the browser starts a search.
+    if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) && !typed.isEmpty() &&
+        typed.at(0).isPrint() && !typed.at(0).isSpace()) {
+        m_search->setFocus(Qt::OtherFocusReason); // not a reason that selects the whole search
+        m_search->lineEdit()->end(false);
+        m_search->lineEdit()->insert(typed);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool TemplateBrowser::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_search->lineEdit() || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    switch (static_cast<QKeyEvent *>(event)->key()) {
+    case Qt::Key_Down: // on into the results
+        m_grid->setFocus(Qt::TabFocusReason);
+        if (!m_selected && !m_list.isEmpty())
+            select(m_list.constFirst().id);
+        return true;
+    case Qt::Key_Escape: // a search is cleared first
+        if (m_search->text().isEmpty())
+            return false;
+        m_search->setText(QString());
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void TemplateBrowser::leave()
+{
+    m_app.setScreen(m_app.editor() ? LWAppScreen::editor : LWAppScreen::start);
 }
 
 QWidget *TemplateBrowser::categoryPanel()
@@ -150,7 +231,16 @@ QWidget *TemplateBrowser::categoryPanel()
     for (const QString &category : categories()) {
         auto *row = new CategoryRow(category);
         row->setChecked(category == m_filter);
+        if (category == m_filter)
+            row->setFocusPolicy(Qt::TabFocus);
         connect(row, &QAbstractButton::clicked, this, [this, category] { setFilter(category); });
+        row->step = [this, row](int delta) {
+            const qsizetype to = m_rows.indexOf(row) + delta;
+            if (to < 0 || to >= m_rows.size())
+                return;
+            setFilter(static_cast<CategoryRow *>(m_rows[to])->category());
+            m_rows[to]->setFocus(Qt::TabFocusReason); // the scroll view brings it into view
+        };
         m_rows.append(row);
         rows->addWidget(row);
         if (category == QLatin1String("Flyers"))
@@ -225,9 +315,12 @@ QAbstractButton *TemplateBrowser::categoryRow(const QString &category) const
 
 void TemplateBrowser::setFilter(const QString &filter)
 {
-    // A click unchecks a current row: every row is set again either way.
-    for (QAbstractButton *row : std::as_const(m_rows))
-        row->setChecked(static_cast<CategoryRow *>(row)->category() == filter);
+    // A click unchecks a current row: every row is set again either way. Tab reaches the current one.
+    for (QAbstractButton *row : std::as_const(m_rows)) {
+        const bool current = static_cast<CategoryRow *>(row)->category() == filter;
+        row->setChecked(current);
+        row->setFocusPolicy(current ? Qt::TabFocus : Qt::NoFocus);
+    }
     if (filter == m_filter)
         return;
     m_filter = filter;

@@ -25,6 +25,12 @@ class VKSearchField;
 // the grid. A click on a tile selects it; a double click on a tile or "Use This Template" calls
 // LWApp::newFromTemplate, which may make the window replace this screen: nothing of the browser
 // is touched after that call.
+//
+// From the keyboard: the search has it on opening; a letter typed elsewhere in the browser, or
+// Ctrl+F, takes it there. Down in the search goes on into the grid (see TemplateGrid for its
+// keys); Escape there clears a search, else, like Escape anywhere in the browser, closes it (back
+// to the open design, else the start screen). The category list is one Tab stop: Up and Down
+// choose the row above or below.
 class TemplateBrowser : public QWidget {
     Q_OBJECT
 public:
@@ -56,7 +62,13 @@ public:
     QWidget *preview() const { return m_preview; }
     QAbstractButton *useButton() const { return m_use; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void leave();
     QWidget *categoryPanel();
     QWidget *middleColumn();
     void setFilter(const QString &filter);
@@ -84,4 +96,5 @@ private:
     QVBoxLayout *m_pane = nullptr;
     QWidget *m_preview = nullptr;
     QAbstractButton *m_use = nullptr;
+    bool m_shown = false;
 };

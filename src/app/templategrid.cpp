@@ -4,12 +4,14 @@
 #include "app/thumbs.h"
 #include "kit/paint/paint.h"
 #include "kit/theme/appstyle.h"
+#include "kit/theme/focusring.h"
 #include "kit/views/scrollstyle.h"
 #include "kit/theme/style.h"
 #include "kit/paint/uifont.h"
 #include "templates/templates.h"
 
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -129,6 +131,7 @@ TemplateGrid::TemplateGrid(LWThumbs *store, QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setAutoFillBackground(false);
+    setFocusPolicy(Qt::StrongFocus);
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->setSingleStep(24);
     VKScrollStyle::apply(this);
@@ -231,6 +234,11 @@ void TemplateGrid::paintEvent(QPaintEvent *event)
         paintTile(p, m_layout.tiles[i], t, m_selected == t.id, image,
                   !image && isPending(i) ? std::optional(LWSpinnerClock::shared().phase()) : std::nullopt);
     }
+    if (hasFocus()) {
+        const std::optional<qsizetype> at = selectedIndex();
+        VKFocusRing::paint(p, at ? VKPaint::roundedRect(m_layout.tiles[*at], radius)
+                                 : VKPaint::roundedRect(QRectF(viewport()->rect()).translated(0, scroll), radius));
+    }
     // Decided from every tile in view, not from the painted rectangle: inside a zoom host paints
     // are partial, and only the tiles tell whether anything still waits.
     spin(!pendingInView().isEmpty());
@@ -316,6 +324,72 @@ void TemplateGrid::mouseDoubleClickEvent(QMouseEvent *event)
     Q_EMIT clicked(t);
     // May replace the screen: nothing of the grid is touched after this.
     Q_EMIT activated(t);
+}
+
+std::optional<qsizetype> TemplateGrid::selectedIndex() const
+{
+    const auto found = m_selected ? m_index.constFind(*m_selected) : m_index.cend();
+    if (found == m_index.cend() || *found >= m_layout.tiles.size())
+        return std::nullopt;
+    return *found;
+}
+
+void TemplateGrid::keyPressEvent(QKeyEvent *event)
+{
+    const std::optional<qsizetype> at = selectedIndex();
+    const qsizetype n = m_list.size(), columns = m_layout.columns;
+    if (event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier) || n == 0)
+        return QAbstractScrollArea::keyPressEvent(event);
+    qsizetype to = -1;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (at) {
+            const LWTemplate t = m_list[*at];
+            Q_EMIT activated(t); // last act: the receiver may replace the screen
+        }
+        return;
+    case Qt::Key_Left:
+        to = at ? std::max<qsizetype>(0, *at - 1) : 0;
+        break;
+    case Qt::Key_Right:
+        to = at ? std::min(n - 1, *at + 1) : 0;
+        break;
+    case Qt::Key_Up:
+        to = at ? (*at >= columns ? *at - columns : *at) : 0;
+        break;
+    case Qt::Key_Down:
+        to = at ? std::min(n - 1, *at + columns) : 0;
+        break;
+    case Qt::Key_Home:
+        to = 0;
+        break;
+    case Qt::Key_End:
+        to = n - 1;
+        break;
+    default:
+        return QAbstractScrollArea::keyPressEvent(event);
+    }
+    // Into view, a gap's room around it.
+    const QRectF tile = m_layout.tiles[to];
+    QScrollBar *bar = verticalScrollBar();
+    if (tile.top() - rowGap < bar->value())
+        bar->setValue(int(std::floor(tile.top() - rowGap)));
+    else if (tile.bottom() + rowGap > bar->value() + viewport()->height())
+        bar->setValue(int(std::ceil(tile.bottom() + rowGap)) - viewport()->height());
+    Q_EMIT clicked(m_list[to]);
+}
+
+void TemplateGrid::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void TemplateGrid::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
 }
 
 bool TemplateGrid::viewportEvent(QEvent *event)

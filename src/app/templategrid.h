@@ -28,6 +28,10 @@ struct TemplateGridLayout {
 //
 // A press and a release inside the same tile emit clicked(); a double click emits clicked() and
 // then activated() as the grid's very last act, since the receiver may replace the screen.
+// From the keyboard (Tab reaches it, a click gives it): the arrows, Home and End emit clicked()
+// with the tile they reach (the first one when none is selected) and scroll it into view; Return
+// or Enter emits activated() with the selected tile. The selected tile shows the kit's focus ring
+// while the grid has the keyboard; with none selected, the grid's edge shows it.
 class TemplateGrid : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -79,11 +83,16 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
     void relayout();
+    // The selected template's place in the list, if it is there.
+    std::optional<qsizetype> selectedIndex() const;
     // Tiles meeting the content rectangle `area`, in list order.
     QList<qsizetype> tilesIn(const QRectF &area) const;
     void thumbReady(const QString &key);

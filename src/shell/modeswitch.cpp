@@ -1,5 +1,6 @@
 #include "shell/modeswitch.h"
 
+#include "kit/theme/focusring.h"
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
@@ -67,6 +68,10 @@ void ModeSegment::paintEvent(QPaintEvent *)
     p.setPen(ink);
     vkDrawText(p, QRectF(x + glyph + gap, 0, title.width() + 1, box.height()), Qt::AlignLeft | Qt::AlignVCenter,
                text(), titleFont());
+    if (hasFocus()) {
+        p.setOpacity(1);
+        VKFocusRing::paint(p, VKPaint::capsule(box), isChecked() ? QColor(Qt::white) : VKFocusRing::colour());
+    }
 }
 
 ModeSwitch::ModeSwitch(LWApp &app, QWidget *parent) : QWidget(parent), m_app(app)

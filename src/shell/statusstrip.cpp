@@ -1,5 +1,6 @@
 #include "shell/statusstrip.h"
 
+#include "kit/theme/focusring.h"
 #include "kit/cabinet/led.h"
 #include "kit/host/kithost.h"
 #include "kit/paint/paint.h"
@@ -38,7 +39,13 @@ public:
     QSize sizeHint() const override { return layout()->sizeHint(); }
 
 protected:
-    void paintEvent(QPaintEvent *) override {}
+    void paintEvent(QPaintEvent *) override
+    {
+        if (!hasFocus())
+            return;
+        QPainter p(this); // over the face, which lies under it
+        VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()).adjusted(-1, 0, 1, 0), 4));
+    }
 };
 
 // "by Velkmoor (VELK)" in the palette's link colour; a click opens the maker's site.
@@ -66,6 +73,10 @@ protected:
         QPainter p(this);
         p.setPen(palette().color(QPalette::Link));
         vkDrawText(p, QRectF(rect()), Qt::AlignLeft | Qt::AlignVCenter, text(), font());
+        if (hasFocus()) { // the sheets' links: an outline
+            p.setRenderHint(QPainter::Antialiasing);
+            p.strokePath(VKPaint::roundedEdge(QRectF(rect()), 3, 1), QPen(VKFocusRing::colour(), 1));
+        }
     }
 };
 

@@ -121,21 +121,25 @@ TEST(Prompts, AddedExtensionAsksBeforeReplacing)
     file.close();
 
     LWQtPrompts prompts;
-    for (bool replace : {false, true}) {
-        QStringList questions;
-        Answerer answerer([&](QWidget *modal) {
-            if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-                dialog->selectFile(dir.filePath(QStringLiteral("Spring.Sale")));
-                QMetaObject::invokeMethod(dialog, "accept");
-            } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-                questions.append(box->text());
-                box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
-            }
-        });
-        const std::optional<QUrl> url = prompts.chooseSave(QStringLiteral("Spring.Sale"), QStringLiteral("Save"));
-        EXPECT_EQ(questions, QStringList({QStringLiteral("Spring.Sale.velkfolio already exists.\nDo you want to replace it?")}));
-        EXPECT_EQ(url, replace ? std::optional<QUrl>(QUrl::fromLocalFile(existing)) : std::nullopt);
-    }
+    // Typed with and without the extension: one question either way, under a short title.
+    for (const QString &typed : {QStringLiteral("Spring.Sale"), QStringLiteral("Spring.Sale.velkfolio")})
+        for (bool replace : {false, true}) {
+            QStringList questions;
+            Answerer answerer([&](QWidget *modal) {
+                if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+                    dialog->selectFile(dir.filePath(typed));
+                    QMetaObject::invokeMethod(dialog, "accept");
+                } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                    questions.append(box->windowTitle() + u'|' + box->text());
+                    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+                    box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+                }
+            });
+            const std::optional<QUrl> url = prompts.chooseSave(QStringLiteral("Spring.Sale"), QStringLiteral("Save"));
+            EXPECT_EQ(questions, QStringList({QStringLiteral("Replace File|Spring.Sale.velkfolio already exists.\nDo "
+                                                             "you want to replace it?")}));
+            EXPECT_EQ(url, replace ? std::optional<QUrl>(QUrl::fromLocalFile(existing)) : std::nullopt);
+        }
     EXPECT_EQ(LWQtPrompts::finalName(QStringLiteral("/d/x.VELKFOLIO"), {QStringLiteral("velkfolio")}, QStringLiteral("x")),
               QStringLiteral("/d/x.VELKFOLIO"));
 }

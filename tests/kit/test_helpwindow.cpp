@@ -270,3 +270,41 @@ TEST_F(HelpWindow, OpensScrolledToTheTopicWithTextClearOfTheIndicator)
         if (text->parentWidget() == page)
             EXPECT_LE(text->geometry().right(), page->width() - VKScrollStyle::extent);
 }
+
+// Escape and Ctrl+W, sent to the window that has the keyboard, close the about box and the help
+// window; Help's search field holding the keyboard changes nothing.
+TEST_F(About, EscapeAndCtrlWCloseAboutAndHelp)
+{
+    struct Case {
+        const char *what;
+        std::function<QWidget *()> show;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    const auto about = [] {
+        VELKAbout::show();
+        return VELKAbout::window();
+    };
+    const auto help = [] {
+        VELKHelp::show(QStringLiteral("a"));
+        return VELKHelpWindow::window();
+    };
+    const Case cases[] = {
+        {"About, Escape", about, Qt::Key_Escape, {}},
+        {"About, Ctrl+W", about, Qt::Key_W, Qt::ControlModifier},
+        {"Help, Escape", help, Qt::Key_Escape, {}},
+        {"Help, Ctrl+W", help, Qt::Key_W, Qt::ControlModifier},
+    };
+    VELKKit::install(QStringLiteral("X"), {topic("a", "A")}, {});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QWidget *window = c.show();
+        ASSERT_TRUE(window);
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        if (auto *search = window->findChild<VKSearchField *>())
+            search->lineEdit()->setFocus();
+        QTest::keyClick(QGuiApplication::focusWindow(), c.key, c.modifiers);
+        EXPECT_FALSE(window->isVisible());
+    }
+}

@@ -7,6 +7,7 @@
 
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QGraphicsProxyWidget>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -323,4 +324,29 @@ TEST_F(Zoom, ChromeButtonsDrawAtTheirBoxAtEveryZoomAndScale)
             EXPECT_NEAR(QRectF(label).center().y(), capsule.center().y(), 3 * s);
             EXPECT_GT(label.width(), 0.9 * vkTextSize(button->labelFont(), title).width() * s);
         }
+}
+
+// Zoomed past the window, Tab and Backtab scroll the view to the control they reach.
+TEST_F(Zoom, TheViewFollowsTheKeyboard)
+{
+    VKZoom::setValue(2.0);
+    Window w;
+    auto *far = new QPushButton(QStringLiteral("Far"), w.host->content());
+    far->setGeometry(1300, 700, 120, 30);
+    far->show();
+    w.main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.main));
+    const auto inView = [&w](const QWidget *c) {
+        const QRect shown = w.host->mapFromScene(w.host->proxy()->mapRectToScene(QRectF(c->geometry()))).boundingRect();
+        return w.host->viewport()->rect().contains(shown);
+    };
+    w.field->setFocus();
+    ASSERT_TRUE(inView(w.field));
+    ASSERT_FALSE(inView(far));
+    QTest::keyClick(w.main.windowHandle(), Qt::Key_Tab);
+    ASSERT_TRUE(far->hasFocus());
+    EXPECT_TRUE(inView(far));
+    QTest::keyClick(w.main.windowHandle(), Qt::Key_Backtab);
+    ASSERT_TRUE(w.field->hasFocus());
+    EXPECT_TRUE(inView(w.field));
 }

@@ -5,6 +5,7 @@
 #include "app/sheets/exportsheet.h"
 #include "app/sheets/sheetpresenter.h"
 #include "kit/controls/chromebutton.h"
+#include "kit/controls/labeledslider.h"
 #include "kit/controls/numberfield.h"
 #include "kit/controls/segmentedpicker.h"
 #include "shell/shellwindow.h"
@@ -155,8 +156,9 @@ TEST_F(ExportKeys, EveryTabStopShowsTheKeyboard)
     const Case cases[] = {
         // Review, format, bleed, sides, Close, Export
         {"PDF", LWAppSheet::exportSheet, Fmt::pdf, 6},
+        // Review, format, resolution, bleed, quality, sides, Close, Export
+        {"JPEG", LWAppSheet::exportSheet, Fmt::jpeg, 8},
         // Review, format, resolution, bleed, sides, Close, Export
-        {"JPEG", LWAppSheet::exportSheet, Fmt::jpeg, 7},
         {"PNG", LWAppSheet::exportSheet, Fmt::png, 7},
         // Review, format, sides, Close, Export
         {"card sheet", LWAppSheet::exportSheet, Fmt::sheet, 5},
@@ -215,4 +217,67 @@ TEST_F(ExportKeys, EveryTabStopShowsTheKeyboard)
         app.setSheet(std::nullopt);
         runPosted();
     }
+}
+
+// The JPEG quality slider from the keyboard: Tab reaches it after the bleed box, the arrows move
+// it a percent at a time, Home and End to its ends.
+TEST_F(ExportKeys, TheQualitySliderTakesTheArrows)
+{
+    ASSERT_NO_FATAL_FAILURE(openSheet(LWDocument::blank(LWSizePreset::usCard, std::nullopt)));
+    QTest::mouseClick(sheet->formatPicker()->segment(int(ExportSheet::Fmt::jpeg)), Qt::LeftButton);
+    runPosted();
+    const auto key = [](Qt::Key k) {
+        QTest::keyClick(QGuiApplication::focusWindow(), k);
+        QCoreApplication::processEvents();
+    };
+    for (int i = 0; i < 10 && QApplication::focusWidget() != sheet->qualitySlider()->slider(); ++i)
+        key(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), sheet->qualitySlider()->slider());
+    const struct {
+        Qt::Key key;
+        double quality;
+    } steps[] = {{Qt::Key_Right, 0.93}, {Qt::Key_Up, 0.94}, {Qt::Key_Left, 0.93}, {Qt::Key_Down, 0.92},
+                 {Qt::Key_End, 1.0},    {Qt::Key_Home, 0.6}, {Qt::Key_Right, 0.61}};
+    for (const auto &s : steps) {
+        key(s.key);
+        EXPECT_NEAR(sheet->quality(), s.quality, 1e-9) << s.key;
+    }
+    EXPECT_EQ(sheet->format(), ExportSheet::Fmt::jpeg); // the arrows stayed with the slider
+}
+
+// An export that fails while the keyboard is on the format picker: after its alert the keyboard
+// is back there (the options were off during the export), so Right picks the next format.
+TEST_F(ExportKeys, AfterAnAlertTheKeyboardIsWhereItWas)
+{
+    const QString out = path(QStringLiteral("out"));
+    // The front's file cannot be written: a folder has its name.
+    ASSERT_TRUE(QDir().mkpath(out + QStringLiteral("/card - front.jpg")));
+    ASSERT_NO_FATAL_FAILURE(openSheet(LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card"))));
+    QAbstractButton *jpeg = sheet->formatPicker()->segment(int(ExportSheet::Fmt::jpeg));
+    QApplication::setActiveWindow(sheet); // the offscreen platform may hand it back to the main window
+    QTest::mouseClick(jpeg, Qt::LeftButton);
+    jpeg->setFocus(Qt::TabFocusReason);
+    int alerts = 0;
+    ModalAnswerer answerer([&](QWidget *modal) {
+        if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+            typeAndAccept(*files, out, QStringLiteral("card"));
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            for (QAbstractButton *b : box->buttons())
+                if (b->text() == QStringLiteral("Replace"))
+                    return b->click();
+            ++alerts;
+            box->accept();
+        }
+    });
+    // Keys to the widget with the keyboard (the platform's focus window may lag here).
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet && !sheet->exporting() && alerts == 1; }, 60000));
+    runPosted();
+    // The sheet's own keyboard, which it takes back once active again (the offscreen platform
+    // activates nothing after the alert).
+    EXPECT_EQ(sheet->focusWidget(), jpeg);
+    QApplication::setActiveWindow(sheet);
+    ASSERT_EQ(QApplication::focusWidget(), sheet->focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(sheet->format(), ExportSheet::Fmt::png);
 }

@@ -57,8 +57,7 @@ TEST_F(MenuKeys, F10AndAltWithALetterOpenTheirMenus)
         keyToWindow(Qt::Key_Right);
         EXPECT_EQ(QApplication::activePopupWidget(), menuAt((c.menu + 1) % 8));
         keyToWindow(Qt::Key_Escape);
-        if (window->menuBar()->hasFocus())
-            keyToWindow(Qt::Key_Escape); // the bar, still lit, lets go of the keyboard
+        EXPECT_FALSE(window->menuBar()->hasFocus()); // one Escape gives the keyboard back
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
         EXPECT_EQ(ed().tool(), LWTool::text);
         EXPECT_EQ(ed().elements().size(), 1);
@@ -79,6 +78,60 @@ TEST_F(MenuKeys, F10AndAltWithALetterOpenTheirMenus)
     }
     keyToWindow(Qt::Key_Return);
     EXPECT_EQ(ed().selection().size(), 1);
+}
+
+// Escape from a menu the keyboard opened, and a lone Alt, leave the keyboard where it was: the
+// next key goes to the words being typed, the field or the page's tool letters, never to a menu.
+TEST_F(MenuKeys, EscapeFromAMenuAndALoneAltLeaveTheKeyboardWhereItWas)
+{
+    struct Keys {
+        const char *what;
+        QList<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;
+    };
+    const Keys sequences[] = {
+        {"Alt tapped twice", {{Qt::Key_Alt, {}}, {Qt::Key_Alt, {}}}},
+        {"Alt+F, Escape", {{Qt::Key_F, Qt::AltModifier}, {Qt::Key_Escape, {}}}},
+        {"Alt+E, Escape", {{Qt::Key_E, Qt::AltModifier}, {Qt::Key_Escape, {}}}},
+        {"F10, Escape", {{Qt::Key_F10, {}}, {Qt::Key_Escape, {}}}},
+    };
+    struct Where {
+        const char *what;
+        std::function<void(MenuKeys &)> start;
+        Qt::Key letter; // T (the text tool), E (Edit) or H (Help) if a menu took it
+        std::function<bool(MenuKeys &)> landed;
+    };
+    const LWElement words = text(textA, QStringLiteral("Hi"));
+    const Where places[] = {
+        {"the page", [](MenuKeys &t) { t.clickCanvas(QPointF(400, 600)); }, Qt::Key_T,
+         [](MenuKeys &t) { return t.ed().tool() == LWTool::text; }},
+        {"words typed on the page",
+         [](MenuKeys &t) {
+             t.clickCanvas(textA.center());
+             t.keyIn(Qt::Key_Return); // starts typing into the selected text
+         },
+         Qt::Key_E, [](MenuKeys &t) { return t.el(1).text->string.endsWith(u'e'); }},
+        {"the W field",
+         [](MenuKeys &t) {
+             t.clickCanvas(boxFrame.center());
+             typeInto(t.section<GeometrySection>()->wField(), QStringLiteral("2"));
+         },
+         Qt::Key_7, [](MenuKeys &t) { return t.section<GeometrySection>()->wField()->lineEdit()->text() == "27"; }},
+    };
+    for (const Where &w : places)
+        for (const Keys &k : sequences) {
+            SCOPED_TRACE(std::string(w.what) + ", " + k.what);
+            open(design({rectangle(), words}));
+            w.start(*this);
+            for (const auto &[key, modifiers] : k.keys)
+                keyToWindow(key, modifiers);
+            ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
+            EXPECT_FALSE(window->menuBar()->hasFocus());
+            keyToWindow(w.letter);
+            EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+            EXPECT_TRUE(w.landed(*this));
+            if (QWidget *popup = QApplication::activePopupWidget())
+                popup->close();
+        }
 }
 
 // The titles' letters are underlined only while Alt is held.

@@ -305,6 +305,8 @@ TEST_F(Typing, FontSearchPicksTheHighlightedFamilyWithReturn)
         {"a", {Qt::Key_Down}, "Anton", "nton"},
         {"ar", {Qt::Key_Down, Qt::Key_Down}, "Archivo Black", "c"},
         {"arv", {Qt::Key_Down}, "Abril Fatface", "\b\bc"}, // "ac" after two Backspaces
+        {"", {Qt::Key_Down}, "Monoton"},             // opened at the current family, Lobster
+        {"", {Qt::Key_Up}, "Kaushan Script"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.search) + " " + std::to_string(c.moves.size()) + " " + c.more);
@@ -316,6 +318,13 @@ TEST_F(Typing, FontSearchPicksTheHighlightedFamilyWithReturn)
         clickIn(section->familyButton());
         ASSERT_TRUE(section->popover() && section->popover()->isOpen());
         QApplication::setActiveWindow(window.get()); // the popup is drawn in the zoomed scene
+        if (!*c.search) { // the current family's row in view
+            const QListView *list = section->popover()->findChild<FontFamilyPicker *>()->list();
+            const QModelIndexList current =
+                list->model()->match(list->model()->index(0, 0), FontFamilyPicker::CurrentRole, true);
+            ASSERT_EQ(current.size(), 1);
+            EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(current.constFirst())));
+        }
         typeIn(QString::fromUtf8(c.search));
         for (Qt::Key move : c.moves)
             keyIn(move);

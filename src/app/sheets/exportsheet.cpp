@@ -404,7 +404,7 @@ void ExportSheet::rebuildSides(const QStringList &names)
     connect(sidesPicker_, &SegmentedPicker::picked, this, [this](int i) { setSides(i - 1); });
     sidesHolder_->addWidget(sidesPicker_);
     // Tab reaches it where it shows, after the options and before the buttons, made earlier.
-    QWidget *before = rasterBleed_;
+    QWidget *before = qualitySlider_->slider(); // the last of the options
     for (int i = 0; i < sidesPicker_->count(); ++i) {
         QWidget::setTabOrder(before, sidesPicker_->segment(i));
         before = sidesPicker_->segment(i);
@@ -531,6 +531,7 @@ void ExportSheet::runExport()
     if (base.isEmpty())
         base = QStringLiteral("Design");
     const Proposal p = proposal(format_);
+    keyboardAt_ = focusWidget();
     // The dialog runs an event loop in which the sheet or its editor may go.
     const QPointer<ExportSheet> self(this);
     const std::optional<QUrl> url = app_.chooseExport(base + p.tail, p.filter, p.suffix);
@@ -543,6 +544,10 @@ void ExportSheet::runExport()
 
 void ExportSheet::takeKeyboard(bool panelClosed)
 {
+    // Back where the user was before the export (its options were off meanwhile), so an alert
+    // that follows hands the keyboard back there too. Only the sheet's own choice: no activation.
+    if (!job_ && isVisible() && keyboardAt_ && keyboardAt_->isVisible() && keyboardAt_->isEnabled())
+        keyboardAt_->setFocus(Qt::OtherFocusReason);
     if (!isVisible() || QApplication::activeModalWidget() != this)
         return;
     // Our own window under the sheet, or none as a panel of ours has just closed; never another

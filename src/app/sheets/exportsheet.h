@@ -131,7 +131,8 @@ private:
     // Shows the job's progress and end in this sheet.
     void watch(LWExportJob *job, int files);
     // Back to the sheet when the keyboard went to the window under it (or, as its save panel
-    // closed, nowhere), to the Export button (else Close) when no visible control has it.
+    // closed, nowhere); once no export runs, to the control that had it when Export was asked
+    // for, else to the Export button (else Close) when no visible control has it.
     void takeKeyboard(bool panelClosed);
     // Why a JPEG or PNG of this size cannot be made (the note that replaces the format's text
     // while Export is disabled), or empty.
@@ -176,4 +177,5 @@ private:
     QLabel *progressText_ = nullptr;
     VKProgressBar *progress_ = nullptr;
     LWExportJob *job_ = nullptr;
+    QPointer<QWidget> keyboardAt_; // what had the keyboard when Export was asked for
 };

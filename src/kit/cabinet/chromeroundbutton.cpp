@@ -1,5 +1,6 @@
 #include "kit/cabinet/chromeroundbutton.h"
 
+#include "kit/theme/focusring.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
 
@@ -113,4 +114,9 @@ void ChromeRoundButton::paintEvent(QPaintEvent *)
     const double opacity = isEnabled() ? (isDown() ? 0.75 : 1.0) : VKPaint::disabledOpacity;
     QPainter p(this);
     layer_.draw(p, size(), key, opacity, [this](QPainter &layer) { paint(layer, faceRect(), symbol_, selected_); });
+    if (hasFocus()) { // in the shadow's room, a pixel clear of the face
+        QPainterPath ring;
+        ring.addEllipse(faceRect().adjusted(-3, -3, 3, 3));
+        VKFocusRing::paint(p, ring);
+    }
 }

@@ -1,5 +1,6 @@
 #include "kit/controls/colorwell.h"
 
+#include "kit/theme/focusring.h"
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 
@@ -120,4 +121,6 @@ void LWColorWell::paintEvent(QPaintEvent *)
     p.strokePath(VKPaint::roundedEdge(r, radius, 1), QPen(QBrush(LWStyle::chromeRim(r)), 1));
     if (isDown())
         p.fillPath(shape, QColor(0, 0, 0, 60));
+    if (hasFocus())
+        VKFocusRing::paint(p, shape);
 }

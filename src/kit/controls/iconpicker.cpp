@@ -143,6 +143,8 @@ IconPicker::IconPicker(QWidget *parent) : QWidget(parent)
     scroll_->setFixedSize(IconPickerGrid::gridWidth + 14 - reach, 300);
     column->addWidget(scroll_);
 
+    // The popover focuses its content on opening: letters typed at once go into the search.
+    setFocusProxy(search_->lineEdit());
     connect(search_, &VKSearchField::textChanged, this, [this](const QString &q) { grid_->setIcons(filter(q)); });
     connect(grid_, &IconPickerGrid::picked, this, &IconPicker::pick);
 }

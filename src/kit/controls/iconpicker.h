@@ -41,6 +41,7 @@ private:
 
 // Popover content for choosing a built-in icon: header, hint, search field and a 300 high
 // scrolling grid of the matching icons. It never closes itself; pick(id) fires once per click.
+// Its search field takes the keyboard given to it (the popover gives it on opening).
 // Callers apply velkRoot() to it. Main thread only.
 class IconPicker : public QWidget {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "kit/controls/ledtoggle.h"
 
+#include "kit/theme/focusring.h"
 #include "kit/cabinet/led.h"
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
@@ -101,4 +102,6 @@ void LEDToggle::paintEvent(QPaintEvent *)
     p.setPen(LWStyle::t().text);
     const double x = lamp.right() + spacing;
     vkDrawText(p, QRectF(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, title_, titleFont());
+    if (hasFocus())
+        VKFocusRing::paint(p, VKPaint::capsule(shape));
 }

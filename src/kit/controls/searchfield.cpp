@@ -1,5 +1,6 @@
 #include "kit/controls/searchfield.h"
 
+#include "kit/theme/focusring.h"
 #include "kit/host/kithost.h"
 #include "kit/paint/paint.h"
 #include "kit/paint/symbols.h"
@@ -66,6 +67,8 @@ VKSearchField::VKSearchField(const QString &prompt, QWidget *parent) : QWidget(p
     edit_->setAttribute(Qt::WA_MacShowFocusRect, false);
     clear_ = new ClearButton(this);
     clear_->hide();
+    setFocusProxy(edit_);
+    VKFocusRing::repaintOnFocus(edit_, this); // the field's capsule shows the ring
     row->addWidget(magnifier_, 0, Qt::AlignVCenter);
     row->addWidget(edit_, 1, Qt::AlignVCenter);
     row->addWidget(clear_, 0, Qt::AlignVCenter);
@@ -132,4 +135,6 @@ void VKSearchField::paintEvent(QPaintEvent *)
     p.fillPath(VKPaint::capsule(shape), QColor(0, 0, 0, 89));
     p.strokePath(VKPaint::capsuleEdge(shape, 1),
                  QPen(QBrush(VKPaint::vertical(shape, {QColor(0, 0, 0, 153), QColor(255, 255, 255, 64)})), 1));
+    if (edit_->hasFocus())
+        VKFocusRing::paint(p, VKPaint::capsule(shape));
 }

@@ -1,10 +1,12 @@
 #include "kit/controls/slider.h"
 
 #include "kit/paint/paint.h"
+#include "kit/theme/focusring.h"
 #include "kit/theme/style.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -74,6 +76,9 @@ LWSlider::LWSlider(Getter get, Setter set, double lower, double upper, double st
     static std::once_flag once;
     std::call_once(once, [] { QAccessible::installFactory(factory); });
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // Tab reaches it, a click does not take the keyboard from where the user types.
+    setFocusPolicy(Qt::TabFocus);
+    VKFocusRing::repaintOnFocus(this);
 }
 
 double LWSlider::fraction(double value, double lower, double upper)
@@ -146,6 +151,31 @@ void LWSlider::mouseReleaseEvent(QMouseEvent *event)
         endDrag();
 }
 
+void LWSlider::keyPressEvent(QKeyEvent *event)
+{
+    if (event->modifiers() & ~Qt::KeypadModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        adjust(false);
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+        adjust(true);
+        break;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        set_(event->key() == Qt::Key_Home ? lower_ : upper_);
+        update();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
 void LWSlider::hideEvent(QHideEvent *)
 {
     endDrag();
@@ -207,4 +237,9 @@ void LWSlider::paintEvent(QPaintEvent *)
     QPainterPath rim;
     rim.addEllipse(VKPaint::edgeRect(knob, 0.8));
     p.strokePath(rim, QPen(QColor(0, 0, 0, 115), 0.8));
+    if (hasFocus()) { // in the slider's 2 px of room around the knob
+        QPainterPath ring;
+        ring.addEllipse(knob.adjusted(-2, -2, 2, 2));
+        VKFocusRing::paint(p, ring);
+    }
 }

@@ -1,5 +1,6 @@
 #include "kit/controls/symbolbutton.h"
 
+#include "kit/theme/focusring.h"
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
@@ -49,4 +50,8 @@ void VKSymbolButton::paintEvent(QPaintEvent *)
     const VKKitTheme theme = LWStyle::t();
     const QRectF box((width() - size_) / 2, (height() - size_) / 2, size_, size_);
     VKSymbols::paint(p, symbol_, box, dimmed_ ? theme.dim : theme.text);
+    if (hasFocus()) {
+        p.setOpacity(1);
+        VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 4));
+    }
 }

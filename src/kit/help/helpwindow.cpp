@@ -1,6 +1,7 @@
 #include "kit/help/helpwindow.h"
 
 #include "kit/help/helpviewer.h"
+#include "kit/host/closekeys.h"
 #include "kit/host/kithost.h"
 #include "kit/theme/themeroot.h"
 #include "model/file/prefs.h"
@@ -26,6 +27,7 @@ public:
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         VELKHelpWindow::placeNew(*this);
+        VKCloseKeys::install(this);
         connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { storeFrame(this); });
     }
 

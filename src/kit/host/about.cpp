@@ -1,5 +1,6 @@
 #include "kit/host/about.h"
 
+#include "kit/host/closekeys.h"
 #include "kit/views/divider.h"
 #include "kit/host/kithost.h"
 #include "kit/help/liccredit.h"
@@ -58,6 +59,7 @@ QWidget *makeWindow()
                                             Qt::WindowCloseButtonHint);
     window->setAttribute(Qt::WA_QuitOnClose, false);
     window->setFixedSize(440, 380);
+    VKCloseKeys::install(window); // it has no Close button
     auto *layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     if (const QScreen *screen = QGuiApplication::primaryScreen())

@@ -78,6 +78,10 @@ int VKAppStyle::styleHint(StyleHint hint, const QStyleOption *option, const QWid
 {
     if (hint == SH_UnderlineShortcut)
         return accessLettersShown ? 1 : 0;
+    // Off, as on the Linux desktop: a lone Alt does not arm the menu bar, and Escape from a menu
+    // leaves no title holding the keyboard unseen; Alt with a letter and F10 still open menus.
+    if (hint == SH_MenuBar_AltKeyNavigation)
+        return 0;
     return QProxyStyle::styleHint(hint, option, widget, returnData);
 }
 

@@ -6,7 +6,8 @@
 // Fusion for every window, with one change: a check box's box is outlined in a colour that stands
 // out from the theme's background by at least 3:1 (Fusion outlines it darker than the window,
 // which vanishes on dark themes), and a focused control shows Fusion's accent focus outline
-// however it got the keyboard. The theme is read on every paint. Main thread only.
+// however it got the keyboard; the menu bar never takes the keyboard (no lone-Alt arming). The
+// theme is read on every paint. Main thread only.
 class VKAppStyle : public QProxyStyle {
     Q_OBJECT
 public:

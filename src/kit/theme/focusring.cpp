@@ -15,14 +15,14 @@ QColor colour()
     return VKAppStyle::accentText(VELKKitHost::theme());
 }
 
-void paint(QPainter &painter, const QPainterPath &shape)
+void paint(QPainter &painter, const QPainterPath &shape, const QColor &ink)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(1);
     painter.setClipPath(shape, Qt::IntersectClip);
     // Twice the width centred on the outline, half of it clipped away: the ring lies inside.
-    painter.strokePath(shape, QPen(colour(), 2 * width));
+    painter.strokePath(shape, QPen(ink, 2 * width));
     painter.restore();
 }
 

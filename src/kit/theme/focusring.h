@@ -12,8 +12,9 @@ namespace VKFocusRing {
 inline constexpr double width = 2;
 
 [[nodiscard]] QColor colour();
-// Strokes the ring `width` wide along the inside of `shape`'s outline.
-void paint(QPainter &painter, const QPainterPath &shape);
+// Strokes the ring `width` wide along the inside of `shape`'s outline (in `ink` on a fill of
+// the accent itself, where the accent would not show).
+void paint(QPainter &painter, const QPainterPath &shape, const QColor &ink = colour());
 // Repaints `control` (and `also`, when given) whenever `control` gains or loses the keyboard.
 void repaintOnFocus(QWidget *control, QWidget *also = nullptr);
 } // namespace VKFocusRing

@@ -66,6 +66,9 @@ VKScrollView::VKScrollView(QWidget *content, QWidget *parent) : QScrollArea(pare
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
+    // No Tab stop of its own, which would show nothing: it scrolls to the control Tab reaches.
+    // A click in it still takes the keyboard (from a text being typed on the page).
+    setFocusPolicy(Qt::ClickFocus);
     VKScrollStyle::apply(this);
     if (content)
         setContent(content);

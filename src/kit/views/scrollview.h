@@ -3,7 +3,8 @@
 
 // A frameless vertical scroll view that lets the background behind it show: its viewport and
 // content paint nothing of their own. The content follows the view's width; the kit's scroll
-// indicator (VKScrollStyle) lies over it while it is taller than the view.
+// indicator (VKScrollStyle) lies over it while it is taller than the view. It is no Tab stop (a
+// click takes the keyboard); it scrolls to the control inside that Tab reaches.
 class VKScrollView : public QScrollArea {
     Q_OBJECT
 public:

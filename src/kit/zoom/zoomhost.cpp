@@ -5,8 +5,36 @@
 
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <cmath>
+
+namespace {
+
+// Tab past the content's last control comes round to its first (Backtab the other way), as in a
+// window of its own: Qt's proxy would leave the keyboard on the last one.
+class WrappingProxy : public QGraphicsProxyWidget {
+protected:
+    bool focusNextPrevChild(bool next) override
+    {
+        QWidget *content = widget();
+        const QWidget *before = content ? content->focusWidget() : nullptr;
+        const bool moved = QGraphicsProxyWidget::focusNextPrevChild(next);
+        if (!content || (content->focusWidget() != before && content->focusWidget()))
+            return moved;
+        for (QWidget *w = next ? content->nextInFocusChain() : content->previousInFocusChain(); w && w != content;
+             w = next ? w->nextInFocusChain() : w->previousInFocusChain())
+            if (w->isVisibleTo(content) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) {
+                w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                return true;
+            }
+        return moved;
+    }
+};
+
+} // namespace
 
 VKZoomHost::VKZoomHost(QWidget *content, QSizeF minSize, QWidget *parent)
     : QGraphicsView(parent), m_content(content), m_minSize(minSize)
@@ -24,10 +52,13 @@ VKZoomHost::VKZoomHost(QWidget *content, QSizeF minSize, QWidget *parent)
     // Empty spots show the window's background, unscaled.
     content->setAttribute(Qt::WA_NoSystemBackground);
     auto *scene = new QGraphicsScene(this);
-    m_proxy = scene->addWidget(content);
+    m_proxy = new WrappingProxy;
+    m_proxy->setWidget(content);
+    scene->addItem(m_proxy);
     setScene(scene);
 
     m_home = new VKZoom::ScrollHome(this);
+    qApp->installEventFilter(this); // the content's focus changes: the view follows the keyboard
     connect(&LWSettings::shared(), &LWSettings::changed, this, [this](const QString &key) {
         if (key == VKZoom::key)
             relayout();
@@ -54,6 +85,33 @@ void VKZoomHost::mousePressEvent(QMouseEvent *event)
         scene()->sendEvent(m_proxy, &ungrab);
     }
     QGraphicsView::mousePressEvent(event);
+}
+
+bool VKZoomHost::eventFilter(QObject *watched, QEvent *event)
+{
+    // A control that Tab (or a shortcut) gave the keyboard is scrolled into view: zoomed, the
+    // content is larger than the window, and the keyboard must never go where it cannot be seen.
+    if (event->type() == QEvent::FocusIn && watched->isWidgetType()) {
+        const auto *w = static_cast<QWidget *>(watched);
+        const Qt::FocusReason why = static_cast<QFocusEvent *>(event)->reason();
+        if (w != m_content && w->window() == m_content &&
+            (why == Qt::TabFocusReason || why == Qt::BacktabFocusReason || why == Qt::ShortcutFocusReason))
+            ensureVisible(m_proxy->mapRectToScene(QRectF(w->mapTo(m_content, QPoint()), QSizeF(w->size()))), 8, 8);
+    }
+    return QGraphicsView::eventFilter(watched, event);
+}
+
+bool VKZoomHost::event(QEvent *event)
+{
+    // The proxy keeps the scene's focus after a click on an empty spot or when the control with
+    // the keyboard went, and then drops Tab: without a focus item the scene gives it the first
+    // (Backtab: the last) control instead.
+    if (event->type() == QEvent::KeyPress && m_proxy->hasFocus() && !m_content->focusWidget()) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+            scene()->setFocusItem(nullptr);
+    }
+    return QGraphicsView::event(event);
 }
 
 void VKZoomHost::resizeEvent(QResizeEvent *event)

@@ -20,7 +20,9 @@ class QGraphicsProxyWidget;
 // the content itself: dialogs take the main window as parent, and the content holds no native or
 // OpenGL child. Qt scales the view's own screen offset too in an inner widget's mapToGlobal():
 // place things from event positions instead. A press that opens a popup (a combo box's list) leaves
-// no hold on the control behind: the next press goes where it lands. Main thread only.
+// no hold on the control behind: the next press goes where it lands. Tab goes round the content's
+// controls, from the last to the first (Backtab the other way), and the view scrolls to the
+// control that Tab or a shortcut gave the keyboard. Main thread only.
 class VKZoomHost : public QGraphicsView {
     Q_OBJECT
 public:
@@ -36,6 +38,8 @@ public:
     const VKZoom::Layout &currentLayout() const { return m_layout; }
 
 protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

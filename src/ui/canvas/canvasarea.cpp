@@ -38,6 +38,7 @@ CanvasArea::CanvasArea(LWEditor &editor, QWidget *parent)
     m_content->page = m_page;
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(false);
+    m_scroll->setFocusPolicy(Qt::NoFocus); // no Tab stop that shows nothing
     m_scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     m_scroll->viewport()->setAutoFillBackground(false);

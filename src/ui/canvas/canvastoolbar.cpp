@@ -1,5 +1,7 @@
 #include "ui/canvas/canvastoolbar.h"
 
+#include "kit/paint/paint.h"
+#include "kit/theme/focusring.h"
 #include "kit/controls/chipbutton.h"
 #include "kit/cabinet/chromeroundbutton.h"
 #include "kit/views/divider.h"
@@ -42,6 +44,8 @@ protected:
                    vkFont(12, VKWeight::Medium));
         if (isDown())
             p.fillRect(rect(), QColor(255, 255, 255, 20));
+        if (hasFocus())
+            VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 5));
     }
 
 private:

@@ -3,6 +3,7 @@
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
+#include "kit/theme/focusring.h"
 #include "kit/paint/uifont.h"
 #include "model/file/json.h"
 
@@ -48,6 +49,12 @@ protected:
             p.setOpacity(0.75);
         const QRectF box((width() - symbolSize) / 2, (height() - symbolSize) / 2, symbolSize, symbolSize);
         VKSymbols::paint(p, m_symbol, box, m_ink());
+        if (hasFocus()) { // Space acts on this row's element: the ring says which
+            p.setOpacity(1);
+            const auto *row = static_cast<const LayerRow *>(parentWidget());
+            VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 4),
+                               row->isSelected() ? QColor(Qt::white) : VKFocusRing::colour()); // on the accent
+        }
     }
 
 private:

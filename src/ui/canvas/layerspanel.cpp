@@ -194,6 +194,29 @@ void LayersPanel::place()
     m_rows = rows;
     while (m_spare.size() > maxSpare)
         m_spare.takeLast()->deleteLater();
+    orderTabs();
+}
+
+void LayersPanel::orderTabs()
+{
+    // Rows and a side switch made later join the window's Tab chain at its end: put them back in
+    // reading order, side switch, rows, buttons, where the panel's place in the chain is.
+    QList<QWidget *> stops;
+    for (int i = 0; m_sides && i < m_sides->count(); ++i)
+        stops << m_sides->segment(i);
+    for (LayerRow *row : std::as_const(m_rows))
+        stops << row->eyeButton() << row->lockButton();
+    for (ChromeRoundButton *button : std::as_const(m_buttons))
+        stops << button;
+    QWidget *before = m_buttons.constFirst()->previousInFocusChain();
+    while (before && before != m_buttons.constFirst() && (before == this || isAncestorOf(before)))
+        before = before->previousInFocusChain();
+    if (!before || before == m_buttons.constFirst())
+        return;
+    for (QWidget *stop : std::as_const(stops)) {
+        QWidget::setTabOrder(before, stop);
+        before = stop;
+    }
 }
 
 LayerRow *LayersPanel::freeRow()
@@ -229,6 +252,7 @@ void LayersPanel::rebuildSides()
             m_sides = new SegmentedPicker(QString(), names);
             connect(m_sides, &SegmentedPicker::picked, this, [this](int i) { m_editor.switchSide(i); });
             m_column->insertWidget(0, m_sides);
+            orderTabs();
         }
     }
     if (m_sides)

@@ -50,6 +50,7 @@ private:
     void place(); // the rows for the list's part in view
     LayerRow *freeRow();
     void rebuildSides();
+    void orderTabs(); // side switch, rows, buttons: in reading order for Tab
     void selectionChanged();
 
     LWEditor &m_editor;

@@ -1,8 +1,10 @@
 #include "ui/inspector/inspectorcombo.h"
 
 #include "kit/host/kithost.h"
+#include "kit/paint/paint.h"
 #include "kit/paint/symbols.h"
 #include "kit/paint/uifont.h"
+#include "kit/theme/focusring.h"
 #include "kit/views/scrollview.h"
 
 #include <QPainter>
@@ -25,4 +27,8 @@ void InspectorCombo::paintEvent(QPaintEvent *event)
     constexpr double chevron = 12;
     VKSymbols::paint(p, VKSymbols::chevronDown, QRectF(width() - 8 - chevron, (height() - chevron) / 2, chevron, chevron),
                      VELKKitHost::theme().text);
+    if (hasFocus()) { // its style sheet leaves out the kit's ring
+        p.setRenderHint(QPainter::Antialiasing);
+        VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 6));
+    }
 }

@@ -57,7 +57,11 @@ public:
         rows_.append({InstalledHeader, installedTitle});
         for (const QString &f : ins)
             rows_.append({Installed, f});
+        // Opened at the current family; a search starts at its first match.
         highlight_ = -1;
+        for (int row = 0; row < rows_.size() && query.isEmpty() && highlight_ < 0; ++row)
+            if (isFamily(rows_[row].kind) && rows_[row].text == current_)
+                highlight_ = row;
         for (int row = 0; row < rows_.size() && highlight_ < 0; ++row)
             if (isFamily(rows_[row].kind))
                 highlight_ = row;
@@ -237,6 +241,13 @@ FontFamilyPicker::~FontFamilyPicker() = default;
 QString FontFamilyPicker::highlighted() const
 {
     return model_->highlight() < 0 ? QString() : model_->index(model_->highlight()).data(Qt::DisplayRole).toString();
+}
+
+void FontFamilyPicker::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (search_->text().isEmpty() && model_->highlight() >= 0)
+        list_->scrollTo(model_->index(model_->highlight()), QAbstractItemView::PositionAtCenter);
 }
 
 bool FontFamilyPicker::eventFilter(QObject *watched, QEvent *event)

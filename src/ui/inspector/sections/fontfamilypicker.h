@@ -12,7 +12,8 @@ class VKSearchField;
 // bundled families, then "Fonts on this computer" (always) with the other installed families.
 // Each family is drawn in its own first face at 15, the row of `current` on the accent at 70 %.
 // A click on a family row emits picked() with its name; headers take no clicks. One family row is
-// highlighted, the first match at the start and after every change of the search: Down and Up in
+// highlighted: the current family at the start (scrolled to the middle when shown), the first
+// match after every change of the search (else the first family): Down and Up in
 // the search move the highlight through the family rows (scrolled into view), Return or Enter
 // emits picked() with it. Picking neither clears the search nor closes anything.
 //
@@ -44,6 +45,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     class Model;

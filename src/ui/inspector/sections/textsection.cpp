@@ -1,6 +1,7 @@
 #include "ui/inspector/sections/textsection.h"
 
 #include "editor/editor.h"
+#include "kit/theme/focusring.h"
 #include "kit/controls/chipbutton.h"
 #include "kit/controls/colorwell.h"
 #include "kit/host/focusedtext.h"
@@ -111,6 +112,10 @@ protected:
         const QRectF textBox = inner.adjusted(0, 0, -chevron - 6, 0);
         p.setPen(ink);
         vkDrawText(p, textBox, Qt::AlignLeft | Qt::AlignVCenter, vkElidedText(face_, text(), textBox.width()), face_);
+        if (hasFocus()) {
+            p.setOpacity(1);
+            VKFocusRing::paint(p, VKPaint::roundedRect(r, 8));
+        }
     }
 
 private:
@@ -148,6 +153,10 @@ protected:
             p.setOpacity(0.75);
         p.setPen(Qt::white);
         vkDrawText(p, QRectF(rect()), Qt::AlignCenter, text(), vkFont(11, VKWeight::Heavy));
+        if (hasFocus()) { // white on the accent of a toggle that is on
+            p.setOpacity(1);
+            VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 6), on_ ? QColor(Qt::white) : VKFocusRing::colour());
+        }
     }
 
 private:
@@ -191,6 +200,7 @@ TextSection::TextSection(LWEditor &editor, const QUuid &id, LWFontSource &fonts,
     text_->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; }"));
     text_->viewport()->setAutoFillBackground(false);
     text_->document()->setDocumentMargin(0);
+    text_->setTabChangesFocus(true); // Tab goes on to the next control, never into the words
     // The words wrap at the box's width: nothing to scroll sideways.
     text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     VKScrollStyle::apply(text_);
