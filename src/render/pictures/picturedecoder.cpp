@@ -87,9 +87,16 @@ qint64 cutCost(QSize decoded, const LWPictureDecoder::Request &request, int byte
     return cut + pixels(made.held.size()) * bytesPerPixel + (plainAlpha ? pixels(source.size()) * bytesPerPixel : 0);
 }
 
-// With `stopAt` (the parent's checks) a decode stops where it would reserve, telling there how
-// many bytes; without it the decode reserves them here and goes on.
-Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Request &request, qint64 *stopAt)
+// What the parent's checks learn before a decode: the bytes it reserves and the size of the image
+// it makes.
+struct Plan {
+    qint64 cost = 0;
+    QSize made;
+};
+
+// With `stopAt` (the parent's checks) a decode stops where it would reserve, telling there its
+// plan; without it the decode reserves the bytes here and goes on.
+Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecoder::Request &request, Plan *stopAt)
 {
     // What the bitstreams will really make, before anything is decoded, and before libheif reads
     // the file at all: opening it copies every item's data.
@@ -109,7 +116,7 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
     const qint64 cost =
         pixels(size) * (4 + work) + work * plan->largestCoded + cutCost(size, request, 4, primary->alpha);
     if (stopAt)
-        return *stopAt = cost, Result{};
+        return *stopAt = {cost, LWPictureDecoder::madeRect(size, request).held.size()}, Result{};
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
@@ -125,7 +132,7 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
 // Decodes the first image of the bytes in the format their signature names, upright. The
 // declared size is checked and the decode's peak reserved from the shared budget before
 // anything is allocated, so a forged header cannot make us reserve gigabytes.
-Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 *stopAt)
+Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request, Plan *stopAt)
 {
     const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
     if (picture.format == LWPictureFormat::Format::heif)
@@ -195,7 +202,7 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
         extra += pixels(made.held.size()) * 4;
     const qint64 cost = picture.decodeCost(declared, decoded, perPixel, turned) + extra;
     if (stopAt)
-        return *stopAt = cost, Result{};
+        return *stopAt = {cost, made.held.size()}, Result{};
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
@@ -264,24 +271,24 @@ std::optional<QImage> cutDown(QImage whole, const Request &request)
 Result decode(const QByteArray &bytes, const Request &request)
 {
     LWDecodeBudget::HoldWork::forgetRefusal(); // a refusal of an earlier decode is not this one's
-    qint64 cost = 0;
-    if (Result checked = decodeReadable(bytes, request, &cost); checked.failure != Failure::none)
+    Plan plan;
+    if (Result checked = decodeReadable(bytes, request, &plan); checked.failure != Failure::none)
         return checked;
     // Reserved here, where the budget is shared; the worker's memory limit follows from it.
-    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
+    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(plan.cost);
     if (!reserved)
         return failed(Failure::tooLarge);
-    return LWDecodeWorkers::decode(bytes, request, cost);
+    return LWDecodeWorkers::decode(bytes, request, plan.cost, plan.made);
 }
 
 Result decodeHere(const QByteArray &bytes, const Request &request) { return decodeReadable(bytes, request, nullptr); }
 
 Failure check(const QByteArray &bytes, const Request &request)
 {
-    qint64 cost = 0;
-    if (const Result checked = decodeReadable(bytes, request, &cost); checked.failure != Failure::none)
+    Plan plan;
+    if (const Result checked = decodeReadable(bytes, request, &plan); checked.failure != Failure::none)
         return checked.failure;
-    return cost > LWDecodeBudget::limit() ? Failure::tooLarge : Failure::none;
+    return plan.cost > LWDecodeBudget::limit() ? Failure::tooLarge : Failure::none;
 }
 
 } // namespace LWPictureDecoder

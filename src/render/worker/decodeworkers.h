@@ -1,6 +1,7 @@
 #pragma once
 #include "render/pictures/picturedecoder.h"
 
+#include <QSize>
 #include <QString>
 
 // Decodes pictures in worker processes (the program `leafwrighter-decode` beside the running
@@ -20,9 +21,10 @@ inline constexpr qint64 memoryMargin = qint64(256) << 20;
 // protocol gets a second try in a fresh one; after that, or past its time, the picture is
 // `unreadable`. One refused memory within its limit gives `tooLarge`; the machine's own want of
 // memory (the worker killed by the system, or unable to hand its pixels over) `outOfMemory`.
-// Requests and results keep every field.
+// Requests and results keep every field. An answer other than an image of `made` pixels, of a
+// format the program takes, with pixels within `reserved`, is broken: the worker is ended.
 [[nodiscard]] LWPictureDecoder::Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
-                                              qint64 reserved);
+                                              qint64 reserved, QSize made);
 
 struct Stats {
     int started = 0;     // workers started since the process began
