@@ -106,7 +106,7 @@ int main(int argc, char **argv)
     (void)::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pairChannel);
     (void)::dup2(pairChannel[0], channel);
     if (!LWDecodeWorker::prepare(channel))
-        return 3;
+        std::_Exit(3);
 
     const std::string design = at("design.velkfolio"), photo = at("photo.jpg"), note = at("note.txt");
     const timeval never[2] = {};
@@ -197,7 +197,6 @@ int main(int argc, char **argv)
         {"unshare", [&] { return long(::unshare(CLONE_NEWNS)); }},
     };
     const auto found = calls.find(call);
-    if (found == calls.end())
-        return 2;
-    return found->second() < 0 ? 0 : 1;
+    // Straight out, as the worker: exit handlers (the leak checker's) are refused what they need.
+    std::_Exit(found == calls.end() ? 2 : found->second() < 0 ? 0 : 1);
 }

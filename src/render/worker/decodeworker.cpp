@@ -103,6 +103,16 @@ int imageOut(std::optional<QImage> &image, P::Answer &a)
 
 namespace LWDecodeWorker {
 
+void loadReaders()
+{
+    for (const char *format : {"jpeg", "png", "tiff", "webp", "gif", "bmp"}) {
+        QBuffer none;
+        QImageReader reader(&none, format);
+        (void)reader.canRead();
+    }
+    heif_init(nullptr);
+}
+
 bool prepare(int channel)
 {
     // While the process has one thread: its own user and network namespace where the system allows.
@@ -110,13 +120,7 @@ bool prepare(int channel)
     qputenv("QT_NO_GLIB", "1"); // Qt's threads wake through one eventfd each, not GLib's pipes
     ::syscall(SYS_close_range, 3u, unsigned(channel) - 1, 0u);
     ::syscall(SYS_close_range, unsigned(channel) + 1, ~0u, 0u);
-    // Every reader's plugin loaded now: a decode never needs to open a file.
-    for (const char *format : {"jpeg", "png", "tiff", "webp", "gif", "bmp"}) {
-        QBuffer none;
-        QImageReader reader(&none, format);
-        (void)reader.canRead();
-    }
-    heif_init(nullptr);
+    loadReaders();
     // The first the system's memory killer ends: a worker is replaced, the program's design is not.
     if (QFile score(QStringLiteral("/proc/self/oom_score_adj")); score.open(QIODevice::WriteOnly))
         score.write("1000");

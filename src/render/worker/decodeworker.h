@@ -18,6 +18,9 @@ inline constexpr size_t threadStack = size_t(2) << 20;
 // each Qt thread and the main one, and a few to spare.
 inline constexpr int openDescriptors = 4 + 2 + (qtThreads + 1) + 6;
 
+// Loads every image reader a decode uses: a decode never needs to open a file.
+void loadReaders();
+
 // Makes the process a worker before its first request, while it has one thread: a namespace of
 // its own where it can, every descriptor closed but the standard ones and `channel`, every image
 // reader loaded (nothing is loaded later), its threads and descriptors bounded, then shut in by

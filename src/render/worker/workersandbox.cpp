@@ -1,4 +1,5 @@
 #include "render/worker/workersandbox.h"
+#include "render/worker/sanitizers.h"
 
 #include <QtGlobal>
 #include <cerrno>
@@ -154,12 +155,18 @@ int install(int channel, Refusal refusal)
         __NR_gettimeofday, __NR_getrandom, __NR_getpid, __NR_gettid, __NR_getrusage, __NR_sysinfo, __NR_rt_sigreturn,
         __NR_rt_sigaction, __NR_rt_sigprocmask, __NR_sigaltstack, __NR_restart_syscall, __NR_exit, __NR_exit_group,
     });
+    // The sanitizers test whether memory can be read by writing it into a pipe of their own.
+    if constexpr (LWSanitizers::address)
+        f.allow({__NR_pipe2});
     // glibc's fstat; a path beside the flag would still be looked up, but only for its metadata.
     f.allowWhenIn(__NR_newfstatat, 3, {AT_EMPTY_PATH});
     f.allowWithout(__NR_mmap, 2, PROT_EXEC);
     f.allowWithout(__NR_mprotect, 2, PROT_EXEC);
     f.allowWithout(__NR_clone, 0, ~threadFlags, CLONE_THREAD);
     f.always(__NR_clone3, fails(ENOSYS)); // its flags are behind a pointer: glibc falls back to clone
+    // The core count, hidden: the decoders then use one thread on any machine. As missing, not
+    // refused: glibc then still describes a thread (pthread_getattr_np, which the sanitizers need).
+    f.always(__NR_sched_getaffinity, fails(ENOSYS));
     f.allowWhenIn(__NR_sendmsg, 0, {quint32(channel)});
     f.allowWhenIn(__NR_recvmsg, 0, {quint32(channel)});
     // Seals and descriptor flags; never the owner or signal of a descriptor, leases or locks.
