@@ -115,15 +115,15 @@ void loadReaders()
 
 bool prepare(int channel)
 {
+    // The first the system's memory killer ends: a worker is replaced, the program's design is not.
+    if (QFile score(QStringLiteral("/proc/self/oom_score_adj")); score.open(QIODevice::WriteOnly))
+        score.write("1000");
     // While the process has one thread: its own user and network namespace where the system allows.
     (void)LWWorkerSandbox::isolate();
     qputenv("QT_NO_GLIB", "1"); // Qt's threads wake through one eventfd each, not GLib's pipes
     ::syscall(SYS_close_range, 3u, unsigned(channel) - 1, 0u);
     ::syscall(SYS_close_range, unsigned(channel) + 1, ~0u, 0u);
     loadReaders();
-    // The first the system's memory killer ends: a worker is replaced, the program's design is not.
-    if (QFile score(QStringLiteral("/proc/self/oom_score_adj")); score.open(QIODevice::WriteOnly))
-        score.write("1000");
     // As many threads on any machine (the filter hides the core count from the decoders, which
     // then decode on one thread), each with a small stack: all within the memory margin.
     QThreadPool::globalInstance()->setMaxThreadCount(qtThreads);

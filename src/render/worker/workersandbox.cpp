@@ -180,7 +180,7 @@ int install(int channel, Refusal refusal)
         for (const long nr : {long(__NR_execve), long(__NR_execveat), long(__NR_ptrace), long(__NR_process_vm_readv),
                               long(__NR_process_vm_writev), long(__NR_pidfd_getfd)})
             f.always(nr, killed);
-    // Everything else (files, sockets, processes, namespaces, the core count) is refused.
+    // Everything else (files, sockets, other processes, namespaces, ioctls) is refused.
     sock_fprog program = f.program();
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return -1;
