@@ -6,7 +6,13 @@
 #include "render/worker/sanitizers.h"
 
 #include <QImage>
+#include <algorithm>
 #include <csignal>
+#include <cstddef>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -31,6 +37,22 @@ bool crasher = false; // this worker took the test's crash-once flag
 {
     for (;;)
         ::pause();
+}
+
+// A sealed memfd of `size` bytes (written: the filter refuses truncating); -1 on failure.
+int memfdOf(qint64 size, const void *data = nullptr)
+{
+    const int fd = P::makeMemfd("lw-test", 0);
+    static const std::vector<char> zeros(1 << 20);
+    for (qint64 at = 0; at < size;) {
+        const qint64 n = std::min<qint64>(size - at, qint64(zeros.size()));
+        const char *from = data ? static_cast<const char *>(data) + at : zeros.data();
+        if (::pwrite(fd, from, size_t(n), off_t(at)) != ssize_t(n))
+            return ::close(fd), -1;
+        at += n;
+    }
+    (void)P::seal(fd);
+    return fd;
 }
 
 void sendRaw(const void *data, int size, int fd = -1) { (void)P::send(channel, data, size, fd); }
@@ -63,27 +85,25 @@ P::Answer imageAnswer(int side)
         a.failure = 77;
         sendRaw(&a, sizeof(a));
     } else if (how == "lengths") { // a huge image in a page of memory
-        const int fd = P::makeMemfd("lie", 4096);
-        (void)P::seal(fd);
+        const int fd = memfdOf(4096);
         const P::Answer a = imageAnswer(30000);
         sendRaw(&a, sizeof(a), fd);
     } else if (how == "stride") {
-        const int fd = P::makeMemfd("lie", 64 * 64 * 4);
-        (void)P::seal(fd);
+        const int fd = memfdOf(64 * 64 * 4);
         P::Answer a = imageAnswer(64);
         a.bytesPerLine = 8;
         sendRaw(&a, sizeof(a), fd);
     } else if (how == "unsealed") { // may be shrunk under the program's feet
-        const int fd = P::makeMemfd("open", 64 * 64 * 4);
+        const int fd = P::makeMemfd("open", 0);
+        for (int row = 0; row < 64; ++row)
+            (void)::write(fd, std::vector<char>(64 * 4).data(), 64 * 4);
         const P::Answer a = imageAnswer(64);
         sendRaw(&a, sizeof(a), fd);
     } else if (how == "nofd") {
         const P::Answer a = imageAnswer(64);
         sendRaw(&a, sizeof(a));
     } else if (how == "twofds") {
-        const int fds[2] = {P::makeMemfd("a", 64 * 64 * 4), P::makeMemfd("b", 64 * 64 * 4)};
-        for (const int fd : fds)
-            (void)P::seal(fd);
+        const int fds[2] = {memfdOf(64 * 64 * 4), memfdOf(64 * 64 * 4)};
         const P::Answer a = imageAnswer(64);
         sendRaw(&a, sizeof(a), fds);
     } else if (how == "hangup") {
@@ -92,14 +112,35 @@ P::Answer imageAnswer(int side)
     silent(); // "silent": never answers
 }
 
+// The picture decoded as asked, answered with one thing changed: its size ("bigger", 4000 x 4000),
+// its format ("format", 30 bits a channel), its memfd one page ("smallfd") or 64 MB ("bigfd").
+[[noreturn]] void answerAltered(const QByteArray &how, const QByteArray &bytes, const LWPictureDecoder::Request &request)
+{
+    const QImage img = LWPictureDecoder::decodeHere(bytes, request).image->convertToFormat(QImage::Format_ARGB32);
+    P::Answer a = imageAnswer(img.width());
+    a.height = img.height();
+    qint64 size = img.sizeInBytes();
+    if (how == "bigger")
+        a.width = a.height = 4000, a.bytesPerLine = 4000 * 4, size = qint64(4000) * 4000 * 4;
+    if (how == "format") // as many bytes, in a format no decode hands over
+        a.format = int(QImage::Format_A2BGR30_Premultiplied);
+    if (how == "smallfd")
+        size = 4096;
+    if (how == "bigfd")
+        size = 64 << 20;
+    const int fd = memfdOf(size, how == "bigger" || how == "bigfd" ? nullptr : img.constBits());
+    sendRaw(&a, sizeof(a), fd);
+    silent();
+}
+
 // A plain green picture when the worker could neither open a file nor make a socket, red when it could.
-Result reachOut(const QByteArray &path)
+Result reachOut(const QByteArray &path, const QByteArray &bytes, const LWPictureDecoder::Request &request)
 {
     const int file = ::open(path.constData(), O_RDONLY);
     const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-    QImage img(8, 8, QImage::Format_RGB32);
-    img.fill(file < 0 && sock < 0 ? Qt::green : Qt::red);
-    return {img, LWPictureDecoder::Failure::none, false};
+    Result r = LWPictureDecoder::decodeHere(bytes, request); // at the size asked
+    r.image->fill(file < 0 && sock < 0 ? Qt::green : Qt::red);
+    return r;
 }
 
 Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &request)
@@ -154,9 +195,24 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
             kept.push_back(block);
         }
     }
+    if (how == "bigger" || how == "format" || how == "smallfd" || how == "bigfd")
+        answerAltered(how, bytes.left(at), request);
     if (how == "reach")
-        return reachOut(words.mid(how.size() + 1));
+        return reachOut(words.mid(how.size() + 1), bytes.left(at), request);
     breakProtocol(how);
+}
+
+void refuseFilters()
+{
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_seccomp, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EINVAL),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{quint16(std::size(code)), code};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+        std::abort();
 }
 
 } // namespace
@@ -166,6 +222,9 @@ int main()
     // The first worker to remove the flag file crashes on "crashonce"; any other decodes it.
     if (const char *flag = std::getenv("LW_TEST_CRASH_ONCE"); flag && ::unlink(flag) == 0)
         crasher = true;
-    LWDecodeWorker::prepare(channel);
-    std::_Exit(LWDecodeWorker::serve(channel, misbehave));
+    // As on a system whose kernel refuses the filter.
+    if (std::getenv("LW_TEST_NO_FILTER"))
+        refuseFilters();
+    const bool confined = LWDecodeWorker::prepare(channel);
+    std::_Exit(LWDecodeWorker::serve(channel, misbehave, confined));
 }

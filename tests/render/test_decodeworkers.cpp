@@ -5,6 +5,7 @@
 #include "model/file/documentio.h"
 #include "render/export.h"
 #include "render/fonts.h"
+#include "render/preflight.h"
 #include "render/parallel.h"
 #include "render/picturetally.h"
 #include "render/pictures/imagecache.h"
@@ -18,6 +19,10 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <algorithm>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -87,7 +92,7 @@ protected:
         int hue = 0;
         for (const QByteArray &words : cases) {
             SCOPED_TRACE(words.toStdString());
-            const QColor colour = QColor::fromHsv(hue += 29, 255, 255);
+            const QColor colour = QColor::fromHsv((hue += 29) % 360, 255, 255);
             const LWDecodeWorkers::Stats before = LWDecodeWorkers::stats();
             QElapsedTimer timer;
             timer.start();
@@ -253,8 +258,46 @@ TEST_F(DecodeWorkers, DecoderThatCrashesLoopsOrAllocatesCostsOnlyItsPicture)
 
 TEST_F(DecodeWorkers, AnswersAgainstTheProtocolAreRefused)
 {
+    // Also answers other than what was asked: 4000 x 4000 pixels for a 64 x 64 picture, a format no
+    // decode hands over, a memfd of one page for 64 x 64 pixels (no SIGBUS) or of 64 MB. None is mapped.
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
     expectEachCostsOnlyItsPicture({"garbage", "short", "magic", "failure", "lengths", "stride", "unsealed", "nofd",
-                                   "twofds", "silent", "hangup"});
+                                   "twofds", "silent", "hangup", "bigger", "format", "smallfd", "bigfd"});
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    if (!LWSanitizers::address)
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 << 10); // KB: less than one answer of 64 MB
+}
+
+TEST_F(DecodeWorkers, WorkerWithoutItsSandboxDecodesNothingAndSaysSo)
+{
+    // As on a kernel that refuses the filter: the picture is refused, the log says why, and the
+    // print check names the picture.
+    QTemporaryFile log;
+    ASSERT_TRUE(log.open());
+    const int stderrWas = ::dup(2);
+    ::dup2(log.handle(), 2);
+    qputenv("LW_TEST_NO_FILTER", "1");
+    SetUp(); // workers started from now on have no filter
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+    LWElement photo = LWElement::makePhoto({10, 10, 80, 80});
+    photo.image->data = encode(plain(64, 64, Qt::darkYellow), "png");
+    doc.pages[0].elements = {photo};
+    const QString png = dir.filePath(QStringLiteral("card.png"));
+    EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png), QString());
+    const QList<LWExport::Issue> issues = LWExport::preflight(doc);
+    LWDecodeWorkers::setForTests({}, 0, 0); // the workers end, their words written
+    qunsetenv("LW_TEST_NO_FILTER");
+    ::dup2(stderrWas, 2);
+    ::close(stderrWas);
+    EXPECT_NE(QImage(png).pixel(badSpot.center()), QColor(Qt::darkYellow).rgb());
+    EXPECT_TRUE(std::any_of(issues.begin(), issues.end(), [](const LWExport::Issue &i) {
+        return i.message.contains(QLatin1String("can't be read"));
+    }));
+    QFile written(log.fileName());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().contains("sandbox could not be set up"));
 }
 
 TEST_F(DecodeWorkers, MachineShortOfMemoryFailsTheExportWithoutMarkingThePicture)

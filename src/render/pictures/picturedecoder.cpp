@@ -118,10 +118,11 @@ std::optional<LWPictureDecoder::Header> headerOf(const LWPictureFormat::Readable
                                     int(reader->imageFormat())};
 }
 
-// Where a decode in the parent's checks stops: the bytes it would reserve and the pixels the
-// picture declares.
+// Where a decode in the parent's checks stops: the bytes it would reserve, the pixels the
+// picture declares and the size of the image the decode makes.
 struct Stop {
     qint64 cost = 0, pixels = 0;
+    QSize made;
 };
 
 } // namespace
@@ -168,7 +169,7 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
         return failed(Failure::tooLarge);
     const qint64 cost = heifCost(*base, request);
     if (stopAt)
-        return *stopAt = {cost, pixels(base->size)}, Result{};
+        return *stopAt = {cost, pixels(base->size), LWPictureDecoder::madeRect(base->size, request).held.size()}, Result{};
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
@@ -220,7 +221,7 @@ Result decodeJpeg(const LWPictureFormat::Readable &picture, const JpegHeader &h,
     if (s.made.held.isEmpty() || s.stored.isEmpty())
         return failed(Failure::unreadable);
     if (stopAt)
-        return *stopAt = {s.cost, pixels(h.stored)}, Result{};
+        return *stopAt = {s.cost, pixels(h.stored), s.made.held.size()}, Result{};
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(s.cost);
     if (!reserved)
         return failed(Failure::tooLarge);
@@ -372,7 +373,7 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
         extra += pixels(made.held.size()) * 4;
     const qint64 cost = picture.decodeCost(declared, decoded, perPixel, turned) + extra;
     if (stopAt)
-        return *stopAt = {cost, pixels(declared)}, Result{};
+        return *stopAt = {cost, pixels(declared), made.held.size()}, Result{};
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
@@ -451,7 +452,7 @@ Result decode(const QByteArray &bytes, const Request &request)
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(stop.cost);
     if (!reserved)
         return failed(Failure::tooLarge);
-    return LWDecodeWorkers::decode(readable, request, stop.cost, stop.pixels);
+    return LWDecodeWorkers::decode(readable, request, stop.cost, stop.made, stop.pixels);
 }
 
 Costs::Costs(const QByteArray &bytes) : m_bytes(bytes)

@@ -75,7 +75,7 @@ int makeMemfd(const char *name, qint64 size)
     const int fd = ::memfd_create(name, MFD_CLOEXEC | MFD_ALLOW_SEALING);
     if (fd < 0)
         return -1;
-    if (::ftruncate(fd, off_t(size)) != 0) {
+    if (size > 0 && ::ftruncate(fd, off_t(size)) != 0) { // the worker may not truncate: it writes
         ::close(fd);
         return -1;
     }
@@ -92,7 +92,7 @@ bool sealedWith(int fd, qint64 size)
     const int seals = ::fcntl(fd, F_GET_SEALS);
     constexpr int needed = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE;
     struct stat st{};
-    return seals >= 0 && (seals & needed) == needed && ::fstat(fd, &st) == 0 && st.st_size >= size;
+    return seals >= 0 && (seals & needed) == needed && ::fstat(fd, &st) == 0 && st.st_size == size;
 }
 
 } // namespace LWDecodeProtocol

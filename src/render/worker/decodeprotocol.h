@@ -60,7 +60,7 @@ struct Received {
 [[nodiscard]] int makeMemfd(const char *name, qint64 size);
 // Seals a memfd against any further change of size or content; false on failure.
 [[nodiscard]] bool seal(int fd);
-// Whether the memfd is sealed against changes of size and content and holds `size` bytes or more.
+// Whether the memfd is sealed against changes of size and content and holds exactly `size` bytes.
 [[nodiscard]] bool sealedWith(int fd, qint64 size);
 
 } // namespace LWDecodeProtocol

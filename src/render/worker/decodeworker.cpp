@@ -1,25 +1,25 @@
 #include "render/worker/decodeworker.h"
 
 #include "render/worker/decodeprotocol.h"
+#include "render/worker/sanitizers.h"
+#include "render/worker/workersandbox.h"
 
 #include <QBuffer>
 #include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
+#include <QThreadPool>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <libheif/heif.h>
-#include <linux/audit.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
+#include <pthread.h>
 #include <sys/mman.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -115,78 +115,53 @@ P::Answer headerAnswer(const std::optional<LWPictureDecoder::Header> &h)
     return a;
 }
 
-#if defined(__x86_64__)
-constexpr quint32 thisArch = AUDIT_ARCH_X86_64;
-#elif defined(__aarch64__)
-constexpr quint32 thisArch = AUDIT_ARCH_AARCH64;
-#else
-constexpr quint32 thisArch = 0; // no filter where the call numbers were not checked
-#endif
-
-// Refuses, in every thread, the calls that reach beyond the descriptors the worker holds: opening
-// files (io_uring too), making sockets, running programs and reading other processes. A worker started on
-// another architecture's calls is killed. False when the kernel takes no filter.
-bool refuseTheOutside()
-{
-    if constexpr (thisArch == 0)
-        return false;
-    constexpr int refused[] = {
-#ifdef __NR_open
-        __NR_open,
-#endif
-#ifdef __NR_creat
-        __NR_creat,
-#endif
-        __NR_openat, __NR_openat2, __NR_open_by_handle_at, __NR_name_to_handle_at, __NR_socket, __NR_connect,
-        __NR_execve, __NR_execveat, __NR_ptrace, __NR_process_vm_readv, __NR_process_vm_writev, __NR_memfd_secret,
-        __NR_io_uring_setup, // its requests would open files past the filter
-    };
-    constexpr int count = int(std::size(refused));
-    std::vector<sock_filter> code = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, thisArch, 1, 0),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        // x32 calls on x86-64 (numbers from 2^30) are another table: refused altogether.
-        BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, 0x40000000u, quint8(count + 1), 0),
-    };
-    for (int i = 0; i < count; ++i)
-        code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, quint32(refused[i]), quint8(count - i), 0));
-    code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
-    code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EACCES));
-    const sock_fprog program{quint16(code.size()), code.data()};
-    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_TSYNC, &program) == 0;
-}
-
 } // namespace
 
 namespace LWDecodeWorker {
 
-void prepare(int channel)
+void loadReaders()
 {
-    qputenv("QT_NO_GLIB", "1"); // Qt's threads wake through one eventfd each, not GLib's pipes
-    ::syscall(SYS_close_range, 3u, unsigned(channel) - 1, 0u);
-    ::syscall(SYS_close_range, unsigned(channel) + 1, ~0u, 0u);
-    // Every reader's plugin loaded now: a decode never needs to open a file.
     for (const char *format : {"jpeg", "png", "tiff", "webp", "gif", "bmp"}) {
         QBuffer none;
         QImageReader reader(&none, format);
         (void)reader.canRead();
     }
     heif_init(nullptr);
+}
+
+bool prepare(int channel)
+{
     // The first the system's memory killer ends: a worker is replaced, the program's design is not.
     if (QFile score(QStringLiteral("/proc/self/oom_score_adj")); score.open(QIODevice::WriteOnly))
         score.write("1000");
-    // A few dozen descriptors: the two memfds of a decode and the wake-up descriptor of each of
-    // Qt's image threads, started as images need them.
-    rlimit r{64, 64};
+    // While the process has one thread: its own user and network namespace where the system allows.
+    (void)LWWorkerSandbox::isolate();
+    qputenv("QT_NO_GLIB", "1"); // Qt's threads wake through one eventfd each, not GLib's pipes
+    ::syscall(SYS_close_range, 3u, unsigned(channel) - 1, 0u);
+    ::syscall(SYS_close_range, unsigned(channel) + 1, ~0u, 0u);
+    loadReaders();
+    // As many threads on any machine (the filter hides the core count from the decoders, which
+    // then decode on one thread), each with a small stack: all within the memory margin.
+    QThreadPool::globalInstance()->setMaxThreadCount(qtThreads);
+    if constexpr (!LWSanitizers::address) { // whose frames are larger; it has no memory limit
+        pthread_attr_t attr;
+        if (::pthread_getattr_default_np(&attr) == 0) {
+            (void)::pthread_attr_setstacksize(&attr, threadStack);
+            (void)::pthread_setattr_default_np(&attr);
+            ::pthread_attr_destroy(&attr);
+        }
+        QThreadPool::globalInstance()->setStackSize(uint(threadStack));
+    }
+    rlimit r{rlim_t(openDescriptors), rlim_t(openDescriptors)};
     (void)::setrlimit(RLIMIT_NOFILE, &r);
-    (void)refuseTheOutside();
+    return LWWorkerSandbox::confine(channel);
 }
 
-int serve(int channel, const Decode &decode, const ReadHeader &header)
+int serve(int channel, const Decode &decode, bool confined, const ReadHeader &header)
 {
+    if (!confined)
+        std::fputs("leafwrighter-decode: the sandbox could not be set up on this system; no picture is decoded.\n",
+                   stderr);
     rlimit data{};
     ::getrlimit(RLIMIT_DATA, &data);
     for (;;) {
@@ -217,8 +192,9 @@ int serve(int channel, const Decode &decode, const ReadHeader &header)
         setSoftLimit(RLIMIT_CPU, cpuSecondsUsed() + rlim_t(cpuMs / 1000 + 1));
         if (ask.memoryLimit > 0)
             setSoftLimit(RLIMIT_DATA, rlim_t(ask.memoryLimit));
+        // Unconfined, no picture's bytes reach a decoder.
         if (ask.kind == P::Kind::header) {
-            const std::optional<LWPictureDecoder::Header> h = header(bytes);
+            const std::optional<LWPictureDecoder::Header> h = confined ? header(bytes) : std::nullopt;
             setSoftLimit(RLIMIT_DATA, data.rlim_cur);
             const itimerval stopped{};
             (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
@@ -228,7 +204,7 @@ int serve(int channel, const Decode &decode, const ReadHeader &header)
                 return 0;
             continue;
         }
-        LWPictureDecoder::Result r = decode(bytes, request);
+        LWPictureDecoder::Result r = confined ? decode(bytes, request) : LWPictureDecoder::Result{{}, Failure::unreadable};
         setSoftLimit(RLIMIT_DATA, data.rlim_cur);
         const itimerval stopped{};
         (void)::setitimer(ITIMER_PROF, &stopped, nullptr);

@@ -10,14 +10,28 @@ namespace LWDecodeWorker {
 using Decode = std::function<LWPictureDecoder::Result(const QByteArray &, const LWPictureDecoder::Request &)>;
 using ReadHeader = std::function<std::optional<LWPictureDecoder::Header>(const QByteArray &)>;
 
-// Makes the process a worker before its first request: closes every descriptor but the standard
-// ones and `channel`, loads every image reader the decodes use (nothing is loaded later), bounds
-// the open descriptors and then refuses, through a seccomp filter, any call that opens a file or
-// a socket or runs a program.
-void prepare(int channel);
+// The worker's own threads on any machine: Qt's pool (scaling, conversions) has this many; the
+// decoders see no core count and use one.
+inline constexpr int qtThreads = 2;
+// Each thread's stack: the threads' stacks together stay a small part of the memory margin.
+inline constexpr size_t threadStack = size_t(2) << 20;
+// Its descriptors: the three standard ones, the channel, a decode's two memfds, an eventfd for
+// each Qt thread and the main one, and a few to spare.
+inline constexpr int openDescriptors = 4 + 2 + (qtThreads + 1) + 6;
+
+// Loads every image reader a decode uses: a decode never needs to open a file.
+void loadReaders();
+
+// Makes the process a worker before its first request, while it has one thread: a namespace of
+// its own where it can, every descriptor closed but the standard ones and `channel`, every image
+// reader loaded (nothing is loaded later), its threads and descriptors bounded, then shut in by
+// LWWorkerSandbox::confine. False when the sandbox could not be set up.
+[[nodiscard]] bool prepare(int channel);
 
 // Serves requests on `channel` with `decode` (header questions with `header`) until the channel
-// ends (returns 0) or a request breaks the protocol (returns 2).
-[[nodiscard]] int serve(int channel, const Decode &decode, const ReadHeader &header = LWPictureDecoder::headerHere);
+// ends (returns 0) or a request breaks the protocol (returns 2). Unless `confined`, decodes
+// nothing: every picture is unreadable (said once on stderr).
+[[nodiscard]] int serve(int channel, const Decode &decode, bool confined,
+                        const ReadHeader &header = LWPictureDecoder::headerHere);
 
 } // namespace LWDecodeWorker

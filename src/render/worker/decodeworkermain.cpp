@@ -7,7 +7,7 @@
 int main()
 {
     constexpr int channel = 3;
-    LWDecodeWorker::prepare(channel);
+    const bool confined = LWDecodeWorker::prepare(channel);
     // Straight out: the filter refuses what exit handlers may open (the leak checker's /proc).
-    std::_Exit(LWDecodeWorker::serve(channel, LWPictureDecoder::decodeHere));
+    std::_Exit(LWDecodeWorker::serve(channel, LWPictureDecoder::decodeHere, confined));
 }

@@ -241,16 +241,44 @@ void unmap(void *info)
     delete m;
 }
 
-// The image an answer describes, mapped from its memfd; none when the answer does not hold.
-std::optional<QImage> imageOf(const P::Answer &a, int fd)
+// The formats a decode hands over (at most 32 bits a pixel; wider ones are narrowed in the worker).
+bool handedOver(QImage::Format f)
 {
-    if (a.width <= 0 || a.height <= 0 || a.format <= QImage::Format_Invalid || a.format >= QImage::NImageFormats ||
-        a.iccBytes < 0 || a.iccBytes > maxIccBytes || a.dotsPerMeterX < 0 || a.dotsPerMeterY < 0)
+    switch (f) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+    case QImage::Format_Indexed8:
+    case QImage::Format_Grayscale8:
+    case QImage::Format_Grayscale16:
+    case QImage::Format_Alpha8:
+    case QImage::Format_RGB16:
+    case QImage::Format_RGB888:
+    case QImage::Format_BGR888:
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGBX8888:
+    case QImage::Format_RGBA8888:
+    case QImage::Format_RGBA8888_Premultiplied:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The image an answer describes, mapped from its memfd; none when the answer does not hold or is
+// not what was asked: `made` pixels, in a format handed over, no more bytes than `reserved`.
+std::optional<QImage> imageOf(const P::Answer &a, int fd, QSize made, qint64 reserved)
+{
+    if (QSize(a.width, a.height) != made || a.format <= QImage::Format_Invalid || a.format >= QImage::NImageFormats ||
+        !handedOver(QImage::Format(a.format)) || a.iccBytes < 0 || a.iccBytes > maxIccBytes || a.dotsPerMeterX < 0 ||
+        a.dotsPerMeterY < 0)
         return std::nullopt;
     const auto format = QImage::Format(a.format);
     const qint64 bits = qint64(a.width) * QImage::toPixelFormat(format).bitsPerPixel();
     if (qint64(a.width) * a.height > LWPictureDecoder::maxPixelCount || a.bytesPerLine % 4 != 0 ||
-        a.bytesPerLine < (bits + 7) / 8 || a.bytesPerLine > (bits + 7) / 8 + 64)
+        a.bytesPerLine < (bits + 7) / 8 || a.bytesPerLine > (bits + 7) / 8 + 64 ||
+        qint64(a.bytesPerLine) * a.height > reserved)
         return std::nullopt;
     const int colours = format == QImage::Format_Indexed8 ? 256 : (format == QImage::Format_Mono || format == QImage::Format_MonoLSB) ? 2 : 0;
     const qint64 pixels = qint64(a.bytesPerLine) * a.height;
@@ -334,7 +362,7 @@ Limits limitsFor(qint64 declaredPixels, qint64 reserved)
     return {int(cpu), int(2 * cpu + wallAllowanceMs)};
 }
 
-Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 reserved,
+Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 reserved, QSize made,
               qint64 declaredPixels)
 {
     Pool &p = pool();
@@ -380,7 +408,7 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
                            answer.failure >= int(Failure::none) && answer.failure <= int(Failure::outOfMemory);
         std::optional<QImage> img;
         if (sound && answer.failure == int(Failure::none) && *fd >= 0)
-            img = imageOf(answer, *fd);
+            img = imageOf(answer, *fd, made, reserved);
         if (fd && *fd >= 0)
             ::close(*fd);
         const bool failedSoundly = sound && answer.failure != int(Failure::none) && *fd < 0;

@@ -1,6 +1,7 @@
 #pragma once
 #include "render/pictures/picturedecoder.h"
 
+#include <QSize>
 #include <QString>
 
 // Decodes pictures in worker processes (the program `leafwrighter-decode` beside the running
@@ -21,9 +22,11 @@ inline constexpr qint64 memoryMargin = qint64(256) << 20;
 // `unreadable`. One refused memory within its limit gives `tooLarge`; the machine's own want of
 // memory (the worker killed by the system, or unable to hand its pixels over) `outOfMemory`; no
 // worker to be started (missing, no descriptor or process left) or the wall clock run out (a
-// loaded machine) `unavailable`, with no second try. Requests and results keep every field.
+// loaded machine) `unavailable`, with no second try. Requests and results keep every field. An
+// answer other than an image of `made` pixels, of a format the program takes, with pixels within
+// `reserved`, is broken: the worker is ended.
 [[nodiscard]] LWPictureDecoder::Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
-                                              qint64 reserved, qint64 declaredPixels = 0);
+                                              qint64 reserved, QSize made, qint64 declaredPixels = 0);
 
 // A decode's CPU time and wall clock: a small base plus a rate per megapixel of the size the
 // picture declares (without one, of what `reserved` holds at four bytes a pixel).

@@ -1,0 +1,206 @@
+#include "render/worker/workersandbox.h"
+#include "render/worker/sanitizers.h"
+
+#include <QtGlobal>
+#include <cerrno>
+#include <cstddef>
+#include <fcntl.h>
+#include <initializer_list>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/landlock.h>
+#include <linux/seccomp.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+#if defined(__x86_64__)
+constexpr quint32 thisArch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+constexpr quint32 thisArch = AUDIT_ARCH_AARCH64;
+#else
+constexpr quint32 thisArch = 0; // call numbers never checked here: no filter, so no decoding
+#endif
+
+constexpr quint32 allowed = SECCOMP_RET_ALLOW;
+constexpr quint32 killed = SECCOMP_RET_KILL_PROCESS;
+constexpr quint32 fails(int error) { return SECCOMP_RET_ERRNO | (quint32(error) & SECCOMP_RET_DATA); }
+
+// The low half of a call's argument (little-endian): every argument checked is an int or flags
+// the kernel reads as 32 bits.
+constexpr quint32 argument(int i) { return quint32(offsetof(seccomp_data, args) + 8 * size_t(i)); }
+
+// The flags glibc's threads are made with; a new process or namespace is refused.
+constexpr quint32 threadFlags = CLONE_VM | CLONE_FS | CLONE_FILES | CLONE_SIGHAND | CLONE_THREAD | CLONE_SYSVSEM |
+                                CLONE_SETTLS | CLONE_PARENT_SETTID | CLONE_CHILD_CLEARTID;
+
+// A filter made of one block per call: compared with the call's number, then the block's checks,
+// each path ending in an action.
+class Filter {
+public:
+    explicit Filter(quint32 refused) : m_refused(refused)
+    {
+        m_code = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, thisArch, 1, 0),
+            BPF_STMT(BPF_RET | BPF_K, killed),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            // x32 calls on x86-64 (numbers from 2^30) are another table: never legitimate here.
+            BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, 0x40000000u, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, killed),
+        };
+    }
+
+    void always(long nr, quint32 action) { block(nr, {ret(action)}); }
+    void allow(std::initializer_list<long> calls)
+    {
+        for (const long nr : calls)
+            always(nr, allowed);
+    }
+    // Allowed when argument `i` is one of `values`.
+    void allowWhenIn(long nr, int i, std::initializer_list<quint32> values)
+    {
+        std::vector<sock_filter> b = {load(i)};
+        const quint8 n = quint8(values.size());
+        quint8 k = 0;
+        for (const quint32 v : values)
+            b.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, v, quint8(n - k++), 0));
+        b.push_back(ret(m_refused));
+        b.push_back(ret(allowed));
+        block(nr, b);
+    }
+    // Allowed when argument `i` has none of the bits of `mask` (and, where given, all of `needed`).
+    void allowWithout(long nr, int i, quint32 mask, quint32 needed = 0)
+    {
+        if (needed == 0)
+            return block(nr, {load(i), BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, mask, 1, 0), ret(allowed), ret(m_refused)});
+        block(nr, {load(i), BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, mask, 2, 0),
+                   BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, needed, 0, 1), ret(allowed), ret(m_refused)});
+    }
+
+    [[nodiscard]] sock_fprog program()
+    {
+        m_code.push_back(ret(m_refused));
+        return {quint16(m_code.size()), m_code.data()};
+    }
+
+private:
+    static sock_filter ret(quint32 action) { return BPF_STMT(BPF_RET | BPF_K, action); }
+    static sock_filter load(int i) { return BPF_STMT(BPF_LD | BPF_W | BPF_ABS, argument(i)); }
+    void block(long nr, const std::vector<sock_filter> &body)
+    {
+        m_code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, quint32(nr), 0, quint8(body.size())));
+        m_code.insert(m_code.end(), body.begin(), body.end());
+    }
+
+    quint32 m_refused;
+    std::vector<sock_filter> m_code;
+};
+
+// Landlock with every file and network access handled and none granted, and signals and abstract
+// sockets kept within the worker: as much as the kernel's version knows. Applies to the calling
+// thread and those it starts.
+bool landlock()
+{
+    const long abi = ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+    if (abi < 1)
+        return false;
+    struct {
+        quint64 fs, net, scoped;
+    } attr{};
+    attr.fs = (quint64(1) << (abi >= 5 ? 16 : abi >= 3 ? 15 : abi >= 2 ? 14 : 13)) - 1;
+    attr.net = abi >= 4 ? 3 : 0;    // binding and connecting TCP
+    attr.scoped = abi >= 6 ? 3 : 0; // abstract unix sockets and signals
+    const size_t size = abi >= 6 ? 24 : abi >= 4 ? 16 : 8;
+    const int ruleset = int(::syscall(SYS_landlock_create_ruleset, &attr, size, 0));
+    if (ruleset < 0)
+        return false;
+    const bool done = ::syscall(SYS_landlock_restrict_self, ruleset, 0) == 0;
+    ::close(ruleset);
+    return done;
+}
+
+} // namespace
+
+namespace LWWorkerSandbox {
+
+bool isolate() { return ::unshare(CLONE_NEWUSER | CLONE_NEWNET) == 0; }
+
+int install(int channel, Refusal refusal)
+{
+    if constexpr (thisArch == 0)
+        return -1;
+    const bool listened = refusal == Refusal::listened;
+    Filter f(listened ? SECCOMP_RET_USER_NOTIF : fails(EPERM));
+    const quint32 self = quint32(::getpid());
+    f.allow({
+        // The descriptors it holds: the channel, memfds, stderr. Opening one is refused.
+        __NR_read, __NR_write, __NR_readv, __NR_writev, __NR_pread64, __NR_pwrite64, __NR_preadv, __NR_pwritev,
+        __NR_lseek, __NR_close, __NR_memfd_create, __NR_eventfd2, __NR_ppoll,
+#ifdef __NR_fstat
+        __NR_fstat,
+#endif
+#ifdef __NR_poll
+        __NR_poll,
+#endif
+        // Memory, threads and their locks, time, random bytes, signals, exit.
+        __NR_brk, __NR_munmap, __NR_mremap, __NR_madvise, __NR_futex, __NR_set_robust_list, __NR_rseq,
+        __NR_sched_yield, __NR_nanosleep, __NR_clock_nanosleep, __NR_clock_gettime, __NR_clock_getres,
+        __NR_gettimeofday, __NR_getrandom, __NR_getpid, __NR_gettid, __NR_getrusage, __NR_setitimer, __NR_sysinfo,
+        __NR_rt_sigreturn,
+        __NR_rt_sigaction, __NR_rt_sigprocmask, __NR_sigaltstack, __NR_restart_syscall, __NR_exit, __NR_exit_group,
+    });
+    // The sanitizers test whether memory can be read by writing it into a pipe of their own.
+    if constexpr (LWSanitizers::address)
+        f.allow({__NR_pipe2});
+    // glibc's fstat; a path beside the flag would still be looked up, but only for its metadata.
+    f.allowWhenIn(__NR_newfstatat, 3, {AT_EMPTY_PATH});
+    f.allowWithout(__NR_mmap, 2, PROT_EXEC);
+    f.allowWithout(__NR_mprotect, 2, PROT_EXEC);
+    f.allowWithout(__NR_clone, 0, ~threadFlags, CLONE_THREAD);
+    f.always(__NR_clone3, fails(ENOSYS)); // its flags are behind a pointer: glibc falls back to clone
+    // The core count, hidden: the decoders then use one thread on any machine. As missing, not
+    // refused: glibc then still describes a thread (pthread_getattr_np, which the sanitizers need).
+    f.always(__NR_sched_getaffinity, fails(ENOSYS));
+    f.allowWhenIn(__NR_sendmsg, 0, {quint32(channel)});
+    f.allowWhenIn(__NR_recvmsg, 0, {quint32(channel)});
+    // Seals and descriptor flags; never the owner or signal of a descriptor, leases or locks.
+    f.allowWhenIn(__NR_fcntl, 1, {F_GETFD, F_SETFD, F_GETFL, F_ADD_SEALS, F_GET_SEALS});
+    f.allowWhenIn(__NR_prlimit64, 0, {0, self}); // its own limits (abort, raise: itself)
+    f.allowWhenIn(__NR_kill, 0, {self});
+    f.allowWhenIn(__NR_tgkill, 0, {self});
+    if (listened)
+        f.allowWhenIn(__NR_ioctl, 1, {quint32(SECCOMP_IOCTL_NOTIF_RECV), quint32(SECCOMP_IOCTL_NOTIF_SEND)});
+    else // what no decoder ever does: reading or writing another process, running a program
+        for (const long nr : {long(__NR_execve), long(__NR_execveat), long(__NR_ptrace), long(__NR_process_vm_readv),
+                              long(__NR_process_vm_writev), long(__NR_pidfd_getfd)})
+            f.always(nr, killed);
+    // Everything else (files, sockets, other processes, namespaces, ioctls) is refused.
+    sock_fprog program = f.program();
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
+        return -1;
+    const unsigned flags = listened ? SECCOMP_FILTER_FLAG_TSYNC | SECCOMP_FILTER_FLAG_TSYNC_ESRCH |
+                                          SECCOMP_FILTER_FLAG_NEW_LISTENER
+                                    : SECCOMP_FILTER_FLAG_TSYNC;
+    const long got = ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, flags, &program);
+    if (got < 0)
+        return -1;
+    return listened ? int(got) : 0;
+}
+
+bool confine(int channel)
+{
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
+        return false;
+    (void)::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0); // no core, no /proc/<pid>/mem for the user's processes
+    (void)landlock();
+    return install(channel) >= 0;
+}
+
+} // namespace LWWorkerSandbox

@@ -1,0 +1,133 @@
+// The decode worker's sandbox, through a test program (lw-sandbox-probe) that sets itself up with
+// the worker's own set-up: what a decoder taken over by a crafted picture would try is refused and
+// the files beside it stay as they were; the worker's threads and descriptors stay within its
+// limits on a machine of two cores and on one of 128.
+#include "render/worker/decodeworker.h"
+#include "support/testpictures.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+using namespace LWTestPictures;
+
+namespace {
+
+QString probe()
+{
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
+           QStringLiteral("/lw-sandbox-probe");
+}
+
+// Each file's name, size, mode, owner, times and contents.
+QStringList snapshot(const QString &dir)
+{
+    QStringList out;
+    for (const QFileInfo &f : QDir(dir).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
+        QFile file(f.filePath());
+        const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        out << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                   .arg(f.fileName())
+                   .arg(f.size())
+                   .arg(int(f.permissions()))
+                   .arg(f.ownerId())
+                   .arg(f.lastModified().toMSecsSinceEpoch())
+                   .arg(QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex()));
+    }
+    return out;
+}
+
+// What the probe's process reads in this one, which it may try to overwrite.
+char canary[] = "canary-canary";
+
+// The probe's end: exit status, or 128 + the signal that ended it.
+int run(const QStringList &args)
+{
+    const QByteArray program = probe().toLocal8Bit();
+    std::vector<QByteArray> words{program};
+    for (const QString &a : args)
+        words.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, program.constData(), nullptr, nullptr, argv.data(), nullptr) != 0)
+        return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+int entries(const QString &path) { return int(QDir(path).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size()); }
+
+} // namespace
+
+TEST(WorkerSandbox, WhatATakenOverDecoderTriesIsRefusedAndTheFilesBesideItStayAsTheyWere)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char *name : {"design.velkfolio", "photo.jpg", "note.txt", "inherited.txt"}) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("the user's ") + name);
+    }
+    const QStringList before = snapshot(dir.path());
+    const QString address = QString::number(quintptr(canary), 16);
+    for (const char *call :
+         {"open", "openat", "openat2", "creat", "truncate", "ftruncate", "unlink", "unlinkat", "rename", "link",
+          "symlink", "chmod", "chown", "utimes", "mkdir", "kill", "tgkill", "pidfd_open", "pidfd_getfd", "ptrace",
+          "process_vm_writev", "socket", "socketpair", "connect", "sendmsg", "execve", "personality", "prctl", "bpf",
+          "userfaultfd", "perf_event_open", "keyctl", "mount", "unshare"}) {
+        SCOPED_TRACE(call);
+        const int end = run({QString::fromLatin1(call), dir.path(), address});
+        // Refused with an error (0), or the process ended by the filter; 2: a call not on this machine.
+        EXPECT_TRUE(end == 0 || end == 128 + SIGSYS || (end == 2 && std::string_view(call) == "creat")) << end;
+        EXPECT_EQ(snapshot(dir.path()), before);
+    }
+    EXPECT_STREQ(canary, "canary-canary");
+}
+
+TEST(WorkerSandbox, ThreadsAndDescriptorsStayWithinTheLimitsOnTwoCoresAndOnMany)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Every format; the large PNG is scaled on Qt's pool.
+    const QList<QByteArray> pictures = {encode(twoTone(4000, 3000), "png"), encode(twoTone(3000, 2000), "jpg"),
+                                        heic(twoTone(640, 480)), encode(twoTone(640, 480), "tiff"),
+                                        encode(twoTone(640, 480), "webp"), twoToneGif(64, 48),
+                                        encode(twoTone(64, 48), "bmp")};
+    QStringList args;
+    for (int i = 0; i < pictures.size(); ++i) {
+        QFile f(dir.filePath(QString::number(i)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(pictures[i]);
+        args << f.fileName();
+    }
+    QList<int> threads;
+    for (const int cores : {2, 128}) {
+        SCOPED_TRACE(cores);
+        QProcess worker;
+        worker.start(probe(), QStringList{QStringLiteral("decode"), QString::number(cores)} + args);
+        ASSERT_TRUE(worker.waitForReadyRead(60000));
+        EXPECT_EQ(worker.readAllStandardOutput().trimmed(), "decoded " + QByteArray::number(2 * pictures.size()));
+        const QString proc = QStringLiteral("/proc/%1/").arg(worker.processId());
+        threads << entries(proc + QStringLiteral("task"));
+        EXPECT_LE(threads.last(), 1 + LWDecodeWorker::qtThreads);
+        EXPECT_LT(entries(proc + QStringLiteral("fd")), LWDecodeWorker::openDescriptors);
+        QFile limits(proc + QStringLiteral("limits"));
+        ASSERT_TRUE(limits.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(limits.readAll().contains(QByteArray("Max open files            ") +
+                                              QByteArray::number(LWDecodeWorker::openDescriptors)));
+        worker.kill();
+        worker.waitForFinished();
+    }
+    EXPECT_EQ(threads[0], threads[1]);
+}
