@@ -18,6 +18,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThreadPool>
+#include <atomic>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <algorithm>
@@ -361,6 +363,29 @@ TEST_F(DecodeWorkers, WorkersAreReusedAndReplaced)
     const QImage after = exported(encode(plain(64, 64, Qt::magenta), "png"), Qt::darkGreen);
     EXPECT_EQ(after.pixel(badSpot.center()), QColor(Qt::magenta).rgb());
     EXPECT_LE(LWDecodeWorkers::stats().running, most);
+}
+
+TEST_F(DecodeWorkers, AsManyCoresAsAServersMakeNoMoreWorkersThanTheFixedMost)
+{
+    // Decodes side by side on 32 threads, each a while in its worker: the workers stay a fixed few.
+    LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
+                                         .absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
+                                 10, 20000);
+    QThreadPool *pool = QThreadPool::globalInstance();
+    const int threads = pool->maxThreadCount();
+    pool->setMaxThreadCount(32);
+    const int before = LWDecodeWorkers::stats().started;
+    std::vector<LWImage> pictures;
+    for (int i = 0; i < 32; ++i)
+        pictures.push_back(alone(asking("sleep 100")).pages[0].elements[0].image.value());
+    std::atomic<int> drawn = 0;
+    LWParallel::forEach(32, [&](int i) {
+        drawn += bool(LWImageCache::exportImage(pictures[size_t(i)], LWPictureDecoder::Request{}).image);
+    });
+    pool->setMaxThreadCount(threads);
+    EXPECT_EQ(drawn, 32);
+    EXPECT_LE(LWDecodeWorkers::stats().started - before, LWDecodeWorkers::mostWorkers);
+    EXPECT_LE(LWDecodeWorkers::stats().running, LWDecodeWorkers::mostWorkers);
 }
 
 TEST_F(DecodeWorkers, WorkerOpensNoFileAndNoSocket)

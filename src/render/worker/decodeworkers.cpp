@@ -143,7 +143,7 @@ struct Pool {
     std::optional<std::pair<Worker, int>> take()
     {
         QMutexLocker guard(&lock);
-        const int most = std::max(1, LWParallel::workers());
+        const int most = std::clamp(LWParallel::workers(), 1, LWDecodeWorkers::mostWorkers);
         while (idle.empty() && running >= most)
             freed.wait(&lock);
         if (!idle.empty()) {

@@ -12,8 +12,11 @@
 namespace LWDecodeWorkers {
 
 // What a decode reserved from the budget may grow by in the worker before it is refused (the
-// worker's own code and libraries, the decoders' threads).
-inline constexpr qint64 memoryMargin = qint64(256) << 20;
+// worker's own data and its few threads' stacks: the decoders' peaks are in the reservation).
+inline constexpr qint64 memoryMargin = qint64(64) << 20;
+// Workers alive at once at most, whatever the cores: what the workers hold beyond the budget is
+// at most this many margins.
+inline constexpr int mostWorkers = 8;
 
 // LWPictureDecoder::decodeHere run in a worker with a data limit of `reserved` plus the margin
 // (none under AddressSanitizer, which maps terabytes), and the CPU-time and wall-clock limits of
