@@ -96,8 +96,13 @@ std::optional<Part> decode(const QByteArray &bytes, int m, const QRect &rect, bo
     if (left != 0 || width != info.output_width)
         jpeg_crop_scanline(&info, &left, &width);
     const qsizetype perLine = qsizetype(width) * 4;
-    errors.buffer = static_cast<uchar *>(std::malloc(size_t(perLine) * size_t(rect.height())));
+    // The image starts at the part's first column: its last line, as long as the others, ends
+    // that many bytes past the rows (zeroed, as whoever copies the image reads them).
+    const size_t rows = size_t(perLine) * size_t(rect.height()), tail = size_t(rect.x() - int(left)) * 4;
+    errors.buffer = static_cast<uchar *>(std::malloc(rows + tail));
     uchar *const buffer = errors.buffer;
+    if (buffer)
+        std::memset(buffer + rows, 0, tail);
     if (!buffer) {
         if (outOfMemory)
             *outOfMemory = true;
