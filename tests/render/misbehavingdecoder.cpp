@@ -3,6 +3,7 @@
 // has no such words; a design's bytes reach this one only where a test starts it.
 #include "render/worker/decodeprotocol.h"
 #include "render/worker/decodeworker.h"
+#include "render/worker/decodeworkers.h"
 #include "render/worker/sanitizers.h"
 
 #include <QImage>
@@ -20,6 +21,7 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <ctime>
 #include <unistd.h>
 #include <vector>
@@ -166,10 +168,9 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     }
     if (how == "killed") // as the system's memory killer ends a process
         ::raise(SIGKILL);
-    if (how == "nopixels") { // the machine has no room for the answer: a file size limit fails its write
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit small{1 << 20, RLIM_INFINITY};
-        (void)::setrlimit(RLIMIT_FSIZE, &small);
+    if (how == "nopixels") { // the machine has no room for the answer: no memfd can be made for it
+        while (P::makeMemfd("lw-filler", 0) >= 0) {
+        }
         QImage big(1024, 1024, QImage::Format_RGB32);
         big.fill(Qt::red);
         return {big, LWPictureDecoder::Failure::none, false};
@@ -180,20 +181,34 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     }
     if (how == "throw")
         throw std::bad_alloc(); // as libheif does when it cannot allocate
-    if (how == "loop") {
+    if (how == "untimed") { // its exact timer stopped: the program's CPU limit still ends it
+        const itimerval stopped{};
+        (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
+    }
+    if (how == "loop" || how == "untimed") {
         volatile int spin = 0;
         while (spin == 0) {
         }
     }
-    if (how == "allocate") {
+    if (how == "raise") { // its data limit raised to the hard one; past its limit, should that work
+        rlimit data{};
+        (void)::getrlimit(RLIMIT_DATA, &data);
+        data.rlim_cur = data.rlim_max;
+        (void)::setrlimit(RLIMIT_DATA, &data);
+    }
+    if (how == "allocate" || how == "raise") {
         std::vector<char *> kept;
-        for (;;) {
+        const int most = int(LWDecodeWorkers::memoryMargin >> 26) + 2; // blocks, past a small picture's limit
+        for (int n = 0; how == "allocate" || n < most; ++n) {
             char *block = static_cast<char *>(std::malloc(64 << 20));
             if (!block)
                 return {std::nullopt, LWPictureDecoder::Failure::outOfMemory, false};
             std::memset(block, 1, 64 << 20);
             kept.push_back(block);
         }
+        for (char *block : kept) // past its limit: the picture, as if nothing had stopped it
+            std::free(block);
+        return LWPictureDecoder::decodeHere(bytes.left(at), request);
     }
     if (how == "bigger" || how == "format" || how == "smallfd" || how == "bigfd")
         answerAltered(how, bytes.left(at), request);

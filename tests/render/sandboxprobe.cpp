@@ -11,6 +11,7 @@
 #include <QThreadPool>
 #include <csignal>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
@@ -24,6 +25,7 @@
 #include <sys/mount.h>
 #include <sys/personality.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/ptrace.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -102,6 +104,13 @@ int main(int argc, char **argv)
     if (call == "pidfd_getfd")
         (void)::dup2(int(::syscall(SYS_pidfd_open, parent, 0)), 1);
     (void)::dup2(::open(at("inherited.txt").c_str(), O_RDWR), 2);
+    // Its data and CPU soft limits below the hard ones, which a taken-over decoder would raise.
+    for (const auto resource : {RLIMIT_DATA, RLIMIT_CPU}) {
+        rlimit r{};
+        (void)::getrlimit(resource, &r);
+        r.rlim_cur = std::min(r.rlim_cur, r.rlim_max - 1);
+        (void)::setrlimit(resource, &r);
+    }
     int pairChannel[2];
     (void)::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pairChannel);
     (void)::dup2(pairChannel[0], channel);
@@ -195,6 +204,23 @@ int main(int argc, char **argv)
         {"keyctl", [&] { return ::syscall(SYS_keyctl, KEYCTL_GET_KEYRING_ID, KEY_SPEC_SESSION_KEYRING, 1); }},
         {"mount", [&] { return long(::mount("none", dir.c_str(), "tmpfs", 0, nullptr)); }},
         {"unshare", [&] { return long(::unshare(CLONE_NEWNS)); }},
+        {"setrlimit",
+         [&] {
+             rlimit r{};
+             return ::getrlimit(RLIMIT_DATA, &r) != 0 ? 0L : (r.rlim_cur = r.rlim_max, long(::setrlimit(RLIMIT_DATA, &r)));
+         }},
+        {"prlimit",
+         [&] {
+             rlimit r{};
+             return ::prlimit(::getpid(), RLIMIT_CPU, nullptr, &r) != 0
+                        ? 0L
+                        : (r.rlim_cur = r.rlim_max, long(::prlimit(::getpid(), RLIMIT_CPU, &r, nullptr)));
+         }},
+        {"getrlimit",
+         [&] {
+             rlimit r{};
+             return long(::getrlimit(RLIMIT_DATA, &r)) == 0 && r.rlim_cur < r.rlim_max ? 0L : -1L;
+         }},
     };
     const auto found = calls.find(call);
     // Straight out, as the worker: exit handlers (the leak checker's) are refused what they need.

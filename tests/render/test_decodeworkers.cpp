@@ -215,9 +215,10 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartLeavesThePictureToTheNextTry)
 TEST_F(DecodeWorkers, TimeLimitsEndTheWorkerOnceWithoutASecondGo)
 {
     // Each row: the worker's words, its CPU seconds and wall clock, what the export says. Past
-    // its CPU time (a loop) the picture is the picture's fault, remembered; an allocation without
-    // end meets the data limit even with a minute of CPU; past the wall clock (a hung worker) it
-    // is the machine's, tried again next time. Each ends within seconds, in exactly one worker.
+    // its CPU time (a loop, also with its own timer stopped) the picture is the picture's fault,
+    // remembered; an allocation without end meets the data limit even with a minute of CPU, also
+    // after the worker tried to raise that limit; past the wall clock (a hung worker) it is the
+    // machine's, tried again next time. Each ends within seconds, in exactly one worker.
     struct Row {
         const char *words;
         int cpuSeconds, wallMs;
@@ -225,9 +226,12 @@ TEST_F(DecodeWorkers, TimeLimitsEndTheWorkerOnceWithoutASecondGo)
         int startedNextTime;
     };
     std::vector<Row> rows = {{"loop", 1, 60000, LWPictureTally::Why::unreadable, 0},
+                             {"untimed", 1, 60000, LWPictureTally::Why::unreadable, 0},
                              {"silent", 60, 1000, LWPictureTally::Why::notNow, 1}};
-    if (!LWSanitizers::address) // no data limit there
+    if (!LWSanitizers::address) { // no data limit there; a worker cannot raise its own
         rows.push_back({"allocate", 60, 60000, LWPictureTally::Why::tooLarge, 0});
+        rows.push_back({"raise", 60, 60000, LWPictureTally::Why::tooLarge, 0});
+    }
     for (const Row &row : rows) {
         SCOPED_TRACE(row.words);
         LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
@@ -254,7 +258,7 @@ TEST_F(DecodeWorkers, DecoderThatCrashesLoopsOrAllocatesCostsOnlyItsPicture)
     // Under AddressSanitizer the worker has no memory limit: allocating without end would take
     // the machine's memory.
     if (!LWSanitizers::address)
-        cases.append("allocate");
+        cases << "allocate" << "raise";
     expectEachCostsOnlyItsPicture(cases);
 }
 

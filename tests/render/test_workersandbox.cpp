@@ -95,6 +95,18 @@ TEST(WorkerSandbox, WhatATakenOverDecoderTriesIsRefusedAndTheFilesBesideItStayAs
     EXPECT_STREQ(canary, "canary-canary");
 }
 
+TEST(WorkerSandbox, ItsDataAndCpuLimitsCanBeReadButNotRaised)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Each row: the call, its end (0: refused, 1: went through).
+    const std::pair<const char *, int> rows[] = {{"setrlimit", 0}, {"prlimit", 0}, {"getrlimit", 1}};
+    for (const auto &[call, end] : rows) {
+        SCOPED_TRACE(call);
+        EXPECT_EQ(run({QString::fromLatin1(call), dir.path()}), end);
+    }
+}
+
 TEST(WorkerSandbox, ThreadsAndDescriptorsStayWithinTheLimitsOnTwoCoresAndOnMany)
 {
     QTemporaryDir dir;

@@ -26,22 +26,6 @@ namespace {
 namespace P = LWDecodeProtocol;
 using LWPictureDecoder::Failure;
 
-void setSoftLimit(int resource, rlim_t value)
-{
-    rlimit r{};
-    if (::getrlimit(resource, &r) != 0)
-        return;
-    r.rlim_cur = std::min(value, r.rlim_max);
-    (void)::setrlimit(resource, &r);
-}
-
-rlim_t cpuSecondsUsed()
-{
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return rlim_t(u.ru_utime.tv_sec + u.ru_stime.tv_sec + 1);
-}
-
 bool answer(int channel, const P::Answer &a, int fd)
 {
     const bool sent = P::send(channel, &a, sizeof(a), fd);
@@ -162,8 +146,6 @@ int serve(int channel, const Decode &decode, bool confined, const ReadHeader &he
     if (!confined)
         std::fputs("leafwrighter-decode: the sandbox could not be set up on this system; no picture is decoded.\n",
                    stderr);
-    rlimit data{};
-    ::getrlimit(RLIMIT_DATA, &data);
     for (;;) {
         P::Ask ask;
         const std::optional<int> fd = P::receive(channel, &ask, sizeof(ask));
@@ -184,18 +166,15 @@ int serve(int channel, const Decode &decode, bool confined, const ReadHeader &he
         }
         const QByteArray bytes = QByteArray::fromRawData(static_cast<const char *>(in), qsizetype(ask.bytes));
         const LWPictureDecoder::Request request{ask.longestSide, QRectF(ask.part[0], ask.part[1], ask.part[2], ask.part[3])};
-        // The decode's CPU time exactly: a profiling timer whose signal ends the worker; the
-        // limit in whole seconds behind it, should the timer not be set.
+        // The decode's CPU time exactly: a profiling timer whose signal ends the worker. Its data
+        // and CPU limits (in whole seconds, behind the timer) were set by the program, which
+        // alone can change them.
         const int cpuMs = std::max(1, ask.cpuMilliseconds);
         itimerval cpuTime{{0, 0}, {cpuMs / 1000, (cpuMs % 1000) * 1000}};
         (void)::setitimer(ITIMER_PROF, &cpuTime, nullptr);
-        setSoftLimit(RLIMIT_CPU, cpuSecondsUsed() + rlim_t(cpuMs / 1000 + 1));
-        if (ask.memoryLimit > 0)
-            setSoftLimit(RLIMIT_DATA, rlim_t(ask.memoryLimit));
         // Unconfined, no picture's bytes reach a decoder.
         if (ask.kind == P::Kind::header) {
             const std::optional<LWPictureDecoder::Header> h = confined ? header(bytes) : std::nullopt;
-            setSoftLimit(RLIMIT_DATA, data.rlim_cur);
             const itimerval stopped{};
             (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
             if (in)
@@ -205,7 +184,6 @@ int serve(int channel, const Decode &decode, bool confined, const ReadHeader &he
             continue;
         }
         LWPictureDecoder::Result r = confined ? decode(bytes, request) : LWPictureDecoder::Result{{}, Failure::unreadable};
-        setSoftLimit(RLIMIT_DATA, data.rlim_cur);
         const itimerval stopped{};
         (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
         if (in)

@@ -4,7 +4,8 @@
 #include <functional>
 
 // The worker's side of LWDecodeWorkers: answers decode requests on its channel, one at a time,
-// under the limits each request sets, until the channel ends.
+// under the limits the program sets on it for each request (which it cannot change), until the
+// channel ends.
 namespace LWDecodeWorker {
 
 using Decode = std::function<LWPictureDecoder::Result(const QByteArray &, const LWPictureDecoder::Request &)>;

@@ -16,7 +16,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <time.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -311,6 +313,31 @@ std::optional<QImage> imageOf(const P::Answer &a, int fd, QSize made, qint64 res
     return img;
 }
 
+// Sets the worker's soft limits for its next request, from outside: the worker's filter lets it
+// read its limits, never change them. Its data limit `memoryLimit` (0: this program's own, as it
+// was started with); its CPU limit the time it has used, in whole seconds up, and `cpuMilliseconds`
+// in whole seconds up, behind the worker's exact timer. Never above a hard limit. False when a
+// limit could not be set.
+bool limit(pid_t pid, qint64 memoryLimit, int cpuMilliseconds)
+{
+    clockid_t clock;
+    timespec used{};
+    if (::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0)
+        return false;
+    rlimit own{};
+    if (memoryLimit <= 0 && ::getrlimit(RLIMIT_DATA, &own) != 0)
+        return false;
+    const auto setSoft = [pid](auto resource, rlim_t value) {
+        rlimit r{};
+        if (::prlimit(pid, resource, nullptr, &r) != 0)
+            return false;
+        r.rlim_cur = std::min(value, r.rlim_max);
+        return ::prlimit(pid, resource, &r, nullptr) == 0;
+    };
+    const rlim_t seconds = rlim_t(used.tv_sec + (used.tv_nsec > 0 ? 1 : 0)) + rlim_t(cpuMilliseconds + 999) / 1000;
+    return setSoft(RLIMIT_DATA, memoryLimit > 0 ? rlim_t(memoryLimit) : own.rlim_cur) && setSoft(RLIMIT_CPU, seconds);
+}
+
 // Waits up to `ms` for the worker to answer; false when it does not.
 bool answers(int channel, int ms)
 {
@@ -395,7 +422,8 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
             break;
         }
         const auto [worker, gen] = *taken;
-        if (!P::send(worker.channel, &ask, sizeof(ask), in)) {
+        if (!limit(worker.pid, ask.memoryLimit, ask.cpuMilliseconds) ||
+            !P::send(worker.channel, &ask, sizeof(ask), in)) {
             killedOutside = p.give(worker, gen, false, leavingMs) == Ended::killedOutside || killedOutside;
             continue;
         }
@@ -456,7 +484,8 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
         if (!taken)
             break;
         const auto [worker, gen] = *taken;
-        if (!P::send(worker.channel, &ask, sizeof(ask), in)) {
+        if (!limit(worker.pid, ask.memoryLimit, ask.cpuMilliseconds) ||
+            !P::send(worker.channel, &ask, sizeof(ask), in)) {
             (void)p.give(worker, gen, false, leavingMs);
             continue;
         }

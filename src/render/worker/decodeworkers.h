@@ -20,7 +20,8 @@ inline constexpr int mostWorkers = 8;
 
 // LWPictureDecoder::decodeHere run in a worker with a data limit of `reserved` plus the margin
 // (none under AddressSanitizer, which maps terabytes), and the CPU-time and wall-clock limits of
-// limitsFor, after which the worker is killed. A worker that dies or breaks the protocol gets a
+// limitsFor, after which the worker is killed; its limits are set from here, and it cannot change
+// them. A worker that dies or breaks the protocol gets a
 // second try in a fresh one; after that, or past its CPU time (no second try), the picture is
 // `unreadable`. One refused memory within its limit gives `tooLarge`; the machine's own want of
 // memory (the worker killed by the system, or unable to hand its pixels over) `outOfMemory`; no

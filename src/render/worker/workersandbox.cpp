@@ -63,8 +63,9 @@ public:
         for (const long nr : calls)
             always(nr, allowed);
     }
-    // Allowed when argument `i` is one of `values`.
-    void allowWhenIn(long nr, int i, std::initializer_list<quint32> values)
+    // Allowed when argument `i` is one of `values` (and, where given, argument `null` is 0, all
+    // 64 bits: a pointer not passed).
+    void allowWhenIn(long nr, int i, std::initializer_list<quint32> values, int null = -1)
     {
         std::vector<sock_filter> b = {load(i)};
         const quint8 n = quint8(values.size());
@@ -73,6 +74,11 @@ public:
             b.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, v, quint8(n - k++), 0));
         b.push_back(ret(m_refused));
         b.push_back(ret(allowed));
+        if (null >= 0) {
+            const quint8 toRefused = quint8(b.size() - 2);
+            b.insert(b.begin(), {load(null), BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 0, quint8(toRefused + 2)),
+                                 loadHigh(null), BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 0, toRefused)});
+        }
         block(nr, b);
     }
     // Allowed when argument `i` has none of the bits of `mask` (and, where given, all of `needed`).
@@ -93,6 +99,7 @@ public:
 private:
     static sock_filter ret(quint32 action) { return BPF_STMT(BPF_RET | BPF_K, action); }
     static sock_filter load(int i) { return BPF_STMT(BPF_LD | BPF_W | BPF_ABS, argument(i)); }
+    static sock_filter loadHigh(int i) { return BPF_STMT(BPF_LD | BPF_W | BPF_ABS, argument(i) + 4); }
     void block(long nr, const std::vector<sock_filter> &body)
     {
         m_code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, quint32(nr), 0, quint8(body.size())));
@@ -172,7 +179,9 @@ int install(int channel, Refusal refusal)
     f.allowWhenIn(__NR_recvmsg, 0, {quint32(channel)});
     // Seals and descriptor flags; never the owner or signal of a descriptor, leases or locks.
     f.allowWhenIn(__NR_fcntl, 1, {F_GETFD, F_SETFD, F_GETFL, F_ADD_SEALS, F_GET_SEALS});
-    f.allowWhenIn(__NR_prlimit64, 0, {0, self}); // its own limits (abort, raise: itself)
+    // Reading its own limits (glibc's getrlimit), never setting them: the program sets them for
+    // each request, from outside.
+    f.allowWhenIn(__NR_prlimit64, 0, {0, self}, 2);
     f.allowWhenIn(__NR_kill, 0, {self});
     f.allowWhenIn(__NR_tgkill, 0, {self});
     if (listened)

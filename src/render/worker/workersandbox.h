@@ -17,9 +17,9 @@ enum class Refusal {
 
 // Installs, in every thread, the allow-list: reading and writing the descriptors it holds,
 // messages on `channel` only, memory without execution, futexes, threads (clone with thread flags
-// only), time, random bytes, signals to itself, limits of itself, exit. The descriptor of the
-// listener with Refusal::listened, else 0; -1 when the filter could not be installed (or the
-// architecture's call numbers were never checked).
+// only), time, random bytes, signals to itself, reading (never setting) its own limits, exit. The
+// descriptor of the listener with Refusal::listened, else 0; -1 when the filter could not be
+// installed (or the architecture's call numbers were never checked).
 [[nodiscard]] int install(int channel, Refusal refusal = Refusal::fail);
 
 // The whole confinement, the last step of the worker's set-up: no new privileges, no core dumps or
