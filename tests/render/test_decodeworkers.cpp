@@ -311,7 +311,11 @@ TEST_F(DecodeWorkers, MachineShortOfMemoryFailsTheExportWithoutMarkingThePicture
     // A worker the system kills (twice, so the second try fails too) or one with no room for its
     // answer: the export (PNG and PDF) says there is not enough memory, and the picture is not
     // remembered as bad.
-    for (const QByteArray &words : {QByteArray("killed"), QByteArray("nopixels")}) {
+    // Under the sanitizers a worker out of descriptors cannot run their own checks: only "killed".
+    QList<QByteArray> cases = {QByteArray("killed")};
+    if (!LWSanitizers::address)
+        cases.append(QByteArray("nopixels"));
+    for (const QByteArray &words : std::as_const(cases)) {
         SCOPED_TRACE(words.toStdString());
         LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
         LWElement photo = LWElement::makePhoto({10, 10, 80, 80});
