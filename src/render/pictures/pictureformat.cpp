@@ -33,8 +33,9 @@ bool isBmp(const QByteArray &bytes)
 // The PNG as its decoder reads it: its critical chunks and the first of each ancillary chunk
 // the decoder uses (a repeat it ignores); text (whose compressed kinds inflate without bound),
 // repeats and the chunks it skips (each costs it a read, millions cost seconds) are left out.
-// The bytes themselves when nothing is left out. A chunk layout that runs past the end is left
-// to the reader, which refuses it.
+// The bytes themselves when nothing is left out. A critical chunk that runs past the end is left
+// to the reader, which refuses it as it reads; an ancillary one is cut off with what follows, as
+// the reader would allocate and clear all the length it claims (gigabytes) before finding it cut.
 QByteArray chunksRead(const QByteArray &png)
 {
     static constexpr const char *used[] = {"tRNS", "gAMA", "cHRM", "sRGB", "iCCP", "sBIT", "bKGD", "pHYs", "eXIf"};
@@ -42,13 +43,18 @@ QByteArray chunksRead(const QByteArray &png)
     bool dropped = false;
     unsigned seen = 0;
     qsizetype at = 8, kept = 0;
-    while (png.size() - at >= 12) {
+    while (png.size() - at >= 8) {
         const qint64 length = qFromBigEndian<quint32>(png.constData() + at);
         const qint64 next = at + 12 + length;
-        if (next > png.size())
-            break;
         const char *type = png.constData() + at + 4;
-        bool keep = !(type[0] & 0x20); // critical
+        const bool critical = !(type[0] & 0x20);
+        if (next > png.size()) {
+            if (critical)
+                break;
+            out.append(png.constData() + kept, at - kept);
+            return out;
+        }
+        bool keep = critical;
         for (unsigned i = 0; !keep && i < std::size(used); ++i)
             if (std::memcmp(type, used[i], 4) == 0) {
                 keep = !(seen & (1u << i));
