@@ -7,15 +7,12 @@
 // design file.
 #include "editor/editor.h"
 #include "model/file/documentio.h"
-#include "model/file/prefs.h"
-#include "render/fonts.h"
 #include "render/renderer.h"
 #include "support/bigphotos.h"
 #include "ui/canvas/pagecanvas.h"
+#include "widgetsapp.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -53,12 +50,7 @@ bool allDrawn(const QImage &view, PageCanvas &page, const LWDocument &doc)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    LWFonts::registerBundled();
-    QTemporaryDir dir;
-    LWPrefs::setStore(LWPrefs::makeStore(dir.filePath(QStringLiteral("bench.ini"))));
+    LWWidgetsApp app(argc, argv);
     const bool waiting = argc > 1 && QByteArray(argv[1]) == "waiting";
     if (argc > 2 && QByteArray(argv[1]) == "save") // the flyer as a design file, to open in the program
         return LWDocumentIO::save(flyer(), QUrl::fromLocalFile(QString::fromLocal8Bit(argv[2]))).ok() ? 0 : 1;

@@ -51,29 +51,31 @@ QList<LWPictureTally::Undrawn> LWPictureTally::undrawn() const
     return out;
 }
 
+namespace {
+
+// What follows the picture's name in its sentence.
+QString consequence(LWPictureTally::Why why)
+{
+    switch (why) {
+    case LWPictureTally::Why::notNow:
+        return QStringLiteral(" couldn't be drawn this time, so a placeholder is in its place. Export again to try once "
+                              "more.");
+    case LWPictureTally::Why::unreadable:
+        return QStringLiteral(" can't be read, so a placeholder is in its place. Place the picture again.");
+    case LWPictureTally::Why::tooLarge:
+        return QStringLiteral(" is too large to draw, so a placeholder is in its place. Place a smaller copy of it.");
+    case LWPictureTally::Why::partial:
+        break;
+    }
+    return QStringLiteral(" is cut off or damaged: only part of it was drawn. Place the picture again.");
+}
+
+} // namespace
+
 QString LWPictureTally::describe(const QList<Undrawn> &undrawn)
 {
     QStringList sentences;
-    for (const Undrawn &u : undrawn) {
-        const QString picture = QStringLiteral("Picture \"") + u.name + QLatin1Char('"');
-        switch (u.why) {
-        case Why::notNow:
-            sentences.append(picture + QStringLiteral(" couldn't be drawn this time, so a placeholder is in its place. "
-                                                      "Export again to try once more."));
-            break;
-        case Why::unreadable:
-            sentences.append(picture + QStringLiteral(" can't be read, so a placeholder is in its place. Place the "
-                                                      "picture again."));
-            break;
-        case Why::tooLarge:
-            sentences.append(picture + QStringLiteral(" is too large to draw, so a placeholder is in its place. Place "
-                                                      "a smaller copy of it."));
-            break;
-        case Why::partial:
-            sentences.append(picture + QStringLiteral(" is cut off or damaged: only part of it was drawn. Place the "
-                                                      "picture again."));
-            break;
-        }
-    }
+    for (const Undrawn &u : undrawn)
+        sentences.append(QStringLiteral("Picture \"") + u.name + QLatin1Char('"') + consequence(u.why));
     return sentences.join(u'\n');
 }
