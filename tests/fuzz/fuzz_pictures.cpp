@@ -110,8 +110,23 @@ void installListened()
 
 void decodeAsTheWorker(const QByteArray &bytes, const LWPictureDecoder::Request &request)
 {
+    // Rows handed out must be the image begun, whole rows of it, no more of them than it has.
+    QSize size;
+    int rows = 0;
+    const LWPictureDecoder::RowsOut out{[&](QSize s) { return size = s, !s.isEmpty(); },
+                                        [&](const uchar *first, int count, qsizetype stride) {
+                                            if (count < 0 || count > size.height() - rows ||
+                                                stride < qsizetype(size.width()) * 4)
+                                                std::abort();
+                                            volatile uchar last = first[(count - 1) * stride + size.width() * 4 - 1];
+                                            (void)last;
+                                            rows += count;
+                                            return true;
+                                        }};
     shared->decoding = true;
-    (void)LWPictureDecoder::decodeHere(bytes, request);
+    const LWPictureDecoder::Result r = LWPictureDecoder::decodeHere(bytes, request, out);
+    if (r.handedOut && rows != size.height())
+        std::abort();
     shared->decoding = false;
     if (const long nr = shared->refusedCall.exchange(-1); nr >= 0) {
         QFile name(QStringLiteral("/proc/self/task/%1/comm").arg(shared->caller.load()));

@@ -1,6 +1,7 @@
 #include "model/image.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
+#include "render/pictures/picturedecoder.h"
 
 #include "support/testpictures.h"
 
@@ -278,4 +279,36 @@ TEST(ImageCache, TablesStayWithinTheirBudgetsAndRefillTheSame)
     EXPECT_EQ(LWImageCache::stats().decodes, now.decodes);
 
     LWImageCache::setBudget(old);
+}
+
+TEST(ImageCache, AWorkersJpegRowsMakeTheImageTheDecoderMakesHere)
+{
+    // The worker hands a JPEG's rows over as they are decoded, where they need no turn or scaling
+    // after the DCT: every pixel must stand where the image made whole puts it.
+    QImage detail(1001, 707, QImage::Format_RGB32);
+    for (int y = 0; y < detail.height(); ++y)
+        for (int x = 0; x < detail.width(); ++x)
+            detail.setPixel(x, y, qRgb((x * 7 + y) & 255, (x ^ y) & 255, (x * y / 16) & 255));
+    const QByteArray jpeg = encode(detail, "jpeg", 95);
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        LWPictureDecoder::Request request;
+    } cases[] = {
+        {"whole", jpeg, {}},
+        {"a part at odd columns and rows", jpeg, {0, {0.137, 0.29, 0.5, 0.4}}},
+        {"scaled by its DCT to the size asked", jpeg, {501, {0, 0, 1, 1}}},
+        {"scaled by its DCT and brought to size", jpeg, {300, {0.31, 0.07, 0.4, 0.9}}},
+        {"cut short", jpeg.left(jpeg.size() / 2), {0, {0.1, 0.2, 0.7, 0.7}}},
+        {"turned by its orientation", turnedQuarter(jpeg), {0, {0.2, 0.1, 0.3, 0.6}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const LWPictureDecoder::Result here = LWPictureDecoder::decodeHere(c.bytes, c.request);
+        const LWPictureDecoder::Result worker = LWPictureDecoder::decode(c.bytes, c.request);
+        ASSERT_TRUE(here.image && worker.image);
+        EXPECT_EQ(worker.partial, here.partial);
+        ASSERT_EQ(worker.image->size(), here.image->size());
+        EXPECT_TRUE(worker.image->convertToFormat(QImage::Format_RGB32) == here.image->convertToFormat(QImage::Format_RGB32));
+    }
 }

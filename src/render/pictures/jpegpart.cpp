@@ -61,7 +61,23 @@ qint64 cost(QSize stored, int m, const QRect &rect)
     return width * rect.height() * 4 + qint64(scaled(stored, m).width() + 64) * 16 * 12 + (qint64(1) << 20);
 }
 
-std::optional<Part> decode(const QByteArray &bytes, int m, const QRect &rect, bool *outOfMemory)
+namespace {
+
+// Adobe's inverted CMYK as RGB32, as Qt reads it, in place.
+void cmykToRgb(uchar *row, JDIMENSION width)
+{
+    for (JDIMENSION x = 0; x < width; ++x, row += 4) {
+        const int c = row[0], mm = row[1], ye = row[2], k = row[3];
+        reinterpret_cast<QRgb *>(row)[0] = qRgb(c * k / 255, mm * k / 255, ye * k / 255);
+    }
+}
+
+// Rows this many at a time, as libjpeg hands them at most.
+constexpr int rowsAtOnce = 16;
+
+// The part into one buffer, or, with `out`, a few rows at a time into a buffer of a few rows.
+std::optional<Part> decodePart(const QByteArray &bytes, int m, const QRect &rect, bool *outOfMemory,
+                               const Rows *out)
 {
     if (outOfMemory)
         *outOfMemory = false;
@@ -98,7 +114,8 @@ std::optional<Part> decode(const QByteArray &bytes, int m, const QRect &rect, bo
     const qsizetype perLine = qsizetype(width) * 4;
     // The image starts at the part's first column: its last line, as long as the others, ends
     // that many bytes past the rows (zeroed, as whoever copies the image reads them).
-    const size_t rows = size_t(perLine) * size_t(rect.height()), tail = size_t(rect.x() - int(left)) * 4;
+    const int bufferRows = out ? std::min(rowsAtOnce, rect.height()) : rect.height();
+    const size_t rows = size_t(perLine) * size_t(bufferRows), tail = size_t(rect.x() - int(left)) * 4;
     errors.buffer = static_cast<uchar *>(std::malloc(rows + tail));
     uchar *const buffer = errors.buffer;
     if (buffer)
@@ -111,29 +128,34 @@ std::optional<Part> decode(const QByteArray &bytes, int m, const QRect &rect, bo
     }
     if (rect.y() > 0 && jpeg_skip_scanlines(&info, JDIMENSION(rect.y())) != JDIMENSION(rect.y()))
         fail(reinterpret_cast<j_common_ptr>(&info));
+    // The part's columns within the block-wide rows.
+    uchar *first = buffer + qsizetype(rect.x() - int(left)) * 4;
     for (int y = 0; y < rect.height();) {
-        JSAMPROW rows[16];
-        const int n = std::min(16, rect.height() - y);
+        const int at = out ? 0 : y; // the buffer's row the next rows go to
+        JSAMPROW rows[rowsAtOnce];
+        const int n = std::min(rowsAtOnce, rect.height() - y);
         for (int i = 0; i < n; ++i)
-            rows[i] = buffer + qsizetype(y + i) * perLine;
-        const JDIMENSION got = jpeg_read_scanlines(&info, rows, JDIMENSION(n));
+            rows[i] = buffer + qsizetype(at + i) * perLine;
+        const int got = int(jpeg_read_scanlines(&info, rows, JDIMENSION(n)));
         if (got == 0)
             fail(reinterpret_cast<j_common_ptr>(&info));
-        y += int(got);
-    }
-    if (cmyk) // Adobe's inverted CMYK, as Qt reads it
-        for (int y = 0; y < rect.height(); ++y) {
-            uchar *p = buffer + qsizetype(y) * perLine;
-            for (JDIMENSION x = 0; x < width; ++x, p += 4) {
-                const int c = p[0], mm = p[1], ye = p[2], k = p[3];
-                reinterpret_cast<QRgb *>(p)[0] = qRgb(c * k / 255, mm * k / 255, ye * k / 255);
-            }
+        if (cmyk)
+            for (int i = 0; i < got; ++i)
+                cmykToRgb(rows[i], width);
+        if (out && !(*out)(first, got, perLine)) {
+            if (outOfMemory)
+                *outOfMemory = true;
+            fail(reinterpret_cast<j_common_ptr>(&info));
         }
+        y += got;
+    }
     const bool damaged = errors.damaged;
     jpeg_abort_decompress(&info);
     jpeg_destroy_decompress(&info);
-    // The part's columns within the block-wide rows, the buffer handed to the image.
-    uchar *first = buffer + qsizetype(rect.x() - int(left)) * 4;
+    if (out) {
+        std::free(buffer);
+        return Part{QImage(), damaged};
+    }
     QImage image(first, rect.width(), rect.height(), perLine, QImage::Format_RGB32, [](void *p) { std::free(p); },
                  buffer);
     if (image.isNull()) {
@@ -143,6 +165,19 @@ std::optional<Part> decode(const QByteArray &bytes, int m, const QRect &rect, bo
         return std::nullopt;
     }
     return Part{std::move(image), damaged};
+}
+
+} // namespace
+
+std::optional<Part> decode(const QByteArray &bytes, int m, const QRect &rect, bool *outOfMemory)
+{
+    return decodePart(bytes, m, rect, outOfMemory, nullptr);
+}
+
+std::optional<Part> decodeRows(const QByteArray &bytes, int m, const QRect &rect, const Rows &rows,
+                               bool *outOfMemory)
+{
+    return decodePart(bytes, m, rect, outOfMemory, &rows);
 }
 
 } // namespace LWJpegPart

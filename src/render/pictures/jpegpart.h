@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QRect>
 #include <QSize>
+#include <functional>
 #include <optional>
 
 // A part of a JPEG decoded by libjpeg straight into its pixels: scaled in its DCT by M/8, only
@@ -28,5 +29,13 @@ struct Part {
 // libjpeg decodes, or memory ran short (outOfMemory set).
 [[nodiscard]] std::optional<Part> decode(const QByteArray &bytes, int eighths, const QRect &rect,
                                          bool *outOfMemory = nullptr);
+
+// Rows of the part in RGB32, top down as they are decoded: `count` rows of its width, `stride`
+// bytes apart. False stops the decode, which then fails as out of memory.
+using Rows = std::function<bool(const uchar *first, int count, qsizetype stride)>;
+// As decode(), each few rows handed to `rows` and let go: it allocates the decoder's row
+// buffers and a few rows, not the part. The result's image is null.
+[[nodiscard]] std::optional<Part> decodeRows(const QByteArray &bytes, int eighths, const QRect &rect,
+                                             const Rows &rows, bool *outOfMemory = nullptr);
 
 } // namespace LWJpegPart

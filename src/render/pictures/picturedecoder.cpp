@@ -215,7 +215,7 @@ JpegSteps jpegSteps(const JpegHeader &h, const LWPictureDecoder::Request &reques
 }
 
 Result decodeJpeg(const LWPictureFormat::Readable &picture, const JpegHeader &h,
-                  const LWPictureDecoder::Request &request, Stop *stopAt)
+                  const LWPictureDecoder::Request &request, Stop *stopAt, const LWPictureDecoder::RowsOut *out)
 {
     const JpegSteps s = jpegSteps(h, request);
     if (s.made.held.isEmpty() || s.stored.isEmpty())
@@ -226,6 +226,15 @@ Result decodeJpeg(const LWPictureFormat::Readable &picture, const JpegHeader &h,
     if (!reserved)
         return failed(Failure::tooLarge);
     bool outOfMemory = false;
+    if (out && h.turn == QImageIOHandler::TransformationNone && s.stored.size() == s.made.held.size()) {
+        if (!out->begin(s.made.held.size()))
+            return failed(Failure::outOfMemory);
+        const std::optional<LWJpegPart::Part> part =
+            LWJpegPart::decodeRows(picture.bytes, s.eighths, s.stored, out->rows, &outOfMemory);
+        if (!part)
+            return failed(outOfMemory ? Failure::outOfMemory : Failure::unreadable);
+        return {std::nullopt, Failure::none, part->damaged, true};
+    }
     std::optional<LWJpegPart::Part> part = LWJpegPart::decode(picture.bytes, s.eighths, s.stored, &outOfMemory);
     if (!part)
         return failed(outOfMemory ? Failure::outOfMemory : Failure::unreadable);
@@ -312,7 +321,7 @@ std::optional<LWPictureDecoder::Header> askedHeader(const QByteArray &bytes, con
 // (the program's checks) it stops where it would reserve, telling there how many bytes, and
 // the header comes from a worker; without it (in a worker) the decode reserves them and goes on.
 Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &request, Stop *stopAt,
-                      QByteArray *readable = nullptr)
+                      QByteArray *readable = nullptr, const LWPictureDecoder::RowsOut *out = nullptr)
 {
     const LWPictureFormat::Readable picture = LWPictureFormat::readable(bytes);
     if (readable)
@@ -338,7 +347,7 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
         return decodeHeif(picture, request, *header, plan->largestCoded, stopAt);
     if (picture.format == LWPictureFormat::Format::jpeg) {
         const std::optional<JpegHeader> jpeg = jpegHeader(picture, *header);
-        return jpeg ? decodeJpeg(picture, *jpeg, request, stopAt) : failed(Failure::unreadable);
+        return jpeg ? decodeJpeg(picture, *jpeg, request, stopAt, out) : failed(Failure::unreadable);
     }
 
     // A top-down BMP declares its height negative.
@@ -494,6 +503,11 @@ std::optional<qint64> Costs::of(const Request &request) const
 }
 
 Result decodeHere(const QByteArray &bytes, const Request &request) { return decodeReadable(bytes, request, nullptr); }
+
+Result decodeHere(const QByteArray &bytes, const Request &request, const RowsOut &out)
+{
+    return decodeReadable(bytes, request, nullptr, nullptr, &out);
+}
 
 std::optional<Header> headerHere(const QByteArray &bytes)
 {

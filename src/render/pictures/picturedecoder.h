@@ -2,6 +2,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QRectF>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -38,6 +39,17 @@ struct Result {
     // The bytes ended or broke before the whole picture was decoded; the rest of the image is
     // filled in. Set only where the decoder tells it.
     bool partial = false;
+    // The image's rows went to RowsOut as they were made: `image` is none, failure none.
+    bool handedOut = false;
+};
+
+// Where a decode may hand the image's rows over as it makes them instead of keeping the image
+// (a worker writes them straight into its answer, never holding a large part twice): begin()
+// with the image's size before the first, then rows() top down, RGB32. False from either stops
+// the decode, which then fails as out of memory.
+struct RowsOut {
+    std::function<bool(QSize size)> begin;
+    std::function<bool(const uchar *first, int count, qsizetype stride)> rows;
 };
 
 // What one use wants of a picture: the whole upright picture brought within `longestSide` pixels
@@ -55,6 +67,9 @@ struct Request {
 // The same decode in the calling process, with no limits but the budget: what a decode worker
 // runs. `decode` checks the bytes, reserves from the budget and has a worker run this.
 [[nodiscard]] Result decodeHere(const QByteArray &bytes, const Request &request);
+// The same, the rows handed to `out` where the decode makes them in order (a JPEG neither turned
+// nor scaled after its DCT); elsewhere the image, as without it.
+[[nodiscard]] Result decodeHere(const QByteArray &bytes, const Request &request, const RowsOut &out);
 // What `decode` would say before decoding: the checks' failure, tooLarge when the decode's peak
 // alone exceeds the whole budget, else none. Decodes nothing and reserves nothing.
 [[nodiscard]] Failure check(const QByteArray &bytes, const Request &request);

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 #include <libheif/heif.h>
+#include <limits>
+#include <utility>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -83,6 +85,68 @@ int imageOut(std::optional<QImage> &image, P::Answer &a)
         return ::close(fd), -1;
     return fd;
 }
+
+// Rows handed out by a decode, written as they come into the memfd of the answer: a large part
+// is never held in the worker's own memory, whose fresh pages cost more than the rows.
+class RowsToMemfd {
+public:
+    ~RowsToMemfd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    LWPictureDecoder::RowsOut out()
+    {
+        return {[this](QSize size) { return begin(size); },
+                [this](const uchar *first, int count, qsizetype stride) { return rows(first, count, stride); }};
+    }
+    // The sealed memfd of every row, its answer filled in; -1 when rows are missing or it fails.
+    int finish(P::Answer &a)
+    {
+        if (m_fd < 0 || m_rows != m_size.height() || !P::seal(m_fd))
+            return -1;
+        const QImage made(1, 1, QImage::Format_RGB32); // what the image would have said
+        a.width = m_size.width();
+        a.height = m_size.height();
+        a.bytesPerLine = int(m_line);
+        a.format = int(QImage::Format_RGB32);
+        a.dotsPerMeterX = made.dotsPerMeterX();
+        a.dotsPerMeterY = made.dotsPerMeterY();
+        a.iccBytes = 0;
+        return std::exchange(m_fd, -1);
+    }
+
+private:
+    bool begin(QSize size)
+    {
+        if (m_fd >= 0 || size.isEmpty() || qint64(size.width()) * 4 > std::numeric_limits<int>::max())
+            return false;
+        m_size = size;
+        m_line = qsizetype(size.width()) * 4;
+        m_fd = P::makeMemfd("lw-pixels", 0);
+        return m_fd >= 0;
+    }
+    bool rows(const uchar *first, int count, qsizetype stride)
+    {
+        if (m_fd < 0 || count < 0 || count > m_size.height() - m_rows)
+            return false;
+        const qint64 at = qint64(m_rows) * m_line;
+        if (stride == m_line) {
+            if (!writeAll(m_fd, first, m_line * count, at))
+                return false;
+        } else {
+            for (int i = 0; i < count; ++i)
+                if (!writeAll(m_fd, first + i * stride, m_line, at + i * m_line))
+                    return false;
+        }
+        m_rows += count;
+        return true;
+    }
+    int m_fd = -1;
+    QSize m_size;
+    qsizetype m_line = 0;
+    int m_rows = 0;
+};
 
 P::Answer headerAnswer(const std::optional<LWPictureDecoder::Header> &h)
 {
@@ -183,7 +247,9 @@ int serve(int channel, const Decode &decode, bool confined, const ReadHeader &he
                 return 0;
             continue;
         }
-        LWPictureDecoder::Result r = confined ? decode(bytes, request) : LWPictureDecoder::Result{{}, Failure::unreadable};
+        RowsToMemfd rows;
+        LWPictureDecoder::Result r =
+            confined ? decode(bytes, request, rows.out()) : LWPictureDecoder::Result{{}, Failure::unreadable};
         const itimerval stopped{};
         (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
         if (in)
@@ -191,8 +257,8 @@ int serve(int channel, const Decode &decode, bool confined, const ReadHeader &he
         a.failure = int(r.failure);
         a.partial = r.partial;
         int out = -1;
-        if (r.image) {
-            out = imageOut(r.image, a);
+        if (r.image || r.handedOut) {
+            out = r.image ? imageOut(r.image, a) : rows.finish(a);
             if (out < 0)
                 a.failure = int(Failure::outOfMemory), a.outOfSystemMemory = 1;
         } else if (r.failure == Failure::none) {

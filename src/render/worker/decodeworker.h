@@ -8,7 +8,9 @@
 // channel ends.
 namespace LWDecodeWorker {
 
-using Decode = std::function<LWPictureDecoder::Result(const QByteArray &, const LWPictureDecoder::Request &)>;
+// A decode may hand its rows to the RowsOut given (LWPictureDecoder::decodeHere).
+using Decode = std::function<LWPictureDecoder::Result(const QByteArray &, const LWPictureDecoder::Request &,
+                                                      const LWPictureDecoder::RowsOut &)>;
 using ReadHeader = std::function<std::optional<LWPictureDecoder::Header>(const QByteArray &)>;
 
 // The worker's own threads on any machine: Qt's pool (scaling, conversions) has this many; the
