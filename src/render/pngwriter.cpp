@@ -13,10 +13,11 @@
 namespace LWPngWriter {
 namespace {
 
-// Level 2 of the fast family: page bitmaps (flat colour, smooth gradients) about a tenth larger
-// than at level 3, photos a seventh, in five sixths of its time; a poster's photo is most of its
-// export's time, spent here.
-constexpr int zlibLevel = 2;
+// Levels of the fast family. Page bitmaps (flat colour, smooth gradients, a poster's photo drawn
+// at 600 DPI) at 2: a tenth to a seventh larger than at 3 in five sixths of its time, most of a
+// photo poster's export. A PDF's pictures at 3: the print file stays small.
+constexpr int pageLevel = 2;
+constexpr int pictureLevel = 3;
 constexpr qsizetype bandBytes = qsizetype(1) << 20;
 
 bool hasAlpha(QImage::Format f)
@@ -88,6 +89,7 @@ struct Rows {
     qsizetype n = 0;
     int bpp = 0;
     const RowSamples &row;
+    int level = pageLevel;
 };
 
 // How many filtered rows above y0 prime a band's compressor: as many as fill its window.
@@ -103,7 +105,7 @@ void deflateBand(const Rows &rows, Band &band, bool first, bool last, bool stand
     std::vector<uchar> cur(static_cast<size_t>(n)), prev(static_cast<size_t>(n)), filtered(static_cast<size_t>(n) + 1);
 
     z_stream z{};
-    if (deflateInit2(&z, zlibLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&z, rows.level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         return;
     const int primeRows = first || standalone ? 0 : primedRows(band.y0, n);
     const int ownRowsFrom = standalone ? band.y0 : 0; // the first row filtered without the one above
@@ -327,7 +329,7 @@ std::optional<QByteArray> deflateRows(int height, qsizetype rowBytes, int bpp, c
     if (height < 1 || rowBytes < 1 || bpp < 1)
         return std::nullopt;
     uLong adler = 1;
-    const std::vector<Band> bands = deflateBands({height, rowBytes, bpp, row}, &adler);
+    const std::vector<Band> bands = deflateBands({height, rowBytes, bpp, row, pictureLevel}, &adler);
     if (bands.empty())
         return std::nullopt;
     qsizetype total = 4;
