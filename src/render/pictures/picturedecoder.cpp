@@ -402,7 +402,9 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
             return failed(Failure::outOfMemory);
         img.fill(Qt::white);
     }
-    if (!reader->read(&img) || img.isNull())
+    // An image of another size than its header told (a GIF drawn on a screen its reader
+    // disbelieved) was not what was reserved for, nor what the page measured.
+    if (!reader->read(&img) || img.isNull() || img.size() != upright)
         return failed(Failure::unreadable);
     std::optional<QImage> cut = LWPictureDecoder::cutDown(std::move(img), request);
     if (cut && cut->depth() > 32)

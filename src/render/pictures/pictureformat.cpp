@@ -224,6 +224,9 @@ Readable readable(const QByteArray &bytes)
     }
     case Format::gif: // the canvas the frames are drawn onto
         out.workPerPixel = 4;
+        if (bytes.size() >= 10)
+            out.canvas = QSize(qFromLittleEndian<quint16>(bytes.constData() + 6),
+                               qFromLittleEndian<quint16>(bytes.constData() + 8));
         break;
     case Format::heif: // the decoded planes, up to 16 bits a sample
         out.workPerPixel = 6;
@@ -245,7 +248,8 @@ Readable readable(const QByteArray &bytes)
 qint64 Readable::decodeCost(QSize declared, QSize made, int bytesPerPixel, bool turned) const
 {
     const auto pixels = [](QSize s) { return double(std::max(s.width(), 0)) * std::max(s.height(), 0); };
-    return qint64(std::ceil(pixels(declared) * workPerPixel + pixels(made) * bytesPerPixel * (turned ? 2 : 1)));
+    const double work = std::max(pixels(declared), pixels(canvas)) * workPerPixel;
+    return qint64(std::ceil(work + pixels(made) * bytesPerPixel * (turned ? 2 : 1)));
 }
 
 } // namespace LWPictureFormat

@@ -36,11 +36,14 @@ struct Readable {
     // The size read from the header where the format's reader cannot tell it without
     // allocating (WebP); invalid for the others.
     QSize declared = QSize(-1, -1);
+    // A GIF's logical screen: its decoder may draw on a canvas that large whatever size its
+    // reader tells (it disbelieves a screen far larger than the picture only when it tells it).
+    QSize canvas = QSize(-1, -1);
 
     [[nodiscard]] std::unique_ptr<QImageReader> reader(QBuffer &buffer) const;
     // What decoding may allocate at its peak, in bytes: the decoder's whole-picture buffers (a
     // progressive JPEG's coefficients, a TIFF strip, a GIF's canvas, HEIF's planes) for the size
-    // the header declares, and the image made, of `made` pixels at bytesPerPixel, twice when an
+    // the header declares (a GIF's screen when larger), and the image made, of `made` pixels at bytesPerPixel, twice when an
     // orientation turn copies it.
     [[nodiscard]] qint64 decodeCost(QSize declared, QSize made, int bytesPerPixel, bool turned) const;
 };
