@@ -44,6 +44,12 @@ bool writeCard(const QString &path, const QByteArray &bytes, const QString &name
     return LWDocumentIO::save(doc, QUrl::fromLocalFile(path)).ok();
 }
 
+// The PNG with a private chunk of `size` bytes before its image data.
+QByteArray withPrivateChunk(const QByteArray &png, qsizetype size)
+{
+    return QByteArray(png).insert(png.indexOf("IDAT") - 4, pngChunk("prVt", QByteArray(size, 'p')));
+}
+
 int make(const QString &dir)
 {
     // AVIF grids of 1,024 uses of one tile, each given its 1-MB configuration first: one unit of
@@ -64,7 +70,7 @@ int make(const QString &dir)
         {"heic-grid.heic", craft(tile, {Layout::grid, {352, 352}, 32, 32, 1, {11264, 11264}})},
         {"png-chunks.png", pngInChunks(mono, 1)},
         {"png-onechunk.png", mono},
-        {"png-private.png", pngWithPrivateChunk(encode(twoTone(64, 64), "png"), qsizetype(500) << 20)},
+        {"png-private.png", withPrivateChunk(encode(twoTone(64, 64), "png"), qsizetype(500) << 20)},
     };
     for (const auto &f : files) {
         const QString name = QString::fromLatin1(f.name);

@@ -266,7 +266,6 @@ inline QByteArray pngWithEmptyChunks(const QByteArray &png, int count)
 inline QByteArray monoPng(quint32 w, quint32 h)
 {
     QByteArray raw;
-    raw.reserve(qsizetype(h) * (w / 8 + 1));
     quint32 seed = 2463534242u;
     for (quint32 y = 0; y < h; ++y) {
         raw += '\0'; // no filter
@@ -290,17 +289,9 @@ inline QByteArray pngInChunks(const QByteArray &png, qsizetype size)
     const qsizetype length = qFromBigEndian<quint32>(png.constData() + idat);
     const QByteArray data = png.mid(idat + 8, length);
     QByteArray chunks;
-    chunks.reserve(data.size() / size * (12 + size) + 12 + size);
     for (qsizetype at = 0; at < data.size(); at += size)
         chunks += pngChunk("IDAT", data.mid(at, size));
     return png.left(idat) + chunks + png.mid(idat + 12 + length);
-}
-
-// The PNG with a private chunk of `size` bytes before its image data.
-inline QByteArray pngWithPrivateChunk(const QByteArray &png, qsizetype size)
-{
-    const qsizetype idat = png.indexOf("IDAT") - 4;
-    return QByteArray(png).insert(idat, pngChunk("prVt", QByteArray(size, 'p')));
 }
 
 // The entry of `tag` in the TIFF's first directory (which ends at `directoryEnd`) given `count`
