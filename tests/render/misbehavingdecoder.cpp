@@ -114,7 +114,8 @@ P::Answer imageAnswer(int side)
     silent(); // "silent": never answers
 }
 
-// The picture decoded as asked, answered with one thing changed: its size ("bigger", 4000 x 4000),
+// The picture decoded as asked, answered with one thing changed: its size ("bigger", 4000 x 4000;
+// "smaller", half each way, well within the reservation),
 // its format ("format", 30 bits a channel), its memfd one page ("smallfd") or 64 MB ("bigfd").
 [[noreturn]] void answerAltered(const QByteArray &how, const QByteArray &bytes, const LWPictureDecoder::Request &request)
 {
@@ -124,6 +125,8 @@ P::Answer imageAnswer(int side)
     qint64 size = img.sizeInBytes();
     if (how == "bigger")
         a.width = a.height = 4000, a.bytesPerLine = 4000 * 4, size = qint64(4000) * 4000 * 4;
+    if (how == "smaller") // its first rows, half as wide
+        a.width /= 2, a.height /= 2, a.bytesPerLine = a.width * 4, size = qint64(a.height) * a.bytesPerLine;
     if (how == "format") // as many bytes, in a format no decode hands over
         a.format = int(QImage::Format_A2BGR30_Premultiplied);
     if (how == "smallfd")
@@ -210,7 +213,7 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
             std::free(block);
         return LWPictureDecoder::decodeHere(bytes.left(at), request);
     }
-    if (how == "bigger" || how == "format" || how == "smallfd" || how == "bigfd")
+    if (how == "bigger" || how == "smaller" || how == "format" || how == "smallfd" || how == "bigfd")
         answerAltered(how, bytes.left(at), request);
     if (how == "reach")
         return reachOut(words.mid(how.size() + 1), bytes.left(at), request);

@@ -133,6 +133,7 @@ struct Outputs {
     QImage png;
     QImage pdf;
     QList<LWExport::Issue> issues;
+    qint64 answers = 0, handed = 0; // the workers' answers and the picture bytes handed to them
 };
 
 // The findings with a picture refused as too large taken as one that cannot be read: both
@@ -172,6 +173,7 @@ protected:
 
     Outputs outputs(const LWDocument &doc)
     {
+        const LWDecodeWorkers::Stats before = LWDecodeWorkers::stats();
         Outputs out;
         out.view = QImage(350, 200, QImage::Format_ARGB32_Premultiplied);
         out.view.fill(Qt::white);
@@ -190,6 +192,8 @@ protected:
         if (pdf)
             out.pdf = pdfprobe::qtpdf(*pdf, 0, QSize(350, 212));
         out.issues = LWExport::preflight(doc);
+        out.answers = LWDecodeWorkers::stats().decodes - before.decodes;
+        out.handed = LWDecodeWorkers::stats().handed - before.handed;
         return out;
     }
 
@@ -197,6 +201,9 @@ protected:
     // or its own pixels, which are never one grey.
     void expectOutcome(const Case &c, const Outputs &got, const Outputs &placeholder)
     {
+        if (c.answers >= 0) {
+            EXPECT_EQ(got.answers, c.answers);
+        }
         switch (c.outcome) {
         case Outcome::placeholder:
         case Outcome::refused:
@@ -212,6 +219,9 @@ protected:
             EXPECT_TRUE(got.pdf == same.pdf);
             EXPECT_EQ(got.issues, same.issues);
             EXPECT_FALSE(got.png == placeholder.png);
+            // The decoders are handed what the clean picture hands them: its cost, no more.
+            EXPECT_EQ(got.answers, same.answers);
+            EXPECT_EQ(got.handed, same.handed);
             break;
         }
         case Outcome::ownPixels:

@@ -71,6 +71,7 @@ struct File {
     QList<Reference> references;
     QByteArray data;              // the media data box's body
     QByteArray brand = "heic";
+    QList<QByteArray> twice;      // boxes written twice over: "iloc", "ipma"
 };
 
 inline QByteArray ispe(QSize s) { return fullBox("ispe", 0, be(s.width(), 4) + be(s.height(), 4)); }
@@ -112,16 +113,17 @@ inline QByteArray write(const File &f)
             for (const auto &[offset, length] : i.extents)
                 iloc += be(dataAt + offset, 4) + be(length, 4);
         }
-        iloc = be(0x4400, 2) + be(located, 2) + iloc;
+        iloc = fullBox("iloc", 0, be(0x4400, 2) + be(located, 2) + iloc).repeated(f.twice.contains("iloc") ? 2 : 1);
         QByteArray body = fullBox("hdlr", 0, be(0, 4) + "pict" + be(0, 12) + QByteArray(1, '\0')) +
-                          fullBox("pitm", 0, be(f.primary, 2)) + fullBox("iloc", 0, iloc) +
-                          fullBox("iinf", 0, be(described, 2) + iinf);
+                          fullBox("pitm", 0, be(f.primary, 2)) + iloc + fullBox("iinf", 0, be(described, 2) + iinf);
         if (!iref.isEmpty())
             body += fullBox("iref", 0, iref);
         QByteArray ipco;
         for (const QByteArray &p : f.properties)
             ipco += p;
-        body += box("iprp", box("ipco", ipco) + box("ipma", be(1, 4) + be(given, 4) + ipma)); // flags 1: two-byte indices
+        // Flags 1: two-byte indices.
+        const QByteArray ipmaBox = box("ipma", be(1, 4) + be(given, 4) + ipma).repeated(f.twice.contains("ipma") ? 2 : 1);
+        body += box("iprp", box("ipco", ipco) + ipmaBox);
         return fullBox("meta", 0, body);
     };
     const quint32 dataAt = quint32(ftyp.size() + meta(0).size() + 8);
@@ -239,6 +241,37 @@ inline Coded withPicturesInConfig(Coded c, int copies)
     }
     c.config = box(c.av1 ? "av1C" : "hvcC", c.config.mid(8) + extra);
     return c;
+}
+
+// AV1's variable-length size field.
+inline QByteArray leb128(quint64 v)
+{
+    QByteArray out;
+    do {
+        out += char((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
+        v >>= 7;
+    } while (v);
+    return out;
+}
+
+// The AV1 coded image with `count` OBUs of `type` (5 metadata, 15 padding) of `payload` zero
+// bytes each in its av1C besides: the decoder is given them before every image's data.
+inline Coded withConfigObus(Coded c, int type, int count, qint64 payload)
+{
+    const QByteArray obu = be(quint64(type) << 3 | 2, 1) + leb128(quint64(payload)) + QByteArray(payload, '\0');
+    c.config = box("av1C", c.config.mid(8) + obu.repeated(count));
+    return c;
+}
+
+// The file of the layout with `boxes` ("iloc", "ipma") written twice over, or its grid's list of
+// tiles ("dimg") given twice.
+inline QByteArray withTwice(const Coded &coded, const Layout &l, const QList<QByteArray> &boxes)
+{
+    File f = layoutFile(coded, l);
+    f.twice = boxes;
+    if (boxes.contains("dimg"))
+        f.references.append(f.references.value(0));
+    return write(f);
 }
 
 // A single image of `size` whose data is located twice: first as `first` (which the decoder

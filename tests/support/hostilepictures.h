@@ -262,6 +262,49 @@ inline QByteArray pngWithEmptyChunks(const QByteArray &png, int count)
     return QByteArray(png).insert(idat, pngChunk("prVt", {}).repeated(count));
 }
 
+// A one-bit grey PNG of w x h (w a multiple of 8) of blocks of noise, in one image data chunk.
+inline QByteArray monoPng(quint32 w, quint32 h)
+{
+    QByteArray raw;
+    quint32 seed = 2463534242u;
+    for (quint32 y = 0; y < h; ++y) {
+        raw += '\0'; // no filter
+        for (quint32 x = 0; x < w / 8; ++x) {
+            seed ^= seed << 13, seed ^= seed >> 17, seed ^= seed << 5;
+            raw += (y / 64 + x / 16) % 2 ? char(seed) : '\0';
+        }
+    }
+    QByteArray ihdr(13, '\0');
+    qToBigEndian<quint32>(w, ihdr.data());
+    qToBigEndian<quint32>(h, ihdr.data() + 4);
+    ihdr[8] = 1; // bits
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", qCompress(raw, 6).mid(4)) +
+           pngChunk("IEND", {});
+}
+
+// The PNG with its image data cut into chunks of `size` bytes.
+inline QByteArray pngInChunks(const QByteArray &png, qsizetype size)
+{
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    const qsizetype length = qFromBigEndian<quint32>(png.constData() + idat);
+    const QByteArray data = png.mid(idat + 8, length);
+    QByteArray chunks;
+    for (qsizetype at = 0; at < data.size(); at += size)
+        chunks += pngChunk("IDAT", data.mid(at, size));
+    return png.left(idat) + chunks + png.mid(idat + 12 + length);
+}
+
+// The entry of `tag` in the TIFF's first directory (which ends at `directoryEnd`) given `count`
+// values at `value`.
+inline void setTiffEntry(QByteArray &t, qsizetype directoryEnd, quint16 tag, quint32 count, quint32 value)
+{
+    for (qsizetype at = 10; at + 12 <= directoryEnd; at += 12)
+        if (qFromLittleEndian<quint16>(t.constData() + at) == tag) {
+            qToLittleEndian<quint32>(count, t.data() + at + 4);
+            qToLittleEndian<quint32>(value, t.data() + at + 8);
+        }
+}
+
 // A grey TIFF one pixel wide and `rows` high, each row a strip of its own: libtiff keeps a table
 // entry a strip.
 inline QByteArray tiffOfStrips(quint32 rows)
@@ -275,16 +318,27 @@ inline QByteArray tiffOfStrips(quint32 rows)
         qToLittleEndian<quint32>(quint32(head.size()) + i, arrays.data() + 4 * i);
         qToLittleEndian<quint32>(1, arrays.data() + 4 * (rows + i));
     }
-    const auto set = [&](quint16 tag, quint32 count, quint32 value) {
-        for (qsizetype at = 10; at + 12 <= head.size(); at += 12)
-            if (qFromLittleEndian<quint16>(t.constData() + at) == tag) {
-                qToLittleEndian<quint32>(count, t.data() + at + 4);
-                qToLittleEndian<quint32>(value, t.data() + at + 8);
-            }
-    };
-    set(273, rows, offsetsAt);
-    set(279, rows, countsAt);
-    set(278, 1, 1); // rows a strip
+    setTiffEntry(t, head.size(), 273, rows, offsetsAt);
+    setTiffEntry(t, head.size(), 279, rows, countsAt);
+    setTiffEntry(t, head.size(), 278, 1, 1); // rows a strip
+    return t + arrays;
+}
+
+// A grey TIFF of w x h in `strips` strips of the one JPEG of w x h / strips, all pointing at its
+// bytes; the file padded so that together they claim no more than it holds.
+inline QByteArray tiffOfSharedStrips(quint32 w, quint32 h, quint32 strips, const QByteArray &jpeg)
+{
+    const QByteArray head = tiffOf(w, h, 7, 1, {});
+    QByteArray t = head + jpeg + QByteArray(qsizetype(strips) * jpeg.size(), '\0');
+    const quint32 offsetsAt = quint32(t.size()), countsAt = offsetsAt + 4 * strips;
+    QByteArray arrays(8 * qsizetype(strips), '\0');
+    for (quint32 i = 0; i < strips; ++i) {
+        qToLittleEndian<quint32>(quint32(head.size()), arrays.data() + 4 * i);
+        qToLittleEndian<quint32>(quint32(jpeg.size()), arrays.data() + 4 * (strips + i));
+    }
+    setTiffEntry(t, head.size(), 273, strips, offsetsAt);
+    setTiffEntry(t, head.size(), 279, strips, countsAt);
+    setTiffEntry(t, head.size(), 278, 1, h / strips);
     return t + arrays;
 }
 
@@ -298,6 +352,7 @@ struct Case {
     QByteArray bytes;
     Outcome outcome;
     QByteArray same = {}; // for pixelsOf
+    int answers = -1;     // the workers' answers for all the uses together, when counted
 };
 
 // Pictures whose coded images hold more than their containers declare, or whose work is far
@@ -314,6 +369,8 @@ inline QList<Case> craftedCases()
     QByteArray mif1 = heicFile;
     mif1.replace(8, 4, "mif1");
     const QByteArray still = encode(plain(1, 1, Qt::red), "webp", 100);
+    const Coded smallAv1 = codedOf(heic(twoTone(64, 64), heif_orientation_normal, 8, heif_compression_AV1));
+    const QByteArray mono = monoPng(1024, 1024);
     return {
         {"HEIC coding 1024 x 1024 declaring 64 x 64", craft(big, {L::single, {64, 64}}), Outcome::placeholder},
         {"AVIF coding 512 x 512 declaring 64 x 64", craft(bigAv1, {L::single, {64, 64}}), Outcome::placeholder},
@@ -333,6 +390,17 @@ inline QList<Case> craftedCases()
         {"JPEG of 100 scans at 12,000 x 12,000", jpegClaiming(jpegOfScans(100), 12000, 12000), Outcome::placeholder},
         {"animated WebP declaring 16,383 x 16,383", animatedWebp(still, {1, 1}, 16383, 16383), Outcome::placeholder},
         {"animated WebP", animatedWebp(encode(twoTone(64, 48), "webp", 100), {64, 48}, 64, 48), Outcome::ownPixels},
+        // Configuration handed to the decoder before each tile: counted as HEVC parameter sets are.
+        {"AVIF grid of 1,024 tiles whose av1C holds 1 MB of padding",
+         craft(withConfigObus(smallAv1, 15, 1, 1 << 20), {L::grid, {64, 64}, 32, 32, 1, {2048, 2048}}),
+         Outcome::refused, {}, 0},
+        {"AVIF grid of 2 x 2 tiles whose av1C holds 2,100 metadata units",
+         craft(withConfigObus(smallAv1, 5, 2100, 6), {L::grid, {64, 64}, 2, 2, 1, {128, 128}}), Outcome::refused, {},
+         0},
+        // Its header asked once and the picture decoded once, whatever the uses: each decodes every tile.
+        {"HEIC grid of 8 x 8 uses of one tile", craft(small, {L::grid, {64, 64}, 8, 8, 1, {512, 512}}),
+         Outcome::ownPixels, {}, 2},
+        {"one-bit PNG in one-byte image data chunks", pngInChunks(mono, 1), Outcome::pixelsOf, mono},
     };
 }
 
@@ -375,6 +443,17 @@ inline QList<Case> unboundedCases()
         {"HEIC grid of 1,000 tiles", craft(small, thousand), Outcome::ownPixels},
         {"HEIC whose data is located twice", locatedTwice(small, {64, 64}, QByteArray(small.data.size(), '\0')),
          Outcome::placeholder},
+        {"HEIC whose data is located twice, at its own bytes both times", locatedTwice(small, {64, 64}, small.data),
+         Outcome::refused},
+        {"HEIC whose item locations are given twice", withTwice(small, {L::single, {64, 64}}, {"iloc"}),
+         Outcome::refused},
+        {"HEIC whose item properties are given twice", withTwice(small, {L::single, {64, 64}}, {"ipma"}),
+         Outcome::refused},
+        {"HEIC grid whose tiles are listed twice", withTwice(small, {L::grid, {64, 64}, 2, 2, 1, {128, 128}}, {"dimg"}),
+         Outcome::refused},
+        {"old-style JPEG in a TIFF strip", tiffOf(64, 48, 6, 1, greyJpeg), Outcome::refused},
+        {"JPEG in TIFF strips sharing their bytes",
+         tiffOfSharedStrips(64, 48, 2, encode(grey.copy(0, 0, 64, 24), "jpeg", 90)), Outcome::refused},
         {"JPEG of 99 scans at 150 MP in a TIFF strip",
          tiffOf(side, side, 7, 3, jpegClaiming(jpegOfScans(99), side, side)), Outcome::placeholder},
         {"JPEG of 99 scans at 150 MP in a TIFF tile",

@@ -14,7 +14,7 @@
 
 namespace LWUndrawnPictures {
 
-inline QByteArray encoded(const char *format, int w = 400, int h = 300)
+inline QByteArray encoded(const char *format, int w = 400, int h = 300, bool progressive = false)
 {
     QImage img(w, h, QImage::Format_RGB32);
     img.fill(QColor(200, 40, 40));
@@ -22,7 +22,9 @@ inline QByteArray encoded(const char *format, int w = 400, int h = 300)
     QByteArray bytes;
     QBuffer buf(&bytes);
     buf.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(QImageWriter(&buf, format).write(img)) << format;
+    QImageWriter writer(&buf, format);
+    writer.setProgressiveScanWrite(progressive);
+    EXPECT_TRUE(writer.write(img)) << format;
     return bytes;
 }
 
@@ -66,9 +68,13 @@ struct Case {
 inline QList<Case> cases()
 {
     const QByteArray jpeg = encoded("jpeg");
+    const QByteArray progressive = encoded("jpeg", 400, 300, true);
     return {
         {"damaged bytes", damagedPng(), readMessage},
         {"a JPEG cut off halfway", jpeg.left(jpeg.size() / 2), partMessage},
+        // Its decoder runs out of bytes between scans, not within one.
+        {"a progressive JPEG cut off before its last scan", progressive.left(progressive.lastIndexOf("\xff\xda")),
+         partMessage},
         {"a picture too large to draw", pngClaiming(40000, 40000), largeMessage},
         {"an SVG placed as a picture",
          QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"400\" height=\"300\"><rect width=\"400\" "

@@ -266,6 +266,9 @@ std::optional<Stream> av1Obus(const QByteArray &data)
         }
         if (size > quint64(end - p))
             return std::nullopt;
+        // Every unit but a frame's own (its header and tiles) is parsed by the decoder on its own:
+        // sequence headers, metadata, padding and delimiters count as HEVC's parameter sets do.
+        out.otherUnits += type != 3 && type != 4 && type != 6;
         if (type == 1) {
             const std::optional<Av1Sizes> s = sequenceHeaderSize(p, qsizetype(size));
             if (!s)

@@ -15,7 +15,7 @@ struct Stream {
     QSize size;
     QSize ceiling; // the largest a picture may still claim to be (AV1 frame headers may)
     int pictures = 0;
-    int otherUnits = 0; // NAL units besides slices (parameter sets, messages), each parsed
+    int otherUnits = 0; // NAL units besides slices (parameter sets, messages), or OBUs besides frames, each parsed
 };
 
 // HEVC: the sequence parameter sets and pictures among NAL units, each preceded by its length in
@@ -35,7 +35,8 @@ struct HevcConfig {
 
 // AV1: the largest maximum frame size of the sequence headers among OBUs (an av1C box body
 // after its first four bytes, or an item's data), and its frames. None when an OBU runs past the
-// end or a sequence header does not parse.
+// end or a sequence header does not parse. Its otherUnits are the OBUs besides frame headers,
+// tile groups and frames.
 [[nodiscard]] std::optional<Stream> av1Obus(const QByteArray &data);
 
 } // namespace LWCodedSize

@@ -83,6 +83,15 @@ const Box *find(const QList<Box> &boxes, quint32 type)
     return nullptr;
 }
 
+// Whether a box the plan reads the first of is given twice: the decoder may read the other.
+bool twice(const QList<Box> &boxes, std::initializer_list<quint32> types)
+{
+    for (const quint32 t : types)
+        if (std::count_if(boxes.cbegin(), boxes.cend(), [t](const Box &b) { return b.type == t; }) > 1)
+            return true;
+    return false;
+}
+
 struct Extent {
     qint64 offset = 0, length = 0;
 };
@@ -259,7 +268,8 @@ std::optional<Meta> readMeta(const QByteArray &bytes, int maxItems)
     if (!metaBox || metaBox->size < 4)
         return std::nullopt;
     const auto boxes = children(bytes, metaBox->at + 4, metaBox->size - 4);
-    if (!boxes)
+    if (!boxes || twice(*top, {fourcc("meta")}) ||
+        twice(*boxes, {fourcc("pitm"), fourcc("iinf"), fourcc("iref"), fourcc("iloc"), fourcc("iprp"), fourcc("idat")}))
         return std::nullopt;
     Meta meta;
     meta.maxItems = maxItems;
@@ -282,7 +292,7 @@ std::optional<Meta> readMeta(const QByteArray &bytes, int maxItems)
         (iloc && !readIloc(bytes, *iloc, meta)))
         return std::nullopt;
     const auto props = children(bytes, iprp->at, iprp->size);
-    if (!props)
+    if (!props || twice(*props, {fourcc("ipco")}))
         return std::nullopt;
     const Box *ipco = find(*props, fourcc("ipco"));
     if (!ipco)
@@ -433,8 +443,9 @@ private:
         return QSize(int(std::min<quint64>(w, 1 << 30)), int(std::min<quint64>(h, 1 << 30)));
     }
 
-    // The size the item's bitstream makes, and how many pictures it decodes to make it.
-    std::optional<LWCodedSize::Stream> stream(const Item &it) const
+    // The size the item's bitstream makes, and how many pictures it decodes to make it; with
+    // the bytes of its configuration, which go to the decoder before the data at every use.
+    std::optional<LWCodedSize::Stream> stream(const Item &it, qint64 &configBytes) const
     {
         const std::optional<QByteArray> data = itemData(m_bytes, m_meta, it);
         if (!data)
@@ -445,12 +456,14 @@ private:
             const auto hevc = hvcC ? LWCodedSize::hevcConfig(body(*hvcC)) : std::nullopt;
             if (!hevc)
                 return std::nullopt;
+            configBytes = hvcC->size;
             // The parameter arrays go to the decoder before every image's data: pictures in them too.
             config = LWCodedSize::Stream{hevc->size, hevc->size, hevc->pictures, hevc->otherUnits};
             inData = LWCodedSize::hevcNalUnits(*data, hevc->lengthSize);
         } else {
             const Box *av1C = property(it, fourcc("av1C"));
             config = av1C && av1C->size >= 4 ? LWCodedSize::av1Obus(body(*av1C, 4)) : std::nullopt;
+            configBytes = av1C ? av1C->size : 0;
             inData = config ? LWCodedSize::av1Obus(*data) : std::nullopt;
         }
         if (!inData)
@@ -514,13 +527,19 @@ private:
         }
         auto known = m_coded.constFind(id);
         if (known == m_coded.cend()) {
-            const std::optional<LWCodedSize::Stream> s = stream(it);
+            qint64 configBytes = 0;
+            const std::optional<LWCodedSize::Stream> s = stream(it, configBytes);
             if (!s || s->size.isEmpty() || !within(s->size, size, LWHeifContainer::codingPadding))
                 return false;
             // Memory and work are counted for the largest a picture may claim.
             const QSize largest = s->size.expandedTo(s->ceiling);
             known = m_coded.insert(id, {qint64(largest.width()) * largest.height(), std::max(1, s->pictures),
-                                        s->otherUnits});
+                                        s->otherUnits, configBytes});
+        }
+        // The configuration is copied and parsed with every use, as the item's data is.
+        if ((m_plan.dataRead += known->configBytes) > m_maxDataRead) {
+            m_plan.overBounds = true;
+            return false;
         }
         // Every picture in the bitstream is decoded, though only one is shown.
         m_plan.codedImages += known->pictures - 1;
@@ -548,6 +567,7 @@ private:
         qint64 pixels = 0;
         int pictures = 1;
         int otherUnits = 0;
+        qint64 configBytes = 0;
     };
     qint64 m_otherUnits = 0;
     QHash<quint32, Known> m_coded; // the coded images already read

@@ -14,16 +14,16 @@ struct Plan {
     qint64 codedPixels = 0;   // pixels of every picture decoded, each reference counted
     qint64 largestCoded = 0;  // pixels of the largest single coded image
     int codedImages = 0;      // coded images decoded, each reference counted
-    qint64 dataRead = 0;      // item data the decoder copies, each use of an item counted
+    qint64 dataRead = 0;      // item data and codec configurations the decoder copies, each use counted
     bool overBounds = false;  // more than maxImages, maxPixels or the data read allowed: the counting stopped there
 };
 
-// The decoder copies an item's data at every use: a plan whose uses read more than twice the
-// file and this is over its bounds (a photo's grid reads its file once).
+// The decoder copies an item's data and its codec configuration at every use: a plan whose uses
+// read more than twice the file and this is over its bounds (a photo's grid reads its file once).
 inline constexpr qint64 maxDataReadBeyondFile = qint64(256) << 20;
-// The decoder parses every NAL unit besides slices (parameter sets, messages) of an image's
-// configuration and data with each image: more than this many a coded image on average (each
-// use counted) is over the bounds.
+// The decoder parses every NAL unit besides slices (parameter sets, messages), and every AV1 OBU
+// besides frames (sequence headers, metadata, padding), of an image's configuration and data with
+// each image: more than this many a coded image on average (each use counted) is over the bounds.
 inline constexpr int maxOtherUnitsPerImage = 8;
 
 // A coded image may exceed its declared size by this much on each side: encoders pad to their
@@ -33,13 +33,14 @@ inline constexpr int codingPadding = 64;
 // Everything libheif reads is checked here first, so that it never reads a file refused here:
 // the plan is None when the container cannot be followed within its bytes; when it lists more
 // than 2 * maxImages + 64 items (or more reference boxes than that), an item twice (described,
-// located, given properties or derived twice, or given two sizes or codec configurations), or
+// located, given properties or derived twice, or given two sizes or codec configurations), a box
+// of which one is read given twice (the meta box, its item tables, its property container), or
 // item data that together exceed the file (libheif copies it all on opening); when a coded
 // image's bitstream gives no size or a size beyond its declared one (plus codingPadding); when a
 // grid or overlay canvas exceeds its declared size. A primary image of more than `maxImages`
 // coded images or `maxPixels` coded pixels in all (or whose item data, read at every use, passes
 // maxDataReadBeyondFile beyond twice the file, or whose configurations and data give the
-// decoder more than maxOtherUnitsPerImage NAL units besides slices an image), its auxiliary images (alpha, depth, of any
+// decoder more than maxOtherUnitsPerImage units besides slices or frames an image), its auxiliary images (alpha, depth, of any
 // kind, grids included) and the pictures of its codec configurations (given to the decoder with
 // every image) counted, gives a plan overBounds, counted no further.
 [[nodiscard]] std::optional<Plan> plan(const QByteArray &bytes, qint64 maxPixels, int maxImages);

@@ -5,6 +5,7 @@
 #include "render/pictures/imageproperties.h"
 #include "render/pictures/jpegprobe.h"
 #include "render/pictures/picturedecoder.h"
+#include "render/pictures/pictureformat.h"
 #include "render/pictures/picturekey.h"
 #include "render/pictures/picturequeue.h"
 #include "render/worker/sanitizers.h"
@@ -68,7 +69,7 @@ struct Known {
     int drawn = 0;
     bool partial = false;
     int printSide = -1; // the decode that tells how the picture prints, once asked (0: full size)
-    bool slow = false;  // a decode took long: later uses are cut from one whole decode kept
+    bool slow = false;  // a decode took long (or, a HEIF, makes the whole): later uses are cut from one whole decode kept
     // The machine could not decode it (no worker, out of time): the tables do not try before this,
     // so that the page view does not wait for the same failure at every repaint; exports do.
     std::chrono::steady_clock::time_point retryAt;
@@ -174,6 +175,25 @@ bool fitsWhole(const QByteArray &bytes, qint64 budget)
     return h && qint64(std::abs(h->stored.width())) * std::abs(h->stored.height()) * 4 <= budget;
 }
 
+// A HEIF is decoded whole for any use (a grid's every tile, however small the use): where the
+// whole fits the full table, it is decoded so once, kept, and every use cut from it. Asked with
+// the lock held, which is let go while the header is read.
+void markWholeFirst(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &key, const QByteArray &bytes)
+{
+    if (t.known.value(key).slow || t.full.entries.contains(key) ||
+        LWPictureFormat::sniff(bytes) != LWPictureFormat::Format::heif)
+        return;
+    const qint64 budget = t.full.budget;
+    guard.unlock();
+    const bool whole = fitsWhole(bytes, budget);
+    guard.relock();
+    if (!whole)
+        return;
+    if (t.known.size() >= maxKnown && !t.known.contains(key))
+        t.known.clear();
+    t.known[key].slow = true;
+}
+
 // Decodes outside the lock, which is held on entry and on return.
 Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &key, const QByteArray &bytes,
                       const LWPictureDecoder::Request &request)
@@ -220,6 +240,8 @@ Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
         return {it->image, Failure::none, t.partial(key)};
     }
     // A whole decode kept serves the preview; a picture slow to decode is decoded whole once.
+    if (preview && !t.refuses(key, {}))
+        markWholeFirst(t, guard, key, bytes);
     if (preview && !t.refuses(key, {}) && (t.full.entries.contains(key) || t.known.value(key).slow)) {
         guard.unlock();
         Result whole = fetch(bytes, key, false);
@@ -318,6 +340,8 @@ Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &requ
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
     // A picture slow to decode is decoded whole once, kept, and every use cut from it.
+    if (!t.refuses(key, {}))
+        markWholeFirst(t, guard, key, *picture.data);
     if (t.known.value(key).slow && !t.full.entries.contains(key) && !t.refuses(key, {})) {
         guard.unlock();
         (void)fetch(*picture.data, key, false);

@@ -2,12 +2,16 @@
 
 #include "render/pictures/heif.h"
 #include "render/pictures/jpegprobe.h"
+#include "render/pictures/picturekey.h"
 #include "render/pictures/tiffheader.h"
 #include "render/pictures/webpheader.h"
 
 #include <QBuffer>
+#include <QHash>
 #include <QImageReader>
+#include <QMutex>
 #include <QtEndian>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -30,24 +34,76 @@ bool isBmp(const QByteArray &bytes)
     return info == 12 || info == 40 || info == 52 || info == 56 || info == 64 || info == 108 || info == 124;
 }
 
+// PNG image data chunks shorter than this on average are joined into one: the decoder pays for
+// each chunk (millions of one-byte chunks cost seconds), never for the length of one.
+constexpr qint64 smallIdat = 1024;
+
+// The run of image data chunks at `at` joined into one chunk, when it holds many small ones; its
+// end in `end`. Empty when there is no such run. The run stops before a chunk whose checksum
+// fails or that runs past the bytes, which the decoder then finds as it would have.
+QByteArray joinedIdat(const QByteArray &png, qsizetype at, qsizetype &end)
+{
+    const uLong typeCrc = crc32(0, reinterpret_cast<const Bytef *>("IDAT"), 4);
+    qint64 count = 0, data = 0;
+    qsizetype p = at;
+    while (png.size() - p >= 12 && std::memcmp(png.constData() + p + 4, "IDAT", 4) == 0) {
+        const qint64 length = qFromBigEndian<quint32>(png.constData() + p);
+        if (length > png.size() - p - 12 || data + length > 0x7FFFFFFF)
+            break;
+        const auto *body = reinterpret_cast<const Bytef *>(png.constData() + p + 8);
+        if (crc32(typeCrc, body, uInt(length)) != qFromBigEndian<quint32>(body + length))
+            break;
+        ++count;
+        data += length;
+        p += 12 + length;
+    }
+    if (count < 2 || data >= count * smallIdat)
+        return {};
+    QByteArray joined(12 + data, Qt::Uninitialized);
+    qToBigEndian<quint32>(quint32(data), joined.data());
+    std::memcpy(joined.data() + 4, "IDAT", 4);
+    char *to = joined.data() + 8;
+    for (qsizetype q = at; q < p;) {
+        const qint64 length = qFromBigEndian<quint32>(png.constData() + q);
+        std::memcpy(to, png.constData() + q + 8, size_t(length));
+        to += length;
+        q += 12 + length;
+    }
+    const uLong crc = crc32(typeCrc, reinterpret_cast<const Bytef *>(joined.constData() + 8), uInt(data));
+    qToBigEndian<quint32>(quint32(crc), to);
+    end = p;
+    return joined;
+}
+
 // The PNG as its decoder reads it: its critical chunks and the first of each ancillary chunk
 // the decoder uses (a repeat it ignores); text (whose compressed kinds inflate without bound),
-// repeats and the chunks it skips (each costs it a read, millions cost seconds) are left out.
-// The bytes themselves when nothing is left out. A critical chunk that runs past the end is left
-// to the reader, which refuses it as it reads; an ancillary one is cut off with what follows, as
-// the reader would allocate and clear all the length it claims (gigabytes) before finding it cut.
+// repeats and the chunks it skips (each costs it a read, millions cost seconds) are left out, and
+// many small image data chunks are joined. The bytes themselves when nothing is changed. A
+// critical chunk that runs past the end is left to the reader, which refuses it as it reads; an
+// ancillary one is cut off with what follows, as the reader would allocate and clear all the
+// length it claims (gigabytes) before finding it cut.
 QByteArray chunksRead(const QByteArray &png)
 {
     static constexpr const char *used[] = {"tRNS", "gAMA", "cHRM", "sRGB", "iCCP", "sBIT", "bKGD", "pHYs", "eXIf"};
     QByteArray out;
-    bool dropped = false;
+    bool changed = false;
     unsigned seen = 0;
-    qsizetype at = 8, kept = 0;
+    qsizetype at = 8, kept = 0; // the bytes from `kept` to `at` are still to be copied
     while (png.size() - at >= 8) {
         const qint64 length = qFromBigEndian<quint32>(png.constData() + at);
         const qint64 next = at + 12 + length;
         const char *type = png.constData() + at + 4;
         const bool critical = !(type[0] & 0x20);
+        if (std::memcmp(type, "IDAT", 4) == 0) {
+            qsizetype end = 0;
+            if (const QByteArray joined = joinedIdat(png, at, end); !joined.isEmpty()) {
+                out.append(png.constData() + kept, at - kept);
+                out.append(joined);
+                kept = at = end;
+                changed = true;
+                continue;
+            }
+        }
         if (next > png.size()) {
             if (critical)
                 break;
@@ -62,17 +118,15 @@ QByteArray chunksRead(const QByteArray &png)
                 break;
             }
         if (!keep) {
-            if (!dropped)
-                out.reserve(png.size());
             out.append(png.constData() + kept, at - kept);
             kept = next;
-            dropped = true;
+            changed = true;
         }
         at = next;
         if (std::memcmp(type, "IEND", 4) == 0)
             break;
     }
-    if (!dropped)
+    if (!changed)
         return png;
     out.append(png.constData() + kept, png.size() - kept);
     return out;
@@ -190,7 +244,10 @@ std::unique_ptr<QImageReader> Readable::reader(QBuffer &buffer) const
     return reader;
 }
 
-Readable readable(const QByteArray &bytes)
+namespace {
+
+// The bytes' format, checked, and the bytes its reader reads.
+Readable walked(const QByteArray &bytes)
 {
     Readable out{sniff(bytes), bytes};
     switch (out.format) {
@@ -241,6 +298,75 @@ Readable readable(const QByteArray &bytes)
     }
     case Format::bmp:
         break;
+    }
+    return out;
+}
+
+// What the walks of large pictures gave lately, by the pictures' keys: a PNG of millions of chunks
+// or a JPEG of megabytes of comments is walked once, not at every use. What a walk left as it was
+// is not kept (the caller's bytes are handed back); of what walks made anew, at most mostBytes.
+struct Walks {
+    static constexpr qsizetype from = 64 << 10; // smaller pictures are walked every time
+    static constexpr qsizetype most = 64;
+    static constexpr qint64 mostBytes = qint64(64) << 20;
+    struct Walk {
+        Readable readable; // its bytes empty when they were the picture's own
+        bool own = false;
+        quint64 lastUse = 0;
+    };
+    QMutex lock;
+    QHash<QByteArray, Walk> byKey;
+    qint64 bytes = 0;
+    quint64 clock = 0;
+
+    void trim()
+    {
+        while (!byKey.isEmpty() && (byKey.size() > most || bytes > mostBytes)) {
+            auto oldest = byKey.begin();
+            for (auto it = byKey.begin(); it != byKey.end(); ++it)
+                if (it->lastUse < oldest->lastUse)
+                    oldest = it;
+            bytes -= oldest->readable.bytes.size();
+            byKey.erase(oldest);
+        }
+    }
+};
+
+Walks &walks()
+{
+    static Walks w;
+    return w;
+}
+
+} // namespace
+
+Readable readable(const QByteArray &bytes)
+{
+    // Only where the key costs no pass over the bytes (a worker's mapped picture has none).
+    const std::optional<QByteArray> key = bytes.size() >= Walks::from ? LWPictureKey::ifKnown(bytes) : std::nullopt;
+    if (!key)
+        return walked(bytes);
+    Walks &w = walks();
+    {
+        QMutexLocker guard(&w.lock);
+        if (const auto it = w.byKey.find(*key); it != w.byKey.end()) {
+            it->lastUse = ++w.clock;
+            Readable out = it->readable;
+            if (it->own)
+                out.bytes = bytes;
+            return out;
+        }
+    }
+    const Readable out = walked(bytes);
+    Walks::Walk walk{out, out.bytes.isSharedWith(bytes), 0};
+    if (walk.own)
+        walk.readable.bytes = QByteArray();
+    QMutexLocker guard(&w.lock);
+    if (!w.byKey.contains(*key)) {
+        walk.lastUse = ++w.clock;
+        w.bytes += walk.readable.bytes.size();
+        w.byKey.insert(*key, walk);
+        w.trim();
     }
     return out;
 }

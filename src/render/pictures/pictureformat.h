@@ -27,7 +27,9 @@ enum class Format { none, jpeg, png, heif, tiff, webp, gif, bmp };
 // Bytes ready for Qt's reader, which reads them only in their own format and never guesses.
 // What the program never shows and a reader would keep or read at length is left out of
 // `bytes`: a PNG's text chunks (whose compressed kinds inflate without bound), repeated ancillary
-// chunks and those the reader skips; a JPEG's comments. Read again, `bytes` give themselves.
+// chunks and those the reader skips; a JPEG's comments. A PNG's many small image data chunks
+// are joined into one, which its reader takes at the cost of one. Read again, `bytes` give
+// themselves.
 // HEIF gives no reader: libheif reads it.
 struct Readable {
     Format format = Format::none;

@@ -11,8 +11,10 @@ namespace {
 // Buffers below this are hashed on every call: cheaper than remembering them.
 constexpr qsizetype rememberFrom = 4 << 10;
 constexpr qsizetype keptBuffers = 65536;
-// The remembered buffers are kept alive (so that their address names them alone): at most this
-// many bytes of them, the least recently asked dropped first.
+// The remembered buffers are kept alive (so that their address names them alone). Past this many
+// bytes, those no record holds any more are let go; a buffer a record still holds costs nothing
+// more and stays remembered, however large (a design's 500-MB picture is hashed once, not at
+// every use).
 constexpr qint64 keptBytes = qint64(256) << 20;
 
 struct Memo {
@@ -29,7 +31,18 @@ struct Memos {
 
     void trim()
     {
-        while ((bytes > keptBytes || byBuffer.size() > keptBuffers) && !byBuffer.isEmpty()) {
+        if (bytes > keptBytes) {
+            // Only here may anyone ask by these buffers: nobody else holds them.
+            for (auto it = byBuffer.begin(); it != byBuffer.end();) {
+                if (it->buffer.isDetached()) {
+                    bytes -= it->buffer.size();
+                    it = byBuffer.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+        while (byBuffer.size() > keptBuffers && !byBuffer.isEmpty()) {
             auto oldest = byBuffer.begin();
             for (auto it = byBuffer.begin(); it != byBuffer.end(); ++it)
                 if (it->lastUse < oldest->lastUse)
@@ -54,13 +67,21 @@ QByteArray digest(const QByteArray &bytes)
     return key;
 }
 
+// Bytes over memory they do not own (fromRawData) may change under the same address: never
+// remembered.
+bool rememberable(const QByteArray &bytes)
+{
+    // data_ptr() only hands the pointer over: nothing is changed or detached.
+    return bytes.size() >= rememberFrom && const_cast<QByteArray &>(bytes).data_ptr().isMutable();
+}
+
 } // namespace
 
 namespace LWPictureKey {
 
 QByteArray of(const QByteArray &bytes)
 {
-    if (bytes.size() < rememberFrom)
+    if (!rememberable(bytes))
         return digest(bytes);
     Memos &m = memos();
     {
@@ -86,6 +107,8 @@ std::optional<QByteArray> ifKnown(const QByteArray &bytes)
 {
     if (bytes.size() < rememberFrom)
         return digest(bytes);
+    if (!rememberable(bytes))
+        return std::nullopt;
     Memos &m = memos();
     QMutexLocker guard(&m.lock);
     const auto it = m.byBuffer.find(bytes.constData());

@@ -95,13 +95,23 @@ std::optional<Header> read(const QByteArray &bytes)
     const auto starts = values(f, offsets, bytes.size()), lengths = values(f, counts, bytes.size());
     if (!starts || !lengths || starts->size() != lengths->size())
         return std::nullopt;
-    Jpeg jpeg;
-    qint64 claimed = 0;
+    // Strips share no bytes in a real file; repeats would multiply the work of a small file.
+    QList<std::pair<qint64, qint64>> spans; // start, end
+    spans.reserve(starts->size());
     for (qsizetype i = 0; i < starts->size(); ++i) {
         const qint64 at = (*starts)[i], length = (*lengths)[i];
-        // Strips share no bytes in a real file; repeats would multiply the work of a small file.
-        if (at > bytes.size() || length > bytes.size() - at || (claimed += length) > bytes.size())
+        if (at > bytes.size() || length > bytes.size() - at)
             return std::nullopt;
+        if (length > 0)
+            spans.append({at, at + length});
+    }
+    std::sort(spans.begin(), spans.end());
+    for (qsizetype i = 1; i < spans.size(); ++i)
+        if (spans[i].first < spans[i - 1].second)
+            return std::nullopt;
+    Jpeg jpeg;
+    for (qsizetype i = 0; i < starts->size(); ++i) {
+        const qint64 at = (*starts)[i], length = (*lengths)[i];
         const LWJpegProbe::Layout l = LWJpegProbe::layout(bytes.mid(at, length));
         ++jpeg.streams;
         jpeg.mostScans = std::max(jpeg.mostScans, l.scans);

@@ -21,8 +21,7 @@ struct Header {
 };
 
 // None when the bytes are no TIFF, its first directory does not lie within them or gives a tag
-// twice, or (JPEG compression) its strips or tiles lie outside the file or claim more of it than
-// it holds.
+// twice, or (JPEG compression) its strips or tiles lie outside the file or share bytes.
 [[nodiscard]] std::optional<Header> read(const QByteArray &bytes);
 
 } // namespace LWTiffHeader

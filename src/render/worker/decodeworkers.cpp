@@ -138,6 +138,7 @@ struct Pool {
     int running = 0;
     int started = 0;
     qint64 decodes = 0;
+    qint64 handed = 0;
     int generation = 0; // workers of an older one are ended when given back
     QString program;
     int cpuSeconds = 0, wallMilliseconds = 0;
@@ -409,6 +410,10 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
     const int in = bytesIn(bytes);
     if (in < 0) // no descriptor left is the machine's passing want, as is memory
         return failed(errno == EMFILE || errno == ENFILE ? Failure::unavailable : Failure::outOfMemory);
+    {
+        QMutexLocker guard(&p.lock);
+        p.handed += bytes.size();
+    }
     // One more try in a fresh worker when an idle one had died since its last decode, or a worker
     // crashed: a crash may be the machine's (its memory killer) rather than the picture's, and a
     // picture that crashes every worker costs two crashes. A worker past its CPU time or its wall
@@ -478,6 +483,10 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     if (in < 0)
         return std::nullopt;
     Pool &p = pool();
+    {
+        QMutexLocker guard(&p.lock);
+        p.handed += bytes.size();
+    }
     // An idle worker may have died since its last use: a fresh one is asked then.
     for (int attempt = 0; attempt < 2; ++attempt) {
         const auto taken = p.take();
@@ -500,7 +509,7 @@ Stats stats()
 {
     Pool &p = pool();
     QMutexLocker guard(&p.lock);
-    return {p.started, p.decodes, p.running};
+    return {p.started, p.decodes, p.running, p.handed};
 }
 
 void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds)

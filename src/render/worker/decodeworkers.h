@@ -49,6 +49,7 @@ struct Stats {
     int started = 0;     // workers started since the process began
     qint64 decodes = 0;  // decodes answered by a worker (failures included)
     int running = 0;     // workers alive now
+    qint64 handed = 0;   // picture bytes handed to workers, each request's once (headers and decodes)
 };
 [[nodiscard]] Stats stats();
 
