@@ -262,14 +262,15 @@ inline QByteArray pngWithEmptyChunks(const QByteArray &png, int count)
     return QByteArray(png).insert(idat, pngChunk("prVt", {}).repeated(count));
 }
 
-// A one-bit grey PNG of w x h (w a multiple of 8) of blocks of noise, in one image data chunk.
-inline QByteArray monoPng(quint32 w, quint32 h)
+// A grey PNG of w x h at `bits` a pixel (w * bits a multiple of 8) of blocks of noise, in one
+// image data chunk.
+inline QByteArray monoPng(quint32 w, quint32 h, char bits = 1)
 {
     QByteArray raw;
     quint32 seed = 2463534242u;
     for (quint32 y = 0; y < h; ++y) {
         raw += '\0'; // no filter
-        for (quint32 x = 0; x < w / 8; ++x) {
+        for (quint32 x = 0; x < w * quint32(bits) / 8; ++x) {
             seed ^= seed << 13, seed ^= seed >> 17, seed ^= seed << 5;
             raw += (y / 64 + x / 16) % 2 ? char(seed) : '\0';
         }
@@ -277,8 +278,8 @@ inline QByteArray monoPng(quint32 w, quint32 h)
     QByteArray ihdr(13, '\0');
     qToBigEndian<quint32>(w, ihdr.data());
     qToBigEndian<quint32>(h, ihdr.data() + 4);
-    ihdr[8] = 1; // bits
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", qCompress(raw, 6).mid(4)) +
+    ihdr[8] = bits;
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", qCompress(raw, 1).mid(4)) +
            pngChunk("IEND", {});
 }
 
@@ -490,6 +491,8 @@ inline QList<Case> costlyCases()
         {"JPEG with 24 MB of comments", jpegWithComments(jpeg, 24), Outcome::pixelsOf, jpeg},
         {"TIFF of a million strips", tiffOfStrips(1'000'000), Outcome::either},
         {"PNG with a million empty chunks", pngWithEmptyChunks(png, 1'000'000), Outcome::pixelsOf, png},
+        // Chunks just too large to be joined: each read once, as a photo's 8-KB chunks are.
+        {"PNG of 6,000 image data chunks of 1.1 KB", pngInChunks(monoPng(3600, 3600, 8), 1100), Outcome::either},
         {"HEIC with 100,000 references", withReferences(small, 100'000), Outcome::refused},
         {"HEIC grid of 1,023 uses of an 8 MB grid", gridOfGrids(small, 31, 33, 8 << 20), Outcome::refused},
         {"HEIC whose hvcC gives 10,000 parameter sets", craft(withParameterSets(small, 10'000), {L::single, {64, 64}}),

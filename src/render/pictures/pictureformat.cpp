@@ -38,9 +38,10 @@ bool isBmp(const QByteArray &bytes)
 // each chunk (millions of one-byte chunks cost seconds), never for the length of one.
 constexpr qint64 smallIdat = 1024;
 
-// The run of image data chunks at `at` joined into one chunk, when it holds many small ones; its
-// end in `end`. Empty when there is no such run. The run stops before a chunk whose checksum
-// fails or that runs past the bytes, which the decoder then finds as it would have.
+// The run of image data chunks at `at` joined into one chunk, when it holds many small ones; the
+// end of the run read in `end` either way, so that no chunk of it is read twice. Empty when there
+// is no such run. The run stops before a chunk whose checksum fails or that runs past the bytes,
+// which the decoder then finds as it would have.
 QByteArray joinedIdat(const QByteArray &png, qsizetype at, qsizetype &end)
 {
     const uLong typeCrc = crc32(0, reinterpret_cast<const Bytef *>("IDAT"), 4);
@@ -57,6 +58,7 @@ QByteArray joinedIdat(const QByteArray &png, qsizetype at, qsizetype &end)
         data += length;
         p += 12 + length;
     }
+    end = p;
     if (count < 2 || data >= count * smallIdat)
         return {};
     QByteArray joined(12 + data, Qt::Uninitialized);
@@ -71,7 +73,6 @@ QByteArray joinedIdat(const QByteArray &png, qsizetype at, qsizetype &end)
     }
     const uLong crc = crc32(typeCrc, reinterpret_cast<const Bytef *>(joined.constData() + 8), uInt(data));
     qToBigEndian<quint32>(quint32(crc), to);
-    end = p;
     return joined;
 }
 
@@ -89,14 +90,17 @@ QByteArray chunksRead(const QByteArray &png)
     bool changed = false;
     unsigned seen = 0;
     qsizetype at = 8, kept = 0; // the bytes from `kept` to `at` are still to be copied
+    qsizetype runEnd = 0;       // image data chunks before this were read as a run already
     while (png.size() - at >= 8) {
         const qint64 length = qFromBigEndian<quint32>(png.constData() + at);
         const qint64 next = at + 12 + length;
         const char *type = png.constData() + at + 4;
         const bool critical = !(type[0] & 0x20);
-        if (std::memcmp(type, "IDAT", 4) == 0) {
+        if (at >= runEnd && std::memcmp(type, "IDAT", 4) == 0) {
             qsizetype end = 0;
-            if (const QByteArray joined = joinedIdat(png, at, end); !joined.isEmpty()) {
+            const QByteArray joined = joinedIdat(png, at, end);
+            runEnd = end;
+            if (!joined.isEmpty()) {
                 out.append(png.constData() + kept, at - kept);
                 out.append(joined);
                 kept = at = end;
