@@ -220,8 +220,8 @@ TEST(ExportPictures, ExportBeyondTheBudget)
                           Case{"stacked, a few rows at a time, jpeg", &stacked, 600, 40, RasterType::jpeg, true},
                           Case{"piled, a few at a time, png", &piled, 300, 80, RasterType::png, true},
                           Case{"piled, a few at a time, jpeg", &piled, 300, 80, RasterType::jpeg, true},
-                          Case{"stacked, not one row", &stacked, 600, 4, RasterType::png, false},
-                          Case{"piled, not even one", &piled, 300, 16, RasterType::jpeg, false},
+                          Case{"stacked, not one row", &stacked, 600, 3, RasterType::png, false},
+                          Case{"piled, not even one", &piled, 300, 4, RasterType::jpeg, false},
                           Case{"piled, all at once", &piled, 300, old >> 20, RasterType::png, true}}) {
         SCOPED_TRACE(c.what);
         LWDecodeBudget::setLimit(c.limitMB << 20);
