@@ -303,6 +303,7 @@ void ExportSheet::setDpi(int dpi)
 {
     dpi_ = dpi;
     LWSettings::shared().setValue(LWPrefs::exportDPIKey, dpi);
+    refreshCheck(); // the check foresees the export at this resolution
     refreshView();
 }
 
@@ -310,6 +311,7 @@ void ExportSheet::setBleed(bool bleed)
 {
     bleed_ = bleed;
     LWSettings::shared().setValue(LWPrefs::exportBleedKey, bleed);
+    refreshCheck();
     refreshView();
 }
 
@@ -362,7 +364,8 @@ void ExportSheet::refreshCheck()
 {
     reviewCount_ = 0;
     const QList<LWExport::Issue> issues =
-        editor_ ? LWExport::preflightSoon(editor_->doc()) : QList<LWExport::Issue>();
+        editor_ ? LWExport::preflightSoon(editor_->doc(), LWExport::RasterPlan{double(dpi_), bleed_})
+                : QList<LWExport::Issue>();
     for (const LWExport::Issue &issue : issues)
         if (issue.level != LWExport::Issue::Level::info)
             ++reviewCount_;
@@ -648,6 +651,7 @@ void ExportSheet::finished(const LWExportJob::Result &result)
     cancel_->setEnabled(true);
     if (!result.written.isEmpty() && result.reason.isEmpty() && !result.cancelled)
         done_ = result.written.constFirst();
+    refreshCheck(); // what the export learnt of the pictures
     refreshView();
     takeKeyboard(false);
     announce(app_, result);
