@@ -389,6 +389,7 @@ TEST(ExportPictures, PictureAtItsOwnSizeKeepsItsDetail)
     };
     int seed = 0;
     for (const Case &c : {Case{"a tiny copy before it", 2500, 4, true, false, false},
+                          Case{"a tiny copy, both drawn below its size", 3000, 5, true, false, false},
                           Case{"the preview drawn first", 2400, 2, false, true, false},
                           Case{"after another export's hold", 2400, 2, false, false, true}}) {
         SCOPED_TRACE(c.what);
