@@ -232,10 +232,7 @@ TEST_F(DecodeWorkers, APictureLeftOutOfItsFirstRowsIsNamedThoughTheRowsAfterDraw
     QList<LWPictureTally::Undrawn> undrawn;
     LWExport::RasterWriteHooks hooks;
     hooks.undrawn = &undrawn;
-    hooks.progressed = [](int done, int) {
-        if (done == 1)
-            LWDecodeWorkers::setForTests({}, 0, 0);
-    };
+    hooks.progressed = [](int done, int) { done == 1 ? LWDecodeWorkers::setForTests({}, 0, 0) : void(); };
     const QString png = dir.filePath(QStringLiteral("rows.png"));
     ASSERT_EQ(LWExport::writeRaster(doc, 0, 300, false, LWExport::RasterType::png, 0.92, png, hooks), QString());
     const QImage written(png);

@@ -153,18 +153,6 @@ inline QByteArray tiffOf(quint32 w, quint32 h, quint16 compression, quint16 samp
     return t + strip;
 }
 
-// A two-tone TIFF of w x h pixels, LZW-compressed as cameras and scanners write them.
-inline QByteArray lzwTiff(int w, int h)
-{
-    QByteArray bytes;
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buf, "tiff");
-    writer.setCompression(1);
-    EXPECT_TRUE(writer.write(twoTone(w, h)));
-    return bytes;
-}
-
 // A 64 x 48 GIF drawn on a logical screen of w x h, which its decoder makes whole.
 inline QByteArray gifOnScreen(quint16 w, quint16 h)
 {
