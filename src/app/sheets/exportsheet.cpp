@@ -290,6 +290,7 @@ void ExportSheet::setFormat(Fmt format)
 {
     format_ = format;
     formatPicker_->setCurrent(int(format));
+    refreshCheck();
     refreshView();
 }
 
@@ -363,8 +364,11 @@ QStringList ExportSheet::summary() const
 void ExportSheet::refreshCheck()
 {
     reviewCount_ = 0;
+    // The JPEG and PNG export at the chosen resolution is foreseen only when it is the format.
+    const bool raster = format_ == Fmt::jpeg || format_ == Fmt::png;
     const QList<LWExport::Issue> issues =
-        editor_ ? LWExport::preflightSoon(editor_->doc(), LWExport::RasterPlan{double(dpi_), bleed_})
+        editor_ ? LWExport::preflightSoon(editor_->doc(), raster ? std::optional(LWExport::RasterPlan{double(dpi_), bleed_})
+                                                                 : std::nullopt)
                 : QList<LWExport::Issue>();
     for (const LWExport::Issue &issue : issues)
         if (issue.level != LWExport::Issue::Level::info)
