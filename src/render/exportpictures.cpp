@@ -12,12 +12,40 @@
 
 #include <algorithm>
 #include <atomic>
+#include <QMutex>
 #include <cmath>
 #include <limits>
 
 namespace {
 
 const QString notEnoughMemory = QStringLiteral("There isn't enough memory to export this design.");
+
+// A picture's decode costs, each request's reckoned once: planning runs of rows asks the same
+// ones many times, and reckoning may pass over all of the picture's bytes.
+class KnownCosts {
+public:
+    explicit KnownCosts(const QByteArray &bytes) : m_costs(bytes) {}
+    [[nodiscard]] std::optional<qint64> of(const LWPictureDecoder::Request &request) const
+    {
+        const double numbers[] = {double(request.longestSide), request.part.x(), request.part.y(),
+                                  request.part.width(), request.part.height()};
+        const QByteArray key(reinterpret_cast<const char *>(numbers), sizeof numbers);
+        {
+            QMutexLocker guard(&m_lock);
+            if (const auto it = m_known.constFind(key); it != m_known.cend())
+                return *it;
+        }
+        const std::optional<qint64> cost = m_costs.of(request);
+        QMutexLocker guard(&m_lock);
+        m_known.insert(key, cost);
+        return cost;
+    }
+
+private:
+    LWPictureDecoder::Costs m_costs;
+    mutable QMutex m_lock;
+    mutable QHash<QByteArray, std::optional<qint64>> m_known;
+};
 
 } // namespace
 
@@ -31,7 +59,7 @@ struct LWExportPictures::Need {
     // when a few rows of it fit what an export holds (the others are decoded whole or not at all).
     bool straight = false;
     QRectF whole; // where the whole picture would lie on the page, when straight
-    std::shared_ptr<const LWPictureDecoder::Costs> costs;
+    std::shared_ptr<const KnownCosts> costs;
 };
 
 namespace {
@@ -130,7 +158,7 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
     }
     byKey.insert(key, qsizetype(needs.size()));
     needs.push_back({*e.image, upright, side, top, bottom, part, straight, straight ? place->whole : QRectF(),
-                     std::make_shared<const LWPictureDecoder::Costs>(*e.image->data)});
+                     std::make_shared<const KnownCosts>(*e.image->data)});
     if (straight)
         needs.back().straight = slicesFit(needs.back());
 }
