@@ -67,6 +67,15 @@ bool usable(const LWRect &r)
 
 } // namespace
 
+double pixelsPerPoint(const LWDocument &doc, double dpi, bool includeBleed)
+{
+    const LWRect area = exportBox(doc, includeBleed);
+    const PixelSize size = pixelSize(doc, dpi, includeBleed);
+    if (!usable(area))
+        return 0;
+    return std::max(double(size.width) / area.width(), double(size.height) / area.height());
+}
+
 PixelSize pixelSize(const LWDocument &doc, double dpi, bool includeBleed)
 {
     const LWRect box = exportBox(doc, includeBleed);
@@ -187,7 +196,8 @@ struct BandEncoder {
 // the same bytes come back in a later run). None when even the bitmap and one element's
 // pictures do not fit.
 std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRenderer::PrintPage &print,
-                                 double pixelsPerPoint, const std::shared_ptr<LWPictureTally> &tally)
+                                 double pixelsPerPoint, const std::shared_ptr<LWPictureTally> &tally,
+                                 const QSet<QByteArray> &leftOut)
 {
     const qint64 pageBytes = qint64(print.width) * print.height * 4;
     const qint64 limit = LWDecodeBudget::holdLimit();
@@ -213,14 +223,14 @@ std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRender
     paint(-1, {});
     for (int from = 0; from < elements.size();) {
         // The longest run from `from` whose pictures fit beside the bitmap (at least one element).
-        QHash<QByteArray, qint64> run = LWExportPictures::needs(elements[from], pixelsPerPoint);
+        QHash<QByteArray, qint64> run = LWExportPictures::needs(elements[from], pixelsPerPoint, leftOut);
         qint64 bytes = pageBytes;
         for (const qint64 b : run)
             bytes += b;
         int to = from + 1;
         for (; to < elements.size(); ++to) {
             qint64 more = 0;
-            const QHash<QByteArray, qint64> next = LWExportPictures::needs(elements[to], pixelsPerPoint);
+            const QHash<QByteArray, qint64> next = LWExportPictures::needs(elements[to], pixelsPerPoint, leftOut);
             for (auto it = next.cbegin(); it != next.cend(); ++it)
                 more += std::max<qint64>(0, *it - run.value(it.key(), 0));
             if (bytes + more > limit)
@@ -235,7 +245,7 @@ std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRender
             QList<const LWElement *> members;
             for (int k = from; k < to; ++k)
                 members.append(&elements[k]);
-            prepared = LWExportPictures::prepare(members, pixelsPerPoint, pageBytes);
+            prepared = LWExportPictures::prepare(members, pixelsPerPoint, pageBytes, leftOut);
             if (prepared.pictures || !prepared.overBudget || to - from == 1)
                 break;
             to = from + (to - from) / 2;
@@ -307,9 +317,12 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
         if (hooks.undrawn)
             *hooks.undrawn = tally->undrawn();
     });
-    const double pixelsPerPoint = std::max(double(size.width) / area.width(), double(size.height) / area.height());
     constexpr double everywhere = std::numeric_limits<double>::infinity();
+    const double pixelsPerPoint = LWExport::pixelsPerPoint(doc, dpi, includeBleed);
+    // A picture it cannot hold even a few rows at a time is drawn as the placeholder and named;
+    // the rest of the page is exported.
     LWExportPictures::Plan plan(doc, page, pixelsPerPoint);
+    options.tally->leftOut(plan.leftOut());
     LWExportPictures::Prepared prepared = plan.prepare(-everywhere, everywhere, {});
     if (!prepared.pictures && !prepared.overBudget)
         return outOfMemory();
@@ -323,7 +336,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     std::optional<QImage> whole;
     const bool small = qint64(print->width) * print->height < minBandedPixels;
     if (!options.pictures && small)
-        whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally);
+        whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally, plan.leftOut());
     const auto put = [&](const QByteArray &bytes) {
         const int e = append(bytes.constData(), bytes.size());
         return e ? LWFileAccess::systemReason(e) : QString();
@@ -357,10 +370,15 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     else
         encoder.jpeg.emplace(w, h, QImage::Format_RGB32, jpegQuality(quality), perMetre);
     const int align = LWJpegWriter::BandWriter::rowAlign;
-    const int rows = int(std::clamp<qsizetype>(bandBytes / (qsizetype(w) * 4), minBandRows, 1024)) / align * align;
-    const int count = (h + rows - 1) / rows;
-    // Up to twice the cores, so that a slow band holds back few finished ones, within the budget.
-    const int window = int(std::clamp<qsizetype>(inFlightBytes / (qsizetype(w) * 4 * rows), 2, 2 * LWParallel::workers()));
+    static_assert(LWExportPictures::fewestRows % LWJpegWriter::BandWriter::rowAlign == 0);
+    int rows = 0, count = 0, window = 0;
+    const auto bandsOf = [&](int bandRows) {
+        rows = bandRows;
+        count = (h + rows - 1) / rows;
+        // Up to twice the cores, so that a slow band holds back few finished ones, within the budget.
+        window = int(std::clamp<qsizetype>(inFlightBytes / (qsizetype(w) * 4 * rows), 2, 2 * LWParallel::workers()));
+    };
+    bandsOf(int(std::clamp<qsizetype>(bandBytes / (qsizetype(w) * 4), minBandRows, 1024)) / align * align);
     // Pictures too many to hold at once: the bands go a few rows of pictures at a time, each
     // picture decoded before the first band that shows it and kept until the last; failing that
     // (one band's pictures alone are too many), the page is drawn whole first.
@@ -370,10 +388,14 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     if (!options.pictures) {
         runs = bandRuns(plan, rows, count, h, area.minY(), sy);
         if (runs.empty() && !small)
-            whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally);
+            whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally, plan.leftOut());
         if (runs.empty() && !whole) {
+            // Thinner bands where one band's rows of a picture are still too many (a small page
+            // is one band), down to the fewest rows the plan counted on.
             plan.setByRows(true);
-            runs = bandRuns(plan, rows, count, h, area.minY(), sy);
+            while ((runs = bandRuns(plan, rows, count, h, area.minY(), sy)).empty() &&
+                   rows > LWExportPictures::fewestRows)
+                bandsOf(std::max(LWExportPictures::fewestRows, rows / 2 / align * align));
             if (runs.empty())
                 return outOfMemory();
         }

@@ -112,5 +112,8 @@ struct RasterWriteHooks {
 
 // The raster export's size: the box's points / 72 x dpi, each rounded half away from zero.
 PixelSize pixelSize(const LWDocument &doc, double dpi, bool includeBleed);
+// Device pixels a point of that export (the larger of the two axes' scales); 0 for a page that
+// cannot be exported.
+[[nodiscard]] double pixelsPerPoint(const LWDocument &doc, double dpi, bool includeBleed);
 
 } // namespace LWExport

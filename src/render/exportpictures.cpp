@@ -12,12 +12,40 @@
 
 #include <algorithm>
 #include <atomic>
+#include <QMutex>
 #include <cmath>
 #include <limits>
 
 namespace {
 
 const QString notEnoughMemory = QStringLiteral("There isn't enough memory to export this design.");
+
+// A picture's decode costs, each request's reckoned once: planning runs of rows asks the same
+// ones many times, and reckoning may pass over all of the picture's bytes.
+class KnownCosts {
+public:
+    explicit KnownCosts(const QByteArray &bytes) : m_costs(bytes) {}
+    [[nodiscard]] std::optional<qint64> of(const LWPictureDecoder::Request &request) const
+    {
+        const double numbers[] = {double(request.longestSide), request.part.x(), request.part.y(),
+                                  request.part.width(), request.part.height()};
+        const QByteArray key(reinterpret_cast<const char *>(numbers), sizeof numbers);
+        {
+            QMutexLocker guard(&m_lock);
+            if (const auto it = m_known.constFind(key); it != m_known.cend())
+                return *it;
+        }
+        const std::optional<qint64> cost = m_costs.of(request);
+        QMutexLocker guard(&m_lock);
+        m_known.insert(key, cost);
+        return cost;
+    }
+
+private:
+    LWPictureDecoder::Costs m_costs;
+    mutable QMutex m_lock;
+    mutable QHash<QByteArray, std::optional<qint64>> m_known;
+};
 
 } // namespace
 
@@ -31,7 +59,7 @@ struct LWExportPictures::Need {
     // when a few rows of it fit what an export holds (the others are decoded whole or not at all).
     bool straight = false;
     QRectF whole; // where the whole picture would lie on the page, when straight
-    std::shared_ptr<const LWPictureDecoder::Costs> costs;
+    std::shared_ptr<const KnownCosts> costs;
 };
 
 namespace {
@@ -90,14 +118,15 @@ int neededSide(const LWElement &e, QSize upright, double pixelsPerPoint)
 
 bool slicesFit(const Need &n);
 
-void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizetype> &byKey, std::vector<Need> &needs)
+void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizetype> &byKey, std::vector<Need> &needs,
+             const QSet<QByteArray> &skip = {})
 {
     if (e.hidden || !(e.opacity > 0))
         return;
     if (e.kind == LWElement::Kind::group) {
         if (e.children)
             for (const LWElement &child : *e.children)
-                collect(child, pixelsPerPoint, byKey, needs);
+                collect(child, pixelsPerPoint, byKey, needs, skip);
         return;
     }
     if (e.kind != LWElement::Kind::image || !e.image || !e.image->data)
@@ -108,6 +137,8 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
     const QSize upright = size->toSize();
     const int side = neededSide(e, upright, pixelsPerPoint);
     const QByteArray key = LWPictureKey::of(*e.image->data);
+    if (skip.contains(key))
+        return;
     const LWRect box = LWGeometry::bounds(e);
     const double pad = reach + (e.stroke ? std::max(0.0, e.stroke->width) : 0);
     double top = box.minY() - pad, bottom = box.maxY() + pad;
@@ -127,7 +158,7 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
     }
     byKey.insert(key, qsizetype(needs.size()));
     needs.push_back({*e.image, upright, side, top, bottom, part, straight, straight ? place->whole : QRectF(),
-                     std::make_shared<const LWPictureDecoder::Costs>(*e.image->data)});
+                     std::make_shared<const KnownCosts>(*e.image->data)});
     if (straight)
         needs.back().straight = slicesFit(needs.back());
 }
@@ -190,6 +221,28 @@ bool fewerRows(const Need &n, const QRectF &part)
     return n.straight && cost && *cost > LWDecodeBudget::limit();
 }
 
+// Whether the export can draw the picture alone within what it may hold: decoded for all its
+// frames show, or, straight, for `rowPoints` of page rows at a time at the top and at the foot of
+// its part. A picture the decoder's checks refuse counts as drawable: its cause names it.
+bool fitsAlone(const Need &n, double rowPoints)
+{
+    const qint64 share = LWDecodeBudget::holdLimit();
+    const std::optional<qint64> cost = n.costs->of(requestOf(n, n.part));
+    if (!cost || *cost + keptBytes(n, n.part) <= share)
+        return true;
+    if (!n.straight || !(rowPoints > 0))
+        return false;
+    const double top = n.whole.top() + n.part.top() * n.whole.height();
+    const double foot = n.whole.top() + n.part.bottom() * n.whole.height();
+    for (const double at : {top, std::max(top, foot - rowPoints)}) {
+        const QRectF slice = rowsPart(n, at, at + rowPoints, true);
+        const std::optional<qint64> sliceCost = n.costs->of(requestOf(n, slice));
+        if (!sliceCost || *sliceCost + keptBytes(n, slice) > share)
+            return false;
+    }
+    return true;
+}
+
 qint64 heldBytes(const Need &n, const QRectF &part) { return workOf(n, part) ? keptBytes(n, part) : 0; }
 qint64 heldBytes(const Need &n) { return heldBytes(n, n.part); }
 
@@ -238,11 +291,12 @@ LWExportPictures::Prepared LWExportPictures::prepare(const LWDocument &doc, int 
     return prepare(elements, pixelsPerPoint);
 }
 
-QHash<QByteArray, qint64> LWExportPictures::needs(const LWElement &element, double pixelsPerPoint)
+QHash<QByteArray, qint64> LWExportPictures::needs(const LWElement &element, double pixelsPerPoint,
+                                                  const QSet<QByteArray> &skip)
 {
     QHash<QByteArray, qsizetype> byKey;
     std::vector<Need> needs;
-    collect(element, pixelsPerPoint, byKey, needs);
+    collect(element, pixelsPerPoint, byKey, needs, skip);
     QHash<QByteArray, qint64> out;
     for (auto it = byKey.cbegin(); it != byKey.cend(); ++it)
         out.insert(it.key(), heldBytes(needs[size_t(*it)]));
@@ -250,13 +304,13 @@ QHash<QByteArray, qint64> LWExportPictures::needs(const LWElement &element, doub
 }
 
 LWExportPictures::Prepared LWExportPictures::prepare(const QList<const LWElement *> &elements, double pixelsPerPoint,
-                                                     qint64 alsoHeld)
+                                                     qint64 alsoHeld, const QSet<QByteArray> &skip)
 {
     std::vector<Need> needs;
     QHash<QByteArray, qsizetype> byKey;
     if (pixelsPerPoint > 0)
         for (const LWElement *e : elements)
-            collect(*e, pixelsPerPoint, byKey, needs);
+            collect(*e, pixelsPerPoint, byKey, needs, skip);
     return make(std::move(needs), {}, alsoHeld);
 }
 
@@ -269,6 +323,13 @@ LWExportPictures::Plan::Plan(const LWDocument &doc, int page, double pixelsPerPo
     m_keys.resize(m_needs.size());
     for (auto it = byKey.cbegin(); it != byKey.cend(); ++it)
         m_keys[size_t(*it)] = it.key();
+    const double rowPoints = fewestRows / pixelsPerPoint;
+    for (size_t i = m_needs.size(); i-- > 0;)
+        if (!fitsAlone(m_needs[i], rowPoints)) {
+            m_leftOut.insert(m_keys[i]);
+            m_needs.erase(m_needs.begin() + std::ptrdiff_t(i));
+            m_keys.erase(m_keys.begin() + std::ptrdiff_t(i));
+        }
 }
 
 LWExportPictures::Plan::~Plan() = default;

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QImage>
 #include <QRectF>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <memory>
@@ -28,6 +29,8 @@ public:
         // frames show is kept (with a few pixels around for smoothing).
         QRectF part{0, 0, 1, 1};
     };
+    // The fewest device rows an export decodes a picture for at a time (a JPEG band's rows).
+    static constexpr int fewestRows = 16;
     struct Prepared {
         std::shared_ptr<const LWExportPictures> pictures; // none when the export cannot go on
         QString reason;          // why not: a full sentence (memory)
@@ -36,12 +39,14 @@ public:
 
     // The pictures of `page` drawn at `pixelsPerPoint` (the larger of the two axes' scales).
     [[nodiscard]] static Prepared prepare(const LWDocument &doc, int page, double pixelsPerPoint);
-    // The pictures of these elements only, held together with `alsoHeld` bytes of the caller's.
+    // The pictures of these elements only, held together with `alsoHeld` bytes of the caller's;
+    // those in `skip` (by their bytes' key) are left out.
     [[nodiscard]] static Prepared prepare(const QList<const LWElement *> &elements, double pixelsPerPoint,
-                                          qint64 alsoHeld = 0);
+                                          qint64 alsoHeld = 0, const QSet<QByteArray> &skip = {});
     // The bytes each picture of the element (its members for a group) would hold, by its bytes'
-    // key: what runs of elements drawn one after another may share.
-    [[nodiscard]] static QHash<QByteArray, qint64> needs(const LWElement &element, double pixelsPerPoint);
+    // key: what runs of elements drawn one after another may share. Those in `skip` hold nothing.
+    [[nodiscard]] static QHash<QByteArray, qint64> needs(const LWElement &element, double pixelsPerPoint,
+                                                         const QSet<QByteArray> &skip = {});
 
     // A page's pictures planned once for an export drawn rows at a time. By rows, a picture not
     // turned is decoded only for the rows of its frame that the rows asked for show, so that one
@@ -51,6 +56,11 @@ public:
     public:
         Plan(const LWDocument &doc, int page, double pixelsPerPoint);
         ~Plan();
+        // The pictures, by their bytes' key, that the export cannot draw within what it may hold
+        // (LWDecodeBudget::holdLimit) even alone: decoded for all its frames show, nor, drawn
+        // straight, for fewestRows rows at a time. They are left out of every run and drawn as the
+        // missing-picture art. Pictures the decoder's checks refuse are not among them.
+        [[nodiscard]] const QSet<QByteArray> &leftOut() const { return m_leftOut; }
         // What the pictures drawn in the rows [top, bottom) of page points (y down) hold, with
         // the largest decode among them (refused pictures count nothing).
         [[nodiscard]] qint64 need(double top, double bottom) const;
@@ -63,6 +73,7 @@ public:
     private:
         std::vector<Need> m_needs;
         std::vector<QByteArray> m_keys;
+        QSet<QByteArray> m_leftOut;
         bool m_byRows = false;
     };
     // The pictures held, by their bytes' key, to be carried into the next rows (Plan::carried).

@@ -3,6 +3,7 @@
 #include "model/element.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturedecoder.h"
+#include "render/pictures/picturekey.h"
 
 #include <QStringList>
 
@@ -19,12 +20,20 @@ void LWPictureTally::drew(const LWElement &element, bool placeholder)
     m_drawn.append({element.id, element.name, *element.image, placeholder});
 }
 
+void LWPictureTally::leftOut(const QSet<QByteArray> &keys)
+{
+    QMutexLocker guard(&m_lock);
+    m_leftOut.unite(keys);
+}
+
 QList<LWPictureTally::Undrawn> LWPictureTally::undrawn() const
 {
     QList<Drawn> drawn;
+    QSet<QByteArray> leftOut;
     {
         QMutexLocker guard(&m_lock);
         drawn = m_drawn;
+        leftOut = m_leftOut;
     }
     using Drawn = LWImageCache::Drawn;
     QList<Undrawn> out;
@@ -38,6 +47,8 @@ QList<LWPictureTally::Undrawn> LWPictureTally::undrawn() const
         Why why = Why::notNow;
         if (known == Drawn::unreadable || known == Drawn::tooLarge) {
             why = known == Drawn::unreadable ? Why::unreadable : Why::tooLarge;
+        } else if (!leftOut.isEmpty() && leftOut.contains(LWPictureKey::of(*d.picture.data))) {
+            why = Why::tooLarge;
         } else {
             // Left out before any decode (too large for the budget) or refused by the checks.
             const LWPictureDecoder::Failure checked = LWPictureDecoder::check(*d.picture.data, {});

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -25,10 +26,13 @@ public:
     };
 
     void drew(const LWElement &element, bool placeholder);
+    // Pictures, by their bytes' key, that the export left out as too large for what it may hold.
+    void leftOut(const QSet<QByteArray> &keys);
 
-    // In the order first drawn, each element once. A placeholder's cause is what the picture cache
-    // learnt of its bytes (or the decoder's checks tell), else notNow; drawn pixels are partial when
-    // the cache found the bytes cut off or damaged.
+    // In the order first drawn, each element once, not drawn whole if any band drew it so. A
+    // placeholder's cause is what the picture cache learnt of its bytes, tooLarge for one left out,
+    // or what the decoder's checks tell, else notNow; drawn pixels are partial when the cache found
+    // the bytes cut off or damaged.
     [[nodiscard]] QList<Undrawn> undrawn() const;
 
     // A paragraph for the user, one sentence a picture, naming each; empty for none.
@@ -44,4 +48,5 @@ private:
     mutable QMutex m_lock;
     QList<Drawn> m_drawn;
     QHash<QUuid, qsizetype> m_byElement; // into m_drawn
+    QSet<QByteArray> m_leftOut;
 };

@@ -2,9 +2,12 @@
 
 #include "model/document.h"
 #include "model/element.h"
+#include "model/file/prefs.h"
 #include "model/geometry.h"
 #include "render/fonts.h"
 #include "render/pictures/imagecache.h"
+#include "render/pictures/picturekey.h"
+#include "render/rasterforecast.h"
 #include "render/textlayout.h"
 
 #include <QTextBoundaryFinder>
@@ -125,6 +128,28 @@ std::optional<QString> undrawnText(std::optional<LWImageCache::Drawn> drawn)
     return std::nullopt;
 }
 
+// The sentence of a picture the PDF draws whole but the JPEG or PNG export leaves out.
+QString rasterText(double dpi)
+{
+    return QStringLiteral(" is too large to draw at ") + QString::number(qint64(std::trunc(dpi))) +
+           QStringLiteral(" DPI, so a placeholder would print in its place in a JPEG or PNG. Export a PDF, or place "
+                          "a smaller copy of it.");
+}
+
+// Whether the raster export leaves the picture out: none while that is still worked out.
+std::optional<bool> leftOutSoon(const LWDocument &doc, int page, const LWImage &picture, const RasterPlan &raster,
+                                int priority)
+{
+    const std::optional<QSet<QByteArray>> out = LWRasterForecast::leftOutSoon(doc, page, raster.dpi, raster.bleed,
+                                                                               priority);
+    if (!out)
+        return std::nullopt;
+    if (out->isEmpty())
+        return false;
+    const std::optional<QByteArray> key = LWPictureKey::ifKnown(*picture.data);
+    return key ? std::optional<bool>(out->contains(*key)) : std::nullopt;
+}
+
 bool drawable(std::optional<LWImageCache::Drawn> drawn)
 {
     return drawn != LWImageCache::Drawn::unreadable && drawn != LWImageCache::Drawn::tooLarge;
@@ -152,11 +177,26 @@ std::optional<double> dpiOf(const LWElement &element, const std::optional<QSizeF
 }
 
 struct Walker {
+    const LWDocument &doc;
     const LWRect trim, safe;
     const double bleed;
     QList<Issue> out;
     int page = 0;
     bool soon = false; // pictures not known yet are asked for beside, not waited for
+    std::optional<RasterPlan> raster;
+    std::optional<QSet<QByteArray>> leftOut; // the waiting form's, of the page walked
+
+    // Whether the raster export leaves the picture out; none while that is worked out.
+    std::optional<bool> leftOutByRaster(const LWImage &picture)
+    {
+        if (!raster)
+            return false;
+        if (soon)
+            return leftOutSoon(doc, page, picture, *raster, 1);
+        if (!leftOut)
+            leftOut = LWRasterForecast::leftOut(doc, page, raster->dpi, raster->bleed);
+        return leftOut->contains(LWPictureKey::of(*picture.data));
+    }
 
     void add(Issue::Level level, const LWElement &e, QString message)
     {
@@ -223,7 +263,19 @@ struct Walker {
                 QStringLiteral("Picture ") + quoted(e.name) +
                     QStringLiteral(" couldn't be checked just now, so it may print as a placeholder. Check again "
                                    "before you print."));
-        if (const std::optional<QString> why = undrawnText(drawn))
+        std::optional<QString> why = undrawnText(drawn);
+        if (drawn && drawable(drawn) && !why && raster) {
+            const std::optional<bool> left = leftOutByRaster(*e.image);
+            if (!left) {
+                add(Issue::Level::info, e, QStringLiteral("Picture ") + quoted(e.name) +
+                                               QStringLiteral(" is being checked\u2026"));
+                out.last().checking = true;
+                return;
+            }
+            if (*left)
+                why = rasterText(raster->dpi);
+        }
+        if (why)
             add(Issue::Level::problem, e, QStringLiteral("Picture ") + quoted(e.name) + *why);
         if (!drawable(drawn))
             return;
@@ -286,10 +338,18 @@ struct Walker {
 
 } // namespace
 
-QList<Issue> preflight(const LWDocument &doc)
+RasterPlan RasterPlan::stored()
 {
-    Walker w{doc.trimRect(), doc.safeRect(), doc.bleed, {}};
+    return {LWPrefs::intValue(LWPrefs::exportDPIKey) == 600 ? 600.0 : 300.0,
+            LWPrefs::boolValue(LWPrefs::exportBleedKey)};
+}
+
+QList<Issue> preflight(const LWDocument &doc, std::optional<RasterPlan> raster)
+{
+    Walker w{doc, doc.trimRect(), doc.safeRect(), doc.bleed, {}};
+    w.raster = raster;
     for (const LWPage &page : doc.pages) {
+        w.leftOut.reset();
         for (const LWElement &e : page.elements)
             w.walk(e);
         ++w.page;
@@ -304,10 +364,11 @@ std::optional<double> effectiveDPI(const LWElement &element)
     return dpiOf(element, LWImageCache::pixelSize(*element.image));
 }
 
-QList<Issue> preflightSoon(const LWDocument &doc)
+QList<Issue> preflightSoon(const LWDocument &doc, std::optional<RasterPlan> raster)
 {
-    Walker w{doc.trimRect(), doc.safeRect(), doc.bleed, {}};
+    Walker w{doc, doc.trimRect(), doc.safeRect(), doc.bleed, {}};
     w.soon = true;
+    w.raster = raster;
     for (const LWPage &page : doc.pages) {
         for (const LWElement &e : page.elements)
             w.walk(e);
@@ -321,7 +382,8 @@ bool checking(const QList<Issue> &issues)
     return std::any_of(issues.cbegin(), issues.cend(), [](const Issue &i) { return i.checking; });
 }
 
-PictureSoon pictureSoon(const LWElement &element, int priority)
+PictureSoon pictureSoon(const LWDocument &doc, int page, const LWElement &element, std::optional<RasterPlan> raster,
+                        int priority)
 {
     if (!element.image || !element.image->data)
         return {};
@@ -329,7 +391,15 @@ PictureSoon pictureSoon(const LWElement &element, int priority)
     if (known.pending)
         return {true, std::nullopt, true, std::nullopt};
     const bool can = drawable(known.drawn);
-    return {false, undrawnText(known.drawn), can, can ? dpiOf(element, known.pixelSize) : std::nullopt};
+    PictureSoon out{false, undrawnText(known.drawn), can, can ? dpiOf(element, known.pixelSize) : std::nullopt};
+    if (known.drawn && can && !out.undrawn && raster) {
+        const std::optional<bool> left = leftOutSoon(doc, page, *element.image, *raster, priority);
+        if (!left)
+            return {true, std::nullopt, true, std::nullopt};
+        if (*left)
+            out.undrawn = rasterText(raster->dpi);
+    }
+    return out;
 }
 
 std::optional<LWRect> textInk(const LWElement &element)

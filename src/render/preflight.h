@@ -37,30 +37,42 @@ struct Issue {
 
 inline size_t qHash(Issue::Level level, size_t seed = 0) noexcept { return ::qHash(int(level), seed); }
 
+// The JPEG and PNG export the check foresees: at `dpi`, with the bleed or without.
+struct RasterPlan {
+    double dpi = 300;
+    bool bleed = true;
+    // As the export sheet is set: its stored resolution and bleed. Main thread only.
+    [[nodiscard]] static RasterPlan stored();
+};
+
 // Every finding of every page, in the order found: pages, then elements back to front (each
 // followed by its members), then the order of the checks. Not sorted by level. A picture that
 // would print as the missing-picture art (unreadable, too large to draw) or only in part is a
-// problem; it decides by a decode the picture cache keeps (LWImageCache::drawn).
-[[nodiscard]] QList<Issue> preflight(const LWDocument &doc);
+// problem; it decides by a decode the picture cache keeps (LWImageCache::drawn). With `raster`,
+// so is a picture that export leaves out for want of room (LWRasterForecast), by its own plan.
+[[nodiscard]] QList<Issue> preflight(const LWDocument &doc, std::optional<RasterPlan> raster = std::nullopt);
 
 // The same check for the interface thread, which never waits for a picture: one whose outcome
-// the picture cache does not know yet is asked for beside it (LWImageCache::checkSoon) and listed
-// as being checked instead (an info with `checking` set). Ask again when LWPictureQueue's
-// `finished` comes.
-[[nodiscard]] QList<Issue> preflightSoon(const LWDocument &doc);
+// the picture cache (LWImageCache::checkSoon) or the export's plan (LWRasterForecast::leftOutSoon)
+// does not know yet is asked for beside it and listed as being checked instead (an info with
+// `checking` set). Ask again when LWPictureQueue's `finished` comes.
+[[nodiscard]] QList<Issue> preflightSoon(const LWDocument &doc,
+                                         std::optional<RasterPlan> raster = RasterPlan::stored());
 // Whether any of the findings is a picture still being checked.
 [[nodiscard]] bool checking(const QList<Issue> &issues);
 
-// What the check knows of one picture element now, without waiting (the inspector's read-out).
+// What the check knows of one picture element of the page now, without waiting (the inspector's
+// read-out).
 struct PictureSoon {
     bool checking = false;
     // Why it would not print whole: "is too large to draw, so a placeholder would print in its
     // place. …", to follow the picture's name; none when it prints whole or is still checked.
     std::optional<QString> undrawn;
-    bool drawable = true; // false: only the missing-picture art would print
+    bool drawable = true; // false: only the missing-picture art would print in any export
     std::optional<double> dpi; // as effectiveDPI, for a drawable picture
 };
-[[nodiscard]] PictureSoon pictureSoon(const LWElement &element, int priority = 1);
+[[nodiscard]] PictureSoon pictureSoon(const LWDocument &doc, int page, const LWElement &element,
+                                      std::optional<RasterPlan> raster = RasterPlan::stored(), int priority = 1);
 
 // Pixels of the picture per printed inch along its width; none without a decodable picture,
 // with crops that leave nothing visible, or with a frame of no width or height.

@@ -6,6 +6,7 @@
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 #include "kit/paint/uifont.h"
+#include "model/file/prefs.h"
 #include "model/info.h"
 #include "render/pictures/picturequeue.h"
 #include "shell/shelltext.h"
@@ -89,7 +90,7 @@ EditorStatus::EditorStatus(LWEditor &editor, LWApp &app, Hooks hooks, QWidget *p
       m_message(new VKTextLine({}, stripFont(), LWStyle::amber()))
 {
     if (!m_hooks.preflight)
-        m_hooks.preflight = LWExport::preflightSoon;
+        m_hooks.preflight = Hooks().preflight;
     if (!m_hooks.defer)
         m_hooks.defer = [this](int ms, std::function<void()> task) { QTimer::singleShot(ms, this, std::move(task)); };
     m_check = new LampButton(m_checkFace);
@@ -108,6 +109,11 @@ EditorStatus::EditorStatus(LWEditor &editor, LWApp &app, Hooks hooks, QWidget *p
     m_checkTimer.setInterval(std::max(0, m_hooks.checkDelayMs));
     connect(&m_checkTimer, &QTimer::timeout, this, &EditorStatus::runCheck);
     connect(&editor, &LWEditor::docChanged, &m_checkTimer, qOverload<>(&QTimer::start));
+    // The check foresees the JPEG and PNG export as the export sheet is set.
+    connect(&LWSettings::shared(), &LWSettings::changed, this, [this](const QString &key) {
+        if (key == LWPrefs::exportDPIKey || key == LWPrefs::exportBleedKey)
+            m_checkTimer.start();
+    });
     connect(&LWPictureQueue::shared(), &LWPictureQueue::finished, this, [this] {
         if (m_checking && !m_checkTimer.isActive())
             m_checkTimer.start();

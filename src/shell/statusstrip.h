@@ -17,7 +17,8 @@ class VKTextLine;
 // (by default a timer with the view as context).
 struct EditorStatusHooks {
     using Preflight = std::function<QList<LWExport::Issue>(const LWDocument &)>;
-    Preflight preflight = LWExport::preflightSoon; // never waits for a picture
+    // Never waits for a picture; foresees the JPEG and PNG export as the export sheet is set.
+    Preflight preflight = [](const LWDocument &doc) { return LWExport::preflightSoon(doc); };
     int checkDelayMs = 150;
     LWApp::Defer defer;
 };

@@ -8,6 +8,7 @@
 #include "render/preflight.h"
 #include "render/parallel.h"
 #include "render/picturetally.h"
+#include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 #include "render/preflight.h"
 #include "render/worker/decodeworkers.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QThreadPool>
 #include <atomic>
 #include <QTemporaryDir>
@@ -210,6 +212,36 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartLeavesThePictureToTheNextTry)
         EXPECT_EQ(again.first.pixel(badSpot.center()), colour.rgb());
         EXPECT_TRUE(again.second.isEmpty());
     }
+}
+
+TEST_F(DecodeWorkers, APictureLeftOutOfItsFirstRowsIsNamedThoughTheRowsAfterDrawIt)
+{
+    // A card-filling picture the budget holds only a few rows at a time, decoded for each run of
+    // rows, checked while a worker could start: then none can for the first run, one can from the
+    // second band on. The picture is missing from the top of the file, there below, and named as
+    // drawn this time only.
+    const qint64 old = LWDecodeBudget::setLimit(qint64(6) << 20);
+    const auto restore = qScopeGuard([old] { LWDecodeBudget::setLimit(old); });
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+    LWElement photo = LWElement::makePhoto({0, 0, doc.width, doc.height});
+    photo.name = QStringLiteral("Harbour");
+    photo.image->data = encode(plain(1200, 800, Qt::darkCyan), "png");
+    doc.pages[0].elements = {photo};
+    ASSERT_TRUE(LWExport::preflight(doc).isEmpty());
+    LWDecodeWorkers::setForTests(dir.filePath(QStringLiteral("no-such-worker")), 0, 0);
+    QList<LWPictureTally::Undrawn> undrawn;
+    LWExport::RasterWriteHooks hooks;
+    hooks.undrawn = &undrawn;
+    hooks.progressed = [](int done, int) { done == 1 ? LWDecodeWorkers::setForTests({}, 0, 0) : void(); };
+    const QString png = dir.filePath(QStringLiteral("rows.png"));
+    ASSERT_EQ(LWExport::writeRaster(doc, 0, 300, false, LWExport::RasterType::png, 0.92, png, hooks), QString());
+    const QImage written(png);
+    ASSERT_EQ(written.size(), QSize(1050, 600));
+    EXPECT_NE(written.pixel(525, 4), QColor(Qt::darkCyan).rgb());
+    EXPECT_EQ(written.pixel(525, 590), QColor(Qt::darkCyan).rgb());
+    ASSERT_EQ(undrawn.size(), 1);
+    EXPECT_EQ(undrawn[0].name, QStringLiteral("Harbour"));
+    EXPECT_EQ(undrawn[0].why, LWPictureTally::Why::notNow);
 }
 
 TEST_F(DecodeWorkers, TimeLimitsEndTheWorkerOnceWithoutASecondGo)

@@ -220,8 +220,8 @@ TEST(ExportPictures, ExportBeyondTheBudget)
                           Case{"stacked, a few rows at a time, jpeg", &stacked, 600, 40, RasterType::jpeg, true},
                           Case{"piled, a few at a time, png", &piled, 300, 80, RasterType::png, true},
                           Case{"piled, a few at a time, jpeg", &piled, 300, 80, RasterType::jpeg, true},
-                          Case{"stacked, not one row", &stacked, 600, 4, RasterType::png, false},
-                          Case{"piled, not even one", &piled, 300, 16, RasterType::jpeg, false},
+                          Case{"stacked, not one row", &stacked, 600, 3, RasterType::png, false},
+                          Case{"piled, not even one", &piled, 300, 4, RasterType::jpeg, false},
                           Case{"piled, all at once", &piled, 300, old >> 20, RasterType::png, true}}) {
         SCOPED_TRACE(c.what);
         LWDecodeBudget::setLimit(c.limitMB << 20);
@@ -389,6 +389,7 @@ TEST(ExportPictures, PictureAtItsOwnSizeKeepsItsDetail)
     };
     int seed = 0;
     for (const Case &c : {Case{"a tiny copy before it", 2500, 4, true, false, false},
+                          Case{"a tiny copy, both drawn below its size", 3000, 5, true, false, false},
                           Case{"the preview drawn first", 2400, 2, false, true, false},
                           Case{"after another export's hold", 2400, 2, false, false, true}}) {
         SCOPED_TRACE(c.what);

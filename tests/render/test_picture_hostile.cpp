@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -374,6 +375,55 @@ TEST_F(HostilePictures, FourCostlyPicturesOnACardCostAFewTimesOne)
     if (!sanitized) {
         EXPECT_LT(growth, 4 * refusedLimit + 2 * bytes) << growth / (1 << 20) << " MB";
     }
+}
+
+// Pictures an export cannot hold at its size, under a budget lowered to their scale: the export
+// is written with the placeholder in the picture's place and names it, and the print check at
+// that resolution named it before. A cropped picture it holds a few rows at a time is drawn on
+// the small page of a card at every resolution, named by neither.
+TEST_F(HostilePictures, PicturesPastTheExportsShareArePlaceholdersNamedBeforeAndAfter)
+{
+    using namespace LWHeifCraft;
+    const Layout grid{Layout::grid, {64, 64}, 25, 19, 1, {1216, 1600}};
+    const QByteArray heicGrid = craft(codedOf(heic(twoTone(64, 64))), grid);
+    const QByteArray avifGrid = craft(codedOf(heic(twoTone(64, 64), heif_orientation_normal, 8, heif_compression_AV1)), grid);
+    const struct { const char *name; QByteArray bytes; qint64 limitMB; bool drawn; } rows[] = {
+        {"TIFF of 3 MP, cropped", encode(twoTone(2000, 1500), "tiff"), 36, true},
+        {"HEIC grid of 2 MP, a few rows at a time", heicGrid, 20, true},
+        {"AVIF grid of 2 MP, a few rows at a time", avifGrid, 20, true},
+        {"GIF on a screen of 2 MP", gifOnScreen(1600, 1200), 16, false},
+        {"TIFF claiming 2 MP", tiffClaiming(1600, 1200), 16, false},
+        {"HEIC grid of 2 MP", heicGrid, 16, false},
+        {"AVIF grid of 2 MP", avifGrid, 16, false},
+    };
+    const qint64 old = LWDecodeBudget::limit();
+    const auto restore = qScopeGuard([old] { LWDecodeBudget::setLimit(old); });
+    const QString png = outDir.filePath(QStringLiteral("card.png"));
+    QMap<int, QImage> art; // the card with the placeholder, at each resolution
+    for (const int dpi : {150, 200, 250}) {
+        const LWDocument junk = design("not a picture", QStringLiteral("junk"));
+        ASSERT_EQ(LWExport::writeRaster(junk, 0, dpi, false, LWExport::RasterType::png, 0.92, png), QString());
+        art.insert(dpi, QImage(png));
+    }
+    for (const auto &row : rows)
+        for (const int dpi : {150, 200, 250}) {
+            SCOPED_TRACE(testing::Message() << row.name << " at " << dpi << " DPI");
+            LWDecodeBudget::setLimit(row.limitMB << 20);
+            LWDocument doc = design(row.bytes, QString::fromLatin1(row.name));
+            LWImage &picture = *doc.pages[0].elements[0].image;
+            picture.cropL = picture.cropT = picture.cropR = picture.cropB = 0.2;
+            const QList<LWExport::Issue> issues = LWExport::preflight(doc, LWExport::RasterPlan{double(dpi), false});
+            QList<LWPictureTally::Undrawn> undrawn;
+            LWExport::RasterWriteHooks hooks;
+            hooks.undrawn = &undrawn;
+            ASSERT_EQ(LWExport::writeRaster(doc, 0, dpi, false, LWExport::RasterType::png, 0.92, png, hooks), QString());
+            EXPECT_EQ(undrawn.size(), row.drawn ? 0 : 1);
+            EXPECT_EQ(std::count_if(issues.cbegin(), issues.cend(), [](const LWExport::Issue &i) {
+                          return i.level == LWExport::Issue::Level::problem && i.message.contains(u"placeholder");
+                      }),
+                      row.drawn ? 0 : 1);
+            EXPECT_EQ(QImage(png) == art[dpi], !row.drawn);
+        }
 }
 
 TEST_F(HostilePictures, DecodesInFlightShareTheDecodeLimit)

@@ -46,7 +46,8 @@ int main(int argc, char **argv)
     if (mode != QLatin1String("none"))
         state.flash(QStringLiteral("Saved Card.velkfolio"));
 
-    const EditorStatus::Hooks hooks{LWExport::preflight, 150, [](int, std::function<void()>) {}};
+    const EditorStatus::Hooks hooks{[](const LWDocument &d) { return LWExport::preflight(d); }, 150,
+                                    [](int, std::function<void()>) {}};
     VELKThemeRoot root([&state, zoom, hooks]() -> QWidget * {
         auto *content = new QWidget;
         content->setAttribute(Qt::WA_NoSystemBackground);

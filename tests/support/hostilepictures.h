@@ -153,6 +153,15 @@ inline QByteArray tiffOf(quint32 w, quint32 h, quint16 compression, quint16 samp
     return t + strip;
 }
 
+// A 64 x 48 GIF drawn on a logical screen of w x h, which its decoder makes whole.
+inline QByteArray gifOnScreen(quint16 w, quint16 h)
+{
+    QByteArray gif = twoToneGif(64, 48);
+    qToLittleEndian<quint16>(w, gif.data() + 6);
+    qToLittleEndian<quint16>(h, gif.data() + 8);
+    return gif;
+}
+
 // A grey TIFF whose directory claims w x h pixels in one deflated strip of a few bytes.
 inline QByteArray tiffClaiming(quint32 w, quint32 h) { return tiffOf(w, h, 8, 1, qCompress(QByteArray(1024, '\0')).mid(4)); }
 

@@ -290,6 +290,7 @@ void ExportSheet::setFormat(Fmt format)
 {
     format_ = format;
     formatPicker_->setCurrent(int(format));
+    refreshCheck();
     refreshView();
 }
 
@@ -303,6 +304,7 @@ void ExportSheet::setDpi(int dpi)
 {
     dpi_ = dpi;
     LWSettings::shared().setValue(LWPrefs::exportDPIKey, dpi);
+    refreshCheck(); // the check foresees the export at this resolution
     refreshView();
 }
 
@@ -310,6 +312,7 @@ void ExportSheet::setBleed(bool bleed)
 {
     bleed_ = bleed;
     LWSettings::shared().setValue(LWPrefs::exportBleedKey, bleed);
+    refreshCheck();
     refreshView();
 }
 
@@ -361,8 +364,12 @@ QStringList ExportSheet::summary() const
 void ExportSheet::refreshCheck()
 {
     reviewCount_ = 0;
+    // The JPEG and PNG export at the chosen resolution is foreseen only when it is the format.
+    const bool raster = format_ == Fmt::jpeg || format_ == Fmt::png;
     const QList<LWExport::Issue> issues =
-        editor_ ? LWExport::preflightSoon(editor_->doc()) : QList<LWExport::Issue>();
+        editor_ ? LWExport::preflightSoon(editor_->doc(), raster ? std::optional(LWExport::RasterPlan{double(dpi_), bleed_})
+                                                                 : std::nullopt)
+                : QList<LWExport::Issue>();
     for (const LWExport::Issue &issue : issues)
         if (issue.level != LWExport::Issue::Level::info)
             ++reviewCount_;
@@ -648,6 +655,7 @@ void ExportSheet::finished(const LWExportJob::Result &result)
     cancel_->setEnabled(true);
     if (!result.written.isEmpty() && result.reason.isEmpty() && !result.cancelled)
         done_ = result.written.constFirst();
+    refreshCheck(); // what the export learnt of the pictures
     refreshView();
     takeKeyboard(false);
     announce(app_, result);

@@ -27,6 +27,14 @@ void LCDReadout::setLines(const QStringList &lines)
     update();
 }
 
+void LCDReadout::setTextColour(const std::optional<QColor> &colour)
+{
+    if (textColour_ == colour)
+        return;
+    textColour_ = colour;
+    update();
+}
+
 void LCDReadout::setMinWidth(double minWidth)
 {
     minWidth_ = minWidth;
@@ -68,7 +76,7 @@ void LCDReadout::paintEvent(QPaintEvent *)
     QByteArray key;
     {
         QDataStream s(&key, QIODevice::WriteOnly);
-        s << lines_ << LWStyle::lcdBG() << LWStyle::lcdText() << LWStyle::lcdDim();
+        s << lines_ << LWStyle::lcdBG() << textColour_.value_or(LWStyle::lcdText()) << LWStyle::lcdDim();
     }
     QPainter p(this);
     layer_.draw(p, size(), key, 1, [this](QPainter &layer) { paint(layer); });
@@ -83,7 +91,8 @@ void LCDReadout::paint(QPainter &p) const
     p.strokePath(VKPaint::roundedEdge(window, corner, 1.5),
                  QPen(QBrush(VKPaint::vertical(window, {QColor(0, 0, 0, 230), QColor(255, 255, 255, 64)})), 1.5));
 
-    QColor glow = LWStyle::lcdText();
+    const QColor first = textColour_.value_or(LWStyle::lcdText());
+    QColor glow = first;
     glow.setAlphaF(0.45f);
     const double room = std::max(0.0, window.width() - 2 * padX);
     double y = padY;
@@ -93,7 +102,7 @@ void LCDReadout::paint(QPainter &p) const
         const double height = vkTextSize(font, shown).height();
         const QPainterPath text = vkTextPath(font, shown, QPointF(padX, y));
         VKPaint::drawShadow(p, text, glow, 3, {});
-        p.fillPath(text, i == 0 ? LWStyle::lcdText() : LWStyle::lcdDim());
+        p.fillPath(text, i == 0 ? first : LWStyle::lcdDim());
         y += height + spacing;
     }
 

@@ -3,6 +3,7 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <optional>
 
 // A glowing multi-line display: the first line 12.5 px bold mono in lcdText, later lines 10.5 px
 // medium mono in lcdDim, 1 px apart, each with a soft lcdText glow and cut with "…" when the
@@ -17,6 +18,9 @@ public:
     void setLines(const QStringList &lines);
     double minWidth() const { return minWidth_; }
     void setMinWidth(double minWidth);
+    // The first line's colour (and its glow) instead of lcdText, as a warning; none: lcdText.
+    std::optional<QColor> textColour() const { return textColour_; }
+    void setTextColour(const std::optional<QColor> &colour);
 
     // max(minWidth, widest row + 24) × (rows + 1 px between them + 12).
     QSize sizeHint() const override;
@@ -33,4 +37,5 @@ private:
     QStringList lines_;
     VKPaint::Layer layer_;
     double minWidth_;
+    std::optional<QColor> textColour_;
 };

@@ -3,8 +3,12 @@
 #include "kit/controls/chipbutton.h"
 #include "kit/cabinet/lcdreadout.h"
 #include "kit/controls/segmentedpicker.h"
+#include "kit/theme/style.h"
+#include "model/file/prefs.h"
+#include "render/pictures/decodebudget.h"
 #include "section_fixture.h"
 #include "support/pngbytes.h"
+#include "support/testpictures.h"
 #include "support/undrawnpictures.h"
 #include "support/waitfor.h"
 #include "ui/inspector/sections/imagesection.h"
@@ -13,6 +17,7 @@
 #include "ui/inspector/strokeeditor.h"
 
 #include <QCheckBox>
+#include <QScopeGuard>
 
 namespace {
 
@@ -65,7 +70,8 @@ TEST_F(Image, EmptyFrameTurnsFilledThroughTheChooser)
 }
 
 // What the picture section says of a picture: its resolution, or, for one that cannot be drawn,
-// what the print check says instead of a resolution.
+// what the print check says instead of a resolution; with the export sheet set to 600 DPI, the
+// resolution in ruby of a picture the JPEG and PNG export would leave out, plain again at 300.
 TEST_F(Image, ReadOutSaysWhetherThePictureCanBeDrawn)
 {
     const struct {
@@ -73,6 +79,8 @@ TEST_F(Image, ReadOutSaysWhetherThePictureCanBeDrawn)
         QByteArray bytes;
         QString dpi;  // empty: no read-out
         QString note; // empty: none
+        double rotation = 0;
+        qint64 budgetMB = 0; // 0: the program's
     } cases[] = {
         {"drawable", lwPngBytes(600, 400), QStringLiteral("300 DPI"), {}},
         {"625 MP", LWUndrawnPictures::pngClaiming(25000, 25000), {},
@@ -81,10 +89,24 @@ TEST_F(Image, ReadOutSaysWhetherThePictureCanBeDrawn)
         {"not a picture", QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(64, 'x'), {},
          QStringLiteral("This picture can't be read, so a placeholder would print in its place. Place the picture "
                         "again.")},
+        // Turned, so decoded whole at the size each resolution draws it.
+        {"too large for the export's 600 DPI", LWTestPictures::encode(LWTestPictures::twoTone(3200, 2133), "jpeg", 90),
+         QStringLiteral("1599 DPI"),
+         QStringLiteral("This picture is too large to draw at 600 DPI, so a placeholder would print in its place in a "
+                        "JPEG or PNG. Export a PDF, or place a smaller copy of it."),
+         10, 12},
     };
+    LWSettings::shared().setValue(LWPrefs::exportDPIKey, 600);
+    const qint64 budget = LWDecodeBudget::limit();
+    const auto restore = qScopeGuard([budget] {
+        LWDecodeBudget::setLimit(budget);
+        LWSettings::shared().remove(LWPrefs::exportDPIKey);
+    });
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const LWElement e = frame(c.bytes);
+        LWDecodeBudget::setLimit(c.budgetMB > 0 ? c.budgetMB << 20 : budget);
+        LWElement e = frame(c.bytes);
+        e.rotation = c.rotation;
         open(letter({e}), {e.id});
         auto *s = show<ImageSection>(e.id);
         const auto checking = [&] {
@@ -97,6 +119,16 @@ TEST_F(Image, ReadOutSaysWhetherThePictureCanBeDrawn)
             EXPECT_EQ(s->dpiReadout()->lines(), QStringList{c.dpi});
         EXPECT_EQ(s->undrawnNote()->isVisibleTo(s), !c.note.isEmpty());
         EXPECT_EQ(s->undrawnNote()->text(), c.note.isEmpty() ? s->undrawnNote()->text() : c.note);
+        const bool ruby = !c.note.isEmpty();
+        EXPECT_EQ(s->dpiReadout()->textColour(), ruby ? std::optional<QColor>(LWStyle::ruby()) : std::nullopt);
+        if (c.dpi.isEmpty() || !ruby)
+            continue;
+        LWSettings::shared().setValue(LWPrefs::exportDPIKey, 300);
+        EXPECT_TRUE(waitFor([&] {
+            return s->dpiReadout()->lines() == QStringList{c.dpi} && !s->dpiReadout()->textColour() &&
+                   !s->undrawnNote()->isVisibleTo(s);
+        }));
+        LWSettings::shared().setValue(LWPrefs::exportDPIKey, 600);
     }
 }
 

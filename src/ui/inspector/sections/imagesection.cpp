@@ -11,6 +11,7 @@
 #include "kit/paint/uifont.h"
 #include "kit/theme/velkroot.h"
 #include "kit/zoom/zoomhost.h"
+#include "model/file/prefs.h"
 #include "render/pictures/picturequeue.h"
 #include "render/preflight.h"
 #include "ui/inspector/inspectorcombo.h"
@@ -119,6 +120,11 @@ ImageSection::ImageSection(LWEditor &editor, QUuid id, QWidget *parent)
         editPicture(QStringLiteral("Reset Crop"), std::nullopt,
                     [](LWImage &img) { img.cropL = img.cropT = img.cropR = img.cropB = 0; });
     });
+    // The read-out foresees the JPEG and PNG export as the export sheet is set.
+    connect(&LWSettings::shared(), &LWSettings::changed, this, [this](const QString &key) {
+        if (key == LWPrefs::exportDPIKey || key == LWPrefs::exportBleedKey)
+            refresh();
+    });
     // The picture is checked beside the window; the read-out follows when the answer comes.
     connect(&LWPictureQueue::shared(), &LWPictureQueue::finished, this, [this] {
         if (!checking_ || std::exchange(answerQueued_, true))
@@ -172,7 +178,7 @@ void ImageSection::refresh()
     choose_->setText(filled ? QStringLiteral("Replace…") : QStringLiteral("Choose Picture…"));
     hint_->setVisible(!filled);
     // Never waits for the picture: while it is checked the read-out says so.
-    const LWExport::PictureSoon known = LWExport::pictureSoon(element());
+    const LWExport::PictureSoon known = LWExport::pictureSoon(editor().doc(), editor().pageIndex(), element());
     checking_ = known.checking;
     if (known.checking)
         dpi_->setLines({QStringLiteral("\u2026 DPI")});
@@ -180,6 +186,8 @@ void ImageSection::refresh()
         dpi_->setLines({dpiText(*known.dpi)});
     dpi_->setVisible(known.checking || known.dpi.has_value());
     dpi_->setToolTip(known.checking ? QStringLiteral("Checking the picture\u2026") : dpiTip);
+    // A resolution of a picture that won't print whole is no promise: it reads in ruby.
+    dpi_->setTextColour(known.undrawn ? std::optional<QColor>(LWStyle::ruby()) : std::nullopt);
     if (known.undrawn)
         undrawn_->setNote(QStringLiteral("This picture") + *known.undrawn);
     undrawn_->setVisible(known.undrawn.has_value());

@@ -15,7 +15,9 @@ class StrokeEditor;
 // The section of one image element, a placed picture or a photo frame. "Picture": "Choose
 // Picture…" (empty frame, with an amber hint) or "Replace…", which runs the chooser, and the
 // print resolution when LWExport::pictureSoon gives one (while the picture is checked beside the
-// window, "… DPI"), or in red why it would not print whole, as the print check says; the fit and the "Shape" mask. "Crop":
+// window, "… DPI"), in ruby with why below when it would not print whole in every export (the
+// JPEG and PNG foreseen as the export sheet is set), as the print check says; the fit and the
+// "Shape" mask. "Crop":
 // four sides in percent (0 ... 45) sharing one key ("crop-"), and "Reset Crop". "Border": the
 // outline (1 pt when switched on) and, for the plain rectangle mask alone, "Corners".
 // Fit, mask and crop edits leave an element without an image record alone; an empty frame shows
