@@ -164,6 +164,10 @@ void downRow(const quint16 *const *lines, const quint16 *w, int count, int width
     }
 }
 
+// Blocks of target rows made apart, each bringing its own source rows across: a few per core,
+// none of fewer than 32 rows.
+int blocksOf(int rows) { return std::clamp(rows / 32, 1, 4 * LWParallel::workers()); }
+
 } // namespace
 
 namespace LWImageScale {
@@ -183,12 +187,13 @@ qint64 scratch(QSize from, QSize to, const QRect &held)
 {
     if (from.isEmpty() || to.isEmpty() || held.isEmpty())
         return 0;
-    // Per block of rows: its rows brought across (a column's reach and one), a converted source
-    // row; the axes' tables once.
-    const qint64 most = from.height() / std::max(1, to.height()) + 3;
-    const qint64 perBlock = most * held.width() * 8 + qint64(from.width()) * 8;
-    return perBlock * LWParallel::workers() + qint64(held.width() + held.height()) * 16 +
-           qint64(reach(from, to, held).width() + reach(from, to, held).height()) * 2;
+    // Each block at work at once: its rows brought across (as many as one target row reads and
+    // one), a source row converted; the axes' tables once.
+    const auto most = [](int s, int t) { return qint64(s + t - 1) / t + 1; };
+    const qint64 perBlock = (most(from.height(), to.height()) + 1) * held.width() * 8 + qint64(from.width()) * 4;
+    const qint64 tables = held.width() * (12 + 2 * most(from.width(), to.width())) +
+                          held.height() * (12 + 2 * most(from.height(), to.height()));
+    return perBlock * std::min(blocksOf(held.height()), LWParallel::workers()) + tables;
 }
 
 std::optional<QImage> scaled(const QImage &source, QPoint at, QSize from, QSize to, const QRect &held)
@@ -206,9 +211,8 @@ std::optional<QImage> scaled(const QImage &source, QPoint at, QSize from, QSize 
     const Axis across_ = axis(from.width(), to.width(), held.left(), held.left() + held.width());
     const Axis down = axis(from.height(), to.height(), held.top(), held.top() + held.height());
     const int x0 = need.left() - at.x(), width = need.width();
-    // Blocks of target rows made apart: each brings its own source rows across.
     const int rows = held.height();
-    const int blocks = std::clamp(rows / 32, 1, 4 * LWParallel::workers());
+    const int blocks = blocksOf(rows);
     std::atomic<bool> failed{false};
     LWParallel::forEach(blocks, [&](int b) {
         const int r0 = int(qint64(rows) * b / blocks), r1 = int(qint64(rows) * (b + 1) / blocks);

@@ -59,10 +59,12 @@ qint64 cost(QSize stored, int m, const QRect &rect)
 {
     // Blocks of up to 16 pixels each side at full scale, two of them a row widened, and the
     // columns decoded past its right end; the decoder keeps a few rows of blocks of the whole
-    // width, in samples and coefficients.
-    const qint64 block = std::max(2, 2 * m);
-    const qint64 width = rect.width() + 2 * block + rightPad;
-    return width * rect.height() * 4 + qint64(scaled(stored, m).width() + 64) * 16 * 12 + (qint64(1) << 20);
+    // width, in samples and coefficients. Reckoned alike along both sides, so that a picture
+    // stored turned (its part's rows the stored columns) costs what it would stored upright.
+    const qint64 widened = 2 * std::max(2, 2 * m) + rightPad;
+    const QSize all = scaled(stored, m);
+    return (rect.width() + widened) * (rect.height() + widened) * 4 +
+           qint64(std::max(all.width(), all.height()) + 64) * 16 * 12 + (qint64(1) << 20);
 }
 
 namespace {
