@@ -79,10 +79,10 @@ public:
             return m_row.data();
         }
         // Any other format through Qt's own conversion, one row at a time.
-        QImage one(m_source.constScanLine(y), m_source.width(), 1, m_source.bytesPerLine(), m_source.format());
+        QImage line(m_source.constScanLine(y), m_source.width(), 1, m_source.bytesPerLine(), m_source.format());
         if (m_source.format() == QImage::Format_Indexed8 || m_source.depth() < 8)
-            one.setColorTable(m_source.colorTable());
-        m_converted = one.convertToFormat(m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+            line.setColorTable(m_source.colorTable());
+        m_converted = line.convertToFormat(m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
         if (m_converted.isNull())
             return nullptr;
         return reinterpret_cast<const quint32 *>(m_converted.constScanLine(0)) + x;
@@ -208,15 +208,15 @@ std::optional<QImage> scaled(const QImage &source, QPoint at, QSize from, QSize 
     QImage out(held.size(), alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (out.isNull())
         return std::nullopt;
-    const Axis across_ = axis(from.width(), to.width(), held.left(), held.left() + held.width());
-    const Axis down = axis(from.height(), to.height(), held.top(), held.top() + held.height());
+    const Axis columns = axis(from.width(), to.width(), held.left(), held.left() + held.width());
+    const Axis rowsOf = axis(from.height(), to.height(), held.top(), held.top() + held.height());
     const int x0 = need.left() - at.x(), width = need.width();
     const int rows = held.height();
     const int blocks = blocksOf(rows);
     std::atomic<bool> failed{false};
     LWParallel::forEach(blocks, [&](int b) {
         const int r0 = int(qint64(rows) * b / blocks), r1 = int(qint64(rows) * (b + 1) / blocks);
-        const int slots = down.most + 1;
+        const int slots = rowsOf.most + 1;
         std::vector<quint16> ring;
         std::vector<int> holds(size_t(slots), -1);
         try {
@@ -228,9 +228,9 @@ std::optional<QImage> scaled(const QImage &source, QPoint at, QSize from, QSize 
         RowReader reader(source, alpha);
         std::vector<const quint16 *> lines(static_cast<size_t>(slots));
         for (int r = r0; r < r1; ++r) {
-            const int count = down.count[size_t(r)];
+            const int count = rowsOf.count[size_t(r)];
             for (int j = 0; j < count; ++j) {
-                const int y = down.first[size_t(r)] + j;
+                const int y = rowsOf.first[size_t(r)] + j;
                 const size_t slot = size_t(y % slots);
                 quint16 *line = ring.data() + slot * size_t(held.width()) * 4;
                 if (holds[slot] != y) {
@@ -239,12 +239,12 @@ std::optional<QImage> scaled(const QImage &source, QPoint at, QSize from, QSize 
                         failed = true;
                         return;
                     }
-                    across(in, need.left(), across_, line);
+                    across(in, need.left(), columns, line);
                     holds[slot] = y;
                 }
                 lines[size_t(j)] = line;
             }
-            downRow(lines.data(), down.weights.data() + down.at[size_t(r)], count, held.width(), alpha,
+            downRow(lines.data(), rowsOf.weights.data() + rowsOf.at[size_t(r)], count, held.width(), alpha,
                     reinterpret_cast<quint32 *>(out.scanLine(r)));
         }
     });
