@@ -55,10 +55,11 @@ struct LWExportPictures::Need {
     int longest = 0; // 0: the full size
     double top = 0, bottom = 0; // page rows where it may be drawn
     QRectF part;                // what its frames show of it, in fractions of the upright picture
-    // Drawn upright in page space (not turned): its rows map straight to the picture's. Only
-    // when a few rows of it fit what an export holds (the others are decoded whole or not at all).
+    // Drawn upright in page space (not turned) wherever it is drawn: its rows map straight to the
+    // picture's. Only when a few rows of it fit what an export holds (the others are decoded whole
+    // or not at all).
     bool straight = false;
-    QRectF whole; // where the whole picture would lie on the page, when straight
+    std::vector<QRectF> wholes; // where the whole picture lies on the page for each copy, when straight
     std::shared_ptr<const KnownCosts> costs;
 };
 
@@ -116,8 +117,6 @@ int neededSide(const LWElement &e, QSize upright, double pixelsPerPoint)
     return std::max(1, int(side));
 }
 
-bool slicesFit(const Need &n);
-
 void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizetype> &byKey, std::vector<Need> &needs,
              const QSet<QByteArray> &skip = {})
 {
@@ -153,14 +152,17 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
         n.top = std::min(n.top, top);
         n.bottom = std::max(n.bottom, bottom);
         n.part = n.part.united(part);
-        n.straight = false; // drawn twice: both copies' rows are needed together
+        // Drawn again: the rows of every copy that rows of the page cross are decoded together.
+        n.straight = n.straight && straight;
+        if (straight)
+            n.wholes.push_back(place->whole);
         return;
     }
     byKey.insert(key, qsizetype(needs.size()));
-    needs.push_back({*e.image, upright, side, top, bottom, part, straight, straight ? place->whole : QRectF(),
+    needs.push_back({*e.image, upright, side, top, bottom, part, straight, {},
                      std::make_shared<const KnownCosts>(*e.image->data)});
     if (straight)
-        needs.back().straight = slicesFit(needs.back());
+        needs.back().wholes.push_back(place->whole);
 }
 
 QSize decodedSize(const Need &n)
@@ -169,13 +171,21 @@ QSize decodedSize(const Need &n)
 }
 
 // What of the picture the rows [top, bottom) of page points need: for a straight picture the
-// part of its frames' part those rows cross, else all of it.
+// part of its frames' part those rows cross in any copy, else all of it.
 QRectF rowsPart(const Need &n, double top, double bottom, bool byRows)
 {
     if (!byRows || !n.straight || !std::isfinite(top) || !std::isfinite(bottom))
         return n.part;
-    const double f0 = std::clamp((top - n.whole.top()) / n.whole.height(), n.part.top(), n.part.bottom());
-    const double f1 = std::clamp((bottom - n.whole.top()) / n.whole.height(), f0, n.part.bottom());
+    double f0 = n.part.bottom(), f1 = n.part.top();
+    for (const QRectF &whole : n.wholes) {
+        const double a = (top - whole.top()) / whole.height(), b = (bottom - whole.top()) / whole.height();
+        if (b < n.part.top() || a > n.part.bottom())
+            continue; // these rows show nothing of this copy
+        f0 = std::min(f0, std::clamp(a, n.part.top(), n.part.bottom()));
+        f1 = std::max(f1, std::clamp(b, n.part.top(), n.part.bottom()));
+    }
+    if (f1 < f0)
+        return {n.part.left(), n.part.top(), n.part.width(), 0};
     return {n.part.left(), f0, n.part.width(), f1 - f0};
 }
 
@@ -214,6 +224,13 @@ bool slicesFit(const Need &n)
     return cost && *cost + keptBytes(n, slice) <= LWDecodeBudget::holdLimit();
 }
 
+// Once every copy is collected: a straight picture stays so only when a few of its rows fit.
+void settle(std::vector<Need> &needs)
+{
+    for (Need &n : needs)
+        n.straight = n.straight && slicesFit(n);
+}
+
 // A straight picture too large to decode for these rows may still be decoded for fewer.
 bool fewerRows(const Need &n, const QRectF &part)
 {
@@ -232,13 +249,15 @@ bool fitsAlone(const Need &n, double rowPoints)
         return true;
     if (!n.straight || !(rowPoints > 0))
         return false;
-    const double top = n.whole.top() + n.part.top() * n.whole.height();
-    const double foot = n.whole.top() + n.part.bottom() * n.whole.height();
-    for (const double at : {top, std::max(top, foot - rowPoints)}) {
-        const QRectF slice = rowsPart(n, at, at + rowPoints, true);
-        const std::optional<qint64> sliceCost = n.costs->of(requestOf(n, slice));
-        if (!sliceCost || *sliceCost + keptBytes(n, slice) > share)
-            return false;
+    for (const QRectF &whole : n.wholes) {
+        const double top = whole.top() + n.part.top() * whole.height();
+        const double foot = whole.top() + n.part.bottom() * whole.height();
+        for (const double at : {top, std::max(top, foot - rowPoints)}) {
+            const QRectF slice = rowsPart(n, at, at + rowPoints, true);
+            const std::optional<qint64> sliceCost = n.costs->of(requestOf(n, slice));
+            if (!sliceCost || *sliceCost + keptBytes(n, slice) > share)
+                return false;
+        }
     }
     return true;
 }
@@ -297,6 +316,7 @@ QHash<QByteArray, qint64> LWExportPictures::needs(const LWElement &element, doub
     QHash<QByteArray, qsizetype> byKey;
     std::vector<Need> needs;
     collect(element, pixelsPerPoint, byKey, needs, skip);
+    settle(needs);
     QHash<QByteArray, qint64> out;
     for (auto it = byKey.cbegin(); it != byKey.cend(); ++it)
         out.insert(it.key(), heldBytes(needs[size_t(*it)]));
@@ -311,6 +331,7 @@ LWExportPictures::Prepared LWExportPictures::prepare(const QList<const LWElement
     if (pixelsPerPoint > 0)
         for (const LWElement *e : elements)
             collect(*e, pixelsPerPoint, byKey, needs, skip);
+    settle(needs);
     return make(std::move(needs), {}, alsoHeld);
 }
 
@@ -320,6 +341,7 @@ LWExportPictures::Plan::Plan(const LWDocument &doc, int page, double pixelsPerPo
     if (page >= 0 && page < doc.pages.size() && pixelsPerPoint > 0)
         for (const LWElement &e : doc.pages[page].elements)
             collect(e, pixelsPerPoint, byKey, m_needs);
+    settle(m_needs);
     m_keys.resize(m_needs.size());
     for (auto it = byKey.cbegin(); it != byKey.cend(); ++it)
         m_keys[size_t(*it)] = it.key();

@@ -49,9 +49,10 @@ public:
                                                          const QSet<QByteArray> &skip = {});
 
     // A page's pictures planned once for an export drawn rows at a time. By rows, a picture not
-    // turned is decoded only for the rows of its frame that the rows asked for show, so that one
-    // far larger than the budget holds at its export size is made a part at a time; otherwise
-    // each is decoded whole and carried from rows to rows.
+    // turned on the page is decoded only for the rows of its frames that the rows asked for show
+    // (whatever its EXIF orientation, in as many frames as show it), so that one far larger than
+    // the budget holds at its export size is made a part at a time, each part a window onto one
+    // scaling of the whole; otherwise each is decoded whole and carried from rows to rows.
     class Plan {
     public:
         Plan(const LWDocument &doc, int page, double pixelsPerPoint);

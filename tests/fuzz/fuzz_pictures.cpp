@@ -24,6 +24,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 #include <cstdlib>
 #include <linux/seccomp.h>
 #include <new>
@@ -111,9 +112,11 @@ void installListened()
 
 void decodeAsTheWorker(const QByteArray &bytes, const LWPictureDecoder::Request &request)
 {
-    // Rows handed out must be the image begun, whole rows of it, no more of them than it has.
+    // Rows handed out must be the image begun, whole rows of it, no more of them than it has;
+    // rows written where they stand upright must stay within the image's memory.
     QSize size;
     int rows = 0;
+    std::vector<uchar> canvas;
     const LWPictureDecoder::RowsOut out{[&](QSize s) { return size = s, !s.isEmpty(); },
                                         [&](const uchar *first, int count, qsizetype stride) {
                                             if (count < 0 || count > size.height() - rows ||
@@ -123,6 +126,14 @@ void decodeAsTheWorker(const QByteArray &bytes, const LWPictureDecoder::Request 
                                             (void)last;
                                             rows += count;
                                             return true;
+                                        },
+                                        [&](QSize s, qsizetype *stride) -> uchar * {
+                                            if (s.isEmpty() || !canvas.empty())
+                                                std::abort();
+                                            size = s, rows = s.height();
+                                            canvas.resize(size_t(s.width()) * 4 * size_t(s.height()));
+                                            *stride = qsizetype(s.width()) * 4;
+                                            return canvas.data();
                                         }};
     shared->decoding = true;
     const LWPictureDecoder::Result r = LWPictureDecoder::decodeHere(bytes, request, out);

@@ -283,13 +283,22 @@ TEST(ImageCache, TablesStayWithinTheirBudgetsAndRefillTheSame)
 
 TEST(ImageCache, AWorkersJpegRowsMakeTheImageTheDecoderMakesHere)
 {
-    // The worker hands a JPEG's rows over as they are decoded, where they need no turn or scaling
-    // after the DCT: every pixel must stand where the image made whole puts it.
+    // The worker hands a JPEG's rows over as they are decoded, straight or where they stand
+    // upright, where they need no scaling after the DCT: every pixel must stand where the image
+    // made whole puts it, upright as Qt turns the picture, within what the same picture stored
+    // upright reserves.
     QImage detail(1001, 707, QImage::Format_RGB32);
     for (int y = 0; y < detail.height(); ++y)
         for (int x = 0; x < detail.width(); ++x)
             detail.setPixel(x, y, qRgb((x * 7 + y) & 255, (x ^ y) & 255, (x * y / 16) & 255));
     const QByteArray jpeg = encode(detail, "jpeg", 95);
+    const auto uprightByQt = [](const QByteArray &bytes) {
+        QBuffer buffer;
+        buffer.setData(bytes);
+        QImageReader reader(&buffer);
+        reader.setAutoTransform(true);
+        return reader.read().convertToFormat(QImage::Format_RGB32);
+    };
     const struct {
         const char *name;
         QByteArray bytes;
@@ -301,6 +310,10 @@ TEST(ImageCache, AWorkersJpegRowsMakeTheImageTheDecoderMakesHere)
         {"scaled by its DCT and brought to size", jpeg, {300, {0.31, 0.07, 0.4, 0.9}}},
         {"cut short", jpeg.left(jpeg.size() / 2), {0, {0.1, 0.2, 0.7, 0.7}}},
         {"turned by its orientation", turnedQuarter(jpeg), {0, {0.2, 0.1, 0.3, 0.6}}},
+        {"turned anticlockwise, scaled and brought to size", oriented(jpeg, 8), {300, {0.31, 0.07, 0.4, 0.9}}},
+        {"upside down, a part", oriented(jpeg, 3), {0, {0.2, 0.1, 0.3, 0.6}}},
+        {"mirrored", oriented(jpeg, 2), {}},
+        {"mirrored and turned", oriented(jpeg, 5), {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -310,5 +323,17 @@ TEST(ImageCache, AWorkersJpegRowsMakeTheImageTheDecoderMakesHere)
         EXPECT_EQ(worker.partial, here.partial);
         ASSERT_EQ(worker.image->size(), here.image->size());
         EXPECT_TRUE(worker.image->convertToFormat(QImage::Format_RGB32) == here.image->convertToFormat(QImage::Format_RGB32));
+        if (c.request.whole() && c.request.longestSide == 0 && !here.partial)
+            EXPECT_TRUE(here.image->convertToFormat(QImage::Format_RGB32) == uprightByQt(c.bytes));
+        if (c.bytes.size() <= jpeg.size())
+            continue; // no orientation tag
+        // Never too large for being turned: the same request of the picture stored upright.
+        const QByteArray upright = encode(uprightByQt(c.bytes), "jpeg", 95);
+        LWDecodeBudget::resetPeak();
+        ASSERT_TRUE(LWPictureDecoder::decode(upright, c.request).image);
+        const qint64 old = LWDecodeBudget::setLimit(LWDecodeBudget::peak());
+        const LWPictureDecoder::Result turned = LWPictureDecoder::decode(c.bytes, c.request);
+        LWDecodeBudget::setLimit(old);
+        EXPECT_TRUE(turned.image) << int(turned.failure);
     }
 }

@@ -48,18 +48,22 @@ inline QImage plain(int w, int h, QColor colour)
     return img;
 }
 
-// A JPEG with an EXIF APP1 segment holding only the orientation tag (6: a quarter turn
-// clockwise), placed after the JFIF header. Qt's writer turns the pixels instead of writing the tag.
-inline QByteArray turnedQuarter(const QByteArray &jpeg)
+// A JPEG with an EXIF APP1 segment holding only the orientation tag (1 to 8), placed after the
+// JFIF header. Qt's writer turns the pixels instead of writing the tag.
+inline QByteArray oriented(const QByteArray &jpeg, int orientation)
 {
-    const QByteArray exif("\xff\xe1\x00\x22" "Exif\0\0" // APP1, length 34
-                          "MM\0\x2a\0\0\0\x08"          // big-endian TIFF, first IFD at 8
-                          "\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0" // one entry: Orientation SHORT 6
-                          "\0\0\0\0",                   // no next IFD
-                          36);
+    QByteArray exif("\xff\xe1\x00\x22" "Exif\0\0" // APP1, length 34
+                    "MM\0\x2a\0\0\0\x08"          // big-endian TIFF, first IFD at 8
+                    "\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0" // one entry: Orientation SHORT
+                    "\0\0\0\0",                   // no next IFD
+                    36);
+    exif[29] = char(orientation);
     EXPECT_EQ(jpeg.mid(2, 2), QByteArray("\xff\xe0")); // JFIF APP0
     return QByteArray(jpeg).insert(4 + qFromBigEndian<quint16>(jpeg.constData() + 4), exif);
 }
+
+// A quarter turn clockwise (orientation 6), as a phone stores a portrait.
+inline QByteArray turnedQuarter(const QByteArray &jpeg) { return oriented(jpeg, 6); }
 
 // A HEIC (or AVIF, by `codec`) of the image, 8 or 10 bits per channel, with the container's orientation set (libheif
 // writes it as rotation/mirror boxes and stores the pixels turned the other way); `subsampling` is the encoder's

@@ -33,6 +33,9 @@ void note(j_common_ptr info, int level)
         reinterpret_cast<Errors *>(info->err)->damaged = true;
 }
 
+// Columns decoded past a part's right end (a chroma sample reaches two pixels at full scale).
+constexpr int rightPad = 4;
+
 int ceilDiv(qint64 a, int b) { return int((a + b - 1) / b); }
 
 } // namespace
@@ -54,11 +57,14 @@ QSize scaled(QSize stored, int m)
 
 qint64 cost(QSize stored, int m, const QRect &rect)
 {
-    // Blocks of up to 16 pixels each side at full scale, two of them a row widened; the decoder
-    // keeps a few rows of blocks of the whole width, in samples and coefficients.
-    const qint64 block = std::max(2, 2 * m);
-    const qint64 width = rect.width() + 2 * block;
-    return width * rect.height() * 4 + qint64(scaled(stored, m).width() + 64) * 16 * 12 + (qint64(1) << 20);
+    // Blocks of up to 16 pixels each side at full scale, two of them a row widened, and the
+    // columns decoded past its right end; the decoder keeps a few rows of blocks of the whole
+    // width, in samples and coefficients. Reckoned alike along both sides, so that a picture
+    // stored turned (its part's rows the stored columns) costs what it would stored upright.
+    const qint64 widened = 2 * std::max(2, 2 * m) + rightPad;
+    const QSize all = scaled(stored, m);
+    return (rect.width() + widened) * (rect.height() + widened) * 4 +
+           qint64(std::max(all.width(), all.height()) + 64) * 16 * 12 + (qint64(1) << 20);
 }
 
 namespace {
@@ -108,7 +114,10 @@ std::optional<Part> decodePart(const QByteArray &bytes, int m, const QRect &rect
         jpeg_destroy_decompress(&info);
         return std::nullopt;
     }
-    JDIMENSION left = JDIMENSION(rect.x()), width = JDIMENSION(rect.width());
+    // The decoder takes the crop's right end for the picture's, where its chroma is smoothed:
+    // decoded a few columns further, the part's last ones are what the whole picture has there.
+    JDIMENSION left = JDIMENSION(rect.x()),
+               width = JDIMENSION(std::min<qint64>(qint64(rect.width()) + rightPad, info.output_width - rect.x()));
     if (left != 0 || width != info.output_width)
         jpeg_crop_scanline(&info, &left, &width);
     const qsizetype perLine = qsizetype(width) * 4;

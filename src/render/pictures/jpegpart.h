@@ -18,7 +18,7 @@ namespace LWJpegPart {
 [[nodiscard]] QSize scaled(QSize stored, int eighths);
 // Bytes decode() allocates beside the decoder's coefficients (progressive pictures keep them all,
 // counted by the caller): the part's pixels, its columns widened to whole blocks, and the row
-// buffers of a picture that wide.
+// buffers of a picture that wide; the same for the part transposed in the picture transposed.
 [[nodiscard]] qint64 cost(QSize stored, int eighths, const QRect &rect);
 
 struct Part {

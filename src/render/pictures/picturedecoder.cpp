@@ -5,6 +5,7 @@
 #include "render/pictures/heif.h"
 #include "render/pictures/heifcontainer.h"
 #include "render/pictures/imagecache.h"
+#include "render/pictures/imagescale.h"
 #include "render/pictures/jpegpart.h"
 #include "render/pictures/pictureformat.h"
 #include "render/pictures/picturekey.h"
@@ -16,6 +17,7 @@
 #include <QTransform>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <cmath>
 
@@ -52,8 +54,9 @@ QRect storedPixels(const QRect &r, QSize size, QImageIOHandler::Transformations 
     return toUpright.inverted().mapRect(QRectF(r)).toAlignedRect();
 }
 
-// What cutDown copies beside the whole image: the held pixels at full size, then brought to size
-// (smooth scaling first copies plain alpha premultiplied, at the source's size).
+// What cutDown makes beside the whole image, reckoned as a cut of the held pixels' reach, brought
+// to size, and for plain alpha a premultiplied copy at the reach's size: it makes less (the
+// scaling reads and premultiplies a few rows at a time), but what a picture is refused for stays.
 qint64 cutCost(QSize decoded, const LWPictureDecoder::Request &request, int bytesPerPixel, bool plainAlpha)
 {
     const LWPictureDecoder::Made made = LWPictureDecoder::madeRect(decoded, request);
@@ -61,7 +64,8 @@ qint64 cutCost(QSize decoded, const LWPictureDecoder::Request &request, int byte
     const qint64 cut = source.size() != decoded ? pixels(source.size()) * bytesPerPixel : 0;
     if (made.held.size() == source.size())
         return cut;
-    return cut + pixels(made.held.size()) * bytesPerPixel + (plainAlpha ? pixels(source.size()) * bytesPerPixel : 0);
+    return cut + pixels(made.held.size()) * bytesPerPixel + (plainAlpha ? pixels(source.size()) * bytesPerPixel : 0) +
+           LWImageScale::scratch(decoded, made.whole, made.held);
 }
 
 using Turns = QImageIOHandler::Transformations;
@@ -183,12 +187,14 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
 }
 
 // A JPEG's decode for a request: the scale in eighths, the pixels of the picture at that scale
-// (upright) that cover the held ones, where they lie as stored, and the peak.
+// (upright) that the held ones read (as one scaling of the whole reads them), where they lie as
+// stored, and the peak.
 struct JpegSteps {
     LWPictureDecoder::Made made;
     int eighths = 8;
-    QSize scaledUpright;
+    QSize scaledStored, scaledUpright;
     QRect source, stored;
+    bool scaled = false; // brought to size after the DCT
     qint64 cost = 0;
 };
 
@@ -201,24 +207,84 @@ JpegSteps jpegSteps(const JpegHeader &h, const LWPictureDecoder::Request &reques
     if (s.made.held.isEmpty())
         return s;
     s.eighths = LWJpegPart::eighths(h.stored, quarter ? s.made.whole.transposed() : s.made.whole);
-    const QSize scaledStored = LWJpegPart::scaled(h.stored, s.eighths);
-    s.scaledUpright = quarter ? scaledStored.transposed() : scaledStored;
-    s.source = s.scaledUpright == s.made.whole ? s.made.held : coveredPixels(s.scaledUpright, s.made.part());
+    s.scaledStored = LWJpegPart::scaled(h.stored, s.eighths);
+    s.scaledUpright = quarter ? s.scaledStored.transposed() : s.scaledStored;
+    s.scaled = s.scaledUpright != s.made.whole;
+    s.source = s.scaled ? LWImageScale::reach(s.scaledUpright, s.made.whole, s.made.held) : s.made.held;
     s.stored = storedPixels(s.source, s.scaledUpright, h.turn);
-    // Turning copies the part once; scaling makes the held pixels beside it.
-    const qint64 part = pixels(s.source.size()) * 4;
+    // The part is made upright as it is decoded; scaling makes the held pixels beside it.
     s.cost = qint64(std::ceil(double(pixels(h.stored)) * h.workPerPixel)) +
              LWJpegPart::cost(h.stored, s.eighths, s.stored) +
-             (h.turn != QImageIOHandler::TransformationNone ? part : 0) +
-             (s.source.size() != s.made.held.size() ? pixels(s.made.held.size()) * 4 : 0);
+             (s.scaled ? pixels(s.made.held.size()) * 4 +
+                             LWImageScale::scratch(s.scaledUpright, s.made.whole, s.made.held)
+                       : 0);
     return s;
 }
+
+// Stored rows of a JPEG's part written where they stand upright, as Qt turns a picture (mirrored
+// and flipped first, then a quarter clockwise): a quarter turn makes each stored row a column.
+class TurnedRows {
+public:
+    TurnedRows(const JpegSteps &s, Turns turn, uchar *into, qsizetype stride) : m_into(into), m_stride(stride)
+    {
+        const int mx = turn & QImageIOHandler::TransformationMirror ? -1 : 1;
+        const int my = turn & QImageIOHandler::TransformationFlip ? -1 : 1;
+        const bool quarter = turn & QImageIOHandler::TransformationRotate90;
+        // Where stored pixel (x, y) of the scaled picture stands upright, and the steps along x and y.
+        const auto upright = [&](int x, int y) {
+            const int fx = mx < 0 ? s.scaledStored.width() - 1 - x : x;
+            const int fy = my < 0 ? s.scaledStored.height() - 1 - y : y;
+            return quarter ? QPoint(s.scaledStored.height() - 1 - fy, fx) : QPoint(fx, fy);
+        };
+        const QPoint origin = upright(s.stored.x(), s.stored.y()) - s.source.topLeft();
+        const QPoint alongX = upright(s.stored.x() + 1, s.stored.y()) - upright(s.stored.x(), s.stored.y());
+        const QPoint alongY = upright(s.stored.x(), s.stored.y() + 1) - upright(s.stored.x(), s.stored.y());
+        m_first = qsizetype(origin.y()) * stride + qsizetype(origin.x()) * 4;
+        m_stepX = qsizetype(alongX.y()) * stride + qsizetype(alongX.x()) * 4;
+        m_stepY = qsizetype(alongY.y()) * stride + qsizetype(alongY.x()) * 4;
+        m_width = s.stored.width();
+        m_quarter = quarter;
+        const QRect all(QPoint(0, 0), s.source.size());
+        for (const QPoint corner : {s.stored.topLeft(), s.stored.topRight(), s.stored.bottomLeft(), s.stored.bottomRight()})
+            m_fits = m_fits && all.contains(upright(corner.x(), corner.y()) - s.source.topLeft());
+        m_fits = m_fits && s.stored.size() == (quarter ? s.source.size().transposed() : s.source.size());
+    }
+    // Whether the stored part lands exactly on the upright one.
+    bool fits() const { return m_fits; }
+    LWJpegPart::Rows rows()
+    {
+        return [this](const uchar *first, int count, qsizetype stride) {
+            uchar *at = m_into + m_first + qsizetype(m_done) * m_stepY;
+            // Along the upright rows: a quarter turn writes each upright row's run of pixels together.
+            if (m_quarter) {
+                for (int x = 0; x < m_width; ++x, at += m_stepX)
+                    for (int i = 0; i < count; ++i)
+                        std::memcpy(at + i * m_stepY, first + i * stride + x * 4, 4);
+            } else {
+                for (int i = 0; i < count; ++i) {
+                    uchar *p = at + i * m_stepY;
+                    const uchar *row = first + i * stride;
+                    for (int x = 0; x < m_width; ++x, p += m_stepX)
+                        std::memcpy(p, row + x * 4, 4);
+                }
+            }
+            m_done += count;
+            return true;
+        };
+    }
+
+private:
+    uchar *m_into;
+    qsizetype m_stride, m_first = 0, m_stepX = 0, m_stepY = 0;
+    int m_width = 0, m_done = 0;
+    bool m_quarter = false, m_fits = true;
+};
 
 Result decodeJpeg(const LWPictureFormat::Readable &picture, const JpegHeader &h,
                   const LWPictureDecoder::Request &request, Stop *stopAt, const LWPictureDecoder::RowsOut *out)
 {
     const JpegSteps s = jpegSteps(h, request);
-    if (s.made.held.isEmpty() || s.stored.isEmpty())
+    if (s.made.held.isEmpty() || s.stored.isEmpty() || s.source.isEmpty())
         return failed(Failure::unreadable);
     if (stopAt)
         return *stopAt = {s.cost, pixels(h.stored), s.made.held.size()}, Result{};
@@ -226,28 +292,47 @@ Result decodeJpeg(const LWPictureFormat::Readable &picture, const JpegHeader &h,
     if (!reserved)
         return failed(Failure::tooLarge);
     bool outOfMemory = false;
-    if (out && h.turn == QImageIOHandler::TransformationNone && s.stored.size() == s.made.held.size()) {
-        if (!out->begin(s.made.held.size()))
-            return failed(Failure::outOfMemory);
-        const std::optional<LWJpegPart::Part> part =
-            LWJpegPart::decodeRows(picture.bytes, s.eighths, s.stored, out->rows, &outOfMemory);
+    const bool turned = h.turn != QImageIOHandler::TransformationNone;
+    if (turned && !TurnedRows(s, h.turn, nullptr, 4 * qsizetype(s.source.width())).fits())
+        return failed(Failure::unreadable);
+    const auto decoded = [&](const std::optional<LWJpegPart::Part> &part) -> Result {
         if (!part)
             return failed(outOfMemory ? Failure::outOfMemory : Failure::unreadable);
         return {std::nullopt, Failure::none, part->damaged, true};
+    };
+    // Nothing follows the DCT: the rows go straight into the answer, or where they stand upright.
+    if (out && !s.scaled && !turned) {
+        if (!out->begin(s.made.held.size()))
+            return failed(Failure::outOfMemory);
+        return decoded(LWJpegPart::decodeRows(picture.bytes, s.eighths, s.stored, out->rows, &outOfMemory));
     }
-    std::optional<LWJpegPart::Part> part = LWJpegPart::decode(picture.bytes, s.eighths, s.stored, &outOfMemory);
+    if (out && !s.scaled && out->canvas) {
+        qsizetype stride = 0;
+        uchar *canvas = out->canvas(s.made.held.size(), &stride);
+        if (!canvas)
+            return failed(Failure::outOfMemory);
+        TurnedRows into(s, h.turn, canvas, stride);
+        return decoded(LWJpegPart::decodeRows(picture.bytes, s.eighths, s.stored, into.rows(), &outOfMemory));
+    }
+    std::optional<LWJpegPart::Part> part;
+    if (turned) {
+        QImage upright(s.source.size(), QImage::Format_RGB32);
+        if (upright.isNull())
+            return failed(Failure::outOfMemory);
+        TurnedRows into(s, h.turn, upright.bits(), upright.bytesPerLine());
+        part = LWJpegPart::decodeRows(picture.bytes, s.eighths, s.stored, into.rows(), &outOfMemory);
+        if (part)
+            part->image = std::move(upright);
+    } else {
+        part = LWJpegPart::decode(picture.bytes, s.eighths, s.stored, &outOfMemory);
+    }
     if (!part)
         return failed(outOfMemory ? Failure::outOfMemory : Failure::unreadable);
-    QImage img = std::move(part->image);
-    // Upright as Qt turns it: mirrored and flipped first, then a quarter clockwise.
-    if (h.turn & (QImageIOHandler::TransformationMirror | QImageIOHandler::TransformationFlip))
-        img = img.mirrored(h.turn & QImageIOHandler::TransformationMirror,
-                           h.turn & QImageIOHandler::TransformationFlip);
-    if (!img.isNull() && (h.turn & QImageIOHandler::TransformationRotate90))
-        img = img.transformed(QTransform().rotate(90));
-    if (!img.isNull() && img.size() != s.made.held.size())
-        img = img.scaled(s.made.held.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (img.isNull())
+    std::optional<QImage> img = std::move(part->image);
+    // Brought to size as one scaling of the whole picture would: parts made apart join exactly.
+    if (s.scaled)
+        img = LWImageScale::scaled(*img, s.source.topLeft(), s.scaledUpright, s.made.whole, s.made.held);
+    if (!img || img->isNull())
         return failed(Failure::outOfMemory);
     return {std::move(img), Failure::none, part->damaged};
 }
@@ -438,16 +523,14 @@ std::optional<QImage> cutDown(QImage whole, const Request &request)
     const Made made = madeRect(whole.size(), request);
     if (made.held.isEmpty())
         return std::nullopt;
-    const QRect source = coveredPixels(whole.size(), made.part());
-    if (source != whole.rect()) {
-        whole = whole.copy(source); // the rest goes at once
+    // Scaled as the whole would be, whatever part is asked: parts cut apart join without a seam.
+    if (made.whole != whole.size())
+        return LWImageScale::scaled(whole, {0, 0}, whole.size(), made.whole, made.held);
+    if (made.held != whole.rect()) {
+        whole = whole.copy(made.held); // the rest goes at once
         if (whole.isNull())
             return std::nullopt;
     }
-    if (whole.size() != made.held.size())
-        whole = whole.scaled(made.held.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (whole.isNull())
-        return std::nullopt;
     return whole;
 }
 

@@ -10,8 +10,8 @@
 // own rotation boxes, through LWHeif, as 8-bit RGBA). Only the formats LWPictureFormat takes are
 // decoded, at the size and of the part a use asks for: a JPEG through its DCT scaling (by M/8) and
 // only the rows and columns the part covers (LWJpegPart); the others decoded whole and cut down at
-// once. The decode's
-// peak, for what the use makes of the picture rather than what the file declares, is reserved
+// once. A part brought to a smaller size is scaled as one scaling of the whole would be
+// (LWImageScale), so that parts made apart join without a seam. The decode's peak, for what the use makes of the picture rather than what the file declares, is reserved
 // from the shared budget (LWDecodeBudget) before anything is allocated; a picture is refused only
 // when that peak alone exceeds the budget. Thread-safe; caches nothing.
 namespace LWPictureDecoder {
@@ -45,11 +45,14 @@ struct Result {
 
 // Where a decode may hand the image's rows over as it makes them instead of keeping the image
 // (a worker writes them straight into its answer, never holding a large part twice): begin()
-// with the image's size before the first, then rows() top down, RGB32. False from either stops
-// the decode, which then fails as out of memory.
+// with the image's size before the first, then rows() top down, RGB32. A decode whose rows come
+// in another order (a turned JPEG: the image's rows are the stored picture's columns) writes
+// them into canvas() instead, the whole image's memory (RGB32, `stride` bytes a row), when it is
+// given. False or null from any of them stops the decode, which then fails as out of memory.
 struct RowsOut {
     std::function<bool(QSize size)> begin;
     std::function<bool(const uchar *first, int count, qsizetype stride)> rows;
+    std::function<uchar *(QSize size, qsizetype *stride)> canvas;
 };
 
 // What one use wants of a picture: the whole upright picture brought within `longestSide` pixels
@@ -67,8 +70,8 @@ struct Request {
 // The same decode in the calling process, with no limits but the budget: what a decode worker
 // runs. `decode` checks the bytes, reserves from the budget and has a worker run this.
 [[nodiscard]] Result decodeHere(const QByteArray &bytes, const Request &request);
-// The same, the rows handed to `out` where the decode makes them in order (a JPEG neither turned
-// nor scaled after its DCT); elsewhere the image, as without it.
+// The same, the rows handed to `out` where the decode makes them (a JPEG not scaled after its
+// DCT); elsewhere the image, as without it.
 [[nodiscard]] Result decodeHere(const QByteArray &bytes, const Request &request, const RowsOut &out);
 // What `decode` would say before decoding: the checks' failure, tooLarge when the decode's peak
 // alone exceeds the whole budget, else none. Decodes nothing and reserves nothing.
@@ -132,8 +135,8 @@ struct Made {
 };
 [[nodiscard]] Made madeRect(QSize upright, const Request &request);
 
-// The request made from the whole picture already decoded (at any size): the held pixels cut out
-// first, then brought to their size. None for lack of memory.
+// The request made from the whole picture already decoded (at any size): the held pixels of the
+// whole brought to its size. None for lack of memory.
 [[nodiscard]] std::optional<QImage> cutDown(QImage whole, const Request &request);
 
 } // namespace LWPictureDecoder

@@ -92,17 +92,22 @@ class RowsToMemfd {
 public:
     ~RowsToMemfd()
     {
+        unmap();
         if (m_fd >= 0)
             ::close(m_fd);
     }
     LWPictureDecoder::RowsOut out()
     {
         return {[this](QSize size) { return begin(size); },
-                [this](const uchar *first, int count, qsizetype stride) { return rows(first, count, stride); }};
+                [this](const uchar *first, int count, qsizetype stride) { return rows(first, count, stride); },
+                [this](QSize size, qsizetype *stride) { return canvas(size, stride); }};
     }
     // The sealed memfd of every row, its answer filled in; -1 when rows are missing or it fails.
     int finish(P::Answer &a)
     {
+        if (m_mapped)
+            m_rows = m_size.height(); // a decode that did not fill it failed and is not answered so
+        unmap();
         if (m_fd < 0 || m_rows != m_size.height() || !P::seal(m_fd))
             return -1;
         const QImage made(1, 1, QImage::Format_RGB32); // what the image would have said
@@ -142,6 +147,32 @@ private:
         m_rows += count;
         return true;
     }
+    // The answer's memfd mapped whole, for rows written in another order: as large as the rows,
+    // never held twice.
+    uchar *canvas(QSize size, qsizetype *stride)
+    {
+        if (!begin(size))
+            return nullptr;
+        const qint64 bytes = qint64(m_line) * size.height();
+        const uchar zero = 0;
+        if (!writeAll(m_fd, &zero, 1, bytes - 1)) // the worker may not truncate: it writes
+            return nullptr;
+        void *at = ::mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, m_fd, 0);
+        if (at == MAP_FAILED)
+            return nullptr;
+        m_mapped = static_cast<uchar *>(at);
+        m_mappedBytes = size_t(bytes);
+        *stride = m_line;
+        return m_mapped;
+    }
+    void unmap()
+    {
+        if (m_mapped)
+            ::munmap(m_mapped, m_mappedBytes);
+        m_mapped = nullptr;
+    }
+    uchar *m_mapped = nullptr;
+    size_t m_mappedBytes = 0;
     int m_fd = -1;
     QSize m_size;
     qsizetype m_line = 0;
