@@ -134,6 +134,56 @@ TEST_F(MenuKeys, EscapeFromAMenuAndALoneAltLeaveTheKeyboardWhereItWas)
         }
 }
 
+// A value typed into the H field goes to the design when a menu opens from the keyboard; Undo
+// then (the Edit menu's item, or Ctrl+Z with the field still focused) takes it back in one step,
+// as after Tab, and Redo brings it again.
+TEST_F(MenuKeys, UndoAfterAMenuUndoesTheFieldsValue)
+{
+    struct Case {
+        const char *what;
+        std::function<void(MenuKeys &)> undo;
+        bool inField; // the keyboard still there
+    };
+    const auto undoItem = [](MenuKeys &t) {
+        QMenu *edit = t.menuAt(2);
+        for (int i = 0; i < 12 && !(edit->activeAction() && edit->activeAction()->text() == QStringLiteral("Undo")); ++i)
+            t.keyToWindow(Qt::Key_Down);
+        t.keyToWindow(Qt::Key_Return);
+    };
+    const Case cases[] = {
+        {"Alt+E, Undo", [undoItem](MenuKeys &t) {
+             t.keyToWindow(Qt::Key_E, Qt::AltModifier);
+             undoItem(t);
+         },
+         true},
+        {"Alt+F, Escape, Ctrl+Z", [](MenuKeys &t) {
+             t.keyToWindow(Qt::Key_F, Qt::AltModifier);
+             t.keyToWindow(Qt::Key_Escape);
+             t.keyToWindow(Qt::Key_Z, Qt::ControlModifier);
+         },
+         true},
+        {"Tab, Ctrl+Z", [](MenuKeys &t) {
+             t.keyToWindow(Qt::Key_Tab);
+             t.keyToWindow(Qt::Key_Z, Qt::ControlModifier);
+         },
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        open(design({rectangle()}));
+        clickCanvas(boxFrame.center());
+        NumberField *h = section<GeometrySection>()->hField();
+        const qsizetype steps = ed().undoStack().size();
+        typeInto(h, QStringLiteral("3"));
+        c.undo(*this);
+        EXPECT_EQ(el(0).frame, boxFrame);
+        EXPECT_EQ(ed().undoStack().size(), steps);
+        EXPECT_EQ(vkFocusedTextInput() == h->lineEdit(), c.inField);
+        keyToWindow(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_DOUBLE_EQ(el(0).frame.h, 3 * 72);
+    }
+}
+
 // The titles' letters are underlined only while Alt is held.
 TEST_F(MenuKeys, LettersShowWhileAltIsHeld)
 {

@@ -6,12 +6,14 @@
 class QGraphicsProxyWidget;
 
 // Shows a window's content scaled by the interface zoom. The content is laid out at the host's
-// size divided by the zoom (never below `minSize`), drawn scaled from its top-left corner, and
-// scrolls once the scaled content no longer fits. The scroll bars lie over the content and never
+// size divided by the zoom (never below `minSize`, nor below the content's own minimum size: the
+// scrolled area follows it), drawn scaled from its top-left corner, and scrolls once the scaled
+// content no longer fits, so every part of it can be brought into view. The scroll bars lie over the content and never
 // take space from it; the host itself may be smaller than `minSize`.
 //
 // Lays out again on every resize and every write of the zoom setting, and scrolls home when first
-// shown, when its size or the zoom changes (VKZoom::ScrollHome: never over the user's own scroll).
+// shown, when its size or the zoom changes (VKZoom::ScrollHome: never over the user's own scroll,
+// the keyboard's following included).
 // The view paints no background, so the window's own shows through.
 //
 // The content lives in a graphics scene. Clicks, keys, hover cursors, tooltips and file drops reach
@@ -34,7 +36,10 @@ public:
     // the parent for dialogs opened from inside, whose window() is only the embedded content.
     static QWidget *outerWindow(QWidget *inner);
     QGraphicsProxyWidget *proxy() const { return m_proxy; }
-    // The layout applied last.
+    // Scrolls the host that shows `inner` (if any) so that `inner` is in view: for a control that
+    // moves the keyboard's spot without a change of focus (a list's current row).
+    static void reveal(const QWidget *inner);
+    // The layout applied last; `scaled` and `indicators` as the content's minimum size made them.
     const VKZoom::Layout &currentLayout() const { return m_layout; }
 
 protected:
@@ -46,6 +51,8 @@ protected:
 
 private:
     void relayout();
+    void fitScene();
+    void showControl(const QWidget *w);
 
     QWidget *m_content;
     QGraphicsProxyWidget *m_proxy = nullptr;
