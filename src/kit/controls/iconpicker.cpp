@@ -7,6 +7,7 @@
 #include "kit/theme/focusring.h"
 #include "kit/theme/style.h"
 #include "kit/paint/uifont.h"
+#include "kit/zoom/zoomhost.h"
 
 #include <QEvent>
 #include <QHelpEvent>
@@ -215,10 +216,13 @@ IconPicker::IconPicker(QWidget *parent) : QWidget(parent)
     connect(search_, &VKSearchField::textChanged, this, [this](const QString &q) { grid_->setIcons(filter(q)); });
     connect(grid_, &IconPickerGrid::picked, this, &IconPicker::pick);
     connect(grid_, &IconPickerGrid::currentChanged, this, [this](qsizetype index) {
-        if (index >= 0) // into view, with the gap around it
-            scroll_->ensureVisible(grid_->cellRect(index).center().x(), grid_->cellRect(index).center().y(),
-                                   IconPickerGrid::cellWidth / 2 + IconPickerGrid::gap,
-                                   IconPickerGrid::cellHeight / 2 + IconPickerGrid::gap);
+        if (index < 0)
+            return;
+        // Into view, with the gap around it: in the list, then in a zoomed window.
+        const QRect cell = grid_->cellRect(index);
+        scroll_->ensureVisible(cell.center().x(), cell.center().y(), IconPickerGrid::cellWidth / 2 + IconPickerGrid::gap,
+                               IconPickerGrid::cellHeight / 2 + IconPickerGrid::gap);
+        VKZoomHost::reveal(grid_, cell);
     });
     search_->lineEdit()->installEventFilter(this);
 }

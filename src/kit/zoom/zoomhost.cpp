@@ -94,13 +94,15 @@ void VKZoomHost::mousePressEvent(QMouseEvent *event)
 
 bool VKZoomHost::eventFilter(QObject *watched, QEvent *event)
 {
-    // A control that Tab (or a shortcut) gave the keyboard is scrolled into view: zoomed, the
-    // content is larger than the window, and the keyboard must never go where it cannot be seen.
+    // A control that Tab, a shortcut or an opening popover gave the keyboard is scrolled into
+    // view (in the content or in a popup drawn in the scene): zoomed, the content is larger than
+    // the window, and the keyboard must never go where it cannot be seen.
     if (event->type() == QEvent::FocusIn && watched->isWidgetType()) {
         const auto *w = static_cast<QWidget *>(watched);
         const Qt::FocusReason why = static_cast<QFocusEvent *>(event)->reason();
-        if (w != m_content && w->window() == m_content &&
-            (why == Qt::TabFocusReason || why == Qt::BacktabFocusReason || why == Qt::ShortcutFocusReason)) {
+        if (w != w->window() && showing(w) == this &&
+            (why == Qt::TabFocusReason || why == Qt::BacktabFocusReason || why == Qt::ShortcutFocusReason ||
+             why == Qt::PopupFocusReason)) {
             showControl(w);
             // Again once the key is done: a scroll view inside scrolls to it only after this.
             QTimer::singleShot(0, this, [this, control = QPointer<const QWidget>(w)] {
@@ -125,12 +127,16 @@ bool VKZoomHost::event(QEvent *event)
     return QGraphicsView::event(event);
 }
 
-void VKZoomHost::showControl(const QWidget *w)
+void VKZoomHost::showControl(const QWidget *w, const QRect &part)
 {
+    const QGraphicsProxyWidget *proxy = w->window()->graphicsProxyWidget();
+    if (!proxy)
+        return;
     m_home->stop(); // the keyboard's scroll is the user's: no late turn home undoes it
     // 8 units of room around it, as laid out: a bar's control brings its bar's edge along.
     const int room = int(std::ceil(8 * m_layout.zoom));
-    ensureVisible(m_proxy->mapRectToScene(QRectF(w->mapTo(m_content, QPoint()), QSizeF(w->size()))), room, room);
+    const QRect area = part.isNull() ? w->rect() : part;
+    ensureVisible(proxy->mapRectToScene(QRectF(area.translated(w->mapTo(w->window(), QPoint())))), room, room);
 }
 
 void VKZoomHost::resizeEvent(QResizeEvent *event)
@@ -175,14 +181,38 @@ void VKZoomHost::fitScene()
     setVerticalScrollBarPolicy(bars);
 }
 
-void VKZoomHost::reveal(const QWidget *inner)
+VKZoomHost *VKZoomHost::showing(const QWidget *inner)
 {
+    // The content's proxy, or a popup's drawn in the same scene.
     const QGraphicsProxyWidget *proxy = inner ? inner->window()->graphicsProxyWidget() : nullptr;
     if (!proxy || !proxy->scene())
-        return;
+        return nullptr;
     for (QGraphicsView *view : proxy->scene()->views())
-        if (auto *host = qobject_cast<VKZoomHost *>(view); host && host->m_proxy == proxy)
-            host->showControl(inner);
+        if (auto *host = qobject_cast<VKZoomHost *>(view); host && host->m_proxy->scene() == proxy->scene())
+            return host;
+    return nullptr;
+}
+
+void VKZoomHost::reveal(const QWidget *inner, const QRect &part)
+{
+    if (VKZoomHost *host = showing(inner))
+        host->showControl(inner, part);
+}
+
+QRect VKZoomHost::visiblePart(const QWidget *inner)
+{
+    const QWidget *window = inner->window();
+    const VKZoomHost *host = showing(inner);
+    if (!host)
+        return window->rect();
+    const QRectF shown = host->mapToScene(host->viewport()->rect()).boundingRect();
+    return window->graphicsProxyWidget()->mapRectFromScene(shown).toAlignedRect() & window->rect();
+}
+
+void VKZoomHost::home(const QWidget *inner)
+{
+    if (VKZoomHost *host = showing(inner))
+        host->m_home->request();
 }
 
 QWidget *VKZoomHost::outerWindow(QWidget *inner)
