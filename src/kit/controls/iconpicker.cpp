@@ -256,8 +256,6 @@ bool IconPicker::eventFilter(QObject *watched, QEvent *event)
             Q_EMIT pick(id); // last: the receiver may close the picker
         }
         return true;
-    case Qt::Key_Escape: // a search is cleared first; then the popover closes
-        return clearSearch();
     default:
         return QWidget::eventFilter(watched, event);
     }
