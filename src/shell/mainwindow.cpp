@@ -3,6 +3,7 @@
 #include "app/startscreen.h"
 #include "app/templatebrowser.h"
 #include "kit/cabinet/woodcheek.h"
+#include "kit/zoom/zoomhost.h"
 #include "shell/headerbar.h"
 #include "shell/statusstrip.h"
 #include "ui/canvas/editorscreen.h"
@@ -41,6 +42,7 @@ void MainWindow::sync()
                                                                          : LWAppScreen::start;
     if (m_screen && kind == m_kind && editor == m_editor.data())
         return;
+    const bool replacing = m_screen;
     if (m_screen) {
         // Hidden now, so that an editor screen drops its keys before the next one takes them;
         // deleted later, since the switch may come from inside it.
@@ -55,6 +57,8 @@ void MainWindow::sync()
     // Shown at once when the window already is: the layout would show it only later.
     if (isVisible())
         m_screen->show();
+    if (replacing) // the new screen starts at its top left, wherever the last one was scrolled to
+        VKZoomHost::home(this);
 }
 
 QWidget *MainWindow::makeScreen(LWAppScreen kind, LWEditor *editor)

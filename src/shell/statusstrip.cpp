@@ -211,6 +211,7 @@ void StatusStrip::showEditor()
     if (editor) {
         m_status = new EditorStatus(*editor, m_app, m_hooks);
         m_row->insertWidget(0, m_status, 0, Qt::AlignVCenter);
+        QWidget::setTabOrder(m_status->printCheck(), m_credit); // reading order: made later, it came last
     }
     m_tip->setVisible(!editor);
 }

@@ -1,11 +1,16 @@
 // The keyboard in the main window: every control Tab reaches shows that it has it, Space acts
 // only where it shows, and the template browser works without the mouse.
+#include "app/sheets/preflightsheet.h"
+#include "app/sheets/sheetpresenter.h"
 #include "app/templatebrowser.h"
 #include "app/templategrid.h"
 #include "kit/controls/chipbutton.h"
 #include "kit/controls/iconpicker.h"
 #include "kit/controls/popover.h"
 #include "kit/controls/searchfield.h"
+#include "kit/help/help.h"
+#include "kit/zoom/zoom.h"
+#include "shell/statusstrip.h"
 #include "ui/canvas/toolrail.h"
 #include "ui/inspector/sections/iconsection.h"
 #include "values_fixture.h"
@@ -101,50 +106,63 @@ TEST_F(FocusKeys, EveryTabStopOfTheMainWindowShowsTheKeyboard)
     }
 }
 
-// Tab into the layers list reaches each row's eye and lock, top row first (rows made after the
-// screen too), then the panel's buttons; each rings itself. Space then hides or locks that row's
-// element and no other, and Space again undoes it.
-TEST_F(FocusKeys, SpaceInTheLayersListActsOnTheRowThatShowsTheKeyboard)
+// The layers list is one Tab stop between the rail and the panel's buttons (rows made after the
+// screen too). Up, Down, Home and a click choose the row and select it alone; Space hides and
+// shows that row's element, Shift+Space locks and unlocks it. The arrows are the list's (or a
+// slider's) while it has the keyboard, never the page's nudge.
+TEST_F(FocusKeys, TheLayersListIsOneTabStopWithArrowsAndFlagKeys)
 {
     open(design({rectangle()}));
     clickCanvas(boxFrame.center());
     keyIn(Qt::Key_D, Qt::ControlModifier); // two rows more, made now
     keyIn(Qt::Key_D, Qt::ControlModifier);
-    ASSERT_EQ(ed().elements().size(), 3); // the last copy selected: the buttons are on
-    QList<QUuid> order;
-    int flags = 0;
-    for (int i = 0; i < 120 && flags < 6; ++i) {
+    const QList<LWElement> before = ed().elements();
+    ASSERT_EQ(before.size(), 3); // the last copy selected: the top row
+    QWidget *list = screen()->layers()->keyboardRow();
+    for (int i = 0; i < 60 && focused() != list; ++i)
         keyIn(Qt::Key_Tab);
-        QWidget *now = focused();
-        auto *row = now ? qobject_cast<LayerRow *>(now->parentWidget()) : nullptr;
-        if (!row)
-            continue;
-        ++flags;
-        const bool eye = now == row->eyeButton();
-        if (eye)
-            order << row->element().id;
-        SCOPED_TRACE(row->element().name.toStdString() + (eye ? " eye" : " lock"));
-        const QImage ringed = row->grab().toImage();
-        const QList<LWElement> before = ed().elements();
-        keyIn(Qt::Key_Space);
-        for (qsizetype k = 0; k < before.size(); ++k) { // hiding and locking keep the order
-            const bool mine = before[k].id == row->element().id;
-            EXPECT_EQ(el(int(k)).hidden, before[k].hidden != (mine && eye)) << k;
-            EXPECT_EQ(el(int(k)).locked, before[k].locked != (mine && !eye)) << k;
-        }
-        keyIn(Qt::Key_Space);
-        EXPECT_EQ(ed().elements(), before);
-        now->clearFocus();
-        EXPECT_NE(row->grab().toImage(), ringed);
-        now->setFocus(Qt::TabFocusReason);
-    }
-    EXPECT_EQ(flags, 6);
+    ASSERT_EQ(focused(), list);
     keyIn(Qt::Key_Tab);
     EXPECT_EQ(focused(), screen()->layers()->buttons().constFirst());
-    QList<QUuid> topFirst;
-    for (const LWElement &e : ed().elements())
-        topFirst.prepend(e.id);
-    EXPECT_EQ(order, topFirst);
+    keyIn(Qt::Key_Backtab);
+
+    const auto id = [&before](int place) { return before[before.size() - 1 - place].id; };
+    struct Step {
+        std::function<void(FocusKeys &)> act;
+        int selected, hidden, locked; // rows counted from the top; -1: none
+    };
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = {}) { return [k, m](FocusKeys &t) { t.keyIn(k, m); }; };
+    const Step steps[] = {
+        {key(Qt::Key_Down), 1, -1, -1},        {key(Qt::Key_Down), 2, -1, -1},
+        {key(Qt::Key_Down), 2, -1, -1},        {key(Qt::Key_Up), 1, -1, -1},
+        {key(Qt::Key_Left), 1, -1, -1},        {key(Qt::Key_Space), 1, 1, -1},
+        {key(Qt::Key_Space, Qt::ShiftModifier), 1, 1, 1},
+        {key(Qt::Key_Space), 1, -1, 1},        {key(Qt::Key_Space, Qt::ShiftModifier), 1, -1, -1},
+        {key(Qt::Key_Home), 0, -1, -1},
+        {[](FocusKeys &t) { // the keyboard elsewhere first, nothing selected
+             t.clickCanvas(QPointF(400, 650));
+             t.clickIn(t.screen()->layers()->rows().at(2), QPoint(40, LayerRow::rowHeight / 2));
+             t.keyIn(Qt::Key_Up);
+         },
+         1, -1, -1},
+    };
+    for (const Step &s : steps) {
+        s.act(*this);
+        EXPECT_EQ(focused(), list);
+        EXPECT_EQ(ed().selection(), QList<QUuid>{id(s.selected)});
+        for (int place = 0; place < 3; ++place) {
+            const std::optional<LWElement> e = ed().element(id(place));
+            ASSERT_TRUE(e);
+            EXPECT_EQ(e->frame, before[2 - place].frame) << place;
+            EXPECT_EQ(e->hidden, place == s.hidden) << place;
+            EXPECT_EQ(e->locked, place == s.locked) << place;
+        }
+    }
+    for (int i = 0; i < 60 && focused()->accessibleName() != QStringLiteral("Rotation"); ++i)
+        keyIn(Qt::Key_Tab);
+    keyIn(Qt::Key_Right);
+    EXPECT_EQ(el(1).rotation, 1);
+    EXPECT_EQ(el(1).frame, before[1].frame);
 }
 
 // The template browser from the keyboard: typed letters search, Down goes into the grid, the
@@ -204,39 +222,125 @@ TEST_F(FocusKeys, TheTemplateBrowserWorksFromTheKeyboard)
     EXPECT_EQ(app.screen(), LWAppScreen::start);
 }
 
-// The icon picker, opened from the rail's Icon tool or from the icon section's Change…, has the
-// keyboard in its search: letters typed at once narrow the icons.
-TEST_F(FocusKeys, TheIconPickerSearchHasTheKeyboardWhenItOpens)
+// The icon picker, opened from the rail's Icon tool or from the icon section's Change…, works
+// from the keyboard: letters typed at once search, Down goes into the results, whose arrows move
+// the ringed icon, Return picks it and closes; Escape clears a search, then closes.
+TEST_F(FocusKeys, TheIconPickerWorksFromTheKeyboard)
 {
     const LWElement leaf = LWElement::makeIcon(QStringLiteral("leaf"), LWRect(300, 300, 60, 60), LWFill::solid(LWColor::black));
     open(design({leaf}));
     struct Case {
         const char *what;
         std::function<VKPopover *(FocusKeys &)> open;
+        std::function<QString(FocusKeys &)> picked;
     };
     const Case cases[] = {
         {"the rail",
          [](FocusKeys &t) {
              t.clickIn(t.screen()->rail()->toolButton(LWTool::icon));
              return t.screen()->rail()->iconPopover();
-         }},
+         },
+         [](FocusKeys &t) { return t.ed().tool() == LWTool::icon ? t.ed().iconForTool() : QString(); }},
         {"Change…",
          [](FocusKeys &t) {
+             t.keyIn(Qt::Key_Escape); // the select tool
              t.clickCanvas(QPointF(330, 330));
              IconSection *section = t.section<IconSection>();
              t.clickIn(section->changeButton());
              return section->popover();
-         }},
+         },
+         [](FocusKeys &t) { return t.el(0).icon.value_or(QString()); }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        VKPopover *popover = c.open(*this);
-        ASSERT_TRUE(popover && popover->isVisible());
-        QApplication::setActiveWindow(window.get()); // the popup is drawn in the zoomed scene
-        typeIn(QStringLiteral("star"));
-        auto *picker = popover->findChild<IconPicker *>();
-        ASSERT_NE(picker, nullptr);
-        EXPECT_EQ(picker->searchField()->text(), QStringLiteral("star"));
-        keyIn(Qt::Key_Escape);
+        for (const bool pick : {false, true}) {
+            QPointer<VKPopover> popover = c.open(*this);
+            ASSERT_TRUE(popover && popover->isVisible());
+            QApplication::setActiveWindow(window.get()); // the popup is drawn in the zoomed scene
+            auto *picker = popover->findChild<IconPicker *>();
+            typeIn(QStringLiteral("phone"));
+            const QList<LWIcons::Info> found = picker->grid()->icons();
+            ASSERT_GE(found.size(), 2);
+            if (!pick) { // Escape: the search first, then the picker
+                keyIn(Qt::Key_Escape);
+                EXPECT_EQ(picker->searchField()->text(), QString());
+                EXPECT_TRUE(popover->isVisible());
+                keyIn(Qt::Key_Escape);
+                EXPECT_FALSE(popover && popover->isVisible());
+                continue;
+            }
+            keyIn(Qt::Key_Down);
+            EXPECT_TRUE(picker->grid()->hasFocus());
+            const QImage first = picker->grid()->grab().toImage();
+            keyIn(Qt::Key_Right);
+            EXPECT_NE(picker->grid()->grab().toImage(), first); // the ring moved on
+            keyIn(Qt::Key_Right);
+            keyIn(Qt::Key_Left);
+            keyIn(Qt::Key_Return);
+            EXPECT_FALSE(popover && popover->isVisible());
+            EXPECT_EQ(c.picked(*this), found[1].id);
+        }
     }
+}
+
+// At 150 % and 200 % Tab brings each control it reaches into view, on to the status strip's last,
+// whose strip can then be grabbed in view: its whole height, its background beside the link.
+TEST_F(FocusKeys, AtEveryZoomTabBringsEachStopAndTheStatusStripIntoView)
+{
+    for (const auto &[zoom, editor] : {std::pair(1.5, false), std::pair(1.5, true), std::pair(2.0, true)}) {
+        SCOPED_TRACE(std::to_string(zoom) + (editor ? " editor" : " start"));
+        if (editor)
+            open(design({rectangle(), text(textA, QStringLiteral("A"))}));
+        VKZoom::setValue(zoom);
+        runPosted();
+        if (QWidget *had = host()->content()->focusWidget())
+            had->clearFocus(); // Tab from the first stop
+        const QRect view = host()->viewport()->rect();
+        const auto shown = [this](const QWidget *w) {
+            const QRectF inContent(w->mapTo(host()->content(), QPoint()), QSizeF(w->size()));
+            return host()->mapFromScene(host()->proxy()->mapRectToScene(inContent)).boundingRect();
+        };
+        StatusStrip *strip = window->mainWidget()->statusStrip();
+        for (int i = 0; i < 200 && focused() != strip->creditLink(); ++i) {
+            keyIn(Qt::Key_Tab);
+            const QRect at = shown(focused());
+            // Wholly where it fits (the page may be larger than the view).
+            EXPECT_TRUE(at.width() < view.width() && at.height() < view.height() ? view.contains(at) : view.intersects(at))
+                << focused()->metaObject()->className() << " " << focused()->accessibleName().toStdString();
+        }
+        ASSERT_EQ(focused(), strip->creditLink());
+        const QRect band = shown(strip), link = shown(strip->creditLink());
+        EXPECT_GE(band.top(), view.top());
+        EXPECT_LE(band.bottom(), view.bottom() + 1); // the mapped edge rounds up
+        const QColor beside = host()->viewport()->grab().toImage().pixelColor(link.left() - 4, link.center().y());
+        EXPECT_LT(std::abs(beside.red() - 0x1f), 12) << beside.name().toStdString(); // the strip's grey
+        EXPECT_EQ(beside.red(), beside.blue());
+    }
+}
+
+// The print check opens with the keyboard on "Done"; Return closes it, also from the help link,
+// which then opens no help.
+TEST_F(FocusKeys, ThePrintCheckOpensOnDoneAndReturnClosesIt)
+{
+    open(design({LWElement::makePhoto(boxFrame, LWMask::none, 0, QStringLiteral("Frame"))})); // one finding
+    std::optional<QString> help;
+    VELKHelp::setOpener([&help](const std::optional<QString> &id) { help = id.value_or(QString()); });
+    for (const int tabs : {0, 2}) { // Done; the finding's Show, the help link
+        SCOPED_TRACE(tabs);
+        keyIn(Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+        auto *sheet = qobject_cast<PreflightSheet *>(window->sheets()->dialog());
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+        EXPECT_EQ(QApplication::focusWidget(), sheet->doneButton());
+        for (int i = 0; i < tabs; ++i)
+            QTest::keyClick(sheet, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget() == sheet->helpButton(), tabs > 0);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        runPosted();
+        EXPECT_FALSE(app.sheet().has_value());
+        EXPECT_EQ(help, std::nullopt);
+        window->activateWindow(); // the offscreen platform may not hand it back
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    VELKHelp::setOpener({});
 }

@@ -134,6 +134,38 @@ TEST_F(MenuKeys, EscapeFromAMenuAndALoneAltLeaveTheKeyboardWhereItWas)
         }
 }
 
+// A value typed into the H field goes to the design when a menu opens from the keyboard; Undo
+// then (the Edit menu's item, or Ctrl+Z with the field still focused) takes it back in one step,
+// as after Tab, and Redo brings it again.
+TEST_F(MenuKeys, UndoAfterAMenuUndoesTheFieldsValue)
+{
+    struct Case {
+        const char *what;
+        QList<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;
+        bool inField; // the keyboard still there
+    };
+    const Case cases[] = {
+        {"Alt+E, Undo", {{Qt::Key_E, Qt::AltModifier}, {Qt::Key_Return, {}}}, true}, // Undo is the first item
+        {"Alt+F, Escape, Ctrl+Z", {{Qt::Key_F, Qt::AltModifier}, {Qt::Key_Escape, {}}, {Qt::Key_Z, Qt::ControlModifier}}, true},
+        {"Tab, Ctrl+Z", {{Qt::Key_Tab, {}}, {Qt::Key_Z, Qt::ControlModifier}}, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        open(design({rectangle()}));
+        clickCanvas(boxFrame.center());
+        NumberField *h = section<GeometrySection>()->hField();
+        const qsizetype steps = ed().undoStack().size();
+        typeInto(h, QStringLiteral("3"));
+        for (const auto &[key, modifiers] : c.keys)
+            keyToWindow(key, modifiers);
+        EXPECT_EQ(el(0).frame, boxFrame);
+        EXPECT_EQ(ed().undoStack().size(), steps);
+        EXPECT_EQ(vkFocusedTextInput() == h->lineEdit(), c.inField);
+        keyToWindow(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_DOUBLE_EQ(el(0).frame.h, 3 * 72);
+    }
+}
+
 // The titles' letters are underlined only while Alt is held.
 TEST_F(MenuKeys, LettersShowWhileAltIsHeld)
 {

@@ -119,6 +119,7 @@ PreflightSheet::PreflightSheet(LWEditor *editor, QWidget *parent) : QDialog(pare
     auto *footer = new QHBoxLayout;
     help_ = lwLinkButton(QStringLiteral("Preflight help"), 12, this);
     connect(help_, &QPushButton::clicked, this, [] { VELKHelp::show(QStringLiteral("preflight")); });
+    help_->installEventFilter(this); // Return is "Done" here too: Space opens the help
     footer->addWidget(help_, 0, Qt::AlignVCenter);
     footer->addStretch(1);
     done_ = new VKChromeButton(QStringLiteral("Done"), this);
@@ -139,6 +140,8 @@ PreflightSheet::PreflightSheet(LWEditor *editor, QWidget *parent) : QDialog(pare
     });
     refresh();
     lwFitDialog(this, sheetWidth);
+    // The keyboard starts on the default button, not on the first control (the help link).
+    done_->setFocus(Qt::OtherFocusReason);
 }
 
 QList<Issue> PreflightSheet::sorted(QList<Issue> issues)
@@ -221,6 +224,7 @@ QWidget *PreflightSheet::makeRow(const Issue &issue, bool pageNames, QWidget *pa
         row.show = new VKChromeButton(QStringLiteral("Show"), plate);
         row.show->setCompact(true);
         connect(row.show, &QAbstractButton::clicked, this, [this, issue] { showIssue(issue); });
+        row.show->installEventFilter(this);
         line->addWidget(row.show, 0, Qt::AlignTop);
     }
     rows_.append(row);
@@ -237,6 +241,16 @@ void PreflightSheet::showIssue(const Issue &issue)
     editor_->switchSide(issue.page);
     editor_->setSelection({*target});
     accept();
+}
+
+// Some platform themes let Return press the focused button: on the sheet's it is still "Done".
+bool PreflightSheet::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && lwIsReturn(static_cast<QKeyEvent *>(event))) {
+        accept();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void PreflightSheet::keyPressEvent(QKeyEvent *event)

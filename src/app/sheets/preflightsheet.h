@@ -18,8 +18,8 @@ class VKScrollView;
 // lamp by level, the page name when the design has several, and "Show" for findings about an
 // item. The list follows the design while open. Pictures are checked beside the window: one not
 // known yet is listed as being checked until its answer comes. Changes nothing in the design;
-// "Show" changes the side and the selection and closes the sheet. Window-modal, 580 wide; Return
-// is "Done", Escape closes.
+// "Show" changes the side and the selection and closes the sheet. Window-modal, 580 wide; it opens
+// with the keyboard on "Done", Return is "Done" wherever the keyboard is, Escape closes.
 class PreflightSheet : public QDialog {
     Q_OBJECT
 public:
@@ -53,6 +53,7 @@ public:
     VKChromeButton *doneButton() const { return done_; }
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

@@ -155,6 +155,15 @@ bool NumberField::eventFilter(QObject *watched, QEvent *event)
     if (watched == edit_ && event->type() == QEvent::FocusOut
         && static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
         commitPending();
+    // With nothing typed, the window's Undo and Redo keys are the design's: the box has no text
+    // of its own to take back (the value it took last went to the design).
+    if (watched == edit_ && event->type() == QEvent::ShortcutOverride && !edit_->isModified()) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
+            key->ignore();
+            return true;
+        }
+    }
     // Escape takes back what was typed; with nothing typed it goes on (a dialog closes).
     if (watched == edit_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && edit_->isModified()) {

@@ -16,7 +16,8 @@ class QLineEdit;
 // that differs from the value by more than 0.00001: the shown, rounded text is never committed.
 // Afterwards, and when nothing is committed, the box shows the value again, its own text undo
 // emptied, so that no old text comes back to be committed later. Escape with typed text shows
-// the value again and is consumed. A value set while the box has focus leaves text the user is
+// the value again and is consumed. With nothing typed, the Undo and Redo keys are left to the
+// window's commands (the box has no text of its own to take back). A value set while the box has focus leaves text the user is
 // typing alone; any other text shows the value at once.
 class NumberField : public QWidget {
     Q_OBJECT

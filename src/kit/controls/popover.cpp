@@ -2,6 +2,7 @@
 
 #include "kit/theme/style.h"
 #include "kit/theme/velkroot.h"
+#include "kit/zoom/zoomhost.h"
 
 #include <QGraphicsProxyWidget>
 #include <QKeyEvent>
@@ -72,7 +73,10 @@ void VKPopover::openAt(QWidget *anchor, bool beside)
         show();
         QWidget *content = anchor->window();
         const QRect where(anchor->mapTo(content, QPoint(0, 0)), anchor->size());
-        const QPoint at = placement(where, size(), content->rect(), beside);
+        // In the part of the zoomed content in view where it fits there, so it opens where it is seen.
+        const QRect shown = VKZoomHost::visiblePart(anchor);
+        const bool fits = shown.width() >= width() && shown.height() >= height();
+        const QPoint at = placement(where, size(), fits ? shown : content->rect(), beside);
         if (QGraphicsProxyWidget *inner = graphicsProxyWidget())
             inner->setPos(at);
     } else {

@@ -9,7 +9,8 @@
 //
 // Inside a VKZoomHost Qt embeds the popup in the zoomed scene: it is placed from the anchor's
 // position in the proxied content (mapTo(window())), because an inner mapToGlobal is off by
-// (zoom − 1) × the view's screen position. Main thread only.
+// (zoom − 1) × the view's screen position, and kept inside the part in view where it fits there.
+// Main thread only.
 class VKPopover : public QWidget {
     Q_OBJECT
 public:

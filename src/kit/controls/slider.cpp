@@ -1,5 +1,6 @@
 #include "kit/controls/slider.h"
 
+#include "kit/host/focusedtext.h"
 #include "kit/paint/paint.h"
 #include "kit/theme/focusring.h"
 #include "kit/theme/style.h"
@@ -78,6 +79,7 @@ LWSlider::LWSlider(Getter get, Setter set, double lower, double upper, double st
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     // Tab reaches it, a click does not take the keyboard from where the user types.
     setFocusPolicy(Qt::TabFocus);
+    setProperty(vkArrowKeysProperty, true); // not the page's nudge while it has the keyboard
     VKFocusRing::repaintOnFocus(this);
 }
 

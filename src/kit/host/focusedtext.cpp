@@ -63,6 +63,20 @@ QWidget *vkFocusedTextInput()
     return nullptr;
 }
 
+QWidget *vkFocusedWidget()
+{
+    QWidget *w = QApplication::focusWidget();
+    for (int depth = 0; w && depth < 8; ++depth) {
+        const auto *view = qobject_cast<const QGraphicsView *>(w);
+        const auto *proxy =
+            view && view->scene() ? dynamic_cast<const QGraphicsProxyWidget *>(view->scene()->focusItem()) : nullptr;
+        if (!proxy || !proxy->widget())
+            return w;
+        w = proxy->widget()->focusWidget() ? proxy->widget()->focusWidget() : proxy->widget();
+    }
+    return w;
+}
+
 bool vkGiveKeyboardHome(QWidget *from)
 {
     if (!from)

@@ -9,6 +9,13 @@ class QWidget;
 // the focus is elsewhere. Shared by the editor screen's keys and the Edit menu.
 [[nodiscard]] QWidget *vkFocusedTextInput();
 
+// The widget that has the keyboard focus, looked for through graphics views as above. None when
+// the application has no focus widget.
+[[nodiscard]] QWidget *vkFocusedWidget();
+// A control that takes the arrow keys for itself (a slider, a list): while it has the keyboard
+// its property "lwArrowKeys" is true and the editor screen's arrows (nudging) stand down.
+inline constexpr char vkArrowKeysProperty[] = "lwArrowKeys";
+
 // Where a field hands the keyboard back once its entry is done: the visible widget of its window
 // whose property "lwKeyboardHome" is true (the editor's canvas) takes the focus when the event
 // being handled (the Return) is done. False, focus untouched, in a window without one (a dialog).

@@ -53,6 +53,8 @@ public:
 
     explicit ScrollHome(QAbstractScrollArea *area);
     void request();
+    // Ends the turns still to come: the user's keyboard moved the view.
+    void stop() { m_timer.stop(); }
 
 private:
     void home();

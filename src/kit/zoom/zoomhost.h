@@ -6,12 +6,14 @@
 class QGraphicsProxyWidget;
 
 // Shows a window's content scaled by the interface zoom. The content is laid out at the host's
-// size divided by the zoom (never below `minSize`), drawn scaled from its top-left corner, and
-// scrolls once the scaled content no longer fits. The scroll bars lie over the content and never
+// size divided by the zoom (never below `minSize`, nor below the content's own minimum size: the
+// scrolled area follows it), drawn scaled from its top-left corner, and scrolls once the scaled
+// content no longer fits, so every part of it can be brought into view. The scroll bars lie over the content and never
 // take space from it; the host itself may be smaller than `minSize`.
 //
 // Lays out again on every resize and every write of the zoom setting, and scrolls home when first
-// shown, when its size or the zoom changes (VKZoom::ScrollHome: never over the user's own scroll).
+// shown, when its size or the zoom changes (VKZoom::ScrollHome: never over the user's own scroll,
+// the keyboard's following included).
 // The view paints no background, so the window's own shows through.
 //
 // The content lives in a graphics scene. Clicks, keys, hover cursors, tooltips and file drops reach
@@ -22,7 +24,7 @@ class QGraphicsProxyWidget;
 // place things from event positions instead. A press that opens a popup (a combo box's list) leaves
 // no hold on the control behind: the next press goes where it lands. Tab goes round the content's
 // controls, from the last to the first (Backtab the other way), and the view scrolls to the
-// control that Tab or a shortcut gave the keyboard. Main thread only.
+// control that Tab, a shortcut or an opening popup gave the keyboard. Main thread only.
 class VKZoomHost : public QGraphicsView {
     Q_OBJECT
 public:
@@ -34,7 +36,17 @@ public:
     // the parent for dialogs opened from inside, whose window() is only the embedded content.
     static QWidget *outerWindow(QWidget *inner);
     QGraphicsProxyWidget *proxy() const { return m_proxy; }
-    // The layout applied last.
+    // Scrolls the host that shows `inner` (if any) so that `inner` (or `part` of it, in its own
+    // coordinates) is in view: for a control that moves the keyboard's spot without a change of
+    // focus (a list's current row, a grid's current cell).
+    static void reveal(const QWidget *inner, const QRect &part = {});
+    // The part of `inner`'s window that the host showing it has in view, in that window's
+    // coordinates (the whole window when no host shows it): where popups should go.
+    [[nodiscard]] static QRect visiblePart(const QWidget *inner);
+    // Scrolls the host that shows `inner` (if any) home, as a zoom change does: for content that
+    // replaced what was scrolled to (another screen).
+    static void home(const QWidget *inner);
+    // The layout applied last; `scaled` and `indicators` as the content's minimum size made them.
     const VKZoom::Layout &currentLayout() const { return m_layout; }
 
 protected:
@@ -45,7 +57,10 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
+    static VKZoomHost *showing(const QWidget *inner);
     void relayout();
+    void fitScene();
+    void showControl(const QWidget *w, const QRect &part = {});
 
     QWidget *m_content;
     QGraphicsProxyWidget *m_proxy = nullptr;

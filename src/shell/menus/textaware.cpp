@@ -86,7 +86,12 @@ bool typing()
 
 void run(LWTextCommand command, const std::function<void()> &editorAction)
 {
-    if (QWidget *target = vkFocusedTextInput())
+    QWidget *target = vkFocusedTextInput();
+    // A value field showing its value (nothing typed since) has no text of its own to undo: what
+    // it took last is in the design, as if the field had been left.
+    const auto *edit = qobject_cast<QLineEdit *>(target);
+    const bool history = command == LWTextCommand::undo || command == LWTextCommand::redo;
+    if (target && !(history && edit && !edit->isModified() && vkPendingEditField()))
         send(target, command);
     else if (editorAction)
         editorAction();

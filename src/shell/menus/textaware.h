@@ -11,7 +11,9 @@ namespace LWTextAware {
 // True while a text widget has the focus in the active window.
 [[nodiscard]] bool typing();
 
-// Sends the command to the focused text widget; without one, runs `editorAction`. Delete
+// Sends the command to the focused text widget; without one, runs `editorAction`, which also
+// takes Undo and Redo while the focused widget is a value field with nothing typed into it
+// (vkPendingEditField: its value went to the design). Delete
 // removes only selected characters (nothing without a selection); a read-only widget only
 // copies and selects. A spin box or editable combo box takes the command in its line edit; any
 // other widget marked as text input gets the slot of the command's name ("del" for Delete),

@@ -3,7 +3,6 @@
 #include "kit/paint/paint.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
-#include "kit/theme/focusring.h"
 #include "kit/paint/uifont.h"
 #include "model/file/json.h"
 
@@ -27,7 +26,7 @@ class FlagButton : public QAbstractButton {
 public:
     FlagButton(std::function<QColor()> ink, QWidget *parent) : QAbstractButton(parent), m_ink(std::move(ink))
     {
-        setFocusPolicy(Qt::TabFocus);
+        setFocusPolicy(Qt::NoFocus); // the list's keys act on the current row's flags
         setCursor(Qt::ArrowCursor);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
@@ -49,12 +48,6 @@ protected:
             p.setOpacity(0.75);
         const QRectF box((width() - symbolSize) / 2, (height() - symbolSize) / 2, symbolSize, symbolSize);
         VKSymbols::paint(p, m_symbol, box, m_ink());
-        if (hasFocus()) { // Space acts on this row's element: the ring says which
-            p.setOpacity(1);
-            const auto *row = static_cast<const LayerRow *>(parentWidget());
-            VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 4),
-                               row->isSelected() ? QColor(Qt::white) : VKFocusRing::colour()); // on the accent
-        }
     }
 
 private:
@@ -213,6 +206,7 @@ void LayerRow::mouseReleaseEvent(QMouseEvent *event)
         return QWidget::mouseReleaseEvent(event);
     m_press.reset();
     select(event->modifiers());
+    Q_EMIT clicked();
 }
 
 void LayerRow::select(Qt::KeyboardModifiers modifiers)

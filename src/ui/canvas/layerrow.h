@@ -7,8 +7,8 @@
 class QAbstractButton;
 
 // One element of the shown page in the layers list: its kind symbol, its name, and buttons that
-// hide and lock it. A click (a release without a drag) selects it; with Shift or Ctrl it leaves
-// or joins the selection. Dragging offers the element's id as text; a row takes a dropped id of
+// hide and lock it (clicks only: the list's keys act on them). A click (a release without a drag)
+// selects it; with Shift or Ctrl it leaves or joins the selection. Dragging offers the element's id as text; a row takes a dropped id of
 // the shown page and restacks that element at the row's own index. The row keeps the element as
 // it was when last given (its buttons act on those flags); the selection is read when painting.
 class LayerRow : public QWidget {
@@ -43,6 +43,8 @@ Q_SIGNALS:
     // row outlives the drag it runs.
     void dragStarted();
     void dragFinished();
+    // After a click has selected (or deselected) it.
+    void clicked();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -6,7 +6,11 @@
 #include "kit/views/scrollstyle.h"
 #include "kit/views/scrollview.h"
 #include "kit/controls/segmentedpicker.h"
+#include "kit/host/focusedtext.h"
 #include "kit/host/shortcuts.h"
+#include "kit/paint/paint.h"
+#include "kit/theme/focusring.h"
+#include "kit/zoom/zoomhost.h"
 #include "kit/theme/style.h"
 #include "kit/paint/symbols.h"
 #include "kit/paint/uifont.h"
@@ -15,6 +19,8 @@
 #include <QHBoxLayout>
 #include <QEvent>
 #include <QHash>
+#include <QKeyEvent>
+#include <QSet>
 #include <QPainter>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -55,6 +61,34 @@ protected:
     }
 };
 
+// The list's one Tab stop, laid over the current row: it takes the list's keys and rings the row
+// while it has them; every click goes through to the row under it.
+class RowCursor : public QWidget {
+public:
+    RowCursor(std::function<bool()> onAccent, QWidget *parent) : QWidget(parent), m_onAccent(std::move(onAccent))
+    {
+        setFocusPolicy(Qt::TabFocus);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setProperty(vkArrowKeysProperty, true);
+        VKFocusRing::repaintOnFocus(this);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        VKFocusRing::paint(p, VKPaint::roundedRect(QRectF(rect()), 8),
+                           m_onAccent() ? QColor(Qt::white) : VKFocusRing::colour()); // white on the accent
+    }
+
+private:
+    std::function<bool()> m_onAccent;
+};
+
 } // namespace
 
 LayersPanel::LayersPanel(LWEditor &editor, QWidget *parent)
@@ -76,6 +110,14 @@ LayersPanel::LayersPanel(LWEditor &editor, QWidget *parent)
     m_list->setAttribute(Qt::WA_StaticContents);
     m_list->setFixedHeight(0);
     m_list->installEventFilter(this);
+    m_cursor = new RowCursor(
+        [this] {
+            const std::optional<QUuid> at = current();
+            return at && m_editor.selection().contains(*at);
+        },
+        m_list);
+    m_cursor->hide();
+    m_cursor->installEventFilter(this);
     stack->addWidget(m_list);
     stack->addWidget(m_hint);
     stack->addStretch(1);
@@ -127,8 +169,14 @@ LayersPanel::LayersPanel(LWEditor &editor, QWidget *parent)
 
 bool LayersPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Resize)
+    if (watched == m_cursor) {
+        if (event->type() == QEvent::KeyPress && listKey(*static_cast<QKeyEvent *>(event)))
+            return true;
+        if (event->type() == QEvent::FocusIn) // Tab's inner scroll comes only after the zoom host's
+            m_scroll->ensureWidgetVisible(m_cursor, 0, rowSpacing);
+    } else if (event->type() == QEvent::Resize) {
         place();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -180,8 +228,7 @@ void LayersPanel::place()
         row->hide();
         m_spare << row;
     }
-    // While the list scrolls, rows end short of the scroll indicator that lies over the list.
-    const int width = m_list->width() - (m_scroll->verticalScrollBar()->maximum() > 0 ? VKScrollStyle::clearance : 0);
+    const int width = rowWidth();
     for (int p = first; p <= last; ++p) {
         LayerRow *&row = rows[p - first];
         const int index = n - 1 - p;
@@ -194,7 +241,98 @@ void LayersPanel::place()
     m_rows = rows;
     while (m_spare.size() > maxSpare)
         m_spare.takeLast()->deleteLater();
+    placeCursor();
     orderTabs();
+}
+
+int LayersPanel::rowWidth() const
+{
+    // While the list scrolls, rows end short of the scroll indicator that lies over the list.
+    return m_list->width() - (m_scroll->verticalScrollBar()->maximum() > 0 ? VKScrollStyle::clearance : 0);
+}
+
+int LayersPanel::currentPlace() const
+{
+    const QList<LWElement> &elements = m_editor.elements();
+    const int n = int(elements.size());
+    for (int i = 0; i < n; ++i)
+        if (elements[i].id == m_current)
+            return n - 1 - i;
+    // Gone or never set: the top-most selected row, else the top row.
+    const QList<QUuid> &selection = m_editor.selection();
+    const QSet<QUuid> selected(selection.begin(), selection.end());
+    for (int i = n - 1; i >= 0; --i)
+        if (selected.contains(elements[i].id))
+            return n - 1 - i;
+    return n > 0 ? 0 : -1;
+}
+
+std::optional<QUuid> LayersPanel::current() const
+{
+    const int place = currentPlace();
+    if (place < 0)
+        return std::nullopt;
+    const QList<LWElement> &elements = m_editor.elements();
+    return elements[elements.size() - 1 - place].id;
+}
+
+void LayersPanel::placeCursor()
+{
+    const int place = currentPlace();
+    if (place < 0 || m_dragging) {
+        m_cursor->hide();
+        return;
+    }
+    const QList<LWElement> &elements = m_editor.elements();
+    m_cursor->setAccessibleName(elements[elements.size() - 1 - place].name);
+    m_cursor->setGeometry(0, place * rowPitch, rowWidth(), LayerRow::rowHeight);
+    m_cursor->show();
+    m_cursor->raise(); // over rows made after it
+    m_cursor->update();
+}
+
+bool LayersPanel::listKey(const QKeyEvent &key)
+{
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    const QList<LWElement> &elements = m_editor.elements();
+    const int n = int(elements.size()), at = currentPlace();
+    if (at < 0 || (modifiers & ~Qt::ShiftModifier))
+        return false;
+    int to = at;
+    switch (key.key()) {
+    case Qt::Key_Up:
+        to = std::max(0, at - 1);
+        break;
+    case Qt::Key_Down:
+        to = std::min(n - 1, at + 1);
+        break;
+    case Qt::Key_Home:
+        to = 0;
+        break;
+    case Qt::Key_End:
+        to = n - 1;
+        break;
+    case Qt::Key_Left: // the list's, never the page's nudge
+    case Qt::Key_Right:
+        return true;
+    case Qt::Key_Space: {
+        const LWElement element = elements[n - 1 - at];
+        m_current = element.id;
+        if (modifiers & Qt::ShiftModifier)
+            m_editor.setLocked(!element.locked, QList<QUuid>{element.id});
+        else
+            m_editor.setHidden(!element.hidden, {element.id});
+        return true;
+    }
+    default:
+        return false;
+    }
+    m_current = elements[n - 1 - to].id;
+    m_editor.setSelection({m_current});
+    placeCursor();
+    m_scroll->ensureWidgetVisible(m_cursor, 0, rowSpacing);
+    VKZoomHost::reveal(m_cursor);
+    return true;
 }
 
 void LayersPanel::orderTabs()
@@ -204,8 +342,7 @@ void LayersPanel::orderTabs()
     QList<QWidget *> stops;
     for (int i = 0; m_sides && i < m_sides->count(); ++i)
         stops << m_sides->segment(i);
-    for (LayerRow *row : std::as_const(m_rows))
-        stops << row->eyeButton() << row->lockButton();
+    stops << m_cursor;
     for (ChromeRoundButton *button : std::as_const(m_buttons))
         stops << button;
     QWidget *before = m_buttons.constFirst()->previousInFocusChain();
@@ -225,6 +362,11 @@ LayerRow *LayersPanel::freeRow()
         return m_spare.takeLast();
     auto *row = new LayerRow(m_editor, m_editor.elements().first(), 0, m_list);
     connect(row, &LayerRow::dragStarted, this, [this] { m_dragging = true; });
+    connect(row, &LayerRow::clicked, this, [this, row] { // the list has the keyboard, at that row
+        m_current = row->element().id;
+        placeCursor();
+        m_cursor->setFocus(Qt::MouseFocusReason);
+    });
     connect(row, &LayerRow::dragFinished, this, [this] {
         m_dragging = false;
         refresh();
@@ -266,4 +408,16 @@ void LayersPanel::selectionChanged()
         button->setDisabled(none);
     for (LayerRow *row : std::as_const(m_rows))
         row->followSelection();
+    // Without the keyboard the current row follows the selection.
+    if (!m_cursor->hasFocus()) {
+        const QList<QUuid> &selection = m_editor.selection();
+        const QSet<QUuid> selected(selection.begin(), selection.end());
+        const QList<LWElement> &elements = m_editor.elements();
+        for (auto e = elements.crbegin(); e != elements.crend(); ++e)
+            if (selected.contains(e->id)) {
+                m_current = e->id;
+                break;
+            }
+    }
+    placeCursor();
 }

@@ -2,9 +2,11 @@
 #include "editor/editor.h"
 
 #include <QWidget>
+#include <optional>
 
 class ChromeRoundButton;
 class LayerRow;
+class QKeyEvent;
 class QVBoxLayout;
 class SegmentedPicker;
 class VKScrollView;
@@ -19,6 +21,13 @@ class VKScrollView;
 // or place changed, so a canvas drag, a rename or a lock builds no row and a selection change
 // only repaints. Rows are hidden or deleted later, never inside their own handlers, and left
 // alone while one of them runs a drag.
+//
+// From the keyboard the list is one Tab stop, the current row, which shows the kit's focus ring
+// (a click on a row makes it current and gives the list the keyboard). Up and Down (Home, End)
+// make the next row current and select its element alone, scrolled into view; Space hides or
+// shows the current row's element, Shift+Space locks or unlocks it; the arrows are the list's
+// then, not the page's nudges. Without the keyboard the current row follows the selection (the
+// top-most selected row, else the top row).
 class LayersPanel : public QWidget {
     Q_OBJECT
 public:
@@ -34,6 +43,10 @@ public:
     // Bring to Front, Bring Forward, Send Backward, Send to Back, Delete.
     QList<ChromeRoundButton *> buttons() const { return m_buttons; }
     VKScrollView *scrollView() const { return m_scroll; }
+    // The list's Tab stop, laid over the current row; hidden on an empty page.
+    QWidget *keyboardRow() const { return m_cursor; }
+    // The element of the current row, if the page has any.
+    std::optional<QUuid> current() const;
 
 private:
     struct RowKey {
@@ -52,6 +65,11 @@ private:
     void rebuildSides();
     void orderTabs(); // side switch, rows, buttons: in reading order for Tab
     void selectionChanged();
+    // The current row's place counted from the top, or -1 on an empty page.
+    int currentPlace() const;
+    int rowWidth() const;
+    void placeCursor();
+    bool listKey(const QKeyEvent &key);
 
     LWEditor &m_editor;
     QVBoxLayout *m_column;
@@ -65,5 +83,7 @@ private:
     int m_shownSide = -1;
     QList<RowKey> m_keys;
     bool m_dragging = false;
+    QWidget *m_cursor;
+    QUuid m_current;
     QList<ChromeRoundButton *> m_buttons;
 };
