@@ -41,10 +41,19 @@ bool crasher = false; // this worker took the test's crash-once flag
         ::pause();
 }
 
-// A sealed memfd of `size` bytes (written: the filter refuses truncating); -1 on failure.
+// The memfd the program handed for the answer: the only one the worker holds while it decodes.
+int handedMemfd()
+{
+    for (int fd = channel + 1; fd < 64; ++fd)
+        if (::fcntl(fd, F_GET_SEALS) >= 0)
+            return fd;
+    return -1;
+}
+
+// The answer's memfd, `size` bytes written (the filter refuses truncating) and sealed; -1 on failure.
 int memfdOf(qint64 size, const void *data = nullptr)
 {
-    const int fd = P::makeMemfd("lw-test", 0);
+    const int fd = handedMemfd();
     static const std::vector<char> zeros(1 << 20);
     for (qint64 at = 0; at < size;) {
         const qint64 n = std::min<qint64>(size - at, qint64(zeros.size()));
@@ -96,7 +105,7 @@ P::Answer imageAnswer(int side)
         a.bytesPerLine = 8;
         sendRaw(&a, sizeof(a), fd);
     } else if (how == "unsealed") { // may be shrunk under the program's feet
-        const int fd = P::makeMemfd("open", 0);
+        const int fd = handedMemfd();
         for (int row = 0; row < 64; ++row)
             (void)::write(fd, std::vector<char>(64 * 4).data(), 64 * 4);
         const P::Answer a = imageAnswer(64);
@@ -105,7 +114,8 @@ P::Answer imageAnswer(int side)
         const P::Answer a = imageAnswer(64);
         sendRaw(&a, sizeof(a));
     } else if (how == "twofds") {
-        const int fds[2] = {memfdOf(64 * 64 * 4), memfdOf(64 * 64 * 4)};
+        const int fd = memfdOf(64 * 64 * 4);
+        const int fds[2] = {fd, fd};
         const P::Answer a = imageAnswer(64);
         sendRaw(&a, sizeof(a), fds);
     } else if (how == "hangup") {
@@ -168,9 +178,8 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     }
     if (how == "killed") // as the system's memory killer ends a process
         ::raise(SIGKILL);
-    if (how == "nopixels") { // the machine has no room for the answer: no memfd can be made for it
-        while (P::makeMemfd("lw-filler", 0) >= 0) {
-        }
+    if (how == "nopixels") { // the machine has no room for the answer: its memfd takes no write
+        ::close(handedMemfd());
         QImage big(1024, 1024, QImage::Format_RGB32);
         big.fill(Qt::red);
         return {big, LWPictureDecoder::Failure::none, false};

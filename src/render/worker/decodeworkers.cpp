@@ -3,24 +3,33 @@
 
 #include "render/parallel.h"
 #include "render/worker/decodeprotocol.h"
+#include "render/worker/decodeworker.h"
 
 #include <QColorSpace>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QWaitCondition>
 #include <cerrno>
 #include <climits>
-#include <cstring>
+#include <condition_variable>
 #include <csignal>
+#include <cstring>
+#include <deque>
 #include <fcntl.h>
+#include <functional>
+#include <mutex>
 #include <poll.h>
 #include <spawn.h>
-#include <time.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -44,11 +53,12 @@ constexpr int headerWallMs = 5000;
 struct Worker {
     pid_t pid = -1;
     int channel = -1;
+    qint64 addressSpace = 0; // its address space once set up, before any request (0: not known)
 };
 
 // How a worker ended: by itself, killed here, or by a signal this program did not send (SIGKILL:
-// the system's out-of-memory killer, which the worker is the first choice of; SIGXCPU or SIGPROF:
-// its CPU time ran out; any other: it crashed).
+// the system's out-of-memory killer, which the worker is the first choice of, unless its hard CPU
+// limit was reached; SIGXCPU or SIGPROF: its CPU time ran out; any other: it crashed).
 enum class Ended { itself, killedHere, killedOutside, cpuTime, crashed };
 
 Ended endedBy(int status)
@@ -66,28 +76,53 @@ Ended endedBy(int status)
     }
 }
 
+bool exited(pid_t pid)
+{
+    siginfo_t info{};
+    return ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
+// How a worker that has ended ended; reaped. Killed at its hard CPU limit is its CPU time.
+Ended reap(pid_t pid)
+{
+    rlimit cpu{};
+    const bool known = ::prlimit(pid, RLIMIT_CPU, nullptr, &cpu) == 0; // still there until reaped
+    int status = 0;
+    rusage used{};
+    while (::wait4(pid, &status, 0, &used) < 0 && errno == EINTR) {
+    }
+    const Ended how = endedBy(status);
+    const qint64 usedMs = (qint64(used.ru_utime.tv_sec) + used.ru_stime.tv_sec) * 1000 +
+                          (used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1000;
+    if (how == Ended::killedOutside && known && cpu.rlim_max != RLIM_INFINITY && usedMs >= qint64(cpu.rlim_max) * 1000)
+        return Ended::cpuTime;
+    return how;
+}
+
 // Ends a worker, given `graceMs` to end by itself (a worker reads the end of its channel and
 // exits), then killed.
 Ended end(Worker w, int graceMs)
 {
     ::close(w.channel);
     QDeadlineTimer grace(graceMs);
-    for (;;) {
-        int status = 0;
-        const pid_t got = ::waitpid(w.pid, &status, WNOHANG);
-        if (got == w.pid)
-            return endedBy(status);
-        if ((got < 0 && errno != EINTR) || grace.hasExpired())
-            break;
+    while (!exited(w.pid)) {
+        if (grace.hasExpired()) {
+            ::kill(w.pid, SIGKILL);
+            while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            return Ended::killedHere;
+        }
         ::usleep(1000);
     }
-    ::kill(w.pid, SIGKILL);
-    while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    return Ended::killedHere;
+    return reap(w.pid);
 }
 
 constexpr int leavingMs = 200; // for a worker whose channel closed to finish ending
+// For a worker to set itself up and say hello (loading its readers on a loaded machine).
+constexpr int helloWallMs = LWSanitizers::address ? 20000 : 10000;
+// After a worker could not start or shut itself in, how long others are not tried while its
+// program stays as it was: the pictures asked meanwhile fail at once.
+constexpr int troublePauseMs = 2000;
 
 QString besideThisProgram()
 {
@@ -95,11 +130,73 @@ QString besideThisProgram()
     return QFileInfo(self).absolutePath() + QStringLiteral("/leafwrighter-decode");
 }
 
-std::optional<Worker> start(const QString &program)
+// The worker program as it is on disk (none: missing): a reinstalled or repaired one differs.
+QByteArray stampOf(const QString &program)
+{
+    struct stat st{};
+    if (::stat(QFile::encodeName(program).constData(), &st) != 0)
+        return {};
+    const qint64 fields[] = {qint64(st.st_ino), qint64(st.st_mode), qint64(st.st_size), qint64(st.st_mtim.tv_sec),
+                             qint64(st.st_mtim.tv_nsec), qint64(st.st_ctim.tv_nsec)};
+    return QByteArray(reinterpret_cast<const char *>(fields), sizeof(fields));
+}
+
+// Workers are started from one thread that lasts as long as the program: a worker's parent-death
+// signal follows the thread that started it, and the threads that ask for decodes come and go.
+class Starter {
+public:
+    static Starter &instance()
+    {
+        static Starter *s = new Starter; // never destroyed: its thread ends with the process
+        return *s;
+    }
+    void run(const std::function<void()> &job)
+    {
+        std::unique_lock guard(m_lock);
+        if (!m_started) {
+            std::thread([this] { loop(); }).detach();
+            m_started = true;
+        }
+        const quint64 ticket = ++m_asked;
+        m_jobs.push_back(&job);
+        m_wake.notify_all();
+        m_done.wait(guard, [&] { return m_finished >= ticket; });
+    }
+
+private:
+    void loop()
+    {
+        std::unique_lock guard(m_lock);
+        for (;;) {
+            m_wake.wait(guard, [&] { return !m_jobs.empty(); });
+            const std::function<void()> *job = m_jobs.front();
+            m_jobs.pop_front();
+            guard.unlock();
+            (*job)();
+            guard.lock();
+            ++m_finished;
+            m_done.notify_all();
+        }
+    }
+    std::mutex m_lock;
+    std::condition_variable m_wake, m_done;
+    std::deque<const std::function<void()> *> m_jobs;
+    quint64 m_asked = 0, m_finished = 0;
+    bool m_started = false;
+};
+
+// A worker started, or why none could be: the program missing or not one (decoderMissing), or
+// the machine's passing want of descriptors, processes or memory (unavailable).
+struct Started {
+    std::optional<Worker> worker;
+    Failure why = Failure::none;
+};
+
+Started spawn(const QString &program)
 {
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0)
-        return std::nullopt;
+        return {std::nullopt, Failure::unavailable};
     // The worker gets its end as descriptor 3, stdin and stdout from /dev/null and the
     // program's stderr for warnings; it closes anything else it inherits.
     posix_spawn_file_actions_t actions;
@@ -110,12 +207,13 @@ std::optional<Worker> start(const QString &program)
     const QByteArray path = program.toLocal8Bit();
     char *argv[] = {const_cast<char *>(path.constData()), nullptr};
     // Large blocks in huge pages where the system allows: a decoder's buffers are fresh memory
-    // in a fresh process, and faulting them in page by page costs about a third of a decode.
+    // in a fresh process, and faulting them in page by page costs about a third of a decode. One
+    // heap for its few threads: no other reserves address space beside its limit.
     std::vector<QByteArray> env;
     for (char **e = environ; *e; ++e)
         if (std::strncmp(*e, "GLIBC_TUNABLES=", 15) != 0)
             env.emplace_back(*e);
-    env.emplace_back("GLIBC_TUNABLES=glibc.malloc.hugetlb=1");
+    env.emplace_back("GLIBC_TUNABLES=glibc.malloc.hugetlb=1:glibc.malloc.arena_max=1");
     std::vector<char *> envp;
     for (QByteArray &e : env)
         envp.push_back(e.data());
@@ -126,46 +224,141 @@ std::optional<Worker> start(const QString &program)
     ::close(pair[1]);
     if (failed != 0) {
         ::close(pair[0]);
-        return std::nullopt;
+        const bool passing = failed == EMFILE || failed == ENFILE || failed == EAGAIN || failed == ENOMEM;
+        return {std::nullopt, passing ? Failure::unavailable : Failure::decoderMissing};
     }
-    return Worker{pid, pair[0]};
+    return {Worker{pid, pair[0]}, Failure::none};
+}
+
+// The address space a process has mapped, from outside; 0 when it cannot be read.
+qint64 addressSpaceOf(pid_t pid)
+{
+    QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readLine().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
+}
+
+bool answers(int channel, int ms);
+
+// Waits for a new worker's hello. None when it is set up and shut in (its address space then
+// read); else it is ended, and why: it could not shut itself in (decoderUnsafe), it ended or
+// broke the protocol before (decoderMissing: it cannot start), or a loaded machine's slowness or
+// memory killer (unavailable).
+Failure greet(Worker &w)
+{
+    P::Hello hello;
+    std::optional<int> fd;
+    const bool answered = answers(w.channel, helloWallMs);
+    if (answered)
+        fd = P::receive(w.channel, &hello, sizeof(hello));
+    if (fd && *fd >= 0)
+        ::close(*fd);
+    const bool sound = fd && *fd < 0 && hello.magic == P::helloMagic && hello.size == sizeof(hello);
+    if (sound && hello.confined) {
+        w.addressSpace = addressSpaceOf(w.pid);
+        // Its threads, counted apart from any other process's, bounded once for good.
+        const rlimit tasks{rlim_t(LWDecodeWorker::mostThreads), rlim_t(LWDecodeWorker::mostThreads)};
+        if (hello.alone)
+            (void)::prlimit(w.pid, RLIMIT_NPROC, &tasks, nullptr);
+        return Failure::none;
+    }
+    const Ended how = end(w, answered ? leavingMs : 0);
+    if (sound)
+        return Failure::decoderUnsafe;
+    return !answered || how == Ended::killedOutside ? Failure::unavailable : Failure::decoderMissing;
+}
+
+// Whether an idle worker still serves a request of `cpuMilliseconds`: alive, and its hard CPU
+// limit (only ever lowered) above the soft limit the request will have.
+bool usable(const Worker &w, int cpuMilliseconds)
+{
+    clockid_t clock;
+    timespec used{};
+    rlimit cpu{};
+    if (exited(w.pid) || ::clock_getcpuclockid(w.pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0 ||
+        ::prlimit(w.pid, RLIMIT_CPU, nullptr, &cpu) != 0)
+        return false;
+    const rlim_t soft = rlim_t(used.tv_sec + (used.tv_nsec > 0 ? 1 : 0)) + rlim_t(cpuMilliseconds + 999) / 1000;
+    return cpu.rlim_max == RLIM_INFINITY || soft < cpu.rlim_max;
 }
 
 struct Pool {
     QMutex lock;
     QWaitCondition freed;
     std::vector<Worker> idle;
+    std::vector<pid_t> busy;
     int running = 0;
     int started = 0;
     qint64 decodes = 0;
     int generation = 0; // workers of an older one are ended when given back
+    bool closed = false; // the program is ending: no worker is started
     QString program;
     int cpuSeconds = 0, wallMilliseconds = 0;
+    // Why the last worker started could not serve (decoderMissing, decoderUnsafe), the program's
+    // file then, and until when no other is tried while it stays so.
+    Failure trouble = Failure::none;
+    QByteArray troubleStamp;
+    QDeadlineTimer troubleRest;
 
-    std::optional<std::pair<Worker, int>> take()
+    // A worker for a request of `cpuMilliseconds`; none when none can be had, and why in `cannot`.
+    std::optional<std::pair<Worker, int>> take(int cpuMilliseconds, Failure *cannot)
     {
         QMutexLocker guard(&lock);
         const int most = std::clamp(LWParallel::workers(), 1, LWDecodeWorkers::mostWorkers);
-        while (idle.empty() && running >= most)
-            freed.wait(&lock);
-        if (!idle.empty()) {
+        for (;;) {
+            while (idle.empty() && running >= most && !closed)
+                freed.wait(&lock);
+            if (closed || idle.empty())
+                break;
             const Worker w = idle.back();
             idle.pop_back();
-            return std::pair(w, generation);
+            if (usable(w, cpuMilliseconds)) {
+                busy.push_back(w.pid);
+                return std::pair(w, generation);
+            }
+            --running; // dead since, or without the CPU time left: a fresh one instead
+            guard.unlock();
+            (void)end(w, 0);
+            guard.relock();
         }
-        ++running;
-        const QString path = program.isEmpty() ? besideThisProgram() : program;
-        const int gen = generation;
-        guard.unlock();
-        const std::optional<Worker> w = start(path);
-        guard.relock();
-        if (!w) {
-            --running;
-            freed.wakeOne();
+        if (closed) {
+            *cannot = Failure::unavailable;
             return std::nullopt;
         }
+        const QString path = program.isEmpty() ? besideThisProgram() : program;
+        if (trouble != Failure::none && !troubleRest.hasExpired() && stampOf(path) == troubleStamp) {
+            *cannot = trouble;
+            return std::nullopt;
+        }
+        ++running;
+        const int gen = generation;
+        guard.unlock();
+        static std::once_flag atQuit;
+        std::call_once(atQuit, [] {
+            if (QCoreApplication::instance()) // its workers ended with the application object
+                qAddPostRoutine(LWDecodeWorkers::endAll);
+        });
+        Started s;
+        Starter::instance().run([&] { s = spawn(path); });
+        if (s.worker)
+            s.why = greet(*s.worker);
+        guard.relock();
+        if (s.why == Failure::decoderMissing || s.why == Failure::decoderUnsafe) {
+            trouble = s.why;
+            troubleStamp = stampOf(path);
+            troubleRest.setRemainingTime(troublePauseMs);
+        }
+        if (s.why != Failure::none) {
+            --running;
+            freed.wakeOne();
+            *cannot = s.why;
+            return std::nullopt;
+        }
+        trouble = Failure::none;
         ++started;
-        return std::pair(*w, gen);
+        busy.push_back(s.worker->pid);
+        return std::pair(*s.worker, gen);
     }
 
     // A worker back after a decode; `sound` when it answered within the protocol. One that did
@@ -174,8 +367,9 @@ struct Pool {
     {
         QMutexLocker guard(&lock);
         ++decodes;
+        busy.erase(std::remove(busy.begin(), busy.end(), w.pid), busy.end());
         Ended how = Ended::itself;
-        if (sound && gen == generation) {
+        if (sound && gen == generation && !closed) {
             idle.push_back(w);
         } else {
             --running;
@@ -313,29 +507,41 @@ std::optional<QImage> imageOf(const P::Answer &a, int fd, QSize made, qint64 res
     return img;
 }
 
-// Sets the worker's soft limits for its next request, from outside: the worker's filter lets it
-// read its limits, never change them. Its data limit `memoryLimit` (0: this program's own, as it
-// was started with); its CPU limit the time it has used, in whole seconds up, and `cpuMilliseconds`
-// in whole seconds up, behind the worker's exact timer. Never above a hard limit. False when a
-// limit could not be set.
-bool limit(pid_t pid, qint64 memoryLimit, int cpuMilliseconds)
+// Sets the worker's limits for its next request, from outside: the worker's filter lets it read
+// its limits, never change them. With a memory limit (none under AddressSanitizer, which maps
+// terabytes): its data that, the one memfd it is handed (its file size) that, and all it maps
+// (private, shared, thread stacks) within its address space once set up, the request's bytes and
+// that again. Without, its data limit this program's own, as it was started with. Its CPU
+// limit the time it has used, in whole seconds up, and `cpuMilliseconds` in whole seconds up,
+// behind the worker's exact timer; its hard CPU limit (SIGKILL, which no decoder can catch or
+// ignore) `beyondMilliseconds` and a second past that, only ever lowered (an unprivileged program
+// cannot raise it): a worker without room for a request is replaced (usable). False when a limit
+// could not be set.
+bool limit(const Worker &w, const P::Ask &ask, int beyondMilliseconds)
 {
     clockid_t clock;
     timespec used{};
-    if (::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0)
+    if (::clock_getcpuclockid(w.pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0)
         return false;
     rlimit own{};
-    if (memoryLimit <= 0 && ::getrlimit(RLIMIT_DATA, &own) != 0)
+    if (ask.memoryLimit <= 0 && ::getrlimit(RLIMIT_DATA, &own) != 0)
         return false;
-    const auto setSoft = [pid](auto resource, rlim_t value) {
+    const auto set = [pid = w.pid](auto resource, rlim_t soft, rlim_t hard = RLIM_INFINITY) {
         rlimit r{};
         if (::prlimit(pid, resource, nullptr, &r) != 0)
             return false;
-        r.rlim_cur = std::min(value, r.rlim_max);
+        r.rlim_max = std::min(hard, r.rlim_max);
+        r.rlim_cur = std::min(soft, r.rlim_max);
         return ::prlimit(pid, resource, &r, nullptr) == 0;
     };
-    const rlim_t seconds = rlim_t(used.tv_sec + (used.tv_nsec > 0 ? 1 : 0)) + rlim_t(cpuMilliseconds + 999) / 1000;
-    return setSoft(RLIMIT_DATA, memoryLimit > 0 ? rlim_t(memoryLimit) : own.rlim_cur) && setSoft(RLIMIT_CPU, seconds);
+    const rlim_t soft = rlim_t(used.tv_sec + (used.tv_nsec > 0 ? 1 : 0)) + rlim_t(ask.cpuMilliseconds + 999) / 1000;
+    if (!set(RLIMIT_CPU, soft, soft + rlim_t(beyondMilliseconds + 999) / 1000 + 1))
+        return false;
+    if (ask.memoryLimit <= 0)
+        return set(RLIMIT_DATA, own.rlim_cur);
+    const auto memory = rlim_t(ask.memoryLimit);
+    return set(RLIMIT_DATA, memory) && set(RLIMIT_FSIZE, memory) &&
+           (w.addressSpace <= 0 || set(RLIMIT_AS, rlim_t(w.addressSpace + ask.bytes) + memory));
 }
 
 // Waits up to `ms` for the worker to answer; false when it does not.
@@ -416,14 +622,23 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
     bool killedOutside = false;
     Failure why = Failure::unreadable;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const auto taken = p.take();
-        if (!taken) { // no worker can be started now (missing, no descriptor or process left)
-            why = Failure::unavailable;
+        // The answer's memfd: the worker makes none, and writes there no more than its file size.
+        const int out = P::makeMemfd("lw-pixels", 0);
+        if (out < 0) {
+            why = errno == EMFILE || errno == ENFILE ? Failure::unavailable : Failure::outOfMemory;
+            break;
+        }
+        const auto taken = p.take(ask.cpuMilliseconds, &why);
+        if (!taken) { // no worker now (missing, not shut in, no descriptor or process left)
+            ::close(out);
             break;
         }
         const auto [worker, gen] = *taken;
-        if (!limit(worker.pid, ask.memoryLimit, ask.cpuMilliseconds) ||
-            !P::send(worker.channel, &ask, sizeof(ask), in)) {
+        const int fds[] = {in, out};
+        const bool sent = limit(worker, ask, ask.cpuMilliseconds) && P::send(worker.channel, &ask, sizeof(ask), fds);
+        ::close(out);
+        if (!sent) {
+            why = Failure::unreadable;
             killedOutside = p.give(worker, gen, false, leavingMs) == Ended::killedOutside || killedOutside;
             continue;
         }
@@ -478,14 +693,20 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     if (in < 0)
         return std::nullopt;
     Pool &p = pool();
+    // The hard CPU limit leaves room for the picture's decode that follows in the same worker.
+    int beyond = limitsFor(LWPictureDecoder::maxPixelCount, 0).cpuMilliseconds;
+    {
+        QMutexLocker guard(&p.lock);
+        beyond = std::max(beyond, p.cpuSeconds * 1000);
+    }
     // An idle worker may have died since its last use: a fresh one is asked then.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const auto taken = p.take();
+        Failure cannot = Failure::none;
+        const auto taken = p.take(ask.cpuMilliseconds, &cannot);
         if (!taken)
             break;
         const auto [worker, gen] = *taken;
-        if (!limit(worker.pid, ask.memoryLimit, ask.cpuMilliseconds) ||
-            !P::send(worker.channel, &ask, sizeof(ask), in)) {
+        if (!limit(worker, ask, beyond) || !P::send(worker.channel, &ask, sizeof(ask), in)) {
             (void)p.give(worker, gen, false, leavingMs);
             continue;
         }
@@ -494,6 +715,30 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     }
     ::close(in);
     return std::nullopt;
+}
+
+LWPictureDecoder::Failure trouble()
+{
+    Pool &p = pool();
+    QMutexLocker guard(&p.lock);
+    return p.trouble;
+}
+
+void endAll()
+{
+    Pool &p = pool();
+    QMutexLocker guard(&p.lock);
+    p.closed = true;
+    ++p.generation;
+    for (const pid_t busy : p.busy) // their decodes fail at once; each is ended when given back
+        ::kill(busy, SIGKILL);
+    std::vector<Worker> idle;
+    std::swap(idle, p.idle);
+    p.running -= int(idle.size());
+    p.freed.wakeAll();
+    guard.unlock();
+    for (const Worker &w : idle)
+        (void)end(w, leavingMs);
 }
 
 Stats stats()
@@ -510,6 +755,8 @@ void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds)
     p.program = program;
     p.cpuSeconds = cpuSeconds;
     p.wallMilliseconds = wallMilliseconds;
+    p.closed = false;
+    p.trouble = Failure::none;
     ++p.generation;
     std::vector<Worker> idle;
     std::swap(idle, p.idle);
