@@ -8,6 +8,9 @@
 
 #include <QImage>
 #include <algorithm>
+#include <atomic>
+#include <pthread.h>
+#include <sys/stat.h>
 #include <csignal>
 #include <cstddef>
 #include <linux/filter.h>
@@ -145,13 +148,41 @@ P::Answer imageAnswer(int side)
     silent();
 }
 
-// A plain green picture when the worker could neither open a file nor make a socket, red when it could.
-Result reachOut(const QByteArray &path, const QByteArray &bytes, const LWPictureDecoder::Request &request)
+// A plain green picture when what the words try was refused, red when it went through: a file
+// opened or examined, or a socket made ("reach <path>"); a gigabyte of shared memory ("shared"),
+// a memfd made or the one handed grown to a gigabyte ("memfd"), threads past the worker's count
+// ("threads").
+Result refusedOrNot(const QByteArray &how, const QByteArray &path, const QByteArray &bytes,
+                    const LWPictureDecoder::Request &request)
 {
-    const int file = ::open(path.constData(), O_RDONLY);
-    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+    bool through = false;
+    if (how == "reach") {
+        struct stat st{};
+        through = ::open(path.constData(), O_RDONLY) >= 0 || ::socket(AF_INET, SOCK_STREAM, 0) >= 0 ||
+                  ::syscall(SYS_newfstatat, AT_FDCWD, path.constData(), &st, AT_EMPTY_PATH) == 0;
+    } else if (how == "shared") {
+        through = ::mmap(nullptr, size_t(1) << 30, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0) != MAP_FAILED;
+    } else if (how == "memfd") {
+        through = ::memfd_create("lw-more", 0) >= 0 || ::pwrite(handedMemfd(), "x", 1, off_t(1) << 30) == 1;
+    } else if (how == "threads") {
+        std::atomic<bool> go = false;
+        std::vector<pthread_t> started;
+        pthread_attr_t small;
+        ::pthread_attr_init(&small);
+        ::pthread_attr_setstacksize(&small, 64 << 10);
+        for (pthread_t t; started.size() < 64 && ::pthread_create(&t, &small, [](void *flag) -> void * {
+                              while (!static_cast<std::atomic<bool> *>(flag)->load())
+                                  ::usleep(1000);
+                              return nullptr;
+                          }, &go) == 0;)
+            started.push_back(t);
+        go = true;
+        for (const pthread_t t : started)
+            ::pthread_join(t, nullptr);
+        through = 1 + LWDecodeWorker::qtThreads + int(started.size()) > LWDecodeWorker::mostThreads;
+    }
     Result r = LWPictureDecoder::decodeHere(bytes, request); // at the size asked
-    r.image->fill(file < 0 && sock < 0 ? Qt::green : Qt::red);
+    r.image->fill(through ? Qt::red : Qt::green);
     return r;
 }
 
@@ -190,11 +221,15 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     }
     if (how == "throw")
         throw std::bad_alloc(); // as libheif does when it cannot allocate
-    if (how == "untimed") { // its exact timer stopped: the program's CPU limit still ends it
+    if (how == "stubborn") { // past its CPU time it carries on: only the hard limit ends it
+        (void)::signal(SIGXCPU, SIG_IGN);
+        (void)::signal(SIGPROF, SIG_IGN);
+    }
+    if (how == "untimed" || how == "stubborn") { // its exact timer stopped: the program's CPU limit still ends it
         const itimerval stopped{};
         (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
     }
-    if (how == "loop" || how == "untimed") {
+    if (how == "loop" || how == "untimed" || how == "stubborn") {
         volatile int spin = 0;
         while (spin == 0) {
         }
@@ -221,8 +256,8 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     }
     if (how == "bigger" || how == "format" || how == "smallfd" || how == "bigfd")
         answerAltered(how, bytes.left(at), request);
-    if (how == "reach")
-        return reachOut(words.mid(how.size() + 1), bytes.left(at), request);
+    if (how == "reach" || how == "shared" || how == "memfd" || how == "threads")
+        return refusedOrNot(how, words.mid(how.size() + 1), bytes.left(at), request);
     breakProtocol(how);
 }
 

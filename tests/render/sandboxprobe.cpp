@@ -1,11 +1,31 @@
 // A test program: sets itself up as a decode worker (LWDecodeWorker::prepare, the same set-up) and
 // then acts as a decoder taken over by a crafted picture would.
-//   lw-sandbox-probe <call> <folder> [<address>]: tries one call on the folder's files (or on the
-//     parent); exits 0 when refused, 1 when it went through, 3 when the set-up failed.
+//   lw-sandbox-probe <call> <folder> <layers> [<address>]: with the sandbox's layers (all, or one
+//     alone: filter, landlock, root; nonamespaces: all on a system that refuses namespaces),
+//     tries one call on the folder's files (or on the parent); exits 0 when refused, 1 when it
+//     went through, 2 when the call is not on this machine, 3 when the set-up failed.
 //   lw-sandbox-probe decode <cores> <picture>...: decodes each picture at two sizes, as on a
 //     machine of that many cores, says "decoded N" on stdout and waits to be ended.
+//   lw-sandbox-probe program <worker> <dies|quits>: as the program, has the worker decode a
+//     picture (that loops, or a plain one), says the worker's pid on stdout, then ends at once
+//     (dies) or ends its application object first and exits 0 when the worker is gone (quits).
 #include "render/pictures/picturedecoder.h"
 #include "render/worker/decodeworker.h"
+#include "render/worker/decodeprotocol.h"
+#include "render/worker/decodeworkers.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <cstddef>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <optional>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <thread>
 
 #include <QFile>
 #include <QThreadPool>
@@ -39,6 +59,27 @@ namespace {
 
 constexpr int channel = 3;
 
+// As the program, for the worker set up here: a process that grants every thread the worker's
+// filter asks for (its listener comes with the hello on `end`), until the worker ends.
+void grantEveryThread(int end)
+{
+    if (::fork() != 0)
+        return;
+    (void)::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    LWDecodeProtocol::Hello hello;
+    const std::optional<int> listener = LWDecodeProtocol::receive(end, &hello, sizeof(hello));
+    while (listener && *listener >= 0) {
+        seccomp_notif ask{};
+        if (::ioctl(*listener, SECCOMP_IOCTL_NOTIF_RECV, &ask) != 0 && errno != EINTR && errno != ENOENT)
+            break;
+        seccomp_notif_resp answer{};
+        answer.id = ask.id;
+        answer.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
+        (void)::ioctl(*listener, SECCOMP_IOCTL_NOTIF_SEND, &answer);
+    }
+    std::_Exit(0);
+}
+
 [[noreturn]] void decodeAll(int cores, int count, char **paths)
 {
     if (cores <= 2) { // as on a machine of two cores
@@ -55,7 +96,11 @@ constexpr int channel = 3;
         QFile f(QString::fromLocal8Bit(paths[i]));
         pictures.push_back(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
     }
-    if (!LWDecodeWorker::prepare(channel))
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends) != 0 || ::dup2(ends[0], channel) != channel)
+        std::_Exit(3);
+    grantEveryThread(ends[1]);
+    if (!LWDecodeWorker::prepare(channel) || !LWDecodeWorker::hello(channel, true))
         std::_Exit(3);
     int decoded = 0;
     for (const QByteArray &bytes : pictures)
@@ -65,6 +110,75 @@ constexpr int channel = 3;
     std::fflush(stdout);
     for (;;)
         ::pause();
+}
+
+// As on a system that refuses namespaces.
+void refuseNamespaces()
+{
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_unshare, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{quint16(std::size(code)), code};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+        std::_Exit(3);
+}
+
+// chmod through the 32-bit table (int 0x80), whose call numbers mean other calls in the 64-bit one.
+long chmod32([[maybe_unused]] const char *path)
+{
+#if defined(__x86_64__)
+    long got;
+    asm volatile("int $0x80" : "=a"(got) : "a"(15L), "b"(path), "c"(0777L) : "memory");
+    return got;
+#else
+    std::_Exit(2);
+#endif
+}
+
+// This process's child, once it has run for `ticks` of CPU (-1: any).
+pid_t child(int ticks = -1)
+{
+    for (;;) {
+        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            const QList<QByteArray> fields = stat.open(QIODevice::ReadOnly) ? stat.readAll().split(' ') : QList<QByteArray>();
+            if (fields.size() > 14 && fields[3].toInt() == ::getpid() && fields[13].toInt() + fields[14].toInt() >= ticks)
+                return entry.toInt();
+        }
+        if (ticks < 0)
+            return -1;
+        ::usleep(10000);
+    }
+}
+
+// As the program: a worker decodes a picture that loops (dies) or a plain one (quits).
+int actAsTheProgram(int argc, char **argv)
+{
+    const bool dies = std::string(argv[3]) == "dies";
+    std::optional<QCoreApplication> app(std::in_place, argc, argv);
+    LWDecodeWorkers::setForTests(QString::fromLocal8Bit(argv[2]), 60, 60000);
+    QImage plain(64, 64, QImage::Format_RGB32);
+    plain.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    plain.save(&buffer, "png");
+    if (dies) {
+        std::thread([png] { (void)LWDecodeWorkers::decode(png + "LWTEST loop", {}, 64 * 64 * 4, QSize(64, 64)); }).detach();
+        std::printf("%d\n", child(30)); // well into its loop, long set up
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
+    if (!LWDecodeWorkers::decode(png, {}, 64 * 64 * 4, QSize(64, 64)).image)
+        return 3;
+    const pid_t worker = child();
+    std::printf("%d\n", worker);
+    std::fflush(stdout);
+    app.reset();
+    return worker > 0 && ::kill(worker, 0) != 0 ? 0 : 1; // ended and reaped
 }
 
 sockaddr_un abstractAddress()
@@ -84,7 +198,18 @@ int main(int argc, char **argv)
     const std::string call = argv[1];
     if (call == "decode")
         decodeAll(std::atoi(argv[2]), argc - 3, argv + 3);
-    const std::string dir = argv[2];
+    if (call == "program" && argc == 4)
+        return actAsTheProgram(argc, argv);
+    if (argc < 4)
+        return 2;
+    const std::string dir = argv[2], layersAsked = argv[3];
+    const char *address = argc > 4 ? argv[4] : "0";
+    namespace S = LWWorkerSandbox;
+    const std::map<std::string, unsigned> layerNames = {
+        {"all", S::allLayers}, {"nonamespaces", S::allLayers}, {"filter", S::filter}, {"landlock", S::landlock}, {"root", S::ownRoot}};
+    const auto layers = layerNames.find(layersAsked);
+    if (layers == layerNames.end())
+        return 2;
     const auto at = [&](const char *name) { return dir + "/" + name; };
     const pid_t parent = ::getppid();
     // Descriptors 0 to 2 outlive the set-up: a socket pair (sendmsg), an unconnected socket and a
@@ -114,7 +239,14 @@ int main(int argc, char **argv)
     int pairChannel[2];
     (void)::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pairChannel);
     (void)::dup2(pairChannel[0], channel);
-    if (!LWDecodeWorker::prepare(channel))
+    // Where a 32-bit call can reach it.
+    auto *low = static_cast<char *>(::mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0));
+    if (low == MAP_FAILED)
+        std::_Exit(3);
+    std::strncpy(low, at("design.velkfolio").c_str(), 4095);
+    if (layersAsked == "nonamespaces")
+        refuseNamespaces();
+    if (!LWDecodeWorker::prepare(channel, layers->second))
         std::_Exit(3);
 
     const std::string design = at("design.velkfolio"), photo = at("photo.jpg"), note = at("note.txt");
@@ -141,6 +273,22 @@ int main(int argc, char **argv)
         {"link", [&] { return long(::link(design.c_str(), at("linked").c_str())); }},
         {"symlink", [&] { return long(::symlink(design.c_str(), at("symlinked").c_str())); }},
         {"chmod", [&] { return long(::chmod(design.c_str(), 0)); }},
+        {"chmod32", [&] { return chmod32(low); }},
+        {"stat", [&] {
+             struct stat st{};
+             return ::syscall(SYS_newfstatat, AT_FDCWD, design.c_str(), &st, AT_EMPTY_PATH);
+         }},
+        {"fstat", [&] {
+             struct stat st{};
+             return long(::fstat(channel, &st)) == 0 && S_ISSOCK(st.st_mode) ? 0L : -1L;
+         }},
+        {"memfd_create", [&] { return long(::memfd_create("lw-probe", 0)); }},
+        {"fork", [&] {
+             const pid_t child = ::fork();
+             if (child == 0)
+                 std::_Exit(0);
+             return long(child);
+         }},
         {"chown", [&] { return long(::chown(design.c_str(), 1234, 1234)); }},
         {"utimes", [&] { return long(::utimes(design.c_str(), never)); }},
         {"mkdir", [&] { return long(::mkdir(at("made").c_str(), 0755)); }},
@@ -153,7 +301,7 @@ int main(int argc, char **argv)
          [&] {
              char word[] = "overwritten";
              const iovec local{word, sizeof(word) - 1};
-             const iovec remote{reinterpret_cast<void *>(std::strtoull(argv[3], nullptr, 16)), sizeof(word) - 1};
+             const iovec remote{reinterpret_cast<void *>(std::strtoull(address, nullptr, 16)), sizeof(word) - 1};
              return long(::process_vm_writev(parent, &local, 1, &remote, 1, 0));
          }},
         {"socket", [&] { return long(::socket(AF_INET, SOCK_STREAM, 0)); }},

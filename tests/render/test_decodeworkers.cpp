@@ -260,6 +260,7 @@ TEST_F(DecodeWorkers, TimeLimitsEndTheWorkerOnceWithoutASecondGo)
     };
     std::vector<Row> rows = {{"loop", 1, 60000, LWPictureTally::Why::unreadable, 0},
                              {"untimed", 1, 60000, LWPictureTally::Why::unreadable, 0},
+                             {"stubborn", 1, 60000, LWPictureTally::Why::unreadable, 0},
                              {"silent", 60, 1000, LWPictureTally::Why::notNow, 1}};
     if (!LWSanitizers::address) { // no data limit there; a worker cannot raise its own
         rows.push_back({"allocate", 60, 60000, LWPictureTally::Why::tooLarge, 0});
@@ -431,16 +432,23 @@ TEST_F(DecodeWorkers, AsManyCoresAsAServersMakeNoMoreWorkersThanTheFixedMost)
     EXPECT_LE(LWDecodeWorkers::stats().running, LWDecodeWorkers::mostWorkers);
 }
 
-TEST_F(DecodeWorkers, WorkerOpensNoFileAndNoSocket)
+TEST_F(DecodeWorkers, WhatATakenOverDecoderTriesPastItsBoundsIsRefused)
 {
-    // A file the worker could read (in the test's folder): refused, as is any socket. The
-    // worker paints green when both were refused.
+    // A file the worker could read (in the test's folder) opened or examined, a socket; shared
+    // memory or a memfd past its memory limit (none under AddressSanitizer); threads past its
+    // count. The worker paints green when what it tried was refused.
     QFile secret(dir.filePath(QStringLiteral("secret.txt")));
     ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
     secret.write("secret");
     secret.close();
-    const QImage got = exported(asking("reach " + QFile::encodeName(secret.fileName())), Qt::blue);
-    EXPECT_EQ(got.pixel(badSpot.center()), QColor(Qt::green).rgb());
+    QList<QByteArray> rows = {"reach " + QFile::encodeName(secret.fileName()), "threads"};
+    if (!LWSanitizers::address)
+        rows << "shared" << "memfd";
+    for (const QByteArray &row : rows) {
+        SCOPED_TRACE(row.toStdString());
+        const QImage got = exported(asking(row), Qt::blue);
+        EXPECT_EQ(got.pixel(badSpot.center()), QColor(Qt::green).rgb());
+    }
 }
 
 TEST_F(DecodeWorkers, APictureSlowToDecodeIsPaidOnce)

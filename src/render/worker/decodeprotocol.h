@@ -16,7 +16,8 @@ inline constexpr quint32 helloMagic = 0x4C574831;  // "LWH1"
 
 // The worker's first message, once it is set up and before any request: whether it could shut
 // itself in (one that could not decodes nothing and ends), and whether its tasks are counted
-// apart from every other process's (LWWorkerSandbox::alone).
+// apart from every other process's (LWWorkerSandbox::alone). It carries the listener its filter
+// asks each new thread of.
 struct Hello {
     quint32 magic = helloMagic;
     quint32 size = sizeof(Hello);

@@ -31,6 +31,8 @@ namespace {
 namespace P = LWDecodeProtocol;
 using LWPictureDecoder::Failure;
 
+int threadListener = -1; // the filter's, until handed to the program
+
 bool answer(int channel, const P::Answer &a, int fd)
 {
     const bool sent = P::send(channel, &a, sizeof(a), fd);
@@ -225,16 +227,24 @@ bool prepare(int channel, unsigned layers)
     // memory margin.
     startThreads();
     if (layers & S::filter)
-        return S::install(channel) >= 0;
+        return (threadListener = S::install(channel)) >= 0;
     return layers == S::landlock || rooted; // a layer set up alone (tests)
+}
+
+bool hello(int channel, bool confined)
+{
+    P::Hello h;
+    h.confined = confined;
+    h.alone = LWWorkerSandbox::alone();
+    const bool said = P::send(channel, &h, sizeof(h), confined ? threadListener : -1);
+    if (threadListener >= 0) // never kept: with it the worker could grant its own threads
+        ::close(std::exchange(threadListener, -1));
+    return said;
 }
 
 int serve(int channel, const Decode &decode, bool confined, const ReadHeader &header)
 {
-    P::Hello hello;
-    hello.confined = confined;
-    hello.alone = LWWorkerSandbox::alone();
-    if (!P::send(channel, &hello, sizeof(hello), -1))
+    if (!hello(channel, confined))
         return 0;
     if (!confined) {
         std::fputs("leafwrighter-decode: the sandbox could not be set up on this system; no picture is decoded.\n",

@@ -40,7 +40,12 @@ void startThreads();
 // installed, or with fewer layers, when one of them could not be set up.
 [[nodiscard]] bool prepare(int channel, unsigned layers = LWWorkerSandbox::allLayers);
 
-// Says hello on `channel` (whether it is `confined`), then serves requests with `decode` (header
+// The worker's first message on `channel`: whether it is `confined`, with the listener its filter
+// asks new threads of (then closed here, so that the worker cannot answer itself). False when
+// the program is gone.
+[[nodiscard]] bool hello(int channel, bool confined);
+
+// Says hello on `channel`, then serves requests with `decode` (header
 // questions with `header`) until the channel ends (returns 0) or a request breaks the protocol
 // (returns 2). Unless `confined`, decodes nothing: it says so on stderr and ends (returns 3).
 [[nodiscard]] int serve(int channel, const Decode &decode, bool confined,

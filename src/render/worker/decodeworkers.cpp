@@ -8,6 +8,7 @@
 #include <QColorSpace>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -20,9 +21,11 @@
 #include <deque>
 #include <fcntl.h>
 #include <functional>
+#include <linux/seccomp.h>
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -53,6 +56,7 @@ constexpr int headerWallMs = 5000;
 struct Worker {
     pid_t pid = -1;
     int channel = -1;
+    int listener = -1;       // where its filter asks for each new thread
     qint64 addressSpace = 0; // its address space once set up, before any request (0: not known)
 };
 
@@ -82,19 +86,18 @@ bool exited(pid_t pid)
     return ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
 }
 
-// How a worker that has ended ended; reaped. Killed at its hard CPU limit is its CPU time.
+// How a worker that has ended ended; reaped. Killed at its hard CPU limit is its CPU time's end.
 Ended reap(pid_t pid)
 {
     rlimit cpu{};
     const bool known = ::prlimit(pid, RLIMIT_CPU, nullptr, &cpu) == 0; // still there until reaped
     int status = 0;
-    rusage used{};
-    while (::wait4(pid, &status, 0, &used) < 0 && errno == EINTR) {
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     const Ended how = endedBy(status);
-    const qint64 usedMs = (qint64(used.ru_utime.tv_sec) + used.ru_stime.tv_sec) * 1000 +
-                          (used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1000;
-    if (how == Ended::killedOutside && known && cpu.rlim_max != RLIM_INFINITY && usedMs >= qint64(cpu.rlim_max) * 1000)
+    // The kernel moves the soft limit on, a second at a time, for a worker that lives on past it
+    // (ignoring SIGXCPU), up to the hard one, where it kills it.
+    if (how == Ended::killedOutside && known && cpu.rlim_max != RLIM_INFINITY && cpu.rlim_cur >= cpu.rlim_max)
         return Ended::cpuTime;
     return how;
 }
@@ -104,6 +107,8 @@ Ended reap(pid_t pid)
 Ended end(Worker w, int graceMs)
 {
     ::close(w.channel);
+    if (w.listener >= 0)
+        ::close(w.listener);
     QDeadlineTimer grace(graceMs);
     while (!exited(w.pid)) {
         if (grace.hasExpired()) {
@@ -239,7 +244,7 @@ qint64 addressSpaceOf(pid_t pid)
     return statm.readLine().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
 }
 
-bool answers(int channel, int ms);
+bool answers(const Worker &w, int ms);
 
 // Waits for a new worker's hello. None when it is set up and shut in (its address space then
 // read); else it is ended, and why: it could not shut itself in (decoderUnsafe), it ended or
@@ -249,12 +254,13 @@ Failure greet(Worker &w)
 {
     P::Hello hello;
     std::optional<int> fd;
-    const bool answered = answers(w.channel, helloWallMs);
+    const bool answered = answers(w, helloWallMs);
     if (answered)
         fd = P::receive(w.channel, &hello, sizeof(hello));
+    const bool sound = fd && hello.magic == P::helloMagic && hello.size == sizeof(hello) &&
+                       (*fd >= 0) == (hello.confined != 0);
     if (fd && *fd >= 0)
-        ::close(*fd);
-    const bool sound = fd && *fd < 0 && hello.magic == P::helloMagic && hello.size == sizeof(hello);
+        w.listener = *fd;
     if (sound && hello.confined) {
         w.addressSpace = addressSpaceOf(w.pid);
         // Its threads, counted apart from any other process's, bounded once for good.
@@ -514,9 +520,9 @@ std::optional<QImage> imageOf(const P::Answer &a, int fd, QSize made, qint64 res
 // that again. Without, its data limit this program's own, as it was started with. Its CPU
 // limit the time it has used, in whole seconds up, and `cpuMilliseconds` in whole seconds up,
 // behind the worker's exact timer; its hard CPU limit (SIGKILL, which no decoder can catch or
-// ignore) `beyondMilliseconds` and a second past that, only ever lowered (an unprivileged program
-// cannot raise it): a worker without room for a request is replaced (usable). False when a limit
-// could not be set.
+// ignore) `beyondMilliseconds` past that (a second at least), only ever lowered (an unprivileged
+// program cannot raise it): a worker without room for a request is replaced (usable). False when
+// a limit could not be set.
 bool limit(const Worker &w, const P::Ask &ask, int beyondMilliseconds)
 {
     clockid_t clock;
@@ -535,7 +541,7 @@ bool limit(const Worker &w, const P::Ask &ask, int beyondMilliseconds)
         return ::prlimit(pid, resource, &r, nullptr) == 0;
     };
     const rlim_t soft = rlim_t(used.tv_sec + (used.tv_nsec > 0 ? 1 : 0)) + rlim_t(ask.cpuMilliseconds + 999) / 1000;
-    if (!set(RLIMIT_CPU, soft, soft + rlim_t(beyondMilliseconds + 999) / 1000 + 1))
+    if (!set(RLIMIT_CPU, soft, soft + std::max<rlim_t>(1, rlim_t(beyondMilliseconds + 999) / 1000)))
         return false;
     if (ask.memoryLimit <= 0)
         return set(RLIMIT_DATA, own.rlim_cur);
@@ -544,17 +550,55 @@ bool limit(const Worker &w, const P::Ask &ask, int beyondMilliseconds)
            (w.addressSpace <= 0 || set(RLIMIT_AS, rlim_t(w.addressSpace + ask.bytes) + memory));
 }
 
-// Waits up to `ms` for the worker to answer; false when it does not.
-bool answers(int channel, int ms)
+// The worker's threads now.
+int threadsOf(pid_t pid)
 {
-    pollfd p{channel, POLLIN, 0};
+    QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    return tasks.exists() ? int(tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()) : INT_MAX;
+}
+
+// Answers the worker's ask for a new thread: granted while it has fewer than its most threads,
+// refused past them. Its threads are counted again until the granted one shows (one ending may
+// show late too), so that two asks close together never both pass.
+void grantThread(const Worker &w)
+{
+    seccomp_notif ask{};
+    if (::ioctl(w.listener, SECCOMP_IOCTL_NOTIF_RECV, &ask) != 0)
+        return;
+    int threads = threadsOf(w.pid);
+    for (QDeadlineTimer settle(50); threads >= LWDecodeWorker::mostThreads && !settle.hasExpired();)
+        ::usleep(1000), threads = threadsOf(w.pid);
+    seccomp_notif_resp answer{};
+    answer.id = ask.id;
+    const bool granted = threads < LWDecodeWorker::mostThreads;
+    if (granted)
+        answer.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
+    else
+        answer.error = -EAGAIN;
+    if (::ioctl(w.listener, SECCOMP_IOCTL_NOTIF_SEND, &answer) != 0 || !granted)
+        return;
+    for (QDeadlineTimer shows(50); threadsOf(w.pid) <= threads && !shows.hasExpired();)
+        ::usleep(200);
+}
+
+// Waits up to `ms` for the worker to answer, granting the threads it asks for meanwhile; false
+// when it does not answer.
+bool answers(const Worker &w, int ms)
+{
+    pollfd p[2] = {{w.channel, POLLIN, 0}, {w.listener, POLLIN, 0}};
     QDeadlineTimer deadline(ms);
     for (;;) {
-        const int n = ::poll(&p, 1, int(deadline.remainingTime()));
-        if (n > 0)
-            return true;
-        if (n == 0 || errno != EINTR)
+        const int n = ::poll(p, p[1].fd >= 0 ? 2 : 1, int(deadline.remainingTime()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
             return false;
+        if (p[0].revents)
+            return true;
+        if (p[1].revents & POLLIN)
+            grantThread(w);
+        else
+            p[1].fd = -1; // the worker's filter has gone: only its channel tells now
     }
 }
 
@@ -563,7 +607,7 @@ std::optional<LWPictureDecoder::Header> headerAnswer(Pool &p, Worker worker, int
 {
     P::Answer a;
     std::optional<int> fd;
-    const bool answered = answers(worker.channel, headerWallMs);
+    const bool answered = answers(worker, headerWallMs);
     if (answered)
         fd = P::receive(worker.channel, &a, sizeof(a));
     if (fd && *fd >= 0)
@@ -635,7 +679,9 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         }
         const auto [worker, gen] = *taken;
         const int fds[] = {in, out};
-        const bool sent = limit(worker, ask, ask.cpuMilliseconds) && P::send(worker.channel, &ask, sizeof(ask), fds);
+        // The hard CPU limit leaves room for this decode again, or a header question after it.
+        const int beyond = std::max(ask.cpuMilliseconds, headerCpuMilliseconds);
+        const bool sent = limit(worker, ask, beyond) && P::send(worker.channel, &ask, sizeof(ask), fds);
         ::close(out);
         if (!sent) {
             why = Failure::unreadable;
@@ -644,7 +690,7 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         }
         P::Answer answer;
         std::optional<int> fd;
-        const bool answered = answers(worker.channel, wall);
+        const bool answered = answers(worker, wall);
         if (answered)
             fd = P::receive(worker.channel, &answer, sizeof(answer));
         const bool sound = fd && answer.magic == P::answerMagic && answer.size == sizeof(answer) &&

@@ -15,7 +15,6 @@
 #include <csignal>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
-#include <grp.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -34,8 +33,6 @@ constexpr quint32 thisArch = AUDIT_ARCH_AARCH64;
 constexpr quint32 thisArch = 0; // call numbers never checked here: no filter, so no decoding
 #endif
 
-// Where root takes a user id of its own: the worker's pid above this, a range no system gives out.
-constexpr uid_t aloneUidBase = 0x40000000;
 bool alone_ = false; // its tasks counted apart from every other process's
 
 constexpr quint32 allowed = SECCOMP_RET_ALLOW;
@@ -93,12 +90,13 @@ public:
         block(nr, b);
     }
     // Allowed when argument `i` has none of the bits of `mask` (and, where given, all of `needed`).
-    void allowWithout(long nr, int i, quint32 mask, quint32 needed = 0)
+    // (With `action` instead of allowing.)
+    void allowWithout(long nr, int i, quint32 mask, quint32 needed = 0, quint32 action = allowed)
     {
         if (needed == 0)
-            return block(nr, {load(i), BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, mask, 1, 0), ret(allowed), ret(m_refused)});
+            return block(nr, {load(i), BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, mask, 1, 0), ret(action), ret(m_refused)});
         block(nr, {load(i), BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, mask, 2, 0),
-                   BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, needed, 0, 1), ret(allowed), ret(m_refused)});
+                   BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, needed, 0, 1), ret(action), ret(m_refused)});
     }
 
     [[nodiscard]] sock_fprog program()
@@ -184,8 +182,9 @@ namespace LWWorkerSandbox {
 
 bool isolate()
 {
+    const bool root = ::getuid() == 0; // whose tasks no task limit counts, also in a user namespace
     if (::unshare(CLONE_NEWUSER | CLONE_NEWNET | CLONE_NEWNS) == 0)
-        return alone_ = true;
+        return alone_ = !root, true;
     // Root where user namespaces are refused may still have the others.
     return ::unshare(CLONE_NEWNET | CLONE_NEWNS) == 0;
 }
@@ -208,15 +207,6 @@ bool emptyRoot()
 
 bool restrictSelf(bool withLandlock)
 {
-    // Root without a user namespace of its own (inside one, its user is unmapped, never 0) takes
-    // a user id of its own: no privilege over the machine's files or processes, and its threads
-    // counted apart from every other process (the program's task limit holds).
-    if (::getuid() == 0) {
-        const uid_t own = aloneUidBase + uid_t(::getpid());
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(own, own, own) != 0 || ::setresuid(own, own, own) != 0)
-            return false;
-        alone_ = true;
-    }
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return false;
     (void)::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0); // no core, no /proc/<pid>/mem for the user's processes
@@ -269,8 +259,9 @@ int install(int channel, Refusal refusal)
     }
     f.allowWithout(__NR_mmap, 2, PROT_EXEC);
     f.allowWithout(__NR_mprotect, 2, PROT_EXEC);
-    // Threads (as many as the program's task limit allows), never a process or namespace.
-    f.allowWithout(__NR_clone, 0, ~threadFlags, CLONE_THREAD);
+    // A thread, never a process or namespace; each asked of the program, which counts them (the
+    // listener), a few at most.
+    f.allowWithout(__NR_clone, 0, ~threadFlags, CLONE_THREAD, listened ? allowed : SECCOMP_RET_USER_NOTIF);
     f.always(__NR_clone3, fails(ENOSYS)); // its flags are behind a pointer: glibc falls back to clone
     // The core count, hidden: the decoders then use one thread on any machine. As missing, not
     // refused: glibc then still describes a thread (pthread_getattr_np, which the sanitizers need).
@@ -294,13 +285,10 @@ int install(int channel, Refusal refusal)
     sock_fprog program = f.program();
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return -1;
-    const unsigned flags = listened ? SECCOMP_FILTER_FLAG_TSYNC | SECCOMP_FILTER_FLAG_TSYNC_ESRCH |
-                                          SECCOMP_FILTER_FLAG_NEW_LISTENER
-                                    : SECCOMP_FILTER_FLAG_TSYNC;
+    const unsigned flags =
+        SECCOMP_FILTER_FLAG_TSYNC | SECCOMP_FILTER_FLAG_TSYNC_ESRCH | SECCOMP_FILTER_FLAG_NEW_LISTENER;
     const long got = ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, flags, &program);
-    if (got < 0)
-        return -1;
-    return listened ? int(got) : 0;
+    return got < 0 ? -1 : int(got);
 }
 
 } // namespace LWWorkerSandbox

@@ -23,14 +23,15 @@ enum Layer : unsigned {
 // could not be made.
 [[nodiscard]] bool emptyRoot();
 
-// For the calling thread and those it starts later: as root without a user namespace, a user id
-// of its own; no new privileges, no capabilities, no core dumps or tracing by others, and, with
-// `withLandlock`, Landlock without file or network access and with signals and abstract sockets
-// kept within (as much as the kernel has). False when new privileges could not be refused.
+// For the calling thread and those it starts later: no new privileges, no capabilities, no core
+// dumps or tracing by others, and, with `withLandlock`, Landlock without file or network access
+// and with signals and abstract sockets kept within (as much as the kernel has). False when new
+// privileges could not be refused.
 [[nodiscard]] bool restrictSelf(bool withLandlock = true);
 
-// Whether the process's tasks are counted apart from every other process's (a user namespace or,
-// as root, a user id of its own): the program's task limit then bounds its threads.
+// Whether the process's tasks are counted apart from every other process's (a user namespace of
+// its own, not as root, whose tasks no task limit counts): the program's task limit then bounds
+// its threads too.
 [[nodiscard]] bool alone();
 
 // What the calls the worker may not make do.
@@ -42,9 +43,10 @@ enum class Refusal {
 // Installs, in every thread, the allow-list: reading and writing the descriptors it holds (none
 // made but eventfds), messages on `channel` only, memory without execution, futexes, time, random
 // bytes, signals to itself, reading (never setting) its own limits, exit. No call that takes a
-// path: glibc's fstat (a path-taking call with an empty path) is answered here. No new thread:
-// the worker's are started before. The descriptor of the listener with Refusal::listened, else 0; -1 when the
-// filter could not be installed (or the architecture's call numbers were never checked).
+// path: glibc's fstat (a path-taking call with an empty path) is answered here. A new thread is
+// asked of whoever holds the listener, which the program counts them by. The listener's
+// descriptor (with Refusal::listened, it hears every refusal); -1 when the filter could not be
+// installed (or the architecture's call numbers were never checked).
 [[nodiscard]] int install(int channel, Refusal refusal = Refusal::fail);
 
 } // namespace LWWorkerSandbox
