@@ -5,17 +5,14 @@
 #include "render/worker/decodeworker.h"
 #include "render/worker/decodeworkers.h"
 #include "render/worker/sanitizers.h"
+#include "support/refusedcall.h"
 
 #include <QImage>
 #include <algorithm>
-#include <atomic>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <csignal>
 #include <cstddef>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
-#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <cstdlib>
 #include <cstring>
@@ -164,22 +161,14 @@ Result refusedOrNot(const QByteArray &how, const QByteArray &path, const QByteAr
         through = ::mmap(nullptr, size_t(1) << 30, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0) != MAP_FAILED;
     } else if (how == "memfd") {
         through = ::memfd_create("lw-more", 0) >= 0 || ::pwrite(handedMemfd(), "x", 1, off_t(1) << 30) == 1;
-    } else if (how == "threads") {
-        std::atomic<bool> go = false;
-        std::vector<pthread_t> started;
-        pthread_attr_t small;
+    } else if (how == "threads") { // each left waiting: the worker is not used again
+        pthread_attr_t small; // its stacks well within its memory limit
         ::pthread_attr_init(&small);
         ::pthread_attr_setstacksize(&small, 64 << 10);
-        for (pthread_t t; started.size() < 64 && ::pthread_create(&t, &small, [](void *flag) -> void * {
-                              while (!static_cast<std::atomic<bool> *>(flag)->load())
-                                  ::usleep(1000);
-                              return nullptr;
-                          }, &go) == 0;)
-            started.push_back(t);
-        go = true;
-        for (const pthread_t t : started)
-            ::pthread_join(t, nullptr);
-        through = 1 + LWDecodeWorker::qtThreads + int(started.size()) > LWDecodeWorker::mostThreads;
+        int made = 0;
+        for (pthread_t t; made < 64 && ::pthread_create(&t, &small, [](void *) -> void * { return ::sleep(3600), nullptr; }, nullptr) == 0;)
+            ++made;
+        through = 1 + LWDecodeWorker::qtThreads + made > LWDecodeWorker::mostThreads;
     }
     Result r = LWPictureDecoder::decodeHere(bytes, request); // at the size asked
     r.image->fill(through ? Qt::red : Qt::green);
@@ -261,18 +250,6 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     breakProtocol(how);
 }
 
-void refuseFilters()
-{
-    sock_filter code[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_seccomp, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EINVAL),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    const sock_fprog program{quint16(std::size(code)), code};
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
-        std::abort();
-}
 
 } // namespace
 
@@ -283,7 +260,7 @@ int main()
         crasher = true;
     // As on a system whose kernel refuses the filter.
     if (std::getenv("LW_TEST_NO_FILTER"))
-        refuseFilters();
+        refuseCall(__NR_seccomp, EINVAL);
     const bool confined = LWDecodeWorker::prepare(channel);
     // Every image made whole: some of its misdeeds alter the image.
     const auto decode = [](const QByteArray &bytes, const LWPictureDecoder::Request &request,

@@ -4,31 +4,22 @@
 //     alone: filter, landlock, root; nonamespaces: all on a system that refuses namespaces),
 //     tries one call on the folder's files (or on the parent); exits 0 when refused, 1 when it
 //     went through, 2 when the call is not on this machine, 3 when the set-up failed.
-//   lw-sandbox-probe decode <cores> <picture>...: decodes each picture at two sizes, as on a
-//     machine of that many cores, says "decoded N" on stdout and waits to be ended.
 //   lw-sandbox-probe program <worker> <dies|quits>: as the program, has the worker decode a
-//     picture (that loops, or a plain one), says the worker's pid on stdout, then ends at once
-//     (dies) or ends its application object first and exits 0 when the worker is gone (quits).
-#include "render/pictures/picturedecoder.h"
+//     picture that loops, says the worker's pid on stdout and ends at once (dies), or a plain one,
+//     ends its application object and exits 0 when no worker is left (quits).
 #include "render/worker/decodeworker.h"
-#include "render/worker/decodeprotocol.h"
 #include "render/worker/decodeworkers.h"
+#include "support/refusedcall.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
-#include <cstddef>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <optional>
-#include <sys/ioctl.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
 #include <thread>
 
 #include <QFile>
-#include <QThreadPool>
 #include <csignal>
 #include <cstdio>
 #include <algorithm>
@@ -40,7 +31,6 @@
 #include <linux/openat2.h>
 #include <linux/perf_event.h>
 #include <map>
-#include <sched.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/personality.h>
@@ -59,72 +49,6 @@ namespace {
 
 constexpr int channel = 3;
 
-// As the program, for the worker set up here: a process that grants every thread the worker's
-// filter asks for (its listener comes with the hello on `end`), until the worker ends.
-void grantEveryThread(int end)
-{
-    if (::fork() != 0)
-        return;
-    (void)::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    LWDecodeProtocol::Hello hello;
-    const std::optional<int> listener = LWDecodeProtocol::receive(end, &hello, sizeof(hello));
-    while (listener && *listener >= 0) {
-        seccomp_notif ask{};
-        if (::ioctl(*listener, SECCOMP_IOCTL_NOTIF_RECV, &ask) != 0 && errno != EINTR && errno != ENOENT)
-            break;
-        seccomp_notif_resp answer{};
-        answer.id = ask.id;
-        answer.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
-        (void)::ioctl(*listener, SECCOMP_IOCTL_NOTIF_SEND, &answer);
-    }
-    std::_Exit(0);
-}
-
-[[noreturn]] void decodeAll(int cores, int count, char **paths)
-{
-    if (cores <= 2) { // as on a machine of two cores
-        cpu_set_t two;
-        CPU_ZERO(&two);
-        CPU_SET(0, &two);
-        CPU_SET(1, &two);
-        (void)::sched_setaffinity(0, sizeof(two), &two);
-    } else { // as Qt sizes its pool on a machine of that many
-        QThreadPool::globalInstance()->setMaxThreadCount(cores);
-    }
-    std::vector<QByteArray> pictures;
-    for (int i = 0; i < count; ++i) {
-        QFile f(QString::fromLocal8Bit(paths[i]));
-        pictures.push_back(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
-    }
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends) != 0 || ::dup2(ends[0], channel) != channel)
-        std::_Exit(3);
-    grantEveryThread(ends[1]);
-    if (!LWDecodeWorker::prepare(channel) || !LWDecodeWorker::hello(channel, true))
-        std::_Exit(3);
-    int decoded = 0;
-    for (const QByteArray &bytes : pictures)
-        for (const int side : {0, 1500})
-            decoded += LWPictureDecoder::decodeHere(bytes, {side, {0, 0, 1, 1}}).image.has_value();
-    std::printf("decoded %d\n", decoded);
-    std::fflush(stdout);
-    for (;;)
-        ::pause();
-}
-
-// As on a system that refuses namespaces.
-void refuseNamespaces()
-{
-    sock_filter code[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_unshare, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    const sock_fprog program{quint16(std::size(code)), code};
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
-        std::_Exit(3);
-}
 
 // chmod through the 32-bit table (int 0x80), whose call numbers mean other calls in the 64-bit one.
 long chmod32([[maybe_unused]] const char *path)
@@ -138,47 +62,39 @@ long chmod32([[maybe_unused]] const char *path)
 #endif
 }
 
-// This process's child, once it has run for `ticks` of CPU (-1: any).
-pid_t child(int ticks = -1)
+// This process's child, once it has run for a third of a second.
+pid_t loopingChild()
 {
     for (;;) {
         for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
             QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
             const QList<QByteArray> fields = stat.open(QIODevice::ReadOnly) ? stat.readAll().split(' ') : QList<QByteArray>();
-            if (fields.size() > 14 && fields[3].toInt() == ::getpid() && fields[13].toInt() + fields[14].toInt() >= ticks)
+            if (fields.size() > 14 && fields[3].toInt() == ::getpid() && fields[13].toInt() + fields[14].toInt() >= 30)
                 return entry.toInt();
         }
-        if (ticks < 0)
-            return -1;
         ::usleep(10000);
     }
 }
 
-// As the program: a worker decodes a picture that loops (dies) or a plain one (quits).
+// As the program: a worker decodes a picture that loops (dies: its pid said, then ended at once)
+// or a plain one (quits: exits 0 when no worker is left once the application object ended).
 int actAsTheProgram(int argc, char **argv)
 {
-    const bool dies = std::string(argv[3]) == "dies";
     std::optional<QCoreApplication> app(std::in_place, argc, argv);
     LWDecodeWorkers::setForTests(QString::fromLocal8Bit(argv[2]), 60, 60000);
-    QImage plain(64, 64, QImage::Format_RGB32);
-    plain.fill(Qt::red);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    plain.save(&buffer, "png");
-    if (dies) {
+    QImage(64, 64, QImage::Format_RGB32).save(&buffer, "png");
+    if (std::string(argv[3]) == "dies") {
         std::thread([png] { (void)LWDecodeWorkers::decode(png + "LWTEST loop", {}, 64 * 64 * 4, QSize(64, 64)); }).detach();
-        std::printf("%d\n", child(30)); // well into its loop, long set up
+        std::printf("%d\n", loopingChild());
         std::fflush(stdout);
         std::_Exit(0);
     }
-    if (!LWDecodeWorkers::decode(png, {}, 64 * 64 * 4, QSize(64, 64)).image)
-        return 3;
-    const pid_t worker = child();
-    std::printf("%d\n", worker);
-    std::fflush(stdout);
+    const bool decoded = LWDecodeWorkers::decode(png, {}, 64 * 64 * 4, QSize(64, 64)).image.has_value();
     app.reset();
-    return worker > 0 && ::kill(worker, 0) != 0 ? 0 : 1; // ended and reaped
+    return decoded && LWDecodeWorkers::stats().running == 0 ? 0 : 1;
 }
 
 sockaddr_un abstractAddress()
@@ -196,8 +112,6 @@ int main(int argc, char **argv)
     if (argc < 3)
         return 2;
     const std::string call = argv[1];
-    if (call == "decode")
-        decodeAll(std::atoi(argv[2]), argc - 3, argv + 3);
     if (call == "program" && argc == 4)
         return actAsTheProgram(argc, argv);
     if (argc < 4)
@@ -245,7 +159,7 @@ int main(int argc, char **argv)
         std::_Exit(3);
     std::strncpy(low, at("design.velkfolio").c_str(), 4095);
     if (layersAsked == "nonamespaces")
-        refuseNamespaces();
+        refuseCall(__NR_unshare, EPERM); // as on a system that refuses namespaces
     if (!LWDecodeWorker::prepare(channel, layers->second))
         std::_Exit(3);
 
@@ -282,7 +196,6 @@ int main(int argc, char **argv)
              struct stat st{};
              return long(::fstat(channel, &st)) == 0 && S_ISSOCK(st.st_mode) ? 0L : -1L;
          }},
-        {"memfd_create", [&] { return long(::memfd_create("lw-probe", 0)); }},
         {"fork", [&] {
              const pid_t child = ::fork();
              if (child == 0)

@@ -24,6 +24,7 @@
 #include <QTemporaryFile>
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <QUrl>
@@ -193,7 +194,7 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTr
          LWPictureTally::Why::decoderMissing, told, checked},
         {"not executable", [&] { return QFile::copy(good, worker) && executable(false); }, [&] { return executable(true); },
          LWPictureTally::Why::decoderMissing, told, checked},
-        {"descriptors", [] { return true; }, [] { return true; }, LWPictureTally::Why::notNow,
+        {"descriptors", [] { return true; }, [] { return LWDecodeWorkers::setForTests({}, 0, 0), true; }, LWPictureTally::Why::notNow,
          QStringLiteral("Picture \"Harbour\" couldn't be drawn this time"), QStringLiteral("Picture \"Harbour\" couldn't be checked just now")},
     };
     int hue = 0;
@@ -211,17 +212,14 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTr
         QList<LWPictureTally::Undrawn> undrawn;
         LWExport::RasterWriteHooks hooks;
         hooks.undrawn = &undrawn;
-        QList<LWExport::Issue> issues;
-        if (row.why == LWPictureTally::Why::notNow) {
-            LWDecodeWorkers::setForTests({}, 0, 0);
-            const DescriptorsTaken taken(2); // the file written and the picture's bytes, no channel
-            EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png, hooks), QString());
-            issues = LWExport::preflight(doc);
-        } else {
-            LWDecodeWorkers::setForTests(worker, 0, 0);
-            EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png, hooks), QString());
-            issues = LWExport::preflight(doc);
-        }
+        const bool notNow = row.why == LWPictureTally::Why::notNow;
+        LWDecodeWorkers::setForTests(notNow ? QString() : worker, 0, 0);
+        std::optional<DescriptorsTaken> taken;
+        if (notNow)
+            taken.emplace(2); // the file written and the picture's bytes, no channel
+        EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png, hooks), QString());
+        const QList<LWExport::Issue> issues = LWExport::preflight(doc);
+        taken.reset();
         ASSERT_EQ(undrawn.size(), 2);
         EXPECT_EQ(undrawn[0].why, row.why);
         EXPECT_TRUE(LWPictureTally::describe(undrawn).startsWith(row.told)) << LWPictureTally::describe(undrawn).toStdString();
@@ -230,14 +228,10 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTr
             return std::count_if(issues.cbegin(), issues.cend(), [&](const LWExport::Issue &i) { return i.message.startsWith(text); });
         };
         EXPECT_EQ(saying(row.checked), 1);
-        EXPECT_EQ(saying(QStringLiteral("Picture \"Quay\" couldn't")), row.why == LWPictureTally::Why::notNow ? 1 : 0);
+        EXPECT_EQ(saying(QStringLiteral("Picture \"Quay\" couldn't")), notNow ? 1 : 0);
+        // Put back, the view draws at once; after a passing fault it does not wait at every repaint.
         ASSERT_TRUE(row.mendIt());
-        if (row.why == LWPictureTally::Why::notNow) { // the page view does not wait at every repaint
-            LWDecodeWorkers::setForTests({}, 0, 0);
-            EXPECT_FALSE(LWImageCache::image(doc.pages[0].elements[0].image.value(), true));
-        } else { // put back: the view and the export draw at once
-            EXPECT_TRUE(LWImageCache::image(doc.pages[0].elements[0].image.value(), true));
-        }
+        EXPECT_NE(bool(LWImageCache::image(doc.pages[0].elements[0].image.value(), true)), notNow);
         undrawn.clear();
         EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png, hooks), QString());
         EXPECT_TRUE(undrawn.isEmpty());
