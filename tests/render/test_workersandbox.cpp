@@ -154,6 +154,7 @@ TEST(WorkerSandbox, ThreadsAndDescriptorsStayWithinTheLimitsOnTwoCoresAndOnMany)
     // machine's; the large PNG is scaled on Qt's pool.
     const QList<QByteArray> pictures = {encode(twoTone(4000, 3000), "png"), encode(twoTone(3000, 2000), "jpg"),
                                         heic(twoTone(640, 480)), encode(twoTone(640, 480), "tiff"),
+                                        heic(twoTone(64, 48), heif_orientation_normal, 8, heif_compression_AV1),
                                         encode(twoTone(640, 480), "webp"), twoToneGif(64, 48),
                                         encode(twoTone(64, 48), "bmp")};
     cpu_set_t all, two;

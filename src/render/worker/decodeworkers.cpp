@@ -9,7 +9,6 @@
 #include <QColorSpace>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -20,6 +19,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/seccomp.h>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -49,6 +49,7 @@ struct Worker {
     pid_t pid = -1;
     int channel = -1;
     int listener = -1;       // where its filter asks for each new thread
+    std::shared_ptr<std::vector<pid_t>> asking = std::make_shared<std::vector<pid_t>>(); // granted a thread last
     qint64 addressSpace = 0; // its address space once set up, before any request (0: not known)
 };
 
@@ -255,8 +256,7 @@ struct Pool {
             if (QCoreApplication::instance()) // its workers ended with the application object
                 qAddPostRoutine(LWDecodeWorkers::endAll);
         });
-        Started s;
-        s = spawn(path);
+        Started s = spawn(path);
         if (s.worker)
             s.why = greet(*s.worker);
         guard.relock();
@@ -460,35 +460,41 @@ bool limit(const Worker &w, const P::Ask &ask, int beyondMilliseconds)
            (w.addressSpace <= 0 || set(RLIMIT_AS, rlim_t(w.addressSpace + ask.bytes) + memory));
 }
 
-// The worker's threads now.
+// The worker's threads now (INT_MAX: not known).
 int threadsOf(pid_t pid)
 {
-    QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    return tasks.exists() ? int(tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()) : INT_MAX;
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype at = text.indexOf("\nThreads:");
+    bool ok = false;
+    const int threads = at < 0 ? 0 : text.mid(at + 9, text.indexOf('\n', at + 1) - at - 9).trimmed().toInt(&ok);
+    return ok ? threads : INT_MAX;
 }
 
 // Answers the worker's ask for a new thread: granted while it has fewer than its most threads,
-// refused past them. Its threads are counted again until the granted one shows (one ending may
-// show late too), so that two asks close together never both pass.
+// refused past them. A thread granted may not show yet: it counts until the thread that asked
+// for it asks again (its ask has returned by then), so that asks close together never all pass.
 void grantThread(const Worker &w)
 {
     seccomp_notif ask{};
     if (::ioctl(w.listener, SECCOMP_IOCTL_NOTIF_RECV, &ask) != 0)
         return;
-    int threads = threadsOf(w.pid);
-    for (QDeadlineTimer settle(50); threads >= LWDecodeWorker::mostThreads && !settle.hasExpired();)
-        ::usleep(1000), threads = threadsOf(w.pid);
+    std::vector<pid_t> &asking = *w.asking;
+    asking.erase(std::remove(asking.begin(), asking.end(), pid_t(ask.pid)), asking.end());
+    const auto threads = [&] { return qint64(threadsOf(w.pid)) + qint64(asking.size()); };
+    qint64 now = threads();
+    // A thread that has just ended may show a moment longer.
+    for (QDeadlineTimer settle(20); now >= LWDecodeWorker::mostThreads && !settle.hasExpired(); now = threads())
+        ::usleep(200);
     seccomp_notif_resp answer{};
     answer.id = ask.id;
-    const bool granted = threads < LWDecodeWorker::mostThreads;
+    const bool granted = now < LWDecodeWorker::mostThreads;
     if (granted)
         answer.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
     else
         answer.error = -EAGAIN;
-    if (::ioctl(w.listener, SECCOMP_IOCTL_NOTIF_SEND, &answer) != 0 || !granted)
-        return;
-    for (QDeadlineTimer shows(50); threadsOf(w.pid) <= threads && !shows.hasExpired();)
-        ::usleep(200);
+    if (::ioctl(w.listener, SECCOMP_IOCTL_NOTIF_SEND, &answer) == 0 && granted)
+        asking.push_back(pid_t(ask.pid));
 }
 
 // Waits up to `ms` for the worker to answer, granting the threads it asks for meanwhile; false
