@@ -219,12 +219,12 @@ bool prepare(int channel, unsigned layers)
     // Before its threads, which inherit it: Landlock holds only for the threads made after.
     if (!S::restrictSelf(layers & S::landlock))
         return false;
-    // Ended with the program, whatever it decodes (the filter refuses changing it); after any
-    // change of user, which clears it. A program already gone closed the channel.
+    // Ended with the program, whatever it decodes (the filter refuses changing it). A program
+    // already gone has closed the channel.
     (void)::prctl(PR_SET_PDEATHSIG, SIGKILL);
     // As many threads on any machine (the filter hides the core count from the decoders, which
-    // then decode on one thread, and refuses any more), each with a small stack: all within the
-    // memory margin.
+    // then decode on one thread, and asks the program for any more), each with a small stack: all
+    // within the memory margin.
     startThreads();
     if (layers & S::filter)
         return (threadListener = S::install(channel)) >= 0;

@@ -183,8 +183,10 @@ namespace LWWorkerSandbox {
 bool isolate()
 {
     const bool root = ::getuid() == 0; // whose tasks no task limit counts, also in a user namespace
-    if (::unshare(CLONE_NEWUSER | CLONE_NEWNET | CLONE_NEWNS) == 0)
-        return alone_ = !root, true;
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNET | CLONE_NEWNS) == 0) {
+        alone_ = !root;
+        return true;
+    }
     // Root where user namespaces are refused may still have the others.
     return ::unshare(CLONE_NEWNET | CLONE_NEWNS) == 0;
 }
