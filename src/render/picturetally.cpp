@@ -1,9 +1,11 @@
 #include "render/picturetally.h"
 
 #include "model/element.h"
+#include "model/info.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturedecoder.h"
 #include "render/pictures/picturekey.h"
+#include "render/worker/decodeworkers.h"
 
 #include <QStringList>
 
@@ -56,6 +58,8 @@ QList<LWPictureTally::Undrawn> LWPictureTally::undrawn() const
                 why = Why::unreadable;
             else if (checked == LWPictureDecoder::Failure::tooLarge)
                 why = Why::tooLarge;
+            else if (const auto trouble = LWDecodeWorkers::trouble(); trouble != LWPictureDecoder::Failure::none)
+                why = trouble == LWPictureDecoder::Failure::decoderMissing ? Why::decoderMissing : Why::decoderUnsafe;
         }
         out.append({d.element, d.name, why});
     }
@@ -76,6 +80,8 @@ QString consequence(LWPictureTally::Why why)
     case LWPictureTally::Why::tooLarge:
         return QStringLiteral(" is too large to draw, so a placeholder is in its place. Place a smaller copy of it.");
     case LWPictureTally::Why::partial:
+    case LWPictureTally::Why::decoderMissing:
+    case LWPictureTally::Why::decoderUnsafe:
         break;
     }
     return QStringLiteral(" is cut off or damaged: only part of it was drawn. Place the picture again.");
@@ -85,8 +91,29 @@ QString consequence(LWPictureTally::Why why)
 
 QString LWPictureTally::describe(const QList<Undrawn> &undrawn)
 {
-    QStringList sentences;
-    for (const Undrawn &u : undrawn)
-        sentences.append(QStringLiteral("Picture \"") + u.name + QLatin1Char('"') + consequence(u.why));
+    QStringList sentences, missing, unsafe;
+    for (const Undrawn &u : undrawn) {
+        const QString name = QLatin1Char('"') + u.name + QLatin1Char('"');
+        if (u.why == Why::decoderMissing || u.why == Why::decoderUnsafe)
+            (u.why == Why::decoderMissing ? missing : unsafe).append(name);
+        else
+            sentences.append(QStringLiteral("Picture ") + name + consequence(u.why));
+    }
+    // Told once: no picture can be drawn, whichever it is.
+    const auto inPlaceOf = [](QStringList names) {
+        const QString last = names.takeLast();
+        return (names.isEmpty() ? QStringLiteral("a placeholder is in the place of ")
+                                : QStringLiteral("placeholders are in the place of ") + names.join(QStringLiteral(", ")) +
+                                      QStringLiteral(" and ")) +
+               last;
+    };
+    if (!missing.isEmpty())
+        sentences.append(LWInfo::appName + QStringLiteral("'s picture decoder is missing or can't start, so ") +
+                         inPlaceOf(missing) + QStringLiteral(". Reinstall ") + LWInfo::appName +
+                         QStringLiteral(" to mend it."));
+    if (!unsafe.isEmpty())
+        sentences.append(QStringLiteral("Pictures can't be shown safely on this system: ") + LWInfo::appName +
+                         QStringLiteral("'s picture decoder can't shut itself off from your files, so ") +
+                         inPlaceOf(unsafe) + QLatin1Char('.'));
     return sentences.join(u'\n');
 }

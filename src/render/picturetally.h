@@ -17,8 +17,9 @@ class LWPictureTally {
 public:
     // Why a picture was not drawn whole: the machine could not draw it this time (no decode worker,
     // out of time on a loaded machine: the next export may), its bytes do not decode, it is too
-    // large to draw, or only part of it could be read.
-    enum class Why { notNow, unreadable, tooLarge, partial };
+    // large to draw, only part of it could be read, or no picture can be drawn: the picture
+    // decoder is missing or cannot start, or cannot run safely on this system.
+    enum class Why { notNow, unreadable, tooLarge, partial, decoderMissing, decoderUnsafe };
     struct Undrawn {
         QUuid element;
         QString name; // the element's, as the print check names it
@@ -35,7 +36,8 @@ public:
     // the bytes cut off or damaged.
     [[nodiscard]] QList<Undrawn> undrawn() const;
 
-    // A paragraph for the user, one sentence a picture, naming each; empty for none.
+    // A paragraph for the user, one sentence a picture, naming each (those of a decoder that cannot
+    // draw any picture in one sentence); empty for none.
     [[nodiscard]] static QString describe(const QList<Undrawn> &undrawn);
 
 private:

@@ -4,11 +4,13 @@
 #include "model/element.h"
 #include "model/file/prefs.h"
 #include "model/geometry.h"
+#include "model/info.h"
 #include "render/fonts.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturekey.h"
 #include "render/rasterforecast.h"
 #include "render/textlayout.h"
+#include "render/worker/decodeworkers.h"
 
 #include <QTextBoundaryFinder>
 #include <algorithm>
@@ -150,6 +152,18 @@ std::optional<bool> leftOutSoon(const LWDocument &doc, int page, const LWImage &
     return key ? std::optional<bool>(out->contains(*key)) : std::nullopt;
 }
 
+// Why no picture would print, when the picture decoder cannot draw any.
+QString decoderTrouble()
+{
+    if (LWDecodeWorkers::trouble() == LWPictureDecoder::Failure::decoderMissing)
+        return LWInfo::appName + QStringLiteral("'s picture decoder is missing or can't start, so pictures would print "
+                                                "as placeholders. Reinstall ") +
+               LWInfo::appName + QStringLiteral(" to mend it.");
+    return QStringLiteral("Pictures can't be shown safely on this system: ") + LWInfo::appName +
+           QStringLiteral("'s picture decoder can't shut itself off from your files, so pictures would print as "
+                          "placeholders.");
+}
+
 bool drawable(std::optional<LWImageCache::Drawn> drawn)
 {
     return drawn != LWImageCache::Drawn::unreadable && drawn != LWImageCache::Drawn::tooLarge;
@@ -197,6 +211,7 @@ struct Walker {
             leftOut = LWRasterForecast::leftOut(doc, page, raster->dpi, raster->bleed);
         return leftOut->contains(LWPictureKey::of(*picture.data));
     }
+    bool toldDecoder = false;
 
     void add(Issue::Level level, const LWElement &e, QString message)
     {
@@ -258,11 +273,17 @@ struct Walker {
             if (drawable(drawn))
                 dpi = effectiveDPI(e);
         }
-        if (!drawn) // no decode worker or memory now: the export may draw the placeholder
+        if (!drawn && LWDecodeWorkers::trouble() != LWPictureDecoder::Failure::none) {
+            // No picture can be drawn, whichever it is: told once.
+            if (!toldDecoder)
+                add(Issue::Level::problem, e, decoderTrouble());
+            toldDecoder = true;
+        } else if (!drawn) { // no decode worker or memory now: the export may draw the placeholder
             add(Issue::Level::warning, e,
                 QStringLiteral("Picture ") + quoted(e.name) +
                     QStringLiteral(" couldn't be checked just now, so it may print as a placeholder. Check again "
                                    "before you print."));
+        }
         std::optional<QString> why = undrawnText(drawn);
         if (drawn && drawable(drawn) && !why && raster) {
             const std::optional<bool> left = leftOutByRaster(*e.image);

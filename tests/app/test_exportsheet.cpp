@@ -764,9 +764,9 @@ TEST_F(ExportTest, ThroughANamedTemporary)
 
 TEST_F(ExportTest, APictureLeftAsThePlaceholderIsNamedAfterTheExport)
 {
-    // No decode worker can be started while the design exports: each format's file is kept,
-    // and instead of "Exported" the sheet names the picture drawn as the placeholder. With the
-    // worker back, the next export draws it and says done.
+    // The picture decoder missing while the design exports: each format's file is kept, and
+    // instead of "Exported" the sheet names the decoder and the picture drawn as the placeholder.
+    // With the decoder back, the next export draws it and says done.
     const struct {
         Fmt format;
         const char *file;
@@ -793,7 +793,8 @@ TEST_F(ExportTest, APictureLeftAsThePlaceholderIsNamedAfterTheExport)
         const QStringList alert = prompts->calls.value(1);
         ASSERT_EQ(alert.value(0), QStringLiteral("alert"));
         EXPECT_EQ(alert.value(1), ExportSheet::undrawnTitle);
-        EXPECT_TRUE(alert.value(2).contains(QStringLiteral("Picture \"Harbour view\" couldn't be drawn this time")))
+        EXPECT_TRUE(alert.value(2).contains(QStringLiteral("picture decoder is missing or can't start, so a placeholder is "
+                                                           "in the place of \"Harbour view\"")))
             << alert.value(2).toStdString();
         EXPECT_FALSE(app.notice());
         EXPECT_TRUE(sheet.exportedFile());
@@ -856,6 +857,6 @@ TEST_F(ExportTest, PrintingNamesAPictureItCannotDrawBeforeThePrinterIsChosen)
     app.print(false);
     LWDecodeWorkers::setForTests({}, 0, 0);
     ASSERT_EQ(prompts->calls.value(0).value(0), QStringLiteral("alert"));
-    EXPECT_TRUE(prompts->calls.value(0).value(2).contains(QStringLiteral("Picture \"Harbour view\"")));
+    EXPECT_TRUE(prompts->calls.value(0).value(2).contains(QStringLiteral("\"Harbour view\"")));
     EXPECT_EQ(prompts->calls.value(1).value(0), QStringLiteral("print"));
 }

@@ -167,8 +167,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***argv)
     // whose decode costs what a real one costs: seconds under the sanitizers, three times an
     // input. A smaller budget keeps every input quick; the decoders' paths stay the same.
     (void)LWDecodeBudget::setLimit(qint64(256) << 20);
-    LWDecodeWorker::loadReaders(); // as the worker, before its filter
-    QThreadPool::globalInstance()->setMaxThreadCount(LWDecodeWorker::qtThreads);
+    LWDecodeWorker::loadReaders(); // as the worker, before its filter, which refuses new threads
+    LWDecodeWorker::startThreads();
     installListened();
     return 0;
 }

@@ -5,14 +5,14 @@
 #include "render/worker/decodeworker.h"
 #include "render/worker/decodeworkers.h"
 #include "render/worker/sanitizers.h"
+#include "support/refusedcall.h"
 
 #include <QImage>
 #include <algorithm>
+#include <pthread.h>
+#include <sys/stat.h>
 #include <csignal>
 #include <cstddef>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
-#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <cstdlib>
 #include <cstring>
@@ -41,10 +41,19 @@ bool crasher = false; // this worker took the test's crash-once flag
         ::pause();
 }
 
-// A sealed memfd of `size` bytes (written: the filter refuses truncating); -1 on failure.
+// The memfd the program handed for the answer: the only one the worker holds while it decodes.
+int handedMemfd()
+{
+    for (int fd = channel + 1; fd < 64; ++fd)
+        if (::fcntl(fd, F_GET_SEALS) >= 0)
+            return fd;
+    return -1;
+}
+
+// The answer's memfd, `size` bytes written (the filter refuses truncating) and sealed; -1 on failure.
 int memfdOf(qint64 size, const void *data = nullptr)
 {
-    const int fd = P::makeMemfd("lw-test", 0);
+    const int fd = handedMemfd();
     static const std::vector<char> zeros(1 << 20);
     for (qint64 at = 0; at < size;) {
         const qint64 n = std::min<qint64>(size - at, qint64(zeros.size()));
@@ -96,7 +105,7 @@ P::Answer imageAnswer(int side)
         a.bytesPerLine = 8;
         sendRaw(&a, sizeof(a), fd);
     } else if (how == "unsealed") { // may be shrunk under the program's feet
-        const int fd = P::makeMemfd("open", 0);
+        const int fd = handedMemfd();
         for (int row = 0; row < 64; ++row)
             (void)::write(fd, std::vector<char>(64 * 4).data(), 64 * 4);
         const P::Answer a = imageAnswer(64);
@@ -105,7 +114,8 @@ P::Answer imageAnswer(int side)
         const P::Answer a = imageAnswer(64);
         sendRaw(&a, sizeof(a));
     } else if (how == "twofds") {
-        const int fds[2] = {memfdOf(64 * 64 * 4), memfdOf(64 * 64 * 4)};
+        const int fd = memfdOf(64 * 64 * 4);
+        const int fds[2] = {fd, fd};
         const P::Answer a = imageAnswer(64);
         sendRaw(&a, sizeof(a), fds);
     } else if (how == "hangup") {
@@ -138,13 +148,33 @@ P::Answer imageAnswer(int side)
     silent();
 }
 
-// A plain green picture when the worker could neither open a file nor make a socket, red when it could.
-Result reachOut(const QByteArray &path, const QByteArray &bytes, const LWPictureDecoder::Request &request)
+// A plain green picture when what the words try was refused, red when it went through: a file
+// opened or examined, or a socket made ("reach <path>"); a gigabyte of shared memory ("shared"),
+// a memfd made or the one handed grown to a gigabyte ("memfd"), threads past the worker's count
+// ("threads").
+Result refusedOrNot(const QByteArray &how, const QByteArray &path, const QByteArray &bytes,
+                    const LWPictureDecoder::Request &request)
 {
-    const int file = ::open(path.constData(), O_RDONLY);
-    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+    bool through = false;
+    if (how == "reach") {
+        struct stat st{};
+        through = ::open(path.constData(), O_RDONLY) >= 0 || ::socket(AF_INET, SOCK_STREAM, 0) >= 0 ||
+                  ::syscall(SYS_newfstatat, AT_FDCWD, path.constData(), &st, AT_EMPTY_PATH) == 0;
+    } else if (how == "shared") {
+        through = ::mmap(nullptr, size_t(1) << 30, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0) != MAP_FAILED;
+    } else if (how == "memfd") {
+        through = ::memfd_create("lw-more", 0) >= 0 || ::pwrite(handedMemfd(), "x", 1, off_t(1) << 30) == 1;
+    } else if (how == "threads") { // each left waiting: the worker is not used again
+        pthread_attr_t small; // its stacks well within its memory limit
+        ::pthread_attr_init(&small);
+        ::pthread_attr_setstacksize(&small, 64 << 10);
+        int made = 0;
+        for (pthread_t t; made < 64 && ::pthread_create(&t, &small, [](void *) -> void * { return ::sleep(3600), nullptr; }, nullptr) == 0;)
+            ++made;
+        through = 1 + LWDecodeWorker::qtThreads + made > LWDecodeWorker::mostThreads;
+    }
     Result r = LWPictureDecoder::decodeHere(bytes, request); // at the size asked
-    r.image->fill(file < 0 && sock < 0 ? Qt::green : Qt::red);
+    r.image->fill(through ? Qt::red : Qt::green);
     return r;
 }
 
@@ -171,9 +201,8 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     }
     if (how == "killed") // as the system's memory killer ends a process
         ::raise(SIGKILL);
-    if (how == "nopixels") { // the machine has no room for the answer: no memfd can be made for it
-        while (P::makeMemfd("lw-filler", 0) >= 0) {
-        }
+    if (how == "nopixels") { // the machine has no room for the answer: its memfd takes no write
+        ::close(handedMemfd());
         QImage big(1024, 1024, QImage::Format_RGB32);
         big.fill(Qt::red);
         return {big, LWPictureDecoder::Failure::none, false};
@@ -184,11 +213,15 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     }
     if (how == "throw")
         throw std::bad_alloc(); // as libheif does when it cannot allocate
-    if (how == "untimed") { // its exact timer stopped: the program's CPU limit still ends it
+    if (how == "stubborn") { // past its CPU time it carries on: only the hard limit ends it
+        (void)::signal(SIGXCPU, SIG_IGN);
+        (void)::signal(SIGPROF, SIG_IGN);
+    }
+    if (how == "untimed" || how == "stubborn") { // its exact timer stopped: the program's CPU limit still ends it
         const itimerval stopped{};
         (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
     }
-    if (how == "loop" || how == "untimed") {
+    if (how == "loop" || how == "untimed" || how == "stubborn") {
         volatile int spin = 0;
         while (spin == 0) {
         }
@@ -215,23 +248,11 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     }
     if (how == "bigger" || how == "smaller" || how == "format" || how == "smallfd" || how == "bigfd")
         answerAltered(how, bytes.left(at), request);
-    if (how == "reach")
-        return reachOut(words.mid(how.size() + 1), bytes.left(at), request);
+    if (how == "reach" || how == "shared" || how == "memfd" || how == "threads")
+        return refusedOrNot(how, words.mid(how.size() + 1), bytes.left(at), request);
     breakProtocol(how);
 }
 
-void refuseFilters()
-{
-    sock_filter code[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_seccomp, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EINVAL),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    const sock_fprog program{quint16(std::size(code)), code};
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
-        std::abort();
-}
 
 } // namespace
 
@@ -242,7 +263,7 @@ int main()
         crasher = true;
     // As on a system whose kernel refuses the filter.
     if (std::getenv("LW_TEST_NO_FILTER"))
-        refuseFilters();
+        refuseCall(__NR_seccomp, EINVAL);
     const bool confined = LWDecodeWorker::prepare(channel);
     // Every image made whole: some of its misdeeds alter the image.
     const auto decode = [](const QByteArray &bytes, const LWPictureDecoder::Request &request,

@@ -1,14 +1,25 @@
 // A test program: sets itself up as a decode worker (LWDecodeWorker::prepare, the same set-up) and
 // then acts as a decoder taken over by a crafted picture would.
-//   lw-sandbox-probe <call> <folder> [<address>]: tries one call on the folder's files (or on the
-//     parent); exits 0 when refused, 1 when it went through, 3 when the set-up failed.
-//   lw-sandbox-probe decode <cores> <picture>...: decodes each picture at two sizes, as on a
-//     machine of that many cores, says "decoded N" on stdout and waits to be ended.
-#include "render/pictures/picturedecoder.h"
+//   lw-sandbox-probe <call> <folder> <layers> [<address>]: with the sandbox's layers (all, or one
+//     alone: filter, landlock, root; nonamespaces: all on a system that refuses namespaces),
+//     tries one call on the folder's files (or on the parent); exits 0 when refused, 1 when it
+//     went through, 2 when the call is not on this machine, 3 when the set-up failed.
+//   lw-sandbox-probe program <worker> <dies|quits>: as the program, has the worker decode a
+//     picture that loops, says the worker's pid on stdout and ends at once (dies), or a plain one,
+//     ends its application object and exits 0 when no worker is left (quits).
 #include "render/worker/decodeworker.h"
+#include "render/worker/decodeworkers.h"
+#include "support/refusedcall.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <optional>
+#include <sys/mman.h>
+#include <thread>
 
 #include <QFile>
-#include <QThreadPool>
 #include <csignal>
 #include <cstdio>
 #include <algorithm>
@@ -20,7 +31,6 @@
 #include <linux/openat2.h>
 #include <linux/perf_event.h>
 #include <map>
-#include <sched.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/personality.h>
@@ -39,32 +49,52 @@ namespace {
 
 constexpr int channel = 3;
 
-[[noreturn]] void decodeAll(int cores, int count, char **paths)
+
+// chmod through the 32-bit table (int 0x80), whose call numbers mean other calls in the 64-bit one.
+long chmod32([[maybe_unused]] const char *path)
 {
-    if (cores <= 2) { // as on a machine of two cores
-        cpu_set_t two;
-        CPU_ZERO(&two);
-        CPU_SET(0, &two);
-        CPU_SET(1, &two);
-        (void)::sched_setaffinity(0, sizeof(two), &two);
-    } else { // as Qt sizes its pool on a machine of that many
-        QThreadPool::globalInstance()->setMaxThreadCount(cores);
+#if defined(__x86_64__)
+    long got;
+    asm volatile("int $0x80" : "=a"(got) : "a"(15L), "b"(path), "c"(0777L) : "memory");
+    return got;
+#else
+    std::_Exit(2);
+#endif
+}
+
+// This process's child, once it has run for a third of a second.
+pid_t loopingChild()
+{
+    for (;;) {
+        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            const QList<QByteArray> fields = stat.open(QIODevice::ReadOnly) ? stat.readAll().split(' ') : QList<QByteArray>();
+            if (fields.size() > 14 && fields[3].toInt() == ::getpid() && fields[13].toInt() + fields[14].toInt() >= 30)
+                return entry.toInt();
+        }
+        ::usleep(10000);
     }
-    std::vector<QByteArray> pictures;
-    for (int i = 0; i < count; ++i) {
-        QFile f(QString::fromLocal8Bit(paths[i]));
-        pictures.push_back(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
+}
+
+// As the program: a worker decodes a picture that loops (dies: its pid said, then ended at once)
+// or a plain one (quits: exits 0 when no worker is left once the application object ended).
+int actAsTheProgram(int argc, char **argv)
+{
+    std::optional<QCoreApplication> app(std::in_place, argc, argv);
+    LWDecodeWorkers::setForTests(QString::fromLocal8Bit(argv[2]), 60, 60000);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(64, 64, QImage::Format_RGB32).save(&buffer, "png");
+    if (std::string(argv[3]) == "dies") {
+        std::thread([png] { (void)LWDecodeWorkers::decode(png + "LWTEST loop", {}, 64 * 64 * 4, QSize(64, 64)); }).detach();
+        std::printf("%d\n", loopingChild());
+        std::fflush(stdout);
+        std::_Exit(0);
     }
-    if (!LWDecodeWorker::prepare(channel))
-        std::_Exit(3);
-    int decoded = 0;
-    for (const QByteArray &bytes : pictures)
-        for (const int side : {0, 1500})
-            decoded += LWPictureDecoder::decodeHere(bytes, {side, {0, 0, 1, 1}}).image.has_value();
-    std::printf("decoded %d\n", decoded);
-    std::fflush(stdout);
-    for (;;)
-        ::pause();
+    const bool decoded = LWDecodeWorkers::decode(png, {}, 64 * 64 * 4, QSize(64, 64)).image.has_value();
+    app.reset();
+    return decoded && LWDecodeWorkers::stats().running == 0 ? 0 : 1;
 }
 
 sockaddr_un abstractAddress()
@@ -82,9 +112,18 @@ int main(int argc, char **argv)
     if (argc < 3)
         return 2;
     const std::string call = argv[1];
-    if (call == "decode")
-        decodeAll(std::atoi(argv[2]), argc - 3, argv + 3);
-    const std::string dir = argv[2];
+    if (call == "program" && argc == 4)
+        return actAsTheProgram(argc, argv);
+    if (argc < 4)
+        return 2;
+    const std::string dir = argv[2], layersAsked = argv[3];
+    const char *address = argc > 4 ? argv[4] : "0";
+    namespace S = LWWorkerSandbox;
+    const std::map<std::string, unsigned> layerNames = {
+        {"all", S::allLayers}, {"nonamespaces", S::allLayers}, {"filter", S::filter}, {"landlock", S::landlock}, {"root", S::ownRoot}};
+    const auto layers = layerNames.find(layersAsked);
+    if (layers == layerNames.end())
+        return 2;
     const auto at = [&](const char *name) { return dir + "/" + name; };
     const pid_t parent = ::getppid();
     // Descriptors 0 to 2 outlive the set-up: a socket pair (sendmsg), an unconnected socket and a
@@ -114,7 +153,14 @@ int main(int argc, char **argv)
     int pairChannel[2];
     (void)::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pairChannel);
     (void)::dup2(pairChannel[0], channel);
-    if (!LWDecodeWorker::prepare(channel))
+    // Where a 32-bit call can reach it.
+    auto *low = static_cast<char *>(::mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0));
+    if (low == MAP_FAILED)
+        std::_Exit(3);
+    std::strncpy(low, at("design.velkfolio").c_str(), 4095);
+    if (layersAsked == "nonamespaces")
+        refuseCall(__NR_unshare, EPERM); // as on a system that refuses namespaces
+    if (!LWDecodeWorker::prepare(channel, layers->second))
         std::_Exit(3);
 
     const std::string design = at("design.velkfolio"), photo = at("photo.jpg"), note = at("note.txt");
@@ -141,6 +187,21 @@ int main(int argc, char **argv)
         {"link", [&] { return long(::link(design.c_str(), at("linked").c_str())); }},
         {"symlink", [&] { return long(::symlink(design.c_str(), at("symlinked").c_str())); }},
         {"chmod", [&] { return long(::chmod(design.c_str(), 0)); }},
+        {"chmod32", [&] { return chmod32(low); }},
+        {"stat", [&] {
+             struct stat st{};
+             return ::syscall(SYS_newfstatat, AT_FDCWD, design.c_str(), &st, AT_EMPTY_PATH);
+         }},
+        {"fstat", [&] {
+             struct stat st{};
+             return long(::fstat(channel, &st)) == 0 && S_ISSOCK(st.st_mode) ? 0L : -1L;
+         }},
+        {"fork", [&] {
+             const pid_t child = ::fork();
+             if (child == 0)
+                 std::_Exit(0);
+             return long(child);
+         }},
         {"chown", [&] { return long(::chown(design.c_str(), 1234, 1234)); }},
         {"utimes", [&] { return long(::utimes(design.c_str(), never)); }},
         {"mkdir", [&] { return long(::mkdir(at("made").c_str(), 0755)); }},
@@ -153,7 +214,7 @@ int main(int argc, char **argv)
          [&] {
              char word[] = "overwritten";
              const iovec local{word, sizeof(word) - 1};
-             const iovec remote{reinterpret_cast<void *>(std::strtoull(argv[3], nullptr, 16)), sizeof(word) - 1};
+             const iovec remote{reinterpret_cast<void *>(std::strtoull(address, nullptr, 16)), sizeof(word) - 1};
              return long(::process_vm_writev(parent, &local, 1, &remote, 1, 0));
          }},
         {"socket", [&] { return long(::socket(AF_INET, SOCK_STREAM, 0)); }},

@@ -25,6 +25,8 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <functional>
+#include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <QUrl>
@@ -168,49 +170,74 @@ private:
 
 } // namespace
 
-TEST_F(DecodeWorkers, AWorkerThatCannotStartLeavesThePictureToTheNextTry)
+TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTry)
 {
-    // The worker missing, not executable, or no descriptor left for its channel: the export is
-    // written with the placeholder and says the picture couldn't be drawn this time; restored,
-    // the same picture draws (it was not remembered as unreadable).
-    const QString notExecutable = dir.filePath(QStringLiteral("not-executable"));
-    QFile::copy(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(), notExecutable);
-    QFile::setPermissions(notExecutable, QFile::ReadOwner | QFile::WriteOwner);
-    const QImage placeholder = exported("not a picture", Qt::green).copy(badSpot);
-    const QList<std::pair<const char *, QString>> ways = {
-        {"missing", dir.filePath(QStringLiteral("no-such-worker"))}, {"not executable", notExecutable}, {"descriptors", {}}};
+    // The worker missing or not executable: the export draws placeholders and names the program's
+    // picture decoder, once, as does the print check; put back where it was, the same pictures
+    // draw at once (nothing was remembered). No descriptor left for its channel: the picture
+    // couldn't be drawn this time; restored, an export draws it (the page view waits a while).
+    const QString worker = dir.filePath(QStringLiteral("worker"));
+    const QString good = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
+                         QStringLiteral("/lw-misbehaving-decoder");
+    const auto executable = [&](bool can) {
+        return QFile::setPermissions(worker, QFile::ReadOwner | QFile::WriteOwner | (can ? QFile::ExeOwner : QFile::Permissions()));
+    };
+    const QString missing = QStringLiteral("VELK Leafwrighter's picture decoder is missing or can't start, so ");
+    const QString told = missing + QStringLiteral("placeholders are in the place of \"Harbour\" and \"Quay\". "
+                                                  "Reinstall VELK Leafwrighter to mend it.");
+    const QString checked = missing + QStringLiteral("pictures would print as placeholders. Reinstall VELK Leafwrighter to mend it.");
+    const struct {
+        const char *way;
+        std::function<bool()> breakIt, mendIt;
+        LWPictureTally::Why why;
+        QString told, checked;
+    } rows[] = {
+        {"missing", [] { return true; }, [&] { return QFile::copy(good, worker) && executable(true); },
+         LWPictureTally::Why::decoderMissing, told, checked},
+        {"not executable", [&] { return QFile::copy(good, worker) && executable(false); }, [&] { return executable(true); },
+         LWPictureTally::Why::decoderMissing, told, checked},
+        {"descriptors", [] { return true; }, [] { return LWDecodeWorkers::setForTests({}, 0, 0), true; }, LWPictureTally::Why::notNow,
+         QStringLiteral("Picture \"Harbour\" couldn't be drawn this time"), QStringLiteral("Picture \"Harbour\" couldn't be checked just now")},
+    };
     int hue = 0;
-    for (const auto &[way, program] : ways) {
-        SCOPED_TRACE(way);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.way);
+        QFile::remove(worker);
+        ASSERT_TRUE(row.breakIt());
         const QColor colour = QColor::fromHsv(hue += 50, 255, 200);
-        const QByteArray bytes = encode(plain(64, 64, colour), "png");
-        std::pair<QImage, QList<LWPictureTally::Undrawn>> got;
-        QList<LWExport::Issue> issues;
-        if (program.isEmpty()) {
-            LWDecodeWorkers::setForTests({}, 0, 0);
-            const DescriptorsTaken taken(2); // the file written and the picture's bytes, no channel
-            got = exportedAlone(bytes);
-            issues = LWExport::preflight(alone(bytes));
-        } else {
-            LWDecodeWorkers::setForTests(program, 0, 0);
-            got = exportedAlone(bytes);
-            issues = LWExport::preflight(alone(bytes));
-        }
-        // The print check does not call it ready either.
-        EXPECT_TRUE(std::any_of(issues.cbegin(), issues.cend(), [](const LWExport::Issue &i) {
-            return i.message.startsWith(QStringLiteral("Picture \"Harbour\" couldn't be checked just now"));
-        }));
-        EXPECT_TRUE(got.first.copy(badSpot) == placeholder);
-        ASSERT_EQ(got.second.size(), 1);
-        EXPECT_EQ(got.second[0].name, QStringLiteral("Harbour"));
-        EXPECT_EQ(got.second[0].why, LWPictureTally::Why::notNow);
-        EXPECT_TRUE(LWPictureTally::describe(got.second).contains(QStringLiteral("\"Harbour\"")));
-        LWDecodeWorkers::setForTests({}, 0, 0);
-        // The page view does not wait for the same failure at every repaint; an export tries.
-        EXPECT_FALSE(LWImageCache::image(alone(bytes).pages[0].elements[0].image.value(), true));
-        const auto again = exportedAlone(bytes);
-        EXPECT_EQ(again.first.pixel(badSpot.center()), colour.rgb());
-        EXPECT_TRUE(again.second.isEmpty());
+        LWDocument doc = alone(encode(plain(64, 64, colour), "png"));
+        LWElement second = LWElement::makePhoto({150, 10, 80, 80});
+        second.name = QStringLiteral("Quay");
+        second.image->data = encode(plain(64, 64, QColor::fromHsv(hue += 50, 255, 200)), "png");
+        doc.pages[0].elements.append(second);
+        const QString png = dir.filePath(QStringLiteral("card.png"));
+        QList<LWPictureTally::Undrawn> undrawn;
+        LWExport::RasterWriteHooks hooks;
+        hooks.undrawn = &undrawn;
+        const bool notNow = row.why == LWPictureTally::Why::notNow;
+        LWDecodeWorkers::setForTests(notNow ? QString() : worker, 0, 0);
+        std::optional<DescriptorsTaken> taken;
+        if (notNow)
+            taken.emplace(2); // the file written and the picture's bytes, no channel
+        EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png, hooks), QString());
+        const QList<LWExport::Issue> issues = LWExport::preflight(doc);
+        taken.reset();
+        ASSERT_EQ(undrawn.size(), 2);
+        EXPECT_EQ(undrawn[0].why, row.why);
+        EXPECT_TRUE(LWPictureTally::describe(undrawn).startsWith(row.told)) << LWPictureTally::describe(undrawn).toStdString();
+        // The print check does not call them ready either; the decoder is named once.
+        const auto saying = [&](const QString &text) {
+            return std::count_if(issues.cbegin(), issues.cend(), [&](const LWExport::Issue &i) { return i.message.startsWith(text); });
+        };
+        EXPECT_EQ(saying(row.checked), 1);
+        EXPECT_EQ(saying(QStringLiteral("Picture \"Quay\" couldn't")), notNow ? 1 : 0);
+        // Put back, the view draws at once; after a passing fault it does not wait at every repaint.
+        ASSERT_TRUE(row.mendIt());
+        EXPECT_NE(bool(LWImageCache::image(doc.pages[0].elements[0].image.value(), true)), notNow);
+        undrawn.clear();
+        EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png, hooks), QString());
+        EXPECT_TRUE(undrawn.isEmpty());
+        EXPECT_EQ(QImage(png).pixel(badSpot.center()), colour.rgb());
     }
 }
 
@@ -259,6 +286,7 @@ TEST_F(DecodeWorkers, TimeLimitsEndTheWorkerOnceWithoutASecondGo)
     };
     std::vector<Row> rows = {{"loop", 1, 60000, LWPictureTally::Why::unreadable, 0},
                              {"untimed", 1, 60000, LWPictureTally::Why::unreadable, 0},
+                             {"stubborn", 1, 60000, LWPictureTally::Why::unreadable, 0},
                              {"silent", 60, 1000, LWPictureTally::Why::notNow, 1}};
     if (!LWSanitizers::address) { // no data limit there; a worker cannot raise its own
         rows.push_back({"allocate", 60, 60000, LWPictureTally::Why::tooLarge, 0});
@@ -311,32 +339,34 @@ TEST_F(DecodeWorkers, AnswersAgainstTheProtocolAreRefused)
 
 TEST_F(DecodeWorkers, WorkerWithoutItsSandboxDecodesNothingAndSaysSo)
 {
-    // As on a kernel that refuses the filter: the picture is refused, the log says why, and the
-    // print check names the picture.
+    // As on a kernel that refuses the filter: no picture is decoded, the log says why, and the
+    // export and the print check say so once, as the system's fault, not the picture's; once a
+    // worker that shuts itself in runs, the same picture draws.
     QTemporaryFile log;
     ASSERT_TRUE(log.open());
     const int stderrWas = ::dup(2);
     ::dup2(log.handle(), 2);
     qputenv("LW_TEST_NO_FILTER", "1");
     SetUp(); // workers started from now on have no filter
-    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
-    LWElement photo = LWElement::makePhoto({10, 10, 80, 80});
-    photo.image->data = encode(plain(64, 64, Qt::darkYellow), "png");
-    doc.pages[0].elements = {photo};
-    const QString png = dir.filePath(QStringLiteral("card.png"));
-    EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png), QString());
-    const QList<LWExport::Issue> issues = LWExport::preflight(doc);
-    LWDecodeWorkers::setForTests({}, 0, 0); // the workers end, their words written
+    const QByteArray bytes = encode(plain(64, 64, Qt::darkYellow), "png");
+    const auto [image, undrawn] = exportedAlone(bytes);
+    const QList<LWExport::Issue> issues = LWExport::preflight(alone(bytes));
     qunsetenv("LW_TEST_NO_FILTER");
     ::dup2(stderrWas, 2);
     ::close(stderrWas);
-    EXPECT_NE(QImage(png).pixel(badSpot.center()), QColor(Qt::darkYellow).rgb());
-    EXPECT_TRUE(std::any_of(issues.begin(), issues.end(), [](const LWExport::Issue &i) {
-        return i.message.contains(QLatin1String("can't be read"));
-    }));
+    EXPECT_NE(image.pixel(badSpot.center()), QColor(Qt::darkYellow).rgb());
+    const QString unsafe = QStringLiteral("Pictures can't be shown safely on this system: VELK Leafwrighter's picture "
+                                          "decoder can't shut itself off from your files, so ");
+    EXPECT_EQ(LWPictureTally::describe(undrawn), unsafe + QStringLiteral("a placeholder is in the place of \"Harbour\"."));
+    ASSERT_EQ(issues.size(), 1);
+    EXPECT_EQ(issues[0].message, unsafe + QStringLiteral("pictures would print as placeholders."));
     QFile written(log.fileName());
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_TRUE(written.readAll().contains("sandbox could not be set up"));
+    SetUp(); // a worker that shuts itself in
+    const auto again = exportedAlone(bytes);
+    EXPECT_EQ(again.first.pixel(badSpot.center()), QColor(Qt::darkYellow).rgb());
+    EXPECT_TRUE(again.second.isEmpty());
 }
 
 TEST_F(DecodeWorkers, MachineShortOfMemoryFailsTheExportWithoutMarkingThePicture)
@@ -429,16 +459,23 @@ TEST_F(DecodeWorkers, AsManyCoresAsAServersMakeNoMoreWorkersThanTheFixedMost)
     EXPECT_LE(LWDecodeWorkers::stats().running, LWDecodeWorkers::mostWorkers);
 }
 
-TEST_F(DecodeWorkers, WorkerOpensNoFileAndNoSocket)
+TEST_F(DecodeWorkers, WhatATakenOverDecoderTriesPastItsBoundsIsRefused)
 {
-    // A file the worker could read (in the test's folder): refused, as is any socket. The
-    // worker paints green when both were refused.
+    // A file the worker could read (in the test's folder) opened or examined, a socket; shared
+    // memory or a memfd past its memory limit (none under AddressSanitizer); threads past its
+    // count. The worker paints green when what it tried was refused.
     QFile secret(dir.filePath(QStringLiteral("secret.txt")));
     ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
     secret.write("secret");
     secret.close();
-    const QImage got = exported(asking("reach " + QFile::encodeName(secret.fileName())), Qt::blue);
-    EXPECT_EQ(got.pixel(badSpot.center()), QColor(Qt::green).rgb());
+    QList<QByteArray> rows = {"reach " + QFile::encodeName(secret.fileName()), "threads"};
+    if (!LWSanitizers::address)
+        rows << "shared" << "memfd";
+    for (const QByteArray &row : rows) {
+        SCOPED_TRACE(row.toStdString());
+        const QImage got = exported(asking(row), Qt::blue);
+        EXPECT_EQ(got.pixel(badSpot.center()), QColor(Qt::green).rgb());
+    }
 }
 
 TEST_F(DecodeWorkers, APictureSlowToDecodeIsPaidOnce)

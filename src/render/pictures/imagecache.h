@@ -17,7 +17,9 @@ struct LWImage;
 // large, is remembered as such (by its bytes, for the sizes it was refused at): the page view,
 // thumbnails, exports and preflight do not try it again. A decode that failed for want of memory
 // is not remembered; one the machine could not decode now (LWPictureDecoder::Failure::unavailable)
-// is not tried again by the tables for half a minute, while exports try at once. Thread-safe.
+// is not tried again by the tables for half a minute, while exports try at once; one no picture
+// would decode for (the decoder missing or unsafe here) is not remembered either: the decode
+// workers fail those at once, and try a worker again within seconds. Thread-safe.
 namespace LWImageCache {
 
 // Longer side of a preview, in pixels. Smaller pictures are never scaled up.

@@ -426,8 +426,10 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
     bool passing = false;
     const std::optional<LWPictureDecoder::Header> header =
         stopAt ? askedHeader(bytes, picture, &passing) : headerOf(picture);
-    if (!header) // no worker could read it now: the machine's fault, not the picture's
-        return failed(passing ? Failure::unavailable : Failure::unreadable);
+    if (!header) { // no worker could read it now: the machine's fault, not the picture's
+        const Failure trouble = passing ? LWDecodeWorkers::trouble() : Failure::none;
+        return failed(!passing ? Failure::unreadable : trouble != Failure::none ? trouble : Failure::unavailable);
+    }
     if (plan)
         return decodeHeif(picture, request, *header, plan->largestCoded, stopAt);
     if (picture.format == LWPictureFormat::Format::jpeg) {

@@ -32,6 +32,10 @@ enum class Failure {
     // The machine could not decode it now (no decode worker could be started, or the decode ran
     // out of wall-clock time on a loaded machine): the next try may. Never a worker's answer.
     unavailable,
+    // No picture decodes, whatever its bytes: the decode worker program is missing or cannot
+    // start (a broken install), or cannot shut itself in on this system. Never a worker's answer.
+    decoderMissing,
+    decoderUnsafe,
 };
 struct Result {
     std::optional<QImage> image; // none on failure

@@ -1,5 +1,6 @@
 #include "render/worker/decodeprotocol.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -35,7 +36,7 @@ bool send(int channel, const void *message, int size, std::span<const int> fds)
     return sent == size;
 }
 
-std::optional<int> receive(int channel, void *message, int size)
+bool receive(int channel, void *message, int size, std::span<int> fds)
 {
     iovec io{message, size_t(size)};
     msghdr msg{};
@@ -48,7 +49,8 @@ std::optional<int> receive(int channel, void *message, int size)
     do
         got = ::recvmsg(channel, &msg, MSG_CMSG_CLOEXEC);
     while (got < 0 && errno == EINTR);
-    int fd = -1, extra = 0;
+    std::fill(fds.begin(), fds.end(), -1);
+    size_t taken = 0, extra = 0;
     for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
         if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
             continue;
@@ -56,17 +58,26 @@ std::optional<int> receive(int channel, void *message, int size)
         for (size_t i = 0; i < count; ++i) {
             int one;
             std::memcpy(&one, CMSG_DATA(c) + i * sizeof(int), sizeof(int));
-            if (fd < 0)
-                fd = one;
+            if (taken < fds.size())
+                fds[taken++] = one;
             else
                 ::close(one), ++extra;
         }
     }
     if (got != size || extra > 0 || (msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC))) {
-        if (fd >= 0)
-            ::close(fd);
-        return std::nullopt;
+        for (int &fd : fds)
+            if (fd >= 0)
+                ::close(fd), fd = -1;
+        return false;
     }
+    return true;
+}
+
+std::optional<int> receive(int channel, void *message, int size)
+{
+    int fd = -1;
+    if (!receive(channel, message, size, std::span<int>(&fd, 1)))
+        return std::nullopt;
     return fd;
 }
 

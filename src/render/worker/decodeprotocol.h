@@ -4,12 +4,26 @@
 #include <span>
 
 // The messages between the program and a decode worker, over a socket pair of sequenced packets:
-// one fixed-size message each way per decode, carrying at most one memfd (the picture's bytes in,
-// the pixels out). Neither side trusts the other's numbers without checking them.
+// one fixed-size message each way per decode. A request carries the picture's bytes in a sealed
+// memfd and, for a decode, an empty memfd for the answer (the worker makes none); the answer
+// carries that memfd back, sealed over the pixels. Neither side trusts the other's numbers
+// without checking them.
 namespace LWDecodeProtocol {
 
 inline constexpr quint32 askMagic = 0x4C574431;    // "LWD1"
 inline constexpr quint32 answerMagic = 0x4C574132; // "LWA2"
+inline constexpr quint32 helloMagic = 0x4C574831;  // "LWH1"
+
+// The worker's first message, once it is set up and before any request: whether it could shut
+// itself in (one that could not decodes nothing and ends), and whether its tasks are counted
+// apart from every other process's (LWWorkerSandbox::alone). It carries the listener its filter
+// asks each new thread of.
+struct Hello {
+    quint32 magic = helloMagic;
+    quint32 size = sizeof(Hello);
+    qint32 confined = 0;
+    qint32 alone = 0;
+};
 
 // What the program asks of a picture: its pixels, or only what its header tells (Answer's size,
 // format, orientation, work and alpha; no memfd back).
@@ -52,8 +66,11 @@ struct Received {
 {
     return send(channel, message, size, fd >= 0 ? std::span<const int>(&fd, 1) : std::span<const int>());
 }
-// Receives one message of exactly `size` bytes with at most one descriptor. None on end of file,
-// error, or a message of another size or with more descriptors (any received are closed).
+// Receives one message of exactly `size` bytes with at most fds.size() descriptors, in `fds` in
+// the order sent (-1 past those received). False on end of file, error, or a message of another
+// size or with more descriptors (any received are closed).
+[[nodiscard]] bool receive(int channel, void *message, int size, std::span<int> fds);
+// With at most one descriptor, or -1. None where the above is false.
 [[nodiscard]] std::optional<int> receive(int channel, void *message, int size);
 
 // A sealed memfd of `size` bytes (shrinking and growing refused once sealed); -1 on failure.

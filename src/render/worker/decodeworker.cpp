@@ -8,6 +8,7 @@
 #include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
+#include <QSemaphore>
 #include <QThreadPool>
 #include <cerrno>
 #include <cstddef>
@@ -17,7 +18,9 @@
 #include <limits>
 #include <utility>
 #include <pthread.h>
+#include <csignal>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
@@ -27,6 +30,8 @@ namespace {
 
 namespace P = LWDecodeProtocol;
 using LWPictureDecoder::Failure;
+
+int threadListener = -1; // the filter's, until handed to the program
 
 bool answer(int channel, const P::Answer &a, int fd)
 {
@@ -49,9 +54,9 @@ bool writeAll(int fd, const uchar *data, qint64 size, qint64 at)
     return true;
 }
 
-// A sealed memfd of the image's pixels, its colour table and profile; -1 when that cannot be made.
-// Lets go of the image.
-int imageOut(std::optional<QImage> &image, P::Answer &a)
+// The image's pixels, its colour table and profile written into the answer's memfd `out`, sealed;
+// false when that fails. Lets go of the image.
+bool imageOut(std::optional<QImage> &image, P::Answer &a, int out)
 {
     const QImage &img = *image;
     const QList<QRgb> table = img.colorTable();
@@ -73,43 +78,32 @@ int imageOut(std::optional<QImage> &image, P::Answer &a)
     after += icc;
     // Written, not copied through a mapping: the kernel fills the new pages without a fault each
     // (faulting in fresh shared pages cost more than the copy).
-    int fd = P::makeMemfd("lw-pixels", 0);
-    if (fd >= 0 && !writeAll(fd, img.constBits(), pixels, 0))
-        ::close(fd), fd = -1;
+    const bool written = writeAll(out, img.constBits(), pixels, 0);
     image.reset();
-    if (fd < 0)
-        return -1;
-    if (!writeAll(fd, reinterpret_cast<const uchar *>(after.constData()), after.size(), pixels))
-        return ::close(fd), -1;
-    if (!P::seal(fd))
-        return ::close(fd), -1;
-    return fd;
+    return written && writeAll(out, reinterpret_cast<const uchar *>(after.constData()), after.size(), pixels) &&
+           P::seal(out);
 }
 
 // Rows handed out by a decode, written as they come into the memfd of the answer: a large part
 // is never held in the worker's own memory, whose fresh pages cost more than the rows.
 class RowsToMemfd {
 public:
-    ~RowsToMemfd()
-    {
-        unmap();
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    explicit RowsToMemfd(int out) : m_out(out) {}
+    ~RowsToMemfd() { unmap(); }
     LWPictureDecoder::RowsOut out()
     {
         return {[this](QSize size) { return begin(size); },
                 [this](const uchar *first, int count, qsizetype stride) { return rows(first, count, stride); },
                 [this](QSize size, qsizetype *stride) { return canvas(size, stride); }};
     }
-    // The sealed memfd of every row, its answer filled in; -1 when rows are missing or it fails.
-    int finish(P::Answer &a)
+    // Every row in the memfd, sealed, its answer filled in; false when rows are missing or it fails.
+    bool finish(P::Answer &a)
     {
         if (m_mapped)
             m_rows = m_size.height(); // a decode that did not fill it failed and is not answered so
         unmap();
         if (m_fd < 0 || m_rows != m_size.height() || !P::seal(m_fd))
-            return -1;
+            return false;
         const QImage made(1, 1, QImage::Format_RGB32); // what the image would have said
         a.width = m_size.width();
         a.height = m_size.height();
@@ -118,7 +112,7 @@ public:
         a.dotsPerMeterX = made.dotsPerMeterX();
         a.dotsPerMeterY = made.dotsPerMeterY();
         a.iccBytes = 0;
-        return std::exchange(m_fd, -1);
+        return true;
     }
 
 private:
@@ -128,7 +122,7 @@ private:
             return false;
         m_size = size;
         m_line = qsizetype(size.width()) * 4;
-        m_fd = P::makeMemfd("lw-pixels", 0);
+        m_fd = m_out;
         return m_fd >= 0;
     }
     bool rows(const uchar *first, int count, qsizetype stride)
@@ -173,6 +167,7 @@ private:
     }
     uchar *m_mapped = nullptr;
     size_t m_mappedBytes = 0;
+    int m_out; // the answer's memfd, not owned
     int m_fd = -1;
     QSize m_size;
     qsizetype m_line = 0;
@@ -208,20 +203,11 @@ void loadReaders()
     heif_init(nullptr);
 }
 
-bool prepare(int channel)
+void startThreads()
 {
-    // The first the system's memory killer ends: a worker is replaced, the program's design is not.
-    if (QFile score(QStringLiteral("/proc/self/oom_score_adj")); score.open(QIODevice::WriteOnly))
-        score.write("1000");
-    // While the process has one thread: its own user and network namespace where the system allows.
-    (void)LWWorkerSandbox::isolate();
-    qputenv("QT_NO_GLIB", "1"); // Qt's threads wake through one eventfd each, not GLib's pipes
-    ::syscall(SYS_close_range, 3u, unsigned(channel) - 1, 0u);
-    ::syscall(SYS_close_range, unsigned(channel) + 1, ~0u, 0u);
-    loadReaders();
-    // As many threads on any machine (the filter hides the core count from the decoders, which
-    // then decode on one thread), each with a small stack: all within the memory margin.
-    QThreadPool::globalInstance()->setMaxThreadCount(qtThreads);
+    QThreadPool *pool = QThreadPool::globalInstance();
+    pool->setMaxThreadCount(qtThreads);
+    pool->setExpiryTimeout(-1); // never ended, so never started again
     if constexpr (!LWSanitizers::address) { // whose frames are larger; it has no memory limit
         pthread_attr_t attr;
         if (::pthread_getattr_default_np(&attr) == 0) {
@@ -229,73 +215,136 @@ bool prepare(int channel)
             (void)::pthread_setattr_default_np(&attr);
             ::pthread_attr_destroy(&attr);
         }
-        QThreadPool::globalInstance()->setStackSize(uint(threadStack));
+        pool->setStackSize(uint(threadStack));
     }
+    // Each task waits until all have started: as many threads as tasks.
+    QSemaphore started, go, done;
+    for (int i = 0; i < qtThreads; ++i)
+        pool->start([&] {
+            started.release();
+            go.acquire();
+            done.release();
+        });
+    started.acquire(qtThreads);
+    go.release(qtThreads);
+    done.acquire(qtThreads);
+}
+
+bool prepare(int channel, unsigned layers)
+{
+    namespace S = LWWorkerSandbox;
+    // The first the system's memory killer ends: a worker is replaced, the program's design is not.
+    if (QFile score(QStringLiteral("/proc/self/oom_score_adj")); score.open(QIODevice::WriteOnly))
+        score.write("1000");
+    // While the process has one thread: namespaces of its own where the system allows.
+    const bool own = (layers & S::ownRoot) && S::isolate();
+    qputenv("QT_NO_GLIB", "1"); // Qt's threads wake through one eventfd each, not GLib's pipes
+    ::syscall(SYS_close_range, 3u, unsigned(channel) - 1, 0u);
+    ::syscall(SYS_close_range, unsigned(channel) + 1, ~0u, 0u);
+    loadReaders();
+    const bool rooted = own && S::emptyRoot();
     rlimit r{rlim_t(openDescriptors), rlim_t(openDescriptors)};
     (void)::setrlimit(RLIMIT_NOFILE, &r);
-    return LWWorkerSandbox::confine(channel);
+    // Past its file-size limit (the answer's memfd) a write fails rather than ending the worker.
+    (void)::signal(SIGXFSZ, SIG_IGN);
+    // Before its threads, which inherit it: Landlock holds only for the threads made after.
+    if (!S::restrictSelf(layers & S::landlock))
+        return false;
+    // Ended with the program, whatever it decodes (the filter refuses changing it). A program
+    // already gone has closed the channel.
+    (void)::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // As many threads on any machine (the filter hides the core count from the decoders, which
+    // then decode on one thread, and asks the program for any more), each with a small stack: all
+    // within the memory margin.
+    startThreads();
+    if (layers & S::filter)
+        return (threadListener = S::install(channel)) >= 0;
+    return layers == S::landlock || rooted; // a layer set up alone (tests)
+}
+
+bool hello(int channel, bool confined)
+{
+    P::Hello h;
+    h.confined = confined;
+    h.alone = LWWorkerSandbox::alone();
+    const bool said = P::send(channel, &h, sizeof(h), confined ? threadListener : -1);
+    if (threadListener >= 0) // never kept: with it the worker could grant its own threads
+        ::close(std::exchange(threadListener, -1));
+    return said;
 }
 
 int serve(int channel, const Decode &decode, bool confined, const ReadHeader &header)
 {
-    if (!confined)
+    if (!hello(channel, confined))
+        return 0;
+    if (!confined) {
         std::fputs("leafwrighter-decode: the sandbox could not be set up on this system; no picture is decoded.\n",
                    stderr);
+        return 3;
+    }
     for (;;) {
         P::Ask ask;
-        const std::optional<int> fd = P::receive(channel, &ask, sizeof(ask));
-        if (!fd)
+        int fds[2];
+        if (!P::receive(channel, &ask, sizeof(ask), fds))
             return 0; // the program has ended, or closed the channel
-        if (ask.magic != P::askMagic || ask.size != sizeof(ask) || *fd < 0 ||
-            (ask.kind != P::Kind::decode && ask.kind != P::Kind::header))
-            return 2;
+        const int in = fds[0], out = fds[1];
+        const auto closeBoth = [&] {
+            for (const int fd : fds)
+                if (fd >= 0)
+                    ::close(fd);
+        };
+        if (ask.magic != P::askMagic || ask.size != sizeof(ask) || in < 0 ||
+            (ask.kind != P::Kind::decode && ask.kind != P::Kind::header) || (ask.kind == P::Kind::decode) != (out >= 0))
+            return closeBoth(), 2;
         P::Answer a;
-        const bool fits = ask.bytes >= 0 && P::sealedWith(*fd, ask.bytes);
-        void *in = fits && ask.bytes > 0 ? ::mmap(nullptr, size_t(ask.bytes), PROT_READ, MAP_PRIVATE | MAP_POPULATE, *fd, 0) : nullptr;
-        ::close(*fd);
-        if (!fits || in == MAP_FAILED) {
+        const bool fits = ask.bytes >= 0 && P::sealedWith(in, ask.bytes);
+        void *mapped = fits && ask.bytes > 0 ? ::mmap(nullptr, size_t(ask.bytes), PROT_READ, MAP_PRIVATE | MAP_POPULATE, in, 0) : nullptr;
+        ::close(in);
+        if (!fits || mapped == MAP_FAILED) {
+            if (out >= 0)
+                ::close(out);
             a.failure = int(Failure::unreadable);
             if (!answer(channel, a, -1))
                 return 0;
             continue;
         }
-        const QByteArray bytes = QByteArray::fromRawData(static_cast<const char *>(in), qsizetype(ask.bytes));
+        const QByteArray bytes = QByteArray::fromRawData(static_cast<const char *>(mapped), qsizetype(ask.bytes));
         const LWPictureDecoder::Request request{ask.longestSide, QRectF(ask.part[0], ask.part[1], ask.part[2], ask.part[3])};
-        // The decode's CPU time exactly: a profiling timer whose signal ends the worker. Its data
+        // The decode's CPU time exactly: a profiling timer whose signal ends the worker. Its memory
         // and CPU limits (in whole seconds, behind the timer) were set by the program, which
         // alone can change them.
         const int cpuMs = std::max(1, ask.cpuMilliseconds);
         itimerval cpuTime{{0, 0}, {cpuMs / 1000, (cpuMs % 1000) * 1000}};
         (void)::setitimer(ITIMER_PROF, &cpuTime, nullptr);
-        // Unconfined, no picture's bytes reach a decoder.
         if (ask.kind == P::Kind::header) {
-            const std::optional<LWPictureDecoder::Header> h = confined ? header(bytes) : std::nullopt;
+            const std::optional<LWPictureDecoder::Header> h = header(bytes);
             const itimerval stopped{};
             (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
-            if (in)
-                ::munmap(in, size_t(ask.bytes));
+            if (mapped)
+                ::munmap(mapped, size_t(ask.bytes));
             if (!answer(channel, headerAnswer(h), -1))
                 return 0;
             continue;
         }
-        RowsToMemfd rows;
-        LWPictureDecoder::Result r =
-            confined ? decode(bytes, request, rows.out()) : LWPictureDecoder::Result{{}, Failure::unreadable};
+        RowsToMemfd rows(out);
+        LWPictureDecoder::Result r = decode(bytes, request, rows.out());
         const itimerval stopped{};
         (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
-        if (in)
-            ::munmap(in, size_t(ask.bytes));
+        if (mapped)
+            ::munmap(mapped, size_t(ask.bytes));
         a.failure = int(r.failure);
         a.partial = r.partial;
-        int out = -1;
+        bool filled = false;
         if (r.image || r.handedOut) {
-            out = r.image ? imageOut(r.image, a) : rows.finish(a);
-            if (out < 0)
+            filled = r.image ? imageOut(r.image, a, out) : rows.finish(a);
+            if (!filled)
                 a.failure = int(Failure::outOfMemory), a.outOfSystemMemory = 1;
         } else if (r.failure == Failure::none) {
             a.failure = int(Failure::unreadable);
         }
-        if (!answer(channel, a, out))
+        if (!filled)
+            ::close(out);
+        if (!answer(channel, a, filled ? out : -1))
             return 0;
     }
 }

@@ -3,28 +3,32 @@
 
 #include "render/parallel.h"
 #include "render/worker/decodeprotocol.h"
+#include "render/worker/decodeworker.h"
+#include "render/worker/workerspawn.h"
 
 #include <QColorSpace>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QWaitCondition>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <linux/seccomp.h>
+#include <memory>
+#include <mutex>
 #include <poll.h>
-#include <spawn.h>
-#include <time.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
-
-extern char **environ;
 
 namespace {
 
@@ -44,11 +48,14 @@ constexpr int headerWallMs = 5000;
 struct Worker {
     pid_t pid = -1;
     int channel = -1;
+    int listener = -1;       // where its filter asks for each new thread
+    std::shared_ptr<std::vector<pid_t>> asking = std::make_shared<std::vector<pid_t>>(); // granted a thread last
+    qint64 addressSpace = 0; // its address space once set up, before any request (0: not known)
 };
 
 // How a worker ended: by itself, killed here, or by a signal this program did not send (SIGKILL:
-// the system's out-of-memory killer, which the worker is the first choice of; SIGXCPU or SIGPROF:
-// its CPU time ran out; any other: it crashed).
+// the system's out-of-memory killer, which the worker is the first choice of, unless its hard CPU
+// limit was reached; SIGXCPU or SIGPROF: its CPU time ran out; any other: it crashed).
 enum class Ended { itself, killedHere, killedOutside, cpuTime, crashed };
 
 Ended endedBy(int status)
@@ -66,28 +73,54 @@ Ended endedBy(int status)
     }
 }
 
+bool exited(pid_t pid)
+{
+    siginfo_t info{};
+    return ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
+// How a worker that has ended ended; reaped. Killed at its hard CPU limit is its CPU time's end.
+Ended reap(pid_t pid)
+{
+    rlimit cpu{};
+    const bool known = ::prlimit(pid, RLIMIT_CPU, nullptr, &cpu) == 0; // still there until reaped
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    const Ended how = endedBy(status);
+    // The kernel moves the soft limit on, a second at a time, for a worker that lives on past it
+    // (ignoring SIGXCPU), up to the hard one, where it kills it.
+    if (how == Ended::killedOutside && known && cpu.rlim_max != RLIM_INFINITY && cpu.rlim_cur >= cpu.rlim_max)
+        return Ended::cpuTime;
+    return how;
+}
+
 // Ends a worker, given `graceMs` to end by itself (a worker reads the end of its channel and
 // exits), then killed.
 Ended end(Worker w, int graceMs)
 {
     ::close(w.channel);
+    if (w.listener >= 0)
+        ::close(w.listener);
     QDeadlineTimer grace(graceMs);
-    for (;;) {
-        int status = 0;
-        const pid_t got = ::waitpid(w.pid, &status, WNOHANG);
-        if (got == w.pid)
-            return endedBy(status);
-        if ((got < 0 && errno != EINTR) || grace.hasExpired())
-            break;
+    while (!exited(w.pid)) {
+        if (grace.hasExpired()) {
+            ::kill(w.pid, SIGKILL);
+            while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            return Ended::killedHere;
+        }
         ::usleep(1000);
     }
-    ::kill(w.pid, SIGKILL);
-    while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    return Ended::killedHere;
+    return reap(w.pid);
 }
 
 constexpr int leavingMs = 200; // for a worker whose channel closed to finish ending
+// For a worker to set itself up and say hello (loading its readers on a loaded machine).
+constexpr int helloWallMs = LWSanitizers::address ? 20000 : 10000;
+// After a worker could not start or shut itself in, how long others are not tried while its
+// program stays as it was: the pictures asked meanwhile fail at once.
+constexpr int troublePauseMs = 2000;
 
 QString besideThisProgram()
 {
@@ -95,78 +128,154 @@ QString besideThisProgram()
     return QFileInfo(self).absolutePath() + QStringLiteral("/leafwrighter-decode");
 }
 
-std::optional<Worker> start(const QString &program)
+// A worker started, or why none could be: the program missing or not one (decoderMissing), or
+// the machine's passing want of descriptors, processes or memory (unavailable).
+struct Started {
+    std::optional<Worker> worker;
+    Failure why = Failure::none;
+};
+
+Started spawn(const QString &program)
 {
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0)
-        return std::nullopt;
-    // The worker gets its end as descriptor 3, stdin and stdout from /dev/null and the
-    // program's stderr for warnings; it closes anything else it inherits.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pair[1], 3);
-    const QByteArray path = program.toLocal8Bit();
-    char *argv[] = {const_cast<char *>(path.constData()), nullptr};
-    // Large blocks in huge pages where the system allows: a decoder's buffers are fresh memory
-    // in a fresh process, and faulting them in page by page costs about a third of a decode.
-    std::vector<QByteArray> env;
-    for (char **e = environ; *e; ++e)
-        if (std::strncmp(*e, "GLIBC_TUNABLES=", 15) != 0)
-            env.emplace_back(*e);
-    env.emplace_back("GLIBC_TUNABLES=glibc.malloc.hugetlb=1");
-    std::vector<char *> envp;
-    for (QByteArray &e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pair[1]);
-    if (failed != 0) {
-        ::close(pair[0]);
-        return std::nullopt;
+    const LWWorkerSpawn::Spawned s = LWWorkerSpawn::spawn(program);
+    if (s.pid < 0) {
+        const int e = s.error;
+        const bool passing = e == EMFILE || e == ENFILE || e == EAGAIN || e == ENOMEM;
+        return {std::nullopt, passing ? Failure::unavailable : Failure::decoderMissing};
     }
-    return Worker{pid, pair[0]};
+    return {Worker{s.pid, s.channel}, Failure::none};
+}
+
+// The address space a process has mapped, from outside; 0 when it cannot be read.
+qint64 addressSpaceOf(pid_t pid)
+{
+    QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readLine().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
+}
+
+bool answers(const Worker &w, int ms);
+
+// Waits for a new worker's hello. None when it is set up and shut in (its address space then
+// read); else it is ended, and why: it could not shut itself in (decoderUnsafe), it ended or
+// broke the protocol before (decoderMissing: it cannot start), or a loaded machine's slowness or
+// memory killer (unavailable).
+Failure greet(Worker &w)
+{
+    P::Hello hello;
+    std::optional<int> fd;
+    const bool answered = answers(w, helloWallMs);
+    if (answered)
+        fd = P::receive(w.channel, &hello, sizeof(hello));
+    const bool sound = fd && hello.magic == P::helloMagic && hello.size == sizeof(hello) &&
+                       (*fd >= 0) == (hello.confined != 0);
+    if (fd && *fd >= 0)
+        w.listener = *fd;
+    if (sound && hello.confined) {
+        w.addressSpace = addressSpaceOf(w.pid);
+        // Its threads, counted apart from any other process's, bounded once for good.
+        const rlimit tasks{rlim_t(LWDecodeWorker::mostThreads), rlim_t(LWDecodeWorker::mostThreads)};
+        if (hello.alone)
+            (void)::prlimit(w.pid, RLIMIT_NPROC, &tasks, nullptr);
+        return Failure::none;
+    }
+    const Ended how = end(w, answered ? leavingMs : 0);
+    if (sound)
+        return Failure::decoderUnsafe;
+    return !answered || how == Ended::killedOutside ? Failure::unavailable : Failure::decoderMissing;
+}
+
+// Whether an idle worker still serves a request of `cpuMilliseconds`: alive, and its hard CPU
+// limit (only ever lowered) above the soft limit the request will have.
+bool usable(const Worker &w, int cpuMilliseconds)
+{
+    clockid_t clock;
+    timespec used{};
+    rlimit cpu{};
+    if (exited(w.pid) || ::clock_getcpuclockid(w.pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0 ||
+        ::prlimit(w.pid, RLIMIT_CPU, nullptr, &cpu) != 0)
+        return false;
+    const rlim_t soft = rlim_t(used.tv_sec + (used.tv_nsec > 0 ? 1 : 0)) + rlim_t(cpuMilliseconds + 999) / 1000;
+    return cpu.rlim_max == RLIM_INFINITY || soft < cpu.rlim_max;
 }
 
 struct Pool {
     QMutex lock;
     QWaitCondition freed;
     std::vector<Worker> idle;
+    std::vector<pid_t> busy;
     int running = 0;
     int started = 0;
     qint64 decodes = 0;
     qint64 handed = 0;
     int generation = 0; // workers of an older one are ended when given back
+    bool closed = false; // the program is ending: no worker is started
     QString program;
     int cpuSeconds = 0, wallMilliseconds = 0;
+    // Why the last worker started could not serve (decoderMissing, decoderUnsafe), the program's
+    // file then, and until when no other is tried while it stays so.
+    Failure trouble = Failure::none;
+    QByteArray troubleStamp;
+    QDeadlineTimer troubleRest;
 
-    std::optional<std::pair<Worker, int>> take()
+    // A worker for a request of `cpuMilliseconds`; none when none can be had, and why in `cannot`.
+    std::optional<std::pair<Worker, int>> take(int cpuMilliseconds, Failure *cannot)
     {
         QMutexLocker guard(&lock);
         const int most = std::clamp(LWParallel::workers(), 1, LWDecodeWorkers::mostWorkers);
-        while (idle.empty() && running >= most)
-            freed.wait(&lock);
-        if (!idle.empty()) {
+        for (;;) {
+            while (idle.empty() && running >= most && !closed)
+                freed.wait(&lock);
+            if (closed || idle.empty())
+                break;
             const Worker w = idle.back();
             idle.pop_back();
-            return std::pair(w, generation);
+            if (usable(w, cpuMilliseconds)) {
+                busy.push_back(w.pid);
+                return std::pair(w, generation);
+            }
+            --running; // dead since, or without the CPU time left: a fresh one instead
+            guard.unlock();
+            (void)end(w, 0);
+            guard.relock();
         }
-        ++running;
-        const QString path = program.isEmpty() ? besideThisProgram() : program;
-        const int gen = generation;
-        guard.unlock();
-        const std::optional<Worker> w = start(path);
-        guard.relock();
-        if (!w) {
-            --running;
-            freed.wakeOne();
+        if (closed) {
+            *cannot = Failure::unavailable;
             return std::nullopt;
         }
+        const QString path = program.isEmpty() ? besideThisProgram() : program;
+        if (trouble != Failure::none && !troubleRest.hasExpired() && LWWorkerSpawn::stampOf(path) == troubleStamp) {
+            *cannot = trouble;
+            return std::nullopt;
+        }
+        ++running;
+        const int gen = generation;
+        guard.unlock();
+        static std::once_flag atQuit;
+        std::call_once(atQuit, [] {
+            if (QCoreApplication::instance()) // its workers ended with the application object
+                qAddPostRoutine(LWDecodeWorkers::endAll);
+        });
+        Started s = spawn(path);
+        if (s.worker)
+            s.why = greet(*s.worker);
+        guard.relock();
+        if (s.why == Failure::decoderMissing || s.why == Failure::decoderUnsafe) {
+            trouble = s.why;
+            troubleStamp = LWWorkerSpawn::stampOf(path);
+            troubleRest.setRemainingTime(troublePauseMs);
+        }
+        if (s.why != Failure::none) {
+            --running;
+            freed.wakeOne();
+            *cannot = s.why;
+            return std::nullopt;
+        }
+        trouble = Failure::none;
         ++started;
-        return std::pair(*w, gen);
+        busy.push_back(s.worker->pid);
+        return std::pair(*s.worker, gen);
     }
 
     // A worker back after a decode; `sound` when it answered within the protocol. One that did
@@ -175,8 +284,9 @@ struct Pool {
     {
         QMutexLocker guard(&lock);
         ++decodes;
+        busy.erase(std::remove(busy.begin(), busy.end(), w.pid), busy.end());
         Ended how = Ended::itself;
-        if (sound && gen == generation) {
+        if (sound && gen == generation && !closed) {
             idle.push_back(w);
         } else {
             --running;
@@ -314,42 +424,98 @@ std::optional<QImage> imageOf(const P::Answer &a, int fd, QSize made, qint64 res
     return img;
 }
 
-// Sets the worker's soft limits for its next request, from outside: the worker's filter lets it
-// read its limits, never change them. Its data limit `memoryLimit` (0: this program's own, as it
-// was started with); its CPU limit the time it has used, in whole seconds up, and `cpuMilliseconds`
-// in whole seconds up, behind the worker's exact timer. Never above a hard limit. False when a
-// limit could not be set.
-bool limit(pid_t pid, qint64 memoryLimit, int cpuMilliseconds)
+// Sets the worker's limits for its next request, from outside: the worker's filter lets it read
+// its limits, never change them. With a memory limit (none under AddressSanitizer, which maps
+// terabytes): its data that, the one memfd it is handed (its file size) that, and all it maps
+// (private, shared, thread stacks) within its address space once set up, the request's bytes and
+// that again. Without, its data limit this program's own, as it was started with. Its CPU
+// limit the time it has used, in whole seconds up, and `cpuMilliseconds` in whole seconds up,
+// behind the worker's exact timer; its hard CPU limit (SIGKILL, which no decoder can catch or
+// ignore) `beyondMilliseconds` past that (a second at least), only ever lowered (an unprivileged
+// program cannot raise it): a worker without room for a request is replaced (usable). False when
+// a limit could not be set.
+bool limit(const Worker &w, const P::Ask &ask, int beyondMilliseconds)
 {
     clockid_t clock;
     timespec used{};
-    if (::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0)
+    if (::clock_getcpuclockid(w.pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0)
         return false;
     rlimit own{};
-    if (memoryLimit <= 0 && ::getrlimit(RLIMIT_DATA, &own) != 0)
+    if (ask.memoryLimit <= 0 && ::getrlimit(RLIMIT_DATA, &own) != 0)
         return false;
-    const auto setSoft = [pid](auto resource, rlim_t value) {
+    const auto set = [pid = w.pid](auto resource, rlim_t soft, rlim_t hard = RLIM_INFINITY) {
         rlimit r{};
         if (::prlimit(pid, resource, nullptr, &r) != 0)
             return false;
-        r.rlim_cur = std::min(value, r.rlim_max);
+        r.rlim_max = std::min(hard, r.rlim_max);
+        r.rlim_cur = std::min(soft, r.rlim_max);
         return ::prlimit(pid, resource, &r, nullptr) == 0;
     };
-    const rlim_t seconds = rlim_t(used.tv_sec + (used.tv_nsec > 0 ? 1 : 0)) + rlim_t(cpuMilliseconds + 999) / 1000;
-    return setSoft(RLIMIT_DATA, memoryLimit > 0 ? rlim_t(memoryLimit) : own.rlim_cur) && setSoft(RLIMIT_CPU, seconds);
+    const rlim_t soft = rlim_t(used.tv_sec + (used.tv_nsec > 0 ? 1 : 0)) + rlim_t(ask.cpuMilliseconds + 999) / 1000;
+    if (!set(RLIMIT_CPU, soft, soft + std::max<rlim_t>(1, rlim_t(beyondMilliseconds + 999) / 1000)))
+        return false;
+    if (ask.memoryLimit <= 0)
+        return set(RLIMIT_DATA, own.rlim_cur);
+    const auto memory = rlim_t(ask.memoryLimit);
+    return set(RLIMIT_DATA, memory) && set(RLIMIT_FSIZE, memory) &&
+           (w.addressSpace <= 0 || set(RLIMIT_AS, rlim_t(w.addressSpace + ask.bytes) + memory));
 }
 
-// Waits up to `ms` for the worker to answer; false when it does not.
-bool answers(int channel, int ms)
+// The worker's threads now (INT_MAX: not known).
+int threadsOf(pid_t pid)
 {
-    pollfd p{channel, POLLIN, 0};
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype at = text.indexOf("\nThreads:");
+    bool ok = false;
+    const int threads = at < 0 ? 0 : text.mid(at + 9, text.indexOf('\n', at + 1) - at - 9).trimmed().toInt(&ok);
+    return ok ? threads : INT_MAX;
+}
+
+// Answers the worker's ask for a new thread: granted while it has fewer than its most threads,
+// refused past them. A thread granted may not show yet: it counts until the thread that asked
+// for it asks again (its ask has returned by then), so that asks close together never all pass.
+void grantThread(const Worker &w)
+{
+    seccomp_notif ask{};
+    if (::ioctl(w.listener, SECCOMP_IOCTL_NOTIF_RECV, &ask) != 0)
+        return;
+    std::vector<pid_t> &asking = *w.asking;
+    asking.erase(std::remove(asking.begin(), asking.end(), pid_t(ask.pid)), asking.end());
+    const auto threads = [&] { return qint64(threadsOf(w.pid)) + qint64(asking.size()); };
+    qint64 now = threads();
+    // A thread that has just ended may show a moment longer.
+    for (QDeadlineTimer settle(20); now >= LWDecodeWorker::mostThreads && !settle.hasExpired(); now = threads())
+        ::usleep(200);
+    seccomp_notif_resp answer{};
+    answer.id = ask.id;
+    const bool granted = now < LWDecodeWorker::mostThreads;
+    if (granted)
+        answer.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
+    else
+        answer.error = -EAGAIN;
+    if (::ioctl(w.listener, SECCOMP_IOCTL_NOTIF_SEND, &answer) == 0 && granted)
+        asking.push_back(pid_t(ask.pid));
+}
+
+// Waits up to `ms` for the worker to answer, granting the threads it asks for meanwhile; false
+// when it does not answer.
+bool answers(const Worker &w, int ms)
+{
+    pollfd p[2] = {{w.channel, POLLIN, 0}, {w.listener, POLLIN, 0}};
     QDeadlineTimer deadline(ms);
     for (;;) {
-        const int n = ::poll(&p, 1, int(deadline.remainingTime()));
-        if (n > 0)
-            return true;
-        if (n == 0 || errno != EINTR)
+        const int n = ::poll(p, p[1].fd >= 0 ? 2 : 1, int(deadline.remainingTime()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
             return false;
+        if (p[0].revents)
+            return true;
+        if (p[1].revents & POLLIN)
+            grantThread(w);
+        else
+            p[1].fd = -1; // the worker's filter has gone: only its channel tells now
     }
 }
 
@@ -358,7 +524,7 @@ std::optional<LWPictureDecoder::Header> headerAnswer(Pool &p, Worker worker, int
 {
     P::Answer a;
     std::optional<int> fd;
-    const bool answered = answers(worker.channel, headerWallMs);
+    const bool answered = answers(worker, headerWallMs);
     if (answered)
         fd = P::receive(worker.channel, &a, sizeof(a));
     if (fd && *fd >= 0)
@@ -421,20 +587,31 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
     bool killedOutside = false;
     Failure why = Failure::unreadable;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const auto taken = p.take();
-        if (!taken) { // no worker can be started now (missing, no descriptor or process left)
-            why = Failure::unavailable;
+        // The answer's memfd: the worker makes none, and writes there no more than its file size.
+        const int out = P::makeMemfd("lw-pixels", 0);
+        if (out < 0) {
+            why = errno == EMFILE || errno == ENFILE ? Failure::unavailable : Failure::outOfMemory;
+            break;
+        }
+        const auto taken = p.take(ask.cpuMilliseconds, &why);
+        if (!taken) { // no worker now (missing, not shut in, no descriptor or process left)
+            ::close(out);
             break;
         }
         const auto [worker, gen] = *taken;
-        if (!limit(worker.pid, ask.memoryLimit, ask.cpuMilliseconds) ||
-            !P::send(worker.channel, &ask, sizeof(ask), in)) {
+        const int fds[] = {in, out};
+        // The hard CPU limit leaves room for this decode again, or a header question after it.
+        const int beyond = std::max(ask.cpuMilliseconds, headerCpuMilliseconds);
+        const bool sent = limit(worker, ask, beyond) && P::send(worker.channel, &ask, sizeof(ask), fds);
+        ::close(out);
+        if (!sent) {
+            why = Failure::unreadable;
             killedOutside = p.give(worker, gen, false, leavingMs) == Ended::killedOutside || killedOutside;
             continue;
         }
         P::Answer answer;
         std::optional<int> fd;
-        const bool answered = answers(worker.channel, wall);
+        const bool answered = answers(worker, wall);
         if (answered)
             fd = P::receive(worker.channel, &answer, sizeof(answer));
         const bool sound = fd && answer.magic == P::answerMagic && answer.size == sizeof(answer) &&
@@ -483,18 +660,21 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     if (in < 0)
         return std::nullopt;
     Pool &p = pool();
+    // The hard CPU limit leaves room for the picture's decode that follows in the same worker.
+    int beyond = limitsFor(LWPictureDecoder::maxPixelCount, 0).cpuMilliseconds;
     {
         QMutexLocker guard(&p.lock);
         p.handed += bytes.size();
+        beyond = std::max(beyond, p.cpuSeconds * 1000);
     }
     // An idle worker may have died since its last use: a fresh one is asked then.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const auto taken = p.take();
+        Failure cannot = Failure::none;
+        const auto taken = p.take(ask.cpuMilliseconds, &cannot);
         if (!taken)
             break;
         const auto [worker, gen] = *taken;
-        if (!limit(worker.pid, ask.memoryLimit, ask.cpuMilliseconds) ||
-            !P::send(worker.channel, &ask, sizeof(ask), in)) {
+        if (!limit(worker, ask, beyond) || !P::send(worker.channel, &ask, sizeof(ask), in)) {
             (void)p.give(worker, gen, false, leavingMs);
             continue;
         }
@@ -503,6 +683,30 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     }
     ::close(in);
     return std::nullopt;
+}
+
+LWPictureDecoder::Failure trouble()
+{
+    Pool &p = pool();
+    QMutexLocker guard(&p.lock);
+    return p.trouble;
+}
+
+void endAll()
+{
+    Pool &p = pool();
+    QMutexLocker guard(&p.lock);
+    p.closed = true;
+    ++p.generation;
+    for (const pid_t busy : p.busy) // their decodes fail at once; each is ended when given back
+        ::kill(busy, SIGKILL);
+    std::vector<Worker> idle;
+    std::swap(idle, p.idle);
+    p.running -= int(idle.size());
+    p.freed.wakeAll();
+    guard.unlock();
+    for (const Worker &w : idle)
+        (void)end(w, leavingMs);
 }
 
 Stats stats()
@@ -519,6 +723,8 @@ void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds)
     p.program = program;
     p.cpuSeconds = cpuSeconds;
     p.wallMilliseconds = wallMilliseconds;
+    p.closed = false;
+    p.trouble = Failure::none;
     ++p.generation;
     std::vector<Worker> idle;
     std::swap(idle, p.idle);

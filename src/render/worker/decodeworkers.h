@@ -18,14 +18,16 @@ inline constexpr qint64 memoryMargin = qint64(64) << 20;
 // at most this many margins.
 inline constexpr int mostWorkers = 8;
 
-// LWPictureDecoder::decodeHere run in a worker with a data limit of `reserved` plus the margin
-// (none under AddressSanitizer, which maps terabytes), and the CPU-time and wall-clock limits of
+// LWPictureDecoder::decodeHere run in a worker with a memory limit of `reserved` plus the margin
+// (its data, the one memfd it may write, and all it maps beyond its own set-up and the bytes;
+// none under AddressSanitizer, which maps terabytes), and the CPU-time and wall-clock limits of
 // limitsFor, after which the worker is killed; its limits are set from here, and it cannot change
 // them. A worker that dies or breaks the protocol gets a
 // second try in a fresh one; after that, or past its CPU time (no second try), the picture is
 // `unreadable`. One refused memory within its limit gives `tooLarge`; the machine's own want of
-// memory (the worker killed by the system, or unable to hand its pixels over) `outOfMemory`; no
-// worker to be started (missing, no descriptor or process left) or the wall clock run out (a
+// memory (the worker killed by the system, or unable to hand its pixels over) `outOfMemory`; the
+// worker program missing or unable to start `decoderMissing`, or unable to shut itself in
+// `decoderUnsafe` (see trouble()); no descriptor or process left, or the wall clock run out (a
 // loaded machine) `unavailable`, with no second try. Requests and results keep every field. An
 // answer other than an image of `made` pixels, of a format the program takes, with pixels within
 // `reserved`, is broken: the worker is ended.
@@ -44,6 +46,16 @@ struct Limits {
 // read the header, passes a limit or answers outside the protocol; `lasting` is set false when
 // the answer says nothing of the picture (no worker could start, or the system killed it).
 [[nodiscard]] std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *lasting);
+
+// What keeps every picture from decoding now: none, or what the last worker started found
+// (decoderMissing, decoderUnsafe). Once one is found, no worker is started for a few seconds
+// unless the worker program changes on disk (reinstalled); the first that shuts itself in ends it.
+[[nodiscard]] LWPictureDecoder::Failure trouble();
+
+// Ends every worker (idle ones at once, busy ones killed, their decodes failing) and starts no
+// other: the program is ending. Run when the application object ends; workers the program leaves
+// behind end with it in any case.
+void endAll();
 
 struct Stats {
     int started = 0;     // workers started since the process began

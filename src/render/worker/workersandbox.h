@@ -4,10 +4,35 @@
 // (its channel, the memfds of a decode, stderr for warnings), whatever code runs in it.
 namespace LWWorkerSandbox {
 
-// A user and network namespace of its own (no network, no abstract sockets, no capability over
-// anything outside). Only while the process has one thread; false where the system allows none,
-// which the other layers make up for.
+// The layers, each of which holds on its own; the program sets up all of them, tests one alone.
+enum Layer : unsigned {
+    ownRoot = 1,  // isolate() and emptyRoot()
+    landlock = 2, // restrictSelf()'s Landlock
+    filter = 4,   // install()
+    allLayers = 7,
+};
+
+// A user, network and mount namespace of its own (no network, no abstract sockets, no capability
+// over anything outside); as root where user namespaces are refused, a network and mount
+// namespace. Only while the process has one thread. False without a mount namespace of its own,
+// which the filter makes up for: it refuses every call that can carry a path.
 [[nodiscard]] bool isolate();
+
+// After isolate(), once everything the worker loads is loaded: its root an empty read-only
+// directory of its own, the machine's root let go, so that no path leads anywhere. False when it
+// could not be made.
+[[nodiscard]] bool emptyRoot();
+
+// For the calling thread and those it starts later: no new privileges, no capabilities, no core
+// dumps or tracing by others, and, with `withLandlock`, Landlock without file or network access
+// and with signals and abstract sockets kept within (as much as the kernel has). False when new
+// privileges could not be refused.
+[[nodiscard]] bool restrictSelf(bool withLandlock = true);
+
+// Whether the process's tasks are counted apart from every other process's (a user namespace of
+// its own, not as root, whose tasks no task limit counts): the program's task limit then bounds
+// its threads too.
+[[nodiscard]] bool alone();
 
 // What the calls the worker may not make do.
 enum class Refusal {
@@ -15,16 +40,13 @@ enum class Refusal {
     listened // go to the listener returned by install(), which decides (the fuzz target)
 };
 
-// Installs, in every thread, the allow-list: reading and writing the descriptors it holds,
-// messages on `channel` only, memory without execution, futexes, threads (clone with thread flags
-// only), time, random bytes, signals to itself, reading (never setting) its own limits, exit. The
-// descriptor of the listener with Refusal::listened, else 0; -1 when the filter could not be
+// Installs, in every thread, the allow-list: reading and writing the descriptors it holds (none
+// made but eventfds), messages on `channel` only, memory without execution, futexes, time, random
+// bytes, signals to itself, reading (never setting) its own limits, exit. No call that takes a
+// path: glibc's fstat (a path-taking call with an empty path) is answered here. A new thread is
+// asked of whoever holds the listener, which the program counts them by. The listener's
+// descriptor (with Refusal::listened, it hears every refusal); -1 when the filter could not be
 // installed (or the architecture's call numbers were never checked).
 [[nodiscard]] int install(int channel, Refusal refusal = Refusal::fail);
-
-// The whole confinement, the last step of the worker's set-up: no new privileges, no core dumps or
-// tracing by others, Landlock with no file or network access and signals kept within (where the
-// kernel has it), then install(). False when the filter could not be installed.
-[[nodiscard]] bool confine(int channel);
 
 } // namespace LWWorkerSandbox
