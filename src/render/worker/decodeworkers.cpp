@@ -11,6 +11,7 @@
 #include <QWaitCondition>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <csignal>
 #include <fcntl.h>
@@ -131,6 +132,27 @@ std::optional<Worker> start(const QString &program)
     return Worker{pid, pair[0]};
 }
 
+// Whether the worker keeps more data than half its margin between decodes (a decoder's heap
+// that was not given back), which would leave the next decode less than its limit. Not under
+// AddressSanitizer, whose shadow is data too.
+bool bloated(pid_t pid)
+{
+    if constexpr (addressSanitizer)
+        return false;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/status", int(pid));
+    FILE *f = std::fopen(path, "re");
+    if (!f)
+        return false;
+    long long kb = 0;
+    char line[256];
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmData: %lld kB", &kb) == 1)
+            break;
+    std::fclose(f);
+    return kb * 1024 > LWDecodeWorkers::memoryMargin / 2;
+}
+
 struct Pool {
     QMutex lock;
     QWaitCondition freed;
@@ -142,7 +164,8 @@ struct Pool {
     QString program;
     int cpuSeconds = 0, wallMilliseconds = 0;
 
-    std::optional<std::pair<Worker, int>> take()
+    // An idle worker, or a new one; `fresh`: a new one (an idle one ended to make room for it).
+    std::optional<std::pair<Worker, int>> take(bool fresh = false)
     {
         QMutexLocker guard(&lock);
         const int most = std::clamp(LWParallel::workers(), 1, LWDecodeWorkers::mostWorkers);
@@ -151,7 +174,12 @@ struct Pool {
         if (!idle.empty()) {
             const Worker w = idle.back();
             idle.pop_back();
-            return std::pair(w, generation);
+            if (!fresh)
+                return std::pair(w, generation);
+            guard.unlock();
+            (void)end(w, leavingMs);
+            guard.relock();
+            --running;
         }
         ++running;
         const QString path = program.isEmpty() ? besideThisProgram() : program;
@@ -172,10 +200,11 @@ struct Pool {
     // not is ended after `graceMs`, and how it ended is told.
     Ended give(Worker w, int gen, bool sound, int graceMs = 0)
     {
+        const bool keep = sound && !bloated(w.pid);
         QMutexLocker guard(&lock);
         ++decodes;
         Ended how = Ended::itself;
-        if (sound && gen == generation) {
+        if (keep && gen == generation) {
             idle.push_back(w);
         } else {
             --running;
@@ -353,11 +382,17 @@ bool answers(int channel, int ms)
 }
 
 // The worker's answer to a header question, checked; the worker given back.
-std::optional<LWPictureDecoder::Header> headerAnswer(Pool &p, Worker worker, int gen, bool *lasting)
+struct HeaderAnswer {
+    std::optional<LWPictureDecoder::Header> header;
+    bool lasting = false; // it says something of the picture
+    bool failed = false;  // the reader failed or crashed (not past its CPU time): maybe for memory
+};
+
+HeaderAnswer headerAnswer(Pool &p, Worker worker, int gen, int wallMs)
 {
     P::Answer a;
     std::optional<int> fd;
-    const bool answered = answers(worker.channel, headerWallMs);
+    const bool answered = answers(worker.channel, wallMs);
     if (answered)
         fd = P::receive(worker.channel, &a, sizeof(a));
     if (fd && *fd >= 0)
@@ -367,12 +402,14 @@ std::optional<LWPictureDecoder::Header> headerAnswer(Pool &p, Worker worker, int
                        (a.failure == int(Failure::none) || a.failure == int(Failure::unreadable)) &&
                        a.width > -side && a.width < side && a.height > -side && a.height < side &&
                        a.orientation >= 1 && a.orientation <= 8 && a.work >= 0 && a.work <= 16;
-    const bool killedOutside = p.give(worker, gen, sound, answered ? leavingMs : 0) == Ended::killedOutside;
+    const Ended how = p.give(worker, gen, sound, answered ? leavingMs : 0);
+    HeaderAnswer out;
     // Out of wall-clock time (a loaded machine) or killed by the system: asked again next time.
-    *lasting = sound || (answered && !killedOutside);
-    if (!sound || a.failure != int(Failure::none))
-        return std::nullopt;
-    return LWPictureDecoder::Header{QSize(a.width, a.height), a.orientation, a.format, a.work, a.alpha != 0};
+    out.lasting = sound || (answered && how != Ended::killedOutside);
+    out.failed = out.lasting && (!sound || a.failure != int(Failure::none)) && how != Ended::cpuTime;
+    if (sound && a.failure == int(Failure::none))
+        out.header = LWPictureDecoder::Header{QSize(a.width, a.height), a.orientation, a.format, a.work, a.alpha != 0};
+    return out;
 }
 
 } // namespace
@@ -390,7 +427,7 @@ Limits limitsFor(qint64 declaredPixels, qint64 reserved)
 }
 
 Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 reserved, QSize made,
-              qint64 declaredPixels)
+              qint64 declaredPixels, const Try &go)
 {
     Pool &p = pool();
     P::Ask ask;
@@ -399,6 +436,7 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
     ask.part[0] = request.part.x(), ask.part[1] = request.part.y();
     ask.part[2] = request.part.width(), ask.part[3] = request.part.height();
     ask.memoryLimit = addressSanitizer ? 0 : reserved + memoryMargin;
+    const bool limited = ask.memoryLimit > 0;
     int wall;
     {
         QMutexLocker guard(&p.lock);
@@ -416,7 +454,7 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
     bool killedOutside = false;
     Failure why = Failure::unreadable;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const auto taken = p.take();
+        const auto taken = p.take(go.ample);
         if (!taken) { // no worker can be started now (missing, no descriptor or process left)
             why = Failure::unavailable;
             break;
@@ -450,8 +488,11 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
             // Memory the worker was refused within its limit was wanted beyond the reservation;
             // memory it could not get for its answer was the machine's want.
             const auto failure = Failure(answer.failure);
-            const bool beyond = failure == Failure::outOfMemory && ask.memoryLimit > 0 && !answer.outOfSystemMemory;
-            return failed(beyond ? Failure::tooLarge : failure);
+            const bool beyond = failure == Failure::outOfMemory && limited && !answer.outOfSystemMemory;
+            const Failure said = beyond ? Failure::tooLarge : failure;
+            if (go.underLimit && limited && (said == Failure::unreadable || said == Failure::tooLarge))
+                *go.underLimit = true;
+            return failed(said);
         }
         if (!answered) { // a loaded machine's slowness, not the picture's: tried again next time
             why = Failure::unavailable;
@@ -459,6 +500,12 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         }
         if (how == Ended::cpuTime)
             break; // the picture's own cost
+        if (how == Ended::crashed && ((go.underLimit && limited) || go.ample)) {
+            // Under the data limit a crash may be the limit's: the second go has ample room.
+            if (go.underLimit && limited)
+                *go.underLimit = true;
+            break;
+        }
     }
     ::close(in);
     // Killed by the system for memory: a passing want, not a fault of the picture.
@@ -478,9 +525,17 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     if (in < 0)
         return std::nullopt;
     Pool &p = pool();
-    // An idle worker may have died since its last use: a fresh one is asked then.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const auto taken = p.take();
+    int wall;
+    {
+        QMutexLocker guard(&p.lock);
+        wall = p.wallMilliseconds > 0 ? std::min(headerWallMs, p.wallMilliseconds) : headerWallMs;
+    }
+    // An idle worker may have died since its last use: a fresh one is asked then. A reader that
+    // failed under the data limit is asked again, in a fresh worker with ample room.
+    bool ample = false;
+    std::optional<LWPictureDecoder::Header> told;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const auto taken = p.take(ample);
         if (!taken)
             break;
         const auto [worker, gen] = *taken;
@@ -489,11 +544,18 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
             (void)p.give(worker, gen, false, leavingMs);
             continue;
         }
-        ::close(in);
-        return headerAnswer(p, worker, gen, lasting);
+        const HeaderAnswer answer = headerAnswer(p, worker, gen, wall);
+        if (answer.failed && ask.memoryLimit > 0 && !ample) {
+            ample = true;
+            ask.memoryLimit = ampleRoom(ask.memoryLimit);
+            continue;
+        }
+        *lasting = answer.lasting;
+        told = answer.header;
+        break;
     }
     ::close(in);
-    return std::nullopt;
+    return told;
 }
 
 Stats stats()
