@@ -137,7 +137,8 @@ int main(int argc, char **argv)
     placing.start();
     const bool sized = LWImageCache::pixelSize(placed).has_value();
     const bool drawn = LWImageCache::image(placed, true).has_value();
-    std::printf("  a new HEIC placed: size %s, preview %s (%.2f s), remembered %d failures\n", sized ? "read" : "NOT read",
-                drawn ? "drawn" : "NOT DRAWN", placing.nsecsElapsed() / 1e9, int(LWImageCache::stats().failures));
+    std::printf("  a new HEIC placed: size %s, preview %s (%.2f s), remembered %d failures; %d workers started\n",
+                sized ? "read" : "NOT read", drawn ? "drawn" : "NOT DRAWN", placing.nsecsElapsed() / 1e9,
+                int(LWImageCache::stats().failures), LWDecodeWorkers::stats().started);
     return why.isEmpty() && drawn ? 0 : 1;
 }

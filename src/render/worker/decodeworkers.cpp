@@ -171,7 +171,7 @@ struct Pool {
         const int most = std::clamp(LWParallel::workers(), 1, LWDecodeWorkers::mostWorkers);
         while (idle.empty() && running >= most)
             freed.wait(&lock);
-        if (!idle.empty()) {
+        if (!idle.empty() && (!fresh || running >= most)) {
             const Worker w = idle.back();
             idle.pop_back();
             if (!fresh)
