@@ -1,9 +1,9 @@
 // The decode budget's accounting over a session of exports beside what a window holds (previews,
 // a full table, a page-view decode in flight): refused beside a hold, cancelled, refused for
-// want of memory, failing before they reserve, every hold and reservation is given back and
-// nothing is remembered against a picture; a picture refused only for want of memory at that
-// moment decodes on the next try, as does a HEIC placed after a refused export; a decode
-// needing most of the budget goes through.
+// want of memory, failing to write, failing before they reserve, every hold and reservation is
+// given back and nothing is remembered against a picture; a picture refused only for want of
+// memory at that moment decodes on the next try, as does a HEIC placed after a refused export;
+// a decode needing most of the budget goes through.
 #include "model/file/documentio.h"
 #include "render/export.h"
 #include "render/fonts.h"
@@ -95,13 +95,13 @@ TEST_F(DecodeBudget, TwentyExportsGiveBackEveryByte)
     // Held at 4 bytes a pixel beside the decode as the decoder reckons it fits three quarters of
     // this budget: the export plans with that reckoning and goes through.
     const qint64 tight = qint64(side) * side * 19;
-    enum Kind { plainExport, besideHold, failsBeforeReserving, cancelledRaster, cancelledPdf, refused };
+    enum Kind { plainExport, besideHold, failsBeforeReserving, cancelledRaster, cancelledPdf, refused, diskFull };
     const LWImageCache::Budget tables = LWImageCache::setBudget({});
     for (int i = 0; i < 20; ++i) {
         SCOPED_TRACE(i);
         (void)LWWindowState::hold({photo.pages[0].elements[0].image.value()});
         qsizetype remembered = LWImageCache::stats().failures;
-        switch (Kind(i % 6)) {
+        switch (Kind(i % 7)) {
         case plainExport: {
             const auto [why, middle] = exportPng(design(encode(plain(300, 300, QColor::fromHsv(i * 15, 255, 255)), "png")));
             EXPECT_EQ(why, QString());
@@ -130,6 +130,12 @@ TEST_F(DecodeBudget, TwentyExportsGiveBackEveryByte)
             EXPECT_FALSE(LWImageCache::image(LWWindowState::pictureOf(broken), true));
             EXPECT_EQ(LWImageCache::stats().failures, ++remembered);
             EXPECT_EQ(exportPng(design(broken)).first, QString());
+            break;
+        }
+        case diskFull: { // the file cannot be written past its first bytes
+            LWExport::RasterWriteHooks hooks;
+            hooks.probe.writeFault = [](qint64 offset) { return offset > 0 ? ENOSPC : 0; };
+            EXPECT_NE(exportPng(photo, hooks).first, QString());
             break;
         }
         case refused: { // one band's pictures more than the budget holds, then a new HEIC placed
