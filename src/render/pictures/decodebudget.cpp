@@ -198,13 +198,6 @@ qint64 roomBesideHolds()
     return b.limit - b.held;
 }
 
-qint64 roomToKeep()
-{
-    Budget &b = budget();
-    QMutexLocker guard(&b.lock);
-    return std::max<qint64>(0, b.limit - b.used);
-}
-
 void setDropper(std::function<void(qint64 bytes)> drop)
 {
     Budget &b = budget();

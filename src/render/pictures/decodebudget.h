@@ -83,13 +83,11 @@ qint64 roomBesideHolds();
 int holds();
 
 // The picture tables' side: the bytes of decoded pictures they keep now (counted beside
-// reservations and holds; over the room left, the next reservation asks them to drop some), and
-// what they are asked to drop: `drop(bytes)` is called without the budget's lock and lets go of
+// reservations and holds; past the budget, the next reservation or hold has them drop some), and
+// how they are asked to drop: `drop(bytes)` is called without the budget's lock and lets go of
 // at least that many kept bytes where it can, telling the new total through setKept.
 void setKept(qint64 bytes);
 qint64 kept();
-// The room kept pictures may take now: the budget less what is reserved and held.
-qint64 roomToKeep();
 void setDropper(std::function<void(qint64 bytes)> drop);
 
 // The most bytes reserved and held at once (kept pictures apart) since the last resetPeak; at

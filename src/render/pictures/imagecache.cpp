@@ -131,14 +131,10 @@ struct Tables {
         }
     }
 
-    // Tells the budget what the tables keep, first letting go of what exceeds its room.
-    void keptChanged()
-    {
-        const qint64 room = LWDecodeBudget::roomToKeep();
-        if (full.bytes + preview.bytes > room)
-            drop(full.bytes + preview.bytes - room);
-        LWDecodeBudget::setKept(full.bytes + preview.bytes);
-    }
+    // Tells the budget what the tables keep. A picture just decoded stays even where the budget
+    // is short of room: it goes when a decode or an export needs the room, not before the view
+    // that asked for it has drawn it (which would only ask for it again).
+    void keptChanged() { LWDecodeBudget::setKept(full.bytes + preview.bytes); }
 
     // A part needs less than the whole picture at the same size: it is refused for unreadable
     // bytes, or as a part refused before that it holds, at no smaller size.
