@@ -82,13 +82,18 @@ int main(int argc, char **argv)
     LWFonts::registerBundled();
     const QString folder = args[1];
     QDir().mkpath(folder);
-    const QByteArray heic = made(folder, QStringLiteral("heic48.heic"), [] { return LWBigPhotos::heicGrid(8000, 6000, 512); });
-    const QByteArray jpeg = made(folder, QStringLiteral("jpeg100.jpg"),
-                                 [] { return LWTestPictures::turnedQuarter(LWBigPhotos::jpeg(12240, 8160, true)); });
-    const QByteArray later = made(folder, QStringLiteral("heic48b.heic"), [] { return LWBigPhotos::heicGrid(8064, 6048, 512); });
-    const QByteArray viewed = made(folder, QStringLiteral("heic48c.heic"), [] { return LWBigPhotos::heicGrid(7936, 5952, 512); });
+    const auto heicOf = [&](const char *name, int w, int h) {
+        return made(folder, QLatin1String(name), [w, h] { return LWBigPhotos::heicGrid(w, h, 512); });
+    };
+    const QByteArray heic = heicOf("heic48.heic", 8000, 6000);
+    const QByteArray jpeg = made(folder, QStringLiteral("jpeg100.jpg"), [] {
+        return LWTestPictures::turnedQuarter(LWBigPhotos::jpeg(12240, 8160, true));
+    });
+    const QByteArray later = heicOf("heic48b.heic", 8064, 6048);
+    const QByteArray viewed = heicOf("heic48c.heic", 7936, 5952);
 
-    LWDocument doc = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 2592, 1728, 9, QStringLiteral("Poster"));
+    const QString custom = QStringLiteral("custom");
+    LWDocument doc = LWDocument::blank(LWDocKind::custom, custom, 2592, 1728, 9, QStringLiteral("Poster"));
     LWElement photo = LWElement::makePhoto(LWRect(72, 172.8, 1382.4, 1036.8));
     photo.image->data = heic;
     photo.name = QStringLiteral("Photo");
@@ -106,7 +111,8 @@ int main(int argc, char **argv)
         }
         (void)LWExport::preflight(doc);
         // The full-size table full: 24-megapixel photos at full size.
-        for (int i = 0; LWImageCache::stats().fullBytes + (qint64(96) << 20) <= LWImageCache::Budget{}.full; ++i)
+        const qint64 full = LWImageCache::Budget{}.full, each = qint64(96) << 20;
+        for (int i = 0; LWImageCache::stats().fullBytes + each <= full; ++i)
             (void)LWImageCache::image(pictureOf(LWBigPhotos::jpeg(6000 + 8 * i, 4000)), false);
         // A page-view decode in flight when the export starts.
         (void)LWImageCache::previewSoon(pictureOf(viewed));
@@ -124,20 +130,23 @@ int main(int argc, char **argv)
                                               folder + QStringLiteral("/poster.png"), hooks);
     const double seconds = timer.nsecsElapsed() / 1e9;
     const qint64 peakKB = LWPicturePages::statusKB("VmHWM:");
-    std::printf("%s: export %s in %.2f s; peak %.0f MB (%.0f MB before), workers' peak %.0f MB, budget peak %.0f MB\n",
+    std::printf("%s: export %s in %.2f s; peak %.0f MB (%.0f MB before), workers' peak %.0f MB, "
+                "budget peak %.0f MB\n",
                 qPrintable(args[0]), why.isEmpty() ? "written" : qPrintable(why), seconds, peakKB / 1024.0,
                 rssBefore / 1024.0, workersPeakKB() / 1024.0, LWDecodeBudget::peak() / 1048576.0);
     if (!undrawn.isEmpty())
         std::printf("  undrawn: %s\n", qPrintable(LWPictureTally::describe(undrawn)));
-    std::printf("  tables before: %lld previews, %lld full (%.0f MB); holds after: %d\n", qint64(before.preview),
-                qint64(before.full), before.fullBytes / 1048576.0, LWDecodeBudget::holds());
+    std::printf("  tables before: %lld previews, %lld full (%.0f MB); holds after: %d\n",
+                qint64(before.preview), qint64(before.full), before.fullBytes / 1048576.0,
+                LWDecodeBudget::holds());
     LWPictureQueue::shared().drain();
     const LWImage placed = pictureOf(later);
     QElapsedTimer placing;
     placing.start();
     const bool sized = LWImageCache::pixelSize(placed).has_value();
     const bool drawn = LWImageCache::image(placed, true).has_value();
-    std::printf("  a new HEIC placed: size %s, preview %s (%.2f s), remembered %d failures; %d workers started\n",
+    std::printf("  a new HEIC placed: size %s, preview %s (%.2f s), remembered %d failures; "
+                "%d workers started\n",
                 sized ? "read" : "NOT read", drawn ? "drawn" : "NOT DRAWN", placing.nsecsElapsed() / 1e9,
                 int(LWImageCache::stats().failures), LWDecodeWorkers::stats().started);
     return why.isEmpty() && drawn ? 0 : 1;

@@ -42,8 +42,8 @@ bool cramped = false; // this worker took the test's cramped-once flag
 void fillDataLimit()
 {
     for (size_t size = size_t(1) << 34; size >= (size_t(1) << 22); size /= 2)
-        while (::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0) !=
-               MAP_FAILED) {
+        while (::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1,
+                      0) != MAP_FAILED) {
         }
 }
 

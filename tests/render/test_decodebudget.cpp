@@ -95,7 +95,15 @@ TEST_F(DecodeBudget, TwentyExportsGiveBackEveryByte)
     // Held at 4 bytes a pixel beside the decode as the decoder reckons it fits three quarters of
     // this budget: the export plans with that reckoning and goes through.
     const qint64 tight = qint64(side) * side * 19;
-    enum Kind { plainExport, besideHold, failsBeforeReserving, cancelledRaster, cancelledPdf, refused, diskFull };
+    enum Kind {
+        plainExport,
+        besideHold,
+        failsBeforeReserving,
+        cancelledRaster,
+        cancelledPdf,
+        refused,
+        diskFull
+    };
     const LWImageCache::Budget tables = LWImageCache::setBudget({});
     for (int i = 0; i < 20; ++i) {
         SCOPED_TRACE(i);
@@ -142,7 +150,8 @@ TEST_F(DecodeBudget, TwentyExportsGiveBackEveryByte)
             LWDecodeBudget::setLimit(LWPictureDecoder::Costs(heif).of({}).value_or(heifCost) + 1);
             EXPECT_EQ(exportPng(photo).first, LWExport::notEnoughMemory);
             LWDecodeBudget::setLimit(oldLimit);
-            const LWImage placed = LWWindowState::pictureOf(heic(plain(300, 200, QColor::fromHsv(i * 15, 255, 255))));
+            const QColor colour = QColor::fromHsv(i * 15, 255, 255);
+            const LWImage placed = LWWindowState::pictureOf(heic(plain(300, 200, colour)));
             EXPECT_EQ(LWImageCache::pixelSize(placed), QSizeF(300, 200));
             EXPECT_TRUE(LWImageCache::image(placed, true));
             break;

@@ -365,7 +365,8 @@ TEST_F(DecodeWorkers, AWorkerThatFailsOnceIsFollowedByAFreshOne)
         EXPECT_EQ(LWDecodeWorkers::stats().started - started, 2);
         EXPECT_TRUE(undrawn.isEmpty()) << (undrawn.isEmpty() ? 0 : int(undrawn[0].why));
         const QColor drawn = got.pixel(badSpot.center());
-        EXPECT_LT(std::abs(drawn.red() - 128) + drawn.green() + std::abs(drawn.blue() - 128), 40) << drawn.name().toStdString();
+        EXPECT_LT(std::abs(drawn.red() - 128) + drawn.green() + std::abs(drawn.blue() - 128), 40)
+            << drawn.name().toStdString();
         EXPECT_EQ(LWImageCache::stats().failures, remembered);
     }
 }

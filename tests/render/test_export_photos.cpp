@@ -112,7 +112,8 @@ TEST(ExportPhotos, EveryPhotoPrintsAtEverySizeWithinTheBudget)
                 // The cards' few bands at 300 DPI take a part as large as a HEIF's whole.
                 LWDecodeBudget::setLimit(qint64((std::strcmp(page.what, "poster") == 0 ? photo.posterMB : 14) * (1 << 20)));
                 const LWDocument doc = design(page, photo);
-                const LWImageCache::Budget tables = LWWindowState::hold({doc.pages[0].elements[0].image.value()});
+                const LWImageCache::Budget tables =
+                    LWWindowState::hold({doc.pages[0].elements[0].image.value()});
                 const double dpi = output[std::strlen(output) - 3] == '6' ? 600 : 300;
                 QImage written;
                 if (std::strcmp(output, "pdf") == 0) {

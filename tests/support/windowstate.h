@@ -22,8 +22,9 @@ inline LWImage pictureOf(const QByteArray &bytes)
 inline LWImageCache::Budget hold(const QList<LWImage> &shown)
 {
     constexpr int side = 256;
-    static const QByteArray small = LWTestPictures::encode(LWTestPictures::plain(side, side, Qt::darkYellow), "png");
-    static const QByteArray large = LWTestPictures::encode(LWTestPictures::plain(1600, 1200, Qt::darkCyan), "png");
+    using LWTestPictures::encode, LWTestPictures::plain;
+    static const QByteArray small = encode(plain(side, side, Qt::darkYellow), "png");
+    static const QByteArray large = encode(plain(1600, 1200, Qt::darkCyan), "png");
     static int made = 0;
     for (const LWImage &p : shown)
         (void)LWImageCache::image(p, true);

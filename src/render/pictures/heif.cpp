@@ -138,7 +138,8 @@ std::optional<QImage> decodeOrThrow(const QByteArray &bytes, qint64 maxPixels, b
     if (w <= 0 || hh <= 0 || qint64(w) * hh > maxPixels)
         return std::nullopt;
     heif_image *raw = nullptr;
-    const heif_error decoded = heif_decode_image(h.get(), &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr);
+    const heif_error decoded =
+        heif_decode_image(h.get(), &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr);
     if (decoded.code != heif_error_Ok) {
         if (outOfMemory && decoded.code == heif_error_Memory_allocation_error)
             *outOfMemory = true;

@@ -40,6 +40,7 @@ struct Primary {
 // is decoded) or the decoder made another size than the container declares. Tiles decode one at
 // a time on the calling thread. `outOfMemory` is set when libheif said it could not allocate
 // (whose other errors, under a data limit, may be want of memory as well: callers decide).
-[[nodiscard]] std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels, bool *outOfMemory = nullptr);
+[[nodiscard]] std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels,
+                                           bool *outOfMemory = nullptr);
 
 } // namespace LWHeif

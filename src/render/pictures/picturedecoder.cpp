@@ -465,15 +465,16 @@ Result decode(const QByteArray &bytes, const Request &request)
     if (!reserved)
         return failed(Failure::tooLarge);
     bool underLimit = false;
-    Result first = LWDecodeWorkers::decode(readable, request, stop.cost, stop.made, stop.pixels, {false, &underLimit});
+    Result first =
+        LWDecodeWorkers::decode(readable, request, stop.cost, stop.made, stop.pixels, {false, &underLimit});
     if (!underLimit)
         return first;
     // A decoder short of memory under its limit may call the picture anything: the same decode
     // again with ample room, reserved anew (so that a thread waits holding nothing), says whether
     // the fault is the picture's.
     reserved.reset();
-    const qint64 ample =
-        std::max(stop.cost, std::min(LWDecodeBudget::roomBesideHolds(), LWDecodeWorkers::ampleRoom(stop.cost)));
+    const qint64 wanted = std::min(LWDecodeBudget::roomBesideHolds(), LWDecodeWorkers::ampleRoom(stop.cost));
+    const qint64 ample = std::max(stop.cost, wanted);
     const std::optional<LWDecodeBudget::Reservation> room = LWDecodeBudget::reserve(ample);
     if (!room) { // no room beside an export's hold now: known later
         LWDecodeBudget::HoldWork::forgetRefusal();

@@ -408,7 +408,8 @@ HeaderAnswer headerAnswer(Pool &p, Worker worker, int gen, int wallMs)
     out.lasting = sound || (answered && how != Ended::killedOutside);
     out.failed = out.lasting && (!sound || a.failure != int(Failure::none)) && how != Ended::cpuTime;
     if (sound && a.failure == int(Failure::none))
-        out.header = LWPictureDecoder::Header{QSize(a.width, a.height), a.orientation, a.format, a.work, a.alpha != 0};
+        out.header =
+            LWPictureDecoder::Header{QSize(a.width, a.height), a.orientation, a.format, a.work, a.alpha != 0};
     return out;
 }
 

@@ -29,7 +29,10 @@ struct Try {
     bool *underLimit = nullptr;
 };
 // The room of a decode's second go: twice what it reserved, and at least 256 MB more.
-[[nodiscard]] inline qint64 ampleRoom(qint64 reserved) { return std::max(2 * reserved, reserved + (qint64(256) << 20)); }
+[[nodiscard]] inline qint64 ampleRoom(qint64 reserved)
+{
+    return std::max(2 * reserved, reserved + (qint64(256) << 20));
+}
 
 // LWPictureDecoder::decodeHere run in a worker with a data limit of `reserved` plus the margin
 // (none under AddressSanitizer, which maps terabytes), and the CPU-time and wall-clock limits of
