@@ -125,8 +125,9 @@ TEST_F(DecodeBudget, TwentyExportsGiveBackEveryByte)
             break;
         }
         case failsBeforeReserving: {
-            // An export's decode on this thread was refused beside its hold; the page view then
-            // reads a JPEG of too many scans, refused before it reserves: remembered as a broken
+            // A reservation on this thread refused beside an export's hold, as an export's decode
+            // may be; then the page view reads a JPEG of too many scans, refused before it
+            // reserves on the same thread: remembered as a broken
             // picture (not retried at every paint as a passing want of memory), and the export
             // of a design holding it completes with the placeholder.
             {
