@@ -24,6 +24,7 @@
 #include <sys/time.h>
 #include <ctime>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -34,6 +35,17 @@ using LWPictureDecoder::Result;
 constexpr int channel = 3;
 
 bool crasher = false; // this worker took the test's crash-once flag
+bool cramped = false; // this worker took the test's cramped-once flag
+
+// Leaves almost no room under the worker's data limit (mapped, never touched), as a decoder's
+// heap kept from earlier decodes would: the decode that follows is refused memory.
+void fillDataLimit()
+{
+    for (size_t size = size_t(1) << 34; size >= (size_t(1) << 22); size /= 2)
+        while (::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1,
+                      0) != MAP_FAILED) {
+        }
+}
 
 [[noreturn]] void silent()
 {
@@ -188,7 +200,7 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     const QByteArray how = words.split(' ').value(0);
     if (how == "crash" || (how == "crashonce" && crasher))
         ::raise(SIGSEGV);
-    if (how == "crashonce")
+    if (how == "crashonce" || how == "headersleep")
         return LWPictureDecoder::decodeHere(bytes, request);
     if (how == "slow") { // a second and a quarter of CPU before it decodes (five under the sanitizers)
         timespec start{}, now{};
@@ -234,7 +246,8 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     }
     if (how == "allocate" || how == "raise") {
         std::vector<char *> kept;
-        const int most = int(LWDecodeWorkers::memoryMargin >> 26) + 2; // blocks, past a small picture's limit
+        // Blocks past a small picture's limit, also on its second go with ample room.
+        const int most = int((LWDecodeWorkers::ampleRoom(0) + LWDecodeWorkers::memoryMargin) >> 26) + 2;
         for (int n = 0; how == "allocate" || n < most; ++n) {
             char *block = static_cast<char *>(std::malloc(64 << 20));
             if (!block)
@@ -261,12 +274,26 @@ int main()
     // The first worker to remove the flag file crashes on "crashonce"; any other decodes it.
     if (const char *flag = std::getenv("LW_TEST_CRASH_ONCE"); flag && ::unlink(flag) == 0)
         crasher = true;
+    // The first worker to remove this one decodes its first picture with no room left.
+    if (const char *flag = std::getenv("LW_TEST_CRAMPED_ONCE"); flag && ::unlink(flag) == 0)
+        cramped = !LWSanitizers::address; // no data limit there
+
     // As on a system whose kernel refuses the filter.
     if (std::getenv("LW_TEST_NO_FILTER"))
         refuseCall(__NR_seccomp, EINVAL);
     const bool confined = LWDecodeWorker::prepare(channel);
     // Every image made whole: some of its misdeeds alter the image.
     const auto decode = [](const QByteArray &bytes, const LWPictureDecoder::Request &request,
-                           const LWPictureDecoder::RowsOut &) { return misbehave(bytes, request); };
-    std::_Exit(LWDecodeWorker::serve(channel, decode, confined));
+                           const LWPictureDecoder::RowsOut &) {
+        if (std::exchange(cramped, false))
+            fillDataLimit();
+        return misbehave(bytes, request);
+    };
+    // "headersleep 1500": its header answered after a second and a half, as on a loaded machine.
+    const auto header = [](const QByteArray &bytes) {
+        if (const qsizetype at = bytes.indexOf("LWTEST headersleep "); at >= 0)
+            ::usleep(useconds_t(bytes.mid(at + 19).split(' ').value(0).toInt()) * 1000);
+        return LWPictureDecoder::headerHere(bytes);
+    };
+    std::_Exit(LWDecodeWorker::serve(channel, decode, confined, header));
 }

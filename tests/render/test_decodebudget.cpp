@@ -1,15 +1,19 @@
-// The decode budget's accounting over a session of exports: refused beside a hold, cancelled,
-// failing before they reserve, every hold and reservation is given back; a picture refused only
-// for want of memory at that moment decodes on the next try; a decode needing most of the
-// budget goes through.
+// The decode budget's accounting over a session of exports beside what a window holds (previews,
+// a full table, a page-view decode in flight): refused beside a hold, cancelled, leaving a picture
+// out for want of room, failing to write, failing before they reserve, every hold and reservation
+// is given back and nothing is remembered against a picture; a picture refused only for want of
+// memory at that moment decodes on the next try, as does a HEIC placed after such an export;
+// a decode needing most of the budget goes through.
 #include "model/file/documentio.h"
 #include "render/export.h"
 #include "render/fonts.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
+#include "render/pictures/picturedecoder.h"
 
 #include "support/hostilepictures.h"
 #include "support/testpictures.h"
+#include "support/windowstate.h"
 
 #include <QTemporaryDir>
 #include <QUrl>
@@ -91,10 +95,21 @@ TEST_F(DecodeBudget, TwentyExportsGiveBackEveryByte)
     // Held at 4 bytes a pixel beside the decode as the decoder reckons it fits three quarters of
     // this budget: the export plans with that reckoning and goes through.
     const qint64 tight = qint64(side) * side * 19;
-    enum Kind { plainExport, besideHold, failsBeforeReserving, cancelledRaster, cancelledPdf };
+    enum Kind {
+        plainExport,
+        besideHold,
+        failsBeforeReserving,
+        cancelledRaster,
+        cancelledPdf,
+        refused,
+        diskFull
+    };
+    const LWImageCache::Budget tables = LWImageCache::setBudget({});
     for (int i = 0; i < 20; ++i) {
         SCOPED_TRACE(i);
-        switch (Kind(i % 5)) {
+        (void)LWWindowState::hold({photo.pages[0].elements[0].image.value()});
+        qsizetype remembered = LWImageCache::stats().failures;
+        switch (Kind(i % 7)) {
         case plainExport: {
             const auto [why, middle] = exportPng(design(encode(plain(300, 300, QColor::fromHsv(i * 15, 255, 255)), "png")));
             EXPECT_EQ(why, QString());
@@ -110,17 +125,41 @@ TEST_F(DecodeBudget, TwentyExportsGiveBackEveryByte)
             break;
         }
         case failsBeforeReserving: {
-            // The page view then reads a JPEG of too many scans, refused before it reserves on
-            // the thread that was refused beside the hold: remembered as a broken picture (not
-            // retried at every paint as a passing want of memory), and the export of a design
-            // holding it completes with the placeholder.
+            // A reservation on this thread refused beside an export's hold, as an export's decode
+            // may be; then the page view reads a JPEG of too many scans, refused before it
+            // reserves on the same thread: remembered as a broken
+            // picture (not retried at every paint as a passing want of memory), and the export
+            // of a design holding it completes with the placeholder.
+            {
+                const LWDecodeBudget::HoldWork work;
+                const auto held = LWDecodeBudget::hold(oldLimit / 2);
+                EXPECT_FALSE(LWDecodeBudget::reserve(oldLimit / 2 + 1));
+            }
             const QByteArray broken = LWHostilePictures::jpegOfScans(101 + i);
-            LWImage picture = LWImage::empty();
-            picture.data = broken;
-            const qsizetype remembered = LWImageCache::stats().failures;
-            EXPECT_FALSE(LWImageCache::image(picture, true));
-            EXPECT_EQ(LWImageCache::stats().failures, remembered + 1);
+            EXPECT_FALSE(LWImageCache::image(LWWindowState::pictureOf(broken), true));
+            EXPECT_EQ(LWImageCache::stats().failures, ++remembered);
             EXPECT_EQ(exportPng(design(broken)).first, QString());
+            break;
+        }
+        case diskFull: { // the file cannot be written past its first bytes
+            LWExport::RasterWriteHooks hooks;
+            hooks.probe.writeFault = [](qint64 offset) { return offset > 0 ? ENOSPC : 0; };
+            EXPECT_NE(exportPng(photo, hooks).first, QString());
+            break;
+        }
+        case refused: { // more than the export's share holds: left out and named, then a new HEIC placed
+            LWDecodeBudget::setLimit(LWPictureDecoder::Costs(heif).of({}).value_or(heifCost) + 1);
+            QList<LWPictureTally::Undrawn> undrawn;
+            LWExport::RasterWriteHooks hooks;
+            hooks.undrawn = &undrawn;
+            EXPECT_EQ(exportPng(photo, hooks).first, QString());
+            ASSERT_EQ(undrawn.size(), 1);
+            EXPECT_EQ(undrawn[0].why, LWPictureTally::Why::tooLarge);
+            LWDecodeBudget::setLimit(oldLimit);
+            const QColor colour = QColor::fromHsv(i * 15, 255, 255);
+            const LWImage placed = LWWindowState::pictureOf(heic(plain(300, 200, colour)));
+            EXPECT_EQ(LWImageCache::pixelSize(placed), QSizeF(300, 200));
+            EXPECT_TRUE(LWImageCache::image(placed, true));
             break;
         }
         case cancelledRaster: {
@@ -133,8 +172,11 @@ TEST_F(DecodeBudget, TwentyExportsGiveBackEveryByte)
             EXPECT_FALSE(LWExport::pdfData(photo, {0}, true, [](int) { return false; }));
             break;
         }
-        EXPECT_EQ(inUse(), 0);
+        LWWindowState::settle();
+        EXPECT_TRUE(LWWindowState::givenBack());
+        EXPECT_EQ(LWImageCache::stats().failures, remembered);
     }
+    (void)LWImageCache::setBudget(tables);
     // Refused only for the memory of the moment: decodes now.
     const auto [why, middle] = exportPng(photo);
     EXPECT_EQ(why, QString());

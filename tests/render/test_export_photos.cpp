@@ -1,8 +1,9 @@
 // Photos of every kind a phone or camera makes, far larger than the decode budget holds at their
 // export size (the budget lowered, so that the photos stay small and quick), on a poster and on a
-// card, exported as PNG and JPEG at 300 and 600 DPI and as PDF: each written file shows the
-// photo's colours where they belong, and the process's peak stays within the budget and its own
-// bands. Measures the process's peak memory: runs alone.
+// card, exported as PNG and JPEG at 300 and 600 DPI and as PDF beside what a window holds
+// (previews, a full table, a page-view decode in flight): each written file shows the photo's
+// colours where they belong, the process's peak stays within the budget and its own bands, and
+// the export leaves nothing held. Measures the process's peak memory: runs alone.
 #include "model/document.h"
 #include "render/export.h"
 #include "render/pdfprobe.h"
@@ -10,6 +11,7 @@
 #include "render/worker/sanitizers.h"
 #include "support/bigphotos.h"
 #include "support/picturepages.h"
+#include "support/windowstate.h"
 
 #include <QImageReader>
 #include <QScopeGuard>
@@ -122,6 +124,8 @@ TEST(ExportPhotos, EveryPhotoPrintsAtEverySizeWithinTheBudget)
                 // The cards' few bands at 300 DPI take a part as large as a HEIF's whole.
                 LWDecodeBudget::setLimit(qint64((std::strcmp(page.what, "poster") == 0 ? photo.posterMB : 14) * (1 << 20)));
                 const LWDocument doc = design(page, photo);
+                const LWImageCache::Budget tables =
+                    LWWindowState::hold({doc.pages[0].elements[0].image.value()});
                 const double dpi = output[std::strlen(output) - 3] == '6' ? 600 : 300;
                 QImage written;
                 if (std::strcmp(output, "pdf") == 0) {
@@ -134,6 +138,9 @@ TEST(ExportPhotos, EveryPhotoPrintsAtEverySizeWithinTheBudget)
                     ASSERT_EQ(writeRaster(doc, 0, dpi, false, type, 0.92, file), QString());
                     written = QImageReader(file).read();
                 }
+                LWWindowState::settle();
+                EXPECT_TRUE(LWWindowState::givenBack());
+                (void)LWImageCache::setBudget(tables);
                 ASSERT_FALSE(written.isNull());
                 const double k = written.width() / page.width;
                 for (const double fy : {0.2, 0.8})

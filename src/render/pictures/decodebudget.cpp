@@ -12,13 +12,17 @@ struct Budget {
     QMutex lock;
     QWaitCondition released;
     qint64 limit = qint64(LWImageCache::allocationLimitMB) << 20;
-    qint64 used = 0;
+    qint64 used = 0; // reserved and held
+    qint64 kept = 0; // by the picture tables, beside `used`
     qint64 peak = 0;
     qint64 held = 0; // of used, by the hold
     bool holding = false;
+    int exportsWaiting = 0; // exports' reservations and holds waiting for room
+    std::function<void(qint64)> drop;
 };
 
 thread_local int holdWork = 0;
+thread_local int forExport = 0;
 thread_local bool lastRefusedForHold = false;
 
 Budget &budget()
@@ -26,6 +30,43 @@ Budget &budget()
     static Budget b;
     return b;
 }
+
+// Asks the tables to drop kept pictures so that `bytes` more fit; the lock is held on entry and
+// on return. True when it let go of the lock to ask: the caller looks again before it waits,
+// as what it would wait for may have come meanwhile.
+bool makeRoom(Budget &b, QMutexLocker<QMutex> &guard, qint64 bytes)
+{
+    const qint64 over = b.used + b.kept + bytes - b.limit;
+    if (over <= 0 || b.kept <= 0 || !b.drop)
+        return false;
+    const std::function<void(qint64)> drop = b.drop;
+    const qint64 kept = b.kept;
+    guard.unlock();
+    drop(std::min(over, kept));
+    guard.relock();
+    return true;
+}
+
+// Counts an export's wait for room while it lives, so that other decodes wait behind it.
+class ExportWaiting {
+public:
+    explicit ExportWaiting(Budget &b) : m_b(b) {}
+    ~ExportWaiting() { stop(); }
+    void start()
+    {
+        if (!m_waiting)
+            ++m_b.exportsWaiting, m_waiting = true;
+    }
+    void stop()
+    {
+        if (m_waiting)
+            --m_b.exportsWaiting, m_waiting = false, m_b.released.wakeAll();
+    }
+
+private:
+    Budget &m_b;
+    bool m_waiting = false;
+};
 
 } // namespace
 
@@ -49,17 +90,25 @@ std::optional<Reservation> reserve(qint64 bytes)
     Budget &b = budget();
     QMutexLocker guard(&b.lock);
     lastRefusedForHold = false;
+    const bool exporting = holdWork > 0 || forExport > 0;
+    ExportWaiting waiting(b); // ends while the lock is held: declared after it
     for (;;) {
         if (bytes > b.limit)
             return std::nullopt;
-        if (b.used + bytes <= b.limit)
+        const bool behind = !exporting && b.exportsWaiting > 0;
+        if (!behind && b.used + b.kept + bytes <= b.limit)
             break;
+        if (!behind && makeRoom(b, guard, bytes))
+            continue;
         if (holdWork > 0 && bytes > b.limit - b.held) {
             lastRefusedForHold = true;
             return std::nullopt;
         }
+        if (exporting)
+            waiting.start();
         b.released.wait(&b.lock);
     }
+    waiting.stop();
     b.used += bytes;
     b.peak = std::max(b.peak, b.used);
     return Reservation(bytes, false);
@@ -71,13 +120,19 @@ std::optional<Reservation> hold(qint64 bytes)
         return Reservation(0, false);
     Budget &b = budget();
     QMutexLocker guard(&b.lock);
+    ExportWaiting waiting(b);
     for (;;) {
         if (bytes > b.limit)
             return std::nullopt;
-        if (!b.holding && b.used + bytes <= b.limit)
+        if (!b.holding && b.used + b.kept + bytes <= b.limit)
             break;
+        if (!b.holding && makeRoom(b, guard, bytes))
+            continue;
+        if (!b.holding) // another export's hold is no room to wait for ahead of the page view
+            waiting.start();
         b.released.wait(&b.lock);
     }
+    waiting.stop();
     b.used += bytes;
     b.peak = std::max(b.peak, b.used);
     b.held += bytes;
@@ -85,6 +140,8 @@ std::optional<Reservation> hold(qint64 bytes)
     return Reservation(bytes, true);
 }
 
+ForExport::ForExport() { ++forExport; }
+ForExport::~ForExport() { --forExport; }
 HoldWork::HoldWork() { ++holdWork; }
 HoldWork::~HoldWork() { --holdWork; }
 bool HoldWork::refusedForHold() { return lastRefusedForHold; }
@@ -116,6 +173,36 @@ qint64 peak()
     Budget &b = budget();
     QMutexLocker guard(&b.lock);
     return b.peak;
+}
+
+void setKept(qint64 bytes)
+{
+    Budget &b = budget();
+    QMutexLocker guard(&b.lock);
+    if (bytes < b.kept)
+        b.released.wakeAll();
+    b.kept = std::max<qint64>(bytes, 0);
+}
+
+qint64 kept()
+{
+    Budget &b = budget();
+    QMutexLocker guard(&b.lock);
+    return b.kept;
+}
+
+qint64 roomBesideHolds()
+{
+    Budget &b = budget();
+    QMutexLocker guard(&b.lock);
+    return b.limit - b.held;
+}
+
+void setDropper(std::function<void(qint64 bytes)> drop)
+{
+    Budget &b = budget();
+    QMutexLocker guard(&b.lock);
+    b.drop = std::move(drop);
 }
 
 int holds()

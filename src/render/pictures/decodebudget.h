@@ -1,12 +1,16 @@
 #pragma once
 #include <QtGlobal>
+#include <functional>
 #include <optional>
 #include <utility>
 
-// One budget of memory for every picture decode in flight in the process: a decode reserves
-// what it may allocate at its peak before it allocates anything and gives it back when it ends,
-// so many large pictures decoding at once on many cores stay within the budget together.
-// A thread holding a reservation never waits for another. Thread-safe.
+// One budget of memory for every decoded picture in the process: a decode reserves what it may
+// allocate at its peak before it allocates anything and gives it back when it ends, an export
+// holds what it keeps, and the picture tables' kept pictures are counted in it too, so that the
+// page view, the print check and exports share it. Kept pictures give way to any reservation
+// that does not fit (the tables drop them, to be decoded again later), and while an export's
+// decode or hold waits for room, other decodes wait behind it. A thread holding a reservation
+// never waits for another. Thread-safe.
 namespace LWDecodeBudget {
 
 // Bytes reserved until destroyed.
@@ -29,9 +33,10 @@ private:
     bool m_held = false;
 };
 
-// Reserves `bytes`, waiting while decodes in flight hold too much; none at once when `bytes`
-// alone exceed the whole budget, or when the thread works for a hold (HoldWork) and `bytes` do
-// not fit beside what the holds keep (it would wait for itself).
+// Reserves `bytes`, the tables first dropping kept pictures to make room, then waiting while
+// decodes in flight hold too much (and, unless the thread works for an export, while an export
+// waits); none at once when `bytes` alone exceed the whole budget, or when the thread works for
+// a hold (HoldWork) and `bytes` do not fit beside what the holds keep (it would wait for itself).
 [[nodiscard]] std::optional<Reservation> reserve(qint64 bytes);
 
 // Reserves `bytes` that stay taken while an export keeps decoded pictures: waits until no other
@@ -39,8 +44,19 @@ private:
 // time, so that two exports never wait for each other; a thread must not take a second.
 [[nodiscard]] std::optional<Reservation> hold(qint64 bytes);
 
-// Marks the calling thread, while it lives, as decoding for the hold it was made for; bytes
-// reserved from it that can never fit beside the holds are refused instead of waited for.
+// Marks the calling thread, while it lives, as decoding for an export: its reservations go
+// before the page view's and the print check's.
+class ForExport {
+public:
+    ForExport();
+    ~ForExport();
+    ForExport(const ForExport &) = delete;
+    ForExport &operator=(const ForExport &) = delete;
+};
+
+// Marks the calling thread, while it lives, as decoding for the hold it was made for (and for an
+// export); bytes reserved from it that can never fit beside the holds are refused instead of
+// waited for.
 class HoldWork {
 public:
     HoldWork();
@@ -60,11 +76,22 @@ qint64 limit();
 // the page view's decodes never wait long for an export.
 inline qint64 holdLimit() { return limit() / 4 * 3; }
 qint64 setLimit(qint64 bytes);
+// The most one reservation can ever get beside the holds taken now: the budget less them.
+qint64 roomBesideHolds();
 
 // Holds taken and not given back: 0 or 1 (tests and diagnostics).
 int holds();
 
-// The most bytes reserved at once since the last resetPeak (tests and diagnostics).
+// The picture tables' side: the bytes of decoded pictures they keep now (counted beside
+// reservations and holds; past the budget, the next reservation or hold has them drop some), and
+// how they are asked to drop: `drop(bytes)` is called without the budget's lock and lets go of
+// at least that many kept bytes where it can, telling the new total through setKept.
+void setKept(qint64 bytes);
+qint64 kept();
+void setDropper(std::function<void(qint64 bytes)> drop);
+
+// The most bytes reserved and held at once (kept pictures apart) since the last resetPeak; at
+// resetPeak, what is reserved and held then (tests and diagnostics).
 qint64 peak();
 void resetPeak();
 

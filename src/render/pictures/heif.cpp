@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -65,6 +66,8 @@ Handle primary(const QByteArray &bytes, Context &context)
     return Handle(h);
 }
 
+std::optional<QImage> decodeOrThrow(const QByteArray &bytes, qint64 maxPixels, bool *outOfMemory);
+
 } // namespace
 
 namespace LWHeif {
@@ -109,7 +112,22 @@ std::optional<Primary> primaryOf(const QByteArray &bytes)
                    heif_image_handle_has_alpha_channel(h.get()) != 0};
 }
 
-std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels)
+std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels, bool *outOfMemory)
+{
+    try {
+        return decodeOrThrow(bytes, maxPixels, outOfMemory);
+    } catch (const std::bad_alloc &) { // libheif's C++ inside lets it through
+        if (outOfMemory)
+            *outOfMemory = true;
+        return std::nullopt;
+    }
+}
+
+} // namespace LWHeif
+
+namespace {
+
+std::optional<QImage> decodeOrThrow(const QByteArray &bytes, qint64 maxPixels, bool *outOfMemory)
 {
     Context context;
     const Handle h = primary(bytes, context);
@@ -120,9 +138,13 @@ std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels)
     if (w <= 0 || hh <= 0 || qint64(w) * hh > maxPixels)
         return std::nullopt;
     heif_image *raw = nullptr;
-    if (heif_decode_image(h.get(), &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr).code !=
-        heif_error_Ok)
+    const heif_error decoded =
+        heif_decode_image(h.get(), &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr);
+    if (decoded.code != heif_error_Ok) {
+        if (outOfMemory && decoded.code == heif_error_Memory_allocation_error)
+            *outOfMemory = true;
         return std::nullopt;
+    }
     Image img(raw);
     int stride = 0;
     const uint8_t *pixels = heif_image_get_plane_readonly(img.get(), heif_channel_interleaved, &stride);
@@ -141,4 +163,4 @@ std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels)
     return out;
 }
 
-} // namespace LWHeif
+} // namespace

@@ -38,7 +38,9 @@ struct Primary {
 // that scaling needs no premultiplied copy), upright. None when the
 // bytes cannot be decoded, the image holds more than maxPixels pixels (checked before anything
 // is decoded) or the decoder made another size than the container declares. Tiles decode one at
-// a time on the calling thread.
-[[nodiscard]] std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels);
+// a time on the calling thread. `outOfMemory` is set when libheif said it could not allocate
+// (whose other errors, under a data limit, may be want of memory as well: callers decide).
+[[nodiscard]] std::optional<QImage> decode(const QByteArray &bytes, qint64 maxPixels,
+                                           bool *outOfMemory = nullptr);
 
 } // namespace LWHeif

@@ -88,6 +88,9 @@ constexpr qint64 slowDecodeMs = LWSanitizers::address ? 4000 : 1000;
 
 int sideOf(int longestSide) { return longestSide > 0 ? longestSide : INT_MAX; }
 
+struct Tables;
+Tables &tables();
+
 struct Tables {
     QMutex lock;
     QWaitCondition finished;
@@ -101,7 +104,38 @@ struct Tables {
         const LWImageCache::Budget b;
         full.budget = b.full;
         preview.budget = b.preview;
+        // What the tables keep is the decode budget's too: a decode or an export short of room
+        // has them let go of their least recently used pictures.
+        LWDecodeBudget::setDropper([](qint64 bytes) {
+            Tables &t = tables();
+            QMutexLocker guard(&t.lock);
+            t.drop(bytes);
+            LWDecodeBudget::setKept(t.full.bytes + t.preview.bytes);
+        });
     }
+
+    // Lets go of the least recently used pictures of both tables until `bytes` are freed.
+    void drop(qint64 bytes)
+    {
+        for (qint64 freed = 0; freed < bytes;) {
+            Table *from = nullptr;
+            QHash<QByteArray, Entry>::iterator oldest;
+            for (Table *table : {&full, &preview})
+                for (auto it = table->entries.begin(); it != table->entries.end(); ++it)
+                    if (!from || it->lastUse < oldest->lastUse)
+                        from = table, oldest = it;
+            if (!from)
+                return;
+            freed += oldest->image.sizeInBytes();
+            from->bytes -= oldest->image.sizeInBytes();
+            from->entries.erase(oldest);
+        }
+    }
+
+    // Tells the budget what the tables keep. A picture just decoded stays even where the budget
+    // is short of room: it goes when a decode or an export needs the room, not before the view
+    // that asked for it has drawn it (which would only ask for it again).
+    void keptChanged() { LWDecodeBudget::setKept(full.bytes + preview.bytes); }
 
     // A part needs less than the whole picture at the same size: it is refused for unreadable
     // bytes, or as a part refused before that it holds, at no smaller size.
@@ -254,6 +288,7 @@ Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
                 table.entries.insert(key, Entry{*cut, ++t.clock});
                 table.bytes += cut->sizeInBytes();
                 table.trim(key);
+                t.keptChanged();
             }
             return {std::move(cut), Failure::none, whole.partial};
         }
@@ -278,6 +313,7 @@ Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
         table.entries.insert(key, Entry{*result.image, ++t.clock});
         table.bytes += result.image->sizeInBytes();
         table.trim(key);
+        t.keptChanged();
     }
     t.finished.wakeAll();
     return result;
@@ -336,16 +372,26 @@ Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &requ
 {
     if (!picture.data)
         return {std::nullopt, Failure::unreadable};
+    const LWDecodeBudget::ForExport exporting; // before the page view's decodes
     const QByteArray key = LWPictureKey::of(*picture.data);
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
-    // A picture slow to decode is decoded whole once, kept, and every use cut from it.
+    // A picture slow to decode is decoded whole once, kept, and every use cut from it (from that
+    // decode, should the budget have had no room to keep it).
     if (!t.refuses(key, {}))
         markWholeFirst(t, guard, key, *picture.data);
+    std::optional<QImage> whole;
     if (t.known.value(key).slow && !t.full.entries.contains(key) && !t.refuses(key, {})) {
         guard.unlock();
-        (void)fetch(*picture.data, key, false);
+        whole = fetch(*picture.data, key, false).image;
         guard.relock();
+    }
+    if (whole && !t.full.entries.contains(key)) {
+        const bool partial = t.partial(key);
+        guard.unlock();
+        std::optional<QImage> cut = LWPictureDecoder::cutDown(*whole, request);
+        const Failure failure = cut ? Failure::none : Failure::outOfMemory;
+        return {std::move(cut), failure, partial};
     }
     // A kept decode at least as large serves: the export draws it scaled as it would its own.
     // A part is cut only from the full size, whose pixels are the decoder's own.
@@ -547,6 +593,7 @@ Budget setBudget(const Budget &budget)
     t.preview.budget = std::max<qint64>(0, budget.preview);
     t.full.trim({});
     t.preview.trim({});
+    t.keptChanged();
     return old;
 }
 

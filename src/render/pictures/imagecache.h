@@ -10,7 +10,9 @@ struct LWImage;
 // Decoded pictures under their bytes (LWPictureKey): records with the same bytes share one decode
 // whatever their asset ids. Two independent tables, previews and full size, each limited by
 // bytes: past its budget the least recently used pictures are dropped and decoded again when
-// next asked for. A picture that alone exceeds a budget is kept alone. Decodes run outside the
+// next asked for. A picture that alone exceeds a budget is kept alone. What they keep counts in
+// the decode budget (LWDecodeBudget) and gives way, least recently used first, to any decode or
+// export short of room there. Decodes run outside the
 // lock: different pictures decode in parallel, while a second request for a picture being
 // decoded waits for that decode, so each picture is decoded once per size while it stays in its
 // table. Decoding is LWPictureDecoder's. A picture that does not decode, or is refused as too

@@ -177,9 +177,10 @@ Result decodeHeif(const LWPictureFormat::Readable &picture, const LWPictureDecod
     const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(cost);
     if (!reserved)
         return failed(Failure::tooLarge);
-    std::optional<QImage> img = LWHeif::decode(picture.bytes, LWPictureDecoder::maxPixelCount);
+    bool outOfMemory = false;
+    std::optional<QImage> img = LWHeif::decode(picture.bytes, LWPictureDecoder::maxPixelCount, &outOfMemory);
     if (!img)
-        return failed(Failure::unreadable);
+        return failed(outOfMemory ? Failure::outOfMemory : Failure::unreadable);
     img = LWPictureDecoder::cutDown(std::move(*img), request);
     if (!img)
         return failed(Failure::outOfMemory);
@@ -545,10 +546,26 @@ Result decode(const QByteArray &bytes, const Request &request)
     if (Result checked = decodeReadable(bytes, request, &stop, &readable); checked.failure != Failure::none)
         return checked;
     // Reserved here, where the budget is shared; the worker's memory limit follows from it.
-    const std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(stop.cost);
+    std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(stop.cost);
     if (!reserved)
         return failed(Failure::tooLarge);
-    return LWDecodeWorkers::decode(readable, request, stop.cost, stop.made, stop.pixels);
+    bool underLimit = false;
+    Result first =
+        LWDecodeWorkers::decode(readable, request, stop.cost, stop.made, stop.pixels, {false, &underLimit});
+    if (!underLimit)
+        return first;
+    // A decoder short of memory under its limit may call the picture anything: the same decode
+    // again with ample room, reserved anew (so that a thread waits holding nothing), says whether
+    // the fault is the picture's.
+    reserved.reset();
+    const qint64 wanted = std::min(LWDecodeBudget::roomBesideHolds(), LWDecodeWorkers::ampleRoom(stop.cost));
+    const qint64 ample = std::max(stop.cost, wanted);
+    const std::optional<LWDecodeBudget::Reservation> room = LWDecodeBudget::reserve(ample);
+    if (!room) { // no room beside an export's hold now: known later
+        LWDecodeBudget::HoldWork::forgetRefusal();
+        return failed(Failure::unavailable);
+    }
+    return LWDecodeWorkers::decode(readable, request, ample, stop.made, stop.pixels, {true, nullptr});
 }
 
 Costs::Costs(const QByteArray &bytes) : m_bytes(bytes)

@@ -15,6 +15,7 @@
 #include <QWaitCondition>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -200,6 +201,27 @@ bool usable(const Worker &w, int cpuMilliseconds)
     return cpu.rlim_max == RLIM_INFINITY || soft < cpu.rlim_max;
 }
 
+// Whether the worker keeps more data than half its margin between decodes (a decoder's heap
+// that was not given back), which would leave the next decode less than its limit. Not under
+// AddressSanitizer, whose shadow is data too.
+bool bloated(pid_t pid)
+{
+    if constexpr (addressSanitizer)
+        return false;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/status", int(pid));
+    FILE *f = std::fopen(path, "re");
+    if (!f)
+        return false;
+    long long kb = 0;
+    char line[256];
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmData: %lld kB", &kb) == 1)
+            break;
+    std::fclose(f);
+    return kb * 1024 > LWDecodeWorkers::memoryMargin / 2;
+}
+
 struct Pool {
     QMutex lock;
     QWaitCondition freed;
@@ -220,24 +242,26 @@ struct Pool {
     QDeadlineTimer troubleRest;
 
     // A worker for a request of `cpuMilliseconds`; none when none can be had, and why in `cannot`.
-    std::optional<std::pair<Worker, int>> take(int cpuMilliseconds, Failure *cannot)
+    // `fresh`: a new one (an idle one ended to make room for it).
+    std::optional<std::pair<Worker, int>> take(int cpuMilliseconds, Failure *cannot, bool fresh = false)
     {
         QMutexLocker guard(&lock);
         const int most = std::clamp(LWParallel::workers(), 1, LWDecodeWorkers::mostWorkers);
         for (;;) {
             while (idle.empty() && running >= most && !closed)
                 freed.wait(&lock);
-            if (closed || idle.empty())
+            if (closed || idle.empty() || (fresh && running < most))
                 break;
             const Worker w = idle.back();
             idle.pop_back();
-            if (usable(w, cpuMilliseconds)) {
+            if (!fresh && usable(w, cpuMilliseconds)) {
                 busy.push_back(w.pid);
                 return std::pair(w, generation);
             }
-            --running; // dead since, or without the CPU time left: a fresh one instead
+            // Dead since, without the CPU time left, or ended to make room for a fresh one.
+            --running;
             guard.unlock();
-            (void)end(w, 0);
+            (void)end(w, fresh ? leavingMs : 0);
             guard.relock();
         }
         if (closed) {
@@ -282,11 +306,12 @@ struct Pool {
     // not is ended after `graceMs`, and how it ended is told.
     Ended give(Worker w, int gen, bool sound, int graceMs = 0)
     {
+        const bool keep = sound && !bloated(w.pid);
         QMutexLocker guard(&lock);
         ++decodes;
         busy.erase(std::remove(busy.begin(), busy.end(), w.pid), busy.end());
         Ended how = Ended::itself;
-        if (sound && gen == generation && !closed) {
+        if (keep && gen == generation && !closed) {
             idle.push_back(w);
         } else {
             --running;
@@ -520,11 +545,17 @@ bool answers(const Worker &w, int ms)
 }
 
 // The worker's answer to a header question, checked; the worker given back.
-std::optional<LWPictureDecoder::Header> headerAnswer(Pool &p, Worker worker, int gen, bool *lasting)
+struct HeaderAnswer {
+    std::optional<LWPictureDecoder::Header> header;
+    bool lasting = false; // it says something of the picture
+    bool failed = false;  // the reader failed or crashed (not past its CPU time): maybe for memory
+};
+
+HeaderAnswer headerAnswer(Pool &p, Worker worker, int gen, int wallMs)
 {
     P::Answer a;
     std::optional<int> fd;
-    const bool answered = answers(worker, headerWallMs);
+    const bool answered = answers(worker, wallMs);
     if (answered)
         fd = P::receive(worker.channel, &a, sizeof(a));
     if (fd && *fd >= 0)
@@ -534,12 +565,15 @@ std::optional<LWPictureDecoder::Header> headerAnswer(Pool &p, Worker worker, int
                        (a.failure == int(Failure::none) || a.failure == int(Failure::unreadable)) &&
                        a.width > -side && a.width < side && a.height > -side && a.height < side &&
                        a.orientation >= 1 && a.orientation <= 8 && a.work >= 0 && a.work <= 16;
-    const bool killedOutside = p.give(worker, gen, sound, answered ? leavingMs : 0) == Ended::killedOutside;
+    const Ended how = p.give(worker, gen, sound, answered ? leavingMs : 0);
+    HeaderAnswer out;
     // Out of wall-clock time (a loaded machine) or killed by the system: asked again next time.
-    *lasting = sound || (answered && !killedOutside);
-    if (!sound || a.failure != int(Failure::none))
-        return std::nullopt;
-    return LWPictureDecoder::Header{QSize(a.width, a.height), a.orientation, a.format, a.work, a.alpha != 0};
+    out.lasting = sound || (answered && how != Ended::killedOutside);
+    out.failed = out.lasting && (!sound || a.failure != int(Failure::none)) && how != Ended::cpuTime;
+    if (sound && a.failure == int(Failure::none))
+        out.header =
+            LWPictureDecoder::Header{QSize(a.width, a.height), a.orientation, a.format, a.work, a.alpha != 0};
+    return out;
 }
 
 } // namespace
@@ -557,7 +591,7 @@ Limits limitsFor(qint64 declaredPixels, qint64 reserved)
 }
 
 Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request, qint64 reserved, QSize made,
-              qint64 declaredPixels)
+              qint64 declaredPixels, const Try &go)
 {
     Pool &p = pool();
     P::Ask ask;
@@ -566,6 +600,7 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
     ask.part[0] = request.part.x(), ask.part[1] = request.part.y();
     ask.part[2] = request.part.width(), ask.part[3] = request.part.height();
     ask.memoryLimit = addressSanitizer ? 0 : reserved + memoryMargin;
+    const bool limited = ask.memoryLimit > 0;
     int wall;
     {
         QMutexLocker guard(&p.lock);
@@ -593,7 +628,7 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
             why = errno == EMFILE || errno == ENFILE ? Failure::unavailable : Failure::outOfMemory;
             break;
         }
-        const auto taken = p.take(ask.cpuMilliseconds, &why);
+        const auto taken = p.take(ask.cpuMilliseconds, &why, go.ample);
         if (!taken) { // no worker now (missing, not shut in, no descriptor or process left)
             ::close(out);
             break;
@@ -632,8 +667,11 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
             // Memory the worker was refused within its limit was wanted beyond the reservation;
             // memory it could not get for its answer was the machine's want.
             const auto failure = Failure(answer.failure);
-            const bool beyond = failure == Failure::outOfMemory && ask.memoryLimit > 0 && !answer.outOfSystemMemory;
-            return failed(beyond ? Failure::tooLarge : failure);
+            const bool beyond = failure == Failure::outOfMemory && limited && !answer.outOfSystemMemory;
+            const Failure said = beyond ? Failure::tooLarge : failure;
+            if (go.underLimit && limited && (said == Failure::unreadable || said == Failure::tooLarge))
+                *go.underLimit = true;
+            return failed(said);
         }
         if (!answered) { // a loaded machine's slowness, not the picture's: tried again next time
             why = Failure::unavailable;
@@ -641,6 +679,12 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         }
         if (how == Ended::cpuTime)
             break; // the picture's own cost
+        if (how == Ended::crashed && ((go.underLimit && limited) || go.ample)) {
+            // Under the data limit a crash may be the limit's: the second go has ample room.
+            if (go.underLimit && limited)
+                *go.underLimit = true;
+            break;
+        }
     }
     ::close(in);
     // Killed by the system for memory: a passing want, not a fault of the picture.
@@ -662,15 +706,20 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     Pool &p = pool();
     // The hard CPU limit leaves room for the picture's decode that follows in the same worker.
     int beyond = limitsFor(LWPictureDecoder::maxPixelCount, 0).cpuMilliseconds;
+    int wall;
     {
         QMutexLocker guard(&p.lock);
         p.handed += bytes.size();
         beyond = std::max(beyond, p.cpuSeconds * 1000);
+        wall = p.wallMilliseconds > 0 ? std::min(headerWallMs, p.wallMilliseconds) : headerWallMs;
     }
-    // An idle worker may have died since its last use: a fresh one is asked then.
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    // An idle worker may have died since its last use: a fresh one is asked then. A reader that
+    // failed under the data limit is asked again, in a fresh worker with ample room.
+    bool ample = false;
+    std::optional<LWPictureDecoder::Header> told;
+    for (int attempt = 0; attempt < 3; ++attempt) {
         Failure cannot = Failure::none;
-        const auto taken = p.take(ask.cpuMilliseconds, &cannot);
+        const auto taken = p.take(ask.cpuMilliseconds, &cannot, ample);
         if (!taken)
             break;
         const auto [worker, gen] = *taken;
@@ -678,11 +727,18 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
             (void)p.give(worker, gen, false, leavingMs);
             continue;
         }
-        ::close(in);
-        return headerAnswer(p, worker, gen, lasting);
+        const HeaderAnswer answer = headerAnswer(p, worker, gen, wall);
+        if (answer.failed && ask.memoryLimit > 0 && !ample) {
+            ample = true;
+            ask.memoryLimit = ampleRoom(ask.memoryLimit);
+            continue;
+        }
+        *lasting = answer.lasting;
+        told = answer.header;
+        break;
     }
     ::close(in);
-    return std::nullopt;
+    return told;
 }
 
 LWPictureDecoder::Failure trouble()

@@ -3,6 +3,7 @@
 
 #include <QSize>
 #include <QString>
+#include <algorithm>
 
 // Decodes pictures in worker processes (the program `leafwrighter-decode` beside the running
 // one), where a third-party decoder that crashes, loops or allocates without end loses only its
@@ -18,6 +19,21 @@ inline constexpr qint64 memoryMargin = qint64(64) << 20;
 // at most this many margins.
 inline constexpr int mostWorkers = 8;
 
+// How a decode is tried. A decoder short of memory under the data limit may say anything (an
+// unreadable picture, a refused allocation, a crash): given `underLimit`, such a failure is
+// returned at once with it set, for the caller to try the same decode again with ample room
+// (ampleRoom, reserved anew); that `ample` go runs in a fresh worker, and its failures are the
+// picture's own.
+struct Try {
+    bool ample = false;
+    bool *underLimit = nullptr;
+};
+// The room of a decode's second go: twice what it reserved, and at least 256 MB more.
+[[nodiscard]] inline qint64 ampleRoom(qint64 reserved)
+{
+    return std::max(2 * reserved, reserved + (qint64(256) << 20));
+}
+
 // LWPictureDecoder::decodeHere run in a worker with a memory limit of `reserved` plus the margin
 // (its data, the one memfd it may write, and all it maps beyond its own set-up and the bytes;
 // none under AddressSanitizer, which maps terabytes), and the CPU-time and wall-clock limits of
@@ -30,9 +46,12 @@ inline constexpr int mostWorkers = 8;
 // `decoderUnsafe` (see trouble()); no descriptor or process left, or the wall clock run out (a
 // loaded machine) `unavailable`, with no second try. Requests and results keep every field. An
 // answer other than an image of `made` pixels, of a format the program takes, with pixels within
-// `reserved`, is broken: the worker is ended.
+// `reserved`, is broken: the worker is ended. A worker left holding more than half its margin
+// after a decode (what a decoder's heap kept) is ended, not reused: the next decode's limit is
+// its own.
 [[nodiscard]] LWPictureDecoder::Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
-                                              qint64 reserved, QSize made, qint64 declaredPixels = 0);
+                                              qint64 reserved, QSize made, qint64 declaredPixels = 0,
+                                              const Try &go = {});
 
 // A decode's CPU time and wall clock: a small base plus a rate per megapixel of the size the
 // picture declares (without one, of what `reserved` holds at four bytes a pixel).
@@ -44,7 +63,9 @@ struct Limits {
 // LWPictureDecoder::headerHere run in a worker under small limits (a fixed data limit beside
 // the bytes, a second or two of CPU, a few seconds of wall clock). None when the worker cannot
 // read the header, passes a limit or answers outside the protocol; `lasting` is set false when
-// the answer says nothing of the picture (no worker could start, or the system killed it).
+// the answer says nothing of the picture (no worker could start, the wall clock ran out, or the
+// system killed it). A reader that fails or crashes under the data limit is asked again in a
+// fresh worker with ample room, whose answer stands.
 [[nodiscard]] std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *lasting);
 
 // What keeps every picture from decoding now: none, or what the last worker started found
