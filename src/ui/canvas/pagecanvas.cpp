@@ -233,6 +233,15 @@ void PageCanvas::picturesCame()
     update();
 }
 
+// A hidden view shows no picture: the preview table need not keep any for it.
+void PageCanvas::hideEvent(QHideEvent *event)
+{
+    m_showing.begin(true);
+    m_showing.done();
+    m_key.reset();
+    QWidget::hideEvent(event);
+}
+
 void PageCanvas::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);

@@ -83,6 +83,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     struct Key {
