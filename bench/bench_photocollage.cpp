@@ -204,19 +204,22 @@ int run(const QString &file, double scale, int seconds)
         page.update();
     });
     glance.start();
+    QElapsedTimer after;
+    after.start();
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
     loop.exec();
+    const double afterSeconds = after.elapsed() / 1000.0; // longer than asked when the loop was busy
     left = undrawn(page.grab().toImage(), page, editor.doc());
     const double cpuAfter = cpu.now() - cpuAtDrawn;
     const LWImageCache::Stats end = LWImageCache::stats();
     long workersPeak = 0;
     for (const QString &pid : children())
         workersPeak = std::max(workersPeak, peakKB(pid));
-    std::printf("%lld photos at %.0f %%: all drawn after %lld ms (%lld decodes, %lld by workers); in the %d s after: "
+    std::printf("%lld photos at %.0f %%: all drawn after %lld ms (%lld decodes, %lld by workers); in the %.1f s after: "
                 "%lld decodes, %.2f s CPU, %d undrawn at the end, queue %d; peak memory %.0f MB (largest worker %.0f MB); "
                 "preview table %.0f MB in %lld\n",
                 static_cast<long long>(editor.doc().pages[0].elements.size()), scale * 100, static_cast<long long>(drawn),
-                static_cast<long long>(atDrawn.decodes), static_cast<long long>(workerDecodesAtDrawn), seconds,
+                static_cast<long long>(atDrawn.decodes), static_cast<long long>(workerDecodesAtDrawn), afterSeconds,
                 static_cast<long long>(end.decodes - atDrawn.decodes), cpuAfter, left, LWPictureQueue::shared().busy(),
                 peakKB(QStringLiteral("self")) / 1024.0, workersPeak / 1024.0, end.previewBytes / 1048576.0,
                 static_cast<long long>(end.preview));
