@@ -5,7 +5,7 @@
 #include "model/file/json.h"
 #include "model/image.h"
 
-#include "render/pictures/imagecache.h"
+#include "render/pictures/picturekey.h"
 #include "render/pictures/pictureformat.h"
 
 #include <QBuffer>
@@ -109,18 +109,16 @@ bool looksLikePicture(QIODevice &file)
     return LWPictureFormat::sniff(file.peek(64 * 1024)) != LWPictureFormat::Format::none;
 }
 
-// Probes the bytes off the main thread; the preview's decode is queued at once (the page view
-// shows the frame with a busy sign until it comes).
+// Probes the bytes off the main thread, and learns their key there, so that the page view asks
+// for the picture at the size it shows it at once (showing the frame with a busy sign until it
+// comes).
 Loaded prepared(QByteArray bytes)
 {
     const std::optional<LWImageProperties> props = LWImageProperties::read(bytes);
     if (!props)
         return {Loaded::Outcome::unreadable, {}, {}, {}};
-    LWImage picture = LWImage::empty(LWMask::none);
-    picture.assetID = LWJson::uuidText(QUuid::createUuid());
-    picture.data = bytes;
-    (void)LWImageCache::previewSoon(picture, 3);
-    return {Loaded::Outcome::picture, std::move(bytes), *props, picture.assetID};
+    (void)LWPictureKey::of(bytes);
+    return {Loaded::Outcome::picture, std::move(bytes), *props, LWJson::uuidText(QUuid::createUuid())};
 }
 
 std::unique_ptr<QIODevice> openFile(const QString &path)

@@ -8,7 +8,14 @@
 #include <mutex>
 #include <vector>
 
+namespace {
+thread_local int alone = 0;
+} // namespace
+
 namespace LWParallel {
+
+Alone::Alone() { ++alone; }
+Alone::~Alone() { --alone; }
 
 int workers()
 {
@@ -44,7 +51,7 @@ void forEach(int count, const std::function<void(int)> &task)
                 shared->finished.notify_all();
         }
     };
-    const int helpers = std::min(count, workers()) - 1;
+    const int helpers = alone > 0 ? 0 : std::min(count, workers()) - 1;
     for (int k = 0; k < helpers; ++k)
         QThreadPool::globalInstance()->start(work);
     work();
@@ -94,7 +101,7 @@ bool ordered(int count, int window, const std::function<void(int)> &make, const 
             makeOne(*shared, locker);
         }
     };
-    const int helpers = std::min(count, workers()) - 1;
+    const int helpers = alone > 0 ? 0 : std::min(count, workers()) - 1;
     for (int k = 0; k < helpers; ++k)
         QThreadPool::globalInstance()->start(helper);
 

@@ -8,6 +8,16 @@ namespace LWParallel {
 // How many threads share the work (at least 1).
 int workers();
 
+// While it lives, the calling thread's forEach and ordered run on that thread alone: work beside
+// the interface (a picture for the page view) leaves the cores to what the user waits for.
+class Alone {
+public:
+    Alone();
+    ~Alone();
+    Alone(const Alone &) = delete;
+    Alone &operator=(const Alone &) = delete;
+};
+
 // Runs task(i) for every i in [0, count), each once, in any order and on any thread; returns when
 // all have finished. Tasks must not throw.
 void forEach(int count, const std::function<void(int)> &task);

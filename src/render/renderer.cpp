@@ -104,19 +104,34 @@ bool outsideBand(const LWElement &e, const QPainter &p)
     return ink->isEmpty() ? false : !clip.intersects(*ink);
 }
 
-bool decodable(const LWElement &e, const LWRenderOptions &options)
+// The longest side, in device pixels, that the painter draws the whole picture of the element at.
+LWImageCache::Want wantOf(const LWElement &e, const QPainter &p)
+{
+    const double perPoint = std::sqrt(std::abs(p.combinedTransform().determinant()));
+    return [e, perPoint](QSize upright) {
+        const std::optional<LWRenderer::PicturePlace> place = LWRenderer::placePicture(e, QSizeF(upright));
+        const double side = place ? std::max(place->whole.width(), place->whole.height()) * perPoint : 0;
+        return std::isfinite(side) ? int(std::ceil(std::min(side, 1e9))) : LWImageCache::previewMaxPixels;
+    };
+}
+
+bool decodable(const LWElement &e, const LWRenderOptions &options, const QPainter &p)
 {
     const LWImage &picture = *e.image;
     if (options.pictures && !options.preview)
         return options.pictures->find(picture).has_value();
     if (options.pending && options.preview)
-        return LWImageCache::previewSoon(picture, options.pending->priorityFor(paintBounds(e))).image.has_value();
-    return LWImageCache::image(picture, options.preview).has_value();
+        return LWImageCache::previewSoon(picture, options.pending->priorityFor(paintBounds(e)), wantOf(e, p),
+                                         options.pending->showing())
+            .image.has_value();
+    if (options.preview)
+        return LWImageCache::image(picture, wantOf(e, p)).has_value();
+    return LWImageCache::image(picture, false).has_value();
 }
 
 // Whether drawing the element once at partial opacity looks like a flattened layer would:
 // true when none of its own parts overlap each other.
-bool paintsOnce(const LWElement &e, const LWRenderOptions &options)
+bool paintsOnce(const LWElement &e, const LWRenderOptions &options, const QPainter &p)
 {
     switch (e.kind) {
     case LWElement::Kind::shape:
@@ -126,7 +141,7 @@ bool paintsOnce(const LWElement &e, const LWRenderOptions &options)
         return !e.text;
     case LWElement::Kind::image:
         // A picture that does not decode shows the placeholder, whose parts overlap.
-        return !e.image || (e.image->data && !hasStroke(e) && decodable(e, options));
+        return !e.image || (e.image->data && !hasStroke(e) && decodable(e, options, p));
     case LWElement::Kind::icon:
         return !(e.fill.isVisible() && hasStroke(e));
     case LWElement::Kind::group:
@@ -383,7 +398,7 @@ void draw(const LWElement &e, QPainter &p, const LWRenderOptions &options)
         return;
     p.save();
     auto *sink = e.opacity < 1 ? dynamic_cast<LayerSink *>(p.device()) : nullptr;
-    if (e.opacity < 1 && (!paintsOnce(e, options) || (sink && paintsGradient(e)))) {
+    if (e.opacity < 1 && (!paintsOnce(e, options, p) || (sink && paintsGradient(e)))) {
         if (sink && sink->beginLayer(p, p.opacity() * e.opacity)) {
             p.setOpacity(1); // the group carries the opacity
             drawContent(e, p, options);
@@ -524,14 +539,17 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
         if (const std::optional<LWExportPictures::Picture> found = options.pictures->find(pic))
             decoded = found->image, upright = found->upright, part = found->part;
     } else if (options.pending && options.preview) {
+        // A smaller step drawn scaled until the one asked comes; the stand-in only before any.
         const QRectF ink = paintBounds(e);
-        const LWImageCache::Soon soon = LWImageCache::previewSoon(pic, options.pending->priorityFor(ink));
+        const LWImageCache::Want want = wantOf(e, p);
+        const LWImageCache::Soon soon =
+            LWImageCache::previewSoon(pic, options.pending->priorityFor(ink), want, options.pending->showing());
         if ((decoded = soon.image))
             upright = decoded->size();
-        waiting = soon.pending;
-        if (waiting)
-            options.pending->add(pic, ink);
-    } else if ((decoded = LWImageCache::image(pic, options.preview))) {
+        waiting = soon.pending && !decoded;
+        if (soon.pending)
+            options.pending->add(pic, ink, want);
+    } else if ((decoded = options.preview ? LWImageCache::image(pic, wantOf(e, p)) : LWImageCache::image(pic, false))) {
         upright = decoded->size();
     }
     const std::optional<PicturePlace> place =
@@ -765,10 +783,10 @@ std::optional<QImage> bitmap(int width, int height, bool opaqueWhite, const std:
 
 } // namespace LWRenderer
 
-void LWPendingPictures::add(const LWImage &image, const QRectF &ink)
+void LWPendingPictures::add(const LWImage &image, const QRectF &ink, const LWImageCache::Want &want)
 {
     QMutexLocker guard(&m_lock);
-    m_pictures.append({image, ink});
+    m_pictures.append({image, ink, want});
 }
 
 QList<LWPendingPictures::Picture> LWPendingPictures::pictures() const

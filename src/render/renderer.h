@@ -1,5 +1,6 @@
 #pragma once
 #include "model/document.h"
+#include "render/pictures/imagecache.h"
 
 #include <QImage>
 #include <QMutex>
@@ -17,7 +18,7 @@ class LWPictureTally;
 
 // What a drawing call may leave out or simplify. Never stored.
 struct LWRenderOptions {
-    bool preview = false; // pictures from the preview cache (longer side at most 1600 px)
+    bool preview = false; // pictures from the preview cache, at the step of their drawn size (at most 1600 px)
     QSet<QUuid> skip;     // elements not drawn; a skipped group hides its members too
     // An export's own decoded pictures, drawn instead of the cache's (full-size drawing only); a
     // picture it lacks is drawn as the missing-picture art.
@@ -29,25 +30,32 @@ struct LWRenderOptions {
     std::shared_ptr<LWPictureTally> tally;
 };
 
-// Drawing that never waits for a picture (the page view's): a picture whose preview is not
-// decoded yet is drawn as a stand-in (its frame with a light fill and a small busy sign) and its
-// decode is queued (LWImageCache::previewSoon) at `priority`, one higher when the picture crosses
-// `onScreen` (page points). Where each such picture lies is noted, to be drawn anew once it came.
-// Bands may draw at once: thread-safe.
+// Drawing that never waits for a picture (the page view's): each picture is asked at the step of
+// the size it is drawn at (LWImageCache::previewSoon, noted in `showing`), at `priority`, one
+// higher when it crosses `onScreen` (page points). One not decoded yet is drawn as a stand-in (its
+// frame with a light fill and a small busy sign), one decoded smaller than asked is drawn scaled;
+// where each such picture lies is noted, to be drawn anew once its step came. Bands may draw at
+// once: thread-safe.
 class LWPendingPictures {
 public:
-    LWPendingPictures(int priority, const QRectF &onScreen) : m_priority(priority), m_onScreen(onScreen) {}
+    LWPendingPictures(int priority, const QRectF &onScreen, LWImageCache::Showing *showing = nullptr)
+        : m_priority(priority), m_onScreen(onScreen), m_showing(showing)
+    {
+    }
     struct Picture {
         LWImage image; // shares the record's bytes
         QRectF ink;    // page points
+        LWImageCache::Want want;
     };
     int priorityFor(const QRectF &ink) const { return m_priority + (ink.intersects(m_onScreen) ? 1 : 0); }
-    void add(const LWImage &image, const QRectF &ink);
+    LWImageCache::Showing *showing() const { return m_showing; }
+    void add(const LWImage &image, const QRectF &ink, const LWImageCache::Want &want);
     [[nodiscard]] QList<Picture> pictures() const;
 
 private:
     int m_priority;
     QRectF m_onScreen;
+    LWImageCache::Showing *m_showing;
     mutable QMutex m_lock;
     QList<Picture> m_pictures;
 };

@@ -8,6 +8,7 @@
 #include "kit/controls/ledtoggle.h"
 #include "kit/views/textline.h"
 #include "render/pictures/imagecache.h"
+#include "render/worker/decodeworkers.h"
 #include "shell/headerbar.h"
 #include "shell/mainwindow.h"
 #include "shell/shelltext.h"
@@ -156,12 +157,13 @@ protected:
         }
         runPosted();
     }
-    // Lets the held read go and waits until its result has come back to the main thread.
+    // Lets the held read go and waits until its result has come back to the main thread (the
+    // read asks a worker for the new picture's header).
     void releaseRead()
     {
-        const qint64 decodes = LWImageCache::stats().decodes;
+        const qint64 asked = LWDecodeWorkers::stats().decodes;
         LWImagePicker::holdReads(false);
-        ASSERT_TRUE(waitFor([&] { return LWImageCache::stats().decodes > decodes; }));
+        ASSERT_TRUE(waitFor([&] { return LWDecodeWorkers::stats().decodes > asked; }));
         QTest::qWait(100);
     }
 

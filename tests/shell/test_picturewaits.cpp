@@ -7,6 +7,7 @@
 #include "app/sheets/preflightsheet.h"
 #include "app/sheets/sheetpresenter.h"
 #include "render/pictures/imagecache.h"
+#include "render/pictures/pictureclock.h"
 #include "render/pictures/picturequeue.h"
 #include "render/worker/decodeworkers.h"
 #include "render/worker/sanitizers.h"
@@ -20,6 +21,7 @@
 #include "support/filedialogs.h"
 #include "support/testpictures.h"
 #include "support/waitfor.h"
+#include "ui/canvas/canvastoolbar.h"
 #include "ui/canvas/pagecanvas.h"
 #include "ui/canvas/toolrail.h"
 #include "kit/cabinet/chromeroundbutton.h"
@@ -27,6 +29,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace {
@@ -287,4 +290,107 @@ TEST_F(PictureWaits, APlacedPictureShowsAtOnceThenComes)
     EXPECT_TRUE(near(shown(), standInFill, 6));
     ASSERT_TRUE(LWImageCache::previewSoon(*placed.image).pending);
     EXPECT_TRUE(waitFor([&] { return near(shown(), colour, 8); }));
+}
+
+// Collages of distinct photos filling a 36 x 24 in poster, opened at fit under a preview table
+// that holds two of them at their own size. Drawing settles and stays settled (the queue empty,
+// nothing decoded or drawn again over further turns), each photo decoded at most twice, the
+// table within its budget. Zoomed in on a photo, a sharper step comes while the smaller one shows,
+// never the busy frame. A photo the machine could not decode shows the busy frame, not the
+// missing-picture art, and is tried again once the pause has run out, not before.
+TEST_F(PictureWaits, APageOfPhotosSettles)
+{
+    enum class Then { settles, zoomIn, pauseRunsOut };
+    struct Row {
+        int photos, columns;
+        Then then;
+    };
+    const Row rows[] = {{12, 4, Then::settles}, {40, 8, Then::settles}, {100, 10, Then::settles},
+                        {12, 4, Then::zoomIn},  {2, 2, Then::pauseRunsOut}};
+    const qint64 budget = qint64(3) << 20;
+    const LWImageCache::Budget was = LWImageCache::setBudget({LWImageCache::Budget().full, budget});
+    const auto restore = qScopeGuard([&] { LWImageCache::setBudget(was); });
+    int made = 0; // every photo its own bytes
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::to_string(row.photos) + " photos, then " + std::to_string(int(row.then)));
+        // A worker out of its wall clock: the machine's passing want.
+        const bool pause = row.then == Then::pauseRunsOut;
+        LWDecodeWorkers::setForTests(pause ? misbehaving() : QString(), pause ? 60 : 0, pause ? 300 : 0);
+        LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
+        doc.width = 2592, doc.height = 1728;
+        const int lines = (row.photos + row.columns - 1) / row.columns;
+        const double h = std::min(doc.height / lines, doc.width / row.columns * 0.75), w = h * 4 / 3;
+        QList<QColor> colours;
+        for (int i = 0; i < row.photos; ++i, ++made) {
+            LWElement e = LWElement::makePhoto({(i % row.columns) * w, (i / row.columns) * h, w, h});
+            colours << QColor::fromHsv(made * 37 % 360, 200, 150 + made % 60);
+            e.image->data = LWTestPictures::encode(LWTestPictures::stripedPhoto(640, 480, colours.last()), "jpeg", 90) +
+                            (pause ? QByteArray("LWTEST sleep 2000") : QByteArray());
+            doc.pages[0].elements << e;
+        }
+        const qint64 before = LWImageCache::stats().decodes;
+        ASSERT_NO_FATAL_FAILURE(openDesign(doc));
+        const auto at = [&](int i, double fx, double fy) { return in(doc.pages[0].elements[i].frame, fx, fy); };
+        const auto shown = [&](QColor want) {
+            const QImage view = page->grab().toImage();
+            for (int i = 0; i < row.photos; ++i)
+                if (!near(shownAt(view, *page, at(i, 0.75, 0.5)), want.isValid() ? want : colours[i], want.isValid() ? 3 : 24))
+                    return false;
+            return true;
+        };
+        const auto settled = [&] { return shown({}) && LWPictureQueue::shared().busy() == 0; };
+
+        if (row.then == Then::pauseRunsOut) {
+            ASSERT_TRUE(waitFor([&] { return LWImageCache::stats().decodes > before && LWPictureQueue::shared().busy() == 0; }));
+            LWDecodeWorkers::setForTests({}, 0, 0);
+            QTest::qWait(300);
+            EXPECT_TRUE(shown(standInFill)) << "the busy frame during the pause, not tried before its end";
+            LWPictureClock::advanceForTests(std::chrono::seconds(31));
+            EXPECT_TRUE(waitFor(settled, 20000)) << "tried again once the pause ran out";
+            continue;
+        }
+        ASSERT_TRUE(waitFor(settled, 60000)) << "every photo drawn";
+        QTest::qWait(100); // the last steps that came are drawn
+        const qint64 decoded = LWImageCache::stats().decodes - before;
+        EXPECT_LE(decoded, 2 * row.photos);
+        const int renders = page->renderCount();
+        for (int turn = 0; turn < 10; ++turn) {
+            QTest::qWait(20);
+            EXPECT_EQ(LWPictureQueue::shared().busy(), 0);
+        }
+        EXPECT_EQ(page->renderCount(), renders) << "nothing drawn again";
+        EXPECT_EQ(LWImageCache::stats().decodes - before, decoded) << "nothing decoded again";
+        EXPECT_LE(LWImageCache::stats().previewBytes, budget);
+        if (row.then != Then::zoomIn)
+            continue;
+
+        // The first photo's stripes, zoomed in by the toolbar's button as far as it goes.
+        QAbstractButton *zoomIn = nullptr;
+        for (QAbstractButton *b : editorScreen->toolbar()->findChildren<QAbstractButton *>())
+            if (b->toolTip().startsWith(QStringLiteral("Zoom in")))
+                zoomIn = b;
+        ASSERT_NE(zoomIn, nullptr);
+        for (int i = 0; i < 10; ++i)
+            zoomIn->click();
+        ASSERT_EQ(app.editor()->canvasZoom(), 8);
+        const QRect zoomed = QRect(page->gestures().toView(at(0, 0.02, 0.3)).toPoint(), QSize(1, 1))
+                                 .united(QRect(page->gestures().toView(at(0, 0.2, 0.3)).toPoint(), QSize(1, 1)));
+        bool busyFrame = false, sharp = false;
+        QElapsedTimer clock;
+        clock.start();
+        while (!sharp && clock.elapsed() < 20000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            const QImage strip = page->grab(zoomed).toImage();
+            int lightest = 0, darkest = 255;
+            for (int x = 0; x < strip.width(); ++x) {
+                const QColor c = strip.pixelColor(x, 0);
+                busyFrame = busyFrame || c.rgb() == standInFill.rgb(); // the stripes' greys are neutral
+                lightest = std::max(lightest, qGray(c.rgb())), darkest = std::min(darkest, qGray(c.rgb()));
+            }
+            sharp = lightest - darkest > 200;
+        }
+        EXPECT_TRUE(sharp) << "the stripes drawn from a sharper step";
+        EXPECT_FALSE(busyFrame) << "the smaller step shown meanwhile";
+        EXPECT_GT(LWImageCache::stats().decodes - before, decoded);
+    }
 }

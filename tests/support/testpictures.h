@@ -48,6 +48,17 @@ inline QImage plain(int w, int h, QColor colour)
     return img;
 }
 
+// A photo of its own colour whose left quarter is black and white stripes `stripe` pixels wide,
+// which a view drawing it from a small decode shows grey.
+inline QImage stripedPhoto(int w, int h, QColor colour, int stripe = 4)
+{
+    QImage img = plain(w, h, colour);
+    QPainter p(&img);
+    for (int x = 0; x < w / 4; x += 2 * stripe)
+        p.fillRect(x, 0, stripe, h, Qt::black), p.fillRect(x + stripe, 0, stripe, h, Qt::white);
+    return img;
+}
+
 // A JPEG with an EXIF APP1 segment holding only the orientation tag (1 to 8), placed after the
 // JFIF header. Qt's writer turns the pixels instead of writing the tag.
 inline QByteArray oriented(const QByteArray &jpeg, int orientation)

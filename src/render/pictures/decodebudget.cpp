@@ -18,7 +18,7 @@ struct Budget {
     qint64 held = 0; // of used, by the hold
     bool holding = false;
     int exportsWaiting = 0; // exports' reservations and holds waiting for room
-    std::function<void(qint64)> drop;
+    std::function<void(qint64, bool)> drop;
 };
 
 thread_local int holdWork = 0;
@@ -34,17 +34,17 @@ Budget &budget()
 // Asks the tables to drop kept pictures so that `bytes` more fit; the lock is held on entry and
 // on return. True when it let go of the lock to ask: the caller looks again before it waits,
 // as what it would wait for may have come meanwhile.
-bool makeRoom(Budget &b, QMutexLocker<QMutex> &guard, qint64 bytes)
+bool makeRoom(Budget &b, QMutexLocker<QMutex> &guard, qint64 bytes, bool forExport)
 {
     const qint64 over = b.used + b.kept + bytes - b.limit;
     if (over <= 0 || b.kept <= 0 || !b.drop)
         return false;
-    const std::function<void(qint64)> drop = b.drop;
+    const std::function<void(qint64, bool)> drop = b.drop;
     const qint64 kept = b.kept;
     guard.unlock();
-    drop(std::min(over, kept));
+    drop(std::min(over, kept), forExport);
     guard.relock();
-    return true;
+    return b.kept < kept; // nothing let go: what a view shows stays, so wait instead
 }
 
 // Counts an export's wait for room while it lives, so that other decodes wait behind it.
@@ -98,7 +98,7 @@ std::optional<Reservation> reserve(qint64 bytes)
         const bool behind = !exporting && b.exportsWaiting > 0;
         if (!behind && b.used + b.kept + bytes <= b.limit)
             break;
-        if (!behind && makeRoom(b, guard, bytes))
+        if (!behind && makeRoom(b, guard, bytes, exporting))
             continue;
         if (holdWork > 0 && bytes > b.limit - b.held) {
             lastRefusedForHold = true;
@@ -126,7 +126,7 @@ std::optional<Reservation> hold(qint64 bytes)
             return std::nullopt;
         if (!b.holding && b.used + b.kept + bytes <= b.limit)
             break;
-        if (!b.holding && makeRoom(b, guard, bytes))
+        if (!b.holding && makeRoom(b, guard, bytes, true))
             continue;
         if (!b.holding) // another export's hold is no room to wait for ahead of the page view
             waiting.start();
@@ -198,7 +198,7 @@ qint64 roomBesideHolds()
     return b.limit - b.held;
 }
 
-void setDropper(std::function<void(qint64 bytes)> drop)
+void setDropper(std::function<void(qint64 bytes, bool forExport)> drop)
 {
     Budget &b = budget();
     QMutexLocker guard(&b.lock);

@@ -84,11 +84,12 @@ int holds();
 
 // The picture tables' side: the bytes of decoded pictures they keep now (counted beside
 // reservations and holds; past the budget, the next reservation or hold has them drop some), and
-// how they are asked to drop: `drop(bytes)` is called without the budget's lock and lets go of
-// at least that many kept bytes where it can, telling the new total through setKept.
+// how they are asked to drop: `drop(bytes, forExport)` is called without the budget's lock and
+// lets go of up to that many kept bytes (what a page view shows only for an export), telling the
+// new total through setKept; a reservation that gets nothing let go waits instead.
 void setKept(qint64 bytes);
 qint64 kept();
-void setDropper(std::function<void(qint64 bytes)> drop);
+void setDropper(std::function<void(qint64 bytes, bool forExport)> drop);
 
 // The most bytes reserved and held at once (kept pictures apart) since the last resetPeak; at
 // resetPeak, what is reserved and held then (tests and diagnostics).

@@ -4,21 +4,25 @@
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imageproperties.h"
 #include "render/pictures/jpegprobe.h"
+#include "render/pictures/pictureclock.h"
 #include "render/pictures/picturedecoder.h"
 #include "render/pictures/pictureformat.h"
 #include "render/pictures/picturekey.h"
 #include "render/pictures/picturequeue.h"
+#include "render/pictures/shownpictures.h"
 #include "render/worker/sanitizers.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QThreadPool>
 #include <QWaitCondition>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -30,12 +34,23 @@ using LWPictureDecoder::Result;
 struct Flight {
     bool done = false;
     Result result;
+    int side = 0; // a preview's step
 };
 
 struct Entry {
     QImage image;
     quint64 lastUse = 0;
+    int step = 0; // a preview's: the longest side its decode was asked for
 };
+
+// Lets go of a dropped picture off the caller's thread when it is large: unmapping a worker's
+// pixels costs tens of milliseconds a picture, and the tables' lock is held.
+void letGo(QImage &&image)
+{
+    if (image.sizeInBytes() < (qsizetype(4) << 20))
+        return;
+    QThreadPool::globalInstance()->start([dropped = std::move(image)]() mutable { dropped = QImage(); });
+}
 
 // One size's pictures, least recently used dropped first past the budget.
 struct Table {
@@ -44,16 +59,19 @@ struct Table {
     qint64 bytes = 0;
     qint64 budget = 0;
 
-    void trim(const QByteArray &keep)
+    // `held` entries are never dropped.
+    void trim(const QByteArray &keep, const std::function<bool(const QByteArray &)> &held = {})
     {
         while (bytes > budget && !entries.isEmpty()) {
             auto oldest = entries.end();
             for (auto it = entries.begin(); it != entries.end(); ++it)
-                if (it.key() != keep && (oldest == entries.end() || it->lastUse < oldest->lastUse))
+                if (it.key() != keep && !(held && held(it.key())) &&
+                    (oldest == entries.end() || it->lastUse < oldest->lastUse))
                     oldest = it;
             if (oldest == entries.end())
                 return;
             bytes -= oldest->image.sizeInBytes();
+            letGo(std::move(oldest->image));
             entries.erase(oldest);
         }
     }
@@ -72,7 +90,8 @@ struct Known {
     bool slow = false;  // a decode took long (or, a HEIF, makes the whole): later uses are cut from one whole decode kept
     // The machine could not decode it (no worker, out of time): the tables do not try before this,
     // so that the page view does not wait for the same failure at every repaint; exports do.
-    std::chrono::steady_clock::time_point retryAt;
+    LWPictureClock::Time retryAt;
+    LWPictureClock::Time wakeAt; // the page view asks again no sooner (retryAt, or the decoder's trouble)
     QList<LWPictureDecoder::Request> refusedParts; // parts refused as too large, the latest last
     [[nodiscard]] bool refused() const { return unreadable || from < never; }
 };
@@ -82,6 +101,7 @@ constexpr qsizetype maxKnown = 20000;
 constexpr qsizetype maxRefusedParts = 16; // a picture's, the oldest dropped first
 // After the machine could not decode a picture, how long the tables wait before trying again.
 constexpr std::chrono::seconds passingPause(30);
+constexpr std::chrono::seconds missingPause(3);
 // A decode that took this long is not paid again for a smaller use (the sanitizers' builds
 // decode several times slower).
 constexpr qint64 slowDecodeMs = LWSanitizers::address ? 4000 : 1000;
@@ -97,6 +117,10 @@ struct Tables {
     Table full;
     Table preview;
     QHash<QByteArray, Known> known;
+    QHash<QByteArray, QSize> uprights; // by key, from the header
+    LWShownPictures shown; // by key, or by the name of the bytes until a job hashed them
+    int cap = LWImageCache::previewMaxPixels; // the largest step of a picture shown
+    bool shrinking = false;                   // a job cuts shown previews down to their steps
     quint64 clock = 0;
     qint64 decodes = 0;
     Tables()
@@ -106,28 +130,32 @@ struct Tables {
         preview.budget = b.preview;
         // What the tables keep is the decode budget's too: a decode or an export short of room
         // has them let go of their least recently used pictures.
-        LWDecodeBudget::setDropper([](qint64 bytes) {
+        LWDecodeBudget::setDropper([](qint64 bytes, bool forExport) {
             Tables &t = tables();
             QMutexLocker guard(&t.lock);
-            t.drop(bytes);
+            t.drop(bytes, forExport);
             LWDecodeBudget::setKept(t.full.bytes + t.preview.bytes);
         });
     }
 
-    // Lets go of the least recently used pictures of both tables until `bytes` are freed.
-    void drop(qint64 bytes)
+    // Lets go of the least recently used pictures of both tables until `bytes` are freed. A
+    // preview a page view shows goes only for an export: for another decode the view shows it,
+    // it would only be asked for again.
+    void drop(qint64 bytes, bool forExport)
     {
         for (qint64 freed = 0; freed < bytes;) {
             Table *from = nullptr;
             QHash<QByteArray, Entry>::iterator oldest;
             for (Table *table : {&full, &preview})
                 for (auto it = table->entries.begin(); it != table->entries.end(); ++it)
-                    if (!from || it->lastUse < oldest->lastUse)
+                    if ((forExport || table != &preview || !shown.shown(it.key())) &&
+                        (!from || it->lastUse < oldest->lastUse))
                         from = table, oldest = it;
             if (!from)
                 return;
             freed += oldest->image.sizeInBytes();
             from->bytes -= oldest->image.sizeInBytes();
+            letGo(std::move(oldest->image));
             from->entries.erase(oldest);
         }
     }
@@ -169,6 +197,43 @@ struct Tables {
         return std::nullopt;
     }
 
+    // The step to decode a preview asked at `asked`: a picture shown at its largest shown step,
+    // within the cap.
+    int sideFor(const QByteArray &key, int asked) const
+    {
+        return shown.shown(key) ? std::min(std::max(asked, shown.step(key)), cap) : asked;
+    }
+    // An entry decoded at `side` or larger, or of the whole picture, serves.
+    bool serves(const Entry &e, const QByteArray &key, int side) const
+    {
+        const int longest = std::max(e.image.width(), e.image.height());
+        const QSize upright = uprights.value(key);
+        return e.step >= side || longest < e.step || (upright.isValid() && longest >= std::max(upright.width(), upright.height()));
+    }
+    // The cap: the largest step at which all pictures shown fit the preview budget.
+    void recap()
+    {
+        QList<int> steps;
+        for (int c = LWImageCache::previewMaxPixels; c >= LWImageCache::smallestStep; c = c > 1024 ? 1024 : c / 2)
+            steps << c;
+        cap = shown.cap(steps, preview.budget, [this](const QByteArray &id, int step) {
+            const QSize upright = uprights.value(id);
+            const QSize made = upright.isValid() ? LWPictureDecoder::fitWithin(upright, step) : QSize(step, step * 3 / 4);
+            return qint64(made.width()) * made.height() * 4;
+        });
+    }
+    // Past the budget, the previews no view shows go, least recently used first; shown ones
+    // larger than their steps are then cut down beside the caller (shrinkShown).
+    void trimPreview(const QByteArray &keep);
+    // A preview decoded at `side`, in place of a smaller one.
+    void keepPreview(const QByteArray &key, const QImage &image, int side);
+    void learn(const QByteArray &key, QSize upright)
+    {
+        if (uprights.size() >= maxKnown && !uprights.contains(key))
+            uprights.clear();
+        uprights.insert(key, upright);
+    }
+
     void remember(const QByteArray &key, const LWPictureDecoder::Request &request, const Result &result)
     {
         if (!result.image && result.failure != Failure::unreadable && result.failure != Failure::tooLarge)
@@ -200,6 +265,65 @@ Tables &tables()
 {
     static Tables t; // created once, thread-safe
     return t;
+}
+
+// Cuts the previews shown larger than their steps down to them: no decode.
+void shrinkShown()
+{
+    Tables &t = tables();
+    QMutexLocker guard(&t.lock);
+    t.shrinking = false;
+    struct Cut {
+        QByteArray key;
+        QImage image;
+        int side;
+    };
+    QList<Cut> cuts;
+    for (auto it = t.preview.entries.cbegin(); it != t.preview.entries.cend(); ++it) {
+        const int side = t.sideFor(it.key(), 0);
+        if (t.shown.shown(it.key()) && it->step > side && std::max(it->image.width(), it->image.height()) > side)
+            cuts.append({it.key(), it->image, side});
+    }
+    guard.unlock();
+    for (const Cut &c : std::as_const(cuts)) {
+        const std::optional<QImage> cut = LWPictureDecoder::cutDown(c.image, {c.side, {0, 0, 1, 1}});
+        QMutexLocker again(&t.lock);
+        const auto it = t.preview.entries.find(c.key);
+        if (!cut || it == t.preview.entries.end() || it->image.cacheKey() != c.image.cacheKey())
+            continue;
+        t.preview.bytes += cut->sizeInBytes() - it->image.sizeInBytes();
+        it->image = *cut;
+        it->step = c.side;
+        t.keptChanged();
+    }
+}
+
+void Tables::trimPreview(const QByteArray &keep)
+{
+    preview.trim(keep, [this](const QByteArray &key) { return shown.shown(key); });
+    if (preview.bytes <= preview.budget || shrinking)
+        return;
+    for (auto it = preview.entries.cbegin(); it != preview.entries.cend(); ++it)
+        if (shown.shown(it.key()) && it->step > sideFor(it.key(), 0)) {
+            shrinking = true;
+            LWPictureQueue::shared().ask(QByteArrayLiteral("p:shrink"), 4, shrinkShown);
+            return;
+        }
+}
+
+void Tables::keepPreview(const QByteArray &key, const QImage &image, int side)
+{
+    const auto it = preview.entries.find(key);
+    if (it != preview.entries.end() && it->step >= side) { // as large came meanwhile
+        it->lastUse = ++clock;
+        return;
+    }
+    if (it != preview.entries.end())
+        preview.bytes -= it->image.sizeInBytes();
+    preview.entries.insert(key, Entry{image, ++clock, side});
+    preview.bytes += image.sizeInBytes();
+    trimPreview(key);
+    keptChanged();
 }
 
 // Whether the picture decoded whole at full size fits `budget` bytes, by its header.
@@ -248,13 +372,21 @@ Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &
     t.remember(key, request, result);
     if (slow && t.known.contains(key))
         t.known[key].slow = true;
-    if (result.failure == Failure::unavailable) {
+    if (result.failure == Failure::unavailable || result.failure == Failure::decoderMissing ||
+        result.failure == Failure::decoderUnsafe) {
         if (t.known.size() >= maxKnown && !t.known.contains(key))
             t.known.clear();
-        t.known[key].retryAt = std::chrono::steady_clock::now() + passingPause;
-    }
-    else if (result.image && t.known.contains(key))
+        Known &k = t.known[key];
+        // The decoder's own trouble is the pool's to watch (a reinstalled one serves at once):
+        // the page view only asks again a little later, a reinstalled decoder within a few
+        // seconds, one that cannot shut itself in, which stays so, not at every repaint.
+        if (result.failure == Failure::unavailable)
+            k.retryAt = LWPictureClock::now() + passingPause;
+        k.wakeAt = LWPictureClock::now() + (result.failure == Failure::decoderMissing ? missingPause : passingPause);
+    } else if (result.image && t.known.contains(key)) {
         t.known[key].retryAt = {};
+        t.known[key].wakeAt = {};
+    }
     return result;
 }
 
@@ -262,54 +394,62 @@ Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &
 
 namespace {
 
-// The picture from its table, decoded into it when missing.
-Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
+// The picture from its table, decoded into it when missing: at full size (side 0), or a preview
+// decoded at `side` (one at least that large, or of the whole picture, serves).
+Result fetch(const QByteArray &bytes, const QByteArray &key, int side)
 {
-    const LWPictureDecoder::Request request{preview ? LWImageCache::previewMaxPixels : 0, {0, 0, 1, 1}};
+    const bool preview = side > 0;
+    const LWPictureDecoder::Request request{side, {0, 0, 1, 1}};
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
     Table &table = preview ? t.preview : t.full;
-    if (const auto it = table.entries.find(key); it != table.entries.end()) {
-        it->lastUse = ++t.clock;
-        return {it->image, Failure::none, t.partial(key)};
-    }
-    // A whole decode kept serves the preview; a picture slow to decode is decoded whole once.
-    if (preview && !t.refuses(key, {}))
-        markWholeFirst(t, guard, key, bytes);
-    if (preview && !t.refuses(key, {}) && (t.full.entries.contains(key) || t.known.value(key).slow)) {
-        guard.unlock();
-        Result whole = fetch(bytes, key, false);
-        guard.relock();
-        if (whole.image) {
-            std::optional<QImage> cut = LWPictureDecoder::cutDown(*whole.image, request);
-            if (!cut)
-                return {std::nullopt, Failure::outOfMemory};
-            if (!table.entries.contains(key)) {
-                table.entries.insert(key, Entry{*cut, ++t.clock});
-                table.bytes += cut->sizeInBytes();
-                table.trim(key);
-                t.keptChanged();
-            }
-            return {std::move(cut), Failure::none, whole.partial};
+    for (;;) {
+        if (const auto it = table.entries.find(key); it != table.entries.end() && (!preview || t.serves(*it, key, side))) {
+            it->lastUse = ++t.clock;
+            return {it->image, Failure::none, t.partial(key)};
         }
-    }
-    if (t.refuses(key, request))
-        return {std::nullopt, t.known.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
-    if (std::chrono::steady_clock::now() < t.known.value(key).retryAt)
-        return {std::nullopt, Failure::unavailable};
-    if (const auto it = table.flights.constFind(key); it != table.flights.cend()) {
+        // A whole decode kept serves the preview; a picture slow to decode is decoded whole once.
+        if (preview && !t.refuses(key, {}))
+            markWholeFirst(t, guard, key, bytes);
+        if (preview && !t.refuses(key, {}) && (t.full.entries.contains(key) || t.known.value(key).slow)) {
+            guard.unlock();
+            Result whole = fetch(bytes, key, 0);
+            // Cut with the lock let go: the interface thread asks the tables meanwhile.
+            std::optional<QImage> cut = whole.image ? LWPictureDecoder::cutDown(*whole.image, request) : std::nullopt;
+            whole.image.reset(); // a large decode let go here, not under the lock
+            guard.relock();
+            if (whole.failure == Failure::none) {
+                if (!cut)
+                    return {std::nullopt, Failure::outOfMemory};
+                t.keepPreview(key, *cut, side);
+                return {std::move(cut), Failure::none, whole.partial};
+            }
+        }
+        if (t.refuses(key, request))
+            return {std::nullopt, t.known.value(key).unreadable ? Failure::unreadable : Failure::tooLarge};
+        if (LWPictureClock::now() < t.known.value(key).retryAt)
+            return {std::nullopt, Failure::unavailable};
+        const auto it = table.flights.constFind(key);
+        if (it == table.flights.cend())
+            break;
         const std::shared_ptr<Flight> flight = *it;
         while (!flight->done)
             t.finished.wait(&t.lock);
-        return flight->result;
+        if (!preview || !flight->result.image || flight->side >= side)
+            return flight->result;
+        // A smaller preview than this one asks: look again.
     }
     const auto flight = std::make_shared<Flight>();
+    flight->side = side;
     table.flights.insert(key, flight);
     Result result = decodeUnlocked(t, guard, key, bytes, request);
     flight->result = result;
     flight->done = true;
     table.flights.remove(key);
-    if (result.image) {
+    if (result.image && preview) {
+        t.keepPreview(key, *result.image, side);
+    } else if (result.image) {
+        t.learn(key, result.image->size());
         table.entries.insert(key, Entry{*result.image, ++t.clock});
         table.bytes += result.image->sizeInBytes();
         table.trim(key);
@@ -319,15 +459,105 @@ Result fetch(const QByteArray &bytes, const QByteArray &key, bool preview)
     return result;
 }
 
+// What names a picture whose key is not known yet: its buffer, which the record keeps alive.
+QByteArray bufferName(const QByteArray &bytes)
+{
+    return QByteArray::number(quintptr(bytes.constData()), 16) + ':' + QByteArray::number(bytes.size());
+}
+
+// The key (hashed when not known); the views that noted the picture by its buffer learn it.
+QByteArray keyed(const QByteArray &bytes)
+{
+    const QByteArray key = LWPictureKey::of(bytes);
+    Tables &t = tables();
+    QMutexLocker guard(&t.lock);
+    t.shown.resolve(bufferName(bytes), key);
+    return key;
+}
+
+// The upright size by the header (read once), none when it gives none.
+std::optional<QSize> uprightOf(const QByteArray &bytes, const QByteArray &key)
+{
+    Tables &t = tables();
+    {
+        QMutexLocker guard(&t.lock);
+        if (const auto it = t.uprights.constFind(key); it != t.uprights.cend())
+            return *it;
+    }
+    const std::optional<LWImageProperties> props = LWImageProperties::read(bytes);
+    if (!props || props->width <= 0 || props->height <= 0)
+        return std::nullopt;
+    const QSize upright = props->quarterTurned() ? QSize(props->height, props->width) : QSize(props->width, props->height);
+    QMutexLocker guard(&t.lock);
+    t.learn(key, upright);
+    t.recap();
+    return upright;
+}
+
+// The step of a preview for the want: a guess at the aspect until the header told it.
+int stepOf(const LWImageCache::Want &want, const std::optional<QSize> &upright)
+{
+    return want ? LWImageCache::stepFor(want(upright.value_or(QSize(4000, 3000)))) : LWImageCache::previewMaxPixels;
+}
+
+std::atomic<quint64> showingIds{1};
+
 } // namespace
 
 namespace LWImageCache {
+
+int stepFor(double pixels)
+{
+    int step = smallestStep;
+    while (step < pixels && step < 1024)
+        step *= 2;
+    return step < pixels ? previewMaxPixels : step;
+}
 
 std::optional<QImage> image(const LWImage &picture, bool preview)
 {
     if (!picture.data)
         return std::nullopt;
-    return fetch(*picture.data, LWPictureKey::of(*picture.data), preview).image;
+    return fetch(*picture.data, LWPictureKey::of(*picture.data), preview ? previewMaxPixels : 0).image;
+}
+
+std::optional<QImage> image(const LWImage &picture, const Want &want)
+{
+    if (!picture.data)
+        return std::nullopt;
+    const QByteArray key = keyed(*picture.data);
+    return fetch(*picture.data, key, stepOf(want, uprightOf(*picture.data, key))).image;
+}
+
+Showing::Showing() : m_id(showingIds++)
+{
+    Tables &t = tables();
+    QMutexLocker guard(&t.lock);
+    t.shown.add(m_id);
+}
+
+Showing::~Showing()
+{
+    Tables &t = tables();
+    QMutexLocker guard(&t.lock);
+    t.shown.remove(m_id);
+    t.recap();
+}
+
+void Showing::begin(bool anew)
+{
+    Tables &t = tables();
+    QMutexLocker guard(&t.lock);
+    t.shown.begin(m_id, anew);
+}
+
+void Showing::done()
+{
+    Tables &t = tables();
+    QMutexLocker guard(&t.lock);
+    t.shown.done(m_id);
+    t.recap();
+    t.trimPreview({});
 }
 
 std::optional<Drawn> drawn(const LWImage &picture)
@@ -350,7 +580,14 @@ std::optional<Drawn> drawn(const LWImage &picture)
     // second decode of a large picture.
     if (longest < 0)
         longest = LWJpegProbe::passable(bytes) ? previewMaxPixels : 0;
-    const Result r = fetch(bytes, key, true);
+    // Any preview kept tells it; else one at the step a view shows the picture at, or the smallest.
+    int side = 0;
+    {
+        QMutexLocker guard(&t.lock);
+        t.shown.resolve(bufferName(bytes), key);
+        side = t.sideFor(key, smallestStep);
+    }
+    const Result r = fetch(bytes, key, side);
     const Failure whole = r.image && longest == 0 ? LWPictureDecoder::check(bytes, {}) : Failure::none;
     QMutexLocker guard(&t.lock);
     Known &k = t.known[key];
@@ -383,7 +620,7 @@ Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &requ
     std::optional<QImage> whole;
     if (t.known.value(key).slow && !t.full.entries.contains(key) && !t.refuses(key, {})) {
         guard.unlock();
-        whole = fetch(*picture.data, key, false).image;
+        whole = fetch(*picture.data, key, 0).image;
         guard.relock();
     }
     if (whole && !t.full.entries.contains(key)) {
@@ -453,9 +690,8 @@ std::optional<QSizeF> pixelSize(const LWImage &picture)
             return std::nullopt;
     }
     if (const std::optional<LWImageProperties> props = LWImageProperties::read(*picture.data)) {
-        if (props->width > 0 && props->height > 0) {
-            return props->quarterTurned() ? QSizeF(props->height, props->width) : QSizeF(props->width, props->height);
-        }
+        if (props->width > 0 && props->height > 0)
+            return QSizeF(*uprightOf(*picture.data, key)); // read once
     } else {
         return std::nullopt;
     }
@@ -478,31 +714,32 @@ struct Checked {
 struct SoonState {
     QMutex lock;
     QHash<QByteArray, Checked> checked;
-    QHash<QByteArray, QDeadlineTimer> restUntil; // ended without an answer: not asked again yet
+    QHash<QByteArray, LWPictureClock::Time> restUntil; // ended without an answer: not asked again yet
 };
 SoonState &soonState()
 {
     static SoonState s;
     return s;
 }
-constexpr int restMs = 2000;
+constexpr std::chrono::milliseconds restTime(2000);
 
 // A job's name: the key when it is known, else the buffer, which the queued job keeps alive.
 QByteArray jobName(char kind, const QByteArray &bytes, const std::optional<QByteArray> &key)
 {
-    return kind + (key ? *key : QByteArray::number(quintptr(bytes.constData()), 16) + ':' +
-                                    QByteArray::number(bytes.size()));
+    return kind + (key ? *key : bufferName(bytes));
 }
 
-bool resting(const std::optional<QByteArray> &key, char kind)
+// Until when a picture's work rests; a time past when it does not.
+LWPictureClock::Time restEnd(const std::optional<QByteArray> &key, char kind)
 {
     if (!key)
-        return false;
+        return {};
     SoonState &s = soonState();
     QMutexLocker guard(&s.lock);
-    const auto it = s.restUntil.constFind(kind + *key);
-    return it != s.restUntil.cend() && !it->hasExpired();
+    return s.restUntil.value(kind + *key);
 }
+
+bool resting(const std::optional<QByteArray> &key, char kind) { return LWPictureClock::now() < restEnd(key, kind); }
 
 void rest(const QByteArray &key, char kind)
 {
@@ -510,36 +747,59 @@ void rest(const QByteArray &key, char kind)
     QMutexLocker guard(&s.lock);
     if (s.restUntil.size() >= maxKnown)
         s.restUntil.clear();
-    s.restUntil.insert(kind + key, QDeadlineTimer(restMs));
+    s.restUntil.insert(kind + key, LWPictureClock::now() + restTime);
 }
 
 } // namespace
 
 namespace LWImageCache {
 
-Soon previewSoon(const LWImage &picture, int priority)
+Soon previewSoon(const LWImage &picture, int priority, const Want &want, Showing *showing)
 {
     if (!picture.data)
         return {};
     const QByteArray &bytes = *picture.data;
     const std::optional<QByteArray> key = LWPictureKey::ifKnown(bytes);
-    if (key) {
+    const QByteArray name = key ? *key : bufferName(bytes);
+    const quint64 shownBy = showing ? showing->id() : 0;
+    Soon soon{std::nullopt, true};
+    LWPictureClock::Time notBefore = restEnd(key, 'p');
+    {
         Tables &t = tables();
         QMutexLocker guard(&t.lock);
-        if (const auto it = t.preview.entries.find(*key); it != t.preview.entries.end()) {
-            it->lastUse = ++t.clock;
-            return {it->image, false};
+        std::optional<QSize> upright;
+        if (const auto it = key ? t.uprights.constFind(*key) : t.uprights.cend(); it != t.uprights.cend())
+            upright = *it;
+        const int step = stepOf(want, upright);
+        t.shown.note(shownBy, name, step);
+        if (key) {
+            const int side = t.sideFor(*key, step);
+            if (const auto it = t.preview.entries.find(*key); it != t.preview.entries.end()) {
+                it->lastUse = ++t.clock;
+                soon.image = it->image;
+                if (t.serves(*it, *key, side))
+                    return {it->image, false};
+            }
+            if (t.refuses(*key, {side, {0, 0, 1, 1}}))
+                return {soon.image, false};
+            notBefore = std::max(notBefore, t.known.value(*key).wakeAt); // the machine could not, lately
         }
-        if (t.refuses(*key, {previewMaxPixels, {0, 0, 1, 1}}))
-            return {};
     }
-    if (resting(key, 'p'))
-        return {};
-    LWPictureQueue::shared().ask(jobName('p', bytes, key), priority, [picture] {
-        if (!image(picture, true))
-            rest(LWPictureKey::of(*picture.data), 'p');
-    });
-    return {std::nullopt, true};
+    LWPictureQueue::shared().ask('p' + name, priority, [picture, want] {
+        const QByteArray &bytes = *picture.data;
+        const QByteArray key = keyed(bytes);
+        const std::optional<QSize> upright = uprightOf(bytes, key);
+        int side = 0;
+        {
+            Tables &t = tables();
+            QMutexLocker guard(&t.lock);
+            side = t.sideFor(key, stepOf(want, upright));
+        }
+        const Result r = fetch(bytes, key, side);
+        if (!r.image && r.failure == Failure::outOfMemory)
+            rest(key, 'p');
+    }, notBefore);
+    return soon;
 }
 
 CheckSoon checkSoon(const LWImage &picture, int priority)
@@ -592,7 +852,8 @@ Budget setBudget(const Budget &budget)
     t.full.budget = std::max<qint64>(0, budget.full);
     t.preview.budget = std::max<qint64>(0, budget.preview);
     t.full.trim({});
-    t.preview.trim({});
+    t.recap();
+    t.trimPreview({});
     t.keptChanged();
     return old;
 }

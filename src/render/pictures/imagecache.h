@@ -3,6 +3,7 @@
 #include "render/pictures/picturedecoder.h"
 
 #include <QSizeF>
+#include <functional>
 #include <optional>
 
 struct LWImage;
@@ -33,7 +34,8 @@ inline constexpr int previewMaxPixels = 1600;
 inline constexpr int allocationLimitMB = 1200;
 
 // Bytes of decoded pixels each table keeps: five 24-megapixel photos at full size, some twenty
-// previews of 1600 pixels.
+// previews of 1600 pixels or hundreds at the sizes a page shows them. What a view shows stays in
+// the preview table (see Showing).
 struct Budget {
     qint64 full = qint64(512) << 20;
     qint64 preview = qint64(128) << 20;
@@ -42,6 +44,39 @@ struct Budget {
 // The picture decoded at preview size (preview true) or full size; none when the record has no
 // data (no table is touched then) or the bytes cannot be decoded.
 [[nodiscard]] std::optional<QImage> image(const LWImage &picture, bool preview);
+
+// The sides previews are decoded at: powers of two from smallestStep to 1024, then
+// previewMaxPixels. A use asks for the step at or above the size it shows a picture at, so that a
+// small zoom change decodes nothing; a JPEG is decoded at that step by its DCT scaling.
+inline constexpr int smallestStep = 32;
+[[nodiscard]] int stepFor(double pixels);
+// The longest side, in pixels, that a use shows the whole of a picture of `upright` pixels at
+// (its aspect decides how a fill or a crop enlarges it). Asked before the picture's size is known
+// with a guess of 4000 x 3000.
+using Want = std::function<int(QSize upright)>;
+// The preview at the step of what `want` asks; waits for its decode.
+[[nodiscard]] std::optional<QImage> image(const LWImage &picture, const Want &want);
+
+// What one view shows (its pictures noted as previewSoon draws them): none of them is dropped
+// from the preview table to make room for another picture. When all that views show do not fit
+// the budget at their steps, every one of them is taken the same step smaller, down to
+// smallestStep (the pictures already decoded are cut down, not decoded again); only then may the
+// table pass its budget. Main thread.
+class Showing {
+public:
+    Showing();
+    ~Showing();
+    Showing(const Showing &) = delete;
+    Showing &operator=(const Showing &) = delete;
+    // Starts a new account of what is shown (the whole view drawn anew), which replaces the last
+    // one at done(); anew false adds to the last one (a part drawn again).
+    void begin(bool anew);
+    void done();
+    [[nodiscard]] quint64 id() const { return m_id; }
+
+private:
+    quint64 m_id;
+};
 
 // What a picture's bytes give where print output draws them: whole, only in part (cut off or
 // damaged, the rest filled in), or nothing (unreadable, or too large to draw). Decided by a decode
@@ -71,13 +106,16 @@ enum class Drawn { whole, partial, unreadable, tooLarge };
 // Forms that never wait for a decode, for the interface thread. Each answers from what is known
 // now, or queues the work beside the caller (LWPictureQueue::shared(), at `priority`: higher
 // first) and says that it is pending; the queue's `finished` tells when to ask again. Work that
-// ended without an answer (memory ran short, say) is not queued again for a short while: the
-// answer is then "none" as from the waiting forms.
+// ended without an answer (memory ran short, say) is not queued again for a short while.
+// A preview is asked at the step of `want` (previewMaxPixels without one); a picture the machine
+// could not decode now, or whose decode found no memory, stays pending and is tried again after
+// the pause (its job waits in the queue until then). Pictures the view shows go to `showing`.
 struct Soon {
-    std::optional<QImage> image; // the preview, when decoded
-    bool pending = false;        // no image yet: its decode is queued or running
+    std::optional<QImage> image; // the best preview decoded so far, maybe smaller than asked
+    bool pending = false;        // the step asked is queued, being decoded or waits for a pause
 };
-[[nodiscard]] Soon previewSoon(const LWImage &picture, int priority = 0);
+[[nodiscard]] Soon previewSoon(const LWImage &picture, int priority = 0, const Want &want = {},
+                               Showing *showing = nullptr);
 // What drawn() and pixelSize() give, once known; pending until then.
 struct CheckSoon {
     bool pending = false;

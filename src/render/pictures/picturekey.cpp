@@ -11,10 +11,9 @@ namespace {
 // Buffers below this are hashed on every call: cheaper than remembering them.
 constexpr qsizetype rememberFrom = 4 << 10;
 constexpr qsizetype keptBuffers = 65536;
-// The remembered buffers are kept alive (so that their address names them alone). Past this many
-// bytes, those no record holds any more are let go; a buffer a record still holds costs nothing
-// more and stays remembered, however large (a design's 500-MB picture is hashed once, not at
-// every use).
+// The remembered buffers are kept alive (so that their address names them alone): at most this
+// many bytes of those nothing else holds, the least recently asked dropped first. The open designs'
+// own cost nothing more to remember: dropping them would only hash them again at the next look.
 constexpr qint64 keptBytes = qint64(256) << 20;
 
 struct Memo {
@@ -26,28 +25,22 @@ struct Memo {
 struct Memos {
     QMutex lock;
     QHash<const char *, Memo> byBuffer;
-    qint64 bytes = 0;
     quint64 clock = 0;
 
     void trim()
     {
-        if (bytes > keptBytes) {
-            // Only here may anyone ask by these buffers: nobody else holds them.
-            for (auto it = byBuffer.begin(); it != byBuffer.end();) {
-                if (it->buffer.isDetached()) {
-                    bytes -= it->buffer.size();
-                    it = byBuffer.erase(it);
-                } else {
-                    ++it;
-                }
-            }
-        }
-        while (byBuffer.size() > keptBuffers && !byBuffer.isEmpty()) {
-            auto oldest = byBuffer.begin();
+        qint64 alone = 0; // bytes only the memo keeps
+        for (const Memo &m : std::as_const(byBuffer))
+            alone += m.buffer.isDetached() ? m.buffer.size() : 0;
+        while ((alone > keptBytes || byBuffer.size() > keptBuffers) && !byBuffer.isEmpty()) {
+            const bool forBytes = alone > keptBytes;
+            auto oldest = byBuffer.end();
             for (auto it = byBuffer.begin(); it != byBuffer.end(); ++it)
-                if (it->lastUse < oldest->lastUse)
+                if ((!forBytes || it->buffer.isDetached()) && (oldest == byBuffer.end() || it->lastUse < oldest->lastUse))
                     oldest = it;
-            bytes -= oldest->buffer.size();
+            if (oldest == byBuffer.end())
+                return;
+            alone -= oldest->buffer.isDetached() ? oldest->buffer.size() : 0;
             byBuffer.erase(oldest);
         }
     }
@@ -94,11 +87,7 @@ QByteArray of(const QByteArray &bytes)
     }
     const QByteArray key = digest(bytes);
     QMutexLocker guard(&m.lock);
-    const auto it = m.byBuffer.find(bytes.constData());
-    if (it != m.byBuffer.end())
-        m.bytes -= it->buffer.size();
     m.byBuffer.insert(bytes.constData(), Memo{bytes, key, ++m.clock});
-    m.bytes += bytes.size();
     m.trim();
     return key;
 }

@@ -13,12 +13,15 @@
 #include "render/renderer.h"
 
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QPainter>
 #include <QPainterPath>
 
 #include <cmath>
+#include <set>
+#include <tuple>
 
 PageCanvas::PageCanvas(LWEditor &editor, QWidget *parent)
     : QWidget(parent), m_editor(editor), m_gestures(editor),
@@ -129,6 +132,7 @@ const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double de
     const LWRenderOptions options = viewOptions(shown);
     const double s = scale();
     ++m_renderCount;
+    m_showing.begin(true);
     const std::optional<QImage> image =
         page < doc.pages.size() ? m_render(w, h, [&](QPainter &p) {
             p.scale(d, d);
@@ -138,6 +142,7 @@ const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double de
             LWRenderer::draw(doc.pages[page], doc, p, options);
         })
                                 : std::nullopt;
+    m_showing.done();
     m_key = key;
     m_drawn = page < doc.pages.size() ? doc.pages[page] : LWPage();
     m_drawnBleed = doc.bleedRect();
@@ -162,6 +167,8 @@ void PageCanvas::renderPart(const QRectF &ink)
     const LWRenderOptions options = viewOptions(visibleRegion().boundingRect());
     const LWPage &page = m_drawn;
     ++m_renderCount;
+    m_showing.begin(false);
+    const auto done = qScopeGuard([this] { m_showing.done(); });
     const std::optional<QImage> image = m_render(part.width(), part.height(), [&](QPainter &p) {
         // Clipped, so elements away from the part are skipped.
         p.setClipRect(QRect(QPoint(), part.size()), Qt::IntersectClip);
@@ -190,9 +197,8 @@ LWRenderOptions PageCanvas::viewOptions(const QRectF &shown)
     // Above the print check's and the thumbnails' pictures; the visible part's first.
     const double s = scale(), bleed = m_editor.doc().bleed;
     const QRectF onScreen(shown.topLeft() / s - QPointF(bleed, bleed), shown.size() / s);
-    options.pending = std::make_shared<LWPendingPictures>(2, onScreen);
-    if (options.pending)
-        m_renders.append(options.pending);
+    options.pending = std::make_shared<LWPendingPictures>(2, onScreen, &m_showing);
+    m_renders.append(options.pending);
     return options;
 }
 
@@ -201,10 +207,15 @@ void PageCanvas::picturesCame()
     for (const std::shared_ptr<LWPendingPictures> &render : std::as_const(m_renders))
         m_waiting += render->pictures();
     m_renders.clear();
+    // Each picture once per place: every part drawn again notes the pictures it crosses anew.
     QList<LWPendingPictures::Picture> still;
     QList<QRectF> inks;
+    std::set<std::tuple<const char *, double, double, double, double>> seen;
     for (const LWPendingPictures::Picture &picture : std::as_const(m_waiting)) {
-        if (LWImageCache::previewSoon(picture.image, 2).pending)
+        const QRectF &r = picture.ink;
+        if (!seen.insert({picture.image.data->constData(), r.x(), r.y(), r.width(), r.height()}).second)
+            continue;
+        if (LWImageCache::previewSoon(picture.image, 2, picture.want, &m_showing).pending)
             still.append(picture);
         else
             inks.append(picture.ink);
@@ -220,6 +231,15 @@ void PageCanvas::picturesCame()
     else
         m_key.reset();
     update();
+}
+
+// A hidden view shows no picture: the preview table need not keep any for it.
+void PageCanvas::hideEvent(QHideEvent *event)
+{
+    m_showing.begin(true);
+    m_showing.done();
+    m_key.reset();
+    QWidget::hideEvent(event);
 }
 
 void PageCanvas::paintEvent(QPaintEvent *event)

@@ -24,9 +24,11 @@
 // what is visible: a selection change, a lock, a rename or a repaint renders nothing, and a design
 // change whose ink is known (LWRenderer::changedInk) renders only that part anew.
 //
-// Pictures are never waited for: one whose preview is not decoded yet shows as a stand-in while
-// it decodes beside (those on screen first, then the margin's), and its part is rendered anew
-// when it comes (LWPendingPictures).
+// Pictures are never waited for: each is asked at the step of its size on screen, and one whose
+// step is not decoded yet shows as a stand-in, or the smaller step it had scaled, while it decodes
+// beside (those on screen first, then the margin's); its part is rendered anew when it comes
+// (LWPendingPictures). The bitmap's pictures stay in the preview table (LWImageCache::Showing),
+// so that once all came nothing more is asked until the view, its zoom or the design changes.
 class PageCanvas : public QWidget {
     Q_OBJECT
 public:
@@ -81,6 +83,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     struct Key {
@@ -101,6 +104,7 @@ private:
 
     LWEditor &m_editor;
     CanvasGestures m_gestures;
+    LWImageCache::Showing m_showing; // what the bitmap shows
     Render m_render;
     quint64 m_revision = 0;
     std::optional<Key> m_key;
