@@ -13,6 +13,7 @@
 #include "render/pictures/picturequeue.h"
 #include "render/worker/decodeworkers.h"
 #include "ui/canvas/pagecanvas.h"
+#include "support/jpegrows.h"
 #include "widgetsapp.h"
 
 #include <QDir>
@@ -22,7 +23,6 @@
 #include <QTimer>
 #include <cmath>
 #include <cstdio>
-#include <jpeglib.h>
 #include <unistd.h>
 #include <vector>
 
@@ -32,26 +32,10 @@ namespace {
 // disc whose place tells the photos apart.
 QByteArray photo(int index, int w, int h)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr err{};
-    info.err = jpeg_std_error(&err);
-    jpeg_create_compress(&info);
-    unsigned char *out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = JDIMENSION(w);
-    info.image_height = JDIMENSION(h);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 85, TRUE);
-    jpeg_start_compress(&info, TRUE);
     const QColor hue = QColor::fromHsv((index * 47) % 360, 150, 200);
     const double cx = w * (0.2 + 0.6 * ((index * 37) % 100) / 100.0), cy = h * (0.2 + 0.6 * ((index * 61) % 100) / 100.0);
-    std::vector<uchar> row(size_t(w) * 3);
     quint32 seed = quint32(index) * 2654435761u + 1;
-    for (int y = 0; y < h; ++y) {
-        uchar *p = row.data();
+    return LWBigPhotos::jpegOfRows(w, h, [&](int y, uchar *p) {
         for (int x = 0; x < w; ++x, p += 3) {
             seed = seed * 1664525u + 1013904223u;
             const int grain = int(seed >> 27) - 16;
@@ -62,14 +46,7 @@ QByteArray photo(int index, int w, int h)
             p[1] = uchar(std::clamp(int(hue.green() * k) + grain, 0, 255));
             p[2] = uchar(std::clamp(int(hue.blue() * k) + grain, 0, 255));
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(size));
-    free(out);
-    return bytes;
+    });
 }
 
 int make(const QString &file, int count)

@@ -2,6 +2,7 @@
 // Large photos made by the encoders a phone or a camera program would use (libjpeg, libheif with
 // x265 and libaom, libaom alone), of four flat quarters so that they encode in about a second.
 #include "support/heifcraft.h"
+#include "support/jpegrows.h"
 #include "support/testpictures.h"
 
 #include <QColor>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <vector>
 
 #include <aom/aom_encoder.h>
@@ -51,34 +53,10 @@ inline QImage quarterImage(int w, int h)
     return img;
 }
 
-// A baseline JPEG written row by row: no image of its size is ever held.
+// The four-quarter photo as a baseline JPEG.
 inline QByteArray jpeg(int w, int h, bool grain = false)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr err{};
-    info.err = jpeg_std_error(&err);
-    jpeg_create_compress(&info);
-    unsigned char *out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = JDIMENSION(w);
-    info.image_height = JDIMENSION(h);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 85, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<uchar> row(size_t(w) * 3);
-    for (int y = 0; y < h; ++y) {
-        quarterRow(w, h, y, row.data(), grain);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(size));
-    free(out);
-    return bytes;
+    return jpegOfRows(w, h, [&](int y, uchar *row) { quarterRow(w, h, y, row, grain); });
 }
 
 // libheif's own AVIF (libaom at its fastest): a still picture with the reduced sequence header.
