@@ -37,6 +37,17 @@ bool belongsTo(const QWidget *w, const QWidget *field)
     return false;
 }
 
+// The widget a view's scene gives the keyboard to; none when `w` is no such view.
+QWidget *focusInside(const QWidget *w)
+{
+    const auto *view = qobject_cast<const QGraphicsView *>(w);
+    const auto *proxy =
+        view && view->scene() ? dynamic_cast<const QGraphicsProxyWidget *>(view->scene()->focusItem()) : nullptr;
+    if (!proxy || !proxy->widget())
+        return nullptr;
+    return proxy->widget()->focusWidget() ? proxy->widget()->focusWidget() : proxy->widget();
+}
+
 bool isTextCommand(const QAction *action)
 {
     return action && action->property(VKPendingEdits::textCommandProperty).toBool() && vkFocusedTextInput();
@@ -53,12 +64,7 @@ QWidget *vkFocusedTextInput()
         for (QWidget *up = w; up; up = up->parentWidget())
             if (isTextInput(up))
                 return up;
-        const auto *view = qobject_cast<const QGraphicsView *>(w);
-        const auto *proxy =
-            view && view->scene() ? dynamic_cast<const QGraphicsProxyWidget *>(view->scene()->focusItem()) : nullptr;
-        if (!proxy || !proxy->widget())
-            return nullptr;
-        w = proxy->widget()->focusWidget() ? proxy->widget()->focusWidget() : proxy->widget();
+        w = focusInside(w);
     }
     return nullptr;
 }
@@ -67,12 +73,10 @@ QWidget *vkFocusedWidget()
 {
     QWidget *w = QApplication::focusWidget();
     for (int depth = 0; w && depth < 8; ++depth) {
-        const auto *view = qobject_cast<const QGraphicsView *>(w);
-        const auto *proxy =
-            view && view->scene() ? dynamic_cast<const QGraphicsProxyWidget *>(view->scene()->focusItem()) : nullptr;
-        if (!proxy || !proxy->widget())
+        QWidget *inner = focusInside(w);
+        if (!inner)
             return w;
-        w = proxy->widget()->focusWidget() ? proxy->widget()->focusWidget() : proxy->widget();
+        w = inner;
     }
     return w;
 }
