@@ -6,7 +6,7 @@
 #include "model/image.h"
 
 #include "render/pictures/picturekey.h"
-#include "render/pictures/pictureformat.h"
+#include "render/pictures/formats/pictureformat.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

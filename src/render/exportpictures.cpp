@@ -5,7 +5,7 @@
 #include "render/pictures/heif.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturedecoder.h"
-#include "render/pictures/pictureformat.h"
+#include "render/pictures/formats/pictureformat.h"
 #include "render/pictures/picturekey.h"
 #include "render/renderer.h"
 #include "model/geometry.h"

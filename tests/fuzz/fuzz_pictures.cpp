@@ -8,7 +8,7 @@
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturedecoder.h"
-#include "render/pictures/jpegprobe.h"
+#include "render/pictures/formats/jpegprobe.h"
 #include "render/worker/decodeprotocol.h"
 #include "render/worker/decodeworker.h"
 #include "render/worker/workersandbox.h"

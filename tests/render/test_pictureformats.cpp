@@ -3,7 +3,7 @@
 #include "render/pictures/heif.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/imageproperties.h"
-#include "render/pictures/jpegprobe.h"
+#include "render/pictures/formats/jpegprobe.h"
 
 #include "support/testpictures.h"
 

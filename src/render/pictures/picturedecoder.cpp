@@ -3,11 +3,11 @@
 #include "render/pictures/decodebudget.h"
 #include "render/worker/decodeworkers.h"
 #include "render/pictures/heif.h"
-#include "render/pictures/heifcontainer.h"
+#include "render/pictures/formats/heifcontainer.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/imagescale.h"
 #include "render/pictures/jpegpart.h"
-#include "render/pictures/pictureformat.h"
+#include "render/pictures/formats/pictureformat.h"
 #include "render/pictures/picturekey.h"
 
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "render/pictures/webpheader.h"
+#include "render/pictures/formats/webpheader.h"
 
 #include <QtEndian>
 

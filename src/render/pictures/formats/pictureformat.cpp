@@ -1,10 +1,10 @@
-#include "render/pictures/pictureformat.h"
+#include "render/pictures/formats/pictureformat.h"
 
 #include "render/pictures/heif.h"
-#include "render/pictures/jpegprobe.h"
+#include "render/pictures/formats/jpegprobe.h"
 #include "render/pictures/picturekey.h"
-#include "render/pictures/tiffheader.h"
-#include "render/pictures/webpheader.h"
+#include "render/pictures/formats/tiffheader.h"
+#include "render/pictures/formats/webpheader.h"
 
 #include <QBuffer>
 #include <QHash>

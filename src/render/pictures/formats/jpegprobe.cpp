@@ -1,4 +1,4 @@
-#include "render/pictures/jpegprobe.h"
+#include "render/pictures/formats/jpegprobe.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "render/pictures/codedsize.h"
+#include "render/pictures/formats/codedsize.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "render/pictures/tiffheader.h"
+#include "render/pictures/formats/tiffheader.h"
 
-#include "render/pictures/jpegprobe.h"
+#include "render/pictures/formats/jpegprobe.h"
 
 #include <QList>
 #include <QSet>

@@ -1,6 +1,6 @@
-#include "render/pictures/heifcontainer.h"
+#include "render/pictures/formats/heifcontainer.h"
 
-#include "render/pictures/codedsize.h"
+#include "render/pictures/formats/codedsize.h"
 
 #include <QHash>
 #include <QList>
