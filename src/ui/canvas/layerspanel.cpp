@@ -169,12 +169,12 @@ LayersPanel::LayersPanel(LWEditor &editor, QWidget *parent)
 
 bool LayersPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_cursor) {
+    if (m_cursor && watched == m_cursor) {
         if (event->type() == QEvent::KeyPress && listKey(*static_cast<QKeyEvent *>(event)))
             return true;
         if (event->type() == QEvent::FocusIn) // Tab's inner scroll comes only after the zoom host's
             m_scroll->ensureWidgetVisible(m_cursor, 0, rowSpacing);
-    } else if (event->type() == QEvent::Resize) {
+    } else if (event->type() == QEvent::Resize && m_cursor) {
         place();
     }
     return QWidget::eventFilter(watched, event);

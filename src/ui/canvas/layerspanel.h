@@ -83,7 +83,7 @@ private:
     int m_shownSide = -1;
     QList<RowKey> m_keys;
     bool m_dragging = false;
-    QWidget *m_cursor;
+    QWidget *m_cursor = nullptr; // made after m_list, which this filters: null until then
     QUuid m_current;
     QList<ChromeRoundButton *> m_buttons;
 };
