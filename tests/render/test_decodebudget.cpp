@@ -195,3 +195,37 @@ TEST_F(DecodeBudget, TwentyExportsGiveBackEveryByte)
     EXPECT_TRUE(done.get());
     EXPECT_EQ(inUse(), 0);
 }
+
+// A preview the page view shows gives way to an export, never to another decode of the view:
+// that decode waits for room instead, and the shown picture is not decoded again.
+TEST_F(DecodeBudget, AShownPreviewGivesWayOnlyToAnExport)
+{
+    const LWImage shown = LWWindowState::pictureOf(encode(plain(1200, 900, Qt::red), "png") + "shown");
+    const LWImage next = LWWindowState::pictureOf(encode(plain(1200, 900, Qt::green), "png") + "next");
+    LWImageCache::setBudget(LWImageCache::setBudget({0, 0})); // nothing else kept to give way
+    LWImageCache::Showing view;
+    const auto drawn = [&](const LWImage &p) {
+        for (int i = 0; i < 4000; ++i) {
+            view.begin(false);
+            const LWImageCache::Soon soon = LWImageCache::previewSoon(p, 0, {}, &view);
+            view.done();
+            if (soon.image && !soon.pending)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    };
+    ASSERT_TRUE(drawn(shown));
+    // Another decode in flight takes all the room the shown preview leaves.
+    LWDecodeBudget::setLimit(LWDecodeBudget::kept() + (qint64(24) << 20));
+    std::optional<LWDecodeBudget::Reservation> busy = LWDecodeBudget::reserve(qint64(23) << 20);
+    ASSERT_TRUE(busy);
+    auto decoded = std::async(std::launch::async, [&] { return LWImageCache::image(next, true).has_value(); });
+    EXPECT_EQ(decoded.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout) << "it waits for room";
+    busy.reset();
+    ASSERT_EQ(decoded.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_TRUE(decoded.get());
+    const qint64 decodes = LWImageCache::stats().decodes;
+    EXPECT_TRUE(drawn(shown));
+    EXPECT_EQ(LWImageCache::stats().decodes, decodes) << "the shown preview was kept";
+}

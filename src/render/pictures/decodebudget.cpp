@@ -44,7 +44,16 @@ bool makeRoom(Budget &b, QMutexLocker<QMutex> &guard, qint64 bytes, bool forExpo
     guard.unlock();
     drop(std::min(over, kept), forExport);
     guard.relock();
-    return b.kept < kept; // nothing let go: what a view shows stays, so wait instead
+    if (b.kept < kept)
+        return true;
+    // What a view shows stays while a decode or an export in flight will give room back; with
+    // none, nothing would, and the caller would wait for ever.
+    if (forExport || b.used > 0)
+        return false;
+    guard.unlock();
+    drop(std::min(over, kept), true);
+    guard.relock();
+    return b.kept < kept;
 }
 
 // Counts an export's wait for room while it lives, so that other decodes wait behind it.
