@@ -191,3 +191,41 @@ BENCHMARK(BM_RenderFlyerBands)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+namespace {
+
+// A 12-megapixel phone photo (4000 x 3000) turned by its frame, exported as the sheet writes it:
+// on the 36 x 24 in poster in a 21.67 x 16.25 in frame, or on a Letter flyer in a 6 x 4.5 in one
+// (args: 1 = poster, dpi, degrees, 1 = PNG, 1 = an ellipse at 70 %). Run it under taskset for one
+// core: the export uses the cores it is given.
+void BM_TurnedPhoto(benchmark::State &state)
+{
+    static const QByteArray photo = LWBenchPhotos::photo(7);
+    const bool poster = state.range(0) != 0;
+    LWDocument doc = poster ? LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 2592, 1728, 9,
+                                                QStringLiteral("Poster"))
+                            : LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Flyer"));
+    LWElement e = LWElement::makePhoto(poster ? LWRect(516, 279, 1560, 1170) : LWRect(90, 180, 432, 324));
+    e.image->data = photo;
+    e.rotation = double(state.range(2));
+    if (state.range(4)) {
+        e.image->mask = LWMask::ellipse;
+        e.opacity = 0.7;
+    }
+    doc.pages[0].elements.append(e);
+    const LWExport::RasterType type = state.range(3) ? LWExport::RasterType::png : LWExport::RasterType::jpeg;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("turned.") + LWExport::ext(type));
+    for (auto _ : state)
+        if (!LWExport::writeRaster(doc, 0, double(state.range(1)), true, type, 0.92, file).isEmpty())
+            state.SkipWithError("not written");
+}
+BENCHMARK(BM_TurnedPhoto)
+    ->ArgsProduct({{1}, {300, 600}, {0, 3, 45}, {0}, {0}})
+    ->ArgsProduct({{0}, {600}, {0, 3, 45}, {1}, {0}})
+    ->ArgsProduct({{1}, {600}, {0, 3}, {1}, {1}})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,4 +1,5 @@
 #include "render/renderer.h"
+#include "render/pictureclip.h"
 
 #include "model/geometry.h"
 #include "model/units.h"
@@ -524,7 +525,6 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     const LWRect frame = e.frame;
     const QPainterPath mask = winding(LWGeometry::maskPath(pic.mask, frame, e.cornerRadius));
     p.save();
-    p.setClipPath(mask, Qt::IntersectClip);
     auto *sink = options.preview ? nullptr : dynamic_cast<PictureSink *>(p.device());
     const std::optional<PictureSink::StandIn> standIn = sink ? sink->standIn(pic) : std::nullopt;
     // The pixels and the size the crop is measured in: an export's pictures may be decoded
@@ -557,12 +557,13 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     const bool placeholder = !waiting && !standIn && (!decoded || decoded->isNull());
     if (options.tally && !options.preview)
         options.tally->drew(e, placeholder);
+    const bool plainMask = pic.mask == LWMask::none && !(e.cornerRadius > 0);
+    LWPictureClip::apply(p, mask, place && !waiting && !placeholder ? &place->target : nullptr, plainMask);
     if (waiting) {
         drawPendingPicture(frame, p);
     } else if (placeholder) {
         drawPhotoPlaceholder(frame, p);
     } else if (place) {
-        p.setClipRect(place->target, Qt::IntersectClip);
         p.setRenderHint(QPainter::SmoothPixmapTransform, true);
         const QRectF &whole = place->whole;
         if (standIn) {
