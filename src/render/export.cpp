@@ -16,6 +16,7 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -167,6 +168,8 @@ constexpr int minBandRows = 32;
 // that memory does not grow with the number of cores.
 constexpr qsizetype inFlightBytes = qsizetype(32) << 20;
 
+std::atomic<int> mostBandRows{0};
+
 // Pages below this many pixels are drawn whole and go to encode(), as every thumbnail does.
 constexpr qint64 minBandedPixels = qint64(1) << 20;
 
@@ -197,7 +200,7 @@ struct BandEncoder {
 // pictures do not fit.
 std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRenderer::PrintPage &print,
                                  double pixelsPerPoint, const std::shared_ptr<LWPictureTally> &tally,
-                                 const QSet<QByteArray> &leftOut)
+                                 const QSet<QByteArray> &leftOut, const LWExportPictures::Cancelled &cancelled)
 {
     const qint64 pageBytes = qint64(print.width) * print.height * 4;
     const qint64 limit = LWDecodeBudget::holdLimit();
@@ -245,7 +248,7 @@ std::optional<QImage> drawnWhole(const LWDocument &doc, int page, const LWRender
             QList<const LWElement *> members;
             for (int k = from; k < to; ++k)
                 members.append(&elements[k]);
-            prepared = LWExportPictures::prepare(members, pixelsPerPoint, pageBytes, leftOut);
+            prepared = LWExportPictures::prepare(members, pixelsPerPoint, pageBytes, leftOut, cancelled);
             if (prepared.pictures || !prepared.overBudget || to - from == 1)
                 break;
             to = from + (to - from) / 2;
@@ -323,7 +326,10 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     // the rest of the page is exported.
     LWExportPictures::Plan plan(doc, page, pixelsPerPoint);
     options.tally->leftOut(plan.leftOut());
-    LWExportPictures::Prepared prepared = plan.prepare(-everywhere, everywhere, {});
+    const LWExportPictures::Cancelled cancelled = hooks.cancelled;
+    LWExportPictures::Prepared prepared = plan.prepare(-everywhere, everywhere, {}, cancelled);
+    if (prepared.cancelled || (hooks.cancelled && hooks.cancelled()))
+        return cancelledText;
     if (!prepared.pictures && !prepared.overBudget)
         return outOfMemory();
     options.pictures = std::move(prepared.pictures);
@@ -336,7 +342,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     std::optional<QImage> whole;
     const bool small = qint64(print->width) * print->height < minBandedPixels;
     if (!options.pictures && small)
-        whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally, plan.leftOut());
+        whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally, plan.leftOut(), cancelled);
     const auto put = [&](const QByteArray &bytes) {
         const int e = append(bytes.constData(), bytes.size());
         return e ? LWFileAccess::systemReason(e) : QString();
@@ -378,7 +384,10 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
         // Up to twice the cores, so that a slow band holds back few finished ones, within the budget.
         window = int(std::clamp<qsizetype>(inFlightBytes / (qsizetype(w) * 4 * rows), 2, 2 * LWParallel::workers()));
     };
-    bandsOf(int(std::clamp<qsizetype>(bandBytes / (qsizetype(w) * 4), minBandRows, 1024)) / align * align);
+    int bandRows = int(std::clamp<qsizetype>(bandBytes / (qsizetype(w) * 4), minBandRows, 1024)) / align * align;
+    if (const int most = mostBandRows.load(); most >= align)
+        bandRows = std::min(bandRows, most / align * align);
+    bandsOf(bandRows);
     // Pictures too many to hold at once: the bands go a few rows of pictures at a time, each
     // picture decoded before the first band that shows it and kept until the last; failing that
     // (one band's pictures alone are too many), the page is drawn whole first.
@@ -388,7 +397,7 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     if (!options.pictures) {
         runs = bandRuns(plan, rows, count, h, area.minY(), sy);
         if (runs.empty() && !small)
-            whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally, plan.leftOut());
+            whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally, plan.leftOut(), cancelled);
         if (runs.empty() && !whole) {
             // Thinner bands where one band's rows of a picture are still too many (a small page
             // is one band), down to the fewest rows the plan counted on.
@@ -415,11 +424,15 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     QHash<QByteArray, LWExportPictures::Picture> carried;
     bool complete = true;
     for (const BandRun &run : runs) {
+        if (hooks.cancelled && hooks.cancelled())
+            return cancelledText;
         if (!options.pictures && !whole) {
             const auto [top, bottom] = rowsOf(run);
             runPrint.reset();
-            LWExportPictures::Prepared prepared = plan.prepare(top, bottom, carried);
+            LWExportPictures::Prepared prepared = plan.prepare(top, bottom, carried, cancelled);
             carried.clear();
+            if (prepared.cancelled)
+                return cancelledText;
             if (!prepared.pictures)
                 return outOfMemory();
             options.pictures = std::move(prepared.pictures);
@@ -490,6 +503,8 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
 }
 
 } // namespace
+
+int setMostBandRows(int rows) { return mostBandRows.exchange(std::max(0, rows)); }
 
 std::optional<QByteArray> rasterData(const LWDocument &doc, int page, double dpi, bool includeBleed,
                                      RasterType type, double quality)

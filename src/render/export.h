@@ -77,7 +77,8 @@ int maxRasterSide(RasterType type);
 bool rasterFits(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type);
 
 struct RasterWriteHooks {
-    std::function<bool()> cancelled;   // asked between bands; true stops the export
+    std::function<bool()> cancelled;   // asked before each picture is decoded and between bands;
+                                       // true stops the export
     // After each band is in the file: bands written and bands of the page (1 of 1 for a page too
     // small to draw in bands).
     std::function<void(int done, int count)> progressed;
@@ -88,6 +89,10 @@ struct RasterWriteHooks {
     // Given the pictures the page could not draw whole (placeholder art, or only in part).
     QList<LWPictureTally::Undrawn> *undrawn = nullptr;
 };
+
+// For tests: the most rows a band of a banded raster export holds (a multiple of 16; 0 for as
+// many as the page's width allows). Returns the setting before.
+int setMostBandRows(int rows);
 
 // rasterData's file, written to `path` as it is made: bands of rows are drawn and encoded on all
 // cores, a few at a time, and appended in order, so neither the page bitmap nor the file is

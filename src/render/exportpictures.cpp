@@ -55,11 +55,15 @@ struct LWExportPictures::Need {
     int longest = 0; // 0: the full size
     double top = 0, bottom = 0; // page rows where it may be drawn
     QRectF part;                // what its frames show of it, in fractions of the upright picture
-    // Drawn upright in page space (not turned) wherever it is drawn: its rows map straight to the
-    // picture's. Only when a few rows of it fit what an export holds (the others are decoded whole
-    // or not at all).
-    bool straight = false;
-    std::vector<QRectF> wholes; // where the whole picture lies on the page for each copy, when straight
+    // Where each copy lies on the page. Rows of the page map to a part of the picture for every
+    // copy, turned or not; `byRows` only when a few rows of it fit what an export holds wherever
+    // they cross it (the others are decoded whole or not at all).
+    struct Copy {
+        QPolygonF shown;      // the frame's crop on the page (page points): a turned rectangle
+        QTransform toPicture; // page points to fractions of the upright picture
+    };
+    std::vector<Copy> copies;
+    bool byRows = false;
     std::shared_ptr<const KnownCosts> costs;
 };
 
@@ -117,6 +121,28 @@ int neededSide(const LWElement &e, QSize upright, double pixelsPerPoint)
     return std::max(1, int(side));
 }
 
+// Where the element shows the picture on the page, and how page points map back to it; none
+// when its numbers are not finite.
+std::optional<Need::Copy> copyOf(const LWElement &e, QSize upright)
+{
+    const std::optional<LWRenderer::PicturePlace> place = LWRenderer::placePicture(e, QSizeF(upright));
+    if (!place || !(place->whole.width() > 0) || !(place->whole.height() > 0))
+        return std::nullopt;
+    const QRectF shown = place->target.intersected(e.frame.toQRectF().normalized());
+    const QTransform turn = LWGeometry::rotation(e);
+    if (shown.isEmpty() || !turn.isInvertible())
+        return std::nullopt;
+    const QRectF &whole = place->whole;
+    const QTransform toPicture = turn.inverted() * QTransform::fromTranslate(-whole.x(), -whole.y()) *
+                                 QTransform::fromScale(1 / whole.width(), 1 / whole.height());
+    QPolygonF quad = turn.map(QPolygonF(shown));
+    quad.removeLast(); // a rectangle's polygon closes itself
+    for (const QPointF &corner : quad)
+        if (!std::isfinite(corner.x()) || !std::isfinite(corner.y()))
+            return std::nullopt;
+    return Need::Copy{quad, toPicture};
+}
+
 void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizetype> &byKey, std::vector<Need> &needs,
              const QSet<QByteArray> &skip = {})
 {
@@ -144,8 +170,7 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
     if (!std::isfinite(top) || !std::isfinite(bottom))
         top = -std::numeric_limits<double>::infinity(), bottom = std::numeric_limits<double>::infinity();
     const QRectF part = shownPart(e, upright);
-    const std::optional<LWRenderer::PicturePlace> place = LWRenderer::placePicture(e, QSizeF(upright));
-    const bool straight = std::fmod(e.rotation, 360.0) == 0 && place && place->whole.height() > 0;
+    const std::optional<Need::Copy> copy = copyOf(e, upright);
     if (const auto it = byKey.constFind(key); it != byKey.cend()) {
         Need &n = needs[size_t(*it)];
         n.longest = (n.longest == 0 || side == 0) ? 0 : std::max(n.longest, side);
@@ -153,16 +178,16 @@ void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizet
         n.bottom = std::max(n.bottom, bottom);
         n.part = n.part.united(part);
         // Drawn again: the rows of every copy that rows of the page cross are decoded together.
-        n.straight = n.straight && straight;
-        if (straight)
-            n.wholes.push_back(place->whole);
+        n.byRows = n.byRows && copy;
+        if (copy)
+            n.copies.push_back(*copy);
         return;
     }
     byKey.insert(key, qsizetype(needs.size()));
-    needs.push_back({*e.image, upright, side, top, bottom, part, straight, {},
+    needs.push_back({*e.image, upright, side, top, bottom, part, {}, bool(copy),
                      std::make_shared<const KnownCosts>(*e.image->data)});
-    if (straight)
-        needs.back().wholes.push_back(place->whole);
+    if (copy)
+        needs.back().copies.push_back(*copy);
 }
 
 QSize decodedSize(const Need &n)
@@ -170,23 +195,43 @@ QSize decodedSize(const Need &n)
     return n.longest > 0 ? LWPictureDecoder::fitWithin(n.upright, n.longest) : n.upright;
 }
 
-// What of the picture the rows [top, bottom) of page points need: for a straight picture the
-// part of its frames' part those rows cross in any copy, else all of it.
+// The part of the shown quadrilateral between the rows top and bottom (page points).
+QPolygonF between(const QPolygonF &quad, double top, double bottom)
+{
+    QPolygonF out = quad;
+    for (const auto &[edge, down] : {std::pair{top, true}, std::pair{bottom, false}}) {
+        QPolygonF in;
+        in.swap(out);
+        for (qsizetype i = 0; i < in.size(); ++i) {
+            const QPointF a = in[i], b = in[(i + 1) % in.size()];
+            const bool aIn = down ? a.y() >= edge : a.y() <= edge, bIn = down ? b.y() >= edge : b.y() <= edge;
+            if (aIn)
+                out << a;
+            if (aIn != bIn)
+                out << a + (b - a) * ((edge - a.y()) / (b.y() - a.y()));
+        }
+    }
+    return out;
+}
+
+// What of the picture the rows [top, bottom) of page points need: by rows, the part of its
+// frames' part that those rows cross in any copy, turned or not; else all of it.
 QRectF rowsPart(const Need &n, double top, double bottom, bool byRows)
 {
-    if (!byRows || !n.straight || !std::isfinite(top) || !std::isfinite(bottom))
+    if (!byRows || !n.byRows || !std::isfinite(top) || !std::isfinite(bottom))
         return n.part;
-    double f0 = n.part.bottom(), f1 = n.part.top();
-    for (const QRectF &whole : n.wholes) {
-        const double a = (top - whole.top()) / whole.height(), b = (bottom - whole.top()) / whole.height();
-        if (b < n.part.top() || a > n.part.bottom())
+    QRectF out;
+    for (const Need::Copy &copy : n.copies) {
+        const QPolygonF crossed = between(copy.shown, top, bottom);
+        if (crossed.isEmpty())
             continue; // these rows show nothing of this copy
-        f0 = std::min(f0, std::clamp(a, n.part.top(), n.part.bottom()));
-        f1 = std::max(f1, std::clamp(b, n.part.top(), n.part.bottom()));
+        const QRectF part = copy.toPicture.map(crossed).boundingRect();
+        out = out.isNull() ? part : out.united(part);
     }
-    if (f1 < f0)
+    out = out.intersected(n.part);
+    if (out.isNull() || !(out.height() > 0))
         return {n.part.left(), n.part.top(), n.part.width(), 0};
-    return {n.part.left(), f0, n.part.width(), f1 - f0};
+    return out;
 }
 
 qint64 keptBytes(const Need &n, const QRectF &part)
@@ -216,50 +261,59 @@ std::optional<qint64> workOf(const Need &n, const QRectF &part)
     return cost;
 }
 
-// Whether a few of the picture's rows, decoded and held, fit what an export may hold.
-bool slicesFit(const Need &n)
+// Where runs of `rowPoints` page rows ask the most of a picture by rows: the part asked grows
+// and shrinks linearly between the rows where a run's top or foot passes a corner of a copy, so
+// runs starting there, and halfway between.
+std::vector<double> runTops(const Need &n, double rowPoints)
 {
-    const QRectF slice(n.part.left(), n.part.top(), n.part.width(), 0);
-    const std::optional<qint64> cost = n.costs->of(requestOf(n, slice));
-    return cost && *cost + keptBytes(n, slice) <= LWDecodeBudget::holdLimit();
+    std::vector<double> at;
+    for (const Need::Copy &copy : n.copies)
+        for (const QPointF &corner : copy.shown)
+            at.insert(at.end(), {corner.y(), corner.y() - rowPoints});
+    std::sort(at.begin(), at.end());
+    at.erase(std::unique(at.begin(), at.end()), at.end());
+    for (size_t i = 1, count = at.size(); i < count; ++i)
+        at.push_back((at[i - 1] + at[i]) / 2);
+    return at;
 }
 
-// Once every copy is collected: a straight picture stays so only when a few of its rows fit.
+// Whether every run of `rowPoints` page rows (0: a single row), decoded and held, fits what an
+// export may hold.
+bool runsFit(const Need &n, double rowPoints)
+{
+    for (const double top : runTops(n, rowPoints)) {
+        const QRectF slice = rowsPart(n, top, top + rowPoints, true);
+        const std::optional<qint64> cost = n.costs->of(requestOf(n, slice));
+        if (!cost || *cost + keptBytes(n, slice) > LWDecodeBudget::holdLimit())
+            return false;
+    }
+    return true;
+}
+
+// Once every copy is collected: a picture is decoded by rows only when a few of its rows fit
+// wherever they cross it (a turn makes a page row cross many of the picture's).
 void settle(std::vector<Need> &needs)
 {
     for (Need &n : needs)
-        n.straight = n.straight && slicesFit(n);
+        n.byRows = n.byRows && runsFit(n, 0);
 }
 
-// A straight picture too large to decode for these rows may still be decoded for fewer.
+// A picture decoded by rows that is too large to decode for these rows may still be for fewer.
 bool fewerRows(const Need &n, const QRectF &part)
 {
     const std::optional<qint64> cost = n.costs->of(requestOf(n, part));
-    return n.straight && cost && *cost > LWDecodeBudget::limit();
+    return n.byRows && cost && *cost > LWDecodeBudget::limit();
 }
 
 // Whether the export can draw the picture alone within what it may hold: decoded for all its
-// frames show, or, straight, for `rowPoints` of page rows at a time at the top and at the foot of
-// its part. A picture the decoder's checks refuse counts as drawable: its cause names it.
+// frames show, or, by rows, for every run of `rowPoints` page rows. A picture the decoder's checks
+// refuse counts as drawable: its cause names it.
 bool fitsAlone(const Need &n, double rowPoints)
 {
-    const qint64 share = LWDecodeBudget::holdLimit();
     const std::optional<qint64> cost = n.costs->of(requestOf(n, n.part));
-    if (!cost || *cost + keptBytes(n, n.part) <= share)
+    if (!cost || *cost + keptBytes(n, n.part) <= LWDecodeBudget::holdLimit())
         return true;
-    if (!n.straight || !(rowPoints > 0))
-        return false;
-    for (const QRectF &whole : n.wholes) {
-        const double top = whole.top() + n.part.top() * whole.height();
-        const double foot = whole.top() + n.part.bottom() * whole.height();
-        for (const double at : {top, std::max(top, foot - rowPoints)}) {
-            const QRectF slice = rowsPart(n, at, at + rowPoints, true);
-            const std::optional<qint64> sliceCost = n.costs->of(requestOf(n, slice));
-            if (!sliceCost || *sliceCost + keptBytes(n, slice) > share)
-                return false;
-        }
-    }
-    return true;
+    return n.byRows && rowPoints > 0 && runsFit(n, rowPoints);
 }
 
 qint64 heldBytes(const Need &n, const QRectF &part) { return workOf(n, part) ? keptBytes(n, part) : 0; }
@@ -324,7 +378,8 @@ QHash<QByteArray, qint64> LWExportPictures::needs(const LWElement &element, doub
 }
 
 LWExportPictures::Prepared LWExportPictures::prepare(const QList<const LWElement *> &elements, double pixelsPerPoint,
-                                                     qint64 alsoHeld, const QSet<QByteArray> &skip)
+                                                     qint64 alsoHeld, const QSet<QByteArray> &skip,
+                                                     const Cancelled &cancelled)
 {
     std::vector<Need> needs;
     QHash<QByteArray, qsizetype> byKey;
@@ -332,7 +387,7 @@ LWExportPictures::Prepared LWExportPictures::prepare(const QList<const LWElement
         for (const LWElement *e : elements)
             collect(*e, pixelsPerPoint, byKey, needs, skip);
     settle(needs);
-    return make(std::move(needs), {}, alsoHeld);
+    return make(std::move(needs), {}, alsoHeld, cancelled);
 }
 
 LWExportPictures::Plan::Plan(const LWDocument &doc, int page, double pixelsPerPoint)
@@ -372,7 +427,8 @@ qint64 LWExportPictures::Plan::need(double top, double bottom) const
 }
 
 LWExportPictures::Prepared LWExportPictures::Plan::prepare(double top, double bottom,
-                                                           const QHash<QByteArray, Picture> &carried) const
+                                                           const QHash<QByteArray, Picture> &carried,
+                                                           const Cancelled &cancelled) const
 {
     std::vector<Need> needs;
     for (const Need &n : m_needs)
@@ -380,7 +436,7 @@ LWExportPictures::Prepared LWExportPictures::Plan::prepare(double top, double bo
             needs.push_back(n);
             needs.back().part = rowsPart(n, top, bottom, m_byRows);
         }
-    return make(std::move(needs), this->carried(carried, top, bottom), 0);
+    return make(std::move(needs), this->carried(carried, top, bottom), 0, cancelled);
 }
 
 QHash<QByteArray, LWExportPictures::Picture>
@@ -416,7 +472,7 @@ QHash<QByteArray, LWExportPictures::Picture> LWExportPictures::held() const
 }
 
 LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const QHash<QByteArray, Picture> &carried,
-                                                  qint64 alsoHeld)
+                                                  qint64 alsoHeld, const Cancelled &cancelled)
 {
     std::shared_ptr<LWExportPictures> set(new LWExportPictures);
     if (needs.empty())
@@ -442,11 +498,15 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
         return {nullptr, notEnoughMemory, true};
     set->m_held->reservation.emplace(std::move(*held));
     set->m_pictures.resize(needs.size());
-    std::atomic<bool> short_{false}, refusedBesideHold{false};
+    std::atomic<bool> short_{false}, refusedBesideHold{false}, stopped{false};
     LWParallel::forEach(int(needs.size()), [&](int i) {
         const Need &n = needs[size_t(i)];
         if (const auto it = carried.constFind(keys[size_t(i)]); it != carried.cend()) {
             set->m_pictures[size_t(i)] = *it; // decoded for the rows before
+            return;
+        }
+        if (stopped || (cancelled && cancelled())) {
+            stopped = true;
             return;
         }
         if (!workOf(n, n.part))
@@ -474,6 +534,8 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
                 refusedBesideHold = true; // fewer at a time may fit
         }
     });
+    if (stopped)
+        return {nullptr, {}, false, true};
     if (short_)
         return {nullptr, notEnoughMemory, refusedBesideHold.load()};
     for (size_t i = 0; i < needs.size(); ++i)

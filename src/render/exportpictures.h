@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -35,21 +36,25 @@ public:
         std::shared_ptr<const LWExportPictures> pictures; // none when the export cannot go on
         QString reason;          // why not: a full sentence (memory)
         bool overBudget = false; // none because together they exceed what the budget holds
+        bool cancelled = false;  // none because `cancelled` said so before a picture was decoded
     };
+    // Asked before each picture is decoded; true stops the preparing at once, nothing held.
+    using Cancelled = std::function<bool()>;
 
     // The pictures of `page` drawn at `pixelsPerPoint` (the larger of the two axes' scales).
     [[nodiscard]] static Prepared prepare(const LWDocument &doc, int page, double pixelsPerPoint);
     // The pictures of these elements only, held together with `alsoHeld` bytes of the caller's;
     // those in `skip` (by their bytes' key) are left out.
     [[nodiscard]] static Prepared prepare(const QList<const LWElement *> &elements, double pixelsPerPoint,
-                                          qint64 alsoHeld = 0, const QSet<QByteArray> &skip = {});
+                                          qint64 alsoHeld = 0, const QSet<QByteArray> &skip = {},
+                                          const Cancelled &cancelled = {});
     // The bytes each picture of the element (its members for a group) would hold, by its bytes'
     // key: what runs of elements drawn one after another may share. Those in `skip` hold nothing.
     [[nodiscard]] static QHash<QByteArray, qint64> needs(const LWElement &element, double pixelsPerPoint,
                                                          const QSet<QByteArray> &skip = {});
 
-    // A page's pictures planned once for an export drawn rows at a time. By rows, a picture not
-    // turned on the page is decoded only for the rows of its frames that the rows asked for show
+    // A page's pictures planned once for an export drawn rows at a time. By rows, a picture is
+    // decoded only for the part of it that the rows asked for cross in its frames, turned or not
     // (whatever its EXIF orientation, in as many frames as show it), so that one far larger than
     // the budget holds at its export size is made a part at a time, each part a window onto one
     // scaling of the whole; otherwise each is decoded whole and carried from rows to rows.
@@ -58,14 +63,15 @@ public:
         Plan(const LWDocument &doc, int page, double pixelsPerPoint);
         ~Plan();
         // The pictures, by their bytes' key, that the export cannot draw within what it may hold
-        // (LWDecodeBudget::holdLimit) even alone: decoded for all its frames show, nor, drawn
-        // straight, for fewestRows rows at a time. They are left out of every run and drawn as the
+        // (LWDecodeBudget::holdLimit) even alone: decoded for all its frames show, nor by rows,
+        // fewestRows rows at a time wherever they cross it. They are left out of every run and drawn as the
         // missing-picture art. Pictures the decoder's checks refuse are not among them.
         [[nodiscard]] const QSet<QByteArray> &leftOut() const { return m_leftOut; }
         // What the pictures drawn in the rows [top, bottom) of page points (y down) hold, with
         // the largest decode among them (refused pictures count nothing).
         [[nodiscard]] qint64 need(double top, double bottom) const;
-        [[nodiscard]] Prepared prepare(double top, double bottom, const QHash<QByteArray, Picture> &carried) const;
+        [[nodiscard]] Prepared prepare(double top, double bottom, const QHash<QByteArray, Picture> &carried,
+                                       const Cancelled &cancelled = {}) const;
         void setByRows(bool byRows) { m_byRows = byRows; }
         // Of `held`, the pictures that hold what the rows [top, bottom) need of them.
         [[nodiscard]] QHash<QByteArray, Picture> carried(const QHash<QByteArray, Picture> &held, double top,
@@ -90,7 +96,7 @@ public:
 private:
     LWExportPictures();
     [[nodiscard]] static Prepared make(std::vector<Need> needs, const QHash<QByteArray, Picture> &carried,
-                                       qint64 alsoHeld);
+                                       qint64 alsoHeld, const Cancelled &cancelled);
     friend class Plan;
     struct Held;
     std::unique_ptr<Held> m_held; // the budget's bytes, given back when the export lets go

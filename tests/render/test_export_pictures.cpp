@@ -3,6 +3,7 @@
 #include "model/document.h"
 #include "render/export.h"
 #include "render/exportpictures.h"
+#include "render/parallel.h"
 #include "render/pdf/pdffile.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
@@ -80,12 +81,29 @@ TEST(ExportPictures, CollageDecodesEachPictureOncePerExport)
     struct Case {
         RasterType type;
         double dpi;
+        int cancelAfter = -1; // decodes made before Cancel is pressed (-1: never)
     };
     for (const Case c : {Case{RasterType::png, 300}, Case{RasterType::jpeg, 300}, Case{RasterType::png, 600},
-                         Case{RasterType::jpeg, 600}}) {
-        SCOPED_TRACE(testing::Message() << rawValue(c.type).toStdString() << " at " << c.dpi);
+                         Case{RasterType::jpeg, 600}, Case{RasterType::png, 600, 0}, Case{RasterType::jpeg, 300, 1}}) {
+        SCOPED_TRACE(testing::Message() << rawValue(c.type).toStdString() << " at " << c.dpi << ", cancelled after "
+                                        << c.cancelAfter);
         const QString file = dir.filePath(QStringLiteral("collage.") + ext(c.type));
         const qint64 before = decodes();
+        if (c.cancelAfter >= 0) {
+            // Cancel stops the export between its pictures: the rest are not decoded, the
+            // budget's hold is given back and no file is left.
+            QFile::remove(file);
+            RasterWriteHooks hooks;
+            hooks.cancelled = [&] { return decodes() - before >= c.cancelAfter; };
+            EXPECT_EQ(writeRaster(doc, 0, c.dpi, false, c.type, 0.92, file, hooks), "the export was cancelled");
+            if (c.cancelAfter == 0 || LWParallel::workers() < 6)
+                EXPECT_LT(decodes() - before, 6);
+            EXPECT_EQ(LWDecodeBudget::holds(), 0);
+            EXPECT_FALSE(QFile::exists(file));
+            for (const QString &left : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
+                EXPECT_TRUE(left.startsWith(QStringLiteral("collage."))) << left.toStdString();
+            continue;
+        }
         ASSERT_EQ(writeRaster(doc, 0, c.dpi, false, c.type, 0.92, file), QString());
         EXPECT_EQ(decodes() - before, 6);
         const QImage written = QImageReader(file).read();

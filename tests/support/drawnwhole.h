@@ -4,9 +4,11 @@
 
 #include <QImage>
 
-inline QImage lwDrawnWhole(const LWDocument &doc, double dpi, bool bleed)
+// With `options`, from an export's own pictures, say.
+inline QImage lwDrawnWhole(const LWDocument &doc, double dpi, bool bleed, const LWRenderOptions &options = {})
 {
-    const std::optional<LWRenderer::PrintPage> print = LWRenderer::printPage(doc, 0, LWRenderer::DPI{dpi}, bleed);
+    const std::optional<LWRenderer::PrintPage> print =
+        LWRenderer::printPage(doc, 0, LWRenderer::DPI{dpi}, bleed, options);
     if (!print)
         return {};
     QImage single(print->width, print->height, QImage::Format_ARGB32_Premultiplied);
