@@ -1,5 +1,5 @@
 #include "render/renderer.h"
-#include "render/pictureclip.h"
+#include "render/rastercut.h"
 
 #include "model/geometry.h"
 #include "model/units.h"
@@ -428,7 +428,7 @@ void fill(const LWFill &f, const QPainterPath &rawPath, const LWRect &ref, QPain
 {
     if (f.kind == LWFillKind::none)
         return;
-    const QPainterPath path = winding(rawPath);
+    const QPainterPath path = LWRasterCut::shown(winding(rawPath), p);
     if (f.kind == LWFillKind::solid) {
         p.fillPath(path, f.color.qcolor());
         return;
@@ -558,7 +558,7 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     if (options.tally && !options.preview)
         options.tally->drew(e, placeholder);
     const bool plainMask = pic.mask == LWMask::none && !(e.cornerRadius > 0);
-    LWPictureClip::apply(p, mask, place && !waiting && !placeholder ? &place->target : nullptr, plainMask);
+    LWRasterCut::clip(p, mask, place && !waiting && !placeholder ? &place->target : nullptr, plainMask);
     if (waiting) {
         drawPendingPicture(frame, p);
     } else if (placeholder) {
@@ -593,7 +593,7 @@ void drawPhotoPlaceholder(const LWRect &rect, QPainter &p)
     const double d = 0.18 * std::min(w, h);
     QPainterPath sun;
     sun.addEllipse(QPointF(r.x + 0.68 * w, r.y + 0.26 * h), d / 2, d / 2);
-    p.fillPath(winding(sun), opaque(0xF6E7B8));
+    p.fillPath(LWRasterCut::shown(winding(sun), p), opaque(0xF6E7B8));
 
     struct Hill {
         std::uint32_t color;
@@ -608,7 +608,7 @@ void drawPhotoPlaceholder(const LWRect &rect, QPainter &p)
                         r.y + h * (hill.base + hill.amplitude * std::sin(2 * std::numbers::pi * i / 24.0 + hill.phase)));
         path.lineTo(r.x + w, r.y + h);
         path.closeSubpath();
-        p.fillPath(winding(path), opaque(hill.color));
+        p.fillPath(LWRasterCut::shown(winding(path), p), opaque(hill.color));
     }
 }
 

@@ -440,7 +440,8 @@ TEST(Export, RasterWriteStoppedMidwayLeavesNoFile)
             int writes = 0, taken = 0;
             RasterWriteHooks hooks;
             hooks.probe.writeFault = [&](qint64) { return ++writes == c.failingWrite ? ENOSPC : 0; };
-            hooks.cancelled = [&] { return c.cancelAfter >= 0 && taken++ >= c.cancelAfter; };
+            hooks.progressed = [&](int, int) { ++taken; };
+            hooks.cancelled = [&] { return c.cancelAfter >= 0 && taken >= c.cancelAfter; };
             EXPECT_EQ(writeRaster(doc, 0, 600, true, c.type, 0.92, file, hooks), c.reason);
             EXPECT_GT(writes, 1); // stopped midway, not before the first band
             const QStringList left = QDir(c.folder).entryList(QDir::Files | QDir::Hidden | QDir::System);

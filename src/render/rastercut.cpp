@@ -1,11 +1,11 @@
-#include "render/pictureclip.h"
+#include "render/rastercut.h"
 
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPolygonF>
 #include <vector>
 
-namespace LWPictureClip {
+namespace LWRasterCut {
 
 namespace {
 
@@ -88,17 +88,17 @@ QPainterPath cut(const QPainterPath &mask, const QRectF *target, const QTransfor
     return out;
 }
 
-void apply(QPainter &p, const QPainterPath &mask, const QRectF *target, bool plainMask)
+namespace {
+
+bool rasterDevice(const QPainter &p)
 {
-    const QTransform device = p.combinedTransform();
-    const bool turned = device.type() >= QTransform::TxRotate;
-    const bool raster = p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Raster;
-    if (!raster || !device.isInvertible() || (!turned && plainMask)) {
-        p.setClipPath(mask, Qt::IntersectClip);
-        if (target)
-            p.setClipRect(*target, Qt::IntersectClip);
-        return;
-    }
+    return p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Raster && p.device();
+}
+
+// What the painter can reach, in device pixels, with a margin of whole pixels so that the cut
+// edges lie outside every pixel it shows.
+QRectF visibleArea(QPainter &p)
+{
     constexpr double far = 1e7;
     QRectF visible(-far, -far, 2 * far, 2 * far);
     if (p.hasClipping()) {
@@ -108,13 +108,39 @@ void apply(QPainter &p, const QPainterPath &mask, const QRectF *target, bool pla
         visible = p.combinedTransform().mapRect(p.clipBoundingRect());
         p.setWorldTransform(world);
     }
-    if (p.device() && p.device()->devType() == QInternal::Image) // its pixels are the device's
+    if (p.device()->devType() == QInternal::Image) // its pixels are the device's
         visible = visible.intersected(QRectF(0, 0, p.device()->width(), p.device()->height()));
-    // A margin of whole pixels: the cut edges lie outside every pixel the clip shows.
-    const QPainterPath shown = cut(mask, turned ? target : nullptr, device, visible.adjusted(-2, -2, 2, 2));
-    p.setClipPath(device.inverted().map(shown), Qt::IntersectClip);
+    return visible.adjusted(-2, -2, 2, 2);
+}
+
+} // namespace
+
+void clip(QPainter &p, const QPainterPath &mask, const QRectF *target, bool plainMask)
+{
+    const QTransform device = p.combinedTransform();
+    const bool turned = device.type() >= QTransform::TxRotate;
+    if (!rasterDevice(p) || !device.isInvertible() || (!turned && plainMask)) {
+        p.setClipPath(mask, Qt::IntersectClip);
+        if (target)
+            p.setClipRect(*target, Qt::IntersectClip);
+        return;
+    }
+    const QPainterPath shownPart = cut(mask, turned ? target : nullptr, device, visibleArea(p));
+    p.setClipPath(device.inverted().map(shownPart), Qt::IntersectClip);
     if (target && !turned)
         p.setClipRect(*target, Qt::IntersectClip);
 }
 
-} // namespace LWPictureClip
+QPainterPath shown(const QPainterPath &path, QPainter &p)
+{
+    const QTransform device = p.combinedTransform();
+    if (!rasterDevice(p) || device.type() < QTransform::TxRotate || !device.isInvertible())
+        return path;
+    const QRectF visible = visibleArea(p), reach = device.mapRect(path.controlPointRect());
+    // Paths within a little more than what shows cost little whole, and keep Qt's own edge.
+    if (reach.height() <= 2 * visible.height() && reach.width() <= 2 * visible.width())
+        return path;
+    return device.inverted().map(cut(path, nullptr, device, visible));
+}
+
+} // namespace LWRasterCut
