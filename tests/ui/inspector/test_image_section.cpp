@@ -89,12 +89,13 @@ TEST_F(Image, ReadOutSaysWhetherThePictureCanBeDrawn)
         {"not a picture", QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(64, 'x'), {},
          QStringLiteral("This picture can't be read, so a placeholder would print in its place. Place the picture "
                         "again.")},
-        // Turned, so decoded whole at the size each resolution draws it.
+        // Turned by 45 degrees, so that every run of rows crosses most of the picture: decoded
+        // whole at the size each resolution draws it.
         {"too large for the export's 600 DPI", LWTestPictures::encode(LWTestPictures::twoTone(3200, 2133), "jpeg", 90),
          QStringLiteral("1599 DPI"),
          QStringLiteral("This picture is too large to draw at 600 DPI, so a placeholder would print in its place in a "
                         "JPEG or PNG. Export a PDF, or place a smaller copy of it."),
-         10, 12},
+         45, 12},
     };
     LWSettings::shared().setValue(LWPrefs::exportDPIKey, 600);
     const qint64 budget = LWDecodeBudget::limit();
