@@ -699,11 +699,11 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     bool ample = false;
     std::optional<LWPictureDecoder::Header> told;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        Failure none = Failure::unavailable;
-        const auto taken = p.take(ask.cpuMilliseconds, &none, ample);
+        Failure why = Failure::unavailable;
+        const auto taken = p.take(ask.cpuMilliseconds, &why, ample);
         if (!taken) {
             if (cannot)
-                *cannot = none;
+                *cannot = why;
             break;
         }
         const auto [worker, gen] = *taken;
