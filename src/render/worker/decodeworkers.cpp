@@ -20,11 +20,8 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <linux/seccomp.h>
 #include <memory>
 #include <mutex>
-#include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>

@@ -212,12 +212,12 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
             // Its waits for a CPU are the machine's: the wall clock runs without them.
             const qint64 mine = elapsed - longestWaitSince(pid, waitsBefore);
             if (mine < wall) {
-                due = elapsed + (wall - mine);
+                due = std::min(cap, elapsed + (wall - mine));
                 continue;
             }
             // Running, or waiting for a CPU now (a wait is added only once it ends).
             if (runnable(pid)) {
-                due = elapsed + std::max<qint64>(50, wall / 16);
+                due = std::min(cap, elapsed + std::max<qint64>(50, wall / 16));
                 continue;
             }
             if (cpuNs(pid) - cpuBefore < qint64(cpuMs) * 500'000)
