@@ -49,8 +49,8 @@ void fillDataLimit()
 
 [[noreturn]] void silent()
 {
-    for (;;)
-        ::pause();
+    for (;;) // asleep (the filter refuses pause)
+        ::sleep(3600);
 }
 
 // The memfd the program handed for the answer: the only one the worker holds while it decodes.
@@ -62,10 +62,10 @@ int handedMemfd()
     return -1;
 }
 
-// The answer's memfd, `size` bytes written (the filter refuses truncating) and sealed; -1 on failure.
-int memfdOf(qint64 size, const void *data = nullptr)
+// The answer's memfd, `size` bytes written at its start and sealed, then closed (the answer
+// carries none); -1 on failure.
+int memfdOf(qint64 size, const void *data = nullptr, int fd = handedMemfd())
 {
-    const int fd = handedMemfd();
     static const std::vector<char> zeros(1 << 20);
     for (qint64 at = 0; at < size;) {
         const qint64 n = std::min<qint64>(size - at, qint64(zeros.size()));
@@ -75,7 +75,7 @@ int memfdOf(qint64 size, const void *data = nullptr)
         at += n;
     }
     (void)P::seal(fd);
-    return fd;
+    return ::close(fd), -1;
 }
 
 void sendRaw(const void *data, int size, int fd = -1) { (void)P::send(channel, data, size, fd); }
@@ -121,13 +121,12 @@ P::Answer imageAnswer(int side)
         for (int row = 0; row < 64; ++row)
             (void)::write(fd, std::vector<char>(64 * 4).data(), 64 * 4);
         const P::Answer a = imageAnswer(64);
-        sendRaw(&a, sizeof(a), fd);
+        sendRaw(&a, sizeof(a));
     } else if (how == "nofd") {
         const P::Answer a = imageAnswer(64);
         sendRaw(&a, sizeof(a));
     } else if (how == "twofds") {
-        const int fd = memfdOf(64 * 64 * 4);
-        const int fds[2] = {fd, fd};
+        const int fds[2] = {handedMemfd(), handedMemfd()};
         const P::Answer a = imageAnswer(64);
         sendRaw(&a, sizeof(a), fds);
     } else if (how == "hangup") {
@@ -158,6 +157,26 @@ P::Answer imageAnswer(int side)
     const int fd = memfdOf(size, how == "bigger" || how == "bigfd" ? nullptr : img.constBits());
     sendRaw(&a, sizeof(a), fd);
     silent();
+}
+
+// Takes the loop over, as a decoder taken over could: each decode answered "out of memory" (never
+// held against a picture) with every memfd it was handed kept, the answer's filled to its end.
+[[noreturn]] void hoard()
+{
+    static const std::vector<char> junk(1 << 20, 'x');
+    for (int in = -1, out = handedMemfd();;) {
+        for (off_t at = 0; out >= 0 && ::pwrite(out, junk.data(), junk.size(), at) > 0;
+             at += off_t(junk.size())) {
+        }
+        P::Answer a;
+        a.failure = int(LWPictureDecoder::Failure::outOfMemory);
+        sendRaw(&a, sizeof(a));
+        P::Ask ask;
+        int fds[2] = {in, out};
+        if (!P::receive(channel, &ask, sizeof(ask), fds))
+            std::_Exit(0);
+        in = fds[0], out = fds[1];
+    }
 }
 
 // A plain green picture when what the words try was refused, red when it went through: a file
@@ -223,6 +242,12 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
         ::usleep(useconds_t(words.split(' ').value(1).toInt()) * 1000);
         return LWPictureDecoder::decodeHere(bytes, request);
     }
+    if (how == "hoard")
+        hoard();
+    if (how == "threadloop") // asks again whatever it is told
+        for (pthread_t t;;)
+            (void)::pthread_create(
+                &t, nullptr, [](void *) -> void * { return ::sleep(3600), nullptr; }, nullptr);
     if (how == "throw")
         throw std::bad_alloc(); // as libheif does when it cannot allocate
     if (how == "stubborn") { // past its CPU time it carries on: only the hard limit ends it
@@ -289,10 +314,12 @@ int main()
             fillDataLimit();
         return misbehave(bytes, request);
     };
-    // "headersleep 1500": its header answered after a second and a half, as on a loaded machine.
+    // "headersleep 1500": its header answered after a second and a half; "headerloop": never.
     const auto header = [](const QByteArray &bytes) {
         if (const qsizetype at = bytes.indexOf("LWTEST headersleep "); at >= 0)
             ::usleep(useconds_t(bytes.mid(at + 19).split(' ').value(0).toInt()) * 1000);
+        for (volatile bool spin = bytes.contains("LWTEST headerloop"); spin;) {
+        }
         return LWPictureDecoder::headerHere(bytes);
     };
     std::_Exit(LWDecodeWorker::serve(channel, decode, confined, header));

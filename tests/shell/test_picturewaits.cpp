@@ -313,7 +313,7 @@ TEST_F(PictureWaits, APageOfPhotosSettles)
     int made = 0; // every photo its own bytes
     for (const Row &row : rows) {
         SCOPED_TRACE(std::to_string(row.photos) + " photos, then " + std::to_string(int(row.then)));
-        // A worker out of its wall clock: the machine's passing want.
+        // A worker still running at three times its wall clock, as if starved: the machine's passing want.
         const bool pause = row.then == Then::pauseRunsOut;
         LWDecodeWorkers::setForTests(pause ? misbehaving() : QString(), pause ? 60 : 0, pause ? 300 : 0);
         LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
@@ -325,7 +325,7 @@ TEST_F(PictureWaits, APageOfPhotosSettles)
             LWElement e = LWElement::makePhoto({(i % row.columns) * w, (i / row.columns) * h, w, h});
             colours << QColor::fromHsv(made * 37 % 360, 200, 150 + made % 60);
             e.image->data = LWTestPictures::encode(LWTestPictures::stripedPhoto(640, 480, colours.last()), "jpeg", 90) +
-                            (pause ? QByteArray("LWTEST sleep 2000") : QByteArray());
+                            (pause ? QByteArray("LWTEST slow") : QByteArray());
             doc.pages[0].elements << e;
         }
         const qint64 before = LWImageCache::stats().decodes;

@@ -377,7 +377,7 @@ Headers &headers()
 // The header of bytes our checks passed, from a worker (a WebP's from our own reading), the
 // answer remembered by the bytes' key.
 std::optional<LWPictureDecoder::Header> askedHeader(const QByteArray &bytes, const LWPictureFormat::Readable &picture,
-                                                    bool *passing = nullptr)
+                                                    Failure *passing = nullptr)
 {
     if (picture.format != LWPictureFormat::Format::heif && picture.declared.isValid())
         return headerOf(picture);
@@ -389,9 +389,11 @@ std::optional<LWPictureDecoder::Header> askedHeader(const QByteArray &bytes, con
             return *it;
     }
     bool lasting = true;
-    const std::optional<LWPictureDecoder::Header> told = LWDecodeWorkers::header(picture.bytes, &lasting);
+    Failure cannot = Failure::unavailable;
+    const std::optional<LWPictureDecoder::Header> told =
+        LWDecodeWorkers::header(picture.bytes, &lasting, &cannot);
     if (passing)
-        *passing = !lasting;
+        *passing = lasting ? Failure::none : cannot;
     if (lasting) {
         QMutexLocker guard(&h.lock);
         if (h.known.size() >= Headers::most)
@@ -424,13 +426,11 @@ Result decodeReadable(const QByteArray &bytes, const LWPictureDecoder::Request &
         if (plan->overBounds)
             return failed(Failure::tooLarge);
     }
-    bool passing = false;
+    Failure passing = Failure::none;
     const std::optional<LWPictureDecoder::Header> header =
         stopAt ? askedHeader(bytes, picture, &passing) : headerOf(picture);
-    if (!header) { // no worker could read it now: the machine's fault, not the picture's
-        const Failure trouble = passing ? LWDecodeWorkers::trouble() : Failure::none;
-        return failed(!passing ? Failure::unreadable : trouble != Failure::none ? trouble : Failure::unavailable);
-    }
+    if (!header) // no worker could read it now (the machine's fault or the decoder's, not the picture's)
+        return failed(passing == Failure::none ? Failure::unreadable : passing);
     if (plan)
         return decodeHeif(picture, request, *header, plan->largestCoded, stopAt);
     if (picture.format == LWPictureFormat::Format::jpeg) {

@@ -93,17 +93,24 @@ int makeMemfd(const char *name, qint64 size)
     return fd;
 }
 
-bool seal(int fd)
-{
-    return ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0;
-}
+bool sealGrowth(int fd) { return ::fcntl(fd, F_ADD_SEALS, F_SEAL_GROW) == 0; }
+
+bool seal(int fd) { return ::fcntl(fd, F_ADD_SEALS, F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0; }
 
 bool sealedWith(int fd, qint64 size)
 {
     const int seals = ::fcntl(fd, F_GET_SEALS);
-    constexpr int needed = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE;
+    constexpr int needed = F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL;
     struct stat st{};
-    return seals >= 0 && (seals & needed) == needed && ::fstat(fd, &st) == 0 && st.st_size == size;
+    return seals >= 0 && (seals & needed) == needed && !(seals & F_SEAL_SHRINK) && ::fstat(fd, &st) == 0 &&
+           st.st_size == size;
+}
+
+bool release(int fd)
+{
+    const bool shrunk = ::ftruncate(fd, 0) == 0;
+    ::close(fd);
+    return shrunk;
 }
 
 } // namespace LWDecodeProtocol

@@ -5,9 +5,12 @@
 
 // The messages between the program and a decode worker, over a socket pair of sequenced packets:
 // one fixed-size message each way per decode. A request carries the picture's bytes in a sealed
-// memfd and, for a decode, an empty memfd for the answer (the worker makes none); the answer
-// carries that memfd back, sealed over the pixels. Neither side trusts the other's numbers
-// without checking them.
+// memfd and, for a decode, the answer's memfd, sized by the program for the most an answer may
+// take and sealed against growing (the worker makes none); the worker writes the pixels at its
+// start, seals it and closes it before it answers: the answer carries no descriptor, and the
+// program reads its own. Neither seal keeps the program from shrinking a memfd once done, which
+// frees its pages whoever still holds it. Neither side trusts the other's numbers without
+// checking them.
 namespace LWDecodeProtocol {
 
 inline constexpr quint32 askMagic = 0x4C574431;    // "LWD1"
@@ -73,11 +76,17 @@ struct Received {
 // With at most one descriptor, or -1. None where the above is false.
 [[nodiscard]] std::optional<int> receive(int channel, void *message, int size);
 
-// A sealed memfd of `size` bytes (shrinking and growing refused once sealed); -1 on failure.
+// A memfd of `size` bytes that can be sealed; -1 on failure.
 [[nodiscard]] int makeMemfd(const char *name, qint64 size);
-// Seals a memfd against any further change of size or content; false on failure.
+// Seals a memfd against growing only (its content still written); false on failure.
+[[nodiscard]] bool sealGrowth(int fd);
+// Seals a memfd against writes, growing and any further seal, never against shrinking (the
+// program frees its pages so); false on failure.
 [[nodiscard]] bool seal(int fd);
-// Whether the memfd is sealed against changes of size and content and holds exactly `size` bytes.
+// Whether the memfd is sealed as seal() does, may still be shrunk, and holds exactly `size` bytes.
 [[nodiscard]] bool sealedWith(int fd, qint64 size);
+// Frees a memfd's pages (it is shrunk to nothing; what another process holds of it too) and
+// closes it; false when it could not be shrunk (someone sealed it against that).
+bool release(int fd);
 
 } // namespace LWDecodeProtocol

@@ -33,13 +33,7 @@ using LWPictureDecoder::Failure;
 
 int threadListener = -1; // the filter's, until handed to the program
 
-bool answer(int channel, const P::Answer &a, int fd)
-{
-    const bool sent = P::send(channel, &a, sizeof(a), fd);
-    if (fd >= 0)
-        ::close(fd);
-    return sent;
-}
+bool answer(int channel, const P::Answer &a) { return P::send(channel, &a, sizeof(a), -1); }
 
 bool writeAll(int fd, const uchar *data, qint64 size, qint64 at)
 {
@@ -54,8 +48,8 @@ bool writeAll(int fd, const uchar *data, qint64 size, qint64 at)
     return true;
 }
 
-// The image's pixels, its colour table and profile written into the answer's memfd `out`, sealed;
-// false when that fails. Lets go of the image.
+// The image's pixels, its colour table and profile written at the start of the answer's memfd
+// `out`, sealed; false when that fails. Lets go of the image.
 bool imageOut(std::optional<QImage> &image, P::Answer &a, int out)
 {
     const QImage &img = *image;
@@ -90,6 +84,13 @@ class RowsToMemfd {
 public:
     explicit RowsToMemfd(int out) : m_out(out) {}
     ~RowsToMemfd() { unmap(); }
+    // Unmaps the memfd: the worker holds no more of it once it is closed.
+    void unmap()
+    {
+        if (m_mapped)
+            ::munmap(m_mapped, m_mappedBytes);
+        m_mapped = nullptr;
+    }
     LWPictureDecoder::RowsOut out()
     {
         return {[this](QSize size) { return begin(size); },
@@ -149,7 +150,7 @@ private:
             return nullptr;
         const qint64 bytes = qint64(m_line) * size.height();
         const uchar zero = 0;
-        if (!writeAll(m_fd, &zero, 1, bytes - 1)) // the worker may not truncate: it writes
+        if (!writeAll(m_fd, &zero, 1, bytes - 1)) // within the size the program gave it
             return nullptr;
         void *at = ::mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, m_fd, 0);
         if (at == MAP_FAILED)
@@ -158,12 +159,6 @@ private:
         m_mappedBytes = size_t(bytes);
         *stride = m_line;
         return m_mapped;
-    }
-    void unmap()
-    {
-        if (m_mapped)
-            ::munmap(m_mapped, m_mappedBytes);
-        m_mapped = nullptr;
     }
     uchar *m_mapped = nullptr;
     size_t m_mappedBytes = 0;
@@ -304,7 +299,7 @@ int serve(int channel, const Decode &decode, bool confined, const ReadHeader &he
             if (out >= 0)
                 ::close(out);
             a.failure = int(Failure::unreadable);
-            if (!answer(channel, a, -1))
+            if (!answer(channel, a))
                 return 0;
             continue;
         }
@@ -322,7 +317,7 @@ int serve(int channel, const Decode &decode, bool confined, const ReadHeader &he
             (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
             if (mapped)
                 ::munmap(mapped, size_t(ask.bytes));
-            if (!answer(channel, headerAnswer(h), -1))
+            if (!answer(channel, headerAnswer(h)))
                 return 0;
             continue;
         }
@@ -334,17 +329,16 @@ int serve(int channel, const Decode &decode, bool confined, const ReadHeader &he
             ::munmap(mapped, size_t(ask.bytes));
         a.failure = int(r.failure);
         a.partial = r.partial;
-        bool filled = false;
         if (r.image || r.handedOut) {
-            filled = r.image ? imageOut(r.image, a, out) : rows.finish(a);
-            if (!filled)
+            if (!(r.image ? imageOut(r.image, a, out) : rows.finish(a)))
                 a.failure = int(Failure::outOfMemory), a.outOfSystemMemory = 1;
         } else if (r.failure == Failure::none) {
             a.failure = int(Failure::unreadable);
         }
-        if (!filled)
-            ::close(out);
-        if (!answer(channel, a, filled ? out : -1))
+        // Nothing of the request held once it answers: the program checks that from outside.
+        rows.unmap();
+        ::close(out);
+        if (!answer(channel, a))
             return 0;
     }
 }

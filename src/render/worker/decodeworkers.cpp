@@ -5,6 +5,7 @@
 #include "render/worker/decodeprotocol.h"
 #include "render/worker/decodeworker.h"
 #include "render/worker/workerspawn.h"
+#include "render/worker/workerwatch.h"
 
 #include <QColorSpace>
 #include <QCoreApplication>
@@ -19,13 +20,11 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <linux/seccomp.h>
 #include <memory>
 #include <mutex>
-#include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -52,6 +51,7 @@ struct Worker {
     int listener = -1;       // where its filter asks for each new thread
     std::shared_ptr<std::vector<pid_t>> asking = std::make_shared<std::vector<pid_t>>(); // granted a thread last
     qint64 addressSpace = 0; // its address space once set up, before any request (0: not known)
+    LWWorkerWatch::Holding hello; // what it held then, which it may not pass between requests
 };
 
 // How a worker ended: by itself, killed here, or by a signal this program did not send (SIGKILL:
@@ -144,7 +144,10 @@ Started spawn(const QString &program)
         const bool passing = e == EMFILE || e == ENFILE || e == EAGAIN || e == ENOMEM;
         return {std::nullopt, passing ? Failure::unavailable : Failure::decoderMissing};
     }
-    return {Worker{s.pid, s.channel}, Failure::none};
+    Worker w;
+    w.pid = s.pid;
+    w.channel = s.channel;
+    return {w, Failure::none};
 }
 
 // The address space a process has mapped, from outside; 0 when it cannot be read.
@@ -156,17 +159,19 @@ qint64 addressSpaceOf(pid_t pid)
     return statm.readLine().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
 }
 
-bool answers(const Worker &w, int ms);
+using LWWorkerWatch::Heard;
+LWWorkerWatch::Listened listen(const Worker &w, int wallMs, int cpuMs);
 
-// Waits for a new worker's hello. None when it is set up and shut in (its address space then
-// read); else it is ended, and why: it could not shut itself in (decoderUnsafe), it ended or
-// broke the protocol before (decoderMissing: it cannot start), or a loaded machine's slowness or
-// memory killer (unavailable).
+// Waits for a new worker's hello. None when it is set up and shut in (its address space and
+// what it holds then read); else it is ended, and why: it could not shut itself in
+// (decoderUnsafe), it ended, broke the protocol or slept before (decoderMissing: it cannot
+// start), or it was starved by a loaded machine or killed by its memory killer (unavailable).
 Failure greet(Worker &w)
 {
     P::Hello hello;
     std::optional<int> fd;
-    const bool answered = answers(w, helloWallMs);
+    const Heard heard = listen(w, helloWallMs, helloWallMs / 2).heard;
+    const bool answered = heard == Heard::message;
     if (answered)
         fd = P::receive(w.channel, &hello, sizeof(hello));
     const bool sound = fd && hello.magic == P::helloMagic && hello.size == sizeof(hello) &&
@@ -175,6 +180,7 @@ Failure greet(Worker &w)
         w.listener = *fd;
     if (sound && hello.confined) {
         w.addressSpace = addressSpaceOf(w.pid);
+        w.hello = LWWorkerWatch::holdingOf(w.pid);
         // Its threads, counted apart from any other process's, bounded once for good.
         const rlimit tasks{rlim_t(LWDecodeWorker::mostThreads), rlim_t(LWDecodeWorker::mostThreads)};
         if (hello.alone)
@@ -184,7 +190,8 @@ Failure greet(Worker &w)
     const Ended how = end(w, answered ? leavingMs : 0);
     if (sound)
         return Failure::decoderUnsafe;
-    return !answered || how == Ended::killedOutside ? Failure::unavailable : Failure::decoderMissing;
+    return heard == Heard::starved || how == Ended::killedOutside ? Failure::unavailable
+                                                                  : Failure::decoderMissing;
 }
 
 // Whether an idle worker still serves a request of `cpuMilliseconds`: alive, and its hard CPU
@@ -201,27 +208,6 @@ bool usable(const Worker &w, int cpuMilliseconds)
     return cpu.rlim_max == RLIM_INFINITY || soft < cpu.rlim_max;
 }
 
-// Whether the worker keeps more data than half its margin between decodes (a decoder's heap
-// that was not given back), which would leave the next decode less than its limit. Not under
-// AddressSanitizer, whose shadow is data too.
-bool bloated(pid_t pid)
-{
-    if constexpr (addressSanitizer)
-        return false;
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%d/status", int(pid));
-    FILE *f = std::fopen(path, "re");
-    if (!f)
-        return false;
-    long long kb = 0;
-    char line[256];
-    while (std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "VmData: %lld kB", &kb) == 1)
-            break;
-    std::fclose(f);
-    return kb * 1024 > LWDecodeWorkers::memoryMargin / 2;
-}
-
 struct Pool {
     QMutex lock;
     QWaitCondition freed;
@@ -231,6 +217,7 @@ struct Pool {
     int started = 0;
     qint64 decodes = 0;
     qint64 handed = 0;
+    int endedHolding = 0;
     int generation = 0; // workers of an older one are ended when given back
     bool closed = false; // the program is ending: no worker is started
     QString program;
@@ -285,7 +272,9 @@ struct Pool {
         if (s.worker)
             s.why = greet(*s.worker);
         guard.relock();
-        if (s.why == Failure::decoderMissing || s.why == Failure::decoderUnsafe) {
+        // Only a worker of the program asked now tells whether it can start (not one of the
+        // program before, slow to say hello).
+        if (gen == generation && (s.why == Failure::decoderMissing || s.why == Failure::decoderUnsafe)) {
             trouble = s.why;
             troubleStamp = LWWorkerSpawn::stampOf(path);
             troubleRest.setRemainingTime(troublePauseMs);
@@ -296,18 +285,23 @@ struct Pool {
             *cannot = s.why;
             return std::nullopt;
         }
-        trouble = Failure::none;
+        if (gen == generation)
+            trouble = Failure::none;
         ++started;
         busy.push_back(s.worker->pid);
         return std::pair(*s.worker, gen);
     }
 
     // A worker back after a decode; `sound` when it answered within the protocol. One that did
-    // not is ended after `graceMs`, and how it ended is told.
+    // not, or holds more than at its hello, is ended after `graceMs`, and how it ended is told.
     Ended give(Worker w, int gen, bool sound, int graceMs = 0)
     {
-        const bool keep = sound && !bloated(w.pid);
+        const qint64 dataMargin = addressSanitizer ? 0 : LWDecodeWorkers::memoryMargin; // its shadow is data
+        const bool holding =
+            sound && LWWorkerWatch::holdsMore(w.hello, LWWorkerWatch::holdingOf(w.pid), dataMargin);
+        const bool keep = sound && !holding;
         QMutexLocker guard(&lock);
+        endedHolding += holding;
         ++decodes;
         busy.erase(std::remove(busy.begin(), busy.end(), w.pid), busy.end());
         Ended how = Ended::itself;
@@ -341,7 +335,8 @@ constexpr qint64 cpuBaseMs = 1000;
 constexpr qint64 cpuMsPerMegapixel = 200;
 constexpr qint64 wallAllowanceMs = 3000;
 
-// The bytes in a sealed memfd; -1 on failure, with errno telling why.
+// The bytes in a sealed memfd (freed with P::release once every worker is done); -1 on failure,
+// with errno telling why.
 int bytesIn(const QByteArray &bytes)
 {
     const int fd = P::makeMemfd("lw-picture", 0);
@@ -370,13 +365,23 @@ int bytesIn(const QByteArray &bytes)
 struct Mapping {
     void *at;
     size_t length;
+    int fd; // the answer's memfd, freed with the image whoever else holds it
 };
 
 void unmap(void *info)
 {
     auto *m = static_cast<Mapping *>(info);
     ::munmap(m->at, m->length);
+    (void)P::release(m->fd);
     delete m;
+}
+
+// The most an answer of `made` pixels can take within `reserved`: its rows at 32 bits a pixel
+// and their padding, a colour table and a colour profile.
+qint64 answerRoom(QSize made, qint64 reserved)
+{
+    const qint64 rows = (qint64(std::max(made.width(), 0)) * 4 + 64) * std::max(made.height(), 0);
+    return std::min(reserved, rows) + 256 * qint64(sizeof(QRgb)) + maxIccBytes;
 }
 
 // The formats a decode hands over (at most 32 bits a pixel; wider ones are narrowed in the worker).
@@ -404,9 +409,11 @@ bool handedOver(QImage::Format f)
     }
 }
 
-// The image an answer describes, mapped from its memfd; none when the answer does not hold or is
-// not what was asked: `made` pixels, in a format handed over, no more bytes than `reserved`.
-std::optional<QImage> imageOf(const P::Answer &a, int fd, QSize made, qint64 reserved)
+// The image an answer describes, mapped from the memfd `fd` of `room` bytes handed for it (then
+// owned by the image, shrunk to what it holds); none when the answer does not hold or is not what
+// was asked: `made` pixels, in a format handed over, no more bytes than `reserved`, every page
+// of them written and sealed by the worker.
+std::optional<QImage> imageOf(const P::Answer &a, int fd, qint64 room, QSize made, qint64 reserved)
 {
     if (QSize(a.width, a.height) != made || a.format <= QImage::Format_Invalid || a.format >= QImage::NImageFormats ||
         !handedOver(QImage::Format(a.format)) || a.iccBytes < 0 || a.iccBytes > maxIccBytes || a.dotsPerMeterX < 0 ||
@@ -421,7 +428,10 @@ std::optional<QImage> imageOf(const P::Answer &a, int fd, QSize made, qint64 res
     const int colours = format == QImage::Format_Indexed8 ? 256 : (format == QImage::Format_Mono || format == QImage::Format_MonoLSB) ? 2 : 0;
     const qint64 pixels = qint64(a.bytesPerLine) * a.height;
     const qint64 total = pixels + colours * qint64(sizeof(QRgb)) + a.iccBytes;
-    if (!P::sealedWith(fd, total))
+    struct stat st{};
+    const qint64 page = ::sysconf(_SC_PAGESIZE);
+    if (total > room || !P::sealedWith(fd, room) || ::fstat(fd, &st) != 0 ||
+        qint64(st.st_blocks) * 512 < total / page * page || ::ftruncate(fd, off_t(total)) != 0)
         return std::nullopt;
     // Read-only, all pages at once (every user reads them all; a fault a page costs more): the
     // image copies itself before anything writes into it.
@@ -433,8 +443,8 @@ std::optional<QImage> imageOf(const P::Answer &a, int fd, QSize made, qint64 res
     if (colours)
         std::memcpy(table.data(), bytes + pixels, size_t(colours) * sizeof(QRgb));
     const QByteArray icc(reinterpret_cast<const char *>(bytes + pixels + colours * sizeof(QRgb)), a.iccBytes);
-    QImage img(bytes, a.width, a.height, a.bytesPerLine, format, unmap, new Mapping{at, size_t(total)});
-    if (img.isNull()) {
+    QImage img(bytes, a.width, a.height, a.bytesPerLine, format, unmap, new Mapping{at, size_t(total), fd});
+    if (img.isNull()) { // its memfd is the caller's again
         ::munmap(at, size_t(total));
         return std::nullopt;
     }
@@ -486,62 +496,10 @@ bool limit(const Worker &w, const P::Ask &ask, int beyondMilliseconds)
            (w.addressSpace <= 0 || set(RLIMIT_AS, rlim_t(w.addressSpace + ask.bytes) + memory));
 }
 
-// The worker's threads now (INT_MAX: not known).
-int threadsOf(pid_t pid)
+LWWorkerWatch::Listened listen(const Worker &w, int wallMs, int cpuMs)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
-    const qsizetype at = text.indexOf("\nThreads:");
-    bool ok = false;
-    const int threads = at < 0 ? 0 : text.mid(at + 9, text.indexOf('\n', at + 1) - at - 9).trimmed().toInt(&ok);
-    return ok ? threads : INT_MAX;
-}
-
-// Answers the worker's ask for a new thread: granted while it has fewer than its most threads,
-// refused past them. A thread granted may not show yet: it counts until the thread that asked
-// for it asks again (its ask has returned by then), so that asks close together never all pass.
-void grantThread(const Worker &w)
-{
-    seccomp_notif ask{};
-    if (::ioctl(w.listener, SECCOMP_IOCTL_NOTIF_RECV, &ask) != 0)
-        return;
-    std::vector<pid_t> &asking = *w.asking;
-    asking.erase(std::remove(asking.begin(), asking.end(), pid_t(ask.pid)), asking.end());
-    const auto threads = [&] { return qint64(threadsOf(w.pid)) + qint64(asking.size()); };
-    qint64 now = threads();
-    // A thread that has just ended may show a moment longer.
-    for (QDeadlineTimer settle(20); now >= LWDecodeWorker::mostThreads && !settle.hasExpired(); now = threads())
-        ::usleep(200);
-    seccomp_notif_resp answer{};
-    answer.id = ask.id;
-    const bool granted = now < LWDecodeWorker::mostThreads;
-    if (granted)
-        answer.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
-    else
-        answer.error = -EAGAIN;
-    if (::ioctl(w.listener, SECCOMP_IOCTL_NOTIF_SEND, &answer) == 0 && granted)
-        asking.push_back(pid_t(ask.pid));
-}
-
-// Waits up to `ms` for the worker to answer, granting the threads it asks for meanwhile; false
-// when it does not answer.
-bool answers(const Worker &w, int ms)
-{
-    pollfd p[2] = {{w.channel, POLLIN, 0}, {w.listener, POLLIN, 0}};
-    QDeadlineTimer deadline(ms);
-    for (;;) {
-        const int n = ::poll(p, p[1].fd >= 0 ? 2 : 1, int(deadline.remainingTime()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        if (p[0].revents)
-            return true;
-        if (p[1].revents & POLLIN)
-            grantThread(w);
-        else
-            p[1].fd = -1; // the worker's filter has gone: only its channel tells now
-    }
+    return LWWorkerWatch::listen(w.pid, w.channel, w.listener, *w.asking, LWDecodeWorker::mostThreads, wallMs,
+                                 cpuMs);
 }
 
 // The worker's answer to a header question, checked; the worker given back.
@@ -549,13 +507,15 @@ struct HeaderAnswer {
     std::optional<LWPictureDecoder::Header> header;
     bool lasting = false; // it says something of the picture
     bool failed = false;  // the reader failed or crashed (not past its CPU time): maybe for memory
+    bool again = false;   // it slept or kept asking for threads: the picture's once a fresh worker does too
 };
 
 HeaderAnswer headerAnswer(Pool &p, Worker worker, int gen, int wallMs)
 {
     P::Answer a;
     std::optional<int> fd;
-    const bool answered = answers(worker, wallMs);
+    const Heard heard = listen(worker, wallMs, headerCpuMilliseconds).heard;
+    const bool answered = heard == Heard::message;
     if (answered)
         fd = P::receive(worker.channel, &a, sizeof(a));
     if (fd && *fd >= 0)
@@ -567,8 +527,9 @@ HeaderAnswer headerAnswer(Pool &p, Worker worker, int gen, int wallMs)
                        a.orientation >= 1 && a.orientation <= 8 && a.work >= 0 && a.work <= 16;
     const Ended how = p.give(worker, gen, sound, answered ? leavingMs : 0);
     HeaderAnswer out;
-    // Out of wall-clock time (a loaded machine) or killed by the system: asked again next time.
-    out.lasting = sound || (answered && how != Ended::killedOutside);
+    // Starved by a loaded machine or killed by the system: asked again next time.
+    out.again = heard == Heard::blocked || heard == Heard::asking;
+    out.lasting = sound || out.again || (answered && how != Ended::killedOutside);
     out.failed = out.lasting && (!sound || a.failure != int(Failure::none)) && how != Ended::cpuTime;
     if (sound && a.failure == int(Failure::none))
         out.header =
@@ -615,20 +576,23 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         QMutexLocker guard(&p.lock);
         p.handed += bytes.size();
     }
-    // One more try in a fresh worker when an idle one had died since its last decode, or a worker
-    // crashed: a crash may be the machine's (its memory killer) rather than the picture's, and a
-    // picture that crashes every worker costs two crashes. A worker past its CPU time or its wall
-    // clock gets no second go.
-    bool killedOutside = false;
+    // One more try in a fresh worker when an idle one had died since its last decode, a worker
+    // crashed, or it slept past its wall clock: a crash may be the machine's (its memory killer)
+    // rather than the picture's, and a picture that crashes or blocks every worker costs two. A
+    // worker past its CPU time, or starved by a loaded machine, gets no second go.
+    bool killedOutside = false, fresh = go.ample;
     Failure why = Failure::unreadable;
+    const qint64 room = answerRoom(made, reserved);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        // The answer's memfd: the worker makes none, and writes there no more than its file size.
-        const int out = P::makeMemfd("lw-pixels", 0);
-        if (out < 0) {
+        // The answer's memfd: the worker makes none, and it cannot grow.
+        const int out = P::makeMemfd("lw-pixels", room);
+        if (out < 0 || !P::sealGrowth(out)) {
             why = errno == EMFILE || errno == ENFILE ? Failure::unavailable : Failure::outOfMemory;
+            if (out >= 0)
+                ::close(out);
             break;
         }
-        const auto taken = p.take(ask.cpuMilliseconds, &why, go.ample);
+        const auto taken = p.take(ask.cpuMilliseconds, &why, fresh);
         if (!taken) { // no worker now (missing, not shut in, no descriptor or process left)
             ::close(out);
             break;
@@ -638,29 +602,35 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         // The hard CPU limit leaves room for this decode again, or a header question after it.
         const int beyond = std::max(ask.cpuMilliseconds, headerCpuMilliseconds);
         const bool sent = limit(worker, ask, beyond) && P::send(worker.channel, &ask, sizeof(ask), fds);
-        ::close(out);
         if (!sent) {
+            (void)P::release(out);
             why = Failure::unreadable;
             killedOutside = p.give(worker, gen, false, leavingMs) == Ended::killedOutside || killedOutside;
             continue;
         }
         P::Answer answer;
         std::optional<int> fd;
-        const bool answered = answers(worker, wall);
+        const LWWorkerWatch::Listened heard = listen(worker, wall, ask.cpuMilliseconds);
+        const bool answered = heard.heard == Heard::message;
         if (answered)
             fd = P::receive(worker.channel, &answer, sizeof(answer));
-        const bool sound = fd && answer.magic == P::answerMagic && answer.size == sizeof(answer) &&
+        if (fd && *fd >= 0) // an answer carries no descriptor
+            ::close(*fd);
+        const bool sound = fd && *fd < 0 && answer.magic == P::answerMagic && answer.size == sizeof(answer) &&
                            answer.failure >= int(Failure::none) && answer.failure <= int(Failure::outOfMemory);
         std::optional<QImage> img;
-        if (sound && answer.failure == int(Failure::none) && *fd >= 0)
-            img = imageOf(answer, *fd, made, reserved);
-        if (fd && *fd >= 0)
-            ::close(*fd);
-        const bool failedSoundly = sound && answer.failure != int(Failure::none) && *fd < 0;
-        const Ended how = p.give(worker, gen, img || failedSoundly, answered ? leavingMs : 0);
+        if (sound && answer.failure == int(Failure::none))
+            img = imageOf(answer, out, room, made, reserved);
+        // A thread refused may have failed the decode (one just ended shows a moment longer): a
+        // fresh worker decides.
+        const bool refusedFailure = sound && !img && heard.refused > 0 && attempt == 0;
+        const bool failedSoundly = sound && answer.failure != int(Failure::none) && !refusedFailure;
+        // What the worker wrote there is freed whatever it kept; one that sealed it against that is ended.
+        const bool freed = img || P::release(out);
+        const Ended how = p.give(worker, gen, (img || failedSoundly) && freed, answered ? leavingMs : 0);
         killedOutside = how == Ended::killedOutside || killedOutside;
         if (img || failedSoundly)
-            ::close(in);
+            (void)P::release(in);
         if (img)
             return {std::move(img), Failure::none, answer.partial != 0};
         if (failedSoundly) {
@@ -673,27 +643,35 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
                 *go.underLimit = true;
             return failed(said);
         }
-        if (!answered) { // a loaded machine's slowness, not the picture's: tried again next time
+        if (heard.heard == Heard::starved) { // a loaded machine's, not the picture's: tried again next time
             why = Failure::unavailable;
             break;
         }
+        if (heard.heard == Heard::blocked || refusedFailure) {
+            fresh = true;
+            continue;
+        }
         if (how == Ended::cpuTime)
             break; // the picture's own cost
-        if (how == Ended::crashed && ((go.underLimit && limited) || go.ample)) {
+        // A worker that keeps asking for threads is ended as a crash would end it.
+        if ((how == Ended::crashed || heard.heard == Heard::asking) &&
+            ((go.underLimit && limited) || go.ample)) {
             // Under the data limit a crash may be the limit's: the second go has ample room.
             if (go.underLimit && limited)
                 *go.underLimit = true;
             break;
         }
     }
-    ::close(in);
+    (void)P::release(in);
     // Killed by the system for memory: a passing want, not a fault of the picture.
     return failed(killedOutside ? Failure::outOfMemory : why);
 }
 
-std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *lasting)
+std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *lasting, Failure *cannot)
 {
     *lasting = false;
+    if (cannot)
+        *cannot = Failure::unavailable;
     P::Ask ask;
     ask.kind = P::Kind::header;
     ask.bytes = bytes.size();
@@ -718,26 +696,30 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     bool ample = false;
     std::optional<LWPictureDecoder::Header> told;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        Failure cannot = Failure::none;
-        const auto taken = p.take(ask.cpuMilliseconds, &cannot, ample);
-        if (!taken)
+        Failure why = Failure::unavailable;
+        const auto taken = p.take(ask.cpuMilliseconds, &why, ample);
+        if (!taken) {
+            if (cannot)
+                *cannot = why;
             break;
+        }
         const auto [worker, gen] = *taken;
         if (!limit(worker, ask, beyond) || !P::send(worker.channel, &ask, sizeof(ask), in)) {
             (void)p.give(worker, gen, false, leavingMs);
             continue;
         }
         const HeaderAnswer answer = headerAnswer(p, worker, gen, wall);
-        if (answer.failed && ask.memoryLimit > 0 && !ample) {
+        if (((answer.failed && ask.memoryLimit > 0) || answer.again) && !ample) {
             ample = true;
-            ask.memoryLimit = ampleRoom(ask.memoryLimit);
+            if (ask.memoryLimit > 0)
+                ask.memoryLimit = ampleRoom(ask.memoryLimit);
             continue;
         }
         *lasting = answer.lasting;
         told = answer.header;
         break;
     }
-    ::close(in);
+    (void)P::release(in);
     return told;
 }
 
@@ -769,7 +751,7 @@ Stats stats()
 {
     Pool &p = pool();
     QMutexLocker guard(&p.lock);
-    return {p.started, p.decodes, p.running, p.handed};
+    return {p.started, p.decodes, p.running, p.handed, p.endedHolding, LWWorkerWatch::refusedAsks()};
 }
 
 void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds)

@@ -38,17 +38,22 @@ struct Try {
 // (its data, the one memfd it may write, and all it maps beyond its own set-up and the bytes;
 // none under AddressSanitizer, which maps terabytes), and the CPU-time and wall-clock limits of
 // limitsFor, after which the worker is killed; its limits are set from here, and it cannot change
-// them. A worker that dies or breaks the protocol gets a
-// second try in a fresh one; after that, or past its CPU time (no second try), the picture is
-// `unreadable`. One refused memory within its limit gives `tooLarge`; the machine's own want of
-// memory (the worker killed by the system, or unable to hand its pixels over) `outOfMemory`; the
-// worker program missing or unable to start `decoderMissing`, or unable to shut itself in
-// `decoderUnsafe` (see trouble()); no descriptor or process left, or the wall clock run out (a
-// loaded machine) `unavailable`, with no second try. Requests and results keep every field. An
-// answer other than an image of `made` pixels, of a format the program takes, with pixels within
-// `reserved`, is broken: the worker is ended. A worker left holding more than half its margin
-// after a decode (what a decoder's heap kept) is ended, not reused: the next decode's limit is
-// its own.
+// them. The answer's memfd is sized here for the most an answer of `made` pixels can take and
+// cannot grow; every memfd handed is freed here once done, whatever the worker kept of it. The
+// wall clock does not count the time the worker waits for a CPU. A worker that dies, breaks the
+// protocol, keeps asking for threads past its count, or sleeps past its wall clock having used
+// less than half its CPU time (blocked), gets a second try in a fresh one; after that, or past
+// its CPU time (no second try), the picture is `unreadable`. One refused memory within its limit
+// gives `tooLarge`; the machine's own want of memory (the worker killed by the system, or unable
+// to hand its pixels over) `outOfMemory`; the worker program missing or unable to start (or to
+// say hello, asleep) `decoderMissing`, or unable to shut itself in `decoderUnsafe` (see
+// trouble()); no descriptor or process left, or the wall clock run out while the worker ran or
+// waited for a CPU (a loaded machine) `unavailable`, with no second try. Requests and results
+// keep every field. An answer other than an image of `made` pixels, of a format the program
+// takes, with pixels within `reserved`, written and sealed, is broken: the worker is ended. A
+// worker left holding more after a request than at its hello (a descriptor, a memfd, a thread,
+// shared memory) or more data than half its margin (what a decoder's heap kept) is ended, not
+// reused: the next decode's limit is its own.
 [[nodiscard]] LWPictureDecoder::Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
                                               qint64 reserved, QSize made, qint64 declaredPixels = 0,
                                               const Try &go = {});
@@ -63,14 +68,18 @@ struct Limits {
 // LWPictureDecoder::headerHere run in a worker under small limits (a fixed data limit beside
 // the bytes, a second or two of CPU, a few seconds of wall clock). None when the worker cannot
 // read the header, passes a limit or answers outside the protocol; `lasting` is set false when
-// the answer says nothing of the picture (no worker could start, the wall clock ran out, or the
-// system killed it). A reader that fails or crashes under the data limit is asked again in a
-// fresh worker with ample room, whose answer stands.
-[[nodiscard]] std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *lasting);
+// the answer says nothing of the picture (no worker could start, and why in `cannot`; the wall
+// clock ran out while it ran or waited for a CPU; or the system killed it). A reader that fails
+// or crashes under the data limit, sleeps past the wall clock or keeps asking for threads is
+// asked again in a fresh worker with ample room, whose answer stands; one past its CPU time is
+// asked once.
+[[nodiscard]] std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *lasting,
+                                                             LWPictureDecoder::Failure *cannot = nullptr);
 
-// What keeps every picture from decoding now: none, or what the last worker started found
-// (decoderMissing, decoderUnsafe). Once one is found, no worker is started for a few seconds
-// unless the worker program changes on disk (reinstalled); the first that shuts itself in ends it.
+// What keeps every picture from decoding now: none, or what the last worker started of the
+// program asked now found (decoderMissing, decoderUnsafe). Once one is found, no worker is
+// started for a few seconds unless the worker program changes on disk (reinstalled); the first
+// that shuts itself in ends it.
 [[nodiscard]] LWPictureDecoder::Failure trouble();
 
 // Ends every worker (idle ones at once, busy ones killed, their decodes failing) and starts no
@@ -83,6 +92,8 @@ struct Stats {
     qint64 decodes = 0;  // decodes answered by a worker (failures included)
     int running = 0;     // workers alive now
     qint64 handed = 0;   // picture bytes handed to workers, each request's once (headers and decodes)
+    int endedHolding = 0; // workers ended for holding more after a request than at their hello
+    qint64 refusedThreads = 0; // thread asks refused, each at once
 };
 [[nodiscard]] Stats stats();
 

@@ -1,0 +1,53 @@
+#pragma once
+#include <QtGlobal>
+#include <memory>
+#include <sys/types.h>
+#include <vector>
+
+// What the program sees of a decode worker from outside, through /proc, without its help: what
+// it holds between requests, and how a wait for its answer ended. A worker that misbehaves within
+// the protocol (keeps what it was handed, asks for threads in a loop, sleeps) is told by what it
+// did, never by how fast the machine was.
+namespace LWWorkerWatch
+{
+
+// What a worker holds. Descriptors and memfds only where its descriptors can be read (the worker
+// is not dumpable: as root), -1 elsewhere; the memfds it holds are freed by the program in any
+// case (LWDecodeProtocol::release).
+struct Holding {
+    int descriptors = -1, memfds = -1, threads = -1;
+    qint64 sharedKb = -1; // shared memory it maps (memfds, shared anonymous mappings)
+    qint64 dataKb = -1;   // its private writable memory
+};
+[[nodiscard]] Holding holdingOf(pid_t pid);
+
+// Whether a worker holds more after a request than at its hello: a descriptor, a memfd, a thread
+// or shared memory more, or more data than half `dataMargin` (a decoder's heap that was not given
+// back, which would leave the next decode less than its limit; not counted when `dataMargin` is 0).
+[[nodiscard]] bool holdsMore(const Holding &hello, const Holding &now, qint64 dataMargin);
+
+// How a wait for the worker's message ended: it came (or the channel closed); the wall clock
+// ran out while the worker ran or waited for a CPU (starved: a loaded machine), or while it was
+// asleep and had used less than half its CPU time (blocked: its own doing); or it kept asking
+// for threads past its count.
+enum class Heard { message, starved, blocked, asking };
+
+struct Listened {
+    Heard heard = Heard::message;
+    int refused = 0; // threads it asked for past its count, each refused at once
+};
+
+// A thread ask refused more often than this in one wait ends the wait.
+inline constexpr int mostRefusals = 4;
+
+// Waits for a message on `channel`, answering the thread asks on `listener` (granted while the
+// worker has fewer than `mostThreads`, counting those granted to `asking` until they ask again).
+// The time the worker waits for a CPU does not count against `wallMs`; past three times the
+// wall clock in all it is starved. `cpuMs`: its CPU time for the request.
+[[nodiscard]] Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking,
+                              int mostThreads, int wallMs, int cpuMs);
+
+// Thread asks refused since the process began.
+[[nodiscard]] qint64 refusedAsks();
+
+} // namespace LWWorkerWatch
