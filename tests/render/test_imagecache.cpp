@@ -337,3 +337,22 @@ TEST(ImageCache, AWorkersJpegRowsMakeTheImageTheDecoderMakesHere)
         EXPECT_TRUE(turned.image) << int(turned.failure);
     }
 }
+
+// A view showing a picture at some pixels asks for the step at or above them: powers of two from
+// 32 to 1024, then the preview's largest side; never a step below what is shown.
+TEST(ImageCache, AViewGetsTheStepAtOrAboveWhatItShows)
+{
+    const struct {
+        int shown, step;
+    } rows[] = {{1, 32}, {20, 32}, {32, 32}, {33, 64}, {100, 128}, {256, 256}, {600, 1024},
+                {1024, 1024}, {1025, 1600}, {1600, 1600}, {5000, 1600}};
+    const QByteArray png = encode(twoTone(2000, 1500), "png");
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.shown);
+        // Bytes of its own each: no larger step decoded before serves it.
+        const LWImage pic = picture("steps", png + "step " + QByteArray::number(row.shown));
+        const auto got = LWImageCache::image(pic, [&row](QSize) { return row.shown; });
+        ASSERT_TRUE(got);
+        EXPECT_EQ(std::max(got->width(), got->height()), row.step);
+    }
+}
