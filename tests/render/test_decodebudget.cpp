@@ -228,4 +228,21 @@ TEST_F(DecodeBudget, AShownPreviewGivesWayOnlyToAnExport)
     const qint64 decodes = LWImageCache::stats().decodes;
     EXPECT_TRUE(drawn(shown));
     EXPECT_EQ(LWImageCache::stats().decodes, decodes) << "the shown preview was kept";
+
+    // An export that fits the budget only once a shown preview gives way: it is made, and the
+    // view decodes that preview again.
+    ASSERT_TRUE(drawn(next)); // both shown now, all that is kept
+    const LWDocument photo = design(heic(plain(side, side, Qt::blue)));
+    LWDecodeBudget::setLimit(qint64(side) * side * 16); // the export's decode, not beside both
+    auto exported = std::async(std::launch::async, [&] { return exportPng(photo); });
+    // Only against a hang: the export is never timed.
+    const bool ended = exported.wait_for(std::chrono::minutes(5)) == std::future_status::ready;
+    LWDecodeBudget::setLimit(oldLimit); // lets a waiting export go on
+    ASSERT_TRUE(ended) << "the export waited for room the shown previews held";
+    const auto [why, middle] = exported.get();
+    EXPECT_EQ(why, QString());
+    EXPECT_TRUE(bluish(middle));
+    const qint64 exportedAt = LWImageCache::stats().decodes;
+    EXPECT_TRUE(drawn(shown) && drawn(next));
+    EXPECT_GT(LWImageCache::stats().decodes, exportedAt) << "a shown preview gave way";
 }

@@ -1,6 +1,7 @@
 #include "model/image.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
+#include "render/pictures/jpegpart.h"
 #include "render/pictures/picturedecoder.h"
 
 #include "support/testpictures.h"
@@ -335,5 +336,54 @@ TEST(ImageCache, AWorkersJpegRowsMakeTheImageTheDecoderMakesHere)
         const LWPictureDecoder::Result turned = LWPictureDecoder::decode(c.bytes, c.request);
         LWDecodeBudget::setLimit(old);
         EXPECT_TRUE(turned.image) << int(turned.failure);
+    }
+}
+
+// A view showing a picture at some pixels asks for the step at or above them: powers of two from
+// 32 to 1024, then the preview's largest side; never a step below what is shown.
+TEST(ImageCache, AViewGetsTheStepAtOrAboveWhatItShows)
+{
+    const struct {
+        int shown, step;
+    } rows[] = {{1, 32}, {20, 32}, {32, 32}, {33, 64}, {100, 128}, {256, 256}, {600, 1024},
+                {1024, 1024}, {1025, 1600}, {1600, 1600}, {5000, 1600}};
+    const QByteArray png = encode(twoTone(2000, 1500), "png");
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.shown);
+        // Bytes of its own each: no larger step decoded before serves it.
+        const LWImage pic = picture("steps", png + "step " + QByteArray::number(row.shown));
+        const auto got = LWImageCache::image(pic, [&row](QSize) { return row.shown; });
+        ASSERT_TRUE(got);
+        EXPECT_EQ(std::max(got->width(), got->height()), row.step);
+    }
+}
+
+// A JPEG part's first and last columns are the whole picture's there, where the part starts on a
+// block's edge and ends inside a 4:2:0 picture's chroma samples, at full size and scaled by its DCT.
+TEST(ImageCache, AJpegPartsEdgesAreTheWholePictures)
+{
+    // Colours that change every few columns: the chroma's smoothing shows at a part's ends.
+    QImage stripes(256, 96, QImage::Format_RGB32);
+    for (int y = 0; y < stripes.height(); ++y)
+        for (int x = 0; x < stripes.width(); ++x)
+            stripes.setPixel(x, y, (x / 3 + y / 8) % 2 ? qRgb(220, 30, 40) : qRgb(20, 60, 230));
+    const QByteArray jpeg = encode(stripes, "jpeg", 90);
+    ASSERT_EQ(jpeg.at(jpeg.indexOf("\xFF\xC0") + 11), '\x22') << "4:2:0";
+    const struct {
+        int eighths;
+        QRect part;
+    } rows[] = {{8, {16, 8, 20, 40}}, {8, {32, 0, 37, 96}}, {8, {0, 16, 46, 30}}, {8, {101, 3, 61, 50}},
+                {4, {8, 4, 14, 30}},  {4, {16, 0, 26, 48}}, {2, {8, 0, 12, 24}}, {2, {5, 0, 9, 24}}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.eighths << " " << row.part.x() << "+" << row.part.width());
+        const QSize size = LWJpegPart::scaled(stripes.size(), row.eighths);
+        const auto whole = LWJpegPart::decode(jpeg, row.eighths, QRect(QPoint(), size));
+        const auto part = LWJpegPart::decode(jpeg, row.eighths, row.part);
+        ASSERT_TRUE(whole && part);
+        ASSERT_EQ(part->image.size(), row.part.size());
+        for (const int x : {0, row.part.width() - 1})
+            EXPECT_EQ(part->image.copy(x, 0, 1, row.part.height()),
+                      whole->image.copy(row.part.x() + x, row.part.y(), 1, row.part.height()))
+                << "column " << x;
     }
 }

@@ -1,4 +1,6 @@
-// The queue of picture work beside the interface thread: what runs next, and each job once.
+// The queue of picture work beside the interface thread: what runs next, each job once, and a job
+// asked "not before" a time only once that time has come.
+#include "render/pictures/pictureclock.h"
 #include "render/pictures/picturequeue.h"
 
 #include <QMutex>
@@ -30,6 +32,9 @@ TEST(PictureQueue, HighestPriorityFirstThenTheLatestAsked)
     EXPECT_TRUE(queue.ask("check", 1, job("check")));
     EXPECT_TRUE(queue.ask("scrolled to", 2, job("scrolled to")));
     EXPECT_TRUE(queue.ask("on screen", 2, job("on screen")));
+    // A picture in its pause, however high: not run before the pause ends.
+    EXPECT_TRUE(queue.ask("after the pause", 5, job("after the pause"),
+                          LWPictureClock::now() + std::chrono::seconds(30)));
     EXPECT_FALSE(queue.ask("check", 0, job("check"))); // waiting: not queued twice, not lowered
     EXPECT_FALSE(queue.ask("scrolled to", 3, job("scrolled to"))); // raised
     EXPECT_FALSE(queue.ask("on screen", 2, job("on screen")));      // asked again: the latest
@@ -38,6 +43,13 @@ TEST(PictureQueue, HighestPriorityFirstThenTheLatestAsked)
         QThread::msleep(1);
     EXPECT_EQ(ran, (QStringList{"scrolled to", "on screen", "off screen", "check"}));
     hold.release(queue.threads());
+    while (queue.busy() > 0)
+        QThread::msleep(1);
+    EXPECT_EQ(ran.size(), 4) << "nothing run during the pause";
+    LWPictureClock::advanceForTests(std::chrono::seconds(31));
+    while (queue.busy() > 0)
+        QThread::msleep(1);
+    EXPECT_EQ(ran.value(4), QStringLiteral("after the pause"));
     queue.drain();
     EXPECT_EQ(queue.busy(), 0);
 }

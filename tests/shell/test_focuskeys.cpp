@@ -139,6 +139,12 @@ TEST_F(FocusKeys, TheLayersListIsOneTabStopWithArrowsAndFlagKeys)
         {key(Qt::Key_Space, Qt::ShiftModifier), 1, 1, 1},
         {key(Qt::Key_Space), 1, -1, 1},        {key(Qt::Key_Space, Qt::ShiftModifier), 1, -1, -1},
         {key(Qt::Key_Home), 0, -1, -1},
+        // The flag keys on the first and the last row too.
+        {key(Qt::Key_Space), 0, 0, -1},        {key(Qt::Key_Space, Qt::ShiftModifier), 0, 0, 0},
+        {key(Qt::Key_Space), 0, -1, 0},        {key(Qt::Key_Space, Qt::ShiftModifier), 0, -1, -1},
+        {key(Qt::Key_Down), 1, -1, -1},        {key(Qt::Key_Down), 2, -1, -1},
+        {key(Qt::Key_Space), 2, 2, -1},        {key(Qt::Key_Space, Qt::ShiftModifier), 2, 2, 2},
+        {key(Qt::Key_Space), 2, -1, 2},        {key(Qt::Key_Space, Qt::ShiftModifier), 2, -1, -1},
         {[](FocusKeys &t) { // the keyboard elsewhere first, nothing selected
              t.clickCanvas(QPointF(400, 650));
              t.clickIn(t.screen()->layers()->rows().at(2), QPoint(40, LayerRow::rowHeight / 2));

@@ -114,10 +114,12 @@ std::optional<Part> decodePart(const QByteArray &bytes, int m, const QRect &rect
         jpeg_destroy_decompress(&info);
         return std::nullopt;
     }
-    // The decoder takes the crop's right end for the picture's, where its chroma is smoothed:
-    // decoded a few columns further, the part's last ones are what the whole picture has there.
-    JDIMENSION left = JDIMENSION(rect.x()),
-               width = JDIMENSION(std::min<qint64>(qint64(rect.width()) + rightPad, info.output_width - rect.x()));
+    // The decoder takes the crop's ends for the picture's, where its chroma is smoothed: decoded
+    // from a column further left (the crop then starts a block earlier) and a few columns further
+    // right, the part's first and last columns are what the whole picture has there.
+    JDIMENSION left = JDIMENSION(std::max(0, rect.x() - 1));
+    JDIMENSION width =
+        JDIMENSION(std::min<qint64>(qint64(rect.x()) + rect.width() + rightPad, info.output_width) - qint64(left));
     if (left != 0 || width != info.output_width)
         jpeg_crop_scanline(&info, &left, &width);
     const qsizetype perLine = qsizetype(width) * 4;
