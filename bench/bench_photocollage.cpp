@@ -249,13 +249,15 @@ int check(const QString &file, bool console)
     }
     const QList<LWExport::Issue> issues = LWExport::preflight(editor.doc());
     report("check");
-    const qint64 png =
-        LWExport::rasterData(editor.doc(), 0, 300, false, LWExport::RasterType::png).value_or(QByteArray()).size();
+    const qint64 png = LWExport::rasterData(editor.doc(), 0, 300, false, LWExport::RasterType::png)
+                           .value_or(QByteArray())
+                           .size();
     report("png");
     const qint64 pdf = LWExport::pdfData(editor.doc(), {0}, true).value_or(QByteArray()).size();
     report("pdf");
     std::printf("%s: %lld findings, PNG %.1f MB, PDF %.1f MB; all in %lld ms\n", console ? "console" : "view",
-                static_cast<long long>(issues.size()), png / 1e6, pdf / 1e6, static_cast<long long>(total.elapsed()));
+                static_cast<long long>(issues.size()), png / 1e6, pdf / 1e6,
+                static_cast<long long>(total.elapsed()));
     return png > 0 && pdf > 0 ? 0 : 2;
 }
 
@@ -271,7 +273,8 @@ int main(int argc, char **argv)
         return run(args[2], args.size() > 3 ? args[3].toDouble() : 0.87, args.size() > 4 ? args[4].toInt() : 30);
     if (args.size() >= 3 && args[1] == QLatin1String("check"))
         return check(args[2], args.size() > 3 && args[3] == QLatin1String("console"));
-    std::fprintf(stderr, "usage: %s make FILE COUNT | run FILE [SCALE] [SECONDS] | check FILE [view|console]\n",
+    std::fprintf(stderr,
+                 "usage: %s make FILE COUNT | run FILE [SCALE] [SECONDS] | check FILE [view|console]\n",
                  argv[0]);
     return 64;
 }

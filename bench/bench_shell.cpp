@@ -113,7 +113,8 @@ static void BM_NudgeAllInWindow(benchmark::State &state)
     waitForPaint([](QObject *o) { return insideA(o, "StartScreen"); });
     LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Dots"));
     for (int i = 0; i < 2000; ++i)
-        doc.pages[0].elements.append(LWElement::makeShape(LWShapeKind::ellipse, {18 + (i % 50) * 11.5, 18 + (i / 50) * 11.5, 6, 6},
+        doc.pages[0].elements.append(LWElement::makeShape(LWShapeKind::ellipse,
+                                                          {18 + (i % 50) * 11.5, 18 + (i / 50) * 11.5, 6, 6},
                                                           LWFill::solid(LWColor::black), std::nullopt, 0,
                                                           QStringLiteral("Dot %1").arg(i + 1)));
     app.newDocument(doc);
@@ -148,7 +149,13 @@ static void BM_NudgeAllInWindow(benchmark::State &state)
         state.SkipWithError("the keys did not nudge");
     app.editor()->setSelection({});
 }
-BENCHMARK(BM_NudgeAllInWindow)->Arg(100)->Arg(85)->Arg(150)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(41);
+BENCHMARK(BM_NudgeAllInWindow)
+    ->Arg(100)
+    ->Arg(85)
+    ->Arg(150)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(41);
 
 int main(int argc, char **argv)
 {

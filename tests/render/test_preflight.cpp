@@ -344,7 +344,8 @@ TEST_F(Preflight, InAConsoleTheCheckReadsHeadersAndTheExportTellsTheRest)
         const qint64 decodes = LWImageCache::stats().decodes;
         EXPECT_EQ(messages(check({e})), byHeader ? QStringList{c.message} : QStringList{});
         EXPECT_EQ(LWImageCache::stats().decodes, decodes);
-        LWDocument d = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 400, 300, 20, QStringLiteral("T"));
+        LWDocument d = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 400, 300, 20,
+                                         QStringLiteral("T"));
         d.pages[0].elements = {e};
         (void)LWExport::rasterData(d, 0, 72, false, LWExport::RasterType::png);
         EXPECT_EQ(messages(check({e})), c.message.isEmpty() ? QStringList{} : QStringList{c.message});

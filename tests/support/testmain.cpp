@@ -20,7 +20,8 @@ std::set<QString> takeFiles(int &argc, char **argv)
     for (int i = 0; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         if (i > 0 && arg.startsWith(flag)) {
-            for (const QString &f : QString::fromUtf8(arg.mid(flag.size())).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            const QString names = QString::fromUtf8(arg.mid(flag.size()));
+            for (const QString &f : names.split(QLatin1Char(','), Qt::SkipEmptyParts))
                 files.insert(f);
             continue;
         }
@@ -42,7 +43,8 @@ bool keepOnly(const std::set<QString> &files)
         const ::testing::TestSuite &suite = *unit.GetTestSuite(i);
         for (int j = 0; j < suite.total_test_count(); ++j) {
             const ::testing::TestInfo &test = *suite.GetTestInfo(j);
-            std::string &list = files.count(QFileInfo(QString::fromUtf8(test.file())).fileName()) ? mine : others;
+            const QString file = QFileInfo(QString::fromUtf8(test.file())).fileName();
+            std::string &list = files.count(file) ? mine : others;
             list += (list.empty() ? "" : ":") + std::string(suite.name()) + '.' + test.name();
         }
     }
