@@ -68,22 +68,28 @@ endfunction()
 
 # lw_test_flags(target): test code is optimised less than the code under test (about a quarter
 # less compile time per test file; the libraries keep their flags), and carries line tables only
-# (-g1: 40 % less compile time than -g; a failure's backtrace still names files and lines).
+# (-g1: 40 % less compile time than -g; a failure's backtrace still names files and lines). In the
+# sanitizer tree it is not optimised at all: instrumented, a test file compiles in under half the
+# time at -O0, and the sanitizers check it as closely.
 function(lw_test_flags target)
-  if(NOT LW_FUZZ) # the sanitizer tree builds everything at -O1 with line tables already
+  if(LW_FUZZ)
+    target_compile_options(${target} PRIVATE -O0)
+  else()
     target_compile_options(${target} PRIVATE -O1 -g1)
   endif()
 endfunction()
 
-# lw_test(name SOURCES ... DEPS ... [CASES ...]): the sources compiled as one object library
+# lw_test(name SOURCES ... DEPS ... [CASES ...] [OPTIMISED]): the sources compiled as one object library
 # `name`, linked into its folder's one test program (tests/render -> lw_tests_render), so that a
 # folder links once instead of once per former program. CTest still runs `name` as an entry of its
 # own: the folder program with --lw-files, which runs only the tests of those files (support/
 # testmain.cpp), in a process of their own. With CASES, CTest runs it once per case, as name.case
 # filtered to the tests whose full name ends in that case (a value-parameterised suite's parameter
-# names), so the runs go in parallel.
+# names), so the runs go in parallel. OPTIMISED: the test code itself does heavy work (walks every
+# glyph, makes photos), so it is optimised in the sanitizer tree too, parsing its own headers (the
+# shared precompiled header is not optimised there).
 function(lw_test name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS;CASES" ${ARGN})
+  cmake_parse_arguments(A "OPTIMISED" "" "SOURCES;DEPS;CASES" ${ARGN})
   file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
   string(REPLACE "/" "_" folder "${folder}")
   set(program lw_tests_${folder})
@@ -122,8 +128,15 @@ function(lw_test name)
   if(files GREATER 1)
     set_target_properties(${name} PROPERTIES UNITY_BUILD ON)
   endif()
-  lw_test_flags(${name})
-  if(LW_PCH)
+  # OPTIMISED in the sanitizer tree keeps that tree's -O1 (a target's own -O1 would be dropped
+  # as a repeated option, leaving -O0 last).
+  set(optimised OFF)
+  if(A_OPTIMISED AND LW_FUZZ)
+    set(optimised ON)
+  else()
+    lw_test_flags(${name})
+  endif()
+  if(LW_PCH AND NOT optimised)
     # lw_testmain gives every test the same Qt modules, hence the same flags and definitions.
     target_precompile_headers(${name} REUSE_FROM lw_test_pch)
   endif()
