@@ -137,6 +137,16 @@ static void BM_NudgeAllInWindow(benchmark::State &state)
         QApplication::processEvents();
     };
     settle();
+    struct Paints : QObject {
+        int n = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            n += e->type() == QEvent::Paint;
+            return false;
+        }
+    } paints;
+    page->installEventFilter(&paints);
+    const int renders = page->renderCount();
     int i = 0;
     for (auto _ : state) {
         QKeyEvent press(QEvent::KeyPress, i++ % 2 ? Qt::Key_Left : Qt::Key_Right, Qt::NoModifier);
@@ -145,6 +155,9 @@ static void BM_NudgeAllInWindow(benchmark::State &state)
         QApplication::sendEvent(page, &release);
         settle();
     }
+    state.counters["page_paints"] = double(paints.n) / double(state.iterations());
+    state.counters["page_renders"] = double(page->renderCount() - renders) / double(state.iterations());
+    page->removeEventFilter(&paints);
     if (app.editor()->elements().first().frame.x == 18)
         state.SkipWithError("the keys did not nudge");
     app.editor()->setSelection({});
