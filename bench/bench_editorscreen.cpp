@@ -1,6 +1,6 @@
 // The inspector during a drag: one refresh per live update (200 of them) with a text box
 // selected; building the whole editor screen for a card template; and each user action of the
-// editor screen on a Letter page of 200 and of 2,000 dots (grouping them all among them), timed
+// editor screen on a Letter page of 200 and of 2,000 dots (grouping and nudging them all among them), timed
 // until its repaints are done.
 #include "app/app.h"
 #include "templates/templates.h"
@@ -170,6 +170,14 @@ void BM_ScreenNudge(benchmark::State &state)
     timeActions(state, s, [&](int i) { s.editor.nudge(i % 2 ? -1 : 1, 0); }, nullptr);
 }
 
+// Every dot selected and nudged (an arrow key on a selection made with Select All).
+void BM_ScreenNudgeAll(benchmark::State &state)
+{
+    DotScreen s(int(state.range(0)));
+    s.selectAll();
+    timeActions(state, s, [&](int i) { s.editor.nudge(i % 2 ? -1 : 1, 0); }, nullptr);
+}
+
 // The undo and redo benchmarks need a step to travel over: a lock made before the clock starts.
 void BM_ScreenUndoLock(benchmark::State &state)
 {
@@ -223,6 +231,7 @@ SCREEN_BENCH(BM_ScreenUndoLock);
 SCREEN_BENCH(BM_ScreenRedoLock);
 SCREEN_BENCH(BM_ScreenSelect);
 SCREEN_BENCH(BM_ScreenNudge);
+SCREEN_BENCH(BM_ScreenNudgeAll);
 SCREEN_BENCH(BM_ScreenGroup);
 SCREEN_BENCH(BM_ScreenUngroup);
 

@@ -2,15 +2,21 @@
 // opened in the page view: the time until every photo is drawn, the decodes, the peak memory and
 // the CPU time of the program and its decode workers over the following seconds, when the window
 // should be idle. bench/photocollage.sh runs it for 40 and 100 photos.
+// With "check", the design is then print-checked and exported as a 300-DPI PNG and a PDF (as a
+// console run does, each waiting for its pictures): the time and decodes of each step; "console"
+// leaves the page view out and checks as the console modes do.
 //   lw_bench_photocollage make FILE COUNT      writes the design (5 x 8 on a letter flyer for 40,
 //                                              10 x 10 for 100, else a near-square grid)
 //   lw_bench_photocollage run FILE [SCALE] [SECONDS]   opens it at SCALE (0.87: the window's first
 //                                              zoom) and watches it for SECONDS after (30)
+//   lw_bench_photocollage check FILE [view|console]   opened (and drawn at 0.87), checked, exported
 // Only calls that every version of the page view has, so that it also builds against older trees.
 #include "editor/editor.h"
 #include "model/file/documentio.h"
+#include "render/export.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturequeue.h"
+#include "render/preflight.h"
 #include "render/worker/decodeworkers.h"
 #include "ui/canvas/pagecanvas.h"
 #include "support/jpegrows.h"
@@ -22,6 +28,7 @@
 #include <QFile>
 #include <QTimer>
 #include <cmath>
+#include <memory>
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
@@ -203,6 +210,57 @@ int run(const QString &file, double scale, int seconds)
     return drawn >= 0 ? 0 : 2;
 }
 
+// Opened, drawn in the page view (unless `console`), checked, exported as PNG and PDF.
+int check(const QString &file, bool console)
+{
+    QElapsedTimer total;
+    total.start();
+    auto opened = LWDocumentIO::open(QUrl::fromLocalFile(file));
+    if (!opened.ok())
+        return 1;
+    LWEditor editor(opened.value());
+    std::unique_ptr<PageCanvas> page;
+    QElapsedTimer step;
+    qint64 decodes = LWImageCache::stats().decodes;
+    const auto report = [&](const char *what) {
+        const qint64 now = LWImageCache::stats().decodes;
+        std::printf("  %-8s %6lld ms, %3lld decodes\n", what, static_cast<long long>(step.elapsed()),
+                    static_cast<long long>(now - decodes));
+        decodes = now;
+        step.restart();
+    };
+    step.start();
+    LWImageCache::setConsole(console);
+    if (!console) {
+        page = std::make_unique<PageCanvas>(editor);
+        page->setScale(0.87);
+        page->show();
+        QEventLoop loop;
+        QTimer look;
+        look.setInterval(20);
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            if (undrawn(page->grab().toImage(), *page, editor.doc()) == 0 || step.elapsed() > 180000)
+                loop.quit();
+        });
+        look.start();
+        loop.exec();
+        report("view");
+        page.reset(); // a console's view is gone once drawn: what it kept stays in the tables
+    }
+    const QList<LWExport::Issue> issues = LWExport::preflight(editor.doc());
+    report("check");
+    const qint64 png = LWExport::rasterData(editor.doc(), 0, 300, false, LWExport::RasterType::png)
+                           .value_or(QByteArray())
+                           .size();
+    report("png");
+    const qint64 pdf = LWExport::pdfData(editor.doc(), {0}, true).value_or(QByteArray()).size();
+    report("pdf");
+    std::printf("%s: %lld findings, PNG %.1f MB, PDF %.1f MB; all in %lld ms\n", console ? "console" : "view",
+                static_cast<long long>(issues.size()), png / 1e6, pdf / 1e6,
+                static_cast<long long>(total.elapsed()));
+    return png > 0 && pdf > 0 ? 0 : 2;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -213,6 +271,10 @@ int main(int argc, char **argv)
         return make(args[2], args[3].toInt());
     if (args.size() >= 3 && args[1] == QLatin1String("run"))
         return run(args[2], args.size() > 3 ? args[3].toDouble() : 0.87, args.size() > 4 ? args[4].toInt() : 30);
-    std::fprintf(stderr, "usage: %s make FILE COUNT | run FILE [SCALE] [SECONDS]\n", argv[0]);
+    if (args.size() >= 3 && args[1] == QLatin1String("check"))
+        return check(args[2], args.size() > 3 && args[3] == QLatin1String("console"));
+    std::fprintf(stderr,
+                 "usage: %s make FILE COUNT | run FILE [SCALE] [SECONDS] | check FILE [view|console]\n",
+                 argv[0]);
     return 64;
 }

@@ -2,6 +2,8 @@
 #include "app/sheets/exportjob.h"
 #include "app/startscreen.h"
 #include "app/thumbs.h"
+#include "kit/zoom/zoom.h"
+#include "editor/editor.h"
 #include "model/file/prefs.h"
 #include "shell/mainwindow.h"
 #include "shell/setup.h"
@@ -14,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
@@ -134,6 +137,76 @@ static void BM_PosterExportTurns(benchmark::State &state)
     state.counters["longest_wait_ms"] = double(longest);
 }
 BENCHMARK(BM_PosterExportTurns)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// A Letter page of 2,000 dots in the main window at an interface zoom (percent), all selected,
+// nudged by the Right and Left keys through the window, until the repaints are done. One zoom per
+// process (--benchmark_filter=NudgeAll.*/85): the design stays open.
+static void BM_NudgeAllInWindow(benchmark::State &state)
+{
+    LWApp &app = configured();
+    VKZoom::setValue(double(state.range(0)) / 100); // the interface zoom
+    LWShellWindow window(app);
+    window.resize(1480, 900);
+    window.show();
+    waitForPaint([](QObject *o) { return insideA(o, "StartScreen"); });
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Dots"));
+    for (int i = 0; i < 2000; ++i)
+        doc.pages[0].elements.append(LWElement::makeShape(LWShapeKind::ellipse,
+                                                          {18 + (i % 50) * 11.5, 18 + (i / 50) * 11.5, 6, 6},
+                                                          LWFill::solid(LWColor::black), std::nullopt, 0,
+                                                          QStringLiteral("Dot %1").arg(i + 1)));
+    app.newDocument(doc);
+    waitForPaint([](QObject *o) { return qobject_cast<PageCanvas *>(o) != nullptr; });
+    PageCanvas *page = nullptr;
+    for (QWidget *w : QApplication::allWidgets()) // the window's content sits inside its zoom host
+        if (auto *canvas = qobject_cast<PageCanvas *>(w); canvas && canvas->isVisible())
+            page = canvas;
+    if (!page)
+        return state.SkipWithError("no page view");
+    QList<QUuid> all;
+    for (const LWElement &e : app.editor()->elements())
+        all.append(e.id);
+    app.editor()->setSelection(all);
+    QApplication::setActiveWindow(&window); // the editor's keys act only in the active window
+    page->setFocus();
+    const auto settle = [] {
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
+    };
+    settle();
+    struct Paints : QObject {
+        int n = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            n += e->type() == QEvent::Paint;
+            return false;
+        }
+    } paints;
+    page->installEventFilter(&paints);
+    const int renders = page->renderCount();
+    int i = 0;
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, i++ % 2 ? Qt::Key_Left : Qt::Key_Right, Qt::NoModifier);
+        QApplication::sendEvent(page, &press);
+        QKeyEvent release(QEvent::KeyRelease, press.key(), Qt::NoModifier);
+        QApplication::sendEvent(page, &release);
+        settle();
+    }
+    state.counters["page_paints"] = double(paints.n) / double(state.iterations());
+    state.counters["page_renders"] = double(page->renderCount() - renders) / double(state.iterations());
+    page->removeEventFilter(&paints);
+    if (app.editor()->elements().first().frame.x == 18)
+        state.SkipWithError("the keys did not nudge");
+    app.editor()->setSelection({});
+}
+BENCHMARK(BM_NudgeAllInWindow)
+    ->Arg(100)
+    ->Arg(85)
+    ->Arg(150)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(41);
 
 int main(int argc, char **argv)
 {

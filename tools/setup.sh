@@ -8,12 +8,12 @@ BUILD="${LW_BUILD_DIR:-$ROOT/build}"
 PACKAGES=(cmake g++ ninja-build ccache pkg-config
           qt6-base-dev qt6-pdf-dev qt6-svg-dev qt6-qpa-plugins qt6-image-formats-plugins
           libqpdf-dev libheif-dev libcups2-dev zlib1g-dev libjpeg62-turbo-dev
-          libgtest-dev libbenchmark-dev poppler-utils xvfb xauth)
+          libgtest-dev libbenchmark-dev poppler-utils xvfb xauth lld)
 
-# A second PDF reader for the fidelity tests; clang, its sanitizer runtime and its linker for the
-# fuzz and sanitizer step of ./test; desktop-file-validate and update-desktop-database for the desktop
+# A second PDF reader for the fidelity tests; clang and its sanitizer runtime for the fuzz and
+# sanitizer step of ./test; desktop-file-validate and update-desktop-database for the desktop
 # integration test.
-TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev lld desktop-file-utils)
+TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev desktop-file-utils)
 if [ "${1:-}" = --test ]; then
     PACKAGES+=("${TEST_PACKAGES[@]}")
 fi

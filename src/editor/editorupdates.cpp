@@ -25,9 +25,14 @@ QList<QUuid> LWEditor::targets(const QList<QUuid> &ids, bool includeLocked) cons
 {
     if (includeLocked)
         return ids;
+    // One pass over the page, not one search an id: a selection may hold thousands.
+    QHash<QUuid, bool> locked;
+    locked.reserve(elements().size());
+    for (auto it = elements().crbegin(); it != elements().crend(); ++it) // the first of a repeated id wins
+        locked.insert(it->id, it->locked);
     QList<QUuid> out;
     for (const QUuid &id : ids)
-        if (const auto i = index(id); i && !elements().at(*i).locked)
+        if (const auto it = locked.constFind(id); it != locked.cend() && !*it)
             out.append(id);
     return out;
 }

@@ -5,6 +5,7 @@
 #include "kit/host/kithost.h"
 #include "model/info.h"
 #include "render/fonts.h"
+#include "render/pictures/imagecache.h"
 #include "shell/appicon.h"
 #include "shell/handover.h"
 #include "shell/instance.h"
@@ -50,6 +51,7 @@ bool consoleRequested(const QStringList &args, const Runners &runners)
 
 int runConsole(const QStringList &args, const Runners &runners)
 {
+    LWImageCache::setConsole(true); // no window keeps previews: the print check reads headers
     int code = 1;
     if (selfTestRequested(args)) {
         if (runners.selfTest)

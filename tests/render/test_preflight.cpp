@@ -1,5 +1,6 @@
 #include "model/document.h"
 #include "model/geometry.h"
+#include "render/export.h"
 #include "render/fonts.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
@@ -9,6 +10,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QScopeGuard>
 #include <gtest/gtest.h>
 
 using LWExport::Issue;
@@ -323,6 +325,30 @@ TEST_F(Preflight, PicturesThatDoNotDrawAreProblems)
         LWElement e = LWElement::makePhoto({40, 40, 48, 36}, LWMask::none, 0, QStringLiteral("Photo"));
         e.image->data = LWUndrawnPictures::encoded(format);
         EXPECT_TRUE(check({e}).isEmpty()) << format;
+    }
+}
+
+// In a console the check decodes nothing: the header tells what it can at once, and the export's
+// own decode the rest, to any check after it; whole pictures stay unreported.
+TEST_F(Preflight, InAConsoleTheCheckReadsHeadersAndTheExportTellsTheRest)
+{
+    LWImageCache::setConsole(true);
+    const auto windowed = qScopeGuard([] { LWImageCache::setConsole(false); });
+    QList<LWUndrawnPictures::Case> rows = LWUndrawnPictures::cases();
+    rows.append({"a whole JPEG", LWUndrawnPictures::encoded("jpeg", 401, 300), QString()});
+    for (const LWUndrawnPictures::Case &c : rows) {
+        SCOPED_TRACE(c.name);
+        LWElement e = LWElement::makePhoto({40, 40, 48, 36}, LWMask::none, 0, QStringLiteral("Photo"));
+        e.image->data = c.bytes + QByteArray(" console"); // bytes no other test checked
+        const bool byHeader = c.message == LWUndrawnPictures::largeMessage || c.bytes.startsWith("<svg");
+        const qint64 decodes = LWImageCache::stats().decodes;
+        EXPECT_EQ(messages(check({e})), byHeader ? QStringList{c.message} : QStringList{});
+        EXPECT_EQ(LWImageCache::stats().decodes, decodes);
+        LWDocument d = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 400, 300, 20,
+                                         QStringLiteral("T"));
+        d.pages[0].elements = {e};
+        (void)LWExport::rasterData(d, 0, 72, false, LWExport::RasterType::png);
+        EXPECT_EQ(messages(check({e})), c.message.isEmpty() ? QStringList{} : QStringList{c.message});
     }
 }
 

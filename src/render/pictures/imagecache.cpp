@@ -32,6 +32,7 @@ using namespace LWPictureTables;
 namespace {
 
 std::atomic<quint64> showingIds{1};
+std::atomic<bool> console{false};
 
 } // namespace
 
@@ -113,10 +114,29 @@ std::optional<Drawn> drawn(const LWImage &picture)
         longest = LWJpegProbe::passable(bytes) ? previewMaxPixels : 0;
     // Any preview kept tells it; else one at the step a view shows the picture at, or the smallest.
     int side = 0;
+    bool held = false;
     {
         QMutexLocker guard(&t.lock);
         t.shown.resolve(bufferName(bytes), key);
         side = t.sideFor(key, smallestStep);
+        held = t.preview.entries.contains(key) || t.full.entries.contains(key);
+    }
+    // In a console nothing is decoded for the check alone: the header tells, and the export's own
+    // decode, remembered, tells the rest to any check after it.
+    if (console && !held) {
+        const std::optional<LWImageProperties> props = LWImageProperties::read(bytes);
+        const Failure failure = LWPictureDecoder::check(bytes, {longest, {0, 0, 1, 1}});
+        if (failure == Failure::unreadable || failure == Failure::tooLarge) {
+            QMutexLocker guard(&t.lock);
+            t.remember(key, {longest, {0, 0, 1, 1}}, {std::nullopt, failure});
+            return t.outcome(key, longest);
+        }
+        if (props && props->width > 0 && props->height > 0 && failure == Failure::none) {
+            QMutexLocker guard(&t.lock);
+            if (t.known.value(key).unreadable)
+                return Drawn::unreadable;
+            return t.partial(key) ? Drawn::partial : Drawn::whole;
+        }
     }
     const Result r = fetch(bytes, key, side);
     const Failure whole = r.image && longest == 0 ? LWPictureDecoder::check(bytes, {}) : Failure::none;
@@ -135,6 +155,8 @@ std::optional<Drawn> drawn(const LWImage &picture)
         return r.partial ? Drawn::partial : Drawn::whole;
     return std::nullopt;
 }
+
+void setConsole(bool on) { console = on; }
 
 Result exportImage(const LWImage &picture, const LWPictureDecoder::Request &request)
 {

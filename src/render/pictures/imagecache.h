@@ -87,6 +87,12 @@ private:
 enum class Drawn { whole, partial, unreadable, tooLarge };
 [[nodiscard]] std::optional<Drawn> drawn(const LWImage &picture);
 
+// In a console (set by the console modes: no window keeps previews, and an export follows the
+// check), drawn() decodes nothing for a picture the tables do not hold: it goes by the header
+// (unreadable or too large) and by what decodes so far found; an export's decode, remembered,
+// then tells any later check that the picture drew only in part or not at all.
+void setConsole(bool on);
+
 // What the decodes so far found the picture's bytes to give, decoding nothing: unreadable, too
 // large (whole, or a part of it), drawn only in part, or none when nothing of that is known.
 [[nodiscard]] std::optional<Drawn> remembered(const LWImage &picture);
