@@ -11,6 +11,7 @@
 #include "shell/startup.h"
 #include "templates/templates.h"
 #include "ui/canvas/pagecanvas.h"
+#include "support/samplepages.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -108,16 +109,7 @@ BENCHMARK(BM_NewFromTemplate)->Unit(benchmark::kMillisecond)->UseRealTime();
 // interface thread went without running the timer (longest_wait_ms; the window's liveness).
 static void BM_PosterExportTurns(benchmark::State &state)
 {
-    LWDocument doc = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 2592, 1728, 18,
-                                       QStringLiteral("Poster"));
-    doc.bleed = 9;
-    doc.pages[0].background = LWFill::solid(LWColor::hex(0x204060));
-    for (int i = 0; i < 12; ++i)
-        doc.pages[0].elements.append(LWElement::makeShape(
-            i % 2 ? LWShapeKind::ellipse : LWShapeKind::rectangle,
-            LWRect(100 + i * 190, 200 + i * 90, 400, 300),
-            LWFill::solid(LWColor::hex(0xE0A020 + i * 0x100010)), std::nullopt, 0,
-            QStringLiteral("Shape %1").arg(i)));
+    const LWDocument doc = LWSamplePages::shapePoster();
     QTemporaryDir dir;
     qint64 longest = 0;
     for (auto _ : state) {

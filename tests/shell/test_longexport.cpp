@@ -6,6 +6,7 @@
 #include "kit/controls/progressbar.h"
 #include "kit/controls/segmentedpicker.h"
 #include "shell/shellwindow.h"
+#include "support/samplepages.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,19 +25,7 @@
 
 namespace {
 
-// A 36 x 24 in poster with a 0.125 in bleed and a few shapes on it.
-LWDocument poster()
-{
-    LWDocument doc = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 2592, 1728, 18,
-                                       QStringLiteral("Poster"));
-    doc.bleed = 9;
-    doc.pages[0].background = LWFill::solid(LWColor::hex(0x204060));
-    for (int i = 0; i < 12; ++i)
-        doc.pages[0].elements.append(LWElement::makeShape(
-            i % 2 ? LWShapeKind::ellipse : LWShapeKind::rectangle, LWRect(100 + i * 190, 200 + i * 90, 400, 300),
-            LWFill::solid(LWColor::hex(0xE0A020 + i * 0x100010)), std::nullopt, 0, QStringLiteral("Shape %1").arg(i)));
-    return doc;
-}
+LWDocument poster() { return LWSamplePages::shapePoster(); }
 
 QStringList listing(const QString &folder)
 {

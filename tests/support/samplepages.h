@@ -60,4 +60,19 @@ inline void appendSign(QList<LWElement> &els, double top, double height, const L
     els.append(LWElement::makeText(where, {170, top + 20, 370, 80}));
 }
 
+// A 36 x 24 in poster with a 0.125 in bleed and a dozen plain shapes: a page whose export is
+// all bands and little else (the long export's test and benchmark).
+inline LWDocument shapePoster()
+{
+    LWDocument doc = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 2592, 1728, 18,
+                                       QStringLiteral("Poster"));
+    doc.bleed = 9;
+    doc.pages[0].background = LWFill::solid(LWColor::hex(0x204060));
+    for (int i = 0; i < 12; ++i)
+        doc.pages[0].elements.append(LWElement::makeShape(
+            i % 2 ? LWShapeKind::ellipse : LWShapeKind::rectangle, LWRect(100 + i * 190, 200 + i * 90, 400, 300),
+            LWFill::solid(LWColor::hex(0xE0A020 + i * 0x100010)), std::nullopt, 0, QStringLiteral("Shape %1").arg(i)));
+    return doc;
+}
+
 } // namespace LWSamplePages
