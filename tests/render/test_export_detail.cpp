@@ -2,7 +2,7 @@
 // device pixel, written as a 600-DPI PNG and as a PDF (drawn back by MuPDF at 600 DPI), match
 // the page drawn in one pass from the whole pictures, frame by frame. A picture the budget cannot
 // hold whole, decoded anew for each run of bands, matches the page exported from one decode of it
-// row for row: no seam where two runs meet, turned or not. A turned picture exported in thin bands
+// row for row: no seam where two runs meet, turned or not. A turned picture or fill exported in thin bands
 // matches the page drawn in one pass.
 #include "render/export.h"
 #include "render/exportpictures.h"
@@ -152,6 +152,14 @@ TEST(ExportDetail, ExportsKeepEachPicturesDetail)
         cases.push_back({"an ellipse at half opacity turned " + turn + ", in bands", {ellipse}, 0, 0, 16});
         cases.push_back({"cropped, turned " + turn + ", in bands", {cropped}, 0, 0, 48});
     }
+    // Turned fills far taller than a band are cut to it too: a gradient star and an empty frame's
+    // stand-in.
+    LWElement star = LWElement::makeShape(LWShapeKind::star, {60, -40, 320, 360},
+                                          LWFill::linear(LWColor::hex(0xE8A33D), LWColor::hex(0x1F3A5F), 30), std::nullopt);
+    cases.push_back({"a gradient star and an empty frame turned 30 degrees, in bands",
+                     {turnedBy(frameOf(upright, {20, 20, 120, 90}), 30), turnedBy(star, 30),
+                      turnedBy(LWElement::makePhoto({250, 40, 160, 220}), 30)},
+                     0, 0, 16});
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     for (const auto &c : cases) {
