@@ -2,8 +2,8 @@
 // device pixel, written as a 600-DPI PNG and as a PDF (drawn back by MuPDF at 600 DPI), match
 // the page drawn in one pass from the whole pictures, frame by frame. A picture the budget cannot
 // hold whole, decoded anew for each run of bands, matches the page exported from one decode of it
-// row for row: no seam where two runs meet, turned or not. A turned picture or fill exported in thin bands
-// matches the page drawn in one pass.
+// row for row: no seam where two runs meet, turned or not. A turned picture or fill exported in
+// thin bands matches the page drawn in one pass.
 #include "render/export.h"
 #include "render/exportpictures.h"
 #include "render/pictures/decodebudget.h"
