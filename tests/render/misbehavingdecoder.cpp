@@ -182,7 +182,8 @@ P::Answer imageAnswer(int side)
 // A plain green picture when what the words try was refused, red when it went through: a file
 // opened or examined, or a socket made ("reach <path>"); a gigabyte of shared memory ("shared"),
 // a memfd made or the one handed grown to a gigabyte ("memfd"), threads past the worker's count
-// ("threads").
+// ("threads"); one thread started and joined for each of 5,000 tiles, as an HEVC decoder does,
+// red when one was refused ("tiles").
 Result refusedOrNot(const QByteArray &how, const QByteArray &path, const QByteArray &bytes,
                     const LWPictureDecoder::Request &request)
 {
@@ -203,6 +204,12 @@ Result refusedOrNot(const QByteArray &how, const QByteArray &path, const QByteAr
         for (pthread_t t; made < 64 && ::pthread_create(&t, &small, [](void *) -> void * { return ::sleep(3600), nullptr; }, nullptr) == 0;)
             ++made;
         through = 1 + LWDecodeWorker::qtThreads + made > LWDecodeWorker::mostThreads;
+    } else if (how == "tiles") { // within its count: refused (red) only if an ended thread is counted
+        for (int tile = 0; tile < 5000 && !through; ++tile) {
+            pthread_t t;
+            through = ::pthread_create(&t, nullptr, [](void *) -> void * { return nullptr; }, nullptr) != 0 ||
+                      ::pthread_join(t, nullptr) != 0;
+        }
     }
     Result r = LWPictureDecoder::decodeHere(bytes, request); // at the size asked
     r.image->fill(through ? Qt::red : Qt::green);
@@ -286,7 +293,8 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     }
     if (how == "bigger" || how == "smaller" || how == "format" || how == "smallfd" || how == "bigfd")
         answerAltered(how, bytes.left(at), request);
-    if (how == "reach" || how == "shared" || how == "memfd" || how == "threads")
+    if (how == "reach" || how == "shared" || how == "memfd" || how == "threads" ||
+        how == "tiles")
         return refusedOrNot(how, words.mid(how.size() + 1), bytes.left(at), request);
     breakProtocol(how);
 }

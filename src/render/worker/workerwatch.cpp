@@ -83,6 +83,16 @@ qint64 longestWaitSince(pid_t pid, const std::vector<std::pair<pid_t, qint64>> &
     return most / 1'000'000;
 }
 
+// The fields of a task's stat after its name (state first); empty when it cannot be read.
+QList<QByteArray> taskStat(pid_t pid, pid_t tid)
+{
+    char path[96];
+    std::snprintf(path, sizeof path, "/proc/%d/task/%d/stat", int(pid), int(tid));
+    const QByteArray stat = readProc(path);
+    const qsizetype at = stat.lastIndexOf(") ");
+    return at < 0 ? QList<QByteArray>() : stat.mid(at + 2).split(' ');
+}
+
 // Whether a task of the worker is running or waiting for a CPU now (true when that cannot be
 // read: it is not known to be asleep).
 bool runnable(pid_t pid)
@@ -91,11 +101,8 @@ bool runnable(pid_t pid)
     if (tasks.empty())
         return true;
     for (const pid_t tid : tasks) {
-        char path[96];
-        std::snprintf(path, sizeof path, "/proc/%d/task/%d/stat", int(pid), int(tid));
-        const QByteArray stat = readProc(path);
-        const qsizetype at = stat.lastIndexOf(") ");
-        if (at < 0 || at + 2 >= stat.size() || stat[at + 2] == 'R')
+        const QList<QByteArray> fields = taskStat(pid, tid);
+        if (fields.isEmpty() || fields[0] == "R")
             return true;
     }
     return false;
@@ -110,12 +117,32 @@ qint64 cpuNs(pid_t pid)
     return qint64(used.tv_sec) * 1'000'000'000 + used.tv_nsec;
 }
 
+// The worker's threads, as its status counts them (INT_MAX when it cannot be read).
 int threadsOf(pid_t pid)
 {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/status", int(pid));
     const qint64 n = statusField(readProc(path), "\nThreads:");
     return n < 0 ? INT_MAX : int(n);
+}
+
+// Those of them that are not ending. A thread joined is still counted until it has wholly
+// exited: a decoder that joins one thread and starts the next would otherwise be refused the next
+// now and then, and wait for it for ever.
+int liveThreadsOf(pid_t pid)
+{
+    constexpr qint64 exiting = 0x4; // the kernel's PF_EXITING
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/task", int(pid));
+    if (::access(path, R_OK) != 0)
+        return INT_MAX;
+    int live = 0;
+    for (const pid_t tid : tasksOf(pid)) {
+        const QList<QByteArray> fields = taskStat(pid, tid);
+        if (fields.size() > 6 && !(fields[6].toLongLong() & exiting))
+            ++live;
+    }
+    return live;
 }
 
 // Answers one thread ask: granted while the worker has fewer than `most` threads, refused at
@@ -128,7 +155,9 @@ bool grantThread(pid_t pid, int listener, std::vector<pid_t> &asking, int most)
     if (::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &ask) != 0)
         return true;
     asking.erase(std::remove(asking.begin(), asking.end(), pid_t(ask.pid)), asking.end());
-    const bool granted = qint64(threadsOf(pid)) + qint64(asking.size()) < most;
+    // The status first, which is one read; the tasks one by one only where it would refuse.
+    const bool granted = qint64(threadsOf(pid)) + qint64(asking.size()) < most ||
+                         qint64(liveThreadsOf(pid)) + qint64(asking.size()) < most;
     seccomp_notif_resp answer{};
     answer.id = ask.id;
     if (granted)
@@ -155,7 +184,8 @@ Holding holdingOf(pid_t pid)
     const QByteArray status = readProc(path);
     h.sharedKb = statusField(status, "\nRssShmem:");
     h.dataKb = statusField(status, "\nVmData:");
-    h.threads = int(statusField(status, "\nThreads:"));
+    if (!status.isEmpty())
+        h.threads = liveThreadsOf(pid);
     std::snprintf(path, sizeof path, "/proc/%d/fd", int(pid));
     DIR *d = ::opendir(path);
     if (!d)
