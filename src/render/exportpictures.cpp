@@ -61,6 +61,7 @@ struct LWExportPictures::Need {
     struct Copy {
         QPolygonF shown;      // the frame's crop on the page (page points): a turned rectangle
         QTransform toPicture; // page points to fractions of the upright picture
+        double top = 0, foot = 0; // the page rows it spans
     };
     std::vector<Copy> copies;
     bool byRows = false;
@@ -140,7 +141,8 @@ std::optional<Need::Copy> copyOf(const LWElement &e, QSize upright)
     for (const QPointF &corner : quad)
         if (!std::isfinite(corner.x()) || !std::isfinite(corner.y()))
             return std::nullopt;
-    return Need::Copy{quad, toPicture};
+    const QRectF span = quad.boundingRect();
+    return Need::Copy{quad, toPicture, span.top(), span.bottom()};
 }
 
 void collect(const LWElement &e, double pixelsPerPoint, QHash<QByteArray, qsizetype> &byKey, std::vector<Need> &needs,
@@ -195,23 +197,30 @@ QSize decodedSize(const Need &n)
     return n.longest > 0 ? LWPictureDecoder::fitWithin(n.upright, n.longest) : n.upright;
 }
 
-// The part of the shown quadrilateral between the rows top and bottom (page points).
-QPolygonF between(const QPolygonF &quad, double top, double bottom)
+// The bounds, in fractions of the picture, of what the page rows [top, bottom] cross of a copy:
+// the corners between them and where its edges cross them (it is convex). Asked for every run
+// of every copy, so without allocating.
+std::optional<QRectF> crossedPart(const Need::Copy &copy, double top, double bottom)
 {
-    QPolygonF out = quad;
-    for (const auto &[edge, down] : {std::pair{top, true}, std::pair{bottom, false}}) {
-        QPolygonF in;
-        in.swap(out);
-        for (qsizetype i = 0; i < in.size(); ++i) {
-            const QPointF a = in[i], b = in[(i + 1) % in.size()];
-            const bool aIn = down ? a.y() >= edge : a.y() <= edge, bIn = down ? b.y() >= edge : b.y() <= edge;
-            if (aIn)
-                out << a;
-            if (aIn != bIn)
-                out << a + (b - a) * ((edge - a.y()) / (b.y() - a.y()));
-        }
+    if (copy.foot < top || copy.top > bottom)
+        return std::nullopt;
+    double x0 = std::numeric_limits<double>::infinity(), y0 = x0, x1 = -x0, y1 = -x0;
+    const auto add = [&](QPointF at) {
+        at = copy.toPicture.map(at);
+        x0 = std::min(x0, at.x()), x1 = std::max(x1, at.x()), y0 = std::min(y0, at.y()), y1 = std::max(y1, at.y());
+    };
+    const QPolygonF &quad = copy.shown;
+    for (qsizetype i = 0; i < quad.size(); ++i) {
+        const QPointF a = quad[i], b = quad[(i + 1) % quad.size()];
+        if (a.y() >= top && a.y() <= bottom)
+            add(a);
+        for (const double edge : {top, bottom})
+            if ((a.y() - edge) * (b.y() - edge) < 0)
+                add(a + (b - a) * ((edge - a.y()) / (b.y() - a.y())));
     }
-    return out;
+    if (!(x0 <= x1))
+        return std::nullopt;
+    return QRectF(QPointF(x0, y0), QPointF(x1, y1));
 }
 
 // What of the picture the rows [top, bottom) of page points need: by rows, the part of its
@@ -221,13 +230,9 @@ QRectF rowsPart(const Need &n, double top, double bottom, bool byRows)
     if (!byRows || !n.byRows || !std::isfinite(top) || !std::isfinite(bottom))
         return n.part;
     QRectF out;
-    for (const Need::Copy &copy : n.copies) {
-        const QPolygonF crossed = between(copy.shown, top, bottom);
-        if (crossed.isEmpty())
-            continue; // these rows show nothing of this copy
-        const QRectF part = copy.toPicture.map(crossed).boundingRect();
-        out = out.isNull() ? part : out.united(part);
-    }
+    for (const Need::Copy &copy : n.copies)
+        if (const std::optional<QRectF> part = crossedPart(copy, top, bottom)) // else these rows show none of it
+            out = out.isNull() ? *part : out.united(*part);
     out = out.intersected(n.part);
     if (out.isNull() || !(out.height() > 0))
         return {n.part.left(), n.part.top(), n.part.width(), 0};
