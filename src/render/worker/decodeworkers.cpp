@@ -621,8 +621,8 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         std::optional<QImage> img;
         if (sound && answer.failure == int(Failure::none))
             img = imageOf(answer, out, room, made, reserved);
-        // A thread refused may have failed the decode (one just ended shows a moment longer): a
-        // fresh worker decides.
+        // A thread refused may have failed the decode (one granted just before counts until its
+        // asker asks again): a fresh worker decides.
         const bool refusedFailure = sound && !img && heard.refused > 0 && attempt == 0;
         const bool failedSoundly = sound && answer.failure != int(Failure::none) && !refusedFailure;
         // What the worker wrote there is freed whatever it kept; one that sealed it against that is ended.
