@@ -181,7 +181,7 @@ P::Answer imageAnswer(int side)
 
 // A plain green picture when what the words try was refused, red when it went through: a file
 // opened or examined, or a socket made ("reach <path>"); a gigabyte of shared memory ("shared"),
-// a memfd made or the one handed grown to a gigabyte ("memfd"), threads past the worker's count
+// a memfd made or the one handed grown past its size or to a gigabyte ("memfd"), threads past the worker's count
 // ("threads"); one thread started and joined for each of 5,000 tiles, as an HEVC decoder does,
 // red when one was refused ("tiles").
 Result refusedOrNot(const QByteArray &how, const QByteArray &path, const QByteArray &bytes,
@@ -195,7 +195,9 @@ Result refusedOrNot(const QByteArray &how, const QByteArray &path, const QByteAr
     } else if (how == "shared") {
         through = ::mmap(nullptr, size_t(1) << 30, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0) != MAP_FAILED;
     } else if (how == "memfd") {
-        through = ::memfd_create("lw-more", 0) >= 0 || ::pwrite(handedMemfd(), "x", 1, off_t(1) << 30) == 1;
+        struct stat st{}; // past the size the program gave it, within its file-size limit
+        through = ::memfd_create("lw-more", 0) >= 0 || ::pwrite(handedMemfd(), "x", 1, off_t(1) << 30) == 1 ||
+                  (::fstat(handedMemfd(), &st) == 0 && ::pwrite(handedMemfd(), "x", 1, st.st_size + 4096) == 1);
     } else if (how == "threads") { // each left waiting: the worker is not used again
         pthread_attr_t small; // its stacks well within its memory limit
         ::pthread_attr_init(&small);
