@@ -2,7 +2,11 @@
 
 #include <QPaintEngine>
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QPolygonF>
+#include <algorithm>
+#include <atomic>
+#include <cmath>
 #include <vector>
 
 namespace LWRasterCut {
@@ -11,6 +15,12 @@ namespace {
 
 // Curves are flattened at this many times the device's resolution: Qt flattens to half a unit.
 constexpr double fine = 16;
+
+// A path taller than this many device rows is cut: below it a band pays little for the whole.
+constexpr double cutRows = 64;
+
+
+std::atomic<qint64> asked{0};
 
 // One side of a convex clip: points p with (p - at) . normal >= 0 are inside.
 struct HalfPlane {
@@ -57,6 +67,38 @@ void addQuad(std::vector<HalfPlane> &planes, const QPolygonF &quad)
     }
 }
 
+// The polygon with a vertex added wherever an edge crosses a multiple of `step` rows or columns.
+QPolygonF splitOnGrid(const QPolygonF &in, double step)
+{
+    QPolygonF out;
+    const qsizetype n = in.size();
+    out.reserve(n * 2);
+    std::vector<std::pair<double, QPointF>> crossings; // along the edge
+    for (qsizetype i = 0; i < n; ++i) {
+        const QPointF a = in[i], b = in[(i + 1) % n];
+        out << a;
+        crossings.clear();
+        for (const bool across : {true, false}) {
+            const double from = across ? a.x() : a.y(), to = across ? b.x() : b.y();
+            if (from == to)
+                continue;
+            const double first = std::floor(std::min(from, to) / step) + 1;
+            const double last = std::ceil(std::max(from, to) / step) - 1;
+            if (last - first > 1e6) // far past any device
+                continue;
+            for (double k = first; k <= last; ++k) {
+                const double t = (k * step - from) / (to - from);
+                const QPointF at = a + (b - a) * t;
+                crossings.push_back({t, across ? QPointF(k * step, at.y()) : QPointF(at.x(), k * step)});
+            }
+        }
+        std::sort(crossings.begin(), crossings.end(), [](const auto &x, const auto &y) { return x.first < y.first; });
+        for (const auto &c : crossings)
+            out << c.second;
+    }
+    return out;
+}
+
 } // namespace
 
 QPainterPath cut(const QPainterPath &mask, const QRectF *target, const QTransform &device, const QRectF &visible)
@@ -82,7 +124,7 @@ QPainterPath cut(const QPainterPath &mask, const QRectF *target, const QTransfor
         for (const HalfPlane &h : planes)
             polygon = clipped(polygon, h);
         if (polygon.size() >= 3)
-            out.addPolygon(back.map(polygon));
+            out.addPolygon(back.map(splitOnGrid(polygon, gridRows * fine)));
     }
     out.closeSubpath();
     return out;
@@ -110,7 +152,22 @@ QRectF visibleArea(QPainter &p)
     }
     if (p.device()->devType() == QInternal::Image) // its pixels are the device's
         visible = visible.intersected(QRectF(0, 0, p.device()->width(), p.device()->height()));
-    return visible.adjusted(-2, -2, 2, 2);
+    visible.adjust(-2, -2, 2, 2);
+    if (visible.isEmpty())
+        return visible;
+    const auto down = [](double v) { return std::floor(v / gridRows) * gridRows; };
+    const auto up = [](double v) { return std::ceil(v / gridRows) * gridRows; };
+    return QRectF(QPointF(down(visible.left()), down(visible.top())), QPointF(up(visible.right()), up(visible.bottom())));
+}
+
+// Counts the device pixels of `reach` (device space) that the painter's device holds.
+void count(const QPainter &p, const QRectF &reach)
+{
+    QRectF within = reach;
+    if (p.device()->devType() == QInternal::Image)
+        within = within.intersected(QRectF(0, 0, p.device()->width(), p.device()->height()));
+    if (!within.isEmpty() && std::isfinite(within.width() * within.height()))
+        asked += qint64(std::ceil(within.width() * within.height()));
 }
 
 } // namespace
@@ -120,27 +177,140 @@ void clip(QPainter &p, const QPainterPath &mask, const QRectF *target, bool plai
     const QTransform device = p.combinedTransform();
     const bool turned = device.type() >= QTransform::TxRotate;
     if (!rasterDevice(p) || !device.isInvertible() || (!turned && plainMask)) {
+        // Qt clips by a rectangle cheaply only where the device shows it upright.
+        if (rasterDevice(p) && !(plainMask && device.m12() == 0 && device.m21() == 0))
+            count(p, device.mapRect(mask.controlPointRect()));
         p.setClipPath(mask, Qt::IntersectClip);
         if (target)
             p.setClipRect(*target, Qt::IntersectClip);
         return;
     }
     const QPainterPath shownPart = cut(mask, turned ? target : nullptr, device, visibleArea(p));
+    count(p, shownPart.controlPointRect());
     p.setClipPath(device.inverted().map(shownPart), Qt::IntersectClip);
     if (target && !turned)
         p.setClipRect(*target, Qt::IntersectClip);
 }
 
-QPainterPath shown(const QPainterPath &path, QPainter &p)
+namespace {
+
+// shown(), and the device pixels it reaches.
+std::pair<QPainterPath, QRectF> shownReach(const QPainterPath &path, QPainter &p)
 {
     const QTransform device = p.combinedTransform();
-    if (!rasterDevice(p) || device.type() < QTransform::TxRotate || !device.isInvertible())
-        return path;
-    const QRectF visible = visibleArea(p), reach = device.mapRect(path.controlPointRect());
-    // Paths within a little more than what shows cost little whole, and keep Qt's own edge.
-    if (reach.height() <= 2 * visible.height() && reach.width() <= 2 * visible.width())
-        return path;
-    return device.inverted().map(cut(path, nullptr, device, visible));
+    const QRectF reach = device.mapRect(path.controlPointRect());
+    if (!rasterDevice(p) || !device.isInvertible() || reach.height() <= cutRows)
+        return {path, reach};
+    const QPainterPath part = cut(path, nullptr, device, visibleArea(p));
+    return {device.inverted().map(part), part.controlPointRect()};
 }
+
+} // namespace
+
+QPainterPath shown(const QPainterPath &path, QPainter &p) { return shownReach(path, p).first; }
+
+void fill(QPainter &p, const QPainterPath &path, const QBrush &brush)
+{
+    const auto [part, reach] = shownReach(path, p);
+    if (rasterDevice(p))
+        count(p, reach);
+    p.fillPath(part, brush);
+}
+
+void stroke(QPainter &p, const QPainterPath &path, const QPen &pen)
+{
+    const QTransform device = p.combinedTransform();
+    // Qt's own thin-pen stroker clips each line itself; a pen it draws that way keeps its look.
+    const double scale = std::sqrt(std::abs(device.determinant()));
+    if (!rasterDevice(p) || !device.isInvertible() || pen.isCosmetic() || !(pen.widthF() * scale > 1) ||
+        pen.style() == Qt::NoPen) {
+        if (rasterDevice(p))
+            count(p, device.mapRect(path.controlPointRect()));
+        p.strokePath(path, pen);
+        return;
+    }
+    QPainterPathStroker stroker(pen);
+    stroker.setCurveThreshold(0.25 / scale); // as Qt's own stroker flattens under this transform
+    fill(p, stroker.createStroke(path), pen.brush());
+}
+
+namespace {
+
+// The picture's pixels of `part` with a ring of one more round it, the picture's edge pixels
+// repeated past its edge: a tiled brush of it samples its pixels as a drawn picture does.
+QImage ringed(const QImage &image, const QRect &part)
+{
+    const QRect within = part.adjusted(-1, -1, 1, 1).intersected(image.rect());
+    QImage piece = image.copy(within);
+    if (piece.depth() != 32)
+        piece = piece.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage out(part.width() + 2, part.height() + 2, piece.format());
+    if (out.isNull() || piece.isNull())
+        return {};
+    for (int y = 0; y < out.height(); ++y) {
+        const int from = std::clamp(part.y() - 1 + y, within.top(), within.bottom()) - within.top();
+        const auto *src = reinterpret_cast<const quint32 *>(piece.constScanLine(from));
+        auto *dst = reinterpret_cast<quint32 *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            dst[x] = src[std::clamp(part.x() - 1 + x, within.left(), within.right()) - within.left()];
+    }
+    return out;
+}
+
+} // namespace
+
+bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, const QRectF &rect, const QImage &image)
+{
+    const QTransform device = p.combinedTransform();
+    if (!rasterDevice(p) || device.type() < QTransform::TxRotate || !device.isInvertible() || image.isNull() ||
+        rect.isEmpty())
+        return false;
+    const QTransform toDevice =
+        QTransform(rect.width() / image.width(), 0, 0, rect.height() / image.height(), rect.x(), rect.y()) * device;
+    if (!toDevice.isInvertible())
+        return false;
+    const QTransform fromDevice = toDevice.inverted();
+    const QRect visible = visibleArea(p).intersected(toDevice.mapRect(QRectF(image.rect()))).toAlignedRect();
+    // Tiles on a grid of the picture's own place on the device: Qt samples a picture along each
+    // span of a row from where the span starts, so the spans start at the same columns whatever
+    // the band; each tile needs only the picture's pixels near it.
+    constexpr int tile = 128;
+    static_assert(tile % gridRows == 0);
+    const QPointF origin = toDevice.map(QPointF(0, 0));
+    const int gridX = int(std::floor(origin.x() / gridRows)) * gridRows;
+    const int gridY = int(std::floor(origin.y() / gridRows)) * gridRows;
+    const auto gridStart = [](int from, int grid) { return grid + int(std::floor(double(from - grid) / tile)) * tile; };
+    p.save();
+    p.setWorldTransform(QTransform());
+    p.setWorldTransform(p.combinedTransform().inverted()); // device pixels from here
+    for (int y = gridStart(visible.top(), gridY); y <= visible.bottom(); y += tile) {
+        const QRect rowRect = QRect(visible.left(), y, visible.width(), tile).intersected(visible);
+        const QPainterPath row = cut(mask, &target, device, QRectF(rowRect));
+        if (row.isEmpty())
+            continue;
+        for (int x = gridStart(visible.left(), gridX); x <= visible.right(); x += tile) {
+            const QRect square = QRect(x, y, tile, tile).intersected(rowRect);
+            const QPainterPath shown = square.isEmpty() ? QPainterPath() : cut(row, nullptr, QTransform(), square);
+            if (shown.isEmpty())
+                continue;
+            // Two device pixels round for the edge's smoothing, two picture pixels for its filter.
+            const QRect part = fromDevice.mapRect(QRectF(square).adjusted(-2, -2, 2, 2))
+                                   .toAlignedRect()
+                                   .adjusted(-2, -2, 2, 2)
+                                   .intersected(image.rect());
+            const QImage pixels = part.isEmpty() ? QImage() : ringed(image, part);
+            if (pixels.isNull())
+                continue;
+            QBrush brush(pixels);
+            brush.setTransform(QTransform::fromTranslate(part.x() - 1, part.y() - 1) * toDevice);
+            count(p, shown.controlPointRect());
+            p.fillPath(shown, brush);
+        }
+    }
+    p.restore();
+    return true;
+}
+
+qint64 askedPixels() { return asked.load(); }
 
 } // namespace LWRasterCut

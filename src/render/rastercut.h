@@ -1,14 +1,21 @@
 #pragma once
-// Paths cut to what a raster painter can show. Qt's raster engine rasterises a turned path, to
-// clip or to fill, over its whole extent: a page drawn a band at a time would pay for a whole
-// turned frame in every band. Cut to the band's rows in device pixels first, a path costs what
-// the band shows of it.
+// Paths cut to what a raster painter can show. Qt's raster engine rasterises a path, to clip, fill
+// or stroke, over its whole extent within the device, whatever the clip: a page drawn a band at a
+// time would pay for a whole frame, outline or star in every band. Cut to the band's rows in
+// device pixels first, a path costs what the band shows of it.
 #include <QPainter>
 #include <QPainterPath>
 #include <QRectF>
 #include <QTransform>
 
 namespace LWRasterCut {
+
+// Every cut path is cut at each multiple of this many device rows and columns, and what shows is
+// widened to them: a band's (or a repainted part's) cut then has the same vertices within it as
+// the whole page's, so its edges are the same to the last level (Qt rounds each vertex; a vertex
+// elsewhere on an edge tilts it by a fraction of a level). A layer drawn for a part starts on
+// such a row and column.
+inline constexpr int gridRows = 8;
 
 // `path` (winding) intersected with `target` when given (a rectangle turned with the path), both
 // mapped by `device` and cut to `visible` (device pixels). Curves are flattened to a sixteenth of
@@ -23,8 +30,30 @@ namespace LWRasterCut {
 // stay Qt's own pixel-aligned rectangles, as on every other device.
 void clip(QPainter &p, const QPainterPath &mask, const QRectF *target, bool plainMask);
 
-// The winding path to fill: on a raster device under a turn, cut to what the painter can show
-// when it reaches far past that (the same pixels, drawn at the cost of what shows); else itself.
+// The winding path to fill: on a raster device, when it spans more than a few dozen device rows
+// (turned or not), cut to what the painter can show; else itself. The rule asks nothing of what
+// shows, so a page drawn in one pass cuts the same paths as its bands and gets their pixels.
 [[nodiscard]] QPainterPath shown(const QPainterPath &path, QPainter &p);
+
+// Fills shown(path) with `brush`.
+void fill(QPainter &p, const QPainterPath &path, const QBrush &brush);
+
+// Strokes `path` with `pen` as QPainter::strokePath does. On a raster device a pen wider than a
+// pixel has its outline made here and filled through fill(): a band pays for what it shows of
+// the outline, not for the whole of it.
+void stroke(QPainter &p, const QPainterPath &path, const QPen &pen);
+
+// Draws `image`, placed on `rect`, within `mask` and `target` (the painter's space), as clipping
+// to them and drawing it would, when the painter is a raster device under a turn; else draws
+// nothing and returns false. Drawn in tiles of what shows, each filled with the picture's pixels
+// it needs: a band pays for what it shows, and the picture's edge is the same on a page drawn
+// whole as in bands (Qt's own turned drawing cuts its edge at a band's).
+[[nodiscard]] bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, const QRectF &rect,
+                              const QImage &image);
+
+// Device pixels, summed over every call above on a raster device, of the bounds of what the
+// painter was handed to fill, stroke or clip by (within the device): what the bands cost Qt's
+// rasteriser, counted the same however busy the machine is.
+[[nodiscard]] qint64 askedPixels();
 
 } // namespace LWRasterCut

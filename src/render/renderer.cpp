@@ -206,9 +206,13 @@ void drawLayered(const LWElement &e, QPainter &p, const LWRenderOptions &options
     const double pixels = area.width() * area.height() * k * k;
     if (pixels > 64e6)
         k *= std::sqrt(64e6 / pixels);
-    const QRect px = QRectF(area.topLeft() * k, area.size() * k).toAlignedRect();
+    QRect px = QRectF(area.topLeft() * k, area.size() * k).toAlignedRect();
     if (px.isEmpty())
         return;
+    if (!vector) {
+        const auto grid = [](int v) { return int(std::floor(v / double(LWRasterCut::gridRows))) * LWRasterCut::gridRows; };
+        px.setTopLeft(QPoint(grid(px.left()), grid(px.top())));
+    }
     QImage layer(px.size(), QImage::Format_ARGB32_Premultiplied);
     if (layer.isNull())
         return;
@@ -428,9 +432,9 @@ void fill(const LWFill &f, const QPainterPath &rawPath, const LWRect &ref, QPain
 {
     if (f.kind == LWFillKind::none)
         return;
-    const QPainterPath path = LWRasterCut::shown(winding(rawPath), p);
+    const QPainterPath path = winding(rawPath);
     if (f.kind == LWFillKind::solid) {
-        p.fillPath(path, f.color.qcolor());
+        LWRasterCut::fill(p, path, f.color.qcolor());
         return;
     }
     const double w = ref.width(), h = ref.height();
@@ -454,7 +458,7 @@ void fill(const LWFill &f, const QPainterPath &rawPath, const LWRect &ref, QPain
     gradient.setColorAt(0, f.color.qcolor());
     gradient.setColorAt(1, f.color2.qcolor());
     p.save();
-    p.fillPath(path, QBrush(gradient));
+    LWRasterCut::fill(p, path, QBrush(gradient));
     // The PDF engine re-emits a gradient brush's soft mask while it stays set.
     p.setBrush(Qt::NoBrush);
     p.setPen(Qt::NoPen);
@@ -477,7 +481,7 @@ void strokePath(const QPainterPath &path, const LWStroke &s, QPainter &p, Qt::Pe
         pen.setDashPattern({dash / s.width, 0.7 * dash / s.width});
         pen.setDashOffset(0);
     }
-    p.strokePath(path, pen);
+    LWRasterCut::stroke(p, path, pen);
     p.restore();
 }
 
@@ -558,24 +562,30 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     if (options.tally && !options.preview)
         options.tally->drew(e, placeholder);
     const bool plainMask = pic.mask == LWMask::none && !(e.cornerRadius > 0);
+    const bool pixels = place && !waiting && !placeholder && !standIn;
+    const QRectF drawn = pixels ? QRectF(place->whole.x() + part.x() * place->whole.width(),
+                                         place->whole.y() + part.y() * place->whole.height(),
+                                         part.width() * place->whole.width(), part.height() * place->whole.height())
+                                : QRectF();
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    if (pixels && LWRasterCut::drawTurned(p, mask, place->target, drawn, *decoded)) {
+        p.restore();
+        if (hasStroke(e))
+            strokePath(mask, *e.stroke, p);
+        return;
+    }
     LWRasterCut::clip(p, mask, place && !waiting && !placeholder ? &place->target : nullptr, plainMask);
     if (waiting) {
         drawPendingPicture(frame, p);
     } else if (placeholder) {
         drawPhotoPlaceholder(frame, p);
-    } else if (place) {
-        p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    } else if (standIn) {
         const QRectF &whole = place->whole;
-        if (standIn) {
-            p.setRenderHint(QPainter::LosslessImageRendering, true); // the device finds it by its pixels
-            p.setTransform(standIn->stored * QTransform(whole.width(), 0, 0, whole.height(), whole.x(), whole.y()),
-                           true);
-            p.drawImage(QRectF(0, 0, 1, 1), standIn->image);
-        } else {
-            p.drawImage(QRectF(whole.x() + part.x() * whole.width(), whole.y() + part.y() * whole.height(),
-                               part.width() * whole.width(), part.height() * whole.height()),
-                        *decoded);
-        }
+        p.setRenderHint(QPainter::LosslessImageRendering, true); // the device finds it by its pixels
+        p.setTransform(standIn->stored * QTransform(whole.width(), 0, 0, whole.height(), whole.x(), whole.y()), true);
+        p.drawImage(QRectF(0, 0, 1, 1), standIn->image);
+    } else if (pixels) {
+        p.drawImage(drawn, *decoded);
     }
     p.restore();
     if (hasStroke(e))
@@ -593,7 +603,7 @@ void drawPhotoPlaceholder(const LWRect &rect, QPainter &p)
     const double d = 0.18 * std::min(w, h);
     QPainterPath sun;
     sun.addEllipse(QPointF(r.x + 0.68 * w, r.y + 0.26 * h), d / 2, d / 2);
-    p.fillPath(LWRasterCut::shown(winding(sun), p), opaque(0xF6E7B8));
+    LWRasterCut::fill(p, winding(sun), opaque(0xF6E7B8));
 
     struct Hill {
         std::uint32_t color;
@@ -608,7 +618,7 @@ void drawPhotoPlaceholder(const LWRect &rect, QPainter &p)
                         r.y + h * (hill.base + hill.amplitude * std::sin(2 * std::numbers::pi * i / 24.0 + hill.phase)));
         path.lineTo(r.x + w, r.y + h);
         path.closeSubpath();
-        p.fillPath(LWRasterCut::shown(winding(path), p), opaque(hill.color));
+        LWRasterCut::fill(p, winding(path), opaque(hill.color));
     }
 }
 

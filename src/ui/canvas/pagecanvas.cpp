@@ -10,6 +10,7 @@
 #include "ui/canvas/inlinetexteditor.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturequeue.h"
+#include "render/rastercut.h"
 #include "render/renderer.h"
 
 #include <QMimeData>
@@ -158,12 +159,15 @@ void PageCanvas::renderPart(const QRectF &ink)
     const QPointF from = m_bitmap.rect.topLeft();
     // A pixel more all round: antialiased edges reach into the pixel beside their ink.
     const QRectF view((ink.topLeft() + QPointF(doc.bleed, doc.bleed)) * s, ink.size() * s);
-    const QRect part = QRectF((view.topLeft() - from) * d, view.size() * d)
-                           .toAlignedRect()
-                           .adjusted(-1, -1, 1, 1)
-                           .intersected(m_bitmap.image.rect());
+    QRect part = QRectF((view.topLeft() - from) * d, view.size() * d)
+                     .toAlignedRect()
+                     .adjusted(-1, -1, 1, 1)
+                     .intersected(m_bitmap.image.rect());
     if (part.isEmpty())
         return;
+    // Started on the grid large shapes are cut on, the part's edges are the whole bitmap's.
+    const int grid = LWRasterCut::gridRows;
+    part.setTopLeft(QPoint(part.left() / grid * grid, part.top() / grid * grid));
     const LWRenderOptions options = viewOptions(visibleRegion().boundingRect());
     const LWPage &page = m_drawn;
     ++m_renderCount;
