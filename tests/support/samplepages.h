@@ -1,6 +1,7 @@
 #pragma once
 // Sample pictures and page parts shared by the renderer tests and the export benchmark: a
-// landscape photo at any size, and the photo-topped "Harvest Market" flyer's recurring pieces.
+// landscape photo at any size, the photo-topped "Harvest Market" flyer's recurring pieces, and
+// posters whose export is mostly one large element.
 #include "model/document.h"
 
 #include <QBuffer>
@@ -73,6 +74,31 @@ inline LWDocument shapePoster()
             i % 2 ? LWShapeKind::ellipse : LWShapeKind::rectangle, LWRect(100 + i * 190, 200 + i * 90, 400, 300),
             LWFill::solid(LWColor::hex(0xE0A020 + i * 0x100010)), std::nullopt, 0, QStringLiteral("Shape %1").arg(i)));
     return doc;
+}
+
+// The 36 x 24 in poster with a 0.125 in bleed, holding `elements` on white.
+inline LWDocument posterOf(const QList<LWElement> &elements)
+{
+    LWDocument doc = LWDocument::blank(LWDocKind::custom, QStringLiteral("custom"), 2592, 1728, 9,
+                                       QStringLiteral("Poster"));
+    doc.bleed = 9;
+    doc.pages[0].elements = elements;
+    return doc;
+}
+
+// One large element of the poster, as a user draws it: a 9 in shape of `kind` (upright, solid)
+// at `x` across, or (wide) 21.67 x 16.25 in in the middle of the poster, turned `degrees`;
+// with an outline `outline` points wide when above 0.
+inline LWElement posterShape(LWShapeKind kind, double outline, bool wide = false, double degrees = 0,
+                             double x = 972)
+{
+    const LWRect frame = wide ? LWRect(516, 279, 1560, 1170) : LWRect(x, 540, 648, 648);
+    std::optional<LWStroke> stroke;
+    if (outline > 0)
+        stroke = LWStroke(LWColor::hex(0x1F3A5F), outline);
+    LWElement e = LWElement::makeShape(kind, frame, LWFill::solid(LWColor::hex(0xE8A33D)), stroke);
+    e.rotation = degrees;
+    return e;
 }
 
 } // namespace LWSamplePages
