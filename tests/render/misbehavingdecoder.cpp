@@ -54,17 +54,14 @@ void fillDataLimit()
         ::sleep(3600);
 }
 
-// Busy for `ms` of CPU time, napping a millisecond after every five when `napping`.
-void spin(int ms, bool napping = false)
+// Busy for `ms` of CPU time.
+void spin(int ms)
 {
     timespec start{}, now{};
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
-    for (long used = 0, napped = 0; used < ms;) {
-        if (napping && used >= napped + 5)
-            ::usleep(1000), napped = used;
+    do
         ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-        used = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000;
-    }
+    while ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000 < ms);
 }
 
 // The memfd the program handed for the answer: the only one the worker holds while it decodes.
@@ -245,10 +242,8 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     if (how == "crashonce" || how == "headersleep" || how == "headerspinsleep" ||
         (how == "refusedonce" && !refuser))
         return LWPictureDecoder::decodeHere(bytes, request);
-    // A second and a quarter of CPU before it decodes (five under the sanitizers); "dozing" naps
-    // now and then meanwhile.
-    if (how == "slow" || how == "dozing") {
-        spin(LWSanitizers::address ? 5000 : 1250, how == "dozing");
+    if (how == "slow") { // a second and a quarter of CPU before it decodes (five under the sanitizers)
+        spin(LWSanitizers::address ? 5000 : 1250);
         return LWPictureDecoder::decodeHere(bytes, request);
     }
     if (how == "spinsleep") { // "spinsleep 600": busy for 600 ms of CPU, then asleep for good
