@@ -346,9 +346,11 @@ int main()
     // The first worker to remove this one decodes its first picture with no room left.
     if (const char *flag = std::getenv("LW_TEST_CRAMPED_ONCE"); flag && ::unlink(flag) == 0)
         cramped = !LWSanitizers::address; // no data limit there
-    // The first worker to remove this one is refused a thread in its first decode, then fails it.
-    if (const char *flag = std::getenv("LW_TEST_REFUSED_ONCE"); flag && ::unlink(flag) == 0)
-        refuser = true;
+    // The first worker to remove this one (and where a data limit is set, the first to remove it
+    // with "2" after it) is refused a thread in its decode, then fails it.
+    if (const char *flag = std::getenv("LW_TEST_REFUSED_ONCE"))
+        refuser = ::unlink(flag) == 0 ||
+                  (!LWSanitizers::address && ::unlink((QByteArray(flag) + "2").constData()) == 0);
     // Asleep before its hello until this file is there.
     if (const char *after = std::getenv("LW_TEST_HELLO_AFTER"))
         while (::access(after, F_OK) != 0)
