@@ -45,7 +45,8 @@ void cancelled(benchmark::State &state, const QString &worker, const std::functi
             return true;
         };
         since.start();
-        const QString why = LWExport::writeRaster(doc, 0, dpi, false, LWExport::RasterType::png, 0.92, png, hooks);
+        const QString why =
+            LWExport::writeRaster(doc, 0, dpi, false, LWExport::RasterType::png, 0.92, png, hooks);
         const qint64 end = since.nsecsElapsed();
         if (why != QStringLiteral("the export was cancelled") || pressed < 0 || QFile::exists(png) ||
             LWDecodeBudget::holds() != 0 || LWDecodeWorkers::stats().running != 0) {
@@ -57,12 +58,15 @@ void cancelled(benchmark::State &state, const QString &worker, const std::functi
     LWDecodeWorkers::setForTests({}, 0, 0);
 }
 
-QString standIn() { return QCoreApplication::applicationDirPath() + QStringLiteral("/lw-misbehaving-decoder"); }
+QString standIn()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/lw-misbehaving-decoder");
+}
 
 QByteArray asking(int n, const char *words)
 {
-    return LWTestPictures::encode(LWTestPictures::plain(64, 64, QColor::fromHsv(n * 37 % 360, 200, 200)), "png") +
-           "LWTEST " + words;
+    const QColor colour = QColor::fromHsv(n * 37 % 360, 200, 200);
+    return LWTestPictures::encode(LWTestPictures::plain(64, 64, colour), "png") + "LWTEST " + words;
 }
 
 void BM_CancelSleepingDecode(benchmark::State &state)

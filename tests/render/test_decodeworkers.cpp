@@ -255,7 +255,9 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTr
          LWPictureTally::Why::decoderMissing, told, checked},
         {"asleep before its hello",
          [&] { return qputenv("LW_TEST_HELLO_AFTER", "/nonexistent") && QFile::copy(good, worker); },
-         [&] { return qunsetenv("LW_TEST_HELLO_AFTER") && QFile::remove(worker) && QFile::copy(good, worker); },
+         [&] {
+             return qunsetenv("LW_TEST_HELLO_AFTER") && QFile::remove(worker) && QFile::copy(good, worker);
+         },
          LWPictureTally::Why::decoderMissing, told, checked, 1000},
         {"missing, a worker of the program before slow to say hello", slowToSayHello,
          [&] { return saysHelloNow() && QFile::copy(good, worker) && executable(true); },
@@ -407,8 +409,9 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
     // second go: the export says so, no worker is left alive, nothing is held or written, and
     // nothing is remembered against the picture. Each row: the words, the wall clock, whether
     // Cancel waits for the second go, and the workers the export starts.
-    const QString program = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
-                            QStringLiteral("/lw-misbehaving-decoder");
+    const QString program =
+        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
+        QStringLiteral("/lw-misbehaving-decoder");
     const struct {
         const char *words;
         int wallMs;

@@ -95,7 +95,8 @@ TEST(ExportPictures, CollageDecodesEachPictureOncePerExport)
         card.pages[0].elements.append(e);
     }
     for (const Case c : {Case{RasterType::png, 300}, Case{RasterType::jpeg, 300}, Case{RasterType::png, 600},
-                         Case{RasterType::jpeg, 600}, Case{RasterType::png, 600, 0}, Case{RasterType::jpeg, 300, 1},
+                         Case{RasterType::jpeg, 600}, Case{RasterType::png, 600, 0},
+                         Case{RasterType::jpeg, 300, 1},
                          Case{RasterType::png, 300, 1, qint64(8) << 20, true},
                          Case{RasterType::png, 150, 1, qint64(8) << 20, false, true}}) {
         SCOPED_TRACE(testing::Message() << rawValue(c.type).toStdString() << " at " << c.dpi << ", cancelled after "

@@ -770,7 +770,8 @@ Stats stats()
     return {p.started, p.decodes, p.running, p.handed, p.endedHolding, LWWorkerWatch::refusedAsks()};
 }
 
-Cancellable::Cancellable(std::function<bool()> cancelled) : m_cancelled(std::move(cancelled)), m_outer(innermost)
+Cancellable::Cancellable(std::function<bool()> cancelled)
+    : m_cancelled(std::move(cancelled)), m_outer(innermost)
 {
     innermost = this;
 }
