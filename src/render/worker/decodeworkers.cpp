@@ -514,7 +514,7 @@ struct HeaderAnswer {
     bool lasting = false; // it says something of the picture
     bool failed = false;  // the reader failed or crashed (not past its CPU time): maybe for memory
     bool again = false;   // it slept or kept asking for threads: the picture's once a fresh worker does too
-    bool cancelled = false;
+    bool cancelled = false; // Cancel ended it: nothing is known
 };
 
 HeaderAnswer headerAnswer(Pool &p, Worker worker, int gen, int wallMs)
@@ -587,7 +587,7 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
     // One more try in a fresh worker when an idle one had died since its last decode, a worker
     // crashed, or it slept past its wall clock: a crash may be the machine's (its memory killer)
     // rather than the picture's, and a picture that crashes or blocks every worker costs two. A
-    // worker past its CPU time, or starved by a loaded machine, gets no second go.
+    // worker past its CPU time, starved by a loaded machine or cancelled gets no second go.
     bool killedOutside = false, fresh = go.ample, cancelled = false;
     Failure why = Failure::unreadable;
     const qint64 room = answerRoom(made, reserved);
