@@ -343,6 +343,8 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     const bool small = qint64(print->width) * print->height < minBandedPixels;
     if (!options.pictures && small)
         whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally, plan.leftOut(), cancelled);
+    if (!whole && hooks.cancelled && hooks.cancelled())
+        return cancelledText;
     const auto put = [&](const QByteArray &bytes) {
         const int e = append(bytes.constData(), bytes.size());
         return e ? LWFileAccess::systemReason(e) : QString();
@@ -398,6 +400,8 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
         runs = bandRuns(plan, rows, count, h, area.minY(), sy);
         if (runs.empty() && !small)
             whole = drawnWhole(doc, page, *print, pixelsPerPoint, options.tally, plan.leftOut(), cancelled);
+        if (!whole && hooks.cancelled && hooks.cancelled())
+            return cancelledText;
         if (runs.empty() && !whole) {
             // Thinner bands where one band's rows of a picture are still too many (a small page
             // is one band), down to the fewest rows the plan counted on.

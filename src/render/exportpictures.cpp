@@ -8,6 +8,7 @@
 #include "render/pictures/formats/pictureformat.h"
 #include "render/pictures/picturekey.h"
 #include "render/renderer.h"
+#include "render/worker/decodeworkers.h"
 #include "model/geometry.h"
 
 #include <algorithm>
@@ -518,7 +519,15 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
             return;
         const LWDecodeBudget::HoldWork work;
         const LWPictureDecoder::Request request = requestOf(n, n.part);
+        // The worker's wait hears Cancel too: a decode that sleeps or spins is ended at once.
+        std::optional<LWDecodeWorkers::Cancellable> listening;
+        if (cancelled)
+            listening.emplace(cancelled);
         LWPictureDecoder::Result r = LWImageCache::exportImage(n.picture, request);
+        if (stopped || (cancelled && cancelled())) {
+            stopped = true;
+            return;
+        }
         if (r.image) {
             std::optional<Picture> picture;
             if (request.whole()) {

@@ -36,9 +36,10 @@ public:
         std::shared_ptr<const LWExportPictures> pictures; // none when the export cannot go on
         QString reason;          // why not: a full sentence (memory)
         bool overBudget = false; // none because together they exceed what the budget holds
-        bool cancelled = false;  // none because `cancelled` said so before a picture was decoded
+        bool cancelled = false;  // none because `cancelled` said so
     };
-    // Asked before each picture is decoded; true stops the preparing at once, nothing held.
+    // Asked before and after each picture is decoded, and while a worker decodes it
+    // (LWDecodeWorkers::Cancellable); true stops the preparing at once, nothing held.
     using Cancelled = std::function<bool()>;
 
     // The pictures of `page` drawn at `pixelsPerPoint` (the larger of the two axes' scales).

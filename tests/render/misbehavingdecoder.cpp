@@ -36,6 +36,7 @@ constexpr int channel = 3;
 
 bool crasher = false; // this worker took the test's crash-once flag
 bool cramped = false; // this worker took the test's cramped-once flag
+bool refuser = false; // this worker took the test's refused-once flag
 
 // Leaves almost no room under the worker's data limit (mapped, never touched), as a decoder's
 // heap kept from earlier decodes would: the decode that follows is refused memory.
@@ -51,6 +52,16 @@ void fillDataLimit()
 {
     for (;;) // asleep (the filter refuses pause)
         ::sleep(3600);
+}
+
+// Busy for `ms` of CPU time.
+void spin(int ms)
+{
+    timespec start{}, now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
+    do
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    while ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000 < ms);
 }
 
 // The memfd the program handed for the answer: the only one the worker holds while it decodes.
@@ -228,16 +239,39 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
     const QByteArray how = words.split(' ').value(0);
     if (how == "crash" || (how == "crashonce" && crasher))
         ::raise(SIGSEGV);
-    if (how == "crashonce" || how == "headersleep")
+    if (how == "crashonce" || how == "headersleep" || how == "headerspinsleep" ||
+        (how == "refusedonce" && !refuser))
         return LWPictureDecoder::decodeHere(bytes, request);
     if (how == "slow") { // a second and a quarter of CPU before it decodes (five under the sanitizers)
-        timespec start{}, now{};
-        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
-        do
-            ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-        while ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000 <
-               (LWSanitizers::address ? 5000 : 1250));
+        spin(LWSanitizers::address ? 5000 : 1250);
         return LWPictureDecoder::decodeHere(bytes, request);
+    }
+    if (how == "spinsleep") { // "spinsleep 600": busy for 600 ms of CPU, then asleep for good
+        spin(words.split(' ').value(1).toInt());
+        silent();
+    }
+    if (how == "refusedonce" && refuser) { // a thread refused, then a sound failure
+        pthread_t t[LWDecodeWorker::mostThreads];
+        int made = 0;
+        while (made < LWDecodeWorker::mostThreads &&
+               ::pthread_create(&t[made], nullptr, [](void *) -> void * { return ::usleep(20000), nullptr; },
+                                nullptr) == 0)
+            ++made;
+        while (made > 0)
+            ::pthread_join(t[--made], nullptr);
+        return {std::nullopt, LWPictureDecoder::Failure::unreadable, false};
+    }
+    if (how == "keepshared") { // shared anonymous memory kept past a sound failure
+        void *kept = ::mmap(nullptr, 1 << 20, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (kept != MAP_FAILED)
+            std::memset(kept, 1, 1 << 20);
+        return {std::nullopt, LWPictureDecoder::Failure::unreadable, false};
+    }
+    if (how == "sealshrink") { // the answer's memfd sealed against the program freeing it
+        const int fd = handedMemfd();
+        (void)::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK);
+        ::close(fd);
+        return {std::nullopt, LWPictureDecoder::Failure::unreadable, false};
     }
     if (how == "killed") // as the system's memory killer ends a process
         ::raise(SIGKILL);
@@ -312,6 +346,15 @@ int main()
     // The first worker to remove this one decodes its first picture with no room left.
     if (const char *flag = std::getenv("LW_TEST_CRAMPED_ONCE"); flag && ::unlink(flag) == 0)
         cramped = !LWSanitizers::address; // no data limit there
+    // The first worker to remove this one (and where a data limit is set, the first to remove it
+    // with "2" after it) is refused a thread in its decode, then fails it.
+    if (const char *flag = std::getenv("LW_TEST_REFUSED_ONCE"))
+        refuser = ::unlink(flag) == 0 ||
+                  (!LWSanitizers::address && ::unlink((QByteArray(flag) + "2").constData()) == 0);
+    // Asleep before its hello until this file is there.
+    if (const char *after = std::getenv("LW_TEST_HELLO_AFTER"))
+        while (::access(after, F_OK) != 0)
+            ::usleep(10000);
 
     // As on a system whose kernel refuses the filter.
     if (std::getenv("LW_TEST_NO_FILTER"))
@@ -324,10 +367,13 @@ int main()
             fillDataLimit();
         return misbehave(bytes, request);
     };
-    // "headersleep 1500": its header answered after a second and a half; "headerloop": never.
+    // "headersleep 1500": its header answered after a second and a half; "headerloop": never;
+    // "headerspinsleep 1100": busy for 1.1 s of CPU, then asleep for good.
     const auto header = [](const QByteArray &bytes) {
         if (const qsizetype at = bytes.indexOf("LWTEST headersleep "); at >= 0)
             ::usleep(useconds_t(bytes.mid(at + 19).split(' ').value(0).toInt()) * 1000);
+        if (const qsizetype at = bytes.indexOf("LWTEST headerspinsleep "); at >= 0)
+            spin(bytes.mid(at + 23).split(' ').value(0).toInt()), silent();
         for (volatile bool spin = bytes.contains("LWTEST headerloop"); spin;) {
         }
         return LWPictureDecoder::headerHere(bytes);

@@ -17,6 +17,7 @@
 #include "render/worker/sanitizers.h"
 #include "support/testpictures.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -212,8 +213,10 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTr
 {
     // The worker missing or not executable: the export draws placeholders and names the program's
     // picture decoder, once, as does the print check; put back where it was, the same pictures
-    // draw at once (nothing was remembered). No descriptor left for its channel: the picture
-    // couldn't be drawn this time; restored, an export draws it (the page view waits a while).
+    // draw at once (nothing was remembered). So does one asleep before its hello; a worker of the
+    // program before, slow to say hello, leaves the trouble found with this one as it was. No
+    // descriptor left for its channel: the picture couldn't be drawn this time; restored, an
+    // export draws it (the page view waits a while).
     const QString worker = dir.filePath(QStringLiteral("worker"));
     const QString good = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
                          QStringLiteral("/lw-misbehaving-decoder");
@@ -224,13 +227,40 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTr
     const QString told = missing + QStringLiteral("placeholders are in the place of \"Harbour\" and \"Quay\". "
                                                   "Reinstall VELK Leafwrighter to mend it.");
     const QString checked = missing + QStringLiteral("pictures would print as placeholders. Reinstall VELK Leafwrighter to mend it.");
+    const QByteArray helloAfter = QFile::encodeName(dir.filePath(QStringLiteral("hello")));
+    std::optional<std::thread> before; // a decode waiting for a worker of the program before
+    const auto slowToSayHello = [&] {
+        qputenv("LW_TEST_HELLO_AFTER", helloAfter);
+        LWDecodeWorkers::setForTests(good, 0, 0, 600000);
+        before.emplace([] { (void)LWPictureDecoder::check(encode(plain(64, 64, Qt::gray), "png"), {}); });
+        const QDeadlineTimer started(30000);
+        while (LWDecodeWorkers::stats().running == 0 && !started.hasExpired())
+            std::this_thread::yield();
+        return LWDecodeWorkers::stats().running > 0;
+    };
+    const auto saysHelloNow = [&] {
+        QFile(QFile::decodeName(helloAfter)).open(QIODevice::WriteOnly);
+        before->join();
+        qunsetenv("LW_TEST_HELLO_AFTER");
+        return LWDecodeWorkers::trouble() == LWPictureDecoder::Failure::decoderMissing;
+    };
     const struct {
         const char *way;
         std::function<bool()> breakIt, mendIt;
         LWPictureTally::Why why;
         QString told, checked;
+        int helloMs = 0;
     } rows[] = {
         {"missing", [] { return true; }, [&] { return QFile::copy(good, worker) && executable(true); },
+         LWPictureTally::Why::decoderMissing, told, checked},
+        {"asleep before its hello",
+         [&] { return qputenv("LW_TEST_HELLO_AFTER", "/nonexistent") && QFile::copy(good, worker); },
+         [&] {
+             return qunsetenv("LW_TEST_HELLO_AFTER") && QFile::remove(worker) && QFile::copy(good, worker);
+         },
+         LWPictureTally::Why::decoderMissing, told, checked, 1000},
+        {"missing, a worker of the program before slow to say hello", slowToSayHello,
+         [&] { return saysHelloNow() && QFile::copy(good, worker) && executable(true); },
          LWPictureTally::Why::decoderMissing, told, checked},
         {"not executable", [&] { return QFile::copy(good, worker) && executable(false); }, [&] { return executable(true); },
          LWPictureTally::Why::decoderMissing, told, checked},
@@ -242,18 +272,18 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTr
         SCOPED_TRACE(row.way);
         QFile::remove(worker);
         ASSERT_TRUE(row.breakIt());
-        const QColor colour = QColor::fromHsv(hue += 50, 255, 200);
+        const QColor colour = QColor::fromHsv(hue += 35, 255, 200);
         LWDocument doc = alone(encode(plain(64, 64, colour), "png"));
         LWElement second = LWElement::makePhoto({150, 10, 80, 80});
         second.name = QStringLiteral("Quay");
-        second.image->data = encode(plain(64, 64, QColor::fromHsv(hue += 50, 255, 200)), "png");
+        second.image->data = encode(plain(64, 64, QColor::fromHsv(hue += 35, 255, 200)), "png");
         doc.pages[0].elements.append(second);
         const QString png = dir.filePath(QStringLiteral("card.png"));
         QList<LWPictureTally::Undrawn> undrawn;
         LWExport::RasterWriteHooks hooks;
         hooks.undrawn = &undrawn;
         const bool notNow = row.why == LWPictureTally::Why::notNow;
-        LWDecodeWorkers::setForTests(notNow ? QString() : worker, 0, 0);
+        LWDecodeWorkers::setForTests(notNow ? QString() : worker, 0, 0, row.helloMs);
         std::optional<DescriptorsTaken> taken;
         if (notNow)
             taken.emplace(2); // the file written and the picture's bytes, no channel
@@ -315,11 +345,13 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
     // workers it starts, those alive after it at most and those ended for holding more than at
     // their hello, and those the next export starts. Past its CPU time (a loop, also with its own timer
     // stopped, or a header read, asked once) the picture is the picture's fault, remembered; so are one
-    // asleep past the wall clock (a decode or header read) and one asking for threads in a loop,
-    // after a second go in a fresh worker, each ask refused at once; one that keeps every memfd
-    // filled is ended, not reused. An allocation without end meets the data limit even with a
+    // asleep past the wall clock (a decode or header read, also after spinning past half its CPU
+    // time) and one asking for threads in a loop, after a second go in a fresh worker, each ask
+    // refused at once; one that keeps every memfd filled, or shared memory, or seals its answer
+    // against being freed, is ended, not reused. An allocation without end meets the data limit even with a
     // minute of CPU, also after the worker tried to raise it, and again with ample room. A
-    // decoder starved of a CPU by a loaded machine is the machine's, tried again next time.
+    // decoder starved of a CPU by a loaded machine is the machine's, tried again next time, also
+    // one that would sleep after spinning.
     using Why = LWPictureTally::Why;
     struct Row {
         const char *words;
@@ -335,11 +367,16 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
                              {"sleep 600000", 60, 1000, Why::unreadable, 2, 0, 0, 0},
                              {"headersleep 600000", 60, 1000, Why::unreadable, 2, 0, 0, 0},
                              {"threadloop", 60, 60000, Why::unreadable, 2, 0, 0, 0},
-                             {"slow", 60, 1000, Why::notNow, 0, 0, 0, 1, true}};
+                             {"spinsleep 600", 1, 1000, Why::unreadable, 2, 0, 0, 0},
+                             {"headerspinsleep 1100", 60, 2000, Why::unreadable, 2, 0, 0, 0},
+                             {"slow", 60, 1000, Why::notNow, 0, 0, 0, 1, true},
+                             {"spinsleep 600", 1, 1000, Why::notNow, 0, 0, 0, 2, true}};
     if (!LWSanitizers::address) { // no data limit there; a worker cannot raise its own
         rows.push_back({"allocate", 60, 60000, Why::tooLarge, 2, 1, 1, 0}); // the first go's worker kept
         rows.push_back({"raise", 60, 60000, Why::tooLarge, 2, 1, 1, 0});
         rows.push_back({"hoard", 60, 60000, Why::tooLarge, 2, 0, 2, 0});
+        rows.push_back({"keepshared", 60, 60000, Why::unreadable, 2, 0, 2, 0});
+        rows.push_back({"sealshrink", 60, 60000, Why::unreadable, 2, 0, 0, 0});
     }
     for (const Row &row : rows) {
         SCOPED_TRACE(row.words);
@@ -363,6 +400,46 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
         const int again = LWDecodeWorkers::stats().started;
         (void)exportedAlone(bytes);
         EXPECT_EQ(LWDecodeWorkers::stats().started - again, row.startedNextTime);
+    }
+}
+
+TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
+{
+    // Cancel while the decoder sleeps (its wall clock an hour: only Cancel ends it), or during its
+    // second go: the export says so, no worker is left alive, nothing is held or written, and
+    // nothing is remembered against the picture. Each row: the words, the wall clock, whether
+    // Cancel waits for the second go, and the workers the export starts.
+    const QString program =
+        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
+        QStringLiteral("/lw-misbehaving-decoder");
+    const struct {
+        const char *words;
+        int wallMs;
+        bool secondGo;
+        int started;
+    } rows[] = {{"sleep 600000", 3600000, false, 0},
+                {"spinsleep 300", 3600000, false, 0},
+                {"sleep 600000", 1000, true, 1}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.words << (row.secondGo ? ", second go" : ""));
+        LWDecodeWorkers::setForTests(program, 60, row.wallMs);
+        const LWDocument doc = alone(asking(row.words));
+        (void)LWPictureDecoder::check(*doc.pages[0].elements[0].image->data, {}); // a worker read its header
+        const LWDecodeWorkers::Stats start = LWDecodeWorkers::stats();
+        int asks = 0; // since the picture was handed: the third is the wait for the worker's answer
+        LWExport::RasterWriteHooks hooks;
+        hooks.cancelled = [&] {
+            const LWDecodeWorkers::Stats now = LWDecodeWorkers::stats();
+            return row.secondGo ? now.started > start.started : now.handed > start.handed && ++asks >= 3;
+        };
+        const QString png = dir.filePath(QStringLiteral("cancelled.png"));
+        EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png, hooks),
+                  QStringLiteral("the export was cancelled"));
+        EXPECT_EQ(LWDecodeWorkers::stats().started - start.started, row.started);
+        EXPECT_EQ(LWDecodeWorkers::stats().running, 0);
+        EXPECT_EQ(LWDecodeBudget::holds(), 0);
+        EXPECT_FALSE(QFile::exists(png));
+        EXPECT_EQ(LWImageCache::remembered(doc.pages[0].elements[0].image.value()), std::nullopt);
     }
 }
 
@@ -455,20 +532,25 @@ TEST_F(DecodeWorkers, MachineShortOfMemoryFailsTheExportWithoutMarkingThePicture
 TEST_F(DecodeWorkers, AWorkerThatFailsOnceIsFollowedByAFreshOne)
 {
     // The first worker started crashes, or (a libheif decode refused for memory) finds no room
-    // left under its data limit, as a decoder's heap kept from earlier decodes would leave it: the
-    // second go, in a fresh worker, draws the picture, and nothing is remembered against it.
+    // left under its data limit, as a decoder's heap kept from earlier decodes would leave it, or
+    // fails soundly after a thread was refused (also the second, where a failure under the data
+    // limit is tried again with ample room): the next go, in a fresh worker, draws the picture,
+    // and nothing is remembered against it.
     const struct {
         const char *flag;
         QByteArray bytes;
+        int started = 2;
     } rows[] = {{"LW_TEST_CRASH_ONCE", encode(plain(64, 64, Qt::darkMagenta), "png") + "LWTEST crashonce"},
-                {"LW_TEST_CRAMPED_ONCE", heic(plain(1600, 1200, Qt::darkMagenta))}};
+                {"LW_TEST_CRAMPED_ONCE", heic(plain(1600, 1200, Qt::darkMagenta))},
+                {"LW_TEST_REFUSED_ONCE", encode(plain(64, 64, Qt::darkMagenta), "png") + "LWTEST refusedonce",
+                 LWSanitizers::address ? 2 : 3}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.flag);
         if (LWSanitizers::address && std::strcmp(row.flag, "LW_TEST_CRAMPED_ONCE") == 0)
             continue; // no data limit there
-        QFile flag(dir.filePath(QStringLiteral("once")));
-        ASSERT_TRUE(flag.open(QIODevice::WriteOnly));
-        flag.close();
+        QFile flag(dir.filePath(QStringLiteral("once"))), second(flag.fileName() + QStringLiteral("2"));
+        ASSERT_TRUE(flag.open(QIODevice::WriteOnly) && second.open(QIODevice::WriteOnly));
+        flag.close(), second.close();
         qputenv(row.flag, QFile::encodeName(flag.fileName()));
         SetUp(); // workers started from now on see the flag
         const int started = LWDecodeWorkers::stats().started;
@@ -476,7 +558,7 @@ TEST_F(DecodeWorkers, AWorkerThatFailsOnceIsFollowedByAFreshOne)
         const auto [got, undrawn] = exportedAlone(row.bytes);
         qunsetenv(row.flag);
         EXPECT_FALSE(flag.exists()); // a worker did take it
-        EXPECT_EQ(LWDecodeWorkers::stats().started - started, 2);
+        EXPECT_EQ(LWDecodeWorkers::stats().started - started, row.started);
         EXPECT_TRUE(undrawn.isEmpty()) << (undrawn.isEmpty() ? 0 : int(undrawn[0].why));
         const QColor drawn = got.pixel(badSpot.center());
         EXPECT_LT(std::abs(drawn.red() - 128) + drawn.green() + std::abs(drawn.blue() - 128), 40)

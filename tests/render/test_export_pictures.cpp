@@ -82,21 +82,40 @@ TEST(ExportPictures, CollageDecodesEachPictureOncePerExport)
         RasterType type;
         double dpi;
         int cancelAfter = -1; // decodes made before Cancel is pressed (-1: never)
+        // The decode budget lowered (0: as it is), so that the pictures are held a run at a time:
+        // of bands, or of elements drawn onto a small page held whole (the photos stacked on a
+        // card); and whether the decodes are counted from the first band written (the second run's).
+        qint64 budget = 0;
+        bool fromFirstBand = false, card = false;
     };
+    LWDocument card = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+    for (const QByteArray &photo : sixPhotos()) {
+        LWElement e = LWElement::makePhoto({0, 0, card.width, card.height});
+        e.image->data = photo;
+        card.pages[0].elements.append(e);
+    }
     for (const Case c : {Case{RasterType::png, 300}, Case{RasterType::jpeg, 300}, Case{RasterType::png, 600},
-                         Case{RasterType::jpeg, 600}, Case{RasterType::png, 600, 0}, Case{RasterType::jpeg, 300, 1}}) {
+                         Case{RasterType::jpeg, 600}, Case{RasterType::png, 600, 0},
+                         Case{RasterType::jpeg, 300, 1},
+                         Case{RasterType::png, 300, 1, qint64(8) << 20, true},
+                         Case{RasterType::png, 150, 1, qint64(8) << 20, false, true}}) {
         SCOPED_TRACE(testing::Message() << rawValue(c.type).toStdString() << " at " << c.dpi << ", cancelled after "
-                                        << c.cancelAfter);
+                                        << c.cancelAfter << ", budget " << c.budget);
         const QString file = dir.filePath(QStringLiteral("collage.") + ext(c.type));
         const qint64 before = decodes();
+        const qint64 budget = c.budget ? LWDecodeBudget::setLimit(c.budget) : 0;
+        const auto restore = qScopeGuard([&] { c.budget ? void(LWDecodeBudget::setLimit(budget)) : void(); });
         if (c.cancelAfter >= 0) {
             // Cancel stops the export between its pictures: the rest are not decoded, the
             // budget's hold is given back and no file is left.
             QFile::remove(file);
             RasterWriteHooks hooks;
-            hooks.cancelled = [&] { return decodes() - before >= c.cancelAfter; };
-            EXPECT_EQ(writeRaster(doc, 0, c.dpi, false, c.type, 0.92, file, hooks), "the export was cancelled");
-            if (c.cancelAfter == 0 || LWParallel::workers() < 6)
+            qint64 from = c.fromFirstBand ? -1 : before;
+            hooks.progressed = [&](int, int) { from = from < 0 ? decodes() : from; };
+            hooks.cancelled = [&] { return from >= 0 && decodes() - from >= c.cancelAfter; };
+            EXPECT_EQ(writeRaster(c.card ? card : doc, 0, c.dpi, false, c.type, 0.92, file, hooks),
+                      "the export was cancelled");
+            if (c.cancelAfter == 0 || LWParallel::workers() < 6 || (c.budget && !c.fromFirstBand))
                 EXPECT_LT(decodes() - before, 6);
             EXPECT_EQ(LWDecodeBudget::holds(), 0);
             EXPECT_FALSE(QFile::exists(file));

@@ -4,6 +4,7 @@
 #include "render/pictures/formats/pictureformat.h"
 #include "render/pictures/picturekey.h"
 #include "render/pictures/picturequeue.h"
+#include "render/worker/decodeworkers.h"
 
 #include <QElapsedTimer>
 #include <QThreadPool>
@@ -123,6 +124,9 @@ Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &
     if (!result.image && LWDecodeBudget::HoldWork::refusedForHold())
         result.failure = Failure::outOfMemory;
     guard.relock();
+    // Cancelled by its caller: nothing is known of the machine, the page view may ask at once.
+    if (result.failure == Failure::unavailable && LWDecodeWorkers::Cancellable::heard())
+        return result;
     t.remember(key, request, result);
     if (slow && t.known.contains(key))
         t.known[key].slow = true;

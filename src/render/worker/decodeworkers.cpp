@@ -160,17 +160,18 @@ qint64 addressSpaceOf(pid_t pid)
 }
 
 using LWWorkerWatch::Heard;
-LWWorkerWatch::Listened listen(const Worker &w, int wallMs, int cpuMs);
+LWWorkerWatch::Listened listen(const Worker &w, int wallMs);
 
-// Waits for a new worker's hello. None when it is set up and shut in (its address space and
-// what it holds then read); else it is ended, and why: it could not shut itself in
+// Waits `wallMs` for a new worker's hello. None when it is set up and shut in (its address space
+// and what it holds then read); else it is ended, and why: it could not shut itself in
 // (decoderUnsafe), it ended, broke the protocol or slept before (decoderMissing: it cannot
-// start), or it was starved by a loaded machine or killed by its memory killer (unavailable).
-Failure greet(Worker &w)
+// start), or it was starved by a loaded machine, killed by its memory killer or cancelled
+// (unavailable).
+Failure greet(Worker &w, int wallMs)
 {
     P::Hello hello;
     std::optional<int> fd;
-    const Heard heard = listen(w, helloWallMs, helloWallMs / 2).heard;
+    const Heard heard = listen(w, wallMs).heard;
     const bool answered = heard == Heard::message;
     if (answered)
         fd = P::receive(w.channel, &hello, sizeof(hello));
@@ -190,8 +191,9 @@ Failure greet(Worker &w)
     const Ended how = end(w, answered ? leavingMs : 0);
     if (sound)
         return Failure::decoderUnsafe;
-    return heard == Heard::starved || how == Ended::killedOutside ? Failure::unavailable
-                                                                  : Failure::decoderMissing;
+    return heard == Heard::starved || heard == Heard::cancelled || how == Ended::killedOutside
+               ? Failure::unavailable
+               : Failure::decoderMissing;
 }
 
 // Whether an idle worker still serves a request of `cpuMilliseconds`: alive, and its hard CPU
@@ -221,7 +223,7 @@ struct Pool {
     int generation = 0; // workers of an older one are ended when given back
     bool closed = false; // the program is ending: no worker is started
     QString program;
-    int cpuSeconds = 0, wallMilliseconds = 0;
+    int cpuSeconds = 0, wallMilliseconds = 0, helloMilliseconds = 0;
     // Why the last worker started could not serve (decoderMissing, decoderUnsafe), the program's
     // file then, and until when no other is tried while it stays so.
     Failure trouble = Failure::none;
@@ -262,6 +264,7 @@ struct Pool {
         }
         ++running;
         const int gen = generation;
+        const int helloWall = helloMilliseconds > 0 ? helloMilliseconds : helloWallMs;
         guard.unlock();
         static std::once_flag atQuit;
         std::call_once(atQuit, [] {
@@ -270,7 +273,7 @@ struct Pool {
         });
         Started s = spawn(path);
         if (s.worker)
-            s.why = greet(*s.worker);
+            s.why = greet(*s.worker, helloWall);
         guard.relock();
         // Only a worker of the program asked now tells whether it can start (not one of the
         // program before, slow to say hello).
@@ -496,10 +499,13 @@ bool limit(const Worker &w, const P::Ask &ask, int beyondMilliseconds)
            (w.addressSpace <= 0 || set(RLIMIT_AS, rlim_t(w.addressSpace + ask.bytes) + memory));
 }
 
-LWWorkerWatch::Listened listen(const Worker &w, int wallMs, int cpuMs)
+thread_local LWDecodeWorkers::Cancellable *innermost = nullptr;
+
+LWWorkerWatch::Listened listen(const Worker &w, int wallMs)
 {
+    static const std::function<bool()> asked = &LWDecodeWorkers::Cancellable::now;
     return LWWorkerWatch::listen(w.pid, w.channel, w.listener, *w.asking, LWDecodeWorker::mostThreads, wallMs,
-                                 cpuMs);
+                                 innermost ? asked : std::function<bool()>());
 }
 
 // The worker's answer to a header question, checked; the worker given back.
@@ -508,13 +514,14 @@ struct HeaderAnswer {
     bool lasting = false; // it says something of the picture
     bool failed = false;  // the reader failed or crashed (not past its CPU time): maybe for memory
     bool again = false;   // it slept or kept asking for threads: the picture's once a fresh worker does too
+    bool cancelled = false; // Cancel ended it: nothing is known
 };
 
 HeaderAnswer headerAnswer(Pool &p, Worker worker, int gen, int wallMs)
 {
     P::Answer a;
     std::optional<int> fd;
-    const Heard heard = listen(worker, wallMs, headerCpuMilliseconds).heard;
+    const Heard heard = listen(worker, wallMs).heard;
     const bool answered = heard == Heard::message;
     if (answered)
         fd = P::receive(worker.channel, &a, sizeof(a));
@@ -527,6 +534,7 @@ HeaderAnswer headerAnswer(Pool &p, Worker worker, int gen, int wallMs)
                        a.orientation >= 1 && a.orientation <= 8 && a.work >= 0 && a.work <= 16;
     const Ended how = p.give(worker, gen, sound, answered ? leavingMs : 0);
     HeaderAnswer out;
+    out.cancelled = heard == Heard::cancelled;
     // Starved by a loaded machine or killed by the system: asked again next time.
     out.again = heard == Heard::blocked || heard == Heard::asking;
     out.lasting = sound || out.again || (answered && how != Ended::killedOutside);
@@ -579,11 +587,13 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
     // One more try in a fresh worker when an idle one had died since its last decode, a worker
     // crashed, or it slept past its wall clock: a crash may be the machine's (its memory killer)
     // rather than the picture's, and a picture that crashes or blocks every worker costs two. A
-    // worker past its CPU time, or starved by a loaded machine, gets no second go.
-    bool killedOutside = false, fresh = go.ample;
+    // worker past its CPU time, starved by a loaded machine or cancelled gets no second go.
+    bool killedOutside = false, fresh = go.ample, cancelled = false;
     Failure why = Failure::unreadable;
     const qint64 room = answerRoom(made, reserved);
     for (int attempt = 0; attempt < 2; ++attempt) {
+        if ((cancelled = Cancellable::now()))
+            break;
         // The answer's memfd: the worker makes none, and it cannot grow.
         const int out = P::makeMemfd("lw-pixels", room);
         if (out < 0 || !P::sealGrowth(out)) {
@@ -610,7 +620,7 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         }
         P::Answer answer;
         std::optional<int> fd;
-        const LWWorkerWatch::Listened heard = listen(worker, wall, ask.cpuMilliseconds);
+        const LWWorkerWatch::Listened heard = listen(worker, wall);
         const bool answered = heard.heard == Heard::message;
         if (answered)
             fd = P::receive(worker.channel, &answer, sizeof(answer));
@@ -643,6 +653,8 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
                 *go.underLimit = true;
             return failed(said);
         }
+        if ((cancelled = heard.heard == Heard::cancelled))
+            break;
         if (heard.heard == Heard::starved) { // a loaded machine's, not the picture's: tried again next time
             why = Failure::unavailable;
             break;
@@ -663,6 +675,8 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         }
     }
     (void)P::release(in);
+    if (cancelled || (why == Failure::unavailable && Cancellable::heard()))
+        return failed(Failure::unavailable);
     // Killed by the system for memory: a passing want, not a fault of the picture.
     return failed(killedOutside ? Failure::outOfMemory : why);
 }
@@ -695,7 +709,7 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     // failed under the data limit is asked again, in a fresh worker with ample room.
     bool ample = false;
     std::optional<LWPictureDecoder::Header> told;
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 3 && !Cancellable::now(); ++attempt) {
         Failure why = Failure::unavailable;
         const auto taken = p.take(ask.cpuMilliseconds, &why, ample);
         if (!taken) {
@@ -709,6 +723,8 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
             continue;
         }
         const HeaderAnswer answer = headerAnswer(p, worker, gen, wall);
+        if (answer.cancelled)
+            break;
         if (((answer.failed && ask.memoryLimit > 0) || answer.again) && !ample) {
             ample = true;
             if (ask.memoryLimit > 0)
@@ -754,13 +770,32 @@ Stats stats()
     return {p.started, p.decodes, p.running, p.handed, p.endedHolding, LWWorkerWatch::refusedAsks()};
 }
 
-void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds)
+Cancellable::Cancellable(std::function<bool()> cancelled)
+    : m_cancelled(std::move(cancelled)), m_outer(innermost)
+{
+    innermost = this;
+}
+
+Cancellable::~Cancellable() { innermost = m_outer; }
+
+bool Cancellable::now()
+{
+    Cancellable *c = innermost;
+    if (c && !c->m_heard && c->m_cancelled && c->m_cancelled())
+        c->m_heard = true;
+    return c && c->m_heard;
+}
+
+bool Cancellable::heard() { return innermost && innermost->m_heard; }
+
+void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds, int helloMilliseconds)
 {
     Pool &p = pool();
     QMutexLocker guard(&p.lock);
     p.program = program;
     p.cpuSeconds = cpuSeconds;
     p.wallMilliseconds = wallMilliseconds;
+    p.helloMilliseconds = helloMilliseconds;
     p.closed = false;
     p.trouble = Failure::none;
     ++p.generation;

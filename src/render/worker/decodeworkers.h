@@ -4,6 +4,7 @@
 #include <QSize>
 #include <QString>
 #include <algorithm>
+#include <functional>
 
 // Decodes pictures in worker processes (the program `leafwrighter-decode` beside the running
 // one), where a third-party decoder that crashes, loops or allocates without end loses only its
@@ -41,14 +42,15 @@ struct Try {
 // them. The answer's memfd is sized here for the most an answer of `made` pixels can take and
 // cannot grow; every memfd handed is freed here once done, whatever the worker kept of it. The
 // wall clock does not count the time the worker waits for a CPU. A worker that dies, breaks the
-// protocol, keeps asking for threads past its count, or sleeps past its wall clock having used
-// less than half its CPU time (blocked), gets a second try in a fresh one; after that, or past
+// protocol, keeps asking for threads past its count, or is asleep when its wall clock runs out
+// (blocked, whatever CPU time it used before), gets a second try in a fresh one; after that, or past
 // its CPU time (no second try), the picture is `unreadable`. One refused memory within its limit
 // gives `tooLarge`; the machine's own want of memory (the worker killed by the system, or unable
 // to hand its pixels over) `outOfMemory`; the worker program missing or unable to start (or to
 // say hello, asleep) `decoderMissing`, or unable to shut itself in `decoderUnsafe` (see
-// trouble()); no descriptor or process left, or the wall clock run out while the worker ran or
-// waited for a CPU (a loaded machine) `unavailable`, with no second try. Requests and results
+// trouble()); no descriptor or process left, the wall clock run out while the worker ran, waited
+// for a CPU or for the disk (a loaded machine, or one short of memory), or the decode cancelled
+// (Cancellable) `unavailable`, with no second try. Requests and results
 // keep every field. An answer other than an image of `made` pixels, of a format the program
 // takes, with pixels within `reserved`, written and sealed, is broken: the worker is ended. A
 // worker left holding more after a request than at its hello (a descriptor, a memfd, a thread,
@@ -69,12 +71,34 @@ struct Limits {
 // the bytes, a second or two of CPU, a few seconds of wall clock). None when the worker cannot
 // read the header, passes a limit or answers outside the protocol; `lasting` is set false when
 // the answer says nothing of the picture (no worker could start, and why in `cannot`; the wall
-// clock ran out while it ran or waited for a CPU; or the system killed it). A reader that fails
-// or crashes under the data limit, sleeps past the wall clock or keeps asking for threads is
+// clock ran out while it ran or waited for a CPU or the disk; it was cancelled; or the system
+// killed it). A reader that fails or crashes under the data limit, is asleep when the wall clock
+// runs out or keeps asking for threads is
 // asked again in a fresh worker with ample room, whose answer stands; one past its CPU time is
 // asked once.
 [[nodiscard]] std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *lasting,
                                                              LWPictureDecoder::Failure *cannot = nullptr);
+
+// While it lives, a decode or header read on the calling thread asks `cancelled` every few
+// hundredths of a second while it waits for a worker (its hello or its answer), and before each
+// go: true ends that worker at once, with no second go, and the decode fails `unavailable`.
+// Scopes nest; the innermost asks.
+class Cancellable {
+public:
+    explicit Cancellable(std::function<bool()> cancelled);
+    ~Cancellable();
+    Cancellable(const Cancellable &) = delete;
+    Cancellable &operator=(const Cancellable &) = delete;
+    // Whether the innermost scope's caller has cancelled (false outside any); once true, it is
+    // heard() for as long as that scope lives.
+    [[nodiscard]] static bool now();
+    [[nodiscard]] static bool heard();
+
+private:
+    std::function<bool()> m_cancelled;
+    Cancellable *m_outer = nullptr;
+    bool m_heard = false;
+};
 
 // What keeps every picture from decoding now: none, or what the last worker started of the
 // program asked now found (decoderMissing, decoderUnsafe). Once one is found, no worker is
@@ -97,8 +121,9 @@ struct Stats {
 };
 [[nodiscard]] Stats stats();
 
-// Tests: the worker program to start instead (empty: the usual one) and fixed time limits for
-// every decode (0: by its size). Workers already started are ended.
-void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds);
+// Tests: the worker program to start instead (empty: the usual one), fixed time limits for
+// every decode (0: by its size) and the wall clock of a new worker's hello (0: the usual).
+// Workers already started are ended.
+void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds, int helloMilliseconds = 0);
 
 } // namespace LWDecodeWorkers

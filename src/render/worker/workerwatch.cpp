@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <dirent.h>
 #include <linux/seccomp.h>
 #include <poll.h>
@@ -93,28 +92,24 @@ QList<QByteArray> taskStat(pid_t pid, pid_t tid)
     return at < 0 ? QList<QByteArray>() : stat.mid(at + 2).split(' ');
 }
 
-// Whether a task of the worker is running or waiting for a CPU now (true when that cannot be
-// read: it is not known to be asleep).
-bool runnable(pid_t pid)
+// What the worker's tasks are doing now: one running or waiting for a CPU (also when that cannot
+// be read: it is not known to be asleep), else one in uninterruptible sleep (the disk, paging on
+// a machine short of memory), else all asleep of their own accord.
+enum class Doing { runnable, onDisk, asleep };
+
+Doing doingOf(pid_t pid)
 {
     const std::vector<pid_t> tasks = tasksOf(pid);
     if (tasks.empty())
-        return true;
+        return Doing::runnable;
+    bool disk = false;
     for (const pid_t tid : tasks) {
         const QList<QByteArray> fields = taskStat(pid, tid);
         if (fields.isEmpty() || fields[0] == "R")
-            return true;
+            return Doing::runnable;
+        disk = disk || fields[0] == "D";
     }
-    return false;
-}
-
-qint64 cpuNs(pid_t pid)
-{
-    clockid_t clock;
-    timespec used{};
-    if (::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0)
-        return 0;
-    return qint64(used.tv_sec) * 1'000'000'000 + used.tv_nsec;
+    return disk ? Doing::onDisk : Doing::asleep;
 }
 
 // The worker's threads, as its status counts them (INT_MAX when it cannot be read).
@@ -213,19 +208,21 @@ bool holdsMore(const Holding &hello, const Holding &now, qint64 dataMargin)
 }
 
 Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking, int mostThreads, int wallMs,
-                int cpuMs)
+                const std::function<bool()> &cancelled)
 {
     pollfd p[2] = {{channel, POLLIN, 0}, {listener, POLLIN, 0}};
     const auto waitsBefore = runQueueWaits(pid);
-    const qint64 cpuBefore = cpuNs(pid);
     QElapsedTimer since;
     since.start();
     const qint64 wall = std::max(1, wallMs), cap = 3 * wall;
+    constexpr qint64 cancelEveryMs = 20;
     qint64 due = wall;
     Listened out;
     for (;;) {
-        const int n =
-            ::poll(p, p[1].fd >= 0 ? 2 : 1, int(std::clamp<qint64>(due - since.elapsed(), 0, INT_MAX)));
+        qint64 wait = std::clamp<qint64>(due - since.elapsed(), 0, INT_MAX);
+        if (cancelled)
+            wait = std::min(wait, cancelEveryMs);
+        const int n = ::poll(p, p[1].fd >= 0 ? 2 : 1, int(wait));
         if (n < 0 && errno == EINTR)
             continue;
         if (n > 0) {
@@ -237,22 +234,28 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
                 return out.heard = Heard::asking, out;
             continue;
         }
+        if (cancelled && cancelled())
+            return out.heard = Heard::cancelled, out;
         const qint64 elapsed = since.elapsed();
+        if (n == 0 && elapsed < due)
+            continue; // woken to ask `cancelled`
+        // Its waits for a CPU are the machine's: the wall clock runs without them.
+        const qint64 mine = elapsed - longestWaitSince(pid, waitsBefore);
+        const Doing doing = n == 0 ? doingOf(pid) : Doing::runnable;
         if (n == 0 && elapsed < cap) {
-            // Its waits for a CPU are the machine's: the wall clock runs without them.
-            const qint64 mine = elapsed - longestWaitSince(pid, waitsBefore);
             if (mine < wall) {
                 due = std::min(cap, elapsed + (wall - mine));
                 continue;
             }
             // Running, or waiting for a CPU now (a wait is added only once it ends).
-            if (runnable(pid)) {
+            if (doing == Doing::runnable) {
                 due = std::min(cap, elapsed + std::max<qint64>(50, wall / 16));
                 continue;
             }
-            if (cpuNs(pid) - cpuBefore < qint64(cpuMs) * 500'000)
-                return out.heard = Heard::blocked, out;
         }
+        // Asleep of its own accord past its own wall clock, whatever CPU time it used before.
+        if (doing == Doing::asleep && mine >= wall)
+            return out.heard = Heard::blocked, out;
         return out.heard = Heard::starved, out;
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QtGlobal>
+#include <functional>
 #include <memory>
 #include <sys/types.h>
 #include <vector>
@@ -27,10 +28,11 @@ struct Holding {
 [[nodiscard]] bool holdsMore(const Holding &hello, const Holding &now, qint64 dataMargin);
 
 // How a wait for the worker's message ended: it came (or the channel closed); the wall clock
-// ran out while the worker ran or waited for a CPU (starved: a loaded machine), or while it was
-// asleep and had used less than half its CPU time (blocked: its own doing); or it kept asking
-// for threads past its count.
-enum class Heard { message, starved, blocked, asking };
+// ran out while the worker ran, waited for a CPU or waited on the disk in uninterruptible sleep
+// (starved: a loaded machine's, or one short of memory), or while it was asleep, whatever CPU
+// time it had used (blocked: its own doing); it kept asking for threads past its count; or the
+// caller cancelled.
+enum class Heard { message, starved, blocked, asking, cancelled };
 
 struct Listened {
     Heard heard = Heard::message;
@@ -43,9 +45,10 @@ inline constexpr int mostRefusals = 4;
 // Waits for a message on `channel`, answering the thread asks on `listener` (granted while the
 // worker has fewer than `mostThreads`, counting those granted to `asking` until they ask again).
 // The time the worker waits for a CPU does not count against `wallMs`; past three times the
-// wall clock in all it is starved. `cpuMs`: its CPU time for the request.
+// wall clock in all it is starved unless asleep then. `cancelled`, when given, is asked every few
+// hundredths of a second: true ends the wait at once (the caller ends the worker).
 [[nodiscard]] Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking,
-                              int mostThreads, int wallMs, int cpuMs);
+                              int mostThreads, int wallMs, const std::function<bool()> &cancelled = {});
 
 // Thread asks refused since the process began.
 [[nodiscard]] qint64 refusedAsks();
