@@ -3,7 +3,7 @@
 #include "app/templategrid.h"
 #include "app/thumbs.h"
 #include "kit/controls/searchfield.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "templates/templates.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "editor/editor.h"
 #include "model/file/prefs.h"
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

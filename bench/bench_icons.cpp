@@ -1,4 +1,4 @@
-#include "render/icons.h"
+#include "render/icons/icons.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // one typed letter, with the real registry and with 5,000 more installed families.
 #include "kit/controls/searchfield.h"
 #include "model/file/prefs.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "ui/inspector/sections/fontfamilypicker.h"
 #include "ui/inspector/sections/fontsource.h"
 

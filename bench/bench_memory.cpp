@@ -9,7 +9,7 @@
 #include "app/thumbs.h"
 #include "kit/theme/themeroot.h"
 #include "model/file/prefs.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/imageproperties.h"
 #include "render/preflight.h"

@@ -3,7 +3,7 @@
 #include "app/thumbs.h"
 #include "kit/theme/themeroot.h"
 #include "model/file/prefs.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 
 #include <QImage>
 #include <QPainter>

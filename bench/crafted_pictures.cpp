@@ -8,7 +8,7 @@
 #include "model/document.h"
 #include "model/file/documentio.h"
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/preflight.h"
 #include "render/renderer.h"
 

@@ -10,7 +10,7 @@
 #include "model/document.h"
 #include "model/file/documentio.h"
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include "support/samplepages.h"
 

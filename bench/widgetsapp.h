@@ -1,6 +1,6 @@
 #pragma once
 #include "model/file/prefs.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -7,7 +7,7 @@
 //   lw_bench_windowexport fresh|window FOLDER    (FOLDER keeps the photos between runs)
 #include "model/document.h"
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturequeue.h"

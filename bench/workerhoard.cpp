@@ -5,7 +5,7 @@
 // and how far the machine's shared memory rose, sampled every few milliseconds. One mode a run:
 //   lw_bench_workerhoard plain|hoard FOLDER
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/worker/decodeworkers.h"
 #include "support/bigphotos.h"
 #include "support/picturepages.h"

@@ -1,7 +1,7 @@
 #include "app/thumbs.h"
 
 #include "kit/zoom/zoom.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/renderer.h"
 #include "templates/template.h"
 

@@ -4,7 +4,7 @@
 #include "model/text.h"
 #include "render/parallel.h"
 #include "render/renderer.h"
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 #include "templates/templates.h"
 
 #include <QDir>

@@ -2,9 +2,9 @@
 
 #include "model/document.h"
 #include "model/text.h"
-#include "render/icons.h"
+#include "render/icons/icons.h"
 #include "render/renderer.h"
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 #include "templates/templates.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 #include "editor/editor.h"
 
 #include "model/file/json.h"
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 
 #include <algorithm>
 

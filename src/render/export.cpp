@@ -5,8 +5,8 @@
 #include "render/exportpictures.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pdf/pdfboxes.h"
-#include "render/jpegwriter.h"
-#include "render/pngwriter.h"
+#include "render/raster/jpegwriter.h"
+#include "render/raster/pngwriter.h"
 #include "render/parallel.h"
 #include "render/renderer.h"
 

@@ -5,11 +5,11 @@
 #include "model/file/prefs.h"
 #include "model/geometry.h"
 #include "model/info.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturekey.h"
-#include "render/rasterforecast.h"
-#include "render/textlayout.h"
+#include "render/raster/rasterforecast.h"
+#include "render/text/textlayout.h"
 #include "render/worker/decodeworkers.h"
 
 #include <QTextBoundaryFinder>

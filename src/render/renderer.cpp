@@ -1,14 +1,14 @@
 #include "render/renderer.h"
-#include "render/rastercut.h"
+#include "render/raster/rastercut.h"
 
 #include "model/geometry.h"
 #include "model/units.h"
 #include "render/exportpictures.h"
-#include "render/icons.h"
+#include "render/icons/icons.h"
 #include "render/pictures/imagecache.h"
 #include "render/parallel.h"
 #include "render/picturetally.h"
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 
 #include <QHash>
 #include <QMutexLocker>

@@ -6,7 +6,7 @@
 #include "render/export.h"
 #include "render/pdf/pdfboxes.h"
 #include "render/renderer.h"
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 
 #include <QPainter>
 #include <QPainterPath>

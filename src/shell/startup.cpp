@@ -4,7 +4,7 @@
 #include "app/thumbs.h"
 #include "kit/host/kithost.h"
 #include "model/info.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/pictures/imagecache.h"
 #include "shell/appicon.h"
 #include "shell/handover.h"

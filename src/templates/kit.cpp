@@ -1,6 +1,6 @@
 #include "templates/kit.h"
 
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
 #include "templates/templates.h"
 
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 #include "templates/cardlayouts.h"
 #include "templates/flyerlayouts.h"
 #include "templates/kit.h"

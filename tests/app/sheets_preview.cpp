@@ -12,7 +12,7 @@
 #include "kit/zoom/zoom.h"
 #include "kit/zoom/zoomhost.h"
 #include "model/file/prefs.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -13,7 +13,7 @@
 #include "model/file/documentio.h"
 #include "model/file/prefs.h"
 #include "model/file/recent.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QAbstractButton>
 #include <QApplication>

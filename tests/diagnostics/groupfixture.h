@@ -4,7 +4,7 @@
 #include "diagnostics/selftest.h"
 #include "model/file/prefs.h"
 #include "model/testflags.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QFile>
 #include <QStringList>

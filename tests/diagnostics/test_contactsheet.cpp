@@ -1,5 +1,5 @@
 #include "diagnostics/snapshot.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "templates/templates.h"
 
 #include <QImage>

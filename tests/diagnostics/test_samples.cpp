@@ -1,7 +1,7 @@
 #include "diagnostics/selftestaids.h"
 #include "diagnostics/snapshot.h"
-#include "render/fonts.h"
-#include "render/icons.h"
+#include "render/text/fonts.h"
+#include "render/icons/icons.h"
 #include "templates/templates.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "kit/host/kithost.h"
 #include "model/info.h"
 #include "model/testflags.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "diagnostics/groups/exportchecks.h"
 #include "diagnostics/selftest.h"
 #include "model/document.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/pdf/pdffile.h"
 #include "templates/templates.h"
 

@@ -1,6 +1,6 @@
 #include "diagnostics/snapshot.h"
 #include "model/testflags.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "editor_fixture.h"
 
 #include "model/file/json.h"
-#include "render/fonts.h"
-#include "render/textlayout.h"
+#include "render/text/fonts.h"
+#include "render/text/textlayout.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Whatever decode accepts must draw, export and check without crashing or hanging.
 #include "model/file/documentio.h"
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/preflight.h"
 #include "render/renderer.h"
 #include "render/sheet.h"

@@ -1,7 +1,7 @@
 #include "kit/paint/paint.h"
 #include "kit/paint/symbols.h"
 #include "kit/paint/uifont.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "snapshot.h"
 
 #include <QDir>

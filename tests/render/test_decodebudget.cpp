@@ -6,7 +6,7 @@
 // a decode needing most of the budget goes through.
 #include "model/file/documentio.h"
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturedecoder.h"

@@ -4,7 +4,7 @@
 // handed. The misbehaving worker is a test program (lw-misbehaving-decoder) of the same loop.
 #include "model/file/documentio.h"
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/preflight.h"
 #include "render/parallel.h"
 #include "render/picturetally.h"

@@ -1,7 +1,7 @@
 #include "render/export.h"
 
 #include "model/document.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/pdfprobe.h"
 #include "support/pngcheck.h"
 #include "render/renderer.h"

@@ -9,7 +9,7 @@
 #include "render/exportpictures.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
-#include "render/rastercut.h"
+#include "render/raster/rastercut.h"
 #include "support/drawnwhole.h"
 #include "support/imagediff.h"
 #include "support/testpictures.h"

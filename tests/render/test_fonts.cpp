@@ -1,4 +1,4 @@
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QDir>
 #include <QFile>

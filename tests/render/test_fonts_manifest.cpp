@@ -1,6 +1,6 @@
 // Registration from a hand-made resource folder. Registration happens once per process, so this
 // runs as its own test program.
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "render/iconrecipes.h"
-#include "render/icons.h"
+#include "render/icons/iconrecipes.h"
+#include "render/icons/icons.h"
 
 #include <QDir>
 #include <QImage>

@@ -2,7 +2,7 @@
 
 #include "model/document.h"
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/pdfprobe.h"
 
 #include <QBuffer>

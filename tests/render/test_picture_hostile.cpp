@@ -3,7 +3,7 @@
 // limit; many large pictures decoding at once share that limit.
 #include "model/file/documentio.h"
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/imageproperties.h"

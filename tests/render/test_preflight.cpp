@@ -1,11 +1,11 @@
 #include "model/document.h"
 #include "model/geometry.h"
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 #include "render/preflight.h"
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 #include "support/undrawnpictures.h"
 
 #include <QBuffer>

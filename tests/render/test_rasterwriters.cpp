@@ -1,6 +1,6 @@
 #include "render/export.h"
-#include "render/jpegwriter.h"
-#include "render/pngwriter.h"
+#include "render/raster/jpegwriter.h"
+#include "render/raster/pngwriter.h"
 #include "support/pngcheck.h"
 
 #include "support/testpictures.h"

@@ -1,8 +1,8 @@
 #include "render/renderer.h"
 
 #include "model/geometry.h"
-#include "render/fonts.h"
-#include "render/icons.h"
+#include "render/text/fonts.h"
+#include "render/icons/icons.h"
 
 #include <QBuffer>
 #include <QImageWriter>

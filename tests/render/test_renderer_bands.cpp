@@ -2,7 +2,7 @@
 
 #include "model/geometry.h"
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include "support/drawnwhole.h"
 #include "support/samplepages.h"

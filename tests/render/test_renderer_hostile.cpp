@@ -1,5 +1,5 @@
 #include "render/export.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/preflight.h"
 #include "render/sheet.h"
 #include "render/renderer.h"

@@ -1,8 +1,8 @@
 #include "render/export.h"
-#include "render/fontink.h"
-#include "render/fonts.h"
+#include "render/text/fontink.h"
+#include "render/text/fonts.h"
 #include "render/renderer.h"
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 
 #include "support/drawnwhole.h"
 #include "support/imagediff.h"

@@ -1,6 +1,6 @@
 #include "model/element.h"
-#include "render/fonts.h"
-#include "render/textlayout.h"
+#include "render/text/fonts.h"
+#include "render/text/textlayout.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -3,7 +3,7 @@
 #include "kit/help/liccredit.h"
 #include "kit/host/kithost.h"
 #include "model/info.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "shell/statusstrip.h"
 
 #include <QDir>

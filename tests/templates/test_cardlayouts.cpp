@@ -1,5 +1,5 @@
 #include "layouttest.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "templates/cardlayouts.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "render/fonts.h"
-#include "render/textlayout.h"
+#include "render/text/fonts.h"
+#include "render/text/textlayout.h"
 #include "templates/kit.h"
 #include "templates/templatedata.h"
 

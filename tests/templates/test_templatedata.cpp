@@ -1,5 +1,5 @@
-#include "render/fonts.h"
-#include "render/icons.h"
+#include "render/text/fonts.h"
+#include "render/icons/icons.h"
 #include "templates/templatedata.h"
 
 #include <QSet>

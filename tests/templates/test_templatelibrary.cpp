@@ -1,7 +1,7 @@
 // Builds the whole library on four threads. A program of its own, so that the tables' first use
 // really happens on several threads at once. Saving, icons and preflight are test_library's.
 #include "masked.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "templates/templates.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 #include "diagnostics/testrun.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QList>
 #include <QString>

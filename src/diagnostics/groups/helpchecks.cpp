@@ -4,7 +4,7 @@
 #include "diagnostics/selftestgroups.h"
 #include "kit/help/lwhelp.h"
 #include "model/file/json.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "templates/templatedata.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 #include "diagnostics/selftestgroups.h"
 #include "render/preflight.h"
 #include "render/renderer.h"
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 
 #include <algorithm>
 #include <cmath>

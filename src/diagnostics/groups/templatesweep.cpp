@@ -2,7 +2,7 @@
 
 #include "diagnostics/selftest.h"
 #include "model/geometry.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "render/parallel.h"
 #include "render/preflight.h"
 #include "render/renderer.h"

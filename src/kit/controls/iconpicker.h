@@ -1,5 +1,5 @@
 #pragma once
-#include "render/icons.h"
+#include "render/icons/icons.h"
 
 #include <QList>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 #include "kit/help/help.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QList>
 

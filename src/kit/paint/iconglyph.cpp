@@ -1,6 +1,6 @@
 #include "kit/paint/iconglyph.h"
 
-#include "render/icons.h"
+#include "render/icons/icons.h"
 
 #include <QPainter>
 

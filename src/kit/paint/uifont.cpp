@@ -1,6 +1,6 @@
 #include "kit/paint/uifont.h"
 
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>

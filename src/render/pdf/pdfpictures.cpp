@@ -9,7 +9,7 @@
 #include "render/pictures/formats/pictureformat.h"
 #include "render/pictures/picturekey.h"
 #include "render/parallel.h"
-#include "render/pngwriter.h"
+#include "render/raster/pngwriter.h"
 
 #include <QRandomGenerator>
 #include <QSet>

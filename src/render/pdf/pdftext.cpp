@@ -1,6 +1,6 @@
 #include "render/pdf/pdftext.h"
 
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QHash>
 #include <QPainterPath>

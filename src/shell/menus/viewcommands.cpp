@@ -3,7 +3,7 @@
 #include "app/app.h"
 #include "kit/host/kithost.h"
 #include "kit/host/shortcuts.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "shell/menus/editoritem.h"
 #include "ui/canvas/canvaszoom.h"
 

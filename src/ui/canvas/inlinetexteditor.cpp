@@ -3,7 +3,7 @@
 #include "kit/host/focusedtext.h"
 #include "kit/paint/paint.h"
 #include "kit/paint/uifont.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 #include <QApplication>
 #include <QFocusEvent>

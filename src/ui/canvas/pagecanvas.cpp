@@ -10,7 +10,7 @@
 #include "ui/canvas/inlinetexteditor.h"
 #include "render/pictures/imagecache.h"
 #include "render/pictures/picturequeue.h"
-#include "render/rastercut.h"
+#include "render/raster/rastercut.h"
 #include "render/renderer.h"
 
 #include <QMimeData>

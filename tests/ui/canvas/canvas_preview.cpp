@@ -7,7 +7,7 @@
 // the area sits in the zoom host, in a window as much larger.
 #include "kit/zoom/zoomhost.h"
 #include "model/file/prefs.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "templates/templates.h"
 #include "ui/canvas/canvasarea.h"
 #include "ui/canvas/canvastoolbar.h"

@@ -6,7 +6,7 @@
 #include "kit/theme/themes.h"
 #include "kit/zoom/zoomhost.h"
 #include "model/file/prefs.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "templates/templates.h"
 #include "ui/canvas/editorscreen.h"
 

@@ -1,6 +1,6 @@
 #include "editor/editor_fixture.h"
-#include "render/fonts.h"
-#include "render/textlayout.h"
+#include "render/text/fonts.h"
+#include "render/text/textlayout.h"
 #include "support/imagediff.h"
 #include "ui/canvas/canvasarea.h"
 

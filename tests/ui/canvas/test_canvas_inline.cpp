@@ -1,5 +1,5 @@
 #include "editor/editor_fixture.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "ui/canvas/inlinetexteditor.h"
 #include "ui/canvas/pagecanvas.h"
 

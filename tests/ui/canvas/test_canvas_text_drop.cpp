@@ -1,6 +1,6 @@
 #include "editor/editor_fixture.h"
 #include "kit/zoom/zoomhost.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "support/hostilepictures.h"
 #include "support/testpictures.h"
 #include "support/waitfor.h"

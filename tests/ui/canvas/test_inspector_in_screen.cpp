@@ -4,7 +4,7 @@
 #include "kit/controls/searchfield.h"
 #include "kit/controls/segmentedpicker.h"
 #include "kit/views/scrollview.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "screen_fixture.h"
 #include "support/pngbytes.h"
 #include "ui/inspector/inspector.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "ui/inspector/sections/fontsource.h"
 
 #include <QHash>

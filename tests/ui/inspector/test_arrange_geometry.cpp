@@ -3,7 +3,7 @@
 #include "kit/cabinet/chromeroundbutton.h"
 #include "kit/host/shortcuts.h"
 #include "model/units.h"
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 #include "section_fixture.h"
 #include "ui/inspector/sections/arrangesection.h"
 #include "ui/inspector/sections/geometrysection.h"

@@ -4,7 +4,7 @@
 #include "kit/cabinet/bezel.h"
 #include "kit/controls/chipbutton.h"
 #include "kit/controls/labeledslider.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "ui/inspector/sections/arrangesection.h"
 #include "ui/inspector/sections/geometrysection.h"
 #include "ui/inspector/sections/imagesection.h"

@@ -8,7 +8,7 @@
 #include "kit/theme/themes.h"
 #include "kit/zoom/zoomhost.h"
 #include "model/file/prefs.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "ui/inspector/sections/fontsource.h"
 #include "ui/inspector/sections/textsection.h"
 

@@ -1,6 +1,6 @@
 #include "ui/inspector/sections/fontsource.h"
 
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "kit/controls/popover.h"
 #include "kit/paint/uifont.h"
 #include "kit/theme/velkroot.h"
-#include "render/icons.h"
+#include "render/icons/icons.h"
 #include "ui/inspector/filleditor.h"
 #include "ui/inspector/inspectorgroup.h"
 #include "ui/inspector/inspectorlabel.h"

@@ -16,7 +16,7 @@
 #include "kit/paint/symbols.h"
 #include "kit/paint/uifont.h"
 #include "kit/theme/velkroot.h"
-#include "render/fonts.h"
+#include "render/text/fonts.h"
 #include "ui/inspector/sections/fontfamilypicker.h"
 #include "ui/inspector/sections/fontsource.h"
 #include "ui/inspector/inspectorcombo.h"

@@ -1,7 +1,7 @@
-#include "render/icons.h"
+#include "render/icons/icons.h"
 
 #include "model/geometry.h"
-#include "render/iconrecipes.h"
+#include "render/icons/iconrecipes.h"
 
 #include <QHash>
 #include <QPainterPathStroker>

@@ -1,4 +1,4 @@
-#include "render/jpegwriter.h"
+#include "render/raster/jpegwriter.h"
 
 #include "render/parallel.h"
 

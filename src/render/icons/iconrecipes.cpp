@@ -1,6 +1,6 @@
 // The icon catalogue and the recipe of every outline, in catalogue order. Each recipe joins its
 // parts strictly from left to right; a bracketed group is built apart and joined as one part.
-#include "render/iconrecipes.h"
+#include "render/icons/iconrecipes.h"
 
 #include <cmath>
 #include <iterator>

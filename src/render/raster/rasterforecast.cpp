@@ -1,4 +1,4 @@
-#include "render/rasterforecast.h"
+#include "render/raster/rasterforecast.h"
 
 #include "model/document.h"
 #include "render/export.h"

@@ -1,4 +1,4 @@
-#include "render/fontink.h"
+#include "render/text/fontink.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,7 +1,7 @@
-#include "render/textlayout.h"
+#include "render/text/textlayout.h"
 
-#include "render/fontink.h"
-#include "render/fonts.h"
+#include "render/text/fontink.h"
+#include "render/text/fonts.h"
 #include "model/element.h"
 
 #include <QFontMetricsF>

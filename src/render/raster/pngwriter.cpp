@@ -1,4 +1,4 @@
-#include "render/pngwriter.h"
+#include "render/raster/pngwriter.h"
 
 #include "render/parallel.h"
 

@@ -1,4 +1,4 @@
-#include "render/rastercut.h"
+#include "render/raster/rastercut.h"
 
 #include <QPaintEngine>
 #include <QPainter>
