@@ -101,33 +101,62 @@ QPolygonF splitOnGrid(const QPolygonF &in, double step)
 
 } // namespace
 
-QPainterPath cut(const QPainterPath &mask, const QRectF *target, const QTransform &device, const QRectF &visible)
+namespace {
+
+// The polygons (device pixels times `fine`) cut to `box` and, when given, a convex quadrilateral;
+// split on the grid when `split`.
+QList<QPolygonF> cutPolygons(const QList<QPolygonF> &polygons, const QRectF &box, const QPolygonF *quad, bool split)
 {
-    const QTransform scaled = device * QTransform::fromScale(fine, fine);
     std::vector<HalfPlane> planes;
-    const QRectF box(visible.topLeft() * fine, visible.size() * fine);
     planes.push_back({box.topLeft(), {1, 0}});
     planes.push_back({box.topLeft(), {0, 1}});
     planes.push_back({box.bottomRight(), {-1, 0}});
     planes.push_back({box.bottomRight(), {0, -1}});
-    if (target) {
-        QPolygonF quad = scaled.map(QPolygonF(*target));
-        if (quad.size() == 5)
-            quad.removeLast(); // QPolygonF(QRectF) closes itself
-        if (quad.size() == 4)
-            addQuad(planes, quad);
-    }
-    QPainterPath out;
-    out.setFillRule(Qt::WindingFill);
-    const QTransform back = QTransform::fromScale(1 / fine, 1 / fine);
-    for (QPolygonF polygon : mask.toSubpathPolygons(scaled)) {
+    if (quad)
+        addQuad(planes, *quad);
+    QList<QPolygonF> out;
+    for (QPolygonF polygon : polygons) {
+        if (!polygon.boundingRect().intersects(box))
+            continue;
         for (const HalfPlane &h : planes)
             polygon = clipped(polygon, h);
         if (polygon.size() >= 3)
-            out.addPolygon(back.map(splitOnGrid(polygon, gridRows * fine)));
+            out << (split ? splitOnGrid(polygon, gridRows * fine) : polygon);
     }
+    return out;
+}
+
+QList<QPolygonF> finePolygons(const QPainterPath &path, const QRectF *target, const QTransform &device,
+                              const QRectF &visible, bool split)
+{
+    const QTransform scaled = device * QTransform::fromScale(fine, fine);
+    QPolygonF quad;
+    if (target) {
+        quad = scaled.map(QPolygonF(*target));
+        if (quad.size() == 5)
+            quad.removeLast(); // QPolygonF(QRectF) closes itself
+    }
+    const QRectF box(visible.topLeft() * fine, visible.size() * fine);
+    return cutPolygons(path.toSubpathPolygons(scaled), box, quad.size() == 4 ? &quad : nullptr, split);
+}
+
+// The polygons as a winding path in device pixels.
+QPainterPath pathOf(const QList<QPolygonF> &polygons)
+{
+    QPainterPath out;
+    out.setFillRule(Qt::WindingFill);
+    const QTransform back = QTransform::fromScale(1 / fine, 1 / fine);
+    for (const QPolygonF &polygon : polygons)
+        out.addPolygon(back.map(polygon));
     out.closeSubpath();
     return out;
+}
+
+} // namespace
+
+QPainterPath cut(const QPainterPath &mask, const QRectF *target, const QTransform &device, const QRectF &visible)
+{
+    return pathOf(finePolygons(mask, target, device, visible, true));
 }
 
 namespace {
@@ -274,7 +303,7 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
     // Tiles on a grid of the picture's own place on the device: Qt samples a picture along each
     // span of a row from where the span starts, so the spans start at the same columns whatever
     // the band; each tile needs only the picture's pixels near it.
-    constexpr int tile = 128;
+    constexpr int tile = 256;
     static_assert(tile % gridRows == 0);
     const QPointF origin = toDevice.map(QPointF(0, 0));
     const int gridX = int(std::floor(origin.x() / gridRows)) * gridRows;
@@ -285,12 +314,14 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
     p.setWorldTransform(p.combinedTransform().inverted()); // device pixels from here
     for (int y = gridStart(visible.top(), gridY); y <= visible.bottom(); y += tile) {
         const QRect rowRect = QRect(visible.left(), y, visible.width(), tile).intersected(visible);
-        const QPainterPath row = cut(mask, &target, device, QRectF(rowRect));
+        // The row's cut is on the grid where it crosses a tile's side: split once per tile.
+        const QList<QPolygonF> row = finePolygons(mask, &target, device, QRectF(rowRect), false);
         if (row.isEmpty())
             continue;
         for (int x = gridStart(visible.left(), gridX); x <= visible.right(); x += tile) {
             const QRect square = QRect(x, y, tile, tile).intersected(rowRect);
-            const QPainterPath shown = square.isEmpty() ? QPainterPath() : cut(row, nullptr, QTransform(), square);
+            const QRectF box(QPointF(square.topLeft()) * fine, QSizeF(square.size()) * fine);
+            const QPainterPath shown = square.isEmpty() ? QPainterPath() : pathOf(cutPolygons(row, box, nullptr, true));
             if (shown.isEmpty())
                 continue;
             // Two device pixels round for the edge's smoothing, two picture pixels for its filter.
