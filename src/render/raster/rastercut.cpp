@@ -140,6 +140,17 @@ QList<QPolygonF> finePolygons(const QPainterPath &path, const QRectF *target, co
     return cutPolygons(path.toSubpathPolygons(scaled), box, quad.size() == 4 ? &quad : nullptr, split);
 }
 
+// The area a polygon encloses, whichever way round.
+double area(const QPolygonF &polygon)
+{
+    double twice = 0;
+    for (qsizetype i = 0, n = polygon.size(); i < n; ++i) {
+        const QPointF a = polygon[i], b = polygon[(i + 1) % n];
+        twice += a.x() * b.y() - b.x() * a.y();
+    }
+    return std::abs(twice) / 2;
+}
+
 // The polygons as a winding path in device pixels.
 QPainterPath pathOf(const QList<QPolygonF> &polygons)
 {
@@ -321,8 +332,8 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
         for (int x = gridStart(visible.left(), gridX); x <= visible.right(); x += tile) {
             const QRect square = QRect(x, y, tile, tile).intersected(rowRect);
             const QRectF box(QPointF(square.topLeft()) * fine, QSizeF(square.size()) * fine);
-            const QPainterPath shown = square.isEmpty() ? QPainterPath() : pathOf(cutPolygons(row, box, nullptr, true));
-            if (shown.isEmpty())
+            const QList<QPolygonF> pieces = square.isEmpty() ? QList<QPolygonF>() : cutPolygons(row, box, nullptr, true);
+            if (pieces.isEmpty())
                 continue;
             // Two device pixels round for the edge's smoothing, two picture pixels for its filter.
             const QRect part = fromDevice.mapRect(QRectF(square).adjusted(-2, -2, 2, 2))
@@ -334,8 +345,12 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
                 continue;
             QBrush brush(pixels);
             brush.setTransform(QTransform::fromTranslate(part.x() - 1, part.y() - 1) * toDevice);
-            count(p, shown.controlPointRect());
-            p.fillPath(shown, brush);
+            count(p, QRectF(square));
+            // A tile wholly shown is filled as the rectangle it is: the same spans, no rasteriser.
+            if (pieces.size() == 1 && std::abs(area(pieces[0]) - box.width() * box.height()) < 1e-9 * box.width() * box.height())
+                p.fillRect(square, brush);
+            else
+                p.fillPath(pathOf(pieces), brush);
         }
     }
     p.restore();
