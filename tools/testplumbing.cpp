@@ -93,8 +93,9 @@ Names defined(const QString &path)
         fail(QStringLiteral("cannot read ") + path);
         return {};
     }
-    static const QRegularExpression test(QStringLiteral(R"(^\s*TEST(?:_F|_P)?\s*\(\s*(\w+)\s*,\s*(\w+)\s*\))"),
-                                         QRegularExpression::MultilineOption);
+    static const QRegularExpression test(
+        QStringLiteral(R"(^\s*TEST(?:_F|_P)?\s*\(\s*(\w+)\s*,\s*(\w+)\s*\))"),
+        QRegularExpression::MultilineOption);
     Names names;
     for (const QRegularExpressionMatch &m : test.globalMatch(QString::fromUtf8(f.readAll())))
         names.insert(m.captured(1) + u'.' + m.captured(2));
@@ -120,8 +121,8 @@ void checkLibraries(const QString &program, std::map<QString, Names> &libCache)
     QString error;
     const QString ldd = run(QStringLiteral("ldd"), {program}, {}, {}, &error);
     Names own;
-    const QString symbols = run(QStringLiteral("nm"), {QStringLiteral("-D"), QStringLiteral("--defined-only"), program},
-                                {}, {}, &error);
+    const QStringList nm = {QStringLiteral("-D"), QStringLiteral("--defined-only")};
+    const QString symbols = run(QStringLiteral("nm"), nm + QStringList{program}, {}, {}, &error);
     if (!error.isEmpty())
         return fail(error);
     for (const QString &line : symbols.split(u'\n', Qt::SkipEmptyParts))
@@ -132,15 +133,14 @@ void checkLibraries(const QString &program, std::map<QString, Names> &libCache)
         const QString path = m.captured(1);
         if (!libCache.count(path)) {
             Names &names = libCache[path];
-            const QString out = run(QStringLiteral("nm"), {QStringLiteral("-D"), QStringLiteral("--defined-only"), path},
-                                    {}, {}, &error);
+            const QString out = run(QStringLiteral("nm"), nm + QStringList{path}, {}, {}, &error);
             for (const QString &line : out.split(u'\n', Qt::SkipEmptyParts))
                 names.insert(line.section(u' ', -1).section(u'@', 0, 0));
         }
         for (const QString &name : own)
             if (libCache[path].count(name))
-                fail(QFileInfo(program).fileName() + QStringLiteral(" defines ") + name + QStringLiteral(", which ") +
-                     path + QStringLiteral(" defines: reach a stand-in through a seam of the code"));
+                fail(QStringLiteral("%1 defines %2, which %3 defines: reach a stand-in through a seam")
+                         .arg(QFileInfo(program).fileName(), name, path));
     }
 }
 
@@ -156,8 +156,8 @@ int main(int argc, char **argv)
     }
     const QString ctest = args[1], build = args[2], tests = QDir(args[3]).absolutePath();
     QString error;
-    const QString json = run(ctest, {QStringLiteral("--show-only=json-v1"), QStringLiteral("--test-dir"), build}, {},
-                             {}, &error);
+    const QStringList show = {QStringLiteral("--show-only=json-v1"), QStringLiteral("--test-dir"), build};
+    const QString json = run(ctest, show, {}, {}, &error);
     if (!error.isEmpty()) {
         fail(error);
         return 1;
@@ -201,7 +201,8 @@ int main(int argc, char **argv)
         const Entry &any = *std::find_if(entries.begin(), entries.end(), [&](const Entry &e) {
             return e.program == program;
         });
-        whole[program] = parseList(run(program, {QStringLiteral("--gtest_list_tests")}, any.env, any.workDir, &error));
+        whole[program] =
+            parseList(run(program, {QStringLiteral("--gtest_list_tests")}, any.env, any.workDir, &error));
     }
     if (!error.isEmpty())
         fail(error);
@@ -230,7 +231,8 @@ int main(int argc, char **argv)
         }
         for (const QString &t : want)
             if (!ran.count(t))
-                fail(QStringLiteral("%1 is defined in %2 but no entry of those files runs it").arg(t, key.second));
+                fail(QStringLiteral("%1 is defined in %2 but no entry of those files runs it")
+                         .arg(t, key.second));
         for (const QString &t : ran)
             if (!want.count(t))
                 fail(QStringLiteral("%1 runs as an entry of %2, which do not define it").arg(t, key.second));
@@ -247,7 +249,7 @@ int main(int argc, char **argv)
         }
         checkLibraries(program, libCache);
     }
-    std::printf("%lld entries of %zu test programs checked: %d faults\n", qint64(entries.size()), programs.size(),
-                failures);
+    std::printf("%lld entries of %zu test programs checked: %d faults\n", qint64(entries.size()),
+                programs.size(), failures);
     return failures ? 1 : 0;
 }

@@ -21,7 +21,8 @@ cups_dest_t *namedDest(const LWCupsCalls &cups, const QString &printer)
         return nullptr;
     const QByteArray name = printer.section(u'/', 0, 0).toUtf8();
     const QByteArray instance = printer.section(u'/', 1).toUtf8();
-    return cups.getNamedDest(CUPS_HTTP_DEFAULT, name.constData(), instance.isEmpty() ? nullptr : instance.constData());
+    return cups.getNamedDest(CUPS_HTTP_DEFAULT, name.constData(),
+                             instance.isEmpty() ? nullptr : instance.constData());
 }
 
 // The engine property through which Qt's print dialog hands CUPS options to the printer (name,
@@ -30,7 +31,10 @@ constexpr auto cupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 } // namespace
 
-LWCupsCalls LWCupsCalls::library() { return {cupsGetNamedDest, cupsFreeDests, cupsPrintFile, cupsLastErrorString}; }
+LWCupsCalls LWCupsCalls::library()
+{
+    return {cupsGetNamedDest, cupsFreeDests, cupsPrintFile, cupsLastErrorString};
+}
 
 std::unique_ptr<QPrinter> LWCupsBackend::makePrinter() { return std::make_unique<QPrinter>(QPrinter::HighResolution); }
 
@@ -63,8 +67,8 @@ QString LWCupsBackend::submit(const LWPrintJob &job)
     count = cupsAddOption("print-scaling", "none", count, &options);
 
     const int id = cups_.printFile(job.printer.section(u'/', 0, 0).toUtf8().constData(),
-                                 file.fileName().toLocal8Bit().constData(), job.title.toUtf8().constData(), count,
-                                 options);
+                                   file.fileName().toLocal8Bit().constData(), job.title.toUtf8().constData(),
+                                   count, options);
     cupsFreeOptions(count, options);
     if (id == 0)
         return QStringLiteral("The printer refused the job: ") + QString::fromUtf8(cups_.lastErrorString());

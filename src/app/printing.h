@@ -56,7 +56,8 @@ struct LWCupsCalls {
     cups_dest_s *(*getNamedDest)(_http_s *http, const char *name, const char *instance);
     void (*freeDests)(int count, cups_dest_s *dests);
     // The job's id, or 0 when refused (then lastErrorString says why).
-    int (*printFile)(const char *name, const char *file, const char *title, int count, cups_option_s *options);
+    int (*printFile)(const char *name, const char *file, const char *title, int count,
+                     cups_option_s *options);
     const char *(*lastErrorString)();
 
     static LWCupsCalls library();
