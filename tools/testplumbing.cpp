@@ -115,14 +115,17 @@ QString sourceOf(const QString &tests, const QString &program, const QString &na
     return {};
 }
 
-// Names every program exports that one of its shared libraries exports too, functions only.
+// Functions a program defines that one of its shared libraries exports too.
 void checkLibraries(const QString &program, std::map<QString, Names> &libCache)
 {
     QString error;
     const QString ldd = run(QStringLiteral("ldd"), {program}, {}, {}, &error);
     Names own;
     const QStringList nm = {QStringLiteral("-D"), QStringLiteral("--defined-only")};
-    const QString symbols = run(QStringLiteral("nm"), nm + QStringList{program}, {}, {}, &error);
+    // Its whole symbol table too: a definition the library's callers in the program bind to at
+    // link time need not be exported.
+    const QString symbols = run(QStringLiteral("nm"), nm + QStringList{program}, {}, {}, &error) +
+                            run(QStringLiteral("nm"), {QStringLiteral("--defined-only"), program}, {}, {}, &error);
     if (!error.isEmpty())
         return fail(error);
     for (const QString &line : symbols.split(u'\n', Qt::SkipEmptyParts))
