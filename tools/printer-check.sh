@@ -89,8 +89,10 @@ touch "$stamp"
 status=0
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$BUILD" -L '^app$' --output-on-failure --parallel "$(nproc)" ||
     status=1
-jobs="$(lpstat -W all -o "$QUEUE")"
-if [ -n "$jobs" ]; then
+if ! jobs="$(lpstat -W all -o "$QUEUE" 2>&1)"; then
+    echo "The scheduler could not list its jobs: $jobs" >&2
+    status=1
+elif [ -n "$jobs" ]; then
     echo "Jobs reached the queue:" >&2
     echo "$jobs" >&2
     status=1
