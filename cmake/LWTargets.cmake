@@ -159,6 +159,7 @@ function(lw_test name)
   set_tests_properties(${runs} PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LW_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
     WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+    LABELS ${folder} # tools/printer-check.sh runs the app folder's once more
     TIMEOUT 600)
 endfunction()
 

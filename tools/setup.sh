@@ -12,8 +12,8 @@ PACKAGES=(cmake g++ ninja-build ccache pkg-config
 
 # A second PDF reader for the fidelity tests; clang and its sanitizer runtime for the fuzz and
 # sanitizer step of ./test; desktop-file-validate and update-desktop-database for the desktop
-# integration test.
-TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev desktop-file-utils)
+# integration test; a print scheduler and its PDF printer for the print step of ./test.
+TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev desktop-file-utils cups printer-driver-cups-pdf)
 if [ "${1:-}" = --test ]; then
     PACKAGES+=("${TEST_PACKAGES[@]}")
 fi

@@ -14,14 +14,15 @@
 
 namespace {
 
-// The named queue ("queue" or "queue/instance", as Qt names them), or null. Free with cupsFreeDests.
-cups_dest_t *namedDest(const QString &printer)
+// The named queue ("queue" or "queue/instance", as Qt names them), or null. Free with freeDests.
+cups_dest_t *namedDest(const LWCupsCalls &cups, const QString &printer)
 {
     if (printer.isEmpty())
         return nullptr;
     const QByteArray name = printer.section(u'/', 0, 0).toUtf8();
     const QByteArray instance = printer.section(u'/', 1).toUtf8();
-    return cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), instance.isEmpty() ? nullptr : instance.constData());
+    return cups.getNamedDest(CUPS_HTTP_DEFAULT, name.constData(),
+                             instance.isEmpty() ? nullptr : instance.constData());
 }
 
 // The engine property through which Qt's print dialog hands CUPS options to the printer (name,
@@ -30,12 +31,17 @@ constexpr auto cupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 } // namespace
 
+LWCupsCalls LWCupsCalls::library()
+{
+    return {cupsGetNamedDest, cupsFreeDests, cupsPrintFile, cupsLastErrorString};
+}
+
 std::unique_ptr<QPrinter> LWCupsBackend::makePrinter() { return std::make_unique<QPrinter>(QPrinter::HighResolution); }
 
 bool LWCupsBackend::hasQueue(const QString &printer) const
 {
-    cups_dest_t *dest = namedDest(printer);
-    cupsFreeDests(dest ? 1 : 0, dest);
+    cups_dest_t *dest = namedDest(cups_, printer);
+    cups_.freeDests(dest ? 1 : 0, dest);
     return dest != nullptr;
 }
 
@@ -48,10 +54,10 @@ QString LWCupsBackend::submit(const LWPrintJob &job)
     // An instance's saved options first; the dialog's choices override them.
     int count = 0;
     cups_option_t *options = nullptr;
-    if (cups_dest_t *dest = namedDest(job.printer)) {
+    if (cups_dest_t *dest = namedDest(cups_, job.printer)) {
         for (int i = 0; i < dest->num_options; ++i)
             count = cupsAddOption(dest->options[i].name, dest->options[i].value, count, &options);
-        cupsFreeDests(1, dest);
+        cups_.freeDests(1, dest);
     }
     for (auto it = job.options.cbegin(); it != job.options.cend(); ++it)
         count = cupsAddOption(it.key().toUtf8().constData(), it.value().toUtf8().constData(), count, &options);
@@ -60,12 +66,12 @@ QString LWCupsBackend::submit(const LWPrintJob &job)
         count = cupsAddOption("page-ranges", job.pageRanges.toUtf8().constData(), count, &options);
     count = cupsAddOption("print-scaling", "none", count, &options);
 
-    const int id = cupsPrintFile(job.printer.section(u'/', 0, 0).toUtf8().constData(),
-                                 file.fileName().toLocal8Bit().constData(), job.title.toUtf8().constData(), count,
-                                 options);
+    const int id = cups_.printFile(job.printer.section(u'/', 0, 0).toUtf8().constData(),
+                                   file.fileName().toLocal8Bit().constData(), job.title.toUtf8().constData(),
+                                   count, options);
     cupsFreeOptions(count, options);
     if (id == 0)
-        return QStringLiteral("The printer refused the job: ") + QString::fromUtf8(cupsLastErrorString());
+        return QStringLiteral("The printer refused the job: ") + QString::fromUtf8(cups_.lastErrorString());
     return {};
 }
 

@@ -9,6 +9,9 @@
 #include <memory>
 
 class QPdfDocument;
+struct _http_s;
+struct cups_dest_s;
+struct cups_option_s;
 
 // A print dialog's choices as CUPS job options, by option name.
 using LWPrintOptions = QMap<QString, QString>;
@@ -45,15 +48,34 @@ public:
                                               const LWPrintOptions &options) = 0;
 };
 
+// The libcups calls that reach the scheduler, as LWCupsBackend makes them: the library's own by
+// default; tests hand in stand-ins, so that no test program replaces the library's functions for
+// everything else it runs (Qt's print support among them).
+struct LWCupsCalls {
+    // A queue ("name", "instance" or null) with its saved options, or null; freed by freeDests.
+    cups_dest_s *(*getNamedDest)(_http_s *http, const char *name, const char *instance);
+    void (*freeDests)(int count, cups_dest_s *dests);
+    // The job's id, or 0 when refused (then lastErrorString says why).
+    int (*printFile)(const char *name, const char *file, const char *title, int count,
+                     cups_option_s *options);
+    const char *(*lastErrorString)();
+
+    static LWCupsCalls library();
+};
+
 // The system's CUPS scheduler. Pages print at their own size (no scaling); the scheduler turns
 // them to the paper. Without a queue, LWPrinting::rasterise on the printer itself.
 class LWCupsBackend final : public LWPrintBackend {
 public:
+    explicit LWCupsBackend(LWCupsCalls calls = LWCupsCalls::library()) : cups_(calls) {}
     [[nodiscard]] std::unique_ptr<QPrinter> makePrinter() override;
     [[nodiscard]] bool hasQueue(const QString &printer) const override;
     [[nodiscard]] QString submit(const LWPrintJob &job) override;
     [[nodiscard]] QString printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
                                       const LWPrintOptions &options) override;
+
+private:
+    LWCupsCalls cups_;
 };
 
 namespace LWPrinting {

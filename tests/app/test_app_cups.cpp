@@ -1,5 +1,5 @@
-// LWCupsBackend against a stand-in for the scheduler: this program's own definitions of the
-// libcups calls that reach it take the place of the library's, so no job leaves the test.
+// LWCupsBackend against a stand-in for the scheduler, handed to it in place of the libcups calls
+// that reach one, so no job leaves the test.
 #include "app/printing.h"
 
 #include <QFile>
@@ -18,11 +18,7 @@ struct Spool {
     std::map<QString, QString> options;
 } spool;
 
-} // namespace
-
-extern "C" {
-
-cups_dest_t *cupsGetNamedDest(http_t *, const char *name, const char *instance)
+cups_dest_t *getNamedDest(http_t *, const char *name, const char *instance)
 {
     if (!name || qstrcmp(name, "desk") != 0)
         return nullptr;
@@ -35,7 +31,7 @@ cups_dest_t *cupsGetNamedDest(http_t *, const char *name, const char *instance)
     return dest;
 }
 
-void cupsFreeDests(int count, cups_dest_t *dests)
+void freeDests(int count, cups_dest_t *dests)
 {
     for (int i = 0; i < count; ++i) {
         delete[] dests[i].name;
@@ -45,7 +41,7 @@ void cupsFreeDests(int count, cups_dest_t *dests)
     delete dests;
 }
 
-int cupsPrintFile(const char *name, const char *filename, const char *title, int count, cups_option_t *options)
+int printFile(const char *name, const char *filename, const char *title, int count, cups_option_t *options)
 {
     spool.printer = QString::fromUtf8(name);
     spool.title = QString::fromUtf8(title);
@@ -57,18 +53,18 @@ int cupsPrintFile(const char *name, const char *filename, const char *title, int
     return spool.refusal.isEmpty() ? 7 : 0;
 }
 
-const char *cupsLastErrorString()
+const char *lastErrorString()
 {
     static QByteArray text;
     text = spool.refusal.toUtf8();
     return text.constData();
 }
 
-} // extern "C"
+} // namespace
 
 TEST(CupsBackend, DialogChoicesOverrideTheQueuesOptionsAndPagesKeepTheirSize)
 {
-    LWCupsBackend cups;
+    LWCupsBackend cups({getNamedDest, freeDests, printFile, lastErrorString});
     EXPECT_TRUE(cups.hasQueue(QStringLiteral("desk")));
     EXPECT_TRUE(cups.hasQueue(QStringLiteral("desk/draft")));
     EXPECT_FALSE(cups.hasQueue(QStringLiteral("hall")));

@@ -281,3 +281,58 @@ TEST_F(ExportKeys, AfterAnAlertTheKeyboardIsWhereItWas)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     EXPECT_EQ(sheet->format(), ExportSheet::Fmt::png);
 }
+
+// Keys typed at once with Ctrl+E, as the system sends them: to the window that had the keyboard
+// when they were typed (the sheet may not have it yet). The sheet hears every one of them from
+// its format picker, also with a finding to review (its "Review" comes first in Tab order).
+TEST_F(ExportKeys, KeysTypedWithTheOneThatOpensTheSheetReachIt)
+{
+    struct Row {
+        const char *what;
+        bool atOnce;
+        QList<Qt::Key> keys;
+        std::optional<ExportSheet::Fmt> format; // none: the sheet closed
+        bool bleed = true;
+    };
+    const Row rows[] = {
+        {"at once, right after the program starts with a design", true, {Qt::Key_Right, Qt::Key_Right},
+         ExportSheet::Fmt::png},
+        {"once the sheet has the keyboard", false, {Qt::Key_Right, Qt::Key_Right}, ExportSheet::Fmt::png},
+        {"Tab, Space at once: the bleed box unticked", true, {Qt::Key_Tab, Qt::Key_Space},
+         ExportSheet::Fmt::pdf, false},
+        {"Escape at once", true, {Qt::Key_Escape}, std::nullopt},
+    };
+    LWDocument card = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card"));
+    // A frame with no picture: a finding to review.
+    card.pages[0].elements.append(
+        LWElement::makePhoto(LWRect(20, 20, 40, 40), LWMask::none, 0, QStringLiteral("Empty")));
+    ASSERT_TRUE(LWDocumentIO::save(card, url(QStringLiteral("card.velkfolio"))).ok());
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.what);
+        LWPrefs::store().setValue(LWPrefs::exportBleedKey, true);
+        window = std::make_unique<LWShellWindow>(app);
+        window->setQuit([] {});
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        app.open(url(QStringLiteral("card.velkfolio")));
+        QWindow *typedAt = QGuiApplication::focusWindow();
+        QTest::keyClick(typedAt, Qt::Key_E, Qt::ControlModifier);
+        ASSERT_TRUE(window->sheets()->dialog());
+        if (!r.atOnce) {
+            ASSERT_TRUE(QTest::qWaitForWindowActive(window->sheets()->dialog()));
+            typedAt = QGuiApplication::focusWindow();
+        }
+        for (const Qt::Key key : r.keys)
+            QTest::keyClick(typedAt, key);
+        runPosted();
+        const auto *shown = qobject_cast<ExportSheet *>(window->sheets()->dialog());
+        ASSERT_EQ(shown != nullptr, r.format.has_value());
+        if (shown) {
+            EXPECT_EQ(shown->format(), *r.format);
+            EXPECT_EQ(shown->bleed(), r.bleed);
+        }
+        app.close();
+        runPosted();
+    }
+}

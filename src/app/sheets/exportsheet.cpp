@@ -134,6 +134,9 @@ ExportSheet::ExportSheet(LWApp &app, LWEditor *editor, QWidget *parent) : QDialo
     formatPicker_->setCurrent(0);
     connect(formatPicker_, &SegmentedPicker::picked, this, [this](int i) { setFormat(Fmt(i)); });
     form->addWidget(formatPicker_);
+    // The keyboard starts on the chosen format, whatever the print check shows by the time the
+    // sheet is active (its "Review" comes first in Tab order): the first arrow picks a format.
+    formatPicker_->segment(0)->setFocus(Qt::OtherFocusReason);
 
     form->addWidget(buildOptions());
 

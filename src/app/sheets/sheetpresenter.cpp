@@ -5,7 +5,72 @@
 #include "app/sheets/preflightsheet.h"
 #include "app/sheets/sizesheet.h"
 
+#include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QShortcut>
+#include <QWindow>
+
+namespace {
+
+// A sheet opened from the keyboard is the active window at once. Until the window system hands
+// it the keyboard, it still sends keys to the window beneath, which the sheet blocks, where Qt
+// drops them: until the sheet's own window first hears a key or a click, the keys that work a
+// sheet's controls are taken from the shortcut map (which sees keys whatever window they go to)
+// and given to the sheet's focus widget. So keys typed at once with the one that opened the sheet
+// reach it, and none reaches the window beneath.
+class EarlyKeys final : public QObject {
+public:
+    explicit EarlyKeys(QDialog *dialog) : QObject(dialog), dialog_(dialog)
+    {
+        static const QKeyCombination keys[] = {
+            Qt::Key_Left,     Qt::Key_Right, Qt::Key_Up,     Qt::Key_Down,  Qt::Key_Home,
+            Qt::Key_End,      Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Space, Qt::Key_Return,
+            Qt::Key_Enter,    Qt::Key_Escape, Qt::Key_Tab,    Qt::SHIFT | Qt::Key_Tab};
+        for (const QKeyCombination key : keys) {
+            auto *shortcut = new QShortcut(QKeySequence(key), dialog);
+            connect(shortcut, &QShortcut::activated, this, [this, key] { forward(key); });
+            shortcuts_.append(shortcut);
+        }
+        dialog->windowHandle()->installEventFilter(this);
+    }
+    ~EarlyKeys() override { qDeleteAll(shortcuts_); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress || type == QEvent::MouseButtonPress)
+            delete this; // before the shortcut map looks: the sheet's own window hears the keys now
+        return false;
+    }
+
+private:
+    void forward(QKeyCombination key)
+    {
+        QWidget *to = dialog_->focusWidget() ? dialog_->focusWidget() : dialog_.data();
+        const QString text = key.key() == Qt::Key_Space ? QStringLiteral(" ") : QString();
+        // A key sent to a widget passes the shortcut map again.
+        for (QShortcut *shortcut : shortcuts_)
+            shortcut->setEnabled(false);
+        const QPointer<QObject> self(this);
+        QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
+        QCoreApplication::sendEvent(to, &press);
+        // Its release too: the system sends it where it sent the press.
+        QKeyEvent release(QEvent::KeyRelease, key.key(), key.keyboardModifiers(), text);
+        if (self && dialog_->focusWidget() == to)
+            QCoreApplication::sendEvent(to, &release);
+        if (self)
+            for (QShortcut *shortcut : shortcuts_)
+                shortcut->setEnabled(true);
+    }
+
+    QPointer<QDialog> dialog_;
+    QList<QShortcut *> shortcuts_;
+};
+
+} // namespace
 
 LWSheetPresenter::LWSheetPresenter(LWApp &app, QWidget *window) : QObject(window), app_(app), window_(window)
 {
@@ -81,6 +146,10 @@ void LWSheetPresenter::sync()
     });
     dialog->setWindowModality(Qt::WindowModal);
     dialog->open();
+    if (window_ && QApplication::activeWindow() == window_->window()) {
+        QApplication::setActiveWindow(dialog);
+        new EarlyKeys(dialog);
+    }
 }
 
 void LWSheetPresenter::editorReplaced()

@@ -15,7 +15,9 @@
 // design (export, preflight, size) need an editor: without one the sheet goes back to none, and
 // a replaced editor closes its sheet. A closed export sheet ends its export before the call
 // returns. A window lost (not closed by the user) hands a running export on to the sheet over the
-// window that replaces it. Main thread only.
+// window that replaces it. A sheet opened while the window has the keyboard takes it at once: the
+// keys that work its controls reach it also while the system still sends them to the window.
+// Main thread only.
 class LWSheetPresenter : public QObject {
     Q_OBJECT
 public:
