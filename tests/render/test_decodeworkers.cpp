@@ -18,6 +18,8 @@
 #include "support/testpictures.h"
 
 #include <QDeadlineTimer>
+#include <QProcess>
+#include <QThread>
 #include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -441,6 +443,43 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
         EXPECT_FALSE(QFile::exists(png));
         EXPECT_EQ(LWImageCache::remembered(doc.pages[0].elements[0].image.value()), std::nullopt);
     }
+}
+
+// The program's file replaced while it runs (updated by the system): its workers still start from
+// its folder. This test program runs itself again from a copy with the worker beside it, whose
+// file is replaced before the copy decodes.
+TEST(DecodeWorkersOfAReplacedProgram, StillStartBesideIt)
+{
+    const QString go = qEnvironmentVariable("LW_TEST_REPLACED_GO");
+    const LWPictureDecoder::Request whole;
+    if (!go.isEmpty()) { // the copy
+        const QDeadlineTimer patience(120000);
+        while (!QFile::exists(go) && !patience.hasExpired())
+            QThread::msleep(10);
+        const LWPictureDecoder::Result r = LWPictureDecoder::decode(encode(plain(64, 64, Qt::darkCyan), "png"), whole);
+        ASSERT_TRUE(r.image) << int(r.failure);
+        return;
+    }
+    QTemporaryDir copies;
+    ASSERT_TRUE(copies.isValid());
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString copy = copies.filePath(QStringLiteral("lw_tests_copy"));
+    ASSERT_TRUE(QFile::copy(self, copy));
+    ASSERT_TRUE(QFile::copy(QFileInfo(self).absolutePath() + QStringLiteral("/leafwrighter-decode"),
+                            copies.filePath(QStringLiteral("leafwrighter-decode"))));
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LW_TEST_REPLACED_GO"), copies.filePath(QStringLiteral("go")));
+    run.setProcessEnvironment(env);
+    run.setProcessChannelMode(QProcess::ForwardedChannels);
+    run.start(copy, {QStringLiteral("--gtest_filter=DecodeWorkersOfAReplacedProgram.*")});
+    ASSERT_TRUE(run.waitForStarted(60000));
+    // Replaced as a package update does: a new file put in the old one's place.
+    ASSERT_TRUE(QFile::remove(copy) && QFile::copy(self, copy));
+    QFile(copies.filePath(QStringLiteral("go"))).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(run.waitForFinished(180000));
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), 0);
 }
 
 TEST_F(DecodeWorkers, DecoderThatCrashesLoopsOrAllocatesCostsOnlyItsPicture)

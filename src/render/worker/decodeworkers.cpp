@@ -123,9 +123,15 @@ constexpr int helloWallMs = LWSanitizers::address ? 20000 : 10000;
 // program stays as it was: the pictures asked meanwhile fail at once.
 constexpr int troublePauseMs = 2000;
 
+// The worker beside the file this process started from. Once that file is replaced (the program
+// updated while it runs) the link names it with " (deleted)" and resolves no more: its folder
+// still holds the worker.
 QString besideThisProgram()
 {
-    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    QString self = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    const QString replaced = QStringLiteral(" (deleted)");
+    if (self.endsWith(replaced) && !QFileInfo::exists(self))
+        self.chop(replaced.size());
     return QFileInfo(self).absolutePath() + QStringLiteral("/leafwrighter-decode");
 }
 
