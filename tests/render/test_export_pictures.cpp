@@ -115,8 +115,9 @@ TEST(ExportPictures, CollageDecodesEachPictureOncePerExport)
             hooks.cancelled = [&] { return from >= 0 && decodes() - from >= c.cancelAfter; };
             EXPECT_EQ(writeRaster(c.card ? card : doc, 0, c.dpi, false, c.type, 0.92, file, hooks),
                       "the export was cancelled");
+            // Counted from the run that was cancelled: the runs before it decoded every picture.
             if (c.cancelAfter == 0 || LWParallel::workers() < 6 || (c.budget && !c.fromFirstBand))
-                EXPECT_LT(decodes() - before, 6);
+                EXPECT_LT(decodes() - (c.fromFirstBand ? from : before), 6);
             EXPECT_EQ(LWDecodeBudget::holds(), 0);
             EXPECT_FALSE(QFile::exists(file));
             for (const QString &left : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
