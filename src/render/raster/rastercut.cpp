@@ -19,7 +19,6 @@ constexpr double fine = 16;
 // A path taller than this many device rows is cut: below it a band pays little for the whole.
 constexpr double cutRows = 64;
 
-
 std::atomic<qint64> asked{0};
 
 // One side of a convex clip: points p with (p - at) . normal >= 0 are inside.
@@ -234,7 +233,7 @@ void clip(QPainter &p, const QPainterPath &mask, const QRectF *target, bool plai
 
 namespace {
 
-// shown(), and the device pixels it reaches.
+// The path to fill (see fill()), and the device pixels it reaches.
 std::pair<QPainterPath, QRectF> shownReach(const QPainterPath &path, QPainter &p)
 {
     const QTransform device = p.combinedTransform();
@@ -246,8 +245,6 @@ std::pair<QPainterPath, QRectF> shownReach(const QPainterPath &path, QPainter &p
 }
 
 } // namespace
-
-QPainterPath shown(const QPainterPath &path, QPainter &p) { return shownReach(path, p).first; }
 
 void fill(QPainter &p, const QPainterPath &path, const QBrush &brush)
 {

@@ -30,12 +30,10 @@ inline constexpr int gridRows = 8;
 // stay Qt's own pixel-aligned rectangles, as on every other device.
 void clip(QPainter &p, const QPainterPath &mask, const QRectF *target, bool plainMask);
 
-// The winding path to fill: on a raster device, when it spans more than a few dozen device rows
-// (turned or not), cut to what the painter can show; else itself. The rule asks nothing of what
-// shows, so a page drawn in one pass cuts the same paths as its bands and gets their pixels.
-[[nodiscard]] QPainterPath shown(const QPainterPath &path, QPainter &p);
-
-// Fills shown(path) with `brush`.
+// Fills the winding `path` with `brush`. On a raster device a path that spans more than a few
+// dozen device rows (turned or not) is cut to what the painter can show first. The rule asks
+// nothing of what shows, so a page drawn in one pass cuts the same paths as its bands and gets
+// their pixels.
 void fill(QPainter &p, const QPainterPath &path, const QBrush &brush);
 
 // Strokes `path` with `pen` as QPainter::strokePath does. On a raster device a pen wider than a
