@@ -232,6 +232,9 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTr
     const QByteArray helloAfter = QFile::encodeName(dir.filePath(QStringLiteral("hello")));
     std::optional<std::thread> before; // a decode waiting for a worker of the program before
     const auto slowToSayHello = [&] {
+        // With one core a worker's is the only place: the export would wait for it to say hello.
+        if (LWParallel::workers() < 2)
+            return true;
         qputenv("LW_TEST_HELLO_AFTER", helloAfter);
         LWDecodeWorkers::setForTests(good, 0, 0, 600000);
         before.emplace([] { (void)LWPictureDecoder::check(encode(plain(64, 64, Qt::gray), "png"), {}); });
@@ -242,7 +245,8 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTr
     };
     const auto saysHelloNow = [&] {
         QFile(QFile::decodeName(helloAfter)).open(QIODevice::WriteOnly);
-        before->join();
+        if (before)
+            before->join();
         qunsetenv("LW_TEST_HELLO_AFTER");
         return LWDecodeWorkers::trouble() == LWPictureDecoder::Failure::decoderMissing;
     };
