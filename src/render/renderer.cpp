@@ -210,7 +210,9 @@ void drawLayered(const LWElement &e, QPainter &p, const LWRenderOptions &options
     if (px.isEmpty())
         return;
     if (!vector) {
-        const auto grid = [](int v) { return int(std::floor(v / double(LWRasterCut::gridRows))) * LWRasterCut::gridRows; };
+        const auto grid = [](int v) {
+            return int(std::floor(v / double(LWRasterCut::gridRows))) * LWRasterCut::gridRows;
+        };
         px.setTopLeft(QPoint(grid(px.left()), grid(px.top())));
     }
     QImage layer(px.size(), QImage::Format_ARGB32_Premultiplied);
@@ -563,10 +565,11 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
         options.tally->drew(e, placeholder);
     const bool plainMask = pic.mask == LWMask::none && !(e.cornerRadius > 0);
     const bool pixels = place && !waiting && !placeholder && !standIn;
-    const QRectF drawn = pixels ? QRectF(place->whole.x() + part.x() * place->whole.width(),
-                                         place->whole.y() + part.y() * place->whole.height(),
-                                         part.width() * place->whole.width(), part.height() * place->whole.height())
-                                : QRectF();
+    const QRectF drawn =
+        pixels ? QRectF(place->whole.x() + part.x() * place->whole.width(),
+                        place->whole.y() + part.y() * place->whole.height(),
+                        part.width() * place->whole.width(), part.height() * place->whole.height())
+               : QRectF();
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
     if (pixels && LWRasterCut::drawTurned(p, mask, place->target, drawn, *decoded)) {
         p.restore();

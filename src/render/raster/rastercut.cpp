@@ -91,7 +91,8 @@ QPolygonF splitOnGrid(const QPolygonF &in, double step)
                 crossings.push_back({t, across ? QPointF(k * step, at.y()) : QPointF(at.x(), k * step)});
             }
         }
-        std::sort(crossings.begin(), crossings.end(), [](const auto &x, const auto &y) { return x.first < y.first; });
+        std::sort(crossings.begin(), crossings.end(),
+                  [](const auto &x, const auto &y) { return x.first < y.first; });
         for (const auto &c : crossings)
             out << c.second;
     }
@@ -104,7 +105,8 @@ namespace {
 
 // The polygons (device pixels times `fine`) cut to `box` and, when given, a convex quadrilateral;
 // split on the grid when `split`.
-QList<QPolygonF> cutPolygons(const QList<QPolygonF> &polygons, const QRectF &box, const QPolygonF *quad, bool split)
+QList<QPolygonF> cutPolygons(const QList<QPolygonF> &polygons, const QRectF &box, const QPolygonF *quad,
+                             bool split)
 {
     std::vector<HalfPlane> planes;
     planes.push_back({box.topLeft(), {1, 0}});
@@ -164,7 +166,8 @@ QPainterPath pathOf(const QList<QPolygonF> &polygons)
 
 } // namespace
 
-QPainterPath cut(const QPainterPath &mask, const QRectF *target, const QTransform &device, const QRectF &visible)
+QPainterPath cut(const QPainterPath &mask, const QRectF *target, const QTransform &device,
+                 const QRectF &visible)
 {
     return pathOf(finePolygons(mask, target, device, visible, true));
 }
@@ -196,7 +199,8 @@ QRectF visibleArea(QPainter &p)
         return visible;
     const auto down = [](double v) { return std::floor(v / gridRows) * gridRows; };
     const auto up = [](double v) { return std::ceil(v / gridRows) * gridRows; };
-    return QRectF(QPointF(down(visible.left()), down(visible.top())), QPointF(up(visible.right()), up(visible.bottom())));
+    return QRectF(QPointF(down(visible.left()), down(visible.top())),
+                  QPointF(up(visible.right()), up(visible.bottom())));
 }
 
 // Counts the device pixels of `reach` (device space) that the painter's device holds.
@@ -296,14 +300,16 @@ QImage ringed(const QImage &image, const QRect &part)
 
 } // namespace
 
-bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, const QRectF &rect, const QImage &image)
+bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, const QRectF &rect,
+                const QImage &image)
 {
     const QTransform device = p.combinedTransform();
-    if (!rasterDevice(p) || device.type() < QTransform::TxRotate || !device.isInvertible() || image.isNull() ||
-        rect.isEmpty())
+    if (!rasterDevice(p) || device.type() < QTransform::TxRotate || !device.isInvertible() ||
+        image.isNull() || rect.isEmpty())
         return false;
     const QTransform toDevice =
-        QTransform(rect.width() / image.width(), 0, 0, rect.height() / image.height(), rect.x(), rect.y()) * device;
+        QTransform(rect.width() / image.width(), 0, 0, rect.height() / image.height(), rect.x(), rect.y()) *
+        device;
     if (!toDevice.isInvertible())
         return false;
     const QTransform fromDevice = toDevice.inverted();
@@ -316,7 +322,9 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
     const QPointF origin = toDevice.map(QPointF(0, 0));
     const int gridX = int(std::floor(origin.x() / gridRows)) * gridRows;
     const int gridY = int(std::floor(origin.y() / gridRows)) * gridRows;
-    const auto gridStart = [](int from, int grid) { return grid + int(std::floor(double(from - grid) / tile)) * tile; };
+    const auto gridStart = [](int from, int grid) {
+        return grid + int(std::floor(double(from - grid) / tile)) * tile;
+    };
     p.save();
     p.setWorldTransform(QTransform());
     p.setWorldTransform(p.combinedTransform().inverted()); // device pixels from here
@@ -329,7 +337,8 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
         for (int x = gridStart(visible.left(), gridX); x <= visible.right(); x += tile) {
             const QRect square = QRect(x, y, tile, tile).intersected(rowRect);
             const QRectF box(QPointF(square.topLeft()) * fine, QSizeF(square.size()) * fine);
-            const QList<QPolygonF> pieces = square.isEmpty() ? QList<QPolygonF>() : cutPolygons(row, box, nullptr, true);
+            const QList<QPolygonF> pieces =
+                square.isEmpty() ? QList<QPolygonF>() : cutPolygons(row, box, nullptr, true);
             if (pieces.isEmpty())
                 continue;
             // Two device pixels round for the edge's smoothing, two picture pixels for its filter.
@@ -344,7 +353,8 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
             brush.setTransform(QTransform::fromTranslate(part.x() - 1, part.y() - 1) * toDevice);
             count(p, QRectF(square));
             // A tile wholly shown is filled as the rectangle it is: the same spans, no rasteriser.
-            if (pieces.size() == 1 && std::abs(area(pieces[0]) - box.width() * box.height()) < 1e-9 * box.width() * box.height())
+            if (pieces.size() == 1 &&
+                std::abs(area(pieces[0]) - box.width() * box.height()) < 1e-9 * box.width() * box.height())
                 p.fillRect(square, brush);
             else
                 p.fillPath(pathOf(pieces), brush);
@@ -354,6 +364,9 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
     return true;
 }
 
-qint64 askedPixels() { return asked.load(); }
+qint64 askedPixels()
+{
+    return asked.load();
+}
 
 } // namespace LWRasterCut
