@@ -37,6 +37,7 @@ finish() {
     rm -rf "$work"
 }
 trap finish EXIT
+trap "exit 1" INT TERM HUP
 # Run as root, the scheduler's helpers run as its own user, who must reach its folders.
 chmod 755 "$work"
 mkdir -p "$work"/{conf/ppd,spool/tmp,cache,state,log,home}
@@ -74,7 +75,9 @@ EOF
         echo "DataDir $FETCHED/usr/share/cups"
     fi
 } >"$work/conf/cups-files.conf"
-cups "$CUPSD" -f -c "$work/conf/cupsd.conf" -s "$work/conf/cups-files.conf" >"$work/log/cupsd.out" 2>&1 &
+# Started directly, not through cups(): $! is then the scheduler itself, which finish() ends.
+LD_LIBRARY_PATH="$libs${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
+    "$CUPSD" -f -c "$work/conf/cupsd.conf" -s "$work/conf/cups-files.conf" >"$work/log/cupsd.out" 2>&1 &
 pid=$!
 running() { [ "$(cups lpstat -r 2>/dev/null)" = "scheduler is running" ]; }
 for _ in $(seq 300); do
