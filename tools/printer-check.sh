@@ -21,7 +21,7 @@ if [ -x /usr/sbin/cupsd ] && command -v lpadmin >/dev/null && command -v lpstat 
 elif [ -x "$FETCHED/usr/sbin/cupsd" ]; then
     CUPSD="$FETCHED/usr/sbin/cupsd"
     PATH="$FETCHED/usr/sbin:$FETCHED/usr/bin:$PATH"
-    libs="$(find "$FETCHED" -name '*.so*' -printf '%h\n' | sort -u | paste -sd:)"
+    libs="$(find "$FETCHED" \( -name '*.so' -o -name '*.so.*' \) -printf '%h\n' | sort -u | paste -sd:)"
 else
     echo "Print step skipped: no CUPS scheduler here (Debian packages cups-daemon and cups-client;" \
         "tools/setup.sh --test unpacks them into $FETCHED without installing them)"
