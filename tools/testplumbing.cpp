@@ -253,8 +253,8 @@ int main(int argc, char **argv)
         const QString path = source.next(), relative = QDir(tests).relativeFilePath(path);
         const QString program = QStringLiteral("lw_tests_") + QFileInfo(relative).path().replace(u'/', u'_');
         if (!defined(path).empty() && !listed.count({program, QFileInfo(path).fileName()}))
-            fail(QStringLiteral("tests/%1 defines tests but is in no entry: list it in its folder's lw_test()")
-                     .arg(relative));
+            fail(QStringLiteral("tests/%1 defines tests but is in no entry: list it in its folder's "
+                                "lw_test()").arg(relative));
     }
     std::map<QString, Names> libCache;
     for (const auto &[program, names] : whole) {
