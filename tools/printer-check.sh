@@ -15,12 +15,12 @@ BUILD="${LW_BUILD_DIR:-$ROOT/build}"
 FETCHED="$BUILD/print-scheduler"
 QUEUE=lw-check-pdf
 
-libs=""
+bins="" libs=""
 if [ -x /usr/sbin/cupsd ] && command -v lpadmin >/dev/null && command -v lpstat >/dev/null; then
     CUPSD=/usr/sbin/cupsd
 elif [ -x "$FETCHED/usr/sbin/cupsd" ]; then
     CUPSD="$FETCHED/usr/sbin/cupsd"
-    PATH="$FETCHED/usr/sbin:$FETCHED/usr/bin:$PATH"
+    bins="$FETCHED/usr/sbin:$FETCHED/usr/bin:"
     libs="$(find "$FETCHED" \( -name '*.so' -o -name '*.so.*' \) -printf '%h\n' | sort -u | paste -sd:)"
 else
     echo "Print step skipped: no CUPS scheduler here (Debian packages cups-daemon and cups-client;" \
@@ -28,7 +28,7 @@ else
     exit 0
 fi
 # The scheduler's programs with the libraries unpacked beside them; the tests keep the system's.
-cups() { LD_LIBRARY_PATH="$libs${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" LC_ALL=C "$@"; }
+cups() { PATH="$bins$PATH" LD_LIBRARY_PATH="$libs${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" LC_ALL=C "$@"; }
 
 work="$(mktemp -d)"
 pid=""
