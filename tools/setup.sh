@@ -12,11 +12,15 @@ PACKAGES=(cmake g++ ninja-build ccache pkg-config
 
 # A second PDF reader for the fidelity tests; clang and its sanitizer runtime for the fuzz and
 # sanitizer step of ./test; desktop-file-validate and update-desktop-database for the desktop
-# integration test; a print scheduler and its PDF printer for the print step of ./test.
-TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev desktop-file-utils cups printer-driver-cups-pdf)
+# integration test. The print step's scheduler is unpacked, not installed (fetch_scheduler).
+TEST_PACKAGES=(mupdf-tools clang libclang-rt-14-dev desktop-file-utils)
+TESTING=""
 if [ "${1:-}" = --test ]; then
     PACKAGES+=("${TEST_PACKAGES[@]}")
+    TESTING=1
 fi
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 # shellcheck source=stages.sh
 source "$ROOT/tools/stages.sh"
@@ -30,8 +34,6 @@ install_missing() {
     command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
     if ((${#missing[@]})); then
         echo "Installing: ${missing[*]}"
-        local SUDO=""
-        if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
         export DEBIAN_FRONTEND=noninteractive
         $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
         $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
@@ -41,5 +43,48 @@ install_missing() {
     fi
 }
 
-stage set-up install_missing
+# The print step's scheduler (tools/printer-check.sh) where CUPS is not installed: Debian's
+# cups-daemon and cups-client, with what they need that this machine lacks, unpacked into the
+# build folder and never installed. Installing them would start and enable a print service on
+# the user's machine (and cups-pdf's install adds a queue to it); the step needs neither, as it
+# runs a scheduler of its own.
+fetch_scheduler() {
+    local dest="$BUILD/print-scheduler"
+    if { [ -x /usr/sbin/cupsd ] && command -v lpadmin && command -v lpstat; } >/dev/null ||
+        [ -x "$dest/usr/sbin/cupsd" ]; then
+        return 0
+    fi
+    echo "Unpacking a CUPS scheduler for the print step into $dest"
+    # Both themselves and what installing them would bring (a simulation: nothing is installed).
+    needed() {
+        printf '%s\n' cups-daemon cups-client
+        apt-get -s install --no-install-recommends cups-daemon cups-client | awk '$1 == "Inst" { print $2 }'
+    }
+    local names
+    if ! names="$(needed)"; then
+        $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+        names="$(needed)"
+    fi
+    names="$(sort -u <<<"$names")"
+    local tmp deb
+    mkdir -p "$BUILD"
+    tmp="$(mktemp -d "$dest.XXXXXX")"
+    # apt's download user cannot write to a folder of another user's; as root it says so.
+    local sandbox=()
+    if [ "$(id -u)" -eq 0 ]; then sandbox=(-o APT::Sandbox::User=root); fi
+    # shellcheck disable=SC2086 # one package name a line
+    (cd "$tmp" && apt-get -qq "${sandbox[@]}" download $names)
+    for deb in "$tmp"/*.deb; do dpkg-deb -x "$deb" "$tmp/root"; done
+    [ -x "$tmp/root/usr/sbin/cupsd" ] || { echo "cupsd was not in the packages: $names" >&2; return 1; }
+    rm -rf "$dest"
+    mv "$tmp/root" "$dest"
+    rm -rf "$tmp"
+}
+
+set_up() {
+    install_missing
+    if [ -n "$TESTING" ]; then fetch_scheduler; fi
+}
+
+stage set-up set_up
 stage build cmake --build "$BUILD" --parallel "$(nproc)"

@@ -3,6 +3,9 @@
 //    of those files), and the entries of one list of files (one per CASES value) together run
 //    them all, none of them empty;
 //  - every test a program holds is run by exactly one entry;
+//  - every file under the tests folder that defines tests is among the files of an entry of its
+//    folder's program (a file dropped from its lw_test() list is not built: its tests would run
+//    nowhere, unnoticed);
 //  - no program defines a function that one of its shared libraries defines (a stand-in would
 //    replace the library for every test of the program, and for the library's other callers).
 // Usage: lw_test_plumbing <ctest> <build dir> <tests source dir>. Exit status 0 when all hold.
@@ -239,6 +242,19 @@ int main(int argc, char **argv)
         for (const QString &t : ran)
             if (!want.count(t))
                 fail(QStringLiteral("%1 runs as an entry of %2, which do not define it").arg(t, key.second));
+    }
+    std::set<std::pair<QString, QString>> listed; // (program's file name, source file name)
+    for (const Entry &e : entries)
+        for (const QString &file : e.files.split(u',', Qt::SkipEmptyParts))
+            listed.insert({QFileInfo(e.program).fileName(), file});
+    QDirIterator source(tests, {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+    while (source.hasNext()) {
+        const QString path = source.next(), relative = QDir(tests).relativeFilePath(path);
+        const QString program = QStringLiteral("lw_tests_") + QFileInfo(relative).path().replace(u'/', u'_');
+        if (!defined(path).empty() && !listed.count({program, QFileInfo(path).fileName()}))
+            fail(QStringLiteral("tests/%1 defines tests but is in no entry: list it in its folder's "
+                                "lw_test()").arg(relative));
     }
     std::map<QString, Names> libCache;
     for (const auto &[program, names] : whole) {

@@ -16,12 +16,14 @@ struct Spool {
     QString printer, title;
     QByteArray file;
     std::map<QString, QString> options;
+    int unfreed = 0; // queues handed out and not yet given back to freeDests
 } spool;
 
 cups_dest_t *getNamedDest(http_t *, const char *name, const char *instance)
 {
     if (!name || qstrcmp(name, "desk") != 0)
         return nullptr;
+    ++spool.unfreed;
     auto *dest = new cups_dest_t{};
     dest->name = qstrdup(name);
     dest->instance = instance ? qstrdup(instance) : nullptr;
@@ -33,6 +35,7 @@ cups_dest_t *getNamedDest(http_t *, const char *name, const char *instance)
 
 void freeDests(int count, cups_dest_t *dests)
 {
+    spool.unfreed -= count;
     for (int i = 0; i < count; ++i) {
         delete[] dests[i].name;
         delete[] dests[i].instance;
@@ -68,6 +71,8 @@ TEST(CupsBackend, DialogChoicesOverrideTheQueuesOptionsAndPagesKeepTheirSize)
     EXPECT_TRUE(cups.hasQueue(QStringLiteral("desk")));
     EXPECT_TRUE(cups.hasQueue(QStringLiteral("desk/draft")));
     EXPECT_FALSE(cups.hasQueue(QStringLiteral("hall")));
+    // The stand-in's queues go back to it, not to libcups, which did not allocate them.
+    EXPECT_EQ(spool.unfreed, 0);
 
     const LWPrintJob job{QStringLiteral("desk/draft"), QStringLiteral("Card"), QByteArray("%PDF-1.4 card"), 2,
                          QStringLiteral("2"),
@@ -87,4 +92,5 @@ TEST(CupsBackend, DialogChoicesOverrideTheQueuesOptionsAndPagesKeepTheirSize)
     spool.refusal = QStringLiteral("Not Found");
     EXPECT_EQ(cups.submit(job), QStringLiteral("The printer refused the job: Not Found"));
     spool.refusal.clear();
+    EXPECT_EQ(spool.unfreed, 0);
 }
