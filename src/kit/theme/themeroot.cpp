@@ -123,8 +123,11 @@ void VELKThemeRoot::rebuild()
         m_content->deleteLater();
     }
     build();
-    if (keyboard && m_content) // the control the content chose, else the content itself
-        (m_content->focusWidget() ? m_content->focusWidget() : m_content.data())->setFocus(Qt::OtherFocusReason);
+    // The control the content chose, else the content itself, as the window's activation would
+    // (a reason that moves nothing the content placed: the typing on a page goes on).
+    if (keyboard && m_content)
+        (m_content->focusWidget() ? m_content->focusWidget() : m_content.data())
+            ->setFocus(Qt::ActiveWindowFocusReason);
     update();
 }
 
