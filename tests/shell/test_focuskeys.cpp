@@ -8,12 +8,17 @@
 #include "kit/controls/iconpicker.h"
 #include "kit/controls/popover.h"
 #include "kit/controls/searchfield.h"
+#include "kit/controls/slider.h"
 #include "kit/help/help.h"
+#include "kit/theme/themes.h"
 #include "kit/zoom/zoom.h"
 #include "shell/statusstrip.h"
 #include "ui/canvas/toolrail.h"
 #include "ui/inspector/sections/iconsection.h"
 #include "values_fixture.h"
+
+#include <QMenu>
+#include <QMenuBar>
 
 namespace {
 
@@ -226,6 +231,72 @@ TEST_F(FocusKeys, TheTemplateBrowserWorksFromTheKeyboard)
     EXPECT_EQ(browser()->query(), QString());
     keyIn(Qt::Key_Escape);
     EXPECT_EQ(app.screen(), LWAppScreen::start);
+}
+
+// After a theme change (by the menu's keys, by its mouse, after a zoom change) the browser opened
+// with Ctrl+Shift+N hears the keys the system sends the window: its search takes the typing.
+TEST_F(FocusKeys, AfterAThemeChangeTheBrowsersSearchTakesTheTyping)
+{
+    const auto toWindow = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        const QWidget *popup = QApplication::activePopupWidget();
+        QTest::keyClick(popup ? popup->windowHandle() : window->windowHandle(), key, modifiers);
+        runPosted();
+    };
+    QMenuBar *bar = window->menuBar();
+    QMenu *themes = bar->actions().at(6)->menu();
+    const std::function<void()> changes[] = {
+        [&] { toWindow(Qt::Key_T, Qt::AltModifier), toWindow(Qt::Key_Down), toWindow(Qt::Key_Return); },
+        [&] {
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(themes->menuAction()).center());
+            runPosted();
+            QTest::mouseClick(themes, Qt::LeftButton, {}, themes->actionGeometry(themes->actions().at(3)).center());
+        },
+        [&] {
+            toWindow(Qt::Key_Equal, Qt::ControlModifier), toWindow(Qt::Key_T, Qt::AltModifier);
+            toWindow(Qt::Key_Down), toWindow(Qt::Key_Down), toWindow(Qt::Key_Return);
+        },
+    };
+    for (const auto &change : changes) {
+        const QString before = VELKThemes::currentID();
+        change();
+        runPosted();
+        ASSERT_NE(VELKThemes::currentID(), before);
+        toWindow(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+        ASSERT_NE(browser(), nullptr);
+        toWindow(Qt::Key_S);
+        EXPECT_EQ(browser()->query(), QStringLiteral("s")) << before.toStdString();
+        toWindow(Qt::Key_Escape), toWindow(Qt::Key_Escape);
+        EXPECT_EQ(app.screen(), LWAppScreen::start);
+    }
+}
+
+// A click on the knob of an inspector slider gives it the keyboard: Right steps it and leaves the
+// design where it was; Escape gives the arrows back to the page, the selection kept.
+TEST_F(FocusKeys, AClickedSliderTakesTheArrowsUntilEscape)
+{
+    LWElement star = LWElement::makeShape(LWShapeKind::star, boxFrame, LWFill::solid(LWColor::black),
+                                          LWStroke(LWColor::black, 2), 0, QStringLiteral("star"));
+    star.opacity = 0.5;
+    const LWElement photo = LWElement::makePhoto(boxFrame);
+    for (const auto &[label, element] : {std::pair("Width", star), {"Dashes", star}, {"Points", star},
+                                         {"Rotation", star}, {"Opacity", star}, {"Left", photo}}) {
+        SCOPED_TRACE(label);
+        open(design({element}));
+        clickCanvas(boxFrame.center());
+        const QList<LWSlider *> all = screen()->inspector()->findChildren<LWSlider *>();
+        const auto found = std::find_if(all.begin(), all.end(), [&](LWSlider *s) { return s->accessibleName() == label; });
+        ASSERT_NE(found, all.end());
+        LWSlider *slider = *found;
+        const double at = LWSlider::fraction(slider->value(), slider->lower(), slider->upper());
+        clickIn(slider, QPoint(8 + int(at * (slider->width() - 16)), slider->height() / 2));
+        const double before = slider->value();
+        keyIn(Qt::Key_Right);
+        EXPECT_DOUBLE_EQ(slider->value(), before + slider->step());
+        EXPECT_EQ(el(0).frame, element.frame);
+        keyIn(Qt::Key_Escape), keyIn(Qt::Key_Right);
+        EXPECT_EQ(el(0).frame.x, element.frame.x + 1);
+        EXPECT_EQ(ed().selection(), QList<QUuid>{element.id});
+    }
 }
 
 // The icon picker, opened from the rail's Icon tool or from the icon section's Change…, works
