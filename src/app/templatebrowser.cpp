@@ -356,9 +356,8 @@ void TemplateBrowser::refresh()
 
 std::optional<QString> TemplateBrowser::listedSelection() const
 {
-    const bool listed = m_selected && std::any_of(m_list.cbegin(), m_list.cend(),
-                                                  [this](const LWTemplate &t) { return t.id == *m_selected; });
-    return listed ? m_selected : std::nullopt;
+    const auto shown = [this](const LWTemplate &t) { return t.id == *m_selected; };
+    return m_selected && std::any_of(m_list.cbegin(), m_list.cend(), shown) ? m_selected : std::nullopt;
 }
 
 void TemplateBrowser::select(const QString &id)

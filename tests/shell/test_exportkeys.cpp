@@ -308,7 +308,8 @@ TEST_F(ExportKeys, KeysTypedWithTheOneThatOpensTheSheetReachIt)
         {"Tab, Space held once the sheet has heard a key: unticked once", false, {Qt::Key_Tab, Qt::Key_Space},
          ExportSheet::Fmt::pdf, false, false, true},
     };
-    const auto type = [](QWindow *to, Qt::Key key, Qt::KeyboardModifiers modifiers, bool unturned, bool held) {
+    const auto type = [](QWindow *to, Qt::Key key, Qt::KeyboardModifiers modifiers, bool unturned,
+                         bool held) {
         if (!unturned && !held)
             return QTest::keyClick(to, key, modifiers);
         const QString text = key == Qt::Key_Space ? QStringLiteral(" ") : QString();
