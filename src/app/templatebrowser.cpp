@@ -206,7 +206,7 @@ bool TemplateBrowser::eventFilter(QObject *watched, QEvent *event)
     switch (static_cast<QKeyEvent *>(event)->key()) {
     case Qt::Key_Down: // on into the results
         m_grid->setFocus(Qt::TabFocusReason);
-        if (!m_selected && !m_list.isEmpty())
+        if (!listedSelection() && !m_list.isEmpty())
             select(m_list.constFirst().id);
         return true;
     case Qt::Key_Escape: // a search is cleared first
@@ -349,6 +349,15 @@ void TemplateBrowser::refresh()
     m_list = LWTemplates::filtered(m_filter, sizeID, m_query);
     m_count->setText(QString::number(m_list.size()) + QStringLiteral(" shown"));
     m_grid->setTemplates(m_list);
+    // The preview follows: a selection the search hides shows nothing, and again once shown.
+    if (m_previewed != listedSelection())
+        rebuildPreview();
+}
+
+std::optional<QString> TemplateBrowser::listedSelection() const
+{
+    const auto shown = [this](const LWTemplate &t) { return t.id == *m_selected; };
+    return m_selected && std::any_of(m_list.cbegin(), m_list.cend(), shown) ? m_selected : std::nullopt;
 }
 
 void TemplateBrowser::select(const QString &id)
@@ -367,7 +376,8 @@ void TemplateBrowser::rebuildPreview()
         m_preview->deleteLater();
     }
     m_use = nullptr;
-    const std::optional<LWTemplate> t = m_selected ? LWTemplates::named(*m_selected) : std::nullopt;
+    m_previewed = listedSelection();
+    const std::optional<LWTemplate> t = m_previewed ? LWTemplates::named(*m_previewed) : std::nullopt;
     if (t) {
         m_preview = previewOf(*t);
     } else {

@@ -24,7 +24,8 @@ class VKSearchField;
 // The list is computed once per change of query, category or size and shared by the count and
 // the grid. A click on a tile selects it; a double click on a tile or "Use This Template" calls
 // LWApp::newFromTemplate, which may make the window replace this screen: nothing of the browser
-// is touched after that call.
+// is touched after that call. A selection the list no longer shows (a search hid it) stays
+// selected but is not previewed: the preview shows its hint until the list shows it again.
 //
 // From the keyboard: the search has it on opening; a letter typed elsewhere in the browser, or
 // Ctrl+F, takes it there. Down in the search goes on into the grid (see TemplateGrid for its
@@ -79,12 +80,15 @@ private:
     void refresh();
     void rebuildPreview();
     QWidget *previewOf(const LWTemplate &t);
+    // The selection while the list shows it, else none.
+    [[nodiscard]] std::optional<QString> listedSelection() const;
 
     LWApp &m_app;
     QPointer<LWThumbs> m_store;
     QString m_query;
     QString m_filter = QStringLiteral("All");
     std::optional<QString> m_selected;
+    std::optional<QString> m_previewed; // what the preview shows: the listed selection, or none
     QString m_size = QStringLiteral("all");
     QList<LWTemplate> m_list;
 

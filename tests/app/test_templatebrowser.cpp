@@ -169,12 +169,16 @@ TEST_F(BrowserTest, ClickSelectsAndTheSelectionOutlivesTheFilter)
     EXPECT_TRUE(highlighted(second));
     EXPECT_FALSE(highlighted(first));
 
-    search(QStringLiteral("no such template"));
-    EXPECT_EQ(count(), QStringLiteral("0 shown"));
-    EXPECT_EQ(browser->preview()->findChild<QLabel *>(QStringLiteral("previewName"))->text(),
-              LWTemplates::named(second)->name);
+    // A search that hides it (showing others, or none): no preview; shown again, previewed again.
+    for (const char *query : {"florist", "no such template"}) {
+        search(QString::fromUtf8(query));
+        EXPECT_FALSE(ids(grid().templates()).contains(second)) << query;
+        EXPECT_EQ(browser->useButton(), nullptr) << query;
+    }
     search({});
     EXPECT_TRUE(highlighted(second));
+    EXPECT_EQ(browser->preview()->findChild<QLabel *>(QStringLiteral("previewName"))->text(),
+              LWTemplates::named(second)->name);
 }
 
 TEST_F(BrowserTest, PreviewShowsBothSidesOfACardAndOnePageOfAFlyer)

@@ -285,6 +285,7 @@ TEST_F(ExportKeys, AfterAnAlertTheKeyboardIsWhereItWas)
 // Keys typed at once with Ctrl+E, as the system sends them: to the window that had the keyboard
 // when they were typed (the sheet may not have it yet). The sheet hears every one of them from
 // its format picker, also with a finding to review (its "Review" comes first in Tab order).
+// Unturned: typed before the event loop turns, so the system has not activated the sheet yet.
 TEST_F(ExportKeys, KeysTypedWithTheOneThatOpensTheSheetReachIt)
 {
     struct Row {
@@ -293,6 +294,8 @@ TEST_F(ExportKeys, KeysTypedWithTheOneThatOpensTheSheetReachIt)
         QList<Qt::Key> keys;
         std::optional<ExportSheet::Fmt> format; // none: the sheet closed
         bool bleed = true;
+        bool unturned = false;
+        bool held = false; // the last key held until it repeats once
     };
     const Row rows[] = {
         {"at once, right after the program starts with a design", true, {Qt::Key_Right, Qt::Key_Right},
@@ -301,6 +304,19 @@ TEST_F(ExportKeys, KeysTypedWithTheOneThatOpensTheSheetReachIt)
         {"Tab, Space at once: the bleed box unticked", true, {Qt::Key_Tab, Qt::Key_Space},
          ExportSheet::Fmt::pdf, false},
         {"Escape at once", true, {Qt::Key_Escape}, std::nullopt},
+        {"at once, unturned", true, {Qt::Key_Right, Qt::Key_Right}, ExportSheet::Fmt::png, true, true},
+        {"Tab, Space held once the sheet has heard a key: unticked once", false, {Qt::Key_Tab, Qt::Key_Space},
+         ExportSheet::Fmt::pdf, false, false, true},
+    };
+    const auto type = [](QWindow *to, Qt::Key key, Qt::KeyboardModifiers modifiers, bool unturned,
+                         bool held) {
+        if (!unturned && !held)
+            return QTest::keyClick(to, key, modifiers);
+        const QString text = key == Qt::Key_Space ? QStringLiteral(" ") : QString();
+        qt_handleKeyEvent(to, QEvent::KeyPress, key, modifiers, text);
+        if (held)
+            qt_handleKeyEvent(to, QEvent::KeyPress, key, modifiers, text, true);
+        qt_handleKeyEvent(to, QEvent::KeyRelease, key, modifiers, text);
     };
     LWDocument card = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card"));
     // A frame with no picture: a finding to review.
@@ -317,14 +333,14 @@ TEST_F(ExportKeys, KeysTypedWithTheOneThatOpensTheSheetReachIt)
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
         app.open(url(QStringLiteral("card.velkfolio")));
         QWindow *typedAt = QGuiApplication::focusWindow();
-        QTest::keyClick(typedAt, Qt::Key_E, Qt::ControlModifier);
+        type(typedAt, Qt::Key_E, Qt::ControlModifier, r.unturned, false);
         ASSERT_TRUE(window->sheets()->dialog());
         if (!r.atOnce) {
             ASSERT_TRUE(QTest::qWaitForWindowActive(window->sheets()->dialog()));
             typedAt = QGuiApplication::focusWindow();
         }
-        for (const Qt::Key key : r.keys)
-            QTest::keyClick(typedAt, key);
+        for (qsizetype i = 0; i < r.keys.size(); ++i)
+            type(typedAt, r.keys[i], {}, r.unturned, r.held && i == r.keys.size() - 1);
         runPosted();
         const auto *shown = qobject_cast<ExportSheet *>(window->sheets()->dialog());
         ASSERT_EQ(shown != nullptr, r.format.has_value());

@@ -8,12 +8,17 @@
 #include "kit/controls/iconpicker.h"
 #include "kit/controls/popover.h"
 #include "kit/controls/searchfield.h"
+#include "kit/controls/slider.h"
 #include "kit/help/help.h"
+#include "kit/theme/themes.h"
 #include "kit/zoom/zoom.h"
 #include "shell/statusstrip.h"
 #include "ui/canvas/toolrail.h"
 #include "ui/inspector/sections/iconsection.h"
 #include "values_fixture.h"
+
+#include <QMenu>
+#include <QMenuBar>
 
 namespace {
 
@@ -226,6 +231,68 @@ TEST_F(FocusKeys, TheTemplateBrowserWorksFromTheKeyboard)
     EXPECT_EQ(browser()->query(), QString());
     keyIn(Qt::Key_Escape);
     EXPECT_EQ(app.screen(), LWAppScreen::start);
+}
+
+// After a theme change (by the menu's keys, by its mouse, after a zoom change) the browser opened
+// with Ctrl+Shift+N hears the keys the system sends the window: its search takes the typing.
+TEST_F(FocusKeys, AfterAThemeChangeTheBrowsersSearchTakesTheTyping)
+{
+    const auto keys = [this](const QList<QKeyCombination> &typed) {
+        for (const QKeyCombination k : typed) {
+            const QWidget *popup = QApplication::activePopupWidget();
+            QTest::keyClick(popup ? popup->windowHandle() : window->windowHandle(), k.key(),
+                            k.keyboardModifiers());
+            runPosted();
+        }
+    };
+    // By keys; by the mouse (no keys); a zoom change, then by keys.
+    const QList<QKeyCombination> byKeys{Qt::ALT | Qt::Key_T, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return};
+    const QList<QKeyCombination> rows[] = {byKeys, {}, QList{Qt::CTRL | Qt::Key_Equal} + byKeys};
+    QMenuBar *bar = window->menuBar();
+    QMenu *themes = bar->actions().at(6)->menu();
+    for (const QList<QKeyCombination> &row : rows) {
+        const QString before = VELKThemes::currentID();
+        keys(row);
+        if (row.isEmpty()) {
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(themes->menuAction()).center());
+            runPosted();
+            QAction *item = themes->actions().at(4);
+            QTest::mouseClick(themes, Qt::LeftButton, {}, themes->actionGeometry(item).center());
+            runPosted();
+        }
+        ASSERT_NE(VELKThemes::currentID(), before) << row.size();
+        keys({Qt::CTRL | Qt::SHIFT | Qt::Key_N, Qt::Key_S});
+        EXPECT_EQ(browser() ? browser()->query() : QString(), QStringLiteral("s")) << row.size();
+        keys({Qt::Key_Escape, Qt::Key_Escape});
+    }
+}
+
+// A click on the knob of an inspector slider gives it the keyboard: Right steps it and leaves the
+// design where it was; Escape gives the arrows back to the page, the selection kept.
+TEST_F(FocusKeys, AClickedSliderTakesTheArrowsUntilEscape)
+{
+    LWElement star = LWElement::makeShape(LWShapeKind::star, boxFrame, LWFill::solid(LWColor::black),
+                                          LWStroke(LWColor::black, 2), 0, QStringLiteral("star"));
+    star.opacity = 0.5;
+    const LWElement photo = LWElement::makePhoto(boxFrame);
+    for (const auto &[label, element] : {std::pair("Width", star), {"Dashes", star}, {"Points", star},
+                                         {"Rotation", star}, {"Opacity", star}, {"Left", photo}}) {
+        open(design({element}));
+        clickCanvas(boxFrame.center());
+        LWSlider *slider = nullptr;
+        for (LWSlider *s : screen()->inspector()->findChildren<LWSlider *>())
+            slider = s->accessibleName() == label ? s : slider;
+        ASSERT_NE(slider, nullptr) << label;
+        const double before = slider->value();
+        const double at = LWSlider::fraction(before, slider->lower(), slider->upper());
+        clickIn(slider, QPoint(8 + int(at * (slider->width() - 16)), slider->height() / 2)); // on the knob
+        keyIn(Qt::Key_Right);
+        EXPECT_DOUBLE_EQ(slider->value(), before + slider->step()) << label;
+        EXPECT_EQ(el(0).frame, element.frame) << label;
+        keyIn(Qt::Key_Escape), keyIn(Qt::Key_Right);
+        EXPECT_EQ(el(0).frame.x, element.frame.x + 1) << label;
+        EXPECT_EQ(ed().selection(), QList<QUuid>{element.id}) << label;
+    }
 }
 
 // The icon picker, opened from the rail's Icon tool or from the icon section's Change…, works

@@ -77,8 +77,8 @@ LWSlider::LWSlider(Getter get, Setter set, double lower, double upper, double st
     static std::once_flag once;
     std::call_once(once, [] { QAccessible::installFactory(factory); });
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    // Tab reaches it, a click does not take the keyboard from where the user types.
-    setFocusPolicy(Qt::TabFocus);
+    // Tab and a click give it the keyboard: a value being fine-tuned takes the arrows.
+    setFocusPolicy(Qt::StrongFocus);
     setProperty(vkArrowKeysProperty, true); // not the page's nudge while it has the keyboard
     VKFocusRing::repaintOnFocus(this);
 }

@@ -15,8 +15,8 @@ class QPainter;
 // editingChanged(false). With step > 0 a written value is the multiple of step nearest the
 // pointer's (halves away from zero), kept inside the range. Assistive technology reads the value
 // with two decimals and can raise or lower it by step (without one, by a twentieth of the range).
-// Tab reaches it (a click does not take the keyboard); while it has the keyboard it shows the
-// kit's ring round the knob, and the arrows adjust it as assistive technology does (Left and Down
+// Tab and a click (a drag too) give it the keyboard; while it has it, it shows the kit's ring
+// round the knob, and the arrows adjust it as assistive technology does (Left and Down
 // lower it), Home and End write the bounds.
 class LWSlider : public QWidget {
     Q_OBJECT

@@ -113,12 +113,21 @@ void VELKThemeRoot::rebuild()
     m_rebuildQueued = false;
     if (VELKThemes::currentID() == m_themeID) // changed back meanwhile
         return;
+    // Where the window's keyboard was: in the content, the new content takes it, or keys typed
+    // after the change would go to no widget while a control inside still shows its ring.
+    const QWidget *had = window()->focusWidget();
+    const bool keyboard = m_content && had && (had == m_content || m_content->isAncestorOf(had));
     if (m_content) {
         m_layout->removeWidget(m_content);
         m_content->hide();
         m_content->deleteLater();
     }
     build();
+    // The control the content chose, else the content itself, as the window's activation would
+    // (a reason that moves nothing the content placed: the typing on a page goes on).
+    if (keyboard && m_content)
+        (m_content->focusWidget() ? m_content->focusWidget() : m_content.data())
+            ->setFocus(Qt::ActiveWindowFocusReason);
     update();
 }
 

@@ -18,7 +18,9 @@ void paint(QPainter &painter, const QRect &rect, const VKKitTheme &theme);
 // The root every window's content sits in. It paints the window background, gives itself and the
 // application a dark Fusion palette from VELKKitHost::theme(), and rebuilds the whole content
 // whenever the stored theme id changes, so every view re-reads the theme (and loses transient
-// state such as text being typed). Main thread only.
+// state such as text being typed). Content that had the window's keyboard hands it to the new
+// content: the control that content chose (its focusWidget()), else the content itself. Main
+// thread only.
 class VELKThemeRoot : public QWidget {
     Q_OBJECT
 public:

@@ -92,11 +92,15 @@ bool EditorKeys::handle(const QKeyEvent &event)
     if (typing && typing->isVisible() && event.key() != Qt::Key_Escape)
         return false;
     const double step = event.modifiers().testFlag(Qt::ShiftModifier) ? 10 : 1;
-    // A control that takes the arrows (a slider, the layers list) keeps them.
-    const QWidget *focus = vkFocusedWidget();
-    if (event.key() >= Qt::Key_Left && event.key() <= Qt::Key_Down && focus &&
-        focus->property(vkArrowKeysProperty).toBool())
-        return false;
+    // A control that takes the arrows (a slider, the layers list) keeps them; Escape there hands
+    // them back to the page and leaves the selection alone.
+    QWidget *focus = vkFocusedWidget();
+    if (focus && focus->property(vkArrowKeysProperty).toBool()) {
+        if (event.key() == Qt::Key_Escape && vkGiveKeyboardHome(focus))
+            return true;
+        if (event.key() >= Qt::Key_Left && event.key() <= Qt::Key_Down)
+            return false;
+    }
     switch (event.key()) {
     case Qt::Key_Backspace:
     case Qt::Key_Delete:

@@ -12,7 +12,9 @@ class QWidget;
 // active window with no sheet, popup or menu (embedded in the zoom host too), popover or modal
 // dialog open, the menu bar not taking the keys, no text input focused, no text typed into on the
 // page (only Escape, which ends that typing) and neither Control nor Meta held; a tool letter
-// also not with Alt (Alt with a letter opens a menu). Anything else goes on unchanged to the
+// also not with Alt (Alt with a letter opens a menu). While a control that takes the arrows has
+// the keyboard (vkArrowKeysProperty), the arrows are its own and Escape gives the keyboard back to
+// the page (vkGiveKeyboardHome), nothing else. Anything else goes on unchanged to the
 // focused widget and the menus, so the Escape that closes a popup ends there. Install while the
 // screen is shown.
 class EditorKeys : public QObject {
