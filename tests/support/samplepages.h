@@ -26,6 +26,16 @@ inline QImage landscape(int w, int h)
     return img;
 }
 
+// Red for `edge` pixels from every side, blue inside: a pixel at the picture's edge drawn with
+// any of the middle's colour shows it in its blue.
+inline QImage redEdged(int w, int h, int edge = 200)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(QColor(255, 0, 0));
+    QPainter(&img).fillRect(QRect(edge, edge, w - 2 * edge, h - 2 * edge), QColor(0, 0, 255));
+    return img;
+}
+
 inline QByteArray encoded(const QImage &img, const char *format = "png", int quality = -1)
 {
     QByteArray bytes;

@@ -277,23 +277,27 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &pen)
 
 namespace {
 
-// The picture's pixels of `part` with a ring of one more round it, the picture's edge pixels
-// repeated past its edge: a tiled brush of it samples its pixels as a drawn picture does.
-QImage ringed(const QImage &image, const QRect &part)
+// The picture's pixels of `part`, its edge pixels repeated past its edge: a brush of it samples
+// them as a picture drawn clamped to its edge does, wherever in `part` a sample falls.
+QImage padded(const QImage &image, const QRect &part)
 {
-    const QRect within = part.adjusted(-1, -1, 1, 1).intersected(image.rect());
+    const QRect within = part.intersected(image.rect());
+    if (within.isEmpty())
+        return {};
     QImage piece = image.copy(within);
     if (piece.depth() != 32)
         piece = piece.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QImage out(part.width() + 2, part.height() + 2, piece.format());
-    if (out.isNull() || piece.isNull())
+    if (within == part || piece.isNull())
+        return piece;
+    QImage out(part.size(), piece.format());
+    if (out.isNull())
         return {};
     for (int y = 0; y < out.height(); ++y) {
-        const int from = std::clamp(part.y() - 1 + y, within.top(), within.bottom()) - within.top();
+        const int from = std::clamp(part.y() + y, within.top(), within.bottom()) - within.top();
         const auto *src = reinterpret_cast<const quint32 *>(piece.constScanLine(from));
         auto *dst = reinterpret_cast<quint32 *>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x)
-            dst[x] = src[std::clamp(part.x() - 1 + x, within.left(), within.right()) - within.left()];
+            dst[x] = src[std::clamp(part.x() + x, within.left(), within.right()) - within.left()];
     }
     return out;
 }
@@ -314,6 +318,10 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
         return false;
     const QTransform fromDevice = toDevice.inverted();
     const QRect visible = visibleArea(p).intersected(toDevice.mapRect(QRectF(image.rect()))).toAlignedRect();
+    // The picture and the reach of two device pixels past it, and of the filter.
+    const QSizeF reach = fromDevice.mapRect(QRectF(0, 0, 2, 2)).size();
+    const int padX = int(std::ceil(reach.width())) + 2, padY = int(std::ceil(reach.height())) + 2;
+    const QRect padBounds = image.rect().adjusted(-padX, -padY, padX, padY);
     // Tiles on a grid of the picture's own place on the device: Qt samples a picture along each
     // span of a row from where the span starts, so the spans start at the same columns whatever
     // the band; each tile needs only the picture's pixels near it.
@@ -341,16 +349,18 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
                 square.isEmpty() ? QList<QPolygonF>() : cutPolygons(row, box, nullptr, true);
             if (pieces.isEmpty())
                 continue;
-            // Two device pixels round for the edge's smoothing, two picture pixels for its filter.
+            // Two device pixels round for the edge's smoothing, two picture pixels for its filter;
+            // past the picture's edge its edge pixels, so that no sample of an edge pixel, however
+            // far the picture is reduced, reaches the brush's far side, which it repeats.
             const QRect part = fromDevice.mapRect(QRectF(square).adjusted(-2, -2, 2, 2))
                                    .toAlignedRect()
                                    .adjusted(-2, -2, 2, 2)
-                                   .intersected(image.rect());
-            const QImage pixels = part.isEmpty() ? QImage() : ringed(image, part);
+                                   .intersected(padBounds);
+            const QImage pixels = part.isEmpty() ? QImage() : padded(image, part);
             if (pixels.isNull())
                 continue;
             QBrush brush(pixels);
-            brush.setTransform(QTransform::fromTranslate(part.x() - 1, part.y() - 1) * toDevice);
+            brush.setTransform(QTransform::fromTranslate(part.x(), part.y()) * toDevice);
             count(p, QRectF(square));
             // A tile wholly shown is filled as the rectangle it is: the same spans, no rasteriser.
             if (pieces.size() == 1 &&
