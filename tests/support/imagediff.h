@@ -20,3 +20,42 @@ inline int lwWorstDifference(const QImage &a, const QImage &b)
     }
     return worst;
 }
+
+// How many pixels differ by more than `levels` in some colour channel; -1 when the sizes differ.
+inline qint64 lwPixelsOff(const QImage &a, const QImage &b, int levels)
+{
+    if (a.size() != b.size())
+        return -1;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    qint64 off = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
+        const auto *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
+        for (int i = 0; i < x.width(); ++i)
+            off += std::max({std::abs(qRed(p[i]) - qRed(q[i])), std::abs(qGreen(p[i]) - qGreen(q[i])),
+                             std::abs(qBlue(p[i]) - qBlue(q[i]))}) > levels;
+    }
+    return off;
+}
+
+// The image `factor` times smaller, each pixel the mean of the block it covers.
+inline QImage lwBoxAveraged(const QImage &image, int factor)
+{
+    const QImage in = image.convertToFormat(QImage::Format_RGB32);
+    QImage out(in.width() / factor, in.height() / factor, QImage::Format_RGB32);
+    const int n = factor * factor;
+    for (int y = 0; y < out.height(); ++y) {
+        auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            int r = n / 2, g = n / 2, b = n / 2;
+            for (int j = 0; j < factor; ++j) {
+                const auto *src =
+                    reinterpret_cast<const QRgb *>(in.constScanLine(y * factor + j)) + x * factor;
+                for (int i = 0; i < factor; ++i)
+                    r += qRed(src[i]), g += qGreen(src[i]), b += qBlue(src[i]);
+            }
+            dst[x] = qRgb(r / n, g / n, b / n);
+        }
+    }
+    return out;
+}
