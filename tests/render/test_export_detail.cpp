@@ -98,13 +98,12 @@ QImage mupdf(const QByteArray &pdf, const QTemporaryDir &dir, int dpi = 600)
     return QImage(out);
 }
 
-// A drawing of the page's PDF of its own: MuPDF's at three times `dpi`, each pixel the mean of
-// the nine it drew there, so that its edges lie within a few levels of the true ones (at `dpi`
-// alone its curves stray by up to a quarter pixel).
+// A drawing of the page's PDF of its own: MuPDF's at three times `dpi`, averaged down, so that its
+// edges lie within a few levels of the true ones (at `dpi` its curves stray by a quarter pixel).
 QImage reference(const LWDocument &doc, const QTemporaryDir &dir, int dpi)
 {
-    const std::optional<QByteArray> pdf = LWExport::pdfData(doc, {0}, false);
-    return pdf ? lwBoxAveraged(mupdf(*pdf, dir, 3 * dpi), 3) : QImage();
+    const QImage large = mupdf(LWExport::pdfData(doc, {0}, false).value_or(QByteArray()), dir, 3 * dpi);
+    return large.scaled(large.size() / 3, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 } // namespace
@@ -196,28 +195,22 @@ TEST(ExportDetail, ExportsKeepEachPicturesDetail)
     cases.push_back({"the same turned 20 degrees, and an ellipse turned 7, in bands",
                      {turnedBy(ellipse, 7), turnedBy(shape(LWShapeKind::triangle, {20, 20, 200, 250}, thick), 20),
                       turnedBy(hexagon, 20)}, 0, 0, 16, true});
-    // Against a drawing of its own, a smooth picture (any filter draws its middle alike): a photo
-    // of full size turned with an outline, masked ones turned, dashes, turned fills, a turned empty
-    // frame with an outline.
+    // Against a drawing of its own, a smooth picture (any filter draws its middle alike): a photo of
+    // full size turned with an outline, masked ones turned, a turned empty frame; dashes, turned fills.
     const QByteArray full = encode(LWSamplePages::smooth(1800, 1200), "png");
     LWElement big = turnedBy(frameOf(full, {30, 24, 150, 100}), 3);
     LWElement oval = turnedBy(frameOf(full, {200, 20, 200, 130}), 45);
-    big.stroke = LWStroke(LWColor::black, 1);
-    oval.image->mask = LWMask::ellipse;
-    oval.opacity = 0.5;
     LWElement rounded = turnedBy(frameOf(full, {40, 150, 170, 110}, {0.1, 0.2, 0.15, 0}), -7);
     LWElement empty = turnedBy(LWElement::makePhoto({250, 160, 150, 100}), 12);
-    rounded.image->mask = LWMask::rounded;
-    rounded.cornerRadius = 20;
-    empty.stroke = LWStroke(LWColor::hex(0x1F3A5F), 3);
-    cases.push_back({"a full-size photo turned with an outline, masked ones turned, an empty frame, in bands",
+    big.stroke = LWStroke(LWColor::black, 1), empty.stroke = thick, oval.image->mask = LWMask::ellipse;
+    oval.opacity = 0.5, rounded.image->mask = LWMask::rounded, rounded.cornerRadius = 20;
+    cases.push_back({"turned pictures, one outlined, and an empty frame, in bands",
                      {big, oval, rounded, empty}, 0, 0, 16, true});
-    const LWFill radial = LWFill::radial(LWColor::hex(0xFFE9B0), LWColor::hex(0x8A5A44));
-    const LWElement dashedOval =
-        turnedBy(LWElement::makeShape(LWShapeKind::ellipse, {230, 30, 180, 230}, radial, dashed), 25);
+    LWElement dashedOval = turnedBy(shape(LWShapeKind::ellipse, {230, 30, 180, 230}, dashed), 25);
+    dashedOval.fill = LWFill::radial(LWColor::hex(0xFFE9B0), LWColor::hex(0x8A5A44));
+    const LWElement dashedLine = LWElement::makeLine({20, 270}, {420, 200}, dashed);
     cases.push_back({"turned gradient fills with dashed outlines, and a dashed line, in bands",
-                     {turnedBy(star, 30), dashedOval, LWElement::makeLine({20, 270}, {420, 200}, dashed)}, 0, 0, 16,
-                     true});
+                     {turnedBy(star, 30), dashedOval, dashedLine}, 0, 0, 16, true});
     cases.push_back({"a picture turned 90.05 degrees, in bands", {turnedBy(frameOf(upright, {110, 66, 212, 156}), 90.05)},
                      0, 0, 16});
     QTemporaryDir dir;

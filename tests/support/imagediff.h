@@ -38,24 +38,3 @@ inline qint64 lwPixelsOff(const QImage &a, const QImage &b, int levels)
     return off;
 }
 
-// The image `factor` times smaller, each pixel the mean of the block it covers.
-inline QImage lwBoxAveraged(const QImage &image, int factor)
-{
-    const QImage in = image.convertToFormat(QImage::Format_RGB32);
-    QImage out(in.width() / factor, in.height() / factor, QImage::Format_RGB32);
-    const int n = factor * factor;
-    for (int y = 0; y < out.height(); ++y) {
-        auto *dst = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) {
-            int r = n / 2, g = n / 2, b = n / 2;
-            for (int j = 0; j < factor; ++j) {
-                const auto *src =
-                    reinterpret_cast<const QRgb *>(in.constScanLine(y * factor + j)) + x * factor;
-                for (int i = 0; i < factor; ++i)
-                    r += qRed(src[i]), g += qGreen(src[i]), b += qBlue(src[i]);
-            }
-            dst[x] = qRgb(r / n, g / n, b / n);
-        }
-    }
-    return out;
-}

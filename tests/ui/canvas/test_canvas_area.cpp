@@ -264,51 +264,39 @@ TEST_F(CanvasAreaTest, DraggingAnItemOverATallAccentLeavesTheAccentWhole)
     }
 }
 
-// A small item dragged to random places over turned photos (one masked), drawn from their preview
-// steps at a strong reduction: each part of the kept bitmap drawn again, and the parts drawn
-// again as the photos came, join the rest as a fresh whole render draws them (edges round to a
-// level or two; an edge sampled from the picture's far side is off by tens of levels).
+// A small item dragged to random places over turned photos drawn from preview steps nearly twice
+// their size: each part of the kept bitmap drawn again, and those drawn again as the photos came,
+// join the rest as a fresh whole render draws them (an edge taken from inside is tens of levels off).
 TEST_F(CanvasAreaTest, PartsDrawnAgainOverTurnedPhotosMatchTheWholePage)
 {
     LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
-    // Drawn at 0.8 a little wider than 256 and 128 pixels: their steps are nearly twice that.
-    LWElement edged = LWElement::makePhoto({60, 80, 325, 195});
+    LWElement edged = LWElement::makePhoto({60, 80, 325, 195}), oval = LWElement::makePhoto({250, 330, 169, 113});
     edged.image->data = LWSamplePages::encoded(LWSamplePages::redEdged(1400, 840));
-    edged.rotation = 3;
-    LWElement oval = LWElement::makePhoto({250, 330, 169, 113}, LWMask::ellipse);
     oval.image->data = LWSamplePages::encoded(LWSamplePages::smooth(1200, 800));
-    oval.rotation = -20;
+    edged.rotation = 3, oval.rotation = -20, oval.image->mask = LWMask::ellipse;
     doc.pages[0].elements = {edged, oval, rect("dot", {20, 20, 14, 14})};
     auto editor = make(doc);
     PageCanvas page(*editor);
-    page.setScale(0.8);
+    page.setScale(0.8); // 260 and 135 pixels wide: steps of 512 and 256
     page.show();
     const QRectF all(QPointF(), QSizeF(page.size()));
-    const auto whole = [&] {
+    const auto offWhole = [&] {
         PageCanvas fresh(*editor);
         fresh.setScale(0.8);
-        return fresh.bitmapFor(all, 1).image;
+        return lwWorstDifference(page.bitmapFor(all, 1).image, fresh.bitmapFor(all, 1).image);
     };
     const QPoint middle = page.gestures().toView(edged.frame.toQRectF().center()).toPoint();
-    const auto shown = [&] {
-        const QColor c = colourAt(page.bitmapFor(all, 1), middle);
-        return c.blue() > 200 && c.red() < 40 && LWPictureQueue::shared().busy() == 0;
-    };
-    ASSERT_TRUE(waitFor(shown)) << "the photos came";
+    ASSERT_TRUE(waitFor([&] {
+        return colourAt(page.bitmapFor(all, 1), middle).blue() > 200 && LWPictureQueue::shared().busy() == 0;
+    }));
     QTest::qWait(100); // the last steps that came are drawn
-    EXPECT_LE(lwWorstDifference(page.bitmapFor(all, 1).image, whole()), 3) << "as the photos came";
-
+    EXPECT_LE(offWhole(), 3) << "as the photos came";
     std::mt19937 random(145);
     std::uniform_real_distribution<double> x(40, 440), y(60, 460);
-    QPoint at = page.gestures().toView({27, 27}).toPoint();
-    QTest::mousePress(&page, Qt::LeftButton, {}, at);
+    QTest::mousePress(&page, Qt::LeftButton, {}, page.gestures().toView({27, 27}).toPoint());
     for (int i = 0; i < 40; ++i) {
-        at = page.gestures().toView({x(random), y(random)}).toPoint();
-        QTest::mouseMove(&page, at);
-        const int renders = page.renderCount();
-        const QImage kept = page.bitmapFor(all, 1).image;
-        ASSERT_EQ(page.renderCount(), renders + 1);
-        EXPECT_LE(lwWorstDifference(kept, whole()), 3) << "move " << i;
+        QTest::mouseMove(&page, page.gestures().toView({x(random), y(random)}).toPoint());
+        EXPECT_LE(offWhole(), 3) << "move " << i;
     }
-    QTest::mouseRelease(&page, Qt::LeftButton, {}, at);
+    EXPECT_NE(editor->elements()[2].frame, doc.pages[0].elements[2].frame) << "dragged";
 }
