@@ -205,9 +205,11 @@ TEST_F(RendererBands, TurnedPicturesEdgeOnTheCardSheet)
         });
         EXPECT_LE(lwWorstDifference(drawn, sheet->image), 3) << bands;
         qint64 inner = 0;
-        for (int y = 0; y < drawn.height(); ++y)
-            for (const QRgb c : std::span(reinterpret_cast<const QRgb *>(drawn.constScanLine(y)), drawn.width()))
+        for (int y = 0; y < drawn.height(); ++y) {
+            const auto *row = reinterpret_cast<const QRgb *>(drawn.constScanLine(y));
+            for (const QRgb c : std::span(row, drawn.width()))
                 inner += qGreen(c) > 3 && qBlue(c) > qGreen(c) + 3;
+        }
         EXPECT_EQ(inner, 0) << bands;
     }
 }

@@ -270,7 +270,8 @@ TEST_F(CanvasAreaTest, DraggingAnItemOverATallAccentLeavesTheAccentWhole)
 TEST_F(CanvasAreaTest, PartsDrawnAgainOverTurnedPhotosMatchTheWholePage)
 {
     LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
-    LWElement edged = LWElement::makePhoto({60, 80, 325, 195}), oval = LWElement::makePhoto({250, 330, 169, 113});
+    LWElement edged = LWElement::makePhoto({60, 80, 325, 195});
+    LWElement oval = LWElement::makePhoto({250, 330, 169, 113});
     edged.image->data = LWSamplePages::encoded(LWSamplePages::redEdged(1400, 840));
     oval.image->data = LWSamplePages::encoded(LWSamplePages::smooth(1200, 800));
     edged.rotation = 3, oval.rotation = -20, oval.image->mask = LWMask::ellipse;
