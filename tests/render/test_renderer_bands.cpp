@@ -3,9 +3,11 @@
 #include "model/geometry.h"
 #include "render/export.h"
 #include "render/parallel.h"
+#include "render/sheet.h"
 #include "render/text/fonts.h"
 
 #include "support/drawnwhole.h"
+#include "support/imagediff.h"
 #include "support/samplepages.h"
 #include "support/pngcheck.h"
 
@@ -13,6 +15,7 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <atomic>
+#include <span>
 #include <gtest/gtest.h>
 
 // Large bitmaps are drawn in horizontal bands on several threads; the bands must join into the
@@ -180,6 +183,34 @@ TEST_F(RendererBands, ExportedFileMatchesThePageDrawnWhole)
         const std::optional<QByteArray> jpeg = LWExport::encode(single, c.type, c.dpi, 0.92);
         ASSERT_TRUE(jpeg);
         expectSameAsOnePass(doc, QImage::fromData(*jpeg).convertToFormat(QImage::Format_RGB32), written, 16, 12);
+    }
+}
+
+// A phone photo turned 3 degrees on a card is drawn on the 10-up sheet 3.4 times smaller than its
+// pixels. Its edge is red (over the white card green and blue alike, none of its middle's blue) in
+// one pass and in bands, and the bands draw that pass.
+TEST_F(RendererBands, TurnedPicturesEdgeOnTheCardSheet)
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Sheet"));
+    LWElement &photo = doc.pages[0].elements.emplaceBack(LWElement::makePhoto({70, 30, 100, 60}));
+    photo.image->data = LWSamplePages::encoded(LWSamplePages::redEdged(1400, 840));
+    photo.rotation = 3;
+    const std::optional<LWExport::SheetBitmap> sheet = LWExport::sheetBitmap(doc, 0, 300);
+    ASSERT_TRUE(sheet);
+    for (const int bands : {1, 3, 40}) {
+        QImage drawn(sheet->image.size(), QImage::Format_ARGB32_Premultiplied);
+        LWRenderer::paintBands(drawn, bands, true, [&](QPainter &p) {
+            p.scale(300 / 72.0, 300 / 72.0);
+            LWExport::drawSheet(doc, 0, sheet->layout, p);
+        });
+        EXPECT_LE(lwWorstDifference(drawn, sheet->image), 3) << bands;
+        qint64 inner = 0;
+        for (int y = 0; y < drawn.height(); ++y) {
+            const auto *row = reinterpret_cast<const QRgb *>(drawn.constScanLine(y));
+            for (const QRgb c : std::span(row, drawn.width()))
+                inner += qGreen(c) > 3 && qBlue(c) > qGreen(c) + 3;
+        }
+        EXPECT_EQ(inner, 0) << bands;
     }
 }
 

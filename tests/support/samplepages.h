@@ -26,6 +26,29 @@ inline QImage landscape(int w, int h)
     return img;
 }
 
+// Red for `edge` pixels from every side, blue inside: a pixel at the picture's edge drawn with
+// any of the middle's colour shows it in its blue.
+inline QImage redEdged(int w, int h, int edge = 200)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(QColor(255, 0, 0));
+    QPainter(&img).fillRect(QRect(edge, edge, w - 2 * edge, h - 2 * edge), QColor(0, 0, 255));
+    return img;
+}
+
+// Colours that change smoothly across and down, no edge inside: any filter draws its middle alike,
+// and its edge is unlike its far side.
+inline QImage smooth(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            row[x] = qRgb(40 + 200 * x / w, 30 + 190 * y / h, 230 - 150 * x / w);
+    }
+    return img;
+}
+
 inline QByteArray encoded(const QImage &img, const char *format = "png", int quality = -1)
 {
     QByteArray bytes;

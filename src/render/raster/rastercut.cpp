@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace LWRasterCut {
@@ -258,6 +259,100 @@ void fill(QPainter &p, const QPainterPath &path, const QBrush &brush)
     p.fillPath(part, brush);
 }
 
+namespace {
+
+// The pen's dashes along the path as open lines, the path's curves flattened to a 64th of a
+// device pixel, and where a dash turns a corner (more than 10 degrees) the corner alone; none when
+// the pattern is empty or would make more than a million dashes. Qt's stroker lays dashes along
+// curves flattened to half a unit of the path whatever the scale (at 300 DPI up to two pixels off
+// the curve); the dashes are stroked with bevel joins, as a round join where lines barely turn may
+// come out as a whole disc, a bulge on a flat dash end, and the corners with the pen's join.
+struct Dashes {
+    QPainterPath lines, corners;
+};
+std::optional<Dashes> dashes(const QPainterPath &path, const QTransform &device, const QPen &pen)
+{
+    const QList<qreal> pattern = pen.dashPattern();
+    double period = 0;
+    for (const qreal length : pattern)
+        period += std::max(length, 0.0) * pen.widthF();
+    if (pattern.isEmpty() || pattern.size() % 2 || !(period > 0) || !(path.length() / period < 1e6))
+        return std::nullopt;
+    const auto length = [&](qsizetype index) { return std::max(pattern[index], 0.0) * pen.widthF(); };
+    // Where the pattern starts: dashOffset widths into it.
+    qsizetype first = 0;
+    double firstLeft = length(0), skip = std::fmod(pen.dashOffset() * pen.widthF(), period);
+    if (!std::isfinite(skip))
+        return std::nullopt;
+    for (skip += skip < 0 ? period : 0; skip > 0;) {
+        if (skip < firstLeft) {
+            firstLeft -= skip;
+            break;
+        }
+        skip -= firstLeft;
+        first = (first + 1) % pattern.size();
+        firstLeft = length(first);
+    }
+    const QTransform fine = device * QTransform::fromScale(32, 32); // Qt flattens to half a unit
+    const QTransform back = fine.inverted();
+    const double near = 1e-3 / std::sqrt(std::abs(device.determinant())); // a thousandth of a pixel
+    Dashes out;
+    const auto corners = [&](const QPolygonF &dash) {
+        for (qsizetype j = 1; j + 1 < dash.size(); ++j) {
+            const QLineF in(dash[j - 1], dash[j]), on(dash[j], dash[j + 1]);
+            if (in.unitVector().dx() * on.unitVector().dx() + in.unitVector().dy() * on.unitVector().dy() <
+                std::cos(10 * M_PI / 180))
+                out.corners.addPolygon(QPolygonF{dash[j] - (in.unitVector().p2() - in.p1()) * near, dash[j],
+                                                 dash[j] + (on.unitVector().p2() - on.p1()) * near});
+        }
+        out.lines.addPolygon(dash);
+    };
+    for (const QPolygonF &flat : path.toSubpathPolygons(fine)) {
+        const QPolygonF line = back.map(flat);
+        if (line.isEmpty())
+            continue;
+        qsizetype index = first;
+        double left = firstLeft;
+        QList<QPolygonF> made;
+        QPolygonF dash{line[0]};
+        const auto add = [&](QPointF at) {
+            if (dash.isEmpty() || QLineF(dash.last(), at).length() > near)
+                dash << at;
+        };
+        for (qsizetype i = 1; i < line.size(); ++i) {
+            const QPointF a = line[i - 1], b = line[i];
+            const double span = QLineF(a, b).length();
+            double along = 0;
+            while (span - along > left) {
+                along += left;
+                const QPointF at = a + (b - a) * (along / span);
+                if (index % 2 == 0) {
+                    add(at);
+                    made << dash;
+                }
+                dash = {at};
+                index = (index + 1) % pattern.size();
+                left = length(index);
+            }
+            left -= span - along;
+            if (index % 2 == 0)
+                add(b);
+        }
+        const bool lastOn = index % 2 == 0;
+        // A closed path's last dash runs on into its first, which starts where the path does.
+        if (lastOn && !made.isEmpty() && line.isClosed() && made.first().first() == line.first())
+            dash += made.takeFirst().mid(1);
+        if (lastOn)
+            made << dash;
+        for (const QPolygonF &piece : std::as_const(made))
+            if (piece.size() > 1)
+                corners(piece);
+    }
+    return out;
+}
+
+} // namespace
+
 void stroke(QPainter &p, const QPainterPath &path, const QPen &pen)
 {
     const QTransform device = p.combinedTransform();
@@ -271,29 +366,47 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &pen)
         return;
     }
     QPainterPathStroker stroker(pen);
-    stroker.setCurveThreshold(0.25 / scale); // as Qt's own stroker flattens under this transform
-    fill(p, stroker.createStroke(path), pen.brush());
+    // Offset curves within a sixteenth of a device pixel: at a quarter (Qt's own stroker keeps a
+    // quarter of a point whatever the scale) an edge strays by up to half a pixel.
+    stroker.setCurveThreshold(0.0625 / scale);
+    const std::optional<Dashes> dashed =
+        pen.style() == Qt::SolidLine ? std::nullopt : dashes(path, device, pen);
+    if (!dashed) {
+        fill(p, stroker.createStroke(path), pen.brush());
+        return;
+    }
+    stroker.setDashPattern(Qt::SolidLine);
+    stroker.setJoinStyle(Qt::BevelJoin);
+    QPainterPath outline = stroker.createStroke(dashed->lines);
+    stroker.setJoinStyle(pen.joinStyle());
+    stroker.setCapStyle(Qt::FlatCap);
+    outline.addPath(stroker.createStroke(dashed->corners)); // the same way round: a union
+    fill(p, outline, pen.brush());
 }
 
 namespace {
 
-// The picture's pixels of `part` with a ring of one more round it, the picture's edge pixels
-// repeated past its edge: a tiled brush of it samples its pixels as a drawn picture does.
-QImage ringed(const QImage &image, const QRect &part)
+// The picture's pixels of `part`, its edge pixels repeated past its edge: a brush of it samples
+// them as a picture drawn clamped to its edge does, wherever in `part` a sample falls.
+QImage padded(const QImage &image, const QRect &part)
 {
-    const QRect within = part.adjusted(-1, -1, 1, 1).intersected(image.rect());
+    const QRect within = part.intersected(image.rect());
+    if (within.isEmpty())
+        return {};
     QImage piece = image.copy(within);
     if (piece.depth() != 32)
         piece = piece.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QImage out(part.width() + 2, part.height() + 2, piece.format());
-    if (out.isNull() || piece.isNull())
+    if (within == part || piece.isNull())
+        return piece;
+    QImage out(part.size(), piece.format());
+    if (out.isNull())
         return {};
     for (int y = 0; y < out.height(); ++y) {
-        const int from = std::clamp(part.y() - 1 + y, within.top(), within.bottom()) - within.top();
+        const int from = std::clamp(part.y() + y, within.top(), within.bottom()) - within.top();
         const auto *src = reinterpret_cast<const quint32 *>(piece.constScanLine(from));
         auto *dst = reinterpret_cast<quint32 *>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x)
-            dst[x] = src[std::clamp(part.x() - 1 + x, within.left(), within.right()) - within.left()];
+            dst[x] = src[std::clamp(part.x() + x, within.left(), within.right()) - within.left()];
     }
     return out;
 }
@@ -314,6 +427,10 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
         return false;
     const QTransform fromDevice = toDevice.inverted();
     const QRect visible = visibleArea(p).intersected(toDevice.mapRect(QRectF(image.rect()))).toAlignedRect();
+    // The picture and the reach of two device pixels past it, and of the filter.
+    const QSizeF reach = fromDevice.mapRect(QRectF(0, 0, 2, 2)).size();
+    const int padX = int(std::ceil(reach.width())) + 2, padY = int(std::ceil(reach.height())) + 2;
+    const QRect padBounds = image.rect().adjusted(-padX, -padY, padX, padY);
     // Tiles on a grid of the picture's own place on the device: Qt samples a picture along each
     // span of a row from where the span starts, so the spans start at the same columns whatever
     // the band; each tile needs only the picture's pixels near it.
@@ -341,16 +458,18 @@ bool drawTurned(QPainter &p, const QPainterPath &mask, const QRectF &target, con
                 square.isEmpty() ? QList<QPolygonF>() : cutPolygons(row, box, nullptr, true);
             if (pieces.isEmpty())
                 continue;
-            // Two device pixels round for the edge's smoothing, two picture pixels for its filter.
+            // Two device pixels round for the edge's smoothing, two picture pixels for its filter;
+            // past the picture's edge its edge pixels, so that no sample of an edge pixel, however
+            // far the picture is reduced, reaches the brush's far side, which it repeats.
             const QRect part = fromDevice.mapRect(QRectF(square).adjusted(-2, -2, 2, 2))
                                    .toAlignedRect()
                                    .adjusted(-2, -2, 2, 2)
-                                   .intersected(image.rect());
-            const QImage pixels = part.isEmpty() ? QImage() : ringed(image, part);
+                                   .intersected(padBounds);
+            const QImage pixels = part.isEmpty() ? QImage() : padded(image, part);
             if (pixels.isNull())
                 continue;
             QBrush brush(pixels);
-            brush.setTransform(QTransform::fromTranslate(part.x() - 1, part.y() - 1) * toDevice);
+            brush.setTransform(QTransform::fromTranslate(part.x(), part.y()) * toDevice);
             count(p, QRectF(square));
             // A tile wholly shown is filled as the rectangle it is: the same spans, no rasteriser.
             if (pieces.size() == 1 &&

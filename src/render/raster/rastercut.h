@@ -38,7 +38,9 @@ void fill(QPainter &p, const QPainterPath &path, const QBrush &brush);
 
 // Strokes `path` with `pen` as QPainter::strokePath does. On a raster device a pen wider than a
 // pixel has its outline made here and filled through fill(): a band pays for what it shows of
-// the outline, not for the whole of it.
+// the outline, not for the whole of it. That outline keeps to the true curve within a sixteenth
+// of a device pixel, and its dashes are laid along it (Qt's own keep to a quarter of a point and
+// lay dashes along curves flattened to half a point, pixels off at print resolutions).
 void stroke(QPainter &p, const QPainterPath &path, const QPen &pen);
 
 // Draws `image`, placed on `rect`, within `mask` and `target` (the painter's space), as clipping

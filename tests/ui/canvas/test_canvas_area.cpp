@@ -1,7 +1,10 @@
 #include "editor/editor_fixture.h"
 #include "render/text/fonts.h"
 #include "render/text/textlayout.h"
+#include "render/pictures/picturequeue.h"
 #include "support/imagediff.h"
+#include "support/samplepages.h"
+#include "support/waitfor.h"
 #include "ui/canvas/canvasarea.h"
 
 #include <QMouseEvent>
@@ -9,6 +12,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <random>
 
 namespace {
 
@@ -258,4 +262,42 @@ TEST_F(CanvasAreaTest, DraggingAnItemOverATallAccentLeavesTheAccentWhole)
         QTest::mouseRelease(&page, Qt::LeftButton, {}, at);
         EXPECT_EQ(editor->undoStack().size(), 1);
     }
+}
+
+// A small item dragged to random places over turned photos drawn from preview steps nearly twice
+// their size: each part of the kept bitmap drawn again, and those drawn again as the photos came,
+// join the rest as a fresh whole render draws them (an edge taken from inside is tens of levels off).
+TEST_F(CanvasAreaTest, PartsDrawnAgainOverTurnedPhotosMatchTheWholePage)
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
+    LWElement edged = LWElement::makePhoto({60, 80, 325, 195});
+    LWElement oval = LWElement::makePhoto({250, 330, 169, 113});
+    edged.image->data = LWSamplePages::encoded(LWSamplePages::redEdged(1400, 840));
+    oval.image->data = LWSamplePages::encoded(LWSamplePages::smooth(1200, 800));
+    edged.rotation = 3, oval.rotation = -20, oval.image->mask = LWMask::ellipse;
+    doc.pages[0].elements = {edged, oval, rect("dot", {20, 20, 14, 14})};
+    auto editor = make(doc);
+    PageCanvas page(*editor);
+    page.setScale(0.8); // 260 and 135 pixels wide: steps of 512 and 256
+    page.show();
+    const QRectF all(QPointF(), QSizeF(page.size()));
+    const auto offWhole = [&] {
+        PageCanvas fresh(*editor);
+        fresh.setScale(0.8);
+        return lwWorstDifference(page.bitmapFor(all, 1).image, fresh.bitmapFor(all, 1).image);
+    };
+    const QPoint middle = page.gestures().toView(edged.frame.toQRectF().center()).toPoint();
+    ASSERT_TRUE(waitFor([&] {
+        return colourAt(page.bitmapFor(all, 1), middle).blue() > 200 && LWPictureQueue::shared().busy() == 0;
+    }));
+    QTest::qWait(100); // the last steps that came are drawn
+    EXPECT_LE(offWhole(), 3) << "as the photos came";
+    std::mt19937 random(145);
+    std::uniform_real_distribution<double> x(40, 440), y(60, 460);
+    QTest::mousePress(&page, Qt::LeftButton, {}, page.gestures().toView({27, 27}).toPoint());
+    for (int i = 0; i < 40; ++i) {
+        QTest::mouseMove(&page, page.gestures().toView({x(random), y(random)}).toPoint());
+        EXPECT_LE(offWhole(), 3) << "move " << i;
+    }
+    EXPECT_NE(editor->elements()[2].frame, doc.pages[0].elements[2].frame) << "dragged";
 }
