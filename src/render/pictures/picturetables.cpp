@@ -186,7 +186,8 @@ Result fetch(const QByteArray &bytes, const QByteArray &key, int side)
             break;
         const std::shared_ptr<Flight> flight = *it;
         while (!flight->done)
-            t.finished.wait(&t.lock);
+            if (!LWDecodeWorkers::Cancellable::wait(t.finished, guard)) // another use's decode goes on
+                return {std::nullopt, Failure::unavailable};
         if (!preview || !flight->result.image || flight->side >= side)
             return flight->result;
         // A smaller preview than this one asks: look again.
