@@ -10,6 +10,9 @@
 #include <QImage>
 #include <algorithm>
 #include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <thread>
 #include <sys/stat.h>
 #include <csignal>
 #include <cstddef>
@@ -281,6 +284,21 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
         big.fill(Qt::red);
         return {big, LWPictureDecoder::Failure::none, false};
     }
+    if (how == "dodge") { // "dodge 4000": busy only around the moments a 4-s wall clock's watch once looked
+        timespec start{}, now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &start);
+        const auto ms = [&] {
+            ::clock_gettime(CLOCK_MONOTONIC, &now);
+            return (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000;
+        };
+        const long wall = words.split(' ').value(1).toLong(), step = std::max(50L, wall / 16);
+        for (long at = wall;; at += step) {
+            if (const long rest = at - 40 - ms(); rest > 0)
+                ::usleep(useconds_t(rest) * 1000);
+            while (ms() < at + 40) {
+            }
+        }
+    }
     if (how == "sleep") { // a slow decode: "sleep 2000" answers after two seconds
         ::usleep(useconds_t(words.split(' ').value(1).toInt()) * 1000);
         return LWPictureDecoder::decodeHere(bytes, request);
@@ -356,6 +374,16 @@ int main()
         while (::access(after, F_OK) != 0)
             ::usleep(10000);
 
+    // A thread of its own in uninterruptible sleep for the worker's life, as on a machine paging.
+    if (std::getenv("LW_TEST_DISK"))
+        std::thread([] {
+            static char stack[64 << 10];
+            (void)::clone([](void *) -> int {
+                (void)::prctl(PR_SET_PDEATHSIG, SIGKILL);
+                for (;;)
+                    ::pause();
+            }, stack + sizeof stack, CLONE_VM | CLONE_VFORK | SIGCHLD, nullptr); // waits in state D
+        }).detach();
     // As on a system whose kernel refuses the filter.
     if (std::getenv("LW_TEST_NO_FILTER"))
         refuseCall(__NR_seccomp, EINVAL);

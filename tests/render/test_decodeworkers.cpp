@@ -412,40 +412,81 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
 TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
 {
     // Cancel while the decoder sleeps (its wall clock an hour: only Cancel ends it), or during its
-    // second go: the export says so, no worker is left alive, nothing is held or written, and
-    // nothing is remembered against the picture. Each row: the words, the wall clock, whether
-    // Cancel waits for the second go, and the workers the export starts.
+    // second go, or while the export plans its pictures and a header read sleeps, or while the
+    // view's decode holds the one worker place, or while the export's new worker has not said
+    // hello: the export says so, no worker it started is left alive, nothing is held or written,
+    // and nothing is remembered against the picture: put back, the view draws it at once (the
+    // same worker program saying hello now). Each row: the words, the wall clock, what Cancel
+    // waits for, and the workers the export starts.
     const QString program =
         QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
         QStringLiteral("/lw-misbehaving-decoder");
+    enum class During { decode, secondGo, planning, place, hello };
     const struct {
         const char *words;
         int wallMs;
-        bool secondGo;
+        During during;
         int started;
-    } rows[] = {{"sleep 600000", 3600000, false, 0},
-                {"spinsleep 300", 3600000, false, 0},
-                {"sleep 600000", 1000, true, 1}};
+    } rows[] = {{"sleep 600000", 3600000, During::decode, 0},
+                {"spinsleep 300", 3600000, During::decode, 0},
+                {"sleep 600000", 1000, During::secondGo, 1},
+                {"headersleep 600000", 3600000, During::planning, 1},
+                {"headersleep 0", 3600000, During::place, 0},
+                {"headersleep 0", 3600000, During::hello, 0}};
+    const QByteArray helloFile = QFile::encodeName(dir.filePath(QStringLiteral("hello")));
+    const int threads = QThreadPool::globalInstance()->maxThreadCount();
     for (const auto &row : rows) {
-        SCOPED_TRACE(testing::Message() << row.words << (row.secondGo ? ", second go" : ""));
+        SCOPED_TRACE(testing::Message() << row.words << ", " << int(row.during));
         LWDecodeWorkers::setForTests(program, 60, row.wallMs);
         const LWDocument doc = alone(asking(row.words));
-        (void)LWPictureDecoder::check(*doc.pages[0].elements[0].image->data, {}); // a worker read its header
+        const LWImage &picture = doc.pages[0].elements[0].image.value();
+        const LWImage sleeper = alone(asking("sleep 600000")).pages[0].elements[0].image.value();
+        if (row.during == During::place)
+            QThreadPool::globalInstance()->setMaxThreadCount(1);
+        if (row.during != During::planning) // a worker read its header
+            (void)LWPictureDecoder::check(*picture.data, {});
+        std::optional<std::thread> view; // decoding a picture that sleeps in the one worker place
+        if (row.during == During::place) {
+            (void)LWPictureDecoder::check(*sleeper.data, {});
+            view.emplace([sleeper] { (void)LWImageCache::image(sleeper, true); });
+            const QDeadlineTimer patience(300000);
+            while (LWDecodeWorkers::stats().busy == 0 && !patience.hasExpired())
+                QThread::msleep(5);
+        }
+        if (row.during == During::hello) {
+            LWDecodeWorkers::setForTests(program, 60, row.wallMs, 3600000);
+            qputenv("LW_TEST_HELLO_AFTER", helloFile);
+        }
         const LWDecodeWorkers::Stats start = LWDecodeWorkers::stats();
-        int asks = 0; // since the picture was handed: the third is the wait for the worker's answer
+        int asks = 0; // since the picture was handed: the third is in the wait for a worker or its answer
         LWExport::RasterWriteHooks hooks;
         hooks.cancelled = [&] {
             const LWDecodeWorkers::Stats now = LWDecodeWorkers::stats();
-            return row.secondGo ? now.started > start.started : now.handed > start.handed && ++asks >= 3;
+            if (row.during == During::secondGo || row.during == During::planning)
+                return now.started > start.started;
+            if (row.during == During::hello) // the worker started, ended once Cancel is heard
+                return asks >= 3 || (now.running > start.running && ++asks >= 3);
+            return now.handed > start.handed && ++asks >= 3;
         };
         const QString png = dir.filePath(QStringLiteral("cancelled.png"));
         EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png, hooks),
                   QStringLiteral("the export was cancelled"));
         EXPECT_EQ(LWDecodeWorkers::stats().started - start.started, row.started);
-        EXPECT_EQ(LWDecodeWorkers::stats().running, 0);
+        EXPECT_EQ(LWDecodeWorkers::stats().running, view ? 1 : 0) << "the view's decode goes on";
         EXPECT_EQ(LWDecodeBudget::holds(), 0);
         EXPECT_FALSE(QFile::exists(png));
-        EXPECT_EQ(LWImageCache::remembered(doc.pages[0].elements[0].image.value()), std::nullopt);
+        EXPECT_EQ(LWImageCache::remembered(picture), std::nullopt);
+        if (view) {
+            LWDecodeWorkers::endAll();
+            view->join();
+            QThreadPool::globalInstance()->setMaxThreadCount(threads);
+        }
+        if (row.during == During::hello)
+            QFile(QFile::decodeName(helloFile)).open(QIODevice::WriteOnly);
+        else
+            LWDecodeWorkers::setForTests({}, 0, 0);
+        EXPECT_TRUE(LWImageCache::image(picture, true)) << "put back, the view draws it at once";
+        qunsetenv("LW_TEST_HELLO_AFTER");
     }
 }
 

@@ -776,7 +776,8 @@ Stats stats()
 {
     Pool &p = pool();
     QMutexLocker guard(&p.lock);
-    return {p.started, p.decodes, p.running, p.handed, p.endedHolding, LWWorkerWatch::refusedAsks()};
+    return {p.started, p.decodes, p.running, int(p.busy.size()), p.handed, p.endedHolding,
+            LWWorkerWatch::refusedAsks()};
 }
 
 void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds, int helloMilliseconds)

@@ -95,6 +95,7 @@ struct Stats {
     int started = 0;     // workers started since the process began
     qint64 decodes = 0;  // decodes answered by a worker (failures included)
     int running = 0;     // workers alive now
+    int busy = 0;        // of them, those taken for a request now
     qint64 handed = 0;   // picture bytes handed to workers, each request's once (headers and decodes)
     int endedHolding = 0; // workers ended for holding more after a request than at their hello
     qint64 refusedThreads = 0; // thread asks refused, each at once
