@@ -171,10 +171,11 @@ private:
 };
 
 // While it lives, one CPU kept busy and every worker alive now (every child) given only what
-// that CPU has to spare, as a loaded machine would leave them.
+// that CPU has to spare, as a loaded machine would leave them; or, not `idle`, given a share of it
+// beside `loops` busy loops.
 class StarvedWorkers {
 public:
-    StarvedWorkers()
+    explicit StarvedWorkers(bool idle = true, int loops = 1)
     {
         cpu_set_t mine;
         EXPECT_EQ(::sched_getaffinity(0, sizeof mine, &mine), 0);
@@ -182,11 +183,12 @@ public:
         for (int cpu = 0; CPU_COUNT(&one_) == 0; ++cpu)
             if (CPU_ISSET(cpu, &mine))
                 CPU_SET(cpu, &one_);
-        busy_ = std::thread([this] {
-            (void)::pthread_setaffinity_np(::pthread_self(), sizeof one_, &one_);
-            while (!stop_) {
-            }
-        });
+        for (int i = 0; i < loops; ++i)
+            busy_.emplace_back([this] {
+                (void)::pthread_setaffinity_np(::pthread_self(), sizeof one_, &one_);
+                while (!stop_) {
+                }
+            });
         const sched_param none{};
         for (const QFileInfo &task :
              QDir(QStringLiteral("/proc/self/task")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
@@ -194,9 +196,14 @@ public:
                 for (const QString &tid : QDir(QStringLiteral("/proc/%1/task").arg(child.toInt()))
                                               .entryList(QDir::Dirs | QDir::NoDotAndDotDot))
                     EXPECT_TRUE(::sched_setaffinity(tid.toInt(), sizeof one_, &one_) == 0 &&
-                                ::sched_setscheduler(tid.toInt(), SCHED_IDLE, &none) == 0);
+                                (!idle || ::sched_setscheduler(tid.toInt(), SCHED_IDLE, &none) == 0));
     }
-    ~StarvedWorkers() { stop_ = true, busy_.join(); }
+    ~StarvedWorkers()
+    {
+        stop_ = true;
+        for (std::thread &t : busy_)
+            t.join();
+    }
 
 private:
     static QByteArray readAll(const QString &path)
@@ -206,7 +213,7 @@ private:
     }
     cpu_set_t one_;
     std::atomic<bool> stop_ = false;
-    std::thread busy_;
+    std::vector<std::thread> busy_;
 };
 
 } // namespace
@@ -357,15 +364,21 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
     // against being freed, is ended, not reused. An allocation without end meets the data limit even with a
     // minute of CPU, also after the worker tried to raise it, and again with ample room. A
     // decoder starved of a CPU by a loaded machine is the machine's, tried again next time, also
-    // one that would sleep after spinning.
+    // one that would sleep after spinning, or sleeps at three times its wall clock after waiting
+    // for a CPU beside busy loops; so is one with a thread in uninterruptible sleep (paging). One
+    // busy only around the moments a watch once looked at it is blamed; a real decode beside busy
+    // loops on its CPU never is (drawn, or on a machine loaded more, not drawn this time).
     using Why = LWPictureTally::Why;
+    enum class Load { none, starved, busyLoops };
     struct Row {
         const char *words;
         int cpuSeconds, wallMs;
         Why why;
         int started, kept, endedHolding, startedNextTime;
-        bool starved = false;
+        Load load = Load::none;
+        const char *env = nullptr; // set for the workers the row starts
     };
+    const Why drawnOrNotNow = Why(-1);
     std::vector<Row> rows = {{"loop", 1, 60000, Why::unreadable, 1, 0, 0, 0},
                              {"untimed", 1, 60000, Why::unreadable, 1, 0, 0, 0},
                              {"stubborn", 1, 60000, Why::unreadable, 1, 0, 0, 0},
@@ -375,8 +388,12 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
                              {"threadloop", 60, 60000, Why::unreadable, 2, 0, 0, 0},
                              {"spinsleep 600", 1, 1000, Why::unreadable, 2, 0, 0, 0},
                              {"headerspinsleep 1100", 60, 2000, Why::unreadable, 2, 0, 0, 0},
-                             {"slow", 60, 1000, Why::notNow, 0, 0, 0, 1, true},
-                             {"spinsleep 600", 1, 1000, Why::notNow, 0, 0, 0, 2, true}};
+                             {"slow", 60, 1000, Why::notNow, 0, 0, 0, 1, Load::starved},
+                             {"spinsleep 600", 1, 1000, Why::notNow, 0, 0, 0, 2, Load::starved},
+                             {"dodge 4000", 60, 4000, Why::unreadable, 2, 0, 0, 0},
+                             {"slow", 60, wallMs, drawnOrNotNow, 0, 1, 0, -1, Load::busyLoops},
+                             {"spinsleep 720", 60, 1000, Why::notNow, 0, 0, 0, 2, Load::busyLoops},
+                             {"sleep 600000", 60, 1000, Why::notNow, 1, 0, 0, 1, Load::none, "LW_TEST_DISK"}};
     if (!LWSanitizers::address) { // no data limit there; a worker cannot raise its own
         rows.push_back({"allocate", 60, 60000, Why::tooLarge, 2, 1, 1, 0}); // the first go's worker kept
         rows.push_back({"raise", 60, 60000, Why::tooLarge, 2, 1, 1, 0});
@@ -389,10 +406,12 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
         LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
                                              .absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
                                      row.cpuSeconds, row.wallMs);
+        if (row.env)
+            qputenv(row.env, "1");
         const QByteArray bytes = asking(row.words);
         std::optional<StarvedWorkers> starved;
-        if (row.starved) // its header read by a worker, then kept from a CPU
-            (void)LWPictureDecoder::check(bytes, {}), starved.emplace();
+        if (row.load != Load::none) // its header read by a worker, then kept from a CPU
+            (void)LWPictureDecoder::check(bytes, {}), starved.emplace(row.load == Load::starved, 3);
         const LWDecodeWorkers::Stats before = LWDecodeWorkers::stats();
         const auto got = exportedAlone(bytes);
         starved.reset();
@@ -401,10 +420,17 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
         EXPECT_LE(after.running, row.kept);
         EXPECT_EQ(after.endedHolding - before.endedHolding, row.endedHolding);
         EXPECT_LE(after.refusedThreads - before.refusedThreads, 2 * (LWWorkerWatch::mostRefusals + 1));
+        if (row.why == drawnOrNotNow) {
+            EXPECT_TRUE(got.second.isEmpty() || got.second[0].why == Why::notNow);
+            EXPECT_EQ(LWImageCache::remembered(alone(bytes).pages[0].elements[0].image.value()), std::nullopt);
+            continue;
+        }
         ASSERT_EQ(got.second.size(), 1);
         EXPECT_EQ(got.second[0].why, row.why);
         const int again = LWDecodeWorkers::stats().started;
         (void)exportedAlone(bytes);
+        if (row.env)
+            qunsetenv(row.env);
         EXPECT_EQ(LWDecodeWorkers::stats().started - again, row.startedNextTime);
     }
 }
