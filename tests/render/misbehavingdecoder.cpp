@@ -7,6 +7,7 @@
 #include "render/worker/sanitizers.h"
 #include "support/refusedcall.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <algorithm>
 #include <pthread.h>
@@ -284,18 +285,13 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
         big.fill(Qt::red);
         return {big, LWPictureDecoder::Failure::none, false};
     }
-    if (how == "dodge") { // "dodge 4000": busy only around the moments a 4-s wall clock's watch once looked
-        timespec start{}, now{};
-        ::clock_gettime(CLOCK_MONOTONIC, &start);
-        const auto ms = [&] {
-            ::clock_gettime(CLOCK_MONOTONIC, &now);
-            return (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000;
-        };
+    if (how == "dodge") { // "dodge 4000": busy only about each moment a 4-s wall clock's watch once looked
         const long wall = words.split(' ').value(1).toLong(), step = std::max(50L, wall / 16);
+        QElapsedTimer since;
+        since.start();
         for (long at = wall;; at += step) {
-            if (const long rest = at - 40 - ms(); rest > 0)
-                ::usleep(useconds_t(rest) * 1000);
-            while (ms() < at + 40) {
+            ::usleep(useconds_t(std::max<qint64>(0, at - 40 - since.elapsed())) * 1000);
+            while (since.elapsed() < at + 40) {
             }
         }
     }
@@ -374,15 +370,12 @@ int main()
         while (::access(after, F_OK) != 0)
             ::usleep(10000);
 
-    // A thread of its own in uninterruptible sleep for the worker's life, as on a machine paging.
+    // A thread of its own in uninterruptible sleep (a vfork's wait) for its life, as when paging.
+    static char stack[64 << 10];
     if (std::getenv("LW_TEST_DISK"))
         std::thread([] {
-            static char stack[64 << 10];
-            (void)::clone([](void *) -> int {
-                (void)::prctl(PR_SET_PDEATHSIG, SIGKILL);
-                for (;;)
-                    ::pause();
-            }, stack + sizeof stack, CLONE_VM | CLONE_VFORK | SIGCHLD, nullptr); // waits in state D
+            const auto child = [](void *) { return ::prctl(PR_SET_PDEATHSIG, SIGKILL), ::pause(); };
+            (void)::clone(child, stack + sizeof stack, CLONE_VM | CLONE_VFORK | SIGCHLD, nullptr);
         }).detach();
     // As on a system whose kernel refuses the filter.
     if (std::getenv("LW_TEST_NO_FILTER"))

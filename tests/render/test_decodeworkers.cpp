@@ -422,7 +422,7 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
         EXPECT_LE(after.refusedThreads - before.refusedThreads, 2 * (LWWorkerWatch::mostRefusals + 1));
         if (row.why == drawnOrNotNow) {
             EXPECT_TRUE(got.second.isEmpty() || got.second[0].why == Why::notNow);
-            EXPECT_EQ(LWImageCache::remembered(alone(bytes).pages[0].elements[0].image.value()), std::nullopt);
+            EXPECT_EQ(LWImageCache::remembered(*alone(bytes).pages[0].elements[0].image), std::nullopt);
             continue;
         }
         ASSERT_EQ(got.second.size(), 1);

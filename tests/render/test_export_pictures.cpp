@@ -100,7 +100,8 @@ TEST(ExportPictures, CollageDecodesEachPictureOncePerExport)
     LWDocument stack = page6x4(QStringLiteral("Stack"));
     for (int i = 0; i < 10; ++i) {
         LWElement e = LWElement::makePhoto({96, 24, 240, 240});
-        e.image->data = LWTestPictures::encode(LWTestPictures::plain(600, 600, QColor::fromHsv(i * 22, 200, 200)), "png");
+        const QColor colour = QColor::fromHsv(i * 22, 200, 90);
+        e.image->data = LWTestPictures::encode(LWTestPictures::plain(600, 600, colour), "png");
         e.rotation = 45;
         stack.pages[0].elements.append(e);
     }
@@ -124,7 +125,8 @@ TEST(ExportPictures, CollageDecodesEachPictureOncePerExport)
             qint64 from = c.fromFirstBand ? -1 : before;
             hooks.progressed = [&](int, int) { from = from < 0 ? decodes() : from; };
             hooks.cancelled = [&] { return from >= 0 && decodes() - from >= c.cancelAfter; };
-            EXPECT_EQ(writeRaster(c.stack ? stack : c.card ? card : doc, 0, c.dpi, false, c.type, 0.92, file, hooks),
+            const LWDocument &page = c.stack ? stack : c.card ? card : doc;
+            EXPECT_EQ(writeRaster(page, 0, c.dpi, false, c.type, 0.92, file, hooks),
                       "the export was cancelled");
             // Counted from the run that was cancelled: the runs before it decoded every picture.
             if (c.cancelAfter == 0 || LWParallel::workers() < 6 || (c.budget && !c.fromFirstBand))

@@ -45,19 +45,19 @@ struct Try {
 // wall clock does not count the time the worker waits for a CPU (LWWorkerWatch::listen). A
 // worker that dies, breaks the protocol, keeps asking for threads past its count, or used well
 // under the time its wall clock gave it (blocked, however it spread its work), gets a second try
-// in a fresh one; after that, or past its CPU time (no second try), the picture is `unreadable`. One refused memory within its limit
-// gives `tooLarge`; the machine's own want of memory (the worker killed by the system, or unable
-// to hand its pixels over) `outOfMemory`; the worker program missing or unable to start (or to
-// say hello, blocked) `decoderMissing`, or unable to shut itself in `decoderUnsafe` (see
-// trouble()); no descriptor or process left, the wall clock run out while the worker's waits for
-// a CPU explain the delay or it waited on the disk (a loaded machine, or one short of memory), or
-// the decode cancelled (Cancellable, also while it waited for a worker or its hello)
-// `unavailable`, with no second try. Requests and results
-// keep every field. An answer other than an image of `made` pixels, of a format the program
-// takes, with pixels within `reserved`, written and sealed, is broken: the worker is ended. A
-// worker left holding more after a request than at its hello (a descriptor, a memfd, a thread,
-// shared memory) or more data than half its margin (what a decoder's heap kept) is ended, not
-// reused: the next decode's limit is its own.
+// in a fresh one; after that, or past its CPU time (no second try), the picture is `unreadable`.
+// One refused memory within its limit gives `tooLarge`; the machine's own want of memory (the
+// worker killed by the system, or unable to hand its pixels over) `outOfMemory`; the worker
+// program missing or unable to start (or to say hello, blocked) `decoderMissing`, or unable to
+// shut itself in `decoderUnsafe` (see trouble()); no descriptor or process left, the wall clock
+// run out while the worker's waits for a CPU explain the delay or it waited on the disk (a loaded
+// machine, or one short of memory), or the decode cancelled (Cancellable, also while it waited
+// for a worker or its hello) `unavailable`, with no second try. Requests and results keep every
+// field. An answer other than an image of `made` pixels, of a format the program takes, with
+// pixels within `reserved`, written and sealed, is broken: the worker is ended. A worker left
+// holding more after a request than at its hello (a descriptor, a memfd, a thread, shared memory)
+// or more data than half its margin (what a decoder's heap kept) is ended, not reused: the next
+// decode's limit is its own.
 [[nodiscard]] LWPictureDecoder::Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
                                               qint64 reserved, QSize made, qint64 declaredPixels = 0,
                                               const Try &go = {});

@@ -135,7 +135,8 @@ public:
                 continue;
             a.runnable = a.runnable || fields[0] == "R";
             a.disk = a.disk || fields[0] == "D";
-            auto it = std::find_if(m_tasks.begin(), m_tasks.end(), [tid](const Task &t) { return t.tid == tid; });
+            const auto same = [tid](const Task &t) { return t.tid == tid; };
+            auto it = std::find_if(m_tasks.begin(), m_tasks.end(), same);
             if (it == m_tasks.end()) // a task begun since: all its waits count
                 it = m_tasks.insert(m_tasks.end(), Task{tid});
             it->wait = stat->second;
