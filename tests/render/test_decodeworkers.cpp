@@ -740,29 +740,38 @@ TEST_F(DecodeWorkers, WhatATakenOverDecoderTriesPastItsBoundsIsRefused)
 TEST_F(DecodeWorkers, APictureSlowToDecodeIsPaidOnce)
 {
     // Decoded slowly once (for a part): the next use decodes it whole once and keeps it, and every
-    // smaller use after, the preview and that part again, is cut from it without a worker.
+    // smaller use after, the preview and that part again, is cut from it without a worker. One
+    // slow only by the wall clock (its decoder sleeps, as a loaded machine would keep it) is
+    // decoded for each use: only CPU time makes a picture slow.
     LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
                                          .absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
                                  10, 20000);
     const LWImage slow = alone(asking("slow")).pages[0].elements[0].image.value();
+    const QByteArray sleeps = LWSanitizers::address ? "sleep 4500" : "sleep 1500";
+    const LWImage sleeper = *alone(asking(sleeps)).pages[0].elements[0].image;
     using Request = LWPictureDecoder::Request;
+    const auto exported = [](const LWImage &p, Request r) {
+        return bool(LWImageCache::exportImage(p, r).image);
+    };
     const struct {
         const char *use;
-        std::function<bool()> make;
-        qint64 workerDecodes;
+        std::function<bool(const LWImage &)> make;
+        qint64 workerDecodes, sleeperDecodes;
     } steps[] = {
         // Its header is asked of a worker once, before the first decode.
-        {"a part", [&] { return bool(LWImageCache::exportImage(slow, Request{32, {0, 0, 0.5, 0.5}}).image); }, 2},
-        {"the whole, smaller", [&] { return bool(LWImageCache::exportImage(slow, Request{16, {0, 0, 1, 1}}).image); }, 1},
-        {"the preview", [&] { return bool(LWImageCache::image(slow, true)); }, 0},
-        {"the part again", [&] { return bool(LWImageCache::exportImage(slow, Request{32, {0, 0, 0.5, 0.5}}).image); }, 0},
+        {"a part", [&](const LWImage &p) { return exported(p, {32, {0, 0, 0.5, 0.5}}); }, 2, 2},
+        {"the whole, smaller", [&](const LWImage &p) { return exported(p, {16, {0, 0, 1, 1}}); }, 1, 1},
+        {"the preview", [](const LWImage &p) { return bool(LWImageCache::image(p, true)); }, 0, 1},
+        {"the part again", [&](const LWImage &p) { return exported(p, {32, {0, 0, 0.5, 0.5}}); }, 0, 1},
     };
-    for (const auto &s : steps) {
-        SCOPED_TRACE(s.use);
-        const qint64 before = LWDecodeWorkers::stats().decodes;
-        EXPECT_TRUE(s.make());
-        EXPECT_EQ(LWDecodeWorkers::stats().decodes - before, s.workerDecodes);
-    }
+    for (const LWImage *picture : {&slow, &sleeper})
+        for (const auto &s : steps) {
+            SCOPED_TRACE(testing::Message() << s.use << (picture == &slow ? "" : ", sleeping"));
+            const qint64 before = LWDecodeWorkers::stats().decodes;
+            EXPECT_TRUE(s.make(*picture));
+            const qint64 decodes = picture == &slow ? s.workerDecodes : s.sleeperDecodes;
+            EXPECT_EQ(LWDecodeWorkers::stats().decodes - before, decodes);
+        }
 }
 
 TEST_F(DecodeWorkers, APictureSlowToDecodeButLargerThanTheTableIsDecodedByParts)

@@ -651,7 +651,7 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         if (img || failedSoundly)
             (void)P::release(in);
         if (img)
-            return {std::move(img), Failure::none, answer.partial != 0};
+            return {std::move(img), Failure::none, answer.partial != 0, false, heard.cpuMs};
         if (failedSoundly) {
             // Memory the worker was refused within its limit was wanted beyond the reservation;
             // memory it could not get for its answer was the machine's want.

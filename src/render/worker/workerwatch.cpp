@@ -277,8 +277,11 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
         if (n < 0 && errno == EINTR)
             continue;
         if (n > 0) {
-            if (p[0].revents)
+            if (p[0].revents) {
+                const qint64 cpu = watch.cpuNs();
+                out.cpuMs = cpu < 0 ? -1 : cpu / 1'000'000;
                 return out;
+            }
             if (!(p[1].revents & POLLIN))
                 p[1].fd = -1; // the worker's filter has gone: only its channel tells now
             else if (!grantThread(pid, listener, asking, mostThreads) && ++out.refused > mostRefusals)

@@ -37,6 +37,7 @@ enum class Heard { message, starved, blocked, asking, cancelled };
 struct Listened {
     Heard heard = Heard::message;
     int refused = 0; // threads it asked for past its count, each refused at once
+    qint64 cpuMs = -1; // the CPU time it used until its message came (-1: not known)
 };
 
 // A thread ask refused more often than this in one wait ends the wait.
