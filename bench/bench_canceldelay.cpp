@@ -2,10 +2,13 @@
 // pressed (300 ms after the export starts): the time from Cancel to the export's return, with
 // the stand-in worker's decoder asleep, or busy for 600 ms of CPU and then asleep (each with
 // the wall clock a picture of its size gets), and with the program's own worker decoding a
-// 96-megapixel JPEG at its full size.
+// 96-megapixel JPEG at its full size. Also in the export's other waits: while it plans the
+// picture and the header read sleeps, and while it waits for the one worker place, which the
+// page view's decode of a picture that sleeps holds.
 #include "model/document.h"
 #include "render/export.h"
 #include "render/pictures/decodebudget.h"
+#include "render/pictures/imagecache.h"
 #include "render/worker/decodeworkers.h"
 #include "support/bigphotos.h"
 #include "support/testpictures.h"
@@ -14,8 +17,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QThreadPool>
 #include <atomic>
 #include <benchmark/benchmark.h>
+#include <thread>
 
 namespace {
 
@@ -23,9 +29,10 @@ constexpr qint64 cancelAtMs = 300;
 
 // The photo fills a card; `dpi` makes the export ask for its full size or less.
 void cancelled(benchmark::State &state, const QString &worker, const std::function<QByteArray(int)> &picture,
-               double dpi)
+               double dpi, int viewsWorkers = 0)
 {
-    LWDecodeWorkers::setForTests(worker, 0, 0);
+    if (viewsWorkers == 0)
+        LWDecodeWorkers::setForTests(worker, 0, 0);
     QTemporaryDir dir;
     const QString png = dir.filePath(QStringLiteral("card.png"));
     int n = 0;
@@ -49,13 +56,16 @@ void cancelled(benchmark::State &state, const QString &worker, const std::functi
             LWExport::writeRaster(doc, 0, dpi, false, LWExport::RasterType::png, 0.92, png, hooks);
         const qint64 end = since.nsecsElapsed();
         if (why != QStringLiteral("the export was cancelled") || pressed < 0 || QFile::exists(png) ||
-            LWDecodeBudget::holds() != 0 || LWDecodeWorkers::stats().running != 0) {
+            LWDecodeBudget::holds() != 0 || LWDecodeWorkers::stats().running != viewsWorkers) {
             state.SkipWithError(qPrintable(QStringLiteral("not cancelled cleanly: ") + why));
             break;
         }
-        state.SetIterationTime(double(end - pressed) / 1e9);
+        // From the press, not from the first question after it: the time the waits take to ask
+        // is part of the delay.
+        state.SetIterationTime(double(end - cancelAtMs * 1'000'000) / 1e9);
     }
-    LWDecodeWorkers::setForTests({}, 0, 0);
+    if (viewsWorkers == 0)
+        LWDecodeWorkers::setForTests({}, 0, 0);
 }
 
 QString standIn()
@@ -77,6 +87,29 @@ void BM_CancelSpinningThenSleepingDecode(benchmark::State &state)
 {
     cancelled(state, standIn(), [](int n) { return asking(n, "spinsleep 600"); }, 72);
 }
+void BM_CancelPlanningWithAStalledHeader(benchmark::State &state)
+{
+    cancelled(state, standIn(), [](int n) { return asking(n, "headersleep 600000"); }, 72);
+}
+void BM_CancelWaitingForAWorkerPlace(benchmark::State &state)
+{
+    // One place, held by the view's decode of a picture that sleeps: the export's header read
+    // waits for it.
+    LWDecodeWorkers::setForTests(standIn(), 0, 0);
+    const int threads = QThreadPool::globalInstance()->maxThreadCount();
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
+    LWImage sleeper;
+    sleeper.data = asking(1000, "sleep 600000");
+    (void)LWPictureDecoder::check(*sleeper.data, {});
+    std::thread view([&] { (void)LWImageCache::image(sleeper, true); });
+    while (LWDecodeWorkers::stats().busy == 0)
+        QThread::msleep(5);
+    cancelled(state, standIn(), [](int n) { return asking(n, "headersleep 0"); }, 72, 1);
+    LWDecodeWorkers::endAll();
+    view.join();
+    QThreadPool::globalInstance()->setMaxThreadCount(threads);
+    LWDecodeWorkers::setForTests({}, 0, 0);
+}
 void BM_CancelLargeDecode(benchmark::State &state)
 {
     static const QByteArray photo = LWBigPhotos::jpeg(12000, 8000, true);
@@ -88,4 +121,6 @@ void BM_CancelLargeDecode(benchmark::State &state)
 
 BENCHMARK(BM_CancelSleepingDecode)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CancelSpinningThenSleepingDecode)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CancelPlanningWithAStalledHeader)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CancelWaitingForAWorkerPlace)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CancelLargeDecode)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);

@@ -9,6 +9,7 @@
 #include "render/raster/pngwriter.h"
 #include "render/parallel.h"
 #include "render/renderer.h"
+#include "render/worker/cancellable.h"
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -19,6 +20,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace LWExport {
@@ -313,6 +315,11 @@ QString streamRaster(const LWDocument &doc, int page, double dpi, bool includeBl
     };
     const PixelSize size = pixelSize(doc, dpi, includeBleed);
     const LWRect area = exportBox(doc, includeBleed);
+    // Cancel is heard in every wait on picture work from here on: the header reads that plan the
+    // pictures too.
+    std::optional<LWDecodeWorkers::Cancellable> listening;
+    if (hooks.cancelled)
+        listening.emplace(hooks.cancelled);
     // Every picture decoded once, at what the page needs, before any band is drawn.
     LWRenderOptions options;
     options.tally = std::make_shared<LWPictureTally>();

@@ -77,7 +77,8 @@ int maxRasterSide(RasterType type);
 bool rasterFits(const LWDocument &doc, int page, double dpi, bool includeBleed, RasterType type);
 
 struct RasterWriteHooks {
-    std::function<bool()> cancelled;   // asked before each picture is decoded and between bands;
+    std::function<bool()> cancelled;   // asked before each picture is decoded, between bands and
+                                       // in every wait on picture work (its header reads too);
                                        // true stops the export
     // After each band is in the file: bands written and bands of the page (1 of 1 for a page too
     // small to draw in bands).

@@ -483,6 +483,11 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
     std::shared_ptr<LWExportPictures> set(new LWExportPictures);
     if (needs.empty())
         return {set, {}};
+    // Every wait for picture work hears Cancel: the hold's, and each decode's (lent to the threads
+    // that decode), which ends a decode that sleeps or spins at once.
+    std::optional<LWDecodeWorkers::Cancellable> listening;
+    if (cancelled)
+        listening.emplace(cancelled);
     std::vector<QByteArray> keys;
     for (size_t i = 0; i < needs.size(); ++i) {
         keys.push_back(LWPictureKey::of(*needs[i].picture.data));
@@ -500,6 +505,8 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
     if (total + work > LWDecodeBudget::holdLimit())
         return {nullptr, notEnoughMemory, true};
     std::optional<LWDecodeBudget::Reservation> held = LWDecodeBudget::hold(total);
+    if (!held && LWDecodeWorkers::Cancellable::heard()) // heard while it waited for room
+        return {nullptr, {}, false, true};
     if (!held)
         return {nullptr, notEnoughMemory, true};
     set->m_held->reservation.emplace(std::move(*held));
@@ -519,10 +526,6 @@ LWExportPictures::Prepared LWExportPictures::make(std::vector<Need> needs, const
             return;
         const LWDecodeBudget::HoldWork work;
         const LWPictureDecoder::Request request = requestOf(n, n.part);
-        // The worker's wait hears Cancel too: a decode that sleeps or spins is ended at once.
-        std::optional<LWDecodeWorkers::Cancellable> listening;
-        if (cancelled)
-            listening.emplace(cancelled);
         LWPictureDecoder::Result r = LWImageCache::exportImage(n.picture, request);
         if (stopped || (cancelled && cancelled())) {
             stopped = true;

@@ -38,8 +38,9 @@ public:
         bool overBudget = false; // none because together they exceed what the budget holds
         bool cancelled = false;  // none because `cancelled` said so
     };
-    // Asked before and after each picture is decoded, and while a worker decodes it
-    // (LWDecodeWorkers::Cancellable); true stops the preparing at once, nothing held.
+    // Asked before and after each picture is decoded, and in every wait of it (the hold's, a
+    // worker's place and answer: LWDecodeWorkers::Cancellable); true stops the preparing at once,
+    // nothing held.
     using Cancelled = std::function<bool()>;
 
     // The pictures of `page` drawn at `pixelsPerPoint` (the larger of the two axes' scales).

@@ -1,4 +1,5 @@
 #include "render/parallel.h"
+#include "render/worker/cancellable.h"
 
 #include <QThreadPool>
 #include <algorithm>
@@ -34,6 +35,7 @@ void forEach(int count, const std::function<void(int)> &task)
     // they share outlives this call; `task` is touched only while an index is outstanding.
     struct Shared {
         const std::function<void(int)> *task;
+        LWDecodeWorkers::Cancellable *cancel; // the caller's, heard by the tasks' waits
         int count;
         std::atomic<int> next{0};
         int done = 0;
@@ -42,10 +44,14 @@ void forEach(int count, const std::function<void(int)> &task)
     };
     auto shared = std::make_shared<Shared>();
     shared->task = &task;
+    shared->cancel = LWDecodeWorkers::Cancellable::current();
     shared->count = count;
     auto work = [shared] {
         for (int i; (i = shared->next.fetch_add(1)) < shared->count;) {
-            (*shared->task)(i);
+            {
+                const LWDecodeWorkers::Cancellable::Lent lent(shared->cancel);
+                (*shared->task)(i);
+            }
             std::lock_guard<std::mutex> locker(shared->lock);
             if (++shared->done == shared->count)
                 shared->finished.notify_all();

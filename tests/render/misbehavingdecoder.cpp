@@ -7,9 +7,13 @@
 #include "render/worker/sanitizers.h"
 #include "support/refusedcall.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <algorithm>
 #include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <thread>
 #include <sys/stat.h>
 #include <csignal>
 #include <cstddef>
@@ -281,6 +285,16 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
         big.fill(Qt::red);
         return {big, LWPictureDecoder::Failure::none, false};
     }
+    if (how == "dodge") { // "dodge 4000": busy only about each moment a 4-s wall clock's watch once looked
+        const long wall = words.split(' ').value(1).toLong(), step = std::max(50L, wall / 16);
+        QElapsedTimer since;
+        since.start();
+        for (long at = wall;; at += step) {
+            ::usleep(useconds_t(std::max<qint64>(0, at - 40 - since.elapsed())) * 1000);
+            while (since.elapsed() < at + 40) {
+            }
+        }
+    }
     if (how == "sleep") { // a slow decode: "sleep 2000" answers after two seconds
         ::usleep(useconds_t(words.split(' ').value(1).toInt()) * 1000);
         return LWPictureDecoder::decodeHere(bytes, request);
@@ -356,6 +370,13 @@ int main()
         while (::access(after, F_OK) != 0)
             ::usleep(10000);
 
+    // A thread of its own in uninterruptible sleep (a vfork's wait) for its life, as when paging.
+    static char stack[64 << 10];
+    if (std::getenv("LW_TEST_DISK"))
+        std::thread([] {
+            const auto child = [](void *) { return ::prctl(PR_SET_PDEATHSIG, SIGKILL), ::pause(); };
+            (void)::clone(child, stack + sizeof stack, CLONE_VM | CLONE_VFORK | SIGCHLD, nullptr);
+        }).detach();
     // As on a system whose kernel refuses the filter.
     if (std::getenv("LW_TEST_NO_FILTER"))
         refuseCall(__NR_seccomp, EINVAL);

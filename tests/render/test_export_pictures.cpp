@@ -87,6 +87,9 @@ TEST(ExportPictures, CollageDecodesEachPictureOncePerExport)
         // card); and whether the decodes are counted from the first band written (the second run's).
         qint64 budget = 0;
         bool fromFirstBand = false, card = false;
+        // Pictures stacked and turned on a large page, which no band holds, however thin: drawn
+        // whole a run of elements at a time, Cancel during it ends the export.
+        bool stack = false;
     };
     LWDocument card = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
     for (const QByteArray &photo : sixPhotos()) {
@@ -94,11 +97,20 @@ TEST(ExportPictures, CollageDecodesEachPictureOncePerExport)
         e.image->data = photo;
         card.pages[0].elements.append(e);
     }
+    LWDocument stack = page6x4(QStringLiteral("Stack"));
+    for (int i = 0; i < 10; ++i) {
+        LWElement e = LWElement::makePhoto({96, 24, 240, 240});
+        const QColor colour = QColor::fromHsv(i * 22, 200, 90);
+        e.image->data = LWTestPictures::encode(LWTestPictures::plain(600, 600, colour), "png");
+        e.rotation = 45;
+        stack.pages[0].elements.append(e);
+    }
     for (const Case c : {Case{RasterType::png, 300}, Case{RasterType::jpeg, 300}, Case{RasterType::png, 600},
                          Case{RasterType::jpeg, 600}, Case{RasterType::png, 600, 0},
                          Case{RasterType::jpeg, 300, 1},
                          Case{RasterType::png, 300, 1, qint64(8) << 20, true},
-                         Case{RasterType::png, 150, 1, qint64(8) << 20, false, true}}) {
+                         Case{RasterType::png, 150, 1, qint64(8) << 20, false, true},
+                         Case{RasterType::png, 250, 1, qint64(19) << 20, false, false, true}}) {
         SCOPED_TRACE(testing::Message() << rawValue(c.type).toStdString() << " at " << c.dpi << ", cancelled after "
                                         << c.cancelAfter << ", budget " << c.budget);
         const QString file = dir.filePath(QStringLiteral("collage.") + ext(c.type));
@@ -113,7 +125,8 @@ TEST(ExportPictures, CollageDecodesEachPictureOncePerExport)
             qint64 from = c.fromFirstBand ? -1 : before;
             hooks.progressed = [&](int, int) { from = from < 0 ? decodes() : from; };
             hooks.cancelled = [&] { return from >= 0 && decodes() - from >= c.cancelAfter; };
-            EXPECT_EQ(writeRaster(c.card ? card : doc, 0, c.dpi, false, c.type, 0.92, file, hooks),
+            const LWDocument &page = c.stack ? stack : c.card ? card : doc;
+            EXPECT_EQ(writeRaster(page, 0, c.dpi, false, c.type, 0.92, file, hooks),
                       "the export was cancelled");
             // Counted from the run that was cancelled: the runs before it decoded every picture.
             if (c.cancelAfter == 0 || LWParallel::workers() < 6 || (c.budget && !c.fromFirstBand))

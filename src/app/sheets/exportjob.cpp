@@ -2,6 +2,7 @@
 
 #include "render/export.h"
 #include "render/sheet.h"
+#include "render/worker/cancellable.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -147,6 +148,8 @@ Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const L
             return !stopped();
         };
         LWExport::PdfOutcome made;
+        // Cancel is heard in every wait on the pictures' decodes too, not only between pages.
+        const LWDecodeWorkers::Cancellable listening(stopped);
         if (r.kind == Kind::pdf)
             made = LWExport::pdfExport(r.doc, r.pages, r.bleed, pageDone);
         else

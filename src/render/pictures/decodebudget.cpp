@@ -1,6 +1,7 @@
 #include "render/pictures/decodebudget.h"
 
 #include "render/pictures/imagecache.h"
+#include "render/worker/cancellable.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -115,7 +116,8 @@ std::optional<Reservation> reserve(qint64 bytes)
         }
         if (exporting)
             waiting.start();
-        b.released.wait(&b.lock);
+        if (!LWDecodeWorkers::Cancellable::wait(b.released, guard))
+            return std::nullopt;
     }
     waiting.stop();
     b.used += bytes;
@@ -139,7 +141,8 @@ std::optional<Reservation> hold(qint64 bytes)
             continue;
         if (!b.holding) // another export's hold is no room to wait for ahead of the page view
             waiting.start();
-        b.released.wait(&b.lock);
+        if (!LWDecodeWorkers::Cancellable::wait(b.released, guard))
+            return std::nullopt;
     }
     waiting.stop();
     b.used += bytes;

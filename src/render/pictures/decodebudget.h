@@ -36,12 +36,14 @@ private:
 // Reserves `bytes`, the tables first dropping kept pictures to make room, then waiting while
 // decodes in flight hold too much (and, unless the thread works for an export, while an export
 // waits); none at once when `bytes` alone exceed the whole budget, or when the thread works for
-// a hold (HoldWork) and `bytes` do not fit beside what the holds keep (it would wait for itself).
+// a hold (HoldWork) and `bytes` do not fit beside what the holds keep (it would wait for itself);
+// none once the wait hears Cancel (LWDecodeWorkers::Cancellable::heard() tells it).
 [[nodiscard]] std::optional<Reservation> reserve(qint64 bytes);
 
 // Reserves `bytes` that stay taken while an export keeps decoded pictures: waits until no other
 // hold is taken and the bytes fit; none at once when they exceed the whole budget. One hold at a
-// time, so that two exports never wait for each other; a thread must not take a second.
+// time, so that two exports never wait for each other; a thread must not take a second. None
+// once the wait hears Cancel, as for reserve.
 [[nodiscard]] std::optional<Reservation> hold(qint64 bytes);
 
 // Marks the calling thread, while it lives, as decoding for an export: its reservations go

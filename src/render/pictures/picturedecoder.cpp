@@ -547,8 +547,8 @@ Result decode(const QByteArray &bytes, const Request &request)
         return checked;
     // Reserved here, where the budget is shared; the worker's memory limit follows from it.
     std::optional<LWDecodeBudget::Reservation> reserved = LWDecodeBudget::reserve(stop.cost);
-    if (!reserved)
-        return failed(Failure::tooLarge);
+    if (!reserved) // or its wait for room heard Cancel: nothing is known
+        return failed(LWDecodeWorkers::Cancellable::heard() ? Failure::unavailable : Failure::tooLarge);
     bool underLimit = false;
     Result first =
         LWDecodeWorkers::decode(readable, request, stop.cost, stop.made, stop.pixels, {false, &underLimit});

@@ -45,6 +45,9 @@ struct Result {
     bool partial = false;
     // The image's rows went to RowsOut as they were made: `image` is none, failure none.
     bool handedOut = false;
+    // The CPU time the worker that made the image spent on it (-1: not known); unlike the wall
+    // clock, a loaded machine does not lengthen it.
+    qint64 cpuMs = -1;
 };
 
 // Where a decode may hand the image's rows over as it makes them instead of keeping the image

@@ -118,8 +118,10 @@ Result decodeUnlocked(Tables &t, QMutexLocker<QMutex> &guard, const QByteArray &
     took.start();
     Result result = LWPictureDecoder::decode(bytes, request);
     // Kept whole for later uses only where the whole picture fits the full table: a larger one
-    // (a 200-megapixel photo) is decoded by parts, as each use needs.
-    const bool slow = result.image && took.elapsed() >= slowDecodeMs && fitsWhole(bytes, fullBudget);
+    // (a 200-megapixel photo) is decoded by parts, as each use needs. Slow by the worker's CPU
+    // time where known: on a loaded machine every photo takes long, and none is kept whole for it.
+    const qint64 cost = result.cpuMs >= 0 ? result.cpuMs : took.elapsed();
+    const bool slow = result.image && cost >= slowDecodeMs && fitsWhole(bytes, fullBudget);
     // Refused beside what an export holds: a want of memory, not a fault of the picture.
     if (!result.image && LWDecodeBudget::HoldWork::refusedForHold())
         result.failure = Failure::outOfMemory;
@@ -186,7 +188,8 @@ Result fetch(const QByteArray &bytes, const QByteArray &key, int side)
             break;
         const std::shared_ptr<Flight> flight = *it;
         while (!flight->done)
-            t.finished.wait(&t.lock);
+            if (!LWDecodeWorkers::Cancellable::wait(t.finished, guard)) // another use's decode goes on
+                return {std::nullopt, Failure::unavailable};
         if (!preview || !flight->result.image || flight->side >= side)
             return flight->result;
         // A smaller preview than this one asks: look again.

@@ -94,8 +94,8 @@ constexpr qsizetype maxRefusedParts = 16; // a picture's, the oldest dropped fir
 // After the machine could not decode a picture, how long the tables wait before trying again.
 constexpr std::chrono::seconds passingPause(30);
 constexpr std::chrono::seconds missingPause(3);
-// A decode that took this long is not paid again for a smaller use (the sanitizers' builds
-// decode several times slower).
+// A decode that took this long (its worker's CPU time) is not paid again for a smaller use (the
+// sanitizers' builds decode several times slower).
 constexpr qint64 slowDecodeMs = LWSanitizers::address ? 4000 : 1000;
 
 inline int sideOf(int longestSide) { return longestSide > 0 ? longestSide : INT_MAX; }

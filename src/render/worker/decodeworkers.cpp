@@ -34,6 +34,7 @@ namespace {
 
 using LWPictureDecoder::Failure;
 using LWPictureDecoder::Result;
+using LWDecodeWorkers::Cancellable;
 namespace P = LWDecodeProtocol;
 
 constexpr bool addressSanitizer = LWSanitizers::address;
@@ -236,15 +237,19 @@ struct Pool {
     QByteArray troubleStamp;
     QDeadlineTimer troubleRest;
 
-    // A worker for a request of `cpuMilliseconds`; none when none can be had, and why in `cannot`.
-    // `fresh`: a new one (an idle one ended to make room for it).
+    // A worker for a request of `cpuMilliseconds`; none when none can be had, and why in `cannot`
+    // (unavailable also when Cancel was heard while every place was busy). `fresh`: a new one
+    // (an idle one ended to make room for it).
     std::optional<std::pair<Worker, int>> take(int cpuMilliseconds, Failure *cannot, bool fresh = false)
     {
         QMutexLocker guard(&lock);
         const int most = std::clamp(LWParallel::workers(), 1, LWDecodeWorkers::mostWorkers);
         for (;;) {
             while (idle.empty() && running >= most && !closed)
-                freed.wait(&lock);
+                if (!Cancellable::wait(freed, guard)) {
+                    *cannot = Failure::unavailable;
+                    return std::nullopt;
+                }
             if (closed || idle.empty() || (fresh && running < most))
                 break;
             const Worker w = idle.back();
@@ -505,13 +510,11 @@ bool limit(const Worker &w, const P::Ask &ask, int beyondMilliseconds)
            (w.addressSpace <= 0 || set(RLIMIT_AS, rlim_t(w.addressSpace + ask.bytes) + memory));
 }
 
-thread_local LWDecodeWorkers::Cancellable *innermost = nullptr;
-
 LWWorkerWatch::Listened listen(const Worker &w, int wallMs)
 {
     static const std::function<bool()> asked = &LWDecodeWorkers::Cancellable::now;
     return LWWorkerWatch::listen(w.pid, w.channel, w.listener, *w.asking, LWDecodeWorker::mostThreads, wallMs,
-                                 innermost ? asked : std::function<bool()>());
+                                 Cancellable::listening() ? asked : std::function<bool()>());
 }
 
 // The worker's answer to a header question, checked; the worker given back.
@@ -591,7 +594,7 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         p.handed += bytes.size();
     }
     // One more try in a fresh worker when an idle one had died since its last decode, a worker
-    // crashed, or it slept past its wall clock: a crash may be the machine's (its memory killer)
+    // crashed, or it was blocked past its wall clock: a crash may be the machine's (its memory killer)
     // rather than the picture's, and a picture that crashes or blocks every worker costs two. A
     // worker past its CPU time, starved by a loaded machine or cancelled gets no second go.
     bool killedOutside = false, fresh = go.ample, cancelled = false;
@@ -648,7 +651,7 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         if (img || failedSoundly)
             (void)P::release(in);
         if (img)
-            return {std::move(img), Failure::none, answer.partial != 0};
+            return {std::move(img), Failure::none, answer.partial != 0, false, heard.cpuMs};
         if (failedSoundly) {
             // Memory the worker was refused within its limit was wanted beyond the reservation;
             // memory it could not get for its answer was the machine's want.
@@ -773,26 +776,9 @@ Stats stats()
 {
     Pool &p = pool();
     QMutexLocker guard(&p.lock);
-    return {p.started, p.decodes, p.running, p.handed, p.endedHolding, LWWorkerWatch::refusedAsks()};
+    return {p.started, p.decodes, p.running, int(p.busy.size()), p.handed, p.endedHolding,
+            LWWorkerWatch::refusedAsks()};
 }
-
-Cancellable::Cancellable(std::function<bool()> cancelled)
-    : m_cancelled(std::move(cancelled)), m_outer(innermost)
-{
-    innermost = this;
-}
-
-Cancellable::~Cancellable() { innermost = m_outer; }
-
-bool Cancellable::now()
-{
-    Cancellable *c = innermost;
-    if (c && !c->m_heard && c->m_cancelled && c->m_cancelled())
-        c->m_heard = true;
-    return c && c->m_heard;
-}
-
-bool Cancellable::heard() { return innermost && innermost->m_heard; }
 
 void setForTests(const QString &program, int cpuSeconds, int wallMilliseconds, int helloMilliseconds)
 {

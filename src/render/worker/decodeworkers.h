@@ -1,5 +1,6 @@
 #pragma once
 #include "render/pictures/picturedecoder.h"
+#include "render/worker/cancellable.h"
 
 #include <QSize>
 #include <QString>
@@ -41,21 +42,22 @@ struct Try {
 // limitsFor, after which the worker is killed; its limits are set from here, and it cannot change
 // them. The answer's memfd is sized here for the most an answer of `made` pixels can take and
 // cannot grow; every memfd handed is freed here once done, whatever the worker kept of it. The
-// wall clock does not count the time the worker waits for a CPU. A worker that dies, breaks the
-// protocol, keeps asking for threads past its count, or is asleep when its wall clock runs out
-// (blocked, whatever CPU time it used before), gets a second try in a fresh one; after that, or past
-// its CPU time (no second try), the picture is `unreadable`. One refused memory within its limit
-// gives `tooLarge`; the machine's own want of memory (the worker killed by the system, or unable
-// to hand its pixels over) `outOfMemory`; the worker program missing or unable to start (or to
-// say hello, asleep) `decoderMissing`, or unable to shut itself in `decoderUnsafe` (see
-// trouble()); no descriptor or process left, the wall clock run out while the worker ran, waited
-// for a CPU or for the disk (a loaded machine, or one short of memory), or the decode cancelled
-// (Cancellable) `unavailable`, with no second try. Requests and results
-// keep every field. An answer other than an image of `made` pixels, of a format the program
-// takes, with pixels within `reserved`, written and sealed, is broken: the worker is ended. A
-// worker left holding more after a request than at its hello (a descriptor, a memfd, a thread,
-// shared memory) or more data than half its margin (what a decoder's heap kept) is ended, not
-// reused: the next decode's limit is its own.
+// wall clock does not count the time the worker waits for a CPU (LWWorkerWatch::listen). A
+// worker that dies, breaks the protocol, keeps asking for threads past its count, or used well
+// under the time its wall clock gave it (blocked, however it spread its work), gets a second try
+// in a fresh one; after that, or past its CPU time (no second try), the picture is `unreadable`.
+// One refused memory within its limit gives `tooLarge`; the machine's own want of memory (the
+// worker killed by the system, or unable to hand its pixels over) `outOfMemory`; the worker
+// program missing or unable to start (or to say hello, blocked) `decoderMissing`, or unable to
+// shut itself in `decoderUnsafe` (see trouble()); no descriptor or process left, the wall clock
+// run out while the worker's waits for a CPU explain the delay or it waited on the disk (a loaded
+// machine, or one short of memory), or the decode cancelled (Cancellable, also while it waited
+// for a worker or its hello) `unavailable`, with no second try. Requests and results keep every
+// field. An answer other than an image of `made` pixels, of a format the program takes, with
+// pixels within `reserved`, written and sealed, is broken: the worker is ended. A worker left
+// holding more after a request than at its hello (a descriptor, a memfd, a thread, shared memory)
+// or more data than half its margin (what a decoder's heap kept) is ended, not reused: the next
+// decode's limit is its own.
 [[nodiscard]] LWPictureDecoder::Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
                                               qint64 reserved, QSize made, qint64 declaredPixels = 0,
                                               const Try &go = {});
@@ -71,34 +73,12 @@ struct Limits {
 // the bytes, a second or two of CPU, a few seconds of wall clock). None when the worker cannot
 // read the header, passes a limit or answers outside the protocol; `lasting` is set false when
 // the answer says nothing of the picture (no worker could start, and why in `cannot`; the wall
-// clock ran out while it ran or waited for a CPU or the disk; it was cancelled; or the system
-// killed it). A reader that fails or crashes under the data limit, is asleep when the wall clock
-// runs out or keeps asking for threads is
-// asked again in a fresh worker with ample room, whose answer stands; one past its CPU time is
-// asked once.
+// clock ran out while its waits for a CPU or the disk explain the delay; it was cancelled; or the
+// system killed it). A reader that fails or crashes under the data limit, is blocked past the wall
+// clock or keeps asking for threads is asked again in a fresh worker with ample room, whose answer
+// stands; one past its CPU time is asked once.
 [[nodiscard]] std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *lasting,
                                                              LWPictureDecoder::Failure *cannot = nullptr);
-
-// While it lives, a decode or header read on the calling thread asks `cancelled` every few
-// hundredths of a second while it waits for a worker (its hello or its answer), and before each
-// go: true ends that worker at once, with no second go, and the decode fails `unavailable`.
-// Scopes nest; the innermost asks.
-class Cancellable {
-public:
-    explicit Cancellable(std::function<bool()> cancelled);
-    ~Cancellable();
-    Cancellable(const Cancellable &) = delete;
-    Cancellable &operator=(const Cancellable &) = delete;
-    // Whether the innermost scope's caller has cancelled (false outside any); once true, it is
-    // heard() for as long as that scope lives.
-    [[nodiscard]] static bool now();
-    [[nodiscard]] static bool heard();
-
-private:
-    std::function<bool()> m_cancelled;
-    Cancellable *m_outer = nullptr;
-    bool m_heard = false;
-};
 
 // What keeps every picture from decoding now: none, or what the last worker started of the
 // program asked now found (decoderMissing, decoderUnsafe). Once one is found, no worker is
@@ -115,6 +95,7 @@ struct Stats {
     int started = 0;     // workers started since the process began
     qint64 decodes = 0;  // decodes answered by a worker (failures included)
     int running = 0;     // workers alive now
+    int busy = 0;        // of them, those taken for a request now
     qint64 handed = 0;   // picture bytes handed to workers, each request's once (headers and decodes)
     int endedHolding = 0; // workers ended for holding more after a request than at their hello
     qint64 refusedThreads = 0; // thread asks refused, each at once

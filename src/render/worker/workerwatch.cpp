@@ -9,8 +9,10 @@
 #include <cstring>
 #include <dirent.h>
 #include <linux/seccomp.h>
+#include <optional>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace
@@ -57,31 +59,6 @@ std::vector<pid_t> tasksOf(pid_t pid)
     return out;
 }
 
-// Nanoseconds each task has waited for a CPU (the scheduler adds a wait when it ends).
-std::vector<std::pair<pid_t, qint64>> runQueueWaits(pid_t pid)
-{
-    std::vector<std::pair<pid_t, qint64>> out;
-    for (const pid_t tid : tasksOf(pid)) {
-        char path[96];
-        std::snprintf(path, sizeof path, "/proc/%d/task/%d/schedstat", int(pid), int(tid));
-        const QList<QByteArray> fields = readProc(path).split(' ');
-        out.emplace_back(tid, fields.value(1).toLongLong());
-    }
-    return out;
-}
-
-// The most any task has waited for a CPU since `before`, in milliseconds.
-qint64 longestWaitSince(pid_t pid, const std::vector<std::pair<pid_t, qint64>> &before)
-{
-    qint64 most = 0;
-    for (const auto &[tid, ns] : runQueueWaits(pid)) {
-        const auto was =
-            std::find_if(before.begin(), before.end(), [tid = tid](const auto &b) { return b.first == tid; });
-        most = std::max(most, ns - (was == before.end() ? 0 : was->second));
-    }
-    return most / 1'000'000;
-}
-
 // The fields of a task's stat after its name (state first); empty when it cannot be read.
 QList<QByteArray> taskStat(pid_t pid, pid_t tid)
 {
@@ -92,25 +69,99 @@ QList<QByteArray> taskStat(pid_t pid, pid_t tid)
     return at < 0 ? QList<QByteArray>() : stat.mid(at + 2).split(' ');
 }
 
-// What the worker's tasks are doing now: one running or waiting for a CPU (also when that cannot
-// be read: it is not known to be asleep), else one in uninterruptible sleep (the disk, paging on
-// a machine short of memory), else all asleep of their own accord.
-enum class Doing { runnable, onDisk, asleep };
-
-Doing doingOf(pid_t pid)
+// A task's time on a CPU and its finished waits for one, in nanoseconds; none when its file cannot
+// be read.
+std::optional<std::pair<qint64, qint64>> schedstat(const char *path)
 {
-    const std::vector<pid_t> tasks = tasksOf(pid);
-    if (tasks.empty())
-        return Doing::runnable;
-    bool disk = false;
-    for (const pid_t tid : tasks) {
-        const QList<QByteArray> fields = taskStat(pid, tid);
-        if (fields.isEmpty() || fields[0] == "R")
-            return Doing::runnable;
-        disk = disk || fields[0] == "D";
-    }
-    return disk ? Doing::onDisk : Doing::asleep;
+    const QList<QByteArray> fields = readProc(path).split(' ');
+    if (fields.size() < 2)
+        return std::nullopt;
+    return std::pair(fields[0].toLongLong(), fields[1].toLongLong());
 }
+
+qint64 watcherWaitNs()
+{
+    return schedstat("/proc/thread-self/schedstat").value_or(std::pair<qint64, qint64>(0, 0)).second;
+}
+
+// The CPU time all the worker's threads used, ended ones too, in nanoseconds (-1: unknown).
+qint64 cpuOf(pid_t pid)
+{
+    clockid_t clock;
+    timespec used{};
+    if (::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0)
+        return -1;
+    return qint64(used.tv_sec) * 1'000'000'000 + used.tv_nsec;
+}
+
+// What the watch tells of a worker at one look, since the wait began.
+struct Account {
+    qint64 waitedMs = 0;  // its finished waits for a CPU, and the watcher's
+    qint64 cpuMs = -1;    // the CPU time all its threads used (-1: unknown)
+    bool disk = false;    // a task in uninterruptible sleep now: the disk, or paging
+    bool runnable = false; // a task running or waiting for a CPU now
+};
+
+// The worker's time from outside, look by look. The scheduler adds a task's wait for a CPU to its
+// account only when the wait ends (a wait under way is told apart by its CPU time standing still,
+// see listen).
+class Watch {
+public:
+    explicit Watch(pid_t pid) : m_pid(pid), m_watcher(watcherWaitNs()), m_cpu(cpuOf(pid))
+    {
+        m_since.start();
+        (void)look();
+        for (Task &t : m_tasks)
+            t.waitStart = t.wait;
+    }
+
+    [[nodiscard]] qint64 elapsed() const { return m_since.elapsed(); }
+    // The CPU time all its threads used since the watch began (-1: unknown).
+    [[nodiscard]] qint64 cpuNs() const
+    {
+        const qint64 now = cpuOf(m_pid);
+        return m_cpu < 0 || now < 0 ? -1 : now - m_cpu;
+    }
+
+    Account look()
+    {
+        Account a;
+        for (const pid_t tid : tasksOf(m_pid)) {
+            char path[96];
+            std::snprintf(path, sizeof path, "/proc/%d/task/%d/schedstat", int(m_pid), int(tid));
+            const auto stat = schedstat(path);
+            const QList<QByteArray> fields = taskStat(m_pid, tid);
+            if (!stat || fields.isEmpty())
+                continue;
+            a.runnable = a.runnable || fields[0] == "R";
+            a.disk = a.disk || fields[0] == "D";
+            const auto same = [tid](const Task &t) { return t.tid == tid; };
+            auto it = std::find_if(m_tasks.begin(), m_tasks.end(), same);
+            if (it == m_tasks.end()) // a task begun since: all its waits count
+                it = m_tasks.insert(m_tasks.end(), Task{tid});
+            it->wait = stat->second;
+        }
+        // Summed: tasks that waited side by side count each, so that the sum never falls short of
+        // the time the worker was kept from running. One that ended keeps what was read of it.
+        qint64 waitNs = watcherWaitNs() - m_watcher;
+        for (const Task &t : m_tasks)
+            waitNs += t.wait - t.waitStart;
+        a.waitedMs = waitNs / 1'000'000;
+        const qint64 cpu = cpuNs();
+        a.cpuMs = cpu < 0 ? -1 : cpu / 1'000'000;
+        return a;
+    }
+
+private:
+    struct Task {
+        pid_t tid;
+        qint64 wait = 0, waitStart = 0; // finished waits, now and when the watch began
+    };
+    pid_t m_pid;
+    qint64 m_watcher, m_cpu;
+    QElapsedTimer m_since;
+    std::vector<Task> m_tasks;
+};
 
 // The worker's threads, as its status counts them (INT_MAX when it cannot be read).
 int threadsOf(pid_t pid)
@@ -211,23 +262,26 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
                 const std::function<bool()> &cancelled)
 {
     pollfd p[2] = {{channel, POLLIN, 0}, {listener, POLLIN, 0}};
-    const auto waitsBefore = runQueueWaits(pid);
-    QElapsedTimer since;
-    since.start();
+    Watch watch(pid);
     const qint64 wall = std::max(1, wallMs), cap = 3 * wall;
     constexpr qint64 cancelEveryMs = 20;
+    constexpr int tellMs = 5; // a running task's CPU time grows within it
+    const qint64 again = std::max<qint64>(50, wall / 16);
     qint64 due = wall;
     Listened out;
     for (;;) {
-        qint64 wait = std::clamp<qint64>(due - since.elapsed(), 0, INT_MAX);
+        qint64 wait = std::clamp<qint64>(due - watch.elapsed(), 0, INT_MAX);
         if (cancelled)
             wait = std::min(wait, cancelEveryMs);
         const int n = ::poll(p, p[1].fd >= 0 ? 2 : 1, int(wait));
         if (n < 0 && errno == EINTR)
             continue;
         if (n > 0) {
-            if (p[0].revents)
+            if (p[0].revents) {
+                const qint64 cpu = watch.cpuNs();
+                out.cpuMs = cpu < 0 ? -1 : cpu / 1'000'000;
                 return out;
+            }
             if (!(p[1].revents & POLLIN))
                 p[1].fd = -1; // the worker's filter has gone: only its channel tells now
             else if (!grantThread(pid, listener, asking, mostThreads) && ++out.refused > mostRefusals)
@@ -236,27 +290,36 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
         }
         if (cancelled && cancelled())
             return out.heard = Heard::cancelled, out;
-        const qint64 elapsed = since.elapsed();
+        const qint64 elapsed = watch.elapsed();
         if (n == 0 && elapsed < due)
             continue; // woken to ask `cancelled`
-        // Its waits for a CPU are the machine's: the wall clock runs without them.
-        const qint64 mine = elapsed - longestWaitSince(pid, waitsBefore);
-        const Doing doing = n == 0 ? doingOf(pid) : Doing::runnable;
-        if (n == 0 && elapsed < cap) {
-            if (mine < wall) {
-                due = std::min(cap, elapsed + (wall - mine));
-                continue;
-            }
-            // Running, or waiting for a CPU now (a wait is added only once it ends).
-            if (doing == Doing::runnable) {
-                due = std::min(cap, elapsed + std::max<qint64>(50, wall / 16));
-                continue;
-            }
+        if (n < 0)
+            return out.heard = Heard::starved, out;
+        // The time it could have run: the wall clock less its waits for a CPU, the machine's.
+        const Account a = watch.look();
+        const qint64 mine = std::max<qint64>(0, elapsed - a.waitedMs);
+        if (elapsed < cap && mine < wall) {
+            due = std::min(cap, elapsed + (wall - mine));
+            continue;
         }
-        // Asleep of its own accord past its own wall clock, whatever CPU time it used before.
-        if (doing == Doing::asleep && mine >= wall)
+        // On the disk or paging now: the machine's. Runnable now: running, or kept from a CPU by
+        // a wait under way that its account does not hold yet (also the machine's), which its CPU
+        // time standing still tells.
+        bool machines = a.disk;
+        if (!machines && a.runnable) {
+            const qint64 before = watch.cpuNs();
+            if (::poll(p, p[1].fd >= 0 ? 2 : 1, tellMs) != 0)
+                continue; // its message or a thread ask first
+            machines = before >= 0 && watch.cpuNs() == before;
+        }
+        // Past its own wall clock it used well under the time it could have run, however it
+        // spread its work over that time: its own doing. One that uses its share is looked at
+        // again; its CPU time's limit ends one that keeps that up.
+        if (!machines && mine >= wall && a.cpuMs >= 0 && 2 * a.cpuMs < mine)
             return out.heard = Heard::blocked, out;
-        return out.heard = Heard::starved, out;
+        if (elapsed >= cap)
+            return out.heard = Heard::starved, out;
+        due = std::min(cap, elapsed + again);
     }
 }
 

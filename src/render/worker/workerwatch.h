@@ -28,15 +28,16 @@ struct Holding {
 [[nodiscard]] bool holdsMore(const Holding &hello, const Holding &now, qint64 dataMargin);
 
 // How a wait for the worker's message ended: it came (or the channel closed); the wall clock
-// ran out while the worker ran, waited for a CPU or waited on the disk in uninterruptible sleep
-// (starved: a loaded machine's, or one short of memory), or while it was asleep, whatever CPU
-// time it had used (blocked: its own doing); it kept asking for threads past its count; or the
-// caller cancelled.
+// ran out while the worker's waits for a CPU explain the delay, or while it waited on the disk in
+// uninterruptible sleep (starved: a loaded machine's, or one short of memory), or after it used
+// well under the time it could have run (blocked: its own doing, whatever it did when looked at);
+// it kept asking for threads past its count; or the caller cancelled.
 enum class Heard { message, starved, blocked, asking, cancelled };
 
 struct Listened {
     Heard heard = Heard::message;
     int refused = 0; // threads it asked for past its count, each refused at once
+    qint64 cpuMs = -1; // the CPU time it used until its message came (-1: not known)
 };
 
 // A thread ask refused more often than this in one wait ends the wait.
@@ -44,9 +45,13 @@ inline constexpr int mostRefusals = 4;
 
 // Waits for a message on `channel`, answering the thread asks on `listener` (granted while the
 // worker has fewer than `mostThreads`, counting those granted to `asking` until they ask again).
-// The time the worker waits for a CPU does not count against `wallMs`; past three times the
-// wall clock in all it is starved unless asleep then. `cancelled`, when given, is asked every few
-// hundredths of a second: true ends the wait at once (the caller ends the worker).
+// The wall clock counts the time the worker could have run: its waits for a CPU (all its
+// threads', and the watcher's own, which its thread asks wait for) do not count against `wallMs`.
+// Once that reaches `wallMs`, a worker in uninterruptible sleep is starved; one that used less
+// than half that time on a CPU (all its threads together) is blocked; one that used more is looked
+// at again, every max(50 ms, wall / 16). Past three times the wall clock in all it is starved.
+// `cancelled`, when given, is asked every few hundredths of a second: true ends the wait at once
+// (the caller ends the worker).
 [[nodiscard]] Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking,
                               int mostThreads, int wallMs, const std::function<bool()> &cancelled = {});
 
