@@ -35,13 +35,13 @@ TEST(PictureQueue, HighestPriorityFirstThenTheLatestAsked)
     // A picture in its pause, however high: not run before the pause ends.
     EXPECT_TRUE(queue.ask("after the pause", 5, job("after the pause"),
                           LWPictureClock::now() + std::chrono::seconds(30)));
-    EXPECT_FALSE(queue.ask("check", 0, job("check"))); // waiting: not queued twice, not lowered
+    EXPECT_FALSE(queue.ask("check", 0, job("check, lower"))); // waiting: not queued twice, not lowered
     EXPECT_FALSE(queue.ask("scrolled to", 3, job("scrolled to"))); // raised
-    EXPECT_FALSE(queue.ask("on screen", 2, job("on screen")));      // asked again: the latest
+    EXPECT_FALSE(queue.ask("on screen", 2, job("on screen, zoomed"))); // asked again: the latest, its job
     hold.release(1);
     while (queue.busy() > queue.threads() - 1)
         QThread::msleep(1);
-    EXPECT_EQ(ran, (QStringList{"scrolled to", "on screen", "off screen", "check"}));
+    EXPECT_EQ(ran, (QStringList{"scrolled to", "on screen, zoomed", "off screen", "check"}));
     hold.release(queue.threads());
     while (queue.busy() > 0)
         QThread::msleep(1);

@@ -66,8 +66,10 @@ bool LWPictureQueue::ask(const QByteArray &name, int priority, std::function<voi
             return false;
         auto it = d->waiting.find(name);
         if (it != d->waiting.end()) {
+            // The latest ask of at least its priority is what is wanted now (a view zoomed in
+            // since wants the sharper step, not the one its first paint asked for).
             if (priority >= it->priority)
-                it->priority = priority, it->order = ++d->clock;
+                it->priority = priority, it->order = ++d->clock, it->job = std::move(job);
             it->due = std::min(it->due, notBefore);
         } else {
             it = d->waiting.insert(name, Waiting{priority, ++d->clock, std::move(job), notBefore, false});

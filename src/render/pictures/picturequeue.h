@@ -8,8 +8,9 @@
 // Picture work the interface thread must not wait for, run beside it on a few threads of its own:
 // the waiting job of the highest priority first, among equals the one asked for last (what the
 // user looks at now is asked again at every paint, so it goes before what scrolled away). A job
-// is known by its name: asking again for one waiting raises it to that priority and makes it the
-// latest; one waiting or running is not queued twice. A job may wait until a time of
+// is known by its name: asking again for one waiting, at its priority or above, raises it to that
+// priority, makes it the latest and puts the new job in the old one's place (a lower ask changes
+// nothing); one waiting or running is not queued twice. A job may wait until a time of
 // LWPictureClock (the end of a pause) before it is run. `finished`
 // comes from the job's thread once it has ended (connect with a queued or automatic connection).
 // Thread-safe. At the application object's end the waiting jobs are dropped and the running ones
