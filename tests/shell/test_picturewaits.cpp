@@ -161,6 +161,8 @@ TEST_F(PictureWaits, PhotosDecodeBesideTheWindow)
         // (what the print check learnt of them is kept, so it comes first).
         ASSERT_NO_FATAL_FAILURE(openDesign(LWDocument::blank(LWSizePreset::usCard, std::nullopt)));
         (void)page->grab();
+        // A decode of the round before still running (a loaded machine) would be kept after the drop.
+        ASSERT_TRUE(waitFor([] { return LWPictureQueue::shared().busy() == 0; }, comesMs));
         LWImageCache::setBudget(LWImageCache::setBudget({0, 0}));
         // CPU limits as the program sets them, or a small one for the crafted picture.
         LWDecodeWorkers::setForTests(c == Case::crafted ? misbehaving() : QString(), c == Case::crafted ? 1 : 0,
