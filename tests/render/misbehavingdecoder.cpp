@@ -250,6 +250,14 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
         spin(LWSanitizers::address ? 5000 : 1250);
         return LWPictureDecoder::decodeHere(bytes, request);
     }
+    if (how == "tilework") { // "tilework 400": 400 ms of CPU in a thread started and joined for each 2 ms
+        for (int done = 0; done < words.split(' ').value(1).toInt(); done += 2) {
+            pthread_t t;
+            if (::pthread_create(&t, nullptr, [](void *) -> void * { return spin(2), nullptr; }, nullptr) == 0)
+                ::pthread_join(t, nullptr);
+        }
+        return LWPictureDecoder::decodeHere(bytes, request);
+    }
     if (how == "spinsleep") { // "spinsleep 600": busy for 600 ms of CPU, then asleep for good
         spin(words.split(' ').value(1).toInt());
         silent();

@@ -367,7 +367,9 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
     // one that would sleep after spinning, or sleeps at three times its wall clock after waiting
     // for a CPU beside busy loops; so is one with a thread in uninterruptible sleep (paging). One
     // busy only around the moments a watch once looked at it is blamed; a real decode beside busy
-    // loops on its CPU never is (drawn, or on a machine loaded more, not drawn this time).
+    // loops on its CPU never is (drawn, or on a machine loaded more, not drawn this time), also one
+    // done in a thread started and joined for each tile, whose waits end with the thread; nor is
+    // one that waits for the program's answers to its thread asks.
     using Why = LWPictureTally::Why;
     enum class Load { none, starved, busyLoops };
     struct Row {
@@ -393,6 +395,8 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
                              {"dodge 4000", 60, 4000, Why::unreadable, 2, 0, 0, 0},
                              {"slow", 60, wallMs, drawnOrNotNow, 0, 1, 0, -1, Load::busyLoops},
                              {"spinsleep 720", 60, 1000, Why::notNow, 0, 0, 0, 2, Load::busyLoops},
+                             {"tilework 400", 60, 1000, drawnOrNotNow, 0, 1, 0, -1, Load::busyLoops},
+                             {"tiles", 60, 300, drawnOrNotNow, 1, 1, 0, -1},
                              {"sleep 600000", 60, 1000, Why::notNow, 1, 0, 0, 1, Load::none, "LW_TEST_DISK"}};
     if (!LWSanitizers::address) { // no data limit there; a worker cannot raise its own
         rows.push_back({"allocate", 60, 60000, Why::tooLarge, 2, 1, 1, 0}); // the first go's worker kept
@@ -579,8 +583,9 @@ TEST_F(DecodeWorkers, AnswersAgainstTheProtocolAreRefused)
                                    "twofds", "silent", "hangup", "bigger", "smaller", "format", "smallfd", "bigfd"});
     rusage after{};
     ::getrusage(RUSAGE_SELF, &after);
-    if (!LWSanitizers::address)
+    if (!LWSanitizers::address) {
         EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 << 10); // KB: less than one answer of 64 MB
+    }
 }
 
 TEST_F(DecodeWorkers, WorkerWithoutItsSandboxDecodesNothingAndSaysSo)

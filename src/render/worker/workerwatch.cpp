@@ -1,6 +1,7 @@
 #include "render/worker/workerwatch.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -96,21 +97,24 @@ qint64 cpuOf(pid_t pid)
 
 // What the watch tells of a worker at one look, since the wait began.
 struct Account {
-    qint64 waitedMs = 0;  // its finished waits for a CPU, and the watcher's
+    qint64 waitedMs = 0;  // its waits for a CPU and the watcher's, and for the watcher's answers
     qint64 cpuMs = -1;    // the CPU time all its threads used (-1: unknown)
     bool disk = false;    // a task in uninterruptible sleep now: the disk, or paging
     bool runnable = false; // a task running or waiting for a CPU now
 };
 
-// The worker's time from outside, look by look. The scheduler adds a task's wait for a CPU to its
-// account only when the wait ends (a wait under way is told apart by its CPU time standing still,
-// see listen).
+// The worker's time from outside. The scheduler adds a task's wait for a CPU to its account only
+// when the wait ends, and a task that ends takes its account with it (a decoder may start and join
+// a thread for each tile): so the watch also samples its tasks' states at moments it cannot
+// foresee, and the time its tasks were runnable less the CPU time they used is time they were
+// kept from a CPU. A thread that asks for a thread waits for the watcher's answer: that time is
+// the program's, as the watcher's answers take it and as the samples find an ask waiting.
 class Watch {
 public:
     explicit Watch(pid_t pid) : m_pid(pid), m_watcher(watcherWaitNs()), m_cpu(cpuOf(pid))
     {
         m_since.start();
-        (void)look();
+        (void)read();
         for (Task &t : m_tasks)
             t.waitStart = t.wait;
     }
@@ -123,31 +127,30 @@ public:
         return m_cpu < 0 || now < 0 ? -1 : now - m_cpu;
     }
 
+    // The tasks' states now, counted for the time since the last sample.
+    void sample(bool askWaiting)
+    {
+        const qint64 now = m_since.nsecsElapsed();
+        m_runnableNs += qint64(read().runnableTasks) * (now - m_sampledAt);
+        m_answeringNs += askWaiting ? now - m_sampledAt : 0;
+        m_sampledAt = now;
+    }
+    void answered(qint64 ns) { m_answeringNs += ns; }
+
     Account look()
     {
+        const State s = read();
         Account a;
-        for (const pid_t tid : tasksOf(m_pid)) {
-            char path[96];
-            std::snprintf(path, sizeof path, "/proc/%d/task/%d/schedstat", int(m_pid), int(tid));
-            const auto stat = schedstat(path);
-            const QList<QByteArray> fields = taskStat(m_pid, tid);
-            if (!stat || fields.isEmpty())
-                continue;
-            a.runnable = a.runnable || fields[0] == "R";
-            a.disk = a.disk || fields[0] == "D";
-            const auto same = [tid](const Task &t) { return t.tid == tid; };
-            auto it = std::find_if(m_tasks.begin(), m_tasks.end(), same);
-            if (it == m_tasks.end()) // a task begun since: all its waits count
-                it = m_tasks.insert(m_tasks.end(), Task{tid});
-            it->wait = stat->second;
-        }
+        a.runnable = s.runnableTasks > 0;
+        a.disk = s.disk;
         // Summed: tasks that waited side by side count each, so that the sum never falls short of
         // the time the worker was kept from running. One that ended keeps what was read of it.
-        qint64 waitNs = watcherWaitNs() - m_watcher;
+        qint64 tasksNs = 0;
         for (const Task &t : m_tasks)
-            waitNs += t.wait - t.waitStart;
-        a.waitedMs = waitNs / 1'000'000;
+            tasksNs += t.wait - t.waitStart;
         const qint64 cpu = cpuNs();
+        const qint64 sampledNs = cpu < 0 ? 0 : m_runnableNs - cpu;
+        a.waitedMs = (watcherWaitNs() - m_watcher + std::max(tasksNs, sampledNs) + m_answeringNs) / 1'000'000;
         a.cpuMs = cpu < 0 ? -1 : cpu / 1'000'000;
         return a;
     }
@@ -157,10 +160,37 @@ private:
         pid_t tid;
         qint64 wait = 0, waitStart = 0; // finished waits, now and when the watch began
     };
+    struct State {
+        int runnableTasks = 0;
+        bool disk = false;
+    };
+
+    State read()
+    {
+        State s;
+        for (const pid_t tid : tasksOf(m_pid)) {
+            char path[96];
+            std::snprintf(path, sizeof path, "/proc/%d/task/%d/schedstat", int(m_pid), int(tid));
+            const auto stat = schedstat(path);
+            const QList<QByteArray> fields = taskStat(m_pid, tid);
+            if (!stat || fields.isEmpty())
+                continue;
+            s.runnableTasks += fields[0] == "R";
+            s.disk = s.disk || fields[0] == "D";
+            const auto same = [tid](const Task &t) { return t.tid == tid; };
+            auto it = std::find_if(m_tasks.begin(), m_tasks.end(), same);
+            if (it == m_tasks.end()) // a task begun since: all its waits count
+                it = m_tasks.insert(m_tasks.end(), Task{tid});
+            it->wait = stat->second;
+        }
+        return s;
+    }
+
     pid_t m_pid;
     qint64 m_watcher, m_cpu;
     QElapsedTimer m_since;
     std::vector<Task> m_tasks;
+    qint64 m_runnableNs = 0, m_sampledAt = 0, m_answeringNs = 0;
 };
 
 // The worker's threads, as its status counts them (INT_MAX when it cannot be read).
@@ -267,24 +297,36 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
     constexpr qint64 cancelEveryMs = 20;
     constexpr int tellMs = 5; // a running task's CPU time grows within it
     const qint64 again = std::max<qint64>(50, wall / 16);
-    qint64 due = wall;
+    // Samples a few hundredths of a second apart, at random: a decoder cannot be runnable only then.
+    const auto sampleGap = [] { return qint64(QRandomGenerator::global()->bounded(10, 31)); };
+    qint64 due = wall, sampleAt = sampleGap();
     Listened out;
     for (;;) {
-        qint64 wait = std::clamp<qint64>(due - watch.elapsed(), 0, INT_MAX);
+        qint64 wait = std::clamp<qint64>(std::min(due, sampleAt) - watch.elapsed(), 0, INT_MAX);
         if (cancelled)
             wait = std::min(wait, cancelEveryMs);
         const int n = ::poll(p, p[1].fd >= 0 ? 2 : 1, int(wait));
         if (n < 0 && errno == EINTR)
             continue;
+        if (const qint64 now = watch.elapsed(); now >= sampleAt) {
+            watch.sample(n > 0 && p[1].fd >= 0 && (p[1].revents & POLLIN));
+            sampleAt = now + sampleGap();
+        }
         if (n > 0) {
             if (p[0].revents) {
                 const qint64 cpu = watch.cpuNs();
                 out.cpuMs = cpu < 0 ? -1 : cpu / 1'000'000;
                 return out;
             }
-            if (!(p[1].revents & POLLIN))
+            if (!(p[1].revents & POLLIN)) {
                 p[1].fd = -1; // the worker's filter has gone: only its channel tells now
-            else if (!grantThread(pid, listener, asking, mostThreads) && ++out.refused > mostRefusals)
+                continue;
+            }
+            QElapsedTimer answering;
+            answering.start();
+            const bool granted = grantThread(pid, listener, asking, mostThreads);
+            watch.answered(answering.nsecsElapsed());
+            if (!granted && ++out.refused > mostRefusals)
                 return out.heard = Heard::asking, out;
             continue;
         }
@@ -292,7 +334,7 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
             return out.heard = Heard::cancelled, out;
         const qint64 elapsed = watch.elapsed();
         if (n == 0 && elapsed < due)
-            continue; // woken to ask `cancelled`
+            continue; // woken to sample or to ask `cancelled`
         if (n < 0)
             return out.heard = Heard::starved, out;
         // The time it could have run: the wall clock less its waits for a CPU, the machine's.
