@@ -105,9 +105,6 @@ const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double de
             if (!ink->isEmpty()) // else a lock or a rename: the same pixels
                 renderPart(*ink);
         }
-    if (m_key == key && m_bitmap.rect.contains(shown))
-        return m_bitmap;
-
     // Grow by the margin, shrink the margin and then the density until it fits the budget.
     QRectF area = shown.adjusted(-margin, -margin, margin, margin).intersected(whole);
     if (area.width() * area.height() * density * density > maxPixels)
@@ -115,6 +112,11 @@ const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double de
     double d = density;
     if (area.width() * area.height() * d * d > maxPixels)
         d = std::sqrt(double(maxPixels) / (area.width() * area.height()));
+    // A bitmap drawn thinner for a larger part (a paint that knew no visible part drew all of
+    // it) does not serve a smaller one: its pictures would stay at their thinner steps.
+    if (m_key == key && m_bitmap.rect.contains(shown) && m_density >= d * 0.98)
+        return m_bitmap;
+
     // Whole device pixels, so the bitmap is drawn one to one; rounding up may step over the budget.
     QPointF from;
     int w = 0, h = 0;

@@ -21,7 +21,7 @@
 // Only the visible part plus a margin is rendered, at scale x the painter's device scale, into
 // one bitmap of at most maxPixels (the margin shrinks first, then the density). The bitmap is kept
 // while the side, bleed box, scale, density and skipped element stay the same and it still covers
-// what is visible: a selection change, a lock, a rename or a repaint renders nothing, and a design
+// what is visible, as densely as that part would be drawn: a selection change, a lock, a rename or a repaint renders nothing, and a design
 // change whose ink is known (LWRenderer::changedInk) renders only that part anew.
 //
 // Pictures are never waited for: each is asked at the step of its size on screen, and one whose

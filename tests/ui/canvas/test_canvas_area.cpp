@@ -143,6 +143,10 @@ TEST_F(CanvasAreaTest, BitmapHasOnePixelPerDevicePixelWithinItsBudget)
     const PageCanvas::Bitmap &big = page.bitmapFor(QRectF(3000, 5000, 3000, 2000), 2);
     EXPECT_LE(qint64(big.image.width()) * big.image.height(), PageCanvas::maxPixels);
     EXPECT_TRUE(big.rect.contains(QRectF(3000, 5000, 3000, 2000)));
+    // The visible part smaller again (the window made smaller, or a paint that knew no visible
+    // part): drawn anew at one pixel per device pixel, not served by the thinner bitmap.
+    const PageCanvas::Bitmap &again = page.bitmapFor(QRectF(4000, 5000, 1000, 700), 2);
+    EXPECT_EQ(again.image.width(), qRound(again.rect.width() * 2));
 }
 
 // The kept bitmap, repainted only where a change left ink, equals a bitmap drawn whole.
