@@ -122,9 +122,10 @@ bool decodable(const LWElement &e, const LWRenderOptions &options, const QPainte
     if (options.pictures && !options.preview)
         return options.pictures->find(picture).has_value();
     if (options.pending && options.preview)
-        return LWImageCache::previewSoon(picture, options.pending->priorityFor(paintBounds(e)), wantOf(e, p),
+        return options.pending->holds(paintBounds(e)) &&
+               LWImageCache::previewSoon(picture, options.pending->priorityFor(paintBounds(e)), wantOf(e, p),
                                          options.pending->showing())
-            .image.has_value();
+                   .image.has_value();
     if (options.preview)
         return LWImageCache::image(picture, wantOf(e, p)).has_value();
     return LWImageCache::image(picture, false).has_value();
@@ -544,6 +545,8 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
     } else if (options.pictures && !options.preview) {
         if (const std::optional<LWExportPictures::Picture> found = options.pictures->find(pic))
             decoded = found->image, upright = found->upright, part = found->part;
+    } else if (options.pending && options.preview && !options.pending->holds(paintBounds(e))) {
+        waiting = true; // beside what the device holds: nothing of it shows
     } else if (options.pending && options.preview) {
         // A smaller step drawn scaled until the one asked comes; the stand-in only before any.
         const QRectF ink = paintBounds(e);

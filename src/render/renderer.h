@@ -34,12 +34,14 @@ struct LWRenderOptions {
 // the size it is drawn at (LWImageCache::previewSoon, noted in `showing`), at `priority`, one
 // higher when it crosses `onScreen` (page points). One not decoded yet is drawn as a stand-in (its
 // frame with a light fill and a small busy sign), one decoded smaller than asked is drawn scaled;
-// where each such picture lies is noted, to be drawn anew once its step came. Bands may draw at
-// once: thread-safe.
+// where each such picture lies is noted, to be drawn anew once its step came. A picture wholly
+// beside `drawn` (page points; null: all of the page), which the drawing's device does not hold,
+// is neither asked for nor noted. Bands may draw at once: thread-safe.
 class LWPendingPictures {
 public:
-    LWPendingPictures(int priority, const QRectF &onScreen, LWImageCache::Showing *showing = nullptr)
-        : m_priority(priority), m_onScreen(onScreen), m_showing(showing)
+    LWPendingPictures(int priority, const QRectF &onScreen, LWImageCache::Showing *showing = nullptr,
+                      const QRectF &drawn = {})
+        : m_priority(priority), m_onScreen(onScreen), m_showing(showing), m_drawn(drawn)
     {
     }
     struct Picture {
@@ -48,6 +50,7 @@ public:
         LWImageCache::Want want;
     };
     int priorityFor(const QRectF &ink) const { return m_priority + (ink.intersects(m_onScreen) ? 1 : 0); }
+    bool holds(const QRectF &ink) const { return m_drawn.isNull() || ink.intersects(m_drawn); }
     LWImageCache::Showing *showing() const { return m_showing; }
     void add(const LWImage &image, const QRectF &ink, const LWImageCache::Want &want);
     [[nodiscard]] QList<Picture> pictures() const;
@@ -56,6 +59,7 @@ private:
     int m_priority;
     QRectF m_onScreen;
     LWImageCache::Showing *m_showing;
+    QRectF m_drawn;
     mutable QMutex m_lock;
     QList<Picture> m_pictures;
 };

@@ -83,13 +83,15 @@ void Showing::begin(bool anew)
     t.shown.begin(m_id, anew);
 }
 
-void Showing::done()
+bool Showing::done()
 {
     Tables &t = tables();
     QMutexLocker guard(&t.lock);
+    const int was = t.cap;
     t.shown.done(m_id);
     t.recap();
     t.trimPreview({});
+    return t.cap > was;
 }
 
 std::optional<Drawn> drawn(const LWImage &picture)

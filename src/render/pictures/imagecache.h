@@ -69,9 +69,11 @@ public:
     Showing(const Showing &) = delete;
     Showing &operator=(const Showing &) = delete;
     // Starts a new account of what is shown (the whole view drawn anew), which replaces the last
-    // one at done(); anew false adds to the last one (a part drawn again).
+    // one at done(); anew false adds to the last one (a part drawn again). done() tells whether
+    // the largest step shown pictures get rose with the new account: the drawing asked its
+    // pictures at the steps of the last one, and is to be made again.
     void begin(bool anew);
-    void done();
+    [[nodiscard]] bool done();
     [[nodiscard]] quint64 id() const { return m_id; }
 
 private:

@@ -132,7 +132,7 @@ const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double de
     const int page = m_editor.pageIndex();
     m_renders.clear();
     m_waiting.clear();
-    const LWRenderOptions options = viewOptions(shown);
+    const LWRenderOptions options = viewOptions(shown, QRectF(from, QSizeF(w / d, h / d)));
     const double s = scale();
     ++m_renderCount;
     m_showing.begin(true);
@@ -145,12 +145,14 @@ const PageCanvas::Bitmap &PageCanvas::bitmapFor(const QRectF &visible, double de
             LWRenderer::draw(doc.pages[page], doc, p, options);
         })
                                 : std::nullopt;
-    m_showing.done();
+    const bool capRose = m_showing.done();
     m_key = key;
     m_drawn = page < doc.pages.size() ? doc.pages[page] : LWPage();
     m_drawnBleed = doc.bleedRect();
     m_bitmap = {image.value_or(QImage()), QRectF(from, QSizeF(w / d, h / d))};
     m_density = d;
+    if (capRose)
+        drawAnew();
     return m_bitmap;
 }
 
@@ -170,11 +172,15 @@ void PageCanvas::renderPart(const QRectF &ink)
     // Started on the grid large shapes are cut on, the part's edges are the whole bitmap's.
     const int grid = LWRasterCut::gridRows;
     part.setTopLeft(QPoint(part.left() / grid * grid, part.top() / grid * grid));
-    const LWRenderOptions options = viewOptions(visibleRegion().boundingRect());
+    const LWRenderOptions options =
+        viewOptions(visibleRegion().boundingRect(), QRectF(from + QPointF(part.topLeft()) / d, QSizeF(part.size()) / d));
     const LWPage &page = m_drawn;
     ++m_renderCount;
     m_showing.begin(false);
-    const auto done = qScopeGuard([this] { m_showing.done(); });
+    const auto done = qScopeGuard([this] {
+        if (m_showing.done())
+            drawAnew();
+    });
     const std::optional<QImage> image = m_render(part.width(), part.height(), [&](QPainter &p) {
         // Clipped, so elements away from the part are skipped.
         p.setClipRect(QRect(QPoint(), part.size()), Qt::IntersectClip);
@@ -194,7 +200,7 @@ void PageCanvas::renderPart(const QRectF &ink)
     p.drawImage(part.topLeft(), *image);
 }
 
-LWRenderOptions PageCanvas::viewOptions(const QRectF &shown)
+LWRenderOptions PageCanvas::viewOptions(const QRectF &shown, const QRectF &drawn)
 {
     LWRenderOptions options;
     options.preview = true;
@@ -202,8 +208,8 @@ LWRenderOptions PageCanvas::viewOptions(const QRectF &shown)
         options.skip.insert(*m_editor.editingTextID());
     // Above the print check's and the thumbnails' pictures; the visible part's first.
     const double s = scale(), bleed = m_editor.doc().bleed;
-    const QRectF onScreen(shown.topLeft() / s - QPointF(bleed, bleed), shown.size() / s);
-    options.pending = std::make_shared<LWPendingPictures>(2, onScreen, &m_showing);
+    const auto toPage = [&](const QRectF &r) { return QRectF(r.topLeft() / s - QPointF(bleed, bleed), r.size() / s); };
+    options.pending = std::make_shared<LWPendingPictures>(2, toPage(shown), &m_showing, toPage(drawn));
     m_renders.append(options.pending);
     return options;
 }
@@ -239,11 +245,21 @@ void PageCanvas::picturesCame()
     update();
 }
 
+// Pictures shown may take larger steps than the drawing asked them at (the pictures it no longer
+// shows made room): the whole view is drawn again, once the drawing under way is done.
+void PageCanvas::drawAnew()
+{
+    QMetaObject::invokeMethod(this, [this] {
+        m_key.reset();
+        update();
+    }, Qt::QueuedConnection);
+}
+
 // A hidden view shows no picture: the preview table need not keep any for it.
 void PageCanvas::hideEvent(QHideEvent *event)
 {
     m_showing.begin(true);
-    m_showing.done();
+    (void)m_showing.done(); // shown again, it is drawn anew
     m_key.reset();
     QWidget::hideEvent(event);
 }

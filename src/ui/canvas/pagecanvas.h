@@ -86,6 +86,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    void drawAnew(); // queued: the whole view drawn again at the next paint
     struct Key {
         quint64 revision = 0; // of the design; a new one is checked against `m_drawn`
         int page = 0;
@@ -98,7 +99,8 @@ private:
     void renderPart(const QRectF &ink);
     void syncInlineEditor();
     // The options of the view's drawing; its pictures still decoding are noted in m_renders.
-    LWRenderOptions viewOptions(const QRectF &shown);
+    // `shown` and `drawn` in view points: the visible part, and the part the bitmap drawn holds.
+    LWRenderOptions viewOptions(const QRectF &shown, const QRectF &drawn);
     // Renders anew where pictures that were still decoding have come.
     void picturesCame();
 

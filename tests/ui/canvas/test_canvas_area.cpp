@@ -1,9 +1,11 @@
 #include "editor/editor_fixture.h"
 #include "render/text/fonts.h"
 #include "render/text/textlayout.h"
+#include "render/pictures/imagecache.h"
 #include "render/pictures/picturequeue.h"
 #include "support/imagediff.h"
 #include "support/samplepages.h"
+#include "support/testpictures.h"
 #include "support/waitfor.h"
 #include "ui/canvas/canvasarea.h"
 
@@ -304,4 +306,31 @@ TEST_F(CanvasAreaTest, PartsDrawnAgainOverTurnedPhotosMatchTheWholePage)
         EXPECT_LE(offWhole(), 3) << "move " << i;
     }
     EXPECT_NE(editor->elements()[2].frame, doc.pages[0].elements[2].frame) << "dragged";
+}
+
+// Twelve photos drawn large together do not fit the preview table at their steps, and are drawn
+// smaller; the visible part then narrowed to the first one (a smaller window): that photo is asked
+// at the larger step the room left to it allows, and decoded.
+TEST_F(CanvasAreaTest, APhotoLeftAloneInViewTakesTheLargerStepItsRoomAllows)
+{
+    const LWImageCache::Budget was = LWImageCache::setBudget({LWImageCache::Budget().full, qint64(3) << 20});
+    const auto restore = qScopeGuard([&] { (void)LWImageCache::setBudget(was); });
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt);
+    for (int i = 0; i < 12; ++i) {
+        LWElement e = LWElement::makePhoto({(i % 4) * 150.0, (i / 4) * 110.0, 150, 110});
+        const QImage photo = LWTestPictures::stripedPhoto(1600, 1200, QColor::fromHsv(i * 30, 200, 200));
+        e.image->data = LWTestPictures::encode(photo, "jpeg", 90);
+        doc.pages[0].elements << e;
+    }
+    auto editor = make(doc);
+    PageCanvas page(*editor);
+    page.setScale(8);
+    const auto settled = [&](const QRectF &part) {
+        (void)page.bitmapFor(part, 1);
+        return LWPictureQueue::shared().busy() == 0;
+    };
+    ASSERT_TRUE(waitFor([&] { return settled(QRectF(QPointF(), QSizeF(page.size()))); }, 300000));
+    const qint64 decodes = LWImageCache::stats().decodes;
+    const QRectF first(page.gestures().toView({10, 10}), QSizeF(400, 300));
+    EXPECT_TRUE(waitFor([&] { return settled(first) && LWImageCache::stats().decodes > decodes; }, 300000));
 }
