@@ -288,7 +288,9 @@ TEST_F(AppTest, PrintDialogPagesFieldPrintsThePagesTyped)
         EXPECT_TRUE(refusals.isEmpty()) << refusals.join(u'\n').toStdString();
         const std::optional<QByteArray> expected = LWExport::pdfData(doc, c.printed, false);
         ASSERT_TRUE(expected);
-        EXPECT_EQ(timeless(bytes(out)), timeless(*expected));
+        const QList<QImage> printed = drawnPages(bytes(out));
+        EXPECT_EQ(printed.size(), c.printed.size());
+        EXPECT_EQ(printed, drawnPages(*expected));
     }
     EXPECT_TRUE(backend->jobs.isEmpty());
 }

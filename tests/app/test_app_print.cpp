@@ -1,13 +1,23 @@
 #include "app_fixture.h"
 
 #include "app/printing.h"
+#include "app/sheets/printpanel.h"
+#include "kit/controls/chromebutton.h"
 #include "model/element.h"
 #include "render/export.h"
+#include "render/pdf/pdffile.h"
 #include "render/sheet.h"
+#include "render/worker/decodeworkers.h"
+#include "support/pngbytes.h"
 
+#include <QApplication>
 #include <QBuffer>
+#include <QFileInfo>
 #include <QImage>
 #include <QPdfDocument>
+#include <QScopeGuard>
+#include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -59,11 +69,61 @@ void expectNear(const QRect &got, const QRect &want)
     EXPECT_LE(std::abs(got.height() - want.height()), 1) << got.height();
 }
 
+// The print panel on show, or null.
+LWPrintPanel *printPanel()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *panel = qobject_cast<LWPrintPanel *>(w); panel && panel->isVisible())
+            return panel;
+    return nullptr;
+}
+
 } // namespace
+
+// Printing prepares its pages beside the window: while a picture's decode is out (a stand-in
+// worker that answers only after 8 s), the panel shows and the event loop turns, a timer firing
+// on; Escape then ends the preparation at once: no dialog, nothing printed, no worker left busy.
+TEST_F(AppTest, PrintPreparesItsPagesBesideTheWindowAndEscapeEndsIt)
+{
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    LWDecodeWorkers::setForTests(QFileInfo(self).absolutePath() + QStringLiteral("/lw-misbehaving-decoder"), 60, 60000);
+    const auto restore = qScopeGuard([] { LWDecodeWorkers::setForTests({}, 0, 0); });
+    for (const bool sheet : {false, true}) {
+        SCOPED_TRACE(sheet ? "card sheet" : "pages");
+        LWDocument doc = blackCard();
+        LWElement photo = LWElement::makePhoto(LWRect(20, 20, 40, 40));
+        photo.image->data = lwPngBytes(32, 32, sheet ? Qt::darkRed : Qt::darkBlue) + "LWTEST sleep 8000";
+        doc.pages[0].elements = {photo};
+        app.newDocument(doc);
+        prompts->calls.clear();
+        int ticksWhileDecoding = 0;
+        bool panelShown = false;
+        QTimer tick;
+        tick.setInterval(10);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            if (LWDecodeWorkers::stats().busy == 0 || ++ticksWhileDecoding != 5)
+                return;
+            LWPrintPanel *panel = printPanel();
+            panelShown = panel && panel->cancelButton()->isVisible();
+            if (panel)
+                QTest::keyClick(panel, Qt::Key_Escape);
+        });
+        tick.start();
+        app.print(sheet);
+        tick.stop();
+        EXPECT_GE(ticksWhileDecoding, 5);
+        EXPECT_TRUE(panelShown);
+        EXPECT_EQ(printPanel(), nullptr);
+        EXPECT_EQ(prompts->calls, QList<QStringList>()); // no dialog, no alert
+        EXPECT_TRUE(backend->jobs.isEmpty());
+        EXPECT_EQ(LWDecodeWorkers::stats().busy, 0);
+    }
+}
 
 TEST_F(AppTest, PrintingToAFileWritesTheExportItself)
 {
-    const LWDocument doc = blackCard();
+    LWDocument doc = blackCard();
+    doc.pages[1].background = LWFill::solid(LWColor(0.8, 0.1, 0.1)); // a back that tells
     for (bool sheet : {false, true})
         for (bool secondOnly : {false, true}) {
             SCOPED_TRACE(testing::Message() << sheet << secondOnly);
@@ -84,7 +144,20 @@ TEST_F(AppTest, PrintingToAFileWritesTheExportItself)
                 sheet ? LWExport::sheetPDF(doc, pages) : LWExport::pdfData(doc, pages, false);
             ASSERT_TRUE(expected);
             const QByteArray written = bytes(out);
-            EXPECT_EQ(timeless(written), timeless(*expected));
+            if (secondOnly) {
+                // The chosen page of the PDF made for printing, drawn and boxed as its export.
+                const QList<QImage> pages = drawnPages(written);
+                ASSERT_EQ(pages.size(), 1);
+                EXPECT_EQ(pages, drawnPages(*expected));
+                const QList<LWPdfFile::StoredBoxes> boxes = LWPdfFile::pageBoxes(written),
+                                                     wanted = LWPdfFile::pageBoxes(*expected);
+                ASSERT_EQ(boxes.size(), 1);
+                EXPECT_EQ(boxes[0].trim, wanted.value(0).trim);
+                EXPECT_EQ(boxes[0].bleed, wanted.value(0).bleed);
+                EXPECT_EQ(boxes[0].media, wanted.value(0).media);
+            } else {
+                EXPECT_EQ(timeless(written), timeless(*expected));
+            }
             // Print to File proposes what Export proposes for the same pages.
             EXPECT_EQ(prompts->calls.constLast(),
                       QStringList({QStringLiteral("print"), QStringLiteral("2"),

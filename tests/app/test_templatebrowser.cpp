@@ -179,6 +179,13 @@ TEST_F(BrowserTest, ClickSelectsAndTheSelectionOutlivesTheFilter)
     EXPECT_TRUE(highlighted(second));
     EXPECT_EQ(browser->preview()->findChild<QLabel *>(QStringLiteral("previewName"))->text(),
               LWTemplates::named(second)->name);
+
+    // Down from a search that hides it picks the first template shown.
+    search(QStringLiteral("florist"));
+    QTest::keyClick(browser->searchField()->lineEdit(), Qt::Key_Down);
+    ASSERT_FALSE(grid().templates().isEmpty());
+    EXPECT_EQ(browser->selected(), grid().templates().constFirst().id);
+    EXPECT_TRUE(highlighted(grid().templates().constFirst().id));
 }
 
 TEST_F(BrowserTest, PreviewShowsBothSidesOfACardAndOnePageOfAFlyer)

@@ -10,6 +10,7 @@
 #include "kit/controls/searchfield.h"
 #include "kit/controls/slider.h"
 #include "kit/help/help.h"
+#include "kit/help/helpwindow.h"
 #include "kit/theme/themes.h"
 #include "kit/zoom/zoom.h"
 #include "shell/statusstrip.h"
@@ -17,8 +18,10 @@
 #include "ui/inspector/sections/iconsection.h"
 #include "values_fixture.h"
 
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 
 namespace {
 
@@ -30,6 +33,24 @@ QWidget *shownBy(QWidget *w)
             return up;
     return w;
 }
+
+// Counts the presses of one key that reach a widget.
+class KeyCounter : public QObject {
+public:
+    KeyCounter(QWidget *w, int key, int &count) : key_(key), count_(count) { w->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == key_)
+            ++count_;
+        return false;
+    }
+
+private:
+    int key_;
+    int &count_;
+};
 
 } // namespace
 
@@ -265,6 +286,50 @@ TEST_F(FocusKeys, AfterAThemeChangeTheBrowsersSearchTakesTheTyping)
         EXPECT_EQ(browser() ? browser()->query() : QString(), QStringLiteral("s")) << row.size();
         keys({Qt::Key_Escape, Qt::Key_Escape});
     }
+}
+
+// Help open with its search typed in while the theme changes from the main window's menu: coming
+// back to the help window, its search has the keyboard and takes the typing and Down.
+TEST_F(FocusKeys, TheHelpWindowKeepsItsKeyboardAcrossAThemeChangeMadeElsewhere)
+{
+    const auto activate = [](QWidget *w) {
+        w->activateWindow();
+        return QTest::qWaitForWindowActive(w);
+    };
+    QTest::keyClick(window->windowHandle(), Qt::Key_F1);
+    runPosted();
+    QWidget *help = VELKHelpWindow::window();
+    ASSERT_NE(help, nullptr);
+    const auto closeHelp = qScopeGuard([help] { help->hide(); });
+    ASSERT_TRUE(activate(help));
+    const auto search = [help] { return help->findChild<VKSearchField *>(); };
+    const auto typeInto = [](const char *words) {
+        for (const char *c = words; *c; ++c)
+            QTest::keyClick(QGuiApplication::focusWindow(), *c);
+    };
+    typeInto("zoom");
+    ASSERT_EQ(search()->text(), QStringLiteral("zoom"));
+
+    ASSERT_TRUE(activate(window.get()));
+    const QString before = VELKThemes::currentID();
+    for (const QKeyCombination k : {Qt::ALT | Qt::Key_T, QKeyCombination(Qt::Key_Down), QKeyCombination(Qt::Key_Down),
+                                    QKeyCombination(Qt::Key_Return)}) {
+        const QWidget *popup = QApplication::activePopupWidget();
+        QTest::keyClick(popup ? popup->windowHandle() : window->windowHandle(), k.key(), k.keyboardModifiers());
+        runPosted();
+    }
+    ASSERT_NE(VELKThemes::currentID(), before);
+
+    ASSERT_TRUE(activate(help));
+    runPosted();
+    QLineEdit *field = search()->lineEdit();
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    int downs = 0;
+    KeyCounter counter(field, Qt::Key_Down, downs);
+    typeInto("in");
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Down);
+    EXPECT_EQ(search()->text(), QStringLiteral("in")); // a fresh viewer after the change
+    EXPECT_EQ(downs, 1);
 }
 
 // A click on the knob of an inspector slider gives it the keyboard: Right steps it and leaves the
