@@ -178,9 +178,10 @@ TEST_F(AppTest, PrintToFileProposesTheExportFolderAndName)
     for (const bool sheet : {false, true}) {
         QString proposed;
         ModalAnswerer answerer([&](QWidget *modal) {
-            if (auto *field = modal->findChild<QLineEdit *>(QStringLiteral("filename")))
+            auto *dialog = qobject_cast<QPrintDialog *>(modal); // not the panel while the pages are made
+            if (auto *field = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("filename")) : nullptr)
                 proposed = field->text();
-            if (auto *dialog = qobject_cast<QDialog *>(modal))
+            if (dialog)
                 dialog->reject();
         });
         app.print(sheet);
