@@ -3,13 +3,13 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <QWidget>
 #include <optional>
 
 class QFileDialog;
 class QMessageBox;
 class QPrintDialog;
 class QPrinter;
-class QWidget;
 
 // Everything the document flows ask the user, so that tests can answer in their place.
 // Every call is modal and returns once the user has answered. Main thread only.
