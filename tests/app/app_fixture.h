@@ -226,14 +226,13 @@ inline QByteArray timeless(const QByteArray &pdf)
     return QString::fromLatin1(pdf).remove(stamps).toLatin1();
 }
 
-// Each page of a PDF as a reader draws it, one pixel a point: what a file of chosen pages is
-// compared by (bytes differ from an export of those pages, not the pages).
+// Each page of a PDF as a reader draws it, one pixel a point: a file of chosen pages differs from
+// their export in its bytes, not its pages.
 inline QList<QImage> drawnPages(QByteArray pdf)
 {
     QBuffer buffer(&pdf);
-    buffer.open(QIODevice::ReadOnly);
     QPdfDocument reader;
-    reader.load(&buffer);
+    reader.load((buffer.open(QIODevice::ReadOnly), &buffer));
     QList<QImage> pages;
     for (int i = 0; i < reader.pageCount(); ++i)
         pages.append(reader.render(i, reader.pagePointSize(i).toSize()));

@@ -41,7 +41,6 @@ void LWPrintPanel::begin(const QString &what)
     lwFitDialog(this, panelWidth);
     if (!isVisible()) {
         show();
-        raise();
         activateWindow();
     }
     cancel_->setFocus(Qt::OtherFocusReason);
