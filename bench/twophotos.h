@@ -11,9 +11,9 @@
 namespace LWBenchPhotos {
 
 // A camera-like photo: JPEG, or (png) the same pixels as a PNG, which goes into a PDF as pixels.
-inline QByteArray photo(unsigned seed, bool png = false)
+inline QByteArray photo(unsigned seed, bool png = false, QSize size = QSize(4000, 3000))
 {
-    QImage img(4000, 3000, QImage::Format_RGB32);
+    QImage img(size, QImage::Format_RGB32);
     std::mt19937 rng(seed);
     for (int y = 0; y < img.height(); ++y) {
         auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));

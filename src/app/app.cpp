@@ -1,6 +1,8 @@
 #include "app/app.h"
 
+#include "app/sheets/exportjob.h"
 #include "app/sheets/exportsheet.h"
+#include "app/sheets/printpanel.h"
 #include "editor/imagepicker.h"
 #include "model/file/documentio.h"
 #include "model/file/fileaccess.h"
@@ -8,6 +10,7 @@
 #include "model/info.h"
 #include "model/testflags.h"
 #include "render/export.h"
+#include "render/pdf/pdffile.h"
 #include "render/sheet.h"
 #include "templates/template.h"
 
@@ -17,6 +20,8 @@
 #include <QFileInfo>
 #include <QPdfDocument>
 #include <QPrinter>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <array>
 #include <cstdio>
@@ -35,19 +40,7 @@ const QString untitled = QStringLiteral("Untitled");
 const QString nothingToPrint = QStringLiteral("Nothing to print");
 const QString printFailedTitle = QStringLiteral("Couldn't print the design");
 const QString notPrepared = QStringLiteral("The design couldn't be prepared for printing.");
-
-// What printing sends: the print PDF at trim size, or the 10-up card sheet; `undrawn` (when
-// given) gets the pictures it could not draw whole.
-std::optional<QByteArray> printData(const LWDocument &doc, const QList<int> &pages, bool sheet10up,
-                                    QList<LWPictureTally::Undrawn> *undrawn = nullptr)
-{
-    if (sheet10up)
-        return LWExport::sheetPDF(doc, pages, {}, undrawn);
-    LWExport::PdfOutcome made = LWExport::pdfExport(doc, pages, false);
-    if (undrawn)
-        *undrawn = made.undrawn;
-    return std::move(made.bytes);
-}
+const QString cardsOnly = QStringLiteral("The 10-up sheet is for business cards.");
 
 // Print to File's proposal: the name the export sheet proposes for the same pages.
 QString printFileName(const LWDocument &doc, bool sheet10up)
@@ -314,68 +307,94 @@ void LWApp::close()
 
 void LWApp::print(bool sheet10up)
 {
-    if (!m_editor)
+    if (!m_editor || m_printing)
         return;
+    const QScopedValueRollback<bool> printing(m_printing, true);
     const LWDocument doc = m_editor->doc();
     QList<int> pages;
     for (int i = 0; i < doc.pages.size(); ++i)
         pages.append(i);
-    QList<LWPictureTally::Undrawn> undrawn;
-    const std::optional<QByteArray> data = printData(doc, pages, sheet10up, &undrawn);
-
-    QByteArray bytes = data.value_or(QByteArray());
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QPdfDocument pdf;
-    if (data)
-        pdf.load(&buffer);
-    if (!data || pdf.status() != QPdfDocument::Status::Ready || pdf.pageCount() < 1) {
-        alert(nothingToPrint, sheet10up ? QStringLiteral("The 10-up sheet is for business cards.") : notPrepared);
+    if (sheet10up && !LWExport::SheetLayout::make(doc)) {
+        alert(nothingToPrint, cardsOnly);
+        return;
+    }
+    // The pages first, off this thread, then the dialog: what cannot be drawn is told before
+    // the printer is chosen, and the dialog offers the pages as made.
+    const QPointer<LWPrintPanel> panel = new LWPrintPanel(m_prompts->window());
+    const auto closing = qScopeGuard([&panel] { delete panel.data(); });
+    LWExportJob job({doc, sheet10up ? LWExportJob::Kind::sheet : LWExportJob::Kind::pdf, pages, {}, 300, false});
+    const QString preparing =
+        sheet10up ? QStringLiteral("Preparing the card sheet for printing\u2026")
+                  : QStringLiteral("Preparing %1 for printing\u2026")
+                        .arg(pages.size() == 1 ? QStringLiteral("the page") : QStringLiteral("%1 pages").arg(pages.size()));
+    const std::optional<LWExportJob::Result> made = panel->prepare(job, preparing);
+    if (!made)
+        return; // cancelled: nothing printed, nothing said
+    if (made->pdf.isEmpty() || made->pageCount < 1) {
+        alert(nothingToPrint, notPrepared);
         return;
     }
     // Told before the printer is chosen, where printing can still be cancelled.
-    if (!undrawn.isEmpty())
-        alert(QStringLiteral("Not every picture can be printed"), LWPictureTally::describe(undrawn));
+    if (!made->undrawn.isEmpty())
+        alert(QStringLiteral("Not every picture can be printed"), LWPictureTally::describe(made->undrawn));
     if (VELKTestFlags::running) {
-        m_console(QStringLiteral("PRINT: skipped during a test run (%1 pages)").arg(pdf.pageCount()));
+        m_console(QStringLiteral("PRINT: skipped during a test run (%1 pages)").arg(made->pageCount));
         return;
     }
     const std::unique_ptr<QPrinter> printer = m_printBackend->makePrinter();
     printer->setDocName(doc.name);
     printer->setFullPage(true);
     const LWPrinting::Settings before = LWPrinting::settings(*printer);
-    if (!m_prompts->choosePrinter(*printer, pdf.pageCount(), printFileName(doc, sheet10up)))
+    if (!m_prompts->choosePrinter(*printer, made->pageCount, printFileName(doc, sheet10up)) || !panel)
         return;
-    const QString failure = deliver(doc, sheet10up, bytes, pdf, *printer, before);
+    const QString failure = deliver(*panel, doc.name, made->pdf, made->pageCount, *printer, before);
     if (!failure.isEmpty())
         alert(printFailedTitle, failure);
 }
 
-QString LWApp::deliver(const LWDocument &doc, bool sheet10up, const QByteArray &data, QPdfDocument &pdf,
+QString LWApp::deliver(LWPrintPanel &panel, const QString &title, const QByteArray &data, int pageCount,
                        QPrinter &printer, const LWPrinting::Settings &before)
 {
-    const QList<int> chosen = LWPrinting::chosenPages(printer, pdf.pageCount());
-    // A file gets the export of the chosen pages itself.
+    const QList<int> chosen = LWPrinting::chosenPages(printer, pageCount);
+    LWPrintPanel::Work work;
+    QString doing = QStringLiteral("Sending the pages to the printer\u2026");
+    // A file gets the chosen pages of the PDF made, as an export of them would have them.
     if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
-        QByteArray bytes = data;
-        if (chosen.size() != pdf.pageCount()) {
-            const std::optional<QByteArray> part = printData(doc, chosen, sheet10up);
-            if (!part)
-                return notPrepared;
-            bytes = *part;
-        }
-        const QString reason = LWFileAccess::replaceFile(printer.outputFileName(), bytes);
-        return reason.isEmpty() ? QString()
-                                : QStringLiteral("The file \"%1\" couldn't be saved: %2")
-                                      .arg(QFileInfo(printer.outputFileName()).fileName(), reason);
+        const QString file = printer.outputFileName();
+        doing = QStringLiteral("Saving \u201c%1\u201d\u2026").arg(QFileInfo(file).fileName());
+        work = [&, file](const std::atomic<bool> &stop) -> std::optional<QString> {
+            QByteArray bytes = data;
+            if (chosen.size() != pageCount) {
+                const std::optional<QByteArray> part = LWPdfFile::selectPages(data, chosen);
+                if (!part)
+                    return notPrepared;
+                bytes = *part;
+            }
+            if (stop)
+                return std::nullopt;
+            const QString reason = LWFileAccess::replaceFile(file, bytes);
+            return reason.isEmpty() ? QString()
+                                    : QStringLiteral("The file \"%1\" couldn't be saved: %2")
+                                          .arg(QFileInfo(file).fileName(), reason);
+        };
+    } else {
+        const LWPrintOptions options = LWPrinting::jobOptions(printer, before);
+        const LWPrintJob job{printer.printerName(), title, data, printer.copyCount(), LWPrinting::pageRanges(printer),
+                             options};
+        work = [&, job, options, backend = m_printBackend](const std::atomic<bool> &stop) -> std::optional<QString> {
+            if (stop)
+                return std::nullopt;
+            if (backend->hasQueue(job.printer))
+                return backend->submit(job);
+            QByteArray bytes = data;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            QPdfDocument pdf;
+            pdf.load(&buffer);
+            return backend->printRaster(pdf, chosen, printer, options);
+        };
     }
-    const LWPrintOptions options = LWPrinting::jobOptions(printer, before);
-    if (m_printBackend->hasQueue(printer.printerName())) {
-        LWPrintJob job{printer.printerName(), doc.name, data, printer.copyCount(), LWPrinting::pageRanges(printer),
-                       options};
-        return m_printBackend->submit(job);
-    }
-    return m_printBackend->printRaster(pdf, chosen, printer, options);
+    return panel.hand(work, doing).value_or(QString());
 }
 
 void LWApp::alert(const QString &title, const QString &message)

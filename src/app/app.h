@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+class LWPrintPanel;
 struct LWTemplate;
 
 // The screen the main window shows.
@@ -97,8 +98,12 @@ public:
     bool saveAs();
     void close();
     // Prints every side of the design as it is now: its print PDF at trim size, or with
-    // `sheet10up` its 10-up card sheet.
+    // `sheet10up` its 10-up card sheet. The pages are made first, off the interface thread, under
+    // a panel with their progress and Cancel (Escape); then the print dialog; then the pages are
+    // handed over, off the interface thread too. Returns when the print has ended; meanwhile the
+    // event loop turns. A print asked for while one runs is ignored.
     void print(bool sheet10up);
+    bool printing() const { return m_printing; }
     void alert(const QString &title, const QString &message);
     // The prompts' export dialog and destructive question; while VELKTestFlags::running a
     // "PANEL: " line and cancelled.
@@ -126,15 +131,17 @@ private:
     void remember(LWEditor *editor, const QUrl &url, std::optional<LWFileAccess::FileIdentity> identity);
     // False when the file changed on disk since then and the user chose to keep those changes.
     bool mayOverwrite(const LWEditor &editor, const QUrl &url);
-    // Empty on success, otherwise why the job failed.
-    QString deliver(const LWDocument &doc, bool sheet10up, const QByteArray &data, QPdfDocument &pdf,
-                    QPrinter &printer, const LWPrinting::Settings &before);
+    // The chosen pages of `data` to the printer or file the dialog set up, under `panel`. Empty
+    // on success or when cancelled, otherwise why the job failed.
+    QString deliver(LWPrintPanel &panel, const QString &title, const QByteArray &data, int pageCount, QPrinter &printer,
+                    const LWPrinting::Settings &before);
 
     Screen m_screen = Screen::start;
     QPointer<LWEditor> m_editor;
     std::optional<Sheet> m_sheet;
     std::optional<QString> m_notice;
     std::optional<OnDisk> m_onDisk;
+    bool m_printing = false;
 
     std::shared_ptr<LWPrompts> m_prompts;
     std::shared_ptr<LWPrintBackend> m_printBackend;

@@ -31,7 +31,8 @@ struct LWPrintJob {
 };
 
 // Where printed pages leave the machine: every way to a real printer goes through here, so
-// that tests can stand in for all of them. Main thread only.
+// that tests can stand in for all of them. makePrinter on the main thread; the other calls on the
+// thread that hands a print over, one print at a time.
 class LWPrintBackend {
 public:
     virtual ~LWPrintBackend() = default;

@@ -3,13 +3,13 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <QWidget>
 #include <optional>
 
 class QFileDialog;
 class QMessageBox;
 class QPrintDialog;
 class QPrinter;
-class QWidget;
 
 // Everything the document flows ask the user, so that tests can answer in their place.
 // Every call is modal and returns once the user has answered. Main thread only.
@@ -43,6 +43,9 @@ public:
     // A yes-or-no question whose yes (`action`) destroys something: true for `action`, false for
     // "Cancel", the default.
     [[nodiscard]] virtual bool confirm(const QString &question, const QString &detail, const QString &action) = 0;
+    // The window a flow's own panel (printing's progress) is modal to, as a dialog shown now would
+    // be; none for a free-standing panel.
+    [[nodiscard]] virtual QWidget *window() const { return nullptr; }
 };
 
 // The prompts as Qt dialogs, modal to the main window (or free-standing without one); while a
@@ -66,6 +69,7 @@ public:
     [[nodiscard]] std::optional<QUrl> chooseExport(const QString &proposedName, const QString &nameFilter,
                                                    const QString &suffix) override;
     [[nodiscard]] bool confirm(const QString &question, const QString &detail, const QString &action) override;
+    [[nodiscard]] QWidget *window() const override { return owner(); }
 
     // The dialogs as shown, not yet run; the caller owns them. Message boxes are at least
     // titleWidth() wide, so the window manager shows their whole title.

@@ -4,8 +4,11 @@
 #include "model/file/prefs.h"
 #include "model/testflags.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
+#include <QImage>
+#include <QPdfDocument>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -221,4 +224,17 @@ inline QByteArray timeless(const QByteArray &pdf)
 {
     static const QRegularExpression stamps(QStringLiteral("/CreationDate \\(D:[^)]*\\)|/ID \\[<[0-9a-fA-F]*> ?<[0-9a-fA-F]*>\\]"));
     return QString::fromLatin1(pdf).remove(stamps).toLatin1();
+}
+
+// Each page of a PDF as a reader draws it, one pixel a point: a file of chosen pages differs from
+// their export in its bytes, not its pages.
+inline QList<QImage> drawnPages(QByteArray pdf)
+{
+    QBuffer buffer(&pdf);
+    QPdfDocument reader;
+    reader.load((buffer.open(QIODevice::ReadOnly), &buffer));
+    QList<QImage> pages;
+    for (int i = 0; i < reader.pageCount(); ++i)
+        pages.append(reader.render(i, reader.pagePointSize(i).toSize()));
+    return pages;
 }

@@ -1,13 +1,20 @@
 #include "app_fixture.h"
 
 #include "app/printing.h"
+#include "app/sheets/printpanel.h"
 #include "model/element.h"
 #include "render/export.h"
+#include "render/pdf/pdffile.h"
 #include "render/sheet.h"
+#include "render/worker/decodeworkers.h"
+#include "support/pngbytes.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QImage>
 #include <QPdfDocument>
+#include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -61,9 +68,44 @@ void expectNear(const QRect &got, const QRect &want)
 
 } // namespace
 
+// Printing prepares its pages beside the window: while a picture's decode is out (a stand-in
+// worker that answers only after 8 s), the panel shows and the event loop turns, a timer firing
+// on; Escape then ends the preparation at once: no dialog, nothing printed, no worker left busy.
+TEST_F(AppTest, PrintPreparesItsPagesBesideTheWindowAndEscapeEndsIt)
+{
+    LWDecodeWorkers::setForTests(QCoreApplication::applicationDirPath() + QStringLiteral("/lw-misbehaving-decoder"), 60,
+                                 60000);
+    for (const bool sheet : {false, true}) {
+        SCOPED_TRACE(sheet ? "card sheet" : "pages");
+        LWDocument doc = blackCard();
+        doc.pages[0].elements = {LWElement::makePhoto(LWRect(20, 20, 40, 40))};
+        doc.pages[0].elements[0].image->data = lwPngBytes(32, 32, sheet ? Qt::red : Qt::blue) + "LWTEST sleep 8000";
+        app.newDocument(doc);
+        prompts->calls.clear();
+        int ticksWhileDecoding = 0;
+        LWPrintPanel *panel = nullptr;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            if (LWDecodeWorkers::stats().busy > 0 && ++ticksWhileDecoding == 5 &&
+                (panel = qobject_cast<LWPrintPanel *>(QApplication::activeModalWidget())))
+                QTest::keyClick(panel, Qt::Key_Escape);
+        });
+        tick.start(10);
+        app.print(sheet);
+        EXPECT_GE(ticksWhileDecoding, 5);
+        EXPECT_NE(panel, nullptr);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_EQ(prompts->calls, QList<QStringList>()); // no dialog, no alert
+        EXPECT_TRUE(backend->jobs.isEmpty());
+        EXPECT_EQ(LWDecodeWorkers::stats().busy, 0);
+    }
+    LWDecodeWorkers::setForTests({}, 0, 0);
+}
+
 TEST_F(AppTest, PrintingToAFileWritesTheExportItself)
 {
-    const LWDocument doc = blackCard();
+    LWDocument doc = blackCard();
+    doc.pages[1].background = LWFill::solid(LWColor(0.8, 0.1, 0.1)); // a back that tells
     for (bool sheet : {false, true})
         for (bool secondOnly : {false, true}) {
             SCOPED_TRACE(testing::Message() << sheet << secondOnly);
@@ -84,7 +126,17 @@ TEST_F(AppTest, PrintingToAFileWritesTheExportItself)
                 sheet ? LWExport::sheetPDF(doc, pages) : LWExport::pdfData(doc, pages, false);
             ASSERT_TRUE(expected);
             const QByteArray written = bytes(out);
-            EXPECT_EQ(timeless(written), timeless(*expected));
+            if (secondOnly) { // the chosen page of the PDF made for printing, drawn and boxed as its export
+                const auto boxes = [](const QByteArray &pdf) {
+                    const LWPdfFile::StoredBoxes b = LWPdfFile::pageBoxes(pdf).value(0);
+                    return QList{b.media, b.bleed, b.trim};
+                };
+                EXPECT_EQ(drawnPages(written).size(), 1);
+                EXPECT_EQ(drawnPages(written), drawnPages(*expected));
+                EXPECT_EQ(boxes(written), boxes(*expected));
+            } else {
+                EXPECT_EQ(timeless(written), timeless(*expected));
+            }
             // Print to File proposes what Export proposes for the same pages.
             EXPECT_EQ(prompts->calls.constLast(),
                       QStringList({QStringLiteral("print"), QStringLiteral("2"),

@@ -179,6 +179,11 @@ TEST_F(BrowserTest, ClickSelectsAndTheSelectionOutlivesTheFilter)
     EXPECT_TRUE(highlighted(second));
     EXPECT_EQ(browser->preview()->findChild<QLabel *>(QStringLiteral("previewName"))->text(),
               LWTemplates::named(second)->name);
+
+    // Down from a search that hides it picks the first template shown.
+    search(QStringLiteral("florist"));
+    QTest::keyClick(browser->searchField()->lineEdit(), Qt::Key_Down);
+    EXPECT_EQ(browser->selected(), ids(grid().templates()).value(0, QStringLiteral("none shown")));
 }
 
 TEST_F(BrowserTest, PreviewShowsBothSidesOfACardAndOnePageOfAFlyer)

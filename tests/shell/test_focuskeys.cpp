@@ -10,6 +10,7 @@
 #include "kit/controls/searchfield.h"
 #include "kit/controls/slider.h"
 #include "kit/help/help.h"
+#include "kit/help/helpwindow.h"
 #include "kit/theme/themes.h"
 #include "kit/zoom/zoom.h"
 #include "shell/statusstrip.h"
@@ -19,6 +20,7 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 
 namespace {
 
@@ -265,6 +267,34 @@ TEST_F(FocusKeys, AfterAThemeChangeTheBrowsersSearchTakesTheTyping)
         EXPECT_EQ(browser() ? browser()->query() : QString(), QStringLiteral("s")) << row.size();
         keys({Qt::Key_Escape, Qt::Key_Escape});
     }
+}
+
+// Help open with its search typed in while the theme changes from the main window's menu: coming
+// back to the help window, its search has the keyboard and takes the typing and Down.
+TEST_F(FocusKeys, TheHelpWindowKeepsItsKeyboardAcrossAThemeChangeMadeElsewhere)
+{
+    const auto activate = [](QWidget *w) { return w->activateWindow(), QTest::qWaitForWindowActive(w); };
+    const auto type = [](const char *keys) { // letters, '\n' for Down
+        for (const char *c = keys; *c; ++c)
+            QTest::keyClick(QGuiApplication::focusWindow(),
+                            *c == '\n' ? Qt::Key_Down : Qt::Key(QChar::toUpper(*c)));
+    };
+    QTest::keyClick(window->windowHandle(), Qt::Key_F1);
+    QWidget *help = VELKHelpWindow::window();
+    ASSERT_TRUE(help && activate(help));
+    const auto closeHelp = qScopeGuard([help] { help->hide(); });
+    const auto search = [help] { return help->findChild<VKSearchField *>(); };
+    type("zoom");
+    ASSERT_EQ(search()->text(), QStringLiteral("zoom"));
+    ASSERT_TRUE(activate(window.get()));
+    const QString before = VELKThemes::currentID();
+    window->menuBar()->actions().at(6)->menu()->actions().at(4)->trigger(); // an item of the Theme menu
+    runPosted();
+    ASSERT_NE(VELKThemes::currentID(), before);
+    ASSERT_TRUE(activate(help));
+    EXPECT_EQ(QApplication::focusWidget(), search()->lineEdit());
+    type("in\nk"); // Down leaves the typing in the search
+    EXPECT_EQ(search()->text(), QStringLiteral("ink")); // a fresh viewer after the change
 }
 
 // A click on the knob of an inspector slider gives it the keyboard: Right steps it and leaves the

@@ -4,8 +4,10 @@
 #include "render/sheet.h"
 #include "render/worker/cancellable.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPdfDocument>
 #include <QSet>
 
 #include <algorithm>
@@ -35,6 +37,16 @@ void addUndrawn(QList<LWPictureTally::Undrawn> &to, const QList<LWPictureTally::
     for (const LWPictureTally::Undrawn &u : more)
         if (std::none_of(to.cbegin(), to.cend(), [&u](const LWPictureTally::Undrawn &t) { return t.element == u.element; }))
             to.append(u);
+}
+
+// The pages a PDF reader finds in `pdf`; 0 when it cannot read it.
+int readPageCount(QByteArray pdf)
+{
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::ReadOnly);
+    QPdfDocument reader;
+    reader.load(&buffer);
+    return reader.status() == QPdfDocument::Status::Ready ? reader.pageCount() : 0;
 }
 
 // A PDF goes into its file in pieces of this size, so that cancelling stops a large one quickly.
@@ -167,6 +179,11 @@ Result run(const LWExportJob::Request &r, const std::atomic<bool> &stop, const L
             return out;
         }
         out.undrawn = made.undrawn;
+        if (r.files.isEmpty()) {
+            out.pageCount = readPageCount(*bytes);
+            out.pdf = std::move(*made.bytes);
+            return out;
+        }
         const QString file = r.files.value(0);
         LWFileAccess::Replacement replacement;
         const QString why = replacement.prepare(

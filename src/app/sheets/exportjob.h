@@ -18,7 +18,8 @@
 // in a temporary beside it, and only when all are complete are they put in place together, a
 // short last step that cancel() no longer stops. Stopped or failed before it or in it, no file
 // is written, no temporary remains and every earlier file of those names stays. The files must
-// be distinct. An export that cannot draw its pages says why.
+// be distinct. An export that cannot draw its pages says why. A PDF or card sheet asked for
+// without a file is kept in the result instead (for printing), with its page count as read back.
 class LWExportJob : public QObject {
     Q_OBJECT
 public:
@@ -27,7 +28,7 @@ public:
         LWDocument doc;
         Kind kind = Kind::pdf;
         QList<int> pages;
-        QStringList files; // one for a PDF, one per page for JPEG and PNG
+        QStringList files; // one for a PDF (none: kept in the result), one per page for JPEG and PNG
         int dpi = 300;
         bool bleed = true;
         double quality = 0.92;
@@ -40,6 +41,10 @@ public:
         QString drawFailure;
         // Of the files written, the pictures not drawn whole (placeholder art, or only in part).
         QList<LWPictureTally::Undrawn> undrawn;
+        // A PDF or card sheet made without a file, and its pages as a PDF reader counts them (0:
+        // the bytes do not read).
+        QByteArray pdf;
+        int pageCount = 0;
         // Of an export of several files that failed: every earlier file was left as it was.
         bool unchanged = false;
         bool nothingDrawn = false;

@@ -99,6 +99,19 @@ void VELKThemeRoot::paintEvent(QPaintEvent *)
     VKWindowBackground::paint(painter, rect(), VELKKitHost::theme());
 }
 
+namespace {
+
+// The first control inside `content` that Tab reaches, or null.
+QWidget *firstControl(QWidget *content)
+{
+    for (QWidget *w = content->nextInFocusChain(); w && w != content; w = w->nextInFocusChain())
+        if (content->isAncestorOf(w) && w->isVisibleTo(content) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
 void VELKThemeRoot::settingChanged(const QString &key)
 {
     // The write may come from a widget of the content itself: never delete it on its own stack.
@@ -123,11 +136,16 @@ void VELKThemeRoot::rebuild()
         m_content->deleteLater();
     }
     build();
-    // The control the content chose, else the content itself, as the window's activation would
-    // (a reason that moves nothing the content placed: the typing on a page goes on).
-    if (keyboard && m_content)
-        (m_content->focusWidget() ? m_content->focusWidget() : m_content.data())
-            ->setFocus(Qt::ActiveWindowFocusReason);
+    // The control the content chose, else the content itself when it takes the keyboard, else its
+    // first control, as the window's activation would (a reason that moves nothing the content
+    // placed: the typing on a page goes on). Set also in a window that is not active: there the
+    // window gives it back when it is active again.
+    if (keyboard && m_content) {
+        QWidget *to = m_content->focusWidget();
+        if (!to && m_content->focusPolicy() == Qt::NoFocus)
+            to = firstControl(m_content);
+        (to ? to : m_content.data())->setFocus(Qt::ActiveWindowFocusReason);
+    }
     update();
 }
 

@@ -19,8 +19,9 @@ void paint(QPainter &painter, const QRect &rect, const VKKitTheme &theme);
 // application a dark Fusion palette from VELKKitHost::theme(), and rebuilds the whole content
 // whenever the stored theme id changes, so every view re-reads the theme (and loses transient
 // state such as text being typed). Content that had the window's keyboard hands it to the new
-// content: the control that content chose (its focusWidget()), else the content itself. Main
-// thread only.
+// content: the control that content chose (its focusWidget()), else the content itself when it
+// takes the keyboard, else its first control; in a window that is not active at the change, that
+// control has it once the window is active again. Main thread only.
 class VELKThemeRoot : public QWidget {
     Q_OBJECT
 public:

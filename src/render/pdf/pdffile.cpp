@@ -611,6 +611,41 @@ std::optional<QByteArray> finish(const QByteArray &bytes, Finish how, QString *e
     }
 }
 
+std::optional<QByteArray> selectPages(const QByteArray &bytes, const QList<int> &pages, QString *error)
+{
+    auto fail = [error](const QString &why) -> std::optional<QByteArray> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    try {
+        QPDF pdf;
+        open(pdf, bytes);
+        QPDFPageDocumentHelper doc(pdf);
+        const std::vector<QPDFPageObjectHelper> all = doc.getAllPages();
+        std::vector<bool> kept(all.size(), false);
+        for (const int page : pages) {
+            if (page < 0 || size_t(page) >= all.size() || kept[size_t(page)])
+                return fail(QStringLiteral("The PDF has no page %1 to keep.").arg(page + 1));
+            kept[size_t(page)] = true;
+        }
+        for (size_t i = 0; i < all.size(); ++i)
+            if (!kept[i])
+                doc.removePage(all[i]);
+        QByteArray out;
+        ToBytes sink(out);
+        QPDFWriter writer(pdf);
+        writer.setOutputPipeline(&sink);
+        writer.setStreamDataMode(qpdf_s_preserve);
+        writer.write();
+        return out;
+    } catch (const std::bad_alloc &) {
+        return fail(QStringLiteral("There isn't enough memory to write the PDF."));
+    } catch (const std::exception &e) {
+        return fail(QString::fromLocal8Bit(e.what()));
+    }
+}
+
 QList<StoredBoxes> pageBoxes(const QByteArray &bytes)
 {
     QList<StoredBoxes> out;

@@ -60,6 +60,12 @@ struct Finish {
 // and the pictures not yet written are all it holds of them (pass it moved, or its copies stay).
 [[nodiscard]] std::optional<QByteArray> finish(const QByteArray &pdf, Finish how, QString *error = nullptr);
 
+// The listed pages (counted from 0, in order, each once) of a PDF, everything else as it was: the
+// other pages and what only they use are left out, no stream is encoded anew. None, with the
+// reason in *error, for bytes that do not parse, a page that is not there or a failed write.
+[[nodiscard]] std::optional<QByteArray> selectPages(const QByteArray &pdf, const QList<int> &pages,
+                                                    QString *error = nullptr);
+
 // Reading back. Every call gives an empty result for bytes that do not parse.
 struct StoredBoxes { // as stored on each page (not inherited): x, y from the lower-left corner
     std::optional<QRectF> media, crop, bleed, trim;

@@ -1,0 +1,113 @@
+#include "app/sheets/printpanel.h"
+
+#include "app/sheets/sheetparts.h"
+#include "app/textlabel.h"
+#include "kit/controls/chromebutton.h"
+#include "kit/controls/progressbar.h"
+#include "kit/theme/velkroot.h"
+#include "kit/views/overhangitem.h"
+
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QVBoxLayout>
+#include <thread>
+
+namespace {
+constexpr int panelWidth = 440;
+}
+
+LWPrintPanel::LWPrintPanel(QWidget *parent) : QDialog(parent)
+{
+    auto *form = lwSheetForm(this, QStringLiteral("Print"), 14);
+    text_ = lwTextLabel(QString(), 12.5, VKWeight::Semibold, std::nullopt, true, this);
+    form->addWidget(text_);
+    bar_ = new VKProgressBar(this);
+    form->addWidget(bar_);
+    auto *footer = new QHBoxLayout;
+    footer->addStretch(1);
+    cancel_ = new VKChromeButton(QStringLiteral("Cancel"), this);
+    connect(cancel_, &QAbstractButton::clicked, this, &LWPrintPanel::reject);
+    VKOverhangItem::add(footer, cancel_, VKChromeButton::shadowMargins());
+    form->addLayout(footer);
+}
+
+void LWPrintPanel::begin(const QString &what)
+{
+    vkPlain(text_, what);
+    bar_->setValue(0);
+    cancel_->setEnabled(true);
+    lwFitDialog(this, panelWidth);
+    if (!isVisible()) {
+        show();
+        activateWindow();
+    }
+    cancel_->setFocus(Qt::OtherFocusReason);
+}
+
+void LWPrintPanel::reject()
+{
+    if (!stop_)
+        return QDialog::reject();
+    stop_();
+    cancel_->setEnabled(false);
+    vkPlain(text_, QStringLiteral("Cancelling\u2026"));
+}
+
+std::optional<LWExportJob::Result> LWPrintPanel::prepare(LWExportJob &job, const QString &what)
+{
+    begin(what);
+    std::optional<LWExportJob::Result> result;
+    QEventLoop loop;
+    // The panel may go with its window meanwhile: the loop ends, and nothing of it is touched.
+    const QPointer<LWPrintPanel> self(this);
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    connect(&job, &LWExportJob::progressed, this,
+            [this](int file, int files, double done) {
+                if (cancel_->isEnabled())
+                    bar_->setValue((file + done) / std::max(files, 1));
+            });
+    connect(&job, &LWExportJob::finished, &loop, [&](const LWExportJob::Result &r) {
+        result = r;
+        loop.quit();
+    });
+    stop_ = [&job] { job.cancel(); };
+    job.start();
+    loop.exec();
+    job.disconnect(&loop);
+    if (!result)
+        job.end(); // the application is quitting: waited for, as its Cancel is heard at once
+    if (!self)
+        return std::nullopt;
+    job.disconnect(this);
+    stop_ = {};
+    hide();
+    if (!result || result->cancelled)
+        return std::nullopt;
+    return result;
+}
+
+std::optional<QString> LWPrintPanel::hand(const Work &work, const QString &what)
+{
+    begin(what);
+    std::atomic<bool> stop{false};
+    std::optional<QString> answer;
+    QEventLoop loop;
+    const QPointer<LWPrintPanel> self(this);
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    stop_ = [&stop] { stop = true; };
+    std::thread thread([&] {
+        answer = work(stop);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    if (!self)
+        stop = true; // its window went: nothing more is handed over that can still be stopped
+    thread.join();
+    if (!self)
+        return std::nullopt;
+    stop_ = {};
+    hide();
+    return answer;
+}

@@ -1,0 +1,47 @@
+#pragma once
+#include "app/sheets/exportjob.h"
+
+#include <QDialog>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class VKChromeButton;
+class VKProgressBar;
+
+// What printing shows over the window while its pages are prepared and handed over: what is
+// being done, how far it got and "Cancel" (Escape too). Window-modal to its parent (free-standing
+// without one); shown only while a step runs. The work runs on a thread of its own while the
+// interface thread turns its event loop, so the window repaints and Cancel is heard at once.
+// Each step returns once its thread has ended. Main thread only.
+class LWPrintPanel : public QDialog {
+    Q_OBJECT
+public:
+    explicit LWPrintPanel(QWidget *parent = nullptr);
+
+    // Starts `job` (a PDF or card sheet without a file) and shows its progress under `what`; its
+    // result, or none when it was cancelled or the application is quitting.
+    [[nodiscard]] std::optional<LWExportJob::Result> prepare(LWExportJob &job, const QString &what);
+    // Runs `work` under `what` and returns its answer: none when it heard the `stop` that Cancel
+    // sets between its steps and stopped.
+    using Work = std::function<std::optional<QString>(const std::atomic<bool> &stop)>;
+    [[nodiscard]] std::optional<QString> hand(const Work &work, const QString &what);
+
+    QLabel *text() const { return text_; }
+    VKProgressBar *progressBar() const { return bar_; }
+    VKChromeButton *cancelButton() const { return cancel_; }
+
+public Q_SLOTS:
+    // While a step runs: asks it to stop, and says so until it has.
+    void reject() override;
+
+private:
+    void begin(const QString &what);
+
+    QLabel *text_ = nullptr;
+    VKProgressBar *bar_ = nullptr;
+    VKChromeButton *cancel_ = nullptr;
+    std::function<void()> stop_; // the running step's Cancel
+};
