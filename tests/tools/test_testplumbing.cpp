@@ -18,28 +18,29 @@ bool write(const QString &path, const QByteArray &text)
     return QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
 }
 
-// This program's entries, as lw_test() makes them, its files compiled; `more` is added to the
-// CTest file.
+// This program's entries, one a file of this folder as lw_test() makes them, its files compiled;
+// `more` is added to the CTest file.
 bool makeTree(const QDir &root, const QByteArray &more)
 {
     const QString program = QCoreApplication::applicationFilePath();
+    const QDir folder(qEnvironmentVariable("LW_TEST_DATA") + QStringLiteral("/../tools"));
     QByteArray ctest;
     QJsonArray compiled;
-    for (const char *file : {"test_testplumbing.cpp", "test_printercheck.cpp"}) {
-        const QString name = QStringLiteral("test_tools_") + QString::fromLatin1(file).section(u'_', 1).chopped(4);
-        const QString source = root.filePath(QStringLiteral("tests/tools/") + QLatin1String(file));
+    for (const QString &file : folder.entryList({QStringLiteral("test_*.cpp")}, QDir::Files)) {
+        const QString name = QStringLiteral("test_tools_") + file.section(u'_', 1).chopped(4);
+        const QString source = root.filePath(QStringLiteral("tests/tools/") + file);
         if (!write(source, "// compiled as listed\n"))
             return false;
         ctest += QStringLiteral("add_test(%1 \"%2\" \"--lw-files=%3\")\n"
                                 "set_tests_properties(%1 PROPERTIES ENVIRONMENT \"QT_QPA_PLATFORM=offscreen\")\n")
-                     .arg(name, program, QLatin1String(file))
+                     .arg(name, program, file)
                      .toUtf8();
         compiled.append(QJsonObject{{"directory", root.filePath(QStringLiteral("build"))},
                                     {"command", QStringLiteral("c++ -c %1 -o tests/tools/CMakeFiles/%2.dir/%3.o")
-                                                    .arg(source, name, QLatin1String(file))},
+                                                    .arg(source, name, file)},
                                     {"file", source}});
     }
-    return write(root.filePath(QStringLiteral("build/CTestTestfile.cmake")), ctest + more) &&
+    return !compiled.isEmpty() && write(root.filePath(QStringLiteral("build/CTestTestfile.cmake")), ctest + more) &&
            write(root.filePath(QStringLiteral("build/compile_commands.json")), QJsonDocument(compiled).toJson());
 }
 
