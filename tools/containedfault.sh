@@ -22,9 +22,12 @@ awk -v libs="^($CONTAINED_LIBS)[.]so" '
         return ""
     }
     function runtime(line) {
-        return line ~ / in (__interceptor_|___interceptor_|__asan_|__sanitizer_|operator new|operator delete|(malloc|calloc|realloc|free|memcpy|memmove|memset|memcmp|bcmp|strlen|strnlen)[ (])/
+        return line ~ / in (_?__interceptor_|__asan_|__sanitizer_|operator (new|delete))/ ||
+            line ~ / in (malloc|calloc|realloc|free|memcpy|memmove|memset|memcmp|bcmp|strlen|strnlen)[ (]/
     }
-    /ERROR: AddressSanitizer: (heap-buffer-overflow|heap-use-after-free) / { reports++; stack = "access"; state = 0; next }
+    /ERROR: AddressSanitizer: (heap-buffer-overflow|heap-use-after-free) / {
+        reports++; stack = "access"; state = 0; next
+    }
     /ERROR: [A-Za-z]*Sanitizer|ERROR: libFuzzer|runtime error: / { others++ }
     /(allocated|freed) by thread / && reports { stack = "origin"; state = 0; allocated = 1; next }
     /^ *#[0-9]+ / && stack != "" {

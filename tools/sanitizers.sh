@@ -83,9 +83,11 @@ fuzz_one() {
         # New inputs go to the scratch corpus (first directory), never into the repository.
         "$BUILD/bin/$target" -runs="$left" -seed="$((${LW_FUZZ_SEED:-1} + 1000 * round))" -timeout=10 \
             -rss_limit_mb=4096 -print_final_stats=1 -dict="$ROOT/tests/fuzz/${DICTS[$target]}" \
-            -artifact_prefix="$artifacts/" "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1 || status=$?
+            -artifact_prefix="$artifacts/" "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1 ||
+            status=$?
         input="$(find "$artifacts" -type f | head -n 1)"
-        [ "$status" != 0 ] && [ -n "$input" ] && [ "$round" -lt 8 ] && "$ROOT/tools/containedfault.sh" "$work/$target.log" || break
+        [ "$status" != 0 ] && [ -n "$input" ] && [ "$round" -lt 8 ] &&
+            "$ROOT/tools/containedfault.sh" "$work/$target.log" || break
         # A seed that faults so is left out of the runs after (copies of the seed folders).
         without_seed "$target" "$input" "$round"
         mv "$input" "$artifacts-contained/$round-$(basename "$input")"
@@ -110,8 +112,12 @@ report_contained() {
                 if cmp -s "$line" "$kept"; then known="${kept#"$ROOT"/}"; fi
             done
             echo "$target met a fault inside a decoder library the decode worker contains, on input: $line"
-            if [ -n "$known" ]; then echo "  (the kept case $known)"; else
-                echo "  (a new case: keep it under tests/fuzz/contained/ and in the hostile pictures' table)"; fi ;;
+            if [ -n "$known" ]; then
+                echo "  (the kept case $known)"
+            else
+                echo "  (new: keep it in tests/fuzz/contained/, which test_picture_hostile replays)"
+            fi
+            ;;
         esac
     done <"$work/$target.contained"
 }

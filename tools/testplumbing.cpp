@@ -21,8 +21,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -31,7 +31,8 @@
 #include <map>
 #include <set>
 
-namespace {
+namespace
+{
 
 using Names = std::set<QString>;
 
@@ -90,7 +91,8 @@ std::set<QString> compiledFiles(const QString &build)
     QFile f(QDir(build).filePath(QStringLiteral("compile_commands.json")));
     std::set<QString> files;
     if (!f.open(QIODevice::ReadOnly)) {
-        fail(QStringLiteral("cannot read %1: configure with CMAKE_EXPORT_COMPILE_COMMANDS").arg(f.fileName()));
+        fail(
+            QStringLiteral("cannot read %1: configure with CMAKE_EXPORT_COMPILE_COMMANDS").arg(f.fileName()));
         return files;
     }
     static const QRegularExpression unity(QStringLiteral(R"(/Unity/unity_\w+\.\w+$)"));
@@ -116,7 +118,9 @@ std::map<QString, QString> listTests(const QString &program, const QStringList &
     std::map<QString, QString> tests;
     QTemporaryDir out;
     const QString json = out.filePath(QStringLiteral("list.json"));
-    run(program, args + QStringList{QStringLiteral("--gtest_list_tests"), QStringLiteral("--gtest_output=json:") + json},
+    run(program,
+        args +
+            QStringList{QStringLiteral("--gtest_list_tests"), QStringLiteral("--gtest_output=json:") + json},
         env, dir, error);
     QFile f(json);
     if (!error->isEmpty())
@@ -154,8 +158,9 @@ void checkLibraries(const QString &program, std::map<QString, Names> &libCache)
     const QStringList nm = {QStringLiteral("-D"), QStringLiteral("--defined-only")};
     // Its whole symbol table too: a definition the library's callers in the program bind to at
     // link time need not be exported.
-    const QString symbols = run(QStringLiteral("nm"), nm + QStringList{program}, {}, {}, &error) +
-                            run(QStringLiteral("nm"), {QStringLiteral("--defined-only"), program}, {}, {}, &error);
+    const QString symbols =
+        run(QStringLiteral("nm"), nm + QStringList{program}, {}, {}, &error) +
+        run(QStringLiteral("nm"), {QStringLiteral("--defined-only"), program}, {}, {}, &error);
     if (!error.isEmpty())
         return fail(error);
     for (const QString &line : symbols.split(u'\n', Qt::SkipEmptyParts))
@@ -184,7 +189,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: lw_test_plumbing <ctest> <build dir> <tests source dir> [support path ...]\n");
+        std::fprintf(stderr,
+                     "usage: lw_test_plumbing <ctest> <build dir> <tests source dir> [support path ...]\n");
         return 2;
     }
     const QString ctest = args[1], build = args[2], tests = QDir(args[3]).absolutePath();
@@ -229,20 +235,20 @@ int main(int argc, char **argv)
 
     // Each entry's own list, as it runs it; then each program's whole list.
     QThreadPool::globalInstance()->setMaxThreadCount(4);
-    QtConcurrent::blockingMap(entries, [](Entry &e) { e.listed = listTests(e.program, e.args, e.env, e.workDir, &e.failure); });
+    QtConcurrent::blockingMap(
+        entries, [](Entry &e) { e.listed = listTests(e.program, e.args, e.env, e.workDir, &e.failure); });
     std::map<QString, std::map<QString, QString>> whole; // program -> test -> its file
     for (const QString &program : programs) {
-        const Entry &any = *std::find_if(entries.begin(), entries.end(), [&](const Entry &e) {
-            return e.program == program;
-        });
+        const Entry &any = *std::find_if(entries.begin(), entries.end(),
+                                         [&](const Entry &e) { return e.program == program; });
         whole[program] = listTests(program, {}, any.env, any.workDir, &error);
     }
     if (!error.isEmpty())
         fail(error);
 
-    std::map<std::pair<QString, QString>, Names> byFiles; // (program, files) -> what their entries run
+    std::map<std::pair<QString, QString>, Names> byFiles;    // (program, files) -> what their entries run
     std::map<QString, std::map<QString, QStringList>> runBy; // program -> test -> entries
-    std::set<std::pair<QString, QString>> listed; // (program, source file name)
+    std::set<std::pair<QString, QString>> listed;            // (program, source file name)
     for (const Entry &e : entries) {
         if (!e.failure.isEmpty())
             fail(e.name + QStringLiteral(": ") + e.failure);
@@ -278,13 +284,16 @@ int main(int argc, char **argv)
     for (const auto &[program, names] : whole)
         for (const auto &[full, file] : names)
             if (!listed.count({program, file}) && unlisted.insert({program, file}).second)
-                fail(QStringLiteral("%1 of %2 defines tests but is in no entry: list it in its folder's lw_test()")
+                fail(QStringLiteral(
+                         "%1 of %2 defines tests but is in no entry: list it in its folder's lw_test()")
                          .arg(file, QFileInfo(program).fileName()));
     const std::set<QString> compiled = compiledFiles(build);
-    static const QStringList sources = {QStringLiteral("*.c"),   QStringLiteral("*.cc"),  QStringLiteral("*.cpp"),
-                                        QStringLiteral("*.cxx"), QStringLiteral("*.c++"), QStringLiteral("*.C")};
-    QDirIterator source(tests, sources + QStringList{QStringLiteral("*.h"), QStringLiteral("*.hh"), QStringLiteral("*.hpp")},
-                        QDir::Files, QDirIterator::Subdirectories);
+    static const QStringList sources = {QStringLiteral("*.c"),   QStringLiteral("*.cc"),
+                                        QStringLiteral("*.cpp"), QStringLiteral("*.cxx"),
+                                        QStringLiteral("*.c++"), QStringLiteral("*.C")};
+    QDirIterator source(
+        tests, sources + QStringList{QStringLiteral("*.h"), QStringLiteral("*.hh"), QStringLiteral("*.hpp")},
+        QDir::Files, QDirIterator::Subdirectories);
     while (source.hasNext()) {
         const QString path = QDir::cleanPath(source.next()), relative = QDir(tests).relativeFilePath(path);
         if (std::any_of(support.begin(), support.end(),
@@ -292,11 +301,15 @@ int main(int argc, char **argv)
             continue;
         if (QDir::match(sources, QFileInfo(path).fileName())) {
             if (!compiled.count(path))
-                fail(QStringLiteral("tests/%1 is compiled into no program, so its tests run nowhere: list it in its "
-                                    "folder's lw_test()").arg(relative));
+                fail(QStringLiteral(
+                         "tests/%1 is compiled into no program, so its tests run nowhere: list it in its "
+                         "folder's lw_test()")
+                         .arg(relative));
         } else if (definesTests(path)) {
-            fail(QStringLiteral("tests/%1 is a header that defines tests, which run in no entry: move them into "
-                                "a file of its folder's lw_test()").arg(relative));
+            fail(QStringLiteral(
+                     "tests/%1 is a header that defines tests, which run in no entry: move them into "
+                     "a file of its folder's lw_test()")
+                     .arg(relative));
         }
     }
     std::map<QString, Names> libCache;

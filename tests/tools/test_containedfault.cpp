@@ -7,10 +7,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 // The report libheif 1.15's over-read of an overlay layer made, its frames shortened.
-const QByteArray report = R"(==1==ERROR: AddressSanitizer: heap-buffer-overflow on address 0x62 at pc 0x55 bp 0x7f sp 0x7f
+const QByteArray report =
+    R"(==1==ERROR: AddressSanitizer: heap-buffer-overflow on address 0x62 at pc 0x55 bp 0x7f sp 0x7f
 READ of size 64 at 0x62 thread T0
     #0 0x55 in __interceptor_memcpy (/b/fuzz_pictures+0x20f1f3) (BuildId: ef)
     #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x61153) (BuildId: f9)
@@ -41,9 +43,11 @@ QByteArray with(const char *line, const char *instead)
 
 TEST(ContainedFault, OnlyAFaultWhollyInsideAWorkersDecoderLibraryIsContained)
 {
-    const QString judge = QDir::cleanPath(qEnvironmentVariable("LW_TEST_DATA") + QStringLiteral("/../../tools/containedfault.sh"));
+    const QString judge = QDir::cleanPath(qEnvironmentVariable("LW_TEST_DATA") +
+                                          QStringLiteral("/../../tools/containedfault.sh"));
     const char *const accessFrame = "    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x61153) (BuildId: f9)";
-    const char *const allocationFrame = "    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x5f6f2) (BuildId: f9)";
+    const char *const allocationFrame =
+        "    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x5f6f2) (BuildId: f9)";
     const struct {
         const char *name;
         QByteArray text;
@@ -53,13 +57,17 @@ TEST(ContainedFault, OnlyAFaultWhollyInsideAWorkersDecoderLibraryIsContained)
         {"libde265 reading past a buffer of its own",
          QByteArray(report).replace("libheif.so.1", "libde265.so.0"), true},
         {"our code reading past a buffer libheif made",
-         with(accessFrame, "    #1 0x55 in LWHeif::decode(QByteArray const&) /src/render/pictures/heif.cpp:150:3"), false},
+         with(accessFrame,
+              "    #1 0x55 in LWHeif::decode(QByteArray const&) /src/render/pictures/heif.cpp:150:3"),
+         false},
         {"libheif reading past a buffer we made",
          with(allocationFrame, "    #1 0x55 in LWHeif::planes() /src/render/pictures/heif.cpp:90:3"), false},
         {"libheif entered again from our callback",
-         with("    #4 0x55 in LLVMFuzzerTestOneInput", "    #4 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x1) in"), false},
-        {"a library the worker does not run",
-         QByteArray(report).replace("libheif.so.1", "libQt6Gui.so.6"), false},
+         with("    #4 0x55 in LLVMFuzzerTestOneInput",
+              "    #4 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x1) in"),
+         false},
+        {"a library the worker does not run", QByteArray(report).replace("libheif.so.1", "libQt6Gui.so.6"),
+         false},
         {"a segmentation fault inside libheif",
          with("heap-buffer-overflow on address", "SEGV on unknown address"), false},
         {"a leak reported beside it", report + "==1==ERROR: LeakSanitizer: detected memory leaks\n", false},
@@ -70,7 +78,8 @@ TEST(ContainedFault, OnlyAFaultWhollyInsideAWorkersDecoderLibraryIsContained)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         QFile log(QDir(dir.path()).filePath(QStringLiteral("log")));
-        ASSERT_TRUE(log.open(QIODevice::WriteOnly | QIODevice::Truncate) && log.write(row.text) == row.text.size());
+        ASSERT_TRUE(log.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    log.write(row.text) == row.text.size());
         log.close();
         QProcess run;
         run.start(QStringLiteral("bash"), {judge, log.fileName()});

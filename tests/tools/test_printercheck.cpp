@@ -6,7 +6,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 bool program(const QString &path, const QByteArray &script)
 {
@@ -37,13 +38,15 @@ TEST(PrinterCheck, AQueueThatCannotBeMadeFailsTheStep)
     const QString source = QDir::cleanPath(qEnvironmentVariable("LW_TEST_DATA") + QStringLiteral("/../.."));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LW_BUILD_DIR"), root.filePath(QStringLiteral("build")));
-    env.insert(QStringLiteral("PATH"), root.filePath(QStringLiteral("path")) + u':' + env.value(QStringLiteral("PATH")));
+    env.insert(QStringLiteral("PATH"),
+               root.filePath(QStringLiteral("path")) + u':' + env.value(QStringLiteral("PATH")));
     QProcess step;
     step.setProcessEnvironment(env);
     step.start(QStringLiteral("bash"), {source + QStringLiteral("/tools/printer-check.sh")});
     ASSERT_TRUE(step.waitForFinished(60000)) << "the print step did not end within a minute";
     const QString said = QString::fromLocal8Bit(step.readAllStandardOutput() + step.readAllStandardError());
     EXPECT_EQ(step.exitCode(), 1) << said.toStdString();
-    EXPECT_TRUE(said.contains(QStringLiteral("the queue could not be set up: lpadmin: the stand-in makes no queue")))
+    EXPECT_TRUE(
+        said.contains(QStringLiteral("the queue could not be set up: lpadmin: the stand-in makes no queue")))
         << said.toStdString();
 }

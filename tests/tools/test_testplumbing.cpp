@@ -10,12 +10,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 bool write(const QString &path, const QByteArray &text)
 {
     QFile f(path);
-    return QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+    return QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly) &&
+           f.write(text) == text.size();
 }
 
 // This program's entries, one a file of this folder as lw_test() makes them, its files compiled;
@@ -31,25 +33,29 @@ bool makeTree(const QDir &root, const QByteArray &more)
         const QString source = root.filePath(QStringLiteral("tests/tools/") + file);
         if (!write(source, "// compiled as listed\n"))
             return false;
-        ctest += QStringLiteral("add_test(%1 \"%2\" \"--lw-files=%3\")\n"
-                                "set_tests_properties(%1 PROPERTIES ENVIRONMENT \"QT_QPA_PLATFORM=offscreen\")\n")
-                     .arg(name, program, file)
-                     .toUtf8();
-        compiled.append(QJsonObject{{"directory", root.filePath(QStringLiteral("build"))},
-                                    {"command", QStringLiteral("c++ -c %1 -o tests/tools/CMakeFiles/%2.dir/%3.o")
-                                                    .arg(source, name, file)},
-                                    {"file", source}});
+        ctest +=
+            QStringLiteral("add_test(%1 \"%2\" \"--lw-files=%3\")\n"
+                           "set_tests_properties(%1 PROPERTIES ENVIRONMENT \"QT_QPA_PLATFORM=offscreen\")\n")
+                .arg(name, program, file)
+                .toUtf8();
+        compiled.append(QJsonObject{
+            {"directory", root.filePath(QStringLiteral("build"))},
+            {"command",
+             QStringLiteral("c++ -c %1 -o tests/tools/CMakeFiles/%2.dir/%3.o").arg(source, name, file)},
+            {"file", source}});
     }
-    return !compiled.isEmpty() && write(root.filePath(QStringLiteral("build/CTestTestfile.cmake")), ctest + more) &&
-           write(root.filePath(QStringLiteral("build/compile_commands.json")), QJsonDocument(compiled).toJson());
+    return !compiled.isEmpty() &&
+           write(root.filePath(QStringLiteral("build/CTestTestfile.cmake")), ctest + more) &&
+           write(root.filePath(QStringLiteral("build/compile_commands.json")),
+                 QJsonDocument(compiled).toJson());
 }
 
 struct Form {
     const char *name;
-    const char *file;   // a file under tests/tools/ in no entry, if any
-    QByteArray text;    // its text
-    QByteArray ctest;   // added to the CTest file
-    const char *said;   // what the failure names; none: the check passes
+    const char *file; // a file under tests/tools/ in no entry, if any
+    QByteArray text;  // its text
+    QByteArray ctest; // added to the CTest file
+    const char *said; // what the failure names; none: the check passes
 };
 
 } // namespace
@@ -61,14 +67,22 @@ TEST(TestPlumbing, FailsForEveryFormOfALeftOutTestFileAndADisabledEntry)
     const Form forms[] = {
         {"the tree as built", nullptr, {}, {}, nullptr},
         {"a file in no entry", "test_left.cpp", "TEST(Left, Out) {}\n", {}, "tests/tools/test_left.cpp"},
-        {"a left-out file of typed tests", "test_typed.cpp",
+        {"a left-out file of typed tests",
+         "test_typed.cpp",
          "template <typename T> class Typed : public testing::Test {};\nTYPED_TEST_SUITE(Typed, Types);\n"
          "TYPED_TEST(Typed, Holds) {}\n",
-         {}, "tests/tools/test_typed.cpp"},
-        {"a left-out file whose tests a macro makes", "test_macro.cpp",
-         "#define CHECKS(name) TEST(Macro, name) {}\nCHECKS(One)\n", {}, "tests/tools/test_macro.cpp"},
+         {},
+         "tests/tools/test_typed.cpp"},
+        {"a left-out file whose tests a macro makes",
+         "test_macro.cpp",
+         "#define CHECKS(name) TEST(Macro, name) {}\nCHECKS(One)\n",
+         {},
+         "tests/tools/test_macro.cpp"},
         {"a left-out .cc file", "test_left.cc", "TEST(Left, Cc) {}\n", {}, "tests/tools/test_left.cc"},
-        {"a disabled entry", nullptr, {}, "set_tests_properties(test_tools_printercheck PROPERTIES DISABLED TRUE)\n",
+        {"a disabled entry",
+         nullptr,
+         {},
+         "set_tests_properties(test_tools_printercheck PROPERTIES DISABLED TRUE)\n",
          "test_tools_printercheck is disabled"},
     };
     for (const Form &form : forms) {
@@ -78,9 +92,11 @@ TEST(TestPlumbing, FailsForEveryFormOfALeftOutTestFileAndADisabledEntry)
         const QDir root(dir.path());
         ASSERT_TRUE(makeTree(root, form.ctest));
         if (form.file)
-            ASSERT_TRUE(write(root.filePath(QStringLiteral("tests/tools/") + QLatin1String(form.file)), form.text));
+            ASSERT_TRUE(
+                write(root.filePath(QStringLiteral("tests/tools/") + QLatin1String(form.file)), form.text));
         QProcess check;
-        check.start(tool, {ctest, root.filePath(QStringLiteral("build")), root.filePath(QStringLiteral("tests"))});
+        check.start(tool,
+                    {ctest, root.filePath(QStringLiteral("build")), root.filePath(QStringLiteral("tests"))});
         ASSERT_TRUE(check.waitForFinished(120000)) << "the plumbing check did not end within two minutes";
         const QString said = QString::fromLocal8Bit(check.readAllStandardError());
         EXPECT_EQ(check.exitCode(), form.said ? 1 : 0) << said.toStdString();
