@@ -118,13 +118,16 @@ std::map<QString, QString> listTests(const QString &program, const QStringList &
     std::map<QString, QString> tests;
     QTemporaryDir out;
     const QString json = out.filePath(QStringLiteral("list.json"));
+    QString failed;
     run(program,
         args +
             QStringList{QStringLiteral("--gtest_list_tests"), QStringLiteral("--gtest_output=json:") + json},
-        env, dir, error);
+        env, dir, &failed);
     QFile f(json);
-    if (!error->isEmpty())
+    if (!failed.isEmpty()) {
+        *error = failed;
         return tests;
+    }
     if (!f.open(QIODevice::ReadOnly)) {
         *error = program + QStringLiteral(" wrote no list of its tests");
         return tests;
