@@ -2,7 +2,10 @@
 # The fuzz and sanitizer step of ./test: builds the tree with clang, ASan and UBSan (build-fuzz),
 # runs the model and render tests once more under the sanitizers, then runs each fuzz target for a
 # fixed number of runs over its seed corpus and the hostile inputs the suite replays. Any crash,
-# leak, hang or sanitizer report fails the step; a fuzz failure prints the input's path.
+# leak, hang or sanitizer report fails the step, but for a fault wholly inside a decoder library
+# that only the sandboxed decode worker runs (tools/containedfault.sh): that one is reported with its
+# input, and the target fuzzes on for the runs left. A fuzz failure prints the input's path.
+# LW_FUZZ_SEED (1 unless set) seeds the fuzzing.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${LW_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
@@ -45,19 +48,78 @@ seeds_of() {
     local dir
     for dir in ${SEEDS[$1]}; do echo "$ROOT/$dir"; done
 }
-# One target, its output in $work/<target>.log and its exit status in $work/<target>.status.
+
+# The target's seed folders (in `seeds`) again, copied without any file holding `input`'s bytes.
+without_seed() {
+    local target="$1" input="$2" round="$3" dir file copy found="" i=0
+    local -a kept=()
+    for dir in "${seeds[@]}"; do
+        while read -r file; do cmp -s "$file" "$input" && found=1; done < <(find "$dir" -type f)
+    done
+    [ -n "$found" ] || return 0
+    for dir in "${seeds[@]}"; do
+        copy="$work/$target-seeds-$round-$i"
+        cp -r "$dir" "$copy"
+        while read -r file; do cmp -s "$file" "$input" && rm -f "$file"; done < <(find "$copy" -type f)
+        kept+=("$copy")
+        i=$((i + 1))
+    done
+    seeds=("${kept[@]}")
+}
+
+# One target, its last output in $work/<target>.log, its exit status in $work/<target>.status and
+# the inputs of its contained faults in $work/<target>.contained. A contained fault ends libFuzzer's
+# run: the target runs again on the corpus it grew, with another seed, for the runs left.
 fuzz_one() {
-    local target="$1" status=0
+    local target="$1" status=0 left="${RUNS[$target]}" round=0 ran input
     local artifacts="$BUILD/fuzz-artifacts/$target"
     local seeds
     mapfile -t seeds < <(seeds_of "$target")
-    rm -rf "$artifacts"
-    mkdir -p "$artifacts" "$work/$target"
-    # New inputs go to the scratch corpus (first directory), never into the repository.
-    "$BUILD/bin/$target" -runs="${RUNS[$target]}" -seed=1 -timeout=10 -rss_limit_mb=4096 \
-        -dict="$ROOT/tests/fuzz/${DICTS[$target]}" -artifact_prefix="$artifacts/" \
-        "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1 || status=$?
+    rm -rf "$artifacts" "$artifacts-contained"
+    mkdir -p "$artifacts" "$artifacts-contained" "$work/$target"
+    : >"$work/$target.contained"
+    while :; do
+        status=0
+        # New inputs go to the scratch corpus (first directory), never into the repository.
+        "$BUILD/bin/$target" -runs="$left" -seed="$((${LW_FUZZ_SEED:-1} + 1000 * round))" -timeout=10 \
+            -rss_limit_mb=4096 -print_final_stats=1 -dict="$ROOT/tests/fuzz/${DICTS[$target]}" \
+            -artifact_prefix="$artifacts/" "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1 ||
+            status=$?
+        input="$(find "$artifacts" -type f | head -n 1)"
+        [ "$status" != 0 ] && [ -n "$input" ] && [ "$round" -lt 8 ] &&
+            "$ROOT/tools/containedfault.sh" "$work/$target.log" || break
+        # A seed that faults so is left out of the runs after (copies of the seed folders).
+        without_seed "$target" "$input" "$round"
+        mv "$input" "$artifacts-contained/$round-$(basename "$input")"
+        echo "$artifacts-contained/$round-$(basename "$input")" >>"$work/$target.contained"
+        grep -E '^SUMMARY: ' "$work/$target.log" >>"$work/$target.contained" || true
+        ran="$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$target.log" | tail -n 1)"
+        left=$((left - ${ran:-0}))
+        round=$((round + 1))
+        if [ "$left" -le 0 ]; then status=0; break; fi
+    done
     echo "$status" >"$work/$target.status"
+}
+# The contained faults a target met: each input, and whether it is a kept case.
+report_contained() {
+    local target="$1" line kept known
+    while read -r line; do
+        case "$line" in
+        SUMMARY:*) echo "  $line" ;;
+        *)
+            known=""
+            for kept in "$ROOT"/tests/fuzz/contained/*; do
+                if cmp -s "$line" "$kept"; then known="${kept#"$ROOT"/}"; fi
+            done
+            echo "$target met a fault inside a decoder library the decode worker contains, on input: $line"
+            if [ -n "$known" ]; then
+                echo "  (the kept case $known)"
+            else
+                echo "  (new: keep it in tests/fuzz/contained/, which test_picture_hostile replays)"
+            fi
+            ;;
+        esac
+    done <"$work/$target.contained"
 }
 TARGETS=(fuzz_documentio fuzz_render fuzz_elements fuzz_pictures)
 # The targets run side by side (each uses one core), then each reports in turn.
@@ -86,6 +148,7 @@ fuzz() {
         else
             echo "$target: $(grep -E '^Done [0-9]+ runs' "$work/$target.log" || echo done)"
         fi
+        report_contained "$target"
     done
     return "$status"
 }

@@ -4,6 +4,7 @@
 // hold more than its container says; or any items, references and extents the case lists.
 #include <QByteArray>
 #include <QList>
+#include <QPoint>
 #include <QSize>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -140,6 +141,7 @@ struct Layout {
     QSize canvas = {};
     const char *majorBrand = nullptr; // the codec's brand when none
     bool distinctTiles = false;
+    QPoint lastLayerAt = {}; // an overlay's last layer's offset on its canvas
 };
 
 // The derived image's own data: a grid's or an overlay's canvas and layout.
@@ -148,8 +150,10 @@ inline QByteArray derivedData(const Layout &l)
     if (l.kind == Layout::grid)
         return be(0, 2) + be(l.rows - 1, 1) + be(l.columns - 1, 1) + be(l.canvas.width(), 2) + be(l.canvas.height(), 2);
     QByteArray out = be(0, 2) + be(0xFFFF, 8) + be(l.canvas.width(), 2) + be(l.canvas.height(), 2);
-    for (int i = 0; i < l.layers; ++i)
-        out += be(0, 2) + be(0, 2);
+    for (int i = 0; i < l.layers; ++i) {
+        const QPoint at = i == l.layers - 1 ? l.lastLayerAt : QPoint();
+        out += be(quint16(at.x()), 2) + be(quint16(at.y()), 2);
+    }
     return out;
 }
 

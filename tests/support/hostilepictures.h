@@ -393,6 +393,11 @@ inline QList<Case> craftedCases()
         {"HEIC overlay of 19,000 layers", craft(small, {L::overlay, {64, 64}, 1, 1, 19000, {64, 64}}),
          Outcome::placeholder},
         {"HEIC grid of 2 x 2", craft(small, {L::grid, {64, 64}, 2, 2, 1, {128, 128}}), Outcome::ownPixels},
+        // The decoder reads past the rows of a layer placed above its canvas.
+        {"HEIC overlay whose layer starts a row above its canvas",
+         craft(small, {L::overlay, {64, 64}, 1, 1, 2, {64, 64}, nullptr, false, {0, -1}}), Outcome::refused},
+        {"HEIC overlay whose layer lies within its canvas",
+         craft(small, {L::overlay, {64, 64}, 1, 1, 2, {72, 72}, nullptr, false, {8, 8}}), Outcome::ownPixels},
         {"AVIF", heic(twoTone(64, 48), heif_orientation_normal, 8, heif_compression_AV1), Outcome::ownPixels},
         {"HEIF of major brand mif1", mif1, Outcome::pixelsOf, heicFile},
         {"JPEG hiding 2,980 scans behind a TEM marker", jpegClaiming(jpegHidingScans(3000, 21), 2000, 2000),
@@ -485,6 +490,21 @@ inline QList<Case> unboundedCases()
     };
 }
 
+// The inputs fuzzing found to fault inside a decoder library (tests/fuzz/contained/), each
+// refused by our own checks before any decoder sees it.
+inline QList<Case> containedCases()
+{
+    QList<Case> cases;
+    const QDir kept(qEnvironmentVariable("LW_TEST_DATA") + QStringLiteral("/../fuzz/contained"));
+    for (const QFileInfo &info : kept.entryInfoList(QDir::Files, QDir::Name)) {
+        QFile f(info.filePath());
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(info.filePath());
+        cases.append({QStringLiteral("kept fuzz case ") + info.fileName(), f.readAll(), Outcome::refused});
+    }
+    EXPECT_FALSE(cases.isEmpty()) << qPrintable(kept.path());
+    return cases;
+}
+
 // Pictures whose few bytes or odd layout cost the readers in front of the decoders far more than
 // a real picture of their size: comments, strips, chunks and references by the million, data read
 // at every use, parameter sets given to the decoder with every image. Each made as small as still
@@ -545,7 +565,7 @@ inline QList<Case> hostileCases(const QDir &dir)
         {"WebP", encode(twoTone(64, 48), "webp")},     {"GIF", twoToneGif(64, 48)},
         {"BMP", encode(twoTone(64, 48), "bmp")},
     };
-    cases += craftedCases();
+    cases += craftedCases() + containedCases();
     for (const auto &w : whole)
         cases.append({QStringLiteral("truncated ") + QLatin1String(w.name), w.bytes.left(w.bytes.size() / 2),
                       Outcome::either});

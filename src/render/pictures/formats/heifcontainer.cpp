@@ -443,6 +443,30 @@ private:
         return QSize(int(std::min<quint64>(w, 1 << 30)), int(std::min<quint64>(h, 1 << 30)));
     }
 
+    // Whether no layer of an overlay starts above its canvas: the decoder copies such a layer's
+    // rows from past its end (libheif 1.15 reads beyond the layer's pixels), and what it draws is
+    // not the picture. A real overlay places its layers within the canvas.
+    bool layersPlaceable(quint32 id, const Item &it)
+    {
+        if (const auto known = m_placeable.constFind(id); known != m_placeable.cend())
+            return *known;
+        const std::optional<QByteArray> data = itemData(m_bytes, m_meta, it);
+        if (!data)
+            return false;
+        Reader r(*data, 0, data->size());
+        r.skip(1);
+        const int field = (int(r.u(1)) & 1) ? 4 : 2;
+        r.skip(8 + 2 * field); // fill colour, canvas size
+        bool placeable = true;
+        for (qsizetype i = 0; i < it.derivedFrom.size() && placeable; ++i) {
+            r.skip(field); // the horizontal offset
+            const quint64 top = r.u(field);
+            placeable = r.ok() && !(top >> (8 * field - 1)); // the vertical offset, signed
+        }
+        m_placeable.insert(id, placeable);
+        return placeable;
+    }
+
     // The size the item's bitstream makes, and how many pictures it decodes to make it; with
     // the bytes of its configuration, which go to the decoder before the data at every use.
     std::optional<LWCodedSize::Stream> stream(const Item &it, qint64 &configBytes) const
@@ -498,6 +522,8 @@ private:
             const std::optional<QSize> c = *known;
             // Some writers declare a turned grid's size turned, its canvas not.
             if (!c || !(within(*c, *size, 0) || within(*c, size->transposed(), 0)) || it->derivedFrom.isEmpty())
+                return false;
+            if (it->type == fourcc("iovl") && !layersPlaceable(id, *it))
                 return false;
             for (const quint32 from : it->derivedFrom)
                 if (!visit(from, depth + 1))
@@ -573,6 +599,7 @@ private:
     QHash<quint32, Known> m_coded; // the coded images already read
     QHash<quint32, std::optional<QSize>> m_canvas; // the grids' and overlays' canvases already read
     QHash<quint32, qint64> m_dataLength;
+    QHash<quint32, bool> m_placeable; // the overlays whose layers were read
     qint64 m_maxDataRead = 2 * qint64(m_bytes.size()) + LWHeifContainer::maxDataReadBeyondFile;
     LWHeifContainer::Plan m_plan;
 };

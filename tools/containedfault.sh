@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Usage: containedfault.sh <log of a fuzz target's run>. Exit status 0 when the run's sanitizer
+# report is a fault wholly inside a decoder library that only the sandboxed decode worker runs
+# (README.md, "Decoder faults the worker contains"), which tools/sanitizers.sh reports without
+# failing; 1 for anything else, ours.
+set -euo pipefail
+# Such a fault is one AddressSanitizer report of a heap overflow or use after free whose faulting
+# frames (the sanitizer's own aside) are the library's, entered once from outside (no frame of its
+# further out: no callback of ours ran between), on memory the library allocated (and freed). Our
+# code reading past a buffer the library gave it, or handing it too small a buffer, is ours. The
+# allocation's stack is read only to its first frame past the sanitizer's: the unwinder loses its
+# way in the libraries, which keep no frame pointers.
+CONTAINED_LIBS='libheif|libde265|libaom|libdav1d'
+awk -v libs="^($CONTAINED_LIBS)[.]so" '
+    function module(line, m) {
+        if (match(line, /\((\/[^()]*)\+0x[0-9a-f]+\)/)) {
+            m = substr(line, RSTART + 1, RLENGTH - 2)
+            sub(/\+0x[0-9a-f]+$/, "", m)
+            sub(/.*\//, "", m)
+            return m
+        }
+        return ""
+    }
+    function runtime(line) {
+        return line ~ / in (_?__interceptor_|__asan_|__sanitizer_|operator (new|delete))/ ||
+            line ~ / in (malloc|calloc|realloc|free|memcpy|memmove|memset|memcmp|bcmp|strlen|strnlen)[ (]/
+    }
+    /ERROR: AddressSanitizer: (heap-buffer-overflow|heap-use-after-free) / {
+        reports++; stack = "access"; state = 0; next
+    }
+    /ERROR: [A-Za-z]*Sanitizer|ERROR: libFuzzer|runtime error: / { others++ }
+    /(allocated|freed) by thread / && reports { stack = "origin"; state = 0; allocated = 1; next }
+    /^ *#[0-9]+ / && stack != "" {
+        lib = module($0) ~ libs
+        if (state == 0) {
+            if (runtime($0)) next
+            if (!lib) ours = 1
+            state = 1
+            next
+        }
+        if (stack == "access") {
+            if (state == 1 && !lib) state = 2
+            else if (state == 2 && lib) ours = 1
+        }
+        next
+    }
+    /^ *$/ { stack = "" }
+    END { exit !(reports == 1 && !others && allocated && !ours) }
+' "$1"
