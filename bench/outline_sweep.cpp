@@ -148,7 +148,7 @@ int main(int argc, char **argv)
                 std::printf("%s page %d: %s: ours %.1f (mupdf %.1f, poppler %.1f), readers %.1f\n",
                             nearer > allowed ? "FAIL" : "ok  ", page, qPrintable(names[i]), nearer, m, p, readers);
             failed += nearer > allowed;
-            if (nearer > allowed && qEnvironmentVariableIsSet("LW_SWEEP_KEEP")) {
+            if ((nearer > allowed || qEnvironmentVariableIsSet("LW_SWEEP_ALL")) && qEnvironmentVariableIsSet("LW_SWEEP_KEEP")) {
                 const QString keep = qEnvironmentVariable("LW_SWEEP_KEEP");
                 QImage three(areas[i].width() * 3, areas[i].height(), QImage::Format_RGB32);
                 QPainter side(&three);
