@@ -2,7 +2,10 @@
 // of the same page. Each element's worst 16 x 16 block (mean of the channels' differences) against
 // the nearer reader must stay within twice the readers' own worst block there, or 20 levels.
 //   lw_outline_sweep [PAGES [SEED]]    (default 60 pages of four shapes, seed 1)
-// Prints the failing elements and a summary; exits 1 when any element fails.
+// Prints the failing elements and a summary; exits 1 when any element fails. LW_SWEEP_ALL=1 prints
+// every element, LW_SWEEP_KEEP=DIR keeps the printed ones' drawings (ours, MuPDF's, poppler's side by
+// side) and each page's PDF, LW_SWEEP_CASE="kind sides w h turn outline dash" draws that shape in
+// every cell (kind: star, polygon, triangle or rectangle), LW_SWEEP_MORE=1 adds ellipses and lines.
 #include "model/document.h"
 #include "render/export.h"
 #include "render/text/fonts.h"
@@ -63,7 +66,8 @@ int main(int argc, char **argv)
             double width = uniform(0, 1) < 0.1 ? 0.05 : logUniform(0.05, 40);
             const double dashDraw = uniform(0, 1);
             double dash = dashDraw < 0.15 ? 0 : logUniform(0.4, 37);
-            const int kindDraw = int(uniform(0, 4));
+            // LW_SWEEP_MORE=1 adds ellipses and lines (round caps) to the kinds drawn.
+            const int kindDraw = int(uniform(0, qEnvironmentVariableIsSet("LW_SWEEP_MORE") ? 6 : 4));
             LWShapeKind kind = LWShapeKind::star;
             int sides = 5;
             QString what;
@@ -75,8 +79,11 @@ int main(int argc, char **argv)
                 what = QStringLiteral("polygon %1").arg(sides);
             } else if (kindDraw == 2) {
                 kind = LWShapeKind::triangle, what = QStringLiteral("triangle");
-            } else {
+            } else if (kindDraw == 3) {
                 kind = LWShapeKind::rectangle, what = QStringLiteral("rectangle");
+            } else {
+                kind = kindDraw == 4 ? LWShapeKind::ellipse : LWShapeKind::line;
+                what = kindDraw == 4 ? QStringLiteral("ellipse") : QStringLiteral("line");
             }
             double rotation = uniform(0, 1) < 0.4 ? 0 : uniform(-180, 180);
             if (page == 0) { // the first page: cases met by users
