@@ -142,15 +142,21 @@ QList<QPolygonF> finePolygons(const QPainterPath &path, const QRectF *target, co
     return cutPolygons(path.toSubpathPolygons(scaled), box, quad.size() == 4 ? &quad : nullptr, split);
 }
 
-// The area a polygon encloses, whichever way round.
-double area(const QPolygonF &polygon)
+// Twice the area a polygon encloses, negative when it runs the other way round.
+double twiceSignedArea(const QPolygonF &polygon)
 {
     double twice = 0;
     for (qsizetype i = 0, n = polygon.size(); i < n; ++i) {
         const QPointF a = polygon[i], b = polygon[(i + 1) % n];
         twice += a.x() * b.y() - b.x() * a.y();
     }
-    return std::abs(twice) / 2;
+    return twice;
+}
+
+// The area a polygon encloses, whichever way round.
+double area(const QPolygonF &polygon)
+{
+    return std::abs(twiceSignedArea(polygon)) / 2;
 }
 
 // The polygons as a winding path in device pixels.
@@ -301,7 +307,7 @@ std::optional<QList<QPolygonF>> dashes(const QPainterPath &path, const QTransfor
         const QPolygonF line = back.map(flat);
         if (line.isEmpty())
             continue;
-        qsizetype index = first;
+        qsizetype index = first; // each subpath starts the pattern afresh
         double left = firstLeft;
         QPolygonF dash{line[0]};
         const auto add = [&](QPointF at) {
@@ -364,10 +370,7 @@ QPainterPath roundJoins(const QList<QPolygonF> &lines, double width, double scal
                 const double angle = from + turn * k / parts;
                 wedge << c + QPointF(std::cos(angle), std::sin(angle)) * radius;
             }
-            double twice = 0;
-            for (qsizetype i = 0, n = wedge.size(); i < n; ++i)
-                twice += wedge[i].x() * wedge[(i + 1) % n].y() - wedge[(i + 1) % n].x() * wedge[i].y();
-            if (twice * sense < 0)
+            if (twiceSignedArea(wedge) * sense < 0)
                 std::reverse(wedge.begin(), wedge.end());
             out.addPolygon(wedge);
             out.closeSubpath();
@@ -382,11 +385,7 @@ double strokeSense(const QPainterPathStroker &stroker)
     probe.moveTo(0, 0);
     probe.lineTo(10, 0);
     const QList<QPolygonF> outline = stroker.createStroke(probe).toSubpathPolygons();
-    double twice = 0;
-    if (!outline.isEmpty())
-        for (qsizetype i = 0, n = outline[0].size(); i < n; ++i)
-            twice += outline[0][i].x() * outline[0][(i + 1) % n].y() - outline[0][(i + 1) % n].x() * outline[0][i].y();
-    return twice < 0 ? -1 : 1;
+    return !outline.isEmpty() && twiceSignedArea(outline[0]) < 0 ? -1 : 1;
 }
 
 QPainterPath openLines(const QList<QPolygonF> &lines)
