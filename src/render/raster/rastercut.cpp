@@ -142,15 +142,21 @@ QList<QPolygonF> finePolygons(const QPainterPath &path, const QRectF *target, co
     return cutPolygons(path.toSubpathPolygons(scaled), box, quad.size() == 4 ? &quad : nullptr, split);
 }
 
-// The area a polygon encloses, whichever way round.
-double area(const QPolygonF &polygon)
+// Twice the area a polygon encloses, negative when it runs the other way round.
+double twiceSignedArea(const QPolygonF &polygon)
 {
     double twice = 0;
     for (qsizetype i = 0, n = polygon.size(); i < n; ++i) {
         const QPointF a = polygon[i], b = polygon[(i + 1) % n];
         twice += a.x() * b.y() - b.x() * a.y();
     }
-    return std::abs(twice) / 2;
+    return twice;
+}
+
+// The area a polygon encloses, whichever way round.
+double area(const QPolygonF &polygon)
+{
+    return std::abs(twiceSignedArea(polygon)) / 2;
 }
 
 // The polygons as a winding path in device pixels.
@@ -261,22 +267,22 @@ void fill(QPainter &p, const QPainterPath &path, const QBrush &brush)
 
 namespace {
 
-// The pen's dashes along the path as open lines, the path's curves flattened to a 64th of a
-// device pixel, and where a dash turns a corner (more than 10 degrees) the corner alone; none when
-// the pattern is empty or would make more than a million dashes. Qt's stroker lays dashes along
-// curves flattened to half a unit of the path whatever the scale (at 300 DPI up to two pixels off
-// the curve); the dashes are stroked with bevel joins, as a round join where lines barely turn may
-// come out as a whole disc, a bulge on a flat dash end, and the corners with the pen's join.
-struct Dashes {
-    QPainterPath lines, corners;
-};
-std::optional<Dashes> dashes(const QPainterPath &path, const QTransform &device, const QPen &pen)
+// The pen's dashes along the path as open lines, as a PDF reader lays them: the pattern starts
+// afresh on each subpath and runs on through its corners, so a dash that passes a corner holds it
+// and one that ends on it stops there; a closed subpath's last dash is not joined to its first (it
+// ends at the start with its cap), and an odd pattern is read twice over. Curves are flattened to
+// a 64th of a device pixel (Qt's own dasher lays dashes along curves flattened to half a unit,
+// pixels off at print resolutions). None when the pattern is empty or would make more than a
+// million dashes.
+std::optional<QList<QPolygonF>> dashes(const QPainterPath &path, const QTransform &device, const QPen &pen)
 {
-    const QList<qreal> pattern = pen.dashPattern();
+    QList<qreal> pattern = pen.dashPattern();
+    if (pattern.size() % 2)
+        pattern += pattern;
     double period = 0;
     for (const qreal length : pattern)
         period += std::max(length, 0.0) * pen.widthF();
-    if (pattern.isEmpty() || pattern.size() % 2 || !(period > 0) || !(path.length() / period < 1e6))
+    if (pattern.isEmpty() || !(period > 0) || !(path.length() / period < 1e6))
         return std::nullopt;
     const auto length = [&](qsizetype index) { return std::max(pattern[index], 0.0) * pen.widthF(); };
     // Where the pattern starts: dashOffset widths into it.
@@ -296,24 +302,13 @@ std::optional<Dashes> dashes(const QPainterPath &path, const QTransform &device,
     const QTransform fine = device * QTransform::fromScale(32, 32); // Qt flattens to half a unit
     const QTransform back = fine.inverted();
     const double near = 1e-3 / std::sqrt(std::abs(device.determinant())); // a thousandth of a pixel
-    Dashes out;
-    const auto corners = [&](const QPolygonF &dash) {
-        for (qsizetype j = 1; j + 1 < dash.size(); ++j) {
-            const QLineF in(dash[j - 1], dash[j]), on(dash[j], dash[j + 1]);
-            if (in.unitVector().dx() * on.unitVector().dx() + in.unitVector().dy() * on.unitVector().dy() <
-                std::cos(10 * M_PI / 180))
-                out.corners.addPolygon(QPolygonF{dash[j] - (in.unitVector().p2() - in.p1()) * near, dash[j],
-                                                 dash[j] + (on.unitVector().p2() - on.p1()) * near});
-        }
-        out.lines.addPolygon(dash);
-    };
+    QList<QPolygonF> out;
     for (const QPolygonF &flat : path.toSubpathPolygons(fine)) {
         const QPolygonF line = back.map(flat);
         if (line.isEmpty())
             continue;
-        qsizetype index = first;
+        qsizetype index = first; // each subpath starts the pattern afresh
         double left = firstLeft;
-        QList<QPolygonF> made;
         QPolygonF dash{line[0]};
         const auto add = [&](QPointF at) {
             if (dash.isEmpty() || QLineF(dash.last(), at).length() > near)
@@ -328,7 +323,8 @@ std::optional<Dashes> dashes(const QPainterPath &path, const QTransform &device,
                 const QPointF at = a + (b - a) * (along / span);
                 if (index % 2 == 0) {
                     add(at);
-                    made << dash;
+                    if (dash.size() > 1)
+                        out << dash;
                 }
                 dash = {at};
                 index = (index + 1) % pattern.size();
@@ -338,16 +334,65 @@ std::optional<Dashes> dashes(const QPainterPath &path, const QTransform &device,
             if (index % 2 == 0)
                 add(b);
         }
-        const bool lastOn = index % 2 == 0;
-        // A closed path's last dash runs on into its first, which starts where the path does.
-        if (lastOn && !made.isEmpty() && line.isClosed() && made.first().first() == line.first())
-            dash += made.takeFirst().mid(1);
-        if (lastOn)
-            made << dash;
-        for (const QPolygonF &piece : std::as_const(made))
-            if (piece.size() > 1)
-                corners(piece);
+        if (index % 2 == 0 && dash.size() > 1)
+            out << dash;
     }
+    return out;
+}
+
+// The round joins of the lines, stroked `width` wide with bevel joins: at each corner the
+// circular segment past the bevel, as the pie slice between the two edges' outer ends (covering
+// the bevel's triangle too) within a 64th of a device pixel of the arc. Turned `sense` as the
+// stroker's own outlines are, so that a winding fill unites them; none where the bevel already
+// lies that close to the arc.
+QPainterPath roundJoins(const QList<QPolygonF> &lines, double width, double scale, double sense)
+{
+    QPainterPath out;
+    const double radius = width / 2, tolerance = 1.0 / 64 / scale;
+    if (!(radius > tolerance))
+        return out;
+    const double step = 2 * std::acos(1 - tolerance / radius); // the largest arc step within it
+    for (const QPolygonF &line : lines)
+        for (qsizetype j = 1; j + 1 < line.size(); ++j) {
+            const QPointF c = line[j];
+            const QLineF in(line[j - 1], c), on(c, line[j + 1]);
+            if (in.length() <= 0 || on.length() <= 0)
+                continue;
+            const double a1 = std::atan2(in.dy(), in.dx()), a2 = std::atan2(on.dy(), on.dx());
+            double turn = std::remainder(a2 - a1, 2 * M_PI); // right on the page (y down) when positive
+            if (!(std::abs(turn) > step))
+                continue;
+            // The outer side is left of a right turn: the normals point away from the turn.
+            const double from = a1 + (turn > 0 ? -M_PI / 2 : M_PI / 2);
+            const int parts = int(std::ceil(std::abs(turn) / step));
+            QPolygonF wedge{c};
+            for (int k = 0; k <= parts; ++k) {
+                const double angle = from + turn * k / parts;
+                wedge << c + QPointF(std::cos(angle), std::sin(angle)) * radius;
+            }
+            if (twiceSignedArea(wedge) * sense < 0)
+                std::reverse(wedge.begin(), wedge.end());
+            out.addPolygon(wedge);
+            out.closeSubpath();
+        }
+    return out;
+}
+
+// Which way round the stroker turns its outlines (the sign of their area).
+double strokeSense(const QPainterPathStroker &stroker)
+{
+    QPainterPath probe;
+    probe.moveTo(0, 0);
+    probe.lineTo(10, 0);
+    const QList<QPolygonF> outline = stroker.createStroke(probe).toSubpathPolygons();
+    return !outline.isEmpty() && twiceSignedArea(outline[0]) < 0 ? -1 : 1;
+}
+
+QPainterPath openLines(const QList<QPolygonF> &lines)
+{
+    QPainterPath out;
+    for (const QPolygonF &line : lines)
+        out.addPolygon(line);
     return out;
 }
 
@@ -356,31 +401,41 @@ std::optional<Dashes> dashes(const QPainterPath &path, const QTransform &device,
 void stroke(QPainter &p, const QPainterPath &path, const QPen &pen)
 {
     const QTransform device = p.combinedTransform();
-    // Qt's own thin-pen stroker clips each line itself; a pen it draws that way keeps its look.
+    const bool raster = rasterDevice(p) && device.isInvertible() && !pen.isCosmetic() && pen.style() != Qt::NoPen;
+    const std::optional<QList<QPolygonF>> dashed =
+        !raster || pen.style() == Qt::SolidLine ? std::nullopt : dashes(path, device, pen);
+    // Qt's own thin-pen stroker clips each line itself; a pen it draws that way keeps its look,
+    // dashed as the thick ones are.
     const double scale = std::sqrt(std::abs(device.determinant()));
-    if (!rasterDevice(p) || !device.isInvertible() || pen.isCosmetic() || !(pen.widthF() * scale > 1) ||
-        pen.style() == Qt::NoPen) {
+    if (!raster || !(pen.widthF() * scale > 1)) {
         if (rasterDevice(p))
             count(p, device.mapRect(path.controlPointRect()));
-        p.strokePath(path, pen);
+        if (!dashed) {
+            p.strokePath(path, pen);
+            return;
+        }
+        QPen solid = pen;
+        solid.setStyle(Qt::SolidLine);
+        p.strokePath(openLines(*dashed), solid);
         return;
     }
     QPainterPathStroker stroker(pen);
     // Offset curves within a sixteenth of a device pixel: at a quarter (Qt's own stroker keeps a
     // quarter of a point whatever the scale) an edge strays by up to half a pixel.
     stroker.setCurveThreshold(0.0625 / scale);
-    const std::optional<Dashes> dashed =
-        pen.style() == Qt::SolidLine ? std::nullopt : dashes(path, device, pen);
     if (!dashed) {
         fill(p, stroker.createStroke(path), pen.brush());
         return;
     }
+    // Each dash is stroked solid with the pen's cap; a round join is made here, as Qt's fills a
+    // whole disc where a short piece turns or lines barely turn.
     stroker.setDashPattern(Qt::SolidLine);
-    stroker.setJoinStyle(Qt::BevelJoin);
-    QPainterPath outline = stroker.createStroke(dashed->lines);
-    stroker.setJoinStyle(pen.joinStyle());
-    stroker.setCapStyle(Qt::FlatCap);
-    outline.addPath(stroker.createStroke(dashed->corners)); // the same way round: a union
+    const bool round = pen.joinStyle() == Qt::RoundJoin;
+    if (round)
+        stroker.setJoinStyle(Qt::BevelJoin);
+    QPainterPath outline = stroker.createStroke(openLines(*dashed));
+    if (round)
+        outline.addPath(roundJoins(*dashed, pen.widthF(), scale, strokeSense(stroker)));
     fill(p, outline, pen.brush());
 }
 
