@@ -4,6 +4,7 @@
 // handed. The misbehaving worker is a test program (lw-misbehaving-decoder) of the same loop.
 #include "model/file/documentio.h"
 #include "render/export.h"
+#include "render/exportpictures.h"
 #include "render/text/fonts.h"
 #include "render/preflight.h"
 #include "render/sheet.h"
@@ -464,7 +465,7 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
     const QString program =
         QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
         QStringLiteral("/lw-misbehaving-decoder");
-    enum class During { decode, secondGo, planning, place, hello, lent, full, held, same, compression, slots };
+    enum class During { decode, secondGo, planning, place, hello, lent, full, held, heldRuns, same, compression, slots };
     enum class Made { png, pdf, sheet };
     const struct {
         const char *words;
@@ -482,6 +483,7 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
                 {"sleep 600000", 3600000, During::lent, 1, 0, Made::pdf},
                 {"headersleep 0", 3600000, During::full, 0, 1, Made::pdf},
                 {"headersleep 0", 3600000, During::held, 0, 1},
+                {"headersleep 0", 3600000, During::heldRuns, 0, 1},
                 {"sleep 600000", 3600000, During::same, 0, 1},
                 {"headersleep 0", 3600000, During::compression, 0, 1, Made::pdf},
                 {"headersleep 0", 3600000, During::slots, 0, 1, Made::sheet}};
@@ -501,7 +503,18 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
         LWDocument two = alone(asking(row.words)); // a page of two photos, each decoded on a thread of its own
         two.pages[0].elements.append(doc.pages[0].elements[0]);
         two.pages[0].elements[1].frame = {100, 10, 80, 80};
-        const LWDocument &exported = row.during == During::lent ? two : doc;
+        // A letter page whose photo the budget holds only a run of bands at a time.
+        LWDocument letter = LWDocument::blank(LWSizePreset::letter, std::nullopt);
+        letter.pages[0].elements = {LWElement::makePhoto({0, 0, letter.width, letter.height})};
+        letter.pages[0].elements[0].image->data =
+            encode(plain(1300, 1700, Qt::darkCyan), "png") + "LWTEST " + QByteArray(row.words);
+        const qint64 limit = LWDecodeBudget::limit();
+        const auto restore = qScopeGuard([limit] { LWDecodeBudget::setLimit(limit); });
+        if (row.during == During::heldRuns) {
+            const qint64 whole = LWExportPictures::Plan(letter, 0, 150.0 / 72).need(-1e9, 1e9);
+            LWDecodeBudget::setLimit(whole / 3 * 4 - 1);
+        }
+        const LWDocument &exported = row.during == During::lent ? two : row.during == During::heldRuns ? letter : doc;
         const LWImage &picture = doc.pages[0].elements[0].image.value();
         const LWImage sleeper = alone(asking("sleep 600000")).pages[0].elements[0].image.value();
         if (row.during == During::place)
@@ -530,9 +543,9 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
         std::optional<LWDecodeBudget::Reservation> full =
             row.during == During::full ? LWDecodeBudget::reserve(LWDecodeBudget::limit()) : std::nullopt;
         std::optional<LWDecodeBudget::Reservation> held =
-            row.during == During::held ? LWDecodeBudget::hold(1) : std::nullopt;
+            row.during == During::held || row.during == During::heldRuns ? LWDecodeBudget::hold(1) : std::nullopt;
         EXPECT_EQ(full.has_value(), row.during == During::full);
-        EXPECT_EQ(held.has_value(), row.during == During::held);
+        EXPECT_EQ(held.has_value(), row.during == During::held || row.during == During::heldRuns);
         const LWDecodeWorkers::Stats start = LWDecodeWorkers::stats();
         const qint64 asked = LWImageCache::stats().decodes;
         std::atomic<int> asks = 0; // since the picture was handed: the third is in the wait for a worker or its answer
@@ -544,6 +557,7 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
             case During::hello: // the worker started, ended once Cancel is heard
                 return asks >= 3 || (now.running > start.running && ++asks >= 3);
             case During::lent: return asks >= 3 || (now.busy >= 2 && ++asks >= 3);
+            case During::heldRuns: return ++asks >= 6; // the runs' own asks first
             case During::full:
             case During::held:
             case During::same: return ++asks >= 3; // the waits for room or the view's decode ask
@@ -553,6 +567,7 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
             }
         };
         const QString png = dir.filePath(QStringLiteral("cancelled.png"));
+        QString reason; // not short of memory
         QStringList painterWarnings;
         static QStringList *warnings = nullptr;
         warnings = &painterWarnings;
@@ -564,7 +579,9 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
             if (row.made == Made::png) {
                 LWExport::RasterWriteHooks hooks;
                 hooks.cancelled = pressed;
-                return LWExport::writeRaster(exported, 0, 72, false, LWExport::RasterType::png, 0.92, png, hooks);
+                hooks.reason = &reason;
+                const double dpi = row.during == During::heldRuns ? 150 : 72;
+                return LWExport::writeRaster(exported, 0, dpi, false, LWExport::RasterType::png, 0.92, png, hooks);
             }
             // As the export sheet's job makes them: Cancel heard in every wait on picture work.
             const LWDecodeWorkers::Cancellable listening(pressed);
@@ -581,11 +598,12 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
             held.reset();
         }
         EXPECT_TRUE(ended) << "the export did not hear Cancel";
-        EXPECT_EQ(made.get(), cancelled);
+        EXPECT_EQ(made.get().toStdString(), cancelled.toStdString());
+        EXPECT_EQ(reason.toStdString(), "");
         full.reset();
         held.reset();
         qInstallMessageHandler(before);
-        EXPECT_EQ(painterWarnings, QStringList());
+        EXPECT_EQ(painterWarnings.join(QLatin1Char('\n')).toStdString(), "");
         EXPECT_EQ(LWDecodeWorkers::stats().started - start.started, row.started);
         EXPECT_EQ(LWDecodeWorkers::stats().running, row.left) << "the view's decode goes on";
         EXPECT_EQ(LWDecodeWorkers::stats().busy, view ? 1 : 0);
