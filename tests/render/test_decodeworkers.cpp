@@ -493,28 +493,23 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
     for (const auto &row : rows) {
         SCOPED_TRACE(testing::Message() << row.words << ", " << int(row.during) << ", made " << int(row.made));
         LWDecodeWorkers::setForTests(program, 60, row.wallMs);
-        // A HEIF is decoded whole once for every use: the export waits for the view's decode.
-        // The words in a free box at a HEIF's end, which its checks pass.
-        const QByteArray words = "LWTEST " + QByteArray(row.words);
-        QByteArray freeBox(4, 0);
-        qToBigEndian(quint32(8 + words.size()), freeBox.data());
-        const LWDocument doc = row.during == During::same ? alone(heic(plain(64, 64, Qt::magenta)) + freeBox + "free" + words)
-                                                          : alone(asking(row.words)); // a card: its sheet holds ten
-        LWDocument two = alone(asking(row.words)); // a page of two photos, each decoded on a thread of its own
-        two.pages[0].elements.append(doc.pages[0].elements[0]);
-        two.pages[0].elements[1].frame = {100, 10, 80, 80};
-        // A letter page whose photo the budget holds only a run of bands at a time.
-        LWDocument letter = LWDocument::blank(LWSizePreset::letter, std::nullopt);
-        letter.pages[0].elements = {LWElement::makePhoto({0, 0, letter.width, letter.height})};
-        letter.pages[0].elements[0].image->data =
-            encode(plain(1300, 1700, Qt::darkCyan), "png") + "LWTEST " + QByteArray(row.words);
-        const qint64 limit = LWDecodeBudget::limit();
-        const auto restore = qScopeGuard([limit] { LWDecodeBudget::setLimit(limit); });
-        if (row.during == During::heldRuns) {
-            const qint64 whole = LWExportPictures::Plan(letter, 0, 150.0 / 72).need(-1e9, 1e9);
-            LWDecodeBudget::setLimit(whole / 3 * 4 - 1);
+        // A HEIF is decoded whole once for every use: the export waits for the view's decode (the
+        // words in a free box at its end, which its checks pass).
+        QByteArray heif = heic(plain(64, 64, Qt::magenta)) + "0000freeLWTEST " + row.words;
+        qToBigEndian(quint32(heif.size() - heif.indexOf("0000free")), heif.data() + heif.indexOf("0000free"));
+        const LWDocument doc = alone(row.during == During::same ? heif : asking(row.words)); // a card: its sheet holds ten
+        LWDocument exported = doc;
+        if (row.during == During::lent) { // a second photo, decoded on a thread of its own
+            exported.pages[0].elements.append(alone(asking(row.words)).pages[0].elements[0]);
+            exported.pages[0].elements[1].frame = {100, 10, 80, 80};
         }
-        const LWDocument &exported = row.during == During::lent ? two : row.during == During::heldRuns ? letter : doc;
+        const auto restore = qScopeGuard([limit = LWDecodeBudget::limit()] { LWDecodeBudget::setLimit(limit); });
+        if (row.during == During::heldRuns) { // a letter page whose photo the budget holds a run of bands at a time
+            exported = LWDocument::blank(LWSizePreset::letter, std::nullopt);
+            exported.pages[0].elements = {LWElement::makePhoto({0, 0, exported.width, exported.height})};
+            exported.pages[0].elements[0].image->data = encode(plain(1300, 1700, Qt::darkCyan), "png") + "LWTEST headersleep 0";
+            LWDecodeBudget::setLimit(LWExportPictures::Plan(exported, 0, 150.0 / 72).need(-1e9, 1e9) / 3 * 4 - 1);
+        }
         const LWImage &picture = doc.pages[0].elements[0].image.value();
         const LWImage sleeper = alone(asking("sleep 600000")).pages[0].elements[0].image.value();
         if (row.during == During::place)
