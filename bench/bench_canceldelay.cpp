@@ -4,9 +4,13 @@
 // the wall clock a picture of its size gets), and with the program's own worker decoding a
 // 96-megapixel JPEG at its full size. Also in the export's other waits: while it plans the
 // picture and the header read sleeps, and while it waits for the one worker place, which the
-// page view's decode of a picture that sleeps holds.
+// page view's decode of a picture that sleeps holds. And after the decode: a card's 24-megapixel
+// PNG exported as a PDF or as its 10-up sheet, Cancel pressed a moment after the worker's answer
+// (while the picture is made ready and compressed).
 #include "model/document.h"
 #include "render/export.h"
+#include "render/raster/pngwriter.h"
+#include "render/sheet.h"
 #include "render/pictures/decodebudget.h"
 #include "render/pictures/imagecache.h"
 #include "render/worker/decodeworkers.h"
@@ -117,8 +121,73 @@ void BM_CancelLargeDecode(benchmark::State &state)
     cancelled(state, {}, [](int n) { return photo + QByteArray::number(n); }, 3500);
 }
 
+// A 24-megapixel photo-like PNG (grain everywhere, as a camera's noise): about 68 MB.
+const QByteArray &bigPng()
+{
+    static const QByteArray bytes = [] {
+        QImage image(6000, 4000, QImage::Format_RGB32);
+        quint32 seed = 1;
+        for (int y = 0; y < image.height(); ++y) {
+            auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                const int g = int(seed >> 26);
+                row[x] = qRgb(120 + g + x / 100, 90 + g + y / 100, 60 + g);
+            }
+        }
+        return LWPngWriter::encode(image, 11811).value_or(QByteArray());
+    }();
+    return bytes;
+}
+
+// Cancel pressed `afterMs` after the worker answered, as the export sheet's job hears it.
+void cancelledAfterDecode(benchmark::State &state, bool sheet, int afterMs)
+{
+    LWDecodeWorkers::setForTests({}, 0, 0);
+    int n = 0;
+    for (auto _ : state) {
+        LWDocument doc = LWDocument::blank(LWSizePreset::usCard, std::nullopt);
+        LWElement photo = LWElement::makePhoto({0, 0, doc.width, doc.height});
+        photo.image->data = bigPng() + QByteArray::number(n++); // new bytes: nothing known of them
+        doc.pages[0].elements = {photo};
+        (void)LWPictureDecoder::check(*photo.image->data, {}); // its header read: the next answer is the decode
+        const qint64 decodes = LWDecodeWorkers::stats().decodes;
+        QElapsedTimer since;
+        since.start();
+        std::atomic<bool> stop{false}, done{false};
+        std::atomic<qint64> pressed{-1};
+        std::thread user([&] {
+            while (!done && LWDecodeWorkers::stats().decodes == decodes)
+                QThread::msleep(1);
+            QThread::msleep(afterMs);
+            pressed = since.nsecsElapsed();
+            stop = true;
+        });
+        std::optional<QByteArray> bytes;
+        {
+            const LWDecodeWorkers::Cancellable listening([&] { return stop.load(); });
+            const LWExport::PageDone pageDone = [&](int) { return !stop; };
+            bytes = sheet ? LWExport::sheetPDF(doc, {0}, pageDone) : LWExport::pdfExport(doc, {0}, false, pageDone).bytes;
+        }
+        const qint64 end = since.nsecsElapsed();
+        done = true;
+        user.join();
+        if (bytes || pressed < 0 || end < pressed || LWDecodeBudget::holds() != 0 ||
+            LWDecodeWorkers::stats().busy != 0) {
+            state.SkipWithError("not cancelled cleanly after the decode");
+            break;
+        }
+        state.SetIterationTime(double(end - pressed) / 1e9);
+    }
+}
+
+void BM_CancelPdfAfterDecode(benchmark::State &state) { cancelledAfterDecode(state, false, int(state.range(0))); }
+void BM_CancelSheetAfterDecode(benchmark::State &state) { cancelledAfterDecode(state, true, int(state.range(0))); }
+
 } // namespace
 
+BENCHMARK(BM_CancelPdfAfterDecode)->Arg(50)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CancelSheetAfterDecode)->Arg(50)->Arg(500)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_CancelSleepingDecode)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CancelSpinningThenSleepingDecode)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CancelPlanningWithAStalledHeader)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);

@@ -133,7 +133,8 @@ PdfOutcome pdfExport(const LWDocument &doc, const QList<int> &pages, bool includ
         LWRenderer::draw(doc.pages[index], doc, *p, options);
         if (writer.outOfMemory())
             return {std::nullopt, notEnoughMemory};
-        if (pageDone && !pageDone(++drawn))
+        // Cancel heard in the pictures' work: the page lacks them.
+        if (LWDecodeWorkers::Cancellable::heard() || (pageDone && !pageDone(++drawn)))
             return {};
     }
     std::optional<QByteArray> bytes = writer.finish(QList<PdfPageBoxes>(valid.size(), boxes));

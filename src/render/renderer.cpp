@@ -8,6 +8,7 @@
 #include "render/pictures/imagecache.h"
 #include "render/parallel.h"
 #include "render/picturetally.h"
+#include "render/worker/cancellable.h"
 #include "render/text/textlayout.h"
 
 #include <QHash>
@@ -558,6 +559,8 @@ void drawImage(const LWElement &e, QPainter &p, const LWRenderOptions &options)
         waiting = soon.pending && !decoded;
         if (soon.pending)
             options.pending->add(pic, ink, want);
+    } else if (!options.preview && LWDecodeWorkers::Cancellable::heard()) {
+        // A cancelled export asks for no picture again.
     } else if ((decoded = options.preview ? LWImageCache::image(pic, wantOf(e, p)) : LWImageCache::image(pic, false))) {
         upright = decoded->size();
     }

@@ -7,6 +7,7 @@
 #include "render/pdf/pdfboxes.h"
 #include "render/renderer.h"
 #include "render/text/textlayout.h"
+#include "render/worker/cancellable.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -114,8 +115,9 @@ void drawSheet(const LWDocument &doc, int side, const SheetLayout &layout, QPain
         LWRenderOptions options;
         options.tally = tally;
         const bool back = side > 0;
-        for (int row = 0; row < layout.rows; ++row) {
-            for (int col = 0; col < layout.cols; ++col) {
+        // A cancelled sheet draws no more slots: each would ask for its pictures again.
+        for (int row = 0; row < layout.rows && !LWDecodeWorkers::Cancellable::now(); ++row) {
+            for (int col = 0; col < layout.cols && !LWDecodeWorkers::Cancellable::now(); ++col) {
                 const QRectF slot = layout.slot(col, row, back);
                 p.save();
                 p.setClipRect(slot, Qt::IntersectClip);
@@ -162,7 +164,7 @@ std::optional<QByteArray> sheetPDF(const LWDocument &doc, const QList<int> &side
             return std::nullopt;
         writer.preparePictures(doc.pages[side].elements);
         drawSheet(doc, side, *layout, *p, tally);
-        if (pageDone && !pageDone(++drawn))
+        if (LWDecodeWorkers::Cancellable::heard() || (pageDone && !pageDone(++drawn)))
             return std::nullopt;
     }
     const PdfPageBoxes paperOnly{QRectF(QPointF(0, 0), layout->paper), {}, {}, {}};

@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -652,10 +653,13 @@ TEST_F(ExportTest, AFolderNothingOpensIsNamedInAnAlert)
 // Through a hidden named temporary, as on file systems without unnamed ones, and for the pages of
 // a card through either kind: a finished export writes exactly what the exporter makes in memory;
 // a failed or cancelled one leaves the folder exactly as it was, every earlier file of the names
-// included, even when the pages before were complete.
+// included, even when the pages before were complete; also when Cancel comes while a PDF's or a
+// sheet's picture decodes (the stand-in worker asleep for an hour: only Cancel ends it).
 TEST_F(ExportTest, ThroughANamedTemporary)
 {
-    enum class End { done, fault, cancel };
+    enum class End { done, fault, cancel, cancelDecoding };
+    LWDocument sleeping = card();
+    sleeping.pages[0].elements = {harbourView(Qt::darkGreen, "LWTEST sleep 600000")};
     LWDocument sided = card();
     sided.pages[1].background = LWFill::solid(LWColor::hex(0x3060C0));
     const LWDocument letter = flyer(); // 2550 x 3300 px at 300 DPI: many bands
@@ -681,7 +685,10 @@ TEST_F(ExportTest, ThroughANamedTemporary)
         {"PDF, the disk full", sided, Fmt::pdf, -1, End::fault, {}, 0},
         {"PNG, the disk full midway", letter, Fmt::png, 0, End::fault},
         {"PNG, cancelled midway", letter, Fmt::png, 0, End::cancel},
+        {"PDF, cancelled while its picture decodes", sleeping, Fmt::pdf, -1, End::cancelDecoding},
+        {"card sheet, cancelled while its picture decodes", sleeping, Fmt::sheet, -1, End::cancelDecoding},
     };
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     // Both sides of the card: the front is complete when the back fails or the user cancels.
     for (Fmt format : {Fmt::png, Fmt::jpeg})
         for (End end : {End::fault, End::cancel})
@@ -734,7 +741,25 @@ TEST_F(ExportTest, ThroughANamedTemporary)
             prompts->script.append(ScriptedPrompts::confirmStep(true));
         if (c.end == End::fault)
             prompts->script.append(ScriptedPrompts::alertStep());
+        if (c.end == End::cancelDecoding)
+            LWDecodeWorkers::setForTests(QFileInfo(self).absolutePath() + QStringLiteral("/lw-misbehaving-decoder"), 60,
+                                         3600000);
         sheet.runExport();
+        if (c.end == End::cancelDecoding) {
+            // The click once a worker decodes; bounded, then the worker is ended.
+            QElapsedTimer clock;
+            clock.start();
+            while (LWDecodeWorkers::stats().busy == 0 && clock.elapsed() < 60000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            cancelAsked = LWDecodeWorkers::stats().busy > 0;
+            QTest::mouseClick(sheet.cancelButton(), Qt::LeftButton);
+            clock.restart();
+            while ((sheet.exporting() || LWExportJob::anyEnding()) && clock.elapsed() < 30000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            EXPECT_FALSE(sheet.exporting() || LWExportJob::anyEnding()) << "Cancel was not heard while the picture decodes";
+            LWDecodeWorkers::endAll(); // the sheet's print check may decode it too
+            LWDecodeWorkers::setForTests({}, 0, 0);
+        }
         finish(sheet);
         LWExportJob::setProbe({});
         EXPECT_TRUE(prompts->script.isEmpty());
@@ -750,7 +775,7 @@ TEST_F(ExportTest, ThroughANamedTemporary)
             EXPECT_EQ(bytes(out(name)), c.earlier ? "old " + name.toUtf8() : QByteArray());
         EXPECT_FALSE(app.notice());
         EXPECT_FALSE(sheet.exportedFile());
-        if (c.end == End::cancel) {
+        if (c.end == End::cancel || c.end == End::cancelDecoding) {
             EXPECT_TRUE(cancelAsked);
             EXPECT_EQ(prompts->calls.size(), qsizetype(pages && c.earlier ? 2 : 1)); // no alert
         } else {

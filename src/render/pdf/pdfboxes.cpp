@@ -127,6 +127,9 @@ bool PdfPageWriter::outOfMemory() const
 
 PdfPageWriter::~PdfPageWriter()
 {
+    // A document left unfinished (cancelled, failed) still ends its page's state first.
+    if (d->painter.isActive() && d->pages > 0 && !d->failed)
+        d->painter.restore();
     if (d->painter.isActive())
         d->painter.end();
 }

@@ -10,6 +10,7 @@
 #include "render/pictures/picturekey.h"
 #include "render/parallel.h"
 #include "render/raster/pngwriter.h"
+#include "render/worker/cancellable.h"
 
 #include <QRandomGenerator>
 #include <QSet>
@@ -130,7 +131,7 @@ std::optional<LWRenderer::PictureSink::StandIn> PdfPictures::standIn(const LWIma
         if (!made.swap) {
             if (made.failure == LWPictureDecoder::Failure::outOfMemory)
                 m_outOfMemory = true; // not remembered: the export stops
-            else
+            else if (!LWDecodeWorkers::Cancellable::heard()) // cancelled: the export stops
                 m_byKey.insert(key, -1);
             return std::nullopt;
         }
@@ -162,12 +163,16 @@ PdfPictures::Made PdfPictures::make(const LWImage &picture)
     Made made;
     LWPictureDecoder::Result decoded = LWImageCache::exportImage(picture, LWPictureDecoder::Request{});
     made.failure = decoded.failure;
+    // Cancel heard after the decode: nothing is compressed, and nothing is the picture's fault.
+    if (decoded.image && LWDecodeWorkers::Cancellable::now())
+        decoded.image.reset(), made.failure = LWPictureDecoder::Failure::unavailable;
     if (decoded.image && !decoded.image->isNull()) {
         made.upright = decoded.image->size();
         made.swap = pixelsSwap(*decoded.image);
         decoded.image.reset(); // only the compressed data stays
         if (!made.swap)
-            made.failure = LWPictureDecoder::Failure::outOfMemory;
+            made.failure = LWDecodeWorkers::Cancellable::heard() ? LWPictureDecoder::Failure::unavailable
+                                                                 : LWPictureDecoder::Failure::outOfMemory;
     }
     return made;
 }

@@ -540,6 +540,8 @@ std::optional<QImage> cutDown(QImage whole, const Request &request)
 Result decode(const QByteArray &bytes, const Request &request)
 {
     LWDecodeBudget::HoldWork::forgetRefusal(); // a refusal of an earlier decode is not this one's
+    if (LWDecodeWorkers::Cancellable::now()) // before its checks copy the bytes
+        return failed(Failure::unavailable);
     Stop stop;
     // The worker is handed what its reader reads: what the checks leave out never crosses.
     QByteArray readable;

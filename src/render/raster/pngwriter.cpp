@@ -1,6 +1,7 @@
 #include "render/raster/pngwriter.h"
 
 #include "render/parallel.h"
+#include "render/worker/cancellable.h"
 
 #include <QColorSpace>
 #include <QtEndian>
@@ -90,7 +91,11 @@ struct Rows {
     int bpp = 0;
     const RowSamples &row;
     int level = pageLevel;
+    bool asks = false; // hears Cancel (a picture's compression, which the user may stop)
 };
+
+// How many rows a compression that hears Cancel deflates between its asks.
+constexpr int rowsPerAsk = 8;
 
 // How many filtered rows above y0 prime a band's compressor: as many as fill its window.
 int primedRows(int y0, qsizetype n) { return int(std::min<qsizetype>(y0, (32768 + n) / (n + 1))); }
@@ -142,6 +147,10 @@ void deflateBand(const Rows &rows, Band &band, bool first, bool last, bool stand
     z.avail_out = uInt(out.size() - size_t(head));
     bool ok = true;
     for (int y = band.y0; y < band.y1 && ok; ++y) {
+        if (rows.asks && (y - band.y0) % rowsPerAsk == 0 && LWDecodeWorkers::Cancellable::now()) {
+            ok = false;
+            break;
+        }
         rows.row(y, cur.data());
         filterRow(cur.data(), y > ownRowsFrom ? prev.data() : nullptr, n, bpp, filtered.data());
         std::swap(cur, prev);
@@ -329,7 +338,7 @@ std::optional<QByteArray> deflateRows(int height, qsizetype rowBytes, int bpp, c
     if (height < 1 || rowBytes < 1 || bpp < 1)
         return std::nullopt;
     uLong adler = 1;
-    const std::vector<Band> bands = deflateBands({height, rowBytes, bpp, row, pictureLevel}, &adler);
+    const std::vector<Band> bands = deflateBands({height, rowBytes, bpp, row, pictureLevel, true}, &adler);
     if (bands.empty())
         return std::nullopt;
     qsizetype total = 4;

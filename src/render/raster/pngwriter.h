@@ -51,7 +51,8 @@ using RowSamples = std::function<void(int y, uchar *out)>;
 
 // A zlib stream of `height` rows of rowBytes sample bytes (bpp bytes a pixel), each row PNG
 // filtered (its filter byte first), deflated as the bands are but a little harder (the print
-// file's pictures stay small): what a PDF Flate stream with PNG predictors holds. None when deflate fails or a size is below 1.
+// file's pictures stay small): what a PDF Flate stream with PNG predictors holds. None when deflate
+// fails, a size is below 1, or Cancel is heard (LWDecodeWorkers::Cancellable, asked every few rows).
 [[nodiscard]] std::optional<QByteArray> deflateRows(int height, qsizetype rowBytes, int bpp, const RowSamples &row);
 
 } // namespace LWPngWriter

@@ -586,6 +586,9 @@ Result decode(const QByteArray &bytes, const LWPictureDecoder::Request &request,
         ask.cpuMilliseconds = p.cpuSeconds > 0 ? p.cpuSeconds * 1000 : limits.cpuMilliseconds;
         wall = p.wallMilliseconds > 0 ? p.wallMilliseconds : limits.wallMilliseconds;
     }
+    // Asked before the bytes are copied: a large picture's copy alone is a long wait.
+    if (Cancellable::now())
+        return failed(Failure::unavailable);
     const int in = bytesIn(bytes);
     if (in < 0) // no descriptor left is the machine's passing want, as is memory
         return failed(errno == EMFILE || errno == ENFILE ? Failure::unavailable : Failure::outOfMemory);
@@ -701,6 +704,8 @@ std::optional<LWPictureDecoder::Header> header(const QByteArray &bytes, bool *la
     // The reader's own tables and what our checks copy of the bytes; its time a header's.
     ask.memoryLimit = addressSanitizer ? 0 : headerMargin + 2 * bytes.size();
     ask.cpuMilliseconds = headerCpuMilliseconds;
+    if (Cancellable::now())
+        return std::nullopt;
     const int in = bytesIn(bytes);
     if (in < 0)
         return std::nullopt;
