@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <set>
 #include <stdexcept>
 
@@ -552,14 +553,32 @@ private:
 
 } // namespace
 
-std::optional<QByteArray> finish(const QByteArray &bytes, Finish how, QString *error)
+namespace {
+
+using Failing = std::function<std::optional<QByteArray>(const QString &why)>;
+
+// Runs `work` on qpdf with `fail` telling its own failures in `error`; qpdf's are told the same way.
+std::optional<QByteArray> guarded(QString *error, const std::function<std::optional<QByteArray>(const Failing &)> &work)
 {
-    auto fail = [error](const QString &why) -> std::optional<QByteArray> {
+    const Failing fail = [error](const QString &why) -> std::optional<QByteArray> {
         if (error)
             *error = why;
         return std::nullopt;
     };
     try {
+        return work(fail);
+    } catch (const std::bad_alloc &) {
+        return fail(QStringLiteral("There isn't enough memory to write the PDF."));
+    } catch (const std::exception &e) {
+        return fail(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+} // namespace
+
+std::optional<QByteArray> finish(const QByteArray &bytes, Finish how, QString *error)
+{
+    return guarded(error, [&](const Failing &fail) -> std::optional<QByteArray> {
         QPDF pdf;
         open(pdf, bytes);
         placeGradientMasks(pdf); // before joining: the walk reads the pages Qt wrote
@@ -604,21 +623,12 @@ std::optional<QByteArray> finish(const QByteArray &bytes, Finish how, QString *e
         writer.setOutputPipeline(&sink);
         writer.write();
         return out;
-    } catch (const std::bad_alloc &) {
-        return fail(QStringLiteral("There isn't enough memory to write the PDF."));
-    } catch (const std::exception &e) {
-        return fail(QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 std::optional<QByteArray> selectPages(const QByteArray &bytes, const QList<int> &pages, QString *error)
 {
-    auto fail = [error](const QString &why) -> std::optional<QByteArray> {
-        if (error)
-            *error = why;
-        return std::nullopt;
-    };
-    try {
+    return guarded(error, [&](const Failing &fail) -> std::optional<QByteArray> {
         QPDF pdf;
         open(pdf, bytes);
         QPDFPageDocumentHelper doc(pdf);
@@ -639,11 +649,7 @@ std::optional<QByteArray> selectPages(const QByteArray &bytes, const QList<int> 
         writer.setStreamDataMode(qpdf_s_preserve);
         writer.write();
         return out;
-    } catch (const std::bad_alloc &) {
-        return fail(QStringLiteral("There isn't enough memory to write the PDF."));
-    } catch (const std::exception &e) {
-        return fail(QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 QList<StoredBoxes> pageBoxes(const QByteArray &bytes)
