@@ -18,6 +18,7 @@
 #include "support/testpictures.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
 #include <QDir>
@@ -35,6 +36,8 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -47,8 +50,10 @@ using namespace LWTestPictures;
 
 namespace {
 
-// The sanitizers' builds run several times slower.
+// The sanitizers' builds run several times slower (5,000 thread starts take most of a second of
+// CPU under AddressSanitizer).
 constexpr int wallMs = LWSanitizers::address ? 12000 : 3000;
+constexpr int cpuSeconds = LWSanitizers::address ? 4 : 1;
 
 const QRect badSpot(20, 20, 60, 60), goodSpot(160, 20, 60, 60); // in the 72-DPI export
 
@@ -59,8 +64,8 @@ protected:
         LWFonts::registerBundled();
         ASSERT_TRUE(dir.isValid());
         const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-        LWDecodeWorkers::setForTests(QFileInfo(self).absolutePath() + QStringLiteral("/lw-misbehaving-decoder"), 1,
-                                     wallMs);
+        LWDecodeWorkers::setForTests(QFileInfo(self).absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
+                                     cpuSeconds, wallMs);
     }
     void TearDown() override { LWDecodeWorkers::setForTests({}, 0, 0); }
 
@@ -216,6 +221,53 @@ private:
     std::vector<std::thread> busy_;
 };
 
+// While it lives, once Cancel has been said for `stillMs` and the export goes on, ends the
+// workers of `program` this process started (again, as the export starts more): a Cancel not heard
+// fails its row within seconds, not at the entry's time-out.
+class CancelNotHeard {
+public:
+    CancelNotHeard(const QString &program, int stillMs)
+        : watching_([this, program, stillMs] {
+              while (!done_) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                  const qint64 said = saidAt_;
+                  if (said < 0 || clock_.elapsed() - said < stillMs)
+                      continue;
+                  fired_ = true;
+                  for (const QFileInfo &task : QDir(QStringLiteral("/proc/self/task")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                      QFile children(task.filePath() + QStringLiteral("/children"));
+                      if (!children.open(QIODevice::ReadOnly))
+                          continue;
+                      for (const QByteArray &child : children.readAll().trimmed().split(' '))
+                          if (child.toInt() > 0 &&
+                              QFileInfo(QStringLiteral("/proc/%1/exe").arg(child.toInt())).canonicalFilePath() == program)
+                              ::kill(child.toInt(), SIGKILL);
+                  }
+              }
+          })
+    {
+        clock_.start();
+    }
+    ~CancelNotHeard()
+    {
+        done_ = true;
+        watching_.join();
+    }
+    // Cancel is said from now on (the first time counts).
+    void said()
+    {
+        qint64 none = -1;
+        saidAt_.compare_exchange_strong(none, clock_.elapsed());
+    }
+    [[nodiscard]] bool fired() const { return fired_; }
+
+private:
+    QElapsedTimer clock_;
+    std::atomic<qint64> saidAt_ = -1;
+    std::atomic<bool> done_ = false, fired_ = false;
+    std::thread watching_;
+};
+
 } // namespace
 
 TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTry)
@@ -369,7 +421,11 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
     // busy only around the moments a watch once looked at it is blamed; a real decode beside busy
     // loops on its CPU never is (drawn, or on a machine loaded more, not drawn this time), also one
     // done in a thread started and joined for each tile, whose waits end with the thread; nor is
-    // one that waits for the program's answers to its thread asks.
+    // one that waits for the program's answers to its thread asks, nor one starved from the start
+    // whose wall clock runs out before its waits were sampled. One that never answers, asking for
+    // a thread that ends at once every 0.1 to 2 ms (also with its timer stopped), is blamed: only
+    // the program's answers are the program's time; so is one busy only about the moments a watch
+    // sampling every 20 ms would look.
     using Why = LWPictureTally::Why;
     enum class Load { none, starved, busyLoops };
     struct Row {
@@ -393,6 +449,11 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
                              {"slow", 60, 1000, Why::notNow, 0, 0, 0, 1, Load::starved},
                              {"spinsleep 600", 1, 1000, Why::notNow, 0, 0, 0, 2, Load::starved},
                              {"dodge 4000", 60, 4000, Why::unreadable, 2, 0, 0, 0},
+                             {"sampledodge 20", 60, 1000, Why::unreadable, 2, 0, 0, 0},
+                             {"rhythm 100 untimed", 1, 1000, Why::unreadable, 2, 0, 0, 0},
+                             {"rhythm 300", 1, 1000, Why::unreadable, 2, 0, 0, 0},
+                             {"rhythm 2000 untimed", 1, 1000, Why::unreadable, 2, 0, 0, 0},
+                             {"slow", 60, 5, Why::notNow, 0, 0, 0, 1, Load::starved},
                              {"slow", 60, wallMs, drawnOrNotNow, 0, 1, 0, -1, Load::busyLoops},
                              {"spinsleep 720", 60, 1000, Why::notNow, 0, 0, 0, 2, Load::busyLoops},
                              {"tilework 400", 60, 1000, drawnOrNotNow, 0, 1, 0, -1, Load::busyLoops},
@@ -495,17 +556,25 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
         const LWDecodeWorkers::Stats start = LWDecodeWorkers::stats();
         int asks = 0; // since the picture was handed: the third is in the wait for a worker or its answer
         LWExport::RasterWriteHooks hooks;
+        std::optional<CancelNotHeard> notHeard(std::in_place, program, 20000);
         hooks.cancelled = [&] {
             const LWDecodeWorkers::Stats now = LWDecodeWorkers::stats();
+            bool said = false;
             if (row.during == During::secondGo || row.during == During::planning)
-                return now.started > start.started;
-            if (row.during == During::hello) // the worker started, ended once Cancel is heard
-                return asks >= 3 || (now.running > start.running && ++asks >= 3);
-            return now.handed > start.handed && ++asks >= 3;
+                said = now.started > start.started;
+            else if (row.during == During::hello) // the worker started, ended once Cancel is heard
+                said = asks >= 3 || (now.running > start.running && ++asks >= 3);
+            else
+                said = now.handed > start.handed && ++asks >= 3;
+            if (said)
+                notHeard->said();
+            return said;
         };
         const QString png = dir.filePath(QStringLiteral("cancelled.png"));
         EXPECT_EQ(LWExport::writeRaster(doc, 0, 72, false, LWExport::RasterType::png, 0.92, png, hooks),
                   QStringLiteral("the export was cancelled"));
+        EXPECT_FALSE(notHeard->fired()) << "Cancel was not heard within 20 s: the workers were ended";
+        notHeard.reset();
         EXPECT_EQ(LWDecodeWorkers::stats().started - start.started, row.started);
         EXPECT_EQ(LWDecodeWorkers::stats().running, view ? 1 : 0) << "the view's decode goes on";
         EXPECT_EQ(LWDecodeBudget::holds(), 0);
