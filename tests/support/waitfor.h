@@ -17,7 +17,7 @@ template <typename Predicate>
 // it within `mostMs`). The failure says what was waited for and how long.
 template <typename Predicate, typename Progress>
 [[nodiscard]] ::testing::AssertionResult waitWhileComing(const char *what, Predicate predicate, Progress progress,
-                                                         int stillMs = 30000, int mostMs = 300000)
+                                                         int stillMs = 15000, int mostMs = 300000)
 {
     auto last = progress();
     QElapsedTimer still, all;
