@@ -30,6 +30,7 @@
 #include <QTemporaryFile>
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -219,6 +220,59 @@ private:
     cpu_set_t one_;
     std::atomic<bool> stop_ = false;
     std::vector<std::thread> busy_;
+};
+
+// While it lives, the time the workers of `program` this process started waited for a CPU (each
+// task's as last read; a task that ended keeps it), against the time it lived: how loaded the
+// machine was for them.
+class WorkersKeptWaiting {
+public:
+    explicit WorkersKeptWaiting(const QString &program)
+        : watching_([this, program] {
+              while (!done_) {
+                  for (const QFileInfo &task : QDir(QStringLiteral("/proc/self/task")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                      QFile children(task.filePath() + QStringLiteral("/children"));
+                      if (!children.open(QIODevice::ReadOnly))
+                          continue;
+                      for (const QByteArray &child : children.readAll().trimmed().split(' ')) {
+                          const QString root = QStringLiteral("/proc/%1").arg(child.toInt());
+                          if (child.toInt() <= 0 || QFileInfo(root + QStringLiteral("/exe")).canonicalFilePath() != program)
+                              continue;
+                          for (const QString &tid : QDir(root + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                              QFile stat(root + QStringLiteral("/task/") + tid + QStringLiteral("/schedstat"));
+                              if (stat.open(QIODevice::ReadOnly))
+                                  waitedNs_[child.toInt() * qint64(1) << 32 | tid.toInt()] = stat.readAll().split(' ').value(1).toLongLong();
+                          }
+                      }
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              }
+          })
+    {
+        clock_.start();
+    }
+    ~WorkersKeptWaiting() { stop(); }
+    // The share of the time it lived that they waited for a CPU (0 to 1 and more, tasks side by side).
+    double share()
+    {
+        stop();
+        qint64 ns = 0;
+        for (const auto &[task, waited] : waitedNs_)
+            ns += waited;
+        return double(ns) / std::max<qint64>(1, clock_.nsecsElapsed());
+    }
+
+private:
+    void stop()
+    {
+        done_ = true;
+        if (watching_.joinable())
+            watching_.join();
+    }
+    QElapsedTimer clock_;
+    std::map<qint64, qint64> waitedNs_;
+    std::atomic<bool> done_ = false;
+    std::thread watching_;
 };
 
 // While it lives, once Cancel has been said for `stillMs`, or `mostMs` have passed, and the export
@@ -468,11 +522,11 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
         rows.push_back({"keepshared", 60, 60000, Why::unreadable, 2, 0, 2, 0});
         rows.push_back({"sealshrink", 60, 60000, Why::unreadable, 2, 0, 0, 0});
     }
+    const QString program = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
+                            QStringLiteral("/lw-misbehaving-decoder");
     for (const Row &row : rows) {
         SCOPED_TRACE(row.words);
-        LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
-                                             .absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
-                                     row.cpuSeconds, row.wallMs);
+        LWDecodeWorkers::setForTests(program, row.cpuSeconds, row.wallMs);
         if (row.env)
             qputenv(row.env, "1");
         const QByteArray bytes = asking(row.words);
@@ -480,10 +534,17 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
         if (row.load != Load::none) // its header read by a worker, then kept from a CPU
             (void)LWPictureDecoder::check(bytes, {}), starved.emplace(row.load == Load::starved, 3);
         const LWDecodeWorkers::Stats before = LWDecodeWorkers::stats();
+        std::optional<WorkersKeptWaiting> kept(std::in_place, program);
         const auto got = exportedAlone(bytes);
         starved.reset();
+        // Kept from a CPU for a third of the time by a loaded machine (not by the row's busy
+        // loops), a worker blamed on a quiet one may honestly be starved instead: not drawn this
+        // time, and tried again next time.
+        const bool loaded = row.load == Load::none && kept->share() > 1.0 / 3;
+        kept.reset();
         const LWDecodeWorkers::Stats after = LWDecodeWorkers::stats();
-        EXPECT_EQ(after.started - before.started, row.started);
+        if (!loaded || row.why != Why::unreadable)
+            EXPECT_EQ(after.started - before.started, row.started);
         EXPECT_LE(after.running, row.kept);
         EXPECT_EQ(after.endedHolding - before.endedHolding, row.endedHolding);
         EXPECT_LE(after.refusedThreads - before.refusedThreads, 2 * (LWWorkerWatch::mostRefusals + 1));
@@ -493,14 +554,15 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
             continue;
         }
         ASSERT_EQ(got.second.size(), 1);
-        EXPECT_EQ(got.second[0].why, row.why);
+        const bool starvedInstead = loaded && row.why == Why::unreadable && got.second[0].why == Why::notNow;
+        EXPECT_EQ(got.second[0].why, starvedInstead ? Why::notNow : row.why);
         const int again = LWDecodeWorkers::stats().started;
         (void)exportedAlone(bytes);
         if (row.env)
             qunsetenv(row.env);
         // A machine's passing want is tried again next time, blamed there only on a quieter machine.
         const int next = LWDecodeWorkers::stats().started - again;
-        if (row.load == Load::none)
+        if (row.load == Load::none && !starvedInstead)
             EXPECT_EQ(next, row.startedNextTime);
         else
             EXPECT_GE(next, 1) << "tried again next time";
