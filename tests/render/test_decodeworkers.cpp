@@ -176,6 +176,35 @@ private:
     std::vector<int> taken_;
 };
 
+QElapsedTimer started()
+{
+    QElapsedTimer t;
+    t.start();
+    return t;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed() : QByteArray();
+}
+
+// The tasks (/proc/<pid>/task/<tid>) of the children this process started of `program` (any when
+// empty).
+QStringList workerTasks(const QString &program = {})
+{
+    QStringList out;
+    for (const QFileInfo &task : QDir(QStringLiteral("/proc/self/task")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QByteArray &child : readAll(task.filePath() + QStringLiteral("/children")).split(' ')) {
+            const QString root = QStringLiteral("/proc/") + QString::fromLatin1(child) + QStringLiteral("/task/");
+            if (!child.isEmpty() &&
+                (program.isEmpty() || QFileInfo(root + QStringLiteral("../exe")).canonicalFilePath() == program))
+                for (const QString &tid : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+                    out << root + tid;
+        }
+    return out;
+}
+
 // While it lives, one CPU kept busy and every worker alive now (every child) given only what
 // that CPU has to spare, as a loaded machine would leave them; or, not `idle`, given a share of it
 // beside `loops` busy loops.
@@ -196,13 +225,11 @@ public:
                 }
             });
         const sched_param none{};
-        for (const QFileInfo &task :
-             QDir(QStringLiteral("/proc/self/task")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
-            for (const QByteArray &child : readAll(task.filePath() + QStringLiteral("/children")).split(' '))
-                for (const QString &tid : QDir(QStringLiteral("/proc/%1/task").arg(child.toInt()))
-                                              .entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-                    EXPECT_TRUE(::sched_setaffinity(tid.toInt(), sizeof one_, &one_) == 0 &&
-                                (!idle || ::sched_setscheduler(tid.toInt(), SCHED_IDLE, &none) == 0));
+        for (const QString &task : workerTasks()) {
+            const int tid = QFileInfo(task).fileName().toInt();
+            EXPECT_TRUE(::sched_setaffinity(tid, sizeof one_, &one_) == 0 &&
+                        (!idle || ::sched_setscheduler(tid, SCHED_IDLE, &none) == 0));
+        }
     }
     ~StarvedWorkers()
     {
@@ -212,11 +239,6 @@ public:
     }
 
 private:
-    static QByteArray readAll(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed() : QByteArray();
-    }
     cpu_set_t one_;
     std::atomic<bool> stop_ = false;
     std::vector<std::thread> busy_;
@@ -228,28 +250,13 @@ private:
 class WorkersKeptWaiting {
 public:
     explicit WorkersKeptWaiting(const QString &program)
-        : watching_([this, program] {
-              while (!done_) {
-                  for (const QFileInfo &task : QDir(QStringLiteral("/proc/self/task")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-                      QFile children(task.filePath() + QStringLiteral("/children"));
-                      if (!children.open(QIODevice::ReadOnly))
-                          continue;
-                      for (const QByteArray &child : children.readAll().trimmed().split(' ')) {
-                          const QString root = QStringLiteral("/proc/%1").arg(child.toInt());
-                          if (child.toInt() <= 0 || QFileInfo(root + QStringLiteral("/exe")).canonicalFilePath() != program)
-                              continue;
-                          for (const QString &tid : QDir(root + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-                              QFile stat(root + QStringLiteral("/task/") + tid + QStringLiteral("/schedstat"));
-                              if (stat.open(QIODevice::ReadOnly))
-                                  waitedNs_[child.toInt() * qint64(1) << 32 | tid.toInt()] = stat.readAll().split(' ').value(1).toLongLong();
-                          }
-                      }
-                  }
-                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-              }
+        : clock_(started()), watching_([this, program] {
+              for (; !done_; std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+                  for (const QString &task : workerTasks(program))
+                      if (const QByteArray stat = readAll(task + QStringLiteral("/schedstat")); !stat.isEmpty())
+                          waitedNs_[task] = stat.split(' ').value(1).toLongLong();
           })
     {
-        clock_.start();
     }
     ~WorkersKeptWaiting() { stop(); }
     // The share of the time it lived that they waited for a CPU (0 to 1 and more, tasks side by side).
@@ -270,7 +277,7 @@ private:
             watching_.join();
     }
     QElapsedTimer clock_;
-    std::map<qint64, qint64> waitedNs_;
+    std::map<QString, qint64> waitedNs_;
     std::atomic<bool> done_ = false;
     std::thread watching_;
 };
@@ -282,27 +289,18 @@ private:
 class CancelNotHeard {
 public:
     CancelNotHeard(const QString &program, int stillMs, int mostMs)
-        : watching_([this, program, stillMs, mostMs] {
+        : clock_(started()), watching_([this, program, stillMs, mostMs] {
               while (!done_) {
                   std::this_thread::sleep_for(std::chrono::milliseconds(20));
                   const qint64 said = saidAt_;
                   if ((said < 0 || clock_.elapsed() - said < stillMs) && clock_.elapsed() < mostMs)
                       continue;
                   fired_ = true;
-                  const QDir tasks(QStringLiteral("/proc/self/task"));
-                  for (const QFileInfo &task : tasks.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-                      QFile children(task.filePath() + QStringLiteral("/children"));
-                      if (!children.open(QIODevice::ReadOnly))
-                          continue;
-                      for (const QByteArray &child : children.readAll().trimmed().split(' '))
-                          if (child.toInt() > 0 &&
-                              QFileInfo(QStringLiteral("/proc/%1/exe").arg(child.toInt())).canonicalFilePath() == program)
-                              ::kill(child.toInt(), SIGKILL);
-                  }
+                  for (const QString &task : workerTasks(program))
+                      ::kill(QFileInfo(task).fileName().toInt(), SIGKILL);
               }
           })
     {
-        clock_.start();
     }
     ~CancelNotHeard()
     {
