@@ -303,12 +303,37 @@ Result misbehave(const QByteArray &bytes, const LWPictureDecoder::Request &reque
             }
         }
     }
+    if (how == "sampledodge") { // "sampledodge 20": busy only about each moment a watch that
+        // looked every 20 ms since the decode began would look, asleep between
+        const qint64 gapUs = words.split(' ').value(1).toLongLong() * 1000;
+        QElapsedTimer since;
+        since.start();
+        for (qint64 k = 1;; ++k) {
+            const qint64 at = k * gapUs;
+            ::usleep(useconds_t(std::max<qint64>(0, at - 1500 - since.nsecsElapsed() / 1000)));
+            while (since.nsecsElapsed() / 1000 < at + 2500) {
+            }
+        }
+    }
     if (how == "sleep") { // a slow decode: "sleep 2000" answers after two seconds
         ::usleep(useconds_t(words.split(' ').value(1).toInt()) * 1000);
         return LWPictureDecoder::decodeHere(bytes, request);
     }
     if (how == "hoard")
         hoard();
+    if (how == "rhythm") { // "rhythm 300 untimed": never answers; asks for a thread that ends at
+        // once, joins it and sleeps 300 us, again and again (its exact CPU timer stopped if asked)
+        if (words.split(' ').contains("untimed")) {
+            const itimerval stopped{};
+            (void)::setitimer(ITIMER_PROF, &stopped, nullptr);
+        }
+        for (const useconds_t gap = useconds_t(words.split(' ').value(1).toInt());;) {
+            pthread_t t;
+            if (::pthread_create(&t, nullptr, [](void *) -> void * { return nullptr; }, nullptr) == 0)
+                ::pthread_join(t, nullptr);
+            ::usleep(gap);
+        }
+    }
     if (how == "threadloop") // asks again whatever it is told
         for (pthread_t t;;)
             (void)::pthread_create(

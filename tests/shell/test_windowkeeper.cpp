@@ -2,6 +2,7 @@
 #include "app/sheets/exportjob.h"
 #include "app/sheets/exportsheet.h"
 #include "kit/controls/chromebutton.h"
+#include "kit/controls/progressbar.h"
 #include "kit/controls/segmentedpicker.h"
 #include "app/sheets/sheetpresenter.h"
 #include "shell/handover.h"
@@ -198,7 +199,8 @@ TEST_F(KeptWindow, AnExportGoesOnIntoTheWindowThatReplacesALostOne)
         ASSERT_NE(now, nullptr);
         // Still running, its progress shown over the new window, or already written.
         EXPECT_TRUE(now->exporting() || QFile::exists(file));
-        EXPECT_TRUE(waitFor([&] { return !now->exporting() && app.notice().has_value(); }, 300000));
+        EXPECT_TRUE(waitWhileComing("the export over the new window", [&] { return !now->exporting() && app.notice().has_value(); },
+                                    [&] { return now->progressBar()->value(); }, 60000));
         EXPECT_EQ(app.notice().value_or(QString()), QStringLiteral("Exported Flyer.png"));
         EXPECT_EQ(QImageReader(file).size(), QSize(5250, 6750));
         EXPECT_EQ(prompts->calls.size(), 1); // no alert

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -9,10 +10,13 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <linux/seccomp.h>
 #include <optional>
 #include <poll.h>
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -80,10 +84,32 @@ std::optional<std::pair<qint64, qint64>> schedstat(const char *path)
     return std::pair(fields[0].toLongLong(), fields[1].toLongLong());
 }
 
-qint64 watcherWaitNs()
-{
-    return schedstat("/proc/thread-self/schedstat").value_or(std::pair<qint64, qint64>(0, 0)).second;
-}
+// The watcher's finished waits for a CPU, read again and again through one descriptor (an ask's
+// answer is timed by it: it must cost next to nothing).
+class WatcherWaits {
+public:
+    WatcherWaits() : m_fd(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)) {}
+    ~WatcherWaits()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    WatcherWaits(const WatcherWaits &) = delete;
+    WatcherWaits &operator=(const WatcherWaits &) = delete;
+    [[nodiscard]] qint64 ns() const
+    {
+        char buffer[128];
+        const ssize_t n = m_fd < 0 ? -1 : ::pread(m_fd, buffer, sizeof buffer - 1, 0);
+        if (n <= 0)
+            return 0;
+        buffer[n] = 0;
+        const char *space = std::strchr(buffer, ' ');
+        return space ? std::atoll(space + 1) : 0;
+    }
+
+private:
+    int m_fd;
+};
 
 // The CPU time all the worker's threads used, ended ones too, in nanoseconds (-1: unknown).
 qint64 cpuOf(pid_t pid)
@@ -97,7 +123,7 @@ qint64 cpuOf(pid_t pid)
 
 // What the watch tells of a worker at one look, since the wait began.
 struct Account {
-    qint64 waitedMs = 0;  // its waits for a CPU and the watcher's, and for the watcher's answers
+    qint64 waitedMs = 0;  // its waits for a CPU, and for the watcher's answers
     qint64 cpuMs = -1;    // the CPU time all its threads used (-1: unknown)
     bool disk = false;    // a task in uninterruptible sleep now: the disk, or paging
     bool runnable = false; // a task running or waiting for a CPU now
@@ -107,11 +133,12 @@ struct Account {
 // when the wait ends, and a task that ends takes its account with it (a decoder may start and join
 // a thread for each tile): so the watch also samples its tasks' states at moments it cannot
 // foresee, and the time its tasks were runnable less the CPU time they used is time they were
-// kept from a CPU. A thread that asks for a thread waits for the watcher's answer: that time is
-// the program's, as the watcher's answers take it and as the samples find an ask waiting.
+// kept from a CPU. A thread that asks for a thread waits for the watcher's answer: what the
+// watcher measured of that wait is the program's, once (never the time since its last sample: a
+// decoder could time its asks to make its own sleep look like the program's).
 class Watch {
 public:
-    explicit Watch(pid_t pid) : m_pid(pid), m_watcher(watcherWaitNs()), m_cpu(cpuOf(pid))
+    explicit Watch(pid_t pid) : m_pid(pid), m_cpu(cpuOf(pid))
     {
         m_since.start();
         (void)read();
@@ -128,14 +155,17 @@ public:
     }
 
     // The tasks' states now, counted for the time since the last sample.
-    void sample(bool askWaiting)
+    void sample()
     {
         const qint64 now = m_since.nsecsElapsed();
-        m_runnableNs += qint64(read().runnableTasks) * (now - m_sampledAt);
-        m_answeringNs += askWaiting ? now - m_sampledAt : 0;
+        // One queued behind the watcher waits for the program's sampling, not the machine.
+        const State s = read();
+        m_runnableNs += qint64(s.runnableTasks - s.waitingForWatcher) * (now - m_sampledAt);
         m_sampledAt = now;
     }
+    // An ask answered after it waited `ns` for the watcher, as the watcher measured it.
     void answered(qint64 ns) { m_answeringNs += ns; }
+    [[nodiscard]] qint64 nowNs() const { return m_since.nsecsElapsed(); }
 
     Account look()
     {
@@ -150,7 +180,7 @@ public:
             tasksNs += t.wait - t.waitStart;
         const qint64 cpu = cpuNs();
         const qint64 sampledNs = cpu < 0 ? 0 : m_runnableNs - cpu;
-        a.waitedMs = (watcherWaitNs() - m_watcher + std::max(tasksNs, sampledNs) + m_answeringNs) / 1'000'000;
+        a.waitedMs = (std::max(tasksNs, sampledNs) + m_answeringNs) / 1'000'000;
         a.cpuMs = cpu < 0 ? -1 : cpu / 1'000'000;
         return a;
     }
@@ -162,12 +192,14 @@ private:
     };
     struct State {
         int runnableTasks = 0;
+        int waitingForWatcher = 0; // of them, those queued on the CPU the watcher runs on now
         bool disk = false;
     };
 
     State read()
     {
         State s;
+        const QByteArray watcherCpu = QByteArray::number(::sched_getcpu());
         for (const pid_t tid : tasksOf(m_pid)) {
             char path[96];
             std::snprintf(path, sizeof path, "/proc/%d/task/%d/schedstat", int(m_pid), int(tid));
@@ -176,6 +208,7 @@ private:
             if (!stat || fields.isEmpty())
                 continue;
             s.runnableTasks += fields[0] == "R";
+            s.waitingForWatcher += fields[0] == "R" && fields.size() > 36 && fields[36] == watcherCpu;
             s.disk = s.disk || fields[0] == "D";
             const auto same = [tid](const Task &t) { return t.tid == tid; };
             auto it = std::find_if(m_tasks.begin(), m_tasks.end(), same);
@@ -187,20 +220,40 @@ private:
     }
 
     pid_t m_pid;
-    qint64 m_watcher, m_cpu;
+    qint64 m_cpu;
     QElapsedTimer m_since;
     std::vector<Task> m_tasks;
     qint64 m_runnableNs = 0, m_sampledAt = 0, m_answeringNs = 0;
 };
 
-// The worker's threads, as its status counts them (INT_MAX when it cannot be read).
-int threadsOf(pid_t pid)
-{
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%d/status", int(pid));
-    const qint64 n = statusField(readProc(path), "\nThreads:");
-    return n < 0 ? INT_MAX : int(n);
-}
+// The worker's threads, as its status counts them (INT_MAX when it cannot be read), read again
+// and again through one descriptor: an ask waits while it is read.
+class ThreadCount {
+public:
+    explicit ThreadCount(pid_t pid)
+    {
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/%d/status", int(pid));
+        m_fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    }
+    ~ThreadCount()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ThreadCount(const ThreadCount &) = delete;
+    ThreadCount &operator=(const ThreadCount &) = delete;
+    [[nodiscard]] int now() const
+    {
+        char buffer[4096];
+        const ssize_t n = m_fd < 0 ? -1 : ::pread(m_fd, buffer, sizeof buffer, 0);
+        const qint64 threads = n <= 0 ? -1 : statusField(QByteArray::fromRawData(buffer, n), "\nThreads:");
+        return threads < 0 ? INT_MAX : int(threads);
+    }
+
+private:
+    int m_fd = -1;
+};
 
 // Those of them that are not ending. A thread joined is still counted until it has wholly
 // exited: a decoder that joins one thread and starts the next would otherwise be refused the next
@@ -225,14 +278,14 @@ int liveThreadsOf(pid_t pid)
 // once past them. A thread granted may not show yet: it counts until the thread that asked for
 // it asks again (its ask has returned by then), so that asks close together never all pass.
 // False when it refused one.
-bool grantThread(pid_t pid, int listener, std::vector<pid_t> &asking, int most)
+bool grantThread(pid_t pid, const ThreadCount &threads, int listener, std::vector<pid_t> &asking, int most)
 {
     seccomp_notif ask{};
     if (::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &ask) != 0)
         return true;
     asking.erase(std::remove(asking.begin(), asking.end(), pid_t(ask.pid)), asking.end());
     // The status first, which is one read; the tasks one by one only where it would refuse.
-    const bool granted = qint64(threadsOf(pid)) + qint64(asking.size()) < most ||
+    const bool granted = qint64(threads.now()) + qint64(asking.size()) < most ||
                          qint64(liveThreadsOf(pid)) + qint64(asking.size()) < most;
     seccomp_notif_resp answer{};
     answer.id = ask.id;
@@ -297,20 +350,49 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
     constexpr qint64 cancelEveryMs = 20;
     constexpr int tellMs = 5; // a running task's CPU time grows within it
     const qint64 again = std::max<qint64>(50, wall / 16);
-    // Samples a few hundredths of a second apart, at random: a decoder cannot be runnable only then.
-    const auto sampleGap = [] { return qint64(QRandomGenerator::global()->bounded(10, 31)); };
+    // Samples a few hundredths of a second apart, at random: a decoder cannot be runnable only
+    // then. Taken only where the watcher's timer woke it, to the microsecond: one its asks woke
+    // finds the asking thread waiting for the answer, and one taken after an answer finds it
+    // running again; such a moment is passed over and its time left to the next sample.
+    const auto sampleGap = [&watch] {
+        return watch.nowNs() + QRandomGenerator::global()->bounded(10'000'000, 31'000'000);
+    };
+    const int slack = ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+    (void)::prctl(PR_SET_TIMERSLACK, 1, 0, 0, 0);
+    const auto restoreSlack = qScopeGuard([slack] {
+        if (slack > 0)
+            (void)::prctl(PR_SET_TIMERSLACK, slack, 0, 0, 0);
+    });
     qint64 due = wall, sampleAt = sampleGap();
+    // What an ask waited for the watcher: the watcher's time out of poll since it last knew none
+    // waited, its wait for a CPU as the ask woke it, and its answer.
+    const WatcherWaits watcherWaits;
+    const ThreadCount threads(pid);
+    qint64 leftPoll = watch.nowNs(), outside = 0;
+    const auto pollFor = [&](qint64 ns) {
+        outside += watch.nowNs() - leftPoll;
+        const qint64 waitedBefore = watcherWaits.ns();
+        const timespec timeout{time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
+        const int n = ::ppoll(p, p[1].fd >= 0 ? 2 : 1, &timeout, nullptr);
+        leftPoll = watch.nowNs();
+        if (n > 0 && p[1].fd >= 0 && (p[1].revents & POLLIN))
+            outside += std::max<qint64>(0, watcherWaits.ns() - waitedBefore); // an ask waits
+        else
+            outside = 0;
+        return n;
+    };
     Listened out;
     for (;;) {
-        qint64 wait = std::clamp<qint64>(std::min(due, sampleAt) - watch.elapsed(), 0, INT_MAX);
+        qint64 wait = std::max<qint64>(0, std::min(due * 1'000'000, sampleAt) - watch.nowNs());
         if (cancelled)
-            wait = std::min(wait, cancelEveryMs);
-        const int n = ::poll(p, p[1].fd >= 0 ? 2 : 1, int(wait));
+            wait = std::min(wait, cancelEveryMs * 1'000'000);
+        const int n = pollFor(wait);
         if (n < 0 && errno == EINTR)
             continue;
-        if (const qint64 now = watch.elapsed(); now >= sampleAt) {
-            watch.sample(n > 0 && p[1].fd >= 0 && (p[1].revents & POLLIN));
-            sampleAt = now + sampleGap();
+        if (watch.nowNs() >= sampleAt) {
+            if (n == 0)
+                watch.sample();
+            sampleAt = sampleGap();
         }
         if (n > 0) {
             if (p[0].revents) {
@@ -322,10 +404,10 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
                 p[1].fd = -1; // the worker's filter has gone: only its channel tells now
                 continue;
             }
-            QElapsedTimer answering;
-            answering.start();
-            const bool granted = grantThread(pid, listener, asking, mostThreads);
-            watch.answered(answering.nsecsElapsed());
+            const bool granted = grantThread(pid, threads, listener, asking, mostThreads);
+            const qint64 answeredAt = watch.nowNs();
+            watch.answered(outside + answeredAt - leftPoll);
+            outside = 0, leftPoll = answeredAt;
             if (!granted && ++out.refused > mostRefusals)
                 return out.heard = Heard::asking, out;
             continue;
@@ -350,7 +432,7 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
         bool machines = a.disk;
         if (!machines && a.runnable) {
             const qint64 before = watch.cpuNs();
-            if (::poll(p, p[1].fd >= 0 ? 2 : 1, tellMs) != 0)
+            if (pollFor(tellMs * 1'000'000) != 0)
                 continue; // its message or a thread ask first
             machines = before >= 0 && watch.cpuNs() == before;
         }

@@ -46,9 +46,12 @@ inline constexpr int mostRefusals = 4;
 // Waits for a message on `channel`, answering the thread asks on `listener` (granted while the
 // worker has fewer than `mostThreads`, counting those granted to `asking` until they ask again).
 // The wall clock counts the time the worker could have run: its waits for a CPU (all its
-// threads', also those that ended, and the watcher's own) and for the answers to its thread asks
-// do not count against `wallMs`. Waits are read from the scheduler's account and, as the time its
-// threads were runnable less the CPU time they used, sampled at moments it cannot foresee.
+// threads', also those that ended) and for the answers to its thread asks (as the watcher
+// measured each answer, once, its own wait for a CPU while an ask waited included) do not count
+// against `wallMs`. Waits are read from the scheduler's account and, as the time its threads were
+// runnable less the CPU time they used, sampled where the watcher's timer wakes it at moments the
+// worker cannot foresee (never where its asks woke the watcher; a task queued on the watcher's
+// own CPU then waits for the watcher, and is not counted).
 // Once that reaches `wallMs`, a worker in uninterruptible sleep is starved; one that used less
 // than half that time on a CPU (all its threads together) is blocked; one that used more is looked
 // at again, every max(50 ms, wall / 16). Past three times the wall clock in all it is starved.

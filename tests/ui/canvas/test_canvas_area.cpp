@@ -329,8 +329,11 @@ TEST_F(CanvasAreaTest, APhotoLeftAloneInViewTakesTheLargerStepItsRoomAllows)
         (void)page.bitmapFor(part, 1);
         return LWPictureQueue::shared().busy() == 0;
     };
-    ASSERT_TRUE(waitFor([&] { return settled(QRectF(QPointF(), QSizeF(page.size()))); }, 300000));
+    const auto decoded = [] { return LWImageCache::stats().decodes; };
+    ASSERT_TRUE(waitWhileComing("every photo drawn", [&] { return settled(QRectF(QPointF(), QSizeF(page.size()))); },
+                                decoded));
     const qint64 decodes = LWImageCache::stats().decodes;
     const QRectF first(page.gestures().toView({10, 10}), QSizeF(400, 300));
-    EXPECT_TRUE(waitFor([&] { return settled(first) && LWImageCache::stats().decodes > decodes; }, 300000));
+    EXPECT_TRUE(waitWhileComing("the photo left in view decoded again",
+                                [&] { return settled(first) && LWImageCache::stats().decodes > decodes; }, decoded));
 }
