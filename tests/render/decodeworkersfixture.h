@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <random>
 #include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -247,17 +248,29 @@ private:
     std::vector<std::thread> busy_;
 };
 
-// While it lives, the time the workers of `program` this process started waited for a CPU (each
-// task's as last read; a task that ended keeps it), against the time it lived: how loaded the
-// machine was for them.
+// While it lives, the time the workers of `program` this process started waited for a CPU, against
+// the time it lived: how loaded the machine was for them. Each task's finished waits as last read
+// (a task that ended keeps them), or, where more, the time its tasks were found runnable at
+// random moments less the CPU time they were seen to use (a wait under way, or of a task that
+// ended between looks).
 class WorkersKeptWaiting {
 public:
     explicit WorkersKeptWaiting(const QString &program)
         : clock_(started()), watching_([this, program] {
-              for (; !done_; std::this_thread::sleep_for(std::chrono::milliseconds(20)))
-                  for (const QString &task : workerTasks(program))
-                      if (const QByteArray stat = readAll(task + QStringLiteral("/schedstat")); !stat.isEmpty())
-                          waitedNs_[task] = stat.split(' ').value(1).toLongLong();
+              std::mt19937 random(7);
+              for (qint64 at = clock_.nsecsElapsed(); !done_;) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution(10, 30)(random)));
+                  const qint64 now = clock_.nsecsElapsed();
+                  for (const QString &task : workerTasks(program)) {
+                      const QList<QByteArray> sched = readAll(task + QStringLiteral("/schedstat")).split(' ');
+                      const QByteArray stat = readAll(task + QStringLiteral("/stat"));
+                      if (sched.size() < 2 || stat.isEmpty())
+                          continue;
+                      used_[task] = sched[0].toLongLong(), waitedNs_[task] = sched[1].toLongLong();
+                      runnableNs_ += stat.mid(stat.lastIndexOf(") ") + 2, 1) == "R" ? now - at : 0;
+                  }
+                  at = now;
+              }
           })
     {
     }
@@ -266,10 +279,10 @@ public:
     double share()
     {
         stop();
-        qint64 ns = 0;
+        qint64 ns = 0, used = 0;
         for (const auto &[task, waited] : waitedNs_)
-            ns += waited;
-        return double(ns) / std::max<qint64>(1, clock_.nsecsElapsed());
+            ns += waited, used += used_[task];
+        return double(std::max(ns, runnableNs_ - used)) / std::max<qint64>(1, clock_.nsecsElapsed());
     }
 
 private:
@@ -280,7 +293,8 @@ private:
             watching_.join();
     }
     QElapsedTimer clock_;
-    std::map<QString, qint64> waitedNs_;
+    std::map<QString, qint64> waitedNs_, used_;
+    qint64 runnableNs_ = 0;
     std::atomic<bool> done_ = false;
     std::thread watching_;
 };

@@ -14,7 +14,6 @@
 #include <linux/seccomp.h>
 #include <optional>
 #include <poll.h>
-#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <time.h>
@@ -158,9 +157,7 @@ public:
     void sample()
     {
         const qint64 now = m_since.nsecsElapsed();
-        // One queued behind the watcher waits for the program's sampling, not the machine.
-        const State s = read();
-        m_runnableNs += qint64(s.runnableTasks - s.waitingForWatcher) * (now - m_sampledAt);
+        m_runnableNs += qint64(read().runnableTasks) * (now - m_sampledAt);
         m_sampledAt = now;
     }
     // An ask answered after it waited `ns` for the watcher, as the watcher measured it.
@@ -192,14 +189,12 @@ private:
     };
     struct State {
         int runnableTasks = 0;
-        int waitingForWatcher = 0; // of them, those queued on the CPU the watcher runs on now
         bool disk = false;
     };
 
     State read()
     {
         State s;
-        const QByteArray watcherCpu = QByteArray::number(::sched_getcpu());
         for (const pid_t tid : tasksOf(m_pid)) {
             char path[96];
             std::snprintf(path, sizeof path, "/proc/%d/task/%d/schedstat", int(m_pid), int(tid));
@@ -208,7 +203,6 @@ private:
             if (!stat || fields.isEmpty())
                 continue;
             s.runnableTasks += fields[0] == "R";
-            s.waitingForWatcher += fields[0] == "R" && fields.size() > 36 && fields[36] == watcherCpu;
             s.disk = s.disk || fields[0] == "D";
             const auto same = [tid](const Task &t) { return t.tid == tid; };
             auto it = std::find_if(m_tasks.begin(), m_tasks.end(), same);

@@ -50,8 +50,7 @@ inline constexpr int mostRefusals = 4;
 // measured each answer, once, its own wait for a CPU while an ask waited included) do not count
 // against `wallMs`. Waits are read from the scheduler's account and, as the time its threads were
 // runnable less the CPU time they used, sampled where the watcher's timer wakes it at moments the
-// worker cannot foresee (never where its asks woke the watcher; a task queued on the watcher's
-// own CPU then waits for the watcher, and is not counted).
+// worker cannot foresee (never where its asks woke the watcher).
 // Once that reaches `wallMs`, a worker in uninterruptible sleep is starved; one that used less
 // than half that time on a CPU (all its threads together) is blocked; one that used more is looked
 // at again, every max(50 ms, wall / 16). Past three times the wall clock in all it is starved.
