@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -83,31 +84,44 @@ std::optional<std::pair<qint64, qint64>> schedstat(const char *path)
     return std::pair(fields[0].toLongLong(), fields[1].toLongLong());
 }
 
-// The watcher's finished waits for a CPU, read again and again through one descriptor (an ask's
-// answer is timed by it: it must cost next to nothing).
-class WatcherWaits {
+// A /proc file kept open and read again from its start (an ask waits while it is read: it must
+// cost next to nothing, no open and close each time).
+class KeptFile {
 public:
-    WatcherWaits() : m_fd(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)) {}
-    ~WatcherWaits()
+    explicit KeptFile(const char *path) : m_fd(::open(path, O_RDONLY | O_CLOEXEC)) {}
+    ~KeptFile()
     {
         if (m_fd >= 0)
             ::close(m_fd);
     }
-    WatcherWaits(const WatcherWaits &) = delete;
-    WatcherWaits &operator=(const WatcherWaits &) = delete;
+    KeptFile(const KeptFile &) = delete;
+    KeptFile &operator=(const KeptFile &) = delete;
+    // Its bytes into `buffer`, a terminating zero after them; how many (none: unread).
+    [[nodiscard]] ssize_t read(char *buffer, size_t size) const
+    {
+        const ssize_t n = m_fd < 0 ? -1 : ::pread(m_fd, buffer, size - 1, 0);
+        buffer[std::max<ssize_t>(n, 0)] = 0;
+        return n;
+    }
+
+private:
+    int m_fd;
+};
+
+// The watcher's finished waits for a CPU (an ask's answer is timed by it).
+class WatcherWaits {
+public:
     [[nodiscard]] qint64 ns() const
     {
         char buffer[128];
-        const ssize_t n = m_fd < 0 ? -1 : ::pread(m_fd, buffer, sizeof buffer - 1, 0);
-        if (n <= 0)
+        if (m_file.read(buffer, sizeof buffer) <= 0)
             return 0;
-        buffer[n] = 0;
         const char *space = std::strchr(buffer, ' ');
         return space ? std::atoll(space + 1) : 0;
     }
 
 private:
-    int m_fd;
+    KeptFile m_file{"/proc/thread-self/schedstat"};
 };
 
 // The CPU time all the worker's threads used, ended ones too, in nanoseconds (-1: unknown).
@@ -224,29 +238,23 @@ private:
 // and again through one descriptor: an ask waits while it is read.
 class ThreadCount {
 public:
-    explicit ThreadCount(pid_t pid)
-    {
-        char path[64];
-        std::snprintf(path, sizeof path, "/proc/%d/status", int(pid));
-        m_fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    }
-    ~ThreadCount()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    ThreadCount(const ThreadCount &) = delete;
-    ThreadCount &operator=(const ThreadCount &) = delete;
+    explicit ThreadCount(pid_t pid) : m_file(statusPath(pid).data()) {}
     [[nodiscard]] int now() const
     {
         char buffer[4096];
-        const ssize_t n = m_fd < 0 ? -1 : ::pread(m_fd, buffer, sizeof buffer, 0);
+        const ssize_t n = m_file.read(buffer, sizeof buffer);
         const qint64 threads = n <= 0 ? -1 : statusField(QByteArray::fromRawData(buffer, n), "\nThreads:");
         return threads < 0 ? INT_MAX : int(threads);
     }
 
 private:
-    int m_fd = -1;
+    static std::array<char, 64> statusPath(pid_t pid)
+    {
+        std::array<char, 64> path{};
+        std::snprintf(path.data(), path.size(), "/proc/%d/status", int(pid));
+        return path;
+    }
+    KeptFile m_file;
 };
 
 // Those of them that are not ending. A thread joined is still counted until it has wholly
