@@ -209,6 +209,33 @@ inline QStringList workerTasks(const QString &program = {})
     return out;
 }
 
+// While it lives, this process and its workers share one CPU (as on a one-core machine): the
+// watcher then takes the CPU a worker would have used each time it looks.
+class OneCpu {
+public:
+    OneCpu()
+    {
+        EXPECT_EQ(::sched_getaffinity(0, sizeof old_, &old_), 0);
+        CPU_ZERO(&one_);
+        for (int cpu = 0; CPU_COUNT(&one_) == 0 && cpu < CPU_SETSIZE; ++cpu)
+            if (CPU_ISSET(cpu, &old_))
+                CPU_SET(cpu, &one_);
+        set(one_);
+    }
+    ~OneCpu() { set(old_); }
+
+private:
+    static void set(const cpu_set_t &cpus)
+    {
+        QStringList tasks = workerTasks();
+        for (const QString &tid : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            tasks << QStringLiteral("/proc/self/task/") + tid;
+        for (const QString &task : tasks)
+            (void)::sched_setaffinity(QFileInfo(task).fileName().toInt(), sizeof cpus, &cpus);
+    }
+    cpu_set_t old_, one_;
+};
+
 // While it lives, one CPU kept busy and every worker alive now (every child) given only what
 // that CPU has to spare, as a loaded machine would leave them; or, not `idle`, given a share of it
 // beside `loops` busy loops.

@@ -13,10 +13,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/seccomp.h>
+#include <memory>
 #include <optional>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -74,16 +76,6 @@ QList<QByteArray> taskStat(pid_t pid, pid_t tid)
     return at < 0 ? QList<QByteArray>() : stat.mid(at + 2).split(' ');
 }
 
-// A task's time on a CPU and its finished waits for one, in nanoseconds; none when its file cannot
-// be read.
-std::optional<std::pair<qint64, qint64>> schedstat(const char *path)
-{
-    const QList<QByteArray> fields = readProc(path).split(' ');
-    if (fields.size() < 2)
-        return std::nullopt;
-    return std::pair(fields[0].toLongLong(), fields[1].toLongLong());
-}
-
 // A /proc file kept open and read again from its start (an ask waits while it is read: it must
 // cost next to nothing, no open and close each time).
 class KeptFile {
@@ -102,6 +94,12 @@ public:
         const ssize_t n = m_fd < 0 ? -1 : ::pread(m_fd, buffer, size - 1, 0);
         buffer[std::max<ssize_t>(n, 0)] = 0;
         return n;
+    }
+    // Its links (-1: unknown); a process's task folder has two more than the process has threads.
+    [[nodiscard]] qint64 links() const
+    {
+        struct stat st{};
+        return m_fd >= 0 && ::fstat(m_fd, &st) == 0 ? qint64(st.st_nlink) : -1;
     }
 
 private:
@@ -145,18 +143,20 @@ struct Account {
 // The worker's time from outside. The scheduler adds a task's wait for a CPU to its account only
 // when the wait ends, and a task that ends takes its account with it (a decoder may start and join
 // a thread for each tile): so the watch also samples its tasks' states at moments it cannot
-// foresee, and the time its tasks were runnable less the CPU time they used is time they were
-// kept from a CPU. A thread that asks for a thread waits for the watcher's answer: what the
-// watcher measured of that wait is the program's, once (never the time since its last sample: a
-// decoder could time its asks to make its own sleep look like the program's).
+// foresee. A task runnable at a sample is not yet kept from a CPU: the watcher's wake took the CPU
+// it ran on, or it woke while the watcher looked; one that has still not run a moment after the
+// watcher left the CPU is, for the time the sample stands for. A thread that asks for a thread
+// waits for the watcher's answer: what the watcher measured of that wait is the program's, once
+// (never the time since its last sample: a decoder could time its asks to make its own sleep look
+// like the program's).
 class Watch {
 public:
     explicit Watch(pid_t pid) : m_pid(pid), m_cpu(cpuOf(pid))
     {
         m_since.start();
         (void)read();
-        for (Task &t : m_tasks)
-            t.waitStart = t.wait;
+        for (const std::unique_ptr<Task> &t : m_tasks)
+            t->waitStart = t->wait;
     }
 
     [[nodiscard]] qint64 elapsed() const { return m_since.elapsed(); }
@@ -167,12 +167,39 @@ public:
         return m_cpu < 0 || now < 0 ? -1 : now - m_cpu;
     }
 
-    // The tasks' states now, counted for the time since the last sample.
-    void sample()
+    // The tasks' states at a sample due at `due`, standing for the time since the last sample. A
+    // task found runnable is looked at again `followUpNs` later: kept from a CPU if it has not run
+    // since, has ended, or ran after a wait begun before the sample was due; not where its wait
+    // began after that (the watcher's own wake took its CPU, or it woke while the watcher looked).
+    void sample(qint64 due)
     {
         const qint64 now = m_since.nsecsElapsed();
-        m_runnableNs += qint64(read().runnableTasks) * (now - m_sampledAt);
+        (void)read();
+        m_pending.clear();
+        for (const std::unique_ptr<Task> &t : m_tasks)
+            if (t->state == 'R')
+                m_pending.push_back({t->tid, t->cpu, t->runs, t->wait});
+        m_pendingNs = now - m_sampledAt;
         m_sampledAt = now;
+        m_pendingDue = std::min(due, now);
+        m_followUpAt = m_pending.empty() ? -1 : now + followUpNs;
+    }
+    [[nodiscard]] qint64 followUpAt() const { return m_followUpAt; }
+    void followUp()
+    {
+        const qint64 since = m_since.nsecsElapsed() - m_pendingDue;
+        for (const Pending &p : m_pending) {
+            const auto same = [&p](const std::unique_ptr<Task> &t) { return t->tid == p.tid; };
+            const auto it = std::find_if(m_tasks.begin(), m_tasks.end(), same);
+            bool kept = it == m_tasks.end() || !(*it)->readState();
+            if (!kept) {
+                (*it)->readWait();
+                kept = ((*it)->runs == p.runs && (*it)->cpu == p.cpu) || (*it)->wait - p.wait > since;
+            }
+            m_keptNs += kept ? m_pendingNs : 0;
+        }
+        m_pending.clear();
+        m_followUpAt = -1;
     }
     // An ask answered after it waited `ns` for the watcher, as the watcher measured it.
     void answered(qint64 ns) { m_answeringNs += ns; }
@@ -186,20 +213,49 @@ public:
         a.disk = s.disk;
         // Summed: tasks that waited side by side count each, so that the sum never falls short of
         // the time the worker was kept from running. One that ended keeps what was read of it.
-        qint64 tasksNs = 0;
-        for (const Task &t : m_tasks)
-            tasksNs += t.wait - t.waitStart;
+        qint64 tasksNs = m_endedWaitNs;
+        for (const std::unique_ptr<Task> &t : m_tasks)
+            tasksNs += t->wait - t->waitStart;
         const qint64 cpu = cpuNs();
-        const qint64 sampledNs = cpu < 0 ? 0 : m_runnableNs - cpu;
-        a.waitedMs = (std::max(tasksNs, sampledNs) + m_answeringNs) / 1'000'000;
+        a.waitedMs = (std::max(tasksNs, m_keptNs) + m_answeringNs) / 1'000'000;
         a.cpuMs = cpu < 0 ? -1 : cpu / 1'000'000;
         return a;
     }
 
 private:
+    // A task's state letter and finished waits, read through descriptors kept while it lives: the
+    // states are read first and at once, so that a look hardly lets a sleeping task wake first.
     struct Task {
+        Task(pid_t pid, pid_t tid)
+            : tid(tid), stat(path(pid, tid, "stat").data()), sched(path(pid, tid, "schedstat").data())
+        {
+        }
         pid_t tid;
+        KeptFile stat, sched;
         qint64 wait = 0, waitStart = 0; // finished waits, now and when the watch began
+        qint64 cpu = 0, runs = 0;       // its CPU time as last booked; the times it got a CPU
+        char state = 0;                 // 0: ended (or unreadable)
+        [[nodiscard]] char readState()
+        {
+            char buffer[512];
+            const ssize_t n = stat.read(buffer, sizeof buffer);
+            const char *close = n > 0 ? std::strrchr(buffer, ')') : nullptr;
+            return state = close && close[1] == ' ' ? close[2] : 0;
+        }
+        void readWait()
+        {
+            char buffer[128];
+            long long fields[3] = {};
+            if (sched.read(buffer, sizeof buffer) > 0 &&
+                std::sscanf(buffer, "%lld %lld %lld", &fields[0], &fields[1], &fields[2]) == 3)
+                cpu = fields[0], wait = fields[1], runs = fields[2];
+        }
+        static std::array<char, 96> path(pid_t pid, pid_t tid, const char *file)
+        {
+            std::array<char, 96> p{};
+            std::snprintf(p.data(), p.size(), "/proc/%d/task/%d/%s", int(pid), int(tid), file);
+            return p;
+        }
     };
     struct State {
         int runnableTasks = 0;
@@ -209,20 +265,28 @@ private:
     State read()
     {
         State s;
+        const auto count = [&s](char state) {
+            s.runnableTasks += state == 'R';
+            s.disk = s.disk || state == 'D';
+        };
+        for (const std::unique_ptr<Task> &t : m_tasks)
+            count(t->readState());
+        // Those ended give up their descriptors and keep what was read of their waits.
+        for (auto it = m_tasks.begin(); it != m_tasks.end();)
+            if ((*it)->state == 0)
+                m_endedWaitNs += (*it)->wait - (*it)->waitStart, it = m_tasks.erase(it);
+            else
+                (*it++)->readWait();
         for (const pid_t tid : tasksOf(m_pid)) {
-            char path[96];
-            std::snprintf(path, sizeof path, "/proc/%d/task/%d/schedstat", int(m_pid), int(tid));
-            const auto stat = schedstat(path);
-            const QList<QByteArray> fields = taskStat(m_pid, tid);
-            if (!stat || fields.isEmpty())
+            const auto same = [tid](const std::unique_ptr<Task> &t) { return t->tid == tid; };
+            if (std::any_of(m_tasks.begin(), m_tasks.end(), same))
                 continue;
-            s.runnableTasks += fields[0] == "R";
-            s.disk = s.disk || fields[0] == "D";
-            const auto same = [tid](const Task &t) { return t.tid == tid; };
-            auto it = std::find_if(m_tasks.begin(), m_tasks.end(), same);
-            if (it == m_tasks.end()) // a task begun since: all its waits count
-                it = m_tasks.insert(m_tasks.end(), Task{tid});
-            it->wait = stat->second;
+            auto task = std::make_unique<Task>(m_pid, tid); // begun since: all its waits count
+            if (!task->readState())
+                continue;
+            count(task->state);
+            task->readWait();
+            m_tasks.push_back(std::move(task));
         }
         return s;
     }
@@ -230,31 +294,53 @@ private:
     pid_t m_pid;
     qint64 m_cpu;
     QElapsedTimer m_since;
-    std::vector<Task> m_tasks;
-    qint64 m_runnableNs = 0, m_sampledAt = 0, m_answeringNs = 0;
+    std::vector<std::unique_ptr<Task>> m_tasks;
+    qint64 m_endedWaitNs = 0;
+    struct Pending {
+        pid_t tid;
+        qint64 cpu, runs, wait;
+    };
+    static constexpr qint64 followUpNs = 1'000'000;
+    std::vector<Pending> m_pending;
+    qint64 m_pendingNs = 0, m_pendingDue = 0, m_followUpAt = -1;
+    qint64 m_keptNs = 0, m_sampledAt = 0, m_answeringNs = 0;
 };
 
-// The worker's threads, as its status counts them (INT_MAX when it cannot be read), read again
-// and again through one descriptor: an ask waits while it is read.
+// The worker's threads, as the kernel counts them (INT_MAX when they cannot be read), told again
+// and again through kept descriptors: an ask waits while they are counted. Its task folder's
+// links tell at once; its status, which takes far longer to make, only where they do not agree.
 class ThreadCount {
 public:
-    explicit ThreadCount(pid_t pid) : m_file(statusPath(pid).data()) {}
+    explicit ThreadCount(pid_t pid)
+        : m_status(path(pid, "status").data()), m_tasks(path(pid, "task").data())
+    {
+        const qint64 links = m_tasks.links();
+        m_byLinks = links > 2 && links - 2 == fromStatus();
+    }
     [[nodiscard]] int now() const
     {
-        char buffer[4096];
-        const ssize_t n = m_file.read(buffer, sizeof buffer);
-        const qint64 threads = n <= 0 ? -1 : statusField(QByteArray::fromRawData(buffer, n), "\nThreads:");
-        return threads < 0 ? INT_MAX : int(threads);
+        if (m_byLinks)
+            if (const qint64 links = m_tasks.links(); links > 2)
+                return int(std::min<qint64>(links - 2, INT_MAX));
+        return fromStatus();
     }
 
 private:
-    static std::array<char, 64> statusPath(pid_t pid)
+    [[nodiscard]] int fromStatus() const
     {
-        std::array<char, 64> path{};
-        std::snprintf(path.data(), path.size(), "/proc/%d/status", int(pid));
-        return path;
+        char buffer[4096];
+        const ssize_t n = m_status.read(buffer, sizeof buffer);
+        const qint64 threads = n <= 0 ? -1 : statusField(QByteArray::fromRawData(buffer, n), "\nThreads:");
+        return threads < 0 ? INT_MAX : int(threads);
     }
-    KeptFile m_file;
+    static std::array<char, 64> path(pid_t pid, const char *file)
+    {
+        std::array<char, 64> p{};
+        std::snprintf(p.data(), p.size(), "/proc/%d/%s", int(pid), file);
+        return p;
+    }
+    KeptFile m_status, m_tasks;
+    bool m_byLinks = false;
 };
 
 // Those of them that are not ending. A thread joined is still counted until it has wholly
@@ -279,10 +365,13 @@ int liveThreadsOf(pid_t pid)
 // Answers one thread ask: granted while the worker has fewer than `most` threads, refused at
 // once past them. A thread granted may not show yet: it counts until the thread that asked for
 // it asks again (its ask has returned by then), so that asks close together never all pass.
-// False when it refused one.
-bool grantThread(pid_t pid, const ThreadCount &threads, int listener, std::vector<pid_t> &asking, int most)
+// False when it refused one. `answering` is set to when the answer went: the ask waited until then
+// (a worker woken by the answer may take the CPU from the watcher; that is its own time).
+bool grantThread(pid_t pid, const ThreadCount &threads, int listener, std::vector<pid_t> &asking, int most,
+                 const Watch &watch, qint64 &answering)
 {
     seccomp_notif ask{};
+    answering = watch.nowNs();
     if (::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &ask) != 0)
         return true;
     asking.erase(std::remove(asking.begin(), asking.end(), pid_t(ask.pid)), asking.end());
@@ -295,6 +384,7 @@ bool grantThread(pid_t pid, const ThreadCount &threads, int listener, std::vecto
         answer.flags = SECCOMP_USER_NOTIF_FLAG_CONTINUE;
     else
         answer.error = -EAGAIN;
+    answering = watch.nowNs();
     if (::ioctl(listener, SECCOMP_IOCTL_NOTIF_SEND, &answer) == 0 && granted)
         asking.push_back(pid_t(ask.pid));
     if (!granted)
@@ -353,9 +443,8 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
     constexpr int tellMs = 5; // a running task's CPU time grows within it
     const qint64 again = std::max<qint64>(50, wall / 16);
     // Samples a few hundredths of a second apart, at random: a decoder cannot be runnable only
-    // then. Taken only where the watcher's timer woke it, to the microsecond: one its asks woke
-    // finds the asking thread waiting for the answer, and one taken after an answer finds it
-    // running again; such a moment is passed over and its time left to the next sample.
+    // then. Taken as the watcher's timer wakes it, to the microsecond, before any ask that came
+    // then is answered (the asking thread sleeps until it is).
     const auto sampleGap = [&watch] {
         return watch.nowNs() + QRandomGenerator::global()->bounded(10'000'000, 31'000'000);
     };
@@ -372,7 +461,8 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
     const ThreadCount threads(pid);
     qint64 leftPoll = watch.nowNs(), outside = 0;
     const auto pollFor = [&](qint64 ns) {
-        outside += watch.nowNs() - leftPoll;
+        if (leftPoll >= 0) // none since an answer: a worker woken by it may have had the CPU
+            outside += watch.nowNs() - leftPoll;
         const qint64 waitedBefore = watcherWaits.ns();
         const timespec timeout{time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
         const int n = ::ppoll(p, p[1].fd >= 0 ? 2 : 1, &timeout, nullptr);
@@ -385,15 +475,19 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
     };
     Listened out;
     for (;;) {
-        qint64 wait = std::max<qint64>(0, std::min(due * 1'000'000, sampleAt) - watch.nowNs());
+        qint64 next = std::min(due * 1'000'000, sampleAt);
+        if (watch.followUpAt() >= 0)
+            next = std::min(next, watch.followUpAt());
+        qint64 wait = std::max<qint64>(0, next - watch.nowNs());
         if (cancelled)
             wait = std::min(wait, cancelEveryMs * 1'000'000);
         const int n = pollFor(wait);
         if (n < 0 && errno == EINTR)
             continue;
+        if (watch.followUpAt() >= 0 && watch.nowNs() >= watch.followUpAt())
+            watch.followUp();
         if (watch.nowNs() >= sampleAt) {
-            if (n == 0)
-                watch.sample();
+            watch.sample(sampleAt);
             sampleAt = sampleGap();
         }
         if (n > 0) {
@@ -406,10 +500,10 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
                 p[1].fd = -1; // the worker's filter has gone: only its channel tells now
                 continue;
             }
-            const bool granted = grantThread(pid, threads, listener, asking, mostThreads);
-            const qint64 answeredAt = watch.nowNs();
+            qint64 answeredAt = 0;
+            const bool granted = grantThread(pid, threads, listener, asking, mostThreads, watch, answeredAt);
             watch.answered(outside + answeredAt - leftPoll);
-            outside = 0, leftPoll = answeredAt;
+            outside = 0, leftPoll = -1;
             if (!granted && ++out.refused > mostRefusals)
                 return out.heard = Heard::asking, out;
             continue;
