@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -455,22 +456,29 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
             (void)::prctl(PR_SET_TIMERSLACK, slack, 0, 0, 0);
     });
     qint64 due = wall, sampleAt = sampleGap();
-    // What an ask waited for the watcher: the watcher's time out of poll since it last knew none
-    // waited, its wait for a CPU as the ask woke it, and its answer.
+    // What an ask waited for the watcher: where it came while the watcher was out of poll (the
+    // watcher did not sleep in it), that time since it last knew none waited; its wait for a CPU
+    // as the ask woke it; and its answer, until it went.
     const WatcherWaits watcherWaits;
     const ThreadCount threads(pid);
     qint64 leftPoll = watch.nowNs(), outside = 0;
+    const auto sleeps = [] {
+        rusage r{};
+        return ::getrusage(RUSAGE_THREAD, &r) == 0 ? qint64(r.ru_nvcsw) : -1;
+    };
     const auto pollFor = [&](qint64 ns) {
-        if (leftPoll >= 0) // none since an answer: a worker woken by it may have had the CPU
-            outside += watch.nowNs() - leftPoll;
-        const qint64 waitedBefore = watcherWaits.ns();
+        outside += watch.nowNs() - leftPoll;
+        const qint64 waitedBefore = watcherWaits.ns(), sleptBefore = sleeps();
         const timespec timeout{time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
         const int n = ::ppoll(p, p[1].fd >= 0 ? 2 : 1, &timeout, nullptr);
         leftPoll = watch.nowNs();
-        if (n > 0 && p[1].fd >= 0 && (p[1].revents & POLLIN))
-            outside += std::max<qint64>(0, watcherWaits.ns() - waitedBefore); // an ask waits
-        else
+        if (n > 0 && p[1].fd >= 0 && (p[1].revents & POLLIN)) { // an ask waits
+            if (sleptBefore < 0 || sleeps() != sleptBefore)
+                outside = 0; // it came while the watcher slept
+            outside += std::max<qint64>(0, watcherWaits.ns() - waitedBefore);
+        } else {
             outside = 0;
+        }
         return n;
     };
     Listened out;
@@ -503,7 +511,7 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
             qint64 answeredAt = 0;
             const bool granted = grantThread(pid, threads, listener, asking, mostThreads, watch, answeredAt);
             watch.answered(outside + answeredAt - leftPoll);
-            outside = 0, leftPoll = -1;
+            outside = 0, leftPoll = watch.nowNs();
             if (!granted && ++out.refused > mostRefusals)
                 return out.heard = Heard::asking, out;
             continue;
