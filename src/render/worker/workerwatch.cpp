@@ -192,12 +192,17 @@ public:
         for (const Pending &p : m_pending) {
             const auto same = [&p](const std::unique_ptr<Task> &t) { return t->tid == p.tid; };
             const auto it = std::find_if(m_tasks.begin(), m_tasks.end(), same);
-            bool kept = it == m_tasks.end() || !(*it)->readState();
-            if (!kept) {
-                (*it)->readWait();
-                kept = ((*it)->runs == p.runs && (*it)->cpu == p.cpu) || (*it)->wait - p.wait > since;
+            if (it == m_tasks.end()) { // ended and put away since
+                m_endedWaitNs += m_pendingNs;
+                continue;
             }
-            m_keptNs += kept ? m_pendingNs : 0;
+            Task &t = **it;
+            bool kept = !t.readState();
+            if (!kept) {
+                t.readWait();
+                kept = (t.runs == p.runs && t.cpu == p.cpu) || t.wait - p.wait > since;
+            }
+            t.kept += kept ? m_pendingNs : 0;
         }
         m_pending.clear();
         m_followUpAt = -1;
@@ -213,12 +218,13 @@ public:
         a.runnable = s.runnableTasks > 0;
         a.disk = s.disk;
         // Summed: tasks that waited side by side count each, so that the sum never falls short of
-        // the time the worker was kept from running. One that ended keeps what was read of it.
+        // the time the worker was kept from running. Each its finished waits or, where more, what
+        // the samples found (a wait under way, or after its last read); one that ended keeps them.
         qint64 tasksNs = m_endedWaitNs;
         for (const std::unique_ptr<Task> &t : m_tasks)
-            tasksNs += t->wait - t->waitStart;
+            tasksNs += t->waited();
         const qint64 cpu = cpuNs();
-        a.waitedMs = (std::max(tasksNs, m_keptNs) + m_answeringNs) / 1'000'000;
+        a.waitedMs = (tasksNs + m_answeringNs) / 1'000'000;
         a.cpuMs = cpu < 0 ? -1 : cpu / 1'000'000;
         return a;
     }
@@ -235,6 +241,8 @@ private:
         KeptFile stat, sched;
         qint64 wait = 0, waitStart = 0; // finished waits, now and when the watch began
         qint64 cpu = 0, runs = 0;       // its CPU time as last booked; the times it got a CPU
+        qint64 kept = 0;                // the time samples found it kept from a CPU
+        [[nodiscard]] qint64 waited() const { return std::max(wait - waitStart, kept); }
         char state = 0;                 // 0: ended (or unreadable)
         [[nodiscard]] char readState()
         {
@@ -275,7 +283,7 @@ private:
         // Those ended give up their descriptors and keep what was read of their waits.
         for (auto it = m_tasks.begin(); it != m_tasks.end();)
             if ((*it)->state == 0)
-                m_endedWaitNs += (*it)->wait - (*it)->waitStart, it = m_tasks.erase(it);
+                m_endedWaitNs += (*it)->waited(), it = m_tasks.erase(it);
             else
                 (*it++)->readWait();
         for (const pid_t tid : tasksOf(m_pid)) {
@@ -301,10 +309,10 @@ private:
         pid_t tid;
         qint64 cpu, runs, wait;
     };
-    static constexpr qint64 followUpNs = 1'000'000;
+    static constexpr qint64 followUpNs = 200'000;
     std::vector<Pending> m_pending;
     qint64 m_pendingNs = 0, m_pendingDue = 0, m_followUpAt = -1;
-    qint64 m_keptNs = 0, m_sampledAt = 0, m_answeringNs = 0;
+    qint64 m_sampledAt = 0, m_answeringNs = 0;
 };
 
 // The worker's threads, as the kernel counts them (INT_MAX when they cannot be read), told again
