@@ -48,9 +48,10 @@ inline constexpr int mostRefusals = 4;
 // The wall clock counts the time the worker could have run: its waits for a CPU (all its
 // threads', also those that ended) and for the answers to its thread asks (as the watcher
 // measured each answer until it went, once, its own wait for a CPU while an ask waited included)
-// do not count against `wallMs`. Waits are read from the scheduler's account and sampled at
-// moments the worker cannot foresee: a thread found runnable that has not run a millisecond
-// later was kept from a CPU for the time since the last sample (one that the watcher's own look
+// do not count against `wallMs`. Waits are read from the scheduler's account and, for each
+// thread, where more, sampled at moments the worker cannot foresee: a thread found runnable that
+// has not run a fraction of a millisecond later, has ended, or ran after a wait begun before the
+// sample was kept from a CPU for the time since the last sample (one that the watcher's own look
 // kept waiting runs at once).
 // Once that reaches `wallMs`, a worker in uninterruptible sleep is starved; one that used less
 // than half that time on a CPU (all its threads together) is blocked; one that used more is looked
