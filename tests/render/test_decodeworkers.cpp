@@ -197,7 +197,7 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
                              {"slow", 60, wallMs, drawnOrNotNow, 0, 1, 0, -1, Load::busyLoops},
                              {"spinsleep 720", 60, 1000, Why::notNow, 0, 0, 0, 2, Load::busyLoops},
                              {"tilework 400", 60, 1000, drawnOrNotNow, 0, 1, 0, -1, Load::busyLoops},
-                             {"tiles", 60, 300, drawnOrNotNow, 1, 1, 0, -1},
+                             {"tiles", 60, LWSanitizers::address ? 1200 : 300, drawnOrNotNow, 1, 1, 0, -1},
                              {"sleep 600000", 60, 1000, Why::notNow, 1, 0, 0, 1, Load::none, "LW_TEST_DISK"}};
     if (!LWSanitizers::address) { // no data limit there; a worker cannot raise its own
         rows.push_back({"allocate", 60, 60000, Why::tooLarge, 2, 1, 1, 0}); // the first go's worker kept
