@@ -11,7 +11,9 @@ set -euo pipefail
 # allocation's stack is read only to its first frame past the sanitizer's: the unwinder loses its
 # way in the libraries, which keep no frame pointers.
 CONTAINED_LIBS='libheif|libde265|libaom|libdav1d'
-awk -v libs="^($CONTAINED_LIBS)[.]so" '
+ALLOCATING='malloc|calloc|realloc|reallocarray|free|cfree|posix_memalign|memalign|__libc_memalign|aligned_alloc|valloc|pvalloc|strdup|__strdup|strndup|__strndup|wcsdup|getline|getdelim|asprintf|vasprintf'
+ACCESSING='memcpy|memmove|memset|memcmp|bcmp|memchr|memrchr|strlen|strnlen|wcslen|strcpy|strncpy|strcat|strncat|strcmp|strncmp|strchr|strrchr|strstr'
+awk -v libs="^($CONTAINED_LIBS)[.]so" -v allocating="$ALLOCATING" -v accessing="$ACCESSING" '
     function module(line, m) {
         if (match(line, /\((\/[^()]*)\+0x[0-9a-f]+\)/)) {
             m = substr(line, RSTART + 1, RLENGTH - 2)
@@ -21,9 +23,11 @@ awk -v libs="^($CONTAINED_LIBS)[.]so" '
         }
         return ""
     }
+    # The sanitizer names some of its interceptors plainly (clang 14: posix_memalign), so every
+    # allocating one, and those that read or write memory for their caller, belong to the runtime.
     function runtime(line) {
         return line ~ / in (_?__interceptor_|__asan_|__sanitizer_|operator (new|delete))/ ||
-            line ~ / in (malloc|calloc|realloc|free|memcpy|memmove|memset|memcmp|bcmp|strlen|strnlen)[ (]/
+            line ~ (" in (" allocating "|" accessing ")[ (]")
     }
     /ERROR: AddressSanitizer: (heap-buffer-overflow|heap-use-after-free) / {
         reports++; stack = "access"; state = 0; next

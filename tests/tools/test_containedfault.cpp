@@ -56,6 +56,21 @@ TEST(ContainedFault, OnlyAFaultWhollyInsideAWorkersDecoderLibraryIsContained)
         {"libheif reading past a buffer of its own", report, true},
         {"libde265 reading past a buffer of its own",
          QByteArray(report).replace("libheif.so.1", "libde265.so.0"), true},
+        // The libraries take aligned buffers from posix_memalign, which clang 14 names plainly.
+        {"libdav1d reading past an aligned buffer of its own",
+         with("    #0 0x55 in operator new[](unsigned long)", "    #0 0x55 in posix_memalign")
+             .replace("libheif.so.1", "libdav1d.so.6"),
+         true},
+        {"libde265 reading past a buffer from aligned_alloc",
+         with("    #0 0x55 in operator new[](unsigned long)", "    #0 0x55 in aligned_alloc")
+             .replace("libheif.so.1", "libde265.so.0"),
+         true},
+        {"libheif reading past a copy strdup made for it",
+         with("    #0 0x55 in operator new[](unsigned long)", "    #0 0x55 in strdup"), true},
+        {"libheif reading past an aligned buffer we made",
+         with(allocationFrame, "    #1 0x55 in LWHeif::planes() /src/render/pictures/heif.cpp:90:3")
+             .replace("operator new[](unsigned long)", "posix_memalign"),
+         false},
         {"our code reading past a buffer libheif made",
          with(accessFrame,
               "    #1 0x55 in LWHeif::decode(QByteArray const&) /src/render/pictures/heif.cpp:150:3"),

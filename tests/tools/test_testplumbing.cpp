@@ -1,5 +1,6 @@
 // The plumbing check run on a made-up tree of this folder's program: it passes the tree as it is,
-// and fails each way a test file can be left out, whatever form its tests take, and a disabled entry.
+// and fails each way a test file can be left out, whatever form its tests take, and a disabled entry;
+// and the project's own tests pass it against the build configured without precompiled headers.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -56,7 +57,23 @@ struct Form {
     QByteArray text;  // its text
     QByteArray ctest; // added to the CTest file
     const char *said; // what the failure names; none: the check passes
+    // The project's own tests folder against the compile database of the project configured so.
+    QStringList configured = {};
 };
+
+// The compile database of the project configured with `options` in `build`.
+bool configure(const QString &build, const QStringList &options)
+{
+    const QString source = QDir::cleanPath(qEnvironmentVariable("LW_TEST_DATA") + QStringLiteral("/../.."));
+    QProcess cmake;
+    cmake.start(qEnvironmentVariable("LW_CMAKE", QStringLiteral("cmake")),
+                QStringList{QStringLiteral("-S"), source, QStringLiteral("-B"), build, QStringLiteral("-G"),
+                            QStringLiteral("Ninja")} +
+                    options);
+    const bool ran = cmake.waitForFinished(300000) && cmake.exitCode() == 0;
+    EXPECT_TRUE(ran) << cmake.readAllStandardError().toStdString();
+    return ran && QFile::exists(QDir(build).filePath(QStringLiteral("compile_commands.json")));
+}
 
 } // namespace
 
@@ -84,6 +101,8 @@ TEST(TestPlumbing, FailsForEveryFormOfALeftOutTestFileAndADisabledEntry)
          {},
          "set_tests_properties(test_tools_printercheck PROPERTIES DISABLED TRUE)\n",
          "test_tools_printercheck is disabled"},
+        {"the tests of a build without precompiled headers", nullptr, {}, {}, nullptr,
+         {QStringLiteral("-DLW_PCH=OFF")}},
     };
     for (const Form &form : forms) {
         SCOPED_TRACE(form.name);
@@ -94,9 +113,18 @@ TEST(TestPlumbing, FailsForEveryFormOfALeftOutTestFileAndADisabledEntry)
         if (form.file)
             ASSERT_TRUE(
                 write(root.filePath(QStringLiteral("tests/tools/") + QLatin1String(form.file)), form.text));
+        QStringList args = {ctest, root.filePath(QStringLiteral("build")), root.filePath(QStringLiteral("tests"))};
+        if (!form.configured.isEmpty()) {
+            const QString configured = root.filePath(QStringLiteral("configured"));
+            ASSERT_TRUE(configure(configured, form.configured));
+            const QString database = QStringLiteral("/compile_commands.json");
+            ASSERT_TRUE(QFile::remove(args[1] + database) && QFile::copy(configured + database, args[1] + database));
+            // As the project's own entry runs it: the fuzz folder is built in the sanitizer tree only.
+            args[2] = QDir::cleanPath(qEnvironmentVariable("LW_TEST_DATA") + QStringLiteral("/.."));
+            args << QStringLiteral("fuzz");
+        }
         QProcess check;
-        check.start(tool,
-                    {ctest, root.filePath(QStringLiteral("build")), root.filePath(QStringLiteral("tests"))});
+        check.start(tool, args);
         ASSERT_TRUE(check.waitForFinished(120000)) << "the plumbing check did not end within two minutes";
         const QString said = QString::fromLocal8Bit(check.readAllStandardError());
         EXPECT_EQ(check.exitCode(), form.said ? 1 : 0) << said.toStdString();
