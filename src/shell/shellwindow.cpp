@@ -4,6 +4,7 @@
 #include "app/sheets/sheetpresenter.h"
 #include "kit/host/appmenucommands.h"
 #include "kit/host/focusedtext.h"
+#include "kit/host/sheetfocus.h"
 #include "kit/controls/colorwell.h"
 #include "kit/help/helpcommands.h"
 #include "kit/theme/themecommands.h"
@@ -40,6 +41,7 @@ LWShellWindow::LWShellWindow(LWApp &app, QWidget *parent)
     m_sheets = new LWSheetPresenter(app, this);
     LWColorWell::setPanelParent(this);
     VKPendingEdits::install(); // typed values count before any command
+    VKSheetFocus::install();   // a click on the window leaves the keyboard with its sheet
 
     const int chrome = menuBar()->heightForWidth(contentSize.width());
     const int barHeight = chrome > 0 ? chrome : menuBar()->sizeHint().height();

@@ -3,16 +3,21 @@
 #include "app/app_fixture.h"
 #include "app/modalanswerer.h"
 #include "app/sheets/exportsheet.h"
+#include "app/sheets/printpanel.h"
 #include "app/sheets/sheetpresenter.h"
 #include "kit/controls/chromebutton.h"
 #include "kit/controls/labeledslider.h"
 #include "kit/controls/numberfield.h"
 #include "kit/controls/segmentedpicker.h"
+#include "render/worker/decodeworkers.h"
 #include "shell/shellwindow.h"
+#include "support/pngbytes.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QScopeGuard>
 #include <QTest>
 
 // The main window with Qt's own prompts over it, and the export sheet of a design up and active.
@@ -26,7 +31,7 @@ protected:
         runPosted();
         AppTest::TearDown();
     }
-    void openSheet(const LWDocument &doc, LWAppSheet kind = LWAppSheet::exportSheet)
+    void openWindow(const LWDocument &doc)
     {
         window.reset();
         window = std::make_unique<LWShellWindow>(app);
@@ -36,6 +41,10 @@ protected:
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
         openNew(doc);
+    }
+    void openSheet(const LWDocument &doc, LWAppSheet kind = LWAppSheet::exportSheet)
+    {
+        ASSERT_NO_FATAL_FAILURE(openWindow(doc));
         app.setSheet(kind);
         dialog = window->sheets()->dialog();
         ASSERT_TRUE(dialog);
@@ -139,6 +148,92 @@ TEST_F(ExportKeys, ThePanelLeftWithoutAFile)
         runPosted();
         EXPECT_FALSE(app.sheet().has_value());
     }
+}
+
+// A click on the window behind a sheet, which the window manager answers by making that window
+// active: Escape, sent where the keys then go, still reaches the sheet. Printing's preparation
+// ends with no print dialog, an export with no file, a plain sheet closes. The picture's stand-in
+// decode sleeps a minute: only Escape ends the work before.
+TEST_F(ExportKeys, AClickOnTheWindowBehindASheetLeavesItEscape)
+{
+    enum class Over { printing, exporting, size };
+    const std::pair<const char *, Over> rows[] = {{"the print panel while it prepares", Over::printing},
+                                                  {"the export sheet while it exports", Over::exporting},
+                                                  {"the size sheet", Over::size}};
+    LWDecodeWorkers::setForTests(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/lw-misbehaving-decoder"), 120, 120000);
+    const auto restore = qScopeGuard([] { LWDecodeWorkers::setForTests({}, 0, 0); });
+    LWDocument card = LWDocument::blank(LWSizePreset::usCard, std::nullopt, QStringLiteral("Card"));
+    card.pages[0].elements = {LWElement::makePhoto(LWRect(20, 20, 40, 40))};
+    card.pages[0].elements[0].image->data = lwPngBytes(32, 32) + "LWTEST sleep 60000";
+    const QString out = path(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    QStringList dialogs; // print dialogs and alerts that came up
+    ModalAnswerer answerer([&](QWidget *modal) {
+        if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+            typeAndAccept(*files, out, QStringLiteral("card"));
+        } else if (qobject_cast<QPrintDialog *>(modal) || qobject_cast<QMessageBox *>(modal)) {
+            dialogs.append(QString::fromLatin1(modal->metaObject()->className()));
+            static_cast<QDialog *>(modal)->reject();
+        }
+    });
+    bool clicked = false;
+    const auto clickBehindThenEscape = [&] {
+        clicked = true;
+        bool reached = false;
+        const auto seen = QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, [&](QWindow *now) {
+            reached = reached || now == window->windowHandle();
+        });
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return reached; }));
+        QObject::disconnect(seen);
+        runPosted();
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
+    };
+    for (const auto &[what, over] : rows) {
+        SCOPED_TRACE(what);
+        dialogs.clear();
+        clicked = false;
+        if (over == Over::printing) {
+            ASSERT_NO_FATAL_FAILURE(openWindow(card));
+            QTimer tick; // while Ctrl+P prepares the pages
+            QObject::connect(&tick, &QTimer::timeout, [&] {
+                const auto *panel = qobject_cast<LWPrintPanel *>(QApplication::activeModalWidget());
+                if (!clicked && panel && QGuiApplication::focusWindow() == panel->windowHandle())
+                    clickBehindThenEscape();
+            });
+            tick.start(10);
+            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_P, Qt::ControlModifier);
+        } else {
+            const LWAppSheet kind = over == Over::size ? LWAppSheet::size : LWAppSheet::exportSheet;
+            ASSERT_NO_FATAL_FAILURE(openSheet(card, kind));
+            if (over == Over::exporting)
+                QTest::mouseClick(sheet->exportButton(), Qt::LeftButton);
+            ASSERT_TRUE(over == Over::size || sheet->exporting());
+            clickBehindThenEscape();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet || !sheet->exporting(); }, 120000));
+            runPosted();
+            EXPECT_EQ(app.sheet().has_value(), over == Over::exporting); // Escape cancels an export
+        }
+        EXPECT_TRUE(clicked);
+        EXPECT_EQ(dialogs, QStringList());
+        EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+        app.setSheet(std::nullopt);
+        runPosted();
+    }
+}
+
+// A window the sheet does not block (a free-standing one, as the help window is) keeps the
+// keyboard it is given while the sheet is up.
+TEST_F(ExportKeys, AWindowTheSheetDoesNotBlockKeepsTheKeyboard)
+{
+    ASSERT_NO_FATAL_FAILURE(openSheet(LWDocument::blank(LWSizePreset::usCard, std::nullopt), LWAppSheet::size));
+    QWidget beside;
+    beside.show();
+    beside.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&beside));
+    runPosted();
+    EXPECT_EQ(QGuiApplication::focusWindow(), beside.windowHandle());
 }
 
 // Tab goes round a sheet's controls, top to bottom; each one shows that it has the keyboard: the
