@@ -381,6 +381,9 @@ inline QList<Case> craftedCases()
     const QByteArray still = encode(plain(1, 1, Qt::red), "webp", 100);
     const Coded smallAv1 = codedOf(heic(twoTone(64, 64), heif_orientation_normal, 8, heif_compression_AV1));
     const QByteArray mono = monoPng(1024, 1024);
+    const auto layerAt = [&](QPoint at) {
+        return craft(small, {L::overlay, {64, 64}, 1, 1, 2, {64, 64}, nullptr, false, at});
+    };
     return {
         {"HEIC coding 1024 x 1024 declaring 64 x 64", craft(big, {L::single, {64, 64}}), Outcome::placeholder},
         {"AVIF coding 512 x 512 declaring 64 x 64", craft(bigAv1, {L::single, {64, 64}}), Outcome::placeholder},
@@ -393,9 +396,11 @@ inline QList<Case> craftedCases()
         {"HEIC overlay of 19,000 layers", craft(small, {L::overlay, {64, 64}, 1, 1, 19000, {64, 64}}),
          Outcome::placeholder},
         {"HEIC grid of 2 x 2", craft(small, {L::grid, {64, 64}, 2, 2, 1, {128, 128}}), Outcome::ownPixels},
-        // The decoder reads past the rows of a layer placed above its canvas.
-        {"HEIC overlay whose layer starts a row above its canvas",
-         craft(small, {L::overlay, {64, 64}, 1, 1, 2, {64, 64}, nullptr, false, {0, -1}}), Outcome::refused},
+        // The decoder reads past the rows of a layer placed above or left of its canvas.
+        {"HEIC overlay whose layer starts a row above its canvas", layerAt({0, -1}), Outcome::refused},
+        {"HEIC overlay whose layer starts a column left of its canvas", layerAt({-1, 0}), Outcome::refused},
+        {"HEIC overlay whose layer starts left of and above its canvas", layerAt({-8, -8}), Outcome::refused},
+        {"HEIC overlay whose layer starts at its canvas's corner", layerAt({0, 0}), Outcome::ownPixels},
         {"HEIC overlay whose layer lies within its canvas",
          craft(small, {L::overlay, {64, 64}, 1, 1, 2, {72, 72}, nullptr, false, {8, 8}}), Outcome::ownPixels},
         {"AVIF", heic(twoTone(64, 48), heif_orientation_normal, 8, heif_compression_AV1), Outcome::ownPixels},

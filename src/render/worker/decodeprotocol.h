@@ -43,6 +43,11 @@ struct Ask {
     qint32 cpuMilliseconds = 0; // CPU time this decode may take
 };
 
+// An answer's rows hold their pixels and at most this many bytes more each: the program refuses
+// wider rows, so the worker writes a decoder's wider ones (libheif pads a picture under 64
+// pixels wide to 64) at the image's own width.
+inline constexpr int rowPadding = 64;
+
 struct Answer {
     quint32 magic = answerMagic;
     quint32 size = sizeof(Answer);

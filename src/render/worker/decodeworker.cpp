@@ -58,12 +58,16 @@ bool imageOut(std::optional<QImage> &image, P::Answer &a, int out)
     const QByteArray icc = img.colorSpace().isValid() ? img.colorSpace().iccProfile() : QByteArray();
     a.width = img.width();
     a.height = img.height();
-    a.bytesPerLine = int(img.bytesPerLine());
     a.format = int(img.format());
     a.dotsPerMeterX = img.dotsPerMeterX();
     a.dotsPerMeterY = img.dotsPerMeterY();
     a.iccBytes = icc.size();
-    const qint64 pixels = img.sizeInBytes();
+    // Rows padded past what the program takes go at the image's own width, one by one.
+    const qsizetype line = img.bytesPerLine();
+    const qsizetype narrow = (qsizetype(img.width()) * img.depth() + 31) / 32 * 4;
+    const bool narrowed = line > (qsizetype(img.width()) * img.depth() + 7) / 8 + P::rowPadding;
+    a.bytesPerLine = int(narrowed ? narrow : line);
+    const qint64 pixels = qint64(a.bytesPerLine) * img.height();
     QByteArray after(colours * qsizetype(sizeof(QRgb)), '\0');
     for (int i = 0; i < colours; ++i) {
         const QRgb c = table.value(i, 0);
@@ -72,7 +76,12 @@ bool imageOut(std::optional<QImage> &image, P::Answer &a, int out)
     after += icc;
     // Written, not copied through a mapping: the kernel fills the new pages without a fault each
     // (faulting in fresh shared pages cost more than the copy).
-    const bool written = writeAll(out, img.constBits(), pixels, 0);
+    bool written = true;
+    if (narrowed)
+        for (int y = 0; y < img.height() && written; ++y)
+            written = writeAll(out, img.constScanLine(y), narrow, qint64(y) * narrow);
+    else
+        written = writeAll(out, img.constBits(), pixels, 0);
     image.reset();
     return written && writeAll(out, reinterpret_cast<const uchar *>(after.constData()), after.size(), pixels) &&
            P::seal(out);

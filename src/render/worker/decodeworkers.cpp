@@ -394,7 +394,7 @@ void unmap(void *info)
 // and their padding, a colour table and a colour profile.
 qint64 answerRoom(QSize made, qint64 reserved)
 {
-    const qint64 rows = (qint64(std::max(made.width(), 0)) * 4 + 64) * std::max(made.height(), 0);
+    const qint64 rows = (qint64(std::max(made.width(), 0)) * 4 + P::rowPadding) * std::max(made.height(), 0);
     return std::min(reserved, rows) + 256 * qint64(sizeof(QRgb)) + maxIccBytes;
 }
 
@@ -436,7 +436,7 @@ std::optional<QImage> imageOf(const P::Answer &a, int fd, qint64 room, QSize mad
     const auto format = QImage::Format(a.format);
     const qint64 bits = qint64(a.width) * QImage::toPixelFormat(format).bitsPerPixel();
     if (qint64(a.width) * a.height > LWPictureDecoder::maxPixelCount || a.bytesPerLine % 4 != 0 ||
-        a.bytesPerLine < (bits + 7) / 8 || a.bytesPerLine > (bits + 7) / 8 + 64 ||
+        a.bytesPerLine < (bits + 7) / 8 || a.bytesPerLine > (bits + 7) / 8 + P::rowPadding ||
         qint64(a.bytesPerLine) * a.height > reserved)
         return std::nullopt;
     const int colours = format == QImage::Format_Indexed8 ? 256 : (format == QImage::Format_Mono || format == QImage::Format_MonoLSB) ? 2 : 0;

@@ -443,9 +443,9 @@ private:
         return QSize(int(std::min<quint64>(w, 1 << 30)), int(std::min<quint64>(h, 1 << 30)));
     }
 
-    // Whether no layer of an overlay starts above its canvas: the decoder copies such a layer's
-    // rows from past its end (libheif 1.15 reads beyond the layer's pixels), and what it draws is
-    // not the picture. A real overlay places its layers within the canvas.
+    // Whether no layer of an overlay starts above or left of its canvas: the decoder copies such
+    // a layer's rows from past its end (libheif 1.15 reads beyond the layer's pixels), and what it
+    // draws is not the picture. A real overlay places its layers within the canvas.
     bool layersPlaceable(quint32 id, const Item &it)
     {
         if (const auto known = m_placeable.constFind(id); known != m_placeable.cend())
@@ -458,11 +458,9 @@ private:
         const int field = (int(r.u(1)) & 1) ? 4 : 2;
         r.skip(8 + 2 * field); // fill colour, canvas size
         bool placeable = true;
-        for (qsizetype i = 0; i < it.derivedFrom.size() && placeable; ++i) {
-            r.skip(field); // the horizontal offset
-            const quint64 top = r.u(field);
-            placeable = r.ok() && !(top >> (8 * field - 1)); // the vertical offset, signed
-        }
+        // Each layer's horizontal and vertical offsets, signed.
+        for (qsizetype i = 0; i < 2 * it.derivedFrom.size() && placeable; ++i)
+            placeable = !(r.u(field) >> (8 * field - 1)) && r.ok();
         m_placeable.insert(id, placeable);
         return placeable;
     }

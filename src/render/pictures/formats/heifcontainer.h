@@ -37,9 +37,9 @@ inline constexpr int codingPadding = 64;
 // of which one is read given twice (the meta box, its item tables, its property container), or
 // item data that together exceed the file (libheif copies it all on opening); when a coded
 // image's bitstream gives no size or a size beyond its declared one (plus codingPadding); when a
-// grid or overlay canvas exceeds its declared size; when an overlay places a layer above its canvas
-// (a negative vertical offset, whose rows the decoder reads past the layer's end) or gives no offset
-// for a layer. A primary image of more than `maxImages`
+// grid or overlay canvas exceeds its declared size; when an overlay places a layer above or left of
+// its canvas (a negative offset, for which the decoder reads past the layer's end) or gives no
+// offset for a layer. A primary image of more than `maxImages`
 // coded images or `maxPixels` coded pixels in all (or whose item data, read at every use, passes
 // maxDataReadBeyondFile beyond twice the file, or whose configurations and data give the
 // decoder more than maxOtherUnitsPerImage units besides slices or frames an image), its auxiliary images (alpha, depth, of any
