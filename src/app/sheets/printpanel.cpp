@@ -108,7 +108,7 @@ LWPrintPanel::Handed LWPrintPanel::hand(const Work &work, const QString &what, c
     std::atomic<int> shown{0}; // in thousandths, so that the bar is not asked more often
     LWPrintSteps steps;
     steps.stop = &stop;
-    steps.progress = [&](double done) {
+    steps.progress = [&shown, &loop, self](double done) {
         const int now = int(std::clamp(done, 0.0, 1.0) * 1000);
         if (shown.exchange(now) != now)
             QMetaObject::invokeMethod(
@@ -119,7 +119,7 @@ LWPrintPanel::Handed LWPrintPanel::hand(const Work &work, const QString &what, c
                 },
                 Qt::QueuedConnection);
     };
-    steps.gone = [&] {
+    steps.gone = [&loop, self, goneText] {
         QMetaObject::invokeMethod(
             &loop,
             [self, goneText] {
