@@ -18,6 +18,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QPageRanges>
 #include <QPdfDocument>
 #include <QPrinter>
 #include <QScopeGuard>
@@ -41,6 +42,20 @@ const QString nothingToPrint = QStringLiteral("Nothing to print");
 const QString printFailedTitle = QStringLiteral("Couldn't print the design");
 const QString notPrepared = QStringLiteral("The design couldn't be prepared for printing.");
 const QString cardsOnly = QStringLiteral("The 10-up sheet is for business cards.");
+const QString lateTitle = QStringLiteral("Couldn't cancel printing");
+
+// Why a page range the print dialog took names nothing to print.
+QString noPagesNamed(const QPrinter &printer, int pageCount, bool sheet10up)
+{
+    const QPageRanges ranges = printer.pageRanges();
+    const bool one = ranges.toRangeList().size() == 1 && ranges.firstPage() == ranges.lastPage();
+    const QString what = sheet10up ? QStringLiteral("the card sheet") : QStringLiteral("this design");
+    const QString pages =
+        pageCount == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pageCount);
+    return (one ? QStringLiteral("Page %1 isn't in %2: it has %3.")
+                : QStringLiteral("Pages %1 aren't in %2: it has %3."))
+        .arg(ranges.toString(), what, pages);
+}
 
 // Print to File's proposal: the name the export sheet proposes for the same pages.
 QString printFileName(const LWDocument &doc, bool sheet10up)
@@ -347,22 +362,31 @@ void LWApp::print(bool sheet10up)
     const LWPrinting::Settings before = LWPrinting::settings(*printer);
     if (!m_prompts->choosePrinter(*printer, made->pageCount, printFileName(doc, sheet10up)) || !panel)
         return;
-    const QString failure = deliver(*panel, doc.name, made->pdf, made->pageCount, *printer, before);
-    if (!failure.isEmpty())
-        alert(printFailedTitle, failure);
+    // Qt's dialog takes any number: a range past the last page is refused before anything is sent.
+    const QList<int> chosen = LWPrinting::chosenPages(*printer, made->pageCount);
+    if (chosen.isEmpty()) {
+        alert(nothingToPrint, noPagesNamed(*printer, made->pageCount, sheet10up));
+        return;
+    }
+    deliver(*panel, doc.name, made->pdf, chosen, made->pageCount, *printer, before);
 }
 
-QString LWApp::deliver(LWPrintPanel &panel, const QString &title, const QByteArray &data, int pageCount,
-                       QPrinter &printer, const LWPrinting::Settings &before)
+void LWApp::deliver(LWPrintPanel &panel, const QString &title, const QByteArray &data,
+                    const QList<int> &chosen, int pageCount, QPrinter &printer,
+                    const LWPrinting::Settings &before)
 {
-    const QList<int> chosen = LWPrinting::chosenPages(printer, pageCount);
     LWPrintPanel::Work work;
     QString doing = QStringLiteral("Sending the pages to the printer\u2026");
+    QString gone = QStringLiteral("The pages have gone to the printer.");
+    QString late = QStringLiteral("The pages had already gone to the printer.");
     // A file gets the chosen pages of the PDF made, as an export of them would have them.
     if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
         const QString file = printer.outputFileName();
-        doing = QStringLiteral("Saving \u201c%1\u201d\u2026").arg(QFileInfo(file).fileName());
-        work = [&, file](const std::atomic<bool> &stop) -> std::optional<QString> {
+        const QString name = QFileInfo(file).fileName();
+        doing = QStringLiteral("Saving \u201c%1\u201d\u2026").arg(name);
+        gone = QStringLiteral("\u201c%1\u201d is being saved.").arg(name);
+        late = QStringLiteral("\u201c%1\u201d had already been saved.").arg(name);
+        work = [&, file, name](const LWPrintSteps &steps) -> std::optional<QString> {
             QByteArray bytes = data;
             if (chosen.size() != pageCount) {
                 const std::optional<QByteArray> part = LWPdfFile::selectPages(data, chosen);
@@ -370,31 +394,60 @@ QString LWApp::deliver(LWPrintPanel &panel, const QString &title, const QByteArr
                     return notPrepared;
                 bytes = *part;
             }
-            if (stop)
+            // Written in pieces, each after a look at Cancel; only the last step, putting the
+            // file in place, cannot be stopped.
+            const QString stopped = QStringLiteral("stopped");
+            LWFileAccess::Replacement replacement;
+            const QString reason = replacement.prepare(file, [&](const LWFileAccess::Append &append) {
+                constexpr qsizetype piece = qsizetype(1) << 20;
+                for (qsizetype at = 0; at < bytes.size(); at += piece) {
+                    if (steps.stopped())
+                        return stopped;
+                    const qsizetype length = std::min(piece, bytes.size() - at);
+                    if (const int error = append(bytes.constData() + at, length))
+                        return LWFileAccess::systemReason(error);
+                    steps.advance(double(at + length) / double(bytes.size()));
+                }
+                return steps.stopped() ? stopped : QString();
+            });
+            if (steps.stopped())
                 return std::nullopt;
-            const QString reason = LWFileAccess::replaceFile(file, bytes);
-            return reason.isEmpty() ? QString()
-                                    : QStringLiteral("The file \"%1\" couldn't be saved: %2")
-                                          .arg(QFileInfo(file).fileName(), reason);
+            if (reason.isEmpty() && steps.gone)
+                steps.gone();
+            const QString failure = reason.isEmpty() ? replacement.commit() : reason;
+            return failure.isEmpty()
+                       ? QString()
+                       : QStringLiteral("The file \"%1\" couldn't be saved: %2").arg(name, failure);
         };
     } else {
         const LWPrintOptions options = LWPrinting::jobOptions(printer, before);
-        const LWPrintJob job{printer.printerName(), title, data, printer.copyCount(), LWPrinting::pageRanges(printer),
+        const LWPrintJob job{printer.printerName(),
+                             title,
+                             data,
+                             printer.copyCount(),
+                             LWPrinting::pageRanges(chosen, pageCount),
                              options};
-        work = [&, job, options, backend = m_printBackend](const std::atomic<bool> &stop) -> std::optional<QString> {
-            if (stop)
+        work = [&, job, options,
+                backend = m_printBackend](const LWPrintSteps &steps) -> std::optional<QString> {
+            if (steps.stopped())
                 return std::nullopt;
             if (backend->hasQueue(job.printer))
-                return backend->submit(job);
+                return backend->submit(job, steps);
             QByteArray bytes = data;
             QBuffer buffer(&bytes);
             buffer.open(QIODevice::ReadOnly);
             QPdfDocument pdf;
             pdf.load(&buffer);
-            return backend->printRaster(pdf, chosen, printer, options);
+            return backend->printRaster(pdf, chosen, printer, options, steps);
         };
     }
-    return panel.hand(work, doing).value_or(QString());
+    const LWPrintPanel::Handed handed = panel.hand(work, doing, gone);
+    if (!handed.answer)
+        return; // stopped: nothing printed, nothing said
+    if (!handed.answer->isEmpty())
+        alert(printFailedTitle, *handed.answer);
+    else if (handed.cancelled)
+        alert(lateTitle, late);
 }
 
 void LWApp::alert(const QString &title, const QString &message)

@@ -131,10 +131,10 @@ private:
     void remember(LWEditor *editor, const QUrl &url, std::optional<LWFileAccess::FileIdentity> identity);
     // False when the file changed on disk since then and the user chose to keep those changes.
     bool mayOverwrite(const LWEditor &editor, const QUrl &url);
-    // The chosen pages of `data` to the printer or file the dialog set up, under `panel`. Empty
-    // on success or when cancelled, otherwise why the job failed.
-    QString deliver(LWPrintPanel &panel, const QString &title, const QByteArray &data, int pageCount, QPrinter &printer,
-                    const LWPrinting::Settings &before);
+    // The `chosen` pages (0-based) of `data` to the printer or file the dialog set up, under
+    // `panel`; tells the user why they didn't go, or that a Cancel came too late to stop them.
+    void deliver(LWPrintPanel &panel, const QString &title, const QByteArray &data, const QList<int> &chosen,
+                 int pageCount, QPrinter &printer, const LWPrinting::Settings &before);
 
     Screen m_screen = Screen::start;
     QPointer<LWEditor> m_editor;

@@ -6,9 +6,11 @@
 #include <QPdfDocumentRenderOptions>
 #include <QPrintEngine>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include <cups/cups.h>
 
@@ -31,9 +33,35 @@ constexpr auto cupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 } // namespace
 
+LWPrintSteps LWPrintSteps::part(double from, double to) const
+{
+    LWPrintSteps steps = *this;
+    if (progress)
+        steps.progress = [progress = progress, from, to](double done) {
+            progress(from + (to - from) * done);
+        };
+    return steps;
+}
+
 LWCupsCalls LWCupsCalls::library()
 {
-    return {cupsGetNamedDest, cupsFreeDests, cupsPrintFile, cupsLastErrorString};
+    return {cupsGetNamedDest,
+            cupsFreeDests,
+            cupsLastErrorString,
+            [] {
+                return httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000,
+                                    nullptr);
+            },
+            httpClose,
+            cupsCreateJob,
+            [](http_t *http, const char *name, int job, const char *title) {
+                return int(cupsStartDocument(http, name, job, title, CUPS_FORMAT_PDF, 1));
+            },
+            [](http_t *http, const char *bytes, size_t length) {
+                return int(cupsWriteRequestData(http, bytes, length));
+            },
+            [](http_t *http, const char *name) { return int(cupsFinishDocument(http, name)); },
+            [](http_t *http, const char *name, int job) { return int(cupsCancelJob2(http, name, job, 0)); }};
 }
 
 std::unique_ptr<QPrinter> LWCupsBackend::makePrinter() { return std::make_unique<QPrinter>(QPrinter::HighResolution); }
@@ -45,12 +73,10 @@ bool LWCupsBackend::hasQueue(const QString &printer) const
     return dest != nullptr;
 }
 
-QString LWCupsBackend::submit(const LWPrintJob &job)
+std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrintSteps &steps)
 {
-    QTemporaryFile file;
-    if (!file.open() || file.write(job.pdf) != job.pdf.size() || !file.flush())
-        return QStringLiteral("The print file couldn't be written: ") + file.errorString();
-
+    if (steps.stopped())
+        return std::nullopt;
     // An instance's saved options first; the dialog's choices override them.
     int count = 0;
     cups_option_t *options = nullptr;
@@ -65,50 +91,142 @@ QString LWCupsBackend::submit(const LWPrintJob &job)
     if (!job.pageRanges.isEmpty())
         count = cupsAddOption("page-ranges", job.pageRanges.toUtf8().constData(), count, &options);
     count = cupsAddOption("print-scaling", "none", count, &options);
+    const auto freeing = qScopeGuard([&] { cupsFreeOptions(count, options); });
 
-    const int id = cups_.printFile(job.printer.section(u'/', 0, 0).toUtf8().constData(),
-                                   file.fileName().toLocal8Bit().constData(), job.title.toUtf8().constData(),
-                                   count, options);
-    cupsFreeOptions(count, options);
-    if (id == 0)
+    const QByteArray name = job.printer.section(u'/', 0, 0).toUtf8();
+    const QByteArray title = job.title.toUtf8();
+    const auto refused = [this] {
         return QStringLiteral("The printer refused the job: ") + QString::fromUtf8(cups_.lastErrorString());
-    return {};
+    };
+    _http_s *http = cups_.connect();
+    if (!http)
+        return QStringLiteral("The printing system couldn't be reached.");
+    const auto closing = qScopeGuard([&] {
+        if (http)
+            cups_.close(http);
+    });
+    const int id = cups_.createJob(http, name.constData(), title.constData(), count, options);
+    if (id == 0)
+        return refused();
+    // With its document unfinished the job never prints: the upload is cut off, then the job is
+    // cancelled so that it leaves the queue. Answers `answer`.
+    const auto drop = [&](std::optional<QString> answer) {
+        cups_.close(std::exchange(http, nullptr));
+        (void)cups_.cancelJob(CUPS_HTTP_DEFAULT, name.constData(), id);
+        return answer;
+    };
+    if (steps.stopped())
+        return drop(std::nullopt);
+    if (cups_.startDocument(http, name.constData(), id, title.constData()) != HTTP_STATUS_CONTINUE)
+        return drop(refused());
+    constexpr qsizetype piece = qsizetype(1) << 18;
+    for (qsizetype sent = 0; sent < job.pdf.size(); sent += piece) {
+        if (steps.stopped())
+            return drop(std::nullopt);
+        const qsizetype length = std::min(piece, job.pdf.size() - sent);
+        if (cups_.writeData(http, job.pdf.constData() + sent, size_t(length)) != HTTP_STATUS_CONTINUE)
+            return drop(refused());
+        steps.advance(double(sent + length) / double(job.pdf.size()));
+    }
+    if (steps.stopped())
+        return drop(std::nullopt);
+    if (cups_.finishDocument(http, name.constData()) > IPP_STATUS_OK_CONFLICTING)
+        return drop(refused());
+    // The scheduler has every page; a stop that came meanwhile cancels the job while the queue
+    // still can (before it has printed).
+    if (steps.stopped() &&
+        cups_.cancelJob(CUPS_HTTP_DEFAULT, name.constData(), id) <= IPP_STATUS_OK_CONFLICTING)
+        return std::nullopt;
+    if (steps.gone)
+        steps.gone();
+    return QString();
 }
 
-QString LWCupsBackend::printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
-                                   const LWPrintOptions &options)
+std::optional<QString> LWCupsBackend::printRaster(QPdfDocument &pdf, const QList<int> &pages,
+                                                  QPrinter &printer, const LWPrintOptions &options,
+                                                  const LWPrintSteps &steps)
 {
-    // Qt's CUPS engine sends the paper and the sides from the printer's own state; the rest
-    // goes in its list of extra options.
-    if (printer.outputFormat() == QPrinter::NativeFormat) {
-        QStringList extra;
-        for (auto it = options.cbegin(); it != options.cend(); ++it)
-            if (it.key() != u"media" && it.key() != u"sides")
-                extra << it.key() << it.value();
-        printer.printEngine()->setProperty(cupsOptionsKey, extra);
-    }
-    return LWPrinting::rasterise(pdf, pages, printer);
+    // The printer's paper as a PDF of its own: what Qt's engine would spool, but sent only when whole.
+    QTemporaryFile file;
+    if (!file.open())
+        return QStringLiteral("The print file couldn't be written: ") + file.errorString();
+    file.close();
+    QPrinter paper(QPrinter::HighResolution);
+    paper.setOutputFormat(QPrinter::PdfFormat);
+    paper.setOutputFileName(file.fileName());
+    paper.setPageLayout(printer.pageLayout());
+    paper.setResolution(printer.resolution());
+    paper.setColorMode(printer.colorMode());
+    paper.setDocName(printer.docName());
+    paper.setCreator(printer.creator());
+    // Drawing takes nearly all the time; the upload of what was drawn the rest.
+    constexpr double drawn = 0.9;
+    const std::optional<QString> painted =
+        LWPrinting::rasterise(pdf, pages, paper, LWPrinting::maxBandBytes, steps.part(0, drawn));
+    if (!painted || !painted->isEmpty())
+        return painted;
+    if (!file.open())
+        return QStringLiteral("The print file couldn't be read: ") + file.errorString();
+    LWPrintJob job{printer.printerName(), printer.docName(), file.readAll(),
+                   printer.copyCount(),   QString(),         LWPrinting::paperOptions(printer, options)};
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("The print file couldn't be read: ") + file.errorString();
+    return submit(job, steps.part(drawn, 1));
 }
 
 namespace LWPrinting {
 
 QList<int> chosenPages(const QPrinter &printer, int pageCount)
 {
-    QList<int> all, chosen;
+    const bool ranged = printer.printRange() == QPrinter::PageRange && !printer.pageRanges().isEmpty();
     const QPageRanges ranges = printer.pageRanges();
-    for (int i = 0; i < pageCount; ++i) {
-        all.append(i);
-        if (ranges.contains(i + 1))
+    QList<int> chosen;
+    for (int i = 0; i < pageCount; ++i)
+        if (!ranged || ranges.contains(i + 1))
             chosen.append(i);
-    }
-    return printer.printRange() == QPrinter::PageRange && !chosen.isEmpty() ? chosen : all;
+    return chosen;
 }
 
-QString pageRanges(const QPrinter &printer)
+QString pageRanges(const QList<int> &pages, int pageCount)
 {
-    if (printer.printRange() != QPrinter::PageRange)
+    if (pages.size() >= pageCount)
         return {};
-    return printer.pageRanges().toString();
+    QStringList parts;
+    for (qsizetype i = 0; i < pages.size();) {
+        qsizetype last = i;
+        while (last + 1 < pages.size() && pages[last + 1] == pages[last] + 1)
+            ++last;
+        parts << (last == i ? QString::number(pages[i] + 1)
+                            : QStringLiteral("%1-%2").arg(pages[i] + 1).arg(pages[last] + 1));
+        i = last + 1;
+    }
+    return parts.join(u',');
+}
+
+LWPrintOptions paperOptions(const QPrinter &printer, const LWPrintOptions &options)
+{
+    LWPrintOptions out = options;
+    const QPageLayout layout = printer.pageLayout();
+    out.insert(QStringLiteral("media"), layout.pageSize().key());
+    const bool upright = layout.orientation() == QPageLayout::Portrait;
+    switch (printer.duplex()) {
+    case QPrinter::DuplexNone:
+        out.insert(QStringLiteral("sides"), QStringLiteral("one-sided"));
+        break;
+    case QPrinter::DuplexAuto:
+        out.insert(QStringLiteral("sides"),
+                   upright ? QStringLiteral("two-sided-long-edge") : QStringLiteral("two-sided-short-edge"));
+        break;
+    case QPrinter::DuplexLongSide:
+        out.insert(QStringLiteral("sides"), QStringLiteral("two-sided-long-edge"));
+        break;
+    case QPrinter::DuplexShortSide:
+        out.insert(QStringLiteral("sides"), QStringLiteral("two-sided-short-edge"));
+        break;
+    }
+    if (!upright)
+        out.insert(QStringLiteral("landscape"), QString());
+    return out;
 }
 
 Settings settings(const QPrinter &printer)
@@ -166,13 +284,16 @@ LWPrintOptions jobOptions(const QPrinter &printer, const Settings &before)
 
 namespace {
 
-// One page at its own size, its centre on the paper's centre, in points.
-void drawPage(QPdfDocument &pdf, int index, QPainter &p, QSizeF paper, double dpi, qint64 bandBytes)
+// One page at its own size, its centre on the paper's centre, in points. False when `steps`
+// stopped it before a band.
+bool drawPage(QPdfDocument &pdf, int index, QPainter &p, QSizeF paper, double dpi, qint64 bandBytes,
+              const LWPrintSteps &steps)
 {
     const QSizeF page = pdf.pagePointSize(index);
     const QSize pixels(std::max(1, int(std::lround(page.width() * dpi / 72))),
                        std::max(1, int(std::lround(page.height() * dpi / 72))));
     p.save();
+    const auto restoring = qScopeGuard([&p] { p.restore(); });
     p.translate(paper.width() / 2, paper.height() / 2);
     if ((page.width() > page.height()) != (paper.width() > paper.height()) && page.width() != page.height())
         p.rotate(90);
@@ -183,17 +304,21 @@ void drawPage(QPdfDocument &pdf, int index, QPainter &p, QSizeF paper, double dp
     QPdfDocumentRenderOptions options;
     options.setScaledSize(pixels);
     for (int top = 0; top < pixels.height(); top += rows) {
+        if (steps.stopped())
+            return false;
         const int height = std::min(rows, pixels.height() - top);
         // Qt PDF scales a band by (clip size - 1) / image size: one more pixel each way keeps 1:1.
         options.setScaledClipRect(QRect(0, top, pixels.width() + 1, height + 1));
         p.drawImage(QPoint(0, top), pdf.render(index, QSize(pixels.width(), height), options));
+        steps.advance(double(top + height) / pixels.height());
     }
-    p.restore();
+    return true;
 }
 
 } // namespace
 
-QString rasterise(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer, qint64 bandBytes)
+std::optional<QString> rasterise(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
+                                 qint64 bandBytes, const LWPrintSteps &steps)
 {
     printer.setFullPage(true);
     const double dpi = std::min(printer.resolution(), maxDPI);
@@ -209,6 +334,8 @@ QString rasterise(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
                 .arg(std::ceil(pixels / 1e6), 0, 'f', 0)
                 .arg(maxPagePixels / 1'000'000);
     }
+    if (steps.stopped())
+        return std::nullopt;
     QPainter p;
     if (!p.begin(&printer))
         return QStringLiteral("The printer couldn't be started.");
@@ -219,11 +346,13 @@ QString rasterise(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
     for (qsizetype i = 0; i < pages.size(); ++i) {
         if (i > 0 && !printer.newPage())
             return QStringLiteral("The printer refused a page.");
-        drawPage(pdf, pages[i], p, paper, dpi, bandBytes);
+        if (!drawPage(pdf, pages[i], p, paper, dpi, bandBytes,
+                      steps.part(double(i) / pages.size(), double(i + 1) / pages.size())))
+            return std::nullopt;
     }
     if (!p.end())
         return QStringLiteral("The printer couldn't finish the job.");
-    return {};
+    return QString();
 }
 
 } // namespace LWPrinting

@@ -6,7 +6,10 @@
 #include <QPrinter>
 #include <QString>
 #include <QStringList>
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QPdfDocument;
 struct _http_s;
@@ -30,6 +33,23 @@ struct LWPrintJob {
     friend bool operator==(const LWPrintJob &, const LWPrintJob &) = default;
 };
 
+// What a hand-over hears and tells while it runs off the interface thread; any member may be
+// empty. Called on the thread that hands the pages over.
+struct LWPrintSteps {
+    const std::atomic<bool> *stop = nullptr;   // set by Cancel: stop at the next step, sending nothing
+    std::function<void(double done)> progress; // how far it got, 0 to 1
+    std::function<void()> gone;                // from now on nothing can be stopped
+
+    bool stopped() const { return stop && stop->load(); }
+    void advance(double done) const
+    {
+        if (progress)
+            progress(done);
+    }
+    // These steps with progress reported as the part from `from` to `to` of the whole.
+    LWPrintSteps part(double from, double to) const;
+};
+
 // Where printed pages leave the machine: every way to a real printer goes through here, so
 // that tests can stand in for all of them. makePrinter on the main thread; the other calls on the
 // thread that hands a print over, one print at a time.
@@ -40,13 +60,15 @@ public:
     [[nodiscard]] virtual std::unique_ptr<QPrinter> makePrinter() = 0;
     // Whether `printer` is a queue that takes the PDF as it is.
     [[nodiscard]] virtual bool hasQueue(const QString &printer) const = 0;
-    // Hands the job over; empty on success, otherwise the reason it was refused.
-    [[nodiscard]] virtual QString submit(const LWPrintJob &job) = 0;
+    // Hands the job over: empty on success, otherwise the reason it was refused; none when it
+    // heard `steps`' stop and nothing will print. A stop it could not act on any more (the
+    // pages had gone) still ends in success; before that it calls `steps.gone`.
+    [[nodiscard]] virtual std::optional<QString> submit(const LWPrintJob &job, const LWPrintSteps &steps) = 0;
     // For a printer without such a queue: the listed pages of `pdf` as pictures on `printer`,
-    // as the print dialog set it up, with the dialog's `options`. Empty on success, otherwise
-    // why it failed.
-    [[nodiscard]] virtual QString printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
-                                              const LWPrintOptions &options) = 0;
+    // as the print dialog set it up, with the dialog's `options`. Answers as submit does.
+    [[nodiscard]] virtual std::optional<QString> printRaster(QPdfDocument &pdf, const QList<int> &pages,
+                                                             QPrinter &printer, const LWPrintOptions &options,
+                                                             const LWPrintSteps &steps) = 0;
 };
 
 // The libcups calls that reach the scheduler, as LWCupsBackend makes them: the library's own by
@@ -56,24 +78,41 @@ struct LWCupsCalls {
     // A queue ("name", "instance" or null) with its saved options, or null; freed by freeDests.
     cups_dest_s *(*getNamedDest)(_http_s *http, const char *name, const char *instance);
     void (*freeDests)(int count, cups_dest_s *dests);
-    // The job's id, or 0 when refused (then lastErrorString says why).
-    int (*printFile)(const char *name, const char *file, const char *title, int count,
-                     cups_option_s *options);
+    // Why the last call on this thread failed.
     const char *(*lastErrorString)();
+    // A job goes over a connection of its own, so that the scheduler can be told to cancel it
+    // (on its default one, null) while its pages are still on their way. Null when refused.
+    _http_s *(*connect)();
+    void (*close)(_http_s *http);
+    // The new job's id, or 0 when refused. It prints once its document is finished.
+    int (*createJob)(_http_s *http, const char *name, const char *title, int count, cups_option_s *options);
+    // The job's one document, a PDF: libcups' HTTP status, 100 (continue) while the scheduler
+    // takes the bytes.
+    int (*startDocument)(_http_s *http, const char *name, int job, const char *title);
+    int (*writeData)(_http_s *http, const char *bytes, size_t length);
+    // libcups' IPP status: 0 or 1 (successful) once the scheduler holds the whole document.
+    int (*finishDocument)(_http_s *http, const char *name);
+    // The same status for cancelling a job (refused once it has printed).
+    int (*cancelJob)(_http_s *http, const char *name, int job);
 
     static LWCupsCalls library();
 };
 
 // The system's CUPS scheduler. Pages print at their own size (no scaling); the scheduler turns
-// them to the paper. Without a queue, LWPrinting::rasterise on the printer itself.
+// them to the paper. The PDF goes over in pieces and a stop between them cancels the job, whose
+// document then never ends: nothing prints. A stop once the scheduler holds the whole document
+// cancels the job as the queue still can. Without a queue, LWPrinting::rasterise draws the pages
+// into a PDF of the printer's paper, which goes over the same way once every page is drawn (so a
+// stop while drawing sends nothing); the printer itself is never painted on.
 class LWCupsBackend final : public LWPrintBackend {
 public:
     explicit LWCupsBackend(LWCupsCalls calls = LWCupsCalls::library()) : cups_(calls) {}
     [[nodiscard]] std::unique_ptr<QPrinter> makePrinter() override;
     [[nodiscard]] bool hasQueue(const QString &printer) const override;
-    [[nodiscard]] QString submit(const LWPrintJob &job) override;
-    [[nodiscard]] QString printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
-                                      const LWPrintOptions &options) override;
+    [[nodiscard]] std::optional<QString> submit(const LWPrintJob &job, const LWPrintSteps &steps) override;
+    [[nodiscard]] std::optional<QString> printRaster(QPdfDocument &pdf, const QList<int> &pages,
+                                                     QPrinter &printer, const LWPrintOptions &options,
+                                                     const LWPrintSteps &steps) override;
 
 private:
     LWCupsCalls cups_;
@@ -110,18 +149,25 @@ LWPrintOptions jobOptions(const Settings &now, const Settings &before);
 // When the dialog chose another printer, that printer's own defaults stand in for `before`.
 LWPrintOptions jobOptions(const QPrinter &printer, const Settings &before);
 
-// The pages the printer's range selects, 0-based and in order, among `pageCount`; every page
-// when it selects none of them.
+// The pages the printer's range selects, 0-based and in order, among `pageCount`: every page
+// without a range, none when its range names none of them (pages past the end are no pages).
 QList<int> chosenPages(const QPrinter &printer, int pageCount);
-// The printer's page range in the spooler's syntax; empty when every page prints.
-QString pageRanges(const QPrinter &printer);
+// `pages` (0-based, in order, as chosenPages gives them) in the spooler's syntax ("1-2,4");
+// empty when they are all `pageCount` pages.
+QString pageRanges(const QList<int> &pages, int pageCount);
+// The options Qt's own engine sends with a page drawn on `printer` (its paper, sides and
+// orientation) over the dialog's other `options`: those of a job of rasterised pages.
+LWPrintOptions paperOptions(const QPrinter &printer, const LWPrintOptions &options);
 
 // The printer without a spooler that takes PDF: each listed page of `pdf` rendered at the
 // printer's resolution (at most maxDPI) in bands of at most `bandBytes`, one sheet of paper per
 // page, at its own size, centred and turned when its orientation differs from the paper's. Never
 // scaled: what exceeds the paper is cut off. A page over maxPagePixels fails before anything is
-// printed. Empty on success, otherwise why it failed.
-[[nodiscard]] QString rasterise(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
-                                qint64 bandBytes = maxBandBytes);
+// printed. Empty on success, otherwise why it failed. Progress goes to `steps` band by band; a
+// stop heard before a band ends the painting there (no later band or page is drawn) and gives
+// none: the printer is then ended on what it holds, so give it a file, not a real printer.
+[[nodiscard]] std::optional<QString> rasterise(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
+                                               qint64 bandBytes = maxBandBytes,
+                                               const LWPrintSteps &steps = {});
 
 } // namespace LWPrinting

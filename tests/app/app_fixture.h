@@ -120,13 +120,13 @@ public:
         return printer;
     }
     bool hasQueue(const QString &) const override { return queued; }
-    QString submit(const LWPrintJob &job) override
+    std::optional<QString> submit(const LWPrintJob &job, const LWPrintSteps &) override
     {
         jobs.append(job);
         return refusal;
     }
-    QString printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
-                        const LWPrintOptions &options) override
+    std::optional<QString> printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
+                                       const LWPrintOptions &options, const LWPrintSteps &steps) override
     {
         rasterised.append(pages);
         rasterOptions.append(options);
@@ -134,7 +134,7 @@ public:
             return rasterRefusal;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(paperFile);
-        return LWPrinting::rasterise(pdf, pages, printer);
+        return LWPrinting::rasterise(pdf, pages, printer, LWPrinting::maxBandBytes, steps);
     }
 };
 

@@ -387,3 +387,44 @@ TEST_F(AppTest, RasterisedPagesKeepTheirSize)
         }
     }
 }
+
+// What the Pages field names prints, to a queue and to a file alike; a range naming no page of
+// the design is refused before anything is sent.
+TEST_F(AppTest, ThePagesNamedAreThePagesPrinted)
+{
+    const LWDocument doc = blackCard();
+    const struct {
+        const char *range;
+        QList<int> pages; // 0-based; none: refused, saying `said`
+        QString queued;   // the queue's range
+        const char *said;
+    } cases[] = {
+        {"3", {}, "none", "Page 3 isn't in this design: it has 2 pages."},
+        {"3-5,7", {}, "none", "Pages 3-5,7 aren't in this design: it has 2 pages."},
+        {"2-5", {1}, "2", nullptr},
+        {"1-9", bothSides, "", nullptr},
+    };
+    for (const auto &c : cases)
+        for (const bool toFile : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.range << (toFile ? " to a file" : " to a queue"));
+            app.newDocument(doc);
+            backend->jobs.clear();
+            const QString out = path(toFile ? QStringLiteral("pages.pdf") : QStringLiteral("unused.pdf"));
+            prompts->script = {ScriptedPrompts::printStep([&](QPrinter &p) {
+                if (toFile)
+                    p.setOutputFileName(out);
+                p.setPrintRange(QPrinter::PageRange);
+                p.setPageRanges(QPageRanges::fromString(QString::fromLatin1(c.range)));
+                return true;
+            })};
+            if (c.said)
+                prompts->script.append(ScriptedPrompts::alertStep());
+            app.print(false);
+            EXPECT_EQ(prompts->calls.constLast(), c.said ? QStringList({"alert", "Nothing to print", c.said})
+                                                         : QStringList({"print", "2", "Card.pdf"}));
+            EXPECT_EQ(drawnPages(bytes(out)), toFile && !c.said ? drawnPages(*LWExport::pdfData(doc, c.pages, false))
+                                                                : QList<QImage>());
+            EXPECT_EQ(backend->jobs.isEmpty() ? "none" : backend->jobs[0].pageRanges, toFile ? "none" : c.queued);
+            QFile::remove(out);
+        }
+}

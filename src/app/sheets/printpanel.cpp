@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -50,6 +51,8 @@ void LWPrintPanel::reject()
 {
     if (!stop_)
         return QDialog::reject();
+    if (gone_)
+        return;
     stop_();
     cancel_->setEnabled(false);
     vkPlain(text_, QStringLiteral("Cancelling\u2026"));
@@ -88,17 +91,48 @@ std::optional<LWExportJob::Result> LWPrintPanel::prepare(LWExportJob &job, const
     return result;
 }
 
-std::optional<QString> LWPrintPanel::hand(const Work &work, const QString &what)
+LWPrintPanel::Handed LWPrintPanel::hand(const Work &work, const QString &what, const QString &goneText)
 {
     begin(what);
     std::atomic<bool> stop{false};
-    std::optional<QString> answer;
+    Handed handed;
     QEventLoop loop;
     const QPointer<LWPrintPanel> self(this);
     connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
-    stop_ = [&stop] { stop = true; };
+    stop_ = [&] {
+        stop = true;
+        handed.cancelled = true;
+    };
+    gone_ = false;
+    // The work's news goes through the loop, which outlives the thread; the panel may be gone.
+    std::atomic<int> shown{0}; // in thousandths, so that the bar is not asked more often
+    LWPrintSteps steps;
+    steps.stop = &stop;
+    steps.progress = [&shown, &loop, self](double done) {
+        const int now = int(std::clamp(done, 0.0, 1.0) * 1000);
+        if (shown.exchange(now) != now)
+            QMetaObject::invokeMethod(
+                &loop,
+                [self, now] {
+                    if (self && self->cancel_->isEnabled())
+                        self->bar_->setValue(now / 1000.0);
+                },
+                Qt::QueuedConnection);
+    };
+    steps.gone = [&loop, self, goneText] {
+        QMetaObject::invokeMethod(
+            &loop,
+            [self, goneText] {
+                if (!self || self->gone_)
+                    return;
+                self->gone_ = true;
+                self->cancel_->setEnabled(false);
+                vkPlain(self->text_, goneText);
+            },
+            Qt::QueuedConnection);
+    };
     std::thread thread([&] {
-        answer = work(stop);
+        handed.answer = work(steps);
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
@@ -106,8 +140,9 @@ std::optional<QString> LWPrintPanel::hand(const Work &work, const QString &what)
         stop = true; // its window went: nothing more is handed over that can still be stopped
     thread.join();
     if (!self)
-        return std::nullopt;
+        return {};
     stop_ = {};
+    gone_ = false;
     hide();
-    return answer;
+    return handed;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/printing.h"
 #include "app/sheets/exportjob.h"
 
 #include <QDialog>
@@ -24,18 +25,23 @@ public:
     // Starts `job` (a PDF or card sheet without a file) and shows its progress under `what`; its
     // result, or none when it was cancelled or the application is quitting.
     [[nodiscard]] std::optional<LWExportJob::Result> prepare(LWExportJob &job, const QString &what);
-    // Runs `work` under `what` and returns its answer: none when it heard the `stop` that Cancel
-    // sets between its steps and stopped.
-    using Work = std::function<std::optional<QString>(const std::atomic<bool> &stop)>;
-    [[nodiscard]] std::optional<QString> hand(const Work &work, const QString &what);
+    // Runs `work` under `what`; its steps hear Cancel as their stop, move the bar, and once they
+    // say nothing can be stopped any more, `goneText` replaces `what` and Cancel is off.
+    using Work = std::function<std::optional<QString>(const LWPrintSteps &steps)>;
+    struct Handed {
+        std::optional<QString> answer; // the work's: none when it stopped
+        bool cancelled = false;        // Cancel was pressed while it ran
+    };
+    [[nodiscard]] Handed hand(const Work &work, const QString &what, const QString &goneText);
 
     QLabel *text() const { return text_; }
     VKProgressBar *progressBar() const { return bar_; }
     VKChromeButton *cancelButton() const { return cancel_; }
 
 public Q_SLOTS:
-    // While a step runs: asks it to stop, and says so until it has.
-    void reject() override;
+  // While a step runs: asks it to stop, and says so until it has; nothing once its work said
+  // that nothing can be stopped any more.
+  void reject() override;
 
 private:
     void begin(const QString &what);
@@ -44,4 +50,5 @@ private:
     VKProgressBar *bar_ = nullptr;
     VKChromeButton *cancel_ = nullptr;
     std::function<void()> stop_; // the running step's Cancel
+    bool gone_ = false;          // the running step can no longer be stopped
 };
