@@ -39,9 +39,9 @@ public:
     VKChromeButton *cancelButton() const { return cancel_; }
 
 public Q_SLOTS:
-  // While a step runs: asks it to stop, and says so until it has; nothing once its work said
-  // that nothing can be stopped any more.
-  void reject() override;
+    // While a step runs: asks it to stop, and says so until it has; nothing once its work said
+    // that nothing can be stopped any more.
+    void reject() override;
 
 private:
     void begin(const QString &what);
