@@ -270,9 +270,12 @@ struct WideCase {
     double dash;
 };
 const WideCase wideCases[] = {
-    {"triangle, 1e14-pt dashed outline", 1e14, 0, 9}, {"triangle, 1e12-pt dashed outline", 1e12, 0, 9},
-    {"triangle, 1e14-pt outline", 1e14, 0, 0},        {"1000-point star, 1e8-pt dashed outline", 1e8, 1000, 9},
-    {"1000-point star, 1e8-pt outline", 1e8, 1000, 0}, {"triangle, 24-pt dashed outline", 24, 0, 9},
+    {"triangle, 1e14-pt dashed outline", 1e14, 0, 9},
+    {"triangle, 1e12-pt dashed outline", 1e12, 0, 9},
+    {"triangle, 1e14-pt outline", 1e14, 0, 0},
+    {"1000-point star, 1e8-pt dashed outline", 1e8, 1000, 9},
+    {"1000-point star, 1e8-pt outline", 1e8, 1000, 0},
+    {"triangle, 24-pt dashed outline", 24, 0, 9},
     {"1000-point star, 24-pt dashed outline", 24, 1000, 9},
 };
 

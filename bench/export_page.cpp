@@ -104,8 +104,9 @@ LWDocument poster()
 
 int usage()
 {
-    std::fprintf(stderr, "usage: lw_export_page design|panel|poster OUT | wide WIDTH POINTS OUT | pdf DESIGN OUT | "
-                         "png|jpeg DESIGN DPI OUT\n");
+    std::fprintf(stderr,
+                 "usage: lw_export_page design|panel|poster OUT | wide WIDTH POINTS OUT | pdf DESIGN OUT | "
+                 "png|jpeg DESIGN DPI OUT\n");
     return 2;
 }
 
@@ -140,7 +141,8 @@ int main(int argc, char **argv)
         return bytes && writeFile(args[1], bytes.value()) ? 0 : 1;
     }
     if (args[0] == QLatin1String("wide") && args.size() == 4) {
-        const auto bytes = LWDocumentIO::encode(LWSamplePages::wideOutline(args[1].toDouble(), args[2].toInt()));
+        const auto bytes =
+            LWDocumentIO::encode(LWSamplePages::wideOutline(args[1].toDouble(), args[2].toInt()));
         return bytes && writeFile(args[3], bytes.value()) ? 0 : 1;
     }
     LWFonts::registerBundled();

@@ -1,8 +1,12 @@
+#include "model/geometry.h"
 #include "render/export.h"
-#include "render/text/fonts.h"
 #include "render/preflight.h"
-#include "render/sheet.h"
+#include "render/raster/rastercut.h"
 #include "render/renderer.h"
+#include "render/sheet.h"
+#include "render/text/fonts.h"
+#include "support/outlinecover.h"
+#include "support/samplepages.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -134,4 +138,78 @@ TEST_F(RendererHostile, ExtremeTextAndNesting)
     }
     els.append(inner);
     renders(pageWith(els));
+}
+
+// A design file may hold any finite outline width. One far wider than the page costs the band cut
+// what the page shows of it, and covers the page where its pieces, corners and caps reach: the
+// PNG export and two PDF readers' drawings of the print PDF against the outline's geometry.
+TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
+{
+    const struct {
+        const char *what;
+        double width;
+        int points; // a star's; 0 a triangle, -1 a line (round caps)
+        bool dashed;
+        double dpi;
+    } rows[] = {
+        {"triangle, 1e14-pt dashed outline", 1e14, 0, true, 300},
+        {"triangle, 1e12-pt dashed outline", 1e12, 0, true, 100},
+        {"triangle, 1e14-pt outline", 1e14, 0, false, 100},
+        {"triangle, 460-pt dashed outline", 460, 0, true, 300}, // arcs across the page
+        {"line, 460-pt dashed", 460, -1, true, 300},
+        {"line, 1e14-pt", 1e14, -1, false, 100},
+        {"1000-point star, 1e8-pt dashed outline", 1e8, 1000, true, 72},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        LWDocument doc = LWSamplePages::wideOutline(row.width, std::max(row.points, 0), 0);
+        LWElement &e = doc.pages[0].elements[0];
+        if (row.points < 0)
+            e = LWElement::makeLine({200, 300}, {420, 520}, *e.stroke);
+        QPolygonF way = LWGeometry::shapePath(e).toSubpathPolygons().value(0);
+        const double length = LWGeometry::shapePath(e).length();
+        // 0.8 of the way: one dash from its start (a closed outline's start is then no corner).
+        e.stroke->dash = row.dashed ? 0.8 * length : 0;
+        // Joined all round, the closed outline's start is a corner too.
+        const QPolygonF line = row.dashed       ? LWOutlineCover::upTo(way, 0.8 * length)
+                               : row.points < 0 ? way
+                                                : QPolygonF(way << way.value(1));
+        QTemporaryDir dir;
+        const QString png = dir.filePath(QStringLiteral("wide.png"));
+        const qint64 before = LWRasterCut::outlineElements();
+        ASSERT_EQ(LWExport::writeRaster(doc, 0, row.dpi, true, LWExport::RasterType::png, 0.92, png),
+                  QString());
+        EXPECT_LT(LWRasterCut::outlineElements() - before, 4000);
+        const std::optional<QByteArray> pdf = LWExport::pdfData(doc, {0}, true);
+        ASSERT_TRUE(pdf);
+        const QString dpi = QString::number(row.dpi), in = dir.filePath(QStringLiteral("in.pdf"));
+        QFile f(in);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(*pdf) == pdf->size() && f.flush());
+        QProcess::execute(QStringLiteral("pdftoppm"),
+                          {"-r", dpi, "-png", "-singlefile", in, dir.filePath("poppler")});
+        QProcess::execute(QStringLiteral("mutool"),
+                          {"draw", "-q", "-r", dpi, "-o", dir.filePath("mupdf.png"), in});
+        for (const char *drawing : {"wide", "poppler", "mupdf"}) {
+            const QImage image(dir.filePath(QLatin1String(drawing) + QLatin1String(".png")));
+            ASSERT_FALSE(image.isNull()) << drawing;
+            const QSizeF box(doc.width + 2 * doc.bleed, doc.height + 2 * doc.bleed);
+            const double perPixel = box.width() / image.width();
+            int wrong = 0, seen = 0;
+            for (int y = 0; y < image.height(); y += image.height() / 60)
+                for (int x = 0; x < image.width(); x += image.width() / 50) {
+                    const QPointF at((x + 0.5) * perPixel - doc.bleed,
+                                     (y + 0.5) * box.height() / image.height() - doc.bleed);
+                    const auto inked = LWOutlineCover::coversClearly({line}, row.width / 2, row.points < 0,
+                                                                     at, 2 * perPixel);
+                    if (!inked)
+                        continue; // within two pixels of an edge
+                    const QColor got = image.pixelColor(x, y),
+                                 want = *inked ? QColor(0x1F3A5F) : QColor(Qt::white);
+                    ++seen;
+                    wrong += std::abs(got.red() - want.red()) + std::abs(got.blue() - want.blue()) > 24;
+                }
+            EXPECT_GT(seen, 2000) << drawing;
+            EXPECT_EQ(wrong, 0) << drawing;
+        }
+    }
 }

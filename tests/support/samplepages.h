@@ -130,8 +130,9 @@ inline LWElement posterShape(LWShapeKind kind, double outline, bool wide = false
 inline LWDocument wideOutline(double width, int points = 0, double dash = 9)
 {
     LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Wide outline"));
-    LWElement e = LWElement::makeShape(points ? LWShapeKind::star : LWShapeKind::triangle, LWRect(156, 246, 300, 300),
-                                       LWFill::none(), LWStroke(LWColor::hex(0x1F3A5F), width, dash));
+    LWElement e =
+        LWElement::makeShape(points ? LWShapeKind::star : LWShapeKind::triangle, LWRect(156, 246, 300, 300),
+                             LWFill::none(), LWStroke(LWColor::hex(0x1F3A5F), width, dash));
     if (points)
         e.sides = points;
     doc.pages[0].elements.append(e);
