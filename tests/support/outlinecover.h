@@ -1,65 +1,60 @@
 #pragma once
-// Where an outline covers a point, worked out from its geometry alone, as a PDF reader strokes it:
-// each piece of a line covers the band `radius` to either side of it between its ends, each corner
-// of a line the pie slice of `radius` on its outer side (a round join), each end of a line with
-// round caps a half disc (butt caps add nothing).
+// Where an outline covers a point, worked out from its geometry alone, as a PDF reader strokes a
+// line with round joins: each piece covers the band `radius` to either side of it between its
+// ends, each corner the pie slice of `radius` on its outer side, each end a half disc with round
+// caps (butt caps add nothing).
+#include <QColor>
+#include <QImage>
+#include <QLineF>
 #include <QPolygonF>
+#include <QRectF>
 #include <cmath>
-#include <optional>
+#include <functional>
 
 namespace LWOutlineCover
 {
 
-inline double dot(QPointF a, QPointF b)
+inline bool covers(const QPolygonF &d, double radius, bool roundCaps, QPointF p)
 {
-    return a.x() * b.x() + a.y() * b.y();
-}
-
-// The line's first `length` points of its way.
-inline QPolygonF upTo(const QPolygonF &line, double length)
-{
-    QPolygonF out{line.value(0)};
-    for (qsizetype i = 1; i < line.size() && length > 0; ++i) {
-        const double piece = std::hypot(line[i].x() - line[i - 1].x(), line[i].y() - line[i - 1].y());
-        out << line[i - 1] + (line[i] - line[i - 1]) * std::min(1.0, length / piece);
-        length -= piece;
-    }
-    return out;
-}
-
-inline bool covers(const QList<QPolygonF> &lines, double radius, bool roundCaps, QPointF p)
-{
-    for (const QPolygonF &d : lines) {
-        const qsizetype n = d.size();
-        for (qsizetype i = 0; i + 1 < n; ++i) {
-            const QPointF along = d[i + 1] - d[i], v = p - d[i];
-            const double length = std::hypot(along.x(), along.y()), t = dot(v, along) / length;
-            if (t >= 0 && t <= length && std::abs(v.x() * along.y() - v.y() * along.x()) / length <= radius)
-                return true;
-        }
-        for (qsizetype j = 1; j + 1 < n; ++j)
-            if (dot(p - d[j], d[j] - d[j - 1]) >= 0 && dot(p - d[j], d[j + 1] - d[j]) <= 0 &&
-                std::hypot(p.x() - d[j].x(), p.y() - d[j].y()) <= radius)
-                return true;
-        if (roundCaps && n > 1 &&
-            ((dot(p - d[0], d[1] - d[0]) <= 0 && std::hypot(p.x() - d[0].x(), p.y() - d[0].y()) <= radius) ||
-             (dot(p - d[n - 1], d[n - 1] - d[n - 2]) >= 0 &&
-              std::hypot(p.x() - d[n - 1].x(), p.y() - d[n - 1].y()) <= radius)))
+    const auto dot = [](QPointF a, QPointF b) { return a.x() * b.x() + a.y() * b.y(); };
+    const auto near = [&](QPointF c) { return QLineF(p, c).length() <= radius; };
+    const qsizetype n = d.size();
+    for (qsizetype i = 0; i + 1 < n; ++i) {
+        const QPointF u = d[i + 1] - d[i], v = p - d[i];
+        if (dot(v, u) >= 0 && dot(v, u) <= dot(u, u) &&
+            std::abs(v.x() * u.y() - v.y() * u.x()) <= radius * std::sqrt(dot(u, u)))
+            return true;
+        if (i > 0 && dot(v, d[i] - d[i - 1]) >= 0 && dot(v, u) <= 0 && near(d[i])) // the corner at d[i]
             return true;
     }
-    return false;
+    return roundCaps && n > 1 &&
+           ((dot(p - d[0], d[1] - d[0]) <= 0 && near(d[0])) ||
+            (dot(p - d[n - 1], d[n - 1] - d[n - 2]) >= 0 && near(d[n - 1])));
 }
 
-// Whether every point within `margin` of p is covered alike, and which way; none near an edge.
-inline std::optional<bool> coversClearly(const QList<QPolygonF> &lines, double radius, bool roundCaps,
-                                         QPointF p, double margin)
+// Samples of a drawing, about 50 across and 60 down, each at the page point `toPage` gives its
+// pixel: those within `area` that no edge of the outline comes within `margin` points of, and how
+// many of them are not the outline's `ink` where it covers or white where not.
+struct Tally {
+    int seen = 0, wrong = 0;
+};
+inline Tally check(const QImage &image, const std::function<QPointF(QPointF)> &toPage, const QPolygonF &line,
+                   double radius, bool roundCaps, double margin, QColor ink, const QRectF &area)
 {
-    const bool here = covers(lines, radius, roundCaps, p);
-    for (int k = 0; k < 8; ++k)
-        if (covers(lines, radius, roundCaps,
-                   p + QPointF(std::cos(k * M_PI / 4), std::sin(k * M_PI / 4)) * margin) != here)
-            return std::nullopt;
-    return here;
+    Tally tally;
+    for (int y = 0; y < image.height(); y += std::max(1, image.height() / 60))
+        for (int x = 0; x < image.width(); x += std::max(1, image.width() / 50)) {
+            const QPointF at = toPage(QPointF(x + 0.5, y + 0.5));
+            const bool here = covers(line, radius, roundCaps, at);
+            bool clear = area.contains(at);
+            for (int k = 0; k < 8 && clear; ++k)
+                clear = covers(line, radius, roundCaps, at + QLineF::fromPolar(margin, k * 45).p2()) == here;
+            const QColor got = image.pixelColor(x, y), want = here ? ink : QColor(Qt::white);
+            tally.seen += clear;
+            tally.wrong +=
+                clear && std::abs(got.red() - want.red()) + std::abs(got.blue() - want.blue()) > 24;
+        }
+    return tally;
 }
 
 } // namespace LWOutlineCover
