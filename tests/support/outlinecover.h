@@ -11,8 +11,7 @@
 #include <cmath>
 #include <functional>
 
-namespace LWOutlineCover
-{
+namespace LWOutlineCover {
 
 inline bool covers(const QPolygonF &d, double radius, bool roundCaps, QPointF p)
 {

@@ -24,8 +24,7 @@ std::atomic<qint64> asked{0};
 
 } // namespace
 
-namespace Detail
-{
+namespace Detail {
 
 // Sutherland-Hodgman: the part of a closed polygon inside one half-plane. A concave polygon may
 // come back with edges doubled back along the cut; they enclose nothing under the winding rule.
@@ -105,8 +104,7 @@ void count(const QPainter &p, const QRectF &reach)
 
 using namespace Detail;
 
-namespace
-{
+namespace {
 
 // The half-planes of a convex quadrilateral, whichever way round its corners run.
 void addQuad(std::vector<HalfPlane> &planes, const QPolygonF &quad)

@@ -5,8 +5,7 @@
 #include <QPolygonF>
 #include <QRectF>
 
-namespace LWRasterCut::Detail
-{
+namespace LWRasterCut::Detail {
 
 // One side of a convex clip: points p with (p - at) . normal >= 0 are inside.
 struct HalfPlane {

@@ -12,20 +12,13 @@
 
 // Outlines for the band cut: dashes laid as PDF readers lay them, round joins and caps whose
 // detail is bounded by what shows, and pens wider than all that shows drawn as what they cover.
-namespace LWRasterCut
-{
+namespace LWRasterCut {
 
 using namespace Detail;
 
-namespace
-{
+namespace {
 
 std::atomic<qint64> outlined{0};
-
-} // namespace
-
-namespace
-{
 
 // The pen's dashes along the path as open lines, as a PDF reader lays them: the pattern starts
 // afresh on each subpath and runs on through its corners, so a dash that passes a corner holds it
@@ -231,7 +224,7 @@ QPainterPath roundJoins(const QList<QPolygonF> &lines, const Arcs &arcs, double 
         return out;
     for (const QPolygonF &line : lines) {
         const qsizetype n = line.size();
-        const bool ring = closed && n > 3 && line.first() == line.last();
+        const bool ring = closed && n > 2 && line.first() == line.last();
         for (qsizetype j = ring ? 0 : 1; j + 1 < n; ++j) {
             const QPointF c = line[j];
             const QLineF in(line[j == 0 ? n - 2 : j - 1], c), on(c, line[j + 1]);
@@ -284,7 +277,7 @@ std::optional<QPainterPath> cover(const QList<QPolygonF> &lines, bool butt, bool
         out.addPolygon(area);
         out.closeSubpath();
         const qsizetype pieces = line.size() - 1;
-        if (!butt || (rings && pieces > 2 && line.first() == line.last()))
+        if (!butt || (rings && pieces > 1 && line.first() == line.last()))
             continue;
         for (qsizetype k = 0; k <= pieces; ++k) {
             QPolygonF left = area;
