@@ -3,11 +3,9 @@
 // line with round joins: each piece covers the band `radius` to either side of it between its
 // ends, each corner the pie slice of `radius` on its outer side, each end a half disc with round
 // caps (butt caps add nothing).
-#include <QColor>
 #include <QImage>
 #include <QLineF>
 #include <QPolygonF>
-#include <QRectF>
 #include <cmath>
 #include <functional>
 
