@@ -1,6 +1,7 @@
 // The canvas during a move drag: one gesture step and one render of the visible part per frame,
 // on a tabloid flyer with a 24-megapixel photo at canvas zoom 2, area 1000 x 700 at device scale
-// 2; and the heap after rendering the four corners at zoom 8.
+// 2; the heap after rendering the four corners at zoom 8; and a design file's very wide outline
+// through zoom steps.
 #include "support/samplepages.h"
 #include "templates/templates.h"
 #include "render/pictures/picturequeue.h"
@@ -8,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <cmath>
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -73,5 +75,21 @@ void BM_CanvasCornersAtZoom8(benchmark::State &state)
     state.counters["heap_growth_MB"] = peak - before;
 }
 BENCHMARK(BM_CanvasCornersAtZoom8)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A Letter flyer's triangle with a dashed outline 10^arg points wide (a design file may hold any
+// finite width) in the view at the window's fit, three zoom steps in and back out: each a render
+// of the visible part, 1000 x 700 at device scale 2.
+void BM_CanvasWideOutline(benchmark::State &state)
+{
+    LWEditor editor(LWSamplePages::wideOutline(std::pow(10.0, double(state.range(0)))));
+    PageCanvas page(editor);
+    const double fit = 630.0 / (editor.doc().height + 2 * editor.doc().bleed);
+    for (auto _ : state)
+        for (const double zoom : {1.0, 1.25, 1.5625, 1.953125, 1.5625, 1.25, 1.0}) {
+            page.setScale(fit * zoom);
+            benchmark::DoNotOptimize(page.bitmapFor(QRectF(0, 0, 1000, 700), 2).image.constBits());
+        }
+}
+BENCHMARK(BM_CanvasWideOutline)->Arg(14)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "model/document.h"
 #include "render/export.h"
 #include "render/renderer.h"
+#include "support/samplepages.h"
 #include "twophotos.h"
 
 #include <QFileInfo>
@@ -250,6 +251,47 @@ void BM_OnePhotoManyFrames(benchmark::State &state)
 }
 BENCHMARK(BM_OnePhotoManyFrames)
     ->ArgsProduct({{100, 1000, 4000}, {0, 3}})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+namespace {
+
+// A design file's outline far wider than the inspector makes (on a Letter flyer: a triangle, or a
+// star of 1000 points), exported as a PNG at 300 DPI (arg: the case); the 24-pt rows are what the
+// same shapes cost with an ordinary outline. Run each case in a process of its own, under taskset
+// for one core and /usr/bin/time for its peak memory.
+struct WideCase {
+    const char *label;
+    double width;
+    int points;
+    double dash;
+};
+const WideCase wideCases[] = {
+    {"triangle, 1e14-pt dashed outline", 1e14, 0, 9},
+    {"triangle, 1e12-pt dashed outline", 1e12, 0, 9},
+    {"triangle, 1e14-pt outline", 1e14, 0, 0},
+    {"1000-point star, 1e8-pt dashed outline", 1e8, 1000, 9},
+    {"1000-point star, 1e8-pt outline", 1e8, 1000, 0},
+    {"triangle, 24-pt dashed outline", 24, 0, 9},
+    {"1000-point star, 24-pt dashed outline", 24, 1000, 9},
+};
+
+void BM_WideOutline(benchmark::State &state)
+{
+    const WideCase &c = wideCases[state.range(0)];
+    state.SetLabel(c.label);
+    const LWDocument doc = LWSamplePages::wideOutline(c.width, c.points, c.dash);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("wide.png"));
+    for (auto _ : state)
+        if (!LWExport::writeRaster(doc, 0, 300, true, LWExport::RasterType::png, 0.92, file).isEmpty())
+            state.SkipWithError("not written");
+}
+BENCHMARK(BM_WideOutline)
+    ->DenseRange(0, int(std::size(wideCases)) - 1)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);

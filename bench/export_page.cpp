@@ -3,6 +3,8 @@
 //   lw_export_page design OUT.velkfolio        the flyer as a design file
 //   lw_export_page panel OUT.velkfolio         the flyer under a half-transparent full-page panel
 //   lw_export_page poster OUT.velkfolio        a 24 x 36 in poster with a 24-megapixel photo
+//   lw_export_page wide WIDTH POINTS OUT.velkfolio  a Letter flyer's triangle (POINTS 0) or star with
+//                                              a dashed outline WIDTH points wide
 //   lw_export_page pdf DESIGN OUT.pdf          its print PDF with bleed
 //   lw_export_page png|jpeg DESIGN DPI OUT     its page with bleed as PNG or JPEG, written as the
 //                                              export sheet writes it
@@ -102,7 +104,9 @@ LWDocument poster()
 
 int usage()
 {
-    std::fprintf(stderr, "usage: lw_export_page design|panel|poster OUT | pdf DESIGN OUT | png|jpeg DESIGN DPI OUT\n");
+    std::fprintf(stderr,
+                 "usage: lw_export_page design|panel|poster OUT | wide WIDTH POINTS OUT | pdf DESIGN OUT | "
+                 "png|jpeg DESIGN DPI OUT\n");
     return 2;
 }
 
@@ -135,6 +139,11 @@ int main(int argc, char **argv)
                                                 : args[0] == designs[1] ? panelled()
                                                                         : poster());
         return bytes && writeFile(args[1], bytes.value()) ? 0 : 1;
+    }
+    if (args[0] == QLatin1String("wide") && args.size() == 4) {
+        const auto bytes =
+            LWDocumentIO::encode(LWSamplePages::wideOutline(args[1].toDouble(), args[2].toInt()));
+        return bytes && writeFile(args[3], bytes.value()) ? 0 : 1;
     }
     LWFonts::registerBundled();
     stage("start");

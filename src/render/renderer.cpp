@@ -478,9 +478,11 @@ void strokePath(const QPainterPath &path, const LWStroke &s, QPainter &p, Qt::Pe
     if (s.dash > 0 && std::isfinite(s.dash)) {
         // Bound the work: at most 10,000 dashes, fewer for very wide pens, whose every dash
         // covers much of the page. A hand-edited dash of 1e-9 pt would otherwise make this
-        // renderer and every PDF reader draw billions (they turn invisible far sooner).
+        // renderer and every PDF reader draw billions (they turn invisible far sooner). Bound so,
+        // the path ends halfway through a gap: a reader may start a dash of no length where a
+        // pattern ends right at it, and a very wide pen draws that as a line across the page.
         const double maxDashes = std::clamp(2e6 / s.width, 1.0, 10000.0);
-        const double dash = std::max(s.dash, path.length() / (1.7 * maxDashes));
+        const double dash = std::max(s.dash, path.length() / (1.7 * maxDashes - 0.35));
         // Qt measures dashes in pen widths.
         pen.setDashPattern({dash / s.width, 0.7 * dash / s.width});
         pen.setDashOffset(0);

@@ -1,8 +1,13 @@
 #include "render/export.h"
-#include "render/text/fonts.h"
 #include "render/preflight.h"
-#include "render/sheet.h"
 #include "render/renderer.h"
+#include "render/sheet.h"
+#include "render/text/fonts.h"
+
+#include "model/geometry.h"
+#include "render/raster/rastercut.h"
+#include "support/outlinecover.h"
+#include "support/samplepages.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -94,7 +99,7 @@ TEST_F(RendererHostile, ExtremeFramesAndCounts)
 TEST_F(RendererHostile, ExtremeStrokesFillsAndOpacity)
 {
     QList<LWElement> els;
-    for (double width : {1e-9, 1e9, kNaN, kInf}) {
+    for (double width : {1e-9, 1e9, 1e14, 1e300, kNaN, kInf}) {
         for (double dash : {1e-9, 1e-300, 1e9, kNaN, kInf}) {
             LWElement e = shape(LWShapeKind::ellipse, {10, 10, 200, 100});
             e.stroke = LWStroke(LWColor::black, width, dash);
@@ -134,4 +139,63 @@ TEST_F(RendererHostile, ExtremeTextAndNesting)
     }
     els.append(inner);
     renders(pageWith(els));
+}
+
+// A design file may hold any finite outline width. One far wider than the page costs the band cut
+// what the page shows of it, and covers the page where its pieces, corners and caps reach: the
+// PNG export and two PDF readers' drawings of the print PDF against the outline's geometry.
+TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
+{
+    const struct {
+        const char *what;
+        double width;
+        int points; // a star's; 0 a triangle, -1 a line (round caps)
+        bool dashed;
+        double dpi;
+    } rows[] = {
+        {"triangle, 1e14-pt dashed outline", 1e14, 0, true, 300},
+        {"triangle, 1e12-pt dashed outline", 1e12, 0, true, 100},
+        {"triangle, 1e14-pt outline", 1e14, 0, false, 100},
+        {"triangle, 460-pt dashed outline", 460, 0, true, 300}, // arcs across the page
+        {"line, 460 pt", 460, -1, false, 300},
+        {"line, 1e14 pt", 1e14, -1, false, 100},
+        {"1000-point star, 1e8-pt dashed outline", 1e8, 1000, true, 72},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        LWDocument doc = LWSamplePages::wideOutline(row.width, std::max(row.points, 0), 0);
+        LWElement &e = doc.pages[0].elements[0];
+        if (row.points < 0)
+            e = LWElement::makeLine({200, 300}, {420, 520}, *e.stroke);
+        QPolygonF line = LWGeometry::shapePath(e).toSubpathPolygons().value(0);
+        // One dash all the way round ends at its start with its cap; joined all round, the start
+        // is a corner too.
+        e.stroke->dash = row.dashed ? 2 * LWGeometry::shapePath(e).length() : 0;
+        if (!row.dashed && row.points >= 0)
+            line << line[1];
+        QTemporaryDir dir;
+        const qint64 before = LWRasterCut::outlineElements();
+        ASSERT_EQ(LWExport::writeRaster(doc, 0, row.dpi, true, LWExport::RasterType::png, 0.92,
+                                        dir.filePath("ours.png")),
+                  QString());
+        EXPECT_LT(LWRasterCut::outlineElements() - before, 4000);
+        QFile pdf(dir.filePath(QStringLiteral("in.pdf")));
+        ASSERT_TRUE(pdf.open(QIODevice::WriteOnly) &&
+                    pdf.write(LWExport::pdfData(doc, {0}, true).value_or("")) > 0 && pdf.flush());
+        const QString dpi = QString::number(row.dpi);
+        QProcess::execute("pdftoppm",
+                          {"-r", dpi, "-png", "-singlefile", pdf.fileName(), dir.filePath("poppler")});
+        QProcess::execute("mutool",
+                          {"draw", "-q", "-r", dpi, "-o", dir.filePath("mupdf.png"), pdf.fileName()});
+        for (const char *drawing : {"ours", "poppler", "mupdf"}) {
+            const QImage image(dir.filePath(QLatin1String(drawing) + QLatin1String(".png")));
+            const double perPixel = (doc.width + 2 * doc.bleed) / image.width();
+            const auto toPage = [&](QPointF at) { return at * perPixel - QPointF(doc.bleed, doc.bleed); };
+            const LWOutlineCover::Tally tally =
+                LWOutlineCover::check(image, toPage, line, row.width / 2, row.points < 0, 2 * perPixel,
+                                      QColor(0x1F3A5F), doc.bleedRect().toQRectF());
+            EXPECT_GT(tally.seen, 2000) << drawing;
+            EXPECT_EQ(tally.wrong, 0) << drawing;
+        }
+    }
 }

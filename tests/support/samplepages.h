@@ -124,4 +124,19 @@ inline LWElement posterShape(LWShapeKind kind, double outline, bool wide = false
     return e;
 }
 
+// A Letter flyer holding one unfilled shape in its middle, 300 pt across, with a dashed outline
+// `width` points wide: a triangle, or a star of `points` points. A design file may hold any finite
+// width, far past the inspector's 24 pt.
+inline LWDocument wideOutline(double width, int points = 0, double dash = 9)
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Wide outline"));
+    LWElement e =
+        LWElement::makeShape(points ? LWShapeKind::star : LWShapeKind::triangle, LWRect(156, 246, 300, 300),
+                             LWFill::none(), LWStroke(LWColor::hex(0x1F3A5F), width, dash));
+    if (points)
+        e.sides = points;
+    doc.pages[0].elements.append(e);
+    return doc;
+}
+
 } // namespace LWSamplePages

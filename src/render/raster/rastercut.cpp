@@ -1,8 +1,8 @@
 #include "render/raster/rastercut.h"
+#include "render/raster/rastercutdetail.h"
 
 #include <QPaintEngine>
 #include <QPainter>
-#include <QPainterPathStroker>
 #include <QPolygonF>
 #include <algorithm>
 #include <atomic>
@@ -22,11 +22,9 @@ constexpr double cutRows = 64;
 
 std::atomic<qint64> asked{0};
 
-// One side of a convex clip: points p with (p - at) . normal >= 0 are inside.
-struct HalfPlane {
-    QPointF at, normal;
-    double side(QPointF p) const { return (p.x() - at.x()) * normal.x() + (p.y() - at.y()) * normal.y(); }
-};
+} // namespace
+
+namespace Detail {
 
 // Sutherland-Hodgman: the part of a closed polygon inside one half-plane. A concave polygon may
 // come back with edges doubled back along the cut; they enclose nothing under the winding rule.
@@ -51,6 +49,62 @@ QPolygonF clipped(const QPolygonF &in, const HalfPlane &h)
     }
     return out;
 }
+
+// Twice the area a polygon encloses, negative when it runs the other way round.
+double twiceSignedArea(const QPolygonF &polygon)
+{
+    double twice = 0;
+    for (qsizetype i = 0, n = polygon.size(); i < n; ++i) {
+        const QPointF a = polygon[i], b = polygon[(i + 1) % n];
+        twice += a.x() * b.y() - b.x() * a.y();
+    }
+    return twice;
+}
+
+bool rasterDevice(const QPainter &p)
+{
+    return p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Raster && p.device();
+}
+
+// What the painter can reach, in device pixels, with a margin of whole pixels so that the cut
+// edges lie outside every pixel it shows.
+QRectF visibleArea(QPainter &p)
+{
+    constexpr double far = 1e7;
+    QRectF visible(-far, -far, 2 * far, 2 * far);
+    if (p.hasClipping()) {
+        // Read upright: the bounds of a turned clip's bounds would cover far more than it does.
+        const QTransform world = p.worldTransform();
+        p.setWorldTransform(QTransform());
+        visible = p.combinedTransform().mapRect(p.clipBoundingRect());
+        p.setWorldTransform(world);
+    }
+    if (p.device()->devType() == QInternal::Image) // its pixels are the device's
+        visible = visible.intersected(QRectF(0, 0, p.device()->width(), p.device()->height()));
+    visible.adjust(-2, -2, 2, 2);
+    if (visible.isEmpty())
+        return visible;
+    const auto down = [](double v) { return std::floor(v / gridRows) * gridRows; };
+    const auto up = [](double v) { return std::ceil(v / gridRows) * gridRows; };
+    return QRectF(QPointF(down(visible.left()), down(visible.top())),
+                  QPointF(up(visible.right()), up(visible.bottom())));
+}
+
+// Counts the device pixels of `reach` (device space) that the painter's device holds.
+void count(const QPainter &p, const QRectF &reach)
+{
+    QRectF within = reach;
+    if (p.device()->devType() == QInternal::Image)
+        within = within.intersected(QRectF(0, 0, p.device()->width(), p.device()->height()));
+    if (!within.isEmpty() && std::isfinite(within.width() * within.height()))
+        asked += qint64(std::ceil(within.width() * within.height()));
+}
+
+} // namespace Detail
+
+using namespace Detail;
+
+namespace {
 
 // The half-planes of a convex quadrilateral, whichever way round its corners run.
 void addQuad(std::vector<HalfPlane> &planes, const QPolygonF &quad)
@@ -142,17 +196,6 @@ QList<QPolygonF> finePolygons(const QPainterPath &path, const QRectF *target, co
     return cutPolygons(path.toSubpathPolygons(scaled), box, quad.size() == 4 ? &quad : nullptr, split);
 }
 
-// Twice the area a polygon encloses, negative when it runs the other way round.
-double twiceSignedArea(const QPolygonF &polygon)
-{
-    double twice = 0;
-    for (qsizetype i = 0, n = polygon.size(); i < n; ++i) {
-        const QPointF a = polygon[i], b = polygon[(i + 1) % n];
-        twice += a.x() * b.y() - b.x() * a.y();
-    }
-    return twice;
-}
-
 // The area a polygon encloses, whichever way round.
 double area(const QPolygonF &polygon)
 {
@@ -178,49 +221,6 @@ QPainterPath cut(const QPainterPath &mask, const QRectF *target, const QTransfor
 {
     return pathOf(finePolygons(mask, target, device, visible, true));
 }
-
-namespace {
-
-bool rasterDevice(const QPainter &p)
-{
-    return p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Raster && p.device();
-}
-
-// What the painter can reach, in device pixels, with a margin of whole pixels so that the cut
-// edges lie outside every pixel it shows.
-QRectF visibleArea(QPainter &p)
-{
-    constexpr double far = 1e7;
-    QRectF visible(-far, -far, 2 * far, 2 * far);
-    if (p.hasClipping()) {
-        // Read upright: the bounds of a turned clip's bounds would cover far more than it does.
-        const QTransform world = p.worldTransform();
-        p.setWorldTransform(QTransform());
-        visible = p.combinedTransform().mapRect(p.clipBoundingRect());
-        p.setWorldTransform(world);
-    }
-    if (p.device()->devType() == QInternal::Image) // its pixels are the device's
-        visible = visible.intersected(QRectF(0, 0, p.device()->width(), p.device()->height()));
-    visible.adjust(-2, -2, 2, 2);
-    if (visible.isEmpty())
-        return visible;
-    const auto down = [](double v) { return std::floor(v / gridRows) * gridRows; };
-    const auto up = [](double v) { return std::ceil(v / gridRows) * gridRows; };
-    return QRectF(QPointF(down(visible.left()), down(visible.top())),
-                  QPointF(up(visible.right()), up(visible.bottom())));
-}
-
-// Counts the device pixels of `reach` (device space) that the painter's device holds.
-void count(const QPainter &p, const QRectF &reach)
-{
-    QRectF within = reach;
-    if (p.device()->devType() == QInternal::Image)
-        within = within.intersected(QRectF(0, 0, p.device()->width(), p.device()->height()));
-    if (!within.isEmpty() && std::isfinite(within.width() * within.height()))
-        asked += qint64(std::ceil(within.width() * within.height()));
-}
-
-} // namespace
 
 void clip(QPainter &p, const QPainterPath &mask, const QRectF *target, bool plainMask)
 {
@@ -263,180 +263,6 @@ void fill(QPainter &p, const QPainterPath &path, const QBrush &brush)
     if (rasterDevice(p))
         count(p, reach);
     p.fillPath(part, brush);
-}
-
-namespace {
-
-// The pen's dashes along the path as open lines, as a PDF reader lays them: the pattern starts
-// afresh on each subpath and runs on through its corners, so a dash that passes a corner holds it
-// and one that ends on it stops there; a closed subpath's last dash is not joined to its first (it
-// ends at the start with its cap), and an odd pattern is read twice over. Curves are flattened to
-// a 64th of a device pixel (Qt's own dasher lays dashes along curves flattened to half a unit,
-// pixels off at print resolutions). None when the pattern is empty or would make more than a
-// million dashes.
-std::optional<QList<QPolygonF>> dashes(const QPainterPath &path, const QTransform &device, const QPen &pen)
-{
-    QList<qreal> pattern = pen.dashPattern();
-    if (pattern.size() % 2)
-        pattern += pattern;
-    double period = 0;
-    for (const qreal length : pattern)
-        period += std::max(length, 0.0) * pen.widthF();
-    if (pattern.isEmpty() || !(period > 0) || !(path.length() / period < 1e6))
-        return std::nullopt;
-    const auto length = [&](qsizetype index) { return std::max(pattern[index], 0.0) * pen.widthF(); };
-    // Where the pattern starts: dashOffset widths into it.
-    qsizetype first = 0;
-    double firstLeft = length(0), skip = std::fmod(pen.dashOffset() * pen.widthF(), period);
-    if (!std::isfinite(skip))
-        return std::nullopt;
-    for (skip += skip < 0 ? period : 0; skip > 0;) {
-        if (skip < firstLeft) {
-            firstLeft -= skip;
-            break;
-        }
-        skip -= firstLeft;
-        first = (first + 1) % pattern.size();
-        firstLeft = length(first);
-    }
-    const QTransform fine = device * QTransform::fromScale(32, 32); // Qt flattens to half a unit
-    const QTransform back = fine.inverted();
-    const double near = 1e-3 / std::sqrt(std::abs(device.determinant())); // a thousandth of a pixel
-    QList<QPolygonF> out;
-    for (const QPolygonF &flat : path.toSubpathPolygons(fine)) {
-        const QPolygonF line = back.map(flat);
-        if (line.isEmpty())
-            continue;
-        qsizetype index = first; // each subpath starts the pattern afresh
-        double left = firstLeft;
-        QPolygonF dash{line[0]};
-        const auto add = [&](QPointF at) {
-            if (dash.isEmpty() || QLineF(dash.last(), at).length() > near)
-                dash << at;
-        };
-        for (qsizetype i = 1; i < line.size(); ++i) {
-            const QPointF a = line[i - 1], b = line[i];
-            const double span = QLineF(a, b).length();
-            double along = 0;
-            while (span - along > left) {
-                along += left;
-                const QPointF at = a + (b - a) * (along / span);
-                if (index % 2 == 0) {
-                    add(at);
-                    if (dash.size() > 1)
-                        out << dash;
-                }
-                dash = {at};
-                index = (index + 1) % pattern.size();
-                left = length(index);
-            }
-            left -= span - along;
-            if (index % 2 == 0)
-                add(b);
-        }
-        if (index % 2 == 0 && dash.size() > 1)
-            out << dash;
-    }
-    return out;
-}
-
-// The round joins of the lines, stroked `width` wide with bevel joins: at each corner the
-// circular segment past the bevel, as the pie slice between the two edges' outer ends (covering
-// the bevel's triangle too) within a 64th of a device pixel of the arc. Turned `sense` as the
-// stroker's own outlines are, so that a winding fill unites them; none where the bevel already
-// lies that close to the arc.
-QPainterPath roundJoins(const QList<QPolygonF> &lines, double width, double scale, double sense)
-{
-    QPainterPath out;
-    const double radius = width / 2, tolerance = 1.0 / 64 / scale;
-    if (!(radius > tolerance))
-        return out;
-    const double step = 2 * std::acos(1 - tolerance / radius); // the largest arc step within it
-    for (const QPolygonF &line : lines)
-        for (qsizetype j = 1; j + 1 < line.size(); ++j) {
-            const QPointF c = line[j];
-            const QLineF in(line[j - 1], c), on(c, line[j + 1]);
-            if (in.length() <= 0 || on.length() <= 0)
-                continue;
-            const double a1 = std::atan2(in.dy(), in.dx()), a2 = std::atan2(on.dy(), on.dx());
-            double turn = std::remainder(a2 - a1, 2 * M_PI); // right on the page (y down) when positive
-            if (!(std::abs(turn) > step))
-                continue;
-            // The outer side is left of a right turn: the normals point away from the turn.
-            const double from = a1 + (turn > 0 ? -M_PI / 2 : M_PI / 2);
-            const int parts = int(std::ceil(std::abs(turn) / step));
-            QPolygonF wedge{c};
-            for (int k = 0; k <= parts; ++k) {
-                const double angle = from + turn * k / parts;
-                wedge << c + QPointF(std::cos(angle), std::sin(angle)) * radius;
-            }
-            if (twiceSignedArea(wedge) * sense < 0)
-                std::reverse(wedge.begin(), wedge.end());
-            out.addPolygon(wedge);
-            out.closeSubpath();
-        }
-    return out;
-}
-
-// Which way round the stroker turns its outlines (the sign of their area).
-double strokeSense(const QPainterPathStroker &stroker)
-{
-    QPainterPath probe;
-    probe.moveTo(0, 0);
-    probe.lineTo(10, 0);
-    const QList<QPolygonF> outline = stroker.createStroke(probe).toSubpathPolygons();
-    return !outline.isEmpty() && twiceSignedArea(outline[0]) < 0 ? -1 : 1;
-}
-
-QPainterPath openLines(const QList<QPolygonF> &lines)
-{
-    QPainterPath out;
-    for (const QPolygonF &line : lines)
-        out.addPolygon(line);
-    return out;
-}
-
-} // namespace
-
-void stroke(QPainter &p, const QPainterPath &path, const QPen &pen)
-{
-    const QTransform device = p.combinedTransform();
-    const bool raster = rasterDevice(p) && device.isInvertible() && !pen.isCosmetic() && pen.style() != Qt::NoPen;
-    const std::optional<QList<QPolygonF>> dashed =
-        !raster || pen.style() == Qt::SolidLine ? std::nullopt : dashes(path, device, pen);
-    // Qt's own thin-pen stroker clips each line itself; a pen it draws that way keeps its look,
-    // dashed as the thick ones are.
-    const double scale = std::sqrt(std::abs(device.determinant()));
-    if (!raster || !(pen.widthF() * scale > 1)) {
-        if (rasterDevice(p))
-            count(p, device.mapRect(path.controlPointRect()));
-        if (!dashed) {
-            p.strokePath(path, pen);
-            return;
-        }
-        QPen solid = pen;
-        solid.setStyle(Qt::SolidLine);
-        p.strokePath(openLines(*dashed), solid);
-        return;
-    }
-    QPainterPathStroker stroker(pen);
-    // Offset curves within a sixteenth of a device pixel: at a quarter (Qt's own stroker keeps a
-    // quarter of a point whatever the scale) an edge strays by up to half a pixel.
-    stroker.setCurveThreshold(0.0625 / scale);
-    if (!dashed) {
-        fill(p, stroker.createStroke(path), pen.brush());
-        return;
-    }
-    // Each dash is stroked solid with the pen's cap; a round join is made here, as Qt's fills a
-    // whole disc where a short piece turns or lines barely turn.
-    stroker.setDashPattern(Qt::SolidLine);
-    const bool round = pen.joinStyle() == Qt::RoundJoin;
-    if (round)
-        stroker.setJoinStyle(Qt::BevelJoin);
-    QPainterPath outline = stroker.createStroke(openLines(*dashed));
-    if (round)
-        outline.addPath(roundJoins(*dashed, pen.widthF(), scale, strokeSense(stroker)));
-    fill(p, outline, pen.brush());
 }
 
 namespace {

@@ -41,6 +41,11 @@ void fill(QPainter &p, const QPainterPath &path, const QBrush &brush);
 // the outline, not for the whole of it. That outline keeps to the true curve within a sixteenth
 // of a device pixel, and its dashes are laid along it (Qt's own keep to a quarter of a point and
 // lay dashes along curves flattened to half a point, pixels off at print resolutions).
+// Any width a double holds costs what shows: on every device a round-joined pen wider than four
+// times what the path and the painter's reach span together is drawn at that width (it covers
+// the same there, its dashes as long), and on a raster device the arcs of a pen whose round joins
+// or caps would need over 256 even steps per half turn are cut finer only where they show. A
+// pattern Qt's PDF writer cannot write (it writes a number's whole part as 32 bits) is laid here.
 void stroke(QPainter &p, const QPainterPath &path, const QPen &pen);
 
 // Draws `image`, placed on `rect`, within `mask` and `target` (the painter's space), as clipping
@@ -55,5 +60,9 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &pen);
 // painter was handed to fill, stroke or clip by (within the device): what the bands cost Qt's
 // rasteriser, counted the same however busy the machine is.
 [[nodiscard]] qint64 askedPixels();
+
+// Elements, summed over every stroke() on a raster device, of the outlines it handed to fill()
+// (with the joins and caps made here): what outlines cost the cut, whatever the machine's load.
+[[nodiscard]] qint64 outlineElements();
 
 } // namespace LWRasterCut

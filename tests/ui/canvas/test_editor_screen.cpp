@@ -11,6 +11,12 @@
 #include "ui/canvas/pagecanvas.h"
 #include "screen_fixture.h"
 
+#include "kit/cabinet/chromeroundbutton.h"
+#include "model/geometry.h"
+#include "render/raster/rastercut.h"
+#include "support/outlinecover.h"
+#include "support/samplepages.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -179,4 +185,39 @@ TEST_F(ScreenTest, HidingAndShowingKeepsOneFilter)
     app.setScreen(LWAppScreen::start); // another screen: the keys stand down at once
     press(Qt::Key_Left);
     EXPECT_EQ(x(), 99);
+}
+
+// A design file's dashed outline 1e14 points wide, zoomed in and out from the toolbar: each view
+// costs the band cut a few elements of outline, and shows the page covered where the outline's
+// pieces and corners reach (as the exports do: test_renderer_hostile).
+TEST_F(ScreenFixture, AVeryWideOutlineZoomsAtTheCostOfWhatShows)
+{
+    LWDocument doc = LWSamplePages::wideOutline(1e14, 0, 0);
+    const QPolygonF dash = LWGeometry::shapePath(doc.pages[0].elements[0]).toSubpathPolygons().value(0);
+    doc.pages[0].elements[0].stroke->dash = 5000; // all the way round, from and to the top corner
+    openDesign(doc);
+    showScreen({1500, 940});
+    PageCanvas *page = screen->canvas()->page();
+    const auto click = [&](const QString &help) {
+        for (ChromeRoundButton *b : screen->findChildren<ChromeRoundButton *>())
+            if (b->help().startsWith(help))
+                QTest::mouseClick(b, Qt::LeftButton);
+    };
+    for (const char *step :
+         {"Zoom in", "Zoom in", "Zoom in", "Zoom out", "Zoom out", "Zoom out", "Zoom out"}) {
+        SCOPED_TRACE(step);
+        const qint64 before = LWRasterCut::outlineElements();
+        click(QLatin1String(step));
+        const QRect shown = page->visibleRegion().boundingRect();
+        const QImage view = page->grab(shown).toImage();
+        EXPECT_LT(LWRasterCut::outlineElements() - before, 400);
+        const auto toPage = [&](QPointF at) {
+            return page->gestures().toPage(at / view.devicePixelRatio() + shown.topLeft());
+        };
+        const QRectF safe = doc.safeRect().toQRectF().adjusted(2, 2, -2, -2); // no guide lies in it
+        const LWOutlineCover::Tally tally =
+            LWOutlineCover::check(view, toPage, dash, 5e13, false, 2 / page->scale(), QColor(0x1F3A5F), safe);
+        EXPECT_GT(tally.seen, 500);
+        EXPECT_EQ(tally.wrong, 0);
+    }
 }
