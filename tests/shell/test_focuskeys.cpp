@@ -20,6 +20,7 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScopeGuard>
 
 namespace {

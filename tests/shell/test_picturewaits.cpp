@@ -29,6 +29,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QTimer>

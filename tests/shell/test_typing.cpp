@@ -12,6 +12,7 @@
 #include "kit/theme/themes.h"
 #include "values_fixture.h"
 
+#include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
