@@ -196,17 +196,17 @@ P::Answer imageAnswer(int side)
 
 // A plain green picture when what the words try was refused, red when it went through: a file
 // opened or examined, or a socket made ("reach <path>"); a gigabyte of shared memory ("shared"),
-// a memfd made or the one handed grown past its size or to a gigabyte ("memfd"), threads past the worker's count
-// ("threads"); one thread started and joined for each of 5,000 tiles, as an HEVC decoder does,
-// red when one was refused ("tiles").
-Result refusedOrNot(const QByteArray &how, const QByteArray &path, const QByteArray &bytes,
+// a memfd made or the one handed grown past its size or to a gigabyte ("memfd"), threads past the
+// worker's count ("threads"); one thread started and joined for each of 5,000 tiles ("tiles N": N
+// of them), as an HEVC decoder does, red when one was refused ("tiles").
+Result refusedOrNot(const QByteArray &how, const QByteArray &argument, const QByteArray &bytes,
                     const LWPictureDecoder::Request &request)
 {
     bool through = false;
     if (how == "reach") {
         struct stat st{};
-        through = ::open(path.constData(), O_RDONLY) >= 0 || ::socket(AF_INET, SOCK_STREAM, 0) >= 0 ||
-                  ::syscall(SYS_newfstatat, AT_FDCWD, path.constData(), &st, AT_EMPTY_PATH) == 0;
+        through = ::open(argument.constData(), O_RDONLY) >= 0 || ::socket(AF_INET, SOCK_STREAM, 0) >= 0 ||
+                  ::syscall(SYS_newfstatat, AT_FDCWD, argument.constData(), &st, AT_EMPTY_PATH) == 0;
     } else if (how == "shared") {
         through = ::mmap(nullptr, size_t(1) << 30, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0) != MAP_FAILED;
     } else if (how == "memfd") {
@@ -222,7 +222,8 @@ Result refusedOrNot(const QByteArray &how, const QByteArray &path, const QByteAr
             ++made;
         through = 1 + LWDecodeWorker::qtThreads + made > LWDecodeWorker::mostThreads;
     } else if (how == "tiles") { // within its count: refused (red) only if an ended thread is counted
-        for (int tile = 0; tile < 5000 && !through; ++tile) {
+        const int tiles = argument.isEmpty() ? 5000 : argument.toInt();
+        for (int tile = 0; tile < tiles && !through; ++tile) {
             pthread_t t;
             through = ::pthread_create(&t, nullptr, [](void *) -> void * { return nullptr; }, nullptr) != 0 ||
                       ::pthread_join(t, nullptr) != 0;
