@@ -230,6 +230,8 @@ inline QByteArray timeless(const QByteArray &pdf)
 // their export in its bytes, not its pages.
 inline QList<QImage> drawnPages(QByteArray pdf)
 {
+    if (pdf.isEmpty()) // no file: Qt's reader would keep what it made to try it
+        return {};
     QBuffer buffer(&pdf);
     QPdfDocument reader;
     reader.load((buffer.open(QIODevice::ReadOnly), &buffer));

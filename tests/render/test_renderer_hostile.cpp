@@ -9,7 +9,6 @@
 #include "support/outlinecover.h"
 #include "support/samplepages.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -18,7 +17,7 @@
 #include <limits>
 
 // Hand-edited files can hold any number. Drawing them must neither crash nor run away, and the
-// PDFs made of them must stay sound: each of these pages renders (or is refused) at once.
+// PDFs made of them must stay sound: each of these pages renders (or is refused).
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -48,17 +47,14 @@ QString pdfComplaints(const std::optional<QByteArray> &pdf)
     return QString::fromUtf8(p.readAllStandardError());
 }
 
+// A page that ran away would meet the test's time limit; nothing here times it.
 void renders(const LWDocument &doc)
 {
-    QElapsedTimer timer;
-    timer.start();
     (void)LWRenderer::bitmap(doc, 0, 2.0, true);
     (void)LWRenderer::bitmap(doc, 0, LWRenderer::DPI{300}, false);
     EXPECT_EQ(pdfComplaints(LWExport::pdfData(doc, {0}, true)), QString());
     EXPECT_EQ(pdfComplaints(LWExport::sheetPDF(doc, {0})), QString());
     (void)LWExport::preflight(doc);
-    // Generous (sanitizer builds on a loaded machine take seconds): a hang would take many minutes.
-    EXPECT_LT(timer.elapsed(), 120000);
 }
 
 LWElement shape(LWShapeKind kind, const LWRect &frame)
