@@ -60,6 +60,13 @@ using namespace LWTestPictures;
 inline constexpr int wallMs = LWSanitizers::address ? 12000 : 3000;
 inline constexpr int cpuSeconds = LWSanitizers::address ? 4 : 1;
 
+// The stand-in decoder built beside the test program.
+inline QString misbehavingDecoder()
+{
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
+           QStringLiteral("/lw-misbehaving-decoder");
+}
+
 inline const QRect badSpot(20, 20, 60, 60), goodSpot(160, 20, 60, 60); // in the 72-DPI export
 
 class DecodeWorkers : public ::testing::Test {
@@ -68,9 +75,7 @@ protected:
     {
         LWFonts::registerBundled();
         ASSERT_TRUE(dir.isValid());
-        const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-        LWDecodeWorkers::setForTests(QFileInfo(self).absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
-                                     cpuSeconds, wallMs);
+        LWDecodeWorkers::setForTests(misbehavingDecoder(), cpuSeconds, wallMs);
     }
     void TearDown() override { LWDecodeWorkers::setForTests({}, 0, 0); }
 

@@ -15,8 +15,7 @@ TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTr
     // descriptor left for its channel: the picture couldn't be drawn this time; restored, an
     // export draws it (the page view waits a while).
     const QString worker = dir.filePath(QStringLiteral("worker"));
-    const QString good = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
-                         QStringLiteral("/lw-misbehaving-decoder");
+    const QString good = misbehavingDecoder();
     const auto executable = [&](bool can) {
         return QFile::setPermissions(worker, QFile::ReadOwner | QFile::WriteOwner | (can ? QFile::ExeOwner : QFile::Permissions()));
     };
@@ -210,8 +209,7 @@ TEST_F(DecodeWorkers, AWorkerIsBlamedForWhatItDidNotForHowFastTheMachineWas)
         rows.push_back({"keepshared", 60, 60000, Why::unreadable, 2, 0, 2, 0});
         rows.push_back({"sealshrink", 60, 60000, Why::unreadable, 2, 0, 0, 0});
     }
-    const QString program = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
-                            QStringLiteral("/lw-misbehaving-decoder");
+    const QString program = misbehavingDecoder();
     for (const Row &row : rows) {
         SCOPED_TRACE(row.words);
         LWDecodeWorkers::setForTests(program, row.cpuSeconds, row.wallMs);
@@ -448,9 +446,7 @@ TEST_F(DecodeWorkers, WorkersAreReusedAndReplaced)
 TEST_F(DecodeWorkers, AsManyCoresAsAServersMakeNoMoreWorkersThanTheFixedMost)
 {
     // Decodes side by side on 32 threads, each a while in its worker: the workers stay a fixed few.
-    LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
-                                         .absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
-                                 10, 20000);
+    LWDecodeWorkers::setForTests(misbehavingDecoder(), 10, 20000);
     QThreadPool *pool = QThreadPool::globalInstance();
     const int threads = pool->maxThreadCount();
     pool->setMaxThreadCount(32);
@@ -474,6 +470,9 @@ TEST_F(DecodeWorkers, WhatATakenOverDecoderTriesPastItsBoundsIsRefused)
     // memory or a memfd past its memory limit (none under AddressSanitizer); threads past its
     // count. The worker paints green when what it tried was refused, and when a thread started
     // and joined for each tile, one after another, was never refused for one that was ending.
+    // Limits the loaded machine never reaches: each outcome is the worker's answer (5,000 thread
+    // starts, each answered by the program, took past 3 s of wall clock on two loaded cores).
+    LWDecodeWorkers::setForTests(misbehavingDecoder(), 60, 600000);
     QFile secret(dir.filePath(QStringLiteral("secret.txt")));
     ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
     secret.write("secret");
@@ -494,9 +493,7 @@ TEST_F(DecodeWorkers, APictureSlowToDecodeIsPaidOnce)
     // smaller use after, the preview and that part again, is cut from it without a worker. One
     // slow only by the wall clock (its decoder sleeps, as a loaded machine would keep it) is
     // decoded for each use: only CPU time makes a picture slow.
-    LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
-                                         .absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
-                                 10, 20000);
+    LWDecodeWorkers::setForTests(misbehavingDecoder(), 10, 20000);
     const LWImage slow = alone(asking("slow")).pages[0].elements[0].image.value();
     const QByteArray sleeps = LWSanitizers::address ? "sleep 4500" : "sleep 1500";
     const LWImage sleeper = *alone(asking(sleeps)).pages[0].elements[0].image;
@@ -529,9 +526,7 @@ TEST_F(DecodeWorkers, APictureSlowToDecodeButLargerThanTheTableIsDecodedByParts)
 {
     // Kept whole only where it fits the full table: a larger one (a 200-megapixel photo) is
     // decoded for each part an export asks, never whole beside them.
-    LWDecodeWorkers::setForTests(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
-                                         .absolutePath() + QStringLiteral("/lw-misbehaving-decoder"),
-                                 10, 20000);
+    LWDecodeWorkers::setForTests(misbehavingDecoder(), 10, 20000);
     const LWImageCache::Budget old = LWImageCache::setBudget({64 * 64 * 4 - 1, LWImageCache::Budget{}.preview});
     const LWImage slow = alone(asking("slow")).pages[0].elements[0].image.value();
     const qsizetype kept = LWImageCache::stats().full;
