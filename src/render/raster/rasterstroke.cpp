@@ -20,6 +20,33 @@ namespace {
 
 std::atomic<qint64> outlined{0};
 
+// A thousandth of a device pixel, in the path's units.
+double nearOnDevice(const QTransform &device)
+{
+    return 1e-3 / std::sqrt(std::abs(device.determinant()));
+}
+
+// The subpaths as lines flattened to a 64th of a device pixel, points within a thousandth of a device pixel
+// of the one before dropped; a closed subpath ends on its first point.
+QList<QPolygonF> flattened(const QPainterPath &path, const QTransform &device)
+{
+    const QTransform fine = device * QTransform::fromScale(32, 32); // Qt flattens to half a unit
+    const QTransform back = fine.inverted();
+    const double near = nearOnDevice(device);
+    QList<QPolygonF> out;
+    for (const QPolygonF &flat : path.toSubpathPolygons(fine)) {
+        QPolygonF line;
+        for (const QPointF &at : back.map(flat))
+            if (line.isEmpty() || QLineF(line.last(), at).length() > near)
+                line << at;
+        if (line.size() > 1 && flat.size() > 1 && flat.first() == flat.last())
+            line.last() = line.first(); // the stroker joins it
+        if (line.size() > 1)
+            out << line;
+    }
+    return out;
+}
+
 // The pen's dashes along the path as open lines, as a PDF reader lays them: the pattern starts
 // afresh on each subpath and runs on through its corners, so a dash that passes a corner holds it
 // and one that ends on it stops there; a closed subpath's last dash is not joined to its first (it
@@ -52,14 +79,9 @@ std::optional<QList<QPolygonF>> dashes(const QPainterPath &path, const QTransfor
         first = (first + 1) % pattern.size();
         firstLeft = length(first);
     }
-    const QTransform fine = device * QTransform::fromScale(32, 32); // Qt flattens to half a unit
-    const QTransform back = fine.inverted();
-    const double near = 1e-3 / std::sqrt(std::abs(device.determinant())); // a thousandth of a pixel
+    const double near = nearOnDevice(device);
     QList<QPolygonF> out;
-    for (const QPolygonF &flat : path.toSubpathPolygons(fine)) {
-        const QPolygonF line = back.map(flat);
-        if (line.isEmpty())
-            continue;
+    for (const QPolygonF &line : flattened(path, device)) {
         qsizetype index = first; // each subpath starts the pattern afresh
         double left = firstLeft;
         QPolygonF dash{line[0]};
@@ -97,27 +119,6 @@ std::optional<QList<QPolygonF>> dashes(const QPainterPath &path, const QTransfor
         }
         if (index % 2 == 0 && dash.size() > 1)
             finish();
-    }
-    return out;
-}
-
-// The subpaths as lines flattened as the dashes are, points within a thousandth of a device pixel
-// of the one before dropped; a closed subpath ends on its first point.
-QList<QPolygonF> flattened(const QPainterPath &path, const QTransform &device)
-{
-    const QTransform fine = device * QTransform::fromScale(32, 32);
-    const QTransform back = fine.inverted();
-    const double near = 1e-3 / std::sqrt(std::abs(device.determinant()));
-    QList<QPolygonF> out;
-    for (const QPolygonF &flat : path.toSubpathPolygons(fine)) {
-        QPolygonF line;
-        for (const QPointF &at : back.map(flat))
-            if (line.isEmpty() || QLineF(line.last(), at).length() > near)
-                line << at;
-        if (line.size() > 1 && flat.size() > 1 && flat.first() == flat.last())
-            line.last() = line.first(); // the stroker joins it
-        if (line.size() > 1)
-            out << line;
     }
     return out;
 }
