@@ -9,11 +9,15 @@ set -euo pipefail
 # further out: no callback of ours ran between), on memory the library allocated (and freed). Our
 # code reading past a buffer the library gave it, or handing it too small a buffer, is ours. The
 # allocation's stack is read only to its first frame past the sanitizer's: the unwinder loses its
-# way in the libraries, which keep no frame pointers.
+# way in the libraries, which keep no frame pointers. A free the library made because our code
+# asked for it (the library's frames of the free end in a release call of its own, made from ours)
+# is ours too: whatever reached that memory afterwards, our code let go of it first.
 CONTAINED_LIBS='libheif|libde265|libaom|libdav1d'
 ALLOCATING='malloc|calloc|realloc|reallocarray|free|cfree|posix_memalign|memalign|__libc_memalign|aligned_alloc|valloc|pvalloc|strdup|__strdup|strndup|__strndup|wcsdup|getline|getdelim|asprintf|vasprintf'
+RELEASING='(heif|de265|dav1d|aom)_[A-Za-z0-9_]*(release|free|unref|destroy|close|delete)[A-Za-z0-9_]*'
 ACCESSING='memcpy|memmove|memset|memcmp|bcmp|memchr|memrchr|strlen|strnlen|wcslen|strcpy|strncpy|strcat|strncat|strcmp|strncmp|strchr|strrchr|strstr'
-awk -v libs="^($CONTAINED_LIBS)[.]so" -v allocating="$ALLOCATING" -v accessing="$ACCESSING" '
+awk -v libs="^($CONTAINED_LIBS)[.]so" -v allocating="$ALLOCATING" -v accessing="$ACCESSING" \
+    -v releasing="^($RELEASING)$" '
     function module(line, m) {
         if (match(line, /\((\/[^()]*)\+0x[0-9a-f]+\)/)) {
             m = substr(line, RSTART + 1, RLENGTH - 2)
@@ -33,6 +37,11 @@ awk -v libs="^($CONTAINED_LIBS)[.]so" -v allocating="$ALLOCATING" -v accessing="
         reports++; stack = "access"; state = 0; next
     }
     /ERROR: [A-Za-z]*Sanitizer|ERROR: libFuzzer|runtime error: / { others++ }
+    # The function a frame names, if any.
+    function called(line) {
+        return match(line, / in [^ (]+/) ? substr(line, RSTART + 4, RLENGTH - 4) : ""
+    }
+    /freed by thread / && reports { stack = "free"; state = 0; allocated = 1; next }
     /(allocated|freed) by thread / && reports { stack = "origin"; state = 0; allocated = 1; next }
     /^ *#[0-9]+ / && stack != "" {
         lib = module($0) ~ libs
@@ -40,7 +49,15 @@ awk -v libs="^($CONTAINED_LIBS)[.]so" -v allocating="$ALLOCATING" -v accessing="
             if (runtime($0)) next
             if (!lib) ours = 1
             state = 1
+            entry = called($0)
             next
+        }
+        if (stack == "free" && state == 1) {
+            if (lib) entry = called($0)
+            else {
+                if (entry ~ releasing) ours = 1
+                state = 2
+            }
         }
         if (stack == "access") {
             if (state == 1 && !lib) state = 2

@@ -31,6 +31,32 @@ SUMMARY: AddressSanitizer: heap-buffer-overflow (/b/fuzz_pictures+0x20f1f3) in _
 MS: 1 ChangeBinInt-; base unit: 5cc0
 )";
 
+// A use after free inside libheif: the image freed in heif_image_release, which our code called,
+// then reached by our code through another libheif call.
+const QByteArray released =
+    R"(==1==ERROR: AddressSanitizer: heap-use-after-free on address 0x60 at pc 0x7f bp 0x7f sp 0x7f
+READ of size 8 at 0x60 thread T0
+    #0 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x3a210) (BuildId: f9)
+    #1 0x7f in heif_image_get_plane_readonly (/lib/x86_64-linux-gnu/libheif.so.1+0x3a3c0) (BuildId: f9)
+    #2 0x55 in (anonymous namespace)::decodeOrThrow(QByteArray const&) /src/render/pictures/heif.cpp:160:9
+    #3 0x55 in LLVMFuzzerTestOneInput /tests/fuzz/fuzz_pictures.cpp:183:5
+
+0x60 is located 16 bytes inside of 48-byte region [0x60,0x60)
+freed by thread T0 here:
+    #0 0x55 in operator delete(void*) (/b/fuzz_pictures+0x2b2f1d) (BuildId: ef)
+    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x3a001) (BuildId: f9)
+    #2 0x7f in heif_image_release (/lib/x86_64-linux-gnu/libheif.so.1+0x3a0a2) (BuildId: f9)
+    #3 0x55 in (anonymous namespace)::decodeOrThrow(QByteArray const&) /src/render/pictures/heif.cpp:155:5
+    #4 0x55 in LLVMFuzzerTestOneInput /tests/fuzz/fuzz_pictures.cpp:183:5
+
+previously allocated by thread T0 here:
+    #0 0x55 in operator new(unsigned long) (/b/fuzz_pictures+0x2b2c9d) (BuildId: ef)
+    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x39f80) (BuildId: f9)
+    #2 0x400000003f  (<unknown module>)
+
+SUMMARY: AddressSanitizer: heap-use-after-free (/lib/x86_64-linux-gnu/libheif.so.1+0x3a210)
+)";
+
 QByteArray with(const char *line, const char *instead)
 {
     QByteArray text = report;
@@ -80,6 +106,14 @@ TEST(ContainedFault, OnlyAFaultWhollyInsideAWorkersDecoderLibraryIsContained)
         {"libheif entered again from our callback",
          with("    #4 0x55 in LLVMFuzzerTestOneInput",
               "    #4 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x1) in"),
+         false},
+        {"our code using an image it had libheif release, through another libheif call", released, false},
+        {"libheif using memory it freed itself while decoding",
+         QByteArray(released).replace("heif_image_release", "heif_decode_image"), true},
+        {"libde265 using memory our code had it free",
+         QByteArray(released)
+             .replace("libheif.so.1", "libde265.so.0")
+             .replace("heif_image_release", "de265_release_next_picture"),
          false},
         {"a library the worker does not run", QByteArray(report).replace("libheif.so.1", "libQt6Gui.so.6"),
          false},
