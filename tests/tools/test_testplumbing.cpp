@@ -59,6 +59,9 @@ struct Form {
     const char *said; // what the failure names; none: the check passes
     // The project's own tests folder against the compile database of the project configured so.
     QStringList configured = {};
+    // Folders under tests/ given as support paths, as the project's own entry gives `fuzz`; each
+    // holds a file no program compiles.
+    QStringList support = {};
 };
 
 // The compile database of the project configured with `options` in `build`.
@@ -103,6 +106,14 @@ TEST(TestPlumbing, FailsForEveryFormOfALeftOutTestFileAndADisabledEntry)
          "test_tools_printercheck is disabled"},
         {"the tests of a build without precompiled headers", nullptr, {}, {}, nullptr,
          {QStringLiteral("-DLW_PCH=OFF")}},
+        {"the tree as built, a support folder set aside", nullptr, {}, {}, nullptr, {}, {QStringLiteral("fuzz")}},
+        {"a file in no entry, a support folder set aside",
+         "test_left.cpp",
+         "TEST(Left, Out) {}\n",
+         {},
+         "tests/tools/test_left.cpp",
+         {},
+         {QStringLiteral("fuzz")}},
     };
     for (const Form &form : forms) {
         SCOPED_TRACE(form.name);
@@ -114,6 +125,10 @@ TEST(TestPlumbing, FailsForEveryFormOfALeftOutTestFileAndADisabledEntry)
             ASSERT_TRUE(
                 write(root.filePath(QStringLiteral("tests/tools/") + QLatin1String(form.file)), form.text));
         QStringList args = {ctest, root.filePath(QStringLiteral("build")), root.filePath(QStringLiteral("tests"))};
+        for (const QString &aside : form.support) {
+            ASSERT_TRUE(write(root.filePath(QStringLiteral("tests/%1/fuzz_aside.cpp").arg(aside)), "int aside;\n"));
+            args << aside;
+        }
         if (!form.configured.isEmpty()) {
             const QString configured = root.filePath(QStringLiteral("configured"));
             ASSERT_TRUE(configure(configured, form.configured));
