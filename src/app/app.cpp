@@ -356,7 +356,8 @@ void LWApp::print(bool sheet10up)
         m_console(QStringLiteral("PRINT: skipped during a test run (%1 pages)").arg(made->pageCount));
         return;
     }
-    const std::unique_ptr<QPrinter> printer = m_printBackend->makePrinter();
+    // Shared with the hand-over, which may outlive this call (a printer without a queue).
+    const std::shared_ptr<QPrinter> printer = m_printBackend->makePrinter();
     printer->setDocName(doc.name);
     printer->setFullPage(true);
     const LWPrinting::Settings before = LWPrinting::settings(*printer);
@@ -368,13 +369,14 @@ void LWApp::print(bool sheet10up)
         alert(nothingToPrint, noPagesNamed(*printer, made->pageCount, sheet10up));
         return;
     }
-    deliver(*panel, doc.name, made->pdf, chosen, made->pageCount, *printer, before);
+    deliver(*panel, doc.name, made->pdf, chosen, made->pageCount, printer, before);
 }
 
 void LWApp::deliver(LWPrintPanel &panel, const QString &title, const QByteArray &data,
-                    const QList<int> &chosen, int pageCount, QPrinter &printer,
+                    const QList<int> &chosen, int pageCount, const std::shared_ptr<QPrinter> &shared,
                     const LWPrinting::Settings &before)
 {
+    QPrinter &printer = *shared;
     LWPrintPanel::Work work;
     QString doing = QStringLiteral("Sending the pages to the printer\u2026");
     QString gone = QStringLiteral("The pages have gone to the printer.");
@@ -386,7 +388,7 @@ void LWApp::deliver(LWPrintPanel &panel, const QString &title, const QByteArray 
         doing = QStringLiteral("Saving \u201c%1\u201d\u2026").arg(name);
         gone = QStringLiteral("\u201c%1\u201d is being saved.").arg(name);
         late = QStringLiteral("\u201c%1\u201d had already been saved.").arg(name);
-        work = [&, file, name](const LWPrintSteps &steps) -> std::optional<QString> {
+        work = [data, chosen, pageCount, file, name](const LWPrintSteps &steps) -> std::optional<QString> {
             QByteArray bytes = data;
             if (chosen.size() != pageCount) {
                 const std::optional<QByteArray> part = LWPdfFile::selectPages(data, chosen);
@@ -427,18 +429,17 @@ void LWApp::deliver(LWPrintPanel &panel, const QString &title, const QByteArray 
                              printer.copyCount(),
                              LWPrinting::pageRanges(chosen, pageCount),
                              options};
-        work = [&, job, options,
-                backend = m_printBackend](const LWPrintSteps &steps) -> std::optional<QString> {
+        work = [job, options, chosen, shared, backend = m_printBackend](const LWPrintSteps &steps) -> std::optional<QString> {
             if (steps.stopped())
                 return std::nullopt;
             if (backend->hasQueue(job.printer))
                 return backend->submit(job, steps);
-            QByteArray bytes = data;
+            QByteArray bytes = job.pdf;
             QBuffer buffer(&bytes);
             buffer.open(QIODevice::ReadOnly);
             QPdfDocument pdf;
             pdf.load(&buffer);
-            return backend->printRaster(pdf, chosen, printer, options, steps);
+            return backend->printRaster(pdf, chosen, *shared, options, steps);
         };
     }
     const LWPrintPanel::Handed handed = panel.hand(work, doing, gone);

@@ -134,7 +134,7 @@ private:
     // The `chosen` pages (0-based) of `data` to the printer or file the dialog set up, under
     // `panel`; tells the user why they didn't go, or that a Cancel came too late to stop them.
     void deliver(LWPrintPanel &panel, const QString &title, const QByteArray &data, const QList<int> &chosen,
-                 int pageCount, QPrinter &printer, const LWPrinting::Settings &before);
+                 int pageCount, const std::shared_ptr<QPrinter> &printer, const LWPrinting::Settings &before);
 
     Screen m_screen = Screen::start;
     QPointer<LWEditor> m_editor;

@@ -9,6 +9,7 @@
 #include <QScopeGuard>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <utility>
 
@@ -30,6 +31,25 @@ cups_dest_t *namedDest(const LWCupsCalls &cups, const QString &printer)
 // The engine property through which Qt's print dialog hands CUPS options to the printer (name,
 // value, name, value ...); Qt's CUPS engine sends them with the job. Not public in Qt.
 constexpr auto cupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
+using Clock = std::chrono::steady_clock;
+
+// What a connection's waits hear: the stop, and how long the scheduler has taken nothing.
+struct Waiting {
+    const LWPrintSteps *steps = nullptr;
+    Clock::time_point moved = Clock::now();
+    Clock::time_point deadline = Clock::time_point::max();
+    bool stopped = false, idle = false;
+
+    static int keep(http_t *, void *data)
+    {
+        auto *w = static_cast<Waiting *>(data);
+        const Clock::time_point now = Clock::now();
+        w->stopped = w->stopped || (w->steps && w->steps->stopped());
+        w->idle = now - w->moved > std::chrono::duration<double>(LWCupsBackend::idleLimit) || now > w->deadline;
+        return w->stopped || w->idle ? 0 : 1;
+    }
+};
 
 } // namespace
 
@@ -61,7 +81,8 @@ LWCupsCalls LWCupsCalls::library()
                 return int(cupsWriteRequestData(http, bytes, length));
             },
             [](http_t *http, const char *name) { return int(cupsFinishDocument(http, name)); },
-            [](http_t *http, const char *name, int job) { return int(cupsCancelJob2(http, name, job, 0)); }};
+            [](http_t *http, const char *name, int job) { return int(cupsCancelJob2(http, name, job, 0)); },
+            httpSetTimeout};
 }
 
 std::unique_ptr<QPrinter> LWCupsBackend::makePrinter() { return std::make_unique<QPrinter>(QPrinter::HighResolution); }
@@ -95,8 +116,15 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
 
     const QByteArray name = job.printer.section(u'/', 0, 0).toUtf8();
     const QByteArray title = job.title.toUtf8();
+    Waiting waiting{&steps};
     const auto refused = [this] {
         return QStringLiteral("The printer refused the job: ") + QString::fromUtf8(cups_.lastErrorString());
+    };
+    // A call that failed while the scheduler took nothing, or over a connection gone, is told so;
+    // libcups' last error then names no reason of the scheduler's.
+    const auto lost = [&waiting] {
+        return waiting.idle ? QStringLiteral("The printing system stopped answering while the pages were being sent.")
+                            : QStringLiteral("The connection to the printing system was lost while sending the pages.");
     };
     _http_s *http = cups_.connect();
     if (!http)
@@ -105,41 +133,73 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
         if (http)
             cups_.close(http);
     });
+    if (cups_.setTimeout)
+        cups_.setTimeout(http, waitStep, &Waiting::keep, &waiting);
     const int id = cups_.createJob(http, name.constData(), title.constData(), count, options);
     if (id == 0)
-        return refused();
+        return waiting.stopped ? std::nullopt : waiting.idle ? std::optional(lost()) : std::optional(refused());
     // With its document unfinished the job never prints: the upload is cut off, then the job is
-    // cancelled so that it leaves the queue. Answers `answer`.
-    const auto drop = [&](std::optional<QString> answer) {
+    // cancelled over a connection of its own so that it leaves the queue. Answers `answer`, or,
+    // where the queue could not be told, that the job may still be there.
+    const auto drop = [&](std::optional<QString> answer) -> std::optional<QString> {
         cups_.close(std::exchange(http, nullptr));
-        (void)cups_.cancelJob(CUPS_HTTP_DEFAULT, name.constData(), id);
-        return answer;
+        if (cancel(name, id))
+            return answer;
+        const QString queued = QStringLiteral("The job may still be in the printer\u2019s queue: the printing "
+                                              "system couldn\u2019t be reached to remove it.");
+        return answer ? *answer + u' ' + queued : QStringLiteral("Printing was cancelled. ") + queued;
+    };
+    // A failed call: heard stop, a scheduler that took nothing, or the scheduler's refusal.
+    const auto failed = [&](bool connection) {
+        if (waiting.stopped || steps.stopped())
+            return drop(std::nullopt);
+        return drop(connection || waiting.idle ? lost() : refused());
     };
     if (steps.stopped())
         return drop(std::nullopt);
+    waiting.moved = Clock::now();
     if (cups_.startDocument(http, name.constData(), id, title.constData()) != HTTP_STATUS_CONTINUE)
-        return drop(refused());
+        return failed(false);
     constexpr qsizetype piece = qsizetype(1) << 18;
     for (qsizetype sent = 0; sent < job.pdf.size(); sent += piece) {
         if (steps.stopped())
             return drop(std::nullopt);
         const qsizetype length = std::min(piece, job.pdf.size() - sent);
+        waiting.moved = Clock::now();
         if (cups_.writeData(http, job.pdf.constData() + sent, size_t(length)) != HTTP_STATUS_CONTINUE)
-            return drop(refused());
+            return failed(true);
         steps.advance(double(sent + length) / double(job.pdf.size()));
     }
     if (steps.stopped())
         return drop(std::nullopt);
+    waiting.moved = Clock::now();
     if (cups_.finishDocument(http, name.constData()) > IPP_STATUS_OK_CONFLICTING)
-        return drop(refused());
+        return failed(false);
     // The scheduler has every page; a stop that came meanwhile cancels the job while the queue
     // still can (before it has printed).
-    if (steps.stopped() &&
-        cups_.cancelJob(CUPS_HTTP_DEFAULT, name.constData(), id) <= IPP_STATUS_OK_CONFLICTING)
-        return std::nullopt;
+    if (steps.stopped()) {
+        cups_.close(std::exchange(http, nullptr));
+        if (cancel(name, id))
+            return std::nullopt;
+    }
     if (steps.gone)
         steps.gone();
     return QString();
+}
+
+bool LWCupsBackend::cancel(const QByteArray &queue, int job)
+{
+    _http_s *http = cups_.connect();
+    if (!http)
+        return false;
+    Waiting waiting;
+    waiting.deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                          std::chrono::duration<double>(cancelLimit));
+    if (cups_.setTimeout)
+        cups_.setTimeout(http, waitStep, &Waiting::keep, &waiting);
+    const bool done = cups_.cancelJob(http, queue.constData(), job) <= IPP_STATUS_OK_CONFLICTING;
+    cups_.close(http);
+    return done;
 }
 
 std::optional<QString> LWCupsBackend::printRaster(QPdfDocument &pdf, const QList<int> &pages,

@@ -94,6 +94,10 @@ struct LWCupsCalls {
     int (*finishDocument)(_http_s *http, const char *name);
     // The same status for cancelling a job (refused once it has printed).
     int (*cancelJob)(_http_s *http, const char *name, int job);
+    // Every later wait on `http` (connection, reading, writing) is cut into steps of `seconds`,
+    // after each of which `keep` is asked whether to go on waiting (0: give up, the call fails).
+    // May be null: the calls then wait as libcups does.
+    void (*setTimeout)(_http_s *http, double seconds, int (*keep)(_http_s *http, void *data), void *data);
 
     static LWCupsCalls library();
 };
@@ -101,11 +105,18 @@ struct LWCupsCalls {
 // The system's CUPS scheduler. Pages print at their own size (no scaling); the scheduler turns
 // them to the paper. The PDF goes over in pieces and a stop between them cancels the job, whose
 // document then never ends: nothing prints. A stop once the scheduler holds the whole document
-// cancels the job as the queue still can. Without a queue, LWPrinting::rasterise draws the pages
+// cancels the job as the queue still can. No call waits on the scheduler unheard: a stop is heard
+// within waitStep even while a scheduler takes nothing, and a scheduler that takes nothing for
+// idleLimit ends the job as not answering. A job cut off is cancelled over a connection of its own
+// within cancelLimit; where that fails the answer says the job may still be queued. Without a queue, LWPrinting::rasterise draws the pages
 // into a PDF of the printer's paper, which goes over the same way once every page is drawn (so a
 // stop while drawing sends nothing); the printer itself is never painted on.
 class LWCupsBackend final : public LWPrintBackend {
 public:
+    static constexpr double waitStep = 0.05; // seconds
+    static constexpr double idleLimit = 60;
+    static constexpr double cancelLimit = 0.2;
+
     explicit LWCupsBackend(LWCupsCalls calls = LWCupsCalls::library()) : cups_(calls) {}
     [[nodiscard]] std::unique_ptr<QPrinter> makePrinter() override;
     [[nodiscard]] bool hasQueue(const QString &printer) const override;
@@ -115,6 +126,9 @@ public:
                                                      const LWPrintSteps &steps) override;
 
 private:
+    // Cancels `job` over a connection of its own, waiting at most cancelLimit: whether it went.
+    [[nodiscard]] bool cancel(const QByteArray &queue, int job);
+
     LWCupsCalls cups_;
 };
 

@@ -1,5 +1,7 @@
 #include "shell/startup.h"
 
+#include "app/sheets/printpanel.h"
+
 #include "app/app.h"
 #include "app/thumbs.h"
 #include "kit/host/kithost.h"
@@ -125,7 +127,12 @@ int main(int argc, char **argv, const Runners &runners)
     if (design)
         handOver.request(*design);
     keeper.window()->show();
-    return app.exec();
+    const int code = app.exec();
+    // A hand-over to the printer that was told to stop when the program quit ends on its own
+    // within moments (cancelling its job); the program waits for that, not for a scheduler.
+    if (!LWPrintPanel::waitForHandOvers(std::chrono::seconds(2)))
+        std::fprintf(stderr, "leafwrighter: a print job was still being stopped when the program ended\n");
+    return code;
 }
 
 } // namespace LWStartup

@@ -28,7 +28,7 @@ struct Spool {
     QString printer, title;
     QByteArray file;
     bool finished = false;
-    QList<int> cancelled; // negative: on the job's own connection, not the scheduler's default one
+    QList<int> cancelled;
     std::map<QString, QString> options;
     int unfreed = 0; // queues handed out and not yet given back to freeDests
     int connections = 0;
@@ -98,9 +98,10 @@ const LWCupsCalls standIn = {
         return wait(Hold::finish, IPP_STATUS_OK);
     },
     [](http_t *http, const char *, int job) {
-        spool.cancelled.append(http ? -job : job);
+        spool.cancelled.append(job);
         return int(spool.printedAlready ? IPP_STATUS_ERROR_NOT_POSSIBLE : IPP_STATUS_OK);
-    }};
+    },
+    nullptr};
 
 // LWCupsBackend to the stand-in, from the fixture's PDF printer as the dialog names `printer`.
 // Drawing pages, it waits after the first (Hold::page) and keeps how far it got after.

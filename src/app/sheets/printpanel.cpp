@@ -13,6 +13,9 @@
 #include <QPointer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <QCoreApplication>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -91,58 +94,101 @@ std::optional<LWExportJob::Result> LWPrintPanel::prepare(LWExportJob &job, const
     return result;
 }
 
+namespace {
+
+// Hand-overs still running, though nobody waits for them any more.
+std::mutex runningMutex;
+std::condition_variable runningEnded;
+int running = 0;
+
+} // namespace
+
+bool LWPrintPanel::waitForHandOvers(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(runningMutex);
+    return runningEnded.wait_for(lock, limit, [] { return running == 0; });
+}
+
 LWPrintPanel::Handed LWPrintPanel::hand(const Work &work, const QString &what, const QString &goneText)
 {
     begin(what);
-    std::atomic<bool> stop{false};
-    Handed handed;
+    // Shared with the work's thread, which may outlive this call: when the panel goes or the
+    // application quits, the work is told to stop and left to end by itself.
+    struct Shared {
+        std::atomic<bool> stop{false};
+        std::atomic<bool> cancelled{false};
+        std::atomic<int> shown{0}; // in thousandths, so that the bar is not asked more often
+        std::optional<QString> answer; // these two on the interface thread only
+        bool done = false;
+        QPointer<QEventLoop> waiter;
+    };
+    const auto shared = std::make_shared<Shared>();
     QEventLoop loop;
+    shared->waiter = &loop;
     const QPointer<LWPrintPanel> self(this);
     connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
-    stop_ = [&] {
-        stop = true;
-        handed.cancelled = true;
+    stop_ = [shared] {
+        shared->stop = true;
+        shared->cancelled = true;
     };
     gone_ = false;
-    // The work's news goes through the loop, which outlives the thread; the panel may be gone.
-    std::atomic<int> shown{0}; // in thousandths, so that the bar is not asked more often
-    LWPrintSteps steps;
-    steps.stop = &stop;
-    steps.progress = [&shown, &loop, self](double done) {
-        const int now = int(std::clamp(done, 0.0, 1.0) * 1000);
-        if (shown.exchange(now) != now)
-            QMetaObject::invokeMethod(
-                &loop,
-                [self, now] {
-                    if (self && self->cancel_->isEnabled())
-                        self->bar_->setValue(now / 1000.0);
-                },
-                Qt::QueuedConnection);
-    };
-    steps.gone = [&loop, self, goneText] {
+    // The work's news goes to the interface thread only while someone waits for it there.
+    const auto post = [shared](auto call) {
         QMetaObject::invokeMethod(
-            &loop,
-            [self, goneText] {
-                if (!self || self->gone_)
-                    return;
-                self->gone_ = true;
-                self->cancel_->setEnabled(false);
-                vkPlain(self->text_, goneText);
+            qApp,
+            [shared, call] {
+                if (shared->waiter)
+                    call();
             },
             Qt::QueuedConnection);
     };
-    std::thread thread([&] {
-        handed.answer = work(steps);
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    LWPrintSteps steps;
+    steps.stop = &shared->stop;
+    steps.progress = [shared, self, post](double done) {
+        const int now = int(std::clamp(done, 0.0, 1.0) * 1000);
+        if (shared->shown.exchange(now) != now)
+            post([self, now] {
+                if (self && self->cancel_->isEnabled())
+                    self->bar_->setValue(now / 1000.0);
+            });
+    };
+    steps.gone = [self, goneText, post] {
+        post([self, goneText] {
+            if (!self || self->gone_)
+                return;
+            self->gone_ = true;
+            self->cancel_->setEnabled(false);
+            vkPlain(self->text_, goneText);
+        });
+    };
+    {
+        const std::lock_guard lock(runningMutex);
+        ++running;
+    }
+    std::thread([shared, work, steps, post] {
+        std::optional<QString> answer = work(steps);
+        post([shared, answer] {
+            shared->answer = answer;
+            shared->done = true;
+            shared->waiter->quit();
+        });
+        // The steps, and what the work holds, go before the hand-over counts as ended.
+        const std::lock_guard lock(runningMutex);
+        --running;
+        runningEnded.notify_all();
+    }).detach();
+    // The answer ends the loop; anything else that ends it (the panel's window gone, the
+    // application quitting) leaves the work to stop on its own, unwaited for.
     loop.exec();
-    if (!self)
-        stop = true; // its window went: nothing more is handed over that can still be stopped
-    thread.join();
+    shared->waiter = nullptr;
+    if (!shared->done)
+        shared->stop = true;
     if (!self)
         return {};
     stop_ = {};
     gone_ = false;
     hide();
-    return handed;
+    if (!shared->done)
+        return {};
+    return {shared->answer, shared->cancelled};
 }

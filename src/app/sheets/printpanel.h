@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -16,7 +17,7 @@ class VKProgressBar;
 // being done, how far it got and "Cancel" (Escape too). Window-modal to its parent (free-standing
 // without one); shown only while a step runs. The work runs on a thread of its own while the
 // interface thread turns its event loop, so the window repaints and Cancel is heard at once.
-// Each step returns once its thread has ended. Main thread only.
+// The preparation returns once its job has ended; see hand for the hand-over. Main thread only.
 class LWPrintPanel : public QDialog {
     Q_OBJECT
 public:
@@ -32,7 +33,13 @@ public:
         std::optional<QString> answer; // the work's: none when it stopped
         bool cancelled = false;        // Cancel was pressed while it ran
     };
+    // The work runs on a thread of its own and must hold copies of all it uses: when the panel's
+    // window goes or the application quits meanwhile, this returns at once (nothing handed), the
+    // work hears its stop and ends unwaited for.
     [[nodiscard]] Handed hand(const Work &work, const QString &what, const QString &goneText);
+    // Waits at most `limit` until every hand-over left to stop on its own has ended: whether they
+    // have. For the end of the program.
+    [[nodiscard]] static bool waitForHandOvers(std::chrono::milliseconds limit);
 
     QLabel *text() const { return text_; }
     VKProgressBar *progressBar() const { return bar_; }
