@@ -3,11 +3,17 @@
 #include "app_fixture.h"
 
 #include "modalanswerer.h"
+#include "support/picturepages.h"
+#include "support/standinscheduler.h"
+#include "support/testpictures.h"
 
 #include "app/printing.h"
 #include "app/sheets/printpanel.h"
+#include "kit/controls/chromebutton.h"
 
+#include <QDir>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QPrintEngine>
 #include <gtest/gtest.h>
 
@@ -18,7 +24,7 @@
 namespace {
 
 // Where a slow scheduler (or printer) waits until the test has pressed Escape.
-enum class Hold { none, create, write, finish, page };
+enum class Hold { none, create, write, finish, gone, page };
 
 struct Spool {
     std::map<QString, QString> saved = {{"sides", "two-sided-long-edge"}, {"media", "Letter"}, {"print-quality", "5"}};
@@ -103,6 +109,20 @@ const LWCupsCalls standIn = {
     },
     nullptr};
 
+// libcups' own calls, to a stand-in scheduler on `schedulerSocket`, with the stand-in's queues.
+QByteArray schedulerSocket;
+LWCupsCalls toScheduler()
+{
+    LWCupsCalls calls = LWCupsCalls::library();
+    calls.getNamedDest = getNamedDest;
+    calls.freeDests = freeDests;
+    calls.connect = [] {
+        return httpConnect2(schedulerSocket.constData(), 0, nullptr, AF_LOCAL, HTTP_ENCRYPTION_NEVER, 1, 30000,
+                            nullptr);
+    };
+    return calls;
+}
+
 // LWCupsBackend to the stand-in, from the fixture's PDF printer as the dialog names `printer`.
 // Drawing pages, it waits after the first (Hold::page) and keeps how far it got after.
 class StandInBackend final : public LWPrintBackend {
@@ -116,12 +136,21 @@ public:
     FakePrintBackend printers;
     LWCupsBackend cups{standIn};
     QList<double> later;
+    explicit StandInBackend(const QString &printer, const LWCupsCalls &calls) : StandInBackend(printer)
+    {
+        cups = LWCupsBackend(calls);
+    }
 
     std::unique_ptr<QPrinter> makePrinter() override { return printers.makePrinter(); }
     bool hasQueue(const QString &printer) const override { return cups.hasQueue(printer); }
     std::optional<QString> submit(const LWPrintJob &job, const LWPrintSteps &steps) override
     {
-        return cups.submit(job, steps);
+        LWPrintSteps held = steps;
+        held.gone = [&steps] {
+            steps.gone();
+            wait(Hold::gone, 0);
+        };
+        return cups.submit(job, held);
     }
     std::optional<QString> printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
                                        const LWPrintOptions &options, const LWPrintSteps &steps) override
@@ -175,15 +204,18 @@ TEST(CupsBackend, DialogChoicesOverrideTheQueuesOptionsAndPagesKeepTheirSize)
 TEST_F(AppTest, CancelWhileHandingOverPrintsNothingOrSaysWhy)
 {
     const QStringList told = {"alert", "Couldn't cancel printing", "The pages had already gone to the printer."};
+    const QString gone = QStringLiteral("The pages have gone to the printer.");
     const struct {
         const char *name;
         Hold hold;
         bool printedAlready, finished;
+        bool heard = true; // Escape cancels: false once nothing can be stopped, and nothing is offered
     } cases[] = {
         {"while the queue makes the job", Hold::create, false, false},
         {"while the pages go over", Hold::write, false, false},
         {"while the queue takes the last piece", Hold::finish, false, true},
         {"once the queue has printed", Hold::finish, true, true},
+        {"once the pages have gone", Hold::gone, false, true, false},
         {"between pages drawn", Hold::page, false, false},
     };
     for (const auto &c : cases) {
@@ -199,21 +231,135 @@ TEST_F(AppTest, CancelWhileHandingOverPrintsNothingOrSaysWhy)
         prompts->script = {ScriptedPrompts::printStep([](QPrinter &) { return true; })};
         if (c.printedAlready)
             prompts->script.append(ScriptedPrompts::alertStep());
-        QString shown;
-        const ModalAnswerer escape([&](QWidget *panel) {
+        QString before, shown;
+        bool offered = true;
+        const ModalAnswerer escape([&](QWidget *modal) {
             if (holding && !released) {
+                QCoreApplication::sendPostedEvents(); // what the hand-over said before it waited
+                auto *panel = qobject_cast<LWPrintPanel *>(modal);
+                before = panel->text()->text();
+                offered = panel->cancelButton()->isEnabled();
                 QTest::keyClick(panel, Qt::Key_Escape);
-                shown = qobject_cast<LWPrintPanel *>(panel)->text()->text();
+                shown = panel->text()->text();
                 released = true;
             }
         });
         app.print(false);
-        EXPECT_EQ(shown, QStringLiteral("Cancelling\u2026"));
+        EXPECT_EQ(shown, c.heard ? QStringLiteral("Cancelling\u2026") : gone);
+        EXPECT_EQ(before == gone, !c.heard);
+        EXPECT_EQ(offered, c.heard);
         EXPECT_EQ(spool.finished, c.finished);
-        EXPECT_EQ(spool.cancelled, queued ? QList<int>{7} : QList<int>());
+        EXPECT_EQ(spool.cancelled, queued && c.heard ? QList<int>{7} : QList<int>());
         EXPECT_EQ(spool.printer, queued ? QStringLiteral("desk") : QString()); // drawn pages: none sent
         EXPECT_EQ(cups->later, QList<double>()); // no page drawn after Escape
         EXPECT_EQ(spool.connections, 0);
         EXPECT_EQ(prompts->calls.constLast(), c.printedAlready ? told : prompts->calls.constFirst());
+    }
+}
+
+// A stop while the pages go over, and a scheduler that stops reading or drops the connection: the
+// upload ends where it was and the job is cancelled; what happened is told, never a refusal.
+TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
+{
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    schedulerSocket = QDir(dir.path()).filePath(QStringLiteral("scheduler")).toLocal8Bit();
+    const QString lost = QStringLiteral("The connection to the printing system was lost while sending the pages.");
+    constexpr qint64 piece = 256 << 10;
+    const struct {
+        const char *name;
+        std::optional<StandInScheduler::Upload> scheduler; // none: the stand-in calls
+        qint64 size;
+        bool stop;
+        std::optional<QString> answer;
+    } rows[] = {
+        {"Escape between the pieces of a job", std::nullopt, 4 * piece, true, std::nullopt},
+        {"Escape while the scheduler takes nothing", StandInScheduler::Upload::stall, 4 * piece, true, std::nullopt},
+        {"the scheduler dropping the connection", StandInScheduler::Upload::drop, 32 * piece, false, lost},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        spool = {};
+        holding = released = false;
+        spool.hold = row.scheduler ? Hold::none : Hold::write;
+        std::optional<StandInScheduler> scheduler;
+        if (row.scheduler) {
+            scheduler.emplace(QString::fromLocal8Bit(schedulerSocket), *row.scheduler, 8 * piece);
+            ASSERT_TRUE(scheduler->listening());
+        }
+        LWCupsBackend cups(row.scheduler ? toScheduler() : standIn);
+        const LWPrintJob job{QStringLiteral("desk"), QStringLiteral("Poster"), QByteArray(row.size, 'x'), 1, {}, {}};
+        std::atomic<bool> stop{false};
+        LWPrintSteps steps;
+        steps.stop = &stop;
+        std::atomic<bool> ended{false};
+        std::optional<QString> answer;
+        std::thread handing([&] {
+            answer = cups.submit(job, steps);
+            ended = true;
+        });
+        // Escape once the document has begun to arrive (the stand-in calls: at their first piece).
+        for (int ms = 0; row.stop && !stop && ms < 60000; ++ms) {
+            if (holding || (scheduler && scheduler->documentBegun()))
+                stop = released = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        for (int ms = 0; !ended && ms < 60000; ++ms)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_TRUE(ended) << "the hand-over did not end";
+        const QList<int> cancelled = scheduler ? scheduler->cancelled() : spool.cancelled;
+        scheduler.reset(); // its connections gone, anything still waiting on them ends
+        handing.join();
+        const QString stopped = QStringLiteral("(stopped, nothing said)");
+        EXPECT_EQ(answer.value_or(stopped).toStdString(), row.answer.value_or(stopped).toStdString());
+        if (!row.scheduler) {
+            EXPECT_EQ(spool.file.size(), piece); // nothing after the piece that was on its way
+        }
+        EXPECT_EQ(cancelled, QList<int>{7});
+    }
+}
+
+// Printing to a scheduler that stops reading the pages: Escape, the panel's window going and Quit
+// each give the window back, nothing is said, and the job is cancelled before the program ends.
+TEST_F(AppTest, AStalledSchedulerGivesTheWindowBackOnEscapeCloseAndQuit)
+{
+    schedulerSocket = QDir(dir.path()).filePath(QStringLiteral("scheduler")).toLocal8Bit();
+    enum class Act { escape, closeWindow, quit };
+    const struct {
+        const char *name;
+        Act act;
+    } rows[] = {{"Escape", Act::escape}, {"the panel's window closed", Act::closeWindow}, {"Quit", Act::quit}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        spool = {};
+        StandInScheduler scheduler(QString::fromLocal8Bit(schedulerSocket), StandInScheduler::Upload::stall);
+        ASSERT_TRUE(scheduler.listening());
+        app.setPrintBackend(std::make_shared<StandInBackend>("desk", toScheduler()));
+        // A page of a few MiB: more than the connection holds.
+        openNew(LWPicturePages::grid({LWTestPictures::encode(LWTestPictures::noise(1200, 1200), "png")}, 1, 1));
+        prompts->calls.clear();
+        prompts->script = {ScriptedPrompts::printStep([](QPrinter &) { return true; })};
+        bool acted = false;
+        const ModalAnswerer user([&](QWidget *panel) {
+            if (acted || !scheduler.documentBegun())
+                return;
+            acted = true;
+            if (row.act == Act::escape)
+                QTest::keyClick(panel, Qt::Key_Escape);
+            else if (row.act == Act::closeWindow)
+                delete panel;
+            else
+                QCoreApplication::exit(0); // what Quit comes to: every event loop ends
+        });
+        app.print(false);
+        EXPECT_TRUE(acted);
+        EXPECT_TRUE(LWPrintPanel::waitForHandOvers(std::chrono::minutes(1))) << "the hand-over did not end";
+        EXPECT_EQ(scheduler.cancelled(), QList<int>{7});
+        EXPECT_EQ(prompts->calls.size(), 1) << "said: " << prompts->calls.constLast().join(u" | ").toStdString();
+        if (row.act == Act::quit) {
+            // The application's own loop ends too; it runs here once, so that later loops run again.
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            EXPECT_EQ(QCoreApplication::exec(), 0);
+        }
     }
 }
