@@ -434,12 +434,7 @@ void LWApp::deliver(LWPrintPanel &panel, const QString &title, const QByteArray 
                 return std::nullopt;
             if (backend->hasQueue(job.printer))
                 return backend->submit(job, steps);
-            QByteArray bytes = job.pdf;
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::ReadOnly);
-            QPdfDocument pdf;
-            pdf.load(&buffer);
-            return backend->printRaster(pdf, chosen, *shared, options, steps);
+            return backend->printRaster(job.pdf, chosen, *shared, options, steps);
         };
     }
     const LWPrintPanel::Handed handed = panel.hand(work, doing, gone);

@@ -4,6 +4,11 @@
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPdfDocumentRenderOptions>
+#include <QPdfWriter>
+#include <QBuffer>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <QPrintEngine>
 #include <QPrinter>
 #include <QScopeGuard>
@@ -202,30 +207,68 @@ bool LWCupsBackend::cancel(const QByteArray &queue, int job)
     return done;
 }
 
-std::optional<QString> LWCupsBackend::printRaster(QPdfDocument &pdf, const QList<int> &pages,
+namespace {
+
+// A file whose every failed or short write is remembered: Qt's PDF engine does not tell them.
+class CheckedFile final : public QIODevice {
+public:
+    explicit CheckedFile(QFileDevice &file) : file_(file) { open(QIODevice::WriteOnly); }
+    // Empty when every write went whole, else why one did not.
+    QString failure() const { return failure_; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        if (!failure_.isEmpty())
+            return -1;
+        if (file_.write(data, length) != length) {
+            failure_ = file_.errorString();
+            if (failure_.isEmpty())
+                failure_ = QStringLiteral("not every byte was written");
+            return -1;
+        }
+        return length;
+    }
+
+private:
+    QFileDevice &file_;
+    QString failure_;
+};
+
+} // namespace
+
+std::optional<QString> LWCupsBackend::printRaster(const QByteArray &pdf, const QList<int> &pages,
                                                   QPrinter &printer, const LWPrintOptions &options,
                                                   const LWPrintSteps &steps)
 {
-    // The printer's paper as a PDF of its own: what Qt's engine would spool, but sent only when whole.
+    // The printer's paper as a PDF of its own: what Qt's engine would spool, but sent only when
+    // whole and written without a fault.
     QTemporaryFile file;
     if (!file.open())
         return QStringLiteral("The print file couldn't be written: ") + file.errorString();
-    file.close();
-    QPrinter paper(QPrinter::HighResolution);
-    paper.setOutputFormat(QPrinter::PdfFormat);
-    paper.setOutputFileName(file.fileName());
-    paper.setPageLayout(printer.pageLayout());
-    paper.setResolution(printer.resolution());
-    paper.setColorMode(printer.colorMode());
-    paper.setDocName(printer.docName());
-    paper.setCreator(printer.creator());
     // Drawing takes nearly all the time; the upload of what was drawn the rest.
     constexpr double drawn = 0.9;
-    const std::optional<QString> painted =
-        LWPrinting::rasterise(pdf, pages, paper, LWPrinting::maxBandBytes, steps.part(0, drawn));
-    if (!painted || !painted->isEmpty())
-        return painted;
-    if (!file.open())
+    {
+        CheckedFile out(file);
+        QPdfWriter paper(&out);
+        QPageLayout layout = printer.pageLayout();
+        layout.setMargins(QMarginsF());
+        layout.setMinimumMargins(QMarginsF());
+        paper.setPageLayout(layout);
+        paper.setResolution(printer.resolution());
+        paper.setTitle(printer.docName());
+        paper.setCreator(printer.creator());
+        const std::optional<QString> painted =
+            LWPrinting::rasterise(LWPrinting::openPdf(pdf), pages, paper, std::min(printer.resolution(), LWPrinting::maxDPI),
+                                  LWPrinting::maxBandBytes, steps.part(0, drawn));
+        if (!painted || !painted->isEmpty())
+            return painted;
+        if (!out.failure().isEmpty() || !file.flush())
+            return QStringLiteral("The print file couldn't be written: ") +
+                   (out.failure().isEmpty() ? file.errorString() : out.failure());
+    }
+    if (!file.seek(0))
         return QStringLiteral("The print file couldn't be read: ") + file.errorString();
     LWPrintJob job{printer.printerName(), printer.docName(), file.readAll(),
                    printer.copyCount(),   QString(),         LWPrinting::paperOptions(printer, options)};
@@ -344,12 +387,45 @@ LWPrintOptions jobOptions(const QPrinter &printer, const Settings &before)
 
 namespace {
 
-// One page at its own size, its centre on the paper's centre, in points. False when `steps`
-// stopped it before a band.
-bool drawPage(QPdfDocument &pdf, int index, QPainter &p, QSizeF paper, double dpi, qint64 bandBytes,
-              const LWPrintSteps &steps)
+std::mutex unfinishedMutex;
+std::condition_variable unfinishedEnded;
+int unfinished = 0;
+
+// One band of `pdf`'s page drawn on a thread of its own, so that a stop is heard while pdfium,
+// which cannot be interrupted, draws it: none when `steps` stopped first (the band then ends
+// unwaited for, holding the document).
+std::optional<QImage> drawBand(const std::shared_ptr<QPdfDocument> &pdf, int index, QSize size,
+                               const QPdfDocumentRenderOptions &options, const LWPrintSteps &steps)
 {
-    const QSizeF page = pdf.pagePointSize(index);
+    struct Band {
+        std::mutex mutex;
+        std::condition_variable ready;
+        std::optional<QImage> image;
+    };
+    const auto band = std::make_shared<Band>();
+    std::thread([band, pdf = std::shared_ptr(pdf), index, size, options, counted = std::make_unique<Unfinished>()]() mutable {
+        QImage image = pdf->render(index, size, options);
+        {
+            const std::lock_guard lock(band->mutex);
+            band->image = std::move(image);
+            band->ready.notify_all();
+        }
+        pdf.reset();
+        counted.reset(); // last: the document went first
+    }).detach();
+    std::unique_lock lock(band->mutex);
+    while (!band->ready.wait_for(lock, std::chrono::milliseconds(50), [&] { return band->image.has_value(); }))
+        if (steps.stopped())
+            return std::nullopt;
+    return std::move(band->image);
+}
+
+// One page at its own size, its centre on the paper's centre, in points. False when `steps`
+// stopped it.
+bool drawPage(const std::shared_ptr<QPdfDocument> &pdf, int index, QPainter &p, QSizeF paper, double dpi,
+              qint64 bandBytes, const LWPrintSteps &steps)
+{
+    const QSizeF page = pdf->pagePointSize(index);
     const QSize pixels(std::max(1, int(std::lround(page.width() * dpi / 72))),
                        std::max(1, int(std::lround(page.height() * dpi / 72))));
     p.save();
@@ -369,7 +445,10 @@ bool drawPage(QPdfDocument &pdf, int index, QPainter &p, QSizeF paper, double dp
         const int height = std::min(rows, pixels.height() - top);
         // Qt PDF scales a band by (clip size - 1) / image size: one more pixel each way keeps 1:1.
         options.setScaledClipRect(QRect(0, top, pixels.width() + 1, height + 1));
-        p.drawImage(QPoint(0, top), pdf.render(index, QSize(pixels.width(), height), options));
+        const std::optional<QImage> band = drawBand(pdf, index, QSize(pixels.width(), height), options, steps);
+        if (!band)
+            return false;
+        p.drawImage(QPoint(0, top), *band);
         steps.advance(double(top + height) / pixels.height());
     }
     return true;
@@ -377,13 +456,52 @@ bool drawPage(QPdfDocument &pdf, int index, QPainter &p, QSizeF paper, double dp
 
 } // namespace
 
-std::optional<QString> rasterise(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
+std::shared_ptr<QPdfDocument> openPdf(const QByteArray &bytes)
+{
+    struct Held {
+        QByteArray bytes;
+        QBuffer buffer;
+        QPdfDocument document;
+    };
+    const auto held = std::make_shared<Held>();
+    held->bytes = bytes;
+    held->buffer.setBuffer(&held->bytes);
+    held->buffer.open(QIODevice::ReadOnly);
+    held->document.load(&held->buffer);
+    return std::shared_ptr<QPdfDocument>(held, &held->document);
+}
+
+Unfinished::Unfinished()
+{
+    const std::lock_guard lock(unfinishedMutex);
+    ++unfinished;
+}
+
+Unfinished::~Unfinished()
+{
+    const std::lock_guard lock(unfinishedMutex);
+    --unfinished;
+    unfinishedEnded.notify_all();
+}
+
+bool Unfinished::waitForAll(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(unfinishedMutex);
+    return unfinishedEnded.wait_for(lock, limit, [] { return unfinished == 0; });
+}
+
+std::optional<QString> rasterise(const std::shared_ptr<QPdfDocument> &pdf, const QList<int> &pages, QPrinter &printer,
                                  qint64 bandBytes, const LWPrintSteps &steps)
 {
     printer.setFullPage(true);
-    const double dpi = std::min(printer.resolution(), maxDPI);
+    return rasterise(pdf, pages, printer, std::min(printer.resolution(), maxDPI), bandBytes, steps);
+}
+
+std::optional<QString> rasterise(const std::shared_ptr<QPdfDocument> &pdf, const QList<int> &pages,
+                                 QPagedPaintDevice &device, int dpi, qint64 bandBytes, const LWPrintSteps &steps)
+{
     for (const int index : pages) {
-        const QSizeF page = pdf.pagePointSize(index);
+        const QSizeF page = pdf->pagePointSize(index);
         const double pixels = std::max(1.0, std::round(page.width() * dpi / 72)) *
                               std::max(1.0, std::round(page.height() * dpi / 72));
         if (!(pixels <= double(maxPagePixels)))
@@ -397,14 +515,15 @@ std::optional<QString> rasterise(QPdfDocument &pdf, const QList<int> &pages, QPr
     if (steps.stopped())
         return std::nullopt;
     QPainter p;
-    if (!p.begin(&printer))
+    if (!p.begin(&device))
         return QStringLiteral("The printer couldn't be started.");
     // Painter units: points from the paper's top-left corner.
-    p.scale(printer.resolution() / 72.0, printer.resolution() / 72.0);
+    const double resolution = device.logicalDpiX();
+    p.scale(resolution / 72.0, resolution / 72.0);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QSizeF paper = printer.pageLayout().fullRect(QPageLayout::Point).size();
+    const QSizeF paper = device.pageLayout().fullRect(QPageLayout::Point).size();
     for (qsizetype i = 0; i < pages.size(); ++i) {
-        if (i > 0 && !printer.newPage())
+        if (i > 0 && !device.newPage())
             return QStringLiteral("The printer refused a page.");
         if (!drawPage(pdf, pages[i], p, paper, dpi, bandBytes,
                       steps.part(double(i) / pages.size(), double(i + 1) / pages.size())))

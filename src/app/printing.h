@@ -7,10 +7,12 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 
+class QPagedPaintDevice;
 class QPdfDocument;
 struct _http_s;
 struct cups_dest_s;
@@ -64,9 +66,9 @@ public:
     // heard `steps`' stop and nothing will print. A stop it could not act on any more (the
     // pages had gone) still ends in success; before that it calls `steps.gone`.
     [[nodiscard]] virtual std::optional<QString> submit(const LWPrintJob &job, const LWPrintSteps &steps) = 0;
-    // For a printer without such a queue: the listed pages of `pdf` as pictures on `printer`,
-    // as the print dialog set it up, with the dialog's `options`. Answers as submit does.
-    [[nodiscard]] virtual std::optional<QString> printRaster(QPdfDocument &pdf, const QList<int> &pages,
+    // For a printer without such a queue: the listed pages of the PDF `pdf` as pictures on
+    // `printer`, as the print dialog set it up, with the dialog's `options`. Answers as submit does.
+    [[nodiscard]] virtual std::optional<QString> printRaster(const QByteArray &pdf, const QList<int> &pages,
                                                              QPrinter &printer, const LWPrintOptions &options,
                                                              const LWPrintSteps &steps) = 0;
 };
@@ -121,7 +123,7 @@ public:
     [[nodiscard]] std::unique_ptr<QPrinter> makePrinter() override;
     [[nodiscard]] bool hasQueue(const QString &printer) const override;
     [[nodiscard]] std::optional<QString> submit(const LWPrintJob &job, const LWPrintSteps &steps) override;
-    [[nodiscard]] std::optional<QString> printRaster(QPdfDocument &pdf, const QList<int> &pages,
+    [[nodiscard]] std::optional<QString> printRaster(const QByteArray &pdf, const QList<int> &pages,
                                                      QPrinter &printer, const LWPrintOptions &options,
                                                      const LWPrintSteps &steps) override;
 
@@ -173,15 +175,36 @@ QString pageRanges(const QList<int> &pages, int pageCount);
 // orientation) over the dialog's other `options`: those of a job of rasterised pages.
 LWPrintOptions paperOptions(const QPrinter &printer, const LWPrintOptions &options);
 
+// `bytes` read as a PDF, kept for as long as anyone draws from it (a band drawn for a print
+// that was stopped ends on its own).
+[[nodiscard]] std::shared_ptr<QPdfDocument> openPdf(const QByteArray &bytes);
+
 // The printer without a spooler that takes PDF: each listed page of `pdf` rendered at the
-// printer's resolution (at most maxDPI) in bands of at most `bandBytes`, one sheet of paper per
-// page, at its own size, centred and turned when its orientation differs from the paper's. Never
-// scaled: what exceeds the paper is cut off. A page over maxPagePixels fails before anything is
-// printed. Empty on success, otherwise why it failed. Progress goes to `steps` band by band; a
-// stop heard before a band ends the painting there (no later band or page is drawn) and gives
-// none: the printer is then ended on what it holds, so give it a file, not a real printer.
-[[nodiscard]] std::optional<QString> rasterise(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
-                                               qint64 bandBytes = maxBandBytes,
+// `device`'s resolution `dpi` (at most maxDPI) in bands of at most `bandBytes`, one sheet of its
+// paper per page, at its own size, centred and turned when its orientation differs from the
+// paper's. Never scaled: what exceeds the paper is cut off. A page over maxPagePixels fails before
+// anything is printed. Empty on success, otherwise why it failed. Progress goes to `steps` band by
+// band; a stop is heard within a tenth of a second, also while a band is drawn (that band is left
+// to end on its own, unused), and gives none: the device is then ended on what it holds, so give
+// it a file, not a real printer.
+[[nodiscard]] std::optional<QString> rasterise(const std::shared_ptr<QPdfDocument> &pdf, const QList<int> &pages,
+                                               QPagedPaintDevice &device, int dpi, qint64 bandBytes = maxBandBytes,
                                                const LWPrintSteps &steps = {});
+// The same on `printer`, whose whole paper is used.
+[[nodiscard]] std::optional<QString> rasterise(const std::shared_ptr<QPdfDocument> &pdf, const QList<int> &pages,
+                                               QPrinter &printer, qint64 bandBytes = maxBandBytes,
+                                               const LWPrintSteps &steps = {});
+
+// Counts work that may outlive whoever started it (a hand-over nobody waits for any more, a band
+// drawn for a print that was stopped), so that the program can wait for it before it ends.
+class Unfinished {
+public:
+    Unfinished();
+    ~Unfinished();
+    Unfinished(const Unfinished &) = delete;
+    Unfinished &operator=(const Unfinished &) = delete;
+    // Waits at most `limit` until no such work is left: whether none is.
+    [[nodiscard]] static bool waitForAll(std::chrono::milliseconds limit);
+};
 
 } // namespace LWPrinting

@@ -125,7 +125,7 @@ public:
         jobs.append(job);
         return refusal;
     }
-    std::optional<QString> printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
+    std::optional<QString> printRaster(const QByteArray &pdf, const QList<int> &pages, QPrinter &printer,
                                        const LWPrintOptions &options, const LWPrintSteps &steps) override
     {
         rasterised.append(pages);
@@ -134,7 +134,7 @@ public:
             return rasterRefusal;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(paperFile);
-        return LWPrinting::rasterise(pdf, pages, printer, LWPrinting::maxBandBytes, steps);
+        return LWPrinting::rasterise(LWPrinting::openPdf(pdf), pages, printer, LWPrinting::maxBandBytes, steps);
     }
 };
 

@@ -152,7 +152,7 @@ public:
         };
         return cups.submit(job, held);
     }
-    std::optional<QString> printRaster(QPdfDocument &pdf, const QList<int> &pages, QPrinter &printer,
+    std::optional<QString> printRaster(const QByteArray &pdf, const QList<int> &pages, QPrinter &printer,
                                        const LWPrintOptions &options, const LWPrintSteps &steps) override
     {
         bool held = false;

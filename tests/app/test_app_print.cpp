@@ -369,14 +369,14 @@ TEST_F(AppTest, RasterisedPagesKeepTheirSize)
         QList<int> pages;
         for (int i = 0; i < c.doc.pages.size(); ++i)
             pages.append(i);
-        ReadBack source(*LWExport::pdfData(c.doc, pages, false));
+        const std::shared_ptr<QPdfDocument> source = LWPrinting::openPdf(*LWExport::pdfData(c.doc, pages, false));
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(path(QStringLiteral("raster.pdf")));
         printer.setPageSize(QPageSize(QPageSize::Letter));
         printer.setPageOrientation(QPageLayout::Portrait);
         printer.setResolution(144);
-        ASSERT_EQ(LWPrinting::rasterise(source.pdf, pages, printer, c.bandBytes), QString());
+        ASSERT_EQ(LWPrinting::rasterise(source, pages, printer, c.bandBytes), QString());
 
         ReadBack paper(bytes(path(QStringLiteral("raster.pdf"))));
         ASSERT_EQ(paper.pdf.pageCount(), pages.size());

@@ -14,8 +14,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <QCoreApplication>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -94,19 +92,9 @@ std::optional<LWExportJob::Result> LWPrintPanel::prepare(LWExportJob &job, const
     return result;
 }
 
-namespace {
-
-// Hand-overs still running, though nobody waits for them any more.
-std::mutex runningMutex;
-std::condition_variable runningEnded;
-int running = 0;
-
-} // namespace
-
 bool LWPrintPanel::waitForHandOvers(std::chrono::milliseconds limit)
 {
-    std::unique_lock lock(runningMutex);
-    return runningEnded.wait_for(lock, limit, [] { return running == 0; });
+    return LWPrinting::Unfinished::waitForAll(limit);
 }
 
 LWPrintPanel::Handed LWPrintPanel::hand(const Work &work, const QString &what, const QString &goneText)
@@ -161,21 +149,17 @@ LWPrintPanel::Handed LWPrintPanel::hand(const Work &work, const QString &what, c
             vkPlain(self->text_, goneText);
         });
     };
-    {
-        const std::lock_guard lock(runningMutex);
-        ++running;
-    }
-    std::thread([shared, work, steps, post] {
+    std::thread([shared, work = Work(work), steps, post, counted = std::make_unique<LWPrinting::Unfinished>()]() mutable {
         std::optional<QString> answer = work(steps);
         post([shared, answer] {
             shared->answer = answer;
             shared->done = true;
             shared->waiter->quit();
         });
-        // The steps, and what the work holds, go before the hand-over counts as ended.
-        const std::lock_guard lock(runningMutex);
-        --running;
-        runningEnded.notify_all();
+        // What the work holds goes before the hand-over counts as ended.
+        work = {};
+        steps = {};
+        counted.reset();
     }).detach();
     // The answer ends the loop; anything else that ends it (the panel's window gone, the
     // application quitting) leaves the work to stop on its own, unwaited for.
