@@ -19,6 +19,8 @@
 #include <utility>
 
 #include <cups/cups.h>
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -209,10 +211,11 @@ bool LWCupsBackend::cancel(const QByteArray &queue, int job)
 
 namespace {
 
-// A file whose every failed or short write is remembered: Qt's PDF engine does not tell them.
+// An open file written straight through, whose every failed write is remembered with its reason:
+// Qt's PDF engine does not tell them.
 class CheckedFile final : public QIODevice {
 public:
-    explicit CheckedFile(QFileDevice &file) : file_(file) { open(QIODevice::WriteOnly); }
+    explicit CheckedFile(QFileDevice &file) : fd_(file.handle()) { open(QIODevice::WriteOnly); }
     // Empty when every write went whole, else why one did not.
     QString failure() const { return failure_; }
 
@@ -220,19 +223,18 @@ protected:
     qint64 readData(char *, qint64) override { return -1; }
     qint64 writeData(const char *data, qint64 length) override
     {
-        if (!failure_.isEmpty())
-            return -1;
-        if (file_.write(data, length) != length) {
-            failure_ = file_.errorString();
-            if (failure_.isEmpty())
-                failure_ = QStringLiteral("not every byte was written");
-            return -1;
+        for (qint64 done = 0; failure_.isEmpty() && done < length;) {
+            const ssize_t wrote = ::write(fd_, data + done, size_t(length - done));
+            if (wrote > 0)
+                done += wrote;
+            else if (wrote == 0 || errno != EINTR)
+                failure_ = qt_error_string(wrote == 0 ? EIO : errno);
         }
-        return length;
+        return failure_.isEmpty() ? length : -1;
     }
 
 private:
-    QFileDevice &file_;
+    int fd_;
     QString failure_;
 };
 
@@ -264,9 +266,8 @@ std::optional<QString> LWCupsBackend::printRaster(const QByteArray &pdf, const Q
                                   LWPrinting::maxBandBytes, steps.part(0, drawn));
         if (!painted || !painted->isEmpty())
             return painted;
-        if (!out.failure().isEmpty() || !file.flush())
-            return QStringLiteral("The print file couldn't be written: ") +
-                   (out.failure().isEmpty() ? file.errorString() : out.failure());
+        if (!out.failure().isEmpty())
+            return QStringLiteral("The print file couldn't be written: ") + out.failure();
     }
     if (!file.seek(0))
         return QStringLiteral("The print file couldn't be read: ") + file.errorString();

@@ -9,6 +9,7 @@
 
 #include "app/printing.h"
 #include "app/sheets/printpanel.h"
+#include "render/export.h"
 #include "kit/controls/chromebutton.h"
 
 #include <QDir>
@@ -18,6 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <cups/cups.h>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
 #include <map>
 #include <thread>
 
@@ -362,4 +366,32 @@ TEST_F(AppTest, AStalledSchedulerGivesTheWindowBackOnEscapeCloseAndQuit)
             EXPECT_EQ(QCoreApplication::exec(), 0);
         }
     }
+}
+
+// A printer without a queue, the temporary folder full (here: no file may grow past 64 KiB): the
+// paper's PDF could not be written whole, which is said with its reason, and no job is made.
+TEST(CupsBackend, APrintFileNotWrittenWholeIsNeverSent)
+{
+    spool = {};
+    LWCupsBackend cups(standIn);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(QStringLiteral("hall"));
+    printer.setResolution(150);
+    const std::optional<QByteArray> pdf =
+        LWExport::pdfData(LWPicturePages::grid({LWTestPictures::encode(LWTestPictures::noise(600, 600), "png")}, 1, 1),
+                          {0}, false);
+    ASSERT_TRUE(pdf);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit full = before;
+    full.rlim_cur = 64 << 10;
+    const auto signal = std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    const std::optional<QString> answer = cups.printRaster(*pdf, {0}, printer, {}, {});
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, signal);
+    EXPECT_EQ(answer.value_or(QString()).toStdString(),
+              "The print file couldn't be written: " + QString::fromLocal8Bit(strerror(EFBIG)).toStdString());
+    EXPECT_EQ(spool.printer, QString()); // no job
+    EXPECT_EQ(spool.file, QByteArray());
 }
