@@ -96,10 +96,10 @@ void installListened()
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         ::close(pair[0]);
         int listener = -1;
-        const std::optional<int> fd = LWDecodeProtocol::receive(pair[1], &listener, sizeof(listener));
-        if (!fd || *fd < 0)
+        int fd[1];
+        if (!LWDecodeProtocol::receive(pair[1], &listener, sizeof(listener), fd) || fd[0] < 0)
             ::_exit(1);
-        listen(*fd);
+        listen(fd[0]);
     }
     ::close(pair[1]);
     const int listener = LWWorkerSandbox::install(pair[0], LWWorkerSandbox::Refusal::listened);

@@ -4,6 +4,13 @@
 // handed. The misbehaving worker is a test program (lw-misbehaving-decoder) of the same loop.
 #include "decodeworkersfixture.h"
 
+#include "render/worker/decodeprotocol.h"
+
+#include <QElapsedTimer>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace LWWorkerRows;
 
 TEST_F(DecodeWorkers, AWorkerThatCannotStartIsNamedOrLeavesThePictureToTheNextTry)
@@ -535,4 +542,51 @@ TEST_F(DecodeWorkers, APictureSlowToDecodeButLargerThanTheTableIsDecodedByParts)
         EXPECT_EQ(LWImageCache::stats().full, kept);
     }
     (void)LWImageCache::setBudget(old);
+}
+
+// A worker's process ending while another process still holds its end of the channel (a process
+// forked meanwhile, say): the wait on it ends at once, however long its wall clock, and the read
+// after it takes nothing without waiting. Before, during, and after another reaped it.
+TEST(WorkerWatch, AWorkerGoneIsHeardThoughAnotherProcessHoldsItsChannel)
+{
+    const struct {
+        const char *name;
+        int endsAfterMs; // -1: ended and reaped before the wait
+    } rows[] = {{"ended before the wait", 0}, {"ended during the wait", 200}, {"ended and reaped", -1}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        int pair[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair), 0);
+        const auto child = [&](int ms) {
+            const pid_t pid = ::fork();
+            if (pid == 0) { // only calls safe after a fork
+                ::close(pair[0]);
+                if (ms < 0)
+                    for (;;)
+                        ::pause();
+                ::usleep(useconds_t(ms) * 1000);
+                ::_exit(0);
+            }
+            return pid;
+        };
+        const pid_t holder = child(-1), worker = child(std::max(0, row.endsAfterMs));
+        ASSERT_GT(holder, 0);
+        ASSERT_GT(worker, 0);
+        ::close(pair[1]);
+        if (row.endsAfterMs <= 0)
+            ASSERT_EQ(::waitid(P_PID, id_t(worker), nullptr, WEXITED | (row.endsAfterMs < 0 ? 0 : WNOWAIT)), 0);
+        std::vector<pid_t> asking;
+        QElapsedTimer waited;
+        waited.start();
+        const LWWorkerWatch::Listened heard = LWWorkerWatch::listen(
+            worker, pair[0], -1, asking, 4, 3'600'000, [&] { return waited.hasExpired(120'000); });
+        EXPECT_EQ(int(heard.heard), int(LWWorkerWatch::Heard::message));
+        int message = 0;
+        EXPECT_EQ(LWDecodeProtocol::receive(pair[0], &message, sizeof(message)), std::nullopt);
+        ::kill(holder, SIGKILL);
+        ::waitpid(holder, nullptr, 0);
+        if (row.endsAfterMs >= 0)
+            ::waitpid(worker, nullptr, 0);
+        ::close(pair[0]);
+    }
 }

@@ -36,7 +36,9 @@ bool send(int channel, const void *message, int size, std::span<const int> fds)
     return sent == size;
 }
 
-bool receive(int channel, void *message, int size, std::span<int> fds)
+namespace {
+
+bool receiveWith(int flags, int channel, void *message, int size, std::span<int> fds)
 {
     iovec io{message, size_t(size)};
     msghdr msg{};
@@ -47,7 +49,7 @@ bool receive(int channel, void *message, int size, std::span<int> fds)
     msg.msg_controllen = sizeof(control);
     ssize_t got;
     do
-        got = ::recvmsg(channel, &msg, MSG_CMSG_CLOEXEC);
+        got = ::recvmsg(channel, &msg, MSG_CMSG_CLOEXEC | flags);
     while (got < 0 && errno == EINTR);
     std::fill(fds.begin(), fds.end(), -1);
     size_t taken = 0, extra = 0;
@@ -73,10 +75,18 @@ bool receive(int channel, void *message, int size, std::span<int> fds)
     return true;
 }
 
+} // namespace
+
+bool receive(int channel, void *message, int size, std::span<int> fds)
+{
+    return receiveWith(0, channel, message, size, fds);
+}
+
 std::optional<int> receive(int channel, void *message, int size)
 {
     int fd = -1;
-    if (!receive(channel, message, size, std::span<int>(&fd, 1)))
+    // A worker gone while another process still holds its end of the channel reads as none.
+    if (!receiveWith(MSG_DONTWAIT, channel, message, size, std::span<int>(&fd, 1)))
         return std::nullopt;
     return fd;
 }

@@ -78,7 +78,8 @@ struct Received {
 // the order sent (-1 past those received). False on end of file, error, or a message of another
 // size or with more descriptors (any received are closed).
 [[nodiscard]] bool receive(int channel, void *message, int size, std::span<int> fds);
-// With at most one descriptor, or -1. None where the above is false.
+// With at most one descriptor, or -1. None where the above is false, and where no message waits:
+// it never waits (for the program, once a wait on the worker ended).
 [[nodiscard]] std::optional<int> receive(int channel, void *message, int size);
 
 // A memfd of `size` bytes that can be sealed; -1 on failure.

@@ -20,6 +20,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -445,7 +446,16 @@ bool holdsMore(const Holding &hello, const Holding &now, qint64 dataMargin)
 Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking, int mostThreads, int wallMs,
                 const std::function<bool()> &cancelled)
 {
-    pollfd p[2] = {{channel, POLLIN, 0}, {listener, POLLIN, 0}};
+    // The process itself, watched apart from its channel: the channel ends only once every process
+    // holding its far end has let go of it.
+    const int process = int(::syscall(SYS_pidfd_open, pid, 0));
+    if (process < 0 && errno == ESRCH)
+        return {};
+    const auto closing = qScopeGuard([process] {
+        if (process >= 0)
+            ::close(process);
+    });
+    pollfd p[3] = {{channel, POLLIN, 0}, {process, POLLIN, 0}, {listener, POLLIN, 0}};
     Watch watch(pid);
     const qint64 wall = std::max(1, wallMs), cap = 3 * wall;
     constexpr qint64 cancelEveryMs = 20;
@@ -478,9 +488,9 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
         outside += watch.nowNs() - leftPoll;
         const qint64 waitedBefore = watcherWaits.ns(), sleptBefore = sleeps();
         const timespec timeout{time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
-        const int n = ::ppoll(p, p[1].fd >= 0 ? 2 : 1, &timeout, nullptr);
+        const int n = ::ppoll(p, p[2].fd >= 0 ? 3 : 2, &timeout, nullptr);
         leftPoll = watch.nowNs();
-        if (n > 0 && p[1].fd >= 0 && (p[1].revents & POLLIN)) { // an ask waits
+        if (n > 0 && p[2].fd >= 0 && (p[2].revents & POLLIN)) { // an ask waits
             if (sleptBefore < 0 || sleeps() != sleptBefore)
                 outside = 0; // it came while the watcher slept
             outside += std::max<qint64>(0, watcherWaits.ns() - waitedBefore);
@@ -507,13 +517,13 @@ Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking
             sampleAt = sampleGap();
         }
         if (n > 0) {
-            if (p[0].revents) {
+            if (p[0].revents || p[1].revents) {
                 const qint64 cpu = watch.cpuNs();
                 out.cpuMs = cpu < 0 ? -1 : cpu / 1'000'000;
                 return out;
             }
-            if (!(p[1].revents & POLLIN)) {
-                p[1].fd = -1; // the worker's filter has gone: only its channel tells now
+            if (!(p[2].revents & POLLIN)) {
+                p[2].fd = -1; // the worker's filter has gone: only its channel tells now
                 continue;
             }
             qint64 answeredAt = 0;

@@ -57,7 +57,8 @@ inline constexpr int mostRefusals = 4;
 // than half that time on a CPU (all its threads together) is blocked; one that used more is looked
 // at again, every max(50 ms, wall / 16). Past three times the wall clock in all it is starved.
 // `cancelled`, when given, is asked every few hundredths of a second: true ends the wait at once
-// (the caller ends the worker).
+// (the caller ends the worker). The worker's process ending ends the wait at once as a message
+// (which then reads as none), also when another process still holds its end of `channel`.
 [[nodiscard]] Listened listen(pid_t pid, int channel, int listener, std::vector<pid_t> &asking,
                               int mostThreads, int wallMs, const std::function<bool()> &cancelled = {});
 
