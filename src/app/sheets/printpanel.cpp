@@ -7,7 +7,9 @@
 #include "kit/theme/velkroot.h"
 #include "kit/views/overhangitem.h"
 
+#include <QAction>
 #include <QEventLoop>
+#include <QKeySequence>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -33,6 +35,15 @@ LWPrintPanel::LWPrintPanel(QWidget *parent) : QDialog(parent)
     connect(cancel_, &QAbstractButton::clicked, this, &LWPrintPanel::reject);
     VKOverhangItem::add(footer, cancel_, VKChromeButton::shadowMargins());
     form->addLayout(footer);
+    // The window's Quit is out of reach while the panel blocks it: the panel takes its key and
+    // closes the window as Quit does (a hand-over then stops, and the program ends).
+    auto *quit = new QAction(this);
+    quit->setShortcut(QKeySequence::Quit);
+    addAction(quit);
+    connect(quit, &QAction::triggered, this, [this] {
+        if (QWidget *owner = parentWidget())
+            owner->window()->close();
+    });
 }
 
 void LWPrintPanel::begin(const QString &what)
