@@ -211,6 +211,42 @@ bool LWCupsBackend::cancel(const QByteArray &queue, int job)
 
 namespace {
 
+// `work` on a thread of its own, waited for while `steps`' stop is heard: none when the stop came
+// first, and the work then ends by itself, unwaited for, with what it holds and makes. Every
+// pdfium call of a print goes this way: pdfium cannot be interrupted, and Qt PDF runs one call at
+// a time in the whole program, so any call may wait for a band another print left behind.
+template <typename T>
+std::optional<T> offThread(std::function<T()> work, const LWPrintSteps &steps)
+{
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable ready;
+        std::optional<T> value;
+        bool abandoned = false;
+    };
+    const auto answer = std::make_shared<Answer>();
+    std::thread([answer, work = std::move(work), counted = std::make_unique<LWPrinting::Unfinished>()]() mutable {
+        std::optional<T> value = work();
+        work = {};
+        {
+            const std::lock_guard lock(answer->mutex);
+            if (!answer->abandoned) {
+                answer->value = std::move(value);
+                answer->ready.notify_all();
+            }
+        }
+        value.reset();
+        counted.reset(); // last: what the work held went first
+    }).detach();
+    std::unique_lock lock(answer->mutex);
+    while (!answer->ready.wait_for(lock, std::chrono::milliseconds(50), [&] { return answer->value.has_value(); }))
+        if (steps.stopped()) {
+            answer->abandoned = true;
+            return std::nullopt;
+        }
+    return std::move(answer->value);
+}
+
 // An open file written straight through, whose every failed write is remembered with its reason:
 // Qt's PDF engine does not tell them.
 class CheckedFile final : public QIODevice {
@@ -261,8 +297,12 @@ std::optional<QString> LWCupsBackend::printRaster(const QByteArray &pdf, const Q
         paper.setResolution(printer.resolution());
         paper.setTitle(printer.docName());
         paper.setCreator(printer.creator());
+        const std::optional<std::shared_ptr<QPdfDocument>> document =
+            offThread<std::shared_ptr<QPdfDocument>>([pdf] { return LWPrinting::openPdf(pdf); }, steps);
+        if (!document)
+            return std::nullopt;
         const std::optional<QString> painted =
-            LWPrinting::rasterise(LWPrinting::openPdf(pdf), pages, paper, std::min(printer.resolution(), LWPrinting::maxDPI),
+            LWPrinting::rasterise(*document, pages, paper, std::min(printer.resolution(), LWPrinting::maxDPI),
                                   LWPrinting::maxBandBytes, steps.part(0, drawn));
         if (!painted || !painted->isEmpty())
             return painted;
@@ -392,41 +432,11 @@ std::mutex unfinishedMutex;
 std::condition_variable unfinishedEnded;
 int unfinished = 0;
 
-// One band of `pdf`'s page drawn on a thread of its own, so that a stop is heard while pdfium,
-// which cannot be interrupted, draws it: none when `steps` stopped first (the band then ends
-// unwaited for, holding the document).
-std::optional<QImage> drawBand(const std::shared_ptr<QPdfDocument> &pdf, int index, QSize size,
-                               const QPdfDocumentRenderOptions &options, const LWPrintSteps &steps)
-{
-    struct Band {
-        std::mutex mutex;
-        std::condition_variable ready;
-        std::optional<QImage> image;
-    };
-    const auto band = std::make_shared<Band>();
-    std::thread([band, pdf = std::shared_ptr(pdf), index, size, options, counted = std::make_unique<Unfinished>()]() mutable {
-        QImage image = pdf->render(index, size, options);
-        {
-            const std::lock_guard lock(band->mutex);
-            band->image = std::move(image);
-            band->ready.notify_all();
-        }
-        pdf.reset();
-        counted.reset(); // last: the document went first
-    }).detach();
-    std::unique_lock lock(band->mutex);
-    while (!band->ready.wait_for(lock, std::chrono::milliseconds(50), [&] { return band->image.has_value(); }))
-        if (steps.stopped())
-            return std::nullopt;
-    return std::move(band->image);
-}
-
 // One page at its own size, its centre on the paper's centre, in points. False when `steps`
 // stopped it.
-bool drawPage(const std::shared_ptr<QPdfDocument> &pdf, int index, QPainter &p, QSizeF paper, double dpi,
-              qint64 bandBytes, const LWPrintSteps &steps)
+bool drawPage(const std::shared_ptr<QPdfDocument> &pdf, int index, QSizeF page, QPainter &p, QSizeF paper,
+              double dpi, qint64 bandBytes, const LWPrintSteps &steps)
 {
-    const QSizeF page = pdf->pagePointSize(index);
     const QSize pixels(std::max(1, int(std::lround(page.width() * dpi / 72))),
                        std::max(1, int(std::lround(page.height() * dpi / 72))));
     p.save();
@@ -446,7 +456,9 @@ bool drawPage(const std::shared_ptr<QPdfDocument> &pdf, int index, QPainter &p, 
         const int height = std::min(rows, pixels.height() - top);
         // Qt PDF scales a band by (clip size - 1) / image size: one more pixel each way keeps 1:1.
         options.setScaledClipRect(QRect(0, top, pixels.width() + 1, height + 1));
-        const std::optional<QImage> band = drawBand(pdf, index, QSize(pixels.width(), height), options, steps);
+        const std::optional<QImage> band = offThread<QImage>(
+            [pdf, index, size = QSize(pixels.width(), height), options] { return pdf->render(index, size, options); },
+            steps);
         if (!band)
             return false;
         p.drawImage(QPoint(0, top), *band);
@@ -464,7 +476,10 @@ std::shared_ptr<QPdfDocument> openPdf(const QByteArray &bytes)
         QBuffer buffer;
         QPdfDocument document;
     };
-    const auto held = std::make_shared<Held>();
+    // Freed on a thread of its own: Qt PDF's lock may be held for seconds by a band of another print.
+    const std::shared_ptr<Held> held(new Held, [](Held *h) {
+        std::thread([h, counted = std::make_unique<Unfinished>()] { delete h; }).detach();
+    });
     held->bytes = bytes;
     held->buffer.setBuffer(&held->bytes);
     held->buffer.open(QIODevice::ReadOnly);
@@ -501,14 +516,24 @@ std::optional<QString> rasterise(const std::shared_ptr<QPdfDocument> &pdf, const
 std::optional<QString> rasterise(const std::shared_ptr<QPdfDocument> &pdf, const QList<int> &pages,
                                  QPagedPaintDevice &device, int dpi, qint64 bandBytes, const LWPrintSteps &steps)
 {
-    for (const int index : pages) {
-        const QSizeF page = pdf->pagePointSize(index);
+    const std::optional<QList<QSizeF>> sizes = offThread<QList<QSizeF>>(
+        [pdf, pages] {
+            QList<QSizeF> out;
+            for (const int index : pages)
+                out.append(pdf->pagePointSize(index));
+            return out;
+        },
+        steps);
+    if (!sizes)
+        return std::nullopt;
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        const QSizeF page = sizes->at(i);
         const double pixels = std::max(1.0, std::round(page.width() * dpi / 72)) *
                               std::max(1.0, std::round(page.height() * dpi / 72));
         if (!(pixels <= double(maxPagePixels)))
             return QStringLiteral("Page %1 is too large to print on this printer: at %2 dpi it would take %3 "
                                   "million pixels, and at most %4 million fit.")
-                .arg(index + 1)
+                .arg(pages[i] + 1)
                 .arg(dpi)
                 .arg(std::ceil(pixels / 1e6), 0, 'f', 0)
                 .arg(maxPagePixels / 1'000'000);
@@ -526,7 +551,7 @@ std::optional<QString> rasterise(const std::shared_ptr<QPdfDocument> &pdf, const
     for (qsizetype i = 0; i < pages.size(); ++i) {
         if (i > 0 && !device.newPage())
             return QStringLiteral("The printer refused a page.");
-        if (!drawPage(pdf, pages[i], p, paper, dpi, bandBytes,
+        if (!drawPage(pdf, pages[i], sizes->at(i), p, paper, dpi, bandBytes,
                       steps.part(double(i) / pages.size(), double(i + 1) / pages.size())))
             return std::nullopt;
     }

@@ -176,7 +176,7 @@ QString pageRanges(const QList<int> &pages, int pageCount);
 LWPrintOptions paperOptions(const QPrinter &printer, const LWPrintOptions &options);
 
 // `bytes` read as a PDF, kept for as long as anyone draws from it (a band drawn for a print
-// that was stopped ends on its own).
+// that was stopped ends on its own), then freed on a thread of its own.
 [[nodiscard]] std::shared_ptr<QPdfDocument> openPdf(const QByteArray &bytes);
 
 // The printer without a spooler that takes PDF: each listed page of `pdf` rendered at the

@@ -6,6 +6,7 @@
 #include "support/picturepages.h"
 #include "support/standinscheduler.h"
 #include "support/testpictures.h"
+#include "support/waitfor.h"
 
 #include "app/printing.h"
 #include "app/sheets/printpanel.h"
@@ -368,30 +369,97 @@ TEST_F(AppTest, AStalledSchedulerGivesTheWindowBackOnEscapeCloseAndQuit)
     }
 }
 
-// A printer without a queue, the temporary folder full (here: no file may grow past 64 KiB): the
-// paper's PDF could not be written whole, which is said with its reason, and no job is made.
-TEST(CupsBackend, APrintFileNotWrittenWholeIsNeverSent)
+// pdfium busy for as long as the test wants: a document loaded from here holds Qt PDF's one lock
+// (every pdfium call waits for it) while it reads, and its first read waits for `free`.
+class PdfiumHeld final : public QIODevice {
+public:
+    explicit PdfiumHeld(QByteArray pdf) : pdf_(std::move(pdf)) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return pdf_.size(); }
+    std::atomic<bool> held{false}, free{false};
+
+protected:
+    qint64 readData(char *data, qint64 most) override
+    {
+        held = true;
+        for (int ms = 0; !free && ms < 300000; ++ms)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const qint64 n = std::clamp<qint64>(pdf_.size() - pos(), 0, most);
+        std::memcpy(data, pdf_.constData() + pos(), size_t(n));
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray pdf_;
+};
+
+// A printer without a queue, its pages drawn and not sent whole: the temporary folder full (here:
+// no file may grow past 64 KiB), which is said with its reason; Escape while pdfium draws a band
+// (held busy from the second page on), heard at once, the band left to end by itself. No job.
+TEST(CupsBackend, APrintFileNotDrawnOrWrittenWholeIsNeverSent)
 {
-    spool = {};
-    LWCupsBackend cups(standIn);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPrinterName(QStringLiteral("hall"));
-    printer.setResolution(150);
     const std::optional<QByteArray> pdf =
         LWExport::pdfData(LWPicturePages::grid({LWTestPictures::encode(LWTestPictures::noise(600, 600), "png")}, 1, 1),
                           {0}, false);
     ASSERT_TRUE(pdf);
-    rlimit before{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-    rlimit full = before;
-    full.rlim_cur = 64 << 10;
-    const auto signal = std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
-    const std::optional<QString> answer = cups.printRaster(*pdf, {0}, printer, {}, {});
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, signal);
-    EXPECT_EQ(answer.value_or(QString()).toStdString(),
-              "The print file couldn't be written: " + QString::fromLocal8Bit(strerror(EFBIG)).toStdString());
-    EXPECT_EQ(spool.printer, QString()); // no job
-    EXPECT_EQ(spool.file, QByteArray());
+    const struct {
+        const char *name;
+        bool full, busy;
+        std::optional<QString> answer;
+    } rows[] = {
+        {"the temporary folder full", true, false,
+         "The print file couldn't be written: " + QString::fromLocal8Bit(strerror(EFBIG))},
+        {"Escape while a band is drawn", false, true, std::nullopt},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        spool = {};
+        LWCupsBackend cups(standIn);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPrinterName(QStringLiteral("hall"));
+        printer.setResolution(150);
+        std::atomic<bool> stop{false}, ended{false};
+        LWPrintSteps steps;
+        steps.stop = &stop;
+        PdfiumHeld busy(*pdf);
+        std::thread holder;
+        if (row.busy)
+            steps.progress = [&](double) { // the first page drawn: pdfium is held before the next
+                if (!holder.joinable()) {
+                    holder = std::thread([&busy] { QPdfDocument().load(&busy); });
+                    while (!busy.held)
+                        std::this_thread::yield();
+                    EXPECT_TRUE(LWPrinting::Unfinished::waitForAll(std::chrono::minutes(1))); // the first band's
+                }
+            };
+        rlimit before{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+        rlimit full = before;
+        full.rlim_cur = 64 << 10;
+        const auto signal = std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, row.full ? &full : &before), 0);
+        std::optional<QString> answer;
+        std::thread drawing([&] {
+            answer = cups.printRaster(*pdf, {0, 0}, printer, {}, steps);
+            ended = true;
+        });
+        if (row.busy) {
+            // Escape once the second page's band waits for pdfium, and the answer while it still does.
+            EXPECT_TRUE(waitFor([&] { return busy.held && !LWPrinting::Unfinished::waitForAll({}); }, 60000));
+            stop = true;
+            EXPECT_TRUE(waitFor([&] { return ended.load(); }, 60000));
+            busy.free = true;
+        }
+        drawing.join();
+        if (holder.joinable())
+            holder.join();
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, signal);
+        EXPECT_EQ(answer.has_value(), row.answer.has_value());
+        EXPECT_EQ(answer.value_or(QString()).toStdString(), row.answer.value_or(QString()).toStdString());
+        EXPECT_EQ(spool.printer, QString()); // no job
+        EXPECT_EQ(spool.file.size(), 0); // nothing sent
+        EXPECT_TRUE(LWPrinting::Unfinished::waitForAll(std::chrono::minutes(2))); // the band left behind ended
+    }
 }
