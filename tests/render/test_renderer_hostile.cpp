@@ -47,6 +47,31 @@ QString pdfComplaints(const std::optional<QByteArray> &pdf)
     return QString::fromUtf8(p.readAllStandardError());
 }
 
+// Poppler's drawing of a PDF at `dpi`, in grey.
+QImage drawnByPoppler(const QByteArray &pdf, int dpi)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("in.pdf")));
+    if (!f.open(QIODevice::WriteOnly) || f.write(pdf) != pdf.size() || !f.flush())
+        return {};
+    QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-gray"),
+                                                   QStringLiteral("-singlefile"), f.fileName(), dir.filePath("out")});
+    return QImage(dir.filePath(QStringLiteral("out.pgm")));
+}
+
+// Pixels not white (-1 for no drawing at all).
+int inkedPixels(const QImage &drawn)
+{
+    if (drawn.isNull())
+        return -1;
+    const QImage image = drawn.convertToFormat(QImage::Format_RGB32);
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            inked += image.pixel(x, y) != qRgb(255, 255, 255);
+    return inked;
+}
+
 // A page that ran away would meet the test's time limit; nothing here times it.
 void renders(const LWDocument &doc)
 {
@@ -112,6 +137,22 @@ TEST_F(RendererHostile, ExtremeStrokesFillsAndOpacity)
     nanOpacity.opacity = kNaN;
     els.append(nanOpacity);
     renders(pageWith(els));
+
+    // Outlines thinner than any device draws are drawn by no export (a PDF reader draws a width
+    // written as 0, or as a billionth, as its thinnest line).
+    for (double width : {5e-324, 1e-300, 1e-9}) {
+        SCOPED_TRACE(width);
+        LWElement dashed = LWElement::makeShape(LWShapeKind::ellipse, {20, 20, 200, 100}, LWFill::none(),
+                                                LWStroke(LWColor::black, width, 3));
+        LWElement solid = LWElement::makeShape(LWShapeKind::star, {20, 20, 200, 100}, LWFill::none(),
+                                               LWStroke(LWColor::black, width));
+        const LWDocument doc = pageWith({dashed, solid, LWElement::makeLine({10, 10}, {240, 130}, *solid.stroke)});
+        const LWDocument blank = pageWith({});
+        EXPECT_EQ(inkedPixels(LWRenderer::bitmap(doc, 0, LWRenderer::DPI{600}, true).value_or(QImage())), 0);
+        EXPECT_EQ(inkedPixels(drawnByPoppler(LWExport::pdfData(doc, {0}, true).value_or(""), 150)), 0);
+        EXPECT_EQ(inkedPixels(drawnByPoppler(LWExport::sheetPDF(doc, {0}).value_or(""), 150)),
+                  inkedPixels(drawnByPoppler(LWExport::sheetPDF(blank, {0}).value_or(""), 150))); // its marks
+    }
 }
 
 TEST_F(RendererHostile, ExtremeTextAndNesting)
