@@ -497,6 +497,7 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
     stroker.setCurveThreshold(0.0625 / scale);
     const Arcs arcs(pen.widthF(), device, shows, pen.widthF() != given.widthF());
     const bool united = pen.widthF() * scale >= unitedWidth;
+    const QList<QPolygonF> none; // a cover tried above and given up is not tried again
     if (!dashed && arcs.even) {
         if (!united) {
             const QPainterPath outline = stroker.createStroke(path);
@@ -505,7 +506,7 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
             return;
         }
         const QList<QPolygonF> lines = flattened(path, device);
-        fillUnited(p, {stroker.createStroke(path)}, lines.size() == 1 ? lines : QList<QPolygonF>(), pen, true, shows);
+        fillUnited(p, {stroker.createStroke(path)}, lines.size() == 1 && !covering ? lines : none, pen, true, shows);
         return;
     }
     // Each dash is stroked solid with the pen's cap; a round join is made here, as Qt's fills a
@@ -531,7 +532,7 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
         QList<QPainterPath> outlines;
         for (const QPolygonF &line : lines)
             outlines << outlineOf({line});
-        fillUnited(p, outlines, lines, pen, !dashed, shows);
+        fillUnited(p, outlines, covering ? none : lines, pen, !dashed, shows);
         return;
     }
     const QPainterPath outline = outlineOf(lines);
