@@ -188,7 +188,7 @@ TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
     const struct {
         const char *what;
         double width;
-        int points; // a star's; 0 a triangle, -1 a line (round caps)
+        int points; // a star's; 0 a triangle, -1 a line (round caps), -2 an ellipse
         bool dashed;
         double dpi;
     } rows[] = {
@@ -199,14 +199,18 @@ TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
         {"line, 460 pt", 460, -1, false, 300},
         {"line, 1e14 pt", 1e14, -1, false, 100},
         {"1000-point star, 1e8-pt dashed outline", 1e8, 1000, true, 72},
+        // Reaching all the page from some of its pieces only, and past the page's corners.
+        {"ellipse, 1000-pt dashed outline", 1000, -2, true, 150},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         LWDocument doc = LWSamplePages::wideOutline(row.width, std::max(row.points, 0), 0);
         LWElement &e = doc.pages[0].elements[0];
-        if (row.points < 0)
+        if (row.points == -1)
             e = LWElement::makeLine({200, 300}, {420, 520}, *e.stroke);
-        QPolygonF line = LWGeometry::shapePath(e).toSubpathPolygons().value(0);
+        e.shape = row.points == -2 ? LWShapeKind::ellipse : e.shape;
+        const QTransform fine = QTransform::fromScale(64, 64); // curves within a 128th of a point
+        QPolygonF line = fine.inverted().map(LWGeometry::shapePath(e).toSubpathPolygons(fine).value(0));
         // One dash all the way round ends at its start with its cap; joined all round, the start
         // is a corner too.
         e.stroke->dash = row.dashed ? 2 * LWGeometry::shapePath(e).length() : 0;
@@ -217,7 +221,7 @@ TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
         ASSERT_EQ(LWExport::writeRaster(doc, 0, row.dpi, true, LWExport::RasterType::png, 0.92,
                                         dir.filePath("ours.png")),
                   QString());
-        EXPECT_LT(LWRasterCut::outlineElements() - before, 4000);
+        EXPECT_LT(LWRasterCut::outlineElements() - before, row.points == -2 ? 40000 : 4000);
         QFile pdf(dir.filePath(QStringLiteral("in.pdf")));
         ASSERT_TRUE(pdf.open(QIODevice::WriteOnly) &&
                     pdf.write(LWExport::pdfData(doc, {0}, true).value_or("")) > 0 && pdf.flush());
@@ -231,7 +235,7 @@ TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
             const double perPixel = (doc.width + 2 * doc.bleed) / image.width();
             const auto toPage = [&](QPointF at) { return at * perPixel - QPointF(doc.bleed, doc.bleed); };
             const LWOutlineCover::Tally tally =
-                LWOutlineCover::check(image, toPage, line, row.width / 2, row.points < 0, 2 * perPixel,
+                LWOutlineCover::check(image, toPage, line, row.width / 2, row.points == -1, 2 * perPixel,
                                       QColor(0x1F3A5F), doc.bleedRect().toQRectF());
             EXPECT_GT(tally.seen, 2000) << drawing;
             EXPECT_EQ(tally.wrong, 0) << drawing;

@@ -445,7 +445,10 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
     const double scale = std::sqrt(std::abs(device.determinant()));
     // A pattern the PDF writer cannot write is laid here, as on a raster device, and so is that
     // of a pen drawn as what it covers.
-    const bool layHere = raster || covering || (drawn && !writablePen(pen, scale));
+    // A round-joined pen this wide on a PDF page is filled as its outline made here: MuPDF, stroking
+    // a pen wider than a curve it follows, leaves out where its outline overlaps itself.
+    const bool filled = drawn && !raster && round && pen.widthF() * scale >= unitedWidth;
+    const bool layHere = raster || covering || filled || (drawn && !writablePen(pen, scale));
     const std::optional<QList<QPolygonF>> dashed =
         !layHere || pen.style() == Qt::SolidLine ? std::nullopt : dashes(path, device, pen);
     if (covering) {
@@ -479,7 +482,7 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
     }
     // Qt's own thin-pen stroker clips each line itself; a pen it draws that way keeps its look,
     // dashed as the thick ones are.
-    if (!raster || !(pen.widthF() * scale > 1)) {
+    if ((!raster && !filled) || (raster && !(pen.widthF() * scale > 1))) {
         if (rasterDevice(p))
             count(p, device.mapRect(path.controlPointRect()));
         if (!dashed) {
@@ -499,6 +502,10 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
     const bool united = pen.widthF() * scale >= unitedWidth;
     const QList<QPolygonF> none; // a cover tried above and given up is not tried again
     if (!dashed && arcs.even) {
+        if (filled) {
+            p.fillPath(stroker.createStroke(path), pen.brush());
+            return;
+        }
         if (!united) {
             const QPainterPath outline = stroker.createStroke(path);
             outlined += outline.elementCount();
@@ -528,6 +535,10 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
             outline.addPath(capDiscs(some, arcs, sense));
         return outline;
     };
+    if (filled) {
+        p.fillPath(outlineOf(lines), pen.brush());
+        return;
+    }
     if (united) {
         QList<QPainterPath> outlines;
         for (const QPolygonF &line : lines)
