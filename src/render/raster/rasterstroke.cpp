@@ -449,8 +449,11 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
     // a pen wider than a curve it follows, leaves out where its outline overlaps itself.
     const bool filled = drawn && !raster && round && pen.widthF() * scale >= unitedWidth;
     const bool layHere = raster || covering || filled || (drawn && !writablePen(pen, scale));
+    // What is laid here for a PDF page follows curves as a 288-DPI device would (a reader draws its
+    // lines as they are): a curve's butt-ended pieces leave out less about its middle the finer.
+    const QTransform lay = filled ? device * QTransform::fromScale(4, 4) : device;
     const std::optional<QList<QPolygonF>> dashed =
-        !layHere || pen.style() == Qt::SolidLine ? std::nullopt : dashes(path, device, pen);
+        !layHere || pen.style() == Qt::SolidLine ? std::nullopt : dashes(path, lay, pen);
     if (covering) {
         const QList<QPolygonF> lines = dashed ? *dashed : flattened(path, device);
         // On a raster device a little past the squares the union is filled in, so that no piece
@@ -497,8 +500,9 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
     QPainterPathStroker stroker(pen);
     // Offset curves within a sixteenth of a device pixel: at a quarter (Qt's own stroker keeps a
     // quarter of a point whatever the scale) an edge strays by up to half a pixel.
-    stroker.setCurveThreshold(0.0625 / scale);
-    const Arcs arcs(pen.widthF(), device, shows, pen.widthF() != given.widthF());
+    stroker.setCurveThreshold(0.0625 / std::sqrt(std::abs(lay.determinant())));
+    const Arcs arcs(pen.widthF(), lay, filled ? QTransform::fromScale(4, 4).mapRect(shows) : shows,
+                    pen.widthF() != given.widthF());
     const bool united = pen.widthF() * scale >= unitedWidth;
     const QList<QPolygonF> none; // a cover tried above and given up is not tried again
     if (!dashed && arcs.even) {
@@ -519,7 +523,7 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
     // Each dash is stroked solid with the pen's cap; a round join is made here, as Qt's fills a
     // whole disc where a short piece turns or lines barely turn. Past even steps a solid pen's
     // joins, and any pen's round caps (Qt's are curves it flattens evenly), are made here too.
-    const QList<QPolygonF> lines = dashed ? *dashed : flattened(path, device);
+    const QList<QPolygonF> lines = dashed ? *dashed : flattened(path, lay);
     const bool ownCaps = !arcs.even && pen.capStyle() == Qt::RoundCap;
     stroker.setDashPattern(Qt::SolidLine);
     if (round)
