@@ -296,4 +296,53 @@ BENCHMARK(BM_WideOutline)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
+// Shapes whose dashed outlines are far wider than the page, each beside the same shape with a
+// 24-pt outline of the same dash (args: the case, DPI, 1 = the wide outline), exported as Letter
+// PNGs. Run under taskset for one core; LW_WIDE_KEEP=DIR keeps each drawing there.
+struct WideShapeCase {
+    const char *label;
+    LWSamplePages::WideShape kind;
+    double width, dash;
+    bool corner;
+};
+const WideShapeCase wideShapeCases[] = {
+    {"triangle 5000 pt", LWSamplePages::WideShape::triangle, 5000, 9, false},
+    {"triangle 10000 pt", LWSamplePages::WideShape::triangle, 10000, 9, false},
+    {"triangle 30000 pt", LWSamplePages::WideShape::triangle, 30000, 9, false},
+    {"triangle 10000 pt at the corner", LWSamplePages::WideShape::triangle, 10000, 9, true},
+    {"7-point star 50000 pt, dash 40", LWSamplePages::WideShape::star, 50000, 40, false},
+    {"ellipse 300 pt", LWSamplePages::WideShape::ellipse, 300, 9, false},
+    {"ellipse 1000 pt", LWSamplePages::WideShape::ellipse, 1000, 9, false},
+    {"ellipse 2000 pt", LWSamplePages::WideShape::ellipse, 2000, 9, false},
+    {"ellipse 5000 pt", LWSamplePages::WideShape::ellipse, 5000, 9, false},
+    {"ellipse 8000 pt, dash 300", LWSamplePages::WideShape::ellipse, 8000, 300, false},
+    {"rounded rectangle 3000 pt", LWSamplePages::WideShape::rounded, 3000, 9, false},
+    {"smooth path 1e6 pt", LWSamplePages::WideShape::smooth, 1e6, 9, false},
+};
+
+void BM_WideOutlineShapes(benchmark::State &state)
+{
+    const WideShapeCase &c = wideShapeCases[state.range(0)];
+    const bool wide = state.range(2) != 0;
+    state.SetLabel(QStringLiteral("%1%2").arg(QLatin1String(c.label), wide ? QString() : QStringLiteral(", as 24 pt")).toStdString());
+    const LWDocument doc = LWSamplePages::wideShape(c.kind, wide ? c.width : 24, c.dash, c.corner);
+    QTemporaryDir dir;
+    const QString keep = qEnvironmentVariable("LW_WIDE_KEEP");
+    const QString file = keep.isEmpty() ? dir.filePath(QStringLiteral("wide.png"))
+                                        : QStringLiteral("%1/%2-%3-%4.png")
+                                              .arg(keep)
+                                              .arg(state.range(0))
+                                              .arg(state.range(1))
+                                              .arg(state.range(2));
+    for (auto _ : state)
+        if (!LWExport::writeRaster(doc, 0, double(state.range(1)), true, LWExport::RasterType::png, 0.92, file)
+                 .isEmpty())
+            state.SkipWithError("not written");
+}
+BENCHMARK(BM_WideOutlineShapes)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, int(std::size(wideShapeCases)) - 1, 1), {300, 600}, {1, 0}})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace

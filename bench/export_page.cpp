@@ -5,6 +5,9 @@
 //   lw_export_page poster OUT.velkfolio        a 24 x 36 in poster with a 24-megapixel photo
 //   lw_export_page wide WIDTH POINTS OUT.velkfolio  a Letter flyer's triangle (POINTS 0) or star with
 //                                              a dashed outline WIDTH points wide
+//   lw_export_page shape KIND WIDTH DASH OUT.velkfolio  a Letter flyer's 300-pt shape (triangle, star,
+//                                              ellipse, rounded or smooth; corner-triangle at the
+//                                              page's corner) with an outline WIDTH points wide, DASH dashed
 //   lw_export_page pdf DESIGN OUT.pdf          its print PDF with bleed
 //   lw_export_page png|jpeg DESIGN DPI OUT     its page with bleed as PNG or JPEG, written as the
 //                                              export sheet writes it
@@ -105,7 +108,8 @@ LWDocument poster()
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: lw_export_page design|panel|poster OUT | wide WIDTH POINTS OUT | pdf DESIGN OUT | "
+                 "usage: lw_export_page design|panel|poster OUT | wide WIDTH POINTS OUT | shape KIND WIDTH DASH OUT | "
+                 "pdf DESIGN OUT | "
                  "png|jpeg DESIGN DPI OUT\n");
     return 2;
 }
@@ -144,6 +148,14 @@ int main(int argc, char **argv)
         const auto bytes =
             LWDocumentIO::encode(LWSamplePages::wideOutline(args[1].toDouble(), args[2].toInt()));
         return bytes && writeFile(args[3], bytes.value()) ? 0 : 1;
+    }
+    const QStringList kinds{QStringLiteral("triangle"), QStringLiteral("star"), QStringLiteral("ellipse"),
+                            QStringLiteral("rounded"), QStringLiteral("smooth"), QStringLiteral("corner-triangle")};
+    if (args[0] == QLatin1String("shape") && args.size() == 5 && kinds.contains(args[1])) {
+        const int kind = int(kinds.indexOf(args[1]));
+        const auto bytes = LWDocumentIO::encode(LWSamplePages::wideShape(
+            LWSamplePages::WideShape(kind % 5), args[2].toDouble(), args[3].toDouble(), kind == 5));
+        return bytes && writeFile(args[4], bytes.value()) ? 0 : 1;
     }
     LWFonts::registerBundled();
     stage("start");

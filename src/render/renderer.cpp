@@ -22,7 +22,11 @@
 namespace LWRenderer {
 namespace {
 
-bool hasStroke(const LWElement &e) { return e.stroke && e.stroke->width > 0; }
+// Thinner than a millionth of a point (a thirty-thousandth of a 2,400-DPI dot) no device shows an
+// outline, and none is drawn: PDF readers would draw it as their thinnest line (Qt's PDF writer
+// writes 5e-324 as 0, a hairline).
+constexpr double thinnestOutline = 1e-6;
+bool hasStroke(const LWElement &e) { return e.stroke && e.stroke->width >= thinnestOutline; }
 
 QPainterPath winding(QPainterPath path)
 {
@@ -471,7 +475,7 @@ void fill(const LWFill &f, const QPainterPath &rawPath, const LWRect &ref, QPain
 
 void strokePath(const QPainterPath &path, const LWStroke &s, QPainter &p, Qt::PenCapStyle cap)
 {
-    if (!(s.width > 0) || !std::isfinite(s.width))
+    if (!(s.width >= thinnestOutline) || !std::isfinite(s.width))
         return;
     p.save();
     QPen pen(QBrush(s.color.qcolor()), s.width, Qt::SolidLine, cap, Qt::RoundJoin);

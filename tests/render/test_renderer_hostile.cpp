@@ -47,6 +47,31 @@ QString pdfComplaints(const std::optional<QByteArray> &pdf)
     return QString::fromUtf8(p.readAllStandardError());
 }
 
+// Poppler's drawing of a PDF at `dpi`, in grey.
+QImage drawnByPoppler(const QByteArray &pdf, int dpi)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("in.pdf")));
+    if (!f.open(QIODevice::WriteOnly) || f.write(pdf) != pdf.size() || !f.flush())
+        return {};
+    QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-gray"),
+                                                   QStringLiteral("-singlefile"), f.fileName(), dir.filePath("out")});
+    return QImage(dir.filePath(QStringLiteral("out.pgm")));
+}
+
+// Pixels not white (-1 for no drawing at all).
+int inkedPixels(const QImage &drawn)
+{
+    if (drawn.isNull())
+        return -1;
+    const QImage image = drawn.convertToFormat(QImage::Format_RGB32);
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            inked += image.pixel(x, y) != qRgb(255, 255, 255);
+    return inked;
+}
+
 // A page that ran away would meet the test's time limit; nothing here times it.
 void renders(const LWDocument &doc)
 {
@@ -112,6 +137,22 @@ TEST_F(RendererHostile, ExtremeStrokesFillsAndOpacity)
     nanOpacity.opacity = kNaN;
     els.append(nanOpacity);
     renders(pageWith(els));
+
+    // Outlines thinner than any device draws are drawn by no export (a PDF reader draws a width
+    // written as 0, or as a billionth, as its thinnest line).
+    for (double width : {5e-324, 1e-300, 1e-9}) {
+        SCOPED_TRACE(width);
+        LWElement dashed = LWElement::makeShape(LWShapeKind::ellipse, {20, 20, 200, 100}, LWFill::none(),
+                                                LWStroke(LWColor::black, width, 3));
+        LWElement solid = LWElement::makeShape(LWShapeKind::star, {20, 20, 200, 100}, LWFill::none(),
+                                               LWStroke(LWColor::black, width));
+        const LWDocument doc = pageWith({dashed, solid, LWElement::makeLine({10, 10}, {240, 130}, *solid.stroke)});
+        const LWDocument blank = pageWith({});
+        EXPECT_EQ(inkedPixels(LWRenderer::bitmap(doc, 0, LWRenderer::DPI{600}, true).value_or(QImage())), 0);
+        EXPECT_EQ(inkedPixels(drawnByPoppler(LWExport::pdfData(doc, {0}, true).value_or(""), 150)), 0);
+        EXPECT_EQ(inkedPixels(drawnByPoppler(LWExport::sheetPDF(doc, {0}).value_or(""), 150)),
+                  inkedPixels(drawnByPoppler(LWExport::sheetPDF(blank, {0}).value_or(""), 150))); // its marks
+    }
 }
 
 TEST_F(RendererHostile, ExtremeTextAndNesting)
@@ -147,7 +188,7 @@ TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
     const struct {
         const char *what;
         double width;
-        int points; // a star's; 0 a triangle, -1 a line (round caps)
+        int points; // a star's; 0 a triangle, -1 a line (round caps), -2 an ellipse
         bool dashed;
         double dpi;
     } rows[] = {
@@ -158,14 +199,18 @@ TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
         {"line, 460 pt", 460, -1, false, 300},
         {"line, 1e14 pt", 1e14, -1, false, 100},
         {"1000-point star, 1e8-pt dashed outline", 1e8, 1000, true, 72},
+        // Reaching all the page from some of its pieces only, and past the page's corners.
+        {"ellipse, 1000-pt dashed outline", 1000, -2, true, 150},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         LWDocument doc = LWSamplePages::wideOutline(row.width, std::max(row.points, 0), 0);
         LWElement &e = doc.pages[0].elements[0];
-        if (row.points < 0)
+        if (row.points == -1)
             e = LWElement::makeLine({200, 300}, {420, 520}, *e.stroke);
-        QPolygonF line = LWGeometry::shapePath(e).toSubpathPolygons().value(0);
+        e.shape = row.points == -2 ? LWShapeKind::ellipse : e.shape;
+        const QTransform fine = QTransform::fromScale(64, 64); // curves within a 128th of a point
+        QPolygonF line = fine.inverted().map(LWGeometry::shapePath(e).toSubpathPolygons(fine).value(0));
         // One dash all the way round ends at its start with its cap; joined all round, the start
         // is a corner too.
         e.stroke->dash = row.dashed ? 2 * LWGeometry::shapePath(e).length() : 0;
@@ -176,7 +221,7 @@ TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
         ASSERT_EQ(LWExport::writeRaster(doc, 0, row.dpi, true, LWExport::RasterType::png, 0.92,
                                         dir.filePath("ours.png")),
                   QString());
-        EXPECT_LT(LWRasterCut::outlineElements() - before, 4000);
+        EXPECT_LT(LWRasterCut::outlineElements() - before, row.points == -2 ? 40000 : 4000);
         QFile pdf(dir.filePath(QStringLiteral("in.pdf")));
         ASSERT_TRUE(pdf.open(QIODevice::WriteOnly) &&
                     pdf.write(LWExport::pdfData(doc, {0}, true).value_or("")) > 0 && pdf.flush());
@@ -190,7 +235,7 @@ TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
             const double perPixel = (doc.width + 2 * doc.bleed) / image.width();
             const auto toPage = [&](QPointF at) { return at * perPixel - QPointF(doc.bleed, doc.bleed); };
             const LWOutlineCover::Tally tally =
-                LWOutlineCover::check(image, toPage, line, row.width / 2, row.points < 0, 2 * perPixel,
+                LWOutlineCover::check(image, toPage, line, row.width / 2, row.points == -1, 2 * perPixel,
                                       QColor(0x1F3A5F), doc.bleedRect().toQRectF());
             EXPECT_GT(tally.seen, 2000) << drawing;
             EXPECT_EQ(tally.wrong, 0) << drawing;

@@ -139,4 +139,27 @@ inline LWDocument wideOutline(double width, int points = 0, double dash = 9)
     return doc;
 }
 
+// A Letter flyer holding one unfilled 300-pt shape with a dashed outline `width` points wide
+// (`dash` points), in the page's middle or centred on its top-left corner: a triangle, a
+// 7-point star, an ellipse, a rectangle with rounded corners or a smooth closed path.
+enum class WideShape { triangle, star, ellipse, rounded, smooth };
+inline LWDocument wideShape(WideShape kind, double width, double dash, bool corner = false)
+{
+    LWDocument doc = LWDocument::blank(LWSizePreset::letter, std::nullopt, QStringLiteral("Wide outline"));
+    const LWRect frame = corner ? LWRect(-150, -150, 300, 300) : LWRect(156, 246, 300, 300);
+    const LWStroke stroke(LWColor::hex(0x1F3A5F), width, dash);
+    LWElement e = kind == WideShape::smooth
+                      ? LWElement::makePath({{0.5, 0}, {1, 0.3}, {0.8, 1}, {0.3, 0.9}, {0, 0.4}}, frame,
+                                            LWFill::none(), true, std::nullopt)
+                      : LWElement::makeShape(kind == WideShape::triangle ? LWShapeKind::triangle
+                                             : kind == WideShape::star   ? LWShapeKind::star
+                                             : kind == WideShape::ellipse ? LWShapeKind::ellipse
+                                                                          : LWShapeKind::rectangle,
+                                             frame, LWFill::none(), stroke, kind == WideShape::rounded ? 60 : 0);
+    e.stroke = stroke;
+    e.sides = 7;
+    doc.pages[0].elements.append(e);
+    return doc;
+}
+
 } // namespace LWSamplePages

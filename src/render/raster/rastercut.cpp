@@ -100,27 +100,6 @@ void count(const QPainter &p, const QRectF &reach)
         asked += qint64(std::ceil(within.width() * within.height()));
 }
 
-} // namespace Detail
-
-using namespace Detail;
-
-namespace {
-
-// The half-planes of a convex quadrilateral, whichever way round its corners run.
-void addQuad(std::vector<HalfPlane> &planes, const QPolygonF &quad)
-{
-    double area = 0;
-    for (int i = 0; i < 4; ++i) {
-        const QPointF a = quad[i], b = quad[(i + 1) % 4];
-        area += a.x() * b.y() - b.x() * a.y();
-    }
-    const double sense = area < 0 ? -1 : 1;
-    for (int i = 0; i < 4; ++i) {
-        const QPointF a = quad[i], b = quad[(i + 1) % 4];
-        planes.push_back({a, QPointF(-(b.y() - a.y()), b.x() - a.x()) * sense});
-    }
-}
-
 // The polygon with a vertex added wherever an edge crosses a multiple of `step` rows or columns.
 QPolygonF splitOnGrid(const QPolygonF &in, double step)
 {
@@ -152,6 +131,27 @@ QPolygonF splitOnGrid(const QPolygonF &in, double step)
             out << c.second;
     }
     return out;
+}
+
+} // namespace Detail
+
+using namespace Detail;
+
+namespace {
+
+// The half-planes of a convex quadrilateral, whichever way round its corners run.
+void addQuad(std::vector<HalfPlane> &planes, const QPolygonF &quad)
+{
+    double area = 0;
+    for (int i = 0; i < 4; ++i) {
+        const QPointF a = quad[i], b = quad[(i + 1) % 4];
+        area += a.x() * b.y() - b.x() * a.y();
+    }
+    const double sense = area < 0 ? -1 : 1;
+    for (int i = 0; i < 4; ++i) {
+        const QPointF a = quad[i], b = quad[(i + 1) % 4];
+        planes.push_back({a, QPointF(-(b.y() - a.y()), b.x() - a.x()) * sense});
+    }
 }
 
 } // namespace

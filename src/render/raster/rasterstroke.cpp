@@ -208,6 +208,7 @@ void addWedge(QPainterPath &out, const Arcs &arcs, QPointF c, double from, doubl
 {
     QPolygonF wedge{c};
     arcs.add(wedge, c, from, turn);
+
     if (twiceSignedArea(wedge) * sense < 0)
         std::reverse(wedge.begin(), wedge.end());
     out.addPolygon(wedge);
@@ -258,25 +259,23 @@ QPainterPath capDiscs(const QList<QPolygonF> &lines, const Arcs &arcs, double se
     return out;
 }
 
-// What a round-joined pen wider than twice the span of the lines and `visible` (device pixels)
-// together covers there: its pieces' bands across and its corners' pie slices reach past every
-// point, so it covers all of it but, for a line with butt caps, the points that lie before each of
-// its first k pieces and past each of the others (for some k), which the other pieces and corners
-// leave out. A line joined all round (`ring`s) or capped otherwise covers all of it. None past a
-// few million cuts (a line of very many pieces that winds about what shows).
-std::optional<QPainterPath> cover(const QList<QPolygonF> &lines, bool butt, bool rings,
-                                  const QTransform &device, const QRectF &visible)
+// What a round-joined pen wider than twice the span of the lines and `area` (a convex polygon)
+// together covers there, a part for each line: its pieces' bands across and its corners' pie
+// slices reach past every point, so it covers all of the area but, for a line with butt caps, the
+// points that lie before each of its first k pieces and past each of the others (for some k), which
+// the other pieces and corners leave out (taken out turned against the area). A line joined all
+// round (`ring`s) or capped otherwise covers all of it. None past a few million cuts (a line of very
+// many pieces that winds about what shows).
+std::optional<QList<Cover>> cover(const QList<QPolygonF> &lines, bool butt, bool rings, const QPolygonF &area)
 {
-    QPolygonF area = device.inverted().map(QPolygonF(visible));
-    area.removeLast(); // QPolygonF(QRectF) closes itself
-    QPainterPath out;
-    out.setFillRule(Qt::WindingFill);
+    QList<Cover> out;
     qint64 cuts = qint64(1) << 22; // a second's work at most
     for (const QPolygonF &line : lines)
         cuts += 64 * line.size();
+    const double sense = twiceSignedArea(area) < 0 ? -1 : 1;
     for (const QPolygonF &line : lines) {
-        out.addPolygon(area);
-        out.closeSubpath();
+        Cover &part = out.emplaceBack();
+        part.whole = 1;
         const qsizetype pieces = line.size() - 1;
         if (!butt || (rings && pieces > 1 && line.first() == line.last()))
             continue;
@@ -299,9 +298,9 @@ std::optional<QPainterPath> cover(const QList<QPolygonF> &lines, bool butt, bool
                 return std::nullopt;
             if (left.size() < 3)
                 continue;
-            std::reverse(left.begin(), left.end()); // taken out of the area's winding
-            out.addPolygon(left);
-            out.closeSubpath();
+            if (twiceSignedArea(left) * sense > 0)
+                std::reverse(left.begin(), left.end()); // taken out of the area's winding
+            part.pieces << left;
         }
     }
     return out;
@@ -387,6 +386,52 @@ bool writablePen(const QPen &pen, double scale)
     return true;
 }
 
+// A pen this many device pixels wide or wider is filled as the union of its outline's parts (see
+// fillUnion()): a wide pen's dashes overlap across much of the page.
+constexpr double unitedWidth = 256;
+
+// The least a device unit's length a unit of the path's becomes, whichever way it runs.
+double leastScale(const QTransform &t)
+{
+    const double sum = t.m11() * t.m11() + t.m12() * t.m12() + t.m21() * t.m21() + t.m22() * t.m22();
+    const double det = t.m11() * t.m22() - t.m12() * t.m21();
+    return std::sqrt(std::max(0.0, (sum - std::sqrt(std::max(0.0, sum * sum - 4 * det * det))) / 2));
+}
+
+// The union of outlines made here (the path's space) filled; where given a line for each, each
+// also, where it covers what shows as cover() has it, as that cover.
+void fillUnited(QPainter &p, const QList<QPainterPath> &outlines, const QList<QPolygonF> &lines, const QPen &pen,
+                bool rings, const QRectF &shows)
+{
+    const QTransform device = p.combinedTransform();
+    QPolygonF area = device.inverted().map(QPolygonF(shows.adjusted(-8, -8, 8, 8)));
+    area.removeLast(); // QPolygonF(QRectF) closes itself
+    const std::optional<QList<Cover>> covers = pen.joinStyle() == Qt::RoundJoin && lines.size() == outlines.size()
+                                                   ? cover(lines, pen.capStyle() == Qt::FlatCap, rings, area)
+                                                   : std::nullopt;
+    const QTransform fine = device * QTransform::fromScale(16, 16), back = QTransform::fromScale(1.0 / 16, 1.0 / 16);
+    const double reach = pen.widthF() / 2 * leastScale(device) * (1 - 1e-9);
+    QList<Cover> parts;
+    for (qsizetype i = 0; i < outlines.size(); ++i) {
+        const QPainterPath &outline = outlines[i];
+        outlined += outline.elementCount();
+        Cover &part = parts.emplaceBack();
+        for (const QPolygonF &polygon : outline.toSubpathPolygons(fine)) // curves flattened as the cut does
+            part.pieces << back.map(polygon);
+        if (!covers)
+            continue;
+        part.reach = reach;
+        part.from = device.map(lines[i]).boundingRect();
+        for (const QPolygonF &left : (*covers)[i].pieces) {
+            QPolygonF out = device.map(left);
+            if (twiceSignedArea(out) > 0) // taken out of the whole, however the device turns
+                std::reverse(out.begin(), out.end());
+            part.within << out;
+        }
+    }
+    fillUnion(p, parts, shows, pen.brush());
+}
+
 } // namespace
 
 void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
@@ -400,24 +445,47 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
     const double scale = std::sqrt(std::abs(device.determinant()));
     // A pattern the PDF writer cannot write is laid here, as on a raster device, and so is that
     // of a pen drawn as what it covers.
-    const bool layHere = raster || covering || (drawn && !writablePen(pen, scale));
+    // A round-joined pen this wide on a PDF page is filled as its outline made here: MuPDF, stroking
+    // a pen wider than a curve it follows, leaves out where its outline overlaps itself.
+    const bool filled = drawn && !raster && round && pen.widthF() * scale >= unitedWidth;
+    const bool layHere = raster || covering || filled || (drawn && !writablePen(pen, scale));
+    // What is laid here for a PDF page follows curves as a 288-DPI device would (a reader draws its
+    // lines as they are): a curve's butt-ended pieces leave out less about its middle the finer.
+    const QTransform lay = filled ? device * QTransform::fromScale(4, 4) : device;
     const std::optional<QList<QPolygonF>> dashed =
-        !layHere || pen.style() == Qt::SolidLine ? std::nullopt : dashes(path, device, pen);
+        !layHere || pen.style() == Qt::SolidLine ? std::nullopt : dashes(path, lay, pen);
     if (covering) {
         const QList<QPolygonF> lines = dashed ? *dashed : flattened(path, device);
-        if (const auto covered = cover(lines, pen.capStyle() == Qt::FlatCap, !dashed, device, shows)) {
+        // On a raster device a little past the squares the union is filled in, so that no piece
+        // has an edge along their sides.
+        QPolygonF area = device.inverted().map(QPolygonF(raster ? shows.adjusted(-8, -8, 8, 8) : shows));
+        area.removeLast(); // QPolygonF(QRectF) closes itself
+        if (auto parts = cover(lines, pen.capStyle() == Qt::FlatCap, !dashed, area)) {
             if (!raster) {
-                p.fillPath(*covered, pen.brush()); // a PDF reader fills it at once
+                QPainterPath covered;
+                covered.setFillRule(Qt::WindingFill);
+                for (const Cover &part : *parts)
+                    for (const QPolygonF &polygon : QList<QPolygonF>{area} + part.pieces)
+                        covered.addPolygon(polygon), covered.closeSubpath();
+                p.fillPath(covered, pen.brush()); // a PDF reader fills it at once
                 return;
             }
-            outlined += covered->elementCount();
-            fill(p, *covered, pen.brush());
+            for (Cover &part : *parts) {
+                outlined += 5;
+                for (QPolygonF &piece : part.pieces) {
+                    outlined += piece.size() + 1;
+                    piece = device.map(piece);
+                    if (twiceSignedArea(piece) > 0) // taken out of the whole, however the device turns
+                        std::reverse(piece.begin(), piece.end());
+                }
+            }
+            fillUnion(p, *parts, shows, pen.brush());
             return;
         }
     }
     // Qt's own thin-pen stroker clips each line itself; a pen it draws that way keeps its look,
     // dashed as the thick ones are.
-    if (!raster || !(pen.widthF() * scale > 1)) {
+    if ((!raster && !filled) || (raster && !(pen.widthF() * scale > 1))) {
         if (rasterDevice(p))
             count(p, device.mapRect(path.controlPointRect()));
         if (!dashed) {
@@ -432,30 +500,57 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &given)
     QPainterPathStroker stroker(pen);
     // Offset curves within a sixteenth of a device pixel: at a quarter (Qt's own stroker keeps a
     // quarter of a point whatever the scale) an edge strays by up to half a pixel.
-    stroker.setCurveThreshold(0.0625 / scale);
-    const Arcs arcs(pen.widthF(), device, shows, pen.widthF() != given.widthF());
+    stroker.setCurveThreshold(0.0625 / std::sqrt(std::abs(lay.determinant())));
+    const Arcs arcs(pen.widthF(), lay, filled ? QTransform::fromScale(4, 4).mapRect(shows) : shows,
+                    pen.widthF() != given.widthF());
+    const bool united = pen.widthF() * scale >= unitedWidth;
+    const QList<QPolygonF> none; // a cover tried above and given up is not tried again
     if (!dashed && arcs.even) {
-        const QPainterPath outline = stroker.createStroke(path);
-        outlined += outline.elementCount();
-        fill(p, outline, pen.brush());
+        if (filled) {
+            p.fillPath(stroker.createStroke(path), pen.brush());
+            return;
+        }
+        if (!united) {
+            const QPainterPath outline = stroker.createStroke(path);
+            outlined += outline.elementCount();
+            fill(p, outline, pen.brush());
+            return;
+        }
+        const QList<QPolygonF> lines = flattened(path, device);
+        fillUnited(p, {stroker.createStroke(path)}, lines.size() == 1 && !covering ? lines : none, pen, true, shows);
         return;
     }
     // Each dash is stroked solid with the pen's cap; a round join is made here, as Qt's fills a
     // whole disc where a short piece turns or lines barely turn. Past even steps a solid pen's
     // joins, and any pen's round caps (Qt's are curves it flattens evenly), are made here too.
-    const QList<QPolygonF> lines = dashed ? *dashed : flattened(path, device);
+    const QList<QPolygonF> lines = dashed ? *dashed : flattened(path, lay);
     const bool ownCaps = !arcs.even && pen.capStyle() == Qt::RoundCap;
     stroker.setDashPattern(Qt::SolidLine);
     if (round)
         stroker.setJoinStyle(Qt::BevelJoin);
     if (ownCaps)
         stroker.setCapStyle(Qt::FlatCap);
-    QPainterPath outline = stroker.createStroke(openLines(lines));
     const double sense = round || ownCaps ? strokeSense(stroker) : 1;
-    if (round)
-        outline.addPath(roundJoins(lines, arcs, sense, !dashed));
-    if (ownCaps)
-        outline.addPath(capDiscs(lines, arcs, sense));
+    const auto outlineOf = [&](const QList<QPolygonF> &some) {
+        QPainterPath outline = stroker.createStroke(openLines(some));
+        if (round)
+            outline.addPath(roundJoins(some, arcs, sense, !dashed));
+        if (ownCaps)
+            outline.addPath(capDiscs(some, arcs, sense));
+        return outline;
+    };
+    if (filled) {
+        p.fillPath(outlineOf(lines), pen.brush());
+        return;
+    }
+    if (united) {
+        QList<QPainterPath> outlines;
+        for (const QPolygonF &line : lines)
+            outlines << outlineOf({line});
+        fillUnited(p, outlines, covering ? none : lines, pen, !dashed, shows);
+        return;
+    }
+    const QPainterPath outline = outlineOf(lines);
     outlined += outline.elementCount();
     fill(p, outline, pen.brush());
 }
