@@ -41,6 +41,9 @@ namespace {
 // Set once reading has ended; loads stop at their next chunk.
 std::atomic_bool readsEnded = false;
 
+// Reads asked and not yet handed on (main thread).
+int loading = 0;
+
 // Where the message of a picture whose design was closed goes.
 std::function<void(const QString &)> closedNotice;
 
@@ -232,6 +235,8 @@ void placeLater(LWEditor &editor, std::function<Loaded()> load, const LWPictureT
         target.selection = editor.selection(); // the user acts now
     // The watcher outlives a closed design, to say why its picture was not placed.
     auto *watcher = new QFutureWatcher<Loaded>(&r);
+    ++loading;
+    QObject::connect(watcher, &QObject::destroyed, [] { --loading; });
     QObject::connect(watcher, &QFutureWatcherBase::finished, &r,
                      [watcher, editor = QPointer<LWEditor>(&editor), target, placed = std::move(placed)] {
                          watcher->deleteLater();
@@ -251,5 +256,7 @@ void placeFile(LWEditor &editor, const QString &path, const LWPictureTarget &tar
 void setClosedNotice(std::function<void(const QString &)> notice) { closedNotice = std::move(notice); }
 
 void holdReads(bool held) { reads().hold(held); }
+
+int readsLoading() { return loading; }
 
 } // namespace LWImagePicker

@@ -77,5 +77,7 @@ void setClosedNotice(std::function<void(const QString &)> notice);
 // stop at their next chunk and are waited for, and nothing read is placed afterwards.
 // Tests: while held, every read waits before it starts until released (or the reading ends).
 void holdReads(bool held);
+// Tests: reads asked whose loading has not yet ended and been handed on (main thread).
+[[nodiscard]] int readsLoading();
 
 } // namespace LWImagePicker

@@ -164,7 +164,7 @@ protected:
         const qint64 asked = LWDecodeWorkers::stats().decodes;
         LWImagePicker::holdReads(false);
         ASSERT_TRUE(waitFor([&] { return LWDecodeWorkers::stats().decodes > asked; }));
-        QTest::qWait(100);
+        ASSERT_TRUE(waitFor([] { return LWImagePicker::readsLoading() == 0; }, 60000)); // handed on
     }
 
     QByteArray newBytes; // 72 x 48 pt at 300 DPI
