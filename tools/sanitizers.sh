@@ -67,6 +67,22 @@ without_seed() {
     seeds=("${kept[@]}")
 }
 
+# Whether the fault in <target>'s log on <input> is one the decode worker contains. A use after free
+# is judged from the input run again with every free unwound in full: the runs' fast unwinder stops
+# inside the libraries, hiding whether our code asked for the free. Its output joins the log.
+contained() {
+    local target="$1" input="$2" log="$work/$1.unwound.log"
+    if ! grep -q 'ERROR: AddressSanitizer: heap-use-after-free' "$work/$target.log"; then
+        "$ROOT/tools/containedfault.sh" "$work/$target.log"
+        return
+    fi
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0" \
+        "$BUILD/bin/$target" -timeout=10 -rss_limit_mb=4096 "$input" >"$log" 2>&1 || true
+    "$ROOT/tools/containedfault.sh" "$log" && return
+    { echo "$target run again on $input, every free unwound in full:"; cat "$log"; } >>"$work/$target.log"
+    return 1
+}
+
 # One target, its last output in $work/<target>.log, its exit status in $work/<target>.status and
 # the inputs of its contained faults in $work/<target>.contained. A contained fault ends libFuzzer's
 # run: the target runs again on the corpus it grew, with another seed, for the runs left.
@@ -87,7 +103,7 @@ fuzz_one() {
             status=$?
         input="$(find "$artifacts" -type f | head -n 1)"
         [ "$status" != 0 ] && [ -n "$input" ] && [ "$round" -lt 8 ] &&
-            "$ROOT/tools/containedfault.sh" "$work/$target.log" || break
+            contained "$target" "$input" || break
         # A seed that faults so is left out of the runs after (copies of the seed folders).
         without_seed "$target" "$input" "$round"
         mv "$input" "$artifacts-contained/$round-$(basename "$input")"
