@@ -67,6 +67,26 @@ without_seed() {
     seeds=("${kept[@]}")
 }
 
+# Whether the fault in <target>'s log on <input> is one the decode worker contains. A use after free
+# is judged from the input run again with every free unwound in full: the runs' fast unwinder stops
+# inside the libraries, hiding whether our code asked for the free. Its report joins the log. The
+# stacks are kept to the most frames the sanitizer allows: one cut off inside the library is ours.
+contained() {
+    local target="$1" input="$2" log="$work/$1.unwound.log"
+    if ! grep -q 'ERROR: AddressSanitizer: heap-use-after-free' "$work/$target.log"; then
+        "$ROOT/tools/containedfault.sh" "$work/$target.log"
+        return
+    fi
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0:malloc_context_size=255" \
+        "$BUILD/bin/$target" -timeout=10 -rss_limit_mb=4096 "$input" >"$log" 2>&1 || true
+    "$ROOT/tools/containedfault.sh" "$log" && return
+    {
+        echo "$target run again on $input, every free unwound in full:"
+        if grep -q 'ERROR: ' "$log"; then sed -n '/ERROR: /,/^SUMMARY: /p' "$log"; else tail -n 20 "$log"; fi
+    } >>"$work/$target.log"
+    return 1
+}
+
 # One target, its last output in $work/<target>.log, its exit status in $work/<target>.status and
 # the inputs of its contained faults in $work/<target>.contained. A contained fault ends libFuzzer's
 # run: the target runs again on the corpus it grew, with another seed, for the runs left.
@@ -87,7 +107,7 @@ fuzz_one() {
             status=$?
         input="$(find "$artifacts" -type f | head -n 1)"
         [ "$status" != 0 ] && [ -n "$input" ] && [ "$round" -lt 8 ] &&
-            "$ROOT/tools/containedfault.sh" "$work/$target.log" || break
+            contained "$target" "$input" || break
         # A seed that faults so is left out of the runs after (copies of the seed folders).
         without_seed "$target" "$input" "$round"
         mv "$input" "$artifacts-contained/$round-$(basename "$input")"
@@ -134,7 +154,12 @@ fuzz() {
         local artifacts="$BUILD/fuzz-artifacts/$target"
         if [ "$(cat "$work/$target.status" 2>/dev/null || echo 1)" != 0 ]; then
             status=1
-            grep -v -E '^#[0-9]+|^(INFO|MERGE)' "$work/$target.log" | tail -n 60 >&2 || true
+            # A use after free judged ours again unwound shows that report whole: its free made it ours.
+            if grep -q "^$target run again on " "$work/$target.log"; then
+                sed -n "/^$target run again on /,\$p" "$work/$target.log" >&2
+            else
+                grep -v -E '^#[0-9]+|^(INFO|MERGE)' "$work/$target.log" | tail -n 60 >&2 || true
+            fi
             for input in "$artifacts"/*; do
                 [ -e "$input" ] || continue
                 echo "$target FAILED on input: $input" >&2

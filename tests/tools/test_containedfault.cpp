@@ -31,30 +31,32 @@ SUMMARY: AddressSanitizer: heap-buffer-overflow (/b/fuzz_pictures+0x20f1f3) in _
 MS: 1 ChangeBinInt-; base unit: 5cc0
 )";
 
-// A use after free inside libheif: the image freed in heif_image_release, which our code called,
-// then reached by our code through another libheif call.
+// A use after free inside libheif as the fuzz step's run again reports it: the pixels freed in
+// heif_image_release, which our code called, then copied by libheif for another call of ours
+// (libheif is not instrumented: only the calls of it the sanitizer intercepts see freed memory).
 const QByteArray released =
-    R"(==1==ERROR: AddressSanitizer: heap-use-after-free on address 0x60 at pc 0x7f bp 0x7f sp 0x7f
-READ of size 8 at 0x60 thread T0
-    #0 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x3a210) (BuildId: f9)
-    #1 0x7f in heif_image_get_plane_readonly (/lib/x86_64-linux-gnu/libheif.so.1+0x3a3c0) (BuildId: f9)
-    #2 0x55 in (anonymous namespace)::decodeOrThrow(QByteArray const&) /src/render/pictures/heif.cpp:160:9
-    #3 0x55 in LLVMFuzzerTestOneInput /tests/fuzz/fuzz_pictures.cpp:183:5
+    R"(==1==ERROR: AddressSanitizer: heap-use-after-free on address 0x62 at pc 0x55 bp 0x7f sp 0x7f
+READ of size 256 at 0x62 thread T0
+    #0 0x55 in __interceptor_memcpy (/b/fuzz_pictures+0x2134b3) (BuildId: ef)
+    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x1824a) (BuildId: f9)
+    #2 0x7f in heif_context_read_from_memory (/lib/x86_64-linux-gnu/libheif.so.1+0x34985) (BuildId: f9)
+    #3 0x55 in (anonymous namespace)::decodeOrThrow(QByteArray const&) /src/render/pictures/heif.cpp:154:15
+    #4 0x55 in LLVMFuzzerTestOneInput /tests/fuzz/fuzz_pictures.cpp:183:5
 
-0x60 is located 16 bytes inside of 48-byte region [0x60,0x60)
+0x62 is located 0 bytes inside of 16399-byte region [0x62,0x62)
 freed by thread T0 here:
-    #0 0x55 in operator delete(void*) (/b/fuzz_pictures+0x2b2f1d) (BuildId: ef)
-    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x3a001) (BuildId: f9)
-    #2 0x7f in heif_image_release (/lib/x86_64-linux-gnu/libheif.so.1+0x3a0a2) (BuildId: f9)
-    #3 0x55 in (anonymous namespace)::decodeOrThrow(QByteArray const&) /src/render/pictures/heif.cpp:155:5
+    #0 0x55 in operator delete[](void*) (/b/fuzz_pictures+0x2b783d) (BuildId: ef)
+    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x6164d) (BuildId: f9)
+    #2 0x7f in heif_image_release (/lib/x86_64-linux-gnu/libheif.so.1+0x382e7) (BuildId: f9)
+    #3 0x55 in (anonymous namespace)::decodeOrThrow(QByteArray const&) /src/render/pictures/heif.cpp:152:9
     #4 0x55 in LLVMFuzzerTestOneInput /tests/fuzz/fuzz_pictures.cpp:183:5
 
 previously allocated by thread T0 here:
-    #0 0x55 in operator new(unsigned long) (/b/fuzz_pictures+0x2b2c9d) (BuildId: ef)
-    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x39f80) (BuildId: f9)
+    #0 0x55 in operator new[](unsigned long) (/b/fuzz_pictures+0x2b6fed) (BuildId: ef)
+    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x5f6f2) (BuildId: f9)
     #2 0x400000003f  (<unknown module>)
 
-SUMMARY: AddressSanitizer: heap-use-after-free (/lib/x86_64-linux-gnu/libheif.so.1+0x3a210)
+SUMMARY: AddressSanitizer: heap-use-after-free (/b/fuzz_pictures+0x2134b3) in __interceptor_memcpy
 )";
 
 QByteArray with(const char *line, const char *instead)
@@ -74,6 +76,12 @@ TEST(ContainedFault, OnlyAFaultWhollyInsideAWorkersDecoderLibraryIsContained)
     const char *const accessFrame = "    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x61153) (BuildId: f9)";
     const char *const allocationFrame =
         "    #1 0x7f  (/lib/x86_64-linux-gnu/libheif.so.1+0x5f6f2) (BuildId: f9)";
+    // What a run's fast unwinder loses of that free: it stops in the library or past it.
+    const QByteArray freeCallers =
+        "    #2 0x7f in heif_image_release (/lib/x86_64-linux-gnu/libheif.so.1+0x382e7) (BuildId: f9)\n"
+        "    #3 0x55 in (anonymous namespace)::decodeOrThrow(QByteArray const&) "
+        "/src/render/pictures/heif.cpp:152:9\n"
+        "    #4 0x55 in LLVMFuzzerTestOneInput /tests/fuzz/fuzz_pictures.cpp:183:5\n";
     const struct {
         const char *name;
         QByteArray text;
@@ -115,6 +123,10 @@ TEST(ContainedFault, OnlyAFaultWhollyInsideAWorkersDecoderLibraryIsContained)
              .replace("libheif.so.1", "libde265.so.0")
              .replace("heif_image_release", "de265_release_next_picture"),
          false},
+        {"that use after free as a run reports it, the free's stack stopping inside libheif",
+         QByteArray(released).replace(freeCallers, ""), false},
+        {"that use after free, the free's stack lost past libheif",
+         QByteArray(released).replace(freeCallers, "    #2 0x400000003f  (<unknown module>)\n"), false},
         {"a library the worker does not run", QByteArray(report).replace("libheif.so.1", "libQt6Gui.so.6"),
          false},
         {"a segmentation fault inside libheif",
