@@ -20,6 +20,7 @@
 
 #include <cups/cups.h>
 #include <cerrno>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -89,7 +90,8 @@ LWCupsCalls LWCupsCalls::library()
             },
             [](http_t *http, const char *name) { return int(cupsFinishDocument(http, name)); },
             [](http_t *http, const char *name, int job) { return int(cupsCancelJob2(http, name, job, 0)); },
-            httpSetTimeout};
+            httpSetTimeout,
+            [](http_t *http) { ::shutdown(httpGetFd(http), SHUT_RDWR); }};
 }
 
 std::unique_ptr<QPrinter> LWCupsBackend::makePrinter() { return std::make_unique<QPrinter>(QPrinter::HighResolution); }
@@ -204,9 +206,28 @@ bool LWCupsBackend::cancel(const QByteArray &queue, int job)
                                           std::chrono::duration<double>(cancelLimit));
     if (cups_.setTimeout)
         cups_.setTimeout(http, waitStep, &Waiting::keep, &waiting);
-    const bool done = cups_.cancelJob(http, queue.constData(), job) <= IPP_STATUS_OK_CONFLICTING;
+    // libcups waits up to a second for a "100 Continue" without asking `keep`: past the limit the
+    // connection is cut, which ends that wait too.
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool done = false;
+    std::thread guard;
+    if (cups_.interrupt)
+        guard = std::thread([&] {
+            std::unique_lock lock(mutex);
+            if (!answered.wait_until(lock, waiting.deadline, [&] { return done; }))
+                cups_.interrupt(http);
+        });
+    const bool cancelled = cups_.cancelJob(http, queue.constData(), job) <= IPP_STATUS_OK_CONFLICTING;
+    {
+        const std::lock_guard lock(mutex);
+        done = true;
+    }
+    answered.notify_all();
+    if (guard.joinable())
+        guard.join();
     cups_.close(http);
-    return done;
+    return cancelled;
 }
 
 namespace {

@@ -100,6 +100,9 @@ struct LWCupsCalls {
     // after each of which `keep` is asked whether to go on waiting (0: give up, the call fails).
     // May be null: the calls then wait as libcups does.
     void (*setTimeout)(_http_s *http, double seconds, int (*keep)(_http_s *http, void *data), void *data);
+    // Called from another thread while a call waits on `http`: cuts the connection (kept open until
+    // close), so that a wait libcups makes without asking `keep` ends at once. May be null.
+    void (*interrupt)(_http_s *http);
 
     static LWCupsCalls library();
 };

@@ -114,6 +114,22 @@ const LWCupsCalls standIn = {
     },
     nullptr};
 
+// The stand-in calls with a cancel that waits, as libcups does for a "100 Continue", without asking
+// whether to go on: until the connection is cut.
+std::atomic<bool> cut;
+LWCupsCalls deafToCancel()
+{
+    LWCupsCalls calls = standIn;
+    calls.cancelJob = [](http_t *, const char *, int job) {
+        spool.cancelled.append(job);
+        for (int ms = 0; !cut && ms < 120000; ++ms)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return int(IPP_STATUS_ERROR_SERVICE_UNAVAILABLE);
+    };
+    calls.interrupt = [](http_t *) { cut = true; };
+    return calls;
+}
+
 // libcups' own calls, to a stand-in scheduler on `schedulerSocket`, with the stand-in's queues.
 QByteArray schedulerSocket;
 LWCupsCalls toScheduler()
@@ -277,22 +293,27 @@ TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
         qint64 size;
         bool stop;
         std::optional<QString> answer;
+        bool deaf = false; // the stand-in calls' cancel waits until cut off
     } rows[] = {
         {"Escape between the pieces of a job", std::nullopt, 4 * piece, true, std::nullopt},
         {"Escape while the scheduler takes nothing", StandInScheduler::Upload::stall, 4 * piece, true, std::nullopt},
         {"the scheduler dropping the connection", StandInScheduler::Upload::drop, 32 * piece, false, lost},
+        {"Escape, and a cancel that waits unasked", std::nullopt, 4 * piece, true,
+         QStringLiteral("Printing was cancelled. The job may still be in the printer\u2019s queue: the printing "
+                        "system couldn\u2019t be reached to remove it."),
+         true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         spool = {};
-        holding = released = false;
+        holding = released = cut = false;
         spool.hold = row.scheduler ? Hold::none : Hold::write;
         std::optional<StandInScheduler> scheduler;
         if (row.scheduler) {
             scheduler.emplace(QString::fromLocal8Bit(schedulerSocket), *row.scheduler, 8 * piece);
             ASSERT_TRUE(scheduler->listening());
         }
-        LWCupsBackend cups(row.scheduler ? toScheduler() : standIn);
+        LWCupsBackend cups(row.scheduler ? toScheduler() : row.deaf ? deafToCancel() : standIn);
         const LWPrintJob job{QStringLiteral("desk"), QStringLiteral("Poster"), QByteArray(row.size, 'x'), 1, {}, {}};
         std::atomic<bool> stop{false};
         LWPrintSteps steps;
