@@ -432,7 +432,10 @@ void LWApp::deliver(LWPrintPanel &panel, const QString &title, const QByteArray 
         work = [job, options, chosen, shared, backend = m_printBackend](const LWPrintSteps &steps) -> std::optional<QString> {
             if (steps.stopped())
                 return std::nullopt;
-            if (backend->hasQueue(job.printer))
+            const std::optional<bool> queued = backend->hasQueue(job.printer, steps);
+            if (!queued)
+                return std::nullopt;
+            if (*queued)
                 return backend->submit(job, steps);
             return backend->printRaster(job.pdf, chosen, *shared, options, steps);
         };

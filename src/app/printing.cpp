@@ -25,15 +25,15 @@
 
 namespace {
 
-// The named queue ("queue" or "queue/instance", as Qt names them), or null. Free with freeDests.
-cups_dest_t *namedDest(const LWCupsCalls &cups, const QString &printer)
+// The named queue ("queue" or "queue/instance", as Qt names them) asked over `http`, or null. Free
+// with freeDests.
+cups_dest_t *namedDest(const LWCupsCalls &cups, _http_s *http, const QString &printer)
 {
     if (printer.isEmpty())
         return nullptr;
     const QByteArray name = printer.section(u'/', 0, 0).toUtf8();
     const QByteArray instance = printer.section(u'/', 1).toUtf8();
-    return cups.getNamedDest(CUPS_HTTP_DEFAULT, name.constData(),
-                             instance.isEmpty() ? nullptr : instance.constData());
+    return cups.getNamedDest(http, name.constData(), instance.isEmpty() ? nullptr : instance.constData());
 }
 
 // The engine property through which Qt's print dialog hands CUPS options to the printer (name,
@@ -58,6 +58,42 @@ struct Waiting {
         return w->stopped || w->idle ? 0 : 1;
     }
 };
+
+// `work` on a thread of its own, waited for while `steps`' stop is heard: none when the stop came
+// first, and the work then ends by itself, unwaited for, with what it holds and makes. Every
+// pdfium call of a print goes this way: pdfium cannot be interrupted, and Qt PDF runs one call at
+// a time in the whole program, so any call may wait for a band another print left behind.
+template <typename T>
+std::optional<T> offThread(std::function<T()> work, const LWPrintSteps &steps)
+{
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable ready;
+        std::optional<T> value;
+        bool abandoned = false;
+    };
+    const auto answer = std::make_shared<Answer>();
+    std::thread([answer, work = std::move(work), counted = std::make_unique<LWPrinting::Unfinished>()]() mutable {
+        std::optional<T> value = work();
+        work = {};
+        {
+            const std::lock_guard lock(answer->mutex);
+            if (!answer->abandoned) {
+                answer->value = std::move(value);
+                answer->ready.notify_all();
+            }
+        }
+        value.reset();
+        counted.reset(); // last: what the work held went first
+    }).detach();
+    std::unique_lock lock(answer->mutex);
+    while (!answer->ready.wait_for(lock, std::chrono::milliseconds(50), [&] { return answer->value.has_value(); }))
+        if (steps.stopped()) {
+            answer->abandoned = true;
+            return std::nullopt;
+        }
+    return std::move(answer->value);
+}
 
 } // namespace
 
@@ -96,39 +132,41 @@ LWCupsCalls LWCupsCalls::library()
 
 std::unique_ptr<QPrinter> LWCupsBackend::makePrinter() { return std::make_unique<QPrinter>(QPrinter::HighResolution); }
 
-bool LWCupsBackend::hasQueue(const QString &printer) const
+std::optional<bool> LWCupsBackend::hasQueue(const QString &printer, const LWPrintSteps &steps) const
 {
-    cups_dest_t *dest = namedDest(cups_, printer);
-    cups_.freeDests(dest ? 1 : 0, dest);
-    return dest != nullptr;
+    // On a thread of its own, over a connection of its own whose waits hear the stop: a look-up
+    // left behind ends within a step, and libcups' own waits past it are not waited for.
+    enum class Found { queue, none, unanswered };
+    if (printer.isEmpty())
+        return false;
+    const auto quit = std::make_shared<std::atomic<bool>>(false);
+    const std::optional<Found> found = offThread<Found>(
+        [cups = cups_, printer, quit] {
+            LWPrintSteps heard;
+            heard.stop = quit.get();
+            Waiting waiting{&heard};
+            _http_s *http = cups.connect();
+            if (!http)
+                return Found::none;
+            if (cups.setTimeout)
+                cups.setTimeout(http, waitStep, &Waiting::keep, &waiting);
+            cups_dest_t *dest = namedDest(cups, http, printer);
+            cups.freeDests(dest ? 1 : 0, dest);
+            cups.close(http);
+            return dest ? Found::queue : waiting.idle ? Found::unanswered : Found::none;
+        },
+        steps);
+    if (!found)
+        *quit = true;
+    // A scheduler that stopped answering is told so by submit, without pages drawn first.
+    return found ? std::optional<bool>(*found != Found::none) : std::nullopt;
 }
 
 std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrintSteps &steps)
 {
     if (steps.stopped())
         return std::nullopt;
-    // An instance's saved options first; the dialog's choices override them.
-    int count = 0;
-    cups_option_t *options = nullptr;
-    if (cups_dest_t *dest = namedDest(cups_, job.printer)) {
-        for (int i = 0; i < dest->num_options; ++i)
-            count = cupsAddOption(dest->options[i].name, dest->options[i].value, count, &options);
-        cups_.freeDests(1, dest);
-    }
-    for (auto it = job.options.cbegin(); it != job.options.cend(); ++it)
-        count = cupsAddOption(it.key().toUtf8().constData(), it.value().toUtf8().constData(), count, &options);
-    count = cupsAddOption("copies", QByteArray::number(std::max(1, job.copies)).constData(), count, &options);
-    if (!job.pageRanges.isEmpty())
-        count = cupsAddOption("page-ranges", job.pageRanges.toUtf8().constData(), count, &options);
-    count = cupsAddOption("print-scaling", "none", count, &options);
-    const auto freeing = qScopeGuard([&] { cupsFreeOptions(count, options); });
-
-    const QByteArray name = job.printer.section(u'/', 0, 0).toUtf8();
-    const QByteArray title = job.title.toUtf8();
     Waiting waiting{&steps};
-    const auto refused = [this] {
-        return QStringLiteral("The printer refused the job: ") + QString::fromUtf8(cups_.lastErrorString());
-    };
     // A call that failed while the scheduler took nothing, or over a connection gone, is told so;
     // libcups' last error then names no reason of the scheduler's.
     const auto lost = [&waiting] {
@@ -144,6 +182,29 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
     });
     if (cups_.setTimeout)
         cups_.setTimeout(http, waitStep, &Waiting::keep, &waiting);
+    // An instance's saved options first; the dialog's choices override them.
+    int count = 0;
+    cups_option_t *options = nullptr;
+    if (cups_dest_t *dest = namedDest(cups_, http, job.printer)) {
+        for (int i = 0; i < dest->num_options; ++i)
+            count = cupsAddOption(dest->options[i].name, dest->options[i].value, count, &options);
+        cups_.freeDests(1, dest);
+    }
+    for (auto it = job.options.cbegin(); it != job.options.cend(); ++it)
+        count = cupsAddOption(it.key().toUtf8().constData(), it.value().toUtf8().constData(), count, &options);
+    count = cupsAddOption("copies", QByteArray::number(std::max(1, job.copies)).constData(), count, &options);
+    if (!job.pageRanges.isEmpty())
+        count = cupsAddOption("page-ranges", job.pageRanges.toUtf8().constData(), count, &options);
+    count = cupsAddOption("print-scaling", "none", count, &options);
+    const auto freeing = qScopeGuard([&] { cupsFreeOptions(count, options); });
+
+    const QByteArray name = job.printer.section(u'/', 0, 0).toUtf8();
+    const QByteArray title = job.title.toUtf8();
+    const auto refused = [this] {
+        return QStringLiteral("The printer refused the job: ") + QString::fromUtf8(cups_.lastErrorString());
+    };
+    if (waiting.stopped || steps.stopped())
+        return std::nullopt;
     const int id = cups_.createJob(http, name.constData(), title.constData(), count, options);
     if (id == 0)
         return waiting.stopped ? std::nullopt : waiting.idle ? std::optional(lost()) : std::optional(refused());
@@ -231,42 +292,6 @@ bool LWCupsBackend::cancel(const QByteArray &queue, int job)
 }
 
 namespace {
-
-// `work` on a thread of its own, waited for while `steps`' stop is heard: none when the stop came
-// first, and the work then ends by itself, unwaited for, with what it holds and makes. Every
-// pdfium call of a print goes this way: pdfium cannot be interrupted, and Qt PDF runs one call at
-// a time in the whole program, so any call may wait for a band another print left behind.
-template <typename T>
-std::optional<T> offThread(std::function<T()> work, const LWPrintSteps &steps)
-{
-    struct Answer {
-        std::mutex mutex;
-        std::condition_variable ready;
-        std::optional<T> value;
-        bool abandoned = false;
-    };
-    const auto answer = std::make_shared<Answer>();
-    std::thread([answer, work = std::move(work), counted = std::make_unique<LWPrinting::Unfinished>()]() mutable {
-        std::optional<T> value = work();
-        work = {};
-        {
-            const std::lock_guard lock(answer->mutex);
-            if (!answer->abandoned) {
-                answer->value = std::move(value);
-                answer->ready.notify_all();
-            }
-        }
-        value.reset();
-        counted.reset(); // last: what the work held went first
-    }).detach();
-    std::unique_lock lock(answer->mutex);
-    while (!answer->ready.wait_for(lock, std::chrono::milliseconds(50), [&] { return answer->value.has_value(); }))
-        if (steps.stopped()) {
-            answer->abandoned = true;
-            return std::nullopt;
-        }
-    return std::move(answer->value);
-}
 
 // An open file written straight through, whose every failed write is remembered with its reason:
 // Qt's PDF engine does not tell them.

@@ -60,8 +60,8 @@ public:
     virtual ~LWPrintBackend() = default;
     // The printer the print dialog starts from: the system's default one.
     [[nodiscard]] virtual std::unique_ptr<QPrinter> makePrinter() = 0;
-    // Whether `printer` is a queue that takes the PDF as it is.
-    [[nodiscard]] virtual bool hasQueue(const QString &printer) const = 0;
+    // Whether `printer` is a queue that takes the PDF as it is; none when it heard `steps`' stop.
+    [[nodiscard]] virtual std::optional<bool> hasQueue(const QString &printer, const LWPrintSteps &steps) const = 0;
     // Hands the job over: empty on success, otherwise the reason it was refused; none when it
     // heard `steps`' stop and nothing will print. A stop it could not act on any more (the
     // pages had gone) still ends in success; before that it calls `steps.gone`.
@@ -82,8 +82,8 @@ struct LWCupsCalls {
     void (*freeDests)(int count, cups_dest_s *dests);
     // Why the last call on this thread failed.
     const char *(*lastErrorString)();
-    // A job goes over a connection of its own, so that the scheduler can be told to cancel it
-    // (on its default one, null) while its pages are still on their way. Null when refused.
+    // Every look-up and job goes over a connection of its own, whose waits hear a stop (the
+    // default one's never do), and a job's cancel over another. Null when refused.
     _http_s *(*connect)();
     void (*close)(_http_s *http);
     // The new job's id, or 0 when refused. It prints once its document is finished.
@@ -124,7 +124,7 @@ public:
 
     explicit LWCupsBackend(LWCupsCalls calls = LWCupsCalls::library()) : cups_(calls) {}
     [[nodiscard]] std::unique_ptr<QPrinter> makePrinter() override;
-    [[nodiscard]] bool hasQueue(const QString &printer) const override;
+    [[nodiscard]] std::optional<bool> hasQueue(const QString &printer, const LWPrintSteps &steps) const override;
     [[nodiscard]] std::optional<QString> submit(const LWPrintJob &job, const LWPrintSteps &steps) override;
     [[nodiscard]] std::optional<QString> printRaster(const QByteArray &pdf, const QList<int> &pages,
                                                      QPrinter &printer, const LWPrintOptions &options,

@@ -119,7 +119,7 @@ public:
             defaults(*printer);
         return printer;
     }
-    bool hasQueue(const QString &) const override { return queued; }
+    std::optional<bool> hasQueue(const QString &, const LWPrintSteps &) const override { return queued; }
     std::optional<QString> submit(const LWPrintJob &job, const LWPrintSteps &) override
     {
         jobs.append(job);

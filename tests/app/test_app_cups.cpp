@@ -130,13 +130,14 @@ LWCupsCalls deafToCancel()
     return calls;
 }
 
-// libcups' own calls, to a stand-in scheduler on `schedulerSocket`, with the stand-in's queues.
+// libcups' own calls, to a stand-in scheduler on `schedulerSocket`, with the stand-in's queues
+// (or, `asked`, the queue libcups asks the scheduler for).
 QByteArray schedulerSocket;
-LWCupsCalls toScheduler()
+LWCupsCalls toScheduler(bool asked = false)
 {
     LWCupsCalls calls = LWCupsCalls::library();
-    calls.getNamedDest = getNamedDest;
-    calls.freeDests = freeDests;
+    if (!asked)
+        calls.getNamedDest = getNamedDest, calls.freeDests = freeDests;
     calls.connect = [] {
         return httpConnect2(schedulerSocket.constData(), 0, nullptr, AF_LOCAL, HTTP_ENCRYPTION_NEVER, 1, 30000,
                             nullptr);
@@ -163,7 +164,10 @@ public:
     }
 
     std::unique_ptr<QPrinter> makePrinter() override { return printers.makePrinter(); }
-    bool hasQueue(const QString &printer) const override { return cups.hasQueue(printer); }
+    std::optional<bool> hasQueue(const QString &printer, const LWPrintSteps &steps) const override
+    {
+        return cups.hasQueue(printer, steps);
+    }
     std::optional<QString> submit(const LWPrintJob &job, const LWPrintSteps &steps) override
     {
         LWPrintSteps held = steps;
@@ -191,9 +195,9 @@ public:
 TEST(CupsBackend, DialogChoicesOverrideTheQueuesOptionsAndPagesKeepTheirSize)
 {
     LWCupsBackend cups(standIn);
-    EXPECT_TRUE(cups.hasQueue(QStringLiteral("desk")));
-    EXPECT_TRUE(cups.hasQueue(QStringLiteral("desk/draft")));
-    EXPECT_FALSE(cups.hasQueue(QStringLiteral("hall")));
+    EXPECT_EQ(cups.hasQueue(QStringLiteral("desk"), {}), true);
+    EXPECT_EQ(cups.hasQueue(QStringLiteral("desk/draft"), {}), true);
+    EXPECT_EQ(cups.hasQueue(QStringLiteral("hall"), {}), false);
     // The stand-in's queues go back to it, not to libcups, which did not allocate them.
     EXPECT_EQ(spool.unfreed, 0);
 
@@ -347,20 +351,26 @@ TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
 
 // Printing to a scheduler that stops reading the pages: Escape, the panel's window going and Quit
 // each give the window back, nothing is said, and the job is cancelled before the program ends.
+// One that answers nothing from the start: Escape while the queue is looked up, no job made.
 TEST_F(AppTest, AStalledSchedulerGivesTheWindowBackOnEscapeCloseAndQuit)
 {
     schedulerSocket = QDir(dir.path()).filePath(QStringLiteral("scheduler")).toLocal8Bit();
     enum class Act { escape, closeWindow, quit };
+    using Upload = StandInScheduler::Upload;
     const struct {
         const char *name;
         Act act;
-    } rows[] = {{"Escape", Act::escape}, {"the panel's window closed", Act::closeWindow}, {"Quit", Act::quit}};
+        Upload upload = Upload::stall;
+    } rows[] = {{"Escape", Act::escape},
+                {"the panel's window closed", Act::closeWindow},
+                {"Quit", Act::quit},
+                {"Escape, the scheduler answering nothing", Act::escape, Upload::mute}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         spool = {};
-        StandInScheduler scheduler(QString::fromLocal8Bit(schedulerSocket), StandInScheduler::Upload::stall);
+        StandInScheduler scheduler(QString::fromLocal8Bit(schedulerSocket), row.upload);
         ASSERT_TRUE(scheduler.listening());
-        app.setPrintBackend(std::make_shared<StandInBackend>("desk", toScheduler()));
+        app.setPrintBackend(std::make_shared<StandInBackend>("desk", toScheduler(row.upload == Upload::mute)));
         // A page of a few MiB: more than the connection holds.
         openNew(LWPicturePages::grid({LWTestPictures::encode(LWTestPictures::noise(1200, 1200), "png")}, 1, 1));
         prompts->calls.clear();
@@ -380,7 +390,7 @@ TEST_F(AppTest, AStalledSchedulerGivesTheWindowBackOnEscapeCloseAndQuit)
         app.print(false);
         EXPECT_TRUE(acted);
         EXPECT_TRUE(LWPrintPanel::waitForHandOvers(std::chrono::minutes(1))) << "the hand-over did not end";
-        EXPECT_EQ(scheduler.cancelled(), QList<int>{7});
+        EXPECT_EQ(scheduler.cancelled(), row.upload == Upload::mute ? QList<int>() : QList<int>{7});
         EXPECT_EQ(prompts->calls.size(), 1) << "said: " << prompts->calls.constLast().join(u" | ").toStdString();
         if (row.act == Act::quit) {
             // The application's own loop ends too; it runs here once, so that later loops run again.

@@ -159,8 +159,8 @@ TEST_F(AppTest, PrintingToAFileWritesTheExportItself)
 TEST(CupsBackend, UnknownQueueIsNoQueue)
 {
     LWCupsBackend cups;
-    EXPECT_FALSE(cups.hasQueue(QString()));
-    EXPECT_FALSE(cups.hasQueue(QStringLiteral("leafwrighter-no-such-queue")));
+    EXPECT_EQ(cups.hasQueue(QString(), {}), false);
+    EXPECT_EQ(cups.hasQueue(QStringLiteral("leafwrighter-no-such-queue"), {}), false);
 }
 
 TEST_F(AppTest, PrintQueueReceivesTheExportBytes)

@@ -2,7 +2,8 @@
 // A print scheduler's stand-in on a Unix socket in a folder of the test's: real HTTP and IPP as
 // libcups speaks them, enough for a job of the queue "desk" (its attributes, Create-Job,
 // Send-Document, Cancel-Job, whose job ids it keeps), which misbehaves
-// while the document comes in: it stops reading, or drops the connection after some bytes.
+// while the document comes in: it stops reading, or drops the connection after some bytes; or
+// which answers nothing at all (mute).
 // Each connection has a thread; all end with the object.
 #include <QByteArray>
 #include <QList>
@@ -18,7 +19,7 @@
 
 class StandInScheduler {
 public:
-    enum class Upload { stall, drop };
+    enum class Upload { stall, drop, mute };
 
     StandInScheduler(const QString &socketPath, Upload upload, qint64 dropAfter = 0)
         : path_(socketPath.toLocal8Bit()), upload_(upload), dropAfter_(dropAfter)
@@ -66,6 +67,7 @@ public:
         const std::lock_guard lock(mutex_);
         return cancelled_;
     }
+    // The document has begun to arrive (mute: the first request).
     bool documentBegun() const { return begun_; }
 
 private:
@@ -129,6 +131,10 @@ private:
     {
         QByteArray head, body;
         while (request(fd, head, body)) {
+            if (upload_ == Upload::mute) {
+                begun_ = true;
+                return; // reads and answers nothing more; the connection stays open until the end
+            }
             if (head.toLower().contains("expect: 100-continue"))
                 (void)::send(fd, "HTTP/1.1 100 Continue\r\n\r\n", 25, MSG_NOSIGNAL);
             const int length = field(head, "Content-Length");
