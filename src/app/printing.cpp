@@ -95,6 +95,44 @@ std::optional<T> offThread(std::function<T()> work, const LWPrintSteps &steps)
     return std::move(answer->value);
 }
 
+// Cuts `http` (LWCupsCalls::interrupt) once `steps`' stop is heard or `deadline` passes, until it
+// is destroyed, before the connection closes: libcups makes some waits without asking `keep` (a
+// second for a "100 Continue").
+class Cutter {
+public:
+    Cutter(const LWCupsCalls &cups, _http_s *http, const LWPrintSteps *steps, Clock::time_point deadline)
+    {
+        if (!cups.interrupt)
+            return;
+        thread_ = std::thread([this, interrupt = cups.interrupt, http, steps, deadline] {
+            std::unique_lock lock(mutex_);
+            while (!done_) {
+                if ((steps && steps->stopped()) || Clock::now() >= deadline) {
+                    interrupt(http);
+                    return;
+                }
+                ended_.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(10)));
+            }
+        });
+    }
+    ~Cutter()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        ended_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
 } // namespace
 
 LWPrintSteps LWPrintSteps::part(double from, double to) const
@@ -182,6 +220,7 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
     });
     if (cups_.setTimeout)
         cups_.setTimeout(http, waitStep, &Waiting::keep, &waiting);
+    std::optional<Cutter> cutter(std::in_place, cups_, http, &steps, Clock::time_point::max());
     // An instance's saved options first; the dialog's choices override them.
     int count = 0;
     cups_option_t *options = nullptr;
@@ -207,11 +246,14 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
         return std::nullopt;
     const int id = cups_.createJob(http, name.constData(), title.constData(), count, options);
     if (id == 0)
-        return waiting.stopped ? std::nullopt : waiting.idle ? std::optional(lost()) : std::optional(refused());
+        return waiting.stopped || steps.stopped() ? std::nullopt
+               : waiting.idle                     ? std::optional(lost())
+                                                  : std::optional(refused());
     // With its document unfinished the job never prints: the upload is cut off, then the job is
     // cancelled over a connection of its own so that it leaves the queue. Answers `answer`, or,
     // where the queue could not be told, that the job may still be there.
     const auto drop = [&](std::optional<QString> answer) -> std::optional<QString> {
+        cutter.reset();
         cups_.close(std::exchange(http, nullptr));
         if (cancel(name, id))
             return answer;
@@ -248,6 +290,7 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
     // The scheduler has every page; a stop that came meanwhile cancels the job while the queue
     // still can (before it has printed).
     if (steps.stopped()) {
+        cutter.reset();
         cups_.close(std::exchange(http, nullptr));
         if (cancel(name, id))
             return std::nullopt;
@@ -267,26 +310,9 @@ bool LWCupsBackend::cancel(const QByteArray &queue, int job)
                                           std::chrono::duration<double>(cancelLimit));
     if (cups_.setTimeout)
         cups_.setTimeout(http, waitStep, &Waiting::keep, &waiting);
-    // libcups waits up to a second for a "100 Continue" without asking `keep`: past the limit the
-    // connection is cut, which ends that wait too.
-    std::mutex mutex;
-    std::condition_variable answered;
-    bool done = false;
-    std::thread guard;
-    if (cups_.interrupt)
-        guard = std::thread([&] {
-            std::unique_lock lock(mutex);
-            if (!answered.wait_until(lock, waiting.deadline, [&] { return done; }))
-                cups_.interrupt(http);
-        });
+    std::optional<Cutter> cutter(std::in_place, cups_, http, nullptr, waiting.deadline);
     const bool cancelled = cups_.cancelJob(http, queue.constData(), job) <= IPP_STATUS_OK_CONFLICTING;
-    {
-        const std::lock_guard lock(mutex);
-        done = true;
-    }
-    answered.notify_all();
-    if (guard.joinable())
-        guard.join();
+    cutter.reset();
     cups_.close(http);
     return cancelled;
 }

@@ -114,19 +114,32 @@ const LWCupsCalls standIn = {
     },
     nullptr};
 
-// The stand-in calls with a cancel that waits, as libcups does for a "100 Continue", without asking
-// whether to go on: until the connection is cut.
-std::atomic<bool> cut;
-LWCupsCalls deafToCancel()
+// The stand-in calls with a cancel, or the job's making, that waits as libcups does for a "100
+// Continue", without asking whether to go on: until the connection is cut while it waits.
+enum class Deaf { none, cancel, create };
+std::atomic<bool> cut, deafNow;
+void deafWait()
+{
+    deafNow = holding = true;
+    for (int ms = 0; !cut && ms < 120000; ++ms)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    deafNow = false;
+}
+LWCupsCalls deafTo(Deaf deaf)
 {
     LWCupsCalls calls = standIn;
-    calls.cancelJob = [](http_t *, const char *, int job) {
-        spool.cancelled.append(job);
-        for (int ms = 0; !cut && ms < 120000; ++ms)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return int(IPP_STATUS_ERROR_SERVICE_UNAVAILABLE);
-    };
-    calls.interrupt = [](http_t *) { cut = true; };
+    if (deaf == Deaf::cancel)
+        calls.cancelJob = [](http_t *, const char *, int job) {
+            spool.cancelled.append(job);
+            deafWait();
+            return int(IPP_STATUS_ERROR_SERVICE_UNAVAILABLE);
+        };
+    else
+        calls.createJob = [](http_t *, const char *, const char *, int, cups_option_t *) {
+            deafWait();
+            return 0;
+        };
+    calls.interrupt = [](http_t *) { cut = cut || deafNow; };
     return calls;
 }
 
@@ -297,7 +310,7 @@ TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
         qint64 size;
         bool stop;
         std::optional<QString> answer;
-        bool deaf = false; // the stand-in calls' cancel waits until cut off
+        Deaf deaf = Deaf::none; // the stand-in calls' cancel or job's making waits until cut off
     } rows[] = {
         {"Escape between the pieces of a job", std::nullopt, 4 * piece, true, std::nullopt},
         {"Escape while the scheduler takes nothing", StandInScheduler::Upload::stall, 4 * piece, true, std::nullopt},
@@ -305,7 +318,9 @@ TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
         {"Escape, and a cancel that waits unasked", std::nullopt, 4 * piece, true,
          QStringLiteral("Printing was cancelled. The job may still be in the printer\u2019s queue: the printing "
                         "system couldn\u2019t be reached to remove it."),
-         true},
+         Deaf::cancel},
+        {"Escape while the job is made, and a wait that asks nothing", std::nullopt, 4 * piece, true, std::nullopt,
+         Deaf::create},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -317,7 +332,7 @@ TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
             scheduler.emplace(QString::fromLocal8Bit(schedulerSocket), *row.scheduler, 8 * piece);
             ASSERT_TRUE(scheduler->listening());
         }
-        LWCupsBackend cups(row.scheduler ? toScheduler() : row.deaf ? deafToCancel() : standIn);
+        LWCupsBackend cups(row.scheduler ? toScheduler() : row.deaf != Deaf::none ? deafTo(row.deaf) : standIn);
         const LWPrintJob job{QStringLiteral("desk"), QStringLiteral("Poster"), QByteArray(row.size, 'x'), 1, {}, {}};
         std::atomic<bool> stop{false};
         LWPrintSteps steps;
@@ -342,10 +357,11 @@ TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
         handing.join();
         const QString stopped = QStringLiteral("(stopped, nothing said)");
         EXPECT_EQ(answer.value_or(stopped).toStdString(), row.answer.value_or(stopped).toStdString());
+        const bool made = row.deaf != Deaf::create;
         if (!row.scheduler) {
-            EXPECT_EQ(spool.file.size(), piece); // nothing after the piece that was on its way
+            EXPECT_EQ(spool.file.size(), made ? piece : 0); // nothing after the piece that was on its way
         }
-        EXPECT_EQ(cancelled, QList<int>{7});
+        EXPECT_EQ(cancelled, made ? QList<int>{7} : QList<int>());
     }
 }
 
