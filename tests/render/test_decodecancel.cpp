@@ -212,3 +212,39 @@ TEST_F(DecodeWorkers, TheProgramsEndAlsoEndsAWorkerNotStartedYet)
         EXPECT_TRUE(LWImageCache::image(alone(asking("")).pages[0].elements[0].image.value(), true));
     }
 }
+
+// A wait that hears Cancel as it is woken passes the wake on: a waiter without Cancel (the view's
+// picture queue), behind it, is not left waiting for a wake that was given (a place freed).
+TEST(Cancellable, AWakeTakenByACancelledWaitGoesToTheWaiterBehind)
+{
+    QMutex lock;
+    QWaitCondition freed;
+    bool free = false;
+    std::atomic<bool> cancelled = false, inFront = false;
+    std::thread front([&] {
+        const LWDecodeWorkers::Cancellable listening([&] { return cancelled.load(); });
+        QMutexLocker guard(&lock);
+        inFront = true;
+        while (!free && LWDecodeWorkers::Cancellable::wait(freed, guard)) {
+        }
+    });
+    while (!inFront)
+        QThread::usleep(100);
+    auto behind = std::async(std::launch::async, [&] {
+        QMutexLocker guard(&lock);
+        while (!free)
+            (void)LWDecodeWorkers::Cancellable::wait(freed, guard);
+    });
+    QThread::usleep(2000); // the waiter behind waits (a wake sent before would not be lost)
+    {
+        QMutexLocker guard(&lock);
+        cancelled = true;
+        free = true;
+        freed.wakeOne(); // to the front waiter, which hears Cancel
+    }
+    front.join();
+    const bool woken = behind.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    EXPECT_TRUE(woken) << "the wake was lost";
+    if (!woken)
+        freed.wakeAll();
+}
