@@ -179,3 +179,72 @@ TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
         qunsetenv("LW_TEST_HELLO_AFTER");
     }
 }
+
+// The program's end (endAll) while a decode's worker has not said hello yet: that worker is ended
+// once it says it, and the decode fails then rather than run in it (here asleep for ten minutes
+// under an hour's wall clock); when the workers are replaced right after (a test's end), the
+// decode goes to a worker of the new program, which draws the picture. Either way none is left
+// busy, and the next picture is drawn.
+TEST_F(DecodeWorkers, TheProgramsEndAlsoEndsAWorkerNotStartedYet)
+{
+    const QByteArray helloFile = QFile::encodeName(dir.filePath(QStringLiteral("hello")));
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "then replaced" : "ended");
+        const LWImage sleeper = alone(asking("sleep 600000")).pages[0].elements[0].image.value();
+        (void)LWPictureDecoder::check(*sleeper.data, {}); // its header read: the decode's worker is the one starting
+        LWDecodeWorkers::setForTests(misbehavingDecoder(), 60, 3600000, 3600000);
+        qputenv("LW_TEST_HELLO_AFTER", helloFile);
+        const int before = LWDecodeWorkers::stats().started;
+        auto decoded = std::async(std::launch::async, [&] { return LWImageCache::image(sleeper, true).has_value(); });
+        const QDeadlineTimer patience(60000);
+        while (LWDecodeWorkers::stats().running == 0 && !patience.hasExpired())
+            QThread::msleep(2);
+        LWDecodeWorkers::endAll();
+        if (replaced)
+            LWDecodeWorkers::setForTests({}, 0, 3600000);
+        QFile(QFile::decodeName(helloFile)).open(QIODevice::WriteOnly);
+        EXPECT_EQ(decoded.get(), replaced);
+        EXPECT_EQ(LWDecodeWorkers::stats().started - before, replaced ? 2 : 1);
+        EXPECT_EQ(LWDecodeWorkers::stats().busy, 0);
+        qunsetenv("LW_TEST_HELLO_AFTER");
+        QFile::remove(QFile::decodeName(helloFile));
+        LWDecodeWorkers::setForTests({}, 0, 0);
+        EXPECT_TRUE(LWImageCache::image(alone(asking("")).pages[0].elements[0].image.value(), true));
+    }
+}
+
+// A wait that hears Cancel as it is woken passes the wake on: a waiter without Cancel (the view's
+// picture queue), behind it, is not left waiting for a wake that was given (a place freed).
+TEST(Cancellable, AWakeTakenByACancelledWaitGoesToTheWaiterBehind)
+{
+    QMutex lock;
+    QWaitCondition freed;
+    bool free = false;
+    std::atomic<bool> cancelled = false, inFront = false;
+    std::thread front([&] {
+        const LWDecodeWorkers::Cancellable listening([&] { return cancelled.load(); });
+        QMutexLocker guard(&lock);
+        inFront = true;
+        while (!free && LWDecodeWorkers::Cancellable::wait(freed, guard)) {
+        }
+    });
+    while (!inFront)
+        QThread::usleep(100);
+    auto behind = std::async(std::launch::async, [&] {
+        QMutexLocker guard(&lock);
+        while (!free)
+            (void)LWDecodeWorkers::Cancellable::wait(freed, guard);
+    });
+    QThread::usleep(2000); // the waiter behind waits (a wake sent before would not be lost)
+    {
+        QMutexLocker guard(&lock);
+        cancelled = true;
+        free = true;
+        freed.wakeOne(); // to the front waiter, which hears Cancel
+    }
+    front.join();
+    const bool woken = behind.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    EXPECT_TRUE(woken) << "the wake was lost";
+    if (!woken)
+        freed.wakeAll();
+}

@@ -41,6 +41,9 @@ bool Cancellable::wait(QWaitCondition &condition, QMutexLocker<QMutex> &guard)
     guard.unlock();
     const bool cancelled = now();
     guard.relock();
+    // A wake this wait may have taken goes to another waiter, which may wait without a scope.
+    if (cancelled)
+        condition.wakeOne();
     return !cancelled;
 }
 

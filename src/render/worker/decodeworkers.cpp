@@ -302,6 +302,14 @@ struct Pool {
         if (gen == generation)
             trouble = Failure::none;
         ++started;
+        // Every worker was ended while this one started (the program ending, or the workers
+        // replaced): it is not used, or it would escape that end with its request.
+        if (closed || gen != generation) {
+            --running;
+            guard.unlock();
+            (void)end(*s.worker, 0);
+            return take(cpuMilliseconds, cannot, fresh); // none once closed
+        }
         busy.push_back(s.worker->pid);
         return std::pair(*s.worker, gen);
     }

@@ -86,8 +86,8 @@ struct Limits {
 // that shuts itself in ends it.
 [[nodiscard]] LWPictureDecoder::Failure trouble();
 
-// Ends every worker (idle ones at once, busy ones killed, their decodes failing) and starts no
-// other: the program is ending. Run when the application object ends; workers the program leaves
+// Ends every worker (idle ones at once, busy ones killed, one starting once it has said hello,
+// their decodes failing) and starts no other: the program is ending. Run when the application object ends; workers the program leaves
 // behind end with it in any case.
 void endAll();
 
