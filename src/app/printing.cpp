@@ -165,7 +165,8 @@ LWCupsCalls LWCupsCalls::library()
             [](http_t *http, const char *name) { return int(cupsFinishDocument(http, name)); },
             [](http_t *http, const char *name, int job) { return int(cupsCancelJob2(http, name, job, 0)); },
             httpSetTimeout,
-            [](http_t *http) { ::shutdown(httpGetFd(http), SHUT_RDWR); }};
+            [](http_t *http) { ::shutdown(httpGetFd(http), SHUT_RDWR); },
+            [] { return int(cupsLastError()); }};
 }
 
 std::unique_ptr<QPrinter> LWCupsBackend::makePrinter() { return std::make_unique<QPrinter>(QPrinter::HighResolution); }
@@ -242,12 +243,13 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
     const auto refused = [this] {
         return QStringLiteral("The printer refused the job: ") + QString::fromUtf8(cups_.lastErrorString());
     };
+    const auto refusal = [this] { return !cups_.lastError || cups_.lastError() > IPP_STATUS_OK_EVENTS_COMPLETE; };
     if (waiting.stopped || steps.stopped())
         return std::nullopt;
     const int id = cups_.createJob(http, name.constData(), title.constData(), count, options);
     if (id == 0)
         return waiting.stopped || steps.stopped() ? std::nullopt
-               : waiting.idle                     ? std::optional(lost())
+               : waiting.idle || !refusal()       ? std::optional(lost())
                                                   : std::optional(refused());
     // With its document unfinished the job never prints: the upload is cut off, then the job is
     // cancelled over a connection of its own so that it leaves the queue. Answers `answer`, or,
@@ -259,13 +261,15 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
             return answer;
         const QString queued = QStringLiteral("The job may still be in the printer\u2019s queue: the printing "
                                               "system couldn\u2019t be reached to remove it.");
-        return answer ? *answer + u' ' + queued : QStringLiteral("Printing was cancelled. ") + queued;
+        if (!answer)
+            return QStringLiteral("Printing was cancelled. ") + queued;
+        return *answer + (answer->endsWith(u'.') ? QStringLiteral(" ") : QStringLiteral(". ")) + queued;
     };
     // A failed call: heard stop, a scheduler that took nothing, or the scheduler's refusal.
     const auto failed = [&](bool connection) {
         if (waiting.stopped || steps.stopped())
             return drop(std::nullopt);
-        return drop(connection || waiting.idle ? lost() : refused());
+        return drop(connection || waiting.idle || !refusal() ? lost() : refused());
     };
     if (steps.stopped())
         return drop(std::nullopt);

@@ -103,6 +103,9 @@ struct LWCupsCalls {
     // Called from another thread while a call waits on `http`: cuts the connection (kept open until
     // close), so that a wait libcups makes without asking `keep` ends at once. May be null.
     void (*interrupt)(_http_s *http);
+    // libcups' last IPP status on this thread: a call that failed while it still tells the last
+    // request's success lost its connection, the scheduler refused nothing. May be null.
+    int (*lastError)();
 
     static LWCupsCalls library();
 };

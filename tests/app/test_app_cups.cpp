@@ -116,7 +116,7 @@ const LWCupsCalls standIn = {
 
 // The stand-in calls with a cancel, or the job's making, that waits as libcups does for a "100
 // Continue", without asking whether to go on: until the connection is cut while it waits.
-enum class Deaf { none, cancel, create };
+enum class Deaf { none, cancel, create, gone }; // gone: the document's start fails, nothing refused
 std::atomic<bool> cut, deafNow;
 void deafWait()
 {
@@ -128,7 +128,11 @@ void deafWait()
 LWCupsCalls deafTo(Deaf deaf)
 {
     LWCupsCalls calls = standIn;
-    if (deaf == Deaf::cancel)
+    if (deaf == Deaf::gone) {
+        calls.startDocument = [](http_t *, const char *, int, const char *) { return int(HTTP_STATUS_ERROR); };
+        calls.lastError = [] { return int(IPP_STATUS_OK); }; // still Create-Job's
+        calls.lastErrorString = [] { return "successful-ok"; };
+    } else if (deaf == Deaf::cancel)
         calls.cancelJob = [](http_t *, const char *, int job) {
             spool.cancelled.append(job);
             deafWait();
@@ -321,6 +325,7 @@ TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
          Deaf::cancel},
         {"Escape while the job is made, and a wait that asks nothing", std::nullopt, 4 * piece, true, std::nullopt,
          Deaf::create},
+        {"the connection gone as the document begins", std::nullopt, 4 * piece, false, lost, Deaf::gone},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -359,7 +364,7 @@ TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
         EXPECT_EQ(answer.value_or(stopped).toStdString(), row.answer.value_or(stopped).toStdString());
         const bool made = row.deaf != Deaf::create;
         if (!row.scheduler) {
-            EXPECT_EQ(spool.file.size(), made ? piece : 0); // nothing after the piece that was on its way
+            EXPECT_EQ(spool.file.size(), made && row.deaf != Deaf::gone ? piece : 0); // nothing after the piece on its way
         }
         EXPECT_EQ(cancelled, made ? QList<int>{7} : QList<int>());
     }
