@@ -243,20 +243,28 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
     const auto refused = [this] {
         return QStringLiteral("The printer refused the job: ") + QString::fromUtf8(cups_.lastErrorString());
     };
-    const auto refusal = [this] { return !cups_.lastError || cups_.lastError() > IPP_STATUS_OK_EVENTS_COMPLETE; };
+    // Why a call failed: none for a heard stop; a refusal only where libcups names one of the
+    // scheduler's (it still tells the last request's success over a connection gone).
+    const auto why = [&](bool connection) -> std::optional<QString> {
+        if (waiting.stopped || steps.stopped())
+            return std::nullopt;
+        const bool refusal = !cups_.lastError || cups_.lastError() > IPP_STATUS_OK_EVENTS_COMPLETE;
+        return connection || waiting.idle || !refusal ? lost() : refused();
+    };
     if (waiting.stopped || steps.stopped())
         return std::nullopt;
     const int id = cups_.createJob(http, name.constData(), title.constData(), count, options);
     if (id == 0)
-        return waiting.stopped || steps.stopped() ? std::nullopt
-               : waiting.idle || !refusal()       ? std::optional(lost())
-                                                  : std::optional(refused());
+        return why(false);
     // With its document unfinished the job never prints: the upload is cut off, then the job is
     // cancelled over a connection of its own so that it leaves the queue. Answers `answer`, or,
     // where the queue could not be told, that the job may still be there.
-    const auto drop = [&](std::optional<QString> answer) -> std::optional<QString> {
-        cutter.reset();
+    const auto hangUp = [&] {
+        cutter.reset(); // before the connection it may cut goes
         cups_.close(std::exchange(http, nullptr));
+    };
+    const auto drop = [&](std::optional<QString> answer) -> std::optional<QString> {
+        hangUp();
         if (cancel(name, id))
             return answer;
         const QString queued = QStringLiteral("The job may still be in the printer\u2019s queue: the printing "
@@ -265,12 +273,7 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
             return QStringLiteral("Printing was cancelled. ") + queued;
         return *answer + (answer->endsWith(u'.') ? QStringLiteral(" ") : QStringLiteral(". ")) + queued;
     };
-    // A failed call: heard stop, a scheduler that took nothing, or the scheduler's refusal.
-    const auto failed = [&](bool connection) {
-        if (waiting.stopped || steps.stopped())
-            return drop(std::nullopt);
-        return drop(connection || waiting.idle || !refusal() ? lost() : refused());
-    };
+    const auto failed = [&](bool connection) { return drop(why(connection)); };
     if (steps.stopped())
         return drop(std::nullopt);
     waiting.moved = Clock::now();
@@ -294,8 +297,7 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
     // The scheduler has every page; a stop that came meanwhile cancels the job while the queue
     // still can (before it has printed).
     if (steps.stopped()) {
-        cutter.reset();
-        cups_.close(std::exchange(http, nullptr));
+        hangUp();
         if (cancel(name, id))
             return std::nullopt;
     }
