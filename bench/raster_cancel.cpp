@@ -3,6 +3,7 @@
 // cancelled 0.3 s in (while the first one's band may still hold pdfium). Prints the time from
 // each Cancel to printRaster's return. Nothing leaves the machine: the scheduler is never reached.
 //   lw_bench_rastercancel [RUNS]
+#include "app/cupsbackend.h"
 #include "app/printing.h"
 #include "render/export.h"
 #include "support/picturepages.h"

@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "app/cupsbackend.h"
 #include "app/sheets/exportjob.h"
 #include "app/sheets/exportsheet.h"
 #include "app/sheets/printpanel.h"

@@ -8,6 +8,7 @@
 #include "support/testpictures.h"
 #include "support/waitfor.h"
 
+#include "app/cupsbackend.h"
 #include "app/printing.h"
 #include "app/sheets/printpanel.h"
 #include "render/export.h"

@@ -1,5 +1,6 @@
 #include "app_fixture.h"
 
+#include "app/cupsbackend.h"
 #include "app/printing.h"
 #include "app/sheets/printpanel.h"
 #include "model/element.h"
