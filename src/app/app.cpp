@@ -357,6 +357,17 @@ void LWApp::print(bool sheet10up)
         m_console(QStringLiteral("PRINT: skipped during a test run (%1 pages)").arg(made->pageCount));
         return;
     }
+    // Making the printer asks the printing system on this thread, unheard by Cancel: whether it
+    // answers at all is asked first, beside the window.
+    const QString looking = QStringLiteral("Looking for the printing system\u2026");
+    const LWPrintPanel::Handed heard = panel->hand(
+        [backend = m_printBackend](const LWPrintSteps &steps) { return backend->answers(steps); }, looking, looking);
+    if (!panel || !heard.answer || heard.cancelled)
+        return; // stopped: nothing said, no dialog
+    if (!heard.answer->isEmpty()) {
+        alert(printFailedTitle, *heard.answer);
+        return;
+    }
     // Shared with the hand-over, which may outlive this call (a printer without a queue).
     const std::shared_ptr<QPrinter> printer = m_printBackend->makePrinter();
     printer->setDocName(doc.name);
@@ -444,8 +455,9 @@ void LWApp::deliver(LWPrintPanel &panel, const QString &title, const QByteArray 
     const LWPrintPanel::Handed handed = panel.hand(work, doing, gone);
     if (!handed.answer)
         return; // stopped: nothing printed, nothing said
+    // After Cancel, a failure is the job that could not be removed.
     if (!handed.answer->isEmpty())
-        alert(printFailedTitle, *handed.answer);
+        alert(handed.cancelled ? lateTitle : printFailedTitle, *handed.answer);
     else if (handed.cancelled)
         alert(lateTitle, late);
 }

@@ -99,9 +99,10 @@ public:
     void close();
     // Prints every side of the design as it is now: its print PDF at trim size, or with
     // `sheet10up` its 10-up card sheet. The pages are made first, off the interface thread, under
-    // a panel with their progress and Cancel (Escape); then the print dialog; then the pages are
-    // handed over, off the interface thread too. Returns when the print has ended; meanwhile the
-    // event loop turns. A print asked for while one runs is ignored.
+    // a panel with their progress and Cancel (Escape); then, under the same panel, whether the
+    // printing system answers (one that does not is told, and no dialog opens); then the print
+    // dialog; then the pages are handed over, off the interface thread too. Returns when the
+    // print has ended; meanwhile the event loop turns. A print asked for while one runs is ignored.
     void print(bool sheet10up);
     bool printing() const { return m_printing; }
     void alert(const QString &title, const QString &message);

@@ -106,9 +106,14 @@ public:
     QList<QList<int>> rasterised;
     QList<LWPrintOptions> rasterOptions;
     std::function<void(QPrinter &)> defaults;
+    // What `answers` and `submit` (once it has recorded the job) say, given the steps they hear;
+    // unset: the printing system answers, and `refusal`. Called off the interface thread.
+    std::function<std::optional<QString>(const LWPrintSteps &)> answering, submitting;
+    int printersMade = 0;
 
     std::unique_ptr<QPrinter> makePrinter() override
     {
+        ++printersMade;
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setPageSize(QPageSize(QPageSize::A4));
@@ -119,11 +124,15 @@ public:
             defaults(*printer);
         return printer;
     }
+    std::optional<QString> answers(const LWPrintSteps &steps) override
+    {
+        return answering ? answering(steps) : QString();
+    }
     std::optional<bool> hasQueue(const QString &, const LWPrintSteps &) const override { return queued; }
-    std::optional<QString> submit(const LWPrintJob &job, const LWPrintSteps &) override
+    std::optional<QString> submit(const LWPrintJob &job, const LWPrintSteps &steps) override
     {
         jobs.append(job);
-        return refusal;
+        return submitting ? submitting(steps) : refusal;
     }
     std::optional<QString> printRaster(const QByteArray &pdf, const QList<int> &pages, QPrinter &printer,
                                        const LWPrintOptions &options, const LWPrintSteps &steps) override

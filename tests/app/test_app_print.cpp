@@ -1,4 +1,5 @@
 #include "app_fixture.h"
+#include "modalanswerer.h"
 
 #include "app/cupsbackend.h"
 #include "app/printing.h"
@@ -15,7 +16,9 @@
 #include <QImage>
 #include <QPdfDocument>
 #include <QTest>
+#include <QLabel>
 #include <QTimer>
+#include <thread>
 
 namespace {
 
@@ -191,6 +194,72 @@ TEST_F(AppTest, PrintQueueReceivesTheExportBytes)
     EXPECT_EQ(backend->jobs.constLast().options, LWPrintOptions()); // nothing chosen
     EXPECT_EQ(prompts->calls.constLast(), QStringList({QStringLiteral("alert"), QStringLiteral("Couldn't print the design"),
                                                        backend->refusal}));
+}
+
+// Whether the printing system answers is asked beside the window before the printer is made
+// (which asks it on the interface thread): one that does not is told and no dialog opens; Escape
+// while it is asked says nothing. After Escape, a job that could not be removed is told as such.
+TEST_F(AppTest, ThePrintingSystemIsAskedBeforeTheDialogAndACancelThatFailedIsTold)
+{
+    const QString mute = QStringLiteral("The printing system isn't answering.");
+    const QString stranded = QStringLiteral("Printing was cancelled. The job may still be in the printer\u2019s queue.");
+    using Answer = std::function<std::optional<QString>(const LWPrintSteps &)>;
+    // Waits for the panel's Escape (a few seconds at most), then answers `then`.
+    const auto untilEscape = [](std::optional<QString> then) -> Answer {
+        return [then](const LWPrintSteps &steps) -> std::optional<QString> {
+            for (int ms = 0; !steps.stopped() && ms < 5000; ++ms)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return steps.stopped() ? then : QStringLiteral("(no Escape came)");
+        };
+    };
+    const struct {
+        const char *name;
+        Answer answering, submitting;
+        QString escapeAt; // the panel's text when Escape is pressed; empty: never
+        bool dialog;
+        QStringList said;
+    } rows[] = {
+        {"not answering", [mute](const LWPrintSteps &) { return std::optional(mute); }, {}, {}, false,
+         {"alert", "Couldn't print the design", mute}},
+        {"Escape while it is asked", untilEscape(std::nullopt), {}, "Looking for the printing system\u2026", false, {}},
+        {"answering", {}, {}, {}, true, {}},
+        {"Escape, and a job that could not be removed", {}, untilEscape(stranded),
+         "Sending the pages to the printer\u2026", true, {"alert", "Couldn't cancel printing", stranded}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        app.newDocument(blackCard());
+        backend->answering = row.answering, backend->submitting = row.submitting;
+        backend->printersMade = 0;
+        backend->jobs.clear();
+        prompts->calls.clear();
+        QList<QStringList> want;
+        if (row.dialog) {
+            prompts->script.append(ScriptedPrompts::printStep([](QPrinter &) { return true; }));
+            want.append({"print", "2", "Card.pdf"});
+        }
+        if (!row.said.isEmpty()) {
+            prompts->script.append(ScriptedPrompts::alertStep());
+            want.append(row.said);
+        }
+        bool escaped = false;
+        const ModalAnswerer user([&](QWidget *modal) {
+            auto *panel = qobject_cast<LWPrintPanel *>(modal);
+            if (!escaped && panel && !row.escapeAt.isEmpty() && panel->text()->text() == row.escapeAt)
+                escaped = true, QTest::keyClick(panel, Qt::Key_Escape);
+        });
+        app.print(false);
+        EXPECT_EQ(escaped, !row.escapeAt.isEmpty());
+        const auto told = [](const QList<QStringList> &calls) {
+            QStringList lines;
+            for (const QStringList &call : calls)
+                lines.append(call.join(u" | "));
+            return lines.join(u'\n').toStdString();
+        };
+        EXPECT_EQ(told(prompts->calls), told(want));
+        EXPECT_EQ(backend->printersMade, row.dialog ? 1 : 0);
+        EXPECT_EQ(backend->jobs.size(), row.dialog ? 1 : 0);
+    }
 }
 
 TEST(PrintOptions, EachDialogChoiceIsItsCupsOption)
