@@ -99,7 +99,8 @@ const char *lastErrorString()
 
 const LWCupsCalls standIn = {
     getNamedDest, freeDests, lastErrorString,
-    [] { return ++spool.connections, reinterpret_cast<http_t *>(&spool); }, [](http_t *) { --spool.connections; },
+    [](int *, int) { return ++spool.connections, reinterpret_cast<http_t *>(&spool); },
+    [](http_t *) { --spool.connections; },
     createJob, [](http_t *, const char *, int, const char *) { return int(HTTP_STATUS_CONTINUE); },
     [](http_t *, const char *bytes, size_t length) {
         spool.file.append(bytes, qsizetype(length));
@@ -113,7 +114,9 @@ const LWCupsCalls standIn = {
         spool.cancelled.append(job);
         return int(spool.printedAlready ? IPP_STATUS_ERROR_NOT_POSSIBLE : IPP_STATUS_OK);
     },
-    nullptr};
+    nullptr, nullptr,
+    [] { return int(spool.refusal.isEmpty() ? IPP_STATUS_OK : IPP_STATUS_ERROR_NOT_FOUND); },
+    nullptr, [](http_t *) { return true; }};
 
 // The stand-in calls with a cancel, or the job's making, that waits as libcups does for a "100
 // Continue", without asking whether to go on: until the connection is cut while it waits.
@@ -144,7 +147,7 @@ LWCupsCalls deafTo(Deaf deaf)
             deafWait();
             return 0;
         };
-    calls.interrupt = [](http_t *) { cut = cut || deafNow; };
+    calls.interrupt = [](http_t *) { cut = true; }; // any wait on the connection ends from now on
     return calls;
 }
 
@@ -156,9 +159,9 @@ LWCupsCalls toScheduler(bool asked = false)
     LWCupsCalls calls = LWCupsCalls::library();
     if (!asked)
         calls.getNamedDest = getNamedDest, calls.freeDests = freeDests;
-    calls.connect = [] {
-        return httpConnect2(schedulerSocket.constData(), 0, nullptr, AF_LOCAL, HTTP_ENCRYPTION_NEVER, 1, 30000,
-                            nullptr);
+    calls.connect = [](int *cancel, int msec) {
+        return httpConnect2(schedulerSocket.constData(), 0, nullptr, AF_LOCAL, HTTP_ENCRYPTION_NEVER, 1, msec,
+                            cancel);
     };
     return calls;
 }
