@@ -153,7 +153,7 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
             return id;
         },
         steps);
-    if (!made)
+    if (!made || (made->value == 0 && line.silent()))
         return unanswered(Stage::making);
     if (made->value == 0)
         return failed(*made, false);
@@ -179,7 +179,7 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
             return cups.startDocument(http, name.constData(), id, title.constData());
         },
         steps, false);
-    if (!begun)
+    if (!begun || (begun->value != HTTP_STATUS_CONTINUE && line.silent()))
         return drop(unanswered(Stage::sending));
     if (begun->value != HTTP_STATUS_CONTINUE)
         return drop(begun->value >= HTTP_STATUS_MULTIPLE_CHOICES ? refused(*begun) : failed(*begun, false));
@@ -194,7 +194,7 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
                 return cups.writeData(http, pdf.constData() + sent, size_t(length));
             },
             steps, false);
-        if (!wrote)
+        if (!wrote || (wrote->value != HTTP_STATUS_CONTINUE && line.silent()))
             return drop(unanswered(Stage::sending));
         if (wrote->value != HTTP_STATUS_CONTINUE)
             // The scheduler's answer, read after a failed write, is its refusal.
@@ -206,7 +206,7 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
         return drop(std::nullopt);
     const std::optional<LWCupsLine::Said> finished = line.run(
         [cups, name](_http_s *http) -> long { return cups.finishDocument(http, name.constData()); }, steps);
-    if (!finished) {
+    if (!finished || (finished->value < 0 && line.silent())) {
         if (line.ended() != LWCupsLine::Ended::stopped)
             return drop(unanswered(Stage::confirming));
         // Escape while the scheduler confirms: the job is cancelled while the queue still can; one

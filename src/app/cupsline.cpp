@@ -57,6 +57,8 @@ int LWCupsLine::keep(_http_s *, void *data)
 
 void LWCupsLine::look() { shared_->look(); }
 
+bool LWCupsLine::silent() const { return shared_->silent(); }
+
 void LWCupsLine::wrote(long bytes)
 {
     if (!cups_.unsent)
@@ -89,12 +91,12 @@ std::optional<LWCupsLine::Said> LWCupsLine::wait(const std::function<Said()> &ca
     std::thread([answer, shared = shared_, call = std::function<Said()>(call), counted = std::make_unique<LWPrinting::Unfinished>()]() mutable {
         Said said = call();
         call = {};
+        shared.reset(); // before the answer: a line still waited for closes its connection itself
         {
             const std::lock_guard lock(answer->mutex);
             answer->said = std::move(said);
         }
         answer->ready.notify_all();
-        shared.reset();
         counted.reset(); // last: what the call held went first
     }).detach();
     std::unique_lock lock(answer->mutex);
@@ -158,7 +160,7 @@ std::optional<LWCupsLine::Said> LWCupsLine::run(const std::function<long(_http_s
             return said;
         },
         steps);
-    if (said && answers)
+    if (said && answers && !shared_->silent()) // one that failed for the silence does not end it
         shared_->move();
     return said;
 }

@@ -40,6 +40,9 @@ public:
     void wrote(long bytes);
     // Why the last open or run did not come back, or answered.
     Ended ended() const { return ended_; }
+    // Whether the scheduler has taken and said nothing for the idle limit (a call that came back
+    // failed for that).
+    bool silent() const;
     // Leaves whatever runs behind and cuts the connection; every later open or run fails.
     void drop();
 
