@@ -15,6 +15,8 @@
 #include "kit/controls/chromebutton.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QPrintEngine>
@@ -99,7 +101,8 @@ const char *lastErrorString()
 
 const LWCupsCalls standIn = {
     getNamedDest, freeDests, lastErrorString,
-    [] { return ++spool.connections, reinterpret_cast<http_t *>(&spool); }, [](http_t *) { --spool.connections; },
+    [](int *, int) { return ++spool.connections, reinterpret_cast<http_t *>(&spool); },
+    [](http_t *) { --spool.connections; },
     createJob, [](http_t *, const char *, int, const char *) { return int(HTTP_STATUS_CONTINUE); },
     [](http_t *, const char *bytes, size_t length) {
         spool.file.append(bytes, qsizetype(length));
@@ -113,7 +116,9 @@ const LWCupsCalls standIn = {
         spool.cancelled.append(job);
         return int(spool.printedAlready ? IPP_STATUS_ERROR_NOT_POSSIBLE : IPP_STATUS_OK);
     },
-    nullptr};
+    nullptr, nullptr,
+    [] { return int(spool.refusal.isEmpty() ? IPP_STATUS_OK : IPP_STATUS_ERROR_NOT_FOUND); },
+    nullptr, [](http_t *) { return true; }};
 
 // The stand-in calls with a cancel, or the job's making, that waits as libcups does for a "100
 // Continue", without asking whether to go on: until the connection is cut while it waits.
@@ -144,21 +149,26 @@ LWCupsCalls deafTo(Deaf deaf)
             deafWait();
             return 0;
         };
-    calls.interrupt = [](http_t *) { cut = cut || deafNow; };
+    calls.interrupt = [](http_t *) { cut = true; }; // any wait on the connection ends from now on
     return calls;
 }
 
 // libcups' own calls, to a stand-in scheduler on `schedulerSocket`, with the stand-in's queues
 // (or, `asked`, the queue libcups asks the scheduler for).
+// With `unreachablePort`, to the loopback port of an UnreachableScheduler instead.
 QByteArray schedulerSocket;
+int unreachablePort = 0;
 LWCupsCalls toScheduler(bool asked = false)
 {
     LWCupsCalls calls = LWCupsCalls::library();
     if (!asked)
         calls.getNamedDest = getNamedDest, calls.freeDests = freeDests;
-    calls.connect = [] {
-        return httpConnect2(schedulerSocket.constData(), 0, nullptr, AF_LOCAL, HTTP_ENCRYPTION_NEVER, 1, 30000,
-                            nullptr);
+    calls.connect = [](int *cancel, int msec) {
+        if (unreachablePort)
+            return httpConnect2("127.0.0.1", unreachablePort, nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, msec,
+                                cancel);
+        return httpConnect2(schedulerSocket.constData(), 0, nullptr, AF_LOCAL, HTTP_ENCRYPTION_NEVER, 1, msec,
+                            cancel);
     };
     return calls;
 }
@@ -300,33 +310,61 @@ TEST_F(AppTest, CancelWhileHandingOverPrintsNothingOrSaysWhy)
     }
 }
 
-// A stop while the pages go over, and a scheduler that stops reading or drops the connection: the
-// upload ends where it was and the job is cancelled; what happened is told, never a refusal.
+// A stop while the pages go over, and a scheduler that misbehaves at any moment: the hand-over
+// returns within a second of Escape, the job is cancelled where it was made, and what happened is
+// told; pages count as gone only when the scheduler says it has them all.
 TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
 {
     const QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     schedulerSocket = QDir(dir.path()).filePath(QStringLiteral("scheduler")).toLocal8Bit();
     const QString lost = QStringLiteral("The connection to the printing system was lost while sending the pages.");
-    constexpr qint64 piece = 256 << 10;
+    const QString queued = QStringLiteral("The job may still be in the printer\u2019s queue: the printing system "
+                                          "couldn\u2019t be reached to remove it.");
+    const QString unconfirmed = QStringLiteral("The printing system stopped answering before it confirmed that it "
+                                               "had the pages.");
+    constexpr qint64 piece = 256 << 10, mib = 1 << 20;
+    using Upload = StandInScheduler::Upload;
+    enum class Escape { never, begun, late }; // late: 1.5 s after the hand-over began
     const struct {
         const char *name;
-        std::optional<StandInScheduler::Upload> scheduler; // none: the stand-in calls
+        std::optional<Upload> scheduler; // none: the stand-in calls
         qint64 size;
-        bool stop;
+        Escape escape;
         std::optional<QString> answer;
         Deaf deaf = Deaf::none; // the stand-in calls' cancel or job's making waits until cut off
+        qint64 bytes = 8 * piece; // the stand-in scheduler's
+        bool cancels = true;      // the job made is cancelled
+        double idle = LWCupsBackend::idleLimit;
+        bool unreachable = false;
     } rows[] = {
-        {"Escape between the pieces of a job", std::nullopt, 4 * piece, true, std::nullopt},
-        {"Escape while the scheduler takes nothing", StandInScheduler::Upload::stall, 4 * piece, true, std::nullopt},
-        {"the scheduler dropping the connection", StandInScheduler::Upload::drop, 32 * piece, false, lost},
-        {"Escape, and a cancel that waits unasked", std::nullopt, 4 * piece, true,
-         QStringLiteral("Printing was cancelled. The job may still be in the printer\u2019s queue: the printing "
-                        "system couldn\u2019t be reached to remove it."),
-         Deaf::cancel},
-        {"Escape while the job is made, and a wait that asks nothing", std::nullopt, 4 * piece, true, std::nullopt,
-         Deaf::create},
-        {"the connection gone as the document begins", std::nullopt, 4 * piece, false, lost, Deaf::gone},
+        {"Escape between the pieces of a job", std::nullopt, 4 * piece, Escape::begun, std::nullopt},
+        {"Escape while the scheduler takes nothing", Upload::stall, 4 * piece, Escape::begun, std::nullopt, Deaf::none,
+         0},
+        {"the scheduler dropping the connection", Upload::drop, 32 * piece, Escape::never, lost},
+        {"Escape, and a cancel that waits unasked", std::nullopt, 4 * piece, Escape::begun,
+         QStringLiteral("Printing was cancelled. ") + queued, Deaf::cancel},
+        {"Escape while the job is made, and a wait that asks nothing", std::nullopt, 4 * piece, Escape::begun,
+         std::nullopt, Deaf::create},
+        {"the connection gone as the document begins", std::nullopt, 4 * piece, Escape::never, lost, Deaf::gone},
+        {"Escape, the scheduler mute once the job is made", Upload::muteLater, 8 * mib, Escape::begun,
+         QStringLiteral("Printing was cancelled. ") + queued, Deaf::none, 0, false},
+        {"Escape, the scheduler no longer reading nor taking connections", Upload::deaf, 64 * mib, Escape::begun,
+         QStringLiteral("Printing was cancelled. ") + queued, Deaf::none, mib, false},
+        {"Escape, the scheduler never reached", Upload::stall, piece, Escape::late, std::nullopt, Deaf::none, 0,
+         false, LWCupsBackend::idleLimit, true},
+        {"the end never read", Upload::stall, 8 * mib, Escape::never,
+         QStringLiteral("The printing system stopped answering while the pages were being sent."), Deaf::none,
+         8 * mib - mib / 10, true, 1},
+        {"the end read and never answered", Upload::silentEnd, 8 * mib, Escape::never, unconfirmed, Deaf::none, 0,
+         true, 1},
+        {"the end read and the connection closed", Upload::closeAtEnd, 8 * mib, Escape::never,
+         QStringLiteral("The connection to the printing system was lost before it confirmed that it had the pages."),
+         Deaf::none, 0, true, 1},
+        {"a refusal mid-way", Upload::refuse, 8 * mib, Escape::never,
+         QStringLiteral("The printer refused the job: Request Entity Too Large"), Deaf::none, mib},
+        {"a slow scheduler, taking all", Upload::slow, mib, Escape::never, QString(), Deaf::none, 256 << 10, false,
+         0.5},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -334,41 +372,66 @@ TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
         holding = released = cut = false;
         spool.hold = row.scheduler ? Hold::none : Hold::write;
         std::optional<StandInScheduler> scheduler;
+        std::optional<UnreachableScheduler> unreachable;
+        if (row.unreachable) {
+            unreachable.emplace();
+            ASSERT_NE(unreachable->port(), 0);
+        }
+        unreachablePort = row.unreachable ? unreachable->port() : 0;
         if (row.scheduler) {
-            scheduler.emplace(QString::fromLocal8Bit(schedulerSocket), *row.scheduler, 8 * piece);
+            scheduler.emplace(QString::fromLocal8Bit(schedulerSocket), *row.scheduler, row.bytes);
             ASSERT_TRUE(scheduler->listening());
         }
-        LWCupsBackend cups(row.scheduler ? toScheduler() : row.deaf != Deaf::none ? deafTo(row.deaf) : standIn);
+        LWCupsBackend cups(row.scheduler ? toScheduler() : row.deaf != Deaf::none ? deafTo(row.deaf) : standIn,
+                           {row.idle});
         const LWPrintJob job{QStringLiteral("desk"), QStringLiteral("Poster"), QByteArray(row.size, 'x'), 1, {}, {}};
         std::atomic<bool> stop{false};
         LWPrintSteps steps;
         steps.stop = &stop;
         std::atomic<bool> ended{false};
         std::optional<QString> answer;
+        QElapsedTimer clock, sinceEscape;
+        clock.start();
         std::thread handing([&] {
             answer = cups.submit(job, steps);
             ended = true;
         });
-        // Escape once the document has begun to arrive (the stand-in calls: at their first piece).
-        for (int ms = 0; row.stop && !stop && ms < 60000; ++ms) {
-            if (holding || (scheduler && scheduler->documentBegun()))
+        // Escape once the document has begun to arrive (the stand-in calls: at their first piece),
+        // where it stops reading once it did, or at a moment.
+        const auto due = [&] {
+            if (row.escape == Escape::late)
+                return clock.elapsed() >= 1500;
+            if (holding)
+                return true;
+            return scheduler && scheduler->documentBegun() && scheduler->documentBytes() >= row.bytes;
+        };
+        for (; row.escape != Escape::never && !stop && !ended && clock.elapsed() < 10000;
+             std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+            if (due()) {
+                sinceEscape.start();
                 stop = released = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        EXPECT_TRUE(waitFor([&] { return ended.load(); }, 15000)) << "the hand-over did not end";
+        if (row.escape != Escape::never) {
+            EXPECT_TRUE(stop) << "Escape never came";
+            EXPECT_LT(sinceEscape.elapsed(), 1000) << "the hand-over went on after Escape";
         }
-        for (int ms = 0; !ended && ms < 60000; ++ms)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        EXPECT_TRUE(ended) << "the hand-over did not end";
         const QList<int> cancelled = scheduler ? scheduler->cancelled() : spool.cancelled;
+        const bool whole = scheduler && scheduler->documentEnded();
         scheduler.reset(); // its connections gone, anything still waiting on them ends
         handing.join();
         const QString stopped = QStringLiteral("(stopped, nothing said)");
         EXPECT_EQ(answer.value_or(stopped).toStdString(), row.answer.value_or(stopped).toStdString());
-        const bool made = row.deaf != Deaf::create;
+        const bool made = row.deaf != Deaf::create && !row.unreachable;
         if (!row.scheduler) {
             EXPECT_EQ(spool.file.size(), made && row.deaf != Deaf::gone ? piece : 0); // nothing after the piece on its way
         }
-        EXPECT_EQ(cancelled, made ? QList<int>{7} : QList<int>());
+        if (row.scheduler == Upload::slow)
+            EXPECT_TRUE(whole) << "the document's end never reached the scheduler";
+        EXPECT_EQ(cancelled, made && row.cancels ? QList<int>{7} : QList<int>());
+        EXPECT_TRUE(LWPrinting::Unfinished::waitForAll(std::chrono::seconds(5))) << "a call left behind goes on";
     }
+    unreachablePort = 0;
 }
 
 // Printing to a scheduler that stops reading the pages: Escape, the panel's window going and Quit
@@ -398,10 +461,12 @@ TEST_F(AppTest, AStalledSchedulerGivesTheWindowBackOnEscapeCloseAndQuit)
         prompts->calls.clear();
         prompts->script = {ScriptedPrompts::printStep([](QPrinter &) { return true; })};
         bool acted = false;
+        QElapsedTimer sinceAct;
         const ModalAnswerer user([&](QWidget *panel) {
             if (acted || !scheduler.documentBegun())
                 return;
             acted = true;
+            sinceAct.start();
             if (row.act == Act::escape)
                 QTest::keyClick(panel, Qt::Key_Escape);
             else if (row.act == Act::closeWindow)
@@ -411,7 +476,8 @@ TEST_F(AppTest, AStalledSchedulerGivesTheWindowBackOnEscapeCloseAndQuit)
         });
         app.print(false);
         EXPECT_TRUE(acted);
-        EXPECT_TRUE(LWPrintPanel::waitForHandOvers(std::chrono::minutes(1))) << "the hand-over did not end";
+        EXPECT_LT(sinceAct.elapsed(), 1000) << "the window came back late";
+        EXPECT_TRUE(LWPrintPanel::waitForHandOvers(std::chrono::seconds(5))) << "the hand-over did not end";
         EXPECT_EQ(scheduler.cancelled(), row.upload == Upload::mute ? QList<int>() : QList<int>{7});
         EXPECT_EQ(prompts->calls.size(), 1) << "said: " << prompts->calls.constLast().join(u" | ").toStdString();
         if (row.act == Act::quit) {
@@ -420,6 +486,50 @@ TEST_F(AppTest, AStalledSchedulerGivesTheWindowBackOnEscapeCloseAndQuit)
             EXPECT_EQ(QCoreApplication::exec(), 0);
         }
     }
+}
+
+// Look-ups cancelled while the scheduler is never reached or answers nothing: each returns at
+// once, and none leaves a thread or a connection behind for long.
+TEST(CupsBackend, CancelledLookUpsLeaveNothingBehind)
+{
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    schedulerSocket = QDir(dir.path()).filePath(QStringLiteral("scheduler")).toLocal8Bit();
+    const auto count = [](const char *folder) { return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(); };
+    for (const bool reached : {false, true}) {
+        SCOPED_TRACE(reached ? "a scheduler answering nothing" : "a scheduler never reached");
+        std::optional<UnreachableScheduler> unreachable;
+        std::optional<StandInScheduler> mute;
+        if (reached)
+            mute.emplace(QString::fromLocal8Bit(schedulerSocket), StandInScheduler::Upload::mute);
+        else
+            unreachable.emplace();
+        // libcups' default connection goes to the same scheduler: a look-up over it would not end.
+        const QByteArray server = qgetenv("CUPS_SERVER");
+        qputenv("CUPS_SERVER", reached ? schedulerSocket : QByteArray("127.0.0.1:") + QByteArray::number(unreachable->port()));
+        const auto restoring = qScopeGuard([&server] {
+            server.isNull() ? qunsetenv("CUPS_SERVER") : qputenv("CUPS_SERVER", server);
+        });
+        unreachablePort = reached ? 0 : unreachable->port();
+        const qsizetype threads = count("/proc/self/task"), files = count("/proc/self/fd");
+        const LWCupsBackend cups(toScheduler(true));
+        for (int i = 0; i < 10; ++i) {
+            std::atomic<bool> stop{false};
+            LWPrintSteps steps;
+            steps.stop = &stop;
+            std::thread escape([&stop] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                stop = true;
+            });
+            EXPECT_EQ(cups.hasQueue(QStringLiteral("desk"), steps), std::nullopt);
+            escape.join();
+        }
+        EXPECT_TRUE(waitFor([&] { return count("/proc/self/task") <= threads; }, 2000))
+            << count("/proc/self/task") - threads << " threads left";
+        mute.reset(); // the stand-in's own ends of the connections
+        EXPECT_LE(count("/proc/self/fd"), files) << "connections left";
+    }
+    unreachablePort = 0;
 }
 
 // pdfium busy for as long as the test wants: a document loaded from here holds Qt PDF's one lock

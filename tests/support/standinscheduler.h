@@ -1,16 +1,17 @@
 #pragma once
 // A print scheduler's stand-in on a Unix socket in a folder of the test's: real HTTP and IPP as
 // libcups speaks them, enough for a job of the queue "desk" (its attributes, Create-Job,
-// Send-Document, Cancel-Job, whose job ids it keeps), which misbehaves
-// while the document comes in: it stops reading, or drops the connection after some bytes; or
-// which answers nothing at all (mute).
+// Send-Document, Cancel-Job, whose job ids it keeps), which misbehaves while the document comes
+// in (Upload). `bytes`: where it stops reading, drops or refuses; for slow, what it reads a second.
 // Each connection has a thread; all end with the object.
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -19,10 +20,20 @@
 
 class StandInScheduler {
 public:
-    enum class Upload { stall, drop, mute };
+    enum class Upload {
+        stall,       // stops reading after `bytes`, and answers nothing more
+        drop,        // drops the connection after `bytes`
+        mute,        // answers nothing at all
+        muteLater,   // answers nothing once the job is made, on any connection
+        silentEnd,   // reads the whole document and never answers
+        closeAtEnd,  // reads the whole document and hangs up without answering
+        refuse,      // answers 413 (too large) after `bytes` and hangs up
+        slow,        // reads `bytes` a second, then answers as it should
+        deaf,        // stops reading after `bytes` and accepts no connection after
+    };
 
-    StandInScheduler(const QString &socketPath, Upload upload, qint64 dropAfter = 0)
-        : path_(socketPath.toLocal8Bit()), upload_(upload), dropAfter_(dropAfter)
+    StandInScheduler(const QString &socketPath, Upload upload, qint64 bytes = 0)
+        : path_(socketPath.toLocal8Bit()), upload_(upload), dropAfter_(bytes)
     {
         listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un address{};
@@ -34,7 +45,7 @@ public:
         accepting_ = std::thread([this] {
             for (int fd; (fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
                 const std::lock_guard lock(mutex_);
-                if (ending_) {
+                if (ending_ || (upload_ == Upload::deaf && begun_)) {
                     ::close(fd);
                     break;
                 }
@@ -69,6 +80,9 @@ public:
     }
     // The document has begun to arrive (mute: the first request).
     bool documentBegun() const { return begun_; }
+    // The document's bytes read so far, and whether its end came.
+    qint64 documentBytes() const { return documentBytes_; }
+    bool documentEnded() const { return ended_; }
 
 private:
     // One request: its header and IPP operation; false once the connection ended.
@@ -131,7 +145,7 @@ private:
     {
         QByteArray head, body;
         while (request(fd, head, body)) {
-            if (upload_ == Upload::mute) {
+            if (upload_ == Upload::mute || (upload_ == Upload::muteLater && made_)) {
                 begun_ = true;
                 return; // reads and answers nothing more; the connection stays open until the end
             }
@@ -141,12 +155,37 @@ private:
             if (length < 0) { // chunked: the document
                 begun_ = true;
                 documentBytes_ = body.size();
-                if (upload_ == Upload::stall)
-                    return; // reads nothing more; the connection stays open until the end
-                while (documentBytes_ < dropAfter_ && more(fd, body))
+                if (upload_ == Upload::drop || upload_ == Upload::refuse || upload_ == Upload::stall ||
+                    upload_ == Upload::deaf) {
+                    while (documentBytes_ < dropAfter_ && more(fd, body))
+                        documentBytes_ = body.size();
+                    if (upload_ == Upload::stall || upload_ == Upload::deaf)
+                        return; // reads nothing more; the connection stays open until the end
+                    if (upload_ == Upload::refuse) {
+                        const char refusal[] = "HTTP/1.1 413 Request Entity Too Large\r\nContent-Length: 0\r\n"
+                                               "Connection: close\r\n\r\n";
+                        (void)::send(fd, refusal, sizeof refusal - 1, MSG_NOSIGNAL);
+                    }
+                    ::shutdown(fd, SHUT_RDWR);
+                    return;
+                }
+                // The rest, to the last chunk ("0" and an empty line).
+                QElapsedTimer clock;
+                clock.start();
+                while (!body.endsWith("\r\n0\r\n\r\n")) {
+                    if (upload_ == Upload::slow && body.size() > dropAfter_ * (clock.elapsed() + 100) / 1000)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    else if (!more(fd, body))
+                        return;
                     documentBytes_ = body.size();
-                ::shutdown(fd, SHUT_RDWR);
-                return;
+                }
+                ended_ = true;
+                if (upload_ == Upload::closeAtEnd)
+                    ::shutdown(fd, SHUT_RDWR);
+                if (upload_ != Upload::slow)
+                    return;
+                answer(fd, 1, 0x0006); // Send-Document: successful
+                continue;
             }
             while (body.size() < length + 0)
                 if (!more(fd, body))
@@ -167,6 +206,7 @@ private:
                 }
             }
             answer(fd, requestId, operation);
+            made_ = made_ || operation == 0x0005;
         }
     }
 
@@ -180,6 +220,40 @@ private:
     QList<int> clients_;
     std::vector<std::thread> threads_;
     QList<int> cancelled_;
-    std::atomic<bool> begun_{false};
-    qint64 documentBytes_ = 0;
+    std::atomic<bool> begun_{false}, made_{false}, ended_{false};
+    std::atomic<qint64> documentBytes_{0};
+};
+
+// A scheduler on the loopback network that is never reached: its one place for a connection not
+// yet accepted is taken, so every later connect waits for an answer that never comes.
+class UnreachableScheduler {
+public:
+    UnreachableScheduler()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
+            ::listen(listener_, 0) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+            return;
+        port_ = ntohs(address.sin_port);
+        for (int i = 0; i < 2; ++i) { // the accept queue holds backlog + 1
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            (void)::connect(fd, reinterpret_cast<sockaddr *>(&address), size);
+            filling_.append(fd);
+        }
+    }
+    ~UnreachableScheduler()
+    {
+        for (const int fd : filling_)
+            ::close(fd);
+        ::close(listener_);
+    }
+    int port() const { return port_; }
+
+private:
+    int listener_ = -1, port_ = 0;
+    QList<int> filling_;
 };
