@@ -43,43 +43,10 @@ install_missing() {
     fi
 }
 
-# The print step's scheduler (tools/printer-check.sh) where CUPS is not installed: Debian's
-# cups-daemon and cups-client, with what they need that this machine lacks, unpacked into the
-# build folder and never installed. Installing them would start and enable a print service on
-# the user's machine (and cups-pdf's install adds a queue to it); the step needs neither, as it
-# runs a scheduler of its own.
-fetch_scheduler() {
-    local dest="$BUILD/print-scheduler"
-    if { [ -x /usr/sbin/cupsd ] && command -v lpadmin && command -v lpstat; } >/dev/null ||
-        [ -x "$dest/usr/sbin/cupsd" ]; then
-        return 0
-    fi
-    echo "Unpacking a CUPS scheduler for the print step into $dest"
-    # Both themselves and what installing them would bring (a simulation: nothing is installed).
-    needed() {
-        printf '%s\n' cups-daemon cups-client
-        apt-get -s install --no-install-recommends cups-daemon cups-client | awk '$1 == "Inst" { print $2 }'
-    }
-    local names
-    if ! names="$(needed)"; then
-        $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
-        names="$(needed)"
-    fi
-    names="$(sort -u <<<"$names")"
-    local tmp deb
-    mkdir -p "$BUILD"
-    tmp="$(mktemp -d "$dest.XXXXXX")"
-    # apt's download user cannot write to a folder of another user's; as root it says so.
-    local sandbox=()
-    if [ "$(id -u)" -eq 0 ]; then sandbox=(-o APT::Sandbox::User=root); fi
-    # shellcheck disable=SC2086 # one package name a line
-    (cd "$tmp" && apt-get -qq "${sandbox[@]}" download $names)
-    for deb in "$tmp"/*.deb; do dpkg-deb -x "$deb" "$tmp/root"; done
-    [ -x "$tmp/root/usr/sbin/cupsd" ] || { echo "cupsd was not in the packages: $names" >&2; return 1; }
-    rm -rf "$dest"
-    mv "$tmp/root" "$dest"
-    rm -rf "$tmp"
-}
+# The print step's scheduler (tools/printer-check.sh) where CUPS is not installed: unpacked into
+# the build folder, never installed (fetch_scheduler).
+# shellcheck source=private-cupsd.sh
+source "$ROOT/tools/private-cupsd.sh"
 
 set_up() {
     install_missing
