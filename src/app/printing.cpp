@@ -14,7 +14,6 @@
 #include <thread>
 #include <QPrintEngine>
 #include <QPrinter>
-#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <chrono>
@@ -74,34 +73,45 @@ std::optional<QString> LWCupsBackend::printRaster(const QByteArray &pdf, const Q
                                                   const LWPrintSteps &steps)
 {
     // The printer's paper as a PDF of its own: what Qt's engine would spool, but sent only when
-    // whole and written without a fault.
-    QTemporaryFile file;
-    if (!file.open())
-        return QStringLiteral("The print file couldn't be written: ") + file.errorString();
+    // whole and written without a fault. Held by every band encoded into it, which may outlive
+    // this call once the stop is heard.
+    struct Paper {
+        QTemporaryFile file;
+        std::unique_ptr<CheckedFile> out;
+        std::unique_ptr<QPdfWriter> writer;
+    };
+    const auto paper = std::make_shared<Paper>();
+    // Left unnamed (Qt makes it so on Linux until fileName() is asked): it goes with the process,
+    // however that ends, also with a band still being encoded into it.
+    if (!paper->file.open())
+        return QStringLiteral("The print file couldn't be written: ") + paper->file.errorString();
     // Drawing takes nearly all the time; the upload of what was drawn the rest.
     constexpr double drawn = 0.9;
-    {
-        CheckedFile out(file);
-        QPdfWriter paper(&out);
-        QPageLayout layout = printer.pageLayout();
-        layout.setMargins(QMarginsF());
-        layout.setMinimumMargins(QMarginsF());
-        paper.setPageLayout(layout);
-        paper.setResolution(printer.resolution());
-        paper.setTitle(printer.docName());
-        paper.setCreator(printer.creator());
-        const std::optional<std::shared_ptr<QPdfDocument>> document =
-            offThread<std::shared_ptr<QPdfDocument>>([pdf] { return LWPrinting::openPdf(pdf); }, steps);
-        if (!document)
-            return std::nullopt;
-        const std::optional<QString> painted =
-            LWPrinting::rasterise(*document, pages, paper, std::min(printer.resolution(), LWPrinting::maxDPI),
-                                  LWPrinting::maxBandBytes, steps.part(0, drawn));
-        if (!painted || !painted->isEmpty())
-            return painted;
-        if (!out.failure().isEmpty())
-            return QStringLiteral("The print file couldn't be written: ") + out.failure();
-    }
+    paper->out = std::make_unique<CheckedFile>(paper->file);
+    paper->writer = std::make_unique<QPdfWriter>(paper->out.get());
+    QPdfWriter &writer = *paper->writer;
+    QPageLayout layout = printer.pageLayout();
+    layout.setMargins(QMarginsF());
+    layout.setMinimumMargins(QMarginsF());
+    writer.setPageLayout(layout);
+    writer.setResolution(printer.resolution());
+    writer.setTitle(printer.docName());
+    writer.setCreator(printer.creator());
+    const std::optional<std::shared_ptr<QPdfDocument>> document =
+        offThread<std::shared_ptr<QPdfDocument>>([pdf] { return LWPrinting::openPdf(pdf); }, steps);
+    if (!document)
+        return std::nullopt;
+    const std::optional<QString> painted = LWPrinting::rasterise(
+        *document, pages, std::shared_ptr<QPagedPaintDevice>(paper, &writer),
+        std::min(printer.resolution(), LWPrinting::maxDPI), LWPrinting::maxBandBytes, steps.part(0, drawn));
+    if (!painted || !painted->isEmpty())
+        return painted;
+    // Every band has been encoded: nothing else holds the paper now.
+    if (!paper->out->failure().isEmpty())
+        return QStringLiteral("The print file couldn't be written: ") + paper->out->failure();
+    paper->writer.reset();
+    paper->out.reset();
+    QTemporaryFile &file = paper->file;
     if (!file.seek(0))
         return QStringLiteral("The print file couldn't be read: ") + file.errorString();
     LWPrintJob job{printer.printerName(), printer.docName(), file.readAll(),
@@ -225,15 +235,34 @@ std::mutex unfinishedMutex;
 std::condition_variable unfinishedEnded;
 int unfinished = 0;
 
+// A painter on a device, held by the hand-over and by the band being encoded: whoever lets go last
+// ends it (a band left behind when the stop was heard), then the device and what it writes to.
+struct Canvas {
+    std::shared_ptr<QPagedPaintDevice> device;
+    QPainter painter;
+    int saved = 0; // states saved and not restored
+
+    ~Canvas()
+    {
+        for (; saved > 0; --saved)
+            painter.restore();
+        if (painter.isActive())
+            painter.end();
+    }
+};
+
 // One page at its own size, its centre on the paper's centre, in points. False when `steps`
-// stopped it.
-bool drawPage(const std::shared_ptr<QPdfDocument> &pdf, int index, QSizeF page, QPainter &p, QSizeF paper,
-              double dpi, qint64 bandBytes, const LWPrintSteps &steps)
+// stopped it. With `leaveBehind` each band is encoded off this thread, and left to end on its own
+// when the stop is heard meanwhile: the canvas is touched here no more.
+bool drawPage(const std::shared_ptr<QPdfDocument> &pdf, int index, QSizeF page,
+              const std::shared_ptr<Canvas> &canvas, QSizeF paper, double dpi, qint64 bandBytes,
+              const LWPrintSteps &steps, bool leaveBehind)
 {
+    QPainter &p = canvas->painter;
     const QSize pixels(std::max(1, int(std::lround(page.width() * dpi / 72))),
                        std::max(1, int(std::lround(page.height() * dpi / 72))));
     p.save();
-    const auto restoring = qScopeGuard([&p] { p.restore(); });
+    ++canvas->saved;
     p.translate(paper.width() / 2, paper.height() / 2);
     if ((page.width() > page.height()) != (paper.width() > paper.height()) && page.width() != page.height())
         p.rotate(90);
@@ -249,15 +278,79 @@ bool drawPage(const std::shared_ptr<QPdfDocument> &pdf, int index, QSizeF page, 
         const int height = std::min(rows, pixels.height() - top);
         // Qt PDF scales a band by (clip size - 1) / image size: one more pixel each way keeps 1:1.
         options.setScaledClipRect(QRect(0, top, pixels.width() + 1, height + 1));
-        const std::optional<QImage> band = offThread<QImage>(
+        std::optional<QImage> band = offThread<QImage>(
             [pdf, index, size = QSize(pixels.width(), height), options] { return pdf->render(index, size, options); },
             steps);
         if (!band)
             return false;
-        p.drawImage(QPoint(0, top), *band);
+        if (!leaveBehind) {
+            p.drawImage(QPoint(0, top), *band);
+        } else if (!offThread<bool>(
+                       // Qt's PDF engine encodes the band as it is drawn: a second or more on a loaded core.
+                       [canvas, band = *std::move(band), top] {
+                           canvas->painter.drawImage(QPoint(0, top), band);
+                           return true;
+                       },
+                       steps)) {
+            return false;
+        }
         steps.advance(double(top + height) / pixels.height());
     }
+    p.restore();
+    --canvas->saved;
     return true;
+}
+
+// rasterise on `device`; with `leaveBehind` the bands are encoded as drawPage says.
+std::optional<QString> paint(const std::shared_ptr<QPdfDocument> &pdf, const QList<int> &pages,
+                             std::shared_ptr<QPagedPaintDevice> device, int dpi, qint64 bandBytes,
+                             const LWPrintSteps &steps, bool leaveBehind)
+{
+    const std::optional<QList<QSizeF>> sizes = offThread<QList<QSizeF>>(
+        [pdf, pages] {
+            QList<QSizeF> out;
+            for (const int index : pages)
+                out.append(pdf->pagePointSize(index));
+            return out;
+        },
+        steps);
+    if (!sizes)
+        return std::nullopt;
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        const QSizeF page = sizes->at(i);
+        const double pixels = std::max(1.0, std::round(page.width() * dpi / 72)) *
+                              std::max(1.0, std::round(page.height() * dpi / 72));
+        if (!(pixels <= double(maxPagePixels)))
+            return QStringLiteral("Page %1 is too large to print on this printer: at %2 dpi it would take %3 "
+                                  "million pixels, and at most %4 million fit.")
+                .arg(pages[i] + 1)
+                .arg(dpi)
+                .arg(std::ceil(pixels / 1e6), 0, 'f', 0)
+                .arg(maxPagePixels / 1'000'000);
+    }
+    if (steps.stopped())
+        return std::nullopt;
+    const auto canvas = std::make_shared<Canvas>();
+    canvas->device = std::move(device);
+    QPagedPaintDevice &paper = *canvas->device;
+    QPainter &p = canvas->painter;
+    if (!p.begin(&paper))
+        return QStringLiteral("The printer couldn't be started.");
+    // Painter units: points from the paper's top-left corner.
+    const double resolution = paper.logicalDpiX();
+    p.scale(resolution / 72.0, resolution / 72.0);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QSizeF size = paper.pageLayout().fullRect(QPageLayout::Point).size();
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (i > 0 && !paper.newPage())
+            return QStringLiteral("The printer refused a page.");
+        if (!drawPage(pdf, pages[i], sizes->at(i), canvas, size, dpi, bandBytes,
+                      steps.part(double(i) / pages.size(), double(i + 1) / pages.size()), leaveBehind))
+            return std::nullopt;
+    }
+    if (!p.end())
+        return QStringLiteral("The printer couldn't finish the job.");
+    return QString();
 }
 
 } // namespace
@@ -303,54 +396,16 @@ std::optional<QString> rasterise(const std::shared_ptr<QPdfDocument> &pdf, const
                                  qint64 bandBytes, const LWPrintSteps &steps)
 {
     printer.setFullPage(true);
-    return rasterise(pdf, pages, printer, std::min(printer.resolution(), maxDPI), bandBytes, steps);
+    // The caller's printer cannot be left to a band: each is encoded here.
+    return paint(pdf, pages, std::shared_ptr<QPagedPaintDevice>(std::shared_ptr<void>(), &printer),
+                 std::min(printer.resolution(), maxDPI), bandBytes, steps, false);
 }
 
 std::optional<QString> rasterise(const std::shared_ptr<QPdfDocument> &pdf, const QList<int> &pages,
-                                 QPagedPaintDevice &device, int dpi, qint64 bandBytes, const LWPrintSteps &steps)
+                                 std::shared_ptr<QPagedPaintDevice> device, int dpi, qint64 bandBytes,
+                                 const LWPrintSteps &steps)
 {
-    const std::optional<QList<QSizeF>> sizes = offThread<QList<QSizeF>>(
-        [pdf, pages] {
-            QList<QSizeF> out;
-            for (const int index : pages)
-                out.append(pdf->pagePointSize(index));
-            return out;
-        },
-        steps);
-    if (!sizes)
-        return std::nullopt;
-    for (qsizetype i = 0; i < pages.size(); ++i) {
-        const QSizeF page = sizes->at(i);
-        const double pixels = std::max(1.0, std::round(page.width() * dpi / 72)) *
-                              std::max(1.0, std::round(page.height() * dpi / 72));
-        if (!(pixels <= double(maxPagePixels)))
-            return QStringLiteral("Page %1 is too large to print on this printer: at %2 dpi it would take %3 "
-                                  "million pixels, and at most %4 million fit.")
-                .arg(pages[i] + 1)
-                .arg(dpi)
-                .arg(std::ceil(pixels / 1e6), 0, 'f', 0)
-                .arg(maxPagePixels / 1'000'000);
-    }
-    if (steps.stopped())
-        return std::nullopt;
-    QPainter p;
-    if (!p.begin(&device))
-        return QStringLiteral("The printer couldn't be started.");
-    // Painter units: points from the paper's top-left corner.
-    const double resolution = device.logicalDpiX();
-    p.scale(resolution / 72.0, resolution / 72.0);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QSizeF paper = device.pageLayout().fullRect(QPageLayout::Point).size();
-    for (qsizetype i = 0; i < pages.size(); ++i) {
-        if (i > 0 && !device.newPage())
-            return QStringLiteral("The printer refused a page.");
-        if (!drawPage(pdf, pages[i], sizes->at(i), p, paper, dpi, bandBytes,
-                      steps.part(double(i) / pages.size(), double(i + 1) / pages.size())))
-            return std::nullopt;
-    }
-    if (!p.end())
-        return QStringLiteral("The printer couldn't finish the job.");
-    return QString();
+    return paint(pdf, pages, std::move(device), dpi, bandBytes, steps, true);
 }
 
 } // namespace LWPrinting

@@ -124,13 +124,16 @@ LWPrintOptions paperOptions(const QPrinter &printer, const LWPrintOptions &optio
 // paper per page, at its own size, centred and turned when its orientation differs from the
 // paper's. Never scaled: what exceeds the paper is cut off. A page over maxPagePixels fails before
 // anything is printed. Empty on success, otherwise why it failed. Progress goes to `steps` band by
-// band; a stop is heard within a tenth of a second, also while a band is drawn (that band is left
-// to end on its own, unused), and gives none: the device is then ended on what it holds, so give
-// it a file, not a real printer.
+// band; a stop is heard within a tenth of a second, also while a band is drawn or encoded into the
+// device (both off the calling thread; such work is left to end on its own, counted as
+// Unfinished), and gives none: the device is then ended on what it holds, so give it a file, not a
+// real printer. `device` is held, with what it writes to (an aliasing pointer), until the last
+// band left behind ends.
 [[nodiscard]] std::optional<QString> rasterise(const std::shared_ptr<QPdfDocument> &pdf, const QList<int> &pages,
-                                               QPagedPaintDevice &device, int dpi, qint64 bandBytes = maxBandBytes,
-                                               const LWPrintSteps &steps = {});
-// The same on `printer`, whose whole paper is used.
+                                               std::shared_ptr<QPagedPaintDevice> device, int dpi,
+                                               qint64 bandBytes = maxBandBytes, const LWPrintSteps &steps = {});
+// The same on `printer`, whose whole paper is used; each band is encoded on the calling thread, so
+// a stop is not heard while one is.
 [[nodiscard]] std::optional<QString> rasterise(const std::shared_ptr<QPdfDocument> &pdf, const QList<int> &pages,
                                                QPrinter &printer, qint64 bandBytes = maxBandBytes,
                                                const LWPrintSteps &steps = {});
