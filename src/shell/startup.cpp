@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/thumbs.h"
 #include "kit/host/kithost.h"
+#include "model/file/prefs.h"
 #include "model/info.h"
 #include "render/text/fonts.h"
 #include "render/pictures/imagecache.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QDir>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #ifndef LW_VERSION
@@ -127,12 +129,22 @@ int main(int argc, char **argv, const Runners &runners)
     if (design)
         handOver.request(*design);
     keeper.window()->show();
-    const int code = app.exec();
+    return endOfRun(app.exec());
+}
+
+int endOfRun(int code, std::chrono::milliseconds limit)
+{
     // A hand-over to the printer that was told to stop when the program quit ends on its own
     // within moments (cancelling its job); the program waits for that, not for a scheduler.
-    if (!LWPrintPanel::waitForHandOvers(std::chrono::seconds(2)))
-        std::fprintf(stderr, "leafwrighter: a print job was still being stopped when the program ended\n");
-    return code;
+    if (LWPrintPanel::waitForHandOvers(limit))
+        return code;
+    // What is left is a band pdfium cannot be stopped in, or a scheduler that does not answer:
+    // the objects it uses (Qt PDF's lock among them) must not be destroyed under it, so the
+    // process ends here. The settings are the one thing written on the way out.
+    std::fprintf(stderr, "leafwrighter: a print job was still being stopped when the program ended\n");
+    LWPrefs::store().sync();
+    std::fflush(nullptr);
+    std::_Exit(code);
 }
 
 } // namespace LWStartup

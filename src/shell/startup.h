@@ -1,6 +1,7 @@
 #pragma once
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -35,6 +36,12 @@ void prepareApplication();
 
 // Whether a window can be shown: a display is named, or the platform needs none.
 [[nodiscard]] bool displayFound(const QProcessEnvironment &env);
+
+// The end of the window's run, once the event loop returned `code`: waits at most `limit` for
+// work a print left behind (LWPrintPanel::waitForHandOvers) and returns `code`. When some still
+// runs, the settings are saved, stdio flushed and the process ends at once with `code`, without
+// the static destructors that work would run into.
+int endOfRun(int code, std::chrono::milliseconds limit = std::chrono::seconds(2));
 
 // The whole process: decides from a copy of the arguments made before Qt strips its own, then
 // runs a console mode (offscreen, every Qt message dropped) or the window. Returns the exit status.
