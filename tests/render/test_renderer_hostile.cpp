@@ -182,7 +182,9 @@ TEST_F(RendererHostile, ExtremeTextAndNesting)
 
 // A design file may hold any finite outline width. One far wider than the page costs the band cut
 // what the page shows of it, and covers the page where its pieces, corners and caps reach: the
-// PNG export and two PDF readers' drawings of the print PDF against the outline's geometry.
+// PNG export and two PDF readers' drawings of the print PDF against the outline's geometry. A pen
+// 256 device pixels wide or wider is filled as the union of its parts (a 100-pt pen at 300 DPI
+// too, though under 256 points), a narrower one as its outline.
 TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
 {
     const struct {
@@ -191,6 +193,7 @@ TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
         int points; // a star's; 0 a triangle, -1 a line (round caps), -2 an ellipse
         bool dashed;
         double dpi;
+        bool united = true;
     } rows[] = {
         {"triangle, 1e14-pt dashed outline", 1e14, 0, true, 300},
         {"triangle, 1e12-pt dashed outline", 1e12, 0, true, 100},
@@ -201,6 +204,9 @@ TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
         {"1000-point star, 1e8-pt dashed outline", 1e8, 1000, true, 72},
         // Reaching all the page from some of its pieces only, and past the page's corners.
         {"ellipse, 1000-pt dashed outline", 1000, -2, true, 150},
+        {"triangle, 100-pt dashed outline", 100, 0, true, 300},
+        {"line, 100 pt", 100, -1, false, 300},
+        {"triangle, 50-pt dashed outline", 50, 0, true, 300, false},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
@@ -217,11 +223,12 @@ TEST_F(RendererHostile, WideOutlinesCostWhatShowsAndCoverWhereTheyReach)
         if (!row.dashed && row.points >= 0)
             line << line[1];
         QTemporaryDir dir;
-        const qint64 before = LWRasterCut::outlineElements();
+        const qint64 before = LWRasterCut::outlineElements(), unitedBefore = LWRasterCut::unionFills();
         ASSERT_EQ(LWExport::writeRaster(doc, 0, row.dpi, true, LWExport::RasterType::png, 0.92,
                                         dir.filePath("ours.png")),
                   QString());
         EXPECT_LT(LWRasterCut::outlineElements() - before, row.points == -2 ? 40000 : 4000);
+        EXPECT_EQ(LWRasterCut::unionFills() > unitedBefore, row.united);
         QFile pdf(dir.filePath(QStringLiteral("in.pdf")));
         ASSERT_TRUE(pdf.open(QIODevice::WriteOnly) &&
                     pdf.write(LWExport::pdfData(doc, {0}, true).value_or("")) > 0 && pdf.flush());

@@ -65,4 +65,9 @@ void stroke(QPainter &p, const QPainterPath &path, const QPen &pen);
 // (with the joins and caps made here): what outlines cost the cut, whatever the machine's load.
 [[nodiscard]] qint64 outlineElements();
 
+// Fills, summed over every stroke() on a raster device, of an outline as the union of its parts a
+// square at a time (a pen 256 device pixels wide or wider, or one drawn as what it covers): which
+// way a wide pen was drawn, as either draws the same pixels.
+[[nodiscard]] qint64 unionFills();
+
 } // namespace LWRasterCut

@@ -3,6 +3,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -17,6 +18,8 @@
 namespace LWRasterCut::Detail {
 
 namespace {
+
+std::atomic<qint64> unionFilled{0};
 
 // A part still crossing a square: the whole square counted `base` times, and its pieces cut to it;
 // and the part it stands for while its other form may serve.
@@ -191,6 +194,7 @@ void fillUnion(QPainter &p, const QList<Cover> &parts, const QRectF &area, const
 {
     if (area.isEmpty())
         return;
+    ++unionFilled;
     p.save();
     p.setWorldTransform(QTransform());
     p.setWorldTransform(p.combinedTransform().inverted()); // device pixels from here
@@ -214,3 +218,8 @@ void fillUnion(QPainter &p, const QList<Cover> &parts, const QRectF &area, const
 }
 
 } // namespace LWRasterCut::Detail
+
+qint64 LWRasterCut::unionFills()
+{
+    return Detail::unionFilled.load();
+}
