@@ -3,6 +3,9 @@
 // card sheet's slots.
 #include "decodeworkersfixture.h"
 
+#include "render/pictures/picturequeue.h"
+#include "support/waitfor.h"
+
 using namespace LWWorkerRows;
 
 TEST_F(DecodeWorkers, CancelEndsADecodeAtOnce)
@@ -203,6 +206,12 @@ TEST_F(DecodeWorkers, TheProgramsEndAlsoEndsAWorkerNotStartedYet)
         if (replaced)
             LWDecodeWorkers::setForTests({}, 0, 3600000);
         QFile(QFile::decodeName(helloFile)).open(QIODevice::WriteOnly);
+        // Within seconds of the hello: the worker, used, would sleep for ten minutes.
+        const bool ended =
+            decoded.wait_for(std::chrono::seconds(LWSanitizers::address ? 60 : 15)) == std::future_status::ready;
+        EXPECT_TRUE(ended) << "a worker that said hello after the end was used";
+        if (!ended) // killed, busy
+            LWDecodeWorkers::endAll();
         EXPECT_EQ(decoded.get(), replaced);
         EXPECT_EQ(LWDecodeWorkers::stats().started - before, replaced ? 2 : 1);
         EXPECT_EQ(LWDecodeWorkers::stats().busy, 0);
@@ -210,6 +219,53 @@ TEST_F(DecodeWorkers, TheProgramsEndAlsoEndsAWorkerNotStartedYet)
         QFile::remove(QFile::decodeName(helloFile));
         LWDecodeWorkers::setForTests({}, 0, 0);
         EXPECT_TRUE(LWImageCache::image(alone(asking("")).pages[0].elements[0].image.value(), true));
+    }
+}
+
+// The one worker place held by a decode whose workers are ended as they are given back (asleep
+// past their wall clock, twice): whoever waits for the place without Cancel, the view's picture
+// queue or a header read, goes on once the last is ended, not at some later decode.
+TEST_F(DecodeWorkers, AWorkerEndedAsItIsGivenBackFreesItsPlaceForTheWaiterBehind)
+{
+    const int threads = QThreadPool::globalInstance()->maxThreadCount();
+    const auto restore = qScopeGuard([threads] { QThreadPool::globalInstance()->setMaxThreadCount(threads); });
+    const struct {
+        const char *waiter;
+        bool view;
+    } rows[] = {{"the view's picture queue", true}, {"a header read", false}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.waiter);
+        LWDecodeWorkers::setForTests(misbehavingDecoder(), 60, 1000);
+        QThreadPool::globalInstance()->setMaxThreadCount(1);
+        const LWImage sleeper = alone(asking("sleep 600000")).pages[0].elements[0].image.value();
+        (void)LWPictureDecoder::check(*sleeper.data, {}); // its header read: its decode takes the one place
+        auto slept = std::async(std::launch::async, [&] { return LWImageCache::image(sleeper, true).has_value(); });
+        ASSERT_TRUE(waitFor([] { return LWDecodeWorkers::stats().busy == 1; }, 10000));
+        static int hue = 0; // bytes no decode has seen
+        const QByteArray png = encode(plain(64, 64, QColor::fromHsv(hue++ * 7 % 360, 255, 200)), "png");
+        const LWImage behind = alone(png).pages[0].elements[0].image.value();
+        std::future<bool> read;
+        if (row.view)
+            (void)LWImageCache::previewSoon(behind, 1);
+        else
+            read = std::async(std::launch::async,
+                              [&] { return LWPictureDecoder::check(png, {}) == LWPictureDecoder::Failure::none; });
+        // The sleeper's workers are judged blocked within seconds; the waiter's own work takes less.
+        const bool ended = slept.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+        const bool on = ended && waitFor([&] {
+            return row.view ? LWImageCache::previewSoon(behind, 1).image.has_value()
+                            : read.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        }, 10000);
+        EXPECT_TRUE(ended) << "the sleeper's decode went on";
+        EXPECT_TRUE(on) << "left waiting for a place freed";
+        if (!on) // woken to go
+            LWDecodeWorkers::endAll();
+        EXPECT_FALSE(slept.get());
+        if (!row.view) {
+            EXPECT_EQ(read.get(), on);
+        }
+        EXPECT_TRUE(waitFor([] { return LWPictureQueue::shared().busy() == 0; }, 10000));
+        EXPECT_EQ(LWDecodeWorkers::stats().busy, 0);
     }
 }
 
