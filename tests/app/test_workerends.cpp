@@ -6,8 +6,10 @@
 #include "render/pictures/picturequeue.h"
 #include "render/preflight.h"
 #include "render/worker/decodeworkers.h"
+#include "render/worker/sanitizers.h"
 
 #include <QThreadPool>
+#include <future>
 
 #include "../support/picturepages.h"
 #include "../support/pngbytes.h"
@@ -39,7 +41,8 @@ enum class Waiter { printCheck, printPreparation, pdfExport, pngExport, pageView
 // Whoever waits on a decode worker hears its end (SIGKILL, before its hello, while it decodes,
 // while idle; its channel still held elsewhere): the print check, the print preparation, the
 // exports and the page view's previews of a page of pictures all end, though every worker may
-// take an hour, and the next decode, once workers are left alone, draws every picture.
+// take an hour, and the next decode, once workers are left alone, draws every picture. A wait not
+// ended within seconds fails its row: the channels held are then let go, which ends it.
 TEST_F(ExportTest, EveryWaitOnADecodeWorkerEndsWhileWorkersAreKilled)
 {
     const auto going = std::make_shared<GoingOn>();
@@ -58,6 +61,7 @@ TEST_F(ExportTest, EveryWaitOnADecodeWorkerEndsWhileWorkersAreKilled)
                 {"page view", Waiter::pageView}};
     // Microseconds from a worker's first sight to its end.
     const std::vector<int> moments = {0, 200, 700, 2000, 5000, 12000, 30000, 80000};
+    const auto most = std::chrono::seconds(LWSanitizers::address ? 40 : 10);
     int row = 0, killed = 0;
     for (const auto &r : rows) {
         SCOPED_TRACE(r.name);
@@ -70,10 +74,10 @@ TEST_F(ExportTest, EveryWaitOnADecodeWorkerEndsWhileWorkersAreKilled)
             going->told.clear();
             going->printAsked = false;
             QStringList told;
-            const auto turnUntil = [](const std::function<bool()> &done) {
+            const auto turnUntil = [most](const std::function<bool()> &done) {
                 QElapsedTimer clock;
                 clock.start();
-                while (!done() && clock.elapsed() < 120000)
+                while (!done() && clock.elapsed() < std::chrono::milliseconds(most).count())
                     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
                 EXPECT_TRUE(done());
             };
@@ -123,7 +127,16 @@ TEST_F(ExportTest, EveryWaitOnADecodeWorkerEndsWhileWorkersAreKilled)
         at.insert(at.begin(), 0); // the worker left from before, at once
         {
             LWWorkerKiller killer(at, 8);
+            std::promise<void> ended;
+            std::atomic<bool> stuck = false;
+            std::thread guard([&, ends = ended.get_future()] {
+                if (ends.wait_for(most) == std::future_status::timeout)
+                    stuck = true, killer.stop();
+            });
             (void)wait("killed");
+            ended.set_value();
+            guard.join();
+            EXPECT_FALSE(stuck) << "a wait on a killed worker went on until its channel was let go";
             killer.stop();
             killed += killer.killed(); // a wait may end before its killer looks, on a loaded machine
         }

@@ -546,7 +546,8 @@ TEST_F(DecodeWorkers, APictureSlowToDecodeButLargerThanTheTableIsDecodedByParts)
 
 // A worker's process ending while another process still holds its end of the channel (a process
 // forked meanwhile, say): the wait on it ends at once, however long its wall clock, and the read
-// after it takes nothing without waiting. Before, during, and after another reaped it.
+// after it takes nothing without waiting. Before, during, and after another reaped it. A wait
+// still on after seconds is cancelled, and fails its row.
 TEST(WorkerWatch, AWorkerGoneIsHeardThoughAnotherProcessHoldsItsChannel)
 {
     const struct {
@@ -579,7 +580,7 @@ TEST(WorkerWatch, AWorkerGoneIsHeardThoughAnotherProcessHoldsItsChannel)
         QElapsedTimer waited;
         waited.start();
         const LWWorkerWatch::Listened heard = LWWorkerWatch::listen(
-            worker, pair[0], -1, asking, 4, 3'600'000, [&] { return waited.hasExpired(120'000); });
+            worker, pair[0], -1, asking, 4, 3'600'000, [&] { return waited.hasExpired(5'000); });
         EXPECT_EQ(int(heard.heard), int(LWWorkerWatch::Heard::message));
         int message = 0;
         EXPECT_EQ(LWDecodeProtocol::receive(pair[0], &message, sizeof(message)), std::nullopt);
