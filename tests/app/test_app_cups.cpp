@@ -53,7 +53,7 @@ int wait(Hold at, int answer)
 {
     if (spool.hold == at)
         holding = true;
-    for (int ms = 0; spool.hold == at && !released && ms < 120000; ++ms)
+    for (int ms = 0; spool.hold == at && !released && ms < 10000; ++ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return answer;
 }
@@ -127,7 +127,7 @@ std::atomic<bool> cut, deafNow;
 void deafWait()
 {
     deafNow = holding = true;
-    for (int ms = 0; !cut && ms < 120000; ++ms)
+    for (int ms = 0; !cut && ms < 10000; ++ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     deafNow = false;
 }
@@ -545,7 +545,7 @@ protected:
     qint64 readData(char *data, qint64 most) override
     {
         held = true;
-        for (int ms = 0; !free && ms < 300000; ++ms)
+        for (int ms = 0; !free && ms < 10000; ++ms)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         const qint64 n = std::clamp<qint64>(pdf_.size() - pos(), 0, most);
         std::memcpy(data, pdf_.constData() + pos(), size_t(n));
@@ -593,7 +593,7 @@ TEST(CupsBackend, APrintFileNotDrawnOrWrittenWholeIsNeverSent)
                     holder = std::thread([&busy] { QPdfDocument().load(&busy); });
                     while (!busy.held)
                         std::this_thread::yield();
-                    EXPECT_TRUE(LWPrinting::Unfinished::waitForAll(std::chrono::minutes(1))); // the first band's
+                    EXPECT_TRUE(LWPrinting::Unfinished::waitForAll(std::chrono::seconds(10))); // the first band's
                 }
             };
         rlimit before{};
@@ -609,9 +609,9 @@ TEST(CupsBackend, APrintFileNotDrawnOrWrittenWholeIsNeverSent)
         });
         if (row.busy) {
             // Escape once the second page's band waits for pdfium, and the answer while it still does.
-            EXPECT_TRUE(waitFor([&] { return busy.held && !LWPrinting::Unfinished::waitForAll({}); }, 60000));
+            EXPECT_TRUE(waitFor([&] { return busy.held && !LWPrinting::Unfinished::waitForAll({}); }, 10000));
             stop = true;
-            EXPECT_TRUE(waitFor([&] { return ended.load(); }, 60000));
+            EXPECT_TRUE(waitFor([&] { return ended.load(); }, 10000));
             busy.free = true;
         }
         drawing.join();
@@ -623,6 +623,6 @@ TEST(CupsBackend, APrintFileNotDrawnOrWrittenWholeIsNeverSent)
         EXPECT_EQ(answer.value_or(QString()).toStdString(), row.answer.value_or(QString()).toStdString());
         EXPECT_EQ(spool.printer, QString()); // no job
         EXPECT_EQ(spool.file.size(), 0); // nothing sent
-        EXPECT_TRUE(LWPrinting::Unfinished::waitForAll(std::chrono::minutes(2))); // the band left behind ended
+        EXPECT_TRUE(LWPrinting::Unfinished::waitForAll(std::chrono::seconds(10))); // the band left behind ended
     }
 }
