@@ -426,8 +426,9 @@ TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
         if (!row.scheduler) {
             EXPECT_EQ(spool.file.size(), made && row.deaf != Deaf::gone ? piece : 0); // nothing after the piece on its way
         }
-        if (row.scheduler == Upload::slow)
+        if (row.scheduler == Upload::slow) {
             EXPECT_TRUE(whole) << "the document's end never reached the scheduler";
+        }
         EXPECT_EQ(cancelled, made && row.cancels ? QList<int>{7} : QList<int>());
         EXPECT_TRUE(LWPrinting::Unfinished::waitForAll(std::chrono::seconds(5))) << "a call left behind goes on";
     }
