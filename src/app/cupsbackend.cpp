@@ -83,7 +83,7 @@ std::optional<bool> LWCupsBackend::hasQueue(const QString &printer, const LWPrin
         found = lookUp(line, cups_, printer, steps);
     if (line.ended() == LWCupsLine::Ended::stopped)
         return std::nullopt;
-    if (line.ended() != LWCupsLine::Ended::answered) {
+    if (line.ended() != LWCupsLine::Ended::answered || line.silent()) {
         unanswered_ = true; // told by submit, without pages drawn first
         return true;
     }

@@ -125,7 +125,8 @@ bool LWCupsLine::open(const LWPrintSteps &steps)
     const double left = deadline_ == Clock::time_point::max()
                             ? idle_
                             : std::min(idle_, duration<double>(deadline_ - Clock::now()).count());
-    const int msec = int(std::clamp(left * 1000, 1.0, 1e9));
+    // A little past this line's own limits, which are told as such, not as a refusal.
+    const int msec = int(std::clamp(left * 1000 + 500, 1.0, 1e9));
     Shared *s = shared_.get();
     const std::optional<Said> said = wait(
         [s, msec] {

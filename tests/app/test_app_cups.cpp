@@ -186,10 +186,12 @@ public:
     FakePrintBackend printers;
     LWCupsBackend cups{standIn};
     QList<double> later;
-    explicit StandInBackend(const QString &printer, const LWCupsCalls &calls) : StandInBackend(printer)
+    explicit StandInBackend(const QString &printer, const LWCupsCalls &calls, LWCupsLimits limits = {})
+        : StandInBackend(printer)
     {
-        cups = LWCupsBackend(calls);
+        cups = LWCupsBackend(calls, limits);
     }
+    bool rastered = false;
 
     std::unique_ptr<QPrinter> makePrinter() override { return printers.makePrinter(); }
     std::optional<bool> hasQueue(const QString &printer, const LWPrintSteps &steps) const override
@@ -208,6 +210,7 @@ public:
     std::optional<QString> printRaster(const QByteArray &pdf, const QList<int> &pages, QPrinter &printer,
                                        const LWPrintOptions &options, const LWPrintSteps &steps) override
     {
+        rastered = true;
         bool held = false;
         LWPrintSteps slow = steps;
         slow.progress = [&](double done) {
@@ -441,28 +444,33 @@ TEST(CupsBackend, AStopOrALostSchedulerEndsTheUploadAndIsToldSo)
 TEST_F(AppTest, AStalledSchedulerGivesTheWindowBackOnEscapeCloseAndQuit)
 {
     schedulerSocket = QDir(dir.path()).filePath(QStringLiteral("scheduler")).toLocal8Bit();
-    enum class Act { escape, closeWindow, quit };
+    enum class Act { escape, closeWindow, quit, none };
     using Upload = StandInScheduler::Upload;
     const struct {
         const char *name;
         Act act;
         Upload upload = Upload::stall;
+        double idle = LWCupsBackend::idleLimit;
     } rows[] = {{"Escape", Act::escape},
                 {"the panel's window closed", Act::closeWindow},
                 {"Quit", Act::quit},
-                {"Escape, the scheduler answering nothing", Act::escape, Upload::mute}};
+                {"Escape, the scheduler answering nothing", Act::escape, Upload::mute},
+                {"no key, the scheduler answering nothing", Act::none, Upload::mute, 1}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         spool = {};
         StandInScheduler scheduler(QString::fromLocal8Bit(schedulerSocket), row.upload);
         ASSERT_TRUE(scheduler.listening());
-        app.setPrintBackend(std::make_shared<StandInBackend>("desk", toScheduler(row.upload == Upload::mute)));
+        const auto backend =
+            std::make_shared<StandInBackend>("desk", toScheduler(row.upload == Upload::mute), LWCupsLimits{row.idle});
+        app.setPrintBackend(backend);
         // A page of a few MiB: more than the connection holds.
         openNew(LWPicturePages::grid({LWTestPictures::encode(LWTestPictures::noise(1200, 1200), "png")}, 1, 1));
         prompts->calls.clear();
-        prompts->script = {ScriptedPrompts::printStep([](QPrinter &) { return true; })};
-        bool acted = false;
+        prompts->script = {ScriptedPrompts::printStep([](QPrinter &) { return true; }), ScriptedPrompts::alertStep()};
+        bool acted = row.act == Act::none;
         QElapsedTimer sinceAct;
+        sinceAct.start();
         const ModalAnswerer user([&](QWidget *panel) {
             if (acted || !scheduler.documentBegun())
                 return;
@@ -477,6 +485,14 @@ TEST_F(AppTest, AStalledSchedulerGivesTheWindowBackOnEscapeCloseAndQuit)
         });
         app.print(false);
         EXPECT_TRUE(acted);
+        EXPECT_FALSE(backend->rastered) << "pages were drawn for a scheduler that answered nothing";
+        if (row.act == Act::none) {
+            // Told at once after the look-up, the job's making and the pages left alone.
+            EXPECT_EQ(prompts->calls.constLast().join(u" | ").toStdString(),
+                      "alert | Couldn't print the design | The printing system stopped answering before the job was "
+                      "made; nothing was sent.");
+            continue;
+        }
         EXPECT_LT(sinceAct.elapsed(), 1000) << "the window came back late";
         EXPECT_TRUE(LWPrintPanel::waitForHandOvers(std::chrono::seconds(5))) << "the hand-over did not end";
         EXPECT_EQ(scheduler.cancelled(), row.upload == Upload::mute ? QList<int>() : QList<int>{7});
@@ -529,6 +545,40 @@ TEST(CupsBackend, CancelledLookUpsLeaveNothingBehind)
             << count("/proc/self/task") - threads << " threads left";
         mute.reset(); // the stand-in's own ends of the connections
         EXPECT_LE(count("/proc/self/fd"), files) << "connections left";
+    }
+    unreachablePort = 0;
+}
+
+// Whether the printing system answers, asked before the print dialog: one not running lets the
+// dialog open at once; one that takes the connection and says nothing, or is never reached, is told.
+TEST(CupsBackend, AnswersTellsASchedulerThatSaysNothing)
+{
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    schedulerSocket = QDir(dir.path()).filePath(QStringLiteral("scheduler")).toLocal8Bit();
+    const QString mute = QStringLiteral("The printing system isn't answering.");
+    enum class Scheduler { none, answering, mute, unreachable };
+    const struct {
+        const char *name;
+        Scheduler scheduler;
+        QString answer;
+    } rows[] = {{"none running", Scheduler::none, QString()},
+                {"one answering", Scheduler::answering, QString()},
+                {"one taking the connection and saying nothing", Scheduler::mute, mute},
+                {"one never reached", Scheduler::unreachable, mute}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::optional<StandInScheduler> scheduler;
+        std::optional<UnreachableScheduler> unreachable;
+        if (row.scheduler == Scheduler::answering || row.scheduler == Scheduler::mute)
+            scheduler.emplace(QString::fromLocal8Bit(schedulerSocket), row.scheduler == Scheduler::mute
+                                                                           ? StandInScheduler::Upload::mute
+                                                                           : StandInScheduler::Upload::stall);
+        if (row.scheduler == Scheduler::unreachable)
+            unreachable.emplace();
+        unreachablePort = unreachable ? unreachable->port() : 0;
+        LWCupsBackend cups(toScheduler(true), {LWCupsBackend::idleLimit, LWCupsBackend::cancelLimit, 0.5});
+        EXPECT_EQ(cups.answers({}).value_or("(stopped)").toStdString(), row.answer.toStdString());
     }
     unreachablePort = 0;
 }
