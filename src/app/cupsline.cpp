@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 struct LWCupsLine::Shared {
@@ -54,8 +56,6 @@ int LWCupsLine::keep(_http_s *, void *data)
     s->look();
     return s->quit || s->silent() || s->late() ? 0 : 1;
 }
-
-void LWCupsLine::look() { shared_->look(); }
 
 bool LWCupsLine::silent() const { return shared_->silent(); }
 

@@ -3,10 +3,8 @@
 
 #include <QByteArray>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 // One connection to the scheduler whose every call runs on a thread of its own, waited for in
@@ -49,8 +47,6 @@ public:
 private:
     struct Shared;
     static int keep(_http_s *http, void *data);
-    // Whether the scheduler took bytes since the last look; notes when it did.
-    void look();
     [[nodiscard]] std::optional<Said> wait(const std::function<Said()> &call, const LWPrintSteps &steps);
 
     LWCupsCalls cups_;
