@@ -120,8 +120,8 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
     };
     // A call that failed with the scheduler's answer is its refusal; without one, the connection
     // was lost.
-    const auto failed = [&](const LWCupsLine::Said &said, bool connection) -> QString {
-        return !connection && said.status > IPP_STATUS_OK_EVENTS_COMPLETE ? refused(said) : lost;
+    const auto failed = [&](const LWCupsLine::Said &said) {
+        return said.status > IPP_STATUS_OK_EVENTS_COMPLETE ? refused(said) : lost;
     };
 
     if (!line.open(steps)) {
@@ -156,7 +156,7 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
     if (!made || (made->value == 0 && line.silent()))
         return unanswered(Stage::making);
     if (made->value == 0)
-        return failed(*made, false);
+        return failed(*made);
     const int id = int(made->value);
 
     // With its document unfinished the job never prints: the line is left, then the job is
@@ -182,7 +182,7 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
     if (!begun || (begun->value != HTTP_STATUS_CONTINUE && line.silent()))
         return drop(unanswered(Stage::sending));
     if (begun->value != HTTP_STATUS_CONTINUE)
-        return drop(begun->value >= HTTP_STATUS_MULTIPLE_CHOICES ? refused(*begun) : failed(*begun, false));
+        return drop(failed(*begun));
     constexpr qsizetype piece = qsizetype(1) << 18;
     const QByteArray pdf = job.pdf; // shared with a write left behind
     for (qsizetype sent = 0; sent < pdf.size(); sent += piece) {
@@ -197,8 +197,7 @@ std::optional<QString> LWCupsBackend::submit(const LWPrintJob &job, const LWPrin
         if (!wrote || (wrote->value != HTTP_STATUS_CONTINUE && line.silent()))
             return drop(unanswered(Stage::sending));
         if (wrote->value != HTTP_STATUS_CONTINUE)
-            // The scheduler's answer, read after a failed write, is its refusal.
-            return drop(wrote->value >= HTTP_STATUS_MULTIPLE_CHOICES ? refused(*wrote) : lost);
+            return drop(failed(*wrote)); // a refusal answered before the write that failed too
         line.wrote(long(length));
         steps.advance(double(sent + length) / double(pdf.size()));
     }

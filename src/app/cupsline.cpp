@@ -1,10 +1,9 @@
 #include "app/cupsline.h"
 
+#include "app/offthread.h"
+
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 struct LWCupsLine::Shared {
     LWCupsCalls cups;
@@ -81,42 +80,17 @@ std::optional<LWCupsLine::Said> LWCupsLine::wait(const std::function<Said()> &ca
 {
     if (shared_->quit)
         return std::nullopt;
-    struct Answer {
-        std::mutex mutex;
-        std::condition_variable ready;
-        std::optional<Said> said;
-    };
-    const auto answer = std::make_shared<Answer>();
+    Ended why = Ended::answered;
     // The call holds what it uses, the connection among it: it may outlive this wait.
-    std::thread([answer, shared = shared_, call = std::function<Said()>(call), counted = std::make_unique<LWPrinting::Unfinished>()]() mutable {
-        Said said = call();
-        call = {};
-        shared.reset(); // before the answer: a line still waited for closes its connection itself
-        {
-            const std::lock_guard lock(answer->mutex);
-            answer->said = std::move(said);
-        }
-        answer->ready.notify_all();
-        counted.reset(); // last: what the call held went first
-    }).detach();
-    std::unique_lock lock(answer->mutex);
-    for (;;) {
-        if (answer->ready.wait_for(lock, std::chrono::milliseconds(20), [&] { return answer->said.has_value(); })) {
-            ended_ = Ended::answered;
-            return std::move(answer->said);
-        }
+    std::optional<Said> said = offThread<Said>([shared = shared_, call] { return call(); }, steps, [&] {
         shared_->look();
-        const Ended why = steps.stopped()        ? Ended::stopped
-                          : shared_->silent()    ? Ended::silent
-                          : shared_->late()      ? Ended::late
-                                                 : Ended::answered;
-        if (why != Ended::answered) {
-            ended_ = why;
-            lock.unlock();
-            drop();
-            return std::nullopt;
-        }
-    }
+        why = shared_->silent() ? Ended::silent : shared_->late() ? Ended::late : Ended::answered;
+        return why != Ended::answered;
+    });
+    ended_ = said ? Ended::answered : why == Ended::answered ? Ended::stopped : why;
+    if (!said)
+        drop();
+    return said;
 }
 
 bool LWCupsLine::open(const LWPrintSteps &steps)

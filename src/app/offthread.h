@@ -12,8 +12,10 @@
 // first, and the work then ends by itself, unwaited for, with what it holds and makes. Every
 // pdfium call of a print goes this way: pdfium cannot be interrupted, and Qt PDF runs one call at
 // a time in the whole program, so any call may wait for a band another print left behind.
+// `giveUp`, asked at each step too, ends the wait as the stop does.
 template <typename T>
-std::optional<T> offThread(std::function<T()> work, const LWPrintSteps &steps)
+std::optional<T> offThread(std::function<T()> work, const LWPrintSteps &steps,
+                           const std::function<bool()> &giveUp = {})
 {
     struct Answer {
         std::mutex mutex;
@@ -36,8 +38,8 @@ std::optional<T> offThread(std::function<T()> work, const LWPrintSteps &steps)
         counted.reset(); // last: what the work held went first
     }).detach();
     std::unique_lock lock(answer->mutex);
-    while (!answer->ready.wait_for(lock, std::chrono::milliseconds(50), [&] { return answer->value.has_value(); }))
-        if (steps.stopped()) {
+    while (!answer->ready.wait_for(lock, std::chrono::milliseconds(20), [&] { return answer->value.has_value(); }))
+        if (steps.stopped() || (giveUp && giveUp())) {
             answer->abandoned = true;
             return std::nullopt;
         }
